@@ -1,0 +1,66 @@
+// Code pages, case mapping and locale-aware comparison.
+//
+// AnsiString holds code page 1251. Conversions: 1251 <-> UTF-16 by table (byte 0x98, which has no
+// character in 1251, maps to U+0098 and back, so every byte survives a round trip); UTF-16 <-> UTF-8
+// with invalid sequences replaced by U+FFFD; characters that 1251 lacks become '?'.
+// Locale-aware comparison uses an ICU collator for Russian; results are -1, 0 or 1.
+#pragma once
+
+#include <string_view>
+
+#include "framework/rtl/Types.h"
+
+namespace rtl {
+
+// --- code pages ---
+char16_t AnsiCharToWide(char c) noexcept;
+// '?' when the character has no 1251 byte.
+char WideCharToAnsi(char16_t c) noexcept;
+// True when the character has a 1251 byte.
+bool WideCharInAnsi(char16_t c) noexcept;
+
+WideString AnsiToWide(std::string_view s);
+AnsiString WideToAnsi(std::u16string_view s);
+UTF8String WideToUTF8(std::u16string_view s);
+WideString UTF8ToWide(std::string_view s);
+UTF8String AnsiToUTF8(std::string_view s);
+AnsiString UTF8ToAnsi(std::string_view s);
+
+// Length of a complete UTF-8 prefix of s: a multi-byte sequence cut by the end is left out, so a
+// block reader can carry it into the next block.
+size_t UTF8CompletePrefix(std::string_view s) noexcept;
+// Likewise for UTF-16: a high surrogate at the very end is left out.
+size_t UTF16CompletePrefix(std::u16string_view s) noexcept;
+
+// --- case mapping (1251 tables; ASCII-only forms for UpperCase/LowerCase) ---
+char AnsiUpperChar(char c) noexcept;
+char AnsiLowerChar(char c) noexcept;
+AnsiString AnsiUpperCase(std::string_view s);
+AnsiString AnsiLowerCase(std::string_view s);
+AnsiString UpperCase(std::string_view s);
+AnsiString LowerCase(std::string_view s);
+char16_t WideUpperChar(char16_t c) noexcept;
+char16_t WideLowerChar(char16_t c) noexcept;
+WideString WideUpperCase(std::u16string_view s);
+WideString WideLowerCase(std::u16string_view s);
+
+// --- comparison ---
+// Ordinal byte comparison; the Text form folds ASCII letters only.
+int CompareStr(std::string_view a, std::string_view b) noexcept;
+int CompareText(std::string_view a, std::string_view b) noexcept;
+bool SameText(std::string_view a, std::string_view b) noexcept;
+// Russian collation, case-sensitive (Str) and case-insensitive (Text).
+int AnsiCompareStr(std::string_view a, std::string_view b);
+int AnsiCompareText(std::string_view a, std::string_view b);
+bool AnsiSameStr(std::string_view a, std::string_view b);
+bool AnsiSameText(std::string_view a, std::string_view b);
+int WideCompareStr(std::u16string_view a, std::u16string_view b);
+int WideCompareText(std::u16string_view a, std::u16string_view b);
+bool WideSameText(std::u16string_view a, std::u16string_view b);
+
+// A byte string whose ordinal order equals the collation order of the text; computed once per
+// value it makes sorting many rows cheap.
+std::string AnsiSortKey(std::string_view s, bool caseInsensitive);
+std::string WideSortKey(std::u16string_view s, bool caseInsensitive);
+
+}  // namespace rtl

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what the build needs (only what is missing), builds the sanitizer preset and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+packages=(cmake g++ ninja-build pkg-config libsqlite3-dev zlib1g-dev libicu-dev libgtest-dev libbenchmark-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  $SUDO apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+jobs=$(nproc)
+cmake --preset asan
+cmake --build --preset asan -j "$jobs"
+ctest --preset asan -j "$jobs"
