@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "framework/rtl/Text.h"
+
+using namespace rtl;
+
+namespace {
+AnsiString A(const char8_t* utf8) { return UTF8ToAnsi(reinterpret_cast<const char*>(utf8)); }
+}  // namespace
+
+TEST(CodePage1251, EveryByteSurvivesWideAndUtf8RoundTrips) {
+    std::string all;
+    for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
+    EXPECT_EQ(WideToAnsi(AnsiToWide(all)), all);
+    EXPECT_EQ(UTF8ToAnsi(AnsiToUTF8(all)), all);
+    // 0x98 has no character in 1251: it travels as U+0098.
+    EXPECT_EQ(AnsiToWide("\x98"), std::u16string(1, u'\u0098'));
+}
+
+TEST(CodePage1251, KnownCharacters) {
+    struct Case {
+        const char* ansi;
+        const char16_t* wide;
+    } cases[] = {
+        {"\xC0\xDF\xE0\xFF", u"АЯая"}, {"\xA8\xB8", u"Ёё"}, {"\xB9", u"№"}, {"\xA0", u"\u00A0"},
+        {"\x88", u"€"},                 {"\x96\x97", u"–—"},  {"abc", u"abc"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AnsiToWide(c.ansi), c.wide) << c.ansi;
+        EXPECT_EQ(WideToAnsi(c.wide), c.ansi) << c.ansi;
+    }
+    // Characters outside 1251 become '?', a surrogate pair is one character.
+    EXPECT_EQ(WideToAnsi(u"a\u4E2Db\U0001F600c"), "a?b?c");
+}
+
+TEST(Utf8, InvalidSequencesBecomeReplacementCharacters) {
+    EXPECT_EQ(UTF8ToWide("\xD0\x96"), u"Ж");
+    EXPECT_EQ(UTF8ToWide("a\xFF" "b"), u"a\uFFFDb");
+    EXPECT_EQ(UTF8ToWide("\xC0\x80"), u"\uFFFD\uFFFD");  // overlong: bad lead, stray continuation
+    EXPECT_EQ(UTF8ToWide("\xE2\x82"), u"\uFFFD");      // truncated
+    EXPECT_EQ(UTF8ToWide("\xF0\x9F\x98\x80"), u"\U0001F600");
+    EXPECT_EQ(WideToUTF8(u"\U0001F600"), "\xF0\x9F\x98\x80");
+    EXPECT_EQ(WideToUTF8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
+}
+
+TEST(Utf8, CompletePrefixLeavesOutACutSequence) {
+    const std::string zh = "\xD0\x96";        // Ж, two bytes
+    const std::string euro = "\xE2\x82\xAC";  // €, three bytes
+    EXPECT_EQ(UTF8CompletePrefix("ab"), 2u);
+    EXPECT_EQ(UTF8CompletePrefix("a" + zh.substr(0, 1)), 1u);
+    EXPECT_EQ(UTF8CompletePrefix("a" + zh), 3u);
+    EXPECT_EQ(UTF8CompletePrefix("a" + euro.substr(0, 2)), 1u);
+    EXPECT_EQ(UTF8CompletePrefix(euro), 3u);
+    EXPECT_EQ(UTF16CompletePrefix(u"a\xD83D"), 1u);
+    EXPECT_EQ(UTF16CompletePrefix(u"a\U0001F600"), 3u);
+}
+
+TEST(CaseMapping, Cyrillic1251) {
+    EXPECT_EQ(AnsiUpperCase(A(u8"абвгд ёж яz")), A(u8"АБВГД ЁЖ ЯZ"));
+    EXPECT_EQ(AnsiLowerCase(A(u8"АБВГД ЁЖ ЯZ")), A(u8"абвгд ёж яz"));
+    EXPECT_EQ(AnsiUpperCase(A(u8"ђѓљњќћџўјґєїіѕ")), A(u8"ЂЃЉЊЌЋЏЎЈҐЄЇІЅ"));
+    // µ has no capital in 1251 and stays; ASCII-only forms leave Cyrillic alone.
+    EXPECT_EQ(AnsiUpperCase("\xB5"), "\xB5");
+    EXPECT_EQ(UpperCase(A(u8"abc где")), A(u8"ABC где"));
+    EXPECT_EQ(WideUpperCase(u"ёлка"), u"ЁЛКА");
+}
+
+TEST(Collation, RussianOrderWithYoAndCase) {
+    std::vector<std::string> words = {A(u8"яблоко"), A(u8"Ёлка"), A(u8"ель"), A(u8"ёж"),
+                                      A(u8"Арбуз"),  A(u8"жук"),  A(u8"Ель"), A(u8"абрикос")};
+    std::sort(words.begin(), words.end(), [](const auto& a, const auto& b) { return AnsiCompareStr(a, b) < 0; });
+    // ё is е with a diacritic: it sorts with е by the following letters; lower case comes before
+    // upper case of the same word.
+    std::vector<std::string> expected = {A(u8"абрикос"), A(u8"Арбуз"), A(u8"ёж"),  A(u8"Ёлка"),
+                                         A(u8"ель"),     A(u8"Ель"),   A(u8"жук"), A(u8"яблоко")};
+    EXPECT_EQ(words, expected);
+
+    EXPECT_EQ(AnsiCompareText(A(u8"ЕЛЬ"), A(u8"ель")), 0);
+    EXPECT_NE(AnsiCompareStr(A(u8"ЕЛЬ"), A(u8"ель")), 0);
+    EXPECT_LT(AnsiCompareText(A(u8"ель"), A(u8"ёль")), 0);
+    EXPECT_EQ(AnsiCompareText("", ""), 0);
+    EXPECT_LT(AnsiCompareText("", "a"), 0);
+    EXPECT_TRUE(AnsiSameText(A(u8"Привет"), A(u8"пРИВЕТ")));
+    EXPECT_EQ(WideCompareText(u"Привет", u"ПРИВЕТ"), 0);
+}
+
+TEST(Collation, SortKeysOrderAsComparisons) {
+    std::vector<std::string> words = {A(u8"Иванов"), A(u8"иванов"), A(u8"Ёжиков"), A(u8"Ежов"), "Smith",
+                                      "smith",       "",             A(u8"я"),      "10",          "9"};
+    for (bool ci : {false, true}) {
+        for (const auto& a : words)
+            for (const auto& b : words) {
+                int byKey = a == b ? 0 : AnsiSortKey(a, ci).compare(AnsiSortKey(b, ci));
+                byKey = byKey < 0 ? -1 : (byKey > 0 ? 1 : 0);
+                int byCompare = ci ? AnsiCompareText(a, b) : AnsiCompareStr(a, b);
+                EXPECT_EQ(byKey, byCompare) << ci;
+            }
+    }
+}
+
+TEST(OrdinalCompare, AsciiFoldingOnly) {
+    EXPECT_EQ(CompareText("abc", "ABC"), 0);
+    EXPECT_NE(CompareText(A(u8"я"), A(u8"Я")), 0);
+    EXPECT_LT(CompareStr("A", "a"), 0);
+    EXPECT_TRUE(SameText("Name", "NAME"));
+}
