@@ -57,4 +57,10 @@ inline constexpr const char* SUnicodeOnWin9x = "Unicode support on Win9x";
 inline constexpr const char* SUnknownSymbol = "Parser: The unknown symbol '";
 inline constexpr const char* SUnknownSymbolCode = "'  $";
 
+// --- data type mapping ---
+inline constexpr const char* SDBTypeNotDefined = "Database type is not defined";
+inline constexpr const char* SUnsupportedDBType = "Unsupported database type: %s";
+inline constexpr const char* SDBTypeLengthNotAllowed = "Length cannot be specified for the \"%s\" database type";
+inline constexpr const char* SDBTypeScaleNotAllowed = "Scale cannot be specified for the \"%s\" database type";
+
 }  // namespace store
