@@ -1,0 +1,303 @@
+#include "framework/rtl/Streams.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+
+#include "framework/rtl/Text.h"
+
+namespace rtl {
+
+namespace {
+
+constexpr const char* SReadError = "Stream read error";
+constexpr const char* SWriteError = "Stream write error";
+
+AnsiString FileMessage(const char* prefix, const AnsiString& fileName, int err) {
+    return AnsiString(prefix) + " \"" + fileName + "\". " + SysErrorMessage(err);
+}
+
+}  // namespace
+
+AnsiString SysErrorMessage(int ErrorCode) {
+    char buf[256];
+    // The GNU form returns a pointer that may or may not be buf.
+    const char* text = strerror_r(ErrorCode, buf, sizeof buf);
+    return UTF8ToAnsi(text ? text : "");
+}
+
+// ---------------------------------------------------------------------------------------------
+// TStream
+
+int64_t TStream::Size() {
+    int64_t pos = Seek(0, soCurrent);
+    int64_t size = Seek(0, soEnd);
+    Seek(pos, soBeginning);
+    return size;
+}
+
+void TStream::SetSize(int64_t /*NewSize*/) { throw EStreamError("Stream size cannot be changed"); }
+
+void TStream::ReadBuffer(void* Buffer, int64_t Count) {
+    if (Count < 0) throw EReadError(SReadError);
+    auto* p = static_cast<uint8_t*>(Buffer);
+    int64_t done = 0;
+    // A stream may return fewer bytes than asked before its end.
+    while (done < Count) {
+        int64_t n = Read(p + done, Count - done);
+        if (n <= 0) throw EReadError(SReadError);
+        done += n;
+    }
+}
+
+void TStream::WriteBuffer(const void* Buffer, int64_t Count) {
+    if (Count < 0) throw EWriteError(SWriteError);
+    const auto* p = static_cast<const uint8_t*>(Buffer);
+    int64_t done = 0;
+    while (done < Count) {
+        int64_t n = Write(p + done, Count - done);
+        if (n <= 0) throw EWriteError(SWriteError);
+        done += n;
+    }
+}
+
+int64_t TStream::CopyFrom(TStream* Source, int64_t Count) {
+    if (Count == 0) {
+        Source->SetPosition(0);
+        Count = Source->Size();
+    }
+    constexpr int64_t MaxBufSize = 0xF000;
+    std::vector<uint8_t> buffer(static_cast<size_t>(std::min(Count, MaxBufSize)));
+    int64_t result = Count;
+    while (Count > 0) {
+        int64_t n = std::min(Count, MaxBufSize);
+        Source->ReadBuffer(buffer.data(), n);
+        WriteBuffer(buffer.data(), n);
+        Count -= n;
+    }
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TMemoryStream
+
+int64_t TMemoryStream::Read(void* Buffer, int64_t Count) {
+    if (FPosition < 0 || Count <= 0) return 0;
+    int64_t avail = static_cast<int64_t>(FSize) - FPosition;
+    if (avail <= 0) return 0;
+    int64_t n = std::min(avail, Count);
+    std::memcpy(Buffer, FData.data() + FPosition, static_cast<size_t>(n));
+    FPosition += n;
+    return n;
+}
+
+void TMemoryStream::Reserve(size_t NewCapacity) {
+    if (NewCapacity <= FData.size()) return;
+    // Grow geometrically so that many small writes stay linear.
+    size_t grown = std::max(NewCapacity, FData.size() + FData.size() / 2);
+    grown = (grown + 0x1FFF) & ~static_cast<size_t>(0x1FFF);
+    FData.resize(grown, 0);
+}
+
+int64_t TMemoryStream::Write(const void* Buffer, int64_t Count) {
+    if (FPosition < 0 || Count <= 0) return 0;
+    size_t end = static_cast<size_t>(FPosition) + static_cast<size_t>(Count);
+    if (end > FSize) {
+        Reserve(end);
+        // Bytes between the old end and a position beyond it read as zero.
+        if (static_cast<size_t>(FPosition) > FSize)
+            std::fill(FData.begin() + static_cast<std::ptrdiff_t>(FSize), FData.begin() + FPosition, 0);
+        FSize = end;
+    }
+    std::memcpy(FData.data() + FPosition, Buffer, static_cast<size_t>(Count));
+    FPosition = static_cast<int64_t>(end);
+    return Count;
+}
+
+int64_t TMemoryStream::Seek(int64_t Offset, TSeekOrigin Origin) {
+    switch (Origin) {
+        case soBeginning:
+            FPosition = Offset;
+            break;
+        case soCurrent:
+            FPosition += Offset;
+            break;
+        case soEnd:
+            FPosition = static_cast<int64_t>(FSize) + Offset;
+            break;
+    }
+    return FPosition;
+}
+
+void TMemoryStream::SetSize(int64_t NewSize) {
+    if (NewSize < 0) throw EStreamError("Stream size cannot be changed");
+    size_t n = static_cast<size_t>(NewSize);
+    if (n > FSize) {
+        Reserve(n);
+        std::fill(FData.begin() + static_cast<std::ptrdiff_t>(FSize), FData.begin() + static_cast<std::ptrdiff_t>(n), 0);
+    }
+    FSize = n;
+    if (FPosition > NewSize) FPosition = NewSize;
+}
+
+void TMemoryStream::Clear() {
+    FData.clear();
+    FData.shrink_to_fit();
+    FSize = 0;
+    FPosition = 0;
+}
+
+void TMemoryStream::LoadFromStream(TStream* Stream) {
+    Stream->SetPosition(0);
+    int64_t count = Stream->Size();
+    SetSize(count);
+    if (count != 0) Stream->ReadBuffer(FData.data(), count);
+    FPosition = 0;
+}
+
+void TMemoryStream::LoadFromFile(const AnsiString& FileName) {
+    TFileStream stream(FileName, fmOpenRead | fmShareDenyWrite);
+    LoadFromStream(&stream);
+}
+
+void TMemoryStream::SaveToStream(TStream* Stream) {
+    if (FSize != 0) Stream->WriteBuffer(FData.data(), static_cast<int64_t>(FSize));
+}
+
+void TMemoryStream::SaveToFile(const AnsiString& FileName) {
+    TFileStream stream(FileName, fmCreate);
+    SaveToStream(&stream);
+}
+
+// ---------------------------------------------------------------------------------------------
+// THandleStream, TFileStream
+
+int64_t THandleStream::Read(void* Buffer, int64_t Count) {
+    if (Count <= 0 || FHandle < 0) return 0;
+    for (;;) {
+        ssize_t n = ::read(FHandle, Buffer, static_cast<size_t>(Count));
+        if (n < 0 && errno == EINTR) continue;
+        return n < 0 ? 0 : n;
+    }
+}
+
+int64_t THandleStream::Write(const void* Buffer, int64_t Count) {
+    if (Count <= 0 || FHandle < 0) return 0;
+    for (;;) {
+        ssize_t n = ::write(FHandle, Buffer, static_cast<size_t>(Count));
+        if (n < 0 && errno == EINTR) continue;
+        return n < 0 ? 0 : n;
+    }
+}
+
+int64_t THandleStream::Seek(int64_t Offset, TSeekOrigin Origin) {
+    int whence = Origin == soBeginning ? SEEK_SET : Origin == soCurrent ? SEEK_CUR : SEEK_END;
+    off_t r = ::lseek(FHandle, static_cast<off_t>(Offset), whence);
+    return r < 0 ? -1 : static_cast<int64_t>(r);
+}
+
+void THandleStream::SetSize(int64_t NewSize) {
+    int64_t pos = Position();
+    if (NewSize < 0 || ::ftruncate(FHandle, static_cast<off_t>(NewSize)) != 0) throw EWriteError(SWriteError);
+    if (pos > NewSize) Seek(NewSize, soBeginning);
+}
+
+bool THandleStream::FlushToDisk() { return FHandle >= 0 && ::fsync(FHandle) == 0; }
+
+TFileStream::TFileStream(const AnsiString& FileName, uint16_t Mode) : THandleStream(-1), FFileName(FileName) {
+    const UTF8String path = AnsiToUTF8(FileName);
+    if (Mode == fmCreate) {
+        FHandle = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (FHandle < 0) throw EFCreateError(FileMessage("Cannot create file", FileName, errno));
+        return;
+    }
+    int flags;
+    switch (Mode & 0x3) {
+        case fmOpenWrite:
+            flags = O_WRONLY;
+            break;
+        case fmOpenReadWrite:
+            flags = O_RDWR;
+            break;
+        default:
+            flags = O_RDONLY;
+            break;
+    }
+    FHandle = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (FHandle < 0) throw EFOpenError(FileMessage("Cannot open file", FileName, errno));
+    struct stat st {};
+    if (::fstat(FHandle, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(FHandle);
+        FHandle = -1;
+        throw EFOpenError(FileMessage("Cannot open file", FileName, EISDIR));
+    }
+}
+
+TFileStream::~TFileStream() {
+    if (FHandle >= 0) ::close(FHandle);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TStringStream
+
+int64_t TStringStream::Read(void* Buffer, int64_t Count) {
+    if (FPosition < 0 || Count <= 0) return 0;
+    int64_t avail = static_cast<int64_t>(FDataString.size()) - FPosition;
+    if (avail <= 0) return 0;
+    int64_t n = std::min(avail, Count);
+    std::memcpy(Buffer, FDataString.data() + FPosition, static_cast<size_t>(n));
+    FPosition += n;
+    return n;
+}
+
+int64_t TStringStream::Write(const void* Buffer, int64_t Count) {
+    if (FPosition < 0 || Count <= 0) return 0;
+    // Overwrites in place and grows at the end; the bytes after the written range stay.
+    size_t end = static_cast<size_t>(FPosition) + static_cast<size_t>(Count);
+    if (end > FDataString.size()) FDataString.resize(end, '\0');
+    std::memcpy(FDataString.data() + FPosition, Buffer, static_cast<size_t>(Count));
+    FPosition = static_cast<int64_t>(end);
+    return Count;
+}
+
+int64_t TStringStream::Seek(int64_t Offset, TSeekOrigin Origin) {
+    int64_t size = static_cast<int64_t>(FDataString.size());
+    switch (Origin) {
+        case soBeginning:
+            FPosition = Offset;
+            break;
+        case soCurrent:
+            FPosition += Offset;
+            break;
+        case soEnd:
+            FPosition = size + Offset;
+            break;
+    }
+    FPosition = std::clamp<int64_t>(FPosition, 0, size);
+    return FPosition;
+}
+
+void TStringStream::SetSize(int64_t NewSize) {
+    if (NewSize < 0) throw EStreamError("Stream size cannot be changed");
+    FDataString.resize(static_cast<size_t>(NewSize), '\0');
+    if (FPosition > NewSize) FPosition = NewSize;
+}
+
+AnsiString TStringStream::ReadString(int64_t Count) {
+    int64_t avail = static_cast<int64_t>(FDataString.size()) - FPosition;
+    int64_t n = std::clamp<int64_t>(Count, 0, std::max<int64_t>(avail, 0));
+    AnsiString result = FDataString.substr(static_cast<size_t>(FPosition), static_cast<size_t>(n));
+    FPosition += n;
+    return result;
+}
+
+void TStringStream::WriteString(const AnsiString& AString) {
+    Write(AString.data(), static_cast<int64_t>(AString.size()));
+}
+
+}  // namespace rtl
