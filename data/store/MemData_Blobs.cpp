@@ -1,0 +1,724 @@
+// Shared objects, blob contents in pieces, blobs with a rollback copy, and compressed contents.
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "data/store/DAConsts.h"
+#include "data/store/MemData.h"
+#include "data/store/MemUtils.h"
+#include "framework/rtl/Streams.h"
+#include "framework/rtl/Text.h"
+
+namespace store {
+
+namespace {
+
+[[noreturn]] void Failed(int line) { rtl::AssertFail(SAssertionFailure, MemDataUnit, line); }
+
+}  // namespace
+
+// --- TSharedObject ---
+
+TSharedObject::~TSharedObject() { FRefCount = 0; }
+
+void TSharedObject::Release() {
+    if (FRefCount < 1)
+        rtl::AssertFail(AnsiString(ClassName()) + SFreeRefCount + std::to_string(FRefCount), MemDataUnit,
+                        __LINE__);
+    if (FRefCount == 1)
+        delete this;
+    else
+        --FRefCount;
+}
+
+// --- TCRBlobData: pieces ---
+
+TCRBlobData::~TCRBlobData() {
+    while (FFirstPiece) {
+        PPieceHeader next = FFirstPiece->Next;
+        std::free(FFirstPiece);
+        FFirstPiece = next;
+    }
+}
+
+PPieceHeader TCRBlobData::AllocPiece(int Size) {
+    if (Size <= 0) Failed(__LINE__);
+    auto* piece = static_cast<PPieceHeader>(std::malloc(sizeof(TPieceHeader) + static_cast<size_t>(Size)));
+    if (!piece) throw rtl::EOutOfMemory("Out of memory");
+    piece->Blob = nullptr;
+    piece->Size = Size;
+    piece->Used = 0;
+    piece->Prev = nullptr;
+    piece->Next = nullptr;
+    piece->Test = 0;
+    return piece;
+}
+
+void TCRBlobData::FreePiece(PPieceHeader Piece) noexcept { std::free(Piece); }
+
+void TCRBlobData::AppendPiece(PPieceHeader Piece) {
+    Piece->Blob = this;
+    Piece->Next = nullptr;
+    if (!FFirstPiece) {
+        Piece->Prev = nullptr;
+        FFirstPiece = Piece;
+        return;
+    }
+    PPieceHeader last = FFirstPiece;
+    while (last->Next) last = last->Next;
+    last->Next = Piece;
+    Piece->Prev = last;
+}
+
+void TCRBlobData::DeletePiece(PPieceHeader Piece) {
+    if (Piece->Blob != this) Failed(__LINE__);
+    if (Piece->Prev)
+        Piece->Prev->Next = Piece->Next;
+    else
+        FFirstPiece = Piece->Next;
+    if (Piece->Next) Piece->Next->Prev = Piece->Prev;
+    std::free(Piece);
+}
+
+void TCRBlobData::ReallocPiece(PPieceHeader& Piece, int Size) {
+    if (Size <= 0) {
+        if (Piece->Blob == this)
+            DeletePiece(Piece);
+        else
+            FreePiece(Piece);
+        Piece = nullptr;
+        return;
+    }
+    auto* moved = static_cast<PPieceHeader>(std::realloc(Piece, sizeof(TPieceHeader) + static_cast<size_t>(Size)));
+    if (!moved) throw rtl::EOutOfMemory("Out of memory");
+    moved->Size = Size;
+    moved->Used = std::min(moved->Used, Size);
+    if (moved->Blob == this) {
+        if (moved->Prev)
+            moved->Prev->Next = moved;
+        else
+            FFirstPiece = moved;
+        if (moved->Next) moved->Next->Prev = moved;
+    }
+    Piece = moved;
+}
+
+void TCRBlobData::CompressPiece(PPieceHeader& Piece) {
+    if (Piece->Used < Piece->Size) ReallocPiece(Piece, Piece->Used);
+}
+
+void TCRBlobData::MergePieces() {
+    if (!FFirstPiece || !FFirstPiece->Next) return;
+    int64_t total = RawSize();
+    if (total == 0) {
+        Clear();
+        return;
+    }
+    if (total > std::numeric_limits<int32_t>::max()) Failed(__LINE__);
+    PPieceHeader piece = AllocPiece(static_cast<int>(total));
+    int64_t done = 0;
+    for (PPieceHeader p = FFirstPiece; p; p = p->Next) {
+        std::memcpy(PieceData(piece) + done, PieceData(p), static_cast<size_t>(p->Used));
+        done += p->Used;
+    }
+    piece->Used = static_cast<int32_t>(total);
+    TCRBlobData::Clear();
+    AppendPiece(piece);
+}
+
+void TCRBlobData::CopyPiecesFrom(const TCRBlobData& Source) {
+    TCRBlobData::Clear();
+    int64_t total = Source.RawSize();
+    if (total == 0) return;
+    if (total > std::numeric_limits<int32_t>::max()) Failed(__LINE__);
+    PPieceHeader piece = AllocPiece(static_cast<int>(total));
+    int64_t done = 0;
+    for (PPieceHeader p = Source.FFirstPiece; p; p = p->Next) {
+        std::memcpy(PieceData(piece) + done, PieceData(p), static_cast<size_t>(p->Used));
+        done += p->Used;
+    }
+    piece->Used = static_cast<int32_t>(total);
+    AppendPiece(piece);
+}
+
+// --- TCRBlobData: contents ---
+
+int64_t TCRBlobData::RawSize() const noexcept {
+    int64_t n = 0;
+    for (PPieceHeader p = FFirstPiece; p; p = p->Next) n += p->Used;
+    return n;
+}
+
+int64_t TCRBlobData::GetSize() { return RawSize(); }
+
+void TCRBlobData::SetSize(int64_t Value) {
+    int64_t size = GetSize();
+    if (Value < size) {
+        Truncate(Value);
+    } else if (Value > size) {
+        int64_t add = Value - size;
+        if (add > std::numeric_limits<int32_t>::max()) Failed(__LINE__);
+        PPieceHeader piece = AllocPiece(static_cast<int>(add));
+        std::memset(PieceData(piece), 0, static_cast<size_t>(add));
+        piece->Used = static_cast<int32_t>(add);
+        AppendPiece(piece);
+    }
+}
+
+void TCRBlobData::Clear() {
+    while (FFirstPiece) DeletePiece(FFirstPiece);
+}
+
+void TCRBlobData::Truncate(int64_t NewSize) {
+    if (NewSize <= 0) {
+        TCRBlobData::Clear();
+        return;
+    }
+    int64_t start = 0;
+    for (PPieceHeader p = FFirstPiece; p; p = p->Next) {
+        int64_t keep = std::clamp<int64_t>(NewSize - start, 0, p->Used);
+        start += p->Used;
+        p->Used = static_cast<int32_t>(keep);
+    }
+}
+
+bool TCRBlobData::IsEmpty() { return FFirstPiece == nullptr; }
+
+int64_t TCRBlobData::Read(int64_t Position, int64_t Count, void* Dest) {
+    if (!FFirstPiece || Position < 0) return 0;
+    int64_t size = RawSize();
+    if (Position > size) return 0;
+    if (Count <= 0 || Count > size - Position) Count = size - Position;
+    auto* dest = static_cast<uint8_t*>(Dest);
+    int64_t start = 0, done = 0;
+    for (PPieceHeader p = FFirstPiece; p && done < Count; p = p->Next) {
+        int64_t end = start + p->Used;
+        if (Position + done < end) {
+            int64_t from = Position + done - start;
+            int64_t n = std::min<int64_t>(Count - done, p->Used - from);
+            std::memcpy(dest + done, PieceData(p) + from, static_cast<size_t>(n));
+            done += n;
+        }
+        start = end;
+    }
+    return done;
+}
+
+void TCRBlobData::Write(int64_t Position, int64_t Count, const void* Source) {
+    if (Count <= 0) return;
+    int64_t size = RawSize();
+    int64_t pos = std::clamp<int64_t>(Position, 0, size);
+    int64_t total = size;
+    auto* src = static_cast<const uint8_t*>(Source);
+    int64_t remaining = Count;
+    int64_t start = 0;
+    for (PPieceHeader p = FFirstPiece; p && remaining > 0; p = p->Next) {
+        // Spare room of a piece is filled only at the very end, where nothing follows its bytes.
+        bool inside = pos < start + p->Used;
+        bool atEnd = pos == start + p->Used && p->Used < p->Size && pos == total;
+        if (inside || atEnd) {
+            int64_t from = pos - start;
+            if (from > p->Used) Failed(__LINE__);
+            int64_t n = std::min<int64_t>(remaining, p->Size - from);
+            std::memcpy(PieceData(p) + from, src, static_cast<size_t>(n));
+            if (from + n > p->Used) {
+                total += from + n - p->Used;
+                p->Used = static_cast<int32_t>(from + n);
+            }
+            pos += n;
+            src += n;
+            remaining -= n;
+        }
+        start += p->Used;
+    }
+    while (remaining > 0) {
+        int n = static_cast<int>(std::min<int64_t>(remaining, FPieceSize));
+        PPieceHeader piece = AllocPiece(n);
+        std::memcpy(PieceData(piece), src, static_cast<size_t>(n));
+        piece->Used = n;
+        AppendPiece(piece);
+        src += n;
+        remaining -= n;
+    }
+}
+
+// --- TCRBlobData: text forms ---
+
+void TCRBlobData::ConvertLineBreaks(bool Unicode, bool Expand) {
+    int64_t size = GetSize();
+    if (size == 0) return;
+    TBytes in(static_cast<size_t>(size));
+    Read(0, 0, in.data());
+    const size_t unit = Unicode ? 2 : 1;
+    const size_t units = in.size() / unit;
+    auto at = [&](size_t i) -> uint16_t {
+        if (!Unicode) return in[i];
+        return static_cast<uint16_t>(in[2 * i] | (in[2 * i + 1] << 8));
+    };
+
+    // New pieces are sized by the input still to convert.
+    std::vector<PPieceHeader> pieces;
+    PPieceHeader cur = nullptr;
+    size_t inputPos = 0;  // bytes consumed
+    auto emitByte = [&](uint8_t b) {
+        if (!cur || cur->Used == cur->Size) {
+            int64_t left = static_cast<int64_t>(in.size() - inputPos);
+            int64_t n;
+            if (Expand)
+                n = left < FPieceSize / 2 ? 2 * left : FPieceSize;
+            else
+                n = std::min<int64_t>(left, FPieceSize);
+            cur = AllocPiece(static_cast<int>(std::max<int64_t>(n, static_cast<int64_t>(unit))));
+            pieces.push_back(cur);
+        }
+        PieceData(cur)[cur->Used++] = b;
+    };
+    auto emit = [&](uint16_t ch) {
+        emitByte(static_cast<uint8_t>(ch & 0xFF));
+        if (Unicode) emitByte(static_cast<uint8_t>(ch >> 8));
+    };
+    try {
+        for (size_t i = 0; i < units; ++i) {
+            uint16_t ch = at(i);
+            if (Expand) {
+                if (ch == 10 && (i == 0 || at(i - 1) != 13)) emit(13);
+                emit(ch);
+            } else if (!(ch == 13 && i + 1 < units && at(i + 1) == 10)) {
+                emit(ch);
+            }
+            inputPos += unit;
+        }
+        // An odd trailing byte of UTF-16 contents is kept as it was.
+        for (size_t i = units * unit; i < in.size(); ++i) {
+            inputPos = i;
+            emitByte(in[i]);
+        }
+    } catch (...) {
+        for (PPieceHeader p : pieces) FreePiece(p);
+        throw;
+    }
+    TCRBlobData::Clear();
+    for (PPieceHeader p : pieces) AppendPiece(p);
+}
+
+void TCRBlobData::ExpandLineBreaks(bool Unicode) { ConvertLineBreaks(Unicode, true); }
+void TCRBlobData::CollapseLineBreaks(bool Unicode) { ConvertLineBreaks(Unicode, false); }
+
+// The ANSI code page is single-byte: one character is one byte, or two bytes of UTF-16.
+int64_t TCRBlobData::GetSizeAsAnsi() { return GetSize() / 2; }
+int64_t TCRBlobData::GetSizeAsUnicode() { return GetSize() * 2; }
+int64_t TCRBlobData::TranslatePositionToUnicode(int64_t AnsiPosition) { return AnsiPosition * 2; }
+int64_t TCRBlobData::TranslatePositionToAnsi(int64_t UnicodePosition) { return UnicodePosition / 2; }
+
+// --- TBlob ---
+
+void TBlob::AfterConstruction() { FData = CreateBlobData(); }
+
+TBlob::~TBlob() {
+    if (FStoredData) {
+        FData = FStoredData;
+        FStoredData = nullptr;
+    }
+    if (FData) FData->Release();
+    if (FRollback) FRollback->Release();
+    FData = nullptr;
+    FRollback = nullptr;
+    FTest = 0;
+}
+
+TBlob* TBlob::CreateClone() { return CreateSharedObject<TBlob>(FIsUnicode); }
+
+TCRBlobData* TBlob::CreateBlobData() { return CreateSharedObject<TCRBlobData>(); }
+
+void TBlob::CheckValid() const {
+    if (FTest != BlobValid || !FData) throw rtl::Exception(SInvalidBlob);
+}
+
+void TBlob::PrepareChange() {
+    if (FNeedRollback && !FRollback) SaveToRollback();
+}
+
+TBlob* TBlob::Clone(bool FromRollback, bool WithData) {
+    TBlob* blob = CreateClone();
+    try {
+        if (FromRollback)
+            blob->SetContents(FRollback ? FRollback : FData);
+        else if (WithData)
+            blob->SetContents(FData);
+    } catch (...) {
+        blob->Release();
+        throw;
+    }
+    return blob;
+}
+
+void TBlob::AssignContents(TBlob* Other) { SetContents(Other->FData); }
+
+void TBlob::SetContents(TCRBlobData* Contents) {
+    if (FStoredData || !Contents) Failed(__LINE__);
+    Contents->AddRef();
+    TCRBlobData* old = FData;
+    FData = Contents;
+    if (old) old->Release();
+}
+
+void TBlob::SaveToRollback() {
+    if (!FNeedRollback) throw rtl::Exception(SBlobMustBeInCacheMode);
+    CheckValid();
+    // The current contents object becomes the rollback copy as it is; the blob goes on with a
+    // copy, so other blobs sharing the old contents keep seeing them unchanged.
+    TCRBlobData* copy = CreateBlobData();
+    try {
+        copy->SetPieceSize(FData->PieceSize());
+        copy->CopyPiecesFrom(*FData);
+    } catch (...) {
+        copy->Release();
+        throw;
+    }
+    if (FRollback) FRollback->Release();
+    FRollback = FData;
+    FData = copy;
+}
+
+int64_t TBlob::GetSize() {
+    CheckValid();
+    return FData->GetSize();
+}
+
+void TBlob::SetSize(int64_t Value) {
+    CheckValid();
+    // A shrinking size loses bytes: keep them for Cancel like any other change.
+    PrepareChange();
+    FData->SetSize(Value);
+}
+
+void TBlob::SetIsUnicode(bool Value) {
+    if (Value == FIsUnicode) return;
+    if (GetSize() > 0) throw rtl::Exception(SCannotChangeIsUnicode);
+    FIsUnicode = Value;
+}
+
+int64_t TBlob::GetSizeAsAnsi() {
+    if (!FIsUnicode) Failed(__LINE__);
+    CheckValid();
+    return FData->GetSizeAsAnsi();
+}
+
+int64_t TBlob::GetSizeAsUnicode() {
+    if (FIsUnicode) Failed(__LINE__);
+    CheckValid();
+    return FData->GetSizeAsUnicode();
+}
+
+int64_t TBlob::Read(int64_t Position, int64_t Count, void* Dest) {
+    CheckValid();
+    CheckValue();
+    return FData->Read(Position, Count, Dest);
+}
+
+void TBlob::Write(int64_t Position, int64_t Count, const void* Source) {
+    CheckValid();
+    PrepareChange();
+    FData->Write(Position, Count, Source);
+}
+
+void TBlob::Clear() {
+    CheckValid();
+    if (FData->IsEmpty()) return;
+    PrepareChange();
+    FData->Clear();
+}
+
+void TBlob::Truncate(int64_t NewSize) {
+    CheckValid();
+    PrepareChange();
+    FData->Truncate(NewSize);
+}
+
+bool TBlob::IsEmpty() {
+    CheckValid();
+    return FData->IsEmpty();
+}
+
+void TBlob::MergePieces() {
+    CheckValid();
+    FData->MergePieces();
+}
+
+void TBlob::LoadFromStream(rtl::TStream& Stream) {
+    Clear();
+    Stream.SetPosition(0);
+    std::vector<uint8_t> chunk(static_cast<size_t>(FData->PieceSize()));
+    int64_t pos = 0;
+    for (;;) {
+        int64_t n = Stream.Read(chunk.data(), static_cast<int64_t>(chunk.size()));
+        if (n <= 0) break;
+        Write(pos, n, chunk.data());
+        pos += n;
+    }
+}
+
+void TBlob::SaveToStream(rtl::TStream& Stream) {
+    CheckValid();
+    Stream.SetSize(0);
+    Stream.SetPosition(0);
+    int64_t size = GetSize();
+    if (size == 0) return;
+    // Read whole, so compressed contents are expanded once, straight into the buffer.
+    std::vector<uint8_t> all(static_cast<size_t>(size));
+    int64_t got = Read(0, 0, all.data());
+    int64_t chunk = FData->PieceSize();
+    for (int64_t pos = 0; pos < got; pos += chunk)
+        Stream.WriteBuffer(all.data() + pos, std::min(chunk, got - pos));
+}
+
+void TBlob::Commit() {
+    if (FRollback) {
+        FRollback->Release();
+        FRollback = nullptr;
+    }
+}
+
+void TBlob::Cancel() {
+    if (!FRollback) return;
+    if (FStoredData) ViewRollback(false);
+    FData->Release();
+    FData = FRollback;
+    FRollback = nullptr;
+}
+
+void TBlob::ViewRollback(bool Value) {
+    if (Value) {
+        if (FRollback && !FStoredData) {
+            FStoredData = FData;
+            FData = FRollback;
+        }
+    } else if (FStoredData) {
+        FData = FStoredData;
+        FStoredData = nullptr;
+    }
+}
+
+AnsiString TBlob::GetAsAnsiString() {
+    if (FIsUnicode) return rtl::WideToAnsi(GetAsWideString());
+    AnsiString s(static_cast<size_t>(GetSize()), '\0');
+    s.resize(static_cast<size_t>(Read(0, 0, s.data())));
+    return s;
+}
+
+void TBlob::SetAsAnsiString(const AnsiString& Value) {
+    if (FIsUnicode) {
+        SetAsWideString(rtl::AnsiToWide(Value));
+        return;
+    }
+    Clear();
+    Write(0, static_cast<int64_t>(Value.size()), Value.data());
+}
+
+WideString TBlob::GetAsWideString() {
+    if (!FIsUnicode) return rtl::AnsiToWide(GetAsAnsiString());
+    int64_t size = GetSize();
+    std::vector<uint8_t> bytes(static_cast<size_t>(size));
+    int64_t got = Read(0, 0, bytes.data());
+    WideString s(static_cast<size_t>(got / 2), u'\0');
+    std::memcpy(s.data(), bytes.data(), s.size() * 2);
+    return s;
+}
+
+void TBlob::SetAsWideString(const WideString& Value) {
+    if (!FIsUnicode) {
+        SetAsAnsiString(rtl::WideToAnsi(Value));
+        return;
+    }
+    Clear();
+    Write(0, static_cast<int64_t>(Value.size() * 2), Value.data());
+}
+
+TBytes TBlob::GetAsBytes() {
+    TBytes b(static_cast<size_t>(GetSize()));
+    b.resize(static_cast<size_t>(Read(0, 0, b.data())));
+    return b;
+}
+
+void TBlob::SetAsBytes(const TBytes& Value) {
+    Clear();
+    Write(0, static_cast<int64_t>(Value.size()), Value.data());
+}
+
+void TBlob::ExpandLineBreaks() {
+    CheckValid();
+    PrepareChange();
+    FData->ExpandLineBreaks(FIsUnicode);
+}
+
+void TBlob::CollapseLineBreaks() {
+    CheckValid();
+    PrepareChange();
+    FData->CollapseLineBreaks(FIsUnicode);
+}
+
+// --- TCompressedBlobData ---
+
+namespace {
+
+// The most a deflate stream of n bytes can expand to (about 1032:1), with room for tiny streams.
+uint64_t MaxInflatedSize(uint64_t streamBytes) { return streamBytes * 1032 + 1024; }
+
+}  // namespace
+
+bool TCompressedBlobData::IsCompressed() const noexcept {
+    return FFirstPiece && FFirstPiece->Used >= static_cast<int32_t>(sizeof CompressedBlobMarker) &&
+           std::memcmp(PieceData(FFirstPiece), CompressedBlobMarker, sizeof CompressedBlobMarker) == 0;
+}
+
+uint32_t TCompressedBlobData::CheckedUncompressedSize() {
+    int64_t raw = RawSize();
+    if (raw <= CompressedHeaderSize) throw rtl::Exception(SInvalidCompressedBlobSize);
+    uint8_t header[CompressedHeaderSize];
+    TCRBlobData::Read(0, CompressedHeaderSize, header);
+    uint32_t size = static_cast<uint32_t>(header[16]) | static_cast<uint32_t>(header[17]) << 8 |
+                    static_cast<uint32_t>(header[18]) << 16 | static_cast<uint32_t>(header[19]) << 24;
+    if (size == 0 || size > MaxInflatedSize(static_cast<uint64_t>(raw - CompressedHeaderSize)))
+        throw rtl::Exception(SInvalidCompressedBlobSize);
+    return size;
+}
+
+int64_t TCompressedBlobData::Decompress(void* Dest, int64_t DestLen) {
+    if (!FFirstPiece) Failed(__LINE__);
+    CheckCompressorLinked();
+    MergePieces();
+    if (FFirstPiece->Next) Failed(__LINE__);
+    int32_t used = FFirstPiece->Used;
+    if (used <= CompressedHeaderSize) throw rtl::Exception(SInvalidCompressedBlobSize);
+    if (std::memcmp(PieceData(FFirstPiece), CompressedBlobMarker, sizeof CompressedBlobMarker) != 0)
+        throw rtl::Exception(SInvalidCompressedBlobHeader);
+    uint32_t produced = static_cast<uint32_t>(std::min<int64_t>(DestLen, std::numeric_limits<uint32_t>::max()));
+    try {
+        DoUncompress(Dest, produced, PieceData(FFirstPiece) + CompressedHeaderSize,
+                     static_cast<uint32_t>(used - CompressedHeaderSize));
+    } catch (const rtl::Exception&) {
+        throw rtl::Exception(SInvalidCompressedBlobData);
+    }
+    return produced;
+}
+
+bool TCompressedBlobData::CompressFrom(const void* Source, int64_t Count) {
+    CheckCompressorLinked();
+    if (Count <= MinCompressSize) return false;
+    int64_t capacity = Count / 5 + Count + 32;
+    if (capacity > std::numeric_limits<int32_t>::max()) return false;
+    PPieceHeader piece = AllocPiece(static_cast<int>(capacity));
+    // The stream goes behind the header: its room is the capacity less the header.
+    uint32_t len = static_cast<uint32_t>(capacity - CompressedHeaderSize);
+    try {
+        DoCompress(PieceData(piece) + CompressedHeaderSize, len, Source, static_cast<uint32_t>(Count));
+    } catch (const rtl::Exception&) {
+        FreePiece(piece);
+        return false;
+    }
+    if (CompressedHeaderSize + static_cast<int64_t>(len) >= Count) {
+        FreePiece(piece);
+        return false;
+    }
+    uint8_t* d = PieceData(piece);
+    std::memcpy(d, CompressedBlobMarker, sizeof CompressedBlobMarker);
+    uint32_t n = static_cast<uint32_t>(Count);
+    d[16] = static_cast<uint8_t>(n);
+    d[17] = static_cast<uint8_t>(n >> 8);
+    d[18] = static_cast<uint8_t>(n >> 16);
+    d[19] = static_cast<uint8_t>(n >> 24);
+    piece->Used = static_cast<int32_t>(CompressedHeaderSize + len);
+    try {
+        ReallocPiece(piece, piece->Used);
+    } catch (...) {
+        FreePiece(piece);
+        throw;
+    }
+    TCRBlobData::Clear();
+    AppendPiece(piece);
+    return true;
+}
+
+bool TCompressedBlobData::SetCompressed(bool Value) {
+    if (!FFirstPiece || Value == IsCompressed()) return false;
+    if (Value) {
+        if (RawSize() <= MinCompressSize) return false;
+        MergePieces();
+        return CompressFrom(PieceData(FFirstPiece), FFirstPiece->Used);
+    }
+    uint32_t size = CheckedUncompressedSize();
+    if (size > static_cast<uint32_t>(std::numeric_limits<int32_t>::max())) throw rtl::Exception(SInvalidCompressedBlobSize);
+    PPieceHeader piece = AllocPiece(static_cast<int>(size));
+    int64_t produced;
+    try {
+        produced = Decompress(PieceData(piece), size);
+    } catch (...) {
+        FreePiece(piece);
+        throw;
+    }
+    if (produced != static_cast<int64_t>(size)) {
+        FreePiece(piece);
+        throw rtl::Exception(SInvalidUncompressedBlobSize);
+    }
+    piece->Used = static_cast<int32_t>(size);
+    TCRBlobData::Clear();
+    AppendPiece(piece);
+    return true;
+}
+
+int64_t TCompressedBlobData::GetSize() {
+    if (IsCompressed()) return CheckedUncompressedSize();
+    return RawSize();
+}
+
+void TCompressedBlobData::SetSize(int64_t Value) {
+    if (IsCompressed() && Value != 0 && Value != GetSize()) Failed(__LINE__);
+    TCRBlobData::SetSize(Value);
+}
+
+void TCompressedBlobData::Truncate(int64_t NewSize) {
+    if (NewSize != 0 && IsCompressed()) SetCompressed(false);
+    TCRBlobData::Truncate(NewSize);
+}
+
+int64_t TCompressedBlobData::Read(int64_t Position, int64_t Count, void* Dest) {
+    if (IsCompressed()) {
+        int64_t size = CheckedUncompressedSize();
+        // A whole read expands straight into the reader's buffer.
+        if (Position == 0 && (Count <= 0 || Count >= size)) return Decompress(Dest, size);
+        SetCompressed(false);
+    }
+    return TCRBlobData::Read(Position, Count, Dest);
+}
+
+void TCompressedBlobData::Write(int64_t Position, int64_t Count, const void* Source) {
+    bool compressed = IsCompressed();
+    int64_t size = compressed ? static_cast<int64_t>(CheckedUncompressedSize()) : RawSize();
+    if ((compressed && Position == 0 && Count == size) || size == 0) {
+        if (Count > MinCompressSize && CompressFrom(Source, Count)) return;
+        TCRBlobData::Clear();
+        TCRBlobData::Write(0, Count, Source);
+        return;
+    }
+    if (compressed) SetCompressed(false);
+    TCRBlobData::Write(Position, Count, Source);
+}
+
+// --- TCompressedBlob ---
+
+TCRBlobData* TCompressedBlob::CreateBlobData() { return CreateSharedObject<TCompressedBlobData>(); }
+
+bool TCompressedBlob::IsCompressed() const {
+    CheckValid();
+    auto* data = dynamic_cast<TCompressedBlobData*>(FData);
+    return data && data->IsCompressed();
+}
+
+bool TCompressedBlob::SetCompressed(bool Value) {
+    CheckValid();
+    auto* data = dynamic_cast<TCompressedBlobData*>(FData);
+    return data && data->SetCompressed(Value);
+}
+
+}  // namespace store
