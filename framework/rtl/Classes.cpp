@@ -951,9 +951,9 @@ TCollectionItem::~TCollectionItem() {
 
 void TCollectionItem::SetCollection(TCollection* Value) {
     if (FCollection == Value) return;
+    if (Value && !InheritsFrom(&Value->ItemClass())) TList::Error(SInvalidProperty, 0);
     if (FCollection) FCollection->RemoveItem(this);
     if (Value) {
-        if (!InheritsFrom(&Value->ItemClass())) TList::Error(SInvalidProperty, 0);
         Value->InsertItem(this);
         FAddPending = false;
         Value->Notify(this, cnAdded);
