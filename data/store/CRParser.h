@@ -7,7 +7,6 @@
 #include <bitset>
 #include <cstdint>
 #include <initializer_list>
-#include <memory>
 #include <span>
 #include <string_view>
 #include <utility>
@@ -171,10 +170,13 @@ public:
     virtual bool IsAlpha(char ch) const;
     virtual bool IsNumber(char ch) const;
     virtual bool IsStringQuote(char ch) const;
-    // Advance to the next occurrence of the quote (or the end) counting line breaks.
+    // The three below start at the character after the opening quote and leave FPos on the
+    // closing quote, or at the end when there is none; GetNext then steps past it.
+    // Counts the line breaks passed.
     virtual void SkipQuotedCounting(char quote);
-    // Advance to the next occurrence of the quote (or the end) in the in-memory text.
+    // Does not count lines.
     virtual void SkipQuoted(char quote);
+    // SkipQuotedCounting when CountLinesInQuotes is on or the source is a stream, else SkipQuoted.
     virtual void SkipToQuote(char quote);
     virtual bool IsIdentQuote(char ch) const;
     // Whether a line comment starts with ch at the 0-based position pos.
