@@ -59,7 +59,7 @@ TBcd IntegerToBcd(int64_t value);
 int32_t BcdToInteger(const TBcd& bcd, bool truncate = true);
 int64_t BcdToInt64(const TBcd& bcd, bool truncate = true);
 
-// Significant digit count as stored, places as stored.
+// Digits to the left of the point (leading zeros not counted), and the places as stored.
 int BcdPrecision(const TBcd& bcd);
 int BcdScale(const TBcd& bcd);
 // Digits from the first to the last non-zero digit (0 for zero).

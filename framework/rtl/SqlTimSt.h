@@ -18,8 +18,8 @@ bool TrySQLTimeStampToDateTime(const TSQLTimeStamp& ts, TDateTime& value);
 void CheckSqlTimeStamp(const TSQLTimeStamp& ts);
 bool IsSqlTimeStampValid(const TSQLTimeStamp& ts);
 
-// The default text: the locale's short date, then a blank and the long time (with ".zzz" when
-// the milliseconds are not 0); a time of 00:00:00.000 is left out.
+// With an empty format: the locale's short date, a blank and its long time. Otherwise the format
+// as FormatDateTime reads it. Invalid fields raise as SQLTimeStampToDateTime.
 AnsiString SQLTimeStampToStr(std::string_view format, const TSQLTimeStamp& ts);
 AnsiString SQLTimeStampToStr(const TSQLTimeStamp& ts);
 // Reads the date-time text of the locale; EConvertError "'%s' is not a valid date and time".

@@ -160,6 +160,13 @@ AnsiString FloatToStrF(double value, TFloatFormat format, int precision, int dig
 AnsiString FormatFloat(std::string_view format, double value);
 AnsiString FormatFloat(std::string_view format, double value, const TFormatSettings& fs);
 AnsiString FormatCurr(std::string_view format, Currency value);
+// The formatting cores behind FloatToStrF and FormatFloat, for exact decimals: the value is
+// (negative ? -1 : 1) * 0.digits * 10^exponent, digits without leading zeros. Fixed formats round
+// the exact digits half away from zero; precision limits only the general and exponent forms.
+AnsiString DecimalDigitsToStrF(bool negative, std::string_view digits, int exponent, TFloatFormat format,
+                               int precision, int digits10, const TFormatSettings& fs);
+AnsiString FormatDecimalDigits(std::string_view format, bool negative, std::string_view digits, int exponent,
+                               const TFormatSettings& fs);
 // The locale's decimal separator; a thousand separator is not accepted. Raise EConvertError
 // "'%s' is not a valid floating point value".
 double StrToFloat(std::string_view s);

@@ -129,7 +129,7 @@ public:
     TVarType VType() const noexcept { return FVType; }
     bool IsEmpty() const noexcept { return FVType == varEmpty; }
     bool IsNull() const noexcept { return FVType == varNull; }
-    // Empty, Null, or an unassigned pointer slot.
+    // Empty, or a pointer slot holding no object (Null is a value, not clear).
     bool IsClear() const noexcept;
     bool IsArray() const noexcept { return (FVType & varArray) != 0; }
     bool IsByteArray() const noexcept { return FVType == (varArray | varByte); }
@@ -153,6 +153,7 @@ public:
     // --- conversions (EVariantTypeCastError, EVariantOverflowError) ---
     int32_t AsInteger() const;
     int64_t AsInt64() const;
+    uint64_t AsUInt64() const;
     double AsDouble() const;
     Currency AsCurrency() const;
     bool AsBoolean() const;
