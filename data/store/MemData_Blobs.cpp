@@ -522,7 +522,7 @@ WideString TBlob::GetAsWideString() {
     std::vector<uint8_t> bytes(static_cast<size_t>(size));
     int64_t got = Read(0, 0, bytes.data());
     WideString s(static_cast<size_t>(got / 2), u'\0');
-    std::memcpy(s.data(), bytes.data(), s.size() * 2);
+    if (!s.empty()) std::memcpy(s.data(), bytes.data(), s.size() * 2);
     return s;
 }
 
