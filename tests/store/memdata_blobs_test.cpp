@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "data/store/MemData.h"
+#include "framework/rtl/Streams.h"
 #include "framework/rtl/Text.h"
 
 using namespace store;
@@ -363,4 +364,32 @@ TEST(CompressedBlob, DamagedContentsAreRefusedAndKept) {
     EXPECT_EQ(MessageOf([&] { b->SetCompressed(false); }), "Invalid uncompressed blob size");
     EXPECT_TRUE(b->IsCompressed());
     EXPECT_EQ(RawBytes(*b->GetData()), raw);
+}
+
+TEST(Blob, StreamsInPieceSizedChunks) {
+    std::string plain;
+    for (int i = 0; i < 1000; ++i) plain += static_cast<char>(i * 31);
+    rtl::TMemoryStream in;
+    in.WriteBuffer(plain.data(), static_cast<int64_t>(plain.size()));
+
+    Ref b(CreateSharedObject<TBlob>());
+    b->GetData()->SetPieceSize(300);
+    b->SetAsAnsiString("old");
+    b->LoadFromStream(in);
+    EXPECT_EQ(PieceUsed(*b->GetData()), (std::vector<int>{300, 300, 300, 100}));
+    EXPECT_EQ(Bytes(*b.get()), plain);
+
+    rtl::TMemoryStream out;
+    out.WriteBuffer("previous contents that must go", 30);
+    b->SaveToStream(out);
+    ASSERT_EQ(out.Size(), 1000);
+    EXPECT_EQ(std::memcmp(out.Memory(), plain.data(), 1000), 0);
+}
+
+TEST(VariantObject, HoldsAVariant) {
+    Ref v(CreateSharedObject<TVariantObject>());
+    EXPECT_TRUE(v->Value.IsEmpty());
+    v->Value = rtl::Variant(int32_t(42));
+    EXPECT_EQ(v->Value.AsInteger(), 42);
+    EXPECT_STREQ(v->ClassName(), "TVariantObject");
 }
