@@ -192,3 +192,36 @@ TEST(IsClassByNameTest, MatchesExceptionClassesByName) {
     EXPECT_TRUE(IsClassByName(&foreign, "EConvertError"));
     EXPECT_FALSE(IsClassByName<ECompressionError>(&foreign));
 }
+
+namespace {
+
+class TSourceRecord : public rtl::TObject {
+    RTL_CLASS(TSourceRecord, rtl::TObject)
+};
+
+class TArchiveRecord : public TSourceRecord {
+    RTL_CLASS(TArchiveRecord, TSourceRecord)
+};
+
+namespace foreignmodule {
+// A class of the same name whose class reference is not ours.
+class TSourceRecord : public rtl::TObject {
+    RTL_CLASS(TSourceRecord, rtl::TObject)
+};
+}  // namespace foreignmodule
+
+}  // namespace
+
+TEST(IsClassByNameTest, MatchesObjectClassChainsByName) {
+    TArchiveRecord archive;
+    foreignmodule::TSourceRecord foreign;
+    rtl::TObject plain;
+    EXPECT_TRUE(IsClassByName(&archive, &TSourceRecord::StaticClass()));
+    EXPECT_TRUE(IsClassByName(&archive, &rtl::TObject::StaticClass()));
+    EXPECT_FALSE(IsClassByName(&plain, &TSourceRecord::StaticClass()));
+    EXPECT_FALSE(foreign.InheritsFrom(&TSourceRecord::StaticClass()));
+    EXPECT_TRUE(IsClassByName(&foreign, &TSourceRecord::StaticClass()));
+    EXPECT_FALSE(IsClassByName(&foreign, &TArchiveRecord::StaticClass()));
+    EXPECT_FALSE(IsClassByName(static_cast<const rtl::TObject*>(nullptr), &rtl::TObject::StaticClass()));
+    EXPECT_TRUE(IsClassByNameChain(&archive, "TSourceRecord"));
+}
