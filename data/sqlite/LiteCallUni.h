@@ -6,6 +6,7 @@
 
 #include <functional>
 
+#include "framework/rtl/Classes.h"
 #include "framework/rtl/Types.h"
 
 namespace sqlite {
@@ -68,12 +69,11 @@ inline constexpr F NoEncryptionStub = &detail::TStubOf<F>::NoEncryption;
 // Looks an exported name up in a loaded module; nullptr when the module does not export it.
 using TSymbolResolver = std::function<void*(void* module, const char* name)>;
 
-class TSQLite3API {
+class TSQLite3API : public rtl::TObject {
+    RTL_CLASS(TSQLite3API, rtl::TObject)
 public:
     TSQLite3API();
-    virtual ~TSQLite3API();
-    TSQLite3API(const TSQLite3API&) = delete;
-    TSQLite3API& operator=(const TSQLite3API&) = delete;
+    ~TSQLite3API() override;
 
     // Takes over the database handle and the entry points of another table, but not its library:
     // the copy never frees what the source loaded.
