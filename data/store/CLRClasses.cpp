@@ -9,6 +9,7 @@
 
 #include "data/store/DAConsts.h"
 #include "framework/rtl/Exceptions.h"
+#include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
 namespace store {
@@ -35,9 +36,10 @@ void CheckSpan(int64_t index, int64_t count, size_t size) {
     if (index < 0 || count < 0 || index + count > static_cast<int64_t>(size)) RaiseRangeError();
 }
 
+// A negative count is a range error; a byte count past int is an overflowing conversion.
 int CheckedCount(int64_t n) {
-    if (n < 0 || n > INT_MAX) RaiseRangeError();
-    return static_cast<int>(n);
+    if (n < 0) RaiseRangeError();
+    return rtl::CheckedInt32(n);
 }
 
 std::string_view ByteView(const TBytes& bytes, int index, int count) {

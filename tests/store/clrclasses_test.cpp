@@ -83,7 +83,8 @@ TEST(EncodingTest, MaxByteCountCoversTheLongestEncoding) {
         SCOPED_TRACE(c.Name);
         EXPECT_LE(c.Enc->WideToBytes(kMixed).size(), static_cast<size_t>(c.Enc->MaxByteCount(int(kMixed.size()))));
     }
-    EXPECT_THROW(Encoding::Utf8Instance()->MaxByteCount(INT_MAX / 2), rtl::ERangeError);
+    EXPECT_THROW(Encoding::Utf8Instance()->MaxByteCount(INT_MAX / 2), rtl::EConvertError);
+    EXPECT_THROW(CodePageEncoding(1201).MaxByteCount(INT_MAX / 2 + 1), rtl::EConvertError);
     EXPECT_THROW(Encoding::AnsiInstance()->MaxByteCount(-1), rtl::ERangeError);
 }
 
