@@ -65,6 +65,14 @@ inline uint8_t U8(char c) { return static_cast<uint8_t>(c); }
 int Sign(int r) { return r < 0 ? -1 : (r > 0 ? 1 : 0); }
 
 // Collators are created once; ucol_strcoll and ucol_getSortKey are safe on a shared collator.
+// The Russian tailoring would put Cyrillic before Latin; the system's lists have always sorted
+// digits, then Latin, then Cyrillic, so the script order is reset to the root order.
+void ResetScriptOrder(UCollator* c) {
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t none = UCOL_REORDER_CODE_NONE;
+    ucol_setReorderCodes(c, &none, 1, &status);
+}
+
 struct Collators {
     UCollator* caseSensitive = nullptr;
     UCollator* caseInsensitive = nullptr;
@@ -73,10 +81,12 @@ struct Collators {
         caseSensitive = ucol_open("ru_RU", &status);
         if (U_FAILURE(status)) throw EOutOfResources("Cannot open the Russian collator");
         ucol_setStrength(caseSensitive, UCOL_TERTIARY);
+        ResetScriptOrder(caseSensitive);
         status = U_ZERO_ERROR;
         caseInsensitive = ucol_open("ru_RU", &status);
         if (U_FAILURE(status)) throw EOutOfResources("Cannot open the Russian collator");
         ucol_setStrength(caseInsensitive, UCOL_SECONDARY);
+        ResetScriptOrder(caseInsensitive);
     }
     ~Collators() {
         ucol_close(caseSensitive);

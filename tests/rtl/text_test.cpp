@@ -84,6 +84,9 @@ TEST(Collation, RussianOrderWithYoAndCase) {
     EXPECT_EQ(AnsiCompareText("", ""), 0);
     EXPECT_LT(AnsiCompareText("", "a"), 0);
     EXPECT_TRUE(AnsiSameText(A(u8"Привет"), A(u8"пРИВЕТ")));
+    // Digits, then Latin, then Cyrillic.
+    EXPECT_LT(AnsiCompareStr("9", "Z"), 0);
+    EXPECT_LT(AnsiCompareStr("Zebra", A(u8"арбуз")), 0);
     EXPECT_EQ(WideCompareText(u"Привет", u"ПРИВЕТ"), 0);
 }
 
