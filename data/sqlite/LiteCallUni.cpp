@@ -79,7 +79,9 @@ void TSQLite3API::Unload() {
     std::lock_guard<std::mutex> guard(ApiLoadLock());
     if (!FLoaded) return;
     FLoaded = false;
-    if (!FDirect && FModule) {
+    // Checked on the module rather than the mode, so that switching the mode of a loaded table
+    // before unloading it cannot leak the library.
+    if (FModule) {
         ::dlclose(FModule);
         FModule = nullptr;
     }

@@ -186,6 +186,19 @@ TEST(LiteCall, DirectModeBindsTheLinkedEngine) {
     EXPECT_FALSE(api.Loaded());
 }
 
+TEST(LiteCall, SwitchingToDirectModeWhileLoadedStillReleasesTheLibrary) {
+    TSQLite3API api;
+    api.Load();
+    void* module = api.Module();
+    ASSERT_NE(module, nullptr);
+    api.SetDirect(true);
+    api.Unload();
+    EXPECT_EQ(api.Module(), nullptr);
+    api.Load();
+    EXPECT_EQ(api.Module(), nullptr);
+    EXPECT_EQ(api.sqlite3_open, &::sqlite3_open);
+}
+
 TEST(LiteCall, TablesLoadAndUnloadConcurrently) {
     constexpr int kThreads = 4;
     std::vector<std::thread> threads;
