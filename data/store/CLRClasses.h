@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "framework/rtl/Classes.h"
 #include "framework/rtl/Types.h"
 
 namespace store {
@@ -20,12 +21,10 @@ using TWideCharArray = std::vector<char16_t>;
 // A text encoding. The base class is the process's ANSI code page (1251): its bytes are the text.
 // Indexes and counts are 0-based and in characters of the source text or in bytes of the array;
 // a range outside the text or array raises ERangeError.
-class Encoding {
+class Encoding : public rtl::TObject {
+    RTL_CLASS(Encoding, rtl::TObject)
 public:
     Encoding() = default;
-    Encoding(const Encoding&) = delete;
-    Encoding& operator=(const Encoding&) = delete;
-    virtual ~Encoding() = default;
 
     virtual TBytes AnsiToBytes(const AnsiString& chars) const;
     virtual int AnsiToBytesAt(const AnsiString& chars, int charIndex, int charCount, TBytes& bytes,
@@ -52,6 +51,7 @@ public:
 
 // UTF-16, low byte first.
 class UnicodeEncoding : public Encoding {
+    RTL_CLASS(UnicodeEncoding, Encoding)
 public:
     TBytes AnsiToBytes(const AnsiString& chars) const override;
     int AnsiToBytesAt(const AnsiString& chars, int charIndex, int charCount, TBytes& bytes,
@@ -67,6 +67,7 @@ public:
 
 // UTF-8. The positioned encoders are not available.
 class UTF8Encoding : public Encoding {
+    RTL_CLASS(UTF8Encoding, Encoding)
 public:
     TBytes AnsiToBytes(const AnsiString& chars) const override;
     int AnsiToBytesAt(const AnsiString& chars, int charIndex, int charCount, TBytes& bytes,
@@ -83,6 +84,7 @@ public:
 // An encoding by Windows code-page number: 1251 (and 0, the ANSI code page), 1200 (UTF-16LE),
 // 1201 (UTF-16BE) and 65001 (UTF-8). Any other code page raises EOSError when used.
 class CodePageEncoding : public Encoding {
+    RTL_CLASS(CodePageEncoding, Encoding)
 public:
     explicit CodePageEncoding(int codePage) : FCodePage(codePage) {}
     int CodePage() const noexcept { return FCodePage; }

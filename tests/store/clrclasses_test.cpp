@@ -334,3 +334,11 @@ TEST(WideStringBuilderTest, AppendsAndGrows) {
     sb.Append(u"!");
     EXPECT_EQ(sb.GetText(), u"Дело 12!");
 }
+
+TEST(EncodingTest, SharedInstancesHaveTheirClasses) {
+    EXPECT_STREQ(Encoding::AnsiInstance()->ClassName(), "Encoding");
+    EXPECT_STREQ(Encoding::UnicodeInstance()->ClassName(), "UnicodeEncoding");
+    EXPECT_STREQ(Encoding::Utf8Instance()->ClassName(), "UTF8Encoding");
+    EXPECT_TRUE(CodePageEncoding(1251).InheritsFrom(&Encoding::StaticClass()));
+    EXPECT_EQ(Encoding::Utf8Instance(), Encoding::Utf8Instance());
+}
