@@ -1678,7 +1678,7 @@ AnsiString Format(std::string_view fmt, std::initializer_list<TVarRec> args, con
                 const int p15 = cur ? 19 : 15;
                 if (t == 'E') piece = DecimalToStrF(d, ffExponent, prec < 0 ? 15 : std::min(prec, 18), 3, fs, false);
                 else if (t == 'F') piece = DecimalToStrF(d, ffFixed, p15, prec < 0 ? 2 : prec, fs, cur);
-                else if (t == 'G') piece = DecimalToStrF(d, ffGeneral, prec < 0 ? 15 : std::clamp(prec, 1, 18), 3, fs, cur);
+                else if (t == 'G') piece = DecimalToStrF(d, ffGeneral, prec < 0 ? 15 : std::clamp(prec, 1, 18), 0, fs, cur);
                 else if (t == 'N') piece = DecimalToStrF(d, ffNumber, p15, prec < 0 ? 2 : prec, fs, cur);
                 else piece = DecimalToStrF(d, ffCurrency, p15, prec < 0 ? fs.CurrencyDecimals : prec, fs, cur);
                 break;
