@@ -508,19 +508,51 @@ TEST_F(ParserTest, StreamsReadAsTheSameTextInEveryEncoding) {
     }
 }
 
-TEST_F(ParserTest, CyrillicCharacterSplitByABlockBoundary) {
-    // The two UTF-8 bytes of the last letter straddle the end of the first 65,536-byte block.
-    const std::string ya = Utf8(u8"я");
-    const std::string utf8 = std::string(65535, 'a') + ya + " b";
-    auto stream = StreamOf(rtl::TBytes(utf8.begin(), utf8.end()));
+TEST_F(ParserTest, CharacterSplitByABlockBoundary) {
+    // Each text puts a multi-byte character across the end of the first 65,536-byte block.
+    const std::string ya = Utf8(u8"я");     // two bytes; 1251 0xFF
+    const std::string euro = Utf8(u8"€");   // three bytes; 1251 0x88
+    const std::u16string smile = u"\U0001F600";  // a surrogate pair; no 1251 character
+    auto utf16 = [](const std::u16string& w) {
+        rtl::TBytes bytes;
+        for (char16_t c : w) {
+            bytes.push_back(static_cast<uint8_t>(c & 0xFF));
+            bytes.push_back(static_cast<uint8_t>(c >> 8));
+        }
+        return bytes;
+    };
+    auto bytesOf = [](const std::string& s) { return rtl::TBytes(s.begin(), s.end()); };
+    struct Case {
+        const char* Name;
+        const Encoding* Enc;
+        rtl::TBytes Bytes;
+        Lexems Expected;
+    };
+    const std::vector<Case> cases = {
+        {"UTF-8 two bytes", Encoding::Utf8Instance(), bytesOf(std::string(65535, 'a') + ya + " b"),
+         {{-103, std::string(65535, 'a') + "\xFF"}, {-103, "b"}}},
+        {"UTF-8 three bytes, one in the first block", Encoding::Utf8Instance(),
+         bytesOf(std::string(65535, 'a') + euro + "b"), {{-103, std::string(65535, 'a') + "\x88" + "b"}}},
+        {"UTF-8 three bytes, two in the first block", Encoding::Utf8Instance(),
+         bytesOf(std::string(65534, 'a') + euro + "b"), {{-103, std::string(65534, 'a') + "\x88" + "b"}}},
+        {"UTF-16 surrogate pair", Encoding::UnicodeInstance(),
+         utf16(std::u16string(32767, u'a') + smile + u" b"),
+         {{-103, std::string(32767, 'a')}, {-102, "?"}, {-103, "b"}}},
+    };
+    for (const auto& c : cases) {
+        auto stream = StreamOf(c.Bytes);
+        rtl::TOwnedPtr<TParser> p(rtl::Create<TSQLParser>(stream.get(), c.Enc));
+        EXPECT_EQ(ReadAll(*p), c.Expected) << c.Name;
+    }
+    // Positions count characters of the text, not bytes of the stream.
+    auto stream = StreamOf(bytesOf(std::string(65535, 'a') + ya + " b"));
     rtl::TOwnedPtr<TParser> p(rtl::Create<TSQLParser>(stream.get(), Encoding::Utf8Instance()));
     AnsiString lexem;
-    EXPECT_EQ(p->GetNext(lexem), lcIdent);
-    EXPECT_EQ(lexem, std::string(65535, 'a') + rtl::UTF8ToAnsi(ya));
+    p->GetNext(lexem);
     EXPECT_EQ(p->CurrentPos(), 65536);
-    EXPECT_EQ(p->GetNext(lexem), lcIdent);
-    EXPECT_EQ(lexem, "b");
-    EXPECT_EQ(p->GetNext(lexem), lcEnd);
+    p->GetNext(lexem);
+    EXPECT_EQ(p->LastLexemPos(), 65536);
+    EXPECT_EQ(p->CurrentPos(), 65538);
 }
 
 TEST_F(ParserTest, ReadingBeforeTheRetainedTextIsAnAssertion) {
