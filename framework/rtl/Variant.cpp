@@ -301,11 +301,7 @@ int32_t Variant::AsInteger() const {
     } catch (const EVariantTypeCastError&) {
         CastError(varInteger);
     }
-    if (v < INT32_MIN || v > INT32_MAX) {
-        // A LongWord or a Boolean keeps its bit pattern, as the platform's integer cast does.
-        if (FVType == varLongWord) return static_cast<int32_t>(static_cast<uint32_t>(v));
-        OverflowError(varInteger);
-    }
+    if (v < INT32_MIN || v > INT32_MAX) OverflowError(varInteger);
     return static_cast<int32_t>(v);
 }
 

@@ -133,6 +133,7 @@ TEST(Variant, FailedConversionsRaiseWithThePlatformText) {
         {[] { Variant(1e300).AsCurrency(); }, "Overflow while converting variant of type (Double) into type (Currency)"},
         {[] { VarAsType(300, varByte); }, "Overflow while converting variant of type (Integer) into type (Byte)"},
         {[] { VarAsType(-1, varWord); }, "Overflow while converting variant of type (Integer) into type (Word)"},
+        {[] { Variant(uint32_t(4294967295u)).AsInteger(); }, "Overflow while converting variant of type (LongWord) into type (Integer)"},
         {[] { Variant(INT64_MAX).AsCurrency(); }, "Overflow while converting variant of type (Int64) into type (Currency)"},
     };
     for (const auto& c : over) {
