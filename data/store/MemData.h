@@ -601,3 +601,6 @@ enum class TCompressBlobMode { cbNone, cbClient, cbServer, cbClientServer };
 using enum TCompressBlobMode;
 
 }  // namespace store
+
+// The record store built on these foundations.
+#include "data/store/MemData_Store.h"
