@@ -25,6 +25,13 @@ UTF8String WideToUTF8(std::u16string_view s);
 WideString UTF8ToWide(std::string_view s);
 UTF8String AnsiToUTF8(std::string_view s);
 AnsiString UTF8ToAnsi(std::string_view s);
+// For u8"" literals: Cyrillic in source text is UTF-8 and becomes 1251 here.
+inline AnsiString UTF8ToAnsi(std::u8string_view s) {
+    return UTF8ToAnsi(std::string_view(reinterpret_cast<const char*>(s.data()), s.size()));
+}
+inline WideString UTF8ToWide(std::u8string_view s) {
+    return UTF8ToWide(std::string_view(reinterpret_cast<const char*>(s.data()), s.size()));
+}
 
 // Length of a complete UTF-8 prefix of s: a multi-byte sequence cut by the end is left out, so a
 // block reader can carry it into the next block.
