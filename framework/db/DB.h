@@ -345,26 +345,27 @@ public:
     bool IsNull() const;
     virtual void Clear();
     Variant Value() const { return GetAsVariant(); }
-    void SetValue(const Variant& V) { SetAsVariant(V); }
+    // The setters of a lookup field outside the calculation pick the key fields' values instead.
+    void SetValue(const Variant& V);
     Variant AsVariant() const { return GetAsVariant(); }
     AnsiString AsString() const { return GetAsString(); }
-    void SetAsString(const AnsiString& V) { SetAsStringValue(V); }
+    void SetAsString(const AnsiString& V);
     WideString AsWideString() const { return GetAsWideString(); }
-    void SetAsWideString(const WideString& V) { SetAsWideStringValue(V); }
+    void SetAsWideString(const WideString& V);
     int32_t AsInteger() const { return GetAsInteger(); }
-    void SetAsInteger(int32_t V) { SetAsIntegerValue(V); }
+    void SetAsInteger(int32_t V);
     int64_t AsLargeInt() const { return GetAsLargeInt(); }
-    void SetAsLargeInt(int64_t V) { SetAsLargeIntValue(V); }
+    void SetAsLargeInt(int64_t V);
     double AsFloat() const { return GetAsFloat(); }
-    void SetAsFloat(double V) { SetAsFloatValue(V); }
+    void SetAsFloat(double V);
     bool AsBoolean() const { return GetAsBoolean(); }
-    void SetAsBoolean(bool V) { SetAsBooleanValue(V); }
+    void SetAsBoolean(bool V);
     rtl::TDateTime AsDateTime() const { return GetAsDateTime(); }
-    void SetAsDateTime(rtl::TDateTime V) { SetAsDateTimeValue(V); }
+    void SetAsDateTime(rtl::TDateTime V);
     rtl::Currency AsCurrency() const { return GetAsCurrency(); }
-    void SetAsCurrency(rtl::Currency V) { SetAsCurrencyValue(V); }
+    void SetAsCurrency(rtl::Currency V);
     rtl::TBcd AsBCD() const { return GetAsBCD(); }
-    void SetAsBCD(const rtl::TBcd& V) { SetAsBCDValue(V); }
+    void SetAsBCD(const rtl::TBcd& V);
     // Old, new and current values through the dataset's state values.
     Variant OldValue() const;
     Variant NewValue() const;
@@ -451,6 +452,8 @@ protected:
     // Tells the dataset's controls that a property changed.
     void PropertyChanged(bool LayoutAffected);
     void CheckInactive() const;
+    // Writes through the key fields when this is a lookup field outside the calculation.
+    bool WriteLookup(const Variant& V);
 
     TFieldType FDataType = ftUnknown;
     int FSize = 0;

@@ -462,6 +462,7 @@ AnsiString TField::DisplayText() const {
 }
 
 void TField::SetEditText(const AnsiString& Value) {
+    if (WriteLookup(Variant(Value))) return;
     if (OnSetText)
         OnSetText(this, Value);
     else
@@ -478,17 +479,49 @@ void TField::AccessError(const char* TypeName) const {
 
 Variant TField::GetAsVariant() const { AccessError("Variant"); }
 
+bool TField::WriteLookup(const Variant& V) {
+    if (FFieldKind != fkLookup || !FDataSet || FDataSet->State() == dsCalcFields) return false;
+    // The result value picks the key; the key fields take it and the lookup recalculates.
+    if (!FLookupDataSet || FKeyFields.empty() || FLookupKeyFields.empty() || FLookupResultField.empty())
+        DatabaseErrorFmt(msg::SLookupInfoError, {DisplayNameA()}, this);
+    Variant key = (V.IsNull() || V.IsEmpty()) ? Variant::Null()
+                                               : FLookupDataSet->Lookup(FLookupResultField, V, FLookupKeyFields);
+    FDataSet->SetFieldValues(FKeyFields, key);
+    return true;
+}
+
+void TField::SetValue(const Variant& V) {
+    if (!WriteLookup(V)) SetAsVariant(V);
+}
+void TField::SetAsString(const AnsiString& V) {
+    if (!WriteLookup(Variant(V))) SetAsStringValue(V);
+}
+void TField::SetAsWideString(const WideString& V) {
+    if (!WriteLookup(Variant(V))) SetAsWideStringValue(V);
+}
+void TField::SetAsInteger(int32_t V) {
+    if (!WriteLookup(Variant(V))) SetAsIntegerValue(V);
+}
+void TField::SetAsLargeInt(int64_t V) {
+    if (!WriteLookup(Variant(static_cast<long long>(V)))) SetAsLargeIntValue(V);
+}
+void TField::SetAsFloat(double V) {
+    if (!WriteLookup(Variant(V))) SetAsFloatValue(V);
+}
+void TField::SetAsBoolean(bool V) {
+    if (!WriteLookup(Variant(V))) SetAsBooleanValue(V);
+}
+void TField::SetAsDateTime(rtl::TDateTime V) {
+    if (!WriteLookup(Variant::FromDate(V))) SetAsDateTimeValue(V);
+}
+void TField::SetAsCurrency(rtl::Currency V) {
+    if (!WriteLookup(Variant(V))) SetAsCurrencyValue(V);
+}
+void TField::SetAsBCD(const rtl::TBcd& V) {
+    if (!WriteLookup(Variant(V))) SetAsBCDValue(V);
+}
+
 void TField::SetAsVariant(const Variant& V) {
-    if (FFieldKind == fkLookup && FDataSet && FDataSet->State() != dsCalcFields) {
-        // The result value picks the key; the key fields take it and the lookup recalculates.
-        if (!FLookupDataSet || FKeyFields.empty() || FLookupKeyFields.empty() || FLookupResultField.empty())
-            DatabaseErrorFmt(msg::SLookupInfoError, {DisplayNameA()}, this);
-        Variant key = (V.IsNull() || V.IsEmpty())
-                          ? Variant::Null()
-                          : FLookupDataSet->Lookup(FLookupResultField, V, FLookupKeyFields);
-        FDataSet->SetFieldValues(FKeyFields, key);
-        return;
-    }
     if (V.IsNull() || V.IsEmpty())
         Clear();
     else
