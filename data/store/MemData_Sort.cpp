@@ -1,24 +1,45 @@
-// IndexFieldNames and the record order of TMemData: a plain reading of the column list and a
-// comparison of field values as variants, enough to keep inserted and updated rows in place.
+// IndexFieldNames and the record order of TMemData. A full sort computes each row's key once
+// (collation sort keys for text) and sorts stably on them; single records find their place through
+// the value comparisons, which order the same way.
 #include <algorithm>
-#include <cctype>
+#include <cstring>
 
 #include "data/store/DAConsts.h"
+#include "data/store/MemData_Filter.h"
 #include "data/store/MemData_Store.h"
+#include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
 namespace store {
 
 namespace {
 
-AnsiString TrimBlanks(const AnsiString& s) {
-    size_t b = s.find_first_not_of(" \t\r\n");
-    if (b == AnsiString::npos) return {};
-    size_t e = s.find_last_not_of(" \t\r\n");
-    return s.substr(b, e - b + 1);
+[[noreturn]] void InvalidFormat() { throw rtl::Exception(SInvalidIndexFieldNames); }
+
+[[noreturn]] void FieldNotFound(const AnsiString& Name) {
+    AnsiString msg = SFieldNotFound;
+    msg.replace(msg.find("%s"), 2, Name);
+    throw rtl::Exception(msg);
 }
 
-[[noreturn]] void InvalidFormat() { throw rtl::Exception(SInvalidIndexFieldNames); }
+AnsiString UndoubleQuotes(const AnsiString& s) {
+    AnsiString r;
+    r.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        r.push_back(s[i]);
+        if (s[i] == '\'' && i + 1 < s.size() && s[i + 1] == '\'') ++i;
+    }
+    return r;
+}
+
+bool IsSeparator(int Code, const AnsiString& Lexem) { return Code == lcSymbol && (Lexem == ";" || Lexem == ","); }
+
+template <class T>
+T Load(const void* p) noexcept {
+    T v;
+    std::memcpy(&v, p, sizeof(T));
+    return v;
+}
 
 }  // namespace
 
@@ -28,59 +49,63 @@ void TMemData::InitSortColumn(TSortColumn& Column) {
 }
 
 void TMemData::ParseIndexFieldNames() {
-    FSortColumns.clear();
-    AnsiString text = TrimBlanks(FIndexFieldNames);
-    size_t pos = 0;
-    while (pos <= text.size()) {
-        size_t end = text.find_first_of(";,", pos);
-        if (end == AnsiString::npos) end = text.size();
-        AnsiString entry = TrimBlanks(text.substr(pos, end - pos));
-        pos = end + 1;
-        if (entry.empty()) continue;
+    AnsiString text = rtl::Trim(FIndexFieldNames);
+    if (text.empty()) {
+        FSortColumns.clear();
+        return;
+    }
+    // Built aside, so that a bad text leaves the order that the rows are actually in.
+    TSortColumns columns;
+    rtl::TOwnedPtr<TBoolParser> lexer(rtl::Create<TBoolParser>(text));
+    lexer->SetSkipComments(true);
+    AnsiString lexem;
+    int code = lexer->GetNext(lexem);
+    while (true) {
+        while (IsSeparator(code, lexem)) code = lexer->GetNext(lexem);
+        if (code == lcEnd) break;
         AnsiString name;
-        size_t i = 0;
-        if (entry[0] == '[') {
-            size_t close = entry.find(']');
-            if (close == AnsiString::npos) close = entry.size();
-            name = TrimBlanks(entry.substr(1, close - 1));
-            i = close + 1;
+        if (code == lcIdent) {
+            name = lexem;
+        } else if (code == lcString) {
+            name = UndoubleQuotes(lexem);
+        } else if (code == bxLeftBracket) {
+            lexer->SetSkipBlanks(false);
+            while (true) {
+                code = lexer->GetNext(lexem);
+                if (code == lcEnd || code == bxRightBracket) break;
+                name += lexem;
+            }
+            lexer->SetSkipBlanks(true);
+            name = rtl::Trim(name);
         } else {
-            while (i < entry.size() && !std::isspace(static_cast<unsigned char>(entry[i]))) ++i;
-            name = entry.substr(0, i);
+            InvalidFormat();
         }
         TFieldDesc* field = FFields.FindField(rtl::AnsiToWide(name));
-        if (!field) {
-            AnsiString msg = SFieldNotFound;
-            msg.replace(msg.find("%s"), 2, name);
-            throw rtl::Exception(msg);
-        }
+        if (!field) FieldNotFound(name);
         TSortColumn column;
         column.FieldDesc = field;
         InitSortColumn(column);
-        bool order = false, type = false;
-        AnsiString rest = entry.substr(std::min(i, entry.size()));
-        size_t p = 0;
-        while (true) {
-            size_t b = rest.find_first_not_of(" \t\r\n", p);
-            if (b == AnsiString::npos) break;
-            size_t e = rest.find_first_of(" \t\r\n", b);
-            if (e == AnsiString::npos) e = rest.size();
-            AnsiString word = rtl::UpperCase(rest.substr(b, e - b));
-            p = e;
+        bool orderSeen = false, typeSeen = false;
+        code = code == lcEnd ? lcEnd : lexer->GetNext(lexem);
+        while (code != lcEnd && !IsSeparator(code, lexem)) {
+            if (code != lcIdent) InvalidFormat();
+            const AnsiString word = rtl::UpperCase(lexem);
             if (word == "ASC" || word == "DESC") {
-                if (order) InvalidFormat();
-                order = true;
+                if (orderSeen) InvalidFormat();
+                orderSeen = true;
                 column.DescendingOrder = word == "DESC";
             } else if (word == "CIS" || word == "CS" || word == "BIN") {
-                if (type) InvalidFormat();
-                type = true;
+                if (typeSeen) InvalidFormat();
+                typeSeen = true;
                 column.SortType = word == "CIS" ? stCaseInsensitive : (word == "CS" ? stCaseSensitive : stBinary);
             } else {
                 InvalidFormat();
             }
+            code = lexer->GetNext(lexem);
         }
-        FSortColumns.push_back(column);
+        columns.push_back(column);
     }
+    FSortColumns = std::move(columns);
 }
 
 void TMemData::SetIndexFieldNames(const AnsiString& Value) {
@@ -93,56 +118,249 @@ void TMemData::SetIndexFieldNames(const AnsiString& Value) {
     }
 }
 
-int TMemData::CompareBySortColumn(const void* RecBuf1, const void* RecBuf2, const TSortColumn& Column) {
-    int no = Column.FieldDesc->FieldNo;
-    bool null1 = GetNull(no, RecBuf1);
-    bool null2 = GetNull(no, RecBuf2);
-    if (null1 || null2) return null1 == null2 ? 0 : (null1 ? -1 : 1);
-    rtl::Variant v1, v2;
-    GetFieldAsVariant(Column.FieldDesc, RecBuf1, v1);
-    GetFieldAsVariant(Column.FieldDesc, RecBuf2, v2);
-    if (rtl::VarIsStr(v1) && rtl::VarIsStr(v2)) {
-        if (Column.SortType == stBinary) {
-            int c = v1.AsWideString().compare(v2.AsWideString());
-            return c < 0 ? -1 : (c > 0 ? 1 : 0);
-        }
-        if (Column.SortType == stCaseInsensitive) return rtl::WideCompareText(v1.AsWideString(), v2.AsWideString());
-        return rtl::WideCompareStr(v1.AsWideString(), v2.AsWideString());
-    }
-    switch (rtl::VarCompareValue(v1, v2)) {
-        case rtl::vrLessThan:
-            return -1;
-        case rtl::vrGreaterThan:
-            return 1;
-        default:
-            return 0;
-    }
-}
-
 int TMemData::CompareRecords(const void* RecBuf1, const void* RecBuf2) {
+    const void* r1 = RecBuf1;
+    const void* r2 = RecBuf2;
+    std::vector<uint8_t> calc1, calc2;
+    bool calcPrepared = false;
     for (const TSortColumn& column : FSortColumns) {
-        int res = CompareBySortColumn(RecBuf1, RecBuf2, column);
+        const void* a = RecBuf1;
+        const void* b = RecBuf2;
+        if (column.FieldDesc->DescKind == fdkCalculatedArea && CalcRecordEvent) {
+            if (!calcPrepared) {
+                const size_t size = static_cast<size_t>(FRecordSize + FCalcRecordSize);
+                calc1.assign(size, 0);
+                calc2.assign(size, 0);
+                std::memcpy(calc1.data(), RecBuf1, static_cast<size_t>(FRecordSize));
+                std::memcpy(calc2.data(), RecBuf2, static_cast<size_t>(FRecordSize));
+                CalcRecordEvent(calc1.data(), RecBuf1);
+                CalcRecordEvent(calc2.data(), RecBuf2);
+                r1 = calc1.data();
+                r2 = calc2.data();
+                calcPrepared = true;
+            }
+            a = r1;
+            b = r2;
+        }
+        const int res = CompareBySortColumn(a, b, column);
         if (res != 0) return column.DescendingOrder ? -res : res;
     }
     return 0;
 }
 
-void TMemData::SortItems() {
-    if (!FSortColumns.empty() && FFirstItem) {
-        std::vector<TRecordItem*> items;
-        for (TRecordItem* it = FFirstItem; it; it = it->Next) items.push_back(it);
-        std::stable_sort(items.begin(), items.end(),
-                         [this](TRecordItem* a, TRecordItem* b) { return CompareItems(a, b) < 0; });
-        TRecordItem* prev = nullptr;
-        for (TRecordItem* it : items) {
-            it->Prev = prev;
-            if (prev) prev->Next = it;
-            prev = it;
-        }
-        items.back()->Next = nullptr;
-        FFirstItem = items.front();
-        FLastItem = items.back();
+// ---------------------------------------------------------------------------------------------
+// Full sort
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+enum class TKeyKind { Int, Float, Bytes, Record };
+
+// The keys of one sort column for every row, in the order the value comparisons give.
+struct TColumnKeys {
+    TKeyKind Kind = TKeyKind::Record;
+    const TSortColumn* Column = nullptr;
+    std::vector<uint8_t> Null;
+    std::vector<int64_t> Ints;
+    std::vector<double> Floats;
+    std::vector<std::string> Bytes;
+};
+
+// Code units in big-endian byte order, so that byte order is code-unit order.
+std::string WideOrdinalKey(const WideString& s) {
+    std::string k(s.size() * 2, '\0');
+    for (size_t i = 0; i < s.size(); ++i) {
+        k[2 * i] = static_cast<char>(s[i] >> 8);
+        k[2 * i + 1] = static_cast<char>(s[i] & 0xFF);
     }
+    return k;
+}
+
+WideString WideAt(const void* p, size_t maxLen) {
+    WideString s;
+    if (!p) return s;
+    const auto* b = static_cast<const uint8_t*>(p);
+    for (size_t i = 0; i < maxLen; ++i) {
+        char16_t c;
+        std::memcpy(&c, b + i * 2, 2);
+        if (c == 0) break;
+        s.push_back(c);
+    }
+    return s;
+}
+
+template <class S>
+void TrimTail(S& s) {
+    while (!s.empty() && static_cast<uint32_t>(static_cast<std::make_unsigned_t<typename S::value_type>>(s.back())) <= 32)
+        s.pop_back();
+}
+
+TKeyKind KindOf(TMemDataType Type) {
+    switch (Type) {
+        case mdtInt8:
+        case mdtInt16:
+        case mdtInt32:
+        case mdtInt64:
+        case mdtUInt8:
+        case mdtUInt16:
+        case mdtUInt32:
+        case mdtBoolean:
+        case mdtBCD:
+            return TKeyKind::Int;
+        case mdtFloat:
+        case mdtCurrency:
+        case mdtDate:
+        case mdtTime:
+        case mdtDateTime:
+            return TKeyKind::Float;
+        case mdtString:
+        case mdtExtString:
+        case mdtWideString:
+        case mdtExtWideString:
+        case mdtGuid:
+        case mdtBlob:
+        case mdtMemo:
+        case mdtWideMemo:
+            return TKeyKind::Bytes;
+        default:
+            return TKeyKind::Record;
+    }
+}
+
+}  // namespace
+
+void TMemData::SortItems() {
+    if (FSortColumns.empty() || !FFirstItem) {
+        ReorderItems(nullptr, rmAll);
+        return;
+    }
+    std::vector<TRecordItem*> items;
+    for (TRecordItem* it = FFirstItem; it; it = it->Next) items.push_back(it);
+    const size_t count = items.size();
+
+    // Records as the comparisons see them: with the calculated area filled when a column lies there.
+    bool needCalc = false;
+    for (const TSortColumn& c : FSortColumns)
+        if (c.FieldDesc->DescKind == fdkCalculatedArea && CalcRecordEvent) needCalc = true;
+    std::vector<const void*> recs(count);
+    std::vector<uint8_t> calcArea;
+    if (needCalc) {
+        const size_t size = static_cast<size_t>(FRecordSize + FCalcRecordSize);
+        calcArea.assign(size * count, 0);
+        for (size_t i = 0; i < count; ++i) {
+            uint8_t* buf = calcArea.data() + i * size;
+            std::memcpy(buf, TBlockManager::RecordOf(items[i]), static_cast<size_t>(FRecordSize));
+            CalcRecordEvent(buf, TBlockManager::RecordOf(items[i]));
+            recs[i] = buf;
+        }
+    } else {
+        for (size_t i = 0; i < count; ++i) recs[i] = TBlockManager::RecordOf(items[i]);
+    }
+
+    std::vector<TColumnKeys> keys(FSortColumns.size());
+    for (size_t c = 0; c < FSortColumns.size(); ++c) {
+        const TSortColumn& column = FSortColumns[c];
+        const TFieldDesc* f = column.FieldDesc;
+        TColumnKeys& k = keys[c];
+        k.Column = &column;
+        k.Kind = f->HasParent() ? TKeyKind::Record : KindOf(f->DataType);
+        if (k.Kind == TKeyKind::Record) continue;
+        k.Null.resize(count);
+        const bool binary = column.SortType == stBinary;
+        const bool ci = column.SortType == stCaseInsensitive;
+        const bool trim = TrimFor(f);
+        if (k.Kind == TKeyKind::Int) k.Ints.resize(count);
+        if (k.Kind == TKeyKind::Float) k.Floats.resize(count);
+        if (k.Kind == TKeyKind::Bytes) k.Bytes.resize(count);
+        for (size_t i = 0; i < count; ++i) {
+            const void* rec = recs[i];
+            k.Null[i] = GetNull(f->FieldNo, rec);
+            if (k.Null[i]) continue;
+            const uint8_t* slot = Slot(rec, f);
+            switch (f->DataType) {
+                case mdtInt8: k.Ints[i] = Load<int8_t>(slot); break;
+                case mdtInt16: k.Ints[i] = Load<int16_t>(slot); break;
+                case mdtInt32: k.Ints[i] = Load<int32_t>(slot); break;
+                case mdtInt64: k.Ints[i] = Load<int64_t>(slot); break;
+                case mdtBCD: k.Ints[i] = Load<int64_t>(slot); break;
+                case mdtUInt8: k.Ints[i] = Load<uint8_t>(slot); break;
+                case mdtUInt16: k.Ints[i] = Load<uint16_t>(slot); break;
+                case mdtUInt32: k.Ints[i] = Load<uint32_t>(slot); break;
+                case mdtBoolean: k.Ints[i] = Load<uint8_t>(slot) != 0; break;
+                case mdtFloat:
+                case mdtCurrency:
+                case mdtDate:
+                case mdtTime:
+                case mdtDateTime: k.Floats[i] = Load<double>(slot); break;
+                case mdtWideString:
+                case mdtExtWideString: {
+                    WideString s = f->DataType == mdtWideString ? WideAt(slot, f->Length)
+                                                                : WideAt(Load<const void*>(slot), SIZE_MAX);
+                    if (trim && f->DataType == mdtWideString) TrimTail(s);
+                    k.Bytes[i] = binary ? WideOrdinalKey(s) : rtl::WideSortKey(s, ci);
+                    break;
+                }
+                default: {
+                    std::string_view text;
+                    AnsiString owned;
+                    if (f->DataType == mdtString || f->DataType == mdtGuid) {
+                        const char* p = reinterpret_cast<const char*>(slot);
+                        text = std::string_view(p, strnlen(p, static_cast<size_t>(f->Size)));
+                        if (trim && f->DataType == mdtString)
+                            while (!text.empty() && static_cast<uint8_t>(text.back()) <= 32) text.remove_suffix(1);
+                    } else if (f->DataType == mdtExtString) {
+                        const char* p = Load<const char*>(slot);
+                        if (p) text = p;
+                    } else if (Load<const void*>(slot)) {
+                        owned = GetBlob(f->FieldNo, rec)->GetAsAnsiString();
+                        text = owned;
+                    }
+                    if (binary)
+                        k.Bytes[i].assign(text);
+                    else
+                        k.Bytes[i] = rtl::AnsiSortKey(text, ci || f->DataType == mdtGuid);
+                    break;
+                }
+            }
+        }
+    }
+
+    auto compareColumn = [&](const TColumnKeys& k, uint32_t a, uint32_t b) -> int {
+        int r;
+        if (k.Kind == TKeyKind::Record) {
+            r = CompareBySortColumn(recs[a], recs[b], *k.Column);
+        } else if (k.Null[a] || k.Null[b]) {
+            r = k.Null[a] == k.Null[b] ? 0 : (k.Null[a] ? -1 : 1);
+        } else if (k.Kind == TKeyKind::Int) {
+            r = k.Ints[a] < k.Ints[b] ? -1 : (k.Ints[b] < k.Ints[a] ? 1 : 0);
+        } else if (k.Kind == TKeyKind::Float) {
+            r = k.Floats[a] < k.Floats[b] ? -1 : (k.Floats[b] < k.Floats[a] ? 1 : 0);
+        } else {
+            const int c = k.Bytes[a].compare(k.Bytes[b]);
+            r = c < 0 ? -1 : (c > 0 ? 1 : 0);
+        }
+        return k.Column->DescendingOrder ? -r : r;
+    };
+
+    std::vector<uint32_t> order(count);
+    for (size_t i = 0; i < count; ++i) order[i] = static_cast<uint32_t>(i);
+    // Stable: rows equal on every column keep their order.
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        for (const TColumnKeys& k : keys)
+            if (int r = compareColumn(k, a, b)) return r < 0;
+        return false;
+    });
+
+    TRecordItem* prev = nullptr;
+    for (uint32_t i : order) {
+        TRecordItem* it = items[i];
+        it->Prev = prev;
+        if (prev) prev->Next = it;
+        prev = it;
+    }
+    prev->Next = nullptr;
+    FFirstItem = items[order.front()];
+    FLastItem = prev;
     ReorderItems(nullptr, rmAll);
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -202,6 +203,12 @@ public:
     bool EvaluateFilterExpression(void* RecBuf);
     TExpressionNode* FilterExpression() const noexcept { return FFilterExpression; }
 
+    // A field's value as a comparison key: the address of the key in the form CompareFieldValue
+    // reads (into the record, or into Scratch for converted forms) and its value type; nil when
+    // the field is null.
+    const void* GetMatchValue(const void* RecBuf, const TFieldDesc* Field, bool& IsNull, TMemDataType& ValueType,
+                              std::vector<uint8_t>& Scratch);
+
     // --- state ---
     bool Active() const noexcept { return FActive; }
     bool Prepared() const noexcept { return FPrepared; }
@@ -300,6 +307,14 @@ struct TSortColumn {
 };
 using TSortColumns = std::vector<TSortColumn>;
 
+// Option bits of value comparisons (sorting, locate and lookup, local master/detail).
+using TValueMatchOptions = uint8_t;
+inline constexpr TValueMatchOptions voCaseInsensitive = 1;
+inline constexpr TValueMatchOptions voPartialKey = 2;  // the key matches a prefix of the field
+inline constexpr TValueMatchOptions voSubstring = 4;   // the key matches anywhere in the field
+inline constexpr TValueMatchOptions voBinary = 8;      // ordinal comparison
+inline constexpr TValueMatchOptions voNullsLast = 0x10;
+
 class TMemData : public TData {
 public:
     TMemData();
@@ -351,7 +366,19 @@ public:
     // Called before moving past the last item so that a provider can fetch more rows.
     virtual bool FetchNext(int /*Flag*/ = 0) { return false; }
     virtual void InitSortColumn(TSortColumn& Column);
+    // Value comparisons: negative, 0 or positive, positive when the first (the key) is greater.
+    virtual int CompareAnsiPChar(const char* S1, const char* S2, TValueMatchOptions Options);
+    virtual int CompareAnsiStr(std::string_view S1, std::string_view S2, TValueMatchOptions Options);
+    virtual int CompareWidePrefix(std::u16string_view Key, std::u16string_view Value, TValueMatchOptions Options);
+    virtual int CompareWideStr(std::u16string_view S1, std::u16string_view S2, TValueMatchOptions Options);
+    virtual int MatchAnsiStr(std::string_view Key, std::string_view Value, TValueMatchOptions Options);
+    virtual int MatchWideStr(std::u16string_view Key, std::u16string_view Value, TValueMatchOptions Options);
+    // Value is a key in the form GetMatchValue gives for ValueType.
+    virtual int CompareFieldValue(const void* Value, TMemDataType ValueType, TValueMatchOptions Options,
+                                  const void* RecBuf, const TFieldDesc* FieldDesc);
     virtual int CompareBySortColumn(const void* RecBuf1, const void* RecBuf2, const TSortColumn& Column);
+    virtual int CompareRecordField(const void* RecBuf1, const void* RecBuf2, TValueMatchOptions Options,
+                                   const TFieldDesc* FieldDesc);
     virtual void SetIndexFieldNames(const AnsiString& Value);
     virtual void SortItems();
 
