@@ -8,12 +8,14 @@
 //   ftWideString, ftFixedWideChar   char16_t[Size + 1], zero-terminated
 //   ftSmallint int16; ftWord uint16; ftBoolean uint16 (0 or 1); ftInteger, ftAutoInc int32;
 //   ftLargeint int64; ftFloat, ftCurrency double; ftBCD, ftFMTBcd TBcd (34 bytes);
-//   ftDate, ftTime, ftDateTime      TDateTime (double)
+//   ftDate   int32 day number (day 1 = 0001-01-01); ftTime int32 milliseconds of the day;
+//   ftDateTime double milliseconds since 0001-01-01
 //   ftTimeStamp, ftOraTimeStamp     TSQLTimeStamp (16 bytes)
 //   ftBytes                         Size bytes; ftVarBytes: uint16 length, then Size bytes
 //   blobs                           through CreateBlobStream only
-// The non-native form differs only for ftBCD, whose fields read and write a Currency; datasets
-// that keep BCD as currency override ConvertFieldData.
+// The non-native form differs for ftBCD (a Currency) and for ftDate, ftTime and ftDateTime (a
+// TDateTime); ConvertFieldData turns one into the other, and datasets that keep other forms
+// override it.
 #pragma once
 
 #include <cstdint>
@@ -576,7 +578,7 @@ public:
     void ClearFields();
     bool Modified() const noexcept { return FModified; }
     void SetModified(bool Value) noexcept { FModified = Value; }
-    bool CanModify() const { return GetCanModify(); }
+    bool CanModify() const { return CanModifyRecords(); }
     TUpdateStatus UpdateStatus() { return UpdateStatusStep(); }
 
     // --- bookmarks ---
@@ -654,6 +656,9 @@ public:
     int BlockReadSize() const noexcept { return FBlockReadSize; }
     void SetBlockReadSize(int Value) { ChangeBlockReadSize(Value); }
     bool IsSequenced() { return IsSequencedStep(); }
+    // Datasets whose records are a field of this one; their dataset fields register them.
+    const std::vector<TDataSet*>& NestedDataSets() const noexcept { return FNestedDataSets; }
+    void RegisterNestedDataSet(TDataSet* DataSet, bool Register);
     // The class a default field of a type gets.
     virtual TFieldClass FieldClassOfType(TFieldType FieldType) const { return DefaultFieldClass(FieldType); }
 
@@ -729,7 +734,8 @@ protected:
     virtual bool BookmarkValidStep(const TBookmark& /*Bookmark*/) { return false; }
     virtual int CompareBookmarksStep(const TBookmark& Bookmark1, const TBookmark& Bookmark2);
     virtual TUpdateStatus UpdateStatusStep() { return usUnmodified; }
-    virtual bool GetCanModify() const { return true; }
+    // Whether records may be changed (the CanModify property).
+    virtual bool CanModifyRecords() const { return true; }
     virtual bool IsSequencedStep() { return true; }
     virtual int CountRecords() const { return -1; }
     virtual int CurrentRecNo() const { return -1; }
@@ -781,6 +787,9 @@ protected:
     void DestroyFields();
     // Binds FieldNo of data fields to FieldDefs and lays out the calculated area.
     virtual void BindFields(bool Binding);
+    // "Type mismatch for field '%s', expecting: %s actual: %s" when the field cannot hold the
+    // definition's data.
+    void CheckFieldCompatibility(TField* Field, TFieldDef* FieldDef);
     bool HasCalcFields() const noexcept { return FHasCalcFields; }
 
     // --- notifications and events ---
@@ -838,6 +847,7 @@ private:
     rtl::TOwnedPtr<TFieldDefs> FFieldDefs;
     std::vector<TFieldDef*> FFieldDefList;
     std::vector<TDataSource*> FDataSources;
+    std::vector<TDataSet*> FNestedDataSets;
     // Buffer ring: FBufferCount records plus one spare slot at the end.
     std::vector<TRecordBuffer> FBuffers;
     int FBufferCount = 0;
@@ -977,7 +987,6 @@ protected:
     virtual void LayoutChanged() { DataSetChanged(); }
     virtual void RecordChanged(TField* /*Field*/) {}
     virtual void UpdateData() {}
-    virtual bool GetActiveRecord() const { return false; }
     int FirstRecord() const noexcept { return FFirstRecord; }
 
 private:
@@ -1009,6 +1018,9 @@ public:
     virtual TDataSet* GetDetailDataSet() const { return nullptr; }
     TDataSet* DetailDataSet() const { return GetDetailDataSet(); }
 };
+
+// The field a data-aware control names: "Field '%s' not found" for Control when the dataset lacks it.
+TField* GetFieldProperty(TDataSet* DataSet, rtl::TComponent* Control, const WideString& FieldName);
 
 // The pointer a data event carries as its Info.
 inline intptr_t EventInfo(const void* p) noexcept { return reinterpret_cast<intptr_t>(p); }

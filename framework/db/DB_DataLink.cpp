@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "framework/db/DB.h"
+#include "framework/rtl/Text.h"
 
 namespace db {
 
@@ -135,6 +136,12 @@ void TDataSource::DataEvent(TDataEvent Event, intptr_t Info) {
 
 void TDataSource::Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) {
     TComponent::Notification(AComponent, Operation);
+}
+
+TField* GetFieldProperty(TDataSet* DataSet, rtl::TComponent* Control, const WideString& FieldName) {
+    TField* field = DataSet ? DataSet->FindField(FieldName) : nullptr;
+    if (!field) DatabaseErrorFmt(msg::SFieldNotFound, {rtl::WideToAnsi(FieldName)}, Control);
+    return field;
 }
 
 // ---------------------------------------------------------------------------------------------

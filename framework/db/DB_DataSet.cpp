@@ -4,6 +4,7 @@
 
 #include "framework/db/DB.h"
 #include "framework/rtl/Bcd.h"
+#include "framework/rtl/DateUtils.h"
 #include "framework/rtl/Text.h"
 
 namespace db {
@@ -11,6 +12,11 @@ namespace db {
 namespace {
 
 bool IsEditState(TDataSetState s) { return s == dsEdit || s == dsInsert || s == dsSetKey; }
+
+// Types whose non-native form differs from the native one.
+bool NeedsConversion(TFieldType t) { return t == ftBCD || t == ftDate || t == ftTime || t == ftDateTime; }
+
+const char* const kTypeMismatch = "Type mismatch for field '%s', expecting: %s actual: %s";
 
 }  // namespace
 
@@ -995,6 +1001,7 @@ void TDataSet::BindFields(bool Binding) {
                     def = FFieldDefs->FindDef(f->FieldName());
                 }
                 if (!def) DatabaseErrorFmt(msg::SFieldNotFound, {f->DisplayNameA()}, this);
+                CheckFieldCompatibility(f, def);
                 f->FFieldNo = def->FieldNo();
                 break;
             }
@@ -1019,6 +1026,29 @@ void TDataSet::BindFields(bool Binding) {
                 break;
         }
     }
+}
+
+void TDataSet::CheckFieldCompatibility(TField* Field, TFieldDef* FieldDef) {
+    auto family = [](TFieldType t) {
+        switch (t) {
+            case ftFixedChar: return ftString;
+            case ftFixedWideChar: return ftWideString;
+            case ftAutoInc: return ftInteger;
+            case ftOraTimeStamp: return ftTimeStamp;
+            default: return t;
+        }
+    };
+    // A field reads and writes its own native layout: another family would misread the record.
+    if (family(Field->DataType()) != family(FieldDef->DataType()))
+        DatabaseErrorFmt(kTypeMismatch,
+                         {Field->DisplayNameA(), FieldTypeName(Field->DataType()), FieldTypeName(FieldDef->DataType())},
+                         this);
+}
+
+void TDataSet::RegisterNestedDataSet(TDataSet* DataSet, bool Register) {
+    auto it = std::find(FNestedDataSets.begin(), FNestedDataSets.end(), DataSet);
+    if (Register && it == FNestedDataSets.end()) FNestedDataSets.push_back(DataSet);
+    if (!Register && it != FNestedDataSets.end()) FNestedDataSets.erase(it);
 }
 
 void TDataSet::ClearCalcFieldsStep(TRecordBuffer Buffer) {
@@ -1089,7 +1119,7 @@ bool TDataSet::GetFieldValueByNo(int FieldNo, void* Dest) {
 }
 
 bool TDataSet::GetFieldValueNative(TField* Field, void* Dest, bool NativeFormat) {
-    if (NativeFormat || !Dest || Field->DataType() != ftBCD) return GetFieldValue(Field, Dest);
+    if (NativeFormat || !Dest || !NeedsConversion(Field->DataType())) return GetFieldValue(Field, Dest);
     std::vector<uint8_t> temp(std::max<size_t>(static_cast<size_t>(Field->DataSize()), sizeof(rtl::TBcd)));
     bool present = GetFieldValue(Field, temp.data());
     if (present) ConvertFieldData(Field, temp.data(), Dest, false);
@@ -1099,7 +1129,7 @@ bool TDataSet::GetFieldValueNative(TField* Field, void* Dest, bool NativeFormat)
 void TDataSet::PutFieldValue(TField* /*Field*/, const void* /*Source*/) {}
 
 void TDataSet::PutFieldValueNative(TField* Field, const void* Source, bool NativeFormat) {
-    if (NativeFormat || !Source || Field->DataType() != ftBCD) {
+    if (NativeFormat || !Source || !NeedsConversion(Field->DataType())) {
         PutFieldValue(Field, Source);
         return;
     }
@@ -1109,21 +1139,56 @@ void TDataSet::PutFieldValueNative(TField* Field, const void* Source, bool Nativ
 }
 
 void TDataSet::ConvertFieldData(TField* Field, const void* Source, void* Dest, bool ToNative) {
-    if (Field->DataType() == ftBCD) {
-        if (ToNative) {
-            rtl::Currency c;
-            std::memcpy(&c.Value, Source, sizeof(c.Value));
-            rtl::TBcd bcd = rtl::CurrToBcd(c);
-            std::memcpy(Dest, &bcd, sizeof(bcd));
-        } else {
-            rtl::TBcd bcd;
-            std::memcpy(&bcd, Source, sizeof(bcd));
-            rtl::Currency c = rtl::BcdToCurr(bcd);
-            std::memcpy(Dest, &c.Value, sizeof(c.Value));
+    switch (Field->DataType()) {
+        case ftBCD:
+            if (ToNative) {
+                rtl::Currency c;
+                std::memcpy(&c.Value, Source, sizeof(c.Value));
+                rtl::TBcd bcd = rtl::CurrToBcd(c);
+                std::memcpy(Dest, &bcd, sizeof(bcd));
+            } else {
+                rtl::TBcd bcd;
+                std::memcpy(&bcd, Source, sizeof(bcd));
+                rtl::Currency c = rtl::BcdToCurr(bcd);
+                std::memcpy(Dest, &c.Value, sizeof(c.Value));
+            }
+            return;
+        case ftDate:
+        case ftTime:
+        case ftDateTime: {
+            bool date = Field->DataType() == ftDate, time = Field->DataType() == ftTime;
+            if (ToNative) {
+                rtl::TDateTime dt;
+                std::memcpy(&dt, Source, sizeof(dt));
+                rtl::TTimeStamp ts = rtl::DateTimeToTimeStamp(dt);
+                if (date || time) {
+                    int32_t v = date ? ts.Date : ts.Time;
+                    std::memcpy(Dest, &v, sizeof(v));
+                } else {
+                    double ms = static_cast<double>(rtl::TimeStampToMSecs(ts));
+                    std::memcpy(Dest, &ms, sizeof(ms));
+                }
+            } else {
+                rtl::TTimeStamp ts;
+                if (date || time) {
+                    int32_t v;
+                    std::memcpy(&v, Source, sizeof(v));
+                    ts.Date = date ? v : 693594;  // a time alone lies on 1899-12-30
+                    ts.Time = date ? 0 : v;
+                } else {
+                    double ms;
+                    std::memcpy(&ms, Source, sizeof(ms));
+                    ts = rtl::MSecsToTimeStamp(static_cast<int64_t>(ms));
+                }
+                rtl::TDateTime dt = rtl::TimeStampToDateTime(ts);
+                std::memcpy(Dest, &dt, sizeof(dt));
+            }
+            return;
         }
-        return;
+        default:
+            std::memmove(Dest, Source, static_cast<size_t>(Field->DataSize()));
+            return;
     }
-    std::memmove(Dest, Source, static_cast<size_t>(Field->DataSize()));
 }
 
 rtl::TStream* TDataSet::NewBlobStream(TField* Field, TBlobStreamMode /*Mode*/) {

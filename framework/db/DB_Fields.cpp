@@ -281,9 +281,9 @@ int TField::DataSize() const {
             return (FSize + 1) * 2;
         case ftSmallint: case ftWord: case ftBoolean:
             return 2;
-        case ftInteger: case ftAutoInc:
+        case ftInteger: case ftAutoInc: case ftDate: case ftTime:
             return 4;
-        case ftLargeint: case ftFloat: case ftCurrency: case ftDate: case ftTime: case ftDateTime:
+        case ftLargeint: case ftFloat: case ftCurrency: case ftDateTime:
             return 8;
         case ftBCD: case ftFMTBcd:
             return static_cast<int>(sizeof(rtl::TBcd));

@@ -102,7 +102,7 @@ protected:
     void PostStep() override;
     bool BookmarkValidStep(const db::TBookmark& Bookmark) override;
     int CompareBookmarksStep(const db::TBookmark& Bookmark1, const db::TBookmark& Bookmark2) override;
-    bool GetCanModify() const override { return !FReadOnly; }
+    bool CanModifyRecords() const override { return !FReadOnly; }
     int CountRecords() const override { return Active() ? StoreCount() : 0; }
     int CurrentRecNo() const override;
 
