@@ -1,6 +1,7 @@
 // The dataset contract seen through the test dataset, its data sources and links.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -754,6 +755,90 @@ TEST_F(DataSetTest, DefaultFieldsComeFromDefinitionsAndRegisteredClasses) {
     EXPECT_EQ(ErrorOf([&] { DS->Open(); }), "People: Field 'pic' is of an unknown type");
     EXPECT_EQ(DS->State(), dsInactive);
     EXPECT_EQ(DS->FieldCount(), 0);
+}
+
+TEST_F(DataSetTest, FieldEventsTextAndStateValues) {
+    DS->Open();
+    TField* name = DS->FieldByName(u"name");
+    std::vector<std::string> log;
+    name->OnValidate = [&](TField* f) {
+        if (f->AsString() == "bad") DatabaseError("rejected");
+        log.push_back("validate " + f->AsString());
+    };
+    name->OnChange = [&](TField* f) { log.push_back("change " + f->AsString()); };
+    name->OnGetText = [](TField* f, AnsiString& text, bool display) {
+        text = display ? "[" + f->AsString() + "]" : f->AsString();
+    };
+
+    DS->Edit();
+    name->SetAsString("good");
+    EXPECT_EQ(log, (std::vector<std::string>{"validate good", "change good"}));
+    EXPECT_EQ(ErrorOf([&] { name->SetAsString("bad"); }), "rejected");
+    EXPECT_EQ(name->AsString(), "good");
+    EXPECT_EQ(name->OldValue().AsAnsiString(), "n1");
+    EXPECT_EQ(name->NewValue().AsAnsiString(), "good");
+    EXPECT_EQ(name->Text(), "good");
+    EXPECT_EQ(name->DisplayText(), "[good]");
+    EXPECT_TRUE(DS->Modified());
+
+    name->OnSetText = [](TField* f, const AnsiString& text) { f->SetAsString(rtl::AnsiUpperCase(text)); };
+    name->SetEditText(A(u8"ввод"));
+    EXPECT_EQ(name->AsString(), A(u8"ВВОД"));
+    DS->Cancel();
+    EXPECT_EQ(name->AsString(), "n1");
+    EXPECT_FALSE(DS->Modified());
+    EXPECT_EQ(ErrorOf([&] { DS->UpdateRecord(); }), "People: Dataset not in edit or insert mode");
+}
+
+TEST_F(DataSetTest, FieldOfAnotherTypeThanItsDefinitionIsRefused) {
+    auto* id = rtl::Create<TTestStringField>(Owner.get());
+    id->SetFieldName(u"id");
+    id->SetDataSet(DS);
+    EXPECT_EQ(ErrorOf([&] { DS->Open(); }), "People: Type mismatch for field 'id', expecting: String actual: Integer");
+    EXPECT_EQ(DS->State(), dsInactive);
+    EXPECT_EQ(ErrorOf([&] { GetFieldProperty(DS, Src, u"nope"); }), "Field 'nope' not found");
+    Src->SetName("srcPeople");
+    EXPECT_EQ(ErrorOf([&] { GetFieldProperty(DS, Src, u"nope"); }), "srcPeople: Field 'nope' not found");
+    EXPECT_EQ(GetFieldProperty(DS, Src, u"ID"), id);
+}
+
+TEST_F(DataSetTest, DateAndBcdDataConvertBetweenNativeAndValueForms) {
+    auto* f = rtl::Create<TTestIntegerField>(Owner.get());
+    struct Case {
+        TFieldType type;
+        double value;   // TDateTime
+        double native;  // day number, milliseconds of the day, or milliseconds since 0001-01-01
+    };
+    const Case cases[] = {
+        {ftDate, 0.0, 693594},
+        {ftDate, 45351.0, 693594 + 45351},
+        {ftTime, 0.75, 64800000},
+        {ftDateTime, 1.5, 693595.0 * 86400000 + 43200000},
+    };
+    for (const Case& c : cases) {
+        f->SetFieldType(c.type);
+        uint8_t native[8] = {};
+        DS->ConvertFieldData(f, &c.value, native, true);
+        double got;
+        if (c.type == ftDateTime) {
+            std::memcpy(&got, native, 8);
+        } else {
+            int32_t v;
+            std::memcpy(&v, native, 4);
+            got = v;
+        }
+        EXPECT_EQ(got, c.native) << FieldTypeName(c.type);
+        double back = -1;
+        DS->ConvertFieldData(f, native, &back, false);
+        EXPECT_DOUBLE_EQ(back, c.value) << FieldTypeName(c.type);
+    }
+    f->SetFieldType(ftBCD);
+    int64_t currency = 123456;  // 12.3456
+    uint8_t bcd[sizeof(rtl::TBcd)] = {};
+    DS->ConvertFieldData(f, &currency, bcd, true);
+    int64_t back = 0;
+    DS->ConvertFieldData(f, bcd, &back, false);
+    EXPECT_EQ(back, currency);
 }
 
 TEST(DbHelpers, FieldTypeOrdinalsAndNameLists) {
