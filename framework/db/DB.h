@@ -875,6 +875,8 @@ private:
     int FBlockReadSize = 0;
     int FDisableCount = 0;
     TDataSetState FDisableState = dsInactive;
+    // Whether the controls last heard (while disabled) that the dataset is active.
+    bool FDisabledActive = false;
     // The event owed to the controls at the last EnableControls: -1 none.
     int FEnableEvent = -1;
     AnsiString FFilterText;

@@ -766,6 +766,7 @@ void TDataSet::BlockReadNextStep() { MoveBy(1); }
 void TDataSet::DisableControls() {
     if (FDisableCount == 0) {
         FDisableState = FState;
+        FDisabledActive = FState != dsInactive;
         FEnableEvent = -1;
     }
     ++FDisableCount;
@@ -803,8 +804,10 @@ void TDataSet::NotifyDataEvent(TDataEvent Event, intptr_t Info) {
     switch (Event) {
         case deUpdateState:
             // Controls that keep field references must learn that the fields may be gone.
-            if ((FState == dsInactive) != (FDisableState == dsInactive))
-                NotifyDataSources(deDisabledStateChange, FState != dsInactive ? 1 : 0);
+            if ((FState != dsInactive) != FDisabledActive) {
+                FDisabledActive = FState != dsInactive;
+                NotifyDataSources(deDisabledStateChange, FDisabledActive ? 1 : 0);
+            }
             if (FState == dsInactive) FEnableEvent = deLayoutChange;
             else if (FEnableEvent != deLayoutChange) FEnableEvent = deDataSetChange;
             break;

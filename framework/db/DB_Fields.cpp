@@ -209,6 +209,13 @@ TField::~TField() {
 }
 
 void TField::BeforeDestruction() {
+    if (FDataSet && FDataSet->Active()) {
+        // The record layout counts this field: the dataset cannot stay open without it.
+        try {
+            FDataSet->Close();
+        } catch (...) {
+        }
+    }
     if (FDataSet) {
         FDataSet->FFields->Remove(this);
         FDataSet = nullptr;

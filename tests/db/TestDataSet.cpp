@@ -431,6 +431,10 @@ void TTestLink::DataEvent(TDataEvent Event, intptr_t Info) {
     TDataLink::DataEvent(Event, Info);
 }
 
+void TTestLink::FocusControl(TField** Field) {
+    if (Field && *Field) Log.push_back("focus " + rtl::WideToAnsi((*Field)->FieldName()));
+}
+
 void TTestLink::CheckBrowseMode() { Log.push_back("check"); }
 
 }  // namespace dbtest

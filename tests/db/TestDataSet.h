@@ -152,6 +152,7 @@ protected:
     void UpdateData() override;
     void LayoutChanged() override;
     void CheckBrowseMode() override;
+    void FocusControl(TField** Field) override;
 };
 
 }  // namespace dbtest

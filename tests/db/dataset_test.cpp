@@ -402,9 +402,14 @@ TEST_F(DataSetTest, PostChecksRequiredFields) {
     TField* title = ds->FieldByName(u"title");
     title->SetDisplayLabel(W(u8"Наименование"));
 
+    auto* src = rtl::Create<TDataSource>(Owner.get());
+    src->SetDataSet(ds);
+    TTestLink link;
+    link.SetDataSource(src);
     ds->Insert();
     ds->FieldByName(u"id")->SetAsInteger(1);
     EXPECT_EQ(ErrorOf([&] { ds->Post(); }), A(u8"Field 'Наименование' must have a value"));
+    EXPECT_EQ(link.Log.back(), "focus title");
     EXPECT_EQ(ds->State(), dsInsert);
     EXPECT_EQ(ds->StoreCount(), 0);
 
@@ -624,6 +629,26 @@ TEST_F(DataSetTest, ClosingWhileDisabledTellsLinksTheFieldsMayBeGone) {
     DS->EnableControls();
     EXPECT_EQ(link.Log.back(), "inactive");
     EXPECT_FALSE(link.Active());
+
+    // Closed and opened again while disabled: the links hear both, then one layout change.
+    DS->Open();
+    link.Log.clear();
+    DS->DisableControls();
+    DS->Close();
+    DS->Open();
+    DS->EnableControls();
+    EXPECT_EQ(link.Log, (std::vector<std::string>{"disabled 0", "disabled 1", "layout"}));
+}
+
+TEST_F(DataSetTest, FreeingAFieldOfAnOpenDataSetClosesIt) {
+    auto* id = rtl::Create<TTestIntegerField>(Owner.get());
+    id->SetFieldName(u"id");
+    id->SetDataSet(DS);
+    DS->Open();
+    ASSERT_FALSE(DS->DefaultFields());
+    rtl::TObject::Free(id);
+    EXPECT_FALSE(DS->Active());
+    EXPECT_EQ(DS->FieldCount(), 0);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -751,8 +776,8 @@ TEST_F(DataSetTest, DefaultFieldsComeFromDefinitionsAndRegisteredClasses) {
     EXPECT_EQ(DS->FieldCount(), 0);
 
     // A type without a class: the open fails and leaves the dataset closed.
-    DS->AddDef(u"pic", ftGraphic);
-    EXPECT_EQ(ErrorOf([&] { DS->Open(); }), "People: Field 'pic' is of an unknown type");
+    DS->AddDef(u"cur", ftCursor);
+    EXPECT_EQ(ErrorOf([&] { DS->Open(); }), "People: Field 'cur' is of an unknown type");
     EXPECT_EQ(DS->State(), dsInactive);
     EXPECT_EQ(DS->FieldCount(), 0);
 }
