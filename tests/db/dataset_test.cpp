@@ -577,6 +577,8 @@ TEST_F(CalcFieldsTest, LookupCacheAndIncompleteLookup) {
     EXPECT_EQ(City->AsString(), A(u8"Тверь"));
     People->Close();
 
+    EXPECT_EQ(ErrorOf([&] { City->SetLookupDataSet(People); }), "Circular datalinks are not allowed");
+    EXPECT_EQ(City->LookupDataSet(), Cities);
     City->SetLookupResultField(u"");
     EXPECT_EQ(ErrorOf([&] { People->Open(); }), "People2: Lookup information for field 'city' is incomplete");
     EXPECT_FALSE(People->Active());
