@@ -123,6 +123,12 @@ void TParam::SetTypedValue(TFieldType Type, const Variant& V) {
 AnsiString TParam::AsString() const {
     if (FNull) return {};
     if (FData.VType() == rtl::varBoolean) return FData.AsBoolean() ? "True" : "False";
+    if (FData.VType() == rtl::varDate) {
+        // A date or time parameter shows only the part its type holds.
+        if (FDataType == ftDate) return rtl::DateToStr(FData.AsDateTime());
+        if (FDataType == ftTime) return rtl::TimeToStr(FData.AsDateTime());
+        return rtl::DateTimeToStr(FData.AsDateTime());
+    }
     if (FData.IsByteArray()) {
         rtl::TBytes b = FData.AsBytes();
         return AnsiString(b.begin(), b.end());
