@@ -63,4 +63,12 @@ inline constexpr const char* SUnsupportedDBType = "Unsupported database type: %s
 inline constexpr const char* SDBTypeLengthNotAllowed = "Length cannot be specified for the \"%s\" database type";
 inline constexpr const char* SDBTypeScaleNotAllowed = "Scale cannot be specified for the \"%s\" database type";
 
+// --- data-access component layer ---
+inline constexpr const char* SFieldTypeNotDefined = "Field type is not defined";
+inline constexpr const char* SUnsupportedFieldType = "Unsupported field type: %s";
+inline constexpr const char* SFieldTypeLengthNotAllowed = "Length cannot be specified for the \"%s\" field type";
+inline constexpr const char* SFieldTypeScaleNotAllowed = "Scale cannot be specified for the \"%s\" field type";
+inline constexpr const char* SMacroNotFound = "Macro %s not found";
+inline constexpr const char* SMustBeOverrided = "Must be overrided";
+
 }  // namespace store
