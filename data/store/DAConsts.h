@@ -63,6 +63,15 @@ inline constexpr const char* SUnsupportedDBType = "Unsupported database type: %s
 inline constexpr const char* SDBTypeLengthNotAllowed = "Length cannot be specified for the \"%s\" database type";
 inline constexpr const char* SDBTypeScaleNotAllowed = "Scale cannot be specified for the \"%s\" database type";
 
+// --- memory dataset ---
+inline constexpr const char* SUnknownDataType = "Unknown data type";
+inline constexpr const char* SDataTypeNotSupported = "Data type is not supported";
+inline constexpr const char* SNotCachedUpdate = "Not in cached update mode";
+inline constexpr const char* SUpdateFailed = "Update failed";
+inline constexpr const char* SFieldCannotBeNil = "Field cannot be nil";
+inline constexpr const char* SWrongDataSet = "Wrong DataSet";
+inline constexpr const char* SRecordSetNotSet = "FIRecordSet must be setted to this time";
+
 // --- data-access component layer ---
 inline constexpr const char* SFieldTypeNotDefined = "Field type is not defined";
 inline constexpr const char* SUnsupportedFieldType = "Unsupported field type: %s";
