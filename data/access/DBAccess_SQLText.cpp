@@ -185,6 +185,7 @@ AnsiString SetWhere(const AnsiString& SQL, const AnsiString& Condition, const TP
     int64_t end = 0;    // 1-based; 0: unset
     bool whereFound = false;
     bool leadingBlank = false;
+    bool stopTight = false;  // the stopping keyword follows the clause without a blank
     int prevCode = lxSELECT;
     int64_t prevBlankStart = 0;
     TLexemWalker w(*parser);
@@ -221,7 +222,10 @@ AnsiString SetWhere(const AnsiString& SQL, const AnsiString& Condition, const TP
             }
             if ((w.Code != lxWHERE && parser->IsClauseCode(w.Code)) || w.AtStatementEnd()) {
                 // A clause written directly after the condition must not be taken into it.
-                if (end == 0) end = w.LexemStart();
+                if (end == 0) {
+                    end = w.LexemStart();
+                    stopTight = true;
+                }
                 break;
             }
         }
@@ -230,7 +234,11 @@ AnsiString SetWhere(const AnsiString& SQL, const AnsiString& Condition, const TP
     }
     if (end == 0) end = static_cast<int64_t>(result.size());
     if (start > 0) DeleteRange(result, start, end);
-    if (!newCondition) return result;
+    if (!newCondition) {
+        // Keep the following keyword apart from what stood before the removed clause.
+        if (start > 0 && stopTight && w.Code != lcEnd && !w.AtStatementEnd()) InsertAt(result, start - 1, " ");
+        return result;
+    }
 
     AnsiString text;
     if (!whereFound) {
@@ -241,6 +249,7 @@ AnsiString SetWhere(const AnsiString& SQL, const AnsiString& Condition, const TP
     } else {
         text = leadingBlank ? " " + Condition : Condition;
     }
+    if (stopTight && !w.AtStatementEnd()) text += " ";
     InsertAt(result, start - 1, text);
     return result;
 }
@@ -299,6 +308,7 @@ AnsiString SetOrderBy(const AnsiString& SQL, const AnsiString& Fields, const TPa
     int64_t end = 0;
     bool orderFound = false;
     bool leadingBlank = false;
+    bool stopTight = false;
     int prevCode = lxSELECT;
     int64_t prevBlankStart = 0;
     TLexemWalker w(*parser, true);
@@ -341,7 +351,10 @@ AnsiString SetOrderBy(const AnsiString& SQL, const AnsiString& Fields, const TPa
             }
             if (IsAfterOrderKeyword(w) || w.AtStatementEnd() ||
                 (orderFound && parser->CompareClauses(lxORDER, w.Code) == -1)) {
-                if (end == 0) end = w.LexemStart();
+                if (end == 0) {
+                    end = w.LexemStart();
+                    stopTight = true;
+                }
                 break;
             }
         }
@@ -350,7 +363,10 @@ AnsiString SetOrderBy(const AnsiString& SQL, const AnsiString& Fields, const TPa
     }
     if (end == 0) end = static_cast<int64_t>(result.size());
     if (start > 0) DeleteRange(result, start, end);
-    if (!newList) return result;
+    if (!newList) {
+        if (start > 0 && stopTight && !w.AtStatementEnd()) InsertAt(result, start - 1, " ");
+        return result;
+    }
 
     AnsiString text;
     if (!orderFound) {
@@ -361,6 +377,7 @@ AnsiString SetOrderBy(const AnsiString& SQL, const AnsiString& Fields, const TPa
     } else {
         text = leadingBlank ? " " + fields : fields;
     }
+    if (stopTight && !w.AtStatementEnd()) text += " ";
     InsertAt(result, start - 1, text);
     return result;
 }
