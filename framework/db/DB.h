@@ -1029,3 +1029,6 @@ inline intptr_t EventInfo(const void* p) noexcept { return reinterpret_cast<intp
 inline TField* EventField(intptr_t Info) noexcept { return reinterpret_cast<TField*>(Info); }
 
 }  // namespace db
+
+// The standard field classes, registered per field type by every unit that includes this one.
+#include "framework/db/DB_FieldClasses.h"
