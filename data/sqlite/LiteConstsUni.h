@@ -12,4 +12,23 @@ inline constexpr const char* SEncryptionNotSupported =
     "SQLite DLL that you are using does not support SQLite database encryption. \r"
     "Please download a new DLL or recompile the existing one with encryption support. ";
 
+
+// --- connection, command, record set, metadata ---
+inline constexpr const char* SDatabaseDoesNotExist = "Database does not exist";
+inline constexpr const char* SEncryptionKeyMustBeEmpty =
+    "The EncryptionKey property must be empty when no encryption algorithm specified";
+inline constexpr const char* SInvalidEncryptionKey = "Invalid EncryptionKey and/or EncryptionAlgorithm specified";
+inline constexpr const char* SNoConnectionsInTransaction = "There are no connections in the transaction";
+inline constexpr const char* SUnsupportedIsolationLevel = "Unsupported transaction isolation level";
+inline constexpr const char* SConnectionNotDefined = "Connection is not defined";
+inline constexpr const char* SEmptySQLStatement = "No SQL statement provided";
+inline constexpr const char* SIncorrectParamCount = "Incorrect parameter count. Expected: %d; Actual: %d";
+inline constexpr const char* SStoredProcNotSupported = "SQLite does not support stored procedures";
+inline constexpr const char* SNotRows = "SQL statement doesn't return rows";
+inline constexpr const char* SCannotConvertType = "Cannot convert type";
+inline constexpr const char* SUnknownDataType = "Unknown data type";
+inline constexpr const char* SRestrictionMustBeSet = "%s restriction must be set";
+// A fetched value that the column's field type cannot hold.
+inline constexpr const char* SValueOutOfRange = "Value %s is out of the range of the field type";
+
 }  // namespace sqlite

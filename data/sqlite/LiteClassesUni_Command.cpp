@@ -1,0 +1,301 @@
+#include <algorithm>
+
+#include "data/sqlite/LiteClassesUni.h"
+#include "data/sqlite/LiteConstsUni.h"
+#include "data/store/DAConsts.h"
+#include "framework/rtl/SysUtils.h"
+#include "framework/rtl/Text.h"
+
+namespace sqlite {
+
+using namespace daccess;
+using namespace store;
+
+namespace {
+
+// The engine's count of all rows changed on the connection, triggers included.
+int64_t TotalChanges(TSQLite3API* API) {
+    sqlite3_stmt* stmt = nullptr;
+    if (API->sqlite3_prepare_v2(API->SQLite, "SELECT total_changes()", -1, &stmt, nullptr) != SQLITE_OK) return -1;
+    int64_t n = -1;
+    if (API->sqlite3_step(stmt) == SQLITE_ROW) n = API->sqlite3_column_int64(stmt, 0);
+    API->sqlite3_finalize(stmt);
+    return n;
+}
+
+}  // namespace
+
+TSQLiteCommand::TSQLiteCommand() = default;
+
+TSQLiteCommand::~TSQLiteCommand() {
+    try {
+        Unprepare();
+    } catch (...) {
+    }
+}
+
+const TCRTableInfoClass& TSQLiteCommand::GetTableInfoClass() { return TSQLiteTableInfo::StaticClass(); }
+const TSQLInfoClass& TSQLiteCommand::GetSQLInfoClass() { return TSQLiteInfo::StaticClass(); }
+const TParserClass& TSQLiteCommand::GetParserClass() { return TLiteParser::StaticClass(); }
+const TCRMapRulesClass& TSQLiteCommand::GetMapRulesClass() { return TLiteMapRules::StaticClass(); }
+
+void TSQLiteCommand::SetConnection(TCRConnection* Value) {
+    if (Value == FConnection) return;
+    Unprepare();
+    TCRCommand::SetConnection(Value);
+    FLiteConnection = static_cast<TSQLiteConnection*>(Value);
+}
+
+void TSQLiteCommand::Prepare() {
+    if (FStmt) return;
+    if (!FLiteConnection) throw rtl::Exception(SConnectionNotDefined);
+    if (rtl::Trim(FSQL).empty()) throw rtl::Exception(SEmptySQLStatement);
+    AnsiString sql = FLiteConnection->EncodeString(FSQL);
+    TSQLite3API* api = FLiteConnection->API();
+    sqlite3_stmt* stmt = nullptr;
+    int rc = api->sqlite3_prepare_v2(api->SQLite, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr);
+    if (rc != SQLITE_OK) {
+        if (stmt) api->sqlite3_finalize(stmt);
+        FLiteConnection->Check(rc);
+    }
+    FStmt = stmt;
+    if (FStmt) FLiteConnection->AddLiveCommand(this);
+    FCursorState = csPrepared;
+}
+
+void TSQLiteCommand::Unprepare() {
+    if (!FStmt) return;
+    if (FLiteConnection) {
+        FLiteConnection->API()->sqlite3_finalize(FStmt);
+        FLiteConnection->RemoveLiveCommand(this);
+    }
+    FStmt = nullptr;
+    FCursorState = csInactive;
+}
+
+void TSQLiteCommand::Execute(int /*Iters*/) {
+    if (FCursorState > csPrepared) return;
+    const bool prepareHere = FStmt == nullptr;
+    try {
+        if (prepareHere) Prepare();
+        if (!FLiteConnection) throw rtl::Exception(SConnectionNotDefined);
+        TSQLite3API* api = FLiteConnection->API();
+        // A statement that text prepares to nothing (only a comment) has no handle: nothing to run.
+        if (FStmt) {
+            api->sqlite3_reset(FStmt);
+            BindParams();
+            const bool changesRows = api->sqlite3_column_count(FStmt) == 0;
+            const int64_t totalBefore = changesRows ? TotalChanges(api) : -1;
+            FLiteConnection->ClearPendingError();
+            FLastStepResult = api->sqlite3_step(FStmt);
+            FLiteConnection->RaisePendingError();
+            if (FLastStepResult != SQLITE_ROW && FLastStepResult != SQLITE_DONE) {
+                // The step's own code is generic on old engines; reset gives the specific one.
+                FLiteConnection->Check(FLastStepResult);
+            }
+            FLiteConnection->SetLastInsertId(api->sqlite3_last_insert_rowid(api->SQLite));
+            FRowsAffected = api->sqlite3_changes(api->SQLite);
+            // A view's INSTEAD OF trigger changes rows that the statement itself does not count:
+            // the count is unknown then, not 0.
+            if (changesRows && FRowsAffected == 0 && totalBefore >= 0 && TotalChanges(api) > totalBefore)
+                FRowsAffected = -1;
+        }
+        if (prepareHere) Unprepare();
+    } catch (...) {
+        if (prepareHere) Unprepare();
+        throw;
+    }
+    if (!FOpening && AfterExecute) AfterExecute();
+}
+
+AnsiString TSQLiteCommand::ParseSQL(const AnsiString& SQL, TParamDescs* Params, bool /*IsScan*/,
+                                    const AnsiString& /*RenamePrefix*/) {
+    if (!FScanParams) return SQL;
+    if (!Params) rtl::AssertFail(SAssertionFailure, LiteClassesUnit, 1637);
+    Params->Clear();
+    rtl::TOwnedPtr<TParser> parser(TLiteParser::StaticClass().Create(SQL));
+    parser->SetSkipBlanks(true);
+    parser->SetSkipComments(true);
+    parser->SetUpperCaseKeywords(false);
+    std::vector<AnsiString> taken;
+    AnsiString st;
+    int code;
+    while ((code = parser->GetNext(st)) != lcEnd) {
+        if (!(code == lxColon || st == ":")) continue;
+        code = parser->GetNext(st);
+        if (code == lcEnd) break;
+        if (code == lxColon || st == ":") {
+            // "::" starts no parameter, and the lexeme after the pair is not one either.
+            if (parser->GetNext(st) == lcEnd) break;
+            continue;
+        }
+        if (code != lcIdent && code != lcNumber && code < 100) continue;
+        AnsiString name = st;
+        if (!name.empty() && name.front() == '"') {
+            name.erase(0, 1);
+            if (!name.empty() && name.back() == '"') name.pop_back();
+        }
+        AnsiString key = rtl::AnsiUpperCase(name);
+        if (std::find(taken.begin(), taken.end(), key) != taken.end()) continue;
+        taken.push_back(key);
+        TParamDesc* p = CommandClass().GetParamDescClass().Create();
+        p->SetName(name);
+        Params->Add(p);
+    }
+    return SQL;
+}
+
+AnsiString TSQLiteCommand::CreateProcCall(const AnsiString&, bool, bool) {
+    throw rtl::Exception(SStoredProcNotSupported);
+}
+
+bool TSQLiteCommand::SetProp(int Prop, const Variant& Value) { return TCRCommand::SetProp(Prop, Value); }
+
+bool TSQLiteCommand::GetProp(int Prop, Variant& Value) {
+    if (Prop == pidRowsAffected) {
+        Value = FRowsAffected;
+        return true;
+    }
+    return TCRCommand::GetProp(Prop, Value);
+}
+
+namespace {
+
+void ScanFormat(const AnsiString& Format, AnsiString& Target, char& Separator, char Canonical) {
+    if (Format.empty()) return;
+    Target = Format;
+    size_t pos = Format.find_first_of("-./:\\");
+    if (pos == AnsiString::npos) return;
+    Separator = Format[pos];
+    std::replace(Target.begin(), Target.end(), Separator, Canonical);
+}
+
+}  // namespace
+
+void TSQLiteCommand::UpdateDateFormats() {
+    FDateSeparator = '-';
+    FDateFormat = "yyyy-mm-dd";
+    FTimeSeparator = ':';
+    FTimeFormat = "hh:nn:ss";
+    if (!FLiteConnection) return;
+    ScanFormat(FLiteConnection->DateFormat(), FDateFormat, FDateSeparator, '-');
+    ScanFormat(FLiteConnection->TimeFormat(), FTimeFormat, FTimeSeparator, ':');
+}
+
+AnsiString TSQLiteCommand::FormatDateValue(TMemDataType DataType, rtl::TDateTime Value) const {
+    AnsiString datePart = FDateFormat;
+    std::replace(datePart.begin(), datePart.end(), '-', FDateSeparator);
+    rtl::TFormatSettings fs = rtl::FormatSettings();
+    fs.TimeSeparator = FTimeSeparator;
+    AnsiString fmt;
+    if (DataType == mdtDate)
+        fmt = datePart;
+    else if (DataType == mdtTime)
+        fmt = FTimeFormat;
+    else
+        fmt = datePart + " " + FTimeFormat;
+    // A separator outside the pattern letters is written as a literal.
+    AnsiString quoted;
+    for (char c : fmt) {
+        if (c == '-' || c == '.' || c == '/' || c == '\\') {
+            quoted += '"';
+            quoted += c;
+            quoted += '"';
+        } else {
+            quoted += c;
+        }
+    }
+    return rtl::FormatDateTime(quoted, Value, fs);
+}
+
+void TSQLiteCommand::BindParams() {
+    TSQLite3API* api = FLiteConnection->API();
+    int expected = api->sqlite3_bind_parameter_count(FStmt);
+    int actual = ParamCount();
+    if (expected != actual) throw rtl::Exception(rtl::Format(SIncorrectParamCount, {expected, actual}));
+    for (int i = 0; i < actual; ++i) BindParam(i + 1, Params(i));
+}
+
+void TSQLiteCommand::BindParam(int Index, TParamDesc* Param) {
+    TSQLite3API* api = FLiteConnection->API();
+    if (Param->GetNull()) {
+        FLiteConnection->Check(api->sqlite3_bind_null(FStmt, Index));
+        return;
+    }
+    Variant v = Param->GetValue();
+    if (v.IsNull() || v.IsEmpty()) {
+        FLiteConnection->Check(api->sqlite3_bind_null(FStmt, Index));
+        return;
+    }
+    int rc = SQLITE_OK;
+    switch (Param->GetDataType()) {
+        case mdtInt8: case mdtInt16: case mdtInt32: case mdtUInt16: case mdtBoolean: case mdtInt64: case mdtUInt32:
+            rc = api->sqlite3_bind_int64(FStmt, Index, v.VType() == rtl::varBoolean ? (v.AsBoolean() ? 1 : 0) : v.AsInt64());
+            break;
+        case mdtFloat: case mdtCurrency: case mdtBCD: case mdtFmtBCD:
+            rc = api->sqlite3_bind_double(FStmt, Index, v.AsDouble());
+            break;
+        case mdtDate: case mdtTime: case mdtDateTime: case mdtSQLTimeStamp: {
+            AnsiString text = FormatDateValue(Param->GetDataType(), v.AsDateTime());
+            rc = api->sqlite3_bind_text(FStmt, Index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        case mdtBlob: case mdtBytes: case mdtVarBytes: {
+            TBytes bytes;
+            if (v.IsArray()) {
+                if (!v.IsByteArray() || VarArrayDimCount(v) != 1) throw rtl::Exception(SCannotConvertType);
+                bytes = v.AsBytes();
+            } else if (v.IsPointer()) {
+                auto* blob = dynamic_cast<TBlob*>(static_cast<TSharedObject*>(v.AsPointer()));
+                if (!blob) throw rtl::Exception(SCannotConvertType);
+                blob->MergePieces();
+                bytes = blob->GetAsBytes();
+            } else {
+                AnsiString s = v.AsAnsiString();
+                bytes.assign(s.begin(), s.end());
+            }
+            // The engine takes its own copy: it never reads our memory after the call.
+            rc = api->sqlite3_bind_blob(FStmt, Index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        default: {
+            WideString w;
+            if (v.IsPointer()) {
+                auto* blob = dynamic_cast<TBlob*>(static_cast<TSharedObject*>(v.AsPointer()));
+                if (!blob) throw rtl::Exception(SCannotConvertType);
+                w = blob->GetAsWideString();
+            } else {
+                w = v.AsWideString();
+            }
+            AnsiString text = FLiteConnection->EncodeWideString(w);
+            rc = api->sqlite3_bind_text(FStmt, Index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+            break;
+        }
+    }
+    FLiteConnection->Check(rc);
+}
+
+// ---------------------------------------------------------------------------------------------
+// SQL information
+
+void TSQLiteInfo::ParseTablesInfo(const AnsiString& SQL, TCRTablesInfo* TablesInfo) {
+    TSQLInfo::ParseTablesInfo(SQL, TablesInfo);
+    for (int i = 0; i < TablesInfo->Count(); ++i) {
+        TCRTableInfo* t = TablesInfo->Items(i);
+        t->SetTableNameFull(t->TableName());
+    }
+}
+
+TSQLiteInfo* LiteSQLInfo() {
+    static rtl::TOwnedPtr<TSQLiteInfo> info(rtl::Create<TSQLiteInfo>(nullptr));
+    return info.get();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Loader
+
+const TCRRecordSetClass& TSQLiteLoader::GetRecordSetClass() { return TSQLiteRecordSet::StaticClass(); }
+
+TCRCommand* TSQLiteLoader::CreateCommand() { return rtl::Create<TSQLiteCommand>(); }
+
+}  // namespace sqlite

@@ -1,0 +1,498 @@
+#include <filesystem>
+#include <system_error>
+
+#include "data/sqlite/LiteClassesUni.h"
+#include "data/sqlite/LiteCollationUni.h"
+#include "data/sqlite/LiteConstsUni.h"
+#include "data/sqlite/LiteFunctionUni.h"
+#include "data/store/DAConsts.h"
+#include "framework/rtl/Text.h"
+
+namespace sqlite {
+
+using namespace daccess;
+
+daccess::TConverterManager* TLiteMapRules::GetConverterManager() { return LiteConverterManager(); }
+
+// ---------------------------------------------------------------------------------------------
+// Text conversion
+
+namespace {
+
+void AppendUTF8(AnsiString& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+// One code point of UTF-8 at p (n bytes left); advances p. Malformed input gives U+FFFD.
+uint32_t NextCodePoint(const unsigned char*& p, const unsigned char* end) {
+    unsigned char c = *p++;
+    if (c < 0x80) return c;
+    int extra;
+    uint32_t cp;
+    if ((c & 0xE0) == 0xC0) {
+        extra = 1;
+        cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+        extra = 2;
+        cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+        extra = 3;
+        cp = c & 0x07;
+    } else {
+        return 0xFFFD;
+    }
+    for (int i = 0; i < extra; ++i) {
+        if (p >= end || (*p & 0xC0) != 0x80) return 0xFFFD;
+        cp = (cp << 6) | (*p++ & 0x3F);
+    }
+    return cp;
+}
+
+}  // namespace
+
+AnsiString TSQLiteConnection::EncodeString(std::string_view Value, bool UTF8) {
+    if (!UTF8) return AnsiString(Value);
+    AnsiString out;
+    out.reserve(Value.size() + Value.size() / 2);
+    for (char ch : Value) {
+        auto c = static_cast<unsigned char>(ch);
+        if (c < 0x80)
+            out.push_back(ch);
+        else
+            AppendUTF8(out, rtl::AnsiCharToWide(ch));
+    }
+    return out;
+}
+
+AnsiString TSQLiteConnection::EncodeWideString(std::u16string_view Value, bool UTF8) {
+    return UTF8 ? rtl::WideToUTF8(Value) : rtl::WideToAnsi(Value);
+}
+
+size_t TSQLiteConnection::DecodeUTF8To(const char* Value, size_t Length, char* Dest, size_t MaxLen) {
+    auto* p = reinterpret_cast<const unsigned char*>(Value);
+    const unsigned char* end = p + Length;
+    size_t n = 0;
+    while (p < end && n < MaxLen) {
+        if (*p < 0x80) {
+            Dest[n++] = static_cast<char>(*p++);
+            continue;
+        }
+        uint32_t cp = NextCodePoint(p, end);
+        Dest[n++] = cp <= 0xFFFF ? rtl::WideCharToAnsi(static_cast<char16_t>(cp)) : '?';
+    }
+    return n;
+}
+
+AnsiString TSQLiteConnection::DecodeString(const char* Value, size_t Length, bool UTF8) {
+    if (!Value) return AnsiString();
+    if (!UTF8) return AnsiString(Value, Length);
+    AnsiString out(Length, '\0');
+    out.resize(DecodeUTF8To(Value, Length, out.data(), Length));
+    return out;
+}
+
+WideString TSQLiteConnection::DecodeToWide(const char* Value, size_t Length, bool UTF8) {
+    if (!Value) return WideString();
+    if (!UTF8) return rtl::AnsiToWide(std::string_view(Value, Length));
+    return rtl::UTF8ToWide(std::string_view(Value, Length));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Connection
+
+TSQLiteConnection::TSQLiteConnection() : FAPI(rtl::Create<TSQLite3API>()) {}
+
+TSQLiteConnection::~TSQLiteConnection() {
+    try {
+        Disconnect();
+    } catch (...) {
+    }
+    FFunctionManager.reset();
+    FCollationManager.reset();
+    FTypes.reset();
+    FInternalCommand.reset();
+    FAPI.reset();
+}
+
+const TCRCommandClass& TSQLiteConnection::GetCommandClass() const { return TSQLiteCommand::StaticClass(); }
+
+const TCRTransactionClass& TSQLiteConnection::GetTransactionClass() const {
+    return TSQLiteTransaction::StaticClass();
+}
+
+TCRMapRules* TSQLiteConnection::CreateMapRules() { return rtl::Create<TLiteMapRules>(); }
+
+TSQLiteTypes* TSQLiteConnection::GetTypes() {
+    if (!FTypes) FTypes.reset(rtl::Create<TSQLiteTypes>(this));
+    return FTypes.get();
+}
+
+TSQLiteCollationManager* TSQLiteConnection::GetCollationManager() {
+    if (!FCollationManager) FCollationManager.reset(rtl::Create<TSQLiteCollationManager>(this));
+    return FCollationManager.get();
+}
+
+TSQLiteFunctionManager* TSQLiteConnection::GetFunctionManager() {
+    if (!FFunctionManager) FFunctionManager.reset(rtl::Create<TSQLiteFunctionManager>(this));
+    return FFunctionManager.get();
+}
+
+TSQLiteCommand* TSQLiteConnection::InternalCommand() {
+    if (!FInternalCommand) {
+        FInternalCommand.reset(rtl::Create<TSQLiteCommand>());
+        FInternalCommand->SetConnection(this);
+    }
+    return FInternalCommand.get();
+}
+
+void TSQLiteConnection::CheckFailed(int ErrorCode) {
+    ProcessError(ErrorCode, FAPI->ErrorMessage(), FComponent);
+    // ProcessError always raises; this only keeps the promise of the declaration.
+    rtl::Abort();
+}
+
+void TSQLiteConnection::ProcessError(int ErrorCode, const AnsiString& Msg, rtl::TComponent* Component) {
+    ESQLiteError e(ErrorCode, Msg);
+    e.SetComponent(Component);
+    bool fail = true;
+    DoError(&e, &fail);
+    if (fail) throw e;
+    rtl::Abort();
+}
+
+void TSQLiteConnection::ExecuteInternal(const AnsiString& SQL) {
+    TSQLiteCommand* cmd = InternalCommand();
+    cmd->SetSQL(SQL);
+    cmd->Execute();
+}
+
+void TSQLiteConnection::SetKey(const AnsiString& Key) {
+    if (FAPI->Direct()) return;
+    Check(FAPI->sqlite3_key(FAPI->SQLite, Key.data(), static_cast<int>(Key.size())));
+}
+
+void TSQLiteConnection::ApplyBusyTimeout() { Check(FAPI->sqlite3_busy_timeout(FAPI->SQLite, FBusyTimeout)); }
+
+void TSQLiteConnection::ApplyReadUncommitted() {
+    ExecuteInternal(FReadUncommitted ? "PRAGMA read_uncommitted = true" : "PRAGMA read_uncommitted = false");
+}
+
+void TSQLiteConnection::ApplyForeignKeys() {
+    ExecuteInternal(FForeignKeys ? "PRAGMA foreign_keys = ON" : "PRAGMA foreign_keys = OFF");
+}
+
+void TSQLiteConnection::ApplyDefaultCollations() {
+    if (FDefaultCollations)
+        GetCollationManager()->RegisterDefaultCollations();
+    else
+        GetCollationManager()->UnregisterDefaultCollations();
+}
+
+void TSQLiteConnection::Connect(const AnsiString& ConnectString) {
+    if (FConnected) return;
+    if (!FForceCreateDatabase && !FDatabase.empty() && FDatabase != ":memory:") {
+        std::filesystem::path file(rtl::AnsiToUTF8(FDatabase));
+        std::filesystem::path folder = file.parent_path();
+        std::error_code ec;
+        if (!folder.empty() && std::filesystem::is_directory(folder, ec) && !std::filesystem::exists(file, ec))
+            throw rtl::Exception(SDatabaseDoesNotExist);
+    }
+    if (FDirect && FEncryptionAlgorithm == leDefault && !FEncryptionKey.empty())
+        throw rtl::Exception(SEncryptionKeyMustBeEmpty);
+    if (!FAPI->Loaded()) {
+        FAPI->SetDirect(FDirect);
+        FAPI->SetClientLibrary(FClientLibrary);
+        FAPI->Load();
+    }
+    // A handle that an earlier close could not release is closed now rather than dropped.
+    if (FAPI->SQLite && FNativeConnection) CloseHandle();
+    FAPI->SQLite = nullptr;
+    try {
+        if (!FAPI->Direct()) Check(FAPI->sqlite3_enable_shared_cache(FEnableSharedCache ? 1 : 0));
+        rtl::UTF8String name = rtl::AnsiToUTF8(FDatabase);
+        sqlite3* db = nullptr;
+        int rc = FAPI->sqlite3_open(name.c_str(), &db);
+        FAPI->SQLite = db;
+        Check(rc);
+        if (!FEncryptionKey.empty()) SetKey(FEncryptionKey);
+        ExecuteInternal("select * from sqlite_master");
+        FConnected = true;
+        ApplyBusyTimeout();
+        ApplyReadUncommitted();
+        ApplyForeignKeys();
+        if (FDefaultCollations) GetCollationManager()->RegisterDefaultCollations();
+        FNativeConnection = true;
+        GetFunctionManager()->RegisterAll();
+        TCRConnection::Connect(ConnectString);
+    } catch (const EFailOver&) {
+        return;
+    } catch (...) {
+        if (FInternalCommand) FInternalCommand->Unprepare();
+        if (FAPI->SQLite) {
+            FAPI->sqlite3_close(FAPI->SQLite);
+            FAPI->SQLite = nullptr;
+        }
+        FConnected = false;
+        throw;
+    }
+}
+
+int TSQLiteConnection::CloseHandle() {
+    int rc = FAPI->sqlite3_close(FAPI->SQLite);
+    if (rc == SQLITE_BUSY) {
+        // Statements still prepared keep the database open: finalize what is left and try again.
+        // Their commands see the handle gone through the live-statement registry.
+        for (TSQLiteCommand* cmd : std::vector<TSQLiteCommand*>(FLiveCommands.begin(), FLiveCommands.end()))
+            cmd->Unprepare();
+        rc = FAPI->sqlite3_close(FAPI->SQLite);
+    }
+    return rc;
+}
+
+void TSQLiteConnection::Disconnect() {
+    if (!FConnected) return;
+    FConnected = false;
+    if (FNativeConnection) {
+        if (FInternalCommand) FInternalCommand->Unprepare();
+        int rc = CloseHandle();
+        if (rc != SQLITE_OK) {
+            // The database is still open: keep its handle so that nothing leaks, and report.
+            AnsiString msg = FAPI->ErrorMessage();
+            FConnected = true;
+            ProcessError(rc, msg, FComponent);
+        }
+    }
+    FAPI->SQLite = nullptr;
+    FNativeConnection = true;
+}
+
+void TSQLiteConnection::Assign(TCRConnection* Source) {
+    TCRConnection::Assign(Source);
+    auto* src = static_cast<TSQLiteConnection*>(Source);
+    FDatabase = src->FDatabase;
+    FClientLibrary = src->FClientLibrary;
+    FASCIIDataBase = src->FASCIIDataBase;
+    FBusyTimeout = src->FBusyTimeout;
+    FDefaultCollations = src->FDefaultCollations;
+    FEncryptionKey = src->FEncryptionKey;
+    FEnableSharedCache = src->FEnableSharedCache;
+    FReadUncommitted = src->FReadUncommitted;
+    FUseUnicode = src->FUseUnicode;
+    FForeignKeys = src->FForeignKeys;
+    FAPI->Unload();
+    FAPI->Assign(*src->FAPI);
+    FAPI->SQLite = nullptr;
+}
+
+void TSQLiteConnection::AssignConnect(TCRConnection* Source) {
+    if (Source == this) return;
+    Disconnect();
+    if (!Source) return;
+    Assign(Source);
+    auto* src = static_cast<TSQLiteConnection*>(Source);
+    FAPI->Assign(*src->FAPI);
+    if (FInternalTransaction && src->FInternalTransaction) FInternalTransaction->AssignConnect(src->FInternalTransaction.get());
+    FConnected = true;
+    FNativeConnection = false;
+}
+
+AnsiString TSQLiteConnection::GetServerVersion() {
+    AnsiString v = FAPI->sqlite3_libversion();
+    if (FAPI->Direct()) v += " (direct access)";
+    return v;
+}
+
+AnsiString TSQLiteConnection::GetServerVersionFull() { return GetServerVersion(); }
+
+AnsiString TSQLiteConnection::GetClientVersion() { return GetServerVersion(); }
+
+bool TSQLiteConnection::SetProp(int Prop, const Variant& Value) {
+    switch (Prop) {
+        case pidDatabase:
+            FDatabase = Value.AsAnsiString();
+            break;
+        case pidClientLibrary:
+            FClientLibrary = Value.AsAnsiString();
+            break;
+        case pidUseUnicode:
+            FUseUnicode = Value.AsBoolean();
+            break;
+        case pidASCIIDataBase: {
+            bool v = Value.AsBoolean();
+            if (v != FASCIIDataBase) Disconnect();
+            FASCIIDataBase = v;
+            break;
+        }
+        case pidEncryptionKey:
+            FEncryptionKey = Value.AsAnsiString();
+            break;
+        case pidEnableSharedCache:
+            FEnableSharedCache = Value.AsBoolean();
+            break;
+        case pidBusyTimeout:
+            FBusyTimeout = Value.AsInteger();
+            if (FConnected) ApplyBusyTimeout();
+            break;
+        case pidReadUncommitted:
+            FReadUncommitted = Value.AsBoolean();
+            if (FConnected) ApplyReadUncommitted();
+            break;
+        case pidDefaultCollations:
+            FDefaultCollations = Value.AsBoolean();
+            if (FConnected) ApplyDefaultCollations();
+            break;
+        case pidDateFormat:
+            FDateFormat = Value.AsAnsiString();
+            break;
+        case pidTimeFormat:
+            FTimeFormat = Value.AsAnsiString();
+            break;
+        case pidForeignKeys:
+            FForeignKeys = Value.AsBoolean();
+            if (FConnected) ApplyForeignKeys();
+            break;
+        case pidDirect: {
+            bool v = Value.AsBoolean();
+            if (v != FDirect) {
+                Disconnect();
+                if (FAPI->Loaded() && FAPI->Direct() != v) FAPI->Unload();
+                FDirect = v;
+                if (!v && FEncryptionAlgorithm != leDefault) SetProp(pidEncryptionAlgorithm, Variant(int(leDefault)));
+            }
+            break;
+        }
+        case pidForceCreateDatabase:
+            FForceCreateDatabase = Value.AsBoolean();
+            break;
+        case pidEncryptionAlgorithm:
+            FEncryptionAlgorithm = static_cast<TLiteEncryptionAlgorithm>(Value.AsInteger());
+            break;
+        default:
+            return TCRConnection::SetProp(Prop, Value);
+    }
+    return true;
+}
+
+bool TSQLiteConnection::GetProp(int Prop, Variant& Value) {
+    switch (Prop) {
+        case pidLastInsertId:
+            Value = static_cast<long long>(FLastInsertId);
+            break;
+        case pidDatabase:
+            Value = FDatabase;
+            break;
+        case pidClientLibrary:
+            Value = FClientLibrary;
+            break;
+        case pidUseUnicode:
+            Value = FUseUnicode;
+            break;
+        case pidASCIIDataBase:
+            Value = FASCIIDataBase;
+            break;
+        case pidEncryptionKey:
+            Value = FEncryptionKey;
+            break;
+        case pidEnableSharedCache:
+            Value = FEnableSharedCache;
+            break;
+        case pidBusyTimeout:
+            Value = FBusyTimeout;
+            break;
+        case pidReadUncommitted:
+            Value = FReadUncommitted;
+            break;
+        case pidDefaultCollations:
+            Value = FDefaultCollations;
+            break;
+        case pidDateFormat:
+            Value = FDateFormat;
+            break;
+        case pidTimeFormat:
+            Value = FTimeFormat;
+            break;
+        case pidForeignKeys:
+            Value = FForeignKeys;
+            break;
+        case pidDirect:
+            Value = FDirect;
+            break;
+        case pidForceCreateDatabase:
+            Value = FForceCreateDatabase;
+            break;
+        case pidEncryptionAlgorithm:
+            Value = static_cast<short>(FEncryptionAlgorithm);
+            break;
+        default:
+            return TCRConnection::GetProp(Prop, Value);
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Transaction
+
+TSQLiteConnection* TSQLiteTransaction::LiteConnection() const {
+    if (ConnectionsCount() == 0) throw rtl::Exception(SNoConnectionsInTransaction);
+    return static_cast<TSQLiteConnection*>(Connections(0));
+}
+
+void TSQLiteTransaction::BeginWork() {
+    TSQLiteConnection* conn = LiteConnection();
+    if (!conn->GetConnected()) throw rtl::Exception(SConnectionInTransactionNotActive);
+    AnsiString sql = "BEGIN ";
+    switch (FIsolationLevel) {
+        case ilReadCommitted:
+        case ilReadUnCommitted:
+        case ilRepeatableRead:
+            sql += "DEFERRED";
+            break;
+        case ilIsolated:
+        case ilSnapshot:
+            sql += "IMMEDIATE";
+            break;
+        default:
+            throw rtl::Exception(SUnsupportedIsolationLevel);
+    }
+    conn->ExecuteInternal(sql);
+    FActive = true;
+    FNativeTransaction = true;
+}
+
+void TSQLiteTransaction::CommitWork() {
+    CheckActive();
+    if (FNativeTransaction) LiteConnection()->ExecuteInternal("COMMIT");
+    FActive = false;
+}
+
+void TSQLiteTransaction::RollbackWork() {
+    CheckActive();
+    if (FNativeTransaction) LiteConnection()->ExecuteInternal("ROLLBACK");
+    FActive = false;
+}
+
+void TSQLiteTransaction::Savepoint(const AnsiString& Name) {
+    CheckActive();
+    LiteConnection()->ExecuteInternal("SAVEPOINT " + Name);
+}
+
+void TSQLiteTransaction::ReleaseSavepoint(const AnsiString& Name) {
+    CheckActive();
+    LiteConnection()->ExecuteInternal("RELEASE SAVEPOINT " + Name);
+}
+
+void TSQLiteTransaction::RollbackToSavepoint(const AnsiString& Name) {
+    CheckActive();
+    LiteConnection()->ExecuteInternal("ROLLBACK TO SAVEPOINT " + Name);
+}
+
+}  // namespace sqlite

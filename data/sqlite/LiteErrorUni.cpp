@@ -1,0 +1,1 @@
+#include "data/sqlite/LiteErrorUni.h"
