@@ -9,13 +9,6 @@ TCustomConnection::TCustomConnection(rtl::TComponent* AOwner) : TComponent(AOwne
 
 TCustomConnection::~TCustomConnection() = default;
 
-void TCustomConnection::BeforeDestruction() {
-    // Clients must not keep calling a connection that is going away.
-    FClients.clear();
-    FDataSets.clear();
-    TComponent::BeforeDestruction();
-}
-
 void TCustomConnection::SetConnected(bool Value) {
     if (ComponentState().Contains(rtl::csReading) || ComponentState().Contains(rtl::csLoading)) {
         FStreamedConnected = Value;

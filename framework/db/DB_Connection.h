@@ -22,7 +22,6 @@ class TCustomConnection : public rtl::TComponent {
 public:
     explicit TCustomConnection(rtl::TComponent* AOwner);
     ~TCustomConnection() override;
-    void BeforeDestruction() override;
 
     void Open() { SetConnected(true); }
     void Close() { SetConnected(false); }

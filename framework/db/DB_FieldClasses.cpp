@@ -117,7 +117,7 @@ void TStringField::SetFixedChar(bool Value) {
 }
 
 void TStringField::SetSize(int Value) {
-    if (Value < 0) DatabaseErrorFmt(msg::SInvalidFieldValue, {DisplayNameA()}, this);
+    if (Value < 0) DatabaseError(msg::SInvalidFieldSize, this);
     TField::SetSize(Value);
 }
 

@@ -34,6 +34,7 @@ inline constexpr const char* SFieldRangeError =
     "%g is not a valid value for field '%s'. The allowed range is %g to %g";
 inline constexpr const char* SFieldRangeErrorText =
     "%s is not a valid value for field '%s'. The allowed range is %s to %s";
+inline constexpr const char* SInvalidFieldSize = "Invalid field size";
 inline constexpr const char* SInvalidVarByteArray = "Invalid variant type or size for field '%s'";
 inline constexpr const char* SFieldTypeMismatch = "Type mismatch for field '%s', expecting: %s actual: %s";
 inline constexpr const char* SParameterNotFound = "Parameter '%s' not found";
@@ -55,7 +56,8 @@ class TStringField : public TField {
     RTL_CLASS(TStringField, TField)
 public:
     explicit TStringField(rtl::TComponent* AOwner);
-    bool FixedChar() const noexcept { return FFixedChar; }
+    // Fixed-length text: set, or implied by the type ftFixedChar.
+    bool FixedChar() const noexcept { return FFixedChar || FDataType == ftFixedChar; }
     void SetFixedChar(bool Value);
     void SetSize(int Value) override;
     // The text when not null, false otherwise.

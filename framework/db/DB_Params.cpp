@@ -47,12 +47,14 @@ void TParam::SetDataType(TFieldType Value) {
     FDataType = Value;
     // A value of the old type is converted when it can be, else dropped.
     if (!FNull && Value != ftUnknown) {
+        bool bound = FBound;
         try {
             Variant kept = FData;
             SetTypedValue(Value, kept);
         } catch (const rtl::Exception&) {
             Clear();
         }
+        FBound = bound;
     }
     Changed(false);
 }
@@ -350,9 +352,9 @@ void TParams::SetParamValues(const AnsiString& ParamNames, const Variant& Values
         list[0]->SetValue(Values);
         return;
     }
-    if (!Values.IsArray() || Values.ArrayCount() != static_cast<int>(list.size()))
-        DatabaseErrorFmt(msg::SParameterNotFound, {ParamNames}, OwnerComponent());
+    // A missing element raises the runtime's index error before any parameter changes.
     int lo = Values.ArrayLowBound();
+    for (size_t i = 0; i < list.size(); ++i) (void)Values.GetElement(lo + static_cast<int>(i));
     for (size_t i = 0; i < list.size(); ++i) list[i]->SetValue(Values.GetElement(lo + static_cast<int>(i)));
 }
 

@@ -159,6 +159,15 @@ TEST(Params, TypedWritesSetTheTypeAndUntypedValuesInferIt) {
     p->SetText("42");
     EXPECT_EQ(p->DataType(), ftInteger);
     EXPECT_EQ(p->Value().VType(), rtl::varInteger);
+    // A new type converts the value when it can and drops it otherwise.
+    p->SetAsString("12");
+    p->SetDataType(ftInteger);
+    EXPECT_EQ(p->Value().VType(), rtl::varInteger);
+    EXPECT_EQ(p->AsInteger(), 12);
+    p->SetAsString("abc");
+    p->SetDataType(ftFloat);
+    EXPECT_TRUE(p->IsNull());
+    p->SetAsInteger(1);
     p->Clear();
     EXPECT_TRUE(p->IsNull());
     EXPECT_EQ(p->AsString(), "");
@@ -185,6 +194,9 @@ TEST(Params, ValuesByNameListsAndCopies) {
     EXPECT_EQ(v.GetElement(0).AsInteger(), 5);
     EXPECT_EQ(rtl::VarToStr(v.GetElement(1)), "z");
     EXPECT_THROW(a->ParamValues("x;nope"), EDatabaseError);
+    // Too few values change nothing.
+    EXPECT_THROW(a->SetParamValues("x;only_a", Variant::VarArray({Variant(8)})), rtl::EVariantError);
+    EXPECT_EQ(a->ParamByName("x")->AsInteger(), 5);
 
     rtl::TOwnedPtr<TParams> c(rtl::Create<TParams>(nullptr));
     c->Assign(a.get());
