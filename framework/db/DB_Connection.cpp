@@ -31,8 +31,14 @@ void TCustomConnection::SetConnected(bool Value) {
 void TCustomConnection::Loaded() {
     TComponent::Loaded();
     if (!FStreamedConnected) return;
+    // The flag stays up while connecting so that the login steps can tell a streamed connect.
+    try {
+        SetConnected(true);
+    } catch (...) {
+        FStreamedConnected = false;
+        throw;
+    }
     FStreamedConnected = false;
-    SetConnected(true);
 }
 
 void TCustomConnection::RegisterClient(rtl::TObject* Client, TConnectChangeEvent Event) {

@@ -134,10 +134,26 @@ TEST_F(ConnectionTest, ConnectedReadFromAFormIsAppliedWhenLoaded) {
     EXPECT_FALSE(conn->Connected());
     EXPECT_TRUE(conn->StreamedConnected());
     EXPECT_TRUE(log.empty());
+    bool streamedWhileConnecting = false;
+    TTestConnection* c = conn.get();
+    conn->BeforeConnect = [&](TCustomConnection*) {
+        Log("BeforeConnect");
+        streamedWhileConnecting = c->StreamedConnected();
+    };
     conn->Loaded();
     EXPECT_TRUE(conn->Connected());
+    EXPECT_TRUE(streamedWhileConnecting);
     EXPECT_FALSE(conn->StreamedConnected());
     EXPECT_EQ(log.front(), "BeforeConnect");
+
+    // A failed streamed connect propagates and leaves the flag down.
+    rtl::TOwnedPtr<TTestConnection> failing(rtl::Create<TTestConnection>(nullptr));
+    failing->FailConnect = true;
+    failing->SetComponentStateFlag(rtl::csLoading, true);
+    failing->SetConnected(true);
+    EXPECT_THROW(failing->Loaded(), EDatabaseError);
+    EXPECT_FALSE(failing->StreamedConnected());
+    EXPECT_FALSE(failing->Connected());
 }
 
 }  // namespace
