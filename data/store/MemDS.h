@@ -11,9 +11,11 @@
 
 #include "data/store/DAConsts.h"
 #include "data/store/MemData.h"
+#include "data/store/Win32Timer.h"
 #include "framework/db/DB.h"
 #include "framework/db/DB_FieldClasses.h"
 #include "framework/rtl/Classes.h"
+#include "framework/rtl/Streams.h"
 
 namespace store {
 
@@ -28,6 +30,35 @@ class TDADetailDataLink;
 class XmlWriter;
 
 using TUpdateKinds = rtl::TSet<db::TUpdateKind>;
+
+// Option bits of the key search.
+inline constexpr int lxCaseInsensitive = 1;
+inline constexpr int lxPartialKey = 2;      // the key is a prefix of the value
+inline constexpr int lxNearest = 4;         // a record beyond the key matches too; the end counts as found
+inline constexpr int lxNext = 8;            // start after the current record
+inline constexpr int lxUp = 16;             // search backwards
+inline constexpr int lxPartialCompare = 32; // the key may occur anywhere in the value
+
+// A key value in the form the store's CompareFieldValue reads.
+using TKeyBuffer = std::vector<uint8_t>;
+
+// One pair of a local master/detail link: the master's value in the detail field's key form.
+// The value is a copy, so it stays valid when the master's buffers move on.
+struct TLocalMDLink {
+    bool MasterIsNull = true;
+    TKeyBuffer Value;
+    rtl::Variant VariantValue;  // the key of an mdtVariant value
+    TMemDataType ValueType = mdtUnknown;
+    uint16_t FieldNo = 0;
+    const void* Key() const noexcept {
+        return ValueType == mdtVariant ? static_cast<const void*>(&VariantValue) : static_cast<const void*>(Value.data());
+    }
+};
+using TLocalMDLinks = std::vector<TLocalMDLink>;
+
+RTL_DECLARE_EXCEPTION(EInvalidCast, rtl::Exception);
+inline constexpr const char* SInvalidCast = "Invalid class typecast";
+inline constexpr const char* SMasterNotMemDataSet = "Master dataset must be inherited from TMemDataSet";
 // The update result of a record queued in a batch.
 inline constexpr int uaQueuedInBatch = 6;
 
@@ -236,8 +267,10 @@ public:
     uint8_t UpdateResult();
 
     // --- key search, master/detail ---
-    virtual void* ConvertKeyValue(const rtl::Variant& Value, bool ConvertStrings, const TFieldDesc* Desc,
-                                  TMemDataType& ValueType);
+    // The key value in the stored form of Desc's type; false (and an empty buffer) for Empty or
+    // Null. "Cannot convert type" for a value without a conversion.
+    virtual bool ConvertKeyValue(const rtl::Variant& Value, bool ConvertStrings, const TFieldDesc* Desc,
+                                 TKeyBuffer& Buffer, TMemDataType& ValueType);
     virtual bool UpdateMasterValues();
     virtual void RefreshDetail();
     virtual bool UseMasterDetail();
@@ -246,6 +279,18 @@ public:
     bool MasterIsActive() const;
     void SetLocalMasterDetail();
     bool Locate(const WideString& KeyFields, const rtl::Variant& KeyValues, db::TLocateOptions Options) override;
+    // Key searches without scroll events; Bits are the lx* options.
+    bool LocateByNames(const WideString& KeyFields, const rtl::Variant& KeyValues, bool Restore, int Bits);
+    bool LocateByFieldList(const std::vector<db::TField*>& KeyFields, bool Restore, int Bits,
+                           const rtl::Variant& KeyValues);
+    // Key searches that move the dataset with scroll events.
+    bool LocateFieldsResync(const std::vector<db::TField*>& KeyFields, int Bits, const rtl::Variant& KeyValues);
+    bool LocateFields(const std::vector<db::TField*>& KeyFields, int Bits, const rtl::Variant& KeyValues);
+    bool LocateRecord(const std::vector<TFieldDesc*>& KeyDescs, const rtl::Variant& KeyValues, bool Restore, int Bits);
+    // Run by the master link on master changes: refresh now or one DetailDelay after the last one.
+    void ScheduleDetailRefresh();
+    TWin32Timer* DetailTimer() const noexcept { return FDetailTimer.get(); }
+    const TLocalMDLinks& LocalMDLinks() const noexcept { return FLocalMDLinks; }
     rtl::Variant Lookup(const WideString& KeyFields, const rtl::Variant& KeyValues,
                         const WideString& ResultFields) override;
 
@@ -348,6 +393,12 @@ protected:
     void InstallFilter();
     void RemoveFilter();
     bool FilterRecordCallback(void* RecBuf);
+    // LocateRecord with the caller's buffer, which holds the found record afterwards.
+    bool LocateRecordTo(const std::vector<TFieldDesc*>& KeyDescs, const rtl::Variant& KeyValues, bool Restore,
+                        int Bits, db::TRecordBuffer Candidate);
+    bool BuildLocalMDLinks();
+    bool LocalDetailFilter(void* RecBuf);
+    void EnsureDetailTimer();
 
     // --- record info of a buffer ---
     int32_t BufRecNo(db::TRecordBuffer Buffer) const;
@@ -376,6 +427,8 @@ protected:
     WideString FMasterFields;
     WideString FDetailFields;
     int FDetailDelay = 0;
+    TLocalMDLinks FLocalMDLinks;
+    rtl::TOwnedPtr<TWin32Timer> FDetailTimer;
     std::unique_ptr<TData> FIRecordSet;
     rtl::TOwnedPtr<TDataSetService> FDataSetService;
     int FBookmarkOffset = 0;
@@ -400,6 +453,42 @@ private:
     void CheckCachedUpdates();
     bool StoreBookmark(const db::TBookmark& Bookmark, TRecBookmark& Result) const;
     bool BookmarkRowGone(const TRecBookmark& Bookmark) const;
+};
+
+// ---------------------------------------------------------------------------------------------
+// TBlobStream: reads and writes the blob of a field in the record buffer of the dataset's state
+// when the stream was opened. A wide memo is accessed as UTF-16 bytes.
+
+class TBlobStream : public rtl::TStream {
+    RTL_CLASS(TBlobStream, rtl::TStream)
+public:
+    // "Field '%s' cannot be modified" or "Dataset not in edit or insert mode" for a writable
+    // stream that may not write; bmWrite empties the blob at once.
+    TBlobStream(db::TBlobField* Field, db::TBlobStreamMode Mode);
+    ~TBlobStream() override;
+
+    int64_t Read(void* Buffer, int64_t Count) override;
+    int64_t Write(const void* Buffer, int64_t Count) override;
+    int64_t Seek(int64_t Offset, rtl::TSeekOrigin Origin) override;
+    int64_t Size() override;
+    void SetSize(int64_t NewSize) override;
+    // Cuts the blob at the position.
+    void Truncate();
+
+    bool Opened() const noexcept { return FOpened; }
+
+private:
+    bool AsUnicode() const;
+    bool FromRollback() const;
+
+    db::TBlobField* FField;
+    TMemDataSet* FDataSet;
+    uint16_t FFieldNo = 0;
+    db::TRecordBuffer FBuffer = nullptr;
+    db::TBlobStreamMode FMode;
+    bool FOpened = false;
+    bool FModified = false;
+    int64_t FPosition = 0;
 };
 
 }  // namespace store

@@ -1,8 +1,13 @@
-// Master/detail link, sort, filter and key search of the memory dataset. Key search and the
-// local master/detail filter keep the base behaviour here until they are filled in.
+// Master/detail link, sort, filter and key search of the memory dataset: the store does the
+// work, the dataset converts keys, installs callbacks and keeps its buffers in step.
+#include <algorithm>
+#include <cstring>
+
 #include "data/store/DAConsts.h"
 #include "data/store/MemDS.h"
+#include "framework/rtl/Bcd.h"
 #include "framework/rtl/SysUtils.h"
+#include "framework/rtl/Text.h"
 
 namespace store {
 
@@ -15,7 +20,7 @@ TDataSet* TDADetailDataLink::GetDetailDataSet() const { return FDetailDataSet; }
 
 void TDADetailDataLink::ActiveChanged() {
     if (FDetailDataSet->Active() && !FDetailDataSet->ComponentState().Contains(rtl::csDestroying) && Active())
-        FDetailDataSet->RefreshMasterFilter();
+        FDetailDataSet->ScheduleDetailRefresh();
 }
 
 void TDADetailDataLink::CheckBrowseMode() {
@@ -27,11 +32,22 @@ void TDADetailDataLink::CheckBrowseMode() {
 }
 
 void TDADetailDataLink::RecordChanged(TField* Field) {
+    if (Field) {
+        // Only a change of a linking master field concerns the detail.
+        bool linking = false;
+        const WideString& names = FDetailDataSet->MasterFields();
+        size_t pos = 0;
+        while (pos < names.size() && !linking)
+            linking = rtl::WideSameText(ExtractFieldName(names, pos), Field->FieldName());
+        if (!linking) return;
+    }
     if (!FDetailDataSet->Active()) return;
-    TDataSet* master = DataSet();
-    bool masterInserting = master && master->State() == dsInsert;
-    TDataSetState s = FDetailDataSet->State();
-    if (!Field || (s != dsEdit && s != dsInsert && !masterInserting)) FDetailDataSet->RefreshMasterFilter();
+    if (Field) {
+        TDataSet* master = DataSet();
+        TDataSetState s = FDetailDataSet->State();
+        if (s == dsEdit || s == dsInsert || (master && master->State() == dsInsert)) return;
+    }
+    FDetailDataSet->ScheduleDetailRefresh();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -74,14 +90,27 @@ void TMemDataSet::SetDetailFields(const WideString& Value) {
     if (wasLinked || HasMasterDetailLink()) RefreshMasterFilter();
 }
 
-void TMemDataSet::SetDetailDelay(int Value) { FDetailDelay = Value; }
+void TMemDataSet::EnsureDetailTimer() {
+    if (FDetailTimer) return;
+    FDetailTimer.reset(rtl::Create<TWin32Timer>(nullptr));
+    FDetailTimer->SetEnabled(false);
+    FDetailTimer->SetOnTimer([this](rtl::TObject*) { RefreshDetail(); });
+}
+
+void TMemDataSet::SetDetailDelay(int Value) {
+    FDetailDelay = Value;
+    EnsureDetailTimer();
+    FDetailTimer->SetInterval(Value > 0 ? static_cast<uint32_t>(Value) : 0u);
+}
 
 bool TMemDataSet::UseMasterDetail() { return HasMasterDetailLink(); }
 
-bool TMemDataSet::UpdateMasterValues() { return true; }
+bool TMemDataSet::UpdateMasterValues() { return BuildLocalMDLinks(); }
 
 void TMemDataSet::RefreshDetail() {
+    if (FDetailTimer) FDetailTimer->SetEnabled(false);
     if (!Active() || !UseMasterDetail()) return;
+    CheckIRecordSet();
     FIRecordSet->FilterUpdated();
     Resync({});
     First();
@@ -90,12 +119,103 @@ void TMemDataSet::RefreshDetail() {
 void TMemDataSet::RefreshMasterFilter() {
     if (!Active()) return;
     UpdateMasterValues();
+    CheckIRecordSet();
     FIRecordSet->FilterUpdated();
     Resync({});
 }
 
 void TMemDataSet::SetLocalMasterDetail() {
-    if (FIRecordSet) FIRecordSet->FilterMDFunc = nullptr;
+    if (!FIRecordSet) return;
+    if (UseMasterDetail())
+        FIRecordSet->FilterMDFunc = [this](void* RecBuf) { return LocalDetailFilter(RecBuf); };
+    else
+        FIRecordSet->FilterMDFunc = nullptr;
+}
+
+void TMemDataSet::ScheduleDetailRefresh() {
+    FreeBuffersComplexFields();
+    TDataSource* src = MasterSource();
+    TDataSet* master = src ? src->DataSet() : nullptr;
+    if (!master || !master->Active() || master->State() == dsSetKey) return;
+    if (!UpdateMasterValues()) return;
+    if (FDetailTimer && FDetailTimer->Interval() != 0) {
+        // Restarting the interval delays the refresh until the master has been still for it.
+        FDetailTimer->SetEnabled(false);
+        FDetailTimer->SetEnabled(true);
+    } else {
+        RefreshDetail();
+    }
+}
+
+bool TMemDataSet::BuildLocalMDLinks() {
+    FLocalMDLinks.clear();
+    if (!HasMasterDetailLink() || !MasterIsActive()) return true;
+    auto* master = dynamic_cast<TMemDataSet*>(MasterSource()->DataSet());
+    if (!master) throw rtl::Exception(SMasterNotMemDataSet);
+    CheckIRecordSet();
+    TData* masterData = master->IRecordSet();
+    TRecordBuffer masterBuf = master->StateRecordBuffer();
+    size_t mp = 0, dp = 0;
+    while (mp < FMasterFields.size() && dp < FDetailFields.size()) {
+        WideString masterName = ExtractFieldName(FMasterFields, mp);
+        WideString detailName = ExtractFieldName(FDetailFields, dp);
+        TField* masterField = master->FindField(masterName);
+        TField* detailField = FindField(detailName);
+        if (!masterField || !detailField) continue;
+        TFieldDesc* detailDesc = FIRecordSet->FindField(detailName);
+        if (!detailDesc) throw rtl::Exception(rtl::Format(SFieldNotFound, {rtl::WideToAnsi(detailName)}));
+        TFieldDesc* masterDesc = master->FieldDescOf(masterField);
+        if (!masterDesc) throw rtl::Exception(rtl::Format(SFieldNotFound, {rtl::WideToAnsi(masterName)}));
+        TLocalMDLink link;
+        link.FieldNo = detailDesc->FieldNo;
+        link.ValueType = detailDesc->DataType;
+        link.MasterIsNull = !masterBuf || masterField->IsNull();
+        if (!link.MasterIsNull) {
+            if (masterDesc->DataType != detailDesc->DataType) {
+                ConvertKeyValue(masterField->Value(), true, detailDesc, link.Value, link.ValueType);
+            } else {
+                // A copy of the master's value: its buffer is reused as soon as the master moves.
+                bool isNull = false;
+                TKeyBuffer scratch;
+                const void* key = masterData->GetMatchValue(masterBuf, masterDesc, isNull, link.ValueType, scratch);
+                if (isNull || !key) {
+                    link.MasterIsNull = true;
+                } else if (link.ValueType == mdtVariant) {
+                    link.VariantValue = *static_cast<const rtl::Variant*>(key);
+                } else if (key == scratch.data()) {
+                    link.Value = std::move(scratch);
+                } else {
+                    const auto* p = static_cast<const uint8_t*>(key);
+                    link.Value.assign(p, p + masterDesc->Size);
+                    link.Value.push_back(0);  // text keys end with a terminator
+                    link.Value.push_back(0);
+                }
+            }
+        }
+        FLocalMDLinks.push_back(std::move(link));
+    }
+    return true;
+}
+
+bool TMemDataSet::LocalDetailFilter(void* RecBuf) {
+    TDataSource* src = MasterSource();
+    TDataSet* master = src ? src->DataSet() : nullptr;
+    // A master without a current row, or with a new row not posted yet, has no details.
+    if (master && master->Active() && (master->IsEmpty() || master->State() == dsInsert)) return false;
+    TMemData* md = MemData();
+    if (!md) return true;
+    for (const TLocalMDLink& link : FLocalMDLinks) {
+        if (link.FieldNo < 1 || link.FieldNo > md->Fields().Count()) return false;
+        bool detailNull = md->GetNull(link.FieldNo, RecBuf);
+        if (link.MasterIsNull) {
+            if (!detailNull) return false;
+            continue;
+        }
+        if (detailNull) return false;
+        const TFieldDesc* desc = md->Fields()[link.FieldNo - 1];
+        if (md->CompareFieldValue(link.Key(), link.ValueType, 0, RecBuf, desc) != 0) return false;
+    }
+    return true;
 }
 
 void TMemDataSet::CollectDetailLinkFields(std::vector<TField*>& MasterList, std::vector<TField*>& DetailList) {
@@ -237,21 +357,481 @@ void TMemDataSet::ChangeOnFilterRecord(TFilterRecordEvent Value) {
 // ---------------------------------------------------------------------------------------------
 // Key search
 
-void* TMemDataSet::ConvertKeyValue(const Variant& /*Value*/, bool /*ConvertStrings*/, const TFieldDesc* Desc,
-                                   TMemDataType& ValueType) {
-    ValueType = Desc ? Desc->DataType : mdtUnknown;
-    return nullptr;
+namespace {
+
+template <class T>
+void PutValue(TKeyBuffer& Buffer, T Value) {
+    Buffer.resize(sizeof(T));
+    std::memcpy(Buffer.data(), &Value, sizeof(T));
+}
+
+void PutText(TKeyBuffer& Buffer, TMemDataType& ValueType, const AnsiString& Text) {
+    ValueType = mdtString;
+    Buffer.assign(Text.begin(), Text.end());
+    Buffer.push_back(0);
+}
+
+void PutWide(TKeyBuffer& Buffer, TMemDataType& ValueType, const WideString& Text) {
+    ValueType = mdtWideString;
+    Buffer.assign((Text.size() + 1) * sizeof(char16_t), 0);
+    if (!Text.empty()) std::memcpy(Buffer.data(), Text.data(), Text.size() * sizeof(char16_t));
+}
+
+// A 16-bit length followed by the bytes.
+void PutBytes(TKeyBuffer& Buffer, const void* Data, size_t Count) {
+    // A longer key cannot be expressed; cutting it would make it match a shorter value.
+    if (Count > 0xFFFF) throw rtl::EConvertError(SCannotConvertType);
+    const auto n = static_cast<uint16_t>(Count);
+    Buffer.resize(2 + Count);
+    std::memcpy(Buffer.data(), &n, 2);
+    if (Count) std::memcpy(Buffer.data() + 2, Data, Count);
+}
+
+TValueMatchOptions MatchOptionsOf(int Bits) {
+    TValueMatchOptions options = 0;
+    if (Bits & lxCaseInsensitive) options |= voCaseInsensitive;
+    if (Bits & lxPartialKey) options |= voPartialKey;
+    if (Bits & lxPartialCompare) options |= voSubstring;
+    return options;
+}
+
+// Frees a record buffer of the dataset when the search is over.
+struct TTempRecordBuffer {
+    std::vector<uint8_t> Data;
+    explicit TTempRecordBuffer(size_t Size) : Data(std::max<size_t>(Size, 1), 0) {}
+    TRecordBuffer Get() { return Data.data(); }
+};
+
+}  // namespace
+
+bool TMemDataSet::ConvertKeyValue(const Variant& Value, bool ConvertStrings, const TFieldDesc* Desc,
+                                  TKeyBuffer& Buffer, TMemDataType& ValueType) {
+    Buffer.clear();
+    ValueType = Desc->DataType;
+    if (Value.IsEmpty() || Value.IsNull()) return false;
+    const TMemDataType type = Desc->DataType;
+    if (!rtl::VarIsStr(Value)) {
+        switch (type) {
+            case mdtString:
+            case mdtExtString: PutText(Buffer, ValueType, rtl::VarToStr(Value)); break;
+            case mdtInt8:
+            case mdtInt16:
+            case mdtInt32:
+            case mdtUInt16:
+            case mdtUInt8: PutValue<int32_t>(Buffer, Value.AsInteger()); break;
+            case mdtFloat:
+            case mdtCurrency:
+            case mdtBCD: PutValue<double>(Buffer, Value.AsDouble()); break;
+            case mdtDate:
+            case mdtTime:
+            case mdtDateTime: PutValue<double>(Buffer, Value.AsDateTime()); break;
+            case mdtBoolean: PutValue<uint8_t>(Buffer, Value.AsBoolean() ? 1 : 0); break;
+            case mdtInt64: PutValue<int64_t>(Buffer, Value.AsInt64()); break;
+            case mdtUInt32: PutValue<uint32_t>(Buffer, static_cast<uint32_t>(Value.AsInt64())); break;
+            case mdtBytes:
+            case mdtVarBytes:
+            case mdtExtVarBytes: {
+                if (!Value.IsByteArray()) rtl::AssertFail(SAssertionFailure, MemDSUnit, __LINE__);
+                rtl::TBytes bytes = Value.AsBytes();
+                PutBytes(Buffer, bytes.data(), bytes.size());
+                break;
+            }
+            case mdtWideString:
+            case mdtExtWideString: PutWide(Buffer, ValueType, rtl::VarToWideStr(Value)); break;
+            case mdtFmtBCD: PutValue<rtl::TBcd>(Buffer, Value.AsBcd()); break;
+            default: throw rtl::EConvertError(SCannotConvertType);
+        }
+        return true;
+    }
+    const AnsiString text = rtl::VarToStr(Value);
+    if (!ConvertStrings) {
+        switch (type) {
+            case mdtBoolean: PutValue<uint8_t>(Buffer, Value.AsBoolean() ? 1 : 0); break;
+            case mdtBytes:
+            case mdtVarBytes:
+            case mdtExtVarBytes: PutBytes(Buffer, text.data(), text.size()); break;
+            case mdtWideString:
+            case mdtExtWideString: PutWide(Buffer, ValueType, Value.AsWideString()); break;
+            default: PutText(Buffer, ValueType, text);
+        }
+        return true;
+    }
+    switch (type) {
+        case mdtString:
+        case mdtBlob:
+        case mdtMemo:
+        case mdtVariant:
+        case mdtExtString:
+        case mdtGuid: PutText(Buffer, ValueType, text); break;
+        case mdtInt8:
+        case mdtInt16:
+        case mdtInt32:
+        case mdtUInt16:
+        case mdtUInt8: PutValue<int32_t>(Buffer, rtl::StrToInt(rtl::Trim(text))); break;
+        case mdtFloat:
+        case mdtCurrency:
+        case mdtBCD: PutValue<double>(Buffer, rtl::StrToFloat(rtl::Trim(text))); break;
+        // Straight from the text, so no digits are lost on the way through a double.
+        case mdtFmtBCD: PutValue<rtl::TBcd>(Buffer, rtl::StrToBcd(rtl::Trim(text))); break;
+        case mdtDate: PutValue<double>(Buffer, rtl::StrToDate(text)); break;
+        case mdtTime: PutValue<double>(Buffer, rtl::StrToTime(text)); break;
+        case mdtDateTime: PutValue<double>(Buffer, rtl::StrToDateTime(text)); break;
+        case mdtBoolean: PutValue<uint8_t>(Buffer, Value.AsBoolean() ? 1 : 0); break;
+        case mdtInt64: PutValue<int64_t>(Buffer, rtl::StrToInt64(rtl::Trim(text))); break;
+        case mdtUInt32: PutValue<uint32_t>(Buffer, static_cast<uint32_t>(rtl::StrToInt64(rtl::Trim(text)))); break;
+        case mdtBytes:
+        case mdtVarBytes:
+        case mdtExtVarBytes: PutBytes(Buffer, text.data(), text.size()); break;
+        case mdtWideString:
+        case mdtExtWideString:
+        case mdtWideMemo: PutWide(Buffer, ValueType, Value.AsWideString()); break;
+        default: throw rtl::EConvertError(SCannotConvertType);
+    }
+    return true;
+}
+
+bool TMemDataSet::LocateRecord(const std::vector<TFieldDesc*>& KeyDescs, const Variant& KeyValues, bool Restore,
+                               int Bits) {
+    TTempRecordBuffer candidate(static_cast<size_t>(FRecBufSize));
+    return LocateRecordTo(KeyDescs, KeyValues, Restore, Bits, candidate.Get());
+}
+
+bool TMemDataSet::LocateRecordTo(const std::vector<TFieldDesc*>& KeyDescs, const Variant& KeyValues, bool Restore,
+                                 int Bits, TRecordBuffer Candidate) {
+    if (KeyDescs.empty()) return false;
+    CheckBrowseMode();
+    CursorPosChanged();
+    UpdateCursorPos();
+    CheckIRecordSet();
+    TData* data = FIRecordSet.get();
+    TMemData* md = MemData();
+    // Values are compared by the memory store.
+    if (!md) rtl::AssertFail(SAssertionFailure, MemDSUnit, __LINE__);
+    const TValueMatchOptions options = MatchOptionsOf(Bits);
+    const bool nearest = (Bits & lxNearest) != 0;
+    const bool up = (Bits & lxUp) != 0;
+    TRecBookmark saved;
+    data->GetBookmark(saved);
+    const bool hadRecords = data->GetRecordCount() != 0;
+    auto restorePosition = [&] {
+        if (hadRecords) data->SetToBookmark(saved);
+    };
+
+    // Key i: descriptor, value, converted key.
+    const size_t n = KeyDescs.size();
+    std::vector<TFieldDesc*> keys = KeyDescs;
+    std::vector<Variant> values(n, Variant::Null());
+    if (!KeyValues.IsArray() || (n == 1 && KeyValues.ArrayCount() > 1)) {
+        values[0] = KeyValues;
+    } else {
+        const int low = KeyValues.ArrayLowBound();
+        for (size_t i = 0; i < n && static_cast<int>(i) < KeyValues.ArrayCount(); ++i)
+            values[i] = KeyValues.GetElement(low + static_cast<int>(i));
+    }
+    bool calcKeys = false;
+    for (TFieldDesc* d : keys) calcKeys = calcKeys || d->DescKind == fdkCalculatedArea;
+
+    // Keys that lead the store's sort order can be searched by bisection.
+    size_t sortedPrefix = 0;
+    std::vector<TSortColumn> sortColumns;
+    if (!(Bits & (lxPartialKey | lxPartialCompare | lxNearest))) {
+        for (const TSortColumn& col : md->SortColumns()) {
+            if ((col.SortType == stCaseInsensitive) != ((Bits & lxCaseInsensitive) != 0)) break;
+            auto it = std::find(keys.begin() + static_cast<std::ptrdiff_t>(sortedPrefix), keys.end(), col.FieldDesc);
+            if (it == keys.end()) break;
+            size_t at = static_cast<size_t>(it - keys.begin());
+            std::swap(keys[at], keys[sortedPrefix]);
+            std::swap(values[at], values[sortedPrefix]);
+            sortColumns.push_back(col);
+            ++sortedPrefix;
+        }
+    }
+    std::vector<TKeyBuffer> keyBufs(n);
+    std::vector<TMemDataType> keyTypes(n, mdtUnknown);
+    std::vector<bool> keyPresent(n, false);
+    bool prepared = true;
+    try {
+        for (size_t i = 0; i < n; ++i)
+            keyPresent[i] = ConvertKeyValue(values[i], i < sortedPrefix, keys[i], keyBufs[i], keyTypes[i]);
+    } catch (const rtl::Exception&) {
+        prepared = false;
+    }
+    if (!prepared) {
+        // Without the sorted search every key is compared in its plain form.
+        sortedPrefix = 0;
+        for (size_t i = 0; i < n; ++i)
+            keyPresent[i] = ConvertKeyValue(values[i], false, keys[i], keyBufs[i], keyTypes[i]);
+    }
+
+    auto readCandidate = [&] {
+        if (calcKeys) GetCalcFields(Candidate);
+    };
+    // Key against the candidate on the sorted keys: positive when the key comes after it.
+    auto compareSorted = [&]() -> int {
+        for (size_t i = 0; i < sortedPrefix; ++i) {
+            const bool recNull = data->GetNull(keys[i]->FieldNo, Candidate);
+            int c;
+            if (!keyPresent[i] && recNull)
+                c = 0;
+            else if (recNull)
+                c = 1;
+            else if (!keyPresent[i])
+                c = -1;
+            else
+                c = md->CompareFieldValue(keyBufs[i].data(), keyTypes[i],
+                                          options | (sortColumns[i].SortType == stBinary ? voBinary : 0), Candidate,
+                                          keys[i]);
+            if (sortColumns[i].DescendingOrder) c = -c;
+            if (c != 0) return c;
+        }
+        return 0;
+    };
+    auto matches = [&]() -> bool {
+        for (size_t i = 0; i < n; ++i) {
+            const bool recNull = data->GetNull(keys[i]->FieldNo, Candidate);
+            if (!keyPresent[i]) {
+                if (!recNull) return false;
+                continue;
+            }
+            if (recNull) return false;
+            int c = md->CompareFieldValue(keyBufs[i].data(), keyTypes[i], options, Candidate, keys[i]);
+            if (!(c == 0 || (nearest && c < 0))) return false;
+        }
+        return true;
+    };
+
+    int low = 1;
+    int high = data->GetRecordCount();
+    if (sortedPrefix > 0 && (Bits & lxNext)) {
+        data->GetNextRecord(nullptr);
+        if (data->GetEof()) {
+            restorePosition();
+            return false;
+        }
+        low = data->GetRecordNo();
+    }
+    if (sortedPrefix > 0 && up) {
+        data->GetPriorRecord(nullptr);
+        if (data->GetBof()) {
+            restorePosition();
+            return false;
+        }
+        high = data->GetRecordNo();
+    }
+
+    bool found = false;
+    bool haveCandidate = false;
+    if (sortedPrefix > 0) {
+        md->BuildRecordNoCache();
+        auto compareAt = [&](int recNo) {
+            md->SetRecordNo(recNo);
+            md->GetRecord(Candidate);
+            readCandidate();
+            return compareSorted();
+        };
+        int at = 0;
+        if (low <= high) {
+            int c = compareAt(low);
+            if (c == 0) {
+                at = low;
+            } else if (c > 0) {
+                c = compareAt(high);
+                if (c == 0) {
+                    at = high;
+                } else if (c < 0) {
+                    int lo = low, hi = high;
+                    while (hi - lo > 1) {
+                        int mid = lo + (hi - lo) / 2;
+                        c = compareAt(mid);
+                        if (c == 0) {
+                            at = mid;
+                            break;
+                        }
+                        if (c < 0)
+                            hi = mid;
+                        else
+                            lo = mid;
+                    }
+                }
+            }
+        }
+        if (at) {
+            // Several records may share the key: take the first in the direction of the search.
+            if (!up)
+                while (at > low && compareAt(at - 1) == 0) --at;
+            else
+                while (at < high && compareAt(at + 1) == 0) ++at;
+            compareAt(at);
+            haveCandidate = true;
+            found = sortedPrefix == n;
+        }
+    }
+    if (sortedPrefix == 0 || (haveCandidate && !found)) {
+        if (sortedPrefix == 0 && !(Bits & (lxNext | lxUp))) data->SetToBegin();
+        bool first = haveCandidate;
+        for (;;) {
+            if (!first) {
+                if (up)
+                    data->GetPriorRecord(Candidate);
+                else
+                    data->GetNextRecord(Candidate);
+                if (up ? data->GetBof() : data->GetEof()) {
+                    found = nearest;
+                    break;
+                }
+                readCandidate();
+            }
+            first = false;
+            if (matches()) {
+                found = true;
+                break;
+            }
+        }
+    }
+    if (Restore || !found) restorePosition();
+    return found;
+}
+
+bool TMemDataSet::LocateByNames(const WideString& KeyFields, const Variant& KeyValues, bool Restore, int Bits) {
+    CheckActive();
+    CheckIRecordSet();
+    std::vector<TFieldDesc*> descs;
+    size_t pos = 0;
+    while (pos < KeyFields.size()) {
+        WideString name = ExtractFieldName(KeyFields, pos);
+        if (!name.empty()) descs.push_back(FIRecordSet->FieldByName(name));
+    }
+    return LocateRecord(descs, KeyValues, Restore, Bits);
+}
+
+bool TMemDataSet::LocateByFieldList(const std::vector<TField*>& KeyFields, bool Restore, int Bits,
+                                    const Variant& KeyValues) {
+    CheckActive();
+    std::vector<TFieldDesc*> descs;
+    for (TField* f : KeyFields)
+        if (f)
+            if (TFieldDesc* d = FieldDescOf(f)) descs.push_back(d);
+    return LocateRecord(descs, KeyValues, Restore, Bits);
+}
+
+bool TMemDataSet::LocateFieldsResync(const std::vector<TField*>& KeyFields, int Bits, const Variant& KeyValues) {
+    BeforeScrollStep();
+    bool found = LocateByFieldList(KeyFields, false, Bits & (lxCaseInsensitive | lxPartialKey), KeyValues);
+    if (found) {
+        Resync({rmExact, rmCenter});
+        AfterScrollStep();
+    }
+    return found;
+}
+
+bool TMemDataSet::LocateFields(const std::vector<TField*>& KeyFields, int Bits, const Variant& KeyValues) {
+    BeforeScrollStep();
+    bool found = LocateByFieldList(KeyFields, false, Bits, KeyValues);
+    if (found) {
+        // A nearest search may end past the last record.
+        if (FIRecordSet->GetBof() || FIRecordSet->GetEof())
+            Resync({});
+        else
+            Resync({rmExact, rmCenter});
+        AfterScrollStep();
+    }
+    return found;
 }
 
 bool TMemDataSet::Locate(const WideString& KeyFields, const Variant& KeyValues, TLocateOptions Options) {
-    return TDataSet::Locate(KeyFields, KeyValues, Options);
+    BeforeScrollStep();
+    int bits = 0;
+    if (Options.Contains(loCaseInsensitive)) bits |= lxCaseInsensitive;
+    if (Options.Contains(loPartialKey)) bits |= lxPartialKey;
+    bool found = LocateByNames(KeyFields, KeyValues, false, bits);
+    if (found) {
+        Resync({rmExact, rmCenter});
+        AfterScrollStep();
+    }
+    return found;
 }
 
 Variant TMemDataSet::Lookup(const WideString& KeyFields, const Variant& KeyValues, const WideString& ResultFields) {
-    return TDataSet::Lookup(KeyFields, KeyValues, ResultFields);
+    Variant result = Variant::Null();
+    if (Active() && Filtered()) {
+        // The filter may depend on data that changed since the records were last checked.
+        TBookmark bm = Bookmark();
+        CheckIRecordSet();
+        FIRecordSet->FilterUpdated();
+        Resync({});
+        if (!bm.empty() && BookmarkValid(bm)) {
+            GotoBookmarkStep(bm.data());
+            Resync({});
+        } else {
+            First();
+        }
+    }
+    CheckActive();
+    CheckIRecordSet();
+    std::vector<TFieldDesc*> descs;
+    size_t pos = 0;
+    while (pos < KeyFields.size()) {
+        WideString name = ExtractFieldName(KeyFields, pos);
+        if (!name.empty()) descs.push_back(FIRecordSet->FieldByName(name));
+    }
+    TTempRecordBuffer candidate(static_cast<size_t>(FRecBufSize));
+    if (!LocateRecordTo(descs, KeyValues, true, 0, candidate.Get())) return result;
+    TRecordBuffer buf = candidate.Get();
+    GetCalcFields(buf);
+    // The result fields are read from the found record through the filter-state buffer.
+    TRecordBuffer savedFilter = FFilterBuffer;
+    FFilterBuffer = buf;
+    TDataSetState saved = SetTempState(dsFilter);
+    try {
+        result = FieldValues(ResultFields);
+    } catch (...) {
+        RestoreState(saved);
+        FFilterBuffer = savedFilter;
+        throw;
+    }
+    RestoreState(saved);
+    FFilterBuffer = savedFilter;
+    return result;
 }
 
-bool TMemDataSet::FindRecordStep(bool Restart, bool GoForward) { return TDataSet::FindRecordStep(Restart, GoForward); }
+bool TMemDataSet::FindRecordStep(bool Restart, bool GoForward) {
+    CheckBrowseMode();
+    BeforeScrollStep();
+    bool found = false;
+    UpdateCursorPos();
+    CursorPosChanged();
+    CheckIRecordSet();
+    const bool tempFilter = !Filtered();
+    if (tempFilter) {
+        InstallFilter();
+        FIRecordSet->FilterUpdated();
+    }
+    auto undo = [&] {
+        if (!tempFilter) return;
+        RemoveFilter();
+        FIRecordSet->FilterUpdated();
+    };
+    try {
+        if (GoForward) {
+            if (Restart) FIRecordSet->SetToBegin();
+            FIRecordSet->GetNextRecord(nullptr);
+        } else {
+            if (Restart) FIRecordSet->SetToEnd();
+            FIRecordSet->GetPriorRecord(nullptr);
+        }
+        found = !FIRecordSet->GetBof() && !FIRecordSet->GetEof();
+    } catch (...) {
+        undo();
+        throw;
+    }
+    // The buffers are read without the search's filter, as the dataset shows its records.
+    undo();
+    if (found) {
+        Resync({rmExact, rmCenter});
+        AfterScrollStep();
+    }
+    return found;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Assignment
