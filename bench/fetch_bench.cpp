@@ -1,0 +1,164 @@
+// Fetching a whole table through the provider's record set beside the same fetch with the raw
+// SQLite C API copying every column into row structs.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "data/sqlite/LiteClassesUni.h"
+#include "framework/rtl/Text.h"
+
+namespace {
+
+const char8_t* const Words[] = {u8"Архив", u8"управления", u8"культуры", u8"фонд", u8"опись", u8"дело",
+                                u8"Комитет", u8"по", u8"делам", u8"района", u8"области", u8"городской",
+                                u8"администрации", u8"отдел", u8"учёта", u8"документов"};
+
+std::string RandomText(std::mt19937& rng, size_t minChars, size_t maxChars) {
+    std::uniform_int_distribution<size_t> len(minChars, maxChars);
+    std::uniform_int_distribution<size_t> word(0, std::size(Words) - 1);
+    size_t target = len(rng);
+    std::u16string w;
+    while (w.size() < target) {
+        if (!w.empty()) w += u' ';
+        const char8_t* s = Words[word(rng)];
+        w += rtl::UTF8ToWide(std::u8string_view(s));
+    }
+    w.resize(target);
+    return rtl::WideToUTF8(w);
+}
+
+// The generated database, made once per process.
+const std::string& Database(int rows) {
+    static std::string path;
+    static int made = 0;
+    if (made == rows) return path;
+    path = (std::filesystem::temp_directory_path() / ("velmorat_fetch_bench_" + std::to_string(::getpid()) + ".sdb")).string();
+    std::filesystem::remove(path);
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_exec(db,
+                 "CREATE TABLE sources (id INTEGER PRIMARY KEY, kind INTEGER, year INTEGER, name VARCHAR(100),"
+                 " city VARCHAR(60), head VARCHAR(60), note TEXT, created DATE);"
+                 "BEGIN",
+                 nullptr, nullptr, nullptr);
+    sqlite3_stmt* ins = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO sources VALUES (?, ?, ?, ?, ?, ?, ?, ?)", -1, &ins, nullptr);
+    std::mt19937 rng(12345);
+    std::uniform_int_distribution<int> pct(0, 99);
+    for (int i = 1; i <= rows; ++i) {
+        sqlite3_reset(ins);
+        sqlite3_bind_int(ins, 1, i);
+        auto maybe = [&](int col, auto bind) {
+            if (pct(rng) < 30)
+                sqlite3_bind_null(ins, col);
+            else
+                bind();
+        };
+        maybe(2, [&] { sqlite3_bind_int(ins, 2, i % 7); });
+        maybe(3, [&] { sqlite3_bind_int(ins, 3, 1950 + i % 70); });
+        std::string t[4] = {RandomText(rng, 20, 80), RandomText(rng, 5, 40), RandomText(rng, 10, 50),
+                            RandomText(rng, 100, 300)};
+        maybe(4, [&] { sqlite3_bind_text(ins, 4, t[0].c_str(), -1, SQLITE_TRANSIENT); });
+        maybe(5, [&] { sqlite3_bind_text(ins, 5, t[1].c_str(), -1, SQLITE_TRANSIENT); });
+        maybe(6, [&] { sqlite3_bind_text(ins, 6, t[2].c_str(), -1, SQLITE_TRANSIENT); });
+        maybe(7, [&] { sqlite3_bind_text(ins, 7, t[3].c_str(), -1, SQLITE_TRANSIENT); });
+        char date[16];
+        std::snprintf(date, sizeof date, "%04d-%02d-%02d", 1990 + i % 30, 1 + i % 12, 1 + i % 28);
+        maybe(8, [&] { sqlite3_bind_text(ins, 8, date, -1, SQLITE_TRANSIENT); });
+        sqlite3_step(ins);
+    }
+    sqlite3_finalize(ins);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    made = rows;
+    return path;
+}
+
+struct Row {
+    int64_t id = 0;
+    std::optional<int64_t> kind, year;
+    std::optional<std::string> name, city, head, note, created;
+};
+
+long PeakRssKb() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
+
+void BM_RawSqliteFetch(benchmark::State& state) {
+    const int rows = static_cast<int>(state.range(0));
+    const std::string& path = Database(rows);
+    for (auto _ : state) {
+        sqlite3* db = nullptr;
+        sqlite3_open(path.c_str(), &db);
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db, "SELECT * FROM sources", -1, &st, nullptr);
+        std::vector<Row> out;
+        auto text = [&](int c) -> std::optional<std::string> {
+            if (sqlite3_column_type(st, c) == SQLITE_NULL) return std::nullopt;
+            return std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
+                               static_cast<size_t>(sqlite3_column_bytes(st, c)));
+        };
+        auto integer = [&](int c) -> std::optional<int64_t> {
+            if (sqlite3_column_type(st, c) == SQLITE_NULL) return std::nullopt;
+            return sqlite3_column_int64(st, c);
+        };
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            Row r;
+            r.id = sqlite3_column_int64(st, 0);
+            r.kind = integer(1);
+            r.year = integer(2);
+            r.name = text(3);
+            r.city = text(4);
+            r.head = text(5);
+            r.note = text(6);
+            r.created = text(7);
+            out.push_back(std::move(r));
+        }
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+        benchmark::DoNotOptimize(out.data());
+        if (static_cast<int>(out.size()) != rows) state.SkipWithError("row count");
+    }
+    state.SetItemsProcessed(state.iterations() * rows);
+}
+
+void BM_RecordSetFetchAll(benchmark::State& state) {
+    const int rows = static_cast<int>(state.range(0));
+    const std::string& path = Database(rows);
+    const long before = PeakRssKb();
+    for (auto _ : state) {
+        rtl::TOwnedPtr<sqlite::TSQLiteConnection> conn(rtl::Create<sqlite::TSQLiteConnection>());
+        conn->SetProp(daccess::pidDatabase, rtl::Variant(path));
+        conn->SetProp(sqlite::pidBusyTimeout, rtl::Variant(350));
+        conn->SetProp(sqlite::pidReadUncommitted, rtl::Variant(true));
+        conn->SetProp(sqlite::pidEnableSharedCache, rtl::Variant(true));
+        conn->SetProp(sqlite::pidForeignKeys, rtl::Variant(false));
+        conn->Connect("");
+        rtl::TOwnedPtr<sqlite::TSQLiteRecordSet> rs(rtl::Create<sqlite::TSQLiteRecordSet>());
+        rs->SetConnection(conn.get());
+        rs->SetSQL("SELECT * FROM sources");
+        rs->SetProp(daccess::pidFetchAll, rtl::Variant(true));
+        rs->Open();
+        if (rs->GetRecordCount() != rows) state.SkipWithError("row count");
+        benchmark::DoNotOptimize(rs->FirstItem());
+    }
+    state.SetItemsProcessed(state.iterations() * rows);
+    state.counters["peak_rss_kb_growth"] = static_cast<double>(PeakRssKb() - before);
+}
+
+}  // namespace
+
+BENCHMARK(BM_RawSqliteFetch)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RecordSetFetchAll)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

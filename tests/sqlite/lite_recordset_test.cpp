@@ -1,0 +1,303 @@
+#include <cmath>
+
+#include "framework/rtl/DateUtils.h"
+#include "tests/sqlite/lite_fixture.h"
+
+using namespace litetest;
+using namespace store;
+
+TEST_F(LiteTest, EveryDeclaredTypeRoundTripsWithNullsAndCyrillicText) {
+    TSQLiteConnection* c = Open();
+    Exec(c, "CREATE TABLE t (i2 SMALLINT, i INTEGER, b BIGINT, vc VARCHAR(50), ch CHAR(10), tx TEXT, bl BLOB,"
+            " r REAL, n NUMERIC(10,2), m MONEY, bo BOOLEAN, vb VARBINARY(8), d DATE, tm TIME, dt DATETIME,"
+            " other SOMETHING)");
+    const AnsiString cyr = A(u8"Архив №1 ёлка");
+    auto ins = Command(c, "INSERT INTO t VALUES (:i2, :i, :b, :vc, :ch, :tx, :bl, :r, :n, :m, :bo, :vb, :d, :tm, :dt, :o)");
+    ASSERT_EQ(ins->ParamCount(), 16);
+    struct P {
+        TMemDataType type;
+        Variant value;
+    };
+    const double date = rtl::EncodeDate(2024, 3, 15);
+    const double time = rtl::EncodeTime(13, 45, 30, 0);
+    std::vector<P> values = {{mdtInt16, Variant(-12)},       {mdtInt32, Variant(123456)},
+                             {mdtInt64, Variant(1LL << 40)}, {mdtString, Variant(cyr)},
+                             {mdtString, Variant(AnsiString("abc"))}, {mdtMemo, Variant(cyr + cyr)},
+                             {mdtBlob, Variant::FromBytes(TBytes{0, 1, 2, 255})},
+                             {mdtFloat, Variant(2.5)},       {mdtFloat, Variant(12.75)},
+                             {mdtCurrency, Variant(3.25)},   {mdtBoolean, Variant(true)},
+                             {mdtVarBytes, Variant::FromBytes(TBytes{9, 8, 7})},
+                             {mdtDate, Variant::FromDate(date)}, {mdtTime, Variant::FromDate(time)},
+                             {mdtDateTime, Variant::FromDate(date + time)}, {mdtString, Variant(cyr)}};
+    for (size_t i = 0; i < values.size(); ++i) {
+        ins->Params(int(i))->SetDataType(values[i].type);
+        ins->Params(int(i))->SetValue(values[i].value);
+    }
+    ins->Execute();
+    for (size_t i = 0; i < values.size(); ++i) ins->Params(int(i))->SetNull(true);
+    ins->Execute();
+
+    // Stored as UTF-8 in the database.
+    auto raw = Select(c, "SELECT hex(vc) FROM t LIMIT 1");
+    EXPECT_EQ(raw[0][0].AsAnsiString(), rtl::BytesToHex(reinterpret_cast<const uint8_t*>(rtl::AnsiToUTF8(cyr).data()),
+                                                       rtl::AnsiToUTF8(cyr).size()));
+
+    auto rs = Query(c, "SELECT * FROM t");
+    rs->Open();
+    const TMemDataType expected[] = {mdtInt16, mdtInt32, mdtInt64,  mdtString,  mdtString, mdtMemo,
+                                     mdtBlob,  mdtFloat, mdtFloat,  mdtCurrency, mdtBoolean, mdtVarBytes,
+                                     mdtDate,  mdtTime,  mdtDateTime, mdtString};
+    for (int f = 0; f < 16; ++f) EXPECT_EQ(rs->Fields()[f]->DataType, expected[f]) << "field " << f;
+    EXPECT_EQ(rs->Fields()[3]->Length, 50);
+    auto rows = Rows(rs.get());
+    ASSERT_EQ(rows.size(), 2u);
+    const auto& r = rows[0];
+    EXPECT_EQ(r[0].AsInteger(), -12);
+    EXPECT_EQ(r[1].AsInteger(), 123456);
+    EXPECT_EQ(r[2].AsInt64(), 1LL << 40);
+    EXPECT_EQ(r[3].AsAnsiString(), cyr);
+    EXPECT_EQ(r[4].AsAnsiString(), "abc");
+    EXPECT_EQ(r[5].AsAnsiString(), cyr + cyr);
+    EXPECT_EQ(r[6].AsBytes(), (TBytes{0, 1, 2, 255}));
+    EXPECT_DOUBLE_EQ(r[7].AsDouble(), 2.5);
+    EXPECT_DOUBLE_EQ(r[8].AsDouble(), 12.75);
+    EXPECT_DOUBLE_EQ(r[9].AsDouble(), 3.25);
+    EXPECT_TRUE(r[10].AsBoolean());
+    EXPECT_EQ(r[11].AsBytes(), (TBytes{9, 8, 7}));
+    EXPECT_DOUBLE_EQ(r[12].AsDateTime(), date);
+    EXPECT_NEAR(r[13].AsDateTime(), time, 1e-6);
+    EXPECT_NEAR(r[14].AsDateTime(), date + time, 1e-6);
+    EXPECT_EQ(r[15].AsAnsiString(), cyr);
+    for (size_t f = 0; f < rows[1].size(); ++f) EXPECT_TRUE(rows[1][f].IsNull()) << "field " << f;
+}
+
+TEST_F(LiteTest, DeclaredTypesAndOptionsGiveTheFieldLayout) {
+    TSQLiteConnection* c = Open();
+    Exec(c, "CREATE TABLE t (a VARCHAR(50), b VARCHAR, c VARCHAR(300), d NUMERIC(10,2), e INTEGER)");
+    struct Case {
+        const char* what;
+        bool flat, longStrings, bcd;
+        TMemDataType a, c, d;
+    };
+    const Case cases[] = {
+        {"defaults", true, true, false, mdtString, mdtString, mdtFloat},
+        {"heap strings", false, true, false, mdtExtString, mdtExtString, mdtFloat},
+        {"short strings", true, false, true, mdtString, mdtMemo, mdtBCD},
+    };
+    for (const auto& k : cases) {
+        auto rs = Query(c, "SELECT a, b, c, d, e, e + 1 AS x FROM t");
+        rs->SetProp(daccess::pidFlatBuffers, Variant(k.flat));
+        rs->SetProp(daccess::pidLongStrings, Variant(k.longStrings));
+        rs->GetCommand()->SetProp(daccess::pidEnableBCD, Variant(k.bcd));
+        rs->Open();
+        EXPECT_EQ(rs->Fields()[0]->DataType, k.a) << k.what;
+        EXPECT_EQ(rs->Fields()[1]->Length, 8192) << k.what;
+        EXPECT_EQ(rs->Fields()[2]->DataType, k.c) << k.what;
+        EXPECT_EQ(rs->Fields()[3]->DataType, k.d) << k.what;
+        if (k.bcd) {
+            EXPECT_EQ(rs->Fields()[3]->Length, 10);
+            EXPECT_EQ(rs->Fields()[3]->Scale, 2);
+        }
+        EXPECT_EQ(rs->Fields()[4]->DataType, mdtInt32) << k.what;
+        EXPECT_EQ(rs->Fields()[5]->DataType, mdtString) << "expression on an empty result: NULL storage";
+    }
+    // An aggregate over an empty table still yields a row, typed by its storage class.
+    auto rs = Query(c, "SELECT count(*) FROM t");
+    rs->Open();
+    EXPECT_EQ(rs->Fields()[0]->DataType, mdtInt64);
+    EXPECT_EQ(Rows(rs.get())[0][0].AsInteger(), 0);
+}
+
+TEST_F(LiteTest, FetchesInBlocksOrAllAtOnce) {
+    TSQLiteConnection* c = Open();
+    Exec(c, "CREATE TABLE t (id INTEGER)");
+    Exec(c, "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 60) INSERT INTO t SELECT x FROM n");
+
+    auto partial = Query(c, "SELECT id FROM t ORDER BY id", false, 25);
+    partial->Open();
+    EXPECT_EQ(partial->GetRecordCount(), 25);
+    EXPECT_EQ(partial->LiteCommand()->GetCursorState(), daccess::csFetching);
+    auto rows = Rows(partial.get());
+    ASSERT_EQ(rows.size(), 60u);
+    for (int i = 0; i < 60; ++i) EXPECT_EQ(rows[size_t(i)][0].AsInteger(), i + 1);
+    EXPECT_EQ(partial->GetRecordCount(), 60);
+    EXPECT_FALSE(partial->LiteCommand()->GetPrepared()) << "statement finalized once all rows are read";
+
+    auto all = Query(c, "SELECT id FROM t", true, 7);
+    all->Open();
+    EXPECT_EQ(all->GetRecordCount(), 60);
+    EXPECT_EQ(all->LiteCommand()->GetCursorState(), daccess::csInactive);
+
+    auto none = Query(c, "SELECT id FROM t WHERE id < 0");
+    none->Open();
+    EXPECT_EQ(none->GetRecordCount(), 0);
+    EXPECT_TRUE(Rows(none.get()).empty());
+
+    auto stmt = Query(c, "UPDATE t SET id = id");
+    EXPECT_EQ(MessageOf([&] { stmt->Open(); }), SNotRows);
+}
+
+TEST_F(LiteTest, LastInsertRowIdAndRowsAffected) {
+    TSQLiteConnection* c = Open();
+    Exec(c, "CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)");
+    auto ins = Command(c, "INSERT INTO t (v) VALUES (:v)");
+    ins->Params(0)->SetDataType(mdtString);
+    for (const char* v : {"a", "b", "c"}) {
+        ins->Params(0)->SetValue(Variant(AnsiString(v)));
+        ins->Execute();
+    }
+    Variant id;
+    c->GetProp(daccess::pidLastInsertId, id);
+    EXPECT_EQ(id.AsInt64(), 3);
+    Variant n;
+    ins->GetProp(daccess::pidRowsAffected, n);
+    EXPECT_EQ(n.AsInteger(), 1);
+
+    auto upd = Command(c, "UPDATE t SET v = 'x' WHERE id > :id");
+    upd->Params(0)->SetDataType(mdtInt32);
+    upd->Params(0)->SetValue(Variant(1));
+    upd->Execute();
+    EXPECT_EQ(upd->RowsAffected(), 2);
+
+    // A view changed through an INSTEAD OF trigger: the statement itself counts nothing, though the
+    // change was made, so the count is unknown rather than 0.
+    Exec(c, "CREATE VIEW w AS SELECT id, v FROM t");
+    Exec(c, "CREATE TRIGGER w_upd INSTEAD OF UPDATE ON w BEGIN UPDATE t SET v = NEW.v WHERE id = OLD.id; END");
+    auto viaView = Command(c, "UPDATE w SET v = 'y' WHERE id = 1");
+    viaView->Execute();
+    EXPECT_EQ(viaView->RowsAffected(), -1);
+    EXPECT_EQ(Select(c, "SELECT v FROM t WHERE id = 1")[0][0].AsAnsiString(), "y");
+    auto nothing = Command(c, "UPDATE t SET v = 'z' WHERE id = 99");
+    nothing->Execute();
+    EXPECT_EQ(nothing->RowsAffected(), 0);
+}
+
+TEST_F(LiteTest, ParameterScanAndBindingRules) {
+    TSQLiteConnection* c = Open();
+    Exec(c, "CREATE TABLE t (a INTEGER, b TEXT)");
+    auto twice = Command(c, "INSERT INTO t VALUES (:a, :b || ':x' || :a)");
+    ASSERT_EQ(twice->ParamCount(), 2);
+    EXPECT_EQ(twice->Params(0)->GetName(), "a");
+    twice->Params(0)->SetDataType(mdtInt32);
+    twice->Params(0)->SetValue(Variant(5));
+    twice->Params(1)->SetDataType(mdtString);
+    twice->Params(1)->SetValue(Variant(AnsiString("q")));
+    twice->Execute();
+    EXPECT_EQ(Select(c, "SELECT b FROM t")[0][0].AsAnsiString(), "q:x5");
+
+    auto cased = Command(c, "SELECT :a, :A");
+    ASSERT_EQ(cased->ParamCount(), 1);
+    EXPECT_EQ(MessageOf([&] { cased->Execute(); }), rtl::Format(SIncorrectParamCount, {2, 1}));
+
+    auto quoted = Command(c, "SELECT :\"my name\", '::x', ::y");
+    ASSERT_EQ(quoted->ParamCount(), 1);
+    EXPECT_EQ(quoted->Params(0)->GetName(), "my name");
+
+    auto two = Command(c, "INSERT INTO t VALUES (1, 'one'); INSERT INTO t VALUES (2, 'two')");
+    two->Execute();
+    EXPECT_EQ(Select(c, "SELECT count(*) FROM t WHERE a = 2")[0][0].AsInteger(), 0);
+
+    EXPECT_EQ(MessageOf([&] { Command(c, "  ")->Execute(); }), SEmptySQLStatement);
+    rtl::TOwnedPtr<TSQLiteCommand> lone(rtl::Create<TSQLiteCommand>());
+    lone->SetSQL("SELECT 1");
+    EXPECT_EQ(MessageOf([&] { lone->Execute(); }), SConnectionNotDefined);
+    EXPECT_EQ(MessageOf([&] { lone->CreateProcCall("p", false, false); }), SStoredProcNotSupported);
+}
+
+TEST_F(LiteTest, BlobParameterOfSeveralPiecesIsBoundWhole) {
+    TSQLiteConnection* c = Open();
+    Exec(c, "CREATE TABLE t (b BLOB)");
+    TBlob* blob = CreateSharedObject<TBlob>();
+    TBytes part1(100, 1), part2(50, 2);
+    blob->GetData()->SetPieceSize(100);
+    blob->Write(0, 100, part1.data());
+    blob->Write(100, 50, part2.data());
+    auto ins = Command(c, "INSERT INTO t VALUES (:b)");
+    ins->Params(0)->SetDataType(mdtBlob);
+    ins->Params(0)->SetObject(blob);
+    ins->Execute();
+    blob->Release();
+    auto bytes = Select(c, "SELECT b FROM t")[0][0].AsBytes();
+    ASSERT_EQ(bytes.size(), 150u);
+    EXPECT_EQ(bytes[99], 1);
+    EXPECT_EQ(bytes[100], 2);
+}
+
+TEST_F(LiteTest, ValuesBeyondTheFieldTypeRaiseInsteadOfWrapping) {
+    TSQLiteConnection* c = Open();
+    Exec(c, "CREATE TABLE t (i INTEGER, s SMALLINT)");
+    Exec(c, "INSERT INTO t VALUES (1099511627776, 1)");
+    auto rs = Query(c, "SELECT i FROM t");
+    std::string msg = MessageOf([&] { rs->Open(); });
+    EXPECT_EQ(msg.rfind("Field: i\r\n", 0), 0u) << msg;
+    EXPECT_NE(msg.find("1099511627776"), std::string::npos) << msg;
+    Exec(c, "UPDATE t SET i = 1, s = 70000");
+    auto rs2 = Query(c, "SELECT s FROM t");
+    EXPECT_EQ(MessageOf([&] { rs2->Open(); }).rfind("Field: s", 0), 0u);
+    // The failed fetch left the store consistent: it opens again once the value fits.
+    Exec(c, "UPDATE t SET s = 7");
+    auto rs3 = Query(c, "SELECT i, s FROM t");
+    rs3->Open();
+    EXPECT_EQ(Rows(rs3.get())[0][1].AsInteger(), 7);
+}
+
+TEST_F(LiteTest, VarBytesLongerThanTheSlotAreCutToIt) {
+    TSQLiteConnection* c = Open();
+    Exec(c, "CREATE TABLE t (v VARBINARY(4), w VARCHAR(3))");
+    Exec(c, "INSERT INTO t VALUES (x'0102030405060708', 'abcdef')");
+    auto rows = Select(c, "SELECT v, w FROM t");
+    EXPECT_EQ(rows[0][0].AsBytes(), (TBytes{1, 2, 3, 4}));
+    EXPECT_EQ(rows[0][1].AsAnsiString(), "abc");
+}
+
+TEST_F(LiteTest, DatesStoredAsTextInTheConnectionsFormat) {
+    TSQLiteConnection* c = Open();
+    c->SetProp(pidDateFormat, Variant(AnsiString("dd.mm.yyyy")));
+    Exec(c, "CREATE TABLE t (d DATE)");
+    auto ins = Command(c, "INSERT INTO t VALUES (:d)");
+    ins->Params(0)->SetDataType(mdtDate);
+    ins->Params(0)->SetValue(Variant::FromDate(rtl::EncodeDate(2023, 12, 31)));
+    auto rs = Query(c, "SELECT d FROM t");
+    rs->LiteCommand()->UpdateDateFormats();
+    ins->SetConnection(nullptr);
+    ins->SetConnection(c);
+    ins->UpdateDateFormats();
+    ins->Execute();
+    Exec(c, "INSERT INTO t VALUES ('not a date')");
+    EXPECT_EQ(Select(c, "SELECT CAST(d AS TEXT) AS x FROM t")[0][0].AsAnsiString(), "31.12.2023");
+    rs->Open();
+    auto rows = Rows(rs.get());
+    EXPECT_DOUBLE_EQ(rows[0][0].AsDateTime(), rtl::EncodeDate(2023, 12, 31));
+    EXPECT_DOUBLE_EQ(rows[1][0].AsDateTime(), 0.0);
+}
+
+TEST_F(LiteTest, ColumnOriginsComeFromColumnMetadataOrFromTheParsedSQL) {
+    {
+        TSQLiteConnection* c = Open();
+        Exec(c, "CREATE TABLE sources (id INTEGER PRIMARY KEY, name VARCHAR(20))");
+        auto rs = Query(c, "SELECT s.id AS key, s.name, 1 + 1 AS two FROM sources s");
+        rs->Open();
+        auto* key = static_cast<daccess::TCRFieldDesc*>(rs->Fields()[0]);
+        EXPECT_EQ(key->Name, u"key");
+        EXPECT_EQ(key->ColumnName, u"id");
+        ASSERT_NE(key->TableInfo, nullptr);
+        EXPECT_EQ(key->TableInfo->TableName(), "sources");
+        EXPECT_EQ(key->TableInfo->GetTableNameFull(), "main.sources");
+        EXPECT_EQ(static_cast<daccess::TCRFieldDesc*>(rs->Fields()[2])->TableInfo, nullptr);
+        EXPECT_EQ(rs->Fields()[2]->DataType, mdtInt64);
+        Conn.reset();
+    }
+    auto c = NewConnection(DbPath);
+    c->API()->SetSymbolResolver(
+        Hiding({"sqlite3_column_origin_name", "sqlite3_column_table_name", "sqlite3_column_database_name"}));
+    c->Connect("");
+    ASSERT_FALSE(c->API()->HasColumnMetadata());
+    auto rs = Query(c.get(), "SELECT s.id AS key, s.name, 1 + 1 AS two FROM sources s");
+    rs->Open();
+    EXPECT_EQ(rs->Fields()[0]->ColumnName, u"key");
+    EXPECT_EQ(static_cast<daccess::TCRFieldDesc*>(rs->Fields()[0])->TableInfo, nullptr);
+    EXPECT_EQ(rs->Fields()[2]->DataType, mdtString) << "an expression reads as text without metadata";
+    ASSERT_EQ(rs->TablesInfo()->Count(), 1);
+    EXPECT_EQ(rs->TablesInfo()->Items(0)->TableName(), "sources");
+    EXPECT_EQ(rs->TablesInfo()->Items(0)->GetTableNameFull(), "sources");
+}
