@@ -7,8 +7,10 @@
 
 #include "data/access/CRDataTypeMap.h"
 #include "data/store/CRParser.h"
+#include "data/store/MemDS.h"
 #include "data/store/MemData.h"
 #include "framework/db/DB.h"
+#include "framework/db/DB_Params.h"
 #include "framework/rtl/Classes.h"
 #include "framework/rtl/Exceptions.h"
 #include "framework/rtl/Types.h"
@@ -53,6 +55,10 @@ constexpr TStatementTypes StatementTypeBit(TStatementType t) noexcept {
 // ukModify -> stUpdate, ukInsert -> stInsert, ukDelete -> stDelete; anything else is an assertion
 // failure.
 TStatementType UpdateKindToStatementType(db::TUpdateKind UpdateKind);
+
+// Passes every parameter's name through the single-byte code page and back, so that names the
+// updater and the SQL generator make match the ones in the SQL text.
+void ParamNamesToAnsi(db::TParams* Params);
 
 // =============================================================================================
 // SQL text routines
@@ -158,6 +164,14 @@ private:
 // The one registry of the process.
 TFieldTypeInfos& FieldTypeInfos();
 
+// The field-type map of the data-access layer: the store's mapping plus the registry of the field
+// types that mapping rules may name.
+class TDAFieldTypeMap : public store::TFieldTypeMap {
+public:
+    virtual TFieldTypeInfos& GetFieldTypeInfos() const { return FieldTypeInfos(); }
+    static const TDAFieldTypeMap& Instance();
+};
+
 // =============================================================================================
 // What option objects, mapping rules and macros need of the component that owns them. The
 // connection, dataset and SQL components implement these; the objects find them by casting their
@@ -170,8 +184,8 @@ public:
     virtual void LinkDisconnect() = 0;
     // Passes a property to the provider connection when one exists.
     virtual void LinkSetIConnectionProp(int Prop, const rtl::Variant& Value) = 0;
-    // The internal data type of a field type under the connection's field-type map.
-    virtual store::TMemDataType LinkGetDataType(db::TFieldType FieldType) = 0;
+    // The connection's field-type map.
+    virtual const store::TFieldTypeMap& LinkFieldTypeMap() = 0;
 };
 
 class IDADataSetLink {
@@ -179,8 +193,8 @@ public:
     virtual ~IDADataSetLink() = default;
     // Closes the dataset.
     virtual void LinkClose() = 0;
-    // The internal data type of a field type under the dataset's field-type map.
-    virtual store::TMemDataType LinkGetDataType(db::TFieldType FieldType) = 0;
+    // The dataset's field-type map.
+    virtual const store::TFieldTypeMap& LinkFieldTypeMap() = 0;
 };
 
 class IMacrosOwner {

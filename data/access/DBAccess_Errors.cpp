@@ -3,6 +3,7 @@
 
 #include "data/access/DBAccess.h"
 #include "data/store/DAConsts.h"
+#include "framework/rtl/Text.h"
 
 namespace daccess {
 
@@ -73,6 +74,11 @@ void TFieldTypeInfos::CheckTypeInfo(db::TFieldType FieldType, int32_t FieldLengt
 TFieldTypeInfos& FieldTypeInfos() {
     static const rtl::TOwnedPtr<TFieldTypeInfos> instance(rtl::Create<TFieldTypeInfos>());
     return *instance;
+}
+
+const TDAFieldTypeMap& TDAFieldTypeMap::Instance() {
+    static const TDAFieldTypeMap instance;
+    return instance;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -229,7 +235,7 @@ void CheckBothSides(TDAMapRules& rules, const AnsiString& FieldName, uint16_t DB
 IDAConnectionLink* TDAConnectionMapRules::Link() const { return dynamic_cast<IDAConnectionLink*>(FOwner); }
 
 store::TMemDataType TDAConnectionMapRules::GetFieldType(db::TFieldType FieldType) {
-    if (IDAConnectionLink* link = Link()) return link->LinkGetDataType(FieldType);
+    if (IDAConnectionLink* link = Link()) return link->LinkFieldTypeMap().GetDataType(FieldType);
     return TDAMapRules::GetFieldType(FieldType);
 }
 
@@ -247,7 +253,7 @@ void TDAConnectionMapRules::CloseOwner() {
 IDADataSetLink* TDADataSetMapRules::Link() const { return dynamic_cast<IDADataSetLink*>(FOwner); }
 
 store::TMemDataType TDADataSetMapRules::GetFieldType(db::TFieldType FieldType) {
-    if (IDADataSetLink* link = Link()) return link->LinkGetDataType(FieldType);
+    if (IDADataSetLink* link = Link()) return link->LinkFieldTypeMap().GetDataType(FieldType);
     return TDAMapRules::GetFieldType(FieldType);
 }
 
@@ -275,6 +281,14 @@ TStatementType UpdateKindToStatementType(db::TUpdateKind UpdateKind) {
             return stDelete;
     }
     rtl::AssertFail(SAssertionFailure, "DBAccess", __LINE__);
+}
+
+void ParamNamesToAnsi(db::TParams* Params) {
+    for (int i = 0; i < Params->Count(); ++i) {
+        db::TParam* param = Params->Items(i);
+        const AnsiString name = rtl::WideToAnsi(rtl::AnsiToWide(param->Name()));
+        if (name != param->Name()) param->SetName(name);
+    }
 }
 
 }  // namespace daccess

@@ -31,9 +31,7 @@ public:
     void LinkSetIConnectionProp(int Prop, const rtl::Variant& Value) override {
         Calls.push_back(std::to_string(Prop) + "=" + rtl::VarToStr(Value));
     }
-    store::TMemDataType LinkGetDataType(db::TFieldType FieldType) override {
-        return FieldType == db::ftString ? store::mdtString : store::mdtInt32;
-    }
+    const store::TFieldTypeMap& LinkFieldTypeMap() override { return TDAFieldTypeMap::Instance(); }
 };
 
 class TFakeDataSet : public rtl::TComponent, public IDADataSetLink {
@@ -41,7 +39,7 @@ public:
     explicit TFakeDataSet(rtl::TComponent* Owner) : TComponent(Owner) {}
     int Closes = 0;
     void LinkClose() override { ++Closes; }
-    store::TMemDataType LinkGetDataType(db::TFieldType) override { return store::mdtWideString; }
+    const store::TFieldTypeMap& LinkFieldTypeMap() override { return TDAFieldTypeMap::Instance(); }
 };
 
 constexpr uint16_t kTestText = 951;  // a database type of no real provider
@@ -244,6 +242,7 @@ TEST(DAMapRulesTest, CopyToHandsRulesToTheProviderLayer) {
     EXPECT_EQ(provider.Items(1)->DBType(), kTestText);
     EXPECT_EQ(provider.Items(1)->DBLengthMax(), 8);
     EXPECT_EQ(provider.Items(1)->DataType(), store::mdtInt32);
+    EXPECT_EQ(&TDAFieldTypeMap::Instance().GetFieldTypeInfos(), &FieldTypeInfos());
     EXPECT_TRUE(provider.Items(1)->IgnoreErrors());
 
     // A rule collection with no owner to map through is a programming fault.

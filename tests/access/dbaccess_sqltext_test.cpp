@@ -172,3 +172,13 @@ TEST(SQLTextTest, UpdateKindMapsToStatementType) {
                   StatementTypeBit(stLock) | StatementTypeBit(stRefresh),
               62);
 }
+
+TEST(SQLTextTest, ParamNamesSurviveTheSingleByteRoundTrip) {
+    db::TParams params(nullptr);
+    const AnsiString cyrillic = rtl::UTF8ToAnsi(u8"код_описи");
+    params.CreateParam(db::ftInteger, cyrillic, db::ptInput);
+    params.CreateParam(db::ftString, "Name", db::ptInput);
+    ParamNamesToAnsi(&params);
+    EXPECT_EQ(params.Items(0)->Name(), cyrillic);
+    EXPECT_EQ(params.Items(1)->Name(), "Name");
+}
