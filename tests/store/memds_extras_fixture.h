@@ -54,8 +54,22 @@ private:
         void* buf = AllocRecBuf();
         InitRecord(buf);
         if (HasComplexFields()) CreateComplexFields(buf, true);
-        for (size_t i = 0; i < Values.size(); ++i)
-            if (!Values[i].IsNull()) PutFieldAsVariant(static_cast<int>(i + 1), buf, Values[i]);
+        try {
+            for (size_t i = 0; i < Values.size(); ++i) {
+                const int fieldNo = static_cast<int>(i + 1);
+                if (Values[i].IsNull()) continue;
+                if (Values[i].IsByteArray() && IsBlobFieldType(FFields[static_cast<int>(i)]->DataType)) {
+                    const rtl::TBytes& b = *Values[i].BytesData();
+                    WriteBlob(fieldNo, buf, false, b.data(), static_cast<int64_t>(b.size()), 0);
+                } else {
+                    PutFieldAsVariant(fieldNo, buf, Values[i]);
+                }
+            }
+        } catch (...) {
+            FreeComplexFields(buf, true);
+            FreeRecBuf(buf);
+            throw;
+        }
         CommitBlobs(buf);
         TRecordItem* item;
         FBlockMan.AllocItem(item);
