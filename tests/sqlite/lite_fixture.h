@@ -6,6 +6,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -41,6 +42,10 @@ protected:
         ASSERT_NE(::mkdtemp(tmpl), nullptr);
         Dir = tmpl;
         DbPath = (Dir / "test.sdb").string();
+        // An empty file is a new, empty database to the engine.
+        std::FILE* f = std::fopen(DbPath.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fclose(f);
     }
     void TearDown() override {
         Conn.reset();
@@ -94,7 +99,12 @@ protected:
             Rs->GetNextRecord(buf);
             if (Rs->GetEof()) break;
             std::vector<Variant> row;
-            for (int f = 1; f <= Rs->FieldCount(); ++f) row.push_back(Rs->GetFieldValue(f, buf));
+            for (int f = 1; f <= Rs->FieldCount(); ++f) {
+                if (Rs->Fields()[f - 1]->DataType == store::mdtBlob && !Rs->GetNull(f, buf))
+                    row.push_back(Variant::FromBytes(Rs->GetBlob(f, buf)->GetAsBytes()));
+                else
+                    row.push_back(Rs->GetFieldValue(f, buf));
+            }
             rows.push_back(std::move(row));
         }
         Rs->FreeRecBuf(buf);

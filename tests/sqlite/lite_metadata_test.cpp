@@ -55,7 +55,11 @@ protected:
 TEST_F(LiteMetaTest, TablesAndViews) {
     EXPECT_EQ(Answer(Get("Tables", {}), {u"TABLE_NAME", u"TABLE_TYPE"}),
               (std::vector<std::vector<std::string>>{
-                  {"it's", "table"}, {"keyed", "table"}, {"sources", "table"}, {"v_sources", "view"}}));
+                  {"it's", "table"},
+                  {"keyed", "table"},
+                  {"sources", "table"},
+                  {"sqlite_sequence", "table"},
+                  {"v_sources", "view"}}));
     EXPECT_EQ(Answer(Get("Tables", {"TABLE_TYPE=view"}), {u"TABLE_NAME"}),
               (std::vector<std::vector<std::string>>{{"v_sources"}}));
     EXPECT_EQ(Answer(Get("Tables", {"TABLE_NAME=SOURCES"}), {u"TABLE_NAME"}),

@@ -99,7 +99,8 @@ TEST_F(LiteTest, DeclaredTypesAndOptionsGiveTheFieldLayout) {
             EXPECT_EQ(rs->Fields()[3]->Scale, 2);
         }
         EXPECT_EQ(rs->Fields()[4]->DataType, mdtInt32) << k.what;
-        EXPECT_EQ(rs->Fields()[5]->DataType, mdtString) << "expression on an empty result: NULL storage";
+        // An expression on an empty result reads the NULL storage class: text of the default length.
+        EXPECT_EQ(rs->Fields()[5]->DataType, k.flat ? mdtString : mdtExtString) << k.what;
     }
     // An aggregate over an empty table still yields a row, typed by its storage class.
     auto rs = Query(c, "SELECT count(*) FROM t");
@@ -215,6 +216,7 @@ TEST_F(LiteTest, BlobParameterOfSeveralPiecesIsBoundWhole) {
     auto ins = Command(c, "INSERT INTO t VALUES (:b)");
     ins->Params(0)->SetDataType(mdtBlob);
     ins->Params(0)->SetObject(blob);
+    ins->Params(0)->SetNull(false);
     ins->Execute();
     blob->Release();
     auto bytes = Select(c, "SELECT b FROM t")[0][0].AsBytes();
@@ -275,6 +277,7 @@ TEST_F(LiteTest, ColumnOriginsComeFromColumnMetadataOrFromTheParsedSQL) {
     {
         TSQLiteConnection* c = Open();
         Exec(c, "CREATE TABLE sources (id INTEGER PRIMARY KEY, name VARCHAR(20))");
+        Exec(c, "INSERT INTO sources VALUES (1, 'a')");
         auto rs = Query(c, "SELECT s.id AS key, s.name, 1 + 1 AS two FROM sources s");
         rs->Open();
         auto* key = static_cast<daccess::TCRFieldDesc*>(rs->Fields()[0]);
