@@ -342,25 +342,60 @@ void TMemData::SortItems() {
         return k.Column->DescendingOrder ? -r : r;
     };
 
-    std::vector<uint32_t> order(count);
-    for (size_t i = 0; i < count; ++i) order[i] = static_cast<uint32_t>(i);
+    // The first column's key travels with the row through the sort; later columns are looked up.
+    struct TEntry {
+        int64_t Int;
+        double Float;
+        const std::string* Bytes;
+        uint32_t Index;
+        uint8_t Null;
+    };
+    const TColumnKeys& first = keys.front();
+    std::vector<TEntry> entries(count);
+    for (size_t i = 0; i < count; ++i) {
+        TEntry& e = entries[i];
+        e.Index = static_cast<uint32_t>(i);
+        e.Null = first.Kind == TKeyKind::Record ? 0 : first.Null[i];
+        e.Int = first.Kind == TKeyKind::Int ? first.Ints[i] : 0;
+        e.Float = first.Kind == TKeyKind::Float ? first.Floats[i] : 0;
+        e.Bytes = first.Kind == TKeyKind::Bytes ? &first.Bytes[i] : nullptr;
+    }
+    const bool firstDesc = first.Column->DescendingOrder;
+    auto compareFirst = [&](const TEntry& a, const TEntry& b) -> int {
+        int r;
+        if (first.Kind == TKeyKind::Record) return compareColumn(first, a.Index, b.Index);
+        if (a.Null || b.Null) {
+            r = a.Null == b.Null ? 0 : (a.Null ? -1 : 1);
+        } else if (first.Kind == TKeyKind::Int) {
+            r = a.Int < b.Int ? -1 : (b.Int < a.Int ? 1 : 0);
+        } else if (first.Kind == TKeyKind::Float) {
+            r = a.Float < b.Float ? -1 : (b.Float < a.Float ? 1 : 0);
+        } else {
+            const int c = a.Bytes->compare(*b.Bytes);
+            r = c < 0 ? -1 : (c > 0 ? 1 : 0);
+        }
+        return firstDesc ? -r : r;
+    };
     // Stable: rows equal on every column keep their order.
-    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-        for (const TColumnKeys& k : keys)
-            if (int r = compareColumn(k, a, b)) return r < 0;
+    std::stable_sort(entries.begin(), entries.end(), [&](const TEntry& a, const TEntry& b) {
+        if (int r = compareFirst(a, b)) return r < 0;
+        for (size_t c = 1; c < keys.size(); ++c)
+            if (int r = compareColumn(keys[c], a.Index, b.Index)) return r < 0;
         return false;
     });
+    std::vector<uint32_t> order(count);
+    for (size_t i = 0; i < count; ++i) order[i] = entries[i].Index;
 
-    TRecordItem* prev = nullptr;
-    for (uint32_t i : order) {
-        TRecordItem* it = items[i];
-        it->Prev = prev;
-        if (prev) prev->Next = it;
-        prev = it;
+    // Relinked in the list's former order, which is mostly the items' order in memory.
+    std::vector<uint32_t> place(count);
+    for (size_t p = 0; p < count; ++p) place[order[p]] = static_cast<uint32_t>(p);
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t p = place[i];
+        items[i]->Prev = p > 0 ? items[order[p - 1]] : nullptr;
+        items[i]->Next = p + 1 < count ? items[order[p + 1]] : nullptr;
     }
-    prev->Next = nullptr;
     FFirstItem = items[order.front()];
-    FLastItem = prev;
+    FLastItem = items[order.back()];
     ReorderItems(nullptr, rmAll);
 }
 
