@@ -195,6 +195,15 @@ bool TFakeRecordSet::FetchNext(int /*Flag*/) {
     DoBeforeFetch(cancel);
     if (cancel) return false;
     const auto& rows = conn->Result.Rows;
+    // A forward-only cursor keeps only the block being read.
+    if (FUniDirectional) {
+        for (TRecordItem* item = FFirstItem; item;) {
+            TRecordItem* next = item->Next;
+            FreeItemWithFields(item);
+            item = next;
+        }
+        FFirstItem = FLastItem = FCurrentItem = nullptr;
+    }
     const int blockSize = FFetchRows > 0 ? FFetchRows : 1;
     int n = 0;
     if (FRowPos < rows.size()) {
