@@ -191,6 +191,25 @@ TEST(MemDataSort, UpdatedRowMovesToItsPlace) {
     EXPECT_EQ(s.GetRecordCount(), 5);
 }
 
+TEST(MemDataSort, CalculatedAreaFieldIsComputedForTheComparison) {
+    TStore s({{u"ID", mdtInt32, 4}, {u"CALC", mdtInt32, 4, 0, false, fdkCalculatedArea}});
+    ASSERT_GT(s.CalcRecordSize(), 0);
+    int calls = 0;
+    s.CalcRecordEvent = [&](void* target, const void* source) {
+        ++calls;
+        const int id = s.GetFieldValue(1, source).AsInteger();
+        s.PutFieldAsVariant(2, target, Variant((id % 3) * 100 - id));
+    };
+    for (int i = 1; i <= 7; ++i) s.Add({i});
+    s.SetIndexFieldNames("CALC");
+    // Keys 99, 198, -3, 96, 195, -6, 93.
+    EXPECT_EQ(s.Ids(), (std::vector<int>{6, 3, 7, 4, 1, 5, 2}));
+    EXPECT_EQ(calls, 7);  // once per row for the whole sort
+    s.SetRecordNo(1);
+    s.Add({8});  // key 192: between 1 and 5
+    EXPECT_EQ(s.Ids(), (std::vector<int>{6, 3, 7, 4, 1, 8, 5, 2}));
+}
+
 // ---------------------------------------------------------------------------------------------
 // Value comparison
 // ---------------------------------------------------------------------------------------------

@@ -18,6 +18,7 @@ struct TCol {
     int Size;
     int Length = 0;
     bool Fixed = false;
+    uint8_t Kind = fdkData;
 };
 
 class TStore : public TMemData {
@@ -36,6 +37,7 @@ public:
             d->Size = c.Size;
             d->Length = static_cast<uint16_t>(c.Length);
             d->Fixed = c.Fixed;
+            d->DescKind = c.Kind;
             d->FieldNo = static_cast<uint16_t>(FFields.Count() + 1);
             FFields.Add(std::move(d));
         }
