@@ -83,22 +83,32 @@ TEST(MemDataSetEdit, InsertAppendEditPostCancelAndDeleteReachTheStore) {
     src->SetDataSet(e.DS.get());
     rtl::TOwnedPtr<TLink> link(rtl::Create<TLink>());
     link->SetDataSource(src.get());
+    auto seen = [&] {
+        Log log = std::move(link->Log);
+        link->Log.clear();
+        return log;
+    };
 
     e.DS->Edit();
     e.F("name")->SetAsString("edited");
     EXPECT_EQ(e.DS->State(), dsEdit);
-    EXPECT_EQ(link->Log, (Log{"editing", "record", "field:name"}));
+    EXPECT_EQ(seen(), (Log{"editing", "record", "field:name"}));
     EXPECT_EQ(e.Store->Column(2)[0].AsAnsiString(), "n1");  // not yet posted
     e.DS->Post();
+    EXPECT_EQ(seen(), (Log{"browsing", "dataset"}));
     EXPECT_EQ(e.Store->Column(2)[0].AsAnsiString(), "edited");
 
     e.DS->Next();
+    seen();
     e.DS->Insert();
     EXPECT_EQ(e.DS->RecNo(), 0);
     e.F("id")->SetAsInteger(15);
+    EXPECT_EQ(seen(), (Log{"editing", "dataset", "field:id"}));
     e.DS->Post();
+    EXPECT_EQ(seen(), (Log{"browsing", "dataset"}));
     EXPECT_EQ(e.Ids(), (Ids{10, 15, 20, 30}));
     EXPECT_EQ(e.DS->RecNo(), 2);
+    EXPECT_EQ(e.F("id")->AsInteger(), 15);
     EXPECT_EQ(e.DS->RecordCount(), 4);
 
     e.DS->Append();
@@ -114,11 +124,15 @@ TEST(MemDataSetEdit, InsertAppendEditPostCancelAndDeleteReachTheStore) {
     EXPECT_EQ(e.F("id")->AsInteger(), 99);
     e.DS->Insert();
     e.F("id")->SetAsInteger(1001);
+    seen();
     e.DS->Cancel();
+    EXPECT_EQ(seen(), (Log{"browsing", "dataset"}));
     EXPECT_EQ(e.Ids(), (Ids{10, 15, 20, 30, 99}));
 
     e.DS->SetRecNo(3);
+    seen();
     e.DS->Delete();
+    EXPECT_EQ(seen(), (Log{"dataset"}));
     EXPECT_EQ(e.Ids(), (Ids{10, 15, 30, 99}));
     EXPECT_EQ(e.F("id")->AsInteger(), 30);
     EXPECT_EQ(e.DS->RecordCount(), 4);

@@ -326,6 +326,37 @@ TEST(MemDataSet, CalculatedFieldsLiveInTheStore) {
     }
 }
 
+TEST(MemDataSet, LookupFieldsLiveInTheStore) {
+    TFixture cities({{u"cid", mdtInt32, 4}, {u"city", mdtString, 21, 20}},
+                    {{Variant(1), Variant(AnsiString("Tula"))}, {Variant(2), Variant(AnsiString("Orel"))}});
+    cities.DS->Open();
+    TFixture people({{u"id", mdtInt32, 4}, {u"cid", mdtInt32, 4}},
+                    {{Variant(10), Variant(2)}, {Variant(20), Variant(1)}, {Variant(30), Variant(9)}});
+    TMemDataSet* ds = people.DS.get();
+    for (const char16_t* n : {u"id", u"cid"}) {
+        auto* f = rtl::Create<TIntegerField>(ds);
+        f->SetFieldName(n);
+        f->SetDataSet(ds);
+    }
+    auto* city = rtl::Create<TStringField>(ds);
+    city->SetFieldName(u"city");
+    city->SetFieldKind(fkLookup);
+    city->SetSize(20);
+    city->SetLookupDataSet(cities.DS.get());
+    city->SetKeyFields(u"cid");
+    city->SetLookupKeyFields(u"cid");
+    city->SetLookupResultField(u"city");
+    city->SetDataSet(ds);
+    ds->Open();
+    EXPECT_EQ(ds->IRecordSet()->Fields()[2]->Name, u"city");
+    EXPECT_EQ(ds->FieldDescOf(city), ds->IRecordSet()->Fields()[2]);
+    std::vector<std::string> names;
+    for (ds->First(); !ds->Eof(); ds->Next()) names.push_back(city->IsNull() ? "-" : city->AsString());
+    EXPECT_EQ(names, (std::vector<std::string>{"Orel", "Tula", "-"}));
+    ds->Close();
+    cities.DS->Close();
+}
+
 TEST(MemDataSet, FieldDescOfChecksItsArguments) {
     TFixture fx(PeopleCols(), PeopleRows(1));
     fx.DS->Open();
