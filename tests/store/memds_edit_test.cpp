@@ -141,6 +141,44 @@ TEST(MemDataSetEdit, InsertAppendEditPostCancelAndDeleteReachTheStore) {
     link->SetDataSource(nullptr);
 }
 
+TEST(DataSetService, DefaultFieldClassesAndUpdater) {
+    rtl::TOwnedPtr<TMemDataSet> ds(rtl::Create<TMemDataSet>(nullptr));
+    ds->CheckDataSetService();
+    TDataSetService* service = ds->DataSetService();
+    ASSERT_NE(service, nullptr);
+    ASSERT_NE(service->Updater(), nullptr);
+    EXPECT_EQ(service->Updater()->DataSet(), ds.get());
+    struct Case {
+        TFieldType Type;
+        const char* Class;
+    };
+    const Case cases[] = {
+        {ftString, "TStringField"},       {ftFixedChar, "TStringField"},      {ftOraInterval, "TStringField"},
+        {ftSmallint, "TSmallintField"},   {ftWord, "TWordField"},             {ftAutoInc, "TAutoIncField"},
+        {ftBCD, "TBCDField"},             {ftFMTBcd, "TFMTBCDField"},         {ftDate, "TDateField"},
+        {ftTypedBinary, "TBlobField"},    {ftOraBlob, "TBlobField"},          {ftOraClob, "TMemoField"},
+        {ftGraphic, "TGraphicField"},     {ftFixedWideChar, "TWideStringField"}, {ftLargeint, "TLargeintField"},
+        {ftArray, "TArrayField"},         {ftDataSet, "TDataSetField"},       {ftVariant, "TVariantField"},
+        {ftIDispatch, "TIDispatchField"}, {ftGuid, "TGuidField"},             {ftOraTimeStamp, "TSQLTimeStampField"},
+        {ftWideMemo, "TWideMemoField"},
+    };
+    for (const Case& c : cases) {
+        TFieldClass cls = service->GetFieldClass(c.Type);
+        ASSERT_NE(cls, nullptr) << c.Class;
+        EXPECT_STREQ(cls->ClassName(), c.Class);
+        EXPECT_EQ(ds->FieldClassFor(c.Type), cls);
+    }
+    EXPECT_EQ(service->GetFieldClass(ftUnknown), nullptr);
+    EXPECT_EQ(service->GetFieldClass(ftCursor), nullptr);
+    try {
+        rtl::Create<TDataSetUpdater>(static_cast<TDataSetService*>(nullptr));
+        ADD_FAILURE();
+    } catch (const rtl::EAssertionFailed& e) {
+        EXPECT_EQ(e.Text(), "Assertion failure");
+        EXPECT_EQ(e.Unit(), "MemDS");
+    }
+}
+
 TEST(MemDataSetEdit, InsertIntoAnEmptyDataSet) {
     TEdit e(0);
     e.DS->Insert();
@@ -248,6 +286,23 @@ TEST(MemDataSetEdit, RefusedWrites) {
     for (const Case& c : cases) EXPECT_EQ(ErrorOf(c.Act), c.Text) << c.What;
     EXPECT_EQ(e.Ids(), (Ids{1}));
     EXPECT_EQ(e.Store->Column(2)[0].AsAnsiString(), "a");
+}
+
+TEST(MemDataSetEdit, RequiredFieldsAreCheckedBeforeTheStore) {
+    for (bool option : {true, false}) {
+        SCOPED_TRACE(option);
+        rtl::TOwnedPtr<TEditDataSet> ds(rtl::Create<TEditDataSet>(nullptr));
+        auto* store = new TRowStore({{u"id", mdtInt32, 4, 0, true}, {u"name", mdtString, 11, 10}}, {});
+        ds->SetIRecordSet(store);
+        ds->SetRequiredFieldsOption(option);
+        ds->Open();
+        EXPECT_EQ(ds->FieldDefs()[0]->Required(), option);
+        ds->Append();
+        ds->FieldByName(std::string_view("name"))->SetAsString("x");
+        EXPECT_EQ(ErrorOf([&] { ds->Post(); }), option ? "Field 'id' must have a value" : "");
+        EXPECT_EQ(ds->State(), option ? dsInsert : dsBrowse);
+        EXPECT_EQ(store->Column(1).size(), option ? 0u : 1u);
+    }
 }
 
 TEST(MemDataSetEdit, DefaultExpressionsOfNewRecords) {

@@ -135,6 +135,22 @@ TEST(MemDataSet, ByteSlotsReadAndWriteAsSignedSmallints) {
     EXPECT_EQ(fx.Store->Column(1)[0].AsInteger(), -100);
 }
 
+// The store keeps BCD as an 8-byte currency value: the field reads and writes it unchanged.
+TEST(MemDataSet, BcdTravelsAsCurrency) {
+    TFixture fx({{u"amount", mdtBCD, 8, 18, false, false, 4}}, {{Variant(rtl::Currency::FromScaled(123456))}});
+    fx.DS->Open();
+    TField* amount = fx.F("amount");
+    EXPECT_STREQ(amount->ClassName(), "TBCDField");
+    EXPECT_EQ(fx.DS->FieldDefs()[0]->Precision(), 18);
+    EXPECT_EQ(fx.DS->FieldDefs()[0]->Size(), 4);
+    EXPECT_EQ(amount->AsCurrency().Value, 123456);
+    fx.DS->Edit();
+    amount->SetAsCurrency(rtl::Currency::FromScaled(-25000));
+    fx.DS->Post();
+    EXPECT_EQ(amount->AsCurrency().Value, -25000);
+    EXPECT_EQ(fx.Store->Column(1)[0].AsCurrency().Value, -25000);
+}
+
 TEST(MemDataSet, UnsupportedDescriptorTypeLeavesTheDataSetClosed) {
     TFixture fx({{u"id", mdtInt32, 4}, {u"odd", mdtUnknown, 4}}, {{Variant(1), Variant::Null()}});
     EXPECT_EQ(ErrorOf([&] { fx.DS->Open(); }), "Data type is not supported");
