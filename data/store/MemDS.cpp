@@ -704,9 +704,12 @@ TRecordBuffer TMemDataSet::NewValuesBuffer() { return FApplyingUpdates ? FNewCac
 
 TRecordBuffer TMemDataSet::OldValuesBuffer() {
     if (FApplyingUpdates) return FOldCacheRecBuf;
-    if (!FOldRecBuf || !FIRecordSet) return nullptr;
+    // Without a current record there are no old values to show.
+    if (!FOldRecBuf || !FIRecordSet || IsEmpty()) return nullptr;
     UpdateCursorPos();
     FIRecordSet->GetOldRecord(FOldRecBuf);
+    // The store may have stepped past a hidden row: the cursor must be sought again.
+    CursorPosChanged();
     return FOldRecBuf;
 }
 

@@ -180,7 +180,12 @@ void TMemDataSet::EditStep() {
     CheckIRecordSet();
     FEditing = true;
     TRecordBuffer b = ActiveBuffer();
-    FreeBufferComplexFields(b, true);
+    if (b && BufHoldsRefs(b)) {
+        // Releasing the buffer's own references empties its slots: read the stored row again,
+        // so that the edit starts from its values.
+        FreeBufferComplexFields(b, true);
+        FIRecordSet->GetRecord(b);
+    }
     // The stored row takes copies of its heap values, so that the edit buffer alone owns the
     // values it is about to change.
     FIRecordSet->EditRecord(b);

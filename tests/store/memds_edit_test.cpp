@@ -589,6 +589,39 @@ TEST(MemDataSetEdit, MemoEditsAreCancelledOrKept) {
     EXPECT_EQ(e.DS->RecordCount(), 2);
 }
 
+// Buffers of a forward-only dataset hold their own references to heap values and blobs; editing
+// must still start from the stored values and leave every reference balanced.
+TEST(MemDataSetEdit, BuffersHoldingReferencesEditLikeOthers) {
+    rtl::TOwnedPtr<TEditDataSet> ds(rtl::Create<TEditDataSet>(nullptr));
+    auto* store = new TRowStore({{u"id", mdtInt32, 4}, {u"name", mdtExtString, PointerSlotSize, 20},
+                                 {u"note", mdtMemo, PointerSlotSize}},
+                                {{Variant(1), Variant(AnsiString("heap one")), Variant(AnsiString("memo one"))},
+                                 {Variant(2), Variant(AnsiString("heap two")), Variant(AnsiString("memo two"))}});
+    ds->SetIRecordSet(store);
+    ds->SetBuffersHoldReferences(true);
+    ds->Open();
+    TField* name = ds->FieldByName(std::string_view("name"));
+    TField* note = ds->FieldByName(std::string_view("note"));
+    EXPECT_EQ(name->AsString(), "heap one");
+
+    ds->Edit();
+    EXPECT_EQ(name->AsString(), "heap one");
+    EXPECT_EQ(ds->GetBlobOfField(note)->GetAsString(), "memo one");
+    name->SetAsString("changed");
+    ds->Post();
+    EXPECT_EQ(name->AsString(), "changed");
+    EXPECT_EQ(store->Column(2)[0].AsAnsiString(), "changed");
+    EXPECT_EQ(store->Column(3)[0].AsAnsiString(), "memo one");
+
+    ds->Next();
+    ds->Edit();
+    name->SetAsString("dropped");
+    ds->Cancel();
+    EXPECT_EQ(name->AsString(), "heap two");
+    EXPECT_EQ(store->Column(2)[1].AsAnsiString(), "heap two");
+    ds->Close();
+}
+
 TEST(MemDataSetEdit, NewDetailRecordTakesTheMasterValues) {
     TEdit master({{u"id", mdtInt32, 4}, {u"kind", mdtString, 11, 10}}, {{Variant(7), Variant(AnsiString("book"))}},
                  false);
