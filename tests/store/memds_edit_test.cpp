@@ -21,9 +21,20 @@ public:
     int Flushes = 0;
     std::vector<int> ResultsSeen;
 
-    bool PerformInsert() override { return Do("insert"); }
+    // Written into the new values of inserted rows, as a server-made key is.
+    int Identity = 0;
+    std::vector<std::string> OldNames;
+
+    bool PerformInsert() override {
+        if (Identity) DataSet()->FieldByName(std::string_view("id"))->SetNewValue(Variant(Identity++));
+        return Do("insert");
+    }
     bool PerformDelete() override { return Do("delete"); }
-    bool PerformUpdate() override { return Do("update"); }
+    bool PerformUpdate() override {
+        if (TField* name = DataSet()->FindField(std::string_view("name")))
+            OldNames.push_back(name->OldValue().AsAnsiString());
+        return Do("update");
+    }
     bool BatchUpdates() override { return Batch; }
     void FlushBatch() override { ++Flushes; }
 
@@ -399,6 +410,28 @@ TEST(MemDataSetEdit, CachedUpdatesAppliedThenCommitted) {
     EXPECT_EQ(e.DS->UpdateStatus(), usUnmodified);
     EXPECT_EQ(e.F("name")->OldValue().AsAnsiString(), "edited");
     EXPECT_EQ(e.Updater().Log.size(), 3u);
+}
+
+// The updater sees old and new values of the row it writes and may give new values back.
+TEST(MemDataSetEdit, UpdaterReadsOldValuesAndWritesNewOnes) {
+    for (bool cached : {false, true}) {
+        SCOPED_TRACE(cached ? "cached" : "direct");
+        TEdit e(2, cached);
+        e.Updater().Identity = 500;
+        e.DS->Edit();
+        e.F("name")->SetAsString("renamed");
+        e.DS->Post();
+        e.DS->Append();
+        e.F("name")->SetAsString("new row");
+        e.DS->Post();
+        if (cached) e.DS->ApplyUpdates();
+        EXPECT_EQ(e.Updater().OldNames, (Log{"n1"}));
+        EXPECT_EQ(e.Updater().Log, (Log{"update:10", "insert:500"}));
+        EXPECT_EQ(e.Ids(), (Ids{10, 20, 500}));
+        e.DS->Last();
+        EXPECT_EQ(e.F("id")->AsInteger(), 500);
+        EXPECT_EQ(e.F("name")->AsString(), "new row");
+    }
 }
 
 TEST(MemDataSetEdit, ApplyUpdatesOfChosenKinds) {
