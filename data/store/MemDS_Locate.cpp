@@ -563,13 +563,18 @@ bool TMemDataSet::LocateRecordTo(const std::vector<TFieldDesc*>& KeyDescs, const
             keyPresent[i] = ConvertKeyValue(values[i], false, keys[i], keyBufs[i], keyTypes[i]);
     }
 
-    auto readCandidate = [&] {
-        if (calcKeys) GetCalcFields(Candidate);
+    // The store's current record: compared where it is stored, or copied when calculated keys
+    // need the calculated-field pass.
+    auto current = [&]() -> const void* {
+        if (!calcKeys) return TBlockManager::RecordOf(md->CurrentItem());
+        md->GetRecord(Candidate);
+        GetCalcFields(Candidate);
+        return Candidate;
     };
-    // Key against the candidate on the sorted keys: positive when the key comes after it.
-    auto compareSorted = [&]() -> int {
+    // Key against the record on the sorted keys: positive when the key comes after it.
+    auto compareSorted = [&](const void* Rec) -> int {
         for (size_t i = 0; i < sortedPrefix; ++i) {
-            const bool recNull = data->GetNull(keys[i]->FieldNo, Candidate);
+            const bool recNull = data->GetNull(keys[i]->FieldNo, Rec);
             int c;
             if (!keyPresent[i] && recNull)
                 c = 0;
@@ -579,22 +584,22 @@ bool TMemDataSet::LocateRecordTo(const std::vector<TFieldDesc*>& KeyDescs, const
                 c = -1;
             else
                 c = md->CompareFieldValue(keyBufs[i].data(), keyTypes[i],
-                                          options | (sortColumns[i].SortType == stBinary ? voBinary : 0), Candidate,
+                                          options | (sortColumns[i].SortType == stBinary ? voBinary : 0), Rec,
                                           keys[i]);
             if (sortColumns[i].DescendingOrder) c = -c;
             if (c != 0) return c;
         }
         return 0;
     };
-    auto matches = [&]() -> bool {
+    auto matches = [&](const void* Rec) -> bool {
         for (size_t i = 0; i < n; ++i) {
-            const bool recNull = data->GetNull(keys[i]->FieldNo, Candidate);
+            const bool recNull = data->GetNull(keys[i]->FieldNo, Rec);
             if (!keyPresent[i]) {
                 if (!recNull) return false;
                 continue;
             }
             if (recNull) return false;
-            int c = md->CompareFieldValue(keyBufs[i].data(), keyTypes[i], options, Candidate, keys[i]);
+            int c = md->CompareFieldValue(keyBufs[i].data(), keyTypes[i], options, Rec, keys[i]);
             if (!(c == 0 || (nearest && c < 0))) return false;
         }
         return true;
@@ -625,9 +630,7 @@ bool TMemDataSet::LocateRecordTo(const std::vector<TFieldDesc*>& KeyDescs, const
         md->BuildRecordNoCache();
         auto compareAt = [&](int recNo) {
             md->SetRecordNo(recNo);
-            md->GetRecord(Candidate);
-            readCandidate();
-            return compareSorted();
+            return compareSorted(current());
         };
         int at = 0;
         if (low <= high) {
@@ -672,22 +675,23 @@ bool TMemDataSet::LocateRecordTo(const std::vector<TFieldDesc*>& KeyDescs, const
         for (;;) {
             if (!first) {
                 if (up)
-                    data->GetPriorRecord(Candidate);
+                    data->GetPriorRecord(nullptr);
                 else
-                    data->GetNextRecord(Candidate);
+                    data->GetNextRecord(nullptr);
                 if (up ? data->GetBof() : data->GetEof()) {
                     found = nearest;
                     break;
                 }
-                readCandidate();
             }
             first = false;
-            if (matches()) {
+            if (matches(current())) {
                 found = true;
                 break;
             }
         }
     }
+    // The caller may read the found record from the buffer.
+    if (found && md->CurrentItem()) md->GetRecord(Candidate);
     if (Restore || !found) restorePosition();
     return found;
 }

@@ -428,3 +428,53 @@ TEST_F(MasterDetail, CircularLinkIsRefused) {
     EXPECT_EQ(ErrorOf([&] { Master->SetMasterSource(detailSource.get()); }), "Circular datalinks are not allowed");
     EXPECT_EQ(Master->MasterSource(), nullptr);
 }
+
+TEST_F(Sources, FindRecordUsesTheFilterOnlyForTheSearch) {
+    S->SetOnFilterRecord([](db::TDataSet* DataSet, bool& Accept) {
+        Accept = DataSet->FieldByName(std::string_view("year_of"))->AsInteger() == 1990;
+    });
+    EXPECT_EQ(S->RecordCount(), 6);  // not Filtered: the handler only drives FindFirst and friends
+    EXPECT_TRUE(S->FindFirst());
+    EXPECT_EQ(Id(), 1);
+    EXPECT_TRUE(S->FindNext());
+    EXPECT_EQ(Id(), 4);
+    EXPECT_FALSE(S->FindNext());
+    EXPECT_EQ(Id(), 4);
+    EXPECT_TRUE(S->FindPrior());
+    EXPECT_EQ(Id(), 1);
+    EXPECT_TRUE(S->FindLast());
+    EXPECT_EQ(Id(), 4);
+    EXPECT_EQ(S->RecordCount(), 6);
+    S->Next();
+    EXPECT_EQ(Id(), 5);  // the neighbours are the dataset's own records again
+
+    S->SetFiltered(true);
+    EXPECT_EQ(Ids(), (std::vector<int>{1, 4}));
+}
+
+TEST_F(Sources, ExceptionInFilterHandlerIsShownNotRaised) {
+    std::vector<rtl::AnsiString> shown;
+    auto previous = rtl::SetApplicationExceptionHandler([&](const rtl::Exception& e) { shown.push_back(e.Message()); });
+    S->SetOnFilterRecord([](db::TDataSet* DataSet, bool& Accept) {
+        Accept = false;
+        if (DataSet->FieldByName(std::string_view("id"))->AsInteger() == 3) throw rtl::Exception("bad row");
+    });
+    EXPECT_NO_THROW(S->SetFiltered(true));
+    rtl::SetApplicationExceptionHandler(previous);
+    EXPECT_EQ(shown, (std::vector<rtl::AnsiString>{"bad row"}));
+    EXPECT_EQ(S->RecordCount(), 0);  // the row keeps the Accept it had when the handler failed
+}
+
+TEST_F(MasterDetail, AssignmentCopiesTheLinkAndTheDelay) {
+    Link();
+    Detail->SetDetailDelay(250);
+    TDataSetHolder copy{DetailColumns(), DetailRows()};
+    copy->Assign(Detail.DS.get());
+    EXPECT_EQ(copy->MasterSource(), Source.get());
+    EXPECT_EQ(copy->MasterFields(), u"id");
+    EXPECT_EQ(copy->DetailFields(), u"source_id");
+    EXPECT_EQ(copy->DetailDelay(), 250);
+    ASSERT_NE(copy->DetailTimer(), nullptr);
+    EXPECT_EQ(copy->DetailTimer()->Interval(), 250u);
+    EXPECT_FALSE(copy->DetailTimer()->Enabled());
+}
