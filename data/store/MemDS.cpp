@@ -199,12 +199,14 @@ TMemDataSet::TMemDataSet(rtl::TComponent* AOwner) : TDataSet(AOwner) {
 }
 
 TMemDataSet::~TMemDataSet() {
+    FDetailTimer.reset();
     FDataLink.reset();
     FDataSetService.reset();
     FIRecordSet.reset();
 }
 
 void TMemDataSet::BeforeDestruction() {
+    FDetailTimer.reset();
     FDataLink.reset();
     TDataSet::BeforeDestruction();
     try {
@@ -482,6 +484,7 @@ void TMemDataSet::AfterOpenStep() {
 }
 
 void TMemDataSet::CloseCursorStep() {
+    if (FDetailTimer) FDetailTimer->SetEnabled(false);
     if (FIRecordSet && FIRecordSet->HasComplexFields() && (FInserting || FEditing)) {
         // What an unfinished insert or edit created is owned by the active buffer alone.
         if (TRecordBuffer b = ActiveBuffer()) FIRecordSet->FreeComplexFields(b, FInserting);
