@@ -1016,7 +1016,12 @@ protected:
 // ---------------------------------------------------------------------------------------------
 // Loader
 
+class TCRLoaderColumn;
+using TCRLoaderColumnClass = TCreatableClass<TCRLoaderColumn>;
+
 class TCRLoaderColumn : public rtl::TObject {
+public:
+    using ClassRefType = TCRLoaderColumnClass;
     RTL_CLASS(TCRLoaderColumn, rtl::TObject)
 public:
     AnsiString Name;
@@ -1034,8 +1039,6 @@ public:
     void Clear() override;
     TCRLoaderColumn* Items(int Index) const { return static_cast<TCRLoaderColumn*>(TList::Items(Index)); }
 };
-
-using TCRLoaderColumnClass = TCreatableClass<TCRLoaderColumn>;
 
 class TCRLoaderClass : public rtl::ClassRef {
 public:
@@ -1077,7 +1080,7 @@ public:
     virtual void WriteColumnValue(int Col, int Row, const Variant& Value) { (void)Col, (void)Row, (void)Value; }
     virtual bool SetProp(int Prop, const Variant& Value);
     virtual bool GetProp(int Prop, Variant& Value);
-    virtual TCRLoaderColumn* CreateColumn() const { return rtl::Create<TCRLoaderColumn>(); }
+    virtual const TCRLoaderColumnClass& GetColumnClass() const { return TCRLoaderColumn::StaticClass(); }
     virtual void Prepare();
     virtual void Reset();
     virtual void FlushRows() {}

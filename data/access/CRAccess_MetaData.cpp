@@ -390,7 +390,7 @@ const TCRRecordSetClass& TCRLoader::GetRecordSetClass() {
 }
 
 TCRLoaderColumn* TCRLoader::AddColumn() {
-    TCRLoaderColumn* column = CreateColumn();
+    TCRLoaderColumn* column = GetColumnClass().Create();
     FColumns->Add(column);
     return column;
 }

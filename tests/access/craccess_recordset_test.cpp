@@ -14,6 +14,7 @@ using namespace daccess;
 using namespace store;
 using fake::TFakeConnection;
 using fake::TFakeRecordSet;
+using store::TSQLParser;
 
 namespace {
 
@@ -395,4 +396,54 @@ TEST_F(RecordSetTest, EncryptingAColumnOfAnotherTypeIsRefused) {
         EXPECT_STREQ(e.what(), "Data type cannot be encrypted: 4");
     }
     EXPECT_FALSE(RS->Active());
+}
+
+// --- field descriptors ---
+
+TEST(CRFieldDesc, AssignTakesOnlyProviderDescriptors) {
+    TCRFieldDesc source;
+    source.Name = u"id";
+    source.DataType = mdtInt32;
+    source.DBType = 601;
+    source.DBLength = 10;
+    source.MapLength = 20;
+    TCRFieldDesc copy;
+    copy.Assign(source);
+    EXPECT_EQ(copy.Name, u"id");
+    EXPECT_EQ(copy.DBType, 601);
+    EXPECT_EQ(copy.DBLength, 10);
+    EXPECT_EQ(copy.MapLength, 20);
+    TFieldDesc plain;
+    ExpectAssertion([&] { copy.Assign(plain); }, "Assertion failure");
+}
+
+TEST(CRFieldDesc, QuotedNamePerModeIsKept) {
+    rtl::TOwnedPtr<TSQLInfo> info(rtl::Create<TSQLInfo>(&TSQLParser::StaticClass()));
+    TCRFieldDesc plain, spaced;
+    plain.Name = plain.ColumnName = u"title";
+    spaced.Name = u"alias";
+    spaced.ColumnName = u"full title";
+    EXPECT_EQ(plain.QuotedName(info.get(), 0), "title");
+    EXPECT_EQ(plain.QuotedName(info.get(), 1), "\"title\"");
+    EXPECT_EQ(spaced.QuotedName(info.get(), 0), "\"full title\"");
+    spaced.ColumnName = u"changed";  // cached per mode
+    EXPECT_EQ(spaced.QuotedName(info.get(), 0), "\"full title\"");
+    EXPECT_FALSE(plain.IsNational());
+}
+
+TEST_F(RecordSetTest, DataHelperWalksAStore) {
+    Rows(3);
+    RS->SetProp(pidFetchAll, true);
+    RS->Open();
+    rtl::TOwnedPtr<TDataHelper> helper(rtl::Create<TDataHelper>(RS.get()));
+    helper->AllocBuffer();
+    RS->SetToBegin();
+    std::vector<AnsiString> names;
+    while (helper->NextRecord()) names.push_back(helper->GetFieldValue(2).AsAnsiString());
+    EXPECT_EQ(names, (std::vector<AnsiString>{"row1", "row2", "row3"}));
+    helper->InitRecord();
+    helper->SetFieldValue(1, 4);
+    helper->SetFieldValue(2, "row4");
+    helper->AppendRecord();
+    EXPECT_EQ(RS->GetRecordCount(), 4);
 }
