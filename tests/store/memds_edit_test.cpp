@@ -620,6 +620,12 @@ TEST(MemDataSetEdit, MemoEditsAreCancelledOrKept) {
     e.DS->Close();
     e.DS->Open();
     EXPECT_EQ(e.DS->RecordCount(), 2);
+
+    // A failing OnNewRecord drops the new record and its blob.
+    e.DS->OnNewRecord = [](TDataSet*) { DatabaseError("no new rows today"); };
+    EXPECT_EQ(ErrorOf([&] { e.DS->Append(); }), "no new rows today");
+    EXPECT_EQ(e.DS->State(), dsBrowse);
+    EXPECT_EQ(e.DS->RecordCount(), 2);
 }
 
 // Buffers of a forward-only dataset hold their own references to heap values and blobs; editing
