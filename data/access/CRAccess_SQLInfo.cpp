@@ -160,7 +160,7 @@ void TSQLInfo::SplitObjectName(const AnsiString& Name, AnsiString& Catalog, Ansi
 }
 
 void TSQLInfo::ParseTableList(store::TSQLParser* Parser, int& Code, AnsiString& St, TCRTablesInfo* TablesInfo,
-                              bool TopLevel) {
+                              bool /*TopLevel*/) {
     using namespace store;
     auto next = [&] { Code = Parser->GetNext(St); };
     auto skipBracketed = [&] {  // at "(": past its ")"
@@ -171,7 +171,8 @@ void TSQLInfo::ParseTableList(store::TSQLParser* Parser, int& Code, AnsiString& 
             next();
         } while (Code != lcEnd && depth > 0);
     };
-    while (Code != lcEnd && St != ")" && !(TopLevel && Parser->IsClauseCode(Code))) {
+    // A clause keyword ends the list at any depth, so that a malformed nested list cannot stall.
+    while (Code != lcEnd && St != ")" && !Parser->IsClauseCode(Code)) {
         if (IsJoinWord(Code) || St == ",") {
             next();
             continue;

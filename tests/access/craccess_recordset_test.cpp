@@ -447,3 +447,82 @@ TEST_F(RecordSetTest, DataHelperWalksAStore) {
     helper->AppendRecord();
     EXPECT_EQ(RS->GetRecordCount(), 4);
 }
+
+// --- fetching backwards ---
+
+namespace {
+
+// Reads the result from its end, a block at a time, as a provider with a backward cursor would.
+class TBackwardRecordSet : public TFakeRecordSet {
+    RTL_CLASS(TBackwardRecordSet, TFakeRecordSet)
+public:
+    bool CanFetchBack() override { return true; }
+    void ExecCommand() override {
+        TFakeRecordSet::ExecCommand();
+        FBackPos = FakeConnection()->Result.Rows.size();
+    }
+    bool FetchNext(int Flag) override {
+        if (Flag == 0 || FBackPos == 0) return false;
+        const auto& rows = FakeConnection()->Result.Rows;
+        const int n = static_cast<int>(std::min<size_t>(static_cast<size_t>(FFetchRows), FBackPos));
+        TItemBlock* block = nullptr;
+        FBlockMan.AllocBlock(block, FFetchRows);
+        for (int i = 0; i < n; ++i) {
+            void* rec = TBlockManager::RecordOf(FBlockMan.BlockItem(block, i));
+            InitRecord(rec);
+            const auto& row = rows[FBackPos - static_cast<size_t>(n) + static_cast<size_t>(i)];
+            for (int c = 0; c < FieldCount(); ++c) PutFieldAsVariant(c + 1, rec, row[static_cast<size_t>(c)]);
+        }
+        FBackPos -= static_cast<size_t>(n);
+        FetchBlock(block, n, true);
+        BlockSizes.push_back(n);
+        return true;
+    }
+
+private:
+    size_t FBackPos = 0;
+};
+
+}  // namespace
+
+TEST_F(RecordSetTest, BackwardBlocksAreLinkedBeforeTheFirstRow) {
+    rtl::TOwnedPtr<TBackwardRecordSet> rs(rtl::Create<TBackwardRecordSet>());
+    rs->SetConnection(Conn.get());
+    rs->SetSQL("SELECT id, name FROM t");
+    rs->SetProp(pidFetchRows, 4);
+    Rows(10);
+    rs->Open();
+    EXPECT_TRUE(rs->BlockSizes.empty());
+    // The last block is read first, as a cursor opened at its end would.
+    ASSERT_TRUE(rs->FetchNext(1));
+    rs->SetToEnd();
+    void* buf = rs->AllocRecBuf();
+    std::vector<int> ids;
+    for (;;) {
+        rs->GetPriorRecord(buf);
+        if (rs->GetBof()) break;
+        ids.push_back(rs->GetFieldValue(1, buf).AsInteger());
+    }
+    rs->FreeRecBuf(buf);
+    EXPECT_EQ(ids, (std::vector<int>{10, 9, 8, 7, 6, 5, 4, 3, 2, 1}));
+    EXPECT_EQ(rs->BlockSizes, (std::vector<int>{4, 4, 2}));
+    EXPECT_FALSE(rs->PartlyUsedBlock());  // only a forward fetch marks it
+    // The list reads forwards in the rows' order too.
+    std::vector<int> forward;
+    for (TRecordItem* it = rs->FirstItem(); it; it = it->Next) {
+        int32_t v;
+        std::memcpy(&v, TBlockManager::RecordOf(it) + rs->Fields()[0]->Offset, 4);
+        forward.push_back(v);
+    }
+    EXPECT_EQ(forward, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+}
+
+TEST_F(RecordSetTest, SortColumnsTakeTheConnectionsDefaultSortType) {
+    Conn->SetProp(pidDefaultSortType, static_cast<int>(stCaseInsensitive));
+    Rows(3);
+    RS->SetProp(pidFetchAll, true);
+    RS->Open();
+    RS->SetProp(pidIndexFieldNames, "name");
+    ASSERT_EQ(RS->SortColumns().size(), 1u);
+    EXPECT_EQ(RS->SortColumns()[0].SortType, stCaseInsensitive);
+}

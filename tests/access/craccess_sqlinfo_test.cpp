@@ -118,6 +118,8 @@ TEST(SQLInfo, ParseTablesInfo) {
         {"SELECT * FROM f(1)", {}},
         {"SELECT 1", {}},
         {"UPDATE t SET a = 1", {}},
+        {"SELECT * FROM (a WHERE b) c", {{"a", ""}}},
+        {"SELECT * FROM a, b x GROUP BY 1", {{"a", ""}, {"b", "x"}}},
     };
     for (const Case& c : cases) {
         TCRTablesInfo tables(TCRTableInfo::StaticClass());
