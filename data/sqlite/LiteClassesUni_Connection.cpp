@@ -17,60 +17,8 @@ daccess::TConverterManager* TLiteMapRules::GetConverterManager() { return LiteCo
 // ---------------------------------------------------------------------------------------------
 // Text conversion
 
-namespace {
-
-void AppendUTF8(AnsiString& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
-// One code point of UTF-8 at p (n bytes left); advances p. Malformed input gives U+FFFD.
-uint32_t NextCodePoint(const unsigned char*& p, const unsigned char* end) {
-    unsigned char c = *p++;
-    if (c < 0x80) return c;
-    int extra;
-    uint32_t cp;
-    if ((c & 0xE0) == 0xC0) {
-        extra = 1;
-        cp = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-        extra = 2;
-        cp = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-        extra = 3;
-        cp = c & 0x07;
-    } else {
-        return 0xFFFD;
-    }
-    for (int i = 0; i < extra; ++i) {
-        if (p >= end || (*p & 0xC0) != 0x80) return 0xFFFD;
-        cp = (cp << 6) | (*p++ & 0x3F);
-    }
-    return cp;
-}
-
-}  // namespace
-
 AnsiString TSQLiteConnection::EncodeString(std::string_view Value, bool UTF8) {
-    if (!UTF8) return AnsiString(Value);
-    AnsiString out;
-    out.reserve(Value.size() + Value.size() / 2);
-    for (char ch : Value) {
-        auto c = static_cast<unsigned char>(ch);
-        if (c < 0x80)
-            out.push_back(ch);
-        else
-            AppendUTF8(out, rtl::AnsiCharToWide(ch));
-    }
-    return out;
+    return UTF8 ? rtl::AnsiToUTF8(Value) : AnsiString(Value);
 }
 
 AnsiString TSQLiteConnection::EncodeWideString(std::u16string_view Value, bool UTF8) {
@@ -78,18 +26,7 @@ AnsiString TSQLiteConnection::EncodeWideString(std::u16string_view Value, bool U
 }
 
 size_t TSQLiteConnection::DecodeUTF8To(const char* Value, size_t Length, char* Dest, size_t MaxLen) {
-    auto* p = reinterpret_cast<const unsigned char*>(Value);
-    const unsigned char* end = p + Length;
-    size_t n = 0;
-    while (p < end && n < MaxLen) {
-        if (*p < 0x80) {
-            Dest[n++] = static_cast<char>(*p++);
-            continue;
-        }
-        uint32_t cp = NextCodePoint(p, end);
-        Dest[n++] = cp <= 0xFFFF ? rtl::WideCharToAnsi(static_cast<char16_t>(cp)) : '?';
-    }
-    return n;
+    return rtl::UTF8ToAnsiBuf(std::string_view(Value, Length), Dest, MaxLen);
 }
 
 AnsiString TSQLiteConnection::DecodeString(const char* Value, size_t Length, bool UTF8) {

@@ -268,6 +268,23 @@ UTF8String AnsiToUTF8(std::string_view s) {
     return WideToUTF8(AnsiToWide(s));
 }
 
+size_t UTF8ToAnsiBuf(std::string_view s, char* dest, size_t maxLen) noexcept {
+    const Tables& t = T();
+    size_t i = 0, n = 0;
+    while (i < s.size() && n < maxLen) {
+        const uint8_t b = U8(s[i]);
+        if (b < 0x80) {
+            dest[n++] = static_cast<char>(b);
+            ++i;
+            continue;
+        }
+        const uint32_t c = DecodeUTF8(s, i);
+        const uint8_t a = c <= 0xFFFF ? t.fromWide[c] : 0;
+        dest[n++] = a ? static_cast<char>(a) : '?';
+    }
+    return n;
+}
+
 AnsiString UTF8ToAnsi(std::string_view s) {
     bool ascii = true;
     for (char c : s)
@@ -276,7 +293,9 @@ AnsiString UTF8ToAnsi(std::string_view s) {
             break;
         }
     if (ascii) return AnsiString(s);
-    return WideToAnsi(UTF8ToWide(s));
+    AnsiString r(s.size(), '\0');
+    r.resize(UTF8ToAnsiBuf(s, r.data(), r.size()));
+    return r;
 }
 
 size_t UTF8CompletePrefix(std::string_view s) noexcept {

@@ -33,6 +33,10 @@ inline WideString UTF8ToWide(std::u8string_view s) {
     return UTF8ToWide(std::string_view(reinterpret_cast<const char*>(s.data()), s.size()));
 }
 
+// Decodes UTF-8 straight into 1251 bytes without an intermediate UTF-16 string: at most maxLen
+// bytes are written; returns how many. Used where fetched text is copied into record buffers.
+size_t UTF8ToAnsiBuf(std::string_view s, char* dest, size_t maxLen) noexcept;
+
 // Length of a complete UTF-8 prefix of s: a multi-byte sequence cut by the end is left out, so a
 // block reader can carry it into the next block.
 size_t UTF8CompletePrefix(std::string_view s) noexcept;

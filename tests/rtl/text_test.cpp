@@ -110,3 +110,24 @@ TEST(OrdinalCompare, AsciiFoldingOnly) {
     EXPECT_LT(CompareStr("A", "a"), 0);
     EXPECT_TRUE(SameText("Name", "NAME"));
 }
+
+TEST(Utf8, DecodesStraightIntoA1251Buffer) {
+    struct Case {
+        const char* utf8;
+        size_t maxLen;
+        const char* ansi;
+    } cases[] = {
+        {"\xD0\x90\xD0\xB1\xD0\xB2", 10, "\xC0\xE1\xE2"},  // Абв
+        {"\xD0\x90\xD0\xB1\xD0\xB2", 2, "\xC0\xE1"},       // cut at the buffer, never past it
+        {"a\xE4\xB8\xAD" "b", 10, "a?b"},                  // outside 1251
+        {"a\xFF" "b", 10, "a?b"},                           // malformed
+        {"\xF0\x9F\x98\x80", 10, "?"},                      // beyond the BMP
+        {"", 10, ""},
+    };
+    for (const auto& c : cases) {
+        char buf[16];
+        size_t n = UTF8ToAnsiBuf(c.utf8, buf, c.maxLen);
+        EXPECT_EQ(std::string(buf, n), c.ansi) << c.utf8;
+        EXPECT_EQ(UTF8ToAnsi(c.utf8).substr(0, c.maxLen), c.ansi) << c.utf8;
+    }
+}
