@@ -154,16 +154,55 @@ int TMemData::CompareRecords(const void* RecBuf1, const void* RecBuf2) {
 
 namespace {
 
-enum class TKeyKind { Int, Float, Bytes, Record };
+enum class TKeyKind { Int, Float, Text, Record };
 
-// The keys of one sort column for every row, in the order the value comparisons give.
+// A row's key for one column: a number, or a range of the column's text buffer.
+union TKeyValue {
+    int64_t Int;
+    double Float;
+    struct {
+        uint32_t Off;
+        uint32_t Len;
+    } Text;
+};
+
+// The keys of one sort column, in the order the value comparisons give. The first column's keys
+// live in the sort entries themselves; the others here.
 struct TColumnKeys {
     TKeyKind Kind = TKeyKind::Record;
     const TSortColumn* Column = nullptr;
+    std::vector<TKeyValue> Values;
     std::vector<uint8_t> Null;
-    std::vector<int64_t> Ints;
-    std::vector<double> Floats;
-    std::vector<std::string> Bytes;
+    // Text keys of all rows in one buffer, so that a sort does not allocate per row.
+    std::string Arena;
+
+    void SetText(TKeyValue& v, std::string_view key) {
+        v.Text.Off = static_cast<uint32_t>(Arena.size());
+        v.Text.Len = static_cast<uint32_t>(key.size());
+        Arena.append(key);
+    }
+    std::string_view Text(const TKeyValue& v) const { return std::string_view(Arena).substr(v.Text.Off, v.Text.Len); }
+
+    int Compare(const TKeyValue& a, bool nullA, const TKeyValue& b, bool nullB) const {
+        int r;
+        if (nullA || nullB) {
+            r = nullA == nullB ? 0 : (nullA ? -1 : 1);
+        } else if (Kind == TKeyKind::Int) {
+            r = a.Int < b.Int ? -1 : (b.Int < a.Int ? 1 : 0);
+        } else if (Kind == TKeyKind::Float) {
+            r = a.Float < b.Float ? -1 : (b.Float < a.Float ? 1 : 0);
+        } else {
+            const int c = Text(a).compare(Text(b));
+            r = c < 0 ? -1 : (c > 0 ? 1 : 0);
+        }
+        return Column->DescendingOrder ? -r : r;
+    }
+};
+
+struct TSortEntry {
+    TKeyValue Key;
+    uint32_t Index;
+    uint8_t Null;
 };
 
 // Code units in big-endian byte order, so that byte order is code-unit order.
@@ -221,7 +260,7 @@ TKeyKind KindOf(TMemDataType Type) {
         case mdtBlob:
         case mdtMemo:
         case mdtWideMemo:
-            return TKeyKind::Bytes;
+            return TKeyKind::Text;
         default:
             return TKeyKind::Record;
     }
@@ -242,21 +281,21 @@ void TMemData::SortItems() {
     bool needCalc = false;
     for (const TSortColumn& c : FSortColumns)
         if (c.FieldDesc->DescKind == fdkCalculatedArea && CalcRecordEvent) needCalc = true;
-    std::vector<const void*> recs(count);
     std::vector<uint8_t> calcArea;
+    const size_t calcSize = static_cast<size_t>(FRecordSize + FCalcRecordSize);
     if (needCalc) {
-        const size_t size = static_cast<size_t>(FRecordSize + FCalcRecordSize);
-        calcArea.assign(size * count, 0);
+        calcArea.assign(calcSize * count, 0);
         for (size_t i = 0; i < count; ++i) {
-            uint8_t* buf = calcArea.data() + i * size;
+            uint8_t* buf = calcArea.data() + i * calcSize;
             std::memcpy(buf, TBlockManager::RecordOf(items[i]), static_cast<size_t>(FRecordSize));
             CalcRecordEvent(buf, TBlockManager::RecordOf(items[i]));
-            recs[i] = buf;
         }
-    } else {
-        for (size_t i = 0; i < count; ++i) recs[i] = TBlockManager::RecordOf(items[i]);
     }
+    auto record = [&](size_t i) -> const void* {
+        return needCalc ? static_cast<const void*>(calcArea.data() + i * calcSize) : TBlockManager::RecordOf(items[i]);
+    };
 
+    std::vector<TSortEntry> entries(count);
     std::vector<TColumnKeys> keys(FSortColumns.size());
     for (size_t c = 0; c < FSortColumns.size(); ++c) {
         const TSortColumn& column = FSortColumns[c];
@@ -265,39 +304,43 @@ void TMemData::SortItems() {
         k.Column = &column;
         k.Kind = f->HasParent() ? TKeyKind::Record : KindOf(f->DataType);
         if (k.Kind == TKeyKind::Record) continue;
-        k.Null.resize(count);
+        if (c > 0) {
+            k.Values.resize(count);
+            k.Null.resize(count);
+        }
+        if (k.Kind == TKeyKind::Text) k.Arena.reserve(count * 64);
         const bool binary = column.SortType == stBinary;
         const bool ci = column.SortType == stCaseInsensitive;
         const bool trim = TrimFor(f);
-        if (k.Kind == TKeyKind::Int) k.Ints.resize(count);
-        if (k.Kind == TKeyKind::Float) k.Floats.resize(count);
-        if (k.Kind == TKeyKind::Bytes) k.Bytes.resize(count);
         for (size_t i = 0; i < count; ++i) {
-            const void* rec = recs[i];
-            k.Null[i] = GetNull(f->FieldNo, rec);
-            if (k.Null[i]) continue;
+            TKeyValue& v = c == 0 ? entries[i].Key : k.Values[i];
+            uint8_t& null = c == 0 ? entries[i].Null : k.Null[i];
+            const void* rec = record(i);
+            v.Int = 0;
+            null = GetNull(f->FieldNo, rec);
+            if (null) continue;
             const uint8_t* slot = Slot(rec, f);
             switch (f->DataType) {
-                case mdtInt8: k.Ints[i] = Load<int8_t>(slot); break;
-                case mdtInt16: k.Ints[i] = Load<int16_t>(slot); break;
-                case mdtInt32: k.Ints[i] = Load<int32_t>(slot); break;
-                case mdtInt64: k.Ints[i] = Load<int64_t>(slot); break;
-                case mdtBCD: k.Ints[i] = Load<int64_t>(slot); break;
-                case mdtUInt8: k.Ints[i] = Load<uint8_t>(slot); break;
-                case mdtUInt16: k.Ints[i] = Load<uint16_t>(slot); break;
-                case mdtUInt32: k.Ints[i] = Load<uint32_t>(slot); break;
-                case mdtBoolean: k.Ints[i] = Load<uint8_t>(slot) != 0; break;
+                case mdtInt8: v.Int = Load<int8_t>(slot); break;
+                case mdtInt16: v.Int = Load<int16_t>(slot); break;
+                case mdtInt32: v.Int = Load<int32_t>(slot); break;
+                case mdtInt64: v.Int = Load<int64_t>(slot); break;
+                case mdtBCD: v.Int = Load<int64_t>(slot); break;
+                case mdtUInt8: v.Int = Load<uint8_t>(slot); break;
+                case mdtUInt16: v.Int = Load<uint16_t>(slot); break;
+                case mdtUInt32: v.Int = Load<uint32_t>(slot); break;
+                case mdtBoolean: v.Int = Load<uint8_t>(slot) != 0; break;
                 case mdtFloat:
                 case mdtCurrency:
                 case mdtDate:
                 case mdtTime:
-                case mdtDateTime: k.Floats[i] = Load<double>(slot); break;
+                case mdtDateTime: v.Float = Load<double>(slot); break;
                 case mdtWideString:
                 case mdtExtWideString: {
                     WideString s = f->DataType == mdtWideString ? WideAt(slot, f->Length)
                                                                 : WideAt(Load<const void*>(slot), SIZE_MAX);
                     if (trim && f->DataType == mdtWideString) TrimTail(s);
-                    k.Bytes[i] = binary ? WideOrdinalKey(s) : rtl::WideSortKey(s, ci);
+                    k.SetText(v, binary ? WideOrdinalKey(s) : rtl::WideSortKey(s, ci));
                     break;
                 }
                 default: {
@@ -316,86 +359,54 @@ void TMemData::SortItems() {
                         text = owned;
                     }
                     if (binary)
-                        k.Bytes[i].assign(text);
+                        k.SetText(v, text);
                     else
-                        k.Bytes[i] = rtl::AnsiSortKey(text, ci || f->DataType == mdtGuid);
+                        k.SetText(v, rtl::AnsiSortKey(text, ci || f->DataType == mdtGuid));
                     break;
                 }
             }
         }
     }
+    for (size_t i = 0; i < count; ++i) entries[i].Index = static_cast<uint32_t>(i);
 
-    auto compareColumn = [&](const TColumnKeys& k, uint32_t a, uint32_t b) -> int {
-        int r;
-        if (k.Kind == TKeyKind::Record) {
-            r = CompareBySortColumn(recs[a], recs[b], *k.Column);
-        } else if (k.Null[a] || k.Null[b]) {
-            r = k.Null[a] == k.Null[b] ? 0 : (k.Null[a] ? -1 : 1);
-        } else if (k.Kind == TKeyKind::Int) {
-            r = k.Ints[a] < k.Ints[b] ? -1 : (k.Ints[b] < k.Ints[a] ? 1 : 0);
-        } else if (k.Kind == TKeyKind::Float) {
-            r = k.Floats[a] < k.Floats[b] ? -1 : (k.Floats[b] < k.Floats[a] ? 1 : 0);
-        } else {
-            const int c = k.Bytes[a].compare(k.Bytes[b]);
-            r = c < 0 ? -1 : (c > 0 ? 1 : 0);
+    auto compareRest = [&](uint32_t a, uint32_t b) -> int {
+        for (size_t c = 1; c < keys.size(); ++c) {
+            const TColumnKeys& k = keys[c];
+            int r;
+            if (k.Kind == TKeyKind::Record) {
+                r = CompareBySortColumn(record(a), record(b), *k.Column);
+                if (k.Column->DescendingOrder) r = -r;
+            } else {
+                r = k.Compare(k.Values[a], k.Null[a], k.Values[b], k.Null[b]);
+            }
+            if (r) return r;
         }
-        return k.Column->DescendingOrder ? -r : r;
-    };
-
-    // The first column's key travels with the row through the sort; later columns are looked up.
-    struct TEntry {
-        int64_t Int;
-        double Float;
-        const std::string* Bytes;
-        uint32_t Index;
-        uint8_t Null;
+        return 0;
     };
     const TColumnKeys& first = keys.front();
-    std::vector<TEntry> entries(count);
-    for (size_t i = 0; i < count; ++i) {
-        TEntry& e = entries[i];
-        e.Index = static_cast<uint32_t>(i);
-        e.Null = first.Kind == TKeyKind::Record ? 0 : first.Null[i];
-        e.Int = first.Kind == TKeyKind::Int ? first.Ints[i] : 0;
-        e.Float = first.Kind == TKeyKind::Float ? first.Floats[i] : 0;
-        e.Bytes = first.Kind == TKeyKind::Bytes ? &first.Bytes[i] : nullptr;
-    }
-    const bool firstDesc = first.Column->DescendingOrder;
-    auto compareFirst = [&](const TEntry& a, const TEntry& b) -> int {
-        int r;
-        if (first.Kind == TKeyKind::Record) return compareColumn(first, a.Index, b.Index);
-        if (a.Null || b.Null) {
-            r = a.Null == b.Null ? 0 : (a.Null ? -1 : 1);
-        } else if (first.Kind == TKeyKind::Int) {
-            r = a.Int < b.Int ? -1 : (b.Int < a.Int ? 1 : 0);
-        } else if (first.Kind == TKeyKind::Float) {
-            r = a.Float < b.Float ? -1 : (b.Float < a.Float ? 1 : 0);
-        } else {
-            const int c = a.Bytes->compare(*b.Bytes);
-            r = c < 0 ? -1 : (c > 0 ? 1 : 0);
-        }
-        return firstDesc ? -r : r;
-    };
     // Stable: rows equal on every column keep their order.
-    std::stable_sort(entries.begin(), entries.end(), [&](const TEntry& a, const TEntry& b) {
-        if (int r = compareFirst(a, b)) return r < 0;
-        for (size_t c = 1; c < keys.size(); ++c)
-            if (int r = compareColumn(keys[c], a.Index, b.Index)) return r < 0;
-        return false;
+    std::stable_sort(entries.begin(), entries.end(), [&](const TSortEntry& a, const TSortEntry& b) {
+        int r;
+        if (first.Kind == TKeyKind::Record) {
+            r = CompareBySortColumn(record(a.Index), record(b.Index), *first.Column);
+            if (first.Column->DescendingOrder) r = -r;
+        } else {
+            r = first.Compare(a.Key, a.Null, b.Key, b.Null);
+        }
+        if (r == 0) r = compareRest(a.Index, b.Index);
+        return r < 0;
     });
-    std::vector<uint32_t> order(count);
-    for (size_t i = 0; i < count; ++i) order[i] = entries[i].Index;
 
     // Relinked in the list's former order, which is mostly the items' order in memory.
     std::vector<uint32_t> place(count);
-    for (size_t p = 0; p < count; ++p) place[order[p]] = static_cast<uint32_t>(p);
+    for (size_t p = 0; p < count; ++p) place[entries[p].Index] = static_cast<uint32_t>(p);
     for (size_t i = 0; i < count; ++i) {
         const uint32_t p = place[i];
-        items[i]->Prev = p > 0 ? items[order[p - 1]] : nullptr;
-        items[i]->Next = p + 1 < count ? items[order[p + 1]] : nullptr;
+        items[i]->Prev = p > 0 ? items[entries[p - 1].Index] : nullptr;
+        items[i]->Next = p + 1 < count ? items[entries[p + 1].Index] : nullptr;
     }
-    FFirstItem = items[order.front()];
-    FLastItem = items[order.back()];
+    FFirstItem = items[entries.front().Index];
+    FLastItem = items[entries.back().Index];
     ReorderItems(nullptr, rmAll);
 }
 
