@@ -49,6 +49,7 @@ TEST(CRCommandParseSQL, ReplacesParametersAndLeavesEverythingElseAlone) {
          {"x"}},
         {"SELECT ': ' || :p", "SELECT ': ' || ?", {"p"}},
         {"a : b", "a : b", {}},
+        {"SELECT :'x'", "SELECT :'x'", {}},
         {"SELECT :", "SELECT :", {}},
         {"WHERE id=:ID and kind=:Kind", "WHERE id=? and kind=?", {"ID", "Kind"}},
         {"", "", {}},
