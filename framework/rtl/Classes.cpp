@@ -1,6 +1,7 @@
 #include "framework/rtl/Classes.h"
 
 #include <algorithm>
+#include <typeinfo>
 
 #include "framework/rtl/Streams.h"
 #include "framework/rtl/Text.h"
@@ -425,6 +426,23 @@ void TList::SetItems(int Index, void* Item) {
 // ---------------------------------------------------------------------------------------------
 // TStrings
 
+namespace {
+
+// Runs a change of many items as one update; the update ends however the change ends.
+template <class T, class F>
+void WhileUpdating(T& target, F&& change) {
+    target.BeginUpdate();
+    try {
+        change();
+    } catch (...) {
+        target.EndUpdate();
+        throw;
+    }
+    target.EndUpdate();
+}
+
+}  // namespace
+
 void TStrings::Error(const char* Msg, int Data) const { throw EStringListError(IndexMessage(Msg, Data)); }
 
 int TStrings::CompareStrings(const AnsiString& S1, const AnsiString& S2) const { return AnsiCompareText(S1, S2); }
@@ -442,14 +460,9 @@ int TStrings::AddObject(const AnsiString& S, TObject* AObject) {
 }
 
 void TStrings::AddStrings(TStrings* Strings) {
-    BeginUpdate();
-    try {
+    WhileUpdating(*this, [&] {
         for (int i = 0; i < Strings->Count(); ++i) AddObject(Strings->Strings(i), Strings->Objects(i));
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    });
 }
 
 void TStrings::InsertObject(int Index, const AnsiString& S, TObject* AObject) {
@@ -464,34 +477,32 @@ void TStrings::Put(int Index, const AnsiString& S) {
 }
 
 void TStrings::Exchange(int Index1, int Index2) {
-    BeginUpdate();
-    try {
+    WhileUpdating(*this, [&] {
         AnsiString s = Strings(Index1);
         TObject* o = Objects(Index1);
         Put(Index1, Strings(Index2));
         PutObject(Index1, Objects(Index2));
         Put(Index2, s);
         PutObject(Index2, o);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    });
 }
 
 void TStrings::Move(int CurIndex, int NewIndex) {
     if (CurIndex == NewIndex) return;
-    BeginUpdate();
-    try {
+    if (NewIndex < 0 || NewIndex >= Count()) Error(SListIndexError, NewIndex);
+    WhileUpdating(*this, [&] {
         AnsiString s = Get(CurIndex);
         TObject* o = GetObject(CurIndex);
-        Delete(CurIndex);
-        InsertObject(NewIndex, s, o);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+        // The copy goes in before the original goes out: a list that refuses the insert (a sorted
+        // one) must not lose the line.
+        if (NewIndex > CurIndex) {
+            InsertObject(NewIndex + 1, s, o);
+            Delete(CurIndex);
+        } else {
+            InsertObject(NewIndex, s, o);
+            Delete(CurIndex + 1);
+        }
+    });
 }
 
 int TStrings::IndexOf(const AnsiString& S) const {
@@ -537,8 +548,9 @@ AnsiString TStrings::Values(const AnsiString& Name) const {
 void TStrings::SetValues(const AnsiString& Name, const AnsiString& Value) {
     int i = IndexOfName(Name);
     if (!Value.empty()) {
-        if (i < 0) i = Add({});
-        Put(i, Name + FNameValueSeparator + Value);
+        // A new entry is added whole: a sorted list refuses Put, which would leave an empty line.
+        if (i < 0) Add(Name + FNameValueSeparator + Value);
+        else Put(i, Name + FNameValueSeparator + Value);
     } else if (i >= 0) {
         Delete(i);
     }
@@ -569,8 +581,7 @@ AnsiString TStrings::Text() const {
 }
 
 void TStrings::SetText(const AnsiString& Value) {
-    BeginUpdate();
-    try {
+    WhileUpdating(*this, [&] {
         Clear();
         size_t p = 0, n = Value.size();
         while (p < n) {
@@ -580,11 +591,7 @@ void TStrings::SetText(const AnsiString& Value) {
             if (p < n && Value[p] == '\r') ++p;
             if (p < n && Value[p] == '\n') ++p;
         }
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    });
 }
 
 AnsiString TStrings::CommaText() const { return JoinDelimited(',', '"'); }
@@ -638,8 +645,7 @@ AnsiString TStrings::JoinDelimited(char Delimiter, char Quote) const {
 }
 
 void TStrings::SetDelimitedText(const AnsiString& Value) {
-    BeginUpdate();
-    try {
+    WhileUpdating(*this, [&] {
         Clear();
         size_t p = 0, n = Value.size();
         auto skipBlanks = [&] {
@@ -676,11 +682,7 @@ void TStrings::SetDelimitedText(const AnsiString& Value) {
                 skipBlanks();
             }
         }
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    });
 }
 
 void TStrings::BeginUpdate() {
@@ -722,18 +724,13 @@ void TStrings::SaveToStream(TStream* Stream) {
 void TStrings::Assign(TPersistent* Source) {
     if (auto* src = dynamic_cast<TStrings*>(Source)) {
         if (src == this) return;
-        BeginUpdate();
-        try {
+        WhileUpdating(*this, [&] {
             Clear();
             FNameValueSeparator = src->FNameValueSeparator;
             FQuoteChar = src->FQuoteChar;
             FDelimiter = src->FDelimiter;
             AddStrings(src);
-        } catch (...) {
-            EndUpdate();
-            throw;
-        }
-        EndUpdate();
+        });
         return;
     }
     TPersistent::Assign(Source);
@@ -854,6 +851,20 @@ int TStringList::IndexOf(const AnsiString& S) const {
 }
 
 void TStringList::Sort() {
+    // A collation key a line orders the list with one key per line instead of a collation per
+    // comparison; the order is the same. A derived list may compare otherwise.
+    if (typeid(*this) == typeid(TStringList) && FList.size() > 2) {
+        Changing();
+        std::vector<std::pair<std::string, size_t>> keys(FList.size());
+        for (size_t i = 0; i < FList.size(); ++i) keys[i] = {AnsiSortKey(FList[i].FString, !FCaseSensitive), i};
+        std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<TStringItem> sorted;
+        sorted.reserve(FList.size());
+        for (const auto& k : keys) sorted.push_back(std::move(FList[k.second]));
+        FList = std::move(sorted);
+        Changed();
+        return;
+    }
     CustomSort([](TStringList* list, int a, int b) {
         return list->CompareStrings(list->FList[static_cast<size_t>(a)].FString,
                                     list->FList[static_cast<size_t>(b)].FString);
@@ -1018,14 +1029,9 @@ void TCollection::Delete(int Index) {
 
 void TCollection::Clear() {
     if (FItems.empty()) return;
-    BeginUpdate();
-    try {
+    WhileUpdating(*this, [&] {
         while (!FItems.empty()) TObject::Free(FItems.back());
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    });
 }
 
 TCollectionItem* TCollection::Items(int Index) const {
@@ -1059,15 +1065,10 @@ void TCollection::Changed() {
 void TCollection::Assign(TPersistent* Source) {
     if (auto* src = dynamic_cast<TCollection*>(Source)) {
         if (src == this) return;
-        BeginUpdate();
-        try {
+        WhileUpdating(*this, [&] {
             Clear();
             for (TCollectionItem* item : src->FItems) Add()->Assign(item);
-        } catch (...) {
-            EndUpdate();
-            throw;
-        }
-        EndUpdate();
+        });
         return;
     }
     TPersistent::Assign(Source);

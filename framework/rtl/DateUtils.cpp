@@ -1,5 +1,6 @@
 #include "framework/rtl/DateUtils.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -54,6 +55,21 @@ void SplitDayNumber(int32_t dayNumber, int& year, int& month, int& day) {
     year = y;
     month = m + 1;
     day = d + 1;
+}
+
+[[noreturn]] void DateEncodeError() { throw EConvertError("Invalid argument to date encode"); }
+
+// Checked steps of date arithmetic: a count that leaves int64 can only be a bad argument.
+int64_t CheckedMul(int64_t a, int64_t b) {
+    int64_t r;
+    if (__builtin_mul_overflow(a, b, &r)) DateEncodeError();
+    return r;
+}
+
+int64_t CheckedAdd(int64_t a, int64_t b) {
+    int64_t r;
+    if (__builtin_add_overflow(a, b, &r)) DateEncodeError();
+    return r;
 }
 
 bool InRange(TDateTime value) {
@@ -232,26 +248,30 @@ TDateTime MillisecondsToDateTime(int64_t ms) {
 }
 
 TDateTime IncMilliSecond(TDateTime value, int64_t msecs) {
-    return MillisecondsToDateTime(DateTimeToMilliseconds(value) + msecs);
+    return MillisecondsToDateTime(CheckedAdd(DateTimeToMilliseconds(value), msecs));
 }
-TDateTime IncSecond(TDateTime value, int64_t seconds) { return IncMilliSecond(value, seconds * 1000); }
-TDateTime IncMinute(TDateTime value, int64_t minutes) { return IncMilliSecond(value, minutes * 60000); }
-TDateTime IncHour(TDateTime value, int64_t hours) { return IncMilliSecond(value, hours * 3600000); }
+TDateTime IncSecond(TDateTime value, int64_t seconds) { return IncMilliSecond(value, CheckedMul(seconds, 1000)); }
+TDateTime IncMinute(TDateTime value, int64_t minutes) { return IncMilliSecond(value, CheckedMul(minutes, 60000)); }
+TDateTime IncHour(TDateTime value, int64_t hours) { return IncMilliSecond(value, CheckedMul(hours, 3600000)); }
 TDateTime IncDay(TDateTime value, int days) { return IncMilliSecond(value, static_cast<int64_t>(days) * MSecsPerDay); }
 
 TDateTime IncMonth(TDateTime value, int months) {
     int y, m, d;
     DecodeDate(value, y, m, d);
     if (y == 0) return value;
-    int total = y * 12 + (m - 1) + months;
-    int ny = total / 12;
-    int nm = total % 12 + 1;
-    int nd = d;
-    if (nd > DaysInMonth(ny, nm)) nd = DaysInMonth(ny, nm);
+    // In int64: a month count near the int range must not wrap into a plausible date.
+    const int64_t total = int64_t{y} * 12 + (m - 1) + months;
+    if (total < 12 || total >= int64_t{10000} * 12) DateEncodeError();
+    const int ny = static_cast<int>(total / 12);
+    const int nm = static_cast<int>(total % 12) + 1;
+    const int nd = std::min(d, DaysInMonth(ny, nm));
     return ComposeDateTime(EncodeDate(ny, nm, nd), TimeOf(value));
 }
 
-TDateTime IncYear(TDateTime value, int years) { return IncMonth(value, years * 12); }
+TDateTime IncYear(TDateTime value, int years) {
+    // years * 12 may leave int; a count held at the int range is out of the date range anyway.
+    return IncMonth(value, static_cast<int>(std::clamp<int64_t>(int64_t{years} * 12, INT32_MIN, INT32_MAX)));
+}
 
 int YearOf(TDateTime value) {
     int y, m, d;

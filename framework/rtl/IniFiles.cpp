@@ -70,6 +70,20 @@ bool ParseInteger(const AnsiString& text, int32_t& value) {
 
 std::atomic<unsigned> gTempCounter{0};
 
+// Replaces the lines of a list as one update.
+template <class F>
+void FillStrings(TStrings* Strings, F&& fill) {
+    Strings->BeginUpdate();
+    try {
+        Strings->Clear();
+        fill();
+    } catch (...) {
+        Strings->EndUpdate();
+        throw;
+    }
+    Strings->EndUpdate();
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -207,43 +221,25 @@ void TMemIniFile::WriteString(const AnsiString& Section, const AnsiString& Ident
 }
 
 void TMemIniFile::ReadSection(const AnsiString& Section, TStrings* Strings) {
-    Strings->BeginUpdate();
-    try {
-        Strings->Clear();
+    FillStrings(Strings, [&] {
         if (TSection* s = FindSection(Section))
             for (const auto& e : s->Entries)
                 if (!e.Key.empty()) Strings->Add(e.Key);
-    } catch (...) {
-        Strings->EndUpdate();
-        throw;
-    }
-    Strings->EndUpdate();
+    });
 }
 
 void TMemIniFile::ReadSections(TStrings* Strings) {
-    Strings->BeginUpdate();
-    try {
-        Strings->Clear();
+    FillStrings(Strings, [&] {
         for (const auto& s : FSections) Strings->Add(s.Name);
-    } catch (...) {
-        Strings->EndUpdate();
-        throw;
-    }
-    Strings->EndUpdate();
+    });
 }
 
 void TMemIniFile::ReadSectionValues(const AnsiString& Section, TStrings* Strings) {
-    Strings->BeginUpdate();
-    try {
-        Strings->Clear();
+    FillStrings(Strings, [&] {
         if (TSection* s = FindSection(Section))
             for (const auto& e : s->Entries)
                 if (!e.Key.empty()) Strings->Add(e.Key + "=" + e.Value);
-    } catch (...) {
-        Strings->EndUpdate();
-        throw;
-    }
-    Strings->EndUpdate();
+    });
 }
 
 void TMemIniFile::EraseSection(const AnsiString& Section) {

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <new>
+#include <stdexcept>
 
 #include "framework/rtl/Text.h"
 
@@ -20,6 +22,54 @@ constexpr const char* SWriteError = "Stream write error";
 
 AnsiString FileMessage(const char* prefix, const AnsiString& fileName, int err) {
     return AnsiString(prefix) + " \"" + fileName + "\". " + SysErrorMessage(err);
+}
+
+// A position moved by an offset, held at the ends of the int64 range instead of overflowing.
+int64_t MovePosition(int64_t base, int64_t offset) {
+    int64_t r;
+    if (__builtin_add_overflow(base, offset, &r)) return offset < 0 ? INT64_MIN : INT64_MAX;
+    return r;
+}
+
+int64_t SeekTarget(int64_t position, int64_t size, int64_t offset, TSeekOrigin origin) {
+    switch (origin) {
+        case soBeginning: return offset;
+        case soCurrent: return MovePosition(position, offset);
+        case soEnd: return MovePosition(size, offset);
+    }
+    return position;
+}
+
+// Reads from a block of memory at position, as memory and string streams do.
+int64_t ReadBlock(const void* data, size_t size, int64_t& position, void* buffer, int64_t count) {
+    if (position < 0 || count <= 0) return 0;
+    const int64_t avail = static_cast<int64_t>(size) - position;
+    if (avail <= 0) return 0;
+    const int64_t n = std::min(avail, count);
+    std::memcpy(buffer, static_cast<const uint8_t*>(data) + position, static_cast<size_t>(n));
+    position += n;
+    return n;
+}
+
+// The end of a write of count bytes at position, or false when it cannot be addressed.
+bool WriteEnd(int64_t position, int64_t count, size_t& end) {
+    if (position < 0 || count <= 0) return false;
+    int64_t e;
+    if (__builtin_add_overflow(position, count, &e)) return false;
+    end = static_cast<size_t>(e);
+    return true;
+}
+
+// Runs a growth of a block; a size the system cannot give becomes the runtime's own error.
+template <class F>
+void Grow(F&& grow) {
+    try {
+        grow();
+    } catch (const std::bad_alloc&) {
+        throw EOutOfMemory("Out of memory");
+    } catch (const std::length_error&) {
+        throw EOutOfMemory("Out of memory");
+    }
 }
 
 }  // namespace
@@ -71,6 +121,8 @@ int64_t TStream::CopyFrom(TStream* Source, int64_t Count) {
         Source->SetPosition(0);
         Count = Source->Size();
     }
+    // A negative count (or a source whose size cannot be told) copies nothing silently otherwise.
+    if (Count < 0) throw EReadError(SReadError);
     constexpr int64_t MaxBufSize = 0xF000;
     std::vector<uint8_t> buffer(static_cast<size_t>(std::min(Count, MaxBufSize)));
     int64_t result = Count;
@@ -87,13 +139,7 @@ int64_t TStream::CopyFrom(TStream* Source, int64_t Count) {
 // TMemoryStream
 
 int64_t TMemoryStream::Read(void* Buffer, int64_t Count) {
-    if (FPosition < 0 || Count <= 0) return 0;
-    int64_t avail = static_cast<int64_t>(FSize) - FPosition;
-    if (avail <= 0) return 0;
-    int64_t n = std::min(avail, Count);
-    std::memcpy(Buffer, FData.data() + FPosition, static_cast<size_t>(n));
-    FPosition += n;
-    return n;
+    return ReadBlock(FData.data(), FSize, FPosition, Buffer, Count);
 }
 
 void TMemoryStream::Reserve(size_t NewCapacity) {
@@ -101,12 +147,13 @@ void TMemoryStream::Reserve(size_t NewCapacity) {
     // Grow geometrically so that many small writes stay linear.
     size_t grown = std::max(NewCapacity, FData.size() + FData.size() / 2);
     grown = (grown + 0x1FFF) & ~static_cast<size_t>(0x1FFF);
-    FData.resize(grown, 0);
+    if (grown < NewCapacity) throw EOutOfMemory("Out of memory");
+    Grow([&] { FData.resize(grown, 0); });
 }
 
 int64_t TMemoryStream::Write(const void* Buffer, int64_t Count) {
-    if (FPosition < 0 || Count <= 0) return 0;
-    size_t end = static_cast<size_t>(FPosition) + static_cast<size_t>(Count);
+    size_t end;
+    if (!WriteEnd(FPosition, Count, end)) return 0;
     if (end > FSize) {
         Reserve(end);
         // Bytes between the old end and a position beyond it read as zero.
@@ -120,17 +167,7 @@ int64_t TMemoryStream::Write(const void* Buffer, int64_t Count) {
 }
 
 int64_t TMemoryStream::Seek(int64_t Offset, TSeekOrigin Origin) {
-    switch (Origin) {
-        case soBeginning:
-            FPosition = Offset;
-            break;
-        case soCurrent:
-            FPosition += Offset;
-            break;
-        case soEnd:
-            FPosition = static_cast<int64_t>(FSize) + Offset;
-            break;
-    }
+    FPosition = SeekTarget(FPosition, static_cast<int64_t>(FSize), Offset, Origin);
     return FPosition;
 }
 
@@ -154,9 +191,14 @@ void TMemoryStream::Clear() {
 
 void TMemoryStream::LoadFromStream(TStream* Stream) {
     Stream->SetPosition(0);
-    int64_t count = Stream->Size();
-    SetSize(count);
-    if (count != 0) Stream->ReadBuffer(FData.data(), count);
+    const int64_t count = Stream->Size();
+    if (count < 0) throw EReadError(SReadError);
+    // Read into a fresh block so that a failed read leaves the old content whole.
+    TMemoryStream loaded;
+    loaded.SetSize(count);
+    if (count != 0) Stream->ReadBuffer(loaded.FData.data(), count);
+    FData.swap(loaded.FData);
+    FSize = loaded.FSize;
     FPosition = 0;
 }
 
@@ -246,45 +288,30 @@ TFileStream::~TFileStream() {
 // TStringStream
 
 int64_t TStringStream::Read(void* Buffer, int64_t Count) {
-    if (FPosition < 0 || Count <= 0) return 0;
-    int64_t avail = static_cast<int64_t>(FDataString.size()) - FPosition;
-    if (avail <= 0) return 0;
-    int64_t n = std::min(avail, Count);
-    std::memcpy(Buffer, FDataString.data() + FPosition, static_cast<size_t>(n));
-    FPosition += n;
-    return n;
+    return ReadBlock(FDataString.data(), FDataString.size(), FPosition, Buffer, Count);
 }
 
 int64_t TStringStream::Write(const void* Buffer, int64_t Count) {
-    if (FPosition < 0 || Count <= 0) return 0;
     // Overwrites in place and grows at the end; the bytes after the written range stay.
-    size_t end = static_cast<size_t>(FPosition) + static_cast<size_t>(Count);
-    if (end > FDataString.size()) FDataString.resize(end, '\0');
+    size_t end;
+    if (!WriteEnd(FPosition, Count, end)) return 0;
+    if (end > FDataString.size()) {
+        Grow([&] { FDataString.resize(end, '\0'); });
+    }
     std::memcpy(FDataString.data() + FPosition, Buffer, static_cast<size_t>(Count));
     FPosition = static_cast<int64_t>(end);
     return Count;
 }
 
 int64_t TStringStream::Seek(int64_t Offset, TSeekOrigin Origin) {
-    int64_t size = static_cast<int64_t>(FDataString.size());
-    switch (Origin) {
-        case soBeginning:
-            FPosition = Offset;
-            break;
-        case soCurrent:
-            FPosition += Offset;
-            break;
-        case soEnd:
-            FPosition = size + Offset;
-            break;
-    }
-    FPosition = std::clamp<int64_t>(FPosition, 0, size);
+    const int64_t size = static_cast<int64_t>(FDataString.size());
+    FPosition = std::clamp<int64_t>(SeekTarget(FPosition, size, Offset, Origin), 0, size);
     return FPosition;
 }
 
 void TStringStream::SetSize(int64_t NewSize) {
     if (NewSize < 0) throw EStreamError("Stream size cannot be changed");
-    FDataString.resize(static_cast<size_t>(NewSize), '\0');
+    Grow([&] { FDataString.resize(static_cast<size_t>(NewSize), '\0'); });
     if (FPosition > NewSize) FPosition = NewSize;
 }
 

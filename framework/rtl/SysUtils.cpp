@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 #include "framework/rtl/Clock.h"
 #include "framework/rtl/DateUtils.h"
@@ -34,6 +35,20 @@ AnsiString Quote1(std::string_view fmt, std::string_view s) {
     throw EConvertError(Quote1(fmt, s));
 }
 
+// The raising and defaulting forms of a Try parser.
+template <class T, class Try>
+T ParseOrRaise(std::string_view s, std::string_view message, Try&& tryParse) {
+    T v{};
+    if (!tryParse(s, v)) ConvertError(message, s);
+    return v;
+}
+
+template <class T, class Try>
+T ParseOrDefault(std::string_view s, T def, Try&& tryParse) {
+    T v{};
+    return tryParse(s, v) ? v : def;
+}
+
 constexpr const char* kInvalidInteger = "'%s' is not a valid integer value";
 constexpr const char* kInvalidFloat = "'%s' is not a valid floating point value";
 constexpr const char* kInvalidDate = "'%s' is not a valid date";
@@ -43,14 +58,27 @@ constexpr const char* kInvalidBoolean = "'%s' is not a valid boolean value";
 constexpr const char* kInvalidGUID = "'%s' is not a valid GUID value";
 constexpr const char* kInvalidFormat = "Format '%s' invalid or incompatible with argument";
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+// Widths and precisions come from format strings that users may type; inserting one character at a
+// time would take quadratic time on a wide field.
+void PadLeft(std::string& s, int width, char c = '0') {
+    if (width > 0 && s.size() < static_cast<size_t>(width)) s.insert(0, static_cast<size_t>(width) - s.size(), c);
+}
 
-std::string_view TrimView(std::string_view s) {
+// The largest width or precision a Format directive may ask for.
+constexpr int kMaxFormatWidth = 999999;
+
+// Blanks and control characters at either end, for both kinds of text.
+template <class C>
+std::basic_string_view<C> TrimEnds(std::basic_string_view<C> s, bool left, bool right) {
     size_t b = 0, e = s.size();
-    while (b < e && IsBlank(s[b])) ++b;
-    while (e > b && IsBlank(s[e - 1])) --e;
+    if (left)
+        while (b < e && static_cast<std::make_unsigned_t<C>>(s[b]) <= ' ') ++b;
+    if (right)
+        while (e > b && static_cast<std::make_unsigned_t<C>>(s[e - 1]) <= ' ') --e;
     return s.substr(b, e - b);
 }
+
+std::string_view TrimView(std::string_view s) { return TrimEnds(s, true, true); }
 
 // --- decimal digits of a double -------------------------------------------------------------
 
@@ -94,13 +122,18 @@ TDecimal FloatToDecimal(double value, int precision, int decimals) {
     d.Negative = std::signbit(value);
     double a = std::fabs(value);
     if (a == 0) return d;
+    // d.ddd...e+XX, the same text as printf's %.40e without the locale and format parsing.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.40e", a);
-    // d.ddd...e+XX
-    const char* e = std::strchr(buf, 'e');
+    const char* const end = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific, 40).ptr;
+    const char* const e = std::find(static_cast<const char*>(buf), end, 'e');
+    d.Digits.reserve(41);
     d.Digits.push_back(buf[0]);
-    for (const char* p = buf + 2; p < e; ++p) d.Digits.push_back(*p);
-    d.Exponent = std::atoi(e + 1) + 1;
+    d.Digits.append(buf + 2, static_cast<size_t>(e - (buf + 2)));
+    int exponent = 0;
+    const char* x = e + 1;
+    if (*x == '+') ++x;
+    std::from_chars(x, end, exponent);
+    d.Exponent = exponent + 1;
     while (!d.Digits.empty() && d.Digits.back() == '0') d.Digits.pop_back();
     RoundDigits(d, precision);
     if (!d.Digits.empty() && decimals < kNoLimit) RoundDigits(d, d.Exponent + decimals);
@@ -185,7 +218,7 @@ AnsiString ExpText(const TDecimal& d, int precision, int expDigits, bool plusSig
         r.push_back('+');
     }
     std::string es = std::to_string(exp);
-    while (static_cast<int>(es.size()) < expDigits) es.insert(es.begin(), '0');
+    PadLeft(es, expDigits);
     r += es;
     return r;
 }
@@ -349,13 +382,13 @@ AnsiString RenderPicture(const TPicture& p, TDecimal d, const TFormatSettings& f
             expText = "+";
         }
         std::string es = std::to_string(exp);
-        while (static_cast<int>(es.size()) < p.ExpDigits) es.insert(es.begin(), '0');
+        PadLeft(es, p.ExpDigits);
         expText += es;
     } else {
         RoundDigits(d, precision);
         if (!IsZero(d)) RoundDigits(d, d.Exponent + p.FracPlaces);
         intText = IntDigits(d);
-        while (static_cast<int>(intText.size()) < p.MinInt) intText.insert(intText.begin(), '0');
+        PadLeft(intText, p.MinInt);
         fracText = FracDigits(d, p.FracPlaces);
     }
     while (static_cast<int>(fracText.size()) > p.MinFrac && !fracText.empty() && fracText.back() == '0')
@@ -601,7 +634,7 @@ AnsiString IntToHex(int64_t value, int digits) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%llX", static_cast<unsigned long long>(value));
     AnsiString r = buf;
-    while (static_cast<int>(r.size()) < digits) r.insert(r.begin(), '0');
+    PadLeft(r, digits);
     return r;
 }
 
@@ -661,25 +694,19 @@ bool TryStrToInt(std::string_view s, int32_t& value) {
 }
 
 int32_t StrToInt(std::string_view s) {
-    int32_t v;
-    if (!TryStrToInt(s, v)) ConvertError(kInvalidInteger, s);
-    return v;
+    return ParseOrRaise<int32_t>(s, kInvalidInteger, [](std::string_view t, int32_t& r) { return TryStrToInt(t, r); });
 }
 
 int64_t StrToInt64(std::string_view s) {
-    int64_t v;
-    if (!TryStrToInt64(s, v)) ConvertError(kInvalidInteger, s);
-    return v;
+    return ParseOrRaise<int64_t>(s, kInvalidInteger, [](std::string_view t, int64_t& r) { return TryStrToInt64(t, r); });
 }
 
 int32_t StrToIntDef(std::string_view s, int32_t def) {
-    int32_t v;
-    return TryStrToInt(s, v) ? v : def;
+    return ParseOrDefault<int32_t>(s, def, [](std::string_view t, int32_t& r) { return TryStrToInt(t, r); });
 }
 
 int64_t StrToInt64Def(std::string_view s, int64_t def) {
-    int64_t v;
-    return TryStrToInt64(s, v) ? v : def;
+    return ParseOrDefault<int64_t>(s, def, [](std::string_view t, int64_t& r) { return TryStrToInt64(t, r); });
 }
 
 // --- floating point --------------------------------------------------------------------------
@@ -695,6 +722,10 @@ AnsiString FloatToStrF(double value, TFloatFormat format, int precision, int dig
     if (!std::isfinite(value)) return SpecialFloat(value);
     if (precision < 1) precision = 1;
     if (precision > 17) precision = 17;
+    // Whole numbers below 10^15 read the same in the general form at any precision from 15 up;
+    // they are most of what sorting and grids show, so they skip the digit-string work.
+    if (format == ffGeneral && precision >= 15 && value == std::trunc(value) && std::fabs(value) < 1e15)
+        return std::to_string(static_cast<int64_t>(value));
     TDecimal d = FloatToDecimal(value, 17, kNoLimit);
     // Round once at the requested precision first so that 2.675 shown with two places reads 2.68,
     // as the value's own text suggests.
@@ -751,9 +782,13 @@ bool TryStrToFloat(std::string_view s, double& value) { return TryStrToFloat(s, 
 bool TryStrToFloat(std::string_view s, double& value, const TFormatSettings& fs) {
     TNumberText n;
     if (!ParseNumberText(s, fs.DecimalSeparator, n)) return false;
-    std::string c = n.Negative ? "-" : "";
+    std::string c;
+    c.reserve(n.Digits.size() + 16);
+    if (n.Negative) c.push_back('-');
     c += n.Digits.empty() ? "0" : n.Digits;
-    c += "e" + std::to_string(n.Exponent);
+    char ebuf[16];
+    ebuf[0] = 'e';
+    c.append(ebuf, std::to_chars(ebuf + 1, ebuf + sizeof ebuf, n.Exponent).ptr);
     double v = 0;
     auto res = std::from_chars(c.data(), c.data() + c.size(), v);
     if (res.ec == std::errc::result_out_of_range) {
@@ -772,14 +807,11 @@ bool TryStrToFloat(std::string_view s, double& value, const TFormatSettings& fs)
 double StrToFloat(std::string_view s) { return StrToFloat(s, FormatSettings()); }
 
 double StrToFloat(std::string_view s, const TFormatSettings& fs) {
-    double v;
-    if (!TryStrToFloat(s, v, fs)) ConvertError(kInvalidFloat, s);
-    return v;
+    return ParseOrRaise<double>(s, kInvalidFloat, [&](std::string_view t, double& r) { return TryStrToFloat(t, r, fs); });
 }
 
 double StrToFloatDef(std::string_view s, double def) {
-    double v;
-    return TryStrToFloat(s, v) ? v : def;
+    return ParseOrDefault<double>(s, def, [](std::string_view t, double& r) { return TryStrToFloat(t, r); });
 }
 
 // --- currency --------------------------------------------------------------------------------
@@ -863,14 +895,11 @@ bool TryStrToCurr(std::string_view s, Currency& value, const TFormatSettings& fs
 Currency StrToCurr(std::string_view s) { return StrToCurr(s, FormatSettings()); }
 
 Currency StrToCurr(std::string_view s, const TFormatSettings& fs) {
-    Currency c;
-    if (!TryStrToCurr(s, c, fs)) ConvertError(kInvalidFloat, s);
-    return c;
+    return ParseOrRaise<Currency>(s, kInvalidFloat, [&](std::string_view t, Currency& r) { return TryStrToCurr(t, r, fs); });
 }
 
 Currency StrToCurrDef(std::string_view s, Currency def) {
-    Currency c;
-    return TryStrToCurr(s, c) ? c : def;
+    return ParseOrDefault<Currency>(s, def, [](std::string_view t, Currency& r) { return TryStrToCurr(t, r); });
 }
 
 // --- Booleans --------------------------------------------------------------------------------
@@ -899,14 +928,11 @@ bool TryStrToBool(std::string_view s, bool& value) {
 }
 
 bool StrToBool(std::string_view s) {
-    bool v;
-    if (!TryStrToBool(s, v)) ConvertError(kInvalidBoolean, s);
-    return v;
+    return ParseOrRaise<bool>(s, kInvalidBoolean, [](std::string_view t, bool& r) { return TryStrToBool(t, r); });
 }
 
 bool StrToBoolDef(std::string_view s, bool def) {
-    bool v;
-    return TryStrToBool(s, v) ? v : def;
+    return ParseOrDefault<bool>(s, def, [](std::string_view t, bool& r) { return TryStrToBool(t, r); });
 }
 
 // --- dates and times: formatting -------------------------------------------------------------
@@ -915,7 +941,7 @@ namespace {
 
 void AppendNumber(AnsiString& out, int value, int width) {
     std::string s = std::to_string(value);
-    while (static_cast<int>(s.size()) < width) s.insert(s.begin(), '0');
+    PadLeft(s, width);
     out += s;
 }
 
@@ -1207,13 +1233,10 @@ bool TryStrToDate(std::string_view s, TDateTime& value, const TFormatSettings& f
 }
 TDateTime StrToDate(std::string_view s) { return StrToDate(s, FormatSettings()); }
 TDateTime StrToDate(std::string_view s, const TFormatSettings& fs) {
-    TDateTime v;
-    if (!TryStrToDate(s, v, fs)) ConvertError(kInvalidDate, s);
-    return v;
+    return ParseOrRaise<TDateTime>(s, kInvalidDate, [&](std::string_view t, TDateTime& r) { return TryStrToDate(t, r, fs); });
 }
 TDateTime StrToDateDef(std::string_view s, TDateTime def) {
-    TDateTime v;
-    return TryStrToDate(s, v) ? v : def;
+    return ParseOrDefault<TDateTime>(s, def, [](std::string_view t, TDateTime& r) { return TryStrToDate(t, r); });
 }
 
 bool TryStrToTime(std::string_view s, TDateTime& value) { return TryStrToTime(s, value, FormatSettings()); }
@@ -1226,13 +1249,10 @@ bool TryStrToTime(std::string_view s, TDateTime& value, const TFormatSettings& f
 }
 TDateTime StrToTime(std::string_view s) { return StrToTime(s, FormatSettings()); }
 TDateTime StrToTime(std::string_view s, const TFormatSettings& fs) {
-    TDateTime v;
-    if (!TryStrToTime(s, v, fs)) ConvertError(kInvalidTime, s);
-    return v;
+    return ParseOrRaise<TDateTime>(s, kInvalidTime, [&](std::string_view t, TDateTime& r) { return TryStrToTime(t, r, fs); });
 }
 TDateTime StrToTimeDef(std::string_view s, TDateTime def) {
-    TDateTime v;
-    return TryStrToTime(s, v) ? v : def;
+    return ParseOrDefault<TDateTime>(s, def, [](std::string_view t, TDateTime& r) { return TryStrToTime(t, r); });
 }
 
 bool TryStrToDateTime(std::string_view s, TDateTime& value) { return TryStrToDateTime(s, value, FormatSettings()); }
@@ -1261,13 +1281,10 @@ bool TryStrToDateTime(std::string_view s, TDateTime& value, const TFormatSetting
 }
 TDateTime StrToDateTime(std::string_view s) { return StrToDateTime(s, FormatSettings()); }
 TDateTime StrToDateTime(std::string_view s, const TFormatSettings& fs) {
-    TDateTime v;
-    if (!TryStrToDateTime(s, v, fs)) ConvertError(kInvalidDateTime, s);
-    return v;
+    return ParseOrRaise<TDateTime>(s, kInvalidDateTime, [&](std::string_view t, TDateTime& r) { return TryStrToDateTime(t, r, fs); });
 }
 TDateTime StrToDateTimeDef(std::string_view s, TDateTime def) {
-    TDateTime v;
-    return TryStrToDateTime(s, v) ? v : def;
+    return ParseOrDefault<TDateTime>(s, def, [](std::string_view t, TDateTime& r) { return TryStrToDateTime(t, r); });
 }
 
 // --- GUIDs -----------------------------------------------------------------------------------
@@ -1313,9 +1330,7 @@ bool TryStringToGUID(std::string_view s, TGUID& guid) {
 }
 
 TGUID StringToGUID(std::string_view s) {
-    TGUID g;
-    if (!TryStringToGUID(s, g)) ConvertError(kInvalidGUID, s);
-    return g;
+    return ParseOrRaise<TGUID>(s, kInvalidGUID, [](std::string_view t, TGUID& r) { return TryStringToGUID(t, r); });
 }
 
 bool IsEqualGUID(const TGUID& a, const TGUID& b) { return a == b; }
@@ -1323,38 +1338,12 @@ TGUID NullGUID() { return TGUID{}; }
 
 // --- strings ---------------------------------------------------------------------------------
 
-AnsiString Trim(std::string_view s) { return AnsiString(TrimView(s)); }
-
-AnsiString TrimLeft(std::string_view s) {
-    size_t b = 0;
-    while (b < s.size() && IsBlank(s[b])) ++b;
-    return AnsiString(s.substr(b));
-}
-
-AnsiString TrimRight(std::string_view s) {
-    size_t e = s.size();
-    while (e > 0 && IsBlank(s[e - 1])) --e;
-    return AnsiString(s.substr(0, e));
-}
-
-WideString Trim(std::u16string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && s[b] <= u' ') ++b;
-    while (e > b && s[e - 1] <= u' ') --e;
-    return WideString(s.substr(b, e - b));
-}
-
-WideString TrimLeft(std::u16string_view s) {
-    size_t b = 0;
-    while (b < s.size() && s[b] <= u' ') ++b;
-    return WideString(s.substr(b));
-}
-
-WideString TrimRight(std::u16string_view s) {
-    size_t e = s.size();
-    while (e > 0 && s[e - 1] <= u' ') --e;
-    return WideString(s.substr(0, e));
-}
+AnsiString Trim(std::string_view s) { return AnsiString(TrimEnds(s, true, true)); }
+AnsiString TrimLeft(std::string_view s) { return AnsiString(TrimEnds(s, true, false)); }
+AnsiString TrimRight(std::string_view s) { return AnsiString(TrimEnds(s, false, true)); }
+WideString Trim(std::u16string_view s) { return WideString(TrimEnds(s, true, true)); }
+WideString TrimLeft(std::u16string_view s) { return WideString(TrimEnds(s, true, false)); }
+WideString TrimRight(std::u16string_view s) { return WideString(TrimEnds(s, false, true)); }
 
 AnsiString QuotedStr(std::string_view s) { return AnsiQuotedStr(s, '\''); }
 
@@ -1400,17 +1389,21 @@ AnsiString AnsiDequotedStr(std::string_view s, char quote) {
     return r;
 }
 
-AnsiString StringReplace(std::string_view s, std::string_view oldPattern, std::string_view newPattern,
-                         TReplaceFlags flags) {
-    if (oldPattern.empty()) return AnsiString(s);
+namespace {
+
+template <class C, class Upper>
+std::basic_string<C> ReplaceText(std::basic_string_view<C> s, std::basic_string_view<C> oldPattern,
+                                 std::basic_string_view<C> newPattern, TReplaceFlags flags, Upper upper) {
+    using String = std::basic_string<C>;
+    if (oldPattern.empty()) return String(s);
     const bool ic = (flags & rfIgnoreCase) != 0;
-    const AnsiString hay = ic ? AnsiUpperCase(s) : AnsiString(s);
-    const AnsiString needle = ic ? AnsiUpperCase(oldPattern) : AnsiString(oldPattern);
-    AnsiString r;
+    const String hay = ic ? upper(s) : String(s);
+    const String needle = ic ? upper(oldPattern) : String(oldPattern);
+    String r;
     size_t pos = 0;
     while (true) {
         const size_t f = hay.find(needle, pos);
-        if (f == AnsiString::npos) break;
+        if (f == String::npos) break;
         r.append(s.substr(pos, f - pos));
         r.append(newPattern);
         pos = f + needle.size();
@@ -1418,51 +1411,38 @@ AnsiString StringReplace(std::string_view s, std::string_view oldPattern, std::s
     }
     r.append(s.substr(pos));
     return r;
+}
+
+template <class C>
+int FindPos(std::basic_string_view<C> sub, std::basic_string_view<C> s, int offset) {
+    if (sub.empty() || offset < 1 || static_cast<size_t>(offset) > s.size()) return 0;
+    const size_t f = s.find(sub, offset - 1);
+    return f == std::basic_string_view<C>::npos ? 0 : static_cast<int>(f) + 1;
+}
+
+template <class C>
+std::basic_string<C> CopyText(std::basic_string_view<C> s, int index, int count) {
+    if (index < 1) index = 1;
+    if (count <= 0 || static_cast<size_t>(index) > s.size()) return {};
+    return std::basic_string<C>(s.substr(index - 1, count));
+}
+
+}  // namespace
+
+AnsiString StringReplace(std::string_view s, std::string_view oldPattern, std::string_view newPattern,
+                         TReplaceFlags flags) {
+    return ReplaceText(s, oldPattern, newPattern, flags, [](std::string_view t) { return AnsiUpperCase(t); });
 }
 
 WideString StringReplace(std::u16string_view s, std::u16string_view oldPattern, std::u16string_view newPattern,
                          TReplaceFlags flags) {
-    if (oldPattern.empty()) return WideString(s);
-    const bool ic = (flags & rfIgnoreCase) != 0;
-    const WideString hay = ic ? WideUpperCase(s) : WideString(s);
-    const WideString needle = ic ? WideUpperCase(oldPattern) : WideString(oldPattern);
-    WideString r;
-    size_t pos = 0;
-    while (true) {
-        const size_t f = hay.find(needle, pos);
-        if (f == WideString::npos) break;
-        r.append(s.substr(pos, f - pos));
-        r.append(newPattern);
-        pos = f + needle.size();
-        if (!(flags & rfReplaceAll)) break;
-    }
-    r.append(s.substr(pos));
-    return r;
+    return ReplaceText(s, oldPattern, newPattern, flags, [](std::u16string_view t) { return WideUpperCase(t); });
 }
 
-int Pos(std::string_view sub, std::string_view s, int offset) {
-    if (sub.empty() || offset < 1 || static_cast<size_t>(offset) > s.size()) return 0;
-    const size_t f = s.find(sub, offset - 1);
-    return f == std::string_view::npos ? 0 : static_cast<int>(f) + 1;
-}
-
-int Pos(std::u16string_view sub, std::u16string_view s, int offset) {
-    if (sub.empty() || offset < 1 || static_cast<size_t>(offset) > s.size()) return 0;
-    const size_t f = s.find(sub, offset - 1);
-    return f == std::u16string_view::npos ? 0 : static_cast<int>(f) + 1;
-}
-
-AnsiString Copy(std::string_view s, int index, int count) {
-    if (index < 1) index = 1;
-    if (count <= 0 || static_cast<size_t>(index) > s.size()) return {};
-    return AnsiString(s.substr(index - 1, count));
-}
-
-WideString Copy(std::u16string_view s, int index, int count) {
-    if (index < 1) index = 1;
-    if (count <= 0 || static_cast<size_t>(index) > s.size()) return {};
-    return WideString(s.substr(index - 1, count));
-}
+int Pos(std::string_view sub, std::string_view s, int offset) { return FindPos(sub, s, offset); }
+int Pos(std::u16string_view sub, std::u16string_view s, int offset) { return FindPos(sub, s, offset); }
+AnsiString Copy(std::string_view s, int index, int count) { return CopyText(s, index, count); }
+WideString Copy(std::u16string_view s, int index, int count) { return CopyText(s, index, count); }
 
 AnsiString StringOfChar(char c, int count) { return count > 0 ? AnsiString(count, c) : AnsiString(); }
 
@@ -1523,7 +1503,8 @@ AnsiString Format(std::string_view fmt, std::initializer_list<TVarRec> args, con
         if (next >= argc) fail();
         const TVarRec& a = argv[next++];
         if (a.Kind != TVarRec::vtInteger && a.Kind != TVarRec::vtInt64) fail();
-        return static_cast<int>(a.VInt64);
+        // Out-of-range values would wrap around in a narrowing cast.
+        return static_cast<int>(std::clamp<int64_t>(a.VInt64, -1, kMaxFormatWidth));
     };
     size_t i = 0;
     while (i < fmt.size()) {
@@ -1552,7 +1533,7 @@ AnsiString Format(std::string_view fmt, std::initializer_list<TVarRec> args, con
             if (i < fmt.size() && fmt[i] >= '0' && fmt[i] <= '9') {
                 v = 0;
                 while (i < fmt.size() && fmt[i] >= '0' && fmt[i] <= '9') {
-                    if (v < 100000) v = v * 10 + (fmt[i] - '0');
+                    if (v <= kMaxFormatWidth / 10) v = v * 10 + (fmt[i] - '0');
                     ++i;
                 }
                 return true;
@@ -1645,7 +1626,7 @@ AnsiString Format(std::string_view fmt, std::initializer_list<TVarRec> args, con
                     neg = v < 0;
                     digits = neg ? std::to_string(0 - static_cast<uint64_t>(v)) : std::to_string(v);
                 }
-                while (prec > 0 && static_cast<int>(digits.size()) < prec) digits.insert(digits.begin(), '0');
+                PadLeft(digits, prec);
                 piece = (neg ? "-" : "") + digits;
                 break;
             }
@@ -1658,7 +1639,7 @@ AnsiString Format(std::string_view fmt, std::initializer_list<TVarRec> args, con
                 char buf[32];
                 std::snprintf(buf, sizeof buf, "%llX", static_cast<unsigned long long>(u));
                 piece = buf;
-                while (prec > 0 && static_cast<int>(piece.size()) < prec) piece.insert(piece.begin(), '0');
+                PadLeft(piece, prec);
                 break;
             }
             case 'E':

@@ -42,6 +42,9 @@ bool IsNumericType(TVarType t) {
 
 bool IsStringType(TVarType t) { return t == varString || t == varOleStr; }
 
+// The text of a string value (String or OleStr) as 1251.
+AnsiString TextOf(const Variant& v) { return v.VType() == varString ? v.StrRef() : WideToAnsi(v.WideRef()); }
+
 AnsiString Fill2(const char* fmt, const AnsiString& a, const AnsiString& b) {
     AnsiString r = fmt;
     size_t p = r.find("%s");
@@ -115,13 +118,16 @@ Variant Variant::FromPointer(void* p) noexcept {
 }
 
 Variant Variant::CreateArray(int lowBound, int highBound, TVarType elementType) {
-    if (highBound < lowBound - 1 || (elementType & ~varTypeMask) != 0 || elementType == varEmpty ||
+    // Bounds in int64: lowBound - 1 overflows at the bottom of the int range, and the element count
+    // must stay an int.
+    const int64_t count64 = int64_t{highBound} - lowBound + 1;
+    if (count64 < 0 || count64 > INT32_MAX || (elementType & ~varTypeMask) != 0 || elementType == varEmpty ||
         elementType == varNull)
         throw EVariantInvalidOpError("Invalid variant operation");
     auto a = std::make_shared<TArrayData>();
     a->LowBound = lowBound;
     a->ElemType = elementType;
-    const size_t count = static_cast<size_t>(static_cast<int64_t>(highBound) - lowBound + 1);
+    const size_t count = static_cast<size_t>(count64);
     if (elementType == varByte) {
         a->Bytes.assign(count, 0);
     } else if (elementType == varVariant) {
@@ -153,7 +159,10 @@ Variant::TArrayData& Variant::MutableArray() {
 }
 
 int Variant::ArrayLowBound() const { return Array().LowBound; }
-int Variant::ArrayHighBound() const { return Array().LowBound + Array().Count() - 1; }
+int Variant::ArrayHighBound() const {
+    // In int64: an array may start at the top of the int range.
+    return static_cast<int>(int64_t{Array().LowBound} + Array().Count() - 1);
+}
 int Variant::ArrayCount() const { return Array().Count(); }
 TVarType Variant::ArrayElementType() const { return Array().ElemType; }
 
@@ -254,7 +263,7 @@ int64_t Variant::AsInt64() const {
             return q;
         }
         case varString: case varOleStr: {
-            const AnsiString s = FVType == varString ? StrRef() : WideToAnsi(WideRef());
+            const AnsiString s = TextOf(*this);
             int64_t v;
             if (TryStrToInt64(s, v)) return v;
             double d;
@@ -316,7 +325,7 @@ double Variant::AsDouble() const {
         case varSingle: case varDouble: case varDate: return FData.D;
         case varCurrency: return CurrToDouble(Currency::FromScaled(FData.I));
         case varString: case varOleStr: {
-            const AnsiString s = FVType == varString ? StrRef() : WideToAnsi(WideRef());
+            const AnsiString s = TextOf(*this);
             double d;
             if (TryStrToFloat(s, d)) return d;
             bool b;
@@ -347,7 +356,7 @@ Currency Variant::AsCurrency() const {
             return c;
         }
         case varString: case varOleStr: {
-            const AnsiString s = FVType == varString ? StrRef() : WideToAnsi(WideRef());
+            const AnsiString s = TextOf(*this);
             Currency c;
             if (TryStrToCurr(s, c)) return c;
             double d;
@@ -372,7 +381,7 @@ bool Variant::AsBoolean() const {
             return FData.I != 0;
         case varSingle: case varDouble: case varDate: return FData.D != 0;
         case varString: case varOleStr: {
-            const AnsiString s = FVType == varString ? StrRef() : WideToAnsi(WideRef());
+            const AnsiString s = TextOf(*this);
             bool b;
             if (TryStrToBool(s, b)) return b;
             CastError(varBoolean);
@@ -385,7 +394,7 @@ bool Variant::AsBoolean() const {
 TDateTime Variant::AsDateTime() const {
     switch (FVType) {
         case varString: case varOleStr: {
-            const AnsiString s = FVType == varString ? StrRef() : WideToAnsi(WideRef());
+            const AnsiString s = TextOf(*this);
             TDateTime d;
             if (TryStrToDateTime(s, d)) return d;
             CastError(varDate);
@@ -445,7 +454,7 @@ TBcd Variant::AsBcd() const {
             return b;
         }
         case varString: case varOleStr: {
-            const AnsiString s = FVType == varString ? StrRef() : WideToAnsi(WideRef());
+            const AnsiString s = TextOf(*this);
             TBcd b;
             if (TryStrToBcd(s, b)) return b;
             CastError(varFMTBcd);
@@ -458,7 +467,7 @@ TSQLTimeStamp Variant::AsSQLTimeStamp() const {
     if (FVType == varSQLTimeStamp) return *static_cast<const TSQLTimeStamp*>(FRef.get());
     if (FVType == varString || FVType == varOleStr) {
         TSQLTimeStamp ts;
-        if (TryStrToSQLTimeStamp(FVType == varString ? StrRef() : WideToAnsi(WideRef()), ts)) return ts;
+        if (TryStrToSQLTimeStamp(TextOf(*this), ts)) return ts;
         CastError(varSQLTimeStamp);
     }
     try {
@@ -630,6 +639,9 @@ TVariantRelationship VarCompareValue(const Variant& a, const Variant& b) {
     }
     const bool sa = IsStringType(ta), sb = IsStringType(tb);
     if ((sa || ta == varEmpty) && (sb || tb == varEmpty)) {
+        // Sorting and locate compare many text values: no copies where both are of one kind.
+        if (ta == varString && tb == varString) return RelInt(AnsiCompareStr(a.StrRef(), b.StrRef()));
+        if (ta == varOleStr && tb == varOleStr) return RelInt(WideCompareStr(a.WideRef(), b.WideRef()));
         if (ta == varOleStr || tb == varOleStr) return RelInt(WideCompareStr(a.AsWideString(), b.AsWideString()));
         return RelInt(AnsiCompareStr(a.AsAnsiString(), b.AsAnsiString()));
     }
