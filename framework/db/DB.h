@@ -150,6 +150,9 @@ AnsiString FormatMessage(std::string_view Fmt, std::initializer_list<AnsiString>
 WideString ExtractFieldName(const WideString& Fields, size_t& Pos);
 AnsiString ExtractFieldName(const AnsiString& Fields, size_t& Pos);
 
+// Copies native field data of a type: a typed copy where bytes would not do (ftVariant).
+void CopyFieldData(TFieldType DataType, void* Dest, const void* Source, size_t Size);
+
 // ---------------------------------------------------------------------------------------------
 // Field classes
 

@@ -1,5 +1,6 @@
 // The dataset: state machine, record buffer ring, navigation, editing and data events.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "framework/db/DB.h"
@@ -16,7 +17,16 @@ bool IsEditState(TDataSetState s) { return s == dsEdit || s == dsInsert || s == 
 // Types whose non-native form differs from the native one.
 bool NeedsConversion(TFieldType t) { return t == ftBCD || t == ftDate || t == ftTime || t == ftDateTime; }
 
-const char* const kTypeMismatch = "Type mismatch for field '%s', expecting: %s actual: %s";
+// Types whose native data is as long as the Size says.
+bool IsSizedType(TFieldType t) {
+    switch (t) {
+        case ftString: case ftFixedChar: case ftGuid: case ftWideString: case ftFixedWideChar:
+        case ftBytes: case ftVarBytes:
+            return true;
+        default:
+            return false;
+    }
+}
 
 }  // namespace
 
@@ -913,14 +923,14 @@ void TDataSet::SetFieldValues(const WideString& FieldName, const Variant& Value)
     }
     std::vector<TField*> list;
     GetFieldList(list, FieldName);
-    for (size_t i = 0; i < list.size(); ++i) {
-        if (Value.IsArray()) {
-            int index = Value.ArrayLowBound() + static_cast<int>(i);
-            list[i]->SetValue(index <= Value.ArrayHighBound() ? Value.GetElement(index) : Variant::Null());
-        } else {
-            list[i]->SetValue(Variant::Null());
-        }
+    // Null clears every field; otherwise each field needs its own value, and all are taken before
+    // any is written so that a short or scalar value changes nothing.
+    std::vector<Variant> values(list.size(), Variant::Null());
+    if (!Value.IsNull() && !Value.IsEmpty()) {
+        if (!Value.IsArray()) throw rtl::EVariantBadIndexError("Variant or safe array index out of bounds");
+        for (size_t i = 0; i < list.size(); ++i) values[i] = Value.GetElement(Value.ArrayLowBound() + static_cast<int>(i));
     }
+    for (size_t i = 0; i < list.size(); ++i) list[i]->SetValue(values[i]);
 }
 
 std::vector<WideString> TDataSet::GetFieldNames() const {
@@ -1005,6 +1015,11 @@ void TDataSet::BindFields(bool Binding) {
                 }
                 if (!def) DatabaseErrorFmt(msg::SFieldNotFound, {f->DisplayNameA()}, this);
                 CheckFieldCompatibility(f, def);
+                // The dataset copies the definition's bytes into the field's buffer: a smaller
+                // field would be overrun, a larger one would leave text unterminated.
+                if (IsSizedType(def->DataType()) && f->Size() != def->Size())
+                    DatabaseErrorFmt(msg::SFieldSizeMismatch,
+                                     {f->DisplayNameA(), rtl::IntToStr(f->Size()), rtl::IntToStr(def->Size())}, this);
                 f->FFieldNo = def->FieldNo();
                 break;
             }
@@ -1043,7 +1058,7 @@ void TDataSet::CheckFieldCompatibility(TField* Field, TFieldDef* FieldDef) {
     };
     // A field reads and writes its own native layout: another family would misread the record.
     if (family(Field->DataType()) != family(FieldDef->DataType()))
-        DatabaseErrorFmt(kTypeMismatch,
+        DatabaseErrorFmt(msg::SFieldTypeMismatch,
                          {Field->DisplayNameA(), FieldTypeName(Field->DataType()), FieldTypeName(FieldDef->DataType())},
                          this);
 }
@@ -1181,7 +1196,9 @@ void TDataSet::ConvertFieldData(TField* Field, const void* Source, void* Dest, b
                 } else {
                     double ms;
                     std::memcpy(&ms, Source, sizeof(ms));
-                    ts = rtl::MSecsToTimeStamp(static_cast<int64_t>(ms));
+                    if (!std::isfinite(ms) || ms < 0 || ms > 9.2e18)
+                        throw rtl::EConvertError(rtl::Format("'%s' is not a valid timestamp", {rtl::FloatToStr(ms)}));
+                    ts = rtl::MSecsToTimeStamp(std::llround(ms));
                 }
                 rtl::TDateTime dt = rtl::TimeStampToDateTime(ts);
                 std::memcpy(Dest, &dt, sizeof(dt));
@@ -1189,7 +1206,7 @@ void TDataSet::ConvertFieldData(TField* Field, const void* Source, void* Dest, b
             return;
         }
         default:
-            std::memmove(Dest, Source, static_cast<size_t>(Field->DataSize()));
+            CopyFieldData(Field->DataType(), Dest, Source, static_cast<size_t>(Field->DataSize()));
             return;
     }
 }

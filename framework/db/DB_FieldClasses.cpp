@@ -267,6 +267,15 @@ void TNumericField::ConversionRangeError(const AnsiString& Value, double Min, do
                                          {Value, DisplayNameA(), rtl::FloatToStr(Min), rtl::FloatToStr(Max)}));
 }
 
+rtl::TBcd TNumericField::FitDigits(const rtl::TBcd& V, int Precision, int Places) const {
+    rtl::TBcd out;
+    if (rtl::NormalizeBcd(V, out, Precision, Places)) return out;
+    AnsiString limit = AnsiString(static_cast<size_t>(Precision - Places), '9');
+    if (limit.empty()) limit = "0";
+    if (Places > 0) limit += rtl::FormatSettings().DecimalSeparator + AnsiString(static_cast<size_t>(Places), '9');
+    throw rtl::EConvertError(rtl::Format(msg::SFieldRangeErrorText, {rtl::BcdToStr(V), DisplayNameA(), "-" + limit, limit}));
+}
+
 void TNumericField::RangeError(double Value, double Min, double Max) const {
     DatabaseError(rtl::Format(msg::SFieldRangeError, {Value, DisplayNameA(), Min, Max}),
                   const_cast<TNumericField*>(this));
@@ -764,6 +773,11 @@ rtl::Currency TBCDField::GetAsCurrency() const {
 void TBCDField::SetAsCurrencyValue(rtl::Currency V) {
     if ((FMinValue.Value != 0 || FMaxValue.Value != 0) && (V < FMinValue || V > FMaxValue))
         RangeError(rtl::CurrToDouble(V), rtl::CurrToDouble(FMinValue), rtl::CurrToDouble(FMaxValue));
+    if (FPrecision > 0) {
+        // A currency keeps at most four places; the column may keep fewer.
+        int places = std::clamp(FSize, 0, std::min(FPrecision, 4));
+        V = rtl::BcdToCurr(FitDigits(rtl::CurrToBcd(V), FPrecision, places));
+    }
     int64_t raw = V.Value;
     SetData(&raw, false);
 }
@@ -934,18 +948,7 @@ void TFMTBCDField::SetAsBCDValue(const rtl::TBcd& V) {
                                   {rtl::BcdToStr(V), DisplayNameA(), hasLo ? rtl::BcdToStr(lo) : AnsiString(),
                                    hasHi ? rtl::BcdToStr(hi) : AnsiString()}),
                       this);
-    rtl::TBcd stored = V;
-    if (FPrecision > 0) {
-        // The column keeps Precision digits with Size of them after the point.
-        int places = std::clamp(FSize, 0, FPrecision);
-        if (!rtl::NormalizeBcd(V, stored, FPrecision, places)) {
-            AnsiString limit = AnsiString(static_cast<size_t>(FPrecision - places), '9');
-            if (limit.empty()) limit = "0";
-            if (places > 0) limit += rtl::FormatSettings().DecimalSeparator + AnsiString(static_cast<size_t>(places), '9');
-            throw rtl::EConvertError(
-                rtl::Format(msg::SFieldRangeErrorText, {rtl::BcdToStr(V), DisplayNameA(), "-" + limit, limit}));
-        }
-    }
+    rtl::TBcd stored = FPrecision > 0 ? FitDigits(V, FPrecision, std::clamp(FSize, 0, FPrecision)) : V;
     SetData(&stored);
 }
 

@@ -37,6 +37,7 @@ inline constexpr const char* SFieldRangeErrorText =
 inline constexpr const char* SInvalidFieldSize = "Invalid field size";
 inline constexpr const char* SInvalidVarByteArray = "Invalid variant type or size for field '%s'";
 inline constexpr const char* SFieldTypeMismatch = "Type mismatch for field '%s', expecting: %s actual: %s";
+inline constexpr const char* SFieldSizeMismatch = "Size mismatch for field '%s', expecting: %s actual: %s";
 inline constexpr const char* SParameterNotFound = "Parameter '%s' not found";
 inline constexpr const char* SInvalidParamFieldType = "Must have a valid field type selected";
 inline constexpr const char* SConnectionNameMissing = "Connection name missing";
@@ -135,6 +136,8 @@ protected:
     [[noreturn]] void ConversionRangeError(const AnsiString& Value, double Min, double Max) const;
     // EDatabaseError with the platform's range message.
     [[noreturn]] void RangeError(double Value, double Min, double Max) const;
+    // V rounded to Places with at most Precision digits in all; EConvertError when it does not fit.
+    rtl::TBcd FitDigits(const rtl::TBcd& V, int Precision, int Places) const;
 
 private:
     AnsiString FDisplayFormat;

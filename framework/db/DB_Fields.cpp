@@ -7,6 +7,15 @@
 
 namespace db {
 
+void CopyFieldData(TFieldType DataType, void* Dest, const void* Source, size_t Size) {
+    if (Dest == Source) return;
+    // A variant holds a counted reference: a byte copy would share it without counting it.
+    if (DataType == ftVariant)
+        *static_cast<Variant*>(Dest) = *static_cast<const Variant*>(Source);
+    else if (Size > 0)
+        std::memmove(Dest, Source, Size);
+}
+
 // ---------------------------------------------------------------------------------------------
 // TFieldDef
 
@@ -91,6 +100,17 @@ TField* TFieldDef::CreateField(rtl::TComponent* Owner, TField* ParentField, cons
     }
     try {
         if (FSize != 0) field->SetSize(FSize);
+        // A decimal column with a precision has its scale in Size, and a scale of 0 is one too.
+        // Without a precision the field keeps its own defaults.
+        if (FPrecision > 0) {
+            if (auto* bcd = dynamic_cast<TBCDField*>(field)) {
+                bcd->SetSize(FSize);
+                bcd->SetPrecision(FPrecision);
+            } else if (auto* fmt = dynamic_cast<TFMTBCDField*>(field)) {
+                fmt->SetSize(FSize);
+                fmt->SetPrecision(FPrecision);
+            }
+        }
         field->FFieldName = name;
         field->FFieldNo = FFieldNo;
         field->FRequired = Required();
@@ -395,7 +415,7 @@ bool TField::GetData(void* Buffer, bool NativeFormat) const {
         if (!FValidating) return false;
         if (Buffer) {
             if (NativeFormat)
-                std::memcpy(Buffer, FValidating, static_cast<size_t>(DataSize()));
+                CopyFieldData(FDataType, Buffer, FValidating, static_cast<size_t>(DataSize()));
             else
                 FDataSet->ConvertFieldData(const_cast<TField*>(this), FValidating, Buffer, false);
         }

@@ -829,6 +829,41 @@ TEST_F(DataSetTest, FieldOfAnotherTypeThanItsDefinitionIsRefused) {
     EXPECT_EQ(GetFieldProperty(DS, Src, u"ID"), id);
 }
 
+TEST_F(DataSetTest, FieldOfAnotherSizeThanItsDefinitionIsRefused) {
+    // The name column holds 20 characters: a smaller field would be overrun by every read, a
+    // larger one would hand the store text it cannot terminate.
+    for (int size : {5, 40}) {
+        SCOPED_TRACE(size);
+        rtl::TOwnedPtr<TTestStringField> name(rtl::Create<TTestStringField>(nullptr));
+        name->SetFieldName(u"name");
+        name->SetSize(size);
+        name->SetDataSet(DS);
+        EXPECT_EQ(ErrorOf([&] { DS->Open(); }),
+                  "People: Size mismatch for field 'name', expecting: " + std::to_string(size) + " actual: 20");
+        EXPECT_EQ(DS->State(), dsInactive);
+    }
+    rtl::TOwnedPtr<TTestStringField> name(rtl::Create<TTestStringField>(nullptr));
+    name->SetFieldName(u"name");
+    name->SetDataSet(DS);
+    DS->Open();
+    EXPECT_EQ(name->AsString(), "n1");
+}
+
+TEST_F(DataSetTest, FieldValuesOfAListTakeOneValuePerField) {
+    DS->Open();
+    DS->Edit();
+    DS->SetFieldValues(u"id;name", Variant::VarArray({Variant(42), Variant("x")}));
+    // A short array or a single value names no value for some field: nothing is written.
+    for (const Variant& bad : {Variant::VarArray({Variant(7)}), Variant(7)}) {
+        EXPECT_THROW(DS->SetFieldValues(u"id;name", bad), rtl::EVariantError);
+        EXPECT_EQ(CurrentId(), 42);
+        EXPECT_EQ(DS->FieldByName(u"name")->AsString(), "x");
+    }
+    DS->SetFieldValues(u"id;name", Variant::Null());
+    EXPECT_TRUE(DS->FieldByName(u"id")->IsNull());
+    EXPECT_TRUE(DS->FieldByName(u"name")->IsNull());
+}
+
 TEST_F(DataSetTest, DateAndBcdDataConvertBetweenNativeAndValueForms) {
     auto* f = rtl::Create<TTestIntegerField>(Owner.get());
     struct Case {

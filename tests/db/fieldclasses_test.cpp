@@ -340,6 +340,60 @@ TEST(FieldClassRange, MinAndMaxValuesAreEnforced) {
     EXPECT_THROW(f->SetAsFloat(-2), EDatabaseError);
 }
 
+TEST(FieldClassRanges, DecimalColumnsTakePrecisionFromTheirDefinition) {
+    struct Case {
+        TFieldType Type;
+        int Size, Precision, FieldPrecision;
+        const char *Good, *Stored, *Bad, *Message;
+    };
+    const Case cases[] = {
+        {ftBCD, 2, 5, 5, "999,99", "999,99", "1000",
+         "1000 is not a valid value for field 'X'. The allowed range is -999,99 to 999,99"},
+        {ftBCD, 2, 5, 5, "1,005", "1,01", "-1000,5",
+         "-1000,5 is not a valid value for field 'X'. The allowed range is -999,99 to 999,99"},
+        {ftBCD, 0, 3, 3, "-999", "-999", "999,5", "999,5 is not a valid value for field 'X'. The allowed range is -999 to 999"},
+        {ftFMTBcd, 2, 6, 6, "9999,99", "9999,99", "10000",
+         "10000 is not a valid value for field 'X'. The allowed range is -9999,99 to 9999,99"},
+        {ftFMTBcd, 3, 4, 4, "1,2345", "1,235", "10", "10 is not a valid value for field 'X'. The allowed range is -9,999 to 9,999"},
+        // Without a precision in the definition the classes keep their own.
+        {ftBCD, 2, 0, 0, "123456789,12", "123456789,12", nullptr, nullptr},
+        {ftFMTBcd, 2, 0, 15, "1234567890123,45", "1234567890123,45", nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(FieldTypeName(c.Type)) + " " + c.Good);
+        TOneRow t;
+        t.DataSet->FieldDefs().Add(u"X", c.Type, c.Size)->SetPrecision(c.Precision);
+        t.OpenAndEdit();
+        TField* f = t.F("X");
+        int precision = c.Type == ftBCD ? static_cast<TBCDField*>(f)->Precision() : static_cast<TFMTBCDField*>(f)->Precision();
+        EXPECT_EQ(precision, c.FieldPrecision);
+        f->SetAsString(c.Good);
+        EXPECT_EQ(f->AsString(), c.Stored);
+        if (!c.Bad) continue;
+        EXPECT_EQ(MessageOf<rtl::EConvertError>([&] { f->SetAsString(c.Bad); }), c.Message);
+        EXPECT_EQ(f->AsString(), c.Stored);
+    }
+}
+
+TEST(FieldClassVariant, OnValidateReadsTheIncomingValueWithoutSharingIt) {
+    TOneRow t;
+    t.Add(u"v", ftVariant);
+    t.OpenAndEdit();
+    TField* f = t.F("v");
+    // A long text lives on the heap, so a byte copy of the variant would free it twice.
+    const AnsiString text(200, 'x');
+    std::vector<Variant> seen;
+    f->OnValidate = [&](TField* Sender) {
+        seen.push_back(Sender->AsVariant());
+        seen.push_back(Variant(Sender->AsString()));
+    };
+    for (int i = 0; i < 3; ++i) f->SetValue(Variant(text));
+    t.DataSet->Post();
+    ASSERT_EQ(seen.size(), 6u);
+    for (const Variant& v : seen) EXPECT_EQ(v.AsAnsiString(), text);
+    EXPECT_EQ(f->AsString(), text);
+}
+
 TEST(FieldClassChars, EditorsLetThroughWhatTheClassCanParse) {
     TOneRow t;
     t.Add(u"i", ftInteger);
