@@ -456,6 +456,15 @@ protected:
     virtual int DefaultDisplayWidth() const { return FSize > 0 ? FSize : 10; }
     // Tells the dataset's controls that a property changed.
     void PropertyChanged(bool LayoutAffected);
+    // Stores a property and, when it changed, tells the controls.
+    template <class T>
+    void ChangeProperty(T& Store, const T& Value, bool LayoutAffected) {
+        if (Store == Value) return;
+        Store = Value;
+        PropertyChanged(LayoutAffected);
+    }
+    // "(Type)": the text of a value that has no text form of its own.
+    AnsiString TypeNameText() const { return "(" + AnsiString(FieldTypeName(FDataType)) + ")"; }
     void CheckInactive() const;
     // Writes through the key fields when this is a lookup field outside the calculation.
     bool WriteLookup(const Variant& V);

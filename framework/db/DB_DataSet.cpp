@@ -20,8 +20,13 @@ bool NeedsConversion(TFieldType t) { return t == ftBCD || t == ftDate || t == ft
 // Types whose native data is as long as the Size says.
 bool IsSizedType(TFieldType t) {
     switch (t) {
-        case ftString: case ftFixedChar: case ftGuid: case ftWideString: case ftFixedWideChar:
-        case ftBytes: case ftVarBytes:
+        case ftString:
+        case ftFixedChar:
+        case ftGuid:
+        case ftWideString:
+        case ftFixedWideChar:
+        case ftBytes:
+        case ftVarBytes:
             return true;
         default:
             return false;
@@ -928,7 +933,8 @@ void TDataSet::SetFieldValues(const WideString& FieldName, const Variant& Value)
     std::vector<Variant> values(list.size(), Variant::Null());
     if (!Value.IsNull() && !Value.IsEmpty()) {
         if (!Value.IsArray()) throw rtl::EVariantBadIndexError("Variant or safe array index out of bounds");
-        for (size_t i = 0; i < list.size(); ++i) values[i] = Value.GetElement(Value.ArrayLowBound() + static_cast<int>(i));
+        for (size_t i = 0; i < list.size(); ++i)
+            values[i] = Value.GetElement(Value.ArrayLowBound() + static_cast<int>(i));
     }
     for (size_t i = 0; i < list.size(); ++i) list[i]->SetValue(values[i]);
 }
@@ -1018,8 +1024,9 @@ void TDataSet::BindFields(bool Binding) {
                 // The dataset copies the definition's bytes into the field's buffer: a smaller
                 // field would be overrun, a larger one would leave text unterminated.
                 if (IsSizedType(def->DataType()) && f->Size() != def->Size())
-                    DatabaseErrorFmt(msg::SFieldSizeMismatch,
-                                     {f->DisplayNameA(), rtl::IntToStr(f->Size()), rtl::IntToStr(def->Size())}, this);
+                    DatabaseErrorFmt(
+                        msg::SFieldSizeMismatch,
+                        {f->DisplayNameA(), rtl::IntToStr(f->Size()), rtl::IntToStr(def->Size())}, this);
                 f->FFieldNo = def->FieldNo();
                 break;
             }
@@ -1058,9 +1065,10 @@ void TDataSet::CheckFieldCompatibility(TField* Field, TFieldDef* FieldDef) {
     };
     // A field reads and writes its own native layout: another family would misread the record.
     if (family(Field->DataType()) != family(FieldDef->DataType()))
-        DatabaseErrorFmt(msg::SFieldTypeMismatch,
-                         {Field->DisplayNameA(), FieldTypeName(Field->DataType()), FieldTypeName(FieldDef->DataType())},
-                         this);
+        DatabaseErrorFmt(
+            msg::SFieldTypeMismatch,
+            {Field->DisplayNameA(), FieldTypeName(Field->DataType()), FieldTypeName(FieldDef->DataType())},
+            this);
 }
 
 void TDataSet::RegisterNestedDataSet(TDataSet* DataSet, bool Register) {
@@ -1197,7 +1205,8 @@ void TDataSet::ConvertFieldData(TField* Field, const void* Source, void* Dest, b
                     double ms;
                     std::memcpy(&ms, Source, sizeof(ms));
                     if (!std::isfinite(ms) || ms < 0 || ms > 9.2e18)
-                        throw rtl::EConvertError(rtl::Format("'%s' is not a valid timestamp", {rtl::FloatToStr(ms)}));
+                        throw rtl::EConvertError(
+                            rtl::Format("'%s' is not a valid timestamp", {rtl::FloatToStr(ms)}));
                     ts = rtl::MSecsToTimeStamp(std::llround(ms));
                 }
                 rtl::TDateTime dt = rtl::TimeStampToDateTime(ts);

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -27,6 +28,27 @@ bool IsFloatVariant(const Variant& V) noexcept {
 }
 
 AnsiString IntText(int64_t v) { return rtl::IntToStr(v); }
+
+// Convert(value) of a field, or Otherwise while the field is null.
+template <class T, class Field, class R, class Convert = std::identity>
+R ValueOr(const Field* F, bool (Field::*Get)(T&) const, R Otherwise, Convert C = {}) {
+    T v{};
+    return (F->*Get)(v) ? R(C(v)) : Otherwise;
+}
+
+// Parsers of the field texts, as values for SetParsedText.
+bool ParseInt64(const AnsiString& S, int64_t& V) {
+    return rtl::TryStrToInt64(S, V);
+}
+bool ParseFloat(const AnsiString& S, double& V) {
+    return rtl::TryStrToFloat(S, V);
+}
+bool ParseCurr(const AnsiString& S, rtl::Currency& V) {
+    return rtl::TryStrToCurr(S, V);
+}
+bool ParseBcd(const AnsiString& S, rtl::TBcd& V) {
+    return rtl::TryStrToBcd(S, V);
+}
 
 // Whole number nearest to V (half to even), or false when it leaves [Min, Max].
 bool RoundInto(double V, int64_t Min, int64_t Max, int64_t& Out) {
@@ -111,9 +133,7 @@ TStringField::TStringField(rtl::TComponent* AOwner) : TField(AOwner) {
 }
 
 void TStringField::SetFixedChar(bool Value) {
-    if (Value == FFixedChar) return;
-    FFixedChar = Value;
-    PropertyChanged(false);
+    ChangeProperty(FFixedChar, Value, false);
 }
 
 void TStringField::SetSize(int Value) {
@@ -130,9 +150,8 @@ bool TStringField::GetValue(AnsiString& Value) const {
 }
 
 Variant TStringField::GetAsVariant() const {
-    AnsiString s;
-    if (!GetValue(s)) return Variant::Null();
-    return Variant(s);
+    return ValueOr(this, &TStringField::GetValue, Variant::Null(),
+                   [&](const AnsiString& s) { return Variant(s); });
 }
 
 void TStringField::SetVarValue(const Variant& V) { SetAsStringValue(rtl::VarToStr(V)); }
@@ -191,9 +210,8 @@ bool TWideStringField::GetWideValue(WideString& Value) const {
 }
 
 Variant TWideStringField::GetAsVariant() const {
-    WideString s;
-    if (!GetWideValue(s)) return Variant::Null();
-    return Variant(s);
+    return ValueOr(this, &TWideStringField::GetWideValue, Variant::Null(),
+                   [&](const WideString& s) { return Variant(s); });
 }
 
 AnsiString TWideStringField::GetAsString() const { return rtl::WideToAnsi(GetAsWideString()); }
@@ -251,15 +269,24 @@ void TGuidField::SetAsStringValue(const AnsiString& V) {
 TNumericField::TNumericField(rtl::TComponent* AOwner) : TField(AOwner) { SetAlignment(taRightJustify); }
 
 void TNumericField::SetDisplayFormat(const AnsiString& Value) {
-    if (Value == FDisplayFormat) return;
-    FDisplayFormat = Value;
-    PropertyChanged(false);
+    ChangeProperty(FDisplayFormat, Value, false);
+}
+void TNumericField::SetEditFormat(const AnsiString& Value) {
+    ChangeProperty(FEditFormat, Value, false);
 }
 
-void TNumericField::SetEditFormat(const AnsiString& Value) {
-    if (Value == FEditFormat) return;
-    FEditFormat = Value;
-    PropertyChanged(false);
+AnsiString TNumericField::IntegerText(int64_t Value, bool DisplayText) const {
+    const AnsiString& fmt = FormatFor(DisplayText);
+    return fmt.empty() ? rtl::IntToStr(Value) : rtl::FormatFloat(fmt, static_cast<double>(Value));
+}
+
+void TNumericField::SetIntegerVarValue(const Variant& V) {
+    if (IsTextVariant(V))
+        SetAsStringValue(V.AsAnsiString());
+    else if (IsFloatVariant(V))
+        SetAsFloatValue(V.AsDouble());
+    else
+        SetAsLargeIntValue(V.AsInt64());
 }
 
 void TNumericField::ConversionRangeError(const AnsiString& Value, double Min, double Max) const {
@@ -272,8 +299,10 @@ rtl::TBcd TNumericField::FitDigits(const rtl::TBcd& V, int Precision, int Places
     if (rtl::NormalizeBcd(V, out, Precision, Places)) return out;
     AnsiString limit = AnsiString(static_cast<size_t>(Precision - Places), '9');
     if (limit.empty()) limit = "0";
-    if (Places > 0) limit += rtl::FormatSettings().DecimalSeparator + AnsiString(static_cast<size_t>(Places), '9');
-    throw rtl::EConvertError(rtl::Format(msg::SFieldRangeErrorText, {rtl::BcdToStr(V), DisplayNameA(), "-" + limit, limit}));
+    if (Places > 0)
+        limit += rtl::FormatSettings().DecimalSeparator + AnsiString(static_cast<size_t>(Places), '9');
+    throw rtl::EConvertError(
+        rtl::Format(msg::SFieldRangeErrorText, {rtl::BcdToStr(V), DisplayNameA(), "-" + limit, limit}));
 }
 
 void TNumericField::RangeError(double Value, double Min, double Max) const {
@@ -338,38 +367,26 @@ bool TIntegerField::GetValue(int32_t& Value) const {
 }
 
 Variant TIntegerField::GetAsVariant() const {
-    int32_t v;
-    if (!GetValue(v)) return Variant::Null();
-    return Variant(v);
+    return ValueOr(this, &TIntegerField::GetValue, Variant::Null(),
+                   [&](const int32_t& v) { return Variant(v); });
 }
 
 void TIntegerField::SetVarValue(const Variant& V) {
-    if (IsTextVariant(V))
-        SetAsStringValue(V.AsAnsiString());
-    else if (IsFloatVariant(V))
-        SetAsFloatValue(V.AsDouble());
-    else
-        SetAsLargeIntValue(V.AsInt64());
+    SetIntegerVarValue(V);
 }
 
 AnsiString TIntegerField::GetAsString() const {
-    int32_t v;
-    return GetValue(v) ? rtl::IntToStr(v) : AnsiString();
+    return ValueOr(this, &TIntegerField::GetValue, AnsiString(),
+                   [&](const int32_t& v) { return rtl::IntToStr(v); });
 }
 
 void TIntegerField::SetAsStringValue(const AnsiString& V) {
-    if (V.empty()) {
-        Clear();
-        return;
-    }
-    int64_t v;
-    if (!rtl::TryStrToInt64(V, v)) DatabaseErrorFmt(msg::SInvalidIntegerValue, {V, DisplayNameA()}, this);
-    SetAsLargeIntValue(v);
+    SetParsedText<int64_t>(V, msg::SInvalidIntegerValue, ParseInt64,
+                           [this](int64_t v) { SetAsLargeIntValue(v); });
 }
 
 int32_t TIntegerField::GetAsInteger() const {
-    int32_t v;
-    return GetValue(v) ? v : 0;
+    return ValueOr(this, &TIntegerField::GetValue, int32_t(0));
 }
 
 void TIntegerField::SetAsIntegerValue(int32_t V) { SetAsLargeIntValue(V); }
@@ -426,8 +443,7 @@ void TIntegerField::GetText(AnsiString& Text, bool DisplayText) const {
         Text.clear();
         return;
     }
-    const AnsiString& fmt = FormatFor(DisplayText);
-    Text = fmt.empty() ? rtl::IntToStr(v) : rtl::FormatFloat(fmt, v);
+    Text = IntegerText(v, DisplayText);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -446,33 +462,22 @@ bool TLargeintField::GetValue(int64_t& Value) const {
 }
 
 Variant TLargeintField::GetAsVariant() const {
-    int64_t v;
-    if (!GetValue(v)) return Variant::Null();
-    return Variant(static_cast<long long>(v));
+    return ValueOr(this, &TLargeintField::GetValue, Variant::Null(),
+                   [&](const int64_t& v) { return Variant(static_cast<long long>(v)); });
 }
 
 void TLargeintField::SetVarValue(const Variant& V) {
-    if (IsTextVariant(V))
-        SetAsStringValue(V.AsAnsiString());
-    else if (IsFloatVariant(V))
-        SetAsFloatValue(V.AsDouble());
-    else
-        SetAsLargeIntValue(V.AsInt64());
+    SetIntegerVarValue(V);
 }
 
 AnsiString TLargeintField::GetAsString() const {
-    int64_t v;
-    return GetValue(v) ? rtl::IntToStr(v) : AnsiString();
+    return ValueOr(this, &TLargeintField::GetValue, AnsiString(),
+                   [&](const int64_t& v) { return rtl::IntToStr(v); });
 }
 
 void TLargeintField::SetAsStringValue(const AnsiString& V) {
-    if (V.empty()) {
-        Clear();
-        return;
-    }
-    int64_t v;
-    if (!rtl::TryStrToInt64(V, v)) DatabaseErrorFmt(msg::SInvalidIntegerValue, {V, DisplayNameA()}, this);
-    SetAsLargeIntValue(v);
+    SetParsedText<int64_t>(V, msg::SInvalidIntegerValue, ParseInt64,
+                           [this](int64_t v) { SetAsLargeIntValue(v); });
 }
 
 int32_t TLargeintField::GetAsInteger() const {
@@ -486,8 +491,7 @@ int32_t TLargeintField::GetAsInteger() const {
 void TLargeintField::SetAsIntegerValue(int32_t V) { SetAsLargeIntValue(V); }
 
 int64_t TLargeintField::GetAsLargeInt() const {
-    int64_t v;
-    return GetValue(v) ? v : 0;
+    return ValueOr(this, &TLargeintField::GetValue, int64_t(0));
 }
 
 void TLargeintField::SetAsLargeIntValue(int64_t V) {
@@ -531,8 +535,7 @@ void TLargeintField::GetText(AnsiString& Text, bool DisplayText) const {
         Text.clear();
         return;
     }
-    const AnsiString& fmt = FormatFor(DisplayText);
-    Text = fmt.empty() ? rtl::IntToStr(v) : rtl::FormatFloat(fmt, static_cast<double>(v));
+    Text = IntegerText(v, DisplayText);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -546,19 +549,14 @@ TCurrencyField::TCurrencyField(rtl::TComponent* AOwner) : TFloatField(AOwner) {
 }
 
 void TFloatField::SetCurrency(bool Value) {
-    if (Value == FCurrency) return;
-    FCurrency = Value;
-    PropertyChanged(false);
+    ChangeProperty(FCurrency, Value, false);
 }
 
 void TFloatField::SetMinValue(double Value) { FMinValue = Value; }
 void TFloatField::SetMaxValue(double Value) { FMaxValue = Value; }
 
 void TFloatField::SetPrecision(int Value) {
-    Value = std::clamp(Value, 2, 15);
-    if (Value == FPrecision) return;
-    FPrecision = Value;
-    PropertyChanged(false);
+    ChangeProperty(FPrecision, std::clamp(Value, 2, 15), false);
 }
 
 bool TFloatField::GetValue(double& Value) const {
@@ -569,9 +567,8 @@ bool TFloatField::GetValue(double& Value) const {
 }
 
 Variant TFloatField::GetAsVariant() const {
-    double v;
-    if (!GetValue(v)) return Variant::Null();
-    return Variant(v);
+    return ValueOr(this, &TFloatField::GetValue, Variant::Null(),
+                   [&](const double& v) { return Variant(v); });
 }
 
 void TFloatField::SetVarValue(const Variant& V) {
@@ -582,18 +579,12 @@ void TFloatField::SetVarValue(const Variant& V) {
 }
 
 AnsiString TFloatField::GetAsString() const {
-    double v;
-    return GetValue(v) ? rtl::FloatToStr(v) : AnsiString();
+    return ValueOr(this, &TFloatField::GetValue, AnsiString(),
+                   [&](const double& v) { return rtl::FloatToStr(v); });
 }
 
 void TFloatField::SetAsStringValue(const AnsiString& V) {
-    if (V.empty()) {
-        Clear();
-        return;
-    }
-    double v;
-    if (!rtl::TryStrToFloat(V, v)) DatabaseErrorFmt(msg::SInvalidFloatValue, {V, DisplayNameA()}, this);
-    SetAsFloatValue(v);
+    SetParsedText<double>(V, msg::SInvalidFloatValue, ParseFloat, [this](double v) { SetAsFloatValue(v); });
 }
 
 int32_t TFloatField::GetAsInteger() const {
@@ -619,8 +610,7 @@ int64_t TFloatField::GetAsLargeInt() const {
 void TFloatField::SetAsLargeIntValue(int64_t V) { SetAsFloatValue(static_cast<double>(V)); }
 
 double TFloatField::GetAsFloat() const {
-    double v;
-    return GetValue(v) ? v : 0.0;
+    return ValueOr(this, &TFloatField::GetValue, double(0.0));
 }
 
 void TFloatField::SetAsFloatValue(double V) {
@@ -674,20 +664,14 @@ TBCDField::TBCDField(rtl::TComponent* AOwner) : TNumericField(AOwner) {
 }
 
 void TBCDField::SetCurrency(bool Value) {
-    if (Value == FCurrency) return;
-    FCurrency = Value;
-    PropertyChanged(false);
+    ChangeProperty(FCurrency, Value, false);
 }
 
 void TBCDField::SetMinValue(rtl::Currency Value) { FMinValue = Value; }
 void TBCDField::SetMaxValue(rtl::Currency Value) { FMaxValue = Value; }
 
 void TBCDField::SetPrecision(int Value) {
-    if (Value < 0) Value = 0;
-    if (Value > 32) Value = 32;
-    if (Value == FPrecision) return;
-    FPrecision = Value;
-    PropertyChanged(false);
+    ChangeProperty(FPrecision, std::clamp(Value, 0, 32), false);
 }
 
 bool TBCDField::GetValue(rtl::Currency& Value) const {
@@ -698,9 +682,8 @@ bool TBCDField::GetValue(rtl::Currency& Value) const {
 }
 
 Variant TBCDField::GetAsVariant() const {
-    rtl::Currency c;
-    if (!GetValue(c)) return Variant::Null();
-    return Variant(c);
+    return ValueOr(this, &TBCDField::GetValue, Variant::Null(),
+                   [&](const rtl::Currency& c) { return Variant(c); });
 }
 
 void TBCDField::SetVarValue(const Variant& V) {
@@ -717,18 +700,13 @@ void TBCDField::SetVarValue(const Variant& V) {
 }
 
 AnsiString TBCDField::GetAsString() const {
-    rtl::Currency c;
-    return GetValue(c) ? rtl::CurrToStr(c) : AnsiString();
+    return ValueOr(this, &TBCDField::GetValue, AnsiString(),
+                   [&](const rtl::Currency& c) { return rtl::CurrToStr(c); });
 }
 
 void TBCDField::SetAsStringValue(const AnsiString& V) {
-    if (V.empty()) {
-        Clear();
-        return;
-    }
-    rtl::Currency c;
-    if (!rtl::TryStrToCurr(V, c)) DatabaseErrorFmt(msg::SInvalidFloatValue, {V, DisplayNameA()}, this);
-    SetAsCurrencyValue(c);
+    SetParsedText<rtl::Currency>(V, msg::SInvalidFloatValue, ParseCurr,
+                                 [this](rtl::Currency c) { SetAsCurrencyValue(c); });
 }
 
 int32_t TBCDField::GetAsInteger() const {
@@ -743,8 +721,8 @@ int32_t TBCDField::GetAsInteger() const {
 void TBCDField::SetAsIntegerValue(int32_t V) { SetAsCurrencyValue(rtl::IntToCurr(V)); }
 
 int64_t TBCDField::GetAsLargeInt() const {
-    rtl::Currency c;
-    return GetValue(c) ? CurrencyUnits(c) : 0;
+    return ValueOr(this, &TBCDField::GetValue, int64_t(0),
+                   [&](const rtl::Currency& c) { return CurrencyUnits(c); });
 }
 
 void TBCDField::SetAsLargeIntValue(int64_t V) {
@@ -754,8 +732,8 @@ void TBCDField::SetAsLargeIntValue(int64_t V) {
 }
 
 double TBCDField::GetAsFloat() const {
-    rtl::Currency c;
-    return GetValue(c) ? rtl::CurrToDouble(c) : 0.0;
+    return ValueOr(this, &TBCDField::GetValue, double(0.0),
+                   [&](const rtl::Currency& c) { return rtl::CurrToDouble(c); });
 }
 
 void TBCDField::SetAsFloatValue(double V) {
@@ -766,8 +744,7 @@ void TBCDField::SetAsFloatValue(double V) {
 }
 
 rtl::Currency TBCDField::GetAsCurrency() const {
-    rtl::Currency c;
-    return GetValue(c) ? c : rtl::Currency{};
+    return ValueOr(this, &TBCDField::GetValue, rtl::Currency{});
 }
 
 void TBCDField::SetAsCurrencyValue(rtl::Currency V) {
@@ -819,9 +796,7 @@ TFMTBCDField::TFMTBCDField(rtl::TComponent* AOwner) : TNumericField(AOwner) {
 }
 
 void TFMTBCDField::SetCurrency(bool Value) {
-    if (Value == FCurrency) return;
-    FCurrency = Value;
-    PropertyChanged(false);
+    ChangeProperty(FCurrency, Value, false);
 }
 
 void TFMTBCDField::SetMinValue(const AnsiString& Value) {
@@ -839,11 +814,7 @@ void TFMTBCDField::SetMaxValue(const AnsiString& Value) {
 }
 
 void TFMTBCDField::SetPrecision(int Value) {
-    if (Value < 0) Value = 0;
-    if (Value > 64) Value = 64;
-    if (Value == FPrecision) return;
-    FPrecision = Value;
-    PropertyChanged(false);
+    ChangeProperty(FPrecision, std::clamp(Value, 0, 64), false);
 }
 
 bool TFMTBCDField::GetValue(rtl::TBcd& Value) const {
@@ -854,9 +825,8 @@ bool TFMTBCDField::GetValue(rtl::TBcd& Value) const {
 }
 
 Variant TFMTBCDField::GetAsVariant() const {
-    rtl::TBcd b;
-    if (!GetValue(b)) return Variant::Null();
-    return Variant::FromBcd(b);
+    return ValueOr(this, &TFMTBCDField::GetValue, Variant::Null(),
+                   [&](const rtl::TBcd& b) { return Variant::FromBcd(b); });
 }
 
 void TFMTBCDField::SetVarValue(const Variant& V) {
@@ -873,18 +843,13 @@ void TFMTBCDField::SetVarValue(const Variant& V) {
 }
 
 AnsiString TFMTBCDField::GetAsString() const {
-    rtl::TBcd b;
-    return GetValue(b) ? rtl::BcdToStr(b) : AnsiString();
+    return ValueOr(this, &TFMTBCDField::GetValue, AnsiString(),
+                   [&](const rtl::TBcd& b) { return rtl::BcdToStr(b); });
 }
 
 void TFMTBCDField::SetAsStringValue(const AnsiString& V) {
-    if (V.empty()) {
-        Clear();
-        return;
-    }
-    rtl::TBcd b;
-    if (!rtl::TryStrToBcd(V, b)) DatabaseErrorFmt(msg::SInvalidBcdValue, {V, DisplayNameA()}, this);
-    SetAsBCDValue(b);
+    SetParsedText<rtl::TBcd>(V, msg::SInvalidBcdValue, ParseBcd,
+                             [this](const rtl::TBcd& b) { SetAsBCDValue(b); });
 }
 
 int32_t TFMTBCDField::GetAsInteger() const {
@@ -912,8 +877,8 @@ int64_t TFMTBCDField::GetAsLargeInt() const {
 void TFMTBCDField::SetAsLargeIntValue(int64_t V) { SetAsBCDValue(rtl::IntegerToBcd(V)); }
 
 double TFMTBCDField::GetAsFloat() const {
-    rtl::TBcd b;
-    return GetValue(b) ? rtl::BcdToDouble(b) : 0.0;
+    return ValueOr(this, &TFMTBCDField::GetValue, double(0.0),
+                   [&](const rtl::TBcd& b) { return rtl::BcdToDouble(b); });
 }
 
 void TFMTBCDField::SetAsFloatValue(double V) {
@@ -935,8 +900,7 @@ rtl::Currency TFMTBCDField::GetAsCurrency() const {
 void TFMTBCDField::SetAsCurrencyValue(rtl::Currency V) { SetAsBCDValue(rtl::CurrToBcd(V)); }
 
 rtl::TBcd TFMTBCDField::GetAsBCD() const {
-    rtl::TBcd b;
-    return GetValue(b) ? b : rtl::TBcd{};
+    return ValueOr(this, &TFMTBCDField::GetValue, rtl::TBcd{});
 }
 
 void TFMTBCDField::SetAsBCDValue(const rtl::TBcd& V) {
@@ -995,9 +959,8 @@ bool TBooleanField::GetValue(bool& Value) const {
 }
 
 Variant TBooleanField::GetAsVariant() const {
-    bool v;
-    if (!GetValue(v)) return Variant::Null();
-    return Variant(v);
+    return ValueOr(this, &TBooleanField::GetValue, Variant::Null(),
+                   [&](const bool& v) { return Variant(v); });
 }
 
 void TBooleanField::SetVarValue(const Variant& V) {
@@ -1031,8 +994,7 @@ void TBooleanField::SetAsStringValue(const AnsiString& V) {
 }
 
 bool TBooleanField::GetAsBoolean() const {
-    bool v;
-    return GetValue(v) ? v : false;
+    return ValueOr(this, &TBooleanField::GetValue, bool(false));
 }
 
 void TBooleanField::SetAsBooleanValue(bool V) {
@@ -1052,9 +1014,7 @@ TDateField::TDateField(rtl::TComponent* AOwner) : TDateTimeField(AOwner) { FData
 TTimeField::TTimeField(rtl::TComponent* AOwner) : TDateTimeField(AOwner) { FDataType = ftTime; }
 
 void TDateTimeField::SetDisplayFormat(const AnsiString& Value) {
-    if (Value == FDisplayFormat) return;
-    FDisplayFormat = Value;
-    PropertyChanged(false);
+    ChangeProperty(FDisplayFormat, Value, false);
 }
 
 int TDateTimeField::DataSize() const { return (FDataType == ftDate || FDataType == ftTime) ? 4 : 8; }
@@ -1089,9 +1049,8 @@ bool TDateTimeField::GetValue(rtl::TDateTime& Value) const {
 }
 
 Variant TDateTimeField::GetAsVariant() const {
-    rtl::TDateTime v;
-    if (!GetValue(v)) return Variant::Null();
-    return Variant::FromDate(v);
+    return ValueOr(this, &TDateTimeField::GetValue, Variant::Null(),
+                   [&](const rtl::TDateTime& v) { return Variant::FromDate(v); });
 }
 
 void TDateTimeField::SetVarValue(const Variant& V) {
@@ -1125,8 +1084,7 @@ double TDateTimeField::GetAsFloat() const { return GetAsDateTime(); }
 void TDateTimeField::SetAsFloatValue(double V) { SetAsDateTimeValue(V); }
 
 rtl::TDateTime TDateTimeField::GetAsDateTime() const {
-    rtl::TDateTime v;
-    return GetValue(v) ? v : 0.0;
+    return ValueOr(this, &TDateTimeField::GetValue, rtl::TDateTime(0.0));
 }
 
 void TDateTimeField::SetAsDateTimeValue(rtl::TDateTime V) {
@@ -1172,9 +1130,7 @@ void TDateTimeField::GetText(AnsiString& Text, bool DisplayText) const {
 TSQLTimeStampField::TSQLTimeStampField(rtl::TComponent* AOwner) : TField(AOwner) { FDataType = ftTimeStamp; }
 
 void TSQLTimeStampField::SetDisplayFormat(const AnsiString& Value) {
-    if (Value == FDisplayFormat) return;
-    FDisplayFormat = Value;
-    PropertyChanged(false);
+    ChangeProperty(FDisplayFormat, Value, false);
 }
 
 bool TSQLTimeStampField::GetValue(rtl::TSQLTimeStamp& Value) const {
@@ -1185,8 +1141,7 @@ bool TSQLTimeStampField::GetValue(rtl::TSQLTimeStamp& Value) const {
 }
 
 rtl::TSQLTimeStamp TSQLTimeStampField::AsSQLTimeStamp() const {
-    rtl::TSQLTimeStamp ts;
-    return GetValue(ts) ? ts : rtl::NullSQLTimeStamp();
+    return ValueOr(this, &TSQLTimeStampField::GetValue, rtl::NullSQLTimeStamp());
 }
 
 void TSQLTimeStampField::SetAsSQLTimeStamp(const rtl::TSQLTimeStamp& Value) {
@@ -1196,9 +1151,8 @@ void TSQLTimeStampField::SetAsSQLTimeStamp(const rtl::TSQLTimeStamp& Value) {
 }
 
 Variant TSQLTimeStampField::GetAsVariant() const {
-    rtl::TSQLTimeStamp ts;
-    if (!GetValue(ts)) return Variant::Null();
-    return Variant::FromSQLTimeStamp(ts);
+    return ValueOr(this, &TSQLTimeStampField::GetValue, Variant::Null(),
+                   [&](const rtl::TSQLTimeStamp& ts) { return Variant::FromSQLTimeStamp(ts); });
 }
 
 void TSQLTimeStampField::SetVarValue(const Variant& V) {
@@ -1228,8 +1182,8 @@ double TSQLTimeStampField::GetAsFloat() const { return GetAsDateTime(); }
 void TSQLTimeStampField::SetAsFloatValue(double V) { SetAsDateTimeValue(V); }
 
 rtl::TDateTime TSQLTimeStampField::GetAsDateTime() const {
-    rtl::TSQLTimeStamp ts;
-    return GetValue(ts) ? rtl::SQLTimeStampToDateTime(ts) : 0.0;
+    return ValueOr(this, &TSQLTimeStampField::GetValue, rtl::TDateTime(0.0),
+                   [&](const rtl::TSQLTimeStamp& ts) { return rtl::SQLTimeStampToDateTime(ts); });
 }
 
 void TSQLTimeStampField::SetAsDateTimeValue(rtl::TDateTime V) {
@@ -1275,8 +1229,10 @@ rtl::TBytes TBinaryField::AsBytes() const {
 
 void TBinaryField::SetAsBytes(const rtl::TBytes& Value) {
     size_t cap = static_cast<size_t>(std::max(FSize, 0));
-    // Bytes beyond the column would be lost: refuse them rather than cut them off.
-    if (Value.size() > cap) DatabaseErrorFmt(msg::SInvalidVarByteArray, {DisplayNameA()}, this);
+    // Bytes beyond the column would be lost: refuse them rather than cut them off. A variable
+    // length also has to fit its 16-bit length word.
+    if (Value.size() > cap || (FDataType == ftVarBytes && Value.size() > 0xFFFF))
+        DatabaseErrorFmt(msg::SInvalidVarByteArray, {DisplayNameA()}, this);
     std::vector<uint8_t> buf(static_cast<size_t>(std::max(DataSize(), 2)), 0);
     if (FDataType == ftVarBytes) {
         uint16_t len = static_cast<uint16_t>(Value.size());
@@ -1389,8 +1345,7 @@ AnsiString TBlobField::GetAsString() const { return ReadAll(); }
 void TBlobField::SetAsStringValue(const AnsiString& V) { WriteAll(V.data(), V.size()); }
 
 void TBlobField::GetText(AnsiString& Text, bool /*DisplayText*/) const {
-    Text = "(" + AnsiString(FieldTypeName(FDataType)) + ")";
-    if (!IsNull()) Text = rtl::AnsiUpperCase(Text);
+    Text = IsNull() ? TypeNameText() : rtl::AnsiUpperCase(TypeNameText());
 }
 
 Variant TMemoField::GetAsVariant() const {
@@ -1504,11 +1459,10 @@ std::vector<TField*> TObjectField::ChildFields() const {
 }
 
 void TObjectField::GetText(AnsiString& Text, bool /*DisplayText*/) const {
-    Text = "(" + AnsiString(FieldTypeName(FDataType)) + ")";
+    Text = TypeNameText();
 }
-
 void TInterfaceField::GetText(AnsiString& Text, bool /*DisplayText*/) const {
-    Text = "(" + AnsiString(FieldTypeName(FDataType)) + ")";
+    Text = TypeNameText();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1516,18 +1470,21 @@ void TInterfaceField::GetText(AnsiString& Text, bool /*DisplayText*/) const {
 
 namespace {
 bool IsSignOrDigit(char C) noexcept { return C == '+' || C == '-' || (C >= '0' && C <= '9'); }
+bool IsDecimalChar(char C) {
+    return IsSignOrDigit(C) || C == rtl::FormatSettings().DecimalSeparator;
+}
 }  // namespace
 
 bool TIntegerField::IsValidChar(char C) const { return IsSignOrDigit(C); }
 bool TLargeintField::IsValidChar(char C) const { return IsSignOrDigit(C); }
 bool TFloatField::IsValidChar(char C) const {
-    return IsSignOrDigit(C) || C == rtl::FormatSettings().DecimalSeparator || C == 'E' || C == 'e';
+    return IsDecimalChar(C) || C == 'E' || C == 'e';
 }
 bool TBCDField::IsValidChar(char C) const {
-    return IsSignOrDigit(C) || C == rtl::FormatSettings().DecimalSeparator;
+    return IsDecimalChar(C);
 }
 bool TFMTBCDField::IsValidChar(char C) const {
-    return IsSignOrDigit(C) || C == rtl::FormatSettings().DecimalSeparator;
+    return IsDecimalChar(C);
 }
 
 }  // namespace db

@@ -50,6 +50,35 @@ namespace detail {
 inline const bool StandardFieldClassesRegistered = (RegisterStandardFieldClasses(), true);
 }  // namespace detail
 
+// The conversions a field class overrides when every scalar form can be turned into its value:
+// text and variant fields add booleans and dates, the number classes BCD and their own text.
+#define DB_COMMON_FIELD_CONVERSIONS                      \
+    Variant GetAsVariant() const override;               \
+    void SetVarValue(const Variant& V) override;         \
+    AnsiString GetAsString() const override;             \
+    void SetAsStringValue(const AnsiString& V) override; \
+    int32_t GetAsInteger() const override;               \
+    void SetAsIntegerValue(int32_t V) override;          \
+    int64_t GetAsLargeInt() const override;              \
+    void SetAsLargeIntValue(int64_t V) override;         \
+    double GetAsFloat() const override;                  \
+    void SetAsFloatValue(double V) override;             \
+    rtl::Currency GetAsCurrency() const override;        \
+    void SetAsCurrencyValue(rtl::Currency V) override;
+
+#define DB_SCALAR_FIELD_CONVERSIONS                \
+    DB_COMMON_FIELD_CONVERSIONS                    \
+    bool GetAsBoolean() const override;            \
+    void SetAsBooleanValue(bool V) override;       \
+    rtl::TDateTime GetAsDateTime() const override; \
+    void SetAsDateTimeValue(rtl::TDateTime V) override;
+
+#define DB_NUMERIC_FIELD_CONVERSIONS                 \
+    DB_COMMON_FIELD_CONVERSIONS                      \
+    rtl::TBcd GetAsBCD() const override;             \
+    void SetAsBCDValue(const rtl::TBcd& V) override; \
+    void GetText(AnsiString& Text, bool DisplayText) const override;
+
 // ---------------------------------------------------------------------------------------------
 // Text fields
 
@@ -65,22 +94,7 @@ public:
     bool GetValue(AnsiString& Value) const;
 
 protected:
-    Variant GetAsVariant() const override;
-    void SetVarValue(const Variant& V) override;
-    AnsiString GetAsString() const override;
-    void SetAsStringValue(const AnsiString& V) override;
-    int32_t GetAsInteger() const override;
-    void SetAsIntegerValue(int32_t V) override;
-    int64_t GetAsLargeInt() const override;
-    void SetAsLargeIntValue(int64_t V) override;
-    double GetAsFloat() const override;
-    void SetAsFloatValue(double V) override;
-    bool GetAsBoolean() const override;
-    void SetAsBooleanValue(bool V) override;
-    rtl::TDateTime GetAsDateTime() const override;
-    void SetAsDateTimeValue(rtl::TDateTime V) override;
-    rtl::Currency GetAsCurrency() const override;
-    void SetAsCurrencyValue(rtl::Currency V) override;
+    DB_SCALAR_FIELD_CONVERSIONS
     int DefaultDisplayWidth() const override { return FSize > 0 ? FSize : 20; }
 
 private:
@@ -138,6 +152,21 @@ protected:
     [[noreturn]] void RangeError(double Value, double Min, double Max) const;
     // V rounded to Places with at most Precision digits in all; EConvertError when it does not fit.
     rtl::TBcd FitDigits(const rtl::TBcd& V, int Precision, int Places) const;
+    // Empty text clears the value; other text must parse, or Message (text, field) is raised.
+    template <class T, class Parse, class Store>
+    void SetParsedText(const AnsiString& Text, const char* Message, Parse TryParse, Store Set) {
+        if (Text.empty()) {
+            Clear();
+            return;
+        }
+        T v{};
+        if (!TryParse(Text, v)) DatabaseErrorFmt(Message, {Text, DisplayNameA()}, this);
+        Set(v);
+    }
+    // A whole number as text under the display or edit format.
+    AnsiString IntegerText(int64_t Value, bool DisplayText) const;
+    // Text and variants of integer classes: text parses, fractions round, the rest is an integer.
+    void SetIntegerVarValue(const Variant& V);
 
 private:
     AnsiString FDisplayFormat;
@@ -158,21 +187,7 @@ public:
     int DataSize() const override;
 
 protected:
-    Variant GetAsVariant() const override;
-    void SetVarValue(const Variant& V) override;
-    AnsiString GetAsString() const override;
-    void SetAsStringValue(const AnsiString& V) override;
-    int32_t GetAsInteger() const override;
-    void SetAsIntegerValue(int32_t V) override;
-    int64_t GetAsLargeInt() const override;
-    void SetAsLargeIntValue(int64_t V) override;
-    double GetAsFloat() const override;
-    void SetAsFloatValue(double V) override;
-    rtl::Currency GetAsCurrency() const override;
-    void SetAsCurrencyValue(rtl::Currency V) override;
-    rtl::TBcd GetAsBCD() const override;
-    void SetAsBCDValue(const rtl::TBcd& V) override;
-    void GetText(AnsiString& Text, bool DisplayText) const override;
+    DB_NUMERIC_FIELD_CONVERSIONS
     int DefaultDisplayWidth() const override;
     // The range of the native type.
     void TypeRange(int64_t& Min, int64_t& Max) const;
@@ -212,21 +227,7 @@ public:
     bool GetValue(int64_t& Value) const;
 
 protected:
-    Variant GetAsVariant() const override;
-    void SetVarValue(const Variant& V) override;
-    AnsiString GetAsString() const override;
-    void SetAsStringValue(const AnsiString& V) override;
-    int32_t GetAsInteger() const override;
-    void SetAsIntegerValue(int32_t V) override;
-    int64_t GetAsLargeInt() const override;
-    void SetAsLargeIntValue(int64_t V) override;
-    double GetAsFloat() const override;
-    void SetAsFloatValue(double V) override;
-    rtl::Currency GetAsCurrency() const override;
-    void SetAsCurrencyValue(rtl::Currency V) override;
-    rtl::TBcd GetAsBCD() const override;
-    void SetAsBCDValue(const rtl::TBcd& V) override;
-    void GetText(AnsiString& Text, bool DisplayText) const override;
+    DB_NUMERIC_FIELD_CONVERSIONS
     int DefaultDisplayWidth() const override { return 15; }
 
 private:
@@ -251,21 +252,7 @@ public:
     bool GetValue(double& Value) const;
 
 protected:
-    Variant GetAsVariant() const override;
-    void SetVarValue(const Variant& V) override;
-    AnsiString GetAsString() const override;
-    void SetAsStringValue(const AnsiString& V) override;
-    int32_t GetAsInteger() const override;
-    void SetAsIntegerValue(int32_t V) override;
-    int64_t GetAsLargeInt() const override;
-    void SetAsLargeIntValue(int64_t V) override;
-    double GetAsFloat() const override;
-    void SetAsFloatValue(double V) override;
-    rtl::Currency GetAsCurrency() const override;
-    void SetAsCurrencyValue(rtl::Currency V) override;
-    rtl::TBcd GetAsBCD() const override;
-    void SetAsBCDValue(const rtl::TBcd& V) override;
-    void GetText(AnsiString& Text, bool DisplayText) const override;
+    DB_NUMERIC_FIELD_CONVERSIONS
 
 private:
     bool FCurrency = false;
@@ -298,21 +285,7 @@ public:
     bool GetValue(rtl::Currency& Value) const;
 
 protected:
-    Variant GetAsVariant() const override;
-    void SetVarValue(const Variant& V) override;
-    AnsiString GetAsString() const override;
-    void SetAsStringValue(const AnsiString& V) override;
-    int32_t GetAsInteger() const override;
-    void SetAsIntegerValue(int32_t V) override;
-    int64_t GetAsLargeInt() const override;
-    void SetAsLargeIntValue(int64_t V) override;
-    double GetAsFloat() const override;
-    void SetAsFloatValue(double V) override;
-    rtl::Currency GetAsCurrency() const override;
-    void SetAsCurrencyValue(rtl::Currency V) override;
-    rtl::TBcd GetAsBCD() const override;
-    void SetAsBCDValue(const rtl::TBcd& V) override;
-    void GetText(AnsiString& Text, bool DisplayText) const override;
+    DB_NUMERIC_FIELD_CONVERSIONS
     int DefaultDisplayWidth() const override { return FPrecision > 0 ? FPrecision + 2 : 10; }
 
 private:
@@ -340,21 +313,7 @@ public:
     bool GetValue(rtl::TBcd& Value) const;
 
 protected:
-    Variant GetAsVariant() const override;
-    void SetVarValue(const Variant& V) override;
-    AnsiString GetAsString() const override;
-    void SetAsStringValue(const AnsiString& V) override;
-    int32_t GetAsInteger() const override;
-    void SetAsIntegerValue(int32_t V) override;
-    int64_t GetAsLargeInt() const override;
-    void SetAsLargeIntValue(int64_t V) override;
-    double GetAsFloat() const override;
-    void SetAsFloatValue(double V) override;
-    rtl::Currency GetAsCurrency() const override;
-    void SetAsCurrencyValue(rtl::Currency V) override;
-    rtl::TBcd GetAsBCD() const override;
-    void SetAsBCDValue(const rtl::TBcd& V) override;
-    void GetText(AnsiString& Text, bool DisplayText) const override;
+    DB_NUMERIC_FIELD_CONVERSIONS
     int DefaultDisplayWidth() const override { return FPrecision > 0 ? FPrecision + 2 : 10; }
 
 private:
@@ -565,22 +524,7 @@ public:
     int DataSize() const override { return static_cast<int>(sizeof(Variant)); }
 
 protected:
-    Variant GetAsVariant() const override;
-    void SetVarValue(const Variant& V) override;
-    AnsiString GetAsString() const override;
-    void SetAsStringValue(const AnsiString& V) override;
-    int32_t GetAsInteger() const override;
-    void SetAsIntegerValue(int32_t V) override;
-    int64_t GetAsLargeInt() const override;
-    void SetAsLargeIntValue(int64_t V) override;
-    double GetAsFloat() const override;
-    void SetAsFloatValue(double V) override;
-    bool GetAsBoolean() const override;
-    void SetAsBooleanValue(bool V) override;
-    rtl::TDateTime GetAsDateTime() const override;
-    void SetAsDateTimeValue(rtl::TDateTime V) override;
-    rtl::Currency GetAsCurrency() const override;
-    void SetAsCurrencyValue(rtl::Currency V) override;
+    DB_SCALAR_FIELD_CONVERSIONS
 };
 
 // The parent of the child fields of an object or array column; its text is its type name.

@@ -276,9 +276,7 @@ WideString TField::FullName() const {
 }
 
 void TField::SetDisplayLabel(const WideString& Value) {
-    if (Value == FDisplayLabel) return;
-    FDisplayLabel = Value;
-    PropertyChanged(true);
+    ChangeProperty(FDisplayLabel, Value, true);
 }
 
 WideString TField::DisplayName() const { return FDisplayLabel.empty() ? FFieldName : FDisplayLabel; }
@@ -332,29 +330,19 @@ void TField::SetFieldKind(TFieldKind Value) {
 }
 
 void TField::SetReadOnly(bool Value) {
-    if (Value == FReadOnly) return;
-    FReadOnly = Value;
-    PropertyChanged(true);
+    ChangeProperty(FReadOnly, Value, true);
 }
-
 void TField::SetVisible(bool Value) {
-    if (Value == FVisible) return;
-    FVisible = Value;
-    PropertyChanged(true);
+    ChangeProperty(FVisible, Value, true);
 }
-
 void TField::SetAlignment(TAlignment Value) {
-    if (Value == FAlignment) return;
-    FAlignment = Value;
-    PropertyChanged(false);
+    ChangeProperty(FAlignment, Value, false);
 }
 
 int TField::DisplayWidth() const { return FDisplayWidth > 0 ? FDisplayWidth : DefaultDisplayWidth(); }
 
 void TField::SetDisplayWidth(int Value) {
-    if (Value == FDisplayWidth) return;
-    FDisplayWidth = Value;
-    PropertyChanged(true);
+    ChangeProperty(FDisplayWidth, Value, true);
 }
 
 void TField::SetEditMask(const AnsiString& Value) {

@@ -165,20 +165,8 @@ void TTestDataSet::FreeRecordBuffer(TRecordBuffer& Buffer) {
 }
 
 TGetResult TTestDataSet::GetRecordStep(TRecordBuffer Buffer, TGetMode GetMode, bool /*DoCheck*/) {
-    int n = StoreCount();
-    switch (GetMode) {
-        case gmNext:
-            if (FCursor < n) ++FCursor;
-            if (FCursor >= n) return grEOF;
-            break;
-        case gmPrior:
-            if (FCursor >= 0) --FCursor;
-            if (FCursor < 0) return grBOF;
-            break;
-        case gmCurrent:
-            if (FCursor < 0 || FCursor >= n) return grError;
-            break;
-    }
+    TGetResult result = StepCursor(FCursor, StoreCount(), GetMode);
+    if (result != grOK) return result;
     const TRow& row = FRows[static_cast<size_t>(FCursor)];
     std::memcpy(Buffer, row.Data.data(), row.Data.size());
     std::memcpy(Buffer + InfoOffset(), &row.Id, 4);

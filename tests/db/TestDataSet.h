@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "framework/db/DB.h"
+#include "test_cursor.h"
 
 namespace dbtest {
 

@@ -838,8 +838,8 @@ TEST_F(DataSetTest, FieldOfAnotherSizeThanItsDefinitionIsRefused) {
         name->SetFieldName(u"name");
         name->SetSize(size);
         name->SetDataSet(DS);
-        EXPECT_EQ(ErrorOf([&] { DS->Open(); }),
-                  "People: Size mismatch for field 'name', expecting: " + std::to_string(size) + " actual: 20");
+        EXPECT_EQ(ErrorOf([&] { DS->Open(); }), "People: Size mismatch for field 'name', expecting: " +
+                                                    std::to_string(size) + " actual: 20");
         EXPECT_EQ(DS->State(), dsInactive);
     }
     rtl::TOwnedPtr<TTestStringField> name(rtl::Create<TTestStringField>(nullptr));

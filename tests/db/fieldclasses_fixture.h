@@ -12,6 +12,7 @@
 #include "framework/db/DB_FieldClasses.h"
 #include "framework/rtl/Streams.h"
 #include "framework/rtl/Text.h"
+#include "test_cursor.h"
 
 namespace fieldtest {
 
@@ -161,20 +162,8 @@ protected:
         Buffer = nullptr;
     }
     TGetResult GetRecordStep(TRecordBuffer Buffer, TGetMode GetMode, bool /*DoCheck*/) override {
-        int n = static_cast<int>(FRows.size());
-        switch (GetMode) {
-            case gmNext:
-                if (FCursor < n) ++FCursor;
-                if (FCursor >= n) return grEOF;
-                break;
-            case gmPrior:
-                if (FCursor >= 0) --FCursor;
-                if (FCursor < 0) return grBOF;
-                break;
-            case gmCurrent:
-                if (FCursor < 0 || FCursor >= n) return grError;
-                break;
-        }
+        TGetResult result = dbtest::StepCursor(FCursor, static_cast<int>(FRows.size()), GetMode);
+        if (result != grOK) return result;
         std::memcpy(Buffer, FRows[static_cast<size_t>(FCursor)].Data.data(), static_cast<size_t>(FDataSize));
         std::memcpy(Buffer + FDataSize, &FCursor, 4);
         Buffer[FDataSize + 4] = bfCurrent;

@@ -351,10 +351,12 @@ TEST(FieldClassRanges, DecimalColumnsTakePrecisionFromTheirDefinition) {
          "1000 is not a valid value for field 'X'. The allowed range is -999,99 to 999,99"},
         {ftBCD, 2, 5, 5, "1,005", "1,01", "-1000,5",
          "-1000,5 is not a valid value for field 'X'. The allowed range is -999,99 to 999,99"},
-        {ftBCD, 0, 3, 3, "-999", "-999", "999,5", "999,5 is not a valid value for field 'X'. The allowed range is -999 to 999"},
+        {ftBCD, 0, 3, 3, "-999", "-999", "999,5",
+         "999,5 is not a valid value for field 'X'. The allowed range is -999 to 999"},
         {ftFMTBcd, 2, 6, 6, "9999,99", "9999,99", "10000",
          "10000 is not a valid value for field 'X'. The allowed range is -9999,99 to 9999,99"},
-        {ftFMTBcd, 3, 4, 4, "1,2345", "1,235", "10", "10 is not a valid value for field 'X'. The allowed range is -9,999 to 9,999"},
+        {ftFMTBcd, 3, 4, 4, "1,2345", "1,235", "10",
+         "10 is not a valid value for field 'X'. The allowed range is -9,999 to 9,999"},
         // Without a precision in the definition the classes keep their own.
         {ftBCD, 2, 0, 0, "123456789,12", "123456789,12", nullptr, nullptr},
         {ftFMTBcd, 2, 0, 15, "1234567890123,45", "1234567890123,45", nullptr, nullptr},
@@ -365,7 +367,8 @@ TEST(FieldClassRanges, DecimalColumnsTakePrecisionFromTheirDefinition) {
         t.DataSet->FieldDefs().Add(u"X", c.Type, c.Size)->SetPrecision(c.Precision);
         t.OpenAndEdit();
         TField* f = t.F("X");
-        int precision = c.Type == ftBCD ? static_cast<TBCDField*>(f)->Precision() : static_cast<TFMTBCDField*>(f)->Precision();
+        int precision = c.Type == ftBCD ? static_cast<TBCDField*>(f)->Precision()
+                                        : static_cast<TFMTBCDField*>(f)->Precision();
         EXPECT_EQ(precision, c.FieldPrecision);
         f->SetAsString(c.Good);
         EXPECT_EQ(f->AsString(), c.Stored);
@@ -516,6 +519,19 @@ TEST(FieldClassBinary, BytesAndVarBytesKeepTheirLengthsAndRefuseOverflow) {
               "Invalid variant type or size for field 'var'");
     EXPECT_EQ(var->AsBytes(), (rtl::TBytes{9, 8, 7, 6}));
     EXPECT_THROW(fixed->SetValue(Variant(1.5)), EDatabaseError);
+}
+
+TEST(FieldClassBinary, VarBytesLongerThanTheLengthWordAreRefused) {
+    TOneRow t;
+    t.Add(u"var", ftVarBytes, 70000);
+    t.OpenAndEdit();
+    auto* var = static_cast<TBinaryField*>(t.F("var"));
+    const rtl::TBytes most(0xFFFF, 7);
+    var->SetAsBytes(most);
+    // One byte more would wrap the stored length to 0 and lose the whole value.
+    EXPECT_EQ(MessageOf<EDatabaseError>([&] { var->SetAsBytes(rtl::TBytes(0x10000, 8)); }),
+              "Invalid variant type or size for field 'var'");
+    EXPECT_EQ(var->AsBytes(), most);
 }
 
 TEST(FieldClassVariant, VariantFieldsKeepTheValueType) {
