@@ -1204,6 +1204,16 @@ bool ScanTime(TScanner& sc, TDateTime& time, const TFormatSettings& fs) {
     return TryEncodeTime(h, m, s, ms, time);
 }
 
+// Scans the whole text with one scanner; value changes only when nothing is left over.
+template <class Scan>
+bool ScanWhole(std::string_view s, TDateTime& value, Scan&& scan) {
+    TScanner sc{s};
+    TDateTime v;
+    if (!scan(sc, v) || !sc.AtEnd()) return false;
+    value = v;
+    return true;
+}
+
 }  // namespace
 
 AnsiString FormatDateTime(std::string_view format, TDateTime value) {
@@ -1225,11 +1235,7 @@ AnsiString DateTimeToStr(TDateTime value, const TFormatSettings& fs) { return Fo
 
 bool TryStrToDate(std::string_view s, TDateTime& value) { return TryStrToDate(s, value, FormatSettings()); }
 bool TryStrToDate(std::string_view s, TDateTime& value, const TFormatSettings& fs) {
-    TScanner sc{s};
-    TDateTime d;
-    if (!ScanDate(sc, d, fs) || !sc.AtEnd()) return false;
-    value = d;
-    return true;
+    return ScanWhole(s, value, [&](TScanner& sc, TDateTime& d) { return ScanDate(sc, d, fs); });
 }
 TDateTime StrToDate(std::string_view s) { return StrToDate(s, FormatSettings()); }
 TDateTime StrToDate(std::string_view s, const TFormatSettings& fs) {
@@ -1241,11 +1247,7 @@ TDateTime StrToDateDef(std::string_view s, TDateTime def) {
 
 bool TryStrToTime(std::string_view s, TDateTime& value) { return TryStrToTime(s, value, FormatSettings()); }
 bool TryStrToTime(std::string_view s, TDateTime& value, const TFormatSettings& fs) {
-    TScanner sc{s};
-    TDateTime t;
-    if (!ScanTime(sc, t, fs) || !sc.AtEnd()) return false;
-    value = t;
-    return true;
+    return ScanWhole(s, value, [&](TScanner& sc, TDateTime& t) { return ScanTime(sc, t, fs); });
 }
 TDateTime StrToTime(std::string_view s) { return StrToTime(s, FormatSettings()); }
 TDateTime StrToTime(std::string_view s, const TFormatSettings& fs) {
@@ -1271,13 +1273,7 @@ bool TryStrToDateTime(std::string_view s, TDateTime& value, const TFormatSetting
             }
         }
     }
-    TScanner sc{s};
-    TDateTime t;
-    if (ScanTime(sc, t, fs) && sc.AtEnd()) {
-        value = t;
-        return true;
-    }
-    return false;
+    return ScanWhole(s, value, [&](TScanner& sc, TDateTime& t) { return ScanTime(sc, t, fs); });
 }
 TDateTime StrToDateTime(std::string_view s) { return StrToDateTime(s, FormatSettings()); }
 TDateTime StrToDateTime(std::string_view s, const TFormatSettings& fs) {
