@@ -178,23 +178,57 @@ void DoUncompress(void* dest, uint32_t& destLen, const void* source, uint32_t so
 
 namespace {
 
-// Ends the stream however the call leaves.
-struct TDeflateGuard {
-    z_stream* Stream;
-    ~TDeflateGuard() { deflateEnd(Stream); }
+// One deflate and one inflate stream per thread, reset between values: setting a stream up costs
+// far more than compressing a short memo, and blobs are compressed one by one as rows are filled.
+class TDeflateStream {
+public:
+    ~TDeflateStream() {
+        if (FReady) deflateEnd(&FStream);
+    }
+    z_stream& Acquire() {
+        if (!FReady) {
+            FStream = z_stream{};
+            if (deflateInit(&FStream, Z_DEFAULT_COMPRESSION) < 0) throw ECompressionError(SZlibError);
+            FReady = true;
+        } else if (deflateReset(&FStream) < 0) {
+            throw ECompressionError(SZlibError);
+        }
+        return FStream;
+    }
+
+private:
+    z_stream FStream{};
+    bool FReady = false;
 };
 
-struct TInflateGuard {
-    z_stream* Stream;
-    ~TInflateGuard() { inflateEnd(Stream); }
+class TInflateStream {
+public:
+    ~TInflateStream() {
+        if (FReady) inflateEnd(&FStream);
+    }
+    z_stream& Acquire() {
+        if (!FReady) {
+            FStream = z_stream{};
+            if (inflateInit(&FStream) < 0) throw EDecompressionError(SZlibError);
+            FReady = true;
+        } else if (inflateReset(&FStream) < 0) {
+            throw EDecompressionError(SZlibError);
+        }
+        return FStream;
+    }
+
+private:
+    z_stream FStream{};
+    bool FReady = false;
 };
+
+thread_local TDeflateStream tDeflate;
+thread_local TInflateStream tInflate;
 
 }  // namespace
 
 void ZlibCompress(void* dest, uint32_t& destLen, const void* source, uint32_t sourceLen) {
-    z_stream zs{};
-    if (deflateInit(&zs, Z_DEFAULT_COMPRESSION) < 0) throw ECompressionError(SZlibError);
-    TDeflateGuard guard{&zs};
+    z_stream& zs = tDeflate.Acquire();
     zs.next_in = static_cast<Bytef*>(const_cast<void*>(source));
     zs.avail_in = sourceLen;
     zs.next_out = static_cast<Bytef*>(dest);
@@ -206,11 +240,9 @@ void ZlibCompress(void* dest, uint32_t& destLen, const void* source, uint32_t so
 }
 
 void ZlibUncompress(void* dest, uint32_t& destLen, const void* source, uint32_t sourceLen) {
-    z_stream zs{};
+    z_stream& zs = tInflate.Acquire();
     zs.next_in = static_cast<Bytef*>(const_cast<void*>(source));
     zs.avail_in = sourceLen;
-    if (inflateInit(&zs) < 0) throw EDecompressionError(SZlibError);
-    TInflateGuard guard{&zs};
     zs.next_out = static_cast<Bytef*>(dest);
     zs.avail_out = destLen;
     const int rc = inflate(&zs, Z_FINISH);
