@@ -278,6 +278,13 @@ size_t UTF8ToAnsiBuf(std::string_view s, char* dest, size_t maxLen) noexcept {
             ++i;
             continue;
         }
+        // Two-byte sequences (all of Cyrillic) without the general decoder.
+        if (b >= 0xC2 && b <= 0xDF && i + 1 < s.size() && (U8(s[i + 1]) & 0xC0) == 0x80) {
+            const uint8_t a = t.fromWide[((b & 0x1Fu) << 6) | (U8(s[i + 1]) & 0x3Fu)];
+            dest[n++] = a ? static_cast<char>(a) : '?';
+            i += 2;
+            continue;
+        }
         const uint32_t c = DecodeUTF8(s, i);
         const uint8_t a = c <= 0xFFFF ? t.fromWide[c] : 0;
         dest[n++] = a ? static_cast<char>(a) : '?';
