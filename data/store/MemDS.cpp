@@ -484,6 +484,8 @@ void TMemDataSet::AfterOpenStep() {
 }
 
 void TMemDataSet::CloseCursorStep() {
+    // A pending detail refresh has nothing to refresh once closed.
+    if (FDetailTimer) FDetailTimer->SetEnabled(false);
     if (FDetailTimer) FDetailTimer->SetEnabled(false);
     if (FIRecordSet && FIRecordSet->HasComplexFields() && (FInserting || FEditing)) {
         // What an unfinished insert or edit created is owned by the active buffer alone.

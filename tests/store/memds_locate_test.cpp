@@ -478,3 +478,16 @@ TEST_F(MasterDetail, AssignmentCopiesTheLinkAndTheDelay) {
     EXPECT_EQ(copy->DetailTimer()->Interval(), 250u);
     EXPECT_FALSE(copy->DetailTimer()->Enabled());
 }
+
+TEST_F(MasterDetail, ClosingTheDetailStopsAPendingRefresh) {
+    Link();
+    Detail->SetDetailDelay(300);
+    OpenBoth();
+    Master->Next();
+    ASSERT_TRUE(Detail->DetailTimer()->Enabled());
+    Detail->Close();
+    EXPECT_FALSE(Detail->DetailTimer()->Enabled());
+    Advance(1000);
+    Detail->Open();
+    EXPECT_EQ(Pids(), (std::vector<int>{103}));  // opening builds the link from the current master row
+}
