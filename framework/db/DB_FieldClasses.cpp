@@ -315,9 +315,6 @@ void TNumericField::RangeError(double Value, double Min, double Max) const {
 
 TIntegerField::TIntegerField(rtl::TComponent* AOwner) : TNumericField(AOwner) { FDataType = ftInteger; }
 
-TSmallintField::TSmallintField(rtl::TComponent* AOwner) : TIntegerField(AOwner) { FDataType = ftSmallint; }
-TWordField::TWordField(rtl::TComponent* AOwner) : TIntegerField(AOwner) { FDataType = ftWord; }
-TAutoIncField::TAutoIncField(rtl::TComponent* AOwner) : TIntegerField(AOwner) { FDataType = ftAutoInc; }
 
 void TIntegerField::SetMinValue(int32_t Value) { FMinValue = Value; }
 void TIntegerField::SetMaxValue(int32_t Value) { FMaxValue = Value; }
@@ -1010,8 +1007,6 @@ void TBooleanField::SetAsIntegerValue(int32_t V) { SetAsBooleanValue(V != 0); }
 // TDateTimeField
 
 TDateTimeField::TDateTimeField(rtl::TComponent* AOwner) : TField(AOwner) { FDataType = ftDateTime; }
-TDateField::TDateField(rtl::TComponent* AOwner) : TDateTimeField(AOwner) { FDataType = ftDate; }
-TTimeField::TTimeField(rtl::TComponent* AOwner) : TDateTimeField(AOwner) { FDataType = ftTime; }
 
 void TDateTimeField::SetDisplayFormat(const AnsiString& Value) {
     ChangeProperty(FDisplayFormat, Value, false);
@@ -1273,7 +1268,6 @@ void TBinaryField::GetText(AnsiString& Text, bool /*DisplayText*/) const { Text 
 TBlobField::TBlobField(rtl::TComponent* AOwner) : TField(AOwner) { FDataType = ftBlob; }
 TMemoField::TMemoField(rtl::TComponent* AOwner) : TBlobField(AOwner) { FDataType = ftMemo; }
 TWideMemoField::TWideMemoField(rtl::TComponent* AOwner) : TBlobField(AOwner) { FDataType = ftWideMemo; }
-TGraphicField::TGraphicField(rtl::TComponent* AOwner) : TBlobField(AOwner) { FDataType = ftGraphic; }
 
 std::string TBlobField::ReadAll() const {
     if (!DataSet()) DatabaseErrorFmt(msg::SDataSetMissing, {DisplayNameA()}, const_cast<TBlobField*>(this));
@@ -1443,12 +1437,8 @@ void TVariantField::SetAsCurrencyValue(rtl::Currency V) { SetVarValue(Variant(V)
 // Object types
 
 TObjectField::TObjectField(rtl::TComponent* AOwner) : TField(AOwner) {}
-TADTField::TADTField(rtl::TComponent* AOwner) : TObjectField(AOwner) { FDataType = ftADT; }
-TArrayField::TArrayField(rtl::TComponent* AOwner) : TObjectField(AOwner) { FDataType = ftArray; }
-TReferenceField::TReferenceField(rtl::TComponent* AOwner) : TObjectField(AOwner) { FDataType = ftReference; }
 TDataSetField::TDataSetField(rtl::TComponent* AOwner) : TObjectField(AOwner) { FDataType = ftDataSet; }
 TInterfaceField::TInterfaceField(rtl::TComponent* AOwner) : TField(AOwner) { FDataType = ftInterface; }
-TIDispatchField::TIDispatchField(rtl::TComponent* AOwner) : TInterfaceField(AOwner) { FDataType = ftIDispatch; }
 
 std::vector<TField*> TObjectField::ChildFields() const {
     std::vector<TField*> out;

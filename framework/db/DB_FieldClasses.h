@@ -79,6 +79,14 @@ inline const bool StandardFieldClassesRegistered = (RegisterStandardFieldClasses
     void SetAsBCDValue(const rtl::TBcd& V) override; \
     void GetText(AnsiString& Text, bool DisplayText) const override;
 
+// A class that differs from its parent only in the field type it starts with.
+#define DB_TYPED_FIELD_CLASS(Name, Base, Type)                                       \
+    class Name : public Base {                                                       \
+        RTL_CLASS(Name, Base)                                                        \
+    public:                                                                          \
+        explicit Name(rtl::TComponent* AOwner) : Base(AOwner) { FDataType = Type; } \
+    };
+
 // ---------------------------------------------------------------------------------------------
 // Text fields
 
@@ -197,23 +205,11 @@ private:
     int32_t FMaxValue = 0;
 };
 
-class TSmallintField : public TIntegerField {
-    RTL_CLASS(TSmallintField, TIntegerField)
-public:
-    explicit TSmallintField(rtl::TComponent* AOwner);
-};
+DB_TYPED_FIELD_CLASS(TSmallintField, TIntegerField, ftSmallint)
 
-class TWordField : public TIntegerField {
-    RTL_CLASS(TWordField, TIntegerField)
-public:
-    explicit TWordField(rtl::TComponent* AOwner);
-};
+DB_TYPED_FIELD_CLASS(TWordField, TIntegerField, ftWord)
 
-class TAutoIncField : public TIntegerField {
-    RTL_CLASS(TAutoIncField, TIntegerField)
-public:
-    explicit TAutoIncField(rtl::TComponent* AOwner);
-};
+DB_TYPED_FIELD_CLASS(TAutoIncField, TIntegerField, ftAutoInc)
 
 class TLargeintField : public TNumericField {
     RTL_CLASS(TLargeintField, TNumericField)
@@ -381,17 +377,9 @@ private:
     AnsiString FDisplayFormat;
 };
 
-class TDateField : public TDateTimeField {
-    RTL_CLASS(TDateField, TDateTimeField)
-public:
-    explicit TDateField(rtl::TComponent* AOwner);
-};
+DB_TYPED_FIELD_CLASS(TDateField, TDateTimeField, ftDate)
 
-class TTimeField : public TDateTimeField {
-    RTL_CLASS(TTimeField, TDateTimeField)
-public:
-    explicit TTimeField(rtl::TComponent* AOwner);
-};
+DB_TYPED_FIELD_CLASS(TTimeField, TDateTimeField, ftTime)
 
 class TSQLTimeStampField : public TField {
     RTL_CLASS(TSQLTimeStampField, TField)
@@ -508,11 +496,7 @@ protected:
     void SetAsWideStringValue(const WideString& V) override;
 };
 
-class TGraphicField : public TBlobField {
-    RTL_CLASS(TGraphicField, TBlobField)
-public:
-    explicit TGraphicField(rtl::TComponent* AOwner);
-};
+DB_TYPED_FIELD_CLASS(TGraphicField, TBlobField, ftGraphic)
 
 // ---------------------------------------------------------------------------------------------
 // Variants and object types
@@ -539,23 +523,11 @@ protected:
     void GetText(AnsiString& Text, bool DisplayText) const override;
 };
 
-class TADTField : public TObjectField {
-    RTL_CLASS(TADTField, TObjectField)
-public:
-    explicit TADTField(rtl::TComponent* AOwner);
-};
+DB_TYPED_FIELD_CLASS(TADTField, TObjectField, ftADT)
 
-class TArrayField : public TObjectField {
-    RTL_CLASS(TArrayField, TObjectField)
-public:
-    explicit TArrayField(rtl::TComponent* AOwner);
-};
+DB_TYPED_FIELD_CLASS(TArrayField, TObjectField, ftArray)
 
-class TReferenceField : public TObjectField {
-    RTL_CLASS(TReferenceField, TObjectField)
-public:
-    explicit TReferenceField(rtl::TComponent* AOwner);
-};
+DB_TYPED_FIELD_CLASS(TReferenceField, TObjectField, ftReference)
 
 class TDataSetField : public TObjectField {
     RTL_CLASS(TDataSetField, TObjectField)
@@ -578,10 +550,6 @@ protected:
     void GetText(AnsiString& Text, bool DisplayText) const override;
 };
 
-class TIDispatchField : public TInterfaceField {
-    RTL_CLASS(TIDispatchField, TInterfaceField)
-public:
-    explicit TIDispatchField(rtl::TComponent* AOwner);
-};
+DB_TYPED_FIELD_CLASS(TIDispatchField, TInterfaceField, ftIDispatch)
 
 }  // namespace db
