@@ -219,6 +219,19 @@ TEST_F(Sources, NearestAndNextSearchOptions) {
     EXPECT_EQ(S->RecNo(), 4);
     EXPECT_FALSE(S->LocateFields(year, lxNext, Variant(1990)));
     EXPECT_EQ(S->RecNo(), 4);
+    // Backwards from the current record: the nearest match before it.
+    EXPECT_TRUE(S->LocateFields(year, lxUp, Variant(1990)));
+    EXPECT_EQ(S->RecNo(), 3);
+    EXPECT_FALSE(S->LocateFields(year, lxUp, Variant(1990)));
+    S->Last();
+    EXPECT_TRUE(S->LocateFields(year, lxUp, Variant(1990)));
+    EXPECT_EQ(S->RecNo(), 4);
+    S->SetIndexFieldNames("");  // same order, scanned now
+    S->Last();
+    EXPECT_TRUE(S->LocateFields(year, lxUp, Variant(1990)));
+    EXPECT_EQ(S->RecNo(), 4);
+    EXPECT_TRUE(S->LocateFields(year, lxUp, Variant(1990)));
+    EXPECT_EQ(S->RecNo(), 3);
     std::vector<db::TField*> name{S.F("source_name")};
     EXPECT_TRUE(S->LocateFields(name, lxPartialCompare | lxCaseInsensitive, Ru(u8"ФОНД")));
     EXPECT_EQ(Id(), 2);
