@@ -197,6 +197,11 @@ TEST_F(Sources, LocateOnSortedColumnFindsTheFirstOfEqualRecords) {
     EXPECT_TRUE(S->Locate(u"id;year_of", rtl::VarArrayOf({Variant(4), Variant(1990)}), {}));
     EXPECT_EQ(Id(), 4);
     EXPECT_EQ(S->RecNo(), 4);
+    // A key that does not convert to the sorted column's type falls back to comparing text.
+    S->SetIndexFieldNames("year_of");
+    EXPECT_FALSE(S->Locate(u"year_of", Variant(AnsiString("abc")), {}));
+    EXPECT_TRUE(S->Locate(u"year_of", Variant(AnsiString(" 2010 ")), {}));
+    EXPECT_EQ(Id(), 6);
     // A case-insensitive search on a case-sensitive sort scans instead.
     S->SetIndexFieldNames("source_name");
     EXPECT_TRUE(S->Locate(u"source_name", Ru(u8"БИБЛИОТЕКА"), {loCaseInsensitive}));
@@ -503,4 +508,18 @@ TEST_F(MasterDetail, ClosingTheDetailStopsAPendingRefresh) {
     Advance(1000);
     Detail->Open();
     EXPECT_EQ(Pids(), (std::vector<int>{103}));  // opening builds the link from the current master row
+}
+
+TEST_F(Sources, IllegalFilterTextLeavesTheFilterInForce) {
+    S->SetFiltered(true);
+    S->SetFilter("source_name = \"*" + rtl::UTF8ToAnsi(u8"Архив") + "*\"");
+    ASSERT_EQ(Ids(), (std::vector<int>{1, 5}));
+    // A double quote typed into the search box breaks the expression.
+    const rtl::AnsiString broken = "source_name = \"*" + rtl::UTF8ToAnsi(u8"Архив\"") + "*\"";
+    EXPECT_FALSE(ErrorOf([&] { S->SetFilter(broken); }).empty());
+    EXPECT_EQ(S->Filter(), "source_name = \"*" + rtl::UTF8ToAnsi(u8"Архив") + "*\"");
+    EXPECT_EQ(Ids(), (std::vector<int>{1, 5}));
+    S->Refresh();
+    EXPECT_EQ(S->RecordCount(), 2);
+    EXPECT_EQ(Ids(), (std::vector<int>{1, 5}));
 }
