@@ -311,3 +311,12 @@ TEST(RowsetValues, FieldValuesAsXmlText) {
     WriteXmlAttribute(w, u"name", text);
     EXPECT_EQ(w.Text(), u"<z:row name=\"&#x22;\u0422\u0435\u0441\u0442&#x22; &#x26; &#x3c;&#x27;ok&#x27;&#x3e;\">");
 }
+
+TEST_F(Notes, OldValueReadsTheBlobBeforeTheEdit) {
+    S->Edit();
+    S.F("note")->SetAsString(A(u8"Правка"));
+    EXPECT_EQ(S.F("note")->AsString(), A(u8"Правка"));
+    EXPECT_EQ(S.F("note")->OldValue().AsAnsiString(), A(u8"Опись фонда №5"));
+    S->Post();
+    EXPECT_EQ(S.F("note")->AsString(), A(u8"Правка"));
+}
