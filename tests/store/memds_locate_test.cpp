@@ -523,3 +523,16 @@ TEST_F(Sources, IllegalFilterTextLeavesTheFilterInForce) {
     EXPECT_EQ(S->RecordCount(), 2);
     EXPECT_EQ(Ids(), (std::vector<int>{1, 5}));
 }
+
+TEST(EmptySources, SearchesFindNothing) {
+    TDataSetHolder S{SourceColumns(), {}};
+    S->Open();
+    for (const char* index : {"", "year_of"}) {
+        S->SetIndexFieldNames(index);
+        EXPECT_FALSE(S->Locate(u"year_of", Variant(1990), {})) << index;
+        EXPECT_TRUE(S->Lookup(u"year_of", Variant(1990), u"id").IsNull()) << index;
+        EXPECT_TRUE(S->Eof());
+    }
+    EXPECT_TRUE(S->LocateFields({S.F("year_of")}, lxNearest, Variant(1990)));  // the end counts as found
+    EXPECT_TRUE(S->IsEmpty());
+}
