@@ -123,7 +123,7 @@ struct TVarRec {
     TVarRec(const Variant& v) : Kind(vtVariant), VVariant(&v) {}
 };
 
-// Delphi-style Format: %[index:][-][width][.precision]type with types d u x X e f g n m p s c and
+// Format: %[index:][-][width][.precision]type with types d u x X e f g n m p s c and
 // "%%"; "*" takes width or precision from the arguments. A mismatch raises EConvertError
 // "Format '%s' invalid or incompatible with argument".
 AnsiString Format(std::string_view fmt, std::initializer_list<TVarRec> args);
