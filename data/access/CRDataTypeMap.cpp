@@ -1,4 +1,5 @@
 #include "data/access/CRDataTypeMap.h"
+#include "data/access/CRDataTypeMap_Convert.h"
 
 #include <initializer_list>
 
@@ -155,15 +156,9 @@ TCRMapRule* TCRMapRules::FindRuleByType(uint16_t DBType, int32_t DBLength, int32
 // ---------------------------------------------------------------------------------------------
 // Value conversion routines
 
-namespace {
-
-void NotImplementedRoutine(TStringHeap*, const void*, int32_t, int32_t, void*, int32_t, int32_t, bool) {
-    throw rtl::Exception(SNotImplemented);
+TConvertProc TDataConverters::Routine(TMemDataType Source, TMemDataType Dest) noexcept {
+    return convert::RoutineFor(Source, Dest);
 }
-
-}  // namespace
-
-TConvertProc TDataConverters::Routine(TMemDataType, TMemDataType) noexcept { return &NotImplementedRoutine; }
 
 // ---------------------------------------------------------------------------------------------
 // TConverterManager
