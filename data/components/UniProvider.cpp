@@ -25,8 +25,8 @@ bool TConnectDialogService::GetProp(int Prop, Variant& /*Value*/) {
 // Parameter objects
 
 namespace {
-store::TBlob* NewBlob() { return new store::TBlob(); }
-store::TBlob* NewCompressedBlob() { return new store::TCompressedBlob(); }
+store::TBlob* NewBlob() { return store::CreateSharedObject<store::TBlob>(); }
+store::TBlob* NewCompressedBlob() { return store::CreateSharedObject<store::TCompressedBlob>(); }
 }  // namespace
 
 const TParamObjectClass& BlobParamObjectClass() {
