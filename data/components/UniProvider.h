@@ -288,6 +288,52 @@ rtl::TObject* TUniSqlFormatterClass::Of<T>::NewInstance() const {
     return Create();
 }
 
+// A macro of a connection: "{Name}" becomes Value, when its Condition (a macro name) is defined.
+class TUniMacro : public rtl::TCollectionItem {
+    RTL_CLASS(TUniMacro, rtl::TCollectionItem)
+public:
+    explicit TUniMacro(rtl::TCollection* Collection) : TCollectionItem(Collection) {}
+
+    const AnsiString& Name() const noexcept { return FName; }
+    const AnsiString& Value() const noexcept { return FValue; }
+    const AnsiString& Condition() const noexcept { return FCondition; }
+    void SetName(const AnsiString& Value);
+    void SetValue(const AnsiString& Value);
+    void SetCondition(const AnsiString& Value);
+    void Assign(rtl::TPersistent* Source) override;
+    AnsiString DisplayName() const override { return FName; }
+
+private:
+    AnsiString FName;
+    AnsiString FValue;
+    AnsiString FCondition;
+};
+
+// The macros of a connection; the connection hears every change made outside an update bracket.
+class TUniMacros : public rtl::TOwnedCollection {
+    RTL_CLASS(TUniMacros, rtl::TOwnedCollection)
+public:
+    explicit TUniMacros(rtl::TPersistent* Owner) : TOwnedCollection(Owner, TUniMacro::StaticClass()) {}
+
+    TUniMacro* Add(const AnsiString& Name, const AnsiString& Value, const AnsiString& Condition = {});
+    TUniMacro* Items(int Index) const { return static_cast<TUniMacro*>(TCollection::Items(Index)); }
+
+    // Set by the owning connection: raise its macros-changed flag and macro version.
+    std::function<void()> OnMacrosChanged;
+
+protected:
+    void Update(rtl::TCollectionItem* Item) override;
+};
+
+// Whether a macro condition holds: a defined name, or a macro of that name whose own condition
+// holds. Raises "Cyclic macros conditions" when the chain is longer than the macros.
+bool IsMacroConditionTrue(TUniMacros* Macros, TUniSqlFormatter* Formatter, int Depth, const AnsiString& Condition);
+// Fills the prepared lists (upper-cased names, values at the same positions) from the enabled
+// macros and hands them to the formatter. An unconditional definition is a default that the
+// first enabled conditional one after it replaces.
+void PrepareMacroLists(TUniMacros* Macros, TUniSqlFormatter* Formatter, rtl::TStrings* Names,
+                       rtl::TStrings* Values);
+
 // =============================================================================================
 // Connect-dialog service
 

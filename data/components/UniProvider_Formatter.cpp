@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 
 #include "data/components/UniConsts.h"
@@ -255,6 +256,102 @@ bool TUniSqlFormatter::IsConditionDefined(const AnsiString& Text) const {
 bool TUniSqlFormatter::IsMacroDefined(const AnsiString& Name) const {
     if (FMacroNames && FMacroNames->IndexOf(Name) >= 0) return true;
     return FPredefinedMacros && FPredefinedMacros->IndexOfName(Name) >= 0;
+}
+
+}  // namespace components
+
+namespace components {
+
+// =============================================================================================
+// Connection macros
+
+void TUniMacro::SetName(const AnsiString& Value) {
+    FName = Value;
+    Changed(false);
+}
+
+void TUniMacro::SetValue(const AnsiString& Value) {
+    FValue = Value;
+    Changed(false);
+}
+
+void TUniMacro::SetCondition(const AnsiString& Value) {
+    FCondition = Value;
+    Changed(false);
+}
+
+void TUniMacro::Assign(rtl::TPersistent* Source) {
+    if (auto* src = dynamic_cast<TUniMacro*>(Source)) {
+        FName = src->FName;
+        FValue = src->FValue;
+        FCondition = src->FCondition;
+        Changed(false);
+        return;
+    }
+    TCollectionItem::Assign(Source);
+}
+
+TUniMacro* TUniMacros::Add(const AnsiString& Name, const AnsiString& Value, const AnsiString& Condition) {
+    BeginUpdate();
+    TUniMacro* macro = nullptr;
+    try {
+        macro = static_cast<TUniMacro*>(TCollection::Add());
+        macro->SetName(Name);
+        macro->SetValue(Value);
+        macro->SetCondition(Condition);
+    } catch (...) {
+        EndUpdate();
+        throw;
+    }
+    EndUpdate();
+    return macro;
+}
+
+void TUniMacros::Update(rtl::TCollectionItem* /*Item*/) {
+    if (OnMacrosChanged) OnMacrosChanged();
+}
+
+namespace {
+AnsiString ConditionKey(const AnsiString& Text) { return rtl::AnsiUpperCase(rtl::Trim(Text)); }
+}  // namespace
+
+bool IsMacroConditionTrue(TUniMacros* Macros, TUniSqlFormatter* Formatter, int Depth, const AnsiString& Condition) {
+    if (Depth > Macros->Count()) throw rtl::Exception(SCyclicConditions);
+    if (Formatter->IsConditionDefined(Condition)) return true;
+    const AnsiString name = ConditionKey(Condition);
+    for (int i = 0; i < Macros->Count(); ++i) {
+        TUniMacro* macro = Macros->Items(i);
+        if (rtl::AnsiUpperCase(macro->Name()) != name) continue;
+        const AnsiString own = ConditionKey(macro->Condition());
+        if (own.empty() || IsMacroConditionTrue(Macros, Formatter, Depth + 1, own)) return true;
+    }
+    return false;
+}
+
+void PrepareMacroLists(TUniMacros* Macros, TUniSqlFormatter* Formatter, rtl::TStrings* Names,
+                       rtl::TStrings* Values) {
+    Names->Clear();
+    Values->Clear();
+    Formatter->SetMacroLists(Names, Values);
+    std::vector<AnsiString> unconditional;
+    for (int i = 0; i < Macros->Count(); ++i) {
+        TUniMacro* macro = Macros->Items(i);
+        const AnsiString condition = ConditionKey(macro->Condition());
+        if (!condition.empty() && !IsMacroConditionTrue(Macros, Formatter, 1, condition)) continue;
+        const AnsiString name = rtl::AnsiUpperCase(macro->Name());
+        const int index = Names->IndexOf(name);
+        if (index < 0) {
+            Names->Add(name);
+            Values->Add(macro->Value());
+        } else if (!condition.empty()) {
+            auto it = std::find(unconditional.begin(), unconditional.end(), name);
+            if (it != unconditional.end()) {
+                Values->SetStrings(index, macro->Value());
+                unconditional.erase(it);
+            }
+        }
+        if (condition.empty()) unconditional.push_back(name);
+    }
 }
 
 }  // namespace components

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "data/components/UniProvider.h"
 
 using namespace components;
@@ -152,6 +154,76 @@ TEST(FormatterWithoutTables, LiteralWithoutTemplateIsAnAssertion) {
     AnsiString plain = "{X} {fn Y}";
     EXPECT_THROW(f->Expand(plain), rtl::Exception);
     EXPECT_EQ(plain, "{X} {fn Y}");
+}
+
+}  // namespace
+
+namespace {
+
+// Connection macros prepared into the formatter's lists, as a connection does before expanding.
+class MacroListsTest : public FormatterTest {
+protected:
+    void SetUp() override {
+        FormatterTest::SetUp();
+        Macros.reset(rtl::Create<TUniMacros>(nullptr));
+        Macros->OnMacrosChanged = [this] { ++Changes; };
+    }
+    AnsiString Prepared(const char* Text) {
+        PrepareMacroLists(Macros.get(), F.get(), Names.get(), Values.get());
+        return Expand(Text);
+    }
+    rtl::TOwnedPtr<TUniMacros> Macros;
+    int Changes = 0;
+};
+
+TEST_F(MacroListsTest, ConditionalDefinitionsReplaceTheDefault) {
+    struct Case {
+        std::vector<std::array<const char*, 3>> Macros;  // name, value, condition
+        const char* Expected;
+    };
+    const Case cases[] = {
+        {{{"m", "a", ""}, {"M", "b", "SQLITE"}}, "b"},
+        {{{"m", "a", ""}, {"M", "b", "ORACLE"}}, "a"},
+        {{{"m", "b", "sqlite "}, {"m", "a", ""}}, "b"},                      // no default before it
+        {{{"m", "a", ""}, {"m", "b", "SQLITE"}, {"m", "c", "PROVIDER"}}, "b"},  // first enabled wins
+        {{{"m", "a", ""}, {"m", "b", "SQLITE"}, {"m", "x", ""}, {"m", "c", "SQLITE"}}, "c"},
+        {{{"flag", "", ""}, {"m", "a", ""}, {"m", "b", "FLAG"}}, "b"},     // a condition names a macro
+        {{{"flag", "", "ORACLE"}, {"m", "a", ""}, {"m", "b", "FLAG"}}, "a"},
+    };
+    for (const Case& c : cases) {
+        Macros->Clear();
+        for (const auto& m : c.Macros) Macros->Add(m[0], m[1], m[2]);
+        EXPECT_EQ(Prepared("{M}"), c.Expected) << c.Macros.size();
+    }
+}
+
+TEST_F(MacroListsTest, CyclicConditionsAreReported) {
+    Macros->Add("A", "1", "B");
+    Macros->Add("B", "2", "A");
+    try {
+        Prepared("{A}");
+        ADD_FAILURE();
+    } catch (const rtl::Exception& e) {
+        EXPECT_EQ(e.Message(), "Cyclic macros conditions");
+    }
+}
+
+TEST_F(MacroListsTest, ChangesOutsideAnUpdateBracketAreReported) {
+    TUniMacro* m = Macros->Add("A", "1");
+    const int afterAdd = Changes;
+    EXPECT_GE(afterAdd, 1);
+    m->SetValue("2");
+    EXPECT_EQ(Changes, afterAdd + 1);
+    Macros->BeginUpdate();
+    m->SetCondition("X");
+    m->SetName("B");
+    EXPECT_EQ(Changes, afterAdd + 1);
+    Macros->EndUpdate();
+    TUniMacro* copy = Macros->Add("C", "");
+    copy->Assign(m);
+    EXPECT_EQ(copy->Name(), "B");
+    EXPECT_EQ(copy->Value(), "2");
+    EXPECT_EQ(copy->Condition(), "X");
 }
 
 }  // namespace
