@@ -55,17 +55,29 @@ void TFakeTransaction::BeginWork() {
 
 void TFakeTransaction::CommitWork() {
     CheckActive();
+    if (FailEnd) throw EFakeError(3, "Commit failed", false);
     FActive = false;
     Log.push_back("commit");
 }
 
 void TFakeTransaction::RollbackWork() {
     CheckActive();
+    if (FailEnd) throw EFakeError(3, "Rollback failed", false);
     FActive = false;
     Log.push_back("rollback");
 }
 
 void TFakeTransaction::Savepoint(const AnsiString& Name) { Log.push_back("savepoint " + Name); }
+
+void TFakeTransaction::CommitRetaining() {
+    CheckActive();
+    Log.push_back("commit retaining");
+}
+
+void TFakeTransaction::RollbackRetaining() {
+    CheckActive();
+    Log.push_back("rollback retaining");
+}
 
 // ---------------------------------------------------------------------------------------------
 // Connection
@@ -243,6 +255,18 @@ store::TData* TFakeMetaData::GetTables(rtl::TStrings* /*Restrictions*/) {
         MemDataHelper()->InitRecord();
         MemDataHelper()->SetFieldValue(3, name);
         MemDataHelper()->SetFieldValue(4, "TABLE");
+        MemDataHelper()->AppendRecord();
+    }
+    FMemData->SetToBegin();
+    return FMemData.get();
+}
+
+store::TData* TFakeMetaData::GetDatabases(rtl::TStrings* /*Restrictions*/) {
+    CreateDatabasesFields();
+    OpenResult();
+    for (const AnsiString& name : Databases) {
+        MemDataHelper()->InitRecord();
+        MemDataHelper()->SetFieldValue(1, name);
         MemDataHelper()->AppendRecord();
     }
     FMemData->SetToBegin();

@@ -84,7 +84,11 @@ public:
     void CommitWork() override;
     void RollbackWork() override;
     void Savepoint(const AnsiString& Name) override;
+    void CommitRetaining() override;
+    void RollbackRetaining() override;
     std::vector<AnsiString> Log;
+    // Commit and rollback fail with a provider error while set.
+    bool FailEnd = false;
 };
 
 class TFakeConnection : public daccess::TCRConnection {
@@ -155,6 +159,9 @@ public:
     store::TData* GetConstraints(rtl::TStrings*) override { return Empty(&TFakeMetaData::CreateConstraintsFields); }
 
     std::vector<AnsiString> Tables;
+    // One row per name in Databases.
+    store::TData* GetDatabases(rtl::TStrings* Restrictions) override;
+    std::vector<AnsiString> Databases;
 
 private:
     store::TData* Empty(void (daccess::TCRMetaData::*Create)());
