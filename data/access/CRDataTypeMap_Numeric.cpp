@@ -158,6 +158,8 @@ void WriteAnsiText(const TArgs& A, std::string_view Text) {
         WriteWideText(A, rtl::AnsiToWide(Text));
         return;
     }
+    // An empty view may have no data address; the heap wants one.
+    const char* data = Text.empty() ? "" : Text.data();
     size_t n = Text.size();
     const size_t room = A.DestLength > 0 ? static_cast<size_t>(A.DestLength) : 0;
     if (n > room) {
@@ -168,13 +170,13 @@ void WriteAnsiText(const TArgs& A, std::string_view Text) {
         case mdtString:
         case mdtGuid: {
             auto* d = static_cast<char*>(A.Dest);
-            std::memcpy(d, Text.data(), n);
+            std::memcpy(d, data, n);
             d[n] = '\0';
             break;
         }
         case mdtExtString: {
             // The new string first, so a failed allocation leaves the old one in place.
-            char* fresh = A.Heap->AllocStr(Text.data(), false, static_cast<int>(n));
+            char* fresh = A.Heap->AllocStr(data, false, static_cast<int>(n));
             A.Heap->DisposeBuf(Read<char*>(A.Dest));
             Write(A.Dest, fresh);
             break;
@@ -188,6 +190,7 @@ void WriteWideText(const TArgs& A, std::u16string_view Text) {
         WriteAnsiText(A, rtl::WideToAnsi(Text));
         return;
     }
+    const char16_t* data = Text.empty() ? u"" : Text.data();
     size_t n = Text.size();
     const size_t room = A.DestLength > 0 ? static_cast<size_t>(A.DestLength) : 0;
     if (n > room) {
@@ -196,11 +199,11 @@ void WriteWideText(const TArgs& A, std::u16string_view Text) {
     }
     if (A.DestType == mdtWideString) {
         auto* d = static_cast<char*>(A.Dest);
-        std::memcpy(d, Text.data(), n * sizeof(char16_t));
+        std::memcpy(d, data, n * sizeof(char16_t));
         const char16_t zero = 0;
         std::memcpy(d + n * sizeof(char16_t), &zero, sizeof zero);
     } else {
-        char16_t* fresh = A.Heap->AllocWideStr(Text.data(), false, static_cast<int>(n));
+        char16_t* fresh = A.Heap->AllocWideStr(data, false, static_cast<int>(n));
         A.Heap->DisposeBuf(Read<char16_t*>(A.Dest));
         Write(A.Dest, fresh);
     }
