@@ -399,8 +399,12 @@ int TMemData::CompareFieldValue(const void* Value, TMemDataType ValueType, TValu
             return CompareBytes(LengthPrefixed(Value), LengthPrefixed(slot), Options);
         case mdtExtVarBytes:
             return CompareBytes(LengthPrefixed(Value), LengthPrefixed(LoadPtr(slot)), Options);
-        case mdtBCD:
-            return Cmp(std::llround(Load<double>(Value) * 10000.0), static_cast<long long>(Load<int64_t>(slot)));
+        case mdtBCD: {
+            const double scaled = Load<double>(Value) * 10000.0;
+            // A key beyond the currency range has no integer form: it lies beyond every stored value.
+            if (!(std::fabs(scaled) < 9.2e18)) return scaled > 0 ? 1 : -1;
+            return Cmp(std::llround(scaled), static_cast<long long>(Load<int64_t>(slot)));
+        }
         case mdtFmtBCD:
             // Adding the same amount to both would not change their order.
             return Sign(rtl::BcdCompare(Load<rtl::TBcd>(Value), Load<rtl::TBcd>(slot)));

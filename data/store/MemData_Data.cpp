@@ -403,6 +403,13 @@ void TData::PutFieldData(const TFieldDesc* Field, void* Dest, const void* Source
             }
             break;
         }
+        case mdtVarBytes:
+            // Readers take as many bytes as the length word says: one beyond the slot would make
+            // every later read run past the record.
+            if (Load<uint16_t>(Source) > Field->Length || Field->Size < 2)
+                rtl::AssertFail(SInvalidDataSize, MemDataUnit, __LINE__);
+            std::memcpy(Dest, Source, static_cast<size_t>(Field->Size));
+            break;
         case mdtUInt32: {
             uint64_t v = Load<uint64_t>(Source);
             if (v > std::numeric_limits<uint32_t>::max())
@@ -627,7 +634,9 @@ void TData::GetFieldAsVariant(const TFieldDesc* Field, const void* RecBuf, Varia
             Value = Variant::FromBytes(static_cast<const uint8_t*>(Source), Field->Length);
             break;
         case mdtVarBytes: {
-            uint16_t len = Load<uint16_t>(Source);
+            // A length word that a provider left beyond the slot reads as the slot's bytes.
+            const size_t room = Field->Size > 2 ? static_cast<size_t>(Field->Size - 2) : 0;
+            const size_t len = std::min<size_t>(Load<uint16_t>(Source), room);
             Value = Variant::FromBytes(static_cast<const uint8_t*>(Source) + 2, len);
             break;
         }

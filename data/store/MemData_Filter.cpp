@@ -375,13 +375,6 @@ private:
 
 }  // namespace
 
-void TData::ParseFilter(const AnsiString& Text) {
-    FreeFilterExpression();
-    if (rtl::Trim(Text).empty()) return;
-    TFilterParser parser(*this, Text);
-    FFilterExpression = parser.Parse();
-}
-
 void TData::FreeFilterExpression() noexcept {
     FreeChain(FFilterExpression);
     FFilterExpression = nullptr;
@@ -492,9 +485,15 @@ private:
         if (partial && IsPatternNode(Node->NodeType) && l->NodeType == ntField && IsAnsiTextField(l->FieldDesc) &&
             r->NodeType == ntValue && r->Value.VType() == rtl::varString)
             return FastTextMatch(Node);
+        return CompareValues(Node, OperandValue(l), OperandValue(r), partial);
+    }
 
-        rtl::Variant lv = OperandValue(l);
-        rtl::Variant rv = OperandValue(r);
+public:
+    // The comparison of a node on given operand values; conversions of one operand to the other's
+    // kind happen here and raise when the text does not convert.
+    bool CompareValues(const TExpressionNode* Node, rtl::Variant lv, rtl::Variant rv, bool partial) {
+        const TExpressionNode* l = Node->LeftOperand;
+        const TExpressionNode* r = Node->RightOperand;
         ConvertDate(l, lv, rv);
         ConvertDate(r, rv, lv);
         if (FData.FilterCaseInsensitive) {
@@ -531,6 +530,7 @@ private:
         }
     }
 
+private:
     // Text compared with a date field becomes a date.
     static void ConvertDate(const TExpressionNode* FieldSide, const rtl::Variant& FieldValue, rtl::Variant& Other) {
         (void)FieldValue;
@@ -555,6 +555,76 @@ private:
 };
 
 }  // namespace
+
+namespace {
+
+// A value of the operand's kind that converts the other operand as every stored value of a field
+// would; false where the outcome depends on the row (text, variant, blob and byte fields).
+bool ProbeValue(const TExpressionNode* Node, rtl::Variant& Value) {
+    if (Node->NodeType == ntValue) {
+        Value = Node->Value;
+        return true;
+    }
+    if (Node->NodeType != ntField || Node->FieldDesc->HasParent()) return false;
+    switch (Node->FieldDesc->DataType) {
+        case mdtInt8:
+        case mdtUInt8:
+        case mdtInt16:
+        case mdtUInt16:
+        case mdtInt32:
+        case mdtUInt32:
+        case mdtInt64:
+            Value = rtl::Variant(0);
+            return true;
+        case mdtFloat:
+        case mdtCurrency:
+            Value = rtl::Variant(0.0);
+            return true;
+        case mdtBCD:
+            Value = rtl::Variant(rtl::Currency::FromScaled(0));
+            return true;
+        case mdtBoolean:
+            Value = rtl::Variant(false);
+            return true;
+        case mdtDate:
+        case mdtTime:
+        case mdtDateTime:
+            Value = rtl::Variant::FromDate(0.0);
+            return true;
+        default:
+            return false;
+    }
+}
+
+// A constant that can never be compared with its field (PRICE > 'abc') is refused now, with the
+// conversion's own message, rather than failing on the first row while the rows are filtered.
+// Comparisons run as with partial matching, which converts least: what fails here fails under
+// any filter option.
+void CheckConversions(TExpressionNode* Node, TEvaluator& Probe) {
+    for (; Node; Node = Node->NextAlloc) {
+        if (Node->NodeType > ntNoEqual && Node->NodeType != ntLike && Node->NodeType != ntNotLike) continue;
+        rtl::Variant lv, rv;
+        if (!ProbeValue(Node->LeftOperand, lv) || !ProbeValue(Node->RightOperand, rv)) continue;
+        Probe.CompareValues(Node, std::move(lv), std::move(rv), true);
+    }
+}
+
+}  // namespace
+
+void TData::ParseFilter(const AnsiString& Text) {
+    FreeFilterExpression();
+    if (rtl::Trim(Text).empty()) return;
+    TFilterParser parser(*this, Text);
+    TExpressionNode* root = parser.Parse();
+    try {
+        TEvaluator probe(*this, nullptr);
+        CheckConversions(root, probe);
+    } catch (...) {
+        FreeChain(root);
+        throw;
+    }
+    FFilterExpression = root;
+}
 
 bool TData::EvaluateFilterExpression(void* RecBuf) {
     if (!FFilterExpression) return true;

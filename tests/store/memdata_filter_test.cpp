@@ -248,3 +248,49 @@ TEST(MemDataFilter, WildcardAgreesWithTheDefinition) {
         ASSERT_EQ(MatchPattern(t, p), ReferenceMatch(t, p)) << "'" << t << "' / '" << p << "'";
     }
 }
+
+TEST(MemDataFilter, ConstantsThatCannotMeetTheirFieldAreRefusedWhenSet) {
+    // Each of these used to pass the parser and then fail on the first row the store filtered.
+    const char* refused[] = {
+        "PRICE > 'abc'", "QTY = 'abc'", "QTY >= 'x' OR QTY = 1", "NOT (PRICE <= 'zz')",
+        "D = 'not a date'", "[Order Date] < 'abc'", "5 > 'abc'",
+    };
+    for (const char* text : refused) {
+        TStore s(FilterCols());
+        FillRows(s);
+        EXPECT_EQ(Filtered(s, "QTY = 5"), (std::vector<int>{1, 4}));
+        AnsiString message;
+        try {
+            s.SetFilterText(text);
+        } catch (const rtl::Exception& e) {
+            message = e.Message();
+        }
+        EXPECT_NE(message.find("convert"), AnsiString::npos) << text << ": " << message;
+        EXPECT_EQ(s.FilterExpression(), nullptr) << text;
+        EXPECT_EQ(s.FilterText(), "QTY = 5") << text;
+        s.FilterUpdated();
+        EXPECT_EQ(s.GetRecordCount(), 10) << text;
+    }
+    // A closed store refuses the same text when it opens.
+    TStore closed(FilterCols());
+    closed.Close();
+    closed.SetFilterText("PRICE > 'abc'");
+    EXPECT_THROW(closed.Open(), rtl::Exception);
+    EXPECT_FALSE(closed.Active());
+    EXPECT_EQ(closed.FilterExpression(), nullptr);
+
+    // Text that converts, and comparisons that never convert the text, still filter rows.
+    const TFilterCase accepted[] = {
+        {"QTY = '5'", false, false, {1, 4}},
+        {"PRICE > '4,5'", false, false, {1, 3, 4, 5, 10}},
+        {"'abc' = QTY", false, false, {}},
+        {"QTY <> 'abc'", false, false, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
+        {"QTY LIKE 'a%'", false, false, {}},
+        {"NAME > 'abc'", false, false, {2, 3, 6, 7, 8, 10}},
+    };
+    for (const TFilterCase& c : accepted) {
+        TStore s(FilterCols());
+        FillRows(s);
+        EXPECT_EQ(Filtered(s, c.Filter, c.CaseInsensitive, c.NoPartial), c.Ids) << c.Filter;
+    }
+}

@@ -1,6 +1,8 @@
 // Local sorting by IndexFieldNames and the value comparisons behind it.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <cstring>
 #include <random>
 
@@ -349,6 +351,9 @@ TEST_F(ValueCompare, TypedKeys) {
     EXPECT_EQ(Cmp(&cur, mdtBCD, 0, u"C"), 0);
     EXPECT_EQ(Cmp(&curLess, mdtBCD, 0, u"C"), -1);
     EXPECT_EQ(Cmp(&date, mdtDate, 0, u"D"), 1);
+    // Currency keys too large for the currency integer order beyond every value, never by chance.
+    for (const double huge : {1e300, 1e15, -1e15, -1e300, HUGE_VAL, -HUGE_VAL})
+        EXPECT_EQ(Cmp(&huge, mdtBCD, 0, u"C"), huge > 0 ? 1 : -1) << huge;
 
     struct TBytesCase {
         std::vector<uint8_t> Key;

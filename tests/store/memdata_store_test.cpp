@@ -294,3 +294,27 @@ TEST(StoreOpen, FilterTextThatCannotBeParsedLeavesNoExpression) {
 }
 
 }  // namespace
+
+// A var-bytes value whose length word claims more than the field holds would make every later read
+// run past the record; it is refused and the stored value stays.
+TEST(StoreVarBytes, LengthWordBeyondTheFieldIsRefused) {
+    TTestStore data({{u"ID", mdtInt32, 4}, {u"VB", mdtVarBytes, 6, 4}, {u"AFTER", mdtInt32, 4}});
+    data.OpenStore();
+    TBuf buf(data);
+    uint8_t good[6] = {3, 0, 'a', 'b', 'c', 0};
+    data.PutField(2, buf.get(), good);
+    data.PutFieldAsVariant(3, buf.get(), Variant(-1));
+    for (const uint16_t claimed : {uint16_t(5), uint16_t(0xFFFF)}) {
+        uint8_t bad[6] = {0, 0, 'x', 'y', 'z', 'w'};
+        std::memcpy(bad, &claimed, 2);
+        EXPECT_THROW(data.PutField(2, buf.get(), bad), rtl::EAssertionFailed) << claimed;
+    }
+    const Variant v = data.GetFieldValue(2, buf.get());
+    ASSERT_TRUE(v.IsByteArray());
+    EXPECT_EQ(*v.BytesData(), (TBytes{'a', 'b', 'c'}));
+    // The full length is taken as it is.
+    uint8_t full[6] = {4, 0, 1, 2, 3, 4};
+    data.PutField(2, buf.get(), full);
+    EXPECT_EQ(*data.GetFieldValue(2, buf.get()).BytesData(), (TBytes{1, 2, 3, 4}));
+    EXPECT_EQ(data.GetFieldValue(3, buf.get()).AsInteger(), -1);
+}
