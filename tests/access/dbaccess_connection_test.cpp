@@ -23,6 +23,7 @@ public:
     TCRMetaData* CreateMetaData() override {
         auto* meta = static_cast<fake::TFakeMetaData*>(TCustomDAConnection::CreateMetaData());
         meta->Tables = Tables;
+        meta->ListDatabases = true;
         meta->Databases = Databases;
         return meta;
     }

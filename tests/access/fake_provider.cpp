@@ -261,7 +261,8 @@ store::TData* TFakeMetaData::GetTables(rtl::TStrings* /*Restrictions*/) {
     return FMemData.get();
 }
 
-store::TData* TFakeMetaData::GetDatabases(rtl::TStrings* /*Restrictions*/) {
+store::TData* TFakeMetaData::GetDatabases(rtl::TStrings* Restrictions) {
+    if (!ListDatabases) return TCRMetaData::GetDatabases(Restrictions);
     CreateDatabasesFields();
     OpenResult();
     for (const AnsiString& name : Databases) {

@@ -159,8 +159,9 @@ public:
     store::TData* GetConstraints(rtl::TStrings*) override { return Empty(&TFakeMetaData::CreateConstraintsFields); }
 
     std::vector<AnsiString> Tables;
-    // One row per name in Databases.
+    // One row per name in Databases once ListDatabases is set; unsupported as in the base before.
     store::TData* GetDatabases(rtl::TStrings* Restrictions) override;
+    bool ListDatabases = false;
     std::vector<AnsiString> Databases;
 
 private:
