@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "data/store/DAConsts.h"
+#include "data/store/MemData_Internal.h"
 #include "data/store/MemData_Store.h"
 #include "framework/rtl/Bcd.h"
 #include "framework/rtl/SqlTimSt.h"
@@ -12,14 +13,9 @@
 
 namespace store {
 
-namespace {
+using namespace internal;
 
-template <class T>
-T Load(const void* p) noexcept {
-    T v;
-    std::memcpy(&v, p, sizeof(T));
-    return v;
-}
+namespace {
 
 const void* LoadPtr(const void* p) noexcept { return Load<const void*>(p); }
 
@@ -29,26 +25,6 @@ int Cmp(T a, T b) noexcept {
 }
 
 int Sign(int r) noexcept { return r < 0 ? -1 : (r > 0 ? 1 : 0); }
-
-// Record slots carry no alignment guarantee, so wide text is read by copying.
-WideString WideFromPtr(const void* p, size_t maxLen = SIZE_MAX) {
-    WideString s;
-    if (!p) return s;
-    const auto* b = static_cast<const uint8_t*>(p);
-    for (size_t i = 0; i < maxLen; ++i) {
-        char16_t c;
-        std::memcpy(&c, b + i * 2, 2);
-        if (c == 0) break;
-        s.push_back(c);
-    }
-    return s;
-}
-
-template <class S>
-void TrimTail(S& s) {
-    while (!s.empty() && static_cast<uint32_t>(static_cast<std::make_unsigned_t<typename S::value_type>>(s.back())) <= 32)
-        s.pop_back();
-}
 
 // Leading 16-bit length and the bytes after it.
 std::string_view LengthPrefixed(const void* p) noexcept {
@@ -244,11 +220,11 @@ AnsiString AnsiFieldText(TData& Data, const void* RecBuf, const TFieldDesc* Fiel
     switch (Field->DataType) {
         case mdtString:
             s.assign(reinterpret_cast<const char*>(slot), strnlen(reinterpret_cast<const char*>(slot), static_cast<size_t>(Field->Size)));
-            if (Trim) TrimTail(s);
+            if (Trim) TrimControlTail(s);
             return s;
         case mdtWideString:
             s = rtl::WideToAnsi(WideFromPtr(slot, Field->Length));
-            if (Trim) TrimTail(s);
+            if (Trim) TrimControlTail(s);
             return s;
         case mdtExtString: {
             const char* p = static_cast<const char*>(LoadPtr(slot));
@@ -308,11 +284,11 @@ WideString WideFieldText(TData& Data, const void* RecBuf, const TFieldDesc* Fiel
     switch (Field->DataType) {
         case mdtWideString:
             s = WideFromPtr(slot, Field->Length);
-            if (Trim) TrimTail(s);
+            if (Trim) TrimControlTail(s);
             return s;
         case mdtString:
             s = rtl::AnsiToWide(std::string_view(reinterpret_cast<const char*>(slot), strnlen(reinterpret_cast<const char*>(slot), static_cast<size_t>(Field->Size))));
-            if (Trim) TrimTail(s);
+            if (Trim) TrimControlTail(s);
             return s;
         case mdtExtWideString:
             return WideFromPtr(LoadPtr(slot));
@@ -357,7 +333,7 @@ int TMemData::CompareFieldValue(const void* Value, TMemDataType ValueType, TValu
             AnsiString text = AnsiFieldText(*this, RecBuf, FieldDesc, trim, alwaysCI);
             if (alwaysCI) return MatchAnsiStr(key, text, Options | voCaseInsensitive);
             AnsiString k(key ? key : "");
-            if ((ft == mdtString || ft == mdtWideString) && trim) TrimTail(k);
+            if ((ft == mdtString || ft == mdtWideString) && trim) TrimControlTail(k);
             return MatchAnsiStr(k, text, Options);
         }
         case mdtWideString: {
@@ -367,7 +343,7 @@ int TMemData::CompareFieldValue(const void* Value, TMemDataType ValueType, TValu
             WideString text = WideFieldText(*this, RecBuf, FieldDesc, trim, alwaysCI);
             WideString k = WideFromPtr(Value);
             if (alwaysCI) return MatchWideStr(k, text, Options | voCaseInsensitive);
-            if ((ft == mdtString || ft == mdtWideString) && trim) TrimTail(k);
+            if ((ft == mdtString || ft == mdtWideString) && trim) TrimControlTail(k);
             return MatchWideStr(k, text, Options);
         }
         case mdtInt8:

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "data/store/DAConsts.h"
+#include "data/store/MemData_Internal.h"
 #include "data/store/MemData_Store.h"
 #include "framework/rtl/Bcd.h"
 #include "framework/rtl/DateUtils.h"
@@ -19,6 +20,8 @@ std::function<void()> TData::BeginBusyWaitProc;
 std::function<void()> TData::EndBusyWaitProc;
 std::function<AnsiString()> TData::HostApplicationTitleProc;
 
+using namespace internal;
+
 namespace {
 
 [[noreturn]] void CannotConvert() { throw rtl::EConvertError(SCannotConvertType); }
@@ -32,18 +35,6 @@ namespace {
     throw rtl::EVariantOverflowError("Overflow while converting variant of type (" +
                                      rtl::VarTypeAsText(Value.VType()) + ") into type (" +
                                      rtl::VarTypeAsText(To) + ")");
-}
-
-template <class T>
-T Load(const void* p) noexcept {
-    T v;
-    std::memcpy(&v, p, sizeof(T));
-    return v;
-}
-
-template <class T>
-void Store(void* p, T v) noexcept {
-    std::memcpy(p, &v, sizeof(T));
 }
 
 bool IsIntegerVariant(rtl::TVarType t) noexcept {
@@ -61,12 +52,6 @@ bool IsIntegerVariant(rtl::TVarType t) noexcept {
     }
 }
 
-size_t WideLen(const char16_t* s) noexcept {
-    size_t n = 0;
-    while (s[n]) ++n;
-    return n;
-}
-
 // Trailing blanks and zeros of a zero-terminated text become zeros.
 void TrimAnsiTail(char* s) noexcept {
     for (size_t n = std::strlen(s); n > 0 && (s[n - 1] == ' ' || s[n - 1] == 0); --n) s[n - 1] = 0;
@@ -74,13 +59,6 @@ void TrimAnsiTail(char* s) noexcept {
 
 void TrimWideTail(char16_t* s) noexcept {
     for (size_t n = WideLen(s); n > 0 && (s[n - 1] == u' ' || s[n - 1] == 0); --n) s[n - 1] = 0;
-}
-
-// Trailing characters up to and including blank go.
-template <class S>
-void TrimControlTail(S& s) {
-    while (!s.empty() && static_cast<uint32_t>(static_cast<std::make_unsigned_t<typename S::value_type>>(s.back())) <= 32)
-        s.pop_back();
 }
 
 // Copies at most MaxLen characters; with ConvertEOL a lone LF becomes CR LF within the bound.

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "data/store/DAConsts.h"
+#include "data/store/MemData_Internal.h"
 #include "data/store/MemData.h"
 #include "framework/rtl/Text.h"
 
@@ -105,9 +106,7 @@ TFieldDesc* TFieldDescs::FindFieldByColumnName(std::u16string_view Name) const {
 
 TFieldDesc* TFieldDescs::FieldByName(std::u16string_view Name) const {
     if (TFieldDesc* d = FindField(Name)) return d;
-    AnsiString msg = SFieldNotFound;
-    msg.replace(msg.find("%s"), 2, rtl::WideToAnsi(Name));
-    throw rtl::Exception(msg);
+    internal::FieldNotFound(rtl::WideToAnsi(Name));
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "data/store/DAConsts.h"
+#include "data/store/MemData_Internal.h"
 #include "data/store/MemData_Filter.h"
 #include "data/store/MemData_Store.h"
 #include "framework/rtl/SysUtils.h"
@@ -141,12 +142,6 @@ namespace {
 
 [[noreturn]] void Illegal() { throw rtl::Exception(SIllegalFilter); }
 
-[[noreturn]] void FieldNotFound(const AnsiString& Name) {
-    AnsiString msg = SFieldNotFound;
-    msg.replace(msg.find("%s"), 2, Name);
-    throw rtl::Exception(msg);
-}
-
 void FreeChain(TExpressionNode* Last) noexcept {
     while (Last) {
         TExpressionNode* prev = Last->NextAlloc;
@@ -282,7 +277,7 @@ private:
 
     TExpressionNode* FieldNode(const AnsiString& Name) {
         TFieldDesc* field = FData.FindField(rtl::AnsiToWide(Name));
-        if (!field) FieldNotFound(Name);
+        if (!field) internal::FieldNotFound(Name);
         TExpressionNode* node = New(ntField);
         node->FieldDesc = field;
         node->Value = rtl::Variant(Name);
@@ -330,12 +325,7 @@ private:
                 return FieldNode(name);
             }
             case lcString: {
-                AnsiString text;
-                text.reserve(FLexem.size());
-                for (size_t i = 0; i < FLexem.size(); ++i) {
-                    text.push_back(FLexem[i]);
-                    if (FLexem[i] == '\'' && i + 1 < FLexem.size() && FLexem[i + 1] == '\'') ++i;
-                }
+                AnsiString text = internal::UndoubleQuotes(FLexem);
                 Next();
                 return Constant(rtl::Variant(std::move(text)));
             }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "data/store/DAConsts.h"
+#include "data/store/MemData_Internal.h"
 #include "data/store/MemData_Filter.h"
 #include "data/store/MemData_Store.h"
 #include "framework/rtl/SysUtils.h"
@@ -12,34 +13,13 @@
 
 namespace store {
 
+using namespace internal;
+
 namespace {
 
 [[noreturn]] void InvalidFormat() { throw rtl::Exception(SInvalidIndexFieldNames); }
 
-[[noreturn]] void FieldNotFound(const AnsiString& Name) {
-    AnsiString msg = SFieldNotFound;
-    msg.replace(msg.find("%s"), 2, Name);
-    throw rtl::Exception(msg);
-}
-
-AnsiString UndoubleQuotes(const AnsiString& s) {
-    AnsiString r;
-    r.reserve(s.size());
-    for (size_t i = 0; i < s.size(); ++i) {
-        r.push_back(s[i]);
-        if (s[i] == '\'' && i + 1 < s.size() && s[i + 1] == '\'') ++i;
-    }
-    return r;
-}
-
 bool IsSeparator(int Code, const AnsiString& Lexem) { return Code == lcSymbol && (Lexem == ";" || Lexem == ","); }
-
-template <class T>
-T Load(const void* p) noexcept {
-    T v;
-    std::memcpy(&v, p, sizeof(T));
-    return v;
-}
 
 }  // namespace
 
@@ -215,25 +195,6 @@ std::string WideOrdinalKey(const WideString& s) {
     return k;
 }
 
-WideString WideAt(const void* p, size_t maxLen) {
-    WideString s;
-    if (!p) return s;
-    const auto* b = static_cast<const uint8_t*>(p);
-    for (size_t i = 0; i < maxLen; ++i) {
-        char16_t c;
-        std::memcpy(&c, b + i * 2, 2);
-        if (c == 0) break;
-        s.push_back(c);
-    }
-    return s;
-}
-
-template <class S>
-void TrimTail(S& s) {
-    while (!s.empty() && static_cast<uint32_t>(static_cast<std::make_unsigned_t<typename S::value_type>>(s.back())) <= 32)
-        s.pop_back();
-}
-
 TKeyKind KindOf(TMemDataType Type) {
     switch (Type) {
         case mdtInt8:
@@ -337,9 +298,9 @@ void TMemData::SortItems() {
                 case mdtDateTime: v.Float = Load<double>(slot); break;
                 case mdtWideString:
                 case mdtExtWideString: {
-                    WideString s = f->DataType == mdtWideString ? WideAt(slot, f->Length)
-                                                                : WideAt(Load<const void*>(slot), SIZE_MAX);
-                    if (trim && f->DataType == mdtWideString) TrimTail(s);
+                    WideString s = f->DataType == mdtWideString ? WideFromPtr(slot, f->Length)
+                                                                : WideFromPtr(Load<const void*>(slot), SIZE_MAX);
+                    if (trim && f->DataType == mdtWideString) TrimControlTail(s);
                     k.SetText(v, binary ? WideOrdinalKey(s) : rtl::WideSortKey(s, ci));
                     break;
                 }
