@@ -194,7 +194,7 @@ TEST(MemDataSort, UpdatedRowMovesToItsPlace) {
 }
 
 TEST(MemDataSort, CalculatedAreaFieldIsComputedForTheComparison) {
-    TStore s({{u"ID", mdtInt32, 4}, {u"CALC", mdtInt32, 4, 0, false, fdkCalculatedArea}});
+    TStore s({{u"ID", mdtInt32, 4}, {u"CALC", mdtInt32, 4, 0, false, 0, fdkCalculatedArea}});
     ASSERT_GT(s.CalcRecordSize(), 0);
     int calls = 0;
     s.CalcRecordEvent = [&](void* target, const void* source) {

@@ -1,47 +1,21 @@
-// A memory record store over a given list of columns, filled from rows of variants; used by the
-// sorting, comparison and filter tests.
+// A memory record store that opens over its columns at once, filled from rows of variants; used by
+// the sorting, comparison and filter tests.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "data/store/MemData_Store.h"
 #include "framework/rtl/Text.h"
+#include "tests/store/memdata_store_fixture.h"
 
 namespace sortfiltertest {
 
 using namespace store;
+using TCol = storetest::TColumn;
 
-struct TCol {
-    std::u16string Name;
-    TMemDataType Type;
-    int Size;
-    int Length = 0;
-    bool Fixed = false;
-    uint8_t Kind = fdkData;
-};
-
-class TStore : public TMemData {
+class TStore : public storetest::TTestStore {
 public:
-    explicit TStore(std::vector<TCol> columns) : FCols(std::move(columns)) {
-        InitFields();
-        Open();
-    }
-
-    void DoInitFields() override {
-        for (const TCol& c : FCols) {
-            auto d = CreateFieldDesc();
-            d->Name = c.Name;
-            d->ColumnName = c.Name;
-            d->DataType = c.Type;
-            d->Size = c.Size;
-            d->Length = static_cast<uint16_t>(c.Length);
-            d->Fixed = c.Fixed;
-            d->DescKind = c.Kind;
-            d->FieldNo = static_cast<uint16_t>(FFields.Count() + 1);
-            FFields.Add(std::move(d));
-        }
-    }
+    explicit TStore(std::vector<TCol> columns) : TTestStore(std::move(columns)) { OpenStore(); }
 
     // One value per column; Null leaves the field null.
     void Add(const std::vector<rtl::Variant>& values) {
@@ -74,9 +48,6 @@ public:
         for (TRecordItem* it = FirstItem(); it; it = it->Next) r.push_back(TBlockManager::RecordOf(it));
         return r;
     }
-
-private:
-    std::vector<TCol> FCols;
 };
 
 // 1251 text from UTF-8 source.

@@ -18,6 +18,7 @@ struct TColumn {
     int Length = 0;
     bool Fixed = false;
     int Scale = 0;
+    uint8_t Kind = fdkData;
 };
 
 class TTestStore : public TMemData {
@@ -34,6 +35,7 @@ public:
             d->Length = static_cast<uint16_t>(c.Length);
             d->Fixed = c.Fixed;
             d->Scale = static_cast<uint16_t>(c.Scale);
+            d->DescKind = c.Kind;
             d->FieldNo = static_cast<uint16_t>(FFields.Count() + 1);
             FFields.Add(std::move(d));
         }
