@@ -1,0 +1,22 @@
+// The SHA1 digest behind initialise, hash-data and final-digest operations.
+#pragma once
+
+#include "data/crypto/CRHash.h"
+
+namespace crypto {
+
+class TSHA1CryptoServiceProvider {
+public:
+    void Initialize() { FHash.Initialize(); }
+    void HashData(const void* Data, size_t Size) { FHash.HashData(Data, Size); }
+    // The digest; the provider then starts afresh.
+    TBytes FinalDigest() { return FHash.Final(); }
+    TBytes ComputeHash(const void* Data, size_t Size) { return FHash.ComputeHash(Data, Size); }
+    int DigestSize() const noexcept { return FHash.DigestSize(); }
+    THash_SHA1& Hash() noexcept { return FHash; }
+
+private:
+    THash_SHA1 FHash;
+};
+
+}  // namespace crypto
