@@ -79,12 +79,28 @@ bool TSQLInfo::NextCharQuotesNeed(char Ch, int IdCase) const {
 
 AnsiString TSQLInfo::Quote(const AnsiString& Value, char Left, char Right) const {
     if (IsQuoted(Value)) return Value;
-    return AnsiString(1, Left) + Value + AnsiString(1, Right);
+    // A closing quote inside the name is doubled, so that the name cannot end the quoted text and
+    // put the rest of it into the statement.
+    AnsiString out(1, Left);
+    out.reserve(Value.size() + 2);
+    for (char c : Value) {
+        if (c == Right) out += c;
+        out += c;
+    }
+    out += Right;
+    return out;
 }
 
 AnsiString TSQLInfo::UnQuote(const AnsiString& Value) const {
-    if (IsQuoted(Value)) return Value.substr(1, Value.size() - 2);
-    return Value;
+    if (!IsQuoted(Value)) return Value;
+    AnsiString out;
+    out.reserve(Value.size() - 2);
+    const char right = RightQuote();
+    for (size_t i = 1; i + 1 < Value.size(); ++i) {
+        out += Value[i];
+        if (Value[i] == right && i + 2 < Value.size() && Value[i + 1] == right) ++i;
+    }
+    return out;
 }
 
 bool TSQLInfo::IsQuoted(const AnsiString& Value) const {

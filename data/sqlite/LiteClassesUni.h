@@ -318,6 +318,7 @@ private:
     void ReadValue(void* RecBuf, const daccess::TCRFieldDesc* Field, int Col, TSQLite3API* API, sqlite3_stmt* Stmt,
                    bool UTF8);
     [[noreturn]] void RaiseOutOfRange(const store::TFieldDesc* Field, int64_t Value) const;
+    [[noreturn]] void RaiseOutOfRange(const store::TFieldDesc* Field, const AnsiString& Value) const;
     rtl::TDateTime ParseDate(const AnsiString& Text, store::TMemDataType DataType) const;
 
     TSQLiteCommand* FLiteCommand = nullptr;

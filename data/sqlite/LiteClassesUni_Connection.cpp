@@ -25,8 +25,48 @@ AnsiString TSQLiteConnection::EncodeWideString(std::u16string_view Value, bool U
     return UTF8 ? rtl::WideToUTF8(Value) : rtl::WideToAnsi(Value);
 }
 
+namespace {
+
+// The 1251 byte of every two-byte UTF-8 sequence, taken from the runtime's own decoder once, so the
+// fetch loop below gives exactly its result.
+struct TTwoByteTable {
+    uint8_t Map[0x800 - 0x80];
+    TTwoByteTable() {
+        for (unsigned c = 0x80; c < 0x800; ++c) {
+            const char seq[2] = {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+            char out = '?';
+            rtl::UTF8ToAnsiBuf(std::string_view(seq, 2), &out, 1);
+            Map[c - 0x80] = static_cast<uint8_t>(out);
+        }
+    }
+};
+
+const TTwoByteTable& TwoByteTable() {
+    static const TTwoByteTable table;
+    return table;
+}
+
+}  // namespace
+
 size_t TSQLiteConnection::DecodeUTF8To(const char* Value, size_t Length, char* Dest, size_t MaxLen) {
-    return rtl::UTF8ToAnsiBuf(std::string_view(Value, Length), Dest, MaxLen);
+    // Fetched text is mostly ASCII and Cyrillic: both are decoded here inline; the first longer or
+    // malformed sequence hands the rest to the general decoder.
+    const uint8_t* map = TwoByteTable().Map - 0x80;
+    const auto* s = reinterpret_cast<const uint8_t*>(Value);
+    size_t i = 0, n = 0;
+    while (i < Length && n < MaxLen) {
+        const uint8_t b = s[i];
+        if (b < 0x80) {
+            Dest[n++] = static_cast<char>(b);
+            ++i;
+        } else if (b >= 0xC2 && b <= 0xDF && i + 1 < Length && (s[i + 1] & 0xC0) == 0x80) {
+            Dest[n++] = static_cast<char>(map[((b & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu)]);
+            i += 2;
+        } else {
+            return n + rtl::UTF8ToAnsiBuf(std::string_view(Value + i, Length - i), Dest + n, MaxLen - n);
+        }
+    }
+    return n;
 }
 
 AnsiString TSQLiteConnection::DecodeString(const char* Value, size_t Length, bool UTF8) {
@@ -417,19 +457,35 @@ void TSQLiteTransaction::RollbackWork() {
     FActive = false;
 }
 
+namespace {
+
+// A savepoint name goes into the statement as one identifier, whatever it holds.
+AnsiString SavepointName(const AnsiString& Name) {
+    const AnsiString bare = LiteSQLInfo()->UnQuote(Name);
+    if (!LiteSQLInfo()->QuotesNeeded(bare)) return bare;
+    AnsiString quoted = "\"";
+    for (char c : bare) {
+        if (c == '"') quoted += c;
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+}  // namespace
+
 void TSQLiteTransaction::Savepoint(const AnsiString& Name) {
     CheckActive();
-    LiteConnection()->ExecuteInternal("SAVEPOINT " + Name);
+    LiteConnection()->ExecuteInternal("SAVEPOINT " + SavepointName(Name));
 }
 
 void TSQLiteTransaction::ReleaseSavepoint(const AnsiString& Name) {
     CheckActive();
-    LiteConnection()->ExecuteInternal("RELEASE SAVEPOINT " + Name);
+    LiteConnection()->ExecuteInternal("RELEASE SAVEPOINT " + SavepointName(Name));
 }
 
 void TSQLiteTransaction::RollbackToSavepoint(const AnsiString& Name) {
     CheckActive();
-    LiteConnection()->ExecuteInternal("ROLLBACK TO SAVEPOINT " + Name);
+    LiteConnection()->ExecuteInternal("ROLLBACK TO SAVEPOINT " + SavepointName(Name));
 }
 
 }  // namespace sqlite

@@ -5,6 +5,7 @@
 #include "data/sqlite/LiteConstsUni.h"
 #include "data/store/DAConsts.h"
 #include "framework/rtl/Bcd.h"
+#include "framework/rtl/DateUtils.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
@@ -261,23 +262,77 @@ void TSQLiteRecordSet::DescribeField(TCRFieldDesc* Field, int Col) {
 }
 
 void TSQLiteRecordSet::RaiseOutOfRange(const TFieldDesc* Field, int64_t Value) const {
-    throw EDataMappingError(AnsiString(SFieldPrefix) + rtl::WideToAnsi(Field->Name) + "\r\n" +
-                            rtl::Format(SValueOutOfRange, {rtl::IntToStr(Value)}));
+    RaiseOutOfRange(Field, rtl::IntToStr(Value));
 }
 
+void TSQLiteRecordSet::RaiseOutOfRange(const TFieldDesc* Field, const AnsiString& Value) const {
+    throw EDataMappingError(AnsiString(SFieldPrefix) + rtl::WideToAnsi(Field->Name) + "\r\n" +
+                            rtl::Format(SValueOutOfRange, {Value}));
+}
+
+namespace {
+
+bool Digits(const char* s, int n, int& value) {
+    value = 0;
+    for (int i = 0; i < n; ++i) {
+        if (s[i] < '0' || s[i] > '9') return false;
+        value = value * 10 + (s[i] - '0');
+    }
+    return true;
+}
+
+// The engine's own text forms "yyyy-mm-dd" and "yyyy-mm-dd hh:nn:ss", read without building format
+// settings for every value. Anything else (and dates before 1900, whose time part counts backwards)
+// is left to the general parser.
+bool TryParseCanonical(const AnsiString& Text, rtl::TDateTime& Value) {
+    const size_t n = Text.size();
+    if (n != 10 && n != 19) return false;
+    const char* s = Text.data();
+    int y, m, d;
+    if (s[4] != '-' || s[7] != '-' || !Digits(s, 4, y) || !Digits(s + 5, 2, m) || !Digits(s + 8, 2, d) || y < 1900)
+        return false;
+    rtl::TDateTime date;
+    if (!rtl::TryEncodeDate(y, m, d, date)) return false;
+    if (n == 10) {
+        Value = date;
+        return true;
+    }
+    int hh, nn, ss;
+    if (s[10] != ' ' || s[13] != ':' || s[16] != ':' || !Digits(s + 11, 2, hh) || !Digits(s + 14, 2, nn) ||
+        !Digits(s + 17, 2, ss))
+        return false;
+    rtl::TDateTime time;
+    if (!rtl::TryEncodeTime(hh, nn, ss, 0, time)) return false;
+    Value = date + time;
+    return true;
+}
+
+}  // namespace
+
 rtl::TDateTime TSQLiteRecordSet::ParseDate(const AnsiString& Text, TMemDataType DataType) const {
-    rtl::TFormatSettings fs;
-    fs.DateSeparator = FLiteCommand->DateSeparator();
-    AnsiString df = FLiteCommand->DateFormat();
-    std::replace(df.begin(), df.end(), '-', fs.DateSeparator);
-    fs.ShortDateFormat = df;
-    fs.TimeSeparator = FLiteCommand->TimeSeparator();
-    AnsiString tf = FLiteCommand->TimeFormat();
-    std::replace(tf.begin(), tf.end(), ':', fs.TimeSeparator);
-    fs.ShortTimeFormat = tf;
-    fs.LongTimeFormat = tf;
     rtl::TDateTime d = 0;
-    if (!rtl::TryStrToDateTime(Text, d, fs) && !rtl::TryStrToTime(Text, d, fs)) d = 0;
+    const bool canonical = FLiteCommand->DateSeparator() == '-' && FLiteCommand->TimeSeparator() == ':' &&
+                           FLiteCommand->DateFormat() == "yyyy-mm-dd" && FLiteCommand->TimeFormat() == "hh:nn:ss";
+    if (!canonical || !TryParseCanonical(Text, d)) {
+        rtl::TFormatSettings fs;
+        fs.DateSeparator = FLiteCommand->DateSeparator();
+        AnsiString df = FLiteCommand->DateFormat();
+        std::replace(df.begin(), df.end(), '-', fs.DateSeparator);
+        fs.ShortDateFormat = df;
+        fs.TimeSeparator = FLiteCommand->TimeSeparator();
+        AnsiString tf = FLiteCommand->TimeFormat();
+        std::replace(tf.begin(), tf.end(), ':', fs.TimeSeparator);
+        fs.ShortTimeFormat = tf;
+        fs.LongTimeFormat = tf;
+        auto parse = [&](const AnsiString& t) { return rtl::TryStrToDateTime(t, d, fs) || rtl::TryStrToTime(t, d, fs); };
+        if (!parse(Text)) {
+            // The engine's date functions also write and accept 'T' between the date and the time.
+            const size_t t = Text.find('T');
+            AnsiString spaced = Text;
+            if (t != AnsiString::npos && t > 0 && t + 1 < Text.size()) spaced[t] = ' ';
+            if (t == AnsiString::npos || spaced == Text || !parse(spaced)) d = 0;
+        }
+    }
     if (DataType == mdtDate) return std::trunc(d);
     if (DataType == mdtTime) return std::fabs(d - std::trunc(d));
     return d;
@@ -364,7 +419,10 @@ void TSQLiteRecordSet::ReadValue(void* RecBuf, const TCRFieldDesc* Field, int Co
             double v = API->sqlite3_column_type(Stmt, Col) == SQLITE_INTEGER
                            ? static_cast<double>(API->sqlite3_column_int64(Stmt, Col))
                            : API->sqlite3_column_double(Stmt, Col);
-            Store64(slot, static_cast<int64_t>(std::nearbyint(v * 10000.0)));
+            // Ten-thousandths in 64 bits: a value beyond them is refused rather than stored as garbage.
+            const double scaled = std::nearbyint(v * 10000.0);
+            if (!(std::fabs(scaled) < 9223372036854775808.0)) RaiseOutOfRange(Field, rtl::FloatToStr(v));
+            Store64(slot, static_cast<int64_t>(scaled));
             break;
         }
         case mdtFmtBCD: {

@@ -45,6 +45,11 @@ TEST(SQLInfo, QuoteAndUnquote) {
     EXPECT_FALSE(Info().IsQuoted("\"a"));
     EXPECT_EQ(Info().QuoteIfNeeded("plain"), "plain");
     EXPECT_EQ(Info().QuoteIfNeeded("two words"), "\"two words\"");
+    // A quote inside a name is doubled, and undoubled again, so the name stays one identifier.
+    EXPECT_EQ(Info().QuoteName("a\"b"), "\"a\"\"b\"");
+    EXPECT_EQ(Info().QuoteIfNeeded("x\" OR 1=1 --"), "\"x\"\" OR 1=1 --\"");
+    EXPECT_EQ(Info().UnQuote("\"a\"\"b\""), "a\"b");
+    EXPECT_EQ(Info().UnQuote(Info().QuoteName("\"\"lead")), "\"\"lead");
 }
 
 TEST(SQLInfo, NormalizeName) {
