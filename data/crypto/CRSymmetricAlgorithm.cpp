@@ -1,0 +1,119 @@
+#include "data/crypto/CRSymmetricAlgorithm.h"
+
+#include <cstring>
+
+#include "data/crypto/CRRNG.h"
+#include "framework/rtl/SysUtils.h"
+
+namespace crypto {
+
+TSymmetricAlgorithm::TSymmetricAlgorithm(int BlockSize, TKeySizes LegalKeySizes, size_t ScheduleWords)
+    : FSchedule(ScheduleWords), FBlockSize(BlockSize), FLegalKeySizes(LegalKeySizes),
+      FIV(static_cast<size_t>(BlockSize)), FFeedback(static_cast<size_t>(BlockSize)),
+      FBuffer(static_cast<size_t>(BlockSize)) {
+    Wipe();
+}
+
+TSymmetricAlgorithm::~TSymmetricAlgorithm() { Wipe(); }
+
+void TSymmetricAlgorithm::Wipe() noexcept {
+    ProtectBuffer(FIV.data(), FIV.size());
+    ProtectBuffer(FFeedback.data(), FFeedback.size());
+    ProtectBuffer(FBuffer.data(), FBuffer.size());
+    ProtectBuffer(FSchedule.data(), FSchedule.size() * 4);
+    ProtectBuffer(FKey.data(), FKey.size());
+    FKey.clear();
+    FInitialized = false;
+}
+
+bool TSymmetricAlgorithm::IsLegalKeySize(int Bytes) const noexcept {
+    int bits = Bytes * 8;
+    if (bits < FLegalKeySizes.MinSize || bits > FLegalKeySizes.MaxSize) return false;
+    return FLegalKeySizes.SkipSize == 0 || (bits - FLegalKeySizes.MinSize) % FLegalKeySizes.SkipSize == 0;
+}
+
+void TSymmetricAlgorithm::SetKey(const void* Key, int Size) {
+    if (!Key || !IsLegalKeySize(Size))
+        throw rtl::Exception(rtl::Format(SInvalidKeyLength, {ClassName(), FLegalKeySizes.MinSize / 8,
+                                                              FLegalKeySizes.MaxSize / 8}));
+    ProtectBuffer(FKey.data(), FKey.size());
+    auto* k = static_cast<const uint8_t*>(Key);
+    FKey.assign(k, k + Size);
+    Init(FKey.data(), Size);
+    FInitialized = true;
+    Reset();
+}
+
+void TSymmetricAlgorithm::SetIV(const void* IV, int Size) {
+    if (!IV || Size <= 0 || Size > FBlockSize) throw rtl::Exception(SInvalidIV);
+    std::fill(FIV.begin(), FIV.end(), 0);
+    std::memcpy(FIV.data(), IV, static_cast<size_t>(Size));
+    Reset();
+}
+
+void TSymmetricAlgorithm::Reset() { FFeedback = FIV; }
+
+void TSymmetricAlgorithm::CheckInitialized() const {
+    if (!FInitialized) throw rtl::Exception(rtl::Format(SNotInitialized, {ClassName()}));
+}
+
+void TSymmetricAlgorithm::EncryptBuffer(void* Buffer, size_t Size) {
+    CheckInitialized();
+    auto* p = static_cast<uint8_t*>(Buffer);
+    const size_t B = static_cast<size_t>(FBlockSize);
+    for (; Size >= B; p += B, Size -= B) {
+        if (FMode == cmECB) {
+            EncodeBlock(p, p);
+        } else {
+            XORBuffers(p, FFeedback.data(), B, p);
+            EncodeBlock(p, p);
+            std::memcpy(FFeedback.data(), p, B);
+        }
+    }
+    if (Size) {
+        // A final partial block takes the encrypted chaining block as a key stream.
+        EncodeBlock(FFeedback.data(), FBuffer.data());
+        XORBuffers(p, FBuffer.data(), Size, p);
+    }
+}
+
+void TSymmetricAlgorithm::DecryptBuffer(void* Buffer, size_t Size) {
+    CheckInitialized();
+    auto* p = static_cast<uint8_t*>(Buffer);
+    const size_t B = static_cast<size_t>(FBlockSize);
+    for (; Size >= B; p += B, Size -= B) {
+        if (FMode == cmECB) {
+            DecodeBlock(p, p);
+        } else {
+            std::memcpy(FBuffer.data(), p, B);
+            DecodeBlock(p, p);
+            XORBuffers(p, FFeedback.data(), B, p);
+            std::memcpy(FFeedback.data(), FBuffer.data(), B);
+        }
+    }
+    if (Size) {
+        EncodeBlock(FFeedback.data(), FBuffer.data());
+        XORBuffers(p, FBuffer.data(), Size, p);
+    }
+}
+
+void TSymmetricAlgorithm::GenerateKey() {
+    // The largest legal key.
+    TBytes key = Random().RandomBytes(static_cast<size_t>(FLegalKeySizes.MaxSize / 8));
+    SetKey(key);
+    ProtectBuffer(key.data(), key.size());
+}
+
+void TSymmetricAlgorithm::GenerateIV() {
+    TBytes iv = Random().RandomBytes(static_cast<size_t>(FBlockSize));
+    SetIV(iv);
+}
+
+void TSymmetricAlgorithm::Code(void* Buffer, size_t Size, TPAction Action) {
+    if (Action == TPAction::paEncode)
+        EncryptBuffer(Buffer, Size);
+    else if (Action == TPAction::paDecode)
+        DecryptBuffer(Buffer, Size);
+}
+
+}  // namespace crypto
