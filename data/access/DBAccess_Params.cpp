@@ -115,9 +115,12 @@ void TDAParam::SetDataType(TFieldType Value) {
     // A blob value leaves as text, so the marker never turns into a value of the new type.
     Variant carried;
     if (IsBlob() && FParamObject && !IsObjectDataType(Value) && !IsNull()) carried = this->Value();
-    FreeObject();
-    TParam::Clear();
-    if (!carried.IsEmpty()) TParam::SetValue(carried);
+    if (FParamObject || IsObjectDataType()) {
+        FreeObject();
+        TParam::Clear();
+        if (!carried.IsEmpty()) TParam::SetValue(carried);
+    }
+    // A plain value is converted to the new type by the platform part.
     SetPlatformDataType(Value);
     FSubDataType = 0;
     if (IsObjectDataType(Value)) {

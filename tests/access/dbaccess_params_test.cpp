@@ -158,6 +158,13 @@ TEST(DAParam, MemoTextSurvivesChangeToString) {
     p->SetAsMemo("abc");
     p->SetDataType(db::ftInteger);  // text that is no number is dropped, never the marker
     EXPECT_TRUE(p->IsNull());
+
+    // Plain values are converted as the platform converts them.
+    p->WriteAsInteger(5);
+    p->SetDataType(db::ftString);
+    EXPECT_EQ(p->AsString(), "5");
+    p->SetDataType(db::ftFloat);
+    EXPECT_DOUBLE_EQ(p->AsFloat(), 5.0);
 }
 
 TEST(DAParam, RefAccessorsTypeUntypedParameters) {
