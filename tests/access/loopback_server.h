@@ -8,6 +8,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 namespace looptest {
@@ -85,5 +87,39 @@ inline int UnusedPort() {
     TLoopbackListener l;
     return l.Port();
 }
+
+}  // namespace looptest
+
+#include <thread>
+
+namespace looptest {
+
+// Accepts one connection in its own thread and keeps everything the client sends until the
+// client closes.
+class TCapture {
+public:
+    explicit TCapture(int Port = 0) : FListener(8, Port) {
+        FThread = std::thread([this] {
+            int fd = FListener.Accept();
+            if (fd < 0) return;
+            FData = ReadUntilClosed(fd);
+            ::close(fd);
+        });
+    }
+    ~TCapture() { Join(); }
+    int Port() const { return FListener.Port(); }
+    bool Valid() const { return FListener.Valid(); }
+    // Waits for the client to close and gives what it sent.
+    const std::string& Join() {
+        if (FThread.joinable()) FThread.join();
+        FListener.Close();
+        return FData;
+    }
+
+private:
+    TLoopbackListener FListener;
+    std::thread FThread;
+    std::string FData;
+};
 
 }  // namespace looptest
