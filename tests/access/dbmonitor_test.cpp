@@ -220,3 +220,211 @@ TEST(DBMonitorMessages, ReaderRefusesLengthsAndCountsTheBytesCannotHold) {
         EXPECT_THROW(ReadMonitorMessage(reader, kind), EMonitorMessageError);
     }
 }
+
+// ---------------------------------------------------------------------------------------------
+// The client and its sender thread
+
+#include <functional>
+
+#include "data/access/DBMonitorClient.h"
+
+namespace {
+
+struct TStream {
+    std::vector<int> Kinds;
+    std::vector<TMessagePtr> Messages;
+
+    WideString Description(size_t i) const {
+        auto* e = dynamic_cast<TEventMessage*>(Messages[i].get());
+        return e ? e->Description : WideString();
+    }
+};
+
+// Decodes whatever complete messages the bytes hold.
+TStream DecodePrefix(const std::string& Bytes) {
+    TStream s;
+    TBufferMessageUnpacker reader(Bytes);
+    while (reader.Remaining() > 0) {
+        int kind = 0;
+        try {
+            auto msg = ReadMonitorMessage(reader, kind);
+            s.Kinds.push_back(kind);
+            s.Messages.push_back(std::move(msg));
+        } catch (const EMonitorMessageError&) {
+            break;  // the rest has not arrived yet
+        }
+    }
+    return s;
+}
+
+// Reads from the connection until Done holds for the decoded stream, the peer closes, or
+// nothing arrives for a while.
+TStream ReadUntil(int Fd, const std::function<bool(const TStream&)>& Done) {
+    std::string bytes;
+    for (;;) {
+        TStream s = DecodePrefix(bytes);
+        if (Done(s)) return s;
+        std::string more = looptest::ReadBytes(Fd, 1, 5000);
+        if (more.empty()) return s;
+        bytes += more;
+        bytes += looptest::ReadBytes(Fd, 65536, 0);
+    }
+}
+
+rtl::TOwnedPtr<TDBMonitor> NewMonitor(int Port) {
+    rtl::TOwnedPtr<TDBMonitor> m(rtl::Create<TDBMonitor>());
+    m->Caption = u"DataAccess";
+    m->Host = "127.0.0.1";
+    m->Port = Port;
+    return m;
+}
+
+TMonitorEvent Event(const char16_t* Description, int Type = 10) {
+    TMonitorEvent e;
+    e.EventType = Type;
+    e.Description = Description;
+    e.SQL = u"select 1";
+    return e;
+}
+
+}  // namespace
+
+TEST(DBMonitorClient, SessionFromStartupToFinish) {
+    TCapture tool;
+    auto monitor = NewMonitor(tool.Port());
+    monitor->SendStartup();
+    TMonitorEvent first = Event(u"first");
+    monitor->SendEventStart(first);
+    TMonitorEvent second = Event(u"second");
+    monitor->SendEventStart(second);
+    EXPECT_EQ(first.EventID, 1);
+    EXPECT_EQ(second.EventID, 2);
+    TMonitorEvent end = Event(u"end");
+    end.RowsAffected = 4;
+    monitor->SendEventEnd(end);  // no id of its own: the last one assigned
+    monitor->SendFinish();
+
+    TStream s = DecodePrefix(tool.Join());  // the finish message closes the connection
+    // Every message but the finish message follows two probes on a connection that is up.
+    EXPECT_EQ(s.Kinds, (std::vector<int>{2, 6, 6, 4, 6, 6, 4, 6, 6, 5, 6, 1}));
+    ASSERT_EQ(s.Messages.size(), 12u);
+    auto* startup = dynamic_cast<TStartupMessage*>(s.Messages[0].get());
+    ASSERT_TRUE(startup);
+    EXPECT_EQ(startup->Description, u"DataAccess monitoring is started");
+    EXPECT_EQ(startup->EventType, 0);
+    EXPECT_FALSE(startup->ExeName.empty());
+    EXPECT_EQ(dynamic_cast<TEventStartMessage*>(s.Messages[6].get())->EventID, 2);
+    auto* ended = dynamic_cast<TEventEndMessage*>(s.Messages[9].get());
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(ended->EventID, 2);
+    EXPECT_EQ(ended->RowsAffected, 4);
+    auto* finish = dynamic_cast<TEventMessage*>(s.Messages[11].get());
+    EXPECT_EQ(finish->EventType, 1);
+    EXPECT_EQ(finish->Description, u"DataAccess monitoring is finished");
+}
+
+TEST(DBMonitorClient, ToolRestartGetsAFreshStartupMessage) {
+    auto listener = std::make_unique<looptest::TLoopbackListener>();
+    const int port = listener->Port();
+    auto monitor = NewMonitor(port);
+    monitor->SendStartup();
+    TMonitorEvent one = Event(u"one");
+    monitor->SendEventStart(one);
+
+    int fd = listener->Accept();
+    ASSERT_GE(fd, 0);
+    TStream s1 = ReadUntil(fd, [](const TStream& s) { return s.Kinds.size() >= 4; });
+    EXPECT_EQ(s1.Kinds, (std::vector<int>{2, 6, 6, 4}));
+    // The tool goes away and comes back on the same port.
+    ::close(fd);
+    listener.reset();
+    looptest::TLoopbackListener restarted(8, port);
+    ASSERT_TRUE(restarted.Valid());
+
+    TMonitorEvent two = Event(u"two");
+    monitor->SendEventStart(two);
+    int fd2 = restarted.Accept();
+    ASSERT_GE(fd2, 0);
+    TStream s2 = ReadUntil(fd2, [](const TStream& s) { return s.Kinds.size() >= 2; });
+    ASSERT_EQ(s2.Kinds, (std::vector<int>{2, 4}));
+    EXPECT_EQ(s2.Description(1), u"two");
+    monitor.reset();
+    ::close(fd2);
+}
+
+TEST(DBMonitorClient, FinishIsDroppedWhenTheToolIsNotConnected) {
+    looptest::TLoopbackListener tool;
+    auto monitor = NewMonitor(tool.Port());
+    monitor->SendFinish();
+    monitor.reset();  // the sender has handled everything queued once the client is gone
+    EXPECT_EQ(tool.Accept(0), -1);
+}
+
+TEST(DBMonitorClient, UnreachableToolDropsMessagesAndRetriesOnlyAfterTheDelay) {
+    const int port = looptest::UnusedPort();
+    auto monitor = NewMonitor(port);
+    monitor->ReconnectTimeout = 60000;
+    for (int i = 0; i < 20; ++i) {
+        TMonitorEvent e = Event(u"lost");
+        monitor->SendEventStart(e);
+    }
+    // Everything is handled without waiting on the network, and nothing leaks.
+    monitor.reset();
+    SUCCEED();
+}
+
+TEST(DBMonitorClient, FullRingDropsTheNewMessageAndKeepsTheWaitingOnesInOrder) {
+    // The sender stays stuck connecting while the tool's accept queue is full, so the ring fills.
+    looptest::TLoopbackListener tool(0);
+    std::vector<int> fillers;
+    for (int i = 0; i < 2; ++i) {
+        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = htons(static_cast<uint16_t>(tool.Port()));
+        ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        fillers.push_back(fd);
+    }
+    auto monitor = NewMonitor(tool.Port());
+    monitor->SendTimeout = 5000;
+    std::vector<WideString> sent;
+    for (int i = 1; i <= 1001; ++i) {
+        WideString d = u"m" + rtl::AnsiToWide(std::to_string(i));
+        TMonitorEvent e = Event(d.c_str());
+        monitor->SendEventStart(e);
+        if (i <= 1000) sent.push_back(d);
+    }
+    EXPECT_EQ(monitor->QueuedCount(), 1000);
+    EXPECT_EQ(monitor->LastEventID(), 1001);
+    for (int fd : fillers) ::close(fd);
+
+    // Take the abandoned queued connections until the client's arrives with data.
+    TStream s;
+    for (int attempt = 0; attempt < 5 && s.Messages.empty(); ++attempt) {
+        int fd = tool.Accept(5000);
+        if (fd < 0) break;
+        s = ReadUntil(fd, [](const TStream& st) {
+            return !st.Kinds.empty() && st.Kinds.back() == 4 && st.Messages.size() >= 2 + 3 * 999;
+        });
+        if (!s.Messages.empty()) {
+            monitor.reset();
+            ::close(fd);
+        } else {
+            ::close(fd);
+        }
+    }
+    std::vector<WideString> got;
+    for (size_t i = 0; i < s.Messages.size(); ++i)
+        if (s.Kinds[i] == 4) got.push_back(s.Description(i));
+    EXPECT_EQ(got, sent);
+    ASSERT_FALSE(s.Kinds.empty());
+    EXPECT_EQ(s.Kinds.front(), 2);
+}
+
+TEST(DBMonitorClient, ProcessClientIsOneInstance) {
+    EXPECT_NE(GetDBMonitor(), nullptr);
+    EXPECT_EQ(GetDBMonitor(), GetDBMonitor());
+    EXPECT_EQ(GetDBMonitor()->ReconnectTimeout, 5000);
+    EXPECT_EQ(GetDBMonitor()->SendTimeout, 1000);
+}
