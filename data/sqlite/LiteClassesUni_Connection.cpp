@@ -27,46 +27,66 @@ AnsiString TSQLiteConnection::EncodeWideString(std::u16string_view Value, bool U
 
 namespace {
 
-// The 1251 byte of every two-byte UTF-8 sequence, taken from the runtime's own decoder once, so the
-// fetch loop below gives exactly its result.
-struct TTwoByteTable {
-    uint8_t Map[0x800 - 0x80];
-    TTwoByteTable() {
-        for (unsigned c = 0x80; c < 0x800; ++c) {
-            const char seq[2] = {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
-            char out = '?';
-            rtl::UTF8ToAnsiBuf(std::string_view(seq, 2), &out, 1);
-            Map[c - 0x80] = static_cast<uint8_t>(out);
-        }
+// The 1251 byte of every well-formed two-byte UTF-8 sequence, indexed by its two bytes (lead byte
+// high) less 0x8000, or 0 for a pair that is not one. Taken from the runtime's own decoder once,
+// so that the fetch loop below gives exactly its result.
+struct TPairTable {
+    uint8_t Map[0x8000] = {};
+    TPairTable() {
+        for (unsigned lead = 0xC2; lead <= 0xDF; ++lead)
+            for (unsigned cont = 0x80; cont <= 0xBF; ++cont) {
+                const char seq[2] = {static_cast<char>(lead), static_cast<char>(cont)};
+                char out = '?';
+                rtl::UTF8ToAnsiBuf(std::string_view(seq, 2), &out, 1);
+                // No such sequence gives byte 0, which therefore marks the others.
+                Map[((lead << 8) | cont) - 0x8000] = static_cast<uint8_t>(out);
+            }
     }
 };
 
-const TTwoByteTable& TwoByteTable() {
-    static const TTwoByteTable table;
+const TPairTable& PairTable() {
+    static const TPairTable table;
     return table;
+}
+
+// Bounded says whether the destination can fill up before the text ends.
+template <bool Bounded>
+size_t DecodeFast(const uint8_t* s, size_t Length, char* Dest, size_t MaxLen) {
+    const uint8_t* map = PairTable().Map;
+    const uint8_t* p = s;
+    const uint8_t* const end = s + Length;
+    char* out = Dest;
+    char* const outEnd = Dest + MaxLen;
+    while (p < end && (!Bounded || out < outEnd)) {
+        const uint8_t b = *p;
+        if (b < 0x80) {
+            *out++ = static_cast<char>(b);
+            ++p;
+            continue;
+        }
+        if (p + 1 < end) {
+            const uint8_t a = map[((unsigned(b) << 8) | p[1]) - 0x8000];
+            if (a) {
+                *out++ = static_cast<char>(a);
+                p += 2;
+                continue;
+            }
+        }
+        const size_t done = static_cast<size_t>(out - Dest);
+        return done + rtl::UTF8ToAnsiBuf(std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(end - p)),
+                                         out, MaxLen - done);
+    }
+    return static_cast<size_t>(out - Dest);
 }
 
 }  // namespace
 
 size_t TSQLiteConnection::DecodeUTF8To(const char* Value, size_t Length, char* Dest, size_t MaxLen) {
     // Fetched text is mostly ASCII and Cyrillic: both are decoded here inline; the first longer or
-    // malformed sequence hands the rest to the general decoder.
-    const uint8_t* map = TwoByteTable().Map - 0x80;
+    // malformed sequence hands the rest to the general decoder. Every input byte gives at most one
+    // output byte, so a destination as long as the text needs no check of its own.
     const auto* s = reinterpret_cast<const uint8_t*>(Value);
-    size_t i = 0, n = 0;
-    while (i < Length && n < MaxLen) {
-        const uint8_t b = s[i];
-        if (b < 0x80) {
-            Dest[n++] = static_cast<char>(b);
-            ++i;
-        } else if (b >= 0xC2 && b <= 0xDF && i + 1 < Length && (s[i + 1] & 0xC0) == 0x80) {
-            Dest[n++] = static_cast<char>(map[((b & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu)]);
-            i += 2;
-        } else {
-            return n + rtl::UTF8ToAnsiBuf(std::string_view(Value + i, Length - i), Dest + n, MaxLen - n);
-        }
-    }
-    return n;
+    return MaxLen >= Length ? DecodeFast<false>(s, Length, Dest, MaxLen) : DecodeFast<true>(s, Length, Dest, MaxLen);
 }
 
 AnsiString TSQLiteConnection::DecodeString(const char* Value, size_t Length, bool UTF8) {
