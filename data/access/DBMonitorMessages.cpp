@@ -196,8 +196,12 @@ bool TSocketMessagePacker::Connect() {
         FVio->Close();
         FVio->SetHost(Host);
         FVio->SetPort(Port == 0 ? DefaultPort : Port);
+        // Without time-outs a tool that stops answering would hold the sender thread, and with
+        // it the client's shutdown, for as long as the socket layer cares to wait.
+        const int seconds = std::max(1, SendTimeout / 1000);
+        FVio->SetConnectionTimeout(seconds);
         FVio->Connect();
-        FVio->SetSendTimeout(SendTimeout / 1000);
+        FVio->SetSendTimeout(seconds);
         FReconnectPending = false;
         return true;
     } catch (const SocketException&) {

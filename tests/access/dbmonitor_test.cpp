@@ -428,3 +428,24 @@ TEST(DBMonitorClient, ProcessClientIsOneInstance) {
     EXPECT_EQ(GetDBMonitor()->ReconnectTimeout, 5000);
     EXPECT_EQ(GetDBMonitor()->SendTimeout, 1000);
 }
+
+TEST(DBMonitorClient, ToolThatNeverAnswersDoesNotHoldTheShutdown) {
+    looptest::TLoopbackListener tool(0);
+    std::vector<int> fillers;
+    for (int i = 0; i < 2; ++i) {
+        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = htons(static_cast<uint16_t>(tool.Port()));
+        ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        fillers.push_back(fd);
+    }
+    auto monitor = NewMonitor(tool.Port());
+    monitor->SendTimeout = 300;  // below a second still bounds the connect and the sends
+    TMonitorEvent e = Event(u"stuck");
+    monitor->SendEventStart(e);
+    monitor->SendStartup();
+    monitor.reset();  // returns once the connect has timed out
+    for (int fd : fillers) ::close(fd);
+}
