@@ -43,6 +43,25 @@ int FindColumn(const TTableMembers& Table, const AnsiString& Name) {
     return -1;
 }
 
+// The column list of a key or index after its "(": each name found in the table, with its DESC
+// mark; returns the code of the last lexeme read (the ")" or the end).
+int ReadIndexColumns(TParser* Parser, const TTableMembers& Table, TTableMembers::Index& Idx) {
+    AnsiString st;
+    int code;
+    while ((code = Parser->GetNext(st)) != lcEnd && st != ")") {
+        if (st == ",") continue;
+        int col = FindColumn(Table, st);
+        int next = Parser->GetNext(st);
+        bool desc = Lower(st) == "desc";
+        if (!desc && next != lcEnd) Parser->Back();
+        if (col >= 0) {
+            Idx.Columns.push_back(col);
+            Idx.Descending.push_back(desc);
+        }
+    }
+    return code;
+}
+
 }  // namespace
 
 TCRRecordSet* TSQLiteMetaData::CreateRecordSet() {
@@ -329,17 +348,7 @@ void TSQLiteMetaData::ParseTableText(const AnsiString& SQL, TTableMembers& Membe
             }
             if (code == lcEnd) return;
             TTableMembers::Index idx;
-            while ((code = parser->GetNext(st)) != lcEnd && st != ")") {
-                if (st == ",") continue;
-                int col = FindColumn(Members, st);
-                int next = parser->GetNext(st);
-                bool desc = Lower(st) == "desc";
-                if (!desc && next != lcEnd) parser->Back();
-                if (col >= 0) {
-                    idx.Columns.push_back(col);
-                    idx.Descending.push_back(desc);
-                }
-            }
+            code = ReadIndexColumns(parser.get(), Members, idx);
             Members.Indexes.push_back(idx);
             if (code == lcEnd) return;
         }
@@ -371,17 +380,7 @@ void TSQLiteMetaData::ParseIndexText(const AnsiString& SQL, const TTableMembers&
     while ((code = parser->GetNext(st)) != lcEnd && st != "(") {
     }
     if (code == lcEnd) return;
-    while ((code = parser->GetNext(st)) != lcEnd && st != ")") {
-        if (st == ",") continue;
-        int col = FindColumn(Table, st);
-        int next = parser->GetNext(st);
-        bool desc = Lower(st) == "desc";
-        if (!desc && next != lcEnd) parser->Back();
-        if (col >= 0) {
-            idx.Columns.push_back(col);
-            idx.Descending.push_back(desc);
-        }
-    }
+    ReadIndexColumns(parser.get(), Table, idx);
     Members.Indexes.push_back(idx);
 }
 
