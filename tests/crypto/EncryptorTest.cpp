@@ -6,6 +6,7 @@
 #include <string>
 
 #include "data/crypto/CRCipher.h"
+#include "data/crypto/CRDECUtil.h"
 #include "data/crypto/CREncryption.h"
 #include "data/crypto/CRHash.h"
 #include "data/store/MemData.h"
@@ -128,19 +129,94 @@ TEST(Encryptor, RoundTripsEveryCipherHeaderAndOuterForm) {
                 }
 }
 
-TEST(Encryptor, EqualValuesEncryptDifferentlyAndStreamCipherHidesTheirXor) {
-    for (auto algorithm : {eaBlowfish, eaRC4}) {
+TEST(Encryptor, EqualValuesEncryptDifferently) {
+    for (auto algorithm : {eaBlowfish, eaAES128, eaRC4}) {
         auto e = MakeEncryptor(algorithm, ehTag);
-        TBytes a(40, 'A'), b(40, 'B');
-        TBytes ea1 = EncryptToStored(*e, a, mdtBytes), ea2 = EncryptToStored(*e, a, mdtBytes);
-        EXPECT_NE(ea1, ea2) << algorithm;
-        TBytes eb = EncryptToStored(*e, b, mdtBytes);
-        // Past the fixed value and length, the XOR of two ciphertexts must not be the XOR of the
-        // plain values, as it would be with one shared key stream.
-        int same = 0;
-        for (size_t i = 32; i < 72; ++i) same += (ea1[i] ^ eb[i]) == ('A' ^ 'B');
-        EXPECT_LT(same, 10) << algorithm;
+        TBytes a(40, 'A');
+        EXPECT_NE(EncryptToStored(*e, a, mdtBytes), EncryptToStored(*e, a, mdtBytes)) << algorithm;
     }
+}
+
+// The stored layout, built here with the bare ciphers and digests: the tag, 8 random bytes that
+// open the vector, the enciphered fixed value, length, value and padding, then the plain digest.
+TEST(Encryptor, StoredLayoutMatchesValuesWrittenByHand) {
+    const AnsiString password = "secret";
+    TBytes utf16;
+    for (char c : password) utf16.insert(utf16.end(), {static_cast<uint8_t>(c), 0});
+    TBytes material = THash_SHA1().ComputeHash(utf16);
+    TBytes md5 = THash_MD5().ComputeHash(utf16);
+    material.insert(material.end(), md5.begin(), md5.end());
+
+    struct {
+        TCREncryptionAlgorithm Algorithm;
+        TCRHashAlgorithm Hash;
+        TCREncDataHeader Header;
+        std::function<std::unique_ptr<TSymmetricAlgorithm>()> Make;
+        int KeyBytes;
+        size_t Plain;
+    } cases[] = {
+        // Blowfish with SHA-1: a 20-byte span ends in a partial block.
+        {eaBlowfish, haSHA1, ehTagAndHash, [] { return std::make_unique<TCipher_Blowfish>(); }, 32, 5},
+        {eaAES128, haMD5, ehTagAndHash, [] { return std::make_unique<TCipher_Rijndael>(); }, 16, 21},
+        {eaTripleDES, haSHA1, ehTag, [] { return std::make_unique<TCipher_3DES>(); }, 24, 13},
+        {eaRC4, haSHA1, ehTagAndHash, [] { return std::make_unique<TCipher_RC4>(); }, 32, 40},
+        {eaRC4, haMD5, ehTag, [] { return std::make_unique<TCipher_RC4>(); }, 32, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.Algorithm << "/" << c.Hash << "/" << c.Header);
+        auto e = MakeEncryptor(c.Algorithm, c.Header, password);
+        e->SetHashAlgorithm(c.Hash);
+        const TBytes plain = Sample(c.Plain);
+        const size_t H = c.Header == ehTag ? 0 : (c.Hash == haMD5 ? 16 : 20);
+        const TBytes digest = c.Hash == haMD5 ? THash_MD5().ComputeHash(plain) : THash_SHA1().ComputeHash(plain);
+
+        // Ours, opened by hand.
+        TBytes stored = EncryptToStored(*e, plain, mdtBytes);
+        const size_t T = stored.size() - 24;
+        ASSERT_EQ(std::memcmp(stored.data(), EncryptedValueTag, 16), 0);
+        EXPECT_EQ(TBytes(stored.end() - static_cast<std::ptrdiff_t>(H), stored.end()),
+                  TBytes(digest.begin(), digest.begin() + static_cast<std::ptrdiff_t>(H)))
+            << "the digest of the plain value is stored in plain at the end";
+        auto cipher = c.Make();
+        cipher->SetKey(material.data(), c.KeyBytes);
+        cipher->SetIV(stored.data() + 16, 8);
+        cipher->DecryptBuffer(stored.data() + 24, T - H);
+        EXPECT_EQ(GetLE32(stored.data() + 24), 0xBAADF00Du);
+        ASSERT_EQ(GetLE32(stored.data() + 28), c.Plain);
+        EXPECT_EQ(TBytes(stored.begin() + 32, stored.begin() + 32 + static_cast<std::ptrdiff_t>(c.Plain)), plain);
+
+        // Written by hand, read by the encryptor.
+        TBytes hand(24 + T, 0x5A);
+        std::memcpy(hand.data(), EncryptedValueTag, 16);
+        for (size_t i = 16; i < 24; ++i) hand[i] = static_cast<uint8_t>(0xF0 + i);
+        PutLE32(hand.data() + 24, 0xBAADF00D);
+        PutLE32(hand.data() + 28, static_cast<uint32_t>(c.Plain));
+        std::memcpy(hand.data() + 32, plain.data(), c.Plain);
+        std::memcpy(hand.data() + 24 + T - H, digest.data(), H);
+        cipher->SetKey(material.data(), c.KeyBytes);
+        cipher->SetIV(hand.data() + 16, 8);
+        cipher->EncryptBuffer(hand.data() + 24, T - H);
+        for (int type : {mdtBytes, mdtString}) {
+            TBytes buffer = type == mdtBytes ? hand : [&] {
+                AnsiString hex = BufferToHex(hand.data(), hand.size());
+                return TBytes(hex.begin(), hex.end());
+            }();
+            int length = static_cast<int>(buffer.size());
+            ASSERT_TRUE(e->Decrypt(buffer.data(), type, length)) << type;
+            EXPECT_EQ(TBytes(buffer.begin(), buffer.begin() + length), plain) << type;
+        }
+    }
+}
+
+TEST(Encryptor, StreamCipherValuesShareOneKeyStream) {
+    // Every RC4 value is enciphered from the start of the password key's stream whatever its
+    // random bytes; stored values depend on it.
+    auto e = MakeEncryptor(eaRC4, ehTag);
+    TBytes a(40, 'A'), b(40, 'B');
+    TBytes ea = EncryptToStored(*e, a, mdtBytes), eb = EncryptToStored(*e, b, mdtBytes);
+    EXPECT_NE(TBytes(ea.begin() + 16, ea.begin() + 24), TBytes(eb.begin() + 16, eb.begin() + 24));
+    EXPECT_EQ(TBytes(ea.begin() + 24, ea.begin() + 28), TBytes(eb.begin() + 24, eb.begin() + 28));
+    for (size_t i = 32; i < 72; ++i) EXPECT_EQ(ea[i] ^ eb[i], 'A' ^ 'B') << i;
 }
 
 TEST(Encryptor, ValueWithoutTagIsLeftAlone) {
@@ -170,6 +246,7 @@ TEST(Encryptor, DamagedDigestFollowsTheInvalidHashAction) {
     for (auto algorithm : {eaBlowfish, eaAES128, eaRC4}) {
         auto e = MakeEncryptor(algorithm);
         TBytes stored = EncryptToStored(*e, plain, mdtBytes);
+        EXPECT_EQ(TBytes(stored.end() - 20, stored.end()), THash_SHA1().ComputeHash(plain));
         stored.back() ^= 0x01;
         const TBytes damaged = stored;
 
