@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "data/access/CRDataTypeMap.h"
@@ -38,6 +39,19 @@ struct TArgs {
     int32_t DestScale;
     bool IgnoreErrors;
 };
+
+// Values in record slots, which need not be aligned for T.
+template <class T>
+T Read(const void* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+template <class T>
+void Write(void* p, T v) {
+    std::memcpy(p, &v, sizeof v);
+}
 
 bool IsIntegerType(TMemDataType t) noexcept;
 bool IsAnsiTextType(TMemDataType t) noexcept;

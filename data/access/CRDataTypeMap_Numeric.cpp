@@ -28,18 +28,6 @@ AnsiString FormatOne(std::string_view text, std::string_view arg) {
     return result;
 }
 
-template <class T>
-T Read(const void* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-template <class T>
-void Write(void* p, T v) {
-    std::memcpy(p, &v, sizeof v);
-}
-
 bool BoundsOf(TMemDataType t, int64_t& lo, int64_t& hi) {
     switch (t) {
         case mdtInt8: lo = INT8_MIN; hi = INT8_MAX; return true;

@@ -22,18 +22,6 @@ namespace {
 constexpr int32_t kDateDelta = 693594;
 constexpr int kGuidTextLength = 38;
 
-template <class T>
-T Read(const void* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-template <class T>
-void Write(void* p, T v) {
-    std::memcpy(p, &v, sizeof v);
-}
-
 bool IsTextType(TMemDataType t) { return IsAnsiTextType(t) || IsWideTextType(t); }
 bool IsDateType(TMemDataType t) {
     return t == mdtDate || t == mdtTime || t == mdtDateTime || t == mdtSQLTimeStamp;

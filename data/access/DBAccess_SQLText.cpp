@@ -105,6 +105,25 @@ void DeleteRange(AnsiString& S, int64_t Start, int64_t End) {
     S.erase(static_cast<size_t>(Start - 1), static_cast<size_t>(End - Start + 1));
 }
 
+
+// Writes the clause's new text where the old one stood, or appends keyword and text after
+// the statement when there was no such clause.
+AnsiString PlaceClause(AnsiString result, int64_t start, int64_t end, bool clauseFound, const char* keyword,
+                       const AnsiString& body, bool leadingBlank, bool stopTight, bool atStatementEnd) {
+    AnsiString text;
+    if (!clauseFound) {
+        start = end + 1;
+        text = AnsiString(keyword) + body;
+        if (result.find(CR) < static_cast<size_t>(std::min<int64_t>(start, static_cast<int64_t>(result.size()))))
+            text = AnsiString(1, CR) + " " + text;
+    } else {
+        text = leadingBlank ? " " + body : body;
+    }
+    if (stopTight && !atStatementEnd) text += " ";
+    InsertAt(result, start - 1, text);
+    return result;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -240,18 +259,8 @@ AnsiString SetWhere(const AnsiString& SQL, const AnsiString& Condition, const TP
         return result;
     }
 
-    AnsiString text;
-    if (!whereFound) {
-        start = end + 1;
-        text = " WHERE " + Condition;
-        if (result.find(CR) < static_cast<size_t>(std::min<int64_t>(start, static_cast<int64_t>(result.size()))))
-            text = AnsiString(1, CR) + " " + text;
-    } else {
-        text = leadingBlank ? " " + Condition : Condition;
-    }
-    if (stopTight && !w.AtStatementEnd()) text += " ";
-    InsertAt(result, start - 1, text);
-    return result;
+    return PlaceClause(std::move(result), start, end, whereFound, " WHERE ", Condition, leadingBlank, stopTight,
+                       w.AtStatementEnd());
 }
 
 AnsiString GetClause(const AnsiString& SQL, TSQLParser& Parser, int Code) {
@@ -368,18 +377,8 @@ AnsiString SetOrderBy(const AnsiString& SQL, const AnsiString& Fields, const TPa
         return result;
     }
 
-    AnsiString text;
-    if (!orderFound) {
-        start = end + 1;
-        text = " ORDER BY " + fields;
-        if (result.find(CR) < static_cast<size_t>(std::min<int64_t>(start, static_cast<int64_t>(result.size()))))
-            text = AnsiString(1, CR) + " " + text;
-    } else {
-        text = leadingBlank ? " " + fields : fields;
-    }
-    if (stopTight && !w.AtStatementEnd()) text += " ";
-    InsertAt(result, start - 1, text);
-    return result;
+    return PlaceClause(std::move(result), start, end, orderFound, " ORDER BY ", fields, leadingBlank, stopTight,
+                       w.AtStatementEnd());
 }
 
 AnsiString GetOrderBy(const AnsiString& SQL, const TParserClass& ParserClass) {

@@ -390,6 +390,11 @@ protected:
     void CalculateRecordFields(void* Record, const void* Source);
 
     // --- filter and key search hooks ---
+    // Posts pending edits and brings the store's cursor to the current record before a
+    // setting that moves records changes.
+    void SettleCursor();
+    // Re-applies the filter and shows the first record that passes it.
+    void Refilter();
     void InstallFilter();
     void RemoveFilter();
     bool FilterRecordCallback(void* RecBuf);

@@ -111,9 +111,7 @@ void TMemDataSet::RefreshDetail() {
     if (FDetailTimer) FDetailTimer->SetEnabled(false);
     if (!Active() || !UseMasterDetail()) return;
     CheckIRecordSet();
-    FIRecordSet->FilterUpdated();
-    Resync({});
-    First();
+    Refilter();
 }
 
 void TMemDataSet::RefreshMasterFilter() {
@@ -238,10 +236,7 @@ void TMemDataSet::CollectDetailLinkFields(std::vector<TField*>& MasterList, std:
 // Sort
 
 void TMemDataSet::SetIndexFieldNames(const AnsiString& Value) {
-    if (Active()) {
-        CheckBrowseMode();
-        UpdateCursorPos();
-    }
+    SettleCursor();
     if (TMemData* md = MemData()) {
         md->SetIndexFieldNames(Value);
         if (Active() && !md->SortColumns().empty()) Resync({});
@@ -282,11 +277,20 @@ bool TMemDataSet::FilterRecordCallback(void* RecBuf) {
     return accept;
 }
 
+void TMemDataSet::SettleCursor() {
+    if (!Active()) return;
+    CheckBrowseMode();
+    UpdateCursorPos();
+}
+
+void TMemDataSet::Refilter() {
+    FIRecordSet->FilterUpdated();
+    Resync({});
+    First();
+}
+
 void TMemDataSet::ChangeFiltered(bool Value) {
-    if (Active()) {
-        CheckBrowseMode();
-        UpdateCursorPos();
-    }
+    SettleCursor();
     if (Value == Filtered()) return;
     if (Value)
         InstallFilter();
@@ -295,50 +299,31 @@ void TMemDataSet::ChangeFiltered(bool Value) {
     TDataSet::ChangeFiltered(Value);
     if (Active()) {
         CheckIRecordSet();
-        FIRecordSet->FilterUpdated();
-        Resync({});
-        First();
+        Refilter();
     }
 }
 
 void TMemDataSet::ChangeFilterText(const AnsiString& Value) {
-    if (Active()) {
-        CheckBrowseMode();
-        UpdateCursorPos();
-    }
+    SettleCursor();
     if (Value == Filter()) return;
     if (FIRecordSet) FIRecordSet->SetFilterText(Filtered() && !rtl::Trim(Value).empty() ? Value : AnsiString());
     TDataSet::ChangeFilterText(Value);
-    if (Active() && Filtered()) {
-        FIRecordSet->FilterUpdated();
-        Resync({});
-        First();
-    }
+    if (Active() && Filtered()) Refilter();
 }
 
 void TMemDataSet::ChangeFilterOptions(TFilterOptions Value) {
-    if (Active()) {
-        CheckBrowseMode();
-        UpdateCursorPos();
-    }
+    SettleCursor();
     if (Value == FilterOptions()) return;
     if (FIRecordSet) {
         FIRecordSet->FilterCaseInsensitive = Value.Contains(foCaseInsensitive);
         FIRecordSet->FilterNoPartialCompare = Value.Contains(foNoPartialCompare);
     }
     TDataSet::ChangeFilterOptions(Value);
-    if (Active() && Filtered()) {
-        FIRecordSet->FilterUpdated();
-        Resync({});
-        First();
-    }
+    if (Active() && Filtered()) Refilter();
 }
 
 void TMemDataSet::ChangeOnFilterRecord(TFilterRecordEvent Value) {
-    if (Active()) {
-        CheckBrowseMode();
-        UpdateCursorPos();
-    }
+    SettleCursor();
     bool set = static_cast<bool>(Value);
     TDataSet::ChangeOnFilterRecord(std::move(Value));
     if (FIRecordSet) {
@@ -347,11 +332,7 @@ void TMemDataSet::ChangeOnFilterRecord(TFilterRecordEvent Value) {
         else
             FIRecordSet->FilterFunc = nullptr;
     }
-    if (Active()) {
-        FIRecordSet->FilterUpdated();
-        Resync({});
-        First();
-    }
+    if (Active()) Refilter();
 }
 
 // ---------------------------------------------------------------------------------------------
