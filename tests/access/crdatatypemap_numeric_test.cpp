@@ -6,66 +6,19 @@
 #include <string>
 
 #include "data/access/CRDataTypeMap.h"
+#include "tests/access/crdatatypemap_fixture.h"
 #include "framework/rtl/Bcd.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
 using namespace daccess;
 using namespace store;
+using namespace crdtmtest;
 
 namespace {
 
-// A value slot with room to spare; the spare bytes hold a mark so that a write past the value's
-// own size shows.
-struct Slot {
-    alignas(8) uint8_t Bytes[80];
-    Slot() { std::memset(Bytes, 0xAB, sizeof Bytes); }
-    template <class T>
-    explicit Slot(T v) : Slot() {
-        std::memcpy(Bytes, &v, sizeof v);
-    }
-    template <class T>
-    T As() const {
-        T v;
-        std::memcpy(&v, Bytes, sizeof v);
-        return v;
-    }
-    const char* Text() const { return reinterpret_cast<const char*>(Bytes); }
-};
-
-struct Call {
-    TMemDataType Source;
-    TMemDataType Dest;
-    int32_t DestLength = 0;
-    int32_t DestScale = 0;
-    bool Ignore = false;
-};
-
-class NumericConvertTest : public ::testing::Test {
-protected:
-    // The converter the manager registered for the pair, read direction.
-    void Get(const Call& c, const Slot& src, Slot& dst) {
-        const TOnDemandConverter* conv = Manager.FindOnDemandConverter(c.Source, c.Dest);
-        ASSERT_NE(conv, nullptr) << c.Source << " -> " << c.Dest;
-        conv->GetConverter(&Heap, src.Bytes, 0, 0, dst.Bytes, c.DestLength, c.DestScale, c.Ignore);
-    }
-    // The message of the error the conversion raises; empty when it raises none. The slot must
-    // be left untouched by a failing conversion.
-    std::string Error(const Call& c, const Slot& src) {
-        Slot dst;
-        try {
-            Get(c, src, dst);
-        } catch (const EDataMappingError& e) {
-            EXPECT_EQ(dst.As<uint64_t>(), Slot().As<uint64_t>()) << "destination written before " << e.Message();
-            return e.Message();
-        }
-        return {};
-    }
-
-    TStringHeap Heap;
-    TConverterManager Manager;
-    rtl::TScopedFormatSettings Settings;
-};
+using Call = TCall<0>;
+using NumericConvertTest = ConvertTest<Call>;
 
 rtl::TBcd Bcd(const char* text) { return rtl::StrToBcd(text); }
 

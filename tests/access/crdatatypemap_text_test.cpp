@@ -4,6 +4,7 @@
 #include <string>
 
 #include "data/access/CRDataTypeMap.h"
+#include "tests/access/crdatatypemap_fixture.h"
 #include "framework/rtl/Bcd.h"
 #include "framework/rtl/DateUtils.h"
 #include "framework/rtl/SqlTimSt.h"
@@ -12,25 +13,9 @@
 
 using namespace daccess;
 using namespace store;
+using namespace crdtmtest;
 
 namespace {
-
-struct Slot {
-    alignas(8) uint8_t Bytes[96];
-    Slot() { std::memset(Bytes, 0xAB, sizeof Bytes); }
-    template <class T>
-    T As() const {
-        T v;
-        std::memcpy(&v, Bytes, sizeof v);
-        return v;
-    }
-    template <class T>
-    void Put(T v) {
-        std::memcpy(Bytes, &v, sizeof v);
-    }
-    const char* Text() const { return reinterpret_cast<const char*>(Bytes); }
-    std::u16string Wide() const { return reinterpret_cast<const char16_t*>(Bytes); }
-};
 
 Slot AnsiSlot(const std::string& s) {
     Slot r;
@@ -57,39 +42,8 @@ Slot VarBytesSlot(std::initializer_list<uint8_t> b) {
     return r;
 }
 
-struct Call {
-    TMemDataType Source;
-    TMemDataType Dest;
-    int32_t DestLength = 40;
-    int32_t DestScale = 0;
-    bool Ignore = false;
-    int32_t SourceLength = 40;
-};
-
-class TextConvertTest : public ::testing::Test {
-protected:
-    void Get(const Call& c, const Slot& src, Slot& dst) {
-        const TOnDemandConverter* conv = Manager.FindOnDemandConverter(c.Source, c.Dest);
-        ASSERT_NE(conv, nullptr) << c.Source << " -> " << c.Dest;
-        conv->GetConverter(&Heap, src.Bytes, c.SourceLength, 0, dst.Bytes, c.DestLength, c.DestScale, c.Ignore);
-    }
-    // The error message of a conversion, empty when it raises none; a failing conversion must
-    // leave its destination alone.
-    std::string Error(const Call& c, const Slot& src) {
-        Slot dst;
-        try {
-            Get(c, src, dst);
-        } catch (const EDataMappingError& e) {
-            EXPECT_EQ(dst.As<uint64_t>(), Slot().As<uint64_t>()) << "destination written before " << e.Message();
-            return e.Message();
-        }
-        return {};
-    }
-
-    TStringHeap Heap;
-    TConverterManager Manager;
-    rtl::TScopedFormatSettings Settings;
-};
+using Call = TCall<40>;
+using TextConvertTest = ConvertTest<Call>;
 
 int32_t DayOf(int y, int m, int d) { return rtl::DateTimeToTimeStamp(rtl::EncodeDate(y, m, d)).Date; }
 

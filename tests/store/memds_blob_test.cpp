@@ -22,7 +22,7 @@ std::vector<TColumn> NoteColumns() {
             {u"note", mdtMemo, PtrSize},
             {u"wnote", mdtWideMemo, PtrSize},
             {u"photo", mdtBlob, PtrSize},
-            {u"locked", mdtMemo, PtrSize, 0, true}};
+            {u"locked", mdtMemo, PtrSize, 0, /*Required*/ false, /*ReadOnly*/ true}};
 }
 
 rtl::AnsiString A(const char8_t* Text) { return rtl::UTF8ToAnsi(std::u8string_view(Text)); }

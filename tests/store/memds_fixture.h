@@ -75,8 +75,17 @@ private:
         InitRecord(buf);
         if (HasComplexFields()) CreateComplexFields(buf, true);
         try {
-            for (size_t i = 0; i < values.size(); ++i)
-                if (!values[i].IsNull()) PutFieldAsVariant(static_cast<int>(i + 1), buf, values[i]);
+            for (size_t i = 0; i < values.size(); ++i) {
+                const int fieldNo = static_cast<int>(i + 1);
+                if (values[i].IsNull()) continue;
+                // Bytes given for a blob field are its content, written as the provider would.
+                if (values[i].IsByteArray() && IsBlobFieldType(FFields[static_cast<int>(i)]->DataType)) {
+                    const rtl::TBytes& b = *values[i].BytesData();
+                    WriteBlob(fieldNo, buf, false, b.data(), static_cast<int64_t>(b.size()), 0);
+                } else {
+                    PutFieldAsVariant(fieldNo, buf, values[i]);
+                }
+            }
         } catch (...) {
             FreeComplexFields(buf, true);
             FreeRecBuf(buf);
