@@ -226,7 +226,10 @@ void TSQLiteConnection::Connect(const AnsiString& ConnectString) {
         ApplyBusyTimeout();
         ApplyReadUncommitted();
         ApplyForeignKeys();
-        if (FDefaultCollations) GetCollationManager()->RegisterDefaultCollations();
+        // Collations added while closed take effect now; the default ones follow the option as it
+        // stands, whatever it was when the list was last registered.
+        if (FCollationManager) FCollationManager->RegisterAll();
+        ApplyDefaultCollations();
         FNativeConnection = true;
         GetFunctionManager()->RegisterAll();
         TCRConnection::Connect(ConnectString);

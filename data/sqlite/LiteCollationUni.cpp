@@ -54,21 +54,36 @@ TSQLiteCollationManager::~TSQLiteCollationManager() {
     }
 }
 
-void TSQLiteCollationManager::Unregister(TCustomLiteCollationDesc* Desc) {
-    if (!FConnection->GetConnected() || !FConnection->API()->SQLite) return;
+bool TSQLiteCollationManager::EngineOpen() const {
+    return FConnection->GetConnected() && FConnection->API()->SQLite;
+}
+
+void TSQLiteCollationManager::Register(TCustomLiteCollationDesc* Desc) {
     TSQLite3API* api = FConnection->API();
-    api->sqlite3_create_collation(api->SQLite, Desc->Name().c_str(), Desc->TextEncoding(), nullptr, nullptr);
+    // The engine matches the name against the statement text, which goes to it in the same encoding.
+    AnsiString name = FConnection->EncodeString(Desc->Name());
+    api->sqlite3_create_collation(api->SQLite, name.c_str(), Desc->TextEncoding(), Desc, &LiteCollationCallback);
+}
+
+void TSQLiteCollationManager::Unregister(TCustomLiteCollationDesc* Desc) {
+    if (!EngineOpen()) return;
+    TSQLite3API* api = FConnection->API();
+    AnsiString name = FConnection->EncodeString(Desc->Name());
+    api->sqlite3_create_collation(api->SQLite, name.c_str(), Desc->TextEncoding(), nullptr, nullptr);
 }
 
 void TSQLiteCollationManager::RegisterCollation(const AnsiString& Name, TLiteWideCollation Collation) {
     UnregisterCollation(Name);
     rtl::TOwnedPtr<TCustomLiteCollationDesc> desc(
         rtl::Create<TLiteWideCollationDesc>(FConnection, Name, std::move(Collation)));
-    TSQLite3API* api = FConnection->API();
-    if (api->SQLite)
-        api->sqlite3_create_collation(api->SQLite, Name.c_str(), desc->TextEncoding(), desc.get(),
-                                      &LiteCollationCallback);
+    // One added while the connection is closed is registered by the next connect.
+    if (EngineOpen()) Register(desc.get());
     FItems.push_back(std::move(desc));
+}
+
+void TSQLiteCollationManager::RegisterAll() {
+    if (!EngineOpen()) return;
+    for (auto& d : FItems) Register(d.get());
 }
 
 void TSQLiteCollationManager::UnregisterCollation(const AnsiString& Name) {

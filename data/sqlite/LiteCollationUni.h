@@ -53,12 +53,16 @@ public:
 
     void RegisterCollation(const AnsiString& Name, TLiteWideCollation Collation);
     void UnregisterCollation(const AnsiString& Name);
+    // Registers every listed collation with the engine again; the connection runs it at each connect.
+    void RegisterAll();
     void UnregisterAll();
     void RegisterDefaultCollations();
     void UnregisterDefaultCollations();
     int Count() const noexcept { return static_cast<int>(FItems.size()); }
 
 private:
+    bool EngineOpen() const;
+    void Register(TCustomLiteCollationDesc* Desc);
     void Unregister(TCustomLiteCollationDesc* Desc);
 
     TSQLiteConnection* FConnection;

@@ -88,3 +88,64 @@ TEST_F(LiteTest, CollationsOrderTextsAndReportTheirErrors) {
     c->SetProp(pidDefaultCollations, Variant(false));
     EXPECT_NE(MessageOf([&] { Select(c, "SELECT s FROM t ORDER BY s COLLATE UniNoCase"); }), "<no exception>");
 }
+
+TEST_F(LiteTest, CyrillicCollationNameMatchesTheStatementText) {
+    // In both text modes the name must reach the engine in the encoding the statement text has.
+    for (bool ascii : {false, true}) {
+        SCOPED_TRACE(ascii ? "ASCII database" : "UTF-8 database");
+        Conn.reset();
+        const std::string path = (Dir / (ascii ? "ascii.sdb" : "utf8.sdb")).string();
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fclose(f);
+        Conn = NewConnection(path);
+        Conn->SetProp(pidASCIIDataBase, Variant(ascii));
+        Conn->Connect("");
+        TSQLiteConnection* c = Conn.get();
+        Exec(c, "CREATE TABLE t (s TEXT)");
+        for (auto* s : {u8"а", u8"в", u8"б"}) Exec(c, "INSERT INTO t VALUES ('" + A(s) + "')");
+        auto* cm = c->GetCollationManager();
+        const AnsiString name = A(u8"Обратный");
+        cm->RegisterCollation(name, [](std::u16string_view a, std::u16string_view b) { return b.compare(a); });
+        auto rows = Select(c, "SELECT s FROM t ORDER BY s COLLATE " + name);
+        ASSERT_EQ(rows.size(), 3u);
+        EXPECT_EQ(rows[0][0].AsAnsiString(), A(u8"в"));
+        EXPECT_EQ(rows[2][0].AsAnsiString(), A(u8"а"));
+
+        // Unregistering by the same name reaches the same registration in the engine.
+        cm->UnregisterCollation(name);
+        EXPECT_EQ(cm->Count(), 1);  // the default one stays
+        EXPECT_NE(MessageOf([&] { Select(c, "SELECT s FROM t ORDER BY s COLLATE " + name); }), "<no exception>");
+    }
+}
+
+TEST_F(LiteTest, CollationsRegisteredWhileClosedTakeEffectAtConnect) {
+    Conn = NewConnection(DbPath);
+    auto* cm = Conn->GetCollationManager();
+    const AnsiString name = A(u8"Обратный");
+    cm->RegisterCollation(name, [](std::u16string_view a, std::u16string_view b) { return b.compare(a); });
+    EXPECT_EQ(cm->Count(), 1);
+    Conn->Connect("");
+    TSQLiteConnection* c = Conn.get();
+    Exec(c, "CREATE TABLE t (s TEXT)");
+    for (auto* s : {u8"б", u8"А", u8"в"}) Exec(c, "INSERT INTO t VALUES ('" + A(s) + "')");
+    auto firstBy = [&](const AnsiString& coll) {
+        return Select(c, "SELECT s FROM t ORDER BY s COLLATE " + coll)[0][0].AsAnsiString();
+    };
+    EXPECT_EQ(firstBy(name), A(u8"в"));
+    EXPECT_EQ(firstBy("UniNoCase"), A(u8"А"));
+
+    // Both survive a reconnect; the default one follows the option as set while closed.
+    c->Disconnect();
+    c->SetProp(pidDefaultCollations, Variant(false));
+    c->Connect("");
+    EXPECT_EQ(firstBy(name), A(u8"в"));
+    EXPECT_NE(MessageOf([&] { firstBy("UniNoCase"); }), "<no exception>");
+    EXPECT_EQ(cm->Count(), 1);
+
+    c->Disconnect();
+    c->SetProp(pidDefaultCollations, Variant(true));
+    c->Connect("");
+    EXPECT_EQ(firstBy("UniNoCase"), A(u8"А"));
+    EXPECT_EQ(firstBy(name), A(u8"в"));
+}
