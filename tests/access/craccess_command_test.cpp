@@ -1,6 +1,7 @@
 // The provider command: parameter scanning, statement text, property ids and parameter values.
 #include <gtest/gtest.h>
 
+#include "expect_raise.h"
 #include "fake_provider.h"
 #include "framework/rtl/Text.h"
 
@@ -8,6 +9,8 @@ using namespace daccess;
 using fake::TFakeCommand;
 
 namespace {
+
+using accesstest::ExpectAssertion;
 
 struct CommandHolder {
     rtl::TOwnedPtr<TFakeCommand> Command{rtl::Create<TFakeCommand>()};
@@ -18,16 +21,6 @@ std::vector<AnsiString> ParamNames(const TCRCommand& command) {
     std::vector<AnsiString> names;
     for (int i = 0; i < command.ParamCount(); ++i) names.push_back(command.Params(i)->GetName());
     return names;
-}
-
-void ExpectAssertion(const std::function<void()>& action, const AnsiString& text) {
-    try {
-        action();
-        FAIL() << "no assertion for " << text;
-    } catch (const rtl::EAssertionFailed& e) {
-        EXPECT_EQ(e.Text(), text);
-        EXPECT_EQ(e.Unit(), "CRAccess");
-    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "data/access/CRConnectionPool.h"
 #include "data/access/MTSCall.h"
+#include "expect_raise.h"
 #include "fake_provider.h"
 #include "framework/rtl/Clock.h"
 
@@ -13,28 +14,12 @@ using fake::TFakeTransaction;
 
 namespace {
 
+using accesstest::ExpectAssertion;
+using accesstest::ExpectMessage;
+
 using ConnPtr = rtl::TOwnedPtr<TFakeConnection>;
 
 ConnPtr Connected() { return ConnPtr(fake::CreateConnectedConnection()); }
-
-void ExpectAssertion(const std::function<void()>& action, const AnsiString& text, const AnsiString& unit = "CRAccess") {
-    try {
-        action();
-        FAIL() << "no assertion for " << text;
-    } catch (const rtl::EAssertionFailed& e) {
-        EXPECT_EQ(e.Text(), text);
-        EXPECT_EQ(e.Unit(), unit);
-    }
-}
-
-void ExpectMessage(const std::function<void()>& action, const char* message) {
-    try {
-        action();
-        FAIL() << "no error " << message;
-    } catch (const rtl::Exception& e) {
-        EXPECT_STREQ(e.what(), message);
-    }
-}
 
 }  // namespace
 

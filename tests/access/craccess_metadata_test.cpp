@@ -1,6 +1,7 @@
 // The metadata reader's result stores, the simple loader and the alerter base.
 #include <gtest/gtest.h>
 
+#include "expect_raise.h"
 #include "fake_provider.h"
 #include "framework/rtl/Text.h"
 
@@ -9,24 +10,8 @@ using namespace store;
 
 namespace {
 
-void ExpectMessage(const std::function<void()>& action, const char* message) {
-    try {
-        action();
-        FAIL() << "no error " << message;
-    } catch (const rtl::Exception& e) {
-        EXPECT_STREQ(e.what(), message);
-    }
-}
-
-void ExpectAssertion(const std::function<void()>& action, const AnsiString& text) {
-    try {
-        action();
-        FAIL() << "no assertion for " << text;
-    } catch (const rtl::EAssertionFailed& e) {
-        EXPECT_EQ(e.Text(), text);
-        EXPECT_EQ(e.Unit(), "CRAccess");
-    }
-}
+using accesstest::ExpectAssertion;
+using accesstest::ExpectMessage;
 
 // Every row of a result store, each value as text (null as "<null>").
 std::vector<std::vector<AnsiString>> RowsOf(TData* data) {

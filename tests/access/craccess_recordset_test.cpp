@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "expect_raise.h"
 #include "fake_provider.h"
 #include "framework/rtl/Text.h"
 
@@ -17,6 +18,8 @@ using fake::TFakeRecordSet;
 using store::TSQLParser;
 
 namespace {
+
+using accesstest::ExpectAssertion;
 
 class RecordSetTest : public ::testing::Test {
 protected:
@@ -66,16 +69,6 @@ protected:
     rtl::TOwnedPtr<TFakeConnection> Conn;
     rtl::TOwnedPtr<TFakeRecordSet> RS;
 };
-
-void ExpectAssertion(const std::function<void()>& action, const AnsiString& text) {
-    try {
-        action();
-        FAIL() << "no assertion for " << text;
-    } catch (const rtl::EAssertionFailed& e) {
-        EXPECT_EQ(e.Text(), text);
-        EXPECT_EQ(e.Unit(), "CRAccess");
-    }
-}
 
 }  // namespace
 

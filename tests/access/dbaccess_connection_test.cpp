@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include "data/access/DBAccess.h"
+#include "expect_raise.h"
 #include "fake_provider.h"
 
 using namespace daccess;
 using fake::TFakeConnection;
 
 namespace {
+
+using accesstest::ExpectMessage;
 
 class TTestConnection : public TCustomDAConnection {
     RTL_CLASS(TTestConnection, TCustomDAConnection)
@@ -69,15 +72,6 @@ struct ConnectionFixture : ::testing::Test {
         Conn->AfterDisconnect = [this](db::TCustomConnection*) { Log.push_back("AfterDisconnect"); };
     }
 };
-
-void ExpectMessage(const std::function<void()>& action, const char* message) {
-    try {
-        action();
-        FAIL() << "no error " << message;
-    } catch (const rtl::Exception& e) {
-        EXPECT_STREQ(e.what(), message);
-    }
-}
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "data/access/DBAccess.h"
+#include "expect_raise.h"
 #include "fake_provider.h"
 
 using namespace daccess;
@@ -10,6 +11,8 @@ using fake::TFakeConnection;
 using fake::TFakeTransaction;
 
 namespace {
+
+using accesstest::ExpectMessage;
 
 class TTrConnection : public TCustomDAConnection {
     RTL_CLASS(TTrConnection, TCustomDAConnection)
@@ -28,15 +31,6 @@ public:
 
 using ConnPtr = rtl::TOwnedPtr<TTrConnection>;
 using TrPtr = rtl::TOwnedPtr<TDATransaction>;
-
-void ExpectMessage(const std::function<void()>& action, const char* message) {
-    try {
-        action();
-        FAIL() << "no error " << message;
-    } catch (const rtl::Exception& e) {
-        EXPECT_STREQ(e.what(), message);
-    }
-}
 
 struct TransactionFixture : ::testing::Test {
     ConnPtr Conn{rtl::Create<TTrConnection>(nullptr)};
