@@ -12,13 +12,7 @@ using namespace store;
 
 namespace {
 
-// The messages carry one "%s"; Format is not needed for that.
-AnsiString FormatOne(std::string_view text, std::string_view arg) {
-    AnsiString result(text);
-    const auto pos = result.find("%s");
-    if (pos != AnsiString::npos) result.replace(pos, 2, arg);
-    return result;
-}
+using convert::FormatOne;
 
 [[noreturn]] void ListIndexError(int Index) {
     throw rtl::EListError("List index out of bounds (" + std::to_string(Index) + ")");

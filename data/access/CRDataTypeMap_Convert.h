@@ -40,6 +40,14 @@ struct TArgs {
     bool IgnoreErrors;
 };
 
+// The messages carry one "%s"; Format is not needed for that.
+inline AnsiString FormatOne(std::string_view text, std::string_view arg) {
+    AnsiString result(text);
+    const auto pos = result.find("%s");
+    if (pos != AnsiString::npos) result.replace(pos, 2, arg);
+    return result;
+}
+
 // Values in record slots, which need not be aligned for T.
 template <class T>
 T Read(const void* p) {

@@ -21,13 +21,6 @@ namespace {
 // The largest mdtBCD value, in whole units.
 constexpr int64_t kBcdUnitsMax = std::numeric_limits<int64_t>::max() / 10000;
 
-AnsiString FormatOne(std::string_view text, std::string_view arg) {
-    AnsiString result(text);
-    const auto pos = result.find("%s");
-    if (pos != AnsiString::npos) result.replace(pos, 2, arg);
-    return result;
-}
-
 bool BoundsOf(TMemDataType t, int64_t& lo, int64_t& hi) {
     switch (t) {
         case mdtInt8: lo = INT8_MIN; hi = INT8_MAX; return true;
