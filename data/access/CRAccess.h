@@ -992,6 +992,8 @@ public:
     // Closes the result store and drops its columns before a kind adds its own.
     void ClearResultFields();
     store::TFieldDesc* AddField(const AnsiString& Name, store::TMemDataType Type, int Length = 0);
+    // Object_CATALOG, Object_SCHEMA and Object_NAME: the qualified name of a database object.
+    void AddQualifiedNameFields(const AnsiString& Object);
     // Finishes the result's layout and opens it empty.
     void OpenResult();
     // Copies each value of the record set's current record into the result buffer's column.

@@ -274,19 +274,21 @@ store::TData* TCRMetaData::GetRestrictions(rtl::TStrings* Restrictions) {
     return FMemData.get();
 }
 
+void TCRMetaData::AddQualifiedNameFields(const AnsiString& Object) {
+    AddField(Object + "_CATALOG", mdtString, 100);
+    AddField(Object + "_SCHEMA", mdtString, 100);
+    AddField(Object + "_NAME", mdtString, 100);
+}
+
 void TCRMetaData::CreateTablesFields() {
     ClearResultFields();
-    AddField("TABLE_CATALOG", mdtString, 100);
-    AddField("TABLE_SCHEMA", mdtString, 100);
-    AddField("TABLE_NAME", mdtString, 100);
+    AddQualifiedNameFields("TABLE");
     AddField("TABLE_TYPE", mdtString, 50);
 }
 
 void TCRMetaData::CreateColumnsFields() {
     ClearResultFields();
-    AddField("TABLE_CATALOG", mdtString, 100);
-    AddField("TABLE_SCHEMA", mdtString, 100);
-    AddField("TABLE_NAME", mdtString, 100);
+    AddQualifiedNameFields("TABLE");
     AddField("COLUMN_NAME", mdtString, 100);
     AddField("POSITION", mdtInt32);
     AddField("DATA_TYPE", mdtString, 50);
@@ -299,17 +301,13 @@ void TCRMetaData::CreateColumnsFields() {
 
 void TCRMetaData::CreateProceduresFields() {
     ClearResultFields();
-    AddField("PROCEDURE_CATALOG", mdtString, 100);
-    AddField("PROCEDURE_SCHEMA", mdtString, 100);
-    AddField("PROCEDURE_NAME", mdtString, 100);
+    AddQualifiedNameFields("PROCEDURE");
     AddField("PROCEDURE_TYPE", mdtString, 50);
 }
 
 void TCRMetaData::CreateProcedureParametersFields() {
     ClearResultFields();
-    AddField("PROCEDURE_CATALOG", mdtString, 100);
-    AddField("PROCEDURE_SCHEMA", mdtString, 100);
-    AddField("PROCEDURE_NAME", mdtString, 100);
+    AddQualifiedNameFields("PROCEDURE");
     AddField("PARAMETER_NAME", mdtString, 100);
     AddField("POSITION", mdtInt32);
     AddField("DIRECTION", mdtString, 10);
@@ -321,23 +319,15 @@ void TCRMetaData::CreateProcedureParametersFields() {
 
 void TCRMetaData::CreateIndexesFields() {
     ClearResultFields();
-    AddField("TABLE_CATALOG", mdtString, 100);
-    AddField("TABLE_SCHEMA", mdtString, 100);
-    AddField("TABLE_NAME", mdtString, 100);
-    AddField("INDEX_CATALOG", mdtString, 100);
-    AddField("INDEX_SCHEMA", mdtString, 100);
-    AddField("INDEX_NAME", mdtString, 100);
+    AddQualifiedNameFields("TABLE");
+    AddQualifiedNameFields("INDEX");
     AddField("UNIQUE", mdtInt32);
 }
 
 void TCRMetaData::CreateIndexColumnsFields() {
     ClearResultFields();
-    AddField("TABLE_CATALOG", mdtString, 100);
-    AddField("TABLE_SCHEMA", mdtString, 100);
-    AddField("TABLE_NAME", mdtString, 100);
-    AddField("INDEX_CATALOG", mdtString, 100);
-    AddField("INDEX_SCHEMA", mdtString, 100);
-    AddField("INDEX_NAME", mdtString, 100);
+    AddQualifiedNameFields("TABLE");
+    AddQualifiedNameFields("INDEX");
     AddField("COLUMN_NAME", mdtString, 100);
     AddField("COLUMN_POSITION", mdtInt32);
     AddField("SORT_ORDER", mdtString, 4);
@@ -345,14 +335,10 @@ void TCRMetaData::CreateIndexColumnsFields() {
 
 void TCRMetaData::CreateConstraintsFields() {
     ClearResultFields();
-    AddField("TABLE_CATALOG", mdtString, 100);
-    AddField("TABLE_SCHEMA", mdtString, 100);
-    AddField("TABLE_NAME", mdtString, 100);
+    AddQualifiedNameFields("TABLE");
     AddField("CONSTRAINT_NAME", mdtString, 100);
     AddField("CONSTRAINT_TYPE", mdtString, 100);
-    AddField("INDEX_CATALOG", mdtString, 100);
-    AddField("INDEX_SCHEMA", mdtString, 100);
-    AddField("INDEX_NAME", mdtString, 100);
+    AddQualifiedNameFields("INDEX");
 }
 
 void TCRMetaData::CreateDatabasesFields() {
