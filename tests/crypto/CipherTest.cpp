@@ -116,7 +116,9 @@ TEST(Ciphers, PartialFinalBlockRoundTrips) {
             cipher->EncryptBuffer(data.data(), n);
             // With a random key one byte can encrypt to itself (1 in 256); longer texts cannot
             // plausibly stay unchanged.
-            if (n > 1) EXPECT_NE(data, plain) << name << " " << n;
+            if (n > 1) {
+                EXPECT_NE(data, plain) << name << " " << n;
+            }
             cipher->Reset();
             cipher->DecryptBuffer(data.data(), n);
             EXPECT_EQ(data, plain) << name << " " << n;
