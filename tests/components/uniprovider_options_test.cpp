@@ -223,6 +223,10 @@ TEST(OptionObjects, KindsAboveThisLayerAreReachedThroughRegisteredHandlers) {
     provider->SetObjectProps(processor.get(), lines.get());
     EXPECT_TRUE(processor->Log.empty());
 
+    // The handler list is process-wide: take the handler away again however the test ends.
+    struct TUnregister {
+        ~TUnregister() { TUniProvider::RegisterSetPropHandler("TDAScriptProcessor", nullptr); }
+    } unregister;
     TUniProvider::RegisterSetPropHandler("TDAScriptProcessor", [](rtl::TObject* Obj, int Prop, const Variant& V) {
         static_cast<TMyScriptProcessor*>(Obj)->Log.emplace_back(Prop, V);
         return true;
