@@ -314,12 +314,20 @@ public:
     bool DumpData() const noexcept { return FDumpData; }
 
 private:
+    // What reading a row needs from the field list, worked out once per block rather than per row.
+    struct TRowPlan {
+        std::vector<const daccess::TCRFieldDesc*> Values;  // fields read from a column
+        std::vector<int> Complex;                          // indexes of fields with a complex slot
+        bool CanonicalDates = false;                       // dates in the engine's own text forms
+    };
+    void MakeRowPlan(TRowPlan& Plan) const;
+    void ReadRow(void* RecBuf, const TRowPlan& Plan);
     // Reads one column value of the current row into the record.
     void ReadValue(void* RecBuf, const daccess::TCRFieldDesc* Field, int Col, TSQLite3API* API, sqlite3_stmt* Stmt,
-                   bool UTF8);
+                   bool UTF8, bool CanonicalDates);
     [[noreturn]] void RaiseOutOfRange(const store::TFieldDesc* Field, int64_t Value) const;
     [[noreturn]] void RaiseOutOfRange(const store::TFieldDesc* Field, const AnsiString& Value) const;
-    rtl::TDateTime ParseDate(const AnsiString& Text, store::TMemDataType DataType) const;
+    rtl::TDateTime ParseDate(std::string_view Text, store::TMemDataType DataType, bool Canonical) const;
 
     TSQLiteCommand* FLiteCommand = nullptr;
     bool FDumpData = false;

@@ -284,7 +284,7 @@ bool Digits(const char* s, int n, int& value) {
 // The engine's own text forms "yyyy-mm-dd" and "yyyy-mm-dd hh:nn:ss", read without building format
 // settings for every value. Anything else (and dates before 1900, whose time part counts backwards)
 // is left to the general parser.
-bool TryParseCanonical(const AnsiString& Text, rtl::TDateTime& Value) {
+bool TryParseCanonical(std::string_view Text, rtl::TDateTime& Value) {
     const size_t n = Text.size();
     if (n != 10 && n != 19) return false;
     const char* s = Text.data();
@@ -309,11 +309,9 @@ bool TryParseCanonical(const AnsiString& Text, rtl::TDateTime& Value) {
 
 }  // namespace
 
-rtl::TDateTime TSQLiteRecordSet::ParseDate(const AnsiString& Text, TMemDataType DataType) const {
+rtl::TDateTime TSQLiteRecordSet::ParseDate(std::string_view Text, TMemDataType DataType, bool Canonical) const {
     rtl::TDateTime d = 0;
-    const bool canonical = FLiteCommand->DateSeparator() == '-' && FLiteCommand->TimeSeparator() == ':' &&
-                           FLiteCommand->DateFormat() == "yyyy-mm-dd" && FLiteCommand->TimeFormat() == "hh:nn:ss";
-    if (!canonical || !TryParseCanonical(Text, d)) {
+    if (!Canonical || !TryParseCanonical(Text, d)) {
         rtl::TFormatSettings fs;
         fs.DateSeparator = FLiteCommand->DateSeparator();
         AnsiString df = FLiteCommand->DateFormat();
@@ -325,12 +323,13 @@ rtl::TDateTime TSQLiteRecordSet::ParseDate(const AnsiString& Text, TMemDataType 
         fs.ShortTimeFormat = tf;
         fs.LongTimeFormat = tf;
         auto parse = [&](const AnsiString& t) { return rtl::TryStrToDateTime(t, d, fs) || rtl::TryStrToTime(t, d, fs); };
-        if (!parse(Text)) {
+        const AnsiString text(Text);
+        if (!parse(text)) {
             // The engine's date functions also write and accept 'T' between the date and the time.
-            const size_t t = Text.find('T');
-            AnsiString spaced = Text;
-            if (t != AnsiString::npos && t > 0 && t + 1 < Text.size()) spaced[t] = ' ';
-            if (t == AnsiString::npos || spaced == Text || !parse(spaced)) d = 0;
+            const size_t t = text.find('T');
+            AnsiString spaced = text;
+            if (t != AnsiString::npos && t > 0 && t + 1 < text.size()) spaced[t] = ' ';
+            if (t == AnsiString::npos || spaced == text || !parse(spaced)) d = 0;
         }
     }
     if (DataType == mdtDate) return std::trunc(d);
@@ -339,7 +338,7 @@ rtl::TDateTime TSQLiteRecordSet::ParseDate(const AnsiString& Text, TMemDataType 
 }
 
 void TSQLiteRecordSet::ReadValue(void* RecBuf, const TCRFieldDesc* Field, int Col, TSQLite3API* API,
-                                 sqlite3_stmt* Stmt, bool UTF8) {
+                                 sqlite3_stmt* Stmt, bool UTF8, bool CanonicalDates) {
     uint8_t* slot = static_cast<uint8_t*>(RecBuf) + Field->Offset;
     auto text = [&](size_t& len) {
         const char* s = reinterpret_cast<const char*>(API->sqlite3_column_text(Stmt, Col));
@@ -411,8 +410,16 @@ void TSQLiteRecordSet::ReadValue(void* RecBuf, const TCRFieldDesc* Field, int Co
         case mdtDateTime: {
             size_t len;
             const char* s = text(len);
-            AnsiString t = TSQLiteConnection::DecodeString(s, len, UTF8);
-            StoreDouble(slot, ParseDate(t, Field->DataType));
+            // Decoded text is never longer than its source, so a short value needs no string of its own.
+            char buf[32];
+            if (s && len <= sizeof buf) {
+                const size_t n = UTF8 ? TSQLiteConnection::DecodeUTF8To(s, len, buf, len) : len;
+                if (!UTF8 && n) std::memcpy(buf, s, n);
+                StoreDouble(slot, ParseDate(std::string_view(buf, n), Field->DataType, CanonicalDates));
+            } else {
+                AnsiString t = TSQLiteConnection::DecodeString(s, len, UTF8);
+                StoreDouble(slot, ParseDate(t, Field->DataType, CanonicalDates));
+            }
             break;
         }
         case mdtBCD: {
@@ -497,24 +504,40 @@ void TSQLiteRecordSet::ReadValue(void* RecBuf, const TCRFieldDesc* Field, int Co
     }
 }
 
+void TSQLiteRecordSet::MakeRowPlan(TRowPlan& Plan) const {
+    Plan.Values.clear();
+    Plan.Complex.clear();
+    const int count = FFields.Count();
+    for (int i = 0; i < count; ++i) {
+        auto* field = static_cast<const TCRFieldDesc*>(FFields.Items(i));
+        if (IsComplexFieldType(field->DataType)) Plan.Complex.push_back(i);
+        if (IsRecordSlot(field) && field->DescKind == fdkData) Plan.Values.push_back(field);
+    }
+    Plan.CanonicalDates = FLiteCommand->DateSeparator() == '-' && FLiteCommand->TimeSeparator() == ':' &&
+                          FLiteCommand->DateFormat() == "yyyy-mm-dd" && FLiteCommand->TimeFormat() == "hh:nn:ss";
+}
+
 void TSQLiteRecordSet::ReadRow(void* RecBuf) {
-    CreateComplexFields(RecBuf, true);
+    TRowPlan plan;
+    MakeRowPlan(plan);
+    ReadRow(RecBuf, plan);
+}
+
+void TSQLiteRecordSet::ReadRow(void* RecBuf, const TRowPlan& Plan) {
+    for (int i : Plan.Complex) CreateComplexField(RecBuf, i, true);
     TSQLiteConnection* conn = FLiteCommand->LiteConnection();
     TSQLite3API* api = conn->API();
     sqlite3_stmt* stmt = FLiteCommand->Stmt();
     const bool utf8 = conn->IsUTF8();
-    const int count = FFields.Count();
     uint8_t* nulls = static_cast<uint8_t*>(RecBuf) + FDataSize;
-    for (int i = 0; i < count; ++i) {
-        auto* field = static_cast<const TCRFieldDesc*>(FFields.Items(i));
-        if (!IsRecordSlot(field) || field->DescKind != fdkData) continue;
+    for (const TCRFieldDesc* field : Plan.Values) {
         const int col = field->FieldNo - 1;
         if (api->sqlite3_column_type(stmt, col) == SQLITE_NULL) {
-            nulls[field->FieldNo - 1] = 1;
+            nulls[col] = 1;
             continue;
         }
-        nulls[field->FieldNo - 1] = 0;
-        ReadValue(RecBuf, field, col, api, stmt, utf8);
+        nulls[col] = 0;
+        ReadValue(RecBuf, field, col, api, stmt, utf8, Plan.CanonicalDates);
     }
 }
 
@@ -586,6 +609,8 @@ bool TSQLiteRecordSet::FetchBlock() {
     int n = 0;
     int rc = SQLITE_ROW;
     try {
+        TRowPlan plan;
+        if (!FDumpData) MakeRowPlan(plan);
         while (true) {
             TRecordItem* item = FBlockMan.BlockItem(block, n);
             void* rec = TBlockManager::RecordOf(item);
@@ -593,7 +618,7 @@ bool TSQLiteRecordSet::FetchBlock() {
             if (FDumpData)
                 ReadRowAsText(rec);
             else
-                ReadRow(rec);
+                ReadRow(rec, plan);
             conn->ClearPendingError();
             rc = api->sqlite3_step(stmt);
             conn->RaisePendingError();
