@@ -63,9 +63,22 @@ size_t DecodeFast(const uint8_t* s, size_t Length, char* Dest, size_t MaxLen) {
     const uint8_t* const end = s + Length;
     char* out = Dest;
     char* const outEnd = Dest + MaxLen;
+    if constexpr (!Bounded) {
+        // Four characters per round while eight bytes remain: each takes at most two.
+        auto step = [&] {
+            const unsigned e = map[p[0] | (unsigned(p[1]) << 8)];
+            if (!e) return false;
+            *out++ = static_cast<char>(e);
+            p += e >> 8;
+            return true;
+        };
+        if (Length >= 8)
+            for (const uint8_t* const stop = end - 7; p < stop;)
+                if (!step() || !step() || !step() || !step()) break;
+    }
     const uint8_t* const last = Length ? end - 1 : end;
     while (p < last && (!Bounded || out < outEnd)) {
-        const uint16_t e = map[p[0] | (unsigned(p[1]) << 8)];
+        const unsigned e = map[p[0] | (unsigned(p[1]) << 8)];
         if (!e) break;
         *out++ = static_cast<char>(e);
         p += e >> 8;
