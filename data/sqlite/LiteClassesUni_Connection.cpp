@@ -27,25 +27,19 @@ AnsiString TSQLiteConnection::EncodeWideString(std::u16string_view Value, bool U
 
 namespace {
 
-// Indexed by two input bytes (first byte low, so that the index is one little-endian load): the low byte is the 1251 byte the sequence
-// starting there decodes to, the high byte how many input bytes it takes (1 for ASCII, 2 for a
-// well-formed two-byte sequence), and 0 marks a pair the general decoder must see. Taken from the
-// runtime's own decoder once, so that the fetch loop below gives exactly its result. Reading a
-// whole pair for ASCII too keeps the loop free of a branch on the kind of character, which mixed
-// Cyrillic and spaces would mispredict at every word.
+// The 1251 byte of every well-formed two-byte UTF-8 sequence, indexed by its two bytes (lead byte
+// high) less 0x8000, or 0 for a pair that is not one. Taken from the runtime's own decoder once,
+// so that the fetch loop below gives exactly its result.
 struct TPairTable {
-    uint16_t Map[0x10000] = {};
+    uint8_t Map[0x8000] = {};
     TPairTable() {
-        for (unsigned lead = 0; lead < 0x80; ++lead)
-            for (unsigned next = 0; next < 0x100; ++next) Map[(next << 8) | lead] = static_cast<uint16_t>(0x100 | lead);
         for (unsigned lead = 0xC2; lead <= 0xDF; ++lead)
             for (unsigned cont = 0x80; cont <= 0xBF; ++cont) {
                 const char seq[2] = {static_cast<char>(lead), static_cast<char>(cont)};
                 char out = '?';
                 rtl::UTF8ToAnsiBuf(std::string_view(seq, 2), &out, 1);
-                // No such sequence gives byte 0; keep the mark for the general decoder if one did.
-                const auto a = static_cast<uint8_t>(out);
-                Map[(cont << 8) | lead] = a ? static_cast<uint16_t>(0x200 | a) : 0;
+                // No such sequence gives byte 0, which therefore marks the others.
+                Map[((lead << 8) | cont) - 0x8000] = static_cast<uint8_t>(out);
             }
     }
 };
@@ -58,40 +52,29 @@ const TPairTable& PairTable() {
 // Bounded says whether the destination can fill up before the text ends.
 template <bool Bounded>
 size_t DecodeFast(const uint8_t* s, size_t Length, char* Dest, size_t MaxLen) {
-    const uint16_t* map = PairTable().Map;
+    const uint8_t* map = PairTable().Map;
     const uint8_t* p = s;
     const uint8_t* const end = s + Length;
     char* out = Dest;
     char* const outEnd = Dest + MaxLen;
-    if constexpr (!Bounded) {
-        // Four characters per round while eight bytes remain: each takes at most two.
-        auto step = [&] {
-            const unsigned e = map[p[0] | (unsigned(p[1]) << 8)];
-            if (!e) return false;
-            *out++ = static_cast<char>(e);
-            p += e >> 8;
-            return true;
-        };
-        if (Length >= 8)
-            for (const uint8_t* const stop = end - 7; p < stop;)
-                if (!step() || !step() || !step() || !step()) break;
-    }
-    const uint8_t* const last = Length ? end - 1 : end;
-    while (p < last && (!Bounded || out < outEnd)) {
-        const unsigned e = map[p[0] | (unsigned(p[1]) << 8)];
-        if (!e) break;
-        *out++ = static_cast<char>(e);
-        p += e >> 8;
-    }
-    if (p < end && (!Bounded || out < outEnd)) {
-        if (end - p == 1 && *p < 0x80) {
-            *out++ = static_cast<char>(*p);
-        } else {
-            const size_t done = static_cast<size_t>(out - Dest);
-            return done + rtl::UTF8ToAnsiBuf(
-                              std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(end - p)), out,
-                              MaxLen - done);
+    while (p < end && (!Bounded || out < outEnd)) {
+        const uint8_t b = *p;
+        if (b < 0x80) {
+            *out++ = static_cast<char>(b);
+            ++p;
+            continue;
         }
+        if (p + 1 < end) {
+            const uint8_t a = map[((unsigned(b) << 8) | p[1]) - 0x8000];
+            if (a) {
+                *out++ = static_cast<char>(a);
+                p += 2;
+                continue;
+            }
+        }
+        const size_t done = static_cast<size_t>(out - Dest);
+        return done + rtl::UTF8ToAnsiBuf(std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(end - p)),
+                                         out, MaxLen - done);
     }
     return static_cast<size_t>(out - Dest);
 }
