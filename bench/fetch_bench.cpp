@@ -35,9 +35,19 @@ std::string RandomText(std::mt19937& rng, size_t minChars, size_t maxChars) {
     return rtl::WideToUTF8(w);
 }
 
+// The generated database file, removed when the program ends.
+struct TBenchFile {
+    std::string Path;
+    ~TBenchFile() {
+        std::error_code ec;
+        if (!Path.empty()) std::filesystem::remove(Path, ec);
+    }
+};
+
 // The generated database, made once per process.
 const std::string& Database(int rows) {
-    static std::string path;
+    static TBenchFile file;
+    std::string& path = file.Path;
     static int made = 0;
     if (made == rows) return path;
     path = (std::filesystem::temp_directory_path() / ("velmorat_fetch_bench_" + std::to_string(::getpid()) + ".sdb")).string();
