@@ -781,6 +781,8 @@ public:
     void FillRect(const TRect& R);
     // A one-pixel frame in the brush colour.
     void FrameRect(const TRect& R);
+    // R filled with Color (system colours allowed), leaving the brush and text state as they are.
+    void FillSolid(const TRect& R, TColor Color);
     // Outline in the pen, inside filled with the brush.
     void Rectangle(int X1, int Y1, int X2, int Y2);
     void Rectangle(const TRect& R) { Rectangle(R.Left, R.Top, R.Right, R.Bottom); }
@@ -810,6 +812,9 @@ public:
     void BitBlt(int X, int Y, int Width, int Height, TCanvas* Source, int SX, int SY, uint32_t Rop);
     void StretchBlt(int X, int Y, int Width, int Height, TCanvas* Source, int SX, int SY, int SWidth,
                     int SHeight, uint32_t Rop);
+    // Copies SourceRect (device pixels of Source) into Dest (logical); Transparent as TSurface::Blit.
+    void BlitSurface(const TRect& Dest, TSurface& Source, const TRect& SourceRect, uint32_t Rop,
+                     TColor Transparent = clNone);
     TColor Pixel(int X, int Y);
     void SetPixel(int X, int Y, TColor Color);
 
@@ -871,7 +876,13 @@ protected:
 
 private:
     struct TSavedState;
+    // Text colour and background follow the font and brush until set explicitly.
+    void RequireState();
+    // The surface with state and clip applied, after OnChanging.
+    TSurface& Prepare();
     void ApplyClip();
+    int RegionKind() const noexcept;
+    TRect SurfaceBounds() const noexcept;
     TPenData ResolvedPen() const;
     TBrushData ResolvedBrush() const;
     int MapX(int X) const noexcept;
@@ -897,6 +908,7 @@ private:
     TColor FBkColor = clWhite;
     int FBkMode = OPAQUE;
     std::vector<TSavedState> FSaved;
+    TCanvasState FState;
 };
 
 // ---------------------------------------------------------------------------------------------
