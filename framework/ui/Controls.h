@@ -492,7 +492,11 @@ protected:
     void PaintHandler(TWMPaint& Message);
     // Routes a mouse message to the graphic child under the mouse (or holding the capture).
     bool IsControlMouseMsg(TWMMouse& Message);
+
+public:
     void WndProc(TMessage& Message) override;
+
+protected:
     void Dispatch(TMessage& Message) override;
     void DefaultHandler(TMessage& Message) override;
     bool IsControl() const override { return false; }
