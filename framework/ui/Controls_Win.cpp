@@ -277,7 +277,14 @@ void TWinControl::UpdateClientRect() {
 }
 
 TRect TWinControl::GetClientRect() const {
-    if (!FHandle) const_cast<TWinControl*>(this)->HandleNeeded();
+    if (!FHandle) {
+        // Without a window the frame follows from the parameters the window would get.
+        auto* self = const_cast<TWinControl*>(this);
+        TCreateParams params;
+        self->CreateParams(params);
+        self->FParams = params;
+        self->UpdateClientRect();
+    }
     return Rect(0, 0, FClientInWindow.Width(), FClientInWindow.Height());
 }
 
@@ -291,7 +298,7 @@ TRect TWinControl::WindowRectOnScreen() const {
 }
 
 TPoint TWinControl::ClientOrigin() const {
-    if (!FHandle) const_cast<TWinControl*>(this)->HandleNeeded();
+    if (!FHandle) (void)GetClientRect();
     const TRect w = WindowRectOnScreen();
     return Point(w.Left + FClientInWindow.Left, w.Top + FClientInWindow.Top);
 }
@@ -358,13 +365,14 @@ void TWinControl::SetWindowPos(int X, int Y, int CX, int CY, UINT Flags) {
         } else if (wasVisible && FParent && FParent->FHandle) {
             FParent->InvalidateRect(&oldBounds, true);
         }
-        if (!FWindowVisible && wasVisible) detail::WindowHidden(FHandle);
+        if (!FWindowVisible && wasVisible) {
+            // The next window takes activation (and the focus) before this one lets it go.
+            if (!FParent && GetActiveWindow() == FHandle) detail::ActivateNext(this);
+            detail::WindowHidden(FHandle);
+        }
         if (!moved) wp.flags |= SWP_NOMOVE;
         if (!sized && oldClient == FClientInWindow) wp.flags |= SWP_NOSIZE;
         Perform(WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&wp));
-    }
-    if (!FWindowVisible && wasVisible && !FParent) {
-        if (GetActiveWindow() == FHandle) detail::ActivateNext(this);
     }
     if (FWindowVisible && !wasVisible && !FParent && !(Flags & SWP_NOACTIVATE)) SetActiveWindow(FHandle);
 }
@@ -1199,8 +1207,8 @@ void TWinControl::CMVisibleChanged(TMessage& Message) {
     if (!FVisible) {
         if (TCustomForm* form = GetParentForm(this); form && form != this) form->DefocusControl(this, false);
     }
-    if (FParent || FHandle) {
-        if (FVisible && FParent && FParent->FHandle) HandleNeeded();
+    if (!FParent || FParent->FHandle) {
+        if (FVisible) HandleNeeded();
         Perform(CM_SHOWINGCHANGED);
     }
     (void)Message;

@@ -71,6 +71,7 @@ TEST_F(MessageTest, HandlersRunMostDerivedFirstAndUnhandledMessagesReachTheDefau
 TEST_F(MessageTest, HookedWindowProcSeesEveryMessageAndCanPassItOn) {
     auto* c = rtl::Create<TBaseControl>(Form);
     c->SetParent(Form);
+    c->HandleNeeded();
     std::vector<UINT> hooked;
     auto saved = c->WindowProc;
     c->WindowProc = [&, c](TMessage& M) {
