@@ -1,7 +1,6 @@
 #include "framework/ui/Messages.h"
 
 #include <algorithm>
-#include <deque>
 
 #include "framework/rtl/Clock.h"
 #include "framework/rtl/Timers.h"
@@ -16,19 +15,76 @@ struct TSlot {
     uint32_t Generation = 0;
 };
 
+// A growable ring of messages: posting and taking from the front never allocate once it has grown.
+class TMsgRing {
+public:
+    size_t size() const noexcept { return FCount; }
+    bool empty() const noexcept { return FCount == 0; }
+    TMsg& operator[](size_t I) noexcept { return FBuf[(FHead + I) & FMask]; }
+    const TMsg& operator[](size_t I) const noexcept { return FBuf[(FHead + I) & FMask]; }
+    // A new last entry, filled in place by the caller (a copy of a whole record built on the
+    // stack costs more than the rest of posting).
+    TMsg& emplace_back() {
+        if (FCount == FMask + 1 || FBuf.empty()) Grow();
+        TMsg& m = FBuf[(FHead + FCount) & FMask];
+        ++FCount;
+        return m;
+    }
+    // Removes entry I, keeping the order of the others.
+    void erase(size_t I) {
+        if (I == 0) {
+            FHead = (FHead + 1) & FMask;
+            --FCount;
+            return;
+        }
+        for (size_t k = I; k + 1 < FCount; ++k) (*this)[k] = (*this)[k + 1];
+        --FCount;
+    }
+    template <class P>
+    void remove_if(P Pred) {
+        size_t out = 0;
+        for (size_t i = 0; i < FCount; ++i)
+            if (!Pred((*this)[i])) (*this)[out++] = (*this)[i];
+        FCount = out;
+    }
+    template <class P>
+    bool any_of(P Pred) const {
+        for (size_t i = 0; i < FCount; ++i)
+            if (Pred((*this)[i])) return true;
+        return false;
+    }
+    void clear() noexcept {
+        FHead = 0;
+        FCount = 0;
+    }
+
+private:
+    void Grow() {
+        std::vector<TMsg> bigger(FBuf.empty() ? 256 : FBuf.size() * 2);
+        for (size_t i = 0; i < FCount; ++i) bigger[i] = (*this)[i];
+        FBuf.swap(bigger);
+        FMask = FBuf.size() - 1;
+        FHead = 0;
+    }
+    std::vector<TMsg> FBuf;
+    size_t FMask = 0;
+    size_t FHead = 0;
+    size_t FCount = 0;
+};
+
 struct TQueueState {
     std::vector<TSlot> Slots;
     std::vector<uint32_t> FreeSlots;
-    std::deque<TMsg> Queue;
+    TMsgRing Queue;
     std::vector<HWND> PaintList;
     uint32_t LastTime = 0;
     TPoint LastPos;
 };
 
-TQueueState& State() {
-    static TQueueState state;
-    return state;
-}
+// Constant-initialised, so the hot paths need no guard of a function-local static.
+constinit TQueueState GState;
+
+inline TQueueState& State() { return GState; }
 
 constexpr HWND MakeHandle(uint32_t Index, uint32_t Generation) {
     return (static_cast<HWND>(Generation) << 32) | (static_cast<HWND>(Index) + 1);
@@ -98,8 +154,7 @@ void RemovePaintRequest(HWND Wnd) {
 }
 
 void PurgeMessages(HWND Wnd) {
-    auto& q = State().Queue;
-    q.erase(std::remove_if(q.begin(), q.end(), [Wnd](const TMsg& M) { return M.hwnd == Wnd; }), q.end());
+    State().Queue.remove_if([Wnd](const TMsg& M) { return M.hwnd == Wnd; });
 }
 
 }  // namespace detail
@@ -117,7 +172,13 @@ LRESULT SendMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
 
 bool PostMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
     if (Wnd != 0 && !Lookup(Wnd)) return false;
-    State().Queue.push_back(TMsg{Wnd, Msg, WParam, LParam, rtl::GetTickCount(), GetCursorPos()});
+    TMsg& m = State().Queue.emplace_back();
+    m.hwnd = Wnd;
+    m.message = Msg;
+    m.wParam = WParam;
+    m.lParam = LParam;
+    m.time = rtl::GetTickCount();
+    m.pt = GetCursorPos();
     return true;
 }
 
@@ -125,11 +186,20 @@ void PostQuitMessage(int ExitCode) { PostMessage(0, WM_QUIT, static_cast<WPARAM>
 
 bool PeekMessage(TMsg& Msg, HWND Wnd, UINT MsgFilterMin, UINT MsgFilterMax, UINT RemoveMsg) {
     auto& s = State();
-    for (auto it = s.Queue.begin(); it != s.Queue.end(); ++it) {
-        if (!Matches(*it, Wnd, MsgFilterMin, MsgFilterMax)) continue;
-        Msg = *it;
+    if (Wnd == 0 && MsgFilterMin == 0 && MsgFilterMax == 0 && !s.Queue.empty()) {
+        Msg = s.Queue[0];
         if (RemoveMsg & PM_REMOVE) {
-            s.Queue.erase(it);
+            s.Queue.erase(0);
+            s.LastTime = Msg.time;
+            s.LastPos = Msg.pt;
+        }
+        return true;
+    }
+    for (size_t i = 0, n = s.Queue.size(); i < n; ++i) {
+        if (!Matches(s.Queue[i], Wnd, MsgFilterMin, MsgFilterMax)) continue;
+        Msg = s.Queue[i];
+        if (RemoveMsg & PM_REMOVE) {
+            s.Queue.erase(i);
             s.LastTime = Msg.time;
             s.LastPos = Msg.pt;
         }
@@ -174,8 +244,7 @@ uintptr_t SetTimer(HWND Wnd, uintptr_t IDEvent, uint32_t Elapse) {
     if (!Lookup(Wnd)) return 0;
     const void* owner = reinterpret_cast<const void*>(Wnd);
     rtl::SetTimer(owner, IDEvent, Elapse, [Wnd, IDEvent] {
-        auto& q = State().Queue;
-        const bool waiting = std::any_of(q.begin(), q.end(), [&](const TMsg& M) {
+        const bool waiting = State().Queue.any_of([&](const TMsg& M) {
             return M.hwnd == Wnd && M.message == WM_TIMER && M.wParam == IDEvent;
         });
         if (!waiting) PostMessage(Wnd, WM_TIMER, IDEvent, 0);
@@ -185,10 +254,7 @@ uintptr_t SetTimer(HWND Wnd, uintptr_t IDEvent, uint32_t Elapse) {
 
 bool KillTimer(HWND Wnd, uintptr_t IDEvent) {
     const bool existed = rtl::KillTimer(reinterpret_cast<const void*>(Wnd), IDEvent);
-    auto& q = State().Queue;
-    q.erase(std::remove_if(q.begin(), q.end(),
-                           [&](const TMsg& M) { return M.hwnd == Wnd && M.message == WM_TIMER && M.wParam == IDEvent; }),
-            q.end());
+    State().Queue.remove_if([&](const TMsg& M) { return M.hwnd == Wnd && M.message == WM_TIMER && M.wParam == IDEvent; });
     return existed;
 }
 
