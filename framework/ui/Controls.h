@@ -412,6 +412,8 @@ public:
     bool ScrollBarVisible(int Bar) const;
     // Moves the client content; children move with it. Invalidates the uncovered strip.
     void ScrollBy(int DeltaX, int DeltaY);
+    // A press on a window scroll bar at a screen point: WM_VSCROLL/WM_HSCROLL with the part's code.
+    void ScrollBarClick(int Bar, TPoint ScreenPos);
     // The window-system scroll: content of Rect (or the client area) moves, the strip uncovered
     // becomes invalid; children are not moved.
     void ScrollWindow(int DX, int DY, const TRect* Rect = nullptr, const TRect* ClipRect = nullptr);

@@ -532,6 +532,32 @@ bool TWinControl::ScrollBarVisible(int Bar) const {
     return (Bar == SB_HORZ || Bar == SB_VERT) && FBars[Bar].Visible;
 }
 
+void TWinControl::ScrollBarClick(int Bar, TPoint ScreenPos) {
+    // Arrows scroll a line, the track beside the thumb a page, the thumb itself reports its
+    // position; every click ends with SB_ENDSCROLL, as the window system's scroll loop does.
+    const TBar& b = FBars[Bar];
+    const TRect w = WindowRectOnScreen();
+    const TRect& c = FClientInWindow;
+    const bool vert = Bar == SB_VERT;
+    const int pos = vert ? ScreenPos.Y - w.Top - c.Top : ScreenPos.X - w.Left - c.Left;
+    const int length = vert ? c.Height() : c.Width();
+    const int track = std::max(length - 2 * ScrollBarSize, 0);
+    const int range = std::max(b.Info.nMax - b.Info.nMin + 1, 1);
+    const int page = std::max(static_cast<int>(b.Info.nPage), 1);
+    const int thumbLen = std::min(track, std::max(8, track * page / range));
+    const int maxPos = std::max(b.Info.nMax - std::max(page - 1, 0) - b.Info.nMin, 1);
+    const int thumbStart = ScrollBarSize + (track - thumbLen) * (b.Info.nPos - b.Info.nMin) / maxPos;
+    int code;
+    if (pos < ScrollBarSize) code = SB_LINEUP;
+    else if (pos >= length - ScrollBarSize) code = SB_LINEDOWN;
+    else if (pos < thumbStart) code = SB_PAGEUP;
+    else if (pos >= thumbStart + thumbLen) code = SB_PAGEDOWN;
+    else code = SB_THUMBPOSITION;
+    const UINT msg = vert ? WM_VSCROLL : WM_HSCROLL;
+    Perform(msg, MakeWParam(code, code == SB_THUMBPOSITION ? b.Info.nPos : 0), 0);
+    Perform(msg, MakeWParam(SB_ENDSCROLL, 0), 0);
+}
+
 void TWinControl::ScrollBy(int DeltaX, int DeltaY) {
     for (TControl* c : FControls) c->SetBounds(c->Left() + DeltaX, c->Top() + DeltaY, c->Width(), c->Height());
     ScrollWindow(DeltaX, DeltaY, nullptr, nullptr);
@@ -858,8 +884,6 @@ void TWinControl::WndProc(TMessage& Message) {
         case WM_KILLFOCUS:
             break;
         case WM_MOUSEMOVE:
-            Application()->HintMouseMessage(this, Message);
-            [[fallthrough]];
         case WM_LBUTTONDOWN:
         case WM_LBUTTONUP:
         case WM_LBUTTONDBLCLK:
@@ -1046,6 +1070,10 @@ void TWinControl::DefaultHandler(TMessage& Message) {
         }
         case WM_MOUSEACTIVATE:
             Message.Result = MA_ACTIVATE;
+            return;
+        case WM_NCLBUTTONDOWN:
+        case WM_NCLBUTTONDBLCLK:
+            if (Message.WParam == HTVSCROLL || Message.WParam == HTHSCROLL) ScrollBarClick(Message.WParam == HTVSCROLL ? SB_VERT : SB_HORZ, LParamToPoint(Message.LParam));
             return;
         case WM_GETDLGCODE:
             Message.Result = 0;

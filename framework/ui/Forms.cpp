@@ -53,6 +53,15 @@ void ResetApplication() {
 
 TRect GetWorkArea() { return Screen()->WorkAreaRect(); }
 
+bool SystemParametersInfo(UINT Action, void* Param) {
+    if (!Param) return false;
+    switch (Action) {
+        case SPI_GETWORKAREA: *static_cast<TRect*>(Param) = GetWorkArea(); return true;
+        case SPI_GETWHEELSCROLLLINES: *static_cast<unsigned*>(Param) = static_cast<unsigned>(GetWheelScrollLines()); return true;
+        default: return false;
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // TCustomForm
 

@@ -361,5 +361,8 @@ inline constexpr int IDNO = 7;
 
 // SystemParametersInfo(SPI_GETWORKAREA): the primary monitor's work area.
 TRect GetWorkArea();
+// The settings the controls read: SPI_GETWORKAREA (Param a TRect*) and SPI_GETWHEELSCROLLLINES
+// (Param an unsigned*). False for others.
+bool SystemParametersInfo(UINT Action, void* Param);
 
 }  // namespace ui

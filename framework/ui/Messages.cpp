@@ -5,6 +5,7 @@
 #include "framework/rtl/Clock.h"
 #include "framework/rtl/Timers.h"
 #include "framework/ui/Controls.h"
+#include "framework/ui/Forms.h"
 
 namespace ui {
 
@@ -262,6 +263,10 @@ uint32_t GetTickCount() { return rtl::GetTickCount(); }
 
 int GetSystemMetrics(int Index) {
     switch (Index) {
+        case SM_CXSCREEN:
+            return Screen()->Width();
+        case SM_CYSCREEN:
+            return Screen()->Height();
         case SM_CXVSCROLL:
         case SM_CYHSCROLL:
         case SM_CYVSCROLL:

@@ -231,3 +231,91 @@ TEST_F(MouseTest, MouseEnterAndLeaveFollowTheControlUnderTheMouse) {
 
 }  // namespace
 }  // namespace uitest
+
+namespace uitest {
+namespace {
+
+// A drop-down: a top-level popup window that opens under an editor and never takes the focus.
+class TDropDown : public TCustomControl {
+    RTL_CLASS(TDropDown, TCustomControl)
+public:
+    using TCustomControl::TCustomControl;
+    std::vector<std::string> Clicks;
+
+protected:
+    void CreateParams(TCreateParams& P) override {
+        TCustomControl::CreateParams(P);
+        P.Style = WS_POPUP | WS_BORDER | WS_CLIPCHILDREN;
+        P.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
+    }
+    void Dispatch(TMessage& M) override {
+        if (M.Msg == WM_MOUSEACTIVATE) {
+            M.Result = MA_NOACTIVATE;
+            return;
+        }
+        TCustomControl::Dispatch(M);
+    }
+    void MouseDown(TMouseButton, TShiftState, int X, int Y) override {
+        Clicks.push_back(std::to_string(X) + "," + std::to_string(Y));
+    }
+};
+
+using DropDownTest = UiTest;
+
+TEST_F(DropDownTest, APopupShownWithoutActivationTakesClicksWhileTheEditorKeepsTheFocus) {
+    auto* edit = AddLog(Form, "Edit", 10, 10);
+    Form->Show();
+    ASSERT_TRUE(edit->Focused());
+    auto* drop = rtl::Create<TDropDown>(Form);
+    drop->SetParentWindow(Form->Handle());
+    const TPoint under = edit->ClientToScreen(Point(0, edit->Height()));
+    drop->SetBounds(under.X, under.Y, 120, 80);
+    drop->HandleNeeded();
+    drop->ShowWindow(SW_SHOWNA);
+    EXPECT_TRUE(drop->IsWindowVisible());
+    EXPECT_EQ(GetActiveWindow(), Form->Handle());
+    Log.clear();
+    MouseInput(WM_LBUTTONDOWN, Point(under.X + 5, under.Y + 6));
+    MouseInput(WM_LBUTTONUP, Point(under.X + 5, under.Y + 6));
+    Pump();
+    EXPECT_EQ(drop->Clicks, (std::vector<std::string>{"4,5"})) << "client coordinates inside the border";
+    EXPECT_TRUE(edit->Focused());
+    EXPECT_EQ(GetActiveWindow(), Form->Handle());
+    EXPECT_TRUE(std::find(Log.begin(), Log.end(), "Edit:cmcancel:-") == Log.end());
+    // It paints on a surface of its own.
+    ASSERT_NE(drop->Surface(), nullptr);
+    EXPECT_NE(drop->Surface(), Form->Surface());
+    drop->ShowWindow(SW_HIDE);
+    EXPECT_TRUE(edit->Focused());
+}
+
+TEST_F(DropDownTest, ClicksOnAWindowScrollBarArriveAsScrollCodes) {
+    struct TScrolled : TCustomControl {
+        using TCustomControl::TCustomControl;
+        std::vector<int> Codes;
+        void WMVScroll(TWMScroll& M) override { Codes.push_back(M.ScrollCode); }
+    };
+    auto* c = rtl::Create<TScrolled>(Form);
+    c->SetBounds(10, 10, 100, 117);
+    c->SetParent(Form);
+    Form->Show();
+    TScrollInfo si;
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    si.nMax = 99;
+    si.nPage = 10;
+    si.nPos = 0;
+    c->SetScrollInfo(SB_VERT, si);
+    const TRect w = c->WindowRectOnScreen();
+    const int x = w.Right - 5;
+    for (int y : {w.Top + 3, w.Bottom - 3, w.Top + 90, w.Top + 20}) {
+        MouseInput(WM_LBUTTONDOWN, Point(x, y));
+        MouseInput(WM_LBUTTONUP, Point(x, y));
+        Clock.Advance(1000);
+    }
+    Pump();
+    EXPECT_EQ(c->Codes, (std::vector<int>{SB_LINEUP, SB_ENDSCROLL, SB_LINEDOWN, SB_ENDSCROLL, SB_PAGEDOWN, SB_ENDSCROLL,
+                                          SB_THUMBPOSITION, SB_ENDSCROLL}));
+}
+
+}  // namespace
+}  // namespace uitest
