@@ -1031,6 +1031,12 @@ void FillRectColor(HDC DC, const TRect& R, TColor Color);
 // Frames R one pixel wide with Color, keeping the canvas brush.
 void FrameRectColor(HDC DC, const TRect& R, TColor Color);
 
+// Bitmaps of the window system.
+inline constexpr int OBM_CHECKBOXES = 32759;
+// OBM_CHECKBOXES: a 4 x 3 grid of 13 x 13 faces (columns unchecked, checked, pressed, pressed and
+// checked; rows check box, radio button, three-state box). False, bitmap untouched, for another id.
+bool LoadSystemBitmap(TBitmap* Bitmap, int Id);
+
 // Colour helpers.
 // Channel-wise mix: c1 + Percent * (c2 - c1) / 100, rounded half to even, clamped.
 TColor MixColors(TColor Color1, TColor Color2, int Percent) noexcept;

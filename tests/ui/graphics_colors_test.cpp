@@ -151,3 +151,23 @@ TEST_F(Frames, DisabledArrowHasHighlightShadow) {
     EXPECT_GT(shadow, 0);
     EXPECT_GT(light, 0);
 }
+
+TEST(SystemBitmaps, CheckBoxSheetGivesTheCheckBoxSize) {
+    TBitmap bmp;
+    ASSERT_TRUE(LoadSystemBitmap(&bmp, OBM_CHECKBOXES));
+    EXPECT_EQ(bmp.Width() / 4, 13);
+    EXPECT_EQ(bmp.Height() / 3, 13);
+    // The checked face carries a mark that the unchecked one lacks.
+    auto dark = [&](int left) {
+        int n = 0;
+        for (int y = 2; y < 11; ++y)
+            for (int x = left + 2; x < left + 11; ++x)
+                n += bmp.Canvas()->Pixel(x, y) == static_cast<TColor>(GetSysColor(COLOR_WINDOWTEXT));
+        return n;
+    };
+    EXPECT_EQ(dark(0), 0);
+    EXPECT_GT(dark(13), 0);
+    TBitmap other;
+    EXPECT_FALSE(LoadSystemBitmap(&other, 1));
+    EXPECT_TRUE(other.Empty());
+}
