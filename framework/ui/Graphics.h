@@ -352,6 +352,7 @@ public:
     void Assign(rtl::TPersistent* Source) override;
 
     const AnsiString& Name() const noexcept { return FData.Name; }
+    // An empty name is ignored: the surfaces need a face to pick.
     void SetName(const AnsiString& Value);
     // Pixels; negative means the character height without internal leading.
     int Height() const noexcept { return FData.Height; }
@@ -746,6 +747,8 @@ public:
     TSurface* Surface() const noexcept { return FSurface; }
     void SetSurface(TSurface* Value);
     bool HandleAllocated() const noexcept { return FSurface != nullptr; }
+    // The canvas as the device context of the window-system routines.
+    HDC Handle() noexcept { return this; }
     // Raises EInvalidOperation "Canvas does not allow drawing" without a surface.
     TSurface& RequireSurface();
 
