@@ -465,7 +465,11 @@ TRasterSurface& TBitmap::Surface() {
 }
 
 TCanvas* TBitmap::Canvas() {
-    if (!FCanvas) FCanvas = std::make_unique<TCanvas>(&Surface());
+    if (!FCanvas) {
+        FCanvas = std::make_unique<TCanvas>(&Surface());
+        // Drawing changes the image, which holders such as pictures want to hear.
+        FCanvas->OnChange = [this](rtl::TObject*) { Changed(); };
+    }
     return FCanvas.get();
 }
 

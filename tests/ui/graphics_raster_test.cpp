@@ -239,6 +239,9 @@ TEST(Picture, HoldsItsOwnCopyAndReportsChanges) {
     int before = changes;
     pic.Bitmap()->SetSize(7, 7);
     EXPECT_GT(changes, before);
+    before = changes;
+    pic.Bitmap()->Canvas()->FillRect(Rect(0, 0, 2, 2));
+    EXPECT_GT(changes, before) << "drawing on the bitmap is a change of the picture";
     pic.Assign(nullptr);
     EXPECT_EQ(pic.Graphic(), nullptr);
     EXPECT_EQ(pic.Width(), 0);
