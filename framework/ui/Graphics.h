@@ -106,8 +106,8 @@ class TRegion {
 public:
     TRegion() = default;
     explicit TRegion(const TRect& R);
-    // Pixels whose centres lie inside the polygon (alternate filling).
-    static TRegion FromPolygon(const TPoint* Points, int Count);
+    // Pixels whose centres lie inside the polygon (alternate filling), within Limit when given.
+    static TRegion FromPolygon(const TPoint* Points, int Count, const TRect* Limit = nullptr);
 
     bool IsEmpty() const noexcept { return FRects.empty(); }
     // The smallest rectangle holding the region; (0, 0, 0, 0) when empty.

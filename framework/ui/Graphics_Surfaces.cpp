@@ -298,6 +298,13 @@ void TMemorySurface::Line(TPoint A, TPoint B, const TPenData& Pen, int& DashPhas
     int err = dx + dy;
     int x = A.X, y = A.Y;
     TColorRef color = ColorToRGB(Pen.Color);
+    // A line wholly off the surface draws nothing; stepping through it would only cost time.
+    const int reach = w;
+    if (std::max(A.X, B.X) < -reach || std::min(A.X, B.X) >= FWidth + reach || std::max(A.Y, B.Y) < -reach ||
+        std::min(A.Y, B.Y) >= FHeight + reach) {
+        DashPhase += std::max(dx, -dy);
+        return;
+    }
     while (!(x == B.X && y == B.Y)) {
         if (DashOn(pattern, DashPhase)) {
             if (w == 1) {
@@ -337,8 +344,8 @@ void TMemorySurface::PolyPolyline(const TPoint* Points, const int* Counts, int L
 void TMemorySurface::Polygon(const TPoint* Points, int Count, const TPenData& Pen, const TBrushData& Brush) {
     if (Count < 2) return;
     if (Brush.Style != bsClear) {
-        TRegion area = TRegion::FromPolygon(Points, Count);
-        area.Intersect(Rect(0, 0, FWidth, FHeight));
+        const TRect bounds = Rect(0, 0, FWidth, FHeight);
+        TRegion area = TRegion::FromPolygon(Points, Count, &bounds);
         if (FClipped) area.Intersect(FClip);
         for (const TRect& r : area.Rects())
             for (int y = r.Top; y < r.Bottom; ++y) Span(r.Left, r.Right, y, Brush, PATCOPY);

@@ -103,6 +103,18 @@ TEST_F(Raster, PolygonFillsInterior) {
     EXPECT_EQ(Count(clGreen), 64);
 }
 
+TEST_F(Raster, HugeShapesAreCutToTheSurface) {
+    // Coordinates far outside must cost no more than the visible pixels.
+    canvas.Pen()->SetStyle(psClear);
+    canvas.Brush()->SetColor(clGreen);
+    canvas.Polygon({{-100000000, -100000000}, {100000000, -100000000}, {100000000, 100000000}, {-100000000, 100000000}});
+    EXPECT_EQ(Count(clGreen), 16 * 12);
+    canvas.Pen()->SetStyle(psSolid);
+    canvas.MoveTo(-100000000, 50);
+    canvas.LineTo(100000000, 50);
+    EXPECT_EQ(Count(clGreen), 16 * 12);
+}
+
 TEST_F(Raster, FocusRectIsDottedAndUndoneByRepeating) {
     canvas.DrawFocusRect(Rect(0, 0, 6, 4));
     int changed = 16 * 12 - Count(clWhite);
