@@ -305,6 +305,24 @@ void TMemorySurface::Line(TPoint A, TPoint B, const TPenData& Pen, int& DashPhas
         DashPhase += std::max(dx, -dy);
         return;
     }
+    // Straight runs start and stop at the surface edge (the dash phase moves on as if drawn).
+    if (horizontal && std::abs(B.X - A.X) > FWidth + 2 * reach) {
+        int from = std::clamp(A.X, -reach, FWidth + reach), to = std::clamp(B.X, -reach, FWidth + reach);
+        DashPhase += std::abs(from - A.X);
+        A.X = x = from;
+        B.X = to;
+        dx = std::abs(B.X - A.X);
+        sx = A.X < B.X ? 1 : -1;
+        err = dx + dy;
+    } else if (vertical && std::abs(B.Y - A.Y) > FHeight + 2 * reach) {
+        int from = std::clamp(A.Y, -reach, FHeight + reach), to = std::clamp(B.Y, -reach, FHeight + reach);
+        DashPhase += std::abs(from - A.Y);
+        A.Y = y = from;
+        B.Y = to;
+        dy = -std::abs(B.Y - A.Y);
+        sy = A.Y < B.Y ? 1 : -1;
+        err = dx + dy;
+    }
     while (!(x == B.X && y == B.Y)) {
         if (DashOn(pattern, DashPhase)) {
             if (w == 1) {

@@ -113,6 +113,11 @@ TEST_F(Raster, HugeShapesAreCutToTheSurface) {
     canvas.MoveTo(-100000000, 50);
     canvas.LineTo(100000000, 50);
     EXPECT_EQ(Count(clGreen), 16 * 12);
+    canvas.MoveTo(-100000000, 3);
+    canvas.LineTo(100000000, 3);
+    canvas.MoveTo(5, 100000000);
+    canvas.LineTo(5, -100000000);
+    EXPECT_EQ(Count(clBlack), 16 + 11);
 }
 
 TEST_F(Raster, FocusRectIsDottedAndUndoneByRepeating) {
