@@ -582,6 +582,10 @@ private:
     std::vector<TDrawRecord> FRecords;
 };
 
+// The largest raster the built-in surfaces make (pixels); beyond it EOutOfResources
+// "Out of system resources" is raised and nothing changes.
+inline constexpr int64_t MaxRasterPixels = int64_t(1) << 26;
+
 // A plain 32-bit raster in memory. Text is drawn as one block per non-blank character of the fixed
 // metrics, enough to test where text lands; starts white.
 class TMemorySurface : public TRasterSurface {

@@ -217,13 +217,26 @@ bool DashOn(const std::vector<int>& Pattern, int Phase) {
 
 }  // namespace
 
-TMemorySurface::TMemorySurface(int Width, int Height)
-    : FWidth(std::max(Width, 0)), FHeight(std::max(Height, 0)), FPixels(size_t(FWidth) * FHeight, White) {}
+namespace {
+void CheckRasterSize(int Width, int Height) {
+    if (int64_t(Width) * Height > MaxRasterPixels) throw rtl::EOutOfResources("Out of system resources");
+}
+}  // namespace
+
+TMemorySurface::TMemorySurface(int Width, int Height) {
+    Width = std::max(Width, 0);
+    Height = std::max(Height, 0);
+    CheckRasterSize(Width, Height);
+    FWidth = Width;
+    FHeight = Height;
+    FPixels.assign(size_t(Width) * Height, White);
+}
 
 void TMemorySurface::SetSize(int Width, int Height) {
     Width = std::max(Width, 0);
     Height = std::max(Height, 0);
     if (Width == FWidth && Height == FHeight) return;
+    CheckRasterSize(Width, Height);
     std::vector<uint32_t> next(size_t(Width) * Height, White);
     for (int y = 0; y < std::min(Height, FHeight); ++y)
         std::copy_n(FPixels.begin() + size_t(y) * FWidth, std::min(Width, FWidth), next.begin() + size_t(y) * Width);

@@ -236,6 +236,19 @@ TEST(Bitmap, BadStreamRaisesAndLeavesTheBitmapAlone) {
     EXPECT_EQ(b.Width(), 1);
     EXPECT_EQ(b.Canvas()->Pixel(0, 0), clLime);
 
+    // A header promising a huge image is refused before anything is allocated.
+    rtl::TMemoryStream huge;
+    a.SaveToStream(huge);
+    huge.Seek(18, rtl::TSeekOrigin::soBeginning);
+    const uint8_t big[8] = {0x00, 0x80, 0, 0, 0x00, 0x80, 0, 0};  // 32768 x 32768
+    huge.WriteBuffer(big, 8);
+    huge.Seek(0, rtl::TSeekOrigin::soBeginning);
+    EXPECT_THROW(b.LoadFromStream(huge), EInvalidGraphic);
+    EXPECT_EQ(b.Width(), 1);
+    EXPECT_THROW(b.SetSize(100000, 100000), rtl::EOutOfResources);
+    EXPECT_EQ(b.Width(), 1);
+    EXPECT_EQ(b.Canvas()->Pixel(0, 0), clLime);
+
     rtl::TMemoryStream junk;
     junk.WriteBuffer("not a bitmap at all, just text that is long enough for a header", 60);
     junk.Seek(0, rtl::TSeekOrigin::soBeginning);
