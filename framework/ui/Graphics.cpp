@@ -453,9 +453,13 @@ void TBitmap::SetSize(int Width, int Height) {
     Width = std::max(Width, 0);
     Height = std::max(Height, 0);
     if (Width == FWidth && Height == FHeight) return;
+    // Resize the pixels first: when that fails the bitmap keeps its size.
+    if (FSurface)
+        FSurface->SetSize(Width, Height);
+    else if (int64_t(Width) * Height > MaxRasterPixels)
+        throw rtl::EOutOfResources("Out of system resources");
     FWidth = Width;
     FHeight = Height;
-    if (FSurface) FSurface->SetSize(Width, Height);
     Changed();
 }
 
@@ -465,7 +469,11 @@ TRasterSurface& TBitmap::Surface() {
 }
 
 TCanvas* TBitmap::Canvas() {
-    if (!FCanvas) FCanvas = std::make_unique<TCanvas>(&Surface());
+    if (!FCanvas) {
+        FCanvas = std::make_unique<TCanvas>(&Surface());
+        // Drawing changes the image, which holders such as pictures want to hear.
+        FCanvas->OnChange = [this](rtl::TObject*) { Changed(); };
+    }
     return FCanvas.get();
 }
 
@@ -551,14 +559,17 @@ void TBitmap::LoadFromStream(rtl::TStream& Stream) {
     h = std::abs(h);
     if (h > 32768 || offset < 54) invalid();
     const uint32_t rowBytes = ((uint32_t(w) * bpp / 8) + 3) & ~3u;
+    // The header must not promise more pixels than the stream holds.
+    if (int64_t(offset - 54) + int64_t(rowBytes) * h > Stream.Size() - Stream.Position()) invalid();
+    if (int64_t(w) * h > MaxRasterPixels) throw rtl::EOutOfResources("Out of system resources");
     std::vector<uint8_t> skip(offset - 54);
     if (!skip.empty() && Stream.Read(skip.data(), int64_t(skip.size())) != int64_t(skip.size())) invalid();
     // Read everything before touching the bitmap, so a short stream leaves it as it was.
     std::vector<uint8_t> data(size_t(rowBytes) * size_t(h));
     if (!data.empty() && Stream.Read(data.data(), int64_t(data.size())) != int64_t(data.size())) invalid();
+    if (FSurface) FSurface->SetSize(w, h);
     FWidth = w;
     FHeight = h;
-    if (FSurface) FSurface->SetSize(w, h);
     for (int row = 0; row < h; ++row) {
         int y = topDown ? row : h - 1 - row;
         uint32_t* dst = Surface().ScanLine(y);

@@ -106,8 +106,8 @@ class TRegion {
 public:
     TRegion() = default;
     explicit TRegion(const TRect& R);
-    // Pixels whose centres lie inside the polygon (alternate filling).
-    static TRegion FromPolygon(const TPoint* Points, int Count);
+    // Pixels whose centres lie inside the polygon (alternate filling), within Limit when given.
+    static TRegion FromPolygon(const TPoint* Points, int Count, const TRect* Limit = nullptr);
 
     bool IsEmpty() const noexcept { return FRects.empty(); }
     // The smallest rectangle holding the region; (0, 0, 0, 0) when empty.
@@ -352,6 +352,7 @@ public:
     void Assign(rtl::TPersistent* Source) override;
 
     const AnsiString& Name() const noexcept { return FData.Name; }
+    // An empty name is ignored: the surfaces need a face to pick.
     void SetName(const AnsiString& Value);
     // Pixels; negative means the character height without internal leading.
     int Height() const noexcept { return FData.Height; }
@@ -581,6 +582,10 @@ private:
     std::vector<TDrawRecord> FRecords;
 };
 
+// The largest raster the built-in surfaces make (pixels); beyond it EOutOfResources
+// "Out of system resources" is raised and nothing changes.
+inline constexpr int64_t MaxRasterPixels = int64_t(1) << 26;
+
 // A plain 32-bit raster in memory. Text is drawn as one block per non-blank character of the fixed
 // metrics, enough to test where text lands; starts white.
 class TMemorySurface : public TRasterSurface {
@@ -746,6 +751,8 @@ public:
     TSurface* Surface() const noexcept { return FSurface; }
     void SetSurface(TSurface* Value);
     bool HandleAllocated() const noexcept { return FSurface != nullptr; }
+    // The canvas as the device context of the window-system routines.
+    HDC Handle() noexcept { return this; }
     // Raises EInvalidOperation "Canvas does not allow drawing" without a surface.
     TSurface& RequireSurface();
 
@@ -1030,6 +1037,12 @@ inline TColor GetSysColorBrush(int Index) noexcept { return clSystemColor | Inde
 void FillRectColor(HDC DC, const TRect& R, TColor Color);
 // Frames R one pixel wide with Color, keeping the canvas brush.
 void FrameRectColor(HDC DC, const TRect& R, TColor Color);
+
+// Bitmaps of the window system.
+inline constexpr int OBM_CHECKBOXES = 32759;
+// OBM_CHECKBOXES: a 4 x 3 grid of 13 x 13 faces (columns unchecked, checked, pressed, pressed and
+// checked; rows check box, radio button, three-state box). False, bitmap untouched, for another id.
+bool LoadSystemBitmap(TBitmap* Bitmap, int Id);
 
 // Colour helpers.
 // Channel-wise mix: c1 + Percent * (c2 - c1) / 100, rounded half to even, clamped.

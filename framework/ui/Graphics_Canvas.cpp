@@ -412,7 +412,7 @@ void TCanvas::Ellipse(int X1, int Y1, int X2, int Y2) {
     if (r.IsEmpty()) return;
     double cx = (r.Left + r.Right) / 2.0, cy = (r.Top + r.Bottom) / 2.0;
     double rx = r.Width() / 2.0, ry = r.Height() / 2.0;
-    int steps = std::max(16, (r.Width() + r.Height()) * 2);
+    int steps = std::clamp((r.Width() + r.Height()) * 2, 16, 4096);
     std::vector<TPoint> pts;
     pts.reserve(steps);
     for (int i = 0; i < steps; ++i) {

@@ -272,6 +272,20 @@ bool DrawFrameControl(HDC DC, const TRect& R, unsigned Type, unsigned State) {
     }
 }
 
+bool LoadSystemBitmap(TBitmap* Bitmap, int Id) {
+    if (!Bitmap || Id != OBM_CHECKBOXES) return false;
+    constexpr int Side = 13;
+    Bitmap->SetSize(4 * Side, 3 * Side);
+    TCanvas* c = Bitmap->Canvas();
+    c->FillSolid(Rect(0, 0, 4 * Side, 3 * Side), clBtnFace);
+    const unsigned kinds[3] = {DFCS_BUTTONCHECK, DFCS_BUTTONRADIO, DFCS_BUTTON3STATE};
+    const unsigned states[4] = {0, DFCS_CHECKED, DFCS_PUSHED, DFCS_PUSHED | DFCS_CHECKED};
+    for (int row = 0; row < 3; ++row)
+        for (int col = 0; col < 4; ++col)
+            DrawFrameControl(c, Bounds(col * Side, row * Side, Side, Side), DFC_BUTTON, kinds[row] | states[col]);
+    return true;
+}
+
 void DrawFocusRect(HDC DC, const TRect& R) {
     if (DC) DC->DrawFocusRect(R);
 }

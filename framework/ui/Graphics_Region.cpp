@@ -51,13 +51,17 @@ TRegion::TRegion(const TRect& R) {
     if (!n.IsEmpty()) FRects.push_back(n);
 }
 
-TRegion TRegion::FromPolygon(const TPoint* Points, int Count) {
+TRegion TRegion::FromPolygon(const TPoint* Points, int Count, const TRect* Limit) {
     TRegion result;
     if (Count < 3 || !Points) return result;
     int top = Points[0].Y, bottom = Points[0].Y;
     for (int i = 1; i < Count; ++i) {
         top = std::min(top, Points[i].Y);
         bottom = std::max(bottom, Points[i].Y);
+    }
+    if (Limit) {
+        top = std::max(top, Limit->Top);
+        bottom = std::min(bottom, Limit->Bottom);
     }
     std::vector<double> xs;
     for (int y = top; y < bottom; ++y) {
@@ -74,6 +78,10 @@ TRegion TRegion::FromPolygon(const TPoint* Points, int Count) {
             // Pixels whose centre x + 0.5 lies in [xs[k], xs[k+1]).
             int l = static_cast<int>(std::ceil(xs[k] - 0.5));
             int r = static_cast<int>(std::ceil(xs[k + 1] - 0.5));
+            if (Limit) {
+                l = std::max(l, Limit->Left);
+                r = std::min(r, Limit->Right);
+            }
             if (r > l) result.FRects.push_back({l, y, r, y + 1});
         }
     }

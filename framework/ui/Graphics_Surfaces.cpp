@@ -217,13 +217,26 @@ bool DashOn(const std::vector<int>& Pattern, int Phase) {
 
 }  // namespace
 
-TMemorySurface::TMemorySurface(int Width, int Height)
-    : FWidth(std::max(Width, 0)), FHeight(std::max(Height, 0)), FPixels(size_t(FWidth) * FHeight, White) {}
+namespace {
+void CheckRasterSize(int Width, int Height) {
+    if (int64_t(Width) * Height > MaxRasterPixels) throw rtl::EOutOfResources("Out of system resources");
+}
+}  // namespace
+
+TMemorySurface::TMemorySurface(int Width, int Height) {
+    Width = std::max(Width, 0);
+    Height = std::max(Height, 0);
+    CheckRasterSize(Width, Height);
+    FWidth = Width;
+    FHeight = Height;
+    FPixels.assign(size_t(Width) * Height, White);
+}
 
 void TMemorySurface::SetSize(int Width, int Height) {
     Width = std::max(Width, 0);
     Height = std::max(Height, 0);
     if (Width == FWidth && Height == FHeight) return;
+    CheckRasterSize(Width, Height);
     std::vector<uint32_t> next(size_t(Width) * Height, White);
     for (int y = 0; y < std::min(Height, FHeight); ++y)
         std::copy_n(FPixels.begin() + size_t(y) * FWidth, std::min(Width, FWidth), next.begin() + size_t(y) * Width);
@@ -298,6 +311,31 @@ void TMemorySurface::Line(TPoint A, TPoint B, const TPenData& Pen, int& DashPhas
     int err = dx + dy;
     int x = A.X, y = A.Y;
     TColorRef color = ColorToRGB(Pen.Color);
+    // A line wholly off the surface draws nothing; stepping through it would only cost time.
+    const int reach = w;
+    if (std::max(A.X, B.X) < -reach || std::min(A.X, B.X) >= FWidth + reach || std::max(A.Y, B.Y) < -reach ||
+        std::min(A.Y, B.Y) >= FHeight + reach) {
+        DashPhase += std::max(dx, -dy);
+        return;
+    }
+    // Straight runs start and stop at the surface edge (the dash phase moves on as if drawn).
+    if (horizontal && std::abs(B.X - A.X) > FWidth + 2 * reach) {
+        int from = std::clamp(A.X, -reach, FWidth + reach), to = std::clamp(B.X, -reach, FWidth + reach);
+        DashPhase += std::abs(from - A.X);
+        A.X = x = from;
+        B.X = to;
+        dx = std::abs(B.X - A.X);
+        sx = A.X < B.X ? 1 : -1;
+        err = dx + dy;
+    } else if (vertical && std::abs(B.Y - A.Y) > FHeight + 2 * reach) {
+        int from = std::clamp(A.Y, -reach, FHeight + reach), to = std::clamp(B.Y, -reach, FHeight + reach);
+        DashPhase += std::abs(from - A.Y);
+        A.Y = y = from;
+        B.Y = to;
+        dy = -std::abs(B.Y - A.Y);
+        sy = A.Y < B.Y ? 1 : -1;
+        err = dx + dy;
+    }
     while (!(x == B.X && y == B.Y)) {
         if (DashOn(pattern, DashPhase)) {
             if (w == 1) {
@@ -337,8 +375,8 @@ void TMemorySurface::PolyPolyline(const TPoint* Points, const int* Counts, int L
 void TMemorySurface::Polygon(const TPoint* Points, int Count, const TPenData& Pen, const TBrushData& Brush) {
     if (Count < 2) return;
     if (Brush.Style != bsClear) {
-        TRegion area = TRegion::FromPolygon(Points, Count);
-        area.Intersect(Rect(0, 0, FWidth, FHeight));
+        const TRect bounds = Rect(0, 0, FWidth, FHeight);
+        TRegion area = TRegion::FromPolygon(Points, Count, &bounds);
         if (FClipped) area.Intersect(FClip);
         for (const TRect& r : area.Rects())
             for (int y = r.Top; y < r.Bottom; ++y) Span(r.Left, r.Right, y, Brush, PATCOPY);
