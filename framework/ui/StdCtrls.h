@@ -1,0 +1,240 @@
+// The standard controls: edits and memos (our own edit engine on 1251 text), buttons, check and
+// radio boxes, labels, group boxes, list boxes, combo boxes and scroll bars.
+#pragma once
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "framework/rtl/Classes.h"
+#include "framework/ui/Controls.h"
+
+namespace ui {
+
+// Notifications of the edit window.
+inline constexpr uint32_t ES_OEMCONVERT = 0x0400;
+enum : uint16_t {
+    EN_SETFOCUS = 0x0100,
+    EN_KILLFOCUS = 0x0200,
+    EN_CHANGE = 0x0300,
+    EN_UPDATE = 0x0400,
+    EN_MAXTEXT = 0x0501,
+};
+enum : UINT {
+    EM_GETLINECOUNT = 0x00BA,
+    EM_LINEINDEX = 0x00BB,
+    EM_LINELENGTH = 0x00C1,
+    EM_GETLINE = 0x00C4,
+    EM_LINEFROMCHAR = 0x00C9,
+    EM_SETPASSWORDCHAR = 0x00CC,
+    EM_EMPTYUNDOBUFFER = 0x00CD,
+    EM_GETFIRSTVISIBLELINE = 0x00CE,
+};
+inline constexpr WPARAM EC_LEFTMARGIN = 1;
+inline constexpr WPARAM EC_RIGHTMARGIN = 2;
+
+// Sounds the warning beep: an input was refused. The display backend may install a sound;
+// tests read the count.
+void MessageBeep(UINT Type = 0);
+int MessageBeepCount();
+void SetMessageBeepHandler(std::function<void(UINT)> Handler);
+
+enum class TEditCharCase { ecNormal, ecUpperCase, ecLowerCase };
+using enum TEditCharCase;
+enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
+using enum TAlignment;
+
+// ---------------------------------------------------------------------------------------------
+// TCustomEdit: the edit window (single- or multi-line) and the control over it.
+
+class TCustomEdit : public TWinControl {
+    RTL_CLASS(TCustomEdit, TWinControl)
+public:
+    explicit TCustomEdit(TComponent* Owner);
+    ~TCustomEdit() override;
+
+    // Positions are byte offsets into the 1251 text. The caret is the moving end of the selection.
+    int SelStart() const noexcept { return std::min(FAnchor, FCaret); }
+    int SelLength() const noexcept { return std::abs(FCaret - FAnchor); }
+    void SetSelStart(int Value);
+    void SetSelLength(int Value);
+    AnsiString SelText() const;
+    void SetSelText(const AnsiString& Value);
+    int CaretPos() const noexcept { return FCaret; }
+    // Selects from Anchor to Caret (either order); positions are clamped to the text.
+    void SetSel(int Anchor, int Caret);
+    void SelectAll();
+    void ClearSelection();
+    // Through WM_COPY, WM_CUT, WM_PASTE and WM_UNDO, so controls that watch them see every way in.
+    void CopyToClipboard() { Perform(WM_COPY); }
+    void CutToClipboard() { Perform(WM_CUT); }
+    void PasteFromClipboard() { Perform(WM_PASTE); }
+    void Undo() { Perform(WM_UNDO); }
+    bool CanUndo() const noexcept { return FUndo.Valid; }
+    void ClearUndo() noexcept { FUndo.Valid = false; }
+    virtual void Clear() { TControl::SetText(AnsiString()); }
+    int GetTextLen() const noexcept { return static_cast<int>(FText.size()); }
+
+    bool Modified() const noexcept { return FModified; }
+    void SetModified(bool Value) noexcept { FModified = Value; }
+    int MaxLength() const noexcept { return FMaxLength; }
+    void SetMaxLength(int Value);
+    bool ReadOnly() const noexcept { return FReadOnly; }
+    void SetReadOnly(bool Value);
+    TEditCharCase CharCase() const noexcept { return FCharCase; }
+    void SetCharCase(TEditCharCase Value);
+    char PasswordChar() const noexcept { return FPasswordChar; }
+    void SetPasswordChar(char Value);
+    bool AutoSelect() const noexcept { return FAutoSelect; }
+    void SetAutoSelect(bool Value) noexcept { FAutoSelect = Value; }
+    bool HideSelection() const noexcept { return FHideSelection; }
+    void SetHideSelection(bool Value);
+    TBorderStyle BorderStyle() const noexcept { return FBorderStyle; }
+    void SetBorderStyle(TBorderStyle Value);
+    bool AutoSize() const noexcept { return FAutoSize; }
+    void SetAutoSize(bool Value);
+    bool MultiLine() const noexcept { return (FParams.Style & ES_MULTILINE) != 0 || FMultiLine; }
+
+    // The formatting rectangle (client coordinates) and the caret's line for multi-line edits.
+    TRect EditRect() const noexcept { return FRect; }
+    int LineCount() const;
+    int LineFromChar(int Pos) const;
+    int LineIndex(int Line) const;
+    int FirstVisibleLine() const noexcept { return FTopLine; }
+    int ScrollX() const noexcept { return FScrollX; }
+    // Client point of a character position and the position nearest a client point.
+    TPoint PosFromChar(int Pos);
+    int CharFromPos(TPoint P);
+
+    TNotifyEvent OnChange;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void CreateWnd() override;
+    void DefaultHandler(TMessage& Message) override;
+    void Dispatch(TMessage& Message) override;
+    void CMTextChanged(TMessage& Message) override;
+    void CMEnter(TCMEnter& Message) override;
+    void CMFontChanged(TMessage& Message) override;
+    void WMSize(TWMSize& Message) override;
+    virtual void CNCommand(TWMCommand& Message);
+    // The edit window's own clipboard and undo work.
+    virtual void DoCopy();
+    virtual void DoCut();
+    virtual void DoPaste();
+    virtual void DoClear();
+    virtual void DoUndo();
+    // A whole new text from an edit (masked editing): undo, caret, Modified and EN_CHANGE.
+    void TextEdited(const AnsiString& NewText, int Caret);
+    virtual void Change();
+    // The text with every change of the edit window applied (no notification).
+    void SetTextDirect(const AnsiString& Value);
+    // Replaces the selection as a user edit would: limit, case, undo, notification. False when
+    // nothing could be inserted (read-only, limit reached).
+    bool ReplaceSelection(const AnsiString& Value, bool CanUndo, bool Typing = false);
+    // Text to draw (the password character hides it).
+    AnsiString DisplayText(std::string_view Part) const;
+    int TextWidthOf(std::string_view Part);
+    int LineHeight();
+    void ScrollCaret();
+    void ResetEditRect();
+    // Fits the height to the font for a single-line edit with AutoSize and a border.
+    virtual void AdjustHeight();
+    virtual void PaintEdit(TCanvas* DC);
+    // A pasted text in 1251, or false when it holds a character 1251 lacks.
+    static bool ClipboardText(AnsiString& Text);
+    static bool IsWordChar(char C) noexcept;
+    void NotifyChange();
+    void SaveUndo();
+
+    int FAnchor = 0;
+    int FCaret = 0;
+    int FMaxLength = 0;
+    bool FReadOnly = false;
+    TEditCharCase FCharCase = ecNormal;
+    char FPasswordChar = 0;
+    bool FAutoSelect = true;
+    bool FHideSelection = true;
+    TBorderStyle FBorderStyle = TBorderStyle::bsSingle;
+    bool FAutoSize = true;
+    bool FModified = false;
+    bool FMultiLine = false;
+    bool FWantReturns = true;
+    bool FWantTabs = false;
+    TAlignment FAlignment = taLeftJustify;
+    TRect FRect;
+    bool FRectSet = false;
+    int FLeftMargin = 1;
+    int FRightMargin = 1;
+    int FScrollX = 0;
+    int FTopLine = 0;
+    bool FSelecting = false;
+    bool FFocused = false;
+    bool FInSetText = false;
+    struct TUndo {
+        bool Valid = false;
+        AnsiString Text;
+        int Anchor = 0, Caret = 0;
+    } FUndo;
+    bool FTypingRun = false;
+
+private:
+    void HandleKeyDown(TWMKey& Message);
+    void HandleChar(TWMKey& Message);
+    void HandleMouse(TMessage& Message);
+    void MoveCaret(int Pos, bool Extend);
+    int WordLeft(int Pos) const;
+    int WordRight(int Pos) const;
+    int LineEnd(int Line) const;
+};
+
+class TEdit : public TCustomEdit {
+    RTL_CLASS(TEdit, TCustomEdit)
+public:
+    using TCustomEdit::TCustomEdit;
+};
+
+// A list of lines backed by a memo's text.
+class TMemoStrings;
+
+class TCustomMemo : public TCustomEdit {
+    RTL_CLASS(TCustomMemo, TCustomEdit)
+public:
+    explicit TCustomMemo(TComponent* Owner);
+    ~TCustomMemo() override;
+    rtl::TStrings* Lines() const noexcept;
+    void SetLines(rtl::TStrings* Value);
+    bool WantReturns() const noexcept { return FWantReturns; }
+    void SetWantReturns(bool Value) noexcept { FWantReturns = Value; }
+    bool WantTabs() const noexcept { return FWantTabs; }
+    void SetWantTabs(bool Value) noexcept { FWantTabs = Value; }
+    bool WordWrap() const noexcept { return FWordWrap; }
+    void SetWordWrap(bool Value);
+    TScrollStyle ScrollBars() const noexcept { return FScrollBars; }
+    void SetScrollBars(TScrollStyle Value);
+    TAlignment Alignment() const noexcept { return FAlignment; }
+    void SetAlignment(TAlignment Value);
+    // Caret as column and line.
+    TPoint CaretPosition() const;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void WMGetDlgCode(TWMGetDlgCode& Message) override;
+    void KeyPress(char& Key) override;
+
+private:
+    std::unique_ptr<TMemoStrings> FLines;
+    bool FWordWrap = true;
+    TScrollStyle FScrollBars = TScrollStyle::ssNone;
+};
+
+class TMemo : public TCustomMemo {
+    RTL_CLASS(TMemo, TCustomMemo)
+public:
+    using TCustomMemo::TCustomMemo;
+};
+
+}  // namespace ui
