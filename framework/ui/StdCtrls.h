@@ -237,4 +237,188 @@ public:
     using TCustomMemo::TCustomMemo;
 };
 
+
+// ---------------------------------------------------------------------------------------------
+// Accelerators
+
+// True when Caption marks Key with '&' (not "&&"), compared without regard to case.
+bool IsAccel(uint16_t Key, const AnsiString& Caption);
+// The caption without its accelerator marks.
+AnsiString StripHotkey(const AnsiString& Caption);
+
+// ---------------------------------------------------------------------------------------------
+// Buttons
+
+// A window that acts when pressed and released over it (mouse) or with Space (keyboard).
+class TButtonControl : public TWinControl {
+    RTL_CLASS(TButtonControl, TWinControl)
+public:
+    explicit TButtonControl(TComponent* Owner);
+    bool WordWrap() const noexcept { return FWordWrap; }
+    void SetWordWrap(bool Value);
+    // Pressed and held: drawn pushed in.
+    bool Pressed() const noexcept { return FPressed; }
+
+protected:
+    virtual bool GetChecked() const { return false; }
+    virtual void SetChecked(bool Value) { (void)Value; }
+    // The press finished over the control.
+    virtual void Clicked() { Click(); }
+    void DefaultHandler(TMessage& Message) override;
+    void CMDialogChar(TCMDialogKey& Message) override;
+    void CMTextChanged(TMessage& Message) override;
+    bool FClicksDisabled = false;
+    bool FWordWrap = false;
+    bool FPressed = false;
+    bool FMouseDown = false;
+};
+
+class TButton : public TButtonControl {
+    RTL_CLASS(TButton, TButtonControl)
+public:
+    explicit TButton(TComponent* Owner);
+    bool Default() const noexcept { return FDefault; }
+    void SetDefault(bool Value);
+    bool Cancel() const noexcept { return FCancel; }
+    void SetCancel(bool Value) noexcept { FCancel = Value; }
+    int ModalResult() const noexcept { return FModalResult; }
+    void SetModalResult(int Value) noexcept { FModalResult = Value; }
+    // The button Enter presses now: the default one, or the focused button.
+    bool Active() const noexcept { return FActive; }
+    void Click() override;
+
+protected:
+    void CMDialogKey(TCMDialogKey& Message) override;
+    void CMFocusChanged(TCMFocusChanged& Message) override;
+    void WMGetDlgCode(TWMGetDlgCode& Message) override;
+    void PaintWindow(HDC DC) override;
+
+private:
+    bool FDefault = false;
+    bool FCancel = false;
+    bool FActive = false;
+    int FModalResult = 0;
+};
+
+enum class TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
+using enum TCheckBoxState;
+enum class TLeftRight { taLeftJustify, taRightJustify };
+
+class TCustomCheckBox : public TButtonControl {
+    RTL_CLASS(TCustomCheckBox, TButtonControl)
+public:
+    explicit TCustomCheckBox(TComponent* Owner);
+    TCheckBoxState State() const noexcept { return FState; }
+    // A change (by user or code) fires OnClick.
+    void SetState(TCheckBoxState Value);
+    bool Checked() const noexcept { return FState == cbChecked; }
+    void SetChecked(bool Value) override { SetState(Value ? cbChecked : cbUnchecked); }
+    bool AllowGrayed() const noexcept { return FAllowGrayed; }
+    void SetAllowGrayed(bool Value) noexcept { FAllowGrayed = Value; }
+    TAlignment Alignment() const noexcept { return FAlignment; }
+    void SetAlignment(TAlignment Value);
+    // Unchecked -> checked -> grayed (when allowed) -> unchecked.
+    virtual void Toggle();
+
+protected:
+    bool GetChecked() const override { return Checked(); }
+    void Clicked() override { Toggle(); }
+    void PaintWindow(HDC DC) override;
+    TCheckBoxState FState = cbUnchecked;
+    bool FAllowGrayed = false;
+    TAlignment FAlignment = taRightJustify;
+};
+
+class TCheckBox : public TCustomCheckBox {
+    RTL_CLASS(TCheckBox, TCustomCheckBox)
+public:
+    using TCustomCheckBox::TCustomCheckBox;
+};
+
+// Checking one radio button unchecks the others with the same parent.
+class TRadioButton : public TButtonControl {
+    RTL_CLASS(TRadioButton, TButtonControl)
+public:
+    explicit TRadioButton(TComponent* Owner);
+    bool Checked() const noexcept { return FChecked; }
+    void SetChecked(bool Value) override;
+
+protected:
+    bool GetChecked() const override { return FChecked; }
+    void Clicked() override { SetChecked(true); }
+    void PaintWindow(HDC DC) override;
+    void WMGetDlgCode(TWMGetDlgCode& Message) override;
+
+private:
+    bool FChecked = false;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Labels and group boxes
+
+enum class TTextLayout { tlTop, tlCenter, tlBottom };
+
+class TCustomLabel : public TGraphicControl {
+    RTL_CLASS(TCustomLabel, TGraphicControl)
+public:
+    explicit TCustomLabel(TComponent* Owner);
+    TWinControl* FocusControl() const noexcept { return FFocusControl; }
+    void SetFocusControl(TWinControl* Value);
+    bool ShowAccelChar() const noexcept { return FShowAccelChar; }
+    void SetShowAccelChar(bool Value);
+    bool AutoSize() const noexcept { return FAutoSize; }
+    void SetAutoSize(bool Value);
+    TAlignment Alignment() const noexcept { return FAlignment; }
+    void SetAlignment(TAlignment Value);
+    TTextLayout Layout() const noexcept { return FLayout; }
+    void SetLayout(TTextLayout Value);
+    bool WordWrap() const noexcept { return FWordWrap; }
+    void SetWordWrap(bool Value);
+    bool Transparent() const noexcept { return FTransparent; }
+    void SetTransparent(bool Value);
+    // Fits the size to the caption when AutoSize is on.
+    void AdjustBounds();
+
+protected:
+    void Paint() override;
+    void Notification(TComponent* AComponent, rtl::TOperation Operation) override;
+    void Dispatch(TMessage& Message) override;
+    void CMTextChanged(TMessage& Message) override;
+    void CMFontChanged(TMessage& Message) override;
+    unsigned TextFlags() const;
+
+private:
+    TWinControl* FFocusControl = nullptr;
+    bool FShowAccelChar = true;
+    bool FAutoSize = true;
+    TAlignment FAlignment = taLeftJustify;
+    TTextLayout FLayout = TTextLayout::tlTop;
+    bool FWordWrap = false;
+    bool FTransparent = false;
+};
+
+class TLabel : public TCustomLabel {
+    RTL_CLASS(TLabel, TCustomLabel)
+public:
+    using TCustomLabel::TCustomLabel;
+};
+
+class TCustomGroupBox : public TCustomControl {
+    RTL_CLASS(TCustomGroupBox, TCustomControl)
+public:
+    explicit TCustomGroupBox(TComponent* Owner);
+
+protected:
+    void Paint() override;
+    void AlignControls(TControl* AControl, TRect& Rect) override;
+    void CMDialogChar(TCMDialogKey& Message) override;
+    void CMTextChanged(TMessage& Message) override;
+};
+
+class TGroupBox : public TCustomGroupBox {
+    RTL_CLASS(TGroupBox, TCustomGroupBox)
+public:
+    using TCustomGroupBox::TCustomGroupBox;
+};
+
 }  // namespace ui
