@@ -421,4 +421,222 @@ public:
     using TCustomGroupBox::TCustomGroupBox;
 };
 
+
+// ---------------------------------------------------------------------------------------------
+// List boxes
+
+enum class TListBoxStyle { lbStandard, lbOwnerDrawFixed, lbOwnerDrawVariable, lbVirtual, lbVirtualOwnerDraw };
+using enum TListBoxStyle;
+enum TOwnerDrawStateFlag { odSelected, odGrayed, odDisabled, odChecked, odFocused, odDefault, odComboBoxEdit };
+using TOwnerDrawState = rtl::TSet<TOwnerDrawStateFlag>;
+inline constexpr LRESULT LB_ERR = -1;
+
+class TCustomListBox;
+using TDrawItemEvent = std::function<void(TWinControl* Control, int Index, TRect Rect, TOwnerDrawState State)>;
+using TMeasureItemEvent = std::function<void(TWinControl* Control, int Index, int& Height)>;
+using TLBGetDataEvent = std::function<void(TWinControl* Control, int Index, AnsiString& Data)>;
+
+class TCustomListBox : public TWinControl {
+    RTL_CLASS(TCustomListBox, TWinControl)
+public:
+    explicit TCustomListBox(TComponent* Owner);
+    ~TCustomListBox() override;
+
+    rtl::TStrings* Items() const noexcept;
+    void SetItems(rtl::TStrings* Value);
+    TListBoxStyle Style() const noexcept { return FStyle; }
+    void SetStyle(TListBoxStyle Value);
+    bool IsVirtual() const noexcept { return FStyle == lbVirtual || FStyle == lbVirtualOwnerDraw; }
+    // Items in the list; a virtual list keeps only this count and asks OnData for texts.
+    int Count() const;
+    void SetCount(int Value);
+    AnsiString ItemText(int Index) const;
+
+    // The focused item; -1 when none. Set by code it does not fire OnClick.
+    int ItemIndex() const noexcept { return FItemIndex; }
+    void SetItemIndex(int Value);
+    int TopIndex() const noexcept { return FTopIndex; }
+    void SetTopIndex(int Value);
+    int ItemHeight() const;
+    void SetItemHeight(int Value);
+    TRect ItemRect(int Index) const;
+    // The item under a client point: with Existing -1 off the items, otherwise Count past the end.
+    int ItemAtPos(TPoint Pos, bool Existing) const;
+    // Rows that fit the client area whole (at least one).
+    int VisibleRows() const;
+
+    bool MultiSelect() const noexcept { return FMultiSelect; }
+    void SetMultiSelect(bool Value);
+    bool ExtendedSelect() const noexcept { return FExtendedSelect; }
+    void SetExtendedSelect(bool Value) noexcept { FExtendedSelect = Value; }
+    bool Selected(int Index) const;
+    void SetSelected(int Index, bool Value);
+    int SelCount() const;
+    void ClearSelection();
+    void SelectAll();
+    bool Sorted() const noexcept { return FSorted; }
+    void SetSorted(bool Value);
+    // Type-ahead pause: characters typed within it extend the searched prefix.
+    static constexpr uint32_t TypeAheadTimeout = 1000;
+    // First item from Start + 1 (wrapping) whose text begins with Prefix, case ignored; -1 if none.
+    int FindPrefix(const AnsiString& Prefix, int Start) const;
+
+    // Owner drawing paints here while the list paints.
+    TCanvas* Canvas() const noexcept { return FCanvas.get(); }
+
+    TDrawItemEvent OnDrawItem;
+    TMeasureItemEvent OnMeasureItem;
+    TLBGetDataEvent OnData;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void CreateWnd() override;
+    void DefaultHandler(TMessage& Message) override;
+    void PaintWindow(HDC DC) override;
+    void WMSize(TWMSize& Message) override;
+    virtual void DrawItem(int Index, TRect Rect, TOwnerDrawState State);
+    int ItemHeightOf(int Index) const;
+    // A selection made by the user: OnClick follows.
+    void UserSelect(int Index, TShiftState Shift);
+    void ItemsChanged();
+    void UpdateScrollBar();
+    void MakeVisible(int Index);
+
+    std::unique_ptr<rtl::TStringList> FItems;
+    std::unique_ptr<TCanvas> FCanvas;
+    TListBoxStyle FStyle = lbStandard;
+    int FCount = 0;
+    int FItemIndex = -1;
+    int FTopIndex = 0;
+    int FItemHeight = 16;
+    int FAnchorIndex = -1;
+    bool FMultiSelect = false;
+    bool FExtendedSelect = true;
+    bool FSorted = false;
+    bool FTracking = false;
+    std::vector<bool> FSelected;
+    AnsiString FTypeAhead;
+    uint32_t FTypeAheadTick = 0;
+
+private:
+    void HandleKey(uint16_t Key);
+    void HandleChar(char C);
+    void SyncSelection();
+};
+
+class TListBox : public TCustomListBox {
+    RTL_CLASS(TListBox, TCustomListBox)
+public:
+    using TCustomListBox::TCustomListBox;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Combo box
+
+enum class TComboBoxStyle { csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, csOwnerDrawVariable };
+using enum TComboBoxStyle;
+
+class TComboDropDown;
+
+// An edit with a list that drops down under it. The list never takes the focus: the combo box
+// keeps it and steers the list with the keys.
+class TCustomComboBox : public TCustomEdit {
+    RTL_CLASS(TCustomComboBox, TCustomEdit)
+public:
+    explicit TCustomComboBox(TComponent* Owner);
+    ~TCustomComboBox() override;
+
+    rtl::TStrings* Items() const noexcept;
+    void SetItems(rtl::TStrings* Value);
+    TComboBoxStyle Style() const noexcept { return FStyle; }
+    void SetStyle(TComboBoxStyle Value);
+    int ItemIndex() const noexcept { return FItemIndex; }
+    // Set by code: the text follows, no events fire.
+    void SetItemIndex(int Value);
+    int DropDownCount() const noexcept { return FDropDownCount; }
+    void SetDropDownCount(int Value) noexcept { FDropDownCount = std::max(1, Value); }
+    bool DroppedDown() const noexcept;
+    void SetDroppedDown(bool Value);
+    // The open list (null while closed).
+    TCustomListBox* DropDownList() const noexcept;
+    bool Sorted() const noexcept { return FSorted; }
+    void SetSorted(bool Value);
+
+    TNotifyEvent OnSelect;
+    TNotifyEvent OnDropDown;
+    TNotifyEvent OnCloseUp;
+
+protected:
+    void KeyDown(uint16_t& Key, TShiftState Shift) override;
+    void KeyPress(char& Key) override;
+    void DefaultHandler(TMessage& Message) override;
+    void Change() override;
+    void CMExit(TCMExit& Message) override;
+    void WMKillFocus(TWMKillFocus& Message) override;
+    // The user chose an item (keys or the list): text, OnClick, OnSelect (or OnChange without it).
+    virtual void Select();
+    void ChooseItem(int Index);
+    void CloseUp(bool Accept);
+    friend class TComboDropDown;
+
+private:
+    std::unique_ptr<rtl::TStringList> FItems;
+    TComboBoxStyle FStyle = csDropDown;
+    int FItemIndex = -1;
+    int FDropDownCount = 8;
+    bool FSorted = false;
+    TComboDropDown* FList = nullptr;
+    AnsiString FTypeAhead;
+    uint32_t FTypeAheadTick = 0;
+};
+
+class TComboBox : public TCustomComboBox {
+    RTL_CLASS(TComboBox, TCustomComboBox)
+public:
+    using TCustomComboBox::TCustomComboBox;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Scroll bar control
+
+enum class TScrollBarKind { sbHorizontal, sbVertical };
+enum class TScrollCode { scLineUp, scLineDown, scPageUp, scPageDown, scPosition, scTrack, scTop, scBottom, scEndScroll };
+using TScrollEvent = std::function<void(TObject* Sender, TScrollCode ScrollCode, int& ScrollPos)>;
+
+class TScrollBar : public TWinControl {
+    RTL_CLASS(TScrollBar, TWinControl)
+public:
+    explicit TScrollBar(TComponent* Owner);
+    TScrollBarKind Kind() const noexcept { return FKind; }
+    void SetKind(TScrollBarKind Value);
+    int Position() const noexcept { return FPosition; }
+    void SetPosition(int Value);
+    int Min() const noexcept { return FMin; }
+    int Max() const noexcept { return FMax; }
+    void SetParams(int APosition, int AMin, int AMax);
+    void SetMin(int Value) { SetParams(FPosition, Value, FMax); }
+    void SetMax(int Value) { SetParams(FPosition, FMin, Value); }
+    int PageSize() const noexcept { return FPageSize; }
+    void SetPageSize(int Value);
+    int SmallChange() const noexcept { return FSmallChange; }
+    void SetSmallChange(int Value) noexcept { FSmallChange = Value; }
+    int LargeChange() const noexcept { return FLargeChange; }
+    void SetLargeChange(int Value) noexcept { FLargeChange = Value; }
+    // A scroll request as the bar's arrows, track and thumb send it.
+    void Scroll(TScrollCode Code, int Pos = 0);
+
+    TScrollEvent OnScroll;
+    TNotifyEvent OnChange;
+
+protected:
+    void DefaultHandler(TMessage& Message) override;
+    void PaintWindow(HDC DC) override;
+    virtual void Change();
+
+private:
+    TScrollBarKind FKind = TScrollBarKind::sbHorizontal;
+    int FPosition = 0, FMin = 0, FMax = 100, FPageSize = 0;
+    int FSmallChange = 1, FLargeChange = 1;
+};
+
 }  // namespace ui
