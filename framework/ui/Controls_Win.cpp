@@ -1169,6 +1169,8 @@ void TWinControl::WMWindowPosChanging(TWMWindowPosChanging& Message) { DefaultHa
 
 void TWinControl::CNKeyDown(TWMKey& Message) {
     Message.Result = 1;
+    // Menu and action shortcuts come before the control's own keys.
+    if (TCustomForm* form = GetParentForm(this); form && form->IsShortCut(Message)) return;
     if (Perform(CM_CHILDKEY, Message.CharCode, reinterpret_cast<LPARAM>(this)) != 0) return;
     LRESULT mask = 0;
     switch (Message.CharCode) {

@@ -406,6 +406,26 @@ void TCustomForm::CMDeactivate(TMessage& Message) {
     Deactivate();
 }
 
+void TCustomForm::AddShortCutHandler(const void* Source, TShortCutHandler Handler) {
+    RemoveShortCutHandler(Source);
+    FShortCutHandlers.emplace_back(Source, std::move(Handler));
+}
+
+void TCustomForm::RemoveShortCutHandler(const void* Source) {
+    std::erase_if(FShortCutHandlers, [Source](const auto& h) { return h.first == Source; });
+}
+
+bool TCustomForm::IsShortCut(TWMKey& Message) {
+    bool handled = false;
+    if (OnShortCut) OnShortCut(Message, handled);
+    if (handled) return true;
+    // A handler may add or remove sources; walk a copy.
+    const auto handlers = FShortCutHandlers;
+    for (const auto& h : handlers)
+        if (h.second(Message)) return true;
+    return false;
+}
+
 void TCustomForm::CMDialogKey(TCMDialogKey& Message) {
     if (GetKeyState(VK_MENU) >= 0) {
         switch (Message.CharCode) {

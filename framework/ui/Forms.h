@@ -88,6 +88,15 @@ public:
 
     void MouseWheelHandler(TMessage& Message) override;
 
+    // Shortcut sources (the main menu, action lists) that see a key before the focused control;
+    // each answers whether it took the key.
+    using TShortCutHandler = std::function<bool(TWMKey& Message)>;
+    void AddShortCutHandler(const void* Source, TShortCutHandler Handler);
+    void RemoveShortCutHandler(const void* Source);
+    // OnShortCut first, then the sources in the order they were added.
+    virtual bool IsShortCut(TWMKey& Message);
+    std::function<void(TWMKey& Message, bool& Handled)> OnShortCut;
+
     TNotifyEvent OnShow;
     TNotifyEvent OnHide;
     TCloseEvent OnClose;
@@ -119,6 +128,7 @@ protected:
     virtual void CMDeactivate(TMessage& Message);
     virtual void CMRelease(TMessage& Message);
 
+    std::vector<std::pair<const void*, TShortCutHandler>> FShortCutHandlers;
     TWinControl* FActiveControl = nullptr;
     TWinControl* FFocusedControl = nullptr;
     TModalResult FModalResult = mrNone;

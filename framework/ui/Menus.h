@@ -1,0 +1,131 @@
+// Menus: items in a tree, the form's main menu (its shortcuts run items) and popup menus. The
+// display backend draws them and reports the item chosen; here they are the model.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "framework/ui/ActnList.h"
+#include "framework/ui/Controls.h"
+
+namespace ui {
+
+class TMenu;
+
+class TMenuItem : public rtl::TComponent {
+    RTL_CLASS(TMenuItem, rtl::TComponent)
+public:
+    explicit TMenuItem(rtl::TComponent* Owner);
+    ~TMenuItem() override;
+
+    // Sub-items: the item owns what it holds.
+    int Count() const noexcept { return static_cast<int>(FItems.size()); }
+    TMenuItem* Items(int Index) const;
+    void Add(TMenuItem* Item);
+    void Insert(int Index, TMenuItem* Item);
+    // Takes the item out without freeing it.
+    void Remove(TMenuItem* Item);
+    void Delete(int Index);
+    void Clear();
+    int IndexOf(const TMenuItem* Item) const;
+    // By caption, accelerator marks ignored.
+    TMenuItem* Find(const AnsiString& Caption) const;
+    TMenuItem* Parent() const noexcept { return FParent; }
+    bool IsLine() const { return FCaption == "-"; }
+
+    const AnsiString& Caption() const noexcept { return FCaption; }
+    void SetCaption(const AnsiString& Value) { FCaption = Value; }
+    bool Enabled() const noexcept { return FEnabled; }
+    void SetEnabled(bool Value) { FEnabled = Value; }
+    bool Visible() const noexcept { return FVisible; }
+    void SetVisible(bool Value) { FVisible = Value; }
+    bool Checked() const noexcept { return FChecked; }
+    void SetChecked(bool Value);
+    bool RadioItem() const noexcept { return FRadioItem; }
+    void SetRadioItem(bool Value) noexcept { FRadioItem = Value; }
+    int GroupIndex() const noexcept { return FGroupIndex; }
+    void SetGroupIndex(int Value) noexcept { FGroupIndex = Value; }
+    bool AutoCheck() const noexcept { return FAutoCheck; }
+    void SetAutoCheck(bool Value) noexcept { FAutoCheck = Value; }
+    bool Default() const noexcept { return FDefault; }
+    void SetDefault(bool Value) noexcept { FDefault = Value; }
+    TShortCut ShortCut() const noexcept { return FShortCut; }
+    void SetShortCut(TShortCut Value) { FShortCut = Value; }
+    const AnsiString& Hint() const noexcept { return FHint; }
+    void SetHint(const AnsiString& Value) { FHint = Value; }
+    int ImageIndex() const noexcept { return FImageIndex; }
+    void SetImageIndex(int Value) noexcept { FImageIndex = Value; }
+
+    // Linked, the item shows the action's caption, state and shortcut, and runs it when clicked.
+    TBasicAction* Action() const noexcept { return FAction; }
+    void SetAction(TBasicAction* Value);
+
+    // OnClick, or else the action; a disabled item does nothing.
+    virtual void Click();
+    TNotifyEvent OnClick;
+
+protected:
+    void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override;
+
+private:
+    void ActionChanged();
+    std::vector<TMenuItem*> FItems;
+    TMenuItem* FParent = nullptr;
+    AnsiString FCaption, FHint;
+    bool FEnabled = true, FVisible = true, FChecked = false, FRadioItem = false, FAutoCheck = false, FDefault = false;
+    int FGroupIndex = 0, FImageIndex = -1;
+    TShortCut FShortCut = 0;
+    TBasicAction* FAction = nullptr;
+};
+
+class TMenu : public rtl::TComponent {
+    RTL_CLASS(TMenu, rtl::TComponent)
+public:
+    explicit TMenu(rtl::TComponent* Owner);
+    ~TMenu() override;
+    TMenuItem* Items() const noexcept { return FItems.get(); }
+    // The enabled, visible item (in enabled, visible parents) with this shortcut; null if none.
+    TMenuItem* FindItemByShortCut(TShortCut Value) const;
+    // Clicks the item the key's shortcut names.
+    bool IsShortCut(TWMKey& Message);
+
+private:
+    std::unique_ptr<TMenuItem> FItems;
+};
+
+// The menu bar of the form that owns it; its shortcuts work anywhere on that form.
+class TMainMenu : public TMenu {
+    RTL_CLASS(TMainMenu, TMenu)
+public:
+    explicit TMainMenu(rtl::TComponent* Owner);
+    ~TMainMenu() override;
+    void AfterConstruction() override;
+};
+
+enum class TPopupAlignment { paLeft, paRight, paCenter };
+
+class TPopupMenu : public TMenu {
+    RTL_CLASS(TPopupMenu, TMenu)
+public:
+    explicit TPopupMenu(rtl::TComponent* Owner);
+    // Fires OnPopup and shows the menu at a screen point through the installed presenter, which
+    // returns the item chosen (null: none); that item is clicked.
+    virtual void Popup(int X, int Y);
+    TPoint PopupPoint() const noexcept { return FPopupPoint; }
+    TControl* PopupComponent() const noexcept { return FPopupComponent; }
+    void SetPopupComponent(TControl* Value) noexcept { FPopupComponent = Value; }
+    bool AutoPopup() const noexcept { return FAutoPopup; }
+    void SetAutoPopup(bool Value) noexcept { FAutoPopup = Value; }
+    TNotifyEvent OnPopup;
+
+    using TPresenter = std::function<TMenuItem*(TPopupMenu* Menu, TPoint ScreenPos)>;
+    static void SetPresenter(TPresenter Presenter);
+
+private:
+    TPoint FPopupPoint;
+    TControl* FPopupComponent = nullptr;
+    bool FAutoPopup = true;
+};
+
+}  // namespace ui
