@@ -106,4 +106,188 @@ protected:
     bool FAutoSize = false;
 };
 
+
+// ---------------------------------------------------------------------------------------------
+// Tab and page controls
+
+using TTabChangingEvent = std::function<void(TObject* Sender, bool& AllowChange)>;
+
+// A strip of tabs along the top; the area under it is the display rectangle.
+class TCustomTabControl : public TCustomControl {
+    RTL_CLASS(TCustomTabControl, TCustomControl)
+public:
+    explicit TCustomTabControl(TComponent* Owner);
+    ~TCustomTabControl() override;
+    int TabHeight() const;
+    // Tab I's rectangle on the strip (client coordinates).
+    TRect TabRect(int Index) const;
+    int IndexOfTabAt(int X, int Y) const;
+    TRect DisplayRect() const;
+    TTabChangingEvent OnChanging;
+    TNotifyEvent OnChange;
+
+protected:
+    virtual int TabCount() const = 0;
+    virtual AnsiString TabCaption(int Index) const = 0;
+    virtual int CurrentTab() const = 0;
+    // The user picked a tab: OnChanging may refuse; then the switch and OnChange.
+    virtual void TabPicked(int Index) = 0;
+    bool CanChange();
+    void Paint() override;
+    void AlignControls(TControl* AControl, TRect& Rect) override;
+    void DefaultHandler(TMessage& Message) override;
+    void CMDialogKey(TCMDialogKey& Message) override;
+};
+
+class TTabControl : public TCustomTabControl {
+    RTL_CLASS(TTabControl, TCustomTabControl)
+public:
+    explicit TTabControl(TComponent* Owner);
+    ~TTabControl() override;
+    rtl::TStrings* Tabs() const noexcept;
+    int TabIndex() const noexcept { return FTabIndex; }
+    // Set by code: no events.
+    void SetTabIndex(int Value);
+
+protected:
+    int TabCount() const override;
+    AnsiString TabCaption(int Index) const override;
+    int CurrentTab() const override { return FTabIndex; }
+    void TabPicked(int Index) override;
+
+private:
+    std::unique_ptr<rtl::TStringList> FTabs;
+    int FTabIndex = -1;
+};
+
+class TPageControl;
+
+class TTabSheet : public TWinControl {
+    RTL_CLASS(TTabSheet, TWinControl)
+public:
+    explicit TTabSheet(TComponent* Owner);
+    ~TTabSheet() override;
+    TPageControl* PageControl() const noexcept { return FPageControl; }
+    void SetPageControl(TPageControl* Value);
+    // Position among the control's pages.
+    int PageIndex() const;
+    bool TabVisible() const noexcept { return FTabVisible; }
+    void SetTabVisible(bool Value);
+    int ImageIndex() const noexcept { return FImageIndex; }
+    void SetImageIndex(int Value) noexcept { FImageIndex = Value; }
+
+protected:
+    void CMTextChanged(TMessage& Message) override;
+
+private:
+    friend class TPageControl;
+    TPageControl* FPageControl = nullptr;
+    bool FTabVisible = true;
+    int FImageIndex = -1;
+};
+
+class TPageControl : public TCustomTabControl {
+    RTL_CLASS(TPageControl, TCustomTabControl)
+public:
+    explicit TPageControl(TComponent* Owner);
+    ~TPageControl() override;
+    int PageCount() const noexcept { return static_cast<int>(FPages.size()); }
+    TTabSheet* Pages(int Index) const;
+    TTabSheet* ActivePage() const noexcept { return FActivePage; }
+    // Shows the page and hides the others; the focus inside the old page moves to the new one.
+    // Set by code no events fire.
+    void SetActivePage(TTabSheet* Page);
+    int ActivePageIndex() const noexcept { return FActivePage ? FActivePage->PageIndex() : -1; }
+    void SetActivePageIndex(int Value);
+    // The next (or previous) page with a visible tab, wrapping; null when none.
+    TTabSheet* FindNextPage(TTabSheet* CurPage, bool GoForward, bool CheckTabVisible) const;
+    void SelectNextPage(bool GoForward);
+
+protected:
+    int TabCount() const override;
+    AnsiString TabCaption(int Index) const override;
+    int CurrentTab() const override;
+    void TabPicked(int Index) override;
+
+private:
+    friend class TTabSheet;
+    void InsertPage(TTabSheet* Page);
+    void RemovePage(TTabSheet* Page);
+    std::vector<TTabSheet*> VisibleTabs() const;
+    std::vector<TTabSheet*> FPages;
+    TTabSheet* FActivePage = nullptr;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Status bar
+
+class TStatusBar;
+enum class TStatusPanelBevel { pbNone, pbLowered, pbRaised };
+enum class TStatusPanelStyle { psText, psOwnerDraw };
+
+class TStatusPanel {
+public:
+    explicit TStatusPanel(TStatusBar* Bar) : FBar(Bar) {}
+    const AnsiString& Text() const noexcept { return FText; }
+    void SetText(const AnsiString& Value);
+    int Width() const noexcept { return FWidth; }
+    void SetWidth(int Value);
+    TAlignment Alignment() const noexcept { return FAlignment; }
+    void SetAlignment(TAlignment Value);
+    TStatusPanelBevel Bevel() const noexcept { return FBevel; }
+    void SetBevel(TStatusPanelBevel Value);
+    TStatusPanelStyle Style() const noexcept { return FStyle; }
+    void SetStyle(TStatusPanelStyle Value);
+    int Index() const;
+
+private:
+    TStatusBar* FBar;
+    AnsiString FText;
+    int FWidth = 50;
+    TAlignment FAlignment = taLeftJustify;
+    TStatusPanelBevel FBevel = TStatusPanelBevel::pbLowered;
+    TStatusPanelStyle FStyle = TStatusPanelStyle::psText;
+};
+
+class TStatusPanels {
+public:
+    explicit TStatusPanels(TStatusBar* Bar) : FBar(Bar) {}
+    TStatusPanel* Add();
+    int Count() const noexcept { return static_cast<int>(FItems.size()); }
+    TStatusPanel* Items(int Index) const;
+    TStatusPanel* operator[](int Index) const { return Items(Index); }
+    void Delete(int Index);
+    void Clear();
+    int IndexOf(const TStatusPanel* Panel) const;
+
+private:
+    TStatusBar* FBar;
+    std::vector<std::unique_ptr<TStatusPanel>> FItems;
+};
+
+using TDrawPanelEvent = std::function<void(TStatusBar* StatusBar, TStatusPanel* Panel, const TRect& Rect)>;
+
+class TStatusBar : public TCustomControl {
+    RTL_CLASS(TStatusBar, TCustomControl)
+public:
+    explicit TStatusBar(TComponent* Owner);
+    ~TStatusBar() override;
+    TStatusPanels* Panels() const noexcept { return FPanels.get(); }
+    bool SimplePanel() const noexcept { return FSimplePanel; }
+    void SetSimplePanel(bool Value);
+    const AnsiString& SimpleText() const noexcept { return FSimpleText; }
+    void SetSimpleText(const AnsiString& Value);
+    // Panel I's rectangle; the last panel takes the rest of the width.
+    TRect PanelRect(int Index) const;
+    TDrawPanelEvent OnDrawPanel;
+
+protected:
+    void Paint() override;
+
+private:
+    std::unique_ptr<TStatusPanels> FPanels;
+    bool FSimplePanel = false;
+    AnsiString FSimpleText;
+};
+
 }  // namespace ui
