@@ -147,9 +147,12 @@ bool VariantValuesEqual(const Variant& V1, const Variant& V2) {
     try {
         const bool a1 = V1.IsArray(), a2 = V2.IsArray();
         if (a1 != a2) return false;
-        if (a1 && rtl::VarArrayDimCount(V1) == rtl::VarArrayDimCount(V2) &&
-            V1.ArrayLowBound() == V2.ArrayLowBound() && V1.ArrayHighBound() == V2.ArrayHighBound()) {
-            if (V1.ArrayCount() == 0) return false;
+        if (a1) {
+            // Arrays of another shape have no equality of their own: they differ.
+            if (rtl::VarArrayDimCount(V1) != rtl::VarArrayDimCount(V2) ||
+                V1.ArrayLowBound() != V2.ArrayLowBound() || V1.ArrayHighBound() != V2.ArrayHighBound() ||
+                V1.ArrayCount() == 0)
+                return false;
             for (int i = V1.ArrayLowBound(); i <= V1.ArrayHighBound(); ++i)
                 if (!(V1.GetElement(i) == V2.GetElement(i))) return false;
             return true;
