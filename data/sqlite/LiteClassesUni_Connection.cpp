@@ -221,9 +221,10 @@ void TSQLiteConnection::Connect(const AnsiString& ConnectString) {
         FAPI->SQLite = db;
         Check(rc);
         if (!FEncryptionKey.empty()) SetKey(FEncryptionKey);
+        // The probe is the first read: it must already wait out another process's commit.
+        ApplyBusyTimeout();
         ExecuteInternal("select * from sqlite_master");
         FConnected = true;
-        ApplyBusyTimeout();
         ApplyReadUncommitted();
         ApplyForeignKeys();
         // Collations added while closed take effect now; the default ones follow the option as it

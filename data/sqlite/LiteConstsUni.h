@@ -30,5 +30,8 @@ inline constexpr const char* SUnknownDataType = "Unknown data type";
 inline constexpr const char* SRestrictionMustBeSet = "%s restriction must be set";
 // A fetched value that the column's field type cannot hold.
 inline constexpr const char* SValueOutOfRange = "Value %s is out of the range of the field type";
+// A command runs one statement; a text with more goes through a script.
+inline constexpr const char* SMultipleStatements =
+    "The SQL text holds more than one statement; run several statements as a script";
 
 }  // namespace sqlite
