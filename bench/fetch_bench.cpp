@@ -5,6 +5,7 @@
 #include <malloc.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -201,9 +202,12 @@ void BM_RecordSetFetchAllReadBack(benchmark::State& state) { FetchAll(state, fal
 
 }  // namespace
 
-BENCHMARK(BM_RawSqliteFetch)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RecordSetFetchAll)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RecordSetFetchAllUnicode)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RecordSetFetchAllReadBack)->Arg(100000)->Unit(benchmark::kMillisecond);
+// On a shared machine the fastest repetition is the one least disturbed: compare minimums.
+double Fastest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
+
+BENCHMARK(BM_RawSqliteFetch)->Arg(100000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
+BENCHMARK(BM_RecordSetFetchAll)->Arg(100000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
+BENCHMARK(BM_RecordSetFetchAllUnicode)->Arg(100000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
+BENCHMARK(BM_RecordSetFetchAllReadBack)->Arg(100000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
 
 BENCHMARK_MAIN();

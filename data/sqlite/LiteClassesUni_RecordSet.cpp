@@ -41,6 +41,10 @@ bool StartsWith(const AnsiString& s, std::initializer_list<const char*> names) {
 
 }  // namespace
 
+namespace {
+constexpr int FetchAllBlockRows = 256;
+}  // namespace
+
 TSQLiteRecordSet::TSQLiteRecordSet() {
     FFetchAll = false;
     FFetchRows = 25;
@@ -798,7 +802,9 @@ bool TSQLiteRecordSet::FetchBlock() {
     TSQLiteConnection* conn = FLiteCommand->LiteConnection();
     TSQLite3API* api = conn->API();
     sqlite3_stmt* stmt = FLiteCommand->Stmt();
-    const int rows = std::max(1, FFetchRows);
+    // Fetching everything at open reads in larger blocks: one allocation per few rows costs
+    // more than the rows themselves.
+    const int rows = FFetchAll && !FUniDirectional ? std::max(FFetchRows, FetchAllBlockRows) : std::max(1, FFetchRows);
     TItemBlock* block = nullptr;
     // The block comes zero-filled: every pointer slot is null until its row is read, so a block
     // that fails half-way can be released safely.
