@@ -3,6 +3,7 @@
 
 #include <optional>
 
+#include "data/store/MemDS.h"
 #include "framework/rtl/DateUtils.h"
 
 using namespace litetest;
@@ -226,4 +227,24 @@ TEST_F(LiteTest, NamesWithQuotesStayOneIdentifier) {
     }
     tr->CommitWork();
     EXPECT_EQ(Select(c, "SELECT count(*) FROM victim")[0][0].AsInteger(), 1);
+}
+
+// The dataset over the record set makes its fields from the sizes the values called for.
+TEST_F(LiteTest, DatasetFieldsShowTextLongerThanItsDeclaredLengthWhole) {
+    for (bool unicode : {false, true}) {
+        SCOPED_TRACE(unicode);
+        auto c = NewConnection(DbPath);
+        c->SetProp(pidUseUnicode, Variant(unicode));
+        c->Connect("");
+        Exec(c.get(), "DROP TABLE IF EXISTS t");
+        Exec(c.get(), "CREATE TABLE t (s VARCHAR(5), n NVARCHAR(3))");
+        Exec(c.get(), "INSERT INTO t VALUES ('abcdefghij', " + rtl::QuotedStr(A(u8"Опись дел")) + ")");
+        rtl::TOwnedPtr<store::TMemDataSet> ds(rtl::Create<store::TMemDataSet>(nullptr));
+        ds->SetIRecordSet(Query(c.get(), "SELECT s, n FROM t").release());
+        ds->Open();
+        ds->First();
+        EXPECT_EQ(ds->FieldByName(std::string_view("s"))->AsString(), "abcdefghij");
+        EXPECT_EQ(ds->FieldByName(std::string_view("n"))->AsString(), A(u8"Опись дел"));
+        ds->Close();
+    }
 }
