@@ -102,6 +102,19 @@ TEST_F(LiteTest, DeclaredTypesAndOptionsGiveTheFieldLayout) {
         // An expression on an empty result reads the NULL storage class: text of the default length.
         EXPECT_EQ(rs->Fields()[5]->DataType, k.flat ? mdtString : mdtExtString) << k.what;
     }
+    // UTF-16 text of 32 characters or more lives in the heap at its own length, flat buffers or
+    // not: slots of twice the declared length would double the store.
+    auto u = NewConnection(DbPath);
+    u->SetProp(pidUseUnicode, Variant(true));
+    u->Connect("");
+    Exec(u.get(), "CREATE TABLE w (s CHAR(10))");
+    auto wide = Query(u.get(), "SELECT a, b, c, s FROM t, w");
+    wide->Open();
+    EXPECT_EQ(wide->Fields()[0]->DataType, mdtExtWideString);
+    EXPECT_EQ(wide->Fields()[0]->Length, 50);
+    EXPECT_EQ(wide->Fields()[1]->DataType, mdtExtWideString);
+    EXPECT_EQ(wide->Fields()[2]->DataType, mdtExtWideString);
+    EXPECT_EQ(wide->Fields()[3]->DataType, mdtWideString);
     // An aggregate over an empty table still yields a row, typed by its storage class.
     auto rs = Query(c, "SELECT count(*) FROM t");
     rs->Open();
