@@ -34,7 +34,7 @@ inline constexpr const char* SValueOutOfRange = "Value %s is out of the range of
 inline constexpr const char* SMultipleStatements =
     "The SQL text holds more than one statement; run several statements as a script";
 // A fetched text or binary value that its field cannot hold whole.
-inline constexpr const char* SValueLongerThanField = "A value of %d characters is longer than the field (%d)";
+inline constexpr const char* SValueLongerThanField = "A value of length %d is longer than the field (%d)";
 inline constexpr const char* SZeroCharInText = "A text holding a zero character cannot be kept in a text field";
 
 }  // namespace sqlite
