@@ -116,6 +116,22 @@ TEST_F(LiteTest, TextReadsWholeWhateverTheDeclaredLength) {
     }
 }
 
+TEST_F(LiteTest, ALongValueInALaterBlockRereadsEveryRowOnce) {
+    TSQLiteConnection* c = Open();
+    Exec(c, "CREATE TABLE t (k INTEGER PRIMARY KEY, s VARCHAR(4), m TEXT)");
+    Exec(c, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 700) "
+            "INSERT INTO t SELECT i, 'r' || i, 'memo ' || i FROM n");
+    Exec(c, "UPDATE t SET s = 'a value far longer than four' WHERE k = 650");
+    auto rs = Query(c, "SELECT k, s, m FROM t ORDER BY k");
+    rs->Open();
+    auto rows = Rows(rs.get());
+    ASSERT_EQ(rows.size(), 700u);
+    EXPECT_EQ(rs->GetRecordCount(), 700);
+    EXPECT_EQ(rows[0][1].AsAnsiString(), "r1");
+    EXPECT_EQ(rows[649][1].AsAnsiString(), "a value far longer than four");
+    EXPECT_EQ(rows[699][2].AsAnsiString(), "memo 700");
+}
+
 TEST_F(LiteTest, TextOutgrowingAFieldAlreadyInUseIsRefusedNamingIt) {
     TSQLiteConnection* c = Open();
     Exec(c, "CREATE TABLE t (k INTEGER, s VARCHAR(5))");
