@@ -358,3 +358,112 @@ void TCipher_RC4::EncodeBlock(const uint8_t* In, uint8_t* Out) {
 }
 
 }  // namespace crypto
+
+// ---------------------------------------------------------------------------------------------
+// CAST-128: masking keys in words 0-15, rotation keys in words 16-31.
+
+namespace crypto {
+
+namespace {
+
+const uint32_t (&CS)[8][256] = Cast128SBox;
+
+// One pass of the key schedule: four z words from x, four sub-keys, four x words from z and
+// four more sub-keys. The index tables name bytes of x (0-15) and z (16-31).
+void Cast128KeyPass(uint8_t* xz, uint32_t* K) {
+    uint8_t* x = xz;
+    uint8_t* z = xz + 16;
+    auto put = [](uint8_t* p, uint32_t v) { PutBE32(p, v); };
+    auto S5 = [](uint8_t i) { return CS[4][i]; };
+    auto S6 = [](uint8_t i) { return CS[5][i]; };
+    auto S7 = [](uint8_t i) { return CS[6][i]; };
+    auto S8 = [](uint8_t i) { return CS[7][i]; };
+    auto xToZ = [&] {
+        put(z + 0, GetBE32(x + 0) ^ S5(x[13]) ^ S6(x[15]) ^ S7(x[12]) ^ S8(x[14]) ^ S7(x[8]));
+        put(z + 4, GetBE32(x + 8) ^ S5(z[0]) ^ S6(z[2]) ^ S7(z[1]) ^ S8(z[3]) ^ S8(x[10]));
+        put(z + 8, GetBE32(x + 12) ^ S5(z[7]) ^ S6(z[6]) ^ S7(z[5]) ^ S8(z[4]) ^ S5(x[9]));
+        put(z + 12, GetBE32(x + 4) ^ S5(z[10]) ^ S6(z[9]) ^ S7(z[11]) ^ S8(z[8]) ^ S6(x[11]));
+    };
+    auto zToX = [&] {
+        put(x + 0, GetBE32(z + 8) ^ S5(z[5]) ^ S6(z[7]) ^ S7(z[4]) ^ S8(z[6]) ^ S7(z[0]));
+        put(x + 4, GetBE32(z + 0) ^ S5(x[0]) ^ S6(x[2]) ^ S7(x[1]) ^ S8(x[3]) ^ S8(z[2]));
+        put(x + 8, GetBE32(z + 4) ^ S5(x[7]) ^ S6(x[6]) ^ S7(x[5]) ^ S8(x[4]) ^ S5(z[1]));
+        put(x + 12, GetBE32(z + 12) ^ S5(x[10]) ^ S6(x[9]) ^ S7(x[11]) ^ S8(x[8]) ^ S6(z[3]));
+    };
+    xToZ();
+    K[0] = S5(z[8]) ^ S6(z[9]) ^ S7(z[7]) ^ S8(z[6]) ^ S5(z[2]);
+    K[1] = S5(z[10]) ^ S6(z[11]) ^ S7(z[5]) ^ S8(z[4]) ^ S6(z[6]);
+    K[2] = S5(z[12]) ^ S6(z[13]) ^ S7(z[3]) ^ S8(z[2]) ^ S7(z[9]);
+    K[3] = S5(z[14]) ^ S6(z[15]) ^ S7(z[1]) ^ S8(z[0]) ^ S8(z[12]);
+    zToX();
+    K[4] = S5(x[3]) ^ S6(x[2]) ^ S7(x[12]) ^ S8(x[13]) ^ S5(x[8]);
+    K[5] = S5(x[1]) ^ S6(x[0]) ^ S7(x[14]) ^ S8(x[15]) ^ S6(x[13]);
+    K[6] = S5(x[7]) ^ S6(x[6]) ^ S7(x[8]) ^ S8(x[9]) ^ S7(x[3]);
+    K[7] = S5(x[5]) ^ S6(x[4]) ^ S7(x[10]) ^ S8(x[11]) ^ S8(x[7]);
+    xToZ();
+    K[8] = S5(z[3]) ^ S6(z[2]) ^ S7(z[12]) ^ S8(z[13]) ^ S5(z[9]);
+    K[9] = S5(z[1]) ^ S6(z[0]) ^ S7(z[14]) ^ S8(z[15]) ^ S6(z[12]);
+    K[10] = S5(z[7]) ^ S6(z[6]) ^ S7(z[8]) ^ S8(z[9]) ^ S7(z[2]);
+    K[11] = S5(z[5]) ^ S6(z[4]) ^ S7(z[10]) ^ S8(z[11]) ^ S8(z[6]);
+    zToX();
+    K[12] = S5(x[8]) ^ S6(x[9]) ^ S7(x[7]) ^ S8(x[6]) ^ S5(x[3]);
+    K[13] = S5(x[10]) ^ S6(x[11]) ^ S7(x[5]) ^ S8(x[4]) ^ S6(x[7]);
+    K[14] = S5(x[12]) ^ S6(x[13]) ^ S7(x[3]) ^ S8(x[2]) ^ S7(x[8]);
+    K[15] = S5(x[14]) ^ S6(x[15]) ^ S7(x[1]) ^ S8(x[0]) ^ S8(x[13]);
+}
+
+inline uint32_t CastF(int Round, uint32_t D, uint32_t Km, uint32_t Kr) {
+    uint32_t I;
+    switch (Round % 3) {
+        case 0:
+            I = ROL(Km + D, int(Kr));
+            return ((CS[0][I >> 24] ^ CS[1][(I >> 16) & 255]) - CS[2][(I >> 8) & 255]) + CS[3][I & 255];
+        case 1:
+            I = ROL(Km ^ D, int(Kr));
+            return ((CS[0][I >> 24] - CS[1][(I >> 16) & 255]) + CS[2][(I >> 8) & 255]) ^ CS[3][I & 255];
+        default:
+            I = ROL(Km - D, int(Kr));
+            return ((CS[0][I >> 24] + CS[1][(I >> 16) & 255]) ^ CS[2][(I >> 8) & 255]) - CS[3][I & 255];
+    }
+}
+
+}  // namespace
+
+TCipher_Cast128::TCipher_Cast128() : TSymmetricAlgorithm(8, {40, 128, 8}, 32) {}
+
+void TCipher_Cast128::Init(const uint8_t* Key, int Size) {
+    // Shorter keys are padded on the right with zero bytes to 128 bits.
+    uint8_t xz[32] = {};
+    std::memcpy(xz, Key, static_cast<size_t>(Size));
+    Cast128KeyPass(xz, FSchedule.data());
+    Cast128KeyPass(xz, FSchedule.data() + 16);
+    for (int i = 16; i < 32; ++i) FSchedule[static_cast<size_t>(i)] &= 31;
+    ProtectBuffer(xz, sizeof xz);
+    FRounds = Size <= 10 ? 12 : 16;
+}
+
+void TCipher_Cast128::EncodeBlock(const uint8_t* In, uint8_t* Out) {
+    const uint32_t* K = FSchedule.data();
+    uint32_t l = GetBE32(In), r = GetBE32(In + 4);
+    for (int i = 0; i < FRounds; ++i) {
+        uint32_t t = r;
+        r = l ^ CastF(i, r, K[i], K[16 + i]);
+        l = t;
+    }
+    PutBE32(Out, r);
+    PutBE32(Out + 4, l);
+}
+
+void TCipher_Cast128::DecodeBlock(const uint8_t* In, uint8_t* Out) {
+    const uint32_t* K = FSchedule.data();
+    uint32_t l = GetBE32(In), r = GetBE32(In + 4);
+    for (int i = FRounds - 1; i >= 0; --i) {
+        uint32_t t = r;
+        r = l ^ CastF(i, r, K[i], K[16 + i]);
+        l = t;
+    }
+    PutBE32(Out, r);
+    PutBE32(Out + 4, l);
+}
+
+}  // namespace crypto

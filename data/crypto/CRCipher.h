@@ -63,6 +63,21 @@ protected:
     void DecodeBlock(const uint8_t* In, uint8_t* Out) override;
 };
 
+class TCipher_Cast128 : public TSymmetricAlgorithm {
+public:
+    TCipher_Cast128();
+    const char* ClassName() const noexcept override { return "TCipher_Cast128"; }
+
+protected:
+    void Init(const uint8_t* Key, int Size) override;
+    void EncodeBlock(const uint8_t* In, uint8_t* Out) override;
+    void DecodeBlock(const uint8_t* In, uint8_t* Out) override;
+
+private:
+    // 12 rounds for keys of up to 80 bits, 16 above.
+    int FRounds = 16;
+};
+
 // A stream cipher; its 32-byte "block" is 32 key-stream bytes XORed into the data, and reset
 // returns to the start of the key stream.
 class TCipher_RC4 : public TSymmetricAlgorithm {

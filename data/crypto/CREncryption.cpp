@@ -123,7 +123,7 @@ void TCREncryptor::InitCipher() {
             case eaAES128:
             case eaAES192:
             case eaAES256: FCipher = std::make_unique<TCipher_Rijndael>(); break;
-            case eaCast128: throw rtl::ENotSupportedException(rtl::Format(SCipherNotAvailable, {"TCipher_Cast128"}));
+            case eaCast128: FCipher = std::make_unique<TCipher_Cast128>(); break;
             case eaRC4: FCipher = std::make_unique<TCipher_RC4>(); break;
             default: rtl::AssertFail(store::SAssertionFailure, UnitName, 255);
         }
