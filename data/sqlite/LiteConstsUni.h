@@ -31,4 +31,8 @@ inline constexpr const char* SRestrictionMustBeSet = "%s restriction must be set
 // A fetched value that the column's field type cannot hold.
 inline constexpr const char* SValueOutOfRange = "Value %s is out of the range of the field type";
 
+// --- page codec ---
+inline constexpr const char* SNoEncryptionAlgorithm = "An encryption key needs an encryption algorithm";
+inline constexpr const char* SWalNotEncrypted = "An encrypted database cannot use the WAL journal mode";
+
 }  // namespace sqlite
