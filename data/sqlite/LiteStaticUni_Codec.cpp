@@ -23,6 +23,10 @@ struct TCodecFile {
     TSQLiteCodec* Codec;
     // The codec a main file owns; null for the others.
     TSQLiteCodec* Owned;
+    // The name the engine opened the file by; a journal's leads to its database file.
+    sqlite3_filename Name;
+    // A journal's key has been checked against the committed state.
+    bool KeyChecked;
 };
 
 constexpr size_t RealOffset = (sizeof(TCodecFile) + 15) / 16 * 16;
@@ -45,6 +49,8 @@ std::function<void(unsigned)>& PageWriteHook() {
 }
 
 TCodecFile* Of(sqlite3_file* f) { return reinterpret_cast<TCodecFile*>(f); }
+// Our part of a file the codec's layer opened; nullptr for any other file.
+TCodecFile* CodecFileOf(sqlite3_file* f);
 
 bool IsPageSize(int n) { return n >= 512 && n <= 65536 && (n & (n - 1)) == 0; }
 
@@ -84,6 +90,10 @@ int ReadMain(TCodecFile* p, uint8_t* buf, int amt, sqlite3_int64 off) {
     }
     if (rc != SQLITE_OK) return rc;
     if (!c->DecodeHeader(head, end)) return SQLITE_IOERR_READ;
+    // A hot journal may be played back before any page is read: its page images are found by
+    // the page size.
+    const int pageSize = head[16] << 8 | head[17] << 16;
+    if (IsPageSize(pageSize)) c->SetPageSize(pageSize);
     std::memcpy(buf, head + off, static_cast<size_t>(amt));
     crypto::ProtectBuffer(head, sizeof head);
     return SQLITE_OK;
@@ -102,9 +112,65 @@ int JournalPageNo(TCodecFile* p, sqlite3_int64 off, unsigned& pgno) {
     return rc;
 }
 
+uint32_t BE32(const uint8_t* b) { return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3]; }
+
+// The fixed fields of a decrypted page 1: page size, file format versions and payload fractions.
+bool SaneHeader(const uint8_t* h, int pageSize) {
+    const int size = h[16] << 8 | h[17] << 16;
+    return size == pageSize && h[18] >= 1 && h[18] <= 2 && h[19] >= 1 && h[19] <= 2 && h[21] == 64 &&
+           h[22] == 32 && h[23] == 32;
+}
+
+// Before the first page image of a journal goes back into the file, the read key must be the
+// one the journal was written under: with any other key the engine would take the images for
+// torn records, stop the rollback and delete the journal, losing the committed state. The key
+// is checked against page 1 as the journal holds it (a re-key journals it first) or else as
+// the file holds it, which an unjournalled page 1 still shows under the committed key.
+int CheckJournalKey(TCodecFile* p) {
+    sqlite3_file* j = p->Real;
+    uint8_t hdr[28];
+    int rc = j->pMethods->xRead(j, hdr, sizeof hdr, 0);
+    if (rc != SQLITE_OK) return rc;
+    const uint32_t nRec = BE32(hdr + 8), dbSize = BE32(hdr + 16), sector = BE32(hdr + 20), pageSize = BE32(hdr + 24);
+    if (dbSize == 0 || !IsPageSize(static_cast<int>(pageSize)))
+        return SQLITE_OK;
+    p->Codec->SetPageSize(static_cast<int>(pageSize));
+    sqlite3_int64 size = 0;
+    j->pMethods->xFileSize(j, &size);
+    std::unique_ptr<uint8_t[]> page(new uint8_t[pageSize]);
+    bool found = false;
+    for (uint32_t k = 0; nRec == 0xFFFFFFFF || k < nRec; ++k) {
+        const sqlite3_int64 rec = sqlite3_int64(sector) + sqlite3_int64(k) * (pageSize + 8);
+        if (rec + 8 + pageSize > size) break;
+        uint8_t b[4];
+        if ((rc = j->pMethods->xRead(j, b, 4, rec)) != SQLITE_OK) return rc;
+        if (BE32(b) != 1) continue;
+        if ((rc = j->pMethods->xRead(j, page.get(), static_cast<int>(pageSize), rec + 4)) != SQLITE_OK) return rc;
+        if (!p->Codec->Code(page.get(), 1, cmReadJournal)) return SQLITE_IOERR_READ;
+        found = true;
+        break;
+    }
+    if (!found) {
+        TCodecFile* main = CodecFileOf(sqlite3_database_file_object(p->Name));
+        if (!main) return SQLITE_OK;
+        rc = main->Real->pMethods->xRead(main->Real, page.get(), static_cast<int>(pageSize), 0);
+        if (rc != SQLITE_OK) return rc;
+        if (!p->Codec->Code(page.get(), 1, cmReadPage)) return SQLITE_IOERR_READ;
+    }
+    const bool sane = SaneHeader(page.get(), static_cast<int>(pageSize));
+    crypto::ProtectBuffer(page.get(), pageSize);
+    return sane ? SQLITE_OK : SQLITE_NOTADB;
+}
+
 int xRead(sqlite3_file* f, void* buf, int amt, sqlite3_int64 off) {
     TCodecFile* p = Of(f);
     if (p->Kind == TFileKind::Main && p->Codec) return ReadMain(p, static_cast<uint8_t*>(buf), amt, off);
+    if (p->Kind == TFileKind::Journal && p->Codec && !p->KeyChecked && off >= 4 && off % 8 == 4 &&
+        IsPageSize(amt)) {
+        int rc = CheckJournalKey(p);
+        if (rc != SQLITE_OK) return rc;
+        p->KeyChecked = true;
+    }
     int rc = p->Real->pMethods->xRead(p->Real, buf, amt, off);
     if (rc != SQLITE_OK || p->Kind != TFileKind::Journal || !IsJournalPage(p, amt, off)) return rc;
     unsigned pgno = 0;
@@ -195,9 +261,11 @@ int xOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* 
     p->Real = reinterpret_cast<sqlite3_file*>(reinterpret_cast<char*>(f) + RealOffset);
     p->Codec = p->Owned = nullptr;
     p->Kind = TFileKind::Other;
+    p->Name = name;
+    p->KeyChecked = false;
     f->pMethods = nullptr;
     TCodecFile* main = nullptr;
-    if (flags & (SQLITE_OPEN_MAIN_JOURNAL | SQLITE_OPEN_WAL)) main = CodecFileOf(sqlite3_database_file_object(name));
+    if (name && (flags & (SQLITE_OPEN_MAIN_JOURNAL | SQLITE_OPEN_WAL))) main = CodecFileOf(sqlite3_database_file_object(name));
     if ((flags & SQLITE_OPEN_WAL) && main && main->Codec && main->Codec->Keyed()) return SQLITE_CANTOPEN;
     int rc = RealVfs->xOpen(RealVfs, name, p->Real, flags, outFlags);
     if (rc != SQLITE_OK) {
@@ -285,8 +353,9 @@ AnsiString KeyText(const void* key, int keyLength) {
 int Run(sqlite3* db, const char* sql) {
     sqlite3_stmt* stmt = nullptr;
     int rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
-    while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    }
+    if (rc == SQLITE_OK)
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        }
     sqlite3_finalize(stmt);
     return rc == SQLITE_DONE ? SQLITE_OK : rc;
 }
