@@ -14,6 +14,7 @@ protected:
     void Init(const uint8_t* Key, int Size) override;
     void EncodeBlock(const uint8_t* In, uint8_t* Out) override;
     void DecodeBlock(const uint8_t* In, uint8_t* Out) override;
+    void DecodeBlocks(const uint8_t* In, uint8_t* Out, size_t Count) override;
 
 private:
     void Encipher(uint32_t& L, uint32_t& R) const noexcept;
@@ -28,6 +29,7 @@ protected:
     void Init(const uint8_t* Key, int Size) override;
     void EncodeBlock(const uint8_t* In, uint8_t* Out) override;
     void DecodeBlock(const uint8_t* In, uint8_t* Out) override;
+    void DecodeBlocks(const uint8_t* In, uint8_t* Out, size_t Count) override;
 
 private:
     int FRounds = 0;
