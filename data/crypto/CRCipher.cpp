@@ -3,6 +3,7 @@
 #include <immintrin.h>
 
 #include <array>
+#include <atomic>
 #include <cstring>
 
 #include "data/crypto/CRCipher_Tables.h"
@@ -141,10 +142,14 @@ const TAesTables& Aes() {
 
 // The processor's AES instructions, when it has them: same round keys, same results, without
 // table look-ups that depend on the data.
-bool HasAesInstructions() {
+bool ProcessorHasAes() {
     static const bool has = __builtin_cpu_supports("aes") && __builtin_cpu_supports("sse2");
     return has;
 }
+
+std::atomic<bool> AesInstructionsAllowed{true};
+
+bool HasAesInstructions() { return ProcessorHasAes() && AesInstructionsAllowed.load(std::memory_order_relaxed); }
 
 __attribute__((target("aes,sse2"))) void AesNiEncode(const uint8_t* rk, int rounds, const uint8_t* in, uint8_t* out) {
     __m128i b = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)),
@@ -191,6 +196,8 @@ __attribute__((target("aes,sse2"))) void AesNiDecryptionKeys(const uint8_t* rk, 
 
 }  // namespace
 
+void UseAesInstructions(bool Value) { AesInstructionsAllowed.store(Value, std::memory_order_relaxed); }
+
 // Words 0-59 hold the round keys, 60-119 the decryption keys of the AES instructions.
 TCipher_Rijndael::TCipher_Rijndael() : TSymmetricAlgorithm(16, {128, 256, 64}, 120) {}
 
@@ -216,7 +223,7 @@ void TCipher_Rijndael::Init(const uint8_t* Key, int Size) {
         }
         for (int j = 0; j < 4; ++j) w[4 * i + j] = static_cast<uint8_t>(w[4 * (i - nk) + j] ^ t[j]);
     }
-    if (HasAesInstructions()) AesNiDecryptionKeys(w, FRounds, w + 240);
+    if (ProcessorHasAes()) AesNiDecryptionKeys(w, FRounds, w + 240);
 }
 
 void TCipher_Rijndael::EncodeBlock(const uint8_t* In, uint8_t* Out) {

@@ -20,6 +20,9 @@ private:
     void Encipher(uint32_t& L, uint32_t& R) const noexcept;
 };
 
+// Lets tests run Rijndael in software on a processor with AES instructions; on by default.
+void UseAesInstructions(bool Value);
+
 class TCipher_Rijndael : public TSymmetricAlgorithm {
 public:
     TCipher_Rijndael();

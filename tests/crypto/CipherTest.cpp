@@ -18,6 +18,11 @@ TBytes FromHex(const std::string& h) {
 
 std::string Hex(const TBytes& b) { return BufferToHex(b.data(), b.size()); }
 
+// Puts the processor's AES instructions back in use when a test that switched them off ends.
+struct TAesInstructions {
+    ~TAesInstructions() { UseAesInstructions(true); }
+};
+
 std::unique_ptr<TSymmetricAlgorithm> MakeCipher(const std::string& name) {
     if (name == "Blowfish") return std::make_unique<TCipher_Blowfish>();
     if (name == "AES") return std::make_unique<TCipher_Rijndael>();
@@ -60,15 +65,20 @@ const BlockCase BlockCases[] = {
 }  // namespace
 
 TEST(Ciphers, PublishedBlockVectorsBothWays) {
-    for (const auto& c : BlockCases) {
-        auto cipher = MakeCipher(c.Cipher);
-        cipher->SetMode(cmECB);
-        cipher->SetKey(FromHex(c.Key));
-        TBytes data = FromHex(c.Plain);
-        cipher->EncryptBuffer(data.data(), data.size());
-        EXPECT_EQ(Hex(data), c.Encrypted) << c.Cipher << " key " << c.Key;
-        cipher->DecryptBuffer(data.data(), data.size());
-        EXPECT_EQ(Hex(data), c.Plain) << c.Cipher << " key " << c.Key;
+    // Software AES as well as the processor's instructions, where it has them.
+    TAesInstructions restore;
+    for (bool instructions : {true, false}) {
+        UseAesInstructions(instructions);
+        for (const auto& c : BlockCases) {
+            auto cipher = MakeCipher(c.Cipher);
+            cipher->SetMode(cmECB);
+            cipher->SetKey(FromHex(c.Key));
+            TBytes data = FromHex(c.Plain);
+            cipher->EncryptBuffer(data.data(), data.size());
+            EXPECT_EQ(Hex(data), c.Encrypted) << c.Cipher << " key " << c.Key << " " << instructions;
+            cipher->DecryptBuffer(data.data(), data.size());
+            EXPECT_EQ(Hex(data), c.Plain) << c.Cipher << " key " << c.Key << " " << instructions;
+        }
     }
 }
 
@@ -129,8 +139,10 @@ TEST(Ciphers, CbcChainsFromTheVectorAndResets) {
 // definition, across several calls that carry the chaining block on, and for block counts that
 // fill no batch evenly.
 TEST(Ciphers, LongChainedDecryptionMatchesBlockByBlock) {
-    for (const char* name : {"Blowfish", "AES", "3DES", "CAST"}) {
-        auto cipher = MakeCipher(name);
+    TAesInstructions restore;
+    for (const char* name : {"Blowfish", "AES", "AES in software", "3DES", "CAST"}) {
+        UseAesInstructions(std::string(name) != "AES in software");
+        auto cipher = MakeCipher(std::string(name).substr(0, std::string(name).find(' ')));
         cipher->GenerateKey();
         const size_t B = static_cast<size_t>(cipher->BlockSize());
         for (size_t blocks : {1u, 3u, 37u, 510u}) {
