@@ -78,6 +78,22 @@ void TSymmetricAlgorithm::EncryptBuffer(void* Buffer, size_t Size) {
     }
 }
 
+namespace {
+
+// XOR of one block of 8, 16 or 32 bytes, a word at a time.
+inline void XorBlock(const uint8_t* a, const uint8_t* b, size_t size, uint8_t* out) noexcept {
+    if (size % 8) return XORBuffers(a, b, size, out);
+    for (size_t i = 0; i < size; i += 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a + i, 8);
+        std::memcpy(&y, b + i, 8);
+        x ^= y;
+        std::memcpy(out + i, &x, 8);
+    }
+}
+
+}  // namespace
+
 void TSymmetricAlgorithm::DecodeBlocks(const uint8_t* In, uint8_t* Out, size_t Count) {
     const size_t B = static_cast<size_t>(FBlockSize);
     for (size_t i = 0; i < Count; ++i) DecodeBlock(In + i * B, Out + i * B);
@@ -102,7 +118,7 @@ void TSymmetricAlgorithm::DecryptBuffer(void* Buffer, size_t Size) {
             DecodeBlocks(p + i * B, work, k);
             for (size_t j = k; j-- > 0;) {
                 const size_t at = i + j;
-                XORBuffers(work + j * B, at ? p + (at - 1) * B : FFeedback.data(), B, p + at * B);
+                XorBlock(work + j * B, at ? p + (at - 1) * B : FFeedback.data(), B, p + at * B);
             }
         }
         std::swap(FFeedback, FBuffer);

@@ -90,11 +90,9 @@ void* TSQLiteCodec::Code(void* Data, unsigned PageNo, int Mode) {
         case cmReadPage:
         case cmReadJournal:
         case cmRestorePage:
+            // In place: a page that fails to decrypt is refused as a whole anyway.
             if (!FReadEncryptor || FReadKey.empty()) return Data;
-            std::memcpy(FBuffer.get(), page, static_cast<size_t>(FPageSize));
-            if (!Crypt(*FReadEncryptor, FReadKey, FBuffer.get() + offset, length, false)) return nullptr;
-            std::memcpy(page, FBuffer.get(), static_cast<size_t>(FPageSize));
-            return Data;
+            return Crypt(*FReadEncryptor, FReadKey, page + offset, length, false) ? Data : nullptr;
         case cmWritePage:
         case cmWriteJournal: {
             const bool journal = Mode == cmWriteJournal;
