@@ -238,7 +238,9 @@ bool TCREncryptor::Decrypt(void* Buffer, int DataType, int& Length) {
             if (!TextToBytes(Buffer, DataType, length, raw, odd))
                 throw EInvalidEncData(odd ? SInvalidEncDataSize : SInvalidEncData);
         } else {
-            raw.assign(static_cast<uint8_t*>(Buffer), static_cast<uint8_t*>(Buffer) + length);
+            StartZeroVector();
+            FCipher->DecryptBuffer(Buffer, length);
+            return true;
         }
         StartZeroVector();
         FCipher->DecryptBuffer(raw.data(), raw.size());
