@@ -187,6 +187,12 @@ TEST_F(CodecTest, WrongOrMissingKeyIsRefusedAndLeavesNoHandle) {
     auto c = Direct("right", leBlowfish);
     c->Connect("");
     EXPECT_EQ(Select(c.get(), "SELECT count(*) FROM t")[0][0].AsInteger(), 258);
+    // With the engine-wide shared cache on (another connection's option), a second connection
+    // must still read the file with its own key, not take the pages the first one decrypted.
+    sqlite3_enable_shared_cache(1);
+    auto wrong = Direct("wrong", leBlowfish);
+    EXPECT_EQ(MessageOf([&] { wrong->Connect(""); }), SInvalidEncryptionKey);
+    sqlite3_enable_shared_cache(0);
 }
 
 TEST_F(CodecTest, JournalNeverHoldsPlainPagesWhileATransactionIsOpen) {
