@@ -184,12 +184,12 @@ TEST_F(CodecTest, WrongOrMissingKeyIsRefusedAndLeavesNoHandle) {
     // The plain engine sees no database either.
     EXPECT_EQ(PlainSummary(DbPath), "<unreadable>");
     EXPECT_EQ(ReadAll(DbPath), before);
-    auto c = Direct("right", leBlowfish);
-    c->Connect("");
-    EXPECT_EQ(Select(c.get(), "SELECT count(*) FROM t")[0][0].AsInteger(), 258);
     // With the engine-wide shared cache on (another connection's option), a second connection
     // must still read the file with its own key, not take the pages the first one decrypted.
     sqlite3_enable_shared_cache(1);
+    auto c = Direct("right", leBlowfish);
+    c->Connect("");
+    EXPECT_EQ(Select(c.get(), "SELECT count(*) FROM t")[0][0].AsInteger(), 258);
     auto wrong = Direct("wrong", leBlowfish);
     EXPECT_EQ(MessageOf([&] { wrong->Connect(""); }), SInvalidEncryptionKey);
     sqlite3_enable_shared_cache(0);
