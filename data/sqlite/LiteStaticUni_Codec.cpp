@@ -14,19 +14,20 @@ namespace {
 
 enum class TFileKind { Main, Journal, Other };
 
-// Our part of an open file; the default layer's file follows it in the same allocation.
+// Our part of an open file, built in the engine's allocation by xOpen and destroyed by xClose;
+// the default layer's file follows it in the same allocation.
 struct TCodecFile {
-    sqlite3_file Base;
-    sqlite3_file* Real;
-    TFileKind Kind;
-    // The main file's codec: owned by a main file, borrowed by its journal.
-    TSQLiteCodec* Codec;
-    // The codec a main file owns; null for the others.
-    TSQLiteCodec* Owned;
+    sqlite3_file Base{};
+    sqlite3_file* Real = nullptr;
+    TFileKind Kind = TFileKind::Other;
+    // The codec a main file owns.
+    std::unique_ptr<TSQLiteCodec> Owned;
+    // The main file's codec: its own for a main file, borrowed by its journal.
+    TSQLiteCodec* Codec = nullptr;
     // The name the engine opened the file by; a journal's leads to its database file.
-    sqlite3_filename Name;
+    sqlite3_filename Name = nullptr;
     // A journal's key has been checked against the committed state.
-    bool KeyChecked;
+    bool KeyChecked = false;
 };
 
 constexpr size_t RealOffset = (sizeof(TCodecFile) + 15) / 16 * 16;
@@ -41,7 +42,7 @@ std::recursive_mutex& CodecLock() {
 
 // The codec a main file takes when it is opened: set by OpenCodecDatabase around its open call,
 // under the codec lock, on the opening thread.
-thread_local TSQLiteCodec* PendingCodec = nullptr;
+thread_local std::unique_ptr<TSQLiteCodec> PendingCodec;
 
 std::function<void(unsigned)>& PageWriteHook() {
     static std::function<void(unsigned)> hook;
@@ -61,8 +62,7 @@ bool EqualNoCase(const char* a, const char* b) { return a && b && sqlite3_stricm
 int xClose(sqlite3_file* f) {
     TCodecFile* p = Of(f);
     int rc = p->Real->pMethods ? p->Real->pMethods->xClose(p->Real) : SQLITE_OK;
-    delete p->Owned;
-    p->Owned = p->Codec = nullptr;
+    p->~TCodecFile();
     return rc;
 }
 
@@ -89,14 +89,14 @@ int ReadMain(TCodecFile* p, uint8_t* buf, int amt, sqlite3_int64 off) {
         return rc;
     }
     if (rc != SQLITE_OK) return rc;
-    if (!c->DecodeHeader(head, end)) return SQLITE_IOERR_READ;
+    const bool decoded = c->DecodeHeader(head, end);
     // A hot journal may be played back before any page is read: its page images are found by
     // the page size.
     const int pageSize = head[16] << 8 | head[17] << 16;
-    if (IsPageSize(pageSize)) c->SetPageSize(pageSize);
-    std::memcpy(buf, head + off, static_cast<size_t>(amt));
+    if (decoded && IsPageSize(pageSize)) c->SetPageSize(pageSize);
+    if (decoded) std::memcpy(buf, head + off, static_cast<size_t>(amt));
     crypto::ProtectBuffer(head, sizeof head);
-    return SQLITE_OK;
+    return decoded ? SQLITE_OK : SQLITE_IOERR_READ;
 }
 
 // A page image in a rollback journal follows its 4-byte page number: it is the one write of a
@@ -257,25 +257,24 @@ TCodecFile* CodecFileOf(sqlite3_file* f) {
 }
 
 int xOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* outFlags) {
-    TCodecFile* p = Of(f);
-    p->Real = reinterpret_cast<sqlite3_file*>(reinterpret_cast<char*>(f) + RealOffset);
-    p->Codec = p->Owned = nullptr;
-    p->Kind = TFileKind::Other;
-    p->Name = name;
-    p->KeyChecked = false;
     f->pMethods = nullptr;
     TCodecFile* main = nullptr;
     if (name && (flags & (SQLITE_OPEN_MAIN_JOURNAL | SQLITE_OPEN_WAL))) main = CodecFileOf(sqlite3_database_file_object(name));
     if ((flags & SQLITE_OPEN_WAL) && main && main->Codec && main->Codec->Keyed()) return SQLITE_CANTOPEN;
-    int rc = RealVfs->xOpen(RealVfs, name, p->Real, flags, outFlags);
+    auto* real = reinterpret_cast<sqlite3_file*>(reinterpret_cast<char*>(f) + RealOffset);
+    std::memset(real, 0, static_cast<size_t>(RealVfs->szOsFile));
+    int rc = RealVfs->xOpen(RealVfs, name, real, flags, outFlags);
     if (rc != SQLITE_OK) {
-        if (p->Real->pMethods) p->Real->pMethods->xClose(p->Real);
+        if (real->pMethods) real->pMethods->xClose(real);
         return rc;
     }
+    TCodecFile* p = new (f) TCodecFile;
+    p->Real = real;
+    p->Name = name;
     if (flags & SQLITE_OPEN_MAIN_DB) {
         p->Kind = TFileKind::Main;
-        p->Codec = p->Owned = PendingCodec;
-        PendingCodec = nullptr;
+        p->Owned = std::move(PendingCodec);
+        p->Codec = p->Owned.get();
     } else if ((flags & SQLITE_OPEN_MAIN_JOURNAL) && main) {
         p->Kind = TFileKind::Journal;
         p->Codec = main->Codec;
@@ -404,7 +403,8 @@ int sqlite3CodecAttach(sqlite3* db, int dbIndex, const void* key, int keyLength,
     auto codec = std::make_unique<TSQLiteCodec>(algorithm, 0);
     codec->SetReadKey(text);
     codec->SetWriteKey(text);
-    f->Codec = f->Owned = codec.release();
+    f->Owned = std::move(codec);
+    f->Codec = f->Owned.get();
     return SQLITE_OK;
 }
 
@@ -466,14 +466,13 @@ int OpenCodecDatabase(const char* FileName, sqlite3** Db, const AnsiString& Key,
     auto codec = std::make_unique<TSQLiteCodec>(Algorithm, 0);
     codec->SetReadKey(Key);
     codec->SetWriteKey(Key);
-    PendingCodec = codec.get();
+    PendingCodec = std::move(codec);
     // A private cache: a shared one would hand this connection pages another one decrypted,
     // whatever its own key.
     int rc = sqlite3_open_v2(FileName, Db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_PRIVATECACHE,
                              CodecVfsName);
-    const bool taken = PendingCodec == nullptr;
-    PendingCodec = nullptr;
-    if (taken) codec.release();
+    // Not taken when there is no file, as for ":memory:".
+    PendingCodec.reset();
     if (rc != SQLITE_OK || !*Db) return rc;
     // Statements see the key's effect here; a busy database is left to the caller's own probe,
     // which runs with the busy time-out in force.
