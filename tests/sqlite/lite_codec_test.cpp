@@ -354,3 +354,23 @@ TEST_F(CodecTest, KeyEntryPoints) {
     sqlite3CodecGetKey(k->API()->SQLite, 0, &key, &length);
     EXPECT_EQ(std::string(static_cast<const char*>(key), static_cast<size_t>(length)), "secret");
 }
+
+// A connection notices another one's commit by the change counter in the file header, which it
+// reads on its own, apart from page 1: that small read must be decrypted too.
+TEST_F(CodecTest, ConnectionsOnOneFileSeeEachOthersCommits) {
+    for (auto algorithm : {leBlowfish, leAES192, leRC4}) {
+        SCOPED_TRACE(int(algorithm));
+        const std::string path = (Dir / ("shared" + std::to_string(int(algorithm)) + ".sdb")).string();
+        auto a = Direct("k", algorithm, path);
+        a->SetProp(pidForceCreateDatabase, Variant(true));
+        a->Connect("");
+        Fill(a.get());
+        auto b = Direct("k", algorithm, path);
+        b->Connect("");
+        EXPECT_EQ(Select(b.get(), "SELECT count(*) FROM t")[0][0].AsInteger(), 258);
+        Exec(a.get(), "DELETE FROM t WHERE n > 100");
+        EXPECT_EQ(Select(b.get(), "SELECT count(*) FROM t")[0][0].AsInteger(), 86);
+        Exec(b.get(), "INSERT INTO t VALUES ('b', 1)");
+        EXPECT_EQ(Select(a.get(), "SELECT count(*) FROM t")[0][0].AsInteger(), 87);
+    }
+}
