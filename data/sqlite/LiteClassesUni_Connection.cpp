@@ -6,6 +6,7 @@
 #include "data/sqlite/LiteCollationUni.h"
 #include "data/sqlite/LiteConstsUni.h"
 #include "data/sqlite/LiteFunctionUni.h"
+#include "data/sqlite/LiteStaticUni.h"
 #include "data/store/DAConsts.h"
 #include "framework/rtl/Text.h"
 
@@ -286,7 +287,9 @@ void TSQLiteConnection::Connect(const AnsiString& ConnectString) {
         if (!FAPI->Direct()) Check(FAPI->sqlite3_enable_shared_cache(FEnableSharedCache ? 1 : 0));
         rtl::UTF8String name = rtl::AnsiToUTF8(FDatabase);
         sqlite3* db = nullptr;
-        int rc = FAPI->sqlite3_open(name.c_str(), &db);
+        // Direct mode opens through the page codec, keyed before the engine reads the header.
+        int rc = FAPI->Direct() ? OpenCodecDatabase(name.c_str(), &db, FEncryptionKey, FEncryptionAlgorithm)
+                                : FAPI->sqlite3_open(name.c_str(), &db);
         FAPI->SQLite = db;
         Check(rc);
         if (!FEncryptionKey.empty()) SetKey(FEncryptionKey);

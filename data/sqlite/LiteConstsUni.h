@@ -37,4 +37,8 @@ inline constexpr const char* SMultipleStatements =
 inline constexpr const char* SValueLongerThanField = "A value of length %d is longer than the field (%d)";
 inline constexpr const char* SZeroCharInText = "A text holding a zero character cannot be kept in a text field";
 
+// --- page codec ---
+inline constexpr const char* SNoEncryptionAlgorithm = "An encryption key needs an encryption algorithm";
+inline constexpr const char* SWalNotEncrypted = "An encrypted database cannot use the WAL journal mode";
+
 }  // namespace sqlite
