@@ -76,6 +76,9 @@ void TCustomDADataSet::SetFilterSQL(const AnsiString& Value) {
     if (text == FFilterSQL) return;
     const AnsiString old = FFilterSQL;
     const bool wasActive = Active();
+    // Values of parameters the new text lacks must survive a failed attempt.
+    rtl::TOwnedPtr<TDAParams> saved(rtl::Create<TDAParams>());
+    for (int i = 0; i < Params()->Count(); ++i) static_cast<TDAParam*>(saved->Add())->Assign(Params()->Items(i));
     FFilterSQL = text;
     SQLTextChanged();
     if (!wasActive) return;
@@ -87,7 +90,9 @@ void TCustomDADataSet::SetFilterSQL(const AnsiString& Value) {
         FFilterSQL = old;
         try {
             SQLTextChanged();
+            Params()->AssignValues(saved.get());
         } catch (...) {
+            // The original error is the one the caller hears.
         }
         throw;
     }

@@ -13,24 +13,25 @@ void ExecuteWithFailover(TCustomDAConnection* Connection, TConnLostCause Cause, 
         Body();
         return;
     }
-    Connection->PushOperation(Cause, Connection->IsFailOverAllowed());
-    try {
-        for (int attempt = 0;; ++attempt) {
-            try {
-                Body();
-                break;
-            } catch (const EFailOver&) {
-                // A server that drops every time would otherwise keep the caller here forever.
-                if (attempt >= MaxFailoverRetries) throw;
-                Connection->RestoreAfterFailover();
-                if (AfterRestore) AfterRestore();
-            }
+    for (int attempt = 0;; ++attempt) {
+        // The last attempt may not fail over: a server that drops every time gets its own error
+        // raised instead of holding the caller here forever.
+        Connection->PushOperation(Cause, attempt < MaxFailoverRetries && Connection->IsFailOverAllowed());
+        try {
+            Body();
+        } catch (const EFailOver&) {
+            Connection->PopOperation();
+            if (attempt >= MaxFailoverRetries) throw;
+            Connection->RestoreAfterFailover();
+            if (AfterRestore) AfterRestore();
+            continue;
+        } catch (...) {
+            Connection->PopOperation();
+            throw;
         }
-    } catch (...) {
         Connection->PopOperation();
-        throw;
+        return;
     }
-    Connection->PopOperation();
 }
 
 namespace {
