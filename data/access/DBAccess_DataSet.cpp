@@ -417,8 +417,10 @@ void TCustomDADataSet::OpenCursorStep(bool InfoQuery) {
 
 void TCustomDADataSet::OpenStep() {
     if (FOptions->AutoPrepare()) Prepare();
-    const AnsiString finalSQL = GetFinalSQL();
-    TCustomDASQLMonitor::SQLExecute(this, finalSQL, Params(), "Open", true, FDebug);
+    // The text is built only for a trace that has somewhere to go.
+    const bool trace = TCustomDASQLMonitor::HasMonitor();
+    const AnsiString finalSQL = trace ? GetFinalSQL() : AnsiString();
+    if (trace) TCustomDASQLMonitor::SQLExecute(this, finalSQL, Params(), "Open", true, FDebug);
     BeginConnection(true);
     try {
         TMemDataSet::OpenStep();
@@ -427,7 +429,7 @@ void TCustomDADataSet::OpenStep() {
         throw;
     }
     EndConnection();
-    TCustomDASQLMonitor::SQLExecute(this, finalSQL, Params(), "Open", false, FDebug);
+    if (trace) TCustomDASQLMonitor::SQLExecute(this, finalSQL, Params(), "Open", false, FDebug);
     SetUniDirectional(FUniDirectional);
 }
 
