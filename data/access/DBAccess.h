@@ -667,6 +667,11 @@ inline constexpr const char* SInvalidParamsArray =
 inline constexpr const char* SCannotConnect = "Cannot connect to database";
 inline constexpr const char* SMultipleTransactionsNotSupported = "Multiple transactions are not supported by the database";
 
+// The connect dialog a user-interface unit may install: asked for the login when the connection
+// needs a prompt; false refuses the connect. None is installed in this system.
+using TConnectDialogHook = std::function<bool(TCustomDAConnection* Connection)>;
+extern TConnectDialogHook DefConnectDialogHook;
+
 // What a lost connection's owner wants: give up, reconnect, or reconnect and repeat the operation.
 enum TRetryMode { rmRaise, rmReconnect, rmReconnectExecute };
 enum TTransactionType { ttNative, ttMTS };

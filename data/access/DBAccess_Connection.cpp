@@ -3,12 +3,15 @@
 #include <algorithm>
 
 #include "data/access/CRConnectionPool.h"
+#include "data/access/DASQLMonitor.h"
 #include "data/access/DBAccess.h"
 #include "data/store/DAConsts.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
 namespace daccess {
+
+TConnectDialogHook DefConnectDialogHook;
 
 namespace {
 
@@ -235,6 +238,26 @@ void TCustomDAConnection::SetConnected(bool Value) {
         return;
     }
     const int kept = ++FConnectCount;
+    if (NeedPrompt() && DefConnectDialogHook && !GetConnected()) {
+        // The login goes through the dialog; a refusal leaves the count as it was.
+        bool accepted = false;
+        try {
+            accepted = DefConnectDialogHook(this);
+        } catch (...) {
+            FConnectCount = kept - 1;
+            throw;
+        }
+        if (!accepted) {
+            FConnectCount = kept - 1;
+            if (StreamedConnected() || ComponentState().Contains(rtl::csDesigning))
+                throw db::EDatabaseError(SCannotConnect);
+            rtl::Abort();
+        }
+        if (GetConnected()) {
+            FConnectCount = kept;
+            return;
+        }
+    }
     try {
         ConnectSteps();
     } catch (...) {
@@ -254,6 +277,7 @@ void TCustomDAConnection::ConnectSteps() {
 }
 
 void TCustomDAConnection::PerformConnect() {
+    TCustomDASQLMonitor::DBConnect(this, true);
     CreateIConnection();
     if (!FIConnection) rtl::AssertFail(store::SAssertionFailure, DBAccessUnit, __LINE__);
     PushOperation(clConnect, true);
@@ -270,6 +294,7 @@ void TCustomDAConnection::PerformConnect() {
         throw;
     }
     PopOperation();
+    TCustomDASQLMonitor::DBConnect(this, false);
 }
 
 void TCustomDAConnection::PerformDisconnect() {
@@ -283,6 +308,7 @@ void TCustomDAConnection::PerformDisconnect() {
         pending = std::current_exception();
     }
     if (GetConnected()) {
+        TCustomDASQLMonitor::DBDisconnect(this, true);
         try {
             if (FIConnection->Pool() && FIConnection->IsValid()) {
                 FIConnection->ReturnToPool();
@@ -526,6 +552,7 @@ TConnLostCause TCustomDAConnection::DetectConnLostCause(rtl::TComponent* Compone
 void TCustomDAConnection::DoError(rtl::Exception* E, bool* Fail, TConnLostCause& Cause, int RetryCount,
                                   bool& Reexecute, bool& Reconnect) {
     Cause = clUnknown;
+    if (E) TCustomDASQLMonitor::DBError(this, E->Message());
     auto* error = dynamic_cast<EDAError*>(E);
     const bool fatal = error && error->IsFatalError();
     rtl::TComponent* component = error ? error->Component() : nullptr;

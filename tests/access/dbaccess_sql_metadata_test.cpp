@@ -2,6 +2,7 @@
 // name lists, and the error paths of both (bounded fail-over, case of schema names, ownership).
 #include <gtest/gtest.h>
 
+#include "data/access/DASQLMonitor.h"
 #include "data/access/DBAccess.h"
 #include "expect_raise.h"
 #include "fake_provider.h"
@@ -220,6 +221,50 @@ TEST(DAConnectionFaults, AStatementThatFailsOverEveryTimeGivesUpWithItsError) {
     conn->Fake()->Executed.clear();
     conn->ExecSQL("UPDATE t SET a = 2");
     EXPECT_EQ(conn->Fake()->Executed, (std::vector<AnsiString>{"UPDATE t SET a = 2"}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SQLTest, TheConnectDialogDecidesALoginThatNeedsAPrompt) {
+    Conn->Disconnect();
+    Conn->SetLoginPrompt(true);
+    int asked = 0;
+    bool accept = false;
+    DefConnectDialogHook = [&](TCustomDAConnection*) {
+        ++asked;
+        return accept;
+    };
+    EXPECT_THROW(Conn->Connect(), rtl::EAbort);
+    EXPECT_FALSE(Conn->Connected());
+    EXPECT_EQ(Conn->ConnectCount(), 0);
+    accept = true;
+    Conn->Connect();
+    EXPECT_TRUE(Conn->Connected());
+    EXPECT_EQ(asked, 2);
+    // Without a prompt the dialog is not asked.
+    Conn->Disconnect();
+    Conn->SetLoginPrompt(false);
+    Conn->Connect();
+    EXPECT_EQ(asked, 2);
+    DefConnectDialogHook = nullptr;
+}
+
+TEST_F(SQLTest, AMonitorSeesStatementsConnectsAndErrors) {
+    rtl::TOwnedPtr<TCustomDASQLMonitor> monitor(rtl::Create<TCustomDASQLMonitor>(nullptr));
+    std::vector<TDATraceFlag> flags;
+    monitor->OnSQL = [&](rtl::TObject*, const AnsiString&, TDATraceFlag Flag) { flags.push_back(Flag); };
+    Conn->Disconnect();
+    Conn->ExecSQL("UPDATE sources SET kind = 0");
+    EXPECT_TRUE(flags.empty());
+    monitor->SetActive(true);
+    Conn->Disconnect();
+    Conn->ExecSQL("UPDATE sources SET kind = 1");
+    EXPECT_THROW(Conn->ExecSQL("UPDATE nowhere SET kind = 1"), rtl::Exception);
+    EXPECT_NE(std::find(flags.begin(), flags.end(), tfConnect), flags.end());
+    EXPECT_NE(std::find(flags.begin(), flags.end(), tfQExecute), flags.end());
+    EXPECT_NE(std::find(flags.begin(), flags.end(), tfError), flags.end());
 }
 
 }  // namespace
