@@ -1349,6 +1349,12 @@ public:
     bool Executing();
     int RowsAffected() const noexcept { return FRowsAffected; }
     int64_t LastInsertId() const noexcept { return FLastInsertId; }
+    // Stops a running statement and fetch.
+    void BreakExec();
+    // The store's data type code of a field ("Field %s not found").
+    store::TMemDataType GetDataType(const WideString& FieldName);
+    // The store's descriptor number FieldNo counted from 1; null for 0 or without a record set.
+    store::TFieldDesc* GetFieldDesc(int FieldNo);
 
     // --- settings ---
     int FetchRows() const noexcept { return FFetchRows; }

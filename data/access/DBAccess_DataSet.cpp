@@ -277,6 +277,22 @@ bool TCustomDADataSet::Executing() {
     return TryGetProp(FICommand, pidExecuting, v) && VariantTrue(v);
 }
 
+void TCustomDADataSet::BreakExec() {
+    if (FICommand) FICommand->BreakExec();
+    if (FIRecordSetCR) FIRecordSetCR->BreakFetch();
+}
+
+store::TMemDataType TCustomDADataSet::GetDataType(const WideString& FieldName) {
+    store::TFieldDesc* desc = FIRecordSet ? FIRecordSet->FindField(FieldName) : nullptr;
+    if (!desc) db::DatabaseError(rtl::Format(store::SFieldNotFound, {rtl::WideToAnsi(FieldName)}));
+    return desc->DataType;
+}
+
+store::TFieldDesc* TCustomDADataSet::GetFieldDesc(int FieldNo) {
+    if (!FIRecordSet || FieldNo < 1 || FieldNo > FIRecordSet->FieldCount()) return nullptr;
+    return FIRecordSet->Fields()[FieldNo - 1];
+}
+
 // ---------------------------------------------------------------------------------------------
 // Text
 

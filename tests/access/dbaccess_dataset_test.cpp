@@ -43,9 +43,33 @@ TEST_F(DataSetTest, OpensFetchesEveryRowAndReleasesTheConnectionItHeld) {
     EXPECT_EQ(Conn->ConnectCount(), 0);
 }
 
+TEST_F(DataSetTest, DescribesItsStoreFields) {
+    TCustomDADataSet* ds = Query("SELECT id, name FROM sources");
+    ExpectMessage([&] { ds->GetDataType(u"id"); }, "Field id not found");
+    EXPECT_EQ(ds->GetFieldDesc(1), nullptr);
+    ds->Open();
+    EXPECT_EQ(ds->GetDataType(u"name"), ds->GetFieldDesc(2)->DataType);
+    EXPECT_EQ(ds->GetFieldDesc(0), nullptr);
+    EXPECT_EQ(ds->GetFieldDesc(3), nullptr);
+    ExpectMessage([&] { ds->GetDataType(u"kind"); }, "Field kind not found");
+}
+
 TEST_F(DataSetTest, OpenWithoutConnectionIsRefused) {
     rtl::TOwnedPtr<TCustomDADataSet> ds(rtl::Create<TCustomDADataSet>(nullptr));
     ds->SetSQL("SELECT * FROM sources");
+    ExpectMessage([&] { ds->Open(); }, SConnectionNotDefined);
+}
+
+TEST_F(DataSetTest, AFreedConnectionLeavesItsDatasetsClosedAndWithoutIt) {
+    TCustomDADataSet* ds = Query("SELECT * FROM sources");
+    TCustomDADataSet* partial = Query("SELECT * FROM sources", false);
+    partial->SetFetchRows(1);
+    ds->Open();
+    partial->Open();
+    Conn.reset();
+    EXPECT_FALSE(ds->Active());
+    EXPECT_FALSE(partial->Active());
+    EXPECT_EQ(ds->Connection(), nullptr);
     ExpectMessage([&] { ds->Open(); }, SConnectionNotDefined);
 }
 
