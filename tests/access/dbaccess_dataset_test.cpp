@@ -300,6 +300,29 @@ TEST_F(DataSetTest, ExecuteOfAStatementSetsRowsAffectedAndLastInsertId) {
     EXPECT_EQ(Conn->ConnectCount(), 0);
 }
 
+TEST_F(DataSetTest, APreparedDatasetHoldsTheConnectionUntilUnprepared) {
+    TCustomDADataSet* ds = Query("SELECT * FROM sources WHERE kind = :kind");
+    ds->ParamByName("kind")->SetValue(Variant(1));
+    ds->Prepare();
+    EXPECT_TRUE(ds->Prepared());
+    EXPECT_EQ(Conn->ConnectCount(), 1);
+    ds->Open();
+    EXPECT_EQ(ds->RecordCount(), 3);
+    ds->Close();
+    ds->ParamByName("kind")->SetValue(Variant(0));
+    ds->Open();
+    EXPECT_EQ(ds->RecordCount(), 2);
+    ds->UnPrepare();
+    EXPECT_FALSE(ds->Active());
+    EXPECT_EQ(Conn->ConnectCount(), 0);
+    ds->Options()->SetAutoPrepare(true);
+    ds->Open();
+    EXPECT_TRUE(ds->Prepared());
+    ds->Options()->SetAutoPrepare(false);
+    EXPECT_FALSE(ds->Prepared());
+    EXPECT_EQ(Conn->ConnectCount(), 0);
+}
+
 TEST_F(DataSetTest, DisconnectedModeHoldsTheConnectionOnlyForAnOperation) {
     Conn->Disconnect();
     Conn->Options()->SetDisconnectedMode(true);
