@@ -268,3 +268,31 @@ TEST_F(SQLTest, AMonitorSeesStatementsConnectsAndErrors) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DAConnectionFaults, AClientThatMeetsALostConnectionOnEveryNoticeIsToldOnceMore) {
+    rtl::TOwnedPtr<TFakeDAConnection> conn(rtl::Create<TFakeDAConnection>(nullptr));
+    conn->SetLoginPrompt(false);
+    conn->Connect();
+    rtl::TOwnedPtr<rtl::TComponent> client(rtl::Create<rtl::TComponent>(nullptr));
+    int told = 0;
+    conn->RegisterClient(client.get(), [&](rtl::TObject*, bool Connecting) {
+        if (Connecting) return;
+        ++told;
+        throw fake::EFakeError(1, "connection lost", true);
+    });
+    conn->Disconnect();
+    EXPECT_EQ(told, 2);
+    EXPECT_FALSE(conn->Connected());
+    // A client error that is not fatal is the caller's.
+    conn->Connect();
+    conn->UnRegisterClient(client.get());
+    conn->RegisterClient(client.get(), [&](rtl::TObject*, bool Connecting) {
+        if (!Connecting) throw fake::EFakeError(1, "refused", false);
+    });
+    ExpectMessage([&] { conn->Disconnect(); }, "refused");
+    conn->UnRegisterClient(client.get());
+}
+
+}  // namespace
