@@ -1,6 +1,6 @@
 // The component layer of data access: the data-access error, the field-type registry, connection
-// options, published mapping rules, macros and the routines that read and rewrite SELECT text.
-// The connection, dataset and SQL components join this unit in later sections.
+// options, published mapping rules, macros, parameters, the routines that read and rewrite SELECT
+// text, and the connection, transaction, SQL command, query dataset and metadata components.
 #pragma once
 
 #include <cstdint>

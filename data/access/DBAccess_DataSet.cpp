@@ -10,6 +10,7 @@
 namespace daccess {
 
 void ScanParamsOf(const AnsiString& Text, TDAParams* Params, TCustomDAConnection* Connection);
+void RebuildParamsFromCommand(TDAParams* Params, TCRCommand* Command, const store::TFieldTypeMap& Map);
 
 namespace {
 
@@ -348,7 +349,6 @@ void TCustomDADataSet::SQLTextChanged() {
     const AnsiString text = GetFinalSQL();
     if (FIRecordSetCR) {
         FIRecordSetCR->SetSQL(text);
-        extern void RebuildParamsFromCommand(TDAParams*, TCRCommand*, const store::TFieldTypeMap&);
         RebuildParamsFromCommand(Params(), FICommand, TDAFieldTypeMap::Instance());
     } else {
         ScanParamsOf(text, Params(), UsedConnection());
