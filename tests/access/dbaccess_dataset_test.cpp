@@ -165,6 +165,14 @@ TEST_F(DataSetTest, FailingFilterSQLLeavesTheOldConditionAndTheDatasetClosed) {
     ds->Open();
     EXPECT_EQ(Ids(ds), (std::vector<int>{4, 5}));
     EXPECT_EQ(Conn->ConnectCount(), 0);
+
+    // Closed: the text is only stored, and the next open reports it.
+    ds->Close();
+    ds->SetFilterSQL("no_such_column = 1");
+    EXPECT_EQ(ds->FilterSQL(), "no_such_column = 1");
+    EXPECT_THROW(ds->Open(), rtl::Exception);
+    EXPECT_FALSE(ds->Active());
+    EXPECT_EQ(Conn->ConnectCount(), 0);
 }
 
 TEST_F(DataSetTest, MacrosAreExpandedAtOpenAndAChangeClosesTheDataset) {
