@@ -401,6 +401,22 @@ protected:
     // LocateRecord with the caller's buffer, which holds the found record afterwards.
     bool LocateRecordTo(const std::vector<TFieldDesc*>& KeyDescs, const rtl::Variant& KeyValues, bool Restore,
                         int Bits, db::TRecordBuffer Candidate);
+
+public:
+    struct TLocateKey;
+    struct TLocatePlan;
+
+protected:
+    // The parts of a key search: the keys in the store's form, a test of one record, the record
+    // the store is on, bisection over the sorted keys (the record number found, or 0) and the
+    // scan in the search's direction (from the current record itself when FromCurrent).
+    TLocatePlan PlanLocate(const std::vector<TFieldDesc*>& KeyDescs, const rtl::Variant& KeyValues, int Bits);
+    bool LocateMatches(const TLocatePlan& Plan, const void* Rec);
+    // The index of the first of Items from Start on (in the direction of Step) that matches; -1.
+    int LocateInItems(const TLocatePlan& Plan, const std::vector<TRecordItem*>& Items, int Start, int Step);
+    const void* LocateCurrentRecord(const TLocatePlan& Plan, db::TRecordBuffer Candidate);
+    int LocateBisect(const TLocatePlan& Plan, int Low, int High, db::TRecordBuffer Candidate);
+    bool LocateScan(const TLocatePlan& Plan, bool FromCurrent, db::TRecordBuffer Candidate);
     bool BuildLocalMDLinks();
     bool LocalDetailFilter(void* RecBuf);
     void EnsureDetailTimer();
