@@ -414,14 +414,14 @@ TEST(Encryptor, EmptyValueWithoutHeaderGivesNull) {
 
 TEST(Encryptor, ServesAsTheRecordSetFieldEncryptor) {
     auto e = MakeEncryptor(eaAES256);
-    daccess::TCRFieldEncryptor* f = e.get();
+    store::TCRFieldEncryptor* f = e.get();
     WideString text = u"Акт приёма";
     Variant result;
-    int n = f->EncryptValue(text.data(), static_cast<int>(text.size() * 2), daccess::ekWideString, result);
+    int n = f->EncryptValue(text.data(), static_cast<int>(text.size() * 2), store::ekWideString, result);
     WideString stored = result.AsWideString();
     EXPECT_EQ(n, static_cast<int>(stored.size() * 2));
     int length = n;
-    ASSERT_TRUE(f->DecryptValue(stored.data(), length, daccess::ekWideString));
+    ASSERT_TRUE(f->DecryptValue(stored.data(), length, store::ekWideString));
     EXPECT_EQ(stored.substr(0, static_cast<size_t>(length / 2)), text);
 }
 
