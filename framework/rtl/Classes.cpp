@@ -4,25 +4,12 @@
 #include <typeinfo>
 
 #include "framework/rtl/Streams.h"
+#include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
 namespace rtl {
 
 namespace {
-
-AnsiString IndexMessage(const char* msg, int data) {
-    // The messages carry one %d.
-    AnsiString s(msg);
-    auto p = s.find("%d");
-    if (p != AnsiString::npos) s.replace(p, 2, std::to_string(data));
-    return s;
-}
-
-AnsiString ReplaceFirst(AnsiString s, std::string_view arg) {
-    auto p = s.find("%s");
-    if (p != AnsiString::npos) s.replace(p, 2, arg);
-    return s;
-}
 
 bool IsValidIdent(std::string_view s) {
     auto alpha = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; };
@@ -88,7 +75,7 @@ void TPersistent::AssignTo(TPersistent* Dest) { Dest->AssignError(this); }
 
 void TPersistent::AssignError(TPersistent* Source) {
     const char* sourceName = Source ? Source->ClassName() : "nil";
-    throw EConvertError(ReplaceFirst(ReplaceFirst(SAssignError, sourceName), ClassName()));
+    throw EConvertError(Format(SAssignError, {sourceName, ClassName()}));
 }
 
 AnsiString TPersistent::GetNamePath() {
@@ -183,7 +170,7 @@ void TComponent::SetComponentIndex(int Value) {
 
 void TComponent::SetName(const AnsiString& NewName) {
     if (FName == NewName) return;
-    if (!NewName.empty() && !IsValidIdent(NewName)) throw EComponentError(ReplaceFirst(SInvalidName, NewName));
+    if (!NewName.empty() && !IsValidIdent(NewName)) throw EComponentError(Format(SInvalidName, {NewName}));
     if (FOwner)
         FOwner->ValidateRename(this, FName, NewName);
     else
@@ -194,7 +181,7 @@ void TComponent::SetName(const AnsiString& NewName) {
 void TComponent::ValidateRename(TComponent* AComponent, const AnsiString& CurName, const AnsiString& NewName) {
     if (AComponent && !SameText(CurName, NewName) && AComponent->FOwner == this) {
         TComponent* found = FindComponent(NewName);
-        if (found && found != AComponent) throw EComponentError(ReplaceFirst(SDuplicateName, NewName));
+        if (found && found != AComponent) throw EComponentError(Format(SDuplicateName, {NewName}));
     }
 }
 
@@ -243,7 +230,7 @@ void TComponent::InsertComponent(TComponent* AComponent) {
     ValidateRename(nullptr, {}, AComponent->FName);
     // A name taken among the new siblings is refused before anything moves.
     if (!AComponent->FName.empty() && FindComponent(AComponent->FName))
-        throw EComponentError(ReplaceFirst(SDuplicateName, AComponent->FName));
+        throw EComponentError(Format(SDuplicateName, {AComponent->FName}));
     if (AComponent->FOwner) AComponent->FOwner->RemoveComponent(AComponent);
     Insert(AComponent);
     if (FComponentState.Contains(csDesigning)) AComponent->SetDesigning(true);
@@ -312,7 +299,7 @@ void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
 
 TList::~TList() { Clear(); }
 
-void TList::Error(const char* Msg, int Data) { throw EListError(IndexMessage(Msg, Data)); }
+void TList::Error(const char* Msg, int Data) { throw EListError(Format(Msg, {Data})); }
 
 void TList::CheckIndex(int Index) const {
     if (Index < 0 || Index >= Count()) Error(SListIndexError, Index);
@@ -443,7 +430,7 @@ void WhileUpdating(T& target, F&& change) {
 
 }  // namespace
 
-void TStrings::Error(const char* Msg, int Data) const { throw EStringListError(IndexMessage(Msg, Data)); }
+void TStrings::Error(const char* Msg, int Data) const { throw EStringListError(Format(Msg, {Data})); }
 
 int TStrings::CompareStrings(const AnsiString& S1, const AnsiString& S2) const { return AnsiCompareText(S1, S2); }
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "framework/rtl/Streams.h"
+#include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
 namespace rtl {
@@ -17,18 +18,7 @@ namespace {
 
 constexpr const char* SIniFileWriteError = "Unable to write to %s";
 
-AnsiString WriteErrorMessage(const AnsiString& fileName) {
-    AnsiString s(SIniFileWriteError);
-    s.replace(s.find("%s"), 2, fileName);
-    return s;
-}
-
-AnsiString Trim(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-    return AnsiString(s.substr(b, e - b));
-}
+AnsiString WriteErrorMessage(const AnsiString& fileName) { return Format(SIniFileWriteError, {fileName}); }
 
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
