@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "data/store/DAConsts.h"
+#include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
 namespace store {
@@ -771,9 +772,7 @@ TFieldDesc* TMemDataSet::FieldDescOf(TField* Field) {
 int TMemDataSet::FieldNoOfDesc(TField* Field) {
     TFieldDesc* d = FieldDescOf(Field);
     if (!d) {
-        AnsiString text = SFieldNotFound;
-        text.replace(text.find("%s"), 2, rtl::WideToAnsi(Field->FieldName()));
-        throw rtl::Exception(text);
+        throw rtl::Exception(rtl::Format(SFieldNotFound, {Field->FieldName()}));
     }
     return d->FieldNo;
 }
