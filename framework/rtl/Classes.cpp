@@ -128,6 +128,12 @@ void TComponent::DetachFromOwner() {
 }
 
 void TComponent::BeforeDestruction() {
+#ifndef NDEBUG
+    // A component made with new skipped its second phase: its owner never heard of it and its
+    // overrides never ran. Debug builds stop here rather than let that pass unseen.
+    if (!MadeByCreate())
+        AssertFail(Format("%s was made without rtl::Create", {ClassName()}), "Classes", __LINE__);
+#endif
     if (!FComponentState.Contains(csDestroying)) Destroying();
     // Everyone hears of the removal while this object is still whole.
     SendFreeNotifications();

@@ -106,3 +106,20 @@ TEST(Adopt, TakesOverAFrameworkObject) {
     TOwnedPtr<TComponent> c = Adopt(Create<TComponent>(nullptr));
     EXPECT_NE(c.get(), nullptr);
 }
+
+#ifndef NDEBUG
+TEST(ComponentSecondPhase, ComponentMadeWithoutCreateFailsLoudlyWhenFreed) {
+    auto* c = new TComponent(nullptr);
+    try {
+        TObject::Free(c);
+        ADD_FAILURE() << "a component without its second phase was freed silently";
+    } catch (const EAssertionFailed& e) {
+        EXPECT_EQ(e.Text(), "TComponent was made without rtl::Create");
+    }
+    delete c;
+    // The same class made the intended way frees quietly, also when its owner frees it.
+    TOwnedPtr<TComponent> owner = Adopt(Create<TComponent>(nullptr));
+    Create<TComponent>(owner.get());
+    EXPECT_EQ(owner->ComponentCount(), 1);
+}
+#endif
