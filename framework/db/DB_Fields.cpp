@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "framework/db/DB.h"
+#include "framework/rtl/Ownership.h"
 #include "framework/rtl/Text.h"
 
 namespace db {
@@ -165,16 +166,14 @@ TFieldDef* TFieldDefs::Add(const WideString& Name, TFieldType DataType, int Size
     if (FindDef(Name)) DatabaseErrorFmt(msg::SDuplicateFieldName, {rtl::WideToAnsi(Name)}, FDataSet);
     TFieldDef* def = AddFieldDef();
     BeginUpdate();
-    try {
-        def->SetName(Name);
-        def->SetDataType(DataType);
-        def->SetSize(Size);
-        def->SetRequired(Required);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    rtl::TryFinally(
+        [&] {
+            def->SetName(Name);
+            def->SetDataType(DataType);
+            def->SetSize(Size);
+            def->SetRequired(Required);
+        },
+        [&] { EndUpdate(); });
     return def;
 }
 
@@ -423,15 +422,11 @@ void TField::Validate(const void* Buffer) {
     bool savedFlag = FInValidate;
     FValidating = Buffer;
     FInValidate = true;
-    try {
-        OnValidate(this);
-    } catch (...) {
-        FValidating = savedValue;
-        FInValidate = savedFlag;
-        throw;
-    }
-    FValidating = savedValue;
-    FInValidate = savedFlag;
+    rtl::TryFinally([&] { OnValidate(this); },
+                    [&] {
+                        FValidating = savedValue;
+                        FInValidate = savedFlag;
+                    });
 }
 
 void TField::Change() {
@@ -604,19 +599,18 @@ void TField::RefreshLookupList() {
     src->CheckActive();
     src->DisableControls();
     TBookmark saved = src->GetBookmark();
-    try {
-        src->First();
-        while (!src->Eof()) {
-            FLookupList.Add(src->FieldValues(FLookupKeyFields), src->FieldValues(FLookupResultField));
-            src->Next();
-        }
-    } catch (...) {
-        if (!saved.empty() && src->BookmarkValid(saved)) src->GotoBookmark(saved);
-        src->EnableControls();
-        throw;
-    }
-    if (!saved.empty() && src->BookmarkValid(saved)) src->GotoBookmark(saved);
-    src->EnableControls();
+    rtl::TryFinally(
+        [&] {
+            src->First();
+            while (!src->Eof()) {
+                FLookupList.Add(src->FieldValues(FLookupKeyFields), src->FieldValues(FLookupResultField));
+                src->Next();
+            }
+        },
+        [&] {
+            if (!saved.empty() && src->BookmarkValid(saved)) src->GotoBookmark(saved);
+            src->EnableControls();
+        });
 }
 
 void TField::CalcLookupValue() {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <typeinfo>
 
+#include "framework/rtl/Ownership.h"
 #include "framework/rtl/Streams.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
@@ -425,13 +426,7 @@ namespace {
 template <class T, class F>
 void WhileUpdating(T& target, F&& change) {
     target.BeginUpdate();
-    try {
-        change();
-    } catch (...) {
-        target.EndUpdate();
-        throw;
-    }
-    target.EndUpdate();
+    TryFinally(std::forward<F>(change), [&] { target.EndUpdate(); });
 }
 
 }  // namespace
@@ -593,15 +588,11 @@ void TStrings::SetCommaText(const AnsiString& Value) {
     char delimiter = FDelimiter, quote = FQuoteChar;
     FDelimiter = ',';
     FQuoteChar = '"';
-    try {
-        SetDelimitedText(Value);
-    } catch (...) {
-        FDelimiter = delimiter;
-        FQuoteChar = quote;
-        throw;
-    }
-    FDelimiter = delimiter;
-    FQuoteChar = quote;
+    TryFinally([&] { SetDelimitedText(Value); },
+               [&] {
+                   FDelimiter = delimiter;
+                   FQuoteChar = quote;
+               });
 }
 
 namespace {

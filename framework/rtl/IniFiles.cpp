@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "framework/rtl/Ownership.h"
 #include "framework/rtl/Streams.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
@@ -64,14 +65,12 @@ std::atomic<unsigned> gTempCounter{0};
 template <class F>
 void FillStrings(TStrings* Strings, F&& fill) {
     Strings->BeginUpdate();
-    try {
-        Strings->Clear();
-        fill();
-    } catch (...) {
-        Strings->EndUpdate();
-        throw;
-    }
-    Strings->EndUpdate();
+    TryFinally(
+        [&] {
+            Strings->Clear();
+            fill();
+        },
+        [&] { Strings->EndUpdate(); });
 }
 
 }  // namespace
