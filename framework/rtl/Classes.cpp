@@ -995,14 +995,9 @@ TCollection::~TCollection() {
 TCollectionItem* TCollection::Add() { return FItemClass->Create(this); }
 
 TCollectionItem* TCollection::Insert(int Index) {
-    TCollectionItem* item = Add();
-    try {
-        item->SetIndex(Index);
-    } catch (...) {
-        TObject::Free(item);
-        throw;
-    }
-    return item;
+    TOwnedPtr<TCollectionItem> item = Adopt(Add());
+    item->SetIndex(Index);
+    return item.release();
 }
 
 void TCollection::Delete(int Index) {
