@@ -11,6 +11,7 @@
 
 #include "data/access/CRAccess.h"
 #include "data/access/CRDataTypeMap.h"
+#include "data/access/DBAccess_Error.h"
 #include "data/store/CRParser.h"
 #include "data/store/MemDS.h"
 #include "data/store/MemData.h"
@@ -98,38 +99,6 @@ AnsiString SetOrderBy(const AnsiString& SQL, const AnsiString& Fields,
 // The ORDER BY field list, trimmed; empty when there is none.
 AnsiString GetOrderBy(const AnsiString& SQL,
                       const store::TParserClass& ParserClass = store::TSQLParser::StaticClass());
-
-// =============================================================================================
-// Data-access error
-
-// An error of a provider: the message, the provider's error code and the component in which the
-// error arose.
-class EDAError : public db::EDatabaseError {
-    using Inherited = db::EDatabaseError;
-
-public:
-    EDAError(int32_t ErrorCode, AnsiString Msg) : Inherited(std::move(Msg)), FErrorCode(ErrorCode) {}
-    explicit EDAError(AnsiString Msg = {}) : EDAError(0, std::move(Msg)) {}
-
-    int32_t ErrorCode() const noexcept { return FErrorCode; }
-    rtl::TComponent* Component() const noexcept { return FComponent; }
-    void SetComponent(rtl::TComponent* Value) noexcept { FComponent = Value; }
-
-    // False: the connection is still usable.
-    virtual bool IsFatalError() const { return false; }
-    virtual bool IsKeyViolation() const { return false; }
-
-    const char* ClassName() const noexcept override { return "EDAError"; }
-    bool InheritsFromName(std::string_view name) const noexcept override {
-        return name == "EDAError" || Inherited::InheritsFromName(name);
-    }
-    std::unique_ptr<rtl::Exception> Clone() const override { return std::make_unique<EDAError>(*this); }
-    [[noreturn]] void Raise() const override { throw *this; }
-
-private:
-    int32_t FErrorCode = 0;
-    rtl::TComponent* FComponent = nullptr;
-};
 
 // =============================================================================================
 // Field-type registry: the field types a mapping rule may name

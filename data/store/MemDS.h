@@ -232,11 +232,11 @@ public:
     // --- store and service ---
     TData* IRecordSet() const noexcept { return FIRecordSet.get(); }
     virtual void CreateIRecordSet();
-    // Takes ownership of the store (null drops the current one).
-    virtual void SetIRecordSet(TData* Value);
+    // The dataset owns the store from the call on (null drops the current one).
+    virtual void SetIRecordSet(std::unique_ptr<TData> Value);
     virtual const TDataSetServiceClass& GetDataSetServiceClass() const;
-    // Takes ownership; frees the current service.
-    virtual void SetDataSetService(TDataSetService* Value);
+    // The dataset owns the service from the call on; the current one is freed.
+    virtual void SetDataSetService(rtl::TOwnedPtr<TDataSetService> Value);
     TDataSetService* DataSetService() const noexcept { return FDataSetService.get(); }
     // Creates the service when there is none or it is not of GetDataSetServiceClass.
     void CheckDataSetService();
