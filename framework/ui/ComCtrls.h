@@ -290,4 +290,131 @@ private:
     AnsiString FSimpleText;
 };
 
+
+// ---------------------------------------------------------------------------------------------
+// Tree view
+
+class TTreeView;
+class TTreeNodes;
+
+class TTreeNode {
+public:
+    TTreeNode(TTreeNodes* Owner, TTreeNode* Parent, const AnsiString& Text, void* Data);
+    ~TTreeNode();
+    TTreeNode(const TTreeNode&) = delete;
+    TTreeNode& operator=(const TTreeNode&) = delete;
+
+    const AnsiString& Text() const noexcept { return FText; }
+    void SetText(const AnsiString& Value);
+    void* Data() const noexcept { return FData; }
+    void SetData(void* Value) noexcept { FData = Value; }
+    TTreeNode* Parent() const noexcept { return FParent; }
+    int Level() const noexcept;
+    int Count() const noexcept { return static_cast<int>(FChildren.size()); }
+    TTreeNode* Item(int Index) const;
+    TTreeNode* GetFirstChild() const noexcept { return FChildren.empty() ? nullptr : FChildren.front().get(); }
+    int Index() const;
+    // Shown with an expand button even before its children are loaded.
+    bool HasChildren() const noexcept { return FHasChildren || !FChildren.empty(); }
+    void SetHasChildren(bool Value);
+    bool Expanded() const noexcept { return FExpanded; }
+    // OnExpanding (or OnCollapsing) may refuse.
+    void Expand(bool Recurse = false);
+    void Collapse(bool Recurse = false);
+    void SetExpanded(bool Value) { Value ? Expand() : Collapse(); }
+    bool Selected() const noexcept;
+    void SetSelected(bool Value);
+    void DeleteChildren();
+    void Delete();
+    // Shown: every parent is expanded.
+    bool IsVisible() const noexcept;
+    int ImageIndex = -1;
+    int SelectedIndex = -1;
+
+private:
+    friend class TTreeNodes;
+    friend class TTreeView;
+    TTreeNodes* FOwner;
+    TTreeNode* FParent;
+    AnsiString FText;
+    void* FData;
+    bool FHasChildren = false;
+    bool FExpanded = false;
+    std::vector<std::unique_ptr<TTreeNode>> FChildren;
+};
+
+class TTreeNodes {
+public:
+    explicit TTreeNodes(TTreeView* Owner) : FOwner(Owner) {}
+    ~TTreeNodes();
+    TTreeView* Owner() const noexcept { return FOwner; }
+    // Nodes in display order (every node, expanded or not).
+    int Count() const;
+    TTreeNode* Item(int Index) const;
+    TTreeNode* GetFirstNode() const noexcept { return FRoots.empty() ? nullptr : FRoots.front().get(); }
+    // Parent null: a root node.
+    TTreeNode* AddChild(TTreeNode* Parent, const AnsiString& Text) { return AddChildObject(Parent, Text, nullptr); }
+    TTreeNode* AddChildObject(TTreeNode* Parent, const AnsiString& Text, void* Data);
+    TTreeNode* Add(TTreeNode* Sibling, const AnsiString& Text) {
+        return AddChildObject(Sibling ? Sibling->Parent() : nullptr, Text, nullptr);
+    }
+    void Delete(TTreeNode* Node);
+    void Clear();
+    void BeginUpdate() noexcept { ++FUpdate; }
+    void EndUpdate();
+
+private:
+    friend class TTreeNode;
+    friend class TTreeView;
+    TTreeView* FOwner;
+    std::vector<std::unique_ptr<TTreeNode>> FRoots;
+    int FUpdate = 0;
+};
+
+using TTVExpandingEvent = std::function<void(TObject* Sender, TTreeNode* Node, bool& AllowExpansion)>;
+using TTVCollapsingEvent = std::function<void(TObject* Sender, TTreeNode* Node, bool& AllowCollapse)>;
+using TTVChangedEvent = std::function<void(TObject* Sender, TTreeNode* Node)>;
+
+class TTreeView : public TCustomControl {
+    RTL_CLASS(TTreeView, TCustomControl)
+public:
+    explicit TTreeView(TComponent* Owner);
+    ~TTreeView() override;
+    TTreeNodes* Items() const noexcept { return FItems.get(); }
+    TTreeNode* Selected() const noexcept { return FSelected; }
+    void SetSelected(TTreeNode* Node);
+    bool ReadOnly() const noexcept { return FReadOnly; }
+    void SetReadOnly(bool Value) noexcept { FReadOnly = Value; }
+    int Indent() const noexcept { return FIndent; }
+    void SetIndent(int Value);
+    int ItemHeight() const;
+    int TopItem() const noexcept { return FTopRow; }
+    // The expanded (shown) nodes, top to bottom.
+    std::vector<TTreeNode*> VisibleNodes() const;
+    TTreeNode* GetNodeAt(int X, int Y) const;
+    // The row rectangle of a shown node; empty otherwise.
+    TRect NodeRect(const TTreeNode* Node) const;
+
+    TTVExpandingEvent OnExpanding;
+    TTVCollapsingEvent OnCollapsing;
+    TTVChangedEvent OnExpanded;
+    TTVChangedEvent OnChange;
+
+protected:
+    void Paint() override;
+    void DefaultHandler(TMessage& Message) override;
+    void DblClick() override;
+
+private:
+    friend class TTreeNode;
+    friend class TTreeNodes;
+    void NodeGoing(TTreeNode* Node);
+    void MakeVisible(TTreeNode* Node);
+    std::unique_ptr<TTreeNodes> FItems;
+    TTreeNode* FSelected = nullptr;
+    bool FReadOnly = false;
+    int FIndent = 19;
+    int FTopRow = 0;
+};
+
 }  // namespace ui
