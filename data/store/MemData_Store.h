@@ -421,6 +421,8 @@ protected:
     enum TReorderMode { rmInsert, rmDelete, rmAll };
 
     void ReorderItems(TRecordItem* Item, TReorderMode Mode);
+    // Relinks the list as Items[Order[0]], Items[Order[1]], ... and renumbers it.
+    void RelinkInOrder(const std::vector<TRecordItem*>& Items, const std::vector<uint32_t>& Order);
     void LinkBefore(TRecordItem* Item, TRecordItem* Before) noexcept;
     void LinkAfter(TRecordItem* Item, TRecordItem* After) noexcept;
     void Unlink(TRecordItem* Item) noexcept;
@@ -456,6 +458,8 @@ protected:
     AnsiString FIndexFieldNames;
     TSortColumns FSortColumns;
     std::vector<TRecordItem*> FRecordNoCache;
+    // The cache holds every item of the list (none is hidden); meaningful while it is not empty.
+    bool FRecordNoCacheComplete = false;
     TBlockManager FBlockMan;
     void* FNewCacheRecBuf = nullptr;
     void* FOldCacheRecBuf = nullptr;
