@@ -518,12 +518,13 @@ public:
     void AssignContents(TBlob* Other);
     void SetContents(TCRBlobData* Contents);
     TCRBlobData* GetData() const noexcept { return FData; }
+    // Nil while the rollback copy is empty contents not made into an object yet.
     TCRBlobData* GetRollback() const noexcept { return FRollback; }
 
     bool IsUnicode() const noexcept { return FIsUnicode; }
     void EnableRollback() noexcept { FNeedRollback = true; }
     bool RollbackEnabled() const noexcept { return FNeedRollback; }
-    bool HasRollback() const noexcept { return FRollback != nullptr; }
+    bool HasRollback() const noexcept { return FRollback != nullptr || FEmptyRollback; }
     void ViewRollback(bool Value);
 
     AnsiString GetAsAnsiString();
@@ -550,6 +551,9 @@ protected:
     bool FIsUnicode;
     bool FNeedRollback = false;
     TCRBlobData* FRollback = nullptr;
+    // The rollback copy is empty contents, kept without an object: a new value of a new row
+    // would otherwise cost one for nothing.
+    bool FEmptyRollback = false;
     TCRBlobData* FStoredData = nullptr;  // the real contents while the rollback copy is shown
     uint8_t FTest = BlobValid;
 };

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string_view>
@@ -266,8 +267,13 @@ protected:
     uint8_t* NullFlag(const void* RecBuf, int FieldNo) const noexcept {
         return const_cast<uint8_t*>(static_cast<const uint8_t*>(RecBuf)) + FDataSize + FieldNo - 1;
     }
-    static void* ReadPtr(const void* Address) noexcept;
-    static void WritePtr(void* Address, const void* Value) noexcept;
+    // Record slots carry no alignment guarantee.
+    static void* ReadPtr(const void* Address) noexcept {
+        void* p;
+        std::memcpy(&p, Address, sizeof p);
+        return p;
+    }
+    static void WritePtr(void* Address, const void* Value) noexcept { std::memcpy(Address, &Value, sizeof Value); }
     bool TrimFor(const TFieldDesc* Field) const noexcept { return Field->Fixed ? TrimFixedChar : TrimVarChar; }
     // Skips child fields and fields of the calculated area.
     static bool IsRecordSlot(const TFieldDesc* Field) noexcept {
