@@ -313,6 +313,15 @@ struct TSortColumn {
 };
 using TSortColumns = std::vector<TSortColumn>;
 
+// Characters whose locale comparison is their byte (or, without regard to case, their upper
+// case): letters without a decomposition, digits and the blank. Each weighs exactly one unit at
+// every level, so two texts that part at such characters differ whatever follows.
+struct TPlainTextChars {
+    bool Plain[256] = {};
+    uint8_t Fold[256] = {};
+    TPlainTextChars();
+};
+
 // Option bits of value comparisons (sorting, locate and lookup, local master/detail).
 using TValueMatchOptions = uint8_t;
 inline constexpr TValueMatchOptions voCaseInsensitive = 1;
@@ -412,6 +421,7 @@ public:
     // bytes allow: 1 equal, 0 different, -1 undecided. Value ends at its first zero byte or after
     // MaxLen bytes, as a text slot of a record does.
     static int QuickTextEquality(std::string_view Key, const char* Value, size_t MaxLen, bool CaseInsensitive);
+    static const TPlainTextChars& PlainTextChars();
     bool HasRecordNoCache() const noexcept { return !FRecordNoCache.empty(); }
 
     TRecordItem* FirstItem() const noexcept { return FFirstItem; }
