@@ -342,9 +342,18 @@ void TBlob::PrepareChange() {
 TBlob* TBlob::Clone(bool FromRollback, bool WithData) {
     TBlob* blob = CreateClone();
     try {
-        if (FromRollback) {
-            // An empty rollback copy is what the clone holds already.
-            if (!FEmptyRollback) blob->SetContents(FRollback ? FRollback : FData);
+        if (FromRollback && FEmptyRollback) {
+            // Empty contents of this blob's own kind, as a shared rollback object would be.
+            TCRBlobData* empty = CreateBlobData();
+            try {
+                blob->SetContents(empty);
+            } catch (...) {
+                empty->Release();
+                throw;
+            }
+            empty->Release();
+        } else if (FromRollback) {
+            blob->SetContents(FRollback ? FRollback : FData);
         } else if (WithData) {
             blob->SetContents(FData);
         }

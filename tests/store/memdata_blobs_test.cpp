@@ -209,6 +209,8 @@ TEST(Blob, CachedModeOverEmptyContents) {
         EXPECT_EQ(b->GetAsAnsiString(), "value");
         Ref old(b->Clone(true));
         EXPECT_EQ(old->GetSize(), 0);
+        // The copy still knows the compressed format.
+        EXPECT_NE(dynamic_cast<TCompressedBlobData*>(old->GetData()), nullptr);
         b->Cancel();
         EXPECT_FALSE(b->HasRollback());
         EXPECT_TRUE(b->IsEmpty());
