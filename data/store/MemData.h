@@ -71,8 +71,20 @@ inline constexpr TMemDataType mdtUInt8 = 34;
 inline constexpr int PointerSlotSize = static_cast<int>(sizeof(void*));
 
 // The base answers of the store's type-class tests; a store may widen them.
-bool IsBlobDataType(TMemDataType DataType) noexcept;
-bool IsComplexDataType(TMemDataType DataType) noexcept;
+inline bool IsBlobDataType(TMemDataType DataType) noexcept {
+    return DataType == mdtBlob || DataType == mdtMemo || DataType == mdtWideMemo;
+}
+inline bool IsComplexDataType(TMemDataType DataType) noexcept {
+    switch (DataType) {
+        case mdtVariant:
+        case mdtExtString:
+        case mdtExtVarBytes:
+        case mdtExtWideString:
+            return true;
+        default:
+            return IsBlobDataType(DataType);
+    }
+}
 
 // Name of the unit that internal consistency checks report.
 inline constexpr const char* MemDataUnit = "MemData";
@@ -227,7 +239,11 @@ public:
     TFieldDescs& operator=(const TFieldDescs&) = delete;
 
     int Count() const noexcept { return static_cast<int>(FItems.size()); }
-    TFieldDesc* Items(int Index) const;
+    // Inline: records are read and written field by field.
+    TFieldDesc* Items(int Index) const {
+        if (Index < 0 || Index >= Count()) IndexOutOfRange();
+        return FItems[static_cast<size_t>(Index)].get();
+    }
     TFieldDesc* operator[](int Index) const { return Items(Index); }
 
     // Appends a descriptor and takes ownership; returns it.
@@ -250,6 +266,7 @@ public:
     auto end() const { return FItems.end(); }
 
 private:
+    [[noreturn]] static void IndexOutOfRange();
     std::vector<std::unique_ptr<TFieldDesc>> FItems;
 };
 
