@@ -559,7 +559,9 @@ void TWinControl::ScrollBarClick(int Bar, TPoint ScreenPos) {
 }
 
 void TWinControl::ScrollBy(int DeltaX, int DeltaY) {
-    for (TControl* c : FControls) c->SetBounds(c->Left() + DeltaX, c->Top() + DeltaY, c->Width(), c->Height());
+    // Graphic children move here; window children move with the window's content.
+    for (TControl* c : std::vector<TControl*>(FControls))
+        if (c->IsControl()) c->SetBounds(c->Left() + DeltaX, c->Top() + DeltaY, c->Width(), c->Height());
     ScrollWindow(DeltaX, DeltaY, nullptr, nullptr);
 }
 
@@ -569,6 +571,11 @@ void TWinControl::ScrollWindow(int DX, int DY, const TRect* R, const TRect* Clip
     // scrolled is painted again, which gives the same picture.
     TRect area = R ? *R : GetClientRect();
     if (ClipRect) IntersectRect(area, area, *ClipRect);
+    if (!R) {
+        // Scrolling the whole window carries the child windows along.
+        for (TWinControl* w : std::vector<TWinControl*>(FTabList))
+            w->SetBounds(w->Left() + DX, w->Top() + DY, w->Width(), w->Height());
+    }
     InvalidateRect(&area, true);
 }
 
@@ -1039,7 +1046,8 @@ void TWinControl::DefaultHandler(TMessage& Message) {
                 Message.Result = 1;
                 return;
             }
-            if (static_cast<int16_t>(Message.LParamLo) == HTCLIENT) {
+            const int16_t hit = static_cast<int16_t>(Message.LParamLo);
+            if (hit == HTCLIENT || hit == HTVSCROLL || hit == HTHSCROLL || hit == HTBORDER) {
                 SetCursorShape(crArrow);
                 Message.Result = 1;
             }

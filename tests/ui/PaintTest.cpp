@@ -225,3 +225,34 @@ TEST_F(PaintTest, FontAndColourComeFromTheParentUntilSetOnTheControl) {
 
 }  // namespace
 }  // namespace uitest
+
+namespace uitest {
+namespace {
+
+using ScrollTest = UiTest;
+
+TEST_F(ScrollTest, ScrollingTheWholeWindowCarriesChildWindowsButARectangleDoesNot) {
+    auto* panel = rtl::Create<TCustomControl>(Form);
+    panel->SetBounds(0, 0, 200, 200);
+    panel->SetParent(Form);
+    auto* a = AddLog(panel, "A", 10, 50);
+    auto* g = rtl::Create<TGraphicControl>(Form);
+    g->SetBounds(5, 5, 10, 10);
+    g->SetParent(panel);
+    Form->Show();
+    Pump();
+    const TRect part = Rect(0, 0, 100, 100);
+    panel->ScrollWindow(0, -20, &part);
+    EXPECT_EQ(a->Top(), 50);
+    EXPECT_TRUE(panel->NeedsPaint());
+    Pump();
+    panel->ScrollWindow(0, -20);
+    EXPECT_EQ(a->Top(), 30);
+    EXPECT_EQ(g->Top(), 5);
+    panel->ScrollBy(3, -10);
+    EXPECT_EQ(a->BoundsRect(), Bounds(13, 20, 50, 20));
+    EXPECT_EQ(g->BoundsRect(), Bounds(8, -5, 10, 10));
+}
+
+}  // namespace
+}  // namespace uitest
