@@ -535,7 +535,7 @@ struct TDrawRecord {
     bool HasTextClip = false;
     TRect TextClip;
     TRect SourceRect;             // blit
-    const TSurface* Source = nullptr;
+    const TSurface* Source = nullptr;  // identity only: a temporary source is gone after the call
     TColor Transparent = clNone;  // blit
     bool Clipped = false;         // a clip region was in effect
     TRegion Clip;                 // that region
