@@ -535,10 +535,10 @@ struct TDrawRecord {
     bool HasTextClip = false;
     TRect TextClip;
     TRect SourceRect;             // blit
-    const TSurface* Source = nullptr;
+    const TSurface* Source = nullptr;  // identity only: a temporary source is gone after the call
     TColor Transparent = clNone;  // blit
     bool Clipped = false;         // a clip region was in effect
-    TRegion Clip;                 // that region
+    std::shared_ptr<const TRegion> Clip;  // that region, shared by the records drawn under it
 };
 
 // Records what is drawn; measures text with the fixed metrics. Pixels are not kept.
@@ -577,8 +577,7 @@ private:
     TDrawRecord& Add(TDrawOp Op);
     int FWidth;
     int FHeight;
-    bool FClipped = false;
-    TRegion FClip;
+    std::shared_ptr<const TRegion> FClip;
     std::vector<TDrawRecord> FRecords;
 };
 
@@ -916,6 +915,7 @@ private:
     int FBkMode = OPAQUE;
     std::vector<TSavedState> FSaved;
     TCanvasState FState;
+    std::vector<TPoint> FMapped;  // reused for points in device pixels
 };
 
 // ---------------------------------------------------------------------------------------------
