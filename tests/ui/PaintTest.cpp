@@ -35,7 +35,7 @@ TEST_F(PaintTest, PaintingRunsFromTheQueueParentsFirstAtTheChildrensOffsets) {
     ASSERT_EQ(TextsAt(Rec(Form)), (std::vector<std::string>{"A@26,37"}));
     const TDrawRecord* text = Rec(Form).OfKind(TDrawOp::Text).front();
     ASSERT_TRUE(text->Clipped);
-    EXPECT_EQ(text->Clip.Bounds(), Rect(25, 36, 35, 41));
+    EXPECT_EQ(text->Clip->Bounds(), Rect(25, 36, 35, 41));
 }
 
 TEST_F(PaintTest, InvalidatingAParentRepaintsTheChildrenOnTopAndUpdatePaintsAtOnce) {
@@ -158,7 +158,7 @@ TEST_F(PaintTest, BordersAndScrollBarsTakeTheirPlaceFromTheClientArea) {
     Pump();
     bool framePainted = false;
     for (const TDrawRecord& r : Rec(Form).Records())
-        if (r.Clipped && !r.Clip.Contains(Point(20, 20)) && r.Clip.Contains(Point(10, 10))) framePainted = true;
+        if (r.Clipped && r.Clip && !r.Clip->Contains(Point(20, 20)) && r.Clip->Contains(Point(10, 10))) framePainted = true;
     EXPECT_TRUE(framePainted);
 }
 
