@@ -594,16 +594,14 @@ void TWinControl::InvalidateRect(const TRect* R, bool Erase) {
     // Children paint on the same surface after their parent, so they must paint again too.
     for (TWinControl* w : FTabList) {
         if (!w->FHandle || !w->FWindowVisible || !w->FVisible) continue;
-        TRect wr = Bounds(w->FLeft + w->FClientInWindow.Left, w->FTop + w->FClientInWindow.Top,
-                          w->FClientInWindow.Width(), w->FClientInWindow.Height());
+        const TRect bounds = w->BoundsRect();
+        if (!bounds.Intersects(r)) continue;
+        const TRect inner = Bounds(w->FLeft + w->FClientInWindow.Left, w->FTop + w->FClientInWindow.Top,
+                                   w->FClientInWindow.Width(), w->FClientInWindow.Height());
+        if (bounds != inner) w->InvalidateFrame();
         TRect part;
-        if (!IntersectRect(part, wr, r)) {
-            if (w->BoundsRect().Intersects(r)) w->FNCPaintPending = true, detail::AddPaintRequest(w->FHandle);
-            continue;
-        }
-        if (!w->BoundsRect().Contains(part) || part != wr) w->FNCPaintPending = true;
-        else w->FNCPaintPending = w->FNCPaintPending || w->BoundsRect() != wr;
-        part.Offset(-wr.Left, -wr.Top);
+        if (!IntersectRect(part, inner, r)) continue;
+        part.Offset(-inner.Left, -inner.Top);
         w->InvalidateRect(&part, Erase);
     }
 }
