@@ -23,7 +23,7 @@ TDrawRecord& TRecordingSurface::Add(TDrawOp Op) {
     TDrawRecord& r = FRecords.emplace_back();
     r.Op = Op;
     r.Clipped = FClip != nullptr;
-    r.Clip = FClip;
+    r.Clip = TSharedRegion(FClip);
     return r;
 }
 
