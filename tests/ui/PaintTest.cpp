@@ -158,7 +158,7 @@ TEST_F(PaintTest, BordersAndScrollBarsTakeTheirPlaceFromTheClientArea) {
     Pump();
     bool framePainted = false;
     for (const TDrawRecord& r : Rec(Form).Records())
-        if (r.Clipped && r.Clip && !r.Clip->Contains(Point(20, 20)) && r.Clip->Contains(Point(10, 10))) framePainted = true;
+        if (r.Clipped && !r.Clip->Contains(Point(20, 20)) && r.Clip->Contains(Point(10, 10))) framePainted = true;
     EXPECT_TRUE(framePainted);
 }
 
