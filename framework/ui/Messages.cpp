@@ -1,0 +1,312 @@
+#include "framework/ui/Messages.h"
+
+#include <algorithm>
+
+#include "framework/rtl/Clock.h"
+#include "framework/rtl/Timers.h"
+#include "framework/ui/Controls.h"
+#include "framework/ui/Forms.h"
+
+namespace ui {
+
+namespace {
+
+struct TSlot {
+    TWinControl* Control = nullptr;
+    uint32_t Generation = 0;
+};
+
+// A growable ring of messages: posting and taking from the front never allocate once it has grown.
+class TMsgRing {
+public:
+    size_t size() const noexcept { return FCount; }
+    bool empty() const noexcept { return FCount == 0; }
+    TMsg& operator[](size_t I) noexcept { return FBuf[(FHead + I) & FMask]; }
+    const TMsg& operator[](size_t I) const noexcept { return FBuf[(FHead + I) & FMask]; }
+    // A new last entry, filled in place by the caller (a copy of a whole record built on the
+    // stack costs more than the rest of posting).
+    TMsg& emplace_back() {
+        if (FCount == FMask + 1 || FBuf.empty()) Grow();
+        TMsg& m = FBuf[(FHead + FCount) & FMask];
+        ++FCount;
+        return m;
+    }
+    // Removes entry I, keeping the order of the others.
+    void erase(size_t I) {
+        if (I == 0) {
+            FHead = (FHead + 1) & FMask;
+            --FCount;
+            return;
+        }
+        for (size_t k = I; k + 1 < FCount; ++k) (*this)[k] = (*this)[k + 1];
+        --FCount;
+    }
+    template <class P>
+    void remove_if(P Pred) {
+        size_t out = 0;
+        for (size_t i = 0; i < FCount; ++i)
+            if (!Pred((*this)[i])) (*this)[out++] = (*this)[i];
+        FCount = out;
+    }
+    template <class P>
+    bool any_of(P Pred) const {
+        for (size_t i = 0; i < FCount; ++i)
+            if (Pred((*this)[i])) return true;
+        return false;
+    }
+    void clear() noexcept {
+        FHead = 0;
+        FCount = 0;
+    }
+
+private:
+    void Grow() {
+        std::vector<TMsg> bigger(FBuf.empty() ? 256 : FBuf.size() * 2);
+        for (size_t i = 0; i < FCount; ++i) bigger[i] = (*this)[i];
+        FBuf.swap(bigger);
+        FMask = FBuf.size() - 1;
+        FHead = 0;
+    }
+    std::vector<TMsg> FBuf;
+    size_t FMask = 0;
+    size_t FHead = 0;
+    size_t FCount = 0;
+};
+
+struct TQueueState {
+    std::vector<TSlot> Slots;
+    std::vector<uint32_t> FreeSlots;
+    TMsgRing Queue;
+    std::vector<HWND> PaintList;
+    uint32_t LastTime = 0;
+    TPoint LastPos;
+    TPoint CursorPos;
+};
+
+// Constant-initialised, so the hot paths need no guard of a function-local static.
+constinit TQueueState GState;
+
+inline TQueueState& State() { return GState; }
+
+constexpr HWND MakeHandle(uint32_t Index, uint32_t Generation) {
+    return (static_cast<HWND>(Generation) << 32) | (static_cast<HWND>(Index) + 1);
+}
+
+inline TWinControl* Lookup(HWND Wnd) {
+    auto& s = State();
+    const uint32_t index = static_cast<uint32_t>(Wnd & 0xFFFFFFFFu) - 1;
+    if (Wnd == 0 || index >= s.Slots.size()) return nullptr;
+    const TSlot& slot = s.Slots[index];
+    return slot.Generation == static_cast<uint32_t>(Wnd >> 32) ? slot.Control : nullptr;
+}
+
+bool Matches(const TMsg& M, HWND Wnd, UINT Min, UINT Max) {
+    if (Wnd != 0 && M.hwnd != Wnd) return false;
+    if (Min == 0 && Max == 0) return true;
+    return M.message >= Min && M.message <= Max;
+}
+
+bool IsAncestorPending(TWinControl* Control) {
+    auto& s = State();
+    for (TWinControl* p = Control->Parent(); p; p = p->Parent())
+        if (p->HandleAllocated() && std::find(s.PaintList.begin(), s.PaintList.end(), p->Handle()) != s.PaintList.end())
+            return true;
+    return false;
+}
+
+}  // namespace
+
+namespace detail {
+
+HWND AllocateHandle(TWinControl* Control) {
+    auto& s = State();
+    uint32_t index;
+    if (!s.FreeSlots.empty()) {
+        index = s.FreeSlots.back();
+        s.FreeSlots.pop_back();
+    } else {
+        index = static_cast<uint32_t>(s.Slots.size());
+        s.Slots.push_back({});
+    }
+    TSlot& slot = s.Slots[index];
+    slot.Control = Control;
+    ++slot.Generation;
+    return MakeHandle(index, slot.Generation);
+}
+
+void ReleaseHandle(HWND Wnd) {
+    auto& s = State();
+    if (!Lookup(Wnd)) return;
+    const uint32_t index = static_cast<uint32_t>(Wnd & 0xFFFFFFFFu) - 1;
+    s.Slots[index].Control = nullptr;
+    s.FreeSlots.push_back(index);
+    rtl::TimerService().KillTimers(reinterpret_cast<const void*>(Wnd));
+    RemovePaintRequest(Wnd);
+    PurgeMessages(Wnd);
+}
+
+void AddPaintRequest(HWND Wnd) {
+    auto& l = State().PaintList;
+    if (std::find(l.begin(), l.end(), Wnd) == l.end()) l.push_back(Wnd);
+}
+
+void RemovePaintRequest(HWND Wnd) {
+    auto& l = State().PaintList;
+    l.erase(std::remove(l.begin(), l.end(), Wnd), l.end());
+}
+
+void PurgeMessages(HWND Wnd) {
+    State().Queue.remove_if([Wnd](const TMsg& M) { return M.hwnd == Wnd; });
+}
+
+}  // namespace detail
+
+TWinControl* FindControl(HWND Wnd) { return Lookup(Wnd); }
+
+// The cursor position lives with the queue, which stamps every posted message with it.
+TPoint GetCursorPos() { return State().CursorPos; }
+void SetCursorPos(TPoint ScreenPos) { State().CursorPos = ScreenPos; }
+bool IsWindow(HWND Wnd) { return Lookup(Wnd) != nullptr; }
+
+LRESULT SendMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+    TWinControl* control = Lookup(Wnd);
+    if (!control) return 0;
+    TMessage m(Msg, WParam, LParam);
+    control->Deliver(m);
+    return m.Result;
+}
+
+bool PostMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+    if (Wnd != 0 && !Lookup(Wnd)) return false;
+    auto& s = State();
+    TMsg& m = s.Queue.emplace_back();
+    m.hwnd = Wnd;
+    m.message = Msg;
+    m.wParam = WParam;
+    m.lParam = LParam;
+    m.time = static_cast<uint32_t>(rtl::ClockSource().TickMs());
+    m.pt = s.CursorPos;
+    return true;
+}
+
+void PostQuitMessage(int ExitCode) { PostMessage(0, WM_QUIT, static_cast<WPARAM>(ExitCode), 0); }
+
+bool PeekMessage(TMsg& Msg, HWND Wnd, UINT MsgFilterMin, UINT MsgFilterMax, UINT RemoveMsg) {
+    auto& s = State();
+    if (Wnd == 0 && MsgFilterMin == 0 && MsgFilterMax == 0 && !s.Queue.empty()) {
+        Msg = s.Queue[0];
+        if (RemoveMsg & PM_REMOVE) {
+            s.Queue.erase(0);
+            s.LastTime = Msg.time;
+            s.LastPos = Msg.pt;
+        }
+        return true;
+    }
+    for (size_t i = 0, n = s.Queue.size(); i < n; ++i) {
+        if (!Matches(s.Queue[i], Wnd, MsgFilterMin, MsgFilterMax)) continue;
+        Msg = s.Queue[i];
+        if (RemoveMsg & PM_REMOVE) {
+            s.Queue.erase(i);
+            s.LastTime = Msg.time;
+            s.LastPos = Msg.pt;
+        }
+        return true;
+    }
+    // Paint comes after everything else, parents before their children.
+    if ((MsgFilterMin == 0 && MsgFilterMax == 0) || (WM_PAINT >= MsgFilterMin && WM_PAINT <= MsgFilterMax)) {
+        for (HWND h : s.PaintList) {
+            if (Wnd != 0 && h != Wnd) continue;
+            TWinControl* control = Lookup(h);
+            if (!control || (Wnd == 0 && IsAncestorPending(control))) continue;
+            Msg = TMsg{h, WM_PAINT, 0, 0, rtl::GetTickCount(), GetCursorPos()};
+            return true;
+        }
+    }
+    return false;
+}
+
+LRESULT DispatchMessage(const TMsg& Msg) {
+    TWinControl* control = Lookup(Msg.hwnd);
+    if (!control) return 0;
+    TMessage m(Msg.message, Msg.wParam, Msg.lParam);
+    control->Deliver(m);
+    if (Msg.message == WM_PAINT && Lookup(Msg.hwnd) == control && control->NeedsPaint()) {
+        // A handler that did not paint still leaves the window valid, or the loop would spin.
+        control->ValidateRect(nullptr);
+    }
+    return m.Result;
+}
+
+int QueuedMessageCount() { return static_cast<int>(State().Queue.size()); }
+
+void ClearMessageQueue() {
+    State().Queue.clear();
+    State().PaintList.clear();
+}
+
+uint32_t GetMessageTime() { return State().LastTime; }
+TPoint GetMessagePos() { return State().LastPos; }
+
+uintptr_t SetTimer(HWND Wnd, uintptr_t IDEvent, uint32_t Elapse) {
+    if (!Lookup(Wnd)) return 0;
+    const void* owner = reinterpret_cast<const void*>(Wnd);
+    rtl::SetTimer(owner, IDEvent, Elapse, [Wnd, IDEvent] {
+        const bool waiting = State().Queue.any_of([&](const TMsg& M) {
+            return M.hwnd == Wnd && M.message == WM_TIMER && M.wParam == IDEvent;
+        });
+        if (!waiting) PostMessage(Wnd, WM_TIMER, IDEvent, 0);
+    });
+    return IDEvent;
+}
+
+bool KillTimer(HWND Wnd, uintptr_t IDEvent) {
+    const bool existed = rtl::KillTimer(reinterpret_cast<const void*>(Wnd), IDEvent);
+    State().Queue.remove_if([&](const TMsg& M) { return M.hwnd == Wnd && M.message == WM_TIMER && M.wParam == IDEvent; });
+    return existed;
+}
+
+uint32_t GetTickCount() { return rtl::GetTickCount(); }
+
+int GetSystemMetrics(int Index) {
+    switch (Index) {
+        case SM_CXSCREEN:
+            return Screen()->Width();
+        case SM_CYSCREEN:
+            return Screen()->Height();
+        case SM_CXVSCROLL:
+        case SM_CYHSCROLL:
+        case SM_CYVSCROLL:
+        case SM_CXHSCROLL:
+        case SM_CYVTHUMB:
+        case SM_CXHTHUMB:
+            return 17;
+        case SM_CXBORDER:
+        case SM_CYBORDER:
+            return 1;
+        case SM_CXEDGE:
+        case SM_CYEDGE:
+            return 2;
+        case SM_CXDOUBLECLK:
+        case SM_CYDOUBLECLK:
+        case SM_CXDRAG:
+        case SM_CYDRAG:
+            return 4;
+        case SM_CYCAPTION:
+            return 23;
+        case SM_CXICON:
+        case SM_CYICON:
+        case SM_CXCURSOR:
+        case SM_CYCURSOR:
+            return 32;
+        case SM_CXMENUCHECK:
+        case SM_CYMENUCHECK:
+            return 13;
+        default:
+            return 0;
+    }
+}
+
+uint32_t GetDoubleClickTime() { return 500; }
+int GetWheelScrollLines() { return 3; }
+
+}  // namespace ui
