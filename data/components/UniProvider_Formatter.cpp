@@ -236,6 +236,7 @@ AnsiString TUniSqlFormatter::ExpandMacro(const AnsiString& Name, const AnsiStrin
 
     // A chain deeper than the number of macros must have met one of them twice.
     if (FMacroDepth >= MacroCount()) throw rtl::Exception(rtl::Format(SCyclicMacros, {key}));
+    if (FMacroDepth >= MaxMacroDepth) throw rtl::Exception(rtl::Format(SMacrosTooDeep, {key}));
     ++FMacroDepth;
     try {
         Expand(result);
@@ -317,6 +318,7 @@ AnsiString ConditionKey(const AnsiString& Text) { return rtl::AnsiUpperCase(rtl:
 
 bool IsMacroConditionTrue(TUniMacros* Macros, TUniSqlFormatter* Formatter, int Depth, const AnsiString& Condition) {
     if (Depth > Macros->Count()) throw rtl::Exception(SCyclicConditions);
+    if (Depth > MaxMacroDepth) throw rtl::Exception(SMacroConditionsTooDeep);
     if (Formatter->IsConditionDefined(Condition)) return true;
     const AnsiString name = ConditionKey(Condition);
     for (int i = 0; i < Macros->Count(); ++i) {

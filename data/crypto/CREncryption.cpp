@@ -123,7 +123,7 @@ void TCREncryptor::InitCipher() {
             case eaAES128:
             case eaAES192:
             case eaAES256: FCipher = std::make_unique<TCipher_Rijndael>(); break;
-            case eaCast128: throw rtl::ENotSupportedException(rtl::Format(SCipherNotAvailable, {"TCipher_Cast128"}));
+            case eaCast128: FCipher = std::make_unique<TCipher_Cast128>(); break;
             case eaRC4: FCipher = std::make_unique<TCipher_RC4>(); break;
             default: rtl::AssertFail(store::SAssertionFailure, UnitName, 255);
         }
@@ -238,7 +238,9 @@ bool TCREncryptor::Decrypt(void* Buffer, int DataType, int& Length) {
             if (!TextToBytes(Buffer, DataType, length, raw, odd))
                 throw EInvalidEncData(odd ? SInvalidEncDataSize : SInvalidEncData);
         } else {
-            raw.assign(static_cast<uint8_t*>(Buffer), static_cast<uint8_t*>(Buffer) + length);
+            StartZeroVector();
+            FCipher->DecryptBuffer(Buffer, length);
+            return true;
         }
         StartZeroVector();
         FCipher->DecryptBuffer(raw.data(), raw.size());
