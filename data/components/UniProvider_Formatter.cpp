@@ -3,6 +3,7 @@
 
 #include "data/components/UniConsts.h"
 #include "data/components/UniProvider.h"
+#include "framework/rtl/Ownership.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
@@ -238,13 +239,7 @@ AnsiString TUniSqlFormatter::ExpandMacro(const AnsiString& Name, const AnsiStrin
     if (FMacroDepth >= MacroCount()) throw rtl::Exception(rtl::Format(SCyclicMacros, {key}));
     if (FMacroDepth >= MaxMacroDepth) throw rtl::Exception(rtl::Format(SMacrosTooDeep, {key}));
     ++FMacroDepth;
-    try {
-        Expand(result);
-    } catch (...) {
-        --FMacroDepth;
-        throw;
-    }
-    --FMacroDepth;
+    rtl::TryFinally([&] { Expand(result); }, [&] { --FMacroDepth; });
     return result;
 }
 
@@ -294,18 +289,15 @@ void TUniMacro::Assign(rtl::TPersistent* Source) {
 
 TUniMacro* TUniMacros::Add(const AnsiString& Name, const AnsiString& Value, const AnsiString& Condition) {
     BeginUpdate();
-    TUniMacro* macro = nullptr;
-    try {
-        macro = static_cast<TUniMacro*>(TCollection::Add());
-        macro->SetName(Name);
-        macro->SetValue(Value);
-        macro->SetCondition(Condition);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
-    return macro;
+    return rtl::TryFinally(
+        [&] {
+            auto* macro = static_cast<TUniMacro*>(TCollection::Add());
+            macro->SetName(Name);
+            macro->SetValue(Value);
+            macro->SetCondition(Condition);
+            return macro;
+        },
+        [&] { EndUpdate(); });
 }
 
 void TUniMacros::Update(rtl::TCollectionItem* /*Item*/) {

@@ -283,7 +283,9 @@ bool TCREncryptor::Decrypt(void* Buffer, int DataType, int& Length) {
     // A wrong key or damaged bytes show in the fixed value before anything is handed out.
     if (GetLE32(p + 24) != FixedValue) throw EInvalidEncData(SInvalidEncData);
     const size_t L = GetLE32(p + 28);
-    if (L > span - H - 8) throw EInvalidEncData(SInvalidEncData);
+    // The encoder pads to the next whole block, so the value ends in the span's last block; a
+    // length outside it is damage that a value without a digest would otherwise hand out.
+    if (L > span - H - 8 || L + H + 8 + B < span) throw EInvalidEncData(SInvalidEncData);
     if (H) {
         TBytes digest = FHash->ComputeHash(p + 32, L);
         if (std::memcmp(digest.data(), p + HeaderSize + span - H, H) != 0) {
