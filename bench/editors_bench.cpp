@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "controls/editors/ToolCtrlsEh.h"
+#include "controls/editors/ToolCtrlsEh_Draw.h"
 #include "tests/store/memds_fixture.h"
 
 namespace {
@@ -81,8 +82,57 @@ void BM_BaselineBinarySearch(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
+// Ten distinct faces, as an editor row and a grid column with buttons repaint them.
+struct TFaceCall {
+    int Style, DownPart;
+    bool Flat, Active;
+};
+constexpr TFaceCall FaceCalls[] = {
+    {editors::bfsDropDown, 0, false, false}, {editors::bfsDropDown, 1, false, false},
+    {editors::bfsDropDown, 0, false, true},  {editors::bfsEllipsis, 0, false, false},
+    {editors::bfsEllipsis, 1, true, true},   {editors::bfsUpDown, 0, false, false},
+    {editors::bfsUpDown, 2, false, false},   {editors::bfsPlus, 0, false, false},
+    {editors::bfsMinus, 0, true, false},     {editors::bfsCheckBox, 0, false, false},
+};
+
+// 10,000 faces from the cache (one real draw per key) or drawn each time, onto the built-in memory
+// raster or onto the recording surface (which shows the painters' and the cache's own cost).
+void DrawFaces(benchmark::State& state, bool Cached, bool Raster) {
+    ui::TBitmap bitmap;
+    bitmap.SetSize(200, 40);
+    ui::TRecordingSurface recording(200, 40);
+    ui::TCanvas recordingCanvas(&recording);
+    ui::TCanvas* canvas = Raster ? bitmap.Canvas() : &recordingCanvas;
+    editors::UseButtonBitmapCache = Cached;
+    constexpr int Calls = 10000;
+    constexpr int Kinds = int(std::size(FaceCalls));
+    for (auto _ : state) {
+        editors::FlushButtonBitmapCache();
+        recording.Clear();
+        for (int i = 0; i < Calls; ++i) {
+            const TFaceCall& c = FaceCalls[i % Kinds];
+            const int x = (i % Kinds) * 18;
+            editors::DrawEditButtonFace(canvas, ui::Bounds(x, 2, 17, 21), ui::clBtnFace, c.Style,
+                                        c.DownPart, c.Flat, c.Active, true, editors::cbChecked);
+        }
+        if (Cached && editors::ButtonsBitmapCache().Count() > Kinds + 1)  // the pair draws two halves
+            state.SkipWithError("a face was drawn more than once");
+    }
+    editors::UseButtonBitmapCache = true;
+    state.SetItemsProcessed(state.iterations() * Calls);
+}
+
+void BM_DrawEditButtonFace(benchmark::State& state) { DrawFaces(state, true, true); }
+void BM_BaselineDirectFaceDrawing(benchmark::State& state) { DrawFaces(state, false, true); }
+void BM_DrawEditButtonFaceRecorded(benchmark::State& state) { DrawFaces(state, true, false); }
+void BM_BaselineDirectFaceDrawingRecorded(benchmark::State& state) { DrawFaces(state, false, false); }
+
 }  // namespace
 
+BENCHMARK(BM_DrawEditButtonFace)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BaselineDirectFaceDrawing)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DrawEditButtonFaceRecorded)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BaselineDirectFaceDrawingRecorded)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BMListFind)->Arg(RowCount)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BaselineBinarySearch)->Arg(RowCount)->Unit(benchmark::kMillisecond);
 

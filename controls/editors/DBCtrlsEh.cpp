@@ -1,5 +1,7 @@
 #include "controls/editors/DBCtrlsEh.h"
 
+#include "framework/ui/Controls.h"
+
 #include <algorithm>
 
 #include "framework/rtl/SysUtils.h"
@@ -147,6 +149,13 @@ void TFieldDataLinkEh::HandleFocusRequest(db::TField*& Field) {
     if (Field && IsBoundField(Field) && FocusOwningControl()) Field = nullptr;
 }
 
+bool TFieldDataLinkEh::FocusOwningControl() {
+    auto* control = dynamic_cast<ui::TWinControl*>(FControl);
+    if (!control || !control->CanFocus()) return false;
+    control->SetFocus();
+    return true;
+}
+
 void TFieldDataLinkEh::HandleLayoutChange() { UpdateFields(); }
 
 void TFieldDataLinkEh::HandleRecordChange(db::TField* Field) {
@@ -194,6 +203,67 @@ AnsiString VariantToText(const Variant& Value) {
     } catch (...) {
         return {};
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// TEditImageEh
+
+void TEditImageEh::Assign(rtl::TPersistent* Source) {
+    auto* src = dynamic_cast<TEditImageEh*>(Source);
+    if (!src) {
+        rtl::TPersistent::Assign(Source);
+        return;
+    }
+    SetImages(src->Images());
+    SetImageIndex(src->ImageIndex());
+    SetVisible(src->Visible());
+    SetWidth(src->Width());
+}
+
+void TEditImageEh::SetImageIndex(int Value) {
+    if (Value == FImageIndex) return;
+    FImageIndex = Value;
+    if (FEditControl) FEditControl->Invalidate();
+}
+
+void TEditImageEh::SetImages(ui::TCustomImageList* Value) {
+    if (Value == FImages) return;
+    FImages = Value;
+    if (FImages && FEditControl) FImages->FreeNotification(FEditControl);
+    LayoutChanged();
+}
+
+void TEditImageEh::SetUseImageHeight(bool Value) {
+    if (Value == FUseImageHeight) return;
+    FUseImageHeight = Value;
+    LayoutChanged();
+}
+
+void TEditImageEh::SetVisible(bool Value) {
+    if (Value == FVisible) return;
+    FVisible = Value;
+    LayoutChanged();
+}
+
+void TEditImageEh::SetWidth(int Value) {
+    if (Value == FWidth) return;
+    FWidth = Value;
+    LayoutChanged();
+}
+
+void TEditImageEh::Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) {
+    if (Operation == rtl::opRemove && AComponent == FImages) FImages = nullptr;
+}
+
+void TEditImageEh::LayoutChanged() {
+    if (FEditControl) FEditControl->Perform(ui::WM_DROPDOWNCLOSE, reinterpret_cast<ui::WPARAM>(this), 0);
+}
+
+IInplaceEditHolderEh* RequireInplaceEditHolder(ui::TWinControl* Holder) {
+    if (!Holder) return nullptr;
+    auto* holder = dynamic_cast<IInplaceEditHolderEh*>(Holder);
+    if (!holder) throw rtl::Exception(InplaceEditHolderMismatch);
+    return holder;
 }
 
 }  // namespace editors

@@ -8,6 +8,8 @@
 
 #include "controls/editors/ToolCtrlsEh.h"
 #include "framework/db/DB.h"
+#include "framework/ui/Controls.h"
+#include "framework/ui/ImgList.h"
 
 namespace editors {
 
@@ -85,9 +87,8 @@ protected:
     void LayoutChanged() final { HandleLayoutChange(); }
     void RecordChanged(db::TField* Field) final { HandleRecordChange(Field); }
     void UpdateData() final { HandleWriteBack(); }
-    // Focuses the owning control when it is a window that can take the focus; no control of this
-    // layer can, so the base answers false.
-    virtual bool FocusOwningControl() { return false; }
+    // Focuses the owning control when it is a window that can take the focus.
+    virtual bool FocusOwningControl();
 
 private:
     void UpdateUnboundState();
@@ -105,6 +106,81 @@ private:
     bool FModified = false;
     Variant FUnboundValue = Variant::Null();
 };
+
+// ---------------------------------------------------------------------------------------------
+// TEditImageEh: the small image at the left of an editor's text.
+
+class TEditImageEh : public rtl::TPersistent {
+    RTL_CLASS(TEditImageEh, rtl::TPersistent)
+public:
+    explicit TEditImageEh(ui::TWinControl* EditControl) : FEditControl(EditControl) {}
+    void Assign(rtl::TPersistent* Source) override;
+
+    ui::TWinControl* EditControl() const noexcept { return FEditControl; }
+    int ImageIndex() const noexcept { return FImageIndex; }
+    void SetImageIndex(int Value);
+    ui::TCustomImageList* Images() const noexcept { return FImages; }
+    void SetImages(ui::TCustomImageList* Value);
+    bool UseImageHeight() const noexcept { return FUseImageHeight; }
+    void SetUseImageHeight(bool Value);
+    bool Visible() const noexcept { return FVisible; }
+    void SetVisible(bool Value);
+    // 0 means the image list's width.
+    int Width() const noexcept { return FWidth; }
+    void SetWidth(int Value);
+    // The owning editor passes on its free notifications so that a freed list is not kept.
+    void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation);
+
+private:
+    // The editor recomputes its image area when it gets this.
+    void LayoutChanged();
+
+    ui::TWinControl* FEditControl;
+    int FImageIndex = -1;
+    ui::TCustomImageList* FImages = nullptr;
+    bool FUseImageHeight = true;
+    bool FVisible = false;
+    int FWidth = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Hosting an editor inside a grid cell.
+
+// Implemented by the grid that hosts an editor.
+class IInplaceEditHolderEh {
+public:
+    virtual ~IInplaceEditHolderEh() = default;
+    // False makes the hosted editor read-only.
+    virtual bool CanEditorModify(ui::TWinControl* Editor) = 0;
+    // Screen position and message time of the holder's last mouse-down.
+    virtual void GetLastMouseDown(ui::TPoint& Pos, int& Time) = 0;
+    // Sees every message of the editor first; a non-zero Result ends the editor's own handling.
+    virtual void EditorWndProc(ui::TWinControl* Editor, ui::TMessage& Message) = 0;
+    // Key 0 (or '\0') means consumed.
+    virtual void EditorKeyDown(ui::TWinControl* Editor, uint16_t& Key, ui::TShiftState Shift) = 0;
+    virtual void EditorKeyPress(ui::TWinControl* Editor, char& Key) = 0;
+    virtual void EditorKeyUp(ui::TWinControl* Editor, uint16_t& Key, ui::TShiftState Shift) = 0;
+};
+
+// Implemented by every data-aware editor; the grid sets a hosted editor up only through it.
+class IHostableEditEh {
+public:
+    virtual ~IHostableEditEh() = default;
+    virtual ui::TFont* GetFont() = 0;
+    // nullptr detaches; a holder without IInplaceEditHolderEh raises InplaceEditHolderMismatch and
+    // leaves the editor as it was.
+    virtual void SetInplaceEditHolder(ui::TWinControl* Holder) = 0;
+    virtual void SetBorderStyle(ui::TBorderStyle Value) = 0;
+    virtual void SetFont(ui::TFont* Value) = 0;
+    virtual void SetColor(ui::TColor Value) = 0;
+    virtual void SetOnKeyPress(ui::TKeyPressEvent Handler) = 0;
+    virtual void SetOnExit(rtl::TNotifyEvent Handler) = 0;
+};
+
+inline constexpr const char* InplaceEditHolderMismatch =
+    "InplaceEditHolder have to support IInplaceEditHolderEh interface";
+// The holder's interface; raises InplaceEditHolderMismatch for a holder without it, nullptr for none.
+IInplaceEditHolderEh* RequireInplaceEditHolder(ui::TWinControl* Holder);
 
 // The text an editor shows for a value: '' for arrays and for values without a text form.
 AnsiString VariantToText(const Variant& Value);

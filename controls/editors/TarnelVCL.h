@@ -1,12 +1,79 @@
 // Thin wrappers over the platform that the editors and the grid share.
 #pragma once
 
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
 #include "framework/db/DB.h"
+#include "framework/rtl/Streams.h"
+#include "framework/ui/Graphics.h"
+#include "framework/ui/Messages.h"
 
 namespace editors {
+
+using rtl::AnsiString;
 
 // The dataset's order of two bookmarks: negative, 0 or positive; 0 without a dataset.
 int DataSetCompareBookmarks(db::TDataSet* DataSet, const db::TBookmark& Bookmark1,
                             const db::TBookmark& Bookmark2);
+
+// A 256-bit character set as eight 32-bit words.
+using TByteSet32 = uint32_t[8];
+bool ByteInSet(uint8_t Value, const TByteSet32& Set) noexcept;
+AnsiString StringFromPChar(const char* Text);
+
+int DrawTextStr(ui::HDC DC, const AnsiString& Text, ui::TRect& R, unsigned Flags);
+int DrawTextExStr(ui::HDC DC, const AnsiString& Text, ui::TRect& R, unsigned Flags, ui::DRAWTEXTPARAMS* Params);
+bool ExtTextOutStr(ui::HDC DC, int X, int Y, unsigned Options, const ui::TRect* R, const AnsiString& Text);
+ui::LRESULT SendMessageStr(ui::HWND Wnd, ui::UINT Msg, ui::WPARAM WParam, const AnsiString& Text);
+
+inline ui::LPARAM SmallPointToLParam(ui::TPoint P) { return ui::PointToLParam(P.X, P.Y); }
+inline ui::TPoint LParamToSmallPoint(ui::LPARAM L) { return ui::LParamToPoint(L); }
+// Both corners through the canvas's mapping.
+ui::TRect RectLPtoDP(ui::HDC DC, const ui::TRect& R);
+inline void ClearRect(ui::TRect& R) noexcept { R = ui::TRect(0, 0, 0, 0); }
+
+AnsiString AnsiUpperCaseStr(const AnsiString& S);
+AnsiString AnsiLowerCaseStr(const AnsiString& S);
+// The user locale's order: -1, 0 or 1.
+int CompareStrByLocale(const AnsiString& S1, const AnsiString& S2);
+int CompareTextByLocale(const AnsiString& S1, const AnsiString& S2);
+
+// A memory stream that grows in steps of twice its delta, so that many small writes (grid exports)
+// do not reallocate each time.
+class TMemoryStreamEh : public rtl::TStream {
+    RTL_CLASS(TMemoryStreamEh, rtl::TStream)
+public:
+    TMemoryStreamEh() = default;
+
+    int64_t Read(void* Buffer, int64_t Count) override;
+    int64_t Write(const void* Buffer, int64_t Count) override;
+    int64_t Seek(int64_t Offset, rtl::TSeekOrigin Origin) override;
+    int64_t Size() override { return FSize; }
+    // New bytes are zero; "Out of memory while expanding memory stream" when the block cannot
+    // grow, with the stream as it was.
+    void SetSize(int64_t NewSize) override;
+
+    void* Memory() noexcept { return FMemory.get(); }
+    int64_t Capacity() const noexcept { return FCapacity; }
+    void Clear() { SetSize(0); }
+    int GrowthDelta() const noexcept { return FDelta; }
+
+protected:
+    // Rounds NewCapacity to the growth step and gives the block of that size.
+    virtual void GrowCapacity(int64_t& NewCapacity);
+
+private:
+    void SetCapacity(int64_t NewCapacity);
+    struct TFree {
+        void operator()(void* P) const noexcept { std::free(P); }
+    };
+    std::unique_ptr<uint8_t, TFree> FMemory;
+    int64_t FCapacity = 0;
+    int64_t FSize = 0;
+    int64_t FPosition = 0;
+    int FDelta = 4096;
+};
 
 }  // namespace editors

@@ -10,6 +10,7 @@
 #include "framework/db/DB.h"
 #include "framework/rtl/Classes.h"
 #include "framework/rtl/Variant.h"
+#include "framework/ui/Graphics.h"
 
 namespace editors {
 
@@ -176,6 +177,71 @@ private:
     WideString FFieldName;
     rtl::TOwnedPtr<TDataLinkEh> FDataLink;
     bool FObsolete = true;
+};
+
+// ---------------------------------------------------------------------------------------------
+// TSpecRowEh: a special row shown on top of a drop-down list (for example "(none)" with a Null key).
+
+using TShortCut = uint16_t;
+
+class TSpecRowEh : public rtl::TPersistent {
+    RTL_CLASS(TSpecRowEh, rtl::TPersistent)
+public:
+    explicit TSpecRowEh(rtl::TPersistent* Owner = nullptr);
+    ~TSpecRowEh() override;
+    void Assign(rtl::TPersistent* Source) override;
+
+    const AnsiString& CellsText() const noexcept { return FCellsText; }
+    void SetCellsText(const AnsiString& Value);
+    // The assigned colour, else the owner's.
+    ui::TColor Color() const;
+    void SetColor(ui::TColor Value);
+    bool ColorAssigned() const noexcept { return FColorAssigned; }
+    // The user's font, else a copy of the owner's (taken without counting as the user's).
+    ui::TFont* Font();
+    void SetFont(ui::TFont* Value) { FFont->Assign(Value); }
+    bool FontAssigned() const noexcept { return FFontAssigned; }
+    TShortCut ShortCut() const noexcept { return FShortCut; }
+    void SetShortCut(TShortCut Value) noexcept { FShortCut = Value; }
+    bool ShowIfNotInKeyList() const noexcept { return FShowIfNotInKeyList; }
+    void SetShowIfNotInKeyList(bool Value);
+    const Variant& Value() const noexcept { return FValue; }
+    void SetValue(const Variant& Value);
+    bool Visible() const noexcept { return FVisible; }
+    void SetVisible(bool Value);
+
+    // '' outside 0..Count-1.
+    AnsiString TextOfCell(int Index) const;
+    int CellCount() const { return FCells->Count(); }
+    bool MatchesKey(const Variant& KeyValue) const;
+    void BeginUpdate() noexcept { ++FUpdateCount; }
+    void EndUpdate();
+
+    rtl::TPersistent* Owner() const noexcept { return FOwner; }
+    // The owner's font and colour; owners override these.
+    virtual ui::TFont* FallbackFont();
+    virtual ui::TColor DefaultColor() const;
+
+    rtl::TNotifyEvent OnChanged;
+
+protected:
+    void Changed();
+
+private:
+    void FontChanged();
+
+    rtl::TPersistent* FOwner;
+    AnsiString FCellsText;
+    rtl::TOwnedPtr<rtl::TStringList> FCells;
+    rtl::TOwnedPtr<ui::TFont> FFont;
+    ui::TColor FColor = ui::clWindow;
+    bool FColorAssigned = false;
+    bool FFontAssigned = false;
+    TShortCut FShortCut = 32814;  // Alt+Del
+    bool FShowIfNotInKeyList = true;
+    Variant FValue = Variant::Null();
+    bool FVisible = false;
+    int FUpdateCount = 0;
 };
 
 // ---------------------------------------------------------------------------------------------

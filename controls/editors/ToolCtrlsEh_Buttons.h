@@ -1,0 +1,112 @@
+// Edit-button descriptions: the main button of an editor and the extra buttons of editors and grid
+// columns, as a form designer edits them.
+#pragma once
+
+#include <functional>
+
+#include "controls/editors/ToolCtrlsEh.h"
+#include "framework/ui/Controls.h"
+#include "framework/ui/Graphics.h"
+
+namespace editors {
+
+enum TEditButtonStyleEh { ebsDropDownEh, ebsEllipsisEh, ebsGlyphEh, ebsUpDownEh, ebsPlusEh, ebsMinusEh };
+
+// The face painter's drawing style of a button style.
+int EditButtonDrawStyle(TEditButtonStyleEh Style) noexcept;
+
+using TButtonClickEventEh = std::function<void(rtl::TObject* Sender, bool& Handled)>;
+using TButtonDownEventEh =
+    std::function<void(rtl::TObject* Sender, bool TopButton, bool& AutoRepeat, bool& Handled)>;
+
+inline constexpr TShortCut AltDownShortCut = 32808;
+
+class TEditButtonEh : public rtl::TCollectionItem {
+    RTL_CLASS(TEditButtonEh, rtl::TCollectionItem)
+public:
+    explicit TEditButtonEh(rtl::TCollection* Collection);
+    // An editor's own main button.
+    explicit TEditButtonEh(ui::TWinControl* EditControl);
+    ~TEditButtonEh() override;
+    void Assign(rtl::TPersistent* Source) override;
+
+    ui::TWinControl* EditControl() const noexcept { return FEditControl; }
+    bool Enabled() const noexcept { return FEnabled; }
+    void SetEnabled(bool Value);
+    ui::TBitmap* Glyph() const noexcept { return FGlyph.get(); }
+    void SetGlyph(ui::TBitmap* Value);
+    const AnsiString& Hint() const noexcept { return FHint; }
+    void SetHint(const AnsiString& Value);
+    int NumGlyphs() const noexcept { return FNumGlyphs; }
+    // Kept within 1..4.
+    void SetNumGlyphs(int Value);
+    TShortCut ShortCut() const noexcept { return FShortCut; }
+    void SetShortCut(TShortCut Value) noexcept { FShortCut = Value; }
+    TEditButtonStyleEh Style() const noexcept { return FStyle; }
+    void SetStyle(TEditButtonStyleEh Value);
+    bool Visible() const noexcept { return FVisible; }
+    void SetVisible(bool Value);
+    // 0: the editor's default width.
+    int Width() const noexcept { return FWidth; }
+    void SetWidth(int Value);
+
+    // An assigned OnClick replaces everything else; Handled is left as it came otherwise.
+    virtual void Click(rtl::TObject* Sender, bool& Handled);
+
+    TButtonClickEventEh OnClick;
+    TButtonDownEventEh OnDown;
+    // Set by the owning editor on its main button; collection items notify their collection.
+    rtl::TNotifyEvent OnChange;
+
+protected:
+    void ButtonChanged();
+
+private:
+    void Init();
+
+    ui::TWinControl* FEditControl = nullptr;
+    rtl::TOwnedPtr<ui::TBitmap> FGlyph;
+    bool FEnabled = true;
+    AnsiString FHint;
+    int FNumGlyphs = 1;
+    TShortCut FShortCut = 0;
+    TEditButtonStyleEh FStyle = ebsDropDownEh;
+    bool FVisible = false;
+    int FWidth = 0;
+};
+
+// The number editor's main button: Alt+Down, invisible until made visible.
+class TDropDownEditButtonEh : public TEditButtonEh {
+    RTL_CLASS(TDropDownEditButtonEh, TEditButtonEh)
+public:
+    explicit TDropDownEditButtonEh(rtl::TCollection* Collection);
+    explicit TDropDownEditButtonEh(ui::TWinControl* EditControl);
+};
+
+// Visible with Alt+Down: main button of most editors and the item of every button collection.
+class TVisibleEditButtonEh : public TEditButtonEh {
+    RTL_CLASS(TVisibleEditButtonEh, TEditButtonEh)
+public:
+    explicit TVisibleEditButtonEh(rtl::TCollection* Collection);
+    explicit TVisibleEditButtonEh(ui::TWinControl* EditControl);
+};
+
+class TEditButtonsEh : public rtl::TCollection {
+    RTL_CLASS(TEditButtonsEh, rtl::TCollection)
+public:
+    TEditButtonsEh(rtl::TPersistent* Owner, const rtl::TCollectionItemClass& ItemClass);
+    TEditButtonEh* Items(int Index) const { return static_cast<TEditButtonEh*>(rtl::TCollection::Items(Index)); }
+    TEditButtonEh* Add() { return static_cast<TEditButtonEh*>(rtl::TCollection::Add()); }
+    rtl::TPersistent* GetOwner() override { return FOwner; }
+
+    // After every item change (nullptr: the whole collection); the owner rebuilds its controls.
+    std::function<void(rtl::TCollectionItem* Item)> OnChange;
+
+protected:
+    void Update(rtl::TCollectionItem* Item) override;
+
+private:
+    rtl::TPersistent* FOwner;
+};
+
+}  // namespace editors

@@ -1,0 +1,103 @@
+// Edit-button descriptions and their collection.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "controls/editors/ToolCtrlsEh_Buttons.h"
+#include "controls/editors/ToolCtrlsEh_Draw.h"
+
+namespace {
+
+using namespace editors;
+
+TEST(EditButtons, KindsCarryTheirDefaults) {
+    TEditButtonsEh buttons(nullptr, TVisibleEditButtonEh::StaticClass());
+    TEditButtonEh* item = buttons.Add();
+    ASSERT_NE(dynamic_cast<TVisibleEditButtonEh*>(item), nullptr);
+    EXPECT_TRUE(item->Visible());
+    EXPECT_EQ(item->ShortCut(), AltDownShortCut);
+    EXPECT_TRUE(item->Enabled());
+    EXPECT_EQ(item->NumGlyphs(), 1);
+    EXPECT_TRUE(item->Glyph()->Transparent());
+    EXPECT_EQ(item->Style(), ebsDropDownEh);
+
+    rtl::TOwnedPtr<TDropDownEditButtonEh> number(rtl::Create<TDropDownEditButtonEh>(static_cast<ui::TWinControl*>(nullptr)));
+    EXPECT_FALSE(number->Visible());
+    EXPECT_EQ(number->ShortCut(), AltDownShortCut);
+    rtl::TOwnedPtr<TEditButtonEh> plain(rtl::Create<TEditButtonEh>(static_cast<ui::TWinControl*>(nullptr)));
+    EXPECT_FALSE(plain->Visible());
+    EXPECT_EQ(plain->ShortCut(), 0);
+}
+
+TEST(EditButtons, NumGlyphsStaysWithinOneToFour) {
+    rtl::TOwnedPtr<TEditButtonEh> b(rtl::Create<TEditButtonEh>(static_cast<ui::TWinControl*>(nullptr)));
+    for (auto [in, want] : std::vector<std::pair<int, int>>{{7, 4}, {0, 1}, {-2, 1}, {3, 3}, {4, 4}}) {
+        b->SetNumGlyphs(in);
+        EXPECT_EQ(b->NumGlyphs(), want) << in;
+    }
+}
+
+TEST(EditButtons, ChangesReachTheOwnerOncePerRealChange) {
+    int owner = 0;
+    TEditButtonsEh buttons(nullptr, TVisibleEditButtonEh::StaticClass());
+    std::vector<rtl::TCollectionItem*> changed;
+    buttons.OnChange = [&](rtl::TCollectionItem* Item) { changed.push_back(Item); };
+    TEditButtonEh* b = buttons.Add();
+    changed.clear();
+    b->SetWidth(20);
+    b->SetWidth(20);
+    b->SetStyle(ebsEllipsisEh);
+    b->SetHint("h");
+    b->SetShortCut(0);  // a plain field
+    EXPECT_EQ(changed, (std::vector<rtl::TCollectionItem*>{b, b, b}));
+
+    // The main button reports to its editor instead.
+    rtl::TOwnedPtr<TEditButtonEh> main(rtl::Create<TEditButtonEh>(static_cast<ui::TWinControl*>(nullptr)));
+    main->OnChange = [&](rtl::TObject* Sender) {
+        EXPECT_EQ(Sender, main.get());
+        ++owner;
+    };
+    main->SetVisible(true);
+    main->SetGlyph(nullptr);  // always a change
+    EXPECT_EQ(owner, 2);
+    EXPECT_EQ(buttons.GetOwner(), nullptr);
+}
+
+TEST(EditButtons, ClickAndAssign) {
+    TEditButtonsEh buttons(nullptr, TVisibleEditButtonEh::StaticClass());
+    TEditButtonEh* b = buttons.Add();
+    bool handled = false;
+    b->Click(b, handled);
+    EXPECT_FALSE(handled);  // nothing to run
+    int clicks = 0;
+    b->OnClick = [&](rtl::TObject*, bool& Handled) {
+        ++clicks;
+        Handled = true;
+    };
+    b->Click(b, handled);
+    EXPECT_TRUE(handled);
+    EXPECT_EQ(clicks, 1);
+
+    b->SetStyle(ebsUpDownEh);
+    b->SetWidth(15);
+    b->SetEnabled(false);
+    b->SetNumGlyphs(2);
+    TEditButtonEh* copy = buttons.Add();
+    copy->Assign(b);
+    EXPECT_EQ(copy->Style(), ebsUpDownEh);
+    EXPECT_EQ(copy->Width(), 15);
+    EXPECT_FALSE(copy->Enabled());
+    EXPECT_EQ(copy->NumGlyphs(), 2);
+    handled = false;
+    copy->Click(copy, handled);
+    EXPECT_EQ(clicks, 2);
+}
+
+TEST(EditButtons, StylesMapToFaces) {
+    const std::pair<TEditButtonStyleEh, int> map[] = {{ebsDropDownEh, bfsDropDown}, {ebsEllipsisEh, bfsEllipsis},
+                                                      {ebsGlyphEh, bfsUpDown},      {ebsUpDownEh, bfsUpDown},
+                                                      {ebsPlusEh, bfsPlus},         {ebsMinusEh, bfsMinus}};
+    for (auto [style, face] : map) EXPECT_EQ(EditButtonDrawStyle(style), face);
+}
+
+}  // namespace
