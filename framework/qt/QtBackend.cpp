@@ -255,6 +255,7 @@ void TNativeWindow::moveEvent(QMoveEvent*) {
     const QRect g = geometry();
     if (g.x() == FControl->Left() && g.y() == FControl->Top()) return;
     Guarded([&] { FControl->SetBounds(g.x(), g.y(), FControl->Width(), FControl->Height()); });
+    FPlaced = QRect(FControl->Left(), FControl->Top(), FControl->Width(), FControl->Height());
 }
 
 void TNativeWindow::resizeEvent(QResizeEvent*) {
@@ -262,6 +263,7 @@ void TNativeWindow::resizeEvent(QResizeEvent*) {
     const QRect g = geometry();
     if (g.width() == FControl->Width() && g.height() == FControl->Height()) return;
     Guarded([&] { FControl->SetBounds(FControl->Left(), FControl->Top(), g.width(), g.height()); });
+    FPlaced = QRect(FControl->Left(), FControl->Top(), FControl->Width(), FControl->Height());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -307,7 +309,11 @@ void SyncWindows() {
         w.FSyncing = true;
         const ui::TRect r = c->BoundsRect();
         const QRect g(r.Left, r.Top, std::max(r.Width(), 1), std::max(r.Height(), 1));
-        if (w.geometry() != g) w.setGeometry(g);
+        // Only changes made in the model go out: a size the window system just gave stays.
+        if (g != w.FPlaced) {
+            w.FPlaced = g;
+            if (w.geometry() != g) w.setGeometry(g);
+        }
         const QString title = AnsiToQString(c->Caption());
         if (w.title() != title) w.setTitle(title);
         if (w.cursor().shape() != shape) w.setCursor(QCursor(shape));

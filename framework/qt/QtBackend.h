@@ -67,6 +67,7 @@ private:
     ui::TWinControl* FControl;
     TQtSurface* FSurface;
     bool FSyncing = false;
+    QRect FPlaced;  // the model's bounds last given to the window
 };
 
 }  // namespace qtback
