@@ -19,6 +19,21 @@ struct TFontEntry {
     QFont Font;
     QFontMetrics Metrics;
     ui::TTextMetric Tm;
+    // Advances of the 256 characters of 1251: measuring a string is then a sum, not a shaping.
+    mutable double Advance[256];
+    mutable bool HaveAdvances = false;
+
+    int Width(std::string_view Text) const {
+        if (!HaveAdvances) {
+            const QFontMetricsF fm(Font);
+            for (int c = 0; c < 256; ++c)
+                Advance[c] = fm.horizontalAdvance(QChar(char16_t(rtl::AnsiCharToWide(char(c)))));
+            HaveAdvances = true;
+        }
+        double w = 0;
+        for (char c : Text) w += Advance[uint8_t(c)];
+        return int(std::lround(w));
+    }
 };
 
 QFont BuildFont(const ui::TFontData& F, int PixelSize) {
@@ -59,7 +74,7 @@ const TFontEntry& FontEntry(const ui::TFontData& F) {
     tm.tmWeight = F.Style.Contains(ui::fsBold) ? 700 : 400;
     tm.tmItalic = F.Style.Contains(ui::fsItalic);
     if (cache.size() >= 64) cache.pop_front();
-    cache.push_back(TFontEntry{F, font, fm, tm});
+    cache.push_back(TFontEntry{F, font, fm, tm, {}, false});
     return cache.back();
 }
 
@@ -117,10 +132,13 @@ void TQtSurface::SetSize(int Width, int Height) {
     if (Width == this->Width() && Height == this->Height()) return;
     EndPainter();
     ui::TMemorySurface::SetSize(Width, Height);
-    FDirty = QRegion(0, 0, this->Width(), this->Height());
+    FDirtyRects.assign(1, ui::TRect{0, 0, this->Width(), this->Height()});
 }
 
 void TQtSurface::SetClip(const ui::TRegion* Clip) {
+    // The canvas hands its clip over before every call; most often it is the one in force.
+    if (Clip == nullptr && !FClipped) return;
+    if (Clip != nullptr && FClipped && Clip->Rects() == FClip.Rects()) return;
     ui::TMemorySurface::SetClip(Clip);
     FClipped = Clip != nullptr;
     if (Clip) {
@@ -141,18 +159,48 @@ void TQtSurface::Touch(const ui::TRect& R) {
         const ui::TRect c = FClip.Bounds();
         if (!ui::IntersectRect(r, r, c)) return;
     }
-    FDirty += QRect(r.Left, r.Top, r.Width(), r.Height());
+    // A painted window touches thousands of small rectangles, mostly inside its erased background:
+    // keep a few rectangles and fall back to their bounding box.
+    for (const ui::TRect& d : FDirtyRects)
+        if (d.Contains(r)) return;
+    if (FDirtyRects.size() >= MaxDirtyRects) {
+        ui::TRect all = r;
+        for (const ui::TRect& d : FDirtyRects) ui::UnionRect(all, all, d);
+        FDirtyRects.assign(1, all);
+        return;
+    }
+    FDirtyRects.push_back(r);
 }
 
 QRegion TQtSurface::TakeDirty() {
-    QRegion r;
-    r.swap(FDirty);
-    return r;
+    QRegion q;
+    for (const ui::TRect& d : FDirtyRects) q += QRect(d.Left, d.Top, d.Width(), d.Height());
+    FDirtyRects.clear();
+    return q;
 }
 
 void TQtSurface::FillRect(const ui::TRect& R, const ui::TBrushData& Brush, uint32_t Rop) {
-    ui::TMemorySurface::FillRect(R, Brush, Rop);
     Touch(R);
+    if (Rop != ui::PATCOPY || Brush.Style != ui::bsSolid || Brush.Bitmap) {
+        ui::TMemorySurface::FillRect(R, Brush, Rop);
+        return;
+    }
+    // Solid fills are most of what windows paint (backgrounds, cells): whole rows at a time.
+    ui::TRect area;
+    if (!ui::IntersectRect(area, R.Normalized(), ui::TRect{0, 0, Width(), Height()})) return;
+    const ui::TColorRef c = ui::ColorToRGB(Brush.Color);
+    const uint32_t pixel = (uint32_t(ui::GetRValue(c)) << 16) | (uint32_t(ui::GetGValue(c)) << 8) | ui::GetBValue(c);
+    const auto fill = [&](const ui::TRect& A) {
+        for (int y = A.Top; y < A.Bottom; ++y) std::fill_n(ScanLine(y) + A.Left, A.Width(), pixel);
+    };
+    if (!FClipped) {
+        fill(area);
+        return;
+    }
+    for (const ui::TRect& r : FClip.Rects()) {
+        ui::TRect part;
+        if (ui::IntersectRect(part, area, r)) fill(part);
+    }
 }
 
 static ui::TRect PointsBounds(const ui::TPoint* Points, int Count, int Grow) {
@@ -187,8 +235,9 @@ void TQtSurface::TextOut(int X, int Y, std::string_view Text, const ui::TFontDat
     if (Width() <= 0 || Height() <= 0) return;
     const TFontEntry& f = FontEntry(Font);
     const QString s = AnsiToQString(Text);
-    const int w = Text.empty() ? 0 : f.Metrics.horizontalAdvance(s);
+    const int w = f.Width(Text);
     const int h = f.Tm.tmHeight;
+    if (Clip && FPainter) FPainterClipValid = true;  // replaced by the text's own clip below
     QPainter& p = Painter();
     const bool rotated = Font.Orientation % 3600 != 0;
     ui::TRect cell = ui::Bounds(X, Y, w, h);
@@ -202,9 +251,11 @@ void TQtSurface::TextOut(int X, int Y, std::string_view Text, const ui::TFontDat
         cell = ui::Bounds(b.left(), b.top(), b.width() + 1, b.height() + 1);
     }
     if (Clip) {
-        p.save();
         const QRect c(Clip->Left, Clip->Top, Clip->Width(), Clip->Height());
-        p.setClipRect(c, FClipped ? Qt::IntersectClip : Qt::ReplaceClip);
+        if (!FClipped) p.setClipRect(c);
+        else if (FQClip.rectCount() == 1) p.setClipRect(FQClip.boundingRect() & c);
+        else p.setClipRegion(FQClip & c);
+        FPainterClipValid = false;  // the next call puts the surface's clip back
         ui::IntersectRect(cell, cell, *Clip);
     }
     p.setFont(f.Font);
@@ -224,13 +275,12 @@ void TQtSurface::TextOut(int X, int Y, std::string_view Text, const ui::TFontDat
         p.setPen(QColor(ui::GetRValue(Color), ui::GetGValue(Color), ui::GetBValue(Color)));
         p.drawText(X, Y + f.Tm.tmAscent, s);
     }
-    if (Clip) p.restore();
     Touch(cell);
 }
 
 ui::TSize TQtSurface::TextExtent(std::string_view Text, const ui::TFontData& Font) {
     const TFontEntry& f = FontEntry(Font);
-    return {Text.empty() ? 0 : f.Metrics.horizontalAdvance(AnsiToQString(Text)), f.Tm.tmHeight};
+    return {f.Width(Text), f.Tm.tmHeight};
 }
 
 ui::TTextMetric TQtSurface::TextMetrics(const ui::TFontData& Font) { return FontEntry(Font).Tm; }

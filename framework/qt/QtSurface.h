@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include <QFont>
 #include <QImage>
@@ -44,7 +45,7 @@ public:
     const QImage& Image();
     // What was drawn since the last TakeDirty, in surface pixels.
     QRegion TakeDirty();
-    bool Dirty() const noexcept { return !FDirty.isEmpty(); }
+    bool Dirty() const noexcept { return !FDirtyRects.empty(); }
 
 private:
     void Touch(const ui::TRect& R);
@@ -53,7 +54,8 @@ private:
 
     QImage FImage;
     std::unique_ptr<QPainter> FPainter;
-    QRegion FDirty;
+    static constexpr size_t MaxDirtyRects = 32;
+    std::vector<ui::TRect> FDirtyRects;
     bool FClipped = false;
     ui::TRegion FClip;
     QRegion FQClip;
