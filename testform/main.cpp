@@ -180,6 +180,7 @@ int main(int argc, char** argv) {
         QGuiApplication app(argc, argv);
         return Check(QString::fromLocal8Bit(argv[2]), argv[3]);
     }
+    qtback::PreparePlatform();
     QApplication app(argc, argv);
     int code = 0;
     try {

@@ -364,6 +364,12 @@ void PumpEvents(bool MayBlock) {
     }
 }
 
+void PreparePlatform() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
 void Install() {
     auto& st = State();
     if (st.Installed) return;

@@ -11,6 +11,10 @@ namespace qtback {
 
 class TQtSurface;
 
+// Chooses the platform before the Qt application is made: under Wayland the X11 one (XWayland),
+// as windows are placed at absolute screen positions.
+void PreparePlatform();
+
 // Installs the backend into the model: window and bitmap surfaces, clipboard, screens, the loop's
 // wait. A QGuiApplication (or QApplication) must exist. Uninstall puts the model's defaults back.
 void Install();
