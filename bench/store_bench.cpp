@@ -284,7 +284,7 @@ store::TMemDataSet& SharedDataSet() {
     static rtl::TOwnedPtr<store::TMemDataSet> ds = [] {
         rtl::TOwnedPtr<store::TMemDataSet> d(rtl::Create<store::TMemDataSet>(nullptr));
         d->SetLocalUpdate(true);
-        d->SetIRecordSet(new TBenchFetchStore());
+        d->SetIRecordSet(std::unique_ptr<TData>(new TBenchFetchStore()));
         d->Open();
         return d;
     }();

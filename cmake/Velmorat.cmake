@@ -13,7 +13,9 @@ function(velmorat_library name folder)
   endif()
 endfunction()
 
-# One GoogleTest executable per layer, registered with ctest as one test.
+# One GoogleTest executable per layer; each of its cases is its own ctest test, so a failure names
+# the case. Cases are listed when ctest runs, which keeps the build from starting sanitized programs.
+include(GoogleTest)
 function(velmorat_tests name folder)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${folder}/*.cpp)
@@ -23,6 +25,10 @@ function(velmorat_tests name folder)
   add_executable(${name} ${sources})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/${folder})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
-  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1
-           WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  gtest_discover_tests(${name}
+    TEST_PREFIX "${name}."
+    EXTRA_ARGS --gtest_brief=1
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120)
 endfunction()

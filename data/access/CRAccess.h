@@ -13,6 +13,7 @@
 #include "data/access/CRDataTypeMap.h"
 #include "data/access/CRVio.h"
 #include "data/store/CLRClasses.h"
+#include "data/store/CRFieldEncryptor.h"
 #include "data/store/CRParser.h"
 #include "data/store/MemData.h"
 #include "framework/rtl/Classes.h"
@@ -171,25 +172,16 @@ inline constexpr uint8_t ctUnknown = 0;
 inline constexpr uint8_t ctStatement = 1;
 inline constexpr uint8_t ctCursor = 2;
 
-// Kinds of plain data handed to a value encryptor.
-inline constexpr int ekAnsiString = 1;
-inline constexpr int ekBlob = 13;
-inline constexpr int ekBytes = 21;
-inline constexpr int ekWideString = 25;
+using store::ekAnsiString;
+using store::ekBlob;
+using store::ekBytes;
+using store::ekWideString;
 
 // Encrypts Length bytes of Data of the given kind into Result; returns the encrypted length, 0
 // when nothing was produced.
 using TEncryptValueFunc = std::function<int(const void* Data, int Length, int Kind, Variant& Result)>;
 
-// The field encryptor of a record set: encrypts parameter values and decrypts fetched values.
-class TCRFieldEncryptor {
-public:
-    virtual ~TCRFieldEncryptor() = default;
-    virtual int EncryptValue(const void* Data, int Length, int Kind, Variant& Result) = 0;
-    // Decrypts in place; Length comes in as the stored length and goes out as the plain length.
-    // False when the value decrypts to nothing.
-    virtual bool DecryptValue(void* Data, int& Length, int Kind) = 0;
-};
+using store::TCRFieldEncryptor;
 
 // ---------------------------------------------------------------------------------------------
 // SQL information

@@ -300,9 +300,8 @@ void TextToValue(const TArgs& A) {
             Fault(A, SInvalidGuidValue, T);
             guid = rtl::TGUID{};
         }
-        TArgs room = A;
-        room.DestLength = kGuidTextLength;
-        WriteAnsiText(room, rtl::GUIDToString(guid));
+        // The destination's own length bounds the write: a short one is refused, never overrun.
+        WriteAnsiText(A, rtl::GUIDToString(guid));
     } else {
         NotImplemented();
     }
@@ -339,6 +338,8 @@ void BytesToValue(const TArgs& A) {
         const bool varying = A.SourceType != mdtBytes;
         Fault(A, varying && D == mdtInt8 ? SBinaryValueTooLong : SInvalidBinaryValue);
     }
+    // A short value must not leave bytes of the old one above it.
+    std::memset(A.Dest, 0, size);
     if (src.Count) std::memcpy(A.Dest, src.Data, std::min(src.Count, size));
 }
 
@@ -377,8 +378,10 @@ void MomentToValue(const TArgs& A) {
 
 void BlobToValue(const TArgs& A) {
     if (IsBlobType(A.DestType)) {
-        // The same blob, seen through another type.
-        Write(A.Dest, Read<TBlob*>(A.Source));
+        // The same blob, seen through another type: the receiver holds a reference of its own.
+        auto* blob = Read<TBlob*>(A.Source);
+        if (blob) blob->AddRef();
+        Write(A.Dest, blob);
         return;
     }
     if (!IsTextType(A.DestType)) NotImplemented();

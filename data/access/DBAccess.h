@@ -1,6 +1,6 @@
 // The component layer of data access: the data-access error, the field-type registry, connection
-// options, published mapping rules, macros and the routines that read and rewrite SELECT text.
-// The connection, dataset and SQL components join this unit in later sections.
+// options, published mapping rules, macros, parameters, the routines that read and rewrite SELECT
+// text, and the connection, transaction, SQL command, query dataset and metadata components.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,7 @@
 
 #include "data/access/CRAccess.h"
 #include "data/access/CRDataTypeMap.h"
+#include "data/access/DBAccess_Error.h"
 #include "data/store/CRParser.h"
 #include "data/store/MemDS.h"
 #include "data/store/MemData.h"
@@ -98,38 +99,6 @@ AnsiString SetOrderBy(const AnsiString& SQL, const AnsiString& Fields,
 // The ORDER BY field list, trimmed; empty when there is none.
 AnsiString GetOrderBy(const AnsiString& SQL,
                       const store::TParserClass& ParserClass = store::TSQLParser::StaticClass());
-
-// =============================================================================================
-// Data-access error
-
-// An error of a provider: the message, the provider's error code and the component in which the
-// error arose.
-class EDAError : public db::EDatabaseError {
-    using Inherited = db::EDatabaseError;
-
-public:
-    EDAError(int32_t ErrorCode, AnsiString Msg) : Inherited(std::move(Msg)), FErrorCode(ErrorCode) {}
-    explicit EDAError(AnsiString Msg = {}) : EDAError(0, std::move(Msg)) {}
-
-    int32_t ErrorCode() const noexcept { return FErrorCode; }
-    rtl::TComponent* Component() const noexcept { return FComponent; }
-    void SetComponent(rtl::TComponent* Value) noexcept { FComponent = Value; }
-
-    // False: the connection is still usable.
-    virtual bool IsFatalError() const { return false; }
-    virtual bool IsKeyViolation() const { return false; }
-
-    const char* ClassName() const noexcept override { return "EDAError"; }
-    bool InheritsFromName(std::string_view name) const noexcept override {
-        return name == "EDAError" || Inherited::InheritsFromName(name);
-    }
-    std::unique_ptr<rtl::Exception> Clone() const override { return std::make_unique<EDAError>(*this); }
-    [[noreturn]] void Raise() const override { throw *this; }
-
-private:
-    int32_t FErrorCode = 0;
-    rtl::TComponent* FComponent = nullptr;
-};
 
 // =============================================================================================
 // Field-type registry: the field types a mapping rule may name
@@ -667,6 +636,11 @@ inline constexpr const char* SInvalidParamsArray =
 inline constexpr const char* SCannotConnect = "Cannot connect to database";
 inline constexpr const char* SMultipleTransactionsNotSupported = "Multiple transactions are not supported by the database";
 
+// The connect dialog a user-interface unit may install: asked for the login when the connection
+// needs a prompt; false refuses the connect. None is installed in this system.
+using TConnectDialogHook = std::function<bool(TCustomDAConnection* Connection)>;
+extern TConnectDialogHook DefConnectDialogHook;
+
 // What a lost connection's owner wants: give up, reconnect, or reconnect and repeat the operation.
 enum TRetryMode { rmRaise, rmReconnect, rmReconnectExecute };
 enum TTransactionType { ttNative, ttMTS };
@@ -705,10 +679,8 @@ public:
     virtual void ClientForgetTransaction(TDATransaction* Transaction) = 0;
 };
 
-// The connection's internal SQL component, through which ExecSQL and ExecProc run. The SQL command
-// component plugs in here by implementing this interface and being returned from
-// TCustomDAConnection::CreateSQL; until then TDAProviderSQL runs statements straight on a provider
-// command.
+// The connection's internal SQL component, through which ExecSQL and ExecProc run: the SQL command
+// component (TCustomDASQL) returned from TCustomDAConnection::CreateSQL.
 class IDAConnectionSQL {
 public:
     virtual ~IDAConnectionSQL() = default;
@@ -724,34 +696,6 @@ public:
     virtual void Execute() = 0;
 };
 
-// The default internal SQL component: one provider command of the connection, parameters scanned
-// from the text by the command, counted connect around each execution and repetition after
-// fail-over.
-class TDAProviderSQL : public IDAConnectionSQL {
-public:
-    explicit TDAProviderSQL(TCustomDAConnection* Connection);
-    ~TDAProviderSQL() override;
-
-    void SetDebug(bool Value) override { FDebug = Value; }
-    bool Debug() const noexcept { return FDebug; }
-    void SetSQLText(const AnsiString& Text) override;
-    void PrepareStoredProc(const AnsiString& Name) override;
-    db::TParams* Params() override { return FParams.get(); }
-    db::TParam* FindResultParam() override;
-    void Execute() override;
-    TCRCommand* Command() const noexcept { return FCommand.get(); }
-
-private:
-    void CheckCommand();
-    void RebuildParams();
-
-    TCustomDAConnection* FConnection;
-    rtl::TOwnedPtr<TCRCommand> FCommand;
-    rtl::TOwnedPtr<db::TParams> FParams;
-    AnsiString FSQL;
-    bool FDebug = false;
-};
-
 class TDAConnections : public rtl::TList {
     RTL_CLASS(TDAConnections, rtl::TList)
 public:
@@ -763,6 +707,20 @@ class TDATransactions : public rtl::TList {
 public:
     TDATransaction* Items(int Index) const { return static_cast<TDATransaction*>(TList::Items(Index)); }
 };
+
+class TCustomDADataSet;
+class TDAMetaData;
+
+// A provider property the object may not know: false (and Value untouched) then.
+template <class T>
+bool TryGetProp(T* Obj, int Prop, Variant& Value) {
+    if (!Obj) return false;
+    try {
+        return Obj->GetProp(Prop, Value) && !Value.IsEmpty() && !Value.IsNull();
+    } catch (const rtl::EAssertionFailed&) {
+        return false;
+    }
+}
 
 // The connection component base: login data and options, the provider connection, the clients
 // that use it, its transactions and the count of operations that need it open.
@@ -844,10 +802,17 @@ public:
     virtual void Commit();
     virtual void Rollback();
     virtual TDATransaction* CreateTransaction();
-    // The internal SQL component (see IDAConnectionSQL).
+    // The internal SQL component: an SQL command component bound to this connection.
     virtual IDAConnectionSQL* CreateSQL();
-    // The metadata reader of the name lists: the provider's, bound to this connection.
-    virtual TCRMetaData* CreateMetaData();
+    // A metadata dataset bound to this connection; the caller owns it.
+    virtual TDAMetaData* CreateMetaData();
+    // A query dataset bound to this connection; the caller owns it.
+    virtual TCustomDADataSet* CreateDataSet();
+    // The provider's metadata reader the metadata datasets use.
+    virtual TCRMetaData* CreateIMetaData();
+    // Applies the cached updates of the datasets in their update transactions.
+    virtual void ApplyUpdatesFor(const std::vector<TCustomDADataSet*>& DataSets);
+    virtual void ApplyUpdates();
 
     // --- non-virtual ---
     void Connect() { SetConnected(true); }
@@ -939,6 +904,8 @@ private:
     void SetPairs(const std::vector<Variant>& Params, bool UnbindInputs);
     template <class F>
     void ReadNames(rtl::TStrings* List, const AnsiString& Kind, bool Local, bool Counted, F&& AddRow);
+    // The datasets among the clients.
+    std::vector<TCustomDADataSet*> ClientDataSets();
 };
 
 // One database transaction over one or more connection components, with the automatic part that
@@ -1042,6 +1009,512 @@ protected:
     bool FClosingOnError = false;
     bool FIsInternal = false;
     bool FDesignCreated = false;
+};
+
+// =============================================================================================
+// SQL command, dataset and metadata components
+
+class TCustomDASQL;
+class TCustomDADataSet;
+class TDAMetaData;
+
+inline constexpr const char* SConnectionNotDefined = "Connection is not defined";
+inline constexpr const char* STransactionNotAssigned = "Transaction not assigned";
+inline constexpr const char* SInvalidFetchRows = "FetchRows must be 1..65535";
+inline constexpr const char* SNotOwnedByConnection = "Cannot update, %s is not owned by %s";
+inline constexpr const char* SStoredProcNotDefined = "StoredProcName must be defined";
+
+using TBeforeExecuteEvent = std::function<void(rtl::TObject* Sender)>;
+using TAfterExecuteEvent = std::function<void(rtl::TObject* Sender, bool Result)>;
+using TBeforeFetchEvent = std::function<void(TCustomDADataSet* DataSet, bool& Cancel)>;
+using TAfterFetchEvent = std::function<void(TCustomDADataSet* DataSet)>;
+
+// Runs a statement through a provider command until it succeeds, meets an error that is not a
+// fail-over, or has been repeated as often as the connection reconnects; the last error is raised.
+void ExecuteWithFailover(TCustomDAConnection* Connection, TConnLostCause Cause, const std::function<void()>& Body,
+                         const std::function<void()>& AfterRestore = nullptr);
+// How often an operation is repeated after a fail-over before the error is given up.
+inline constexpr int MaxFailoverRetries = 3;
+
+// The SQL command component: SQL text, parameters and macros over one provider command. A
+// dataset owns one to hold its text, parameters and macros; the command is then the dataset's.
+class TCustomDASQL : public rtl::TComponent,
+                     public IDAConnectionClient,
+                     public IDAConnectionSQL,
+                     public IMacrosOwner {
+    RTL_CLASS(TCustomDASQL, rtl::TComponent)
+public:
+    explicit TCustomDASQL(rtl::TComponent* Owner);
+    ~TCustomDASQL() override;
+    void AfterConstruction() override;
+    void BeforeDestruction() override;
+    void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override;
+
+    // --- text, parameters, macros ---
+    const AnsiString& SQL() const noexcept { return FSQL; }
+    // A different text unprepares, rescans macros and derives the parameters again.
+    void SetSQL(const AnsiString& Value);
+    TDAParams* Params() override { return FParams.get(); }
+    TMacros* Macros() const noexcept { return FMacros.get(); }
+    bool ParamCheck() const noexcept { return FParamCheck; }
+    void SetParamCheck(bool Value);
+    TDAParam* FindParam(const AnsiString& Name) const { return FParams->FindParam(Name); }
+    TDAParam* ParamByName(const AnsiString& Name) const { return FParams->ParamByName(Name); }
+    // The text without trailing blanks and control characters, macros expanded.
+    virtual AnsiString GetFinalSQL();
+    // The command takes the owner's final text and the parameters are derived from it again.
+    virtual void SQLChanged();
+    void ScanMacros();
+
+    // --- connection ---
+    TCustomDAConnection* Connection() const noexcept { return FConnection; }
+    void SetConnection(TCustomDAConnection* Value);
+    TDATransaction* Transaction() const noexcept { return FTransaction; }
+    void SetTransaction(TDATransaction* Value);
+    virtual TCustomDAConnection* UsedConnection() const;
+    virtual TDATransaction* UsedTransaction() const;
+    virtual void BeginConnection(bool Counted = true);
+    virtual void EndConnection();
+    void CheckConnection() { BeginConnection(false); }
+
+    // --- execution ---
+    TCRCommand* ICommand() const;
+    bool Prepared() const;
+    void Prepare();
+    void UnPrepare();
+    void Execute() override { ExecuteIters(1); }
+    void ExecuteIters(int Iters);
+    bool Executing() const;
+    int RowsAffected() const;
+    int64_t LastInsertId() const noexcept { return FLastInsertId; }
+    // Parameters into the command's descriptors, with their values when asked.
+    void WriteParams(bool WithValues = true);
+    void ReadOutParams();
+    TDAParam* FindResultParam() override;
+    void PrepareStoredProc(const AnsiString& Name) override { PrepareStoredProc(Name, true, false); }
+    void PrepareStoredProc(const AnsiString& Name, bool NeedDescribe, bool IsQuery);
+    void SetSQLText(const AnsiString& Text) override;
+
+    bool Debug() const noexcept { return FDebug; }
+    void SetDebug(bool Value) override { FDebug = Value; }
+    bool AutoCommit() const noexcept { return FAutoCommit; }
+    void SetAutoCommit(bool Value);
+    bool TraceSuppressed() const noexcept { return FTraceSuppressed; }
+    void SetTraceSuppressed(bool Value) noexcept { FTraceSuppressed = Value; }
+    TCustomDADataSet* DataSet() const noexcept { return FDataSet; }
+
+    TBeforeExecuteEvent BeforeExecute;
+    TAfterExecuteEvent AfterExecute;
+
+    // --- IDAConnectionClient ---
+    bool ClientIsSQL() const override { return true; }
+    bool ClientPrepared() override { return Prepared(); }
+    bool ClientExecuting() override { return Executing(); }
+    bool ClientFetchPending() override { return false; }
+    bool ClientIsQuery() override { return false; }
+    void ClientSetIConnection(TCRConnection* Value) override;
+    void ClientClearConnection() override { SetConnection(nullptr); }
+    TDATransaction* ClientTransaction() override { return FTransaction; }
+    void ClientDisconnect() override;
+    void ClientResetAfterFatalError() override;
+    void ClientForgetTransaction(TDATransaction* Transaction) override;
+
+    // --- IMacrosOwner ---
+    bool MacrosOwnerActive() override { return false; }
+    AnsiString MacrosOwnerSQLText() override { return FSQL; }
+    void MacrosChanged() override { SQLChanged(); }
+
+protected:
+    friend class TCustomDADataSet;
+    void DoAfterExecute(bool Result);
+    void CheckICommand();
+    void FreeICommand();
+    void SetNativeSQL();
+    // Parameters rebuilt from the command's descriptors; values kept by name.
+    void CreateParamsFromCommand();
+    void ConnectChange(rtl::TObject* Sender, bool Connecting);
+    void Release();
+
+    AnsiString FSQL;
+    rtl::TOwnedPtr<TDAParams> FParams;
+    rtl::TOwnedPtr<TMacros> FMacros;
+    bool FParamCheck = true;
+    bool FDebug = false;
+    bool FAutoCommit = true;
+    bool FTraceSuppressed = false;
+    TCustomDAConnection* FConnection = nullptr;
+    TDATransaction* FTransaction = nullptr;
+    TCustomDADataSet* FDataSet = nullptr;
+    TCRCommand* FICommand = nullptr;  // owned unless the component belongs to a dataset
+    AnsiString FStoredProcName;
+    bool FStoredProcIsQuery = false;
+    int64_t FLastInsertId = 0;
+    bool FReleased = false;
+};
+
+enum TCompressBlobMode { cbNone, cbClient, cbServer, cbClientServer };
+
+// The options of a query dataset.
+class TDADataSetOptions : public rtl::TPersistent {
+    RTL_CLASS(TDADataSetOptions, rtl::TPersistent)
+public:
+    explicit TDADataSetOptions(TCustomDADataSet* Owner) : FOwner(Owner) {}
+
+    bool SetFieldsReadOnly() const noexcept { return FSetFieldsReadOnly; }
+    void SetSetFieldsReadOnly(bool Value) noexcept { FSetFieldsReadOnly = Value; }
+    bool RequiredFields() const noexcept { return FRequiredFields; }
+    void SetRequiredFields(bool Value);
+    bool StrictUpdate() const noexcept { return FStrictUpdate; }
+    void SetStrictUpdate(bool Value) noexcept { FStrictUpdate = Value; }
+    bool NumberRange() const noexcept { return FNumberRange; }
+    void SetNumberRange(bool Value);
+    bool QueryRecCount() const noexcept { return FQueryRecCount; }
+    void SetQueryRecCount(bool Value) noexcept { FQueryRecCount = Value; }
+    bool AutoPrepare() const noexcept { return FAutoPrepare; }
+    void SetAutoPrepare(bool Value);
+    bool ReturnParams() const noexcept { return FReturnParams; }
+    void SetReturnParams(bool Value) noexcept { FReturnParams = Value; }
+    bool TrimFixedChar() const noexcept { return FTrimFixedChar; }
+    void SetTrimFixedChar(bool Value);
+    bool TrimVarChar() const noexcept { return FTrimVarChar; }
+    void SetTrimVarChar(bool Value);
+    bool SetEmptyStrToNull() const noexcept { return FSetEmptyStrToNull; }
+    void SetSetEmptyStrToNull(bool Value);
+    bool LongStrings() const noexcept { return FLongStrings; }
+    void SetLongStrings(bool Value);
+    bool RemoveOnRefresh() const noexcept { return FRemoveOnRefresh; }
+    void SetRemoveOnRefresh(bool Value) noexcept { FRemoveOnRefresh = Value; }
+    bool FlatBuffers() const noexcept { return FFlatBuffers; }
+    void SetFlatBuffers(bool Value);
+    bool QuoteNames() const noexcept { return FQuoteNames; }
+    void SetQuoteNames(bool Value);
+    int DetailDelay() const noexcept { return FDetailDelay; }
+    void SetDetailDelay(int Value);
+    TCompressBlobMode CompressBlobMode() const noexcept { return FCompressBlobMode; }
+    void SetCompressBlobMode(TCompressBlobMode Value);
+    bool FullRefresh() const noexcept { return FFullRefresh; }
+    void SetFullRefresh(bool Value) noexcept { FFullRefresh = Value; }
+    bool LocalMasterDetail() const noexcept { return FLocalMasterDetail; }
+    void SetLocalMasterDetail(bool Value);
+    bool CacheCalcFields() const noexcept { return FCacheCalcFields; }
+    void SetCacheCalcFields(bool Value);
+    bool FieldsOrigin() const noexcept { return FFieldsOrigin; }
+    void SetFieldsOrigin(bool Value);
+    bool DefaultValues() const noexcept { return FDefaultValues; }
+    void SetDefaultValues(bool Value);
+    bool ExtendedFieldsInfo() const noexcept { return FExtendedFieldsInfo; }
+    void SetExtendedFieldsInfo(bool Value);
+    int UpdateBatchSize() const noexcept { return FUpdateBatchSize; }
+    void SetUpdateBatchSize(int Value) noexcept { FUpdateBatchSize = Value; }
+    bool UpdateAllFields() const noexcept { return FUpdateAllFields; }
+    void SetUpdateAllFields(bool Value) noexcept { FUpdateAllFields = Value; }
+    bool PrepareUpdateSQL() const noexcept { return FPrepareUpdateSQL; }
+    void SetPrepareUpdateSQL(bool Value) noexcept { FPrepareUpdateSQL = Value; }
+    bool EnableBCD() const noexcept { return FEnableBCD; }
+    void SetEnableBCD(bool Value);
+    bool EnableFMTBCD() const noexcept { return FEnableFMTBCD; }
+    void SetEnableFMTBCD(bool Value);
+
+    TPersistent* GetOwner() override;
+
+protected:
+    void AssignTo(rtl::TPersistent* Dest) override;
+
+private:
+    // Inactive-only options: the dataset must be closed; false when nothing changes.
+    bool CheckInactiveChange(bool Old, bool Value);
+    void SetRecordSetProp(int Prop, const Variant& Value);
+    void SetCommandProp(int Prop, const Variant& Value);
+
+    TCustomDADataSet* FOwner;
+    bool FSetFieldsReadOnly = true;
+    bool FRequiredFields = true;
+    bool FStrictUpdate = true;
+    bool FNumberRange = false;
+    bool FQueryRecCount = false;
+    bool FAutoPrepare = false;
+    bool FReturnParams = false;
+    bool FTrimFixedChar = true;
+    bool FTrimVarChar = false;
+    bool FSetEmptyStrToNull = false;
+    bool FLongStrings = true;
+    bool FRemoveOnRefresh = true;
+    bool FFlatBuffers = false;
+    bool FQuoteNames = false;
+    int FDetailDelay = 0;
+    TCompressBlobMode FCompressBlobMode = cbNone;
+    bool FFullRefresh = false;
+    bool FLocalMasterDetail = false;
+    bool FCacheCalcFields = false;
+    bool FFieldsOrigin = false;
+    bool FDefaultValues = false;
+    bool FExtendedFieldsInfo = false;
+    int FUpdateBatchSize = 1;
+    bool FUpdateAllFields = false;
+    bool FPrepareUpdateSQL = false;
+    bool FEnableBCD = false;
+    bool FEnableFMTBCD = false;
+};
+
+// The provider-neutral query dataset: a memory dataset filled by a provider record set over a
+// connection component, with SQL text, parameters and macros held by an internal SQL component.
+class TCustomDADataSet : public store::TMemDataSet,
+                         public IDAConnectionClient,
+                         public IDADataSetLink,
+                         public IMacrosOwner {
+    RTL_CLASS(TCustomDADataSet, store::TMemDataSet)
+public:
+    explicit TCustomDADataSet(rtl::TComponent* Owner);
+    ~TCustomDADataSet() override;
+    void AfterConstruction() override;
+    void BeforeDestruction() override;
+    void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override;
+
+    // --- SQL, parameters, macros ---
+    TCustomDASQL* InternalSQL() const noexcept { return FDataSQL; }
+    const AnsiString& SQL() const noexcept { return FDataSQL->SQL(); }
+    void SetSQL(const AnsiString& Value) { FDataSQL->SetSQL(Value); }
+    TDAParams* Params() const { return FDataSQL->Params(); }
+    TMacros* Macros() const { return FDataSQL->Macros(); }
+    TDAParam* ParamByName(const AnsiString& Name) const { return FDataSQL->ParamByName(Name); }
+    TMacro* MacroByName(const AnsiString& Name) const { return Macros()->MacroByName(Name); }
+    // The executed text: the SQL's final text with FilterSQL and the master/detail condition.
+    virtual AnsiString GetFinalSQL();
+    // The dialect's clause operations (the command's parser).
+    virtual AnsiString AddWhere(const AnsiString& SQL, const AnsiString& Condition);
+    virtual AnsiString GetWhere(const AnsiString& SQL);
+    virtual AnsiString GetFromPart(const AnsiString& SQL);
+    const AnsiString& FilterSQL() const noexcept { return FFilterSQL; }
+    virtual void SetFilterSQL(const AnsiString& Value);
+
+    // --- connection ---
+    TCustomDAConnection* Connection() const noexcept { return FConnection; }
+    void SetConnection(TCustomDAConnection* Value);
+    TDATransaction* Transaction() const noexcept { return FTransaction; }
+    void SetTransaction(TDATransaction* Value);
+    TDATransaction* UpdateTransaction() const noexcept { return FUpdateTransaction; }
+    void SetUpdateTransaction(TDATransaction* Value);
+    virtual TCustomDAConnection* UsedConnection() const { return FConnection; }
+    virtual TDATransaction* UsedTransaction() const;
+    virtual TDATransaction* UsedUpdateTransaction() const;
+    virtual void BeginConnection(bool Counted = true);
+    virtual void EndConnection();
+    void CheckConnection() { BeginConnection(false); }
+    // Hard: closed and unprepared; soft: the record set only forgets its described fields.
+    virtual void Disconnect(bool Hard = true);
+
+    // --- record set ---
+    void CreateIRecordSet() override;
+    void SetIRecordSet(store::TData* Value) override;
+    TCRRecordSet* ICRRecordSet() const noexcept { return FIRecordSetCR; }
+    TCRCommand* ICommand() const noexcept { return FICommand; }
+    void CheckRecordSet();
+    void Prepare() override;
+    void UnPrepare() override;
+    void ReopenRecordSet() override;
+    void Execute();
+    bool IsQuery();
+    bool FetchFinished();
+    bool Executing();
+    int RowsAffected() const noexcept { return FRowsAffected; }
+    int64_t LastInsertId() const noexcept { return FLastInsertId; }
+    // Stops a running statement and fetch.
+    void BreakExec();
+    // The store's data type code of a field ("Field %s not found").
+    store::TMemDataType GetDataType(const WideString& FieldName);
+    // The store's descriptor number FieldNo counted from 1; null for 0 or without a record set.
+    store::TFieldDesc* GetFieldDesc(int FieldNo);
+
+    // --- settings ---
+    int FetchRows() const noexcept { return FFetchRows; }
+    void SetFetchRows(int Value);
+    virtual bool GetFetchAll() const { return FFetchAll; }
+    virtual void SetFetchAll(bool Value);
+    bool UniDirectional() const noexcept { return FUniDirectional; }
+    void SetUniDirectional(bool Value);
+    bool ReadOnly() const noexcept { return FReadOnly; }
+    virtual void SetReadOnly(bool Value);
+    bool AutoCommit() const noexcept { return FAutoCommit; }
+    void SetAutoCommit(bool Value);
+    bool Debug() const noexcept { return FDebug; }
+    void SetDebug(bool Value) noexcept { FDebug = Value; }
+    const AnsiString& KeyFields() const noexcept { return FKeyFields; }
+    void SetKeyFields(const AnsiString& Value) { FKeyFields = Value; }
+    TDADataSetOptions* Options() const noexcept { return FOptions.get(); }
+    TDADataSetMapRules* DataTypeMap() const noexcept { return FDataTypeMap.get(); }
+
+    // --- master/detail, refresh, defaults ---
+    // Master field values into the parameters of the same names; true when one changed.
+    bool SetMasterParams(TDAParams* Params);
+    bool UpdateMasterValues() override;
+    void RefreshDetail() override;
+    bool UseMasterDetail() override;
+    void RefreshMasterFilter() override;
+    void AssignDefaultExpressions() override;
+    void CollectDetailLinkFields(std::vector<db::TField*>& MasterList, std::vector<db::TField*>& DetailList) override;
+    // The identity of the current record: key field values (all non-blob data fields without key
+    // fields); false without a current record.
+    bool GetKeyFieldsAndValues(std::vector<db::TField*>& Fields, Variant& Values);
+
+    TBeforeExecuteEvent BeforeExecute;
+    TAfterExecuteEvent AfterExecute;
+    TBeforeFetchEvent BeforeFetch;
+    TAfterFetchEvent AfterFetch;
+
+    // --- IDAConnectionClient ---
+    bool ClientIsSQL() const override { return false; }
+    bool ClientPrepared() override { return Prepared(); }
+    bool ClientExecuting() override { return false; }
+    bool ClientFetchPending() override { return Active() && !GetFetchAll() && !FetchFinished(); }
+    bool ClientIsQuery() override { return IsQuery(); }
+    void ClientSetIConnection(TCRConnection* Value) override;
+    void ClientClearConnection() override { SetConnection(nullptr); }
+    TDATransaction* ClientTransaction() override { return FTransaction; }
+    void ClientDisconnect() override { Disconnect(true); }
+    void ClientResetAfterFatalError() override;
+    void ClientForgetTransaction(TDATransaction* Transaction) override;
+
+    // --- IDADataSetLink ---
+    void LinkClose() override { Close(); }
+    const store::TFieldTypeMap& LinkFieldTypeMap() override { return GetFieldTypeMapClass(); }
+
+    // --- IMacrosOwner ---
+    bool MacrosOwnerActive() override { return Active(); }
+    AnsiString MacrosOwnerSQLText() override { return SQL(); }
+    void MacrosChanged() override;
+
+protected:
+    friend class TCustomDASQL;
+    friend class TDADataSetOptions;
+    const store::TFieldTypeMap& GetFieldTypeMapClass() const override { return TDAFieldTypeMap::Instance(); }
+    const store::TDataSetServiceClass& GetDataSetServiceClass() const override;
+    void OpenCursorStep(bool InfoQuery) override;
+    void OpenStep() override;
+    void CloseCursorStep() override;
+    void CloseStep() override;
+    void RefreshStep() override;
+    int CountRecords() const override;
+    void ChangeFiltered(bool Value) override;
+    bool CanModifyRecords() const override;
+    void DoAfterExecute(bool Result);
+    void DoBeforeFetch(bool& Cancel);
+    void DoAfterFetch();
+    // The SQL text or a macro changed: close, unprepare, derive the text and parameters again.
+    void SQLTextChanged();
+    // The record count the server reports for the final text.
+    int GetServerRecCount();
+    void ConnectChange(rtl::TObject* Sender, bool Connecting);
+    void PassRecordSetProps();
+    void Release();
+
+    rtl::TOwnedPtr<TDADataSetOptions> FOptions;
+    rtl::TOwnedPtr<TDADataSetMapRules> FDataTypeMap;
+    TCustomDASQL* FDataSQL = nullptr;
+    TCustomDAConnection* FConnection = nullptr;
+    TDATransaction* FTransaction = nullptr;
+    TDATransaction* FUpdateTransaction = nullptr;
+    TCRRecordSet* FIRecordSetCR = nullptr;
+    TCRCommand* FICommand = nullptr;
+    int FFetchRows = 25;
+    bool FFetchAll = false;
+    bool FUniDirectional = false;
+    bool FReadOnly = false;
+    bool FAutoCommit = true;
+    bool FDebug = false;
+    AnsiString FKeyFields;
+    AnsiString FFilterSQL;
+    int FRowsAffected = -1;
+    int FRecordCount = 0;
+    int64_t FLastInsertId = 0;
+    bool FFetchInterrupted = false;
+    bool FRegistered = false;
+    bool FReleased = false;
+    bool FHoldsFetchConnection = false;
+};
+
+// A read-only dataset of the provider's metadata of one kind under restrictions.
+class TDAMetaData : public store::TMemDataSet, public IDAConnectionClient {
+    RTL_CLASS(TDAMetaData, store::TMemDataSet)
+public:
+    explicit TDAMetaData(rtl::TComponent* Owner);
+    ~TDAMetaData() override;
+    void BeforeDestruction() override;
+    void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override;
+
+    const AnsiString& MetaDataKind() const noexcept { return FMetaDataKind; }
+    // A different kind closes the dataset.
+    void SetMetaDataKind(const AnsiString& Value);
+    rtl::TStrings* Restrictions() const noexcept { return FRestrictions.get(); }
+    TCustomDAConnection* Connection() const noexcept { return FConnection; }
+    void SetConnection(TCustomDAConnection* Value);
+    TDATransaction* Transaction() const noexcept { return FTransaction; }
+    void SetTransaction(TDATransaction* Value);
+    virtual TDATransaction* UsedTransaction() const;
+    virtual void BeginConnection();
+    virtual void EndConnection();
+
+    // --- IDAConnectionClient ---
+    bool ClientIsSQL() const override { return false; }
+    bool ClientPrepared() override { return false; }
+    bool ClientExecuting() override { return false; }
+    bool ClientFetchPending() override { return false; }
+    bool ClientIsQuery() override { return true; }
+    void ClientSetIConnection(TCRConnection*) override {}
+    void ClientClearConnection() override { SetConnection(nullptr); }
+    TDATransaction* ClientTransaction() override { return FTransaction; }
+    void ClientDisconnect() override { Close(); }
+    void ClientResetAfterFatalError() override {}
+    void ClientForgetTransaction(TDATransaction* Transaction) override;
+
+protected:
+    void OpenCursorStep(bool InfoQuery) override;
+    void OpenStep() override;
+    void CloseStep() override;
+    bool CanModifyRecords() const override { return false; }
+    void ReleaseResult();
+    void Release();
+
+    AnsiString FMetaDataKind;
+    rtl::TOwnedPtr<rtl::TStringList> FRestrictions;
+    TCustomDAConnection* FConnection = nullptr;
+    TDATransaction* FTransaction = nullptr;
+    rtl::TOwnedPtr<TCRMetaData> FIMetaData;
+    bool FReleased = false;
+};
+
+// The data source of the component layer.
+class TCRDataSource : public db::TDataSource {
+    RTL_CLASS(TCRDataSource, db::TDataSource)
+public:
+    using db::TDataSource::TDataSource;
+
+protected:
+    // DataSet, AutoEdit and Enabled into another data source.
+    void AssignTo(rtl::TPersistent* Dest) override;
+};
+
+// Class-level access to internals of the components for the update machinery and providers.
+class TDBAccessUtils {
+public:
+    static void CheckConnection(TCustomDADataSet* DataSet);
+    static TCustomDAConnection* UsedConnection(TCustomDADataSet* DataSet);
+    static TCustomDAConnection* SQLUsedConnection(TCustomDASQL* SQL);
+    static void SetAutoCommit(rtl::TComponent* Obj, bool Value);
+    static TCRConnection* GetIConnection(TCustomDAConnection* Connection);
+    static void InternalConnect(TCustomDAConnection* Connection);
+    static void InternalDisconnect(TCustomDAConnection* Connection);
+    static void SetTraceSuppressed(rtl::TComponent* Obj, bool Value);
+    static AnsiString GetSQL(rtl::TComponent* Obj);
+    static AnsiString GetFinalSQL(rtl::TComponent* Obj);
+    static TDAParams* GetParams(rtl::TComponent* Obj);
+    static void Execute(rtl::TComponent* Obj);
+    static int GetRowsAffected(rtl::TComponent* Obj);
+    static TCRRecordSet* GetIRecordSet(TCustomDADataSet* DataSet);
+    static TCRCommand* GetICommand(TCustomDADataSet* DataSet);
+    static int64_t GetLastInsertId(TCustomDADataSet* DataSet);
+
+private:
+    [[noreturn]] static void WrongClass(const rtl::TObject* Obj, int Line);
 };
 
 }  // namespace daccess

@@ -3,12 +3,15 @@
 #include <algorithm>
 
 #include "data/access/CRConnectionPool.h"
+#include "data/access/DASQLMonitor.h"
 #include "data/access/DBAccess.h"
 #include "data/store/DAConsts.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
 namespace daccess {
+
+TConnectDialogHook DefConnectDialogHook;
 
 namespace {
 
@@ -33,112 +36,6 @@ void CheckPairs(const std::vector<Variant>& Params) {
 bool NoPairs(const std::vector<Variant>& Params) { return Params.empty() || (Params.size() == 1 && Params[0].IsNull()); }
 
 }  // namespace
-
-// ---------------------------------------------------------------------------------------------
-// TDAProviderSQL
-
-TDAProviderSQL::TDAProviderSQL(TCustomDAConnection* Connection)
-    : FConnection(Connection), FParams(rtl::Create<db::TParams>()) {}
-
-TDAProviderSQL::~TDAProviderSQL() = default;
-
-void TDAProviderSQL::CheckCommand() {
-    if (FCommand) return;
-    FCommand.reset(FConnection->GetICommandClass().Create());
-    FCommand->SetComponent(FConnection);
-}
-
-void TDAProviderSQL::RebuildParams() {
-    // Parameters that stay in the text keep their values and types.
-    rtl::TOwnedPtr<db::TParams> old(FParams.release());
-    FParams.reset(rtl::Create<db::TParams>());
-    for (int i = 0; i < FCommand->ParamCount(); ++i) {
-        TParamDesc* desc = FCommand->Params(i);
-        db::TParam* prev = old->FindParam(desc->GetName());
-        const auto type = static_cast<db::TParamType>(desc->GetParamType());
-        db::TParam* p = FParams->CreateParam(prev ? prev->DataType() : db::ftUnknown, desc->GetName(),
-                                             type != db::ptUnknown ? type : (prev ? prev->ParamType() : db::ptUnknown));
-        if (prev && prev->Bound()) p->SetValue(prev->Value());
-    }
-}
-
-void TDAProviderSQL::SetSQLText(const AnsiString& Text) {
-    CheckCommand();
-    FCommand->SetProp(pidDisableParamScan, false);
-    FCommand->SetSQL(Text);
-    FSQL = Text;
-    RebuildParams();
-}
-
-void TDAProviderSQL::PrepareStoredProc(const AnsiString& Name) {
-    CheckCommand();
-    FConnection->InternalConnect();
-    try {
-        FCommand->SetConnection(FConnection->IConnection());
-        const AnsiString call = FCommand->CreateProcCall(Name, true, false);
-        // The call's parameters come from the description, not from scanning the text.
-        FCommand->SetProp(pidDisableParamScan, true);
-        FCommand->SetSQL(call);
-        FSQL = call;
-        RebuildParams();
-    } catch (...) {
-        FConnection->InternalDisconnect();
-        throw;
-    }
-    FConnection->InternalDisconnect();
-}
-
-db::TParam* TDAProviderSQL::FindResultParam() {
-    for (int i = 0; i < FParams->Count(); ++i)
-        if (FParams->Items(i)->ParamType() == db::ptResult) return FParams->Items(i);
-    return nullptr;
-}
-
-void TDAProviderSQL::Execute() {
-    CheckCommand();
-    FConnection->InternalConnect();
-    try {
-        TCRCommand* cmd = FCommand.get();
-        cmd->SetConnection(FConnection->IConnection());
-        TDATransaction* tr = FConnection->UsedTransaction();
-        cmd->SetTransaction(tr ? tr->ITransaction() : nullptr);
-        cmd->SetProp(pidAutoCommit, true);
-        const int n = std::min(cmd->ParamCount(), FParams->Count());
-        for (int i = 0; i < n; ++i) {
-            db::TParam* p = FParams->Items(i);
-            TParamDesc* desc = cmd->Params(i);
-            desc->SetParamType(static_cast<uint8_t>(p->ParamType()));
-            desc->SetValue(p->Bound() ? p->Value() : Variant::Null());
-            desc->SetIsBound(p->Bound());
-        }
-        FConnection->PushOperation(clExecute, FConnection->IsFailOverAllowed());
-        try {
-            for (;;) {
-                try {
-                    cmd->Execute(1);
-                    break;
-                } catch (const EFailOver&) {
-                    // The connection is back: the statement runs again.
-                    FConnection->RestoreAfterFailover();
-                    cmd->SetConnection(FConnection->IConnection());
-                }
-            }
-        } catch (...) {
-            FConnection->PopOperation();
-            throw;
-        }
-        FConnection->PopOperation();
-        for (int i = 0; i < n; ++i) {
-            db::TParam* p = FParams->Items(i);
-            const db::TParamType t = p->ParamType();
-            if (t == db::ptOutput || t == db::ptInputOutput || t == db::ptResult) p->SetValue(cmd->Params(i)->GetValue());
-        }
-    } catch (...) {
-        FConnection->InternalDisconnect();
-        throw;
-    }
-    FConnection->InternalDisconnect();
-}
 
 // ---------------------------------------------------------------------------------------------
 // Construction and destruction
@@ -232,9 +129,25 @@ TDATransaction* TCustomDAConnection::CreateTransaction() {
     return tr;
 }
 
-IDAConnectionSQL* TCustomDAConnection::CreateSQL() { return new TDAProviderSQL(this); }
+IDAConnectionSQL* TCustomDAConnection::CreateSQL() {
+    TCustomDASQL* sql = rtl::Create<TCustomDASQL>(nullptr);
+    sql->SetConnection(this);
+    return sql;
+}
 
-TCRMetaData* TCustomDAConnection::CreateMetaData() { return GetIMetaDataClass().Create(); }
+TDAMetaData* TCustomDAConnection::CreateMetaData() {
+    TDAMetaData* meta = rtl::Create<TDAMetaData>(nullptr);
+    meta->SetConnection(this);
+    return meta;
+}
+
+TCustomDADataSet* TCustomDAConnection::CreateDataSet() {
+    TCustomDADataSet* ds = rtl::Create<TCustomDADataSet>(nullptr);
+    ds->SetConnection(this);
+    return ds;
+}
+
+TCRMetaData* TCustomDAConnection::CreateIMetaData() { return GetIMetaDataClass().Create(); }
 
 // ---------------------------------------------------------------------------------------------
 // Provider connection
@@ -325,6 +238,26 @@ void TCustomDAConnection::SetConnected(bool Value) {
         return;
     }
     const int kept = ++FConnectCount;
+    if (NeedPrompt() && DefConnectDialogHook && !GetConnected()) {
+        // The login goes through the dialog; a refusal leaves the count as it was.
+        bool accepted = false;
+        try {
+            accepted = DefConnectDialogHook(this);
+        } catch (...) {
+            FConnectCount = kept - 1;
+            throw;
+        }
+        if (!accepted) {
+            FConnectCount = kept - 1;
+            if (StreamedConnected() || ComponentState().Contains(rtl::csDesigning))
+                throw db::EDatabaseError(SCannotConnect);
+            rtl::Abort();
+        }
+        if (GetConnected()) {
+            FConnectCount = kept;
+            return;
+        }
+    }
     try {
         ConnectSteps();
     } catch (...) {
@@ -344,6 +277,7 @@ void TCustomDAConnection::ConnectSteps() {
 }
 
 void TCustomDAConnection::PerformConnect() {
+    TCustomDASQLMonitor::DBConnect(this, true);
     CreateIConnection();
     if (!FIConnection) rtl::AssertFail(store::SAssertionFailure, DBAccessUnit, __LINE__);
     PushOperation(clConnect, true);
@@ -360,6 +294,7 @@ void TCustomDAConnection::PerformConnect() {
         throw;
     }
     PopOperation();
+    TCustomDASQLMonitor::DBConnect(this, false);
 }
 
 void TCustomDAConnection::PerformDisconnect() {
@@ -373,6 +308,7 @@ void TCustomDAConnection::PerformDisconnect() {
         pending = std::current_exception();
     }
     if (GetConnected()) {
+        TCustomDASQLMonitor::DBDisconnect(this, true);
         try {
             if (FIConnection->Pool() && FIConnection->IsValid()) {
                 FIConnection->ReturnToPool();
@@ -616,6 +552,7 @@ TConnLostCause TCustomDAConnection::DetectConnLostCause(rtl::TComponent* Compone
 void TCustomDAConnection::DoError(rtl::Exception* E, bool* Fail, TConnLostCause& Cause, int RetryCount,
                                   bool& Reexecute, bool& Reconnect) {
     Cause = clUnknown;
+    if (E) TCustomDASQLMonitor::DBError(this, E->Message());
     auto* error = dynamic_cast<EDAError*>(E);
     const bool fatal = error && error->IsFatalError();
     rtl::TComponent* component = error ? error->Component() : nullptr;
@@ -802,46 +739,32 @@ Variant TCustomDAConnection::ExecProcEx(const AnsiString& Name, const std::vecto
 // Name lists
 
 template <class F>
-void TCustomDAConnection::ReadNames(rtl::TStrings* List, const AnsiString& Kind, bool Local, bool /*Counted*/,
+void TCustomDAConnection::ReadNames(rtl::TStrings* List, const AnsiString& Kind, bool Local, bool Counted,
                                     F&& AddRow) {
-    // The list holds the connection for its read as a dataset would; it is released in every case.
-    InternalConnect();
+    if (Counted) InternalConnect();
     try {
-        rtl::TOwnedPtr<TCRMetaData> meta(CreateMetaData());
-        rtl::TOwnedPtr<rtl::TStringList> restrictions(rtl::Create<rtl::TStringList>());
-        if (Local) restrictions->Add("SCOPE=LOCAL");
-        store::TData* data =
-            meta->GetMetaDataFor(FIConnection, FIConnection->GetInternalTransaction(), Kind, restrictions.get());
+        rtl::TOwnedPtr<TDAMetaData> meta(CreateMetaData());
+        meta->SetMetaDataKind(Kind);
+        if (Local) meta->Restrictions()->Add("SCOPE=LOCAL");
+        meta->Open();
         std::vector<AnsiString> names;
-        void* buf = data->AllocRecBuf();
-        try {
-            auto value = [&](std::u16string_view column, bool& exists) -> AnsiString {
-                store::TFieldDesc* field = data->FindField(column);
-                exists = field != nullptr;
-                if (!field) return {};
-                const Variant v = data->GetFieldValue(field->FieldNo, buf);
-                return v.IsNull() || v.IsEmpty() ? AnsiString() : v.AsAnsiString();
-            };
-            data->SetToBegin();
-            for (;;) {
-                data->GetNextRecord(buf);
-                if (data->GetEof()) break;
-                names.push_back(AddRow(value));
-            }
-        } catch (...) {
-            data->FreeRecBuf(buf);
-            throw;
-        }
-        data->FreeRecBuf(buf);
+        auto value = [&](std::u16string_view column, bool& exists) -> AnsiString {
+            db::TField* field = meta->FindField(WideString(column));
+            exists = field != nullptr;
+            if (!field || field->IsNull()) return {};
+            return field->AsString();
+        };
+        for (meta->First(); !meta->Eof(); meta->Next()) names.push_back(AddRow(value));
+        meta->Close();
         List->BeginUpdate();
         List->Clear();
         for (const AnsiString& name : names) List->Add(name);
         List->EndUpdate();
     } catch (...) {
-        InternalDisconnect();
+        if (Counted) InternalDisconnect();
         throw;
     }
-    InternalDisconnect();
+    if (Counted) InternalDisconnect();
 }
 
 void TCustomDAConnection::GetTableNames(rtl::TStrings* List, bool AllTables) {
@@ -856,7 +779,8 @@ void TCustomDAConnection::GetTableNames(rtl::TStrings* List, bool AllTables) {
             if (!catalog.empty()) name = info->QuoteIfNeeded(catalog) + "." + name;
         } else {
             const AnsiString current = GetCurrentSchema();
-            if (!current.empty() && rtl::AnsiLowerCase(schema) != current) name = schema + "." + name;
+            // Both sides without regard to case: a schema reported in upper case is still the current one.
+            if (!current.empty() && rtl::AnsiCompareText(schema, current) != 0) name = schema + "." + name;
         }
         return name;
     });
@@ -888,6 +812,80 @@ void TCustomDAConnection::GetStoredProcNames(rtl::TStrings* List, bool AllProcs)
             name += AnsiString(1, info->ProcedureOverloadSeparator()) + overload;
         return name;
     });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Cached updates of several datasets
+
+std::vector<TCustomDADataSet*> TCustomDAConnection::ClientDataSets() {
+    std::vector<TCustomDADataSet*> result;
+    for (int i = 0; i < ClientCount(); ++i)
+        if (auto* ds = dynamic_cast<TCustomDADataSet*>(Clients(i))) result.push_back(ds);
+    return result;
+}
+
+void TCustomDAConnection::ApplyUpdates() { ApplyUpdatesFor(ClientDataSets()); }
+
+void TCustomDAConnection::ApplyUpdatesFor(const std::vector<TCustomDADataSet*>& DataSets) {
+    for (TCustomDADataSet* ds : DataSets)
+        if (!ds || ds->UsedConnection() != this)
+            throw db::EDatabaseError(
+                rtl::Format(SNotOwnedByConnection, {ds ? AnsiString(ds->Name()) : AnsiString(), AnsiString(Name())}));
+    std::vector<TDATransaction*> transactions;
+    for (TCustomDADataSet* ds : DataSets) {
+        if (!ds->Active() || !ds->CachedUpdates()) continue;
+        TDATransaction* tr = ds->UsedUpdateTransaction();
+        if (!tr) db::DatabaseError(STransactionNotAssigned);
+        if (std::find(transactions.begin(), transactions.end(), tr) == transactions.end()) transactions.push_back(tr);
+    }
+    std::vector<bool> startedHere(transactions.size(), false);
+    const bool multiple = IsMultipleTransactionsSupported();
+    auto attempt = [&] {
+        for (size_t i = 0; i < transactions.size(); ++i)
+            if (!transactions[i]->Active()) {
+                transactions[i]->StartTransaction();
+                startedHere[i] = true;
+            }
+        for (TCustomDADataSet* ds : DataSets) {
+            if (!ds->Active() || !ds->CachedUpdates()) continue;
+            const bool autoCommit = ds->AutoCommit();
+            ds->SetAutoCommit(false);
+            try {
+                ds->ApplyUpdates();
+            } catch (...) {
+                ds->SetAutoCommit(autoCommit);
+                throw;
+            }
+            ds->SetAutoCommit(autoCommit);
+        }
+        if (FAutoCommit)
+            for (size_t i = 0; i < transactions.size(); ++i) {
+                if (!multiple || startedHere[i])
+                    transactions[i]->Commit();
+                else
+                    transactions[i]->CommitRetaining();
+            }
+    };
+    try {
+        ExecuteWithFailover(this, clConnectionApply, attempt);
+    } catch (const EFailOver&) {
+        throw;
+    } catch (...) {
+        for (size_t i = 0; i < transactions.size(); ++i) {
+            if (!transactions[i]->Active()) continue;
+            try {
+                if (!multiple || startedHere[i])
+                    transactions[i]->Rollback();
+                else
+                    transactions[i]->RollbackRetaining();
+            } catch (...) {
+                // The apply's own error is what the caller hears.
+            }
+        }
+        throw;
+    }
+    for (TCustomDADataSet* ds : DataSets)
+        if (ds->Active() && ds->CachedUpdates()) ds->CommitUpdates();
 }
 
 }  // namespace daccess

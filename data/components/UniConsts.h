@@ -35,5 +35,9 @@ inline constexpr const char* SWrongTimestamp =
 inline constexpr const char* SCyclicConditions = "Cyclic macros conditions";
 // A macro whose value leads back to itself would expand without end.
 inline constexpr const char* SCyclicMacros = "Cyclic macros: %s";
+// Each level of a macro chain costs stack: a chain deeper than this is refused, not followed.
+inline constexpr int MaxMacroDepth = 128;
+inline constexpr const char* SMacrosTooDeep = "Macros nested too deeply: %s";
+inline constexpr const char* SMacroConditionsTooDeep = "Macro conditions nested too deeply";
 
 }  // namespace components

@@ -187,8 +187,8 @@ public:
     void Clear() override;
     void Delete(int Index) override;
 
-    // Takes ownership of the option.
-    void AddOption(TOption* Option);
+    // The list owns the option from the call on, also when adding it fails.
+    void AddOption(rtl::TOwnedPtr<TOption> Option);
     TOption* Option(int Index) const { return static_cast<TOption*>(Objects(Index)); }
     // The option of the name (case-insensitive), or null.
     TOption* FindOption(const AnsiString& Name) const;

@@ -3,6 +3,7 @@
 
 #include "data/components/UniConsts.h"
 #include "data/components/UniProvider.h"
+#include "framework/rtl/Ownership.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
@@ -236,14 +237,9 @@ AnsiString TUniSqlFormatter::ExpandMacro(const AnsiString& Name, const AnsiStrin
 
     // A chain deeper than the number of macros must have met one of them twice.
     if (FMacroDepth >= MacroCount()) throw rtl::Exception(rtl::Format(SCyclicMacros, {key}));
+    if (FMacroDepth >= MaxMacroDepth) throw rtl::Exception(rtl::Format(SMacrosTooDeep, {key}));
     ++FMacroDepth;
-    try {
-        Expand(result);
-    } catch (...) {
-        --FMacroDepth;
-        throw;
-    }
-    --FMacroDepth;
+    rtl::TryFinally([&] { Expand(result); }, [&] { --FMacroDepth; });
     return result;
 }
 
@@ -293,18 +289,15 @@ void TUniMacro::Assign(rtl::TPersistent* Source) {
 
 TUniMacro* TUniMacros::Add(const AnsiString& Name, const AnsiString& Value, const AnsiString& Condition) {
     BeginUpdate();
-    TUniMacro* macro = nullptr;
-    try {
-        macro = static_cast<TUniMacro*>(TCollection::Add());
-        macro->SetName(Name);
-        macro->SetValue(Value);
-        macro->SetCondition(Condition);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
-    return macro;
+    return rtl::TryFinally(
+        [&] {
+            auto* macro = static_cast<TUniMacro*>(TCollection::Add());
+            macro->SetName(Name);
+            macro->SetValue(Value);
+            macro->SetCondition(Condition);
+            return macro;
+        },
+        [&] { EndUpdate(); });
 }
 
 void TUniMacros::Update(rtl::TCollectionItem* /*Item*/) {
@@ -317,6 +310,7 @@ AnsiString ConditionKey(const AnsiString& Text) { return rtl::AnsiUpperCase(rtl:
 
 bool IsMacroConditionTrue(TUniMacros* Macros, TUniSqlFormatter* Formatter, int Depth, const AnsiString& Condition) {
     if (Depth > Macros->Count()) throw rtl::Exception(SCyclicConditions);
+    if (Depth > MaxMacroDepth) throw rtl::Exception(SMacroConditionsTooDeep);
     if (Formatter->IsConditionDefined(Condition)) return true;
     const AnsiString name = ConditionKey(Condition);
     for (int i = 0; i < Macros->Count(); ++i) {

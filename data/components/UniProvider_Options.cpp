@@ -172,13 +172,9 @@ void TOptionsList::Delete(int Index) {
     rtl::TObject::Free(obj);
 }
 
-void TOptionsList::AddOption(TOption* Option) {
-    try {
-        AddObject(Option->OptionName(), Option);
-    } catch (...) {
-        rtl::TObject::Free(Option);
-        throw;
-    }
+void TOptionsList::AddOption(rtl::TOwnedPtr<TOption> Option) {
+    AddObject(Option->OptionName(), Option.get());
+    (void)Option.release();
 }
 
 TOption* TOptionsList::FindOption(const AnsiString& Name) const {

@@ -1,6 +1,9 @@
 #include "data/crypto/CRCipher.h"
 
+#include <immintrin.h>
+
 #include <array>
+#include <atomic>
 #include <cstring>
 
 #include "data/crypto/CRCipher_Tables.h"
@@ -72,6 +75,32 @@ void TCipher_Blowfish::DecodeBlock(const uint8_t* In, uint8_t* Out) {
     PutBE32(Out + 4, l);
 }
 
+void TCipher_Blowfish::DecodeBlocks(const uint8_t* In, uint8_t* Out, size_t Count) {
+    const uint32_t* P = FSchedule.data();
+    const uint32_t* S = P + 18;
+    auto F = [S](uint32_t x) {
+        return ((S[x >> 24] + S[256 + ((x >> 16) & 255)]) ^ S[512 + ((x >> 8) & 255)]) + S[768 + (x & 255)];
+    };
+    size_t i = 0;
+    // Four blocks side by side keep the look-ups of one from waiting on those of another.
+    for (; i + 4 <= Count; i += 4) {
+        const uint8_t* in = In + 8 * i;
+        uint32_t l0 = GetBE32(in), r0 = GetBE32(in + 4), l1 = GetBE32(in + 8), r1 = GetBE32(in + 12);
+        uint32_t l2 = GetBE32(in + 16), r2 = GetBE32(in + 20), l3 = GetBE32(in + 24), r3 = GetBE32(in + 28);
+        for (int k = 17; k > 1; k -= 2) {
+            l0 ^= P[k], l1 ^= P[k], l2 ^= P[k], l3 ^= P[k];
+            r0 ^= F(l0) ^ P[k - 1], r1 ^= F(l1) ^ P[k - 1], r2 ^= F(l2) ^ P[k - 1], r3 ^= F(l3) ^ P[k - 1];
+            l0 ^= F(r0), l1 ^= F(r1), l2 ^= F(r2), l3 ^= F(r3);
+        }
+        uint8_t* out = Out + 8 * i;
+        PutBE32(out, r0 ^ P[0]), PutBE32(out + 4, l0 ^ P[1]);
+        PutBE32(out + 8, r1 ^ P[0]), PutBE32(out + 12, l1 ^ P[1]);
+        PutBE32(out + 16, r2 ^ P[0]), PutBE32(out + 20, l2 ^ P[1]);
+        PutBE32(out + 24, r3 ^ P[0]), PutBE32(out + 28, l3 ^ P[1]);
+    }
+    for (; i < Count; ++i) DecodeBlock(In + 8 * i, Out + 8 * i);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Rijndael with a 16-byte block; round keys as bytes in the schedule.
 
@@ -111,9 +140,66 @@ const TAesTables& Aes() {
     return t;
 }
 
+// The processor's AES instructions, when it has them: same round keys, same results, without
+// table look-ups that depend on the data.
+bool ProcessorHasAes() {
+    static const bool has = __builtin_cpu_supports("aes") && __builtin_cpu_supports("sse2");
+    return has;
+}
+
+std::atomic<bool> AesInstructionsAllowed{true};
+
+bool HasAesInstructions() { return ProcessorHasAes() && AesInstructionsAllowed.load(std::memory_order_relaxed); }
+
+__attribute__((target("aes,sse2"))) void AesNiEncode(const uint8_t* rk, int rounds, const uint8_t* in, uint8_t* out) {
+    __m128i b = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)),
+                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(rk)));
+    for (int r = 1; r < rounds; ++r) b = _mm_aesenc_si128(b, _mm_loadu_si128(reinterpret_cast<const __m128i*>(rk + 16 * r)));
+    b = _mm_aesenclast_si128(b, _mm_loadu_si128(reinterpret_cast<const __m128i*>(rk + 16 * rounds)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), b);
+}
+
+// dk: the decryption keys of the equivalent inverse cipher, first round first.
+__attribute__((target("aes,sse2"))) void AesNiDecode(const uint8_t* dk, int rounds, const uint8_t* in, uint8_t* out) {
+    __m128i b = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)),
+                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(dk)));
+    for (int r = 1; r < rounds; ++r) b = _mm_aesdec_si128(b, _mm_loadu_si128(reinterpret_cast<const __m128i*>(dk + 16 * r)));
+    b = _mm_aesdeclast_si128(b, _mm_loadu_si128(reinterpret_cast<const __m128i*>(dk + 16 * rounds)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), b);
+}
+
+__attribute__((target("aes,sse2"))) void AesNiDecode4(const uint8_t* dk, int rounds, const uint8_t* in, uint8_t* out) {
+    auto key = [dk](int r) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(dk + 16 * r)); };
+    auto load = [in](int i) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16 * i)); };
+    __m128i k = key(0);
+    __m128i b0 = _mm_xor_si128(load(0), k), b1 = _mm_xor_si128(load(1), k);
+    __m128i b2 = _mm_xor_si128(load(2), k), b3 = _mm_xor_si128(load(3), k);
+    for (int r = 1; r < rounds; ++r) {
+        k = key(r);
+        b0 = _mm_aesdec_si128(b0, k), b1 = _mm_aesdec_si128(b1, k);
+        b2 = _mm_aesdec_si128(b2, k), b3 = _mm_aesdec_si128(b3, k);
+    }
+    k = key(rounds);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_aesdeclast_si128(b0, k));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm_aesdeclast_si128(b1, k));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 32), _mm_aesdeclast_si128(b2, k));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 48), _mm_aesdeclast_si128(b3, k));
+}
+
+__attribute__((target("aes,sse2"))) void AesNiDecryptionKeys(const uint8_t* rk, int rounds, uint8_t* dk) {
+    std::memcpy(dk, rk + 16 * rounds, 16);
+    for (int r = 1; r < rounds; ++r)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dk + 16 * r),
+                         _mm_aesimc_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(rk + 16 * (rounds - r)))));
+    std::memcpy(dk + 16 * rounds, rk, 16);
+}
+
 }  // namespace
 
-TCipher_Rijndael::TCipher_Rijndael() : TSymmetricAlgorithm(16, {128, 256, 64}, 60) {}
+void UseAesInstructions(bool Value) { AesInstructionsAllowed.store(Value, std::memory_order_relaxed); }
+
+// Words 0-59 hold the round keys, 60-119 the decryption keys of the AES instructions.
+TCipher_Rijndael::TCipher_Rijndael() : TSymmetricAlgorithm(16, {128, 256, 64}, 120) {}
 
 void TCipher_Rijndael::Init(const uint8_t* Key, int Size) {
     const auto& S = Aes().S;
@@ -137,9 +223,11 @@ void TCipher_Rijndael::Init(const uint8_t* Key, int Size) {
         }
         for (int j = 0; j < 4; ++j) w[4 * i + j] = static_cast<uint8_t>(w[4 * (i - nk) + j] ^ t[j]);
     }
+    if (ProcessorHasAes()) AesNiDecryptionKeys(w, FRounds, w + 240);
 }
 
 void TCipher_Rijndael::EncodeBlock(const uint8_t* In, uint8_t* Out) {
+    if (HasAesInstructions()) return AesNiEncode(reinterpret_cast<const uint8_t*>(FSchedule.data()), FRounds, In, Out);
     const auto& S = Aes().S;
     const auto* rk = reinterpret_cast<const uint8_t*>(FSchedule.data());
     uint8_t s[16];
@@ -165,6 +253,8 @@ void TCipher_Rijndael::EncodeBlock(const uint8_t* In, uint8_t* Out) {
 }
 
 void TCipher_Rijndael::DecodeBlock(const uint8_t* In, uint8_t* Out) {
+    if (HasAesInstructions())
+        return AesNiDecode(reinterpret_cast<const uint8_t*>(FSchedule.data()) + 240, FRounds, In, Out);
     const auto& Inv = Aes().Inv;
     const auto* rk = reinterpret_cast<const uint8_t*>(FSchedule.data());
     uint8_t s[16];
@@ -186,6 +276,14 @@ void TCipher_Rijndael::DecodeBlock(const uint8_t* In, uint8_t* Out) {
         std::memcpy(s, t, 16);
     }
     std::memcpy(Out, s, 16);
+}
+
+void TCipher_Rijndael::DecodeBlocks(const uint8_t* In, uint8_t* Out, size_t Count) {
+    size_t i = 0;
+    if (HasAesInstructions())
+        for (const auto* dk = reinterpret_cast<const uint8_t*>(FSchedule.data()) + 240; i + 4 <= Count; i += 4)
+            AesNiDecode4(dk, FRounds, In + 16 * i, Out + 16 * i);
+    for (; i < Count; ++i) DecodeBlock(In + 16 * i, Out + 16 * i);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -355,6 +453,115 @@ void TCipher_RC4::EncryptBuffer(void* Buffer, size_t Size) {
 void TCipher_RC4::EncodeBlock(const uint8_t* In, uint8_t* Out) {
     if (Out != In) std::memcpy(Out, In, 32);
     EncryptBuffer(Out, 32);
+}
+
+}  // namespace crypto
+
+// ---------------------------------------------------------------------------------------------
+// CAST-128: masking keys in words 0-15, rotation keys in words 16-31.
+
+namespace crypto {
+
+namespace {
+
+const uint32_t (&CS)[8][256] = Cast128SBox;
+
+// One pass of the key schedule: four z words from x, four sub-keys, four x words from z and
+// four more sub-keys. The index tables name bytes of x (0-15) and z (16-31).
+void Cast128KeyPass(uint8_t* xz, uint32_t* K) {
+    uint8_t* x = xz;
+    uint8_t* z = xz + 16;
+    auto put = [](uint8_t* p, uint32_t v) { PutBE32(p, v); };
+    auto S5 = [](uint8_t i) { return CS[4][i]; };
+    auto S6 = [](uint8_t i) { return CS[5][i]; };
+    auto S7 = [](uint8_t i) { return CS[6][i]; };
+    auto S8 = [](uint8_t i) { return CS[7][i]; };
+    auto xToZ = [&] {
+        put(z + 0, GetBE32(x + 0) ^ S5(x[13]) ^ S6(x[15]) ^ S7(x[12]) ^ S8(x[14]) ^ S7(x[8]));
+        put(z + 4, GetBE32(x + 8) ^ S5(z[0]) ^ S6(z[2]) ^ S7(z[1]) ^ S8(z[3]) ^ S8(x[10]));
+        put(z + 8, GetBE32(x + 12) ^ S5(z[7]) ^ S6(z[6]) ^ S7(z[5]) ^ S8(z[4]) ^ S5(x[9]));
+        put(z + 12, GetBE32(x + 4) ^ S5(z[10]) ^ S6(z[9]) ^ S7(z[11]) ^ S8(z[8]) ^ S6(x[11]));
+    };
+    auto zToX = [&] {
+        put(x + 0, GetBE32(z + 8) ^ S5(z[5]) ^ S6(z[7]) ^ S7(z[4]) ^ S8(z[6]) ^ S7(z[0]));
+        put(x + 4, GetBE32(z + 0) ^ S5(x[0]) ^ S6(x[2]) ^ S7(x[1]) ^ S8(x[3]) ^ S8(z[2]));
+        put(x + 8, GetBE32(z + 4) ^ S5(x[7]) ^ S6(x[6]) ^ S7(x[5]) ^ S8(x[4]) ^ S5(z[1]));
+        put(x + 12, GetBE32(z + 12) ^ S5(x[10]) ^ S6(x[9]) ^ S7(x[11]) ^ S8(x[8]) ^ S6(z[3]));
+    };
+    xToZ();
+    K[0] = S5(z[8]) ^ S6(z[9]) ^ S7(z[7]) ^ S8(z[6]) ^ S5(z[2]);
+    K[1] = S5(z[10]) ^ S6(z[11]) ^ S7(z[5]) ^ S8(z[4]) ^ S6(z[6]);
+    K[2] = S5(z[12]) ^ S6(z[13]) ^ S7(z[3]) ^ S8(z[2]) ^ S7(z[9]);
+    K[3] = S5(z[14]) ^ S6(z[15]) ^ S7(z[1]) ^ S8(z[0]) ^ S8(z[12]);
+    zToX();
+    K[4] = S5(x[3]) ^ S6(x[2]) ^ S7(x[12]) ^ S8(x[13]) ^ S5(x[8]);
+    K[5] = S5(x[1]) ^ S6(x[0]) ^ S7(x[14]) ^ S8(x[15]) ^ S6(x[13]);
+    K[6] = S5(x[7]) ^ S6(x[6]) ^ S7(x[8]) ^ S8(x[9]) ^ S7(x[3]);
+    K[7] = S5(x[5]) ^ S6(x[4]) ^ S7(x[10]) ^ S8(x[11]) ^ S8(x[7]);
+    xToZ();
+    K[8] = S5(z[3]) ^ S6(z[2]) ^ S7(z[12]) ^ S8(z[13]) ^ S5(z[9]);
+    K[9] = S5(z[1]) ^ S6(z[0]) ^ S7(z[14]) ^ S8(z[15]) ^ S6(z[12]);
+    K[10] = S5(z[7]) ^ S6(z[6]) ^ S7(z[8]) ^ S8(z[9]) ^ S7(z[2]);
+    K[11] = S5(z[5]) ^ S6(z[4]) ^ S7(z[10]) ^ S8(z[11]) ^ S8(z[6]);
+    zToX();
+    K[12] = S5(x[8]) ^ S6(x[9]) ^ S7(x[7]) ^ S8(x[6]) ^ S5(x[3]);
+    K[13] = S5(x[10]) ^ S6(x[11]) ^ S7(x[5]) ^ S8(x[4]) ^ S6(x[7]);
+    K[14] = S5(x[12]) ^ S6(x[13]) ^ S7(x[3]) ^ S8(x[2]) ^ S7(x[8]);
+    K[15] = S5(x[14]) ^ S6(x[15]) ^ S7(x[1]) ^ S8(x[0]) ^ S8(x[13]);
+}
+
+inline uint32_t CastF(int Round, uint32_t D, uint32_t Km, uint32_t Kr) {
+    uint32_t I;
+    switch (Round % 3) {
+        case 0:
+            I = ROL(Km + D, int(Kr));
+            return ((CS[0][I >> 24] ^ CS[1][(I >> 16) & 255]) - CS[2][(I >> 8) & 255]) + CS[3][I & 255];
+        case 1:
+            I = ROL(Km ^ D, int(Kr));
+            return ((CS[0][I >> 24] - CS[1][(I >> 16) & 255]) + CS[2][(I >> 8) & 255]) ^ CS[3][I & 255];
+        default:
+            I = ROL(Km - D, int(Kr));
+            return ((CS[0][I >> 24] + CS[1][(I >> 16) & 255]) ^ CS[2][(I >> 8) & 255]) - CS[3][I & 255];
+    }
+}
+
+}  // namespace
+
+TCipher_Cast128::TCipher_Cast128() : TSymmetricAlgorithm(8, {40, 128, 8}, 32) {}
+
+void TCipher_Cast128::Init(const uint8_t* Key, int Size) {
+    // Shorter keys are padded on the right with zero bytes to 128 bits.
+    uint8_t xz[32] = {};
+    std::memcpy(xz, Key, static_cast<size_t>(Size));
+    Cast128KeyPass(xz, FSchedule.data());
+    Cast128KeyPass(xz, FSchedule.data() + 16);
+    for (int i = 16; i < 32; ++i) FSchedule[static_cast<size_t>(i)] &= 31;
+    ProtectBuffer(xz, sizeof xz);
+    FRounds = Size <= 10 ? 12 : 16;
+}
+
+void TCipher_Cast128::EncodeBlock(const uint8_t* In, uint8_t* Out) {
+    const uint32_t* K = FSchedule.data();
+    uint32_t l = GetBE32(In), r = GetBE32(In + 4);
+    for (int i = 0; i < FRounds; ++i) {
+        uint32_t t = r;
+        r = l ^ CastF(i, r, K[i], K[16 + i]);
+        l = t;
+    }
+    PutBE32(Out, r);
+    PutBE32(Out + 4, l);
+}
+
+void TCipher_Cast128::DecodeBlock(const uint8_t* In, uint8_t* Out) {
+    const uint32_t* K = FSchedule.data();
+    uint32_t l = GetBE32(In), r = GetBE32(In + 4);
+    for (int i = FRounds - 1; i >= 0; --i) {
+        uint32_t t = r;
+        r = l ^ CastF(i, r, K[i], K[16 + i]);
+        l = t;
+    }
+    PutBE32(Out, r);
+    PutBE32(Out + 4, l);
 }
 
 }  // namespace crypto

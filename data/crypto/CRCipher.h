@@ -14,10 +14,14 @@ protected:
     void Init(const uint8_t* Key, int Size) override;
     void EncodeBlock(const uint8_t* In, uint8_t* Out) override;
     void DecodeBlock(const uint8_t* In, uint8_t* Out) override;
+    void DecodeBlocks(const uint8_t* In, uint8_t* Out, size_t Count) override;
 
 private:
     void Encipher(uint32_t& L, uint32_t& R) const noexcept;
 };
+
+// Lets tests run Rijndael in software on a processor with AES instructions; on by default.
+void UseAesInstructions(bool Value);
 
 class TCipher_Rijndael : public TSymmetricAlgorithm {
 public:
@@ -28,6 +32,7 @@ protected:
     void Init(const uint8_t* Key, int Size) override;
     void EncodeBlock(const uint8_t* In, uint8_t* Out) override;
     void DecodeBlock(const uint8_t* In, uint8_t* Out) override;
+    void DecodeBlocks(const uint8_t* In, uint8_t* Out, size_t Count) override;
 
 private:
     int FRounds = 0;
@@ -61,6 +66,21 @@ protected:
     void Init(const uint8_t* Key, int Size) override;
     void EncodeBlock(const uint8_t* In, uint8_t* Out) override;
     void DecodeBlock(const uint8_t* In, uint8_t* Out) override;
+};
+
+class TCipher_Cast128 : public TSymmetricAlgorithm {
+public:
+    TCipher_Cast128();
+    const char* ClassName() const noexcept override { return "TCipher_Cast128"; }
+
+protected:
+    void Init(const uint8_t* Key, int Size) override;
+    void EncodeBlock(const uint8_t* In, uint8_t* Out) override;
+    void DecodeBlock(const uint8_t* In, uint8_t* Out) override;
+
+private:
+    // 12 rounds for keys of up to 80 bits, 16 above.
+    int FRounds = 16;
 };
 
 // A stream cipher; its 32-byte "block" is 32 key-stream bytes XORed into the data, and reset

@@ -13,10 +13,12 @@ void XORBuffers(const void* Source1, const void* Source2, size_t Size, void* Des
 
 void ProtectBuffer(void* Buffer, size_t Size) noexcept {
     if (!Buffer || Size == 0) return;
-    // Volatile stores: key material must really leave memory, not be elided as dead writes.
-    auto* p = static_cast<volatile uint8_t*>(Buffer);
-    for (uint8_t fill : {uint8_t(0xAA), uint8_t(0x55), uint8_t(0)})
-        for (size_t i = 0; i < Size; ++i) p[i] = fill;
+    // The empty statement claims to read the memory after each fill, so no fill counts as a
+    // dead store the optimiser may drop; unlike byte-wise volatile stores it runs at memset speed.
+    for (int fill : {0xAA, 0x55, 0}) {
+        std::memset(Buffer, fill, Size);
+        __asm__ __volatile__("" : : "r"(Buffer) : "memory");
+    }
 }
 
 AnsiString BufferToHex(const void* Buffer, size_t Size) {

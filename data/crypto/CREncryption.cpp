@@ -123,7 +123,7 @@ void TCREncryptor::InitCipher() {
             case eaAES128:
             case eaAES192:
             case eaAES256: FCipher = std::make_unique<TCipher_Rijndael>(); break;
-            case eaCast128: throw rtl::ENotSupportedException(rtl::Format(SCipherNotAvailable, {"TCipher_Cast128"}));
+            case eaCast128: FCipher = std::make_unique<TCipher_Cast128>(); break;
             case eaRC4: FCipher = std::make_unique<TCipher_RC4>(); break;
             default: rtl::AssertFail(store::SAssertionFailure, UnitName, 255);
         }
@@ -238,7 +238,9 @@ bool TCREncryptor::Decrypt(void* Buffer, int DataType, int& Length) {
             if (!TextToBytes(Buffer, DataType, length, raw, odd))
                 throw EInvalidEncData(odd ? SInvalidEncDataSize : SInvalidEncData);
         } else {
-            raw.assign(static_cast<uint8_t*>(Buffer), static_cast<uint8_t*>(Buffer) + length);
+            StartZeroVector();
+            FCipher->DecryptBuffer(Buffer, length);
+            return true;
         }
         StartZeroVector();
         FCipher->DecryptBuffer(raw.data(), raw.size());
@@ -281,7 +283,9 @@ bool TCREncryptor::Decrypt(void* Buffer, int DataType, int& Length) {
     // A wrong key or damaged bytes show in the fixed value before anything is handed out.
     if (GetLE32(p + 24) != FixedValue) throw EInvalidEncData(SInvalidEncData);
     const size_t L = GetLE32(p + 28);
-    if (L > span - H - 8) throw EInvalidEncData(SInvalidEncData);
+    // The encoder pads to the next whole block, so the value ends in the span's last block; a
+    // length outside it is damage that a value without a digest would otherwise hand out.
+    if (L > span - H - 8 || L + H + 8 + B < span) throw EInvalidEncData(SInvalidEncData);
     if (H) {
         TBytes digest = FHash->ComputeHash(p + 32, L);
         if (std::memcmp(digest.data(), p + HeaderSize + span - H, H) != 0) {

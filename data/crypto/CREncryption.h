@@ -3,9 +3,9 @@
 
 #include <memory>
 
-#include "data/access/CRAccess.h"
 #include "data/crypto/CRHash.h"
 #include "data/crypto/CRSymmetricAlgorithm.h"
+#include "data/store/CRFieldEncryptor.h"
 #include "framework/rtl/Classes.h"
 #include "framework/rtl/Variant.h"
 
@@ -31,7 +31,7 @@ RTL_DECLARE_EXCEPTION(EInvalidHash, rtl::Exception);
 // The 16 bytes that open every tagged encrypted value.
 extern const uint8_t EncryptedValueTag[16];
 
-class TCREncryptor : public rtl::TComponent, public daccess::TCRFieldEncryptor {
+class TCREncryptor : public rtl::TComponent, public store::TCRFieldEncryptor {
     RTL_CLASS(TCREncryptor, rtl::TComponent)
 public:
     explicit TCREncryptor(rtl::TComponent* Owner);

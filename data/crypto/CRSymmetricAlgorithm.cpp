@@ -1,5 +1,6 @@
 #include "data/crypto/CRSymmetricAlgorithm.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "data/crypto/CRRNG.h"
@@ -77,20 +78,54 @@ void TSymmetricAlgorithm::EncryptBuffer(void* Buffer, size_t Size) {
     }
 }
 
+namespace {
+
+// XOR of one block of 8, 16 or 32 bytes, a word at a time.
+inline void XorBlock(const uint8_t* a, const uint8_t* b, size_t size, uint8_t* out) noexcept {
+    if (size % 8) return XORBuffers(a, b, size, out);
+    for (size_t i = 0; i < size; i += 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a + i, 8);
+        std::memcpy(&y, b + i, 8);
+        x ^= y;
+        std::memcpy(out + i, &x, 8);
+    }
+}
+
+}  // namespace
+
+void TSymmetricAlgorithm::DecodeBlocks(const uint8_t* In, uint8_t* Out, size_t Count) {
+    const size_t B = static_cast<size_t>(FBlockSize);
+    for (size_t i = 0; i < Count; ++i) DecodeBlock(In + i * B, Out + i * B);
+}
+
 void TSymmetricAlgorithm::DecryptBuffer(void* Buffer, size_t Size) {
     CheckInitialized();
     auto* p = static_cast<uint8_t*>(Buffer);
     const size_t B = static_cast<size_t>(FBlockSize);
-    for (; Size >= B; p += B, Size -= B) {
-        if (FMode == cmECB) {
-            DecodeBlock(p, p);
-        } else {
-            std::memcpy(FBuffer.data(), p, B);
-            DecodeBlock(p, p);
-            XORBuffers(p, FFeedback.data(), B, p);
-            std::memcpy(FFeedback.data(), FBuffer.data(), B);
+    const size_t n = Size / B;
+    if (FMode == cmECB) {
+        for (size_t i = 0; i < n; ++i) DecodeBlock(p + i * B, p + i * B);
+    } else if (n) {
+        // From the last block back to the first, so that each block's predecessor is still
+        // ciphertext when it is XORed in.
+        uint8_t work[256];
+        const size_t chunk = sizeof work / B;
+        std::memcpy(FBuffer.data(), p + (n - 1) * B, B);
+        for (size_t i = n; i > 0;) {
+            const size_t k = std::min(chunk, i);
+            i -= k;
+            DecodeBlocks(p + i * B, work, k);
+            for (size_t j = k; j-- > 0;) {
+                const size_t at = i + j;
+                XorBlock(work + j * B, at ? p + (at - 1) * B : FFeedback.data(), B, p + at * B);
+            }
         }
+        std::swap(FFeedback, FBuffer);
+        ProtectBuffer(work, sizeof work);
     }
+    p += n * B;
+    Size -= n * B;
     if (Size) {
         EncodeBlock(FFeedback.data(), FBuffer.data());
         XORBuffers(p, FBuffer.data(), Size, p);

@@ -62,6 +62,10 @@ protected:
     virtual void Init(const uint8_t* Key, int Size) = 0;
     virtual void EncodeBlock(const uint8_t* In, uint8_t* Out) = 0;
     virtual void DecodeBlock(const uint8_t* In, uint8_t* Out) = 0;
+    // Decodes Count independent blocks from In to Out (which do not overlap); ciphers that can
+    // work on several blocks at once override it, since chained decryption needs no block's
+    // result before the next one starts.
+    virtual void DecodeBlocks(const uint8_t* In, uint8_t* Out, size_t Count);
     void Code(void* Buffer, size_t Size, TPAction Action) override;
     void CheckInitialized() const;
 

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "framework/rtl/Classes.h"
+#include "framework/rtl/Ownership.h"
 #include "framework/rtl/Types.h"
 
 namespace sqlite {
@@ -116,5 +117,14 @@ private:
     bool FLoaded = false;
     TSymbolResolver FResolver;
 };
+
+// Finalizes a prepared statement through the table it was prepared with.
+struct TFinalizeStatement {
+    TSQLite3API* API = nullptr;
+    void operator()(sqlite3_stmt* Stmt) const noexcept { API->sqlite3_finalize(Stmt); }
+};
+
+// Owns a prepared statement: finalized once, on every path out.
+using TStatementOwner = rtl::TUniqueHandle<sqlite3_stmt*, TFinalizeStatement>;
 
 }  // namespace sqlite

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "data/sqlite/LiteDataTypeMapUni.h"
 #include "data/sqlite/LiteErrorUni.h"
 #include "data/sqlite/LiteParserUni.h"
+#include "framework/rtl/SysUtils.h"
 
 namespace sqlite {
 
@@ -128,6 +130,8 @@ public:
     static WideString DecodeToWide(const char* Value, size_t Length, bool UTF8);
     // Decodes UTF-8 into the ANSI code page at Dest and returns the bytes written, at most MaxLen.
     static size_t DecodeUTF8To(const char* Value, size_t Length, char* Dest, size_t MaxLen);
+    // Decodes UTF-8 into UTF-16 at Dest, which has room for Length units, and returns the units.
+    static size_t DecodeUTF8ToWide(const char* Value, size_t Length, char16_t* Dest);
 
     TSQLite3API* API() const noexcept { return FAPI.get(); }
     TSQLiteTypes* GetTypes();
@@ -304,6 +308,10 @@ public:
     bool SetProp(int Prop, const Variant& Value) override;
     bool GetProp(int Prop, Variant& Value) override;
 
+    void InternalOpen(bool DisableInitFields = false) override;
+    void SetConnection(daccess::TCRConnection* Value) override;
+    void SetSQL(const AnsiString& Value) override;
+
     void DescribeField(daccess::TCRFieldDesc* Field, int Col);
     // Reads one block of rows; true when more rows may follow.
     bool FetchBlock();
@@ -319,18 +327,59 @@ private:
         std::vector<const daccess::TCRFieldDesc*> Values;  // fields read from a column
         std::vector<int> Complex;                          // indexes of fields with a complex slot
         bool CanonicalDates = false;                       // dates in the engine's own text forms
+        rtl::TFormatSettings DateSettings;                 // the command's date and time formats
     };
+    // How a column is kept when its values proved larger than the described field: the field's
+    // type and length as described, and as they are to be kept.
+    struct TStorage {
+        store::TMemDataType Described = 0;
+        store::TMemDataType Kept = 0;
+        int32_t Length = 0;
+    };
+    // Thrown while the fields may still change: the rows read so far are dropped and the
+    // statement is read again with the fields' new storage.
+    struct TRestartFetch {};
+
+    // --- describing ---
+    WideString DescribeOrigin(daccess::TCRFieldDesc* Field, int Col);
+    store::TMemDataType TypeOfDeclared(daccess::TCRFieldDesc* Field, const AnsiString& Declared, int32_t& Length,
+                                       int32_t& Scale);
+    store::TMemDataType TypeOfValue(daccess::TCRFieldDesc* Field, int Col, int32_t& Length, int32_t& Scale);
+    store::TMemDataType AdjustedType(store::TMemDataType DataType, int32_t Length) const;
+    void SetStorage(daccess::TCRFieldDesc* Field, store::TMemDataType DataType, int32_t Length, int32_t Scale);
+    static int SlotSize(store::TMemDataType DataType, int32_t Length);
+
+    // --- reading ---
     void MakeRowPlan(TRowPlan& Plan) const;
     void ReadRow(void* RecBuf, const TRowPlan& Plan);
-    // Reads one column value of the current row into the record.
-    void ReadValue(void* RecBuf, const daccess::TCRFieldDesc* Field, int Col, TSQLite3API* API, sqlite3_stmt* Stmt,
-                   bool UTF8, bool CanonicalDates);
+    // Reads one column value of the current row into the record; false when it reads as null.
+    bool ReadValue(uint8_t* Slot, const daccess::TCRFieldDesc* Field, int Col, TSQLite3API* API,
+                   sqlite3_stmt* Stmt, bool UTF8, const TRowPlan& Plan);
+    void ReadAnsiText(uint8_t* Slot, const daccess::TCRFieldDesc* Field, const char* Text, size_t Length, bool UTF8);
+    void ReadWideText(uint8_t* Slot, const daccess::TCRFieldDesc* Field, const char* Text, size_t Length);
+    void ReadBlob(uint8_t* Slot, const daccess::TCRFieldDesc* Field, int Col, TSQLite3API* API, sqlite3_stmt* Stmt,
+                  bool UTF8);
+    void ReadBytes(uint8_t* Slot, const daccess::TCRFieldDesc* Field, int Col, TSQLite3API* API, sqlite3_stmt* Stmt);
+    bool ReadDate(uint8_t* Slot, const daccess::TCRFieldDesc* Field, const char* Text, size_t Length, bool UTF8,
+                  const TRowPlan& Plan);
+    bool ParseDate(std::string_view Text, store::TMemDataType DataType, const TRowPlan& Plan,
+                   rtl::TDateTime& Value) const;
+    // A value longer than the field's room (Units characters or bytes) or one it cannot keep at
+    // all: the field grows while no one has seen it, else the fetch fails naming the field.
+    void Outgrown(const daccess::TCRFieldDesc* Field, size_t Units, bool ZeroChar);
+    void ApplyStorage();
     [[noreturn]] void RaiseOutOfRange(const store::TFieldDesc* Field, int64_t Value) const;
     [[noreturn]] void RaiseOutOfRange(const store::TFieldDesc* Field, const AnsiString& Value) const;
-    rtl::TDateTime ParseDate(std::string_view Text, store::TMemDataType DataType, bool Canonical) const;
+    [[noreturn]] void RaiseForField(const store::TFieldDesc* Field, const AnsiString& Message) const;
 
     TSQLiteCommand* FLiteCommand = nullptr;
     bool FDumpData = false;
+    // Set while opening: field sizes may still follow the values.
+    bool FGrowFields = false;
+    bool FReopening = false;
+    std::vector<TStorage> FStorage;  // by column
+    std::string FScratch;
+    std::u16string FWideScratch;
 };
 
 // ---------------------------------------------------------------------------------------------

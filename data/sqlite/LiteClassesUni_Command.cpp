@@ -23,6 +23,28 @@ int64_t TotalChanges(TSQLite3API* API) {
     return n;
 }
 
+// Blanks, semicolons and comments only: what may follow the one statement of a command.
+bool OnlyBlanksAndComments(std::string_view Text) {
+    size_t i = 0;
+    const size_t n = Text.size();
+    while (i < n) {
+        const char c = Text[i];
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v' || c == ';') {
+            ++i;
+        } else if (c == '-' && i + 1 < n && Text[i + 1] == '-') {
+            const size_t e = Text.find('\n', i);
+            i = e == std::string_view::npos ? n : e + 1;
+        } else if (c == '/' && i + 1 < n && Text[i + 1] == '*') {
+            const size_t e = Text.find("*/", i + 2);
+            // The engine also takes an unclosed comment as running to the end.
+            i = e == std::string_view::npos ? n : e + 2;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 TSQLiteCommand::TSQLiteCommand() = default;
@@ -53,10 +75,16 @@ void TSQLiteCommand::Prepare() {
     AnsiString sql = FLiteConnection->EncodeString(FSQL);
     TSQLite3API* api = FLiteConnection->API();
     sqlite3_stmt* stmt = nullptr;
-    int rc = api->sqlite3_prepare_v2(api->SQLite, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr);
+    const char* tail = nullptr;
+    int rc = api->sqlite3_prepare_v2(api->SQLite, sql.c_str(), static_cast<int>(sql.size()), &stmt, &tail);
     if (rc != SQLITE_OK) {
         if (stmt) api->sqlite3_finalize(stmt);
         FLiteConnection->Check(rc);
+    }
+    // The engine compiles only the first statement: running it alone would drop the rest unseen.
+    if (tail && !OnlyBlanksAndComments(std::string_view(tail, static_cast<size_t>(sql.c_str() + sql.size() - tail)))) {
+        if (stmt) api->sqlite3_finalize(stmt);
+        throw rtl::Exception(SMultipleStatements);
     }
     FStmt = stmt;
     if (FStmt) FLiteConnection->AddLiveCommand(this);

@@ -1,3 +1,4 @@
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -5,6 +6,7 @@
 #include "data/sqlite/LiteCollationUni.h"
 #include "data/sqlite/LiteConstsUni.h"
 #include "data/sqlite/LiteFunctionUni.h"
+#include "data/sqlite/LiteStaticUni.h"
 #include "data/store/DAConsts.h"
 #include "framework/rtl/Text.h"
 
@@ -27,32 +29,48 @@ AnsiString TSQLiteConnection::EncodeWideString(std::u16string_view Value, bool U
 
 namespace {
 
-// The 1251 byte of every well-formed two-byte UTF-8 sequence, indexed by its two bytes (lead byte
-// high) less 0x8000, or 0 for a pair that is not one. Taken from the runtime's own decoder once,
-// so that the fetch loop below gives exactly its result.
-struct TPairTable {
-    uint8_t Map[0x8000] = {};
-    TPairTable() {
+// The 1251 byte of every well-formed two- and three-byte UTF-8 sequence, taken from the runtime's
+// own decoder once, so that the fetch loops below give exactly its result. Pairs are indexed by
+// their two bytes (lead byte high) less 0x8000, 0 marking a pair that is not one (no pair gives
+// byte 0); three-byte sequences by their code point, surrogates excluded.
+struct TDecodeTables {
+    uint8_t Pair[0x8000] = {};
+    uint8_t Triple[0x10000] = {};
+    TDecodeTables() {
         for (unsigned lead = 0xC2; lead <= 0xDF; ++lead)
             for (unsigned cont = 0x80; cont <= 0xBF; ++cont) {
                 const char seq[2] = {static_cast<char>(lead), static_cast<char>(cont)};
                 char out = '?';
                 rtl::UTF8ToAnsiBuf(std::string_view(seq, 2), &out, 1);
-                // No such sequence gives byte 0, which therefore marks the others.
-                Map[((lead << 8) | cont) - 0x8000] = static_cast<uint8_t>(out);
+                Pair[((lead << 8) | cont) - 0x8000] = static_cast<uint8_t>(out);
             }
+        for (unsigned cp = 0x800; cp <= 0xFFFF; ++cp) {
+            if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+            const char seq[3] = {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
+                                 static_cast<char>(0x80 | (cp & 0x3F))};
+            char out = '?';
+            rtl::UTF8ToAnsiBuf(std::string_view(seq, 3), &out, 1);
+            Triple[cp] = static_cast<uint8_t>(out);
+        }
     }
 };
 
-const TPairTable& PairTable() {
-    static const TPairTable table;
-    return table;
+const TDecodeTables& DecodeTables() {
+    static const TDecodeTables tables;
+    return tables;
+}
+
+// The code point of a well-formed three-byte sequence at p (p + 2 < end), or 0.
+inline unsigned Triple(const uint8_t* p) {
+    if ((p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80) return 0;
+    const unsigned cp = ((p[0] & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
+    return cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF) ? cp : 0;
 }
 
 // Bounded says whether the destination can fill up before the text ends.
 template <bool Bounded>
 size_t DecodeFast(const uint8_t* s, size_t Length, char* Dest, size_t MaxLen) {
-    const uint8_t* map = PairTable().Map;
+    const TDecodeTables& t = DecodeTables();
     const uint8_t* p = s;
     const uint8_t* const end = s + Length;
     char* out = Dest;
@@ -64,11 +82,19 @@ size_t DecodeFast(const uint8_t* s, size_t Length, char* Dest, size_t MaxLen) {
             ++p;
             continue;
         }
-        if (p + 1 < end) {
-            const uint8_t a = map[((unsigned(b) << 8) | p[1]) - 0x8000];
-            if (a) {
-                *out++ = static_cast<char>(a);
-                p += 2;
+        if (b < 0xE0) {
+            if (p + 1 < end) {
+                const uint8_t a = t.Pair[((unsigned(b) << 8) | p[1]) - 0x8000];
+                if (a) {
+                    *out++ = static_cast<char>(a);
+                    p += 2;
+                    continue;
+                }
+            }
+        } else if (b < 0xF0 && p + 2 < end) {
+            if (const unsigned cp = Triple(p)) {
+                *out++ = static_cast<char>(t.Triple[cp]);
+                p += 3;
                 continue;
             }
         }
@@ -82,11 +108,55 @@ size_t DecodeFast(const uint8_t* s, size_t Length, char* Dest, size_t MaxLen) {
 }  // namespace
 
 size_t TSQLiteConnection::DecodeUTF8To(const char* Value, size_t Length, char* Dest, size_t MaxLen) {
-    // Fetched text is mostly ASCII and Cyrillic: both are decoded here inline; the first longer or
-    // malformed sequence hands the rest to the general decoder. Every input byte gives at most one
-    // output byte, so a destination as long as the text needs no check of its own.
+    // Every input byte gives at most one output byte, so a destination as long as the text needs
+    // no check of its own.
     const auto* s = reinterpret_cast<const uint8_t*>(Value);
     return MaxLen >= Length ? DecodeFast<false>(s, Length, Dest, MaxLen) : DecodeFast<true>(s, Length, Dest, MaxLen);
+}
+
+size_t TSQLiteConnection::DecodeUTF8ToWide(const char* Value, size_t Length, char16_t* Dest) {
+    const auto* p = reinterpret_cast<const uint8_t*>(Value);
+    const uint8_t* const end = p + Length;
+    char16_t* out = Dest;
+    while (p < end) {
+        const uint8_t b = *p;
+        if (b < 0x80) {
+            *out++ = b;
+            ++p;
+            continue;
+        }
+        if (b >= 0xC2 && b < 0xE0 && p + 1 < end && (p[1] & 0xC0) == 0x80) {
+            *out++ = static_cast<char16_t>(((b & 0x1Fu) << 6) | (p[1] & 0x3Fu));
+            p += 2;
+            continue;
+        }
+        if (b >= 0xE0 && b < 0xF0 && p + 2 < end) {
+            if (const unsigned cp = Triple(p)) {
+                *out++ = static_cast<char16_t>(cp);
+                p += 3;
+                continue;
+            }
+        }
+        if (b >= 0xF0 && b <= 0xF4 && p + 3 < end && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80 &&
+            (p[3] & 0xC0) == 0x80) {
+            const unsigned cp =
+                ((b & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu);
+            if (cp >= 0x10000 && cp <= 0x10FFFF) {
+                *out++ = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+                *out++ = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+                p += 4;
+                continue;
+            }
+        }
+        // Malformed text: the runtime's decoder says what it becomes; it never gives more units
+        // than bytes.
+        const WideString rest =
+            rtl::UTF8ToWide(std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(end - p)));
+        std::memcpy(out, rest.data(), rest.size() * sizeof(char16_t));
+        out += rest.size();
+        break;
+    }
+    return static_cast<size_t>(out - Dest);
 }
 
 AnsiString TSQLiteConnection::DecodeString(const char* Value, size_t Length, bool UTF8) {
@@ -217,13 +287,16 @@ void TSQLiteConnection::Connect(const AnsiString& ConnectString) {
         if (!FAPI->Direct()) Check(FAPI->sqlite3_enable_shared_cache(FEnableSharedCache ? 1 : 0));
         rtl::UTF8String name = rtl::AnsiToUTF8(FDatabase);
         sqlite3* db = nullptr;
-        int rc = FAPI->sqlite3_open(name.c_str(), &db);
+        // Direct mode opens through the page codec, keyed before the engine reads the header.
+        int rc = FAPI->Direct() ? OpenCodecDatabase(name.c_str(), &db, FEncryptionKey, FEncryptionAlgorithm)
+                                : FAPI->sqlite3_open(name.c_str(), &db);
         FAPI->SQLite = db;
         Check(rc);
         if (!FEncryptionKey.empty()) SetKey(FEncryptionKey);
+        // The probe is the first read: it must already wait out another process's commit.
+        ApplyBusyTimeout();
         ExecuteInternal("select * from sqlite_master");
         FConnected = true;
-        ApplyBusyTimeout();
         ApplyReadUncommitted();
         ApplyForeignKeys();
         // Collations added while closed take effect now; the default ones follow the option as it

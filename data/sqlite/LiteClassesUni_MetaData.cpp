@@ -74,25 +74,20 @@ std::vector<std::vector<AnsiString>> TSQLiteMetaData::QueryRows(const AnsiString
     if (!conn) throw rtl::Exception(SConnectionNotDefined);
     TSQLite3API* api = conn->API();
     AnsiString sql = conn->EncodeString(SQL);
-    sqlite3_stmt* stmt = nullptr;
-    int rc = api->sqlite3_prepare_v2(api->SQLite, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr);
+    TStatementOwner owner(TFinalizeStatement{api});
+    int rc = api->sqlite3_prepare_v2(api->SQLite, sql.c_str(), static_cast<int>(sql.size()), owner.Receive(), nullptr);
+    conn->Check(rc);
+    sqlite3_stmt* stmt = owner.get();
     std::vector<std::vector<AnsiString>> rows;
-    try {
-        conn->Check(rc);
-        while ((rc = api->sqlite3_step(stmt)) == SQLITE_ROW) {
-            std::vector<AnsiString> row;
-            for (int c = 0; c < Columns; ++c) {
-                const char* s = reinterpret_cast<const char*>(api->sqlite3_column_text(stmt, c));
-                row.push_back(conn->DecodeString(s, s ? static_cast<size_t>(api->sqlite3_column_bytes(stmt, c)) : 0));
-            }
-            rows.push_back(std::move(row));
+    while ((rc = api->sqlite3_step(stmt)) == SQLITE_ROW) {
+        std::vector<AnsiString> row;
+        for (int c = 0; c < Columns; ++c) {
+            const char* s = reinterpret_cast<const char*>(api->sqlite3_column_text(stmt, c));
+            row.push_back(conn->DecodeString(s, s ? static_cast<size_t>(api->sqlite3_column_bytes(stmt, c)) : 0));
         }
-        if (rc != SQLITE_DONE) conn->Check(rc);
-    } catch (...) {
-        if (stmt) api->sqlite3_finalize(stmt);
-        throw;
+        rows.push_back(std::move(row));
     }
-    api->sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE) conn->Check(rc);
     return rows;
 }
 

@@ -41,6 +41,10 @@ bool StartsWith(const AnsiString& s, std::initializer_list<const char*> names) {
 
 }  // namespace
 
+namespace {
+constexpr int FetchAllBlockRows = 256;
+}  // namespace
+
 TSQLiteRecordSet::TSQLiteRecordSet() {
     FFetchAll = false;
     FFetchRows = 25;
@@ -115,14 +119,40 @@ void TSQLiteRecordSet::DoInitFields() {
     }
 }
 
+// ---------------------------------------------------------------------------------------------
+// Describing the fields
+
 void TSQLiteRecordSet::DescribeField(TCRFieldDesc* Field, int Col) {
+    Field->FieldNo = static_cast<uint16_t>(Col + 1);
+    Field->ColumnNo = static_cast<int16_t>(Col + 1);
+    const WideString actual = DescribeOrigin(Field, Col);
+    TMemDataType dt = mdtWideMemo;
+    int32_t length = 0;
+    int32_t scale = 0;
+    if (!FDumpData) {
+        TSQLiteConnection* conn = FLiteCommand->LiteConnection();
+        const char* declRaw = conn->API()->sqlite3_column_decltype(FLiteCommand->Stmt(), Col);
+        const AnsiString decl =
+            declRaw ? rtl::AnsiUpperCase(rtl::WideToAnsi(conn->DecodeToWide(declRaw, std::strlen(declRaw)))) : AnsiString();
+        if (!decl.empty()) {
+            dt = TypeOfDeclared(Field, decl, length, scale);
+        } else if (!actual.empty()) {
+            dt = mdtString;
+            Field->DBType = liteUnknown;
+        } else {
+            dt = TypeOfValue(Field, Col, length, scale);
+        }
+        dt = AdjustedType(dt, length);
+    }
+    SetStorage(Field, dt, length, scale);
+}
+
+WideString TSQLiteRecordSet::DescribeOrigin(TCRFieldDesc* Field, int Col) {
     TSQLiteConnection* conn = FLiteCommand->LiteConnection();
     TSQLite3API* api = conn->API();
     sqlite3_stmt* stmt = FLiteCommand->Stmt();
     auto decode = [&](const char* s) { return s ? conn->DecodeToWide(s, std::strlen(s)) : WideString(); };
 
-    Field->FieldNo = static_cast<uint16_t>(Col + 1);
-    Field->ColumnNo = static_cast<int16_t>(Col + 1);
     Field->Name = decode(api->sqlite3_column_name(stmt, Col));
     WideString actual;
     if (api->HasColumnMetadata()) {
@@ -147,92 +177,94 @@ void TSQLiteRecordSet::DescribeField(TCRFieldDesc* Field, int Col) {
         actual = Field->Name;
     }
     Field->ColumnName = actual;
+    return actual;
+}
 
-    TMemDataType dt = mdtString;
-    int32_t length = 0;
-    int32_t scale = 0;
-    if (FDumpData) {
-        dt = mdtWideMemo;
-    } else {
-        const char* declRaw = api->sqlite3_column_decltype(stmt, Col);
-        AnsiString decl = declRaw ? rtl::AnsiUpperCase(rtl::WideToAnsi(decode(declRaw))) : AnsiString();
-        AnsiString fieldName = rtl::WideToAnsi(Field->Name);
-        if (!decl.empty()) {
-            AnsiString name = decl;
-            Field->DBType = TLiteConverterManager::ParseDeclaredType(name, length, scale);
-            Field->DBLength = length;
-            Field->DBScale = scale;
-            if (TFetchConverter* conv = GetFieldConverter(fieldName, Field->DBType, length, scale)) {
-                dt = conv->InternalDataType;
-            } else if (Is(name, {"INT2", "SMALLINT", "SMALL INT", "TINYINT", "TINY INT"})) {
-                dt = mdtInt16;
-            } else if (Is(name, {"BIGINT", "BIG INT", "UNSIGNED BIG INT", "UNSIGNED BIGINT", "INT8", "INT64"})) {
-                dt = mdtInt64;
-            } else if (Is(name, {"INT", "INTEGER", "MEDIUMINT", "MEDIUM INT"}) || name.find("INT") != AnsiString::npos) {
-                dt = mdtInt32;
-            } else if (name.find("CHAR") != AnsiString::npos) {
-                dt = mdtString;
-            } else if (StartsWith(name, {"TEXT", "CLOB"})) {
-                dt = mdtMemo;
-            } else if (StartsWith(name, {"BLOB"})) {
-                dt = mdtBlob;
-            } else if (StartsWith(name, {"REAL", "FLOAT", "DOUBLE"})) {
-                dt = mdtFloat;
-            } else if (Is(name, {"NUMERIC", "DECIMAL", "NUMBER"})) {
-                TSQLiteConnection* c = conn;
-                if (FLiteCommand->EnableFMTBCD() || c->EnableFMTBCD())
-                    dt = mdtFmtBCD;
-                else if (FLiteCommand->EnableBCD() || c->EnableBCD())
-                    dt = mdtBCD;
-                else
-                    dt = mdtFloat;
-            } else if (name == "MONEY") {
-                dt = mdtCurrency;
-            } else if (StartsWith(name, {"BOOL"})) {
-                dt = mdtBoolean;
-            } else if (Is(name, {"BINARY", "VARBINARY"})) {
-                dt = mdtVarBytes;
-            } else if (name == "DATE") {
-                dt = mdtDate;
-            } else if (name == "TIME") {
-                dt = mdtTime;
-            } else if (Is(name, {"DATETIME", "TIMESTAMP"})) {
-                dt = mdtDateTime;
-            } else {
-                dt = mdtString;
-            }
-        } else if (!actual.empty()) {
-            dt = mdtString;
-            Field->DBType = liteUnknown;
-            length = scale = 0;
-        } else {
-            int sc = api->sqlite3_column_type(stmt, Col);
-            Field->DBType = TLiteConverterManager::TypeOfStorageClass(sc, length, scale);
-            if (TFetchConverter* conv = GetFieldConverter(fieldName, Field->DBType, length, scale)) {
-                dt = conv->InternalDataType;
-            } else {
-                switch (sc) {
-                    case SQLITE_INTEGER: dt = mdtInt64; break;
-                    case SQLITE_FLOAT: dt = mdtFloat; break;
-                    case SQLITE_TEXT:
-                    case SQLITE_NULL: dt = mdtString; break;
-                    case SQLITE_BLOB: dt = mdtBlob; break;
-                    default: rtl::AssertFail(SAssertionFailure, LiteClassesUnit, 2237);
-                }
-            }
-        }
-        if (dt == mdtString && length >= 255 && !FLongStrings) dt = mdtMemo;
-        if (dt == mdtVarBytes && length < 1) dt = mdtBlob;
-        if (conn->UseUnicode()) {
-            if (dt == mdtString) dt = mdtWideString;
-            else if (dt == mdtMemo) dt = mdtWideMemo;
-        }
+TMemDataType TSQLiteRecordSet::TypeOfDeclared(TCRFieldDesc* Field, const AnsiString& Declared, int32_t& Length,
+                                              int32_t& Scale) {
+    AnsiString name = Declared;
+    Field->DBType = TLiteConverterManager::ParseDeclaredType(name, Length, Scale);
+    Field->DBLength = Length;
+    Field->DBScale = Scale;
+    if (TFetchConverter* conv = GetFieldConverter(rtl::WideToAnsi(Field->Name), Field->DBType, Length, Scale))
+        return conv->InternalDataType;
+    if (Is(name, {"INT2", "SMALLINT", "SMALL INT", "TINYINT", "TINY INT"})) return mdtInt16;
+    if (Is(name, {"BIGINT", "BIG INT", "UNSIGNED BIG INT", "UNSIGNED BIGINT", "INT8", "INT64"})) return mdtInt64;
+    if (Is(name, {"INT", "INTEGER", "MEDIUMINT", "MEDIUM INT"}) || name.find("INT") != AnsiString::npos)
+        return mdtInt32;
+    if (name.find("CHAR") != AnsiString::npos) return mdtString;
+    if (StartsWith(name, {"TEXT", "CLOB"})) return mdtMemo;
+    if (StartsWith(name, {"BLOB"})) return mdtBlob;
+    if (StartsWith(name, {"REAL", "FLOAT", "DOUBLE"})) return mdtFloat;
+    if (Is(name, {"NUMERIC", "DECIMAL", "NUMBER"})) {
+        TSQLiteConnection* conn = FLiteCommand->LiteConnection();
+        if (FLiteCommand->EnableFMTBCD() || conn->EnableFMTBCD()) return mdtFmtBCD;
+        if (FLiteCommand->EnableBCD() || conn->EnableBCD()) return mdtBCD;
+        return mdtFloat;
     }
-    if (length < 0) length = 0;
-    if (scale < 0) scale = 0;
+    if (name == "MONEY") return mdtCurrency;
+    if (StartsWith(name, {"BOOL"})) return mdtBoolean;
+    if (Is(name, {"BINARY", "VARBINARY"})) return mdtVarBytes;
+    if (name == "DATE") return mdtDate;
+    if (name == "TIME") return mdtTime;
+    if (Is(name, {"DATETIME", "TIMESTAMP"})) return mdtDateTime;
+    return mdtString;
+}
+
+// An expression: the storage class of the value on the current row (none reads as NULL).
+TMemDataType TSQLiteRecordSet::TypeOfValue(TCRFieldDesc* Field, int Col, int32_t& Length, int32_t& Scale) {
+    const int sc = FLiteCommand->LiteConnection()->API()->sqlite3_column_type(FLiteCommand->Stmt(), Col);
+    Field->DBType = TLiteConverterManager::TypeOfStorageClass(sc, Length, Scale);
+    if (TFetchConverter* conv = GetFieldConverter(rtl::WideToAnsi(Field->Name), Field->DBType, Length, Scale))
+        return conv->InternalDataType;
+    switch (sc) {
+        case SQLITE_INTEGER: return mdtInt64;
+        case SQLITE_FLOAT: return mdtFloat;
+        case SQLITE_TEXT:
+        case SQLITE_NULL: return mdtString;
+        case SQLITE_BLOB: return mdtBlob;
+        default: rtl::AssertFail(SAssertionFailure, LiteClassesUnit, 2237);
+    }
+}
+
+TMemDataType TSQLiteRecordSet::AdjustedType(TMemDataType DataType, int32_t Length) const {
+    TMemDataType dt = DataType;
+    if (dt == mdtString && Length >= 255 && !FLongStrings) dt = mdtMemo;
+    if (dt == mdtVarBytes && Length < 1) dt = mdtBlob;
+    if (FLiteCommand->LiteConnection()->UseUnicode()) {
+        if (dt == mdtString)
+            dt = mdtWideString;
+        else if (dt == mdtMemo)
+            dt = mdtWideMemo;
+    }
+    return dt;
+}
+
+int TSQLiteRecordSet::SlotSize(TMemDataType DataType, int32_t Length) {
+    switch (DataType) {
+        case mdtString: return Length + 1;
+        case mdtInt16:
+        case mdtBoolean: return 2;
+        case mdtInt32: return 4;
+        case mdtFloat: case mdtDate: case mdtTime: case mdtDateTime: case mdtInt64: case mdtCurrency: case mdtBCD:
+            return 8;
+        case mdtVarBytes: return Length + 2;
+        case mdtWideString: return 2 * (Length + 1);
+        case mdtFmtBCD: return 34;
+        // Blobs and heap values keep a pointer, which takes 8 bytes here.
+        default: return PointerSlotSize;
+    }
+}
+
+void TSQLiteRecordSet::SetStorage(TCRFieldDesc* Field, TMemDataType DataType, int32_t Length, int32_t Scale) {
+    TMemDataType dt = DataType;
+    int32_t length = std::max(Length, 0);
+    int32_t scale = std::max(Scale, 0);
     if (dt == mdtString || dt == mdtWideString) {
         if (length == 0) length = 8192;
-        if (!FFlatBuffers && length >= 32) dt = dt == mdtString ? mdtExtString : mdtExtWideString;
+        // UTF-16 text lives in the heap at its own length: a slot of twice the declared length
+        // would double the store for text that is mostly shorter.
+        if (length >= 32 && (!FFlatBuffers || dt == mdtWideString)) dt = dt == mdtString ? mdtExtString : mdtExtWideString;
     } else if (dt == mdtVarBytes) {
         if (!FFlatBuffers && length >= 32) dt = mdtExtVarBytes;
     } else if (dt == mdtBCD) {
@@ -242,23 +274,23 @@ void TSQLiteRecordSet::DescribeField(TCRFieldDesc* Field, int Col) {
         if (length < 1 || length > 32) length = 32;
         if (scale > length) scale = length;
     }
+    // Storage that longer values of this column called for when it was read before.
+    const size_t col = static_cast<size_t>(Field->FieldNo) - 1;
+    if (!FDumpData && col < FStorage.size() && FStorage[col].Kept && FStorage[col].Described == dt) {
+        dt = FStorage[col].Kept;
+        length = std::max(length, FStorage[col].Length);
+    }
     Field->DataType = dt;
     Field->Length = static_cast<uint16_t>(std::min<int32_t>(length, 65535));
     Field->Scale = static_cast<uint16_t>(std::min<int32_t>(scale, 65535));
-    switch (dt) {
-        case mdtString: Field->Size = Field->Length + 1; break;
-        case mdtInt16:
-        case mdtBoolean: Field->Size = 2; break;
-        case mdtInt32: Field->Size = 4; break;
-        case mdtFloat: case mdtDate: case mdtTime: case mdtDateTime: case mdtInt64: case mdtCurrency: case mdtBCD:
-            Field->Size = 8;
-            break;
-        case mdtVarBytes: Field->Size = Field->Length + 2; break;
-        case mdtWideString: Field->Size = 2 * (Field->Length + 1); break;
-        case mdtFmtBCD: Field->Size = 34; break;
-        // Blobs and heap values keep a pointer, which takes 8 bytes here.
-        default: Field->Size = PointerSlotSize; break;
-    }
+    Field->Size = SlotSize(dt, Field->Length);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Values that outgrow their field
+
+void TSQLiteRecordSet::RaiseForField(const TFieldDesc* Field, const AnsiString& Message) const {
+    throw EDataMappingError(AnsiString(SFieldPrefix) + rtl::WideToAnsi(Field->Name) + "\r\n" + Message);
 }
 
 void TSQLiteRecordSet::RaiseOutOfRange(const TFieldDesc* Field, int64_t Value) const {
@@ -266,9 +298,103 @@ void TSQLiteRecordSet::RaiseOutOfRange(const TFieldDesc* Field, int64_t Value) c
 }
 
 void TSQLiteRecordSet::RaiseOutOfRange(const TFieldDesc* Field, const AnsiString& Value) const {
-    throw EDataMappingError(AnsiString(SFieldPrefix) + rtl::WideToAnsi(Field->Name) + "\r\n" +
-                            rtl::Format(SValueOutOfRange, {Value}));
+    RaiseForField(Field, rtl::Format(SValueOutOfRange, {Value}));
 }
+
+void TSQLiteRecordSet::Outgrown(const TCRFieldDesc* Field, size_t Units, bool ZeroChar) {
+    // Once the dataset has made its fields from these sizes, or a converter has taken the
+    // field's length, the value can no longer be given room.
+    if (!FGrowFields || Field->OnDemandConverter) {
+        if (ZeroChar) RaiseForField(Field, SZeroCharInText);
+        RaiseForField(Field, rtl::Format(SValueLongerThanField, {static_cast<int64_t>(Units), int(Field->Length)}));
+    }
+    const size_t col = static_cast<size_t>(Field->FieldNo) - 1;
+    if (FStorage.size() <= col) FStorage.resize(col + 1);
+    TStorage& s = FStorage[col];
+    if (!s.Kept) {
+        s.Described = Field->DataType;
+        s.Length = Field->Length;
+    }
+    const TMemDataType t = Field->DataType;
+    const bool wide = t == mdtWideString || t == mdtExtWideString;
+    const bool bytes = t == mdtVarBytes || t == mdtExtVarBytes;
+    if (ZeroChar || Units > 65535) {
+        // Past what a text or byte field can count: a blob keeps every byte.
+        s.Kept = bytes ? mdtBlob : wide ? mdtWideMemo : mdtMemo;
+    } else {
+        s.Kept = bytes ? mdtExtVarBytes : wide ? mdtExtWideString : mdtExtString;
+        s.Length = std::max<int32_t>(s.Length, static_cast<int32_t>(Units));
+    }
+    if (s.Kept == t) {
+        // A heap value takes any length: the field only grows.
+        const_cast<TCRFieldDesc*>(Field)->Length = static_cast<uint16_t>(s.Length);
+        return;
+    }
+    throw TRestartFetch{};
+}
+
+void TSQLiteRecordSet::ApplyStorage() {
+    for (const auto& desc : FFields) {
+        TFieldDesc* f = desc.get();
+        if (f->DescKind != fdkData || f->HasParent()) continue;
+        const size_t col = static_cast<size_t>(f->FieldNo) - 1;
+        if (col >= FStorage.size() || !FStorage[col].Kept) continue;
+        const TStorage& s = FStorage[col];
+        f->DataType = s.Kept;
+        if (!IsBlobFieldType(s.Kept)) f->Length = static_cast<uint16_t>(std::max<int32_t>(f->Length, s.Length));
+        f->Size = SlotSize(s.Kept, f->Length);
+    }
+    const TRecordLayout layout = FFields.CalcLayout();
+    FDataSize = layout.DataSize;
+    FRecordSize = layout.RecordSize;
+    FCalcRecordSize = layout.CalcRecordSize;
+    FHasComplexFields = false;
+    FHasBlobFields = false;
+    for (const auto& f : FFields) {
+        if (IsComplexFieldType(f->DataType)) FHasComplexFields = true;
+        if (IsBlobFieldType(f->DataType)) FHasBlobFields = true;
+    }
+    FBlockMan.RecordSize = FRecordSize;
+    if (FieldsChangedEvent) FieldsChangedEvent();
+}
+
+void TSQLiteRecordSet::InternalOpen(bool DisableInitFields) {
+    // Until the open is over nobody has seen the fields: they may still take the room their
+    // values need. A reopen feeds fields that exist already.
+    FGrowFields = !FReopening;
+    struct TStopGrowing {
+        bool& Flag;
+        ~TStopGrowing() { Flag = false; }
+    } stop{FGrowFields};
+    bool noInit = DisableInitFields;
+    for (int restarts = 0;; ++restarts) {
+        try {
+            TCRRecordSet::InternalOpen(noInit);
+            return;
+        } catch (const TRestartFetch&) {
+            // Every restart moves one field to roomier storage, at most twice per field.
+            if (restarts > 2 * FFields.Count()) rtl::AssertFail(SAssertionFailure, LiteClassesUnit, __LINE__);
+            FreeData();
+            ApplyStorage();
+            InitData();
+            if (FLiteCommand->GetCursorState() > csPrepared) FLiteCommand->SetCursorState(csPrepared);
+            noInit = true;
+        }
+    }
+}
+
+void TSQLiteRecordSet::SetConnection(TCRConnection* Value) {
+    if (Value != FLiteCommand->GetConnection()) FStorage.clear();
+    TCRRecordSet::SetConnection(Value);
+}
+
+void TSQLiteRecordSet::SetSQL(const AnsiString& Value) {
+    if (Value != FLiteCommand->SQL()) FStorage.clear();
+    TCRRecordSet::SetSQL(Value);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Dates
 
 namespace {
 
@@ -281,226 +407,291 @@ bool Digits(const char* s, int n, int& value) {
     return true;
 }
 
-// The engine's own text forms "yyyy-mm-dd" and "yyyy-mm-dd hh:nn:ss", read without building format
-// settings for every value. Anything else (and dates before 1900, whose time part counts backwards)
-// is left to the general parser.
-bool TryParseCanonical(std::string_view Text, rtl::TDateTime& Value) {
-    const size_t n = Text.size();
-    if (n != 10 && n != 19) return false;
+// ISO 8601 as the engine writes and reads it: "yyyy-mm-dd", a time "hh:nn[:ss[.fff]]", or both
+// joined by a blank or 'T', the time optionally followed by a zone ("Z", "+hh:nn", "-hhnn",
+// "+hh"); a zoned moment is taken to UTC, as the engine's own date functions do.
+bool TryParseIso(std::string_view Text, rtl::TDateTime& Value) {
     const char* s = Text.data();
-    int y, m, d;
-    if (s[4] != '-' || s[7] != '-' || !Digits(s, 4, y) || !Digits(s + 5, 2, m) || !Digits(s + 8, 2, d) || y < 1900)
-        return false;
-    rtl::TDateTime date;
-    if (!rtl::TryEncodeDate(y, m, d, date)) return false;
-    if (n == 10) {
-        Value = date;
+    const size_t n = Text.size();
+    size_t i = 0;
+    bool hasDate = false;
+    rtl::TDateTime date = 0;
+    if (n >= 10 && s[4] == '-' && s[7] == '-') {
+        int y, m, d;
+        if (!Digits(s, 4, y) || !Digits(s + 5, 2, m) || !Digits(s + 8, 2, d) || !rtl::TryEncodeDate(y, m, d, date))
+            return false;
+        hasDate = true;
+        i = 10;
+        if (i == n) {
+            Value = date;
+            return true;
+        }
+        if (s[i] != ' ' && s[i] != 'T') return false;
+        ++i;
+    }
+    int hh, nn, ss = 0, ms = 0;
+    if (n < i + 5 || s[i + 2] != ':' || !Digits(s + i, 2, hh) || !Digits(s + i + 3, 2, nn)) return false;
+    i += 5;
+    if (i < n && s[i] == ':') {
+        if (n < i + 3 || !Digits(s + i + 1, 2, ss)) return false;
+        i += 3;
+        if (i < n && s[i] == '.') {
+            ++i;
+            const size_t start = i;
+            int scale = 100;
+            for (; i < n && s[i] >= '0' && s[i] <= '9'; ++i, scale /= 10)
+                if (scale > 0) ms += (s[i] - '0') * scale;
+            if (i == start) return false;
+        }
+    }
+    rtl::TDateTime time;
+    if (!rtl::TryEncodeTime(hh, nn, ss, ms, time)) return false;
+    int offset = 0;  // minutes east of UTC
+    bool zoned = false;
+    if (i < n && (s[i] == 'Z' || s[i] == 'z')) {
+        zoned = true;
+        ++i;
+    } else if (i < n && (s[i] == '+' || s[i] == '-')) {
+        const int sign = s[i] == '-' ? -1 : 1;
+        int oh, om = 0;
+        if (n < i + 3 || !Digits(s + i + 1, 2, oh)) return false;
+        i += 3;
+        if (i < n && s[i] == ':') ++i;
+        if (i < n) {
+            if (n < i + 2 || !Digits(s + i, 2, om)) return false;
+            i += 2;
+        }
+        if (oh > 23 || om > 59) return false;
+        zoned = true;
+        offset = sign * (oh * 60 + om);
+    }
+    if (i != n || (zoned && !hasDate)) return false;
+    if (!hasDate) {
+        Value = time;
         return true;
     }
-    int hh, nn, ss;
-    if (s[10] != ' ' || s[13] != ':' || s[16] != ':' || !Digits(s + 11, 2, hh) || !Digits(s + 14, 2, nn) ||
-        !Digits(s + 17, 2, ss))
-        return false;
-    rtl::TDateTime time;
-    if (!rtl::TryEncodeTime(hh, nn, ss, 0, time)) return false;
-    Value = date + time;
+    Value = rtl::ComposeDateTime(date, time);
+    if (offset) Value = rtl::IncMinute(Value, -offset);
     return true;
 }
 
 }  // namespace
 
-rtl::TDateTime TSQLiteRecordSet::ParseDate(std::string_view Text, TMemDataType DataType, bool Canonical) const {
+bool TSQLiteRecordSet::ParseDate(std::string_view Text, TMemDataType DataType, const TRowPlan& Plan,
+                                 rtl::TDateTime& Value) const {
     rtl::TDateTime d = 0;
-    if (!Canonical || !TryParseCanonical(Text, d)) {
-        rtl::TFormatSettings fs;
-        fs.DateSeparator = FLiteCommand->DateSeparator();
-        AnsiString df = FLiteCommand->DateFormat();
-        std::replace(df.begin(), df.end(), '-', fs.DateSeparator);
-        fs.ShortDateFormat = df;
-        fs.TimeSeparator = FLiteCommand->TimeSeparator();
-        AnsiString tf = FLiteCommand->TimeFormat();
-        std::replace(tf.begin(), tf.end(), ':', fs.TimeSeparator);
-        fs.ShortTimeFormat = tf;
-        fs.LongTimeFormat = tf;
-        auto parse = [&](const AnsiString& t) { return rtl::TryStrToDateTime(t, d, fs) || rtl::TryStrToTime(t, d, fs); };
+    auto general = [&] {
         const AnsiString text(Text);
-        if (!parse(text)) {
-            // The engine's date functions also write and accept 'T' between the date and the time.
-            const size_t t = text.find('T');
-            AnsiString spaced = text;
-            if (t != AnsiString::npos && t > 0 && t + 1 < text.size()) spaced[t] = ' ';
-            if (t == AnsiString::npos || spaced == text || !parse(spaced)) d = 0;
-        }
-    }
-    if (DataType == mdtDate) return std::trunc(d);
-    if (DataType == mdtTime) return std::fabs(d - std::trunc(d));
-    return d;
+        auto parse = [&](const AnsiString& t) {
+            return rtl::TryStrToDateTime(t, d, Plan.DateSettings) || rtl::TryStrToTime(t, d, Plan.DateSettings);
+        };
+        if (parse(text)) return true;
+        // The engine's date functions also write and accept 'T' between the date and the time.
+        const size_t t = text.find('T');
+        if (t == AnsiString::npos || t == 0 || t + 1 >= text.size()) return false;
+        AnsiString spaced = text;
+        spaced[t] = ' ';
+        return parse(spaced);
+    };
+    // A text that is no date in any form the column may hold reads as null, not as day 0.
+    const bool ok = Plan.CanonicalDates ? TryParseIso(Text, d) || general() : general() || TryParseIso(Text, d);
+    if (!ok) return false;
+    if (DataType == mdtDate)
+        Value = std::trunc(d);
+    else if (DataType == mdtTime)
+        Value = std::fabs(d - std::trunc(d));
+    else
+        Value = d;
+    return true;
 }
 
-void TSQLiteRecordSet::ReadValue(void* RecBuf, const TCRFieldDesc* Field, int Col, TSQLite3API* API,
-                                 sqlite3_stmt* Stmt, bool UTF8, bool CanonicalDates) {
-    uint8_t* slot = static_cast<uint8_t*>(RecBuf) + Field->Offset;
+bool TSQLiteRecordSet::ReadDate(uint8_t* Slot, const TCRFieldDesc* Field, const char* Text, size_t Length,
+                                bool UTF8, const TRowPlan& Plan) {
+    rtl::TDateTime d;
+    // Decoded text is never longer than its source, so a short value needs no string of its own.
+    char buf[40];
+    bool ok;
+    if (Text && Length <= sizeof buf) {
+        const size_t n = UTF8 ? TSQLiteConnection::DecodeUTF8To(Text, Length, buf, Length) : Length;
+        if (!UTF8 && n) std::memcpy(buf, Text, n);
+        ok = ParseDate(std::string_view(buf, n), Field->DataType, Plan, d);
+    } else {
+        ok = ParseDate(TSQLiteConnection::DecodeString(Text, Length, UTF8), Field->DataType, Plan, d);
+    }
+    if (ok) StoreDouble(Slot, d);
+    return ok;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading values
+
+void TSQLiteRecordSet::ReadAnsiText(uint8_t* Slot, const TCRFieldDesc* Field, const char* Text, size_t Length,
+                                    bool UTF8) {
+    if (Length && std::memchr(Text, 0, Length)) Outgrown(Field, Length, true);
+    const bool heap = Field->DataType == mdtExtString;
+    // A text's bytes bound its characters: when they fit the slot, decode straight into it.
+    if (!heap && Length <= Field->Length) {
+        const size_t n = UTF8 ? TSQLiteConnection::DecodeUTF8To(Text, Length, reinterpret_cast<char*>(Slot), Length)
+                              : Length;
+        if (!UTF8 && n) std::memcpy(Slot, Text, n);
+        Slot[n] = 0;
+        return;
+    }
+    const char* chars = Text;
+    size_t n = Length;
+    if (UTF8) {
+        if (FScratch.size() < Length) FScratch.resize(Length);
+        n = TSQLiteConnection::DecodeUTF8To(Text, Length, FScratch.data(), Length);
+        chars = FScratch.data();
+    }
+    if (n > Field->Length) Outgrown(Field, n, false);
+    if (heap) {
+        char* buf = static_cast<char*>(FStringHeap.AllocBuf(static_cast<int>(n + 1)));
+        if (n) std::memcpy(buf, chars, n);
+        buf[n] = 0;
+        StorePtr(Slot, buf);
+    } else {
+        if (n) std::memcpy(Slot, chars, n);
+        Slot[n] = 0;
+    }
+}
+
+void TSQLiteRecordSet::ReadWideText(uint8_t* Slot, const TCRFieldDesc* Field, const char* Text, size_t Length) {
+    if (Length && std::memchr(Text, 0, Length)) Outgrown(Field, Length, true);
+    const bool heap = Field->DataType == mdtExtWideString;
+    // A UTF-8 text never has more UTF-16 units than bytes.
+    if (!heap && Length <= Field->Length) {
+        const size_t n = TSQLiteConnection::DecodeUTF8ToWide(Text, Length, reinterpret_cast<char16_t*>(Slot));
+        std::memset(Slot + 2 * n, 0, 2);
+        return;
+    }
+    if (FWideScratch.size() < Length) FWideScratch.resize(Length);
+    const size_t n = TSQLiteConnection::DecodeUTF8ToWide(Text, Length, FWideScratch.data());
+    if (n > Field->Length) Outgrown(Field, n, false);
+    uint8_t* dest = Slot;
+    if (heap) {
+        dest = static_cast<uint8_t*>(FStringHeap.AllocBuf(static_cast<int>(2 * n + 2)));
+        StorePtr(Slot, dest);
+    }
+    if (n) std::memcpy(dest, FWideScratch.data(), 2 * n);
+    std::memset(dest + 2 * n, 0, 2);
+}
+
+void TSQLiteRecordSet::ReadBlob(uint8_t* Slot, const TCRFieldDesc* Field, int Col, TSQLite3API* API,
+                                sqlite3_stmt* Stmt, bool UTF8) {
+    auto* blob = static_cast<TBlob*>(LoadPtr(Slot));
+    if (!blob) return;
+    auto append = [&](const void* Data, size_t Bytes) {
+        if (!Bytes) return;
+        PPieceHeader piece = TCRBlobData::AllocPiece(static_cast<int>(Bytes));
+        std::memcpy(PieceData(piece), Data, Bytes);
+        piece->Used = static_cast<int32_t>(Bytes);
+        blob->GetData()->AppendPiece(piece);
+    };
+    if (Field->DataType == mdtBlob) {
+        const int n = API->sqlite3_column_bytes(Stmt, Col);
+        const void* p = API->sqlite3_column_blob(Stmt, Col);
+        if (n > 0 && p) append(p, static_cast<size_t>(n));
+        return;
+    }
+    // Text is read to its stored length, zero characters included.
+    const char* s = reinterpret_cast<const char*>(API->sqlite3_column_text(Stmt, Col));
+    const size_t len = static_cast<size_t>(API->sqlite3_column_bytes(Stmt, Col));
+    if (!s || !len) return;
+    if (Field->DataType == mdtWideMemo) {
+        if (FWideScratch.size() < len) FWideScratch.resize(len);
+        const size_t n = TSQLiteConnection::DecodeUTF8ToWide(s, len, FWideScratch.data());
+        append(FWideScratch.data(), 2 * n);
+    } else if (UTF8) {
+        if (FScratch.size() < len) FScratch.resize(len);
+        append(FScratch.data(), TSQLiteConnection::DecodeUTF8To(s, len, FScratch.data(), len));
+    } else {
+        append(s, len);
+    }
+}
+
+void TSQLiteRecordSet::ReadBytes(uint8_t* Slot, const TCRFieldDesc* Field, int Col, TSQLite3API* API,
+                                 sqlite3_stmt* Stmt) {
+    const int count = API->sqlite3_column_bytes(Stmt, Col);
+    const void* p = API->sqlite3_column_blob(Stmt, Col);
+    const size_t n = count > 0 && p ? static_cast<size_t>(count) : 0;
+    if (n > Field->Length) Outgrown(Field, n, false);
+    uint8_t* dest = Slot;
+    if (Field->DataType == mdtExtVarBytes) {
+        dest = static_cast<uint8_t*>(FStringHeap.AllocBuf(static_cast<int>(n + 2)));
+        StorePtr(Slot, dest);
+    }
+    const auto len = static_cast<uint16_t>(n);
+    std::memcpy(dest, &len, 2);
+    if (n) std::memcpy(dest + 2, p, n);
+}
+
+bool TSQLiteRecordSet::ReadValue(uint8_t* Slot, const TCRFieldDesc* Field, int Col, TSQLite3API* API,
+                                 sqlite3_stmt* Stmt, bool UTF8, const TRowPlan& Plan) {
     auto text = [&](size_t& len) {
         const char* s = reinterpret_cast<const char*>(API->sqlite3_column_text(Stmt, Col));
-        len = static_cast<size_t>(API->sqlite3_column_bytes(Stmt, Col));
-        return s;
+        len = s ? static_cast<size_t>(API->sqlite3_column_bytes(Stmt, Col)) : 0;
+        return s ? s : "";
     };
+    size_t len;
     switch (Field->DataType) {
-        case mdtString: {
-            size_t len;
-            const char* s = text(len);
-            size_t n = UTF8 ? TSQLiteConnection::DecodeUTF8To(s, len, reinterpret_cast<char*>(slot), Field->Length)
-                            : std::min<size_t>(len, Field->Length);
-            if (!UTF8 && n) std::memcpy(slot, s, n);
-            slot[n] = 0;
-            break;
-        }
+        case mdtString:
         case mdtExtString: {
-            size_t len;
             const char* s = text(len);
-            size_t cap = std::min<size_t>(len, Field->Length);
-            char* buf = static_cast<char*>(FStringHeap.AllocBuf(static_cast<int>(cap + 1)));
-            size_t n = UTF8 ? TSQLiteConnection::DecodeUTF8To(s, len, buf, cap) : cap;
-            if (!UTF8 && n) std::memcpy(buf, s, n);
-            buf[n] = 0;
-            StorePtr(slot, buf);
-            break;
+            ReadAnsiText(Slot, Field, s, len, UTF8);
+            return true;
         }
         case mdtWideString:
         case mdtExtWideString: {
-            size_t len;
             const char* s = text(len);
-            WideString w = rtl::UTF8ToWide(std::string_view(s ? s : "", s ? len : 0));
-            if (w.size() > Field->Length) w.resize(Field->Length);
-            if (Field->DataType == mdtWideString) {
-                std::memcpy(slot, w.data(), w.size() * 2);
-                std::memset(slot + w.size() * 2, 0, 2);
-            } else {
-                auto* buf = static_cast<uint8_t*>(FStringHeap.AllocBuf(static_cast<int>(2 * Field->Length + 2)));
-                std::memcpy(buf, w.data(), w.size() * 2);
-                std::memset(buf + w.size() * 2, 0, 2);
-                StorePtr(slot, buf);
-            }
-            break;
+            ReadWideText(Slot, Field, s, len);
+            return true;
         }
         case mdtInt16: {
-            int64_t v = API->sqlite3_column_int64(Stmt, Col);
+            const int64_t v = API->sqlite3_column_int64(Stmt, Col);
             if (v < INT16_MIN || v > INT16_MAX) RaiseOutOfRange(Field, v);
-            Store16(slot, static_cast<int16_t>(v));
-            break;
+            Store16(Slot, static_cast<int16_t>(v));
+            return true;
         }
         case mdtInt32: {
-            int64_t v = API->sqlite3_column_int64(Stmt, Col);
+            const int64_t v = API->sqlite3_column_int64(Stmt, Col);
             if (v < INT32_MIN || v > INT32_MAX) RaiseOutOfRange(Field, v);
-            Store32(slot, static_cast<int32_t>(v));
-            break;
+            Store32(Slot, static_cast<int32_t>(v));
+            return true;
         }
-        case mdtInt64:
-            Store64(slot, API->sqlite3_column_int64(Stmt, Col));
-            break;
-        case mdtBoolean:
-            Store16(slot, API->sqlite3_column_int64(Stmt, Col) != 0 ? 1 : 0);
-            break;
+        case mdtInt64: Store64(Slot, API->sqlite3_column_int64(Stmt, Col)); return true;
+        case mdtBoolean: Store16(Slot, API->sqlite3_column_int64(Stmt, Col) != 0 ? 1 : 0); return true;
         case mdtFloat:
-        case mdtCurrency:
-            StoreDouble(slot, API->sqlite3_column_double(Stmt, Col));
-            break;
+        case mdtCurrency: StoreDouble(Slot, API->sqlite3_column_double(Stmt, Col)); return true;
         case mdtDate:
         case mdtTime:
         case mdtDateTime: {
-            size_t len;
             const char* s = text(len);
-            // Decoded text is never longer than its source, so a short value needs no string of its own.
-            char buf[32];
-            if (s && len <= sizeof buf) {
-                const size_t n = UTF8 ? TSQLiteConnection::DecodeUTF8To(s, len, buf, len) : len;
-                if (!UTF8 && n) std::memcpy(buf, s, n);
-                StoreDouble(slot, ParseDate(std::string_view(buf, n), Field->DataType, CanonicalDates));
-            } else {
-                AnsiString t = TSQLiteConnection::DecodeString(s, len, UTF8);
-                StoreDouble(slot, ParseDate(t, Field->DataType, CanonicalDates));
-            }
-            break;
+            return ReadDate(Slot, Field, s, len, UTF8, Plan);
         }
         case mdtBCD: {
-            double v = API->sqlite3_column_type(Stmt, Col) == SQLITE_INTEGER
-                           ? static_cast<double>(API->sqlite3_column_int64(Stmt, Col))
-                           : API->sqlite3_column_double(Stmt, Col);
+            const double v = API->sqlite3_column_type(Stmt, Col) == SQLITE_INTEGER
+                                 ? static_cast<double>(API->sqlite3_column_int64(Stmt, Col))
+                                 : API->sqlite3_column_double(Stmt, Col);
             // Ten-thousandths in 64 bits: a value beyond them is refused rather than stored as garbage.
             const double scaled = std::nearbyint(v * 10000.0);
             if (!(std::fabs(scaled) < 9223372036854775808.0)) RaiseOutOfRange(Field, rtl::FloatToStr(v));
-            Store64(slot, static_cast<int64_t>(scaled));
-            break;
+            Store64(Slot, static_cast<int64_t>(scaled));
+            return true;
         }
         case mdtFmtBCD: {
-            rtl::TBcd bcd;
-            if (API->sqlite3_column_type(Stmt, Col) == SQLITE_INTEGER)
-                bcd = rtl::StrToBcd(rtl::IntToStr(API->sqlite3_column_int64(Stmt, Col)));
-            else
-                bcd = rtl::DoubleToBcd(API->sqlite3_column_double(Stmt, Col));
-            std::memcpy(slot, &bcd, sizeof bcd);
-            break;
+            const rtl::TBcd bcd = API->sqlite3_column_type(Stmt, Col) == SQLITE_INTEGER
+                                      ? rtl::StrToBcd(rtl::IntToStr(API->sqlite3_column_int64(Stmt, Col)))
+                                      : rtl::DoubleToBcd(API->sqlite3_column_double(Stmt, Col));
+            std::memcpy(Slot, &bcd, sizeof bcd);
+            return true;
         }
         case mdtBlob:
         case mdtMemo:
-        case mdtWideMemo: {
-            auto* blob = static_cast<TBlob*>(LoadPtr(slot));
-            if (!blob) break;
-            if (Field->DataType == mdtBlob) {
-                int n = API->sqlite3_column_bytes(Stmt, Col);
-                const void* p = API->sqlite3_column_blob(Stmt, Col);
-                if (n > 0 && p) {
-                    PPieceHeader piece = TCRBlobData::AllocPiece(n);
-                    std::memcpy(PieceData(piece), p, static_cast<size_t>(n));
-                    piece->Used = n;
-                    blob->GetData()->AppendPiece(piece);
-                }
-            } else if (Field->DataType == mdtMemo) {
-                size_t len;
-                const char* s = text(len);
-                if (len > 0) {
-                    PPieceHeader piece = TCRBlobData::AllocPiece(static_cast<int>(len));
-                    size_t n = UTF8 ? TSQLiteConnection::DecodeUTF8To(s, len, reinterpret_cast<char*>(PieceData(piece)), len)
-                                    : len;
-                    if (!UTF8) std::memcpy(PieceData(piece), s, len);
-                    piece->Used = static_cast<int32_t>(n);
-                    blob->GetData()->AppendPiece(piece);
-                }
-            } else {
-                size_t len;
-                const char* s = text(len);
-                WideString w = rtl::UTF8ToWide(std::string_view(s ? s : "", s ? len : 0));
-                if (!w.empty()) {
-                    int bytes = static_cast<int>(w.size() * 2);
-                    PPieceHeader piece = TCRBlobData::AllocPiece(bytes);
-                    std::memcpy(PieceData(piece), w.data(), static_cast<size_t>(bytes));
-                    piece->Used = bytes;
-                    blob->GetData()->AppendPiece(piece);
-                }
-            }
-            break;
-        }
-        case mdtVarBytes: {
-            int n = API->sqlite3_column_bytes(Stmt, Col);
-            const void* p = API->sqlite3_column_blob(Stmt, Col);
-            // The slot has room for the declared length only: a longer value is cut to it.
-            uint16_t len = static_cast<uint16_t>(std::min<int>(n, Field->Length));
-            std::memcpy(slot, &len, 2);
-            if (len && p) std::memcpy(slot + 2, p, len);
-            break;
-        }
-        case mdtExtVarBytes: {
-            int n = API->sqlite3_column_bytes(Stmt, Col);
-            const void* p = API->sqlite3_column_blob(Stmt, Col);
-            uint16_t len = static_cast<uint16_t>(std::min<int>(n, 65535));
-            auto* buf = static_cast<uint8_t*>(FStringHeap.AllocBuf(len + 2));
-            std::memcpy(buf, &len, 2);
-            if (len && p) std::memcpy(buf + 2, p, len);
-            StorePtr(slot, buf);
-            break;
-        }
-        default:
-            rtl::AssertFail(SAssertionFailure, LiteClassesUnit, 2750);
+        case mdtWideMemo: ReadBlob(Slot, Field, Col, API, Stmt, UTF8); return true;
+        case mdtVarBytes:
+        case mdtExtVarBytes: ReadBytes(Slot, Field, Col, API, Stmt); return true;
+        default: rtl::AssertFail(SAssertionFailure, LiteClassesUnit, 2750);
     }
 }
 
@@ -515,6 +706,18 @@ void TSQLiteRecordSet::MakeRowPlan(TRowPlan& Plan) const {
     }
     Plan.CanonicalDates = FLiteCommand->DateSeparator() == '-' && FLiteCommand->TimeSeparator() == ':' &&
                           FLiteCommand->DateFormat() == "yyyy-mm-dd" && FLiteCommand->TimeFormat() == "hh:nn:ss";
+    // The command's formats, all other settings empty.
+    rtl::TFormatSettings& fs = Plan.DateSettings;
+    fs = rtl::TFormatSettings();
+    fs.DateSeparator = FLiteCommand->DateSeparator();
+    AnsiString df = FLiteCommand->DateFormat();
+    std::replace(df.begin(), df.end(), '-', fs.DateSeparator);
+    fs.ShortDateFormat = df;
+    fs.TimeSeparator = FLiteCommand->TimeSeparator();
+    AnsiString tf = FLiteCommand->TimeFormat();
+    std::replace(tf.begin(), tf.end(), ':', fs.TimeSeparator);
+    fs.ShortTimeFormat = tf;
+    fs.LongTimeFormat = tf;
 }
 
 void TSQLiteRecordSet::ReadRow(void* RecBuf) {
@@ -529,15 +732,15 @@ void TSQLiteRecordSet::ReadRow(void* RecBuf, const TRowPlan& Plan) {
     TSQLite3API* api = conn->API();
     sqlite3_stmt* stmt = FLiteCommand->Stmt();
     const bool utf8 = conn->IsUTF8();
-    uint8_t* nulls = static_cast<uint8_t*>(RecBuf) + FDataSize;
+    auto* rec = static_cast<uint8_t*>(RecBuf);
+    uint8_t* nulls = rec + FDataSize;
     for (const TCRFieldDesc* field : Plan.Values) {
         const int col = field->FieldNo - 1;
         if (api->sqlite3_column_type(stmt, col) == SQLITE_NULL) {
             nulls[col] = 1;
             continue;
         }
-        nulls[col] = 0;
-        ReadValue(RecBuf, field, col, api, stmt, utf8, Plan.CanonicalDates);
+        nulls[col] = ReadValue(rec + field->Offset, field, col, api, stmt, utf8, Plan) ? 0 : 1;
     }
 }
 
@@ -599,7 +802,9 @@ bool TSQLiteRecordSet::FetchBlock() {
     TSQLiteConnection* conn = FLiteCommand->LiteConnection();
     TSQLite3API* api = conn->API();
     sqlite3_stmt* stmt = FLiteCommand->Stmt();
-    const int rows = std::max(1, FFetchRows);
+    // Fetching everything at open reads in larger blocks: one allocation per few rows costs
+    // more than the rows themselves.
+    const int rows = FFetchAll && !FUniDirectional ? std::max(FFetchRows, FetchAllBlockRows) : std::max(1, FFetchRows);
     TItemBlock* block = nullptr;
     // The block comes zero-filled: every pointer slot is null until its row is read, so a block
     // that fails half-way can be released safely.
@@ -671,6 +876,10 @@ void TSQLiteRecordSet::Reopen() {
     FreeData();
     InitData();
     if (OnReopen) OnReopen();
+    struct TDone {
+        bool& Flag;
+        ~TDone() { Flag = false; }
+    } done{FReopening = true};
     DoOpen(0);
 }
 

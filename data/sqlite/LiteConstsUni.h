@@ -30,5 +30,15 @@ inline constexpr const char* SUnknownDataType = "Unknown data type";
 inline constexpr const char* SRestrictionMustBeSet = "%s restriction must be set";
 // A fetched value that the column's field type cannot hold.
 inline constexpr const char* SValueOutOfRange = "Value %s is out of the range of the field type";
+// A command runs one statement; a text with more goes through a script.
+inline constexpr const char* SMultipleStatements =
+    "The SQL text holds more than one statement; run several statements as a script";
+// A fetched text or binary value that its field cannot hold whole.
+inline constexpr const char* SValueLongerThanField = "A value of length %d is longer than the field (%d)";
+inline constexpr const char* SZeroCharInText = "A text holding a zero character cannot be kept in a text field";
+
+// --- page codec ---
+inline constexpr const char* SNoEncryptionAlgorithm = "An encryption key needs an encryption algorithm";
+inline constexpr const char* SWalNotEncrypted = "An encrypted database cannot use the WAL journal mode";
 
 }  // namespace sqlite

@@ -1,7 +1,7 @@
 // The error of the SQLite engine: its result code and message.
 #pragma once
 
-#include "data/access/DBAccess.h"
+#include "data/access/DBAccess_Error.h"
 
 namespace sqlite {
 

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "data/store/DAConsts.h"
+#include "framework/rtl/Ownership.h"
+#include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
 namespace store {
@@ -222,11 +224,16 @@ void TMemDataSet::CheckIRecordSet() const {
 
 TMemData* TMemDataSet::MemData() const noexcept { return dynamic_cast<TMemData*>(FIRecordSet.get()); }
 
-void TMemDataSet::CreateIRecordSet() { SetIRecordSet(new TMemData()); }
+void TMemDataSet::CreateIRecordSet() { SetIRecordSet(std::make_unique<TMemData>()); }
 
-void TMemDataSet::SetIRecordSet(TData* Value) {
+void TMemDataSet::SetIRecordSet(std::unique_ptr<TData> Store) {
     FCalcFieldsMapping.clear();
-    if (FIRecordSet.get() != Value) FIRecordSet.reset(Value);
+    // Handing the dataset the store it holds already changes nothing.
+    if (FIRecordSet.get() == Store.get())
+        (void)Store.release();
+    else
+        FIRecordSet = std::move(Store);
+    TData* Value = FIRecordSet.get();
     if (!Value) return;
     Value->SetCachedUpdates(FCachedUpdates);
     Value->SetLocalUpdate(FLocalUpdate);
@@ -248,13 +255,16 @@ void TMemDataSet::SetIRecordSet(TData* Value) {
 
 const TDataSetServiceClass& TMemDataSet::GetDataSetServiceClass() const { return TDataSetService::StaticClass(); }
 
-void TMemDataSet::SetDataSetService(TDataSetService* Value) {
-    if (FDataSetService.get() != Value) FDataSetService.reset(Value);
+void TMemDataSet::SetDataSetService(rtl::TOwnedPtr<TDataSetService> Value) {
+    if (FDataSetService.get() == Value.get())
+        (void)Value.release();
+    else
+        FDataSetService = std::move(Value);
 }
 
 void TMemDataSet::CheckDataSetService() {
     const TDataSetServiceClass& cls = GetDataSetServiceClass();
-    if (!FDataSetService || FDataSetService->ClassType() != &cls) SetDataSetService(cls.Create(this));
+    if (!FDataSetService || FDataSetService->ClassType() != &cls) SetDataSetService(rtl::Adopt(cls.Create(this)));
 }
 
 void TMemDataSet::ReopenRecordSet() {
@@ -771,9 +781,7 @@ TFieldDesc* TMemDataSet::FieldDescOf(TField* Field) {
 int TMemDataSet::FieldNoOfDesc(TField* Field) {
     TFieldDesc* d = FieldDescOf(Field);
     if (!d) {
-        AnsiString text = SFieldNotFound;
-        text.replace(text.find("%s"), 2, rtl::WideToAnsi(Field->FieldName()));
-        throw rtl::Exception(text);
+        throw rtl::Exception(rtl::Format(SFieldNotFound, {Field->FieldName()}));
     }
     return d->FieldNo;
 }

@@ -232,11 +232,11 @@ public:
     // --- store and service ---
     TData* IRecordSet() const noexcept { return FIRecordSet.get(); }
     virtual void CreateIRecordSet();
-    // Takes ownership of the store (null drops the current one).
-    virtual void SetIRecordSet(TData* Value);
+    // The dataset owns the store from the call on (null drops the current one).
+    virtual void SetIRecordSet(std::unique_ptr<TData> Value);
     virtual const TDataSetServiceClass& GetDataSetServiceClass() const;
-    // Takes ownership; frees the current service.
-    virtual void SetDataSetService(TDataSetService* Value);
+    // The dataset owns the service from the call on; the current one is freed.
+    virtual void SetDataSetService(rtl::TOwnedPtr<TDataSetService> Value);
     TDataSetService* DataSetService() const noexcept { return FDataSetService.get(); }
     // Creates the service when there is none or it is not of GetDataSetServiceClass.
     void CheckDataSetService();
@@ -401,6 +401,22 @@ protected:
     // LocateRecord with the caller's buffer, which holds the found record afterwards.
     bool LocateRecordTo(const std::vector<TFieldDesc*>& KeyDescs, const rtl::Variant& KeyValues, bool Restore,
                         int Bits, db::TRecordBuffer Candidate);
+
+public:
+    struct TLocateKey;
+    struct TLocatePlan;
+
+protected:
+    // The parts of a key search: the keys in the store's form, a test of one record, the record
+    // the store is on, bisection over the sorted keys (the record number found, or 0) and the
+    // scan in the search's direction (from the current record itself when FromCurrent).
+    TLocatePlan PlanLocate(const std::vector<TFieldDesc*>& KeyDescs, const rtl::Variant& KeyValues, int Bits);
+    bool LocateMatches(const TLocatePlan& Plan, const void* Rec);
+    // The index of the first of Items from Start on (in the direction of Step) that matches; -1.
+    int LocateInItems(const TLocatePlan& Plan, const std::vector<TRecordItem*>& Items, int Start, int Step);
+    const void* LocateCurrentRecord(const TLocatePlan& Plan, db::TRecordBuffer Candidate);
+    int LocateBisect(const TLocatePlan& Plan, int Low, int High, db::TRecordBuffer Candidate);
+    bool LocateScan(const TLocatePlan& Plan, bool FromCurrent, db::TRecordBuffer Candidate);
     bool BuildLocalMDLinks();
     bool LocalDetailFilter(void* RecBuf);
     void EnsureDetailTimer();

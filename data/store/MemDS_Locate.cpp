@@ -5,6 +5,7 @@
 
 #include "data/store/DAConsts.h"
 #include "data/store/MemDS.h"
+#include "data/store/MemData_Internal.h"
 #include "framework/rtl/Bcd.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
@@ -477,6 +478,325 @@ bool TMemDataSet::LocateRecord(const std::vector<TFieldDesc*>& KeyDescs, const V
     return LocateRecordTo(KeyDescs, KeyValues, Restore, Bits, candidate.Get());
 }
 
+// One key of a search: the field, the key in the store's comparison form, and how a record is
+// tested against it.
+struct TMemDataSet::TLocateKey {
+    enum TTest : uint8_t { ltCompare, ltInt32, ltInt64, ltDouble, ltText };
+    TFieldDesc* Desc = nullptr;
+    Variant Value = Variant::Null();
+    TKeyBuffer Buffer;
+    TMemDataType Type = mdtUnknown;
+    bool Present = false;
+    TTest Test = ltCompare;
+    std::string_view Text;
+};
+
+struct TMemDataSet::TLocatePlan {
+    TMemData* Store = nullptr;
+    std::vector<TLocateKey> Keys;
+    // The keys that lead the store's sort order come first; their columns.
+    size_t SortedPrefix = 0;
+    std::vector<TSortColumn> SortColumns;
+    TValueMatchOptions Options = 0;
+    bool Nearest = false;
+    bool Up = false;
+    bool CalcKeys = false;
+};
+
+namespace {
+
+// The direct test of an exact search on a field of a plain stored type; comparisons otherwise.
+void ChooseKeyTest(TMemDataSet::TLocateKey& Key, TData& Data, TValueMatchOptions Options, bool Nearest) {
+    using K = TMemDataSet::TLocateKey;
+    Key.Test = K::ltCompare;
+    const TFieldDesc* d = Key.Desc;
+    if (!Key.Present || Nearest || d->HasParent() || d->DescKind == fdkCalculatedArea || Key.Type != d->DataType)
+        return;
+    switch (d->DataType) {
+        case mdtInt32: Key.Test = K::ltInt32; break;
+        case mdtInt64: Key.Test = K::ltInt64; break;
+        case mdtFloat:
+        case mdtDate:
+        case mdtTime:
+        case mdtDateTime: Key.Test = K::ltDouble; break;
+        case mdtString: {
+            // Trimmed and partial comparisons take the general path.
+            const bool trim = d->Fixed ? Data.TrimFixedChar : Data.TrimVarChar;
+            if (trim || (Options & (voPartialKey | voSubstring | voBinary))) return;
+            const char* p = reinterpret_cast<const char*>(Key.Buffer.data());
+            Key.Text = std::string_view(p, std::strlen(p));
+            Key.Test = K::ltText;
+            break;
+        }
+        default: break;
+    }
+}
+
+}  // namespace
+
+TMemDataSet::TLocatePlan TMemDataSet::PlanLocate(const std::vector<TFieldDesc*>& KeyDescs, const Variant& KeyValues,
+                                                 int Bits) {
+    TMemData* md = MemData();
+    TLocatePlan plan;
+    plan.Store = md;
+    plan.Options = MatchOptionsOf(Bits);
+    plan.Nearest = (Bits & lxNearest) != 0;
+    plan.Up = (Bits & lxUp) != 0;
+    const size_t n = KeyDescs.size();
+    plan.Keys.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+        plan.Keys[i].Desc = KeyDescs[i];
+        plan.CalcKeys = plan.CalcKeys || KeyDescs[i]->DescKind == fdkCalculatedArea;
+    }
+    if (!KeyValues.IsArray() || (n == 1 && KeyValues.ArrayCount() > 1)) {
+        plan.Keys[0].Value = KeyValues;
+    } else {
+        const int low = KeyValues.ArrayLowBound();
+        for (size_t i = 0; i < n && static_cast<int>(i) < KeyValues.ArrayCount(); ++i)
+            plan.Keys[i].Value = KeyValues.GetElement(low + static_cast<int>(i));
+    }
+
+    // Keys that lead the store's sort order can be searched by bisection.
+    if (!(Bits & (lxPartialKey | lxPartialCompare | lxNearest))) {
+        for (const TSortColumn& col : md->SortColumns()) {
+            if ((col.SortType == stCaseInsensitive) != ((Bits & lxCaseInsensitive) != 0)) break;
+            auto it = std::find_if(plan.Keys.begin() + static_cast<std::ptrdiff_t>(plan.SortedPrefix), plan.Keys.end(),
+                                   [&](const TLocateKey& k) { return k.Desc == col.FieldDesc; });
+            if (it == plan.Keys.end()) break;
+            std::swap(*it, plan.Keys[plan.SortedPrefix]);
+            plan.SortColumns.push_back(col);
+            ++plan.SortedPrefix;
+        }
+    }
+    auto convert = [&](bool sortedForms) {
+        for (size_t i = 0; i < n; ++i) {
+            TLocateKey& k = plan.Keys[i];
+            k.Present = ConvertKeyValue(k.Value, sortedForms && i < plan.SortedPrefix, k.Desc, k.Buffer, k.Type);
+        }
+    };
+    try {
+        convert(true);
+    } catch (const rtl::Exception&) {
+        // Without the sorted search every key is compared in its plain form.
+        plan.SortedPrefix = 0;
+        plan.SortColumns.clear();
+        convert(false);
+    }
+    for (TLocateKey& k : plan.Keys) ChooseKeyTest(k, *md, plan.Options, plan.Nearest);
+    return plan;
+}
+
+bool TMemDataSet::LocateMatches(const TLocatePlan& Plan, const void* Rec) {
+    TMemData* md = Plan.Store;
+    for (const TLocateKey& k : Plan.Keys) {
+        const int fieldNo = k.Desc->FieldNo;
+        const uint8_t* slot = static_cast<const uint8_t*>(Rec) + k.Desc->Offset;
+        switch (k.Test) {
+            // The value first: the null flag lies elsewhere in the record and is read on a match only.
+            case TLocateKey::ltInt32:
+                if (internal::Load<int32_t>(slot) != internal::Load<int32_t>(k.Buffer.data()) ||
+                    md->NullFlagSet(Rec, fieldNo))
+                    return false;
+                continue;
+            case TLocateKey::ltInt64:
+                if (internal::Load<int64_t>(slot) != internal::Load<int64_t>(k.Buffer.data()) ||
+                    md->NullFlagSet(Rec, fieldNo))
+                    return false;
+                continue;
+            case TLocateKey::ltDouble: {
+                // As the comparison orders them: neither is smaller.
+                const double a = internal::Load<double>(k.Buffer.data()), b = internal::Load<double>(slot);
+                if (a < b || b < a || md->NullFlagSet(Rec, fieldNo)) return false;
+                continue;
+            }
+            case TLocateKey::ltText: {
+                const char* p = reinterpret_cast<const char*>(slot);
+                const size_t size = static_cast<size_t>(k.Desc->Size);
+                const bool ci = (Plan.Options & voCaseInsensitive) != 0;
+                const int eq = TMemData::QuickTextEquality(k.Text, p, size, ci);
+                if (eq == 0) return false;
+                if (eq < 0 && md->CompareAnsiStr(k.Text, std::string_view(p, strnlen(p, size)), Plan.Options) != 0)
+                    return false;
+                if (md->NullFlagSet(Rec, fieldNo)) return false;
+                continue;
+            }
+            case TLocateKey::ltCompare: break;
+        }
+        const bool recNull = md->GetNull(fieldNo, Rec);
+        if (!k.Present) {
+            if (!recNull) return false;
+            continue;
+        }
+        if (recNull) return false;
+        const int c = md->CompareFieldValue(k.Buffer.data(), k.Type, Plan.Options, Rec, k.Desc);
+        if (!(c == 0 || (Plan.Nearest && c < 0))) return false;
+    }
+    return true;
+}
+
+const void* TMemDataSet::LocateCurrentRecord(const TLocatePlan& Plan, TRecordBuffer Candidate) {
+    TMemData* md = Plan.Store;
+    if (!Plan.CalcKeys) return TBlockManager::RecordOf(md->CurrentItem());
+    // Calculated keys need the calculated-field pass over a copy.
+    md->GetRecord(Candidate);
+    GetCalcFields(Candidate);
+    return Candidate;
+}
+
+int TMemDataSet::LocateBisect(const TLocatePlan& Plan, int Low, int High, TRecordBuffer Candidate) {
+    TMemData* md = Plan.Store;
+    // Key against the record on the sorted keys: positive when the key comes after it.
+    auto compareAt = [&](int recNo) -> int {
+        md->SetRecordNo(recNo);
+        const void* rec = LocateCurrentRecord(Plan, Candidate);
+        for (size_t i = 0; i < Plan.SortedPrefix; ++i) {
+            const TLocateKey& k = Plan.Keys[i];
+            const TSortColumn& col = Plan.SortColumns[i];
+            const bool recNull = md->GetNull(k.Desc->FieldNo, rec);
+            int c;
+            if (!k.Present && recNull)
+                c = 0;
+            else if (recNull)
+                c = 1;
+            else if (!k.Present)
+                c = -1;
+            else
+                c = md->CompareFieldValue(k.Buffer.data(), k.Type,
+                                          Plan.Options | (col.SortType == stBinary ? voBinary : 0), rec, k.Desc);
+            if (col.DescendingOrder) c = -c;
+            if (c != 0) return c;
+        }
+        return 0;
+    };
+    md->BuildRecordNoCache();
+    if (Low > High) return 0;
+    int at = 0;
+    int c = compareAt(Low);
+    if (c == 0) {
+        at = Low;
+    } else if (c > 0) {
+        c = compareAt(High);
+        if (c == 0) {
+            at = High;
+        } else if (c < 0) {
+            int lo = Low, hi = High;
+            while (hi - lo > 1) {
+                const int mid = lo + (hi - lo) / 2;
+                c = compareAt(mid);
+                if (c == 0) {
+                    at = mid;
+                    break;
+                }
+                if (c < 0)
+                    hi = mid;
+                else
+                    lo = mid;
+            }
+        }
+    }
+    if (!at) return 0;
+    // Several records may share the key: take the first in the direction of the search.
+    if (!Plan.Up)
+        while (at > Low && compareAt(at - 1) == 0) --at;
+    else
+        while (at < High && compareAt(at + 1) == 0) ++at;
+    compareAt(at);
+    return at;
+}
+
+namespace {
+
+// The index of the first item from Start on in the direction of Step whose record passes Test; -1.
+template <class F>
+int FindItem(const std::vector<TRecordItem*>& Items, int Start, int Step, F&& Test) {
+    const int count = static_cast<int>(Items.size());
+    for (int i = Start; i >= 0 && i < count; i += Step)
+        if (Test(static_cast<const uint8_t*>(TBlockManager::RecordOf(Items[static_cast<size_t>(i)])))) return i;
+    return -1;
+}
+
+}  // namespace
+
+int TMemDataSet::LocateInItems(const TLocatePlan& Plan, const std::vector<TRecordItem*>& Items, int Start, int Step) {
+    // A single key of a plain type is tested inline; the rest through the general test.
+    const TLocateKey& k = Plan.Keys.front();
+    const size_t offset = k.Desc->Offset;
+    const int fieldNo = k.Desc->FieldNo;
+    TMemData* md = Plan.Store;
+    switch (Plan.Keys.size() == 1 ? k.Test : TLocateKey::ltCompare) {
+        case TLocateKey::ltInt32: {
+            const int32_t key = internal::Load<int32_t>(k.Buffer.data());
+            return FindItem(Items, Start, Step, [&](const uint8_t* rec) {
+                return internal::Load<int32_t>(rec + offset) == key && !md->NullFlagSet(rec, fieldNo);
+            });
+        }
+        case TLocateKey::ltInt64: {
+            const int64_t key = internal::Load<int64_t>(k.Buffer.data());
+            return FindItem(Items, Start, Step, [&](const uint8_t* rec) {
+                return internal::Load<int64_t>(rec + offset) == key && !md->NullFlagSet(rec, fieldNo);
+            });
+        }
+        case TLocateKey::ltText: {
+            const size_t size = static_cast<size_t>(k.Desc->Size);
+            const bool ci = (Plan.Options & voCaseInsensitive) != 0;
+            return FindItem(Items, Start, Step, [&](const uint8_t* rec) {
+                const char* p = reinterpret_cast<const char*>(rec + offset);
+                const int eq = TMemData::QuickTextEquality(k.Text, p, size, ci);
+                if (eq == 0) return false;
+                if (eq < 0 && md->CompareAnsiStr(k.Text, std::string_view(p, strnlen(p, size)), Plan.Options) != 0)
+                    return false;
+                return !md->NullFlagSet(rec, fieldNo);
+            });
+        }
+        default:
+            return FindItem(Items, Start, Step, [&](const uint8_t* rec) { return LocateMatches(Plan, rec); });
+    }
+}
+
+bool TMemDataSet::LocateScan(const TLocatePlan& Plan, bool FromCurrent, TRecordBuffer Candidate) {
+    TData* data = FIRecordSet.get();
+    TMemData* md = Plan.Store;
+    const int step = Plan.Up ? -1 : 1;
+    // The first index of the visible items to test, or -1 when the store's own moves must decide.
+    int start = -1;
+    if (!Plan.CalcKeys) {
+        const auto& items = md->VisibleItems();
+        const int count = static_cast<int>(items.size());
+        TRecordItem* cur = md->CurrentItem();
+        int recNo = cur ? md->GetRecordNo() : 0;
+        if (recNo > count || (recNo > 0 && items[static_cast<size_t>(recNo) - 1] != cur)) recNo = 0;
+        if (FromCurrent) {
+            if (recNo > 0) start = recNo - 1;
+        } else if (cur) {
+            if (recNo > 0) start = recNo - 1 + step;
+        } else if (data->GetBof()) {
+            start = Plan.Up ? -1 : 0;
+        } else if (data->GetEof() && Plan.Up) {
+            start = count - 1;
+        }
+        if (start >= 0 && start < count) {
+            const int at = LocateInItems(Plan, items, start, step);
+            if (at >= 0) {
+                md->SetRecordNo(at + 1);
+                return true;
+            }
+            // Past the rows at hand: a provider may fetch more as the cursor moves on.
+            md->SetRecordNo(Plan.Up ? 1 : count);
+            FromCurrent = false;
+        }
+    }
+    for (bool first = FromCurrent;; first = false) {
+        if (!first) {
+            if (Plan.Up)
+                data->GetPriorRecord(nullptr);
+            else
+                data->GetNextRecord(nullptr);
+            if (Plan.Up ? data->GetBof() : data->GetEof()) return Plan.Nearest;
+        }
+        if (LocateMatches(Plan, LocateCurrentRecord(Plan, Candidate))) return true;
+    }
+}
+
 bool TMemDataSet::LocateRecordTo(const std::vector<TFieldDesc*>& KeyDescs, const Variant& KeyValues, bool Restore,
                                  int Bits, TRecordBuffer Candidate) {
     if (KeyDescs.empty()) return false;
@@ -488,9 +808,7 @@ bool TMemDataSet::LocateRecordTo(const std::vector<TFieldDesc*>& KeyDescs, const
     TMemData* md = MemData();
     // Values are compared by the memory store.
     if (!md) rtl::AssertFail(SAssertionFailure, MemDSUnit, __LINE__);
-    const TValueMatchOptions options = MatchOptionsOf(Bits);
-    const bool nearest = (Bits & lxNearest) != 0;
-    const bool up = (Bits & lxUp) != 0;
+    const TLocatePlan plan = PlanLocate(KeyDescs, KeyValues, Bits);
     TRecBookmark saved;
     data->GetBookmark(saved);
     const bool hadRecords = data->GetRecordCount() != 0;
@@ -498,178 +816,32 @@ bool TMemDataSet::LocateRecordTo(const std::vector<TFieldDesc*>& KeyDescs, const
         if (hadRecords) data->SetToBookmark(saved);
     };
 
-    // Key i: descriptor, value, converted key.
-    const size_t n = KeyDescs.size();
-    std::vector<TFieldDesc*> keys = KeyDescs;
-    std::vector<Variant> values(n, Variant::Null());
-    if (!KeyValues.IsArray() || (n == 1 && KeyValues.ArrayCount() > 1)) {
-        values[0] = KeyValues;
-    } else {
-        const int low = KeyValues.ArrayLowBound();
-        for (size_t i = 0; i < n && static_cast<int>(i) < KeyValues.ArrayCount(); ++i)
-            values[i] = KeyValues.GetElement(low + static_cast<int>(i));
-    }
-    bool calcKeys = false;
-    for (TFieldDesc* d : keys) calcKeys = calcKeys || d->DescKind == fdkCalculatedArea;
-
-    // Keys that lead the store's sort order can be searched by bisection.
-    size_t sortedPrefix = 0;
-    std::vector<TSortColumn> sortColumns;
-    if (!(Bits & (lxPartialKey | lxPartialCompare | lxNearest))) {
-        for (const TSortColumn& col : md->SortColumns()) {
-            if ((col.SortType == stCaseInsensitive) != ((Bits & lxCaseInsensitive) != 0)) break;
-            auto it = std::find(keys.begin() + static_cast<std::ptrdiff_t>(sortedPrefix), keys.end(), col.FieldDesc);
-            if (it == keys.end()) break;
-            size_t at = static_cast<size_t>(it - keys.begin());
-            std::swap(keys[at], keys[sortedPrefix]);
-            std::swap(values[at], values[sortedPrefix]);
-            sortColumns.push_back(col);
-            ++sortedPrefix;
-        }
-    }
-    std::vector<TKeyBuffer> keyBufs(n);
-    std::vector<TMemDataType> keyTypes(n, mdtUnknown);
-    std::vector<bool> keyPresent(n, false);
-    bool prepared = true;
-    try {
-        for (size_t i = 0; i < n; ++i)
-            keyPresent[i] = ConvertKeyValue(values[i], i < sortedPrefix, keys[i], keyBufs[i], keyTypes[i]);
-    } catch (const rtl::Exception&) {
-        prepared = false;
-    }
-    if (!prepared) {
-        // Without the sorted search every key is compared in its plain form.
-        sortedPrefix = 0;
-        for (size_t i = 0; i < n; ++i)
-            keyPresent[i] = ConvertKeyValue(values[i], false, keys[i], keyBufs[i], keyTypes[i]);
-    }
-
-    // The store's current record: compared where it is stored, or copied when calculated keys
-    // need the calculated-field pass.
-    auto current = [&]() -> const void* {
-        if (!calcKeys) return TBlockManager::RecordOf(md->CurrentItem());
-        md->GetRecord(Candidate);
-        GetCalcFields(Candidate);
-        return Candidate;
-    };
-    // Key against the record on the sorted keys: positive when the key comes after it.
-    auto compareSorted = [&](const void* Rec) -> int {
-        for (size_t i = 0; i < sortedPrefix; ++i) {
-            const bool recNull = data->GetNull(keys[i]->FieldNo, Rec);
-            int c;
-            if (!keyPresent[i] && recNull)
-                c = 0;
-            else if (recNull)
-                c = 1;
-            else if (!keyPresent[i])
-                c = -1;
-            else
-                c = md->CompareFieldValue(keyBufs[i].data(), keyTypes[i],
-                                          options | (sortColumns[i].SortType == stBinary ? voBinary : 0), Rec,
-                                          keys[i]);
-            if (sortColumns[i].DescendingOrder) c = -c;
-            if (c != 0) return c;
-        }
-        return 0;
-    };
-    auto matches = [&](const void* Rec) -> bool {
-        for (size_t i = 0; i < n; ++i) {
-            const bool recNull = data->GetNull(keys[i]->FieldNo, Rec);
-            if (!keyPresent[i]) {
-                if (!recNull) return false;
-                continue;
-            }
-            if (recNull) return false;
-            int c = md->CompareFieldValue(keyBufs[i].data(), keyTypes[i], options, Rec, keys[i]);
-            if (!(c == 0 || (nearest && c < 0))) return false;
-        }
-        return true;
-    };
-
-    int low = 1;
-    int high = data->GetRecordCount();
-    if (sortedPrefix > 0 && (Bits & lxNext)) {
-        data->GetNextRecord(nullptr);
-        if (data->GetEof()) {
-            restorePosition();
-            return false;
-        }
-        low = data->GetRecordNo();
-    }
-    if (sortedPrefix > 0 && up) {
-        data->GetPriorRecord(nullptr);
-        if (data->GetBof()) {
-            restorePosition();
-            return false;
-        }
-        high = data->GetRecordNo();
-    }
-
     bool found = false;
-    bool haveCandidate = false;
-    if (sortedPrefix > 0) {
-        md->BuildRecordNoCache();
-        auto compareAt = [&](int recNo) {
-            md->SetRecordNo(recNo);
-            return compareSorted(current());
-        };
-        int at = 0;
-        if (low <= high) {
-            int c = compareAt(low);
-            if (c == 0) {
-                at = low;
-            } else if (c > 0) {
-                c = compareAt(high);
-                if (c == 0) {
-                    at = high;
-                } else if (c < 0) {
-                    int lo = low, hi = high;
-                    while (hi - lo > 1) {
-                        int mid = lo + (hi - lo) / 2;
-                        c = compareAt(mid);
-                        if (c == 0) {
-                            at = mid;
-                            break;
-                        }
-                        if (c < 0)
-                            hi = mid;
-                        else
-                            lo = mid;
-                    }
-                }
+    if (plan.SortedPrefix > 0) {
+        int low = 1;
+        int high = data->GetRecordCount();
+        if (Bits & lxNext) {
+            data->GetNextRecord(nullptr);
+            if (data->GetEof()) {
+                restorePosition();
+                return false;
             }
+            low = data->GetRecordNo();
         }
-        if (at) {
-            // Several records may share the key: take the first in the direction of the search.
-            if (!up)
-                while (at > low && compareAt(at - 1) == 0) --at;
-            else
-                while (at < high && compareAt(at + 1) == 0) ++at;
-            compareAt(at);
-            haveCandidate = true;
-            found = sortedPrefix == n;
-        }
-    }
-    if (sortedPrefix == 0 || (haveCandidate && !found)) {
-        if (sortedPrefix == 0 && !(Bits & (lxNext | lxUp))) data->SetToBegin();
-        bool first = haveCandidate;
-        for (;;) {
-            if (!first) {
-                if (up)
-                    data->GetPriorRecord(nullptr);
-                else
-                    data->GetNextRecord(nullptr);
-                if (up ? data->GetBof() : data->GetEof()) {
-                    found = nearest;
-                    break;
-                }
+        if (plan.Up) {
+            data->GetPriorRecord(nullptr);
+            if (data->GetBof()) {
+                restorePosition();
+                return false;
             }
-            first = false;
-            if (matches(current())) {
-                found = true;
-                break;
-            }
+            high = data->GetRecordNo();
         }
+        // The first record with the sorted keys; the other keys are looked for from there on.
+        if (LocateBisect(plan, low, high, Candidate) > 0)
+            found = plan.SortedPrefix == plan.Keys.size() || LocateScan(plan, true, Candidate);
+    } else {
+        if (!(Bits & (lxNext | lxUp))) data->SetToBegin();
+        found = LocateScan(plan, false, Candidate);
     }
     // The caller may read the found record from the buffer.
     if (found && md->CurrentItem()) md->GetRecord(Candidate);

@@ -693,15 +693,19 @@ int64_t TCompressedBlobData::Read(int64_t Position, int64_t Count, void* Dest) {
 }
 
 void TCompressedBlobData::Write(int64_t Position, int64_t Count, const void* Source) {
-    bool compressed = IsCompressed();
-    int64_t size = compressed ? static_cast<int64_t>(CheckedUncompressedSize()) : RawSize();
-    if ((compressed && Position == 0 && Count == size) || size == 0) {
-        if (Count > MinCompressSize && CompressFrom(Source, Count)) return;
+    // New contents are written plainly: compression is the caller's choice, through SetCompressed.
+    if (!IsCompressed()) {
+        TCRBlobData::Write(Position, Count, Source);
+        return;
+    }
+    // A value already held compressed keeps that form when it is replaced whole.
+    if (Position == 0 && Count == static_cast<int64_t>(CheckedUncompressedSize())) {
+        if (CompressFrom(Source, Count)) return;
         TCRBlobData::Clear();
         TCRBlobData::Write(0, Count, Source);
         return;
     }
-    if (compressed) SetCompressed(false);
+    SetCompressed(false);
     TCRBlobData::Write(Position, Count, Source);
 }
 

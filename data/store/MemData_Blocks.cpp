@@ -44,7 +44,16 @@ void TBlockManager::FreeBlock(TItemBlock* Block) {
 }
 
 void TBlockManager::FreeAllBlocks() {
-    while (FirstBlock) FreeBlock(FirstBlock);
+    // Oldest first: the newest blocks lie at the top of the heap, and freeing them first would
+    // give memory back to the system once per block instead of once at the end.
+    TItemBlock* block = FirstBlock;
+    while (block && block->Older) block = block->Older;
+    while (block) {
+        TItemBlock* newer = block->Newer;
+        std::free(block);
+        block = newer;
+    }
+    FirstBlock = nullptr;
     FirstFree = nullptr;
 }
 

@@ -394,6 +394,18 @@ public:
     bool IsItemHidden(TRecordItem* Item);
     void BuildRecordNoCache();
     void ClearRecordNoCache() noexcept { FRecordNoCache.clear(); }
+    // The visible items in list order, item n - 1 having record number n; valid until the list
+    // or its filter changes.
+    const std::vector<TRecordItem*>& VisibleItems() {
+        if (FRecordNoCache.empty()) BuildRecordNoCache();
+        return FRecordNoCache;
+    }
+    // The stored null flag, which is the whole answer for every field but blobs and child fields.
+    bool NullFlagSet(const void* RecBuf, int FieldNo) const noexcept { return *NullFlag(RecBuf, FieldNo) == 1; }
+    // Whether two ANSI texts are equal under the locale comparison, decided without it where the
+    // bytes allow: 1 equal, 0 different, -1 undecided. Value ends at its first zero byte or after
+    // MaxLen bytes, as a text slot of a record does.
+    static int QuickTextEquality(std::string_view Key, const char* Value, size_t MaxLen, bool CaseInsensitive);
     bool HasRecordNoCache() const noexcept { return !FRecordNoCache.empty(); }
 
     TRecordItem* FirstItem() const noexcept { return FFirstItem; }

@@ -26,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/db/DB_Error.h"
 #include "framework/rtl/Classes.h"
 #include "framework/rtl/Exceptions.h"
 #include "framework/rtl/Types.h"
@@ -107,8 +108,6 @@ using TBookmark = std::string;
 // ---------------------------------------------------------------------------------------------
 // Errors
 
-using rtl::Exception;
-RTL_DECLARE_EXCEPTION(EDatabaseError, Exception);
 
 // The platform's message texts.
 namespace msg {

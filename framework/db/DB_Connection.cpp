@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "framework/rtl/Ownership.h"
+
 namespace db {
 
 TCustomConnection::TCustomConnection(rtl::TComponent* AOwner) : TComponent(AOwner) {}
@@ -32,13 +34,7 @@ void TCustomConnection::Loaded() {
     TComponent::Loaded();
     if (!FStreamedConnected) return;
     // The flag stays up while connecting so that the login steps can tell a streamed connect.
-    try {
-        SetConnected(true);
-    } catch (...) {
-        FStreamedConnected = false;
-        throw;
-    }
-    FStreamedConnected = false;
+    rtl::TryFinally([&] { SetConnected(true); }, [&] { FStreamedConnected = false; });
 }
 
 void TCustomConnection::RegisterClient(rtl::TObject* Client, TConnectChangeEvent Event) {

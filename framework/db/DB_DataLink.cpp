@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "framework/db/DB.h"
+#include "framework/rtl/Ownership.h"
 #include "framework/rtl/Text.h"
 
 namespace db {
@@ -263,13 +264,7 @@ bool TDataLink::Edit() {
 
 void TDataLink::UpdateRecord() {
     FUpdating = true;
-    try {
-        UpdateData();
-    } catch (...) {
-        FUpdating = false;
-        throw;
-    }
-    FUpdating = false;
+    rtl::TryFinally([&] { UpdateData(); }, [&] { FUpdating = false; });
 }
 
 int TDataLink::MoveBy(int Distance) {

@@ -6,6 +6,7 @@
 #include "framework/db/DB.h"
 #include "framework/rtl/Bcd.h"
 #include "framework/rtl/DateUtils.h"
+#include "framework/rtl/Ownership.h"
 #include "framework/rtl/Text.h"
 
 namespace db {
@@ -369,15 +370,13 @@ void TDataSet::Resync(TResyncMode Mode) {
     count = std::min(count, FBufferCount - 1);
     MoveBuffer(FRecordCount, 0);
     ActivateBuffers();
-    try {
-        while (count > 0 && PriorRecordStep()) --count;
-        GetNextRecords();
-        GetPriorRecords();
-    } catch (...) {
-        DataEvent(deDataSetChange, 0);
-        throw;
-    }
-    DataEvent(deDataSetChange, 0);
+    rtl::TryFinally(
+        [&] {
+            while (count > 0 && PriorRecordStep()) --count;
+            GetNextRecords();
+            GetPriorRecords();
+        },
+        [&] { DataEvent(deDataSetChange, 0); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -387,16 +386,15 @@ void TDataSet::First() {
     CheckBrowseMode();
     BeforeScrollStep();
     ClearBuffers();
-    try {
-        FirstStep();
-        GetNextRecords();
-    } catch (...) {
-        FBOF = true;
-        DataEvent(deDataSetChange, 0);
-        throw;
-    }
-    FBOF = true;
-    DataEvent(deDataSetChange, 0);
+    rtl::TryFinally(
+        [&] {
+            FirstStep();
+            GetNextRecords();
+        },
+        [&] {
+            FBOF = true;
+            DataEvent(deDataSetChange, 0);
+        });
     AfterScrollStep();
 }
 
@@ -405,16 +403,15 @@ void TDataSet::Last() {
     CheckBrowseMode();
     BeforeScrollStep();
     ClearBuffers();
-    try {
-        LastStep();
-        if (FBufferCount > 0 && PriorRecordStep()) GetPriorRecords();
-    } catch (...) {
-        FEOF = true;
-        DataEvent(deDataSetChange, 0);
-        throw;
-    }
-    FEOF = true;
-    DataEvent(deDataSetChange, 0);
+    rtl::TryFinally(
+        [&] {
+            LastStep();
+            if (FBufferCount > 0 && PriorRecordStep()) GetPriorRecords();
+        },
+        [&] {
+            FEOF = true;
+            DataEvent(deDataSetChange, 0);
+        });
     AfterScrollStep();
 }
 
@@ -640,13 +637,7 @@ void TDataSet::Refresh() {
     BeforeRefreshStep();
     CheckBrowseMode();
     UpdateCursorPos();
-    try {
-        RefreshStep();
-    } catch (...) {
-        Resync({});
-        throw;
-    }
-    Resync({});
+    rtl::TryFinally([&] { RefreshStep(); }, [&] { Resync({}); });
     AfterRefreshStep();
 }
 
@@ -952,14 +943,12 @@ std::vector<WideString> TDataSet::GetFieldNames() const {
 
 void TDataSet::GetFieldNames(rtl::TStrings* List) const {
     List->BeginUpdate();
-    try {
-        List->Clear();
-        for (const WideString& n : GetFieldNames()) List->Add(rtl::WideToAnsi(n));
-    } catch (...) {
-        List->EndUpdate();
-        throw;
-    }
-    List->EndUpdate();
+    rtl::TryFinally(
+        [&] {
+            List->Clear();
+            for (const WideString& n : GetFieldNames()) List->Add(rtl::WideToAnsi(n));
+        },
+        [&] { List->EndUpdate(); });
 }
 
 void TDataSet::UpdateFieldDefList() {
@@ -1089,19 +1078,18 @@ void TDataSet::CalculateFields(TRecordBuffer Buffer) {
     TRecordBuffer previous = FCalcBuffer;
     FCalcBuffer = Buffer;
     TDataSetState saved = SetTempState(dsCalcFields);
-    try {
-        ClearCalcFieldsStep(Buffer);
-        if (FHasLookupFields)
-            for (TField* f : *FFields)
-                if (f->FieldKind() == fkLookup) f->CalcLookupValue();
-        CalcFieldsStep();
-    } catch (...) {
-        RestoreState(saved);
-        FCalcBuffer = previous;
-        throw;
-    }
-    RestoreState(saved);
-    FCalcBuffer = previous;
+    rtl::TryFinally(
+        [&] {
+            ClearCalcFieldsStep(Buffer);
+            if (FHasLookupFields)
+                for (TField* f : *FFields)
+                    if (f->FieldKind() == fkLookup) f->CalcLookupValue();
+            CalcFieldsStep();
+        },
+        [&] {
+            RestoreState(saved);
+            FCalcBuffer = previous;
+        });
 }
 
 void TDataSet::UpdateCalcFields() {
@@ -1115,26 +1103,13 @@ void TDataSet::UpdateCalcFields() {
 
 Variant TDataSet::StateFieldValue(TDataSetState State, TField* Field) {
     TDataSetState saved = SetTempState(State);
-    Variant result;
-    try {
-        result = Field->IsNull() ? Variant::Null() : Field->Value();
-    } catch (...) {
-        RestoreState(saved);
-        throw;
-    }
-    RestoreState(saved);
-    return result;
+    return rtl::TryFinally([&] { return Field->IsNull() ? Variant::Null() : Field->Value(); },
+                           [&] { RestoreState(saved); });
 }
 
 void TDataSet::SetStateFieldValue(TDataSetState State, TField* Field, const Variant& Value) {
     TDataSetState saved = SetTempState(State);
-    try {
-        Field->SetValue(Value);
-    } catch (...) {
-        RestoreState(saved);
-        throw;
-    }
-    RestoreState(saved);
+    rtl::TryFinally([&] { Field->SetValue(Value); }, [&] { RestoreState(saved); });
 }
 
 bool TDataSet::GetFieldValue(TField* /*Field*/, void* /*Dest*/) { return false; }

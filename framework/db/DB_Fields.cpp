@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "framework/db/DB.h"
+#include "framework/rtl/Ownership.h"
 #include "framework/rtl/Text.h"
 
 namespace db {
@@ -92,37 +93,31 @@ TField* TFieldDef::CreateField(rtl::TComponent* Owner, TField* ParentField, cons
     if (!cls) DatabaseErrorFmt(msg::SUnknownFieldType, {rtl::WideToAnsi(FName)}, ds);
     WideString name = FieldName.empty() ? FName : FieldName;
     if (CheckName && ds) ds->Fields().CheckFieldName(name);
-    rtl::TComponent* made = cls->Create(Owner);
-    TField* field = dynamic_cast<TField*>(made);
-    if (!field) {
-        rtl::TObject::Free(made);
-        DatabaseErrorFmt(msg::SUnknownFieldType, {rtl::WideToAnsi(FName)}, ds);
-    }
-    try {
-        if (FSize != 0) field->SetSize(FSize);
-        // A decimal column with a precision has its scale in Size, and a scale of 0 is one too.
-        // Without a precision the field keeps its own defaults.
-        if (FPrecision > 0) {
-            if (auto* bcd = dynamic_cast<TBCDField*>(field)) {
-                bcd->SetSize(FSize);
-                bcd->SetPrecision(FPrecision);
-            } else if (auto* fmt = dynamic_cast<TFMTBCDField*>(field)) {
-                fmt->SetSize(FSize);
-                fmt->SetPrecision(FPrecision);
-            }
+    // Held until it is set up: a field that fails half-way is freed, not left with its owner.
+    rtl::TOwnedPtr<rtl::TComponent> made = rtl::Adopt(cls->Create(Owner));
+    TField* field = dynamic_cast<TField*>(made.get());
+    if (!field) DatabaseErrorFmt(msg::SUnknownFieldType, {rtl::WideToAnsi(FName)}, ds);
+    if (FSize != 0) field->SetSize(FSize);
+    // A decimal column with a precision has its scale in Size, and a scale of 0 is one too.
+    // Without a precision the field keeps its own defaults.
+    if (FPrecision > 0) {
+        if (auto* bcd = dynamic_cast<TBCDField*>(field)) {
+            bcd->SetSize(FSize);
+            bcd->SetPrecision(FPrecision);
+        } else if (auto* fmt = dynamic_cast<TFMTBCDField*>(field)) {
+            fmt->SetSize(FSize);
+            fmt->SetPrecision(FPrecision);
         }
-        field->FFieldName = name;
-        field->FFieldNo = FFieldNo;
-        field->FRequired = Required();
-        field->FReadOnly = FAttributes.Contains(faReadonly);
-        field->SetFieldType(FDataType);
-        if (FInternalCalcField) field->FFieldKind = fkInternalCalc;
-        field->FParentField = ParentField;
-        if (ds) field->SetDataSet(ds);
-    } catch (...) {
-        rtl::TObject::Free(field);
-        throw;
     }
+    field->FFieldName = name;
+    field->FFieldNo = FFieldNo;
+    field->FRequired = Required();
+    field->FReadOnly = FAttributes.Contains(faReadonly);
+    field->SetFieldType(FDataType);
+    if (FInternalCalcField) field->FFieldKind = fkInternalCalc;
+    field->FParentField = ParentField;
+    if (ds) field->SetDataSet(ds);
+    (void)made.release();
     return field;
 }
 
@@ -165,16 +160,14 @@ TFieldDef* TFieldDefs::Add(const WideString& Name, TFieldType DataType, int Size
     if (FindDef(Name)) DatabaseErrorFmt(msg::SDuplicateFieldName, {rtl::WideToAnsi(Name)}, FDataSet);
     TFieldDef* def = AddFieldDef();
     BeginUpdate();
-    try {
-        def->SetName(Name);
-        def->SetDataType(DataType);
-        def->SetSize(Size);
-        def->SetRequired(Required);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    rtl::TryFinally(
+        [&] {
+            def->SetName(Name);
+            def->SetDataType(DataType);
+            def->SetSize(Size);
+            def->SetRequired(Required);
+        },
+        [&] { EndUpdate(); });
     return def;
 }
 
@@ -423,15 +416,11 @@ void TField::Validate(const void* Buffer) {
     bool savedFlag = FInValidate;
     FValidating = Buffer;
     FInValidate = true;
-    try {
-        OnValidate(this);
-    } catch (...) {
-        FValidating = savedValue;
-        FInValidate = savedFlag;
-        throw;
-    }
-    FValidating = savedValue;
-    FInValidate = savedFlag;
+    rtl::TryFinally([&] { OnValidate(this); },
+                    [&] {
+                        FValidating = savedValue;
+                        FInValidate = savedFlag;
+                    });
 }
 
 void TField::Change() {
@@ -604,19 +593,18 @@ void TField::RefreshLookupList() {
     src->CheckActive();
     src->DisableControls();
     TBookmark saved = src->GetBookmark();
-    try {
-        src->First();
-        while (!src->Eof()) {
-            FLookupList.Add(src->FieldValues(FLookupKeyFields), src->FieldValues(FLookupResultField));
-            src->Next();
-        }
-    } catch (...) {
-        if (!saved.empty() && src->BookmarkValid(saved)) src->GotoBookmark(saved);
-        src->EnableControls();
-        throw;
-    }
-    if (!saved.empty() && src->BookmarkValid(saved)) src->GotoBookmark(saved);
-    src->EnableControls();
+    rtl::TryFinally(
+        [&] {
+            src->First();
+            while (!src->Eof()) {
+                FLookupList.Add(src->FieldValues(FLookupKeyFields), src->FieldValues(FLookupResultField));
+                src->Next();
+            }
+        },
+        [&] {
+            if (!saved.empty() && src->BookmarkValid(saved)) src->GotoBookmark(saved);
+            src->EnableControls();
+        });
 }
 
 void TField::CalcLookupValue() {

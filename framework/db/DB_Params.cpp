@@ -2,6 +2,7 @@
 #include "framework/db/DB_Params.h"
 
 #include "framework/db/DB_FieldClasses.h"
+#include "framework/rtl/Ownership.h"
 #include "framework/rtl/SqlTimSt.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
@@ -384,17 +385,15 @@ void TParams::Assign(rtl::TPersistent* Source) {
         return;
     }
     BeginUpdate();
-    try {
-        Clear();
-        for (int i = 0; i < src->Count(); ++i) {
-            auto* p = static_cast<TParam*>(Add());
-            p->Assign(src->Items(i));
-        }
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    rtl::TryFinally(
+        [&] {
+            Clear();
+            for (int i = 0; i < src->Count(); ++i) {
+                auto* p = static_cast<TParam*>(Add());
+                p->Assign(src->Items(i));
+            }
+        },
+        [&] { EndUpdate(); });
 }
 
 }  // namespace db

@@ -3,26 +3,14 @@
 #include <algorithm>
 #include <typeinfo>
 
+#include "framework/rtl/Ownership.h"
 #include "framework/rtl/Streams.h"
+#include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
 namespace rtl {
 
 namespace {
-
-AnsiString IndexMessage(const char* msg, int data) {
-    // The messages carry one %d.
-    AnsiString s(msg);
-    auto p = s.find("%d");
-    if (p != AnsiString::npos) s.replace(p, 2, std::to_string(data));
-    return s;
-}
-
-AnsiString ReplaceFirst(AnsiString s, std::string_view arg) {
-    auto p = s.find("%s");
-    if (p != AnsiString::npos) s.replace(p, 2, arg);
-    return s;
-}
 
 bool IsValidIdent(std::string_view s) {
     auto alpha = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; };
@@ -88,7 +76,7 @@ void TPersistent::AssignTo(TPersistent* Dest) { Dest->AssignError(this); }
 
 void TPersistent::AssignError(TPersistent* Source) {
     const char* sourceName = Source ? Source->ClassName() : "nil";
-    throw EConvertError(ReplaceFirst(ReplaceFirst(SAssignError, sourceName), ClassName()));
+    throw EConvertError(Format(SAssignError, {sourceName, ClassName()}));
 }
 
 AnsiString TPersistent::GetNamePath() {
@@ -141,6 +129,12 @@ void TComponent::DetachFromOwner() {
 }
 
 void TComponent::BeforeDestruction() {
+#ifndef NDEBUG
+    // A component made with new skipped its second phase: its owner never heard of it and its
+    // overrides never ran. Debug builds stop here rather than let that pass unseen.
+    if (!MadeByCreate())
+        AssertFail(Format("%s was made without rtl::Create", {ClassName()}), "Classes", __LINE__);
+#endif
     if (!FComponentState.Contains(csDestroying)) Destroying();
     // Everyone hears of the removal while this object is still whole.
     SendFreeNotifications();
@@ -183,7 +177,7 @@ void TComponent::SetComponentIndex(int Value) {
 
 void TComponent::SetName(const AnsiString& NewName) {
     if (FName == NewName) return;
-    if (!NewName.empty() && !IsValidIdent(NewName)) throw EComponentError(ReplaceFirst(SInvalidName, NewName));
+    if (!NewName.empty() && !IsValidIdent(NewName)) throw EComponentError(Format(SInvalidName, {NewName}));
     if (FOwner)
         FOwner->ValidateRename(this, FName, NewName);
     else
@@ -194,7 +188,7 @@ void TComponent::SetName(const AnsiString& NewName) {
 void TComponent::ValidateRename(TComponent* AComponent, const AnsiString& CurName, const AnsiString& NewName) {
     if (AComponent && !SameText(CurName, NewName) && AComponent->FOwner == this) {
         TComponent* found = FindComponent(NewName);
-        if (found && found != AComponent) throw EComponentError(ReplaceFirst(SDuplicateName, NewName));
+        if (found && found != AComponent) throw EComponentError(Format(SDuplicateName, {NewName}));
     }
 }
 
@@ -243,7 +237,7 @@ void TComponent::InsertComponent(TComponent* AComponent) {
     ValidateRename(nullptr, {}, AComponent->FName);
     // A name taken among the new siblings is refused before anything moves.
     if (!AComponent->FName.empty() && FindComponent(AComponent->FName))
-        throw EComponentError(ReplaceFirst(SDuplicateName, AComponent->FName));
+        throw EComponentError(Format(SDuplicateName, {AComponent->FName}));
     if (AComponent->FOwner) AComponent->FOwner->RemoveComponent(AComponent);
     Insert(AComponent);
     if (FComponentState.Contains(csDesigning)) AComponent->SetDesigning(true);
@@ -312,7 +306,7 @@ void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
 
 TList::~TList() { Clear(); }
 
-void TList::Error(const char* Msg, int Data) { throw EListError(IndexMessage(Msg, Data)); }
+void TList::Error(const char* Msg, int Data) { throw EListError(Format(Msg, {Data})); }
 
 void TList::CheckIndex(int Index) const {
     if (Index < 0 || Index >= Count()) Error(SListIndexError, Index);
@@ -432,18 +426,12 @@ namespace {
 template <class T, class F>
 void WhileUpdating(T& target, F&& change) {
     target.BeginUpdate();
-    try {
-        change();
-    } catch (...) {
-        target.EndUpdate();
-        throw;
-    }
-    target.EndUpdate();
+    TryFinally(std::forward<F>(change), [&] { target.EndUpdate(); });
 }
 
 }  // namespace
 
-void TStrings::Error(const char* Msg, int Data) const { throw EStringListError(IndexMessage(Msg, Data)); }
+void TStrings::Error(const char* Msg, int Data) const { throw EStringListError(Format(Msg, {Data})); }
 
 int TStrings::CompareStrings(const AnsiString& S1, const AnsiString& S2) const { return AnsiCompareText(S1, S2); }
 
@@ -600,15 +588,11 @@ void TStrings::SetCommaText(const AnsiString& Value) {
     char delimiter = FDelimiter, quote = FQuoteChar;
     FDelimiter = ',';
     FQuoteChar = '"';
-    try {
-        SetDelimitedText(Value);
-    } catch (...) {
-        FDelimiter = delimiter;
-        FQuoteChar = quote;
-        throw;
-    }
-    FDelimiter = delimiter;
-    FQuoteChar = quote;
+    TryFinally([&] { SetDelimitedText(Value); },
+               [&] {
+                   FDelimiter = delimiter;
+                   FQuoteChar = quote;
+               });
 }
 
 namespace {
@@ -1011,14 +995,9 @@ TCollection::~TCollection() {
 TCollectionItem* TCollection::Add() { return FItemClass->Create(this); }
 
 TCollectionItem* TCollection::Insert(int Index) {
-    TCollectionItem* item = Add();
-    try {
-        item->SetIndex(Index);
-    } catch (...) {
-        TObject::Free(item);
-        throw;
-    }
-    return item;
+    TOwnedPtr<TCollectionItem> item = Adopt(Add());
+    item->SetIndex(Index);
+    return item.release();
 }
 
 void TCollection::Delete(int Index) {

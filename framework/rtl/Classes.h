@@ -160,11 +160,21 @@ public:
     // BeforeDestruction, then delete; nothing on a null object.
     static void Free(TObject* obj);
     void Free() { Free(this); }
+
+protected:
+    // Whether rtl::Create made the object and so ran its second phase.
+    bool MadeByCreate() const noexcept { return FCreated; }
+
+private:
+    template <class T, class... A>
+    friend T* Create(A&&... args);
+    bool FCreated = false;
 };
 
 template <class T, class... A>
 T* Create(A&&... args) {
     T* obj = new T(std::forward<A>(args)...);
+    obj->FCreated = true;
     try {
         obj->AfterConstruction();
     } catch (...) {

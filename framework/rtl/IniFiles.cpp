@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "framework/rtl/Ownership.h"
 #include "framework/rtl/Streams.h"
+#include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
 namespace rtl {
@@ -17,18 +19,7 @@ namespace {
 
 constexpr const char* SIniFileWriteError = "Unable to write to %s";
 
-AnsiString WriteErrorMessage(const AnsiString& fileName) {
-    AnsiString s(SIniFileWriteError);
-    s.replace(s.find("%s"), 2, fileName);
-    return s;
-}
-
-AnsiString Trim(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-    return AnsiString(s.substr(b, e - b));
-}
+AnsiString WriteErrorMessage(const AnsiString& fileName) { return Format(SIniFileWriteError, {fileName}); }
 
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
@@ -74,14 +65,12 @@ std::atomic<unsigned> gTempCounter{0};
 template <class F>
 void FillStrings(TStrings* Strings, F&& fill) {
     Strings->BeginUpdate();
-    try {
-        Strings->Clear();
-        fill();
-    } catch (...) {
-        Strings->EndUpdate();
-        throw;
-    }
-    Strings->EndUpdate();
+    TryFinally(
+        [&] {
+            Strings->Clear();
+            fill();
+        },
+        [&] { Strings->EndUpdate(); });
 }
 
 }  // namespace

@@ -45,15 +45,6 @@ bool IsStringType(TVarType t) { return t == varString || t == varOleStr; }
 // The text of a string value (String or OleStr) as 1251.
 AnsiString TextOf(const Variant& v) { return v.VType() == varString ? v.StrRef() : WideToAnsi(v.WideRef()); }
 
-AnsiString Fill2(const char* fmt, const AnsiString& a, const AnsiString& b) {
-    AnsiString r = fmt;
-    size_t p = r.find("%s");
-    r.replace(p, 2, a);
-    p = r.find("%s", p + a.size());
-    r.replace(p, 2, b);
-    return r;
-}
-
 }  // namespace
 
 // --- construction ----------------------------------------------------------------------------
@@ -232,12 +223,12 @@ const WideString& Variant::WideRef() const {
 
 void Variant::CastError(TVarType to) const {
     throw EVariantTypeCastError(
-        Fill2("Could not convert variant of type (%s) into type (%s)", VarTypeAsText(FVType), VarTypeAsText(to)));
+        Format("Could not convert variant of type (%s) into type (%s)", {VarTypeAsText(FVType), VarTypeAsText(to)}));
 }
 
 void Variant::OverflowError(TVarType to) const {
     throw EVariantOverflowError(
-        Fill2("Overflow while converting variant of type (%s) into type (%s)", VarTypeAsText(FVType), VarTypeAsText(to)));
+        Format("Overflow while converting variant of type (%s) into type (%s)", {VarTypeAsText(FVType), VarTypeAsText(to)}));
 }
 
 int64_t Variant::AsInt64() const {

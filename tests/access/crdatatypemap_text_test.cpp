@@ -144,8 +144,16 @@ TEST_F(TextConvertTest, TextToDatesAndTimes) {
 
 TEST_F(TextConvertTest, TextToGuid) {
     Slot g;
-    Get({mdtString, mdtGuid, 5}, AnsiSlot("6f9619ff-8b86-d011-b42d-00c04fc964ff"), g);
+    Get({mdtString, mdtGuid}, AnsiSlot("6f9619ff-8b86-d011-b42d-00c04fc964ff"), g);
     EXPECT_STREQ(g.Text(), "{6F9619FF-8B86-D011-B42D-00C04FC964FF}");
+    // The GUID's text needs 38 characters and a zero: a shorter destination is refused or cut,
+    // never written past its end.
+    EXPECT_EQ(Error({mdtString, mdtGuid, 5}, AnsiSlot("6f9619ff-8b86-d011-b42d-00c04fc964ff")),
+              "String value is too long");
+    Slot cut;
+    Get({mdtString, mdtGuid, 5, 0, true}, AnsiSlot("6f9619ff-8b86-d011-b42d-00c04fc964ff"), cut);
+    EXPECT_STREQ(cut.Text(), "{6F96");
+    EXPECT_EQ(cut.Bytes[6], 0xAB);
     Get({mdtWideString, mdtGuid}, WideSlot(u"{6f9619ff-8b86-d011-b42d-00c04fc964ff}"), g);
     EXPECT_STREQ(g.Text(), "{6F9619FF-8B86-D011-B42D-00C04FC964FF}");
     EXPECT_EQ(Error({mdtString, mdtGuid}, AnsiSlot("not-a-guid")), "not-a-guid is an invalid GUID value");
@@ -227,7 +235,8 @@ TEST_F(TextConvertTest, BytesToFixedSizeValues) {
     EXPECT_EQ(Error({mdtBytes, mdtInt32, 40, 0, false, 3}, BytesSlot({1, 2, 3})), "Invalid binary value");
     Slot dst;
     Get({mdtBytes, mdtInt32, 40, 0, true, 3}, BytesSlot({1, 2, 3}), dst);
-    EXPECT_EQ(dst.As<uint32_t>(), 0xAB030201u);
+    EXPECT_EQ(dst.As<uint32_t>(), 0x00030201u);
+    EXPECT_EQ(dst.Bytes[4], 0xAB);
     EXPECT_EQ(Error({mdtVarBytes, mdtInt8}, VarBytesSlot({1, 2})), "Binary value is too long");
     EXPECT_EQ(Error({mdtVarBytes, mdtInt16}, VarBytesSlot({1})), "Invalid binary value");
     Get({mdtVarBytes, mdtInt16}, VarBytesSlot({0xFE, 0xFF}), dst);
@@ -336,12 +345,17 @@ TEST_F(BlobConvertTest, BlobsReadAsText) {
     Get({mdtWideMemo, mdtString, 10}, Ref(WideMemo), t);
     EXPECT_EQ(std::string(t.Text()), rtl::WideToAnsi(u"Фонд 中"));
 
-    // Between blob types the reference itself passes, counted once.
+    // Between blob types the reference itself passes, and the receiver holds a counted one: the
+    // blob outlives the owner's release.
     Slot ref;
     Get({mdtMemo, mdtWideMemo}, Ref(Memo), ref);
     EXPECT_EQ(ref.As<TBlob*>(), Memo);
     Get({mdtBlob, mdtMemo}, Ref(Memo), ref);
     EXPECT_EQ(ref.As<TBlob*>(), Memo);
+    EXPECT_EQ(Memo->RefCount(), 3);
+    Memo->Release();
+    Memo->Release();
+    EXPECT_EQ(Memo->GetAsAnsiString(), "abcdefghijklmnopqrst");
 }
 
 TEST_F(BlobConvertTest, TextWrittenBackIntoBlobs) {

@@ -23,8 +23,8 @@ public:
     void CreateIConnection() override {
         if (!IConnection()) SetIConnection(rtl::Create<TFakeConnection>());
     }
-    TCRMetaData* CreateMetaData() override {
-        auto* meta = static_cast<fake::TFakeMetaData*>(TCustomDAConnection::CreateMetaData());
+    TCRMetaData* CreateIMetaData() override {
+        auto* meta = static_cast<fake::TFakeMetaData*>(TCustomDAConnection::CreateIMetaData());
         meta->Tables = Tables;
         meta->ListDatabases = true;
         meta->Databases = Databases;

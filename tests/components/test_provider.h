@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "data/components/UniProvider.h"
+#include "framework/rtl/Ownership.h"
 #include "tests/access/fake_provider.h"
 
 namespace uptest {
@@ -62,16 +63,16 @@ public:
             FConnectionOptions.reset(NewOptionsList());
             const std::vector<const rtl::ClassRef*> conn{&TRecConnection::StaticClass()};
             auto* list = FConnectionOptions.get();
-            list->AddOption(new components::TBooleanOption("ASCIIDataBase", false, conn, 1005));
-            list->AddOption(new components::TIntegerOption("BusyTimeout", 0, conn, 1007));
-            list->AddOption(new components::TStringOption("ClientLibrary", "", conn, 1002));
-            list->AddOption(new components::TBooleanOption("EnableSharedCache", false, conn, 1006));
-            list->AddOption(new components::TBooleanOption("ReadUncommitted", false, conn, 1008));
-            list->AddOption(new components::TBooleanOption("ForeignKeys", true, conn, 1013));
-            list->AddOption(new components::TEnumeratorOption(
+            list->AddOption(rtl::Adopt(new components::TBooleanOption("ASCIIDataBase", false, conn, 1005)));
+            list->AddOption(rtl::Adopt(new components::TIntegerOption("BusyTimeout", 0, conn, 1007)));
+            list->AddOption(rtl::Adopt(new components::TStringOption("ClientLibrary", "", conn, 1002)));
+            list->AddOption(rtl::Adopt(new components::TBooleanOption("EnableSharedCache", false, conn, 1006)));
+            list->AddOption(rtl::Adopt(new components::TBooleanOption("ReadUncommitted", false, conn, 1008)));
+            list->AddOption(rtl::Adopt(new components::TBooleanOption("ForeignKeys", true, conn, 1013)));
+            list->AddOption(rtl::Adopt(new components::TEnumeratorOption(
                 "EncryptionAlgorithm", static_cast<unsigned char>(taDefault), conn, 1016, "TTestAlgorithm",
                 {"taTripleDES", "taBlowfish", "taAES128", "taAES192", "taAES256", "taCast128", "taRC4",
-                 "taDefault"}));
+                 "taDefault"})));
         }
         return FConnectionOptions.get();
     }
@@ -80,8 +81,8 @@ public:
         if (!FDataSetOptions) {
             FDataSetOptions.reset(NewOptionsList());
             const std::vector<const rtl::ClassRef*> rs{&TRecRecordSet::StaticClass(), &TRecCommand::StaticClass()};
-            FDataSetOptions->AddOption(new components::TBooleanOption("ExtendedFieldsInfo", true, rs, 51));
-            FDataSetOptions->AddOption(new components::TBooleanOption("FetchAll", false, rs, 22));
+            FDataSetOptions->AddOption(rtl::Adopt(new components::TBooleanOption("ExtendedFieldsInfo", true, rs, 51)));
+            FDataSetOptions->AddOption(rtl::Adopt(new components::TBooleanOption("FetchAll", false, rs, 22)));
         }
         return FDataSetOptions.get();
     }

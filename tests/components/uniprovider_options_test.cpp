@@ -180,7 +180,7 @@ public:
     TOptionsList* GetScriptOptions() override {
         if (!FScriptOptions) {
             FScriptOptions.reset(NewOptionsList());
-            FScriptOptions->AddOption(new TIntegerOption("Step", 7, {&TMyScriptProcessor::StaticClass()}, 900));
+            FScriptOptions->AddOption(rtl::Adopt(new TIntegerOption("Step", 7, {&TMyScriptProcessor::StaticClass()}, 900)));
         }
         return FScriptOptions.get();
     }

@@ -244,16 +244,41 @@ TEST(Blob, LineBreaks) {
     }
 }
 
-TEST(CompressedBlob, SmallValuesStayPlainAndLargeOnesCarryTheHeader) {
-    Ref small(CreateSharedObject<TCompressedBlob>());
-    small->Write(0, 40, std::string(40, 'a').data());
-    EXPECT_FALSE(small->IsCompressed());
-    EXPECT_EQ(small->GetSize(), 40);
+TEST(CompressedBlob, WritesStayPlainAndCompressionIsAskedFor) {
+    struct Case {
+        size_t size;
+        bool compresses;
+    };
+    // Equal bytes compress well from 51 bytes on; 50 and less never compress.
+    for (const Case c : {Case{40, false}, Case{50, false}, Case{51, true}, Case{70000, true}}) {
+        SCOPED_TRACE(c.size);
+        const std::string plain(c.size, 'a');
+        Ref b(CreateSharedObject<TCompressedBlob>());
+        b->Write(0, static_cast<int64_t>(plain.size()), plain.data());
+        EXPECT_FALSE(b->IsCompressed());
+        EXPECT_EQ(RawBytes(*b->GetData()), plain);
+        EXPECT_EQ(b->SetCompressed(true), c.compresses);
+        EXPECT_EQ(b->IsCompressed(), c.compresses);
+        EXPECT_EQ(b->GetSize(), static_cast<int64_t>(c.size));
+        EXPECT_EQ(Bytes(*b.get()), plain);
+    }
+
+    // A value set through the text and byte forms of an edit is stored plainly too, even over a
+    // compressed one.
+    const std::string text(3000, 't');
+    Ref edited(CreateSharedObject<TCompressedBlob>());
+    edited->SetAsAnsiString(std::string(5000, 'o'));
+    ASSERT_TRUE(edited->SetCompressed(true));
+    edited->SetAsAnsiString(text);
+    EXPECT_FALSE(edited->IsCompressed());
+    EXPECT_EQ(RawBytes(*edited->GetData()), text);
+    edited->SetAsBytes(TBytes(text.begin(), text.end()));
+    EXPECT_FALSE(edited->IsCompressed());
 
     const std::string plain(10000, 'q');
     Ref b(CreateSharedObject<TCompressedBlob>());
     b->Write(0, static_cast<int64_t>(plain.size()), plain.data());
-    ASSERT_TRUE(b->IsCompressed());
+    ASSERT_TRUE(b->SetCompressed(true));
     EXPECT_EQ(b->GetSize(), 10000);
     std::string raw = RawBytes(*b->GetData());
     EXPECT_LT(raw.size(), 200u);
@@ -277,7 +302,7 @@ TEST(CompressedBlob, PartialAccessExpandsTheContents) {
 
     Ref b(CreateSharedObject<TCompressedBlob>());
     b->Write(0, static_cast<int64_t>(plain.size()), plain.data());
-    ASSERT_TRUE(b->IsCompressed());
+    ASSERT_TRUE(b->SetCompressed(true));
     b->Write(5, 10, "0123456789");
     EXPECT_FALSE(b->IsCompressed());
     plain.replace(5, 10, "0123456789");
@@ -294,12 +319,16 @@ TEST(CompressedBlob, PartialAccessExpandsTheContents) {
     b->Truncate(3);
     EXPECT_EQ(b->GetAsAnsiString(), "abc");
 
-    // Replacing the whole value compresses the new one.
-    b->SetCompressed(false);
+    // Overwriting a compressed value whole keeps it compressed; a cleared value starts plain.
+    b->SetAsAnsiString(std::string(500, 'y'));
+    ASSERT_TRUE(b->SetCompressed(true));
     const std::string other(500, 'z');
-    b->Clear();
     b->Write(0, 500, other.data());
     EXPECT_TRUE(b->IsCompressed());
+    EXPECT_EQ(b->GetAsAnsiString(), other);
+    b->Clear();
+    b->Write(0, 500, other.data());
+    EXPECT_FALSE(b->IsCompressed());
     EXPECT_EQ(b->GetAsAnsiString(), other);
 }
 
@@ -318,6 +347,7 @@ TEST(CompressedBlob, CachedModeKeepsTheCompressedRollback) {
     const std::string plain(5000, 'x');
     Ref b(CreateSharedObject<TCompressedBlob>());
     b->Write(0, 5000, plain.data());
+    ASSERT_TRUE(b->SetCompressed(true));
     b->EnableRollback();
     b->Write(0, 3, "abc");
     EXPECT_EQ(b->GetSize(), 5000);

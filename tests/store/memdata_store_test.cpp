@@ -244,6 +244,39 @@ TEST_F(StoreValues, BlobNullFlagAndTextForms) {
     data.FreeComplexFields(buf.get(), true);
 }
 
+TEST_F(StoreValues, MemosAreStoredPlainAndCompressedOnesFromElsewhereAreExpanded) {
+    const std::string text(3000, 'w');
+    for (const char16_t* name : {u"M", u"BL"}) {
+        SCOPED_TRACE(rtl::WideToAnsi(name));
+        const int field = No(name);
+        TBuf row(data);
+        data.PutFieldAsVariant(field, row.get(), Variant(text));
+        auto* blob = dynamic_cast<TCompressedBlob*>(data.GetBlob(field, row.get()));
+        ASSERT_NE(blob, nullptr);
+        EXPECT_FALSE(blob->IsCompressed());
+        data.WriteBlob(field, row.get(), false, text.data(), static_cast<int64_t>(text.size()), 0);
+        EXPECT_FALSE(blob->IsCompressed());
+
+        // Bytes in the compressed format, as another client stores them, read as the plain text.
+        ASSERT_TRUE(blob->SetCompressed(true));
+        auto* contents = static_cast<TCompressedBlobData*>(blob->GetData());
+        std::string raw(static_cast<size_t>(contents->GetCompressedSize()), '\0');
+        contents->TCRBlobData::Read(0, 0, raw.data());
+        contents->TCRBlobData::Clear();
+        contents->TCRBlobData::Write(0, static_cast<int64_t>(raw.size()), raw.data());
+        ASSERT_TRUE(blob->IsCompressed());
+        EXPECT_EQ(data.GetBlobSize(field, row.get(), false, false), 3000);
+        EXPECT_EQ(data.GetBlob(field, row.get())->GetAsAnsiString(), text);
+        std::string back(3000, '\0');
+        EXPECT_EQ(data.ReadBlob(field, row.get(), false, false, back.data(), 0, 0), 3000);
+        EXPECT_EQ(back, text);
+        // An edit of the value writes it plainly.
+        data.PutFieldAsVariant(field, row.get(), Variant(text + "!"));
+        EXPECT_FALSE(blob->IsCompressed());
+        EXPECT_EQ(data.GetBlob(field, row.get())->GetAsAnsiString(), text + "!");
+    }
+}
+
 TEST_F(StoreValues, EditRecordGivesTheStoreItsOwnHeapValues) {
     TBuf row(data);
     data.PutFieldAsVariant(No(u"XS"), row.get(), Variant("first"));

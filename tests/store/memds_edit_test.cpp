@@ -72,7 +72,7 @@ struct TEdit {
         : TEdit(PeopleCols(), PeopleRows(rows), cached) {}
     TEdit(std::vector<TCol> cols, std::vector<std::vector<Variant>> rows, bool cached)
         : DS(rtl::Create<TEditDataSet>(nullptr)), Store(new TRowStore(std::move(cols), std::move(rows))) {
-        DS->SetIRecordSet(Store);
+        DS->SetIRecordSet(std::unique_ptr<TData>(Store));
         DS->SetCachedUpdates(cached);
         DS->Open();
     }
@@ -304,7 +304,7 @@ TEST(MemDataSetEdit, RequiredFieldsAreCheckedBeforeTheStore) {
         SCOPED_TRACE(option);
         rtl::TOwnedPtr<TEditDataSet> ds(rtl::Create<TEditDataSet>(nullptr));
         auto* store = new TRowStore({{u"id", mdtInt32, 4, 0, true}, {u"name", mdtString, 11, 10}}, {});
-        ds->SetIRecordSet(store);
+        ds->SetIRecordSet(std::unique_ptr<TData>(store));
         ds->SetRequiredFieldsOption(option);
         ds->Open();
         EXPECT_EQ(ds->FieldDefs()[0]->Required(), option);
@@ -339,9 +339,10 @@ TEST(MemDataSetEdit, DefaultExpressionsOfNewRecords) {
 
 TEST(MemDataSetEdit, NumberRangesFromDescriptorLengths) {
     rtl::TOwnedPtr<TEditDataSet> ds(rtl::Create<TEditDataSet>(nullptr));
-    ds->SetIRecordSet(new TRowStore({{u"n", mdtInt32, 4, 5}, {u"f", mdtFloat, 8, 6, false, false, 2},
-                                     {u"big", mdtInt64, 8, 12}, {u"wide", mdtInt32, 4, 10}},
-                                    {}));
+    ds->SetIRecordSet(std::unique_ptr<TData>(new TRowStore(
+        {{u"n", mdtInt32, 4, 5}, {u"f", mdtFloat, 8, 6, false, false, 2}, {u"big", mdtInt64, 8, 12},
+         {u"wide", mdtInt32, 4, 10}},
+        {})));
     ds->SetNumberRangeOption(true);
     ds->Open();
     auto* n = static_cast<TIntegerField*>(ds->FieldByName(std::string_view("n")));
@@ -636,7 +637,7 @@ TEST(MemDataSetEdit, BuffersHoldingReferencesEditLikeOthers) {
                                  {u"note", mdtMemo, PointerSlotSize}},
                                 {{Variant(1), Variant(AnsiString("heap one")), Variant(AnsiString("memo one"))},
                                  {Variant(2), Variant(AnsiString("heap two")), Variant(AnsiString("memo two"))}});
-    ds->SetIRecordSet(store);
+    ds->SetIRecordSet(std::unique_ptr<TData>(store));
     ds->SetBuffersHoldReferences(true);
     ds->Open();
     TField* name = ds->FieldByName(std::string_view("name"));

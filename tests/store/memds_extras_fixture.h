@@ -25,7 +25,7 @@ struct TDataSetHolder {
     rtl::TOwnedPtr<TMemDataSet> DS{rtl::Create<TMemDataSet>(nullptr)};
 
     TDataSetHolder(std::vector<TColumn> Columns, std::vector<std::vector<Variant>> Rows) {
-        DS->SetIRecordSet(new TFilledStore(std::move(Columns), std::move(Rows)));
+        DS->SetIRecordSet(std::unique_ptr<TData>(new TFilledStore(std::move(Columns), std::move(Rows))));
     }
     TMemDataSet* operator->() const { return DS.get(); }
     TField* F(const char* Name) const { return DS->FieldByName(std::string_view(Name)); }

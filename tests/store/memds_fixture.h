@@ -115,7 +115,7 @@ struct TFixture {
 
     TFixture(std::vector<TCol> cols, std::vector<std::vector<Variant>> rows)
         : DS(rtl::Create<TMemDataSet>(nullptr)), Store(new TRowStore(std::move(cols), std::move(rows))) {
-        DS->SetIRecordSet(Store);
+        DS->SetIRecordSet(std::unique_ptr<TData>(Store));
     }
     TField* F(const char* name) const { return DS->FieldByName(std::string_view(name)); }
 };

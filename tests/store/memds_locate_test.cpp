@@ -536,3 +536,117 @@ TEST(EmptySources, SearchesFindNothing) {
     EXPECT_TRUE(S->LocateFields({S.F("year_of")}, lxNearest, Variant(1990)));  // the end counts as found
     EXPECT_TRUE(S->IsEmpty());
 }
+
+namespace {
+
+std::vector<TColumn> CodeColumns() {
+    return {{u"code", mdtInt32, 4}, {u"big", mdtInt64, 8}, {u"title", mdtString, 21, 20}, {u"n", mdtInt32, 4}};
+}
+
+// Codes repeat so that a search has a first and a next match; row 3 has nulls where others have 0.
+std::vector<std::vector<Variant>> CodeRows() {
+    const Variant null = Variant::Null();
+    return {
+        {Variant(0), Variant(int64_t{0}), Ru(u8"опись"), Variant(1)},
+        {Variant(7), Variant(int64_t{1} << 40), Ru(u8"Опись"), Variant(2)},
+        {null, null, null, Variant(3)},
+        {Variant(7), Variant(int64_t{1} << 40), Ru(u8"опись 2"), Variant(4)},
+        {Variant(9), Variant(int64_t{-5}), Ru(u8"ОПИСЬ"), Variant(5)},
+        {Variant(7), Variant(int64_t{3}), Ru(u8"фонд"), Variant(6)},
+    };
+}
+
+struct Codes : ::testing::Test {
+    TDataSetHolder S{CodeColumns(), CodeRows()};
+    void SetUp() override { S->Open(); }
+    int N() const { return S.F("n")->AsInteger(); }
+};
+
+}  // namespace
+
+TEST_F(Codes, ExactSearchesSkipNullsAndHiddenRowsAndKeepTheirDirection) {
+    // A null slot holds zeros: a key of 0 must still not find it.
+    EXPECT_TRUE(S->Locate(u"code", Variant(0), {}));
+    EXPECT_EQ(N(), 1);
+    EXPECT_TRUE(S->Locate(u"big", Variant(int64_t{0}), {}));
+    EXPECT_EQ(N(), 1);
+    EXPECT_TRUE(S->Locate(u"code", Variant::Null(), {}));
+    EXPECT_EQ(N(), 3);
+    EXPECT_TRUE(S->Locate(u"big", Variant(int64_t{1} << 40), {}));
+    EXPECT_EQ(N(), 2);
+
+    // Next and backward searches start beside the current record.
+    std::vector<db::TField*> code{S.F("code")};
+    S->First();
+    EXPECT_TRUE(S->LocateFields(code, lxNext, Variant(7)));
+    EXPECT_EQ(N(), 2);
+    EXPECT_TRUE(S->LocateFields(code, lxNext, Variant(7)));
+    EXPECT_EQ(N(), 4);
+    EXPECT_TRUE(S->LocateFields(code, lxNext, Variant(7)));
+    EXPECT_EQ(N(), 6);
+    EXPECT_FALSE(S->LocateFields(code, lxNext, Variant(7)));
+    EXPECT_EQ(N(), 6);
+    EXPECT_TRUE(S->LocateFields(code, lxUp, Variant(7)));
+    EXPECT_EQ(N(), 4);
+    EXPECT_TRUE(S->LocateFields(code, lxUp, Variant(0)));
+    EXPECT_EQ(N(), 1);
+
+    // Rows the filter hides are not found, and the others keep their record numbers.
+    S->SetFilter("n <> 2 and n <> 4");
+    S->SetFiltered(true);
+    EXPECT_TRUE(S->Locate(u"code", Variant(7), {}));
+    EXPECT_EQ(N(), 6);
+    EXPECT_EQ(S->RecNo(), 4);
+    EXPECT_FALSE(S->Locate(u"big", Variant(int64_t{1} << 40), {}));
+    EXPECT_EQ(N(), 6);
+    EXPECT_TRUE(S->Locate(u"title", Ru(u8"фонд"), {}));
+    EXPECT_EQ(S->RecNo(), 4);
+    EXPECT_FALSE(S->Locate(u"title", Ru(u8"Опись"), {}));
+    S->SetFiltered(false);
+}
+
+TEST_F(Codes, TextSearchesFollowTheLocaleComparison) {
+    const TLocateOptions none{}, ci{loCaseInsensitive}, partial{loPartialKey};
+    const struct {
+        const char8_t* Key;
+        TLocateOptions Options;
+        int N;  // 0: not found
+    } cases[] = {
+        {u8"опись", none, 1},  {u8"Опись", none, 2},   {u8"ОПИСЬ", none, 5},  {u8"ОПИСЬ", ci, 1},
+        {u8"опись 2", ci, 4},  {u8"опис", none, 0},    {u8"опис", partial, 1}, {u8"описи", ci, 0},
+        {u8"", none, 0},       {u8"фонд ", none, 0},   {u8"ФОНД", ci, 6},
+    };
+    for (const auto& c : cases) {
+        const std::string key = reinterpret_cast<const char*>(c.Key);
+        S->Last();
+        const bool found = S->Locate(u"title", Ru(c.Key), c.Options);
+        EXPECT_EQ(found, c.N != 0) << key;
+        EXPECT_EQ(N(), c.N ? c.N : 6) << key;
+    }
+}
+
+TEST(QuickTextEquality, NeverContradictsTheLocaleComparison) {
+    // Plain letters, case pairs, the letters with their own weights (ё, й), characters the
+    // comparison ignores or expands (soft hyphen, ellipsis), punctuation and prefixes.
+    const char8_t* words[] = {u8"опись", u8"Опись", u8"ОПИСЬ", u8"опис",  u8"описи",  u8"опись ", u8"",
+                              u8"ёж",    u8"еж",    u8"Ёж",    u8"йод",   u8"иод",    u8"Йод",    u8"a-b",
+                              u8"ab",    u8"AB",    u8"a\u00ADb", u8"...", u8"\u2026", u8"No",  u8"\u2116",
+                              u8"дело 1", u8"дело 2", u8"Дело 1"};
+    std::vector<std::string> texts;
+    for (const char8_t* w : words) texts.push_back(rtl::UTF8ToAnsi(std::u8string_view(w)));
+    for (const std::string& a : texts) {
+        for (const std::string& b : texts) {
+            for (const bool ci : {false, true}) {
+                const int quick = store::TMemData::QuickTextEquality(a, b.c_str(), b.size(), ci);
+                if (quick < 0) continue;
+                const bool equal = (ci ? rtl::AnsiCompareText(a, b) : rtl::AnsiCompareStr(a, b)) == 0;
+                EXPECT_EQ(quick == 1, equal) << a << " | " << b << " ci=" << ci;
+            }
+        }
+        // A value slot ends at its size even without a zero.
+        EXPECT_EQ(store::TMemData::QuickTextEquality(a, (a + "xyz").c_str(), a.size(), false), 1) << a;
+    }
+    // Plain texts are decided without the comparison.
+    EXPECT_EQ(store::TMemData::QuickTextEquality(texts[0], texts[1].c_str(), texts[1].size(), false), 0);
+    EXPECT_EQ(store::TMemData::QuickTextEquality(texts[0], texts[2].c_str(), texts[2].size(), true), 1);
+}

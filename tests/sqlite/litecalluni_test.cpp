@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/sqlite/LiteCallUni.h"
+#include "data/sqlite/LiteStaticUni.h"
 #include "data/sqlite/LiteConstsUni.h"
 #include "framework/rtl/Exceptions.h"
 #include "framework/rtl/Text.h"
@@ -180,8 +181,10 @@ TEST(LiteCall, DirectModeBindsTheLinkedEngine) {
     EXPECT_EQ(api.sqlite3_open_v2, &::sqlite3_open_v2);
     EXPECT_EQ(api.sqlite3_busy_handler, &::sqlite3_busy_handler);
     EXPECT_STREQ(api.sqlite3_libversion(), SQLITE_VERSION);
-    // No page codec is linked in yet.
-    EXPECT_EQ(MessageOf([&] { api.sqlite3_rekey(nullptr, "k", 1); }), SEncryptionNotSupported);
+    // The key pair goes to the page codec, which refuses a missing database by its result.
+    EXPECT_EQ(api.sqlite3_key, &sqlite::sqlite3_key);
+    EXPECT_EQ(api.sqlite3_rekey, &sqlite::sqlite3_rekey);
+    EXPECT_EQ(api.sqlite3_key(nullptr, "k", 1), 1);
     api.Unload();
     EXPECT_FALSE(api.Loaded());
 }

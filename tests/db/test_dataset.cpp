@@ -1,4 +1,4 @@
-#include "TestDataSet.h"
+#include "test_dataset.h"
 
 #include <algorithm>
 #include <cstring>

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <functional>
 
-#include "fieldclasses_fixture.h"
+#include "db_fieldclasses_fixture.h"
 #include "framework/rtl/DateUtils.h"
 #include "framework/rtl/SqlTimSt.h"
 

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "data/components/UniConsts.h"
 #include "data/components/UniProvider.h"
 
 using namespace components;
@@ -206,6 +207,36 @@ TEST_F(MacroListsTest, CyclicConditionsAreReported) {
     } catch (const rtl::Exception& e) {
         EXPECT_EQ(e.Message(), "Cyclic macros conditions");
     }
+}
+
+TEST_F(MacroListsTest, LongAcyclicChainsAreRefusedWithoutExhaustingTheStack) {
+    // Values chain M0 -> M1 -> ... -> "end"; conditions chain C0 -> C1 -> ... -> none.
+    auto chain = [&](const char* prefix, int links, bool conditions) {
+        Macros->Clear();
+        for (int i = 0; i < links; ++i) {
+            const AnsiString name = prefix + rtl::IntToStr(i), next = prefix + rtl::IntToStr(i + 1);
+            const bool last = i + 1 == links;
+            if (conditions)
+                Macros->Add(name, "c", last ? AnsiString() : next);
+            else
+                Macros->Add(name, last ? AnsiString("end") : "{" + next + "}");
+        }
+    };
+    auto error = [&](const char* text) {
+        try {
+            Prepared(text);
+        } catch (const rtl::Exception& e) {
+            return e.Message();
+        }
+        return AnsiString("<no exception>");
+    };
+    chain("M", 3000, false);
+    EXPECT_EQ(error("{M0}"), "Macros nested too deeply: M" + rtl::IntToStr(components::MaxMacroDepth));
+    chain("C", 3000, true);
+    EXPECT_EQ(error("{C0}"), "Macro conditions nested too deeply");
+    // A chain within the bound still expands whole.
+    chain("M", 100, false);
+    EXPECT_EQ(Prepared("{M0}"), "end");
 }
 
 TEST_F(MacroListsTest, ChangesOutsideAnUpdateBracketAreReported) {

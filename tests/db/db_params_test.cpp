@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "fieldclasses_fixture.h"
+#include "db_fieldclasses_fixture.h"
 #include "framework/db/DB_Params.h"
 #include "framework/rtl/DateUtils.h"
 #include "framework/rtl/SqlTimSt.h"

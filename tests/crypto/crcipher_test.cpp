@@ -18,11 +18,17 @@ TBytes FromHex(const std::string& h) {
 
 std::string Hex(const TBytes& b) { return BufferToHex(b.data(), b.size()); }
 
+// Puts the processor's AES instructions back in use when a test that switched them off ends.
+struct TAesInstructions {
+    ~TAesInstructions() { UseAesInstructions(true); }
+};
+
 std::unique_ptr<TSymmetricAlgorithm> MakeCipher(const std::string& name) {
     if (name == "Blowfish") return std::make_unique<TCipher_Blowfish>();
     if (name == "AES") return std::make_unique<TCipher_Rijndael>();
     if (name == "DES") return std::make_unique<TCipher_1DES>();
     if (name == "3DES") return std::make_unique<TCipher_3DES>();
+    if (name == "CAST") return std::make_unique<TCipher_Cast128>();
     return std::make_unique<TCipher_RC4>();
 }
 
@@ -50,21 +56,47 @@ const BlockCase BlockCases[] = {
     {"DES", "0E329232EA6D0D73", "8787878787878787", "0000000000000000"},
     // Three equal keys reduce triple DES to one DES.
     {"3DES", "133457799BBCDFF1133457799BBCDFF1133457799BBCDFF1", "0123456789ABCDEF", "85E813540F0AB405"},
+    // 128-, 80- and 40-bit keys: 16 rounds, then 12 for the two short ones.
+    {"CAST", "0123456712345678234567893456789A", "0123456789ABCDEF", "238B4FE5847E44B2"},
+    {"CAST", "01234567123456782345", "0123456789ABCDEF", "EB6A711A2C02271B"},
+    {"CAST", "0123456712", "0123456789ABCDEF", "7AC816D16E9B302E"},
 };
 
 }  // namespace
 
 TEST(Ciphers, PublishedBlockVectorsBothWays) {
-    for (const auto& c : BlockCases) {
-        auto cipher = MakeCipher(c.Cipher);
-        cipher->SetMode(cmECB);
-        cipher->SetKey(FromHex(c.Key));
-        TBytes data = FromHex(c.Plain);
-        cipher->EncryptBuffer(data.data(), data.size());
-        EXPECT_EQ(Hex(data), c.Encrypted) << c.Cipher << " key " << c.Key;
-        cipher->DecryptBuffer(data.data(), data.size());
-        EXPECT_EQ(Hex(data), c.Plain) << c.Cipher << " key " << c.Key;
+    // Software AES as well as the processor's instructions, where it has them.
+    TAesInstructions restore;
+    for (bool instructions : {true, false}) {
+        UseAesInstructions(instructions);
+        for (const auto& c : BlockCases) {
+            auto cipher = MakeCipher(c.Cipher);
+            cipher->SetMode(cmECB);
+            cipher->SetKey(FromHex(c.Key));
+            TBytes data = FromHex(c.Plain);
+            cipher->EncryptBuffer(data.data(), data.size());
+            EXPECT_EQ(Hex(data), c.Encrypted) << c.Cipher << " key " << c.Key << " " << instructions;
+            cipher->DecryptBuffer(data.data(), data.size());
+            EXPECT_EQ(Hex(data), c.Plain) << c.Cipher << " key " << c.Key << " " << instructions;
+        }
     }
+}
+
+// A million rounds of keys made from each other's ciphertexts: every S-box entry and key-schedule
+// path ends up exercised.
+TEST(Ciphers, Cast128MaintenanceTest) {
+    TBytes a = FromHex("0123456712345678234567893456789A"), b = a;
+    TCipher_Cast128 ca, cb;
+    ca.SetMode(cmECB);
+    cb.SetMode(cmECB);
+    for (int i = 0; i < 1000000; ++i) {
+        cb.SetKey(b);
+        cb.EncryptBuffer(a.data(), 16);
+        ca.SetKey(a);
+        ca.EncryptBuffer(b.data(), 16);
+    }
+    EXPECT_EQ(Hex(a), "EEA9D0A249FD3BA6B3436FB89D6DCA92");
+    EXPECT_EQ(Hex(b), "B2C95EB00C31AD7180AC05B8E83D696E");
 }
 
 TEST(Ciphers, TripleDesIsEncryptDecryptEncrypt) {
@@ -101,6 +133,46 @@ TEST(Ciphers, CbcChainsFromTheVectorAndResets) {
     aes.Reset();
     aes.DecryptBuffer(data.data(), data.size());
     EXPECT_EQ(Hex(data), "6BC1BEE22E409F96E93D7E117393172AAE2D8A571E03AC9C9EB76FAC45AF8E51");
+}
+
+// Chained decryption works on many blocks at once; it must equal the one-block-at-a-time
+// definition, across several calls that carry the chaining block on, and for block counts that
+// fill no batch evenly.
+TEST(Ciphers, LongChainedDecryptionMatchesBlockByBlock) {
+    TAesInstructions restore;
+    for (const char* name : {"Blowfish", "AES", "AES in software", "3DES", "CAST"}) {
+        UseAesInstructions(std::string(name) != "AES in software");
+        auto cipher = MakeCipher(std::string(name).substr(0, std::string(name).find(' ')));
+        cipher->GenerateKey();
+        const size_t B = static_cast<size_t>(cipher->BlockSize());
+        for (size_t blocks : {1u, 3u, 37u, 510u}) {
+            TBytes plain(blocks * B + 5);
+            for (size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<uint8_t>(i * 7 + blocks);
+            TBytes data = plain;
+            cipher->GenerateIV();
+            TBytes iv = cipher->IV();
+            cipher->EncryptBuffer(data.data(), data.size());
+            // By definition: P[i] = D(C[i]) xor C[i-1], from the vector.
+            TBytes expected(blocks * B);
+            TBytes prev = iv;
+            for (size_t b = 0; b < blocks; ++b) {
+                TBytes block(data.begin() + static_cast<std::ptrdiff_t>(b * B),
+                             data.begin() + static_cast<std::ptrdiff_t>((b + 1) * B));
+                TBytes d = block;
+                cipher->SetMode(cmECB);
+                cipher->DecryptBuffer(d.data(), B);
+                cipher->SetMode(cmCBC);
+                for (size_t i = 0; i < B; ++i) expected[b * B + i] = static_cast<uint8_t>(d[i] ^ prev[i]);
+                prev = block;
+            }
+            ASSERT_EQ(expected, TBytes(plain.begin(), plain.begin() + static_cast<std::ptrdiff_t>(blocks * B)));
+            cipher->Reset();
+            const size_t first = (blocks / 2) * B;
+            cipher->DecryptBuffer(data.data(), first);
+            cipher->DecryptBuffer(data.data() + first, data.size() - first);
+            EXPECT_EQ(data, plain) << name << " " << blocks;
+        }
+    }
 }
 
 TEST(Ciphers, PartialFinalBlockRoundTrips) {

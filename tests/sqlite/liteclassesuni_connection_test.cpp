@@ -56,6 +56,40 @@ TEST_F(LiteTest, ALockedDatabaseFailsWithBusyAfterTheTimeout) {
     EXPECT_EQ(Select(b.get(), "SELECT count(*) FROM t")[0][0].AsInteger(), 2);
 }
 
+namespace {
+
+// Stands in for the engine's busy time-out: while the connect waits on a lock, the holder commits.
+std::function<void()> ReleaseLock;
+
+int CommitThenRetry(void*, int tries) {
+    if (tries > 0 || !ReleaseLock) return 0;
+    ReleaseLock();
+    return 1;
+}
+
+int BusyTimeoutThatCommitsTheHolder(sqlite3* db, int ms) {
+    return ms > 0 ? sqlite3_busy_handler(db, CommitThenRetry, nullptr) : sqlite3_busy_timeout(db, ms);
+}
+
+}  // namespace
+
+TEST_F(LiteTest, ConnectWaitsForACommitInProgressBeforeItsFirstRead) {
+    TSQLiteConnection* a = Open(false);
+    Exec(a, "CREATE TABLE t (id INTEGER)");
+    Exec(a, "BEGIN EXCLUSIVE");
+    Exec(a, "INSERT INTO t VALUES (1)");
+    ReleaseLock = [&] { Exec(a, "COMMIT"); };
+    auto b = NewConnection(DbPath, false, 1000);
+    b->API()->SetSymbolResolver([](void* module, const char* name) -> void* {
+        if (std::string_view(name) == "sqlite3_busy_timeout") return reinterpret_cast<void*>(&BusyTimeoutThatCommitsTheHolder);
+        return ::dlsym(module, name);
+    });
+    b->Connect("");
+    ReleaseLock = nullptr;
+    EXPECT_TRUE(b->GetConnected());
+    EXPECT_EQ(Select(b.get(), "SELECT count(*) FROM t")[0][0].AsInteger(), 1);
+}
+
 TEST_F(LiteTest, TransactionsAndTheirMessages) {
     TSQLiteConnection* c = Open();
     Exec(c, "CREATE TABLE t (id INTEGER PRIMARY KEY)");

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "TestDataSet.h"
+#include "test_dataset.h"
 #include "framework/rtl/Text.h"
 
 using namespace db;

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "fieldclasses_fixture.h"
+#include "db_fieldclasses_fixture.h"
 #include "framework/db/DB_Connection.h"
 
 namespace fieldtest {

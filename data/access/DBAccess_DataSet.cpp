@@ -1,0 +1,580 @@
+// The query dataset: record set installation, counted connects, open, execute and close.
+#include <algorithm>
+
+#include "data/access/DASQLMonitor.h"
+#include "data/access/DBAccess.h"
+#include "data/store/DAConsts.h"
+#include "framework/rtl/SysUtils.h"
+#include "framework/rtl/Text.h"
+
+namespace daccess {
+
+void ScanParamsOf(const AnsiString& Text, TDAParams* Params, TCustomDAConnection* Connection);
+void RebuildParamsFromCommand(TDAParams* Params, TCRCommand* Command, const store::TFieldTypeMap& Map);
+
+namespace {
+
+bool VariantTrue(const Variant& V) { return !V.IsEmpty() && !V.IsNull() && V.AsBoolean(); }
+
+// Until write-back lands, a change that reaches the database side is refused instead of being
+// kept in memory only and lost at the next open.
+class TDAReadOnlyUpdater : public store::TDataSetUpdater {
+    RTL_CLASS(TDAReadOnlyUpdater, store::TDataSetUpdater)
+public:
+    using TDataSetUpdater::TDataSetUpdater;
+    bool PerformInsert() override { throw rtl::Exception(SOperationNotSupported); }
+    bool PerformDelete() override { throw rtl::Exception(SOperationNotSupported); }
+    bool PerformUpdate() override { throw rtl::Exception(SOperationNotSupported); }
+};
+
+class TDADataSetServiceStub : public store::TDataSetService {
+    RTL_CLASS(TDADataSetServiceStub, store::TDataSetService)
+public:
+    using TDataSetService::TDataSetService;
+    void NewUpdater() override { AssignUpdater(new TDAReadOnlyUpdater(this)); }
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Construction
+
+TCustomDADataSet::TCustomDADataSet(rtl::TComponent* Owner) : TMemDataSet(Owner) {}
+
+void TCustomDADataSet::AfterConstruction() {
+    TMemDataSet::AfterConstruction();
+    FDataSQL = rtl::Create<TCustomDASQL>(this);
+    FOptions.reset(rtl::Create<TDADataSetOptions>(this));
+    FDataTypeMap.reset(rtl::Create<TDADataSetMapRules>(this));
+}
+
+void TCustomDADataSet::Release() {
+    if (FReleased) return;
+    FReleased = true;
+    try {
+        Close();
+        UnPrepare();
+    } catch (...) {
+        // Going away regardless.
+    }
+    if (FConnection) {
+        FConnection->UnRegisterClient(this);
+        FConnection->RemoveFreeNotification(this);
+        FConnection = nullptr;
+    }
+    if (FHoldsFetchConnection) FHoldsFetchConnection = false;
+    // The internal SQL component must not reach back into a dataset that is going away.
+    if (FDataSQL) FDataSQL->FReleased = true;
+}
+
+void TCustomDADataSet::BeforeDestruction() {
+    Release();
+    TMemDataSet::BeforeDestruction();
+}
+
+TCustomDADataSet::~TCustomDADataSet() {
+    FIRecordSetCR = nullptr;
+    FICommand = nullptr;
+}
+
+void TCustomDADataSet::Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) {
+    TMemDataSet::Notification(AComponent, Operation);
+    if (Operation != rtl::opRemove) return;
+    if (AComponent == FTransaction) FTransaction = nullptr;
+    if (AComponent == FUpdateTransaction) FUpdateTransaction = nullptr;
+    if (AComponent == FConnection) SetConnection(nullptr);
+}
+
+const store::TDataSetServiceClass& TCustomDADataSet::GetDataSetServiceClass() const {
+    return TDADataSetServiceStub::StaticClass();
+}
+
+bool TCustomDADataSet::CanModifyRecords() const { return Active() && !FReadOnly; }
+
+// ---------------------------------------------------------------------------------------------
+// Connection and transactions
+
+void TCustomDADataSet::SetConnection(TCustomDAConnection* Value) {
+    if (Value == FConnection) return;
+    if (FConnection) {
+        Disconnect(true);
+        FConnection->UnRegisterClient(this);
+        FConnection->RemoveFreeNotification(this);
+    }
+    FConnection = Value;
+    if (Value) {
+        Value->RegisterClient(this, [this](rtl::TObject* Sender, bool Connecting) { ConnectChange(Sender, Connecting); });
+        Value->FreeNotification(this);
+        if (FIRecordSetCR) FIRecordSetCR->SetConnection(Value->IConnection());
+    } else if (FIRecordSetCR) {
+        FIRecordSetCR->SetConnection(nullptr);
+    }
+}
+
+void TCustomDADataSet::SetTransaction(TDATransaction* Value) {
+    if (Value == FTransaction) return;
+    if (FTransaction) FTransaction->RemoveFreeNotification(this);
+    FTransaction = Value;
+    if (Value) Value->FreeNotification(this);
+}
+
+void TCustomDADataSet::SetUpdateTransaction(TDATransaction* Value) {
+    if (Value == FUpdateTransaction) return;
+    if (FUpdateTransaction) FUpdateTransaction->RemoveFreeNotification(this);
+    FUpdateTransaction = Value;
+    if (Value) Value->FreeNotification(this);
+}
+
+TDATransaction* TCustomDADataSet::UsedTransaction() const {
+    TCustomDAConnection* conn = UsedConnection();
+    if (!conn) return nullptr;
+    if (conn->IsMultipleTransactionsSupported() && FTransaction) return FTransaction;
+    return conn->UsedTransaction();
+}
+
+TDATransaction* TCustomDADataSet::UsedUpdateTransaction() const {
+    TCustomDAConnection* conn = UsedConnection();
+    if (FUpdateTransaction && conn && conn->IsMultipleTransactionsSupported()) return FUpdateTransaction;
+    return UsedTransaction();
+}
+
+void TCustomDADataSet::BeginConnection(bool Counted) {
+    TCustomDAConnection* conn = UsedConnection();
+    if (!conn) db::DatabaseError(SConnectionNotDefined);
+    if (Counted) conn->InternalConnect();
+    try {
+        if (!conn->Connected()) conn->Connect();
+        CheckRecordSet();
+        CheckDataSetService();
+        if (conn->IsMultipleTransactionsSupported()) {
+            TDATransaction* tr = UsedTransaction();
+            if (!tr) db::DatabaseError(STransactionNotAssigned);
+            if (Counted) tr->AutoStart();
+            if (!tr->Active()) tr->StartTransaction();
+            if (FIRecordSetCR) FIRecordSetCR->SetTransaction(tr->ITransaction());
+        }
+        if (FIRecordSetCR) FIRecordSetCR->SetConnection(conn->IConnection());
+    } catch (...) {
+        if (Counted) conn->InternalDisconnect();
+        throw;
+    }
+}
+
+void TCustomDADataSet::EndConnection() {
+    TCustomDAConnection* conn = UsedConnection();
+    if (!conn) return;
+    if (conn->IsMultipleTransactionsSupported())
+        if (TDATransaction* tr = UsedTransaction()) tr->AutoEnd();
+    conn->InternalDisconnect();
+}
+
+void TCustomDADataSet::Disconnect(bool Hard) {
+    if (Hard) {
+        Close();
+        UnPrepare();
+        FieldDefs().SetUpdated(false);
+    } else if (FIRecordSetCR) {
+        FIRecordSetCR->UnprepareFields();
+    }
+    Params()->Unbind();
+}
+
+void TCustomDADataSet::ConnectChange(rtl::TObject* Sender, bool Connecting) {
+    if (!Connecting) {
+        TCustomDAConnection* conn = UsedConnection();
+        Disconnect(!(conn && conn->Options()->DisconnectedMode()));
+        return;
+    }
+    if (!dynamic_cast<TCustomDAConnection*>(Sender) && FIRecordSetCR && UsedConnection())
+        FIRecordSetCR->SetConnection(UsedConnection()->IConnection());
+}
+
+void TCustomDADataSet::ClientSetIConnection(TCRConnection* Value) {
+    if (FIRecordSetCR) FIRecordSetCR->SetConnection(Value);
+}
+
+void TCustomDADataSet::ClientResetAfterFatalError() {
+    if (FIRecordSetCR) FIRecordSetCR->UnprepareFields();
+}
+
+void TCustomDADataSet::ClientForgetTransaction(TDATransaction* Transaction) {
+    if (Transaction == FTransaction) FTransaction = nullptr;
+    if (Transaction == FUpdateTransaction) FUpdateTransaction = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Record set
+
+void TCustomDADataSet::CreateIRecordSet() {
+    TCustomDAConnection* conn = UsedConnection();
+    if (!conn) {
+        SetIRecordSet(nullptr);
+        return;
+    }
+    TCRRecordSet* rs = conn->GetIRecordSetClass().Create();
+    rs->SetConnection(conn->IConnection());
+    SetIRecordSet(rs);
+}
+
+void TCustomDADataSet::SetIRecordSet(store::TData* Value) {
+    TMemDataSet::SetIRecordSet(Value);
+    FIRecordSetCR = dynamic_cast<TCRRecordSet*>(Value);
+    FICommand = FIRecordSetCR ? FIRecordSetCR->GetCommand() : nullptr;
+    if (!FIRecordSetCR) return;
+    TCRRecordSet* rs = FIRecordSetCR;
+    rs->SetConnection(FConnection ? FConnection->IConnection() : nullptr);
+    rs->SetTransaction(FTransaction ? FTransaction->ITransaction() : nullptr);
+    PassRecordSetProps();
+    rs->OnBeforeFetch = [this](bool& Cancel) { DoBeforeFetch(Cancel); };
+    rs->OnAfterFetch = [this] { DoAfterFetch(); };
+    rs->SetComponent(this);
+    if (FICommand) {
+        FICommand->SetProp(pidAutoCommit, FAutoCommit);
+        FICommand->AfterExecute = [this] { DoAfterExecute(true); };
+    }
+}
+
+void TCustomDADataSet::PassRecordSetProps() {
+    TCRRecordSet* rs = FIRecordSetCR;
+    if (!rs) return;
+    rs->SetProp(pidUniDirectional, FUniDirectional);
+    rs->SetProp(pidFetchRows, FFetchRows);
+    rs->SetProp(pidFetchAll, GetFetchAll());
+    rs->SetProp(pidReadOnly, FReadOnly);
+    rs->SetProp(pidLongStrings, FOptions->LongStrings());
+    rs->SetProp(pidFlatBuffers, FOptions->FlatBuffers());
+    rs->SetProp(pidCompressBlobMode, static_cast<int>(FOptions->CompressBlobMode()));
+    rs->SetProp(pidDefaultValues, FOptions->DefaultValues());
+    rs->SetProp(pidFieldsOrigin, FOptions->FieldsOrigin());
+    rs->SetProp(pidExtendedFieldsInfo, FOptions->ExtendedFieldsInfo());
+    rs->TrimFixedChar = FOptions->TrimFixedChar();
+    rs->TrimVarChar = FOptions->TrimVarChar();
+    rs->SetEmptyStrToNull = FOptions->SetEmptyStrToNull();
+    if (FICommand) {
+        FICommand->SetProp(pidQuoteNames, FOptions->QuoteNames());
+        FICommand->SetProp(pidEnableBCD, FOptions->EnableBCD());
+        FICommand->SetProp(pidEnableFMTBCD, FOptions->EnableFMTBCD());
+    }
+}
+
+void TCustomDADataSet::CheckRecordSet() {
+    TCustomDAConnection* conn = UsedConnection();
+    if (!conn) return;
+    if (FIRecordSetCR && FIRecordSetCR->ClassType() == &conn->GetIRecordSetClass()) return;
+    CreateIRecordSet();
+}
+
+bool TCustomDADataSet::IsQuery() { return FIRecordSetCR && FIRecordSetCR->IsQuery(); }
+
+bool TCustomDADataSet::FetchFinished() {
+    if (!FICommand) return false;
+    const uint8_t state = FICommand->GetCursorState();
+    return state >= csFetched || (Active() && state == csInactive);
+}
+
+bool TCustomDADataSet::Executing() {
+    if (!FICommand) return false;
+    Variant v;
+    return TryGetProp(FICommand, pidExecuting, v) && VariantTrue(v);
+}
+
+void TCustomDADataSet::BreakExec() {
+    if (FICommand) FICommand->BreakExec();
+    if (FIRecordSetCR) FIRecordSetCR->BreakFetch();
+}
+
+store::TMemDataType TCustomDADataSet::GetDataType(const WideString& FieldName) {
+    store::TFieldDesc* desc = FIRecordSet ? FIRecordSet->FindField(FieldName) : nullptr;
+    if (!desc) db::DatabaseError(rtl::Format(store::SFieldNotFound, {rtl::WideToAnsi(FieldName)}));
+    return desc->DataType;
+}
+
+store::TFieldDesc* TCustomDADataSet::GetFieldDesc(int FieldNo) {
+    if (!FIRecordSet || FieldNo < 1 || FieldNo > FIRecordSet->FieldCount()) return nullptr;
+    return FIRecordSet->Fields()[FieldNo - 1];
+}
+
+// ---------------------------------------------------------------------------------------------
+// Text
+
+AnsiString TCustomDADataSet::AddWhere(const AnsiString& SQL, const AnsiString& Condition) {
+    TCustomDAConnection* conn = UsedConnection();
+    if (!conn) return daccess::AddWhere(SQL, Condition);
+    return daccess::AddWhere(SQL, Condition, conn->GetICommandClass().GetParserClass(), true);
+}
+
+AnsiString TCustomDADataSet::GetWhere(const AnsiString& SQL) {
+    TCustomDAConnection* conn = UsedConnection();
+    if (!conn) return daccess::GetWhere(SQL);
+    return daccess::GetWhere(SQL, conn->GetICommandClass().GetParserClass(), true);
+}
+
+AnsiString TCustomDADataSet::GetFromPart(const AnsiString& SQL) {
+    TCustomDAConnection* conn = UsedConnection();
+    if (!conn) return daccess::GetFrom(SQL);
+    return daccess::GetFrom(SQL, conn->GetICommandClass().GetParserClass(), true);
+}
+
+AnsiString TCustomDADataSet::GetFinalSQL() {
+    AnsiString text = FDataSQL->GetFinalSQL();
+    if (!FFilterSQL.empty()) text = AddWhere(text, FFilterSQL);
+    if (HasMasterDetailLink() && !FOptions->LocalMasterDetail()) {
+        TSQLInfo* info = FICommand ? FICommand->SQLInfo() : nullptr;
+        rtl::TOwnedPtr<TSQLInfo> global;
+        if (!info) {
+            global.reset(TSQLInfo::StaticClass().Create(&store::TSQLParser::StaticClass()));
+            info = global.get();
+        }
+        AnsiString condition;
+        size_t mp = 0, dp = 0;
+        const WideString& masters = MasterFields();
+        const WideString& details = DetailFields();
+        while (mp < masters.size() && dp < details.size()) {
+            const AnsiString m = rtl::WideToAnsi(db::ExtractFieldName(masters, mp));
+            const AnsiString d = rtl::WideToAnsi(db::ExtractFieldName(details, dp));
+            if (!condition.empty()) condition += " and ";
+            condition += info->NormalizeName(d, FOptions->QuoteNames()) + " = :" +
+                         info->NormalizeName(m, FOptions->QuoteNames());
+        }
+        if (!condition.empty()) text = AddWhere(text, condition);
+    }
+    return text;
+}
+
+void TCustomDADataSet::SQLTextChanged() {
+    Close();
+    UnPrepare();
+    FieldDefs().SetUpdated(false);
+    if (!FDataSQL->ParamCheck()) return;
+    const AnsiString text = GetFinalSQL();
+    if (FIRecordSetCR) {
+        FIRecordSetCR->SetSQL(text);
+        RebuildParamsFromCommand(Params(), FICommand, TDAFieldTypeMap::Instance());
+    } else {
+        ScanParamsOf(text, Params(), UsedConnection());
+    }
+}
+
+void TCustomDADataSet::MacrosChanged() { SQLTextChanged(); }
+
+// ---------------------------------------------------------------------------------------------
+// Prepare
+
+void TCustomDADataSet::Prepare() {
+    if (Prepared() || Active()) return;
+    BeginConnection(true);
+    try {
+        if (MasterIsActive() && !FOptions->LocalMasterDetail()) SetMasterParams(Params());
+        TCustomDASQLMonitor::SQLPrepare(this, GetFinalSQL(), Params(), true, FDebug);
+        FIRecordSetCR->SetSQL(GetFinalSQL());
+        FDataSQL->WriteParams(false);
+        FDataTypeMap->CopyTo(FIRecordSetCR->MapRules());
+        TMemDataSet::Prepare();
+        TCustomDASQLMonitor::SQLPrepare(this, GetFinalSQL(), Params(), false, FDebug);
+    } catch (...) {
+        EndConnection();
+        throw;
+    }
+}
+
+void TCustomDADataSet::UnPrepare() {
+    const bool wasPrepared = Prepared();
+    try {
+        TMemDataSet::UnPrepare();
+    } catch (...) {
+        if (wasPrepared) EndConnection();
+        throw;
+    }
+    if (wasPrepared) EndConnection();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Open and close
+
+void TCustomDADataSet::OpenCursorStep(bool InfoQuery) {
+    TCustomDAConnection* conn = UsedConnection();
+    if (conn) conn->PushOperation(clOpen, conn->IsFailOverAllowed());
+    try {
+        BeginConnection(true);
+        FHoldsFetchConnection = true;
+        if (!Active()) {
+            for (int attempt = 0;; ++attempt) {
+                try {
+                    if (!FOptions->LocalMasterDetail() && MasterIsActive()) SetMasterParams(Params());
+                    FRecordCount = FOptions->QueryRecCount() && !GetFetchAll() ? GetServerRecCount() : 0;
+                    if (BeforeExecute) BeforeExecute(this);
+                    FIRecordSetCR->SetSQL(GetFinalSQL());
+                    FDataSQL->WriteParams(true);
+                    FDataTypeMap->CopyTo(FIRecordSetCR->MapRules());
+                    TMemDataSet::OpenCursorStep(InfoQuery);
+                    break;
+                } catch (const EFailOver&) {
+                    if (!conn || attempt >= MaxFailoverRetries) throw;
+                    conn->RestoreAfterFailover();
+                }
+            }
+            Variant v;
+            FRowsAffected = TryGetProp(FICommand, pidRowsAffectedOnOpen, v) && VariantTrue(v) &&
+                                    TryGetProp(FICommand, pidRowsAffected, v)
+                                ? v.AsInteger()
+                                : -1;
+        }
+        // Everything is in memory already: the connection is not needed any longer.
+        if (InfoQuery || FetchFinished()) {
+            FHoldsFetchConnection = false;
+            EndConnection();
+        }
+    } catch (...) {
+        if (conn) conn->PopOperation();
+        throw;
+    }
+    if (conn) conn->PopOperation();
+}
+
+void TCustomDADataSet::OpenStep() {
+    if (FOptions->AutoPrepare()) Prepare();
+    // The text is built only for a trace that has somewhere to go.
+    const bool trace = TCustomDASQLMonitor::HasMonitor();
+    const AnsiString finalSQL = trace ? GetFinalSQL() : AnsiString();
+    if (trace) TCustomDASQLMonitor::SQLExecute(this, finalSQL, Params(), "Open", true, FDebug);
+    BeginConnection(true);
+    try {
+        TMemDataSet::OpenStep();
+    } catch (...) {
+        EndConnection();
+        throw;
+    }
+    EndConnection();
+    if (trace) TCustomDASQLMonitor::SQLExecute(this, finalSQL, Params(), "Open", false, FDebug);
+    SetUniDirectional(FUniDirectional);
+}
+
+void TCustomDADataSet::CloseCursorStep() {
+    try {
+        TMemDataSet::CloseCursorStep();
+    } catch (...) {
+        if (FHoldsFetchConnection) {
+            FHoldsFetchConnection = false;
+            EndConnection();
+        }
+        throw;
+    }
+    if (!Prepared() || (FIRecordSet && FIRecordSet->NeedFieldsRefresh())) FieldDefs().SetUpdated(false);
+    if (FHoldsFetchConnection) {
+        FHoldsFetchConnection = false;
+        EndConnection();
+    }
+}
+
+void TCustomDADataSet::CloseStep() {
+    try {
+        TMemDataSet::CloseStep();
+    } catch (const EDAError& e) {
+        // Closing after a lost connection must succeed.
+        if (!e.IsFatalError()) throw;
+    }
+    if (FIRecordSetCR && FIRecordSetCR->TablesInfo()) FIRecordSetCR->TablesInfo()->Clear();
+}
+
+void TCustomDADataSet::DoBeforeFetch(bool& Cancel) {
+    if (BeforeFetch) BeforeFetch(this, Cancel);
+    FFetchInterrupted = Cancel;
+}
+
+void TCustomDADataSet::DoAfterFetch() {
+    if (AfterFetch && (!GetFetchAll() || (FICommand && FICommand->GetCursorState() >= csFetched))) AfterFetch(this);
+    if (FHoldsFetchConnection && FIRecordSetCR && FIRecordSetCR->IsFetchEnded()) {
+        FHoldsFetchConnection = false;
+        EndConnection();
+    }
+}
+
+void TCustomDADataSet::ReopenRecordSet() {
+    CheckIRecordSet();
+    if (!FHoldsFetchConnection) {
+        BeginConnection(true);
+        FHoldsFetchConnection = true;
+    }
+    try {
+        FIRecordSetCR->SetSQL(GetFinalSQL());
+        FDataSQL->WriteParams(true);
+        const int size = FIRecordSet->RecordSize();
+        TMemDataSet::ReopenRecordSet();
+        if (FIRecordSet->RecordSize() != size) {
+            Close();
+            Open();
+        }
+    } catch (const EFailOver&) {
+        throw;
+    } catch (...) {
+        Close();
+        throw;
+    }
+    if (FHoldsFetchConnection && FetchFinished()) {
+        FHoldsFetchConnection = false;
+        EndConnection();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Execute
+
+void TCustomDADataSet::Execute() {
+    TCustomDAConnection* conn = UsedConnection();
+    if (Executing()) return;
+    BeginConnection(true);
+    bool held = true;
+    auto release = [&] {
+        if (held) {
+            held = false;
+            EndConnection();
+        }
+    };
+    try {
+        if (Active()) Close();
+        ExecuteWithFailover(conn, clExecute, [&] {
+            if (FOptions->AutoPrepare()) Prepare();
+            if (!FOptions->LocalMasterDetail() && MasterIsActive()) SetMasterParams(Params());
+            if (BeforeExecute) BeforeExecute(this);
+            const AnsiString finalSQL = GetFinalSQL();
+            FIRecordSetCR->SetSQL(finalSQL);
+            bool rows = IsQuery();
+            if (!Prepared()) {
+                // Whether the statement returns rows is known once it is prepared.
+                FIRecordSetCR->Prepare();
+                rows = IsQuery();
+                FIRecordSetCR->Unprepare();
+            }
+            if (rows) {
+                Open();
+                return;
+            }
+            FDataSQL->WriteParams(true);
+            TCustomDASQLMonitor::SQLExecute(this, finalSQL, Params(), "Execute", true, FDebug);
+            FIRecordSetCR->ExecCommand();
+            TCustomDASQLMonitor::SQLExecute(this, finalSQL, Params(), "Execute", false, FDebug);
+        });
+    } catch (...) {
+        release();
+        throw;
+    }
+    release();
+}
+
+void TCustomDADataSet::DoAfterExecute(bool Result) {
+    TCustomDAConnection* conn = UsedConnection();
+    const bool rows = IsQuery();
+    if (Result) {
+        FDataSQL->ReadOutParams();
+        Variant v;
+        if (TryGetProp(FICommand, pidRowsAffected, v))
+            FRowsAffected = v.AsInteger();
+        if (!rows && conn && TryGetProp(conn->IConnection(), pidLastInsertId, v))
+            FLastInsertId = v.AsInt64();
+    }
+    if (!rows && conn && conn->IsMultipleTransactionsSupported())
+        if (TDATransaction* tr = UsedTransaction()) tr->AutoCommit(conn->AutoCommit() && FAutoCommit);
+    if (AfterExecute) AfterExecute(this, Result);
+}
+
+}  // namespace daccess
