@@ -1081,6 +1081,11 @@ void TWinControl::DefaultHandler(TMessage& Message) {
         case WM_CLOSE:
             DestroyHandle();
             return;
+        case WM_COMMAND:
+            // Notifications of child windows go back to their controls.
+            if (TWinControl* child = FindControl(static_cast<HWND>(Message.LParam)); child && child != this)
+                Message.Result = child->Perform(CN_COMMAND, Message.WParam, Message.LParam);
+            return;
         default:
             TControl::DefaultHandler(Message);
     }

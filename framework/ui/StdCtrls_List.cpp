@@ -1,0 +1,829 @@
+// List boxes, the combo box with its drop-down list, and the scroll bar control.
+#include <algorithm>
+#include <cstring>
+
+#include "framework/rtl/Text.h"
+#include "framework/ui/Forms.h"
+#include "framework/ui/StdCtrls.h"
+
+namespace ui {
+
+// ---------------------------------------------------------------------------------------------
+// TCustomListBox
+
+TCustomListBox::TCustomListBox(TComponent* Owner)
+    : TWinControl(Owner), FItems(std::make_unique<rtl::TStringList>()), FCanvas(std::make_unique<TCanvas>()) {
+    // OnClick follows a change of selection, not any mouse release.
+    FControlStyle = TControlStyle{csSetCaption, csDoubleClicks, csCaptureMouse};
+    FColor = clWindow;
+    SetParentColor(false);
+    SetTabStop(true);
+    SetBounds(0, 0, 121, 97);
+    FItems->OnChange = [this](TObject*) { ItemsChanged(); };
+}
+
+TCustomListBox::~TCustomListBox() { FItems->OnChange = nullptr; }
+
+rtl::TStrings* TCustomListBox::Items() const noexcept { return FItems.get(); }
+
+void TCustomListBox::SetItems(rtl::TStrings* Value) { FItems->Assign(Value); }
+
+void TCustomListBox::SetStyle(TListBoxStyle Value) {
+    if (FStyle == Value) return;
+    FStyle = Value;
+    ItemsChanged();
+}
+
+int TCustomListBox::Count() const { return IsVirtual() ? FCount : FItems->Count(); }
+
+void TCustomListBox::SetCount(int Value) {
+    FCount = std::max(0, Value);
+    ItemsChanged();
+}
+
+AnsiString TCustomListBox::ItemText(int Index) const {
+    if (Index < 0 || Index >= Count()) return {};
+    if (IsVirtual()) {
+        AnsiString s;
+        if (OnData) OnData(const_cast<TCustomListBox*>(this), Index, s);
+        return s;
+    }
+    return FItems->Strings(Index);
+}
+
+void TCustomListBox::SetSorted(bool Value) {
+    FSorted = Value;
+    FItems->SetSorted(Value);
+}
+
+void TCustomListBox::ItemsChanged() {
+    const int n = Count();
+    FSelected.resize(static_cast<size_t>(n), false);
+    if (FItemIndex >= n) FItemIndex = -1;
+    if (FTopIndex > std::max(0, n - VisibleRows())) FTopIndex = std::max(0, n - VisibleRows());
+    UpdateScrollBar();
+    Invalidate();
+}
+
+int TCustomListBox::ItemHeight() const {
+    if (FStyle == lbStandard || FStyle == lbVirtual) return std::max(1, FixedTextMetrics(Font()->Data()).tmHeight);
+    return FItemHeight;
+}
+
+void TCustomListBox::SetItemHeight(int Value) {
+    if (Value <= 0) return;
+    FItemHeight = Value;
+    UpdateScrollBar();
+    Invalidate();
+}
+
+int TCustomListBox::ItemHeightOf(int Index) const {
+    int h = ItemHeight();
+    if (FStyle == lbOwnerDrawVariable && OnMeasureItem) OnMeasureItem(const_cast<TCustomListBox*>(this), Index, h);
+    return std::max(1, h);
+}
+
+TRect TCustomListBox::ItemRect(int Index) const {
+    const int w = ClientWidth();
+    int y = 0;
+    if (Index >= FTopIndex) {
+        for (int i = FTopIndex; i < Index; ++i) y += ItemHeightOf(i);
+    } else {
+        for (int i = Index; i < FTopIndex; ++i) y -= ItemHeightOf(i);
+    }
+    return Rect(0, y, w, y + ItemHeightOf(Index));
+}
+
+int TCustomListBox::ItemAtPos(TPoint Pos, bool Existing) const {
+    const int n = Count();
+    if (Pos.X >= 0 && Pos.X < ClientWidth() && Pos.Y >= 0) {
+        int y = 0;
+        for (int i = FTopIndex; i < n; ++i) {
+            y += ItemHeightOf(i);
+            if (Pos.Y < y) return i;
+        }
+    }
+    return Existing ? -1 : n;
+}
+
+int TCustomListBox::VisibleRows() const { return std::max(1, ClientHeight() / ItemHeight()); }
+
+void TCustomListBox::SetTopIndex(int Value) {
+    Value = std::clamp(Value, 0, std::max(0, Count() - VisibleRows()));
+    if (Value == FTopIndex) return;
+    FTopIndex = Value;
+    UpdateScrollBar();
+    Invalidate();
+}
+
+void TCustomListBox::MakeVisible(int Index) {
+    if (Index < 0) return;
+    if (Index < FTopIndex) SetTopIndex(Index);
+    else if (Index >= FTopIndex + VisibleRows()) SetTopIndex(Index - VisibleRows() + 1);
+}
+
+void TCustomListBox::SetItemIndex(int Value) {
+    if (Value < -1 || Value >= Count()) Value = -1;
+    FItemIndex = Value;
+    if (!FMultiSelect) SyncSelection();
+    else if (Value >= 0) FAnchorIndex = Value;
+    MakeVisible(Value);
+    Invalidate();
+}
+
+void TCustomListBox::SyncSelection() {
+    std::fill(FSelected.begin(), FSelected.end(), false);
+    if (FItemIndex >= 0 && FItemIndex < static_cast<int>(FSelected.size())) FSelected[FItemIndex] = true;
+}
+
+void TCustomListBox::SetMultiSelect(bool Value) {
+    FMultiSelect = Value;
+    if (!Value) SyncSelection();
+    Invalidate();
+}
+
+bool TCustomListBox::Selected(int Index) const {
+    if (Index < 0 || Index >= static_cast<int>(FSelected.size()))
+        throw rtl::Exception("List index out of bounds (" + std::to_string(Index) + ")");
+    return FSelected[Index];
+}
+
+void TCustomListBox::SetSelected(int Index, bool Value) {
+    if (Index < 0 || Index >= static_cast<int>(FSelected.size()))
+        throw rtl::Exception("List index out of bounds (" + std::to_string(Index) + ")");
+    if (!FMultiSelect) {
+        if (Value) SetItemIndex(Index);
+        else if (FItemIndex == Index) SetItemIndex(-1);
+        return;
+    }
+    FSelected[Index] = Value;
+    Invalidate();
+}
+
+int TCustomListBox::SelCount() const {
+    if (!FMultiSelect) return -1;
+    return static_cast<int>(std::count(FSelected.begin(), FSelected.end(), true));
+}
+
+void TCustomListBox::ClearSelection() {
+    if (FMultiSelect) std::fill(FSelected.begin(), FSelected.end(), false);
+    else SetItemIndex(-1);
+    Invalidate();
+}
+
+void TCustomListBox::SelectAll() {
+    if (!FMultiSelect) return;
+    std::fill(FSelected.begin(), FSelected.end(), true);
+    Invalidate();
+}
+
+int TCustomListBox::FindPrefix(const AnsiString& Prefix, int Start) const {
+    const int n = Count();
+    if (n == 0 || Prefix.empty()) return -1;
+    const AnsiString p = rtl::AnsiUpperCase(Prefix);
+    if (Start < -1 || Start >= n) Start = -1;
+    for (int k = 1; k <= n; ++k) {
+        const int i = (Start + k) % n;
+        const AnsiString t = ItemText(i);
+        if (t.size() >= p.size() && rtl::AnsiUpperCase(std::string_view(t).substr(0, p.size())) == p) return i;
+    }
+    return -1;
+}
+
+void TCustomListBox::UserSelect(int Index, TShiftState Shift) {
+    if (Index < 0 || Index >= Count()) return;
+    if (!FMultiSelect) {
+        FItemIndex = Index;
+        SyncSelection();
+    } else if (!FExtendedSelect) {
+        FItemIndex = Index;
+        FSelected[Index] = !FSelected[Index];
+    } else if (Shift.Contains(ssShift)) {
+        if (FAnchorIndex < 0) FAnchorIndex = Index;
+        if (!Shift.Contains(ssCtrl)) std::fill(FSelected.begin(), FSelected.end(), false);
+        for (int i = std::min(FAnchorIndex, Index); i <= std::max(FAnchorIndex, Index); ++i) FSelected[i] = true;
+        FItemIndex = Index;
+    } else if (Shift.Contains(ssCtrl)) {
+        FSelected[Index] = !FSelected[Index];
+        FItemIndex = FAnchorIndex = Index;
+    } else {
+        std::fill(FSelected.begin(), FSelected.end(), false);
+        FSelected[Index] = true;
+        FItemIndex = FAnchorIndex = Index;
+    }
+    MakeVisible(Index);
+    Invalidate();
+    Click();
+}
+
+void TCustomListBox::HandleKey(uint16_t Key) {
+    const int n = Count();
+    if (n == 0) return;
+    const int page = std::max(1, VisibleRows() - 1);
+    const int cur = FItemIndex;
+    int to;
+    switch (Key) {
+        case VK_UP: to = cur - 1; break;
+        case VK_DOWN: to = cur + 1; break;
+        case VK_PRIOR: to = cur - page; break;
+        case VK_NEXT: to = cur + page; break;
+        case VK_HOME: to = 0; break;
+        case VK_END: to = n - 1; break;
+        case VK_SPACE:
+            if (FMultiSelect && cur >= 0) UserSelect(cur, FExtendedSelect ? TShiftState{ssCtrl} : TShiftState{});
+            return;
+        default: return;
+    }
+    to = std::clamp(to, 0, n - 1);
+    if (to == cur) return;
+    TShiftState shift;
+    if (GetKeyState(VK_SHIFT) < 0) shift.Include(ssShift);
+    if (FMultiSelect && !FExtendedSelect) {
+        FItemIndex = to;  // the focus moves; Space toggles
+        MakeVisible(to);
+        Invalidate();
+        return;
+    }
+    UserSelect(to, shift);
+}
+
+void TCustomListBox::HandleChar(char C) {
+    if (static_cast<unsigned char>(C) < 32 || FStyle == lbOwnerDrawFixed || FStyle == lbOwnerDrawVariable) {
+        if (static_cast<unsigned char>(C) < 32) return;
+        if (FItems->Count() == 0) return;
+    }
+    const uint32_t now = GetTickCount();
+    int start = FItemIndex;
+    if (!FTypeAhead.empty() && now - FTypeAheadTick <= TypeAheadTimeout) {
+        FTypeAhead += C;
+        start = FItemIndex - 1;  // the current item still counts while the prefix grows
+    } else {
+        FTypeAhead.assign(1, C);
+    }
+    FTypeAheadTick = now;
+    const int i = FindPrefix(FTypeAhead, start);
+    if (i >= 0 && i != FItemIndex) UserSelect(i, {});
+}
+
+void TCustomListBox::UpdateScrollBar() {
+    if (!HandleAllocated()) return;
+    TScrollInfo si;
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    si.nMin = 0;
+    si.nMax = std::max(0, Count() - 1);
+    si.nPage = static_cast<UINT>(VisibleRows());
+    si.nPos = FTopIndex;
+    SetScrollInfo(SB_VERT, si);
+}
+
+void TCustomListBox::CreateParams(TCreateParams& Params) {
+    TWinControl::CreateParams(Params);
+    Params.Style |= WS_VSCROLL | WS_TABSTOP;
+    Params.ExStyle |= WS_EX_CLIENTEDGE;
+    Params.WinClassName = "LISTBOX";
+}
+
+void TCustomListBox::CreateWnd() {
+    TWinControl::CreateWnd();
+    UpdateScrollBar();
+}
+
+void TCustomListBox::WMSize(TWMSize& Message) {
+    TWinControl::WMSize(Message);
+    UpdateScrollBar();
+}
+
+void TCustomListBox::DefaultHandler(TMessage& Message) {
+    switch (Message.Msg) {
+        case WM_KEYDOWN:
+            HandleKey(Message.WParamLo);
+            return;
+        case WM_CHAR:
+            HandleChar(static_cast<char>(Message.WParamLo));
+            return;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: {
+            if (CanFocus() && !Focused()) SetFocus();
+            const int i = ItemAtPos(LParamToPoint(Message.LParam), true);
+            TShiftState shift;
+            if (Message.WParam & MK_SHIFT) shift.Include(ssShift);
+            if (Message.WParam & MK_CONTROL) shift.Include(ssCtrl);
+            if (i >= 0 && Message.Msg == WM_LBUTTONDOWN) UserSelect(i, shift);
+            FTracking = !FMultiSelect;
+            return;
+        }
+        case WM_MOUSEMOVE:
+            if (FTracking) {
+                const int i = ItemAtPos(LParamToPoint(Message.LParam), true);
+                if (i >= 0 && i != FItemIndex) UserSelect(i, {});
+            }
+            return;
+        case WM_LBUTTONUP:
+            FTracking = false;
+            return;
+        case WM_VSCROLL: {
+            TWMScroll m(Message);
+            const int page = VisibleRows();
+            switch (m.ScrollCode) {
+                case SB_LINEUP: SetTopIndex(FTopIndex - 1); break;
+                case SB_LINEDOWN: SetTopIndex(FTopIndex + 1); break;
+                case SB_PAGEUP: SetTopIndex(FTopIndex - page); break;
+                case SB_PAGEDOWN: SetTopIndex(FTopIndex + page); break;
+                case SB_THUMBPOSITION:
+                case SB_THUMBTRACK: {
+                    TScrollInfo si;
+                    si.fMask = SIF_TRACKPOS;
+                    GetScrollInfo(SB_VERT, si);
+                    SetTopIndex(m.ScrollCode == SB_THUMBTRACK ? si.nTrackPos : m.Pos);
+                    break;
+                }
+                case SB_TOP: SetTopIndex(0); break;
+                case SB_BOTTOM: SetTopIndex(Count()); break;
+            }
+            return;
+        }
+        case WM_MOUSEWHEEL:
+            SetTopIndex(FTopIndex - Message.WParamHiS / 120 * GetWheelScrollLines());
+            Message.Result = 1;
+            return;
+        case WM_GETDLGCODE:
+            Message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
+            return;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            Invalidate();
+            return;
+        case WM_PAINT:
+            if (auto* dc = reinterpret_cast<TCanvas*>(Message.WParam)) PaintWindow(dc);
+            return;
+        case LB_GETCOUNT: Message.Result = Count(); return;
+        case LB_GETCURSEL: Message.Result = FItemIndex; return;
+        case LB_SETCURSEL:
+            SetItemIndex(static_cast<int32_t>(Message.WParam));
+            Message.Result = FItemIndex;
+            return;
+        case LB_GETTOPINDEX: Message.Result = FTopIndex; return;
+        case LB_SETTOPINDEX: SetTopIndex(static_cast<int32_t>(Message.WParam)); return;
+        case LB_GETITEMHEIGHT: Message.Result = ItemHeightOf(static_cast<int32_t>(Message.WParam)); return;
+        case LB_SETITEMHEIGHT: SetItemHeight(Message.LParamLo); return;
+        case LB_GETITEMRECT:
+            if (auto* r = reinterpret_cast<TRect*>(Message.LParam)) *r = ItemRect(static_cast<int32_t>(Message.WParam));
+            Message.Result = 1;
+            return;
+        case LB_ITEMFROMPOINT: {
+            const int i = ItemAtPos(LParamToPoint(Message.LParam), true);
+            Message.Result = i >= 0 ? i : static_cast<LRESULT>(MakeWParam(std::max(0, Count() - 1), 1));
+            return;
+        }
+        case LB_FINDSTRING:
+        case LB_SELECTSTRING: {
+            const char* s = reinterpret_cast<const char*>(Message.LParam);
+            const int i = FindPrefix(s ? AnsiString(s) : AnsiString(), static_cast<int32_t>(Message.WParam));
+            if (i >= 0 && Message.Msg == LB_SELECTSTRING) SetItemIndex(i);
+            Message.Result = i >= 0 ? i : LB_ERR;
+            return;
+        }
+        case LB_GETTEXT: {
+            const int i = static_cast<int32_t>(Message.WParam);
+            if (i < 0 || i >= Count()) {
+                Message.Result = LB_ERR;
+                return;
+            }
+            const AnsiString t = ItemText(i);
+            if (auto* buf = reinterpret_cast<char*>(Message.LParam)) {
+                std::memcpy(buf, t.c_str(), t.size() + 1);
+            }
+            Message.Result = static_cast<LRESULT>(t.size());
+            return;
+        }
+        case LB_ADDSTRING:
+        case LB_INSERTSTRING: {
+            const char* s = reinterpret_cast<const char*>(Message.LParam);
+            const auto at = static_cast<int32_t>(Message.WParam);
+            if (Message.Msg == LB_ADDSTRING || at < 0) Message.Result = FItems->Add(s ? s : "");
+            else {
+                FItems->Insert(at, s ? s : "");
+                Message.Result = at;
+            }
+            return;
+        }
+        case LB_DELETESTRING:
+            FItems->Delete(static_cast<int32_t>(Message.WParam));
+            Message.Result = FItems->Count();
+            return;
+        case LB_RESETCONTENT:
+            FItems->Clear();
+            return;
+        default:
+            TWinControl::DefaultHandler(Message);
+    }
+}
+
+void TCustomListBox::DrawItem(int Index, TRect R, TOwnerDrawState State) {
+    TCanvas* c = Canvas();
+    if (OnDrawItem && FStyle != lbStandard && FStyle != lbVirtual) {
+        OnDrawItem(this, Index, R, State);
+        return;
+    }
+    c->FillRect(R);
+    c->Brush()->SetStyle(bsClear);
+    c->TextRect(R, R.Left + 2, R.Top, ItemText(Index));
+    c->Brush()->SetStyle(bsSolid);
+}
+
+void TCustomListBox::PaintWindow(HDC DC) {
+    TCanvas* c = FCanvas.get();
+    c->SetSurface(DC->Surface());
+    c->SelectClipRgn(nullptr);
+    TRegion clip;
+    if (DC->GetClipRgn(clip)) c->SelectClipRgn(&clip);
+    const TPoint org = DC->ViewportOrg();
+    c->SetViewportOrgEx(org.X, org.Y);
+    c->Font()->Assign(Font());
+    c->Brush()->SetColor(Color());
+    const TRect client = GetClientRect();
+    c->FillRect(client);
+    const bool focused = Focused();
+    for (int i = FTopIndex, n = Count(); i < n; ++i) {
+        const TRect r = ItemRect(i);
+        if (r.Top >= client.Bottom) break;
+        TOwnerDrawState st;
+        const bool sel = i < static_cast<int>(FSelected.size()) && FSelected[i];
+        if (sel) st.Include(odSelected);
+        if (focused && i == FItemIndex) st.Include(odFocused);
+        if (!Enabled()) st.Include(odDisabled);
+        c->Brush()->SetColor(sel ? clHighlight : Color());
+        c->Font()->SetColor(sel ? clHighlightText : Font()->Color());
+        DrawItem(i, r, st);
+        if (st.Contains(odFocused)) c->DrawFocusRect(r);
+    }
+    c->SetSurface(nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The combo box's drop-down list
+
+class TComboDropDown : public TCustomListBox {
+    RTL_CLASS(TComboDropDown, TCustomListBox)
+public:
+    TComboDropDown(TComponent* Owner, TCustomComboBox* Combo) : TCustomListBox(Owner), FCombo(Combo) {
+        SetTabStop(false);
+        SetVisible(false);
+    }
+
+protected:
+    void CreateParams(TCreateParams& Params) override {
+        TCustomListBox::CreateParams(Params);
+        Params.Style = WS_POPUP | WS_BORDER | WS_VSCROLL;
+        Params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
+    }
+    void DefaultHandler(TMessage& Message) override {
+        switch (Message.Msg) {
+            case WM_MOUSEACTIVATE:
+                Message.Result = MA_NOACTIVATE;
+                return;
+            case WM_LBUTTONDOWN:
+            case WM_MOUSEMOVE: {
+                // Hot tracking without taking the focus from the combo box.
+                const int i = ItemAtPos(LParamToPoint(Message.LParam), true);
+                if (i >= 0 && i != FItemIndex) SetItemIndex(i);
+                return;
+            }
+            case WM_LBUTTONUP:
+                if (ItemAtPos(LParamToPoint(Message.LParam), true) >= 0) FCombo->CloseUp(true);
+                return;
+            default:
+                TCustomListBox::DefaultHandler(Message);
+        }
+    }
+
+private:
+    TCustomComboBox* FCombo;
+};
+
+// ---------------------------------------------------------------------------------------------
+// TCustomComboBox
+
+namespace {
+constexpr int ComboButtonWidth = 17;
+}
+
+TCustomComboBox::TCustomComboBox(TComponent* Owner)
+    : TCustomEdit(Owner), FItems(std::make_unique<rtl::TStringList>()) {
+    SetBounds(0, 0, 145, 24);
+    FRightMargin = ComboButtonWidth + 1;
+    FItems->OnChange = [this](TObject*) {
+        if (FItemIndex >= FItems->Count()) FItemIndex = -1;
+        if (FList) FList->Items()->Assign(FItems.get());
+    };
+}
+
+TCustomComboBox::~TCustomComboBox() { FItems->OnChange = nullptr; }
+
+rtl::TStrings* TCustomComboBox::Items() const noexcept { return FItems.get(); }
+
+void TCustomComboBox::SetItems(rtl::TStrings* Value) { FItems->Assign(Value); }
+
+void TCustomComboBox::SetStyle(TComboBoxStyle Value) {
+    FStyle = Value;
+    Invalidate();
+}
+
+void TCustomComboBox::SetSorted(bool Value) {
+    FSorted = Value;
+    FItems->SetSorted(Value);
+}
+
+bool TCustomComboBox::DroppedDown() const noexcept { return FList && FList->IsWindowVisible(); }
+
+TCustomListBox* TCustomComboBox::DropDownList() const noexcept { return DroppedDown() ? FList : nullptr; }
+
+void TCustomComboBox::SetItemIndex(int Value) {
+    if (Value < -1 || Value >= FItems->Count()) Value = -1;
+    FItemIndex = Value;
+    FInSetText = true;
+    TControl::SetText(Value >= 0 ? FItems->Strings(Value) : AnsiString());
+    FInSetText = false;
+    if (FList) FList->SetItemIndex(Value);
+}
+
+void TCustomComboBox::SetDroppedDown(bool Value) {
+    if (Value == DroppedDown()) return;
+    if (!Value) {
+        CloseUp(false);
+        return;
+    }
+    if (OnDropDown) OnDropDown(this);
+    if (!FList) {
+        FList = rtl::Create<TComboDropDown>(this, this);
+    }
+    FList->SetParentWindow(HandleAllocated() ? TopLevelWindow()->Handle() : 0);
+    FList->Font()->Assign(Font());
+    FList->Items()->Assign(FItems.get());
+    const int rows = std::clamp(FItems->Count(), 1, FDropDownCount);
+    const TRect w = WindowRectOnScreen();
+    FList->SetBounds(w.Left, w.Bottom, w.Width(), rows * FList->ItemHeight() + 2);
+    FList->HandleNeeded();
+    FList->SetItemIndex(FItemIndex);
+    FList->ShowWindow(SW_SHOWNA);
+    Invalidate();
+}
+
+void TCustomComboBox::CloseUp(bool Accept) {
+    if (!DroppedDown()) return;
+    const int i = FList->ItemIndex();
+    FList->ShowWindow(SW_HIDE);
+    Invalidate();
+    if (Accept && i >= 0 && i != FItemIndex) ChooseItem(i);
+    if (OnCloseUp) OnCloseUp(this);
+}
+
+void TCustomComboBox::ChooseItem(int Index) {
+    SetItemIndex(Index);
+    SelectAll();
+    Click();
+    Select();
+}
+
+void TCustomComboBox::Select() {
+    if (OnSelect) OnSelect(this);
+    else Change();
+}
+
+void TCustomComboBox::Change() {
+    // A typed text that names an item selects it.
+    if (FItemIndex < 0 || FItems->Strings(FItemIndex) != FText) FItemIndex = FItems->IndexOf(FText);
+    if (FItemIndex >= 0 && FItems->Strings(FItemIndex) != FText) {
+        FItemIndex = -1;
+        for (int i = 0; i < FItems->Count(); ++i)
+            if (FItems->Strings(i) == FText) {
+                FItemIndex = i;
+                break;
+            }
+    }
+    TCustomEdit::Change();
+}
+
+void TCustomComboBox::KeyDown(uint16_t& Key, TShiftState Shift) {
+    TCustomEdit::KeyDown(Key, Shift);
+    if (Key == 0) return;
+    const bool dropped = DroppedDown();
+    if (Key == VK_F4 || (Shift.Contains(ssAlt) && (Key == VK_DOWN || Key == VK_UP))) {
+        SetDroppedDown(!dropped);
+        Key = 0;
+        return;
+    }
+    if (dropped) {
+        switch (Key) {
+            case VK_RETURN: CloseUp(true); Key = 0; return;
+            case VK_ESCAPE: CloseUp(false); Key = 0; return;
+            default: break;
+        }
+    }
+    const int n = FItems->Count();
+    int to = -2;
+    switch (Key) {
+        case VK_UP: to = std::max(0, FItemIndex - 1); break;
+        case VK_DOWN: to = std::min(n - 1, FItemIndex + 1); break;
+        case VK_PRIOR: to = std::max(0, FItemIndex - (FDropDownCount - 1)); break;
+        case VK_NEXT: to = std::min(n - 1, FItemIndex + (FDropDownCount - 1)); break;
+        case VK_HOME:
+        case VK_END:
+            if (FStyle == csDropDownList || dropped) to = Key == VK_HOME ? 0 : n - 1;
+            break;
+        case VK_DELETE:
+            if (FStyle == csDropDownList) Key = 0;
+            return;
+        default: return;
+    }
+    if (to == -2) return;
+    Key = 0;
+    if (n == 0 || to < 0 || to == FItemIndex) return;
+    ChooseItem(to);
+}
+
+void TCustomComboBox::KeyPress(char& Key) {
+    TCustomEdit::KeyPress(Key);
+    if (FStyle != csDropDownList || Key == 0) return;
+    const char c = Key;
+    if (c == '\r' || c == '\x1B' || c == '\t') return;
+    Key = 0;
+    if (static_cast<unsigned char>(c) < 32) return;
+    const uint32_t now = GetTickCount();
+    int start = FItemIndex;
+    if (!FTypeAhead.empty() && now - FTypeAheadTick <= TCustomListBox::TypeAheadTimeout) {
+        FTypeAhead += c;
+        start = FItemIndex - 1;
+    } else {
+        FTypeAhead.assign(1, c);
+    }
+    FTypeAheadTick = now;
+    const AnsiString p = rtl::AnsiUpperCase(FTypeAhead);
+    const int n = FItems->Count();
+    for (int k = 1; k <= n; ++k) {
+        const int i = ((start < -1 ? -1 : start) + k + n) % n;
+        const AnsiString t = FItems->Strings(i);
+        if (t.size() >= p.size() && rtl::AnsiUpperCase(std::string_view(t).substr(0, p.size())) == p) {
+            if (i != FItemIndex) ChooseItem(i);
+            if (DroppedDown()) FList->SetItemIndex(i);
+            return;
+        }
+    }
+}
+
+void TCustomComboBox::DefaultHandler(TMessage& Message) {
+    switch (Message.Msg) {
+        case WM_GETDLGCODE:
+            TCustomEdit::DefaultHandler(Message);
+            if (DroppedDown()) Message.Result |= DLGC_WANTALLKEYS;
+            return;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: {
+            const TPoint p = LParamToPoint(Message.LParam);
+            if (FStyle == csDropDownList || p.X >= ClientWidth() - ComboButtonWidth) {
+                if (CanFocus() && !Focused()) SetFocus();
+                SetDroppedDown(!DroppedDown());
+                return;
+            }
+            break;
+        }
+        case WM_PASTE:
+        case WM_CUT:
+        case WM_CLEAR:
+        case WM_UNDO:
+            if (FStyle == csDropDownList) return;
+            break;
+        default:
+            break;
+    }
+    TCustomEdit::DefaultHandler(Message);
+}
+
+void TCustomComboBox::CMExit(TCMExit& Message) {
+    CloseUp(false);
+    TCustomEdit::CMExit(Message);
+}
+
+void TCustomComboBox::WMKillFocus(TWMKillFocus& Message) {
+    CloseUp(false);
+    TCustomEdit::WMKillFocus(Message);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TScrollBar
+
+TScrollBar::TScrollBar(TComponent* Owner) : TWinControl(Owner) {
+    FControlStyle = TControlStyle{csFramed, csDoubleClicks, csOpaque, csCaptureMouse};
+    SetTabStop(true);
+    SetBounds(0, 0, 121, GetSystemMetrics(SM_CYHSCROLL));
+}
+
+void TScrollBar::SetKind(TScrollBarKind Value) {
+    if (FKind == Value) return;
+    FKind = Value;
+    SetBounds(Left(), Top(), Height(), Width());
+    Invalidate();
+}
+
+void TScrollBar::SetParams(int APosition, int AMin, int AMax) {
+    if (AMax < AMin) throw rtl::Exception("Scroll bar property out of range");
+    APosition = std::clamp(APosition, AMin, AMax);
+    const bool changed = APosition != FPosition;
+    FMin = AMin;
+    FMax = AMax;
+    FPosition = APosition;
+    Invalidate();
+    if (changed) Change();
+}
+
+void TScrollBar::SetPosition(int Value) { SetParams(Value, FMin, FMax); }
+
+void TScrollBar::SetPageSize(int Value) {
+    if (Value < 0 || Value > FMax - FMin + 1) throw rtl::Exception("Scroll bar property out of range");
+    FPageSize = Value;
+    Invalidate();
+}
+
+void TScrollBar::Change() {
+    TControl::Changed();
+    if (OnChange) OnChange(this);
+}
+
+void TScrollBar::Scroll(TScrollCode Code, int Pos) {
+    int p = FPosition;
+    const int top = FMax - std::max(FPageSize - 1, 0);
+    switch (Code) {
+        case TScrollCode::scLineUp: p -= FSmallChange; break;
+        case TScrollCode::scLineDown: p += FSmallChange; break;
+        case TScrollCode::scPageUp: p -= FLargeChange; break;
+        case TScrollCode::scPageDown: p += FLargeChange; break;
+        case TScrollCode::scPosition:
+        case TScrollCode::scTrack: p = Pos; break;
+        case TScrollCode::scTop: p = FMin; break;
+        case TScrollCode::scBottom: p = FMax; break;
+        case TScrollCode::scEndScroll: break;
+    }
+    p = std::clamp(p, FMin, std::max(FMin, top));
+    if (OnScroll) OnScroll(this, Code, p);
+    SetPosition(p);
+}
+
+void TScrollBar::DefaultHandler(TMessage& Message) {
+    const bool vert = FKind == TScrollBarKind::sbVertical;
+    switch (Message.Msg) {
+        case WM_KEYDOWN:
+            switch (Message.WParamLo) {
+                case VK_UP: case VK_LEFT: Scroll(TScrollCode::scLineUp); return;
+                case VK_DOWN: case VK_RIGHT: Scroll(TScrollCode::scLineDown); return;
+                case VK_PRIOR: Scroll(TScrollCode::scPageUp); return;
+                case VK_NEXT: Scroll(TScrollCode::scPageDown); return;
+                case VK_HOME: Scroll(TScrollCode::scTop); return;
+                case VK_END: Scroll(TScrollCode::scBottom); return;
+            }
+            break;
+        case WM_GETDLGCODE:
+            Message.Result = DLGC_WANTARROWS;
+            return;
+        case WM_LBUTTONDOWN: {
+            const TPoint p = LParamToPoint(Message.LParam);
+            const int at = vert ? p.Y : p.X;
+            const int len = vert ? ClientHeight() : ClientWidth();
+            const int arrow = vert ? GetSystemMetrics(SM_CYVSCROLL) : GetSystemMetrics(SM_CXHSCROLL);
+            if (at < arrow) Scroll(TScrollCode::scLineUp);
+            else if (at >= len - arrow) Scroll(TScrollCode::scLineDown);
+            else {
+                // Pages toward the press from where the thumb is.
+                const int range = std::max(1, FMax - FMin);
+                const int thumb = arrow + (len - 3 * arrow) * (FPosition - FMin) / range;
+                Scroll(at < thumb ? TScrollCode::scPageUp : TScrollCode::scPageDown);
+            }
+            Scroll(TScrollCode::scEndScroll);
+            return;
+        }
+        default:
+            break;
+    }
+    TWinControl::DefaultHandler(Message);
+}
+
+void TScrollBar::PaintWindow(HDC DC) {
+    const TRect r = GetClientRect();
+    DC->Brush()->SetColor(clScrollBar);
+    DC->FillRect(r);
+    const bool vert = FKind == TScrollBarKind::sbVertical;
+    const int arrow = vert ? r.Width() : r.Height();
+    const int len = vert ? r.Height() : r.Width();
+    if (vert) {
+        DrawFrameControl(DC, Rect(0, 0, r.Right, arrow), DFC_SCROLL, DFCS_SCROLLUP);
+        DrawFrameControl(DC, Rect(0, len - arrow, r.Right, len), DFC_SCROLL, DFCS_SCROLLDOWN);
+    } else {
+        DrawFrameControl(DC, Rect(0, 0, arrow, r.Bottom), DFC_SCROLL, DFCS_SCROLLLEFT);
+        DrawFrameControl(DC, Rect(len - arrow, 0, len, r.Bottom), DFC_SCROLL, DFCS_SCROLLRIGHT);
+    }
+    const int range = std::max(1, FMax - FMin);
+    const int thumbPos = arrow + (len - 3 * arrow) * (FPosition - FMin) / range;
+    const TRect thumb = vert ? Rect(0, thumbPos, r.Right, thumbPos + arrow) : Rect(thumbPos, 0, thumbPos + arrow, r.Bottom);
+    DrawFrameControl(DC, thumb, DFC_BUTTON, DFCS_BUTTONPUSH);
+}
+
+}  // namespace ui
