@@ -32,6 +32,7 @@ struct TBackendState {
     std::unique_ptr<QTimer> WakeTimer;
     std::vector<QMetaObject::Connection> Connections;
     bool Deactivated = false;
+    std::unique_ptr<TQtSurface> Measurer;
 };
 
 TBackendState& State() {
@@ -117,12 +118,19 @@ void Guarded(F&& Fn) {
     }
 }
 
+// Another application took the keyboard: as the window system does, the active window is told it
+// is inactive and the focus leaves (drop-downs close); coming back activates the window again,
+// which puts the focus back on its control.
 void FocusWindowChanged(QWindow* Now) {
     auto& s = State();
     if (Now == nullptr) {
-        if (!s.Deactivated) {
+        if (!s.Deactivated && ui::GetActiveWindow()) {
             s.Deactivated = true;
-            Guarded(CancelModes);
+            Guarded([] {
+                CancelModes();
+                ui::SetActiveWindow(0);
+                ui::SetFocus(0);
+            });
         }
         return;
     }
@@ -299,7 +307,7 @@ void SyncWindows() {
     });
     for (TWindowSurface* s : order) {
         ui::TWinControl* c = s->Control();
-        const bool visible = c->HandleAllocated() && c->IsWindowVisible() && c->Visible();
+        const bool visible = c->HandleAllocated() && c->IsWindowVisible();
         if (!visible) {
             if (s->Window && s->Window->isVisible()) s->Window->hide();
             continue;
@@ -379,6 +387,8 @@ void Install() {
         return std::make_unique<TWindowSurface>(Window);
     });
     InstallRasterFactory();
+    st.Measurer = std::make_unique<TQtSurface>(1, 1);
+    ui::SetTextMeasureSurface(st.Measurer.get());
     ui::SetClipboardStore(std::make_unique<TQtClipboardStore>());
     UpdateScreens();
     auto* app = static_cast<QGuiApplication*>(QGuiApplication::instance());
@@ -397,6 +407,8 @@ void Uninstall() {
     st.WakeTimer.reset();
     ui::SetSurfaceFactory({});
     ui::SetRasterFactory({});
+    ui::SetTextMeasureSurface(nullptr);
+    st.Measurer.reset();
     ui::SetClipboardStore(std::make_unique<ui::TMemoryClipboardStore>());
     ui::Application()->WaitHandler = nullptr;
     st.Installed = false;
