@@ -1,6 +1,7 @@
 // Native windows follow the model's top-level windows; drop-downs take no activation; screens,
 // cursors and the clipboard come from Qt.
 #include <QClipboard>
+#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
@@ -162,6 +163,15 @@ TEST_F(DropDownTest, LosingTheUsersAttentionClosesIt) {
     Pump();
     EXPECT_EQ(Native(Drop), nullptr);
     EXPECT_EQ(GetCapture(), HWND(0));
+    EXPECT_EQ(GetActiveWindow(), HWND(0));
+    EXPECT_FALSE(Input->Focused());
+    // Coming back activates the form, which gives the focus back to its control.
+    QFocusEvent in(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+    QCoreApplication::sendEvent(Native(Form), &in);
+    emit qApp->focusWindowChanged(Native(Form));
+    Pump();
+    EXPECT_EQ(GetActiveWindow(), Form->Handle());
+    EXPECT_TRUE(Input->Focused());
 }
 
 TEST_F(BackendTest, ClipboardRoundTripsTextAndARegisteredFormat) {
