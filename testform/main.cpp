@@ -207,6 +207,7 @@ int main(int argc, char** argv) {
     int code = 0;
     try {
         qtback::Install();
+        qtback::InstallMessageBox();
         auto* form = ui::Application()->CreateForm<testform::TTestForm>();
         form->Show();
         if (argc == 4 && std::strcmp(argv[1], "--selftest") == 0)

@@ -39,8 +39,15 @@ void PumpEvents(bool MayBlock);
 
 // The file-open dialog; true with the chosen file's path (1251) when the user accepts it.
 // Filter: "Description|*.ext;*.ext2|Other|*.*" pairs.
+// The dialog's filter in Qt's form: "Text|*.txt;*.csv|All|*.*" is "Text (*.txt *.csv);;All (*)".
+QString FileDialogFilter(const rtl::AnsiString& Filter);
 bool OpenFileDialog(rtl::AnsiString& FileName, const rtl::AnsiString& Title, const rtl::AnsiString& Filter,
                     const rtl::AnsiString& InitialDir);
+
+// Messages the application shows (errors, questions) in a QtWidgets message box; the program
+// installs it, tests keep answering for the user. Needs a QApplication.
+void InstallMessageBox();
+int ShowMessageBox(const rtl::AnsiString& Text, const rtl::AnsiString& Caption, unsigned Flags);
 
 // The native window kind: drop-downs (popup windows that are not forms) take no activation.
 bool IsDropDown(const ui::TWinControl* Control);

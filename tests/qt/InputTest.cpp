@@ -151,3 +151,24 @@ TEST_F(BackendTest, ACloseRequestAsksTheFormWhichMayRefuse) {
 
 }  // namespace
 }  // namespace qttest
+
+namespace qttest {
+namespace {
+
+TEST(FileDialog, FiltersBecomeQtNameFilters) {
+    const struct {
+        const char8_t* Filter;
+        const char8_t* Qt;
+    } cases[] = {
+        {u8"Текст|*.txt;*.csv|Все файлы|*.*", u8"Текст (*.txt *.csv);;Все файлы (*)"},
+        {u8"Картинки|*.png; *.jpg", u8"Картинки (*.png *.jpg)"},
+        {u8"", u8""},
+        {u8"Без маски", u8""},  // a name without its masks is left out
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(qtback::FileDialogFilter(rtl::UTF8ToAnsi(c.Filter)), QString::fromUtf8(reinterpret_cast<const char*>(c.Qt)))
+            << reinterpret_cast<const char*>(c.Filter);
+}
+
+}  // namespace
+}  // namespace qttest
