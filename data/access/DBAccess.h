@@ -1305,7 +1305,7 @@ public:
 
     // --- record set ---
     void CreateIRecordSet() override;
-    void SetIRecordSet(store::TData* Value) override;
+    void SetIRecordSet(std::unique_ptr<store::TData> Value) override;
     TCRRecordSet* ICRRecordSet() const noexcept { return FIRecordSetCR; }
     TCRCommand* ICommand() const noexcept { return FICommand; }
     void CheckRecordSet();

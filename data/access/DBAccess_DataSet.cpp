@@ -213,12 +213,12 @@ void TCustomDADataSet::CreateIRecordSet() {
     }
     TCRRecordSet* rs = conn->GetIRecordSetClass().Create();
     rs->SetConnection(conn->IConnection());
-    SetIRecordSet(rs);
+    SetIRecordSet(std::unique_ptr<store::TData>(rs));
 }
 
-void TCustomDADataSet::SetIRecordSet(store::TData* Value) {
-    TMemDataSet::SetIRecordSet(Value);
-    FIRecordSetCR = dynamic_cast<TCRRecordSet*>(Value);
+void TCustomDADataSet::SetIRecordSet(std::unique_ptr<store::TData> Value) {
+    TMemDataSet::SetIRecordSet(std::move(Value));
+    FIRecordSetCR = dynamic_cast<TCRRecordSet*>(FIRecordSet.get());
     FICommand = FIRecordSetCR ? FIRecordSetCR->GetCommand() : nullptr;
     if (!FIRecordSetCR) return;
     TCRRecordSet* rs = FIRecordSetCR;

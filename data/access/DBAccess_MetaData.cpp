@@ -136,7 +136,7 @@ void TDAMetaData::OpenStep() {
     ReleaseResult();
     store::TData* data = FIMetaData->GetMetaDataFor(FConnection->IConnection(), tr ? tr->ITransaction() : nullptr,
                                                     FMetaDataKind, FRestrictions.get());
-    SetIRecordSet(data);
+    SetIRecordSet(std::unique_ptr<store::TData>(data));
     try {
         TMemDataSet::OpenStep();
     } catch (...) {

@@ -739,7 +739,14 @@ int TMemDataSet::LocateInItems(const TLocatePlan& Plan, const std::vector<TRecor
         case TLocateKey::ltText: {
             const size_t size = static_cast<size_t>(k.Desc->Size);
             const bool ci = (Plan.Options & voCaseInsensitive) != 0;
+            // Most records part from the key at their first character: settled here.
+            const TPlainTextChars& chars = TMemData::PlainTextChars();
+            const uint8_t first = k.Text.empty() ? 0 : static_cast<uint8_t>(k.Text.front());
+            const bool firstPlain = chars.Plain[first];
             return FindItem(Items, Start, Step, [&](const uint8_t* rec) {
+                const uint8_t c = rec[offset];
+                if (firstPlain && c != first && (c == 0 || (chars.Plain[c] && (!ci || chars.Fold[c] != chars.Fold[first]))))
+                    return false;
                 const char* p = reinterpret_cast<const char*>(rec + offset);
                 const int eq = TMemData::QuickTextEquality(k.Text, p, size, ci);
                 if (eq == 0) return false;

@@ -71,8 +71,20 @@ inline constexpr TMemDataType mdtUInt8 = 34;
 inline constexpr int PointerSlotSize = static_cast<int>(sizeof(void*));
 
 // The base answers of the store's type-class tests; a store may widen them.
-bool IsBlobDataType(TMemDataType DataType) noexcept;
-bool IsComplexDataType(TMemDataType DataType) noexcept;
+inline bool IsBlobDataType(TMemDataType DataType) noexcept {
+    return DataType == mdtBlob || DataType == mdtMemo || DataType == mdtWideMemo;
+}
+inline bool IsComplexDataType(TMemDataType DataType) noexcept {
+    switch (DataType) {
+        case mdtVariant:
+        case mdtExtString:
+        case mdtExtVarBytes:
+        case mdtExtWideString:
+            return true;
+        default:
+            return IsBlobDataType(DataType);
+    }
+}
 
 // Name of the unit that internal consistency checks report.
 inline constexpr const char* MemDataUnit = "MemData";
@@ -227,7 +239,11 @@ public:
     TFieldDescs& operator=(const TFieldDescs&) = delete;
 
     int Count() const noexcept { return static_cast<int>(FItems.size()); }
-    TFieldDesc* Items(int Index) const;
+    // Inline: records are read and written field by field.
+    TFieldDesc* Items(int Index) const {
+        if (Index < 0 || Index >= Count()) IndexOutOfRange();
+        return FItems[static_cast<size_t>(Index)].get();
+    }
     TFieldDesc* operator[](int Index) const { return Items(Index); }
 
     // Appends a descriptor and takes ownership; returns it.
@@ -250,6 +266,7 @@ public:
     auto end() const { return FItems.end(); }
 
 private:
+    [[noreturn]] static void IndexOutOfRange();
     std::vector<std::unique_ptr<TFieldDesc>> FItems;
 };
 
@@ -518,12 +535,13 @@ public:
     void AssignContents(TBlob* Other);
     void SetContents(TCRBlobData* Contents);
     TCRBlobData* GetData() const noexcept { return FData; }
+    // Nil while the rollback copy is empty contents not made into an object yet.
     TCRBlobData* GetRollback() const noexcept { return FRollback; }
 
     bool IsUnicode() const noexcept { return FIsUnicode; }
     void EnableRollback() noexcept { FNeedRollback = true; }
     bool RollbackEnabled() const noexcept { return FNeedRollback; }
-    bool HasRollback() const noexcept { return FRollback != nullptr; }
+    bool HasRollback() const noexcept { return FRollback != nullptr || FEmptyRollback; }
     void ViewRollback(bool Value);
 
     AnsiString GetAsAnsiString();
@@ -550,6 +568,9 @@ protected:
     bool FIsUnicode;
     bool FNeedRollback = false;
     TCRBlobData* FRollback = nullptr;
+    // The rollback copy is empty contents, kept without an object: a new value of a new row
+    // would otherwise cost one for nothing.
+    bool FEmptyRollback = false;
     TCRBlobData* FStoredData = nullptr;  // the real contents while the rollback copy is shown
     uint8_t FTest = BlobValid;
 };

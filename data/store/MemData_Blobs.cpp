@@ -336,16 +336,27 @@ void TBlob::CheckValid() const {
 }
 
 void TBlob::PrepareChange() {
-    if (FNeedRollback && !FRollback) SaveToRollback();
+    if (FNeedRollback && !HasRollback()) SaveToRollback();
 }
 
 TBlob* TBlob::Clone(bool FromRollback, bool WithData) {
     TBlob* blob = CreateClone();
     try {
-        if (FromRollback)
+        if (FromRollback && FEmptyRollback) {
+            // Empty contents of this blob's own kind, as a shared rollback object would be.
+            TCRBlobData* empty = CreateBlobData();
+            try {
+                blob->SetContents(empty);
+            } catch (...) {
+                empty->Release();
+                throw;
+            }
+            empty->Release();
+        } else if (FromRollback) {
             blob->SetContents(FRollback ? FRollback : FData);
-        else if (WithData)
+        } else if (WithData) {
             blob->SetContents(FData);
+        }
     } catch (...) {
         blob->Release();
         throw;
@@ -366,6 +377,13 @@ void TBlob::SetContents(TCRBlobData* Contents) {
 void TBlob::SaveToRollback() {
     if (!FNeedRollback) throw rtl::Exception(SBlobMustBeInCacheMode);
     CheckValid();
+    if (FData->IsEmpty() && FData->RefCount() == 1) {
+        // Nobody else sees these contents: the blob goes on with them, the rollback is empty.
+        if (FRollback) FRollback->Release();
+        FRollback = nullptr;
+        FEmptyRollback = true;
+        return;
+    }
     // The current contents object becomes the rollback copy as it is; the blob goes on with a
     // copy, so other blobs sharing the old contents keep seeing them unchanged.
     TCRBlobData* copy = CreateBlobData();
@@ -378,6 +396,7 @@ void TBlob::SaveToRollback() {
     }
     if (FRollback) FRollback->Release();
     FRollback = FData;
+    FEmptyRollback = false;
     FData = copy;
 }
 
@@ -474,6 +493,7 @@ void TBlob::SaveToStream(rtl::TStream& Stream) {
 }
 
 void TBlob::Commit() {
+    FEmptyRollback = false;
     if (FRollback) {
         FRollback->Release();
         FRollback = nullptr;
@@ -481,14 +501,33 @@ void TBlob::Commit() {
 }
 
 void TBlob::Cancel() {
-    if (!FRollback) return;
+    if (!HasRollback()) return;
     if (FStoredData) ViewRollback(false);
+    if (FEmptyRollback) {
+        // Back to empty contents; shared ones are left to their other holders.
+        if (FData->RefCount() == 1) {
+            FData->Clear();
+        } else {
+            TCRBlobData* empty = CreateBlobData();
+            empty->SetPieceSize(FData->PieceSize());
+            FData->Release();
+            FData = empty;
+        }
+        FEmptyRollback = false;
+        return;
+    }
     FData->Release();
     FData = FRollback;
     FRollback = nullptr;
 }
 
 void TBlob::ViewRollback(bool Value) {
+    if (Value && FEmptyRollback && !FStoredData) {
+        TCRBlobData* empty = CreateBlobData();
+        empty->SetPieceSize(FData->PieceSize());
+        FRollback = empty;
+        FEmptyRollback = false;
+    }
     if (Value) {
         if (FRollback && !FStoredData) {
             FStoredData = FData;

@@ -140,52 +140,41 @@ int TMemData::MatchWideStr(std::u16string_view Key, std::u16string_view Value, T
     return CompareWideStr(Key, Value, Options);
 }
 
-namespace {
-
-// Characters whose locale comparison is their byte (or, without regard to case, their upper
-// case): letters without a decomposition, digits and the blank. Each weighs exactly one unit at
-// every level, so two texts that part at such characters differ whatever follows. The choice is
-// checked against the comparison itself once; a character that fails the check is left to it.
-struct TPlainChars {
-    bool Plain[256] = {};
-    uint8_t Fold[256] = {};
-
-    TPlainChars() {
-        std::vector<uint8_t> chars;
-        for (int c = '0'; c <= '9'; ++c) chars.push_back(static_cast<uint8_t>(c));
-        for (int c = 'A'; c <= 'Z'; ++c) chars.push_back(static_cast<uint8_t>(c));
-        for (int c = 'a'; c <= 'z'; ++c) chars.push_back(static_cast<uint8_t>(c));
-        chars.push_back(' ');
-        // Cyrillic letters, less the short i, which is a letter plus a combining breve.
-        for (int c = 0xC0; c <= 0xFF; ++c)
-            if (c != 0xC9 && c != 0xE9) chars.push_back(static_cast<uint8_t>(c));
-        for (uint8_t c : chars) {
-            Plain[c] = true;
-            Fold[c] = static_cast<uint8_t>(rtl::AnsiUpperChar(static_cast<char>(c)));
-        }
-        auto text = [](uint8_t c) { return std::string(1, static_cast<char>(c)); };
-        for (size_t i = 0; i < chars.size(); ++i) {
-            const uint8_t a = chars[i];
-            if (rtl::AnsiCompareStr(text(a), "") == 0) Plain[a] = false;
-            for (size_t j = i + 1; j < chars.size(); ++j) {
-                const uint8_t b = chars[j];
-                const bool sameCase = rtl::AnsiCompareStr(text(a), text(b)) == 0;
-                const bool sameText = rtl::AnsiCompareText(text(a), text(b)) == 0;
-                if (sameCase || sameText != (Fold[a] == Fold[b])) Plain[a] = Plain[b] = false;
-            }
+// The choice is checked against the comparison itself once; a character that fails the check is
+// left to it.
+TPlainTextChars::TPlainTextChars() {
+    std::vector<uint8_t> chars;
+    for (int c = '0'; c <= '9'; ++c) chars.push_back(static_cast<uint8_t>(c));
+    for (int c = 'A'; c <= 'Z'; ++c) chars.push_back(static_cast<uint8_t>(c));
+    for (int c = 'a'; c <= 'z'; ++c) chars.push_back(static_cast<uint8_t>(c));
+    chars.push_back(' ');
+    // Cyrillic letters, less the short i, which is a letter plus a combining breve.
+    for (int c = 0xC0; c <= 0xFF; ++c)
+        if (c != 0xC9 && c != 0xE9) chars.push_back(static_cast<uint8_t>(c));
+    for (uint8_t c : chars) {
+        Plain[c] = true;
+        Fold[c] = static_cast<uint8_t>(rtl::AnsiUpperChar(static_cast<char>(c)));
+    }
+    auto text = [](uint8_t c) { return std::string(1, static_cast<char>(c)); };
+    for (size_t i = 0; i < chars.size(); ++i) {
+        const uint8_t a = chars[i];
+        if (rtl::AnsiCompareStr(text(a), "") == 0) Plain[a] = false;
+        for (size_t j = i + 1; j < chars.size(); ++j) {
+            const uint8_t b = chars[j];
+            const bool sameCase = rtl::AnsiCompareStr(text(a), text(b)) == 0;
+            const bool sameText = rtl::AnsiCompareText(text(a), text(b)) == 0;
+            if (sameCase || sameText != (Fold[a] == Fold[b])) Plain[a] = Plain[b] = false;
         }
     }
-};
+}
 
-const TPlainChars& PlainChars() {
-    static const TPlainChars chars;
+const TPlainTextChars& TMemData::PlainTextChars() {
+    static const TPlainTextChars chars;
     return chars;
 }
 
-}  // namespace
-
 int TMemData::QuickTextEquality(std::string_view Key, const char* Value, size_t MaxLen, bool CaseInsensitive) {
-    const TPlainChars& t = PlainChars();
+    const TPlainTextChars& t = PlainTextChars();
     auto u = [](char c) { return static_cast<uint8_t>(c); };
     // Value[i] is read only while i < MaxLen and no zero byte came before; the key has none.
     const size_t n = std::min(Key.size(), MaxLen);

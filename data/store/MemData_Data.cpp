@@ -205,10 +205,6 @@ TFieldDesc* TData::FieldOf(int FieldNo) const {
     return FFields[FieldNo - 1];
 }
 
-void* TData::ReadPtr(const void* Address) noexcept { return Load<void*>(Address); }
-
-void TData::WritePtr(void* Address, const void* Value) noexcept { Store<const void*>(Address, Value); }
-
 void TData::GetField(int FieldNo, const void* RecBuf, void* Dest, bool& IsBlank) {
     TFieldDesc* field = FieldOf(FieldNo);
     IsBlank = GetNull(FieldNo, RecBuf);
@@ -739,7 +735,11 @@ void TData::PutFieldAsVariant(int FieldNo, void* RecBuf, const Variant& Value, b
             break;
         case mdtBlob:
         case mdtMemo:
-            GetBlob(FieldNo, RecBuf)->SetAsAnsiString(Value.AsAnsiString());
+            // Text held by the variant is written from where it is.
+            if (vt == rtl::varString)
+                GetBlob(FieldNo, RecBuf)->SetAsAnsiString(Value.StrRef());
+            else
+                GetBlob(FieldNo, RecBuf)->SetAsAnsiString(Value.AsAnsiString());
             break;
         case mdtWideMemo:
             GetBlob(FieldNo, RecBuf)->SetAsWideString(Value.AsWideString());

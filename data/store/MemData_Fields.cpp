@@ -9,22 +9,6 @@
 
 namespace store {
 
-bool IsBlobDataType(TMemDataType DataType) noexcept {
-    return DataType == mdtBlob || DataType == mdtMemo || DataType == mdtWideMemo;
-}
-
-bool IsComplexDataType(TMemDataType DataType) noexcept {
-    switch (DataType) {
-        case mdtVariant:
-        case mdtExtString:
-        case mdtExtVarBytes:
-        case mdtExtWideString:
-            return true;
-        default:
-            return IsBlobDataType(DataType);
-    }
-}
-
 // --- TObjectType ---
 
 TAttribute* TObjectType::Attributes(int Index) const {
@@ -66,10 +50,7 @@ void TFieldDesc::SetObjectType(TObjectType* Value) {
 
 // --- TFieldDescs ---
 
-TFieldDesc* TFieldDescs::Items(int Index) const {
-    if (Index < 0 || Index >= Count()) rtl::AssertFail(SAssertionFailure, MemDataUnit, __LINE__);
-    return FItems[static_cast<size_t>(Index)].get();
-}
+void TFieldDescs::IndexOutOfRange() { rtl::AssertFail(SAssertionFailure, MemDataUnit, __LINE__); }
 
 TFieldDesc* TFieldDescs::Add(std::unique_ptr<TFieldDesc> Desc) {
     FItems.push_back(std::move(Desc));

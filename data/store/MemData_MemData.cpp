@@ -266,8 +266,14 @@ int TMemData::GetRecordNo() const {
 void TMemData::BuildRecordNoCache() {
     FRecordNoCache.clear();
     FRecordNoCache.reserve(static_cast<size_t>(FRecordCount));
-    for (TRecordItem* it = FFirstItem; it; it = it->Next)
-        if (!IsItemHidden(it)) FRecordNoCache.push_back(it);
+    bool all = true;
+    for (TRecordItem* it = FFirstItem; it; it = it->Next) {
+        if (!IsItemHidden(it))
+            FRecordNoCache.push_back(it);
+        else
+            all = false;
+    }
+    FRecordNoCacheComplete = all;
 }
 
 void TMemData::SetRecordNo(int Value) {

@@ -163,19 +163,13 @@ struct TColumnKeys {
     }
     std::string_view Text(const TKeyValue& v) const { return std::string_view(Arena).substr(v.Text.Off, v.Text.Len); }
 
+    // Ascending order of the column's values, nulls first; the caller applies the direction.
     int Compare(const TKeyValue& a, bool nullA, const TKeyValue& b, bool nullB) const {
-        int r;
-        if (nullA || nullB) {
-            r = nullA == nullB ? 0 : (nullA ? -1 : 1);
-        } else if (Kind == TKeyKind::Int) {
-            r = a.Int < b.Int ? -1 : (b.Int < a.Int ? 1 : 0);
-        } else if (Kind == TKeyKind::Float) {
-            r = a.Float < b.Float ? -1 : (b.Float < a.Float ? 1 : 0);
-        } else {
-            const int c = Text(a).compare(Text(b));
-            r = c < 0 ? -1 : (c > 0 ? 1 : 0);
-        }
-        return Column->DescendingOrder ? -r : r;
+        if (nullA || nullB) return nullA == nullB ? 0 : (nullA ? -1 : 1);
+        if (Kind == TKeyKind::Int) return a.Int < b.Int ? -1 : (b.Int < a.Int ? 1 : 0);
+        if (Kind == TKeyKind::Float) return a.Float < b.Float ? -1 : (b.Float < a.Float ? 1 : 0);
+        const int c = Text(a).compare(Text(b));
+        return c < 0 ? -1 : (c > 0 ? 1 : 0);
     }
 };
 
@@ -227,148 +221,222 @@ TKeyKind KindOf(TMemDataType Type) {
     }
 }
 
+// The records a sort compares: the stored ones, or copies with the calculated area filled when a
+// sort column lies there.
+class TSortRecords {
+public:
+    TSortRecords(TMemData& Data, const std::vector<TRecordItem*>& Items) : FItems(Items) {
+        for (const TSortColumn& c : Data.SortColumns())
+            if (c.FieldDesc->DescKind == fdkCalculatedArea && Data.CalcRecordEvent) FCalc = true;
+        if (!FCalc) return;
+        FSize = static_cast<size_t>(Data.RecordSize() + Data.CalcRecordSize());
+        FArea.assign(FSize * Items.size(), 0);
+        for (size_t i = 0; i < Items.size(); ++i) {
+            uint8_t* buf = FArea.data() + i * FSize;
+            std::memcpy(buf, TBlockManager::RecordOf(Items[i]), static_cast<size_t>(Data.RecordSize()));
+            Data.CalcRecordEvent(buf, TBlockManager::RecordOf(Items[i]));
+        }
+    }
+    size_t Count() const noexcept { return FItems.size(); }
+    const void* operator[](size_t i) const noexcept {
+        return FCalc ? static_cast<const void*>(FArea.data() + i * FSize) : TBlockManager::RecordOf(FItems[i]);
+    }
+
+private:
+    const std::vector<TRecordItem*>& FItems;
+    bool FCalc = false;
+    size_t FSize = 0;
+    std::vector<uint8_t> FArea;
+};
+
+// One row's key of a column of a key kind.
+void ReadKey(TMemData& Data, const TFieldDesc* f, const TSortColumn& Column, const void* rec, TColumnKeys& k,
+             TKeyValue& v, uint8_t& null, bool FlagIsNull) {
+    v.Int = 0;
+    null = FlagIsNull ? Data.NullFlagSet(rec, f->FieldNo) : Data.GetNull(f->FieldNo, rec);
+    if (null) return;
+    const uint8_t* slot = static_cast<const uint8_t*>(rec) + f->Offset;
+    const bool binary = Column.SortType == stBinary;
+    const bool ci = Column.SortType == stCaseInsensitive;
+    const bool trim = f->Fixed ? Data.TrimFixedChar : Data.TrimVarChar;
+    switch (f->DataType) {
+        case mdtInt8: v.Int = Load<int8_t>(slot); break;
+        case mdtInt16: v.Int = Load<int16_t>(slot); break;
+        case mdtInt32: v.Int = Load<int32_t>(slot); break;
+        case mdtInt64: v.Int = Load<int64_t>(slot); break;
+        case mdtBCD: v.Int = Load<int64_t>(slot); break;
+        case mdtUInt8: v.Int = Load<uint8_t>(slot); break;
+        case mdtUInt16: v.Int = Load<uint16_t>(slot); break;
+        case mdtUInt32: v.Int = Load<uint32_t>(slot); break;
+        case mdtBoolean: v.Int = Load<uint8_t>(slot) != 0; break;
+        case mdtFloat:
+        case mdtCurrency:
+        case mdtDate:
+        case mdtTime:
+        case mdtDateTime: v.Float = Load<double>(slot); break;
+        case mdtWideString:
+        case mdtExtWideString: {
+            WideString s = f->DataType == mdtWideString ? WideFromPtr(slot, f->Length)
+                                                        : WideFromPtr(Load<const void*>(slot), SIZE_MAX);
+            if (trim && f->DataType == mdtWideString) TrimControlTail(s);
+            k.SetText(v, binary ? WideOrdinalKey(s) : rtl::WideSortKey(s, ci));
+            break;
+        }
+        default: {
+            std::string_view text;
+            AnsiString owned;
+            if (f->DataType == mdtString || f->DataType == mdtGuid) {
+                const char* p = reinterpret_cast<const char*>(slot);
+                text = std::string_view(p, strnlen(p, static_cast<size_t>(f->Size)));
+                if (trim && f->DataType == mdtString)
+                    while (!text.empty() && static_cast<uint8_t>(text.back()) <= 32) text.remove_suffix(1);
+            } else if (f->DataType == mdtExtString) {
+                const char* p = Load<const char*>(slot);
+                if (p) text = p;
+            } else if (Load<const void*>(slot)) {
+                owned = Data.GetBlob(f->FieldNo, rec)->GetAsAnsiString();
+                text = owned;
+            }
+            if (binary)
+                k.SetText(v, text);
+            else
+                k.SetText(v, rtl::AnsiSortKey(text, ci || f->DataType == mdtGuid));
+            break;
+        }
+    }
+}
+
+// Every row's key of one column: into the entries for the first column, into Keys for the others.
+void ReadColumnKeys(TMemData& Data, const TSortColumn& Column, const TSortRecords& Records, TColumnKeys& Keys,
+                    std::vector<TSortEntry>* Entries) {
+    const TFieldDesc* f = Column.FieldDesc;
+    Keys.Column = &Column;
+    Keys.Kind = f->HasParent() ? TKeyKind::Record : KindOf(f->DataType);
+    if (Keys.Kind == TKeyKind::Record) return;
+    const size_t count = Records.Count();
+    if (!Entries) {
+        Keys.Values.resize(count);
+        Keys.Null.resize(count);
+    }
+    if (Keys.Kind == TKeyKind::Text) Keys.Arena.reserve(count * 64);
+    // Blobs alone may be set with a stale null flag.
+    const bool flagIsNull = !Data.IsBlobFieldType(f->DataType);
+    // The common number columns in a loop of their own.
+    auto numbers = [&](auto read) {
+        for (size_t i = 0; i < count; ++i) {
+            TKeyValue& v = Entries ? (*Entries)[i].Key : Keys.Values[i];
+            uint8_t& null = Entries ? (*Entries)[i].Null : Keys.Null[i];
+            const void* rec = Records[i];
+            null = Data.NullFlagSet(rec, f->FieldNo);
+            v.Int = 0;
+            if (!null) read(v, static_cast<const uint8_t*>(rec) + f->Offset);
+        }
+    };
+    if (flagIsNull) {
+        switch (f->DataType) {
+            case mdtInt32: return numbers([](TKeyValue& v, const uint8_t* slot) { v.Int = Load<int32_t>(slot); });
+            case mdtInt64: return numbers([](TKeyValue& v, const uint8_t* slot) { v.Int = Load<int64_t>(slot); });
+            case mdtFloat:
+            case mdtDate:
+            case mdtTime:
+            case mdtDateTime: return numbers([](TKeyValue& v, const uint8_t* slot) { v.Float = Load<double>(slot); });
+            default: break;
+        }
+    }
+    for (size_t i = 0; i < count; ++i) {
+        TKeyValue& v = Entries ? (*Entries)[i].Key : Keys.Values[i];
+        uint8_t& null = Entries ? (*Entries)[i].Null : Keys.Null[i];
+        ReadKey(Data, f, Column, Records[i], Keys, v, null, flagIsNull);
+    }
+}
+
+// The rows' indexes in sorted order; rows equal on every column keep their order.
+std::vector<uint32_t> SortedOrder(TMemData& Data, const TSortRecords& Records) {
+    const TSortColumns& columns = Data.SortColumns();
+    const size_t count = Records.Count();
+    std::vector<TSortEntry> entries(count);
+    std::vector<TColumnKeys> keys(columns.size());
+    for (size_t c = 0; c < columns.size(); ++c) ReadColumnKeys(Data, columns[c], Records, keys[c], c == 0 ? &entries : nullptr);
+    for (size_t i = 0; i < count; ++i) entries[i].Index = static_cast<uint32_t>(i);
+
+    auto compareColumn = [&](const TColumnKeys& k, uint32_t a, uint32_t b, const TSortEntry* ea, const TSortEntry* eb) {
+        int r;
+        if (k.Kind == TKeyKind::Record)
+            r = Data.CompareBySortColumn(Records[a], Records[b], *k.Column);
+        else if (ea)
+            r = k.Compare(ea->Key, ea->Null, eb->Key, eb->Null);
+        else
+            r = k.Compare(k.Values[a], k.Null[a], k.Values[b], k.Null[b]);
+        return k.Column->DescendingOrder ? -r : r;
+    };
+    const TColumnKeys& first = keys.front();
+    auto less = [&](const TSortEntry& a, const TSortEntry& b) {
+        int r = compareColumn(first, a.Index, b.Index, &a, &b);
+        for (size_t c = 1; r == 0 && c < keys.size(); ++c) r = compareColumn(keys[c], a.Index, b.Index, nullptr, nullptr);
+        // The former position breaks ties, which makes the sort stable.
+        return r != 0 ? r < 0 : a.Index < b.Index;
+    };
+    if (first.Kind == TKeyKind::Int && keys.size() == 1) {
+        // The common case without indirection: nulls first ascending, last descending.
+        const bool desc = first.Column->DescendingOrder;
+        std::sort(entries.begin(), entries.end(), [desc](const TSortEntry& a, const TSortEntry& b) {
+            if (a.Null != b.Null) return desc ? a.Null < b.Null : a.Null > b.Null;
+            if (!a.Null && a.Key.Int != b.Key.Int) return desc ? a.Key.Int > b.Key.Int : a.Key.Int < b.Key.Int;
+            return a.Index < b.Index;
+        });
+    } else {
+        std::sort(entries.begin(), entries.end(), less);
+    }
+    std::vector<uint32_t> order(count);
+    for (size_t p = 0; p < count; ++p) order[p] = entries[p].Index;
+    return order;
+}
+
 }  // namespace
+
+void TMemData::RelinkInOrder(const std::vector<TRecordItem*>& Items, const std::vector<uint32_t>& Order) {
+    // Links, record numbers and the record-number cache in one pass in the new order.
+    const size_t count = Order.size();
+    FRecordNoCache.clear();
+    FRecordNoCache.reserve(count);
+    FRecordNoCacheComplete = false;
+    int n = 0;
+    TRecordItem* prev = nullptr;
+    for (size_t p = 0; p < count; ++p) {
+        TRecordItem* item = Items[Order[p]];
+        item->Prev = prev;
+        if (prev) prev->Next = item;
+        if (IsItemHidden(item)) {
+            item->Order = 0;
+        } else {
+            item->Order = ++n;
+            FRecordNoCache.push_back(item);
+        }
+        prev = item;
+    }
+    if (prev) prev->Next = nullptr;
+    FFirstItem = count ? Items[Order.front()] : nullptr;
+    FLastItem = prev;
+    FRecordCount = n;
+    FRecordNoOffset = 0;
+    FRecordNoCacheComplete = static_cast<size_t>(n) == count;
+}
 
 void TMemData::SortItems() {
     if (FSortColumns.empty() || !FFirstItem) {
         ReorderItems(nullptr, rmAll);
         return;
     }
+    // The record-number cache, when it holds every item, spares a walk along the links.
     std::vector<TRecordItem*> items;
-    for (TRecordItem* it = FFirstItem; it; it = it->Next) items.push_back(it);
-    const size_t count = items.size();
-
-    // Records as the comparisons see them: with the calculated area filled when a column lies there.
-    bool needCalc = false;
-    for (const TSortColumn& c : FSortColumns)
-        if (c.FieldDesc->DescKind == fdkCalculatedArea && CalcRecordEvent) needCalc = true;
-    std::vector<uint8_t> calcArea;
-    const size_t calcSize = static_cast<size_t>(FRecordSize + FCalcRecordSize);
-    if (needCalc) {
-        calcArea.assign(calcSize * count, 0);
-        for (size_t i = 0; i < count; ++i) {
-            uint8_t* buf = calcArea.data() + i * calcSize;
-            std::memcpy(buf, TBlockManager::RecordOf(items[i]), static_cast<size_t>(FRecordSize));
-            CalcRecordEvent(buf, TBlockManager::RecordOf(items[i]));
-        }
+    if (FRecordNoCacheComplete && !FRecordNoCache.empty()) {
+        items.swap(FRecordNoCache);
+    } else {
+        items.reserve(static_cast<size_t>(FRecordCount));
+        for (TRecordItem* it = FFirstItem; it; it = it->Next) items.push_back(it);
     }
-    auto record = [&](size_t i) -> const void* {
-        return needCalc ? static_cast<const void*>(calcArea.data() + i * calcSize) : TBlockManager::RecordOf(items[i]);
-    };
-
-    std::vector<TSortEntry> entries(count);
-    std::vector<TColumnKeys> keys(FSortColumns.size());
-    for (size_t c = 0; c < FSortColumns.size(); ++c) {
-        const TSortColumn& column = FSortColumns[c];
-        const TFieldDesc* f = column.FieldDesc;
-        TColumnKeys& k = keys[c];
-        k.Column = &column;
-        k.Kind = f->HasParent() ? TKeyKind::Record : KindOf(f->DataType);
-        if (k.Kind == TKeyKind::Record) continue;
-        if (c > 0) {
-            k.Values.resize(count);
-            k.Null.resize(count);
-        }
-        if (k.Kind == TKeyKind::Text) k.Arena.reserve(count * 64);
-        const bool binary = column.SortType == stBinary;
-        const bool ci = column.SortType == stCaseInsensitive;
-        const bool trim = TrimFor(f);
-        for (size_t i = 0; i < count; ++i) {
-            TKeyValue& v = c == 0 ? entries[i].Key : k.Values[i];
-            uint8_t& null = c == 0 ? entries[i].Null : k.Null[i];
-            const void* rec = record(i);
-            v.Int = 0;
-            null = GetNull(f->FieldNo, rec);
-            if (null) continue;
-            const uint8_t* slot = Slot(rec, f);
-            switch (f->DataType) {
-                case mdtInt8: v.Int = Load<int8_t>(slot); break;
-                case mdtInt16: v.Int = Load<int16_t>(slot); break;
-                case mdtInt32: v.Int = Load<int32_t>(slot); break;
-                case mdtInt64: v.Int = Load<int64_t>(slot); break;
-                case mdtBCD: v.Int = Load<int64_t>(slot); break;
-                case mdtUInt8: v.Int = Load<uint8_t>(slot); break;
-                case mdtUInt16: v.Int = Load<uint16_t>(slot); break;
-                case mdtUInt32: v.Int = Load<uint32_t>(slot); break;
-                case mdtBoolean: v.Int = Load<uint8_t>(slot) != 0; break;
-                case mdtFloat:
-                case mdtCurrency:
-                case mdtDate:
-                case mdtTime:
-                case mdtDateTime: v.Float = Load<double>(slot); break;
-                case mdtWideString:
-                case mdtExtWideString: {
-                    WideString s = f->DataType == mdtWideString ? WideFromPtr(slot, f->Length)
-                                                                : WideFromPtr(Load<const void*>(slot), SIZE_MAX);
-                    if (trim && f->DataType == mdtWideString) TrimControlTail(s);
-                    k.SetText(v, binary ? WideOrdinalKey(s) : rtl::WideSortKey(s, ci));
-                    break;
-                }
-                default: {
-                    std::string_view text;
-                    AnsiString owned;
-                    if (f->DataType == mdtString || f->DataType == mdtGuid) {
-                        const char* p = reinterpret_cast<const char*>(slot);
-                        text = std::string_view(p, strnlen(p, static_cast<size_t>(f->Size)));
-                        if (trim && f->DataType == mdtString)
-                            while (!text.empty() && static_cast<uint8_t>(text.back()) <= 32) text.remove_suffix(1);
-                    } else if (f->DataType == mdtExtString) {
-                        const char* p = Load<const char*>(slot);
-                        if (p) text = p;
-                    } else if (Load<const void*>(slot)) {
-                        owned = GetBlob(f->FieldNo, rec)->GetAsAnsiString();
-                        text = owned;
-                    }
-                    if (binary)
-                        k.SetText(v, text);
-                    else
-                        k.SetText(v, rtl::AnsiSortKey(text, ci || f->DataType == mdtGuid));
-                    break;
-                }
-            }
-        }
-    }
-    for (size_t i = 0; i < count; ++i) entries[i].Index = static_cast<uint32_t>(i);
-
-    auto compareRest = [&](uint32_t a, uint32_t b) -> int {
-        for (size_t c = 1; c < keys.size(); ++c) {
-            const TColumnKeys& k = keys[c];
-            int r;
-            if (k.Kind == TKeyKind::Record) {
-                r = CompareBySortColumn(record(a), record(b), *k.Column);
-                if (k.Column->DescendingOrder) r = -r;
-            } else {
-                r = k.Compare(k.Values[a], k.Null[a], k.Values[b], k.Null[b]);
-            }
-            if (r) return r;
-        }
-        return 0;
-    };
-    const TColumnKeys& first = keys.front();
-    // Stable: rows equal on every column keep their order.
-    std::stable_sort(entries.begin(), entries.end(), [&](const TSortEntry& a, const TSortEntry& b) {
-        int r;
-        if (first.Kind == TKeyKind::Record) {
-            r = CompareBySortColumn(record(a.Index), record(b.Index), *first.Column);
-            if (first.Column->DescendingOrder) r = -r;
-        } else {
-            r = first.Compare(a.Key, a.Null, b.Key, b.Null);
-        }
-        if (r == 0) r = compareRest(a.Index, b.Index);
-        return r < 0;
-    });
-
-    // Relinked in the list's former order, which is mostly the items' order in memory.
-    std::vector<uint32_t> place(count);
-    for (size_t p = 0; p < count; ++p) place[entries[p].Index] = static_cast<uint32_t>(p);
-    for (size_t i = 0; i < count; ++i) {
-        const uint32_t p = place[i];
-        items[i]->Prev = p > 0 ? items[entries[p - 1].Index] : nullptr;
-        items[i]->Next = p + 1 < count ? items[entries[p + 1].Index] : nullptr;
-    }
-    FFirstItem = items[entries.front().Index];
-    FLastItem = items[entries.back().Index];
-    ReorderItems(nullptr, rmAll);
+    const TSortRecords records(*this, items);
+    RelinkInOrder(items, SortedOrder(*this, records));
 }
 
 }  // namespace store

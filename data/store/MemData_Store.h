@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string_view>
@@ -266,8 +267,13 @@ protected:
     uint8_t* NullFlag(const void* RecBuf, int FieldNo) const noexcept {
         return const_cast<uint8_t*>(static_cast<const uint8_t*>(RecBuf)) + FDataSize + FieldNo - 1;
     }
-    static void* ReadPtr(const void* Address) noexcept;
-    static void WritePtr(void* Address, const void* Value) noexcept;
+    // Record slots carry no alignment guarantee.
+    static void* ReadPtr(const void* Address) noexcept {
+        void* p;
+        std::memcpy(&p, Address, sizeof p);
+        return p;
+    }
+    static void WritePtr(void* Address, const void* Value) noexcept { std::memcpy(Address, &Value, sizeof Value); }
     bool TrimFor(const TFieldDesc* Field) const noexcept { return Field->Fixed ? TrimFixedChar : TrimVarChar; }
     // Skips child fields and fields of the calculated area.
     static bool IsRecordSlot(const TFieldDesc* Field) noexcept {
@@ -306,6 +312,15 @@ struct TSortColumn {
     TSortType SortType = stCaseSensitive;
 };
 using TSortColumns = std::vector<TSortColumn>;
+
+// Characters whose locale comparison is their byte (or, without regard to case, their upper
+// case): letters without a decomposition, digits and the blank. Each weighs exactly one unit at
+// every level, so two texts that part at such characters differ whatever follows.
+struct TPlainTextChars {
+    bool Plain[256] = {};
+    uint8_t Fold[256] = {};
+    TPlainTextChars();
+};
 
 // Option bits of value comparisons (sorting, locate and lookup, local master/detail).
 using TValueMatchOptions = uint8_t;
@@ -406,6 +421,7 @@ public:
     // bytes allow: 1 equal, 0 different, -1 undecided. Value ends at its first zero byte or after
     // MaxLen bytes, as a text slot of a record does.
     static int QuickTextEquality(std::string_view Key, const char* Value, size_t MaxLen, bool CaseInsensitive);
+    static const TPlainTextChars& PlainTextChars();
     bool HasRecordNoCache() const noexcept { return !FRecordNoCache.empty(); }
 
     TRecordItem* FirstItem() const noexcept { return FFirstItem; }
@@ -421,6 +437,8 @@ protected:
     enum TReorderMode { rmInsert, rmDelete, rmAll };
 
     void ReorderItems(TRecordItem* Item, TReorderMode Mode);
+    // Relinks the list as Items[Order[0]], Items[Order[1]], ... and renumbers it.
+    void RelinkInOrder(const std::vector<TRecordItem*>& Items, const std::vector<uint32_t>& Order);
     void LinkBefore(TRecordItem* Item, TRecordItem* Before) noexcept;
     void LinkAfter(TRecordItem* Item, TRecordItem* After) noexcept;
     void Unlink(TRecordItem* Item) noexcept;
@@ -456,6 +474,8 @@ protected:
     AnsiString FIndexFieldNames;
     TSortColumns FSortColumns;
     std::vector<TRecordItem*> FRecordNoCache;
+    // The cache holds every item of the list (none is hidden); meaningful while it is not empty.
+    bool FRecordNoCacheComplete = false;
     TBlockManager FBlockMan;
     void* FNewCacheRecBuf = nullptr;
     void* FOldCacheRecBuf = nullptr;

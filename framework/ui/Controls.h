@@ -410,12 +410,13 @@ public:
     bool SetScrollRange(int Bar, int Min, int Max, bool Redraw = true);
     bool ShowScrollBar(int Bar, bool Show);
     bool ScrollBarVisible(int Bar) const;
-    // Moves the client content; children move with it. Invalidates the uncovered strip.
+    // Moves the client content and every child with it.
     void ScrollBy(int DeltaX, int DeltaY);
     // A press on a window scroll bar at a screen point: WM_VSCROLL/WM_HSCROLL with the part's code.
     void ScrollBarClick(int Bar, TPoint ScreenPos);
-    // The window-system scroll: content of Rect (or the client area) moves, the strip uncovered
-    // becomes invalid; children are not moved.
+    // The window-system scroll: the content of Rect (or of the client area, which also moves the
+    // child windows) moves by DX, DY. The surface is shared with the parents, so the moved area is
+    // painted again rather than copied.
     void ScrollWindow(int DX, int DY, const TRect* Rect = nullptr, const TRect* ClipRect = nullptr);
 
     // Update region, client coordinates.

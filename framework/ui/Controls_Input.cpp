@@ -16,7 +16,6 @@ struct TInputState {
     TControl* CaptureControl = nullptr;
     std::array<uint8_t, 256> Keys{};
     TCursor Shape = crDefault;
-    TPoint CursorPos;
     // The last press, for double clicks.
     UINT ClickMsg = 0;
     HWND ClickWnd = 0;
@@ -269,8 +268,6 @@ void ResetKeyState() { In().Keys.fill(0); }
 
 TCursor GetCursorShape() { return In().Shape; }
 void SetCursorShape(TCursor Cursor) { In().Shape = Cursor; }
-TPoint GetCursorPos() { return In().CursorPos; }
-void SetCursorPos(TPoint ScreenPos) { In().CursorPos = ScreenPos; }
 
 // ---------------------------------------------------------------------------------------------
 // Input
@@ -302,7 +299,7 @@ void ResetDoubleClick() {
 
 void MouseInput(UINT Msg, TPoint ScreenPos) {
     auto& s = In();
-    s.CursorPos = ScreenPos;
+    SetCursorPos(ScreenPos);
     switch (Msg) {
         case WM_LBUTTONDOWN: SetKeyState(VK_LBUTTON, true); break;
         case WM_LBUTTONUP: SetKeyState(VK_LBUTTON, false); break;
@@ -362,7 +359,7 @@ void MouseInput(UINT Msg, TPoint ScreenPos) {
 
 void MouseWheelInput(int Delta, TPoint ScreenPos) {
     auto& s = In();
-    s.CursorPos = ScreenPos;
+    SetCursorPos(ScreenPos);
     HWND target = s.Focus ? s.Focus : s.Active;
     if (!target) return;
     PostMessage(target, WM_MOUSEWHEEL, MakeWParam(static_cast<int>(MouseKeys()), Delta), PointToLParam(ScreenPos.X, ScreenPos.Y));

@@ -559,7 +559,9 @@ void TWinControl::ScrollBarClick(int Bar, TPoint ScreenPos) {
 }
 
 void TWinControl::ScrollBy(int DeltaX, int DeltaY) {
-    for (TControl* c : FControls) c->SetBounds(c->Left() + DeltaX, c->Top() + DeltaY, c->Width(), c->Height());
+    // Graphic children move here; window children move with the window's content.
+    for (TControl* c : std::vector<TControl*>(FControls))
+        if (c->IsControl()) c->SetBounds(c->Left() + DeltaX, c->Top() + DeltaY, c->Width(), c->Height());
     ScrollWindow(DeltaX, DeltaY, nullptr, nullptr);
 }
 
@@ -569,6 +571,11 @@ void TWinControl::ScrollWindow(int DX, int DY, const TRect* R, const TRect* Clip
     // scrolled is painted again, which gives the same picture.
     TRect area = R ? *R : GetClientRect();
     if (ClipRect) IntersectRect(area, area, *ClipRect);
+    if (!R) {
+        // Scrolling the whole window carries the child windows along.
+        for (TWinControl* w : std::vector<TWinControl*>(FTabList))
+            w->SetBounds(w->Left() + DX, w->Top() + DY, w->Width(), w->Height());
+    }
     InvalidateRect(&area, true);
 }
 
@@ -587,16 +594,14 @@ void TWinControl::InvalidateRect(const TRect* R, bool Erase) {
     // Children paint on the same surface after their parent, so they must paint again too.
     for (TWinControl* w : FTabList) {
         if (!w->FHandle || !w->FWindowVisible || !w->FVisible) continue;
-        TRect wr = Bounds(w->FLeft + w->FClientInWindow.Left, w->FTop + w->FClientInWindow.Top,
-                          w->FClientInWindow.Width(), w->FClientInWindow.Height());
+        const TRect bounds = w->BoundsRect();
+        if (!bounds.Intersects(r)) continue;
+        const TRect inner = Bounds(w->FLeft + w->FClientInWindow.Left, w->FTop + w->FClientInWindow.Top,
+                                   w->FClientInWindow.Width(), w->FClientInWindow.Height());
+        if (bounds != inner) w->InvalidateFrame();
         TRect part;
-        if (!IntersectRect(part, wr, r)) {
-            if (w->BoundsRect().Intersects(r)) w->FNCPaintPending = true, detail::AddPaintRequest(w->FHandle);
-            continue;
-        }
-        if (!w->BoundsRect().Contains(part) || part != wr) w->FNCPaintPending = true;
-        else w->FNCPaintPending = w->FNCPaintPending || w->BoundsRect() != wr;
-        part.Offset(-wr.Left, -wr.Top);
+        if (!IntersectRect(part, inner, r)) continue;
+        part.Offset(-inner.Left, -inner.Top);
         w->InvalidateRect(&part, Erase);
     }
 }
@@ -1039,7 +1044,8 @@ void TWinControl::DefaultHandler(TMessage& Message) {
                 Message.Result = 1;
                 return;
             }
-            if (static_cast<int16_t>(Message.LParamLo) == HTCLIENT) {
+            const int16_t hit = static_cast<int16_t>(Message.LParamLo);
+            if (hit == HTCLIENT || hit == HTVSCROLL || hit == HTHSCROLL || hit == HTBORDER) {
                 SetCursorShape(crArrow);
                 Message.Result = 1;
             }

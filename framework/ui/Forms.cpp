@@ -596,7 +596,7 @@ void THintWindow::Paint() {
 
 TApplication::TApplication(TComponent* Owner) : TComponent(Owner) {
     FHintWindow = rtl::Create<THintWindow>(this);
-    rtl::SetApplicationExceptionHandler([this](const rtl::Exception& E) {
+    FPreviousHandler = rtl::SetApplicationExceptionHandler([this](const rtl::Exception& E) {
         if (OnException) OnException(this, E);
         else ShowException(E);
     });
@@ -604,7 +604,7 @@ TApplication::TApplication(TComponent* Owner) : TComponent(Owner) {
 
 TApplication::~TApplication() {
     rtl::TimerService().KillTimers(this);
-    rtl::SetApplicationExceptionHandler(nullptr);
+    rtl::SetApplicationExceptionHandler(std::move(FPreviousHandler));
 }
 
 void TApplication::Notification(TComponent* AComponent, rtl::TOperation Operation) {

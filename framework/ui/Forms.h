@@ -321,6 +321,7 @@ private:
     void StopHintTimer();
 
     bool FTerminated = false;
+    rtl::TExceptionHandler FPreviousHandler;
     TCustomForm* FMainForm = nullptr;
     AnsiString FTitle;
     AnsiString FHelpFile;

@@ -133,6 +133,29 @@ private:
     std::vector<TRect> FRects;
 };
 
+// A read-only region that many holders share without copying it.
+class TSharedRegion {
+public:
+    TSharedRegion() = default;
+    explicit TSharedRegion(std::shared_ptr<const TRegion> Region) noexcept : FRegion(std::move(Region)) {}
+    const TRegion& Get() const noexcept { return FRegion ? *FRegion : EmptyRegion(); }
+    operator const TRegion&() const noexcept { return Get(); }
+    const TRegion* operator->() const noexcept { return &Get(); }
+    bool IsEmpty() const noexcept { return Get().IsEmpty(); }
+    TRect Bounds() const noexcept { return Get().Bounds(); }
+    const std::vector<TRect>& Rects() const noexcept { return Get().Rects(); }
+    bool Contains(TPoint P) const noexcept { return Get().Contains(P); }
+    bool Intersects(const TRect& R) const noexcept { return Get().Intersects(R); }
+    bool Equals(const TRegion& Other) const { return Get().Equals(Other); }
+
+private:
+    static const TRegion& EmptyRegion() noexcept {
+        static const TRegion empty;
+        return empty;
+    }
+    std::shared_ptr<const TRegion> FRegion;
+};
+
 // Results of the clip calls, as the window system numbers them.
 inline constexpr int ERROR = 0;
 inline constexpr int NULLREGION = 1;
@@ -540,10 +563,10 @@ struct TDrawRecord {
     bool HasTextClip = false;
     TRect TextClip;
     TRect SourceRect;             // blit
-    const TSurface* Source = nullptr;
+    const TSurface* Source = nullptr;  // identity only: a temporary source is gone after the call
     TColor Transparent = clNone;  // blit
     bool Clipped = false;         // a clip region was in effect
-    TRegion Clip;                 // that region
+    TSharedRegion Clip;           // that region, shared by the records drawn under it
 };
 
 // Records what is drawn; measures text with the fixed metrics. Pixels are not kept.
@@ -582,8 +605,7 @@ private:
     TDrawRecord& Add(TDrawOp Op);
     int FWidth;
     int FHeight;
-    bool FClipped = false;
-    TRegion FClip;
+    std::shared_ptr<const TRegion> FClip;
     std::vector<TDrawRecord> FRecords;
 };
 
@@ -921,6 +943,7 @@ private:
     int FBkMode = OPAQUE;
     std::vector<TSavedState> FSaved;
     TCanvasState FState;
+    std::vector<TPoint> FMapped;  // reused for points in device pixels
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -348,9 +348,9 @@ void TCanvas::PolyPolyline(const TPoint* Points, const int* Counts, int Lines) {
     TSurface& s = Prepare();
     int total = 0;
     for (int i = 0; i < Lines; ++i) total += std::max(Counts[i], 0);
-    std::vector<TPoint> mapped(Points, Points + total);
-    for (TPoint& p : mapped) p = LPtoDP(p);
-    if (FPen->Style() != psClear) s.PolyPolyline(mapped.data(), Counts, Lines, ResolvedPen());
+    FMapped.assign(Points, Points + total);
+    for (TPoint& p : FMapped) p = LPtoDP(p);
+    if (FPen->Style() != psClear) s.PolyPolyline(FMapped.data(), Counts, Lines, ResolvedPen());
     Changed();
 }
 
@@ -359,9 +359,9 @@ void TCanvas::Polygon(const std::vector<TPoint>& Points) { Polygon(Points.data()
 void TCanvas::Polygon(const TPoint* Points, int Count) {
     if (Count < 2) return;
     TSurface& s = Prepare();
-    std::vector<TPoint> mapped(Points, Points + Count);
-    for (TPoint& p : mapped) p = LPtoDP(p);
-    s.Polygon(mapped.data(), Count, ResolvedPen(), ResolvedBrush());
+    FMapped.assign(Points, Points + Count);
+    for (TPoint& p : FMapped) p = LPtoDP(p);
+    s.Polygon(FMapped.data(), Count, ResolvedPen(), ResolvedBrush());
     Changed();
 }
 

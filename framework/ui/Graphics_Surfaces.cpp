@@ -22,17 +22,19 @@ TRect TextCell(int X, int Y, std::string_view Text, const TFontData& Font) {
 TDrawRecord& TRecordingSurface::Add(TDrawOp Op) {
     TDrawRecord& r = FRecords.emplace_back();
     r.Op = Op;
-    r.Clipped = FClipped;
-    if (FClipped) r.Clip = FClip;
+    r.Clipped = FClip != nullptr;
+    r.Clip = TSharedRegion(FClip);
     return r;
 }
 
 void TRecordingSurface::SetClip(const TRegion* Clip) {
-    FClipped = Clip != nullptr;
-    if (Clip)
-        FClip = *Clip;
-    else
-        FClip.Clear();
+    if (!Clip) {
+        FClip.reset();
+        return;
+    }
+    // Canvases hand over their clip before every call; records share it while it stays the same.
+    if (FClip && FClip->Rects() == Clip->Rects()) return;
+    FClip = std::make_shared<const TRegion>(*Clip);
 }
 
 void TRecordingSurface::FillRect(const TRect& R, const TBrushData& Brush, uint32_t Rop) {

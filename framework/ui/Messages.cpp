@@ -80,6 +80,7 @@ struct TQueueState {
     std::vector<HWND> PaintList;
     uint32_t LastTime = 0;
     TPoint LastPos;
+    TPoint CursorPos;
 };
 
 // Constant-initialised, so the hot paths need no guard of a function-local static.
@@ -161,6 +162,10 @@ void PurgeMessages(HWND Wnd) {
 }  // namespace detail
 
 TWinControl* FindControl(HWND Wnd) { return Lookup(Wnd); }
+
+// The cursor position lives with the queue, which stamps every posted message with it.
+TPoint GetCursorPos() { return State().CursorPos; }
+void SetCursorPos(TPoint ScreenPos) { State().CursorPos = ScreenPos; }
 bool IsWindow(HWND Wnd) { return Lookup(Wnd) != nullptr; }
 
 LRESULT SendMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
@@ -173,13 +178,14 @@ LRESULT SendMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
 
 bool PostMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
     if (Wnd != 0 && !Lookup(Wnd)) return false;
-    TMsg& m = State().Queue.emplace_back();
+    auto& s = State();
+    TMsg& m = s.Queue.emplace_back();
     m.hwnd = Wnd;
     m.message = Msg;
     m.wParam = WParam;
     m.lParam = LParam;
-    m.time = rtl::GetTickCount();
-    m.pt = GetCursorPos();
+    m.time = static_cast<uint32_t>(rtl::ClockSource().TickMs());
+    m.pt = s.CursorPos;
     return true;
 }
 

@@ -177,7 +177,8 @@ TEST(ConvertBounds, EveryConversionStaysInsideExactlySizedBuffers) {
                     TStringHeap heap;
                     auto [source, sourceLength] = MakeSource(from, text, keep);
                     TBuffer dest(SlotSize(to, destLength));
-                    if (IsBlob(to)) dest.Put(keep.NewBlob("", to == mdtWideMemo));
+                    TBlob* placed = IsBlob(to) ? keep.NewBlob("", to == mdtWideMemo) : nullptr;
+                    if (placed) dest.Put(placed);
                     ++runs;
                     try {
                         proc(&heap, source->Bytes.get(), sourceLength, scale, dest.Bytes.get(), destLength, scale,
@@ -186,10 +187,15 @@ TEST(ConvertBounds, EveryConversionStaysInsideExactlySizedBuffers) {
                     } catch (const rtl::Exception&) {
                         // Refusing a value is allowed; reaching outside the buffers is not.
                     }
-                    if (IsPointerSlot(to) && !IsBlob(to)) {
+                    if (IsPointerSlot(to)) {
                         void* p;
                         std::memcpy(&p, dest.Bytes.get(), sizeof p);
-                        if (p) heap.DisposeBuf(p);
+                        // A blob handed over from the source carries a reference of the receiver's.
+                        if (!IsBlob(to)) {
+                            if (p) heap.DisposeBuf(p);
+                        } else if (p && p != placed) {
+                            static_cast<TBlob*>(p)->Release();
+                        }
                     }
                 }
             }

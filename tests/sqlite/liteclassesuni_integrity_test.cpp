@@ -256,7 +256,7 @@ TEST_F(LiteTest, DatasetFieldsShowTextLongerThanItsDeclaredLengthWhole) {
         Exec(c.get(), "CREATE TABLE t (s VARCHAR(5), n NVARCHAR(3))");
         Exec(c.get(), "INSERT INTO t VALUES ('abcdefghij', " + rtl::QuotedStr(A(u8"Опись дел")) + ")");
         rtl::TOwnedPtr<store::TMemDataSet> ds(rtl::Create<store::TMemDataSet>(nullptr));
-        ds->SetIRecordSet(Query(c.get(), "SELECT s, n FROM t").release());
+        ds->SetIRecordSet(std::unique_ptr<store::TData>(Query(c.get(), "SELECT s, n FROM t").release()));
         ds->Open();
         ds->First();
         EXPECT_EQ(ds->FieldByName(std::string_view("s"))->AsString(), "abcdefghij");

@@ -192,6 +192,42 @@ TEST(Blob, CachedModeCancelAndCommit) {
     EXPECT_EQ(b->GetAsAnsiString(), "be");
 }
 
+TEST(Blob, CachedModeOverEmptyContents) {
+    // A value written into an empty blob (a new row) goes back to empty, alone or shared.
+    for (const bool shared : {false, true}) {
+        SCOPED_TRACE(shared);
+        Ref b(CreateSharedObject<TCompressedBlob>());
+        Ref other(CreateSharedObject<TBlob>());
+        if (shared) other->AssignContents(b.get());
+        b->EnableRollback();
+        b->SetAsAnsiString("value");
+        EXPECT_TRUE(b->HasRollback());
+        EXPECT_EQ(other->GetSize(), 0);
+        b->ViewRollback(true);
+        EXPECT_EQ(b->GetSize(), 0);
+        b->ViewRollback(false);
+        EXPECT_EQ(b->GetAsAnsiString(), "value");
+        Ref old(b->Clone(true));
+        EXPECT_EQ(old->GetSize(), 0);
+        // The copy still knows the compressed format.
+        EXPECT_NE(dynamic_cast<TCompressedBlobData*>(old->GetData()), nullptr);
+        b->Cancel();
+        EXPECT_FALSE(b->HasRollback());
+        EXPECT_TRUE(b->IsEmpty());
+        EXPECT_EQ(other->GetSize(), 0);
+
+        b->SetAsAnsiString("kept");
+        b->Commit();
+        EXPECT_FALSE(b->HasRollback());
+        b->Cancel();
+        EXPECT_EQ(b->GetAsAnsiString(), "kept");
+        // The next change keeps the committed value for Cancel as usual.
+        b->Write(0, 1, "K");
+        b->Cancel();
+        EXPECT_EQ(b->GetAsAnsiString(), "kept");
+    }
+}
+
 TEST(Blob, UnicodeForms) {
     Ref b(CreateSharedObject<TBlob>());
     b->SetIsUnicode(true);  // empty: allowed

@@ -1,6 +1,7 @@
 // Local sorting by IndexFieldNames and the value comparisons behind it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include <cstring>
@@ -139,6 +140,41 @@ TEST(MemDataSort, ManyTiesKeepTheirOrderBothWays) {
     }
 }
 
+TEST(MemDataSort, NumberColumnWithNullsAndHiddenRows) {
+    TStore s({{u"ID", mdtInt32, 4}, {u"GRP", mdtInt64, 8}});
+    auto group = [](int id) { return id % 5 == 0 ? -1 : id % 3; };  // -1: null
+    for (int i = 1; i <= 60; ++i) s.Add({i, group(i) < 0 ? Variant::Null() : Variant(int64_t{group(i)})});
+    auto expected = [&](bool desc, int minId) {
+        std::vector<int> ids;
+        for (int i = minId; i <= 60; ++i) ids.push_back(i);
+        // Nulls first ascending and last descending; ties in ID order either way.
+        std::stable_sort(ids.begin(), ids.end(), [&](int a, int b) { return desc ? group(a) > group(b) : group(a) < group(b); });
+        return ids;
+    };
+    for (const bool desc : {false, true}) {
+        s.SetIndexFieldNames("ID");
+        s.SetIndexFieldNames(desc ? "GRP DESC" : "GRP");
+        EXPECT_EQ(s.Ids(), expected(desc, 1)) << desc;
+        // Sorting again from the sorted order changes nothing.
+        s.SetIndexFieldNames(desc ? "GRP DESC" : "GRP");
+        EXPECT_EQ(s.Ids(), expected(desc, 1)) << desc;
+    }
+
+    // Hidden rows are sorted along but not numbered; they come back in their place.
+    s.SetIndexFieldNames("ID");
+    s.SetFilterText("ID > 30");
+    s.FilterUpdated();
+    s.SetIndexFieldNames("GRP DESC");
+    const std::vector<int> visible = expected(true, 31);
+    EXPECT_EQ(s.Ids(), visible);
+    EXPECT_EQ(s.GetRecordCount(), 30);
+    s.SetRecordNo(7);
+    EXPECT_EQ(s.GetFieldValue(1, TBlockManager::RecordOf(s.CurrentItem())).AsInteger(), visible[6]);
+    s.SetFilterText("");
+    s.FilterUpdated();
+    EXPECT_EQ(s.Ids(), expected(true, 1));
+}
+
 // The full sort builds keys once per row; inserting and updating single rows compares records.
 // Both must give one order, for every kind of key.
 TEST(MemDataSort, FullSortAgreesWithRecordComparison) {
@@ -169,7 +205,8 @@ TEST(MemDataSort, FullSortAgreesWithRecordComparison) {
                maybe(Variant(static_cast<unsigned>(rnd() % 4) * 1000000000u))});
     }
     const char* orders[] = {"S",      "S CIS DESC", "S BIN", "W",   "W CIS",  "W BIN DESC", "F DESC",
-                            "D",      "I8;S",       "B;F",   "E CIS", "E BIN",  "C DESC;ID",  "U;S DESC"};
+                            "D",      "I8;S",       "B;F",   "E CIS", "E BIN",  "C DESC;ID",  "U;S DESC",
+                            "I8",     "U DESC",     "F",     "D DESC"};
     for (const char* order : orders) {
         s.SetIndexFieldNames(order);
         std::vector<void*> recs = s.Records();

@@ -206,3 +206,39 @@ TEST_F(ApplicationTest, ClipboardWritesInsideOpenAddFormatsAndOutsideReplaceThem
 
 }  // namespace
 }  // namespace uitest
+
+namespace uitest {
+namespace {
+
+using FormCloseTest = UiTest;
+
+TEST_F(FormCloseTest, CloseHidesByDefaultAndFreesLaterWhenTheHandlerAsksForIt) {
+    auto* other = rtl::Create<TForm>(nullptr);
+    bool destroyed = false;
+    other->OnDestroy = [&](TObject*) { destroyed = true; };
+    other->Show();
+    other->Close();
+    EXPECT_FALSE(other->Visible());
+    EXPECT_FALSE(destroyed);
+    other->Show();
+    other->OnClose = [](TObject*, TCloseAction& Action) { Action = caFree; };
+    other->Close();
+    EXPECT_FALSE(destroyed) << "freed from the queue, not inside its own handler";
+    Pump();
+    EXPECT_TRUE(destroyed);
+    EXPECT_TRUE(Form->Visible() == false || Form->Active());
+}
+
+TEST_F(FormCloseTest, OnCloseWithCaNoneKeepsTheFormOpen) {
+    Form->Show();
+    Form->OnClose = [](TObject*, TCloseAction& Action) { Action = caNone; };
+    Form->Close();
+    EXPECT_TRUE(Form->Visible());
+    Form->OnClose = nullptr;
+    Form->OnCloseQuery = [](TObject*, bool& CanClose) { CanClose = false; };
+    Form->Close();
+    EXPECT_TRUE(Form->Visible());
+}
+
+}  // namespace
+}  // namespace uitest

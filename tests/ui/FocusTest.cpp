@@ -242,3 +242,53 @@ TEST_F(FocusTest, CanFocusNeedsAFormAndVisibleEnabledParents) {
 
 }  // namespace
 }  // namespace uitest
+
+namespace uitest {
+namespace {
+
+using KeyStateTest = UiTest;
+
+TEST_F(KeyStateTest, KeyStateTracksPressesAndAltTurnsKeysIntoSystemKeys) {
+    EXPECT_GE(GetKeyState(VK_SHIFT), 0);
+    KeyInput(VK_SHIFT, true);
+    EXPECT_LT(GetKeyState(VK_SHIFT), 0);
+    EXPECT_EQ(GetKeyState(VK_SHIFT) & 1, 1) << "a press toggles";
+    KeyInput(VK_SHIFT, false);
+    EXPECT_GE(GetKeyState(VK_SHIFT), 0);
+    EXPECT_TRUE(GetShiftState().Empty());
+
+    auto* a = AddLog(Form, "A");
+    Form->Show();
+    ClearMessageQueue();
+    KeyInput(VK_MENU, true);
+    KeyPressInput('X');
+    KeyInput(VK_MENU, false);
+    std::vector<UINT> msgs;
+    TMsg m;
+    while (PeekMessage(m, a->Handle(), WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) msgs.push_back(m.message);
+    EXPECT_EQ(msgs, (std::vector<UINT>{WM_SYSKEYDOWN, WM_SYSKEYDOWN, WM_SYSCHAR, WM_SYSKEYUP, WM_SYSKEYUP}));
+}
+
+TEST_F(KeyStateTest, TakingTheCaptureAwayTellsTheWindowThatHadIt) {
+    struct TCaptured : TCustomControl {
+        using TCustomControl::TCustomControl;
+        std::vector<HWND> Lost;
+        void Dispatch(TMessage& M) override {
+            if (M.Msg == WM_CAPTURECHANGED) Lost.push_back(static_cast<HWND>(M.LParam));
+            TCustomControl::Dispatch(M);
+        }
+    };
+    auto* a = rtl::Create<TCaptured>(Form);
+    auto* b = rtl::Create<TCaptured>(Form);
+    a->SetParent(Form);
+    b->SetParent(Form);
+    SetCapture(a->Handle());
+    SetCapture(b->Handle());
+    ReleaseCapture();
+    EXPECT_EQ(a->Lost, (std::vector<HWND>{b->Handle()}));
+    EXPECT_EQ(b->Lost, (std::vector<HWND>{0}));
+    EXPECT_EQ(GetCapture(), HWND{0});
+}
+
+}  // namespace
+}  // namespace uitest

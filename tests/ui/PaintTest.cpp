@@ -35,7 +35,7 @@ TEST_F(PaintTest, PaintingRunsFromTheQueueParentsFirstAtTheChildrensOffsets) {
     ASSERT_EQ(TextsAt(Rec(Form)), (std::vector<std::string>{"A@26,37"}));
     const TDrawRecord* text = Rec(Form).OfKind(TDrawOp::Text).front();
     ASSERT_TRUE(text->Clipped);
-    EXPECT_EQ(text->Clip.Bounds(), Rect(25, 36, 35, 41));
+    EXPECT_EQ(text->Clip->Bounds(), Rect(25, 36, 35, 41));
 }
 
 TEST_F(PaintTest, InvalidatingAParentRepaintsTheChildrenOnTopAndUpdatePaintsAtOnce) {
@@ -158,7 +158,7 @@ TEST_F(PaintTest, BordersAndScrollBarsTakeTheirPlaceFromTheClientArea) {
     Pump();
     bool framePainted = false;
     for (const TDrawRecord& r : Rec(Form).Records())
-        if (r.Clipped && !r.Clip.Contains(Point(20, 20)) && r.Clip.Contains(Point(10, 10))) framePainted = true;
+        if (r.Clipped && !r.Clip->Contains(Point(20, 20)) && r.Clip->Contains(Point(10, 10))) framePainted = true;
     EXPECT_TRUE(framePainted);
 }
 
@@ -221,6 +221,37 @@ TEST_F(PaintTest, FontAndColourComeFromTheParentUntilSetOnTheControl) {
     Form->SetColor(clAqua);
     EXPECT_EQ(panel->Color(), clAqua);
     EXPECT_EQ(a->Color(), clLime);
+}
+
+}  // namespace
+}  // namespace uitest
+
+namespace uitest {
+namespace {
+
+using ScrollTest = UiTest;
+
+TEST_F(ScrollTest, ScrollingTheWholeWindowCarriesChildWindowsButARectangleDoesNot) {
+    auto* panel = rtl::Create<TCustomControl>(Form);
+    panel->SetBounds(0, 0, 200, 200);
+    panel->SetParent(Form);
+    auto* a = AddLog(panel, "A", 10, 50);
+    auto* g = rtl::Create<TGraphicControl>(Form);
+    g->SetBounds(5, 5, 10, 10);
+    g->SetParent(panel);
+    Form->Show();
+    Pump();
+    const TRect part = Rect(0, 0, 100, 100);
+    panel->ScrollWindow(0, -20, &part);
+    EXPECT_EQ(a->Top(), 50);
+    EXPECT_TRUE(panel->NeedsPaint());
+    Pump();
+    panel->ScrollWindow(0, -20);
+    EXPECT_EQ(a->Top(), 30);
+    EXPECT_EQ(g->Top(), 5);
+    panel->ScrollBy(3, -10);
+    EXPECT_EQ(a->BoundsRect(), Bounds(13, 20, 50, 20));
+    EXPECT_EQ(g->BoundsRect(), Bounds(8, -5, 10, 10));
 }
 
 }  // namespace

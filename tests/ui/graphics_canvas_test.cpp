@@ -44,9 +44,9 @@ TEST_F(RecordingCanvas, ClipIntersectExcludeAndRestore) {
     EXPECT_EQ(canvas.ExcludeClipRect(Rect(20, 20, 30, 30)), COMPLEXREGION);
     canvas.FillRect(Rect(0, 0, 100, 100));
     ASSERT_TRUE(Last().Clipped);
-    EXPECT_TRUE(Last().Clip.Contains({15, 15}));
-    EXPECT_FALSE(Last().Clip.Contains({25, 25}));
-    EXPECT_FALSE(Last().Clip.Contains({60, 15}));
+    EXPECT_TRUE(Last().Clip->Contains({15, 15}));
+    EXPECT_FALSE(Last().Clip->Contains({25, 25}));
+    EXPECT_FALSE(Last().Clip->Contains({60, 15}));
     EXPECT_FALSE(canvas.RectVisible(Rect(21, 21, 29, 29)));
     EXPECT_TRUE(canvas.RectVisible(Rect(21, 21, 31, 29)));
     EXPECT_EQ(canvas.ClipRect(), Rect(10, 10, 50, 50));
@@ -69,10 +69,10 @@ TEST_F(RecordingCanvas, SavedClipRegionCanBeSelectedBack) {
     ASSERT_EQ(canvas.GetClipRgn(before), 1);
     canvas.IntersectClipRect(Rect(40, 0, 60, 50));
     canvas.FillRect(Rect(0, 0, 200, 100));
-    EXPECT_EQ(Last().Clip.Bounds(), Rect(40, 0, 60, 50));
+    EXPECT_EQ(Last().Clip->Bounds(), Rect(40, 0, 60, 50));
     canvas.SelectClipRgn(&before);
     canvas.FillRect(Rect(0, 0, 200, 100));
-    EXPECT_EQ(Last().Clip.Bounds(), Rect(0, 0, 100, 50));
+    EXPECT_EQ(Last().Clip->Bounds(), Rect(0, 0, 100, 50));
     canvas.SelectClipRgn(nullptr);
     canvas.FillRect(Rect(0, 0, 200, 100));
     EXPECT_FALSE(Last().Clipped);
