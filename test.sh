@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Installs what the build needs (only what is missing), builds the sanitizer preset and runs every test.
+# Installs what the build needs (only what is missing: the toolchain, Qt 6, fonts, Xvfb), builds the
+# sanitizer preset and runs every test; the pixel tests run on Qt's offscreen platform, the
+# screenshot test on a virtual X server.
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake g++ ninja-build pkg-config libsqlite3-dev zlib1g-dev libicu-dev libgtest-dev libbenchmark-dev)
+packages=(cmake g++ ninja-build pkg-config libsqlite3-dev zlib1g-dev libicu-dev libgtest-dev libbenchmark-dev
+          qt6-base-dev qt6-qpa-plugins fonts-dejavu-core xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -382,6 +382,13 @@ std::unique_ptr<TRasterSurface> CreateRasterSurface(int Width, int Height) {
     return std::make_unique<TMemorySurface>(Width, Height);
 }
 
+namespace {
+TSurface* GTextMeasureSurface = nullptr;
+}
+
+void SetTextMeasureSurface(TSurface* Surface) noexcept { GTextMeasureSurface = Surface; }
+TSurface* TextMeasureSurface() noexcept { return GTextMeasureSurface; }
+
 TTextMetric FixedTextMetrics(const TFontData& Font) noexcept {
     int h = Font.Height == 0 ? -DefaultFontHeight : std::abs(Font.Height);
     bool bold = Font.Style.Contains(fsBold);

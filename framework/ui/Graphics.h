@@ -534,6 +534,11 @@ using TRasterFactory = std::function<std::unique_ptr<TRasterSurface>(int Width, 
 void SetRasterFactory(TRasterFactory Factory);  // an empty factory restores the built-in one
 std::unique_ptr<TRasterSurface> CreateRasterSurface(int Width, int Height);
 
+// What a canvas without a surface measures text with (a label sizing itself before it is shown);
+// the display backend installs its own so that sizes match what it draws. Null: fixed metrics.
+void SetTextMeasureSurface(TSurface* Surface) noexcept;
+TSurface* TextMeasureSurface() noexcept;
+
 // Fixed text metrics shared by the recording and memory surfaces: with font height H (absolute
 // value) a cell is H pixels high, each character (H + 1) / 2 wide, one pixel more when bold; the
 // ascent is H * 3 / 4 rounded down.

@@ -441,7 +441,8 @@ void TCanvas::PatBlt(int X, int Y, int Width, int Height, uint32_t Rop) {
 
 TSize TCanvas::TextExtent(const AnsiString& Text) {
     RequireState();
-    return FSurface ? FSurface->TextExtent(Text, FFont->Data()) : FixedTextExtent(Text, FFont->Data());
+    if (TSurface* s = FSurface ? FSurface : TextMeasureSurface()) return s->TextExtent(Text, FFont->Data());
+    return FixedTextExtent(Text, FFont->Data());
 }
 
 int TCanvas::TextWidth(const AnsiString& Text) { return TextExtent(Text).cx; }
@@ -450,7 +451,8 @@ int TCanvas::TextHeight(const AnsiString& Text) { return TextExtent(Text).cy; }
 
 TTextMetric TCanvas::GetTextMetrics() {
     RequireState();
-    return FSurface ? FSurface->TextMetrics(FFont->Data()) : FixedTextMetrics(FFont->Data());
+    if (TSurface* s = FSurface ? FSurface : TextMeasureSurface()) return s->TextMetrics(FFont->Data());
+    return FixedTextMetrics(FFont->Data());
 }
 
 void TCanvas::DrawTextLine(int X, int Y, std::string_view Text, const TRect* Clip) {

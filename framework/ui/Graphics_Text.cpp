@@ -119,10 +119,11 @@ int TCanvas::DrawText(const AnsiString& Text, TRect& R, unsigned Flags, DRAWTEXT
     const bool calc = (Flags & DT_CALCRECT) != 0;
     if (!calc) RequireSurface();
     const TFontData& font = FFont->Data();
+    TSurface* const measurer = FSurface ? FSurface : TextMeasureSurface();
     auto measure = [&](std::string_view t) {
-        return FSurface ? FSurface->TextExtent(t, font).cx : FixedTextExtent(t, font).cx;
+        return measurer ? measurer->TextExtent(t, font).cx : FixedTextExtent(t, font).cx;
     };
-    TTextMetric tm = FSurface ? FSurface->TextMetrics(font) : FixedTextMetrics(font);
+    TTextMetric tm = measurer ? measurer->TextMetrics(font) : FixedTextMetrics(font);
     const int lineHeight = tm.tmHeight + ((Flags & DT_EXTERNALLEADING) ? tm.tmExternalLeading : 0);
     const int leftMargin = Params ? Params->iLeftMargin : 0;
     const int rightMargin = Params ? Params->iRightMargin : 0;
