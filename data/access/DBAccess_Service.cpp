@@ -52,6 +52,14 @@ void TDADataSetService::FindUpdatingTable() {
     TCRTablesInfo* tables = rs->TablesInfo();
     TSQLInfo* info = rs->GetCommand()->SQLInfo();
     const AnsiString updating = info->NormalizeName(FDADataSet->UpdatingTable(), false);
+    if (tables->Count() == 0 && updating.empty()) {
+        // No column names a base table (a view of expressions): the statements go to the name in
+        // the query, which a view with INSTEAD OF triggers takes.
+        info->ParseTablesInfo(FDADataSet->GetFinalSQL(), tables);
+        FIsUpdatingTableFromUpdatingTable = tables->Count() > 0;
+        FUpdatingTableInfoIdx = tables->Count() > 0 ? 0 : -1;
+        return;
+    }
     if (tables->Count() > 0) {
         if (updating.empty()) {
             FUpdatingTableInfoIdx = 0;

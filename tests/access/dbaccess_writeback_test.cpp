@@ -330,6 +330,24 @@ TEST_F(WriteBackTest, PostingThroughAViewWritesItsBaseTable) {
     EXPECT_EQ(Column("SELECT name FROM sources WHERE id = 1"), std::vector<std::string>{"renamed"});
 }
 
+TEST_F(WriteBackTest, AViewOfExpressionsIsWrittenThroughItsTriggers) {
+    Conn->ExecSQL("CREATE VIEW shouting AS SELECT id + 0 AS id, upper(name) AS name FROM sources");
+    Conn->ExecSQL(
+        "CREATE TRIGGER shouting_update INSTEAD OF UPDATE ON shouting "
+        "BEGIN UPDATE sources SET name = lower(NEW.name) WHERE id = OLD.id; END");
+    TCustomDADataSet* ds = Watched("SELECT * FROM shouting ORDER BY id");
+    ds->SetKeyFields("id");
+    // The engine does not count rows its INSTEAD OF triggers change.
+    ds->Options()->SetStrictUpdate(false);
+    ds->Open();
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("LOUD");
+    ds->Post();
+    ASSERT_EQ(Ran.size(), 1u);
+    EXPECT_EQ(Ran[0].Text, "UPDATE shouting\r\nSET\r\n  name = ?\r\nWHERE\r\n  id = ?");
+    EXPECT_EQ(Column("SELECT name FROM sources WHERE id = 1"), std::vector<std::string>{"loud"});
+}
+
 TEST_F(WriteBackTest, TextThatTheCodePageCannotHoldSurvivesAnEditOfAnotherColumn) {
     RawExec("UPDATE sources SET name = '\xE4\xB8\xAD\xD0\x90' WHERE id = 1");
     TCustomDADataSet* ds = Query("SELECT * FROM sources ORDER BY id");
@@ -386,6 +404,15 @@ TEST_F(WriteBackTest, CachedUpdatesFailingHalfWayAreKeptForARetry) {
     EXPECT_FALSE(ds->UpdatesPending());
     EXPECT_EQ(Column("SELECT name FROM sources WHERE id IN (1, 2) ORDER BY id"),
               (std::vector<std::string>{"first", "second"}));
+}
+
+TEST_F(WriteBackTest, TheServerCountOfAQueryWithOrderByAndParameters) {
+    TCustomDADataSet* ds = Query("SELECT * FROM sources WHERE kind = :kind ORDER BY name DESC", false);
+    ds->SetFetchRows(1);
+    ds->Options()->SetQueryRecCount(true);
+    ds->ParamByName("kind")->SetAsInteger(1);
+    ds->Open();
+    EXPECT_EQ(ds->RecordCount(), 3);
 }
 
 // --- update SQL objects ---
