@@ -1127,9 +1127,6 @@ public:
     void PrepareStoredProc(const AnsiString& Name) override { PrepareStoredProc(Name, true, false); }
     void PrepareStoredProc(const AnsiString& Name, bool NeedDescribe, bool IsQuery);
     void SetSQLText(const AnsiString& Text) override;
-    // Set only while the update machinery assigns a statement it built itself.
-    bool FNoMacroScan = false;
-    bool FKeepParams = false;
 
     bool Debug() const noexcept { return FDebug; }
     void SetDebug(bool Value) override { FDebug = Value; }
@@ -1185,6 +1182,10 @@ protected:
     AnsiString FStoredProcName;
     bool FStoredProcIsQuery = false;
     int64_t FLastInsertId = 0;
+    // Held only while the update machinery assigns a statement it built itself.
+    friend class TDBAccessUtils;
+    bool FNoMacroScan = false;
+    bool FKeepParams = false;
     bool FReleased = false;
 };
 
