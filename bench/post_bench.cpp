@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -90,6 +91,7 @@ struct TPosting {
         DataSet->SetSQL("SELECT * FROM sources");
         DataSet->SetFetchAll(true);
         DataSet->Options()->SetExtendedFieldsInfo(true);
+        if (std::getenv("POST_BENCH_PREPARE")) DataSet->Options()->SetPrepareUpdateSQL(true);
         DataSet->Open();
     }
 };

@@ -1669,6 +1669,8 @@ protected:
     virtual bool PrepareUpdateQuery(const AnsiString& SQL, TStatementType StatementType, bool Generate);
     virtual void SetParamValues(TStatementType StatementType);
     virtual void ExecuteUpdateQuery(TStatementType StatementType);
+    // With PrepareUpdateSQL a repeated statement is not prepared again for every record.
+    void PrepareOwnQuery(TCustomDASQL* Query);
     virtual db::TField* FindParamField(const AnsiString& Name, bool& Old);
     virtual AnsiString GetUserSQL(TStatementType StatementType);
     void CheckRowsAffected(int Count);

@@ -93,6 +93,7 @@ bool TDADataSetUpdater::PrepareUpdateQuery(const AnsiString& SQL, TStatementType
             TDBAccessUtils::SetSQLText(own, generated, true, true);
         FParamsInfo = FDAService->SQLGenerator()->ParamsInfo();
         FUseParamsInfo = true;
+        PrepareOwnQuery(own);
         return true;
     }
     if (text.empty()) return false;
@@ -103,11 +104,19 @@ bool TDADataSetUpdater::PrepareUpdateQuery(const AnsiString& SQL, TStatementType
             own->SetParamCheck(true);
             own->SQLChanged();
             own->SetParamCheck(false);
+            PrepareOwnQuery(own);
         } else {
             TDBAccessUtils::SetSQLText(FUpdateQuery, text, false, false);
         }
     }
     return true;
+}
+
+void TDADataSetUpdater::PrepareOwnQuery(TCustomDASQL* Query) {
+    TCustomDAConnection* conn = FDADataSet->UsedConnection();
+    // A prepared statement holds the connection, which disconnected mode must give back.
+    if (!FDADataSet->Options()->PrepareUpdateSQL() || !conn || conn->Options()->DisconnectedMode()) return;
+    if (!Query->Prepared()) Query->Prepare();
 }
 
 db::TField* TDADataSetUpdater::FindParamField(const AnsiString& Name, bool& Old) {

@@ -142,6 +142,20 @@ TEST_F(WriteBackTest, RefreshAndLockTextsAndUpdateAllFields) {
     EXPECT_EQ(Ran[0].Text, "UPDATE sources\r\nSET\r\n  id = ?, name = ?, kind = ?\r\nWHERE\r\n  id = ?");
 }
 
+TEST_F(WriteBackTest, APreparedUpdateStatementServesTheNextRecordToo) {
+    TCustomDADataSet* ds = Query("SELECT * FROM sources ORDER BY id");
+    ds->Options()->SetPrepareUpdateSQL(true);
+    ds->Open();
+    for (const char* name : {"one", "two"}) {
+        ds->Edit();
+        ds->FieldByName("kind")->SetAsInteger(40);
+        ds->FieldByName("name")->SetAsString(name);
+        ds->Post();
+        ds->Next();
+    }
+    EXPECT_EQ(Column("SELECT name FROM sources WHERE kind = 40 ORDER BY id"), (std::vector<std::string>{"one", "two"}));
+}
+
 TEST_F(WriteBackTest, AnUnchangedEditRunsNothing) {
     TCustomDADataSet* ds = Watched("SELECT * FROM sources");
     ds->Open();
