@@ -808,6 +808,8 @@ public:
     virtual TDAMetaData* CreateMetaData();
     // A query dataset bound to this connection; the caller owns it.
     virtual TCustomDADataSet* CreateDataSet();
+    // The service class of this connection's datasets; a provider names its own.
+    virtual const store::TDataSetServiceClass& GetDataSetServiceClass() const;
     // The provider's metadata reader the metadata datasets use.
     virtual TCRMetaData* CreateIMetaData();
     // Applies the cached updates of the datasets in their update transactions.
@@ -1149,6 +1151,10 @@ protected:
     AnsiString FStoredProcName;
     bool FStoredProcIsQuery = false;
     int64_t FLastInsertId = 0;
+    // Held only while the update machinery assigns a statement it built itself.
+    friend class TDBAccessUtils;
+    bool FNoMacroScan = false;
+    bool FKeepParams = false;
     bool FReleased = false;
 };
 
@@ -1256,6 +1262,10 @@ private:
     bool FEnableFMTBCD = false;
 };
 
+class TCustomDAUpdateSQL;
+// (dataset, statement types as bits, the update statement's parameters)
+using TUpdateExecuteEvent = std::function<void(TCustomDADataSet* Sender, uint16_t StatementTypes, TDAParams* Params)>;
+
 // The provider-neutral query dataset: a memory dataset filled by a provider record set over a
 // connection component, with SQL text, parameters and macros held by an internal SQL component.
 class TCustomDADataSet : public store::TMemDataSet,
@@ -1339,7 +1349,12 @@ public:
     bool Debug() const noexcept { return FDebug; }
     void SetDebug(bool Value) noexcept { FDebug = Value; }
     const AnsiString& KeyFields() const noexcept { return FKeyFields; }
-    void SetKeyFields(const AnsiString& Value) { FKeyFields = Value; }
+    void SetKeyFields(const AnsiString& Value);
+    // The table that generated statements write; empty: the query's first table.
+    const AnsiString& UpdatingTable() const noexcept { return FUpdatingTable; }
+    void SetUpdatingTable(const AnsiString& Value);
+    TCustomDAUpdateSQL* UpdateObject() const noexcept { return FUpdateObject; }
+    void SetUpdateObject(TCustomDAUpdateSQL* Value);
     TDADataSetOptions* Options() const noexcept { return FOptions.get(); }
     TDADataSetMapRules* DataTypeMap() const noexcept { return FDataTypeMap.get(); }
 
@@ -1358,6 +1373,8 @@ public:
 
     TBeforeExecuteEvent BeforeExecute;
     TAfterExecuteEvent AfterExecute;
+    TUpdateExecuteEvent BeforeUpdateExecute;
+    TUpdateExecuteEvent AfterUpdateExecute;
     TBeforeFetchEvent BeforeFetch;
     TAfterFetchEvent AfterFetch;
 
@@ -1386,6 +1403,7 @@ public:
 protected:
     friend class TCustomDASQL;
     friend class TDADataSetOptions;
+    friend class TDADataSetUpdater;
     const store::TFieldTypeMap& GetFieldTypeMapClass() const override { return TDAFieldTypeMap::Instance(); }
     const store::TDataSetServiceClass& GetDataSetServiceClass() const override;
     void OpenCursorStep(bool InfoQuery) override;
@@ -1422,6 +1440,8 @@ protected:
     bool FAutoCommit = true;
     bool FDebug = false;
     AnsiString FKeyFields;
+    AnsiString FUpdatingTable;
+    TCustomDAUpdateSQL* FUpdateObject = nullptr;
     AnsiString FFilterSQL;
     int FRowsAffected = -1;
     int FRecordCount = 0;
@@ -1493,6 +1513,268 @@ protected:
     void AssignTo(rtl::TPersistent* Dest) override;
 };
 
+
+// ---------------------------------------------------------------------------------------------
+// Write-back: SQL generator, dataset updater, dataset service, update SQL objects
+
+
+inline constexpr const char* SKeyFieldsNotFound = "Key fields not found";
+inline constexpr const char* SUpdateFailedFound = "Update failed. Found %d records";
+inline constexpr const char* SRefreshFailedFound = "Refresh failed. Found %d records";
+inline constexpr const char* STableInfoNameRequired = "TableInfo name must be provided";
+inline constexpr const char* SBadStatementType = "Bad statement type";
+inline constexpr const char* SKeyFieldNotFound = "%s: Key field '%s' not found";
+inline constexpr const char* SWrongUpdatingTable = "Wrong UpdatingTable value - table %s is unknown";
+inline constexpr const char* SNoCorrespondParam = "Not found field corresponding parameter %s";
+inline constexpr const char* SUpdateSQLEmpty =
+    "SQL property of InsertObject, ModifyObject, DeleteObject or RefreshObject cannot be empty";
+inline constexpr const char* SCircularUpdateObject =
+    "Circular references are not allowed between TCustomDADataset and TCustomDAUpdateSQL objects";
+inline constexpr const char* SUpdateObjectClass = "Only %s and %s objects are allowed in update properties";
+
+class TDADataSetService;
+class TDADataSetUpdater;
+class TCustomDAUpdateSQL;
+
+// Which field and which value (old or new) a generated parameter stands for.
+struct TDAParamInfo {
+    db::TField* Field = nullptr;
+    store::TFieldDesc* FieldDesc = nullptr;
+    bool Old = false;
+    int ParamIndex = -1;
+};
+using TDAParamsInfo = std::vector<TDAParamInfo>;
+
+struct TKeyAndDataFields {
+    std::vector<store::TFieldDesc*> KeyFieldDescs;
+    std::vector<store::TFieldDesc*> DataFieldDescs;
+};
+
+// Writes the statements that carry a dataset's edited record back to its table.
+class TDASQLGenerator : public rtl::TObject {
+    RTL_CLASS(TDASQLGenerator, rtl::TObject)
+public:
+    explicit TDASQLGenerator(TDADataSetService* Service);
+
+    // Empty when the service knows no updating table.
+    virtual AnsiString GenerateSQL(TStatementType StatementType, bool ModifiedOnly, TDAParams* Params,
+                                   int BatchIndex = -1);
+    virtual AnsiString GenerateSQLFor(TCRTableInfo* TableInfo, const TKeyAndDataFields& Fields,
+                                      TStatementType StatementType, bool ModifiedOnly, TDAParams* Params,
+                                      int BatchIndex = -1);
+    virtual AnsiString GenerateTableSQL(const AnsiString& TableName, const AnsiString& OrderFields);
+    virtual AnsiString GenerateSelectFromText(const AnsiString& Text) { return "SELECT " + Text; }
+    const TDAParamsInfo& ParamsInfo() const noexcept { return FParamsInfo; }
+    // Every condition term as a parameter, never IS NULL.
+    bool ForceParams = false;
+
+    virtual void Clear();
+    virtual AnsiString AssembleSQL();
+    virtual bool IsBlobDataType(store::TMemDataType DataType) const;
+    virtual bool FieldIsNull(store::TFieldDesc* FieldDesc, bool Old);
+    virtual bool FieldModifiedCurrent(store::TFieldDesc* FieldDesc);
+    virtual AnsiString GetFieldName(store::TFieldDesc* FieldDesc, bool Qualified = false);
+    static AnsiString IndexedPrefix(const AnsiString& Text) { return "_" + Text; }
+    static int DecodeFieldIndex(const AnsiString& Name);
+    virtual int MaxIdentLength() const { return INT32_MAX; }
+    virtual bool ParamsSupported() const { return true; }
+
+protected:
+    TSQLInfo* SQLInfo() const;
+    AnsiString NormalizedTableName() const;
+    virtual void AddParam(AnsiString& Builder, store::TFieldDesc* FieldDesc, TStatementType StatementType,
+                          int BatchIndex, bool Old);
+    virtual void AddFieldToInsertSQL(store::TFieldDesc* FieldDesc, int BatchIndex);
+    virtual void AddFieldToUpdateSQL(store::TFieldDesc* FieldDesc, int BatchIndex);
+    virtual void AddFieldToRefreshSQL(store::TFieldDesc* FieldDesc);
+    virtual void AddFieldToCondition(AnsiString& Builder, store::TFieldDesc* FieldDesc, TStatementType StatementType,
+                                     int BatchIndex);
+    virtual void GenerateInsertSQL(const TKeyAndDataFields& Fields, bool ModifiedOnly, int BatchIndex);
+    virtual void GenerateUpdateSQL(const TKeyAndDataFields& Fields, bool ModifiedOnly, int BatchIndex);
+    virtual void GenerateDeleteSQL(const TKeyAndDataFields& Fields, int BatchIndex);
+    virtual void GenerateLockSQL(const TKeyAndDataFields&, int) {}
+    virtual void GenerateRefreshSQL(const TKeyAndDataFields& Fields);
+    virtual AnsiString GenerateFrom();
+    virtual void GenerateConditions(AnsiString& Builder, TStatementType StatementType, const TKeyAndDataFields& Fields,
+                                    int BatchIndex);
+
+    TDADataSetService* FService;
+    TCustomDADataSet* FDataSet;
+    AnsiString FHeaderSB, FFldSB, FMiddleSB, FFldParamSB, FCondSB, FFooterSB;
+    TCRTableInfo* FTableInfo = nullptr;
+    TDAParams* FParams = nullptr;
+    TDAParamsInfo FParamsInfo;
+    void* FOldRecBuf = nullptr;
+    void* FNewRecBuf = nullptr;
+    bool FBuffersKnown = false;
+    void CheckBuffers();
+};
+
+// Runs the statements that write one record's change and checks what they did.
+class TDADataSetUpdater : public store::TDataSetUpdater {
+    RTL_CLASS(TDADataSetUpdater, store::TDataSetUpdater)
+public:
+    explicit TDADataSetUpdater(store::TDataSetService* Service);
+    ~TDADataSetUpdater() override;
+
+    bool PerformInsert() override;
+    bool PerformDelete() override;
+    bool PerformUpdate() override;
+    // Runs SQL (the generated or user text when empty) for the current record.
+    virtual bool PerformSQL(const AnsiString& SQL, TStatementTypes StatementTypes);
+    virtual bool GetIdentityFieldValue(Variant& Value);
+    virtual bool SupportsSavepoints() { return true; }
+    // The statement component of a type, made on first use.
+    TCustomDASQL* UpdateQuery(TStatementType StatementType) { return CreateUpdateQuery(StatementType); }
+    rtl::TComponent* CurrentUpdateQuery() const noexcept { return FUpdateQuery; }
+    void UnPrepareUpdateQueries();
+    TDADataSetService* DAService() const noexcept { return FDAService; }
+    TCustomDADataSet* DADataSet() const noexcept { return FDADataSet; }
+
+protected:
+    virtual TCustomDASQL* CreateUpdateQuery(TStatementType StatementType);
+    virtual void AfterCreateUpdateQuery(TStatementType) {}
+    // False when there is no text to run.
+    virtual bool PrepareUpdateQuery(const AnsiString& SQL, TStatementType StatementType, bool Generate);
+    virtual void SetParamValues(TStatementType StatementType);
+    virtual void ExecuteUpdateQuery(TStatementType StatementType);
+    // With PrepareUpdateSQL a repeated statement is not prepared again for every record.
+    void PrepareOwnQuery(TCustomDASQL* Query);
+    virtual db::TField* FindParamField(const AnsiString& Name, bool& Old);
+    virtual AnsiString GetUserSQL(TStatementType StatementType);
+    void CheckRowsAffected(int Count);
+    // Runs the statement; a strict UPDATE or DELETE outside a transaction is undone when it touched
+    // other than one row.
+    int ExecuteChecked(TStatementType StatementType);
+
+    TDADataSetService* FDAService;
+    TCustomDADataSet* FDADataSet;
+    rtl::TComponent* FUpdateQuery = nullptr;
+    rtl::TOwnedPtr<TCustomDASQL> FUpdateQueries[10];
+    int FRowsAffected = -1;
+    TDAParamsInfo FParamsInfo;
+    bool FUseParamsInfo = false;
+};
+
+// The dataset's companion that knows the updating table, key, identity and data fields.
+class TDADataSetService : public store::TDataSetService {
+    RTL_CLASS(TDADataSetService, store::TDataSetService)
+public:
+    explicit TDADataSetService(store::TMemDataSet* DataSet);
+    ~TDADataSetService() override;
+    void AfterConstruction() override;
+    void NewUpdater() override;
+    void AfterRecordSetOpen() override;
+
+    TCustomDADataSet* DADataSet() const noexcept { return FDADataSet; }
+    TDASQLGenerator* SQLGenerator() const noexcept { return FSQLGenerator.get(); }
+    void SetSQLGenerator(TDASQLGenerator* Value) { FSQLGenerator.reset(Value); }
+    TDADataSetUpdater* DAUpdater() const { return static_cast<TDADataSetUpdater*>(Updater()); }
+    int UpdatingTableIndex() const noexcept { return FUpdatingTableInfoIdx; }
+    TCRTableInfo* UpdatingTableInfo() const;
+    bool TablesInfoFromUpdatingTable() const noexcept { return FIsUpdatingTableFromUpdatingTable; }
+    store::TFieldDesc* IdentityField() const noexcept { return FIdentityField; }
+
+    const std::vector<store::TFieldDesc*>& GetKeyFieldDescs();
+    const std::vector<store::TFieldDesc*>& GetDataFieldDescs(bool AllTables = false);
+    TKeyAndDataFields GetKeyAndDataFields(bool AllTables = false);
+
+    // Called by the dataset once its fields exist.
+    virtual void SetFieldProperties();
+    virtual void AfterClose() {}
+    virtual void ReinitFieldInfo();
+    virtual void ResetTableInfo();
+    virtual bool CanModify();
+    virtual bool IdentityIsDataField() { return false; }
+    virtual int GetRecCount() { return 0; }
+    virtual AnsiString GetCurrentSchema() { return AnsiString(); }
+    // The ';'-joined columns of the first unique index the provider reports.
+    virtual AnsiString GetUniqueIndexColumns(const AnsiString& TableName, const AnsiString& IndexName);
+    [[noreturn]] void NotSupported();
+
+protected:
+    virtual TDASQLGenerator* CreateSQLGenerator();
+    virtual void FindUpdatingTable();
+    virtual void AfterFieldsKnown();
+    virtual bool RecordSetKnowsBaseTables() { return true; }
+    virtual void AssignBaseTables() {}
+    virtual store::TFieldDesc* GetIdentityField() { return nullptr; }
+    virtual void DetectKeyFieldDescs(std::vector<store::TFieldDesc*>& Result);
+    virtual void DetectDataFieldDescs(std::vector<store::TFieldDesc*>& Result, bool AllTables);
+    void MarkReadOnlyFieldDescs();
+    void SetDefaultExpressions();
+    bool FieldDescsByNames(const AnsiString& Names, bool Raise, std::vector<store::TFieldDesc*>& Result);
+    TCRRecordSet* RecordSet() const;
+
+    TCustomDADataSet* FDADataSet;
+    rtl::TOwnedPtr<TDASQLGenerator> FSQLGenerator;
+    int FUpdatingTableInfoIdx = -1;
+    bool FIsUpdatingTableFromUpdatingTable = false;
+    store::TFieldDesc* FIdentityField = nullptr;
+    bool FIsAnyFieldCanBeModified = false;
+    std::vector<store::TFieldDesc*> FKeyFieldDescs;
+    std::vector<store::TFieldDesc*> FDataFieldDescs;
+    std::vector<store::TFieldDesc*> FAllDataFieldDescs;
+    bool FKeyFieldDescsKnown = false;
+    bool FDataFieldDescsKnown = false;
+    bool FAllDataFieldDescsKnown = false;
+};
+
+// The statements, or statement components, that replace generated ones for one dataset.
+class TCustomDAUpdateSQL : public rtl::TComponent {
+    RTL_CLASS(TCustomDAUpdateSQL, rtl::TComponent)
+public:
+    explicit TCustomDAUpdateSQL(rtl::TComponent* Owner);
+    ~TCustomDAUpdateSQL() override;
+    void BeforeDestruction() override;
+    void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override;
+
+    // The text of a statement type; empty for the types without a list.
+    const AnsiString& GetSQLText(TStatementType StatementType) const { return FSQL[StatementType]; }
+    void SetSQLText(TStatementType StatementType, const AnsiString& Value) { FSQL[StatementType] = Value; }
+    const AnsiString& GetSQL(db::TUpdateKind UpdateKind) const;
+    const AnsiString& InsertSQL() const { return FSQL[stInsert]; }
+    void SetInsertSQL(const AnsiString& V) { FSQL[stInsert] = V; }
+    const AnsiString& ModifySQL() const { return FSQL[stUpdate]; }
+    void SetModifySQL(const AnsiString& V) { FSQL[stUpdate] = V; }
+    const AnsiString& DeleteSQL() const { return FSQL[stDelete]; }
+    void SetDeleteSQL(const AnsiString& V) { FSQL[stDelete] = V; }
+    const AnsiString& LockSQL() const { return FSQL[stLock]; }
+    void SetLockSQL(const AnsiString& V) { FSQL[stLock] = V; }
+    const AnsiString& RefreshSQL() const { return FSQL[stRefresh]; }
+    void SetRefreshSQL(const AnsiString& V) { FSQL[stRefresh] = V; }
+
+    rtl::TComponent* GetObject(TStatementType StatementType) const { return FObjects[StatementType]; }
+    void SetObject(TStatementType StatementType, rtl::TComponent* Value);
+    rtl::TComponent* InsertObject() const { return FObjects[stInsert]; }
+    void SetInsertObject(rtl::TComponent* V) { SetObject(stInsert, V); }
+    rtl::TComponent* ModifyObject() const { return FObjects[stUpdate]; }
+    void SetModifyObject(rtl::TComponent* V) { SetObject(stUpdate, V); }
+    rtl::TComponent* DeleteObject() const { return FObjects[stDelete]; }
+    void SetDeleteObject(rtl::TComponent* V) { SetObject(stDelete, V); }
+    rtl::TComponent* LockObject() const { return FObjects[stLock]; }
+    void SetLockObject(rtl::TComponent* V) { SetObject(stLock, V); }
+    rtl::TComponent* RefreshObject() const { return FObjects[stRefresh]; }
+    void SetRefreshObject(rtl::TComponent* V) { SetObject(stRefresh, V); }
+
+    TCustomDADataSet* DataSet() const noexcept { return FDataSet; }
+    virtual void SetDataSet(TCustomDADataSet* Value) { FDataSet = Value; }
+    virtual const rtl::ClassRef& DataSetClass() const;
+    virtual const rtl::ClassRef& SQLClass() const;
+    // Raises unless Component may serve as a statement component of DataSet.
+    void CheckUpdateObject(rtl::TComponent* Component, TCustomDADataSet* DataSet) const;
+    virtual void ExecSQL(db::TUpdateKind UpdateKind);
+
+protected:
+    void AssignTo(rtl::TPersistent* Dest) override;
+
+    AnsiString FSQL[10];
+    rtl::TComponent* FObjects[10] = {};
+    TCustomDADataSet* FDataSet = nullptr;
+};
+
+TStatementType StatementTypeOf(db::TUpdateKind UpdateKind);
+
 // Class-level access to internals of the components for the update machinery and providers.
 class TDBAccessUtils {
 public:
@@ -1512,6 +1794,7 @@ public:
     static TCRRecordSet* GetIRecordSet(TCustomDADataSet* DataSet);
     static TCRCommand* GetICommand(TCustomDADataSet* DataSet);
     static int64_t GetLastInsertId(TCustomDADataSet* DataSet);
+    static void SetSQLText(rtl::TComponent* Obj, const AnsiString& Text, bool NoMacroScan, bool KeepParams);
 
 private:
     [[noreturn]] static void WrongClass(const rtl::TObject* Obj, int Line);

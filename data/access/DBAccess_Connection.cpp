@@ -141,6 +141,10 @@ TDAMetaData* TCustomDAConnection::CreateMetaData() {
     return meta;
 }
 
+const store::TDataSetServiceClass& TCustomDAConnection::GetDataSetServiceClass() const {
+    return TDADataSetService::StaticClass();
+}
+
 TCustomDADataSet* TCustomDAConnection::CreateDataSet() {
     TCustomDADataSet* ds = rtl::Create<TCustomDADataSet>(nullptr);
     ds->SetConnection(this);

@@ -16,24 +16,6 @@ namespace {
 
 bool VariantTrue(const Variant& V) { return !V.IsEmpty() && !V.IsNull() && V.AsBoolean(); }
 
-// Until write-back lands, a change that reaches the database side is refused instead of being
-// kept in memory only and lost at the next open.
-class TDAReadOnlyUpdater : public store::TDataSetUpdater {
-    RTL_CLASS(TDAReadOnlyUpdater, store::TDataSetUpdater)
-public:
-    using TDataSetUpdater::TDataSetUpdater;
-    bool PerformInsert() override { throw rtl::Exception(SOperationNotSupported); }
-    bool PerformDelete() override { throw rtl::Exception(SOperationNotSupported); }
-    bool PerformUpdate() override { throw rtl::Exception(SOperationNotSupported); }
-};
-
-class TDADataSetServiceStub : public store::TDataSetService {
-    RTL_CLASS(TDADataSetServiceStub, store::TDataSetService)
-public:
-    using TDataSetService::TDataSetService;
-    void NewUpdater() override { AssignUpdater(new TDAReadOnlyUpdater(this)); }
-};
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -62,6 +44,11 @@ void TCustomDADataSet::Release() {
         FConnection->RemoveFreeNotification(this);
         FConnection = nullptr;
     }
+    if (FUpdateObject) {
+        FUpdateObject->RemoveFreeNotification(this);
+        if (FUpdateObject->DataSet() == this) FUpdateObject->SetDataSet(nullptr);
+        FUpdateObject = nullptr;
+    }
     if (FHoldsFetchConnection) FHoldsFetchConnection = false;
     // The internal SQL component must not reach back into a dataset that is going away.
     if (FDataSQL) FDataSQL->FReleased = true;
@@ -83,13 +70,50 @@ void TCustomDADataSet::Notification(rtl::TComponent* AComponent, rtl::TOperation
     if (AComponent == FTransaction) FTransaction = nullptr;
     if (AComponent == FUpdateTransaction) FUpdateTransaction = nullptr;
     if (AComponent == FConnection) SetConnection(nullptr);
+    if (AComponent == FUpdateObject) FUpdateObject = nullptr;
 }
 
 const store::TDataSetServiceClass& TCustomDADataSet::GetDataSetServiceClass() const {
-    return TDADataSetServiceStub::StaticClass();
+    if (TCustomDAConnection* conn = UsedConnection()) return conn->GetDataSetServiceClass();
+    return TDADataSetService::StaticClass();
 }
 
-bool TCustomDADataSet::CanModifyRecords() const { return Active() && !FReadOnly; }
+bool TCustomDADataSet::CanModifyRecords() const {
+    if (!Active()) return false;
+    auto* self = const_cast<TCustomDADataSet*>(this);
+    self->CheckDataSetService();
+    auto* service = dynamic_cast<TDADataSetService*>(DataSetService());
+    return service ? service->CanModify() : !FReadOnly;
+}
+
+void TCustomDADataSet::SetKeyFields(const AnsiString& Value) {
+    if (Value == FKeyFields) return;
+    FKeyFields = Value;
+    if (auto* service = dynamic_cast<TDADataSetService*>(DataSetService()); service && Active()) service->ReinitFieldInfo();
+}
+
+void TCustomDADataSet::SetUpdatingTable(const AnsiString& Value) {
+    if (Value == FUpdatingTable) return;
+    FUpdatingTable = Value;
+    if (auto* service = dynamic_cast<TDADataSetService*>(DataSetService()); service && Active()) service->ReinitFieldInfo();
+}
+
+void TCustomDADataSet::SetUpdateObject(TCustomDAUpdateSQL* Value) {
+    if (Value) {
+        for (TStatementType t : {stUpdate, stInsert, stDelete, stRefresh}) Value->CheckUpdateObject(Value->GetObject(t), this);
+    }
+    if (Value == FUpdateObject) return;
+    if (FUpdateObject) {
+        FUpdateObject->RemoveFreeNotification(this);
+        if (FUpdateObject->DataSet() == this) FUpdateObject->SetDataSet(nullptr);
+    }
+    FUpdateObject = Value;
+    if (Value) {
+        if (Value->DataSet() && Value->DataSet() != this) Value->DataSet()->SetUpdateObject(nullptr);
+        Value->SetDataSet(this);
+        Value->FreeNotification(this);
+    }
+}
 
 // ---------------------------------------------------------------------------------------------
 // Connection and transactions
@@ -447,6 +471,7 @@ void TCustomDADataSet::OpenStep() {
     EndConnection();
     if (trace) TCustomDASQLMonitor::SQLExecute(this, finalSQL, Params(), "Open", false, FDebug);
     SetUniDirectional(FUniDirectional);
+    if (auto* service = dynamic_cast<TDADataSetService*>(DataSetService())) service->SetFieldProperties();
 }
 
 void TCustomDADataSet::CloseCursorStep() {

@@ -283,7 +283,7 @@ void TCustomDASQL::SetSQL(const AnsiString& Value) {
     }
     FSQL = Value;
     FStoredProcName.clear();
-    ScanMacros();
+    if (!FNoMacroScan) ScanMacros();
     SQLChanged();
 }
 
@@ -312,7 +312,11 @@ void TCustomDASQL::SQLChanged() {
         return;
     }
     CheckICommand();
-    if (!FParamCheck) return;
+    if (!FParamCheck || FKeepParams) {
+        // The command still needs the new text.
+        SetNativeSQL();
+        return;
+    }
     if (FICommand) {
         SetNativeSQL();
         RebuildParamsFromCommand(FParams.get(), FICommand, TDAFieldTypeMap::Instance());

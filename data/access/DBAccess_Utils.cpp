@@ -98,6 +98,20 @@ int TDBAccessUtils::GetRowsAffected(rtl::TComponent* Obj) {
     WrongClass(Obj, __LINE__);
 }
 
+void TDBAccessUtils::SetSQLText(rtl::TComponent* Obj, const AnsiString& Text, bool NoMacroScan, bool KeepParams) {
+    TCustomDASQL* sql = dynamic_cast<TCustomDASQL*>(Obj);
+    if (!sql)
+        if (auto* ds = dynamic_cast<TCustomDADataSet*>(Obj)) sql = ds->InternalSQL();
+    if (!sql) WrongClass(Obj, __LINE__);
+    struct TSwitches {
+        TCustomDASQL* S;
+        ~TSwitches() { S->FNoMacroScan = S->FKeepParams = false; }
+    } reset{sql};
+    sql->FNoMacroScan = NoMacroScan;
+    sql->FKeepParams = KeepParams;
+    sql->SetSQL(Text);
+}
+
 TCRRecordSet* TDBAccessUtils::GetIRecordSet(TCustomDADataSet* DataSet) {
     if (!DataSet) WrongClass(nullptr, __LINE__);
     return DataSet->ICRRecordSet();

@@ -309,6 +309,8 @@ public:
     void FreeBufferComplexFields(db::TRecordBuffer Buffer, bool WithBlob);
     db::TRecordBuffer OldValuesBuffer();
     db::TRecordBuffer NewValuesBuffer();
+    // True while the cached-updates apply loop runs (the buffers above are then the apply buffers).
+    bool ApplyingUpdates() const noexcept { return FApplyingUpdates; }
     // The record buffer of the current state; null when there is none.
     db::TRecordBuffer StateRecordBuffer();
     TBlob* GetBlobByName(const WideString& Name);

@@ -12,6 +12,7 @@
 
 #include "data/access/DBAccess.h"
 #include "data/sqlite/LiteClassesUni.h"
+#include "data/sqlite/LiteServicesUni.h"
 #include "framework/rtl/Text.h"
 
 namespace litedataset {
@@ -28,6 +29,9 @@ public:
     const TCRCommandClass& GetICommandClass() const override { return sqlite::TSQLiteCommand::StaticClass(); }
     const TCRRecordSetClass& GetIRecordSetClass() const override { return sqlite::TSQLiteRecordSet::StaticClass(); }
     const TCRMetaDataClass& GetIMetaDataClass() const override { return sqlite::TSQLiteMetaData::StaticClass(); }
+    const store::TDataSetServiceClass& GetDataSetServiceClass() const override {
+        return sqlite::TCustomLiteDataSetService::StaticClass();
+    }
     void CreateIConnection() override {
         if (IConnection()) return;
         auto* c = rtl::Create<sqlite::TSQLiteConnection>();

@@ -1,0 +1,193 @@
+// Posting edits and inserts through the query dataset, each beside raw SQLite prepared statements
+// doing the same writes in the same run, with auto-commit and inside one transaction.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "data/access/DBAccess.h"
+#include "data/sqlite/LiteClassesUni.h"
+#include "data/sqlite/LiteServicesUni.h"
+
+namespace {
+
+using daccess::AnsiString;
+using rtl::Variant;
+
+struct TBenchFile {
+    std::string Path;
+    ~TBenchFile() {
+        std::error_code ec;
+        if (!Path.empty()) std::filesystem::remove(Path, ec);
+    }
+};
+
+// sources: 10,000 rows.
+const std::string& Database() {
+    static TBenchFile file;
+    if (!file.Path.empty()) return file.Path;
+    file.Path =
+        (std::filesystem::temp_directory_path() / ("velmorat_post_bench_" + std::to_string(::getpid()) + ".sdb")).string();
+    sqlite3* db = nullptr;
+    sqlite3_open(file.Path.c_str(), &db);
+    sqlite3_exec(db,
+                 "CREATE TABLE sources (id INTEGER PRIMARY KEY, kind INTEGER, name VARCHAR(100));"
+                 "BEGIN",
+                 nullptr, nullptr, nullptr);
+    sqlite3_stmt* ins = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO sources VALUES (?, ?, ?)", -1, &ins, nullptr);
+    for (int i = 1; i <= 10000; ++i) {
+        sqlite3_reset(ins);
+        sqlite3_bind_int(ins, 1, i);
+        sqlite3_bind_int(ins, 2, i % 7);
+        const std::string name = "source " + std::to_string(i);
+        sqlite3_bind_text(ins, 3, name.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_step(ins);
+    }
+    sqlite3_finalize(ins);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return file.Path;
+}
+
+class TBenchConnection : public daccess::TCustomDAConnection {
+    RTL_CLASS(TBenchConnection, daccess::TCustomDAConnection)
+public:
+    using TCustomDAConnection::TCustomDAConnection;
+    const daccess::TCRConnectionClass& GetIConnectionClass() const override {
+        return sqlite::TSQLiteConnection::StaticClass();
+    }
+    const daccess::TCRCommandClass& GetICommandClass() const override { return sqlite::TSQLiteCommand::StaticClass(); }
+    const daccess::TCRRecordSetClass& GetIRecordSetClass() const override {
+        return sqlite::TSQLiteRecordSet::StaticClass();
+    }
+    const daccess::TCRMetaDataClass& GetIMetaDataClass() const override {
+        return sqlite::TSQLiteMetaData::StaticClass();
+    }
+    const store::TDataSetServiceClass& GetDataSetServiceClass() const override {
+        return sqlite::TCustomLiteDataSetService::StaticClass();
+    }
+    void CreateIConnection() override {
+        if (IConnection()) return;
+        auto* c = rtl::Create<sqlite::TSQLiteConnection>();
+        c->SetProp(daccess::pidDatabase, Variant(AnsiString(Database())));
+        c->SetProp(sqlite::pidBusyTimeout, Variant(350));
+        c->SetProp(sqlite::pidForeignKeys, Variant(false));
+        SetIConnection(c);
+    }
+};
+
+struct TPosting {
+    rtl::TOwnedPtr<TBenchConnection> Conn;
+    rtl::TOwnedPtr<daccess::TCustomDADataSet> DataSet;
+    TPosting() {
+        Conn.reset(rtl::Create<TBenchConnection>(nullptr));
+        Conn->SetLoginPrompt(false);
+        Conn->Connect();
+        DataSet.reset(Conn->CreateDataSet());
+        DataSet->SetSQL("SELECT * FROM sources");
+        DataSet->SetFetchAll(true);
+        DataSet->Options()->SetExtendedFieldsInfo(true);
+        if (std::getenv("POST_BENCH_PREPARE")) DataSet->Options()->SetPrepareUpdateSQL(true);
+        DataSet->Open();
+    }
+};
+
+void PostEdits(benchmark::State& state, bool InTransaction) {
+    TPosting p;
+    auto* ds = p.DataSet.get();
+    int value = 0;
+    for (auto _ : state) {
+        if (InTransaction) p.Conn->StartTransaction();
+        for (int i = 0; i < state.range(0); ++i) {
+            ds->Next();
+            if (ds->Eof()) ds->First();
+            ds->Edit();
+            ds->FieldByName("kind")->SetAsInteger(++value);
+            ds->Post();
+        }
+        if (InTransaction) p.Conn->Commit();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void RawUpdates(benchmark::State& state, bool InTransaction) {
+    Database();
+    sqlite3* db = nullptr;
+    sqlite3_open(Database().c_str(), &db);
+    sqlite3_stmt* upd = nullptr;
+    sqlite3_prepare_v2(db, "UPDATE sources SET kind = ? WHERE id = ?", -1, &upd, nullptr);
+    int value = 0;
+    int id = 0;
+    for (auto _ : state) {
+        if (InTransaction) sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+        for (int i = 0; i < state.range(0); ++i) {
+            id = id % 10000 + 1;
+            sqlite3_reset(upd);
+            sqlite3_bind_int(upd, 1, ++value);
+            sqlite3_bind_int(upd, 2, id);
+            if (sqlite3_step(upd) != SQLITE_DONE || sqlite3_changes(db) != 1) state.SkipWithError("update failed");
+        }
+        if (InTransaction) sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    }
+    sqlite3_finalize(upd);
+    sqlite3_close(db);
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_PostEdit(benchmark::State& state) { PostEdits(state, false); }
+void BM_RawUpdate(benchmark::State& state) { RawUpdates(state, false); }
+void BM_PostEditInTransaction(benchmark::State& state) { PostEdits(state, true); }
+void BM_RawUpdateInTransaction(benchmark::State& state) { RawUpdates(state, true); }
+
+void BM_PostInsert(benchmark::State& state) {
+    TPosting p;
+    auto* ds = p.DataSet.get();
+    int64_t sum = 0;
+    for (auto _ : state) {
+        for (int i = 0; i < state.range(0); ++i) {
+            ds->Append();
+            ds->FieldByName("kind")->SetAsInteger(i);
+            ds->FieldByName("name")->SetAsString("inserted");
+            ds->Post();
+            sum += ds->FieldByName("id")->AsInteger();
+        }
+    }
+    benchmark::DoNotOptimize(sum);
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_RawInsert(benchmark::State& state) {
+    sqlite3* db = nullptr;
+    sqlite3_open(Database().c_str(), &db);
+    sqlite3_stmt* ins = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO sources (kind, name) VALUES (?, ?)", -1, &ins, nullptr);
+    int64_t sum = 0;
+    for (auto _ : state) {
+        for (int i = 0; i < state.range(0); ++i) {
+            sqlite3_reset(ins);
+            sqlite3_bind_int(ins, 1, i);
+            sqlite3_bind_text(ins, 2, "inserted", -1, SQLITE_STATIC);
+            if (sqlite3_step(ins) != SQLITE_DONE) state.SkipWithError("insert failed");
+            sum += sqlite3_last_insert_rowid(db);
+        }
+    }
+    benchmark::DoNotOptimize(sum);
+    sqlite3_finalize(ins);
+    sqlite3_close(db);
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+}  // namespace
+
+BENCHMARK(BM_PostEdit)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RawUpdate)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PostInsert)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RawInsert)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PostEditInTransaction)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RawUpdateInTransaction)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

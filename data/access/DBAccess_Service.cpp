@@ -1,0 +1,270 @@
+// The dataset service: updating table, key, identity and data fields of a query dataset.
+#include <algorithm>
+
+#include "data/access/DBAccess.h"
+#include "data/store/DAConsts.h"
+#include "framework/rtl/SysUtils.h"
+#include "framework/rtl/Text.h"
+
+namespace daccess {
+
+namespace {
+
+}  // namespace
+
+TDADataSetService::TDADataSetService(store::TMemDataSet* DataSet)
+    : TDataSetService(DataSet), FDADataSet(dynamic_cast<TCustomDADataSet*>(DataSet)) {
+    if (!FDADataSet) rtl::AssertFail(store::SAssertionFailure, DBAccessUnit, __LINE__);
+}
+
+TDADataSetService::~TDADataSetService() = default;
+
+void TDADataSetService::AfterConstruction() {
+    SetSQLGenerator(CreateSQLGenerator());
+    TDataSetService::AfterConstruction();
+}
+
+TDASQLGenerator* TDADataSetService::CreateSQLGenerator() { return rtl::Create<TDASQLGenerator>(this); }
+
+void TDADataSetService::NewUpdater() { AssignUpdater(rtl::Create<TDADataSetUpdater>(this)); }
+
+TCRRecordSet* TDADataSetService::RecordSet() const { return FDADataSet->ICRRecordSet(); }
+
+TCRTableInfo* TDADataSetService::UpdatingTableInfo() const {
+    TCRRecordSet* rs = RecordSet();
+    if (FUpdatingTableInfoIdx < 0 || !rs || FUpdatingTableInfoIdx >= rs->TablesInfo()->Count()) return nullptr;
+    return rs->TablesInfo()->Items(FUpdatingTableInfoIdx);
+}
+
+void TDADataSetService::AfterRecordSetOpen() {
+    ResetTableInfo();
+    FindUpdatingTable();
+    if (!RecordSetKnowsBaseTables()) AssignBaseTables();
+    FIdentityField = GetIdentityField();
+    MarkReadOnlyFieldDescs();
+}
+
+void TDADataSetService::FindUpdatingTable() {
+    FUpdatingTableInfoIdx = -1;
+    FIsUpdatingTableFromUpdatingTable = false;
+    TCRRecordSet* rs = RecordSet();
+    if (!rs) return;
+    TCRTablesInfo* tables = rs->TablesInfo();
+    TSQLInfo* info = rs->GetCommand()->SQLInfo();
+    const AnsiString updating = info->NormalizeName(FDADataSet->UpdatingTable(), false);
+    if (tables->Count() == 0 && updating.empty()) {
+        // No column names a base table (a view of expressions): the statements go to the name in
+        // the query, which a view with INSTEAD OF triggers takes.
+        info->ParseTablesInfo(FDADataSet->GetFinalSQL(), tables);
+        FIsUpdatingTableFromUpdatingTable = tables->Count() > 0;
+        FUpdatingTableInfoIdx = tables->Count() > 0 ? 0 : -1;
+        return;
+    }
+    if (tables->Count() > 0) {
+        if (updating.empty()) {
+            FUpdatingTableInfoIdx = 0;
+            return;
+        }
+        int idx = tables->IndexOf(updating);
+        if (idx < 0) idx = tables->IndexByAlias(updating);
+        if (idx < 0) db::DatabaseErrorFmt(SWrongUpdatingTable, {updating});
+        FUpdatingTableInfoIdx = idx;
+    } else if (!updating.empty()) {
+        tables->Add()->SetTableName(updating);
+        FUpdatingTableInfoIdx = 0;
+        FIsUpdatingTableFromUpdatingTable = true;
+    }
+}
+
+void TDADataSetService::MarkReadOnlyFieldDescs() {
+    TCRRecordSet* rs = RecordSet();
+    if (!rs) return;
+    TCRTableInfo* updating = UpdatingTableInfo();
+    const bool setReadOnly = FDADataSet->Options()->SetFieldsReadOnly();
+    for (int i = 0; i < rs->Fields().Count(); ++i) {
+        auto* d = static_cast<TCRFieldDesc*>(rs->Fields().Items(i));
+        if (d->Hidden) continue;
+        // Without column metadata every column is taken as the updating table's.
+        const bool foreign = updating && d->TableInfo && d->TableInfo != updating;
+        if (setReadOnly) {
+            if (foreign) d->ReadOnly = true;
+        } else {
+            d->ReadOnly = false;
+            if (foreign) d->Required = false;
+        }
+    }
+}
+
+void TDADataSetService::ResetTableInfo() {
+    FUpdatingTableInfoIdx = -1;
+    FIdentityField = nullptr;
+    FKeyFieldDescsKnown = FDataFieldDescsKnown = FAllDataFieldDescsKnown = false;
+    FKeyFieldDescs.clear();
+    FDataFieldDescs.clear();
+    FAllDataFieldDescs.clear();
+}
+
+void TDADataSetService::ReinitFieldInfo() {
+    FKeyFieldDescsKnown = FDataFieldDescsKnown = FAllDataFieldDescsKnown = false;
+    FindUpdatingTable();
+    AfterFieldsKnown();
+}
+
+void TDADataSetService::SetFieldProperties() {
+    AfterFieldsKnown();
+    TCRRecordSet* rs = RecordSet();
+    if (!rs) return;
+    for (db::TField* f : FDADataSet->Fields()) {
+        if (f->FieldKind() != db::fkData) continue;
+        store::TFieldDesc* d = rs->FindField(f->FieldName());
+        if (!d) continue;
+        if (FDADataSet->Options()->FieldsOrigin()) {
+            auto* cr = static_cast<TCRFieldDesc*>(d);
+            const AnsiString actual = cr->ActualNameAnsi();
+            f->SetOrigin(cr->TableInfo ? rs->GetCommand()->SQLInfo()->NormalizeName(cr->TableInfo->TableName()) + "." + actual
+                                       : actual);
+        }
+    }
+}
+
+void TDADataSetService::AfterFieldsKnown() {
+    FIsAnyFieldCanBeModified = false;
+    for (db::TField* f : FDADataSet->Fields())
+        if (f->FieldKind() == db::fkData && !f->ReadOnly()) FIsAnyFieldCanBeModified = true;
+    if (FDADataSet->Options()->DefaultValues()) SetDefaultExpressions();
+}
+
+void TDADataSetService::SetDefaultExpressions() {}
+
+bool TDADataSetService::CanModify() {
+    return !FDADataSet->ReadOnly() && !FDADataSet->UniDirectional() &&
+           (FDADataSet->LocalUpdate() || (FDADataSet->CachedUpdates() && FDADataSet->OnUpdateRecord) ||
+            FDADataSet->UpdateObject());
+}
+
+bool TDADataSetService::FieldDescsByNames(const AnsiString& Names, bool Raise, std::vector<store::TFieldDesc*>& Result) {
+    Result.clear();
+    TCRRecordSet* rs = RecordSet();
+    if (!rs) return false;
+    TSQLInfo* info = rs->GetCommand()->SQLInfo();
+    size_t pos = 0;
+    while (pos <= Names.size()) {
+        size_t next = Names.find(';', pos);
+        if (next == AnsiString::npos) next = Names.size();
+        const AnsiString name = info->NormalizeName(rtl::Trim(Names.substr(pos, next - pos)), false, true);
+        pos = next + 1;
+        if (name.empty()) continue;
+        const WideString w = rtl::AnsiToWide(name);
+        store::TFieldDesc* d = rs->FindFieldByName(w);
+        if (!d) d = rs->FindFieldByColumnName(w);
+        if (!d) {
+            if (Raise) db::DatabaseErrorFmt(SKeyFieldNotFound, {FDADataSet->Name(), name});
+            Result.clear();
+            return false;
+        }
+        Result.push_back(d);
+    }
+    return true;
+}
+
+void TDADataSetService::DetectKeyFieldDescs(std::vector<store::TFieldDesc*>& Result) {
+    Result.clear();
+    if (!FDADataSet->KeyFields().empty()) {
+        FieldDescsByNames(FDADataSet->KeyFields(), true, Result);
+        return;
+    }
+    if (FIdentityField) {
+        Result.push_back(FIdentityField);
+        return;
+    }
+    if (TCRTableInfo* t = UpdatingTableInfo()) {
+        const AnsiString cols = GetUniqueIndexColumns(t->TableName(), AnsiString());
+        if (!cols.empty()) FieldDescsByNames(cols, false, Result);
+    }
+}
+
+void TDADataSetService::DetectDataFieldDescs(std::vector<store::TFieldDesc*>& Result, bool AllTables) {
+    Result.clear();
+    TCRRecordSet* rs = RecordSet();
+    if (!rs) return;
+    TCRTableInfo* updating = UpdatingTableInfo();
+    const bool defaultFields = FDADataSet->DefaultFields();
+    for (int i = 0; i < rs->Fields().Count(); ++i) {
+        auto* d = static_cast<TCRFieldDesc*>(rs->Fields().Items(i));
+        if (d->Hidden || d->HasParent() || d->ReadOnly) continue;
+        if (d == FIdentityField && !IdentityIsDataField()) continue;
+        if (!AllTables && updating && d->TableInfo && d->TableInfo != updating) continue;
+        if (!defaultFields && !FDADataSet->FindField(d->Name)) continue;
+        Result.push_back(d);
+    }
+}
+
+const std::vector<store::TFieldDesc*>& TDADataSetService::GetKeyFieldDescs() {
+    if (!FKeyFieldDescsKnown) {
+        DetectKeyFieldDescs(FKeyFieldDescs);
+        FKeyFieldDescsKnown = true;
+    }
+    return FKeyFieldDescs;
+}
+
+const std::vector<store::TFieldDesc*>& TDADataSetService::GetDataFieldDescs(bool AllTables) {
+    if (AllTables) {
+        if (!FAllDataFieldDescsKnown) {
+            DetectDataFieldDescs(FAllDataFieldDescs, true);
+            FAllDataFieldDescsKnown = true;
+        }
+        return FAllDataFieldDescs;
+    }
+    if (!FDataFieldDescsKnown) {
+        DetectDataFieldDescs(FDataFieldDescs, false);
+        FDataFieldDescsKnown = true;
+    }
+    return FDataFieldDescs;
+}
+
+TKeyAndDataFields TDADataSetService::GetKeyAndDataFields(bool AllTables) {
+    TKeyAndDataFields r;
+    r.KeyFieldDescs = GetKeyFieldDescs();
+    r.DataFieldDescs = GetDataFieldDescs(AllTables);
+    return r;
+}
+
+AnsiString TDADataSetService::GetUniqueIndexColumns(const AnsiString& TableName, const AnsiString& IndexName) {
+    FDADataSet->BeginConnection(true);
+    struct TEnd {
+        TCustomDADataSet* D;
+        ~TEnd() { D->EndConnection(); }
+    } end{FDADataSet};
+    TSQLInfo* info = RecordSet()->GetCommand()->SQLInfo();
+    AnsiString catalog, schema, table;
+    info->SplitObjectName(TableName, catalog, schema, table);
+    if (schema.empty()) schema = GetCurrentSchema();
+    rtl::TOwnedPtr<TDAMetaData> md(rtl::Create<TDAMetaData>(nullptr));
+    md->SetConnection(FDADataSet->UsedConnection());
+    md->SetTransaction(FDADataSet->UsedTransaction());
+    md->SetMetaDataKind("indexcolumns");
+    md->Restrictions()->SetText("table_catalog=" + catalog + "\r\ntable_schema=" + schema + "\r\ntable_name=" +
+                                info->NormalizeName(table, false, true) + "\r\nindex_name=" + IndexName + "\r\nunique=1");
+    md->Open();
+    AnsiString result, firstIndex, firstSchema;
+    bool first = true;
+    for (md->First(); !md->Eof(); md->Next()) {
+        const AnsiString idx = md->FieldByName("INDEX_NAME")->AsString();
+        db::TField* sf = md->FindField("INDEX_SCHEMA");
+        const AnsiString sch = sf ? sf->AsString() : AnsiString();
+        if (first) {
+            firstIndex = idx;
+            firstSchema = sch;
+            first = false;
+        } else if (idx != firstIndex || sch != firstSchema) {
+            break;
+        }
+        if (!result.empty()) result += ";";
+        result += md->FieldByName("COLUMN_NAME")->AsString();
+    }
+    return result;
+}
+
+void TDADataSetService::NotSupported() { throw rtl::Exception(SOperationNotSupported); }
+
+}  // namespace daccess

@@ -1,0 +1,42 @@
+// The update machinery adapted to SQLite: INSERT of an all-null record, the last insert row id as
+// identity value, "rowid" or the INTEGER PRIMARY KEY column as identity field, counted records.
+#pragma once
+
+#include "data/access/DBAccess.h"
+
+namespace sqlite {
+
+class TCustomLiteSQLGenerator : public daccess::TDASQLGenerator {
+    RTL_CLASS(TCustomLiteSQLGenerator, daccess::TDASQLGenerator)
+public:
+    using TDASQLGenerator::TDASQLGenerator;
+
+protected:
+    // A record without a single value still inserts every field.
+    void GenerateInsertSQL(const daccess::TKeyAndDataFields& Fields, bool ModifiedOnly, int BatchIndex) override;
+};
+
+class TCustomLiteDataSetUpdater : public daccess::TDADataSetUpdater {
+    RTL_CLASS(TCustomLiteDataSetUpdater, daccess::TDADataSetUpdater)
+public:
+    using TDADataSetUpdater::TDADataSetUpdater;
+    bool BatchUpdates() override { return false; }
+    bool GetIdentityFieldValue(rtl::Variant& Value) override;
+};
+
+class TCustomLiteDataSetService : public daccess::TDADataSetService {
+    RTL_CLASS(TCustomLiteDataSetService, daccess::TDADataSetService)
+public:
+    using TDADataSetService::TDADataSetService;
+    void NewUpdater() override;
+    bool CanModify() override;
+    bool IdentityIsDataField() override { return true; }
+
+protected:
+    daccess::TDASQLGenerator* CreateSQLGenerator() override;
+    void AfterFieldsKnown() override;
+    bool RecordSetKnowsBaseTables() override;
+    store::TFieldDesc* GetIdentityField() override;
+};
+
+}  // namespace sqlite

@@ -1,0 +1,472 @@
+// Writing edited records back: generated statements, keys, identity, strict updates, cached updates
+// and update SQL objects, on SQLite files.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <string>
+#include <vector>
+
+#include "data/sqlite/LiteServicesUni.h"
+#include "tests/access/expect_raise.h"
+#include "tests/access/lite_dataset_fixture.h"
+
+namespace {
+
+using namespace daccess;
+using litedataset::A;
+
+struct Statement {
+    AnsiString Text;
+    std::vector<AnsiString> Params;
+};
+
+class WriteBackTest : public litedataset::LiteDataSetFixture {
+protected:
+    // Records every update statement the dataset runs.
+    TCustomDADataSet* Watched(const AnsiString& SQL) {
+        TCustomDADataSet* ds = Query(SQL);
+        ds->BeforeUpdateExecute = [this](TCustomDADataSet* D, uint16_t, TDAParams* P) {
+            auto* updater = static_cast<TDADataSetUpdater*>(D->DataSetService()->Updater());
+            Statement s{TDBAccessUtils::GetSQL(updater->CurrentUpdateQuery()), {}};
+            for (int i = 0; i < P->Count(); ++i) s.Params.push_back(P->Items(i)->Name());
+            Ran.push_back(s);
+        };
+        return ds;
+    }
+
+    // The file as another client sees it.
+    std::vector<std::string> Column(const std::string& SQL) {
+        sqlite3* db = nullptr;
+        std::vector<std::string> out;
+        EXPECT_EQ(sqlite3_open_v2(Conn->Database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        sqlite3_stmt* st = nullptr;
+        EXPECT_EQ(sqlite3_prepare_v2(db, SQL.c_str(), -1, &st, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            const unsigned char* t = sqlite3_column_text(st, 0);
+            out.push_back(t ? reinterpret_cast<const char*>(t) : "<null>");
+        }
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+        return out;
+    }
+
+    // Bytes the connection's code page would not let through.
+    void RawExec(const std::string& SQL) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(Conn->Database.c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, SQL.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        sqlite3_close(db);
+    }
+
+    std::vector<Statement> Ran;
+};
+
+// --- generated statement texts ---
+
+TEST_F(WriteBackTest, GeneratedStatementsNameChangedFieldsAndOldKeys) {
+    Conn->ExecSQL("UPDATE sources SET kind = NULL WHERE id = 2");
+    struct Case {
+        const char* Name;
+        const char* KeyFields;
+        std::function<void(TCustomDADataSet*)> Change;
+        const char* Text;
+        std::vector<AnsiString> Params;
+    };
+    const std::vector<Case> cases = {
+        {"edit of one field", "id",
+         [](TCustomDADataSet* ds) {
+             ds->Edit();
+             ds->FieldByName("name")->SetAsString("x");
+             ds->Post();
+         },
+         "UPDATE sources\r\nSET\r\n  name = ?\r\nWHERE\r\n  id = ?", {"name", "Old_id"}},
+        {"null old key", "kind",
+         [](TCustomDADataSet* ds) {
+             ds->Locate(u"id", Variant(2), {});
+             ds->Edit();
+             ds->FieldByName("name")->SetAsString("y");
+             ds->Post();
+         },
+         "UPDATE sources\r\nSET\r\n  name = ?\r\nWHERE\r\n  kind IS NULL", {"name"}},
+        {"insert of the fields with a value", "id",
+         [](TCustomDADataSet* ds) {
+             ds->Append();
+             ds->FieldByName("name")->SetAsString("z");
+             ds->Post();
+         },
+         "INSERT INTO sources\r\n  (name)\r\nVALUES\r\n  (?)", {"name"}},
+        {"insert of an empty record", "id",
+         [](TCustomDADataSet* ds) {
+             ds->Append();
+             ds->Post();
+         },
+         "INSERT INTO sources\r\n  (id, name, kind)\r\nVALUES\r\n  (?, ?, ?)", {"id", "name", "kind"}},
+        {"delete", "id", [](TCustomDADataSet* ds) { ds->Delete(); }, "DELETE FROM sources\r\nWHERE\r\n  id = ?",
+         {"Old_id"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Ran.clear();
+        TCustomDADataSet* ds = Watched("SELECT * FROM sources ORDER BY id");
+        ds->SetKeyFields(c.KeyFields);
+        ds->Open();
+        c.Change(ds);
+        ASSERT_EQ(Ran.size(), 1u);
+        EXPECT_EQ(Ran[0].Text, c.Text);
+        EXPECT_EQ(Ran[0].Params, c.Params);
+    }
+}
+
+TEST_F(WriteBackTest, RefreshAndLockTextsAndUpdateAllFields) {
+    TCustomDADataSet* ds = Query("SELECT * FROM sources ORDER BY id");
+    ds->SetKeyFields("id");
+    ds->Open();
+    auto* service = static_cast<TDADataSetService*>(ds->DataSetService());
+    rtl::TOwnedPtr<TDAParams> params(rtl::Create<TDAParams>());
+    EXPECT_EQ(service->SQLGenerator()->GenerateSQL(stRefresh, true, params.get()),
+              "SELECT id AS _0, name AS _1, kind AS _2 FROM sources\r\nWHERE\r\n  id = ?");
+    EXPECT_EQ(service->SQLGenerator()->GenerateSQL(stLock, true, params.get()), "");
+    // Without a parameter collection the placeholders carry the names.
+    EXPECT_EQ(service->SQLGenerator()->GenerateSQL(stDelete, true, nullptr), "DELETE FROM sources\r\nWHERE\r\n  id = :Old_id");
+    ds->Close();
+
+    Ran.clear();
+    ds = Watched("SELECT * FROM sources ORDER BY id");
+    ds->SetKeyFields("id");
+    ds->Options()->SetUpdateAllFields(true);
+    ds->Open();
+    ds->Edit();
+    ds->FieldByName("kind")->SetAsInteger(7);
+    ds->Post();
+    ASSERT_EQ(Ran.size(), 1u);
+    EXPECT_EQ(Ran[0].Text, "UPDATE sources\r\nSET\r\n  id = ?, name = ?, kind = ?\r\nWHERE\r\n  id = ?");
+}
+
+TEST_F(WriteBackTest, APreparedUpdateStatementServesTheNextRecordToo) {
+    TCustomDADataSet* ds = Query("SELECT * FROM sources ORDER BY id");
+    ds->Options()->SetPrepareUpdateSQL(true);
+    ds->Open();
+    for (const char* name : {"one", "two"}) {
+        ds->Edit();
+        ds->FieldByName("kind")->SetAsInteger(40);
+        ds->FieldByName("name")->SetAsString(name);
+        ds->Post();
+        ds->Next();
+    }
+    EXPECT_EQ(Column("SELECT name FROM sources WHERE kind = 40 ORDER BY id"), (std::vector<std::string>{"one", "two"}));
+}
+
+TEST_F(WriteBackTest, AnUnchangedEditRunsNothing) {
+    TCustomDADataSet* ds = Watched("SELECT * FROM sources");
+    ds->Open();
+    ds->Edit();
+    ds->Post();
+    ds->Edit();
+    ds->FieldByName("kind")->SetAsInteger(ds->FieldByName("kind")->AsInteger());
+    ds->Post();
+    EXPECT_TRUE(Ran.empty());
+}
+
+// --- key fields ---
+
+TEST_F(WriteBackTest, KeyFieldsComeFromKeyFieldsIdentityUniqueIndexOrAllFields) {
+    Conn->ExecSQL("CREATE TABLE codes (code TEXT NOT NULL, region INTEGER, note BLOB, UNIQUE (code))");
+    Conn->ExecSQL("CREATE TABLE plain (a INTEGER, b VARCHAR(20), c BLOB)");
+    Conn->ExecSQL("INSERT INTO codes VALUES ('A1', 1, x'00')");
+    Conn->ExecSQL("INSERT INTO plain VALUES (1, 'b', x'00'), (2, 'c', x'00')");
+    struct Case {
+        const char* SQL;
+        const char* KeyFields;
+        const char* Where;
+    };
+    const Case cases[] = {
+        {"SELECT * FROM sources", "name;kind", "name = ? AND kind = ?"},
+        {"SELECT rowid, b FROM plain", "", "rowid = ?"},
+        {"SELECT * FROM codes", "", "code = ?"},
+        {"SELECT * FROM plain", "", "a = ? AND b = ?"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.SQL);
+        Ran.clear();
+        TCustomDADataSet* ds = Watched(c.SQL);
+        ds->SetKeyFields(c.KeyFields);
+        ds->Open();
+        ds->Delete();
+        ASSERT_EQ(Ran.size(), 1u);
+        const AnsiString& text = Ran[0].Text;
+        EXPECT_EQ(text.substr(text.find("WHERE\r\n  ") + 9), c.Where);
+    }
+}
+
+TEST_F(WriteBackTest, MissingKeysAreReportedWithTheDatasetName) {
+    TCustomDADataSet* ds = Query("SELECT id, name FROM sources");
+    ds->SetName("zSources");
+    ds->SetKeyFields("id;curator");
+    ds->Open();
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("x");
+    accesstest::ExpectMessage([&] { ds->Post(); }, "zSources: Key field 'curator' not found");
+    ds->Cancel();
+    ds->Close();
+
+    Conn->ExecSQL("CREATE TABLE images (picture BLOB)");
+    Conn->ExecSQL("INSERT INTO images VALUES (x'0102')");
+    TCustomDADataSet* images = Query("SELECT * FROM images");
+    images->Open();
+    accesstest::ExpectMessage([&] { images->Delete(); }, SKeyFieldsNotFound);
+    EXPECT_EQ(Column("SELECT count(*) FROM images"), std::vector<std::string>{"1"});
+}
+
+// --- identity ---
+
+TEST_F(WriteBackTest, TheNewRowIdReachesTheIdentityField) {
+    Conn->ExecSQL("CREATE TABLE pairs (a INTEGER NOT NULL, b INTEGER NOT NULL, title TEXT, PRIMARY KEY (a, b))");
+    Conn->ExecSQL("CREATE TABLE notes (title VARCHAR(20))");
+    Conn->ExecSQL("DELETE FROM sources WHERE id > 3");
+
+    TCustomDADataSet* ds = Query("SELECT * FROM sources");
+    ds->Options()->SetExtendedFieldsInfo(true);
+    ds->Open();
+    ds->Append();
+    ds->FieldByName("name")->SetAsString("new");
+    ds->Post();
+    EXPECT_EQ(ds->FieldByName("id")->AsInteger(), 4);
+    EXPECT_EQ(ds->LastInsertId(), 4);
+
+    Conn->ExecSQL("INSERT INTO notes (rowid, title) VALUES (41, 'old')");
+    TCustomDADataSet* withRowId = Query("SELECT rowid, title FROM notes");
+    withRowId->Open();
+    withRowId->Append();
+    withRowId->FieldByName("title")->SetAsString("newer");
+    withRowId->Post();
+    EXPECT_EQ(withRowId->FieldByName("rowid")->AsInteger(), 42);
+
+    // A key declared as a table constraint is no identity: the posted values stay as they are.
+    TCustomDADataSet* pairs = Query("SELECT * FROM pairs");
+    pairs->Options()->SetExtendedFieldsInfo(true);
+    pairs->Open();
+    pairs->Append();
+    pairs->FieldByName("a")->SetAsInteger(7);
+    pairs->FieldByName("b")->SetAsInteger(8);
+    pairs->Post();
+    EXPECT_EQ(pairs->FieldByName("a")->AsInteger(), 7);
+    EXPECT_EQ(pairs->FieldByName("b")->AsInteger(), 8);
+    EXPECT_EQ(Column("SELECT a || '/' || b FROM pairs"), std::vector<std::string>{"7/8"});
+}
+
+TEST_F(WriteBackTest, AnInsertThatInsertedNothingLeavesTheIdentityAlone) {
+    // The trigger skips rows with an empty title, so the last insert id is an earlier statement's.
+    Conn->ExecSQL("CREATE TABLE notes (title VARCHAR(20))");
+    Conn->ExecSQL("CREATE TRIGGER skip_empty BEFORE INSERT ON notes WHEN NEW.title = '' BEGIN SELECT RAISE(IGNORE); END");
+    Conn->ExecSQL("INSERT INTO notes (rowid, title) VALUES (41, 'old')");
+    TCustomDADataSet* ds = Query("SELECT rowid, title FROM notes");
+    ds->Open();
+    ds->Append();
+    ds->FieldByName("title")->SetAsString("");
+    accesstest::ExpectMessage([&] { ds->Post(); }, "Update failed. Found 0 records");
+    ds->Cancel();
+    ds->Options()->SetStrictUpdate(false);
+    ds->Append();
+    ds->FieldByName("title")->SetAsString("");
+    ds->Post();
+    EXPECT_TRUE(ds->FieldByName("rowid")->IsNull());
+}
+
+// --- strict update ---
+
+TEST_F(WriteBackTest, AStrictUpdateOfOtherThanOneRowChangesNothing) {
+    const auto before = Column("SELECT name FROM sources ORDER BY id");
+    TCustomDADataSet* ds = Query("SELECT * FROM sources ORDER BY id");
+    ds->SetKeyFields("kind");
+    ds->Open();
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("everywhere");
+    accesstest::ExpectMessage([&] { ds->Post(); }, "Update failed. Found 3 records");
+    ds->Cancel();
+    accesstest::ExpectMessage([&] { ds->Delete(); }, "Update failed. Found 3 records");
+    EXPECT_EQ(Column("SELECT name FROM sources ORDER BY id"), before);
+
+    TCustomDADataSet* byId = Query("SELECT * FROM sources ORDER BY id");
+    byId->Open();
+    Conn->ExecSQL("DELETE FROM sources WHERE id = 1");
+    byId->Edit();
+    byId->FieldByName("name")->SetAsString("gone");
+    accesstest::ExpectMessage([&] { byId->Post(); }, "Update failed. Found 0 records");
+    byId->Cancel();
+    EXPECT_EQ(Column("SELECT count(*) FROM sources"), std::vector<std::string>{"4"});
+
+    // Without StrictUpdate the statement stands.
+    ds->Options()->SetStrictUpdate(false);
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("everywhere");
+    ds->Post();
+    EXPECT_EQ(Column("SELECT count(*) FROM sources WHERE name = 'everywhere'"), std::vector<std::string>{"2"});
+}
+
+TEST_F(WriteBackTest, ANullableUniqueIndexDoesNotWriteSeveralRows) {
+    Conn->ExecSQL("CREATE TABLE tags (code TEXT UNIQUE, title TEXT)");
+    Conn->ExecSQL("INSERT INTO tags VALUES (NULL, 'a'), (NULL, 'b')");
+    TCustomDADataSet* ds = Query("SELECT * FROM tags");
+    ds->Open();
+    ds->Edit();
+    ds->FieldByName("title")->SetAsString("c");
+    accesstest::ExpectMessage([&] { ds->Post(); }, "Update failed. Found 2 records");
+    ds->Cancel();
+    EXPECT_EQ(Column("SELECT title FROM tags ORDER BY title"), (std::vector<std::string>{"a", "b"}));
+}
+
+TEST_F(WriteBackTest, InsideATransactionTheCallerDecides) {
+    TCustomDADataSet* ds = Query("SELECT * FROM sources ORDER BY id");
+    ds->SetKeyFields("kind");
+    ds->Open();
+    Conn->StartTransaction();
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("everywhere");
+    accesstest::ExpectMessage([&] { ds->Post(); }, "Update failed. Found 3 records");
+    ds->Cancel();
+    Conn->Rollback();
+    EXPECT_EQ(Column("SELECT count(*) FROM sources WHERE name = 'everywhere'"), std::vector<std::string>{"0"});
+}
+
+// --- views, text ---
+
+TEST_F(WriteBackTest, PostingThroughAViewWritesItsBaseTable) {
+    Conn->ExecSQL("CREATE VIEW archive AS SELECT id, name AS title FROM sources");
+    Conn->ExecSQL(
+        "CREATE TRIGGER archive_update INSTEAD OF UPDATE ON archive "
+        "BEGIN UPDATE sources SET name = NEW.title WHERE id = OLD.id; END");
+    TCustomDADataSet* ds = Query("SELECT * FROM archive ORDER BY id");
+    ds->SetKeyFields("id");
+    ds->Open();
+    ds->Edit();
+    ds->FieldByName("title")->SetAsString("renamed");
+    ds->Post();
+    EXPECT_EQ(Column("SELECT name FROM sources WHERE id = 1"), std::vector<std::string>{"renamed"});
+}
+
+TEST_F(WriteBackTest, AViewOfExpressionsIsWrittenThroughItsTriggers) {
+    Conn->ExecSQL("CREATE VIEW shouting AS SELECT id + 0 AS id, upper(name) AS name FROM sources");
+    Conn->ExecSQL(
+        "CREATE TRIGGER shouting_update INSTEAD OF UPDATE ON shouting "
+        "BEGIN UPDATE sources SET name = lower(NEW.name) WHERE id = OLD.id; END");
+    TCustomDADataSet* ds = Watched("SELECT * FROM shouting ORDER BY id");
+    ds->SetKeyFields("id");
+    // The engine does not count rows its INSTEAD OF triggers change.
+    ds->Options()->SetStrictUpdate(false);
+    ds->Open();
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("LOUD");
+    ds->Post();
+    ASSERT_EQ(Ran.size(), 1u);
+    EXPECT_EQ(Ran[0].Text, "UPDATE shouting\r\nSET\r\n  name = ?\r\nWHERE\r\n  id = ?");
+    EXPECT_EQ(Column("SELECT name FROM sources WHERE id = 1"), std::vector<std::string>{"loud"});
+}
+
+TEST_F(WriteBackTest, TextThatTheCodePageCannotHoldSurvivesAnEditOfAnotherColumn) {
+    RawExec("UPDATE sources SET name = '\xE4\xB8\xAD\xD0\x90' WHERE id = 1");
+    TCustomDADataSet* ds = Query("SELECT * FROM sources ORDER BY id");
+    ds->Open();
+    EXPECT_EQ(ds->FieldByName("name")->AsString(), A(u8"?А"));
+    ds->Edit();
+    ds->FieldByName("kind")->SetAsInteger(9);
+    ds->Post();
+    EXPECT_EQ(Column("SELECT name || '|' || kind FROM sources WHERE id = 1"),
+              std::vector<std::string>{"\xE4\xB8\xAD\xD0\x90|9"});
+}
+
+TEST_F(WriteBackTest, CyrillicAndOtherScriptsRoundTripWithTheUnicodeOption) {
+    Conn->Disconnect();
+    Conn->CreateIConnection();
+    Conn->IConnection()->SetProp(sqlite::pidUseUnicode, Variant(true));
+    TCustomDADataSet* ds = Query("SELECT * FROM sources ORDER BY id");
+    ds->Open();
+    ds->Edit();
+    ds->FieldByName("name")->SetAsWideString(u"Фонд 中文");
+    ds->Post();
+    ds->Append();
+    ds->FieldByName("name")->SetAsWideString(u"Ёлка ā");
+    ds->Post();
+    EXPECT_EQ(Column("SELECT name FROM sources WHERE id IN (1, 6) ORDER BY id"),
+              (std::vector<std::string>{"\xD0\xA4\xD0\xBE\xD0\xBD\xD0\xB4 \xE4\xB8\xAD\xE6\x96\x87",
+                                        "\xD0\x81\xD0\xBB\xD0\xBA\xD0\xB0 \xC4\x81"}));
+}
+
+// --- cached updates ---
+
+TEST_F(WriteBackTest, CachedUpdatesFailingHalfWayAreKeptForARetry) {
+    TCustomDADataSet* ds = Query("SELECT * FROM sources ORDER BY id");
+    ds->SetCachedUpdates(true);
+    ds->Open();
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("first");
+    ds->Post();
+    ds->Next();
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("second");
+    ds->Post();
+    EXPECT_EQ(Column("SELECT count(*) FROM sources WHERE name IN ('first', 'second')"), std::vector<std::string>{"0"});
+
+    // The second row's name is changed behind the dataset's back: its key still matches, so use
+    // a key that no longer does.
+    Conn->ExecSQL("UPDATE sources SET id = 20 WHERE id = 2");
+    EXPECT_THROW(ds->ApplyUpdates(), db::EDatabaseError);
+    EXPECT_TRUE(ds->UpdatesPending());
+
+    Conn->ExecSQL("UPDATE sources SET id = 2 WHERE id = 20");
+    ds->ApplyUpdates();
+    ds->CommitUpdates();
+    EXPECT_FALSE(ds->UpdatesPending());
+    EXPECT_EQ(Column("SELECT name FROM sources WHERE id IN (1, 2) ORDER BY id"),
+              (std::vector<std::string>{"first", "second"}));
+}
+
+TEST_F(WriteBackTest, TheServerCountOfAQueryWithOrderByAndParameters) {
+    TCustomDADataSet* ds = Query("SELECT * FROM sources WHERE kind = :kind ORDER BY name DESC", false);
+    ds->SetFetchRows(1);
+    ds->Options()->SetQueryRecCount(true);
+    ds->ParamByName("kind")->SetAsInteger(1);
+    ds->Open();
+    EXPECT_EQ(ds->RecordCount(), 3);
+}
+
+// --- update SQL objects ---
+
+TEST_F(WriteBackTest, UpdateObjectsReplaceGeneratedStatements) {
+    rtl::TOwnedPtr<TCustomDAUpdateSQL> update(rtl::Create<TCustomDAUpdateSQL>(nullptr));
+    update->SetModifySQL("UPDATE sources SET name = upper(:name) WHERE id = :OLD_id");
+    TCustomDADataSet* ds = Watched("SELECT * FROM sources ORDER BY id");
+    ds->SetUpdateObject(update.get());
+    ds->Open();
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("abc");
+    ds->Post();
+    ASSERT_EQ(Ran.size(), 1u);
+    EXPECT_EQ(Ran[0].Text, "UPDATE sources SET name = upper(:name) WHERE id = :OLD_id");
+    EXPECT_EQ(Column("SELECT name FROM sources WHERE id = 1"), std::vector<std::string>{"ABC"});
+}
+
+TEST_F(WriteBackTest, UpdateObjectPropertiesAcceptOnlyStatementComponents) {
+    rtl::TOwnedPtr<TCustomDAUpdateSQL> update(rtl::Create<TCustomDAUpdateSQL>(nullptr));
+    TCustomDADataSet* first = Query("SELECT * FROM sources");
+    TCustomDADataSet* second = Query("SELECT * FROM sources");
+    first->SetUpdateObject(update.get());
+    accesstest::ExpectMessage([&] { update->SetModifyObject(first); }, SCircularUpdateObject);
+    rtl::TOwnedPtr<rtl::TComponent> label(rtl::Create<rtl::TComponent>(nullptr));
+    accesstest::ExpectMessage([&] { update->SetInsertObject(label.get()); },
+                              "Only TCustomDADataSet and TCustomDASQL objects are allowed in update properties");
+
+    second->SetUpdateObject(update.get());
+    EXPECT_EQ(first->UpdateObject(), nullptr);
+    EXPECT_EQ(update->DataSet(), second);
+
+    {
+        rtl::TOwnedPtr<TCustomDASQL> sql(rtl::Create<TCustomDASQL>(nullptr));
+        update->SetDeleteObject(sql.get());
+        EXPECT_EQ(update->DeleteObject(), sql.get());
+    }
+    EXPECT_EQ(update->DeleteObject(), nullptr);
+    update.reset();
+    EXPECT_EQ(second->UpdateObject(), nullptr);
+}
+
+}  // namespace
