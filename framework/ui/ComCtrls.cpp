@@ -52,8 +52,8 @@ TMonthCalendar::TMonthCalendar(TComponent* Owner) : TWinControl(Owner) {
     SetBounds(0, 0, r.Width(), r.Height());
 }
 
-int TMonthCalendar::CellWidth() const { return FixedTextExtent("00", Font()->Data()).cx + 8; }
-int TMonthCalendar::CellHeight() const { return FixedTextMetrics(Font()->Data()).tmHeight + 2; }
+int TMonthCalendar::CellWidth() const { return MeasureTextExtent("00").cx + 8; }
+int TMonthCalendar::CellHeight() const { return MeasureTextMetrics().tmHeight + 2; }
 
 TRect TMonthCalendar::MinReqRect() const {
     const int h = TitleHeight() + CellHeight() + 2 + 6 * CellHeight() + 2 + CellHeight() + Margin;
@@ -117,10 +117,9 @@ UINT TMonthCalendar::HitTest(TPoint P, rtl::TDateTime* DateOut) const {
         if (P.X >= w - Margin - cw && P.X < w - Margin) return MCHT_TITLEBTNNEXT;
         int y, m, d;
         rtl::DecodeDate(FMonth, y, m, d);
-        const TFontData& f = Font()->Data();
-        const int mw = FixedTextExtent(rtl::FormatSettings().LongMonthNames[m - 1], f).cx;
-        const int yw = FixedTextExtent(std::to_string(y), f).cx;
-        const int sp = FixedTextExtent(" ", f).cx;
+        const int mw = MeasureTextExtent(rtl::FormatSettings().LongMonthNames[m - 1]).cx;
+        const int yw = MeasureTextExtent(std::to_string(y)).cx;
+        const int sp = MeasureTextExtent(" ").cx;
         const int x0 = (w - (mw + sp + yw)) / 2;
         if (P.X >= x0 && P.X < x0 + mw) return MCHT_TITLEMONTH;
         if (P.X >= x0 + mw + sp && P.X < x0 + mw + sp + yw) return MCHT_TITLEYEAR;
@@ -288,12 +287,12 @@ TCustomTabControl::TCustomTabControl(TComponent* Owner) : TCustomControl(Owner) 
 
 TCustomTabControl::~TCustomTabControl() = default;
 
-int TCustomTabControl::TabHeight() const { return FixedTextMetrics(Font()->Data()).tmHeight + 6; }
+int TCustomTabControl::TabHeight() const { return MeasureTextMetrics().tmHeight + 6; }
 
 TRect TCustomTabControl::TabRect(int Index) const {
     int x = 2;
     for (int i = 0; i < TabCount(); ++i) {
-        const int w = FixedTextExtent(StripHotkey(TabCaption(i)), Font()->Data()).cx + 12;
+        const int w = MeasureTextExtent(StripHotkey(TabCaption(i))).cx + 12;
         if (i == Index) return Rect(x, 2, x + w, 2 + TabHeight());
         x += w;
     }
@@ -622,7 +621,7 @@ int TStatusPanels::IndexOf(const TStatusPanel* Panel) const {
 
 TStatusBar::TStatusBar(TComponent* Owner) : TCustomControl(Owner), FPanels(std::make_unique<TStatusPanels>(this)) {
     FColor = clBtnFace;
-    SetBounds(0, 0, 200, FixedTextMetrics(Font()->Data()).tmHeight + 6);
+    SetBounds(0, 0, 200, MeasureTextMetrics().tmHeight + 6);
     SetAlign(alBottom);
 }
 

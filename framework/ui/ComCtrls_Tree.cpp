@@ -172,7 +172,7 @@ TTreeView::~TTreeView() {
     FItems.reset();
 }
 
-int TTreeView::ItemHeight() const { return FixedTextMetrics(Font()->Data()).tmHeight + 2; }
+int TTreeView::ItemHeight() const { return MeasureTextMetrics().tmHeight + 2; }
 
 void TTreeView::SetIndent(int Value) {
     FIndent = std::max(0, Value);

@@ -45,6 +45,25 @@ TControl::TControl(TComponent* Owner) : TComponent(Owner), FFont(std::make_uniqu
 
 TControl::~TControl() = default;
 
+TSurface* TControl::MeasureSurface() const {
+    const TWinControl* w = dynamic_cast<const TWinControl*>(this);
+    if (!w) w = FParent;
+    if (w) {
+        if (TSurface* s = w->TopLevelWindow()->Surface()) return s;
+    }
+    return TextMeasureSurface();
+}
+
+TTextMetric TControl::MeasureTextMetrics() const {
+    if (TSurface* s = MeasureSurface()) return s->TextMetrics(FFont->Data());
+    return FixedTextMetrics(FFont->Data());
+}
+
+TSize TControl::MeasureTextExtent(std::string_view Text) const {
+    if (TSurface* s = MeasureSurface()) return s->TextExtent(Text, FFont->Data());
+    return FixedTextExtent(Text, FFont->Data());
+}
+
 void TControl::BeforeDestruction() {
     if (GetCaptureControl() == this) SetCaptureControl(nullptr);
     if (FParent) FParent->RemoveControl(this);

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "framework/rtl/Classes.h"
@@ -221,6 +222,11 @@ public:
     void SetFont(TFont* Value) { FFont->Assign(Value); }
     bool ParentFont() const noexcept { return FParentFont; }
     void SetParentFont(bool Value);
+    // Text is measured on the surface the control draws on once its window has one, else with the
+    // drawing layer's measurer, so sizes match what is drawn; fixed metrics only without either.
+    TSurface* MeasureSurface() const;
+    TTextMetric MeasureTextMetrics() const;
+    TSize MeasureTextExtent(std::string_view Text) const;
 
     const AnsiString& Text() const noexcept { return FText; }
     void SetText(const AnsiString& Value);

@@ -374,6 +374,9 @@ void TWinControl::SetWindowPos(int X, int Y, int CX, int CY, UINT Flags) {
         if (!sized && oldClient == FClientInWindow) wp.flags |= SWP_NOSIZE;
         Perform(WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&wp));
     }
+    // An aligned child moved or sized by code or the user gives the space back to its siblings;
+    // while the parent itself aligns, its Realign is a no-op.
+    if ((moved || sized) && FParent && FAlign != alNone) FParent->Realign();
     if (FWindowVisible && !wasVisible && !FParent && !(Flags & SWP_NOACTIVATE)) SetActiveWindow(FHandle);
 }
 

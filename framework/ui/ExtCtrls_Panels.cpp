@@ -259,8 +259,6 @@ void TSplitter::MouseMove(TShiftState Shift, int X, int Y) {
     if (!accept) return;
     if (FAlign == alLeft || FAlign == alRight) FControl->SetWidth(size);
     else FControl->SetHeight(size);
-    // A control with a window may resize without realigning its parent.
-    if (FParent) FParent->Realign();
 }
 
 void TSplitter::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {

@@ -389,7 +389,7 @@ TCustomGroupBox::TCustomGroupBox(TComponent* Owner) : TCustomControl(Owner) {
 
 void TCustomGroupBox::AlignControls(TControl* AControl, TRect& Rect) {
     // Aligned children stay inside the frame and below the caption.
-    const int h = FixedTextMetrics(Font()->Data()).tmHeight;
+    const int h = MeasureTextMetrics().tmHeight;
     Rect.Left += 2;
     Rect.Top += h;
     Rect.Right -= 2;

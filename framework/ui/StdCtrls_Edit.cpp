@@ -371,24 +371,9 @@ AnsiString TCustomEdit::DisplayText(std::string_view Part) const {
     return AnsiString(Part);
 }
 
-int TCustomEdit::TextWidthOf(std::string_view Part) {
-    const AnsiString t = DisplayText(Part);
-    if (HandleAllocated()) {
-        TPoint o;
-        TRegion vis;
-        if (TSurface* s = PaintSurface(o, vis)) return s->TextExtent(t, Font()->Data()).cx;
-    }
-    return FixedTextExtent(t, Font()->Data()).cx;
-}
+int TCustomEdit::TextWidthOf(std::string_view Part) { return MeasureTextExtent(DisplayText(Part)).cx; }
 
-int TCustomEdit::LineHeight() {
-    if (HandleAllocated()) {
-        TPoint o;
-        TRegion vis;
-        if (TSurface* s = PaintSurface(o, vis)) return std::max(1, s->TextMetrics(Font()->Data()).tmHeight);
-    }
-    return std::max(1, FixedTextMetrics(Font()->Data()).tmHeight);
-}
+int TCustomEdit::LineHeight() { return std::max(1, MeasureTextMetrics().tmHeight); }
 
 TPoint TCustomEdit::PosFromChar(int Pos) {
     Pos = std::clamp(Pos, 0, static_cast<int>(FText.size()));

@@ -66,7 +66,7 @@ void TCustomListBox::ItemsChanged() {
 }
 
 int TCustomListBox::ItemHeight() const {
-    if (FStyle == lbStandard || FStyle == lbVirtual) return std::max(1, FixedTextMetrics(Font()->Data()).tmHeight);
+    if (FStyle == lbStandard || FStyle == lbVirtual) return std::max(1, MeasureTextMetrics().tmHeight);
     return FItemHeight;
 }
 

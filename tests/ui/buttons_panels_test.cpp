@@ -1,4 +1,4 @@
-#include "EditFixture.h"
+#include "edit_fixture.h"
 #include "framework/ui/Buttons.h"
 #include "framework/ui/ExtCtrls.h"
 

@@ -1,4 +1,4 @@
-#include "EditFixture.h"
+#include "edit_fixture.h"
 #include "framework/rtl/DateUtils.h"
 #include "framework/ui/ComCtrls.h"
 

@@ -1,7 +1,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "EditFixture.h"
+#include "edit_fixture.h"
 #include "framework/ui/Dialogs.h"
 
 namespace uitest {

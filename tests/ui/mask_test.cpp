@@ -1,4 +1,4 @@
-#include "EditFixture.h"
+#include "edit_fixture.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/ui/Mask.h"
 

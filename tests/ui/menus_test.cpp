@@ -1,4 +1,4 @@
-#include "EditFixture.h"
+#include "edit_fixture.h"
 #include "framework/ui/ActnList.h"
 #include "framework/ui/Menus.h"
 #include "framework/ui/StdCtrls.h"

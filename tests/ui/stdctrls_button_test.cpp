@@ -1,4 +1,4 @@
-#include "EditFixture.h"
+#include "edit_fixture.h"
 #include "framework/ui/StdCtrls.h"
 
 namespace uitest {

@@ -1,4 +1,4 @@
-#include "UiFixture.h"
+#include "ui_fixture.h"
 
 namespace uitest {
 namespace {

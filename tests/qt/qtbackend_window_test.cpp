@@ -6,7 +6,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 
-#include "BackendFixture.h"
+#include "qtbackend_fixture.h"
 #include "framework/qt/QtClipboard.h"
 #include "framework/qt/QtSurface.h"
 #include "framework/rtl/Text.h"

@@ -1,4 +1,4 @@
-#include "UiFixture.h"
+#include "ui_fixture.h"
 
 namespace uitest {
 namespace {
@@ -198,6 +198,37 @@ TEST_F(PaintTest, AlignedChildrenShareTheClientArea) {
     Form->Show();
     Form->SetBounds(100, 100, 500, 200);
     EXPECT_EQ(client->BoundsRect(), Rect(50, 30, 500, 200));
+}
+
+TEST_F(PaintTest, ResizingAWindowedAlignedChildRealignsItsSiblings) {
+    auto* top = rtl::Create<TCustomControl>(Form);
+    auto* client = rtl::Create<TCustomControl>(Form);
+    auto* left = rtl::Create<TCustomControl>(Form);
+    auto* loose = rtl::Create<TCustomControl>(Form);
+    top->SetHeight(30);
+    left->SetWidth(50);
+    top->SetAlign(alTop);
+    client->SetAlign(alClient);
+    left->SetAlign(alLeft);
+    for (auto* c : {top, client, left, loose}) c->SetParent(Form);
+    loose->SetBounds(200, 200, 20, 20);
+    Form->Show();
+    ASSERT_TRUE(top->HandleAllocated());
+
+    top->SetHeight(60);
+    EXPECT_EQ(left->BoundsRect(), Rect(0, 60, 50, 300));
+    EXPECT_EQ(client->BoundsRect(), Rect(50, 60, 400, 300));
+    // Straight through the window record, as the user's sizing does.
+    left->SetWindowPos(0, 0, 80, 10, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(left->BoundsRect(), Rect(0, 60, 80, 300));
+    EXPECT_EQ(client->BoundsRect(), Rect(80, 60, 400, 300));
+    // The aligned side is taken back from a child that leaves its place.
+    top->SetBounds(30, 30, 100, 60);
+    EXPECT_EQ(top->BoundsRect(), Rect(0, 0, 400, 60));
+    // A child without alignment moves alone.
+    loose->SetBounds(10, 10, 20, 20);
+    EXPECT_EQ(client->BoundsRect(), Rect(80, 60, 400, 300));
+    EXPECT_EQ(loose->BoundsRect(), Rect(10, 10, 30, 30));
 }
 
 TEST_F(PaintTest, FontAndColourComeFromTheParentUntilSetOnTheControl) {

@@ -6,7 +6,7 @@
 #include <QMouseEvent>
 #include <QWheelEvent>
 
-#include "BackendFixture.h"
+#include "qtbackend_fixture.h"
 #include "framework/qt/QtInput.h"
 #include "framework/rtl/Text.h"
 

@@ -1,4 +1,4 @@
-#include "UiFixture.h"
+#include "ui_fixture.h"
 
 #include "framework/rtl/Text.h"
 #include "framework/ui/Clipbrd.h"
