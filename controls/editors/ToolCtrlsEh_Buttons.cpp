@@ -130,3 +130,143 @@ void TEditButtonsEh::Update(rtl::TCollectionItem* Item) {
 }
 
 }  // namespace editors
+
+namespace editors {
+
+namespace {
+constexpr uint32_t FirstRepeatDelay = 400;
+constexpr uint32_t RepeatInterval = 100;
+}  // namespace
+
+TEditButtonControlEh::TEditButtonControlEh(rtl::TComponent* Owner) : ui::TSpeedButton(Owner) {}
+
+TEditButtonControlEh::~TEditButtonControlEh() = default;
+
+void TEditButtonControlEh::SetActive(bool Value) {
+    if (Value == FActive) return;
+    FActive = Value;
+    Invalidate();
+}
+
+void TEditButtonControlEh::SetStyle(TEditButtonStyleEh Value) {
+    if (Value == FStyle) return;
+    FStyle = Value;
+    Invalidate();
+}
+
+bool TEditButtonControlEh::IsPressed() const noexcept {
+    return State() == ui::TButtonState::bsDown || State() == ui::TButtonState::bsExclusive;
+}
+
+void TEditButtonControlEh::UpdatePressedPart(int Y) {
+    int part = 0;
+    if (IsPressed()) {
+        if (FStyle != ebsUpDownEh) part = 1;
+        else if (Y < Height() / 2) part = 1;
+        else if (Y > Height() - Height() / 2) part = 2;
+    }
+    if (part == FPressedPart) return;
+    FPressedPart = part;
+    Invalidate();
+}
+
+void TEditButtonControlEh::SetHeldDown(bool Value) {
+    if (Value == FHeldDown) return;
+    FHeldDown = Value;
+    if (Value) {
+        SetGroupIndex(1);
+        SetDown(true);
+        SetAllowAllUp(false);
+        FPressedPart = 1;
+    } else {
+        SetAllowAllUp(true);
+        SetDown(false);
+        SetGroupIndex(0);
+        FPressedPart = 0;
+    }
+    Invalidate();
+}
+
+void TEditButtonControlEh::FireDownEvent(bool TopButton, bool& AutoRepeat) {
+    bool handled = false;
+    if (FOnDown) FOnDown(this, TopButton, AutoRepeat, handled);
+}
+
+void TEditButtonControlEh::Click() {
+    if (FNoClick) return;
+    ui::TSpeedButton::Click();
+}
+
+void TEditButtonControlEh::StartTimer(uint32_t Interval) {
+    if (!FTimer) {
+        FTimer = rtl::Create<ui::TTimer>(this);
+        FTimer->SetOnTimer([this](rtl::TObject*) { TimerTick(); });
+    }
+    FTimer->SetEnabled(false);
+    FTimer->SetInterval(Interval);
+    FTimer->SetEnabled(true);
+}
+
+void TEditButtonControlEh::StopTimer() {
+    if (FTimer) FTimer->SetEnabled(false);
+}
+
+void TEditButtonControlEh::TimerTick() {
+    bool autoRepeat = FStyle == ebsUpDownEh;
+    // A press that slid off its half leaves the timer running but idle until the release.
+    if (State() != ui::TButtonState::bsDown) return;
+    if (FTimer->Interval() == FirstRepeatDelay) FTimer->SetInterval(RepeatInterval);
+    FireDownEvent(FPressedPart == 1, autoRepeat);
+    if (!autoRepeat) StopTimer();
+}
+
+void TEditButtonControlEh::MouseDown(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) {
+    bool autoRepeat = FStyle == ebsUpDownEh;
+    ui::TSpeedButton::MouseDown(Button, Shift, X, Y);
+    if (Button != ui::mbLeft) return;
+    UpdatePressedPart(Y);
+    if (FPressedPart != 1 && FPressedPart != 2) return;
+    FireDownEvent(FPressedPart == 1, autoRepeat);
+    if (autoRepeat) StartTimer(FirstRepeatDelay);
+}
+
+void TEditButtonControlEh::MouseMove(ui::TShiftState Shift, int X, int Y) {
+    ui::TSpeedButton::MouseMove(Shift, X, Y);
+    if (!MouseCapture() || FStyle != ebsUpDownEh || State() != ui::TButtonState::bsDown) return;
+    const int half = Height() / 2;
+    if ((FPressedPart == 2 && Y < half) || (FPressedPart == 1 && Y > Height() - half))
+        SetState(ui::TButtonState::bsUp);
+}
+
+void TEditButtonControlEh::MouseUp(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) {
+    FNoClick = FStyle == ebsUpDownEh && State() != ui::TButtonState::bsDown;
+    try {
+        ui::TSpeedButton::MouseUp(Button, Shift, X, Y);
+    } catch (...) {
+        FNoClick = false;
+        throw;
+    }
+    FNoClick = false;
+    UpdatePressedPart(Y);
+    StopTimer();
+}
+
+void TEditButtonControlEh::Paint() {
+    ui::TColor back = Parent() ? Parent()->Color() : ui::clBtnFace;
+    if (FStyle != ebsGlyphEh) {
+        DrawEditButtonFace(Canvas()->Handle(), ui::Rect(0, 0, Width(), Height()), back, EditButtonDrawStyle(FStyle),
+                           IsPressed() ? FPressedPart : 0, Flat(), FActive, Enabled(), cbUnchecked);
+        return;
+    }
+    ui::TSpeedButton::Paint();
+    if (ThemesActive() || !Flat()) return;
+    ui::TRect r = ui::Rect(0, 0, Width(), Height());
+    if (FActive) {
+        ui::DrawEdge(Canvas()->Handle(), r, IsPressed() ? ui::BDR_SUNKENOUTER : ui::BDR_RAISEDINNER, ui::BF_RECT);
+    } else {
+        Canvas()->Brush()->SetColor(back);
+        Canvas()->FrameRect(r);
+    }
+}
+
+}  // namespace editors

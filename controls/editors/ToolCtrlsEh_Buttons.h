@@ -5,7 +5,9 @@
 #include <functional>
 
 #include "controls/editors/ToolCtrlsEh.h"
+#include "framework/ui/Buttons.h"
 #include "framework/ui/Controls.h"
+#include "framework/ui/ExtCtrls.h"
 #include "framework/ui/Graphics.h"
 
 namespace editors {
@@ -107,6 +109,59 @@ protected:
 
 private:
     rtl::TPersistent* FOwner;
+};
+
+// The button control placed on an editor: paints the edit-button faces, reports presses of its
+// halves and repeats them while held.
+class TEditButtonControlEh : public ui::TSpeedButton {
+    RTL_CLASS(TEditButtonControlEh, ui::TSpeedButton)
+public:
+    explicit TEditButtonControlEh(rtl::TComponent* Owner);
+    ~TEditButtonControlEh() override;
+
+    bool Active() const noexcept { return FActive; }
+    void SetActive(bool Value);
+    TEditButtonStyleEh Style() const noexcept { return FStyle; }
+    void SetStyle(TEditButtonStyleEh Value);
+    // 0 none, 1 the upper half or the whole button, 2 the lower half.
+    int PressedPart() const noexcept { return FPressedPart; }
+    bool HeldDown() const noexcept { return FHeldDown; }
+    // Kept down while the editor's drop-down is open.
+    void SetHeldDown(bool Value);
+    void SetOnDown(TButtonDownEventEh Value) { FOnDown = std::move(Value); }
+    // Null until the first repeating press.
+    ui::TTimer* AutoRepeatTimer() const noexcept { return FTimer; }
+
+    void Click() override;
+    void FireDownEvent(bool TopButton, bool& AutoRepeat);
+
+protected:
+    void Paint() override;
+    void MouseDown(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) override;
+    void MouseMove(ui::TShiftState Shift, int X, int Y) override;
+    void MouseUp(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) override;
+    void UpdatePressedPart(int Y);
+
+private:
+    bool IsPressed() const noexcept;
+    void StartTimer(uint32_t Interval);
+    void StopTimer();
+    void TimerTick();
+
+    bool FActive = false;
+    bool FHeldDown = false;
+    bool FNoClick = false;
+    int FPressedPart = 0;
+    TEditButtonStyleEh FStyle = ebsDropDownEh;
+    TButtonDownEventEh FOnDown;
+    ui::TTimer* FTimer = nullptr;  // owned as a component
+};
+
+// The calculator's keys: the control with its style and hot look exposed.
+class TSpeedButtonEh : public TEditButtonControlEh {
+    RTL_CLASS(TSpeedButtonEh, TEditButtonControlEh)
+public:
+    explicit TSpeedButtonEh(rtl::TComponent* Owner) : TEditButtonControlEh(Owner) {}
 };
 
 }  // namespace editors
