@@ -47,6 +47,7 @@ TControl::~TControl() = default;
 
 void TControl::BeforeDestruction() {
     if (GetCaptureControl() == this) SetCaptureControl(nullptr);
+    detail::ControlGoing(this);
     if (FParent) FParent->RemoveControl(this);
     TComponent::BeforeDestruction();
 }
