@@ -38,6 +38,8 @@ void TEditButtonEh::Assign(rtl::TPersistent* Source) {
         rtl::TCollectionItem::Assign(Source);
         return;
     }
+    SetAction(src->Action());
+    DropdownMenu = src->DropdownMenu;
     SetEnabled(src->Enabled());
     SetGlyph(src->Glyph());
     SetHint(src->Hint());
@@ -93,7 +95,111 @@ void TEditButtonEh::SetWidth(int Value) {
 }
 
 void TEditButtonEh::Click(rtl::TObject* Sender, bool& Handled) {
-    if (OnClick) OnClick(Sender, Handled);
+    if (OnClick) {
+        OnClick(Sender, Handled);
+        return;
+    }
+    if (!FActionLink || !FActionLink->Action()) return;
+    rtl::TComponent* target = FEditControl;
+    if (!target && Collection()) target = dynamic_cast<rtl::TComponent*>(Collection()->GetOwner());
+    FActionLink->Execute(target);
+    Handled = true;
+}
+
+TEditButtonControlEh* TEditButtonEh::CreateEditButtonControl() {
+    auto* c = rtl::Create<TEditButtonControlEh>(FEditControl);
+    c->SetBounds(0, 0, 10, 17);
+    c->SetParent(FEditControl);
+    return c;
+}
+
+void TEditButtonEh::RefreshActionState() {
+    if (FActionLink) FActionLink->Update();
+}
+
+void TEditButtonEh::SetAction(ui::TBasicAction* Value) {
+    if (!Value) {
+        FActionLink.reset();
+        return;
+    }
+    if (!FActionLink) FActionLink.reset(rtl::Create<TEditButtonActionLinkEh>(this));
+    FActionLink->SetAction(Value);
+    FActionLink->OnChange = [this](ui::TBasicAction* A) {
+        if (A == Action()) ActionChange(A, false);
+    };
+    ActionChange(Value, Value->ComponentState().Contains(rtl::csLoading));
+}
+
+void TEditButtonEh::ActionChange(rtl::TObject* Sender, bool CheckDefaults) {
+    auto* a = dynamic_cast<ui::TCustomAction*>(Sender);
+    if (!a) return;
+    if (!CheckDefaults || Enabled()) SetEnabled(a->Enabled());
+    if (!CheckDefaults || Hint().empty()) SetHint(a->Hint());
+    if (!CheckDefaults || ShortCut() == 0) SetShortCut(a->ShortCut());
+    if (!CheckDefaults || Visible()) SetVisible(a->Visible());
+}
+
+TEditButtonActionLinkEh::TEditButtonActionLinkEh(TEditButtonEh* Client) : rtl::TComponent(nullptr), FClient(Client) {}
+
+TEditButtonActionLinkEh::~TEditButtonActionLinkEh() { SetAction(nullptr); }
+
+void TEditButtonActionLinkEh::SetAction(ui::TBasicAction* Value) {
+    if (Value == FAction) return;
+    if (FAction) {
+        FAction->UnRegisterChanges(this);
+        FAction->RemoveFreeNotification(this);
+    }
+    FAction = Value;
+    if (FAction) {
+        FAction->RegisterChanges(this, [this] {
+            if (OnChange) OnChange(FAction);
+        });
+        FAction->FreeNotification(this);
+    }
+}
+
+void TEditButtonActionLinkEh::Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) {
+    rtl::TComponent::Notification(AComponent, Operation);
+    if (Operation == rtl::opRemove && AComponent == FAction) FAction = nullptr;
+}
+
+bool TEditButtonActionLinkEh::Execute(rtl::TComponent* Target) {
+    // Actions here run without a target; the control that asked is the one the user works in.
+    (void)Target;
+    return FAction && FAction->Execute();
+}
+
+void TEditButtonActionLinkEh::Update() {
+    if (FAction) FAction->Update();
+}
+
+bool TEditButtonActionLinkEh::IsEnabledLinked() const {
+    auto* a = Custom();
+    return a && a->Enabled() == FClient->Enabled();
+}
+bool TEditButtonActionLinkEh::IsHintLinked() const {
+    auto* a = Custom();
+    return a && a->Hint() == FClient->Hint();
+}
+bool TEditButtonActionLinkEh::IsShortCutLinked() const {
+    auto* a = Custom();
+    return a && a->ShortCut() == FClient->ShortCut();
+}
+bool TEditButtonActionLinkEh::IsVisibleLinked() const {
+    auto* a = Custom();
+    return a && a->Visible() == FClient->Visible();
+}
+void TEditButtonActionLinkEh::SetEnabled(bool Value) {
+    if (IsEnabledLinked()) FClient->SetEnabled(Value);
+}
+void TEditButtonActionLinkEh::SetHint(const AnsiString& Value) {
+    if (IsHintLinked()) FClient->SetHint(Value);
+}
+void TEditButtonActionLinkEh::SetShortCut(TShortCut Value) {
+    if (IsShortCutLinked()) FClient->SetShortCut(Value);
+}
+void TEditButtonActionLinkEh::SetVisible(bool Value) {
+    if (IsVisibleLinked()) FClient->SetVisible(Value);
 }
 
 void TEditButtonEh::ButtonChanged() {
