@@ -159,3 +159,24 @@ TEST_F(EditButtonControl, HeldDownKeepsTheButtonPressedUntilReleased) {
 }
 
 }  // namespace
+
+#include "controls/editors/TarnelVCL.h"
+#include "framework/ui/StdCtrls.h"
+
+namespace {
+
+using EditorMessages = uitest::UiTest;
+
+TEST_F(EditorMessages, SendGetSelReadsTheEditsSelection) {
+    auto* e = rtl::Create<ui::TEdit>(Form);
+    e->SetParent(Form);
+    e->SetText("abcdef");
+    e->SetSelStart(2);
+    e->SetSelLength(3);
+    int s = -1, f = -1;
+    editors::SendGetSel(e->Handle(), s, f);
+    EXPECT_EQ(s, 2);
+    EXPECT_EQ(f, 5);
+}
+
+}  // namespace
