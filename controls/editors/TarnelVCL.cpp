@@ -35,6 +35,17 @@ ui::LRESULT SendMessageStr(ui::HWND Wnd, ui::UINT Msg, ui::WPARAM WParam, const 
     return ui::SendMessage(Wnd, Msg, WParam, reinterpret_cast<ui::LPARAM>(Text.c_str()));
 }
 
+ui::LRESULT SendMessagePointer(ui::HWND Wnd, ui::UINT Msg, ui::WPARAM WParam, const void* LParam) {
+    return ui::SendMessage(Wnd, Msg, WParam, reinterpret_cast<ui::LPARAM>(LParam));
+}
+
+void SendGetSel(ui::HWND Wnd, int& SelStart, int& SelEnd) {
+    uint32_t start = 0, end = 0;
+    ui::SendMessage(Wnd, ui::EM_GETSEL, reinterpret_cast<ui::WPARAM>(&start), reinterpret_cast<ui::LPARAM>(&end));
+    SelStart = static_cast<int>(start);
+    SelEnd = static_cast<int>(end);
+}
+
 ui::TRect RectLPtoDP(ui::HDC DC, const ui::TRect& R) {
     const ui::TPoint a = DC->LPtoDP(ui::TPoint{R.Left, R.Top});
     const ui::TPoint b = DC->LPtoDP(ui::TPoint{R.Right, R.Bottom});

@@ -27,6 +27,10 @@ int DrawTextStr(ui::HDC DC, const AnsiString& Text, ui::TRect& R, unsigned Flags
 int DrawTextExStr(ui::HDC DC, const AnsiString& Text, ui::TRect& R, unsigned Flags, ui::DRAWTEXTPARAMS* Params);
 bool ExtTextOutStr(ui::HDC DC, int X, int Y, unsigned Options, const ui::TRect* R, const AnsiString& Text);
 ui::LRESULT SendMessageStr(ui::HWND Wnd, ui::UINT Msg, ui::WPARAM WParam, const AnsiString& Text);
+ui::LRESULT SendMessagePointer(ui::HWND Wnd, ui::UINT Msg, ui::WPARAM WParam, const void* LParam);
+// EM_GETSEL: the selection's start and end.
+void SendGetSel(ui::HWND Wnd, int& SelStart, int& SelEnd);
+inline ui::LPARAM ObjectAsParam(const rtl::TObject* Object) { return reinterpret_cast<ui::LPARAM>(Object); }
 
 inline ui::LPARAM SmallPointToLParam(ui::TPoint P) { return ui::PointToLParam(P.X, P.Y); }
 inline ui::TPoint LParamToSmallPoint(ui::LPARAM L) { return ui::LParamToPoint(L); }

@@ -38,6 +38,8 @@ void TEditButtonEh::Assign(rtl::TPersistent* Source) {
         rtl::TCollectionItem::Assign(Source);
         return;
     }
+    SetAction(src->Action());
+    DropdownMenu = src->DropdownMenu;
     SetEnabled(src->Enabled());
     SetGlyph(src->Glyph());
     SetHint(src->Hint());
@@ -93,7 +95,111 @@ void TEditButtonEh::SetWidth(int Value) {
 }
 
 void TEditButtonEh::Click(rtl::TObject* Sender, bool& Handled) {
-    if (OnClick) OnClick(Sender, Handled);
+    if (OnClick) {
+        OnClick(Sender, Handled);
+        return;
+    }
+    if (!FActionLink || !FActionLink->Action()) return;
+    rtl::TComponent* target = FEditControl;
+    if (!target && Collection()) target = dynamic_cast<rtl::TComponent*>(Collection()->GetOwner());
+    FActionLink->Execute(target);
+    Handled = true;
+}
+
+TEditButtonControlEh* TEditButtonEh::CreateEditButtonControl() {
+    auto* c = rtl::Create<TEditButtonControlEh>(FEditControl);
+    c->SetBounds(0, 0, 10, 17);
+    c->SetParent(FEditControl);
+    return c;
+}
+
+void TEditButtonEh::RefreshActionState() {
+    if (FActionLink) FActionLink->Update();
+}
+
+void TEditButtonEh::SetAction(ui::TBasicAction* Value) {
+    if (!Value) {
+        FActionLink.reset();
+        return;
+    }
+    if (!FActionLink) FActionLink.reset(rtl::Create<TEditButtonActionLinkEh>(this));
+    FActionLink->SetAction(Value);
+    FActionLink->OnChange = [this](ui::TBasicAction* A) {
+        if (A == Action()) ActionChange(A, false);
+    };
+    ActionChange(Value, Value->ComponentState().Contains(rtl::csLoading));
+}
+
+void TEditButtonEh::ActionChange(rtl::TObject* Sender, bool CheckDefaults) {
+    auto* a = dynamic_cast<ui::TCustomAction*>(Sender);
+    if (!a) return;
+    if (!CheckDefaults || Enabled()) SetEnabled(a->Enabled());
+    if (!CheckDefaults || Hint().empty()) SetHint(a->Hint());
+    if (!CheckDefaults || ShortCut() == 0) SetShortCut(a->ShortCut());
+    if (!CheckDefaults || Visible()) SetVisible(a->Visible());
+}
+
+TEditButtonActionLinkEh::TEditButtonActionLinkEh(TEditButtonEh* Client) : rtl::TComponent(nullptr), FClient(Client) {}
+
+TEditButtonActionLinkEh::~TEditButtonActionLinkEh() { SetAction(nullptr); }
+
+void TEditButtonActionLinkEh::SetAction(ui::TBasicAction* Value) {
+    if (Value == FAction) return;
+    if (FAction) {
+        FAction->UnRegisterChanges(this);
+        FAction->RemoveFreeNotification(this);
+    }
+    FAction = Value;
+    if (FAction) {
+        FAction->RegisterChanges(this, [this] {
+            if (OnChange) OnChange(FAction);
+        });
+        FAction->FreeNotification(this);
+    }
+}
+
+void TEditButtonActionLinkEh::Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) {
+    rtl::TComponent::Notification(AComponent, Operation);
+    if (Operation == rtl::opRemove && AComponent == FAction) FAction = nullptr;
+}
+
+bool TEditButtonActionLinkEh::Execute(rtl::TComponent* Target) {
+    // Actions here run without a target; the control that asked is the one the user works in.
+    (void)Target;
+    return FAction && FAction->Execute();
+}
+
+void TEditButtonActionLinkEh::Update() {
+    if (FAction) FAction->Update();
+}
+
+bool TEditButtonActionLinkEh::IsEnabledLinked() const {
+    auto* a = Custom();
+    return a && a->Enabled() == FClient->Enabled();
+}
+bool TEditButtonActionLinkEh::IsHintLinked() const {
+    auto* a = Custom();
+    return a && a->Hint() == FClient->Hint();
+}
+bool TEditButtonActionLinkEh::IsShortCutLinked() const {
+    auto* a = Custom();
+    return a && a->ShortCut() == FClient->ShortCut();
+}
+bool TEditButtonActionLinkEh::IsVisibleLinked() const {
+    auto* a = Custom();
+    return a && a->Visible() == FClient->Visible();
+}
+void TEditButtonActionLinkEh::SetEnabled(bool Value) {
+    if (IsEnabledLinked()) FClient->SetEnabled(Value);
+}
+void TEditButtonActionLinkEh::SetHint(const AnsiString& Value) {
+    if (IsHintLinked()) FClient->SetHint(Value);
+}
+void TEditButtonActionLinkEh::SetShortCut(TShortCut Value) {
+    if (IsShortCutLinked()) FClient->SetShortCut(Value);
+}
+void TEditButtonActionLinkEh::SetVisible(bool Value) {
+    if (IsVisibleLinked()) FClient->SetVisible(Value);
 }
 
 void TEditButtonEh::ButtonChanged() {
@@ -127,6 +233,146 @@ TEditButtonsEh::TEditButtonsEh(rtl::TPersistent* Owner, const rtl::TCollectionIt
 void TEditButtonsEh::Update(rtl::TCollectionItem* Item) {
     rtl::TCollection::Update(Item);
     if (OnChange) OnChange(Item);
+}
+
+}  // namespace editors
+
+namespace editors {
+
+namespace {
+constexpr uint32_t FirstRepeatDelay = 400;
+constexpr uint32_t RepeatInterval = 100;
+}  // namespace
+
+TEditButtonControlEh::TEditButtonControlEh(rtl::TComponent* Owner) : ui::TSpeedButton(Owner) {}
+
+TEditButtonControlEh::~TEditButtonControlEh() = default;
+
+void TEditButtonControlEh::SetActive(bool Value) {
+    if (Value == FActive) return;
+    FActive = Value;
+    Invalidate();
+}
+
+void TEditButtonControlEh::SetStyle(TEditButtonStyleEh Value) {
+    if (Value == FStyle) return;
+    FStyle = Value;
+    Invalidate();
+}
+
+bool TEditButtonControlEh::IsPressed() const noexcept {
+    return State() == ui::TButtonState::bsDown || State() == ui::TButtonState::bsExclusive;
+}
+
+void TEditButtonControlEh::UpdatePressedPart(int Y) {
+    int part = 0;
+    if (IsPressed()) {
+        if (FStyle != ebsUpDownEh) part = 1;
+        else if (Y < Height() / 2) part = 1;
+        else if (Y > Height() - Height() / 2) part = 2;
+    }
+    if (part == FPressedPart) return;
+    FPressedPart = part;
+    Invalidate();
+}
+
+void TEditButtonControlEh::SetHeldDown(bool Value) {
+    if (Value == FHeldDown) return;
+    FHeldDown = Value;
+    if (Value) {
+        SetGroupIndex(1);
+        SetDown(true);
+        SetAllowAllUp(false);
+        FPressedPart = 1;
+    } else {
+        SetAllowAllUp(true);
+        SetDown(false);
+        SetGroupIndex(0);
+        FPressedPart = 0;
+    }
+    Invalidate();
+}
+
+void TEditButtonControlEh::FireDownEvent(bool TopButton, bool& AutoRepeat) {
+    bool handled = false;
+    if (FOnDown) FOnDown(this, TopButton, AutoRepeat, handled);
+}
+
+void TEditButtonControlEh::Click() {
+    if (FNoClick) return;
+    ui::TSpeedButton::Click();
+}
+
+void TEditButtonControlEh::StartTimer(uint32_t Interval) {
+    if (!FTimer) {
+        FTimer = rtl::Create<ui::TTimer>(this);
+        FTimer->SetOnTimer([this](rtl::TObject*) { TimerTick(); });
+    }
+    FTimer->SetEnabled(false);
+    FTimer->SetInterval(Interval);
+    FTimer->SetEnabled(true);
+}
+
+void TEditButtonControlEh::StopTimer() {
+    if (FTimer) FTimer->SetEnabled(false);
+}
+
+void TEditButtonControlEh::TimerTick() {
+    bool autoRepeat = FStyle == ebsUpDownEh;
+    // A press that slid off its half leaves the timer running but idle until the release.
+    if (State() != ui::TButtonState::bsDown) return;
+    if (FTimer->Interval() == FirstRepeatDelay) FTimer->SetInterval(RepeatInterval);
+    FireDownEvent(FPressedPart == 1, autoRepeat);
+    if (!autoRepeat) StopTimer();
+}
+
+void TEditButtonControlEh::MouseDown(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) {
+    bool autoRepeat = FStyle == ebsUpDownEh;
+    ui::TSpeedButton::MouseDown(Button, Shift, X, Y);
+    if (Button != ui::mbLeft) return;
+    UpdatePressedPart(Y);
+    if (FPressedPart != 1 && FPressedPart != 2) return;
+    FireDownEvent(FPressedPart == 1, autoRepeat);
+    if (autoRepeat) StartTimer(FirstRepeatDelay);
+}
+
+void TEditButtonControlEh::MouseMove(ui::TShiftState Shift, int X, int Y) {
+    ui::TSpeedButton::MouseMove(Shift, X, Y);
+    if (!MouseCapture() || FStyle != ebsUpDownEh || State() != ui::TButtonState::bsDown) return;
+    const int half = Height() / 2;
+    if ((FPressedPart == 2 && Y < half) || (FPressedPart == 1 && Y > Height() - half))
+        SetState(ui::TButtonState::bsUp);
+}
+
+void TEditButtonControlEh::MouseUp(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) {
+    FNoClick = FStyle == ebsUpDownEh && State() != ui::TButtonState::bsDown;
+    try {
+        ui::TSpeedButton::MouseUp(Button, Shift, X, Y);
+    } catch (...) {
+        FNoClick = false;
+        throw;
+    }
+    FNoClick = false;
+    UpdatePressedPart(Y);
+    StopTimer();
+}
+
+void TEditButtonControlEh::Paint() {
+    ui::TColor back = Parent() ? Parent()->Color() : ui::clBtnFace;
+    if (FStyle != ebsGlyphEh) {
+        DrawEditButtonFace(Canvas()->Handle(), ui::Rect(0, 0, Width(), Height()), back, EditButtonDrawStyle(FStyle),
+                           IsPressed() ? FPressedPart : 0, Flat(), FActive, Enabled(), cbUnchecked);
+        return;
+    }
+    ui::TSpeedButton::Paint();
+    if (ThemesActive() || !Flat()) return;
+    ui::TRect r = ui::Rect(0, 0, Width(), Height());
+    if (FActive) {
+        ui::DrawEdge(Canvas()->Handle(), r, IsPressed() ? ui::BDR_SUNKENOUTER : ui::BDR_RAISEDINNER, ui::BF_RECT);
+    } else {
+        Canvas()->Brush()->SetColor(back);
+        Canvas()->FrameRect(r);
+    }
 }
 
 }  // namespace editors

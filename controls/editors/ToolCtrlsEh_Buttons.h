@@ -5,7 +5,11 @@
 #include <functional>
 
 #include "controls/editors/ToolCtrlsEh.h"
+#include "framework/ui/ActnList.h"
+#include "framework/ui/Buttons.h"
+#include "framework/ui/Menus.h"
 #include "framework/ui/Controls.h"
+#include "framework/ui/ExtCtrls.h"
 #include "framework/ui/Graphics.h"
 
 namespace editors {
@@ -20,6 +24,43 @@ using TButtonDownEventEh =
     std::function<void(rtl::TObject* Sender, bool TopButton, bool& AutoRepeat, bool& Handled)>;
 
 inline constexpr TShortCut AltDownShortCut = 32808;
+
+class TEditButtonEh;
+class TEditButtonControlEh;
+
+// Ties a button to an action: the button follows the action's state for every property that
+// still shows the action's value; a destroyed action leaves the link empty.
+class TEditButtonActionLinkEh : public rtl::TComponent {
+    RTL_CLASS(TEditButtonActionLinkEh, rtl::TComponent)
+public:
+    explicit TEditButtonActionLinkEh(TEditButtonEh* Client);
+    ~TEditButtonActionLinkEh() override;
+
+    ui::TBasicAction* Action() const noexcept { return FAction; }
+    void SetAction(ui::TBasicAction* Value);
+    bool Execute(rtl::TComponent* Target);
+    void Update();
+
+    bool IsEnabledLinked() const;
+    bool IsHintLinked() const;
+    bool IsShortCutLinked() const;
+    bool IsVisibleLinked() const;
+    void SetEnabled(bool Value);
+    void SetHint(const AnsiString& Value);
+    void SetShortCut(TShortCut Value);
+    void SetVisible(bool Value);
+
+    // The action's state changed.
+    std::function<void(ui::TBasicAction* Action)> OnChange;
+
+protected:
+    void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override;
+
+private:
+    ui::TCustomAction* Custom() const noexcept { return dynamic_cast<ui::TCustomAction*>(FAction); }
+    TEditButtonEh* FClient;
+    ui::TBasicAction* FAction = nullptr;
+};
 
 class TEditButtonEh : public rtl::TCollectionItem {
     RTL_CLASS(TEditButtonEh, rtl::TCollectionItem)
@@ -50,8 +91,16 @@ public:
     int Width() const noexcept { return FWidth; }
     void SetWidth(int Value);
 
-    // An assigned OnClick replaces everything else; Handled is left as it came otherwise.
+    // An assigned OnClick replaces everything else; then the action runs; Handled is left as it
+    // came when there is neither.
     virtual void Click(rtl::TObject* Sender, bool& Handled);
+    virtual TEditButtonControlEh* CreateEditButtonControl();
+    virtual void RefreshActionState();
+
+    ui::TBasicAction* Action() const noexcept { return FActionLink ? FActionLink->Action() : nullptr; }
+    void SetAction(ui::TBasicAction* Value);
+    TEditButtonActionLinkEh* ActionLink() const noexcept { return FActionLink.get(); }
+    ui::TPopupMenu* DropdownMenu = nullptr;
 
     TButtonClickEventEh OnClick;
     TButtonDownEventEh OnDown;
@@ -60,12 +109,14 @@ public:
 
 protected:
     void ButtonChanged();
+    virtual void ActionChange(rtl::TObject* Sender, bool CheckDefaults);
 
 private:
     void Init();
 
     ui::TWinControl* FEditControl = nullptr;
     rtl::TOwnedPtr<ui::TBitmap> FGlyph;
+    rtl::TOwnedPtr<TEditButtonActionLinkEh> FActionLink;
     bool FEnabled = true;
     AnsiString FHint;
     int FNumGlyphs = 1;
@@ -107,6 +158,59 @@ protected:
 
 private:
     rtl::TPersistent* FOwner;
+};
+
+// The button control placed on an editor: paints the edit-button faces, reports presses of its
+// halves and repeats them while held.
+class TEditButtonControlEh : public ui::TSpeedButton {
+    RTL_CLASS(TEditButtonControlEh, ui::TSpeedButton)
+public:
+    explicit TEditButtonControlEh(rtl::TComponent* Owner);
+    ~TEditButtonControlEh() override;
+
+    bool Active() const noexcept { return FActive; }
+    void SetActive(bool Value);
+    TEditButtonStyleEh Style() const noexcept { return FStyle; }
+    void SetStyle(TEditButtonStyleEh Value);
+    // 0 none, 1 the upper half or the whole button, 2 the lower half.
+    int PressedPart() const noexcept { return FPressedPart; }
+    bool HeldDown() const noexcept { return FHeldDown; }
+    // Kept down while the editor's drop-down is open.
+    void SetHeldDown(bool Value);
+    void SetOnDown(TButtonDownEventEh Value) { FOnDown = std::move(Value); }
+    // Null until the first repeating press.
+    ui::TTimer* AutoRepeatTimer() const noexcept { return FTimer; }
+
+    void Click() override;
+    void FireDownEvent(bool TopButton, bool& AutoRepeat);
+
+protected:
+    void Paint() override;
+    void MouseDown(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) override;
+    void MouseMove(ui::TShiftState Shift, int X, int Y) override;
+    void MouseUp(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) override;
+    void UpdatePressedPart(int Y);
+
+private:
+    bool IsPressed() const noexcept;
+    void StartTimer(uint32_t Interval);
+    void StopTimer();
+    void TimerTick();
+
+    bool FActive = false;
+    bool FHeldDown = false;
+    bool FNoClick = false;
+    int FPressedPart = 0;
+    TEditButtonStyleEh FStyle = ebsDropDownEh;
+    TButtonDownEventEh FOnDown;
+    ui::TTimer* FTimer = nullptr;  // owned as a component
+};
+
+// The calculator's keys: the control with its style and hot look exposed.
+class TSpeedButtonEh : public TEditButtonControlEh {
+    RTL_CLASS(TSpeedButtonEh, TEditButtonControlEh)
+public:
+    explicit TSpeedButtonEh(rtl::TComponent* Owner) : TEditButtonControlEh(Owner) {}
 };
 
 }  // namespace editors

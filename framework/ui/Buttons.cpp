@@ -76,6 +76,12 @@ void TSpeedButton::UpdateExclusive() {
 
 void TSpeedButton::Click() { TGraphicControl::Click(); }
 
+void TSpeedButton::SetState(TButtonState Value) {
+    if (Value == FState) return;
+    FState = Value;
+    Invalidate();
+}
+
 void TSpeedButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
     TGraphicControl::MouseDown(Button, Shift, X, Y);
     if (Button != mbLeft || !Enabled()) return;

@@ -46,6 +46,8 @@ protected:
     void CMMouseEnter(TMessage& Message) override;
     void CMMouseLeave(TMessage& Message) override;
     void CMEnabledChanged(TMessage& Message) override;
+    // For descendants whose press may end before the release (a press sliding off its part).
+    void SetState(TButtonState Value);
 
 private:
     void UpdateExclusive();

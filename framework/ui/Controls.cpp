@@ -66,6 +66,7 @@ TSize TControl::MeasureTextExtent(std::string_view Text) const {
 
 void TControl::BeforeDestruction() {
     if (GetCaptureControl() == this) SetCaptureControl(nullptr);
+    detail::ControlGoing(this);
     if (FParent) FParent->RemoveControl(this);
     TComponent::BeforeDestruction();
 }

@@ -684,6 +684,8 @@ void BringTopLevelToFront(TWinControl* Window);
 void DropFocus(HWND Wnd);
 // A window is destroyed or hidden: capture, mouse tracking and activation forget it.
 void WindowGoing(HWND Wnd);
+// A control is destroyed: mouse tracking must not keep pointing at it.
+void ControlGoing(TControl* Control);
 void WindowHidden(HWND Wnd);
 // The active top-level window hides: the topmost other visible one becomes active.
 void ActivateNext(TWinControl* Hidden);

@@ -64,6 +64,10 @@ void WindowGoing(HWND Wnd) {
     }
 }
 
+void ControlGoing(TControl* Control) {
+    if (In().MouseControl == Control) In().MouseControl = nullptr;
+}
+
 void WindowHidden(HWND Wnd) {
     TWinControl* w = FindControl(Wnd);
     if (!w) return;

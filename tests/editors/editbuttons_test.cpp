@@ -101,3 +101,56 @@ TEST(EditButtons, StylesMapToFaces) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace editors;
+
+TEST(EditButtonAction, TheButtonFollowsItsActionAndClicksRunIt) {
+    rtl::TOwnedPtr<ui::TAction> action(rtl::Create<ui::TAction>(nullptr));
+    action->SetHint("Find");
+    action->SetShortCut(ui::scCtrl | 'F');
+    action->SetEnabled(false);
+    int runs = 0;
+    action->OnExecute = [&](rtl::TObject*) { ++runs; };
+
+    TEditButtonsEh buttons(nullptr, TVisibleEditButtonEh::StaticClass());
+    TEditButtonEh* b = buttons.Add();
+    b->SetAction(action.get());
+    EXPECT_FALSE(b->Enabled());
+    EXPECT_EQ(b->Hint(), "Find");
+    EXPECT_EQ(b->ShortCut(), ui::scCtrl | 'F');
+    EXPECT_TRUE(b->ActionLink()->IsHintLinked());
+
+    action->SetEnabled(true);
+    action->SetVisible(false);
+    EXPECT_TRUE(b->Enabled());
+    EXPECT_FALSE(b->Visible());
+
+    bool handled = false;
+    b->Click(b, handled);
+    EXPECT_TRUE(handled);
+    EXPECT_EQ(runs, 1);
+
+    // An own click handler takes the click from the action.
+    b->OnClick = [](rtl::TObject*, bool&) {};
+    handled = false;
+    b->Click(b, handled);
+    EXPECT_FALSE(handled);
+    EXPECT_EQ(runs, 1);
+
+    TEditButtonEh* copy = buttons.Add();
+    copy->Assign(b);
+    EXPECT_EQ(copy->Action(), action.get());
+
+    action.reset();
+    EXPECT_EQ(b->Action(), nullptr) << "a freed action leaves the link empty";
+    b->OnClick = nullptr;
+    handled = false;
+    b->Click(b, handled);
+    EXPECT_FALSE(handled);
+    b->SetAction(nullptr);
+    EXPECT_EQ(b->ActionLink(), nullptr);
+}
+
+}  // namespace

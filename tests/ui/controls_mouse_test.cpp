@@ -124,6 +124,21 @@ TEST_F(MouseTest, WindowsWithoutDoubleClicksGetTwoPresses) {
     EXPECT_EQ(log.Events, (std::vector<std::string>{"A:down0@1,1", "A:click", "A:up0@1,1", "A:down0@1,1", "A:click", "A:up0@1,1"}));
 }
 
+TEST_F(MouseTest, AFreedControlUnderTheMouseIsForgotten) {
+    auto* g = rtl::Create<TGraphicControl>(Form);
+    g->SetBounds(50, 60, 30, 30);
+    g->SetParent(Form);
+    Form->Show();
+    MouseInput(WM_MOUSEMOVE, At(Form, 55, 65));
+    Pump();
+    g->Free();
+    // Moving on and destroying the form both consult the control last under the mouse.
+    MouseInput(WM_MOUSEMOVE, At(Form, 5, 5));
+    Pump();
+    Form->Free();
+    Form = nullptr;
+}
+
 TEST_F(MouseTest, GraphicControlsGetTheMouseThroughTheirParentAndDoubleClickAsControlsDo) {
     auto* g = rtl::Create<TGraphicControl>(Form);
     g->SetName("G");
