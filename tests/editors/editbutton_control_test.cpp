@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "controls/editors/ToolCtrlsEh_Buttons.h"
-#include "tests/ui/UiFixture.h"
+#include "tests/ui/ui_fixture.h"
 
 namespace {
 
