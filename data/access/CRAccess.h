@@ -422,7 +422,7 @@ protected:
     bool FConvertEOL = false;
     bool FNational = false;
     TEncryptValueFunc FEncryptor;
-    store::TBlob* FEncryptedBlob = nullptr;
+    rtl::TSharedRef<store::TBlob> FEncryptedBlob;
 };
 
 // Owns its descriptors.

@@ -191,9 +191,7 @@ bool TCRCommand::GetProp(int Prop, Variant& Value) {
 // ---------------------------------------------------------------------------------------------
 // TParamDesc
 
-TParamDesc::~TParamDesc() {
-    if (FEncryptedBlob) FEncryptedBlob->Release();
-}
+TParamDesc::~TParamDesc() = default;
 
 void TParamDesc::SetValue(const Variant& Value) {
     FValue = FEncryptor ? EncryptValue(Value) : Value;
@@ -266,12 +264,9 @@ void TParamDesc::SetObject(store::TSharedObject* Value) {
         FValue = Variant::FromPointer(Value);
         return;
     }
-    if (FEncryptedBlob) {
-        FEncryptedBlob->Release();
-        FEncryptedBlob = nullptr;
-    }
-    TBlob* copy = CreateSharedObject<TBlob>(blob->IsUnicode());
-    try {
+    FEncryptedBlob.reset();
+    auto copy = rtl::TSharedRef<TBlob>::Adopt(CreateSharedObject<TBlob>(blob->IsUnicode()));
+    {
         Variant result;
         switch (FDataType) {
             case mdtBlob: {
@@ -301,12 +296,9 @@ void TParamDesc::SetObject(store::TSharedObject* Value) {
             default:
                 throw rtl::Exception(rtl::Format(SDataTypeCannotBeEncrypted, {rtl::IntToStr(FDataType)}));
         }
-    } catch (...) {
-        copy->Release();
-        throw;
     }
-    FEncryptedBlob = copy;
-    FValue = Variant::FromPointer(copy);
+    FValue = Variant::FromPointer(copy.get());
+    FEncryptedBlob = std::move(copy);
 }
 
 void TParamDesc::SetNull(bool Value) {

@@ -3,22 +3,12 @@
 
 #include "data/access/DBAccess.h"
 #include "data/store/DAConsts.h"
+#include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
 namespace daccess {
 
 using namespace store;
-
-namespace {
-
-AnsiString FormatOne(std::string_view text, std::string_view arg) {
-    AnsiString result(text);
-    const auto pos = result.find("%s");
-    if (pos != AnsiString::npos) result.replace(pos, 2, arg);
-    return result;
-}
-
-}  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Field-type registry
@@ -64,11 +54,11 @@ void TFieldTypeInfos::CheckTypeInfo(db::TFieldType FieldType, int32_t FieldLengt
     if (FieldType == db::ftUnknown) throw EInvalidFieldTypeMapping(SFieldTypeNotDefined);
     const TFieldTypeInfo* info = FindTypeInfo(FieldType);
     if (!info)
-        throw EInvalidFieldTypeMapping(FormatOne(SUnsupportedFieldType, std::to_string(static_cast<int>(FieldType))));
+        throw EInvalidFieldTypeMapping(rtl::Format(SUnsupportedFieldType, {std::to_string(static_cast<int>(FieldType))}));
     if (!info->LengthAllowed && FieldLength != -1)
-        throw EInvalidFieldTypeMapping(FormatOne(SFieldTypeLengthNotAllowed, info->Name));
+        throw EInvalidFieldTypeMapping(rtl::Format(SFieldTypeLengthNotAllowed, {info->Name}));
     if (!info->ScaleAllowed && FieldScale != -1)
-        throw EInvalidFieldTypeMapping(FormatOne(SFieldTypeScaleNotAllowed, info->Name));
+        throw EInvalidFieldTypeMapping(rtl::Format(SFieldTypeScaleNotAllowed, {info->Name}));
 }
 
 TFieldTypeInfos& FieldTypeInfos() {

@@ -5,6 +5,7 @@
 #include "data/access/DBAccess.h"
 #include "data/store/DAConsts.h"
 #include "framework/rtl/Streams.h"
+#include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
 namespace daccess {
@@ -115,9 +116,7 @@ TMacro* TMacros::FindMacro(const AnsiString& Name) const {
 TMacro* TMacros::MacroByName(const AnsiString& Name) const {
     TMacro* macro = FindMacro(Name);
     if (!macro) {
-        AnsiString text(SMacroNotFound);
-        text.replace(text.find("%s"), 2, Name);
-        db::DatabaseError(text, dynamic_cast<rtl::TComponent*>(FOwner));
+        db::DatabaseError(rtl::Format(SMacroNotFound, {Name}), dynamic_cast<rtl::TComponent*>(FOwner));
     }
     return macro;
 }

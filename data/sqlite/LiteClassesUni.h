@@ -244,7 +244,7 @@ public:
 
     void Prepare() override;
     void Unprepare() override;
-    bool GetPrepared() const override { return FStmt != nullptr; }
+    bool GetPrepared() const override { return static_cast<bool>(FStmt); }
     void Execute(int Iters = 1) override;
     void SetConnection(daccess::TCRConnection* Value) override;
     uint8_t GetCursorState() const override { return FCursorState; }
@@ -259,7 +259,7 @@ public:
     void BindParams();
 
     TSQLiteConnection* LiteConnection() const noexcept { return FLiteConnection; }
-    sqlite3_stmt* Stmt() const noexcept { return FStmt; }
+    sqlite3_stmt* Stmt() const noexcept { return FStmt.get(); }
     int LastStepResult() const noexcept { return FLastStepResult; }
     void SetLastStepResult(int Value) noexcept { FLastStepResult = Value; }
     int RowsAffected() const noexcept { return FRowsAffected; }
@@ -275,7 +275,7 @@ private:
     AnsiString FormatDateValue(store::TMemDataType DataType, rtl::TDateTime Value) const;
 
     TSQLiteConnection* FLiteConnection = nullptr;
-    sqlite3_stmt* FStmt = nullptr;
+    TStatementOwner FStmt;
     uint8_t FCursorState = daccess::csInactive;
     int FLastStepResult = 0;
     int FRowsAffected = 0;

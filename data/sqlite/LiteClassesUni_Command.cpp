@@ -15,12 +15,10 @@ namespace {
 
 // The engine's count of all rows changed on the connection, triggers included.
 int64_t TotalChanges(TSQLite3API* API) {
-    sqlite3_stmt* stmt = nullptr;
-    if (API->sqlite3_prepare_v2(API->SQLite, "SELECT total_changes()", -1, &stmt, nullptr) != SQLITE_OK) return -1;
-    int64_t n = -1;
-    if (API->sqlite3_step(stmt) == SQLITE_ROW) n = API->sqlite3_column_int64(stmt, 0);
-    API->sqlite3_finalize(stmt);
-    return n;
+    TStatementOwner stmt(TFinalizeStatement{API});
+    if (API->sqlite3_prepare_v2(API->SQLite, "SELECT total_changes()", -1, stmt.Receive(), nullptr) != SQLITE_OK)
+        return -1;
+    return API->sqlite3_step(stmt.get()) == SQLITE_ROW ? API->sqlite3_column_int64(stmt.get(), 0) : -1;
 }
 
 // Blanks, semicolons and comments only: what may follow the one statement of a command.
@@ -74,48 +72,40 @@ void TSQLiteCommand::Prepare() {
     if (rtl::Trim(FSQL).empty()) throw rtl::Exception(SEmptySQLStatement);
     AnsiString sql = FLiteConnection->EncodeString(FSQL);
     TSQLite3API* api = FLiteConnection->API();
-    sqlite3_stmt* stmt = nullptr;
+    TStatementOwner stmt(TFinalizeStatement{api});
     const char* tail = nullptr;
-    int rc = api->sqlite3_prepare_v2(api->SQLite, sql.c_str(), static_cast<int>(sql.size()), &stmt, &tail);
-    if (rc != SQLITE_OK) {
-        if (stmt) api->sqlite3_finalize(stmt);
-        FLiteConnection->Check(rc);
-    }
+    int rc = api->sqlite3_prepare_v2(api->SQLite, sql.c_str(), static_cast<int>(sql.size()), stmt.Receive(), &tail);
+    if (rc != SQLITE_OK) FLiteConnection->Check(rc);
     // The engine compiles only the first statement: running it alone would drop the rest unseen.
-    if (tail && !OnlyBlanksAndComments(std::string_view(tail, static_cast<size_t>(sql.c_str() + sql.size() - tail)))) {
-        if (stmt) api->sqlite3_finalize(stmt);
+    if (tail && !OnlyBlanksAndComments(std::string_view(tail, static_cast<size_t>(sql.c_str() + sql.size() - tail))))
         throw rtl::Exception(SMultipleStatements);
-    }
-    FStmt = stmt;
-    if (FStmt) FLiteConnection->AddLiveCommand(this);
+    if (stmt) FLiteConnection->AddLiveCommand(this);
+    FStmt = std::move(stmt);
     FCursorState = csPrepared;
 }
 
 void TSQLiteCommand::Unprepare() {
     if (!FStmt) return;
-    if (FLiteConnection) {
-        FLiteConnection->API()->sqlite3_finalize(FStmt);
-        FLiteConnection->RemoveLiveCommand(this);
-    }
-    FStmt = nullptr;
+    FStmt.reset();
+    if (FLiteConnection) FLiteConnection->RemoveLiveCommand(this);
     FCursorState = csInactive;
 }
 
 void TSQLiteCommand::Execute(int /*Iters*/) {
     if (FCursorState > csPrepared) return;
-    const bool prepareHere = FStmt == nullptr;
+    const bool prepareHere = !FStmt;
     try {
         if (prepareHere) Prepare();
         if (!FLiteConnection) throw rtl::Exception(SConnectionNotDefined);
         TSQLite3API* api = FLiteConnection->API();
         // A statement that text prepares to nothing (only a comment) has no handle: nothing to run.
         if (FStmt) {
-            api->sqlite3_reset(FStmt);
+            api->sqlite3_reset(FStmt.get());
             BindParams();
-            const bool changesRows = api->sqlite3_column_count(FStmt) == 0;
+            const bool changesRows = api->sqlite3_column_count(FStmt.get()) == 0;
             const int64_t totalBefore = changesRows ? TotalChanges(api) : -1;
             FLiteConnection->ClearPendingError();
-            FLastStepResult = api->sqlite3_step(FStmt);
+            FLastStepResult = api->sqlite3_step(FStmt.get());
             FLiteConnection->RaisePendingError();
             if (FLastStepResult != SQLITE_ROW && FLastStepResult != SQLITE_DONE) {
                 // The step's own code is generic on old engines; reset gives the specific one.
@@ -238,7 +228,7 @@ AnsiString TSQLiteCommand::FormatDateValue(TMemDataType DataType, rtl::TDateTime
 
 void TSQLiteCommand::BindParams() {
     TSQLite3API* api = FLiteConnection->API();
-    int expected = api->sqlite3_bind_parameter_count(FStmt);
+    int expected = api->sqlite3_bind_parameter_count(FStmt.get());
     int actual = ParamCount();
     if (expected != actual) throw rtl::Exception(rtl::Format(SIncorrectParamCount, {expected, actual}));
     for (int i = 0; i < actual; ++i) BindParam(i + 1, Params(i));
@@ -247,25 +237,25 @@ void TSQLiteCommand::BindParams() {
 void TSQLiteCommand::BindParam(int Index, TParamDesc* Param) {
     TSQLite3API* api = FLiteConnection->API();
     if (Param->GetNull()) {
-        FLiteConnection->Check(api->sqlite3_bind_null(FStmt, Index));
+        FLiteConnection->Check(api->sqlite3_bind_null(FStmt.get(), Index));
         return;
     }
     Variant v = Param->GetValue();
     if (v.IsNull() || v.IsEmpty()) {
-        FLiteConnection->Check(api->sqlite3_bind_null(FStmt, Index));
+        FLiteConnection->Check(api->sqlite3_bind_null(FStmt.get(), Index));
         return;
     }
     int rc = SQLITE_OK;
     switch (Param->GetDataType()) {
         case mdtInt8: case mdtInt16: case mdtInt32: case mdtUInt16: case mdtBoolean: case mdtInt64: case mdtUInt32:
-            rc = api->sqlite3_bind_int64(FStmt, Index, v.VType() == rtl::varBoolean ? (v.AsBoolean() ? 1 : 0) : v.AsInt64());
+            rc = api->sqlite3_bind_int64(FStmt.get(), Index, v.VType() == rtl::varBoolean ? (v.AsBoolean() ? 1 : 0) : v.AsInt64());
             break;
         case mdtFloat: case mdtCurrency: case mdtBCD: case mdtFmtBCD:
-            rc = api->sqlite3_bind_double(FStmt, Index, v.AsDouble());
+            rc = api->sqlite3_bind_double(FStmt.get(), Index, v.AsDouble());
             break;
         case mdtDate: case mdtTime: case mdtDateTime: case mdtSQLTimeStamp: {
             AnsiString text = FormatDateValue(Param->GetDataType(), v.AsDateTime());
-            rc = api->sqlite3_bind_text(FStmt, Index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+            rc = api->sqlite3_bind_text(FStmt.get(), Index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
             break;
         }
         case mdtBlob: case mdtBytes: case mdtVarBytes: {
@@ -283,7 +273,7 @@ void TSQLiteCommand::BindParam(int Index, TParamDesc* Param) {
                 bytes.assign(s.begin(), s.end());
             }
             // The engine takes its own copy: it never reads our memory after the call.
-            rc = api->sqlite3_bind_blob(FStmt, Index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+            rc = api->sqlite3_bind_blob(FStmt.get(), Index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
             break;
         }
         default: {
@@ -296,7 +286,7 @@ void TSQLiteCommand::BindParam(int Index, TParamDesc* Param) {
                 w = v.AsWideString();
             }
             AnsiString text = FLiteConnection->EncodeWideString(w);
-            rc = api->sqlite3_bind_text(FStmt, Index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+            rc = api->sqlite3_bind_text(FStmt.get(), Index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
             break;
         }
     }

@@ -6,6 +6,7 @@
 #include "data/store/DAConsts.h"
 #include "framework/rtl/Bcd.h"
 #include "framework/rtl/DateUtils.h"
+#include "framework/rtl/Ownership.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
@@ -853,14 +854,8 @@ bool TSQLiteRecordSet::FetchNext(int /*Flag*/) {
         bool cancel = false;
         DoBeforeFetch(cancel);
         if (!cancel) {
-            try {
-                FetchBlock();
-                fetched = true;
-            } catch (...) {
-                DoAfterFetch();
-                throw;
-            }
-            DoAfterFetch();
+            rtl::TryFinally([&] { FetchBlock(); }, [&] { DoAfterFetch(); });
+            fetched = true;
         }
     }
     if (FLiteCommand->GetCursorState() == csFetched && !FPrepared) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "framework/rtl/Exceptions.h"
+#include "framework/rtl/Ownership.h"
 #include "framework/rtl/Types.h"
 #include "framework/rtl/Variant.h"
 
@@ -190,7 +191,7 @@ public:
 
     bool HasParent() const noexcept { return ParentDesc != nullptr; }
 
-    TObjectType* ObjectType() const noexcept { return FObjectType; }
+    TObjectType* ObjectType() const noexcept { return FObjectType.get(); }
     // Takes a reference to the new object type and releases the old one.
     void SetObjectType(TObjectType* Value);
 
@@ -217,7 +218,7 @@ public:
     bool AutoIncrement = false;
 
 private:
-    TObjectType* FObjectType = nullptr;
+    rtl::TSharedRef<TObjectType> FObjectType;
 };
 
 inline constexpr uint8_t fdkData = 0;

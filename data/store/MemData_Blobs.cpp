@@ -332,6 +332,12 @@ TBlob* TBlob::CreateClone() { return CreateSharedObject<TBlob>(FIsUnicode); }
 TCRBlobData* TBlob::CreateBlobData() { return CreateSharedObject<TCRBlobData>(); }
 
 void TBlob::CheckValid() const {
+#ifndef NDEBUG
+    // Only a blob made with new skips the second phase that gives it contents: debug builds stop
+    // at the maker's mistake rather than report it as a bad value.
+    if (FTest == BlobValid && !FData)
+        rtl::AssertFail(AnsiString(ClassName()) + " was made without CreateSharedObject", MemDataUnit, __LINE__);
+#endif
     if (FTest != BlobValid || !FData) throw rtl::Exception(SInvalidBlob);
 }
 

@@ -633,34 +633,16 @@ void TData::GetFieldAsVariant(const TFieldDesc* Field, const void* RecBuf, Varia
     }
 }
 
-void TData::PutFieldAsVariant(int FieldNo, void* RecBuf, const Variant& Value, bool NoRound) {
-    TFieldDesc* field = FieldOf(FieldNo);
-    if (Value.IsNull() || Value.IsEmpty()) {
-        SetNull(FieldNo, RecBuf, true);
-        return;
-    }
-    if (field->HasParent()) rtl::AssertFail(SAssertionFailure, MemDataUnit, __LINE__);
-    uint8_t* slot = Slot(RecBuf, field);
-    rtl::TVarType vt = Value.VType();
-    auto roundScale = [&](double v) {
-        if (!NoRound && field->Scale > 0 && std::isfinite(v))
-            v = rtl::StrToFloat(rtl::FloatToStrF(v, rtl::ffFixed, 18, field->Scale));
-        return v;
-    };
+namespace {
+
+// The integer slots: each refuses a value outside its own range rather than wrap it.
+void PutInteger(const TFieldDesc* field, uint8_t* slot, const Variant& Value) {
+    const rtl::TVarType vt = Value.VType();
     auto checkRange = [&](int64_t v, int64_t lo, int64_t hi, rtl::TVarType to) {
         if (v < lo || v > hi) RangeError(Value, to);
         return v;
     };
     switch (field->DataType) {
-        case mdtString:
-        case mdtGuid: {
-            AnsiString s = Value.AsAnsiString();
-            size_t max = field->Size > 0 ? static_cast<size_t>(field->Size - 1) : 0;
-            size_t n = std::min(strnlen(s.c_str(), s.size()), max);
-            std::memcpy(slot, s.data(), n);
-            slot[n] = 0;
-            break;
-        }
         case mdtInt8:
         case mdtUInt8: {
             int64_t v = Value.AsInt64();
@@ -702,20 +684,138 @@ void TData::PutFieldAsVariant(int FieldNo, void* RecBuf, const Variant& Value, b
             Store<int32_t>(slot, static_cast<int32_t>(checkRange(v, INT32_MIN, INT32_MAX, rtl::varInteger)));
             break;
         }
-        case mdtFloat:
-        case mdtCurrency: {
-            double d;
-            if (IsIntegerVariant(vt))
-                d = static_cast<double>(Value.AsInt64());
-            else if (vt == rtl::varSingle || vt == rtl::varDouble || vt == rtl::varCurrency)
-                d = roundScale(Value.AsDouble());
-            else if (vt == rtl::varString || vt == rtl::varOleStr)
-                d = roundScale(rtl::StrToFloat(Value.AsAnsiString()));
-            else
-                CannotConvert();
-            Store<double>(slot, d);
+        case mdtInt64:
+            if (vt != rtl::varInt64) CannotConvert();
+            Store<int64_t>(slot, Value.AsInt64());
+            break;
+        case mdtUInt32:
+            if (vt != rtl::varLongWord) CannotConvert();
+            Store<uint32_t>(slot, static_cast<uint32_t>(Value.AsInt64()));
+            break;
+        default:
+            CannotConvert();
+    }
+}
+
+// Floats round to the field's scale unless the caller keeps the value as given.
+void PutFloat(const TFieldDesc* field, uint8_t* slot, const Variant& Value, bool NoRound) {
+    const rtl::TVarType vt = Value.VType();
+    auto roundScale = [&](double v) {
+        if (!NoRound && field->Scale > 0 && std::isfinite(v))
+            v = rtl::StrToFloat(rtl::FloatToStrF(v, rtl::ffFixed, 18, field->Scale));
+        return v;
+    };
+    double d;
+    if (IsIntegerVariant(vt))
+        d = static_cast<double>(Value.AsInt64());
+    else if (vt == rtl::varSingle || vt == rtl::varDouble || vt == rtl::varCurrency)
+        d = roundScale(Value.AsDouble());
+    else if (vt == rtl::varString || vt == rtl::varOleStr)
+        d = roundScale(rtl::StrToFloat(Value.AsAnsiString()));
+    else
+        CannotConvert();
+    Store<double>(slot, d);
+}
+
+// Text kept in the record itself: cut at the slot's room and at an embedded terminator.
+void PutInlineText(const TFieldDesc* field, uint8_t* slot, const Variant& Value) {
+    if (field->DataType == mdtWideString) {
+        WideString s = Value.AsWideString();
+        size_t max = field->Size > 2 ? static_cast<size_t>(field->Size / 2 - 1) : 0;
+        size_t n = std::min(WideLen(s.c_str()), max);
+        std::memcpy(slot, s.data(), n * 2);
+        Store<char16_t>(slot + n * 2, 0);
+        return;
+    }
+    AnsiString s = Value.AsAnsiString();
+    size_t max = field->Size > 0 ? static_cast<size_t>(field->Size - 1) : 0;
+    size_t n = std::min(strnlen(s.c_str(), s.size()), max);
+    std::memcpy(slot, s.data(), n);
+    slot[n] = 0;
+}
+
+// Bytes kept in the record itself; a value of the wrong size is the caller's fault.
+void PutInlineBytes(const TFieldDesc* field, uint8_t* slot, const Variant& Value) {
+    if (!Value.IsByteArray()) rtl::AssertFail(SInvalidVType, MemDataUnit, __LINE__);
+    const TBytes* b = Value.BytesData();
+    if (field->DataType == mdtBytes) {
+        if (!b || b->size() != field->Length) rtl::AssertFail(SInvalidDataSize, MemDataUnit, __LINE__);
+        if (!b->empty()) std::memcpy(slot, b->data(), b->size());
+        return;
+    }
+    size_t n = b ? b->size() : 0;
+    if (n > field->Length) rtl::AssertFail(SInvalidDataSize, MemDataUnit, __LINE__);
+    Store<uint16_t>(slot, static_cast<uint16_t>(n));
+    if (n) std::memcpy(slot + 2, b->data(), n);
+}
+
+// Values kept on the string heap: the old buffer goes before the new one is made, and the slot
+// never points at a freed buffer in between.
+void PutHeapValue(TStringHeap& Heap, const TFieldDesc* field, uint8_t* slot, const Variant& Value) {
+    switch (field->DataType) {
+        case mdtExtString: {
+            AnsiString s = Value.AsAnsiString();
+            Heap.DisposeBuf(Load<void*>(slot));
+            Store<const void*>(slot, nullptr);
+            Store<const void*>(slot, Heap.AllocStr(s.c_str(), false, static_cast<int>(strnlen(s.c_str(), s.size()))));
             break;
         }
+        case mdtExtWideString: {
+            WideString s = Value.AsWideString();
+            Heap.DisposeBuf(Load<void*>(slot));
+            Store<const void*>(slot, nullptr);
+            Store<const void*>(slot, Heap.AllocWideStr(s.c_str(), false, static_cast<int>(WideLen(s.c_str()))));
+            break;
+        }
+        case mdtExtVarBytes: {
+            if (!Value.IsByteArray()) rtl::AssertFail(SInvalidVType, MemDataUnit, __LINE__);
+            const TBytes* b = Value.BytesData();
+            size_t n = b ? b->size() : 0;
+            if (n > UINT16_MAX || (field->Length > 0 && n > field->Length))
+                rtl::AssertFail(SInvalidDataSize, MemDataUnit, __LINE__);
+            Heap.DisposeBuf(Load<void*>(slot));
+            Store<const void*>(slot, nullptr);
+            auto* buf = static_cast<uint8_t*>(Heap.AllocBuf(static_cast<int>(n) + 2));
+            Store<uint16_t>(buf, static_cast<uint16_t>(n));
+            if (n) std::memcpy(buf + 2, b->data(), n);
+            Store<const void*>(slot, buf);
+            break;
+        }
+        default:
+            CannotConvert();
+    }
+}
+
+}  // namespace
+
+void TData::PutFieldAsVariant(int FieldNo, void* RecBuf, const Variant& Value, bool NoRound) {
+    TFieldDesc* field = FieldOf(FieldNo);
+    if (Value.IsNull() || Value.IsEmpty()) {
+        SetNull(FieldNo, RecBuf, true);
+        return;
+    }
+    if (field->HasParent()) rtl::AssertFail(SAssertionFailure, MemDataUnit, __LINE__);
+    uint8_t* slot = Slot(RecBuf, field);
+    const rtl::TVarType vt = Value.VType();
+    switch (field->DataType) {
+        case mdtString:
+        case mdtGuid:
+        case mdtWideString:
+            PutInlineText(field, slot, Value);
+            break;
+        case mdtInt8:
+        case mdtUInt8:
+        case mdtInt16:
+        case mdtUInt16:
+        case mdtInt32:
+        case mdtInt64:
+        case mdtUInt32:
+            PutInteger(field, slot, Value);
+            break;
+        case mdtFloat:
+        case mdtCurrency:
+            PutFloat(field, slot, Value, NoRound);
+            break;
         case mdtDate:
         case mdtTime:
         case mdtDateTime:
@@ -724,14 +824,6 @@ void TData::PutFieldAsVariant(int FieldNo, void* RecBuf, const Variant& Value, b
         case mdtBoolean:
             if (vt != rtl::varBoolean) CannotConvert();
             Store<uint16_t>(slot, Value.AsBoolean() ? 1 : 0);
-            break;
-        case mdtInt64:
-            if (vt != rtl::varInt64) CannotConvert();
-            Store<int64_t>(slot, Value.AsInt64());
-            break;
-        case mdtUInt32:
-            if (vt != rtl::varLongWord) CannotConvert();
-            Store<uint32_t>(slot, static_cast<uint32_t>(Value.AsInt64()));
             break;
         case mdtBlob:
         case mdtMemo:
@@ -747,58 +839,15 @@ void TData::PutFieldAsVariant(int FieldNo, void* RecBuf, const Variant& Value, b
         case mdtVariant:
             PutFieldData(field, slot, &Value);
             break;
-        case mdtExtString: {
-            AnsiString s = Value.AsAnsiString();
-            FStringHeap.DisposeBuf(ReadPtr(slot));
-            WritePtr(slot, nullptr);
-            WritePtr(slot, FStringHeap.AllocStr(s.c_str(), false, static_cast<int>(strnlen(s.c_str(), s.size()))));
+        case mdtExtString:
+        case mdtExtWideString:
+        case mdtExtVarBytes:
+            PutHeapValue(FStringHeap, field, slot, Value);
             break;
-        }
-        case mdtExtWideString: {
-            WideString s = Value.AsWideString();
-            FStringHeap.DisposeBuf(ReadPtr(slot));
-            WritePtr(slot, nullptr);
-            WritePtr(slot, FStringHeap.AllocWideStr(s.c_str(), false, static_cast<int>(WideLen(s.c_str()))));
+        case mdtBytes:
+        case mdtVarBytes:
+            PutInlineBytes(field, slot, Value);
             break;
-        }
-        case mdtBytes: {
-            if (!Value.IsByteArray()) rtl::AssertFail(SInvalidVType, MemDataUnit, __LINE__);
-            const TBytes* b = Value.BytesData();
-            if (!b || b->size() != field->Length) rtl::AssertFail(SInvalidDataSize, MemDataUnit, __LINE__);
-            if (!b->empty()) std::memcpy(slot, b->data(), b->size());
-            break;
-        }
-        case mdtVarBytes: {
-            if (!Value.IsByteArray()) rtl::AssertFail(SInvalidVType, MemDataUnit, __LINE__);
-            const TBytes* b = Value.BytesData();
-            size_t n = b ? b->size() : 0;
-            if (n > field->Length) rtl::AssertFail(SInvalidDataSize, MemDataUnit, __LINE__);
-            Store<uint16_t>(slot, static_cast<uint16_t>(n));
-            if (n) std::memcpy(slot + 2, b->data(), n);
-            break;
-        }
-        case mdtExtVarBytes: {
-            if (!Value.IsByteArray()) rtl::AssertFail(SInvalidVType, MemDataUnit, __LINE__);
-            const TBytes* b = Value.BytesData();
-            size_t n = b ? b->size() : 0;
-            if (n > UINT16_MAX || (field->Length > 0 && n > field->Length))
-                rtl::AssertFail(SInvalidDataSize, MemDataUnit, __LINE__);
-            FStringHeap.DisposeBuf(ReadPtr(slot));
-            WritePtr(slot, nullptr);
-            auto* buf = static_cast<uint8_t*>(FStringHeap.AllocBuf(static_cast<int>(n) + 2));
-            Store<uint16_t>(buf, static_cast<uint16_t>(n));
-            if (n) std::memcpy(buf + 2, b->data(), n);
-            WritePtr(slot, buf);
-            break;
-        }
-        case mdtWideString: {
-            WideString s = Value.AsWideString();
-            size_t max = field->Size > 2 ? static_cast<size_t>(field->Size / 2 - 1) : 0;
-            size_t n = std::min(WideLen(s.c_str()), max);
-            std::memcpy(slot, s.data(), n * 2);
-            Store<char16_t>(slot + n * 2, 0);
-            break;
-        }
         case mdtBCD:
             Store<int64_t>(slot, Value.AsCurrency().Value);
             break;

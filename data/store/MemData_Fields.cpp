@@ -23,9 +23,7 @@ TAttribute* TObjectType::AddAttribute() {
 
 // --- TFieldDesc ---
 
-TFieldDesc::~TFieldDesc() {
-    if (FObjectType) FObjectType->Release();
-}
+TFieldDesc::~TFieldDesc() = default;
 
 void TFieldDesc::Assign(const TFieldDesc& Source) {
     Name = Source.Name;
@@ -41,11 +39,8 @@ void TFieldDesc::Assign(const TFieldDesc& Source) {
 }
 
 void TFieldDesc::SetObjectType(TObjectType* Value) {
-    if (Value == FObjectType) return;
-    if (Value) Value->AddRef();
-    TObjectType* old = FObjectType;
-    FObjectType = Value;
-    if (old) old->Release();
+    if (Value == FObjectType.get()) return;
+    FObjectType = rtl::TSharedRef<TObjectType>::Retain(Value);
 }
 
 // --- TFieldDescs ---

@@ -459,3 +459,16 @@ TEST(VariantObject, HoldsAVariant) {
     EXPECT_EQ(v->Value.AsInteger(), 42);
     EXPECT_STREQ(v->ClassName(), "TVariantObject");
 }
+
+// A blob made with new never got its contents: every use must refuse, loudly in debug builds.
+TEST(Blob, MadeWithoutSecondPhaseRefusesUse) {
+    TBlob* blob = new TBlob();
+#ifndef NDEBUG
+    EXPECT_THROW(blob->GetSize(), rtl::EAssertionFailed);
+    EXPECT_THROW(blob->Write(0, 1, "x"), rtl::EAssertionFailed);
+#else
+    EXPECT_THROW(blob->GetSize(), rtl::Exception);
+#endif
+    EXPECT_FALSE(blob->HasRollback());
+    blob->Release();
+}
