@@ -110,6 +110,8 @@ void TCalculatorEh::SetDisplayValue(double X) {
         ShowError();
         return;
     }
+    // A negative zero would show "-0", and a digit typed next would make "-05".
+    if (X == 0) X = 0;
     SetDisplayText(rtl::FloatToStrF(X, rtl::ffGeneral, 15, 0));
 }
 

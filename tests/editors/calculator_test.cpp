@@ -64,6 +64,7 @@ TEST_F(CalculatorTest, KeySequencesShowTheirResults) {
         {"5I", "-5", 1, "Ok"},
         {"5I3", "-53", 1, "Ok"},
         {"5=I", "-5", 0, "Ok"},
+        {"0I5", "5", 1, "Ok"},    // zero has no sign
         {"1..5", "1,5", 1, "Ok"},
         {"1,,5", "1,5", 1, "Ok"},
         {".5", "0,5", 1, "Ok"},
