@@ -120,6 +120,13 @@ public:
     static Variant VarArray(std::vector<Variant> items);
     // Type word exactly varByRef: an object pointer carried through a value.
     static Variant FromPointer(void* p) noexcept;
+    // varError carrying an error code; converts to nothing else.
+    static Variant FromError(int32_t code) noexcept {
+        Variant v;
+        v.FVType = varError;
+        v.FData.I = code;
+        return v;
+    }
     static Variant FromBcd(const TBcd& v) { return Variant(v); }
     static Variant FromSQLTimeStamp(const TSQLTimeStamp& v) { return Variant(v); }
     // An array of the element type (varVariant, varByte or another simple type) with the given
