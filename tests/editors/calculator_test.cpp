@@ -8,7 +8,7 @@
 #include "framework/rtl/SysUtils.h"
 #include "framework/ui/Clipbrd.h"
 #include "framework/ui/Messages.h"
-#include "tests/ui/UiFixture.h"
+#include "tests/ui/ui_fixture.h"
 
 namespace {
 
