@@ -563,24 +563,38 @@ void TCustomControl::Paint() {
     if (OnPaint) OnPaint(this);
 }
 
+namespace {
+
+// A control's canvas draws on the paint device for the duration of one paint; a clip left from
+// an earlier paint never carries over.
+class TCanvasOnDevice {
+public:
+    TCanvasOnDevice(TCanvas& Canvas, HDC DC, TFont* Font, TColor Color) : FCanvas(Canvas) {
+        FCanvas.Lock();
+        FCanvas.SetSurface(DC->Surface());
+        FCanvas.SelectClipRgn(nullptr);
+        TRegion clip;
+        if (DC->GetClipRgn(clip)) FCanvas.SelectClipRgn(&clip);
+        const TPoint org = DC->ViewportOrg();
+        FCanvas.SetViewportOrgEx(org.X, org.Y);
+        FCanvas.Font()->Assign(Font);
+        FCanvas.Brush()->SetColor(Color);
+    }
+    ~TCanvasOnDevice() {
+        FCanvas.SetSurface(nullptr);
+        FCanvas.Unlock();
+    }
+    TCanvasOnDevice(const TCanvasOnDevice&) = delete;
+    TCanvasOnDevice& operator=(const TCanvasOnDevice&) = delete;
+
+private:
+    TCanvas& FCanvas;
+};
+
+}  // namespace
+
 void TCustomControl::PaintWindow(HDC DC) {
-    // The control's canvas draws on the paint device for the duration of the paint.
-    FCanvas->Lock();
-    FCanvas->SetSurface(DC->Surface());
-    FCanvas->SelectClipRgn(nullptr);
-    TRegion clip;
-    if (DC->GetClipRgn(clip)) FCanvas->SelectClipRgn(&clip);
-    const TPoint org = DC->ViewportOrg();
-    FCanvas->SetViewportOrgEx(org.X, org.Y);
-    FCanvas->Font()->Assign(Font());
-    FCanvas->Brush()->SetColor(Color());
-    struct TRelease {
-        TCanvas* C;
-        ~TRelease() {
-            C->SetSurface(nullptr);
-            C->Unlock();
-        }
-    } release{FCanvas.get()};
+    TCanvasOnDevice bound(*FCanvas, DC, Font(), Color());
     Paint();
 }
 
@@ -593,21 +607,7 @@ void TGraphicControl::Paint() {
 }
 
 void TGraphicControl::PaintControl(HDC DC) {
-    FCanvas->Lock();
-    FCanvas->SetSurface(DC->Surface());
-    TRegion clip;
-    if (DC->GetClipRgn(clip)) FCanvas->SelectClipRgn(&clip);
-    const TPoint org = DC->ViewportOrg();
-    FCanvas->SetViewportOrgEx(org.X, org.Y);
-    FCanvas->Font()->Assign(Font());
-    FCanvas->Brush()->SetColor(Color());
-    struct TRelease {
-        TCanvas* C;
-        ~TRelease() {
-            C->SetSurface(nullptr);
-            C->Unlock();
-        }
-    } release{FCanvas.get()};
+    TCanvasOnDevice bound(*FCanvas, DC, Font(), Color());
     Paint();
 }
 
