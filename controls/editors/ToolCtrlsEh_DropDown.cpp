@@ -244,7 +244,9 @@ TPopupMonthCalendarEh::TPopupMonthCalendarEh(rtl::TComponent* Owner) : TMonthCal
 bool TPopupMonthCalendarEh::CloseUp(bool Accept) {
     IDropDownHostEh* host = DropDownHostOf(this);
     if (!host) return false;
-    host->CloseUp(Accept);
+    // Enter closes in the special-key query and again as a key; a queued 1125 may arrive after
+    // some other close: the host hears once, while the calendar is shown.
+    if (IsWindowVisible()) host->CloseUp(Accept);
     return true;
 }
 
@@ -350,7 +352,7 @@ void TPopupMonthCalendarEh::WndProc(TMessage& Message) {
         case WM_KILLFOCUS: {
             TMonthCalendar::WndProc(Message);
             const HWND to = static_cast<HWND>(Message.WParam);
-            if (HandleAllocated() && GetParent(to) != Handle()) PostMessage(Handle(), WM_DROPDOWNCLOSE, 0, 0);
+            if (IsWindowVisible() && GetParent(to) != Handle()) PostMessage(Handle(), WM_DROPDOWNCLOSE, 0, 0);
             return;
         }
         case WM_DROPDOWNCLOSE:
@@ -512,6 +514,10 @@ void TPopupListboxEh::WndProc(TMessage& Message) {
         case WM_NCPAINT:
             TCustomListBox::WndProc(Message);
             if (FCtl3D) PaintPopupFrame(this, [this](HDC dc) { DrawPopupBorder(dc); });
+            return;
+        case WM_MOUSEACTIVATE:
+            // A press selects an item; the editor keeps the focus and its window stays active.
+            Message.Result = MA_NOACTIVATE;
             return;
         case WM_WINDOWPOSCHANGING:
             if (auto* wp = reinterpret_cast<TWindowPos*>(Message.LParam);
