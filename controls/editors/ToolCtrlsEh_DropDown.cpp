@@ -413,6 +413,17 @@ void TPopupListboxEh::GetItemData(int Index, AnsiString& Data) {
     if (FItemsSource && Index >= 0 && Index < FItemsSource->Count()) Data = FItemsSource->Strings(Index);
 }
 
+void TPopupListboxEh::SetParent(TWinControl* AParent) {
+    if (Parent()) TCustomListBox::SetParent(nullptr);
+    SetParentWindow(AParent && AParent->HandleAllocated() ? AParent->Handle() : 0);
+}
+
+bool TPopupListboxEh::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
+    if (TCustomListBox::DoMouseWheel(Shift, WheelDelta, MousePos)) return true;
+    SetTopIndex(TopIndex() - WheelDelta / WHEEL_DELTA);
+    return true;
+}
+
 void TPopupListboxEh::SetCtl3D(bool Value) {
     if (FCtl3D == Value) return;
     FCtl3D = Value;
@@ -538,7 +549,7 @@ void TPopupListboxEh::WndProc(TMessage& Message) {
             break;
         }
         case WM_MOUSEWHEEL:
-            SetTopIndex(TopIndex() - Message.WParamHiS / WHEEL_DELTA);
+            DoMouseWheel(KeysToShiftState(Message.WParamLo), Message.WParamHiS, LParamToPoint(Message.LParam));
             Message.Result = 1;
             return;
         case WM_SIZE:

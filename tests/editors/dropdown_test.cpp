@@ -99,9 +99,14 @@ TEST_F(DropDownTest, TheListShowsWholeRowsAndNeverTakesTheFocus) {
     list->SetRowCount(0);
     EXPECT_EQ(list->Height(), frame + 16);
 
+    // Given the editor as parent it stays a top-level window that belongs to the editor's.
+    Form->Show();
+    list->SetParent(Host);
     list->HandleNeeded();
     EXPECT_EQ(list->Height() - list->ClientHeight(), frame);
     EXPECT_EQ(list->Parent(), nullptr);
+    EXPECT_EQ(list->ParentWindow(), Host->Handle());
+    EXPECT_EQ(list->TopLevelWindow(), list);
     EXPECT_NE(list->WindowStyle() & WS_POPUP, 0u);
     EXPECT_EQ(list->WindowExStyle() & WS_EX_CLIENTEDGE, 0u);
     EXPECT_NE(list->WindowExStyle() & WS_EX_TOPMOST, 0u);
@@ -247,6 +252,11 @@ TEST_F(DropDownTest, VirtualModeShowsAHundredThousandItemsWithoutCopyingThem) {
     EXPECT_EQ(list->ItemIndex(), 0);
     list->SetItemIndex(99998);
     EXPECT_EQ(list->TopIndex(), 99998 - 9);
+    // The wheel an editor passes on moves one row per notch.
+    EXPECT_EQ(list->Perform(CM_MOUSEWHEEL, MakeWParam(0, static_cast<uint16_t>(3 * WHEEL_DELTA)), 0), 1);
+    EXPECT_EQ(list->TopIndex(), 99998 - 12);
+    list->Perform(CM_MOUSEWHEEL, MakeWParam(0, static_cast<uint16_t>(-3 * WHEEL_DELTA)), 0);
+    EXPECT_EQ(list->TopIndex(), 99998 - 9);
 
     // Painting reads only the visible rows from the source.
     Open(list);
@@ -325,6 +335,26 @@ TEST_F(DropDownTest, TheGripIsATriangleInItsCorner) {
     }
     grip->SetTriangleShape(false);
     EXPECT_EQ(grip->WindowRgn(), nullptr);
+
+    // Painted as groups of four lines parallel to the triangle's long side (bottom-left corner:
+    // top-left to bottom-right): light, two shadows, face.
+    grip->SetTriangleShape(true);
+    ASSERT_EQ(grip->Corner(), 3);
+    list->ShowWindow(SW_SHOWNA);
+    auto* surface = dynamic_cast<TRecordingSurface*>(list->Surface());
+    ASSERT_NE(surface, nullptr);
+    surface->Clear();
+    list->Repaint();
+    std::vector<TColor> colors;
+    for (const TDrawRecord& r : surface->Records()) {
+        if (r.Op != TDrawOp::PolyPolyline) continue;
+        ASSERT_EQ(r.Points.size(), 2u);
+        EXPECT_EQ(r.Points[1].X - r.Points[0].X, r.Points[1].Y - r.Points[0].Y);
+        colors.push_back(r.Pen.Color);
+    }
+    ASSERT_EQ(colors.size(), 16u);  // 17 pixels: four groups
+    const std::vector<TColor> group = {clBtnHighlight, clBtnShadow, clBtnShadow, clBtnFace};
+    for (size_t i = 0; i < colors.size(); ++i) EXPECT_EQ(ColorToRGB(colors[i]), ColorToRGB(group[i % 4])) << i;
 }
 
 class SizeGripDragTest : public DropDownTest {
