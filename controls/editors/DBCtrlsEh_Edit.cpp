@@ -409,7 +409,12 @@ void TCustomDBEditEh::Notification(rtl::TComponent* AComponent, rtl::TOperation 
     ui::TCustomMaskEdit::Notification(AComponent, Operation);
     if (Operation != rtl::opRemove) return;
     if (FDataLink && AComponent == DataSource()) SetDataSource(nullptr);
-    if (FEditImage) FEditImage->Notification(AComponent, Operation);
+    if (FEditImage && AComponent == FEditImage->Images()) {
+        FEditImage->Notification(AComponent, Operation);
+        UpdateImageWidth();
+        UpdateEditRect();
+        Invalidate();
+    }
     if (FEditButton && AComponent == FEditButton->DropdownMenu) FEditButton->DropdownMenu = nullptr;
     if (FEditButtons)
         for (int i = 0; i < FEditButtons->Count(); ++i)
