@@ -262,7 +262,6 @@ bool TCalculatorEh::DoMouseWheelUp(ui::TShiftState Shift, ui::TPoint MousePos) {
 namespace editors {
 
 namespace {
-constexpr ui::UINT kCloseDropDownMessage = 1125;
 constexpr int32_t kCalculatorErrorCode = 1;
 }  // namespace
 
@@ -271,7 +270,7 @@ TPopupCalculatorEh::TPopupCalculatorEh(rtl::TComponent* Owner) : TCalculatorEh(O
 }
 
 bool TPopupCalculatorEh::CloseUp(bool Accept) {
-    auto* host = dynamic_cast<IDropDownHostEh*>(Owner());
+    IDropDownHostEh* host = DropDownHostOf(this);
     if (!host) return false;
     host->CloseUp(Accept);
     return true;
@@ -307,7 +306,7 @@ void TPopupCalculatorEh::WndProc(ui::TMessage& Message) {
                 return;
             }
             break;
-        case kCloseDropDownMessage: CloseUp(false); return;
+        case ui::WM_DROPDOWNCLOSE: CloseUp(false); return;
         default: break;
     }
     TCalculatorEh::WndProc(Message);

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "controls/editors/ToolCtrlsEh_DropDown.h"
 #include "framework/rtl/Variant.h"
 #include "framework/ui/Buttons.h"
 #include "framework/ui/Controls.h"
@@ -11,13 +12,6 @@
 #include "framework/ui/StdCtrls.h"
 
 namespace editors {
-
-// Through it a drop-down asks the control that opened it (its Owner) to close it.
-class IDropDownHostEh {
-public:
-    virtual ~IDropDownHostEh() = default;
-    virtual void CloseUp(bool Accept) = 0;
-};
 
 // How an editor exchanges its value with a value drop-down.
 class IDropDownValueEditorEh {

@@ -454,6 +454,12 @@ public:
     void SetWindowPos(int X, int Y, int CX, int CY, UINT Flags);
     void ShowWindow(int Cmd);
     bool IsWindowVisible() const noexcept { return FHandle != 0 && FWindowVisible; }
+    // The window's shape (window coordinates): points outside it belong to what lies below.
+    // Null restores the whole rectangle.
+    void SetWindowRgn(const TRegion* Region);
+    const TRegion* WindowRgn() const noexcept { return FWindowRgn.get(); }
+    // Whether a screen point lies inside the window's rectangle and shape.
+    bool WindowContainsPoint(TPoint ScreenPos) const;
     // Applies alignment of the children.
     void Realign();
 
@@ -576,6 +582,7 @@ protected:
     };
     TBar FBars[2];
     std::unique_ptr<TSurface> FSurface;
+    std::unique_ptr<TRegion> FWindowRgn;
 };
 
 // Makes the surface of a new top-level window (the display backend installs one); an empty

@@ -33,7 +33,7 @@ TWinControl* ChildFromPoint(TWinControl* Parent, TPoint ScreenPos) {
     for (int i = Parent->ControlCount() - 1; i >= 0; --i) {
         auto* w = dynamic_cast<TWinControl*>(Parent->Controls(i));
         if (!w || !w->HandleAllocated() || !w->Visible() || !w->IsWindowVisible() || !w->IsWindowEnabled()) continue;
-        if (!PtInRect(w->WindowRectOnScreen(), ScreenPos)) continue;
+        if (!w->WindowContainsPoint(ScreenPos)) continue;
         return ChildFromPoint(w, ScreenPos);
     }
     return Parent;
@@ -123,7 +123,7 @@ HWND WindowFromPoint(TPoint ScreenPos) {
     const auto& list = detail::TopLevelWindows();
     for (auto it = list.rbegin(); it != list.rend(); ++it) {
         TWinControl* w = *it;
-        if (!w->IsWindowVisible() || !PtInRect(w->WindowRectOnScreen(), ScreenPos)) continue;
+        if (!w->IsWindowVisible() || !w->WindowContainsPoint(ScreenPos)) continue;
         if (!w->IsWindowEnabled()) return 0;
         return ChildFromPoint(w, ScreenPos)->Handle();
     }

@@ -230,6 +230,18 @@ void TWinControl::RecreateWnd() {
     if (focused && CanFocus()) ui::SetFocus(FHandle);
 }
 
+void TWinControl::SetWindowRgn(const TRegion* Region) {
+    FWindowRgn = Region ? std::make_unique<TRegion>(*Region) : nullptr;
+    if (FParent) FParent->Invalidate();
+    else Invalidate();
+}
+
+bool TWinControl::WindowContainsPoint(TPoint ScreenPos) const {
+    const TRect w = WindowRectOnScreen();
+    if (!PtInRect(w, ScreenPos)) return false;
+    return !FWindowRgn || FWindowRgn->Contains(Point(ScreenPos.X - w.Left, ScreenPos.Y - w.Top));
+}
+
 void TWinControl::SetParentWindow(HWND Value) {
     if (FParent || FParentWindow == Value) return;
     FParentWindow = Value;
