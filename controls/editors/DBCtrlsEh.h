@@ -9,6 +9,7 @@
 #include "controls/editors/CalculatorEh.h"
 #include "controls/editors/ToolCtrlsEh.h"
 #include "controls/editors/ToolCtrlsEh_Buttons.h"
+#include "controls/editors/ToolCtrlsEh_DropDown.h"
 #include "framework/db/DB.h"
 #include "framework/ui/Controls.h"
 #include "framework/ui/ExtCtrls.h"
@@ -342,6 +343,10 @@ public:
     int ButtonsWidth() const noexcept { return FButtonsWidth; }
     int ImageWidth() const noexcept { return FImageWidth; }
     const TEditButtonControlList& ButtonControls() const noexcept { return FEditButtonControlList; }
+    TMRUListEh* MRUList() const noexcept { return FMRUList.get(); }
+    void SetMRUList(TMRUListEh* Value) { FMRUList->Assign(Value); }
+    // The list's drop-down, made on first use and kept until the editor goes.
+    TMRUListboxEh* MRUListbox();
     // Client rectangles of the button strip, the image and the owner-drawn text.
     ui::TRect ButtonsAreaRect() const;
     ui::TRect ImageAreaRect() const;
@@ -388,6 +393,7 @@ public:
     virtual TEditButtonControlEh* CreateEditButtonControl();
     virtual TEditButtonsEh* CreateEditButtons();
     virtual TEditImageEh* CreateEditImage();
+    virtual TMRUListboxEh* CreateMRUListbox();
     virtual bool IsUnbound() const;
     virtual ui::TAlignment DefaultAlignment() const;
     virtual AnsiString FieldEditMask() const;
@@ -498,6 +504,15 @@ protected:
     bool MRUListHasSelection() const;
     // Keys and the wheel that go to an open MRU list; true when the message was taken.
     bool RouteMRUKey(ui::TMessage& Message);
+    void MRUListDropDown();
+    void MRUListCloseUp(bool Accept);
+    // What the edit shows for an empty value (the mask's literals and blanks).
+    AnsiString EmptyEditText() const;
+    // The formatting rectangle on the screen: the list drops down under it.
+    ui::TRect ScreenEditRect();
+    void PlaceMRUListbox();
+    // After each message: the MRU list follows a text change or a Backspace that emptied it.
+    void RunPendingMRUWork();
 
     AnsiString FCharMessageText;
     bool FInUpdateData = false;
@@ -514,6 +529,8 @@ private:
     rtl::TOwnedPtr<TEditButtonEh> FEditButton;
     rtl::TOwnedPtr<TEditButtonsEh> FEditButtons;
     rtl::TOwnedPtr<TEditImageEh> FEditImage;
+    rtl::TOwnedPtr<TMRUListEh> FMRUList;
+    TMRUListboxEh* FMRUListbox = nullptr;  // owned as a component
     TEditButtonControlList FEditButtonControlList;
     TGetImageIndexEventEh FOnGetImageIndex;
 
@@ -538,6 +555,9 @@ private:
     bool FEditFocused = false;
     bool FMouseAbove = false;
     bool FTextChangePending = false;
+    bool FBackspaceOpenPending = false;
+    bool FMRUAccepting = false;
+    char FMRUKeyTaken = 0;
     bool FLayingOut = false;
     ui::TWinControl* FInplaceEditHolder = nullptr;
     IInplaceEditHolderEh* FHolderIntf = nullptr;

@@ -419,6 +419,7 @@ void TCustomDBEditEh::Notification(rtl::TComponent* AComponent, rtl::TOperation 
     if (FEditButtons)
         for (int i = 0; i < FEditButtons->Count(); ++i)
             if (AComponent == FEditButtons->Items(i)->DropdownMenu) FEditButtons->Items(i)->DropdownMenu = nullptr;
+    if (AComponent == FMRUListbox) FMRUListbox = nullptr;
     if (AComponent == FInplaceEditHolder) {
         FInplaceEditHolder = nullptr;
         FHolderIntf = nullptr;
@@ -585,7 +586,7 @@ void TCustomDBEditEh::Dispatch(ui::TMessage& Message) {
             FlushButtonBitmapCache();
             break;
         case ui::CN_COMMAND:
-            if (Message.WParamHi == ui::EN_CHANGE) FTextChangePending = true;
+            if (Message.WParamHi == ui::EN_CHANGE && !FMRUAccepting) FTextChangePending = true;
             break;
         default:
             break;

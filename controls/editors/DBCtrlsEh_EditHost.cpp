@@ -34,10 +34,7 @@ void TCustomDBEditEh::WndProc(ui::TMessage& Message) {
     }
     if (RouteMRUKey(Message)) return;
     ui::TCustomMaskEdit::WndProc(Message);
-    if (FTextChangePending) {
-        FTextChangePending = false;
-        UpdateMRUDropDown();
-    }
+    RunPendingMRUWork();
 }
 
 void TCustomDBEditEh::WMSetFocus(ui::TWMSetFocus& Message) {
