@@ -273,7 +273,7 @@ TEST_F(DBEditHosted, AClickOnTheCellAndOneOnTheEditorMakeADoubleClick) {
     Hosted->OnDblClick = [&](rtl::TObject*) { ++dbl; };
     const ui::TPoint p = Hosted->ClientToScreen(ui::Point(10, 5));
     Holder->LastDown = ui::Point(p.X + 2, p.Y - 1);
-    Holder->LastTime = static_cast<int>(ui::GetMessageTime());
+    Holder->LastTime = static_cast<int>(rtl::GetTickCount());
     Clock.Advance(100);
     ui::MouseInput(ui::WM_LBUTTONDOWN, p);
     Pump();
@@ -282,7 +282,7 @@ TEST_F(DBEditHosted, AClickOnTheCellAndOneOnTheEditorMakeADoubleClick) {
     EXPECT_EQ(dbl, 1);
 
     ui::ResetDoubleClick();
-    Holder->LastTime = static_cast<int>(ui::GetMessageTime());
+    Holder->LastTime = static_cast<int>(rtl::GetTickCount());
     Clock.Advance(ui::GetDoubleClickTime() + 1);
     ui::MouseInput(ui::WM_LBUTTONDOWN, p);
     Pump();
