@@ -1,15 +1,21 @@
-// The data-aware editors' shared pieces that need no window: the field data link every editor
-// talks to its dataset through, the Variant-to-text conversion of shown values, and the routines
-// behind the date-time editor's edit format.
+// The data-aware editors: the field data link every editor talks to its dataset through, the
+// Variant-to-text conversion of shown values, the routines behind the date-time editor's edit
+// format, and the edit base every text-like editor derives from.
 #pragma once
 
 #include <array>
 #include <functional>
 
+#include "controls/editors/CalculatorEh.h"
 #include "controls/editors/ToolCtrlsEh.h"
+#include "controls/editors/ToolCtrlsEh_Buttons.h"
+#include "controls/editors/ToolCtrlsEh_DropDown.h"
 #include "framework/db/DB.h"
 #include "framework/ui/Controls.h"
+#include "framework/ui/ExtCtrls.h"
+#include "framework/ui/Forms.h"
 #include "framework/ui/ImgList.h"
+#include "framework/ui/Mask.h"
 
 namespace editors {
 
@@ -229,5 +235,343 @@ AnsiString StepDateTimeElement(const AnsiString& Text, const AnsiString& Templat
                                int& SelLength);
 // The date element at or just after a separator typed at Pos (in the default date layout).
 void DateElementAtSeparator(const AnsiString& Text, int& Pos, int& Len, bool FourDigits);
+
+// ---------------------------------------------------------------------------------------------
+// The edit base: a masked edit bound to a field (or keeping its own value), with edit buttons at
+// the right, an image at the left, a required-value line, tool-tips and grid hosting.
+
+// Raised (as EDatabaseError naming the editor) when an editor bound by field name has no data
+// source and code writes its value: there is no dataset to put into edit state.
+inline constexpr const char* SMissingDataSource = "Missing DataSource property";
+
+// The guard every data-aware editor applies to writes by code: bound by field name without a
+// data source (or with one that has no dataset) raises, naming Editor; unbound passes.
+void CheckEditorDataSource(const TFieldDataLinkEh* Link, rtl::TComponent* Editor);
+// Bound by field name without a data source: such an editor reads as empty.
+bool EditorDataSourceMissing(const TFieldDataLinkEh* Link);
+
+using TOnCheckDrawRequiredStateEventEh = std::function<void(rtl::TObject* Sender, bool& DrawState)>;
+using TGetImageIndexEventEh = std::function<void(rtl::TObject* Sender, int& ImageIndex)>;
+using TUpdateDataEventEh = std::function<void(rtl::TObject* Sender, bool& Handled)>;
+
+// One placed button: its control and the separator line on its text side.
+struct TEditButtonControlLineRec {
+    ui::TShape* ButtonLine = nullptr;
+    TEditButtonControlEh* EditButtonControl = nullptr;
+};
+using TEditButtonControlList = std::vector<TEditButtonControlLineRec>;
+
+// The hint window of editor tool-tips: measures with the font passed as the hint's data.
+class TToolTipsWindow : public ui::THintWindow {
+    RTL_CLASS(TToolTipsWindow, ui::THintWindow)
+public:
+    using ui::THintWindow::THintWindow;
+    ui::TRect CalcHintRect(int MaxWidth, const AnsiString& Hint, void* Data) override;
+};
+
+class TCustomDBEditEh : public ui::TCustomMaskEdit, public IDropDownHostEh, public IHostableEditEh {
+    RTL_CLASS(TCustomDBEditEh, ui::TCustomMaskEdit)
+public:
+    explicit TCustomDBEditEh(rtl::TComponent* Owner);
+    ~TCustomDBEditEh() override;
+    void AfterConstruction() override;
+    void BeforeDestruction() override;
+
+    // --- binding and value ---
+    AnsiString DataField() const { return GetDataField(); }
+    db::TDataSource* DataSource() const { return GetDataSource(); }
+    TFieldDataLinkEh* DataLink() const noexcept { return FDataLink.get(); }
+    db::TField* Field() const { return FDataLink ? FDataLink->BoundField() : nullptr; }
+    // Bound by field name but without a data source: reads are empty, writes raise
+    // SMissingDataSource.
+    bool DataSourceMissing() const;
+    // The masked text (without literals for a mask that does not save them).
+    AnsiString Text() const;
+    // Writes the field at once (bound editors put the dataset into edit state first).
+    void SetText(const AnsiString& Value);
+    Variant Value() const;
+    void SetValue(const Variant& Value) { SetValueVariant(Value); }
+    void Clear() override { SetText(AnsiString()); }
+    void Reset() override;
+
+    // --- properties ---
+    ui::TAlignment Alignment() const;
+    void SetAlignment(ui::TAlignment Value);
+    bool AlignmentAssigned() const noexcept { return FAlignmentAssigned; }
+    bool AlwaysShowBorder() const noexcept { return FAlwaysShowBorder; }
+    void SetAlwaysShowBorder(bool Value);
+    // The user's mask; once set, the field's mask no longer applies.
+    void SetEditMask(const AnsiString& Value);
+    bool EditMaskAssigned() const noexcept { return FEditMaskAssigned; }
+    TEditButtonEh* EditButton() const noexcept { return FEditButton.get(); }
+    void SetEditButton(TEditButtonEh* Value) { FEditButton->Assign(Value); }
+    TEditButtonsEh* EditButtons() const noexcept { return FEditButtons.get(); }
+    void SetEditButtons(TEditButtonsEh* Value) { FEditButtons->Assign(Value); }
+    TEditImageEh* EditImage() const noexcept { return FEditImage.get(); }
+    bool Flat() const noexcept { return FFlat; }
+    void SetFlat(bool Value);
+    bool HighlightRequired() const noexcept { return FHighlightRequired; }
+    void SetHighlightRequired(bool Value);
+    ui::TCustomImageList* Images() const { return FEditImage->Images(); }
+    // Also makes the image visible.
+    void SetImages(ui::TCustomImageList* Value);
+    void SetPasswordChar(char Value);
+    // The user's flag; the window's read-only state (WindowReadOnly) is derived from it.
+    bool ReadOnly() const noexcept { return FUserReadOnly; }
+    void SetReadOnly(bool Value);
+    bool WindowReadOnly() const noexcept { return ui::TCustomMaskEdit::ReadOnly(); }
+    // The user's flag; the control's own ShowHint is derived (with Tooltips).
+    bool ShowHint() const noexcept { return FUserShowHint; }
+    void SetShowHint(bool Value);
+    bool Tooltips() const noexcept { return FTooltips; }
+    void SetTooltips(bool Value);
+    bool WantReturns() const noexcept { return FEditWantReturns; }
+    void SetWantReturns(bool Value) noexcept { FEditWantReturns = Value; }
+    bool WantTabs() const noexcept { return FEditWantTabs; }
+    void SetWantTabs(bool Value) noexcept { FEditWantTabs = Value; }
+    bool WordWrap() const noexcept { return FWordWrap; }
+    void SetWordWrap(bool Value);
+    void SetAutoSize(bool Value);
+
+    // --- state ---
+    // The editor's own notion of having the focus (edit text shown, not display text).
+    bool EditFocused() const noexcept { return FEditFocused; }
+    bool DroppedDown() const noexcept { return FDroppedDown; }
+    bool DroppedDownByPress() const noexcept { return FDroppedDownByPress; }
+    bool BorderHot() const noexcept { return FBorderHot; }
+    int ButtonHeight() const noexcept { return FButtonHeight; }
+    int ButtonsWidth() const noexcept { return FButtonsWidth; }
+    int ImageWidth() const noexcept { return FImageWidth; }
+    const TEditButtonControlList& ButtonControls() const noexcept { return FEditButtonControlList; }
+    TMRUListEh* MRUList() const noexcept { return FMRUList.get(); }
+    void SetMRUList(TMRUListEh* Value) { FMRUList->Assign(Value); }
+    // The list's drop-down, made on first use and kept until the editor goes.
+    TMRUListboxEh* MRUListbox();
+    // Client rectangles of the button strip, the image and the owner-drawn text.
+    ui::TRect ButtonsAreaRect() const;
+    ui::TRect ImageAreaRect() const;
+    ui::TRect OwnerDrawTextRect() const;
+    // The text does not fit the text area (the tool-tip shows it then).
+    bool TextDoesNotFit();
+    ui::TWinControl* InplaceEditHolder() const noexcept { return FInplaceEditHolder; }
+    bool Hosted() const noexcept { return FInplaceEditHolder != nullptr; }
+
+    // --- events ---
+    TButtonClickEventEh OnButtonClick;
+    TButtonDownEventEh OnButtonDown;
+    TOnCheckDrawRequiredStateEventEh OnCheckDrawRequiredState;
+    TUpdateDataEventEh OnUpdateData;
+    const TGetImageIndexEventEh& OnGetImageIndex() const noexcept { return FOnGetImageIndex; }
+    void SetOnGetImageIndex(TGetImageIndexEventEh Value);
+
+    // IDropDownHostEh (and the virtual close of the editor's drop-down).
+    void CloseUp(bool Accept) override;
+
+    // IHostableEditEh
+    ui::TFont* GetFont() override { return Font(); }
+    void SetInplaceEditHolder(ui::TWinControl* Holder) override;
+    void SetBorderStyle(ui::TBorderStyle Value) override { ui::TCustomMaskEdit::SetBorderStyle(Value); }
+    void SetFont(ui::TFont* Value) override { ui::TControl::SetFont(Value); }
+    void SetColor(ui::TColor Value) override { ui::TControl::SetColor(Value); }
+    void SetOnKeyPress(ui::TKeyPressEvent Handler) override { OnKeyPress = std::move(Handler); }
+    void SetOnExit(rtl::TNotifyEvent Handler) override { OnExit = std::move(Handler); }
+
+    // Hosting: places (or, with an empty rectangle, hides) a hosted editor.
+    virtual void SetEditorBounds(const ui::TRect& R);
+    // While hosted: whether the window shows.
+    bool Visible() const;
+    void SetVisible(bool Value) override;
+    // Hosted editors take the focus only while visible.
+    void SetFocus() override;
+
+    void WndProc(ui::TMessage& Message) override;
+
+    // --- extension points ---
+    virtual bool ButtonEnabled();
+    virtual TFieldDataLinkEh* CreateDataLink();
+    virtual TEditButtonEh* CreateEditButton();
+    virtual TEditButtonControlEh* CreateEditButtonControl();
+    virtual TEditButtonsEh* CreateEditButtons();
+    virtual TEditImageEh* CreateEditImage();
+    virtual TMRUListboxEh* CreateMRUListbox();
+    virtual bool IsUnbound() const;
+    virtual ui::TAlignment DefaultAlignment() const;
+    virtual AnsiString FieldEditMask() const;
+    virtual int DefaultImageIndex();
+    virtual AnsiString GetDataField() const;
+    virtual db::TDataSource* GetDataSource() const;
+    virtual AnsiString PaintCopyText();
+    virtual Variant GetValueVariant() const;
+    virtual bool IsValidChar(char Key);
+    virtual void ActiveChanged();
+    void AdjustHeight() override;
+    virtual void EditButtonDown(bool TopButton);
+    virtual void TextAreaRect(ui::TRect& Rect);
+    virtual void DataChanged();
+    virtual void DropDown();
+    virtual void EditButtonClick(rtl::TObject* Sender);
+    virtual void EditButtonMouseDown(rtl::TObject* Sender, bool TopButton, bool& AutoRepeat, bool& Handled);
+    virtual void EditButtonMouseMove(rtl::TObject* Sender, ui::TShiftState Shift, int X, int Y);
+    virtual void EditButtonMouseUp(rtl::TObject* Sender, ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y);
+    virtual void EditingChanged();
+    virtual void FilterMRUItem(const AnsiString& Item, bool& Accept);
+    virtual void InternalSetText(const AnsiString& AText);
+    virtual void InternalSetValue(const Variant& AValue);
+    virtual void StoreTextToLink();
+    virtual void SaveMRUListboxSize();
+    virtual void DrawRequiredState(ui::TCanvas* ACanvas);
+    virtual void ResetMaxLength();
+    virtual void SetDataField(const AnsiString& Value);
+    virtual void SetDataSource(db::TDataSource* Value);
+    virtual void SetFocused(bool Value);
+    virtual void SetValueVariant(const Variant& AValue);
+    virtual void UpdateControlReadOnly();
+    virtual void UpdateFixedHeight();
+    virtual void UpdateShowHint();
+    virtual void UpdateImageIndex();
+    virtual void UpdateMRUDropDown();
+    virtual void UpdateData();
+
+    // The button strip is laid out again and refreshed (after button changes).
+    void LayoutEditButtons();
+    void UpdateEditButtonControls();
+    void UpdateBorderHot();
+
+protected:
+    void CreateParams(ui::TCreateParams& Params) override;
+    void CreateWnd() override;
+    void Loaded() override;
+    void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override;
+    bool EditCanModify() override;
+    void Change() override;
+    void KeyDown(uint16_t& Key, ui::TShiftState Shift) override;
+    void KeyPress(char& Key) override;
+    void KeyUp(uint16_t& Key, ui::TShiftState Shift) override;
+    void Dispatch(ui::TMessage& Message) override;
+    void DefaultHandler(ui::TMessage& Message) override;
+    void PaintWindow(ui::HDC DC) override;
+    void WMNCPaint(ui::TMessage& Message) override;
+    void WMSize(ui::TWMSize& Message) override;
+    void WMSetCursor(ui::TWMSetCursor& Message) override;
+    void WMSetFocus(ui::TWMSetFocus& Message) override;
+    void WMKillFocus(ui::TWMKillFocus& Message) override;
+    void WMGetDlgCode(ui::TWMGetDlgCode& Message) override;
+    void WMChar(ui::TWMKey& Message) override;
+    void WMLButtonDown(ui::TWMMouse& Message) override;
+    void CMEnter(ui::TCMEnter& Message) override;
+    void CMExit(ui::TCMExit& Message) override;
+    void CMCancelMode(ui::TCMCancelMode& Message) override;
+    void CMColorChanged(ui::TMessage& Message) override;
+    void CMEnabledChanged(ui::TMessage& Message) override;
+    void CMFontChanged(ui::TMessage& Message) override;
+    void CMMouseEnter(ui::TMessage& Message) override;
+    void CMMouseLeave(ui::TMessage& Message) override;
+    void CMHintShow(ui::TCMHintShow& Message) override;
+    void CMWantSpecialKey(ui::TCMWantSpecialKey& Message) override;
+    void CMShowingChanged(ui::TMessage& Message) override;
+    void CMParentShowHintChanged(ui::TMessage& Message) override;
+
+    // The owner-drawn path: right or centred text of an unfocused single-line editor.
+    bool OwnerDrawsText() const;
+    void PaintOwnerDrawnText(ui::TCanvas* ACanvas);
+    // The edit's formatting rectangle follows the text area.
+    void UpdateEditRect();
+    // The image area's width from the image settings.
+    void UpdateImageWidth();
+    // A button control's entry in the strip (-1 for none).
+    int ButtonIndexOf(rtl::TObject* Sender) const;
+    TEditButtonEh* ButtonOfIndex(int Index) const;
+    // Presses a button control from the keyboard (its shortcut).
+    void PressButtonControl(int Index);
+    // The holder's interface while hosted.
+    IInplaceEditHolderEh* HolderIntf() const noexcept { return FHolderIntf; }
+    void HideHosted();
+    // Starts editing unless the user made the editor read-only.
+    void BeginEditUnlessReadOnly();
+    // True when the clipboard holds a character 1251 lacks.
+    bool IsPasteRefused() const;
+    // Cancels a button control's hold on the mouse.
+    void CancelButtonCapture();
+
+    // The MRU list's part of the editor.
+    void CreateMRUList();
+    void FreeMRUList();
+    void AddTextToMRUList();
+    void OpenMRUAfterBackspace();
+    void CloseMRUList(bool Accept);
+    void CloseMRUOnCancelMode(ui::TControl* Sender);
+    void CloseMRUOnFocusLoss(ui::HWND NewFocus);
+    bool MRUListHasSelection() const;
+    // Keys and the wheel that go to an open MRU list; true when the message was taken.
+    bool RouteMRUKey(ui::TMessage& Message);
+    void MRUListDropDown();
+    void MRUListCloseUp(bool Accept);
+    // What the edit shows for an empty value (the mask's literals and blanks).
+    AnsiString EmptyEditText() const;
+    // The formatting rectangle on the screen: the list drops down under it.
+    ui::TRect ScreenEditRect();
+    void PlaceMRUListbox();
+    // After each message: the MRU list follows a text change or a Backspace that emptied it.
+    void RunPendingMRUWork();
+
+    AnsiString FCharMessageText;
+    bool FInUpdateData = false;
+
+private:
+    void LinkDataChange(rtl::TObject* Sender);
+    void LinkEditingChange(rtl::TObject* Sender);
+    void LinkUpdateData(rtl::TObject* Sender);
+    void LinkActiveChange(rtl::TObject* Sender);
+    void EditButtonChanged();
+    void RaiseIfDataSourceMissing();
+
+    rtl::TOwnedPtr<TFieldDataLinkEh> FDataLink;
+    rtl::TOwnedPtr<TEditButtonEh> FEditButton;
+    rtl::TOwnedPtr<TEditButtonsEh> FEditButtons;
+    rtl::TOwnedPtr<TEditImageEh> FEditImage;
+    rtl::TOwnedPtr<TMRUListEh> FMRUList;
+    TMRUListboxEh* FMRUListbox = nullptr;  // owned as a component
+    TEditButtonControlList FEditButtonControlList;
+    TGetImageIndexEventEh FOnGetImageIndex;
+
+    ui::TAlignment FUserAlignment = ui::TAlignment::taLeftJustify;
+    bool FAlignmentAssigned = false;
+    bool FEditMaskAssigned = false;
+    bool FAlwaysShowBorder = false;
+    bool FFlat = false;
+    bool FHighlightRequired = false;
+    bool FUserReadOnly = false;
+    bool FUserShowHint = false;
+    bool FTooltips = false;
+    bool FEditWantReturns = false;
+    bool FEditWantTabs = false;
+    bool FWordWrap = false;
+    bool FBorderHot = false;
+    int FButtonHeight = 0;
+    int FButtonsWidth = 0;
+    int FImageWidth = 0;
+    bool FDroppedDown = false;
+    bool FDroppedDownByPress = false;
+    bool FEditFocused = false;
+    bool FMouseAbove = false;
+    bool FTextChangePending = false;
+    bool FBackspaceOpenPending = false;
+    bool FMRUAccepting = false;
+    char FMRUKeyTaken = 0;
+    bool FLayingOut = false;
+    ui::TWinControl* FInplaceEditHolder = nullptr;
+    IInplaceEditHolderEh* FHolderIntf = nullptr;
+
+protected:
+    // Set by drop-down editors while their window is open.
+    void SetDroppedDown(bool Value) noexcept { FDroppedDown = Value; }
+};
+
+// The published text editor.
+class TDBEditEh : public TCustomDBEditEh {
+    RTL_CLASS(TDBEditEh, TCustomDBEditEh)
+public:
+    using TCustomDBEditEh::TCustomDBEditEh;
+};
 
 }  // namespace editors
