@@ -384,6 +384,7 @@ public:
     AnsiString GetFromPart(const AnsiString& SQL) override;
 
 protected:
+    const store::TFieldTypeMap& GetFieldTypeMapClass() const override;
     daccess::TCustomDASQL* CreateInternalSQL() override;
     daccess::TDADataSetOptions* CreateOptions() override;
     void OpenCursorStep(bool InfoQuery) override;

@@ -84,6 +84,11 @@ void TCustomUniDataSet::SetDataSetService(rtl::TOwnedPtr<store::TDataSetService>
         if (store::TDataSetService* service = DataSetService()) prov->SetObjectProps(service, SpecificOptions());
 }
 
+const store::TFieldTypeMap& TCustomUniDataSet::GetFieldTypeMapClass() const {
+    if (TUniProvider* prov = ProviderOrNull()) return prov->GetFieldTypeMapClass();
+    return TCustomDADataSet::GetFieldTypeMapClass();
+}
+
 bool TCustomUniDataSet::ArrayDefsAsObjects() const {
     TUniProvider* prov = ProviderOrNull();
     return prov ? prov->IsComplexFieldsSupported() : TCustomDADataSet::ArrayDefsAsObjects();
