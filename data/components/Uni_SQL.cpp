@@ -76,7 +76,22 @@ AnsiString TUniSQL::GetFinalSQL() {
 void TUniSQL::RefreshMacroVersion() {
     TUniConnection* conn = UsedUniConnection();
     if (!conn || FMacroVersion == conn->MacroVersion()) return;
-    if (ICommand()) SetNativeSQL();
+    daccess::TCRCommand* cmd = ICommand();
+    // A prepared statement is prepared again for its new text; a dataset passes its text at
+    // every open anyway.
+    const bool reprepare = cmd && !FDataSet && cmd->GetPrepared();
+    if (reprepare) cmd->Unprepare();
+    if (cmd) SetNativeSQL();
+    if (reprepare) {
+        try {
+            ReraiseAsUniError([cmd] { cmd->Prepare(); });
+        } catch (...) {
+            // No longer prepared: the connect the preparation held goes with it.
+            FMacroVersion = conn->MacroVersion();
+            EndConnection();
+            throw;
+        }
+    }
     FMacroVersion = conn->MacroVersion();
 }
 
