@@ -366,4 +366,22 @@ TEST(LiteFormatter, TranslatesWithTheSQLiteTables) {
     EXPECT_EQ(text, "{fn DATEADD(day, 3)}");
 }
 
+TEST(LiteFormatter, ConnectionMacrosMeetThePredefinedOnes) {
+    rtl::TOwnedPtr<components::TUniSqlFormatter> f(Lite()->GetSqlFormatterClass().Create());
+    rtl::TOwnedPtr<components::TUniMacros> macros(rtl::Create<components::TUniMacros>(nullptr));
+    rtl::TOwnedPtr<rtl::TStringList> names(rtl::Create<rtl::TStringList>()), values(rtl::Create<rtl::TStringList>());
+    auto expand = [&](AnsiString Text) {
+        components::PrepareMacroLists(macros.get(), f.get(), names.get(), values.get());
+        f->Expand(Text);
+        return Text;
+    };
+    macros->Add("kind", "'a'");
+    macros->Add("kind", "'b'", "SQLITE");
+    macros->Add("type", "{DATETIME}");
+    EXPECT_EQ(expand("{KIND} {type}"), "'b' TEXT");
+    // A connection macro may shadow a predefined one, but not by naming itself.
+    macros->Add("provider", "{PROVIDER}!");
+    EXPECT_EQ(MessageOf([&] { expand("{PROVIDER}"); }), "Cyclic macros: PROVIDER");
+}
+
 }  // namespace
