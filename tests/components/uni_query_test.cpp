@@ -52,6 +52,27 @@ TEST_F(UniQueryTest, AParameterUsedTwiceIsOneParameterAndPositionsFollowTheText)
     EXPECT_EQ(Ids(three), (std::vector<int>{4, 6}));
 }
 
+TEST_F(UniQueryTest, DescriptorsMapToParametersUntilTheCallerChangesTheCollection) {
+    rtl::TOwnedPtr<TUniSQL> sql(rtl::Create<TUniSQL>(nullptr));
+    sql->SetConnection(Conn.get());
+    sql->SetSQL("INSERT INTO contacts (source_id, person) VALUES (:a, 'n' || :b || '-' || :a)");
+    sql->Prepare();
+    ASSERT_EQ(sql->Params()->Count(), 2);
+    const std::vector<TUniParam*> mapped = sql->DescriptorMap();
+    ASSERT_EQ(mapped.size(), 2u);
+    EXPECT_EQ(mapped[0], sql->Params()->FindParam("a"));
+    EXPECT_EQ(mapped[1], sql->Params()->FindParam("b"));
+
+    // A parameter the caller adds clears the map; values still go to their names.
+    auto* extra = static_cast<TUniParam*>(sql->Params()->Add());
+    extra->SetName("unused");
+    EXPECT_TRUE(sql->DescriptorMap().empty());
+    sql->Params()->ParamByName("b")->SetValue(Variant(9));
+    sql->Params()->ParamByName("a")->SetValue(Variant(4));
+    sql->Execute();
+    EXPECT_EQ(Column("SELECT source_id || ' ' || person FROM contacts"), std::vector<std::string>{"4 n9-4"});
+}
+
 TEST_F(UniQueryTest, WithoutAProviderParametersComeFromTheGenericLexer) {
     struct Case {
         const char* SQL;
