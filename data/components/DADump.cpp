@@ -19,7 +19,10 @@ AnsiString FloatToDumpText(double Value) {
     if (std::isinf(Value)) return Value > 0 ? "9e999" : "-9e999";
     char buf[32];
     const auto res = std::to_chars(buf, buf + sizeof buf, Value);
-    return AnsiString(buf, res.ptr);
+    AnsiString text(buf, res.ptr);
+    // An integral value keeps a fraction, or it would read back as an integer.
+    if (text.find_first_of(".e") == AnsiString::npos) text += ".0";
+    return text;
 }
 
 // =============================================================================================
@@ -94,11 +97,14 @@ void TDADumpProcessor::Backup(const AnsiString& QueryText) {
 }
 
 TCustomDADataSet* TDADumpProcessor::CreateQuery() {
-    TCustomDADataSet* ds = FDump->Connection()->CreateDataSet();
+    rtl::TOwnedPtr<TCustomDADataSet> ds(FDump->Connection()->CreateDataSet());
     ds->SetConnection(FDump->Connection());
-    if (daccess::TCRRecordSet* rs = daccess::TDBAccessUtils::GetIRecordSet(ds))
+    ds->Options()->SetExtendedFieldsInfo(false);
+    // Connected, so that its record set exists and takes the processor's settings.
+    ds->CheckConnection();
+    if (daccess::TCRRecordSet* rs = daccess::TDBAccessUtils::GetIRecordSet(ds.get()))
         rs->SetProp(daccess::pidExtendedFieldsInfo, Variant(false));
-    return ds;
+    return ds.release();
 }
 
 TCustomDADataSet* TDADumpProcessor::GetQuery() { return CreateQuery(); }

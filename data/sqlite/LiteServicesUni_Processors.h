@@ -83,6 +83,19 @@ inline rtl::AnsiString UTF8StatementToAnsi(const rtl::AnsiString& SQL, bool Keep
     return out;
 }
 
+// UTF-16 text read as UTF-8, so that the script keeps every character until the statement is made.
+class TUTF16AsUTF8Encoding : public store::UnicodeEncoding {
+    RTL_CLASS(TUTF16AsUTF8Encoding, store::UnicodeEncoding)
+public:
+    rtl::AnsiString BytesToAnsiAt(const rtl::TBytes& Bytes, int Index, int Count) const override {
+        return rtl::WideToUTF8(BytesToWideAt(Bytes, Index, Count));
+    }
+    static const TUTF16AsUTF8Encoding* Instance() {
+        static const TUTF16AsUTF8Encoding instance;
+        return &instance;
+    }
+};
+
 }  // namespace detail
 
 class TLiteScriptProcessor : public components::TDAScriptProcessor {
@@ -145,14 +158,18 @@ protected:
         return true;
     }
 
-    // With the Unicode option a UTF-8 script is read undecoded, so that no character is lost on the
-    // way to the database.
+    // A UTF-8 or UTF-16 script is read as UTF-8, so that with the Unicode option no character is
+    // lost on the way to the database.
     const store::Encoding* StreamEncoding(rtl::TStream* Stream, int& BOMLength) override {
         const store::Encoding* enc = TDAScriptProcessor::StreamEncoding(Stream, BOMLength);
         FSourceUTF8 = false;
         if (enc == store::Encoding::Utf8Instance()) {
             FSourceUTF8 = true;
             return store::Encoding::AnsiInstance();
+        }
+        if (enc == store::Encoding::UnicodeInstance()) {
+            FSourceUTF8 = true;
+            return detail::TUTF16AsUTF8Encoding::Instance();
         }
         return enc;
     }
