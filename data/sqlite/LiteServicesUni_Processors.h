@@ -2,7 +2,6 @@
 // SQLite lexer, keeps trigger bodies whole and understands a DELIMITER line; with the Unicode option
 // a UTF-8 script keeps text that has no single-byte form. The dump processor reads every column as
 // ready SQL literal text and, with the Unicode option, writes UTF-8.
-// Header-only: the processors derive from the script and dump components, a layer above this one.
 #pragma once
 
 #include "data/components/DADump.h"

@@ -304,28 +304,5 @@ TEST_F(DumpFixture, MissingFileIsAnOpenError) {
     EXPECT_THROW(Dump->RestoreFromFile(Path("nowhere.sql")), rtl::EFOpenError);
 }
 
-// The application's install script builds the same database through the restore as through the
-// engine's own exec.
-TEST_F(DumpFixture, InstallScriptThroughRestore) {
-    std::ifstream in(VELMORAT_INSTALL_DB_SQL, std::ios::binary);
-    ASSERT_TRUE(in);
-    std::ostringstream text;
-    text << in.rdbuf();
-    Exec(text.str(), "reference.sdb");
-
-    Dump->RestoreFromFile(VELMORAT_INSTALL_DB_SQL);
-
-    const std::string master = "SELECT type, name, tbl_name, sql FROM sqlite_master ORDER BY type, name";
-    const std::vector<std::string> objects = Rows(master);
-    EXPECT_EQ(objects, Rows(master, "reference.sdb"));
-    ASSERT_GT(objects.size(), 10u);
-    for (const std::string& table : Rows("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name")) {
-        const std::string sql = "SELECT * FROM \"" + table.substr(2) + "\" ORDER BY rowid";
-        EXPECT_EQ(Rows(sql), Rows(sql, "reference.sdb")) << table;
-    }
-    EXPECT_EQ(Rows(U(u8"SELECT user_id FROM v_user WHERE user_name = 'Администратор'")),
-              (std::vector<std::string>{"i:1"}));
-}
-
 }  // namespace
 }  // namespace scripttest
