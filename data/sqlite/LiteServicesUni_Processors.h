@@ -120,6 +120,11 @@ protected:
             if (StatementKind != components::skBlock) TDAScriptProcessor::CheckLexem(Code, Lexem, StatementKind);
             return;
         }
+        // Past its first words only a trigger's statement needs its words looked at.
+        if (FWords >= 100 && !FTrigger) {
+            StatementKind = components::skNormal;
+            return;
+        }
         const rtl::AnsiString up = rtl::AnsiUpperCase(Lexem);
         ++FWords;
         if (FWords == 1) FDelimiterLine = up == "DELIMITER" && FScript->StartColumn() == 0;
