@@ -114,7 +114,7 @@ void TDAScriptProcessor::CreateParser() {
         stream->Seek(bom, rtl::TSeekOrigin::soCurrent);
         FParser.reset(cls.CreateFromStream(stream, encoding));
     } else {
-        FParser.reset(cls.Create(rtl::TrimRight(FScript->FSQL->Text())));
+        FParser.reset(cls.Create(FScript->FText));
     }
     FParser->SetSkipBlanks(false);
     FParser->SetSkipComments(false);
@@ -323,8 +323,10 @@ void TDAScript::SetSQL(rtl::TStrings* Value) {
 }
 
 void TDAScript::SQLChanged() {
-    const AnsiString text = FSQL->Text();
-    FMacros->Scan(text);
+    FText = FSQL->Text();
+    FMacros->Scan(FText);
+    const size_t end = FText.find_last_not_of(" \t\r\n");
+    FText.erase(end == AnsiString::npos ? 0 : end + 1);
     BreakExec();
 }
 

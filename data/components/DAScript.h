@@ -189,7 +189,8 @@ protected:
     int64_t FEndPos = 0, FEndLine = 0, FEndColumn = 0;
     int64_t FNextOffset = 0;
     rtl::TStream* FStream = nullptr;
-    AnsiString FLastText;
+    // The lines as one text without trailing blanks, kept from the last change of SQL.
+    AnsiString FText;
 };
 
 class TDAScriptUtils {
