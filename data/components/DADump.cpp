@@ -1,5 +1,6 @@
 #include "data/components/DADump.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -184,9 +185,10 @@ void TDADumpProcessor::BackupData(const AnsiString& TableName, const AnsiString&
                 }
                 line += ");";
                 WriteLine(line);
+                // A one-way dataset knows only the rows it has fetched so far.
                 if (FDump->OnBackupProgress)
                     FDump->OnBackupProgress(FDump, table, TableNum, TableCount,
-                                            count > 0 ? static_cast<int>(number * 100LL / count) : 100);
+                                            count > 0 ? std::min(100, static_cast<int>(number * 100LL / count)) : 100);
             }
             ds->Close();
         },
