@@ -753,6 +753,8 @@ public:
     virtual void CreateIConnection() {}
     virtual void SetIConnection(TCRConnection* Value);
     virtual TDAConnectionMapRules* CreateDataTypeMap();
+    // The class whose monitor traces this connection and its clients.
+    virtual const rtl::ClassRef& SQLMonitorClass() const;
     virtual void DisconnectTransactions();
     // Holds the connection open for one operation of a client.
     virtual void InternalConnect();

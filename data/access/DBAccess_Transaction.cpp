@@ -2,6 +2,7 @@
 // savepoints, the close action, and the automatic part that statements use.
 #include <algorithm>
 
+#include "data/access/DASQLMonitor.h"
 #include "data/access/DBAccess.h"
 #include "data/store/DAConsts.h"
 
@@ -226,6 +227,8 @@ void TDATransaction::StartTransaction() {
             db::DatabaseError(SMultipleTransactionsNotSupported);
     }
     PrepareConnections(false);
+    int32_t traceId = 0;
+    TCustomDASQLMonitor::ClassTCStart(this, true, traceId);
     TCustomDAConnection* single = FConnections->Count() == 1 ? FConnections->Items(0) : nullptr;
     if (single) single->PushOperation(clTransStart, single->IsFailOverAllowed());
     try {
@@ -252,6 +255,7 @@ void TDATransaction::StartTransaction() {
         if (!FConnections->Items(i)->IsMultipleTransactionsSupported()) FConnections->Items(i)->SuspendAutoCommit();
     FTrUsers = 1;
     FExplicitlyStarted = true;
+    TCustomDASQLMonitor::ClassTCStart(this, false, traceId);
     if (OnStart) OnStart(this);
 }
 
@@ -270,6 +274,8 @@ void TDATransaction::DisconnectClients() {
 void TDATransaction::Commit() {
     if (!FPrepared) PrepareConnections(false);
     DisconnectClients();
+    int32_t traceId = 0;
+    TCustomDASQLMonitor::ClassTCCommit(this, true, traceId);
     try {
         FITransaction->CommitWork();
     } catch (...) {
@@ -277,12 +283,15 @@ void TDATransaction::Commit() {
         throw;
     }
     if (!FITransaction || !FITransaction->GetInTransaction()) ResetAutoState();
+    TCustomDASQLMonitor::ClassTCCommit(this, false, traceId);
     if (OnCommit) OnCommit(this);
 }
 
 void TDATransaction::Rollback() {
     if (!FPrepared) PrepareConnections(false);
     DisconnectClients();
+    int32_t traceId = 0;
+    TCustomDASQLMonitor::ClassTCRollback(this, true, traceId);
     try {
         FITransaction->RollbackWork();
     } catch (...) {
@@ -290,6 +299,7 @@ void TDATransaction::Rollback() {
         throw;
     }
     if (!FITransaction || !FITransaction->GetInTransaction()) ResetAutoState();
+    TCustomDASQLMonitor::ClassTCRollback(this, false, traceId);
     if (OnRollback) OnRollback(this);
 }
 
@@ -325,29 +335,44 @@ void TDATransaction::CloseTransaction(bool Force) {
 
 void TDATransaction::CommitRetaining() {
     CheckActive();
+    int32_t traceId = 0;
+    TCustomDASQLMonitor::TraceCommitRetaining(this, true, traceId);
     FITransaction->CommitRetaining();
+    TCustomDASQLMonitor::TraceCommitRetaining(this, false, traceId);
     FPendingChanges = 0;
 }
 
 void TDATransaction::RollbackRetaining() {
     CheckActive();
+    int32_t traceId = 0;
+    TCustomDASQLMonitor::TraceRollbackRetaining(this, true, traceId);
     FITransaction->RollbackRetaining();
+    TCustomDASQLMonitor::TraceRollbackRetaining(this, false, traceId);
     FPendingChanges = 0;
 }
 
 void TDATransaction::Savepoint(const AnsiString& Name) {
     if (!FPrepared) PrepareConnections(true);
+    int32_t traceId = 0;
+    TCustomDASQLMonitor::TraceSavepoint(this, Name, true, traceId);
     FITransaction->Savepoint(Name);
+    TCustomDASQLMonitor::TraceSavepoint(this, Name, false, traceId);
 }
 
 void TDATransaction::ReleaseSavepoint(const AnsiString& Name) {
     if (!FPrepared) PrepareConnections(true);
+    int32_t traceId = 0;
+    TCustomDASQLMonitor::TraceReleaseSavepoint(this, Name, true, traceId);
     FITransaction->ReleaseSavepoint(Name);
+    TCustomDASQLMonitor::TraceReleaseSavepoint(this, Name, false, traceId);
 }
 
 void TDATransaction::RollbackToSavepoint(const AnsiString& Name) {
     if (!FPrepared) PrepareConnections(true);
+    int32_t traceId = 0;
+    TCustomDASQLMonitor::TraceRollbackToSavepoint(this, Name, true, traceId);
     FITransaction->RollbackToSavepoint(Name);
+    TCustomDASQLMonitor::TraceRollbackToSavepoint(this, Name, false, traceId);
 }
 
 // ---------------------------------------------------------------------------------------------
