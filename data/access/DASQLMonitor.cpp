@@ -327,7 +327,12 @@ AnsiString TCustomDASQLMonitor::GetParamValue(const db::TParam* Param) {
         default:
             break;
     }
-    if (db::IsBlobType(t)) return "<BLOB:" + rtl::IntToStr(static_cast<int>(Param->AsBytes().size())) + ">";
+    if (db::IsBlobType(t)) {
+        int64_t size = static_cast<int64_t>(Param->AsBytes().size());
+        if (auto* p = dynamic_cast<const TDAParam*>(Param))
+            if (auto* blob = dynamic_cast<store::TBlob*>(p->GetParamObject())) size = blob->GetSize();
+        return "<BLOB:" + rtl::IntToStr(size) + ">";
+    }
     if (IsStringType(t)) return "'" + Param->AsString() + "'";
     return Param->AsString();
 }

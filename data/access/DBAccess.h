@@ -996,6 +996,7 @@ protected:
     void ReleaseConnections();
     std::vector<TCustomDAConnection*> FCountedConnections;
     bool OwnsITransaction() const;
+    rtl::TComponent* TraceObject() const;
 
     rtl::TOwnedPtr<TDAConnections> FConnections;
     TCustomDAConnection* FDefaultConnection = nullptr;

@@ -8,6 +8,12 @@
 
 namespace daccess {
 
+// The connection's own transaction is traced as the connection, so that its user and server show.
+rtl::TComponent* TDATransaction::TraceObject() const {
+    if (FIsInternal && FDefaultConnection) return FDefaultConnection;
+    return const_cast<TDATransaction*>(this);
+}
+
 TDATransaction::TDATransaction(rtl::TComponent* Owner)
     : TComponent(Owner), FConnections(rtl::Create<TDAConnections>()) {}
 
@@ -228,7 +234,7 @@ void TDATransaction::StartTransaction() {
     }
     PrepareConnections(false);
     int32_t traceId = 0;
-    TCustomDASQLMonitor::ClassTCStart(this, true, traceId);
+    TCustomDASQLMonitor::ClassTCStart(TraceObject(), true, traceId);
     TCustomDAConnection* single = FConnections->Count() == 1 ? FConnections->Items(0) : nullptr;
     if (single) single->PushOperation(clTransStart, single->IsFailOverAllowed());
     try {
@@ -255,7 +261,7 @@ void TDATransaction::StartTransaction() {
         if (!FConnections->Items(i)->IsMultipleTransactionsSupported()) FConnections->Items(i)->SuspendAutoCommit();
     FTrUsers = 1;
     FExplicitlyStarted = true;
-    TCustomDASQLMonitor::ClassTCStart(this, false, traceId);
+    TCustomDASQLMonitor::ClassTCStart(TraceObject(), false, traceId);
     if (OnStart) OnStart(this);
 }
 
@@ -275,7 +281,7 @@ void TDATransaction::Commit() {
     if (!FPrepared) PrepareConnections(false);
     DisconnectClients();
     int32_t traceId = 0;
-    TCustomDASQLMonitor::ClassTCCommit(this, true, traceId);
+    TCustomDASQLMonitor::ClassTCCommit(TraceObject(), true, traceId);
     try {
         FITransaction->CommitWork();
     } catch (...) {
@@ -283,7 +289,7 @@ void TDATransaction::Commit() {
         throw;
     }
     if (!FITransaction || !FITransaction->GetInTransaction()) ResetAutoState();
-    TCustomDASQLMonitor::ClassTCCommit(this, false, traceId);
+    TCustomDASQLMonitor::ClassTCCommit(TraceObject(), false, traceId);
     if (OnCommit) OnCommit(this);
 }
 
@@ -291,7 +297,7 @@ void TDATransaction::Rollback() {
     if (!FPrepared) PrepareConnections(false);
     DisconnectClients();
     int32_t traceId = 0;
-    TCustomDASQLMonitor::ClassTCRollback(this, true, traceId);
+    TCustomDASQLMonitor::ClassTCRollback(TraceObject(), true, traceId);
     try {
         FITransaction->RollbackWork();
     } catch (...) {
@@ -299,7 +305,7 @@ void TDATransaction::Rollback() {
         throw;
     }
     if (!FITransaction || !FITransaction->GetInTransaction()) ResetAutoState();
-    TCustomDASQLMonitor::ClassTCRollback(this, false, traceId);
+    TCustomDASQLMonitor::ClassTCRollback(TraceObject(), false, traceId);
     if (OnRollback) OnRollback(this);
 }
 
