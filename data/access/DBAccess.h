@@ -99,6 +99,9 @@ AnsiString SetOrderBy(const AnsiString& SQL, const AnsiString& Fields,
 // The ORDER BY field list, trimmed; empty when there is none.
 AnsiString GetOrderBy(const AnsiString& SQL,
                       const store::TParserClass& ParserClass = store::TSQLParser::StaticClass());
+// Every "?" outside string literals, quoted names and comments becomes ":1", ":2", ... in order;
+// Count receives how many there were.
+AnsiString NumberQuestionMarks(const AnsiString& SQL, const store::TParserClass& ParserClass, int& Count);
 
 // =============================================================================================
 // Field-type registry: the field types a mapping rule may name
@@ -623,6 +626,28 @@ std::vector<TStreamedItem> WriteParamData(const TDAParams& Params);
 void ReadParamData(TDAParams& Params, const std::vector<TStreamedItem>& Items);
 // Written when it differs from the ancestor's, or without an ancestor when it has items.
 bool ParamDataNeedsWriting(const TDAParams& Params, const TDAParams* Ancestor);
+
+// --- the "MacroData" form property: Name, Value and Active of each macro ---
+std::vector<TStreamedItem> WriteMacroData(const TMacros& Macros);
+// Replaces the collection; an unknown property raises "Invalid property value" with the
+// collection unchanged.
+void ReadMacroData(TMacros& Macros, const std::vector<TStreamedItem>& Items);
+bool MacroDataNeedsWriting(const TMacros& Macros, const TMacros* Ancestor);
+
+// A property a dataset writes into a form resource besides its published ones: a collection
+// ("ParamData", "MacroData") or a value.
+struct TFormProperty {
+    AnsiString Name;
+    std::vector<TStreamedItem> Items;
+    Variant Value;
+};
+
+// The index a provider reads from a dataset's ORDER BY list: fields and descending fields joined
+// by ";".
+struct TProviderIndexDef {
+    AnsiString Fields;
+    AnsiString DescFields;
+};
 
 // =============================================================================================
 // Connection and transaction components
@@ -1374,6 +1399,36 @@ public:
     // fields); false without a current record.
     bool GetKeyFieldsAndValues(std::vector<db::TField*>& Fields, Variant& Values);
 
+    // --- provider support: what a generic data provider asks the dataset ---
+    virtual AnsiString ProviderTableName();
+    virtual AnsiString ProviderKeyFields();
+    // False when the SQL has no ORDER BY.
+    virtual bool ProviderDefaultOrder(TProviderIndexDef& Index);
+    TDAParams* ProviderParams() const { return Params(); }
+    AnsiString ProviderQuoteChar() const { return "\""; }
+    bool ProviderIsSQLBased() const { return true; }
+    bool ProviderSupportsSQL() const { return true; }
+    virtual void PSSetCommandText(const AnsiString& Text);
+    virtual void PSSetParams(const db::TParams* Value);
+    virtual void ProviderReset();
+    virtual void ProviderExecute() { Execute(); }
+    virtual void PSStartTransaction();
+    virtual void ProviderEndTransaction(bool Commit);
+    virtual bool ProviderInTransaction();
+    // Runs SQL whose "?" marks take Params by position; with ResultSet the caller receives (and
+    // owns) a new dataset that ran it. Gives the rows affected.
+    virtual int ProviderExecuteStatement(const AnsiString& SQL, const db::TParams* Params,
+                                         TCustomDADataSet** ResultSet = nullptr);
+    // True when OnUpdateRecord applied the delta record.
+    virtual bool PSUpdateRecord(db::TUpdateKind UpdateKind, db::TDataSet* Delta);
+
+    // --- form streaming ---
+    // "ParamData", "MacroData", "CommandStoredProcName" and "StoredProcIsQuery" as they would be
+    // written, compared with the ancestor's when there is one.
+    std::vector<TFormProperty> WriteFormProperties(const TCustomDADataSet* Ancestor = nullptr) const;
+    // One of the four read back; another name raises "Invalid property value".
+    void ReadFormProperty(const TFormProperty& Property);
+
     TBeforeExecuteEvent BeforeExecute;
     TAfterExecuteEvent AfterExecute;
     TUpdateExecuteEvent BeforeUpdateExecute;
@@ -1407,6 +1462,8 @@ protected:
     friend class TCustomDASQL;
     friend class TDADataSetOptions;
     friend class TDADataSetUpdater;
+    // Copies the dataset's settings, parameters and macros to another dataset of this kind.
+    void AssignTo(rtl::TPersistent* Dest) override;
     const store::TFieldTypeMap& GetFieldTypeMapClass() const override { return TDAFieldTypeMap::Instance(); }
     const store::TDataSetServiceClass& GetDataSetServiceClass() const override;
     void OpenCursorStep(bool InfoQuery) override;
