@@ -71,7 +71,7 @@ const rtl::ClassRef& TUniProvider::GetScriptProcessorClass() { rtl::AbstractErro
 const daccess::TCRLoaderClass& TUniProvider::GetLoaderClass() { rtl::AbstractError(); }
 const rtl::ClassRef& TUniProvider::GetAlerterClass() { return daccess::TCRDummyAlerter::StaticClass(); }
 const rtl::ClassRef& TUniProvider::GetDumpProcessorClass() { rtl::AbstractError(); }
-const rtl::ClassRef& TUniProvider::GetFieldTypeMapClass() { rtl::AbstractError(); }
+const store::TFieldTypeMap& TUniProvider::GetFieldTypeMapClass() { rtl::AbstractError(); }
 const daccess::TCRMetaDataClass& TUniProvider::GetMetaDataClass() { rtl::AbstractError(); }
 const TConnectDialogServiceClass& TUniProvider::GetConnectDialogServiceClass() { rtl::AbstractError(); }
 const TUniSqlFormatterClass& TUniProvider::GetSqlFormatterClass() { rtl::AbstractError(); }

@@ -454,7 +454,8 @@ public:
     // TCRDummyAlerter in the base.
     virtual const rtl::ClassRef& GetAlerterClass();
     virtual const rtl::ClassRef& GetDumpProcessorClass();
-    virtual const rtl::ClassRef& GetFieldTypeMapClass();
+    // The map is a shared instance: field-type maps are used only through their virtual operations.
+    virtual const store::TFieldTypeMap& GetFieldTypeMapClass();
     virtual const daccess::TCRMetaDataClass& GetMetaDataClass();
     virtual const TConnectDialogServiceClass& GetConnectDialogServiceClass();
     virtual const TUniSqlFormatterClass& GetSqlFormatterClass();

@@ -41,4 +41,8 @@ inline constexpr const char* SZeroCharInText = "A text holding a zero character 
 inline constexpr const char* SNoEncryptionAlgorithm = "An encryption key needs an encryption algorithm";
 inline constexpr const char* SWalNotEncrypted = "An encrypted database cannot use the WAL journal mode";
 
+// --- provider object and utilities ---
+inline constexpr const char* SConnectionIsClosed = "Operation is not allowed when the connection is closed";
+inline constexpr const char* SIncorrectConnectionType = "Incorrect connection type. Expected: %s; Actual: %s";
+
 }  // namespace sqlite
