@@ -1,5 +1,8 @@
 #include "data/access/CRConnectionPool.h"
 
+#include <chrono>
+
+#include "framework/rtl/Clock.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
@@ -57,10 +60,21 @@ bool TCRConnectionParameters::SetProp(int Prop, const Variant& /*Value*/) {
 // ---------------------------------------------------------------------------------------------
 // TCRConnectionPool
 
-TCRConnectionPool::TCRConnectionPool(TCRConnectionPoolManager* Manager, TCRConnectionParameters* ConnectionParameters)
-    : FManager(Manager), FConnectionParameters(rtl::Create<TCRConnectionParameters>()) {
-    if (ConnectionParameters) FConnectionParameters->Assign(ConnectionParameters);
+namespace {
+
+// A copy of the same class, so that a provider's own key values stay part of the pool's key.
+TCRConnectionParameters* CopyParameters(TCRConnectionParameters* Source) {
+    if (!Source) return rtl::Create<TCRConnectionParameters>();
+    auto* copy = dynamic_cast<TCRConnectionParameters*>(Source->ClassType()->NewInstance());
+    if (!copy) copy = rtl::Create<TCRConnectionParameters>();
+    copy->Assign(Source);
+    return copy;
 }
+
+}  // namespace
+
+TCRConnectionPool::TCRConnectionPool(TCRConnectionPoolManager* Manager, TCRConnectionParameters* ConnectionParameters)
+    : FManager(Manager), FConnectionParameters(CopyParameters(ConnectionParameters)) {}
 
 TCRConnectionPool::~TCRConnectionPool() = default;
 
@@ -113,6 +127,134 @@ TCRConnectionPool* TCRConnectionPoolManager::Pools(int Index) const {
     if (Index < 0 || Index >= static_cast<int>(FPools.size()))
         throw rtl::EListError(rtl::Format(SListIndexOutOfBounds, {Index}));
     return FPools[static_cast<size_t>(Index)].get();
+}
+
+// ---------------------------------------------------------------------------------------------
+// TCRLocalConnectionPool
+
+TCRLocalConnectionPool::TCRLocalConnectionPool(TCRConnectionPoolManager* Manager,
+                                               TCRConnectionParameters* ConnectionParameters)
+    : TCRConnectionPool(Manager, ConnectionParameters) {}
+
+TCRLocalConnectionPool::~TCRLocalConnectionPool() {
+    // Connections still handed out forget this pool; they are closed by their holders.
+    std::lock_guard<std::mutex> guard(FLock);
+    for (auto& [conn, created] : FUsed) conn->SetPool(nullptr);
+    FUsed.clear();
+    FIdle.clear();
+}
+
+bool TCRLocalConnectionPool::Expired(uint64_t Created) const {
+    const int lifetime = ConnectionParameters()->ConnectionLifeTime;
+    return lifetime > 0 && rtl::GetTickCount64() - Created >= static_cast<uint64_t>(lifetime) * 1000;
+}
+
+TCRConnection* TCRLocalConnectionPool::GetConnection() {
+    auto* manager = static_cast<TCRLocalConnectionPoolManager*>(Manager());
+    TCRConnectionParameters* params = ConnectionParameters();
+    std::unique_lock<std::mutex> lock(FLock);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(WaitTimeout);
+    for (;;) {
+        while (!FIdle.empty()) {
+            TIdle idle = std::move(FIdle.back());
+            FIdle.pop_back();
+            if (Expired(idle.Created)) continue;  // freed by the owning pointer
+            if (params->Validate) {
+                // Checked outside the lock: a statement may take a while.
+                ++FReserved;
+                lock.unlock();
+                bool valid = false;
+                try {
+                    valid = idle.Connection->IsValid() && manager->ValidateConnection(idle.Connection.get());
+                } catch (const rtl::Exception&) {
+                    valid = false;
+                }
+                if (!valid) idle.Connection.reset();
+                lock.lock();
+                --FReserved;
+                if (!valid) {
+                    FReturned.notify_one();
+                    continue;
+                }
+            }
+            TCRConnection* conn = idle.Connection.release();
+            FUsed[conn] = idle.Created;
+            return conn;
+        }
+        if (static_cast<int>(FUsed.size() + FIdle.size()) + FReserved < std::max(params->MaxPoolSize, 1)) break;
+        ++FWaiting;
+        const bool returned = FReturned.wait_until(lock, deadline, [&] {
+            return !FIdle.empty() ||
+                   static_cast<int>(FUsed.size() + FIdle.size()) + FReserved < std::max(params->MaxPoolSize, 1);
+        });
+        --FWaiting;
+        if (!returned) throw rtl::Exception(rtl::Format(SPoolExhausted, {params->MaxPoolSize}));
+    }
+    // A new connection; its place is held while it connects.
+    ++FReserved;
+    lock.unlock();
+    TCRConnection* conn = nullptr;
+    try {
+        conn = manager->CreateConnection(params);
+    } catch (...) {
+        lock.lock();
+        --FReserved;
+        FReturned.notify_one();
+        throw;
+    }
+    lock.lock();
+    --FReserved;
+    conn->SetPool(this);
+    FUsed[conn] = rtl::GetTickCount64();
+    return conn;
+}
+
+void TCRLocalConnectionPool::PutConnection(TCRConnection* Connection) {
+    if (!Connection) return;
+    TConnectionPtr dropped;
+    {
+        std::lock_guard<std::mutex> guard(FLock);
+        auto it = FUsed.find(Connection);
+        if (it == FUsed.end()) return;  // not one of ours
+        const uint64_t created = it->second;
+        FUsed.erase(it);
+        if (!Connection->IsValid() || !Connection->GetConnected() || Expired(created))
+            dropped.reset(Connection);
+        else
+            FIdle.push_back({TConnectionPtr(Connection), created});
+    }
+    FReturned.notify_one();
+    if (dropped) {
+        dropped->SetPool(nullptr);
+        try {
+            dropped->Disconnect();
+        } catch (const rtl::Exception&) {
+            // A broken connection may fail to close; it is freed all the same.
+        }
+    }
+}
+
+void TCRLocalConnectionPool::InvalidateConnection(TCRConnection* Connection) {
+    if (Connection) Connection->SetIsValid(false);
+}
+
+int TCRLocalConnectionPool::IdleCount() const {
+    std::lock_guard<std::mutex> guard(FLock);
+    return static_cast<int>(FIdle.size());
+}
+
+int TCRLocalConnectionPool::UsedCount() const {
+    std::lock_guard<std::mutex> guard(FLock);
+    return static_cast<int>(FUsed.size());
+}
+
+int TCRLocalConnectionPool::WaitingCount() const {
+    std::lock_guard<std::mutex> guard(FLock);
+    return FWaiting;
+}
+
+TCRConnectionPool* TCRLocalConnectionPoolManager::CreateConnectionPool(TCRConnectionParameters* ConnectionParameters) {
+    return rtl::Create<TCRLocalConnectionPool>(this, ConnectionParameters);
 }
 
 }  // namespace daccess

@@ -2,6 +2,8 @@
 // No pool implementation is part of the system; a provider that pools supplies one.
 #pragma once
 
+#include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -14,6 +16,7 @@ namespace daccess {
 
 inline constexpr const char* CRConnectionPoolUnit = "CRConnectionPool";
 inline constexpr const char* SMustBeOverriden = "Must be overriden";
+inline constexpr const char* SPoolExhausted = "Maximum pool size (%d) is reached: no connection was returned in time";
 
 class TCRConnectionPoolManager;
 
@@ -110,6 +113,54 @@ protected:
     std::vector<rtl::TOwnedPtr<TCRConnectionPool>> FPools;
     std::mutex FGetConnectionLock;
     mutable std::mutex FPoolsLock;
+};
+
+// A pool that holds idle connections in the process. It hands out an idle connection (validated
+// first when the parameters ask for it; one that fails is dropped), or a new one while fewer than
+// MaxPoolSize exist; at the limit it waits WaitTimeout milliseconds for one to come back and then
+// raises SPoolExhausted. A connection that comes back invalid, closed or older than
+// ConnectionLifeTime seconds is freed instead of kept.
+class TCRLocalConnectionPool : public TCRConnectionPool {
+    RTL_CLASS(TCRLocalConnectionPool, TCRConnectionPool)
+public:
+    TCRLocalConnectionPool(TCRConnectionPoolManager* Manager, TCRConnectionParameters* ConnectionParameters);
+    ~TCRLocalConnectionPool() override;
+
+    TCRConnection* GetConnection() override;
+    void PutConnection(TCRConnection* Connection) override;
+    void InvalidateConnection(TCRConnection* Connection) override;
+
+    int IdleCount() const;
+    int UsedCount() const;
+    // Callers waiting for a connection to come back.
+    int WaitingCount() const;
+    int WaitTimeout = 15000;
+
+private:
+    using TConnectionPtr = rtl::TOwnedPtr<TCRConnection>;
+    struct TIdle {
+        TConnectionPtr Connection;
+        uint64_t Created;
+    };
+    bool Expired(uint64_t Created) const;
+    mutable std::mutex FLock;
+    std::condition_variable FReturned;
+    std::vector<TIdle> FIdle;
+    // Handed-out connections with the tick they were made at.
+    std::map<TCRConnection*, uint64_t> FUsed;
+    int FReserved = 0;
+    int FWaiting = 0;
+};
+
+// A manager of local pools; a provider supplies how a connection is made and checked.
+class TCRLocalConnectionPoolManager : public TCRConnectionPoolManager {
+    RTL_CLASS(TCRLocalConnectionPoolManager, TCRConnectionPoolManager)
+public:
+    TCRConnectionPool* CreateConnectionPool(TCRConnectionParameters* ConnectionParameters) override;
+    // A new, connected provider connection for the parameters.
+    virtual TCRConnection* CreateConnection(TCRConnectionParameters* ConnectionParameters) = 0;
+    // Whether an idle connection still works; asked before reuse when the parameters say Validate.
+    virtual bool ValidateConnection(TCRConnection* Connection) { return Connection->CheckIsValid(); }
 };
 
 }  // namespace daccess

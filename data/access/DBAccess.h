@@ -99,6 +99,9 @@ AnsiString SetOrderBy(const AnsiString& SQL, const AnsiString& Fields,
 // The ORDER BY field list, trimmed; empty when there is none.
 AnsiString GetOrderBy(const AnsiString& SQL,
                       const store::TParserClass& ParserClass = store::TSQLParser::StaticClass());
+// Every "?" outside string literals, quoted names and comments becomes ":1", ":2", ... in order;
+// Count receives how many there were.
+AnsiString NumberQuestionMarks(const AnsiString& SQL, const store::TParserClass& ParserClass, int& Count);
 
 // =============================================================================================
 // Field-type registry: the field types a mapping rule may name
@@ -628,6 +631,28 @@ void ReadParamData(TDAParams& Params, const std::vector<TStreamedItem>& Items);
 // Written when it differs from the ancestor's, or without an ancestor when it has items.
 bool ParamDataNeedsWriting(const TDAParams& Params, const TDAParams* Ancestor);
 
+// --- the "MacroData" form property: Name, Value and Active of each macro ---
+std::vector<TStreamedItem> WriteMacroData(const TMacros& Macros);
+// Replaces the collection; an unknown property raises "Invalid property value" with the
+// collection unchanged.
+void ReadMacroData(TMacros& Macros, const std::vector<TStreamedItem>& Items);
+bool MacroDataNeedsWriting(const TMacros& Macros, const TMacros* Ancestor);
+
+// A property a dataset writes into a form resource besides its published ones: a collection
+// ("ParamData", "MacroData") or a value.
+struct TFormProperty {
+    AnsiString Name;
+    std::vector<TStreamedItem> Items;
+    Variant Value;
+};
+
+// The index a provider reads from a dataset's ORDER BY list: fields and descending fields joined
+// by ";".
+struct TProviderIndexDef {
+    AnsiString Fields;
+    AnsiString DescFields;
+};
+
 // =============================================================================================
 // Connection and transaction components
 
@@ -757,6 +782,8 @@ public:
     virtual void CreateIConnection() {}
     virtual void SetIConnection(TCRConnection* Value);
     virtual TDAConnectionMapRules* CreateDataTypeMap();
+    // The class whose monitor traces this connection and its clients.
+    virtual const rtl::ClassRef& SQLMonitorClass() const;
     virtual void DisconnectTransactions();
     // Holds the connection open for one operation of a client.
     virtual void InternalConnect();
@@ -998,6 +1025,7 @@ protected:
     void ReleaseConnections();
     std::vector<TCustomDAConnection*> FCountedConnections;
     bool OwnsITransaction() const;
+    rtl::TComponent* TraceObject() const;
 
     rtl::TOwnedPtr<TDAConnections> FConnections;
     TCustomDAConnection* FDefaultConnection = nullptr;
@@ -1380,6 +1408,36 @@ public:
     // fields); false without a current record.
     bool GetKeyFieldsAndValues(std::vector<db::TField*>& Fields, Variant& Values);
 
+    // --- provider support: what a generic data provider asks the dataset ---
+    virtual AnsiString ProviderTableName();
+    virtual AnsiString ProviderKeyFields();
+    // False when the SQL has no ORDER BY.
+    virtual bool ProviderDefaultOrder(TProviderIndexDef& Index);
+    TDAParams* ProviderParams() const { return Params(); }
+    AnsiString ProviderQuoteChar() const { return "\""; }
+    bool ProviderIsSQLBased() const { return true; }
+    bool ProviderSupportsSQL() const { return true; }
+    virtual void PSSetCommandText(const AnsiString& Text);
+    virtual void PSSetParams(const db::TParams* Value);
+    virtual void ProviderReset();
+    virtual void ProviderExecute() { Execute(); }
+    virtual void PSStartTransaction();
+    virtual void ProviderEndTransaction(bool Commit);
+    virtual bool ProviderInTransaction();
+    // Runs SQL whose "?" marks take Params by position; with ResultSet the caller receives (and
+    // owns) a new dataset that ran it. Gives the rows affected.
+    virtual int ProviderExecuteStatement(const AnsiString& SQL, const db::TParams* Params,
+                                         TCustomDADataSet** ResultSet = nullptr);
+    // True when OnUpdateRecord applied the delta record.
+    virtual bool PSUpdateRecord(db::TUpdateKind UpdateKind, db::TDataSet* Delta);
+
+    // --- form streaming ---
+    // "ParamData", "MacroData", "CommandStoredProcName" and "StoredProcIsQuery" as they would be
+    // written, compared with the ancestor's when there is one.
+    std::vector<TFormProperty> WriteFormProperties(const TCustomDADataSet* Ancestor = nullptr) const;
+    // One of the four read back; another name raises "Invalid property value".
+    void ReadFormProperty(const TFormProperty& Property);
+
     TBeforeExecuteEvent BeforeExecute;
     TAfterExecuteEvent AfterExecute;
     TUpdateExecuteEvent BeforeUpdateExecute;
@@ -1413,6 +1471,8 @@ protected:
     friend class TCustomDASQL;
     friend class TDADataSetOptions;
     friend class TDADataSetUpdater;
+    // Copies the dataset's settings, parameters and macros to another dataset of this kind.
+    void AssignTo(rtl::TPersistent* Dest) override;
     const store::TFieldTypeMap& GetFieldTypeMapClass() const override { return TDAFieldTypeMap::Instance(); }
     const store::TDataSetServiceClass& GetDataSetServiceClass() const override;
     // The internal SQL component and the options, made in the second phase.
@@ -1811,5 +1871,88 @@ public:
 private:
     [[noreturn]] static void WrongClass(const rtl::TObject* Obj, int Line);
 };
+
+// =============================================================================================
+// Connect dialog base
+
+class TCustomConnectDialog;
+class TCRServerEnumerator;
+class TCRServerEnumeratorClass;
+
+// Runs the login dialog for the connect dialog component; true: the user confirmed. A
+// user-interface unit installs them; none is installed in this system.
+using TConnectDialogRunHook = std::function<bool(TCustomConnectDialog* Dialog)>;
+extern TConnectDialogRunHook DefConnectDialogRunHook;
+extern TConnectDialogRunHook AltConnectDialogRunHook;
+// The host application's title; empty without a hook.
+extern std::function<AnsiString()> ApplicationTitleHook;
+
+// Where the remembered logins live: an ini file in the user's configuration folder
+// ($XDG_CONFIG_HOME, else ~/.config), one section per key path.
+AnsiString ConnectRegistryFileName();
+
+enum TLabelSet { lsCustom, lsEnglish, lsFrench, lsGerman, lsItalian, lsPolish, lsPortuguese, lsRussian, lsSpanish };
+
+// The non-visual side of a login dialog: remembers the last login and the servers used, offers a
+// server list, carries the captions in one of eight languages and runs the dialog through a hook.
+class TCustomConnectDialog : public rtl::TComponent {
+    RTL_CLASS(TCustomConnectDialog, rtl::TComponent)
+public:
+    explicit TCustomConnectDialog(rtl::TComponent* Owner);
+    ~TCustomConnectDialog() override;
+    void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override;
+
+    virtual const TCRServerEnumeratorClass& ServerEnumeratorClass() const;
+    virtual void SetServerEnumerator(TCRServerEnumerator* Value);
+    virtual void SetLabelSet(TLabelSet Value);
+    virtual AnsiString KeyPath() const { return {}; }
+    virtual AnsiString ServerValueName() const { return "Server"; }
+    virtual AnsiString ServerListKey() const { return KeyPath() + "Connect"; }
+    AnsiString ConnectKey() const;
+    virtual void SaveServerHistory();
+    virtual void LoadServerHistory(rtl::TStrings* List);
+    // Registry: the opened key path.
+    virtual void SaveLogInfo(const AnsiString& Key);
+    virtual void LoadLogInfo(const AnsiString& Key);
+    // Whether the user confirmed and the login may proceed.
+    virtual bool Execute();
+    virtual void GetServerList(rtl::TStrings* List);
+
+    TCustomDAConnection* Connection() const noexcept { return FConnection; }
+    void SetConnection(TCustomDAConnection* Value);
+    TCRServerEnumerator* ServerEnumerator() const noexcept { return FServerEnumerator; }
+    int Retries() const noexcept { return FRetries; }
+    void SetRetries(int Value) noexcept { FRetries = Value; }
+    TLabelSet LabelSet() const noexcept { return FLabelSet; }
+    bool StoreLogInfo() const noexcept { return FStoreLogInfo; }
+    void SetStoreLogInfo(bool Value) noexcept { FStoreLogInfo = Value; }
+    bool SavePassword() const noexcept { return FSavePassword; }
+    void SetSavePassword(bool Value) noexcept { FSavePassword = Value; }
+    bool UseServerHistory() const noexcept { return FUseServerHistory; }
+    void SetUseServerHistory(bool Value) noexcept { FUseServerHistory = Value; }
+    bool NeedConnect() const noexcept { return FNeedConnect; }
+    void SetNeedConnect(bool Value) noexcept { FNeedConnect = Value; }
+
+    // Captions are display texts.
+    WideString Caption;
+    WideString UsernameLabel;
+    WideString PasswordLabel;
+    WideString ServerLabel;
+    WideString ConnectButton;
+    WideString CancelButton;
+
+private:
+    TCustomDAConnection* FConnection = nullptr;
+    int FRetries = 3;
+    TLabelSet FLabelSet = lsEnglish;
+    bool FStoreLogInfo = true;
+    bool FSavePassword = false;
+    bool FUseServerHistory = true;
+    bool FNeedConnect = true;
+    TCRServerEnumerator* FServerEnumerator = nullptr;
+};
+
+// The program's caption strings of the connect dialog by id (base of the label set + 0..5).
+WideString ConnectDialogString(int Id);
 
 }  // namespace daccess

@@ -323,6 +323,7 @@ void TCustomDAConnection::PerformDisconnect() {
         } catch (const EDAError& e) {
             if (!(destroying && e.IsFatalError())) throw;
         }
+        TCustomDASQLMonitor::DBDisconnect(this, false);
     }
     if (pending) std::rethrow_exception(pending);
 }

@@ -416,7 +416,9 @@ void TCustomDASQL::Prepare() {
 void TCustomDASQL::UnPrepare() {
     if (!Prepared()) return;
     try {
+        TCustomDASQLMonitor::SQLUnprepare(this, GetFinalSQL(), FParams.get(), true);
         ICommand()->Unprepare();
+        TCustomDASQLMonitor::SQLUnprepare(this, GetFinalSQL(), FParams.get(), false);
     } catch (...) {
         EndConnection();
         throw;

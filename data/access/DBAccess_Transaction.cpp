@@ -2,10 +2,17 @@
 // savepoints, the close action, and the automatic part that statements use.
 #include <algorithm>
 
+#include "data/access/DASQLMonitor.h"
 #include "data/access/DBAccess.h"
 #include "data/store/DAConsts.h"
 
 namespace daccess {
+
+// The connection's own transaction is traced as the connection, so that its user and server show.
+rtl::TComponent* TDATransaction::TraceObject() const {
+    if (FIsInternal && FDefaultConnection) return FDefaultConnection;
+    return const_cast<TDATransaction*>(this);
+}
 
 TDATransaction::TDATransaction(rtl::TComponent* Owner)
     : TComponent(Owner), FConnections(rtl::Create<TDAConnections>()) {}
@@ -226,6 +233,8 @@ void TDATransaction::StartTransaction() {
             db::DatabaseError(SMultipleTransactionsNotSupported);
     }
     PrepareConnections(false);
+    int32_t traceId = 0;
+    TCustomDASQLMonitor::ClassTCStart(TraceObject(), true, traceId);
     TCustomDAConnection* single = FConnections->Count() == 1 ? FConnections->Items(0) : nullptr;
     if (single) single->PushOperation(clTransStart, single->IsFailOverAllowed());
     try {
@@ -252,6 +261,7 @@ void TDATransaction::StartTransaction() {
         if (!FConnections->Items(i)->IsMultipleTransactionsSupported()) FConnections->Items(i)->SuspendAutoCommit();
     FTrUsers = 1;
     FExplicitlyStarted = true;
+    TCustomDASQLMonitor::ClassTCStart(TraceObject(), false, traceId);
     if (OnStart) OnStart(this);
 }
 
@@ -270,6 +280,8 @@ void TDATransaction::DisconnectClients() {
 void TDATransaction::Commit() {
     if (!FPrepared) PrepareConnections(false);
     DisconnectClients();
+    int32_t traceId = 0;
+    TCustomDASQLMonitor::ClassTCCommit(TraceObject(), true, traceId);
     try {
         FITransaction->CommitWork();
     } catch (...) {
@@ -277,12 +289,15 @@ void TDATransaction::Commit() {
         throw;
     }
     if (!FITransaction || !FITransaction->GetInTransaction()) ResetAutoState();
+    TCustomDASQLMonitor::ClassTCCommit(TraceObject(), false, traceId);
     if (OnCommit) OnCommit(this);
 }
 
 void TDATransaction::Rollback() {
     if (!FPrepared) PrepareConnections(false);
     DisconnectClients();
+    int32_t traceId = 0;
+    TCustomDASQLMonitor::ClassTCRollback(TraceObject(), true, traceId);
     try {
         FITransaction->RollbackWork();
     } catch (...) {
@@ -290,6 +305,7 @@ void TDATransaction::Rollback() {
         throw;
     }
     if (!FITransaction || !FITransaction->GetInTransaction()) ResetAutoState();
+    TCustomDASQLMonitor::ClassTCRollback(TraceObject(), false, traceId);
     if (OnRollback) OnRollback(this);
 }
 
@@ -325,29 +341,44 @@ void TDATransaction::CloseTransaction(bool Force) {
 
 void TDATransaction::CommitRetaining() {
     CheckActive();
+    int32_t traceId = 0;
+    TCustomDASQLMonitor::TraceCommitRetaining(this, true, traceId);
     FITransaction->CommitRetaining();
+    TCustomDASQLMonitor::TraceCommitRetaining(this, false, traceId);
     FPendingChanges = 0;
 }
 
 void TDATransaction::RollbackRetaining() {
     CheckActive();
+    int32_t traceId = 0;
+    TCustomDASQLMonitor::TraceRollbackRetaining(this, true, traceId);
     FITransaction->RollbackRetaining();
+    TCustomDASQLMonitor::TraceRollbackRetaining(this, false, traceId);
     FPendingChanges = 0;
 }
 
 void TDATransaction::Savepoint(const AnsiString& Name) {
     if (!FPrepared) PrepareConnections(true);
+    int32_t traceId = 0;
+    TCustomDASQLMonitor::TraceSavepoint(this, Name, true, traceId);
     FITransaction->Savepoint(Name);
+    TCustomDASQLMonitor::TraceSavepoint(this, Name, false, traceId);
 }
 
 void TDATransaction::ReleaseSavepoint(const AnsiString& Name) {
     if (!FPrepared) PrepareConnections(true);
+    int32_t traceId = 0;
+    TCustomDASQLMonitor::TraceReleaseSavepoint(this, Name, true, traceId);
     FITransaction->ReleaseSavepoint(Name);
+    TCustomDASQLMonitor::TraceReleaseSavepoint(this, Name, false, traceId);
 }
 
 void TDATransaction::RollbackToSavepoint(const AnsiString& Name) {
     if (!FPrepared) PrepareConnections(true);
+    int32_t traceId = 0;
+    TCustomDASQLMonitor::TraceRollbackToSavepoint(this, Name, true, traceId);
     FITransaction->RollbackToSavepoint(Name);
+    TCustomDASQLMonitor::TraceRollbackToSavepoint(this, Name, false, traceId);
 }
 
 // ---------------------------------------------------------------------------------------------

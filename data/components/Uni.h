@@ -128,6 +128,8 @@ public:
     const daccess::TCRRecordSetClass& GetIRecordSetClass() const override;
     const daccess::TCRMetaDataClass& GetIMetaDataClass() const override;
     const store::TDataSetServiceClass& GetDataSetServiceClass() const override;
+    // TUniSQLMonitor.
+    const rtl::ClassRef& SQLMonitorClass() const override;
     bool IsMultipleTransactionsSupported() const override;
     void CreateIConnection() override;
     void SetIConnection(daccess::TCRConnection* Value) override;

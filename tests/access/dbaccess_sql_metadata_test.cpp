@@ -255,6 +255,9 @@ TEST_F(SQLTest, AMonitorSeesStatementsConnectsAndErrors) {
     rtl::TOwnedPtr<TCustomDASQLMonitor> monitor(rtl::Create<TCustomDASQLMonitor>(nullptr));
     std::vector<TDATraceFlag> flags;
     monitor->OnSQL = [&](rtl::TObject*, const AnsiString&, TDATraceFlag Flag) { flags.push_back(Flag); };
+    // A new monitor starts active.
+    EXPECT_TRUE(monitor->Active());
+    monitor->SetActive(false);
     Conn->Disconnect();
     Conn->ExecSQL("UPDATE sources SET kind = 0");
     EXPECT_TRUE(flags.empty());
