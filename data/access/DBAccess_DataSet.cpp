@@ -271,6 +271,7 @@ void TCustomDADataSet::PassRecordSetProps() {
     rs->SetProp(pidDefaultValues, FOptions->DefaultValues());
     rs->SetProp(pidFieldsOrigin, FOptions->FieldsOrigin());
     rs->SetProp(pidExtendedFieldsInfo, FOptions->ExtendedFieldsInfo());
+    rs->SetProp(pidRefreshAfterUpdate, FRefreshOptions.Contains(roAfterUpdate));
     rs->TrimFixedChar = FOptions->TrimFixedChar();
     rs->TrimVarChar = FOptions->TrimVarChar();
     rs->SetEmptyStrToNull = FOptions->SetEmptyStrToNull();
@@ -369,7 +370,8 @@ void TCustomDADataSet::SQLTextChanged() {
     Close();
     UnPrepare();
     FieldDefs().SetUpdated(false);
-    if (!FDataSQL->ParamCheck()) return;
+    // The updater's generated statements come with the parameters the generator made.
+    if (!FDataSQL->ParamCheck() || FDataSQL->FKeepParams) return;
     const AnsiString text = GetFinalSQL();
     if (FIRecordSetCR) {
         FIRecordSetCR->SetSQL(text);
@@ -499,6 +501,86 @@ void TCustomDADataSet::CloseStep() {
         if (!e.IsFatalError()) throw;
     }
     if (FIRecordSetCR && FIRecordSetCR->TablesInfo()) FIRecordSetCR->TablesInfo()->Clear();
+    // Prepared update statements would hold the connection after the dataset let it go.
+    if (store::TDataSetService* service = DataSetService())
+        if (auto* u = dynamic_cast<TDADataSetUpdater*>(service->Updater())) u->UnPrepareUpdateQueries();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Edits that the updater guards: refresh before edit, record locks
+
+TDADataSetUpdater* TCustomDADataSet::DAUpdater() {
+    CheckDataSetService();
+    return dynamic_cast<TDADataSetUpdater*>(DataSetService()->Updater());
+}
+
+void TCustomDADataSet::SetUpdateSQL(TStatementType StatementType, const AnsiString& Value) {
+    if (StatementType < stInsert || StatementType > stRefresh)
+        rtl::AssertFail(store::SAssertionFailure, DBAccessUnit, __LINE__);
+    FUpdateSQL[StatementType] = Value;
+}
+
+void TCustomDADataSet::SetRefreshOptions(TRefreshOptions Value) {
+    FRefreshOptions = Value;
+    if (FIRecordSetCR) FIRecordSetCR->SetProp(pidRefreshAfterUpdate, Value.Contains(roAfterUpdate));
+}
+
+void TCustomDADataSet::RefreshRecord() {
+    CheckActive();
+    CheckBrowseMode();
+    if (IsEmpty()) return;
+    UpdateCursorPos();
+    if (TDADataSetUpdater* u = DAUpdater()) u->PerformRefreshRecord();
+    Resync({});
+}
+
+void TCustomDADataSet::Lock() {
+    CheckActive();
+    if (TDADataSetUpdater* u = DAUpdater()) u->LockRecord();
+}
+
+void TCustomDADataSet::UnLock() {
+    if (TDADataSetUpdater* u = DAUpdater()) u->UnlockRecord();
+}
+
+void TCustomDADataSet::EditStep() {
+    TDADataSetUpdater* u = DAUpdater();
+    const bool holds = u && u->EditHoldsConnection();
+    if (holds) BeginConnection(true);
+    // The connection stays held for the edit; only a failed start gives it back.
+    try {
+        if (u) u->BeforeEdit();
+        TMemDataSet::EditStep();
+    } catch (...) {
+        if (holds) EndConnection();
+        throw;
+    }
+}
+
+void TCustomDADataSet::DeleteStep() {
+    if (TDADataSetUpdater* u = DAUpdater()) u->BeforeDelete();
+    TMemDataSet::DeleteStep();
+}
+
+void TCustomDADataSet::CancelStep() {
+    TDADataSetUpdater* u = DAUpdater();
+    const bool holds = u && u->HoldsConnection();
+    rtl::TryFinally(
+        [&] {
+            rtl::TryFinally([&] { if (u) u->AfterCancel(); }, [&] { TMemDataSet::CancelStep(); });
+        },
+        [&] {
+            if (holds) EndConnection();
+        });
+}
+
+void TCustomDADataSet::PostStep() {
+    TDADataSetUpdater* u = DAUpdater();
+    const bool holds = u && u->HoldsConnection();
+    rtl::TryFinally([&] { TMemDataSet::PostStep(); },
+                    [&] {
+                        if (holds) EndConnection();
+                    });
 }
 
 void TCustomDADataSet::DoBeforeFetch(bool& Cancel) {
