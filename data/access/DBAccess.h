@@ -1461,6 +1461,8 @@ protected:
     int GetServerRecCount();
     void ConnectChange(rtl::TObject* Sender, bool Connecting);
     void PassRecordSetProps();
+    // The literal defaults go straight in; the others come from one SELECT.
+    void AssignDefaultValues();
     void Release();
 
     rtl::TOwnedPtr<TDADataSetOptions> FOptions;
@@ -1708,6 +1710,8 @@ protected:
     virtual void ExecuteUpdateQuery(TStatementType StatementType);
     // With PrepareUpdateSQL a repeated statement is not prepared again for every record.
     void PrepareOwnQuery(TCustomDASQL* Query);
+    // A provider whose prepared statements cost the server nothing keeps them without the option.
+    virtual bool KeepsStatementsPrepared() { return false; }
     virtual db::TField* FindParamField(const AnsiString& Name, bool& Old);
     virtual AnsiString GetUserSQL(TStatementType StatementType);
     void CheckRowsAffected(int Count);
@@ -1723,6 +1727,12 @@ protected:
     void EndLockTransaction(const AnsiString& Name);
     // After a write under a record lock: commit what the lock started, or give the lock back.
     void EndLock(bool Ran);
+    // What a generated statement's text depends on for the current record; false without an
+    // updating table.
+    bool GeneratedSignature(TStatementType StatementType, bool ModifiedOnly, std::vector<uint8_t>& Signature);
+    void ForgetGeneratedStatements();
+    // The generated condition is the row id of a record that has one.
+    bool KeyedByIdentity();
 
     TDADataSetService* FDAService;
     TCustomDADataSet* FDADataSet;
@@ -1734,6 +1744,15 @@ protected:
     TDAParamsInfo FParamsInfo;
     bool FUseParamsInfo = false;
     bool FRefreshInUpdate = false;
+    struct TGeneratedStatement {
+        bool Valid = false;
+        std::vector<uint8_t> Signature;
+        AnsiString Text;
+        TDAParamsInfo ParamsInfo;
+    };
+    // The last generated INSERT, UPDATE and DELETE.
+    TGeneratedStatement FGenerated[3];
+    std::vector<uint8_t> FSignature;
     // The transaction a record lock runs in, and whether the lock started it.
     TDATransaction* FLockTransaction = nullptr;
     bool FLockStartedTransaction = false;

@@ -405,13 +405,13 @@ void TCustomDADataSet::Prepare() {
 
 void TCustomDADataSet::UnPrepare() {
     const bool wasPrepared = Prepared();
-    try {
-        TMemDataSet::UnPrepare();
-    } catch (...) {
-        if (wasPrepared) EndConnection();
-        throw;
-    }
-    if (wasPrepared) EndConnection();
+    rtl::TryFinally(
+        [&] {
+            TMemDataSet::UnPrepare();
+        },
+        [&] {
+            if (wasPrepared) EndConnection();
+        });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -420,7 +420,7 @@ void TCustomDADataSet::UnPrepare() {
 void TCustomDADataSet::OpenCursorStep(bool InfoQuery) {
     TCustomDAConnection* conn = UsedConnection();
     if (conn) conn->PushOperation(clOpen, conn->IsFailOverAllowed());
-    try {
+    rtl::TryFinally([&] {
         BeginConnection(true);
         FHoldsFetchConnection = true;
         if (!Active()) {
@@ -450,11 +450,9 @@ void TCustomDADataSet::OpenCursorStep(bool InfoQuery) {
             FHoldsFetchConnection = false;
             EndConnection();
         }
-    } catch (...) {
+    }, [&] {
         if (conn) conn->PopOperation();
-        throw;
-    }
-    if (conn) conn->PopOperation();
+    });
 }
 
 void TCustomDADataSet::OpenStep() {
@@ -464,13 +462,13 @@ void TCustomDADataSet::OpenStep() {
     const AnsiString finalSQL = trace ? GetFinalSQL() : AnsiString();
     if (trace) TCustomDASQLMonitor::SQLExecute(this, finalSQL, Params(), "Open", true, FDebug);
     BeginConnection(true);
-    try {
-        TMemDataSet::OpenStep();
-    } catch (...) {
-        EndConnection();
-        throw;
-    }
-    EndConnection();
+    rtl::TryFinally(
+        [&] {
+            TMemDataSet::OpenStep();
+        },
+        [&] {
+            EndConnection();
+        });
     if (trace) TCustomDASQLMonitor::SQLExecute(this, finalSQL, Params(), "Open", false, FDebug);
     SetUniDirectional(FUniDirectional);
     if (auto* service = dynamic_cast<TDADataSetService*>(DataSetService())) service->SetFieldProperties();
@@ -637,7 +635,7 @@ void TCustomDADataSet::Execute() {
             EndConnection();
         }
     };
-    try {
+    rtl::TryFinally([&] {
         if (Active()) Close();
         ExecuteWithFailover(conn, clExecute, [&] {
             if (FOptions->AutoPrepare()) Prepare();
@@ -661,11 +659,7 @@ void TCustomDADataSet::Execute() {
             FIRecordSetCR->ExecCommand();
             TCustomDASQLMonitor::SQLExecute(this, finalSQL, Params(), "Execute", false, FDebug);
         });
-    } catch (...) {
-        release();
-        throw;
-    }
-    release();
+    }, release);
 }
 
 void TCustomDADataSet::DoAfterExecute(bool Result) {

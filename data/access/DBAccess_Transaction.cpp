@@ -229,6 +229,7 @@ void TDATransaction::StartTransaction() {
     TCustomDAConnection* single = FConnections->Count() == 1 ? FConnections->Items(0) : nullptr;
     if (single) single->PushOperation(clTransStart, single->IsFailOverAllowed());
     try {
+        rtl::TryFinally([&] {
         for (;;) {
             try {
                 FITransaction->BeginWork();
@@ -239,15 +240,16 @@ void TDATransaction::StartTransaction() {
                 PrepareConnections(false);
             }
         }
+        }, [&] {
+            if (single) single->PopOperation();
+        });
     } catch (...) {
-        if (single) single->PopOperation();
         if (!GetActive()) {
             ReleaseConnections();
             FPrepared = false;
         }
         throw;
     }
-    if (single) single->PopOperation();
     for (int i = 0; i < FConnections->Count(); ++i)
         if (!FConnections->Items(i)->IsMultipleTransactionsSupported()) FConnections->Items(i)->SuspendAutoCommit();
     FTrUsers = 1;
@@ -270,26 +272,26 @@ void TDATransaction::DisconnectClients() {
 void TDATransaction::Commit() {
     if (!FPrepared) PrepareConnections(false);
     DisconnectClients();
-    try {
-        FITransaction->CommitWork();
-    } catch (...) {
-        if (!FITransaction || !FITransaction->GetInTransaction()) ResetAutoState();
-        throw;
-    }
-    if (!FITransaction || !FITransaction->GetInTransaction()) ResetAutoState();
+    rtl::TryFinally(
+        [&] {
+            FITransaction->CommitWork();
+        },
+        [&] {
+            if (!FITransaction || !FITransaction->GetInTransaction()) ResetAutoState();
+        });
     if (OnCommit) OnCommit(this);
 }
 
 void TDATransaction::Rollback() {
     if (!FPrepared) PrepareConnections(false);
     DisconnectClients();
-    try {
-        FITransaction->RollbackWork();
-    } catch (...) {
-        if (!FITransaction || !FITransaction->GetInTransaction()) ResetAutoState();
-        throw;
-    }
-    if (!FITransaction || !FITransaction->GetInTransaction()) ResetAutoState();
+    rtl::TryFinally(
+        [&] {
+            FITransaction->RollbackWork();
+        },
+        [&] {
+            if (!FITransaction || !FITransaction->GetInTransaction()) ResetAutoState();
+        });
     if (OnRollback) OnRollback(this);
 }
 

@@ -42,6 +42,8 @@ TDADataSetUpdater::TDADataSetUpdater(store::TDataSetService* Service)
 TDADataSetUpdater::~TDADataSetUpdater() = default;
 
 void TDADataSetUpdater::UnPrepareUpdateQueries() {
+    // The fields a kept statement names go away with the dataset's fields.
+    ForgetGeneratedStatements();
     for (auto& q : FUpdateQueries)
         if (q) q->UnPrepare();
     for (auto& q : FRowQueries)
@@ -121,12 +123,30 @@ bool TDADataSetUpdater::PrepareUpdateQuery(const AnsiString& SQL, TStatementType
     }
     if (text.empty() && Generate && own) {
         const bool modifiedOnly = !FDADataSet->Options()->UpdateAllFields();
+        // A record that changed the same fields as the last one posts the same statement: its text
+        // and parameters are kept instead of written again.
+        TGeneratedStatement* cache = StatementType >= stInsert && StatementType <= stDelete && !BatchUpdates()
+                                         ? &FGenerated[StatementType - stInsert]
+                                         : nullptr;
+        if (cache && GeneratedSignature(StatementType, modifiedOnly, FSignature) && cache->Valid &&
+            cache->Signature == FSignature && cache->Text == own->SQL()) {
+            if (cache->Text.empty()) return false;
+            FParamsInfo = cache->ParamsInfo;
+            FUseParamsInfo = true;
+            PrepareOwnQuery(own);
+            return true;
+        }
         // The generator fills the parameters; the text is not parsed for them again.
         AnsiString generated = FDAService->SQLGenerator()->GenerateSQL(StatementType, modifiedOnly, own->Params());
-        if (generated.empty()) return false;
-        if (generated != own->SQL())
-            TDBAccessUtils::SetSQLText(own, generated, true, true);
+        if (generated != own->SQL()) TDBAccessUtils::SetSQLText(own, generated, true, true);
         FParamsInfo = FDAService->SQLGenerator()->ParamsInfo();
+        if (cache) {
+            cache->Valid = !FSignature.empty();
+            cache->Signature = FSignature;
+            cache->Text = generated;
+            cache->ParamsInfo = FParamsInfo;
+        }
+        if (generated.empty()) return false;
         FUseParamsInfo = true;
         PrepareOwnQuery(own);
         return true;
@@ -147,10 +167,71 @@ bool TDADataSetUpdater::PrepareUpdateQuery(const AnsiString& SQL, TStatementType
     return true;
 }
 
+namespace {
+template <class T>
+void PutBytes(std::vector<uint8_t>& Out, const T& Value) {
+    const auto* b = reinterpret_cast<const uint8_t*>(&Value);
+    Out.insert(Out.end(), b, b + sizeof(T));
+}
+}  // namespace
+
+bool TDADataSetUpdater::GeneratedSignature(TStatementType StatementType, bool ModifiedOnly,
+                                           std::vector<uint8_t>& Signature) {
+    Signature.clear();
+    TCRTableInfo* table = FDAService->UpdatingTableInfo();
+    if (!table) return false;
+    TDASQLGenerator* gen = FDAService->SQLGenerator();
+    const auto& keys = FDAService->GetKeyFieldDescs();
+    const auto& data = FDAService->GetDataFieldDescs(false);
+    store::TFieldDesc* identity = FDAService->IdentityField();
+    // What the text depends on besides the record: the table, the field lists and the options.
+    PutBytes(Signature, table);
+    Signature.insert(Signature.end(), table->TableName().begin(), table->TableName().end());
+    PutBytes(Signature, identity);
+    Signature.push_back(static_cast<uint8_t>(FDADataSet->Options()->QuoteNames() * 2 + gen->ForceParams));
+    PutBytes(Signature, keys.size());
+    for (store::TFieldDesc* d : keys) PutBytes(Signature, d);
+    PutBytes(Signature, data.size());
+    for (store::TFieldDesc* d : data) PutBytes(Signature, d);
+    // Buffers fetched for an earlier record are not this one's.
+    gen->Clear();
+    if (StatementType == stUpdate)
+        for (store::TFieldDesc* d : data) Signature.push_back(!ModifiedOnly || gen->FieldModifiedCurrent(d));
+    else if (StatementType == stInsert)
+        for (store::TFieldDesc* d : data) Signature.push_back(!ModifiedOnly || !gen->FieldIsNull(d, false));
+    if (StatementType == stUpdate || StatementType == stDelete) {
+        // The condition names each key as "= ?" or "IS NULL" after its old value.
+        if (!keys.empty())
+            for (store::TFieldDesc* d : keys) Signature.push_back(gen->FieldIsNull(d, true));
+        else if (identity)
+            Signature.push_back(gen->FieldIsNull(identity, true));
+        else
+            for (store::TFieldDesc* d : data)
+                if (!gen->IsBlobDataType(d->DataType)) Signature.push_back(gen->FieldIsNull(d, true));
+    }
+    gen->Clear();
+    return true;
+}
+
+void TDADataSetUpdater::ForgetGeneratedStatements() {
+    for (TGeneratedStatement& g : FGenerated) g = TGeneratedStatement();
+}
+
+bool TDADataSetUpdater::KeyedByIdentity() {
+    store::TFieldDesc* identity = FDAService->IdentityField();
+    if (!identity || !FDADataSet->UpdateSQL(stUpdate).empty()) return false;
+    const auto& keys = FDAService->GetKeyFieldDescs();
+    if (!(keys.size() == 1 && keys[0] == identity) && !(keys.empty())) return false;
+    void* old = FDADataSet->OldValuesBuffer();
+    return old && !FDADataSet->IRecordSet()->GetNull(identity->FieldNo, old);
+}
+
 void TDADataSetUpdater::PrepareOwnQuery(TCustomDASQL* Query) {
     TCustomDAConnection* conn = FDADataSet->UsedConnection();
     // A prepared statement holds the connection, which disconnected mode must give back.
-    if (!FDADataSet->Options()->PrepareUpdateSQL() || !conn || conn->Options()->DisconnectedMode()) return;
+    if (!(FDADataSet->Options()->PrepareUpdateSQL() || KeepsStatementsPrepared()) || !conn ||
+        conn->Options()->DisconnectedMode())
+        return;
     if (!Query->Prepared()) Query->Prepare();
 }
 
@@ -228,8 +309,11 @@ void TDADataSetUpdater::SetParamValues(TDAParams* Params, TStatementType Stateme
 
 int TDADataSetUpdater::ExecuteChecked(TStatementType StatementType) {
     TCustomDAConnection* conn = FDADataSet->UsedConnection();
+    // A generated statement keyed on the row id touches one row at most, and a statement that
+    // touched none changed nothing: it needs no savepoint.
     const bool guard = FDADataSet->Options()->StrictUpdate() && (StatementType == stUpdate || StatementType == stDelete) &&
-                       SupportsSavepoints() && conn && !conn->InTransaction();
+                       SupportsSavepoints() && conn && !conn->InTransaction() &&
+                       !(FUseParamsInfo && KeyedByIdentity());
     if (!guard) {
         ExecuteUpdateQuery(StatementType);
         return TDBAccessUtils::GetRowsAffected(FUpdateQuery);
@@ -277,11 +361,19 @@ bool TDADataSetUpdater::PerformSQL(const AnsiString& SQL, TStatementTypes Statem
     for (int t = stQuery; t <= stBatchUpdate; ++t)
         if (StatementTypes == StatementTypeBit(static_cast<TStatementType>(t))) type = static_cast<TStatementType>(t);
     if (StatementTypes == (StatementTypeBit(stLock) | StatementTypeBit(stRefresh))) type = stLock;
-    FDADataSet->BeginConnection(true);
+    // A connection that stays open and keeps no transaction per operation needs no counted hold
+    // for one statement.
+    TCustomDAConnection* conn = FDADataSet->UsedConnection();
+    const bool counted = !conn || !conn->Connected() || conn->Options()->DisconnectedMode() ||
+                         conn->IsMultipleTransactionsSupported();
+    if (counted) FDADataSet->BeginConnection(true);
     struct TEnd {
         TCustomDADataSet* D;
-        ~TEnd() { D->EndConnection(); }
-    } end{FDADataSet};
+        bool Counted;
+        ~TEnd() {
+            if (Counted) D->EndConnection();
+        }
+    } end{FDADataSet, counted};
     if (!PrepareUpdateQuery(SQL, type, true)) return false;
     TDAParams* params = TDBAccessUtils::GetParams(FUpdateQuery);
     SetParamValues(params, type);

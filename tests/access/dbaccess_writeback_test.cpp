@@ -114,6 +114,61 @@ TEST_F(WriteBackTest, APreparedUpdateStatementServesTheNextRecordToo) {
     EXPECT_EQ(Column("SELECT name FROM sources WHERE kind = 40 ORDER BY id"), (std::vector<std::string>{"one", "two"}));
 }
 
+TEST_F(WriteBackTest, EachPostGetsTheStatementOfWhatItChanged) {
+    // Posts one after another reuse a statement only while they change the same fields and their
+    // keys are null or not alike.
+    Conn->ExecSQL("UPDATE sources SET kind = NULL WHERE id = 2");
+    TCustomDADataSet* ds = Watched("SELECT * FROM sources ORDER BY id");
+    ds->SetKeyFields("kind");
+    ds->Options()->SetStrictUpdate(false);
+    ds->Open();
+    struct Step {
+        int Id;
+        const char* Field;
+        const char* Text;
+    };
+    const Step steps[] = {
+        {1, "name", "UPDATE sources\r\nSET\r\n  name = ?\r\nWHERE\r\n  kind = ?"},
+        {1, "name", "UPDATE sources\r\nSET\r\n  name = ?\r\nWHERE\r\n  kind = ?"},
+        {2, "name", "UPDATE sources\r\nSET\r\n  name = ?\r\nWHERE\r\n  kind IS NULL"},
+        {3, "name", "UPDATE sources\r\nSET\r\n  name = ?\r\nWHERE\r\n  kind = ?"},
+        {3, "kind", "UPDATE sources\r\nSET\r\n  kind = ?\r\nWHERE\r\n  kind = ?"},
+        {4, "name", "UPDATE sources\r\nSET\r\n  name = ?\r\nWHERE\r\n  kind = ?"},
+    };
+    int n = 0;
+    for (const Step& st : steps) {
+        SCOPED_TRACE(n);
+        ASSERT_TRUE(ds->Locate(u"id", Variant(st.Id), {}));
+        Ran.clear();
+        ds->Edit();
+        if (std::string(st.Field) == "kind")
+            ds->FieldByName("kind")->SetAsInteger(30 + n);
+        else
+            ds->FieldByName("name")->SetAsString("step " + std::to_string(n));
+        ds->Post();
+        ASSERT_EQ(Ran.size(), 1u);
+        EXPECT_EQ(Ran[0].Text, st.Text);
+        if (std::string(st.Field) == "kind") {
+            EXPECT_EQ(Column("SELECT id FROM sources WHERE kind = " + std::to_string(30 + n)),
+                      (std::vector<std::string>{"1", "3", "5"}));
+        }
+        ++n;
+    }
+    EXPECT_EQ(Column("SELECT name FROM sources WHERE id = 2"), std::vector<std::string>{"step 2"});
+
+    // Reopened, the dataset has new fields: the statement is written for them.
+    ds->Close();
+    ds->SetKeyFields("id");
+    ds->Open();
+    Ran.clear();
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("after reopening");
+    ds->Post();
+    ASSERT_EQ(Ran.size(), 1u);
+    EXPECT_EQ(Ran[0].Text, "UPDATE sources\r\nSET\r\n  name = ?\r\nWHERE\r\n  id = ?");
+    EXPECT_EQ(Column("SELECT count(*) FROM sources WHERE name = 'after reopening'"), std::vector<std::string>{"1"});
+}
+
 TEST_F(WriteBackTest, AnUnchangedEditRunsNothing) {
     TCustomDADataSet* ds = Watched("SELECT * FROM sources");
     ds->Open();
