@@ -1452,6 +1452,8 @@ protected:
     void DeleteStep() override;
     void CancelStep() override;
     void PostStep() override;
+    // The current record's detail fields hold the master's values of the server link.
+    bool BelongsToMaster();
     void DoAfterExecute(bool Result);
     void DoBeforeFetch(bool& Cancel);
     void DoAfterFetch();
@@ -1489,6 +1491,8 @@ protected:
     AnsiString FFilterSQL;
     int FRowsAffected = -1;
     int FRecordCount = 0;
+    // Rows inserted less rows deleted since the server counted them.
+    int FRecordCountDelta = 0;
     int64_t FLastInsertId = 0;
     bool FFetchInterrupted = false;
     bool FRegistered = false;
@@ -1576,6 +1580,7 @@ inline constexpr const char* SCircularUpdateObject =
     "Circular references are not allowed between TCustomDADataset and TCustomDAUpdateSQL objects";
 inline constexpr const char* SUpdateObjectClass = "Only %s and %s objects are allowed in update properties";
 inline constexpr const char* SRecordChanged = "Record was changed by another user";
+inline constexpr const char* SMasterDetailCachedUpdates = "Can not use Master/Detail with CachedUpdates";
 inline constexpr const char* SUnknownParamDataType = "Unknown data type of parameter %s";
 
 class TDADataSetService;

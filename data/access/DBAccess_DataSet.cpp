@@ -4,6 +4,8 @@
 #include "data/access/DASQLMonitor.h"
 #include "data/access/DBAccess.h"
 #include "data/store/DAConsts.h"
+#include "data/store/MemUtils.h"
+#include "data/store/MemData_Store.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
@@ -428,6 +430,7 @@ void TCustomDADataSet::OpenCursorStep(bool InfoQuery) {
                 try {
                     if (!FOptions->LocalMasterDetail() && MasterIsActive()) SetMasterParams(Params());
                     FRecordCount = FOptions->QueryRecCount() && !GetFetchAll() ? GetServerRecCount() : 0;
+                    FRecordCountDelta = 0;
                     if (BeforeExecute) BeforeExecute(this);
                     FIRecordSetCR->SetSQL(GetFinalSQL());
                     FDataSQL->WriteParams(true);
@@ -558,6 +561,7 @@ void TCustomDADataSet::EditStep() {
 void TCustomDADataSet::DeleteStep() {
     if (TDADataSetUpdater* u = DAUpdater()) u->BeforeDelete();
     TMemDataSet::DeleteStep();
+    --FRecordCountDelta;
 }
 
 void TCustomDADataSet::CancelStep() {
@@ -572,13 +576,45 @@ void TCustomDADataSet::CancelStep() {
         });
 }
 
+bool TCustomDADataSet::BelongsToMaster() {
+    db::TDataSet* master = MasterSource() ? MasterSource()->DataSet() : nullptr;
+    if (!master) return true;
+    const bool caseSensitive = !FICommand || FIRecordSetCR->IsCaseSensitive();
+    size_t mp = 0, dp = 0;
+    while (mp < MasterFields().size() && dp < DetailFields().size()) {
+        db::TField* m = master->FindField(db::ExtractFieldName(MasterFields(), mp));
+        db::TField* d = FindField(db::ExtractFieldName(DetailFields(), dp));
+        if (!m || !d) continue;
+        const Variant a = m->Value(), b = d->Value();
+        bool same;
+        if (!caseSensitive && a.VType() == b.VType() && (a.VType() == rtl::varString || a.VType() == rtl::varOleStr))
+            same = rtl::WideSameText(a.AsWideString(), b.AsWideString());
+        else
+            same = store::VarsEqual(a, b);
+        if (!same) return false;
+    }
+    return true;
+}
+
 void TCustomDADataSet::PostStep() {
     TDADataSetUpdater* u = DAUpdater();
     const bool holds = u && u->HoldsConnection();
-    rtl::TryFinally([&] { TMemDataSet::PostStep(); },
-                    [&] {
-                        if (holds) EndConnection();
-                    });
+    const bool inserting = State() == db::dsInsert;
+    rtl::TryFinally(
+        [&] {
+            TMemDataSet::PostStep();
+            if (inserting) ++FRecordCountDelta;
+            if (!FOptions->LocalMasterDetail() && MasterIsActive() && !BelongsToMaster()) {
+                if (CachedUpdates()) rtl::AssertFail(SMasterDetailCachedUpdates, DBAccessUnit, __LINE__);
+                // The server keeps the row; this detail no longer shows it.
+                UpdateCursorPos();
+                static_cast<store::TMemData*>(IRecordSet())->RemoveRecord();
+                if (inserting) --FRecordCountDelta;
+            }
+        },
+        [&] {
+            if (holds) EndConnection();
+        });
 }
 
 void TCustomDADataSet::DoBeforeFetch(bool& Cancel) {

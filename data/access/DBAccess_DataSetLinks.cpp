@@ -269,7 +269,7 @@ int TCustomDADataSet::CountRecords() const {
     auto* self = const_cast<TCustomDADataSet*>(this);
     if (Active() && FOptions->QueryRecCount() && FRecordCount != 0 && !self->FetchFinished()) {
         // Rows inserted or deleted since the open correct the server's count.
-        return FRecordCount;
+        return FRecordCount + FRecordCountDelta;
     }
     return TMemDataSet::CountRecords();
 }

@@ -146,6 +146,35 @@ TEST_F(RefreshTest, UserStatementsReplaceGeneratedOnes) {
     EXPECT_NE(Ran[2].Text.find("id = :id"), AnsiString::npos);
 }
 
+// --- master/detail ---
+
+TEST_F(RefreshTest, ADetailPostedToAnotherMasterLeavesTheDetail) {
+    TCustomDADataSet* master = Query("SELECT * FROM sources ORDER BY id");
+    rtl::TOwnedPtr<TCRDataSource> src(rtl::Create<TCRDataSource>(nullptr));
+    src->SetDataSet(master);
+    TCustomDADataSet* detail = Query("SELECT * FROM organisations ORDER BY id");
+    detail->SetMasterSource(src.get());
+    detail->SetMasterFields(u"id");
+    detail->SetDetailFields(u"source_id");
+    master->Open();
+    detail->Open();
+    ASSERT_EQ(detail->RecordCount(), 2);
+    detail->Edit();
+    detail->FieldByName("title")->SetAsString("still here");
+    detail->Post();
+    EXPECT_EQ(detail->RecordCount(), 2);
+    detail->Edit();
+    detail->FieldByName("source_id")->SetAsInteger(2);
+    detail->Post();
+    EXPECT_EQ(detail->RecordCount(), 1);
+    EXPECT_EQ(Column("SELECT source_id || ':' || title FROM organisations WHERE id = 1"),
+              std::vector<std::string>{"2:still here"});
+    master->Next();
+    EXPECT_EQ(detail->RecordCount(), 4);
+    detail->Close();
+    master->Close();
+}
+
 // --- locks ---
 
 TEST_F(RefreshTest, LockSavepointNamesAreCutToThirtyCharacters) {
