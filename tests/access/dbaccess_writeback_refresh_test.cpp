@@ -175,6 +175,27 @@ TEST_F(RefreshTest, ADetailPostedToAnotherMasterLeavesTheDetail) {
     master->Close();
 }
 
+TEST_F(RefreshTest, ADeltaRecordIsWrittenOnlyThroughTheUsersStatement) {
+    TCustomDADataSet* target = Query("SELECT * FROM sources");
+    target->Open();
+    TCustomDADataSet* delta = Query("SELECT id, name FROM sources ORDER BY id");
+    delta->Open();
+    delta->Locate(u"id", Variant(3), {});
+    delta->Edit();
+    delta->FieldByName("name")->SetAsString("from the delta");
+    TDADataSetUpdater* u = target->DAUpdater();
+    // Without a statement of the user's nothing is generated for another dataset's record.
+    EXPECT_FALSE(u->PerformPSUpdateRecord(db::ukModify, delta));
+    target->SetSQLUpdate("UPDATE sources SET name = :name WHERE id = :OLD_id");
+    EXPECT_TRUE(u->PerformPSUpdateRecord(db::ukModify, delta));
+    delta->Cancel();
+    EXPECT_EQ(Column("SELECT name FROM sources WHERE id = 3"), std::vector<std::string>{"from the delta"});
+    target->SetSQLDelete("DELETE FROM sources WHERE id = :OLD_missing");
+    accesstest::ExpectMessage([&] { u->PerformPSUpdateRecord(db::ukDelete, delta); },
+                              "Not found field corresponding parameter OLD_missing");
+    EXPECT_EQ(Column("SELECT count(*) FROM sources"), std::vector<std::string>{"5"});
+}
+
 // --- locks ---
 
 TEST_F(RefreshTest, LockSavepointNamesAreCutToThirtyCharacters) {
