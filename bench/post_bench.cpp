@@ -143,11 +143,12 @@ void BM_RawUpdate(benchmark::State& state) { RawUpdates(state, false); }
 void BM_PostEditInTransaction(benchmark::State& state) { PostEdits(state, true); }
 void BM_RawUpdateInTransaction(benchmark::State& state) { RawUpdates(state, true); }
 
-void BM_PostInsert(benchmark::State& state) {
+void PostInserts(benchmark::State& state, bool InTransaction) {
     TPosting p;
     auto* ds = p.DataSet.get();
     int64_t sum = 0;
     for (auto _ : state) {
+        if (InTransaction) p.Conn->StartTransaction();
         for (int i = 0; i < state.range(0); ++i) {
             ds->Append();
             ds->FieldByName("kind")->SetAsInteger(i);
@@ -155,18 +156,20 @@ void BM_PostInsert(benchmark::State& state) {
             ds->Post();
             sum += ds->FieldByName("id")->AsInteger();
         }
+        if (InTransaction) p.Conn->Commit();
     }
     benchmark::DoNotOptimize(sum);
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-void BM_RawInsert(benchmark::State& state) {
+void RawInserts(benchmark::State& state, bool InTransaction) {
     sqlite3* db = nullptr;
     sqlite3_open(Database().c_str(), &db);
     sqlite3_stmt* ins = nullptr;
     sqlite3_prepare_v2(db, "INSERT INTO sources (kind, name) VALUES (?, ?)", -1, &ins, nullptr);
     int64_t sum = 0;
     for (auto _ : state) {
+        if (InTransaction) sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
         for (int i = 0; i < state.range(0); ++i) {
             sqlite3_reset(ins);
             sqlite3_bind_int(ins, 1, i);
@@ -174,12 +177,18 @@ void BM_RawInsert(benchmark::State& state) {
             if (sqlite3_step(ins) != SQLITE_DONE) state.SkipWithError("insert failed");
             sum += sqlite3_last_insert_rowid(db);
         }
+        if (InTransaction) sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
     }
     benchmark::DoNotOptimize(sum);
     sqlite3_finalize(ins);
     sqlite3_close(db);
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
+
+void BM_PostInsert(benchmark::State& state) { PostInserts(state, false); }
+void BM_RawInsert(benchmark::State& state) { RawInserts(state, false); }
+void BM_PostInsertInTransaction(benchmark::State& state) { PostInserts(state, true); }
+void BM_RawInsertInTransaction(benchmark::State& state) { RawInserts(state, true); }
 
 }  // namespace
 
@@ -189,5 +198,7 @@ BENCHMARK(BM_PostInsert)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RawInsert)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PostEditInTransaction)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RawUpdateInTransaction)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PostInsertInTransaction)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RawInsertInTransaction)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -1300,6 +1300,13 @@ private:
 };
 
 class TCustomDAUpdateSQL;
+class TDADataSetUpdater;
+// When a record is read back from the server besides the explicit refresh.
+enum TRefreshOption { roAfterInsert, roAfterUpdate, roBeforeEdit };
+using TRefreshOptions = rtl::TSet<TRefreshOption>;
+// lmPessimistic locks a record when its edit starts, lmOptimistic just before it is written.
+enum TLockMode { lmNone, lmPessimistic, lmOptimistic };
+
 // (dataset, statement types as bits, the update statement's parameters)
 using TUpdateExecuteEvent = std::function<void(TCustomDADataSet* Sender, uint16_t StatementTypes, TDAParams* Params)>;
 
@@ -1392,6 +1399,33 @@ public:
     void SetUpdatingTable(const AnsiString& Value);
     TCustomDAUpdateSQL* UpdateObject() const noexcept { return FUpdateObject; }
     void SetUpdateObject(TCustomDAUpdateSQL* Value);
+    // The user's statements that replace generated ones (SQLInsert, SQLUpdate, SQLDelete, SQLLock,
+    // SQLRefresh); the other statement types keep none.
+    const AnsiString& UpdateSQL(TStatementType StatementType) const { return FUpdateSQL[StatementType]; }
+    void SetUpdateSQL(TStatementType StatementType, const AnsiString& Value);
+    const AnsiString& SQLInsert() const { return FUpdateSQL[stInsert]; }
+    void SetSQLInsert(const AnsiString& Value) { SetUpdateSQL(stInsert, Value); }
+    const AnsiString& SQLUpdate() const { return FUpdateSQL[stUpdate]; }
+    void SetSQLUpdate(const AnsiString& Value) { SetUpdateSQL(stUpdate, Value); }
+    const AnsiString& SQLDelete() const { return FUpdateSQL[stDelete]; }
+    void SetSQLDelete(const AnsiString& Value) { SetUpdateSQL(stDelete, Value); }
+    const AnsiString& SQLLock() const { return FUpdateSQL[stLock]; }
+    void SetSQLLock(const AnsiString& Value) { SetUpdateSQL(stLock, Value); }
+    const AnsiString& SQLRefresh() const { return FUpdateSQL[stRefresh]; }
+    void SetSQLRefresh(const AnsiString& Value) { SetUpdateSQL(stRefresh, Value); }
+    TRefreshOptions RefreshOptions() const noexcept { return FRefreshOptions; }
+    void SetRefreshOptions(TRefreshOptions Value);
+    TLockMode LockMode() const noexcept { return FLockMode; }
+    void SetLockMode(TLockMode Value) noexcept { FLockMode = Value; }
+    bool DMLRefresh() const noexcept { return FDMLRefresh; }
+    void SetDMLRefresh(bool Value) noexcept { FDMLRefresh = Value; }
+    // Reads the current record again from the server (SQLRefresh or a generated SELECT).
+    void RefreshRecord();
+    // Locks the current record (SQLLock) inside a savepoint; UnLock gives the lock back.
+    void Lock();
+    void UnLock();
+    // The service's updater (the service is made when missing).
+    TDADataSetUpdater* DAUpdater();
     TDADataSetOptions* Options() const noexcept { return FOptions.get(); }
     TDADataSetMapRules* DataTypeMap() const noexcept { return FDataTypeMap.get(); }
 
@@ -1486,6 +1520,12 @@ protected:
     int CountRecords() const override;
     void ChangeFiltered(bool Value) override;
     bool CanModifyRecords() const override;
+    void EditStep() override;
+    void DeleteStep() override;
+    void CancelStep() override;
+    void PostStep() override;
+    // The current record's detail fields hold the master's values of the server link.
+    bool BelongsToMaster();
     void DoAfterExecute(bool Result);
     void DoBeforeFetch(bool& Cancel);
     void DoAfterFetch();
@@ -1495,6 +1535,8 @@ protected:
     int GetServerRecCount();
     void ConnectChange(rtl::TObject* Sender, bool Connecting);
     void PassRecordSetProps();
+    // The literal defaults go straight in; the others come from one SELECT.
+    void AssignDefaultValues();
     void Release();
 
     rtl::TOwnedPtr<TDADataSetOptions> FOptions;
@@ -1514,9 +1556,15 @@ protected:
     AnsiString FKeyFields;
     AnsiString FUpdatingTable;
     TCustomDAUpdateSQL* FUpdateObject = nullptr;
+    AnsiString FUpdateSQL[10];
+    TRefreshOptions FRefreshOptions;
+    TLockMode FLockMode = lmNone;
+    bool FDMLRefresh = false;
     AnsiString FFilterSQL;
     int FRowsAffected = -1;
     int FRecordCount = 0;
+    // Rows inserted less rows deleted since the server counted them.
+    int FRecordCountDelta = 0;
     int64_t FLastInsertId = 0;
     bool FFetchInterrupted = false;
     bool FRegistered = false;
@@ -1603,6 +1651,9 @@ inline constexpr const char* SUpdateSQLEmpty =
 inline constexpr const char* SCircularUpdateObject =
     "Circular references are not allowed between TCustomDADataset and TCustomDAUpdateSQL objects";
 inline constexpr const char* SUpdateObjectClass = "Only %s and %s objects are allowed in update properties";
+inline constexpr const char* SRecordChanged = "Record was changed by another user";
+inline constexpr const char* SMasterDetailCachedUpdates = "Can not use Master/Detail with CachedUpdates";
+inline constexpr const char* SUnknownParamDataType = "Unknown data type of parameter %s";
 
 class TDADataSetService;
 class TDADataSetUpdater;
@@ -1703,29 +1754,85 @@ public:
     TDADataSetService* DAService() const noexcept { return FDAService; }
     TCustomDADataSet* DADataSet() const noexcept { return FDADataSet; }
 
+    // --- refresh and locks, asked by the dataset ---
+    // Reads the current record again; false when there is no statement for it.
+    virtual bool PerformRefreshRecord();
+    void BeforeEdit();
+    void BeforeDelete();
+    void AfterCancel();
+    virtual bool LockRecord();
+    virtual void UnlockRecord();
+    virtual bool NeedsRefreshStatement();
+    virtual bool EditHoldsConnection() { return false; }
+    virtual bool InsertHoldsConnection() { return false; }
+    bool HoldsConnection();
+    virtual bool LockRefreshesRecord();
+    // Dates and time stamps less than a millisecond apart count as equal.
+    virtual bool ValuesEqual(const Variant& A, const Variant& B);
+    // A lock statement that returns the row compares it with the record.
+    bool CheckOnLock = true;
+    // The savepoint of a record lock: "LOCK_" and the dataset's name, at most 30 characters.
+    AnsiString LockSavepointName(bool CachedUpdates = false) const;
+
+    // Runs the user's statement of UpdateKind (never a generated one) for the current record of
+    // Delta, whose fields name the parameters ("OLD_" for old values); false without such a statement.
+    bool PerformPSUpdateRecord(db::TUpdateKind UpdateKind, db::TDataSet* Delta);
+
 protected:
     virtual TCustomDASQL* CreateUpdateQuery(TStatementType StatementType);
     virtual void AfterCreateUpdateQuery(TStatementType) {}
     // False when there is no text to run.
     virtual bool PrepareUpdateQuery(const AnsiString& SQL, TStatementType StatementType, bool Generate);
-    virtual void SetParamValues(TStatementType StatementType);
+    virtual void SetParamValues(TDAParams* Params, TStatementType StatementType);
     virtual void ExecuteUpdateQuery(TStatementType StatementType);
     // With PrepareUpdateSQL a repeated statement is not prepared again for every record.
     void PrepareOwnQuery(TCustomDASQL* Query);
+    // A provider whose prepared statements cost the server nothing keeps them without the option.
+    virtual bool KeepsStatementsPrepared() { return false; }
     virtual db::TField* FindParamField(const AnsiString& Name, bool& Old);
     virtual AnsiString GetUserSQL(TStatementType StatementType);
     void CheckRowsAffected(int Count);
     // Runs the statement; a strict UPDATE or DELETE outside a transaction is undone when it touched
     // other than one row.
     int ExecuteChecked(TStatementType StatementType);
+    // Lock and refresh: the statement runs on a dataset, whose row is copied into the record or,
+    // for a lock, compared with it.
+    bool PerformRowSQL(const AnsiString& SQL, TStatementTypes StatementTypes);
+    void CopyRow(TCustomDADataSet* Source, bool Compare);
+    bool RefreshRecordAfterUpdate();
+    void BeginLockTransaction(const AnsiString& Name);
+    void EndLockTransaction(const AnsiString& Name);
+    // After a write under a record lock: commit what the lock started, or give the lock back.
+    void EndLock(bool Ran);
+    // What a generated statement's text depends on for the current record; false without an
+    // updating table.
+    bool GeneratedSignature(TStatementType StatementType, bool ModifiedOnly, std::vector<uint8_t>& Signature);
+    void ForgetGeneratedStatements();
+    // The generated condition is the row id of a record that has one.
+    bool KeyedByIdentity();
 
     TDADataSetService* FDAService;
     TCustomDADataSet* FDADataSet;
     rtl::TComponent* FUpdateQuery = nullptr;
     rtl::TOwnedPtr<TCustomDASQL> FUpdateQueries[10];
+    // Lock and refresh statements that return rows.
+    rtl::TOwnedPtr<TCustomDADataSet> FRowQueries[2];
     int FRowsAffected = -1;
     TDAParamsInfo FParamsInfo;
     bool FUseParamsInfo = false;
+    bool FRefreshInUpdate = false;
+    struct TGeneratedStatement {
+        bool Valid = false;
+        std::vector<uint8_t> Signature;
+        AnsiString Text;
+        TDAParamsInfo ParamsInfo;
+    };
+    // The last generated INSERT, UPDATE and DELETE.
+    TGeneratedStatement FGenerated[3];
+    std::vector<uint8_t> FSignature;
+    // The transaction a record lock runs in, and whether the lock started it.
+    TDATransaction* FLockTransaction = nullptr;
+    bool FLockStartedTransaction = false;
 };
 
 // The dataset's companion that knows the updating table, key, identity and data fields.

@@ -285,19 +285,19 @@ void TCustomDAConnection::PerformConnect() {
     CreateIConnection();
     if (!FIConnection) rtl::AssertFail(store::SAssertionFailure, DBAccessUnit, __LINE__);
     PushOperation(clConnect, true);
-    try {
-        FDataTypeMap->CopyTo(FIConnection->MapRules());
-        if (FInternalTransaction && !FInternalTransaction->ITransaction())
-            FInternalTransaction->SetITransaction(FIConnection->GetInternalTransaction());
-        FIConnection->SetUsername(FUsername);
-        FIConnection->SetPassword(FPassword);
-        FIConnection->SetServer(GetServerForConnect());
-        FIConnection->Connect("");
-    } catch (...) {
-        PopOperation();
-        throw;
-    }
-    PopOperation();
+    rtl::TryFinally(
+        [&] {
+            FDataTypeMap->CopyTo(FIConnection->MapRules());
+            if (FInternalTransaction && !FInternalTransaction->ITransaction())
+                FInternalTransaction->SetITransaction(FIConnection->GetInternalTransaction());
+            FIConnection->SetUsername(FUsername);
+            FIConnection->SetPassword(FPassword);
+            FIConnection->SetServer(GetServerForConnect());
+            FIConnection->Connect("");
+        },
+        [&] {
+            PopOperation();
+        });
     TCustomDASQLMonitor::DBConnect(this, false);
 }
 
@@ -372,20 +372,17 @@ void TCustomDAConnection::Loaded() {
     rtl::TComponent::Loaded();
     const bool streamed = StreamedConnected();
     const bool designing = ComponentState().Contains(rtl::csDesigning);
-    try {
-        if (streamed && (FOptions->KeepDesignConnected() || designing)) {
+    rtl::TryFinally(
+        [&] {
+            if (!streamed || !(FOptions->KeepDesignConnected() || designing)) return;
             try {
                 Connect();
             } catch (const rtl::Exception&) {
                 // At design time the error is only shown; nothing here shows it.
                 if (!designing) throw;
             }
-        }
-    } catch (...) {
-        SetStreamedConnected(false);
-        throw;
-    }
-    SetStreamedConnected(false);
+        },
+        [&] { SetStreamedConnected(false); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -747,7 +744,7 @@ template <class F>
 void TCustomDAConnection::ReadNames(rtl::TStrings* List, const AnsiString& Kind, bool Local, bool Counted,
                                     F&& AddRow) {
     if (Counted) InternalConnect();
-    try {
+    rtl::TryFinally([&] {
         rtl::TOwnedPtr<TDAMetaData> meta(CreateMetaData());
         meta->SetMetaDataKind(Kind);
         if (Local) meta->Restrictions()->Add("SCOPE=LOCAL");
@@ -765,11 +762,9 @@ void TCustomDAConnection::ReadNames(rtl::TStrings* List, const AnsiString& Kind,
         List->Clear();
         for (const AnsiString& name : names) List->Add(name);
         List->EndUpdate();
-    } catch (...) {
+    }, [&] {
         if (Counted) InternalDisconnect();
-        throw;
-    }
-    if (Counted) InternalDisconnect();
+    });
 }
 
 void TCustomDAConnection::GetTableNames(rtl::TStrings* List, bool AllTables) {
@@ -855,13 +850,13 @@ void TCustomDAConnection::ApplyUpdatesFor(const std::vector<TCustomDADataSet*>& 
             if (!ds->Active() || !ds->CachedUpdates()) continue;
             const bool autoCommit = ds->AutoCommit();
             ds->SetAutoCommit(false);
-            try {
-                ds->ApplyUpdates();
-            } catch (...) {
-                ds->SetAutoCommit(autoCommit);
-                throw;
-            }
-            ds->SetAutoCommit(autoCommit);
+            rtl::TryFinally(
+                [&] {
+                    ds->ApplyUpdates();
+                },
+                [&] {
+                    ds->SetAutoCommit(autoCommit);
+                });
         }
         if (FAutoCommit)
             for (size_t i = 0; i < transactions.size(); ++i) {

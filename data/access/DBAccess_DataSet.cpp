@@ -4,6 +4,8 @@
 #include "data/access/DASQLMonitor.h"
 #include "data/access/DBAccess.h"
 #include "data/store/DAConsts.h"
+#include "data/store/MemUtils.h"
+#include "data/store/MemData_Store.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
@@ -273,6 +275,7 @@ void TCustomDADataSet::PassRecordSetProps() {
     rs->SetProp(pidDefaultValues, FOptions->DefaultValues());
     rs->SetProp(pidFieldsOrigin, FOptions->FieldsOrigin());
     rs->SetProp(pidExtendedFieldsInfo, FOptions->ExtendedFieldsInfo());
+    rs->SetProp(pidRefreshAfterUpdate, FRefreshOptions.Contains(roAfterUpdate));
     rs->TrimFixedChar = FOptions->TrimFixedChar();
     rs->TrimVarChar = FOptions->TrimVarChar();
     rs->SetEmptyStrToNull = FOptions->SetEmptyStrToNull();
@@ -371,7 +374,8 @@ void TCustomDADataSet::SQLTextChanged() {
     Close();
     UnPrepare();
     FieldDefs().SetUpdated(false);
-    if (!FDataSQL->ParamCheck()) return;
+    // The updater's generated statements come with the parameters the generator made.
+    if (!FDataSQL->ParamCheck() || FDataSQL->FKeepParams) return;
     const AnsiString text = GetFinalSQL();
     if (FIRecordSetCR) {
         FIRecordSetCR->SetSQL(text);
@@ -405,13 +409,13 @@ void TCustomDADataSet::Prepare() {
 
 void TCustomDADataSet::UnPrepare() {
     const bool wasPrepared = Prepared();
-    try {
-        TMemDataSet::UnPrepare();
-    } catch (...) {
-        if (wasPrepared) EndConnection();
-        throw;
-    }
-    if (wasPrepared) EndConnection();
+    rtl::TryFinally(
+        [&] {
+            TMemDataSet::UnPrepare();
+        },
+        [&] {
+            if (wasPrepared) EndConnection();
+        });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -420,7 +424,7 @@ void TCustomDADataSet::UnPrepare() {
 void TCustomDADataSet::OpenCursorStep(bool InfoQuery) {
     TCustomDAConnection* conn = UsedConnection();
     if (conn) conn->PushOperation(clOpen, conn->IsFailOverAllowed());
-    try {
+    rtl::TryFinally([&] {
         BeginConnection(true);
         FHoldsFetchConnection = true;
         if (!Active()) {
@@ -428,6 +432,7 @@ void TCustomDADataSet::OpenCursorStep(bool InfoQuery) {
                 try {
                     if (!FOptions->LocalMasterDetail() && MasterIsActive()) SetMasterParams(Params());
                     FRecordCount = FOptions->QueryRecCount() && !GetFetchAll() ? GetServerRecCount() : 0;
+                    FRecordCountDelta = 0;
                     if (BeforeExecute) BeforeExecute(this);
                     FIRecordSetCR->SetSQL(GetFinalSQL());
                     FDataSQL->WriteParams(true);
@@ -450,11 +455,9 @@ void TCustomDADataSet::OpenCursorStep(bool InfoQuery) {
             FHoldsFetchConnection = false;
             EndConnection();
         }
-    } catch (...) {
+    }, [&] {
         if (conn) conn->PopOperation();
-        throw;
-    }
-    if (conn) conn->PopOperation();
+    });
 }
 
 void TCustomDADataSet::OpenStep() {
@@ -464,13 +467,13 @@ void TCustomDADataSet::OpenStep() {
     const AnsiString finalSQL = trace ? GetFinalSQL() : AnsiString();
     if (trace) TCustomDASQLMonitor::SQLExecute(this, finalSQL, Params(), "Open", true, FDebug);
     BeginConnection(true);
-    try {
-        TMemDataSet::OpenStep();
-    } catch (...) {
-        EndConnection();
-        throw;
-    }
-    EndConnection();
+    rtl::TryFinally(
+        [&] {
+            TMemDataSet::OpenStep();
+        },
+        [&] {
+            EndConnection();
+        });
     if (trace) TCustomDASQLMonitor::SQLExecute(this, finalSQL, Params(), "Open", false, FDebug);
     SetUniDirectional(FUniDirectional);
     if (auto* service = dynamic_cast<TDADataSetService*>(DataSetService())) service->SetFieldProperties();
@@ -501,6 +504,119 @@ void TCustomDADataSet::CloseStep() {
         if (!e.IsFatalError()) throw;
     }
     if (FIRecordSetCR && FIRecordSetCR->TablesInfo()) FIRecordSetCR->TablesInfo()->Clear();
+    // Prepared update statements would hold the connection after the dataset let it go.
+    if (store::TDataSetService* service = DataSetService())
+        if (auto* u = dynamic_cast<TDADataSetUpdater*>(service->Updater())) u->UnPrepareUpdateQueries();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Edits that the updater guards: refresh before edit, record locks
+
+TDADataSetUpdater* TCustomDADataSet::DAUpdater() {
+    CheckDataSetService();
+    return dynamic_cast<TDADataSetUpdater*>(DataSetService()->Updater());
+}
+
+void TCustomDADataSet::SetUpdateSQL(TStatementType StatementType, const AnsiString& Value) {
+    if (StatementType < stInsert || StatementType > stRefresh)
+        rtl::AssertFail(store::SAssertionFailure, DBAccessUnit, __LINE__);
+    FUpdateSQL[StatementType] = Value;
+}
+
+void TCustomDADataSet::SetRefreshOptions(TRefreshOptions Value) {
+    FRefreshOptions = Value;
+    if (FIRecordSetCR) FIRecordSetCR->SetProp(pidRefreshAfterUpdate, Value.Contains(roAfterUpdate));
+}
+
+void TCustomDADataSet::RefreshRecord() {
+    CheckActive();
+    CheckBrowseMode();
+    if (IsEmpty()) return;
+    UpdateCursorPos();
+    if (TDADataSetUpdater* u = DAUpdater()) u->PerformRefreshRecord();
+    Resync({});
+}
+
+void TCustomDADataSet::Lock() {
+    CheckActive();
+    if (TDADataSetUpdater* u = DAUpdater()) u->LockRecord();
+}
+
+void TCustomDADataSet::UnLock() {
+    if (TDADataSetUpdater* u = DAUpdater()) u->UnlockRecord();
+}
+
+void TCustomDADataSet::EditStep() {
+    TDADataSetUpdater* u = DAUpdater();
+    const bool holds = u && u->EditHoldsConnection();
+    if (holds) BeginConnection(true);
+    // The connection stays held for the edit; only a failed start gives it back.
+    try {
+        if (u) u->BeforeEdit();
+        TMemDataSet::EditStep();
+    } catch (...) {
+        if (holds) EndConnection();
+        throw;
+    }
+}
+
+void TCustomDADataSet::DeleteStep() {
+    if (TDADataSetUpdater* u = DAUpdater()) u->BeforeDelete();
+    TMemDataSet::DeleteStep();
+    --FRecordCountDelta;
+}
+
+void TCustomDADataSet::CancelStep() {
+    TDADataSetUpdater* u = DAUpdater();
+    const bool holds = u && u->HoldsConnection();
+    rtl::TryFinally(
+        [&] {
+            rtl::TryFinally([&] { if (u) u->AfterCancel(); }, [&] { TMemDataSet::CancelStep(); });
+        },
+        [&] {
+            if (holds) EndConnection();
+        });
+}
+
+bool TCustomDADataSet::BelongsToMaster() {
+    db::TDataSet* master = MasterSource() ? MasterSource()->DataSet() : nullptr;
+    if (!master) return true;
+    const bool caseSensitive = !FICommand || FIRecordSetCR->IsCaseSensitive();
+    size_t mp = 0, dp = 0;
+    while (mp < MasterFields().size() && dp < DetailFields().size()) {
+        db::TField* m = master->FindField(db::ExtractFieldName(MasterFields(), mp));
+        db::TField* d = FindField(db::ExtractFieldName(DetailFields(), dp));
+        if (!m || !d) continue;
+        const Variant a = m->Value(), b = d->Value();
+        bool same;
+        if (!caseSensitive && a.VType() == b.VType() && (a.VType() == rtl::varString || a.VType() == rtl::varOleStr))
+            same = rtl::WideSameText(a.AsWideString(), b.AsWideString());
+        else
+            same = store::VarsEqual(a, b);
+        if (!same) return false;
+    }
+    return true;
+}
+
+void TCustomDADataSet::PostStep() {
+    TDADataSetUpdater* u = DAUpdater();
+    const bool holds = u && u->HoldsConnection();
+    const bool inserting = State() == db::dsInsert;
+    rtl::TryFinally(
+        [&] {
+            TMemDataSet::PostStep();
+            if (inserting) ++FRecordCountDelta;
+            if (!FOptions->LocalMasterDetail() && MasterIsActive() && !BelongsToMaster()) {
+                if (CachedUpdates()) rtl::AssertFail(SMasterDetailCachedUpdates, DBAccessUnit, __LINE__);
+                // The server keeps the row; this detail no longer shows it.
+                UpdateCursorPos();
+                static_cast<store::TMemData*>(IRecordSet())->RemoveRecord();
+                if (inserting) --FRecordCountDelta;
+            }
+        },
+        [&] {
+            if (holds) EndConnection();
+        });
 }
 
 void TCustomDADataSet::DoBeforeFetch(bool& Cancel) {
@@ -557,7 +673,7 @@ void TCustomDADataSet::Execute() {
             EndConnection();
         }
     };
-    try {
+    rtl::TryFinally([&] {
         if (Active()) Close();
         ExecuteWithFailover(conn, clExecute, [&] {
             if (FOptions->AutoPrepare()) Prepare();
@@ -581,11 +697,7 @@ void TCustomDADataSet::Execute() {
             FIRecordSetCR->ExecCommand();
             TCustomDASQLMonitor::SQLExecute(this, finalSQL, Params(), "Execute", false, FDebug);
         });
-    } catch (...) {
-        release();
-        throw;
-    }
-    release();
+    }, release);
 }
 
 void TCustomDADataSet::DoAfterExecute(bool Result) {

@@ -155,18 +155,18 @@ void TCustomDADataSet::RefreshDetail() {
     if (!Active()) return;
     if (BeforeRefresh) BeforeRefresh(this);
     DisableControls();
-    try {
-        ExecuteWithFailover(UsedConnection(), clRefresh, [&] {
-            CheckBrowseMode();
-            FreeBuffersComplexFields();
-            ReopenRecordSet();
-            if (Active()) First();
+    rtl::TryFinally(
+        [&] {
+            ExecuteWithFailover(UsedConnection(), clRefresh, [&] {
+                CheckBrowseMode();
+                FreeBuffersComplexFields();
+                ReopenRecordSet();
+                if (Active()) First();
+            });
+        },
+        [&] {
+            EnableControls();
         });
-    } catch (...) {
-        EnableControls();
-        throw;
-    }
-    EnableControls();
     FRowsAffected = -1;
     if (AfterRefresh) AfterRefresh(this);
 }
@@ -219,15 +219,15 @@ void TCustomDADataSet::RefreshStep() {
     const bool haveKey = GetKeyFieldsAndValues(keys, values);
     ExecuteWithFailover(UsedConnection(), clRefresh, [&] {
         BeginConnection(true);
-        try {
-            FRecordCount = FOptions->QueryRecCount() && !GetFetchAll() ? GetServerRecCount() : 0;
-            if (BeforeExecute) BeforeExecute(this);
-            TMemDataSet::RefreshStep();
-        } catch (...) {
-            EndConnection();
-            throw;
-        }
-        EndConnection();
+        rtl::TryFinally(
+            [&] {
+                FRecordCount = FOptions->QueryRecCount() && !GetFetchAll() ? GetServerRecCount() : 0;
+                if (BeforeExecute) BeforeExecute(this);
+                TMemDataSet::RefreshStep();
+            },
+            [&] {
+                EndConnection();
+            });
     });
     FRowsAffected = -1;
     if (!Active()) return;
@@ -249,18 +249,18 @@ int TCustomDADataSet::GetServerRecCount() {
     rs->Open();
     int count = 0;
     void* buf = rs->AllocRecBuf();
-    try {
-        rs->SetToBegin();
-        rs->GetNextRecord(buf);
-        if (!rs->GetEof()) {
-            const Variant v = rs->GetFieldValue(1, buf);
-            count = VariantEmpty(v) ? 0 : static_cast<int>(v.AsInt64());
-        }
-    } catch (...) {
-        rs->FreeRecBuf(buf);
-        throw;
-    }
-    rs->FreeRecBuf(buf);
+    rtl::TryFinally(
+        [&] {
+            rs->SetToBegin();
+            rs->GetNextRecord(buf);
+            if (!rs->GetEof()) {
+                const Variant v = rs->GetFieldValue(1, buf);
+                count = VariantEmpty(v) ? 0 : static_cast<int>(v.AsInt64());
+            }
+        },
+        [&] {
+            rs->FreeRecBuf(buf);
+        });
     rs->Close();
     return count;
 }
@@ -269,7 +269,7 @@ int TCustomDADataSet::CountRecords() const {
     auto* self = const_cast<TCustomDADataSet*>(this);
     if (Active() && FOptions->QueryRecCount() && FRecordCount != 0 && !self->FetchFinished()) {
         // Rows inserted or deleted since the open correct the server's count.
-        return FRecordCount;
+        return FRecordCount + FRecordCountDelta;
     }
     return TMemDataSet::CountRecords();
 }
@@ -291,54 +291,47 @@ void TCustomDADataSet::ChangeFiltered(bool Value) {
 
 void TCustomDADataSet::AssignDefaultExpressions() {
     FAssigningDefaults = true;
-    try {
-        AnsiString list;
-        std::vector<db::TField*> remembered;
-        for (db::TField* f : Fields()) {
-            const AnsiString& expression = f->DefaultExpression();
-            if (expression.empty()) continue;
-            AnsiString literal;
-            if (ReadLiteral(expression, literal)) {
-                if (dynamic_cast<db::TLargeintField*>(f))
-                    f->SetAsString(literal);
-                else
-                    f->SetValue(Variant(literal));
-                continue;
-            }
-            if (!list.empty()) list += ", ";
-            list += expression;
-            remembered.push_back(f);
+    rtl::TryFinally([&] { AssignDefaultValues(); }, [&] { FAssigningDefaults = false; });
+}
+
+void TCustomDADataSet::AssignDefaultValues() {
+    AnsiString list;
+    std::vector<db::TField*> remembered;
+    for (db::TField* f : Fields()) {
+        const AnsiString& expression = f->DefaultExpression();
+        if (expression.empty()) continue;
+        AnsiString literal;
+        if (ReadLiteral(expression, literal)) {
+            if (dynamic_cast<db::TLargeintField*>(f))
+                f->SetAsString(literal);
+            else
+                f->SetValue(Variant(literal));
+            continue;
         }
-        if (!list.empty()) {
-            // Every expression the server must evaluate comes back from one statement.
-            BeginConnection(true);
-            try {
-                auto rs = ScratchRecordSet(UsedConnection(), UsedTransaction(), "SELECT " + list);
-                rs->Open();
-                void* buf = rs->AllocRecBuf();
-                try {
+        if (!list.empty()) list += ", ";
+        list += expression;
+        remembered.push_back(f);
+    }
+    if (list.empty()) return;
+    // Every expression the server must evaluate comes back from one statement.
+    BeginConnection(true);
+    rtl::TryFinally(
+        [&] {
+            auto rs = ScratchRecordSet(UsedConnection(), UsedTransaction(), "SELECT " + list);
+            rs->Open();
+            void* buf = rs->AllocRecBuf();
+            rtl::TryFinally(
+                [&] {
                     rs->SetToBegin();
                     rs->GetNextRecord(buf);
                     if (!rs->GetEof())
                         for (size_t i = 0; i < remembered.size(); ++i)
                             remembered[i]->SetValue(rs->GetFieldValue(static_cast<int>(i) + 1, buf));
-                } catch (...) {
-                    rs->FreeRecBuf(buf);
-                    throw;
-                }
-                rs->FreeRecBuf(buf);
-                rs->Close();
-            } catch (...) {
-                EndConnection();
-                throw;
-            }
-            EndConnection();
-        }
-    } catch (...) {
-        FAssigningDefaults = false;
-        throw;
-    }
-    FAssigningDefaults = false;
+                },
+                [&] { rs->FreeRecBuf(buf); });
+            rs->Close();
+        },
+        [&] { EndConnection(); });
 }
 
 // ---------------------------------------------------------------------------------------------

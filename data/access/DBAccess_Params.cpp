@@ -290,14 +290,14 @@ TBlob* TDAParam::AsBlobRef() {
 void TDAParam::SetAsBlobRef(TBlob* Blob) {
     // Held across the type change, which may release Blob when it is the current object.
     if (Blob) Blob->AddRef();
-    try {
-        SetDataType(db::ftBlob);
-        SetParamObject(Blob);
-    } catch (...) {
-        if (Blob) Blob->Release();
-        throw;
-    }
-    if (Blob) Blob->Release();
+    rtl::TryFinally(
+        [&] {
+            SetDataType(db::ftBlob);
+            SetParamObject(Blob);
+        },
+        [&] {
+            if (Blob) Blob->Release();
+        });
 }
 
 TBlob* TDAParam::AsMemoRef() {
@@ -316,14 +316,14 @@ TBlob* TDAParam::AsMemoRef() {
 
 void TDAParam::SetAsMemoRef(TBlob* Blob) {
     if (Blob) Blob->AddRef();
-    try {
-        SetDataType(Blob && Blob->IsUnicode() ? db::ftWideMemo : db::ftMemo);
-        SetParamObject(Blob);
-    } catch (...) {
-        if (Blob) Blob->Release();
-        throw;
-    }
-    if (Blob) Blob->Release();
+    rtl::TryFinally(
+        [&] {
+            SetDataType(Blob && Blob->IsUnicode() ? db::ftWideMemo : db::ftMemo);
+            SetParamObject(Blob);
+        },
+        [&] {
+            if (Blob) Blob->Release();
+        });
 }
 
 rtl::TSQLTimeStamp TDAParam::AsSQLTimeStamp() const { return TParam::AsSQLTimeStamp(); }
@@ -582,14 +582,14 @@ void WriteParamValue(TDAParam& Param, TParamDesc& Desc, const TParamDescOptions&
             // parameter is copied first so that the holder's text stays as it was.
             if (blob->RefCount() > 1) {
                 TBlob* copy = store::CreateSharedObject<TBlob>(blob->IsUnicode());
-                try {
-                    copy->SetAsBytes(blob->GetAsBytes());
-                    Param.SetParamObject(copy);
-                } catch (...) {
-                    copy->Release();
-                    throw;
-                }
-                copy->Release();
+                rtl::TryFinally(
+                    [&] {
+                        copy->SetAsBytes(blob->GetAsBytes());
+                        Param.SetParamObject(copy);
+                    },
+                    [&] {
+                        copy->Release();
+                    });
                 blob = copy;
             }
             blob->CollapseLineBreaks();
@@ -729,23 +729,23 @@ void ReadParamData(TDAParams& Params, const std::vector<TStreamedItem>& Items) {
         read.push_back(std::move(p));
     }
     Params.BeginUpdate();
-    try {
-        Params.Clear();
-        for (const TReadParam& p : read) {
-            auto* param = static_cast<TDAParam*>(Params.Add());
-            param->SetDataType(p.DataType);
-            param->SetName(p.Name);
-            param->SetParamType(p.ParamType);
-            param->SetSize(p.Size);
-            if (p.HasValue) param->SetValue(p.Value);
-            // Only bound parameters carry a value, so one without it was not bound.
-            param->SetBound(p.HasValue);
-        }
-    } catch (...) {
-        Params.EndUpdate();
-        throw;
-    }
-    Params.EndUpdate();
+    rtl::TryFinally(
+        [&] {
+            Params.Clear();
+            for (const TReadParam& p : read) {
+                auto* param = static_cast<TDAParam*>(Params.Add());
+                param->SetDataType(p.DataType);
+                param->SetName(p.Name);
+                param->SetParamType(p.ParamType);
+                param->SetSize(p.Size);
+                if (p.HasValue) param->SetValue(p.Value);
+                // Only bound parameters carry a value, so one without it was not bound.
+                param->SetBound(p.HasValue);
+            }
+        },
+        [&] {
+            Params.EndUpdate();
+        });
 }
 
 bool ParamDataNeedsWriting(const TDAParams& Params, const TDAParams* Ancestor) {

@@ -61,21 +61,21 @@ void RebuildParamsFromCommand(TDAParams* Params, TCRCommand* Command, const stor
     rtl::TOwnedPtr<TDAParams> old(rtl::Create<TDAParams>());
     for (int i = 0; i < Params->Count(); ++i) static_cast<TDAParam*>(old->Add())->Assign(Params->Items(i));
     Params->BeginUpdate();
-    try {
-        Params->Clear();
-        for (int i = 0; i < Command->ParamCount(); ++i) {
-            TParamDesc* desc = Command->Params(i);
-            auto* p = static_cast<TDAParam*>(Params->Add());
-            if (TDAParam* prev = old->FindParam(desc->GetName()))
-                p->Assign(prev);
-            else
-                ReadParamDesc(*p, *desc, Map);
-        }
-    } catch (...) {
-        Params->EndUpdate();
-        throw;
-    }
-    Params->EndUpdate();
+    rtl::TryFinally(
+        [&] {
+            Params->Clear();
+            for (int i = 0; i < Command->ParamCount(); ++i) {
+                TParamDesc* desc = Command->Params(i);
+                auto* p = static_cast<TDAParam*>(Params->Add());
+                if (TDAParam* prev = old->FindParam(desc->GetName()))
+                    p->Assign(prev);
+                else
+                    ReadParamDesc(*p, *desc, Map);
+            }
+        },
+        [&] {
+            Params->EndUpdate();
+        });
 }
 
 // Parameters of a text the connection's dialect (or the base parser) finds in it.
@@ -415,15 +415,15 @@ void TCustomDASQL::Prepare() {
 
 void TCustomDASQL::UnPrepare() {
     if (!Prepared()) return;
-    try {
-        TCustomDASQLMonitor::SQLUnprepare(this, GetFinalSQL(), FParams.get(), true);
-        ICommand()->Unprepare();
-        TCustomDASQLMonitor::SQLUnprepare(this, GetFinalSQL(), FParams.get(), false);
-    } catch (...) {
-        EndConnection();
-        throw;
-    }
-    EndConnection();
+    rtl::TryFinally(
+        [&] {
+            TCustomDASQLMonitor::SQLUnprepare(this, GetFinalSQL(), FParams.get(), true);
+            ICommand()->Unprepare();
+            TCustomDASQLMonitor::SQLUnprepare(this, GetFinalSQL(), FParams.get(), false);
+        },
+        [&] {
+            EndConnection();
+        });
 }
 
 bool TCustomDASQL::Executing() const {
@@ -444,7 +444,8 @@ void TCustomDASQL::ExecuteIters(int Iters) {
     if (Executing()) return;
     BeginConnection(true);
     TCustomDAConnection* conn = UsedConnection();
-    try {
+    // Ended here rather than in the command's hook, which a failing statement never reaches.
+    rtl::TryFinally([&] {
         const AnsiString finalSQL = GetFinalSQL();
         const bool trace = !FTraceSuppressed;
         if (trace) TCustomDASQLMonitor::SQLExecute(this, finalSQL, FParams.get(), "Execute", true, FDebug);
@@ -456,12 +457,7 @@ void TCustomDASQL::ExecuteIters(int Iters) {
         ExecuteWithFailover(conn, clExecute, [&] { cmd->Execute(Iters); },
                             [&] { cmd->SetConnection(conn->IConnection()); });
         if (trace) TCustomDASQLMonitor::SQLExecute(this, finalSQL, FParams.get(), "Execute", false, FDebug);
-    } catch (...) {
-        EndConnection();
-        throw;
-    }
-    // Ended here rather than in the command's hook, which a failing statement never reaches.
-    EndConnection();
+    }, [&] { EndConnection(); });
 }
 
 void TCustomDASQL::DoAfterExecute(bool Result) {
@@ -482,23 +478,23 @@ void TCustomDASQL::DoAfterExecute(bool Result) {
 void TCustomDASQL::PrepareStoredProc(const AnsiString& Name, bool NeedDescribe, bool IsQuery) {
     if (Name.empty()) db::DatabaseError(SStoredProcNotDefined);
     BeginConnection(true);
-    try {
-        TCRCommand* cmd = ICommand();
-        cmd->SetConnection(UsedConnection()->IConnection());
-        if (!NeedDescribe) WriteParams(false);
-        const AnsiString call = cmd->CreateProcCall(Name, NeedDescribe, IsQuery);
-        // The call's parameters come from the description, not from scanning the text.
-        cmd->SetProp(pidDisableParamScan, true);
-        cmd->SetSQL(call);
-        cmd->SetProp(pidDisableParamScan, false);
-        FSQL = call;
-        FMacros->Scan(FSQL);
-        if (NeedDescribe) CreateParamsFromCommand();
-    } catch (...) {
-        EndConnection();
-        throw;
-    }
-    EndConnection();
+    rtl::TryFinally(
+        [&] {
+            TCRCommand* cmd = ICommand();
+            cmd->SetConnection(UsedConnection()->IConnection());
+            if (!NeedDescribe) WriteParams(false);
+            const AnsiString call = cmd->CreateProcCall(Name, NeedDescribe, IsQuery);
+            // The call's parameters come from the description, not from scanning the text.
+            cmd->SetProp(pidDisableParamScan, true);
+            cmd->SetSQL(call);
+            cmd->SetProp(pidDisableParamScan, false);
+            FSQL = call;
+            FMacros->Scan(FSQL);
+            if (NeedDescribe) CreateParamsFromCommand();
+        },
+        [&] {
+            EndConnection();
+        });
     FStoredProcName = Name;
     FStoredProcIsQuery = IsQuery;
 }

@@ -238,6 +238,7 @@ void TDATransaction::StartTransaction() {
     TCustomDAConnection* single = FConnections->Count() == 1 ? FConnections->Items(0) : nullptr;
     if (single) single->PushOperation(clTransStart, single->IsFailOverAllowed());
     try {
+        rtl::TryFinally([&] {
         for (;;) {
             try {
                 FITransaction->BeginWork();
@@ -248,15 +249,16 @@ void TDATransaction::StartTransaction() {
                 PrepareConnections(false);
             }
         }
+        }, [&] {
+            if (single) single->PopOperation();
+        });
     } catch (...) {
-        if (single) single->PopOperation();
         if (!GetActive()) {
             ReleaseConnections();
             FPrepared = false;
         }
         throw;
     }
-    if (single) single->PopOperation();
     for (int i = 0; i < FConnections->Count(); ++i)
         if (!FConnections->Items(i)->IsMultipleTransactionsSupported()) FConnections->Items(i)->SuspendAutoCommit();
     FTrUsers = 1;
@@ -282,13 +284,13 @@ void TDATransaction::Commit() {
     DisconnectClients();
     int32_t traceId = 0;
     TCustomDASQLMonitor::ClassTCCommit(TraceObject(), true, traceId);
-    try {
-        FITransaction->CommitWork();
-    } catch (...) {
-        if (!FITransaction || !FITransaction->GetInTransaction()) ResetAutoState();
-        throw;
-    }
-    if (!FITransaction || !FITransaction->GetInTransaction()) ResetAutoState();
+    rtl::TryFinally(
+        [&] {
+            FITransaction->CommitWork();
+        },
+        [&] {
+            if (!FITransaction || !FITransaction->GetInTransaction()) ResetAutoState();
+        });
     TCustomDASQLMonitor::ClassTCCommit(TraceObject(), false, traceId);
     if (OnCommit) OnCommit(this);
 }
@@ -298,13 +300,13 @@ void TDATransaction::Rollback() {
     DisconnectClients();
     int32_t traceId = 0;
     TCustomDASQLMonitor::ClassTCRollback(TraceObject(), true, traceId);
-    try {
-        FITransaction->RollbackWork();
-    } catch (...) {
-        if (!FITransaction || !FITransaction->GetInTransaction()) ResetAutoState();
-        throw;
-    }
-    if (!FITransaction || !FITransaction->GetInTransaction()) ResetAutoState();
+    rtl::TryFinally(
+        [&] {
+            FITransaction->RollbackWork();
+        },
+        [&] {
+            if (!FITransaction || !FITransaction->GetInTransaction()) ResetAutoState();
+        });
     TCustomDASQLMonitor::ClassTCRollback(TraceObject(), false, traceId);
     if (OnRollback) OnRollback(this);
 }

@@ -22,6 +22,10 @@ public:
     using TDADataSetUpdater::TDADataSetUpdater;
     bool BatchUpdates() override { return false; }
     bool GetIdentityFieldValue(rtl::Variant& Value) override;
+
+protected:
+    // A statement is compiled in the process: keeping it for the next record holds nothing on a server.
+    bool KeepsStatementsPrepared() override { return true; }
 };
 
 class TCustomLiteDataSetService : public daccess::TDADataSetService {

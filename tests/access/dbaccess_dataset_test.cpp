@@ -199,6 +199,15 @@ TEST_F(DataSetTest, RecordCountFollowsFetchAllAndQueryRecCount) {
         ds->Options()->SetQueryRecCount(c.QueryRecCount);
         ds->Open();
         EXPECT_EQ(ds->RecordCount(), c.Expected);
+        if (c.QueryRecCount) {
+            // Rows posted or deleted before the fetch ends correct the server's count.
+            ds->Append();
+            ds->FieldByName("id")->SetAsInteger(100);
+            ds->Post();
+            EXPECT_EQ(ds->RecordCount(), c.Expected + 1);
+            ds->Delete();
+            EXPECT_EQ(ds->RecordCount(), c.Expected);
+        }
         // Reading to the end leaves every count at the number of rows.
         EXPECT_EQ(Ids(ds).size(), 5u);
         EXPECT_EQ(ds->RecordCount(), 5);

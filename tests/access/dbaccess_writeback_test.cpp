@@ -9,57 +9,15 @@
 #include "data/sqlite/LiteServicesUni.h"
 #include "tests/access/expect_raise.h"
 #include "tests/access/lite_dataset_fixture.h"
+#include "tests/access/writeback_fixture.h"
 
 namespace {
 
 using namespace daccess;
 using litedataset::A;
 
-struct Statement {
-    AnsiString Text;
-    std::vector<AnsiString> Params;
-};
-
-class WriteBackTest : public litedataset::LiteDataSetFixture {
-protected:
-    // Records every update statement the dataset runs.
-    TCustomDADataSet* Watched(const AnsiString& SQL) {
-        TCustomDADataSet* ds = Query(SQL);
-        ds->BeforeUpdateExecute = [this](TCustomDADataSet* D, uint16_t, TDAParams* P) {
-            auto* updater = static_cast<TDADataSetUpdater*>(D->DataSetService()->Updater());
-            Statement s{TDBAccessUtils::GetSQL(updater->CurrentUpdateQuery()), {}};
-            for (int i = 0; i < P->Count(); ++i) s.Params.push_back(P->Items(i)->Name());
-            Ran.push_back(s);
-        };
-        return ds;
-    }
-
-    // The file as another client sees it.
-    std::vector<std::string> Column(const std::string& SQL) {
-        sqlite3* db = nullptr;
-        std::vector<std::string> out;
-        EXPECT_EQ(sqlite3_open_v2(Conn->Database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-        sqlite3_stmt* st = nullptr;
-        EXPECT_EQ(sqlite3_prepare_v2(db, SQL.c_str(), -1, &st, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            const unsigned char* t = sqlite3_column_text(st, 0);
-            out.push_back(t ? reinterpret_cast<const char*>(t) : "<null>");
-        }
-        sqlite3_finalize(st);
-        sqlite3_close(db);
-        return out;
-    }
-
-    // Bytes the connection's code page would not let through.
-    void RawExec(const std::string& SQL) {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(Conn->Database.c_str(), &db), SQLITE_OK);
-        EXPECT_EQ(sqlite3_exec(db, SQL.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-        sqlite3_close(db);
-    }
-
-    std::vector<Statement> Ran;
-};
+using WriteBackTest = writeback::WriteBackFixture;
+using writeback::Statement;
 
 // --- generated statement texts ---
 
@@ -154,6 +112,61 @@ TEST_F(WriteBackTest, APreparedUpdateStatementServesTheNextRecordToo) {
         ds->Next();
     }
     EXPECT_EQ(Column("SELECT name FROM sources WHERE kind = 40 ORDER BY id"), (std::vector<std::string>{"one", "two"}));
+}
+
+TEST_F(WriteBackTest, EachPostGetsTheStatementOfWhatItChanged) {
+    // Posts one after another reuse a statement only while they change the same fields and their
+    // keys are null or not alike.
+    Conn->ExecSQL("UPDATE sources SET kind = NULL WHERE id = 2");
+    TCustomDADataSet* ds = Watched("SELECT * FROM sources ORDER BY id");
+    ds->SetKeyFields("kind");
+    ds->Options()->SetStrictUpdate(false);
+    ds->Open();
+    struct Step {
+        int Id;
+        const char* Field;
+        const char* Text;
+    };
+    const Step steps[] = {
+        {1, "name", "UPDATE sources\r\nSET\r\n  name = ?\r\nWHERE\r\n  kind = ?"},
+        {1, "name", "UPDATE sources\r\nSET\r\n  name = ?\r\nWHERE\r\n  kind = ?"},
+        {2, "name", "UPDATE sources\r\nSET\r\n  name = ?\r\nWHERE\r\n  kind IS NULL"},
+        {3, "name", "UPDATE sources\r\nSET\r\n  name = ?\r\nWHERE\r\n  kind = ?"},
+        {3, "kind", "UPDATE sources\r\nSET\r\n  kind = ?\r\nWHERE\r\n  kind = ?"},
+        {4, "name", "UPDATE sources\r\nSET\r\n  name = ?\r\nWHERE\r\n  kind = ?"},
+    };
+    int n = 0;
+    for (const Step& st : steps) {
+        SCOPED_TRACE(n);
+        ASSERT_TRUE(ds->Locate(u"id", Variant(st.Id), {}));
+        Ran.clear();
+        ds->Edit();
+        if (std::string(st.Field) == "kind")
+            ds->FieldByName("kind")->SetAsInteger(30 + n);
+        else
+            ds->FieldByName("name")->SetAsString("step " + std::to_string(n));
+        ds->Post();
+        ASSERT_EQ(Ran.size(), 1u);
+        EXPECT_EQ(Ran[0].Text, st.Text);
+        if (std::string(st.Field) == "kind") {
+            EXPECT_EQ(Column("SELECT id FROM sources WHERE kind = " + std::to_string(30 + n)),
+                      (std::vector<std::string>{"1", "3", "5"}));
+        }
+        ++n;
+    }
+    EXPECT_EQ(Column("SELECT name FROM sources WHERE id = 2"), std::vector<std::string>{"step 2"});
+
+    // Reopened, the dataset has new fields: the statement is written for them.
+    ds->Close();
+    ds->SetKeyFields("id");
+    ds->Open();
+    Ran.clear();
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("after reopening");
+    ds->Post();
+    ASSERT_EQ(Ran.size(), 1u);
+    EXPECT_EQ(Ran[0].Text, "UPDATE sources\r\nSET\r\n  name = ?\r\nWHERE\r\n  id = ?");
+    EXPECT_EQ(Column("SELECT count(*) FROM sources WHERE name = 'after reopening'"), std::vector<std::string>{"1"});
 }
 
 TEST_F(WriteBackTest, AnUnchangedEditRunsNothing) {
