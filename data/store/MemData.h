@@ -120,6 +120,31 @@ public:
 
 protected:
     int FRefCount = 1;
+
+private:
+    friend struct TSharedBlock;
+    // Bytes from the start of the allocation this object shares with others; 0 when it has its own.
+    uint32_t FBlockOffset = 0;
+};
+
+// One allocation holding several shared objects (a fetched blob, its contents and their bytes),
+// freed when the last of them is destroyed: a value read costs one allocation instead of three.
+struct TSharedBlock {
+    int Live = 0;
+
+    // Counts Object, constructed inside this block, as one of its residents.
+    void Attach(TSharedObject* Object) noexcept {
+        Object->FBlockOffset =
+            static_cast<uint32_t>(reinterpret_cast<uint8_t*>(Object) - reinterpret_cast<uint8_t*>(this));
+        ++Live;
+    }
+    static TSharedBlock* Of(TSharedObject* Object) noexcept {
+        return Object->FBlockOffset
+                   ? reinterpret_cast<TSharedBlock*>(reinterpret_cast<uint8_t*>(Object) - Object->FBlockOffset)
+                   : nullptr;
+    }
+    // One resident is gone; the last one frees the block.
+    void Leave() noexcept;
 };
 
 // Constructs a shared object and runs its second phase; the result holds one reference.
@@ -445,6 +470,9 @@ struct TPieceHeader {
 };
 using PPieceHeader = TPieceHeader*;
 
+// Test of a piece that lives in its contents' allocation: it is never freed on its own.
+inline constexpr uint16_t PieceInBlock = 0xB10C;
+
 inline uint8_t* PieceData(PPieceHeader Piece) noexcept {
     return reinterpret_cast<uint8_t*>(Piece) + sizeof(TPieceHeader);
 }
@@ -535,9 +563,9 @@ public:
     TBlob* Clone(bool FromRollback = false, bool WithData = true);
     void AssignContents(TBlob* Other);
     void SetContents(TCRBlobData* Contents);
-    TCRBlobData* GetData() const noexcept { return FData; }
+    TCRBlobData* GetData() const noexcept { return FData.get(); }
     // Nil while the rollback copy is empty contents not made into an object yet.
-    TCRBlobData* GetRollback() const noexcept { return FRollback; }
+    TCRBlobData* GetRollback() const noexcept { return FRollback.get(); }
 
     bool IsUnicode() const noexcept { return FIsUnicode; }
     void EnableRollback() noexcept { FNeedRollback = true; }
@@ -565,14 +593,16 @@ protected:
     void CheckValid() const;
     void PrepareChange();
 
-    TCRBlobData* FData = nullptr;
+    using TDataRef = rtl::TSharedRef<TCRBlobData>;
+
+    TDataRef FData;
     bool FIsUnicode;
     bool FNeedRollback = false;
-    TCRBlobData* FRollback = nullptr;
+    TDataRef FRollback;
     // The rollback copy is empty contents, kept without an object: a new value of a new row
     // would otherwise cost one for nothing.
     bool FEmptyRollback = false;
-    TCRBlobData* FStoredData = nullptr;  // the real contents while the rollback copy is shown
+    TDataRef FStoredData;  // the real contents while the rollback copy is shown
     uint8_t FTest = BlobValid;
 };
 
@@ -614,6 +644,9 @@ public:
     using TBlob::TBlob;
     const char* ClassName() const noexcept override { return "TCompressedBlob"; }
     TCRBlobData* CreateBlobData() override;
+
+    // A blob holding a copy of Bytes bytes at Data, made with its contents in one allocation.
+    static TCompressedBlob* CreateFilled(bool IsUnicode, const void* Data, size_t Bytes);
 
     bool IsCompressed() const;
     bool SetCompressed(bool Value);
