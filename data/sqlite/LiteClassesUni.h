@@ -382,6 +382,8 @@ private:
     std::vector<TStorage> FStorage;  // by column
     std::string FScratch;
     std::u16string FWideScratch;
+    // Room for the blobs of the rows being fetched.
+    store::TSharedBlockPool FBlobPool;
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -584,7 +584,7 @@ void TSQLiteRecordSet::ReadWideText(uint8_t* Slot, const TCRFieldDesc* Field, co
 }
 
 void TSQLiteRecordSet::StoreBlob(uint8_t* Slot, const TCRFieldDesc* Field, const void* Data, size_t Bytes) {
-    TBlob* blob = TCompressedBlob::CreateFilled(Field->DataType == mdtWideMemo, Data, Bytes);
+    TBlob* blob = TCompressedBlob::CreateFilled(Field->DataType == mdtWideMemo, Data, Bytes, FBlobPool);
     blob->EnableRollback();
     StorePtr(Slot, blob);
 }
@@ -839,7 +839,10 @@ bool TSQLiteRecordSet::FetchBlock() {
             if (n == rows) break;
         }
         if (FLiteCommand->GetCursorState() < csFetching) FLiteCommand->SetCursorState(csFetching);
-        if (rc == SQLITE_DONE) FLiteCommand->SetCursorState(csFetched);
+        if (rc == SQLITE_DONE) {
+            FLiteCommand->SetCursorState(csFetched);
+            FBlobPool.Reset();
+        }
         TCRRecordSet::FetchBlock(block, n, false);
     } catch (...) {
         for (int i = 0; i < n; ++i) FreeComplexFields(TBlockManager::RecordOf(FBlockMan.BlockItem(block, i)), true);
@@ -885,6 +888,7 @@ void TSQLiteRecordSet::Reopen() {
 }
 
 void TSQLiteRecordSet::DoClose() {
+    FBlobPool.Reset();
     if (FLiteCommand->GetCursorState() > csPrepared) FLiteCommand->SetCursorState(csPrepared);
     TCRRecordSet::DoClose();
     if (!FPrepared) {

@@ -127,8 +127,9 @@ private:
     uint32_t FBlockOffset = 0;
 };
 
-// One allocation holding several shared objects (a fetched blob, its contents and their bytes),
-// freed when the last of them is destroyed: a value read costs one allocation instead of three.
+// One allocation holding several shared objects (fetched blobs, their contents and bytes), freed
+// when the last of them is destroyed: values read cost one allocation per many instead of three
+// each.
 struct TSharedBlock {
     int Live = 0;
 
@@ -145,6 +146,31 @@ struct TSharedBlock {
     }
     // One resident is gone; the last one frees the block.
     void Leave() noexcept;
+};
+
+// Hands out room in shared blocks to objects made one after another (the blobs of a fetch), so
+// that they share few allocations. The pool holds the block it carves from until it moves on to
+// the next one; a block lives on while any of its objects does.
+class TSharedBlockPool {
+public:
+    // Room per block; a larger request gets a block of its own.
+    static constexpr size_t BlockSize = 65536;
+
+    TSharedBlockPool() = default;
+    TSharedBlockPool(const TSharedBlockPool&) = delete;
+    TSharedBlockPool& operator=(const TSharedBlockPool&) = delete;
+    ~TSharedBlockPool() { Reset(); }
+
+    // Bytes of room (a multiple of 16) and the block it lies in; the caller attaches the objects
+    // it constructs there before anything can release the block.
+    uint8_t* Carve(size_t Bytes, TSharedBlock*& Block);
+    // Lets go of the current block.
+    void Reset() noexcept;
+
+private:
+    TSharedBlock* FBlock = nullptr;
+    size_t FUsed = 0;
+    size_t FSize = 0;
 };
 
 // Constructs a shared object and runs its second phase; the result holds one reference.
@@ -645,8 +671,8 @@ public:
     const char* ClassName() const noexcept override { return "TCompressedBlob"; }
     TCRBlobData* CreateBlobData() override;
 
-    // A blob holding a copy of Bytes bytes at Data, made with its contents in one allocation.
-    static TCompressedBlob* CreateFilled(bool IsUnicode, const void* Data, size_t Bytes);
+    // A blob holding a copy of Bytes bytes at Data, made with its contents in room of Pool.
+    static TCompressedBlob* CreateFilled(bool IsUnicode, const void* Data, size_t Bytes, TSharedBlockPool& Pool);
 
     bool IsCompressed() const;
     bool SetCompressed(bool Value);

@@ -47,6 +47,34 @@ void TSharedBlock::Leave() noexcept {
     }
 }
 
+namespace {
+constexpr size_t Align16(size_t n) { return (n + 15) & ~size_t(15); }
+}  // namespace
+
+uint8_t* TSharedBlockPool::Carve(size_t Bytes, TSharedBlock*& Block) {
+    Bytes = Align16(Bytes);
+    if (!FBlock || FSize - FUsed < Bytes) {
+        Reset();
+        const size_t size = std::max(BlockSize, Align16(sizeof(TSharedBlock)) + Bytes);
+        if (size > std::numeric_limits<uint32_t>::max()) Failed(__LINE__);
+        void* mem = std::malloc(size);
+        if (!mem) throw rtl::EOutOfMemory("Out of memory");
+        FBlock = new (mem) TSharedBlock;
+        FBlock->Live = 1;  // the pool's own hold
+        FUsed = Align16(sizeof(TSharedBlock));
+        FSize = size;
+    }
+    uint8_t* room = reinterpret_cast<uint8_t*>(FBlock) + FUsed;
+    FUsed += Bytes;
+    Block = FBlock;
+    return room;
+}
+
+void TSharedBlockPool::Reset() noexcept {
+    if (TSharedBlock* block = std::exchange(FBlock, nullptr)) block->Leave();
+    FUsed = FSize = 0;
+}
+
 // --- TCRBlobData: pieces ---
 
 TCRBlobData::~TCRBlobData() {
@@ -755,17 +783,15 @@ void TCompressedBlobData::Write(int64_t Position, int64_t Count, const void* Sou
 
 TCRBlobData* TCompressedBlob::CreateBlobData() { return CreateSharedObject<TCompressedBlobData>(); }
 
-TCompressedBlob* TCompressedBlob::CreateFilled(bool IsUnicode, const void* Data, size_t Bytes) {
+TCompressedBlob* TCompressedBlob::CreateFilled(bool IsUnicode, const void* Data, size_t Bytes,
+                                               TSharedBlockPool& Pool) {
     if (Bytes > static_cast<size_t>(std::numeric_limits<int32_t>::max())) Failed(__LINE__);
-    constexpr auto align = [](size_t n) { return (n + 15) & ~size_t(15); };
-    constexpr size_t blobAt = align(sizeof(TSharedBlock));
-    constexpr size_t dataAt = blobAt + align(sizeof(TCompressedBlob));
-    constexpr size_t pieceAt = dataAt + align(sizeof(TCompressedBlobData));
-    auto* mem = static_cast<uint8_t*>(std::malloc(Bytes ? pieceAt + sizeof(TPieceHeader) + Bytes : pieceAt));
-    if (!mem) throw rtl::EOutOfMemory("Out of memory");
+    constexpr size_t dataAt = Align16(sizeof(TCompressedBlob));
+    constexpr size_t pieceAt = dataAt + Align16(sizeof(TCompressedBlobData));
+    TSharedBlock* block = nullptr;
+    uint8_t* mem = Pool.Carve(Bytes ? pieceAt + sizeof(TPieceHeader) + Bytes : pieceAt, block);
     // Nothing below throws: the objects are plain constructions and the piece is linked by hand.
-    auto* block = new (mem) TSharedBlock;
-    auto* blob = new (mem + blobAt) TCompressedBlob(IsUnicode);
+    auto* blob = new (mem) TCompressedBlob(IsUnicode);
     auto* data = new (mem + dataAt) TCompressedBlobData;
     block->Attach(blob);
     block->Attach(data);
