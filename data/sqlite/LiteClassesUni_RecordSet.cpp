@@ -78,51 +78,56 @@ void TSQLiteRecordSet::ExecCommand() {
     FLiteCommand->UpdateDateFormats();
     FLiteCommand->SetOpening(true);
     bool preparedHere = false;
-    try {
-        if (!FPrepared) {
-            DoPrepare();
-            preparedHere = true;
-        }
-        TCRRecordSet::ExecCommand();
-        if (FCommandType == ctCursor)
-            FLiteCommand->SetCursorState(FLiteCommand->LastStepResult() == SQLITE_DONE ? csFetched : csExecuting);
-        else if (preparedHere)
-            FLiteCommand->Unprepare();
-    } catch (...) {
-        FLiteCommand->SetOpening(false);
-        if (preparedHere) FLiteCommand->Unprepare();
-        throw;
-    }
-    FLiteCommand->SetOpening(false);
+    bool executed = false;
+    rtl::TryFinally(
+        [&] {
+            if (!FPrepared) {
+                DoPrepare();
+                preparedHere = true;
+            }
+            TCRRecordSet::ExecCommand();
+            if (FCommandType == ctCursor)
+                FLiteCommand->SetCursorState(FLiteCommand->LastStepResult() == SQLITE_DONE ? csFetched : csExecuting);
+            else if (preparedHere)
+                FLiteCommand->Unprepare();
+            executed = true;
+        },
+        [&] {
+            FLiteCommand->SetOpening(false);
+            // A statement prepared for a command that failed goes with it.
+            if (preparedHere && !executed) FLiteCommand->Unprepare();
+        });
     if (FLiteCommand->AfterExecute) FLiteCommand->AfterExecute();
 }
 
 void TSQLiteRecordSet::DoInitFields() {
     const bool prepareHere = !FLiteCommand->GetPrepared();
     if (prepareHere) DoPrepare();
-    try {
-        if (FCommandType != ctCursor) throw rtl::Exception(SNotRows);
-        TSQLiteConnection* conn = FLiteCommand->LiteConnection();
-        TSQLite3API* api = conn->API();
-        if (!api->HasColumnMetadata()) {
-            TablesInfo()->Clear();
-            FLiteCommand->SQLInfo()->ParseTablesInfo(FLiteCommand->SQL(), TablesInfo());
-        }
-        int count = api->sqlite3_column_count(FLiteCommand->Stmt());
-        for (int i = 0; i < count; ++i) {
-            std::unique_ptr<TFieldDesc> fd = CreateFieldDesc();
-            DescribeField(static_cast<TCRFieldDesc*>(fd.get()), i);
-            FFields.Add(std::move(fd));
-        }
-    } catch (...) {
-        if (prepareHere) FLiteCommand->Unprepare();
-        throw;
-    }
-    if (prepareHere) {
-        uint8_t kind = FCommandType;
-        FLiteCommand->Unprepare();
-        FCommandType = kind;
-    }
+    bool described = false;
+    rtl::TryFinally(
+        [&] {
+            if (FCommandType != ctCursor) throw rtl::Exception(SNotRows);
+            TSQLiteConnection* conn = FLiteCommand->LiteConnection();
+            TSQLite3API* api = conn->API();
+            if (!api->HasColumnMetadata()) {
+                TablesInfo()->Clear();
+                FLiteCommand->SQLInfo()->ParseTablesInfo(FLiteCommand->SQL(), TablesInfo());
+            }
+            int count = api->sqlite3_column_count(FLiteCommand->Stmt());
+            for (int i = 0; i < count; ++i) {
+                std::unique_ptr<TFieldDesc> fd = CreateFieldDesc();
+                DescribeField(static_cast<TCRFieldDesc*>(fd.get()), i);
+                FFields.Add(std::move(fd));
+            }
+            described = true;
+        },
+        [&] {
+            if (!prepareHere) return;
+            // Described fields keep the command's kind for the open that follows.
+            const uint8_t kind = FCommandType;
+            FLiteCommand->Unprepare();
+            if (described) FCommandType = kind;
+        });
 }
 
 // ---------------------------------------------------------------------------------------------

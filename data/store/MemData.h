@@ -621,14 +621,15 @@ protected:
 
     using TDataRef = rtl::TSharedRef<TCRBlobData>;
 
+    // The handles first and the flags packed after them: every fetched memo has a blob.
     TDataRef FData;
+    TDataRef FRollback;
+    TDataRef FStoredData;  // the real contents while the rollback copy is shown
     bool FIsUnicode;
     bool FNeedRollback = false;
-    TDataRef FRollback;
     // The rollback copy is empty contents, kept without an object: a new value of a new row
     // would otherwise cost one for nothing.
     bool FEmptyRollback = false;
-    TDataRef FStoredData;  // the real contents while the rollback copy is shown
     uint8_t FTest = BlobValid;
 };
 
