@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 
+#include "bench/bench_common.h"
 #include "data/sqlite/LiteStaticUni.h"
 
 namespace {
@@ -17,11 +18,7 @@ using sqlite::TLiteEncryptionAlgorithm;
 
 constexpr const char* Key = "archive key";
 
-std::string TempPath(const std::string& tag) {
-    return (std::filesystem::temp_directory_path() /
-            ("velmorat_codec_bench_" + std::to_string(::getpid()) + "_" + tag + ".sdb"))
-        .string();
-}
+std::string TempPath(const std::string& tag) { return bench::TempDatabasePath("codec_bench_" + tag); }
 
 void RemoveFiles(const std::string& path) {
     std::error_code ec;

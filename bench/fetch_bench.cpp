@@ -14,38 +14,15 @@
 #include <vector>
 
 #include "data/components/Uni.h"
+#include "bench/bench_common.h"
 #include "data/sqlite/LiteClassesUni.h"
 #include "data/sqlite/SQLiteUniProvider.h"
 #include "framework/rtl/Text.h"
 
 namespace {
 
-const char8_t* const Words[] = {u8"Архив", u8"управления", u8"культуры", u8"фонд", u8"опись", u8"дело",
-                                u8"Комитет", u8"по", u8"делам", u8"района", u8"области", u8"городской",
-                                u8"администрации", u8"отдел", u8"учёта", u8"документов"};
-
-std::string RandomText(std::mt19937& rng, size_t minChars, size_t maxChars) {
-    std::uniform_int_distribution<size_t> len(minChars, maxChars);
-    std::uniform_int_distribution<size_t> word(0, std::size(Words) - 1);
-    size_t target = len(rng);
-    std::u16string w;
-    while (w.size() < target) {
-        if (!w.empty()) w += u' ';
-        const char8_t* s = Words[word(rng)];
-        w += rtl::UTF8ToWide(std::u8string_view(s));
-    }
-    w.resize(target);
-    return rtl::WideToUTF8(w);
-}
-
-// The generated database file, removed when the program ends.
-struct TBenchFile {
-    std::string Path;
-    ~TBenchFile() {
-        std::error_code ec;
-        if (!Path.empty()) std::filesystem::remove(Path, ec);
-    }
-};
+using bench::RandomText;
+using bench::TBenchFile;
 
 // The generated database, made once per process.
 const std::string& Database(int rows) {
@@ -244,8 +221,7 @@ void BM_RecordSetFetchAllReadBack(benchmark::State& state) { FetchAll(state, fal
 
 }  // namespace
 
-// On a shared machine the fastest repetition is the one least disturbed: compare minimums.
-double Fastest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
+using bench::Fastest;
 
 BENCHMARK(BM_RawSqliteFetch)->Arg(100000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
 BENCHMARK(BM_UniQueryFetchAll)->Arg(100000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_common.h"
 #include "data/access/DBAccess.h"
 #include "data/sqlite/LiteClassesUni.h"
 #include "framework/rtl/Text.h"
@@ -23,39 +24,15 @@ namespace {
 using daccess::AnsiString;
 using rtl::Variant;
 
-const char8_t* const Words[] = {u8"Архив", u8"управления", u8"культуры", u8"фонд", u8"опись", u8"дело",
-                                u8"Комитет", u8"по", u8"делам", u8"района", u8"области", u8"городской",
-                                u8"администрации", u8"отдел", u8"учёта", u8"документов"};
-
-std::string RandomText(std::mt19937& rng, size_t minChars, size_t maxChars) {
-    std::uniform_int_distribution<size_t> len(minChars, maxChars);
-    std::uniform_int_distribution<size_t> word(0, std::size(Words) - 1);
-    const size_t target = len(rng);
-    std::u16string w;
-    while (w.size() < target) {
-        if (!w.empty()) w += u' ';
-        w += rtl::UTF8ToWide(std::u8string_view(Words[word(rng)]));
-    }
-    w.resize(target);
-    return rtl::WideToUTF8(w);
-}
-
-// The generated database file, removed when the program ends.
-struct TBenchFile {
-    std::string Path;
-    ~TBenchFile() {
-        std::error_code ec;
-        if (!Path.empty()) std::filesystem::remove(Path, ec);
-    }
-};
+using bench::RandomText;
+using bench::TBenchFile;
 
 // sources: 100,000 rows of 8 columns (integers, Cyrillic texts, a date, a real, NULLs);
 // organisations: 5 rows for each of the first 1,000 sources.
 const std::string& Database() {
     static TBenchFile file;
     if (!file.Path.empty()) return file.Path;
-    file.Path =
-        (std::filesystem::temp_directory_path() / ("velmorat_open_bench_" + std::to_string(::getpid()) + ".sdb")).string();
+    file.Path = bench::TempDatabasePath("open_bench");
     sqlite3* db = nullptr;
     sqlite3_open(file.Path.c_str(), &db);
     sqlite3_exec(db,

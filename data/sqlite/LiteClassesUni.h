@@ -362,6 +362,8 @@ private:
                    sqlite3_stmt* Stmt, bool UTF8, const TRowPlan& Plan);
     void ReadAnsiText(uint8_t* Slot, const daccess::TCRFieldDesc* Field, const char* Text, size_t Length, bool UTF8);
     void ReadWideText(uint8_t* Slot, const daccess::TCRFieldDesc* Field, const char* Text, size_t Length);
+    // Puts a new blob holding Bytes at Data into a record's slot.
+    void StoreBlob(uint8_t* Slot, const daccess::TCRFieldDesc* Field, const void* Data, size_t Bytes);
     void ReadBlob(uint8_t* Slot, const daccess::TCRFieldDesc* Field, int Col, TSQLite3API* API, sqlite3_stmt* Stmt,
                   bool UTF8);
     void ReadBytes(uint8_t* Slot, const daccess::TCRFieldDesc* Field, int Col, TSQLite3API* API, sqlite3_stmt* Stmt);
@@ -385,6 +387,8 @@ private:
     std::vector<TStorage> FStorage;  // by column
     std::string FScratch;
     std::u16string FWideScratch;
+    // Room for the blobs of the rows being fetched.
+    store::TSharedBlockPool FBlobPool;
 };
 
 // ---------------------------------------------------------------------------------------------

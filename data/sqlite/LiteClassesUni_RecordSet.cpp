@@ -45,6 +45,11 @@ bool StartsWith(const AnsiString& s, std::initializer_list<const char*> names) {
 
 namespace {
 constexpr int FetchAllBlockRows = 256;
+
+// Blob types whose object the reader makes together with the value it reads.
+bool IsReadBlob(TMemDataType DataType) {
+    return DataType == mdtBlob || DataType == mdtMemo || DataType == mdtWideMemo;
+}
 }  // namespace
 
 TSQLiteRecordSet::TSQLiteRecordSet() {
@@ -74,51 +79,56 @@ void TSQLiteRecordSet::ExecCommand() {
     FLiteCommand->UpdateDateFormats();
     FLiteCommand->SetOpening(true);
     bool preparedHere = false;
-    try {
-        if (!FPrepared) {
-            DoPrepare();
-            preparedHere = true;
-        }
-        TCRRecordSet::ExecCommand();
-        if (FCommandType == ctCursor)
-            FLiteCommand->SetCursorState(FLiteCommand->LastStepResult() == SQLITE_DONE ? csFetched : csExecuting);
-        else if (preparedHere)
-            FLiteCommand->Unprepare();
-    } catch (...) {
-        FLiteCommand->SetOpening(false);
-        if (preparedHere) FLiteCommand->Unprepare();
-        throw;
-    }
-    FLiteCommand->SetOpening(false);
+    bool executed = false;
+    rtl::TryFinally(
+        [&] {
+            if (!FPrepared) {
+                DoPrepare();
+                preparedHere = true;
+            }
+            TCRRecordSet::ExecCommand();
+            if (FCommandType == ctCursor)
+                FLiteCommand->SetCursorState(FLiteCommand->LastStepResult() == SQLITE_DONE ? csFetched : csExecuting);
+            else if (preparedHere)
+                FLiteCommand->Unprepare();
+            executed = true;
+        },
+        [&] {
+            FLiteCommand->SetOpening(false);
+            // A statement prepared for a command that failed goes with it.
+            if (preparedHere && !executed) FLiteCommand->Unprepare();
+        });
     if (FLiteCommand->AfterExecute) FLiteCommand->AfterExecute();
 }
 
 void TSQLiteRecordSet::DoInitFields() {
     const bool prepareHere = !FLiteCommand->GetPrepared();
     if (prepareHere) DoPrepare();
-    try {
-        if (FCommandType != ctCursor) throw rtl::Exception(SNotRows);
-        TSQLiteConnection* conn = FLiteCommand->LiteConnection();
-        TSQLite3API* api = conn->API();
-        if (!api->HasColumnMetadata()) {
-            TablesInfo()->Clear();
-            FLiteCommand->SQLInfo()->ParseTablesInfo(FLiteCommand->SQL(), TablesInfo());
-        }
-        int count = api->sqlite3_column_count(FLiteCommand->Stmt());
-        for (int i = 0; i < count; ++i) {
-            std::unique_ptr<TFieldDesc> fd = CreateFieldDesc();
-            DescribeField(static_cast<TCRFieldDesc*>(fd.get()), i);
-            FFields.Add(std::move(fd));
-        }
-    } catch (...) {
-        if (prepareHere) FLiteCommand->Unprepare();
-        throw;
-    }
-    if (prepareHere) {
-        uint8_t kind = FCommandType;
-        FLiteCommand->Unprepare();
-        FCommandType = kind;
-    }
+    bool described = false;
+    rtl::TryFinally(
+        [&] {
+            if (FCommandType != ctCursor) throw rtl::Exception(SNotRows);
+            TSQLiteConnection* conn = FLiteCommand->LiteConnection();
+            TSQLite3API* api = conn->API();
+            if (!api->HasColumnMetadata()) {
+                TablesInfo()->Clear();
+                FLiteCommand->SQLInfo()->ParseTablesInfo(FLiteCommand->SQL(), TablesInfo());
+            }
+            int count = api->sqlite3_column_count(FLiteCommand->Stmt());
+            for (int i = 0; i < count; ++i) {
+                std::unique_ptr<TFieldDesc> fd = CreateFieldDesc();
+                DescribeField(static_cast<TCRFieldDesc*>(fd.get()), i);
+                FFields.Add(std::move(fd));
+            }
+            described = true;
+        },
+        [&] {
+            if (!prepareHere) return;
+            // Described fields keep the command's kind for the open that follows.
+            const uint8_t kind = FCommandType;
+            FLiteCommand->Unprepare();
+            if (described) FCommandType = kind;
+        });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -579,36 +589,34 @@ void TSQLiteRecordSet::ReadWideText(uint8_t* Slot, const TCRFieldDesc* Field, co
     std::memset(dest + 2 * n, 0, 2);
 }
 
+void TSQLiteRecordSet::StoreBlob(uint8_t* Slot, const TCRFieldDesc* Field, const void* Data, size_t Bytes) {
+    TBlob* blob = TCompressedBlob::CreateFilled(Field->DataType == mdtWideMemo, Data, Bytes, FBlobPool);
+    blob->EnableRollback();
+    StorePtr(Slot, blob);
+}
+
 void TSQLiteRecordSet::ReadBlob(uint8_t* Slot, const TCRFieldDesc* Field, int Col, TSQLite3API* API,
                                 sqlite3_stmt* Stmt, bool UTF8) {
-    auto* blob = static_cast<TBlob*>(LoadPtr(Slot));
-    if (!blob) return;
-    auto append = [&](const void* Data, size_t Bytes) {
-        if (!Bytes) return;
-        PPieceHeader piece = TCRBlobData::AllocPiece(static_cast<int>(Bytes));
-        std::memcpy(PieceData(piece), Data, Bytes);
-        piece->Used = static_cast<int32_t>(Bytes);
-        blob->GetData()->AppendPiece(piece);
-    };
     if (Field->DataType == mdtBlob) {
         const int n = API->sqlite3_column_bytes(Stmt, Col);
         const void* p = API->sqlite3_column_blob(Stmt, Col);
-        if (n > 0 && p) append(p, static_cast<size_t>(n));
+        StoreBlob(Slot, Field, p, n > 0 && p ? static_cast<size_t>(n) : 0);
         return;
     }
     // Text is read to its stored length, zero characters included.
     const char* s = reinterpret_cast<const char*>(API->sqlite3_column_text(Stmt, Col));
-    const size_t len = static_cast<size_t>(API->sqlite3_column_bytes(Stmt, Col));
-    if (!s || !len) return;
-    if (Field->DataType == mdtWideMemo) {
+    const size_t len = s ? static_cast<size_t>(API->sqlite3_column_bytes(Stmt, Col)) : 0;
+    if (!len) {
+        StoreBlob(Slot, Field, nullptr, 0);
+    } else if (Field->DataType == mdtWideMemo) {
         if (FWideScratch.size() < len) FWideScratch.resize(len);
         const size_t n = TSQLiteConnection::DecodeUTF8ToWide(s, len, FWideScratch.data());
-        append(FWideScratch.data(), 2 * n);
+        StoreBlob(Slot, Field, FWideScratch.data(), 2 * n);
     } else if (UTF8) {
         if (FScratch.size() < len) FScratch.resize(len);
-        append(FScratch.data(), TSQLiteConnection::DecodeUTF8To(s, len, FScratch.data(), len));
+        StoreBlob(Slot, Field, FScratch.data(), TSQLiteConnection::DecodeUTF8To(s, len, FScratch.data(), len));
     } else {
-        append(s, len);
+        StoreBlob(Slot, Field, s, len);
     }
 }
 
@@ -703,8 +711,10 @@ void TSQLiteRecordSet::MakeRowPlan(TRowPlan& Plan) const {
     const int count = FFields.Count();
     for (int i = 0; i < count; ++i) {
         auto* field = static_cast<const TCRFieldDesc*>(FFields.Items(i));
-        if (IsComplexFieldType(field->DataType)) Plan.Complex.push_back(i);
-        if (IsRecordSlot(field) && field->DescKind == fdkData) Plan.Values.push_back(field);
+        const bool read = IsRecordSlot(field) && field->DescKind == fdkData;
+        // A blob read from a column is made with its value, in one allocation.
+        if (IsComplexFieldType(field->DataType) && !(read && IsReadBlob(field->DataType))) Plan.Complex.push_back(i);
+        if (read) Plan.Values.push_back(field);
     }
     Plan.CanonicalDates = FLiteCommand->DateSeparator() == '-' && FLiteCommand->TimeSeparator() == ':' &&
                           FLiteCommand->DateFormat() == "yyyy-mm-dd" && FLiteCommand->TimeFormat() == "hh:nn:ss";
@@ -740,6 +750,7 @@ void TSQLiteRecordSet::ReadRow(void* RecBuf, const TRowPlan& Plan) {
         const int col = field->FieldNo - 1;
         if (api->sqlite3_column_type(stmt, col) == SQLITE_NULL) {
             nulls[col] = 1;
+            if (IsReadBlob(field->DataType)) StoreBlob(rec + field->Offset, field, nullptr, 0);
             continue;
         }
         nulls[col] = ReadValue(rec + field->Offset, field, col, api, stmt, utf8, Plan) ? 0 : 1;
@@ -846,7 +857,10 @@ bool TSQLiteRecordSet::FetchBlock() {
             if (n == rows) break;
         }
         if (FLiteCommand->GetCursorState() < csFetching) FLiteCommand->SetCursorState(csFetching);
-        if (rc == SQLITE_DONE) FLiteCommand->SetCursorState(csFetched);
+        if (rc == SQLITE_DONE) {
+            FLiteCommand->SetCursorState(csFetched);
+            FBlobPool.Reset();
+        }
         TCRRecordSet::FetchBlock(block, n, false);
     } catch (...) {
         for (int i = 0; i < n; ++i) FreeComplexFields(TBlockManager::RecordOf(FBlockMan.BlockItem(block, i)), true);
@@ -892,6 +906,7 @@ void TSQLiteRecordSet::Reopen() {
 }
 
 void TSQLiteRecordSet::DoClose() {
+    FBlobPool.Reset();
     if (FLiteCommand->GetCursorState() > csPrepared) FLiteCommand->SetCursorState(csPrepared);
     TCRRecordSet::DoClose();
     if (!FPrepared) {

@@ -120,6 +120,57 @@ public:
 
 protected:
     int FRefCount = 1;
+
+private:
+    friend struct TSharedBlock;
+    // Bytes from the start of the allocation this object shares with others; 0 when it has its own.
+    uint32_t FBlockOffset = 0;
+};
+
+// One allocation holding several shared objects (fetched blobs, their contents and bytes), freed
+// when the last of them is destroyed: values read cost one allocation per many instead of three
+// each.
+struct TSharedBlock {
+    int Live = 0;
+
+    // Counts Object, constructed inside this block, as one of its residents.
+    void Attach(TSharedObject* Object) noexcept {
+        Object->FBlockOffset =
+            static_cast<uint32_t>(reinterpret_cast<uint8_t*>(Object) - reinterpret_cast<uint8_t*>(this));
+        ++Live;
+    }
+    static TSharedBlock* Of(TSharedObject* Object) noexcept {
+        return Object->FBlockOffset
+                   ? reinterpret_cast<TSharedBlock*>(reinterpret_cast<uint8_t*>(Object) - Object->FBlockOffset)
+                   : nullptr;
+    }
+    // One resident is gone; the last one frees the block.
+    void Leave() noexcept;
+};
+
+// Hands out room in shared blocks to objects made one after another (the blobs of a fetch), so
+// that they share few allocations. The pool holds the block it carves from until it moves on to
+// the next one; a block lives on while any of its objects does.
+class TSharedBlockPool {
+public:
+    // Room per block; a larger request gets a block of its own.
+    static constexpr size_t BlockSize = 65536;
+
+    TSharedBlockPool() = default;
+    TSharedBlockPool(const TSharedBlockPool&) = delete;
+    TSharedBlockPool& operator=(const TSharedBlockPool&) = delete;
+    ~TSharedBlockPool() { Reset(); }
+
+    // Bytes of room (a multiple of 16) and the block it lies in; the caller attaches the objects
+    // it constructs there before anything can release the block.
+    uint8_t* Carve(size_t Bytes, TSharedBlock*& Block);
+    // Lets go of the current block.
+    void Reset() noexcept;
+
+private:
+    TSharedBlock* FBlock = nullptr;
+    size_t FUsed = 0;
+    size_t FSize = 0;
 };
 
 // Constructs a shared object and runs its second phase; the result holds one reference.
@@ -445,6 +496,9 @@ struct TPieceHeader {
 };
 using PPieceHeader = TPieceHeader*;
 
+// Test of a piece that lives in its contents' allocation: it is never freed on its own.
+inline constexpr uint16_t PieceInBlock = 0xB10C;
+
 inline uint8_t* PieceData(PPieceHeader Piece) noexcept {
     return reinterpret_cast<uint8_t*>(Piece) + sizeof(TPieceHeader);
 }
@@ -535,9 +589,9 @@ public:
     TBlob* Clone(bool FromRollback = false, bool WithData = true);
     void AssignContents(TBlob* Other);
     void SetContents(TCRBlobData* Contents);
-    TCRBlobData* GetData() const noexcept { return FData; }
+    TCRBlobData* GetData() const noexcept { return FData.get(); }
     // Nil while the rollback copy is empty contents not made into an object yet.
-    TCRBlobData* GetRollback() const noexcept { return FRollback; }
+    TCRBlobData* GetRollback() const noexcept { return FRollback.get(); }
 
     bool IsUnicode() const noexcept { return FIsUnicode; }
     void EnableRollback() noexcept { FNeedRollback = true; }
@@ -565,14 +619,17 @@ protected:
     void CheckValid() const;
     void PrepareChange();
 
-    TCRBlobData* FData = nullptr;
+    using TDataRef = rtl::TSharedRef<TCRBlobData>;
+
+    // The handles first and the flags packed after them: every fetched memo has a blob.
+    TDataRef FData;
+    TDataRef FRollback;
+    TDataRef FStoredData;  // the real contents while the rollback copy is shown
     bool FIsUnicode;
     bool FNeedRollback = false;
-    TCRBlobData* FRollback = nullptr;
     // The rollback copy is empty contents, kept without an object: a new value of a new row
     // would otherwise cost one for nothing.
     bool FEmptyRollback = false;
-    TCRBlobData* FStoredData = nullptr;  // the real contents while the rollback copy is shown
     uint8_t FTest = BlobValid;
 };
 
@@ -614,6 +671,9 @@ public:
     using TBlob::TBlob;
     const char* ClassName() const noexcept override { return "TCompressedBlob"; }
     TCRBlobData* CreateBlobData() override;
+
+    // A blob holding a copy of Bytes bytes at Data, made with its contents in room of Pool.
+    static TCompressedBlob* CreateFilled(bool IsUnicode, const void* Data, size_t Bytes, TSharedBlockPool& Pool);
 
     bool IsCompressed() const;
     bool SetCompressed(bool Value);

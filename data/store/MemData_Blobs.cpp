@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include "data/store/DAConsts.h"
 #include "data/store/MemData.h"
@@ -26,10 +27,52 @@ void TSharedObject::Release() {
     if (FRefCount < 1)
         rtl::AssertFail(AnsiString(ClassName()) + SFreeRefCount + std::to_string(FRefCount), MemDataUnit,
                         __LINE__);
-    if (FRefCount == 1)
-        delete this;
-    else
+    if (FRefCount > 1) {
         --FRefCount;
+        return;
+    }
+    TSharedBlock* block = TSharedBlock::Of(this);
+    if (!block) {
+        delete this;
+        return;
+    }
+    this->~TSharedObject();
+    block->Leave();
+}
+
+void TSharedBlock::Leave() noexcept {
+    if (--Live == 0) {
+        this->~TSharedBlock();
+        std::free(this);
+    }
+}
+
+namespace {
+constexpr size_t Align16(size_t n) { return (n + 15) & ~size_t(15); }
+}  // namespace
+
+uint8_t* TSharedBlockPool::Carve(size_t Bytes, TSharedBlock*& Block) {
+    Bytes = Align16(Bytes);
+    if (!FBlock || FSize - FUsed < Bytes) {
+        Reset();
+        const size_t size = std::max(BlockSize, Align16(sizeof(TSharedBlock)) + Bytes);
+        if (size > std::numeric_limits<uint32_t>::max()) Failed(__LINE__);
+        void* mem = std::malloc(size);
+        if (!mem) throw rtl::EOutOfMemory("Out of memory");
+        FBlock = new (mem) TSharedBlock;
+        FBlock->Live = 1;  // the pool's own hold
+        FUsed = Align16(sizeof(TSharedBlock));
+        FSize = size;
+    }
+    uint8_t* room = reinterpret_cast<uint8_t*>(FBlock) + FUsed;
+    FUsed += Bytes;
+    Block = FBlock;
+    return room;
+}
+
+void TSharedBlockPool::Reset() noexcept {
+    if (TSharedBlock* block = std::exchange(FBlock, nullptr)) block->Leave();
+    FUsed = FSize = 0;
 }
 
 // --- TCRBlobData: pieces ---
@@ -37,7 +80,7 @@ void TSharedObject::Release() {
 TCRBlobData::~TCRBlobData() {
     while (FFirstPiece) {
         PPieceHeader next = FFirstPiece->Next;
-        std::free(FFirstPiece);
+        FreePiece(FFirstPiece);
         FFirstPiece = next;
     }
 }
@@ -55,7 +98,10 @@ PPieceHeader TCRBlobData::AllocPiece(int Size) {
     return piece;
 }
 
-void TCRBlobData::FreePiece(PPieceHeader Piece) noexcept { std::free(Piece); }
+void TCRBlobData::FreePiece(PPieceHeader Piece) noexcept {
+    // A piece made with its contents goes with their allocation.
+    if (Piece->Test != PieceInBlock) std::free(Piece);
+}
 
 void TCRBlobData::AppendPiece(PPieceHeader Piece) {
     Piece->Blob = this;
@@ -78,7 +124,7 @@ void TCRBlobData::DeletePiece(PPieceHeader Piece) {
     else
         FFirstPiece = Piece->Next;
     if (Piece->Next) Piece->Next->Prev = Piece->Prev;
-    std::free(Piece);
+    FreePiece(Piece);
 }
 
 void TCRBlobData::ReallocPiece(PPieceHeader& Piece, int Size) {
@@ -90,8 +136,20 @@ void TCRBlobData::ReallocPiece(PPieceHeader& Piece, int Size) {
         Piece = nullptr;
         return;
     }
-    auto* moved = static_cast<PPieceHeader>(std::realloc(Piece, sizeof(TPieceHeader) + static_cast<size_t>(Size)));
-    if (!moved) throw rtl::EOutOfMemory("Out of memory");
+    PPieceHeader moved;
+    if (Piece->Test == PieceInBlock) {
+        // Moves out of the block, which keeps its bytes until the block goes.
+        moved = AllocPiece(Size);
+        const int keep = std::min(Piece->Used, Size);
+        if (keep > 0) std::memcpy(PieceData(moved), PieceData(Piece), static_cast<size_t>(keep));
+        moved->Blob = Piece->Blob;
+        moved->Used = Piece->Used;
+        moved->Prev = Piece->Prev;
+        moved->Next = Piece->Next;
+    } else {
+        moved = static_cast<PPieceHeader>(std::realloc(Piece, sizeof(TPieceHeader) + static_cast<size_t>(Size)));
+        if (!moved) throw rtl::EOutOfMemory("Out of memory");
+    }
     moved->Size = Size;
     moved->Used = std::min(moved->Used, Size);
     if (moved->Blob == this) {
@@ -313,19 +371,9 @@ int64_t TCRBlobData::TranslatePositionToAnsi(int64_t UnicodePosition) { return U
 
 // --- TBlob ---
 
-void TBlob::AfterConstruction() { FData = CreateBlobData(); }
+void TBlob::AfterConstruction() { FData = TDataRef::Adopt(CreateBlobData()); }
 
-TBlob::~TBlob() {
-    if (FStoredData) {
-        FData = FStoredData;
-        FStoredData = nullptr;
-    }
-    if (FData) FData->Release();
-    if (FRollback) FRollback->Release();
-    FData = nullptr;
-    FRollback = nullptr;
-    FTest = 0;
-}
+TBlob::~TBlob() { FTest = 0; }
 
 TBlob* TBlob::CreateClone() { return CreateSharedObject<TBlob>(FIsUnicode); }
 
@@ -350,18 +398,12 @@ TBlob* TBlob::Clone(bool FromRollback, bool WithData) {
     try {
         if (FromRollback && FEmptyRollback) {
             // Empty contents of this blob's own kind, as a shared rollback object would be.
-            TCRBlobData* empty = CreateBlobData();
-            try {
-                blob->SetContents(empty);
-            } catch (...) {
-                empty->Release();
-                throw;
-            }
-            empty->Release();
+            TDataRef empty = TDataRef::Adopt(CreateBlobData());
+            blob->SetContents(empty.get());
         } else if (FromRollback) {
-            blob->SetContents(FRollback ? FRollback : FData);
+            blob->SetContents(FRollback ? FRollback.get() : FData.get());
         } else if (WithData) {
-            blob->SetContents(FData);
+            blob->SetContents(FData.get());
         }
     } catch (...) {
         blob->Release();
@@ -370,14 +412,11 @@ TBlob* TBlob::Clone(bool FromRollback, bool WithData) {
     return blob;
 }
 
-void TBlob::AssignContents(TBlob* Other) { SetContents(Other->FData); }
+void TBlob::AssignContents(TBlob* Other) { SetContents(Other->FData.get()); }
 
 void TBlob::SetContents(TCRBlobData* Contents) {
     if (FStoredData || !Contents) Failed(__LINE__);
-    Contents->AddRef();
-    TCRBlobData* old = FData;
-    FData = Contents;
-    if (old) old->Release();
+    FData = TDataRef::Retain(Contents);
 }
 
 void TBlob::SaveToRollback() {
@@ -385,25 +424,18 @@ void TBlob::SaveToRollback() {
     CheckValid();
     if (FData->IsEmpty() && FData->RefCount() == 1) {
         // Nobody else sees these contents: the blob goes on with them, the rollback is empty.
-        if (FRollback) FRollback->Release();
-        FRollback = nullptr;
+        FRollback.reset();
         FEmptyRollback = true;
         return;
     }
     // The current contents object becomes the rollback copy as it is; the blob goes on with a
     // copy, so other blobs sharing the old contents keep seeing them unchanged.
-    TCRBlobData* copy = CreateBlobData();
-    try {
-        copy->SetPieceSize(FData->PieceSize());
-        copy->CopyPiecesFrom(*FData);
-    } catch (...) {
-        copy->Release();
-        throw;
-    }
-    if (FRollback) FRollback->Release();
-    FRollback = FData;
+    TDataRef copy = TDataRef::Adopt(CreateBlobData());
+    copy->SetPieceSize(FData->PieceSize());
+    copy->CopyPiecesFrom(*FData);
+    FRollback = std::move(FData);
     FEmptyRollback = false;
-    FData = copy;
+    FData = std::move(copy);
 }
 
 int64_t TBlob::GetSize() {
@@ -500,10 +532,7 @@ void TBlob::SaveToStream(rtl::TStream& Stream) {
 
 void TBlob::Commit() {
     FEmptyRollback = false;
-    if (FRollback) {
-        FRollback->Release();
-        FRollback = nullptr;
-    }
+    FRollback.reset();
 }
 
 void TBlob::Cancel() {
@@ -514,34 +543,30 @@ void TBlob::Cancel() {
         if (FData->RefCount() == 1) {
             FData->Clear();
         } else {
-            TCRBlobData* empty = CreateBlobData();
+            TDataRef empty = TDataRef::Adopt(CreateBlobData());
             empty->SetPieceSize(FData->PieceSize());
-            FData->Release();
-            FData = empty;
+            FData = std::move(empty);
         }
         FEmptyRollback = false;
         return;
     }
-    FData->Release();
-    FData = FRollback;
-    FRollback = nullptr;
+    FData = std::move(FRollback);
 }
 
 void TBlob::ViewRollback(bool Value) {
     if (Value && FEmptyRollback && !FStoredData) {
-        TCRBlobData* empty = CreateBlobData();
+        TDataRef empty = TDataRef::Adopt(CreateBlobData());
         empty->SetPieceSize(FData->PieceSize());
-        FRollback = empty;
+        FRollback = std::move(empty);
         FEmptyRollback = false;
     }
     if (Value) {
         if (FRollback && !FStoredData) {
-            FStoredData = FData;
+            FStoredData = std::move(FData);
             FData = FRollback;
         }
     } else if (FStoredData) {
-        FData = FStoredData;
-        FStoredData = nullptr;
+        FData = std::move(FStoredData);
     }
 }
 
@@ -758,15 +783,39 @@ void TCompressedBlobData::Write(int64_t Position, int64_t Count, const void* Sou
 
 TCRBlobData* TCompressedBlob::CreateBlobData() { return CreateSharedObject<TCompressedBlobData>(); }
 
+TCompressedBlob* TCompressedBlob::CreateFilled(bool IsUnicode, const void* Data, size_t Bytes,
+                                               TSharedBlockPool& Pool) {
+    if (Bytes > static_cast<size_t>(std::numeric_limits<int32_t>::max())) Failed(__LINE__);
+    constexpr size_t dataAt = Align16(sizeof(TCompressedBlob));
+    constexpr size_t pieceAt = dataAt + Align16(sizeof(TCompressedBlobData));
+    TSharedBlock* block = nullptr;
+    uint8_t* mem = Pool.Carve(Bytes ? pieceAt + sizeof(TPieceHeader) + Bytes : pieceAt, block);
+    // Nothing below throws: the objects are plain constructions and the piece is linked by hand.
+    auto* blob = new (mem) TCompressedBlob(IsUnicode);
+    auto* data = new (mem + dataAt) TCompressedBlobData;
+    block->Attach(blob);
+    block->Attach(data);
+    blob->FData = TDataRef::Adopt(data);
+    if (Bytes) {
+        auto* piece = reinterpret_cast<PPieceHeader>(mem + pieceAt);
+        piece->Size = static_cast<int32_t>(Bytes);
+        piece->Used = static_cast<int32_t>(Bytes);
+        piece->Test = PieceInBlock;
+        std::memcpy(PieceData(piece), Data, Bytes);
+        data->AppendPiece(piece);
+    }
+    return blob;
+}
+
 bool TCompressedBlob::IsCompressed() const {
     CheckValid();
-    auto* data = dynamic_cast<TCompressedBlobData*>(FData);
+    auto* data = dynamic_cast<TCompressedBlobData*>(FData.get());
     return data && data->IsCompressed();
 }
 
 bool TCompressedBlob::SetCompressed(bool Value) {
     CheckValid();
-    auto* data = dynamic_cast<TCompressedBlobData*>(FData);
+    auto* data = dynamic_cast<TCompressedBlobData*>(FData.get());
     return data && data->SetCompressed(Value);
 }
 

@@ -912,17 +912,8 @@ void TData::FreeComplexFields(void* RecBuf, bool WithBlob) {
         if (!IsRecordSlot(f.get())) continue;
         TMemDataType t = f->DataType;
         uint8_t* slot = Slot(RecBuf, f.get());
-        if (IsBlobFieldType(t)) {
-            if (!WithBlob) continue;
-            if (auto* obj = static_cast<TSharedObject*>(ReadPtr(slot))) {
-                WritePtr(slot, nullptr);
-                obj->Release();
-            }
-        } else if (t == mdtVariant) {
-            if (auto* obj = static_cast<TSharedObject*>(ReadPtr(slot))) {
-                WritePtr(slot, nullptr);
-                obj->Release();
-            }
+        if ((IsBlobFieldType(t) && WithBlob) || t == mdtVariant) {
+            ExchangeSlotRef<TSharedObject>(slot, nullptr);
         } else if (t == mdtExtString || t == mdtExtVarBytes || t == mdtExtWideString) {
             // An emptied heap has already taken every buffer back.
             if (!FStringHeap.Empty()) {

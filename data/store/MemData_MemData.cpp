@@ -505,10 +505,9 @@ void TMemData::MakeRollback(TRecordItem* Item) {
         if (!IsBlobFieldType(f->DataType) || !IsRecordSlot(f.get())) continue;
         auto* blob = static_cast<TBlob*>(ReadPtr(Slot(rec, f.get())));
         if (!blob || !blob->HasRollback()) continue;
-        TBlob* old = blob->Clone(true, true);
-        WritePtr(Slot(rec, f.get()), old);
-        blob->Commit();
-        blob->Release();
+        rtl::TSharedRef<TBlob> changed =
+            ExchangeSlotRef(Slot(rec, f.get()), rtl::TSharedRef<TBlob>::Adopt(blob->Clone(true, true)));
+        changed->Commit();
     }
 }
 
@@ -795,9 +794,7 @@ void TMemData::RestoreFromRollback(TRecordItem* Item) {
             auto* theirs = static_cast<TBlob*>(ReadPtr(Slot(old, f.get())));
             if (mine == theirs || !mine || !theirs) continue;
             mine->AssignContents(theirs);
-            theirs->Release();
-            mine->AddRef();
-            WritePtr(Slot(old, f.get()), mine);
+            ExchangeSlotRef(Slot(old, f.get()), rtl::TSharedRef<TBlob>::Retain(mine));
         }
     }
     if (FHasComplexFields) FreeComplexFields(rec, true);

@@ -274,6 +274,14 @@ protected:
         return p;
     }
     static void WritePtr(void* Address, const void* Value) noexcept { std::memcpy(Address, &Value, sizeof Value); }
+    // A slot of a shared object holds one reference: puts Value's in and hands back the one the
+    // slot held, the slot already changed when that one is released.
+    template <class T>
+    static rtl::TSharedRef<T> ExchangeSlotRef(void* Address, rtl::TSharedRef<T> Value) noexcept {
+        auto* old = static_cast<T*>(static_cast<TSharedObject*>(ReadPtr(Address)));
+        WritePtr(Address, static_cast<TSharedObject*>(Value.Detach()));
+        return rtl::TSharedRef<T>::Adopt(old);
+    }
     bool TrimFor(const TFieldDesc* Field) const noexcept { return Field->Fixed ? TrimFixedChar : TrimVarChar; }
     // Skips child fields and fields of the calculated area.
     static bool IsRecordSlot(const TFieldDesc* Field) noexcept {

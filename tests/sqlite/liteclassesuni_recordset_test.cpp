@@ -151,6 +151,55 @@ TEST_F(LiteTest, FetchesInBlocksOrAllAtOnce) {
     EXPECT_EQ(MessageOf([&] { stmt->Open(); }), SNotRows);
 }
 
+TEST_F(LiteTest, FetchedBlobsKeepTheirValuesAcrossBlocksAndOutliveTheRecordSet) {
+    TSQLiteConnection* c = Open();
+    Exec(c, "CREATE TABLE t (id INTEGER, m TEXT, b BLOB)");
+    // NULLs, empty values and values of every size between them, over several fetch blocks.
+    Exec(c,
+         "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 300) INSERT INTO t SELECT x,"
+         " CASE x % 3 WHEN 0 THEN NULL WHEN 1 THEN '' ELSE replace(hex(zeroblob(x)), '00', 'z') END,"
+         " CASE x % 4 WHEN 0 THEN NULL ELSE zeroblob(x % 7) END FROM n");
+    auto expected = [](int x, int f) -> Variant {
+        if (f == 1) {
+            if (x % 3 == 0) return Variant::Null();
+            if (x % 3 == 1) return Variant(AnsiString());
+            return Variant(AnsiString(size_t(x), 'z'));
+        }
+        if (x % 4 == 0) return Variant::Null();
+        return Variant::FromBytes(TBytes(size_t(x % 7), 0));
+    };
+    for (bool all : {true, false}) {
+        SCOPED_TRACE(all ? "fetch all" : "fetch in blocks");
+        auto rs = Query(c, "SELECT id, m, b FROM t ORDER BY id", all, 25);
+        rs->Open();
+        auto rows = Rows(rs.get());
+        ASSERT_EQ(rows.size(), 300u);
+        for (int x = 1; x <= 300; ++x)
+            for (int f = 1; f <= 2; ++f) {
+                const Variant& got = rows[size_t(x - 1)][size_t(f)];
+                const Variant want = expected(x, f);
+                EXPECT_EQ(got.IsNull(), want.IsNull()) << x;
+                if (want.IsNull()) continue;
+                if (f == 1)
+                    EXPECT_EQ(got.AsAnsiString(), want.AsAnsiString()) << x;
+                else
+                    EXPECT_EQ(got.AsBytes(), want.AsBytes()) << x;
+            }
+
+        // A blob held past the record set, edited and cancelled, still reads its fetched value.
+        void* buf = rs->AllocRecBuf();
+        rs->SetToBegin();
+        for (int i = 0; i < 110; ++i) rs->GetNextRecord(buf);
+        rtl::TSharedRef<TBlob> memo = rtl::TSharedRef<TBlob>::Retain(rs->GetBlob(2, buf));
+        rs->FreeRecBuf(buf);
+        rs.reset();
+        EXPECT_EQ(memo->GetAsString(), expected(110, 1).AsAnsiString());
+        memo->SetAsString("changed");
+        memo->Cancel();
+        EXPECT_EQ(memo->GetAsString(), expected(110, 1).AsAnsiString());
+    }
+}
+
 TEST_F(LiteTest, LastInsertRowIdAndRowsAffected) {
     TSQLiteConnection* c = Open();
     Exec(c, "CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)");
