@@ -118,4 +118,130 @@ public:
     using TCustomDBCheckBoxEh::TCustomDBCheckBoxEh;
 };
 
+// ---------------------------------------------------------------------------------------------
+// Events and text routines shared by the editors below.
+
+using TCloseUpEventEh = std::function<void(rtl::TObject* Sender, bool Accept)>;
+
+// Posted to an editor after its number or date drop-down closed; wParam the main button's Tag.
+inline constexpr unsigned WM_DROPDOWNCLOSEDEh = ui::WM_USER + 102;
+
+// Blanks are the characters #0..#32.
+AnsiString TrimLeadingBlanks(const AnsiString& S);
+AnsiString TrimTrailingBlanks(const AnsiString& S);
+AnsiString TrimBlanks(const AnsiString& S);
+AnsiString ReplaceAllText(const AnsiString& S, const AnsiString& Old, const AnsiString& New);
+long double PowerOfTen(int N);
+// Digits, the decimal separator, signs and an exponent only; a lone sign reads as 0.
+bool TryNumberTextToFloat(const AnsiString& S, double& X);
+// Thousands separators between the integer digits when Use.
+AnsiString GroupThousands(const AnsiString& T, bool Use);
+// ",#." and the locale's currency decimals as zeros.
+AnsiString CurrencyEditFormat();
+
+// ---------------------------------------------------------------------------------------------
+// TCustomDBNumberEditEh: the edit base holding a number: typing checked character by character,
+// thousands grouped while typing, clamped and rounded, stepped by Increment, and a drop-down
+// calculator on the main button.
+
+class TCustomDBNumberEditEh : public TCustomDBEditEh {
+    RTL_CLASS(TCustomDBNumberEditEh, TCustomDBEditEh)
+public:
+    explicit TCustomDBNumberEditEh(rtl::TComponent* Owner);
+    void AfterConstruction() override;
+
+    // --- properties (the field's when not assigned) ---
+    bool Currency() const;
+    void SetCurrency(bool Value);
+    unsigned DecimalPlaces() const noexcept { return FDecimalPlaces; }
+    void SetDecimalPlaces(unsigned Value);
+    AnsiString DisplayFormat() const;
+    void SetDisplayFormat(const AnsiString& Value);
+    long double Increment() const noexcept { return FIncrement; }
+    void SetIncrement(long double Value) noexcept { FIncrement = Value; }
+    long double MinValue() const;
+    void SetMinValue(long double Value);
+    long double MaxValue() const;
+    void SetMaxValue(long double Value);
+    // The format of the text while focused.
+    const AnsiString& EditFormat() const noexcept { return FEditFormat; }
+    bool CalculatorOpen() const noexcept { return FCalculatorOpen; }
+
+    // The field's defaults.
+    AnsiString FieldDisplayFormat() const;
+    bool FieldCurrency() const;
+    long double FieldMinValue() const;
+    long double FieldMaxValue() const;
+
+    TCloseUpEventEh OnCloseUp;
+    rtl::TNotifyEvent OnDropDown;
+
+    // --- number routines ---
+    AnsiString NormalizeNumberText(const AnsiString& S) const;
+    static AnsiString EditFormatOf(const AnsiString& DisplayFormat);
+    AnsiString FormatDisplayValue(double X) const;
+    // Clamps to the assigned range and rounds to DecimalPlaces.
+    double CheckValue(double X) const;
+
+    virtual AnsiString DisplayTextOfValue();
+    virtual TPopupCalculatorEh* PopupCalculator();
+    virtual void IncrementValue(bool Up);
+
+    // --- overrides of the edit base ---
+    TEditButtonEh* CreateEditButton() override;
+    ui::TAlignment DefaultAlignment() const override;
+    Variant GetValueVariant() const override;
+    bool IsValidChar(char Key) override;
+    void EditButtonDown(bool Flag) override;
+    void CloseUp(bool Accept) override;
+    void DataChanged() override;
+    void DropDown() override;
+    void InternalSetText(const AnsiString& AText) override;
+    void InternalSetValue(const Variant& AValue) override;
+    void StoreTextToLink() override;
+
+    void WndProc(ui::TMessage& Message) override;
+
+protected:
+    void CreateParams(ui::TCreateParams& Params) override;
+    void KeyDown(uint16_t& Key, ui::TShiftState Shift) override;
+    void KeyPress(char& Key) override;
+    void Change() override;
+    bool DoMouseWheel(ui::TShiftState Shift, int WheelDelta, ui::TPoint MousePos) override;
+    void CMCancelMode(ui::TCMCancelMode& Message) override;
+    void CMWantSpecialKey(ui::TCMWantSpecialKey& Message) override;
+    void WMKillFocus(ui::TWMKillFocus& Message) override;
+
+    void ReformatEditText(const AnsiString& S);
+    void UpdateValueFromText();
+    void SetTextGuarded(const AnsiString& S);
+
+private:
+    void Reload();
+    void WMPaste(ui::TMessage& Message);
+    bool IsCalculatorWindow(ui::HWND Wnd) const;
+
+    bool FDisplayFormatAssigned = false;
+    bool FCurrencyAssigned = false;
+    bool FMinValueAssigned = false;
+    bool FMaxValueAssigned = false;
+    bool FCalculatorOpen = false;
+    bool FCurrency = false;
+    unsigned FDecimalPlaces = 2;
+    AnsiString FDisplayFormat;
+    TPopupCalculatorEh* FCalculator = nullptr;  // owned as a component
+    AnsiString FEditFormat;
+    long double FIncrement = 1;
+    bool FSetTextGuard = false;
+    long double FMinValue = 0;
+    long double FMaxValue = 0;
+    Variant FValue = Variant::Null();
+};
+
+class TDBNumberEditEh : public TCustomDBNumberEditEh {
+    RTL_CLASS(TDBNumberEditEh, TCustomDBNumberEditEh)
+public:
+    using TCustomDBNumberEditEh::TCustomDBNumberEditEh;
+};
+
 }  // namespace editors
