@@ -244,4 +244,88 @@ public:
     using TCustomDBNumberEditEh::TCustomDBNumberEditEh;
 };
 
+// ---------------------------------------------------------------------------------------------
+// TCustomDBDateTimeEditEh: a date, a time or both in a masked text laid out by an edit format,
+// with a drop-down month calendar, element stepping and completion of partial input on leaving.
+
+enum TDateTimeKindEh { dtkDateEh, dtkTimeEh, dtkDateTimeEh, dtkCustomEh };
+
+inline constexpr const char* SInvalidDateTimeEh = "Invalid datetime: ";
+
+class TCustomDBDateTimeEditEh : public TCustomDBEditEh {
+    RTL_CLASS(TCustomDBDateTimeEditEh, TCustomDBEditEh)
+public:
+    explicit TCustomDBDateTimeEditEh(rtl::TComponent* Owner);
+    void AfterConstruction() override;
+
+    TDateTimeKindEh Kind() const noexcept { return FKind; }
+    void SetKind(TDateTimeKindEh Value);
+    const AnsiString& EditFormat() const noexcept { return FEditFormat; }
+    // Makes the kind custom.
+    void SetEditFormat(const AnsiString& Value);
+    const AnsiString& DisplayFormat() const noexcept { return FDisplayFormat; }
+    const TDateTimeElementsEh& Elements() const noexcept { return FElements; }
+    bool FourDigitYear() const noexcept { return FFourDigitYear; }
+    bool CalendarOpen() const noexcept { return FCalendarOpen; }
+    TPopupMonthCalendarEh* Calendar();
+
+    TCloseUpEventEh OnCloseUp;
+    rtl::TNotifyEvent OnDropDown;
+
+    virtual void UpdateYearDigits();
+    virtual void UpdateEditFormat();
+    // Steps the element under the caret and selects it.
+    void StepElement(bool Up);
+
+    // --- overrides of the edit base ---
+    TEditButtonEh* CreateEditButton() override;
+    Variant GetValueVariant() const override { return FValue; }
+    void EditButtonDown(bool Flag) override;
+    void DropDown() override;
+    void CloseUp(bool Accept) override;
+    void DataChanged() override;
+    void InternalSetText(const AnsiString& AText) override;
+    void InternalSetValue(const Variant& AValue) override;
+    void StoreTextToLink() override;
+    AnsiString PaintCopyText() override;
+    void FilterMRUItem(const AnsiString& Item, bool& Accept) override;
+    void ValidateEdit() override;
+    void WndProc(ui::TMessage& Message) override;
+
+protected:
+    void Change() override;
+    void KeyDown(uint16_t& Key, ui::TShiftState Shift) override;
+    void KeyPress(char& Key) override;
+    bool DoMouseWheel(ui::TShiftState Shift, int WheelDelta, ui::TPoint MousePos) override;
+    void CMEnter(ui::TCMEnter& Message) override;
+    void CMCancelMode(ui::TCMCancelMode& Message) override;
+    void CMWantSpecialKey(ui::TCMWantSpecialKey& Message) override;
+    void WMKillFocus(ui::TWMKillFocus& Message) override;
+
+private:
+    void Reload();
+    void SetTextGuarded(const AnsiString& S);
+    // The text read onto the current value; Null when it does not form a date-time.
+    bool TextToValue(const AnsiString& Text, bool FixUp, Variant& Result) const;
+    AnsiString FormatValue(const Variant& V) const;
+    bool IsCalendarWindow(ui::HWND Wnd) const;
+
+    bool FCalendarOpen = false;
+    TPopupMonthCalendarEh* FCalendar = nullptr;  // owned as a component
+    bool FValidating = false;
+    bool FTextSetting = false;
+    TDateTimeKindEh FKind = dtkDateEh;
+    Variant FValue = Variant::Null();
+    AnsiString FEditFormat;
+    AnsiString FDisplayFormat;
+    TDateTimeElementsEh FElements{};
+    bool FFourDigitYear = true;
+};
+
+class TDBDateTimeEditEh : public TCustomDBDateTimeEditEh {
+    RTL_CLASS(TDBDateTimeEditEh, TCustomDBDateTimeEditEh)
+public:
+    using TCustomDBDateTimeEditEh::TCustomDBDateTimeEditEh;
+};
+
 }  // namespace editors
