@@ -2,6 +2,7 @@
 #pragma once
 
 #include "controls/editors/DBCtrlsEh.h"
+#include "controls/editors/ToolCtrlsEh_Draw.h"
 #include "framework/ui/StdCtrls.h"
 
 namespace editors {
@@ -326,6 +327,124 @@ class TDBDateTimeEditEh : public TCustomDBDateTimeEditEh {
     RTL_CLASS(TDBDateTimeEditEh, TCustomDBDateTimeEditEh)
 public:
     using TCustomDBDateTimeEditEh::TCustomDBDateTimeEditEh;
+};
+
+// ---------------------------------------------------------------------------------------------
+// TCustomDBComboBoxEh: a text editor with a list of items dropping down from its main button;
+// with key items (key mode) a pick list whose Value is the key of the chosen item.
+
+class TDropDownBoxEh : public rtl::TPersistent {
+    RTL_CLASS(TDropDownBoxEh, rtl::TPersistent)
+public:
+    void Assign(rtl::TPersistent* Source) override;
+    TDropDownAlign Align = daLeft;
+    // Typing opens the list.
+    bool AutoDrop = false;
+    int Rows = 7;
+    bool Sizable = false;
+    // 0: the editor's width; -1: as wide as the widest item.
+    int Width = 0;
+};
+
+using TNotInListEventEh = std::function<void(rtl::TObject* Sender, const AnsiString& NewText, bool& RecheckInList)>;
+using TCloseUpHookEh = std::function<void(rtl::TObject* Sender, bool& Accept)>;
+using TItemsCountHookEh = std::function<int(rtl::TObject* Sender)>;
+using TListFactoryEh = std::function<TPopupListboxEh*(rtl::TComponent* Owner)>;
+
+class TCustomDBComboBoxEh : public TCustomDBEditEh {
+    RTL_CLASS(TCustomDBComboBoxEh, TCustomDBEditEh)
+public:
+    explicit TCustomDBComboBoxEh(rtl::TComponent* Owner);
+    ~TCustomDBComboBoxEh() override;
+    void AfterConstruction() override;
+
+    TDropDownBoxEh* DropDownBox() const noexcept { return FDropDownBox.get(); }
+    rtl::TStrings* Items() const noexcept { return FItems.get(); }
+    void SetItems(rtl::TStrings* Value) { FItems->Assign(Value); }
+    rtl::TStrings* KeyItems() const noexcept { return FKeyItems.get(); }
+    void SetKeyItems(rtl::TStrings* Value) { FKeyItems->Assign(Value); }
+    int ItemIndex() const noexcept { return FItemIndex; }
+    // Writes the field at once (a bound editor puts the dataset into edit state first).
+    void SetItemIndex(int Value);
+    bool KeyMode() const noexcept { return FKeyMode; }
+    int ListedCount() const noexcept { return FListedCount; }
+    bool ListOpen() const noexcept { return FListVisible; }
+    // The drop-down list, made on first use.
+    TPopupListboxEh* PopupList();
+    void Clear() override;
+
+    TNotInListEventEh OnNotInList;
+    TCloseUpEventEh OnCloseUp;
+    rtl::TNotifyEvent OnDropDown;
+    TListGetImageIndexEventEh OnGetItemImageIndex;
+    // Set by an owner (the grid's filter row).
+    TCloseUpHookEh CloseUpHook;
+    TItemsCountHookEh ItemsCountHook;
+    TListFactoryEh ListFactory;
+
+    virtual bool LocateText(const AnsiString& Text, bool Partial);
+    virtual void ProcessSearchKey(const AnsiString& S);
+    virtual int GetItemsCount();
+    virtual void SetItemIndexInternal(int Index);
+
+    // --- overrides of the edit base ---
+    TEditButtonEh* CreateEditButton() override;
+    ui::TAlignment DefaultAlignment() const override;
+    Variant GetValueVariant() const override;
+    bool IsValidChar(char Key) override;
+    int DefaultImageIndex() override { return FItemImageIndex; }
+    void UpdateImageIndex() override;
+    void ResetMaxLength() override;
+    void DataChanged() override;
+    void DropDown() override;
+    void CloseUp(bool Accept) override;
+    void EditButtonDown(bool Flag) override;
+    void InternalSetText(const AnsiString& AText) override;
+    void InternalSetValue(const Variant& AValue) override;
+    void StoreTextToLink() override;
+    void UpdateControlReadOnly() override;
+    void UpdateData() override;
+    AnsiString PaintCopyText() override;
+    void WndProc(ui::TMessage& Message) override;
+
+protected:
+    void Change() override;
+    void KeyDown(uint16_t& Key, ui::TShiftState Shift) override;
+    void KeyPress(char& Key) override;
+    void WMChar(ui::TWMKey& Message) override;
+    bool DoMouseWheel(ui::TShiftState Shift, int WheelDelta, ui::TPoint MousePos) override;
+    void CMCancelMode(ui::TCMCancelMode& Message) override;
+    void CMWantSpecialKey(ui::TCMWantSpecialKey& Message) override;
+    void WMKillFocus(ui::TWMKillFocus& Message) override;
+
+private:
+    void ItemsChanged();
+    void KeyItemsChanged();
+    // Up: the previous item; down: the next.
+    void SelectNextItem(bool Up);
+    bool CanChangeValue();
+    int IndexOfText(const AnsiString& Text) const;
+    void SetTextGuarded(const AnsiString& S);
+    void ListMouseUp(int X, int Y);
+    bool KeyModeMouse(ui::TMessage& Message);
+
+    std::unique_ptr<TDropDownBoxEh> FDropDownBox;
+    std::unique_ptr<rtl::TStringList> FItems;
+    std::unique_ptr<rtl::TStringList> FKeyItems;
+    TPopupListboxEh* FPopupList = nullptr;  // owned as a component
+    int FItemIndex = -1;
+    int FListedCount = 0;
+    bool FKeyMode = false;
+    bool FListVisible = false;
+    bool FOpenedByPress = false;
+    Variant FKeyValue = Variant::Null();
+    int FItemImageIndex = -1;
+};
+
+class TDBComboBoxEh : public TCustomDBComboBoxEh {
+    RTL_CLASS(TDBComboBoxEh, TCustomDBComboBoxEh)
+public:
+    using TCustomDBComboBoxEh::TCustomDBComboBoxEh;
 };
 
 }  // namespace editors
