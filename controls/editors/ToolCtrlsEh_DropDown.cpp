@@ -244,7 +244,9 @@ TPopupMonthCalendarEh::TPopupMonthCalendarEh(rtl::TComponent* Owner) : TMonthCal
 bool TPopupMonthCalendarEh::CloseUp(bool Accept) {
     IDropDownHostEh* host = DropDownHostOf(this);
     if (!host) return false;
-    host->CloseUp(Accept);
+    // Enter closes in the special-key query and again as a key; a queued 1125 may arrive after
+    // some other close: the host hears once, while the calendar is shown.
+    if (IsWindowVisible()) host->CloseUp(Accept);
     return true;
 }
 
@@ -350,7 +352,7 @@ void TPopupMonthCalendarEh::WndProc(TMessage& Message) {
         case WM_KILLFOCUS: {
             TMonthCalendar::WndProc(Message);
             const HWND to = static_cast<HWND>(Message.WParam);
-            if (HandleAllocated() && GetParent(to) != Handle()) PostMessage(Handle(), WM_DROPDOWNCLOSE, 0, 0);
+            if (IsWindowVisible() && GetParent(to) != Handle()) PostMessage(Handle(), WM_DROPDOWNCLOSE, 0, 0);
             return;
         }
         case WM_DROPDOWNCLOSE:
@@ -409,6 +411,17 @@ void TPopupListboxEh::SetItemsSource(rtl::TStrings* Value) {
 
 void TPopupListboxEh::GetItemData(int Index, AnsiString& Data) {
     if (FItemsSource && Index >= 0 && Index < FItemsSource->Count()) Data = FItemsSource->Strings(Index);
+}
+
+void TPopupListboxEh::SetParent(TWinControl* AParent) {
+    if (Parent()) TCustomListBox::SetParent(nullptr);
+    SetParentWindow(AParent && AParent->HandleAllocated() ? AParent->Handle() : 0);
+}
+
+bool TPopupListboxEh::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
+    if (TCustomListBox::DoMouseWheel(Shift, WheelDelta, MousePos)) return true;
+    SetTopIndex(TopIndex() - WheelDelta / WHEEL_DELTA);
+    return true;
 }
 
 void TPopupListboxEh::SetCtl3D(bool Value) {
@@ -513,6 +526,10 @@ void TPopupListboxEh::WndProc(TMessage& Message) {
             TCustomListBox::WndProc(Message);
             if (FCtl3D) PaintPopupFrame(this, [this](HDC dc) { DrawPopupBorder(dc); });
             return;
+        case WM_MOUSEACTIVATE:
+            // A press selects an item; the editor keeps the focus and its window stays active.
+            Message.Result = MA_NOACTIVATE;
+            return;
         case WM_WINDOWPOSCHANGING:
             if (auto* wp = reinterpret_cast<TWindowPos*>(Message.LParam);
                 wp && !(wp->flags & SWP_NOSIZE) && !ComponentState().Contains(rtl::csReading) &&
@@ -532,7 +549,7 @@ void TPopupListboxEh::WndProc(TMessage& Message) {
             break;
         }
         case WM_MOUSEWHEEL:
-            SetTopIndex(TopIndex() - Message.WParamHiS / WHEEL_DELTA);
+            DoMouseWheel(KeysToShiftState(Message.WParamLo), Message.WParamHiS, LParamToPoint(Message.LParam));
             Message.Result = 1;
             return;
         case WM_SIZE:

@@ -141,6 +141,11 @@ public:
 
     bool CanFocus() const override { return false; }
     void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+    // The list stays a top-level window: a control given as its parent becomes the window it
+    // belongs to, so it may reach past that control's edges.
+    void SetParent(ui::TWinControl* AParent) override;
+    // The wheel moves the list one row per notch (also when an editor passes it on).
+    bool DoMouseWheel(ui::TShiftState Shift, int WheelDelta, ui::TPoint MousePos) override;
 
     TListGetImageIndexEventEh OnGetImageIndex;
 
