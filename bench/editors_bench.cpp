@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "controls/editors/DBCtrlsEh.h"
 #include "controls/editors/ToolCtrlsEh.h"
 #include "controls/editors/ToolCtrlsEh_Draw.h"
 #include "controls/editors/ToolCtrlsEh_DropDown.h"
@@ -195,5 +197,72 @@ BENCHMARK(BM_DrawEditButtonFaceRecorded)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BaselineDirectFaceDrawingRecorded)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BMListFind)->Arg(RowCount)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BaselineBinarySearch)->Arg(RowCount)->Unit(benchmark::kMillisecond);
+
+// ---------------------------------------------------------------------------------------------
+// Typing into a bound edit: 1,000 characters, each posted as the backend posts a typed character
+// and handled through the message loop (key press, edit, EN_CHANGE, the link's modified flag,
+// repaint), then written back to the field; against appending the same characters to a
+// std::string in the same run.
+
+namespace {
+
+constexpr int TypedChars = 1000;
+
+struct TTypingSetup {
+    memdstest::TFixture F{{{u"text", store::mdtString, TypedChars + 1, TypedChars}},
+                          {{rtl::Variant(rtl::AnsiString("start"))}}};
+    db::TDataSource* Src = nullptr;
+    editors::TDBEditEh* Edit = nullptr;
+    ui::TForm* Form = nullptr;
+
+    TTypingSetup() {
+        F.DS->Open();
+        Form = rtl::Create<ui::TForm>(nullptr);
+        Form->SetBounds(0, 0, 400, 100);
+        Src = rtl::Create<db::TDataSource>(Form);
+        Src->SetDataSet(F.DS.get());
+        Edit = rtl::Create<editors::TDBEditEh>(Form);
+        Edit->SetBounds(10, 10, 300, 24);
+        Edit->SetParent(Form);
+        Edit->SetDataSource(Src);
+        Edit->SetDataField("text");
+        Form->Show();
+        Edit->SetFocus();
+        ui::Application()->ProcessMessages();
+    }
+    ~TTypingSetup() { Form->Free(); }
+};
+
+void BM_TypeIntoBoundEdit(benchmark::State& state) {
+    TTypingSetup s;
+    for (auto _ : state) {
+        s.Edit->SelectAll();
+        for (int i = 0; i < TypedChars; ++i) {
+            ui::CharInput(static_cast<char>('a' + i % 26));
+            ui::Application()->ProcessMessages();
+        }
+        s.F.DS->Post();
+        if (s.F.DS->FieldByName(std::string_view("text"))->AsString().size() != static_cast<size_t>(TypedChars))
+            state.SkipWithError("the typed text did not reach the field");
+    }
+    state.SetItemsProcessed(state.iterations() * TypedChars);
+}
+
+void BM_BaselineStringAppend(benchmark::State& state) {
+    for (auto _ : state) {
+        std::string text;
+        for (int i = 0; i < TypedChars; ++i) {
+            text.push_back(static_cast<char>('a' + i % 26));
+            benchmark::DoNotOptimize(text.data());
+        }
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * TypedChars);
+}
+
+}  // namespace
+
+BENCHMARK(BM_TypeIntoBoundEdit)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BaselineStringAppend)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();
