@@ -45,6 +45,7 @@ void TCustomDBComboBoxEh::AfterConstruction() {
 TEditButtonEh* TCustomDBComboBoxEh::CreateEditButton() { return rtl::Create<TVisibleEditButtonEh>(this); }
 
 void TCustomDBComboBoxEh::ItemsChanged() {
+    FSearchItemsValid = false;
     FListedCount = FItems->Count();
     FKeyMode = FKeyItems->Count() > 0;
     if (FKeyMode) {
@@ -119,7 +120,9 @@ void TCustomDBComboBoxEh::SetItemIndexInternal(int Index) {
     }
     UpdateImageIndex();
     if (FPopupList && FListVisible) FPopupList->SetItemIndex(FItemIndex);
-    SetTextGuarded(FItemIndex >= 0 ? FItems->Strings(FItemIndex) : AnsiString());
+    FShowingItem = true;
+    rtl::TryFinally([&] { SetTextGuarded(FItemIndex >= 0 ? FItems->Strings(FItemIndex) : AnsiString()); },
+                    [&] { FShowingItem = false; });
 }
 
 void TCustomDBComboBoxEh::SetItemIndex(int Value) {
@@ -219,7 +222,7 @@ void TCustomDBComboBoxEh::UpdateData() {
 
 void TCustomDBComboBoxEh::Change() {
     TCustomDBEditEh::Change();
-    if (!FKeyMode) FItemIndex = IndexOfText(EditText());
+    if (!FKeyMode && !FShowingItem) FItemIndex = IndexOfText(EditText());
 }
 
 void TCustomDBComboBoxEh::Clear() {
@@ -258,16 +261,24 @@ bool TCustomDBComboBoxEh::LocateText(const AnsiString& Text, bool Partial) {
     try {
         // One pass, one comparison per item: the cost of a key stroke grows with the item count
         // and no faster.
+        if (!FSearchItemsValid) {
+            FSearchItems.clear();
+            FSearchItems.reserve(static_cast<size_t>(FItems->Count()));
+            for (int i = 0; i < FItems->Count(); ++i) FSearchItems.push_back(rtl::AnsiToWide(FItems->Strings(i)));
+            FSearchItemsValid = true;
+        }
         int found = -1;
-        const std::string_view t = Text;
-        for (int i = 0; i < FListedCount; ++i) {
-            const AnsiString item = FItems->Strings(i);
-            std::string_view s = item;
+        const rtl::WideString wide = rtl::AnsiToWide(Text);
+        const std::u16string_view t = wide;
+        const int n = std::min(FListedCount, static_cast<int>(FSearchItems.size()));
+        for (int i = 0; i < n; ++i) {
+            std::u16string_view s = FSearchItems[static_cast<size_t>(i)];
+            // A 1251 character is one UTF-16 unit, so the prefix has as many units as Text bytes.
             if (Partial) {
                 if (s.size() < t.size()) continue;
                 s = s.substr(0, t.size());
             }
-            if (rtl::AnsiSameText(s, t)) {
+            if (rtl::WideSameText(s, t)) {
                 found = i;
                 break;
             }

@@ -439,6 +439,11 @@ private:
     bool FOpenedByPress = false;
     Variant FKeyValue = Variant::Null();
     int FItemImageIndex = -1;
+    // The items in UTF-16 for the search, made again after the items change.
+    std::vector<rtl::WideString> FSearchItems;
+    bool FSearchItemsValid = false;
+    // Set while the text becomes the selected item's: it need not be looked up again.
+    bool FShowingItem = false;
 };
 
 class TDBComboBoxEh : public TCustomDBComboBoxEh {
