@@ -216,6 +216,10 @@ void TCustomDBCheckBoxEh::Clicked() {
 }
 
 void TCustomDBCheckBoxEh::WndProc(ui::TMessage& Message) {
+    if (Message.Msg == ui::CM_GETDATALINK) {
+        Message.Result = reinterpret_cast<ui::LRESULT>(FDataLink.get());
+        return;
+    }
     if ((Message.Msg == ui::WM_LBUTTONDOWN || Message.Msg == ui::WM_LBUTTONDBLCLK) &&
         !ComponentState().Contains(rtl::csDesigning) && !Focused()) {
         FFocusing = true;

@@ -244,6 +244,7 @@ TEST_F(CheckBoxTest, AnUnboundBoxKeepsABooleanAndGrayedIsNull) {
 
 TEST_F(CheckBoxTest, WritesWithoutADataSourceOrFailingWritesLeaveTheStateAsTheDataHasIt) {
     Box->SetDataField("flag");
+    EXPECT_EQ(reinterpret_cast<TFieldDataLinkEh*>(Box->Perform(ui::CM_GETDATALINK)), Box->DataLink());
     EXPECT_THROW(Box->SetChecked(true), db::EDatabaseError);
     EXPECT_EQ(Box->State(), ui::cbUnchecked);
 

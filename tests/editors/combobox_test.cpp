@@ -153,6 +153,15 @@ TEST_F(ComboBoxTest, UpAndDownStepThroughTheListedItems) {
     EXPECT_EQ(Combo->ItemIndex(), 1);
 }
 
+TEST_F(ComboBoxTest, AnEditorBoundByNameWithoutADataSourceRefusesWritesByCode) {
+    Fill({"One", "Two"}, {"1", "2"});
+    Combo->SetDataField("kind");
+    EXPECT_THROW(Combo->SetItemIndex(1), db::EDatabaseError);
+    EXPECT_THROW(Combo->SetValue(Variant(AnsiString("1"))), db::EDatabaseError);
+    EXPECT_EQ(Combo->ItemIndex(), -1);
+    EXPECT_EQ(Combo->EditText(), "");
+}
+
 TEST_F(ComboBoxTest, NotInListHearsATextOutsideTheItemsOnWriteBack) {
     Fill({"Anna", "Boris"});
     Bind("name");
