@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "controls/editors/DBCtrlsEh.h"
+#include "controls/editors/DBCtrlsEh_Editors.h"
 #include "controls/editors/ToolCtrlsEh.h"
 #include "controls/editors/ToolCtrlsEh_Draw.h"
 #include "controls/editors/ToolCtrlsEh_DropDown.h"
@@ -264,5 +265,78 @@ void BM_BaselineStringAppend(benchmark::State& state) {
 
 BENCHMARK(BM_TypeIntoBoundEdit)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BaselineStringAppend)->Unit(benchmark::kMicrosecond);
+
+// ---------------------------------------------------------------------------------------------
+// The combo box's search per key stroke: LocateText over 5,000 Cyrillic items whose match is at
+// the end of the list (the whole list is compared), against a plain loop comparing the same
+// prefixes with the locale's case-insensitive collation over a std::vector in the same run.
+
+namespace {
+
+std::vector<rtl::AnsiString> CyrillicItems(int N) {
+    static const char8_t* stems[] = {u8"Иванов", u8"Петрова", u8"Сидоренко", u8"Ёлкин", u8"Архипов",
+                                     u8"Белоусова", u8"Гаврилов", u8"Давыдова", u8"Жуков", u8"Зайцева"};
+    std::vector<rtl::AnsiString> items;
+    for (int i = 0; i < N; ++i)
+        items.push_back(rtl::UTF8ToAnsi(stems[i % 10]) + rtl::UTF8ToAnsi(u8" Фонд ") + std::to_string(100000 + i));
+    return items;
+}
+
+struct TComboSetup {
+    std::vector<rtl::AnsiString> Items;
+    std::vector<rtl::AnsiString> Probes;  // lower-case prefixes of the last two items
+    editors::TDBComboBoxEh* Combo = nullptr;
+    ui::TForm* Form = nullptr;
+
+    explicit TComboSetup(int N) : Items(CyrillicItems(N)) {
+        for (int k : {N - 1, N - 2}) Probes.push_back(rtl::AnsiLowerCase(Items[static_cast<size_t>(k)]));
+        Form = rtl::Create<ui::TForm>(nullptr);
+        Form->SetBounds(0, 0, 400, 100);
+        Combo = rtl::Create<editors::TDBComboBoxEh>(Form);
+        Combo->SetBounds(10, 10, 300, 24);
+        Combo->SetParent(Form);
+        for (const auto& s : Items) Combo->Items()->Add(s);
+        Form->Show();
+        ui::Application()->ProcessMessages();
+    }
+    ~TComboSetup() { Form->Free(); }
+};
+
+void BM_LocateText(benchmark::State& state) {
+    TComboSetup s(static_cast<int>(state.range(0)));
+    size_t k = 0;
+    for (auto _ : state) {
+        const rtl::AnsiString& probe = s.Probes[k++ % 2];
+        s.Combo->LocateText(probe, true);
+        if (s.Combo->ItemIndex() < static_cast<int>(s.Items.size()) - 2) state.SkipWithError("the item was not found");
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_BaselineLocateText(benchmark::State& state) {
+    const std::vector<rtl::AnsiString> items = CyrillicItems(static_cast<int>(state.range(0)));
+    std::vector<rtl::AnsiString> probes;
+    for (size_t k : {items.size() - 1, items.size() - 2}) probes.push_back(rtl::AnsiLowerCase(items[k]));
+    size_t k = 0;
+    for (auto _ : state) {
+        const std::string_view probe = probes[k++ % 2];
+        int found = -1;
+        for (size_t i = 0; i < items.size(); ++i) {
+            const std::string_view item = items[i];
+            if (item.size() >= probe.size() && rtl::AnsiSameText(item.substr(0, probe.size()), probe)) {
+                found = static_cast<int>(i);
+                break;
+            }
+        }
+        if (found < static_cast<int>(items.size()) - 2) state.SkipWithError("the item was not found");
+        benchmark::DoNotOptimize(found);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+}  // namespace
+
+BENCHMARK(BM_LocateText)->Arg(5000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BaselineLocateText)->Arg(5000)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
