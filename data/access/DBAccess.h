@@ -449,6 +449,8 @@ public:
     // --- object value ---
     // Holds one reference; null for types without an object.
     virtual store::TSharedObject* GetParamObject() const { return FParamObject; }
+    // The object this parameter holds, never one made for a provider.
+    store::TSharedObject* HeldObject() const noexcept { return FParamObject; }
     // Releases the old object and takes a reference to Obj.
     virtual void SetParamObject(store::TSharedObject* Obj);
     virtual bool IsObjectDataType(db::TFieldType DataType) const;
@@ -535,6 +537,9 @@ protected:
     // The platform part's type without any object handling (the object is the caller's business).
     void SetPlatformDataType(db::TFieldType Value);
 
+    // Held with one reference; a descendant's CreateObject installs its own kind here.
+    store::TSharedObject* FParamObject = nullptr;
+
 private:
     void AssignDAParam(const TDAParam* Source);
     void AssignPlatformParam(const db::TParam* Source);
@@ -543,7 +548,6 @@ private:
 
     int FSize = 0;
     store::TMemDataType FSubDataType = 0;
-    store::TSharedObject* FParamObject = nullptr;
     bool FNational = false;
     TEncryptValueFunc FEncryptor;
 };
@@ -1066,6 +1070,9 @@ public:
     virtual AnsiString GetFinalSQL();
     // The command takes the owner's final text and the parameters are derived from it again.
     virtual void SQLChanged();
+    // Replaces Params by the parameters found in Text while no command holds it: the connection's
+    // dialect when there is a connection, else the generic lexer.
+    virtual void ScanParams(const AnsiString& Text, TDAParams* Params);
     void ScanMacros();
 
     // --- connection ---
@@ -1082,16 +1089,16 @@ public:
     // --- execution ---
     TCRCommand* ICommand() const;
     bool Prepared() const;
-    void Prepare();
-    void UnPrepare();
+    virtual void Prepare();
+    virtual void UnPrepare();
     void Execute() override { ExecuteIters(1); }
-    void ExecuteIters(int Iters);
+    virtual void ExecuteIters(int Iters);
     bool Executing() const;
     int RowsAffected() const;
     int64_t LastInsertId() const noexcept { return FLastInsertId; }
     // Parameters into the command's descriptors, with their values when asked.
-    void WriteParams(bool WithValues = true);
-    void ReadOutParams();
+    virtual void WriteParams(bool WithValues = true);
+    virtual void ReadOutParams();
     TDAParam* FindResultParam() override;
     void PrepareStoredProc(const AnsiString& Name) override { PrepareStoredProc(Name, true, false); }
     void PrepareStoredProc(const AnsiString& Name, bool NeedDescribe, bool IsQuery);
@@ -1132,8 +1139,10 @@ protected:
     void CheckICommand();
     void FreeICommand();
     void SetNativeSQL();
+    // The parameter collection, made in the second phase.
+    virtual TDAParams* CreateParams();
     // Parameters rebuilt from the command's descriptors; values kept by name.
-    void CreateParamsFromCommand();
+    virtual void CreateParamsFromCommand();
     void ConnectChange(rtl::TObject* Sender, bool Connecting);
     void Release();
 
@@ -1322,7 +1331,7 @@ public:
     void Prepare() override;
     void UnPrepare() override;
     void ReopenRecordSet() override;
-    void Execute();
+    virtual void Execute();
     bool IsQuery();
     bool FetchFinished();
     bool Executing();
@@ -1406,6 +1415,9 @@ protected:
     friend class TDADataSetUpdater;
     const store::TFieldTypeMap& GetFieldTypeMapClass() const override { return TDAFieldTypeMap::Instance(); }
     const store::TDataSetServiceClass& GetDataSetServiceClass() const override;
+    // The internal SQL component and the options, made in the second phase.
+    virtual TCustomDASQL* CreateInternalSQL();
+    virtual TDADataSetOptions* CreateOptions();
     void OpenCursorStep(bool InfoQuery) override;
     void OpenStep() override;
     void CloseCursorStep() override;

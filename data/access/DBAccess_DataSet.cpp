@@ -9,8 +9,6 @@
 
 namespace daccess {
 
-void ScanParamsOf(const AnsiString& Text, TDAParams* Params, TCustomDAConnection* Connection);
-void RebuildParamsFromCommand(TDAParams* Params, TCRCommand* Command, const store::TFieldTypeMap& Map);
 
 namespace {
 
@@ -25,8 +23,8 @@ TCustomDADataSet::TCustomDADataSet(rtl::TComponent* Owner) : TMemDataSet(Owner) 
 
 void TCustomDADataSet::AfterConstruction() {
     TMemDataSet::AfterConstruction();
-    FDataSQL = rtl::Create<TCustomDASQL>(this);
-    FOptions.reset(rtl::Create<TDADataSetOptions>(this));
+    FDataSQL = CreateInternalSQL();
+    FOptions.reset(CreateOptions());
     FDataTypeMap.reset(rtl::Create<TDADataSetMapRules>(this));
 }
 
@@ -72,6 +70,10 @@ void TCustomDADataSet::Notification(rtl::TComponent* AComponent, rtl::TOperation
     if (AComponent == FConnection) SetConnection(nullptr);
     if (AComponent == FUpdateObject) FUpdateObject = nullptr;
 }
+
+TCustomDASQL* TCustomDADataSet::CreateInternalSQL() { return rtl::Create<TCustomDASQL>(this); }
+
+TDADataSetOptions* TCustomDADataSet::CreateOptions() { return rtl::Create<TDADataSetOptions>(this); }
 
 const store::TDataSetServiceClass& TCustomDADataSet::GetDataSetServiceClass() const {
     if (TCustomDAConnection* conn = UsedConnection()) return conn->GetDataSetServiceClass();
@@ -373,9 +375,9 @@ void TCustomDADataSet::SQLTextChanged() {
     const AnsiString text = GetFinalSQL();
     if (FIRecordSetCR) {
         FIRecordSetCR->SetSQL(text);
-        RebuildParamsFromCommand(Params(), FICommand, TDAFieldTypeMap::Instance());
+        FDataSQL->CreateParamsFromCommand();
     } else {
-        ScanParamsOf(text, Params(), UsedConnection());
+        FDataSQL->ScanParams(text, Params());
     }
 }
 

@@ -510,7 +510,7 @@ TDAParam* TDAParams::CreateParam(TFieldType FieldType, const AnsiString& Name, d
 
 void TDAParams::Unbind() {
     for (int i = 0; i < Count(); ++i)
-        if (store::TSharedObject* obj = Items(i)->GetParamObject()) obj->Disconnect();
+        if (store::TSharedObject* obj = Items(i)->HeldObject()) obj->Disconnect();
 }
 
 bool TDAParams::IsEqual(const db::TParams* Other) const {

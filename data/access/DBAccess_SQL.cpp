@@ -95,10 +95,12 @@ TCustomDASQL::TCustomDASQL(rtl::TComponent* Owner) : TComponent(Owner) {
 
 void TCustomDASQL::AfterConstruction() {
     TComponent::AfterConstruction();
-    FParams.reset(rtl::Create<TDAParams>(this));
+    FParams.reset(CreateParams());
     // A dataset's macros tell the dataset, which closes before its text is derived again.
     FMacros.reset(rtl::Create<TMacros>(FDataSet ? static_cast<rtl::TPersistent*>(FDataSet) : this));
 }
+
+TDAParams* TCustomDASQL::CreateParams() { return rtl::Create<TDAParams>(this); }
 
 void TCustomDASQL::Release() {
     if (FReleased) return;
@@ -319,11 +321,13 @@ void TCustomDASQL::SQLChanged() {
     }
     if (FICommand) {
         SetNativeSQL();
-        RebuildParamsFromCommand(FParams.get(), FICommand, TDAFieldTypeMap::Instance());
+        CreateParamsFromCommand();
     } else {
-        ScanParamsOf(GetFinalSQL(), FParams.get(), UsedConnection());
+        ScanParams(GetFinalSQL(), FParams.get());
     }
 }
+
+void TCustomDASQL::ScanParams(const AnsiString& Text, TDAParams* Params) { ScanParamsOf(Text, Params, UsedConnection()); }
 
 void TCustomDASQL::CreateParamsFromCommand() {
     if (TCRCommand* cmd = ICommand()) RebuildParamsFromCommand(FParams.get(), cmd, TDAFieldTypeMap::Instance());
