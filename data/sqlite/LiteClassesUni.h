@@ -97,6 +97,9 @@ public:
         if (ErrorCode != SQLITE_OK) CheckFailed(ErrorCode);
     }
     void ExecuteInternal(const AnsiString& SQL);
+    // The engine's count of all rows changed on the connection, triggers included; -1 when it
+    // cannot be read. Its statement stays prepared until the database is closed.
+    int64_t TotalChanges();
     // An error that a collation met inside the engine, raised once the engine has returned.
     void SetPendingError(std::unique_ptr<rtl::Exception> E) {
         if (!FPendingError) FPendingError = std::move(E);
@@ -179,6 +182,8 @@ private:
     std::unordered_set<TSQLiteCommand*> FLiveCommands;
 
     rtl::TOwnedPtr<TSQLite3API> FAPI;
+    // Finalized through FAPI, so declared after it.
+    TStatementOwner FTotalChanges;
     rtl::TOwnedPtr<TSQLiteCommand> FInternalCommand;
     rtl::TOwnedPtr<TSQLiteTypes> FTypes;
     rtl::TOwnedPtr<TSQLiteCollationManager> FCollationManager;

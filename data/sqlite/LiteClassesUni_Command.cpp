@@ -13,14 +13,6 @@ using namespace store;
 
 namespace {
 
-// The engine's count of all rows changed on the connection, triggers included.
-int64_t TotalChanges(TSQLite3API* API) {
-    TStatementOwner stmt(TFinalizeStatement{API});
-    if (API->sqlite3_prepare_v2(API->SQLite, "SELECT total_changes()", -1, stmt.Receive(), nullptr) != SQLITE_OK)
-        return -1;
-    return API->sqlite3_step(stmt.get()) == SQLITE_ROW ? API->sqlite3_column_int64(stmt.get(), 0) : -1;
-}
-
 // Blanks, semicolons and comments only: what may follow the one statement of a command.
 bool OnlyBlanksAndComments(std::string_view Text) {
     size_t i = 0;
@@ -103,7 +95,7 @@ void TSQLiteCommand::Execute(int /*Iters*/) {
             api->sqlite3_reset(FStmt.get());
             BindParams();
             const bool changesRows = api->sqlite3_column_count(FStmt.get()) == 0;
-            const int64_t totalBefore = changesRows ? TotalChanges(api) : -1;
+            const int64_t totalBefore = changesRows ? FLiteConnection->TotalChanges() : -1;
             FLiteConnection->ClearPendingError();
             FLastStepResult = api->sqlite3_step(FStmt.get());
             FLiteConnection->RaisePendingError();
@@ -115,7 +107,7 @@ void TSQLiteCommand::Execute(int /*Iters*/) {
             FRowsAffected = api->sqlite3_changes(api->SQLite);
             // A view's INSTEAD OF trigger changes rows that the statement itself does not count:
             // the count is unknown then, not 0.
-            if (changesRows && FRowsAffected == 0 && totalBefore >= 0 && TotalChanges(api) > totalBefore)
+            if (changesRows && FRowsAffected == 0 && totalBefore >= 0 && FLiteConnection->TotalChanges() > totalBefore)
                 FRowsAffected = -1;
         }
         if (prepareHere) Unprepare();
@@ -131,6 +123,8 @@ AnsiString TSQLiteCommand::ParseSQL(const AnsiString& SQL, TParamDescs* Params, 
     if (!FScanParams) return SQL;
     if (!Params) rtl::AssertFail(SAssertionFailure, LiteClassesUnit, 1637);
     Params->Clear();
+    // Only a colon starts a parameter: a text without one needs no lexer.
+    if (SQL.find(':') == AnsiString::npos) return SQL;
     rtl::TOwnedPtr<TParser> parser(TLiteParser::StaticClass().Create(SQL));
     parser->SetSkipBlanks(true);
     parser->SetSkipComments(true);

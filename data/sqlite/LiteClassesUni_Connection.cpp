@@ -186,6 +186,7 @@ TSQLiteConnection::~TSQLiteConnection() {
     FFunctionManager.reset();
     FCollationManager.reset();
     FTypes.reset();
+    FTotalChanges.reset();
     FInternalCommand.reset();
     FAPI.reset();
 }
@@ -310,6 +311,7 @@ void TSQLiteConnection::Connect(const AnsiString& ConnectString) {
         return;
     } catch (...) {
         if (FInternalCommand) FInternalCommand->Unprepare();
+        FTotalChanges.reset();
         if (FAPI->SQLite) {
             FAPI->sqlite3_close(FAPI->SQLite);
             FAPI->SQLite = nullptr;
@@ -319,7 +321,25 @@ void TSQLiteConnection::Connect(const AnsiString& ConnectString) {
     }
 }
 
+int64_t TSQLiteConnection::TotalChanges() {
+    if (!FAPI->SQLite) return -1;
+    if (!FTotalChanges) {
+        FTotalChanges = TStatementOwner(TFinalizeStatement{FAPI.get()});
+        if (FAPI->sqlite3_prepare_v2(FAPI->SQLite, "SELECT total_changes()", -1, FTotalChanges.Receive(), nullptr) !=
+            SQLITE_OK) {
+            FTotalChanges.reset();
+            return -1;
+        }
+    }
+    sqlite3_stmt* stmt = FTotalChanges.get();
+    FAPI->sqlite3_reset(stmt);
+    const int64_t total = FAPI->sqlite3_step(stmt) == SQLITE_ROW ? FAPI->sqlite3_column_int64(stmt, 0) : -1;
+    FAPI->sqlite3_reset(stmt);
+    return total;
+}
+
 int TSQLiteConnection::CloseHandle() {
+    FTotalChanges.reset();
     int rc = FAPI->sqlite3_close(FAPI->SQLite);
     if (rc == SQLITE_BUSY) {
         // Statements still prepared keep the database open: finalize what is left and try again.
@@ -334,6 +354,7 @@ int TSQLiteConnection::CloseHandle() {
 void TSQLiteConnection::Disconnect() {
     if (!FConnected) return;
     FConnected = false;
+    FTotalChanges.reset();
     if (FNativeConnection) {
         if (FInternalCommand) FInternalCommand->Unprepare();
         int rc = CloseHandle();

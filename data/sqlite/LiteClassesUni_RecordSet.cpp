@@ -1,3 +1,4 @@
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -760,10 +761,22 @@ void TSQLiteRecordSet::ReadRowAsText(void* RecBuf) {
                 text = rtl::AnsiToWide(rtl::IntToStr(api->sqlite3_column_int64(stmt, col)));
                 break;
             case SQLITE_FLOAT: {
-                AnsiString s = rtl::FloatToStr(api->sqlite3_column_double(stmt, col));
-                size_t p = s.find(rtl::FormatSettings().DecimalSeparator);
-                if (p != AnsiString::npos) s[p] = '.';
-                text = rtl::AnsiToWide(s);
+                // The shortest text that reads back as the same double; out-of-range literals read
+                // back as infinity.
+                const double v = api->sqlite3_column_double(stmt, col);
+                if (std::isinf(v)) {
+                    text = v > 0 ? u"9e999" : u"-9e999";
+                } else {
+                    char buf[32];
+                    auto res = std::to_chars(buf, buf + sizeof buf, v);
+                    // An integral value keeps a fraction, or it would read back as an integer.
+                    if (std::string_view(buf, static_cast<size_t>(res.ptr - buf)).find_first_of(".e") ==
+                        std::string_view::npos) {
+                        *res.ptr++ = '.';
+                        *res.ptr++ = '0';
+                    }
+                    text = rtl::AnsiToWide(std::string_view(buf, static_cast<size_t>(res.ptr - buf)));
+                }
                 break;
             }
             case SQLITE_TEXT: {

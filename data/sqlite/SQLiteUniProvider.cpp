@@ -5,6 +5,7 @@
 #include "data/sqlite/LiteDataTypeMapUni.h"
 #include "data/sqlite/LiteParserUni.h"
 #include "data/sqlite/LiteServicesUni.h"
+#include "data/sqlite/LiteServicesUni_Processors.h"
 #include "framework/rtl/Ownership.h"
 #include "framework/rtl/SysUtils.h"
 
@@ -62,6 +63,10 @@ const components::TUniSqlFormatterClass& TSQLiteUniProvider::GetSqlFormatterClas
 }
 
 const rtl::ClassRef& TSQLiteUniProvider::GetConverterManagerClass() { return TLiteConverterManager::StaticClass(); }
+
+const rtl::ClassRef& TSQLiteUniProvider::GetScriptProcessorClass() { return TLiteScriptProcessor::StaticClass(); }
+
+const rtl::ClassRef& TSQLiteUniProvider::GetDumpProcessorClass() { return TCustomLiteDumpProcessor::StaticClass(); }
 
 const components::TParamObjectClass& TSQLiteUniProvider::GetParamObjectClass(db::TFieldType DataType) {
     switch (DataType) {

@@ -40,6 +40,8 @@ public:
     const components::TConnectDialogServiceClass& GetConnectDialogServiceClass() override;
     const components::TUniSqlFormatterClass& GetSqlFormatterClass() override;
     const rtl::ClassRef& GetConverterManagerClass() override;
+    const rtl::ClassRef& GetScriptProcessorClass() override;
+    const rtl::ClassRef& GetDumpProcessorClass() override;
 
     // Blob, memo and wide memo parameters are all held by a compressed blob.
     const components::TParamObjectClass& GetParamObjectClass(db::TFieldType DataType) override;

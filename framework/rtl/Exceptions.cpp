@@ -31,6 +31,11 @@ TExceptionHandler SetApplicationExceptionHandler(TExceptionHandler handler) {
     return handler;
 }
 
+bool ApplicationExceptionHandlerInstalled() {
+    std::lock_guard lock(gHandlerLock);
+    return static_cast<bool>(gHandler);
+}
+
 void HandleException(const Exception& e) {
     if (dynamic_cast<const EAbort*>(&e)) return;
     TExceptionHandler handler;

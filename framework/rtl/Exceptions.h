@@ -115,6 +115,8 @@ inline void Assert(bool condition, const AnsiString& text, const char* unit, int
 using TExceptionHandler = std::function<void(const Exception&)>;
 // Installs a handler and returns the previous one.
 TExceptionHandler SetApplicationExceptionHandler(TExceptionHandler handler);
+// Whether an application handler is installed (callers that would rather raise than show check it).
+bool ApplicationExceptionHandlerInstalled();
 // Passes the exception in flight (call from a catch block) to the installed handler; EAbort is
 // swallowed silently, and a non-rtl exception is wrapped into Exception with its what() text.
 void HandleException();

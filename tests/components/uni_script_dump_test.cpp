@@ -1,0 +1,142 @@
+// The script and dump components of the universal front end on the SQLite provider: the processors
+// come from the provider, the header of a backup, the table-name list, and the application's own
+// use, restoring its install script into a new database.
+#include <gtest/gtest.h>
+
+#include "data/components/UniDump.h"
+#include "data/components/UniScript.h"
+#include "data/sqlite/SQLiteUniProvider.h"
+#include "framework/rtl/Clock.h"
+#include "framework/rtl/DateUtils.h"
+#include "script_fixture.h"
+
+namespace scripttest {
+namespace {
+
+struct UniScriptFixture : ScriptFixture {
+    void SetUp() override {
+        ScriptFixture::SetUp();
+        Uni.reset(MakeUni("uni.sdb"));
+    }
+    void TearDown() override {
+        Uni.reset();
+        ScriptFixture::TearDown();
+    }
+    TUniConnection* MakeUni(const std::string& File, bool Unicode = false) {
+        if (!std::filesystem::exists(Path(File))) WriteFile(File, {});
+        auto* c = rtl::Create<TUniConnection>(nullptr);
+        c->SetLoginPrompt(false);
+        c->SetProviderName("SQLite");
+        c->SetDatabase(Path(File));
+        if (Unicode) c->SpecificOptions()->Add("SQLite.UseUnicode=True");
+        return c;
+    }
+    rtl::TOwnedPtr<TUniConnection> Uni;
+};
+
+TEST_F(UniScriptFixture, ScriptRunsOnTheProvidersProcessor) {
+    rtl::TOwnedPtr<TUniScript> script(rtl::Create<TUniScript>(nullptr));
+    // Without a connection the processor class cannot be known.
+    script->SQL()->SetText("SELECT 1");
+    try {
+        script->Execute();
+        FAIL() << "no error";
+    } catch (const db::EDatabaseError&) {
+        FAIL() << "a plain error is expected";
+    } catch (const rtl::Exception& e) {
+        EXPECT_EQ(e.Message(), "Connection is not defined");
+    }
+
+    script->SetConnection(Uni.get());
+    script->SQL()->SetText(
+        "CREATE TABLE t (a INTEGER, b TEXT);\n"
+        "CREATE TRIGGER tr AFTER INSERT ON t BEGIN UPDATE t SET b = 'x;y' WHERE a = new.a; END;\n"
+        "INSERT INTO t (a) VALUES (1);");
+    script->Execute();
+    EXPECT_TRUE(script->Processor()->ClassType()->InheritsFrom(&sqlite::TLiteScriptProcessor::StaticClass()));
+    EXPECT_EQ(Rows("SELECT a, b FROM t", "uni.sdb"), (std::vector<std::string>{"i:1|t:x;y"}));
+}
+
+TEST_F(UniScriptFixture, TableNamesAreTrimmedAndJoined) {
+    rtl::TOwnedPtr<TUniDump> dump(rtl::Create<TUniDump>(nullptr));
+    dump->SetTableNames(" a , b;; c");
+    EXPECT_EQ(dump->TableNames(), "a;b;c");
+    EXPECT_EQ(dump->TableList()->Count(), 3);
+}
+
+TEST_F(UniScriptFixture, BackupBeginsWithTheHeader) {
+    rtl::TScopedManualClock clock(rtl::EncodeDate(2026, 3, 4) + rtl::EncodeTime(9, 5, 7, 0));
+    Uni->ExecSQL("CREATE TABLE sources (id INTEGER PRIMARY KEY, name TEXT, kind INTEGER)");
+    Uni->ExecSQL("INSERT INTO sources VALUES (1, 'text', NULL)");
+    rtl::TOwnedPtr<TUniDump> dump(rtl::Create<TUniDump>(nullptr));
+    dump->SetConnection(Uni.get());
+    // The backup connects for itself before it asks for the versions.
+    dump->Backup();
+    const std::string version = sqlite3_libversion();
+    std::vector<std::string> lines;
+    for (int i = 0; i < dump->SQL()->Count(); ++i) lines.push_back(dump->SQL()->Strings(i));
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "-- Marbelon version: 4.3.8",
+                         "-- SQLite server version: " + version,
+                         "-- SQLite client version: " + version,
+                         "-- Script date 04.03.2026 9:05:07",
+                         "-- ---------------------------------------------------------------------- ",
+                         "-- Server: ",
+                         "-- Database: " + Path("uni.sdb"),
+                         "",
+                         "",
+                         "DELETE FROM sources;",
+                         "INSERT INTO sources VALUES (1, 'text', NULL);",
+                     }));
+}
+
+// The application's install script builds through the dump's restore the same database as through
+// the engine's own exec.
+TEST_F(UniScriptFixture, InstallScriptThroughRestore) {
+    std::ifstream in(VELMORAT_INSTALL_DB_SQL, std::ios::binary);
+    ASSERT_TRUE(in);
+    std::ostringstream text;
+    text << in.rdbuf();
+    {
+        LiteFile reference(Path("reference.sdb"));
+        ASSERT_EQ(sqlite3_exec(reference.Db, text.str().c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    rtl::TOwnedPtr<TUniDump> dump(rtl::Create<TUniDump>(nullptr));
+    dump->SetConnection(Uni.get());
+    dump->RestoreFromFile(VELMORAT_INSTALL_DB_SQL);
+
+    const std::string master = "SELECT type, name, tbl_name, sql FROM sqlite_master ORDER BY type, name";
+    const std::vector<std::string> objects = Rows(master, "uni.sdb");
+    EXPECT_EQ(objects, Rows(master, "reference.sdb"));
+    ASSERT_GT(objects.size(), 10u);
+    for (const std::string& table : Rows("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name", "uni.sdb")) {
+        const std::string sql = "SELECT * FROM \"" + table.substr(2) + "\" ORDER BY rowid";
+        EXPECT_EQ(Rows(sql, "uni.sdb"), Rows(sql, "reference.sdb")) << table;
+    }
+    EXPECT_EQ(Rows(U(u8"SELECT user_id FROM v_user WHERE user_name = 'Администратор'"), "uni.sdb"),
+              (std::vector<std::string>{"i:1"}));
+}
+
+// With the Unicode option line a backup and a restore keep text outside the code page.
+TEST_F(UniScriptFixture, UnicodeRoundTrip) {
+    rtl::TOwnedPtr<TUniConnection> source(MakeUni("src.sdb", true));
+    {
+        LiteFile f(Path("src.sdb"));
+        sqlite3_exec(f.Db, U(u8"CREATE TABLE t (a TEXT); INSERT INTO t VALUES ('Ёж 中文 😀');").c_str(), nullptr,
+                     nullptr, nullptr);
+    }
+    rtl::TOwnedPtr<TUniDump> dump(rtl::Create<TUniDump>(nullptr));
+    dump->SetConnection(source.get());
+    dump->Options()->SetGenerateHeader(false);
+    dump->BackupToFile(Path("u.sql"));
+    EXPECT_EQ(ReadFile("u.sql").substr(0, 3), "\xEF\xBB\xBF");
+
+    rtl::TOwnedPtr<TUniConnection> target(MakeUni("dst.sdb", true));
+    target->ExecSQL("CREATE TABLE t (a TEXT)");
+    dump->SetConnection(target.get());
+    dump->RestoreFromFile(Path("u.sql"));
+    EXPECT_EQ(Rows("SELECT a FROM t", "dst.sdb"), (std::vector<std::string>{U(u8"t:Ёж 中文 😀")}));
+}
+
+}  // namespace
+}  // namespace scripttest
