@@ -89,6 +89,9 @@ TDBMod::TDBMod(IAppServices* Services) : FServices(Services) {
     MakeQuery(zFileContent, "SELECT * FROM file_content WHERE file_id = :ID LIMIT 1", false);
     MakeSource(srcEventType, MakeQuery(zEventType, "", false));
 
+    zDump.reset(rtl::Create<components::TUniDump>(nullptr));
+    zDump->SetConnection(zServer.get());
+
     // Details follow their masters.
     for (VUdeVizov* q : {zOrgs.get(), zPassport.get(), zRenames.get()}) {
         q->SetMasterSource(srcSources.get());
@@ -112,6 +115,7 @@ TDBMod::~TDBMod() {
                     &zChanges, &zNomenclature, &zDocsApp, &zOther, &zOpisFond, &zLSources, &zNumbers, &zUsers,
                     &zDocKind, &zEPMK, &zVNTD, &zBranches, &zFiles, &zFileContent, &zEventType})
         q->reset();
+    zDump.reset();
     zServer.reset();
 }
 

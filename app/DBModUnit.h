@@ -11,6 +11,7 @@
 
 #include "app/AppServices.h"
 #include "data/components/Uni.h"
+#include "data/components/UniDump.h"
 #include "framework/rtl/Classes.h"
 #include "framework/rtl/Text.h"
 
@@ -134,6 +135,8 @@ public:
     rtl::TOwnedPtr<VUdeVizov> zSources, zOpisi, zTransfer, zLosses, zEvents, zChanges, zNomenclature, zDocsApp,
         zOther, zOrgs, zPassport, zDocs, zRenames, zOpisFond, zLSources, zNumbers, zUsers, zDocKind, zEPMK, zVNTD,
         zBranches, zFiles, zFileContent, zEventType;
+    // Restores the install script for the server-setup dialog.
+    rtl::TOwnedPtr<components::TUniDump> zDump;
     rtl::TOwnedPtr<TUniDataSource> srcSources, srcOpisi, srcTransfer, srcLosses, srcEvents, srcChanges,
         srcNomenclature, srcDocsApp, srcOther, srcOrgs, srcPassport, srcDocs, srcRenames, srcOpisFond, srcLSources,
         srcUsers, srcDocKind, srcEPMK, srcVNTD, srcEventType;

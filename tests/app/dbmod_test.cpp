@@ -34,6 +34,7 @@ TEST_F(DBModFixture, LoginRefusesWhatItShould) {
     } cases[] = {
         {u8"Иванова", u8"secret", false},          // the password is compared by case
         {u8"Иванова", u8"Secret ", false},         // and not trimmed
+        {u8"иванова", u8"Secret", false},          // the name as the database compares it
         {u8"Нет такого", u8"", false},
         {u8"' OR '1'='1", u8"", false},             // the name is data, not SQL
         {u8"Петров", u8"x", false},                 // disabled
