@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "data/sqlite/SQLiteUniProvider.h"
+#include "framework/db/DB_FieldClasses.h"
 #include "framework/rtl/DateUtils.h"
 #include "framework/rtl/IniFiles.h"
 
@@ -164,10 +165,33 @@ void TDBMod::DataModuleCreate() {
     SetYear(ThisYear);
     TodayDate = static_cast<int32_t>(rtl::Date());
     if (!zServer->Connected()) return;
+    CreateJournalFields();
     zUsers->Open();
     zSources->Open();
     zLSources->Open();
     zEPMK->Open();
+}
+
+void TDBMod::CreateJournalFields() {
+    // The document journals keep the table's columns as their own fields, in the table's order, and
+    // add the source's name looked up by source_id.
+    const std::pair<VUdeVizov*, int> journals[] = {{zOpisi.get(), 250}, {zTransfer.get(), 250}, {zLosses.get(), 100},
+                                                   {zEvents.get(), 100}, {zChanges.get(), 100}, {zNomenclature.get(), 100},
+                                                   {zDocsApp.get(), 100}, {zOther.get(), 20}};
+    for (const auto& [q, size] : journals) {
+        if (q->FieldCount() > 0) continue;
+        q->InitFieldDefs();
+        for (int i = 0; i < q->FieldDefs().Count(); ++i) q->FieldDefs()[i]->CreateField(q);
+        auto* name = rtl::Create<db::TStringField>(q);
+        name->SetFieldName(u"source_name");
+        name->SetFieldKind(db::fkLookup);
+        name->SetSize(size);
+        name->SetLookupDataSet(zLSources.get());
+        name->SetKeyFields(u"source_id");
+        name->SetLookupKeyFields(u"id");
+        name->SetLookupResultField(u"source_name");
+        name->SetDataSet(q);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

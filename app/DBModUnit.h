@@ -145,6 +145,7 @@ private:
     VUdeVizov* MakeQuery(rtl::TOwnedPtr<VUdeVizov>& Query, const char* SQL, bool FetchAll);
     void MakeSource(rtl::TOwnedPtr<TUniDataSource>& Source, VUdeVizov* Query);
     void BindRules();
+    void CreateJournalFields();
     // Number and year of a journal row before it is posted.
     void NumberAndYear(db::TDataSet* DataSet, uint8_t Journal, const char* DateField);
     void SourceBeforePost(db::TDataSet* DataSet);

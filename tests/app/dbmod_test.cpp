@@ -104,6 +104,21 @@ TEST_F(DBModFixture, SourcesJournalFollowsItsFiltersAndSorts) {
     }
 }
 
+TEST_F(DBModFixture, JournalsShowTheSourceNameAndSortByIt) {
+    const std::string y = std::to_string(ThisYear);
+    Raw(u8"INSERT INTO sources (id, sourcekind_id, source_name) VALUES (1, 1, 'Банк'), (2, 1, 'Архив');");
+    Raw("INSERT INTO opisi (id, num, kind_id, source_id, year_of) VALUES (1, 1, 1, 1, " + y + "), (2, 2, 1, 2, " + y +
+        "), (3, 3, 1, 9, " + y + ");");
+    Reopen(Mod->zLSources.get());
+    Mod->zOpisi->Open();
+    EXPECT_EQ(Mod->zOpisi->Fields()[1]->FieldName(), u"num");
+    Mod->zOpisi->SetIndexFieldNames("source_name DESC");
+    std::vector<AnsiString> names;
+    for (Mod->zOpisi->First(); !Mod->zOpisi->Eof(); Mod->zOpisi->Next())
+        names.push_back(Mod->zOpisi->FieldByName("source_name")->AsString());
+    EXPECT_EQ(names, (std::vector<AnsiString>{A(u8"Банк"), A(u8"Архив"), ""}));
+}
+
 TEST_F(DBModFixture, NewSourceNumbersPerKindAndTakesContactsAndPassports) {
     Mod->SetYear(0);
     int first = 0;
