@@ -167,6 +167,7 @@ private:
     IAppServices* FServices;
     TFilterList FDocFilter, FSourceFilter;
     std::map<db::TDataSet*, int32_t> FPendingFile;
+    bool FOwnDeleteTransaction = false;  // a source's deletion started the open transaction
 };
 
 // The year of a date value; an empty (null) date counts as the current year.

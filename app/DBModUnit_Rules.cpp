@@ -1,5 +1,6 @@
 // Running numbers, the rules that run when journal rows are posted or deleted, and new rows.
 #include <filesystem>
+#include <utility>
 
 #include "app/DBModUnit.h"
 #include "data/access/DBAccess_Error.h"
@@ -83,10 +84,10 @@ void TDBMod::BindRules() {
     zSources->AfterPost = [this](db::TDataSet* d) { SourceAfterPost(d); };
     zSources->BeforeDelete = [this](db::TDataSet* d) { SourceBeforeDelete(d); };
     zSources->AfterDelete = [this](db::TDataSet*) {
-        if (zServer->InTransaction()) zServer->Commit();
+        if (std::exchange(FOwnDeleteTransaction, false)) zServer->Commit();
     };
     zSources->OnDeleteError = [this](db::TDataSet*, db::EDatabaseError&, db::TDataAction&) {
-        if (zServer->InTransaction()) zServer->Rollback();
+        if (std::exchange(FOwnDeleteTransaction, false)) zServer->Rollback();
     };
     zOpisi->BeforePost = [this](db::TDataSet* d) { NumberAndYear(d, jOpisi, "reg_date"); };
     zOpisi->AfterScroll = [this](db::TDataSet* d) { OpisiAfterScroll(d); };
@@ -129,7 +130,10 @@ void TDBMod::SourceBeforeDelete(db::TDataSet* DataSet) {
     const int32_t id = DataSet->Fields()[0]->AsInteger();
     // The documents and the source go together or not at all: the transaction is committed after
     // the source's own row is deleted, and rolled back when anything before fails.
-    if (!zServer->InTransaction()) zServer->StartTransaction();
+    if (!zServer->InTransaction()) {
+        zServer->StartTransaction();
+        FOwnDeleteTransaction = true;
+    }
     try {
         int step = 0;
         for (const char* table : Tables) {
@@ -137,7 +141,7 @@ void TDBMod::SourceBeforeDelete(db::TDataSet* DataSet) {
             zServer->ExecSQL(AnsiString("DELETE FROM ") + table + " WHERE source_id = :ID", {rtl::Variant(id)});
         }
     } catch (...) {
-        zServer->Rollback();
+        if (std::exchange(FOwnDeleteTransaction, false)) zServer->Rollback();
         throw;
     }
 }
