@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include "data/components/UniDump.h"
+#include "data/sqlite/SQLiteUniProvider.h"
 #include "schema_expectations.h"
 
 #include <cstdlib>
@@ -155,15 +157,22 @@ protected:
     void SetUp() override {
         FScript = ReadScript();
         FDb = OpenDb(FFolder.Path() / "velmorat.sdb");
-        Install(FDb.get());
+        Install();
     }
 
-    void Install(sqlite3* db) {
-        char* error = nullptr;
-        const int rc = sqlite3_exec(db, FScript.c_str(), nullptr, nullptr, &error);
-        const std::string message = error ? error : "";
-        sqlite3_free(error);
-        ASSERT_EQ(rc, SQLITE_OK) << message;
+    // Through the script engine, as the application runs it.
+    void Install() {
+        rtl::TOwnedPtr<components::TUniConnection> conn(rtl::Create<components::TUniConnection>(nullptr));
+        conn->SetLoginPrompt(false);
+        conn->SetProviderName("SQLite");
+        conn->SetDatabase((FFolder.Path() / "velmorat.sdb").string());
+        rtl::TOwnedPtr<components::TUniDump> dump(rtl::Create<components::TUniDump>(nullptr));
+        dump->SetConnection(conn.get());
+        try {
+            dump->RestoreFromFile(VELMORAT_INSTALL_DB_SQL);
+        } catch (const rtl::Exception& e) {
+            FAIL() << e.what();
+        }
     }
 
     sqlite3* Db() { return FDb.get(); }
@@ -234,7 +243,7 @@ TEST_F(InstallDb, RunsStatementByStatementAndAgainWithoutChangingWhatItMade) {
 
     Exec(Db(), "UPDATE v_user SET password = 'secret' WHERE user_id = 1");
     Exec(Db(), "INSERT INTO sources (source_name) VALUES ('kept')");
-    Install(Db());
+    Install();
     EXPECT_EQ(Rows(Db(), everything), Rows(split.get(), everything));
     EXPECT_EQ(Text(Db(), "SELECT password FROM v_user WHERE user_id = 1"), "secret");
     EXPECT_EQ(Int(Db(), "SELECT count(*) FROM v_user"), 1);

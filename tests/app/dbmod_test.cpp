@@ -1,0 +1,362 @@
+// The data module on a real database file: start-up, login, filters, numbers, row rules, the
+// deletion of a source and attached files.
+
+#include <sys/wait.h>
+
+#include <set>
+
+#include "dbmod_fixture.h"
+
+namespace apptest {
+namespace {
+
+TEST_F(DBModFixture, StartUpOpensTheModuleAndRegistersMyLower) {
+    EXPECT_TRUE(Mod->zServer->Connected());
+    EXPECT_TRUE(Mod->zUsers->Active());
+    EXPECT_TRUE(Mod->zSources->Active());
+    EXPECT_EQ(Mod->FYear, ThisYear);
+    EXPECT_EQ(FilesDir, AppDir + "/files/");
+    rtl::TOwnedPtr<VUdeVizov> q(rtl::Create<VUdeVizov>(nullptr));
+    q->SetConnection(Mod->zServer.get());
+    q->SetSQL(A(u8"SELECT my_lower('АрХИВ Fund')"));
+    q->Open();
+    EXPECT_EQ(q->Fields()[0]->AsString(), A(u8"архив fund"));
+}
+
+TEST_F(DBModFixture, LoginRefusesWhatItShould) {
+    Raw(u8R"(INSERT INTO v_user (user_id, user_name, password, access, active) VALUES
+             (2, 'Иванова', 'Secret', 1, 1), (3, 'Петров', 'x', 2, 0),
+             (4, 'Двое', 'a', 2, 1), (5, 'Двое', 'a', 2, 1);)");
+    struct Case {
+        const char8_t* name;
+        const char8_t* password;
+        bool ok;
+    } cases[] = {
+        {u8"Иванова", u8"secret", false},          // the password is compared by case
+        {u8"Иванова", u8"Secret ", false},         // and not trimmed
+        {u8"иванова", u8"Secret", false},          // the name as the database compares it
+        {u8"Нет такого", u8"", false},
+        {u8"' OR '1'='1", u8"", false},             // the name is data, not SQL
+        {u8"Петров", u8"x", false},                 // disabled
+        {u8"Двое", u8"a", false},                   // two rows of one name
+        {u8"Иванова", u8"Secret", true},
+        {u8"Администратор", u8"", true},            // an empty stored password takes an empty one
+    };
+    for (const Case& c : cases) {
+        CurrentUser = TUser{};
+        EXPECT_EQ(Mod->CheckLogin(A(c.name), A(c.password)), c.ok) << rtl::AnsiToUTF8(A(c.name));
+        if (!c.ok) {
+            EXPECT_EQ(CurrentUser.Id, 0);
+        }
+    }
+    EXPECT_EQ(CurrentUser.Id, 1);
+    EXPECT_EQ(CurrentUser.Access, alAdministrator);
+    Mod->RememberUser(CurrentUser.Name);
+    EXPECT_EQ(Mod->LastUser(), A(u8"Администратор"));
+}
+
+TEST_F(DBModFixture, FiltersNarrowEveryDocumentJournalInSQL) {
+    Mod->SetYear(2014);
+    Mod->SetKind(3);
+    for (VUdeVizov* q : Mod->DocJournals()) EXPECT_EQ(q->FilterSQL(), "year_of = 2014 AND kind_id = 3");
+    Mod->SetKind(0);
+    EXPECT_EQ(Mod->GetDocFilterText(), "year_of = 2014");
+    Mod->SetKind(2);
+    Mod->SetYear(0);
+    Mod->SetSource(7);
+    EXPECT_EQ(Mod->zOpisi->FilterSQL(), "kind_id = 2 AND source_id = 7");
+    EXPECT_EQ(Mod->zOpisFond->Params()->Items(0)->AsInteger(), 7);
+
+    Mod->SetSourceKind(1);
+    Mod->SetOwnership(4);
+    Mod->SetCurator(2);
+    EXPECT_EQ(Mod->zSources->FilterSQL(), "sourcekind_id = 1 AND ownership = 4 AND curator_id = 2");
+    Mod->PutSourceCondition("");
+    EXPECT_EQ(Mod->GetSourceFilterText(), "");
+}
+
+TEST_F(DBModFixture, SourcesJournalFollowsItsFiltersAndSorts) {
+    Raw(u8R"(INSERT INTO sources (id, sourcekind_id, num, source_name, curator_id, ownership) VALUES
+             (1, 1, 1, 'Банк', 2, 1), (2, 2, 1, 'Архив', 3, 4), (3, 1, 2, 'Завод "Луч" 50%', 2, 4);)");
+    Reopen(Mod->zSources.get());
+    EXPECT_EQ(Mod->zSources->RecordCount(), 3);
+    Mod->SetSourceKind(1);
+    EXPECT_EQ(Mod->zSources->RecordCount(), 2);
+    Mod->SetOwnership(4);
+    EXPECT_EQ(Mod->zSources->RecordCount(), 1);
+    Mod->SetOwnership(0);
+    Mod->SetCurator(3);
+    EXPECT_EQ(Mod->zSources->RecordCount(), 0);
+    Mod->SetSourceKind(0);
+    Mod->SetCurator(0);
+    Mod->zSources->SetIndexFieldNames("source_name DESC");
+    Mod->zSources->First();
+    EXPECT_EQ(Mod->zSources->FieldByName("source_name")->AsString(), A(u8"Завод \"Луч\" 50%"));
+
+    // Quotes and wildcard characters of a typed name match only themselves.
+    struct {
+        const char8_t* text;
+        int count;
+    } searches[] = {{u8"\"Луч\"", 1}, {u8"%", 1}, {u8"*", 0}, {u8"_", 0}, {u8"Ар", 1}, {u8"", 3}};
+    for (const auto& s : searches) {
+        TDBMod::FilterByName(Mod->zSources.get(), A(s.text));
+        EXPECT_EQ(Mod->zSources->RecordCount(), s.count) << rtl::AnsiToUTF8(A(s.text));
+    }
+}
+
+TEST_F(DBModFixture, JournalsShowTheSourceNameAndSortByIt) {
+    const std::string y = std::to_string(ThisYear);
+    Raw(u8"INSERT INTO sources (id, sourcekind_id, source_name) VALUES (1, 1, 'Банк'), (2, 1, 'Архив');");
+    Raw("INSERT INTO opisi (id, num, kind_id, source_id, year_of) VALUES (1, 1, 1, 1, " + y + "), (2, 2, 1, 2, " + y +
+        "), (3, 3, 1, 9, " + y + ");");
+    Reopen(Mod->zLSources.get());
+    Mod->zOpisi->Open();
+    EXPECT_EQ(Mod->zOpisi->Fields()[1]->FieldName(), u"num");
+    Mod->zOpisi->SetIndexFieldNames("source_name DESC");
+    std::vector<AnsiString> names;
+    for (Mod->zOpisi->First(); !Mod->zOpisi->Eof(); Mod->zOpisi->Next())
+        names.push_back(Mod->zOpisi->FieldByName("source_name")->AsString());
+    EXPECT_EQ(names, (std::vector<AnsiString>{A(u8"Банк"), A(u8"Архив"), ""}));
+}
+
+TEST_F(DBModFixture, NewSourceNumbersPerKindAndTakesContactsAndPassports) {
+    Mod->SetYear(0);
+    int first = 0;
+    for (int i = 0; i < 2; ++i) {
+        Mod->NewSource(1);
+        Mod->zSources->FieldByName("source_name")->SetAsString(A(u8"Организация"));
+        Mod->zSources->Post();
+        if (i == 0) first = Mod->zSources->FieldByName("id")->AsInteger();
+    }
+    // The first new source became the source context; the second left it alone.
+    EXPECT_EQ(Mod->FSource, first);
+    EXPECT_EQ(Column("SELECT num FROM sources ORDER BY id"), (std::vector<std::string>{"1", "2"}));
+    EXPECT_EQ(One("SELECT next_num FROM numbers WHERE year_of = 0 AND journal = 1 AND kind_id = 1"), "3");
+    const int id = Mod->zSources->FieldByName("id")->AsInteger();
+    EXPECT_TRUE(Mod->zLSources->Locate(u"id", rtl::Variant(id), {}));
+
+    Mod->zOrgs->Open();
+    Mod->zPassport->Open();
+    Mod->zOrgs->Append();
+    Mod->zOrgs->FieldByName("director")->SetAsString(A(u8"Сидоров"));
+    Mod->NewPassport(2020, false);
+    Mod->zPassport->FieldByName("area")->SetAsInteger(120);
+    Mod->SaveSourceCard();
+    Mod->NewPassport(2021, true);
+    Mod->SaveSourceCard();
+    EXPECT_EQ(One("SELECT director FROM organisations WHERE source_id = " + std::to_string(id)), U(u8"Сидоров"));
+    EXPECT_EQ(Column("SELECT year_of || ':' || area || ':' || fire_signals FROM passport WHERE source_id = " +
+                     std::to_string(id) + " ORDER BY year_of"),
+              (std::vector<std::string>{"2020:120.0:0", "2021:120.0:0"}));
+}
+
+TEST_F(DBModFixture, JournalRowsGetNumberAndYearAndAnEmptyDateTakesThisYear) {
+    Mod->SetYear(2015);
+    Mod->zEvents->Open();
+    Mod->NewEvent(0);
+    Mod->zEvents->Post();
+    Mod->zLosses->Open();
+    Mod->NewLoss(0);
+    Mod->zLosses->FieldByName("reg_date")->SetAsDateTime(rtl::EncodeDate(2015, 3, 1));
+    Mod->zLosses->Post();
+    EXPECT_EQ(One("SELECT num || ':' || year_of FROM events"), "1:" + std::to_string(ThisYear));
+    EXPECT_EQ(One("SELECT num || ':' || year_of FROM losses"), "1:2015");
+}
+
+TEST_F(DBModFixture, ChangeToListOneChecksTheSourceAndRenumbersIt) {
+    Raw("INSERT INTO sources (id, sourcekind_id, num, source_name) VALUES (5, 5, 9, 'x');");
+    Mod->SetYear(0);
+    Mod->NewChange(1, 0);
+    EXPECT_NE(MessageOf([&] { Mod->zChanges->Post(); }), "");
+    Mod->zChanges->Cancel();
+    EXPECT_EQ(One("SELECT count(*) FROM changes"), "0");
+
+    Mod->NewChange(1, 5);
+    Mod->zChanges->Post();
+    EXPECT_EQ(One("SELECT sourcekind_id || ':' || num FROM sources WHERE id = 5"), "1:1");
+    Mod->zChanges->Edit();
+    Mod->zChanges->FieldByName("decision")->SetAsInteger(2);
+    Mod->zChanges->Post();
+    EXPECT_EQ(One("SELECT sourcekind_id || ':' || num FROM sources WHERE id = 5"), "4:1");
+}
+
+TEST_F(DBModFixture, TransferLinksInventories) {
+    Mod->zTransfer->Open();
+    Mod->NewTransfer(0, true);
+    Mod->zTransfer->Post();
+    EXPECT_EQ(One("SELECT units_count FROM transfer"), "0");
+    const int t = Mod->zTransfer->FieldByName("id")->AsInteger();
+    Mod->LinkOpisToTransfer(11, t);
+    Mod->LinkOpisToTransfer(12, t);
+    AnsiString ids;
+    Mod->GetTransferOpisIds(ids);
+    EXPECT_EQ(ids, "11, 12");
+}
+
+TEST_F(DBModFixture, CuratorSeesApprovedInventoriesReadOnly) {
+    Raw("INSERT INTO opisi (id, num, kind_id, result_id, year_of) VALUES (1, 1, 1, 1, " + std::to_string(ThisYear) +
+        "), (2, 2, 1, 2, " + std::to_string(ThisYear) + ");");
+    CurrentUser = TUser{7, "c", alCurator};
+    Mod->zOpisi->Open();
+    Mod->zOpisi->First();
+    EXPECT_TRUE(Mod->zOpisi->ReadOnly());
+    Mod->zOpisi->Next();
+    EXPECT_FALSE(Mod->zOpisi->ReadOnly());
+    CurrentUser.Access = alDepartmentHead;
+    Mod->zOpisi->First();
+    EXPECT_FALSE(Mod->zOpisi->ReadOnly());
+}
+
+TEST_F(DBModFixture, RubricAndNameLists) {
+    Raw("INSERT INTO sources (id, sourcekind_id, source_name, rubric_id) VALUES (1, 1, 'a', 1), (2, 1, 'b', NULL);");
+    Reopen(Mod->zSources.get());
+    AnsiString text;
+    Mod->zSources->First();
+    Mod->GetRubricText(text);
+    EXPECT_EQ(text, A(u8"01. Органы государственной власти и управления"));
+    Mod->zSources->Next();
+    Mod->GetRubricText(text);
+    EXPECT_EQ(text, "");
+    std::vector<AnsiString> names;
+    std::vector<int32_t> ids;
+    Mod->LoadNameList(0, "", names, ids);
+    EXPECT_EQ(names, std::vector<AnsiString>{A(u8"Администратор")});
+    EXPECT_EQ(ids, std::vector<int32_t>{1});
+}
+
+TEST_F(DBModFixture, UsersAndVocabulariesTakeInsertsUpdatesAndDeletes) {
+    Mod->NewUser();
+    Mod->zUsers->Post();
+    EXPECT_EQ(One("SELECT user_name || ':' || access || ':' || active FROM v_user WHERE user_id = 2"),
+              U(u8"Новый пользователь:1:1"));
+    Mod->zUsers->Edit();
+    Mod->zUsers->Fields()[2]->SetAsString("pw");
+    Mod->zUsers->Post();
+    EXPECT_EQ(One("SELECT password FROM v_user WHERE user_id = 2"), "pw");
+    Mod->zUsers->Delete();
+    EXPECT_EQ(One("SELECT count(*) FROM v_user"), "1");
+
+    Mod->zDocKind->Open();
+    Mod->zDocKind->Append();
+    Mod->zDocKind->Fields()[1]->SetAsString(A(u8"Акты"));
+    Mod->zDocKind->Post();
+    std::vector<AnsiString> names;
+    std::vector<int32_t> ids;
+    Mod->LoadDocKinds(names, ids);
+    EXPECT_EQ(ids, (std::vector<int32_t>{1, 2}));
+    Mod->zDocKind->Delete();
+    EXPECT_EQ(One("SELECT count(*) FROM v_dockind"), "1");
+}
+
+TEST_F(DBModFixture, DeletingASourceIsAllOrNothing) {
+    Raw("INSERT INTO sources (id, sourcekind_id, source_name) VALUES (1, 1, 'a');"
+        "INSERT INTO opisi (source_id) VALUES (1); INSERT INTO events (source_id) VALUES (1);"
+        "INSERT INTO nomenclature (source_id) VALUES (1); INSERT INTO opisi (source_id) VALUES (2);");
+    Reopen(Mod->zSources.get());
+    Mod->OnDeleteSourceStep = [](int step) {
+        if (step == 6) throw rtl::Exception("injected");
+    };
+    EXPECT_EQ(MessageOf([&] { Mod->zSources->Delete(); }), "injected");
+    EXPECT_EQ(One("SELECT (SELECT count(*) FROM sources) || (SELECT count(*) FROM opisi) || "
+                  "(SELECT count(*) FROM events) || (SELECT count(*) FROM nomenclature)"),
+              "1211");
+    Mod->OnDeleteSourceStep = nullptr;
+    Mod->zSources->Delete();
+    EXPECT_EQ(One("SELECT (SELECT count(*) FROM sources) || (SELECT count(*) FROM opisi) || "
+                  "(SELECT count(*) FROM events) || (SELECT count(*) FROM nomenclature)"),
+              "0100");
+    EXPECT_FALSE(Mod->zServer->InTransaction());
+}
+
+TEST_F(DBModFixture, AttachOpenDetachAndDelete) {
+    const std::string picked = (Dir / U(u8"опись.pdf")).string();
+    std::ofstream(picked) << "pdf";
+    Mod->zOpisi->Open();
+    Mod->NewOpis(1, 0);
+    Services.Picks.push_back(picked);
+    ASSERT_TRUE(Mod->AttachFile(Mod->zOpisi.get()));  // the files folder did not exist yet
+    Mod->zOpisi->Post();
+    const std::string id = One("SELECT file_id FROM opisi");
+    EXPECT_EQ(One("SELECT file_name FROM files WHERE id = " + id), U(u8"опись.pdf"));
+    const std::string copy = FilesDir + id + ".pdf";
+    EXPECT_TRUE(std::filesystem::exists(copy));
+    Mod->OpenAttachedFile(Mod->zOpisi.get());
+    EXPECT_EQ(Services.Opened, std::vector<std::string>{copy});
+
+    EXPECT_FALSE(Mod->AttachFile(Mod->zOpisi.get()));  // cancelled dialog
+    ASSERT_TRUE(Mod->DetachFile(Mod->zOpisi.get()));
+    EXPECT_EQ(One("SELECT file_id FROM opisi"), "0");
+    EXPECT_FALSE(std::filesystem::exists(copy));
+    EXPECT_EQ(One("SELECT count(*) FROM files"), "0");
+    Mod->OpenAttachedFile(Mod->zOpisi.get());
+    EXPECT_EQ(Services.Messages.size(), 1u);
+
+    // A files row removed behind the module's back does not keep the entry attached.
+    Services.Picks.push_back(picked);
+    ASSERT_TRUE(Mod->AttachFile(Mod->zOpisi.get()));
+    Mod->zOpisi->Post();
+    Raw("DELETE FROM files");
+    ASSERT_TRUE(Mod->DetachFile(Mod->zOpisi.get()));
+    EXPECT_EQ(One("SELECT file_id FROM opisi"), "0");
+
+    // Deleting the entry removes its attachment with it.
+    Services.Picks.push_back(picked);
+    ASSERT_TRUE(Mod->AttachFile(Mod->zOpisi.get()));
+    Mod->zOpisi->Post();
+    const std::string last = FilesDir + One("SELECT file_id FROM opisi") + ".pdf";
+    ASSERT_TRUE(std::filesystem::exists(last));
+    Mod->zOpisi->Delete();
+    EXPECT_FALSE(std::filesystem::exists(last));
+    EXPECT_EQ(One("SELECT count(*) FROM files"), "0");
+}
+
+TEST_F(DBModFixture, AFailedCopyLeavesNoFilesRow) {
+    Mod->zOther->Open();
+    Mod->NewDocOther(0);
+    Services.Picks.push_back((Dir / "missing.txt").string());
+    EXPECT_FALSE(Mod->AttachFile(Mod->zOther.get()));
+    EXPECT_EQ(One("SELECT count(*) FROM files"), "0");
+    EXPECT_TRUE(Mod->zOther->FieldByName("file_id")->IsNull());
+    EXPECT_EQ(Services.Messages.size(), 1u);
+}
+
+TEST_F(DBModFixture, TwoProcessesNeverShareARunningNumber) {
+    constexpr int Each = 40;
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    Mod.reset();
+    pid_t kids[2];
+    for (pid_t& kid : kids) {
+        kid = ::fork();
+        if (kid == 0) {
+            ::close(fds[0]);
+            int code = 0;
+            try {
+                TDBMod m(&Services);
+                m.DataModuleCreate();
+                for (int i = 0; i < Each; ++i) {
+                    int32_t n = m.NextNumber(jOpisi, 1);
+                    if (::write(fds[1], &n, sizeof n) != sizeof n) code = 2;
+                }
+            } catch (...) {
+                code = 1;
+            }
+            ::_exit(code);
+        }
+    }
+    ::close(fds[1]);
+    std::set<int32_t> seen;
+    int32_t n = 0;
+    while (::read(fds[0], &n, sizeof n) == sizeof n) EXPECT_TRUE(seen.insert(n).second) << n;
+    ::close(fds[0]);
+    for (pid_t kid : kids) {
+        int status = 0;
+        ::waitpid(kid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(seen.size(), 2u * Each);
+    EXPECT_EQ(*seen.rbegin(), 2 * Each);
+}
+
+}  // namespace
+}  // namespace apptest
