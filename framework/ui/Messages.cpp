@@ -1,6 +1,8 @@
 #include "framework/ui/Messages.h"
 
 #include <algorithm>
+#include <memory>
+#include <vector>
 
 #include "framework/rtl/Clock.h"
 #include "framework/rtl/Timers.h"
@@ -16,37 +18,64 @@ struct TSlot {
     uint32_t Generation = 0;
 };
 
-// A growable ring of messages: posting and taking from the front never allocate once it has grown.
+// The queue: fixed blocks of messages in order, with drained blocks kept for reuse. Growing never
+// copies the waiting messages, and a burst as long as an earlier one touches no new memory.
 class TMsgRing {
+    static constexpr size_t BlockShift = 10;
+    static constexpr size_t BlockSize = size_t{1} << BlockShift;
+    static constexpr size_t BlockMask = BlockSize - 1;
+    using TBlock = std::unique_ptr<TMsg[]>;
+
 public:
     size_t size() const noexcept { return FCount; }
     bool empty() const noexcept { return FCount == 0; }
-    TMsg& operator[](size_t I) noexcept { return FBuf[(FHead + I) & FMask]; }
-    const TMsg& operator[](size_t I) const noexcept { return FBuf[(FHead + I) & FMask]; }
-    // A new last entry, filled in place by the caller (a copy of a whole record built on the
-    // stack costs more than the rest of posting).
+    TMsg& operator[](size_t I) noexcept {
+        const size_t k = FHead + I;
+        return FBlocks[k >> BlockShift][k & BlockMask];
+    }
+    const TMsg& operator[](size_t I) const noexcept {
+        const size_t k = FHead + I;
+        return FBlocks[k >> BlockShift][k & BlockMask];
+    }
+    TMsg& front() noexcept { return FBlocks.front()[FHead]; }
+    // A new last entry, filled in place by the caller.
     TMsg& emplace_back() {
-        if (FCount == FMask + 1 || FBuf.empty()) Grow();
-        TMsg& m = FBuf[(FHead + FCount) & FMask];
+        const size_t k = FHead + FCount;
+        if ((k >> BlockShift) == FBlocks.size()) AddBlock();
         ++FCount;
-        return m;
+        return FBlocks[k >> BlockShift][k & BlockMask];
+    }
+    void pop_front() noexcept {
+        --FCount;
+        if (FCount == 0) {
+            FHead = 0;
+            TrimTail();
+        } else if (++FHead == BlockSize) {
+            FHead = 0;
+            RetireFront();
+        }
     }
     // Removes entry I, keeping the order of the others.
     void erase(size_t I) {
         if (I == 0) {
-            FHead = (FHead + 1) & FMask;
-            --FCount;
+            pop_front();
             return;
         }
         for (size_t k = I; k + 1 < FCount; ++k) (*this)[k] = (*this)[k + 1];
         --FCount;
+        TrimTail();
     }
     template <class P>
     void remove_if(P Pred) {
         size_t out = 0;
         for (size_t i = 0; i < FCount; ++i)
-            if (!Pred((*this)[i])) (*this)[out++] = (*this)[i];
+            if (!Pred((*this)[i])) {
+                if (out != i) (*this)[out] = (*this)[i];
+                ++out;
+            }
         FCount = out;
+        if (FCount == 0) FHead = 0;
+        TrimTail();
     }
     template <class P>
     bool any_of(P Pred) const {
@@ -57,19 +86,35 @@ public:
     void clear() noexcept {
         FHead = 0;
         FCount = 0;
+        TrimTail();
     }
 
 private:
-    void Grow() {
-        std::vector<TMsg> bigger(FBuf.empty() ? 256 : FBuf.size() * 2);
-        for (size_t i = 0; i < FCount; ++i) bigger[i] = (*this)[i];
-        FBuf.swap(bigger);
-        FMask = FBuf.size() - 1;
-        FHead = 0;
+    void AddBlock() {
+        if (FSpare.empty()) {
+            FBlocks.push_back(std::make_unique<TMsg[]>(BlockSize));
+        } else {
+            FBlocks.push_back(std::move(FSpare.back()));
+            FSpare.pop_back();
+        }
     }
-    std::vector<TMsg> FBuf;
-    size_t FMask = 0;
-    size_t FHead = 0;
+    // The first block is drained: keep it for reuse. Happens once per block of messages, so
+    // shifting the (short) list of block pointers costs nothing worth a second structure.
+    void RetireFront() {
+        FSpare.push_back(std::move(FBlocks.front()));
+        FBlocks.erase(FBlocks.begin());
+    }
+    // Hands blocks past the last waiting message back to the spares; one block stays in use.
+    void TrimTail() {
+        const size_t used = FCount == 0 ? 1 : ((FHead + FCount - 1) >> BlockShift) + 1;
+        while (FBlocks.size() > used) {
+            FSpare.push_back(std::move(FBlocks.back()));
+            FBlocks.pop_back();
+        }
+    }
+    std::vector<TBlock> FBlocks;
+    std::vector<TBlock> FSpare;
+    size_t FHead = 0;  // index of the first message within the first block
     size_t FCount = 0;
 };
 
@@ -194,9 +239,9 @@ void PostQuitMessage(int ExitCode) { PostMessage(0, WM_QUIT, static_cast<WPARAM>
 bool PeekMessage(TMsg& Msg, HWND Wnd, UINT MsgFilterMin, UINT MsgFilterMax, UINT RemoveMsg) {
     auto& s = State();
     if (Wnd == 0 && MsgFilterMin == 0 && MsgFilterMax == 0 && !s.Queue.empty()) {
-        Msg = s.Queue[0];
+        Msg = s.Queue.front();
         if (RemoveMsg & PM_REMOVE) {
-            s.Queue.erase(0);
+            s.Queue.pop_front();
             s.LastTime = Msg.time;
             s.LastPos = Msg.pt;
         }
