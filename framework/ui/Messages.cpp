@@ -47,13 +47,8 @@ public:
     }
     void pop_front() noexcept {
         --FCount;
-        if (FCount == 0) {
-            FHead = 0;
-            TrimTail();
-        } else if (++FHead == BlockSize) {
-            FHead = 0;
-            RetireFront();
-        }
+        if (++FHead == BlockSize || FCount == 0) [[unlikely]]
+            FrontDrained();
     }
     // Removes entry I, keeping the order of the others.
     void erase(size_t I) {
@@ -90,8 +85,19 @@ public:
     }
 
 private:
-    void AddBlock() {
+    [[gnu::noinline]] void FrontDrained() noexcept {
+        if (FHead == BlockSize && FCount != 0) {
+            FHead = 0;
+            RetireFront();
+        } else if (FCount == 0) {
+            FHead = 0;
+            TrimTail();
+        }
+    }
+    [[gnu::noinline]] void AddBlock() {
         if (FSpare.empty()) {
+            // Room for every block among the spares, so handing one back never allocates.
+            FSpare.reserve(FBlocks.size() + 1);
             FBlocks.push_back(std::make_unique<TMsg[]>(BlockSize));
         } else {
             FBlocks.push_back(std::move(FSpare.back()));
@@ -100,12 +106,12 @@ private:
     }
     // The first block is drained: keep it for reuse. Happens once per block of messages, so
     // shifting the (short) list of block pointers costs nothing worth a second structure.
-    void RetireFront() {
+    void RetireFront() noexcept {
         FSpare.push_back(std::move(FBlocks.front()));
         FBlocks.erase(FBlocks.begin());
     }
     // Hands blocks past the last waiting message back to the spares; one block stays in use.
-    void TrimTail() {
+    void TrimTail() noexcept {
         const size_t used = FCount == 0 ? 1 : ((FHead + FCount - 1) >> BlockShift) + 1;
         while (FBlocks.size() > used) {
             FSpare.push_back(std::move(FBlocks.back()));
@@ -143,6 +149,19 @@ inline TWinControl* Lookup(HWND Wnd) {
     if (Wnd == 0 || index >= s.Slots.size()) return nullptr;
     const TSlot& slot = s.Slots[index];
     return slot.Generation == static_cast<uint32_t>(Wnd >> 32) ? slot.Control : nullptr;
+}
+
+// Field by field on purpose: a whole-record copy is done in overlapping 16-byte pieces, and the
+// dispatcher's 8-byte reads of the fresh copy then wait for those stores instead of being
+// forwarded from them (the largest single cost of a dispatched message).
+inline void CopyOut(TMsg& To, const TMsg& From) noexcept {
+    To.hwnd = From.hwnd;
+    To.message = From.message;
+    To.wParam = From.wParam;
+    To.lParam = From.lParam;
+    To.time = From.time;
+    To.pt.X = From.pt.X;
+    To.pt.Y = From.pt.Y;
 }
 
 bool Matches(const TMsg& M, HWND Wnd, UINT Min, UINT Max) {
@@ -236,20 +255,14 @@ bool PostMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
 
 void PostQuitMessage(int ExitCode) { PostMessage(0, WM_QUIT, static_cast<WPARAM>(ExitCode), 0); }
 
-bool PeekMessage(TMsg& Msg, HWND Wnd, UINT MsgFilterMin, UINT MsgFilterMax, UINT RemoveMsg) {
+namespace {
+
+// Filtered retrieval and the generated WM_PAINT, kept out of the plain loop's path.
+[[gnu::noinline]] bool PeekFiltered(TMsg& Msg, HWND Wnd, UINT MsgFilterMin, UINT MsgFilterMax, UINT RemoveMsg) {
     auto& s = State();
-    if (Wnd == 0 && MsgFilterMin == 0 && MsgFilterMax == 0 && !s.Queue.empty()) {
-        Msg = s.Queue.front();
-        if (RemoveMsg & PM_REMOVE) {
-            s.Queue.pop_front();
-            s.LastTime = Msg.time;
-            s.LastPos = Msg.pt;
-        }
-        return true;
-    }
     for (size_t i = 0, n = s.Queue.size(); i < n; ++i) {
         if (!Matches(s.Queue[i], Wnd, MsgFilterMin, MsgFilterMax)) continue;
-        Msg = s.Queue[i];
+        CopyOut(Msg, s.Queue[i]);
         if (RemoveMsg & PM_REMOVE) {
             s.Queue.erase(i);
             s.LastTime = Msg.time;
@@ -268,6 +281,22 @@ bool PeekMessage(TMsg& Msg, HWND Wnd, UINT MsgFilterMin, UINT MsgFilterMax, UINT
         }
     }
     return false;
+}
+
+}  // namespace
+
+bool PeekMessage(TMsg& Msg, HWND Wnd, UINT MsgFilterMin, UINT MsgFilterMax, UINT RemoveMsg) {
+    auto& s = State();
+    if ((Wnd | MsgFilterMin | MsgFilterMax) != 0 || s.Queue.empty())
+        return PeekFiltered(Msg, Wnd, MsgFilterMin, MsgFilterMax, RemoveMsg);
+    const TMsg& front = s.Queue.front();
+    CopyOut(Msg, front);
+    if (RemoveMsg & PM_REMOVE) {
+        s.LastTime = front.time;
+        s.LastPos = front.pt;
+        s.Queue.pop_front();
+    }
+    return true;
 }
 
 LRESULT DispatchMessage(const TMsg& Msg) {
