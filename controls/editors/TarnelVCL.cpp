@@ -6,6 +6,8 @@
 
 #include "framework/rtl/Exceptions.h"
 #include "framework/rtl/Text.h"
+#include "framework/ui/Controls.h"
+#include "framework/ui/Forms.h"
 
 namespace editors {
 
@@ -13,6 +15,66 @@ int DataSetCompareBookmarks(db::TDataSet* DataSet, const db::TBookmark& Bookmark
                             const db::TBookmark& Bookmark2) {
     if (!DataSet) return 0;
     return DataSet->CompareBookmarks(Bookmark1, Bookmark2);
+}
+
+db::TDataSet* DataSetOfSourceProperty(rtl::TObject* Object,
+                                      const std::function<rtl::TObject*(rtl::TObject*)>& ReadProperty) {
+    if (!Object || !ReadProperty) return nullptr;
+    try {
+        auto* source = dynamic_cast<db::TDataSource*>(ReadProperty(Object));
+        return source ? source->DataSet() : nullptr;
+    } catch (const rtl::Exception&) {
+        // A property that cannot be read holds no data source as far as the caller is concerned.
+        return nullptr;
+    }
+}
+
+void VariantArrayRedim(rtl::Variant& V, int HighBound) {
+    if (!V.IsArray()) throw rtl::EVariantInvalidOpError("Invalid variant operation");
+    const int low = V.ArrayLowBound();
+    if (HighBound < low - 1) throw rtl::EVariantBadIndexError("Variant or safe array index out of bounds");
+    rtl::Variant bigger = rtl::Variant::CreateArray(low, HighBound, V.ArrayElementType());
+    const int keep = std::min(HighBound, V.ArrayHighBound());
+    for (int i = low; i <= keep; ++i) bigger.SetElement(i, V.GetElement(i));
+    V = std::move(bigger);
+}
+
+void MessageToKeyMessage(const ui::TMessage& Message, ui::TMessage& KeyMessage) {
+    KeyMessage = ui::TMessage(Message.Msg, Message.WParam, Message.LParam);
+    KeyMessage.Result = Message.Result;
+}
+
+void MessageToMouseMessage(const ui::TMessage& Message, ui::TMessage& MouseMessage) {
+    MouseMessage = ui::TMessage(Message.Msg, Message.WParam, Message.LParam);
+    MouseMessage.Result = Message.Result;
+}
+
+bool WinInvalidateRect(ui::HWND Wnd, const ui::TRect* R, bool Erase) {
+    ui::TWinControl* control = ui::FindControl(Wnd);
+    if (!control) return false;
+    control->InvalidateRect(R, Erase);
+    return true;
+}
+
+bool WinValidateRect(ui::HWND Wnd, const ui::TRect* R) {
+    ui::TWinControl* control = ui::FindControl(Wnd);
+    if (!control) return false;
+    control->ValidateRect(R);
+    return true;
+}
+
+bool WinScrollWindow(ui::HWND Wnd, int DX, int DY, const ui::TRect* Rect, const ui::TRect* ClipRect) {
+    ui::TWinControl* control = ui::FindControl(Wnd);
+    if (!control) return false;
+    control->ScrollWindow(DX, DY, Rect, ClipRect);
+    return true;
+}
+
+bool WinSystemParametersInfo(ui::UINT Action, void* Param) { return ui::SystemParametersInfo(Action, Param); }
+
+ui::TRegion WinCreatePolygonRgn(const ui::TPoint* Points, int Count) {
+    if (!Points || Count < 3) return ui::TRegion();
+    return ui::TRegion::FromPolygon(Points, Count);
 }
 
 bool ByteInSet(uint8_t Value, const TByteSet32& Set) noexcept { return (Set[Value / 32] >> (Value % 32)) & 1u; }

@@ -3,10 +3,12 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 #include "framework/db/DB.h"
 #include "framework/rtl/Streams.h"
+#include "framework/rtl/Variant.h"
 #include "framework/ui/Graphics.h"
 #include "framework/ui/Messages.h"
 
@@ -17,6 +19,18 @@ using rtl::AnsiString;
 // The dataset's order of two bookmarks: negative, 0 or positive; 0 without a dataset.
 int DataSetCompareBookmarks(db::TDataSet* DataSet, const db::TBookmark& Bookmark1,
                             const db::TBookmark& Bookmark2);
+
+// The dataset of the data source that an object's class-typed property holds; nullptr when it
+// holds none, or when reading the property or taking it as a data source fails. Properties are
+// read through ReadProperty, the object's accessor for the property in question.
+db::TDataSet* DataSetOfSourceProperty(rtl::TObject* Object,
+                                      const std::function<rtl::TObject*(rtl::TObject*)>& ReadProperty);
+
+// Changes the high bound of a one-dimensional variant array, keeping the elements that stay
+// within the bounds; new elements are as a new array of that type makes them. A value that is
+// not an array raises "Invalid variant operation"; a high bound below the low bound minus one
+// "Variant or safe array index out of bounds".
+void VariantArrayRedim(rtl::Variant& V, int HighBound);
 
 // A 256-bit character set as eight 32-bit words.
 using TByteSet32 = uint32_t[8];
@@ -31,6 +45,19 @@ ui::LRESULT SendMessagePointer(ui::HWND Wnd, ui::UINT Msg, ui::WPARAM WParam, co
 // EM_GETSEL: the selection's start and end.
 void SendGetSel(ui::HWND Wnd, int& SelStart, int& SelEnd);
 inline ui::LPARAM ObjectAsParam(const rtl::TObject* Object) { return reinterpret_cast<ui::LPARAM>(Object); }
+
+// Copies of a generic message record as a key or mouse message: the copy's fields and result are
+// its own, so a handler working on the copy leaves the original as it was.
+void MessageToKeyMessage(const ui::TMessage& Message, ui::TMessage& KeyMessage);
+void MessageToMouseMessage(const ui::TMessage& Message, ui::TMessage& MouseMessage);
+
+// The window-system calls on a window handle; false (nothing done) for a handle that is no window.
+bool WinInvalidateRect(ui::HWND Wnd, const ui::TRect* R, bool Erase);
+bool WinValidateRect(ui::HWND Wnd, const ui::TRect* R);
+bool WinScrollWindow(ui::HWND Wnd, int DX, int DY, const ui::TRect* Rect, const ui::TRect* ClipRect);
+bool WinSystemParametersInfo(ui::UINT Action, void* Param);
+// The region of the pixels inside a polygon (alternate filling).
+ui::TRegion WinCreatePolygonRgn(const ui::TPoint* Points, int Count);
 
 inline ui::LPARAM SmallPointToLParam(ui::TPoint P) { return ui::PointToLParam(P.X, P.Y); }
 inline ui::TPoint LParamToSmallPoint(ui::LPARAM L) { return ui::LParamToPoint(L); }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "controls/editors/ToolCtrlsEh_Draw.h"
+#include "framework/rtl/Ownership.h"
 
 namespace editors {
 
@@ -164,9 +165,14 @@ void TEditButtonActionLinkEh::Notification(rtl::TComponent* AComponent, rtl::TOp
 }
 
 bool TEditButtonActionLinkEh::Execute(rtl::TComponent* Target) {
-    // Actions here run without a target; the control that asked is the one the user works in.
-    (void)Target;
-    return FAction && FAction->Execute();
+    // The handler of an action shared by several editors learns from ActionComponent which one
+    // asked; the action may go while it runs.
+    if (!FAction) return false;
+    FAction->SetActionComponent(Target);
+    return rtl::TryFinally([&] { return FAction->Execute(); },
+                           [&] {
+                               if (FAction) FAction->SetActionComponent(nullptr);
+                           });
 }
 
 void TEditButtonActionLinkEh::Update() {

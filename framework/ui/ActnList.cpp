@@ -96,6 +96,18 @@ TShortCut ShortCutFromMessage(const TWMKey& Message) {
 TBasicAction::TBasicAction(rtl::TComponent* Owner) : rtl::TComponent(Owner) {}
 TBasicAction::~TBasicAction() = default;
 
+void TBasicAction::SetActionComponent(rtl::TComponent* Value) {
+    if (Value == FActionComponent) return;
+    if (FActionComponent) FActionComponent->RemoveFreeNotification(this);
+    FActionComponent = Value;
+    if (Value) Value->FreeNotification(this);
+}
+
+void TBasicAction::Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) {
+    rtl::TComponent::Notification(AComponent, Operation);
+    if (Operation == rtl::opRemove && AComponent == FActionComponent) FActionComponent = nullptr;
+}
+
 bool TBasicAction::Execute() {
     if (!OnExecute) return false;
     OnExecute(this);

@@ -39,15 +39,22 @@ public:
     TNotifyEvent OnExecute;
     TNotifyEvent OnUpdate;
 
+    // The component the action runs for while a client runs it (a button of one of several
+    // editors sharing the action); nil otherwise, and nil once that component is destroyed.
+    rtl::TComponent* ActionComponent() const noexcept { return FActionComponent; }
+    void SetActionComponent(rtl::TComponent* Value);
+
     // Clients (menu items, buttons) hear of every change of the action's state.
     void RegisterChanges(const void* Client, std::function<void()> Changed);
     void UnRegisterChanges(const void* Client);
 
 protected:
     void Change();
+    void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override;
 
 private:
     std::vector<std::pair<const void*, std::function<void()>>> FClients;
+    rtl::TComponent* FActionComponent = nullptr;
 };
 
 class TCustomAction : public TBasicAction {

@@ -899,6 +899,11 @@ bool TWinControl::IsControlMouseMsg(TWMMouse& Message) {
 }
 
 void TWinControl::WndProc(TMessage& Message) {
+    // Outside the mouse range the inherited procedure only dispatches: go there directly.
+    if (Message.Msg > WM_MOUSELAST || Message.Msg < WM_SETFOCUS) {
+        Dispatch(Message);
+        return;
+    }
     switch (Message.Msg) {
         case WM_SETFOCUS:
         case WM_KILLFOCUS:

@@ -1,6 +1,8 @@
 #include "framework/ui/Messages.h"
 
 #include <algorithm>
+#include <memory>
+#include <vector>
 
 #include "framework/rtl/Clock.h"
 #include "framework/rtl/Timers.h"
@@ -16,37 +18,59 @@ struct TSlot {
     uint32_t Generation = 0;
 };
 
-// A growable ring of messages: posting and taking from the front never allocate once it has grown.
+// The queue: fixed blocks of messages in order, with drained blocks kept for reuse. Growing never
+// copies the waiting messages, and a burst as long as an earlier one touches no new memory.
 class TMsgRing {
+    static constexpr size_t BlockShift = 10;
+    static constexpr size_t BlockSize = size_t{1} << BlockShift;
+    static constexpr size_t BlockMask = BlockSize - 1;
+    using TBlock = std::unique_ptr<TMsg[]>;
+
 public:
     size_t size() const noexcept { return FCount; }
     bool empty() const noexcept { return FCount == 0; }
-    TMsg& operator[](size_t I) noexcept { return FBuf[(FHead + I) & FMask]; }
-    const TMsg& operator[](size_t I) const noexcept { return FBuf[(FHead + I) & FMask]; }
-    // A new last entry, filled in place by the caller (a copy of a whole record built on the
-    // stack costs more than the rest of posting).
+    TMsg& operator[](size_t I) noexcept {
+        const size_t k = FHead + I;
+        return FBlocks[k >> BlockShift][k & BlockMask];
+    }
+    const TMsg& operator[](size_t I) const noexcept {
+        const size_t k = FHead + I;
+        return FBlocks[k >> BlockShift][k & BlockMask];
+    }
+    TMsg& front() noexcept { return FBlocks.front()[FHead]; }
+    // A new last entry, filled in place by the caller.
     TMsg& emplace_back() {
-        if (FCount == FMask + 1 || FBuf.empty()) Grow();
-        TMsg& m = FBuf[(FHead + FCount) & FMask];
+        const size_t k = FHead + FCount;
+        if ((k >> BlockShift) == FBlocks.size()) AddBlock();
         ++FCount;
-        return m;
+        return FBlocks[k >> BlockShift][k & BlockMask];
+    }
+    void pop_front() noexcept {
+        --FCount;
+        if (++FHead == BlockSize || FCount == 0) [[unlikely]]
+            FrontDrained();
     }
     // Removes entry I, keeping the order of the others.
     void erase(size_t I) {
         if (I == 0) {
-            FHead = (FHead + 1) & FMask;
-            --FCount;
+            pop_front();
             return;
         }
         for (size_t k = I; k + 1 < FCount; ++k) (*this)[k] = (*this)[k + 1];
         --FCount;
+        TrimTail();
     }
     template <class P>
     void remove_if(P Pred) {
         size_t out = 0;
         for (size_t i = 0; i < FCount; ++i)
-            if (!Pred((*this)[i])) (*this)[out++] = (*this)[i];
+            if (!Pred((*this)[i])) {
+                if (out != i) (*this)[out] = (*this)[i];
+                ++out;
+            }
         FCount = out;
+        if (FCount == 0) FHead = 0;
+        TrimTail();
     }
     template <class P>
     bool any_of(P Pred) const {
@@ -57,19 +81,46 @@ public:
     void clear() noexcept {
         FHead = 0;
         FCount = 0;
+        TrimTail();
     }
 
 private:
-    void Grow() {
-        std::vector<TMsg> bigger(FBuf.empty() ? 256 : FBuf.size() * 2);
-        for (size_t i = 0; i < FCount; ++i) bigger[i] = (*this)[i];
-        FBuf.swap(bigger);
-        FMask = FBuf.size() - 1;
-        FHead = 0;
+    [[gnu::noinline]] void FrontDrained() noexcept {
+        if (FHead == BlockSize && FCount != 0) {
+            FHead = 0;
+            RetireFront();
+        } else if (FCount == 0) {
+            FHead = 0;
+            TrimTail();
+        }
     }
-    std::vector<TMsg> FBuf;
-    size_t FMask = 0;
-    size_t FHead = 0;
+    [[gnu::noinline]] void AddBlock() {
+        if (FSpare.empty()) {
+            // Room for every block among the spares, so handing one back never allocates.
+            FSpare.reserve(FBlocks.size() + 1);
+            FBlocks.push_back(std::make_unique<TMsg[]>(BlockSize));
+        } else {
+            FBlocks.push_back(std::move(FSpare.back()));
+            FSpare.pop_back();
+        }
+    }
+    // The first block is drained: keep it for reuse. Happens once per block of messages, so
+    // shifting the (short) list of block pointers costs nothing worth a second structure.
+    void RetireFront() noexcept {
+        FSpare.push_back(std::move(FBlocks.front()));
+        FBlocks.erase(FBlocks.begin());
+    }
+    // Hands blocks past the last waiting message back to the spares; one block stays in use.
+    void TrimTail() noexcept {
+        const size_t used = FCount == 0 ? 1 : ((FHead + FCount - 1) >> BlockShift) + 1;
+        while (FBlocks.size() > used) {
+            FSpare.push_back(std::move(FBlocks.back()));
+            FBlocks.pop_back();
+        }
+    }
+    std::vector<TBlock> FBlocks;
+    std::vector<TBlock> FSpare;
+    size_t FHead = 0;  // index of the first message within the first block
     size_t FCount = 0;
 };
 
@@ -98,6 +149,19 @@ inline TWinControl* Lookup(HWND Wnd) {
     if (Wnd == 0 || index >= s.Slots.size()) return nullptr;
     const TSlot& slot = s.Slots[index];
     return slot.Generation == static_cast<uint32_t>(Wnd >> 32) ? slot.Control : nullptr;
+}
+
+// Field by field on purpose: a whole-record copy is done in overlapping 16-byte pieces, and the
+// dispatcher's 8-byte reads of the fresh copy then wait for those stores instead of being
+// forwarded from them (the largest single cost of a dispatched message).
+inline void CopyOut(TMsg& To, const TMsg& From) noexcept {
+    To.hwnd = From.hwnd;
+    To.message = From.message;
+    To.wParam = From.wParam;
+    To.lParam = From.lParam;
+    To.time = From.time;
+    To.pt.X = From.pt.X;
+    To.pt.Y = From.pt.Y;
 }
 
 bool Matches(const TMsg& M, HWND Wnd, UINT Min, UINT Max) {
@@ -191,20 +255,14 @@ bool PostMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
 
 void PostQuitMessage(int ExitCode) { PostMessage(0, WM_QUIT, static_cast<WPARAM>(ExitCode), 0); }
 
-bool PeekMessage(TMsg& Msg, HWND Wnd, UINT MsgFilterMin, UINT MsgFilterMax, UINT RemoveMsg) {
+namespace {
+
+// Filtered retrieval and the generated WM_PAINT, kept out of the plain loop's path.
+[[gnu::noinline]] bool PeekFiltered(TMsg& Msg, HWND Wnd, UINT MsgFilterMin, UINT MsgFilterMax, UINT RemoveMsg) {
     auto& s = State();
-    if (Wnd == 0 && MsgFilterMin == 0 && MsgFilterMax == 0 && !s.Queue.empty()) {
-        Msg = s.Queue[0];
-        if (RemoveMsg & PM_REMOVE) {
-            s.Queue.erase(0);
-            s.LastTime = Msg.time;
-            s.LastPos = Msg.pt;
-        }
-        return true;
-    }
     for (size_t i = 0, n = s.Queue.size(); i < n; ++i) {
         if (!Matches(s.Queue[i], Wnd, MsgFilterMin, MsgFilterMax)) continue;
-        Msg = s.Queue[i];
+        CopyOut(Msg, s.Queue[i]);
         if (RemoveMsg & PM_REMOVE) {
             s.Queue.erase(i);
             s.LastTime = Msg.time;
@@ -223,6 +281,22 @@ bool PeekMessage(TMsg& Msg, HWND Wnd, UINT MsgFilterMin, UINT MsgFilterMax, UINT
         }
     }
     return false;
+}
+
+}  // namespace
+
+bool PeekMessage(TMsg& Msg, HWND Wnd, UINT MsgFilterMin, UINT MsgFilterMax, UINT RemoveMsg) {
+    auto& s = State();
+    if ((Wnd | MsgFilterMin | MsgFilterMax) != 0 || s.Queue.empty())
+        return PeekFiltered(Msg, Wnd, MsgFilterMin, MsgFilterMax, RemoveMsg);
+    const TMsg& front = s.Queue.front();
+    CopyOut(Msg, front);
+    if (RemoveMsg & PM_REMOVE) {
+        s.LastTime = front.time;
+        s.LastPos = front.pt;
+        s.Queue.pop_front();
+    }
+    return true;
 }
 
 LRESULT DispatchMessage(const TMsg& Msg) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "controls/editors/ToolCtrlsEh_Buttons.h"
+#include "controls/editors/ToolCtrlsEh_Draw.h"
 #include "tests/ui/ui_fixture.h"
 
 namespace {
@@ -89,6 +90,52 @@ TEST_F(EditButtonControl, HalvesOfAnUpDownButton) {
         EXPECT_EQ(Downs.size(), c.Downs.empty() ? 0u : 2u) << "no repeat without a part, row " << c.Y;
         Release(c.Y);
     }
+}
+
+// The control paints the face its state calls for: its style's drawing style, the pressed half,
+// flat and active, enabled, over the parent's colour; a glyph button keeps the speed button's face.
+TEST_F(EditButtonControl, PaintsTheFaceOfItsStyleAndState) {
+    const int w = Button->Width(), h = Button->Height();
+    Form->SetColor(ui::TColor(0x00204060));
+    auto paintedMatches = [&](int DownPart) {
+        ui::TBitmap viaControl, direct;
+        viaControl.SetSize(w, h);
+        direct.SetSize(w, h);
+        viaControl.Canvas()->FillSolid(ui::TRect(0, 0, w, h), ui::clWhite);
+        direct.Canvas()->FillSolid(ui::TRect(0, 0, w, h), ui::clWhite);
+        Button->PaintTo(viaControl.Canvas(), 0, 0);
+        DrawEditButtonFace(direct.Canvas(), ui::Rect(0, 0, w, h), Form->Color(), EditButtonDrawStyle(Button->Style()),
+                           DownPart, Button->Flat(), Button->Active(), Button->Enabled(), cbUnchecked);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                if (viaControl.Canvas()->Pixel(x, y) != direct.Canvas()->Pixel(x, y)) return false;
+        return true;
+    };
+    for (TEditButtonStyleEh style : {ebsDropDownEh, ebsEllipsisEh, ebsUpDownEh, ebsPlusEh, ebsMinusEh}) {
+        Button->SetStyle(style);
+        for (bool flat : {false, true})
+            for (bool active : {false, true}) {
+                SCOPED_TRACE(std::to_string(static_cast<int>(style)) + (flat ? " flat" : "") + (active ? " active" : ""));
+                Button->SetFlat(flat);
+                Button->SetActive(active);
+                EXPECT_TRUE(paintedMatches(0));
+                if (style == ebsUpDownEh) {
+                    Press(12);
+                    EXPECT_TRUE(paintedMatches(2)) << "the lower half is drawn pressed";
+                    EXPECT_FALSE(paintedMatches(1));
+                    Release(12);
+                    Press(3);
+                    EXPECT_TRUE(paintedMatches(1));
+                    Release(3);
+                } else {
+                    Press(5);
+                    EXPECT_TRUE(paintedMatches(1));
+                    Release(5);
+                }
+            }
+    }
+    Button->SetEnabled(false);
+    EXPECT_TRUE(paintedMatches(0));
 }
 
 TEST_F(EditButtonControl, SlidingOffThePressedHalfStopsTheStepsAndTheClick) {

@@ -153,4 +153,34 @@ TEST(EditButtonAction, TheButtonFollowsItsActionAndClicksRunIt) {
     EXPECT_EQ(b->ActionLink(), nullptr);
 }
 
+// One action behind the buttons of several editors: its handler learns which editor asked (the
+// collection's owner), a grid column's collection (no component owner) runs it with none, and the
+// action is left without a target afterwards.
+TEST(EditButtonAction, TheActionRunsForTheEditorWhoseButtonWasClicked) {
+    rtl::TOwnedPtr<ui::TAction> action(rtl::Create<ui::TAction>(nullptr));
+    std::vector<rtl::TComponent*> targets;
+    action->OnExecute = [&](rtl::TObject* Sender) {
+        targets.push_back(static_cast<ui::TBasicAction*>(Sender)->ActionComponent());
+    };
+    rtl::TOwnedPtr<rtl::TComponent> editor1(rtl::Create<rtl::TComponent>(nullptr));
+    rtl::TOwnedPtr<rtl::TComponent> editor2(rtl::Create<rtl::TComponent>(nullptr));
+    TEditButtonsEh buttons1(editor1.get(), TEditButtonEh::StaticClass());
+    TEditButtonsEh buttons2(editor2.get(), TEditButtonEh::StaticClass());
+    TEditButtonsEh columnButtons(nullptr, TEditButtonEh::StaticClass());
+    for (TEditButtonsEh* c : {&buttons2, &buttons1, &columnButtons}) {
+        TEditButtonEh* b = c->Add();
+        b->SetAction(action.get());
+        bool handled = false;
+        b->Click(b, handled);
+        EXPECT_TRUE(handled);
+    }
+    EXPECT_EQ(targets, (std::vector<rtl::TComponent*>{editor2.get(), editor1.get(), nullptr}));
+    EXPECT_EQ(action->ActionComponent(), nullptr);
+
+    // A target destroyed while the action is set on it leaves no dangling reference.
+    action->SetActionComponent(editor1.get());
+    editor1.reset();
+    EXPECT_EQ(action->ActionComponent(), nullptr);
+}
+
 }  // namespace

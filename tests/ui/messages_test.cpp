@@ -137,6 +137,48 @@ TEST_F(MessageTest, MessageTimeIsTheTickWhenPostedAndChangesOnlyWhenRemoved) {
     EXPECT_EQ(GetMessageTime(), 5000u);
 }
 
+// A queue several thousand messages long, taken from the front, from the middle by a filter and
+// purged by a dying window, keeps its order and each message's post time; run twice so that the
+// second burst reuses what the first one grew.
+TEST_F(MessageTest, ALongQueueKeepsOrderAndTimesThroughFilteredRemovalAndPurge) {
+    auto* a = rtl::Create<TBaseControl>(Form);
+    auto* b = rtl::Create<TBaseControl>(Form);
+    a->SetParent(Form);
+    b->SetParent(Form);
+    Pump();
+    constexpr int N = 5000;
+    for (int round = 0; round < 2; ++round) {
+        auto* gone = rtl::Create<TBaseControl>(Form);
+        gone->SetParent(Form);
+        Pump();
+        for (int i = 0; i < N; ++i) {
+            Clock.SetTick(10000 + static_cast<uint64_t>(i));
+            PostMessage(i % 3 == 0 ? gone->Handle() : a->Handle(), WM_USER + 2, static_cast<WPARAM>(i));
+            if (i == 2500) PostMessage(b->Handle(), WM_USER + 3, 99);
+        }
+        Clock.SetTick(90000);
+        TMsg m;
+        // Taken from the middle, across block boundaries: the rest closes up behind it.
+        ASSERT_TRUE(PeekMessage(m, b->Handle(), 0, 0, PM_REMOVE));
+        EXPECT_EQ(m.wParam, 99u);
+        EXPECT_EQ(GetMessageTime(), 12500u);
+        gone->Free();
+        int expected = 1, taken = 0;
+        while (PeekMessage(m, 0, 0, 0, PM_REMOVE)) {
+            if (m.message == WM_PAINT) {
+                DispatchMessage(m);
+                continue;
+            }
+            ASSERT_EQ(m.wParam, static_cast<WPARAM>(expected));
+            ASSERT_EQ(GetMessageTime(), 10000u + static_cast<uint32_t>(expected));
+            expected += expected % 3 == 1 ? 1 : 2;
+            ++taken;
+        }
+        EXPECT_EQ(taken, N - (N + 2) / 3);
+        EXPECT_EQ(QueuedMessageCount(), 0);
+    }
+}
+
 TEST_F(MessageTest, MessagesForADestroyedWindowAreDroppedAndItsHandleIsNeverReused) {
     auto* c = rtl::Create<TBaseControl>(Form);
     c->SetParent(Form);
