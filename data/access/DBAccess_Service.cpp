@@ -37,6 +37,8 @@ TCRTableInfo* TDADataSetService::UpdatingTableInfo() const {
 }
 
 void TDADataSetService::AfterRecordSetOpen() {
+    // The record set made new field descriptions: nothing may keep the old ones.
+    if (auto* u = dynamic_cast<TDADataSetUpdater*>(Updater())) u->UnPrepareUpdateQueries();
     ResetTableInfo();
     FindUpdatingTable();
     if (!RecordSetKnowsBaseTables()) AssignBaseTables();

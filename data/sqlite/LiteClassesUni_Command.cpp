@@ -130,6 +130,11 @@ AnsiString TSQLiteCommand::ParseSQL(const AnsiString& SQL, TParamDescs* Params, 
     parser->SetSkipComments(true);
     parser->SetUpperCaseKeywords(false);
     std::vector<AnsiString> taken;
+    // The engine tells parameter names apart by case, we do not: each later spelling of a name
+    // is written as its first one, so the engine sees one parameter where we bind one.
+    std::vector<AnsiString> spellings;
+    std::vector<std::pair<size_t, size_t>> respelt;  // (start, length) of the lexeme, spelling index
+    std::vector<size_t> respeltAs;
     AnsiString st;
     int code;
     while ((code = parser->GetNext(st)) != lcEnd) {
@@ -148,13 +153,26 @@ AnsiString TSQLiteCommand::ParseSQL(const AnsiString& SQL, TParamDescs* Params, 
             if (!name.empty() && name.back() == '"') name.pop_back();
         }
         AnsiString key = rtl::AnsiUpperCase(name);
-        if (std::find(taken.begin(), taken.end(), key) != taken.end()) continue;
+        if (auto it = std::find(taken.begin(), taken.end(), key); it != taken.end()) {
+            const size_t first = static_cast<size_t>(it - taken.begin());
+            const auto end = static_cast<size_t>(parser->CurrentPos());
+            if (st != spellings[first] && end >= st.size() && SQL.compare(end - st.size(), st.size(), st) == 0) {
+                respelt.emplace_back(end - st.size(), st.size());
+                respeltAs.push_back(first);
+            }
+            continue;
+        }
         taken.push_back(key);
+        spellings.push_back(st);
         TParamDesc* p = CommandClass().GetParamDescClass().Create();
         p->SetName(name);
         Params->Add(p);
     }
-    return SQL;
+    if (respelt.empty()) return SQL;
+    AnsiString text = SQL;
+    for (size_t i = respelt.size(); i-- > 0;)
+        text.replace(respelt[i].first, respelt[i].second, spellings[respeltAs[i]]);
+    return text;
 }
 
 AnsiString TSQLiteCommand::CreateProcCall(const AnsiString&, bool, bool) {

@@ -270,6 +270,9 @@ void TMemDataSet::CheckDataSetService() {
 void TMemDataSet::ReopenRecordSet() {
     CheckIRecordSet();
     FIRecordSet->Reopen();
+    // A reopen re-creates the field descriptions the service and its updater point at.
+    CheckDataSetService();
+    FDataSetService->AfterRecordSetOpen();
 }
 
 const TFieldTypeMap& TMemDataSet::GetFieldTypeMapClass() const { return TFieldTypeMap::Instance(); }

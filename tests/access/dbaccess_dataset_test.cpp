@@ -364,3 +364,16 @@ TEST_F(DataSetTest, DisconnectedModeHoldsTheConnectionOnlyForAnOperation) {
 }
 
 }  // namespace
+
+TEST_F(DataSetTest, ParameterNamesAreCaseless) {
+    TCustomDADataSet* ds = Query("SELECT * FROM sources WHERE id = :id OR id = :ID + 2 OR id = :Id + 9 ORDER BY id");
+    ASSERT_EQ(ds->Params()->Count(), 1);
+    ds->ParamByName("iD")->SetValue(Variant(1));
+    ds->Open();
+    EXPECT_EQ(Ids(ds), (std::vector<int>{1, 3}));
+    // Executed, the statement binds the value at every place too.
+    Conn->ExecSQL("UPDATE sources SET kind = :k WHERE id IN (:K, :k + 1)", {Variant(4)});
+    TCustomDADataSet* check = Query("SELECT * FROM sources WHERE kind = 4 ORDER BY id");
+    check->Open();
+    EXPECT_EQ(Ids(check), (std::vector<int>{4, 5}));
+}
