@@ -459,10 +459,28 @@ void TMemorySurface::Blit(const TRect& Dest, TSurface& Source, const TRect& Sour
                           TColor Transparent) {
     TRect d = Dest.Normalized(), s = SourceRect.Normalized();
     if (d.IsEmpty() || s.IsEmpty()) return;
+    const bool keyed = Transparent != clNone;
+    auto* raster = dynamic_cast<TRasterSurface*>(&Source);
+    // An unscaled copy from another raster (a cached bitmap onto its target) reads the source rows
+    // in place: no copy of the source, no per-pixel look-ups.
+    if (raster && raster != this && !keyed && d.Width() == s.Width() && d.Height() == s.Height() && s.Left >= 0 &&
+        s.Top >= 0 && s.Right <= Source.Width() && s.Bottom <= Source.Height()) {
+        const int x0 = std::max(d.Left, 0), x1 = std::min(d.Right, FWidth);
+        for (int y = std::max(d.Top, 0); y < std::min(d.Bottom, FHeight); ++y) {
+            const uint32_t* from = raster->ScanLine(s.Top + (y - d.Top)) + (s.Left - d.Left);
+            uint32_t* to = FPixels.data() + size_t(y) * FWidth;
+            if (!FClipped && Rop == SRCCOPY) {
+                for (int x = x0; x < x1; ++x) to[x] = from[x] & White;
+            } else {
+                for (int x = x0; x < x1; ++x)
+                    if (!FClipped || FClip.Contains({x, y})) to[x] = SourceOp(Rop, from[x] & White, to[x]);
+            }
+        }
+        return;
+    }
     // Read the source first: it may be this surface, overlapping the destination.
     std::vector<uint32_t> src(size_t(s.Width()) * s.Height());
     std::vector<bool> have(src.size(), true);
-    auto* raster = dynamic_cast<TRasterSurface*>(&Source);
     for (int y = 0; y < s.Height(); ++y)
         for (int x = 0; x < s.Width(); ++x) {
             int sx = s.Left + x, sy = s.Top + y;
@@ -479,7 +497,6 @@ void TMemorySurface::Blit(const TRect& Dest, TSurface& Source, const TRect& Sour
                     src[i] = ToPixel(static_cast<TColorRef>(c));
             }
         }
-    const bool keyed = Transparent != clNone;
     const uint32_t key = keyed ? ToPixel(ColorToRGB(Transparent)) : 0;
     for (int y = d.Top; y < d.Bottom; ++y) {
         int sy = int(int64_t(y - d.Top) * s.Height() / d.Height());

@@ -18,28 +18,40 @@ struct TSlot {
     uint32_t Generation = 0;
 };
 
+// A queued message as the queue keeps it: the fields of TMsg without its padding, so a long queue
+// moves a sixth less memory.
+struct TQueued {
+    HWND hwnd;
+    WPARAM wParam;
+    LPARAM lParam;
+    UINT message;
+    uint32_t time;
+    TPoint pt;
+};
+static_assert(sizeof(TQueued) == 40);
+
 // The queue: fixed blocks of messages in order, with drained blocks kept for reuse. Growing never
 // copies the waiting messages, and a burst as long as an earlier one touches no new memory.
 class TMsgRing {
     static constexpr size_t BlockShift = 10;
     static constexpr size_t BlockSize = size_t{1} << BlockShift;
     static constexpr size_t BlockMask = BlockSize - 1;
-    using TBlock = std::unique_ptr<TMsg[]>;
+    using TBlock = std::unique_ptr<TQueued[]>;
 
 public:
     size_t size() const noexcept { return FCount; }
     bool empty() const noexcept { return FCount == 0; }
-    TMsg& operator[](size_t I) noexcept {
+    TQueued& operator[](size_t I) noexcept {
         const size_t k = FHead + I;
         return FBlocks[k >> BlockShift][k & BlockMask];
     }
-    const TMsg& operator[](size_t I) const noexcept {
+    const TQueued& operator[](size_t I) const noexcept {
         const size_t k = FHead + I;
         return FBlocks[k >> BlockShift][k & BlockMask];
     }
-    TMsg& front() noexcept { return FBlocks.front()[FHead]; }
+    TQueued& front() noexcept { return FBlocks.front()[FHead]; }
     // A new last entry, filled in place by the caller.
-    TMsg& emplace_back() {
+    TQueued& emplace_back() {
         const size_t k = FHead + FCount;
         if ((k >> BlockShift) == FBlocks.size()) AddBlock();
         ++FCount;
@@ -98,7 +110,7 @@ private:
         if (FSpare.empty()) {
             // Room for every block among the spares, so handing one back never allocates.
             FSpare.reserve(FBlocks.size() + 1);
-            FBlocks.push_back(std::make_unique<TMsg[]>(BlockSize));
+            FBlocks.push_back(std::make_unique_for_overwrite<TQueued[]>(BlockSize));
         } else {
             FBlocks.push_back(std::move(FSpare.back()));
             FSpare.pop_back();
@@ -154,7 +166,7 @@ inline TWinControl* Lookup(HWND Wnd) {
 // Field by field on purpose: a whole-record copy is done in overlapping 16-byte pieces, and the
 // dispatcher's 8-byte reads of the fresh copy then wait for those stores instead of being
 // forwarded from them (the largest single cost of a dispatched message).
-inline void CopyOut(TMsg& To, const TMsg& From) noexcept {
+inline void CopyOut(TMsg& To, const TQueued& From) noexcept {
     To.hwnd = From.hwnd;
     To.message = From.message;
     To.wParam = From.wParam;
@@ -164,7 +176,7 @@ inline void CopyOut(TMsg& To, const TMsg& From) noexcept {
     To.pt.Y = From.pt.Y;
 }
 
-bool Matches(const TMsg& M, HWND Wnd, UINT Min, UINT Max) {
+bool Matches(const TQueued& M, HWND Wnd, UINT Min, UINT Max) {
     if (Wnd != 0 && M.hwnd != Wnd) return false;
     if (Min == 0 && Max == 0) return true;
     return M.message >= Min && M.message <= Max;
@@ -220,7 +232,7 @@ void RemovePaintRequest(HWND Wnd) {
 }
 
 void PurgeMessages(HWND Wnd) {
-    State().Queue.remove_if([Wnd](const TMsg& M) { return M.hwnd == Wnd; });
+    State().Queue.remove_if([Wnd](const TQueued& M) { return M.hwnd == Wnd; });
 }
 
 }  // namespace detail
@@ -243,7 +255,7 @@ LRESULT SendMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
 bool PostMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
     if (Wnd != 0 && !Lookup(Wnd)) return false;
     auto& s = State();
-    TMsg& m = s.Queue.emplace_back();
+    TQueued& m = s.Queue.emplace_back();
     m.hwnd = Wnd;
     m.message = Msg;
     m.wParam = WParam;
@@ -289,7 +301,7 @@ bool PeekMessage(TMsg& Msg, HWND Wnd, UINT MsgFilterMin, UINT MsgFilterMax, UINT
     auto& s = State();
     if ((Wnd | MsgFilterMin | MsgFilterMax) != 0 || s.Queue.empty())
         return PeekFiltered(Msg, Wnd, MsgFilterMin, MsgFilterMax, RemoveMsg);
-    const TMsg& front = s.Queue.front();
+    const TQueued& front = s.Queue.front();
     CopyOut(Msg, front);
     if (RemoveMsg & PM_REMOVE) {
         s.LastTime = front.time;
@@ -325,7 +337,7 @@ uintptr_t SetTimer(HWND Wnd, uintptr_t IDEvent, uint32_t Elapse) {
     if (!Lookup(Wnd)) return 0;
     const void* owner = reinterpret_cast<const void*>(Wnd);
     rtl::SetTimer(owner, IDEvent, Elapse, [Wnd, IDEvent] {
-        const bool waiting = State().Queue.any_of([&](const TMsg& M) {
+        const bool waiting = State().Queue.any_of([&](const TQueued& M) {
             return M.hwnd == Wnd && M.message == WM_TIMER && M.wParam == IDEvent;
         });
         if (!waiting) PostMessage(Wnd, WM_TIMER, IDEvent, 0);
@@ -335,7 +347,7 @@ uintptr_t SetTimer(HWND Wnd, uintptr_t IDEvent, uint32_t Elapse) {
 
 bool KillTimer(HWND Wnd, uintptr_t IDEvent) {
     const bool existed = rtl::KillTimer(reinterpret_cast<const void*>(Wnd), IDEvent);
-    State().Queue.remove_if([&](const TMsg& M) { return M.hwnd == Wnd && M.message == WM_TIMER && M.wParam == IDEvent; });
+    State().Queue.remove_if([&](const TQueued& M) { return M.hwnd == Wnd && M.message == WM_TIMER && M.wParam == IDEvent; });
     return existed;
 }
 

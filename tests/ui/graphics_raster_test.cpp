@@ -186,6 +186,26 @@ TEST_F(Raster, BlitCopiesStretchesAndSkipsTheTransparentColour) {
     EXPECT_EQ(At(2, 1), clRed);
 }
 
+TEST_F(Raster, UnscaledCopyKeepsTheClipTheEdgesAndTheRasterOperation) {
+    TBitmap bmp;
+    bmp.SetSize(4, 4);
+    bmp.Canvas()->Brush()->SetColor(clRed);
+    bmp.Canvas()->FillRect(Rect(0, 0, 4, 4));
+    bmp.Canvas()->SetPixel(3, 3, clBlue);
+    canvas.IntersectClipRect(Rect(0, 0, 14, 12));
+    canvas.Draw(13, 10, &bmp);  // past the right and bottom edges, and cut by the clip
+    EXPECT_EQ(At(13, 10), clRed);
+    EXPECT_EQ(At(13, 11), clRed);
+    EXPECT_EQ(At(14, 10), clWhite);
+    EXPECT_EQ(Count(clRed, Rect(13, 0, 16, 12)), 2);
+    canvas.Draw(-1, -1, &bmp);  // past the left and top edges
+    EXPECT_EQ(At(0, 0), clRed);
+    EXPECT_EQ(At(2, 2), clBlue);
+    EXPECT_EQ(Count(clRed, Rect(0, 0, 4, 4)), 8);
+    canvas.BitBlt(5, 5, 1, 1, bmp.Canvas(), 0, 0, SRCINVERT);
+    EXPECT_EQ(At(5, 5), clAqua);
+}
+
 TEST(Bitmap, SizeAssignAndStreamRoundTrip) {
     TBitmap a;
     a.SetSize(3, 2);
