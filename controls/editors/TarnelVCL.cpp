@@ -70,7 +70,46 @@ bool WinScrollWindow(ui::HWND Wnd, int DX, int DY, const ui::TRect* Rect, const 
     return true;
 }
 
+int WinScrollWindowEx(ui::HWND Wnd, int DX, int DY, const ui::TRect* Rect, const ui::TRect* ClipRect,
+                      ui::TRegion* UpdateRgn, ui::TRect* UpdateRect, unsigned Flags) {
+    ui::TWinControl* control = ui::FindControl(Wnd);
+    if (!control) return 0;
+    ui::TRect area = Rect ? *Rect : control->ClientRect();
+    if (ClipRect && !ui::IntersectRect(area, area, *ClipRect)) area = ui::TRect();
+    if (area.IsEmpty()) area = ui::TRect();
+    if (DX != 0 || DY != 0) {
+        if ((Flags & ui::SW_SCROLLCHILDREN) && !Rect)
+            control->ScrollWindow(DX, DY, nullptr, ClipRect);
+        else if (Flags & ui::SW_INVALIDATE)
+            control->InvalidateRect(&area, (Flags & ui::SW_ERASE) != 0);
+    } else {
+        area = ui::TRect();
+    }
+    if (UpdateRgn) *UpdateRgn = area.IsEmpty() ? ui::TRegion() : ui::TRegion(area);
+    if (UpdateRect) *UpdateRect = area;
+    return area.IsEmpty() ? ui::NULLREGION : ui::SIMPLEREGION;
+}
+
 bool WinSystemParametersInfo(ui::UINT Action, void* Param) { return ui::SystemParametersInfo(Action, Param); }
+
+bool WinGetOutlineTextMetrics(ui::HDC DC, ui::TTextMetric& Metrics) {
+    if (!DC) return false;
+    Metrics = DC->GetTextMetrics();
+    return true;
+}
+
+bool WinLoadBitmap(ui::HINSTANCE Module, const AnsiString& Name, ui::TBitmap* Bitmap) {
+    return ui::LoadBitmapResource(Bitmap, Module, Name);
+}
+
+bool WinLoadBitmap(ui::HINSTANCE Module, int Id, ui::TBitmap* Bitmap) {
+    return Module == 0 ? ui::LoadSystemBitmap(Bitmap, Id) : ui::LoadBitmapResource(Bitmap, Module, std::to_string(Id));
+}
+
+void BitmapLoadFromResource(ui::TBitmap* Bitmap, ui::HINSTANCE Module, const AnsiString& ResName) {
+    if (!ui::LoadBitmapResource(Bitmap, Module, ResName))
+        throw ui::EResNotFound(rtl::Format("Resource %s not found", {ResName}));
+}
 
 ui::TRegion WinCreatePolygonRgn(const ui::TPoint* Points, int Count) {
     if (!Points || Count < 3) return ui::TRegion();

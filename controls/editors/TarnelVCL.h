@@ -55,7 +55,20 @@ void MessageToMouseMessage(const ui::TMessage& Message, ui::TMessage& MouseMessa
 bool WinInvalidateRect(ui::HWND Wnd, const ui::TRect* R, bool Erase);
 bool WinValidateRect(ui::HWND Wnd, const ui::TRect* R);
 bool WinScrollWindow(ui::HWND Wnd, int DX, int DY, const ui::TRect* Rect, const ui::TRect* ClipRect);
+// The scroll with its flags (SW_SCROLLCHILDREN, SW_INVALIDATE, SW_ERASE). Scrolled pixels are not
+// kept, so the area to paint again is the whole scrolled area, given in UpdateRgn and UpdateRect
+// when asked for: NULLREGION or SIMPLEREGION, 0 for a handle that is no window.
+int WinScrollWindowEx(ui::HWND Wnd, int DX, int DY, const ui::TRect* Rect, const ui::TRect* ClipRect,
+                      ui::TRegion* UpdateRgn, ui::TRect* UpdateRect, unsigned Flags);
 bool WinSystemParametersInfo(ui::UINT Action, void* Param);
+// The metrics of the canvas's font; false without a canvas.
+bool WinGetOutlineTextMetrics(ui::HDC DC, ui::TTextMetric& Metrics);
+// A bitmap of a module by name, or a system bitmap (OBM_) by number from module 0; false, the
+// bitmap untouched, when there is none.
+bool WinLoadBitmap(ui::HINSTANCE Module, const AnsiString& Name, ui::TBitmap* Bitmap);
+bool WinLoadBitmap(ui::HINSTANCE Module, int Id, ui::TBitmap* Bitmap);
+// The module's bitmap of the name; EResNotFound "Resource %s not found" when it has none.
+void BitmapLoadFromResource(ui::TBitmap* Bitmap, ui::HINSTANCE Module, const AnsiString& ResName);
 // The region of the pixels inside a polygon (alternate filling).
 ui::TRegion WinCreatePolygonRgn(const ui::TPoint* Points, int Count);
 

@@ -118,12 +118,16 @@ void TEditButtonEh::RefreshActionState() {
     if (FActionLink) FActionLink->Update();
 }
 
+TEditButtonEh::TActionLinkClass TEditButtonEh::ActionLinkClassOf() const {
+    return [](TEditButtonEh* Client) -> TEditButtonActionLinkEh* { return rtl::Create<TEditButtonActionLinkEh>(Client); };
+}
+
 void TEditButtonEh::SetAction(ui::TBasicAction* Value) {
     if (!Value) {
         FActionLink.reset();
         return;
     }
-    if (!FActionLink) FActionLink.reset(rtl::Create<TEditButtonActionLinkEh>(this));
+    if (!FActionLink) FActionLink.reset(ActionLinkClassOf()(this));
     FActionLink->SetAction(Value);
     FActionLink->OnChange = [this](ui::TBasicAction* A) {
         if (A == Action()) ActionChange(A, false);

@@ -107,6 +107,10 @@ public:
     // Set by the owning editor on its main button; collection items notify their collection.
     rtl::TNotifyEvent OnChange;
 
+    // The class of the link that a first action gets; a descendant answers its own link class.
+    using TActionLinkClass = TEditButtonActionLinkEh* (*)(TEditButtonEh* Client);
+    virtual TActionLinkClass ActionLinkClassOf() const;
+
 protected:
     void ButtonChanged();
     virtual void ActionChange(rtl::TObject* Sender, bool CheckDefaults);

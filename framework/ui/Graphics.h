@@ -1072,6 +1072,18 @@ inline constexpr int OBM_CHECKBOXES = 32759;
 // checked; rows check box, radio button, three-state box). False, bitmap untouched, for another id.
 bool LoadSystemBitmap(TBitmap* Bitmap, int Id);
 
+// Bitmap resources of the program. A module (0, HInstance, is the program itself) registers each
+// of its bitmaps by name with the painter that draws it; loading draws it into a bitmap. Names are
+// compared without regard to case; registering a name again replaces its painter.
+using HINSTANCE = uintptr_t;
+inline constexpr HINSTANCE HInstance = 0;
+using TBitmapResourcePainter = std::function<void(TBitmap& Bitmap)>;
+void RegisterBitmapResource(HINSTANCE Module, std::string_view Name, TBitmapResourcePainter Paint);
+void UnregisterBitmapResource(HINSTANCE Module, std::string_view Name);
+// True with the bitmap drawn; false, bitmap untouched, when the module has no bitmap of the name.
+bool LoadBitmapResource(TBitmap* Bitmap, HINSTANCE Module, std::string_view Name);
+RTL_DECLARE_EXCEPTION(EResNotFound, rtl::Exception);
+
 // Colour helpers.
 // Channel-wise mix: c1 + Percent * (c2 - c1) / 100, rounded half to even, clamped.
 TColor MixColors(TColor Color1, TColor Color2, int Percent) noexcept;

@@ -1,5 +1,7 @@
 // Edges, frame controls and focus rectangles.
 #include <algorithm>
+#include <cctype>
+#include <map>
 
 #include "framework/ui/Graphics.h"
 
@@ -296,6 +298,50 @@ void FillRectColor(HDC DC, const TRect& R, TColor Color) {
 
 void FrameRectColor(HDC DC, const TRect& R, TColor Color) {
     if (DC) Frame(*DC, R, Color);
+}
+
+namespace {
+
+struct TBitmapResourceKey {
+    HINSTANCE Module;
+    std::string Name;  // upper-cased
+    bool operator<(const TBitmapResourceKey& Other) const {
+        return Module != Other.Module ? Module < Other.Module : Name < Other.Name;
+    }
+};
+
+std::map<TBitmapResourceKey, TBitmapResourcePainter>& BitmapResources() {
+    static std::map<TBitmapResourceKey, TBitmapResourcePainter> resources;
+    return resources;
+}
+
+TBitmapResourceKey ResourceKey(HINSTANCE Module, std::string_view Name) {
+    std::string name(Name);
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return {Module, std::move(name)};
+}
+
+}  // namespace
+
+void RegisterBitmapResource(HINSTANCE Module, std::string_view Name, TBitmapResourcePainter Paint) {
+    if (!Paint) return UnregisterBitmapResource(Module, Name);
+    BitmapResources()[ResourceKey(Module, Name)] = std::move(Paint);
+}
+
+void UnregisterBitmapResource(HINSTANCE Module, std::string_view Name) {
+    BitmapResources().erase(ResourceKey(Module, Name));
+}
+
+bool LoadBitmapResource(TBitmap* Bitmap, HINSTANCE Module, std::string_view Name) {
+    if (!Bitmap) return false;
+    auto& resources = BitmapResources();
+    const auto it = resources.find(ResourceKey(Module, Name));
+    if (it == resources.end()) return false;
+    // Drawn aside first, so a painter that fails leaves the bitmap as it was.
+    TBitmap drawn;
+    it->second(drawn);
+    Bitmap->Assign(&drawn);
+    return true;
 }
 
 }  // namespace ui

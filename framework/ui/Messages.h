@@ -284,6 +284,9 @@ enum : LRESULT {
     HTBORDER = 18,
 };
 
+// ScrollWindowEx flags.
+enum : unsigned { SW_SCROLLCHILDREN = 0x1, SW_INVALIDATE = 0x2, SW_ERASE = 0x4 };
+
 // Scroll bars: which bar, and the scroll codes of WM_HSCROLL/WM_VSCROLL.
 enum : int { SB_HORZ = 0, SB_VERT = 1, SB_CTL = 2, SB_BOTH = 3 };
 enum : int {

@@ -106,6 +106,33 @@ namespace {
 
 using namespace editors;
 
+class TCountingLinkEh : public TEditButtonActionLinkEh {
+public:
+    using TEditButtonActionLinkEh::TEditButtonActionLinkEh;
+    static inline int Made = 0;
+};
+
+class TOwnLinkButtonEh : public TVisibleEditButtonEh {
+public:
+    using TVisibleEditButtonEh::TVisibleEditButtonEh;
+    TActionLinkClass ActionLinkClassOf() const override {
+        return [](TEditButtonEh* Client) -> TEditButtonActionLinkEh* {
+            ++TCountingLinkEh::Made;
+            return rtl::Create<TCountingLinkEh>(Client);
+        };
+    }
+};
+
+TEST(EditButtonAction, TheLinkIsOfTheClassTheButtonAnswers) {
+    rtl::TOwnedPtr<ui::TAction> a(rtl::Create<ui::TAction>(nullptr)), b(rtl::Create<ui::TAction>(nullptr));
+    TOwnLinkButtonEh button(static_cast<ui::TWinControl*>(nullptr));
+    button.SetAction(a.get());
+    button.SetAction(b.get());
+    EXPECT_EQ(TCountingLinkEh::Made, 1) << "one link, made on the first action";
+    EXPECT_NE(dynamic_cast<TCountingLinkEh*>(button.ActionLink()), nullptr);
+    EXPECT_EQ(button.Action(), b.get());
+}
+
 TEST(EditButtonAction, TheButtonFollowsItsActionAndClicksRunIt) {
     rtl::TOwnedPtr<ui::TAction> action(rtl::Create<ui::TAction>(nullptr));
     action->SetHint("Find");

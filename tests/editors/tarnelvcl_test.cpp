@@ -116,12 +116,70 @@ TEST(WindowCalls, ReachTheWindowOfTheHandleAndRefuseDeadHandles) {
     EXPECT_EQ(WinCreatePolygonRgn(triangle, 3).Bounds(), ui::TRegion::FromPolygon(triangle, 3).Bounds());
     EXPECT_TRUE(WinCreatePolygonRgn(triangle, 2).IsEmpty());
 
+    // The flagged scroll: only SW_INVALIDATE marks the area; both forms report it.
+    EXPECT_TRUE(WinValidateRect(h, nullptr));
+    const ui::TRect band(0, 10, 100, 40), clip(0, 0, 100, 30);
+    ui::TRegion rgn;
+    ui::TRect updated;
+    EXPECT_EQ(WinScrollWindowEx(h, 0, 5, &band, &clip, &rgn, &updated, 0), ui::SIMPLEREGION);
+    EXPECT_EQ(updated, ui::TRect(0, 10, 100, 30));
+    EXPECT_EQ(rgn.Bounds(), updated);
+    EXPECT_FALSE(panel->GetUpdateRect(dirty)) << "without SW_INVALIDATE nothing is to paint";
+    EXPECT_EQ(WinScrollWindowEx(h, 0, 5, &band, &clip, nullptr, nullptr, ui::SW_INVALIDATE), ui::SIMPLEREGION);
+    ASSERT_TRUE(panel->GetUpdateRect(dirty));
+    EXPECT_EQ(dirty, updated);
+    EXPECT_EQ(WinScrollWindowEx(h, 0, 0, &band, nullptr, nullptr, &updated, ui::SW_INVALIDATE), ui::NULLREGION);
+    EXPECT_TRUE(updated.IsEmpty());
+
+    ui::TTextMetric metrics;
+    EXPECT_TRUE(WinGetOutlineTextMetrics(panel->Canvas(), metrics));
+    EXPECT_EQ(metrics.tmHeight, panel->Canvas()->GetTextMetrics().tmHeight);
+    EXPECT_FALSE(WinGetOutlineTextMetrics(nullptr, metrics));
+
     panel->Free();
     EXPECT_FALSE(WinInvalidateRect(h, nullptr, true));
     EXPECT_FALSE(WinValidateRect(h, nullptr));
     EXPECT_FALSE(WinScrollWindow(h, 1, 1, nullptr, nullptr));
+    EXPECT_EQ(WinScrollWindowEx(h, 1, 1, nullptr, nullptr, nullptr, nullptr, ui::SW_INVALIDATE), 0);
     form->Free();
     ui::ClearMessageQueue();
+}
+
+TEST(BitmapResources, LoadByNameOrRaiseAndLeaveTheBitmapAlone) {
+    constexpr ui::HINSTANCE Module = 7;
+    ui::RegisterBitmapResource(Module, "DropDownEh", [](ui::TBitmap& B) {
+        B.SetSize(9, 6);
+        B.Canvas()->FillSolid(ui::Rect(0, 0, 9, 6), ui::clNavy);
+    });
+    ui::TBitmap bmp;
+    BitmapLoadFromResource(&bmp, Module, "DROPDOWNEH");
+    EXPECT_EQ(bmp.Width(), 9);
+    EXPECT_EQ(bmp.Canvas()->Pixel(8, 5), ui::clNavy);
+
+    ui::TBitmap other;
+    other.SetSize(2, 2);
+    EXPECT_FALSE(WinLoadBitmap(Module, "NOSUCHEH", &other));
+    EXPECT_FALSE(WinLoadBitmap(0, "DROPDOWNEH", &other)) << "another module's name";
+    try {
+        BitmapLoadFromResource(&other, Module, "NOSUCHEH");
+        ADD_FAILURE() << "no error";
+    } catch (const ui::EResNotFound& e) {
+        EXPECT_STREQ(e.what(), "Resource NOSUCHEH not found");
+    }
+    EXPECT_EQ(other.Width(), 2);
+
+    ui::RegisterBitmapResource(Module, "BROKENEH", [](ui::TBitmap& B) {
+        B.SetSize(3, 3);
+        throw rtl::Exception("broken");
+    });
+    EXPECT_THROW(WinLoadBitmap(Module, "BrokenEh", &other), rtl::Exception);
+    EXPECT_EQ(other.Width(), 2) << "a failing painter leaves the bitmap as it was";
+
+    EXPECT_TRUE(WinLoadBitmap(0, ui::OBM_CHECKBOXES, &other));
+    EXPECT_EQ(other.Width(), 4 * 13);
+    ui::UnregisterBitmapResource(Module, "DropDownEh");
+    ui::UnregisterBitmapResource(Module, "BrokenEh");
+    EXPECT_FALSE(WinLoadBitmap(Module, "DROPDOWNEH", &bmp));
 }
 
 }  // namespace
