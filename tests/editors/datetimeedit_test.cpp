@@ -220,4 +220,22 @@ TEST_F(DateTimeEditTest, TheCalendarChoosesADayKeepingTheTimeAndEscLeavesTheValu
     EXPECT_TRUE(Edit->Value().IsNull());
 }
 
+TEST_F(DateTimeEditTest, TheCalendarShowsOnTheScreenRightUnderTheEditor) {
+    Form->SetBounds(100, 100, 400, 300);
+    Focus(Edit);
+    Edit->DropDown();
+    Pump();
+    TPopupMonthCalendarEh* cal = Edit->Calendar();
+    const ui::TRect editor = Edit->WindowRectOnScreen();
+    const ui::TRect onScreen = cal->WindowRectOnScreen();
+    EXPECT_EQ(onScreen.Left, editor.Left);
+    EXPECT_EQ(onScreen.Top, editor.Bottom);
+    // Wider and taller than the editor, and still hit where it shows: no editor clips it.
+    const ui::TPoint inside{onScreen.Left + cal->Width() - 10, onScreen.Top + cal->Height() - 10};
+    EXPECT_EQ(ui::WindowFromPoint(inside), cal->Handle());
+    EXPECT_TRUE(Edit->Focused()) << "the editor keeps the focus";
+    Key(ui::VK_ESCAPE, '\x1B');
+    EXPECT_FALSE(cal->IsWindowVisible());
+}
+
 }  // namespace

@@ -293,4 +293,21 @@ TEST_F(NumberEditTest, TheCalculatorOpensOnZeroTakesTheKeysAndEnterWritesItsResu
     EXPECT_EQ(Edit->Value(), Variant(6.0)) << "Esc leaves the value";
 }
 
+TEST_F(NumberEditTest, TheCalculatorShowsOnTheScreenRightUnderTheEditor) {
+    Form->SetBounds(100, 100, 400, 300);
+    Focus(Edit);
+    Edit->DropDown();
+    Pump();
+    TPopupCalculatorEh* calc = Edit->PopupCalculator();
+    const ui::TRect editor = Edit->WindowRectOnScreen();
+    const ui::TRect onScreen = calc->WindowRectOnScreen();
+    EXPECT_EQ(onScreen.Left, editor.Left);
+    EXPECT_EQ(onScreen.Top, editor.Bottom);
+    const ui::TPoint inside{onScreen.Left + calc->Width() - 10, onScreen.Top + calc->Height() - 10};
+    EXPECT_EQ(ui::WindowFromPoint(inside), calc->Handle());
+    EXPECT_TRUE(Edit->Focused()) << "the editor keeps the focus";
+    Key(ui::VK_ESCAPE, '\x1B');
+    EXPECT_FALSE(calc->IsWindowVisible());
+}
+
 }  // namespace
