@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
+#include "framework/rtl/DateUtils.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/ui/Clipbrd.h"
 #include "numberedit_fixture.h"
@@ -308,6 +310,39 @@ TEST_F(NumberEditTest, TheCalculatorShowsOnTheScreenRightUnderTheEditor) {
     EXPECT_TRUE(Edit->Focused()) << "the editor keeps the focus";
     Key(ui::VK_ESCAPE, '\x1B');
     EXPECT_FALSE(calc->IsWindowVisible());
+}
+
+// The guard every editor shares: bound by field name without a data source, a write by code raises
+// the data-source error and changes nothing; the editor reads as empty.
+TEST_F(NumberEditTest, NumberAndDateEditorsBoundByNameWithoutADataSourceRefuseWritesByCode) {
+    auto* date = rtl::Create<TDBDateTimeEditEh>(Form);
+    date->SetName("Date");
+    date->SetParent(Form);
+    Edit->SetDataField("qty");
+    date->SetDataField("born");
+    struct TCase {
+        const char* Name;
+        TCustomDBEditEh* Editor;
+        std::function<void()> Write;
+    } cases[] = {
+        {"number Value", Edit, [&] { Edit->SetValue(Variant(5)); }},
+        {"number Text", Edit, [&] { Edit->SetText("5"); }},
+        {"number Clear", Edit, [&] { Edit->Clear(); }},
+        {"date Value", date, [&] { date->SetValue(Variant::FromDate(rtl::EncodeDate(2024, 3, 5))); }},
+        {"date Text", date, [&] { date->SetText("05.03.2024"); }},
+    };
+    for (const auto& c : cases) {
+        try {
+            c.Write();
+            ADD_FAILURE() << c.Name << " did not raise";
+        } catch (const db::EDatabaseError& e) {
+            EXPECT_NE(std::string(e.Message()).find("Missing DataSource property"), std::string::npos) << c.Name;
+        }
+        EXPECT_TRUE(c.Editor->Value().IsNull()) << c.Name;
+        EXPECT_TRUE(c.Editor->DataLink()->UnboundValue().IsNull()) << c.Name;
+    }
+    EXPECT_EQ(Edit->EditText(), "");
+    EXPECT_EQ(date->Text(), "");
 }
 
 }  // namespace
