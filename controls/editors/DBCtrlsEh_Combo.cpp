@@ -559,6 +559,11 @@ void TCustomDBComboBoxEh::WndProc(ui::TMessage& Message) {
     if (FKeyMode && !ComponentState().Contains(rtl::csDesigning) && KeyModeMouse(Message)) return;
     if (Message.Msg == ui::WM_PASTE && FKeyMode) {
         const rtl::WideString w = ui::Clipboard()->AsWideText();
+        // A character 1251 lacks would be searched for as '?': the paste is refused whole.
+        if (IsPasteRefused()) {
+            ui::MessageBeep();
+            return;
+        }
         if (!w.empty()) {
             ProcessSearchKey(rtl::WideToAnsi(w));
             return;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/rtl/Text.h"
+#include "framework/ui/Clipbrd.h"
 #include "numberedit_fixture.h"
 
 using namespace editorstest;
@@ -221,6 +222,26 @@ TEST_F(ComboBoxTest, AListWiderThanTheEditorOrResizedKeepsItsSize) {
     Combo->DropDown();
     Pump();
     EXPECT_EQ(Combo->PopupList()->Width(), 260);
+}
+
+TEST_F(ComboBoxTest, APasteInKeyModeSearchesTheItemsAndOneWithoutA1251FormIsRefused) {
+    Fill({"Alpha", "Beta", "?eta"}, {"1", "2", "3"});
+    Focus(Combo);
+    ui::Clipboard()->SetAsWideText(u"be");
+    Combo->PasteFromClipboard();
+    Pump();
+    EXPECT_EQ(Combo->ItemIndex(), 1);
+    EXPECT_EQ(Combo->Value(), Variant(AnsiString("2")));
+
+    // Read as '?' it would find the third item: it is refused instead, and the choice stays.
+    Combo->SetSelStart(0);
+    const int beeps = ui::MessageBeepCount();
+    ui::Clipboard()->SetAsWideText(u"\u4E2Deta");
+    Combo->PasteFromClipboard();
+    Pump();
+    EXPECT_EQ(ui::MessageBeepCount(), beeps + 1);
+    EXPECT_EQ(Combo->ItemIndex(), 1);
+    EXPECT_EQ(Combo->Value(), Variant(AnsiString("2")));
 }
 
 }  // namespace
