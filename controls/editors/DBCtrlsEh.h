@@ -492,6 +492,9 @@ protected:
     bool IsPasteRefused() const;
     // Cancels a button control's hold on the mouse.
     void CancelButtonCapture();
+    // A drag from the main button (Sender, at X, Y) into the open DropDown presses the drop-down
+    // there; true when it did.
+    bool PassButtonDragToDropDown(rtl::TObject* Sender, int X, int Y, ui::TWinControl* DropDown);
 
     // The MRU list's part of the editor.
     void CreateMRUList();

@@ -421,6 +421,11 @@ TPopupListboxEh* TCustomDBComboBoxEh::PopupList() {
     return FPopupList;
 }
 
+void TCustomDBComboBoxEh::EditButtonMouseMove(rtl::TObject* Sender, ui::TShiftState Shift, int X, int Y) {
+    TCustomDBEditEh::EditButtonMouseMove(Sender, Shift, X, Y);
+    if (FListVisible) PassButtonDragToDropDown(Sender, X, Y, FPopupList);
+}
+
 void TCustomDBComboBoxEh::ListMouseUp(int X, int Y) {
     if (!FListVisible) return;
     CloseUp(ui::PtInRect(FPopupList->ClientRect(), ui::Point(X, Y)));

@@ -244,4 +244,25 @@ TEST_F(ComboBoxTest, APasteInKeyModeSearchesTheItemsAndOneWithoutA1251FormIsRefu
     EXPECT_EQ(Combo->Value(), Variant(AnsiString("2")));
 }
 
+TEST_F(ComboBoxTest, ADragFromTheButtonIntoTheOpenListChoosesTheItemReleasedOn) {
+    Fill({"Alpha", "Beta", "Gamma"}, {"1", "2", "3"});
+    Focus(Combo);
+    TEditButtonControlEh* button = Combo->ButtonControls().front().EditButtonControl;
+    ui::MouseInput(ui::WM_LBUTTONDOWN, At(button, button->Width() / 2, button->Height() / 2));
+    Pump();
+    ASSERT_TRUE(Combo->ListOpen());
+    TPopupListboxEh* list = Combo->PopupList();
+    EXPECT_TRUE(button->MouseCapture()) << "the pressed button keeps the mouse";
+    const ui::TRect item = list->ItemRect(2);
+    const ui::TPoint over = At(list, item.Left + 5, item.Top + item.Height() / 2);
+    ui::MouseInput(ui::WM_MOUSEMOVE, over);
+    Pump();
+    EXPECT_FALSE(button->MouseCapture()) << "the list took the drag over";
+    ui::MouseInput(ui::WM_LBUTTONUP, over);
+    Pump();
+    EXPECT_FALSE(Combo->ListOpen());
+    EXPECT_EQ(Combo->ItemIndex(), 2);
+    EXPECT_EQ(Combo->Value(), Variant(AnsiString("3")));
+}
+
 }  // namespace

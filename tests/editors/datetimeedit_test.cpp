@@ -238,4 +238,32 @@ TEST_F(DateTimeEditTest, TheCalendarShowsOnTheScreenRightUnderTheEditor) {
     EXPECT_FALSE(cal->IsWindowVisible());
 }
 
+TEST_F(DateTimeEditTest, ADragFromTheButtonIntoTheOpenCalendarChoosesTheDayReleasedOn) {
+    Edit->SetValue(DateV(2024, 3, 5));
+    Focus(Edit);
+    TEditButtonControlEh* button = Edit->ButtonControls().front().EditButtonControl;
+    ui::MouseInput(ui::WM_LBUTTONDOWN, At(button, button->Width() / 2, button->Height() / 2));
+    Pump();
+    ASSERT_TRUE(Edit->CalendarOpen());
+    EXPECT_TRUE(button->MouseCapture()) << "the pressed button keeps the mouse";
+    TPopupMonthCalendarEh* cal = Edit->Calendar();
+    ui::TPoint day{-1, -1};
+    for (int y = 0; y < cal->ClientHeight() && day.X < 0; ++y)
+        for (int x = 0; x < cal->ClientWidth(); ++x) {
+            rtl::TDateTime d = 0;
+            if ((cal->HitTest({x, y}, &d) & 0xFFFF00FF) == ui::MCHT_CALENDARDATE && d == EncodeDate(2024, 3, 20)) {
+                day = {x, y};
+                break;
+            }
+        }
+    ASSERT_GE(day.X, 0);
+    ui::MouseInput(ui::WM_MOUSEMOVE, At(cal, day.X, day.Y));
+    Pump();
+    EXPECT_FALSE(button->MouseCapture()) << "the calendar took the drag over";
+    ui::MouseInput(ui::WM_LBUTTONUP, At(cal, day.X, day.Y));
+    Pump();
+    EXPECT_FALSE(Edit->CalendarOpen());
+    EXPECT_EQ(Edit->Value(), DateV(2024, 3, 20));
+}
+
 }  // namespace
