@@ -562,6 +562,12 @@ void TCustomDBComboBoxEh::WndProc(ui::TMessage& Message) {
         }
     }
     if (FKeyMode && !ComponentState().Contains(rtl::csDesigning) && KeyModeMouse(Message)) return;
+    if (Message.Msg == ui::WM_SETCURSOR && FKeyMode && !ComponentState().Contains(rtl::csDesigning)) {
+        // Nothing is typed into a pick list: no text cursor anywhere over it.
+        ui::SetCursorShape(ui::crArrow);
+        Message.Result = 1;
+        return;
+    }
     if (Message.Msg == ui::WM_PASTE && FKeyMode) {
         const rtl::WideString w = ui::Clipboard()->AsWideText();
         // A character 1251 lacks would be searched for as '?': the paste is refused whole.

@@ -244,6 +244,16 @@ TEST_F(ComboBoxTest, APasteInKeyModeSearchesTheItemsAndOneWithoutA1251FormIsRefu
     EXPECT_EQ(Combo->Value(), Variant(AnsiString("2")));
 }
 
+TEST_F(ComboBoxTest, OverAKeyModeEditorTheCursorIsTheArrowEverywhere) {
+    const ui::TPoint text = At(Combo, 10, Combo->ClientHeight() / 2);
+    ui::MouseInput(ui::WM_MOUSEMOVE, text);
+    EXPECT_EQ(ui::GetCursorShape(), ui::crIBeam) << "a text editor shows the text cursor";
+    Fill({"Alpha", "Beta"}, {"1", "2"});
+    ui::MouseInput(ui::WM_MOUSEMOVE, At(Other, 5, 5));
+    ui::MouseInput(ui::WM_MOUSEMOVE, text);
+    EXPECT_EQ(ui::GetCursorShape(), ui::crArrow);
+}
+
 TEST_F(ComboBoxTest, ADragFromTheButtonIntoTheOpenListChoosesTheItemReleasedOn) {
     Fill({"Alpha", "Beta", "Gamma"}, {"1", "2", "3"});
     Focus(Combo);
