@@ -412,6 +412,7 @@ void TCustomDBDateTimeEditEh::WndProc(ui::TMessage& Message) {
             return;
         }
     }
+    if (FCalendarOpen && PassWheelToDropDown(Message, FCalendar)) return;
     TCustomDBEditEh::WndProc(Message);
 }
 

@@ -233,6 +233,15 @@ void TCustomDBEditEh::EditButtonMouseDown(rtl::TObject* Sender, bool TopButton, 
 
 void TCustomDBEditEh::EditButtonMouseMove(rtl::TObject*, ui::TShiftState, int, int) {}
 
+bool TCustomDBEditEh::PassWheelToDropDown(ui::TMessage& Message, ui::TWinControl* DropDown) {
+    if (Message.Msg != ui::WM_MOUSEWHEEL || !DropDown || !DropDown->HandleAllocated() || !DropDown->IsWindowVisible())
+        return false;
+    const ui::LRESULT r = DropDown->Perform(ui::CM_MOUSEWHEEL, Message.WParam, Message.LParam);
+    if (r == 0) return false;
+    Message.Result = r;
+    return true;
+}
+
 bool TCustomDBEditEh::PassButtonDragToDropDown(rtl::TObject* Sender, int X, int Y, ui::TWinControl* DropDown) {
     if (!DropDown || !DropDown->HandleAllocated() || !DropDown->IsWindowVisible()) return false;
     if (ButtonIndexOf(Sender) != 0) return false;

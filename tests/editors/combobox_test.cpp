@@ -275,4 +275,27 @@ TEST_F(ComboBoxTest, ADragFromTheButtonIntoTheOpenListChoosesTheItemReleasedOn) 
     EXPECT_EQ(Combo->Value(), Variant(AnsiString("3")));
 }
 
+TEST_F(ComboBoxTest, TheWheelScrollsTheOpenListAndAltDownClosesItWithoutChoosing) {
+    for (int i = 0; i < 20; ++i) Combo->Items()->Add("item" + std::to_string(i));
+    Combo->SetItemIndex(0);
+    Focus(Combo);
+    Combo->DropDown();
+    Pump();
+    TPopupListboxEh* list = Combo->PopupList();
+    ASSERT_EQ(list->TopIndex(), 0);
+    ui::MouseWheelInput(-2 * 120, At(Combo, 5, 5));
+    Pump();
+    EXPECT_EQ(list->TopIndex(), 2);
+    EXPECT_EQ(Combo->ItemIndex(), 0) << "the wheel went to the list";
+    Key(ui::VK_DOWN);
+    EXPECT_EQ(list->ItemIndex(), 1);
+
+    ui::KeyInput(ui::VK_MENU, true);
+    ui::KeyPressInput(ui::VK_DOWN);
+    ui::KeyInput(ui::VK_MENU, false);
+    Pump();
+    EXPECT_FALSE(Combo->ListOpen()) << "the main button's shortcut is not the list's key";
+    EXPECT_EQ(Combo->ItemIndex(), 0);
+}
+
 }  // namespace

@@ -266,4 +266,17 @@ TEST_F(DateTimeEditTest, ADragFromTheButtonIntoTheOpenCalendarChoosesTheDayRelea
     EXPECT_EQ(Edit->Value(), DateV(2024, 3, 20));
 }
 
+TEST_F(DateTimeEditTest, TheWheelMovesTheOpenCalendarNotTheValue) {
+    Edit->SetValue(DateV(2024, 3, 5));
+    Focus(Edit);
+    Edit->DropDown();
+    Pump();
+    ui::MouseWheelInput(-120, At(Edit, 5, 5));
+    Pump();
+    EXPECT_EQ(Edit->Calendar()->Date(), EncodeDate(2024, 3, 6));
+    EXPECT_EQ(Edit->Value(), DateV(2024, 3, 5));
+    Key(ui::VK_RETURN, '\r');
+    EXPECT_EQ(Edit->Value(), DateV(2024, 3, 6));
+}
+
 }  // namespace

@@ -345,4 +345,19 @@ TEST_F(NumberEditTest, NumberAndDateEditorsBoundByNameWithoutADataSourceRefuseWr
     EXPECT_EQ(date->Text(), "");
 }
 
+TEST_F(NumberEditTest, TheWheelMovesTheOpenCalculatorNotTheValue) {
+    Edit->SetValue(Variant(10.0));
+    Focus(Edit);
+    Edit->DropDown();
+    Pump();
+    ui::MouseWheelInput(-120, At(Edit, 5, 5));
+    Pump();
+    EXPECT_EQ(Edit->PopupCalculator()->DisplayText(), "9");
+    EXPECT_EQ(Edit->Value(), Variant(10.0));
+    Key(ui::VK_ESCAPE, '\x1B');
+    ui::MouseWheelInput(-120, At(Edit, 5, 5));
+    Pump();
+    EXPECT_EQ(Edit->Value(), Variant(9.0)) << "closed, the wheel steps the value again";
+}
+
 }  // namespace
