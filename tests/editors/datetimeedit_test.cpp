@@ -238,7 +238,7 @@ TEST_F(DateTimeEditTest, TheCalendarShowsOnTheScreenRightUnderTheEditor) {
     EXPECT_FALSE(cal->IsWindowVisible());
 }
 
-TEST_F(DateTimeEditTest, ADragFromTheButtonIntoTheOpenCalendarChoosesTheDayReleasedOn) {
+TEST_F(DateTimeEditTest, ADragFromTheButtonOrAClickInTheOpenCalendarChoosesTheDay) {
     Edit->SetValue(DateV(2024, 3, 5));
     Focus(Edit);
     TEditButtonControlEh* button = Edit->ButtonControls().front().EditButtonControl;
@@ -264,6 +264,29 @@ TEST_F(DateTimeEditTest, ADragFromTheButtonIntoTheOpenCalendarChoosesTheDayRelea
     Pump();
     EXPECT_FALSE(Edit->CalendarOpen());
     EXPECT_EQ(Edit->Value(), DateV(2024, 3, 20));
+
+    // A plain click on a day of the open calendar chooses it and the editor has the focus after.
+    ui::ResetDoubleClick();
+    Edit->DropDown();
+    Pump();
+    ui::TPoint other{-1, -1};
+    for (int y = 0; y < cal->ClientHeight() && other.X < 0; ++y)
+        for (int x = 0; x < cal->ClientWidth(); ++x) {
+            rtl::TDateTime d = 0;
+            if ((cal->HitTest({x, y}, &d) & 0xFFFF00FF) == ui::MCHT_CALENDARDATE && d == EncodeDate(2024, 3, 12)) {
+                other = {x, y};
+                break;
+            }
+        }
+    ASSERT_GE(other.X, 0);
+    ui::MouseInput(ui::WM_LBUTTONDOWN, At(cal, other.X, other.Y));
+    Pump();
+    ui::MouseInput(ui::WM_LBUTTONUP, At(cal, other.X, other.Y));
+    Pump();
+    EXPECT_FALSE(Edit->CalendarOpen());
+    EXPECT_EQ(Edit->Value(), DateV(2024, 3, 12));
+    EXPECT_TRUE(Edit->Focused());
+    EXPECT_EQ(ui::GetActiveWindow(), Form->Handle());
 }
 
 TEST_F(DateTimeEditTest, TheWheelMovesTheOpenCalendarNotTheValue) {
