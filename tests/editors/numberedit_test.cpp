@@ -308,8 +308,19 @@ TEST_F(NumberEditTest, TheCalculatorShowsOnTheScreenRightUnderTheEditor) {
     const ui::TPoint inside{onScreen.Left + calc->Width() - 10, onScreen.Top + calc->Height() - 10};
     EXPECT_EQ(ui::WindowFromPoint(inside), calc->Handle());
     EXPECT_TRUE(Edit->Focused()) << "the editor keeps the focus";
-    Key(ui::VK_ESCAPE, '\x1B');
+
+    // Its keys take clicks without taking the focus or the form's activation.
+    ui::TControl* seven = calc->KeyOfTag(1);
+    ui::MouseInput(ui::WM_LBUTTONDOWN, At(seven, 5, 5));
+    Pump();
+    ui::MouseInput(ui::WM_LBUTTONUP, At(seven, 5, 5));
+    Pump();
+    EXPECT_EQ(calc->DisplayText(), "7");
+    EXPECT_TRUE(Edit->Focused());
+    EXPECT_EQ(ui::GetActiveWindow(), Form->Handle());
+    Key(ui::VK_RETURN, '\r');
     EXPECT_FALSE(calc->IsWindowVisible());
+    EXPECT_EQ(Edit->Value(), Variant(7.0));
 }
 
 // The guard every editor shares: bound by field name without a data source, a write by code raises
