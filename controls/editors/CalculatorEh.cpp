@@ -16,6 +16,7 @@ constexpr char kKeyOfTag[24] = {'\0', '7', '8', '9', '/', 'S', 'C', '4', '5', '6
                                 'A',  '1', '2', '3', '-', 'R', '\b', '0', 'I', '.', '+', '='};
 
 struct KeyLayout {
+    const char* Name;
     intptr_t Tag;
     const char* Caption;
     int Left, Top, Width, Height;
@@ -24,18 +25,29 @@ struct KeyLayout {
 
 // Cancel comes first so that the taller C key, made later, lies over it.
 constexpr KeyLayout kKeys[] = {
-    {12, "Cancel", 151, 52, 27, 23, ui::clRed}, {1, "7", 6, 29, 27, 22, ui::clBlue},
-    {21, ".", 64, 101, 27, 22, ui::clBlue},     {20, "+/-", 35, 101, 27, 22, ui::clBlue},
-    {19, "0", 6, 101, 27, 22, ui::clBlue},      {15, "3", 64, 77, 27, 22, ui::clBlue},
-    {14, "2", 35, 77, 27, 22, ui::clBlue},      {13, "1", 6, 77, 27, 22, ui::clBlue},
-    {9, "6", 64, 53, 27, 22, ui::clBlue},       {8, "5", 35, 53, 27, 22, ui::clBlue},
-    {7, "4", 6, 53, 27, 22, ui::clBlue},        {3, "9", 64, 29, 27, 22, ui::clBlue},
-    {2, "8", 35, 29, 27, 22, ui::clBlue},       {22, "+", 93, 101, 27, 22, ui::clRed},
-    {16, "-", 93, 77, 27, 22, ui::clRed},       {10, "*", 93, 53, 27, 22, ui::clRed},
-    {4, "/", 93, 29, 27, 22, ui::clRed},        {23, "Ok", 122, 101, 56, 22, ui::clRed},
-    {17, "1/x", 122, 77, 27, 22, ui::clBlue},   {11, "%", 122, 53, 27, 22, ui::clBlue},
-    {5, "sqrt", 122, 29, 27, 22, ui::clBlue},   {18, "<-", 151, 77, 27, 22, ui::clRed},
-    {6, "C", 151, 29, 27, 46, ui::clRed},
+    {"SpeedButton24", 12, "Cancel", 151, 52, 27, 23, ui::clRed},
+    {"SpeedButton1", 1, "7", 6, 29, 27, 22, ui::clBlue},
+    {"SpeedButton2", 21, ".", 64, 101, 27, 22, ui::clBlue},
+    {"SpeedButton3", 20, "+/-", 35, 101, 27, 22, ui::clBlue},
+    {"SpeedButton4", 19, "0", 6, 101, 27, 22, ui::clBlue},
+    {"SpeedButton5", 15, "3", 64, 77, 27, 22, ui::clBlue},
+    {"SpeedButton6", 14, "2", 35, 77, 27, 22, ui::clBlue},
+    {"SpeedButton7", 13, "1", 6, 77, 27, 22, ui::clBlue},
+    {"SpeedButton8", 9, "6", 64, 53, 27, 22, ui::clBlue},
+    {"SpeedButton9", 8, "5", 35, 53, 27, 22, ui::clBlue},
+    {"SpeedButton10", 7, "4", 6, 53, 27, 22, ui::clBlue},
+    {"SpeedButton11", 3, "9", 64, 29, 27, 22, ui::clBlue},
+    {"SpeedButton12", 2, "8", 35, 29, 27, 22, ui::clBlue},
+    {"SpeedButton13", 22, "+", 93, 101, 27, 22, ui::clRed},
+    {"SpeedButton14", 16, "-", 93, 77, 27, 22, ui::clRed},
+    {"SpeedButton15", 10, "*", 93, 53, 27, 22, ui::clRed},
+    {"SpeedButton16", 4, "/", 93, 29, 27, 22, ui::clRed},
+    {"spEqual", 23, "Ok", 122, 101, 56, 22, ui::clRed},
+    {"SpeedButton18", 17, "1/x", 122, 77, 27, 22, ui::clBlue},
+    {"SpeedButton19", 11, "%", 122, 53, 27, 22, ui::clBlue},
+    {"SpeedButton20", 5, "sqrt", 122, 29, 27, 22, ui::clBlue},
+    {"SpeedButton22", 18, "<-", 151, 77, 27, 22, ui::clRed},
+    {"SpeedButton23", 6, "C", 151, 29, 27, 46, ui::clRed},
 };
 
 constexpr size_t kMaxDigits = 15;
@@ -51,12 +63,14 @@ char CalculatorKeyOfTag(intptr_t Tag) noexcept {
 }
 
 TCalculatorEh::TCalculatorEh(rtl::TComponent* Owner) : ui::TCustomControl(Owner) {
-    SetBounds(Left(), Top(), 184, 127);
+    FControlStyle.Include(ui::csReplicatable);
+    ui::TCustomControl::SetBounds(Left(), Top(), DesignClientWidth, DesignClientHeight);
     SetColor(ui::clBtnFace);
     Font()->SetHeight(-11);
     Font()->SetColor(ui::clWindowText);
 
     FPanel1 = rtl::Create<ui::TPanel>(this);
+    FPanel1->SetName("Panel1");
     FPanel1->SetParent(this);
     FPanel1->SetBounds(6, 4, 171, 19);
     FPanel1->SetBevelOuter(ui::TBevelCut::bvNone);
@@ -64,6 +78,7 @@ TCalculatorEh::TCalculatorEh(rtl::TComponent* Owner) : ui::TCustomControl(Owner)
     FPanel1->SetColor(ui::clWindow);
 
     FTextBox = rtl::Create<ui::TLabel>(this);
+    FTextBox->SetName("TextBox");
     FTextBox->SetParent(FPanel1);
     FTextBox->SetAutoSize(false);
     FTextBox->SetBounds(2, 1, 166, 17);
@@ -73,8 +88,11 @@ TCalculatorEh::TCalculatorEh(rtl::TComponent* Owner) : ui::TCustomControl(Owner)
     FTextBox->SetCaption("0");
 
     for (const KeyLayout& k : kKeys) {
-        auto* b = rtl::Create<ui::TSpeedButton>(this);
+        auto* b = rtl::Create<TSpeedButtonEh>(this);
+        b->SetName(k.Name);
         b->SetParent(this);
+        b->SetStyle(ebsGlyphEh);
+        b->SetActive(true);
         b->SetBounds(k.Left, k.Top, k.Width, k.Height);
         b->SetTag(k.Tag);
         b->SetCaption(k.Caption);
@@ -90,8 +108,80 @@ TCalculatorEh::TCalculatorEh(rtl::TComponent* Owner) : ui::TCustomControl(Owner)
 
 TCalculatorEh::~TCalculatorEh() = default;
 
-ui::TSpeedButton* TCalculatorEh::KeyOfTag(intptr_t Tag) const noexcept {
-    for (ui::TSpeedButton* b : FKeys)
+void TCalculatorEh::AfterConstruction() {
+    ui::TCustomControl::AfterConstruction();
+    UpdateAutoSize();
+}
+
+void TCalculatorEh::SetBorderStyle(ui::TBorderStyle Value) {
+    if (FBorderStyle == Value) return;
+    FBorderStyle = Value;
+    if (HandleAllocated()) RecreateWnd();
+    UpdateAutoSize();
+}
+
+void TCalculatorEh::SetCtl3D(bool Value) {
+    if (FCtl3D == Value) return;
+    FCtl3D = Value;
+    Ctl3DChanged();
+    UpdateAutoSize();
+}
+
+void TCalculatorEh::Ctl3DChanged() {
+    if (HandleAllocated()) RecreateWnd();
+}
+
+void TCalculatorEh::SetAutoSize(bool Value) {
+    if (FAutoSize == Value) return;
+    FAutoSize = Value;
+    UpdateAutoSize();
+}
+
+void TCalculatorEh::SetPixelsPerInch(int Value) {
+    if (Value != FPixelsPerInch && (Value == 0 || Value > 35)) FPixelsPerInch = Value;
+}
+
+int TCalculatorEh::NonClientHeight() {
+    // The frame the creation parameters give, top and bottom, as for a client area of no size.
+    ui::TCreateParams params;
+    CreateParams(params);
+    int side = 0;
+    if (params.Style & ui::WS_BORDER) side += 1;
+    if (params.ExStyle & ui::WS_EX_CLIENTEDGE) side += 2;
+    return 2 * side;
+}
+
+void TCalculatorEh::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+    if (FAutoSize) {
+        // The frame's height stands for its width too: the frame is alike on every side.
+        const int frame = NonClientHeight() + 2 * PopupBorderWidth();
+        AWidth = frame + DesignClientWidth;
+        AHeight = frame + DesignClientHeight;
+    }
+    ui::TCustomControl::SetBounds(ALeft, ATop, AWidth, AHeight);
+}
+
+void TCalculatorEh::UpdateAutoSize() {
+    if (FAutoSize) SetBounds(Left(), Top(), Width(), Height());
+}
+
+void TCalculatorEh::CreateParams(ui::TCreateParams& Params) {
+    ui::TCustomControl::CreateParams(Params);
+    if (FBorderStyle == ui::TBorderStyle::bsSingle) {
+        if (FCtl3D)
+            Params.ExStyle |= ui::WS_EX_CLIENTEDGE;
+        else
+            Params.Style |= ui::WS_BORDER;
+    }
+}
+
+void TCalculatorEh::CreateWnd() {
+    ui::TCustomControl::CreateWnd();
+    UpdateAutoSize();
+}
+
+TSpeedButtonEh* TCalculatorEh::KeyOfTag(intptr_t Tag) const noexcept {
+    for (TSpeedButtonEh* b : FKeys)
         if (b->Tag() == Tag) return b;
     return nullptr;
 }
@@ -267,6 +357,29 @@ constexpr int32_t kCalculatorErrorCode = 1;
 
 TPopupCalculatorEh::TPopupCalculatorEh(rtl::TComponent* Owner) : TCalculatorEh(Owner) {
     SetTabStop(false);
+    // The display keeps its own window colour whatever lies under the drop-down.
+    Panel1()->SetControlStyle(Panel1()->ControlStyle() - ui::TControlStyle{ui::csParentBackground});
+}
+
+void TPopupCalculatorEh::SetParent(ui::TWinControl* AParent) { AttachDropDownToWindow(this, AParent); }
+
+void TPopupCalculatorEh::CreateParams(ui::TCreateParams& Params) {
+    TCalculatorEh::CreateParams(Params);
+    Params.Style = ui::WS_POPUP | (Ctl3D() ? 0u : uint32_t(ui::WS_BORDER));
+    Params.ExStyle = ui::WS_EX_TOOLWINDOW;
+    Params.WindowClassStyle |= ui::CS_SAVEBITS;
+}
+
+void TPopupCalculatorEh::Ctl3DChanged() {
+    FBorderWidth = Ctl3D() ? 2 : 0;
+    TCalculatorEh::Ctl3DChanged();
+}
+
+void TPopupCalculatorEh::DrawPopupBorder(ui::HDC DC) {
+    ui::TRect r = ui::Rect(0, 0, Width(), Height());
+    ui::FrameRectColor(DC, r, ui::cl3DDkShadow);
+    r.Inflate(-1, -1);
+    ui::DrawEdge(DC, r, ui::BDR_RAISEDINNER, ui::BF_RECT);
 }
 
 bool TPopupCalculatorEh::CloseUp(bool Accept) {
@@ -295,6 +408,23 @@ void TPopupCalculatorEh::KeyDown(uint16_t& Key, ui::TShiftState Shift) {
 void TPopupCalculatorEh::WndProc(ui::TMessage& Message) {
     switch (Message.Msg) {
         case ui::WM_MOUSEACTIVATE: Message.Result = ui::MA_NOACTIVATE; return;
+        case ui::WM_NCCALCSIZE:
+            TCalculatorEh::WndProc(Message);
+            if (auto* p = reinterpret_cast<ui::TNCCalcSizeParams*>(Message.LParam)) {
+                ui::TRect& r = p->Rgrc[0];
+                r.Inflate(-FBorderWidth, -FBorderWidth);
+                if (r.Right < r.Left) r.Right = r.Left;
+                if (r.Bottom < r.Top) r.Bottom = r.Top;
+            }
+            return;
+        case ui::WM_NCPAINT:
+            TCalculatorEh::WndProc(Message);
+            // Drawn on the drop-down's own surface, which it has as a top-level window.
+            if (Ctl3D() && HandleAllocated() && !Parent() && Surface()) {
+                ui::TCanvas dc(Surface());
+                DrawPopupBorder(&dc);
+            }
+            return;
         case ui::WM_GETDLGCODE:
             TCalculatorEh::WndProc(Message);
             Message.Result |= ui::DLGC_WANTARROWS | ui::DLGC_WANTTAB | ui::DLGC_WANTCHARS;
@@ -323,7 +453,7 @@ void TPopupCalculatorEh::SetFlat(bool Value) {
     if (FFlat == Value) return;
     FFlat = Value;
     for (intptr_t tag = 1; tag <= 23; ++tag)
-        if (ui::TSpeedButton* b = KeyOfTag(tag)) b->SetFlat(Value);
+        if (TSpeedButtonEh* b = KeyOfTag(tag)) b->SetFlat(Value);
 }
 
 void TPopupCalculatorEh::SetValue(const rtl::Variant& Value) {

@@ -480,6 +480,8 @@ protected:
     void UpdateImageWidth();
     // A button control's entry in the strip (-1 for none).
     int ButtonIndexOf(rtl::TObject* Sender) const;
+    // The entry of the main button (0) or the first collection button with that shortcut; -1.
+    int ButtonIndexOfShortCut(TShortCut ShortCut) const;
     TEditButtonEh* ButtonOfIndex(int Index) const;
     // Presses a button control from the keyboard (its shortcut).
     void PressButtonControl(int Index);
@@ -492,6 +494,11 @@ protected:
     bool IsPasteRefused() const;
     // Cancels a button control's hold on the mouse.
     void CancelButtonCapture();
+    // A drag from the main button (Sender, at X, Y) into the open DropDown presses the drop-down
+    // there; true when it did.
+    bool PassButtonDragToDropDown(rtl::TObject* Sender, int X, int Y, ui::TWinControl* DropDown);
+    // The wheel goes to an open DropDown first; true when it took it (Message answered).
+    bool PassWheelToDropDown(ui::TMessage& Message, ui::TWinControl* DropDown);
 
     // The MRU list's part of the editor.
     void CreateMRUList();

@@ -421,6 +421,11 @@ TPopupListboxEh* TCustomDBComboBoxEh::PopupList() {
     return FPopupList;
 }
 
+void TCustomDBComboBoxEh::EditButtonMouseMove(rtl::TObject* Sender, ui::TShiftState Shift, int X, int Y) {
+    TCustomDBEditEh::EditButtonMouseMove(Sender, Shift, X, Y);
+    if (FListVisible) PassButtonDragToDropDown(Sender, X, Y, FPopupList);
+}
+
 void TCustomDBComboBoxEh::ListMouseUp(int X, int Y) {
     if (!FListVisible) return;
     CloseUp(ui::PtInRect(FPopupList->ClientRect(), ui::Point(X, Y)));
@@ -551,14 +556,29 @@ void TCustomDBComboBoxEh::WndProc(ui::TMessage& Message) {
         (Message.Msg == ui::WM_KEYDOWN || Message.Msg == ui::WM_CHAR || Message.Msg == ui::WM_SYSKEYDOWN)) {
         const auto code = Message.WParam;
         const bool ctrl = ui::GetKeyState(ui::VK_CONTROL) < 0;
-        if (code == 33 || code == 34 || code == 38 || code == 40 || ((code == 35 || code == 36) && ctrl)) {
+        // A button's shortcut (Alt+Down closes the list again) stays the editor's.
+        const bool shortCut = Message.Msg != ui::WM_CHAR &&
+                              ButtonIndexOfShortCut(ui::ShortCut(static_cast<uint16_t>(code), ui::KeyDataToShiftState(static_cast<int32_t>(Message.LParam)))) >= 0;
+        if (!shortCut && (code == 33 || code == 34 || code == 38 || code == 40 || ((code == 35 || code == 36) && ctrl))) {
             Message.Result = ui::SendMessage(FPopupList->Handle(), Message.Msg, Message.WParam, Message.LParam);
             return;
         }
     }
+    if (FListVisible && PassWheelToDropDown(Message, FPopupList)) return;
     if (FKeyMode && !ComponentState().Contains(rtl::csDesigning) && KeyModeMouse(Message)) return;
+    if (Message.Msg == ui::WM_SETCURSOR && FKeyMode && !ComponentState().Contains(rtl::csDesigning)) {
+        // Nothing is typed into a pick list: no text cursor anywhere over it.
+        ui::SetCursorShape(ui::crArrow);
+        Message.Result = 1;
+        return;
+    }
     if (Message.Msg == ui::WM_PASTE && FKeyMode) {
         const rtl::WideString w = ui::Clipboard()->AsWideText();
+        // A character 1251 lacks would be searched for as '?': the paste is refused whole.
+        if (IsPasteRefused()) {
+            ui::MessageBeep();
+            return;
+        }
         if (!w.empty()) {
             ProcessSearchKey(rtl::WideToAnsi(w));
             return;

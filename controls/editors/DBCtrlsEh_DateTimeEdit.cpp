@@ -324,6 +324,11 @@ TPopupMonthCalendarEh* TCustomDBDateTimeEditEh::Calendar() {
     return FCalendar;
 }
 
+void TCustomDBDateTimeEditEh::EditButtonMouseMove(rtl::TObject* Sender, ui::TShiftState Shift, int X, int Y) {
+    TCustomDBEditEh::EditButtonMouseMove(Sender, Shift, X, Y);
+    if (FCalendarOpen) PassButtonDragToDropDown(Sender, X, Y, FCalendar);
+}
+
 void TCustomDBDateTimeEditEh::DropDown() {
     TCustomDBEditEh::DropDown();
     if (FCalendarOpen) return;
@@ -407,6 +412,7 @@ void TCustomDBDateTimeEditEh::WndProc(ui::TMessage& Message) {
             return;
         }
     }
+    if (FCalendarOpen && PassWheelToDropDown(Message, FCalendar)) return;
     TCustomDBEditEh::WndProc(Message);
 }
 

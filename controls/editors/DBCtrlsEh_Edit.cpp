@@ -447,17 +447,7 @@ void TCustomDBEditEh::KeyDown(uint16_t& Key, ui::TShiftState Shift) {
     if (editKey) BeginEditUnlessReadOnly();
     ui::TCustomMaskEdit::KeyDown(Key, Shift);
     if (Key == 0) return;
-    const TShortCut sc = ui::ShortCut(Key, Shift);
-    int index = -1;
-    if (FEditButton->ShortCut() == sc) {
-        index = 0;
-    } else {
-        for (int i = 0; i < FEditButtons->Count(); ++i)
-            if (FEditButtons->Items(i)->ShortCut() == sc) {
-                index = i + 1;
-                break;
-            }
-    }
+    const int index = ButtonIndexOfShortCut(ui::ShortCut(Key, Shift));
     if (index >= 0 && index < static_cast<int>(FEditButtonControlList.size()) &&
         FEditButtonControlList[static_cast<size_t>(index)].EditButtonControl->Enabled()) {
         PressButtonControl(index);
@@ -465,6 +455,13 @@ void TCustomDBEditEh::KeyDown(uint16_t& Key, ui::TShiftState Shift) {
         return;
     }
     if (Key == 'A' && Shift == ui::TShiftState{ui::ssCtrl}) SelectAll();
+}
+
+int TCustomDBEditEh::ButtonIndexOfShortCut(TShortCut ShortCut) const {
+    if (FEditButton->ShortCut() == ShortCut) return 0;
+    for (int i = 0; i < FEditButtons->Count(); ++i)
+        if (FEditButtons->Items(i)->ShortCut() == ShortCut) return i + 1;
+    return -1;
 }
 
 void TCustomDBEditEh::KeyPress(char& Key) {
@@ -608,8 +605,10 @@ void TCustomDBEditEh::DefaultHandler(ui::TMessage& Message) {
         const auto c = static_cast<char>(Message.WParam);
         if ((c == '\r' && !FEditWantReturns) || (c == '\t' && !FEditWantTabs) || c == '\n') return;
     }
+    // Only the edit's own capture (a selection dragged over the buttons) lets these through: a
+    // button holding the mouse must not have the edit take the capture from it.
     if (Message.Msg >= ui::WM_LBUTTONDOWN && Message.Msg <= ui::WM_MBUTTONDBLCLK && HandleAllocated() &&
-        ui::GetCapture() != Handle()) {
+        ui::GetCaptureControl() != this) {
         const ui::TPoint p = ui::LParamToPoint(Message.LParam);
         if (ui::PtInRect(ButtonsAreaRect(), p) || (FImageWidth > 0 && ui::PtInRect(ImageAreaRect(), p))) return;
     }

@@ -233,6 +233,29 @@ void TCustomDBEditEh::EditButtonMouseDown(rtl::TObject* Sender, bool TopButton, 
 
 void TCustomDBEditEh::EditButtonMouseMove(rtl::TObject*, ui::TShiftState, int, int) {}
 
+bool TCustomDBEditEh::PassWheelToDropDown(ui::TMessage& Message, ui::TWinControl* DropDown) {
+    if (Message.Msg != ui::WM_MOUSEWHEEL || !DropDown || !DropDown->HandleAllocated() || !DropDown->IsWindowVisible())
+        return false;
+    const ui::LRESULT r = DropDown->Perform(ui::CM_MOUSEWHEEL, Message.WParam, Message.LParam);
+    if (r == 0) return false;
+    Message.Result = r;
+    return true;
+}
+
+bool TCustomDBEditEh::PassButtonDragToDropDown(rtl::TObject* Sender, int X, int Y, ui::TWinControl* DropDown) {
+    if (!DropDown || !DropDown->HandleAllocated() || !DropDown->IsWindowVisible()) return false;
+    if (ButtonIndexOf(Sender) != 0) return false;
+    auto* button = static_cast<ui::TControl*>(FEditButtonControlList.front().EditButtonControl);
+    if (!button->MouseCapture()) return false;
+    const ui::TPoint p = DropDown->ScreenToClient(button->ClientToScreen(ui::Point(X, Y)));
+    if (!ui::PtInRect(DropDown->ClientRect(), p)) return false;
+    // The drag leaves the button for the drop-down, which takes it on as its own press.
+    button->Perform(ui::WM_CANCELMODE);
+    if (button->MouseCapture()) button->SetMouseCapture(false);
+    DropDown->Perform(ui::WM_LBUTTONDOWN, ui::MK_LBUTTON, ui::PointToLParam(p.X, p.Y));
+    return true;
+}
+
 void TCustomDBEditEh::EditButtonMouseUp(rtl::TObject* Sender, ui::TMouseButton, ui::TShiftState, int X, int Y) {
     auto* c = dynamic_cast<ui::TControl*>(Sender);
     if (c && !ui::PtInRect(c->ClientRect(), ui::Point(X, Y))) FDroppedDownByPress = false;

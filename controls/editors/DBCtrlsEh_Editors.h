@@ -282,6 +282,7 @@ public:
     TEditButtonEh* CreateEditButton() override;
     Variant GetValueVariant() const override { return FValue; }
     void EditButtonDown(bool Flag) override;
+    void EditButtonMouseMove(rtl::TObject* Sender, ui::TShiftState Shift, int X, int Y) override;
     void DropDown() override;
     void CloseUp(bool Accept) override;
     void DataChanged() override;
@@ -399,6 +400,7 @@ public:
     void DropDown() override;
     void CloseUp(bool Accept) override;
     void EditButtonDown(bool Flag) override;
+    void EditButtonMouseMove(rtl::TObject* Sender, ui::TShiftState Shift, int X, int Y) override;
     void InternalSetText(const AnsiString& AText) override;
     void InternalSetValue(const Variant& AValue) override;
     void StoreTextToLink() override;

@@ -564,6 +564,7 @@ void TCustomDBNumberEditEh::WndProc(ui::TMessage& Message) {
         WMPaste(Message);
         return;
     }
+    if (FCalculatorOpen && PassWheelToDropDown(Message, FCalculator)) return;
     TCustomDBEditEh::WndProc(Message);
 }
 

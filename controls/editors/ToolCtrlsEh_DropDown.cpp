@@ -17,6 +17,11 @@ IDropDownHostEh* DropDownHostOf(rtl::TComponent* DropDown) {
     return DropDown ? dynamic_cast<IDropDownHostEh*>(DropDown->Owner()) : nullptr;
 }
 
+void AttachDropDownToWindow(TWinControl* DropDown, TWinControl* AParent) {
+    if (DropDown->Parent()) DropDown->TWinControl::SetParent(nullptr);
+    DropDown->SetParentWindow(AParent && AParent->HandleAllocated() ? AParent->Handle() : 0);
+}
+
 namespace {
 
 // The outer rectangle of a window on the screen and the offset from its parent's coordinates.
@@ -268,6 +273,8 @@ void TPopupMonthCalendarEh::SetBounds(int ALeft, int ATop, int AWidth, int AHeig
     TMonthCalendar::SetBounds(ALeft, ATop, AWidth, AHeight);
 }
 
+void TPopupMonthCalendarEh::SetParent(TWinControl* AParent) { AttachDropDownToWindow(this, AParent); }
+
 void TPopupMonthCalendarEh::CreateParams(TCreateParams& Params) {
     TMonthCalendar::CreateParams(Params);
     Params.Style = WS_POPUP | (FCtl3D ? 0u : uint32_t(WS_BORDER));
@@ -413,10 +420,7 @@ void TPopupListboxEh::GetItemData(int Index, AnsiString& Data) {
     if (FItemsSource && Index >= 0 && Index < FItemsSource->Count()) Data = FItemsSource->Strings(Index);
 }
 
-void TPopupListboxEh::SetParent(TWinControl* AParent) {
-    if (Parent()) TCustomListBox::SetParent(nullptr);
-    SetParentWindow(AParent && AParent->HandleAllocated() ? AParent->Handle() : 0);
-}
+void TPopupListboxEh::SetParent(TWinControl* AParent) { AttachDropDownToWindow(this, AParent); }
 
 bool TPopupListboxEh::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
     if (TCustomListBox::DoMouseWheel(Shift, WheelDelta, MousePos)) return true;

@@ -34,6 +34,11 @@ public:
 // The host of a drop-down: its Owner when that offers the interface, else null.
 IDropDownHostEh* DropDownHostOf(rtl::TComponent* DropDown);
 
+// What a drop-down does with the control it is given as parent: it keeps to a top-level window
+// placed in screen coordinates (so it may reach past the editor's and the form's edges) and only
+// belongs to the parent's window.
+void AttachDropDownToWindow(ui::TWinControl* DropDown, ui::TWinControl* AParent);
+
 // ---------------------------------------------------------------------------------------------
 // Size grip
 
@@ -90,6 +95,8 @@ public:
     int BorderWidth() const noexcept { return FBorderWidth; }
     bool CanFocus() const override { return true; }
     void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+    // Stays a top-level window placed in screen coordinates, as the list does.
+    void SetParent(ui::TWinControl* AParent) override;
 
 protected:
     void CreateParams(ui::TCreateParams& Params) override;

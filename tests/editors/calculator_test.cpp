@@ -187,6 +187,51 @@ TEST_F(CalculatorTest, LayoutMatchesTheForm) {
     // The C key lies over Cancel and so receives clicks in the shared area.
     EXPECT_EQ(Calc->KeyOfTag(6)->Height(), 46);
     EXPECT_EQ(Calc->EqualsKey()->Width(), 56);
+    // The form's component names, and keys painted as glyph buttons with the hot look.
+    EXPECT_EQ(Calc->FindComponent("spEqual"), Calc->EqualsKey());
+    EXPECT_EQ(Calc->FindComponent("SpeedButton24"), Calc->KeyOfTag(12));
+    EXPECT_EQ(Calc->FindComponent("SpeedButton23"), Calc->KeyOfTag(6));
+    EXPECT_EQ(Calc->FindComponent("Panel1"), Calc->Panel1());
+    for (editors::TSpeedButtonEh* key : Calc->Keys()) {
+        EXPECT_EQ(key->Style(), editors::ebsGlyphEh) << key->Name();
+        EXPECT_TRUE(key->Active()) << key->Name();
+    }
+}
+
+TEST_F(CalculatorTest, AutoSizeKeepsTheClientAreaInsideEachBorder) {
+    struct TCase {
+        ui::TBorderStyle Border;
+        bool Ctl3D;
+        uint32_t Style, ExStyle;
+        int NonClient;
+    } cases[] = {
+        {ui::TBorderStyle::bsNone, true, 0, 0, 0},
+        {ui::TBorderStyle::bsSingle, true, 0, ui::WS_EX_CLIENTEDGE, 4},
+        {ui::TBorderStyle::bsSingle, false, ui::WS_BORDER, 0, 2},
+    };
+    Form->Show();
+    for (const auto& c : cases) {
+        Calc->SetBorderStyle(c.Border);
+        Calc->SetCtl3D(c.Ctl3D);
+        Calc->HandleNeeded();
+        EXPECT_EQ(Calc->WindowStyle() & ui::WS_BORDER, c.Style);
+        EXPECT_EQ(Calc->WindowExStyle() & ui::WS_EX_CLIENTEDGE, c.ExStyle);
+        EXPECT_EQ(Calc->NonClientHeight(), c.NonClient);
+        EXPECT_EQ(Calc->Width(), 184 + c.NonClient);
+        EXPECT_EQ(Calc->Height(), 127 + c.NonClient);
+        EXPECT_EQ(Calc->ClientWidth(), 184);
+        EXPECT_EQ(Calc->ClientHeight(), 127);
+    }
+    Calc->SetBounds(0, 0, 50, 50);
+    EXPECT_EQ(Calc->ClientWidth(), 184) << "auto-size keeps the laid-out client size";
+    Calc->SetAutoSize(false);
+    Calc->SetBounds(0, 0, 50, 50);
+    EXPECT_EQ(Calc->Width(), 50);
+
+    Calc->SetPixelsPerInch(20);
+    EXPECT_EQ(Calc->PixelsPerInch(), 96) << "too small to be taken";
+    Calc->SetPixelsPerInch(120);
+    EXPECT_EQ(Calc->PixelsPerInch(), 120);
 }
 
 // The owner that opened the drop-down: records its CloseUp calls.
@@ -254,6 +299,38 @@ TEST_F(PopupCalculatorTest, ErrorValueAndSpecialKeys) {
     ed->SetFlat(false);
     EXPECT_FALSE(Popup->KeyOfTag(6)->Flat());
     EXPECT_FALSE(Popup->EqualsKey()->Flat());
+}
+
+TEST_F(PopupCalculatorTest, APopupWindowWithARaisedFrameOfTwoPixels) {
+    Popup->HandleNeeded();
+    EXPECT_EQ(Popup->Parent(), nullptr) << "a top-level window that belongs to its parent's";
+    EXPECT_NE(Popup->WindowStyle() & ui::WS_POPUP, 0u);
+    EXPECT_EQ(Popup->WindowStyle() & ui::WS_BORDER, 0u);
+    EXPECT_EQ(Popup->WindowExStyle(), static_cast<uint32_t>(ui::WS_EX_TOOLWINDOW));
+    EXPECT_EQ(Popup->BorderWidth(), 2);
+    EXPECT_EQ(Popup->Width(), 184 + 4);
+    EXPECT_EQ(Popup->ClientWidth(), 184);
+    EXPECT_EQ(Popup->ClientHeight(), 127);
+
+    Popup->SetWindowPos(200, 300, 0, 0, ui::SWP_NOSIZE | ui::SWP_NOACTIVATE | ui::SWP_SHOWWINDOW);
+    auto* surface = dynamic_cast<ui::TRecordingSurface*>(Popup->Surface());
+    ASSERT_NE(surface, nullptr);
+    surface->Clear();
+    Popup->Perform(ui::WM_NCPAINT, 1, 0);
+    bool darkTop = false;
+    for (const ui::TDrawRecord& r : surface->Records())
+        if (r.Op == ui::TDrawOp::FillRect && r.Color == ui::TColor(ui::ColorToRGB(ui::cl3DDkShadow)) && r.Rect.Top == 0 &&
+            r.Rect.Left == 0 && r.Rect.Width() == Popup->Width())
+            darkTop = true;
+    EXPECT_TRUE(darkTop) << "the outer line of the frame";
+    EXPECT_EQ(ui::WindowFromPoint({250, 350}), Popup->Handle());
+
+    Popup->SetCtl3D(false);
+    Popup->HandleNeeded();
+    EXPECT_NE(Popup->WindowStyle() & ui::WS_BORDER, 0u);
+    EXPECT_EQ(Popup->BorderWidth(), 0);
+    EXPECT_EQ(Popup->Width(), 184 + 2);
+    EXPECT_EQ(Popup->ClientWidth(), 184);
 }
 
 TEST_F(PopupCalculatorTest, WithoutAHostNothingCloses) {

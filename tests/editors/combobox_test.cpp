@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/rtl/Text.h"
+#include "framework/ui/Clipbrd.h"
 #include "numberedit_fixture.h"
 
 using namespace editorstest;
@@ -221,6 +222,80 @@ TEST_F(ComboBoxTest, AListWiderThanTheEditorOrResizedKeepsItsSize) {
     Combo->DropDown();
     Pump();
     EXPECT_EQ(Combo->PopupList()->Width(), 260);
+}
+
+TEST_F(ComboBoxTest, APasteInKeyModeSearchesTheItemsAndOneWithoutA1251FormIsRefused) {
+    Fill({"Alpha", "Beta", "?eta"}, {"1", "2", "3"});
+    Focus(Combo);
+    ui::Clipboard()->SetAsWideText(u"be");
+    Combo->PasteFromClipboard();
+    Pump();
+    EXPECT_EQ(Combo->ItemIndex(), 1);
+    EXPECT_EQ(Combo->Value(), Variant(AnsiString("2")));
+
+    // Read as '?' it would find the third item: it is refused instead, and the choice stays.
+    Combo->SetSelStart(0);
+    const int beeps = ui::MessageBeepCount();
+    ui::Clipboard()->SetAsWideText(u"\u4E2Deta");
+    Combo->PasteFromClipboard();
+    Pump();
+    EXPECT_EQ(ui::MessageBeepCount(), beeps + 1);
+    EXPECT_EQ(Combo->ItemIndex(), 1);
+    EXPECT_EQ(Combo->Value(), Variant(AnsiString("2")));
+}
+
+TEST_F(ComboBoxTest, OverAKeyModeEditorTheCursorIsTheArrowEverywhere) {
+    const ui::TPoint text = At(Combo, 10, Combo->ClientHeight() / 2);
+    ui::MouseInput(ui::WM_MOUSEMOVE, text);
+    EXPECT_EQ(ui::GetCursorShape(), ui::crIBeam) << "a text editor shows the text cursor";
+    Fill({"Alpha", "Beta"}, {"1", "2"});
+    ui::MouseInput(ui::WM_MOUSEMOVE, At(Other, 5, 5));
+    ui::MouseInput(ui::WM_MOUSEMOVE, text);
+    EXPECT_EQ(ui::GetCursorShape(), ui::crArrow);
+}
+
+TEST_F(ComboBoxTest, ADragFromTheButtonIntoTheOpenListChoosesTheItemReleasedOn) {
+    Fill({"Alpha", "Beta", "Gamma"}, {"1", "2", "3"});
+    Focus(Combo);
+    TEditButtonControlEh* button = Combo->ButtonControls().front().EditButtonControl;
+    ui::MouseInput(ui::WM_LBUTTONDOWN, At(button, button->Width() / 2, button->Height() / 2));
+    Pump();
+    ASSERT_TRUE(Combo->ListOpen());
+    TPopupListboxEh* list = Combo->PopupList();
+    EXPECT_TRUE(button->MouseCapture()) << "the pressed button keeps the mouse";
+    const ui::TRect item = list->ItemRect(2);
+    const ui::TPoint over = At(list, item.Left + 5, item.Top + item.Height() / 2);
+    ui::MouseInput(ui::WM_MOUSEMOVE, over);
+    Pump();
+    EXPECT_FALSE(button->MouseCapture()) << "the list took the drag over";
+    ui::MouseInput(ui::WM_LBUTTONUP, over);
+    Pump();
+    EXPECT_FALSE(Combo->ListOpen());
+    EXPECT_EQ(Combo->ItemIndex(), 2);
+    EXPECT_EQ(Combo->Value(), Variant(AnsiString("3")));
+}
+
+TEST_F(ComboBoxTest, TheWheelScrollsTheOpenListAndAltDownClosesItWithoutChoosing) {
+    for (int i = 0; i < 20; ++i) Combo->Items()->Add("item" + std::to_string(i));
+    Combo->SetItemIndex(0);
+    Focus(Combo);
+    Combo->DropDown();
+    Pump();
+    TPopupListboxEh* list = Combo->PopupList();
+    ASSERT_EQ(list->TopIndex(), 0);
+    ui::MouseWheelInput(-2 * 120, At(Combo, 5, 5));
+    Pump();
+    EXPECT_EQ(list->TopIndex(), 2);
+    EXPECT_EQ(Combo->ItemIndex(), 0) << "the wheel went to the list";
+    Key(ui::VK_DOWN);
+    EXPECT_EQ(list->ItemIndex(), 1);
+
+    ui::KeyInput(ui::VK_MENU, true);
+    ui::KeyPressInput(ui::VK_DOWN);
+    ui::KeyInput(ui::VK_MENU, false);
+    Pump();
+    EXPECT_FALSE(Combo->ListOpen()) << "the main button's shortcut is not the list's key";
+    EXPECT_EQ(Combo->ItemIndex(), 0);
 }
 
 }  // namespace

@@ -220,4 +220,86 @@ TEST_F(DateTimeEditTest, TheCalendarChoosesADayKeepingTheTimeAndEscLeavesTheValu
     EXPECT_TRUE(Edit->Value().IsNull());
 }
 
+TEST_F(DateTimeEditTest, TheCalendarShowsOnTheScreenRightUnderTheEditor) {
+    Form->SetBounds(100, 100, 400, 300);
+    Focus(Edit);
+    Edit->DropDown();
+    Pump();
+    TPopupMonthCalendarEh* cal = Edit->Calendar();
+    const ui::TRect editor = Edit->WindowRectOnScreen();
+    const ui::TRect onScreen = cal->WindowRectOnScreen();
+    EXPECT_EQ(onScreen.Left, editor.Left);
+    EXPECT_EQ(onScreen.Top, editor.Bottom);
+    // Wider and taller than the editor, and still hit where it shows: no editor clips it.
+    const ui::TPoint inside{onScreen.Left + cal->Width() - 10, onScreen.Top + cal->Height() - 10};
+    EXPECT_EQ(ui::WindowFromPoint(inside), cal->Handle());
+    EXPECT_TRUE(Edit->Focused()) << "the editor keeps the focus";
+    Key(ui::VK_ESCAPE, '\x1B');
+    EXPECT_FALSE(cal->IsWindowVisible());
+}
+
+TEST_F(DateTimeEditTest, ADragFromTheButtonOrAClickInTheOpenCalendarChoosesTheDay) {
+    Edit->SetValue(DateV(2024, 3, 5));
+    Focus(Edit);
+    TEditButtonControlEh* button = Edit->ButtonControls().front().EditButtonControl;
+    ui::MouseInput(ui::WM_LBUTTONDOWN, At(button, button->Width() / 2, button->Height() / 2));
+    Pump();
+    ASSERT_TRUE(Edit->CalendarOpen());
+    EXPECT_TRUE(button->MouseCapture()) << "the pressed button keeps the mouse";
+    TPopupMonthCalendarEh* cal = Edit->Calendar();
+    ui::TPoint day{-1, -1};
+    for (int y = 0; y < cal->ClientHeight() && day.X < 0; ++y)
+        for (int x = 0; x < cal->ClientWidth(); ++x) {
+            rtl::TDateTime d = 0;
+            if ((cal->HitTest({x, y}, &d) & 0xFFFF00FF) == ui::MCHT_CALENDARDATE && d == EncodeDate(2024, 3, 20)) {
+                day = {x, y};
+                break;
+            }
+        }
+    ASSERT_GE(day.X, 0);
+    ui::MouseInput(ui::WM_MOUSEMOVE, At(cal, day.X, day.Y));
+    Pump();
+    EXPECT_FALSE(button->MouseCapture()) << "the calendar took the drag over";
+    ui::MouseInput(ui::WM_LBUTTONUP, At(cal, day.X, day.Y));
+    Pump();
+    EXPECT_FALSE(Edit->CalendarOpen());
+    EXPECT_EQ(Edit->Value(), DateV(2024, 3, 20));
+
+    // A plain click on a day of the open calendar chooses it and the editor has the focus after.
+    ui::ResetDoubleClick();
+    Edit->DropDown();
+    Pump();
+    ui::TPoint other{-1, -1};
+    for (int y = 0; y < cal->ClientHeight() && other.X < 0; ++y)
+        for (int x = 0; x < cal->ClientWidth(); ++x) {
+            rtl::TDateTime d = 0;
+            if ((cal->HitTest({x, y}, &d) & 0xFFFF00FF) == ui::MCHT_CALENDARDATE && d == EncodeDate(2024, 3, 12)) {
+                other = {x, y};
+                break;
+            }
+        }
+    ASSERT_GE(other.X, 0);
+    ui::MouseInput(ui::WM_LBUTTONDOWN, At(cal, other.X, other.Y));
+    Pump();
+    ui::MouseInput(ui::WM_LBUTTONUP, At(cal, other.X, other.Y));
+    Pump();
+    EXPECT_FALSE(Edit->CalendarOpen());
+    EXPECT_EQ(Edit->Value(), DateV(2024, 3, 12));
+    EXPECT_TRUE(Edit->Focused());
+    EXPECT_EQ(ui::GetActiveWindow(), Form->Handle());
+}
+
+TEST_F(DateTimeEditTest, TheWheelMovesTheOpenCalendarNotTheValue) {
+    Edit->SetValue(DateV(2024, 3, 5));
+    Focus(Edit);
+    Edit->DropDown();
+    Pump();
+    ui::MouseWheelInput(-120, At(Edit, 5, 5));
+    Pump();
+    EXPECT_EQ(Edit->Calendar()->Date(), EncodeDate(2024, 3, 6));
+    EXPECT_EQ(Edit->Value(), DateV(2024, 3, 5));
+    Key(ui::VK_RETURN, '\r');
+    EXPECT_EQ(Edit->Value(), DateV(2024, 3, 6));
+}
+
 }  // namespace

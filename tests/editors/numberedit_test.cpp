@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
+#include "framework/rtl/DateUtils.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/ui/Clipbrd.h"
 #include "numberedit_fixture.h"
@@ -291,6 +293,82 @@ TEST_F(NumberEditTest, TheCalculatorOpensOnZeroTakesTheKeysAndEnterWritesItsResu
     Key(ui::VK_ESCAPE, '\x1B');
     EXPECT_FALSE(Edit->CalculatorOpen());
     EXPECT_EQ(Edit->Value(), Variant(6.0)) << "Esc leaves the value";
+}
+
+TEST_F(NumberEditTest, TheCalculatorShowsOnTheScreenRightUnderTheEditor) {
+    Form->SetBounds(100, 100, 400, 300);
+    Focus(Edit);
+    Edit->DropDown();
+    Pump();
+    TPopupCalculatorEh* calc = Edit->PopupCalculator();
+    const ui::TRect editor = Edit->WindowRectOnScreen();
+    const ui::TRect onScreen = calc->WindowRectOnScreen();
+    EXPECT_EQ(onScreen.Left, editor.Left);
+    EXPECT_EQ(onScreen.Top, editor.Bottom);
+    const ui::TPoint inside{onScreen.Left + calc->Width() - 10, onScreen.Top + calc->Height() - 10};
+    EXPECT_EQ(ui::WindowFromPoint(inside), calc->Handle());
+    EXPECT_TRUE(Edit->Focused()) << "the editor keeps the focus";
+
+    // Its keys take clicks without taking the focus or the form's activation.
+    ui::TControl* seven = calc->KeyOfTag(1);
+    ui::MouseInput(ui::WM_LBUTTONDOWN, At(seven, 5, 5));
+    Pump();
+    ui::MouseInput(ui::WM_LBUTTONUP, At(seven, 5, 5));
+    Pump();
+    EXPECT_EQ(calc->DisplayText(), "7");
+    EXPECT_TRUE(Edit->Focused());
+    EXPECT_EQ(ui::GetActiveWindow(), Form->Handle());
+    Key(ui::VK_RETURN, '\r');
+    EXPECT_FALSE(calc->IsWindowVisible());
+    EXPECT_EQ(Edit->Value(), Variant(7.0));
+}
+
+// The guard every editor shares: bound by field name without a data source, a write by code raises
+// the data-source error and changes nothing; the editor reads as empty.
+TEST_F(NumberEditTest, NumberAndDateEditorsBoundByNameWithoutADataSourceRefuseWritesByCode) {
+    auto* date = rtl::Create<TDBDateTimeEditEh>(Form);
+    date->SetName("Date");
+    date->SetParent(Form);
+    Edit->SetDataField("qty");
+    date->SetDataField("born");
+    struct TCase {
+        const char* Name;
+        TCustomDBEditEh* Editor;
+        std::function<void()> Write;
+    } cases[] = {
+        {"number Value", Edit, [&] { Edit->SetValue(Variant(5)); }},
+        {"number Text", Edit, [&] { Edit->SetText("5"); }},
+        {"number Clear", Edit, [&] { Edit->Clear(); }},
+        {"date Value", date, [&] { date->SetValue(Variant::FromDate(rtl::EncodeDate(2024, 3, 5))); }},
+        {"date Text", date, [&] { date->SetText("05.03.2024"); }},
+    };
+    for (const auto& c : cases) {
+        try {
+            c.Write();
+            ADD_FAILURE() << c.Name << " did not raise";
+        } catch (const db::EDatabaseError& e) {
+            EXPECT_NE(std::string(e.Message()).find("Missing DataSource property"), std::string::npos) << c.Name;
+        }
+        EXPECT_TRUE(c.Editor->Value().IsNull()) << c.Name;
+        EXPECT_TRUE(c.Editor->DataLink()->UnboundValue().IsNull()) << c.Name;
+    }
+    EXPECT_EQ(Edit->EditText(), "");
+    EXPECT_EQ(date->Text(), "");
+}
+
+TEST_F(NumberEditTest, TheWheelMovesTheOpenCalculatorNotTheValue) {
+    Edit->SetValue(Variant(10.0));
+    Focus(Edit);
+    Edit->DropDown();
+    Pump();
+    ui::MouseWheelInput(-120, At(Edit, 5, 5));
+    Pump();
+    EXPECT_EQ(Edit->PopupCalculator()->DisplayText(), "9");
+    EXPECT_EQ(Edit->Value(), Variant(10.0));
+    Key(ui::VK_ESCAPE, '\x1B');
+    ui::MouseWheelInput(-120, At(Edit, 5, 5));
+    Pump();
+    EXPECT_EQ(Edit->Value(), Variant(9.0)) << "closed, the wheel steps the value again";
 }
 
 }  // namespace
