@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <random>
 #include <string>
@@ -81,17 +82,46 @@ struct Row {
 // Bytes the allocator has handed out and not yet taken back.
 double HeapInUse() { return static_cast<double>(mallinfo2().uordblks); }
 
+// A line of /proc/self/status in bytes ("VmRSS", "VmHWM").
+double ProcStatus(const std::string& key) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.compare(0, key.size() + 1, key + ":") == 0) return std::stod(line.substr(key.size() + 1)) * 1024.0;
+    return 0;
+}
+
+// The highest resident memory reached since it was made, above what was resident then: freed
+// memory goes back to the system first and the kernel's high-water mark starts again from here.
+class TPeakMeter {
+public:
+    TPeakMeter() {
+        malloc_trim(0);
+        std::ofstream("/proc/self/clear_refs") << "5";
+        FBase = ProcStatus("VmRSS");
+    }
+    double Growth() const { return ProcStatus("VmHWM") - FBase; }
+
+private:
+    double FBase = 0;
+};
+
 void BM_RawSqliteFetch(benchmark::State& state) {
     const int rows = static_cast<int>(state.range(0));
     const std::string& path = Database(rows);
-    double held = 0;
-    for (auto _ : state) {
+    double held = 0, peak = 0, data = 0;
+    // The peak is taken in one more run after the timed ones: measuring it returns freed memory
+    // to the system first, which would slow the run it measures.
+    auto once = [&](bool measure) {
         sqlite3* db = nullptr;
         sqlite3_open(path.c_str(), &db);
         const double before = HeapInUse();
+        std::optional<TPeakMeter> meter;
+        if (measure) meter.emplace();
         sqlite3_stmt* st = nullptr;
         sqlite3_prepare_v2(db, "SELECT * FROM sources", -1, &st, nullptr);
         std::vector<Row> out;
+        data = 0;
         auto text = [&](int c) -> std::optional<std::string> {
             if (sqlite3_column_type(st, c) == SQLITE_NULL) return std::nullopt;
             return std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
@@ -111,16 +141,27 @@ void BM_RawSqliteFetch(benchmark::State& state) {
             r.head = text(5);
             r.note = text(6);
             r.created = text(7);
+            if (measure) {
+                for (const auto* t : {&r.name, &r.city, &r.head, &r.note, &r.created})
+                    if (*t) data += static_cast<double>((*t)->size());
+                data += 3 * sizeof(int64_t);
+            }
             out.push_back(std::move(r));
         }
         held = HeapInUse() - before;
+        if (meter) peak = meter->Growth();
         sqlite3_finalize(st);
         sqlite3_close(db);
         benchmark::DoNotOptimize(out.data());
         if (static_cast<int>(out.size()) != rows) state.SkipWithError("row count");
-    }
+    };
+    for (auto _ : state) once(false);
+    once(true);
     state.SetItemsProcessed(state.iterations() * rows);
     state.counters["held_mb"] = held / (1024.0 * 1024.0);
+    state.counters["peak_mb"] = peak / (1024.0 * 1024.0);
+    // The bytes of the values themselves: text lengths and eight bytes a number.
+    state.counters["data_mb"] = data / (1024.0 * 1024.0);
 }
 
 // The application's connection options; Unicode switches text fields to UTF-16.
@@ -186,8 +227,8 @@ void BM_RecordSetFetchAll(benchmark::State& state) { FetchAll(state, false, fals
 void BM_UniQueryFetchAll(benchmark::State& state) {
     const int rows = static_cast<int>(state.range(0));
     const std::string& path = Database(rows);
-    double held = 0;
-    for (auto _ : state) {
+    double held = 0, peak = 0;
+    auto once = [&](bool measure) {
         rtl::TOwnedPtr<components::TUniConnection> conn(rtl::Create<components::TUniConnection>(nullptr));
         conn->SetLoginPrompt(false);
         conn->SetProviderName("SQLite");
@@ -197,6 +238,8 @@ void BM_UniQueryFetchAll(benchmark::State& state) {
         conn->SetDatabase(path);
         conn->Connect();
         const double before = HeapInUse();
+        std::optional<TPeakMeter> meter;
+        if (measure) meter.emplace();
         rtl::TOwnedPtr<components::VUdeVizov> q(rtl::Create<components::VUdeVizov>(nullptr));
         q->SetConnection(conn.get());
         q->SpecificOptions()->Add("SQLite.FetchAll=True");
@@ -211,10 +254,14 @@ void BM_UniQueryFetchAll(benchmark::State& state) {
                 ++cells;
             }
         held = HeapInUse() - before;
+        if (meter) peak = meter->Growth();
         if (cells != static_cast<size_t>(rows) * static_cast<size_t>(fields)) state.SkipWithError("cell count");
-    }
+    };
+    for (auto _ : state) once(false);
+    once(true);
     state.SetItemsProcessed(state.iterations() * rows);
     state.counters["held_mb"] = held / (1024.0 * 1024.0);
+    state.counters["peak_mb"] = peak / (1024.0 * 1024.0);
 }
 void BM_RecordSetFetchAllUnicode(benchmark::State& state) { FetchAll(state, true, false); }
 void BM_RecordSetFetchAllReadBack(benchmark::State& state) { FetchAll(state, false, true); }

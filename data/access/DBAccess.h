@@ -1622,6 +1622,9 @@ protected:
     bool FReleased = false;
 };
 
+// The field of a cursor-valued column.
+DB_TYPED_FIELD_CLASS(TDACursorField, db::TField, db::ftCursor)
+
 // The data source of the component layer.
 class TCRDataSource : public db::TDataSource {
     RTL_CLASS(TCRDataSource, db::TDataSource)

@@ -372,6 +372,7 @@ public:
     void SetIRecordSet(std::unique_ptr<store::TData> Value) override;
     void SetDataSetService(rtl::TOwnedPtr<store::TDataSetService> Value) override;
     bool ArrayDefsAsObjects() const override;
+    db::TFieldClass FieldClassFor(db::TFieldType FieldType) override;
     void Prepare() override;
     void UnPrepare() override;
     void Execute() override;

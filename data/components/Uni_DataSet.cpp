@@ -89,6 +89,11 @@ const store::TFieldTypeMap& TCustomUniDataSet::GetFieldTypeMapClass() const {
     return TCustomDADataSet::GetFieldTypeMapClass();
 }
 
+db::TFieldClass TCustomUniDataSet::FieldClassFor(db::TFieldType FieldType) {
+    if (FieldType == db::ftCursor) return &daccess::TDACursorField::StaticClass();
+    return TCustomDADataSet::FieldClassFor(FieldType);
+}
+
 bool TCustomUniDataSet::ArrayDefsAsObjects() const {
     TUniProvider* prov = ProviderOrNull();
     return prov ? prov->IsComplexFieldsSupported() : TCustomDADataSet::ArrayDefsAsObjects();

@@ -32,6 +32,8 @@ const daccess::TCRConnectionClass& TSQLiteUniProvider::GetConnectionClass() {
     return TSQLiteConnection::StaticClass();
 }
 
+const rtl::ClassRef& TSQLiteUniProvider::GetServerEnumeratorClass() { return TLiteServerEnumerator::StaticClass(); }
+
 const daccess::TCRTransactionClass& TSQLiteUniProvider::GetTransactionClass() {
     return TSQLiteTransaction::StaticClass();
 }

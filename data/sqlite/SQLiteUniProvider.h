@@ -6,6 +6,7 @@
 // that talks to SQLite through the universal components includes it once somewhere.
 #pragma once
 
+#include "data/access/CRServerEnumerator.h"
 #include "data/access/DBAccess.h"
 #include "data/components/UniProvider.h"
 #include "data/sqlite/LiteClassesUni.h"
@@ -29,6 +30,7 @@ public:
     const rtl::ClassRef& GetConnectionParametersClass() override;
     const daccess::TCRConnectionPoolManagerClass& GetConnectionPoolingManagerClass() override;
     const daccess::TCRConnectionClass& GetConnectionClass() override;
+    const rtl::ClassRef& GetServerEnumeratorClass() override;
     const daccess::TCRTransactionClass& GetTransactionClass() override;
     const store::TParserClass& GetParserClass() override;
     const daccess::TCRCommandClass& GetCommandClass() override;
@@ -50,6 +52,11 @@ public:
     components::TOptionsList* GetConnectionOptions() override;
     components::TOptionsList* GetSQLOptions() override;
     components::TOptionsList* GetDataSetOptions() override;
+};
+
+// A database file is no server: the base's empty list.
+class TLiteServerEnumerator : public daccess::TCRServerEnumerator {
+    RTL_CLASS(TLiteServerEnumerator, daccess::TCRServerEnumerator)
 };
 
 // The field-type map of SQLite datasets: the data-access layer's, unchanged.

@@ -142,6 +142,32 @@ TEST_F(UniConnectionTest, DatabaseErrorsReachTheCallerAndOnErrorAsUniErrors) {
     EXPECT_FALSE(Conn->Connected());
 }
 
+TEST_F(UniConnectionTest, ConnectionOptionsReachTheProviderConnection) {
+    TUniConnectionOptions* o = Conn->Options();
+    ASSERT_NE(dynamic_cast<TUniConnectionOptions*>(o), nullptr);
+    EXPECT_FALSE(o->ConvertEOL());
+    EXPECT_FALSE(o->DisconnectedMode());
+    EXPECT_TRUE(o->KeepDesignConnected());
+    EXPECT_FALSE(o->LocalFailover());
+    EXPECT_EQ(static_cast<int>(o->DefaultSortType()), 0);
+    EXPECT_FALSE(o->EnableBCD());
+    EXPECT_FALSE(o->EnableFMTBCD());
+
+    // Set before the provider connection exists: handed over when it is made.
+    o->SetConvertEOL(true);
+    o->SetEnableBCD(true);
+    EXPECT_TRUE(Conn->ConvertEOL());
+    Conn->Connect();
+    daccess::TCRConnection* provider = Conn->IConnection();
+    EXPECT_TRUE(provider->ConvertEOL());
+    EXPECT_TRUE(provider->EnableBCD());
+    EXPECT_FALSE(provider->EnableFMTBCD());
+    // Set on an open connection: passed on at once.
+    o->SetConvertEOL(false);
+    EXPECT_FALSE(provider->ConvertEOL());
+    EXPECT_FALSE(o->ConvertEOL());
+}
+
 TEST_F(UniConnectionTest, VersionsNeedAnOpenConnection) {
     EXPECT_EQ(MessageOf([&] { (void)Conn->ServerVersion(); }), SConnectionIsNotConnected);
     Conn->Connect();

@@ -171,6 +171,15 @@ TEST_F(UniQueryTest, AnUntypedResultParameterBecomesAnInteger) {
     EXPECT_EQ(first->DataType(), db::ftString);
 }
 
+TEST_F(UniQueryTest, CursorColumnsGetTheCursorFieldAndOthersTheServicesClass) {
+    VUdeVizov* q = Query("SELECT * FROM sources");
+    q->Open();
+    EXPECT_STREQ(q->FieldClassFor(db::ftCursor)->ClassName(), "TDACursorField");
+    EXPECT_STREQ(q->FieldClassFor(db::ftInteger)->ClassName(), q->FieldByName("id")->ClassName());
+    rtl::TOwnedPtr<daccess::TDACursorField> cursor(rtl::Create<daccess::TDACursorField>(nullptr));
+    EXPECT_EQ(cursor->DataType(), db::ftCursor);
+}
+
 TEST_F(UniQueryTest, TheMetadataDatasetListsColumns) {
     rtl::TOwnedPtr<ZOroReruRure> meta(rtl::Create<ZOroReruRure>(nullptr));
     meta->SetConnection(Conn.get());

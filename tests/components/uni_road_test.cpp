@@ -28,9 +28,13 @@ TEST_F(UniRoadTest, OneRequestFromConnectToDelete) {
     }, 1);
     EXPECT_EQ(Scalar(A(u8"SELECT my_lower('ФОНД')")).AsAnsiString(), A(u8"фонд"));
 
-    // The sources journal of curator 7, kind 2, fetched whole at open.
-    VUdeVizov* sources = Query("SELECT * FROM sources WHERE kind = 2 AND curator_id = 7");
+    // The sources journal of curator 7, kind 2, fetched whole at open: the journal filter is the
+    // query's FilterSQL, as the data module sets it.
+    VUdeVizov* sources = Query("SELECT * FROM sources");
+    sources->SetFilterSQL("kind = 2 AND curator_id = 7");
     sources->Open();
+    EXPECT_NE(sources->GetFinalSQL().find("WHERE kind = 2 AND curator_id = 7"), std::string::npos)
+        << sources->GetFinalSQL();
     EXPECT_TRUE(sources->GetFetchAll());
     EXPECT_TRUE(sources->FetchFinished());
     EXPECT_EQ(Ids(sources), (std::vector<int>{1, 3}));
@@ -70,8 +74,8 @@ TEST_F(UniRoadTest, OneRequestFromConnectToDelete) {
     sources->SetIndexFieldNames("id DESC");
     EXPECT_EQ(Ids(sources), (std::vector<int>{7, 3, 1}));
 
-    // Narrowed through FilterSQL: joined to the query's own condition.
-    sources->SetFilterSQL("number > 2");
+    // Narrowed through FilterSQL: the open query reopens with the new condition.
+    sources->SetFilterSQL("kind = 2 AND curator_id = 7 AND number > 2");
     EXPECT_TRUE(sources->Active());
     EXPECT_EQ(Ids(sources), (std::vector<int>{7, 3}));
 

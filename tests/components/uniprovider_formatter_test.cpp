@@ -116,6 +116,8 @@ TEST_F(FormatterTest, ErrorTable) {
     for (const Case& c : cases) EXPECT_EQ(ErrorOf(c.In), c.Message) << c.In;
     // A template that needs more arguments than the call gives.
     EXPECT_THROW(Expand("{fn TWO(a)}"), rtl::EConvertError);
+    EXPECT_EQ(ErrorOf("{fn TWO(a)}"), "Format '%s%s' invalid or incompatible with argument");
+    EXPECT_EQ(ErrorOf("SELECT {fn DATEADD(day, 3)}"), "Format 'DATE(%2:s, '%1:s %0:s')' invalid or incompatible with argument");
 }
 
 TEST_F(FormatterTest, SelfReferringMacrosAreRefusedInsteadOfExpandingWithoutEnd) {

@@ -79,6 +79,7 @@ TEST(SQLiteUniProvider, IsRegisteredUnderItsNameAndNamesTheSQLiteClasses) {
         {&p->GetConnectionParametersClass(), "TCRConnectionParameters"},
         {&p->GetConnectionPoolingManagerClass(), "TCRConnectionPoolManager"},
         {&p->GetConnectionClass(), "TSQLiteConnection"},
+        {&p->GetServerEnumeratorClass(), "TLiteServerEnumerator"},
         {&p->GetTransactionClass(), "TSQLiteTransaction"},
         {&p->GetParserClass(), "TLiteParser"},
         {&p->GetCommandClass(), "TSQLiteCommand"},
