@@ -347,8 +347,16 @@ TEST_F(DBModFixture, AttachOpenDetachAndDelete) {
     EXPECT_EQ(One("SELECT file_name FROM files WHERE id = " + id), U(u8"опись.pdf"));
     const std::string copy = FilesDir + id + ".pdf";
     EXPECT_TRUE(std::filesystem::exists(copy));
+    const char* oldTemp = std::getenv("TEMP");
+    const std::string savedTemp = oldTemp ? oldTemp : "";
+    ::setenv("TEMP", (Dir / "temp").c_str(), 1);
     Mod->OpenAttachedFile(Mod->zOpisi.get());
+    if (oldTemp)
+        ::setenv("TEMP", savedTemp.c_str(), 1);
+    else
+        ::unsetenv("TEMP");
     EXPECT_EQ(Services.Opened, std::vector<std::string>{copy});
+    EXPECT_TRUE(std::filesystem::is_directory(Dir / "temp" / "Velmorat"));
 
     EXPECT_FALSE(Mod->AttachFile(Mod->zOpisi.get()));  // cancelled dialog
     ASSERT_TRUE(Mod->DetachFile(Mod->zOpisi.get()));
