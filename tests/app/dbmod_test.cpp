@@ -385,6 +385,26 @@ TEST_F(DBModFixture, AttachOpenDetachAndDelete) {
     EXPECT_EQ(One("SELECT count(*) FROM files"), "0");
 }
 
+// An entry whose delete fails keeps its attachment whole.
+TEST_F(DBModFixture, AFailedDeleteKeepsTheAttachment) {
+    const std::string picked = (Dir / "act.txt").string();
+    std::ofstream(picked) << "act";
+    Mod->zLosses->Open();
+    Mod->NewLoss(0);
+    Services.Picks.push_back(picked);
+    ASSERT_TRUE(Mod->AttachFile(Mod->zLosses.get()));
+    Mod->zLosses->Post();
+    const std::string copy = FilesDir + One("SELECT file_id FROM losses") + ".txt";
+    Raw("CREATE TRIGGER keep BEFORE DELETE ON losses BEGIN SELECT RAISE(ABORT, 'kept'); END;");
+    EXPECT_NE(MessageOf([&] { Mod->zLosses->Delete(); }), "");
+    EXPECT_TRUE(std::filesystem::exists(copy));
+    EXPECT_EQ(One("SELECT count(*) FROM files"), "1");
+    Raw("DROP TRIGGER keep;");
+    Mod->zLosses->Delete();
+    EXPECT_FALSE(std::filesystem::exists(copy));
+    EXPECT_EQ(One("SELECT count(*) FROM files"), "0");
+}
+
 TEST_F(DBModFixture, AFailedCopyLeavesNoFilesRow) {
     Mod->zOther->Open();
     Mod->NewDocOther(0);
