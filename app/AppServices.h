@@ -22,6 +22,9 @@ public:
     virtual bool OpenFileDialog(const AnsiString& Filter, std::string& FileName) = 0;
     // Hands a file to the desktop's program for it; false when that could not be started.
     virtual bool OpenWithDesktop(const std::string& Path) = 0;
+    // The server-setup dialog, shown when the database cannot be opened at start-up; true when it
+    // closed with OK, the connection then open. Without the dialog start-up goes on unconnected.
+    virtual bool ServerSetup() { return false; }
 };
 
 // The desktop's own: opening runs "xdg-open" with the path as its one argument, never through a

@@ -2,6 +2,7 @@
 #include "app/DBModUnit.h"
 
 #include <filesystem>
+#include <fstream>
 
 #include "data/sqlite/SQLiteUniProvider.h"
 #include "framework/db/DB_FieldClasses.h"
@@ -107,6 +108,7 @@ TDBMod::TDBMod(IAppServices* Services) : FServices(Services) {
 }
 
 TDBMod::~TDBMod() {
+    DataModuleDestroy();
     // Data sources and details go before the queries they point at, the connection last.
     for (auto* s : {&srcSources, &srcOpisi, &srcTransfer, &srcLosses, &srcEvents, &srcChanges, &srcNomenclature,
                     &srcDocsApp, &srcOther, &srcOrgs, &srcPassport, &srcDocs, &srcRenames, &srcOpisFond,
@@ -149,7 +151,13 @@ void TDBMod::DataModuleCreate() {
     try {
         zServer->Connect();
     } catch (const rtl::Exception&) {
-        // Start-up goes on without a connection; the first open reports it.
+        // Start-up goes on, with or without a connection; the first open reports a closed one.
+        if (!zServer->Connected() && FServices->ServerSetup()) {
+            SettingsWrite("SQL", "hostname", zServer->Server());
+            SettingsWrite("SQL", "username", zServer->Username());
+            SettingsWrite("SQL", "password", zServer->Password());
+            SettingsWrite("SQL", "database", zServer->Database());
+        }
     }
     // Registered now when open, else at the next connect.
     sqlite::TLiteUtils::RegisterFunction(
@@ -170,6 +178,39 @@ void TDBMod::DataModuleCreate() {
     zSources->Open();
     zLSources->Open();
     zEPMK->Open();
+}
+
+void TDBMod::DataModuleDestroy() {
+    FDocFilter.Put("");
+    FSourceFilter.Put("");
+}
+
+bool TDBMod::OpenOrInstallDatabase(const AnsiString& Name) {
+    std::filesystem::path file(rtl::AnsiToUTF8(rtl::Trim(Name)));
+    if (file.is_relative()) file = AppDir / file;
+    if (zServer->Connected()) zServer->Disconnect();
+    zServer->SetDatabase(rtl::UTF8ToAnsi(file.string()));
+    if (!std::filesystem::exists(file)) {
+        const std::string script = AppDir + "/install_db.sql";
+        if (!std::filesystem::exists(script)) {
+            FServices->MessageBox(
+                rtl::UTF8ToAnsi(u8"Файл install_db.sql не найден. Попробуйте переустановить программу"),
+                rtl::UTF8ToAnsi(u8"Внимание"), TMsgIcon::Warning);
+            return false;
+        }
+        // An empty file is a new database to the engine; a script that fails leaves no half-made one.
+        std::ofstream(file, std::ios::binary).flush();
+        try {
+            zDump->RestoreFromFile(rtl::UTF8ToAnsi(script));
+        } catch (...) {
+            zServer->Disconnect();
+            std::error_code ec;
+            std::filesystem::remove(file, ec);
+            throw;
+        }
+    }
+    zServer->Connect();
+    return zServer->Connected();
 }
 
 void TDBMod::CreateJournalFields() {

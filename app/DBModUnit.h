@@ -66,6 +66,13 @@ public:
     // Start-up: globals, settings, connection, "my_lower", filters, the first opens. A failed
     // connect is swallowed and start-up goes on (the journals then report the closed connection).
     void DataModuleCreate();
+    // Lets go of the filter lists; the destructor runs it.
+    void DataModuleDestroy();
+    // For the server-setup dialog: points the connection at the database file Name, making it from
+    // AppDir's "install_db.sql" through zDump when the file does not exist yet, and connects. False,
+    // with the message shown, when the script is missing. An SQLite database is its file: there is
+    // no server to create it on or switch to.
+    bool OpenOrInstallDatabase(const AnsiString& Name);
 
     // --- filters ---
     void SetYear(int32_t Value);
@@ -172,6 +179,8 @@ private:
 
 // The year of a date value; an empty (null) date counts as the current year.
 int32_t YearOfField(db::TField* Field);
+// The program's folder in the temporary directory that the variable TEMP names (else the system's).
+std::string TempVelmoratDir();
 // "my_lower": the text lower-cased by the single-byte code page's rules.
 AnsiString MyLower(const AnsiString& Text);
 

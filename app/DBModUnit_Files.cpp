@@ -1,4 +1,5 @@
 // Attached files: a row of "files" names each, and its copy lives in FilesDir as id + extension.
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -19,6 +20,12 @@ int32_t FileIdOf(VUdeVizov* Query) {
     return f->IsNull() ? 0 : f->AsInteger();
 }
 }  // namespace
+
+std::string TempVelmoratDir() {
+    const char* temp = std::getenv("TEMP");
+    fs::path base = temp && *temp ? fs::path(temp) : fs::temp_directory_path();
+    return (base / "Velmorat").string() + "/";
+}
 
 std::string TDBMod::Extension(const AnsiString& Name) {
     return fs::path(rtl::AnsiToUTF8(Name)).extension().string();
@@ -66,6 +73,9 @@ bool TDBMod::AttachFile(VUdeVizov* Query) {
 }
 
 void TDBMod::GetAttachedFileName(VUdeVizov* Query, std::string& FileName) {
+    // The program's folder in the temporary directory is made ready (nothing is put into it).
+    std::error_code ec;
+    fs::create_directories(TempVelmoratDir(), ec);
     const int32_t id = FileIdOf(Query);
     FileName.clear();
     if (id < 1) return;

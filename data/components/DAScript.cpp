@@ -142,6 +142,74 @@ bool IsWordChar(char c) {
 
 }  // namespace
 
+bool TDAScriptProcessor::CollectLexemes(int& kind) {
+    bool atEnd = false;
+    bool collected = false;
+    AnsiString prev;
+    int64_t prevEnd = -1;
+    AnsiString lexem;
+    for (;;) {
+        const int code = FParser->GetNext(lexem);
+        if (code == store::lcEnd) {
+            atEnd = true;
+            break;
+        }
+        if (code != store::lcString && IsEndLexem(code, lexem)) break;
+        const bool plain = code != store::lcString && code != store::lcComment && code != store::lcBlank;
+        bool checked = false;
+        if (plain) {
+            if (!IsBlockStatement(kind) && lexem == FDelimiter) break;
+            // A delimiter such as "$$" may be read as the tail of the word before it.
+            if (lexem.size() > FDelimiter.size() && !FDelimiter.empty() && !IsWordChar(FDelimiter[0]) &&
+                lexem.ends_with(FDelimiter)) {
+                const AnsiString head = lexem.substr(0, lexem.size() - FDelimiter.size());
+                CheckLexem(code, head, kind);
+                checked = true;
+                if (!IsBlockStatement(kind)) {
+                    FStatement += head;
+                    FScript->FEndPos = FParser->CurrentPos() - static_cast<int64_t>(FDelimiter.size());
+                    FScript->FEndLine = FParser->CurrentLine();
+                    FScript->FEndColumn = FParser->CurrentColumn() - static_cast<int64_t>(FDelimiter.size());
+                    break;
+                }
+            }
+            if (!IsBlockStatement(kind) && FDelimiter.size() == 2 && lexem.size() == 1 &&
+                lexem[0] == FDelimiter[1] && prev.size() == 1 && prev[0] == FDelimiter[0] &&
+                prevEnd == FParser->LastLexemPos() && !FStatement.empty()) {
+                FStatement.pop_back();
+                break;
+            }
+            if (lexem == "/" && FParser->LastLexemColumn() == 0) {
+                AnsiString next;
+                const int nextCode = FParser->GetNext(next);
+                if (nextCode == store::lcEnd) {
+                    atEnd = true;
+                    break;
+                }
+                if (nextCode == store::lcBlank && HasLineBreak(next)) break;
+                FParser->Back();
+            }
+        }
+        if (!collected && code == store::lcBlank) {
+            FScript->FStartPos = FParser->CurrentPos();
+            FScript->FStartLine = FParser->CurrentLine();
+            FScript->FStartColumn = FParser->CurrentColumn();
+            continue;
+        }
+        if (!checked) CheckLexem(code, lexem, kind);
+        FStatement += lexem;
+        collected = true;
+        FScript->FEndPos = FParser->CurrentPos();
+        FScript->FEndLine = FParser->CurrentLine();
+        FScript->FEndColumn = FParser->CurrentColumn();
+        if (code != store::lcBlank && code != store::lcComment) {
+            prev = lexem;
+            prevEnd = FParser->CurrentPos();
+        }
+    }
+    return atEnd;
+}
+
 bool TDAScriptProcessor::ExecuteNext() {
     std::lock_guard lock(FScript->FLock);
     if (!FParser) CreateParser();
@@ -160,68 +228,18 @@ bool TDAScriptProcessor::ExecuteNext() {
                 FScript->FStartColumn = FParser->CurrentColumn();
                 BeforeStatement();
                 bool atEnd = false;
-                bool collected = false;
-                AnsiString prev;
-                int64_t prevEnd = -1;
-                AnsiString lexem;
-                for (;;) {
-                    const int code = FParser->GetNext(lexem);
-                    if (code == store::lcEnd) {
-                        atEnd = true;
-                        break;
-                    }
-                    if (code != store::lcString && IsEndLexem(code, lexem)) break;
-                    const bool plain = code != store::lcString && code != store::lcComment && code != store::lcBlank;
-                    bool checked = false;
-                    if (plain) {
-                        if (!IsBlockStatement(kind) && lexem == FDelimiter) break;
-                        // A delimiter such as "$$" may be read as the tail of the word before it.
-                        if (lexem.size() > FDelimiter.size() && !FDelimiter.empty() && !IsWordChar(FDelimiter[0]) &&
-                            lexem.ends_with(FDelimiter)) {
-                            const AnsiString head = lexem.substr(0, lexem.size() - FDelimiter.size());
-                            CheckLexem(code, head, kind);
-                            checked = true;
-                            if (!IsBlockStatement(kind)) {
-                                FStatement += head;
-                                FScript->FEndPos = FParser->CurrentPos() - static_cast<int64_t>(FDelimiter.size());
-                                FScript->FEndLine = FParser->CurrentLine();
-                                FScript->FEndColumn = FParser->CurrentColumn() - static_cast<int64_t>(FDelimiter.size());
-                                break;
-                            }
-                        }
-                        if (!IsBlockStatement(kind) && FDelimiter.size() == 2 && lexem.size() == 1 &&
-                            lexem[0] == FDelimiter[1] && prev.size() == 1 && prev[0] == FDelimiter[0] &&
-                            prevEnd == FParser->LastLexemPos() && !FStatement.empty()) {
-                            FStatement.pop_back();
-                            break;
-                        }
-                        if (lexem == "/" && FParser->LastLexemColumn() == 0) {
-                            AnsiString next;
-                            const int nextCode = FParser->GetNext(next);
-                            if (nextCode == store::lcEnd) {
-                                atEnd = true;
-                                break;
-                            }
-                            if (nextCode == store::lcBlank && HasLineBreak(next)) break;
-                            FParser->Back();
-                        }
-                    }
-                    if (!collected && code == store::lcBlank) {
-                        FScript->FStartPos = FParser->CurrentPos();
-                        FScript->FStartLine = FParser->CurrentLine();
-                        FScript->FStartColumn = FParser->CurrentColumn();
-                        continue;
-                    }
-                    if (!checked) CheckLexem(code, lexem, kind);
-                    FStatement += lexem;
-                    collected = true;
-                    FScript->FEndPos = FParser->CurrentPos();
-                    FScript->FEndLine = FParser->CurrentLine();
-                    FScript->FEndColumn = FParser->CurrentColumn();
-                    if (code != store::lcBlank && code != store::lcComment) {
-                        prev = lexem;
-                        prevEnd = FParser->CurrentPos();
-                    }
+                if (ScanStatement(FScanned)) {
+                    FStatement.swap(FScanned.Text);
+                    kind = FScanned.Kind;
+                    atEnd = FScanned.AtEnd;
+                    FScript->FStartPos = FScanned.StartPos;
+                    FScript->FStartLine = FScanned.StartLine;
+                    FScript->FStartColumn = FScanned.StartColumn;
+                    FScript->FEndPos = FScanned.EndPos;
+                    FScript->FEndLine = FScanned.EndLine;
+                    FScript->FEndColumn = FScanned.EndColumn;
+                } else {
+                    atEnd = CollectLexemes(kind);
                 }
                 if (FStatement.find_first_not_of(" \t\r\n") == AnsiString::npos || CheckDelimiterChange(FStatement)) {
                     if (atEnd) {

@@ -36,6 +36,16 @@ inline constexpr int skBlock = 0x8000;  // not ended by the delimiter
 class TDAScript;
 class TDAScriptProcessor;
 
+// A statement a processor found by its own quick scan: its text and kind, and where it begins and
+// ends (0-based offset, line and column).
+struct TScannedStatement {
+    AnsiString Text;
+    int Kind = skNormal;
+    int64_t StartPos = 0, StartLine = 0, StartColumn = 0;
+    int64_t EndPos = 0, EndLine = 0, EndColumn = 0;
+    bool AtEnd = false;  // the script's text ended with it
+};
+
 using TBeforeStatementExecuteEvent = std::function<void(rtl::TObject* Sender, AnsiString& SQL, bool& Omit)>;
 using TAfterStatementExecuteEvent = std::function<void(rtl::TObject* Sender, const AnsiString& SQL)>;
 using TOnErrorEvent =
@@ -94,17 +104,23 @@ protected:
     // A statement that only changes the delimiter: takes the new one and answers true.
     virtual bool CheckDelimiterChange(const AnsiString& /*Statement*/) { return false; }
     virtual bool CheckOmit(int StatementKind) { return StatementKind == skComment; }
+    // Collects the next statement without going lexeme by lexeme, past its delimiter; false (the
+    // lexer's position unchanged) when the text ahead needs the lexer's reading.
+    virtual bool ScanStatement(TScannedStatement& /*Statement*/) { return false; }
     // The encoding a stream is read with, by its first bytes; BOMLength receives the bytes to skip.
     virtual const store::Encoding* StreamEncoding(rtl::TStream* Stream, int& BOMLength);
     // The collected statement as the handlers and the SQL component get it (a dialect reading its
     // source undecoded adapts it here).
     virtual AnsiString StatementFromSource(const AnsiString& SQL) { return SQL; }
     virtual void CreateParser();
+    // Reads the next statement lexeme by lexeme into FStatement; true when the text ended.
+    bool CollectLexemes(int& StatementKind);
 
     TDAScript* FScript;
     rtl::TOwnedPtr<store::TParser> FParser;
     AnsiString FDelimiter = ";";
     AnsiString FStatement;
+    TScannedStatement FScanned;
     int FStatementIndex = -1;
     bool FParseOnly = false;
 };
@@ -159,6 +175,10 @@ public:
     int64_t ErrorOffset() const noexcept { return FErrorOffset; }
     int64_t NextStatementOffset() const noexcept { return FNextOffset; }
     bool Stopped() const noexcept { return FStop; }
+    // The input of a stream execution, or none.
+    rtl::TStream* InputStream() const noexcept { return FStream; }
+    // The script's lines as one text, trailing blanks dropped.
+    const AnsiString& ScriptText() const noexcept { return FText; }
 
     TBeforeStatementExecuteEvent BeforeExecute;
     TAfterStatementExecuteEvent AfterExecute;

@@ -95,6 +95,25 @@ public:
     }
 };
 
+// The SQLite lexer over a script's text that can also skip a whole plain statement at once: the
+// splitter then reads lexeme by lexeme only statements that need it (triggers, DELIMITER lines, a
+// "/" or a character the lexer refuses).
+class TLiteScriptLexer : public TLiteParser {
+    RTL_CLASS(TLiteScriptLexer, TLiteParser)
+public:
+    explicit TLiteScriptLexer(const rtl::AnsiString& Text) : TLiteParser(Text), FText(Text) {}
+    // A stream is always read lexeme by lexeme.
+    TLiteScriptLexer(rtl::TStream* Stream, const store::Encoding* Encoding) : TLiteParser(Stream, Encoding) {}
+
+    // The statement from the current position to the next ";" outside literals and comments (or
+    // to the end), with the lexer moved past that ";"; false, the position unchanged, when the
+    // text ahead needs the lexer.
+    bool ScanStatement(components::TScannedStatement& Statement);
+
+private:
+    rtl::AnsiString FText;
+};
+
 }  // namespace detail
 
 class TLiteScriptProcessor : public components::TDAScriptProcessor {
@@ -152,6 +171,31 @@ protected:
                Lexem.find_first_of("\r\n") != rtl::AnsiString::npos;
     }
 
+    void CreateParser() override {
+        if (!FScript->InputStream() && !FQuickScanOff) {
+            FParser.reset(rtl::Create<detail::TLiteScriptLexer>(FScript->ScriptText()));
+            FParser->SetSkipBlanks(false);
+            FParser->SetSkipComments(false);
+            FParser->SetUpperCaseKeywords(false);
+            FParser->SetKeepStringQuotes(true);
+            FParser->SetCountLinesInQuotes(true);
+            return;
+        }
+        TDAScriptProcessor::CreateParser();
+    }
+
+    // Plain statements of a script's text are found without reading their lexemes one by one.
+    bool ScanStatement(components::TScannedStatement& Statement) override {
+        if (FDelimiter != ";") return false;
+        auto* lexer = dynamic_cast<detail::TLiteScriptLexer*>(FParser.get());
+        return lexer && lexer->ScanStatement(Statement);
+    }
+
+public:
+    // Tests compare the quick scan with the lexer's reading of the same text.
+    void SetQuickScan(bool Value) noexcept { FQuickScanOff = !Value; }
+
+protected:
     bool CheckDelimiterChange(const rtl::AnsiString& Statement) override {
         const rtl::AnsiString text = rtl::Trim(Statement);
         if (text.size() < 10 || rtl::AnsiUpperCase(text.substr(0, 9)) != "DELIMITER") return false;
@@ -195,6 +239,7 @@ protected:
     }
 
     bool FSourceUTF8 = false;
+    bool FQuickScanOff = false;
     int FWords = 0;
     bool FTrigger = false;
     int FBlockDepth = 0;

@@ -54,6 +54,12 @@ struct FakeServices : IAppServices {
         Opened.push_back(Path);
         return true;
     }
+    std::function<bool()> OnServerSetup;  // none: the dialog is closed without OK
+    int ServerSetups = 0;
+    bool ServerSetup() override {
+        ++ServerSetups;
+        return OnServerSetup && OnServerSetup();
+    }
 };
 
 struct DBModFixture : ::testing::Test {

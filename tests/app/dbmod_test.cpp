@@ -6,6 +6,7 @@
 #include <set>
 
 #include "dbmod_fixture.h"
+#include "framework/rtl/IniFiles.h"
 
 namespace apptest {
 namespace {
@@ -21,6 +22,38 @@ TEST_F(DBModFixture, StartUpOpensTheModuleAndRegistersMyLower) {
     q->SetSQL(A(u8"SELECT my_lower('АрХИВ Fund')"));
     q->Open();
     EXPECT_EQ(q->Fields()[0]->AsString(), A(u8"архив fund"));
+}
+
+// A database that cannot be opened brings up the server-setup dialog; the dialog points the module
+// at another file, made from the install script, and the settings remember it.
+TEST_F(DBModFixture, UnreadableDatabaseBringsUpTheSetupDialog) {
+    Mod.reset();
+    std::ofstream(Dir / "velmorat.sdb", std::ios::binary | std::ios::trunc) << std::string(4096, 'x');
+    Services.OnServerSetup = [&] { return Mod->OpenOrInstallDatabase(A(u8"другая.sdb")); };
+    // Without the script the dialog can do nothing; start-up still goes on, unconnected.
+    Start();
+    EXPECT_EQ(Services.ServerSetups, 1);
+    EXPECT_EQ(Services.Messages,
+              std::vector<std::string>{U(u8"Файл install_db.sql не найден. Попробуйте переустановить программу")});
+    EXPECT_FALSE(Mod->zServer->Connected());
+    EXPECT_FALSE(std::filesystem::exists(Dir / "setup.ini"));
+    EXPECT_FALSE(std::filesystem::exists(Dir / U(u8"другая.sdb")));
+
+    Mod.reset();
+    std::filesystem::copy_file(VELMORAT_INSTALL_DB_SQL, Dir / "install_db.sql");
+    Start();
+    EXPECT_EQ(Services.ServerSetups, 2);
+    ASSERT_TRUE(Mod->zServer->Connected());
+    EXPECT_TRUE(Mod->zUsers->Active());
+    EXPECT_TRUE(Mod->CheckLogin(A(u8"Администратор"), ""));
+    rtl::TOwnedPtr<rtl::TIniFile> ini(rtl::Create<rtl::TIniFile>(AnsiString((Dir / "setup.ini").string())));
+    EXPECT_EQ(ini->ReadString("SQL", "database", ""), rtl::UTF8ToAnsi((Dir / U(u8"другая.sdb")).string()));
+
+    // An existing file is only opened again, never installed over.
+    Mod->zServer->ExecSQL("DROP TABLE v_ntd");
+    ASSERT_TRUE(Mod->OpenOrInstallDatabase(A(u8"другая.sdb")));
+    EXPECT_NE(MessageOf([&] { Mod->zVNTD->Open(); }), "");
+    EXPECT_EQ(Services.Messages.size(), 1u);
 }
 
 TEST_F(DBModFixture, LoginRefusesWhatItShould) {
@@ -207,6 +240,25 @@ TEST_F(DBModFixture, CuratorSeesApprovedInventoriesReadOnly) {
     EXPECT_FALSE(Mod->zOpisi->ReadOnly());
 }
 
+// A curator's sources journal shows only their own sources, and a source they add is theirs.
+TEST_F(DBModFixture, CuratorWorksWithOwnSources) {
+    Raw(u8R"(INSERT INTO v_user (user_id, user_name, password, access, active) VALUES (7, 'Куратор', 'k', 1, 1);
+             INSERT INTO sources (id, sourcekind_id, num, source_name, curator_id) VALUES
+             (1, 1, 1, 'Своя', 7), (2, 1, 2, 'Чужая', 3);)");
+    ASSERT_TRUE(Mod->CheckLogin(A(u8"Куратор"), "k"));
+    EXPECT_EQ(CurrentUser.Access, alCurator);
+    Mod->SetCurator(CurrentUser.Id);  // what the main window does for a curator
+    EXPECT_EQ(Mod->zSources->RecordCount(), 1);
+    EXPECT_EQ(Mod->zSources->FieldByName("source_name")->AsString(), A(u8"Своя"));
+    Mod->SetYear(0);
+    Mod->NewSource(3);
+    Mod->zSources->FieldByName("source_name")->SetAsString(A(u8"Личный фонд"));
+    Mod->zSources->Post();
+    EXPECT_EQ(One(U(u8"SELECT curator_id || ':' || ownership || ':' || form_recieve || ':' || num FROM sources "
+                    u8"WHERE source_name = 'Личный фонд'")),
+              "7:4:2:1");
+}
+
 TEST_F(DBModFixture, RubricAndNameLists) {
     Raw("INSERT INTO sources (id, sourcekind_id, source_name, rubric_id) VALUES (1, 1, 'a', 1), (2, 1, 'b', NULL);");
     Reopen(Mod->zSources.get());
@@ -244,8 +296,23 @@ TEST_F(DBModFixture, UsersAndVocabulariesTakeInsertsUpdatesAndDeletes) {
     std::vector<int32_t> ids;
     Mod->LoadDocKinds(names, ids);
     EXPECT_EQ(ids, (std::vector<int32_t>{1, 2}));
+    Mod->zDocKind->Edit();
+    Mod->zDocKind->Fields()[1]->SetAsString(A(u8"Акты проверок"));
+    Mod->zDocKind->Post();
+    EXPECT_EQ(One("SELECT dockind_name FROM v_dockind WHERE id = 2"), U(u8"Акты проверок"));
     Mod->zDocKind->Delete();
     EXPECT_EQ(One("SELECT count(*) FROM v_dockind"), "1");
+
+    Mod->zEPMK->Append();
+    Mod->zEPMK->Fields()[1]->SetAsString(A(u8"ЭПК области"));
+    Mod->zEPMK->Post();
+    EXPECT_EQ(Mod->zEPMK->Fields()[0]->AsInteger(), 2);
+    Mod->zEPMK->Edit();
+    Mod->zEPMK->Fields()[1]->SetAsString(A(u8"ЭПК края"));
+    Mod->zEPMK->Post();
+    EXPECT_EQ(Column("SELECT epmk_name FROM v_epmk ORDER BY id").back(), U(u8"ЭПК края"));
+    Mod->zEPMK->Delete();
+    EXPECT_EQ(One("SELECT count(*) FROM v_epmk"), "1");
 }
 
 TEST_F(DBModFixture, DeletingASourceIsAllOrNothing) {
@@ -280,8 +347,16 @@ TEST_F(DBModFixture, AttachOpenDetachAndDelete) {
     EXPECT_EQ(One("SELECT file_name FROM files WHERE id = " + id), U(u8"опись.pdf"));
     const std::string copy = FilesDir + id + ".pdf";
     EXPECT_TRUE(std::filesystem::exists(copy));
+    const char* oldTemp = std::getenv("TEMP");
+    const std::string savedTemp = oldTemp ? oldTemp : "";
+    ::setenv("TEMP", (Dir / "temp").c_str(), 1);
     Mod->OpenAttachedFile(Mod->zOpisi.get());
+    if (oldTemp)
+        ::setenv("TEMP", savedTemp.c_str(), 1);
+    else
+        ::unsetenv("TEMP");
     EXPECT_EQ(Services.Opened, std::vector<std::string>{copy});
+    EXPECT_TRUE(std::filesystem::is_directory(Dir / "temp" / "Velmorat"));
 
     EXPECT_FALSE(Mod->AttachFile(Mod->zOpisi.get()));  // cancelled dialog
     ASSERT_TRUE(Mod->DetachFile(Mod->zOpisi.get()));
@@ -310,6 +385,26 @@ TEST_F(DBModFixture, AttachOpenDetachAndDelete) {
     EXPECT_EQ(One("SELECT count(*) FROM files"), "0");
 }
 
+// An entry whose delete fails keeps its attachment whole.
+TEST_F(DBModFixture, AFailedDeleteKeepsTheAttachment) {
+    const std::string picked = (Dir / "act.txt").string();
+    std::ofstream(picked) << "act";
+    Mod->zLosses->Open();
+    Mod->NewLoss(0);
+    Services.Picks.push_back(picked);
+    ASSERT_TRUE(Mod->AttachFile(Mod->zLosses.get()));
+    Mod->zLosses->Post();
+    const std::string copy = FilesDir + One("SELECT file_id FROM losses") + ".txt";
+    Raw("CREATE TRIGGER keep BEFORE DELETE ON losses BEGIN SELECT RAISE(ABORT, 'kept'); END;");
+    EXPECT_NE(MessageOf([&] { Mod->zLosses->Delete(); }), "");
+    EXPECT_TRUE(std::filesystem::exists(copy));
+    EXPECT_EQ(One("SELECT count(*) FROM files"), "1");
+    Raw("DROP TRIGGER keep;");
+    Mod->zLosses->Delete();
+    EXPECT_FALSE(std::filesystem::exists(copy));
+    EXPECT_EQ(One("SELECT count(*) FROM files"), "0");
+}
+
 TEST_F(DBModFixture, AFailedCopyLeavesNoFilesRow) {
     Mod->zOther->Open();
     Mod->NewDocOther(0);
@@ -320,10 +415,27 @@ TEST_F(DBModFixture, AFailedCopyLeavesNoFilesRow) {
     EXPECT_EQ(Services.Messages.size(), 1u);
 }
 
+// A database whose counter has lost its unique key and holds the same key twice refuses to number
+// instead of numbering everything 0, and changes no counter.
+TEST_F(DBModFixture, DuplicateCounterRowsAreAnErrorNotZero) {
+    Raw("DROP INDEX numbers_key; INSERT INTO numbers (year_of, journal, kind_id, next_num) VALUES "
+        "(2015, 2, 1, 5), (2015, 2, 1, 9);");
+    Mod->SetYear(2015);
+    EXPECT_NE(MessageOf([&] { Mod->NextNumber(jOpisi, 1); }), "");
+    Mod->zOpisi->Open();
+    Mod->NewOpis(1, 0);
+    EXPECT_NE(MessageOf([&] { Mod->zOpisi->Post(); }), "");
+    Mod->zOpisi->Cancel();
+    EXPECT_EQ(Column("SELECT next_num FROM numbers ORDER BY id"), (std::vector<std::string>{"5", "9"}));
+    EXPECT_EQ(One("SELECT count(*) FROM opisi"), "0");
+}
+
 TEST_F(DBModFixture, TwoProcessesNeverShareARunningNumber) {
     constexpr int Each = 40;
-    int fds[2];
+    int fds[2], ready[2], go[2];
     ASSERT_EQ(::pipe(fds), 0);
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(go), 0);
     Mod.reset();
     pid_t kids[2];
     for (pid_t& kid : kids) {
@@ -334,21 +446,33 @@ TEST_F(DBModFixture, TwoProcessesNeverShareARunningNumber) {
             try {
                 TDBMod m(&Services);
                 m.DataModuleCreate();
-                for (int i = 0; i < Each; ++i) {
+                // Both programs are up before either takes a number, so that the numbers race.
+                char byte = 1;
+                if (::write(ready[1], &byte, 1) != 1 || ::read(go[0], &byte, 1) != 1) code = 3;
+                for (int i = 0; i < Each && code == 0; ++i) {
                     int32_t n = m.NextNumber(jOpisi, 1);
                     if (::write(fds[1], &n, sizeof n) != sizeof n) code = 2;
                 }
-            } catch (...) {
+            } catch (const rtl::Exception& e) {
+                std::fprintf(stderr, "child: %s\n", e.what());
                 code = 1;
             }
             ::_exit(code);
         }
     }
-    ::close(fds[1]);
+    for (int fd : {fds[1], ready[1], go[0]}) ::close(fd);
+    // A child that failed before it was ready closes its end, and the wait ends without it.
+    char bytes[2] = {1, 1};
+    const bool bothReady = ::read(ready[0], bytes, 1) == 1 && ::read(ready[0], bytes, 1) == 1;
+    EXPECT_TRUE(bothReady);
+    if (bothReady) {
+        EXPECT_EQ(::write(go[1], bytes, 2), 2);
+    }
+    ::close(go[1]);
     std::set<int32_t> seen;
     int32_t n = 0;
     while (::read(fds[0], &n, sizeof n) == sizeof n) EXPECT_TRUE(seen.insert(n).second) << n;
-    ::close(fds[0]);
+    for (int fd : {fds[0], ready[0]}) ::close(fd);
     for (pid_t kid : kids) {
         int status = 0;
         ::waitpid(kid, &status, 0);

@@ -2,6 +2,7 @@
 // the encodings a restore reads, and its error handling.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <optional>
 
 #include "script_fixture.h"
@@ -62,6 +63,37 @@ TEST_F(DumpFixture, BackupTextOfSmallTable) {
     Dump->BackupToStream(&out, "SELECT id, name FROM people WHERE id = 2");
     const std::string text(static_cast<const char*>(out.Memory()), static_cast<size_t>(out.Size()));
     EXPECT_EQ(text, "\r\n" + A(u8"INSERT INTO people(id, name) VALUES (2, 'Иванов');") + "\r\n");
+}
+
+// A float is written as the shortest text that reads back as the same double and still reads as a
+// float; the engine's own reading of the literal is the judge.
+TEST_F(DumpFixture, FloatTextReadsBackEqual) {
+    struct {
+        double Value;
+        const char* Text;
+    } cases[] = {{0.1, "0.1"},
+                 {72, "72.0"},
+                 {-0.0, "-0.0"},
+                 {1e20, "1e+20"},
+                 {0.30000000000000004, "0.30000000000000004"},
+                 {1.0 / 3, "0.3333333333333333"},
+                 {5e-324, "5e-324"},
+                 {1.7976931348623157e308, "1.7976931348623157e+308"},
+                 {123456789012345680.0, "123456789012345680.0"}};
+    LiteFile f(Path("test.sdb"));
+    for (const auto& c : cases) {
+        const AnsiString text = FloatToDumpText(c.Value);
+        EXPECT_EQ(text, c.Text);
+        sqlite3_stmt* st = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(f.Db, ("SELECT " + text + ", typeof(" + text + ")").c_str(), -1, &st, nullptr),
+                  SQLITE_OK);
+        ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+        EXPECT_EQ(sqlite3_column_double(st, 0), c.Value) << text;
+        EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)), "real") << text;
+        sqlite3_finalize(st);
+    }
+    EXPECT_EQ(FloatToDumpText(std::numeric_limits<double>::quiet_NaN()), "NULL");
+    EXPECT_EQ(FloatToDumpText(-std::numeric_limits<double>::infinity()), "-9e999");
 }
 
 TEST_F(DumpFixture, SectionOptions) {

@@ -58,23 +58,53 @@ std::vector<SplitCase> SplitCases() {
          "SELECT 3;",
          {"CREATE TABLE t (a INTEGER)", "CREATE TRIGGER tr AFTER INSERT ON t BEGIN SELECT 1; END", "SELECT 2",
           "SELECT 3"}},
+        {"LinesInLiteralsAndComments", ";", "SELECT 'a\r\nb;\rc' AS `x;y`, 1 /* one\n; two */;\r\n-- c;\nSELECT\r2;",
+         {"SELECT 'a\nb;\nc' AS `x;y`, 1 /* one\n; two */", "-- c;\nSELECT\n2"}},
+        {"SlashInsideStatement", ";", "SELECT 4/2;\nSELECT 6 / 3;", {"SELECT 4/2", "SELECT 6 / 3"}},
+        {"DashesAtTheEnd", ";", "SELECT 1;SELECT 2 --", {"SELECT 1", "SELECT 2 --"}},
+        {"UnclosedComment", ";", "SELECT 1;SELECT 2 /* ; never closed", {"SELECT 1", "SELECT 2 /* ; never closed"}},
+        {"TriggerBetweenPlainStatements", ";",
+         "create table t (a INTEGER);\ncreate trigger tr after insert on t begin select 1; end;\n"
+         "insert into t values (1);",
+         {"create table t (a INTEGER)", "create trigger tr after insert on t begin select 1; end",
+          "insert into t values (1)"}},
         {"Cyrillic", ";", U(u8"SELECT 'Привет; мир' AS \"Имя\";SELECT 2"),
          {U(u8"SELECT 'Привет; мир' AS \"Имя\""), "SELECT 2"}},
     };
 }
 
-class ScriptSplitTest : public ScriptFixture, public ::testing::WithParamInterface<SplitCase> {};
+class ScriptSplitTest : public ScriptFixture, public ::testing::WithParamInterface<SplitCase> {
+protected:
+    // Each executed statement with where the script saw it begin and end and where the next begins.
+    struct Seen {
+        std::string Text;
+        int64_t Positions[7];
+        bool operator==(const Seen&) const = default;
+    };
+    std::vector<Seen> RunRecorded(bool QuickScan) {
+        std::vector<Seen> seen;
+        Script->AfterExecute = [&](rtl::TObject*, const AnsiString& SQL) {
+            seen.push_back({rtl::StringReplace(rtl::AnsiToUTF8(rtl::Trim(SQL)), "\r\n", "\n", rtl::rfReplaceAll),
+                            {Script->StartPos(), Script->StartLine(), Script->StartColumn(), Script->EndPos(),
+                             Script->EndLine(), Script->EndColumn(), Script->NextStatementOffset()}});
+        };
+        dynamic_cast<sqlite::TLiteScriptProcessor*>(Script->EnsureProcessor())->SetQuickScan(QuickScan);
+        Script->SetDelimiter(GetParam().Delimiter);
+        Run(rtl::UTF8ToAnsi(GetParam().Text));
+        return seen;
+    }
+};
 
 TEST_P(ScriptSplitTest, ExecutesEachStatementOnce) {
     const SplitCase& c = GetParam();
-    std::vector<std::string> seen;
     // The script's lines are joined with CR LF.
-    Script->AfterExecute = [&](rtl::TObject*, const AnsiString& SQL) {
-        seen.push_back(rtl::StringReplace(rtl::AnsiToUTF8(rtl::Trim(SQL)), "\r\n", "\n", rtl::rfReplaceAll));
-    };
-    Script->SetDelimiter(c.Delimiter);
-    Run(rtl::UTF8ToAnsi(c.Text));
-    EXPECT_EQ(seen, c.Statements);
+    const std::vector<Seen> quick = RunRecorded(true);
+    std::vector<std::string> texts;
+    for (const Seen& s : quick) texts.push_back(s.Text);
+    EXPECT_EQ(texts, c.Statements);
+    // Plain statements are found without the lexer's lexemes: both readings agree to the position.
+    Conn->ExecSQL("DROP TABLE IF EXISTS t");
+    EXPECT_EQ(RunRecorded(false), quick);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ScriptSplitTest, ::testing::ValuesIn(SplitCases()),
@@ -87,6 +117,25 @@ TEST_F(ScriptFixture, TriggerBodyRunsWhole) {
         "END;\n"
         "INSERT INTO t (a) VALUES (1);\nINSERT INTO t (a) VALUES (-1);");
     EXPECT_EQ(Rows("SELECT a, b FROM t ORDER BY rowid"), (std::vector<std::string>{"i:1|t:pos;", "i:-1|t:neg"}));
+}
+
+// A character the lexer refuses stops the script with the lexer's message, whichever way the
+// statement is read.
+TEST_F(ScriptFixture, RefusedCharacterStopsTheScript) {
+    for (bool quick : {true, false}) {
+        Conn->ExecSQL("DROP TABLE IF EXISTS t");
+        Conn->ExecSQL("CREATE TABLE t (a INTEGER)");
+        dynamic_cast<sqlite::TLiteScriptProcessor*>(Script->EnsureProcessor())->SetQuickScan(quick);
+        Script->SQL()->SetText(AnsiString("INSERT INTO t VALUES (1);\nINSERT INTO t VALUES (2)\x01;\nINSERT INTO t VALUES (3);"));
+        std::string message;
+        try {
+            Script->Execute();
+        } catch (const rtl::Exception& e) {
+            message = e.Message();
+        }
+        EXPECT_EQ(message.rfind("Parser: The unknown symbol", 0), 0u) << message;
+        EXPECT_EQ(Rows("SELECT a FROM t"), std::vector<std::string>{"i:1"});
+    }
 }
 
 // --- error policy ---

@@ -1,0 +1,144 @@
+#include "data/sqlite/LiteServicesUni_Processors.h"
+
+namespace sqlite::detail {
+
+namespace {
+
+// The lexer's character classes for the SQLite dialect.
+bool IsBlankChar(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+bool IsSymbolChar(unsigned char c) {
+    return (c >= 33 && c <= 47) || (c >= 58 && c <= 64) || (c >= 91 && c <= 94) || c == 96 || (c >= 123 && c <= 126);
+}
+
+bool IsWordStart(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 128 || c == '_'; }
+
+bool IsWordPart(unsigned char c) { return IsWordStart(c) || (c >= '0' && c <= '9') || c == '#' || c == '$'; }
+
+bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+bool SameWord(const char* Text, int64_t Length, std::string_view Upper) {
+    if (Length != static_cast<int64_t>(Upper.size())) return false;
+    for (int64_t i = 0; i < Length; ++i) {
+        char c = Text[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != Upper[static_cast<size_t>(i)]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool TLiteScriptLexer::ScanStatement(components::TScannedStatement& Statement) {
+    EnsureInit();
+    if (IsStream()) return false;
+    const char* text = FText.data();
+    const auto n = static_cast<int64_t>(FText.size());
+    int64_t p = FPos, line = FLine, lineStart = FLineStart;
+    // Steps over a line break at p (CR LF counts once) as the lexer counts lines.
+    auto lineBreak = [&]() -> bool {
+        if (text[p] == '\r') {
+            ++p;
+            if (p < n && text[p] == '\n') ++p;
+        } else if (text[p] == '\n') {
+            ++p;
+        } else {
+            return false;
+        }
+        ++line;
+        lineStart = p;
+        return true;
+    };
+    auto skipQuoted = [&](char quote) {
+        ++p;
+        while (p < n && text[p] != quote)
+            if (!lineBreak()) ++p;
+        if (p < n) ++p;
+    };
+
+    while (p < n && IsBlankChar(static_cast<unsigned char>(text[p])))
+        if (!lineBreak()) ++p;
+    const int64_t start = p, startLine = line, startColumn = p - lineStart;
+    int kind = components::skNormal;
+    bool other = false;      // a lexeme besides blanks and comments
+    bool firstWord = true;   // the statement's first word is still ahead
+    bool delimiter = false;
+    int64_t end = n, endLine = 0, endColumn = 0;
+    while (p < n) {
+        const auto c = static_cast<unsigned char>(text[p]);
+        if (IsBlankChar(c)) {
+            if (!lineBreak()) ++p;
+            continue;
+        }
+        if (c == '-' && p + 2 < n && text[p + 1] == '-') {
+            while (p < n && text[p] != '\r' && text[p] != '\n') ++p;
+            if (!other) kind = components::skComment;
+            continue;
+        }
+        if (c == '/') {
+            // A "/" may end the statement when it stands alone on its line: the lexer decides.
+            if (p + 1 >= n || text[p + 1] != '*') return false;
+            p += 2;
+            while (p < n) {
+                if (text[p] == '*' && p + 1 < n && text[p + 1] == '/') {
+                    p += 2;
+                    break;
+                }
+                if (!lineBreak()) ++p;
+            }
+            if (!other) kind = components::skComment;
+            continue;
+        }
+        if (c == ';') {
+            end = p;
+            endLine = line;
+            endColumn = p - lineStart;
+            ++p;
+            delimiter = true;
+            break;
+        }
+        other = true;
+        kind = components::skNormal;
+        if (c == '\'') {
+            skipQuoted('\'');
+        } else if (c == '"' || c == '`') {
+            skipQuoted(static_cast<char>(c));
+            firstWord = false;
+        } else if (IsSymbolChar(c)) {
+            ++p;
+            firstWord = false;
+        } else if (IsWordStart(c)) {
+            const int64_t word = p;
+            while (p < n && IsWordPart(static_cast<unsigned char>(text[p]))) ++p;
+            // Triggers and DELIMITER lines are read lexeme by lexeme.
+            if (firstWord && (SameWord(text + word, p - word, "CREATE") || SameWord(text + word, p - word, "DELIMITER")))
+                return false;
+            firstWord = false;
+        } else if (IsDigit(c)) {
+            while (p < n && IsDigit(static_cast<unsigned char>(text[p]))) ++p;
+            firstWord = false;
+        } else {
+            return false;  // a character the lexer refuses, with its own message
+        }
+    }
+    if (!delimiter) {
+        end = n;
+        endLine = line;
+        endColumn = n - lineStart;
+    }
+    Statement.Text.assign(text + start, static_cast<size_t>(end - start));
+    Statement.Kind = kind;
+    Statement.StartPos = start;
+    Statement.StartLine = startLine;
+    Statement.StartColumn = startColumn;
+    Statement.EndPos = end;
+    Statement.EndLine = endLine;
+    Statement.EndColumn = endColumn;
+    Statement.AtEnd = !delimiter;
+    FPos = p;
+    FLine = line;
+    FLineStart = lineStart;
+    return true;
+}
+
+}  // namespace sqlite::detail
