@@ -1,3 +1,4 @@
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -9,6 +10,10 @@
 #include "data/sqlite/LiteStaticUni.h"
 #include "data/store/DAConsts.h"
 #include "framework/rtl/Text.h"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace sqlite {
 
@@ -67,6 +72,172 @@ inline unsigned Triple(const uint8_t* p) {
     return cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF) ? cp : 0;
 }
 
+// Sixteen bytes at a time for text of ASCII and two-byte sequences, the bulk of what an archive
+// stores: the bytes are classed and converted side by side and the lead bytes squeezed out with
+// one shuffle, where a character at a time costs a mispredicted branch at every word's edges.
+// Chunks holding anything else are left to the character loops; only what is decoded is written.
+#if defined(__x86_64__)
+constexpr bool HaveChunks = true;
+
+// For each set of kept bytes of an 8-byte half (bit i: byte i stays), their indexes in order.
+struct TSqueezeTable {
+    uint8_t Index[256][8] = {};
+    uint8_t Count[256] = {};
+    TSqueezeTable() {
+        for (unsigned m = 0; m < 256; ++m) {
+            unsigned n = 0;
+            for (unsigned i = 0; i < 8; ++i)
+                if (m & (1u << i)) Index[m][n++] = static_cast<uint8_t>(i);
+            Count[m] = static_cast<uint8_t>(n);
+        }
+    }
+};
+
+const TSqueezeTable& SqueezeTable() {
+    static const TSqueezeTable table;
+    return table;
+}
+
+bool CpuHasChunks() {
+    static const bool has = __builtin_cpu_supports("ssse3");
+    return has;
+}
+
+// Copies N (0-16) bytes of Src exactly, with two overlapping stores when there are 8 or more.
+inline void CopyExact(uint8_t* Dest, const uint8_t* Src, unsigned N) {
+    if (N >= 8) {
+        std::memcpy(Dest, Src, 8);
+        std::memcpy(Dest + N - 8, Src + N - 8, 8);
+    } else if (N >= 4) {
+        std::memcpy(Dest, Src, 4);
+        std::memcpy(Dest + N - 4, Src + N - 4, 4);
+    } else {
+        for (unsigned i = 0; i < N; ++i) Dest[i] = Src[i];
+    }
+}
+
+// The classes of one chunk: bytes kept (not lead bytes, nor a lead ending the chunk), the
+// chunk's length taken, and whether every sequence in it is a well-formed pair whose leads Lead
+// accepts.
+struct TChunk {
+    __m128i Bytes, Prev;
+    unsigned Keep = 0, Taken = 16;
+};
+
+__attribute__((target("ssse3"))) inline bool ClassifyChunk(const uint8_t* p, TChunk& c, __m128i LeadsOk) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v));
+    c.Bytes = v;
+    c.Prev = _mm_slli_si128(v, 1);
+    if (!high) {
+        c.Keep = 0xFFFF;
+        c.Taken = 16;
+        return true;
+    }
+    // 80..BF read as signed bytes lie below C0.
+    const unsigned cont = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(char(0xC0)))));
+    unsigned lead = high & ~cont;
+    if ((static_cast<unsigned>(_mm_movemask_epi8(LeadsOk)) & lead) != lead) return false;
+    // A lead ending the chunk starts the next one.
+    c.Taken = 16 - (lead >> 15);
+    lead &= 0x7FFF;
+    if (((lead << 1) & 0xFFFF) != cont) return false;
+    c.Keep = ~lead & ((1u << c.Taken) - 1);
+    return true;
+}
+
+// Squeezes the kept bytes of Values together and writes them at Out; returns how many.
+__attribute__((target("ssse3"))) inline unsigned SqueezeOut(__m128i Values, unsigned Keep, uint8_t* Out) {
+    const TSqueezeTable& t = SqueezeTable();
+    const unsigned lo = Keep & 0xFF, hi = Keep >> 8;
+    uint64_t loIdx, hiIdx;
+    std::memcpy(&loIdx, t.Index[lo], 8);
+    std::memcpy(&hiIdx, t.Index[hi], 8);
+    const __m128i shuffle = _mm_add_epi8(_mm_set_epi64x(static_cast<long long>(hiIdx), static_cast<long long>(loIdx)),
+                                         _mm_set_epi64x(0x0808080808080808LL, 0));
+    alignas(16) uint8_t packed[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(packed), _mm_shuffle_epi8(Values, shuffle));
+    const unsigned nLo = t.Count[lo], nHi = t.Count[hi];
+    CopyExact(Out, packed, nLo);
+    CopyExact(Out + nLo, packed + 8, nHi);
+    return nLo + nHi;
+}
+
+// Decodes whole chunks into 1251 while they hold only ASCII and the letters U+0410..U+044F, Ё
+// and ё; stops at the first chunk with anything else or when fewer than 16 bytes remain.
+__attribute__((target("ssse3"))) void DecodeChunksAnsi(const uint8_t*& p, const uint8_t* end, char*& out) {
+    while (end - p >= 16) {
+        TChunk c;
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i leadsOk = _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(char(0xFE))), _mm_set1_epi8(char(0xD0)));
+        if (!ClassifyChunk(p, c, leadsOk)) return;
+        __m128i values = c.Bytes;
+        if (c.Keep != 0xFFFF || c.Taken != 16) {
+            // A pair's place among the 128 code points from U+0400: the lead's low bit, then the
+            // continuation's six bits.
+            const __m128i index = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(c.Prev, _mm_set1_epi8(1)), 6),
+                                               _mm_and_si128(v, _mm_set1_epi8(0x3F)));
+            const __m128i shifted = _mm_add_epi8(index, _mm_set1_epi8(0x30));
+            const __m128i letter =
+                _mm_cmpeq_epi8(_mm_and_si128(shifted, _mm_set1_epi8(char(0xC0))), _mm_set1_epi8(0x40));
+            const __m128i yoUpper = _mm_cmpeq_epi8(index, _mm_set1_epi8(0x01));
+            const __m128i yoLower = _mm_cmpeq_epi8(index, _mm_set1_epi8(0x51));
+            const __m128i known = _mm_or_si128(letter, _mm_or_si128(yoUpper, yoLower));
+            const unsigned cont = (c.Keep & ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, _mm_set1_epi8(-1))))) &
+                                  ((1u << c.Taken) - 1);
+            if ((static_cast<unsigned>(_mm_movemask_epi8(known)) & cont) != cont) return;
+            __m128i decoded = _mm_and_si128(letter, _mm_add_epi8(index, _mm_set1_epi8(char(0xB0))));
+            decoded = _mm_or_si128(decoded, _mm_and_si128(yoUpper, _mm_set1_epi8(char(0xA8))));
+            decoded = _mm_or_si128(decoded, _mm_and_si128(yoLower, _mm_set1_epi8(char(0xB8))));
+            // ASCII bytes stay; continuation bytes become their letters.
+            const __m128i isAscii = _mm_cmpgt_epi8(v, _mm_set1_epi8(-1));
+            values = _mm_or_si128(_mm_and_si128(isAscii, v), _mm_andnot_si128(isAscii, decoded));
+        }
+        out += SqueezeOut(values, c.Keep, reinterpret_cast<uint8_t*>(out));
+        p += c.Taken;
+    }
+}
+
+// Decodes whole chunks into UTF-16 while they hold only ASCII and two-byte sequences.
+__attribute__((target("ssse3"))) void DecodeChunksWide(const uint8_t*& p, const uint8_t* end, char16_t*& out) {
+    while (end - p >= 16) {
+        TChunk c;
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        // Leads C2..DF: above C1 and below E0 as signed bytes.
+        const __m128i leadsOk = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(char(0xC1))),
+                                              _mm_cmplt_epi8(v, _mm_set1_epi8(char(0xE0))));
+        if (!ClassifyChunk(p, c, leadsOk)) return;
+        const __m128i isAscii = _mm_cmpgt_epi8(v, _mm_set1_epi8(-1));
+        // Low byte of a unit: the lead's two low bits over the continuation's six; high byte: the
+        // lead's bits 2-4.
+        const __m128i lowPair = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(c.Prev, _mm_set1_epi8(0x03)), 6),
+                                             _mm_and_si128(v, _mm_set1_epi8(0x3F)));
+        const __m128i highPair = _mm_and_si128(_mm_srli_epi16(_mm_and_si128(c.Prev, _mm_set1_epi8(0x1C)), 2),
+                                               _mm_set1_epi8(0x07));
+        const __m128i low = _mm_or_si128(_mm_and_si128(isAscii, v), _mm_andnot_si128(isAscii, lowPair));
+        const __m128i high = _mm_andnot_si128(isAscii, highPair);
+        alignas(16) uint8_t lows[16], highs[16];
+        const unsigned n = SqueezeOut(low, c.Keep, lows);
+        SqueezeOut(high, c.Keep, highs);
+        const __m128i l = _mm_load_si128(reinterpret_cast<const __m128i*>(lows));
+        const __m128i h = _mm_load_si128(reinterpret_cast<const __m128i*>(highs));
+        alignas(16) uint8_t units[32];
+        _mm_store_si128(reinterpret_cast<__m128i*>(units), _mm_unpacklo_epi8(l, h));
+        _mm_store_si128(reinterpret_cast<__m128i*>(units + 16), _mm_unpackhi_epi8(l, h));
+        auto* o = reinterpret_cast<uint8_t*>(out);
+        CopyExact(o, units, std::min(2 * n, 16u));
+        if (n > 8) CopyExact(o + 16, units + 16, 2 * n - 16);
+        out += n;
+        p += c.Taken;
+    }
+}
+#else
+constexpr bool HaveChunks = false;
+inline bool CpuHasChunks() { return false; }
+inline void DecodeChunksAnsi(const uint8_t*&, const uint8_t*, char*&) {}
+inline void DecodeChunksWide(const uint8_t*&, const uint8_t*, char16_t*&) {}
+#endif
+
 // Bounded says whether the destination can fill up before the text ends.
 template <bool Bounded>
 size_t DecodeFast(const uint8_t* s, size_t Length, char* Dest, size_t MaxLen) {
@@ -75,7 +246,15 @@ size_t DecodeFast(const uint8_t* s, size_t Length, char* Dest, size_t MaxLen) {
     const uint8_t* const end = s + Length;
     char* out = Dest;
     char* const outEnd = Dest + MaxLen;
+    const bool chunks = !Bounded && HaveChunks && Length >= 16 && CpuHasChunks();
+    // Where the character loop hands back to the chunks: past a chunk they could not take.
+    const uint8_t* resume = p;
     while (p < end && (!Bounded || out < outEnd)) {
+        if (chunks && p >= resume) {
+            DecodeChunksAnsi(p, end, out);
+            resume = p + 16;
+            if (p >= end) break;
+        }
         const uint8_t b = *p;
         if (b < 0x80) {
             *out++ = static_cast<char>(b);
@@ -118,7 +297,14 @@ size_t TSQLiteConnection::DecodeUTF8ToWide(const char* Value, size_t Length, cha
     const auto* p = reinterpret_cast<const uint8_t*>(Value);
     const uint8_t* const end = p + Length;
     char16_t* out = Dest;
+    const bool chunks = HaveChunks && Length >= 16 && CpuHasChunks();
+    const uint8_t* resume = p;
     while (p < end) {
+        if (chunks && p >= resume) {
+            DecodeChunksWide(p, end, out);
+            resume = p + 16;
+            if (p >= end) break;
+        }
         const uint8_t b = *p;
         if (b < 0x80) {
             *out++ = b;
