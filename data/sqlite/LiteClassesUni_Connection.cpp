@@ -79,16 +79,34 @@ inline unsigned Triple(const uint8_t* p) {
 #if defined(__x86_64__)
 constexpr bool HaveChunks = true;
 
-// For each set of kept bytes of an 8-byte half (bit i: byte i stays), their indexes in order.
+// For each set of kept bytes of an 8-byte half (bit i: byte i stays): shuffles that gather them
+// (Head), and that gather the last four of them (Tail), as bytes and as 16-bit units, and how
+// many there are. Written with a head and a tail store, N kept values land exactly.
 struct TSqueezeTable {
-    uint8_t Index[256][8] = {};
+    uint8_t Head[256][8] = {};
+    uint8_t Tail[256][8] = {};
+    uint8_t WideHead[256][16] = {};
+    uint8_t WideTail[256][16] = {};
     uint8_t Count[256] = {};
     TSqueezeTable() {
         for (unsigned m = 0; m < 256; ++m) {
+            uint8_t kept[8] = {};
             unsigned n = 0;
             for (unsigned i = 0; i < 8; ++i)
-                if (m & (1u << i)) Index[m][n++] = static_cast<uint8_t>(i);
+                if (m & (1u << i)) kept[n++] = static_cast<uint8_t>(i);
             Count[m] = static_cast<uint8_t>(n);
+            for (unsigned j = 0; j < 8; ++j) {
+                Head[m][j] = kept[j];
+                WideHead[m][2 * j] = static_cast<uint8_t>(2 * kept[j]);
+                WideHead[m][2 * j + 1] = static_cast<uint8_t>(2 * kept[j] + 1);
+            }
+            // The tails are used with four kept values or more.
+            for (unsigned j = 0; j < 4 && n >= 4; ++j) {
+                const uint8_t k = kept[n - 4 + j];
+                Tail[m][j] = k;
+                WideTail[m][2 * j] = static_cast<uint8_t>(2 * k);
+                WideTail[m][2 * j + 1] = static_cast<uint8_t>(2 * k + 1);
+            }
         }
     }
 };
@@ -101,19 +119,6 @@ const TSqueezeTable& SqueezeTable() {
 bool CpuHasChunks() {
     static const bool has = __builtin_cpu_supports("ssse3");
     return has;
-}
-
-// Copies N (0-16) bytes of Src exactly, with two overlapping stores when there are 8 or more.
-inline void CopyExact(uint8_t* Dest, const uint8_t* Src, unsigned N) {
-    if (N >= 8) {
-        std::memcpy(Dest, Src, 8);
-        std::memcpy(Dest + N - 8, Src + N - 8, 8);
-    } else if (N >= 4) {
-        std::memcpy(Dest, Src, 4);
-        std::memcpy(Dest + N - 4, Src + N - 4, 4);
-    } else {
-        for (unsigned i = 0; i < N; ++i) Dest[i] = Src[i];
-    }
 }
 
 // The classes of one chunk: bytes kept (not lead bytes, nor a lead ending the chunk), the
@@ -146,21 +151,32 @@ __attribute__((target("ssse3"))) inline bool ClassifyChunk(const uint8_t* p, TCh
     return true;
 }
 
-// Squeezes the kept bytes of Values together and writes them at Out; returns how many.
-__attribute__((target("ssse3"))) inline unsigned SqueezeOut(__m128i Values, unsigned Keep, uint8_t* Out) {
+// Writes the kept bytes of one half of Values at Out; returns how many. Every pair keeps its
+// continuation byte, so a half keeps four bytes or more.
+__attribute__((target("ssse3"))) inline unsigned SqueezeHalf(__m128i Values, unsigned Keep, unsigned Half,
+                                                             uint8_t* Out) {
     const TSqueezeTable& t = SqueezeTable();
-    const unsigned lo = Keep & 0xFF, hi = Keep >> 8;
-    uint64_t loIdx, hiIdx;
-    std::memcpy(&loIdx, t.Index[lo], 8);
-    std::memcpy(&hiIdx, t.Index[hi], 8);
-    const __m128i shuffle = _mm_add_epi8(_mm_set_epi64x(static_cast<long long>(hiIdx), static_cast<long long>(loIdx)),
-                                         _mm_set_epi64x(0x0808080808080808LL, 0));
-    alignas(16) uint8_t packed[16];
-    _mm_store_si128(reinterpret_cast<__m128i*>(packed), _mm_shuffle_epi8(Values, shuffle));
-    const unsigned nLo = t.Count[lo], nHi = t.Count[hi];
-    CopyExact(Out, packed, nLo);
-    CopyExact(Out + nLo, packed + 8, nHi);
-    return nLo + nHi;
+    const unsigned m = (Keep >> (8 * Half)) & 0xFF;
+    const __m128i base = _mm_set1_epi8(static_cast<char>(8 * Half));
+    const __m128i head = _mm_add_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(t.Head[m])), base);
+    const __m128i tail = _mm_add_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(t.Tail[m])), base);
+    const unsigned n = t.Count[m];
+    const auto first = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi8(Values, head)));
+    const auto last = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi8(Values, tail)));
+    std::memcpy(Out, &first, 4);
+    std::memcpy(Out + n - 4, &last, 4);
+    return n;
+}
+
+// The same for eight 16-bit units.
+__attribute__((target("ssse3"))) inline unsigned SqueezeUnits(__m128i Units, unsigned Mask, uint8_t* Out) {
+    const TSqueezeTable& t = SqueezeTable();
+    const unsigned n = t.Count[Mask];
+    const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t.WideHead[Mask]));
+    const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t.WideTail[Mask]));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(Out), _mm_shuffle_epi8(Units, head));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(Out + 2 * n - 8), _mm_shuffle_epi8(Units, tail));
+    return n;
 }
 
 // Decodes whole chunks into 1251 while they hold only ASCII and the letters U+0410..U+044F, Ё
@@ -171,35 +187,41 @@ __attribute__((target("ssse3"))) void DecodeChunksAnsi(const uint8_t*& p, const 
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         const __m128i leadsOk = _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(char(0xFE))), _mm_set1_epi8(char(0xD0)));
         if (!ClassifyChunk(p, c, leadsOk)) return;
-        __m128i values = c.Bytes;
-        if (c.Keep != 0xFFFF || c.Taken != 16) {
-            // A pair's place among the 128 code points from U+0400: the lead's low bit, then the
-            // continuation's six bits.
-            const __m128i index = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(c.Prev, _mm_set1_epi8(1)), 6),
-                                               _mm_and_si128(v, _mm_set1_epi8(0x3F)));
-            const __m128i shifted = _mm_add_epi8(index, _mm_set1_epi8(0x30));
-            const __m128i letter =
-                _mm_cmpeq_epi8(_mm_and_si128(shifted, _mm_set1_epi8(char(0xC0))), _mm_set1_epi8(0x40));
-            const __m128i yoUpper = _mm_cmpeq_epi8(index, _mm_set1_epi8(0x01));
-            const __m128i yoLower = _mm_cmpeq_epi8(index, _mm_set1_epi8(0x51));
-            const __m128i known = _mm_or_si128(letter, _mm_or_si128(yoUpper, yoLower));
-            const unsigned cont = (c.Keep & ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, _mm_set1_epi8(-1))))) &
-                                  ((1u << c.Taken) - 1);
-            if ((static_cast<unsigned>(_mm_movemask_epi8(known)) & cont) != cont) return;
-            __m128i decoded = _mm_and_si128(letter, _mm_add_epi8(index, _mm_set1_epi8(char(0xB0))));
-            decoded = _mm_or_si128(decoded, _mm_and_si128(yoUpper, _mm_set1_epi8(char(0xA8))));
-            decoded = _mm_or_si128(decoded, _mm_and_si128(yoLower, _mm_set1_epi8(char(0xB8))));
-            // ASCII bytes stay; continuation bytes become their letters.
-            const __m128i isAscii = _mm_cmpgt_epi8(v, _mm_set1_epi8(-1));
-            values = _mm_or_si128(_mm_and_si128(isAscii, v), _mm_andnot_si128(isAscii, decoded));
+        if (c.Keep == 0xFFFF) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+            out += 16;
+            p += 16;
+            continue;
         }
-        out += SqueezeOut(values, c.Keep, reinterpret_cast<uint8_t*>(out));
+        // A pair's place among the 128 code points from U+0400: the lead's low bit, then the
+        // continuation's six bits.
+        const __m128i index = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(c.Prev, _mm_set1_epi8(1)), 6),
+                                           _mm_and_si128(v, _mm_set1_epi8(0x3F)));
+        const __m128i shifted = _mm_add_epi8(index, _mm_set1_epi8(0x30));
+        const __m128i letter =
+            _mm_cmpeq_epi8(_mm_and_si128(shifted, _mm_set1_epi8(char(0xC0))), _mm_set1_epi8(0x40));
+        const __m128i yoUpper = _mm_cmpeq_epi8(index, _mm_set1_epi8(0x01));
+        const __m128i yoLower = _mm_cmpeq_epi8(index, _mm_set1_epi8(0x51));
+        const __m128i known = _mm_or_si128(letter, _mm_or_si128(yoUpper, yoLower));
+        const __m128i isAscii = _mm_cmpgt_epi8(v, _mm_set1_epi8(-1));
+        const unsigned cont = c.Keep & ~static_cast<unsigned>(_mm_movemask_epi8(isAscii));
+        if ((static_cast<unsigned>(_mm_movemask_epi8(known)) & cont) != cont) return;
+        __m128i decoded = _mm_and_si128(letter, _mm_add_epi8(index, _mm_set1_epi8(char(0xB0))));
+        decoded = _mm_or_si128(decoded, _mm_and_si128(yoUpper, _mm_set1_epi8(char(0xA8))));
+        decoded = _mm_or_si128(decoded, _mm_and_si128(yoLower, _mm_set1_epi8(char(0xB8))));
+        // ASCII bytes stay; continuation bytes become their letters.
+        const __m128i values = _mm_or_si128(_mm_and_si128(isAscii, v), _mm_andnot_si128(isAscii, decoded));
+        auto* o = reinterpret_cast<uint8_t*>(out);
+        o += SqueezeHalf(values, c.Keep, 0, o);
+        o += SqueezeHalf(values, c.Keep, 1, o);
+        out = reinterpret_cast<char*>(o);
         p += c.Taken;
     }
 }
 
 // Decodes whole chunks into UTF-16 while they hold only ASCII and two-byte sequences.
 __attribute__((target("ssse3"))) void DecodeChunksWide(const uint8_t*& p, const uint8_t* end, char16_t*& out) {
+    const __m128i zero = _mm_setzero_si128();
     while (end - p >= 16) {
         TChunk c;
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -207,26 +229,19 @@ __attribute__((target("ssse3"))) void DecodeChunksWide(const uint8_t*& p, const 
         const __m128i leadsOk = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(char(0xC1))),
                                               _mm_cmplt_epi8(v, _mm_set1_epi8(char(0xE0))));
         if (!ClassifyChunk(p, c, leadsOk)) return;
-        const __m128i isAscii = _mm_cmpgt_epi8(v, _mm_set1_epi8(-1));
-        // Low byte of a unit: the lead's two low bits over the continuation's six; high byte: the
-        // lead's bits 2-4.
-        const __m128i lowPair = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(c.Prev, _mm_set1_epi8(0x03)), 6),
-                                             _mm_and_si128(v, _mm_set1_epi8(0x3F)));
-        const __m128i highPair = _mm_and_si128(_mm_srli_epi16(_mm_and_si128(c.Prev, _mm_set1_epi8(0x1C)), 2),
-                                               _mm_set1_epi8(0x07));
-        const __m128i low = _mm_or_si128(_mm_and_si128(isAscii, v), _mm_andnot_si128(isAscii, lowPair));
-        const __m128i high = _mm_andnot_si128(isAscii, highPair);
-        alignas(16) uint8_t lows[16], highs[16];
-        const unsigned n = SqueezeOut(low, c.Keep, lows);
-        SqueezeOut(high, c.Keep, highs);
-        const __m128i l = _mm_load_si128(reinterpret_cast<const __m128i*>(lows));
-        const __m128i h = _mm_load_si128(reinterpret_cast<const __m128i*>(highs));
-        alignas(16) uint8_t units[32];
-        _mm_store_si128(reinterpret_cast<__m128i*>(units), _mm_unpacklo_epi8(l, h));
-        _mm_store_si128(reinterpret_cast<__m128i*>(units + 16), _mm_unpackhi_epi8(l, h));
         auto* o = reinterpret_cast<uint8_t*>(out);
-        CopyExact(o, units, std::min(2 * n, 16u));
-        if (n > 8) CopyExact(o + 16, units + 16, 2 * n - 16);
+        unsigned n = 0;
+        for (unsigned half = 0; half < 2; ++half) {
+            const __m128i bytes = half ? _mm_unpackhi_epi8(v, zero) : _mm_unpacklo_epi8(v, zero);
+            const __m128i prev = half ? _mm_unpackhi_epi8(c.Prev, zero) : _mm_unpacklo_epi8(c.Prev, zero);
+            // A continuation gives the lead's five bits over its own six; ASCII stands for itself.
+            const __m128i pair = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(prev, _mm_set1_epi16(0x1F)), 6),
+                                              _mm_and_si128(bytes, _mm_set1_epi16(0x3F)));
+            const __m128i isAscii = _mm_cmplt_epi16(bytes, _mm_set1_epi16(0x80));
+            const __m128i units = _mm_or_si128(_mm_and_si128(isAscii, bytes), _mm_andnot_si128(isAscii, pair));
+            const unsigned k = SqueezeUnits(units, (c.Keep >> (8 * half)) & 0xFF, o + 2 * n);
+            n += k;
+        }
         out += n;
         p += c.Taken;
     }
