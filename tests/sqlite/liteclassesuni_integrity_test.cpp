@@ -197,7 +197,10 @@ TEST(LiteText, FetchDecoderMatchesTheRuntimeConverter) {
         reinterpret_cast<const char*>(u8"Ђђ"), reinterpret_cast<const char*>(u8"\U0001F600"), "\xD0", "\x80",
         "\xD0\xD0\x90", "\xC1\x81", "\xDF\xBF", "\xE2\x84", std::string("\0", 1), "\x7F\xC2\x80"};
     for (const std::string& brk : breaks)
-        for (size_t at = 0; at <= 17; ++at) inputs.push_back(std::string(at, 'x') + run + brk + run + run);
+        for (size_t at = 0; at <= 17; ++at) {
+            inputs.push_back(std::string(at, 'x') + run + brk + run + run);
+            inputs.push_back(std::string(at, 'x') + run + run + brk);
+        }
     for (const std::string& in : inputs) {
         const AnsiString whole = rtl::UTF8ToAnsi(in);
         for (size_t max : {whole.size(), size_t(0), size_t(1), whole.size() / 2, whole.size() + 3, in.size()}) {
