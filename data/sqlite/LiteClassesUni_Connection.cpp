@@ -1,3 +1,4 @@
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -9,6 +10,10 @@
 #include "data/sqlite/LiteStaticUni.h"
 #include "data/store/DAConsts.h"
 #include "framework/rtl/Text.h"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace sqlite {
 
@@ -67,6 +72,251 @@ inline unsigned Triple(const uint8_t* p) {
     return cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF) ? cp : 0;
 }
 
+// Sixteen bytes at a time for text of ASCII and two-byte sequences, the bulk of what an archive
+// stores: the bytes are classed and converted side by side and the lead bytes squeezed out with
+// one shuffle, where a character at a time costs a mispredicted branch at every word's edges.
+// Chunks holding anything else are left to the character loops; only what is decoded is written.
+#if defined(__x86_64__)
+constexpr bool HaveChunks = true;
+
+// For each set of kept bytes of an 8-byte half (bit i: byte i stays): shuffles that gather them
+// (Head), and that gather the last four of them (Tail), as bytes and as 16-bit units, and how
+// many there are. Written with a head and a tail store, N kept values land exactly.
+struct TSqueezeTable {
+    uint8_t Head[256][8] = {};
+    uint8_t Tail[256][8] = {};
+    uint8_t WideHead[256][16] = {};
+    uint8_t WideTail[256][16] = {};
+    uint8_t Count[256] = {};
+    TSqueezeTable() {
+        for (unsigned m = 0; m < 256; ++m) {
+            uint8_t kept[8] = {};
+            unsigned n = 0;
+            for (unsigned i = 0; i < 8; ++i)
+                if (m & (1u << i)) kept[n++] = static_cast<uint8_t>(i);
+            Count[m] = static_cast<uint8_t>(n);
+            for (unsigned j = 0; j < 8; ++j) {
+                Head[m][j] = kept[j];
+                WideHead[m][2 * j] = static_cast<uint8_t>(2 * kept[j]);
+                WideHead[m][2 * j + 1] = static_cast<uint8_t>(2 * kept[j] + 1);
+            }
+            // The tails are used with four kept values or more.
+            for (unsigned j = 0; j < 4 && n >= 4; ++j) {
+                const uint8_t k = kept[n - 4 + j];
+                Tail[m][j] = k;
+                WideTail[m][2 * j] = static_cast<uint8_t>(2 * k);
+                WideTail[m][2 * j + 1] = static_cast<uint8_t>(2 * k + 1);
+            }
+        }
+    }
+};
+
+const TSqueezeTable& SqueezeTable() {
+    static const TSqueezeTable table;
+    return table;
+}
+
+bool CpuHasChunks() {
+    static const bool has = __builtin_cpu_supports("ssse3");
+    return has;
+}
+
+// The classes of one chunk: the bytes kept (not lead bytes, nor a lead ending the chunk, nor the
+// From bytes in front that were decoded before) and the chunk's length taken.
+struct TChunk {
+    __m128i Bytes, Prev;
+    unsigned Keep = 0, Taken = 16;
+};
+
+// False unless every sequence from byte From on is a well-formed pair whose lead LeadsOk accepts.
+__attribute__((target("ssse3"))) inline bool ClassifyChunk(__m128i v, TChunk& c, __m128i LeadsOk,
+                                                           unsigned From) {
+    const unsigned from = 0xFFFFu & ~((1u << From) - 1);
+    const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v)) & from;
+    c.Bytes = v;
+    c.Prev = _mm_slli_si128(v, 1);
+    if (!high) {
+        c.Keep = from;
+        c.Taken = 16;
+        return true;
+    }
+    // 80..BF read as signed bytes lie below C0.
+    const unsigned cont =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(char(0xC0))))) & from;
+    unsigned lead = high & ~cont;
+    if ((static_cast<unsigned>(_mm_movemask_epi8(LeadsOk)) & lead) != lead) return false;
+    // A lead ending the chunk starts the next one.
+    c.Taken = 16 - (lead >> 15);
+    lead &= 0x7FFF;
+    if (((lead << 1) & 0xFFFF) != cont) return false;
+    c.Keep = ~lead & ((1u << c.Taken) - 1) & from;
+    return true;
+}
+
+// Writes the kept bytes of one half of Values at Out; returns how many. Every pair keeps its
+// continuation byte, so a half of a whole chunk keeps four bytes or more.
+__attribute__((target("ssse3"))) inline unsigned SqueezeHalf(__m128i Values, unsigned Keep, unsigned Half,
+                                                             uint8_t* Out) {
+    const TSqueezeTable& t = SqueezeTable();
+    const unsigned m = (Keep >> (8 * Half)) & 0xFF;
+    const __m128i base = _mm_set1_epi8(static_cast<char>(8 * Half));
+    const __m128i head = _mm_add_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(t.Head[m])), base);
+    const __m128i tail = _mm_add_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(t.Tail[m])), base);
+    const unsigned n = t.Count[m];
+    const auto first = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi8(Values, head)));
+    const auto last = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi8(Values, tail)));
+    std::memcpy(Out, &first, 4);
+    std::memcpy(Out + n - 4, &last, 4);
+    return n;
+}
+
+// The same for eight 16-bit units.
+__attribute__((target("ssse3"))) inline unsigned SqueezeUnits(__m128i Units, unsigned Mask, uint8_t* Out) {
+    const TSqueezeTable& t = SqueezeTable();
+    const unsigned n = t.Count[Mask];
+    const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t.WideHead[Mask]));
+    const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t.WideTail[Mask]));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(Out), _mm_shuffle_epi8(Units, head));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(Out + 2 * n - 8), _mm_shuffle_epi8(Units, tail));
+    return n;
+}
+
+// Copies N (0-16) bytes exactly.
+inline void CopyExact(uint8_t* Dest, const uint8_t* Src, unsigned N) {
+    if (N >= 8) {
+        std::memcpy(Dest, Src, 8);
+        std::memcpy(Dest + N - 8, Src + N - 8, 8);
+    } else {
+        for (unsigned i = 0; i < N; ++i) Dest[i] = Src[i];
+    }
+}
+
+__attribute__((target("ssse3"))) inline __m128i AnsiLeads(__m128i v) {
+    return _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(char(0xFE))), _mm_set1_epi8(char(0xD0)));
+}
+
+// Leads C2..DF: above C1 and below E0 as signed bytes.
+__attribute__((target("ssse3"))) inline __m128i WideLeads(__m128i v) {
+    return _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(char(0xC1))), _mm_cmplt_epi8(v, _mm_set1_epi8(char(0xE0))));
+}
+
+// The 1251 bytes of a classified chunk holding only ASCII and the letters U+0410..U+044F, Ё and
+// ё, or false when it holds anything else.
+__attribute__((target("ssse3"))) inline bool ConvertAnsi(const TChunk& c, __m128i& Values) {
+    const __m128i v = c.Bytes;
+    // A pair's place among the 128 code points from U+0400: the lead's low bit, then the
+    // continuation's six bits.
+    const __m128i index = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(c.Prev, _mm_set1_epi8(1)), 6),
+                                       _mm_and_si128(v, _mm_set1_epi8(0x3F)));
+    const __m128i shifted = _mm_add_epi8(index, _mm_set1_epi8(0x30));
+    const __m128i letter = _mm_cmpeq_epi8(_mm_and_si128(shifted, _mm_set1_epi8(char(0xC0))), _mm_set1_epi8(0x40));
+    const __m128i yoUpper = _mm_cmpeq_epi8(index, _mm_set1_epi8(0x01));
+    const __m128i yoLower = _mm_cmpeq_epi8(index, _mm_set1_epi8(0x51));
+    const __m128i known = _mm_or_si128(letter, _mm_or_si128(yoUpper, yoLower));
+    const __m128i isAscii = _mm_cmpgt_epi8(v, _mm_set1_epi8(-1));
+    const unsigned cont = c.Keep & ~static_cast<unsigned>(_mm_movemask_epi8(isAscii));
+    if ((static_cast<unsigned>(_mm_movemask_epi8(known)) & cont) != cont) return false;
+    __m128i decoded = _mm_and_si128(letter, _mm_add_epi8(index, _mm_set1_epi8(char(0xB0))));
+    decoded = _mm_or_si128(decoded, _mm_and_si128(yoUpper, _mm_set1_epi8(char(0xA8))));
+    decoded = _mm_or_si128(decoded, _mm_and_si128(yoLower, _mm_set1_epi8(char(0xB8))));
+    // ASCII bytes stay; continuation bytes become their letters.
+    Values = _mm_or_si128(_mm_and_si128(isAscii, v), _mm_andnot_si128(isAscii, decoded));
+    return true;
+}
+
+// The UTF-16 units of one half of a classified chunk: a continuation gives the lead's five bits
+// over its own six; ASCII stands for itself.
+__attribute__((target("ssse3"))) inline __m128i WideUnits(const TChunk& c, unsigned Half) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i bytes = Half ? _mm_unpackhi_epi8(c.Bytes, zero) : _mm_unpacklo_epi8(c.Bytes, zero);
+    const __m128i prev = Half ? _mm_unpackhi_epi8(c.Prev, zero) : _mm_unpacklo_epi8(c.Prev, zero);
+    const __m128i pair = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(prev, _mm_set1_epi16(0x1F)), 6),
+                                      _mm_and_si128(bytes, _mm_set1_epi16(0x3F)));
+    const __m128i isAscii = _mm_cmplt_epi16(bytes, _mm_set1_epi16(0x80));
+    return _mm_or_si128(_mm_and_si128(isAscii, bytes), _mm_andnot_si128(isAscii, pair));
+}
+
+// Decodes whole chunks into 1251 while they hold only ASCII and the letters U+0410..U+044F, Ё
+// and ё; stops at the first chunk with anything else. Fewer than 16 bytes left are taken as the
+// end of the text's last sixteen (Begin..End holding that many).
+__attribute__((target("ssse3"))) void DecodeChunksAnsi(const uint8_t* Begin, const uint8_t*& p,
+                                                       const uint8_t* end, char*& out) {
+    TChunk c;
+    __m128i values;
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        if (!ClassifyChunk(v, c, AnsiLeads(v), 0)) return;
+        if (c.Keep == 0xFFFF) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+            out += 16;
+            p += 16;
+            continue;
+        }
+        if (!ConvertAnsi(c, values)) return;
+        auto* o = reinterpret_cast<uint8_t*>(out);
+        o += SqueezeHalf(values, c.Keep, 0, o);
+        o += SqueezeHalf(values, c.Keep, 1, o);
+        out = reinterpret_cast<char*>(o);
+        p += c.Taken;
+    }
+    if (p == end || end - Begin < 16) return;
+    const uint8_t* q = end - 16;
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+    if (!ClassifyChunk(v, c, AnsiLeads(v), static_cast<unsigned>(p - q))) return;
+    if (!ConvertAnsi(c, values)) return;
+    const TSqueezeTable& t = SqueezeTable();
+    const unsigned lo = c.Keep & 0xFF, hi = c.Keep >> 8;
+    uint64_t loIdx, hiIdx;
+    std::memcpy(&loIdx, t.Head[lo], 8);
+    std::memcpy(&hiIdx, t.Head[hi], 8);
+    const __m128i gather = _mm_add_epi8(_mm_set_epi64x(static_cast<long long>(hiIdx), static_cast<long long>(loIdx)),
+                                        _mm_set_epi64x(0x0808080808080808LL, 0));
+    alignas(16) uint8_t packed[32] = {};
+    _mm_store_si128(reinterpret_cast<__m128i*>(packed), _mm_shuffle_epi8(values, gather));
+    auto* o = reinterpret_cast<uint8_t*>(out);
+    CopyExact(o, packed, t.Count[lo]);
+    CopyExact(o + t.Count[lo], packed + 8, t.Count[hi]);
+    out += t.Count[lo] + t.Count[hi];
+    p = q + c.Taken;
+}
+
+// Decodes whole chunks into UTF-16 while they hold only ASCII and two-byte sequences, the end of
+// the text as above.
+__attribute__((target("ssse3"))) void DecodeChunksWide(const uint8_t* Begin, const uint8_t*& p,
+                                                       const uint8_t* end, char16_t*& out) {
+    TChunk c;
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        if (!ClassifyChunk(v, c, WideLeads(v), 0)) return;
+        auto* o = reinterpret_cast<uint8_t*>(out);
+        const unsigned n = SqueezeUnits(WideUnits(c, 0), c.Keep & 0xFF, o);
+        out += n + SqueezeUnits(WideUnits(c, 1), c.Keep >> 8, o + 2 * n);
+        p += c.Taken;
+    }
+    if (p == end || end - Begin < 16) return;
+    const uint8_t* q = end - 16;
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+    if (!ClassifyChunk(v, c, WideLeads(v), static_cast<unsigned>(p - q))) return;
+    const TSqueezeTable& t = SqueezeTable();
+    auto* o = reinterpret_cast<uint8_t*>(out);
+    for (unsigned half = 0; half < 2; ++half) {
+        const unsigned m = (c.Keep >> (8 * half)) & 0xFF;
+        alignas(16) uint8_t units[32] = {};
+        const __m128i gather = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t.WideHead[m]));
+        _mm_store_si128(reinterpret_cast<__m128i*>(units), _mm_shuffle_epi8(WideUnits(c, half), gather));
+        CopyExact(o, units, 2u * t.Count[m]);
+        o += 2 * t.Count[m];
+    }
+    out = reinterpret_cast<char16_t*>(o);
+    p = q + c.Taken;
+}
+#else
+constexpr bool HaveChunks = false;
+inline bool CpuHasChunks() { return false; }
+inline void DecodeChunksAnsi(const uint8_t*, const uint8_t*&, const uint8_t*, char*&) {}
+inline void DecodeChunksWide(const uint8_t*, const uint8_t*&, const uint8_t*, char16_t*&) {}
+#endif
+
 // Bounded says whether the destination can fill up before the text ends.
 template <bool Bounded>
 size_t DecodeFast(const uint8_t* s, size_t Length, char* Dest, size_t MaxLen) {
@@ -75,7 +325,15 @@ size_t DecodeFast(const uint8_t* s, size_t Length, char* Dest, size_t MaxLen) {
     const uint8_t* const end = s + Length;
     char* out = Dest;
     char* const outEnd = Dest + MaxLen;
+    const bool chunks = !Bounded && HaveChunks && Length >= 16 && CpuHasChunks();
+    // Where the character loop hands back to the chunks: past a chunk they could not take.
+    const uint8_t* resume = p;
     while (p < end && (!Bounded || out < outEnd)) {
+        if (chunks && p >= resume) {
+            DecodeChunksAnsi(s, p, end, out);
+            resume = p + 16;
+            if (p >= end) break;
+        }
         const uint8_t b = *p;
         if (b < 0x80) {
             *out++ = static_cast<char>(b);
@@ -115,10 +373,18 @@ size_t TSQLiteConnection::DecodeUTF8To(const char* Value, size_t Length, char* D
 }
 
 size_t TSQLiteConnection::DecodeUTF8ToWide(const char* Value, size_t Length, char16_t* Dest) {
-    const auto* p = reinterpret_cast<const uint8_t*>(Value);
+    const auto* const begin = reinterpret_cast<const uint8_t*>(Value);
+    const uint8_t* p = begin;
     const uint8_t* const end = p + Length;
     char16_t* out = Dest;
+    const bool chunks = HaveChunks && Length >= 16 && CpuHasChunks();
+    const uint8_t* resume = p;
     while (p < end) {
+        if (chunks && p >= resume) {
+            DecodeChunksWide(begin, p, end, out);
+            resume = p + 16;
+            if (p >= end) break;
+        }
         const uint8_t b = *p;
         if (b < 0x80) {
             *out++ = b;

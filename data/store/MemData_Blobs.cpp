@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <typeinfo>
 
 #include "data/store/DAConsts.h"
 #include "data/store/MemData.h"
@@ -572,6 +573,19 @@ void TBlob::ViewRollback(bool Value) {
 
 AnsiString TBlob::GetAsAnsiString() {
     if (FIsUnicode) return rtl::WideToAnsi(GetAsWideString());
+    // Plain contents in one piece, as a fetch leaves them, are copied once, unless a subclass
+    // reads them its own way.
+    if (typeid(*this) == typeid(TCompressedBlob) || typeid(*this) == typeid(TBlob)) {
+        CheckValid();
+        TCRBlobData* data = FData.get();
+        const PPieceHeader first = data->FirstPiece();
+        const bool plain = typeid(*data) == typeid(TCRBlobData) ||
+                           (typeid(*data) == typeid(TCompressedBlobData) &&
+                            !static_cast<const TCompressedBlobData*>(data)->IsCompressed());
+        if (plain && !first) return AnsiString();
+        if (plain && !first->Next)
+            return AnsiString(reinterpret_cast<const char*>(PieceData(first)), static_cast<size_t>(first->Used));
+    }
     AnsiString s(static_cast<size_t>(GetSize()), '\0');
     s.resize(static_cast<size_t>(Read(0, 0, s.data())));
     return s;

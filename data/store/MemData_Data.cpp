@@ -891,7 +891,7 @@ void TData::CreateComplexField(void* RecBuf, int Index, bool WithBlob) {
     TMemDataType t = field->DataType;
     if (IsBlobFieldType(t)) {
         if (WithBlob) {
-            TBlob* blob = CreateSharedObject<TCompressedBlob>(t == mdtWideMemo);
+            TBlob* blob = TCompressedBlob::CreateFilled(t == mdtWideMemo, nullptr, 0, FNewBlobPool);
             blob->EnableRollback();
             WritePtr(slot, blob);
         }

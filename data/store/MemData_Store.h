@@ -290,6 +290,8 @@ protected:
 
     TFieldDescs FFields;
     TStringHeap FStringHeap;
+    // Room for the blobs of new record buffers, many to an allocation.
+    TSharedBlockPool FNewBlobPool;
     int FRecordSize = 0;
     int FCalcRecordSize = 0;
     int FDataSize = 0;

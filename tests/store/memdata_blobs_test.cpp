@@ -297,6 +297,7 @@ TEST(CompressedBlob, WritesStayPlainAndCompressionIsAskedFor) {
         EXPECT_EQ(b->IsCompressed(), c.compresses);
         EXPECT_EQ(b->GetSize(), static_cast<int64_t>(c.size));
         EXPECT_EQ(Bytes(*b.get()), plain);
+        EXPECT_EQ(b->GetAsAnsiString(), plain);
     }
 
     // A value set through the text and byte forms of an edit is stored plainly too, even over a
