@@ -531,6 +531,9 @@ private:
     void LinkActiveChange(rtl::TObject* Sender);
     void EditButtonChanged();
     void RaiseIfDataSourceMissing();
+    // A text or value the program sets goes to the field at once (the dataset put in edit); a
+    // write the field refuses puts the field's value back.
+    void AssignAndUpdate(const std::function<void()>& Assign);
 
     rtl::TOwnedPtr<TFieldDataLinkEh> FDataLink;
     rtl::TOwnedPtr<TEditButtonEh> FEditButton;
