@@ -499,6 +499,15 @@ protected:
     bool PassButtonDragToDropDown(rtl::TObject* Sender, int X, int Y, ui::TWinControl* DropDown);
     // The wheel goes to an open DropDown first; true when it took it (Message answered).
     bool PassWheelToDropDown(ui::TMessage& Message, ui::TWinControl* DropDown);
+    // A key message whose code Takes accepts goes to the open DropDown's window instead; true
+    // when it went (Message answered).
+    bool PassKeyToDropDown(ui::TMessage& Message, ui::TWinControl* DropDown,
+                           const std::function<bool(ui::WPARAM Code)>& Takes);
+    // A cancel-mode sent by a control outside the editor and its open DropDown closes it unaccepted.
+    void CloseDropDownOnCancelMode(ui::TControl* Sender, ui::TWinControl* DropDown);
+    // Enter and Escape close an open drop-down and so must not reach the form; true when Message
+    // was answered.
+    static bool WantDropDownKey(ui::TCMWantSpecialKey& Message, bool DropDownOpen);
 
     // The MRU list's part of the editor.
     void CreateMRUList();

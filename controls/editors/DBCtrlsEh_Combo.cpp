@@ -506,18 +506,11 @@ void TCustomDBComboBoxEh::WMKillFocus(ui::TWMKillFocus& Message) {
 
 void TCustomDBComboBoxEh::CMCancelMode(ui::TCMCancelMode& Message) {
     TCustomDBEditEh::CMCancelMode(Message);
-    if (!FListVisible) return;
-    ui::TControl* s = Message.Sender();
-    if (s == this || s == FPopupList || ContainsControl(s) || (s && FPopupList->ContainsControl(s))) return;
-    CloseUp(false);
+    if (FListVisible) CloseDropDownOnCancelMode(Message.Sender(), FPopupList);
 }
 
 void TCustomDBComboBoxEh::CMWantSpecialKey(ui::TCMWantSpecialKey& Message) {
-    if (FListVisible && (Message.CharCode == ui::VK_RETURN || Message.CharCode == ui::VK_ESCAPE)) {
-        Message.Result = 1;
-        return;
-    }
-    TCustomDBEditEh::CMWantSpecialKey(Message);
+    if (!WantDropDownKey(Message, FListVisible)) TCustomDBEditEh::CMWantSpecialKey(Message);
 }
 
 bool TCustomDBComboBoxEh::KeyModeMouse(ui::TMessage& Message) {

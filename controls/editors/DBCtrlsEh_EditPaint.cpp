@@ -242,6 +242,30 @@ bool TCustomDBEditEh::PassWheelToDropDown(ui::TMessage& Message, ui::TWinControl
     return true;
 }
 
+bool TCustomDBEditEh::PassKeyToDropDown(ui::TMessage& Message, ui::TWinControl* DropDown,
+                                        const std::function<bool(ui::WPARAM Code)>& Takes) {
+    if (!DropDown->HandleAllocated() ||
+        (Message.Msg != ui::WM_KEYDOWN && Message.Msg != ui::WM_CHAR && Message.Msg != ui::WM_SYSKEYDOWN) ||
+        !Takes(Message.WParam))
+        return false;
+    Message.Result = ui::SendMessage(DropDown->Handle(), Message.Msg, Message.WParam, Message.LParam);
+    return true;
+}
+
+void TCustomDBEditEh::CloseDropDownOnCancelMode(ui::TControl* Sender, ui::TWinControl* DropDown) {
+    if (Sender == this || Sender == DropDown || ContainsControl(Sender) ||
+        (Sender && DropDown->ContainsControl(Sender)))
+        return;
+    CloseUp(false);
+}
+
+bool TCustomDBEditEh::WantDropDownKey(ui::TCMWantSpecialKey& Message, bool DropDownOpen) {
+    if (!DropDownOpen || (Message.CharCode != ui::VK_RETURN && Message.CharCode != ui::VK_ESCAPE))
+        return false;
+    Message.Result = 1;
+    return true;
+}
+
 bool TCustomDBEditEh::PassButtonDragToDropDown(rtl::TObject* Sender, int X, int Y, ui::TWinControl* DropDown) {
     if (!DropDown || !DropDown->HandleAllocated() || !DropDown->IsWindowVisible()) return false;
     if (ButtonIndexOf(Sender) != 0) return false;

@@ -523,18 +523,11 @@ void TCustomDBNumberEditEh::WMKillFocus(ui::TWMKillFocus& Message) {
 
 void TCustomDBNumberEditEh::CMCancelMode(ui::TCMCancelMode& Message) {
     TCustomDBEditEh::CMCancelMode(Message);
-    if (!FCalculatorOpen) return;
-    ui::TControl* s = Message.Sender();
-    if (s == this || s == FCalculator || ContainsControl(s) || (s && FCalculator->ContainsControl(s))) return;
-    CloseUp(false);
+    if (FCalculatorOpen) CloseDropDownOnCancelMode(Message.Sender(), FCalculator);
 }
 
 void TCustomDBNumberEditEh::CMWantSpecialKey(ui::TCMWantSpecialKey& Message) {
-    if (FCalculatorOpen && (Message.CharCode == ui::VK_RETURN || Message.CharCode == ui::VK_ESCAPE)) {
-        Message.Result = 1;
-        return;
-    }
-    TCustomDBEditEh::CMWantSpecialKey(Message);
+    if (!WantDropDownKey(Message, FCalculatorOpen)) TCustomDBEditEh::CMWantSpecialKey(Message);
 }
 
 void TCustomDBNumberEditEh::WMPaste(ui::TMessage& Message) {
@@ -552,14 +545,11 @@ void TCustomDBNumberEditEh::WMPaste(ui::TMessage& Message) {
 }
 
 void TCustomDBNumberEditEh::WndProc(ui::TMessage& Message) {
-    if (FCalculatorOpen && FCalculator->HandleAllocated() &&
-        (Message.Msg == ui::WM_KEYDOWN || Message.Msg == ui::WM_CHAR || Message.Msg == ui::WM_SYSKEYDOWN)) {
-        const auto code = Message.WParam;
-        if (code == 8 || code == 13 || (code >= 32 && code <= 126)) {
-            Message.Result = ui::SendMessage(FCalculator->Handle(), Message.Msg, Message.WParam, Message.LParam);
-            return;
-        }
-    }
+    // The open calculator takes Backspace, Enter and the printable keys.
+    if (FCalculatorOpen && PassKeyToDropDown(Message, FCalculator, [](ui::WPARAM Code) {
+            return Code == 8 || Code == 13 || (Code >= 32 && Code <= 126);
+        }))
+        return;
     if (Message.Msg == ui::WM_PASTE) {
         WMPaste(Message);
         return;
