@@ -46,6 +46,19 @@ void DrawRaisedPopupBorder(HDC DC, int Width, int Height) {
     DrawEdge(DC, r, BDR_RAISEDINNER, BF_RECT);
 }
 
+// Both sides of the popup's frame before its window tells: the 3-D frame, or a one-pixel border.
+int PopupFrameSize(int BorderWidth, bool Ctl3D) { return 2 * BorderWidth + (Ctl3D ? 0 : 2); }
+
+// Keeps the popup's frame out of its client area (never a negative size).
+void InsetClientByBorder(TMessage& Message, int BorderWidth) {
+    if (auto* p = reinterpret_cast<TNCCalcSizeParams*>(Message.LParam)) {
+        TRect& r = p->Rgrc[0];
+        r.Inflate(-BorderWidth, -BorderWidth);
+        if (r.Right < r.Left) r.Right = r.Left;
+        if (r.Bottom < r.Top) r.Bottom = r.Top;
+    }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -266,7 +279,7 @@ void TPopupMonthCalendarEh::SetBounds(int ALeft, int ATop, int AWidth, int AHeig
     if (AutoSize()) {
         // The calendar's own size plus the popup frame on every side.
         const TRect r = MinReqRect();
-        const int frame = 2 * FBorderWidth + (FCtl3D ? 0 : 2);
+        const int frame = PopupFrameSize(FBorderWidth, FCtl3D);
         AWidth = r.Width() + frame;
         AHeight = r.Height() + frame;
     }
@@ -316,12 +329,7 @@ void TPopupMonthCalendarEh::WndProc(TMessage& Message) {
     switch (Message.Msg) {
         case WM_NCCALCSIZE:
             TMonthCalendar::WndProc(Message);
-            if (auto* p = reinterpret_cast<TNCCalcSizeParams*>(Message.LParam)) {
-                TRect& r = p->Rgrc[0];
-                r.Inflate(-FBorderWidth, -FBorderWidth);
-                if (r.Right < r.Left) r.Right = r.Left;
-                if (r.Bottom < r.Top) r.Bottom = r.Top;
-            }
+            InsetClientByBorder(Message, FBorderWidth);
             return;
         case WM_NCPAINT:
             TMonthCalendar::WndProc(Message);
@@ -437,7 +445,7 @@ void TPopupListboxEh::SetCtl3D(bool Value) {
 
 int TPopupListboxEh::FrameHeight() {
     if (HandleAllocated()) return Height() - ClientHeight();
-    return 2 * FBorderWidth + (FCtl3D ? 0 : 2);
+    return PopupFrameSize(FBorderWidth, FCtl3D);
 }
 
 int TPopupListboxEh::FontTextHeight() const { return MeasureTextMetrics().tmHeight; }
@@ -519,12 +527,7 @@ void TPopupListboxEh::WndProc(TMessage& Message) {
     switch (Message.Msg) {
         case WM_NCCALCSIZE:
             TCustomListBox::WndProc(Message);
-            if (auto* p = reinterpret_cast<TNCCalcSizeParams*>(Message.LParam)) {
-                TRect& r = p->Rgrc[0];
-                r.Inflate(-FBorderWidth, -FBorderWidth);
-                if (r.Right < r.Left) r.Right = r.Left;
-                if (r.Bottom < r.Top) r.Bottom = r.Top;
-            }
+            InsetClientByBorder(Message, FBorderWidth);
             return;
         case WM_NCPAINT:
             TCustomListBox::WndProc(Message);
