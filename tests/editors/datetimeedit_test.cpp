@@ -5,7 +5,8 @@
 
 #include "framework/rtl/DateUtils.h"
 #include "framework/rtl/SysUtils.h"
-#include "numberedit_fixture.h"
+#include "controls/editors/DBCtrlsEh_Editors.h"
+#include "editorform_fixture.h"
 
 using namespace editorstest;
 using namespace editors;
@@ -24,21 +25,13 @@ std::vector<memdstest::TCol> DateCols() {
     return {{u"born", mdtDate, 8}, {u"at", mdtDateTime, 8}};
 }
 
-class DateTimeEditTest : public EditorFormTest {
+class DateTimeEditTest : public BoundEditorTest<TDBDateTimeEditEh> {
 protected:
+    DateTimeEditTest() : BoundEditorTest(DateCols(), {{DateV(1990, 3, 4), DateV(2024, 3, 5, 14, 30)}}) {}
     void SetUp() override {
-        EditorFormTest::SetUp();
+        BoundEditorTest::SetUp();
         Clock.SetNow(EncodeDate(2026, 5, 20) + 0.5);
-        Data.DS->Open();
-        Src = rtl::Create<db::TDataSource>(Form);
-        Src->SetDataSet(Data.DS.get());
-        Edit = rtl::Create<TDBDateTimeEditEh>(Form);
-        Edit->SetName("Date");
-        SetUpForm(Edit);
-    }
-    void Bind(const char* Name) {
-        Edit->SetDataSource(Src);
-        Edit->SetDataField(Name);
+        SetUpForm(CreateEditor("Date"));
     }
     // Types into the emptied editor from its first position.
     void TypeFresh(const std::string& Keys) {
@@ -48,9 +41,6 @@ protected:
         Edit->SetSelStart(0);
         Type(Keys);
     }
-    TFixture Data{DateCols(), {{DateV(1990, 3, 4), DateV(2024, 3, 5, 14, 30)}}};
-    db::TDataSource* Src = nullptr;
-    TDBDateTimeEditEh* Edit = nullptr;
 };
 
 TEST_F(DateTimeEditTest, EachKindHasItsEditFormatAndABadCustomFormatChangesNothing) {
