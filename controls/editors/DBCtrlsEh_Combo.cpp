@@ -461,9 +461,7 @@ void TCustomDBComboBoxEh::DropDown() {
     }
     list->SetWidth(std::max(width, Width()));
     list->SetResized(false);
-    const ui::TPoint p = PlaceDropDownUnderControl(this, list, FDropDownBox->Align);
-    list->SetWindowPos(p.X, p.Y, 0, 0, ui::SWP_NOSIZE | ui::SWP_NOACTIVATE | ui::SWP_SHOWWINDOW);
-    list->SetVisible(true);
+    ShowDropDownUnder(list, FDropDownBox->Align);
     if (list->SizeGrip()) list->SizeGrip()->ShowGripWindow(FDropDownBox->Sizable);
     list->SetResized(false);
     FListVisible = true;
@@ -473,10 +471,7 @@ void TCustomDBComboBoxEh::DropDown() {
 void TCustomDBComboBoxEh::CloseUp(bool Accept) {
     if (!FListVisible) return;
     if (ui::TControl* capture = ui::GetCaptureControl()) capture->Perform(ui::WM_CANCELMODE);
-    FPopupList->SetWindowPos(0, 0, 0, 0,
-                             ui::SWP_HIDEWINDOW | ui::SWP_NOMOVE | ui::SWP_NOSIZE | ui::SWP_NOZORDER |
-                                 ui::SWP_NOACTIVATE);
-    FPopupList->SetVisible(false);
+    HideDropDown(FPopupList);
     if (FPopupList->Resized()) {
         // The user's size is the next drop-down's.
         FDropDownBox->Rows = std::max(1, FPopupList->ClientHeight() / std::max(FPopupList->ItemHeight(), 1));

@@ -336,9 +336,7 @@ void TCustomDBDateTimeEditEh::DropDown() {
     TPopupMonthCalendarEh* cal = Calendar();
     cal->SetDate(FValue.IsNull() ? rtl::Date() : std::floor(FValue.AsDateTime()));
     cal->HandleNeeded();
-    const ui::TPoint p = PlaceDropDownUnderControl(this, cal, daLeft);
-    cal->SetWindowPos(p.X, p.Y, 0, 0, ui::SWP_NOSIZE | ui::SWP_NOACTIVATE | ui::SWP_SHOWWINDOW);
-    cal->SetVisible(true);
+    ShowDropDownUnder(cal, daLeft);
     FCalendarOpen = true;
     SetDroppedDown(true);
 }
@@ -348,15 +346,10 @@ void TCustomDBDateTimeEditEh::CloseUp(bool Accept) {
     FCalendarOpen = false;
     if (ui::TControl* capture = ui::GetCaptureControl()) capture->Perform(ui::WM_CANCELMODE);
     if (FCalendar->Focused() || FCalendar->ContainsControl(ui::FindControlOfWindow(ui::GetFocus()))) SetFocus();
-    FCalendar->SetWindowPos(0, 0, 0, 0,
-                            ui::SWP_HIDEWINDOW | ui::SWP_NOMOVE | ui::SWP_NOSIZE | ui::SWP_NOZORDER |
-                                ui::SWP_NOACTIVATE);
-    FCalendar->SetVisible(false);
+    HideDropDown(FCalendar);
     SetDroppedDown(false);
     TCustomDBEditEh::CloseUp(Accept);
-    if (HandleAllocated() && !ButtonControls().empty())
-        ui::PostMessage(Handle(), WM_DROPDOWNCLOSEDEh,
-                        static_cast<ui::WPARAM>(ButtonControls().front().EditButtonControl->Tag()), 0);
+    PostDropDownClosed();
     if (Accept && !ReadOnly() && DataLink()->BeginFieldEdit()) {
         rtl::TDateTime d = std::floor(FCalendar->Date());
         if (!FValue.IsNull()) {

@@ -242,6 +242,25 @@ bool TCustomDBEditEh::PassWheelToDropDown(ui::TMessage& Message, ui::TWinControl
     return true;
 }
 
+void TCustomDBEditEh::ShowDropDownUnder(ui::TWinControl* DropDown, TDropDownAlign Align) {
+    const ui::TPoint p = PlaceDropDownUnderControl(this, DropDown, Align);
+    DropDown->SetWindowPos(p.X, p.Y, 0, 0, ui::SWP_NOSIZE | ui::SWP_NOACTIVATE | ui::SWP_SHOWWINDOW);
+    DropDown->SetVisible(true);
+}
+
+void TCustomDBEditEh::HideDropDown(ui::TWinControl* DropDown) {
+    DropDown->SetWindowPos(
+        0, 0, 0, 0,
+        ui::SWP_HIDEWINDOW | ui::SWP_NOMOVE | ui::SWP_NOSIZE | ui::SWP_NOZORDER | ui::SWP_NOACTIVATE);
+    DropDown->SetVisible(false);
+}
+
+void TCustomDBEditEh::PostDropDownClosed() {
+    if (HandleAllocated() && !ButtonControls().empty())
+        ui::PostMessage(Handle(), WM_DROPDOWNCLOSEDEh,
+                        static_cast<ui::WPARAM>(ButtonControls().front().EditButtonControl->Tag()), 0);
+}
+
 bool TCustomDBEditEh::PassKeyToDropDown(ui::TMessage& Message, ui::TWinControl* DropDown,
                                         const std::function<bool(ui::WPARAM Code)>& Takes) {
     if (!DropDown->HandleAllocated() ||

@@ -481,9 +481,7 @@ void TCustomDBNumberEditEh::DropDown() {
     calc->SetValue(FValue.IsNull() ? Variant(0.0) : FValue);
     calc->SetFlat(Flat());
     calc->HandleNeeded();
-    const ui::TPoint p = PlaceDropDownUnderControl(this, calc, daLeft);
-    calc->SetWindowPos(p.X, p.Y, 0, 0, ui::SWP_NOSIZE | ui::SWP_NOACTIVATE | ui::SWP_SHOWWINDOW);
-    calc->SetVisible(true);
+    ShowDropDownUnder(calc, daLeft);
     FCalculatorOpen = true;
     SetDroppedDown(true);
     SetSelLength(0);
@@ -492,16 +490,11 @@ void TCustomDBNumberEditEh::DropDown() {
 void TCustomDBNumberEditEh::CloseUp(bool Accept) {
     if (!FCalculatorOpen) return;
     if (ui::TControl* capture = ui::GetCaptureControl()) capture->Perform(ui::WM_CANCELMODE);
-    FCalculator->SetWindowPos(0, 0, 0, 0,
-                              ui::SWP_HIDEWINDOW | ui::SWP_NOMOVE | ui::SWP_NOSIZE | ui::SWP_NOZORDER |
-                                  ui::SWP_NOACTIVATE);
-    FCalculator->SetVisible(false);
+    HideDropDown(FCalculator);
     FCalculatorOpen = false;
     SetDroppedDown(false);
     TCustomDBEditEh::CloseUp(Accept);
-    if (HandleAllocated() && !ButtonControls().empty())
-        ui::PostMessage(Handle(), WM_DROPDOWNCLOSEDEh,
-                        static_cast<ui::WPARAM>(ButtonControls().front().EditButtonControl->Tag()), 0);
+    PostDropDownClosed();
     if (Accept && !ReadOnly() && DataLink()->BeginFieldEdit()) {
         const Variant v = FCalculator->GetValue();
         if (IsNumericVarType(v.VType())) {
