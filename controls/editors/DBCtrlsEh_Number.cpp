@@ -26,6 +26,16 @@ bool IsNumericVarType(rtl::TVarType T) {
            T == rtl::varCurrency;
 }
 
+// The bound that Bound reads from a numeric field that has one; 0 for any other field.
+template <class TBound>
+long double FieldBound(db::TField* F, TBound Bound) {
+    if (auto* x = dynamic_cast<db::TIntegerField*>(F)) return Bound(x);
+    if (auto* x = dynamic_cast<db::TLargeintField*>(F)) return static_cast<long double>(Bound(x));
+    if (auto* x = dynamic_cast<db::TFloatField*>(F)) return Bound(x);
+    if (auto* x = dynamic_cast<db::TBCDField*>(F)) return rtl::CurrToDouble(Bound(x));
+    return 0;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -138,21 +148,11 @@ bool TCustomDBNumberEditEh::FieldCurrency() const {
 }
 
 long double TCustomDBNumberEditEh::FieldMinValue() const {
-    db::TField* f = Field();
-    if (auto* x = dynamic_cast<db::TIntegerField*>(f)) return x->MinValue();
-    if (auto* x = dynamic_cast<db::TLargeintField*>(f)) return static_cast<long double>(x->MinValue());
-    if (auto* x = dynamic_cast<db::TFloatField*>(f)) return x->MinValue();
-    if (auto* x = dynamic_cast<db::TBCDField*>(f)) return rtl::CurrToDouble(x->MinValue());
-    return 0;
+    return FieldBound(Field(), [](auto* F) { return F->MinValue(); });
 }
 
 long double TCustomDBNumberEditEh::FieldMaxValue() const {
-    db::TField* f = Field();
-    if (auto* x = dynamic_cast<db::TIntegerField*>(f)) return x->MaxValue();
-    if (auto* x = dynamic_cast<db::TLargeintField*>(f)) return static_cast<long double>(x->MaxValue());
-    if (auto* x = dynamic_cast<db::TFloatField*>(f)) return x->MaxValue();
-    if (auto* x = dynamic_cast<db::TBCDField*>(f)) return rtl::CurrToDouble(x->MaxValue());
-    return 0;
+    return FieldBound(Field(), [](auto* F) { return F->MaxValue(); });
 }
 
 bool TCustomDBNumberEditEh::Currency() const { return FCurrencyAssigned ? FCurrency : FieldCurrency(); }
