@@ -48,6 +48,17 @@ protected:
         ui::KeyPressInput(K, C);
         Pump();
     }
+    // DropDown shows on the screen right under Editor and, wider and taller than Editor, is hit
+    // where it shows: no editor clips it.
+    static void ExpectShownUnder(ui::TWinControl* Editor, ui::TWinControl* DropDown) {
+        const ui::TRect editor = Editor->WindowRectOnScreen();
+        const ui::TRect onScreen = DropDown->WindowRectOnScreen();
+        EXPECT_EQ(onScreen.Left, editor.Left);
+        EXPECT_EQ(onScreen.Top, editor.Bottom);
+        const ui::TPoint inside{onScreen.Left + DropDown->Width() - 10,
+                                onScreen.Top + DropDown->Height() - 10};
+        EXPECT_EQ(ui::WindowFromPoint(inside), DropDown->Handle());
+    }
     ui::TEdit* Other = nullptr;
 };
 

@@ -291,12 +291,7 @@ TEST_F(NumberEditTest, TheCalculatorShowsOnTheScreenRightUnderTheEditor) {
     Edit->DropDown();
     Pump();
     TPopupCalculatorEh* calc = Edit->PopupCalculator();
-    const ui::TRect editor = Edit->WindowRectOnScreen();
-    const ui::TRect onScreen = calc->WindowRectOnScreen();
-    EXPECT_EQ(onScreen.Left, editor.Left);
-    EXPECT_EQ(onScreen.Top, editor.Bottom);
-    const ui::TPoint inside{onScreen.Left + calc->Width() - 10, onScreen.Top + calc->Height() - 10};
-    EXPECT_EQ(ui::WindowFromPoint(inside), calc->Handle());
+    ExpectShownUnder(Edit, calc);
     EXPECT_TRUE(Edit->Focused()) << "the editor keeps the focus";
 
     // Its keys take clicks without taking the focus or the form's activation.
