@@ -539,6 +539,10 @@ protected:
     void PlaceMRUListbox();
     // After each message: the MRU list follows a text change or a Backspace that emptied it.
     void RunPendingMRUWork();
+    // A text, value or item the program sets goes to the field at once (the dataset put in
+    // edit; without a data source there is none, which raises); a write the field refuses puts
+    // the field's value back.
+    void AssignAndUpdate(const std::function<void()>& Assign);
 
     AnsiString FCharMessageText;
     bool FInUpdateData = false;
@@ -550,9 +554,6 @@ private:
     void LinkActiveChange(rtl::TObject* Sender);
     void EditButtonChanged();
     void RaiseIfDataSourceMissing();
-    // A text or value the program sets goes to the field at once (the dataset put in edit); a
-    // write the field refuses puts the field's value back.
-    void AssignAndUpdate(const std::function<void()>& Assign);
 
     rtl::TOwnedPtr<TFieldDataLinkEh> FDataLink;
     rtl::TOwnedPtr<TEditButtonEh> FEditButton;

@@ -126,18 +126,7 @@ void TCustomDBComboBoxEh::SetItemIndexInternal(int Index) {
 }
 
 void TCustomDBComboBoxEh::SetItemIndex(int Value) {
-    if (ComponentState().Contains(rtl::csDesigning) && !IsUnbound()) return;
-    // Without a data source there is no dataset to put into edit state.
-    CheckEditorDataSource(DataLink(), this);
-    if (!IsUnbound()) DataSource()->DataSet()->Edit();
-    SetItemIndexInternal(Value);
-    if (FInUpdateData) return;
-    try {
-        UpdateData();
-    } catch (...) {
-        DataLink()->RestoreFieldValue();
-        throw;
-    }
+    AssignAndUpdate([&] { SetItemIndexInternal(Value); });
 }
 
 void TCustomDBComboBoxEh::InternalSetValue(const Variant& AValue) {
