@@ -9,6 +9,7 @@
 #include "controls/editors/CalculatorEh.h"
 #include "controls/editors/ToolCtrlsEh.h"
 #include "controls/editors/ToolCtrlsEh_Buttons.h"
+#include "controls/editors/ToolCtrlsEh_Draw.h"
 #include "controls/editors/ToolCtrlsEh_DropDown.h"
 #include "framework/db/DB.h"
 #include "framework/ui/Controls.h"
@@ -243,6 +244,9 @@ void DateElementAtSeparator(const AnsiString& Text, int& Pos, int& Len, bool Fou
 // Raised (as EDatabaseError naming the editor) when an editor bound by field name has no data
 // source and code writes its value: there is no dataset to put into edit state.
 inline constexpr const char* SMissingDataSource = "Missing DataSource property";
+
+// Posted to an editor after its number or date drop-down closed; wParam the main button's Tag.
+inline constexpr unsigned WM_DROPDOWNCLOSEDEh = ui::WM_USER + 102;
 
 // The guard every data-aware editor applies to writes by code: bound by field name without a
 // data source (or with one that has no dataset) raises, naming Editor; unbound passes.
@@ -499,6 +503,21 @@ protected:
     bool PassButtonDragToDropDown(rtl::TObject* Sender, int X, int Y, ui::TWinControl* DropDown);
     // The wheel goes to an open DropDown first; true when it took it (Message answered).
     bool PassWheelToDropDown(ui::TMessage& Message, ui::TWinControl* DropDown);
+    // Shows DropDown under the editor as Align places it, leaving the activation where it is.
+    void ShowDropDownUnder(ui::TWinControl* DropDown, TDropDownAlign Align);
+    // Hides DropDown, leaving the activation where it is.
+    static void HideDropDown(ui::TWinControl* DropDown);
+    // Posts WM_DROPDOWNCLOSEDEh with the main button's Tag.
+    void PostDropDownClosed();
+    // A key message whose code Takes accepts goes to the open DropDown's window instead; true
+    // when it went (Message answered).
+    bool PassKeyToDropDown(ui::TMessage& Message, ui::TWinControl* DropDown,
+                           const std::function<bool(ui::WPARAM Code)>& Takes);
+    // A cancel-mode sent by a control outside the editor and its open DropDown closes it unaccepted.
+    void CloseDropDownOnCancelMode(ui::TControl* Sender, ui::TWinControl* DropDown);
+    // Enter and Escape close an open drop-down and so must not reach the form; true when Message
+    // was answered.
+    static bool WantDropDownKey(ui::TCMWantSpecialKey& Message, bool DropDownOpen);
 
     // The MRU list's part of the editor.
     void CreateMRUList();
@@ -520,6 +539,10 @@ protected:
     void PlaceMRUListbox();
     // After each message: the MRU list follows a text change or a Backspace that emptied it.
     void RunPendingMRUWork();
+    // A text, value or item the program sets goes to the field at once (the dataset put in
+    // edit; without a data source there is none, which raises); a write the field refuses puts
+    // the field's value back.
+    void AssignAndUpdate(const std::function<void()>& Assign);
 
     AnsiString FCharMessageText;
     bool FInUpdateData = false;

@@ -126,18 +126,7 @@ void TCustomDBComboBoxEh::SetItemIndexInternal(int Index) {
 }
 
 void TCustomDBComboBoxEh::SetItemIndex(int Value) {
-    if (ComponentState().Contains(rtl::csDesigning) && !IsUnbound()) return;
-    // Without a data source there is no dataset to put into edit state.
-    CheckEditorDataSource(DataLink(), this);
-    if (!IsUnbound()) DataSource()->DataSet()->Edit();
-    SetItemIndexInternal(Value);
-    if (FInUpdateData) return;
-    try {
-        UpdateData();
-    } catch (...) {
-        DataLink()->RestoreFieldValue();
-        throw;
-    }
+    AssignAndUpdate([&] { SetItemIndexInternal(Value); });
 }
 
 void TCustomDBComboBoxEh::InternalSetValue(const Variant& AValue) {
@@ -461,9 +450,7 @@ void TCustomDBComboBoxEh::DropDown() {
     }
     list->SetWidth(std::max(width, Width()));
     list->SetResized(false);
-    const ui::TPoint p = PlaceDropDownUnderControl(this, list, FDropDownBox->Align);
-    list->SetWindowPos(p.X, p.Y, 0, 0, ui::SWP_NOSIZE | ui::SWP_NOACTIVATE | ui::SWP_SHOWWINDOW);
-    list->SetVisible(true);
+    ShowDropDownUnder(list, FDropDownBox->Align);
     if (list->SizeGrip()) list->SizeGrip()->ShowGripWindow(FDropDownBox->Sizable);
     list->SetResized(false);
     FListVisible = true;
@@ -473,10 +460,7 @@ void TCustomDBComboBoxEh::DropDown() {
 void TCustomDBComboBoxEh::CloseUp(bool Accept) {
     if (!FListVisible) return;
     if (ui::TControl* capture = ui::GetCaptureControl()) capture->Perform(ui::WM_CANCELMODE);
-    FPopupList->SetWindowPos(0, 0, 0, 0,
-                             ui::SWP_HIDEWINDOW | ui::SWP_NOMOVE | ui::SWP_NOSIZE | ui::SWP_NOZORDER |
-                                 ui::SWP_NOACTIVATE);
-    FPopupList->SetVisible(false);
+    HideDropDown(FPopupList);
     if (FPopupList->Resized()) {
         // The user's size is the next drop-down's.
         FDropDownBox->Rows = std::max(1, FPopupList->ClientHeight() / std::max(FPopupList->ItemHeight(), 1));
@@ -506,18 +490,11 @@ void TCustomDBComboBoxEh::WMKillFocus(ui::TWMKillFocus& Message) {
 
 void TCustomDBComboBoxEh::CMCancelMode(ui::TCMCancelMode& Message) {
     TCustomDBEditEh::CMCancelMode(Message);
-    if (!FListVisible) return;
-    ui::TControl* s = Message.Sender();
-    if (s == this || s == FPopupList || ContainsControl(s) || (s && FPopupList->ContainsControl(s))) return;
-    CloseUp(false);
+    if (FListVisible) CloseDropDownOnCancelMode(Message.Sender(), FPopupList);
 }
 
 void TCustomDBComboBoxEh::CMWantSpecialKey(ui::TCMWantSpecialKey& Message) {
-    if (FListVisible && (Message.CharCode == ui::VK_RETURN || Message.CharCode == ui::VK_ESCAPE)) {
-        Message.Result = 1;
-        return;
-    }
-    TCustomDBEditEh::CMWantSpecialKey(Message);
+    if (!WantDropDownKey(Message, FListVisible)) TCustomDBEditEh::CMWantSpecialKey(Message);
 }
 
 bool TCustomDBComboBoxEh::KeyModeMouse(ui::TMessage& Message) {

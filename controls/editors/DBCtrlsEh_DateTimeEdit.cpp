@@ -336,9 +336,7 @@ void TCustomDBDateTimeEditEh::DropDown() {
     TPopupMonthCalendarEh* cal = Calendar();
     cal->SetDate(FValue.IsNull() ? rtl::Date() : std::floor(FValue.AsDateTime()));
     cal->HandleNeeded();
-    const ui::TPoint p = PlaceDropDownUnderControl(this, cal, daLeft);
-    cal->SetWindowPos(p.X, p.Y, 0, 0, ui::SWP_NOSIZE | ui::SWP_NOACTIVATE | ui::SWP_SHOWWINDOW);
-    cal->SetVisible(true);
+    ShowDropDownUnder(cal, daLeft);
     FCalendarOpen = true;
     SetDroppedDown(true);
 }
@@ -348,15 +346,10 @@ void TCustomDBDateTimeEditEh::CloseUp(bool Accept) {
     FCalendarOpen = false;
     if (ui::TControl* capture = ui::GetCaptureControl()) capture->Perform(ui::WM_CANCELMODE);
     if (FCalendar->Focused() || FCalendar->ContainsControl(ui::FindControlOfWindow(ui::GetFocus()))) SetFocus();
-    FCalendar->SetWindowPos(0, 0, 0, 0,
-                            ui::SWP_HIDEWINDOW | ui::SWP_NOMOVE | ui::SWP_NOSIZE | ui::SWP_NOZORDER |
-                                ui::SWP_NOACTIVATE);
-    FCalendar->SetVisible(false);
+    HideDropDown(FCalendar);
     SetDroppedDown(false);
     TCustomDBEditEh::CloseUp(Accept);
-    if (HandleAllocated() && !ButtonControls().empty())
-        ui::PostMessage(Handle(), WM_DROPDOWNCLOSEDEh,
-                        static_cast<ui::WPARAM>(ButtonControls().front().EditButtonControl->Tag()), 0);
+    PostDropDownClosed();
     if (Accept && !ReadOnly() && DataLink()->BeginFieldEdit()) {
         rtl::TDateTime d = std::floor(FCalendar->Date());
         if (!FValue.IsNull()) {
@@ -388,30 +381,20 @@ void TCustomDBDateTimeEditEh::WMKillFocus(ui::TWMKillFocus& Message) {
 
 void TCustomDBDateTimeEditEh::CMCancelMode(ui::TCMCancelMode& Message) {
     TCustomDBEditEh::CMCancelMode(Message);
-    if (!FCalendarOpen) return;
-    ui::TControl* s = Message.Sender();
-    if (s == this || s == FCalendar || ContainsControl(s) || (s && FCalendar->ContainsControl(s))) return;
-    CloseUp(false);
+    if (FCalendarOpen) CloseDropDownOnCancelMode(Message.Sender(), FCalendar);
 }
 
 void TCustomDBDateTimeEditEh::CMWantSpecialKey(ui::TCMWantSpecialKey& Message) {
-    if (FCalendarOpen && (Message.CharCode == ui::VK_RETURN || Message.CharCode == ui::VK_ESCAPE)) {
-        Message.Result = 1;
-        return;
-    }
-    TCustomDBEditEh::CMWantSpecialKey(Message);
+    if (!WantDropDownKey(Message, FCalendarOpen)) TCustomDBEditEh::CMWantSpecialKey(Message);
 }
 
 void TCustomDBDateTimeEditEh::WndProc(ui::TMessage& Message) {
-    if (FCalendarOpen && FCalendar->HandleAllocated() &&
-        (Message.Msg == ui::WM_KEYDOWN || Message.Msg == ui::WM_CHAR || Message.Msg == ui::WM_SYSKEYDOWN)) {
-        const auto code = Message.WParam;
-        const bool ctrl = ui::GetKeyState(ui::VK_CONTROL) < 0;
-        if (code == 33 || code == 34 || (code >= 37 && code <= 40) || ((code == 35 || code == 36) && ctrl)) {
-            Message.Result = ui::SendMessage(FCalendar->Handle(), Message.Msg, Message.WParam, Message.LParam);
-            return;
-        }
-    }
+    // The open calendar takes the page and arrow keys, and Ctrl+End, Ctrl+Home.
+    if (FCalendarOpen && PassKeyToDropDown(Message, FCalendar, [](ui::WPARAM Code) {
+            return Code == 33 || Code == 34 || (Code >= 37 && Code <= 40) ||
+                   ((Code == 35 || Code == 36) && ui::GetKeyState(ui::VK_CONTROL) < 0);
+        }))
+        return;
     if (FCalendarOpen && PassWheelToDropDown(Message, FCalendar)) return;
     TCustomDBEditEh::WndProc(Message);
 }

@@ -332,11 +332,11 @@ Variant TCustomDBEditEh::Value() const {
 
 Variant TCustomDBEditEh::GetValueVariant() const { return Variant(ui::TCustomMaskEdit::Text()); }
 
-void TCustomDBEditEh::SetText(const AnsiString& Value) {
+void TCustomDBEditEh::AssignAndUpdate(const std::function<void()>& Assign) {
     if (ComponentState().Contains(rtl::csDesigning) && !IsUnbound()) return;
     RaiseIfDataSourceMissing();
     if (!IsUnbound()) DataSource()->DataSet()->Edit();
-    InternalSetText(Value);
+    Assign();
     if (FInUpdateData) return;
     try {
         UpdateData();
@@ -346,18 +346,12 @@ void TCustomDBEditEh::SetText(const AnsiString& Value) {
     }
 }
 
+void TCustomDBEditEh::SetText(const AnsiString& Value) {
+    AssignAndUpdate([&] { InternalSetText(Value); });
+}
+
 void TCustomDBEditEh::SetValueVariant(const Variant& AValue) {
-    if (ComponentState().Contains(rtl::csDesigning) && !IsUnbound()) return;
-    RaiseIfDataSourceMissing();
-    if (!IsUnbound()) DataSource()->DataSet()->Edit();
-    InternalSetValue(AValue);
-    if (FInUpdateData) return;
-    try {
-        UpdateData();
-    } catch (...) {
-        FDataLink->RestoreFieldValue();
-        throw;
-    }
+    AssignAndUpdate([&] { InternalSetValue(AValue); });
 }
 
 void TCustomDBEditEh::UpdateControlReadOnly() {

@@ -242,6 +242,49 @@ bool TCustomDBEditEh::PassWheelToDropDown(ui::TMessage& Message, ui::TWinControl
     return true;
 }
 
+void TCustomDBEditEh::ShowDropDownUnder(ui::TWinControl* DropDown, TDropDownAlign Align) {
+    const ui::TPoint p = PlaceDropDownUnderControl(this, DropDown, Align);
+    DropDown->SetWindowPos(p.X, p.Y, 0, 0, ui::SWP_NOSIZE | ui::SWP_NOACTIVATE | ui::SWP_SHOWWINDOW);
+    DropDown->SetVisible(true);
+}
+
+void TCustomDBEditEh::HideDropDown(ui::TWinControl* DropDown) {
+    DropDown->SetWindowPos(
+        0, 0, 0, 0,
+        ui::SWP_HIDEWINDOW | ui::SWP_NOMOVE | ui::SWP_NOSIZE | ui::SWP_NOZORDER | ui::SWP_NOACTIVATE);
+    DropDown->SetVisible(false);
+}
+
+void TCustomDBEditEh::PostDropDownClosed() {
+    if (HandleAllocated() && !ButtonControls().empty())
+        ui::PostMessage(Handle(), WM_DROPDOWNCLOSEDEh,
+                        static_cast<ui::WPARAM>(ButtonControls().front().EditButtonControl->Tag()), 0);
+}
+
+bool TCustomDBEditEh::PassKeyToDropDown(ui::TMessage& Message, ui::TWinControl* DropDown,
+                                        const std::function<bool(ui::WPARAM Code)>& Takes) {
+    if (!DropDown->HandleAllocated() ||
+        (Message.Msg != ui::WM_KEYDOWN && Message.Msg != ui::WM_CHAR && Message.Msg != ui::WM_SYSKEYDOWN) ||
+        !Takes(Message.WParam))
+        return false;
+    Message.Result = ui::SendMessage(DropDown->Handle(), Message.Msg, Message.WParam, Message.LParam);
+    return true;
+}
+
+void TCustomDBEditEh::CloseDropDownOnCancelMode(ui::TControl* Sender, ui::TWinControl* DropDown) {
+    if (Sender == this || Sender == DropDown || ContainsControl(Sender) ||
+        (Sender && DropDown->ContainsControl(Sender)))
+        return;
+    CloseUp(false);
+}
+
+bool TCustomDBEditEh::WantDropDownKey(ui::TCMWantSpecialKey& Message, bool DropDownOpen) {
+    if (!DropDownOpen || (Message.CharCode != ui::VK_RETURN && Message.CharCode != ui::VK_ESCAPE))
+        return false;
+    Message.Result = 1;
+    return true;
+}
+
 bool TCustomDBEditEh::PassButtonDragToDropDown(rtl::TObject* Sender, int X, int Y, ui::TWinControl* DropDown) {
     if (!DropDown || !DropDown->HandleAllocated() || !DropDown->IsWindowVisible()) return false;
     if (ButtonIndexOf(Sender) != 0) return false;

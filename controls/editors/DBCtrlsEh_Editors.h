@@ -124,9 +124,6 @@ public:
 
 using TCloseUpEventEh = std::function<void(rtl::TObject* Sender, bool Accept)>;
 
-// Posted to an editor after its number or date drop-down closed; wParam the main button's Tag.
-inline constexpr unsigned WM_DROPDOWNCLOSEDEh = ui::WM_USER + 102;
-
 // Blanks are the characters #0..#32.
 AnsiString TrimLeadingBlanks(const AnsiString& S);
 AnsiString TrimTrailingBlanks(const AnsiString& S);

@@ -26,6 +26,16 @@ bool IsNumericVarType(rtl::TVarType T) {
            T == rtl::varCurrency;
 }
 
+// The bound that Bound reads from a numeric field that has one; 0 for any other field.
+template <class TBound>
+long double FieldBound(db::TField* F, TBound Bound) {
+    if (auto* x = dynamic_cast<db::TIntegerField*>(F)) return Bound(x);
+    if (auto* x = dynamic_cast<db::TLargeintField*>(F)) return static_cast<long double>(Bound(x));
+    if (auto* x = dynamic_cast<db::TFloatField*>(F)) return Bound(x);
+    if (auto* x = dynamic_cast<db::TBCDField*>(F)) return rtl::CurrToDouble(Bound(x));
+    return 0;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -138,21 +148,11 @@ bool TCustomDBNumberEditEh::FieldCurrency() const {
 }
 
 long double TCustomDBNumberEditEh::FieldMinValue() const {
-    db::TField* f = Field();
-    if (auto* x = dynamic_cast<db::TIntegerField*>(f)) return x->MinValue();
-    if (auto* x = dynamic_cast<db::TLargeintField*>(f)) return static_cast<long double>(x->MinValue());
-    if (auto* x = dynamic_cast<db::TFloatField*>(f)) return x->MinValue();
-    if (auto* x = dynamic_cast<db::TBCDField*>(f)) return rtl::CurrToDouble(x->MinValue());
-    return 0;
+    return FieldBound(Field(), [](auto* F) { return F->MinValue(); });
 }
 
 long double TCustomDBNumberEditEh::FieldMaxValue() const {
-    db::TField* f = Field();
-    if (auto* x = dynamic_cast<db::TIntegerField*>(f)) return x->MaxValue();
-    if (auto* x = dynamic_cast<db::TLargeintField*>(f)) return static_cast<long double>(x->MaxValue());
-    if (auto* x = dynamic_cast<db::TFloatField*>(f)) return x->MaxValue();
-    if (auto* x = dynamic_cast<db::TBCDField*>(f)) return rtl::CurrToDouble(x->MaxValue());
-    return 0;
+    return FieldBound(Field(), [](auto* F) { return F->MaxValue(); });
 }
 
 bool TCustomDBNumberEditEh::Currency() const { return FCurrencyAssigned ? FCurrency : FieldCurrency(); }
@@ -481,9 +481,7 @@ void TCustomDBNumberEditEh::DropDown() {
     calc->SetValue(FValue.IsNull() ? Variant(0.0) : FValue);
     calc->SetFlat(Flat());
     calc->HandleNeeded();
-    const ui::TPoint p = PlaceDropDownUnderControl(this, calc, daLeft);
-    calc->SetWindowPos(p.X, p.Y, 0, 0, ui::SWP_NOSIZE | ui::SWP_NOACTIVATE | ui::SWP_SHOWWINDOW);
-    calc->SetVisible(true);
+    ShowDropDownUnder(calc, daLeft);
     FCalculatorOpen = true;
     SetDroppedDown(true);
     SetSelLength(0);
@@ -492,16 +490,11 @@ void TCustomDBNumberEditEh::DropDown() {
 void TCustomDBNumberEditEh::CloseUp(bool Accept) {
     if (!FCalculatorOpen) return;
     if (ui::TControl* capture = ui::GetCaptureControl()) capture->Perform(ui::WM_CANCELMODE);
-    FCalculator->SetWindowPos(0, 0, 0, 0,
-                              ui::SWP_HIDEWINDOW | ui::SWP_NOMOVE | ui::SWP_NOSIZE | ui::SWP_NOZORDER |
-                                  ui::SWP_NOACTIVATE);
-    FCalculator->SetVisible(false);
+    HideDropDown(FCalculator);
     FCalculatorOpen = false;
     SetDroppedDown(false);
     TCustomDBEditEh::CloseUp(Accept);
-    if (HandleAllocated() && !ButtonControls().empty())
-        ui::PostMessage(Handle(), WM_DROPDOWNCLOSEDEh,
-                        static_cast<ui::WPARAM>(ButtonControls().front().EditButtonControl->Tag()), 0);
+    PostDropDownClosed();
     if (Accept && !ReadOnly() && DataLink()->BeginFieldEdit()) {
         const Variant v = FCalculator->GetValue();
         if (IsNumericVarType(v.VType())) {
@@ -523,18 +516,11 @@ void TCustomDBNumberEditEh::WMKillFocus(ui::TWMKillFocus& Message) {
 
 void TCustomDBNumberEditEh::CMCancelMode(ui::TCMCancelMode& Message) {
     TCustomDBEditEh::CMCancelMode(Message);
-    if (!FCalculatorOpen) return;
-    ui::TControl* s = Message.Sender();
-    if (s == this || s == FCalculator || ContainsControl(s) || (s && FCalculator->ContainsControl(s))) return;
-    CloseUp(false);
+    if (FCalculatorOpen) CloseDropDownOnCancelMode(Message.Sender(), FCalculator);
 }
 
 void TCustomDBNumberEditEh::CMWantSpecialKey(ui::TCMWantSpecialKey& Message) {
-    if (FCalculatorOpen && (Message.CharCode == ui::VK_RETURN || Message.CharCode == ui::VK_ESCAPE)) {
-        Message.Result = 1;
-        return;
-    }
-    TCustomDBEditEh::CMWantSpecialKey(Message);
+    if (!WantDropDownKey(Message, FCalculatorOpen)) TCustomDBEditEh::CMWantSpecialKey(Message);
 }
 
 void TCustomDBNumberEditEh::WMPaste(ui::TMessage& Message) {
@@ -552,14 +538,11 @@ void TCustomDBNumberEditEh::WMPaste(ui::TMessage& Message) {
 }
 
 void TCustomDBNumberEditEh::WndProc(ui::TMessage& Message) {
-    if (FCalculatorOpen && FCalculator->HandleAllocated() &&
-        (Message.Msg == ui::WM_KEYDOWN || Message.Msg == ui::WM_CHAR || Message.Msg == ui::WM_SYSKEYDOWN)) {
-        const auto code = Message.WParam;
-        if (code == 8 || code == 13 || (code >= 32 && code <= 126)) {
-            Message.Result = ui::SendMessage(FCalculator->Handle(), Message.Msg, Message.WParam, Message.LParam);
-            return;
-        }
-    }
+    // The open calculator takes Backspace, Enter and the printable keys.
+    if (FCalculatorOpen && PassKeyToDropDown(Message, FCalculator, [](ui::WPARAM Code) {
+            return Code == 8 || Code == 13 || (Code >= 32 && Code <= 126);
+        }))
+        return;
     if (Message.Msg == ui::WM_PASTE) {
         WMPaste(Message);
         return;

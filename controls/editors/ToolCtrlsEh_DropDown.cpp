@@ -46,6 +46,41 @@ void DrawRaisedPopupBorder(HDC DC, int Width, int Height) {
     DrawEdge(DC, r, BDR_RAISEDINNER, BF_RECT);
 }
 
+// One axis of a size-grip drag, the window spanning Start..End on the screen. With the grip on
+// the far edge the client part grows by Delta from its size at the press, up to the work area's
+// end; on the near edge the far edge stays and the span stops at the work area's start.
+struct TGripSpan {
+    int Start;
+    int Size;
+};
+
+TGripSpan DragSpan(bool GripOnFarEdge, int Start, int End, int PressSize, int PressClientSize, int Delta,
+                   int WorkStart, int WorkEnd) {
+    if (GripOnFarEdge) {
+        const int frame = PressSize - PressClientSize;
+        int client = PressClientSize + Delta;
+        const int over = Start + client + frame - WorkEnd;
+        if (over > 0) client -= over;
+        return {Start, client + frame};
+    }
+    int size = PressSize - Delta;
+    if (End - size < WorkStart) size = End - WorkStart;
+    return {End - size, size};
+}
+
+// Both sides of the popup's frame before its window tells: the 3-D frame, or a one-pixel border.
+int PopupFrameSize(int BorderWidth, bool Ctl3D) { return 2 * BorderWidth + (Ctl3D ? 0 : 2); }
+
+// Keeps the popup's frame out of its client area (never a negative size).
+void InsetClientByBorder(TMessage& Message, int BorderWidth) {
+    if (auto* p = reinterpret_cast<TNCCalcSizeParams*>(Message.LParam)) {
+        TRect& r = p->Rgrc[0];
+        r.Inflate(-BorderWidth, -BorderWidth);
+        if (r.Right < r.Left) r.Right = r.Left;
+        if (r.Bottom < r.Top) r.Bottom = r.Top;
+    }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -192,38 +227,12 @@ void TSizeGripEh::MouseMove(TShiftState Shift, int X, int Y) {
     TPoint offset;
     const TRect outer = ScreenBounds(p, offset);
     const TRect work = Screen()->MonitorFromRect(outer).WorkareaRect;
-    const int frameW = FPressWidth - FPressClientWidth;
-    const int frameH = FPressHeight - FPressClientHeight;
-    const int dx = pt.X - FPressPoint.X, dy = pt.Y - FPressPoint.Y;
     const int oldClientW = p->ClientWidth(), oldClientH = p->ClientHeight();
-
-    int left = outer.Left, width = outer.Width();
-    if (FCorner == 1 || FCorner == 2) {
-        int cw = FPressClientWidth + dx;
-        const int over = outer.Left + cw + frameW - work.Right;
-        if (over > 0) cw -= over;
-        width = cw + frameW;
-    } else {
-        const int rightEdge = outer.Right;
-        width = FPressWidth - dx;
-        if (rightEdge - width < work.Left) width = rightEdge - work.Left;
-        left = rightEdge - width;
-    }
-    int top = outer.Top, height = outer.Height();
-    if (FCorner == 2 || FCorner == 3) {
-        int ch = FPressClientHeight + dy;
-        const int over = outer.Top + ch + frameH - work.Bottom;
-        if (over > 0) ch -= over;
-        height = ch + frameH;
-    } else {
-        const int bottomEdge = outer.Bottom;
-        height = FPressHeight - dy;
-        if (bottomEdge - height < work.Top) height = bottomEdge - work.Top;
-        top = bottomEdge - height;
-    }
-    width = std::max(width, 0);
-    height = std::max(height, 0);
-    p->SetBounds(left - offset.X, top - offset.Y, width, height);
+    const TGripSpan h = DragSpan(FCorner == 1 || FCorner == 2, outer.Left, outer.Right, FPressWidth,
+                                 FPressClientWidth, pt.X - FPressPoint.X, work.Left, work.Right);
+    const TGripSpan v = DragSpan(FCorner == 2 || FCorner == 3, outer.Top, outer.Bottom, FPressHeight,
+                                 FPressClientHeight, pt.Y - FPressPoint.Y, work.Top, work.Bottom);
+    p->SetBounds(h.Start - offset.X, v.Start - offset.Y, std::max(h.Size, 0), std::max(v.Size, 0));
     // A list keeps whole rows: the edge it snapped to stays put, not the anchored one.
     if (FCorner == 0 || FCorner == 3) p->SetLeft(outer.Right - p->Width() - offset.X);
     if (FCorner == 0 || FCorner == 1) p->SetTop(outer.Bottom - p->Height() - offset.Y);
@@ -266,7 +275,7 @@ void TPopupMonthCalendarEh::SetBounds(int ALeft, int ATop, int AWidth, int AHeig
     if (AutoSize()) {
         // The calendar's own size plus the popup frame on every side.
         const TRect r = MinReqRect();
-        const int frame = 2 * FBorderWidth + (FCtl3D ? 0 : 2);
+        const int frame = PopupFrameSize(FBorderWidth, FCtl3D);
         AWidth = r.Width() + frame;
         AHeight = r.Height() + frame;
     }
@@ -316,12 +325,7 @@ void TPopupMonthCalendarEh::WndProc(TMessage& Message) {
     switch (Message.Msg) {
         case WM_NCCALCSIZE:
             TMonthCalendar::WndProc(Message);
-            if (auto* p = reinterpret_cast<TNCCalcSizeParams*>(Message.LParam)) {
-                TRect& r = p->Rgrc[0];
-                r.Inflate(-FBorderWidth, -FBorderWidth);
-                if (r.Right < r.Left) r.Right = r.Left;
-                if (r.Bottom < r.Top) r.Bottom = r.Top;
-            }
+            InsetClientByBorder(Message, FBorderWidth);
             return;
         case WM_NCPAINT:
             TMonthCalendar::WndProc(Message);
@@ -437,7 +441,7 @@ void TPopupListboxEh::SetCtl3D(bool Value) {
 
 int TPopupListboxEh::FrameHeight() {
     if (HandleAllocated()) return Height() - ClientHeight();
-    return 2 * FBorderWidth + (FCtl3D ? 0 : 2);
+    return PopupFrameSize(FBorderWidth, FCtl3D);
 }
 
 int TPopupListboxEh::FontTextHeight() const { return MeasureTextMetrics().tmHeight; }
@@ -519,12 +523,7 @@ void TPopupListboxEh::WndProc(TMessage& Message) {
     switch (Message.Msg) {
         case WM_NCCALCSIZE:
             TCustomListBox::WndProc(Message);
-            if (auto* p = reinterpret_cast<TNCCalcSizeParams*>(Message.LParam)) {
-                TRect& r = p->Rgrc[0];
-                r.Inflate(-FBorderWidth, -FBorderWidth);
-                if (r.Right < r.Left) r.Right = r.Left;
-                if (r.Bottom < r.Top) r.Bottom = r.Top;
-            }
+            InsetClientByBorder(Message, FBorderWidth);
             return;
         case WM_NCPAINT:
             TCustomListBox::WndProc(Message);

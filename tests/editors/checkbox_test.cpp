@@ -5,12 +5,11 @@
 
 #include "controls/editors/DBCtrlsEh_Editors.h"
 #include "controls/editors/ToolCtrlsEh_Draw.h"
-#include "editors_fixture.h"
+#include "editorform_fixture.h"
 #include "framework/ui/Graphics.h"
-#include "tests/ui/ui_fixture.h"
 
 using namespace editors;
-using editorstest::TFixture;
+using editorstest::BoundEditorTest;
 using rtl::AnsiString;
 using rtl::Variant;
 
@@ -22,62 +21,42 @@ std::vector<memdstest::TCol> CheckCols() {
     return {{u"flag", mdtString, 6, 5}, {u"ok", mdtBoolean, 2}};
 }
 
-class CheckBoxTest : public uitest::UiTest {
+class CheckBoxTest : public BoundEditorTest<TDBCheckBoxEh> {
 protected:
+    CheckBoxTest()
+        : BoundEditorTest(CheckCols(),
+                          {{Variant(AnsiString("1")), Variant(true)}, {Variant::Null(), Variant::Null()}}) {}
     void SetUp() override {
-        UiTest::SetUp();
-        Data.DS->Open();
-        Src = rtl::Create<db::TDataSource>(Form);
-        Src->SetDataSet(Data.DS.get());
-        Box = rtl::Create<TDBCheckBoxEh>(Form);
-        Box->SetName("Box");
-        Box->SetCaption("&Done");
-        Box->SetBounds(10, 10, 120, 20);
-        Box->SetParent(Form);
-        Other = rtl::Create<ui::TEdit>(Form);
-        Other->SetName("Other");
-        Other->SetBounds(10, 50, 150, 24);
-        Other->SetParent(Form);
-        Form->Show();
-        Pump();
-        Other->SetFocus();
-        Pump();
-    }
-    void TearDown() override {
-        if (Form) Form->Free();
-        Form = nullptr;
-        UiTest::TearDown();
+        BoundEditorTest::SetUp();
+        CreateEditor("Box")->SetCaption("&Done");
+        SetUpForm(Edit, 120, 20);
     }
     void Bind(const char* Name, const char* Checked = nullptr, const char* Unchecked = nullptr) {
-        if (Checked) Box->SetValueChecked(Checked);
-        if (Unchecked) Box->SetValueUnchecked(Unchecked);
-        Box->SetDataSource(Src);
-        Box->SetDataField(Name);
+        if (Checked) Edit->SetValueChecked(Checked);
+        if (Unchecked) Edit->SetValueUnchecked(Unchecked);
+        Edit->SetDataSource(Src);
+        Edit->SetDataField(Name);
     }
     void SetField(const char* Name, const Variant& V) {
         Data.DS->Edit();
         Data.F(Name)->SetValue(V);
-    }
-    void Focus(ui::TWinControl* C) {
-        C->SetFocus();
-        Pump();
     }
     void Space() {
         ui::KeyPressInput(ui::VK_SPACE, ' ');
         Pump();
     }
     void ClickBox() {
-        ui::MouseInput(ui::WM_LBUTTONDOWN, At(Box, 5, 10));
+        ui::MouseInput(ui::WM_LBUTTONDOWN, At(Edit, 5, 10));
         Pump();
-        ui::MouseInput(ui::WM_LBUTTONUP, At(Box, 5, 10));
+        ui::MouseInput(ui::WM_LBUTTONUP, At(Edit, 5, 10));
         Pump();
         ui::ResetDoubleClick();
     }
     ui::TRecordingSurface& Rec() { return *static_cast<ui::TRecordingSurface*>(Form->Surface()); }
     void PaintNow() {
         Rec().Clear();
-        Box->Invalidate();
-        Box->Update();
+        Edit->Invalidate();
+        Edit->Update();
     }
     // What the square part of the box records, as comparable text.
     std::string SquareRecords() {
@@ -87,11 +66,6 @@ protected:
                 out += std::to_string(int(r.Op)) + ":" + std::to_string(reinterpret_cast<uintptr_t>(r.Source)) + ";";
         return out;
     }
-
-    TFixture Data{CheckCols(), {{Variant(AnsiString("1")), Variant(true)}, {Variant::Null(), Variant::Null()}}};
-    db::TDataSource* Src = nullptr;
-    TDBCheckBoxEh* Box = nullptr;
-    ui::TEdit* Other = nullptr;
 };
 
 TEST(CheckBoxValueList, EntriesAreTrimmedCaseIgnoredAndATrailingSeparatorHoldsTheEmptyText) {
@@ -127,37 +101,38 @@ TEST_F(CheckBoxTest, AStringFieldMapsThroughTheListsAndWritesTheirFirstEntries) 
     };
     Bind("flag");
     for (const auto& c : cases) {
-        Box->SetValueChecked(c.Checked);
-        Box->SetValueUnchecked(c.Unchecked);
+        Edit->SetValueChecked(c.Checked);
+        Edit->SetValueUnchecked(c.Unchecked);
         SetField("flag", c.Text);
-        EXPECT_EQ(Box->State(), c.State) << c.Checked << " / " << c.Unchecked << " / " << rtl::VarToStr(c.Text);
+        EXPECT_EQ(Edit->State(), c.State)
+            << c.Checked << " / " << c.Unchecked << " / " << rtl::VarToStr(c.Text);
     }
     Data.DS->Cancel();
 
-    Box->SetValueChecked("Yes;Y;1");
-    Box->SetValueUnchecked(" No ;N;0");
-    Box->SetState(ui::cbUnchecked);
+    Edit->SetValueChecked("Yes;Y;1");
+    Edit->SetValueUnchecked(" No ;N;0");
+    Edit->SetState(ui::cbUnchecked);
     EXPECT_EQ(Data.F("flag")->AsString(), "No") << "the first entry, trimmed";
-    Box->SetChecked(true);
+    Edit->SetChecked(true);
     EXPECT_EQ(Data.F("flag")->AsString(), "Yes");
-    Box->SetState(ui::cbGrayed);
+    Edit->SetState(ui::cbGrayed);
     EXPECT_TRUE(Data.F("flag")->IsNull()) << "grayed clears the field";
 }
 
 TEST_F(CheckBoxTest, ABooleanFieldIsReadByTextWithCustomListsButAlwaysWrittenAsBoolean) {
     Bind("ok");
-    EXPECT_EQ(Box->State(), ui::cbChecked);
+    EXPECT_EQ(Edit->State(), ui::cbChecked);
     Data.DS->Next();
-    EXPECT_EQ(Box->State(), ui::cbGrayed) << "Null with the default lists";
+    EXPECT_EQ(Edit->State(), ui::cbGrayed) << "Null with the default lists";
     Data.DS->First();
 
-    Box->SetValueChecked("Y");
-    Box->SetValueUnchecked("N");
-    EXPECT_EQ(Box->State(), ui::cbGrayed) << "the text True is in neither custom list";
-    Box->SetValueChecked("True");
-    Box->SetValueUnchecked("F;False");
-    EXPECT_EQ(Box->State(), ui::cbChecked);
-    Box->SetChecked(false);
+    Edit->SetValueChecked("Y");
+    Edit->SetValueUnchecked("N");
+    EXPECT_EQ(Edit->State(), ui::cbGrayed) << "the text True is in neither custom list";
+    Edit->SetValueChecked("True");
+    Edit->SetValueUnchecked("F;False");
+    EXPECT_EQ(Edit->State(), ui::cbChecked);
+    Edit->SetChecked(false);
     EXPECT_FALSE(Data.F("ok")->IsNull());
     EXPECT_FALSE(Data.F("ok")->AsBoolean()) << "written as a Boolean, not as the text F";
 }
@@ -172,29 +147,29 @@ TEST_F(CheckBoxTest, ClicksAndSpaceCycleTheStatesAndTheFieldIsWrittenOnLeaving) 
     };
     Bind("flag", "1", "0");
     for (const auto& c : cases) {
-        Box->SetAllowGrayed(c.AllowGrayed);
-        Focus(Box);
+        Edit->SetAllowGrayed(c.AllowGrayed);
+        Focus(Edit);
         std::vector<ui::TCheckBoxState> seen;
         for (size_t i = 0; i < c.After.size(); ++i) {
             i % 2 ? ClickBox() : Space();
-            seen.push_back(Box->State());
+            seen.push_back(Edit->State());
         }
         EXPECT_EQ(seen, c.After) << "AllowGrayed " << c.AllowGrayed;
         EXPECT_EQ(Data.F("flag")->AsString(), "1") << "the field waits for the write-back";
         Focus(Other);
         EXPECT_EQ(Data.F("flag")->AsString(), "0");
         Data.DS->Post();
-        Box->SetState(ui::cbChecked);
+        Edit->SetState(ui::cbChecked);
     }
 }
 
 TEST_F(CheckBoxTest, AFirstPressOnlyFocusesWithoutOnClickButStillToggles) {
     Bind("flag", "1", "0");
     int clicks = 0;
-    Box->OnClick = [&](rtl::TObject*) { ++clicks; };
+    Edit->OnClick = [&](rtl::TObject*) { ++clicks; };
     ClickBox();
-    EXPECT_TRUE(Box->Focused());
-    EXPECT_EQ(Box->State(), ui::cbUnchecked);
+    EXPECT_TRUE(Edit->Focused());
+    EXPECT_EQ(Edit->State(), ui::cbUnchecked);
     EXPECT_EQ(clicks, 1) << "one state change, one OnClick";
 }
 
@@ -206,13 +181,13 @@ TEST_F(CheckBoxTest, EscAfterAChangeRestoresTheFieldsStateAndTheFormDoesNotGetIt
     cancel->SetCancel(true);
     int cancels = 0;
     cancel->OnClick = [&](rtl::TObject*) { ++cancels; };
-    Focus(Box);
+    Focus(Edit);
     Space();
-    ASSERT_EQ(Box->State(), ui::cbUnchecked);
-    EXPECT_TRUE(Box->StateChanged());
+    ASSERT_EQ(Edit->State(), ui::cbUnchecked);
+    EXPECT_TRUE(Edit->StateChanged());
     ui::KeyPressInput(ui::VK_ESCAPE, '\x1B');
     Pump();
-    EXPECT_EQ(Box->State(), ui::cbChecked);
+    EXPECT_EQ(Edit->State(), ui::cbChecked);
     EXPECT_EQ(cancels, 0);
     ui::KeyPressInput(ui::VK_ESCAPE, '\x1B');
     Pump();
@@ -221,37 +196,37 @@ TEST_F(CheckBoxTest, EscAfterAChangeRestoresTheFieldsStateAndTheFormDoesNotGetIt
 
 TEST_F(CheckBoxTest, AReadOnlyBoxIgnoresClicksAndKeysAndLeavesTheDatasetBrowsing) {
     Bind("flag", "1", "0");
-    Box->SetReadOnly(true);
-    Focus(Box);
+    Edit->SetReadOnly(true);
+    Focus(Edit);
     Space();
     ClickBox();
-    EXPECT_EQ(Box->State(), ui::cbChecked);
+    EXPECT_EQ(Edit->State(), ui::cbChecked);
     EXPECT_EQ(Data.DS->State(), db::dsBrowse);
 }
 
 TEST_F(CheckBoxTest, AnUnboundBoxKeepsABooleanAndGrayedIsNull) {
-    EXPECT_EQ(Box->State(), ui::cbUnchecked);
-    EXPECT_EQ(Box->DataLink()->UnboundValue(), Variant(false));
-    Box->SetState(ui::cbGrayed);
-    EXPECT_TRUE(Box->DataLink()->UnboundValue().IsNull());
-    Box->SetChecked(true);
-    EXPECT_EQ(Box->DataLink()->UnboundValue(), Variant(true));
-    Focus(Box);
+    EXPECT_EQ(Edit->State(), ui::cbUnchecked);
+    EXPECT_EQ(Edit->DataLink()->UnboundValue(), Variant(false));
+    Edit->SetState(ui::cbGrayed);
+    EXPECT_TRUE(Edit->DataLink()->UnboundValue().IsNull());
+    Edit->SetChecked(true);
+    EXPECT_EQ(Edit->DataLink()->UnboundValue(), Variant(true));
+    Focus(Edit);
     Space();
     Focus(Other);
-    EXPECT_EQ(Box->DataLink()->UnboundValue(), Variant(false)) << "a toggle is stored on leaving";
+    EXPECT_EQ(Edit->DataLink()->UnboundValue(), Variant(false)) << "a toggle is stored on leaving";
 }
 
 TEST_F(CheckBoxTest, WritesWithoutADataSourceOrFailingWritesLeaveTheStateAsTheDataHasIt) {
-    Box->SetDataField("flag");
-    EXPECT_EQ(reinterpret_cast<TFieldDataLinkEh*>(Box->Perform(ui::CM_GETDATALINK)), Box->DataLink());
-    EXPECT_THROW(Box->SetChecked(true), db::EDatabaseError);
-    EXPECT_EQ(Box->State(), ui::cbUnchecked);
+    Edit->SetDataField("flag");
+    EXPECT_EQ(reinterpret_cast<TFieldDataLinkEh*>(Edit->Perform(ui::CM_GETDATALINK)), Edit->DataLink());
+    EXPECT_THROW(Edit->SetChecked(true), db::EDatabaseError);
+    EXPECT_EQ(Edit->State(), ui::cbUnchecked);
 
     Bind("flag", "1", "0");
-    Box->OnUpdateData = [](rtl::TObject*, bool&) { throw rtl::Exception("refused"); };
-    EXPECT_THROW(Box->SetChecked(false), rtl::Exception);
-    EXPECT_EQ(Box->State(), ui::cbChecked);
+    Edit->OnUpdateData = [](rtl::TObject*, bool&) { throw rtl::Exception("refused"); };
+    EXPECT_THROW(Edit->SetChecked(false), rtl::Exception);
+    EXPECT_EQ(Edit->State(), ui::cbChecked);
     EXPECT_EQ(Data.F("flag")->AsString(), "1");
 }
 
@@ -259,7 +234,7 @@ TEST_F(CheckBoxTest, EachStatePaintsItsOwnFaceAndTheFocusRectangleOnlyWhenFocuse
     Bind("flag", "1", "0");
     std::vector<std::string> faces;
     for (auto s : {ui::cbUnchecked, ui::cbChecked, ui::cbGrayed}) {
-        Box->SetState(s);
+        Edit->SetState(s);
         PaintNow();
         faces.push_back(SquareRecords());
         EXPECT_FALSE(faces.back().empty());
@@ -269,7 +244,7 @@ TEST_F(CheckBoxTest, EachStatePaintsItsOwnFaceAndTheFocusRectangleOnlyWhenFocuse
     EXPECT_NE(faces[1], faces[2]);
     EXPECT_NE(faces[0], faces[2]);
 
-    Focus(Box);
+    Focus(Edit);
     PaintNow();
     const auto texts = Rec().OfKind(ui::TDrawOp::Text);
     ASSERT_EQ(texts.size(), 1u);
@@ -282,20 +257,20 @@ TEST_F(CheckBoxTest, EachStatePaintsItsOwnFaceAndTheFocusRectangleOnlyWhenFocuse
 TEST_F(CheckBoxTest, TheCaptionSitsBesideTheSquareOnTheAlignedSideAndIsEmbossedWhenDisabled) {
     ui::TPoint origin;
     ui::TRegion clip;
-    Box->PaintSurface(origin, clip);
+    Edit->PaintSurface(origin, clip);
     PaintNow();
     auto texts = Rec().OfKind(ui::TDrawOp::Text);
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_GE(texts[0]->Rect.Left - origin.X, CheckBoxWidth() + 5);
 
-    Box->SetAlignment(ui::TLeftRight::taLeftJustify);
+    Edit->SetAlignment(ui::TLeftRight::taLeftJustify);
     PaintNow();
     texts = Rec().OfKind(ui::TDrawOp::Text);
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_EQ(texts[0]->Rect.Left - origin.X, 0);
 
-    Box->SetAlignment(ui::TLeftRight::taRightJustify);
-    Box->SetEnabled(false);
+    Edit->SetAlignment(ui::TLeftRight::taRightJustify);
+    Edit->SetEnabled(false);
     PaintNow();
     texts = Rec().OfKind(ui::TDrawOp::Text);
     ASSERT_EQ(texts.size(), 2u);

@@ -4,7 +4,8 @@
 
 #include "framework/rtl/Text.h"
 #include "framework/ui/Clipbrd.h"
-#include "numberedit_fixture.h"
+#include "controls/editors/DBCtrlsEh_Editors.h"
+#include "editorform_fixture.h"
 
 using namespace editorstest;
 using namespace editors;
@@ -19,64 +20,55 @@ std::vector<memdstest::TCol> ComboCols() {
     return {{u"kind", mdtString, 6, 5, true}, {u"name", mdtString, 21, 20}, {u"opt", mdtString, 6, 5}};
 }
 
-class ComboBoxTest : public EditorFormTest {
+class ComboBoxTest : public BoundEditorTest<TDBComboBoxEh> {
 protected:
+    ComboBoxTest()
+        : BoundEditorTest(ComboCols(),
+                          {{Variant(AnsiString("2")), Variant(AnsiString("Anna")), Variant::Null()}}) {}
     void SetUp() override {
-        EditorFormTest::SetUp();
-        Data.DS->Open();
-        Src = rtl::Create<db::TDataSource>(Form);
-        Src->SetDataSet(Data.DS.get());
-        Combo = rtl::Create<TDBComboBoxEh>(Form);
-        Combo->SetName("Combo");
-        SetUpForm(Combo);
+        BoundEditorTest::SetUp();
+        SetUpForm(CreateEditor("Combo"));
     }
     void Fill(std::initializer_list<const char*> Items, std::initializer_list<const char*> Keys = {}) {
-        Combo->Items()->Clear();
-        for (const char* s : Items) Combo->Items()->Add(s);
-        Combo->KeyItems()->Clear();
-        for (const char* s : Keys) Combo->KeyItems()->Add(s);
+        Edit->Items()->Clear();
+        for (const char* s : Items) Edit->Items()->Add(s);
+        Edit->KeyItems()->Clear();
+        for (const char* s : Keys) Edit->KeyItems()->Add(s);
     }
-    void Bind(const char* Name) {
-        Combo->SetDataSource(Src);
-        Combo->SetDataField(Name);
-    }
-    TFixture Data{ComboCols(), {{Variant(AnsiString("2")), Variant(AnsiString("Anna")), Variant::Null()}}};
-    db::TDataSource* Src = nullptr;
-    TDBComboBoxEh* Combo = nullptr;
 };
 
 TEST_F(ComboBoxTest, KeyModeShowsTheItemOfTheKeyAndKeepsAKeyWithoutOne) {
     Fill({"Alpha", "Beta", "Gamma"}, {"1", "2"});
-    EXPECT_TRUE(Combo->KeyMode());
-    EXPECT_EQ(Combo->ListedCount(), 2);
-    Combo->SetValue(Variant(AnsiString("2")));
-    EXPECT_EQ(Combo->EditText(), "Beta");
-    EXPECT_EQ(Combo->ItemIndex(), 1);
-    Combo->SetValue(Variant(AnsiString("3")));
-    EXPECT_EQ(Combo->EditText(), "");
-    EXPECT_EQ(Combo->Value(), Variant(AnsiString("3"))) << "a missing key stays the Value";
-    Combo->SetItemIndex(2);
-    EXPECT_EQ(Combo->ItemIndex(), -1) << "Gamma has no key";
-    EXPECT_TRUE(Combo->Value().IsNull());
+    EXPECT_TRUE(Edit->KeyMode());
+    EXPECT_EQ(Edit->ListedCount(), 2);
+    Edit->SetValue(Variant(AnsiString("2")));
+    EXPECT_EQ(Edit->EditText(), "Beta");
+    EXPECT_EQ(Edit->ItemIndex(), 1);
+    Edit->SetValue(Variant(AnsiString("3")));
+    EXPECT_EQ(Edit->EditText(), "");
+    EXPECT_EQ(Edit->Value(), Variant(AnsiString("3"))) << "a missing key stays the Value";
+    Edit->SetItemIndex(2);
+    EXPECT_EQ(Edit->ItemIndex(), -1) << "Gamma has no key";
+    EXPECT_TRUE(Edit->Value().IsNull());
 }
 
 TEST_F(ComboBoxTest, BoundInKeyModeTheFieldGetsTheKeyAndTypingSearchesTheItems) {
     Fill({"Open", "Closed"}, {"0", "1"});
     Bind("opt");
-    EXPECT_EQ(Combo->EditText(), "");
-    Focus(Combo);
-    EXPECT_TRUE(Combo->WindowReadOnly()) << "key mode never types into the text";
+    EXPECT_EQ(Edit->EditText(), "");
+    Focus(Edit);
+    EXPECT_TRUE(Edit->WindowReadOnly()) << "key mode never types into the text";
     Type("c");
-    EXPECT_EQ(Combo->EditText(), "Closed");
-    EXPECT_EQ(Combo->Value(), Variant(AnsiString("1")));
+    EXPECT_EQ(Edit->EditText(), "Closed");
+    EXPECT_EQ(Edit->Value(), Variant(AnsiString("1")));
     Type("x");
-    EXPECT_EQ(Combo->EditText(), "Closed") << "no item starts with cx: the choice stays";
+    EXPECT_EQ(Edit->EditText(), "Closed") << "no item starts with cx: the choice stays";
     Focus(Other);
     EXPECT_EQ(Data.F("opt")->AsString(), "1");
 
-    Focus(Combo);
+    Focus(Edit);
     Key(ui::VK_DELETE);
-    EXPECT_TRUE(Combo->Value().IsNull()) << "Del clears a field that is not required";
+    EXPECT_TRUE(Edit->Value().IsNull()) << "Del clears a field that is not required";
     Focus(Other);
     EXPECT_EQ(Data.F("opt")->AsString(), "") << "the key's text, empty";
 }
@@ -84,37 +76,37 @@ TEST_F(ComboBoxTest, BoundInKeyModeTheFieldGetsTheKeyAndTypingSearchesTheItems) 
 TEST_F(ComboBoxTest, DelDoesNothingOnARequiredField) {
     Fill({"One", "Two"}, {"1", "2"});
     Bind("kind");
-    EXPECT_EQ(Combo->EditText(), "Two");
-    Focus(Combo);
+    EXPECT_EQ(Edit->EditText(), "Two");
+    Focus(Edit);
     Key(ui::VK_DELETE);
-    EXPECT_EQ(Combo->Value(), Variant(AnsiString("2")));
-    EXPECT_EQ(Combo->EditText(), "Two");
+    EXPECT_EQ(Edit->Value(), Variant(AnsiString("2")));
+    EXPECT_EQ(Edit->EditText(), "Two");
 }
 
 TEST_F(ComboBoxTest, WithoutKeysTypingAtTheEndCompletesFromTheItems) {
     Fill({"Alpha", "Beta", "Alpine"});
-    Focus(Combo);
+    Focus(Edit);
     Type("Al");
-    EXPECT_EQ(Combo->EditText(), "Alpha");
-    EXPECT_EQ(Combo->SelStart(), 2);
-    EXPECT_EQ(Combo->SelLength(), 3);
-    EXPECT_EQ(Combo->ItemIndex(), 0);
+    EXPECT_EQ(Edit->EditText(), "Alpha");
+    EXPECT_EQ(Edit->SelStart(), 2);
+    EXPECT_EQ(Edit->SelLength(), 3);
+    EXPECT_EQ(Edit->ItemIndex(), 0);
     Type("pi");
-    EXPECT_EQ(Combo->EditText(), "Alpine");
+    EXPECT_EQ(Edit->EditText(), "Alpine");
     Type("z");
-    EXPECT_EQ(Combo->EditText(), "Alpiz");
-    EXPECT_EQ(Combo->ItemIndex(), -1);
+    EXPECT_EQ(Edit->EditText(), "Alpiz");
+    EXPECT_EQ(Edit->ItemIndex(), -1);
     Focus(Other);
-    EXPECT_EQ(Combo->Value(), Variant(AnsiString("Alpiz"))) << "a text not in the list is kept";
+    EXPECT_EQ(Edit->Value(), Variant(AnsiString("Alpiz"))) << "a text not in the list is kept";
 }
 
 TEST_F(ComboBoxTest, CyrillicItemsAreFoundWithoutRegardToCase) {
-    Combo->Items()->Add(Ru(u8"Архив"));
-    Combo->Items()->Add(Ru(u8"Белов"));
-    Combo->Items()->Add(Ru(u8"Ёлкин"));
-    Combo->KeyItems()->Add("1");
-    Combo->KeyItems()->Add("2");
-    Combo->KeyItems()->Add("3");
+    Edit->Items()->Add(Ru(u8"Архив"));
+    Edit->Items()->Add(Ru(u8"Белов"));
+    Edit->Items()->Add(Ru(u8"Ёлкин"));
+    Edit->KeyItems()->Add("1");
+    Edit->KeyItems()->Add("2");
+    Edit->KeyItems()->Add("3");
     struct TCase {
         AnsiString Text;
         bool Partial;
@@ -124,128 +116,128 @@ TEST_F(ComboBoxTest, CyrillicItemsAreFoundWithoutRegardToCase) {
         {Ru(u8"ёл"), true, 2}, {Ru(u8"Бел"), false, 2},   // not found: key mode keeps the selection
     };
     for (const auto& c : cases) {
-        Combo->LocateText(c.Text, c.Partial);
-        EXPECT_EQ(Combo->ItemIndex(), c.Index) << rtl::AnsiToUTF8(c.Text);
+        Edit->LocateText(c.Text, c.Partial);
+        EXPECT_EQ(Edit->ItemIndex(), c.Index) << rtl::AnsiToUTF8(c.Text);
     }
-    Focus(Combo);
-    Combo->SetValue(Variant::Null());
+    Focus(Edit);
+    Edit->SetValue(Variant::Null());
     for (char ch : Ru(u8"ёЛ")) ui::CharInput(ch);
     Pump();
-    EXPECT_EQ(Combo->EditText(), Ru(u8"Ёлкин"));
-    EXPECT_EQ(Combo->Value(), Variant(AnsiString("3")));
+    EXPECT_EQ(Edit->EditText(), Ru(u8"Ёлкин"));
+    EXPECT_EQ(Edit->Value(), Variant(AnsiString("3")));
 }
 
 TEST_F(ComboBoxTest, UpAndDownStepThroughTheListedItems) {
     Fill({"A", "B", "C"}, {"a", "b"});
-    Focus(Combo);
+    Focus(Edit);
     Key(ui::VK_DOWN);
-    EXPECT_EQ(Combo->ItemIndex(), 0) << "nothing selected: Down takes the first";
+    EXPECT_EQ(Edit->ItemIndex(), 0) << "nothing selected: Down takes the first";
     Key(ui::VK_DOWN);
     Key(ui::VK_DOWN);
-    EXPECT_EQ(Combo->ItemIndex(), 1) << "C has no key and is not reached";
-    Combo->SetValue(Variant::Null());
+    EXPECT_EQ(Edit->ItemIndex(), 1) << "C has no key and is not reached";
+    Edit->SetValue(Variant::Null());
     Key(ui::VK_UP);
-    EXPECT_EQ(Combo->ItemIndex(), 1) << "nothing selected: Up takes the last";
+    EXPECT_EQ(Edit->ItemIndex(), 1) << "nothing selected: Up takes the last";
     Key(ui::VK_UP);
     Key(ui::VK_UP);
-    EXPECT_EQ(Combo->ItemIndex(), 0);
-    ui::MouseWheelInput(-120, At(Combo, 5, 5));
+    EXPECT_EQ(Edit->ItemIndex(), 0);
+    ui::MouseWheelInput(-120, At(Edit, 5, 5));
     Pump();
-    EXPECT_EQ(Combo->ItemIndex(), 1);
+    EXPECT_EQ(Edit->ItemIndex(), 1);
 }
 
 TEST_F(ComboBoxTest, AnEditorBoundByNameWithoutADataSourceRefusesWritesByCode) {
     Fill({"One", "Two"}, {"1", "2"});
-    Combo->SetDataField("kind");
-    EXPECT_THROW(Combo->SetItemIndex(1), db::EDatabaseError);
-    EXPECT_THROW(Combo->SetValue(Variant(AnsiString("1"))), db::EDatabaseError);
-    EXPECT_EQ(Combo->ItemIndex(), -1);
-    EXPECT_EQ(Combo->EditText(), "");
+    Edit->SetDataField("kind");
+    EXPECT_THROW(Edit->SetItemIndex(1), db::EDatabaseError);
+    EXPECT_THROW(Edit->SetValue(Variant(AnsiString("1"))), db::EDatabaseError);
+    EXPECT_EQ(Edit->ItemIndex(), -1);
+    EXPECT_EQ(Edit->EditText(), "");
 }
 
 TEST_F(ComboBoxTest, NotInListHearsATextOutsideTheItemsOnWriteBack) {
     Fill({"Anna", "Boris"});
     Bind("name");
     std::vector<std::string> heard;
-    Combo->OnNotInList = [&](rtl::TObject*, const AnsiString& Text, bool&) { heard.push_back(Text); };
-    Combo->SetText("Boris");
-    Combo->SetText("Vera");
+    Edit->OnNotInList = [&](rtl::TObject*, const AnsiString& Text, bool&) { heard.push_back(Text); };
+    Edit->SetText("Boris");
+    Edit->SetText("Vera");
     EXPECT_EQ(heard, std::vector<std::string>{"Vera"});
     EXPECT_EQ(Data.F("name")->AsString(), "Vera");
 }
 
 TEST_F(ComboBoxTest, TheListShowsEveryItemAndAcceptsOnlyKeyedOnes) {
     Fill({"Alpha", "Beta", "A much longer item text"}, {"1", "2"});
-    Combo->DropDownBox()->Width = -1;
-    Focus(Combo);
-    Combo->DropDown();
+    Edit->DropDownBox()->Width = -1;
+    Focus(Edit);
+    Edit->DropDown();
     Pump();
-    ASSERT_TRUE(Combo->ListOpen());
-    TPopupListboxEh* list = Combo->PopupList();
+    ASSERT_TRUE(Edit->ListOpen());
+    TPopupListboxEh* list = Edit->PopupList();
     EXPECT_EQ(list->Items()->Count(), 3) << "every item is shown";
-    EXPECT_GE(list->Width(), Combo->Width());
+    EXPECT_GE(list->Width(), Edit->Width());
     Key(ui::VK_DOWN);  // goes to the list
     Key(ui::VK_DOWN);
     EXPECT_EQ(list->ItemIndex(), 1);
-    EXPECT_EQ(Combo->ItemIndex(), -1) << "the editor waits for the choice";
+    EXPECT_EQ(Edit->ItemIndex(), -1) << "the editor waits for the choice";
     Key(ui::VK_RETURN, '\r');
-    EXPECT_FALSE(Combo->ListOpen());
-    EXPECT_EQ(Combo->Value(), Variant(AnsiString("2")));
+    EXPECT_FALSE(Edit->ListOpen());
+    EXPECT_EQ(Edit->Value(), Variant(AnsiString("2")));
 
-    Combo->DropDown();
+    Edit->DropDown();
     Pump();
     Key(ui::VK_DOWN);
     Key(ui::VK_RETURN, '\r');
-    EXPECT_EQ(Combo->ItemIndex(), -1) << "the third item has no key";
-    EXPECT_TRUE(Combo->Value().IsNull());
+    EXPECT_EQ(Edit->ItemIndex(), -1) << "the third item has no key";
+    EXPECT_TRUE(Edit->Value().IsNull());
 
-    Combo->DropDown();
+    Edit->DropDown();
     Pump();
     Key(ui::VK_ESCAPE, '\x1B');
-    EXPECT_FALSE(Combo->ListOpen());
+    EXPECT_FALSE(Edit->ListOpen());
 }
 
 TEST_F(ComboBoxTest, AListWiderThanTheEditorOrResizedKeepsItsSize) {
     Fill({"x", "y"});
-    Combo->DropDownBox()->Width = -1;
-    Combo->DropDown();
+    Edit->DropDownBox()->Width = -1;
+    Edit->DropDown();
     Pump();
-    EXPECT_EQ(Combo->PopupList()->Width(), Combo->Width()) << "never narrower than the editor";
-    Combo->CloseUp(false);
+    EXPECT_EQ(Edit->PopupList()->Width(), Edit->Width()) << "never narrower than the editor";
+    Edit->CloseUp(false);
 
-    Combo->DropDownBox()->Sizable = true;
-    Combo->DropDown();
+    Edit->DropDownBox()->Sizable = true;
+    Edit->DropDown();
     Pump();
-    Combo->PopupList()->SetBounds(Combo->PopupList()->Left(), Combo->PopupList()->Top(), 260, 120);
-    Combo->CloseUp(false);
-    EXPECT_EQ(Combo->DropDownBox()->Width, 260);
-    Combo->DropDown();
+    Edit->PopupList()->SetBounds(Edit->PopupList()->Left(), Edit->PopupList()->Top(), 260, 120);
+    Edit->CloseUp(false);
+    EXPECT_EQ(Edit->DropDownBox()->Width, 260);
+    Edit->DropDown();
     Pump();
-    EXPECT_EQ(Combo->PopupList()->Width(), 260);
+    EXPECT_EQ(Edit->PopupList()->Width(), 260);
 }
 
 TEST_F(ComboBoxTest, APasteInKeyModeSearchesTheItemsAndOneWithoutA1251FormIsRefused) {
     Fill({"Alpha", "Beta", "?eta"}, {"1", "2", "3"});
-    Focus(Combo);
+    Focus(Edit);
     ui::Clipboard()->SetAsWideText(u"be");
-    Combo->PasteFromClipboard();
+    Edit->PasteFromClipboard();
     Pump();
-    EXPECT_EQ(Combo->ItemIndex(), 1);
-    EXPECT_EQ(Combo->Value(), Variant(AnsiString("2")));
+    EXPECT_EQ(Edit->ItemIndex(), 1);
+    EXPECT_EQ(Edit->Value(), Variant(AnsiString("2")));
 
     // Read as '?' it would find the third item: it is refused instead, and the choice stays.
-    Combo->SetSelStart(0);
+    Edit->SetSelStart(0);
     const int beeps = ui::MessageBeepCount();
     ui::Clipboard()->SetAsWideText(u"\u4E2Deta");
-    Combo->PasteFromClipboard();
+    Edit->PasteFromClipboard();
     Pump();
     EXPECT_EQ(ui::MessageBeepCount(), beeps + 1);
-    EXPECT_EQ(Combo->ItemIndex(), 1);
-    EXPECT_EQ(Combo->Value(), Variant(AnsiString("2")));
+    EXPECT_EQ(Edit->ItemIndex(), 1);
+    EXPECT_EQ(Edit->Value(), Variant(AnsiString("2")));
 }
 
 TEST_F(ComboBoxTest, OverAKeyModeEditorTheCursorIsTheArrowEverywhere) {
-    const ui::TPoint text = At(Combo, 10, Combo->ClientHeight() / 2);
+    const ui::TPoint text = At(Edit, 10, Edit->ClientHeight() / 2);
     ui::MouseInput(ui::WM_MOUSEMOVE, text);
     EXPECT_EQ(ui::GetCursorShape(), ui::crIBeam) << "a text editor shows the text cursor";
     Fill({"Alpha", "Beta"}, {"1", "2"});
@@ -256,12 +248,12 @@ TEST_F(ComboBoxTest, OverAKeyModeEditorTheCursorIsTheArrowEverywhere) {
 
 TEST_F(ComboBoxTest, ADragFromTheButtonIntoTheOpenListChoosesTheItemReleasedOn) {
     Fill({"Alpha", "Beta", "Gamma"}, {"1", "2", "3"});
-    Focus(Combo);
-    TEditButtonControlEh* button = Combo->ButtonControls().front().EditButtonControl;
+    Focus(Edit);
+    TEditButtonControlEh* button = Edit->ButtonControls().front().EditButtonControl;
     ui::MouseInput(ui::WM_LBUTTONDOWN, At(button, button->Width() / 2, button->Height() / 2));
     Pump();
-    ASSERT_TRUE(Combo->ListOpen());
-    TPopupListboxEh* list = Combo->PopupList();
+    ASSERT_TRUE(Edit->ListOpen());
+    TPopupListboxEh* list = Edit->PopupList();
     EXPECT_TRUE(button->MouseCapture()) << "the pressed button keeps the mouse";
     const ui::TRect item = list->ItemRect(2);
     const ui::TPoint over = At(list, item.Left + 5, item.Top + item.Height() / 2);
@@ -270,23 +262,23 @@ TEST_F(ComboBoxTest, ADragFromTheButtonIntoTheOpenListChoosesTheItemReleasedOn) 
     EXPECT_FALSE(button->MouseCapture()) << "the list took the drag over";
     ui::MouseInput(ui::WM_LBUTTONUP, over);
     Pump();
-    EXPECT_FALSE(Combo->ListOpen());
-    EXPECT_EQ(Combo->ItemIndex(), 2);
-    EXPECT_EQ(Combo->Value(), Variant(AnsiString("3")));
+    EXPECT_FALSE(Edit->ListOpen());
+    EXPECT_EQ(Edit->ItemIndex(), 2);
+    EXPECT_EQ(Edit->Value(), Variant(AnsiString("3")));
 }
 
 TEST_F(ComboBoxTest, TheWheelScrollsTheOpenListAndAltDownClosesItWithoutChoosing) {
-    for (int i = 0; i < 20; ++i) Combo->Items()->Add("item" + std::to_string(i));
-    Combo->SetItemIndex(0);
-    Focus(Combo);
-    Combo->DropDown();
+    for (int i = 0; i < 20; ++i) Edit->Items()->Add("item" + std::to_string(i));
+    Edit->SetItemIndex(0);
+    Focus(Edit);
+    Edit->DropDown();
     Pump();
-    TPopupListboxEh* list = Combo->PopupList();
+    TPopupListboxEh* list = Edit->PopupList();
     ASSERT_EQ(list->TopIndex(), 0);
-    ui::MouseWheelInput(-2 * 120, At(Combo, 5, 5));
+    ui::MouseWheelInput(-2 * 120, At(Edit, 5, 5));
     Pump();
     EXPECT_EQ(list->TopIndex(), 2);
-    EXPECT_EQ(Combo->ItemIndex(), 0) << "the wheel went to the list";
+    EXPECT_EQ(Edit->ItemIndex(), 0) << "the wheel went to the list";
     Key(ui::VK_DOWN);
     EXPECT_EQ(list->ItemIndex(), 1);
 
@@ -294,8 +286,8 @@ TEST_F(ComboBoxTest, TheWheelScrollsTheOpenListAndAltDownClosesItWithoutChoosing
     ui::KeyPressInput(ui::VK_DOWN);
     ui::KeyInput(ui::VK_MENU, false);
     Pump();
-    EXPECT_FALSE(Combo->ListOpen()) << "the main button's shortcut is not the list's key";
-    EXPECT_EQ(Combo->ItemIndex(), 0);
+    EXPECT_FALSE(Edit->ListOpen()) << "the main button's shortcut is not the list's key";
+    EXPECT_EQ(Edit->ItemIndex(), 0);
 }
 
 }  // namespace

@@ -5,7 +5,8 @@
 
 #include "framework/rtl/DateUtils.h"
 #include "framework/rtl/SysUtils.h"
-#include "numberedit_fixture.h"
+#include "controls/editors/DBCtrlsEh_Editors.h"
+#include "editorform_fixture.h"
 
 using namespace editorstest;
 using namespace editors;
@@ -19,26 +20,29 @@ Variant DateV(int Y, int M, int D, int H = 0, int N = 0, int S = 0) {
     return Variant::FromDate(EncodeDate(Y, M, D) + EncodeTime(H, N, S, 0));
 }
 
+// The first point of the calendar's client area that hits Day; X is -1 where none does.
+ui::TPoint DayPoint(TPopupMonthCalendarEh* Calendar, rtl::TDateTime Day) {
+    for (int y = 0; y < Calendar->ClientHeight(); ++y)
+        for (int x = 0; x < Calendar->ClientWidth(); ++x) {
+            rtl::TDateTime d = 0;
+            if ((Calendar->HitTest({x, y}, &d) & 0xFFFF00FF) == ui::MCHT_CALENDARDATE && d == Day)
+                return {x, y};
+        }
+    return {-1, -1};
+}
+
 std::vector<memdstest::TCol> DateCols() {
     using namespace store;
     return {{u"born", mdtDate, 8}, {u"at", mdtDateTime, 8}};
 }
 
-class DateTimeEditTest : public EditorFormTest {
+class DateTimeEditTest : public BoundEditorTest<TDBDateTimeEditEh> {
 protected:
+    DateTimeEditTest() : BoundEditorTest(DateCols(), {{DateV(1990, 3, 4), DateV(2024, 3, 5, 14, 30)}}) {}
     void SetUp() override {
-        EditorFormTest::SetUp();
+        BoundEditorTest::SetUp();
         Clock.SetNow(EncodeDate(2026, 5, 20) + 0.5);
-        Data.DS->Open();
-        Src = rtl::Create<db::TDataSource>(Form);
-        Src->SetDataSet(Data.DS.get());
-        Edit = rtl::Create<TDBDateTimeEditEh>(Form);
-        Edit->SetName("Date");
-        SetUpForm(Edit);
-    }
-    void Bind(const char* Name) {
-        Edit->SetDataSource(Src);
-        Edit->SetDataField(Name);
+        SetUpForm(CreateEditor("Date"));
     }
     // Types into the emptied editor from its first position.
     void TypeFresh(const std::string& Keys) {
@@ -48,9 +52,6 @@ protected:
         Edit->SetSelStart(0);
         Type(Keys);
     }
-    TFixture Data{DateCols(), {{DateV(1990, 3, 4), DateV(2024, 3, 5, 14, 30)}}};
-    db::TDataSource* Src = nullptr;
-    TDBDateTimeEditEh* Edit = nullptr;
 };
 
 TEST_F(DateTimeEditTest, EachKindHasItsEditFormatAndABadCustomFormatChangesNothing) {
@@ -226,13 +227,7 @@ TEST_F(DateTimeEditTest, TheCalendarShowsOnTheScreenRightUnderTheEditor) {
     Edit->DropDown();
     Pump();
     TPopupMonthCalendarEh* cal = Edit->Calendar();
-    const ui::TRect editor = Edit->WindowRectOnScreen();
-    const ui::TRect onScreen = cal->WindowRectOnScreen();
-    EXPECT_EQ(onScreen.Left, editor.Left);
-    EXPECT_EQ(onScreen.Top, editor.Bottom);
-    // Wider and taller than the editor, and still hit where it shows: no editor clips it.
-    const ui::TPoint inside{onScreen.Left + cal->Width() - 10, onScreen.Top + cal->Height() - 10};
-    EXPECT_EQ(ui::WindowFromPoint(inside), cal->Handle());
+    ExpectShownUnder(Edit, cal);
     EXPECT_TRUE(Edit->Focused()) << "the editor keeps the focus";
     Key(ui::VK_ESCAPE, '\x1B');
     EXPECT_FALSE(cal->IsWindowVisible());
@@ -247,15 +242,7 @@ TEST_F(DateTimeEditTest, ADragFromTheButtonOrAClickInTheOpenCalendarChoosesTheDa
     ASSERT_TRUE(Edit->CalendarOpen());
     EXPECT_TRUE(button->MouseCapture()) << "the pressed button keeps the mouse";
     TPopupMonthCalendarEh* cal = Edit->Calendar();
-    ui::TPoint day{-1, -1};
-    for (int y = 0; y < cal->ClientHeight() && day.X < 0; ++y)
-        for (int x = 0; x < cal->ClientWidth(); ++x) {
-            rtl::TDateTime d = 0;
-            if ((cal->HitTest({x, y}, &d) & 0xFFFF00FF) == ui::MCHT_CALENDARDATE && d == EncodeDate(2024, 3, 20)) {
-                day = {x, y};
-                break;
-            }
-        }
+    const ui::TPoint day = DayPoint(cal, EncodeDate(2024, 3, 20));
     ASSERT_GE(day.X, 0);
     ui::MouseInput(ui::WM_MOUSEMOVE, At(cal, day.X, day.Y));
     Pump();
@@ -269,15 +256,7 @@ TEST_F(DateTimeEditTest, ADragFromTheButtonOrAClickInTheOpenCalendarChoosesTheDa
     ui::ResetDoubleClick();
     Edit->DropDown();
     Pump();
-    ui::TPoint other{-1, -1};
-    for (int y = 0; y < cal->ClientHeight() && other.X < 0; ++y)
-        for (int x = 0; x < cal->ClientWidth(); ++x) {
-            rtl::TDateTime d = 0;
-            if ((cal->HitTest({x, y}, &d) & 0xFFFF00FF) == ui::MCHT_CALENDARDATE && d == EncodeDate(2024, 3, 12)) {
-                other = {x, y};
-                break;
-            }
-        }
+    const ui::TPoint other = DayPoint(cal, EncodeDate(2024, 3, 12));
     ASSERT_GE(other.X, 0);
     ui::MouseInput(ui::WM_LBUTTONDOWN, At(cal, other.X, other.Y));
     Pump();

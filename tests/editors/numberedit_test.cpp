@@ -19,20 +19,14 @@ namespace {
 
 const AnsiString NB = "\xA0";  // the locale's thousands separator
 
-class NumberEditTest : public EditorFormTest {
+class NumberEditTest : public BoundEditorTest<TDBNumberEditEh> {
 protected:
+    NumberEditTest()
+        : BoundEditorTest(NumberCols(), {{Variant(7), Variant(2.5), Variant(rtl::DoubleToCurr(1234.5)),
+                                          Variant(AnsiString("12,34"))}}) {}
     void SetUp() override {
-        EditorFormTest::SetUp();
-        Data.DS->Open();
-        Src = rtl::Create<db::TDataSource>(Form);
-        Src->SetDataSet(Data.DS.get());
-        Edit = rtl::Create<TDBNumberEditEh>(Form);
-        Edit->SetName("Num");
-        SetUpForm(Edit);
-    }
-    void Bind(const char* Name) {
-        Edit->SetDataSource(Src);
-        Edit->SetDataField(Name);
+        BoundEditorTest::SetUp();
+        SetUpForm(CreateEditor("Num"));
     }
     // Types into an emptied editor.
     void TypeFresh(const std::string& Keys) {
@@ -41,10 +35,6 @@ protected:
         Key(ui::VK_DELETE);
         Type(Keys);
     }
-    TFixture Data{NumberCols(),
-                  {{Variant(7), Variant(2.5), Variant(rtl::DoubleToCurr(1234.5)), Variant(AnsiString("12,34"))}}};
-    db::TDataSource* Src = nullptr;
-    TDBNumberEditEh* Edit = nullptr;
 };
 
 TEST(NumberText, GroupingNormalisingAndParsing) {
@@ -301,12 +291,7 @@ TEST_F(NumberEditTest, TheCalculatorShowsOnTheScreenRightUnderTheEditor) {
     Edit->DropDown();
     Pump();
     TPopupCalculatorEh* calc = Edit->PopupCalculator();
-    const ui::TRect editor = Edit->WindowRectOnScreen();
-    const ui::TRect onScreen = calc->WindowRectOnScreen();
-    EXPECT_EQ(onScreen.Left, editor.Left);
-    EXPECT_EQ(onScreen.Top, editor.Bottom);
-    const ui::TPoint inside{onScreen.Left + calc->Width() - 10, onScreen.Top + calc->Height() - 10};
-    EXPECT_EQ(ui::WindowFromPoint(inside), calc->Handle());
+    ExpectShownUnder(Edit, calc);
     EXPECT_TRUE(Edit->Focused()) << "the editor keeps the focus";
 
     // Its keys take clicks without taking the focus or the form's activation.
