@@ -480,20 +480,17 @@ void TCustomDADataSet::OpenStep() {
 }
 
 void TCustomDADataSet::CloseCursorStep() {
-    try {
-        TMemDataSet::CloseCursorStep();
-    } catch (...) {
-        if (FHoldsFetchConnection) {
-            FHoldsFetchConnection = false;
-            EndConnection();
-        }
-        throw;
-    }
-    if (!Prepared() || (FIRecordSet && FIRecordSet->NeedFieldsRefresh())) FieldDefs().SetUpdated(false);
-    if (FHoldsFetchConnection) {
-        FHoldsFetchConnection = false;
-        EndConnection();
-    }
+    rtl::TryFinally(
+        [&] {
+            TMemDataSet::CloseCursorStep();
+            if (!Prepared() || (FIRecordSet && FIRecordSet->NeedFieldsRefresh())) FieldDefs().SetUpdated(false);
+        },
+        [&] {
+            if (FHoldsFetchConnection) {
+                FHoldsFetchConnection = false;
+                EndConnection();
+            }
+        });
 }
 
 void TCustomDADataSet::CloseStep() {

@@ -119,13 +119,8 @@ void TDAMetaData::OpenCursorStep(bool InfoQuery) {
     if (!FConnection) db::DatabaseError(SConnectionNotDefined);
     TCustomDAConnection* conn = FConnection;
     BeginConnection();
-    try {
-        ExecuteWithFailover(conn, clOpen, [&] { TMemDataSet::OpenCursorStep(InfoQuery); });
-    } catch (...) {
-        EndConnection();
-        throw;
-    }
-    EndConnection();
+    rtl::TryFinally([&] { ExecuteWithFailover(conn, clOpen, [&] { TMemDataSet::OpenCursorStep(InfoQuery); }); },
+                    [&] { EndConnection(); });
 }
 
 void TDAMetaData::OpenStep() {
