@@ -126,7 +126,7 @@ bool IsIntegerType(TMemDataType t) noexcept {
 bool IsAnsiTextType(TMemDataType t) noexcept { return t == mdtString || t == mdtExtString; }
 bool IsWideTextType(TMemDataType t) noexcept { return t == mdtWideString || t == mdtExtWideString; }
 bool IsByteType(TMemDataType t) noexcept { return t == mdtBytes || t == mdtVarBytes || t == mdtExtVarBytes; }
-bool IsBlobType(TMemDataType t) noexcept { return t == mdtBlob || t == mdtMemo || t == mdtWideMemo; }
+bool IsBlobType(TMemDataType t) noexcept { return store::IsBlobDataType(t); }
 
 void Fault(const TArgs& A, std::string_view Message, std::string_view Arg) {
     if (!A.IgnoreErrors) throw EDataMappingError(FormatOne(Message, Arg));

@@ -139,19 +139,9 @@ void TCustomDADataSet::SetConnection(TCustomDAConnection* Value) {
     }
 }
 
-void TCustomDADataSet::SetTransaction(TDATransaction* Value) {
-    if (Value == FTransaction) return;
-    if (FTransaction) FTransaction->RemoveFreeNotification(this);
-    FTransaction = Value;
-    if (Value) Value->FreeNotification(this);
-}
+void TCustomDADataSet::SetTransaction(TDATransaction* Value) { SetNotifiedReference(FTransaction, Value); }
 
-void TCustomDADataSet::SetUpdateTransaction(TDATransaction* Value) {
-    if (Value == FUpdateTransaction) return;
-    if (FUpdateTransaction) FUpdateTransaction->RemoveFreeNotification(this);
-    FUpdateTransaction = Value;
-    if (Value) Value->FreeNotification(this);
-}
+void TCustomDADataSet::SetUpdateTransaction(TDATransaction* Value) { SetNotifiedReference(FUpdateTransaction, Value); }
 
 TDATransaction* TCustomDADataSet::UsedTransaction() const {
     TCustomDAConnection* conn = UsedConnection();

@@ -81,12 +81,7 @@ void TDAMetaData::SetConnection(TCustomDAConnection* Value) {
     }
 }
 
-void TDAMetaData::SetTransaction(TDATransaction* Value) {
-    if (Value == FTransaction) return;
-    if (FTransaction) FTransaction->RemoveFreeNotification(this);
-    FTransaction = Value;
-    if (Value) Value->FreeNotification(this);
-}
+void TDAMetaData::SetTransaction(TDATransaction* Value) { SetNotifiedReference(FTransaction, Value); }
 
 void TDAMetaData::ClientForgetTransaction(TDATransaction* Transaction) {
     if (Transaction == FTransaction) FTransaction = nullptr;

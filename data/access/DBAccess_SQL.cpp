@@ -150,12 +150,7 @@ void TCustomDASQL::SetConnection(TCustomDAConnection* Value) {
     }
 }
 
-void TCustomDASQL::SetTransaction(TDATransaction* Value) {
-    if (Value == FTransaction) return;
-    if (FTransaction) FTransaction->RemoveFreeNotification(this);
-    FTransaction = Value;
-    if (Value) Value->FreeNotification(this);
-}
+void TCustomDASQL::SetTransaction(TDATransaction* Value) { SetNotifiedReference(FTransaction, Value); }
 
 TCustomDAConnection* TCustomDASQL::UsedConnection() const {
     if (FConnection) return FConnection;
