@@ -79,13 +79,8 @@ void TCRConnection::DoError(rtl::Exception* E, bool* Fail) {
         TConnLostCause cause = clUnknown;
         if (OnError) {
             FInProcessError = true;
-            try {
-                OnError(E, Fail, cause, retryCount, reexecute, reconnect);
-            } catch (...) {
-                FInProcessError = false;
-                throw;
-            }
-            FInProcessError = false;
+            rtl::TryFinally([&] { OnError(E, Fail, cause, retryCount, reexecute, reconnect); },
+                            [&] { FInProcessError = false; });
         }
         if (reconnect) {
             FReconnected = false;
@@ -364,14 +359,9 @@ void TMTSTransaction::BeginDistributed() {
 void TMTSTransaction::EndDistributed(bool Commit) {
     if (!FMTSGC) rtl::AssertFail(store::SAssertionFailure, CRAccessUnit, __LINE__);
     FActive = false;
-    HRESULT hr;
-    try {
-        hr = Commit ? FMTSGC->Commit(false, 0, 0) : FMTSGC->Abort(nullptr, false, false);
-    } catch (...) {
-        FMTSGC.reset();
-        throw;
-    }
-    FMTSGC.reset();
+    const HRESULT hr = rtl::TryFinally(
+        [&] { return Commit ? FMTSGC->Commit(false, 0, 0) : FMTSGC->Abort(nullptr, false, false); },
+        [&] { FMTSGC.reset(); });
     for (int i = 0; i < ConnectionsCount(); ++i) UnenlistConnection(Connections(i));
     if (!Succeeded(hr)) RaiseOleError(hr);
 }

@@ -140,13 +140,7 @@ void TCRRecordSet::Prepare() {
 }
 
 void TCRRecordSet::Unprepare() {
-    try {
-        TMemData::Unprepare();
-    } catch (...) {
-        FTablesInfo->Clear();
-        throw;
-    }
-    FTablesInfo->Clear();
+    rtl::TryFinally([&] { TMemData::Unprepare(); }, [&] { FTablesInfo->Clear(); });
 }
 
 void TCRRecordSet::UnprepareFields() {

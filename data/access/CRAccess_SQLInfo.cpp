@@ -254,19 +254,19 @@ void TSQLInfo::ParseTablesInfo(const AnsiString& SQL, TCRTablesInfo* TablesInfo)
     TablesInfo->Clear();
     rtl::TOwnedPtr<store::TSQLParser> parser(CreateSQLParser(FParserClass, SQL, __LINE__));
     TablesInfo->BeginUpdate();
-    try {
-        AnsiString st;
-        int code = parser->SkipTo(store::lxSELECT);
-        if (code != lcEnd) code = parser->SkipTo(store::lxFROM, true);
-        if (code != lcEnd) {
-            code = parser->GetNext(st);
-            ParseTableList(parser.get(), code, st, TablesInfo, true);
-        }
-    } catch (...) {
-        TablesInfo->EndUpdate();
-        throw;
-    }
-    TablesInfo->EndUpdate();
+    rtl::TryFinally(
+        [&] {
+            AnsiString st;
+            int code = parser->SkipTo(store::lxSELECT);
+            if (code != lcEnd) code = parser->SkipTo(store::lxFROM, true);
+            if (code != lcEnd) {
+                code = parser->GetNext(st);
+                ParseTableList(parser.get(), code, st, TablesInfo, true);
+            }
+        },
+        [&] {
+            TablesInfo->EndUpdate();
+        });
 }
 
 void TSQLInfo::ParseColumnsInfo(const AnsiString& SQL, TColumnsInfo* ColumnsInfo) {

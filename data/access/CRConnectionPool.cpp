@@ -194,16 +194,13 @@ TCRConnection* TCRLocalConnectionPool::GetConnection() {
     ++FReserved;
     lock.unlock();
     TCRConnection* conn = nullptr;
-    try {
-        conn = manager->CreateConnection(params);
-    } catch (...) {
-        lock.lock();
-        --FReserved;
-        FReturned.notify_one();
-        throw;
-    }
-    lock.lock();
-    --FReserved;
+    rtl::TryFinally([&] { conn = manager->CreateConnection(params); },
+                    [&] {
+                        lock.lock();
+                        --FReserved;
+                        // A failed connect frees the place for a waiter.
+                        if (!conn) FReturned.notify_one();
+                    });
     conn->SetPool(this);
     FUsed[conn] = rtl::GetTickCount64();
     return conn;

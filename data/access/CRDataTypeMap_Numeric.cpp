@@ -126,7 +126,7 @@ bool IsIntegerType(TMemDataType t) noexcept {
 bool IsAnsiTextType(TMemDataType t) noexcept { return t == mdtString || t == mdtExtString; }
 bool IsWideTextType(TMemDataType t) noexcept { return t == mdtWideString || t == mdtExtWideString; }
 bool IsByteType(TMemDataType t) noexcept { return t == mdtBytes || t == mdtVarBytes || t == mdtExtVarBytes; }
-bool IsBlobType(TMemDataType t) noexcept { return t == mdtBlob || t == mdtMemo || t == mdtWideMemo; }
+bool IsBlobType(TMemDataType t) noexcept { return store::IsBlobDataType(t); }
 
 void Fault(const TArgs& A, std::string_view Message, std::string_view Arg) {
     if (!A.IgnoreErrors) throw EDataMappingError(FormatOne(Message, Arg));
@@ -311,140 +311,152 @@ int64_t DecimalToBcd(const TArgs& A, const rtl::TBcd& v, std::string_view Shown)
 // ---------------------------------------------------------------------------------------------
 // Numeric and Boolean sources
 
+namespace {
+
+// Decimal digits as the value shows, so that 1.23 is 1.23 and not a binary neighbour; zero after
+// the fault when the value has no decimal form.
+rtl::TBcd FloatToBcd(const TArgs& A, double x) {
+    rtl::TBcd b;
+    if (!rtl::TryDoubleToBcd(x, b)) {
+        Fault(A, SValueCannotBeConverted, rtl::FloatToStr(x));
+        b = rtl::IntegerToBcd(0);
+    }
+    return b;
+}
+
+void ConvertBoolean(const TArgs& A) {
+    const TMemDataType D = A.DestType;
+    const auto w = Read<int16_t>(A.Source);
+    if (IsIntegerType(D)) {
+        // The low byte for the 8-bit types, the word for the 16-bit ones, sign-extended above.
+        StoreInteger(A.Dest, D, w);
+    } else if (IsFloatType(D)) {
+        Write(A.Dest, static_cast<double>(w));
+    } else if (D == mdtBCD) {
+        Write(A.Dest, ApplyBcdScale(A, int64_t{w} * 10000));
+    } else if (D == mdtFmtBCD) {
+        Write(A.Dest, ApplyFmtBcdRule(A, rtl::IntegerToBcd(w)));
+    } else if (IsAnsiTextType(D) || IsWideTextType(D)) {
+        ToText(A, w != 0 ? "True" : "False");
+    } else {
+        NotImplemented();
+    }
+}
+
+void ConvertInteger(const TArgs& A) {
+    const TMemDataType D = A.DestType;
+    const int64_t v = ReadInteger(A.SourceType, A.Source);
+    if (IsIntegerType(D)) {
+        if (D == A.SourceType) NotImplemented();
+        StoreIntegerChecked(A, v);
+    } else if (D == mdtBoolean) {
+        StoreBoolean(A, v);
+    } else if (IsFloatType(D)) {
+        Write(A.Dest, static_cast<double>(v));
+    } else if (D == mdtBCD) {
+        int64_t units = v;
+        if (v > kBcdUnitsMax || v < -kBcdUnitsMax) {
+            Fault(A, SValueOutOfRange, rtl::IntToStr(v));
+            units = v < 0 ? -kBcdUnitsMax : kBcdUnitsMax;
+        }
+        Write(A.Dest, ApplyBcdScale(A, units * 10000));
+    } else if (D == mdtFmtBCD) {
+        Write(A.Dest, ApplyFmtBcdRule(A, rtl::IntegerToBcd(v)));
+    } else if (IsAnsiTextType(D) || IsWideTextType(D)) {
+        ToText(A, rtl::IntToStr(v));
+    } else {
+        NotImplemented();
+    }
+}
+
+void ConvertFloat(const TArgs& A) {
+    const TMemDataType D = A.DestType;
+    const double x = Read<double>(A.Source);
+    if (IsIntegerType(D)) {
+        StoreIntegerChecked(A, TruncateDouble(A, x, true));
+    } else if (D == mdtBoolean) {
+        StoreBoolean(A, TruncateDouble(A, x, false));
+    } else if (IsFloatType(D)) {
+        if (D == A.SourceType) NotImplemented();
+        Write(A.Dest, x);
+    } else if (D == mdtBCD) {
+        Write(A.Dest, DecimalToBcd(A, FloatToBcd(A, x), rtl::FloatToStr(x)));
+    } else if (D == mdtFmtBCD) {
+        Write(A.Dest, ApplyFmtBcdRule(A, FloatToBcd(A, x)));
+    } else if (IsAnsiTextType(D) || IsWideTextType(D)) {
+        ToText(A, rtl::FloatToStr(x));
+    } else {
+        NotImplemented();
+    }
+}
+
+void ConvertCurrencyBcd(const TArgs& A) {
+    const TMemDataType D = A.DestType;
+    const auto v = Read<int64_t>(A.Source);
+    const auto asCurrency = rtl::Currency::FromScaled(v);
+    if (IsIntegerType(D) || D == mdtBoolean) {
+        if (v % 10000 != 0) Fault(A, SValueCannotBeConverted, rtl::CurrToStr(asCurrency));
+        const int64_t whole = v / 10000;
+        if (D == mdtBoolean)
+            StoreBoolean(A, whole);
+        else
+            StoreIntegerChecked(A, whole);
+    } else if (IsFloatType(D)) {
+        Write(A.Dest, static_cast<double>(v) / 10000.0);
+    } else if (D == mdtBCD) {
+        Write(A.Dest, ApplyBcdScale(A, v));
+    } else if (D == mdtFmtBCD) {
+        Write(A.Dest, ApplyFmtBcdRule(A, rtl::CurrToBcd(asCurrency)));
+    } else if (IsAnsiTextType(D) || IsWideTextType(D)) {
+        // Exact: every digit of the 64-bit value shows.
+        ToText(A, rtl::CurrToStr(asCurrency));
+    } else {
+        NotImplemented();
+    }
+}
+
+void ConvertFmtBcd(const TArgs& A) {
+    const TMemDataType D = A.DestType;
+    const auto v = Read<rtl::TBcd>(A.Source);
+    if (IsIntegerType(D) || D == mdtBoolean) {
+        const int64_t whole = DecimalToInteger(A, v);
+        if (D == mdtBoolean)
+            StoreBoolean(A, whole);
+        else
+            StoreIntegerChecked(A, whole);
+    } else if (IsFloatType(D)) {
+        Write(A.Dest, rtl::BcdToDouble(v));
+    } else if (D == mdtBCD) {
+        Write(A.Dest, DecimalToBcd(A, v, rtl::BcdToStr(v)));
+    } else if (D == mdtFmtBCD) {
+        Write(A.Dest, ApplyFmtBcdRule(A, v));
+    } else if (IsAnsiTextType(D) || IsWideTextType(D)) {
+        ToText(A, rtl::BcdToStr(v));
+    } else {
+        NotImplemented();
+    }
+}
+
+}  // namespace
+
 void ConvertNumeric(const TArgs& A) {
     const TMemDataType S = A.SourceType;
-    const TMemDataType D = A.DestType;
-
-    if (IsByteType(D)) {
+    if (IsByteType(A.DestType)) {
         WriteBytes(A, A.Source, ImageSize(S));
         return;
     }
-
-    if (S == mdtBoolean) {
-        const auto w = Read<int16_t>(A.Source);
-        if (IsIntegerType(D)) {
-            // The low byte for the 8-bit types, the word for the 16-bit ones, sign-extended above.
-            StoreInteger(A.Dest, D, w);
-        } else if (IsFloatType(D)) {
-            Write(A.Dest, static_cast<double>(w));
-        } else if (D == mdtBCD) {
-            Write(A.Dest, ApplyBcdScale(A, int64_t{w} * 10000));
-        } else if (D == mdtFmtBCD) {
-            Write(A.Dest, ApplyFmtBcdRule(A, rtl::IntegerToBcd(w)));
-        } else if (IsAnsiTextType(D) || IsWideTextType(D)) {
-            ToText(A, w != 0 ? "True" : "False");
-        } else {
-            NotImplemented();
-        }
-        return;
-    }
-
-    if (IsIntegerType(S)) {
-        const int64_t v = ReadInteger(S, A.Source);
-        if (IsIntegerType(D)) {
-            if (D == S) NotImplemented();
-            StoreIntegerChecked(A, v);
-        } else if (D == mdtBoolean) {
-            StoreBoolean(A, v);
-        } else if (IsFloatType(D)) {
-            Write(A.Dest, static_cast<double>(v));
-        } else if (D == mdtBCD) {
-            int64_t units = v;
-            if (v > kBcdUnitsMax || v < -kBcdUnitsMax) {
-                Fault(A, SValueOutOfRange, rtl::IntToStr(v));
-                units = v < 0 ? -kBcdUnitsMax : kBcdUnitsMax;
-            }
-            Write(A.Dest, ApplyBcdScale(A, units * 10000));
-        } else if (D == mdtFmtBCD) {
-            Write(A.Dest, ApplyFmtBcdRule(A, rtl::IntegerToBcd(v)));
-        } else if (IsAnsiTextType(D) || IsWideTextType(D)) {
-            ToText(A, rtl::IntToStr(v));
-        } else {
-            NotImplemented();
-        }
-        return;
-    }
-
-    if (IsFloatType(S)) {
-        const double x = Read<double>(A.Source);
-        if (IsIntegerType(D)) {
-            StoreIntegerChecked(A, TruncateDouble(A, x, true));
-        } else if (D == mdtBoolean) {
-            StoreBoolean(A, TruncateDouble(A, x, false));
-        } else if (IsFloatType(D)) {
-            if (D == S) NotImplemented();
-            Write(A.Dest, x);
-        } else if (D == mdtBCD) {
-            // Decimal digits as the value shows, so that 1.23 is 1.23 and not a binary neighbour.
-            rtl::TBcd b;
-            if (!rtl::TryDoubleToBcd(x, b)) {
-                Fault(A, SValueCannotBeConverted, rtl::FloatToStr(x));
-                b = rtl::IntegerToBcd(0);
-            }
-            Write(A.Dest, DecimalToBcd(A, b, rtl::FloatToStr(x)));
-        } else if (D == mdtFmtBCD) {
-            rtl::TBcd b;
-            if (!rtl::TryDoubleToBcd(x, b)) {
-                Fault(A, SValueCannotBeConverted, rtl::FloatToStr(x));
-                b = rtl::IntegerToBcd(0);
-            }
-            Write(A.Dest, ApplyFmtBcdRule(A, b));
-        } else if (IsAnsiTextType(D) || IsWideTextType(D)) {
-            ToText(A, rtl::FloatToStr(x));
-        } else {
-            NotImplemented();
-        }
-        return;
-    }
-
-    if (S == mdtBCD) {
-        const auto v = Read<int64_t>(A.Source);
-        const auto asCurrency = rtl::Currency::FromScaled(v);
-        if (IsIntegerType(D) || D == mdtBoolean) {
-            if (v % 10000 != 0) Fault(A, SValueCannotBeConverted, rtl::CurrToStr(asCurrency));
-            const int64_t whole = v / 10000;
-            if (D == mdtBoolean)
-                StoreBoolean(A, whole);
-            else
-                StoreIntegerChecked(A, whole);
-        } else if (IsFloatType(D)) {
-            Write(A.Dest, static_cast<double>(v) / 10000.0);
-        } else if (D == mdtBCD) {
-            Write(A.Dest, ApplyBcdScale(A, v));
-        } else if (D == mdtFmtBCD) {
-            Write(A.Dest, ApplyFmtBcdRule(A, rtl::CurrToBcd(asCurrency)));
-        } else if (IsAnsiTextType(D) || IsWideTextType(D)) {
-            // Exact: every digit of the 64-bit value shows.
-            ToText(A, rtl::CurrToStr(asCurrency));
-        } else {
-            NotImplemented();
-        }
-        return;
-    }
-
-    if (S == mdtFmtBCD) {
-        const auto v = Read<rtl::TBcd>(A.Source);
-        if (IsIntegerType(D) || D == mdtBoolean) {
-            const int64_t whole = DecimalToInteger(A, v);
-            if (D == mdtBoolean)
-                StoreBoolean(A, whole);
-            else
-                StoreIntegerChecked(A, whole);
-        } else if (IsFloatType(D)) {
-            Write(A.Dest, rtl::BcdToDouble(v));
-        } else if (D == mdtBCD) {
-            Write(A.Dest, DecimalToBcd(A, v, rtl::BcdToStr(v)));
-        } else if (D == mdtFmtBCD) {
-            Write(A.Dest, ApplyFmtBcdRule(A, v));
-        } else if (IsAnsiTextType(D) || IsWideTextType(D)) {
-            ToText(A, rtl::BcdToStr(v));
-        } else {
-            NotImplemented();
-        }
-        return;
-    }
-
-    NotImplemented();
+    if (S == mdtBoolean)
+        ConvertBoolean(A);
+    else if (IsIntegerType(S))
+        ConvertInteger(A);
+    else if (IsFloatType(S))
+        ConvertFloat(A);
+    else if (S == mdtBCD)
+        ConvertCurrencyBcd(A);
+    else if (S == mdtFmtBCD)
+        ConvertFmtBcd(A);
+    else
+        NotImplemented();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -379,9 +379,7 @@ void MomentToValue(const TArgs& A) {
 void BlobToValue(const TArgs& A) {
     if (IsBlobType(A.DestType)) {
         // The same blob, seen through another type: the receiver holds a reference of its own.
-        auto* blob = Read<TBlob*>(A.Source);
-        if (blob) blob->AddRef();
-        Write(A.Dest, blob);
+        Write(A.Dest, rtl::TSharedRef<TBlob>::Retain(Read<TBlob*>(A.Source)).Detach());
         return;
     }
     if (!IsTextType(A.DestType)) NotImplemented();

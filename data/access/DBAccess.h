@@ -451,9 +451,9 @@ public:
 
     // --- object value ---
     // Holds one reference; null for types without an object.
-    virtual store::TSharedObject* GetParamObject() const { return FParamObject; }
+    virtual store::TSharedObject* GetParamObject() const { return FParamObject.get(); }
     // The object this parameter holds, never one made for a provider.
-    store::TSharedObject* HeldObject() const noexcept { return FParamObject; }
+    store::TSharedObject* HeldObject() const noexcept { return FParamObject.get(); }
     // Releases the old object and takes a reference to Obj.
     virtual void SetParamObject(store::TSharedObject* Obj);
     virtual bool IsObjectDataType(db::TFieldType DataType) const;
@@ -540,8 +540,9 @@ protected:
     // The platform part's type without any object handling (the object is the caller's business).
     void SetPlatformDataType(db::TFieldType Value);
 
-    // Held with one reference; a descendant's CreateObject installs its own kind here.
-    store::TSharedObject* FParamObject = nullptr;
+    using TObjectRef = rtl::TSharedRef<store::TSharedObject>;
+    // A descendant's CreateObject installs its own kind here (TObjectRef::Adopt of a new object).
+    TObjectRef FParamObject;
 
 private:
     void AssignDAParam(const TDAParam* Source);

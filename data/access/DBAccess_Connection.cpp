@@ -342,15 +342,20 @@ void TCustomDAConnection::InternalConnect() {
         SetLoginPrompt(prompt);
         FConnectCountPrompt = !GetConnected();
     };
-    try {
-        Connect();
-    } catch (const EFailOver&) {
-        // The connection was restored meanwhile; the operation goes on.
-    } catch (...) {
-        restore(GetConnected() ? kept : kept - 1);
-        throw;
-    }
-    restore(kept);
+    bool done = false;
+    rtl::TryFinally(
+        [&] {
+            try {
+                Connect();
+            } catch (const EFailOver&) {
+                // The connection was restored meanwhile; the operation goes on.
+            }
+            done = true;
+        },
+        [&] {
+            // A failed connect keeps its count only when it left the connection open.
+            restore(done || GetConnected() ? kept : kept - 1);
+        });
 }
 
 void TCustomDAConnection::InternalDisconnect() {

@@ -139,19 +139,9 @@ void TCustomDADataSet::SetConnection(TCustomDAConnection* Value) {
     }
 }
 
-void TCustomDADataSet::SetTransaction(TDATransaction* Value) {
-    if (Value == FTransaction) return;
-    if (FTransaction) FTransaction->RemoveFreeNotification(this);
-    FTransaction = Value;
-    if (Value) Value->FreeNotification(this);
-}
+void TCustomDADataSet::SetTransaction(TDATransaction* Value) { SetNotifiedReference(FTransaction, Value); }
 
-void TCustomDADataSet::SetUpdateTransaction(TDATransaction* Value) {
-    if (Value == FUpdateTransaction) return;
-    if (FUpdateTransaction) FUpdateTransaction->RemoveFreeNotification(this);
-    FUpdateTransaction = Value;
-    if (Value) Value->FreeNotification(this);
-}
+void TCustomDADataSet::SetUpdateTransaction(TDATransaction* Value) { SetNotifiedReference(FUpdateTransaction, Value); }
 
 TDATransaction* TCustomDADataSet::UsedTransaction() const {
     TCustomDAConnection* conn = UsedConnection();
@@ -480,20 +470,17 @@ void TCustomDADataSet::OpenStep() {
 }
 
 void TCustomDADataSet::CloseCursorStep() {
-    try {
-        TMemDataSet::CloseCursorStep();
-    } catch (...) {
-        if (FHoldsFetchConnection) {
-            FHoldsFetchConnection = false;
-            EndConnection();
-        }
-        throw;
-    }
-    if (!Prepared() || (FIRecordSet && FIRecordSet->NeedFieldsRefresh())) FieldDefs().SetUpdated(false);
-    if (FHoldsFetchConnection) {
-        FHoldsFetchConnection = false;
-        EndConnection();
-    }
+    rtl::TryFinally(
+        [&] {
+            TMemDataSet::CloseCursorStep();
+            if (!Prepared() || (FIRecordSet && FIRecordSet->NeedFieldsRefresh())) FieldDefs().SetUpdated(false);
+        },
+        [&] {
+            if (FHoldsFetchConnection) {
+                FHoldsFetchConnection = false;
+                EndConnection();
+            }
+        });
 }
 
 void TCustomDADataSet::CloseStep() {

@@ -81,12 +81,7 @@ void TDAMetaData::SetConnection(TCustomDAConnection* Value) {
     }
 }
 
-void TDAMetaData::SetTransaction(TDATransaction* Value) {
-    if (Value == FTransaction) return;
-    if (FTransaction) FTransaction->RemoveFreeNotification(this);
-    FTransaction = Value;
-    if (Value) Value->FreeNotification(this);
-}
+void TDAMetaData::SetTransaction(TDATransaction* Value) { SetNotifiedReference(FTransaction, Value); }
 
 void TDAMetaData::ClientForgetTransaction(TDATransaction* Transaction) {
     if (Transaction == FTransaction) FTransaction = nullptr;
@@ -119,13 +114,8 @@ void TDAMetaData::OpenCursorStep(bool InfoQuery) {
     if (!FConnection) db::DatabaseError(SConnectionNotDefined);
     TCustomDAConnection* conn = FConnection;
     BeginConnection();
-    try {
-        ExecuteWithFailover(conn, clOpen, [&] { TMemDataSet::OpenCursorStep(InfoQuery); });
-    } catch (...) {
-        EndConnection();
-        throw;
-    }
-    EndConnection();
+    rtl::TryFinally([&] { ExecuteWithFailover(conn, clOpen, [&] { TMemDataSet::OpenCursorStep(InfoQuery); }); },
+                    [&] { EndConnection(); });
 }
 
 void TDAMetaData::OpenStep() {

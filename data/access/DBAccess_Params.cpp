@@ -43,7 +43,7 @@ bool IsStreamDataType(TFieldType T) {
 
 TDAParam::TDAParam(rtl::TCollection* Collection) : TParam(Collection) { SetBound(true); }
 
-TDAParam::~TDAParam() { TDAParam::FreeObject(); }
+TDAParam::~TDAParam() = default;
 
 TDAParams* TDAParam::DAParams() const { return dynamic_cast<TDAParams*>(Collection()); }
 
@@ -55,15 +55,11 @@ bool TDAParam::IsBlobDataType(TFieldType DataType) const {
 
 void TDAParam::CreateObject() {
     if (FParamObject) AssertionFailure(__LINE__);
-    if (IsBlobDataType(DataType())) FParamObject = store::CreateSharedObject<TBlob>(DataType() == db::ftWideMemo);
+    if (IsBlobDataType(DataType()))
+        FParamObject = TObjectRef::Adopt(store::CreateSharedObject<TBlob>(DataType() == db::ftWideMemo));
 }
 
-void TDAParam::FreeObject() {
-    if (!FParamObject) return;
-    store::TSharedObject* obj = FParamObject;
-    FParamObject = nullptr;
-    obj->Release();
-}
+void TDAParam::FreeObject() { FParamObject.reset(); }
 
 void TDAParam::MarkObjectValue() {
     const bool bound = Bound();
@@ -80,15 +76,15 @@ void TDAParam::MarkObjectValue() {
 
 void TDAParam::SetParamObject(store::TSharedObject* Obj) {
     // The new reference first: Obj may be the object held now.
-    if (Obj) Obj->AddRef();
+    TObjectRef held = TObjectRef::Retain(Obj);
     FreeObject();
-    FParamObject = Obj;
+    FParamObject = std::move(held);
     MarkObjectValue();
     SetBound(true);
 }
 
 TBlob* TDAParam::CheckedBlob() const {
-    auto* blob = dynamic_cast<TBlob*>(FParamObject);
+    auto* blob = dynamic_cast<TBlob*>(FParamObject.get());
     if (!blob) AssertionFailure(__LINE__);
     return blob;
 }
@@ -137,7 +133,7 @@ void TDAParam::SetSize(int Value) {
 
 bool TDAParam::IsNull() const {
     if (IsBlob()) {
-        auto* blob = dynamic_cast<TBlob*>(FParamObject);
+        auto* blob = dynamic_cast<TBlob*>(FParamObject.get());
         return !blob || blob->IsEmpty();
     }
     return TParam::IsNull();
@@ -276,7 +272,7 @@ void TDAParam::SetAsMemo(const AnsiString& V) {
 
 TBlob* TDAParam::AsBlobRef() {
     if (DataType() == db::ftUnknown) {
-        if (dynamic_cast<TBlob*>(FParamObject)) {
+        if (dynamic_cast<TBlob*>(FParamObject.get())) {
             // An untyped parameter already holding a blob keeps it.
             SetPlatformDataType(db::ftBlob);
             FSubDataType = 0;
@@ -284,25 +280,19 @@ TBlob* TDAParam::AsBlobRef() {
             SetDataType(db::ftBlob);
         }
     }
-    return IsObjectDataType() ? dynamic_cast<TBlob*>(FParamObject) : nullptr;
+    return IsObjectDataType() ? dynamic_cast<TBlob*>(FParamObject.get()) : nullptr;
 }
 
 void TDAParam::SetAsBlobRef(TBlob* Blob) {
     // Held across the type change, which may release Blob when it is the current object.
-    if (Blob) Blob->AddRef();
-    rtl::TryFinally(
-        [&] {
-            SetDataType(db::ftBlob);
-            SetParamObject(Blob);
-        },
-        [&] {
-            if (Blob) Blob->Release();
-        });
+    const auto held = rtl::TSharedRef<TBlob>::Retain(Blob);
+    SetDataType(db::ftBlob);
+    SetParamObject(Blob);
 }
 
 TBlob* TDAParam::AsMemoRef() {
     if (DataType() == db::ftUnknown) {
-        auto* blob = dynamic_cast<TBlob*>(FParamObject);
+        auto* blob = dynamic_cast<TBlob*>(FParamObject.get());
         const TFieldType type = blob && blob->IsUnicode() ? db::ftWideMemo : db::ftMemo;
         if (blob) {
             SetPlatformDataType(type);
@@ -311,19 +301,13 @@ TBlob* TDAParam::AsMemoRef() {
             SetDataType(type);
         }
     }
-    return IsObjectDataType() ? dynamic_cast<TBlob*>(FParamObject) : nullptr;
+    return IsObjectDataType() ? dynamic_cast<TBlob*>(FParamObject.get()) : nullptr;
 }
 
 void TDAParam::SetAsMemoRef(TBlob* Blob) {
-    if (Blob) Blob->AddRef();
-    rtl::TryFinally(
-        [&] {
-            SetDataType(Blob && Blob->IsUnicode() ? db::ftWideMemo : db::ftMemo);
-            SetParamObject(Blob);
-        },
-        [&] {
-            if (Blob) Blob->Release();
-        });
+    const auto held = rtl::TSharedRef<TBlob>::Retain(Blob);
+    SetDataType(Blob && Blob->IsUnicode() ? db::ftWideMemo : db::ftMemo);
+    SetParamObject(Blob);
 }
 
 rtl::TSQLTimeStamp TDAParam::AsSQLTimeStamp() const { return TParam::AsSQLTimeStamp(); }
@@ -427,7 +411,7 @@ void TDAParam::AssignDAParam(const TDAParam* Source) {
     if (Source->IsObjectDataType()) {
         const bool bound = Bound();
         // The value is shared, not copied: both parameters hold a reference.
-        SetParamObject(Source->FParamObject);
+        SetParamObject(Source->FParamObject.get());
         SetBound(bound);
     }
     FSize = Source->FSize;
@@ -581,16 +565,10 @@ void WriteParamValue(TDAParam& Param, TParamDesc& Desc, const TParamDescOptions&
             // The conversion is the statement's business: a blob shared with a record or another
             // parameter is copied first so that the holder's text stays as it was.
             if (blob->RefCount() > 1) {
-                TBlob* copy = store::CreateSharedObject<TBlob>(blob->IsUnicode());
-                rtl::TryFinally(
-                    [&] {
-                        copy->SetAsBytes(blob->GetAsBytes());
-                        Param.SetParamObject(copy);
-                    },
-                    [&] {
-                        copy->Release();
-                    });
-                blob = copy;
+                const auto copy = rtl::TSharedRef<TBlob>::Adopt(store::CreateSharedObject<TBlob>(blob->IsUnicode()));
+                copy->SetAsBytes(blob->GetAsBytes());
+                Param.SetParamObject(copy.get());
+                blob = copy.get();
             }
             blob->CollapseLineBreaks();
         }

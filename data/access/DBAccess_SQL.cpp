@@ -18,18 +18,13 @@ void ExecuteWithFailover(TCustomDAConnection* Connection, TConnLostCause Cause, 
         // raised instead of holding the caller here forever.
         Connection->PushOperation(Cause, attempt < MaxFailoverRetries && Connection->IsFailOverAllowed());
         try {
-            Body();
+            rtl::TryFinally(Body, [&] { Connection->PopOperation(); });
         } catch (const EFailOver&) {
-            Connection->PopOperation();
             if (attempt >= MaxFailoverRetries) throw;
             Connection->RestoreAfterFailover();
             if (AfterRestore) AfterRestore();
             continue;
-        } catch (...) {
-            Connection->PopOperation();
-            throw;
         }
-        Connection->PopOperation();
         return;
     }
 }
@@ -155,12 +150,7 @@ void TCustomDASQL::SetConnection(TCustomDAConnection* Value) {
     }
 }
 
-void TCustomDASQL::SetTransaction(TDATransaction* Value) {
-    if (Value == FTransaction) return;
-    if (FTransaction) FTransaction->RemoveFreeNotification(this);
-    FTransaction = Value;
-    if (Value) Value->FreeNotification(this);
-}
+void TCustomDASQL::SetTransaction(TDATransaction* Value) { SetNotifiedReference(FTransaction, Value); }
 
 TCustomDAConnection* TCustomDASQL::UsedConnection() const {
     if (FConnection) return FConnection;

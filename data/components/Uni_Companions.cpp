@@ -70,9 +70,9 @@ void TUniParam::CreateObject() {
     if (FParamObject) rtl::AssertFail("Assertion failure", UniUnit, __LINE__);
     const db::TFieldType type = DataType();
     if (type == db::ftCursor)
-        FParamObject = store::CreateSharedObject<TUniCursor>();
+        FParamObject = TObjectRef::Adopt(store::CreateSharedObject<TUniCursor>());
     else if (IsBlobDataType(type))
-        FParamObject = store::CreateSharedObject<TUniBlob>(type == db::ftWideMemo);
+        FParamObject = TObjectRef::Adopt(store::CreateSharedObject<TUniBlob>(type == db::ftWideMemo));
     else
         TDAParam::CreateObject();
 }

@@ -52,4 +52,20 @@ public:
     const char* ClassName() const noexcept override { return "THash_SHA1"; }
 };
 
+// A digest behind initialise, hash-data and final-digest operations.
+template <class THash>
+class TDigestServiceProvider {
+public:
+    void Initialize() { FHash.Initialize(); }
+    void HashData(const void* Data, size_t Size) { FHash.HashData(Data, Size); }
+    // The digest; the provider then starts afresh.
+    TBytes FinalDigest() { return FHash.Final(); }
+    TBytes ComputeHash(const void* Data, size_t Size) { return FHash.ComputeHash(Data, Size); }
+    int DigestSize() const noexcept { return FHash.DigestSize(); }
+    THash& Hash() noexcept { return FHash; }
+
+private:
+    THash FHash;
+};
+
 }  // namespace crypto

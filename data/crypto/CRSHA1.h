@@ -5,18 +5,6 @@
 
 namespace crypto {
 
-class TSHA1CryptoServiceProvider {
-public:
-    void Initialize() { FHash.Initialize(); }
-    void HashData(const void* Data, size_t Size) { FHash.HashData(Data, Size); }
-    // The digest; the provider then starts afresh.
-    TBytes FinalDigest() { return FHash.Final(); }
-    TBytes ComputeHash(const void* Data, size_t Size) { return FHash.ComputeHash(Data, Size); }
-    int DigestSize() const noexcept { return FHash.DigestSize(); }
-    THash_SHA1& Hash() noexcept { return FHash; }
-
-private:
-    THash_SHA1 FHash;
-};
+using TSHA1CryptoServiceProvider = TDigestServiceProvider<THash_SHA1>;
 
 }  // namespace crypto

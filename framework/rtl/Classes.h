@@ -332,6 +332,15 @@ protected:
     virtual void ValidateContainer(TComponent* AComponent);
     virtual void ValidateInsert(TComponent* AComponent);
     void ChangeName(const AnsiString& NewName) { FName = NewName; }
+    // Points a reference field at Value, moving the free notification from the old referent to
+    // the new one, so the field is cleared when its component goes.
+    template <class T>
+    void SetNotifiedReference(T*& Field, T* Value) {
+        if (Field == Value) return;
+        if (Field) Field->RemoveFreeNotification(this);
+        Field = Value;
+        if (Value) Value->FreeNotification(this);
+    }
 
     TComponentState FComponentState;
     TComponentStyle FComponentStyle{csInheritable};

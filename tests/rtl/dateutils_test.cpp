@@ -3,22 +3,10 @@
 #include "framework/rtl/Clock.h"
 #include "framework/rtl/DateUtils.h"
 #include "framework/rtl/SqlTimSt.h"
+#include "tests/rtl/convert_error_fixture.h"
 
 using namespace rtl;
-
-namespace {
-
-template <class F>
-std::string ConvertMessage(F&& f) {
-    try {
-        f();
-    } catch (const EConvertError& e) {
-        return e.Message();
-    }
-    return "<no error>";
-}
-
-}  // namespace
+using rtltest::ConvertMessage;
 
 TEST(DateUtils, EncodeDecodeAroundEpochLeapDaysAndLimits) {
     struct Case {

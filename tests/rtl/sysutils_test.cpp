@@ -8,23 +8,15 @@
 #include "framework/rtl/DateUtils.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
+#include "tests/rtl/convert_error_fixture.h"
 
 using namespace rtl;
+using rtltest::ConvertMessage;
 
 namespace {
 
 // Russian text in 1251 from a UTF-8 literal.
 AnsiString R(const char8_t* s) { return UTF8ToAnsi(reinterpret_cast<const char*>(s)); }
-
-template <class F>
-std::string ConvertMessage(F&& f) {
-    try {
-        f();
-    } catch (const EConvertError& e) {
-        return e.Message();
-    }
-    return "<no error>";
-}
 
 const AnsiString NBSP = "\xA0";
 
