@@ -303,6 +303,8 @@ void TDADataSetUpdater::SetParamValues(TDAParams* Params, TStatementType Stateme
             p->AssignFieldValue(field, v);
         else
             p->SetValue(v);
+        // A value of an encrypted field goes to the server encrypted.
+        p->SetEncryptor(FieldEncryptValueFunc(desc));
         p->SetParamType(db::ptInput);
     }
 }
