@@ -1336,6 +1336,9 @@ private:
 // The encryption a parameter bound from a record descriptor must apply: the descriptor's field
 // encryptor, or none.
 TEncryptValueFunc FieldEncryptValueFunc(const store::TFieldDesc* Desc);
+// Gives a query that reads rows of DataSet back the dataset's encryptor for the dataset's
+// encrypted fields, under their names and under the aliases of a generated refresh.
+void ShareFieldEncryption(TCustomDADataSet* DataSet, TCustomDADataSet* RowQuery);
 
 class TCustomDAUpdateSQL;
 class TDADataSetUpdater;

@@ -2,6 +2,7 @@
 // set, and the encryption of values written back from encrypted fields.
 #include "data/access/DBAccess.h"
 #include "framework/rtl/Exceptions.h"
+#include "framework/rtl/Text.h"
 
 namespace daccess {
 
@@ -63,6 +64,23 @@ TEncryptValueFunc FieldEncryptValueFunc(const store::TFieldDesc* Desc) {
     return [encryptor](const void* Data, int Length, int Kind, Variant& Result) {
         return encryptor->EncryptValue(Data, Length, Kind, Result);
     };
+}
+
+void ShareFieldEncryption(TCustomDADataSet* DataSet, TCustomDADataSet* RowQuery) {
+    TDAEncryptionOptions* source = DataSet->Encryption();
+    AnsiString fields;
+    if (source->FieldEncryptor() && DataSet->ICRRecordSet()) {
+        const store::TFieldDescs& descs = DataSet->ICRRecordSet()->Fields();
+        for (int i = 0; i < descs.Count(); ++i) {
+            auto* desc = dynamic_cast<TCRFieldDesc*>(descs.Items(i));
+            if (!desc || !desc->Encryptor) continue;
+            if (!fields.empty()) fields += ";";
+            fields += rtl::WideToAnsi(desc->Name) + ";" + TDASQLGenerator::IndexedPrefix(std::to_string(i));
+        }
+    }
+    TDAEncryptionOptions* target = RowQuery->Encryption();
+    target->SetFields(fields);
+    target->SetEncryptor(fields.empty() ? nullptr : source->Encryptor());
 }
 
 }  // namespace daccess

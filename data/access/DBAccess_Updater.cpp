@@ -496,6 +496,8 @@ bool TDADataSetUpdater::PerformRowSQL(const AnsiString& SQL, TStatementTypes Sta
         o->SetSetEmptyStrToNull(FDADataSet->Options()->SetEmptyStrToNull());
         o->SetLongStrings(FDADataSet->Options()->LongStrings());
         o->SetExtendedFieldsInfo(false);
+        // Values of encrypted fields come back encrypted.
+        ShareFieldEncryption(FDADataSet, query);
         if (conn->IsMultipleTransactionsSupported())
             query->SetTransaction(FLockTransaction ? FLockTransaction : FDADataSet->UsedTransaction());
         if (text.empty() && uo) text = uo->GetSQLText(type);

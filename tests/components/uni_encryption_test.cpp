@@ -125,6 +125,19 @@ TEST_F(UniEncryptionTest, UserUpdateStatementsEncryptTheirFieldParameters) {
     EXPECT_EQ(ReadNote(Encryptor.get(), 1).AsAnsiString(), "by update");
 }
 
+TEST_F(UniEncryptionTest, RecordsReadBackFromTheServerArePlain) {
+    VUdeVizov* q = Secrets(Encryptor.get());
+    q->Options()->SetFullRefresh(true);
+    q->SetRefreshOptions(daccess::TRefreshOptions{daccess::roAfterInsert});
+    q->Open();
+    AppendSecret(q, 5, "fifth", "kept secret");
+    EXPECT_EQ(q->FieldByName("note")->AsString(), "kept secret");
+    Raw("UPDATE secrets SET name = 'renamed' WHERE id = 5");
+    q->RefreshRecord();
+    EXPECT_EQ(q->FieldByName("name")->AsString(), "renamed");
+    EXPECT_EQ(q->FieldByName("note")->AsString(), "kept secret");
+}
+
 // Under a wrong key nothing decrypts: the open fails whatever the hash action. A damaged digest
 // under the right key follows the action.
 TEST_F(UniEncryptionTest, WrongKeysFailAndDamagedValuesFollowTheHashAction) {
