@@ -1300,6 +1300,47 @@ private:
     bool FEnableFMTBCD = false;
 };
 
+// Which fields of a dataset are stored encrypted, and the encryptor that encrypts them on the way
+// to the server and decrypts them on fetch.
+class TDAEncryptionOptions : public rtl::TPersistent {
+    RTL_CLASS(TDAEncryptionOptions, rtl::TPersistent)
+public:
+    explicit TDAEncryptionOptions(TCustomDADataSet* Owner) : FOwner(Owner) {}
+
+    rtl::TComponent* Encryptor() const noexcept { return FEncryptor; }
+    // A different encryptor closes and unprepares the dataset. The component must be a field
+    // encryptor ("Invalid property value" otherwise).
+    void SetEncryptor(rtl::TComponent* Value);
+    // The names of the encrypted fields, as the provider splits a name list.
+    const AnsiString& Fields() const noexcept { return FFields; }
+    // Only while the dataset is closed.
+    void SetFields(const AnsiString& Value);
+    // The encryptor as the record set calls it; null without one.
+    TCRFieldEncryptor* FieldEncryptor() const noexcept { return FFieldEncryptor; }
+
+    TPersistent* GetOwner() override;
+
+protected:
+    void AssignTo(rtl::TPersistent* Dest) override;
+
+private:
+    friend class TCustomDADataSet;
+    // The encryptor component is being freed.
+    void EncryptorRemoved();
+
+    TCustomDADataSet* FOwner;
+    rtl::TComponent* FEncryptor = nullptr;
+    TCRFieldEncryptor* FFieldEncryptor = nullptr;
+    AnsiString FFields;
+};
+
+// The encryption a parameter bound from a record descriptor must apply: the descriptor's field
+// encryptor, or none.
+TEncryptValueFunc FieldEncryptValueFunc(const store::TFieldDesc* Desc);
+// Gives a query that reads rows of DataSet back the dataset's encryptor for the dataset's
+// encrypted fields, under their names and under the aliases of a generated refresh.
+void ShareFieldEncryption(TCustomDADataSet* DataSet, TCustomDADataSet* RowQuery);
+
 class TCustomDAUpdateSQL;
 class TDADataSetUpdater;
 // When a record is read back from the server besides the explicit refresh.
@@ -1429,6 +1470,7 @@ public:
     TDADataSetUpdater* DAUpdater();
     TDADataSetOptions* Options() const noexcept { return FOptions.get(); }
     TDADataSetMapRules* DataTypeMap() const noexcept { return FDataTypeMap.get(); }
+    TDAEncryptionOptions* Encryption() const noexcept { return FEncryption.get(); }
 
     // --- master/detail, refresh, defaults ---
     // Master field values into the parameters of the same names; true when one changed.
@@ -1505,6 +1547,7 @@ public:
 protected:
     friend class TCustomDASQL;
     friend class TDADataSetOptions;
+    friend class TDAEncryptionOptions;
     friend class TDADataSetUpdater;
     // Copies the dataset's settings, parameters and macros to another dataset of this kind.
     void AssignTo(rtl::TPersistent* Dest) override;
@@ -1513,6 +1556,7 @@ protected:
     // The internal SQL component and the options, made in the second phase.
     virtual TCustomDASQL* CreateInternalSQL();
     virtual TDADataSetOptions* CreateOptions();
+    virtual TDAEncryptionOptions* CreateEncryptionOptions();
     void OpenCursorStep(bool InfoQuery) override;
     void OpenStep() override;
     void CloseCursorStep() override;
@@ -1542,6 +1586,7 @@ protected:
 
     rtl::TOwnedPtr<TDADataSetOptions> FOptions;
     rtl::TOwnedPtr<TDADataSetMapRules> FDataTypeMap;
+    rtl::TOwnedPtr<TDAEncryptionOptions> FEncryption;
     TCustomDASQL* FDataSQL = nullptr;
     TCustomDAConnection* FConnection = nullptr;
     TDATransaction* FTransaction = nullptr;

@@ -130,6 +130,7 @@ void TCustomDADataSet::AssignTo(rtl::TPersistent* Dest) {
     dest->SetKeyFields(FKeyFields);
     dest->Options()->Assign(FOptions.get());
     dest->DataTypeMap()->Assign(FDataTypeMap.get());
+    dest->Encryption()->Assign(FEncryption.get());
     if (dest->FDataSQL) {
         dest->FDataSQL->FStoredProcName = FDataSQL->FStoredProcName;
         dest->FDataSQL->FStoredProcIsQuery = FDataSQL->FStoredProcIsQuery;

@@ -28,6 +28,7 @@ void TCustomDADataSet::AfterConstruction() {
     FDataSQL = CreateInternalSQL();
     FOptions.reset(CreateOptions());
     FDataTypeMap.reset(rtl::Create<TDADataSetMapRules>(this));
+    FEncryption.reset(CreateEncryptionOptions());
 }
 
 void TCustomDADataSet::Release() {
@@ -71,6 +72,7 @@ void TCustomDADataSet::Notification(rtl::TComponent* AComponent, rtl::TOperation
     if (AComponent == FUpdateTransaction) FUpdateTransaction = nullptr;
     if (AComponent == FConnection) SetConnection(nullptr);
     if (AComponent == FUpdateObject) FUpdateObject = nullptr;
+    if (FEncryption && AComponent == FEncryption->Encryptor()) FEncryption->EncryptorRemoved();
 }
 
 TCustomDASQL* TCustomDADataSet::CreateInternalSQL() { return rtl::Create<TCustomDASQL>(this); }
@@ -269,6 +271,8 @@ void TCustomDADataSet::PassRecordSetProps() {
     rs->TrimFixedChar = FOptions->TrimFixedChar();
     rs->TrimVarChar = FOptions->TrimVarChar();
     rs->SetEmptyStrToNull = FOptions->SetEmptyStrToNull();
+    rs->SetProp(pidEncryptedFields, FEncryption->Fields());
+    rs->SetEncryptor(FEncryption->FieldEncryptor());
     if (FICommand) {
         FICommand->SetProp(pidQuoteNames, FOptions->QuoteNames());
         FICommand->SetProp(pidEnableBCD, FOptions->EnableBCD());

@@ -303,6 +303,8 @@ void TDADataSetUpdater::SetParamValues(TDAParams* Params, TStatementType Stateme
             p->AssignFieldValue(field, v);
         else
             p->SetValue(v);
+        // A value of an encrypted field goes to the server encrypted.
+        p->SetEncryptor(FieldEncryptValueFunc(desc));
         p->SetParamType(db::ptInput);
     }
 }
@@ -494,6 +496,8 @@ bool TDADataSetUpdater::PerformRowSQL(const AnsiString& SQL, TStatementTypes Sta
         o->SetSetEmptyStrToNull(FDADataSet->Options()->SetEmptyStrToNull());
         o->SetLongStrings(FDADataSet->Options()->LongStrings());
         o->SetExtendedFieldsInfo(false);
+        // Values of encrypted fields come back encrypted.
+        ShareFieldEncryption(FDADataSet, query);
         if (conn->IsMultipleTransactionsSupported())
             query->SetTransaction(FLockTransaction ? FLockTransaction : FDADataSet->UsedTransaction());
         if (text.empty() && uo) text = uo->GetSQLText(type);

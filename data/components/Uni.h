@@ -10,6 +10,7 @@
 
 #include "data/access/DBAccess.h"
 #include "data/components/UniProvider.h"
+#include "data/crypto/CREncryption.h"
 
 namespace components {
 
@@ -336,6 +337,22 @@ public:
     }
 };
 
+// The value encryptor of the universal front end.
+class TUniEncryptor : public crypto::TCREncryptor {
+    RTL_CLASS(TUniEncryptor, crypto::TCREncryptor)
+public:
+    using TCREncryptor::TCREncryptor;
+};
+
+class TUniEncryptionOptions : public daccess::TDAEncryptionOptions {
+    RTL_CLASS(TUniEncryptionOptions, daccess::TDAEncryptionOptions)
+public:
+    using TDAEncryptionOptions::TDAEncryptionOptions;
+
+    TUniEncryptor* Encryptor() const { return static_cast<TUniEncryptor*>(TDAEncryptionOptions::Encryptor()); }
+    void SetEncryptor(TUniEncryptor* Value) { TDAEncryptionOptions::SetEncryptor(Value); }
+};
+
 // The dataset's option lines: refused while the dataset is open.
 class TUniDataSetSpecificOptions : public TSpecificOptionsHolder {
     RTL_CLASS(TUniDataSetSpecificOptions, TSpecificOptionsHolder)
@@ -390,6 +407,7 @@ protected:
     const store::TFieldTypeMap& GetFieldTypeMapClass() const override;
     daccess::TCustomDASQL* CreateInternalSQL() override;
     daccess::TDADataSetOptions* CreateOptions() override;
+    daccess::TDAEncryptionOptions* CreateEncryptionOptions() override;
     void OpenCursorStep(bool InfoQuery) override;
     void CloseCursorStep() override;
     void ClientForgetTransaction(daccess::TDATransaction* Transaction) override;
@@ -410,6 +428,12 @@ class VUdeVizov : public TCustomUniDataSet {
     RTL_CLASS(VUdeVizov, TCustomUniDataSet)
 public:
     using TCustomUniDataSet::TCustomUniDataSet;
+
+    TUniEncryptionOptions* Encryption() const {
+        return static_cast<TUniEncryptionOptions*>(TCustomUniDataSet::Encryption());
+    }
+    // Copies the given options.
+    void SetEncryption(TUniEncryptionOptions* Value) { Encryption()->Assign(Value); }
 };
 
 class TUniDataSource : public daccess::TCRDataSource {

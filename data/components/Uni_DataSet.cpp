@@ -37,6 +37,10 @@ daccess::TCustomDASQL* TCustomUniDataSet::CreateInternalSQL() { return rtl::Crea
 
 daccess::TDADataSetOptions* TCustomUniDataSet::CreateOptions() { return rtl::Create<TUniDataSetOptions>(this); }
 
+daccess::TDAEncryptionOptions* TCustomUniDataSet::CreateEncryptionOptions() {
+    return rtl::Create<TUniEncryptionOptions>(this);
+}
+
 TUniProvider* TCustomUniDataSet::ProviderOrNull() const {
     TUniConnection* conn = UsedUniConnection();
     return conn ? conn->ProviderIfAny() : nullptr;
