@@ -1421,6 +1421,9 @@ public:
     void SetDMLRefresh(bool Value) noexcept { FDMLRefresh = Value; }
     // Reads the current record again from the server (SQLRefresh or a generated SELECT).
     void RefreshRecord();
+    // Reads the records the server changed again; with CheckDeleted also drops the records the
+    // server no longer has.
+    void RefreshQuick(bool CheckDeleted);
     // Locks the current record (SQLLock) inside a savepoint; UnLock gives the lock back.
     void Lock();
     void UnLock();
@@ -1654,6 +1657,7 @@ inline constexpr const char* SUpdateObjectClass = "Only %s and %s objects are al
 inline constexpr const char* SRecordChanged = "Record was changed by another user";
 inline constexpr const char* SMasterDetailCachedUpdates = "Can not use Master/Detail with CachedUpdates";
 inline constexpr const char* SUnknownParamDataType = "Unknown data type of parameter %s";
+inline constexpr const char* SUniqueKeyFieldsRequired = "Unique keyfields required";
 
 class TDADataSetService;
 class TDADataSetUpdater;
@@ -1717,6 +1721,10 @@ protected:
     virtual void GenerateDeleteSQL(const TKeyAndDataFields& Fields, int BatchIndex);
     virtual void GenerateLockSQL(const TKeyAndDataFields&, int) {}
     virtual void GenerateRefreshSQL(const TKeyAndDataFields& Fields);
+    // The dataset's own query narrowed to the records the condition names.
+    virtual void GenerateRefreshQuickSQL(const TKeyAndDataFields& Fields);
+    // The key values the dataset's query still finds, in key order.
+    virtual void GenerateRefreshCheckDeletedSQL(const TKeyAndDataFields& Fields);
     virtual AnsiString GenerateFrom();
     virtual void GenerateConditions(AnsiString& Builder, TStatementType StatementType, const TKeyAndDataFields& Fields,
                                     int BatchIndex);
@@ -1757,6 +1765,9 @@ public:
     // --- refresh and locks, asked by the dataset ---
     // Reads the current record again; false when there is no statement for it.
     virtual bool PerformRefreshRecord();
+    // Reads the records the server changed again and, with CheckDeleted, drops those it no longer
+    // has; false without an updating table.
+    virtual bool PerformRefreshQuick(bool CheckDeleted);
     void BeforeEdit();
     void BeforeDelete();
     void AfterCancel();
@@ -1798,7 +1809,13 @@ protected:
     // Lock and refresh: the statement runs on a dataset, whose row is copied into the record or,
     // for a lock, compared with it.
     bool PerformRowSQL(const AnsiString& SQL, TStatementTypes StatementTypes);
-    void CopyRow(TCustomDADataSet* Source, bool Compare);
+    TCustomDADataSet* RowQuery(int Slot);
+    // Generates the statement of StatementType and opens it on Query with the record's values.
+    void RunRowQuery(TCustomDADataSet* Query, TStatementType StatementType);
+    void RemoveDeletedRecords(const std::vector<store::TFieldDesc*>& Keys);
+    void ReadChangedRecords(const std::vector<store::TFieldDesc*>& Keys);
+    // Target is a record buffer of the store; without one, the dataset's current record.
+    void CopyRow(TCustomDADataSet* Source, bool Compare, void* Target = nullptr);
     bool RefreshRecordAfterUpdate();
     void BeginLockTransaction(const AnsiString& Name);
     void EndLockTransaction(const AnsiString& Name);
@@ -1816,7 +1833,7 @@ protected:
     rtl::TComponent* FUpdateQuery = nullptr;
     rtl::TOwnedPtr<TCustomDASQL> FUpdateQueries[10];
     // Lock and refresh statements that return rows.
-    rtl::TOwnedPtr<TCustomDADataSet> FRowQueries[2];
+    rtl::TOwnedPtr<TCustomDADataSet> FRowQueries[3];
     int FRowsAffected = -1;
     TDAParamsInfo FParamsInfo;
     bool FUseParamsInfo = false;

@@ -7,6 +7,9 @@
 #include "data/store/MemUtils.h"
 
 #include <cctype>
+#include <map>
+#include <set>
+#include <string>
 #include <cmath>
 #include <cstring>
 
@@ -247,7 +250,8 @@ db::TField* TDADataSetUpdater::FindParamField(const AnsiString& Name, bool& Old)
 
 void TDADataSetUpdater::SetParamValues(TDAParams* Params, TStatementType StatementType) {
     TDAParams* params = Params;
-    const bool refresh = StatementType == stRefresh || StatementType == stLock;
+    const bool refresh = StatementType == stRefresh || StatementType == stLock || StatementType == stRefreshQuick ||
+                         StatementType == stRefreshCheckDeleted;
     store::TData* data = FDADataSet->IRecordSet();
     void* newBuf = FDADataSet->NewValuesBuffer();
     void* oldBuf = nullptr;
@@ -458,6 +462,29 @@ bool TDADataSetUpdater::ValuesEqual(const Variant& A, const Variant& B) {
 // ---------------------------------------------------------------------------------------------
 // Refresh and locks
 
+TCustomDADataSet* TDADataSetUpdater::RowQuery(int Slot) {
+    TCustomDAConnection* conn = FDADataSet->UsedConnection();
+    if (!conn) rtl::AssertFail(store::SAssertionFailure, DBAccessUnit, __LINE__);
+    auto& own = FRowQueries[Slot];
+    if (!own) {
+        own.reset(conn->CreateDataSet());
+        TDBAccessUtils::SetTraceSuppressed(own.get(), true);
+        own->SetFetchAll(true);
+    }
+    TCustomDADataSet* query = own.get();
+    if (query->Connection() != conn) query->SetConnection(conn);
+    query->Close();
+    TDADataSetOptions* o = query->Options();
+    o->SetTrimFixedChar(FDADataSet->Options()->TrimFixedChar());
+    o->SetTrimVarChar(FDADataSet->Options()->TrimVarChar());
+    o->SetSetEmptyStrToNull(FDADataSet->Options()->SetEmptyStrToNull());
+    o->SetLongStrings(FDADataSet->Options()->LongStrings());
+    o->SetExtendedFieldsInfo(false);
+    if (conn->IsMultipleTransactionsSupported())
+        query->SetTransaction(FLockTransaction ? FLockTransaction : FDADataSet->UsedTransaction());
+    return query;
+}
+
 bool TDADataSetUpdater::PerformRowSQL(const AnsiString& SQL, TStatementTypes StatementTypes) {
     const bool lock = (StatementTypes & StatementTypeBit(stLock)) != 0;
     const bool refresh = (StatementTypes & StatementTypeBit(stRefresh)) != 0;
@@ -479,23 +506,7 @@ bool TDADataSetUpdater::PerformRowSQL(const AnsiString& SQL, TStatementTypes Sta
     }
     AnsiString text = SQL;
     if (!query) {
-        auto& own = FRowQueries[lock ? 0 : 1];
-        if (!own) {
-            own.reset(conn->CreateDataSet());
-            TDBAccessUtils::SetTraceSuppressed(own.get(), true);
-            own->SetFetchAll(true);
-        }
-        query = own.get();
-        if (query->Connection() != conn) query->SetConnection(conn);
-        query->Close();
-        TDADataSetOptions* o = query->Options();
-        o->SetTrimFixedChar(FDADataSet->Options()->TrimFixedChar());
-        o->SetTrimVarChar(FDADataSet->Options()->TrimVarChar());
-        o->SetSetEmptyStrToNull(FDADataSet->Options()->SetEmptyStrToNull());
-        o->SetLongStrings(FDADataSet->Options()->LongStrings());
-        o->SetExtendedFieldsInfo(false);
-        if (conn->IsMultipleTransactionsSupported())
-            query->SetTransaction(FLockTransaction ? FLockTransaction : FDADataSet->UsedTransaction());
+        query = RowQuery(lock ? 0 : 1);
         if (text.empty() && uo) text = uo->GetSQLText(type);
         if (text.empty()) {
             text = GetUserSQL(type);
@@ -546,10 +557,11 @@ bool TDADataSetUpdater::PerformRowSQL(const AnsiString& SQL, TStatementTypes Sta
     return true;
 }
 
-void TDADataSetUpdater::CopyRow(TCustomDADataSet* Source, bool Compare) {
+void TDADataSetUpdater::CopyRow(TCustomDADataSet* Source, bool Compare, void* Target) {
     store::TData* data = FDADataSet->IRecordSet();
     const bool editing = FDADataSet->State() == db::dsEdit || FDADataSet->State() == db::dsInsert;
-    void* buf = FDADataSet->ApplyingUpdates() ? FDADataSet->NewValuesBuffer() : FDADataSet->ActiveBuffer();
+    void* buf = Target ? Target
+                       : FDADataSet->ApplyingUpdates() ? FDADataSet->NewValuesBuffer() : FDADataSet->ActiveBuffer();
     if (!buf) return;
     void* compareBuf = nullptr;
     if (Compare) compareBuf = editing || FDADataSet->CachedUpdates() ? FDADataSet->OldValuesBuffer() : buf;
@@ -587,9 +599,182 @@ void TDADataSetUpdater::CopyRow(TCustomDADataSet* Source, bool Compare) {
         }
         data->PutFieldAsVariant(d->FieldNo, buf, f->Value());
     }
-    if (Compare || FDADataSet->ApplyingUpdates() || FRefreshInUpdate) return;
+    if (Compare || Target || FDADataSet->ApplyingUpdates() || FRefreshInUpdate) return;
     // A browsed record goes back into the store at once.
     data->PutRecord(buf);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Quick refresh: the records the server changed or no longer has
+
+namespace {
+// One text per key: values of different records never give the same text.
+std::string KeyText(store::TData* Data, const void* RecBuf, const std::vector<store::TFieldDesc*>& Keys) {
+    std::string key;
+    for (store::TFieldDesc* d : Keys) {
+        const Variant v = Data->GetFieldValue(d->FieldNo, RecBuf);
+        if (v.IsNull() || v.IsEmpty()) {
+            key += '\x01';
+        } else {
+            const AnsiString t = rtl::VarToStr(v);
+            key += std::to_string(t.size()) + ':' + t;
+        }
+    }
+    return key;
+}
+
+std::string KeyText(TCustomDADataSet* Query, const std::vector<store::TFieldDesc*>& Keys) {
+    std::string key;
+    for (size_t i = 0; i < Keys.size(); ++i) {
+        db::TField* f = Query->FindField(Keys[i]->Name);
+        if (!f && static_cast<int>(i) < Query->Fields().Count()) f = Query->Fields()[i];
+        const Variant v = f ? f->Value() : Variant();
+        if (v.IsNull() || v.IsEmpty()) {
+            key += '\x01';
+        } else {
+            const AnsiString t = rtl::VarToStr(v);
+            key += std::to_string(t.size()) + ':' + t;
+        }
+    }
+    return key;
+}
+}  // namespace
+
+void TDADataSetUpdater::RunRowQuery(TCustomDADataSet* Query, TStatementType StatementType) {
+    const AnsiString text = FDAService->SQLGenerator()->GenerateSQL(StatementType, false, nullptr);
+    if (text != Query->SQL()) {
+        Query->Params()->Clear();
+        TDBAccessUtils::SetSQLText(Query, text, false, false);
+    }
+    FUseParamsInfo = false;
+    FUpdateQuery = Query;
+    TDAParams* params = Query->Params();
+    SetParamValues(params, StatementType);
+    const TStatementTypes types = StatementTypeBit(StatementType);
+    if (FDADataSet->BeforeUpdateExecute) FDADataSet->BeforeUpdateExecute(FDADataSet, types, params);
+    ExecuteUpdateQuery(StatementType);
+    if (FDADataSet->AfterUpdateExecute) FDADataSet->AfterUpdateExecute(FDADataSet, types, params);
+}
+
+void TDADataSetUpdater::RemoveDeletedRecords(const std::vector<store::TFieldDesc*>& Keys) {
+    TCustomDADataSet* query = RowQuery(2);
+    RunRowQuery(query, stRefreshCheckDeleted);
+    std::set<std::string> present;
+    if (query->Active())
+        for (query->First(); !query->Eof(); query->Next()) present.insert(KeyText(query, Keys));
+    query->Close();
+    auto* data = static_cast<store::TMemData*>(FDADataSet->IRecordSet());
+    std::vector<store::TRecBookmark> gone;
+    void* buf = data->AllocRecBuf();
+    rtl::TryFinally(
+        [&] {
+            for (data->SetToBegin();;) {
+                data->GetNextRecord(buf);
+                if (data->GetEof()) break;
+                if (!present.count(KeyText(data, buf, Keys))) {
+                    gone.emplace_back();
+                    data->GetBookmark(gone.back());
+                }
+            }
+        },
+        [&] { data->FreeRecBuf(buf); });
+    for (const store::TRecBookmark& b : gone) {
+        data->SetToBookmark(b);
+        data->RemoveRecord();
+    }
+}
+
+void TDADataSetUpdater::ReadChangedRecords(const std::vector<store::TFieldDesc*>& Keys) {
+    TCustomDADataSet* query = RowQuery(2);
+    RunRowQuery(query, stRefreshQuick);
+    if (!query->Active()) return;
+    FDADataSet->FRowsAffected = query->RecordCount();
+    auto* data = static_cast<store::TMemData*>(FDADataSet->IRecordSet());
+    std::map<std::string, store::TRecBookmark> records;
+    void* buf = data->AllocRecBuf();
+    rtl::TryFinally(
+        [&] {
+            if (query->RecordCount() == 0) return;
+            for (data->SetToBegin();;) {
+                data->GetNextRecord(buf);
+                if (data->GetEof()) break;
+                data->GetBookmark(records[KeyText(data, buf, Keys)]);
+            }
+            for (query->First(); !query->Eof(); query->Next()) {
+                auto it = records.find(KeyText(query, Keys));
+                if (it != records.end()) {
+                    data->SetToBookmark(it->second);
+                    data->GetRecord(buf);
+                    CopyRow(query, false, buf);
+                    data->PutRecord(buf);
+                    continue;
+                }
+                // A record the dataset has not seen yet joins the store only: nothing is written.
+                data->InitRecord(buf);
+                data->CreateComplexFields(buf, true);
+                CopyRow(query, false, buf);
+                const bool local = FDADataSet->LocalUpdate();
+                FDADataSet->SetLocalUpdate(true);
+                rtl::TryFinally([&] { data->AppendRecord(buf); }, [&] { FDADataSet->SetLocalUpdate(local); });
+            }
+        },
+        [&] { data->FreeRecBuf(buf); });
+    query->Close();
+    if (!data->IndexFieldNames().empty()) data->SortItems();
+}
+
+bool TDADataSetUpdater::PerformRefreshQuick(bool CheckDeleted) {
+    TCustomDADataSet* ds = FDADataSet;
+    if (ds->BeforeRefresh) ds->BeforeRefresh(ds);
+    ds->BeginConnection(true);
+    bool done = false;
+    rtl::TryFinally(
+        [&] {
+            const std::vector<store::TFieldDesc*> keys = FDAService->GetKeyFieldDescs();
+            if (keys.empty()) db::DatabaseError(SUniqueKeyFieldsRequired);
+            ds->CheckBrowseMode();
+            if (!FDAService->UpdatingTableInfo()) return;
+            AnsiString keyNames;
+            for (store::TFieldDesc* d : keys) keyNames += (keyNames.empty() ? "" : ";") + rtl::WideToAnsi(d->Name);
+            std::vector<Variant> kept;
+            if (!ds->IsEmpty())
+                for (store::TFieldDesc* d : keys) {
+                    db::TField* f = ds->FindField(d->Name);
+                    kept.push_back(f ? f->Value() : Variant());
+                }
+            const bool strict = ds->Options()->StrictUpdate();
+            const bool filtered = ds->Filtered();
+            ds->DisableControls();
+            rtl::TryFinally(
+                [&] {
+                    ds->SetFiltered(false);
+                    ds->Options()->SetStrictUpdate(false);
+                    if (CheckDeleted && !ds->IsEmpty()) RemoveDeletedRecords(keys);
+                    // The condition names the current record's key: without one there is nothing to read.
+                    if (!kept.empty()) {
+                        ds->First();
+                        if (kept.size() == 1 ? ds->Locate(rtl::AnsiToWide(keyNames), kept[0], {})
+                                             : ds->Locate(rtl::AnsiToWide(keyNames), rtl::VarArrayOf(kept), {}))
+                            ReadChangedRecords(keys);
+                    }
+                },
+                [&] {
+                    ds->Options()->SetStrictUpdate(strict);
+                    ds->SetFiltered(filtered);
+                    ds->First();
+                    if (!kept.empty()) {
+                        if (kept.size() == 1)
+                            ds->Locate(rtl::AnsiToWide(keyNames), kept[0], {});
+                        else
+                            ds->Locate(rtl::AnsiToWide(keyNames), rtl::VarArrayOf(kept), {});
+                    }
+                    ds->EnableControls();
+                });
+            done = true;
+        },
+        [&] { ds->EndConnection(); });
+    if (done && ds->AfterRefresh) ds->AfterRefresh(ds);
+    return done;
 }
 
 bool TDADataSetUpdater::PerformRefreshRecord() { return PerformSQL(AnsiString(), StatementTypeBit(stRefresh)); }

@@ -114,6 +114,53 @@ TEST_F(RefreshTest, RefreshBeforeEditStartsFromTheServersRow) {
     EXPECT_EQ(Column("SELECT name || '/' || kind FROM sources WHERE id = 1"), std::vector<std::string>{"edited/40"});
 }
 
+// --- quick refresh ---
+
+TEST_F(RefreshTest, QuickRefreshReadsTheCurrentRecordAgainAndDropsRowsDeletedElsewhere) {
+    TCustomDADataSet* ds = Watched("SELECT * FROM sources WHERE kind = :kind ORDER BY id");
+    ds->Params()->ParamByName("kind")->SetAsInteger(1);
+    ds->Open();
+    ds->Locate(u"id", Variant(3), {});
+    Conn->ExecSQL("UPDATE sources SET name = 'renamed' WHERE id = 3");
+    Conn->ExecSQL("DELETE FROM sources WHERE id = 5");
+
+    // Without the check, a row deleted elsewhere stays.
+    ds->RefreshQuick(false);
+    EXPECT_EQ(ds->FieldByName("id")->AsInteger(), 3);
+    EXPECT_EQ(ds->FieldByName("name")->AsString(), "renamed");
+    EXPECT_EQ(ds->RecordCount(), 3);
+
+    Conn->ExecSQL("UPDATE sources SET name = 'renamed again' WHERE id = 3");
+    Ran.clear();
+    ds->RefreshQuick(true);
+    EXPECT_EQ(ds->FieldByName("id")->AsInteger(), 3);
+    EXPECT_EQ(ds->FieldByName("name")->AsString(), "renamed again");
+    EXPECT_EQ(ds->State(), db::dsBrowse);
+    ASSERT_EQ(Ran.size(), 2u);
+    EXPECT_EQ(Ran[0].Text, "SELECT id FROM sources WHERE kind = :kind ORDER BY id");
+    EXPECT_EQ(Ran[0].Params, std::vector<AnsiString>{"kind"});
+    EXPECT_EQ(Ran[1].Text, "SELECT * FROM sources WHERE (kind = :kind) AND id = :Old_id  ORDER BY id");
+    EXPECT_EQ(Ran[1].Params, (std::vector<AnsiString>{"kind", "Old_id"}));
+    EXPECT_EQ(Ids(ds), (std::vector<int>{1, 3}));
+    // Nothing was written.
+    EXPECT_EQ(Column("SELECT count(*) FROM sources"), std::vector<std::string>{"4"});
+
+    // The current record deleted elsewhere: the dataset moves to its first record.
+    ds->Locate(u"id", Variant(3), {});
+    Conn->ExecSQL("DELETE FROM sources WHERE id = 3");
+    ds->RefreshQuick(true);
+    EXPECT_EQ(Ids(ds), (std::vector<int>{1}));
+}
+
+TEST_F(RefreshTest, QuickRefreshNeedsKeys) {
+    Conn->ExecSQL("CREATE TABLE loose (a INTEGER, b TEXT)");
+    Conn->ExecSQL("INSERT INTO loose VALUES (1, 'x')");
+    TCustomDADataSet* ds = Query("SELECT * FROM loose");
+    ds->Open();
+    accesstest::ExpectMessage([&] { ds->RefreshQuick(true); }, "Unique keyfields required");
+    EXPECT_EQ(ds->RecordCount(), 1);
+}
+
 // --- the user's statements ---
 
 TEST_F(RefreshTest, UserStatementsReplaceGeneratedOnes) {
