@@ -1751,6 +1751,10 @@ public:
     bool PerformInsert() override;
     bool PerformDelete() override;
     bool PerformUpdate() override;
+    // The cached-updates lock ends with the session's changes: applied, reverted or cancelled.
+    bool AfterRevertRecord() override;
+    bool AfterApplyUpdates() override;
+    bool BeforeCancelUpdates() override;
     // Runs SQL (the generated or user text when empty) for the current record.
     virtual bool PerformSQL(const AnsiString& SQL, TStatementTypes StatementTypes);
     virtual bool GetIdentityFieldValue(Variant& Value);
@@ -1819,6 +1823,16 @@ protected:
     bool RefreshRecordAfterUpdate();
     void BeginLockTransaction(const AnsiString& Name);
     void EndLockTransaction(const AnsiString& Name);
+    // The cached-updates lock: with CachedUpdates and pessimistic locking, one transaction (or a
+    // "LOCK_CU_" savepoint) holds the locks of every edited record until the changes end.
+    bool CachedLockApplies() const;
+    bool PendingCachedChanges() const;
+    bool CachedChangePending();
+    void SetCachedUpdatesSavepoint();
+    void RollbackCachedUpdatesSavepoint();
+    void RollbackCachedUpdatesSavepointOnApply();
+    void ResetLockTransaction();
+    void GiveBackCachedLock();
     // After a write under a record lock: commit what the lock started, or give the lock back.
     void EndLock(bool Ran);
     // What a generated statement's text depends on for the current record; false without an
@@ -1850,6 +1864,9 @@ protected:
     // The transaction a record lock runs in, and whether the lock started it.
     TDATransaction* FLockTransaction = nullptr;
     bool FLockStartedTransaction = false;
+    TDATransaction* FCachedLockTransaction = nullptr;
+    bool FCachedLockHeld = false;
+    bool FCachedLockStartedTransaction = false;
 };
 
 // The dataset's companion that knows the updating table, key, identity and data fields.

@@ -411,14 +411,17 @@ bool TDADataSetUpdater::PerformInsert() {
 
 bool TDADataSetUpdater::PerformUpdate() {
     bool ran = false;
+    // While cached changes are applied, the record's lock, if any, was taken when it was edited.
+    const bool optimistic = FDADataSet->LockMode() == lmOptimistic && !FDADataSet->ApplyingUpdates();
     try {
-        if (FDADataSet->LockMode() == lmOptimistic) LockRecord();
+        if (optimistic) LockRecord();
         ran = PerformSQL(AnsiString(), StatementTypeBit(stUpdate));
         if (ran && FDADataSet->RefreshOptions().Contains(roAfterUpdate) &&
             (FDADataSet->Options()->FullRefresh() || !FDADataSet->DMLRefresh()))
             RefreshRecordAfterUpdate();
     } catch (...) {
-        if (FDADataSet->LockMode() != lmNone) UnlockRecord();
+        // A pessimistic lock stays with the record, which is still being edited.
+        if (optimistic) UnlockRecord();
         throw;
     }
     EndLock(ran);
@@ -427,11 +430,12 @@ bool TDADataSetUpdater::PerformUpdate() {
 
 bool TDADataSetUpdater::PerformDelete() {
     bool ran = false;
+    const bool optimistic = FDADataSet->LockMode() == lmOptimistic && !FDADataSet->ApplyingUpdates();
     try {
-        if (FDADataSet->LockMode() == lmOptimistic) LockRecord();
+        if (optimistic) LockRecord();
         ran = PerformSQL(AnsiString(), StatementTypeBit(stDelete));
     } catch (...) {
-        if (FDADataSet->LockMode() != lmNone) UnlockRecord();
+        if (FDADataSet->LockMode() != lmNone && !FDADataSet->ApplyingUpdates()) UnlockRecord();
         throw;
     }
     EndLock(ran);
@@ -810,8 +814,9 @@ void TDADataSetUpdater::BeginLockTransaction(const AnsiString& Name) {
 void TDADataSetUpdater::EndLockTransaction(const AnsiString& Name) {
     TDATransaction* tr = FLockTransaction;
     const bool started = FLockStartedTransaction;
-    FLockTransaction = nullptr;
     FLockStartedTransaction = false;
+    // Under the cached-updates lock the record locks are savepoints inside its transaction.
+    FLockTransaction = FCachedLockHeld ? FCachedLockTransaction : nullptr;
     if (!tr) return;
     // Giving a lock back must not fail the edit that ends it.
     try {
@@ -827,6 +832,97 @@ void TDADataSetUpdater::EndLockTransaction(const AnsiString& Name) {
     }
 }
 
+bool TDADataSetUpdater::CachedLockApplies() const {
+    return FDADataSet->CachedUpdates() && FDADataSet->LockMode() == lmPessimistic;
+}
+
+bool TDADataSetUpdater::PendingCachedChanges() const {
+    store::TData* data = FDADataSet->IRecordSet();
+    return data && data->HasModifiedOrDeleted();
+}
+
+void TDADataSetUpdater::SetCachedUpdatesSavepoint() {
+    // The first locked record of a cached session opens the transaction that holds every lock
+    // until the changes are applied or given up.
+    if (!CachedLockApplies() || PendingCachedChanges() || FCachedLockHeld) return;
+    TDATransaction* tr = FDADataSet->UsedUpdateTransaction();
+    if (!tr) return;
+    const AnsiString name = LockSavepointName(true);
+    if (tr->Active()) {
+        if (SupportsSavepoints()) tr->Savepoint(name);
+        FCachedLockStartedTransaction = false;
+    } else {
+        tr->StartTransaction();
+        FCachedLockStartedTransaction = true;
+    }
+    FCachedLockTransaction = tr;
+    FCachedLockHeld = true;
+    FLockTransaction = tr;
+    FLockStartedTransaction = false;
+}
+
+void TDADataSetUpdater::GiveBackCachedLock() {
+    TDATransaction* tr = FCachedLockTransaction;
+    const bool started = FCachedLockStartedTransaction;
+    ResetLockTransaction();
+    if (!tr) return;
+    try {
+        if (started)
+            tr->Rollback();
+        else if (!SupportsSavepoints())
+            tr->RollbackRetaining();
+        else {
+            const AnsiString name = LockSavepointName(true);
+            tr->RollbackToSavepoint(name);
+            tr->ReleaseSavepoint(name);
+        }
+    } catch (const rtl::Exception&) {
+    }
+}
+
+void TDADataSetUpdater::RollbackCachedUpdatesSavepoint() {
+    if (CachedLockApplies() && FCachedLockHeld && !PendingCachedChanges()) GiveBackCachedLock();
+}
+
+void TDADataSetUpdater::RollbackCachedUpdatesSavepointOnApply() {
+    if (CachedLockApplies() && FCachedLockHeld && PendingCachedChanges()) GiveBackCachedLock();
+}
+
+void TDADataSetUpdater::ResetLockTransaction() {
+    FCachedLockTransaction = nullptr;
+    FCachedLockHeld = false;
+    FCachedLockStartedTransaction = false;
+    FLockTransaction = nullptr;
+    FLockStartedTransaction = false;
+}
+
+bool TDADataSetUpdater::AfterRevertRecord() {
+    RollbackCachedUpdatesSavepoint();
+    return true;
+}
+
+bool TDADataSetUpdater::AfterApplyUpdates() {
+    // The applied changes were written inside the transaction that held the locks: it ends as
+    // the dataset's other writes do.
+    if (FCachedLockHeld && FCachedLockTransaction) {
+        TDATransaction* tr = FCachedLockTransaction;
+        const bool started = FCachedLockStartedTransaction;
+        ResetLockTransaction();
+        if (started) {
+            if (FDADataSet->AutoCommit()) tr->Commit();
+        } else if (SupportsSavepoints()) {
+            tr->ReleaseSavepoint(LockSavepointName(true));
+        }
+    }
+    ResetLockTransaction();
+    return true;
+}
+
+bool TDADataSetUpdater::BeforeCancelUpdates() {
+    RollbackCachedUpdatesSavepointOnApply();
+    return true;
+}
+
 bool TDADataSetUpdater::LockRecord() {
     if (FDADataSet->Eof() && FDADataSet->Bof()) return false;
     FDADataSet->UpdateCursorPos();
@@ -837,7 +933,8 @@ bool TDADataSetUpdater::LockRecord() {
 void TDADataSetUpdater::UnlockRecord() { EndLockTransaction(LockSavepointName()); }
 
 void TDADataSetUpdater::EndLock(bool Ran) {
-    if (!FLockTransaction) return;
+    // The cached-updates lock ends with the apply, not with one of its records.
+    if (!FLockTransaction || FCachedLockHeld) return;
     if (!Ran) {
         UnlockRecord();
         return;
@@ -862,10 +959,16 @@ bool TDADataSetUpdater::LockRefreshesRecord() {
     return true;
 }
 
+bool TDADataSetUpdater::CachedChangePending() {
+    return FDADataSet->CachedUpdates() && FDADataSet->UpdateStatus() != db::usUnmodified &&
+           FDADataSet->UpdateResult() != store::urApplied;
+}
+
 void TDADataSetUpdater::BeforeEdit() {
     const bool refresh = FDADataSet->RefreshOptions().Contains(roBeforeEdit) &&
                          !(FDADataSet->CachedUpdates() && FDADataSet->UpdateStatus() == db::usInserted);
-    const bool lock = FDADataSet->LockMode() == lmPessimistic;
+    // A cached record with a change not yet applied was locked when that change began.
+    const bool lock = FDADataSet->LockMode() == lmPessimistic && !CachedChangePending();
     TStatementTypes types = 0;
     if (refresh) {
         if (lock && LockRefreshesRecord())
@@ -875,21 +978,37 @@ void TDADataSetUpdater::BeforeEdit() {
     }
     if (lock) types |= StatementTypeBit(stLock);
     if (!types) return;
-    if (lock) BeginLockTransaction(LockSavepointName());
+    if (lock) {
+        if (FDADataSet->CachedUpdates()) SetCachedUpdatesSavepoint();
+        BeginLockTransaction(LockSavepointName());
+    }
     try {
         PerformSQL(AnsiString(), types);
     } catch (...) {
-        if (lock) UnlockRecord();
+        if (lock) {
+            UnlockRecord();
+            if (FDADataSet->CachedUpdates()) RollbackCachedUpdatesSavepoint();
+        }
         throw;
     }
 }
 
 void TDADataSetUpdater::BeforeDelete() {
-    if (FDADataSet->LockMode() == lmPessimistic) LockRecord();
+    if (FDADataSet->LockMode() != lmPessimistic || CachedChangePending()) return;
+    if (FDADataSet->CachedUpdates()) SetCachedUpdatesSavepoint();
+    try {
+        LockRecord();
+    } catch (...) {
+        UnlockRecord();
+        if (FDADataSet->CachedUpdates()) RollbackCachedUpdatesSavepoint();
+        throw;
+    }
 }
 
 void TDADataSetUpdater::AfterCancel() {
-    if (FDADataSet->LockMode() == lmPessimistic && FDADataSet->State() != db::dsInsert) UnlockRecord();
+    if (FDADataSet->LockMode() != lmPessimistic || FDADataSet->State() == db::dsInsert || CachedChangePending()) return;
+    UnlockRecord();
+    if (FDADataSet->CachedUpdates()) RollbackCachedUpdatesSavepoint();
 }
 
 bool TDADataSetUpdater::PerformPSUpdateRecord(db::TUpdateKind UpdateKind, db::TDataSet* Delta) {

@@ -304,6 +304,72 @@ TEST_F(RefreshTest, APessimisticLockHoldsTheRowUntilPostOrCancel) {
     EXPECT_EQ(Column("SELECT name FROM sources WHERE id = 2"), std::vector<std::string>{"in the caller's transaction"});
 }
 
+TEST_F(RefreshTest, CachedEditsKeepTheirLocksUntilTheChangesEnd) {
+    TCustomDADataSet* ds = Query("SELECT * FROM sources ORDER BY id");
+    ds->SetName("Sources");
+    ds->SetLockMode(lmPessimistic);
+    ds->SetCachedUpdates(true);
+    ds->SetSQLLock("UPDATE sources SET id = id WHERE id = :OLD_id");
+    ds->Open();
+
+    // Cancelling the only edit gives everything back.
+    ds->Edit();
+    EXPECT_TRUE(Conn->InTransaction());
+    ds->Cancel();
+    EXPECT_FALSE(Conn->InTransaction());
+
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("first");
+    ds->Post();
+    ds->Next();
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("second");
+    ds->Post();
+    // Editing a record again takes no second lock.
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("second again");
+    ds->Post();
+    // Cancelling an edit of a third record keeps the locks of the first two.
+    ds->Next();
+    ds->Edit();
+    ds->Cancel();
+    EXPECT_TRUE(Conn->InTransaction());
+    EXPECT_EQ(OtherWriter("UPDATE sources SET kind = 0 WHERE id = 5"), SQLITE_BUSY);
+
+    ds->ApplyUpdates();
+    EXPECT_FALSE(Conn->InTransaction());
+    EXPECT_EQ(Column("SELECT name FROM sources WHERE id <= 2 ORDER BY id"),
+              (std::vector<std::string>{"first", "second again"}));
+    EXPECT_EQ(OtherWriter("UPDATE sources SET kind = 0 WHERE id = 5"), SQLITE_OK);
+
+    // Cancelled changes give their locks back and write nothing.
+    ds->First();
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("never written");
+    ds->Post();
+    EXPECT_TRUE(Conn->InTransaction());
+    ds->CancelUpdates();
+    EXPECT_FALSE(Conn->InTransaction());
+    EXPECT_EQ(Column("SELECT name FROM sources WHERE id = 1"), std::vector<std::string>{"first"});
+
+    // A reverted record that was the only change does too.
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("reverted");
+    ds->Post();
+    ds->RevertRecord();
+    EXPECT_FALSE(Conn->InTransaction());
+
+    // Inside the caller's transaction the lock is a savepoint; the caller commits.
+    Conn->StartTransaction();
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("in the caller's transaction");
+    ds->Post();
+    ds->ApplyUpdates();
+    EXPECT_TRUE(Conn->InTransaction());
+    Conn->Commit();
+    EXPECT_EQ(Column("SELECT name FROM sources WHERE id = 1"), std::vector<std::string>{"in the caller's transaction"});
+}
+
 TEST_F(RefreshTest, ALockThatReadsTheRowFindsChangesOfOtherUsers) {
     TCustomDADataSet* ds = Query("SELECT * FROM sources ORDER BY id");
     ds->SetName("Sources");
