@@ -1755,6 +1755,13 @@ public:
     bool AfterRevertRecord() override;
     bool AfterApplyUpdates() override;
     bool BeforeCancelUpdates() override;
+    // While cached updates are applied with UpdateBatchSize above 1 and no update object, the
+    // generated statements are collected and run UpdateBatchSize at a time.
+    bool BatchUpdates() override;
+    bool BatchFull() override;
+    void FlushBatch() override;
+    const AnsiString& BatchSQL() const noexcept { return FBatchSQL; }
+    int BatchCount() const noexcept { return FBatchCount; }
     // Runs SQL (the generated or user text when empty) for the current record.
     virtual bool PerformSQL(const AnsiString& SQL, TStatementTypes StatementTypes);
     virtual bool GetIdentityFieldValue(Variant& Value);
@@ -1814,6 +1821,12 @@ protected:
     // for a lock, compared with it.
     bool PerformRowSQL(const AnsiString& SQL, TStatementTypes StatementTypes);
     TCustomDADataSet* RowQuery(int Slot);
+    bool Batching(TStatementType StatementType);
+    void AddToBatch(TDAParams* Params);
+    void ClearBatch();
+    virtual AnsiString GetBatchSQL() { return FBatchSQL; }
+    // Runs the batch statement; the rows it changed in all, -1 when not known.
+    virtual int ExecuteBatch();
     // Generates the statement of StatementType and opens it on Query with the record's values.
     void RunRowQuery(TCustomDADataSet* Query, TStatementType StatementType);
     void RemoveDeletedRecords(const std::vector<store::TFieldDesc*>& Keys);
@@ -1864,6 +1877,9 @@ protected:
     // The transaction a record lock runs in, and whether the lock started it.
     TDATransaction* FLockTransaction = nullptr;
     bool FLockStartedTransaction = false;
+    AnsiString FBatchSQL;
+    rtl::TOwnedPtr<TDAParams> FBatchParams;
+    int FBatchCount = 0;
     TDATransaction* FCachedLockTransaction = nullptr;
     bool FCachedLockHeld = false;
     bool FCachedLockStartedTransaction = false;

@@ -118,6 +118,24 @@ bool TDADataSetUpdater::PrepareUpdateQuery(const AnsiString& SQL, TStatementType
                             StatementType == stBatchUpdate;
         own->SetAutoCommit(writes && FDADataSet->AutoCommit());
     }
+    if (StatementType == stBatchUpdate) {
+        // The collected statements run as one text with the collected parameters.
+        const AnsiString batch = GetBatchSQL();
+        if (batch.empty()) return false;
+        if (batch != own->SQL()) TDBAccessUtils::SetSQLText(own, batch, true, true);
+        TDAParams* params = own->Params();
+        params->BeginUpdate();
+        rtl::TryFinally(
+            [&] {
+                params->Clear();
+                for (int i = 0; i < FBatchParams->Count(); ++i) {
+                    TDAParam* from = FBatchParams->Items(i);
+                    params->CreateParam(from->DataType(), from->Name(), from->ParamType())->Assign(from);
+                }
+            },
+            [&] { params->EndUpdate(); });
+        return true;
+    }
     AnsiString text = SQL;
     if (text.empty() && uo) text = uo->GetSQLText(StatementType);
     if (text.empty()) {
@@ -140,7 +158,9 @@ bool TDADataSetUpdater::PrepareUpdateQuery(const AnsiString& SQL, TStatementType
             return true;
         }
         // The generator fills the parameters; the text is not parsed for them again.
-        AnsiString generated = FDAService->SQLGenerator()->GenerateSQL(StatementType, modifiedOnly, own->Params());
+        const int batchIndex = Batching(StatementType) ? FBatchCount : -1;
+        AnsiString generated =
+            FDAService->SQLGenerator()->GenerateSQL(StatementType, modifiedOnly, own->Params(), batchIndex);
         if (generated != own->SQL()) TDBAccessUtils::SetSQLText(own, generated, true, true);
         FParamsInfo = FDAService->SQLGenerator()->ParamsInfo();
         if (cache) {
@@ -151,7 +171,7 @@ bool TDADataSetUpdater::PrepareUpdateQuery(const AnsiString& SQL, TStatementType
         }
         if (generated.empty()) return false;
         FUseParamsInfo = true;
-        PrepareOwnQuery(own);
+        if (batchIndex < 0) PrepareOwnQuery(own);
         return true;
     }
     if (text.empty()) return false;
@@ -380,16 +400,72 @@ bool TDADataSetUpdater::PerformSQL(const AnsiString& SQL, TStatementTypes Statem
     } end{FDADataSet, counted};
     if (!PrepareUpdateQuery(SQL, type, true)) return false;
     TDAParams* params = TDBAccessUtils::GetParams(FUpdateQuery);
-    SetParamValues(params, type);
+    if (type != stBatchUpdate) SetParamValues(params, type);
+    // Only a generated statement numbers its parameters for a batch; a user's text runs at once.
+    if (Batching(type) && FUseParamsInfo) {
+        AddToBatch(params);
+        return true;
+    }
     if (FDADataSet->BeforeUpdateExecute) FDADataSet->BeforeUpdateExecute(FDADataSet, StatementTypes, params);
-    FRowsAffected = ExecuteChecked(type);
-    FDADataSet->FRowsAffected = FRowsAffected;
-    if (type == stInsert || type == stUpdate || type == stDelete) CheckRowsAffected(FRowsAffected);
+    if (type == stBatchUpdate) {
+        FRowsAffected = ExecuteBatch();
+        FDADataSet->FRowsAffected = FRowsAffected;
+        // Each statement of a batch writes one record.
+        if (FDADataSet->Options()->StrictUpdate() && FRowsAffected >= 0 && FRowsAffected != FBatchCount)
+            db::DatabaseError(rtl::Format(SUpdateFailedFound, {FRowsAffected}));
+    } else {
+        FRowsAffected = ExecuteChecked(type);
+        FDADataSet->FRowsAffected = FRowsAffected;
+        if (type == stInsert || type == stUpdate || type == stDelete) CheckRowsAffected(FRowsAffected);
+    }
     if (FDADataSet->AfterUpdateExecute) FDADataSet->AfterUpdateExecute(FDADataSet, StatementTypes, params);
     return true;
 }
 
 bool TDADataSetUpdater::GetIdentityFieldValue(Variant&) { return false; }
+
+// ---------------------------------------------------------------------------------------------
+// Batches: generated statements of cached records collected into one text
+
+bool TDADataSetUpdater::BatchUpdates() {
+    return FDADataSet->ApplyingUpdates() && FDADataSet->Options()->UpdateBatchSize() > 1 && !FDADataSet->UpdateObject();
+}
+
+bool TDADataSetUpdater::BatchFull() {
+    return BatchUpdates() && FBatchCount > 0 && FBatchCount >= FDADataSet->Options()->UpdateBatchSize();
+}
+
+bool TDADataSetUpdater::Batching(TStatementType StatementType) {
+    return (StatementType == stInsert || StatementType == stUpdate || StatementType == stDelete) && BatchUpdates();
+}
+
+void TDADataSetUpdater::AddToBatch(TDAParams* Params) {
+    if (!FBatchParams) FBatchParams.reset(rtl::Create<TDAParams>(nullptr));
+    if (FBatchCount > 0) FBatchSQL += "\r\n";
+    FBatchSQL += TDBAccessUtils::GetSQL(FUpdateQuery);
+    FBatchSQL += ";";
+    for (int i = 0; i < Params->Count(); ++i) {
+        TDAParam* from = Params->Items(i);
+        FBatchParams->CreateParam(from->DataType(), from->Name(), from->ParamType())->Assign(from);
+    }
+    ++FBatchCount;
+}
+
+void TDADataSetUpdater::ClearBatch() {
+    FBatchSQL.clear();
+    if (FBatchParams) FBatchParams->Clear();
+    FBatchCount = 0;
+}
+
+void TDADataSetUpdater::FlushBatch() {
+    if (FBatchCount == 0) return;
+    rtl::TryFinally([&] { PerformSQL(AnsiString(), StatementTypeBit(stBatchUpdate)); }, [&] { ClearBatch(); });
+}
+
+int TDADataSetUpdater::ExecuteBatch() {
+    ExecuteUpdateQuery(stBatchUpdate);
+    return TDBAccessUtils::GetRowsAffected(FUpdateQuery);
+}
 
 bool TDADataSetUpdater::PerformInsert() {
     FRowsAffected = -1;
@@ -397,8 +473,9 @@ bool TDADataSetUpdater::PerformInsert() {
         CheckRowsAffected(0);
         return false;
     }
-    // The last insert id belongs to an earlier statement when nothing was inserted.
-    if (FRowsAffected == 0) return true;
+    // The last insert id belongs to an earlier statement when nothing was inserted; a batched
+    // insert has not run yet.
+    if (FRowsAffected == 0 || Batching(stInsert)) return true;
     Variant v;
     if (store::TFieldDesc* id = FDAService->IdentityField(); id && GetIdentityFieldValue(v)) {
         void* buf = FDADataSet->NewValuesBuffer();
