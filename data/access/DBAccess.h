@@ -1444,6 +1444,8 @@ public:
     // The identity of the current record: key field values (all non-blob data fields without key
     // fields); false without a current record.
     bool GetKeyFieldsAndValues(std::vector<db::TField*>& Fields, Variant& Values);
+    // The first value of the first row SQL returns, run with the dataset's parameters; 0 without a row.
+    int CountServerRows(const AnsiString& SQL);
 
     // --- provider support: what a generic data provider asks the dataset ---
     virtual AnsiString ProviderTableName();
@@ -1534,7 +1536,7 @@ protected:
     void DoAfterFetch();
     // The SQL text or a macro changed: close, unprepare, derive the text and parameters again.
     void SQLTextChanged();
-    // The record count the server reports for the final text.
+    // The record count the server reports for the final text (the service's count).
     int GetServerRecCount();
     void ConnectChange(rtl::TObject* Sender, bool Connecting);
     void PassRecordSetProps();
@@ -1915,7 +1917,8 @@ public:
     virtual void ResetTableInfo();
     virtual bool CanModify();
     virtual bool IdentityIsDataField() { return false; }
-    virtual int GetRecCount() { return 0; }
+    // The rows the dataset's query finds on the server.
+    virtual int GetRecCount();
     virtual AnsiString GetCurrentSchema() { return AnsiString(); }
     // The ';'-joined columns of the first unique index the provider reports.
     virtual AnsiString GetUniqueIndexColumns(const AnsiString& TableName, const AnsiString& IndexName);

@@ -267,6 +267,11 @@ AnsiString TDADataSetService::GetUniqueIndexColumns(const AnsiString& TableName,
     return result;
 }
 
+int TDADataSetService::GetRecCount() {
+    // Line feeds keep a comment at the end of the query from hiding the closing parenthesis.
+    return FDADataSet->CountServerRows("SELECT count(*) FROM (\r\n" + FDADataSet->GetFinalSQL() + "\r\n)");
+}
+
 void TDADataSetService::NotSupported() { throw rtl::Exception(SOperationNotSupported); }
 
 }  // namespace daccess

@@ -510,12 +510,18 @@ TEST_F(WriteBackTest, CachedUpdatesRunInBatchesOfUpdateBatchSize) {
 }
 
 TEST_F(WriteBackTest, TheServerCountOfAQueryWithOrderByAndParameters) {
-    TCustomDADataSet* ds = Query("SELECT * FROM sources WHERE kind = :kind ORDER BY name DESC", false);
-    ds->SetFetchRows(1);
-    ds->Options()->SetQueryRecCount(true);
-    ds->ParamByName("kind")->SetAsInteger(1);
-    ds->Open();
-    EXPECT_EQ(ds->RecordCount(), 3);
+    // A comment at the end must not swallow the counting query's closing parenthesis.
+    for (const char* sql : {"SELECT * FROM sources WHERE kind = :kind ORDER BY name DESC",
+                            "SELECT * FROM sources WHERE kind = :kind ORDER BY name -- odd kinds",
+                            "SELECT * FROM sources WHERE kind = :kind -- odd kinds"}) {
+        SCOPED_TRACE(sql);
+        TCustomDADataSet* ds = Query(sql, false);
+        ds->SetFetchRows(1);
+        ds->Options()->SetQueryRecCount(true);
+        ds->ParamByName("kind")->SetAsInteger(1);
+        ds->Open();
+        EXPECT_EQ(ds->RecordCount(), 3);
+    }
 }
 
 // --- update SQL objects ---
