@@ -169,6 +169,23 @@ TEST_F(WriteBackTest, EachPostGetsTheStatementOfWhatItChanged) {
     EXPECT_EQ(Column("SELECT count(*) FROM sources WHERE name = 'after reopening'"), std::vector<std::string>{"1"});
 }
 
+TEST_F(WriteBackTest, AComputedColumnIsNeverWritten) {
+    TCustomDADataSet* ds = Watched("SELECT id, name, name || '!' AS shout FROM sources ORDER BY id");
+    ds->Options()->SetUpdateAllFields(true);
+    ds->Open();
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("quiet");
+    ds->Post();
+    ds->Append();
+    ds->FieldByName("name")->SetAsString("new");
+    ds->Post();
+    ASSERT_EQ(Ran.size(), 2u);
+    EXPECT_EQ(Ran[0].Text, "UPDATE sources\r\nSET\r\n  id = ?, name = ?\r\nWHERE\r\n  id = ?");
+    EXPECT_EQ(Ran[1].Text, "INSERT INTO sources\r\n  (id, name)\r\nVALUES\r\n  (?, ?)");
+    EXPECT_EQ(Column("SELECT name FROM sources WHERE id IN (1, 6) ORDER BY id"),
+              (std::vector<std::string>{"quiet", "new"}));
+}
+
 TEST_F(WriteBackTest, AnUnchangedEditRunsNothing) {
     TCustomDADataSet* ds = Watched("SELECT * FROM sources");
     ds->Open();
