@@ -406,7 +406,13 @@ bool TDADataSetUpdater::PerformSQL(const AnsiString& SQL, TStatementTypes Statem
         AddToBatch(params);
         return true;
     }
-    if (FDADataSet->BeforeUpdateExecute) FDADataSet->BeforeUpdateExecute(FDADataSet, StatementTypes, params);
+    if (FDADataSet->BeforeUpdateExecute) {
+        FDADataSet->BeforeUpdateExecute(FDADataSet, StatementTypes, params);
+        // The handler may have left a parameter it was to fill.
+        for (int i = 0; i < params->Count(); ++i)
+            if (params->Items(i)->DataType() == db::ftUnknown)
+                db::DatabaseError(rtl::Format(SUnknownParamDataType, {params->Items(i)->Name()}));
+    }
     if (type == stBatchUpdate) {
         FRowsAffected = ExecuteBatch();
         FDADataSet->FRowsAffected = FRowsAffected;

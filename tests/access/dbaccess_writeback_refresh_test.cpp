@@ -193,6 +193,23 @@ TEST_F(RefreshTest, UserStatementsReplaceGeneratedOnes) {
     EXPECT_NE(Ran[2].Text.find("id = :id"), AnsiString::npos);
 }
 
+TEST_F(RefreshTest, AParameterTheHandlerLeftUnfilledIsReported) {
+    TCustomDADataSet* ds = Query("SELECT * FROM sources ORDER BY id");
+    ds->SetSQLUpdate("UPDATE sources SET name = :name, kind = :extra WHERE id = :OLD_id");
+    bool fill = false;
+    ds->BeforeUpdateExecute = [&](TCustomDADataSet*, uint16_t, TDAParams* P) {
+        if (fill) P->ParamByName("extra")->SetAsInteger(33);
+    };
+    ds->Open();
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("handled");
+    accesstest::ExpectMessage([&] { ds->Post(); }, "Unknown data type of parameter extra");
+    EXPECT_EQ(Column("SELECT kind FROM sources WHERE id = 1"), std::vector<std::string>{"1"});
+    fill = true;
+    ds->Post();
+    EXPECT_EQ(Column("SELECT name || '/' || kind FROM sources WHERE id = 1"), std::vector<std::string>{"handled/33"});
+}
+
 // --- master/detail ---
 
 TEST_F(RefreshTest, ADetailPostedToAnotherMasterLeavesTheDetail) {
