@@ -1,5 +1,6 @@
 // The dataset updater: runs the statements that write one record's change and checks their effect.
 #include "data/access/DBAccess.h"
+#include "data/access/DASQLMonitor.h"
 #include "data/store/DAConsts.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
@@ -367,7 +368,22 @@ int TDADataSetUpdater::ExecuteChecked(TStatementType StatementType) {
     return rows;
 }
 
-void TDADataSetUpdater::ExecuteUpdateQuery(TStatementType) { TDBAccessUtils::Execute(FUpdateQuery); }
+void TDADataSetUpdater::ExecuteUpdateQuery(TStatementType StatementType) {
+    // The update query never traces itself: the monitor hears the statement as the dataset's.
+    const bool debug = FDADataSet->Debug();
+    if (!debug && !TCustomDASQLMonitor::HasMonitor()) {
+        TDBAccessUtils::Execute(FUpdateQuery);
+        return;
+    }
+    static const char* const Names[] = {"Query",  "Insert", "Update",       "Delete",             "Lock",
+                                        "Refresh", "Custom", "RefreshQuick", "RefreshCheckDeleted", "BatchUpdate"};
+    const AnsiString sql = TDBAccessUtils::GetSQL(FUpdateQuery);
+    const TDAParams* params = TDBAccessUtils::GetParams(FUpdateQuery);
+    const AnsiString operation = Names[StatementType];
+    TCustomDASQLMonitor::SQLExecute(FDADataSet, sql, params, operation, true, debug);
+    rtl::TryFinally([&] { TDBAccessUtils::Execute(FUpdateQuery); },
+                    [&] { TCustomDASQLMonitor::SQLExecute(FDADataSet, sql, params, operation, false, debug); });
+}
 
 void TDADataSetUpdater::CheckRowsAffected(int Count) {
     if (FDADataSet->Options()->StrictUpdate() && Count >= 0 && Count != 1)
