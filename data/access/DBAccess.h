@@ -1739,6 +1739,7 @@ protected:
     TDAParamsInfo FParamsInfo;
     void* FOldRecBuf = nullptr;
     void* FNewRecBuf = nullptr;
+    store::TMemData* FMemData = nullptr;
     bool FBuffersKnown = false;
     void CheckBuffers();
 };

@@ -20,6 +20,7 @@ void TDASQLGenerator::Clear() {
     for (AnsiString* b : {&FHeaderSB, &FFldSB, &FMiddleSB, &FFldParamSB, &FCondSB, &FFooterSB}) b->clear();
     FBuffersKnown = false;
     FOldRecBuf = FNewRecBuf = nullptr;
+    FMemData = nullptr;
 }
 
 AnsiString TDASQLGenerator::AssembleSQL() {
@@ -43,6 +44,7 @@ void TDASQLGenerator::CheckBuffers() {
     if (FBuffersKnown) return;
     FNewRecBuf = FDataSet->NewValuesBuffer();
     FOldRecBuf = FDataSet->OldValuesBuffer();
+    FMemData = dynamic_cast<store::TMemData*>(FDataSet->IRecordSet());
     FBuffersKnown = true;
 }
 
@@ -64,8 +66,7 @@ bool TDASQLGenerator::FieldModifiedCurrent(store::TFieldDesc* FieldDesc) {
         if (FDataSet->ApplyingUpdates()) return newBlob != data->GetBlob(FieldDesc->FieldNo, FOldRecBuf);
         return newBlob && newBlob->HasRollback();
     }
-    auto* mem = dynamic_cast<store::TMemData*>(data);
-    if (mem) return mem->CompareRecordField(FOldRecBuf, FNewRecBuf, 8, FieldDesc) != 0;
+    if (FMemData) return FMemData->CompareRecordField(FOldRecBuf, FNewRecBuf, 8, FieldDesc) != 0;
     return !(data->GetFieldValue(FieldDesc->FieldNo, FOldRecBuf) == data->GetFieldValue(FieldDesc->FieldNo, FNewRecBuf));
 }
 
