@@ -1463,6 +1463,9 @@ public:
     void SetDMLRefresh(bool Value) noexcept { FDMLRefresh = Value; }
     // Reads the current record again from the server (SQLRefresh or a generated SELECT).
     void RefreshRecord();
+    // Reads the records the server changed again; with CheckDeleted also drops the records the
+    // server no longer has.
+    void RefreshQuick(bool CheckDeleted);
     // Locks the current record (SQLLock) inside a savepoint; UnLock gives the lock back.
     void Lock();
     void UnLock();
@@ -1484,6 +1487,8 @@ public:
     // The identity of the current record: key field values (all non-blob data fields without key
     // fields); false without a current record.
     bool GetKeyFieldsAndValues(std::vector<db::TField*>& Fields, Variant& Values);
+    // The first value of the first row SQL returns, run with the dataset's parameters; 0 without a row.
+    int CountServerRows(const AnsiString& SQL);
 
     // --- provider support: what a generic data provider asks the dataset ---
     virtual AnsiString ProviderTableName();
@@ -1576,7 +1581,7 @@ protected:
     void DoAfterFetch();
     // The SQL text or a macro changed: close, unprepare, derive the text and parameters again.
     void SQLTextChanged();
-    // The record count the server reports for the final text.
+    // The record count the server reports for the final text (the service's count).
     int GetServerRecCount();
     void ConnectChange(rtl::TObject* Sender, bool Connecting);
     void PassRecordSetProps();
@@ -1703,6 +1708,7 @@ inline constexpr const char* SUpdateObjectClass = "Only %s and %s objects are al
 inline constexpr const char* SRecordChanged = "Record was changed by another user";
 inline constexpr const char* SMasterDetailCachedUpdates = "Can not use Master/Detail with CachedUpdates";
 inline constexpr const char* SUnknownParamDataType = "Unknown data type of parameter %s";
+inline constexpr const char* SUniqueKeyFieldsRequired = "Unique keyfields required";
 
 class TDADataSetService;
 class TDADataSetUpdater;
@@ -1766,6 +1772,10 @@ protected:
     virtual void GenerateDeleteSQL(const TKeyAndDataFields& Fields, int BatchIndex);
     virtual void GenerateLockSQL(const TKeyAndDataFields&, int) {}
     virtual void GenerateRefreshSQL(const TKeyAndDataFields& Fields);
+    // The dataset's own query narrowed to the records the condition names.
+    virtual void GenerateRefreshQuickSQL(const TKeyAndDataFields& Fields);
+    // The key values the dataset's query still finds, in key order.
+    virtual void GenerateRefreshCheckDeletedSQL(const TKeyAndDataFields& Fields);
     virtual AnsiString GenerateFrom();
     virtual void GenerateConditions(AnsiString& Builder, TStatementType StatementType, const TKeyAndDataFields& Fields,
                                     int BatchIndex);
@@ -1778,6 +1788,7 @@ protected:
     TDAParamsInfo FParamsInfo;
     void* FOldRecBuf = nullptr;
     void* FNewRecBuf = nullptr;
+    store::TMemData* FMemData = nullptr;
     bool FBuffersKnown = false;
     void CheckBuffers();
 };
@@ -1792,6 +1803,17 @@ public:
     bool PerformInsert() override;
     bool PerformDelete() override;
     bool PerformUpdate() override;
+    // The cached-updates lock ends with the session's changes: applied, reverted or cancelled.
+    bool AfterRevertRecord() override;
+    bool AfterApplyUpdates() override;
+    bool BeforeCancelUpdates() override;
+    // While cached updates are applied with UpdateBatchSize above 1 and no update object, the
+    // generated statements are collected and run UpdateBatchSize at a time.
+    bool BatchUpdates() override;
+    bool BatchFull() override;
+    void FlushBatch() override;
+    const AnsiString& BatchSQL() const noexcept { return FBatchSQL; }
+    int BatchCount() const noexcept { return FBatchCount; }
     // Runs SQL (the generated or user text when empty) for the current record.
     virtual bool PerformSQL(const AnsiString& SQL, TStatementTypes StatementTypes);
     virtual bool GetIdentityFieldValue(Variant& Value);
@@ -1806,6 +1828,9 @@ public:
     // --- refresh and locks, asked by the dataset ---
     // Reads the current record again; false when there is no statement for it.
     virtual bool PerformRefreshRecord();
+    // Reads the records the server changed again and, with CheckDeleted, drops those it no longer
+    // has; false without an updating table.
+    virtual bool PerformRefreshQuick(bool CheckDeleted);
     void BeforeEdit();
     void BeforeDelete();
     void AfterCancel();
@@ -1847,10 +1872,32 @@ protected:
     // Lock and refresh: the statement runs on a dataset, whose row is copied into the record or,
     // for a lock, compared with it.
     bool PerformRowSQL(const AnsiString& SQL, TStatementTypes StatementTypes);
-    void CopyRow(TCustomDADataSet* Source, bool Compare);
+    TCustomDADataSet* RowQuery(int Slot);
+    bool Batching(TStatementType StatementType);
+    void AddToBatch(TDAParams* Params);
+    void ClearBatch();
+    virtual AnsiString GetBatchSQL() { return FBatchSQL; }
+    // Runs the batch statement; the rows it changed in all, -1 when not known.
+    virtual int ExecuteBatch();
+    // Generates the statement of StatementType and opens it on Query with the record's values.
+    void RunRowQuery(TCustomDADataSet* Query, TStatementType StatementType);
+    void RemoveDeletedRecords(const std::vector<store::TFieldDesc*>& Keys);
+    void ReadChangedRecords(const std::vector<store::TFieldDesc*>& Keys);
+    // Target is a record buffer of the store; without one, the dataset's current record.
+    void CopyRow(TCustomDADataSet* Source, bool Compare, void* Target = nullptr);
     bool RefreshRecordAfterUpdate();
     void BeginLockTransaction(const AnsiString& Name);
     void EndLockTransaction(const AnsiString& Name);
+    // The cached-updates lock: with CachedUpdates and pessimistic locking, one transaction (or a
+    // "LOCK_CU_" savepoint) holds the locks of every edited record until the changes end.
+    bool CachedLockApplies() const;
+    bool PendingCachedChanges() const;
+    bool CachedChangePending();
+    void SetCachedUpdatesSavepoint();
+    void RollbackCachedUpdatesSavepoint();
+    void RollbackCachedUpdatesSavepointOnApply();
+    void ResetLockTransaction();
+    void GiveBackCachedLock();
     // After a write under a record lock: commit what the lock started, or give the lock back.
     void EndLock(bool Ran);
     // What a generated statement's text depends on for the current record; false without an
@@ -1865,7 +1912,7 @@ protected:
     rtl::TComponent* FUpdateQuery = nullptr;
     rtl::TOwnedPtr<TCustomDASQL> FUpdateQueries[10];
     // Lock and refresh statements that return rows.
-    rtl::TOwnedPtr<TCustomDADataSet> FRowQueries[2];
+    rtl::TOwnedPtr<TCustomDADataSet> FRowQueries[3];
     int FRowsAffected = -1;
     TDAParamsInfo FParamsInfo;
     bool FUseParamsInfo = false;
@@ -1882,6 +1929,12 @@ protected:
     // The transaction a record lock runs in, and whether the lock started it.
     TDATransaction* FLockTransaction = nullptr;
     bool FLockStartedTransaction = false;
+    AnsiString FBatchSQL;
+    rtl::TOwnedPtr<TDAParams> FBatchParams;
+    int FBatchCount = 0;
+    TDATransaction* FCachedLockTransaction = nullptr;
+    bool FCachedLockHeld = false;
+    bool FCachedLockStartedTransaction = false;
 };
 
 // The dataset's companion that knows the updating table, key, identity and data fields.
@@ -1914,7 +1967,8 @@ public:
     virtual void ResetTableInfo();
     virtual bool CanModify();
     virtual bool IdentityIsDataField() { return false; }
-    virtual int GetRecCount() { return 0; }
+    // The rows the dataset's query finds on the server.
+    virtual int GetRecCount();
     virtual AnsiString GetCurrentSchema() { return AnsiString(); }
     // The ';'-joined columns of the first unique index the provider reports.
     virtual AnsiString GetUniqueIndexColumns(const AnsiString& TableName, const AnsiString& IndexName);

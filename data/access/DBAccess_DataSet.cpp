@@ -528,6 +528,11 @@ void TCustomDADataSet::RefreshRecord() {
     Resync({});
 }
 
+void TCustomDADataSet::RefreshQuick(bool CheckDeleted) {
+    CheckActive();
+    if (TDADataSetUpdater* u = DAUpdater()) u->PerformRefreshQuick(CheckDeleted);
+}
+
 void TCustomDADataSet::Lock() {
     CheckActive();
     if (TDADataSetUpdater* u = DAUpdater()) u->LockRecord();

@@ -236,9 +236,14 @@ void TCustomDADataSet::RefreshStep() {
 }
 
 int TCustomDADataSet::GetServerRecCount() {
+    auto* service = dynamic_cast<TDADataSetService*>(DataSetService());
+    return service ? service->GetRecCount() : CountServerRows("SELECT count(*) FROM (\r\n" + GetFinalSQL() + "\r\n)");
+}
+
+int TCustomDADataSet::CountServerRows(const AnsiString& SQL) {
     TCustomDAConnection* conn = UsedConnection();
     if (!conn) return 0;
-    auto rs = ScratchRecordSet(conn, UsedTransaction(), "SELECT count(*) FROM (" + GetFinalSQL() + ")");
+    auto rs = ScratchRecordSet(conn, UsedTransaction(), SQL);
     TCRCommand* cmd = rs->GetCommand();
     TParamDescOptions options;
     options.ConvertEOL = conn->ConvertEOL();

@@ -20,6 +20,7 @@ void TDASQLGenerator::Clear() {
     for (AnsiString* b : {&FHeaderSB, &FFldSB, &FMiddleSB, &FFldParamSB, &FCondSB, &FFooterSB}) b->clear();
     FBuffersKnown = false;
     FOldRecBuf = FNewRecBuf = nullptr;
+    FMemData = nullptr;
 }
 
 AnsiString TDASQLGenerator::AssembleSQL() {
@@ -43,6 +44,7 @@ void TDASQLGenerator::CheckBuffers() {
     if (FBuffersKnown) return;
     FNewRecBuf = FDataSet->NewValuesBuffer();
     FOldRecBuf = FDataSet->OldValuesBuffer();
+    FMemData = dynamic_cast<store::TMemData*>(FDataSet->IRecordSet());
     FBuffersKnown = true;
 }
 
@@ -64,8 +66,7 @@ bool TDASQLGenerator::FieldModifiedCurrent(store::TFieldDesc* FieldDesc) {
         if (FDataSet->ApplyingUpdates()) return newBlob != data->GetBlob(FieldDesc->FieldNo, FOldRecBuf);
         return newBlob && newBlob->HasRollback();
     }
-    auto* mem = dynamic_cast<store::TMemData*>(data);
-    if (mem) return mem->CompareRecordField(FOldRecBuf, FNewRecBuf, 8, FieldDesc) != 0;
+    if (FMemData) return FMemData->CompareRecordField(FOldRecBuf, FNewRecBuf, 8, FieldDesc) != 0;
     return !(data->GetFieldValue(FieldDesc->FieldNo, FOldRecBuf) == data->GetFieldValue(FieldDesc->FieldNo, FNewRecBuf));
 }
 
@@ -238,6 +239,33 @@ void TDASQLGenerator::GenerateRefreshSQL(const TKeyAndDataFields& Fields) {
     }
 }
 
+void TDASQLGenerator::GenerateRefreshQuickSQL(const TKeyAndDataFields& Fields) {
+    GenerateConditions(FCondSB, stRefreshQuick, Fields, -1);
+    FHeaderSB = FDataSet->AddWhere(FDataSet->GetFinalSQL(), FCondSB);
+    FCondSB.clear();
+}
+
+void TDASQLGenerator::GenerateRefreshCheckDeletedSQL(const TKeyAndDataFields& Fields) {
+    TSQLInfo* info = SQLInfo();
+    const bool quote = FDataSet->Options()->QuoteNames();
+    for (store::TFieldDesc* d : Fields.KeyFieldDescs) {
+        auto* cr = static_cast<TCRFieldDesc*>(d);
+        if (!FHeaderSB.empty()) FHeaderSB += ", ";
+        FHeaderSB += GetFieldName(d, true);
+        const AnsiString name = rtl::WideToAnsi(d->Name);
+        if (rtl::AnsiCompareText(cr->ActualNameAnsi(), name) != 0)
+            FHeaderSB += " AS " + (quote || info->QuotesNeeded(name) ? info->QuoteName(name) : name);
+        if (!FFooterSB.empty()) FFooterSB += ", ";
+        FFooterSB += GetFieldName(d);
+    }
+    FHeaderSB = "SELECT " + FHeaderSB;
+    const AnsiString finalSQL = FDataSet->GetFinalSQL();
+    FMiddleSB = " FROM " + FDataSet->GetFromPart(finalSQL);
+    const AnsiString where = FDataSet->GetWhere(finalSQL);
+    if (!rtl::Trim(where).empty()) FMiddleSB += " WHERE " + where;
+    FMiddleSB += " ORDER BY ";
+}
+
 AnsiString TDASQLGenerator::GenerateSQL(TStatementType StatementType, bool ModifiedOnly, TDAParams* Params,
                                         int BatchIndex) {
     TCRTableInfo* table = FService->UpdatingTableInfo();
@@ -272,6 +300,8 @@ AnsiString TDASQLGenerator::GenerateSQLFor(TCRTableInfo* TableInfo, const TKeyAn
         case stDelete: GenerateDeleteSQL(Fields, BatchIndex); break;
         case stLock: GenerateLockSQL(Fields, BatchIndex); break;
         case stRefresh: GenerateRefreshSQL(Fields); break;
+        case stRefreshQuick: GenerateRefreshQuickSQL(Fields); break;
+        case stRefreshCheckDeleted: GenerateRefreshCheckDeletedSQL(Fields); break;
         default: db::DatabaseError(SBadStatementType);
     }
     return AssembleSQL();

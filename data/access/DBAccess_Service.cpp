@@ -83,11 +83,12 @@ void TDADataSetService::MarkReadOnlyFieldDescs() {
     if (!rs) return;
     TCRTableInfo* updating = UpdatingTableInfo();
     const bool setReadOnly = FDADataSet->Options()->SetFieldsReadOnly();
+    const bool expressionsKnown = updating && !FIsUpdatingTableFromUpdatingTable && RecordSetKnowsBaseTables();
     for (int i = 0; i < rs->Fields().Count(); ++i) {
         auto* d = static_cast<TCRFieldDesc*>(rs->Fields().Items(i));
         if (d->Hidden) continue;
         // Without column metadata every column is taken as the updating table's.
-        const bool foreign = updating && d->TableInfo && d->TableInfo != updating;
+        const bool foreign = updating && (d->TableInfo ? d->TableInfo != updating : expressionsKnown);
         if (setReadOnly) {
             if (foreign) d->ReadOnly = true;
         } else {
@@ -191,9 +192,12 @@ void TDADataSetService::DetectDataFieldDescs(std::vector<store::TFieldDesc*>& Re
     if (!rs) return;
     TCRTableInfo* updating = UpdatingTableInfo();
     const bool defaultFields = FDADataSet->DefaultFields();
+    // Where the record set names each column's table, a column without one is an expression.
+    const bool expressionsKnown = updating && !FIsUpdatingTableFromUpdatingTable && RecordSetKnowsBaseTables();
     for (int i = 0; i < rs->Fields().Count(); ++i) {
         auto* d = static_cast<TCRFieldDesc*>(rs->Fields().Items(i));
         if (d->Hidden || d->HasParent() || d->ReadOnly) continue;
+        if (expressionsKnown && !d->TableInfo) continue;
         if (d == FIdentityField && !IdentityIsDataField()) continue;
         if (!AllTables && updating && d->TableInfo && d->TableInfo != updating) continue;
         if (!defaultFields && !FDADataSet->FindField(d->Name)) continue;
@@ -265,6 +269,11 @@ AnsiString TDADataSetService::GetUniqueIndexColumns(const AnsiString& TableName,
         result += md->FieldByName("COLUMN_NAME")->AsString();
     }
     return result;
+}
+
+int TDADataSetService::GetRecCount() {
+    // Line feeds keep a comment at the end of the query from hiding the closing parenthesis.
+    return FDADataSet->CountServerRows("SELECT count(*) FROM (\r\n" + FDADataSet->GetFinalSQL() + "\r\n)");
 }
 
 void TDADataSetService::NotSupported() { throw rtl::Exception(SOperationNotSupported); }

@@ -1,5 +1,6 @@
 // The dataset updater: runs the statements that write one record's change and checks their effect.
 #include "data/access/DBAccess.h"
+#include "data/access/DASQLMonitor.h"
 #include "data/store/DAConsts.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
@@ -7,6 +8,9 @@
 #include "data/store/MemUtils.h"
 
 #include <cctype>
+#include <map>
+#include <set>
+#include <string>
 #include <cmath>
 #include <cstring>
 
@@ -115,6 +119,24 @@ bool TDADataSetUpdater::PrepareUpdateQuery(const AnsiString& SQL, TStatementType
                             StatementType == stBatchUpdate;
         own->SetAutoCommit(writes && FDADataSet->AutoCommit());
     }
+    if (StatementType == stBatchUpdate) {
+        // The collected statements run as one text with the collected parameters.
+        const AnsiString batch = GetBatchSQL();
+        if (batch.empty()) return false;
+        if (batch != own->SQL()) TDBAccessUtils::SetSQLText(own, batch, true, true);
+        TDAParams* params = own->Params();
+        params->BeginUpdate();
+        rtl::TryFinally(
+            [&] {
+                params->Clear();
+                for (int i = 0; i < FBatchParams->Count(); ++i) {
+                    TDAParam* from = FBatchParams->Items(i);
+                    params->CreateParam(from->DataType(), from->Name(), from->ParamType())->Assign(from);
+                }
+            },
+            [&] { params->EndUpdate(); });
+        return true;
+    }
     AnsiString text = SQL;
     if (text.empty() && uo) text = uo->GetSQLText(StatementType);
     if (text.empty()) {
@@ -137,7 +159,9 @@ bool TDADataSetUpdater::PrepareUpdateQuery(const AnsiString& SQL, TStatementType
             return true;
         }
         // The generator fills the parameters; the text is not parsed for them again.
-        AnsiString generated = FDAService->SQLGenerator()->GenerateSQL(StatementType, modifiedOnly, own->Params());
+        const int batchIndex = Batching(StatementType) ? FBatchCount : -1;
+        AnsiString generated =
+            FDAService->SQLGenerator()->GenerateSQL(StatementType, modifiedOnly, own->Params(), batchIndex);
         if (generated != own->SQL()) TDBAccessUtils::SetSQLText(own, generated, true, true);
         FParamsInfo = FDAService->SQLGenerator()->ParamsInfo();
         if (cache) {
@@ -148,7 +172,7 @@ bool TDADataSetUpdater::PrepareUpdateQuery(const AnsiString& SQL, TStatementType
         }
         if (generated.empty()) return false;
         FUseParamsInfo = true;
-        PrepareOwnQuery(own);
+        if (batchIndex < 0) PrepareOwnQuery(own);
         return true;
     }
     if (text.empty()) return false;
@@ -247,7 +271,8 @@ db::TField* TDADataSetUpdater::FindParamField(const AnsiString& Name, bool& Old)
 
 void TDADataSetUpdater::SetParamValues(TDAParams* Params, TStatementType StatementType) {
     TDAParams* params = Params;
-    const bool refresh = StatementType == stRefresh || StatementType == stLock;
+    const bool refresh = StatementType == stRefresh || StatementType == stLock || StatementType == stRefreshQuick ||
+                         StatementType == stRefreshCheckDeleted;
     store::TData* data = FDADataSet->IRecordSet();
     void* newBuf = FDADataSet->NewValuesBuffer();
     void* oldBuf = nullptr;
@@ -345,7 +370,22 @@ int TDADataSetUpdater::ExecuteChecked(TStatementType StatementType) {
     return rows;
 }
 
-void TDADataSetUpdater::ExecuteUpdateQuery(TStatementType) { TDBAccessUtils::Execute(FUpdateQuery); }
+void TDADataSetUpdater::ExecuteUpdateQuery(TStatementType StatementType) {
+    // The update query never traces itself: the monitor hears the statement as the dataset's.
+    const bool debug = FDADataSet->Debug();
+    if (!debug && !TCustomDASQLMonitor::HasMonitor()) {
+        TDBAccessUtils::Execute(FUpdateQuery);
+        return;
+    }
+    static const char* const Names[] = {"Query",  "Insert", "Update",       "Delete",             "Lock",
+                                        "Refresh", "Custom", "RefreshQuick", "RefreshCheckDeleted", "BatchUpdate"};
+    const AnsiString sql = TDBAccessUtils::GetSQL(FUpdateQuery);
+    const TDAParams* params = TDBAccessUtils::GetParams(FUpdateQuery);
+    const AnsiString operation = Names[StatementType];
+    TCustomDASQLMonitor::SQLExecute(FDADataSet, sql, params, operation, true, debug);
+    rtl::TryFinally([&] { TDBAccessUtils::Execute(FUpdateQuery); },
+                    [&] { TCustomDASQLMonitor::SQLExecute(FDADataSet, sql, params, operation, false, debug); });
+}
 
 void TDADataSetUpdater::CheckRowsAffected(int Count) {
     if (FDADataSet->Options()->StrictUpdate() && Count >= 0 && Count != 1)
@@ -378,16 +418,78 @@ bool TDADataSetUpdater::PerformSQL(const AnsiString& SQL, TStatementTypes Statem
     } end{FDADataSet, counted};
     if (!PrepareUpdateQuery(SQL, type, true)) return false;
     TDAParams* params = TDBAccessUtils::GetParams(FUpdateQuery);
-    SetParamValues(params, type);
-    if (FDADataSet->BeforeUpdateExecute) FDADataSet->BeforeUpdateExecute(FDADataSet, StatementTypes, params);
-    FRowsAffected = ExecuteChecked(type);
-    FDADataSet->FRowsAffected = FRowsAffected;
-    if (type == stInsert || type == stUpdate || type == stDelete) CheckRowsAffected(FRowsAffected);
+    if (type != stBatchUpdate) SetParamValues(params, type);
+    // Only a generated statement numbers its parameters for a batch; a user's text runs at once.
+    if (Batching(type) && FUseParamsInfo) {
+        AddToBatch(params);
+        return true;
+    }
+    if (FDADataSet->BeforeUpdateExecute) {
+        FDADataSet->BeforeUpdateExecute(FDADataSet, StatementTypes, params);
+        // The handler may have left a parameter it was to fill.
+        for (int i = 0; i < params->Count(); ++i)
+            if (params->Items(i)->DataType() == db::ftUnknown)
+                db::DatabaseError(rtl::Format(SUnknownParamDataType, {params->Items(i)->Name()}));
+    }
+    if (type == stBatchUpdate) {
+        FRowsAffected = ExecuteBatch();
+        FDADataSet->FRowsAffected = FRowsAffected;
+        // Each statement of a batch writes one record.
+        if (FDADataSet->Options()->StrictUpdate() && FRowsAffected >= 0 && FRowsAffected != FBatchCount)
+            db::DatabaseError(rtl::Format(SUpdateFailedFound, {FRowsAffected}));
+    } else {
+        FRowsAffected = ExecuteChecked(type);
+        FDADataSet->FRowsAffected = FRowsAffected;
+        if (type == stInsert || type == stUpdate || type == stDelete) CheckRowsAffected(FRowsAffected);
+    }
     if (FDADataSet->AfterUpdateExecute) FDADataSet->AfterUpdateExecute(FDADataSet, StatementTypes, params);
     return true;
 }
 
 bool TDADataSetUpdater::GetIdentityFieldValue(Variant&) { return false; }
+
+// ---------------------------------------------------------------------------------------------
+// Batches: generated statements of cached records collected into one text
+
+bool TDADataSetUpdater::BatchUpdates() {
+    return FDADataSet->ApplyingUpdates() && FDADataSet->Options()->UpdateBatchSize() > 1 && !FDADataSet->UpdateObject();
+}
+
+bool TDADataSetUpdater::BatchFull() {
+    return BatchUpdates() && FBatchCount > 0 && FBatchCount >= FDADataSet->Options()->UpdateBatchSize();
+}
+
+bool TDADataSetUpdater::Batching(TStatementType StatementType) {
+    return (StatementType == stInsert || StatementType == stUpdate || StatementType == stDelete) && BatchUpdates();
+}
+
+void TDADataSetUpdater::AddToBatch(TDAParams* Params) {
+    if (!FBatchParams) FBatchParams.reset(rtl::Create<TDAParams>(nullptr));
+    if (FBatchCount > 0) FBatchSQL += "\r\n";
+    FBatchSQL += TDBAccessUtils::GetSQL(FUpdateQuery);
+    FBatchSQL += ";";
+    for (int i = 0; i < Params->Count(); ++i) {
+        TDAParam* from = Params->Items(i);
+        FBatchParams->CreateParam(from->DataType(), from->Name(), from->ParamType())->Assign(from);
+    }
+    ++FBatchCount;
+}
+
+void TDADataSetUpdater::ClearBatch() {
+    FBatchSQL.clear();
+    if (FBatchParams) FBatchParams->Clear();
+    FBatchCount = 0;
+}
+
+void TDADataSetUpdater::FlushBatch() {
+    if (FBatchCount == 0) return;
+    rtl::TryFinally([&] { PerformSQL(AnsiString(), StatementTypeBit(stBatchUpdate)); }, [&] { ClearBatch(); });
+}
+
+int TDADataSetUpdater::ExecuteBatch() {
+    ExecuteUpdateQuery(stBatchUpdate);
+    return TDBAccessUtils::GetRowsAffected(FUpdateQuery);
+}
 
 bool TDADataSetUpdater::PerformInsert() {
     FRowsAffected = -1;
@@ -395,8 +497,9 @@ bool TDADataSetUpdater::PerformInsert() {
         CheckRowsAffected(0);
         return false;
     }
-    // The last insert id belongs to an earlier statement when nothing was inserted.
-    if (FRowsAffected == 0) return true;
+    // The last insert id belongs to an earlier statement when nothing was inserted; a batched
+    // insert has not run yet.
+    if (FRowsAffected == 0 || Batching(stInsert)) return true;
     Variant v;
     if (store::TFieldDesc* id = FDAService->IdentityField(); id && GetIdentityFieldValue(v)) {
         void* buf = FDADataSet->NewValuesBuffer();
@@ -409,14 +512,17 @@ bool TDADataSetUpdater::PerformInsert() {
 
 bool TDADataSetUpdater::PerformUpdate() {
     bool ran = false;
+    // While cached changes are applied, the record's lock, if any, was taken when it was edited.
+    const bool optimistic = FDADataSet->LockMode() == lmOptimistic && !FDADataSet->ApplyingUpdates();
     try {
-        if (FDADataSet->LockMode() == lmOptimistic) LockRecord();
+        if (optimistic) LockRecord();
         ran = PerformSQL(AnsiString(), StatementTypeBit(stUpdate));
         if (ran && FDADataSet->RefreshOptions().Contains(roAfterUpdate) &&
             (FDADataSet->Options()->FullRefresh() || !FDADataSet->DMLRefresh()))
             RefreshRecordAfterUpdate();
     } catch (...) {
-        if (FDADataSet->LockMode() != lmNone) UnlockRecord();
+        // A pessimistic lock stays with the record, which is still being edited.
+        if (optimistic) UnlockRecord();
         throw;
     }
     EndLock(ran);
@@ -425,11 +531,12 @@ bool TDADataSetUpdater::PerformUpdate() {
 
 bool TDADataSetUpdater::PerformDelete() {
     bool ran = false;
+    const bool optimistic = FDADataSet->LockMode() == lmOptimistic && !FDADataSet->ApplyingUpdates();
     try {
-        if (FDADataSet->LockMode() == lmOptimistic) LockRecord();
+        if (optimistic) LockRecord();
         ran = PerformSQL(AnsiString(), StatementTypeBit(stDelete));
     } catch (...) {
-        if (FDADataSet->LockMode() != lmNone) UnlockRecord();
+        if (FDADataSet->LockMode() != lmNone && !FDADataSet->ApplyingUpdates()) UnlockRecord();
         throw;
     }
     EndLock(ran);
@@ -460,6 +567,31 @@ bool TDADataSetUpdater::ValuesEqual(const Variant& A, const Variant& B) {
 // ---------------------------------------------------------------------------------------------
 // Refresh and locks
 
+TCustomDADataSet* TDADataSetUpdater::RowQuery(int Slot) {
+    TCustomDAConnection* conn = FDADataSet->UsedConnection();
+    if (!conn) rtl::AssertFail(store::SAssertionFailure, DBAccessUnit, __LINE__);
+    auto& own = FRowQueries[Slot];
+    if (!own) {
+        own.reset(conn->CreateDataSet());
+        TDBAccessUtils::SetTraceSuppressed(own.get(), true);
+        own->SetFetchAll(true);
+    }
+    TCustomDADataSet* query = own.get();
+    if (query->Connection() != conn) query->SetConnection(conn);
+    query->Close();
+    TDADataSetOptions* o = query->Options();
+    o->SetTrimFixedChar(FDADataSet->Options()->TrimFixedChar());
+    o->SetTrimVarChar(FDADataSet->Options()->TrimVarChar());
+    o->SetSetEmptyStrToNull(FDADataSet->Options()->SetEmptyStrToNull());
+    o->SetLongStrings(FDADataSet->Options()->LongStrings());
+    o->SetExtendedFieldsInfo(false);
+    // Values of encrypted fields come back encrypted.
+    ShareFieldEncryption(FDADataSet, query);
+    if (conn->IsMultipleTransactionsSupported())
+        query->SetTransaction(FLockTransaction ? FLockTransaction : FDADataSet->UsedTransaction());
+    return query;
+}
+
 bool TDADataSetUpdater::PerformRowSQL(const AnsiString& SQL, TStatementTypes StatementTypes) {
     const bool lock = (StatementTypes & StatementTypeBit(stLock)) != 0;
     const bool refresh = (StatementTypes & StatementTypeBit(stRefresh)) != 0;
@@ -481,25 +613,7 @@ bool TDADataSetUpdater::PerformRowSQL(const AnsiString& SQL, TStatementTypes Sta
     }
     AnsiString text = SQL;
     if (!query) {
-        auto& own = FRowQueries[lock ? 0 : 1];
-        if (!own) {
-            own.reset(conn->CreateDataSet());
-            TDBAccessUtils::SetTraceSuppressed(own.get(), true);
-            own->SetFetchAll(true);
-        }
-        query = own.get();
-        if (query->Connection() != conn) query->SetConnection(conn);
-        query->Close();
-        TDADataSetOptions* o = query->Options();
-        o->SetTrimFixedChar(FDADataSet->Options()->TrimFixedChar());
-        o->SetTrimVarChar(FDADataSet->Options()->TrimVarChar());
-        o->SetSetEmptyStrToNull(FDADataSet->Options()->SetEmptyStrToNull());
-        o->SetLongStrings(FDADataSet->Options()->LongStrings());
-        o->SetExtendedFieldsInfo(false);
-        // Values of encrypted fields come back encrypted.
-        ShareFieldEncryption(FDADataSet, query);
-        if (conn->IsMultipleTransactionsSupported())
-            query->SetTransaction(FLockTransaction ? FLockTransaction : FDADataSet->UsedTransaction());
+        query = RowQuery(lock ? 0 : 1);
         if (text.empty() && uo) text = uo->GetSQLText(type);
         if (text.empty()) {
             text = GetUserSQL(type);
@@ -550,10 +664,11 @@ bool TDADataSetUpdater::PerformRowSQL(const AnsiString& SQL, TStatementTypes Sta
     return true;
 }
 
-void TDADataSetUpdater::CopyRow(TCustomDADataSet* Source, bool Compare) {
+void TDADataSetUpdater::CopyRow(TCustomDADataSet* Source, bool Compare, void* Target) {
     store::TData* data = FDADataSet->IRecordSet();
     const bool editing = FDADataSet->State() == db::dsEdit || FDADataSet->State() == db::dsInsert;
-    void* buf = FDADataSet->ApplyingUpdates() ? FDADataSet->NewValuesBuffer() : FDADataSet->ActiveBuffer();
+    void* buf = Target ? Target
+                       : FDADataSet->ApplyingUpdates() ? FDADataSet->NewValuesBuffer() : FDADataSet->ActiveBuffer();
     if (!buf) return;
     void* compareBuf = nullptr;
     if (Compare) compareBuf = editing || FDADataSet->CachedUpdates() ? FDADataSet->OldValuesBuffer() : buf;
@@ -591,9 +706,182 @@ void TDADataSetUpdater::CopyRow(TCustomDADataSet* Source, bool Compare) {
         }
         data->PutFieldAsVariant(d->FieldNo, buf, f->Value());
     }
-    if (Compare || FDADataSet->ApplyingUpdates() || FRefreshInUpdate) return;
+    if (Compare || Target || FDADataSet->ApplyingUpdates() || FRefreshInUpdate) return;
     // A browsed record goes back into the store at once.
     data->PutRecord(buf);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Quick refresh: the records the server changed or no longer has
+
+namespace {
+// One text per key: values of different records never give the same text.
+std::string KeyText(store::TData* Data, const void* RecBuf, const std::vector<store::TFieldDesc*>& Keys) {
+    std::string key;
+    for (store::TFieldDesc* d : Keys) {
+        const Variant v = Data->GetFieldValue(d->FieldNo, RecBuf);
+        if (v.IsNull() || v.IsEmpty()) {
+            key += '\x01';
+        } else {
+            const AnsiString t = rtl::VarToStr(v);
+            key += std::to_string(t.size()) + ':' + t;
+        }
+    }
+    return key;
+}
+
+std::string KeyText(TCustomDADataSet* Query, const std::vector<store::TFieldDesc*>& Keys) {
+    std::string key;
+    for (size_t i = 0; i < Keys.size(); ++i) {
+        db::TField* f = Query->FindField(Keys[i]->Name);
+        if (!f && static_cast<int>(i) < Query->Fields().Count()) f = Query->Fields()[i];
+        const Variant v = f ? f->Value() : Variant();
+        if (v.IsNull() || v.IsEmpty()) {
+            key += '\x01';
+        } else {
+            const AnsiString t = rtl::VarToStr(v);
+            key += std::to_string(t.size()) + ':' + t;
+        }
+    }
+    return key;
+}
+}  // namespace
+
+void TDADataSetUpdater::RunRowQuery(TCustomDADataSet* Query, TStatementType StatementType) {
+    const AnsiString text = FDAService->SQLGenerator()->GenerateSQL(StatementType, false, nullptr);
+    if (text != Query->SQL()) {
+        Query->Params()->Clear();
+        TDBAccessUtils::SetSQLText(Query, text, false, false);
+    }
+    FUseParamsInfo = false;
+    FUpdateQuery = Query;
+    TDAParams* params = Query->Params();
+    SetParamValues(params, StatementType);
+    const TStatementTypes types = StatementTypeBit(StatementType);
+    if (FDADataSet->BeforeUpdateExecute) FDADataSet->BeforeUpdateExecute(FDADataSet, types, params);
+    ExecuteUpdateQuery(StatementType);
+    if (FDADataSet->AfterUpdateExecute) FDADataSet->AfterUpdateExecute(FDADataSet, types, params);
+}
+
+void TDADataSetUpdater::RemoveDeletedRecords(const std::vector<store::TFieldDesc*>& Keys) {
+    TCustomDADataSet* query = RowQuery(2);
+    RunRowQuery(query, stRefreshCheckDeleted);
+    std::set<std::string> present;
+    if (query->Active())
+        for (query->First(); !query->Eof(); query->Next()) present.insert(KeyText(query, Keys));
+    query->Close();
+    auto* data = static_cast<store::TMemData*>(FDADataSet->IRecordSet());
+    std::vector<store::TRecBookmark> gone;
+    void* buf = data->AllocRecBuf();
+    rtl::TryFinally(
+        [&] {
+            for (data->SetToBegin();;) {
+                data->GetNextRecord(buf);
+                if (data->GetEof()) break;
+                if (!present.count(KeyText(data, buf, Keys))) {
+                    gone.emplace_back();
+                    data->GetBookmark(gone.back());
+                }
+            }
+        },
+        [&] { data->FreeRecBuf(buf); });
+    for (const store::TRecBookmark& b : gone) {
+        data->SetToBookmark(b);
+        data->RemoveRecord();
+    }
+}
+
+void TDADataSetUpdater::ReadChangedRecords(const std::vector<store::TFieldDesc*>& Keys) {
+    TCustomDADataSet* query = RowQuery(2);
+    RunRowQuery(query, stRefreshQuick);
+    if (!query->Active()) return;
+    FDADataSet->FRowsAffected = query->RecordCount();
+    auto* data = static_cast<store::TMemData*>(FDADataSet->IRecordSet());
+    std::map<std::string, store::TRecBookmark> records;
+    void* buf = data->AllocRecBuf();
+    rtl::TryFinally(
+        [&] {
+            if (query->RecordCount() == 0) return;
+            for (data->SetToBegin();;) {
+                data->GetNextRecord(buf);
+                if (data->GetEof()) break;
+                data->GetBookmark(records[KeyText(data, buf, Keys)]);
+            }
+            for (query->First(); !query->Eof(); query->Next()) {
+                auto it = records.find(KeyText(query, Keys));
+                if (it != records.end()) {
+                    data->SetToBookmark(it->second);
+                    data->GetRecord(buf);
+                    CopyRow(query, false, buf);
+                    data->PutRecord(buf);
+                    continue;
+                }
+                // A record the dataset has not seen yet joins the store only: nothing is written.
+                data->InitRecord(buf);
+                data->CreateComplexFields(buf, true);
+                CopyRow(query, false, buf);
+                const bool local = FDADataSet->LocalUpdate();
+                FDADataSet->SetLocalUpdate(true);
+                rtl::TryFinally([&] { data->AppendRecord(buf); }, [&] { FDADataSet->SetLocalUpdate(local); });
+            }
+        },
+        [&] { data->FreeRecBuf(buf); });
+    query->Close();
+    if (!data->IndexFieldNames().empty()) data->SortItems();
+}
+
+bool TDADataSetUpdater::PerformRefreshQuick(bool CheckDeleted) {
+    TCustomDADataSet* ds = FDADataSet;
+    if (ds->BeforeRefresh) ds->BeforeRefresh(ds);
+    ds->BeginConnection(true);
+    bool done = false;
+    rtl::TryFinally(
+        [&] {
+            const std::vector<store::TFieldDesc*> keys = FDAService->GetKeyFieldDescs();
+            if (keys.empty()) db::DatabaseError(SUniqueKeyFieldsRequired);
+            ds->CheckBrowseMode();
+            if (!FDAService->UpdatingTableInfo()) return;
+            AnsiString keyNames;
+            for (store::TFieldDesc* d : keys) keyNames += (keyNames.empty() ? "" : ";") + rtl::WideToAnsi(d->Name);
+            std::vector<Variant> kept;
+            if (!ds->IsEmpty())
+                for (store::TFieldDesc* d : keys) {
+                    db::TField* f = ds->FindField(d->Name);
+                    kept.push_back(f ? f->Value() : Variant());
+                }
+            const bool strict = ds->Options()->StrictUpdate();
+            const bool filtered = ds->Filtered();
+            ds->DisableControls();
+            rtl::TryFinally(
+                [&] {
+                    ds->SetFiltered(false);
+                    ds->Options()->SetStrictUpdate(false);
+                    if (CheckDeleted && !ds->IsEmpty()) RemoveDeletedRecords(keys);
+                    // The condition names the current record's key: without one there is nothing to read.
+                    if (!kept.empty()) {
+                        ds->First();
+                        if (kept.size() == 1 ? ds->Locate(rtl::AnsiToWide(keyNames), kept[0], {})
+                                             : ds->Locate(rtl::AnsiToWide(keyNames), rtl::VarArrayOf(kept), {}))
+                            ReadChangedRecords(keys);
+                    }
+                },
+                [&] {
+                    ds->Options()->SetStrictUpdate(strict);
+                    ds->SetFiltered(filtered);
+                    ds->First();
+                    if (!kept.empty()) {
+                        if (kept.size() == 1)
+                            ds->Locate(rtl::AnsiToWide(keyNames), kept[0], {});
+                        else
+                            ds->Locate(rtl::AnsiToWide(keyNames), rtl::VarArrayOf(kept), {});
+                    }
+                    ds->EnableControls();
+                });
+            done = true;
+        },
+        [&] { ds->EndConnection(); });
+    if (done && ds->AfterRefresh) ds->AfterRefresh(ds);
+    return done;
 }
 
 bool TDADataSetUpdater::PerformRefreshRecord() { return PerformSQL(AnsiString(), StatementTypeBit(stRefresh)); }
@@ -629,8 +917,9 @@ void TDADataSetUpdater::BeginLockTransaction(const AnsiString& Name) {
 void TDADataSetUpdater::EndLockTransaction(const AnsiString& Name) {
     TDATransaction* tr = FLockTransaction;
     const bool started = FLockStartedTransaction;
-    FLockTransaction = nullptr;
     FLockStartedTransaction = false;
+    // Under the cached-updates lock the record locks are savepoints inside its transaction.
+    FLockTransaction = FCachedLockHeld ? FCachedLockTransaction : nullptr;
     if (!tr) return;
     // Giving a lock back must not fail the edit that ends it.
     try {
@@ -646,6 +935,97 @@ void TDADataSetUpdater::EndLockTransaction(const AnsiString& Name) {
     }
 }
 
+bool TDADataSetUpdater::CachedLockApplies() const {
+    return FDADataSet->CachedUpdates() && FDADataSet->LockMode() == lmPessimistic;
+}
+
+bool TDADataSetUpdater::PendingCachedChanges() const {
+    store::TData* data = FDADataSet->IRecordSet();
+    return data && data->HasModifiedOrDeleted();
+}
+
+void TDADataSetUpdater::SetCachedUpdatesSavepoint() {
+    // The first locked record of a cached session opens the transaction that holds every lock
+    // until the changes are applied or given up.
+    if (!CachedLockApplies() || PendingCachedChanges() || FCachedLockHeld) return;
+    TDATransaction* tr = FDADataSet->UsedUpdateTransaction();
+    if (!tr) return;
+    const AnsiString name = LockSavepointName(true);
+    if (tr->Active()) {
+        if (SupportsSavepoints()) tr->Savepoint(name);
+        FCachedLockStartedTransaction = false;
+    } else {
+        tr->StartTransaction();
+        FCachedLockStartedTransaction = true;
+    }
+    FCachedLockTransaction = tr;
+    FCachedLockHeld = true;
+    FLockTransaction = tr;
+    FLockStartedTransaction = false;
+}
+
+void TDADataSetUpdater::GiveBackCachedLock() {
+    TDATransaction* tr = FCachedLockTransaction;
+    const bool started = FCachedLockStartedTransaction;
+    ResetLockTransaction();
+    if (!tr) return;
+    try {
+        if (started)
+            tr->Rollback();
+        else if (!SupportsSavepoints())
+            tr->RollbackRetaining();
+        else {
+            const AnsiString name = LockSavepointName(true);
+            tr->RollbackToSavepoint(name);
+            tr->ReleaseSavepoint(name);
+        }
+    } catch (const rtl::Exception&) {
+    }
+}
+
+void TDADataSetUpdater::RollbackCachedUpdatesSavepoint() {
+    if (CachedLockApplies() && FCachedLockHeld && !PendingCachedChanges()) GiveBackCachedLock();
+}
+
+void TDADataSetUpdater::RollbackCachedUpdatesSavepointOnApply() {
+    if (CachedLockApplies() && FCachedLockHeld && PendingCachedChanges()) GiveBackCachedLock();
+}
+
+void TDADataSetUpdater::ResetLockTransaction() {
+    FCachedLockTransaction = nullptr;
+    FCachedLockHeld = false;
+    FCachedLockStartedTransaction = false;
+    FLockTransaction = nullptr;
+    FLockStartedTransaction = false;
+}
+
+bool TDADataSetUpdater::AfterRevertRecord() {
+    RollbackCachedUpdatesSavepoint();
+    return true;
+}
+
+bool TDADataSetUpdater::AfterApplyUpdates() {
+    // The applied changes were written inside the transaction that held the locks: it ends as
+    // the dataset's other writes do.
+    if (FCachedLockHeld && FCachedLockTransaction) {
+        TDATransaction* tr = FCachedLockTransaction;
+        const bool started = FCachedLockStartedTransaction;
+        ResetLockTransaction();
+        if (started) {
+            if (FDADataSet->AutoCommit()) tr->Commit();
+        } else if (SupportsSavepoints()) {
+            tr->ReleaseSavepoint(LockSavepointName(true));
+        }
+    }
+    ResetLockTransaction();
+    return true;
+}
+
+bool TDADataSetUpdater::BeforeCancelUpdates() {
+    RollbackCachedUpdatesSavepointOnApply();
+    return true;
+}
+
 bool TDADataSetUpdater::LockRecord() {
     if (FDADataSet->Eof() && FDADataSet->Bof()) return false;
     FDADataSet->UpdateCursorPos();
@@ -656,7 +1036,8 @@ bool TDADataSetUpdater::LockRecord() {
 void TDADataSetUpdater::UnlockRecord() { EndLockTransaction(LockSavepointName()); }
 
 void TDADataSetUpdater::EndLock(bool Ran) {
-    if (!FLockTransaction) return;
+    // The cached-updates lock ends with the apply, not with one of its records.
+    if (!FLockTransaction || FCachedLockHeld) return;
     if (!Ran) {
         UnlockRecord();
         return;
@@ -681,10 +1062,16 @@ bool TDADataSetUpdater::LockRefreshesRecord() {
     return true;
 }
 
+bool TDADataSetUpdater::CachedChangePending() {
+    return FDADataSet->CachedUpdates() && FDADataSet->UpdateStatus() != db::usUnmodified &&
+           FDADataSet->UpdateResult() != store::urApplied;
+}
+
 void TDADataSetUpdater::BeforeEdit() {
     const bool refresh = FDADataSet->RefreshOptions().Contains(roBeforeEdit) &&
                          !(FDADataSet->CachedUpdates() && FDADataSet->UpdateStatus() == db::usInserted);
-    const bool lock = FDADataSet->LockMode() == lmPessimistic;
+    // A cached record with a change not yet applied was locked when that change began.
+    const bool lock = FDADataSet->LockMode() == lmPessimistic && !CachedChangePending();
     TStatementTypes types = 0;
     if (refresh) {
         if (lock && LockRefreshesRecord())
@@ -694,21 +1081,37 @@ void TDADataSetUpdater::BeforeEdit() {
     }
     if (lock) types |= StatementTypeBit(stLock);
     if (!types) return;
-    if (lock) BeginLockTransaction(LockSavepointName());
+    if (lock) {
+        if (FDADataSet->CachedUpdates()) SetCachedUpdatesSavepoint();
+        BeginLockTransaction(LockSavepointName());
+    }
     try {
         PerformSQL(AnsiString(), types);
     } catch (...) {
-        if (lock) UnlockRecord();
+        if (lock) {
+            UnlockRecord();
+            if (FDADataSet->CachedUpdates()) RollbackCachedUpdatesSavepoint();
+        }
         throw;
     }
 }
 
 void TDADataSetUpdater::BeforeDelete() {
-    if (FDADataSet->LockMode() == lmPessimistic) LockRecord();
+    if (FDADataSet->LockMode() != lmPessimistic || CachedChangePending()) return;
+    if (FDADataSet->CachedUpdates()) SetCachedUpdatesSavepoint();
+    try {
+        LockRecord();
+    } catch (...) {
+        UnlockRecord();
+        if (FDADataSet->CachedUpdates()) RollbackCachedUpdatesSavepoint();
+        throw;
+    }
 }
 
 void TDADataSetUpdater::AfterCancel() {
-    if (FDADataSet->LockMode() == lmPessimistic && FDADataSet->State() != db::dsInsert) UnlockRecord();
+    if (FDADataSet->LockMode() != lmPessimistic || FDADataSet->State() == db::dsInsert || CachedChangePending()) return;
+    UnlockRecord();
+    if (FDADataSet->CachedUpdates()) RollbackCachedUpdatesSavepoint();
 }
 
 bool TDADataSetUpdater::PerformPSUpdateRecord(db::TUpdateKind UpdateKind, db::TDataSet* Delta) {

@@ -49,6 +49,13 @@ store::TFieldDesc* TCustomLiteDataSetService::GetIdentityField() {
     return nullptr;
 }
 
+int TCustomLiteDataSetService::GetRecCount() {
+    TCustomDAConnection* conn = FDADataSet->UsedConnection();
+    AnsiString text = FDADataSet->GetFinalSQL();
+    if (conn) text = SetOrderBy(text, AnsiString(), conn->GetICommandClass().GetParserClass());
+    return FDADataSet->CountServerRows("SELECT count(*) FROM (\r\n" + text + "\r\n)");
+}
+
 void TCustomLiteDataSetService::AfterFieldsKnown() {
     TDADataSetService::AfterFieldsKnown();
     TCRRecordSet* rs = RecordSet();

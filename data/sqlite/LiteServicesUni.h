@@ -35,6 +35,8 @@ public:
     void NewUpdater() override;
     bool CanModify() override;
     bool IdentityIsDataField() override { return true; }
+    // Counted without the query's ORDER BY, which only costs the server a sort.
+    int GetRecCount() override;
 
 protected:
     daccess::TDASQLGenerator* CreateSQLGenerator() override;

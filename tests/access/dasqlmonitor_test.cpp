@@ -164,6 +164,22 @@ TEST_F(MonitorTest, StatementTextsCarryTheParametersWhenAsked) {
     EXPECT_EQ(exec[0].find("\r\n"), AnsiString::npos);
 }
 
+TEST_F(MonitorTest, APostedRecordIsTracedAsTheDatasetsStatement) {
+    TCustomDADataSet* ds = Query("SELECT * FROM sources ORDER BY id");
+    ds->Open();
+    Traces.clear();
+    ds->Edit();
+    ds->FieldByName("kind")->SetAsInteger(9);
+    ds->Post();
+    // The strict check's savepoint around it is traced too.
+    std::vector<AnsiString> exec;
+    for (const AnsiString& t : Texts(tfQExecute))
+        if (!StartsWith(t, "SQL Execute: SAVEPOINT") && !StartsWith(t, "SQL Execute: RELEASE")) exec.push_back(t);
+    ASSERT_EQ(exec.size(), 1u);
+    EXPECT_EQ(exec[0], "SQL Execute: UPDATE sources\r\nSET\r\n  kind = ?\r\nWHERE\r\n  id = ?\r\n"
+                       ":kind(Integer,IN)=9 \r\n:Old_id(Integer,IN)=1");
+}
+
 TEST_F(MonitorTest, FlagsOffOrInactiveMeanNoTrace) {
     Monitor->SetTraceFlags(Monitor->TraceFlags() - TDATraceFlags{tfConnect});
     Conn->Disconnect();

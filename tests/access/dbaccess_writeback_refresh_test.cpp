@@ -114,6 +114,53 @@ TEST_F(RefreshTest, RefreshBeforeEditStartsFromTheServersRow) {
     EXPECT_EQ(Column("SELECT name || '/' || kind FROM sources WHERE id = 1"), std::vector<std::string>{"edited/40"});
 }
 
+// --- quick refresh ---
+
+TEST_F(RefreshTest, QuickRefreshReadsTheCurrentRecordAgainAndDropsRowsDeletedElsewhere) {
+    TCustomDADataSet* ds = Watched("SELECT * FROM sources WHERE kind = :kind ORDER BY id");
+    ds->Params()->ParamByName("kind")->SetAsInteger(1);
+    ds->Open();
+    ds->Locate(u"id", Variant(3), {});
+    Conn->ExecSQL("UPDATE sources SET name = 'renamed' WHERE id = 3");
+    Conn->ExecSQL("DELETE FROM sources WHERE id = 5");
+
+    // Without the check, a row deleted elsewhere stays.
+    ds->RefreshQuick(false);
+    EXPECT_EQ(ds->FieldByName("id")->AsInteger(), 3);
+    EXPECT_EQ(ds->FieldByName("name")->AsString(), "renamed");
+    EXPECT_EQ(ds->RecordCount(), 3);
+
+    Conn->ExecSQL("UPDATE sources SET name = 'renamed again' WHERE id = 3");
+    Ran.clear();
+    ds->RefreshQuick(true);
+    EXPECT_EQ(ds->FieldByName("id")->AsInteger(), 3);
+    EXPECT_EQ(ds->FieldByName("name")->AsString(), "renamed again");
+    EXPECT_EQ(ds->State(), db::dsBrowse);
+    ASSERT_EQ(Ran.size(), 2u);
+    EXPECT_EQ(Ran[0].Text, "SELECT id FROM sources WHERE kind = :kind ORDER BY id");
+    EXPECT_EQ(Ran[0].Params, std::vector<AnsiString>{"kind"});
+    EXPECT_EQ(Ran[1].Text, "SELECT * FROM sources WHERE (kind = :kind) AND id = :Old_id  ORDER BY id");
+    EXPECT_EQ(Ran[1].Params, (std::vector<AnsiString>{"kind", "Old_id"}));
+    EXPECT_EQ(Ids(ds), (std::vector<int>{1, 3}));
+    // Nothing was written.
+    EXPECT_EQ(Column("SELECT count(*) FROM sources"), std::vector<std::string>{"4"});
+
+    // The current record deleted elsewhere: the dataset moves to its first record.
+    ds->Locate(u"id", Variant(3), {});
+    Conn->ExecSQL("DELETE FROM sources WHERE id = 3");
+    ds->RefreshQuick(true);
+    EXPECT_EQ(Ids(ds), (std::vector<int>{1}));
+}
+
+TEST_F(RefreshTest, QuickRefreshNeedsKeys) {
+    Conn->ExecSQL("CREATE TABLE loose (a INTEGER, b TEXT)");
+    Conn->ExecSQL("INSERT INTO loose VALUES (1, 'x')");
+    TCustomDADataSet* ds = Query("SELECT * FROM loose");
+    ds->Open();
+    accesstest::ExpectMessage([&] { ds->RefreshQuick(true); }, "Unique keyfields required");
+    EXPECT_EQ(ds->RecordCount(), 1);
+}
+
 // --- the user's statements ---
 
 TEST_F(RefreshTest, UserStatementsReplaceGeneratedOnes) {
@@ -144,6 +191,23 @@ TEST_F(RefreshTest, UserStatementsReplaceGeneratedOnes) {
     // "WHERE ..." refreshes through the dataset's own text with the condition added.
     EXPECT_EQ(Ran[2].Text.find("SELECT * FROM sources"), 0u);
     EXPECT_NE(Ran[2].Text.find("id = :id"), AnsiString::npos);
+}
+
+TEST_F(RefreshTest, AParameterTheHandlerLeftUnfilledIsReported) {
+    TCustomDADataSet* ds = Query("SELECT * FROM sources ORDER BY id");
+    ds->SetSQLUpdate("UPDATE sources SET name = :name, kind = :extra WHERE id = :OLD_id");
+    bool fill = false;
+    ds->BeforeUpdateExecute = [&](TCustomDADataSet*, uint16_t, TDAParams* P) {
+        if (fill) P->ParamByName("extra")->SetAsInteger(33);
+    };
+    ds->Open();
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("handled");
+    accesstest::ExpectMessage([&] { ds->Post(); }, "Unknown data type of parameter extra");
+    EXPECT_EQ(Column("SELECT kind FROM sources WHERE id = 1"), std::vector<std::string>{"1"});
+    fill = true;
+    ds->Post();
+    EXPECT_EQ(Column("SELECT name || '/' || kind FROM sources WHERE id = 1"), std::vector<std::string>{"handled/33"});
 }
 
 // --- master/detail ---
@@ -255,6 +319,72 @@ TEST_F(RefreshTest, APessimisticLockHoldsTheRowUntilPostOrCancel) {
     EXPECT_TRUE(Conn->InTransaction());
     Conn->Commit();
     EXPECT_EQ(Column("SELECT name FROM sources WHERE id = 2"), std::vector<std::string>{"in the caller's transaction"});
+}
+
+TEST_F(RefreshTest, CachedEditsKeepTheirLocksUntilTheChangesEnd) {
+    TCustomDADataSet* ds = Query("SELECT * FROM sources ORDER BY id");
+    ds->SetName("Sources");
+    ds->SetLockMode(lmPessimistic);
+    ds->SetCachedUpdates(true);
+    ds->SetSQLLock("UPDATE sources SET id = id WHERE id = :OLD_id");
+    ds->Open();
+
+    // Cancelling the only edit gives everything back.
+    ds->Edit();
+    EXPECT_TRUE(Conn->InTransaction());
+    ds->Cancel();
+    EXPECT_FALSE(Conn->InTransaction());
+
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("first");
+    ds->Post();
+    ds->Next();
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("second");
+    ds->Post();
+    // Editing a record again takes no second lock.
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("second again");
+    ds->Post();
+    // Cancelling an edit of a third record keeps the locks of the first two.
+    ds->Next();
+    ds->Edit();
+    ds->Cancel();
+    EXPECT_TRUE(Conn->InTransaction());
+    EXPECT_EQ(OtherWriter("UPDATE sources SET kind = 0 WHERE id = 5"), SQLITE_BUSY);
+
+    ds->ApplyUpdates();
+    EXPECT_FALSE(Conn->InTransaction());
+    EXPECT_EQ(Column("SELECT name FROM sources WHERE id <= 2 ORDER BY id"),
+              (std::vector<std::string>{"first", "second again"}));
+    EXPECT_EQ(OtherWriter("UPDATE sources SET kind = 0 WHERE id = 5"), SQLITE_OK);
+
+    // Cancelled changes give their locks back and write nothing.
+    ds->First();
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("never written");
+    ds->Post();
+    EXPECT_TRUE(Conn->InTransaction());
+    ds->CancelUpdates();
+    EXPECT_FALSE(Conn->InTransaction());
+    EXPECT_EQ(Column("SELECT name FROM sources WHERE id = 1"), std::vector<std::string>{"first"});
+
+    // A reverted record that was the only change does too.
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("reverted");
+    ds->Post();
+    ds->RevertRecord();
+    EXPECT_FALSE(Conn->InTransaction());
+
+    // Inside the caller's transaction the lock is a savepoint; the caller commits.
+    Conn->StartTransaction();
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("in the caller's transaction");
+    ds->Post();
+    ds->ApplyUpdates();
+    EXPECT_TRUE(Conn->InTransaction());
+    Conn->Commit();
+    EXPECT_EQ(Column("SELECT name FROM sources WHERE id = 1"), std::vector<std::string>{"in the caller's transaction"});
 }
 
 TEST_F(RefreshTest, ALockThatReadsTheRowFindsChangesOfOtherUsers) {

@@ -169,6 +169,23 @@ TEST_F(WriteBackTest, EachPostGetsTheStatementOfWhatItChanged) {
     EXPECT_EQ(Column("SELECT count(*) FROM sources WHERE name = 'after reopening'"), std::vector<std::string>{"1"});
 }
 
+TEST_F(WriteBackTest, AComputedColumnIsNeverWritten) {
+    TCustomDADataSet* ds = Watched("SELECT id, name, name || '!' AS shout FROM sources ORDER BY id");
+    ds->Options()->SetUpdateAllFields(true);
+    ds->Open();
+    ds->Edit();
+    ds->FieldByName("name")->SetAsString("quiet");
+    ds->Post();
+    ds->Append();
+    ds->FieldByName("name")->SetAsString("new");
+    ds->Post();
+    ASSERT_EQ(Ran.size(), 2u);
+    EXPECT_EQ(Ran[0].Text, "UPDATE sources\r\nSET\r\n  id = ?, name = ?\r\nWHERE\r\n  id = ?");
+    EXPECT_EQ(Ran[1].Text, "INSERT INTO sources\r\n  (id, name)\r\nVALUES\r\n  (?, ?)");
+    EXPECT_EQ(Column("SELECT name FROM sources WHERE id IN (1, 6) ORDER BY id"),
+              (std::vector<std::string>{"quiet", "new"}));
+}
+
 TEST_F(WriteBackTest, AnUnchangedEditRunsNothing) {
     TCustomDADataSet* ds = Watched("SELECT * FROM sources");
     ds->Open();
@@ -433,13 +450,95 @@ TEST_F(WriteBackTest, CachedUpdatesFailingHalfWayAreKeptForARetry) {
               (std::vector<std::string>{"first", "second"}));
 }
 
-TEST_F(WriteBackTest, TheServerCountOfAQueryWithOrderByAndParameters) {
-    TCustomDADataSet* ds = Query("SELECT * FROM sources WHERE kind = :kind ORDER BY name DESC", false);
-    ds->SetFetchRows(1);
-    ds->Options()->SetQueryRecCount(true);
-    ds->ParamByName("kind")->SetAsInteger(1);
+// SQLite runs one statement per text: this updater runs a batch statement by statement, taking
+// each statement's parameters in order from the batch's.
+class TBatchRunningUpdater : public sqlite::TCustomLiteDataSetUpdater {
+public:
+    using TCustomLiteDataSetUpdater::TCustomLiteDataSetUpdater;
+    bool BatchUpdates() override { return TDADataSetUpdater::BatchUpdates(); }
+    std::vector<Statement> Batches;
+
+protected:
+    int ExecuteBatch() override {
+        TDAParams* all = TDBAccessUtils::GetParams(CurrentUpdateQuery());
+        Statement batch{BatchSQL(), {}};
+        for (int i = 0; i < all->Count(); ++i) batch.Params.push_back(all->Items(i)->Name());
+        Batches.push_back(batch);
+        int rows = 0, next = 0;
+        const AnsiString text = BatchSQL();
+        size_t from = 0;
+        while (from < text.size()) {
+            size_t end = text.find(';', from);
+            AnsiString piece;
+            for (char c : text.substr(from, end - from))
+                piece += c == '?' ? ":b" + std::to_string(piece.size()) : AnsiString(1, c);
+            from = end + 1;
+            while (from < text.size() && (text[from] == '\r' || text[from] == '\n')) ++from;
+            rtl::TOwnedPtr<TCustomDASQL> q(rtl::Create<TCustomDASQL>(nullptr));
+            q->SetConnection(DADataSet()->UsedConnection());
+            q->SetSQL(piece);
+            for (int i = 0; i < q->Params()->Count(); ++i) q->Params()->Items(i)->Assign(all->Items(next++));
+            q->Execute();
+            rows += q->RowsAffected();
+        }
+        return rows;
+    }
+};
+
+TEST_F(WriteBackTest, CachedUpdatesRunInBatchesOfUpdateBatchSize) {
+    TCustomDADataSet* ds = Query("SELECT * FROM sources ORDER BY id");
+    ds->SetCachedUpdates(true);
+    ds->Options()->SetUpdateBatchSize(2);
     ds->Open();
-    EXPECT_EQ(ds->RecordCount(), 3);
+    auto* updater = rtl::Create<TBatchRunningUpdater>(ds->DataSetService());
+    ds->DataSetService()->AssignUpdater(updater);
+    for (int i = 0; i < 3; ++i) {
+        ds->Edit();
+        ds->FieldByName("name")->SetAsString("batched " + std::to_string(i + 1));
+        ds->Post();
+        ds->Next();
+    }
+    ds->Delete();
+    ds->ApplyUpdates();
+    ds->CommitUpdates();
+
+    ASSERT_EQ(updater->Batches.size(), 2u);
+    const AnsiString update0 = "UPDATE sources\r\nSET\r\n  name = ?\r\nWHERE\r\n  id = ?;";
+    EXPECT_EQ(updater->Batches[0].Text, update0 + "\r\n" + update0);
+    EXPECT_EQ(updater->Batches[0].Params,
+              (std::vector<AnsiString>{"P_0_name", "P_0_Old_id", "P_1_name", "P_1_Old_id"}));
+    EXPECT_EQ(updater->Batches[1].Text, update0 + "\r\nDELETE FROM sources\r\nWHERE\r\n  id = ?;");
+    EXPECT_EQ(updater->Batches[1].Params, (std::vector<AnsiString>{"P_0_name", "P_0_Old_id", "P_1_Old_id"}));
+    EXPECT_EQ(Column("SELECT id || ' ' || name FROM sources WHERE id <= 4 ORDER BY id"),
+              (std::vector<std::string>{"1 batched 1", "2 batched 2", "3 batched 3"}));
+    EXPECT_FALSE(ds->UpdatesPending());
+
+    // A batch that found fewer rows than it has statements is reported and kept for a retry.
+    ds->First();
+    for (int i = 0; i < 2; ++i) {
+        ds->Edit();
+        ds->FieldByName("kind")->SetAsInteger(70 + i);
+        ds->Post();
+        ds->Next();
+    }
+    Conn->ExecSQL("UPDATE sources SET id = 20 WHERE id = 2");
+    accesstest::ExpectMessage([&] { ds->ApplyUpdates(); }, "Update failed. Found 1 records");
+    EXPECT_TRUE(ds->UpdatesPending());
+}
+
+TEST_F(WriteBackTest, TheServerCountOfAQueryWithOrderByAndParameters) {
+    // A comment at the end must not swallow the counting query's closing parenthesis.
+    for (const char* sql : {"SELECT * FROM sources WHERE kind = :kind ORDER BY name DESC",
+                            "SELECT * FROM sources WHERE kind = :kind ORDER BY name -- odd kinds",
+                            "SELECT * FROM sources WHERE kind = :kind -- odd kinds"}) {
+        SCOPED_TRACE(sql);
+        TCustomDADataSet* ds = Query(sql, false);
+        ds->SetFetchRows(1);
+        ds->Options()->SetQueryRecCount(true);
+        ds->ParamByName("kind")->SetAsInteger(1);
+        ds->Open();
+        EXPECT_EQ(ds->RecordCount(), 3);
+    }
 }
 
 // --- update SQL objects ---
