@@ -8,38 +8,13 @@
 #include <fstream>
 #include <string>
 
+#include "bench/lite_bench_connection.h"
 #include "data/components/DAScript.h"
-#include "data/sqlite/LiteClassesUni.h"
-#include "data/sqlite/LiteServicesUni.h"
 #include "data/sqlite/LiteServicesUni_Processors.h"
 
 namespace {
 
-class TBenchConnection : public daccess::TCustomDAConnection {
-    RTL_CLASS(TBenchConnection, daccess::TCustomDAConnection)
-public:
-    using TCustomDAConnection::TCustomDAConnection;
-    const daccess::TCRConnectionClass& GetIConnectionClass() const override {
-        return sqlite::TSQLiteConnection::StaticClass();
-    }
-    const daccess::TCRCommandClass& GetICommandClass() const override { return sqlite::TSQLiteCommand::StaticClass(); }
-    const daccess::TCRRecordSetClass& GetIRecordSetClass() const override {
-        return sqlite::TSQLiteRecordSet::StaticClass();
-    }
-    const daccess::TCRMetaDataClass& GetIMetaDataClass() const override {
-        return sqlite::TSQLiteMetaData::StaticClass();
-    }
-    const store::TDataSetServiceClass& GetDataSetServiceClass() const override {
-        return sqlite::TCustomLiteDataSetService::StaticClass();
-    }
-    void CreateIConnection() override {
-        if (IConnection()) return;
-        auto* c = rtl::Create<sqlite::TSQLiteConnection>();
-        c->SetProp(daccess::pidDatabase, rtl::Variant(Database));
-        SetIConnection(c);
-    }
-    rtl::AnsiString Database;
-};
+using bench::TLiteBenchConnection;
 
 class TBenchScript : public components::TDAScript {
     RTL_CLASS(TBenchScript, components::TDAScript)
@@ -78,7 +53,7 @@ const char* const kSetUp = "PRAGMA synchronous = OFF; CREATE TABLE IF NOT EXISTS
 
 void BM_ScriptExecute(benchmark::State& state) {
     TempDb db;
-    rtl::TOwnedPtr<TBenchConnection> conn(rtl::Create<TBenchConnection>(nullptr));
+    rtl::TOwnedPtr<TLiteBenchConnection> conn(rtl::Create<TLiteBenchConnection>(nullptr));
     conn->SetLoginPrompt(false);
     conn->Database = db.File;
     conn->Connect();
@@ -120,7 +95,7 @@ BENCHMARK_MAIN();
 namespace {
 void BM_ScriptSplitOnly(benchmark::State& state) {
     TempDb db;
-    rtl::TOwnedPtr<TBenchConnection> conn(rtl::Create<TBenchConnection>(nullptr));
+    rtl::TOwnedPtr<TLiteBenchConnection> conn(rtl::Create<TLiteBenchConnection>(nullptr));
     conn->SetLoginPrompt(false);
     conn->Database = db.File;
     conn->Connect();
