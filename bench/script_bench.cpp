@@ -49,14 +49,19 @@ struct TempDb {
     std::string File;
 };
 
+rtl::TOwnedPtr<TLiteBenchConnection> Connected(const std::string& File) {
+    rtl::TOwnedPtr<TLiteBenchConnection> conn(rtl::Create<TLiteBenchConnection>(nullptr));
+    conn->SetLoginPrompt(false);
+    conn->Database = File;
+    conn->Connect();
+    return conn;
+}
+
 const char* const kSetUp = "PRAGMA synchronous = OFF; CREATE TABLE IF NOT EXISTS t (id INTEGER PRIMARY KEY, name TEXT, v REAL)";
 
 void BM_ScriptExecute(benchmark::State& state) {
     TempDb db;
-    rtl::TOwnedPtr<TLiteBenchConnection> conn(rtl::Create<TLiteBenchConnection>(nullptr));
-    conn->SetLoginPrompt(false);
-    conn->Database = db.File;
-    conn->Connect();
+    rtl::TOwnedPtr<TLiteBenchConnection> conn = Connected(db.File);
     conn->ExecSQL("PRAGMA synchronous = OFF");
     conn->ExecSQL("CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT, v REAL)");
     rtl::TOwnedPtr<TBenchScript> script(rtl::Create<TBenchScript>(nullptr));
@@ -95,10 +100,7 @@ BENCHMARK_MAIN();
 namespace {
 void BM_ScriptSplitOnly(benchmark::State& state) {
     TempDb db;
-    rtl::TOwnedPtr<TLiteBenchConnection> conn(rtl::Create<TLiteBenchConnection>(nullptr));
-    conn->SetLoginPrompt(false);
-    conn->Database = db.File;
-    conn->Connect();
+    rtl::TOwnedPtr<TLiteBenchConnection> conn = Connected(db.File);
     rtl::TOwnedPtr<TBenchScript> script(rtl::Create<TBenchScript>(nullptr));
     script->InternalSQL()->SetConnection(conn.get());
     script->SQL()->SetText(InsertScript(static_cast<int>(state.range(0))));
