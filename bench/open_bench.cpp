@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bench/bench_common.h"
+#include "bench/lite_bench_connection.h"
 #include "data/access/DBAccess.h"
 #include "data/sqlite/LiteClassesUni.h"
 #include "framework/rtl/Text.h"
@@ -90,35 +91,15 @@ long PeakRssKb() {
     return u.ru_maxrss;
 }
 
-class TBenchConnection : public daccess::TCustomDAConnection {
-    RTL_CLASS(TBenchConnection, daccess::TCustomDAConnection)
-public:
-    using TCustomDAConnection::TCustomDAConnection;
-    const daccess::TCRConnectionClass& GetIConnectionClass() const override {
-        return sqlite::TSQLiteConnection::StaticClass();
-    }
-    const daccess::TCRCommandClass& GetICommandClass() const override { return sqlite::TSQLiteCommand::StaticClass(); }
-    const daccess::TCRRecordSetClass& GetIRecordSetClass() const override {
-        return sqlite::TSQLiteRecordSet::StaticClass();
-    }
-    const daccess::TCRMetaDataClass& GetIMetaDataClass() const override {
-        return sqlite::TSQLiteMetaData::StaticClass();
-    }
-    void CreateIConnection() override {
-        if (IConnection()) return;
-        auto* c = rtl::Create<sqlite::TSQLiteConnection>();
-        c->SetProp(daccess::pidDatabase, Variant(AnsiString(Database())));
-        c->SetProp(sqlite::pidBusyTimeout, Variant(350));
-        c->SetProp(sqlite::pidReadUncommitted, Variant(true));
-        c->SetProp(sqlite::pidEnableSharedCache, Variant(true));
-        c->SetProp(sqlite::pidForeignKeys, Variant(false));
-        SetIConnection(c);
-    }
-};
-
-rtl::TOwnedPtr<TBenchConnection> NewConnection() {
-    rtl::TOwnedPtr<TBenchConnection> conn(rtl::Create<TBenchConnection>(nullptr));
+rtl::TOwnedPtr<bench::TLiteBenchConnection> NewConnection() {
+    rtl::TOwnedPtr<bench::TLiteBenchConnection> conn(rtl::Create<bench::TLiteBenchConnection>(nullptr));
     conn->SetLoginPrompt(false);
+    conn->Database = AnsiString(Database());
+    conn->Props = {{sqlite::pidBusyTimeout, Variant(350)},
+                     {sqlite::pidReadUncommitted, Variant(true)},
+                     {sqlite::pidEnableSharedCache, Variant(true)},
+                     {sqlite::pidForeignKeys, Variant(false)}};
+    conn->LiteDataSetService = false;
     conn->Connect();
     return conn;
 }

@@ -8,38 +8,13 @@
 #include <fstream>
 #include <string>
 
+#include "bench/lite_bench_connection.h"
 #include "data/components/DAScript.h"
-#include "data/sqlite/LiteClassesUni.h"
-#include "data/sqlite/LiteServicesUni.h"
 #include "data/sqlite/LiteServicesUni_Processors.h"
 
 namespace {
 
-class TBenchConnection : public daccess::TCustomDAConnection {
-    RTL_CLASS(TBenchConnection, daccess::TCustomDAConnection)
-public:
-    using TCustomDAConnection::TCustomDAConnection;
-    const daccess::TCRConnectionClass& GetIConnectionClass() const override {
-        return sqlite::TSQLiteConnection::StaticClass();
-    }
-    const daccess::TCRCommandClass& GetICommandClass() const override { return sqlite::TSQLiteCommand::StaticClass(); }
-    const daccess::TCRRecordSetClass& GetIRecordSetClass() const override {
-        return sqlite::TSQLiteRecordSet::StaticClass();
-    }
-    const daccess::TCRMetaDataClass& GetIMetaDataClass() const override {
-        return sqlite::TSQLiteMetaData::StaticClass();
-    }
-    const store::TDataSetServiceClass& GetDataSetServiceClass() const override {
-        return sqlite::TCustomLiteDataSetService::StaticClass();
-    }
-    void CreateIConnection() override {
-        if (IConnection()) return;
-        auto* c = rtl::Create<sqlite::TSQLiteConnection>();
-        c->SetProp(daccess::pidDatabase, rtl::Variant(Database));
-        SetIConnection(c);
-    }
-    rtl::AnsiString Database;
-};
+using bench::TLiteBenchConnection;
 
 class TBenchScript : public components::TDAScript {
     RTL_CLASS(TBenchScript, components::TDAScript)
@@ -74,14 +49,19 @@ struct TempDb {
     std::string File;
 };
 
+rtl::TOwnedPtr<TLiteBenchConnection> Connected(const std::string& File) {
+    rtl::TOwnedPtr<TLiteBenchConnection> conn(rtl::Create<TLiteBenchConnection>(nullptr));
+    conn->SetLoginPrompt(false);
+    conn->Database = File;
+    conn->Connect();
+    return conn;
+}
+
 const char* const kSetUp = "PRAGMA synchronous = OFF; CREATE TABLE IF NOT EXISTS t (id INTEGER PRIMARY KEY, name TEXT, v REAL)";
 
 void BM_ScriptExecute(benchmark::State& state) {
     TempDb db;
-    rtl::TOwnedPtr<TBenchConnection> conn(rtl::Create<TBenchConnection>(nullptr));
-    conn->SetLoginPrompt(false);
-    conn->Database = db.File;
-    conn->Connect();
+    rtl::TOwnedPtr<TLiteBenchConnection> conn = Connected(db.File);
     conn->ExecSQL("PRAGMA synchronous = OFF");
     conn->ExecSQL("CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT, v REAL)");
     rtl::TOwnedPtr<TBenchScript> script(rtl::Create<TBenchScript>(nullptr));
@@ -120,10 +100,7 @@ BENCHMARK_MAIN();
 namespace {
 void BM_ScriptSplitOnly(benchmark::State& state) {
     TempDb db;
-    rtl::TOwnedPtr<TBenchConnection> conn(rtl::Create<TBenchConnection>(nullptr));
-    conn->SetLoginPrompt(false);
-    conn->Database = db.File;
-    conn->Connect();
+    rtl::TOwnedPtr<TLiteBenchConnection> conn = Connected(db.File);
     rtl::TOwnedPtr<TBenchScript> script(rtl::Create<TBenchScript>(nullptr));
     script->InternalSQL()->SetConnection(conn.get());
     script->SQL()->SetText(InsertScript(static_cast<int>(state.range(0))));

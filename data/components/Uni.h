@@ -199,31 +199,28 @@ public:
 class TUniBlob : public store::TCompressedBlob {
 public:
     explicit TUniBlob(bool IsUnicode = false) : TCompressedBlob(IsUnicode) {}
-    ~TUniBlob() override;
     const char* ClassName() const noexcept override { return "TUniBlob"; }
     void Disconnect() override;
 
-    store::TBlob* NativeBlob() const noexcept { return FNativeBlob; }
-    // Takes one reference to Value and releases the old one.
-    void SetNativeBlob(store::TBlob* Value);
+    store::TBlob* NativeBlob() const noexcept { return FNativeBlob.get(); }
+    void SetNativeBlob(rtl::TSharedRef<store::TBlob> Value) noexcept { FNativeBlob = std::move(Value); }
 
 private:
-    store::TBlob* FNativeBlob = nullptr;
+    rtl::TSharedRef<store::TBlob> FNativeBlob;
 };
 
 // A cursor parameter value; the provider's cursor, when there is one, is held inside.
 class TUniCursor : public daccess::TCRCursor {
 public:
-    ~TUniCursor() override;
     const char* ClassName() const noexcept override { return "TUniCursor"; }
     void Disconnect() override;
     void NativeCheck() override;
 
-    daccess::TCRCursor* NativeCursor() const noexcept { return FNativeCursor; }
-    void SetNativeCursor(daccess::TCRCursor* Value);
+    daccess::TCRCursor* NativeCursor() const noexcept { return FNativeCursor.get(); }
+    void SetNativeCursor(rtl::TSharedRef<daccess::TCRCursor> Value) noexcept { FNativeCursor = std::move(Value); }
 
 private:
-    daccess::TCRCursor* FNativeCursor = nullptr;
+    rtl::TSharedRef<daccess::TCRCursor> FNativeCursor;
 };
 
 class TUniParams;

@@ -11,26 +11,8 @@ namespace components {
 // ---------------------------------------------------------------------------------------------
 // Wrappers
 
-TUniBlob::~TUniBlob() { SetNativeBlob(nullptr); }
-
-void TUniBlob::SetNativeBlob(store::TBlob* Value) {
-    if (Value) Value->AddRef();
-    store::TBlob* old = FNativeBlob;
-    FNativeBlob = Value;
-    if (old) old->Release();
-}
-
 void TUniBlob::Disconnect() {
     if (FNativeBlob) FNativeBlob->Disconnect();
-}
-
-TUniCursor::~TUniCursor() { SetNativeCursor(nullptr); }
-
-void TUniCursor::SetNativeCursor(daccess::TCRCursor* Value) {
-    if (Value) Value->AddRef();
-    daccess::TCRCursor* old = FNativeCursor;
-    FNativeCursor = Value;
-    if (old) old->Release();
 }
 
 void TUniCursor::Disconnect() {
@@ -91,11 +73,10 @@ store::TSharedObject* TUniParam::GetParamObject() const {
     const TParamObjectClass& cls = prov->GetParamObjectClass(DataType());
     store::TBlob* native = blob->NativeBlob();
     if (!native || std::strcmp(native->ClassName(), cls.ClassName) != 0) {
-        store::TBlob* made = prov->CreateParamObject(DataType());
+        auto made = rtl::TSharedRef<store::TBlob>::Adopt(prov->CreateParamObject(DataType()));
         made->SetIsUnicode(blob->IsUnicode());
-        blob->SetNativeBlob(made);
-        made->Release();
-        native = made;
+        native = made.get();
+        blob->SetNativeBlob(std::move(made));
     }
     // The value lives in the wrapper: the provider's blob is given it each time it is asked for.
     const int64_t size = blob->GetSize();

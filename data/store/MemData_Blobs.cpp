@@ -395,22 +395,17 @@ void TBlob::PrepareChange() {
 }
 
 TBlob* TBlob::Clone(bool FromRollback, bool WithData) {
-    TBlob* blob = CreateClone();
-    try {
-        if (FromRollback && FEmptyRollback) {
-            // Empty contents of this blob's own kind, as a shared rollback object would be.
-            TDataRef empty = TDataRef::Adopt(CreateBlobData());
-            blob->SetContents(empty.get());
-        } else if (FromRollback) {
-            blob->SetContents(FRollback ? FRollback.get() : FData.get());
-        } else if (WithData) {
-            blob->SetContents(FData.get());
-        }
-    } catch (...) {
-        blob->Release();
-        throw;
+    auto blob = rtl::TSharedRef<TBlob>::Adopt(CreateClone());
+    if (FromRollback && FEmptyRollback) {
+        // Empty contents of this blob's own kind, as a shared rollback object would be.
+        TDataRef empty = TDataRef::Adopt(CreateBlobData());
+        blob->SetContents(empty.get());
+    } else if (FromRollback) {
+        blob->SetContents(FRollback ? FRollback.get() : FData.get());
+    } else if (WithData) {
+        blob->SetContents(FData.get());
     }
-    return blob;
+    return blob.Detach();
 }
 
 void TBlob::AssignContents(TBlob* Other) { SetContents(Other->FData.get()); }

@@ -58,6 +58,7 @@ struct PoolTest : LiteDataSetFixture {
         TPooledLiteConnection* c = Pooled.back().get();
         c->SetLoginPrompt(false);
         c->Database = Conn->Database;
+        c->Props = Conn->Props;
         c->Manager = Manager.get();
         c->PoolingOptions()->SetMaxPoolSize(MaxPoolSize);
         c->PoolingOptions()->SetValidate(Validate);

@@ -12,8 +12,8 @@
 
 #include "data/access/DBAccess.h"
 #include "data/sqlite/LiteClassesUni.h"
-#include "data/sqlite/LiteServicesUni.h"
 #include "framework/rtl/Text.h"
+#include "tests/sqlite/lite_connection_fixture.h"
 
 namespace litedataset {
 
@@ -21,28 +21,7 @@ using namespace daccess;
 
 inline AnsiString A(const char8_t* s) { return rtl::UTF8ToAnsi(std::u8string_view(s)); }
 
-class TLiteTestConnection : public TCustomDAConnection {
-    RTL_CLASS(TLiteTestConnection, TCustomDAConnection)
-public:
-    using TCustomDAConnection::TCustomDAConnection;
-    const TCRConnectionClass& GetIConnectionClass() const override { return sqlite::TSQLiteConnection::StaticClass(); }
-    const TCRCommandClass& GetICommandClass() const override { return sqlite::TSQLiteCommand::StaticClass(); }
-    const TCRRecordSetClass& GetIRecordSetClass() const override { return sqlite::TSQLiteRecordSet::StaticClass(); }
-    const TCRMetaDataClass& GetIMetaDataClass() const override { return sqlite::TSQLiteMetaData::StaticClass(); }
-    const store::TDataSetServiceClass& GetDataSetServiceClass() const override {
-        return sqlite::TCustomLiteDataSetService::StaticClass();
-    }
-    void CreateIConnection() override {
-        if (IConnection()) return;
-        auto* c = rtl::Create<sqlite::TSQLiteConnection>();
-        c->SetProp(pidDatabase, Variant(Database));
-        c->SetProp(sqlite::pidBusyTimeout, Variant(350));
-        c->SetProp(sqlite::pidReadUncommitted, Variant(true));
-        c->SetProp(sqlite::pidForeignKeys, Variant(false));
-        SetIConnection(c);
-    }
-    AnsiString Database;
-};
+using litetest::TLiteTestConnection;
 
 struct LiteDataSetFixture : ::testing::Test {
     void SetUp() override {
@@ -52,6 +31,9 @@ struct LiteDataSetFixture : ::testing::Test {
         Conn.reset(rtl::Create<TLiteTestConnection>(nullptr));
         Conn->SetLoginPrompt(false);
         Conn->Database = (Dir / "test.sdb").string();
+        Conn->Props = {{sqlite::pidBusyTimeout, Variant(350)},
+                         {sqlite::pidReadUncommitted, Variant(true)},
+                         {sqlite::pidForeignKeys, Variant(false)}};
         // An empty file is a new, empty database to the engine.
         std::FILE* f = std::fopen(Conn->Database.c_str(), "wb");
         ASSERT_NE(f, nullptr);

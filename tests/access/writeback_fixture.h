@@ -3,12 +3,12 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <string>
 #include <vector>
 
 #include "tests/access/lite_dataset_fixture.h"
+#include "tests/sqlite/lite_file_fixture.h"
 
 namespace writeback {
 
@@ -34,28 +34,9 @@ protected:
     }
 
     // The file as another client sees it.
-    std::vector<std::string> Column(const std::string& SQL) {
-        sqlite3* db = nullptr;
-        std::vector<std::string> out;
-        EXPECT_EQ(sqlite3_open_v2(Conn->Database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-        sqlite3_stmt* st = nullptr;
-        EXPECT_EQ(sqlite3_prepare_v2(db, SQL.c_str(), -1, &st, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            const unsigned char* t = sqlite3_column_text(st, 0);
-            out.push_back(t ? reinterpret_cast<const char*>(t) : "<null>");
-        }
-        sqlite3_finalize(st);
-        sqlite3_close(db);
-        return out;
-    }
-
+    std::vector<std::string> Column(const std::string& SQL) { return litetest::ReadColumn(Conn->Database, SQL); }
     // Bytes the connection's code page would not let through.
-    void RawExec(const std::string& SQL) {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(Conn->Database.c_str(), &db), SQLITE_OK);
-        EXPECT_EQ(sqlite3_exec(db, SQL.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-        sqlite3_close(db);
-    }
+    void RawExec(const std::string& SQL) { litetest::RawExec(Conn->Database, SQL); }
 
     std::vector<Statement> Ran;
 };

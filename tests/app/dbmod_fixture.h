@@ -18,6 +18,7 @@
 #include "data/sqlite/SQLiteUniProvider.h"
 #include "framework/rtl/DateUtils.h"
 #include "framework/rtl/Text.h"
+#include "tests/rtl/error_message_fixture.h"
 
 namespace apptest {
 
@@ -28,14 +29,7 @@ inline AnsiString A(const char8_t* s) { return rtl::UTF8ToAnsi(std::u8string_vie
 
 inline std::string U(const char8_t* s) { return reinterpret_cast<const char*>(s); }
 
-inline std::string MessageOf(const std::function<void()>& Action) {
-    try {
-        Action();
-    } catch (const rtl::Exception& e) {
-        return e.what();
-    }
-    return {};
-}
+using rtltest::MessageOf;
 
 struct FakeServices : IAppServices {
     std::deque<std::string> Picks;  // files the dialog returns; empty: cancelled

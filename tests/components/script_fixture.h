@@ -21,6 +21,7 @@
 #include "data/sqlite/LiteServicesUni_Processors.h"
 #include "framework/rtl/Exceptions.h"
 #include "framework/rtl/Text.h"
+#include "tests/sqlite/lite_connection_fixture.h"
 
 namespace scripttest {
 
@@ -32,33 +33,7 @@ using rtl::Variant;
 inline AnsiString A(const char8_t* s) { return rtl::UTF8ToAnsi(std::u8string_view(s)); }
 inline std::string U(const char8_t* s) { return std::string(reinterpret_cast<const char*>(s)); }
 
-class TLiteTestConnection : public TCustomDAConnection {
-    RTL_CLASS(TLiteTestConnection, TCustomDAConnection)
-public:
-    using TCustomDAConnection::TCustomDAConnection;
-    const daccess::TCRConnectionClass& GetIConnectionClass() const override {
-        return sqlite::TSQLiteConnection::StaticClass();
-    }
-    const daccess::TCRCommandClass& GetICommandClass() const override { return sqlite::TSQLiteCommand::StaticClass(); }
-    const daccess::TCRRecordSetClass& GetIRecordSetClass() const override {
-        return sqlite::TSQLiteRecordSet::StaticClass();
-    }
-    const daccess::TCRMetaDataClass& GetIMetaDataClass() const override {
-        return sqlite::TSQLiteMetaData::StaticClass();
-    }
-    const store::TDataSetServiceClass& GetDataSetServiceClass() const override {
-        return sqlite::TCustomLiteDataSetService::StaticClass();
-    }
-    void CreateIConnection() override {
-        if (IConnection()) return;
-        auto* c = rtl::Create<sqlite::TSQLiteConnection>();
-        c->SetProp(daccess::pidDatabase, Variant(Database));
-        c->SetProp(sqlite::pidUseUnicode, Variant(UseUnicode));
-        SetIConnection(c);
-    }
-    AnsiString Database;
-    bool UseUnicode = false;
-};
+using litetest::TLiteTestConnection;
 
 // The script and dump components bound to the SQLite processors, as a provider binds them.
 class TLiteScript : public TDAScript {
@@ -162,7 +137,7 @@ struct ScriptFixture : ::testing::Test {
         auto* c = rtl::Create<TLiteTestConnection>(nullptr);
         c->SetLoginPrompt(false);
         c->Database = Path(File);
-        c->UseUnicode = Unicode;
+        c->Props = {{sqlite::pidUseUnicode, Variant(Unicode)}};
         // An empty file is a new, empty database to the engine.
         if (!std::filesystem::exists(c->Database)) WriteFile(File, {});
         return c;

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -16,6 +15,8 @@
 #include "data/sqlite/SQLiteUniProvider.h"
 #include "framework/rtl/Ownership.h"
 #include "framework/rtl/Text.h"
+#include "tests/rtl/error_message_fixture.h"
+#include "tests/sqlite/lite_file_fixture.h"
 
 namespace unitest {
 
@@ -25,15 +26,7 @@ using rtl::Variant;
 
 inline AnsiString A(const char8_t* s) { return rtl::UTF8ToAnsi(std::u8string_view(s)); }
 
-// The message of the error an action raises; empty when it raises none.
-inline std::string MessageOf(const std::function<void()>& Action) {
-    try {
-        Action();
-    } catch (const rtl::Exception& e) {
-        return e.what();
-    }
-    return {};
-}
+using rtltest::MessageOf;
 
 struct UniFixture : ::testing::Test {
     void SetUp() override {
@@ -70,27 +63,9 @@ struct UniFixture : ::testing::Test {
     }
 
     // Runs statements on the file as another client would.
-    void Raw(const std::string& SQL) {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(File.c_str(), &db), SQLITE_OK);
-        EXPECT_EQ(sqlite3_exec(db, SQL.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-        sqlite3_close(db);
-    }
+    void Raw(const std::string& SQL) { litetest::RawExec(File, SQL); }
     // The first column of every row, as text, read as another client.
-    std::vector<std::string> Column(const std::string& SQL) {
-        sqlite3* db = nullptr;
-        std::vector<std::string> out;
-        EXPECT_EQ(sqlite3_open_v2(File.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-        sqlite3_stmt* st = nullptr;
-        EXPECT_EQ(sqlite3_prepare_v2(db, SQL.c_str(), -1, &st, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            const unsigned char* t = sqlite3_column_text(st, 0);
-            out.push_back(t ? reinterpret_cast<const char*>(t) : "<null>");
-        }
-        sqlite3_finalize(st);
-        sqlite3_close(db);
-        return out;
-    }
+    std::vector<std::string> Column(const std::string& SQL) { return litetest::ReadColumn(File, SQL); }
     // One value through the connection.
     Variant Scalar(const AnsiString& SQL) {
         VUdeVizov* q = Query(SQL);
