@@ -8,9 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "data/access/DBAccess.h"
-#include "data/sqlite/LiteClassesUni.h"
-#include "data/sqlite/LiteServicesUni.h"
+#include "bench/lite_bench_connection.h"
 
 namespace {
 
@@ -53,38 +51,13 @@ const std::string& Database() {
     return file.Path;
 }
 
-class TBenchConnection : public daccess::TCustomDAConnection {
-    RTL_CLASS(TBenchConnection, daccess::TCustomDAConnection)
-public:
-    using TCustomDAConnection::TCustomDAConnection;
-    const daccess::TCRConnectionClass& GetIConnectionClass() const override {
-        return sqlite::TSQLiteConnection::StaticClass();
-    }
-    const daccess::TCRCommandClass& GetICommandClass() const override { return sqlite::TSQLiteCommand::StaticClass(); }
-    const daccess::TCRRecordSetClass& GetIRecordSetClass() const override {
-        return sqlite::TSQLiteRecordSet::StaticClass();
-    }
-    const daccess::TCRMetaDataClass& GetIMetaDataClass() const override {
-        return sqlite::TSQLiteMetaData::StaticClass();
-    }
-    const store::TDataSetServiceClass& GetDataSetServiceClass() const override {
-        return sqlite::TCustomLiteDataSetService::StaticClass();
-    }
-    void CreateIConnection() override {
-        if (IConnection()) return;
-        auto* c = rtl::Create<sqlite::TSQLiteConnection>();
-        c->SetProp(daccess::pidDatabase, Variant(AnsiString(Database())));
-        c->SetProp(sqlite::pidBusyTimeout, Variant(350));
-        c->SetProp(sqlite::pidForeignKeys, Variant(false));
-        SetIConnection(c);
-    }
-};
-
 struct TPosting {
-    rtl::TOwnedPtr<TBenchConnection> Conn;
+    rtl::TOwnedPtr<bench::TLiteBenchConnection> Conn;
     rtl::TOwnedPtr<daccess::TCustomDADataSet> DataSet;
     TPosting() {
-        Conn.reset(rtl::Create<TBenchConnection>(nullptr));
+        Conn.reset(rtl::Create<bench::TLiteBenchConnection>(nullptr));
+        Conn->Database = AnsiString(Database());
+        Conn->Props = {{sqlite::pidBusyTimeout, Variant(350)}, {sqlite::pidForeignKeys, Variant(false)}};
         Conn->SetLoginPrompt(false);
         Conn->Connect();
         DataSet.reset(Conn->CreateDataSet());
