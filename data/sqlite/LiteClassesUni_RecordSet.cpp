@@ -356,16 +356,7 @@ void TSQLiteRecordSet::ApplyStorage() {
         if (!IsBlobFieldType(s.Kept)) f->Length = static_cast<uint16_t>(std::max<int32_t>(f->Length, s.Length));
         f->Size = SlotSize(s.Kept, f->Length);
     }
-    const TRecordLayout layout = FFields.CalcLayout();
-    FDataSize = layout.DataSize;
-    FRecordSize = layout.RecordSize;
-    FCalcRecordSize = layout.CalcRecordSize;
-    FHasComplexFields = false;
-    FHasBlobFields = false;
-    for (const auto& f : FFields) {
-        if (IsComplexFieldType(f->DataType)) FHasComplexFields = true;
-        if (IsBlobFieldType(f->DataType)) FHasBlobFields = true;
-    }
+    ApplyLayout();
     FBlockMan.RecordSize = FRecordSize;
     if (FieldsChangedEvent) FieldsChangedEvent();
 }

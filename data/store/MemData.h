@@ -600,9 +600,9 @@ public:
     void ViewRollback(bool Value);
 
     AnsiString GetAsAnsiString();
-    void SetAsAnsiString(const AnsiString& Value);
+    void SetAsAnsiString(std::string_view Value);
     WideString GetAsWideString();
-    void SetAsWideString(const WideString& Value);
+    void SetAsWideString(std::u16string_view Value);
     AnsiString GetAsString() { return GetAsAnsiString(); }
     void SetAsString(const AnsiString& Value) { SetAsAnsiString(Value); }
     TBytes GetAsBytes();

@@ -586,7 +586,7 @@ AnsiString TBlob::GetAsAnsiString() {
     return s;
 }
 
-void TBlob::SetAsAnsiString(const AnsiString& Value) {
+void TBlob::SetAsAnsiString(std::string_view Value) {
     if (FIsUnicode) {
         SetAsWideString(rtl::AnsiToWide(Value));
         return;
@@ -605,7 +605,7 @@ WideString TBlob::GetAsWideString() {
     return s;
 }
 
-void TBlob::SetAsWideString(const WideString& Value) {
+void TBlob::SetAsWideString(std::u16string_view Value) {
     if (!FIsUnicode) {
         SetAsAnsiString(rtl::WideToAnsi(Value));
         return;

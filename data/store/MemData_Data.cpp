@@ -178,20 +178,30 @@ void TData::InitFields() {
         if (AfterInitFieldsEvent) AfterInitFieldsEvent();
         FFields.MakeUniqueNames();
     }
-    TRecordLayout layout = FFields.CalcLayout();
+    ApplyLayout();
+    if (FieldsChangedEvent) FieldsChangedEvent();
+}
+
+void TData::ApplyLayout() {
+    const TRecordLayout layout = FFields.CalcLayout();
     FDataSize = layout.DataSize;
     FRecordSize = layout.RecordSize;
     FCalcRecordSize = layout.CalcRecordSize;
     FHasComplexFields = false;
     FHasBlobFields = false;
-    for (const auto& f : FFields) {
-        if (IsComplexFieldType(f->DataType)) FHasComplexFields = true;
-        if (IsBlobFieldType(f->DataType)) FHasBlobFields = true;
+    FComplexSlots.clear();
+    for (int i = 0; i < FFields.Count(); ++i) {
+        const TFieldDesc* f = FFields[i];
+        const bool blob = IsBlobFieldType(f->DataType);
+        if (blob) FHasBlobFields = true;
+        if (!IsComplexFieldType(f->DataType)) continue;
+        FHasComplexFields = true;
+        FComplexSlots.push_back({i, IsRecordSlot(f), blob});
     }
-    if (FieldsChangedEvent) FieldsChangedEvent();
 }
 
 void TData::ClearFields() {
+    FComplexSlots.clear();
     FFields.Clear();
     if (FieldsChangedEvent) FieldsChangedEvent();
 }
@@ -903,16 +913,16 @@ void TData::CreateComplexField(void* RecBuf, int Index, bool WithBlob) {
 }
 
 void TData::CreateComplexFields(void* RecBuf, bool WithBlob) {
-    for (int i = 0; i < FFields.Count(); ++i)
-        if (IsComplexFieldType(FFields[i]->DataType)) CreateComplexField(RecBuf, i, WithBlob);
+    for (const TComplexSlot& c : FComplexSlots) CreateComplexField(RecBuf, c.Index, WithBlob);
 }
 
 void TData::FreeComplexFields(void* RecBuf, bool WithBlob) {
-    for (const auto& f : FFields) {
-        if (!IsRecordSlot(f.get())) continue;
+    for (const TComplexSlot& c : FComplexSlots) {
+        if (!c.RecordSlot) continue;
+        const TFieldDesc* f = FFields[c.Index];
         TMemDataType t = f->DataType;
-        uint8_t* slot = Slot(RecBuf, f.get());
-        if ((IsBlobFieldType(t) && WithBlob) || t == mdtVariant) {
+        uint8_t* slot = Slot(RecBuf, f);
+        if ((c.Blob && WithBlob) || t == mdtVariant) {
             ExchangeSlotRef<TSharedObject>(slot, nullptr);
         } else if (t == mdtExtString || t == mdtExtVarBytes || t == mdtExtWideString) {
             // An emptied heap has already taken every buffer back.

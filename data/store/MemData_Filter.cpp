@@ -437,8 +437,8 @@ private:
         TExpressionNode* constant = Node->RightOperand;
         const int8_t wantCase = FData.FilterCaseInsensitive ? 1 : 0;
         if (constant->MatchTextCase != wantCase) {
-            const AnsiString& text = constant->Value.StrRef();
-            constant->MatchText = wantCase ? rtl::AnsiUpperCase(text) : text;
+            const std::string_view text = constant->Value.StrRef();
+            constant->MatchText = wantCase ? rtl::AnsiUpperCase(text) : AnsiString(text);
             constant->MatchTextCase = wantCase;
         }
         const bool negate = Node->NodeType == ntNoEqual || Node->NodeType == ntNotLike;

@@ -422,9 +422,9 @@ void TMemData::PutRecord(const void* RecBuf) {
 
 void TMemData::CommitBlobs(void* RecBuf) {
     if (!FHasBlobFields) return;
-    for (const auto& f : FFields)
-        if (IsBlobFieldType(f->DataType) && IsRecordSlot(f.get()))
-            if (auto* blob = static_cast<TBlob*>(ReadPtr(Slot(RecBuf, f.get())))) blob->Commit();
+    for (const TComplexSlot& c : FComplexSlots)
+        if (c.Blob && c.RecordSlot)
+            if (auto* blob = static_cast<TBlob*>(ReadPtr(Slot(RecBuf, FFields[c.Index])))) blob->Commit();
 }
 
 void TMemData::AppendRecord(void* RecBuf) {

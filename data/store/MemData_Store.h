@@ -288,7 +288,20 @@ protected:
         return !Field->HasParent() && Field->DescKind != fdkCalculatedArea;
     }
 
+    // Takes the fields' layout: the record sizes, the complex and blob flags and the complex
+    // slots below.
+    void ApplyLayout();
+
+    // The fields of a complex type, in field order, found once per layout: the loops that run
+    // for every record visit these alone.
+    struct TComplexSlot {
+        int Index;
+        bool RecordSlot;
+        bool Blob;
+    };
+
     TFieldDescs FFields;
+    std::vector<TComplexSlot> FComplexSlots;
     TStringHeap FStringHeap;
     // Room for the blobs of new record buffers, many to an allocation.
     TSharedBlockPool FNewBlobPool;

@@ -150,8 +150,20 @@ bool TStringField::GetValue(AnsiString& Value) const {
 }
 
 Variant TStringField::GetAsVariant() const {
-    return ValueOr(this, &TStringField::GetValue, Variant::Null(),
-                   [&](const AnsiString& s) { return Variant(s); });
+    // The text goes from the record buffer straight into the value, a short field's buffer on
+    // the stack: one allocation a read, that of the value.
+    const size_t size = static_cast<size_t>(std::max(DataSize(), 1));
+    char local[256];
+    std::vector<char> heap;
+    char* buf = local;
+    if (size > sizeof local) {
+        heap.resize(size);
+        buf = heap.data();
+    }
+    std::memset(buf, 0, size);
+    if (!GetData(buf)) return Variant::Null();
+    buf[size - 1] = '\0';
+    return Variant(std::string_view(buf, std::strlen(buf)));
 }
 
 void TStringField::SetVarValue(const Variant& V) { SetAsStringValue(rtl::VarToStr(V)); }

@@ -43,24 +43,33 @@ bool IsNumericType(TVarType t) {
 bool IsStringType(TVarType t) { return t == varString || t == varOleStr; }
 
 // The text of a string value (String or OleStr) as 1251.
-AnsiString TextOf(const Variant& v) { return v.VType() == varString ? v.StrRef() : WideToAnsi(v.WideRef()); }
+AnsiString TextOf(const Variant& v) {
+    return v.VType() == varString ? AnsiString(v.StrRef()) : WideToAnsi(v.WideRef());
+}
 
 }  // namespace
 
 // --- construction ----------------------------------------------------------------------------
 
-Variant::Variant(const char* v) : Variant(AnsiString(v ? v : "")) {}
-Variant::Variant(std::string_view v) : Variant(AnsiString(v)) {}
-Variant::Variant(const AnsiString& v) : FVType(varString), FRef(std::make_shared<AnsiString>(v)) { FData.I = 0; }
-Variant::Variant(AnsiString&& v) : FVType(varString), FRef(std::make_shared<AnsiString>(std::move(v))) {
-    FData.I = 0;
+// The characters are left uninitialised and written once; an empty text holds no block.
+template <class C>
+void Variant::SetText(TVarType type, std::basic_string_view<C> text) {
+    FVType = type;
+    FData.I = static_cast<int64_t>(text.size());
+    if (text.empty()) return;
+    std::shared_ptr<C[]> block = std::make_shared_for_overwrite<C[]>(text.size());
+    std::char_traits<C>::copy(block.get(), text.data(), text.size());
+    FRef = std::move(block);
 }
-Variant::Variant(const char16_t* v) : Variant(WideString(v ? v : u"")) {}
-Variant::Variant(std::u16string_view v) : Variant(WideString(v)) {}
-Variant::Variant(const WideString& v) : FVType(varOleStr), FRef(std::make_shared<WideString>(v)) { FData.I = 0; }
-Variant::Variant(WideString&& v) : FVType(varOleStr), FRef(std::make_shared<WideString>(std::move(v))) {
-    FData.I = 0;
-}
+
+Variant::Variant(const char* v) { SetText(varString, std::string_view(v ? v : "")); }
+Variant::Variant(std::string_view v) { SetText(varString, v); }
+Variant::Variant(const AnsiString& v) { SetText(varString, std::string_view(v)); }
+Variant::Variant(AnsiString&& v) { SetText(varString, std::string_view(v)); }
+Variant::Variant(const char16_t* v) { SetText(varOleStr, std::u16string_view(v ? v : u"")); }
+Variant::Variant(std::u16string_view v) { SetText(varOleStr, v); }
+Variant::Variant(const WideString& v) { SetText(varOleStr, std::u16string_view(v)); }
+Variant::Variant(WideString&& v) { SetText(varOleStr, std::u16string_view(v)); }
 Variant::Variant(const TBcd& v) : FVType(varFMTBcd), FRef(std::make_shared<TBcd>(v)) { FData.I = 0; }
 Variant::Variant(const TSQLTimeStamp& v) : FVType(varSQLTimeStamp), FRef(std::make_shared<TSQLTimeStamp>(v)) {
     FData.I = 0;
@@ -192,7 +201,7 @@ TBytes Variant::AsBytes() const {
     if (FVType == (varArray | varByte)) return Array().Bytes;
     if (FVType == varEmpty || FVType == varNull) return {};
     if (FVType == varString) {
-        const AnsiString& s = StrRef();
+        const std::string_view s = StrRef();
         return TBytes(s.begin(), s.end());
     }
     CastError(varArray | varByte);
@@ -209,14 +218,14 @@ void* Variant::AsPointer() const {
     CastError(varByRef);
 }
 
-const AnsiString& Variant::StrRef() const {
+std::string_view Variant::StrRef() const {
     if (FVType != varString) CastError(varString);
-    return *static_cast<const AnsiString*>(FRef.get());
+    return {static_cast<const char*>(FRef.get()), static_cast<size_t>(FData.I)};
 }
 
-const WideString& Variant::WideRef() const {
+std::u16string_view Variant::WideRef() const {
     if (FVType != varOleStr) CastError(varOleStr);
-    return *static_cast<const WideString*>(FRef.get());
+    return {static_cast<const char16_t*>(FRef.get()), static_cast<size_t>(FData.I)};
 }
 
 // --- conversions -----------------------------------------------------------------------------
@@ -412,7 +421,7 @@ AnsiString Variant::AsAnsiString() const {
         case varDouble: return FloatToStr(FData.D);
         case varCurrency: return CurrToStr(Currency::FromScaled(FData.I));
         case varDate: return DateTimeToStr(FData.D);
-        case varString: return StrRef();
+        case varString: return AnsiString(StrRef());
         case varOleStr: return WideToAnsi(WideRef());
         case varFMTBcd: return BcdToStr(*static_cast<const TBcd*>(FRef.get()));
         case varSQLTimeStamp: return SQLTimeStampToStr(*static_cast<const TSQLTimeStamp*>(FRef.get()));
@@ -421,7 +430,7 @@ AnsiString Variant::AsAnsiString() const {
 }
 
 WideString Variant::AsWideString() const {
-    if (FVType == varOleStr) return WideRef();
+    if (FVType == varOleStr) return WideString(WideRef());
     try {
         return AnsiToWide(AsAnsiString());
     } catch (const EVariantTypeCastError&) {

@@ -173,9 +173,10 @@ public:
     // The converted value of the given type code.
     Variant AsType(TVarType type) const;
 
-    // Direct reads of the stored payload, valid for the matching type only.
-    const AnsiString& StrRef() const;
-    const WideString& WideRef() const;
+    // Direct reads of the stored payload, valid for the matching type only; they live as long
+    // as the value or a copy of it.
+    std::string_view StrRef() const;
+    std::u16string_view WideRef() const;
 
     friend bool operator==(const Variant& a, const Variant& b);
     friend bool operator!=(const Variant& a, const Variant& b) { return !(a == b); }
@@ -203,6 +204,8 @@ private:
 
     TArrayData& MutableArray();
     const TArrayData& Array() const;
+    template <class C>
+    void SetText(TVarType type, std::basic_string_view<C> text);
     [[noreturn]] void CastError(TVarType to) const;
     [[noreturn]] void OverflowError(TVarType to) const;
 };
