@@ -72,6 +72,24 @@ TEST_P(LiteWritebackTest, BlobsAndMemosPostAndReadBackEqual) {
     EXPECT_EQ(fresh->FieldByName("m")->AsString(), "changed");
 }
 
+// The generated refresh reads the current row back by its key, on demand and after posting.
+TEST_P(LiteWritebackTest, GeneratedRefreshReadsTheRowBack) {
+    Raw("CREATE TABLE r (id INTEGER PRIMARY KEY, name TEXT, stamp TEXT DEFAULT 'by default');"
+        "INSERT INTO r (id, name) VALUES (1, 'first');");
+    VUdeVizov* q = Query("SELECT id, name, stamp FROM r");
+    q->SetRefreshOptions(daccess::TRefreshOptions{daccess::roAfterInsert});
+    q->Open();
+    Raw("UPDATE r SET name = 'renamed' WHERE id = 1");
+    q->RefreshRecord();
+    EXPECT_EQ(q->FieldByName("name")->AsString(), "renamed");
+
+    q->Append();
+    q->FieldByName("id")->SetAsInteger(2);
+    q->FieldByName("name")->SetAsString("second");
+    q->Post();
+    EXPECT_EQ(q->FieldByName("stamp")->AsString(), "by default");
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, LiteWritebackTest, ::testing::Bool(),
                          [](const auto& Info) { return Info.param ? "Unicode" : "SingleByte"; });
 
