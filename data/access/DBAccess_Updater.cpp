@@ -269,6 +269,31 @@ db::TField* TDADataSetUpdater::FindParamField(const AnsiString& Name, bool& Old)
     return nullptr;
 }
 
+namespace {
+
+// A blob or memo has no plain value to copy: the parameter shares the record's blob object, or for
+// an old value a blob of its own over the contents the edit started from.
+void AssignBlobParam(TDAParam* Param, store::TData* Data, store::TFieldDesc* Desc, void* Buf, bool Old) {
+    const bool memo = Desc->DataType == store::mdtMemo || Desc->DataType == store::mdtWideMemo;
+    if (Data->GetNull(Desc->FieldNo, Buf)) {
+        // A null goes in the parameter's own blob: clearing a shared one would clear the record's.
+        Param->SetDataType(memo ? (Desc->DataType == store::mdtWideMemo ? db::ftWideMemo : db::ftMemo) : db::ftBlob);
+        Param->Clear();
+        return;
+    }
+    store::TBlob* blob = Data->GetBlob(Desc->FieldNo, Buf);
+    if (!blob) rtl::AssertFail(store::SAssertionFailure, DBAccessUnit, __LINE__);
+    rtl::TSharedRef<store::TBlob> value = Old && blob->HasRollback()
+                                              ? rtl::TSharedRef<store::TBlob>::Adopt(blob->Clone(true))
+                                              : rtl::TSharedRef<store::TBlob>::Retain(blob);
+    if (memo)
+        Param->SetAsMemoRef(value.get());
+    else
+        Param->SetAsBlobRef(value.get());
+}
+
+}  // namespace
+
 void TDADataSetUpdater::SetParamValues(TDAParams* Params, TStatementType StatementType) {
     TDAParams* params = Params;
     const bool refresh = StatementType == stRefresh || StatementType == stLock || StatementType == stRefreshQuick ||
@@ -321,13 +346,17 @@ void TDADataSetUpdater::SetParamValues(TDAParams* Params, TStatementType Stateme
             }
             buf = oldBuf;
         }
-        Variant v;
-        if (desc && buf) v = data->GetFieldValue(desc->FieldNo, buf);
-        else if (field) v = field->Value();
-        if (field)
-            p->AssignFieldValue(field, v);
-        else
-            p->SetValue(v);
+        if (desc && buf && data->IsBlobFieldType(desc->DataType)) {
+            AssignBlobParam(p, data, desc, buf, old && !inserting);
+        } else {
+            Variant v;
+            if (desc && buf) v = data->GetFieldValue(desc->FieldNo, buf);
+            else if (field) v = field->Value();
+            if (field)
+                p->AssignFieldValue(field, v);
+            else
+                p->SetValue(v);
+        }
         // A value of an encrypted field goes to the server encrypted.
         p->SetEncryptor(FieldEncryptValueFunc(desc));
         p->SetParamType(db::ptInput);

@@ -317,6 +317,9 @@ private:
     rtl::TOwnedPtr<TSpecificOptionsHolder> FSpecificOptions;
     daccess::TDATransaction* FLockTransaction = nullptr;
     std::vector<TUniParam*> FParamsMap;
+    // The text came with its parameters (a generated statement's placeholders): they go to the
+    // command by position, as the command finds none of its own.
+    bool FParamsKept = false;
     bool FCreatingParams = false;
     bool FDestroying = false;
     int FMacroVersion = 0;

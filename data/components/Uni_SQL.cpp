@@ -97,6 +97,7 @@ void TUniSQL::RefreshMacroVersion() {
 
 void TUniSQL::SQLChanged() {
     ClearDescriptorMap();
+    FParamsKept = FKeepParams;
     if (!FDataSet && !ProviderOrNull()) {
         // No provider command can hold the text yet: the parameters come from the generic lexer.
         if (ParamCheck() && !FKeepParams) ScanParams(GetFinalSQL(), Params());
@@ -201,7 +202,7 @@ void TUniSQL::WriteParams(bool WithValues) {
     if (!cmd) return;
     TUniParams* params = Params();
     const bool changedByUser = params->ParamsChangeType() == daccess::pbByName;
-    if ((!ParamCheck() || FKeepParams) && !changedByUser) {
+    if ((!ParamCheck() || FKeepParams || FParamsKept) && !changedByUser) {
         TCustomDASQL::WriteParams(WithValues);
         return;
     }
@@ -240,7 +241,7 @@ void TUniSQL::WriteParams(bool WithValues) {
 }
 
 void TUniSQL::ReadOutParams() {
-    if (!ParamCheck() || FKeepParams) {
+    if (!ParamCheck() || FKeepParams || FParamsKept) {
         TCustomDASQL::ReadOutParams();
         return;
     }

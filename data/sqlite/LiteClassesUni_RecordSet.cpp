@@ -380,6 +380,10 @@ void TSQLiteRecordSet::InternalOpen(bool DisableInitFields) {
             FreeData();
             ApplyStorage();
             InitData();
+            // Back to where the open left off before its first fetch: InitData marks the
+            // records at their end, and the dataset would then see none of those fetched anew.
+            FPartlyUsedBlock = false;
+            FEof = false;
             if (FLiteCommand->GetCursorState() > csPrepared) FLiteCommand->SetCursorState(csPrepared);
             noInit = true;
         }
