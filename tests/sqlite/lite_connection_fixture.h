@@ -1,5 +1,5 @@
 // A data-access connection component bound straight to the SQLite provider classes, with the
-// provider-connection options a test gives.
+// provider-connection options a test or a benchmark gives.
 #pragma once
 
 #include <utility>
@@ -27,7 +27,8 @@ public:
         return sqlite::TSQLiteMetaData::StaticClass();
     }
     const store::TDataSetServiceClass& GetDataSetServiceClass() const override {
-        return sqlite::TCustomLiteDataSetService::StaticClass();
+        return LiteDataSetService ? sqlite::TCustomLiteDataSetService::StaticClass()
+                                  : TCustomDAConnection::GetDataSetServiceClass();
     }
     void CreateIConnection() override {
         if (IConnection()) return;
@@ -40,6 +41,8 @@ public:
     rtl::AnsiString Database;
     // Provider-connection properties (sqlite::pidBusyTimeout, ...), set in this order at each connect.
     std::vector<std::pair<int, rtl::Variant>> Props;
+    // Off, datasets get the driver-neutral service rather than the SQLite one.
+    bool LiteDataSetService = true;
 };
 
 }  // namespace litetest
