@@ -501,7 +501,7 @@ public:
     bool Opened() const noexcept { return FOpened; }
 
 private:
-    bool AsUnicode() const;
+    bool AsUnicode() const noexcept { return FAsUnicode; }
     bool FromRollback() const;
 
     db::TBlobField* FField;
@@ -511,6 +511,8 @@ private:
     db::TBlobStreamMode FMode;
     bool FOpened = false;
     bool FModified = false;
+    // A wide memo's blob is read and written as UTF-16; found once, not at every read.
+    bool FAsUnicode = false;
     int64_t FPosition = 0;
 };
 

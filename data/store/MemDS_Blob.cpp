@@ -25,6 +25,7 @@ TBlobStream::TBlobStream(TBlobField* Field, TBlobStreamMode Mode) : FField(Field
     FDataSet = dynamic_cast<TMemDataSet*>(Field->DataSet());
     if (!FDataSet) rtl::AssertFail(SAssertionFailure, MemDSUnit, __LINE__);
     FFieldNo = static_cast<uint16_t>(FDataSet->FieldNoOfDesc(Field));
+    FAsUnicode = dynamic_cast<TWideMemoField*>(Field) != nullptr;
     FBuffer = FDataSet->StateRecordBuffer();
     if (!FBuffer) return;
     if (!Field->Modified() && Mode != bmRead) {
@@ -44,8 +45,6 @@ TBlobStream::~TBlobStream() {
         rtl::HandleException();
     }
 }
-
-bool TBlobStream::AsUnicode() const { return dynamic_cast<TWideMemoField*>(FField) != nullptr; }
 
 bool TBlobStream::FromRollback() const { return FDataSet->State() == dsOldValue; }
 

@@ -53,13 +53,31 @@ AnsiString TextOf(const Variant& v) {
 
 // The characters are left uninitialised and written once; an empty text holds no block.
 template <class C>
-void Variant::SetText(TVarType type, std::basic_string_view<C> text) {
+C* Variant::AllocText(TVarType type, size_t count) {
     FVType = type;
-    FData.I = static_cast<int64_t>(text.size());
-    if (text.empty()) return;
-    std::shared_ptr<C[]> block = std::make_shared_for_overwrite<C[]>(text.size());
-    std::char_traits<C>::copy(block.get(), text.data(), text.size());
+    FData.I = static_cast<int64_t>(count);
+    if (count == 0) return nullptr;
+    std::shared_ptr<C[]> block = std::make_shared_for_overwrite<C[]>(count);
+    C* chars = block.get();
     FRef = std::move(block);
+    return chars;
+}
+
+template <class C>
+void Variant::SetText(TVarType type, std::basic_string_view<C> text) {
+    if (C* chars = AllocText<C>(type, text.size())) std::char_traits<C>::copy(chars, text.data(), text.size());
+}
+
+Variant Variant::UninitText(size_t count, char** chars) {
+    Variant v;
+    *chars = v.AllocText<char>(varString, count);
+    return v;
+}
+
+Variant Variant::UninitWideText(size_t count, char16_t** chars) {
+    Variant v;
+    *chars = v.AllocText<char16_t>(varOleStr, count);
+    return v;
 }
 
 Variant::Variant(const char* v) { SetText(varString, std::string_view(v ? v : "")); }

@@ -116,6 +116,10 @@ public:
     // varArray | varByte with bounds 0 .. n-1.
     static Variant FromBytes(const TBytes& bytes);
     static Variant FromBytes(const uint8_t* data, size_t count);
+    // String (OleStr) text of `count` characters left for the caller to write through `*chars`
+    // before the value is shared or read: a reader fills it in place instead of copying a string.
+    static Variant UninitText(size_t count, char** chars);
+    static Variant UninitWideText(size_t count, char16_t** chars);
     // varArray | varVariant with bounds 0 .. n-1 (multi-key values).
     static Variant VarArray(std::vector<Variant> items);
     // Type word exactly varByRef: an object pointer carried through a value.
@@ -206,6 +210,8 @@ private:
     const TArrayData& Array() const;
     template <class C>
     void SetText(TVarType type, std::basic_string_view<C> text);
+    template <class C>
+    C* AllocText(TVarType type, size_t count);
     [[noreturn]] void CastError(TVarType to) const;
     [[noreturn]] void OverflowError(TVarType to) const;
 };

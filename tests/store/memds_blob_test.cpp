@@ -135,6 +135,18 @@ TEST_F(Notes, WideMemoIsAccessedAsUtf16) {
     EXPECT_EQ(S.F("wnote")->AsString(), A(u8"Ёлка"));
 }
 
+TEST_F(Notes, MemoValuesKeepTheirTextTypeAndNull) {
+    Variant note = S.F("note")->Value();
+    Variant wnote = S.F("wnote")->Value();
+    EXPECT_EQ(note.VType(), rtl::varString);
+    EXPECT_EQ(note.AsAnsiString(), A(u8"Опись фонда №5"));
+    EXPECT_EQ(wnote.VType(), rtl::varOleStr);
+    EXPECT_EQ(WideString(wnote.WideRef()), rtl::UTF8ToWide(u8"Широкий текст"));
+    S->Last();
+    EXPECT_TRUE(S.F("note")->Value().IsNull());
+    EXPECT_TRUE(S.F("wnote")->Value().IsNull());
+}
+
 TEST_F(Notes, WritableStreamNeedsEditingAndAWritableField) {
     EXPECT_EQ(ErrorOf([&] { Stream("note", bmWrite); }), "Dataset not in edit or insert mode");
     EXPECT_EQ(ErrorOf([&] { Stream("note", bmReadWrite); }), "Dataset not in edit or insert mode");
