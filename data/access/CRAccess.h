@@ -764,6 +764,9 @@ public:
     TOnDemandConverter* OnDemandConverter = nullptr;
     TCRFieldEncryptor* Encryptor = nullptr;
     TCRTableInfo* TableInfo = nullptr;
+    // The column's default as the server would write it; given to the field as its
+    // DefaultExpression when the dataset asks for server defaults.
+    AnsiString DefaultExpr;
 
 private:
     AnsiString FQuotedNames[2];

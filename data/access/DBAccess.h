@@ -1749,7 +1749,14 @@ public:
     virtual void Clear();
     virtual AnsiString AssembleSQL();
     virtual bool IsBlobDataType(store::TMemDataType DataType) const;
+    // Object and array fields hold their value in sub-fields.
+    virtual bool IsSubDataType(store::TMemDataType DataType) const;
+    // An object or array is null when every sub-field is.
+    virtual bool FieldIsNullEx(store::TFieldDesc* FieldDesc, bool Old, void* NewRecBuf, void* OldRecBuf,
+                               store::TData* RecordSet);
     virtual bool FieldIsNull(store::TFieldDesc* FieldDesc, bool Old);
+    virtual bool FieldIsModified(store::TFieldDesc* FieldDesc, store::TData* RecordSet, void* NewRecBuf,
+                                 void* OldRecBuf);
     virtual bool FieldModifiedCurrent(store::TFieldDesc* FieldDesc);
     virtual AnsiString GetFieldName(store::TFieldDesc* FieldDesc, bool Qualified = false);
     static AnsiString IndexedPrefix(const AnsiString& Text) { return "_" + Text; }
@@ -1824,6 +1831,9 @@ public:
     void UnPrepareUpdateQueries();
     TDADataSetService* DAService() const noexcept { return FDAService; }
     TCustomDADataSet* DADataSet() const noexcept { return FDADataSet; }
+    // A column the server keeps for the quick refresh; each returned row hands its value over.
+    virtual bool IsSpecialRefreshField(store::TFieldDesc*) { return false; }
+    virtual void SetSpecialRefreshValue(store::TFieldDesc*, const Variant&) {}
 
     // --- refresh and locks, asked by the dataset ---
     // Reads the current record again; false when there is no statement for it.
@@ -1946,6 +1956,9 @@ public:
     void AfterConstruction() override;
     void NewUpdater() override;
     void AfterRecordSetOpen() override;
+    // The base attributes and the column's table.
+    void WriteFieldAttributes(db::TField* Field, store::TFieldDesc* FieldDesc, store::XmlWriter& Writer,
+                              const WideString& NameOverride) override;
 
     TCustomDADataSet* DADataSet() const noexcept { return FDADataSet; }
     TDASQLGenerator* SQLGenerator() const noexcept { return FSQLGenerator.get(); }
@@ -1955,6 +1968,7 @@ public:
     TCRTableInfo* UpdatingTableInfo() const;
     bool TablesInfoFromUpdatingTable() const noexcept { return FIsUpdatingTableFromUpdatingTable; }
     store::TFieldDesc* IdentityField() const noexcept { return FIdentityField; }
+    store::TFieldDesc* SpecialFieldDesc() const noexcept { return FSpecialFieldDesc; }
 
     const std::vector<store::TFieldDesc*>& GetKeyFieldDescs();
     const std::vector<store::TFieldDesc*>& GetDataFieldDescs(bool AllTables = false);
@@ -1979,12 +1993,22 @@ protected:
     virtual void FindUpdatingTable();
     virtual void AfterFieldsKnown();
     virtual bool RecordSetKnowsBaseTables() { return true; }
-    virtual void AssignBaseTables() {}
+    // Ties the record set's columns to the query's tables through the select list.
+    virtual void AssignBaseTables();
+    // Asked when the select list leaves a column's table open, or for server defaults.
+    virtual void AfterBaseTablesAssigned(TCRTablesInfo*, TColumnsInfo*) {}
     virtual store::TFieldDesc* GetIdentityField() { return nullptr; }
+    // A column the server fills that the quick refresh reads back.
+    virtual store::TFieldDesc* GetSpecialFieldDesc() { return nullptr; }
+    // Columns of default fields the user is not shown.
+    virtual std::vector<WideString> GetHiddenFields() { return {}; }
+    virtual void SetFieldOrigin(db::TField* Field, TCRFieldDesc* FieldDesc);
     virtual void DetectKeyFieldDescs(std::vector<store::TFieldDesc*>& Result);
     virtual void DetectDataFieldDescs(std::vector<store::TFieldDesc*>& Result, bool AllTables);
     void MarkReadOnlyFieldDescs();
-    void SetDefaultExpressions();
+    virtual void SetDefaultExpressions();
+    // Columns without a table are expressions: the record set or the select list named the others'.
+    bool ExpressionsKnown();
     bool FieldDescsByNames(const AnsiString& Names, bool Raise, std::vector<store::TFieldDesc*>& Result);
     TCRRecordSet* RecordSet() const;
 
@@ -1993,6 +2017,8 @@ protected:
     int FUpdatingTableInfoIdx = -1;
     bool FIsUpdatingTableFromUpdatingTable = false;
     store::TFieldDesc* FIdentityField = nullptr;
+    store::TFieldDesc* FSpecialFieldDesc = nullptr;
+    bool FBaseTablesAssigned = false;
     bool FIsAnyFieldCanBeModified = false;
     std::vector<store::TFieldDesc*> FKeyFieldDescs;
     std::vector<store::TFieldDesc*> FDataFieldDescs;

@@ -48,26 +48,64 @@ void TDASQLGenerator::CheckBuffers() {
     FBuffersKnown = true;
 }
 
+bool TDASQLGenerator::IsSubDataType(store::TMemDataType DataType) const {
+    return DataType == store::mdtObject || DataType == store::mdtArray;
+}
+
+namespace {
+// The sub-fields of an object or array: the descriptors after it that name it as parent.
+template <class F>
+bool AnySubField(store::TData* Data, store::TFieldDesc* Parent, F Test) {
+    const auto& descs = Data->Fields();
+    for (int i = Parent->FieldNo; i < descs.Count(); ++i)
+        if (store::TFieldDesc* d = descs.Items(i); d->ParentDesc == Parent && Test(d)) return true;
+    return false;
+}
+}  // namespace
+
+bool TDASQLGenerator::FieldIsNullEx(store::TFieldDesc* FieldDesc, bool Old, void* NewRecBuf, void* OldRecBuf,
+                                    store::TData* RecordSet) {
+    if (!FDataSet->Active()) return true;
+    if (IsSubDataType(FieldDesc->DataType))
+        return !AnySubField(RecordSet, FieldDesc, [&](store::TFieldDesc* d) {
+            return !FieldIsNullEx(d, Old, NewRecBuf, OldRecBuf, RecordSet);
+        });
+    void* buf = Old ? OldRecBuf : NewRecBuf;
+    if (!buf) return true;
+    return RecordSet->GetNull(FieldDesc->FieldNo, buf);
+}
+
 bool TDASQLGenerator::FieldIsNull(store::TFieldDesc* FieldDesc, bool Old) {
     if (!FDataSet->Active()) return true;
     CheckBuffers();
-    void* buf = Old ? FOldRecBuf : FNewRecBuf;
-    if (!buf) return true;
-    return FDataSet->IRecordSet()->GetNull(FieldDesc->FieldNo, buf);
+    return FieldIsNullEx(FieldDesc, Old, FNewRecBuf, FOldRecBuf, FDataSet->IRecordSet());
+}
+
+bool TDASQLGenerator::FieldIsModified(store::TFieldDesc* FieldDesc, store::TData* RecordSet, void* NewRecBuf,
+                                      void* OldRecBuf) {
+    if (!NewRecBuf) return false;
+    if (IsSubDataType(FieldDesc->DataType))
+        return AnySubField(RecordSet, FieldDesc, [&](store::TFieldDesc* d) {
+            return FieldIsModified(d, RecordSet, NewRecBuf, OldRecBuf);
+        });
+    if (!OldRecBuf) return !RecordSet->GetNull(FieldDesc->FieldNo, NewRecBuf);
+    // A sub-field's value is reached through its object only: the store tells its null flag.
+    if (FieldDesc->HasParent())
+        return RecordSet->GetNull(FieldDesc->FieldNo, NewRecBuf) != RecordSet->GetNull(FieldDesc->FieldNo, OldRecBuf);
+    if (IsBlobDataType(FieldDesc->DataType)) {
+        store::TBlob* newBlob = RecordSet->GetBlob(FieldDesc->FieldNo, NewRecBuf);
+        if (FDataSet->ApplyingUpdates()) return newBlob != RecordSet->GetBlob(FieldDesc->FieldNo, OldRecBuf);
+        return newBlob && newBlob->HasRollback();
+    }
+    if (auto* mem = RecordSet == FMemData ? FMemData : dynamic_cast<store::TMemData*>(RecordSet))
+        return mem->CompareRecordField(OldRecBuf, NewRecBuf, 8, FieldDesc) != 0;
+    return !(RecordSet->GetFieldValue(FieldDesc->FieldNo, OldRecBuf) ==
+             RecordSet->GetFieldValue(FieldDesc->FieldNo, NewRecBuf));
 }
 
 bool TDASQLGenerator::FieldModifiedCurrent(store::TFieldDesc* FieldDesc) {
     CheckBuffers();
-    if (!FNewRecBuf) return false;
-    store::TData* data = FDataSet->IRecordSet();
-    if (!FOldRecBuf) return !data->GetNull(FieldDesc->FieldNo, FNewRecBuf);
-    if (IsBlobDataType(FieldDesc->DataType)) {
-        store::TBlob* newBlob = data->GetBlob(FieldDesc->FieldNo, FNewRecBuf);
-        if (FDataSet->ApplyingUpdates()) return newBlob != data->GetBlob(FieldDesc->FieldNo, FOldRecBuf);
-        return newBlob && newBlob->HasRollback();
-    }
-    if (FMemData) return FMemData->CompareRecordField(FOldRecBuf, FNewRecBuf, 8, FieldDesc) != 0;
-    return !(data->GetFieldValue(FieldDesc->FieldNo, FOldRecBuf) == data->GetFieldValue(FieldDesc->FieldNo, FNewRecBuf));
+    return FieldIsModified(FieldDesc, FDataSet->IRecordSet(), FNewRecBuf, FOldRecBuf);
 }
 
 TSQLInfo* TDASQLGenerator::SQLInfo() const {

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "data/access/DBAccess.h"
+#include "data/store/CRXml.h"
 #include "data/store/DAConsts.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
@@ -9,6 +10,10 @@
 namespace daccess {
 
 namespace {
+
+bool SameName(const AnsiString& A, const AnsiString& B, bool IgnoreCase) {
+    return IgnoreCase ? rtl::AnsiCompareText(A, B) == 0 : A == B;
+}
 
 }  // namespace
 
@@ -83,7 +88,7 @@ void TDADataSetService::MarkReadOnlyFieldDescs() {
     if (!rs) return;
     TCRTableInfo* updating = UpdatingTableInfo();
     const bool setReadOnly = FDADataSet->Options()->SetFieldsReadOnly();
-    const bool expressionsKnown = updating && !FIsUpdatingTableFromUpdatingTable && RecordSetKnowsBaseTables();
+    const bool expressionsKnown = ExpressionsKnown();
     for (int i = 0; i < rs->Fields().Count(); ++i) {
         auto* d = static_cast<TCRFieldDesc*>(rs->Fields().Items(i));
         if (d->Hidden) continue;
@@ -98,9 +103,87 @@ void TDADataSetService::MarkReadOnlyFieldDescs() {
     }
 }
 
+bool TDADataSetService::ExpressionsKnown() {
+    return UpdatingTableInfo() && !FIsUpdatingTableFromUpdatingTable && (FBaseTablesAssigned || RecordSetKnowsBaseTables());
+}
+
+void TDADataSetService::AssignBaseTables() {
+    FBaseTablesAssigned = false;
+    TCRRecordSet* rs = RecordSet();
+    if (!rs) return;
+    TCRTablesInfo* tables = rs->TablesInfo();
+    if (tables->Count() == 0) return;
+    TSQLInfo* info = rs->GetCommand()->SQLInfo();
+    const bool ignoreCase = info->IdentCase() == 2;
+    // A column's prefix names its table by alias (or full name) or by the bare table name.
+    std::vector<AnsiString> prefixes, bareNames;
+    for (int i = 0; i < tables->Count(); ++i) {
+        TCRTableInfo* t = tables->Items(i);
+        AnsiString catalog, schema, table;
+        info->SplitObjectName(t->TableName(), catalog, schema, table);
+        bareNames.push_back(info->UnQuote(table));
+        prefixes.push_back(info->NormalizeName(t->TableAlias().empty() ? t->TableName() : t->TableAlias(), false, true));
+    }
+    rtl::TOwnedPtr<TColumnsInfo> columns(rtl::Create<TColumnsInfo>());
+    info->ParseColumnsInfo(FDADataSet->GetFinalSQL(), columns.get());
+    bool uncertain = false;
+    bool starSeen = false;
+    int starTable = -1;
+    for (int j = 0; j < columns->Count(); ++j) {
+        TColumnInfo* c = columns->Items(j);
+        if (!c->Table.empty() && !FIsUpdatingTableFromUpdatingTable)
+            for (int i = 0; i < tables->Count() && c->TableIndex < 0; ++i)
+                if (SameName(c->Table, prefixes[i], ignoreCase) || SameName(c->Table, bareNames[i], ignoreCase))
+                    c->TableIndex = i;
+        c->Expr = rtl::AnsiUpperCase(c->Expr);
+        if (c->Alias.empty()) c->Alias = c->Name.empty() ? c->Expr : c->Name;
+        if (c->Name == "*") {
+            const int t = c->Table.empty() ? 0 : c->TableIndex;
+            if (c->Table.empty() || (starSeen && t != starTable)) uncertain = true;
+            if (!starSeen) starTable = t;
+            starSeen = true;
+        } else if (!c->Name.empty() && c->Table.empty()) {
+            uncertain = true;
+        }
+    }
+    const TDADataSetOptions* options = FDADataSet->Options();
+    if (!(rs->ExtendedFieldsInfo() || options->DefaultValues() || options->FieldsOrigin())) uncertain = false;
+    if (uncertain || options->DefaultValues()) AfterBaseTablesAssigned(tables, columns.get());
+
+    std::vector<bool> used(static_cast<size_t>(columns->Count()), false);
+    for (int i = 0; i < rs->Fields().Count(); ++i) {
+        auto* d = static_cast<TCRFieldDesc*>(rs->Fields().Items(i));
+        if (d->HasParent()) continue;
+        const AnsiString actual = d->ActualNameAnsi();
+        int found = -1;
+        for (int j = 0; j < columns->Count() && found < 0; ++j) {
+            TColumnInfo* c = columns->Items(j);
+            if (used[static_cast<size_t>(j)] || (uncertain && c->TableIndex < 0)) continue;
+            if (SameName(c->Alias, actual, ignoreCase)) found = j;
+        }
+        if (found < 0) {
+            if (!uncertain && starTable >= 0) d->TableInfo = tables->Items(starTable);
+            continue;
+        }
+        TColumnInfo* c = columns->Items(found);
+        if (c->TableIndex >= 0)
+            d->TableInfo = tables->Items(c->TableIndex);
+        // An expression belongs to no table: it is neither written nor does its text serve as a
+        // default value.
+        if (c->Name.empty()) continue;
+        used[static_cast<size_t>(found)] = true;
+        if (c->TableIndex < 0 && c->Table.empty() && !uncertain) d->TableInfo = tables->Items(0);
+        d->ColumnName = rtl::AnsiToWide(c->Name);
+        d->DefaultExpr = c->Expr;
+    }
+    FBaseTablesAssigned = true;
+}
+
 void TDADataSetService::ResetTableInfo() {
     FUpdatingTableInfoIdx = -1;
     FIdentityField = nullptr;
+    FSpecialFieldDesc = nullptr;
+    FBaseTablesAssigned = false;
     FKeyFieldDescsKnown = FDataFieldDescsKnown = FAllDataFieldDescsKnown = false;
     FKeyFieldDescs.clear();
     FDataFieldDescs.clear();
@@ -117,17 +200,37 @@ void TDADataSetService::SetFieldProperties() {
     AfterFieldsKnown();
     TCRRecordSet* rs = RecordSet();
     if (!rs) return;
+    const bool origin = FDADataSet->Options()->FieldsOrigin();
     for (db::TField* f : FDADataSet->Fields()) {
         if (f->FieldKind() != db::fkData) continue;
-        store::TFieldDesc* d = rs->FindField(f->FieldName());
+        auto* d = static_cast<TCRFieldDesc*>(rs->FindField(f->FieldName()));
         if (!d) continue;
-        if (FDADataSet->Options()->FieldsOrigin()) {
-            auto* cr = static_cast<TCRFieldDesc*>(d);
-            const AnsiString actual = cr->ActualNameAnsi();
-            f->SetOrigin(cr->TableInfo ? rs->GetCommand()->SQLInfo()->NormalizeName(cr->TableInfo->TableName()) + "." + actual
-                                       : actual);
-        }
+        if (origin) SetFieldOrigin(f, d);
+        if (d->AutoIncrement) f->SetAutoGenerateValue(db::arAutoInc);
     }
+    if (FDADataSet->DefaultFields())
+        for (const WideString& name : GetHiddenFields())
+            if (db::TField* f = FDADataSet->FindField(name)) {
+                f->SetVisible(false);
+                f->SetReadOnly(true);
+            }
+    // The server fills the special column: a record is posted without a value for it.
+    FSpecialFieldDesc = GetSpecialFieldDesc();
+    if (FSpecialFieldDesc) FSpecialFieldDesc->Required = false;
+}
+
+void TDADataSetService::SetFieldOrigin(db::TField* Field, TCRFieldDesc* FieldDesc) {
+    const AnsiString actual = FieldDesc->ActualNameAnsi();
+    Field->SetOrigin(FieldDesc->TableInfo
+                         ? RecordSet()->GetCommand()->SQLInfo()->NormalizeName(FieldDesc->TableInfo->TableName()) + "." + actual
+                         : actual);
+}
+
+void TDADataSetService::WriteFieldAttributes(db::TField* Field, store::TFieldDesc* FieldDesc, store::XmlWriter& Writer,
+                                             const WideString& NameOverride) {
+    TDataSetService::WriteFieldAttributes(Field, FieldDesc, Writer, NameOverride);
+    if (auto* cr = dynamic_cast<TCRFieldDesc*>(FieldDesc); cr && cr->TableInfo)
+        store::WriteXmlAttribute(Writer, u"rs:basetable", rtl::AnsiToWide(cr->TableInfo->TableName()));
 }
 
 void TDADataSetService::AfterFieldsKnown() {
@@ -137,7 +240,16 @@ void TDADataSetService::AfterFieldsKnown() {
     if (FDADataSet->Options()->DefaultValues()) SetDefaultExpressions();
 }
 
-void TDADataSetService::SetDefaultExpressions() {}
+void TDADataSetService::SetDefaultExpressions() {
+    TCRRecordSet* rs = RecordSet();
+    if (!rs) return;
+    for (db::TField* f : FDADataSet->Fields()) {
+        if (f->FieldKind() != db::fkData) continue;
+        // A column without a known default keeps what the field was given.
+        auto* d = static_cast<TCRFieldDesc*>(rs->FindField(f->FieldName()));
+        if (d && !d->DefaultExpr.empty()) f->SetDefaultExpression(d->DefaultExpr);
+    }
+}
 
 bool TDADataSetService::CanModify() {
     return !FDADataSet->ReadOnly() && !FDADataSet->UniDirectional() &&
@@ -193,7 +305,7 @@ void TDADataSetService::DetectDataFieldDescs(std::vector<store::TFieldDesc*>& Re
     TCRTableInfo* updating = UpdatingTableInfo();
     const bool defaultFields = FDADataSet->DefaultFields();
     // Where the record set names each column's table, a column without one is an expression.
-    const bool expressionsKnown = updating && !FIsUpdatingTableFromUpdatingTable && RecordSetKnowsBaseTables();
+    const bool expressionsKnown = ExpressionsKnown();
     for (int i = 0; i < rs->Fields().Count(); ++i) {
         auto* d = static_cast<TCRFieldDesc*>(rs->Fields().Items(i));
         if (d->Hidden || d->HasParent() || d->ReadOnly) continue;

@@ -176,6 +176,12 @@ bool TDADataSetUpdater::PrepareUpdateQuery(const AnsiString& SQL, TStatementType
         return true;
     }
     if (text.empty()) return false;
+    const bool batching = own && Batching(StatementType);
+    // In a batch each statement's parameters carry its number, as generated ones do. Renaming
+    // needs only the dialect's lexer, so the driver-neutral parser does it for every provider.
+    if (batching && FDADataSet->ICommand())
+        text = FDADataSet->ICommand()->TCRCommand::ParseSQL(text, nullptr, false,
+                                                            ":P_" + std::to_string(FBatchCount) + "_");
     if (text != TDBAccessUtils::GetSQL(FUpdateQuery)) {
         TDBAccessUtils::GetParams(FUpdateQuery)->Clear();
         if (own) {
@@ -183,7 +189,7 @@ bool TDADataSetUpdater::PrepareUpdateQuery(const AnsiString& SQL, TStatementType
             own->SetParamCheck(true);
             own->SQLChanged();
             own->SetParamCheck(false);
-            PrepareOwnQuery(own);
+            if (!batching) PrepareOwnQuery(own);
         } else {
             TDBAccessUtils::SetSQLText(FUpdateQuery, text, false, false);
         }
@@ -339,6 +345,10 @@ void TDADataSetUpdater::SetParamValues(TDAParams* Params, TStatementType Stateme
             }
         }
         void* buf = newBuf;
+        // An object, array or nested table is written whole, as it is now.
+        if (old && desc &&
+            (desc->DataType == store::mdtTable || FDAService->SQLGenerator()->IsSubDataType(desc->DataType)))
+            old = false;
         if (old && !inserting) {
             if (!oldKnown) {
                 oldBuf = FDADataSet->OldValuesBuffer();
@@ -448,8 +458,7 @@ bool TDADataSetUpdater::PerformSQL(const AnsiString& SQL, TStatementTypes Statem
     if (!PrepareUpdateQuery(SQL, type, true)) return false;
     TDAParams* params = TDBAccessUtils::GetParams(FUpdateQuery);
     if (type != stBatchUpdate) SetParamValues(params, type);
-    // Only a generated statement numbers its parameters for a batch; a user's text runs at once.
-    if (Batching(type) && FUseParamsInfo) {
+    if (Batching(type)) {
         AddToBatch(params);
         return true;
     }
@@ -827,6 +836,12 @@ void TDADataSetUpdater::ReadChangedRecords(const std::vector<store::TFieldDesc*>
     FDADataSet->FRowsAffected = query->RecordCount();
     auto* data = static_cast<store::TMemData*>(FDADataSet->IRecordSet());
     std::map<std::string, store::TRecBookmark> records;
+    std::vector<std::pair<db::TField*, store::TFieldDesc*>> special;
+    for (db::TField* f : query->Fields())
+        if (store::TFieldDesc* d = data->FindField(f->FieldName()); d && IsSpecialRefreshField(d)) special.emplace_back(f, d);
+    auto handOver = [&] {
+        for (auto& [f, d] : special) SetSpecialRefreshValue(d, f->Value());
+    };
     void* buf = data->AllocRecBuf();
     rtl::TryFinally(
         [&] {
@@ -843,12 +858,14 @@ void TDADataSetUpdater::ReadChangedRecords(const std::vector<store::TFieldDesc*>
                     data->GetRecord(buf);
                     CopyRow(query, false, buf);
                     data->PutRecord(buf);
+                    handOver();
                     continue;
                 }
                 // A record the dataset has not seen yet joins the store only: nothing is written.
                 data->InitRecord(buf);
                 data->CreateComplexFields(buf, true);
                 CopyRow(query, false, buf);
+                handOver();
                 const bool local = FDADataSet->LocalUpdate();
                 FDADataSet->SetLocalUpdate(true);
                 rtl::TryFinally([&] { data->AppendRecord(buf); }, [&] { FDADataSet->SetLocalUpdate(local); });

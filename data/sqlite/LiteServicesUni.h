@@ -42,7 +42,17 @@ protected:
     daccess::TDASQLGenerator* CreateSQLGenerator() override;
     void AfterFieldsKnown() override;
     bool RecordSetKnowsBaseTables() override;
+    // Without column metadata the tables' columns come from the table metadata.
+    void AfterBaseTablesAssigned(daccess::TCRTablesInfo* Tables, daccess::TColumnsInfo* Columns) override;
     store::TFieldDesc* GetIdentityField() override;
+
+private:
+    struct TTableColumn {
+        rtl::AnsiString Name;
+        rtl::AnsiString DefaultValue;  // empty without one
+        bool NotNull = false;
+    };
+    std::vector<TTableColumn> ReadTableColumns(const rtl::AnsiString& TableName);
 };
 
 }  // namespace sqlite

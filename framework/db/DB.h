@@ -89,6 +89,8 @@ enum TUpdateStatus { usUnmodified, usModified, usInserted, usDeleted };
 enum TUpdateKind { ukModify, ukInsert, ukDelete };
 enum TUpdateAction { uaFail, uaAbort, uaSkip, uaRetry, uaApplied };
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+// Whether the database fills a field's value itself: an auto-increment or a default.
+enum TAutoRefreshFlag { arNone, arAutoInc, arDefault };
 
 enum TLocateOption { loCaseInsensitive, loPartialKey };
 using TLocateOptions = rtl::TSet<TLocateOption>;
@@ -337,6 +339,8 @@ public:
     void SetDefaultExpression(const AnsiString& Value) { FDefaultExpression = Value; }
     const AnsiString& Origin() const noexcept { return FOrigin; }
     void SetOrigin(const AnsiString& Value) { FOrigin = Value; }
+    TAutoRefreshFlag AutoGenerateValue() const noexcept { return FAutoGenerateValue; }
+    void SetAutoGenerateValue(TAutoRefreshFlag Value) noexcept { FAutoGenerateValue = Value; }
     // Characters an editor accepts; every character by default.
     virtual bool IsValidChar(char C) const;
     void SetValidChars(const std::string& Chars);
@@ -491,6 +495,7 @@ private:
     AnsiString FEditMask;
     AnsiString FDefaultExpression;
     AnsiString FOrigin;
+    TAutoRefreshFlag FAutoGenerateValue = arNone;
     std::vector<bool> FValidChars;
     bool FModified = false;
     TDataSet* FLookupDataSet = nullptr;
