@@ -526,6 +526,36 @@ TEST_F(WriteBackTest, CachedUpdatesRunInBatchesOfUpdateBatchSize) {
     EXPECT_TRUE(ds->UpdatesPending());
 }
 
+TEST_F(WriteBackTest, UserStatementsJoinTheBatchWithNumberedParameters) {
+    TCustomDADataSet* ds = Query("SELECT * FROM sources ORDER BY id");
+    ds->SetSQLUpdate("UPDATE sources SET name = upper(:name) WHERE id = :OLD_id");
+    ds->SetCachedUpdates(true);
+    ds->Options()->SetUpdateBatchSize(3);
+    ds->Open();
+    auto* updater = rtl::Create<TBatchRunningUpdater>(ds->DataSetService());
+    ds->DataSetService()->AssignUpdater(updater);
+    for (const char* name : {"one", "two"}) {
+        ds->Edit();
+        ds->FieldByName("name")->SetAsString(name);
+        ds->Post();
+        ds->Next();
+    }
+    // A generated statement joins the same batch.
+    ds->Delete();
+    ds->ApplyUpdates();
+    ds->CommitUpdates();
+
+    ASSERT_EQ(updater->Batches.size(), 1u);
+    EXPECT_EQ(updater->Batches[0].Text,
+              "UPDATE sources SET name = upper(:P_0_name) WHERE id = :P_0_OLD_id;\r\n"
+              "UPDATE sources SET name = upper(:P_1_name) WHERE id = :P_1_OLD_id;\r\n"
+              "DELETE FROM sources\r\nWHERE\r\n  id = ?;");
+    EXPECT_EQ(updater->Batches[0].Params,
+              (std::vector<AnsiString>{"P_0_name", "P_0_OLD_id", "P_1_name", "P_1_OLD_id", "P_2_Old_id"}));
+    EXPECT_EQ(Column("SELECT id || ' ' || name FROM sources WHERE id <= 4 ORDER BY id"),
+              (std::vector<std::string>{"1 ONE", "2 TWO", "4 " + std::string(reinterpret_cast<const char*>(u8"Архив 4"))}));
+}
+
 TEST_F(WriteBackTest, TheServerCountOfAQueryWithOrderByAndParameters) {
     // A comment at the end must not swallow the counting query's closing parenthesis.
     for (const char* sql : {"SELECT * FROM sources WHERE kind = :kind ORDER BY name DESC",
