@@ -113,6 +113,14 @@ void TDADataSetService::AssignBaseTables() {
     if (!rs) return;
     TCRTablesInfo* tables = rs->TablesInfo();
     if (tables->Count() == 0) return;
+    // The record set names no column's table itself: columns tied to one were tied here, for the
+    // same descriptions (prepare and open both arrive here). Matching again would take the names
+    // behind the aliases for aliases.
+    for (int i = 0; i < rs->Fields().Count(); ++i)
+        if (static_cast<TCRFieldDesc*>(rs->Fields().Items(i))->TableInfo) {
+            FBaseTablesAssigned = true;
+            return;
+        }
     TSQLInfo* info = rs->GetCommand()->SQLInfo();
     const bool ignoreCase = info->IdentCase() == 2;
     // A column's prefix names its table by alias (or full name) or by the bare table name.

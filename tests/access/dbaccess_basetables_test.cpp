@@ -159,6 +159,22 @@ TEST_F(BaseTablesTest, StatementsWriteTheColumnsBehindTheAliases) {
     EXPECT_EQ(all->FieldByName("id")->AsInteger(), 6);
 }
 
+TEST_F(BaseTablesTest, APreparedQueryKeepsWhatItsColumnsWereTiedTo) {
+    // Preparing and opening each look at the columns: the names behind the aliases must not
+    // be matched again.
+    TCustomDADataSet* ds = BareQuery("SELECT s.name AS id, s.id AS name FROM sources s ORDER BY s.id");
+    ds->SetKeyFields("name");
+    ds->Prepare();
+    ds->Open();
+    EXPECT_EQ(Columns(ds), (std::vector<std::string>{"id=sources.name", "name=sources.id"}));
+    ds->Edit();
+    ds->FieldByName("id")->SetAsString("swapped");
+    ds->Post();
+    ASSERT_EQ(Ran.size(), 1u);
+    EXPECT_EQ(Ran[0].Text, "UPDATE sources\r\nSET\r\n  name = ?\r\nWHERE\r\n  id = ?");
+    EXPECT_EQ(Column("SELECT id || ' ' || name FROM sources WHERE id = 1"), std::vector<std::string>{"1 swapped"});
+}
+
 TEST_F(BaseTablesTest, ServerDefaultsReachTheFields) {
     struct Case {
         const char* Name;

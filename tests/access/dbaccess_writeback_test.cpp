@@ -257,6 +257,7 @@ TEST_F(WriteBackTest, TheNewRowIdReachesTheIdentityField) {
     TCustomDADataSet* ds = Query("SELECT * FROM sources");
     ds->Options()->SetExtendedFieldsInfo(true);
     ds->Open();
+    EXPECT_EQ(ds->FieldByName("id")->AutoGenerateValue(), db::arAutoInc);
     ds->Append();
     ds->FieldByName("name")->SetAsString("new");
     ds->Post();
@@ -275,6 +276,7 @@ TEST_F(WriteBackTest, TheNewRowIdReachesTheIdentityField) {
     TCustomDADataSet* pairs = Query("SELECT * FROM pairs");
     pairs->Options()->SetExtendedFieldsInfo(true);
     pairs->Open();
+    EXPECT_EQ(pairs->FieldByName("a")->AutoGenerateValue(), db::arNone);
     pairs->Append();
     pairs->FieldByName("a")->SetAsInteger(7);
     pairs->FieldByName("b")->SetAsInteger(8);
