@@ -91,7 +91,8 @@ bool TDASQLGenerator::FieldIsModified(store::TFieldDesc* FieldDesc, store::TData
     if (!OldRecBuf) return !RecordSet->GetNull(FieldDesc->FieldNo, NewRecBuf);
     // A sub-field's value is reached through its object only: the store tells its null flag.
     if (FieldDesc->HasParent())
-        return RecordSet->GetNull(FieldDesc->FieldNo, NewRecBuf) != RecordSet->GetNull(FieldDesc->FieldNo, OldRecBuf);
+        return RecordSet->GetNull(FieldDesc->FieldNo, NewRecBuf) !=
+               RecordSet->GetNull(FieldDesc->FieldNo, OldRecBuf);
     if (IsBlobDataType(FieldDesc->DataType)) {
         store::TBlob* newBlob = RecordSet->GetBlob(FieldDesc->FieldNo, NewRecBuf);
         if (FDataSet->ApplyingUpdates()) return newBlob != RecordSet->GetBlob(FieldDesc->FieldNo, OldRecBuf);

@@ -104,7 +104,8 @@ void TDADataSetService::MarkReadOnlyFieldDescs() {
 }
 
 bool TDADataSetService::ExpressionsKnown() {
-    return UpdatingTableInfo() && !FIsUpdatingTableFromUpdatingTable && (FBaseTablesAssigned || RecordSetKnowsBaseTables());
+    return UpdatingTableInfo() && !FIsUpdatingTableFromUpdatingTable &&
+           (FBaseTablesAssigned || RecordSetKnowsBaseTables());
 }
 
 void TDADataSetService::AssignBaseTables() {
@@ -130,7 +131,8 @@ void TDADataSetService::AssignBaseTables() {
         AnsiString catalog, schema, table;
         info->SplitObjectName(t->TableName(), catalog, schema, table);
         bareNames.push_back(info->UnQuote(table));
-        prefixes.push_back(info->NormalizeName(t->TableAlias().empty() ? t->TableName() : t->TableAlias(), false, true));
+        prefixes.push_back(
+            info->NormalizeName(t->TableAlias().empty() ? t->TableName() : t->TableAlias(), false, true));
     }
     rtl::TOwnedPtr<TColumnsInfo> columns(rtl::Create<TColumnsInfo>());
     info->ParseColumnsInfo(FDADataSet->GetFinalSQL(), columns.get());
@@ -141,7 +143,8 @@ void TDADataSetService::AssignBaseTables() {
         TColumnInfo* c = columns->Items(j);
         if (!c->Table.empty() && !FIsUpdatingTableFromUpdatingTable)
             for (int i = 0; i < tables->Count() && c->TableIndex < 0; ++i)
-                if (SameName(c->Table, prefixes[i], ignoreCase) || SameName(c->Table, bareNames[i], ignoreCase))
+                if (SameName(c->Table, prefixes[i], ignoreCase) ||
+                    SameName(c->Table, bareNames[i], ignoreCase))
                     c->TableIndex = i;
         c->Expr = rtl::AnsiUpperCase(c->Expr);
         if (c->Alias.empty()) c->Alias = c->Name.empty() ? c->Expr : c->Name;
@@ -174,8 +177,7 @@ void TDADataSetService::AssignBaseTables() {
             continue;
         }
         TColumnInfo* c = columns->Items(found);
-        if (c->TableIndex >= 0)
-            d->TableInfo = tables->Items(c->TableIndex);
+        if (c->TableIndex >= 0) d->TableInfo = tables->Items(c->TableIndex);
         // An expression belongs to no table: it is neither written nor does its text serve as a
         // default value.
         if (c->Name.empty()) continue;
@@ -229,13 +231,16 @@ void TDADataSetService::SetFieldProperties() {
 
 void TDADataSetService::SetFieldOrigin(db::TField* Field, TCRFieldDesc* FieldDesc) {
     const AnsiString actual = FieldDesc->ActualNameAnsi();
-    Field->SetOrigin(FieldDesc->TableInfo
-                         ? RecordSet()->GetCommand()->SQLInfo()->NormalizeName(FieldDesc->TableInfo->TableName()) + "." + actual
-                         : actual);
+    if (!FieldDesc->TableInfo) {
+        Field->SetOrigin(actual);
+        return;
+    }
+    TSQLInfo* info = RecordSet()->GetCommand()->SQLInfo();
+    Field->SetOrigin(info->NormalizeName(FieldDesc->TableInfo->TableName()) + "." + actual);
 }
 
-void TDADataSetService::WriteFieldAttributes(db::TField* Field, store::TFieldDesc* FieldDesc, store::XmlWriter& Writer,
-                                             const WideString& NameOverride) {
+void TDADataSetService::WriteFieldAttributes(db::TField* Field, store::TFieldDesc* FieldDesc,
+                                             store::XmlWriter& Writer, const WideString& NameOverride) {
     TDataSetService::WriteFieldAttributes(Field, FieldDesc, Writer, NameOverride);
     if (auto* cr = dynamic_cast<TCRFieldDesc*>(FieldDesc); cr && cr->TableInfo)
         store::WriteXmlAttribute(Writer, u"rs:basetable", rtl::AnsiToWide(cr->TableInfo->TableName()));

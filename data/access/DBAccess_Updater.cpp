@@ -838,7 +838,8 @@ void TDADataSetUpdater::ReadChangedRecords(const std::vector<store::TFieldDesc*>
     std::map<std::string, store::TRecBookmark> records;
     std::vector<std::pair<db::TField*, store::TFieldDesc*>> special;
     for (db::TField* f : query->Fields())
-        if (store::TFieldDesc* d = data->FindField(f->FieldName()); d && IsSpecialRefreshField(d)) special.emplace_back(f, d);
+        if (store::TFieldDesc* d = data->FindField(f->FieldName()); d && IsSpecialRefreshField(d))
+            special.emplace_back(f, d);
     auto handOver = [&] {
         for (auto& [f, d] : special) SetSpecialRefreshValue(d, f->Value());
     };

@@ -29,7 +29,8 @@ public:
         static_cast<sqlite::TSQLiteConnection*>(IConnection())
             ->API()
             ->SetSymbolResolver([](void* Module, const char* Name) -> void* {
-                static const std::set<std::string> hidden = {"sqlite3_column_origin_name", "sqlite3_column_table_name",
+                static const std::set<std::string> hidden = {"sqlite3_column_origin_name",
+                                                             "sqlite3_column_table_name",
                                                              "sqlite3_column_database_name"};
                 return hidden.count(Name) ? nullptr : ::dlsym(Module, Name);
             });
@@ -81,8 +82,9 @@ protected:
         const auto& descs = DataSet->ICRRecordSet()->Fields();
         for (int i = 0; i < descs.Count(); ++i) {
             auto* d = static_cast<TCRFieldDesc*>(descs.Items(i));
-            result.push_back(rtl::WideToAnsi(d->Name) + "=" + (d->TableInfo ? d->TableInfo->TableName() : "-") + "." +
-                             d->ActualNameAnsi() + (d->ReadOnly ? " ro" : ""));
+            result.push_back(rtl::WideToAnsi(d->Name) + "=" +
+                             (d->TableInfo ? d->TableInfo->TableName() : "-") + "." + d->ActualNameAnsi() +
+                             (d->ReadOnly ? " ro" : ""));
         }
         return result;
     }
@@ -100,23 +102,32 @@ TEST_F(BaseTablesTest, ColumnsFindTheirTablesThroughTheSelectList) {
     };
     const Case cases[] = {
         // Prefixes decide; an expression belongs to no table.
-        {"SELECT s.id AS key, s.name AS title, 1 + 1 AS two FROM sources s", true, false,
+        {"SELECT s.id AS key, s.name AS title, 1 + 1 AS two FROM sources s",
+         true,
+         false,
          {"key=sources.id", "title=sources.name", "two=-.two ro"}},
         // A "*" stands for its table's columns: asked of the table metadata, or taken whole.
         {"SELECT * FROM sources", true, false, {"id=sources.id", "name=sources.name", "kind=sources.kind"}},
         {"SELECT * FROM sources", false, false, {"id=sources.id", "name=sources.name", "kind=sources.kind"}},
         // A column without prefix is looked up in the updating table, and with FieldsOrigin in the others.
-        {"SELECT o.title, name FROM organisations o JOIN sources s ON s.id = o.source_id", true, false,
+        {"SELECT o.title, name FROM organisations o JOIN sources s ON s.id = o.source_id",
+         true,
+         false,
          {"title=organisations.title", "name=-.name ro"}},
-        {"SELECT o.title, name FROM organisations o JOIN sources s ON s.id = o.source_id", true, true,
+        {"SELECT o.title, name FROM organisations o JOIN sources s ON s.id = o.source_id",
+         true,
+         true,
          {"title=organisations.title", "name=sources.name ro"}},
         // Two stars: each table's columns in its place, the same name in both included.
-        {"SELECT s.*, n.* FROM sources s JOIN notes n ON n.source_id = s.id", true, true,
-         {"id=sources.id", "name=sources.name", "kind=sources.kind", "id_1=notes.id ro", "source_id=notes.source_id ro",
-          "title=notes.title ro", "pages=notes.pages ro"}},
+        {"SELECT s.*, n.* FROM sources s JOIN notes n ON n.source_id = s.id",
+         true,
+         true,
+         {"id=sources.id", "name=sources.name", "kind=sources.kind", "id_1=notes.id ro",
+          "source_id=notes.source_id ro", "title=notes.title ro", "pages=notes.pages ro"}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.SQL) + (c.ExtendedFieldsInfo ? " extended" : "") + (c.FieldsOrigin ? " origin" : ""));
+        SCOPED_TRACE(std::string(c.SQL) + (c.ExtendedFieldsInfo ? " extended" : "") +
+                     (c.FieldsOrigin ? " origin" : ""));
         TCustomDADataSet* ds = BareQuery(c.SQL);
         ds->Options()->SetExtendedFieldsInfo(c.ExtendedFieldsInfo);
         ds->Options()->SetFieldsOrigin(c.FieldsOrigin);
@@ -126,7 +137,8 @@ TEST_F(BaseTablesTest, ColumnsFindTheirTablesThroughTheSelectList) {
 }
 
 TEST_F(BaseTablesTest, StatementsWriteTheColumnsBehindTheAliases) {
-    TCustomDADataSet* ds = BareQuery("SELECT s.id AS key, s.name AS title, 1 + 1 AS two FROM sources s ORDER BY s.id");
+    TCustomDADataSet* ds =
+        BareQuery("SELECT s.id AS key, s.name AS title, 1 + 1 AS two FROM sources s ORDER BY s.id");
     ds->SetKeyFields("key");
     ds->Open();
     ds->Edit();
@@ -142,7 +154,8 @@ TEST_F(BaseTablesTest, StatementsWriteTheColumnsBehindTheAliases) {
     EXPECT_EQ(Ran[0].Text, "UPDATE sources\r\nSET\r\n  name = ?\r\nWHERE\r\n  id = ?");
     EXPECT_EQ(Ran[0].Params, (std::vector<AnsiString>{"title", "Old_key"}));
     EXPECT_EQ(Ran[1].Text, "UPDATE sources\r\nSET\r\n  id = ?, name = ?\r\nWHERE\r\n  id = ?");
-    EXPECT_EQ(Column("SELECT name FROM sources WHERE id <= 2 ORDER BY id"), (std::vector<std::string>{"renamed", "all"}));
+    EXPECT_EQ(Column("SELECT name FROM sources WHERE id <= 2 ORDER BY id"),
+              (std::vector<std::string>{"renamed", "all"}));
 
     // The INTEGER PRIMARY KEY found through the table metadata is the identity.
     Ran.clear();
@@ -172,7 +185,8 @@ TEST_F(BaseTablesTest, APreparedQueryKeepsWhatItsColumnsWereTiedTo) {
     ds->Post();
     ASSERT_EQ(Ran.size(), 1u);
     EXPECT_EQ(Ran[0].Text, "UPDATE sources\r\nSET\r\n  name = ?\r\nWHERE\r\n  id = ?");
-    EXPECT_EQ(Column("SELECT id || ' ' || name FROM sources WHERE id = 1"), std::vector<std::string>{"1 swapped"});
+    EXPECT_EQ(Column("SELECT id || ' ' || name FROM sources WHERE id = 1"),
+              std::vector<std::string>{"1 swapped"});
 }
 
 TEST_F(BaseTablesTest, ServerDefaultsReachTheFields) {
@@ -188,10 +202,10 @@ TEST_F(BaseTablesTest, ServerDefaultsReachTheFields) {
         {"column metadata", false, "SELECT * FROM notes", "title", "'untitled'", "notes.title"},
         {"select list", true, "SELECT n.id, n.title, n.pages FROM notes n", "pages", "1", "notes.pages"},
         // A column of another table than the updating one found through the table metadata.
-        {"other table", true, "SELECT o.title, pages FROM organisations o JOIN notes n ON n.id = o.id", "pages", "1",
-         "notes.pages"},
-        {"no default", true, "SELECT o.title, pages FROM organisations o JOIN notes n ON n.id = o.id", "title", "",
-         "organisations.title"},
+        {"other table", true, "SELECT o.title, pages FROM organisations o JOIN notes n ON n.id = o.id",
+         "pages", "1", "notes.pages"},
+        {"no default", true, "SELECT o.title, pages FROM organisations o JOIN notes n ON n.id = o.id",
+         "title", "", "organisations.title"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -274,7 +288,8 @@ TEST_F(BaseTablesTest, HiddenFieldsAreNeitherShownNorEdited) {
     ds->Post();
     ASSERT_EQ(Ran.size(), 1u);
     EXPECT_EQ(Ran[0].Text, "UPDATE sources\r\nSET\r\n  name = ?\r\nWHERE\r\n  id = ?");
-    EXPECT_EQ(Column("SELECT name || '/' || kind FROM sources WHERE id = 1"), std::vector<std::string>{"shown/1"});
+    EXPECT_EQ(Column("SELECT name || '/' || kind FROM sources WHERE id = 1"),
+              std::vector<std::string>{"shown/1"});
 }
 
 class TKindWatchingUpdater : public sqlite::TCustomLiteDataSetUpdater {

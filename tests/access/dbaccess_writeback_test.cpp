@@ -555,7 +555,8 @@ TEST_F(WriteBackTest, UserStatementsJoinTheBatchWithNumberedParameters) {
     EXPECT_EQ(updater->Batches[0].Params,
               (std::vector<AnsiString>{"P_0_name", "P_0_OLD_id", "P_1_name", "P_1_OLD_id", "P_2_Old_id"}));
     EXPECT_EQ(Column("SELECT id || ' ' || name FROM sources WHERE id <= 4 ORDER BY id"),
-              (std::vector<std::string>{"1 ONE", "2 TWO", "4 " + std::string(reinterpret_cast<const char*>(u8"Архив 4"))}));
+              (std::vector<std::string>{"1 ONE", "2 TWO",
+                                        "4 " + std::string(reinterpret_cast<const char*>(u8"Архив 4"))}));
 }
 
 TEST_F(WriteBackTest, TheServerCountOfAQueryWithOrderByAndParameters) {
