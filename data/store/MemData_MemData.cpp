@@ -1,5 +1,6 @@
 // TMemData: the rows as a doubly linked list of record items, with record numbers, bookmarks,
 // visibility under filters and cached updates with rollback copies.
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -20,6 +21,41 @@ constexpr int DirectJumpDistance = 64;
 void* ItemRecord(TRecordItem* Item) noexcept { return TBlockManager::RecordOf(Item); }
 
 }  // namespace
+
+size_t TItemSerialMap::erase(const TRecordItem* Key) noexcept {
+    if (FCount == 0) return 0;
+    size_t hole = Home(Key);
+    while (FSlots[hole].first != Key) {
+        if (!FSlots[hole].first) return 0;
+        hole = (hole + 1) & FMask;
+    }
+    // Entries of the run after the hole that may sit in it move back, so that no search stops early.
+    for (size_t j = (hole + 1) & FMask; FSlots[j].first; j = (j + 1) & FMask) {
+        const size_t home = Home(FSlots[j].first);
+        if (((j - home) & FMask) >= ((j - hole) & FMask)) {
+            FSlots[hole] = FSlots[j];
+            hole = j;
+        }
+    }
+    FSlots[hole] = {nullptr, 0};
+    --FCount;
+    return 1;
+}
+
+void TItemSerialMap::Grow() {
+    const size_t capacity = FSlots ? (FMask + 1) * 2 : 64;
+    std::unique_ptr<value_type[]> old = std::move(FSlots);
+    const size_t oldCapacity = old ? FMask + 1 : 0;
+    FSlots = std::make_unique<value_type[]>(capacity);
+    FMask = capacity - 1;
+    FShift = 64 - std::countr_zero(capacity);
+    for (size_t k = 0; k < oldCapacity; ++k) {
+        if (!old[k].first) continue;
+        size_t i = Home(old[k].first);
+        while (FSlots[i].first) i = (i + 1) & FMask;
+        FSlots[i] = old[k];
+    }
+}
 
 TMemData::TMemData() { ResetList(); }
 

@@ -42,6 +42,65 @@ inline constexpr int dkDateTime = 1;  // TDateTime as it is
 inline constexpr int dkTime = 2;      // int32: milliseconds of the day
 inline constexpr int dkDate = 3;      // int32: day number
 
+// Serials of the items bookmarks were taken of, keyed by item address: one slot per item in a
+// flat table, so that taking the bookmark of a newly appended row costs no allocation and a
+// lookup touches one cache line. Linear probing; erasing shifts the run back, no tombstones.
+class TItemSerialMap {
+public:
+    struct value_type {
+        const TRecordItem* first;
+        uint32_t second;
+    };
+    using iterator = value_type*;
+
+    iterator end() noexcept { return nullptr; }
+    bool empty() const noexcept { return FCount == 0; }
+    size_t size() const noexcept { return FCount; }
+    void clear() noexcept {
+        FSlots.reset();
+        FMask = 0;
+        FCount = 0;
+        FShift = 64;
+    }
+    using const_iterator = const value_type*;
+    const_iterator end() const noexcept { return nullptr; }
+    iterator find(const TRecordItem* Key) noexcept {
+        return const_cast<iterator>(static_cast<const TItemSerialMap*>(this)->find(Key));
+    }
+    const_iterator find(const TRecordItem* Key) const noexcept {
+        if (FCount == 0) return nullptr;
+        for (size_t i = Home(Key);; i = (i + 1) & FMask) {
+            if (FSlots[i].first == Key) return &FSlots[i];
+            if (!FSlots[i].first) return nullptr;
+        }
+    }
+    std::pair<iterator, bool> try_emplace(const TRecordItem* Key, uint32_t Value) {
+        if ((FCount + 1) * 4 > Capacity() * 3) Grow();
+        for (size_t i = Home(Key);; i = (i + 1) & FMask) {
+            if (FSlots[i].first == Key) return {&FSlots[i], false};
+            if (!FSlots[i].first) {
+                FSlots[i] = {Key, Value};
+                ++FCount;
+                return {&FSlots[i], true};
+            }
+        }
+    }
+    size_t erase(const TRecordItem* Key) noexcept;
+
+private:
+    size_t Capacity() const noexcept { return FSlots ? FMask + 1 : 0; }
+    size_t Home(const TRecordItem* Key) const noexcept {
+        // Items lie a record apart: the multiplication spreads neighbours over the table.
+        return static_cast<size_t>((reinterpret_cast<uintptr_t>(Key) * 0x9E3779B97F4A7C15ull) >> FShift);
+    }
+    void Grow();
+
+    std::unique_ptr<value_type[]> FSlots;
+    size_t FMask = 0;
+    size_t FCount = 0;
+    int FShift = 64;
+};
+
 // A position in a store. The item is only ever followed after the store has confirmed, through
 // the data id, the serial and its index of live items, that it still holds this row.
 struct TRecBookmark {
@@ -503,7 +562,7 @@ protected:
     void* FNewCacheRecBuf = nullptr;
     void* FOldCacheRecBuf = nullptr;
     // Items that bookmarks were taken of, with their serials.
-    std::unordered_map<const TRecordItem*, uint32_t> FBookmarkSerials;
+    TItemSerialMap FBookmarkSerials;
     uint32_t FNextSerial = 0;
     // The item ApplyUpdates returns to, and whether it was freed meanwhile.
     TRecordItem* FWatchedItem = nullptr;
