@@ -22,26 +22,6 @@ void* ItemRecord(TRecordItem* Item) noexcept { return TBlockManager::RecordOf(It
 
 }  // namespace
 
-size_t TItemSerialMap::erase(const TRecordItem* Key) noexcept {
-    if (FCount == 0) return 0;
-    size_t hole = Home(Key);
-    while (FSlots[hole].first != Key) {
-        if (!FSlots[hole].first) return 0;
-        hole = (hole + 1) & FMask;
-    }
-    // Entries of the run after the hole that may sit in it move back, so that no search stops early.
-    for (size_t j = (hole + 1) & FMask; FSlots[j].first; j = (j + 1) & FMask) {
-        const size_t home = Home(FSlots[j].first);
-        if (((j - home) & FMask) >= ((j - hole) & FMask)) {
-            FSlots[hole] = FSlots[j];
-            hole = j;
-        }
-    }
-    FSlots[hole] = {nullptr, 0};
-    --FCount;
-    return 1;
-}
-
 void TItemSerialMap::Grow() {
     const size_t capacity = FSlots ? (FMask + 1) * 2 : 64;
     std::unique_ptr<value_type[]> old = std::move(FSlots);
@@ -79,7 +59,7 @@ void TMemData::ResetList() {
     FRecordNoOffset = 0;
     FRefreshIteration = ++GRefreshIteration;
     FRecordNoCache.clear();
-    FBookmarkSerials.clear();
+    FFreedItems.clear();
 }
 
 void TMemData::InitData() {
@@ -189,7 +169,8 @@ void TMemData::SwapWithNext(TRecordItem* Item) noexcept {
 }
 
 void TMemData::FreeItem(TRecordItem* Item) {
-    if (!FBookmarkSerials.empty()) FBookmarkSerials.erase(Item);
+    // Bookmarks of this item taken before now no longer hold: its memory may hold another row next.
+    FFreedItems.try_emplace(Item, 0u).first->second = ++FFreeSerial;
     if (Item == FWatchedItem) FWatchedItemFreed = true;
     FBlockMan.FreeItem(Item);
 }
@@ -618,18 +599,14 @@ void TMemData::GetBookmark(TRecBookmark& Bookmark) {
     Bookmark.RefreshIteration = FRefreshIteration;
     Bookmark.Item = FCurrentItem;
     Bookmark.Order = FCurrentItem ? GetRecordNo() : -1;
-    Bookmark.Serial = 0;
-    if (FCurrentItem) {
-        auto [it, added] = FBookmarkSerials.try_emplace(FCurrentItem, 0u);
-        if (added) it->second = ++FNextSerial;
-        Bookmark.Serial = it->second;
-    }
+    Bookmark.Serial = FCurrentItem ? FFreeSerial : 0;
 }
 
 bool TMemData::ItemInUse(const TRecBookmark& Bookmark) const {
     if (Bookmark.RefreshIteration != FRefreshIteration || !Bookmark.Item) return false;
-    auto it = FBookmarkSerials.find(Bookmark.Item);
-    return it != FBookmarkSerials.end() && it->second == Bookmark.Serial;
+    // The item is the bookmark's row unless it was freed after the bookmark was taken.
+    auto it = FFreedItems.find(Bookmark.Item);
+    return it == FFreedItems.end() || it->second <= Bookmark.Serial;
 }
 
 void TMemData::SetToBookmark(const TRecBookmark& Bookmark) {

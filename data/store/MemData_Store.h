@@ -42,9 +42,8 @@ inline constexpr int dkDateTime = 1;  // TDateTime as it is
 inline constexpr int dkTime = 2;      // int32: milliseconds of the day
 inline constexpr int dkDate = 3;      // int32: day number
 
-// Serials of the items bookmarks were taken of, keyed by item address: one slot per item in a
-// flat table, so that taking the bookmark of a newly appended row costs no allocation and a
-// lookup touches one cache line. Linear probing; erasing shifts the run back, no tombstones.
+// A serial per item address in a flat table: no allocation per entry and a lookup touches one
+// cache line. Linear probing; entries are never removed one by one.
 class TItemSerialMap {
 public:
     struct value_type {
@@ -85,7 +84,6 @@ public:
             }
         }
     }
-    size_t erase(const TRecordItem* Key) noexcept;
 
 private:
     size_t Capacity() const noexcept { return FSlots ? FMask + 1 : 0; }
@@ -102,12 +100,12 @@ private:
 };
 
 // A position in a store. The item is only ever followed after the store has confirmed, through
-// the data id, the serial and its index of live items, that it still holds this row.
+// the data id and the serial against its index of freed items, that it still holds this row.
 struct TRecBookmark {
     int32_t RefreshIteration = 0;  // data id of the filling the bookmark was taken from
     int32_t Order = -1;            // record number; -1 without a current record
     TRecordItem* Item = nullptr;
-    uint32_t Serial = 0;
+    uint32_t Serial = 0;           // frees of items in the store before it was taken
 };
 
 using TRecBufEvent = std::function<void(void* RecBuf)>;
@@ -561,9 +559,10 @@ protected:
     TBlockManager FBlockMan;
     void* FNewCacheRecBuf = nullptr;
     void* FOldCacheRecBuf = nullptr;
-    // Items that bookmarks were taken of, with their serials.
-    TItemSerialMap FBookmarkSerials;
-    uint32_t FNextSerial = 0;
+    // Items freed since the store was filled, each with the count of frees when it last was; a
+    // bookmark carries the count at the time it was taken.
+    TItemSerialMap FFreedItems;
+    uint32_t FFreeSerial = 0;
     // The item ApplyUpdates returns to, and whether it was freed meanwhile.
     TRecordItem* FWatchedItem = nullptr;
     bool FWatchedItemFreed = false;
