@@ -37,6 +37,16 @@ TStatementType StatementTypeOf(db::TUpdateKind UpdateKind) {
     return stUpdate;
 }
 
+namespace {
+// The updater's own statements are plain SQL components: known without a cast through the class
+// tree on every post.
+TCustomDASQL* OwnOrSQL(rtl::TComponent* Query, const rtl::TOwnedPtr<TCustomDASQL> (&Owned)[10]) {
+    for (const auto& q : Owned)
+        if (q.get() == Query) return static_cast<TCustomDASQL*>(Query);
+    return dynamic_cast<TCustomDASQL*>(Query);
+}
+}  // namespace
+
 TDADataSetUpdater::TDADataSetUpdater(store::TDataSetService* Service)
     : TDataSetUpdater(Service), FDAService(dynamic_cast<TDADataSetService*>(Service)) {
     if (!FDAService) rtl::AssertFail(store::SAssertionFailure, DBAccessUnit, __LINE__);
@@ -372,6 +382,7 @@ int TDADataSetUpdater::ExecuteChecked(TStatementType StatementType) {
                        !(FUseParamsInfo && KeyedByIdentity());
     if (!guard) {
         ExecuteUpdateQuery(StatementType);
+        if (TCustomDASQL* sql = OwnOrSQL(FUpdateQuery, FUpdateQueries)) return sql->RowsAffected();
         return TDBAccessUtils::GetRowsAffected(FUpdateQuery);
     }
     // Outside a transaction the statement commits at once: a savepoint keeps a wrong row count
@@ -403,7 +414,10 @@ void TDADataSetUpdater::ExecuteUpdateQuery(TStatementType StatementType) {
     // The update query never traces itself: the monitor hears the statement as the dataset's.
     const bool debug = FDADataSet->Debug();
     if (!debug && !TCustomDASQLMonitor::HasMonitor()) {
-        TDBAccessUtils::Execute(FUpdateQuery);
+        if (TCustomDASQL* sql = OwnOrSQL(FUpdateQuery, FUpdateQueries))
+            sql->Execute();
+        else
+            TDBAccessUtils::Execute(FUpdateQuery);
         return;
     }
     static const char* const Names[] = {"Query",  "Insert", "Update",       "Delete",             "Lock",
@@ -446,7 +460,8 @@ bool TDADataSetUpdater::PerformSQL(const AnsiString& SQL, TStatementTypes Statem
         }
     } end{FDADataSet, counted};
     if (!PrepareUpdateQuery(SQL, type, true)) return false;
-    TDAParams* params = TDBAccessUtils::GetParams(FUpdateQuery);
+    TCustomDASQL* sql = OwnOrSQL(FUpdateQuery, FUpdateQueries);
+    TDAParams* params = sql ? sql->Params() : TDBAccessUtils::GetParams(FUpdateQuery);
     if (type != stBatchUpdate) SetParamValues(params, type);
     // Only a generated statement numbers its parameters for a batch; a user's text runs at once.
     if (Batching(type) && FUseParamsInfo) {
@@ -534,7 +549,7 @@ bool TDADataSetUpdater::PerformInsert() {
         void* buf = FDADataSet->NewValuesBuffer();
         if (buf) FDADataSet->IRecordSet()->PutFieldAsVariant(id->FieldNo, buf, v);
     }
-    if (auto* sql = dynamic_cast<TCustomDASQL*>(FUpdateQuery)) FDADataSet->FLastInsertId = sql->LastInsertId();
+    if (TCustomDASQL* sql = OwnOrSQL(FUpdateQuery, FUpdateQueries)) FDADataSet->FLastInsertId = sql->LastInsertId();
     if (FDADataSet->RefreshOptions().Contains(roAfterInsert) && NeedsRefreshStatement()) RefreshRecordAfterUpdate();
     return true;
 }

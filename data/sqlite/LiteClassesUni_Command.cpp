@@ -299,7 +299,9 @@ void TSQLiteCommand::BindParam(int Index, TParamDesc* Param) {
             if (v.VType() == rtl::varString) {
                 const std::string_view a = v.StrRef();
                 if (IsAscii(a)) {
-                    rc = api->sqlite3_bind_text(FStmt.get(), Index, a.data(), static_cast<int>(a.size()), SQLITE_TRANSIENT);
+                    // An empty text holds no block; a null address would bind NULL instead of ''.
+                    rc = api->sqlite3_bind_text(FStmt.get(), Index, a.empty() ? "" : a.data(), static_cast<int>(a.size()),
+                                                SQLITE_TRANSIENT);
                     break;
                 }
             } else if (v.VType() == rtl::varOleStr) {
