@@ -209,6 +209,27 @@ void PutBytes(std::vector<uint8_t>& Out, const T& Value) {
 }
 }  // namespace
 
+namespace {
+// A value held in the record itself whose bytes and null flag are the same in both buffers is
+// unchanged: the comparison of values (with its conversions) is only needed when they differ.
+// Floating kinds are left out (a NaN equals nothing), and so are values held outside the record.
+bool SameStoredValue(store::TData* Data, store::TFieldDesc* Desc, const uint8_t* Old, const uint8_t* New) {
+    if (!Old || !New || !Data || Desc->HasParent() || Desc->DescKind != store::fdkData || Desc->Size <= 0) return false;
+    switch (Desc->DataType) {
+        case store::mdtString: case store::mdtWideString: case store::mdtInt8: case store::mdtUInt8:
+        case store::mdtInt16: case store::mdtUInt16: case store::mdtInt32: case store::mdtUInt32:
+        case store::mdtInt64: case store::mdtBoolean: case store::mdtBytes: case store::mdtVarBytes:
+        case store::mdtGuid:
+            break;
+        default:
+            return false;
+    }
+    const bool oldNull = Data->GetNull(Desc->FieldNo, Old);
+    if (oldNull != Data->GetNull(Desc->FieldNo, New)) return false;
+    return oldNull || std::memcmp(Old + Desc->Offset, New + Desc->Offset, static_cast<size_t>(Desc->Size)) == 0;
+}
+}  // namespace
+
 bool TDADataSetUpdater::GeneratedSignature(TStatementType StatementType, bool ModifiedOnly,
                                            std::vector<uint8_t>& Signature) {
     Signature.clear();
@@ -229,8 +250,14 @@ bool TDADataSetUpdater::GeneratedSignature(TStatementType StatementType, bool Mo
     for (store::TFieldDesc* d : data) PutBytes(Signature, d);
     // Buffers fetched for an earlier record are not this one's.
     gen->Clear();
-    if (StatementType == stUpdate)
-        for (store::TFieldDesc* d : data) Signature.push_back(!ModifiedOnly || gen->FieldModifiedCurrent(d));
+    if (StatementType == stUpdate) {
+        store::TData* rs = FDADataSet->IRecordSet();
+        const auto* newBuf = static_cast<const uint8_t*>(ModifiedOnly ? FDADataSet->NewValuesBuffer() : nullptr);
+        const auto* oldBuf = static_cast<const uint8_t*>(newBuf ? FDADataSet->OldValuesBuffer() : nullptr);
+        for (store::TFieldDesc* d : data)
+            Signature.push_back(!ModifiedOnly ||
+                                (!SameStoredValue(rs, d, oldBuf, newBuf) && gen->FieldModifiedCurrent(d)));
+    }
     else if (StatementType == stInsert)
         for (store::TFieldDesc* d : data) Signature.push_back(!ModifiedOnly || !gen->FieldIsNull(d, false));
     if (StatementType == stUpdate || StatementType == stDelete) {
