@@ -370,7 +370,9 @@ void TDAParam::SetText(const AnsiString& V) {
 void TDAParam::AssignFieldValue(db::TField* Field, const Variant& V) {
     if (!Field) return;
     TFieldType type = Field->DataType();
-    auto* stringField = dynamic_cast<db::TStringField*>(Field);
+    // Only a string field can be fixed-length: others skip the cast, which each post pays.
+    auto* stringField =
+        type == db::ftString || type == db::ftWideString ? dynamic_cast<db::TStringField*>(Field) : nullptr;
     const bool fixed = stringField && stringField->FixedChar();
     if (type == db::ftString && fixed)
         type = db::ftFixedChar;

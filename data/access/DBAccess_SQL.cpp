@@ -436,8 +436,8 @@ void TCustomDASQL::ExecuteIters(int Iters) {
     TCustomDAConnection* conn = UsedConnection();
     // Ended here rather than in the command's hook, which a failing statement never reaches.
     rtl::TryFinally([&] {
-        const AnsiString finalSQL = GetFinalSQL();
         const bool trace = !FTraceSuppressed;
+        const AnsiString finalSQL = trace ? GetFinalSQL() : AnsiString();
         if (trace) TCustomDASQLMonitor::SQLExecute(this, finalSQL, FParams.get(), "Execute", true, FDebug);
         if (BeforeExecute) BeforeExecute(this);
         TCRCommand* cmd = ICommand();

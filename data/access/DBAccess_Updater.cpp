@@ -37,6 +37,16 @@ TStatementType StatementTypeOf(db::TUpdateKind UpdateKind) {
     return stUpdate;
 }
 
+namespace {
+// The updater's own statements are plain SQL components: known without a cast through the class
+// tree on every post.
+TCustomDASQL* OwnOrSQL(rtl::TComponent* Query, const rtl::TOwnedPtr<TCustomDASQL> (&Owned)[10]) {
+    for (const auto& q : Owned)
+        if (q.get() == Query) return static_cast<TCustomDASQL*>(Query);
+    return dynamic_cast<TCustomDASQL*>(Query);
+}
+}  // namespace
+
 TDADataSetUpdater::TDADataSetUpdater(store::TDataSetService* Service)
     : TDataSetUpdater(Service), FDAService(dynamic_cast<TDADataSetService*>(Service)) {
     if (!FDAService) rtl::AssertFail(store::SAssertionFailure, DBAccessUnit, __LINE__);
@@ -205,6 +215,27 @@ void PutBytes(std::vector<uint8_t>& Out, const T& Value) {
 }
 }  // namespace
 
+namespace {
+// A value held in the record itself whose bytes and null flag are the same in both buffers is
+// unchanged: the comparison of values (with its conversions) is only needed when they differ.
+// Floating kinds are left out (a NaN equals nothing), and so are values held outside the record.
+bool SameStoredValue(store::TData* Data, store::TFieldDesc* Desc, const uint8_t* Old, const uint8_t* New) {
+    if (!Old || !New || !Data || Desc->HasParent() || Desc->DescKind != store::fdkData || Desc->Size <= 0) return false;
+    switch (Desc->DataType) {
+        case store::mdtString: case store::mdtWideString: case store::mdtInt8: case store::mdtUInt8:
+        case store::mdtInt16: case store::mdtUInt16: case store::mdtInt32: case store::mdtUInt32:
+        case store::mdtInt64: case store::mdtBoolean: case store::mdtBytes: case store::mdtVarBytes:
+        case store::mdtGuid:
+            break;
+        default:
+            return false;
+    }
+    const bool oldNull = Data->GetNull(Desc->FieldNo, Old);
+    if (oldNull != Data->GetNull(Desc->FieldNo, New)) return false;
+    return oldNull || std::memcmp(Old + Desc->Offset, New + Desc->Offset, static_cast<size_t>(Desc->Size)) == 0;
+}
+}  // namespace
+
 bool TDADataSetUpdater::GeneratedSignature(TStatementType StatementType, bool ModifiedOnly,
                                            std::vector<uint8_t>& Signature) {
     Signature.clear();
@@ -225,8 +256,14 @@ bool TDADataSetUpdater::GeneratedSignature(TStatementType StatementType, bool Mo
     for (store::TFieldDesc* d : data) PutBytes(Signature, d);
     // Buffers fetched for an earlier record are not this one's.
     gen->Clear();
-    if (StatementType == stUpdate)
-        for (store::TFieldDesc* d : data) Signature.push_back(!ModifiedOnly || gen->FieldModifiedCurrent(d));
+    if (StatementType == stUpdate) {
+        store::TData* rs = FDADataSet->IRecordSet();
+        const auto* newBuf = static_cast<const uint8_t*>(ModifiedOnly ? FDADataSet->NewValuesBuffer() : nullptr);
+        const auto* oldBuf = static_cast<const uint8_t*>(newBuf ? FDADataSet->OldValuesBuffer() : nullptr);
+        for (store::TFieldDesc* d : data)
+            Signature.push_back(!ModifiedOnly ||
+                                (!SameStoredValue(rs, d, oldBuf, newBuf) && gen->FieldModifiedCurrent(d)));
+    }
     else if (StatementType == stInsert)
         for (store::TFieldDesc* d : data) Signature.push_back(!ModifiedOnly || !gen->FieldIsNull(d, false));
     if (StatementType == stUpdate || StatementType == stDelete) {
@@ -382,6 +419,7 @@ int TDADataSetUpdater::ExecuteChecked(TStatementType StatementType) {
                        !(FUseParamsInfo && KeyedByIdentity());
     if (!guard) {
         ExecuteUpdateQuery(StatementType);
+        if (TCustomDASQL* sql = OwnOrSQL(FUpdateQuery, FUpdateQueries)) return sql->RowsAffected();
         return TDBAccessUtils::GetRowsAffected(FUpdateQuery);
     }
     // Outside a transaction the statement commits at once: a savepoint keeps a wrong row count
@@ -413,7 +451,10 @@ void TDADataSetUpdater::ExecuteUpdateQuery(TStatementType StatementType) {
     // The update query never traces itself: the monitor hears the statement as the dataset's.
     const bool debug = FDADataSet->Debug();
     if (!debug && !TCustomDASQLMonitor::HasMonitor()) {
-        TDBAccessUtils::Execute(FUpdateQuery);
+        if (TCustomDASQL* sql = OwnOrSQL(FUpdateQuery, FUpdateQueries))
+            sql->Execute();
+        else
+            TDBAccessUtils::Execute(FUpdateQuery);
         return;
     }
     static const char* const Names[] = {"Query",  "Insert", "Update",       "Delete",             "Lock",
@@ -456,7 +497,8 @@ bool TDADataSetUpdater::PerformSQL(const AnsiString& SQL, TStatementTypes Statem
         }
     } end{FDADataSet, counted};
     if (!PrepareUpdateQuery(SQL, type, true)) return false;
-    TDAParams* params = TDBAccessUtils::GetParams(FUpdateQuery);
+    TCustomDASQL* sql = OwnOrSQL(FUpdateQuery, FUpdateQueries);
+    TDAParams* params = sql ? sql->Params() : TDBAccessUtils::GetParams(FUpdateQuery);
     if (type != stBatchUpdate) SetParamValues(params, type);
     if (Batching(type)) {
         AddToBatch(params);
@@ -543,7 +585,7 @@ bool TDADataSetUpdater::PerformInsert() {
         void* buf = FDADataSet->NewValuesBuffer();
         if (buf) FDADataSet->IRecordSet()->PutFieldAsVariant(id->FieldNo, buf, v);
     }
-    if (auto* sql = dynamic_cast<TCustomDASQL*>(FUpdateQuery)) FDADataSet->FLastInsertId = sql->LastInsertId();
+    if (TCustomDASQL* sql = OwnOrSQL(FUpdateQuery, FUpdateQueries)) FDADataSet->FLastInsertId = sql->LastInsertId();
     if (FDADataSet->RefreshOptions().Contains(roAfterInsert) && NeedsRefreshStatement()) RefreshRecordAfterUpdate();
     return true;
 }

@@ -35,6 +35,12 @@ bool OnlyBlanksAndComments(std::string_view Text) {
     return true;
 }
 
+bool IsAscii(std::string_view Text) {
+    for (const char c : Text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
 }  // namespace
 
 TSQLiteCommand::TSQLiteCommand() = default;
@@ -289,6 +295,20 @@ void TSQLiteCommand::BindParam(int Index, TParamDesc* Param) {
             break;
         }
         default: {
+            // ASCII text reads the same in every encoding the connection writes: it goes as it is.
+            if (v.VType() == rtl::varString) {
+                const std::string_view a = v.StrRef();
+                if (IsAscii(a)) {
+                    // An empty text holds no block; a null address would bind NULL instead of ''.
+                    rc = api->sqlite3_bind_text(FStmt.get(), Index, a.empty() ? "" : a.data(), static_cast<int>(a.size()),
+                                                SQLITE_TRANSIENT);
+                    break;
+                }
+            } else if (v.VType() == rtl::varOleStr) {
+                const AnsiString text = FLiteConnection->EncodeWideString(v.WideRef());
+                rc = api->sqlite3_bind_text(FStmt.get(), Index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+                break;
+            }
             WideString w;
             if (v.IsPointer()) {
                 auto* blob = dynamic_cast<TBlob*>(static_cast<TSharedObject*>(v.AsPointer()));

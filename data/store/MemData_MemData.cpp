@@ -1,5 +1,6 @@
 // TMemData: the rows as a doubly linked list of record items, with record numbers, bookmarks,
 // visibility under filters and cached updates with rollback copies.
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -20,6 +21,21 @@ constexpr int DirectJumpDistance = 64;
 void* ItemRecord(TRecordItem* Item) noexcept { return TBlockManager::RecordOf(Item); }
 
 }  // namespace
+
+void TItemSerialMap::Grow() {
+    const size_t capacity = FSlots ? (FMask + 1) * 2 : 64;
+    std::unique_ptr<value_type[]> old = std::move(FSlots);
+    const size_t oldCapacity = old ? FMask + 1 : 0;
+    FSlots = std::make_unique<value_type[]>(capacity);
+    FMask = capacity - 1;
+    FShift = 64 - std::countr_zero(capacity);
+    for (size_t k = 0; k < oldCapacity; ++k) {
+        if (!old[k].first) continue;
+        size_t i = Home(old[k].first);
+        while (FSlots[i].first) i = (i + 1) & FMask;
+        FSlots[i] = old[k];
+    }
+}
 
 TMemData::TMemData() { ResetList(); }
 
@@ -43,7 +59,7 @@ void TMemData::ResetList() {
     FRecordNoOffset = 0;
     FRefreshIteration = ++GRefreshIteration;
     FRecordNoCache.clear();
-    FBookmarkSerials.clear();
+    FFreedItems.clear();
 }
 
 void TMemData::InitData() {
@@ -153,7 +169,8 @@ void TMemData::SwapWithNext(TRecordItem* Item) noexcept {
 }
 
 void TMemData::FreeItem(TRecordItem* Item) {
-    if (!FBookmarkSerials.empty()) FBookmarkSerials.erase(Item);
+    // Bookmarks of this item taken before now no longer hold: its memory may hold another row next.
+    FFreedItems.try_emplace(Item, 0u).first->second = ++FFreeSerial;
     if (Item == FWatchedItem) FWatchedItemFreed = true;
     FBlockMan.FreeItem(Item);
 }
@@ -582,18 +599,14 @@ void TMemData::GetBookmark(TRecBookmark& Bookmark) {
     Bookmark.RefreshIteration = FRefreshIteration;
     Bookmark.Item = FCurrentItem;
     Bookmark.Order = FCurrentItem ? GetRecordNo() : -1;
-    Bookmark.Serial = 0;
-    if (FCurrentItem) {
-        auto [it, added] = FBookmarkSerials.try_emplace(FCurrentItem, 0u);
-        if (added) it->second = ++FNextSerial;
-        Bookmark.Serial = it->second;
-    }
+    Bookmark.Serial = FCurrentItem ? FFreeSerial : 0;
 }
 
 bool TMemData::ItemInUse(const TRecBookmark& Bookmark) const {
     if (Bookmark.RefreshIteration != FRefreshIteration || !Bookmark.Item) return false;
-    auto it = FBookmarkSerials.find(Bookmark.Item);
-    return it != FBookmarkSerials.end() && it->second == Bookmark.Serial;
+    // The item is the bookmark's row unless it was freed after the bookmark was taken.
+    auto it = FFreedItems.find(Bookmark.Item);
+    return it == FFreedItems.end() || it->second <= Bookmark.Serial;
 }
 
 void TMemData::SetToBookmark(const TRecBookmark& Bookmark) {

@@ -42,13 +42,70 @@ inline constexpr int dkDateTime = 1;  // TDateTime as it is
 inline constexpr int dkTime = 2;      // int32: milliseconds of the day
 inline constexpr int dkDate = 3;      // int32: day number
 
+// A serial per item address in a flat table: no allocation per entry and a lookup touches one
+// cache line. Linear probing; entries are never removed one by one.
+class TItemSerialMap {
+public:
+    struct value_type {
+        const TRecordItem* first;
+        uint32_t second;
+    };
+    using iterator = value_type*;
+
+    iterator end() noexcept { return nullptr; }
+    bool empty() const noexcept { return FCount == 0; }
+    size_t size() const noexcept { return FCount; }
+    void clear() noexcept {
+        FSlots.reset();
+        FMask = 0;
+        FCount = 0;
+        FShift = 64;
+    }
+    using const_iterator = const value_type*;
+    const_iterator end() const noexcept { return nullptr; }
+    iterator find(const TRecordItem* Key) noexcept {
+        return const_cast<iterator>(static_cast<const TItemSerialMap*>(this)->find(Key));
+    }
+    const_iterator find(const TRecordItem* Key) const noexcept {
+        if (FCount == 0) return nullptr;
+        for (size_t i = Home(Key);; i = (i + 1) & FMask) {
+            if (FSlots[i].first == Key) return &FSlots[i];
+            if (!FSlots[i].first) return nullptr;
+        }
+    }
+    std::pair<iterator, bool> try_emplace(const TRecordItem* Key, uint32_t Value) {
+        if ((FCount + 1) * 4 > Capacity() * 3) Grow();
+        for (size_t i = Home(Key);; i = (i + 1) & FMask) {
+            if (FSlots[i].first == Key) return {&FSlots[i], false};
+            if (!FSlots[i].first) {
+                FSlots[i] = {Key, Value};
+                ++FCount;
+                return {&FSlots[i], true};
+            }
+        }
+    }
+
+private:
+    size_t Capacity() const noexcept { return FSlots ? FMask + 1 : 0; }
+    size_t Home(const TRecordItem* Key) const noexcept {
+        // Items lie a record apart: the multiplication spreads neighbours over the table.
+        return static_cast<size_t>((reinterpret_cast<uintptr_t>(Key) * 0x9E3779B97F4A7C15ull) >> FShift);
+    }
+    void Grow();
+
+    std::unique_ptr<value_type[]> FSlots;
+    size_t FMask = 0;
+    size_t FCount = 0;
+    int FShift = 64;
+};
+
 // A position in a store. The item is only ever followed after the store has confirmed, through
-// the data id, the serial and its index of live items, that it still holds this row.
+// the data id and the serial against its index of freed items, that it still holds this row.
 struct TRecBookmark {
     int32_t RefreshIteration = 0;  // data id of the filling the bookmark was taken from
     int32_t Order = -1;            // record number; -1 without a current record
     TRecordItem* Item = nullptr;
-    uint32_t Serial = 0;
+    uint32_t Serial = 0;           // frees of items in the store before it was taken
 };
 
 using TRecBufEvent = std::function<void(void* RecBuf)>;
@@ -502,9 +559,10 @@ protected:
     TBlockManager FBlockMan;
     void* FNewCacheRecBuf = nullptr;
     void* FOldCacheRecBuf = nullptr;
-    // Items that bookmarks were taken of, with their serials.
-    std::unordered_map<const TRecordItem*, uint32_t> FBookmarkSerials;
-    uint32_t FNextSerial = 0;
+    // Items freed since the store was filled, each with the count of frees when it last was; a
+    // bookmark carries the count at the time it was taken.
+    TItemSerialMap FFreedItems;
+    uint32_t FFreeSerial = 0;
     // The item ApplyUpdates returns to, and whether it was freed meanwhile.
     TRecordItem* FWatchedItem = nullptr;
     bool FWatchedItemFreed = false;

@@ -75,6 +75,50 @@ TEST_F(WriteBackTest, GeneratedStatementsNameChangedFieldsAndOldKeys) {
     }
 }
 
+// Successive edits of one record set each post the fields they changed; an edit that leaves every
+// value as it was, also one changed and changed back, posts nothing.
+TEST_F(WriteBackTest, EachEditPostsTheFieldsItChanged) {
+    Conn->ExecSQL("CREATE TABLE items (id INTEGER PRIMARY KEY, title VARCHAR(20), qty INTEGER)");
+    Conn->ExecSQL("INSERT INTO items VALUES (1, 'first', 1)");
+    TCustomDADataSet* ds = Watched("SELECT * FROM items");
+    ds->Open();
+    auto title = [ds](const char* v) { ds->FieldByName("title")->SetAsString(v); };
+    auto qty = [ds](int v) { ds->FieldByName("qty")->SetAsInteger(v); };
+    struct Step {
+        const char* Name;
+        std::function<void()> Change;
+        const char* Set;  // nullptr: nothing runs
+        const char* File;
+    };
+    const std::vector<Step> steps = {
+        {"title", [&] { title("second"); }, "title = ?", "second/1"},
+        {"qty", [&] { qty(2); }, "qty = ?", "second/2"},
+        {"both", [&] { title("3rd"); qty(3); }, "title = ?, qty = ?", "3rd/3"},
+        {"the values they hold", [&] { title("3rd"); qty(3); }, nullptr, "3rd/3"},
+        {"changed and changed back", [&] { title("a longer title"); title("3rd"); qty(9); qty(3); }, nullptr, "3rd/3"},
+        {"a shorter title", [&] { title("3"); }, "title = ?", "3/3"},
+        {"to null", [&] { ds->FieldByName("qty")->Clear(); }, "qty = ?", "3/"},
+        {"null to null", [&] { ds->FieldByName("qty")->Clear(); }, nullptr, "3/"},
+        {"empty title", [&] { title(""); }, "title = ?", "/"},
+        {"qty again", [&] { qty(4); }, "qty = ?", "/4"},
+    };
+    for (const Step& st : steps) {
+        SCOPED_TRACE(st.Name);
+        Ran.clear();
+        ds->Edit();
+        st.Change();
+        ds->Post();
+        if (st.Set) {
+            ASSERT_EQ(Ran.size(), 1u);
+            EXPECT_EQ(Ran[0].Text, AnsiString("UPDATE items\r\nSET\r\n  ") + st.Set + "\r\nWHERE\r\n  id = ?");
+        } else {
+            EXPECT_TRUE(Ran.empty());
+        }
+        EXPECT_EQ(Column("SELECT ifnull(title, '') || '/' || ifnull(qty, '') FROM items"),
+                  std::vector<std::string>{st.File});
+    }
+}
+
 TEST_F(WriteBackTest, RefreshAndLockTextsAndUpdateAllFields) {
     TCustomDADataSet* ds = Query("SELECT * FROM sources ORDER BY id");
     ds->SetKeyFields("id");

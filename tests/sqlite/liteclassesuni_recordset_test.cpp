@@ -306,6 +306,39 @@ TEST_F(LiteTest, ParameterScanAndBindingRules) {
     EXPECT_EQ(MessageOf([&] { lone->CreateProcCall("p", false, false); }), SStoredProcNotSupported);
 }
 
+// Text parameters reach the file as the connection encodes them, whether the value holds ANSI or
+// wide text; an empty text is '' and never NULL.
+TEST_F(LiteTest, TextParametersAreStoredInTheConnectionsEncoding) {
+    const Variant values[] = {
+        Variant(AnsiString()),
+        Variant(AnsiString("plain ascii\t1\r\n")),
+        Variant(AnsiString("\xCE\xEF\xE8\xF1\xFC \xB9 7")),  // Cyrillic and the numero sign in 1251
+        Variant(rtl::WideString()),
+        Variant(rtl::WideString(u"wide ascii")),
+        Variant(rtl::WideString(u"\u041E\u043F\u0438\u0441\u044C \u20AC")),
+    };
+    for (const bool unicode : {false, true}) {
+        auto c = NewConnection(DbPath, false);
+        c->SetProp(pidUseUnicode, Variant(unicode));
+        c->Connect("");
+        Exec(c.get(), "CREATE TABLE IF NOT EXISTS texts (b)");
+        for (const Variant& v : values) {
+            SCOPED_TRACE(std::string(unicode ? "unicode: " : "ansi: ") + v.AsAnsiString());
+            Exec(c.get(), "DELETE FROM texts");
+            auto cmd = Command(c.get(), "INSERT INTO texts VALUES (:b)");
+            cmd->Params(0)->SetDataType(mdtString);
+            cmd->Params(0)->SetValue(v);
+            cmd->Execute();
+            const AnsiString expected = c->EncodeWideString(v.AsWideString());
+            const auto row = Select(c.get(), "SELECT typeof(b), hex(b) FROM texts")[0];
+            EXPECT_EQ(row[0].AsAnsiString(), "text");
+            AnsiString hex;
+            for (const char ch : expected) hex += rtl::Format("%.2X", {static_cast<int>(static_cast<unsigned char>(ch))});
+            EXPECT_EQ(row[1].AsAnsiString(), hex);
+        }
+    }
+}
+
 TEST_F(LiteTest, BlobParameterOfSeveralPiecesIsBoundWhole) {
     TSQLiteConnection* c = Open();
     Exec(c, "CREATE TABLE t (b BLOB)");

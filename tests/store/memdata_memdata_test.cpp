@@ -448,4 +448,70 @@ TEST(CachedComplexStore, HeapTextAndBlobsComeBackOnCancel) {
     data.Close();
 }
 
+// Many bookmarked rows, a third of them deleted and their items taken by new rows: every
+// bookmark still finds its own row, and one of a deleted row goes by number, never to the row
+// that now holds its memory.
+TEST_F(MemStore, BookmarksOfManyRowsSurviveDeletesAndReuse) {
+    constexpr int Rows = 3000;
+    Fill(Rows);
+    struct TMark {
+        int Id;
+        TRecBookmark Bookmark;
+        bool Deleted = false;
+    };
+    std::vector<TMark> marks;
+    for (int no = 1; no <= Rows; ++no) {
+        data.SetRecordNo(no);
+        marks.push_back({CurrentId(data), {}});
+        data.GetBookmark(marks.back().Bookmark);
+    }
+    std::mt19937 random(15);
+    std::vector<int> order(Rows);
+    for (int i = 0; i < Rows; ++i) order[static_cast<size_t>(i)] = i;
+    std::shuffle(order.begin(), order.end(), random);
+    for (int k = 0; k < Rows / 3; ++k) {
+        TMark& m = marks[static_cast<size_t>(order[static_cast<size_t>(k)])];
+        data.SetToBookmark(m.Bookmark);
+        ASSERT_EQ(CurrentId(data), m.Id);
+        data.DeleteRecord();
+        m.Deleted = true;
+    }
+    std::vector<TMark> added;
+    int reused = 0;
+    for (int k = 0; k < Rows / 3; ++k) {
+        AddRow(data, 100000 + k);
+        added.push_back({100000 + k, {}});
+        data.GetBookmark(added.back().Bookmark);
+        for (const TMark& m : marks) reused += m.Deleted && m.Bookmark.Item == data.CurrentItem();
+    }
+    ASSERT_GT(reused, 0);
+    for (const auto* list : {&marks, &added})
+        for (const TMark& m : *list) {
+            if (m.Deleted) continue;
+            data.SetRecordNo(1);
+            data.SetToBookmark(m.Bookmark);
+            ASSERT_EQ(CurrentId(data), m.Id);
+        }
+    // Items freed a second time: the bookmarks taken in between stop holding too.
+    for (size_t k = 0; k < added.size(); k += 2) {
+        data.SetToBookmark(added[k].Bookmark);
+        ASSERT_EQ(CurrentId(data), added[k].Id);
+        data.DeleteRecord();
+        added[k].Deleted = true;
+    }
+    for (const auto* list : {&marks, &added})
+        for (const TMark& m : *list) {
+            int expected = m.Id;
+            if (m.Deleted) {
+                // A number past the end leaves the current row where it was.
+                data.SetRecordNo(1);
+                data.SetRecordNo(m.Bookmark.Order);
+                expected = CurrentId(data);
+            }
+            data.SetRecordNo(1);
+            data.SetToBookmark(m.Bookmark);
+            ASSERT_EQ(CurrentId(data), expected);
+        }
+}
+
 }  // namespace
