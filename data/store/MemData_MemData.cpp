@@ -153,7 +153,7 @@ void TMemData::SwapWithNext(TRecordItem* Item) noexcept {
 }
 
 void TMemData::FreeItem(TRecordItem* Item) {
-    if (!FBookmarkSerials.empty()) FBookmarkSerials.erase(Item);
+    if (!FBookmarkSerials.empty()) FBookmarkSerials.Erase(Item);
     if (Item == FWatchedItem) FWatchedItemFreed = true;
     FBlockMan.FreeItem(Item);
 }
@@ -578,22 +578,90 @@ void TMemData::RemoveRecord() {
 // Bookmarks
 // ---------------------------------------------------------------------------------------------
 
+void TItemSerials::clear() noexcept {
+    FSlots.clear();
+    FSlots.shrink_to_fit();
+    FCount = 0;
+}
+
+size_t TItemSerials::Home(const TRecordItem* Item) const noexcept {
+    // Items a megabyte apart are spread over the table; nearer ones keep their order in it.
+    const uint64_t a = reinterpret_cast<uintptr_t>(Item) >> 4;
+    return static_cast<size_t>(a + (a >> 16) * 0x9E3779B97F4A7C15ull) & (FSlots.size() - 1);
+}
+
+uint32_t TItemSerials::Find(const TRecordItem* Item) const noexcept {
+    if (FSlots.empty() || !Item) return 0;
+    const size_t mask = FSlots.size() - 1;
+    for (size_t i = Home(Item);; i = (i + 1) & mask) {
+        const TSlot& s = FSlots[i];
+        if (s.Item == Item) return s.Serial;
+        if (!s.Item) return 0;
+    }
+}
+
+uint32_t TItemSerials::Assign(const TRecordItem* Item, uint32_t& Next) {
+    if ((FCount + 1) * 4 > FSlots.size() * 3) Grow();
+    const size_t mask = FSlots.size() - 1;
+    for (size_t i = Home(Item);; i = (i + 1) & mask) {
+        TSlot& s = FSlots[i];
+        if (s.Item == Item) return s.Serial;
+        if (!s.Item) {
+            s.Item = Item;
+            s.Serial = ++Next;
+            if (!s.Serial) s.Serial = ++Next;  // 0 stands for none
+            ++FCount;
+            return s.Serial;
+        }
+    }
+}
+
+void TItemSerials::Grow() {
+    std::vector<TSlot> old(std::max<size_t>(64, FSlots.size() * 2), TSlot{nullptr, 0});
+    old.swap(FSlots);
+    const size_t mask = FSlots.size() - 1;
+    for (const TSlot& s : old) {
+        if (!s.Item) continue;
+        size_t i = Home(s.Item);
+        while (FSlots[i].Item) i = (i + 1) & mask;
+        FSlots[i] = s;
+    }
+}
+
+void TItemSerials::Erase(const TRecordItem* Item) noexcept {
+    if (FSlots.empty()) return;
+    const size_t mask = FSlots.size() - 1;
+    size_t hole = Home(Item);
+    while (FSlots[hole].Item != Item) {
+        if (!FSlots[hole].Item) return;
+        hole = (hole + 1) & mask;
+    }
+    --FCount;
+    // Later entries of the run move back into the hole when it lies between their home and them.
+    for (size_t j = (hole + 1) & mask; FSlots[j].Item; j = (j + 1) & mask) {
+        const size_t home = Home(FSlots[j].Item);
+        if (((j - home) & mask) >= ((j - hole) & mask)) {
+            FSlots[hole] = FSlots[j];
+            hole = j;
+        }
+    }
+    FSlots[hole] = TSlot{nullptr, 0};
+}
+
 void TMemData::GetBookmark(TRecBookmark& Bookmark) {
     Bookmark.RefreshIteration = FRefreshIteration;
     Bookmark.Item = FCurrentItem;
     Bookmark.Order = FCurrentItem ? GetRecordNo() : -1;
     Bookmark.Serial = 0;
     if (FCurrentItem) {
-        auto [it, added] = FBookmarkSerials.try_emplace(FCurrentItem, 0u);
-        if (added) it->second = ++FNextSerial;
-        Bookmark.Serial = it->second;
+        Bookmark.Serial = FBookmarkSerials.Assign(FCurrentItem, FNextSerial);
     }
 }
 
 bool TMemData::ItemInUse(const TRecBookmark& Bookmark) const {
     if (Bookmark.RefreshIteration != FRefreshIteration || !Bookmark.Item) return false;
-    auto it = FBookmarkSerials.find(Bookmark.Item);
-    return it != FBookmarkSerials.end() && it->second == Bookmark.Serial;
+    const uint32_t serial = FBookmarkSerials.Find(Bookmark.Item);
+    return serial != 0 && serial == Bookmark.Serial;
 }
 
 void TMemData::SetToBookmark(const TRecBookmark& Bookmark) {

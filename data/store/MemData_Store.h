@@ -21,6 +21,31 @@ class TVariantObject;
 // A node of a parsed filter expression; the filter parser defines it.
 struct TExpressionNode;
 
+// The serials of the items bookmarks were taken of. A scan takes a bookmark of every row it
+// passes, so the table is open-addressed in one array (no allocation per entry), and neighbouring
+// items land in neighbouring slots.
+class TItemSerials {
+public:
+    bool empty() const noexcept { return FCount == 0; }
+    void clear() noexcept;
+    // The item's serial, given the next one of Next when it has none yet.
+    uint32_t Assign(const TRecordItem* Item, uint32_t& Next);
+    // The item's serial, or 0 when it has none.
+    uint32_t Find(const TRecordItem* Item) const noexcept;
+    void Erase(const TRecordItem* Item) noexcept;
+
+private:
+    struct TSlot {
+        const TRecordItem* Item;
+        uint32_t Serial;
+    };
+    size_t Home(const TRecordItem* Item) const noexcept;
+    void Grow();
+
+    std::vector<TSlot> FSlots;  // a power of two long; a null item is an empty slot
+    size_t FCount = 0;
+};
+
 // Kinds of a cached change handed to the apply event.
 inline constexpr uint8_t ukUpdate = 0;
 inline constexpr uint8_t ukInsert = 1;
@@ -503,7 +528,7 @@ protected:
     void* FNewCacheRecBuf = nullptr;
     void* FOldCacheRecBuf = nullptr;
     // Items that bookmarks were taken of, with their serials.
-    std::unordered_map<const TRecordItem*, uint32_t> FBookmarkSerials;
+    TItemSerials FBookmarkSerials;
     uint32_t FNextSerial = 0;
     // The item ApplyUpdates returns to, and whether it was freed meanwhile.
     TRecordItem* FWatchedItem = nullptr;
