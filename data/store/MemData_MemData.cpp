@@ -1,5 +1,6 @@
 // TMemData: the rows as a doubly linked list of record items, with record numbers, bookmarks,
 // visibility under filters and cached updates with rollback copies.
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -579,20 +580,21 @@ void TMemData::RemoveRecord() {
 // ---------------------------------------------------------------------------------------------
 
 void TItemSerials::clear() noexcept {
-    FSlots.clear();
-    FSlots.shrink_to_fit();
+    FSlots.reset();
+    FSize = 0;
     FCount = 0;
+    FShift = 64;
 }
 
 size_t TItemSerials::Home(const TRecordItem* Item) const noexcept {
-    // Items a megabyte apart are spread over the table; nearer ones keep their order in it.
-    const uint64_t a = reinterpret_cast<uintptr_t>(Item) >> 4;
-    return static_cast<size_t>(a + (a >> 16) * 0x9E3779B97F4A7C15ull) & (FSlots.size() - 1);
+    // Multiplicative hashing: items lie at regular strides, which would pile up in the low bits.
+    const uint64_t a = reinterpret_cast<uintptr_t>(Item) >> 3;
+    return static_cast<size_t>((a * 0x9E3779B97F4A7C15ull) >> FShift);
 }
 
 uint32_t TItemSerials::Find(const TRecordItem* Item) const noexcept {
-    if (FSlots.empty() || !Item) return 0;
-    const size_t mask = FSlots.size() - 1;
+    if (!FSize || !Item) return 0;
+    const size_t mask = FSize - 1;
     for (size_t i = Home(Item);; i = (i + 1) & mask) {
         const TSlot& s = FSlots[i];
         if (s.Item == Item) return s.Serial;
@@ -600,9 +602,9 @@ uint32_t TItemSerials::Find(const TRecordItem* Item) const noexcept {
     }
 }
 
-uint32_t TItemSerials::Assign(const TRecordItem* Item, uint32_t& Next) {
-    if ((FCount + 1) * 4 > FSlots.size() * 3) Grow();
-    const size_t mask = FSlots.size() - 1;
+uint32_t TItemSerials::Assign(const TRecordItem* Item, uint32_t& Next, size_t Expected) {
+    if ((FCount + 1) * 4 > FSize * 3) Grow(std::max(FCount + 1, Expected));
+    const size_t mask = FSize - 1;
     for (size_t i = Home(Item);; i = (i + 1) & mask) {
         TSlot& s = FSlots[i];
         if (s.Item == Item) return s.Serial;
@@ -616,11 +618,17 @@ uint32_t TItemSerials::Assign(const TRecordItem* Item, uint32_t& Next) {
     }
 }
 
-void TItemSerials::Grow() {
-    std::vector<TSlot> old(std::max<size_t>(64, FSlots.size() * 2), TSlot{nullptr, 0});
-    old.swap(FSlots);
-    const size_t mask = FSlots.size() - 1;
-    for (const TSlot& s : old) {
+void TItemSerials::Grow(size_t Entries) {
+    // Rehashing scatters over the whole table: it is done seldom, sized for what is expected.
+    const size_t size = std::max({size_t(64), FSize * 2, std::bit_ceil(Entries + Entries / 3 + 1)});
+    std::unique_ptr<TSlot[], TFreeSlots> slots(static_cast<TSlot*>(std::calloc(size, sizeof(TSlot))));
+    if (!slots) throw rtl::EOutOfMemory("Out of memory");
+    std::unique_ptr<TSlot[], TFreeSlots> old = std::exchange(FSlots, std::move(slots));
+    const size_t oldSize = std::exchange(FSize, size);
+    FShift = 64 - static_cast<unsigned>(std::countr_zero(FSize));
+    const size_t mask = FSize - 1;
+    for (size_t k = 0; k < oldSize; ++k) {
+        const TSlot& s = old[k];
         if (!s.Item) continue;
         size_t i = Home(s.Item);
         while (FSlots[i].Item) i = (i + 1) & mask;
@@ -629,8 +637,8 @@ void TItemSerials::Grow() {
 }
 
 void TItemSerials::Erase(const TRecordItem* Item) noexcept {
-    if (FSlots.empty()) return;
-    const size_t mask = FSlots.size() - 1;
+    if (!FSize) return;
+    const size_t mask = FSize - 1;
     size_t hole = Home(Item);
     while (FSlots[hole].Item != Item) {
         if (!FSlots[hole].Item) return;
@@ -654,7 +662,8 @@ void TMemData::GetBookmark(TRecBookmark& Bookmark) {
     Bookmark.Order = FCurrentItem ? GetRecordNo() : -1;
     Bookmark.Serial = 0;
     if (FCurrentItem) {
-        Bookmark.Serial = FBookmarkSerials.Assign(FCurrentItem, FNextSerial);
+        // A scan takes the bookmarks of all the rows in turn.
+        Bookmark.Serial = FBookmarkSerials.Assign(FCurrentItem, FNextSerial, static_cast<size_t>(FRecordCount));
     }
 }
 

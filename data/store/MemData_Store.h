@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -22,14 +23,14 @@ class TVariantObject;
 struct TExpressionNode;
 
 // The serials of the items bookmarks were taken of. A scan takes a bookmark of every row it
-// passes, so the table is open-addressed in one array (no allocation per entry), and neighbouring
-// items land in neighbouring slots.
+// passes, so the table is open-addressed in one array: no allocation per entry.
 class TItemSerials {
 public:
     bool empty() const noexcept { return FCount == 0; }
     void clear() noexcept;
-    // The item's serial, given the next one of Next when it has none yet.
-    uint32_t Assign(const TRecordItem* Item, uint32_t& Next);
+    // The item's serial, given the next one of Next when it has none yet; Expected is how many
+    // items may come to have one.
+    uint32_t Assign(const TRecordItem* Item, uint32_t& Next, size_t Expected);
     // The item's serial, or 0 when it has none.
     uint32_t Find(const TRecordItem* Item) const noexcept;
     void Erase(const TRecordItem* Item) noexcept;
@@ -40,10 +41,16 @@ private:
         uint32_t Serial;
     };
     size_t Home(const TRecordItem* Item) const noexcept;
-    void Grow();
+    void Grow(size_t Entries);
 
-    std::vector<TSlot> FSlots;  // a power of two long; a null item is an empty slot
+    struct TFreeSlots {
+        void operator()(TSlot* Slots) const noexcept { std::free(Slots); }
+    };
+    // Zeroed by the allocator, so a large table's pages are only touched where entries land.
+    std::unique_ptr<TSlot[], TFreeSlots> FSlots;
+    size_t FSize = 0;  // slots: a power of two; a null item is an empty slot
     size_t FCount = 0;
+    unsigned FShift = 64;  // 64 less the bits of a slot number
 };
 
 // Kinds of a cached change handed to the apply event.
