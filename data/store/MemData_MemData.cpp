@@ -1,6 +1,5 @@
 // TMemData: the rows as a doubly linked list of record items, with record numbers, bookmarks,
 // visibility under filters and cached updates with rollback copies.
-#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -154,7 +153,7 @@ void TMemData::SwapWithNext(TRecordItem* Item) noexcept {
 }
 
 void TMemData::FreeItem(TRecordItem* Item) {
-    if (!FBookmarkSerials.empty()) FBookmarkSerials.Erase(Item);
+    if (!FBookmarkSerials.empty()) FBookmarkSerials.Erase(Item, Item->Block->UsedCount == 1);
     if (Item == FWatchedItem) FWatchedItemFreed = true;
     FBlockMan.FreeItem(Item);
 }
@@ -580,80 +579,75 @@ void TMemData::RemoveRecord() {
 // ---------------------------------------------------------------------------------------------
 
 void TItemSerials::clear() noexcept {
-    FSlots.reset();
-    FSize = 0;
-    FCount = 0;
-    FShift = 64;
+    FBlocks.clear();
+    FHasLast = false;
 }
 
-size_t TItemSerials::Home(const TRecordItem* Item) const noexcept {
-    // Multiplicative hashing: items lie at regular strides, which would pile up in the low bits.
-    const uint64_t a = reinterpret_cast<uintptr_t>(Item) >> 3;
-    return static_cast<size_t>((a * 0x9E3779B97F4A7C15ull) >> FShift);
+TItemSerials::TBlockSerials* TItemSerials::BlockOf(const TRecordItem* Item, size_t& Index) const noexcept {
+    const auto at = reinterpret_cast<uintptr_t>(Item);
+    auto within = [&](TMap::iterator it) {
+        if (at < it->first || at >= it->second.End) return false;
+        const uintptr_t offset = at - it->first;
+        if (offset % it->second.ItemSize) return false;
+        Index = offset / it->second.ItemSize;
+        return true;
+    };
+    auto& blocks = const_cast<TMap&>(FBlocks);
+    if (FHasLast && within(FLast)) return &FLast->second;
+    auto it = blocks.upper_bound(at);
+    if (it == blocks.begin()) return nullptr;
+    --it;
+    if (!within(it)) return nullptr;
+    FLast = it;
+    FHasLast = true;
+    return &it->second;
+}
+
+uint32_t TItemSerials::Assign(const TItemBlock* Block, const TRecordItem* First, size_t ItemSize, size_t Index,
+                              uint32_t& Next) {
+    size_t index = 0;
+    const auto first = reinterpret_cast<uintptr_t>(First);
+    const uintptr_t end = first + Block->ItemCount * ItemSize;
+    TBlockSerials* serials = BlockOf(First, index);
+    if (serials && (FLast->first != first || serials->End != end || serials->ItemSize != ItemSize)) {
+        // Left from a block that went without word: its serials mean nothing now.
+        FBlocks.erase(FLast);
+        FHasLast = false;
+        serials = nullptr;
+    }
+    if (!serials) {
+        auto [it, added] = FBlocks.try_emplace(
+            first, TBlockSerials{end, ItemSize, std::vector<uint32_t>(Block->ItemCount)});
+        (void)added;
+        FLast = it;
+        FHasLast = true;
+        serials = &it->second;
+    }
+    uint32_t& serial = serials->Serials[Index];
+    if (!serial) {
+        serial = ++Next;
+        if (!serial) serial = ++Next;  // 0 stands for none
+    }
+    return serial;
 }
 
 uint32_t TItemSerials::Find(const TRecordItem* Item) const noexcept {
-    if (!FSize || !Item) return 0;
-    const size_t mask = FSize - 1;
-    for (size_t i = Home(Item);; i = (i + 1) & mask) {
-        const TSlot& s = FSlots[i];
-        if (s.Item == Item) return s.Serial;
-        if (!s.Item) return 0;
-    }
+    size_t index = 0;
+    const TBlockSerials* serials = Item ? BlockOf(Item, index) : nullptr;
+    return serials ? serials->Serials[index] : 0;
 }
 
-uint32_t TItemSerials::Assign(const TRecordItem* Item, uint32_t& Next, size_t Expected) {
-    if ((FCount + 1) * 4 > FSize * 3) Grow(std::max(FCount + 1, Expected));
-    const size_t mask = FSize - 1;
-    for (size_t i = Home(Item);; i = (i + 1) & mask) {
-        TSlot& s = FSlots[i];
-        if (s.Item == Item) return s.Serial;
-        if (!s.Item) {
-            s.Item = Item;
-            s.Serial = ++Next;
-            if (!s.Serial) s.Serial = ++Next;  // 0 stands for none
-            ++FCount;
-            return s.Serial;
-        }
+void TItemSerials::Erase(const TRecordItem* Item, bool BlockGoes) noexcept {
+    size_t index = 0;
+    TBlockSerials* serials = BlockOf(Item, index);
+    if (!serials) return;
+    if (!BlockGoes) {
+        serials->Serials[index] = 0;
+        return;
     }
-}
-
-void TItemSerials::Grow(size_t Entries) {
-    // Rehashing scatters over the whole table: it is done seldom, sized for what is expected.
-    const size_t size = std::max({size_t(64), FSize * 2, std::bit_ceil(Entries + Entries / 3 + 1)});
-    std::unique_ptr<TSlot[], TFreeSlots> slots(static_cast<TSlot*>(std::calloc(size, sizeof(TSlot))));
-    if (!slots) throw rtl::EOutOfMemory("Out of memory");
-    std::unique_ptr<TSlot[], TFreeSlots> old = std::exchange(FSlots, std::move(slots));
-    const size_t oldSize = std::exchange(FSize, size);
-    FShift = 64 - static_cast<unsigned>(std::countr_zero(FSize));
-    const size_t mask = FSize - 1;
-    for (size_t k = 0; k < oldSize; ++k) {
-        const TSlot& s = old[k];
-        if (!s.Item) continue;
-        size_t i = Home(s.Item);
-        while (FSlots[i].Item) i = (i + 1) & mask;
-        FSlots[i] = s;
-    }
-}
-
-void TItemSerials::Erase(const TRecordItem* Item) noexcept {
-    if (!FSize) return;
-    const size_t mask = FSize - 1;
-    size_t hole = Home(Item);
-    while (FSlots[hole].Item != Item) {
-        if (!FSlots[hole].Item) return;
-        hole = (hole + 1) & mask;
-    }
-    --FCount;
-    // Later entries of the run move back into the hole when it lies between their home and them.
-    for (size_t j = (hole + 1) & mask; FSlots[j].Item; j = (j + 1) & mask) {
-        const size_t home = Home(FSlots[j].Item);
-        if (((j - home) & mask) >= ((j - hole) & mask)) {
-            FSlots[hole] = FSlots[j];
-            hole = j;
-        }
-    }
-    FSlots[hole] = TSlot{nullptr, 0};
+    // BlockOf left the block as the last one looked at.
+    FBlocks.erase(FLast);
+    FHasLast = false;
 }
 
 void TMemData::GetBookmark(TRecBookmark& Bookmark) {
@@ -662,8 +656,12 @@ void TMemData::GetBookmark(TRecBookmark& Bookmark) {
     Bookmark.Order = FCurrentItem ? GetRecordNo() : -1;
     Bookmark.Serial = 0;
     if (FCurrentItem) {
-        // A scan takes the bookmarks of all the rows in turn.
-        Bookmark.Serial = FBookmarkSerials.Assign(FCurrentItem, FNextSerial, static_cast<size_t>(FRecordCount));
+        TItemBlock* block = FCurrentItem->Block;
+        const TRecordItem* first = FBlockMan.BlockItem(block, 0);
+        const size_t size = FBlockMan.ItemSize();
+        const size_t index = static_cast<size_t>(reinterpret_cast<const uint8_t*>(FCurrentItem) -
+                                                 reinterpret_cast<const uint8_t*>(first)) / size;
+        Bookmark.Serial = FBookmarkSerials.Assign(block, first, size, index, FNextSerial);
     }
 }
 

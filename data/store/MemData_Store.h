@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
@@ -23,34 +24,34 @@ class TVariantObject;
 struct TExpressionNode;
 
 // The serials of the items bookmarks were taken of. A scan takes a bookmark of every row it
-// passes, so the table is open-addressed in one array: no allocation per entry.
+// passes, so the serials are kept per block of items, in the items' order: the next row's serial
+// lies beside the last one's. A bookmark's item is found by its address alone, as it may be gone.
 class TItemSerials {
 public:
-    bool empty() const noexcept { return FCount == 0; }
+    bool empty() const noexcept { return FBlocks.empty(); }
     void clear() noexcept;
-    // The item's serial, given the next one of Next when it has none yet; Expected is how many
-    // items may come to have one.
-    uint32_t Assign(const TRecordItem* Item, uint32_t& Next, size_t Expected);
+    // The serial of Index's item of Block (First its first item, ItemSize apart), given the next
+    // one of Next when it has none yet.
+    uint32_t Assign(const TItemBlock* Block, const TRecordItem* First, size_t ItemSize, size_t Index, uint32_t& Next);
     // The item's serial, or 0 when it has none.
     uint32_t Find(const TRecordItem* Item) const noexcept;
-    void Erase(const TRecordItem* Item) noexcept;
+    // The item is freed; BlockGoes when its block goes with it.
+    void Erase(const TRecordItem* Item, bool BlockGoes) noexcept;
 
 private:
-    struct TSlot {
-        const TRecordItem* Item;
-        uint32_t Serial;
+    struct TBlockSerials {
+        uintptr_t End;  // past the last item
+        size_t ItemSize;
+        std::vector<uint32_t> Serials;
     };
-    size_t Home(const TRecordItem* Item) const noexcept;
-    void Grow(size_t Entries);
+    using TMap = std::map<uintptr_t, TBlockSerials>;  // by the address of the first item
+    // The block holding the item's address, or nullptr; Index its place there.
+    TBlockSerials* BlockOf(const TRecordItem* Item, size_t& Index) const noexcept;
 
-    struct TFreeSlots {
-        void operator()(TSlot* Slots) const noexcept { std::free(Slots); }
-    };
-    // Zeroed by the allocator, so a large table's pages are only touched where entries land.
-    std::unique_ptr<TSlot[], TFreeSlots> FSlots;
-    size_t FSize = 0;  // slots: a power of two; a null item is an empty slot
-    size_t FCount = 0;
-    unsigned FShift = 64;  // 64 less the bits of a slot number
+    TMap FBlocks;
+    // The block last looked at: a scan stays in it for many rows.
+    mutable TMap::iterator FLast;
+    mutable bool FHasLast = false;
 };
 
 // Kinds of a cached change handed to the apply event.
