@@ -603,16 +603,46 @@ void TSQLiteRecordSet::ReadBlob(uint8_t* Slot, const TCRFieldDesc* Field, int Co
     const size_t len = s ? static_cast<size_t>(API->sqlite3_column_bytes(Stmt, Col)) : 0;
     if (!len) {
         StoreBlob(Slot, Field, nullptr, 0);
-    } else if (Field->DataType == mdtWideMemo) {
-        if (FWideScratch.size() < len) FWideScratch.resize(len);
-        const size_t n = TSQLiteConnection::DecodeUTF8ToWide(s, len, FWideScratch.data());
-        StoreBlob(Slot, Field, FWideScratch.data(), 2 * n);
-    } else if (UTF8) {
-        if (FScratch.size() < len) FScratch.resize(len);
-        StoreBlob(Slot, Field, FScratch.data(), TSQLiteConnection::DecodeUTF8To(s, len, FScratch.data(), len));
-    } else {
-        StoreBlob(Slot, Field, s, len);
+        return;
     }
+    const bool wide = Field->DataType == mdtWideMemo;
+    if (!UTF8 && !wide) {
+        StoreBlob(Slot, Field, s, len);
+        return;
+    }
+    const size_t most = wide ? 2 * len : len;
+    if (most > TSharedBlockPool::BlockSize / 4) {
+        // A long text gets a block of its own, sized to what it decodes to.
+        if (wide) {
+            if (FWideScratch.size() < len) FWideScratch.resize(len);
+            const size_t n = TSQLiteConnection::DecodeUTF8ToWide(s, len, FWideScratch.data());
+            StoreBlob(Slot, Field, FWideScratch.data(), 2 * n);
+        } else {
+            if (FScratch.size() < len) FScratch.resize(len);
+            StoreBlob(Slot, Field, FScratch.data(), TSQLiteConnection::DecodeUTF8To(s, len, FScratch.data(), len));
+        }
+        return;
+    }
+    // Decoded text is never longer than its source (in UTF-16 units: never more units than
+    // bytes), so a short one is decoded straight into the blob's room, cut to what it took.
+    struct TText {
+        const char* Chars;
+        size_t Length;
+    } text{s, len};
+    // A piece's contents start 16-aligned plus its header: room for UTF-16 units.
+    static_assert(sizeof(TPieceHeader) % alignof(char16_t) == 0);
+    TCompressedBlob::TFillFunc fill =
+        wide ? TCompressedBlob::TFillFunc([](void* Context, uint8_t* Dest) {
+            const auto* t = static_cast<const TText*>(Context);
+            return 2 * TSQLiteConnection::DecodeUTF8ToWide(t->Chars, t->Length, reinterpret_cast<char16_t*>(Dest));
+        })
+             : TCompressedBlob::TFillFunc([](void* Context, uint8_t* Dest) {
+                   const auto* t = static_cast<const TText*>(Context);
+                   return TSQLiteConnection::DecodeUTF8To(t->Chars, t->Length, reinterpret_cast<char*>(Dest), t->Length);
+               });
+    TBlob* blob = TCompressedBlob::CreateFilled(wide, most, FBlobPool, fill, &text);
+    blob->EnableRollback();
+    StorePtr(Slot, blob);
 }
 
 void TSQLiteRecordSet::ReadBytes(uint8_t* Slot, const TCRFieldDesc* Field, int Col, TSQLite3API* API,

@@ -16,16 +16,19 @@ using namespace db;
 // TBlobStream
 
 rtl::TStream* TMemDataSet::NewBlobStream(TField* Field, TBlobStreamMode Mode) {
-    auto* blobField = dynamic_cast<TBlobField*>(Field);
-    if (!blobField) throw EInvalidCast(SInvalidCast);
-    return rtl::Create<TBlobStream>(blobField, Mode);
+    // The class references answer with a few pointer comparisons; a memo is read this way on
+    // every row of a scan.
+    if (!Field || !Field->InheritsFrom(&TBlobField::StaticClass())) throw EInvalidCast(SInvalidCast);
+    return rtl::Create<TBlobStream>(static_cast<TBlobField*>(Field), Mode);
 }
 
 TBlobStream::TBlobStream(TBlobField* Field, TBlobStreamMode Mode) : FField(Field), FMode(Mode) {
-    FDataSet = dynamic_cast<TMemDataSet*>(Field->DataSet());
-    if (!FDataSet) rtl::AssertFail(SAssertionFailure, MemDSUnit, __LINE__);
+    TDataSet* dataSet = Field->DataSet();
+    if (!dataSet || !dataSet->InheritsFrom(&TMemDataSet::StaticClass()))
+        rtl::AssertFail(SAssertionFailure, MemDSUnit, __LINE__);
+    FDataSet = static_cast<TMemDataSet*>(dataSet);
     FFieldNo = static_cast<uint16_t>(FDataSet->FieldNoOfDesc(Field));
-    FAsUnicode = dynamic_cast<TWideMemoField*>(Field) != nullptr;
+    FAsUnicode = Field->InheritsFrom(&TWideMemoField::StaticClass());
     FBuffer = FDataSet->StateRecordBuffer();
     if (!FBuffer) return;
     if (!Field->Modified() && Mode != bmRead) {

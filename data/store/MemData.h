@@ -164,6 +164,8 @@ public:
     // Bytes of room (a multiple of 16) and the block it lies in; the caller attaches the objects
     // it constructs there before anything can release the block.
     uint8_t* Carve(size_t Bytes, TSharedBlock*& Block);
+    // Gives back the end of the room last carved (Bytes long) beyond its first Keep bytes.
+    void Shrink(const uint8_t* Room, size_t Bytes, size_t Keep) noexcept;
     // Lets go of the current block.
     void Reset() noexcept;
 
@@ -674,6 +676,11 @@ public:
 
     // A blob holding a copy of Bytes bytes at Data, made with its contents in room of Pool.
     static TCompressedBlob* CreateFilled(bool IsUnicode, const void* Data, size_t Bytes, TSharedBlockPool& Pool);
+    // The same with contents that Fill writes at Dest, at most MaxBytes; it returns how many it
+    // wrote. Text decoded this way lands in the blob with no copy in between.
+    using TFillFunc = size_t (*)(void* Context, uint8_t* Dest);
+    static TCompressedBlob* CreateFilled(bool IsUnicode, size_t MaxBytes, TSharedBlockPool& Pool, TFillFunc Fill,
+                                         void* Context);
 
     bool IsCompressed() const;
     bool SetCompressed(bool Value);

@@ -71,6 +71,12 @@ uint8_t* TSharedBlockPool::Carve(size_t Bytes, TSharedBlock*& Block) {
     return room;
 }
 
+void TSharedBlockPool::Shrink(const uint8_t* Room, size_t Bytes, size_t Keep) noexcept {
+    const auto* base = reinterpret_cast<const uint8_t*>(FBlock);
+    if (!FBlock || Keep > Bytes || Room + Align16(Bytes) != base + FUsed) return;
+    FUsed = static_cast<size_t>(Room - base) + Align16(Keep);
+}
+
 void TSharedBlockPool::Reset() noexcept {
     if (TSharedBlock* block = std::exchange(FBlock, nullptr)) block->Leave();
     FUsed = FSize = 0;
@@ -794,23 +800,48 @@ TCRBlobData* TCompressedBlob::CreateBlobData() { return CreateSharedObject<TComp
 
 TCompressedBlob* TCompressedBlob::CreateFilled(bool IsUnicode, const void* Data, size_t Bytes,
                                                TSharedBlockPool& Pool) {
-    if (Bytes > static_cast<size_t>(std::numeric_limits<int32_t>::max())) Failed(__LINE__);
+    struct TSource {
+        const void* Data;
+        size_t Bytes;
+    } source{Data, Bytes};
+    return CreateFilled(
+        IsUnicode, Bytes, Pool,
+        [](void* Context, uint8_t* Dest) {
+            const auto* src = static_cast<const TSource*>(Context);
+            if (src->Bytes) std::memcpy(Dest, src->Data, src->Bytes);
+            return src->Bytes;
+        },
+        &source);
+}
+
+TCompressedBlob* TCompressedBlob::CreateFilled(bool IsUnicode, size_t MaxBytes, TSharedBlockPool& Pool,
+                                               TFillFunc Fill, void* Context) {
+    if (MaxBytes > static_cast<size_t>(std::numeric_limits<int32_t>::max())) Failed(__LINE__);
     constexpr size_t dataAt = Align16(sizeof(TCompressedBlob));
     constexpr size_t pieceAt = dataAt + Align16(sizeof(TCompressedBlobData));
+    constexpr size_t contentsAt = pieceAt + sizeof(TPieceHeader);
     TSharedBlock* block = nullptr;
-    uint8_t* mem = Pool.Carve(Bytes ? pieceAt + sizeof(TPieceHeader) + Bytes : pieceAt, block);
+    const size_t room = MaxBytes ? contentsAt + MaxBytes : pieceAt;
+    uint8_t* mem = Pool.Carve(room, block);
+    // The contents are written before any object is attached to the block: should the fill
+    // throw, the room is merely left unused.
+    size_t bytes = 0;
+    if (MaxBytes) {
+        bytes = Fill(Context, mem + contentsAt);
+        if (bytes > MaxBytes) Failed(__LINE__);
+        Pool.Shrink(mem, room, bytes ? contentsAt + bytes : pieceAt);
+    }
     // Nothing below throws: the objects are plain constructions and the piece is linked by hand.
     auto* blob = new (mem) TCompressedBlob(IsUnicode);
     auto* data = new (mem + dataAt) TCompressedBlobData;
     block->Attach(blob);
     block->Attach(data);
     blob->FData = TDataRef::Adopt(data);
-    if (Bytes) {
+    if (bytes) {
         auto* piece = reinterpret_cast<PPieceHeader>(mem + pieceAt);
-        piece->Size = static_cast<int32_t>(Bytes);
-        piece->Used = static_cast<int32_t>(Bytes);
+        piece->Size = static_cast<int32_t>(bytes);
+        piece->Used = static_cast<int32_t>(bytes);
         piece->Test = PieceInBlock;
-        std::memcpy(PieceData(piece), Data, Bytes);
         data->AppendPiece(piece);
     }
     return blob;

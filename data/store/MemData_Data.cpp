@@ -64,6 +64,16 @@ void TrimWideTail(char16_t* s) noexcept {
 // Copies at most MaxLen characters; with ConvertEOL a lone LF becomes CR LF within the bound.
 template <class C>
 void CopyText(C* Dest, const C* Source, size_t MaxLen, bool ConvertEOL) noexcept {
+    if (!ConvertEOL) {
+        size_t n = 0;
+        if constexpr (sizeof(C) == 1)
+            n = strnlen(Source, MaxLen);
+        else
+            while (n < MaxLen && Source[n]) ++n;
+        std::memcpy(Dest, Source, n * sizeof(C));
+        std::memset(Dest + n, 0, (MaxLen + 1 - n) * sizeof(C));
+        return;
+    }
     size_t d = 0;
     C prev = 0;
     for (size_t s = 0; Source[s] && d < MaxLen; ++s) {

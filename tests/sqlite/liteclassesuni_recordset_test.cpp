@@ -200,6 +200,47 @@ TEST_F(LiteTest, FetchedBlobsKeepTheirValuesAcrossBlocksAndOutliveTheRecordSet) 
     }
 }
 
+// Memos that decode shorter than they are stored sit side by side in shared room: each row
+// reads back its own text, short ones and ones past the shared room's size, in both text modes.
+TEST_F(LiteTest, MemosDecodedSideBySideKeepTheirOwnText) {
+    TSQLiteConnection* c = Open();
+    Exec(c, "CREATE TABLE t (id INTEGER, m TEXT)");
+    const std::u16string word = u"Опись ёлка №";
+    auto text = [&](int x) {
+        std::u16string w;
+        const int len = x % 50 == 0 ? 9000 + x : x % 97;  // a few longer than a shared room takes
+        while (static_cast<int>(w.size()) < len) w += word + rtl::AnsiToWide(rtl::IntToStr(x));
+        w.resize(static_cast<size_t>(len));
+        return w;
+    };
+    auto ins = Command(c, "INSERT INTO t VALUES (:id, :m)");
+    ins->Params(0)->SetDataType(mdtInt32);
+    ins->Params(1)->SetDataType(mdtWideMemo);
+    for (int x = 1; x <= 400; ++x) {
+        ins->Params(0)->SetValue(Variant(x));
+        ins->Params(1)->SetValue(Variant(text(x)));
+        ins->Execute();
+    }
+    for (bool unicode : {false, true}) {
+        SCOPED_TRACE(unicode ? "unicode" : "ansi");
+        auto u = NewConnection(DbPath);
+        u->SetProp(pidUseUnicode, Variant(unicode));
+        u->Connect("");
+        auto rs = Query(u.get(), "SELECT id, m FROM t ORDER BY id");
+        rs->Open();
+        ASSERT_EQ(rs->Fields()[1]->DataType, unicode ? mdtWideMemo : mdtMemo);
+        auto rows = Rows(rs.get());
+        ASSERT_EQ(rows.size(), 400u);
+        for (int x = 1; x <= 400; ++x) {
+            const Variant& got = rows[size_t(x - 1)][1];
+            if (unicode)
+                EXPECT_EQ(got.AsWideString(), text(x)) << x;
+            else
+                EXPECT_EQ(got.AsAnsiString(), rtl::WideToAnsi(text(x))) << x;
+        }
+    }
+}
+
 TEST_F(LiteTest, LastInsertRowIdAndRowsAffected) {
     TSQLiteConnection* c = Open();
     Exec(c, "CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)");

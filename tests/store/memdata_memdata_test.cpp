@@ -163,6 +163,50 @@ TEST_F(MemStore, BookmarkOfADeletedRowIsResolvedByNumber) {
     EXPECT_EQ(data.GetRecordNo(), 3);
 }
 
+// Bookmarks of thousands of rows, then deletes at random with new rows taking the freed items:
+// a kept row's bookmark still finds it wherever it moved, a deleted one's never finds the row
+// that took its place.
+TEST_F(MemStore, BookmarksSurviveRandomDeletesAndInserts) {
+    const int rows = 3000;
+    Fill(rows);
+    std::vector<TRecBookmark> marks(rows);
+    for (int n = 1; n <= rows; ++n) {
+        data.SetRecordNo(n);
+        data.GetBookmark(marks[static_cast<size_t>(n) - 1]);
+    }
+    std::vector<int> model(rows);
+    for (int i = 0; i < rows; ++i) model[static_cast<size_t>(i)] = i + 1;
+    std::vector<bool> kept(rows + 1, true);
+    std::mt19937 rng(11);
+    int next = 10000;
+    for (int step = 0; step < 1500; ++step) {
+        const int n = static_cast<int>(rng() % model.size()) + 1;
+        data.SetRecordNo(n);
+        if (const int id = model[static_cast<size_t>(n) - 1]; id <= rows) kept[static_cast<size_t>(id)] = false;
+        data.DeleteRecord();
+        model.erase(model.begin() + (n - 1));
+        if (step % 2) {
+            const int at = static_cast<int>(rng() % model.size()) + 1;
+            data.SetRecordNo(at);
+            InsertRow(data, next);
+            model.insert(model.begin() + (at - 1), next++);
+        }
+    }
+    for (int id = 1; id <= rows; ++id) {
+        const TRecBookmark& b = marks[static_cast<size_t>(id) - 1];
+        data.SetRecordNo(1);
+        data.SetToBookmark(b);
+        if (kept[static_cast<size_t>(id)]) {
+            EXPECT_EQ(CurrentId(data), id);
+        } else {
+            EXPECT_NE(CurrentId(data), id);
+            if (b.Order <= static_cast<int>(model.size())) {
+                EXPECT_EQ(CurrentId(data), model[static_cast<size_t>(b.Order) - 1]) << id;
+            }
+        }
+    }
+}
+
 TEST_F(MemStore, BookmarkOfAnEarlierFillingIsForeign) {
     Fill(3);
     data.SetRecordNo(2);
