@@ -194,7 +194,10 @@ bool TCRCommand::GetProp(int Prop, Variant& Value) {
 TParamDesc::~TParamDesc() = default;
 
 void TParamDesc::SetValue(const Variant& Value) {
-    FValue = FEncryptor ? EncryptValue(Value) : Value;
+    if (FEncryptor)
+        FValue = EncryptValue(Value);
+    else
+        FValue = Value;
     FIsNull = FValue.IsEmpty() || FValue.IsNull();
 }
 

@@ -1828,6 +1828,8 @@ public:
     // The statement component of a type, made on first use.
     TCustomDASQL* UpdateQuery(TStatementType StatementType) { return CreateUpdateQuery(StatementType); }
     rtl::TComponent* CurrentUpdateQuery() const noexcept { return FUpdateQuery; }
+    // The current update query as a statement component, or null for one that is not.
+    TCustomDASQL* CurrentUpdateSQL() const;
     void UnPrepareUpdateQueries();
     TDADataSetService* DAService() const noexcept { return FDAService; }
     TCustomDADataSet* DADataSet() const noexcept { return FDADataSet; }

@@ -84,11 +84,20 @@ const store::TDataSetServiceClass& TCustomDADataSet::GetDataSetServiceClass() co
     return TDADataSetService::StaticClass();
 }
 
+namespace {
+// Asked on every edit and post: the class chain is a walk over a few pointers, where a
+// dynamic_cast compares type names.
+template <class T, class S>
+T* KnownAs(S* Object) noexcept {
+    return Object && Object->InheritsFrom(&T::StaticClass()) ? static_cast<T*>(Object) : nullptr;
+}
+}  // namespace
+
 bool TCustomDADataSet::CanModifyRecords() const {
     if (!Active()) return false;
     auto* self = const_cast<TCustomDADataSet*>(this);
     self->CheckDataSetService();
-    auto* service = dynamic_cast<TDADataSetService*>(DataSetService());
+    auto* service = KnownAs<TDADataSetService>(DataSetService());
     return service ? service->CanModify() : !FReadOnly;
 }
 
@@ -505,7 +514,7 @@ void TCustomDADataSet::CloseStep() {
 
 TDADataSetUpdater* TCustomDADataSet::DAUpdater() {
     CheckDataSetService();
-    return dynamic_cast<TDADataSetUpdater*>(DataSetService()->Updater());
+    return KnownAs<TDADataSetUpdater>(DataSetService()->Updater());
 }
 
 void TCustomDADataSet::SetUpdateSQL(TStatementType StatementType, const AnsiString& Value) {

@@ -1,5 +1,7 @@
 // The dataset's encryption options: the encryptor and the encrypted fields handed to the record
 // set, and the encryption of values written back from encrypted fields.
+#include <typeinfo>
+
 #include "data/access/DBAccess.h"
 #include "framework/rtl/Exceptions.h"
 #include "framework/rtl/Text.h"
@@ -58,7 +60,13 @@ void TDAEncryptionOptions::AssignTo(rtl::TPersistent* Dest) {
 }
 
 TEncryptValueFunc FieldEncryptValueFunc(const store::TFieldDesc* Desc) {
-    auto* desc = dynamic_cast<const TCRFieldDesc*>(Desc);
+    // Descriptions are of exactly this class but for custom stores: that common case is told by
+    // the type's identity, without the walk of a dynamic_cast.
+    const TCRFieldDesc* desc = nullptr;
+    if (Desc && typeid(*Desc) == typeid(TCRFieldDesc))
+        desc = static_cast<const TCRFieldDesc*>(Desc);
+    else
+        desc = dynamic_cast<const TCRFieldDesc*>(Desc);
     if (!desc || !desc->Encryptor) return {};
     TCRFieldEncryptor* encryptor = desc->Encryptor;
     return [encryptor](const void* Data, int Length, int Kind, Variant& Result) {

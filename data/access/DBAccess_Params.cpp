@@ -372,7 +372,9 @@ void TDAParam::AssignFieldValue(db::TField* Field, const Variant& V) {
     TFieldType type = Field->DataType();
     // Only a string field can be fixed-length: others skip the cast, which each post pays.
     auto* stringField =
-        type == db::ftString || type == db::ftWideString ? dynamic_cast<db::TStringField*>(Field) : nullptr;
+        (type == db::ftString || type == db::ftWideString) && Field->InheritsFrom(&db::TStringField::StaticClass())
+            ? static_cast<db::TStringField*>(Field)
+            : nullptr;
     const bool fixed = stringField && stringField->FixedChar();
     if (type == db::ftString && fixed)
         type = db::ftFixedChar;
@@ -534,7 +536,8 @@ int32_t ValueLength(const TDAParam& Param) {
     if (Param.IsNull()) return 0;
     const Variant value = Param.Value();
     if (value.IsByteArray()) return static_cast<int32_t>(value.AsBytes().size());
-    if (value.VType() == rtl::varOleStr) return static_cast<int32_t>(value.AsWideString().size());
+    if (value.VType() == rtl::varOleStr) return static_cast<int32_t>(value.WideRef().size());
+    if (value.VType() == rtl::varString) return static_cast<int32_t>(value.StrRef().size());
     return static_cast<int32_t>(Param.AsString().size());
 }
 

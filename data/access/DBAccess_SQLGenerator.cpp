@@ -44,7 +44,14 @@ void TDASQLGenerator::CheckBuffers() {
     if (FBuffersKnown) return;
     FNewRecBuf = FDataSet->NewValuesBuffer();
     FOldRecBuf = FDataSet->OldValuesBuffer();
-    FMemData = dynamic_cast<store::TMemData*>(FDataSet->IRecordSet());
+    // The dataset keeps its record set's driver view already cast; a dynamic_cast here would be
+    // paid on every post.
+    store::TData* data = FDataSet->IRecordSet();
+    TCRRecordSet* cr = FDataSet->ICRRecordSet();
+    if (cr && static_cast<store::TData*>(static_cast<store::TMemData*>(cr)) == data)
+        FMemData = cr;
+    else
+        FMemData = dynamic_cast<store::TMemData*>(data);
     FBuffersKnown = true;
 }
 

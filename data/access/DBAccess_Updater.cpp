@@ -210,8 +210,9 @@ bool TDADataSetUpdater::PrepareUpdateQuery(const AnsiString& SQL, TStatementType
 namespace {
 template <class T>
 void PutBytes(std::vector<uint8_t>& Out, const T& Value) {
-    const auto* b = reinterpret_cast<const uint8_t*>(&Value);
-    Out.insert(Out.end(), b, b + sizeof(T));
+    const size_t at = Out.size();
+    Out.resize(at + sizeof(T));
+    std::memcpy(Out.data() + at, &Value, sizeof(T));
 }
 }  // namespace
 
@@ -527,6 +528,8 @@ bool TDADataSetUpdater::PerformSQL(const AnsiString& SQL, TStatementTypes Statem
 }
 
 bool TDADataSetUpdater::GetIdentityFieldValue(Variant&) { return false; }
+
+TCustomDASQL* TDADataSetUpdater::CurrentUpdateSQL() const { return OwnOrSQL(FUpdateQuery, FUpdateQueries); }
 
 // ---------------------------------------------------------------------------------------------
 // Batches: generated statements of cached records collected into one text

@@ -280,6 +280,13 @@ private:
     AnsiString FormatDateValue(store::TMemDataType DataType, rtl::TDateTime Value) const;
 
     TSQLiteConnection* FLiteConnection = nullptr;
+    // What the statement's text parameters point at: the engine reads them in place (no copy of
+    // its own), so each stays here until that parameter is bound again or the command goes.
+    struct TBoundText {
+        rtl::Variant Value;
+        AnsiString Encoded;
+    };
+    std::vector<TBoundText> FBoundTexts;
     TStatementOwner FStmt;
     uint8_t FCursorState = daccess::csInactive;
     int FLastStepResult = 0;

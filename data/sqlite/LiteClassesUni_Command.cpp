@@ -85,6 +85,7 @@ void TSQLiteCommand::Prepare() {
 void TSQLiteCommand::Unprepare() {
     if (!FStmt) return;
     FStmt.reset();
+    FBoundTexts.clear();
     if (FLiteConnection) FLiteConnection->RemoveLiveCommand(this);
     FCursorState = csInactive;
 }
@@ -249,6 +250,7 @@ void TSQLiteCommand::BindParams() {
     int expected = api->sqlite3_bind_parameter_count(FStmt.get());
     int actual = ParamCount();
     if (expected != actual) throw rtl::Exception(rtl::Format(SIncorrectParamCount, {expected, actual}));
+    if (FBoundTexts.size() < static_cast<size_t>(actual)) FBoundTexts.resize(static_cast<size_t>(actual));
     for (int i = 0; i < actual; ++i) BindParam(i + 1, Params(i));
 }
 
@@ -258,11 +260,19 @@ void TSQLiteCommand::BindParam(int Index, TParamDesc* Param) {
         FLiteConnection->Check(api->sqlite3_bind_null(FStmt.get(), Index));
         return;
     }
-    Variant v = Param->GetValue();
+    TBoundText& held = FBoundTexts[static_cast<size_t>(Index - 1)];
+    held.Value = Param->GetValue();
+    const Variant& v = held.Value;
     if (v.IsNull() || v.IsEmpty()) {
         FLiteConnection->Check(api->sqlite3_bind_null(FStmt.get(), Index));
         return;
     }
+    // Text is bound from `held`, which outlives the step.
+    auto bindHeldText = [&](AnsiString Text) {
+        held.Encoded = std::move(Text);
+        return api->sqlite3_bind_text(FStmt.get(), Index, held.Encoded.c_str(), static_cast<int>(held.Encoded.size()),
+                                      SQLITE_STATIC);
+    };
     int rc = SQLITE_OK;
     switch (Param->GetDataType()) {
         case mdtInt8: case mdtInt16: case mdtInt32: case mdtUInt16: case mdtBoolean: case mdtInt64: case mdtUInt32:
@@ -271,11 +281,9 @@ void TSQLiteCommand::BindParam(int Index, TParamDesc* Param) {
         case mdtFloat: case mdtCurrency: case mdtBCD: case mdtFmtBCD:
             rc = api->sqlite3_bind_double(FStmt.get(), Index, v.AsDouble());
             break;
-        case mdtDate: case mdtTime: case mdtDateTime: case mdtSQLTimeStamp: {
-            AnsiString text = FormatDateValue(Param->GetDataType(), v.AsDateTime());
-            rc = api->sqlite3_bind_text(FStmt.get(), Index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        case mdtDate: case mdtTime: case mdtDateTime: case mdtSQLTimeStamp:
+            rc = bindHeldText(FormatDateValue(Param->GetDataType(), v.AsDateTime()));
             break;
-        }
         case mdtBlob: case mdtBytes: case mdtVarBytes: {
             TBytes bytes;
             if (v.IsArray()) {
@@ -295,18 +303,18 @@ void TSQLiteCommand::BindParam(int Index, TParamDesc* Param) {
             break;
         }
         default: {
-            // ASCII text reads the same in every encoding the connection writes: it goes as it is.
+            // ASCII text reads the same in every encoding the connection writes: it goes as it is,
+            // read in place from the held value.
             if (v.VType() == rtl::varString) {
                 const std::string_view a = v.StrRef();
                 if (IsAscii(a)) {
                     // An empty text holds no block; a null address would bind NULL instead of ''.
                     rc = api->sqlite3_bind_text(FStmt.get(), Index, a.empty() ? "" : a.data(), static_cast<int>(a.size()),
-                                                SQLITE_TRANSIENT);
+                                                SQLITE_STATIC);
                     break;
                 }
             } else if (v.VType() == rtl::varOleStr) {
-                const AnsiString text = FLiteConnection->EncodeWideString(v.WideRef());
-                rc = api->sqlite3_bind_text(FStmt.get(), Index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+                rc = bindHeldText(FLiteConnection->EncodeWideString(v.WideRef()));
                 break;
             }
             WideString w;
@@ -317,8 +325,7 @@ void TSQLiteCommand::BindParam(int Index, TParamDesc* Param) {
             } else {
                 w = v.AsWideString();
             }
-            AnsiString text = FLiteConnection->EncodeWideString(w);
-            rc = api->sqlite3_bind_text(FStmt.get(), Index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+            rc = bindHeldText(FLiteConnection->EncodeWideString(w));
             break;
         }
     }

@@ -597,8 +597,8 @@ int64_t TSQLiteConnection::TotalChanges() {
             return -1;
         }
     }
+    // Reset after each use: it is ready to step here.
     sqlite3_stmt* stmt = FTotalChanges.get();
-    FAPI->sqlite3_reset(stmt);
     const int64_t total = FAPI->sqlite3_step(stmt) == SQLITE_ROW ? FAPI->sqlite3_column_int64(stmt, 0) : -1;
     FAPI->sqlite3_reset(stmt);
     return total;

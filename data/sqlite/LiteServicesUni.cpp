@@ -19,7 +19,7 @@ void TCustomLiteSQLGenerator::GenerateInsertSQL(const TKeyAndDataFields& Fields,
 }
 
 bool TCustomLiteDataSetUpdater::GetIdentityFieldValue(Variant& Value) {
-    auto* sql = dynamic_cast<TCustomDASQL*>(CurrentUpdateQuery());
+    TCustomDASQL* sql = CurrentUpdateSQL();
     if (!sql) return false;
     Value = Variant(sql->LastInsertId());
     return true;

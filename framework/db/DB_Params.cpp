@@ -91,11 +91,12 @@ void TParam::SetTypedValue(TFieldType Type, const Variant& V) {
     }
     Variant stored;
     switch (Type) {
+        // Text already of the kind is shared, not copied.
         case ftString: case ftFixedChar: case ftMemo: case ftFmtMemo: case ftGuid: case ftOraClob:
-            stored = Variant(rtl::VarToStr(V));
+            stored = V.VType() == rtl::varString ? V : Variant(rtl::VarToStr(V));
             break;
         case ftWideString: case ftFixedWideChar: case ftWideMemo:
-            stored = Variant(rtl::VarToWideStr(V));
+            stored = V.VType() == rtl::varOleStr ? V : Variant(rtl::VarToWideStr(V));
             break;
         case ftSmallint: stored = Variant(static_cast<short>(rtl::CheckedInt16(V.AsInt64()))); break;
         case ftWord: stored = Variant(static_cast<unsigned short>(rtl::CheckedUInt16(V.AsInt64()))); break;
@@ -118,7 +119,7 @@ void TParam::SetTypedValue(TFieldType Type, const Variant& V) {
             break;
         default: stored = V; break;
     }
-    FData = stored;
+    FData = std::move(stored);
     FNull = false;
     FBound = true;
 }

@@ -380,6 +380,59 @@ TEST_F(LiteTest, TextParametersAreStoredInTheConnectionsEncoding) {
     }
 }
 
+// The engine reads text parameters in place: what it reads must stay the value bound for that
+// step, however the caller replaces or drops its own values meanwhile.
+TEST_F(LiteTest, TextParametersStayBoundWhileTheCallersValuesChange) {
+    TSQLiteConnection* c = Open();
+    Exec(c, "CREATE TABLE t (n INTEGER, s, d)");
+    const double day = rtl::EncodeDate(2024, 3, 15);
+    const AnsiString cyr = A(u8"Опись №7");
+    struct Row {
+        Variant text;
+        AnsiString stored;
+    };
+    const Row rows[] = {
+        {Variant(AnsiString("first, ascii")), "first, ascii"},
+        {Variant(cyr), cyr},
+        {Variant(rtl::WideString(u"wide \u20AC")), A(u8"wide €")},
+        {Variant(AnsiString()), ""},
+        {Variant(AnsiString(std::string(300, 'x'))), AnsiString(300, 'x')},
+    };
+    {
+        // One prepared statement; every value is a temporary the parameter alone keeps.
+        auto ins = Command(c, "INSERT INTO t VALUES (:n, :s, :d)");
+        ins->Prepare();
+        ins->Params(0)->SetDataType(mdtInt32);
+        ins->Params(1)->SetDataType(mdtString);
+        ins->Params(2)->SetDataType(mdtDate);
+        for (int i = 0; i < int(std::size(rows)); ++i) {
+            ins->Params(0)->SetValue(Variant(i));
+            ins->Params(1)->SetValue(Variant(rows[i].text));
+            ins->Params(2)->SetValue(Variant::FromDate(day + i));
+            ins->Execute();
+        }
+    }
+    auto stored = Select(c, "SELECT n, s, d, typeof(s) FROM t ORDER BY n");
+    ASSERT_EQ(stored.size(), std::size(rows));
+    for (size_t i = 0; i < stored.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(stored[i][1].AsAnsiString(), rows[i].stored);
+        EXPECT_EQ(stored[i][3].AsAnsiString(), "text");
+        EXPECT_EQ(stored[i][2].AsAnsiString(), rtl::FormatDateTime("yyyy-mm-dd", day + double(i)));
+    }
+
+    // A cursor fetched in blocks keeps the value it was opened with after the caller changes it.
+    for (int i = 0; i < 60; ++i) Exec(c, "INSERT INTO t VALUES (" + std::to_string(100 + i) + ", 'block text', NULL)");
+    auto rs = Query(c, "SELECT n FROM t WHERE s = :s ORDER BY n", false, 25);
+    rs->GetCommand()->Params(0)->SetDataType(mdtString);
+    rs->GetCommand()->Params(0)->SetValue(Variant(AnsiString("block text")));
+    rs->Open();
+    rs->GetCommand()->Params(0)->SetValue(Variant(AnsiString("something else entirely")));
+    const auto fetched = Rows(rs.get());
+    ASSERT_EQ(fetched.size(), 60u);
+    EXPECT_EQ(fetched.back()[0].AsInteger(), 159);
+}
+
 TEST_F(LiteTest, BlobParameterOfSeveralPiecesIsBoundWhole) {
     TSQLiteConnection* c = Open();
     Exec(c, "CREATE TABLE t (b BLOB)");
