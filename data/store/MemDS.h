@@ -330,6 +330,7 @@ public:
     void PutFieldValueNative(db::TField* Field, const void* Source, bool NativeFormat) override;
     void ConvertFieldData(db::TField* Field, const void* Source, void* Dest, bool ToNative) override;
     rtl::TStream* NewBlobStream(db::TField* Field, db::TBlobStreamMode Mode) override;
+    rtl::Variant ReadBlobText(db::TField* Field, bool Wide) override;
     void CollectDetailLinkFields(std::vector<db::TField*>& MasterFields, std::vector<db::TField*>& DetailFields) override;
     void AssignTo(rtl::TPersistent* Dest) override;
 
