@@ -860,10 +860,6 @@ bool TMemDataSet::GetFieldValueByNo(int FieldNo, void* Dest) {
     return !blank;
 }
 
-bool TMemDataSet::GetFieldValueNative(TField* Field, void* Dest, bool NativeFormat) {
-    return TDataSet::GetFieldValueNative(Field, Dest, NativeFormat);
-}
-
 void TMemDataSet::PutFieldValue(TField* Field, const void* Source) {
     TDataSetState st = State();
     switch (st) {

@@ -325,11 +325,11 @@ public:
     rtl::Variant StateFieldValue(db::TDataSetState State, db::TField* Field) override;
     bool GetFieldValue(db::TField* Field, void* Dest) override;
     bool GetFieldValueByNo(int FieldNo, void* Dest) override;
-    bool GetFieldValueNative(db::TField* Field, void* Dest, bool NativeFormat) override;
     void PutFieldValue(db::TField* Field, const void* Source) override;
     void PutFieldValueNative(db::TField* Field, const void* Source, bool NativeFormat) override;
     void ConvertFieldData(db::TField* Field, const void* Source, void* Dest, bool ToNative) override;
     rtl::TStream* NewBlobStream(db::TField* Field, db::TBlobStreamMode Mode) override;
+    rtl::Variant ReadBlobText(db::TField* Field, bool Wide) override;
     void CollectDetailLinkFields(std::vector<db::TField*>& MasterFields, std::vector<db::TField*>& DetailFields) override;
     void AssignTo(rtl::TPersistent* Dest) override;
 

@@ -22,6 +22,38 @@ rtl::TStream* TMemDataSet::NewBlobStream(TField* Field, TBlobStreamMode Mode) {
     return rtl::Create<TBlobStream>(static_cast<TBlobField*>(Field), Mode);
 }
 
+// What a read stream would give, without making one: a memo is read this way on every row of a
+// scan.
+template <class C>
+static Variant ReadStoreText(TData* Data, int FieldNo, const void* Buffer, bool AsUnicode, bool FromRollback) {
+    const int64_t size = Buffer ? Data->GetBlobSize(FieldNo, Buffer, AsUnicode, FromRollback) : 0;
+    const size_t count = size > 0 ? static_cast<size_t>(size) / sizeof(C) : 0;
+    C* chars = nullptr;
+    Variant v;
+    if constexpr (sizeof(C) == 1)
+        v = Variant::UninitText(count, &chars);
+    else
+        v = Variant::UninitWideText(count, &chars);
+    const int64_t want = static_cast<int64_t>(count * sizeof(C));
+    auto* dest = reinterpret_cast<uint8_t*>(chars);
+    for (int64_t done = 0; done < want;) {
+        const int64_t n = Data->ReadBlob(FieldNo, Buffer, AsUnicode, FromRollback, dest + done, want - done, done);
+        if (n <= 0) throw rtl::EReadError("Stream read error");
+        done += n;
+    }
+    return v;
+}
+
+Variant TMemDataSet::ReadBlobText(TField* Field, bool Wide) {
+    if (!Field || !Field->InheritsFrom(&TBlobField::StaticClass())) throw EInvalidCast(SInvalidCast);
+    const int fieldNo = FieldNoOfDesc(Field);
+    const bool asUnicode = Field->InheritsFrom(&TWideMemoField::StaticClass());
+    const TRecordBuffer buf = StateRecordBuffer();
+    const bool fromRollback = State() == dsOldValue;
+    return Wide ? ReadStoreText<char16_t>(FIRecordSet.get(), fieldNo, buf, asUnicode, fromRollback)
+                : ReadStoreText<char>(FIRecordSet.get(), fieldNo, buf, asUnicode, fromRollback);
+}
+
 TBlobStream::TBlobStream(TBlobField* Field, TBlobStreamMode Mode) : FField(Field), FMode(Mode) {
     TDataSet* dataSet = Field->DataSet();
     if (!dataSet || !dataSet->InheritsFrom(&TMemDataSet::StaticClass()))

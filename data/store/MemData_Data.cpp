@@ -227,7 +227,7 @@ TFieldDesc* TData::FieldOf(int FieldNo) const {
 
 void TData::GetField(int FieldNo, const void* RecBuf, void* Dest, bool& IsBlank) {
     TFieldDesc* field = FieldOf(FieldNo);
-    IsBlank = GetNull(FieldNo, RecBuf);
+    IsBlank = NullOf(field, FieldNo, RecBuf);
     if (!Dest) return;
     TMemDataType t = field->DataType;
     if (IsBlank && (!IsComplexFieldType(t) || t == mdtExtString || t == mdtExtVarBytes || t == mdtExtWideString))
@@ -428,8 +428,9 @@ void TData::PutFieldData(const TFieldDesc* Field, void* Dest, const void* Source
     }
 }
 
-bool TData::GetNull(int FieldNo, const void* RecBuf) {
-    TFieldDesc* field = FieldOf(FieldNo);
+bool TData::GetNull(int FieldNo, const void* RecBuf) { return NullOf(FieldOf(FieldNo), FieldNo, RecBuf); }
+
+bool TData::NullOf(const TFieldDesc* field, int FieldNo, const void* RecBuf) {
     if (field->HasParent()) return true;
     uint8_t* flag = NullFlag(RecBuf, FieldNo);
     bool isNull = *flag == 1;

@@ -321,6 +321,8 @@ protected:
     static const uint8_t* Slot(const void* RecBuf, const TFieldDesc* Field) noexcept {
         return static_cast<const uint8_t*>(RecBuf) + Field->Offset;
     }
+    // GetNull's answer for a known descriptor: GetField asks it for every value it reads.
+    bool NullOf(const TFieldDesc* field, int FieldNo, const void* RecBuf);
     uint8_t* NullFlag(const void* RecBuf, int FieldNo) const noexcept {
         return const_cast<uint8_t*>(static_cast<const uint8_t*>(RecBuf)) + FDataSize + FieldNo - 1;
     }

@@ -691,6 +691,9 @@ public:
     virtual void ConvertFieldData(TField* Field, const void* Source, void* Dest, bool ToNative);
     virtual rtl::TStream* NewBlobStream(TField* Field, TBlobStreamMode Mode);
     rtl::TStream* CreateBlobStream(TField* Field, TBlobStreamMode Mode) { return NewBlobStream(Field, Mode); }
+    // A memo's whole text in the current state's record, as a text value (UTF-16 when Wide); the
+    // base reads it through a blob stream.
+    virtual Variant ReadBlobText(TField* Field, bool Wide);
     virtual void CloseBlobStep(TField* /*Field*/) {}
     // The master and detail fields of a master/detail link; none in the base.
     virtual void CollectDetailLinkFields(std::vector<TField*>& MasterFields, std::vector<TField*>& DetailFields);

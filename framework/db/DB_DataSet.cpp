@@ -7,6 +7,7 @@
 #include "framework/rtl/Bcd.h"
 #include "framework/rtl/DateUtils.h"
 #include "framework/rtl/Ownership.h"
+#include "framework/rtl/Streams.h"
 #include "framework/rtl/Text.h"
 
 namespace db {
@@ -1121,9 +1122,19 @@ bool TDataSet::GetFieldValueByNo(int FieldNo, void* Dest) {
 
 bool TDataSet::GetFieldValueNative(TField* Field, void* Dest, bool NativeFormat) {
     if (NativeFormat || !Dest || !NeedsConversion(Field->DataType())) return GetFieldValue(Field, Dest);
-    std::vector<uint8_t> temp(std::max<size_t>(static_cast<size_t>(Field->DataSize()), sizeof(rtl::TBcd)));
-    bool present = GetFieldValue(Field, temp.data());
-    if (present) ConvertFieldData(Field, temp.data(), Dest, false);
+    // Dates and decimals are read on every row of a scan: their native data fits on the stack.
+    const size_t size = std::max<size_t>(static_cast<size_t>(Field->DataSize()), sizeof(rtl::TBcd));
+    alignas(16) uint8_t local[64];
+    std::vector<uint8_t> heap;
+    uint8_t* temp = local;
+    if (size > sizeof local) {
+        heap.resize(size);
+        temp = heap.data();
+    } else {
+        std::memset(local, 0, size);
+    }
+    bool present = GetFieldValue(Field, temp);
+    if (present) ConvertFieldData(Field, temp, Dest, false);
     return present;
 }
 
@@ -1197,6 +1208,30 @@ void TDataSet::ConvertFieldData(TField* Field, const void* Source, void* Dest, b
 
 rtl::TStream* TDataSet::NewBlobStream(TField* Field, TBlobStreamMode /*Mode*/) {
     Field->AccessError("Blob");
+}
+
+// The text read from the stream straight into the value's own block, with no string in between;
+// a wide text ignores a trailing odd byte.
+template <class C>
+static Variant ReadStreamText(rtl::TStream* Stream) {
+    int64_t size = Stream ? Stream->Size() : 0;
+    size_t count = size > 0 ? static_cast<size_t>(size) / sizeof(C) : 0;
+    C* chars = nullptr;
+    Variant v;
+    if constexpr (sizeof(C) == 1)
+        v = Variant::UninitText(count, &chars);
+    else
+        v = Variant::UninitWideText(count, &chars);
+    if (count > 0) {
+        Stream->SetPosition(0);
+        Stream->ReadBuffer(chars, static_cast<int64_t>(count * sizeof(C)));
+    }
+    return v;
+}
+
+Variant TDataSet::ReadBlobText(TField* Field, bool Wide) {
+    rtl::TOwnedPtr<rtl::TStream> s(NewBlobStream(Field, bmRead));
+    return Wide ? ReadStreamText<char16_t>(s.get()) : ReadStreamText<char>(s.get());
 }
 
 void TDataSet::CollectDetailLinkFields(std::vector<TField*>& MasterFields, std::vector<TField*>& DetailFields) {

@@ -1354,31 +1354,16 @@ void TBlobField::GetText(AnsiString& Text, bool /*DisplayText*/) const {
     Text = IsNull() ? TypeNameText() : rtl::AnsiUpperCase(TypeNameText());
 }
 
-// The memo's text read from its blob stream straight into the value's own block, with no
-// string in between; a wide memo ignores a trailing odd byte, as GetAsWideString does.
-template <class C>
-static Variant ReadTextVariant(const TBlobField* Field) {
+// A wide memo ignores a trailing odd byte, as GetAsWideString does.
+static Variant ReadTextVariant(const TBlobField* Field, bool Wide) {
     auto* field = const_cast<TBlobField*>(Field);
     if (!Field->DataSet()) DatabaseErrorFmt(msg::SDataSetMissing, {Field->DisplayNameA()}, field);
-    rtl::TOwnedPtr<rtl::TStream> s(Field->DataSet()->CreateBlobStream(field, bmRead));
-    int64_t size = s ? s->Size() : 0;
-    size_t count = size > 0 ? static_cast<size_t>(size) / sizeof(C) : 0;
-    C* chars = nullptr;
-    Variant v;
-    if constexpr (sizeof(C) == 1)
-        v = Variant::UninitText(count, &chars);
-    else
-        v = Variant::UninitWideText(count, &chars);
-    if (count > 0) {
-        s->SetPosition(0);
-        s->ReadBuffer(chars, static_cast<int64_t>(count * sizeof(C)));
-    }
-    return v;
+    return Field->DataSet()->ReadBlobText(field, Wide);
 }
 
 Variant TMemoField::GetAsVariant() const {
     if (IsNull()) return Variant::Null();
-    return ReadTextVariant<char>(this);
+    return ReadTextVariant(this, false);
 }
 
 WideString TMemoField::GetAsWideString() const { return rtl::AnsiToWide(ReadAll()); }
@@ -1387,7 +1372,7 @@ void TMemoField::SetAsWideStringValue(const WideString& V) { SetAsStringValue(rt
 
 Variant TWideMemoField::GetAsVariant() const {
     if (IsNull()) return Variant::Null();
-    return ReadTextVariant<char16_t>(this);
+    return ReadTextVariant(this, true);
 }
 
 void TWideMemoField::SetVarValue(const Variant& V) { SetAsWideStringValue(rtl::VarToWideStr(V)); }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -331,4 +332,57 @@ TEST_F(Notes, OldValueReadsTheBlobBeforeTheEdit) {
     EXPECT_EQ(S.F("note")->OldValue().AsAnsiString(), A(u8"Опись фонда №5"));
     S->Post();
     EXPECT_EQ(S.F("note")->AsString(), A(u8"Правка"));
+}
+
+// A memo's value is read from the store without a stream: it must give what the read stream
+// gives, in each state the record is read in.
+TEST_F(Notes, MemoValuesMatchTheReadStreamInEveryState) {
+    auto viaStream = [&](const char* Field) {
+        auto s = Stream(Field, bmRead);
+        return ReadAll(*s);
+    };
+    auto wide = [](const Variant& V) {
+        const WideString w(V.WideRef());
+        return std::string(reinterpret_cast<const char*>(w.data()), w.size() * 2);
+    };
+    const WideString oldWide = rtl::UTF8ToWide(u8"Широкий текст");
+    S->Edit();
+    S.F("note")->SetAsString(A(u8"Правка, лист 3"));
+    S.F("wnote")->SetAsWideString(u"");
+    struct Case {
+        const char* What;
+        std::function<void()> Step;
+        std::string Note, WideBytes;
+        bool NoteNull, WideNull;
+    };
+    const std::string none;
+    const std::vector<Case> cases = {
+        {"edited", [] {}, A(u8"Правка, лист 3"), none, false, true},
+        {"posted", [&] { S->Post(); }, A(u8"Правка, лист 3"), none, false, true},
+        {"null row", [&] { S->Last(); }, none, none, true, true},
+        {"back", [&] { S->First(); }, A(u8"Правка, лист 3"), none, false, true},
+    };
+    for (const Case& c : cases) {
+        c.Step();
+        Variant note = S.F("note")->Value(), wnote = S.F("wnote")->Value();
+        EXPECT_EQ(note.IsNull(), c.NoteNull) << c.What;
+        EXPECT_EQ(wnote.IsNull(), c.WideNull) << c.What;
+        if (!c.NoteNull) {
+            EXPECT_EQ(note.AsAnsiString(), c.Note) << c.What;
+        }
+        if (!c.WideNull) {
+            EXPECT_EQ(wide(wnote), c.WideBytes) << c.What;
+        }
+        EXPECT_EQ(c.NoteNull ? none : note.AsAnsiString(), viaStream("note")) << c.What;
+        EXPECT_EQ(c.WideNull ? none : wide(wnote), viaStream("wnote")) << c.What;
+    }
+    // The values before an edit are read from the rollback copy.
+    S->Edit();
+    S.F("note")->SetAsString("x");
+    S.F("wnote")->SetAsWideString(oldWide + u"!");
+    EXPECT_EQ(S.F("note")->OldValue().AsAnsiString(), A(u8"Правка, лист 3"));
+    EXPECT_EQ(rtl::VarToWideStr(S.F("wnote")->OldValue()), u"");
+    EXPECT_EQ(WideString(S.F("wnote")->NewValue().WideRef()), oldWide + u"!");
+    S->Cancel();
+    EXPECT_EQ(S.F("note")->Value().AsAnsiString(), A(u8"Правка, лист 3"));
 }
