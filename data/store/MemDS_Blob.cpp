@@ -29,11 +29,7 @@ static Variant ReadStoreText(TData* Data, int FieldNo, const void* Buffer, bool 
     const int64_t size = Buffer ? Data->GetBlobSize(FieldNo, Buffer, AsUnicode, FromRollback) : 0;
     const size_t count = size > 0 ? static_cast<size_t>(size) / sizeof(C) : 0;
     C* chars = nullptr;
-    Variant v;
-    if constexpr (sizeof(C) == 1)
-        v = Variant::UninitText(count, &chars);
-    else
-        v = Variant::UninitWideText(count, &chars);
+    Variant v = Variant::UninitTextOf(count, &chars);
     const int64_t want = static_cast<int64_t>(count * sizeof(C));
     auto* dest = reinterpret_cast<uint8_t*>(chars);
     for (int64_t done = 0; done < want;) {

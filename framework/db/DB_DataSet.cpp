@@ -1217,11 +1217,7 @@ static Variant ReadStreamText(rtl::TStream* Stream) {
     int64_t size = Stream ? Stream->Size() : 0;
     size_t count = size > 0 ? static_cast<size_t>(size) / sizeof(C) : 0;
     C* chars = nullptr;
-    Variant v;
-    if constexpr (sizeof(C) == 1)
-        v = Variant::UninitText(count, &chars);
-    else
-        v = Variant::UninitWideText(count, &chars);
+    Variant v = Variant::UninitTextOf(count, &chars);
     if (count > 0) {
         Stream->SetPosition(0);
         Stream->ReadBuffer(chars, static_cast<int64_t>(count * sizeof(C)));

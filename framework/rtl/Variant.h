@@ -120,6 +120,14 @@ public:
     // before the value is shared or read: a reader fills it in place instead of copying a string.
     static Variant UninitText(size_t count, char** chars);
     static Variant UninitWideText(size_t count, char16_t** chars);
+    // Either of the two, by character type.
+    template <class C>
+    static Variant UninitTextOf(size_t count, C** chars) {
+        if constexpr (sizeof(C) == 1)
+            return UninitText(count, chars);
+        else
+            return UninitWideText(count, chars);
+    }
     // varArray | varVariant with bounds 0 .. n-1 (multi-key values).
     static Variant VarArray(std::vector<Variant> items);
     // Type word exactly varByRef: an object pointer carried through a value.
