@@ -1099,17 +1099,15 @@ bool TDADataSetUpdater::AfterRevertRecord() {
 bool TDADataSetUpdater::AfterApplyUpdates() {
     // The applied changes were written inside the transaction that held the locks: it ends as
     // the dataset's other writes do.
-    if (FCachedLockHeld && FCachedLockTransaction) {
-        TDATransaction* tr = FCachedLockTransaction;
-        const bool started = FCachedLockStartedTransaction;
-        ResetLockTransaction();
-        if (started) {
-            if (FDADataSet->AutoCommit()) tr->Commit();
-        } else if (SupportsSavepoints()) {
-            tr->ReleaseSavepoint(LockSavepointName(true));
-        }
-    }
+    TDATransaction* tr = FCachedLockHeld ? FCachedLockTransaction : nullptr;
+    const bool started = FCachedLockStartedTransaction;
     ResetLockTransaction();
+    if (!tr) return true;
+    if (started) {
+        if (FDADataSet->AutoCommit()) tr->Commit();
+    } else if (SupportsSavepoints()) {
+        tr->ReleaseSavepoint(LockSavepointName(true));
+    }
     return true;
 }
 
