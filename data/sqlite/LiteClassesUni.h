@@ -135,6 +135,10 @@ public:
     static size_t DecodeUTF8To(const char* Value, size_t Length, char* Dest, size_t MaxLen);
     // Decodes UTF-8 into UTF-16 at Dest, which has room for Length units, and returns the units.
     static size_t DecodeUTF8ToWide(const char* Value, size_t Length, char16_t* Dest);
+    // The most bytes the decoders above take at once: 64 or 16 as the processor allows, 0 for
+    // a character at a time. Limiting it lets every road be checked on one machine.
+    static unsigned TextChunkBytes();
+    static void LimitTextChunkBytes(unsigned Bytes);
 
     TSQLite3API* API() const noexcept { return FAPI.get(); }
     TSQLiteTypes* GetTypes();

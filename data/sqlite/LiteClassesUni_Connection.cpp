@@ -1,3 +1,4 @@
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -310,12 +311,107 @@ __attribute__((target("ssse3"))) void DecodeChunksWide(const uint8_t* Begin, con
     out = reinterpret_cast<char16_t*>(o);
     p = q + c.Taken;
 }
+
+// Sixty-four bytes at a time where the processor compresses bytes in a register: the pairs led by
+// D0/D1 (Cyrillic) and C2 (Latin-1 signs such as « and ») are looked up in tables taken from the
+// runtime's decoder, so their result is its result. The end of the text is loaded and stored
+// under a mask: nothing is read or written outside the text and what it decodes to.
+#define VELMORAT_TARGET_WIDE_CHUNKS \
+    __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi2,popcnt")))
+
+struct TWideChunkTables {
+    alignas(64) uint8_t Cyrillic[128];  // D0 80..BF, then D1 80..BF
+    alignas(64) uint8_t Latin[64];      // C2 80..BF
+    TWideChunkTables() {
+        const TDecodeTables& t = DecodeTables();
+        for (unsigned i = 0; i < 64; ++i) {
+            Cyrillic[i] = t.Pair[((0xD0u << 8) | (0x80 + i)) - 0x8000];
+            Cyrillic[64 + i] = t.Pair[((0xD1u << 8) | (0x80 + i)) - 0x8000];
+            Latin[i] = t.Pair[((0xC2u << 8) | (0x80 + i)) - 0x8000];
+        }
+    }
+};
+
+const TWideChunkTables& WideChunkTables() {
+    static const TWideChunkTables tables;
+    return tables;
+}
+
+bool CpuHasWideChunks() {
+    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                            __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") &&
+                            __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+    return has;
+}
+
+// Decodes chunks into 1251 while they hold only ASCII and pairs led by C2, D0 or D1; stops at
+// the first chunk with anything else, or at the end of the text.
+VELMORAT_TARGET_WIDE_CHUNKS void DecodeWideChunksAnsi(const uint8_t*& From, const uint8_t* end, char*& To) {
+    // Kept in registers: the caller's pointers are stored back once.
+    const uint8_t* p = From;
+    char* out = To;
+    const TWideChunkTables& t = WideChunkTables();
+    const __m512i cyrLo = _mm512_load_si512(t.Cyrillic);
+    const __m512i cyrHi = _mm512_load_si512(t.Cyrillic + 64);
+    const __m512i latin = _mm512_load_si512(t.Latin);
+    while (p < end) {
+        const auto left = static_cast<size_t>(end - p);
+        const unsigned avail = left >= 64 ? 64u : static_cast<unsigned>(left);
+        const __mmask64 loaded = _bzhi_u64(~0ull, avail);
+        const __m512i v = _mm512_maskz_loadu_epi8(loaded, p);
+        const __mmask64 high = _mm512_movepi8_mask(v);
+        if (!high) {
+            _mm512_mask_storeu_epi8(out, loaded, v);
+            out += avail;
+            p += avail;
+            continue;
+        }
+        // 80..BF read as signed bytes lie below C0.
+        const __mmask64 cont = _mm512_mask_cmplt_epi8_mask(high, v, _mm512_set1_epi8(char(0xC0)));
+        __mmask64 lead = high & ~cont;
+        __mmask64 cyr = _mm512_mask_cmpeq_epi8_mask(lead, _mm512_and_si512(v, _mm512_set1_epi8(char(0xFE))),
+                                                    _mm512_set1_epi8(char(0xD0)));
+        __mmask64 lat = _mm512_mask_cmpeq_epi8_mask(lead, v, _mm512_set1_epi8(char(0xC2)));
+        if ((cyr | lat) != lead) break;
+        // A lead ending what was loaded starts the next chunk.
+        unsigned taken = avail;
+        const __mmask64 last = __mmask64(1) << (taken - 1);
+        if (lead & last) {
+            lead &= ~last;
+            cyr &= ~last;
+            lat &= ~last;
+            --taken;
+        }
+        if ((lead << 1) != cont || !taken) break;
+        // A continuation's place in the tables: its six bits, under the lead's low bit for D0/D1.
+        const __mmask64 afterD1 = (cyr & _mm512_test_epi8_mask(v, _mm512_set1_epi8(1))) << 1;
+        __m512i index = _mm512_and_si512(v, _mm512_set1_epi8(0x3F));
+        index = _mm512_mask_blend_epi8(afterD1, index, _mm512_or_si512(index, _mm512_set1_epi8(0x40)));
+        __m512i values = _mm512_mask_blend_epi8(cont, v, _mm512_permutex2var_epi8(cyrLo, index, cyrHi));
+        values = _mm512_mask_permutexvar_epi8(values, lat << 1, index, latin);
+        const __mmask64 keep = ~lead & _bzhi_u64(~0ull, taken);
+        const auto n = static_cast<unsigned>(_mm_popcnt_u64(keep));
+        _mm512_mask_storeu_epi8(out, _bzhi_u64(~0ull, n), _mm512_maskz_compress_epi8(keep, values));
+        out += n;
+        p += taken;
+    }
+    From = p;
+    To = out;
+}
+#undef VELMORAT_TARGET_WIDE_CHUNKS
 #else
 constexpr bool HaveChunks = false;
 inline bool CpuHasChunks() { return false; }
+inline bool CpuHasWideChunks() { return false; }
+inline void DecodeWideChunksAnsi(const uint8_t*&, const uint8_t*, char*&) {}
 inline void DecodeChunksAnsi(const uint8_t*, const uint8_t*&, const uint8_t*, char*&) {}
 inline void DecodeChunksWide(const uint8_t*, const uint8_t*&, const uint8_t*, char16_t*&) {}
 #endif
+
+std::atomic<unsigned> ChunkLimit{~0u};
+
+bool UseWideChunks() { return ChunkLimit.load(std::memory_order_relaxed) >= 64 && CpuHasWideChunks(); }
+bool UseChunks() { return ChunkLimit.load(std::memory_order_relaxed) >= 16 && CpuHasChunks(); }
 
 // Bounded says whether the destination can fill up before the text ends.
 template <bool Bounded>
@@ -325,11 +421,16 @@ size_t DecodeFast(const uint8_t* s, size_t Length, char* Dest, size_t MaxLen) {
     const uint8_t* const end = s + Length;
     char* out = Dest;
     char* const outEnd = Dest + MaxLen;
-    const bool chunks = !Bounded && HaveChunks && Length >= 16 && CpuHasChunks();
+    const bool wideChunks = !Bounded && HaveChunks && UseWideChunks();
+    const bool chunks = !Bounded && HaveChunks && Length >= 16 && UseChunks();
     // Where the character loop hands back to the chunks: past a chunk they could not take.
     const uint8_t* resume = p;
     while (p < end && (!Bounded || out < outEnd)) {
-        if (chunks && p >= resume) {
+        if (wideChunks && p >= resume) {
+            DecodeWideChunksAnsi(p, end, out);
+            resume = p + 16;
+            if (p >= end) break;
+        } else if (chunks && p >= resume) {
             DecodeChunksAnsi(s, p, end, out);
             resume = p + 16;
             if (p >= end) break;
@@ -365,6 +466,10 @@ size_t DecodeFast(const uint8_t* s, size_t Length, char* Dest, size_t MaxLen) {
 
 }  // namespace
 
+unsigned TSQLiteConnection::TextChunkBytes() { return UseWideChunks() ? 64 : UseChunks() ? 16 : 0; }
+
+void TSQLiteConnection::LimitTextChunkBytes(unsigned Bytes) { ChunkLimit.store(Bytes, std::memory_order_relaxed); }
+
 size_t TSQLiteConnection::DecodeUTF8To(const char* Value, size_t Length, char* Dest, size_t MaxLen) {
     // Every input byte gives at most one output byte, so a destination as long as the text needs
     // no check of its own.
@@ -377,7 +482,7 @@ size_t TSQLiteConnection::DecodeUTF8ToWide(const char* Value, size_t Length, cha
     const uint8_t* p = begin;
     const uint8_t* const end = p + Length;
     char16_t* out = Dest;
-    const bool chunks = HaveChunks && Length >= 16 && CpuHasChunks();
+    const bool chunks = HaveChunks && Length >= 16 && UseChunks();
     const uint8_t* resume = p;
     while (p < end) {
         if (chunks && p >= resume) {

@@ -178,7 +178,8 @@ TEST_F(LiteTest, BCDValueBeyondSixtyFourBitsIsRefusedNotWrapped) {
 }
 
 // Every kind of UTF-8 input decodes into 1251 as the runtime's converter does, also when the
-// destination is shorter than the text, and nothing is written past what was decoded.
+// destination is shorter than the text, and nothing is written past what was decoded: in chunks
+// of each width the processor has, and a character at a time.
 TEST(LiteText, FetchDecoderMatchesTheRuntimeConverter) {
     std::vector<std::string> inputs = {
         "",
@@ -189,34 +190,42 @@ TEST(LiteText, FetchDecoderMatchesTheRuntimeConverter) {
         "\xD1",
         "\xED\xA0\x80 surrogate, \xF4\x90\x80\x80 beyond, \xF0\x9F\x98 cut",
     };
-    // Long texts are decoded sixteen bytes at a time: put every kind of break in the Cyrillic run
-    // at every place in such a block, the lead of a pair ending one included.
+    // Texts are decoded 16 or 64 bytes at a time: put every kind of break in the Cyrillic run at
+    // every place in such a chunk, the lead of a pair ending one included.
     const std::string run = reinterpret_cast<const char*>(u8"Опись дел фонда ЁЖИК ёжик Яя Аа");
     const std::string breaks[] = {
         "", "x", reinterpret_cast<const char*>(u8"№"), reinterpret_cast<const char*>(u8"é"),
         reinterpret_cast<const char*>(u8"Ђђ"), reinterpret_cast<const char*>(u8"\U0001F600"), "\xD0", "\x80",
-        "\xD0\xD0\x90", "\xC1\x81", "\xDF\xBF", "\xE2\x84", std::string("\0", 1), "\x7F\xC2\x80"};
+        "\xD0\xD0\x90", "\xC1\x81", "\xDF\xBF", "\xE2\x84", std::string("\0", 1), "\x7F\xC2\x80",
+        reinterpret_cast<const char*>(u8"«Ѐ§»"), "\xC2"};
     for (const std::string& brk : breaks)
-        for (size_t at = 0; at <= 17; ++at) {
+        for (size_t at = 0; at <= 66; ++at) {
             inputs.push_back(std::string(at, 'x') + run + brk + run + run);
             inputs.push_back(std::string(at, 'x') + run + run + brk);
         }
-    for (const std::string& in : inputs) {
-        const AnsiString whole = rtl::UTF8ToAnsi(in);
-        for (size_t max : {whole.size(), size_t(0), size_t(1), whole.size() / 2, whole.size() + 3, in.size()}) {
-            std::string got(max + 1, '#');
-            std::string want(max + 1, '#');
-            const size_t n = TSQLiteConnection::DecodeUTF8To(in.data(), in.size(), got.data(), max);
-            const size_t m = rtl::UTF8ToAnsiBuf(in, want.data(), max);
-            EXPECT_EQ(n, m) << in << " max " << max;
-            EXPECT_EQ(got, want) << in << " max " << max;
+    const unsigned widest = TSQLiteConnection::TextChunkBytes();
+    for (unsigned limit : {64u, 16u, 0u}) {
+        if (limit > widest) continue;
+        TSQLiteConnection::LimitTextChunkBytes(limit);
+        ASSERT_EQ(TSQLiteConnection::TextChunkBytes(), limit);
+        for (const std::string& in : inputs) {
+            const AnsiString whole = rtl::UTF8ToAnsi(in);
+            for (size_t max : {whole.size(), size_t(0), size_t(1), whole.size() / 2, whole.size() + 3, in.size()}) {
+                std::string got(max + 1, '#');
+                std::string want(max + 1, '#');
+                const size_t n = TSQLiteConnection::DecodeUTF8To(in.data(), in.size(), got.data(), max);
+                const size_t m = rtl::UTF8ToAnsiBuf(in, want.data(), max);
+                EXPECT_EQ(n, m) << in << " max " << max << " chunks " << limit;
+                EXPECT_EQ(got, want) << in << " max " << max << " chunks " << limit;
+            }
+            std::u16string wide(in.size() + 1, u'#');
+            const size_t units = TSQLiteConnection::DecodeUTF8ToWide(in.data(), in.size(), wide.data());
+            EXPECT_EQ(wide.substr(units), std::u16string(in.size() + 1 - units, u'#')) << in;
+            wide.resize(units);
+            EXPECT_EQ(wide, rtl::UTF8ToWide(in)) << in;
         }
-        std::u16string wide(in.size() + 1, u'#');
-        const size_t units = TSQLiteConnection::DecodeUTF8ToWide(in.data(), in.size(), wide.data());
-        EXPECT_EQ(wide.substr(units), std::u16string(in.size() + 1 - units, u'#')) << in;
-        wide.resize(units);
-        EXPECT_EQ(wide, rtl::UTF8ToWide(in)) << in;
     }
+    TSQLiteConnection::LimitTextChunkBytes(~0u);
 }
 
 TEST_F(LiteTest, MixedTextFetchesIntoEveryTextLayout) {
