@@ -204,6 +204,9 @@ TEST(LiteText, FetchDecoderMatchesTheRuntimeConverter) {
             inputs.push_back(std::string(at, 'x') + run + run + brk);
         }
     const unsigned widest = TSQLiteConnection::TextChunkBytes();
+    struct TWidestAgain {
+        ~TWidestAgain() { TSQLiteConnection::LimitTextChunkBytes(~0u); }
+    } widestAgain;
     for (unsigned limit : {64u, 16u, 0u}) {
         if (limit > widest) continue;
         TSQLiteConnection::LimitTextChunkBytes(limit);
@@ -225,7 +228,6 @@ TEST(LiteText, FetchDecoderMatchesTheRuntimeConverter) {
             EXPECT_EQ(wide, rtl::UTF8ToWide(in)) << in;
         }
     }
-    TSQLiteConnection::LimitTextChunkBytes(~0u);
 }
 
 TEST_F(LiteTest, MixedTextFetchesIntoEveryTextLayout) {
