@@ -1,10 +1,13 @@
 // The concrete field classes and their registration per field type.
 #include "framework/db/DB_FieldClasses.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <limits>
+#include <string_view>
 #include <vector>
 
 #include "framework/rtl/DateUtils.h"
@@ -34,6 +37,25 @@ template <class T, class Field, class R, class Convert = std::identity>
 R ValueOr(const Field* F, bool (Field::*Get)(T&) const, R Otherwise, Convert C = {}) {
     T v{};
     return (F->*Get)(v) ? R(C(v)) : Otherwise;
+}
+
+// Reads a text field's value through a zeroed buffer of Units characters, on the stack for all
+// but the longest fields, and gives Take the text up to its end; false while the field is null.
+// Text is read on every paint of a cell: no allocation but that of the caller's value.
+template <class C, class TakeText>
+bool ReadFieldText(const TField* Field, size_t Units, TakeText&& Take) {
+    C local[256];
+    std::vector<C> heap;
+    C* buf = local;
+    if (Units > std::size(local)) {
+        heap.resize(Units);
+        buf = heap.data();
+    }
+    std::fill_n(buf, Units, C(0));
+    if (!Field->GetData(buf)) return false;
+    buf[Units - 1] = C(0);
+    Take(std::basic_string_view<C>(buf, std::char_traits<C>::length(buf)));
+    return true;
 }
 
 // Parsers of the field texts, as values for SetParsedText.
@@ -142,28 +164,15 @@ void TStringField::SetSize(int Value) {
 }
 
 bool TStringField::GetValue(AnsiString& Value) const {
-    std::vector<char> buf(static_cast<size_t>(std::max(DataSize(), 1)), '\0');
-    if (!GetData(buf.data())) return false;
-    buf.back() = '\0';
-    Value.assign(buf.data(), std::strlen(buf.data()));
-    return true;
+    return ReadFieldText<char>(this, static_cast<size_t>(std::max(DataSize(), 1)),
+                               [&](std::string_view Text) { Value.assign(Text); });
 }
 
 Variant TStringField::GetAsVariant() const {
-    // The text goes from the record buffer straight into the value, a short field's buffer on
-    // the stack: one allocation a read, that of the value.
-    const size_t size = static_cast<size_t>(std::max(DataSize(), 1));
-    char local[256];
-    std::vector<char> heap;
-    char* buf = local;
-    if (size > sizeof local) {
-        heap.resize(size);
-        buf = heap.data();
-    }
-    std::memset(buf, 0, size);
-    if (!GetData(buf)) return Variant::Null();
-    buf[size - 1] = '\0';
-    return Variant(std::string_view(buf, std::strlen(buf)));
+    Variant v = Variant::Null();
+    ReadFieldText<char>(this, static_cast<size_t>(std::max(DataSize(), 1)),
+                        [&](std::string_view Text) { v = Variant(Text); });
+    return v;
 }
 
 void TStringField::SetVarValue(const Variant& V) { SetAsStringValue(rtl::VarToStr(V)); }
@@ -211,14 +220,8 @@ TWideStringField::TWideStringField(rtl::TComponent* AOwner) : TStringField(AOwne
 }
 
 bool TWideStringField::GetWideValue(WideString& Value) const {
-    size_t chars = static_cast<size_t>(std::max(DataSize(), 2)) / 2;
-    std::vector<char16_t> buf(chars, u'\0');
-    if (!GetData(buf.data())) return false;
-    buf.back() = u'\0';
-    size_t n = 0;
-    while (n < buf.size() && buf[n] != u'\0') ++n;
-    Value.assign(buf.data(), n);
-    return true;
+    return ReadFieldText<char16_t>(this, static_cast<size_t>(std::max(DataSize(), 2)) / 2,
+                                   [&](std::u16string_view Text) { Value.assign(Text); });
 }
 
 Variant TWideStringField::GetAsVariant() const {
