@@ -1908,7 +1908,10 @@ protected:
     void SetCachedUpdatesSavepoint();
     void RollbackCachedUpdatesSavepoint();
     void RollbackCachedUpdatesSavepointOnApply();
-    void ResetLockTransaction();
+    bool CachedLockHeld() const noexcept { return FCachedLockTransaction != nullptr; }
+    // Forgets every lock transaction; gives back the cached-updates lock's transaction, if one is
+    // held, and whether the lock started it.
+    TDATransaction* ResetLockTransaction(bool& Started);
     void GiveBackCachedLock();
     // After a write under a record lock: commit what the lock started, or give the lock back.
     void EndLock(bool Ran);
@@ -1944,8 +1947,8 @@ protected:
     AnsiString FBatchSQL;
     rtl::TOwnedPtr<TDAParams> FBatchParams;
     int FBatchCount = 0;
+    // The cached-updates lock's transaction while the lock is held.
     TDATransaction* FCachedLockTransaction = nullptr;
-    bool FCachedLockHeld = false;
     bool FCachedLockStartedTransaction = false;
 };
 

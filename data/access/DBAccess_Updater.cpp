@@ -1011,7 +1011,7 @@ void TDADataSetUpdater::EndLockTransaction(const AnsiString& Name) {
     const bool started = FLockStartedTransaction;
     FLockStartedTransaction = false;
     // Under the cached-updates lock the record locks are savepoints inside its transaction.
-    FLockTransaction = FCachedLockHeld ? FCachedLockTransaction : nullptr;
+    FLockTransaction = FCachedLockTransaction;
     if (!tr) return;
     // Giving a lock back must not fail the edit that ends it.
     try {
@@ -1039,7 +1039,7 @@ bool TDADataSetUpdater::PendingCachedChanges() const {
 void TDADataSetUpdater::SetCachedUpdatesSavepoint() {
     // The first locked record of a cached session opens the transaction that holds every lock
     // until the changes are applied or given up.
-    if (!CachedLockApplies() || PendingCachedChanges() || FCachedLockHeld) return;
+    if (!CachedLockApplies() || PendingCachedChanges() || CachedLockHeld()) return;
     TDATransaction* tr = FDADataSet->UsedUpdateTransaction();
     if (!tr) return;
     const AnsiString name = LockSavepointName(true);
@@ -1051,15 +1051,13 @@ void TDADataSetUpdater::SetCachedUpdatesSavepoint() {
         FCachedLockStartedTransaction = true;
     }
     FCachedLockTransaction = tr;
-    FCachedLockHeld = true;
     FLockTransaction = tr;
     FLockStartedTransaction = false;
 }
 
 void TDADataSetUpdater::GiveBackCachedLock() {
-    TDATransaction* tr = FCachedLockTransaction;
-    const bool started = FCachedLockStartedTransaction;
-    ResetLockTransaction();
+    bool started;
+    TDATransaction* tr = ResetLockTransaction(started);
     if (!tr) return;
     try {
         if (started)
@@ -1076,19 +1074,21 @@ void TDADataSetUpdater::GiveBackCachedLock() {
 }
 
 void TDADataSetUpdater::RollbackCachedUpdatesSavepoint() {
-    if (CachedLockApplies() && FCachedLockHeld && !PendingCachedChanges()) GiveBackCachedLock();
+    if (CachedLockApplies() && CachedLockHeld() && !PendingCachedChanges()) GiveBackCachedLock();
 }
 
 void TDADataSetUpdater::RollbackCachedUpdatesSavepointOnApply() {
-    if (CachedLockApplies() && FCachedLockHeld && PendingCachedChanges()) GiveBackCachedLock();
+    if (CachedLockApplies() && CachedLockHeld() && PendingCachedChanges()) GiveBackCachedLock();
 }
 
-void TDADataSetUpdater::ResetLockTransaction() {
+TDATransaction* TDADataSetUpdater::ResetLockTransaction(bool& Started) {
+    TDATransaction* tr = FCachedLockTransaction;
+    Started = FCachedLockStartedTransaction;
     FCachedLockTransaction = nullptr;
-    FCachedLockHeld = false;
     FCachedLockStartedTransaction = false;
     FLockTransaction = nullptr;
     FLockStartedTransaction = false;
+    return tr;
 }
 
 bool TDADataSetUpdater::AfterRevertRecord() {
@@ -1099,9 +1099,8 @@ bool TDADataSetUpdater::AfterRevertRecord() {
 bool TDADataSetUpdater::AfterApplyUpdates() {
     // The applied changes were written inside the transaction that held the locks: it ends as
     // the dataset's other writes do.
-    TDATransaction* tr = FCachedLockHeld ? FCachedLockTransaction : nullptr;
-    const bool started = FCachedLockStartedTransaction;
-    ResetLockTransaction();
+    bool started;
+    TDATransaction* tr = ResetLockTransaction(started);
     if (!tr) return true;
     if (started) {
         if (FDADataSet->AutoCommit()) tr->Commit();
@@ -1127,7 +1126,7 @@ void TDADataSetUpdater::UnlockRecord() { EndLockTransaction(LockSavepointName())
 
 void TDADataSetUpdater::EndLock(bool Ran) {
     // The cached-updates lock ends with the apply, not with one of its records.
-    if (!FLockTransaction || FCachedLockHeld) return;
+    if (!FLockTransaction || CachedLockHeld()) return;
     if (!Ran) {
         UnlockRecord();
         return;
