@@ -18,6 +18,15 @@ namespace {
 
 constexpr const char* CRLF = "\r\n";
 
+// Tracing never fails the traced operation: whatever an output or a hook raises is dropped.
+template <class F>
+void Quietly(F&& Output) noexcept {
+    try {
+        Output();
+    } catch (...) {
+    }
+}
+
 std::mutex& RegistryLock() {
     static std::mutex lock;
     return lock;
@@ -419,28 +428,21 @@ void TCustomDASQLMonitor::SendEvent(rtl::TComponent* Obj, const AnsiString& Desc
     }
 }
 
-void TCustomDASQLMonitor::Output(rtl::TComponent* Obj, const AnsiString& Text, TDATraceFlag Flag, int EventType,
-                                 bool Start, int32_t& EventID, const AnsiString& SQL, const db::TParams* Params,
-                                 bool ForStatement, bool EventOnBothEnds) {
-    const AnsiString paramText = ForStatement ? GetParamsText(Params) : AnsiString();
+void TCustomDASQLMonitor::Output(const TTraceOutput& T, int32_t& EventID) {
+    const AnsiString paramText = T.ForStatement ? GetParamsText(T.Params) : AnsiString();
     // The COM output has no counterpart here; the monitor tool and OnSQL remain.
     if (FOptions.Contains(moDBMonitor) && FDBMonitor) {
-        AnsiString description = Text;
+        AnsiString description = T.Text;
         if (!paramText.empty()) description += CRLF + paramText;
-        try {
-            SendEvent(Obj, description, EventType, Start, EventID, SQL, ForStatement ? Params : nullptr);
-        } catch (...) {
-            // Tracing never fails the traced operation.
-        }
+        Quietly([&] {
+            SendEvent(T.Obj, description, T.EventType, T.Start, EventID, T.SQL, T.ForStatement ? T.Params : nullptr,
+                      T.Failed, T.ErrorText);
+        });
     }
-    if (OnSQL && (Start || EventOnBothEnds)) {
-        AnsiString text = Text;
-        if (ForStatement && FTraceFlags.Contains(tfParams) && !paramText.empty()) text += CRLF + paramText;
-        try {
-            OnSQL(Obj, text, Flag);
-        } catch (...) {
-            // As above: an output's failure is dropped.
-        }
+    if (OnSQL && (T.Start || T.EventOnBothEnds)) {
+        AnsiString text = T.OnSQLText ? *T.OnSQLText : T.Text;
+        if (T.ForStatement && FTraceFlags.Contains(tfParams) && !paramText.empty()) text += CRLF + paramText;
+        Quietly([&] { OnSQL(T.Obj, text, T.Flag); });
     }
 }
 
@@ -455,14 +457,14 @@ void TCustomDASQLMonitor::SQLExecuteTrace(rtl::TComponent* Obj, const AnsiString
         if (auto* s = dynamic_cast<TCustomDASQL*>(Obj)) debug = s->Debug();
         if (auto* d = dynamic_cast<TCustomDADataSet*>(Obj)) debug = d->Debug();
         if ((!FOptions.Contains(moCustom) && !ComponentState().Contains(rtl::csDesigning)) || debug) {
-            try {
+            Quietly([&] {
                 SQLMonitorDialogHook(Obj, SQL, Operation.empty() ? AnsiString("Execute") : Operation, Params);
-            } catch (...) {
-            }
+            });
         }
     }
-    Output(Obj, "SQL Execute" + ObjectText(Obj) + ": " + SQL, tfQExecute, ET_EXECUTE, Start, EventID, SQL, Params,
-           true);
+    Output({.Obj = Obj, .Text = "SQL Execute" + ObjectText(Obj) + ": " + SQL, .Flag = tfQExecute,
+            .EventType = ET_EXECUTE, .Start = Start, .SQL = SQL, .Params = Params, .ForStatement = true},
+           EventID);
 }
 
 void TCustomDASQLMonitor::PrepareTrace(rtl::TComponent* Obj, const AnsiString& SQL, const db::TParams* Params,
@@ -471,31 +473,12 @@ void TCustomDASQLMonitor::PrepareTrace(rtl::TComponent* Obj, const AnsiString& S
     const AnsiString word = Unprepare ? "Unprepare" : "Prepare";
     if (Start && FOptions.Contains(moDialog) && SQLMonitorDialogHook &&
         !FOptions.Contains(moCustom) && !ComponentState().Contains(rtl::csDesigning)) {
-        try {
-            SQLMonitorDialogHook(Obj, SQL, word, Params);
-        } catch (...) {
-        }
+        Quietly([&] { SQLMonitorDialogHook(Obj, SQL, word, Params); });
     }
-    const int type = Unprepare ? ET_UNPREPARE : ET_PREPARE;
-    const AnsiString text = "SQL " + word + ObjectText(Obj) + ": " + SQL;
-    if (FOptions.Contains(moDBMonitor) && FDBMonitor) {
-        AnsiString description = text;
-        const AnsiString paramText = GetParamsText(Params);
-        if (!paramText.empty()) description += CRLF + paramText;
-        try {
-            SendEvent(Obj, description, type, Start, EventID, SQL, Params);
-        } catch (...) {
-        }
-    }
-    if (OnSQL && Start) {
-        AnsiString onSQL = word + ": " + SQL;
-        const AnsiString paramText = FTraceFlags.Contains(tfParams) ? GetParamsText(Params) : AnsiString();
-        if (!paramText.empty()) onSQL += CRLF + paramText;
-        try {
-            OnSQL(Obj, onSQL, tfQPrepare);
-        } catch (...) {
-        }
-    }
+    Output({.Obj = Obj, .Text = "SQL " + word + ObjectText(Obj) + ": " + SQL, .OnSQLText = word + ": " + SQL,
+            .Flag = tfQPrepare, .EventType = Unprepare ? ET_UNPREPARE : ET_PREPARE, .Start = Start, .SQL = SQL,
+            .Params = Params, .ForStatement = true},
+           EventID);
 }
 
 namespace {
@@ -512,64 +495,63 @@ void TCustomDASQLMonitor::ConnectTrace(rtl::TComponent* Obj, bool Start, int32_t
     auto* conn = dynamic_cast<TCustomDAConnection*>(Obj);
     AnsiString sql;
     if (conn) sql = "Username=" + conn->Username() + "\r\nServer=" + conn->Server();
-    Output(Obj, AnsiString(Connect ? "Connect: " : "Disconnect: ") + UserAtServer(Obj) + ObjectText(Obj), tfConnect,
-           Connect ? ET_CONNECT : ET_DISCONNECT, Start, EventID, Connect ? sql : AnsiString(), nullptr, false);
+    Output({.Obj = Obj, .Text = AnsiString(Connect ? "Connect: " : "Disconnect: ") + UserAtServer(Obj) + ObjectText(Obj),
+            .Flag = tfConnect, .EventType = Connect ? ET_CONNECT : ET_DISCONNECT, .Start = Start,
+            .SQL = Connect ? sql : AnsiString()},
+           EventID);
 }
 
 void TCustomDASQLMonitor::TCStart(rtl::TComponent* Obj, bool Start, int32_t& EventID) {
     if (!Tracing(tfTransact)) return;
-    Output(Obj, "Start: " + UserAtServer(Obj) + ObjectText(Obj), tfTransact, ET_TRANSACTION_START, Start, EventID, {},
-           nullptr, false);
+    Output({.Obj = Obj, .Text = "Start: " + UserAtServer(Obj) + ObjectText(Obj), .Flag = tfTransact,
+            .EventType = ET_TRANSACTION_START, .Start = Start},
+           EventID);
 }
 
 void TCustomDASQLMonitor::TCCommit(rtl::TComponent* Obj, bool Start, int32_t& EventID) {
     if (!Tracing(tfTransact)) return;
-    Output(Obj, "Commit: " + UserAtServer(Obj) + ObjectText(Obj), tfTransact, ET_COMMIT, Start, EventID, {}, nullptr,
-           false);
+    Output({.Obj = Obj, .Text = "Commit: " + UserAtServer(Obj) + ObjectText(Obj), .Flag = tfTransact,
+            .EventType = ET_COMMIT, .Start = Start},
+           EventID);
 }
 
 void TCustomDASQLMonitor::TCRollback(rtl::TComponent* Obj, bool Start, int32_t& EventID) {
     if (!Tracing(tfTransact)) return;
-    Output(Obj, "Rollback: " + UserAtServer(Obj) + ObjectText(Obj), tfTransact, ET_ROLLBACK, Start, EventID, {},
-           nullptr, false);
+    Output({.Obj = Obj, .Text = "Rollback: " + UserAtServer(Obj) + ObjectText(Obj), .Flag = tfTransact,
+            .EventType = ET_ROLLBACK, .Start = Start},
+           EventID);
 }
 
 void TCustomDASQLMonitor::RetainingTrace(rtl::TComponent* Obj, bool Start, int32_t& EventID, bool Commit) {
     if (!Tracing(tfTransact)) return;
-    Output(Obj, AnsiString(Commit ? "CommitRetaining: " : "RollbackRetaining: ") + ObjectText(Obj), tfTransact,
-           Commit ? ET_COMMIT : ET_ROLLBACK, Start, EventID, {}, nullptr, false);
+    Output({.Obj = Obj, .Text = AnsiString(Commit ? "CommitRetaining: " : "RollbackRetaining: ") + ObjectText(Obj),
+            .Flag = tfTransact, .EventType = Commit ? ET_COMMIT : ET_ROLLBACK, .Start = Start},
+           EventID);
 }
 
 void TCustomDASQLMonitor::SavepointTrace(rtl::TComponent* Obj, const AnsiString& Text, bool Start,
                                          int32_t& EventID) {
     if (!Tracing(tfTransact)) return;
-    Output(Obj, Text + " " + ObjectText(Obj), tfTransact, ET_SAVEPOINT, Start, EventID, {}, nullptr, false, true);
+    Output({.Obj = Obj, .Text = Text + " " + ObjectText(Obj), .Flag = tfTransact, .EventType = ET_SAVEPOINT,
+            .Start = Start, .EventOnBothEnds = true},
+           EventID);
 }
 
 void TCustomDASQLMonitor::ErrorTrace(const AnsiString& Message) {
     if (!Tracing(tfError)) return;
-    const AnsiString text = "Error: " + Message;
-    if (FOptions.Contains(moDBMonitor) && FDBMonitor) {
-        int32_t id = 0;
-        try {
-            SendEvent(nullptr, text, ET_ERROR, false, id, {}, nullptr, true, Message);
-        } catch (...) {
-        }
-    }
-    if (OnSQL) {
-        try {
-            OnSQL(this, text, tfError);
-        } catch (...) {
-        }
-    }
+    // The monitor tool hears an error as an end that failed; OnSQL hears it whenever it comes.
+    int32_t id = 0;
+    Output({.Obj = this, .Text = "Error: " + Message, .Flag = tfError, .EventType = ET_ERROR, .Start = false,
+            .EventOnBothEnds = true, .Failed = true, .ErrorText = Message},
+           id);
 }
 
 void TCustomDASQLMonitor::ObjectDestroyedTrace(rtl::TComponent* Obj) {
     if (!Tracing(tfObjDestroy)) return;
     const AnsiString text = "Object destroyed: " + MonitorObjectName(Obj);
     int32_t id = 0;
-    Output(Obj, text, tfObjDestroy, ET_OBJECT_DESTROYED, true, id, {}, nullptr, false);
-    Output(Obj, text, tfObjDestroy, ET_OBJECT_DESTROYED, false, id, {}, nullptr, false);
+    for (bool start : {true, false})
+        Output({.Obj = Obj, .Text = text, .Flag = tfObjDestroy, .EventType = ET_OBJECT_DESTROYED, .Start = start}, id);
     if (FWatched.erase(Obj)) RemoveFreeNotification(Obj);
     ForgetMonitorObject(Obj);
 }
@@ -582,10 +564,7 @@ void TCustomDASQLMonitor::TraceSQL(rtl::TComponent* Obj, const AnsiString& SQL, 
     if (TCustomDASQLMonitor* m = MonitorFor(Obj))
         m->SQLExecuteTrace(Obj, SQL, Params, Operation, Start, EventID);
     else if (Start && SQLMonitorDialogHook) {
-        try {
-            SQLMonitorDialogHook(Obj, SQL, Operation.empty() ? AnsiString("Execute") : Operation, Params);
-        } catch (...) {
-        }
+        Quietly([&] { SQLMonitorDialogHook(Obj, SQL, Operation.empty() ? AnsiString("Execute") : Operation, Params); });
     }
 }
 
@@ -595,10 +574,7 @@ void TCustomDASQLMonitor::TracePrepare(rtl::TComponent* Obj, const AnsiString& S
     if (TCustomDASQLMonitor* m = MonitorFor(Obj))
         m->PrepareTrace(Obj, sql, Params, Start, EventID, false);
     else if (Start && SQLMonitorDialogHook) {
-        try {
-            SQLMonitorDialogHook(Obj, sql, "Prepare", Params);
-        } catch (...) {
-        }
+        Quietly([&] { SQLMonitorDialogHook(Obj, sql, "Prepare", Params); });
     }
 }
 
@@ -608,10 +584,7 @@ void TCustomDASQLMonitor::TraceUnprepare(rtl::TComponent* Obj, const AnsiString&
     if (TCustomDASQLMonitor* m = MonitorFor(Obj))
         m->PrepareTrace(Obj, sql, Params, Start, EventID, true);
     else if (Start && SQLMonitorDialogHook) {
-        try {
-            SQLMonitorDialogHook(Obj, sql, "Unprepare", Params);
-        } catch (...) {
-        }
+        Quietly([&] { SQLMonitorDialogHook(Obj, sql, "Unprepare", Params); });
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <set>
 
 #include "data/access/DBMonitorClient.h"
@@ -198,10 +199,26 @@ private:
     // " [name$address; connection$address] " with moHandled, else empty.
     AnsiString ObjectText(rtl::TComponent* Obj) const;
     void Watch(rtl::TComponent* Obj);
+    // One trace as its outputs see it.
+    struct TTraceOutput {
+        rtl::TComponent* Obj = nullptr;
+        AnsiString Text{};
+        // What OnSQL is told instead of Text, when it differs.
+        std::optional<AnsiString> OnSQLText{};
+        TDATraceFlag Flag = tfQExecute;
+        int EventType = 0;
+        bool Start = true;
+        AnsiString SQL{};
+        const db::TParams* Params = nullptr;
+        // The parameters' text follows the statement's in both outputs.
+        bool ForStatement = false;
+        // OnSQL hears the end as well as the start.
+        bool EventOnBothEnds = false;
+        bool Failed = false;
+        AnsiString ErrorText{};
+    };
     // Every output of one trace; output errors never reach the traced operation.
-    void Output(rtl::TComponent* Obj, const AnsiString& Text, TDATraceFlag Flag, int EventType, bool Start,
-                int32_t& EventID, const AnsiString& SQL, const db::TParams* Params, bool ForStatement,
-                bool EventOnBothEnds = false);
+    void Output(const TTraceOutput& Trace, int32_t& EventID);
     void SendEvent(rtl::TComponent* Obj, const AnsiString& Description, int EventType, bool Start, int32_t& EventID,
                    const AnsiString& SQL, const db::TParams* Params, bool Failed = false,
                    const AnsiString& ErrorText = {});

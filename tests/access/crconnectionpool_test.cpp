@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 
 #include "data/sqlite/LitePoolingUni.h"
@@ -124,12 +125,19 @@ TEST_F(PoolTest, TheMaximumSizeIsHonouredByWaitingThenFailing) {
     // A caller at the limit gets the connection another one gives back.
     Pool()->WaitTimeout = 20000;
     TCRConnection* provider = a->IConnection();
-    std::thread giver([&] {
-        while (Pool()->WaitingCount() == 0) std::this_thread::yield();
+    bool sawWaiter = false;
+    // Bounded, and joined on every way out: a pool that never lets the caller wait fails the test
+    // instead of hanging it.
+    std::jthread giver([&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (Pool()->WaitingCount() == 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        sawWaiter = Pool()->WaitingCount() > 0;
         a->Disconnect();
     });
     b->Connect();
     giver.join();
+    EXPECT_TRUE(sawWaiter);
     EXPECT_EQ(b->IConnection(), provider);
     EXPECT_EQ(Pool()->UsedCount(), 1);
 }

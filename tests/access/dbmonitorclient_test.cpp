@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include "data/access/DBMonitorMessages.h"
@@ -368,9 +370,22 @@ TEST(DBMonitorClient, UnreachableToolDropsMessagesAndRetriesOnlyAfterTheDelay) {
         TMonitorEvent e = Event(u"lost");
         monitor->SendEventStart(e);
     }
-    // Everything is handled without waiting on the network, and nothing leaks.
+    // Everything is dropped without waiting on the network.
+    const auto drained = [&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (monitor->QueuedCount() > 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        return monitor->QueuedCount() == 0;
+    };
+    ASSERT_TRUE(drained());
+    // Within the delay the client does not try again, even once the tool listens.
+    looptest::TLoopbackListener late(8, port);
+    ASSERT_TRUE(late.Valid());
+    TMonitorEvent e = Event(u"still lost");
+    monitor->SendEventStart(e);
+    ASSERT_TRUE(drained());
     monitor.reset();
-    SUCCEED();
+    EXPECT_EQ(late.Accept(0), -1);
 }
 
 TEST(DBMonitorClient, FullRingDropsTheNewMessageAndKeepsTheWaitingOnesInOrder) {
