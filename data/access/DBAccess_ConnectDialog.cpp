@@ -35,7 +35,7 @@ AnsiString ReplaceIgnoringCase(const AnsiString& Text, const AnsiString& From, c
     return out + Text.substr(pos);
 }
 
-// The registry of the original: key paths are sections of one ini file, values its entries. A key
+// The connect dialog's settings store: key paths are sections of one ini file, values its entries. A key
 // that cannot be read or written is skipped, as an unopened key would be.
 class TKeyStore {
 public:

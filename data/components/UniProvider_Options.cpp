@@ -79,7 +79,8 @@ bool TOption::AppliesTo(const rtl::TObject* Obj) const {
 }
 
 namespace {
-// The value the original used as "not a number"; it stays refused so that lines keep their meaning.
+// The integer option parser's "not a number" mark; an option line holding it stays refused, so a
+// stored line never changes meaning.
 constexpr int32_t InvalidInteger = -std::numeric_limits<int32_t>::max();
 }  // namespace
 

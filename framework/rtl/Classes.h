@@ -44,7 +44,7 @@ class TCollectionItem;
 class TStream;
 class TFiler;
 
-// A small set of enumeration values below 64, as the original's `set of` types.
+// A small set of enumeration values below 64, held as one bit each.
 template <class E>
 class TSet {
 public:

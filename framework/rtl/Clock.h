@@ -42,7 +42,7 @@ TClockSource& ClockSource();
 
 TDateTime ClockNow();
 uint64_t GetTickCount64();
-// The 32-bit tick that wraps after 49.7 days, as the original's tick count does.
+// The 32-bit tick that wraps after 49.7 days; callers compare ticks by unsigned difference.
 uint32_t GetTickCount();
 
 // Installs a manual clock for the lifetime of the object.

@@ -81,7 +81,7 @@ RTL_DECLARE_EXCEPTION(ENotSupportedException, Exception);
 // Silent: the application's handler swallows it without showing anything.
 RTL_DECLARE_EXCEPTION(EAbort, Exception);
 
-// An internal consistency check of the original; thrown in every build.
+// An internal consistency check (text, unit, line); thrown in every build, never compiled out.
 class EAssertionFailed : public Exception {
 public:
     EAssertionFailed(AnsiString text, AnsiString unit, int line);
