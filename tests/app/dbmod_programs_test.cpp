@@ -1,0 +1,235 @@
+// Several programs on one database file, each a process the test starts: a write lock held past
+// the busy time-out, an idle program beside a busy one, three programs numbering and posting at
+// once, and start-up beside a writer. Processes talk through pipes; a program that hangs is ended
+// by its own alarm, so no test waits for ever.
+#include <cstdio>
+#include <map>
+#include <set>
+
+#include "busy_wait_counter.h"
+#include "dbmod_fixture.h"
+#include "programs.h"
+
+namespace apptest {
+namespace {
+
+// Plain engine statements of another program on the database file.
+bool RawRun(sqlite3* Db, const char* SQL) { return sqlite3_exec(Db, SQL, nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+struct ProgramsTest : DBModFixture {
+    void SetUp() override {
+        TBusyWaitCounter::Install();
+        DBModFixture::SetUp();
+        // Each program opens the file afresh in its own process: the test's own program is closed
+        // before one starts, and opened again when it runs beside them.
+        Mod.reset();
+    }
+    std::string LockMessage() const {
+        return U(u8"База данных занята другой программой и сейчас не может быть прочитана. "
+                 u8"Закройте программу и запустите ее еще раз.");
+    }
+};
+
+// Another program holds the write lock past the busy time-out: our post fails and is cancelled,
+// and the numbers taken afterwards are in the file when the program closes, so a restart goes on
+// from them instead of handing any out again.
+TEST_F(ProgramsTest, NumbersAfterAFailedPostSurviveARestart) {
+    Raw(u8"INSERT INTO sources (id, sourcekind_id, num, source_name) VALUES (1, 1, 1, 'Архив')");
+    TPipe locked, release;
+    TProgram holder([&] {
+        locked.CloseRead();
+        release.CloseWrite();
+        sqlite3* db = nullptr;
+        sqlite3_open("velmorat.sdb", &db);
+        const bool held = RawRun(db, "BEGIN IMMEDIATE") && RawRun(db, "UPDATE numbers SET next_num = next_num");
+        locked.Put(held ? 1 : 0);
+        int32_t any;
+        release.Get(any);  // until the test lets go
+        RawRun(db, "ROLLBACK");
+        sqlite3_close(db);
+        return held;
+    });
+    locked.CloseWrite();
+    release.CloseRead();
+    int32_t held = 0;
+    ASSERT_TRUE(locked.Get(held) && held == 1);
+
+    Start();
+    ASSERT_TRUE(Mod->zSources->Active());
+    Mod->zSources->Edit();
+    Mod->zSources->FieldByName("source_name")->SetAsString(A(u8"Не сохранится"));
+    EXPECT_NE(MessageOf([&] { Mod->zSources->Post(); }), "");
+    Mod->zSources->Cancel();
+    EXPECT_EQ(Mod->zSources->State(), db::dsBrowse);
+    release.CloseWrite();
+    ASSERT_TRUE(holder.Wait());
+
+    std::vector<int32_t> numbers;
+    for (int i = 0; i < 5; ++i) numbers.push_back(Mod->NextNumber(jOpisi, 1));
+    EXPECT_EQ(numbers, (std::vector<int32_t>{1, 2, 3, 4, 5}));
+    Mod.reset();
+    EXPECT_EQ(One("SELECT next_num FROM numbers WHERE journal = 2 AND kind_id = 1"), "6");
+    EXPECT_EQ(One("SELECT source_name FROM sources WHERE id = 1"), U(u8"Архив"));
+    EXPECT_EQ(One("PRAGMA integrity_check"), "ok");
+    Start();
+    EXPECT_EQ(Mod->NextNumber(jOpisi, 1), 6);
+}
+
+// A program left idle after start-up, with more sources than one fetch block, holds no read lock:
+// the other program's numbers never wait for it.
+TEST_F(ProgramsTest, AnIdleProgramLetsAnotherNumberWithoutWaiting) {
+    std::string sources = "INSERT INTO sources (sourcekind_id, num, source_name) VALUES (1, 1, 'Источник 1')";
+    for (int i = 2; i <= 100; ++i)
+        sources += ", (1, " + std::to_string(i) + ", 'Источник " + std::to_string(i) + "')";
+    Raw(sources);
+    TPipe up, quit;
+    TProgram idle([&] {
+        up.CloseRead();
+        quit.CloseWrite();
+        TDBMod m(&Services);
+        m.DataModuleCreate();
+        const bool open = m.zLSources->Active() && m.zLSources->RecordCount() == 100 && m.zSources->RecordCount() == 100;
+        up.Put(open ? 1 : 0);
+        int32_t any;
+        quit.Get(any);  // idle until the test ends it
+        return open;
+    });
+    up.CloseWrite();
+    quit.CloseRead();
+    int32_t open = 0;
+    ASSERT_TRUE(up.Get(open) && open == 1);
+
+    Start();
+    TBusyWaitCounter::Reset();
+    std::vector<int32_t> numbers;
+    for (int i = 0; i < 100; ++i) numbers.push_back(Mod->NextNumber(jTransfer, 1));
+    EXPECT_EQ(TBusyWaitCounter::Waits(), 0);
+    EXPECT_EQ(numbers.front(), 1);
+    EXPECT_EQ(numbers.back(), 100);
+    quit.CloseWrite();
+    EXPECT_TRUE(idle.Wait());
+}
+
+// Three programs take numbers and post inventories at once: the numbers handed out are distinct
+// and run from 1 without a gap, and a post is in the file exactly when it was reported done.
+TEST_F(ProgramsTest, ThreeProgramsNumberAndPostAtOnce) {
+    constexpr int Programs = 3, Numbers = 200, Posts = 100;
+    TPipe ready, go, numbers, posts;
+    std::vector<std::unique_ptr<TProgram>> programs;
+    for (int p = 0; p < Programs; ++p) {
+        programs.push_back(std::make_unique<TProgram>([&, p] {
+            ready.CloseRead();
+            go.CloseWrite();
+            numbers.CloseRead();
+            posts.CloseRead();
+            TDBMod m(&Services);
+            m.DataModuleCreate();
+            m.zOpisi->Open();
+            int32_t any;
+            if (!ready.Put(1) || go.Get(any)) return false;  // all start together when go closes
+            for (int i = 0; i < Numbers; ++i) {
+                try {
+                    numbers.Put(m.NextNumber(jTransfer, 1));
+                } catch (const rtl::Exception&) {
+                    numbers.Put(0);  // refused: no number handed out
+                }
+                if (i % 2) continue;
+                const int32_t tag = p * 1000 + i / 2;
+                m.NewOpis(1, 0);
+                m.zOpisi->FieldByName("units_count")->SetAsInteger(tag);
+                try {
+                    m.zOpisi->Post();
+                    posts.Put(tag);
+                } catch (const rtl::Exception&) {
+                    m.zOpisi->Cancel();
+                    posts.Put(-tag - 1);
+                }
+            }
+            return true;
+        }));
+    }
+    for (TPipe* pipe : {&ready, &numbers, &posts}) pipe->CloseWrite();
+    go.CloseRead();
+    int32_t one = 0;
+    for (int p = 0; p < Programs; ++p) ASSERT_TRUE(ready.Get(one));
+    go.CloseWrite();
+
+    std::vector<int32_t> handed;
+    int refused = 0;
+    for (int32_t n; numbers.Get(n);) {
+        if (n > 0)
+            handed.push_back(n);
+        else
+            ++refused;
+    }
+    std::set<int32_t> done, failed;
+    for (int32_t t; posts.Get(t);) (t >= 0 ? done : failed).insert(t >= 0 ? t : -t - 1);
+    for (auto& program : programs) EXPECT_TRUE(program->Wait());
+
+    EXPECT_EQ(handed.size() + static_cast<size_t>(refused), static_cast<size_t>(Programs * Numbers));
+    std::sort(handed.begin(), handed.end());
+    for (size_t i = 0; i < handed.size(); ++i) ASSERT_EQ(handed[i], static_cast<int32_t>(i + 1)) << "distinct, from 1, no gap";
+    EXPECT_EQ(One("SELECT next_num FROM numbers WHERE journal = 3 AND kind_id = 1"), std::to_string(handed.size() + 1));
+    EXPECT_EQ(done.size() + failed.size(), static_cast<size_t>(Programs * Posts));
+    std::set<int32_t> stored;
+    for (const std::string& t : Column("SELECT units_count FROM opisi")) EXPECT_TRUE(stored.insert(std::stoi(t)).second) << t;
+    EXPECT_EQ(stored, done);
+    const auto nums = Column("SELECT count(DISTINCT num) FROM opisi");
+    EXPECT_EQ(nums[0], std::to_string(done.size()));
+    EXPECT_EQ(One("PRAGMA integrity_check"), "ok");
+    std::printf("[ numbers refused %d, posts failed %zu ]\n", refused, failed.size());
+}
+
+// Start-up beside a program that writes without pause: each start either connects with every
+// start-up query open, or says in words that the database is busy and leaves nothing open.
+TEST_F(ProgramsTest, StartUpBesideAWriterConnectsOrSaysTheDatabaseIsBusy) {
+    TPipe writing, stop;
+    TProgram writer([&] {
+        writing.CloseRead();
+        stop.CloseWrite();
+        sqlite3* db = nullptr;
+        sqlite3_open("velmorat.sdb", &db);
+        sqlite3_busy_timeout(db, 5000);
+        bool ok = true;
+        for (int i = 0; ok && (i == 0 || !stop.Closed()); ++i) {
+            ok = RawRun(db, "BEGIN IMMEDIATE") &&
+                 RawRun(db, "INSERT INTO numbers (year_of, journal, kind_id, next_num) VALUES (1, 1, 1, 1) "
+                            "ON CONFLICT (year_of, journal, kind_id) DO UPDATE SET next_num = next_num + 1") &&
+                 RawRun(db, "COMMIT");
+            if (i == 0) writing.Put(1);
+        }
+        sqlite3_close(db);
+        return ok;
+    });
+    writing.CloseWrite();
+    stop.CloseRead();
+    int32_t started = 0;
+    ASSERT_TRUE(writing.Get(started));
+
+    int connected = 0, told = 0;
+    for (int i = 0; i < 10; ++i) {
+        Services.Messages.clear();
+        Start();
+        const bool open = Mod->zServer->Connected();
+        if (open) {
+            ++connected;
+            EXPECT_TRUE(Mod->zUsers->Active() && Mod->zSources->Active() && Mod->zLSources->Active() &&
+                        Mod->zEPMK->Active());
+            EXPECT_TRUE(Services.Messages.empty());
+        } else {
+            ++told;
+            EXPECT_EQ(Services.Messages, std::vector<std::string>{LockMessage()});
+            for (VUdeVizov* q : {Mod->zUsers.get(), Mod->zSources.get(), Mod->zLSources.get(), Mod->zEPMK.get()})
+                EXPECT_FALSE(q->Active());
+        }
+        Mod.reset();
+    }
+    stop.CloseWrite();
+    EXPECT_TRUE(writer.Wait());
+    EXPECT_EQ(Services.ServerSetups, 0);
+    EXPECT_EQ(connected + told, 10);
+    EXPECT_EQ(One("PRAGMA integrity_check"), "ok");
+}
+
+}  // namespace
+}  // namespace apptest
