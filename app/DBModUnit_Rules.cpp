@@ -32,6 +32,9 @@ int32_t TDBMod::NextNumber(uint8_t Journal, int32_t Kind) {
     // One statement raises the counter and returns the number it held, so that two programs on
     // one database never hand out the same number. The unique key makes a second counter row
     // impossible; a database without that key fails here instead of numbering everything 0.
+    // A statement refused after the busy time-out changed nothing and is asked again: the engine
+    // hands its lock to no queue, and under other programs' steady writing one wait can miss
+    // every free moment.
     for (int attempt = 0;; ++attempt) {
         try {
             rtl::TOwnedPtr<VUdeVizov> q = TaskQuery(
