@@ -2,8 +2,6 @@
 // the busy time-out, an idle program beside a busy one, three programs numbering and posting at
 // once, and start-up beside a writer. Processes talk through pipes; a program that hangs is ended
 // by its own alarm, so no test waits for ever.
-#include <cstdio>
-#include <map>
 #include <set>
 
 #include "busy_wait_counter.h"
@@ -233,26 +231,20 @@ TEST_F(ProgramsTest, ThreeProgramsNumberAndPostAtOnce) {
     EXPECT_EQ(One("PRAGMA integrity_check"), "ok");
 }
 
-// Start-up beside a program that writes without pause: each start either connects with every
-// start-up query open, or says in words that the database is busy and leaves nothing open.
+// Start-up beside a program that takes numbers without pause: each start either connects with
+// every start-up query open, or says in words that the database is busy and leaves nothing open.
 TEST_F(ProgramsTest, StartUpBesideAWriterConnectsOrSaysTheDatabaseIsBusy) {
     TPipe writing, stop;
     TProgram writer([&] {
         writing.CloseRead();
         stop.CloseWrite();
-        sqlite3* db = nullptr;
-        sqlite3_open("velmorat.sdb", &db);
-        sqlite3_busy_timeout(db, 5000);
-        bool ok = true;
-        for (int i = 0; ok && (i == 0 || !stop.Closed()); ++i) {
-            ok = RawRun(db, "BEGIN IMMEDIATE") &&
-                 RawRun(db, "INSERT INTO numbers (year_of, journal, kind_id, next_num) VALUES (1, 1, 1, 1) "
-                            "ON CONFLICT (year_of, journal, kind_id) DO UPDATE SET next_num = next_num + 1") &&
-                 RawRun(db, "COMMIT");
+        TDBMod m(&Services);
+        m.DataModuleCreate();
+        for (int i = 0; i == 0 || !stop.Closed(); ++i) {
+            m.NextNumber(jEvents, 1);
             if (i == 0) writing.Put(1);
         }
-        sqlite3_close(db);
-        return ok;
+        return true;
     });
     writing.CloseWrite();
     stop.CloseRead();
