@@ -88,6 +88,9 @@ void TDBMod::BindRules() {
             zServer->Commit();
         } catch (...) {
             if (zServer->InTransaction()) zServer->Rollback();
+            // The source is still in the file: the journal shows it again.
+            zSources->Close();
+            zSources->Open();
             throw;
         }
     };

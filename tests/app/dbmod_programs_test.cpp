@@ -115,6 +115,7 @@ TEST_F(ProgramsTest, ARefusedDeletionLeavesTheSourceAndLaterWritesCommitted) {
     ASSERT_TRUE(reader.Held());
     EXPECT_NE(MessageOf([&] { Mod->zSources->Delete(); }), "");
     EXPECT_FALSE(Mod->zServer->InTransaction());
+    EXPECT_EQ(Mod->zSources->RecordCount(), 1);
     ASSERT_TRUE(reader.Release());
     EXPECT_EQ(Mod->NextNumber(jEvents, 1), 1);
     // Seen by another program while ours is still open: committed on its own.
