@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "data/access/DBAccess_Error.h"
 #include "data/sqlite/SQLiteUniProvider.h"
 #include "framework/db/DB_FieldClasses.h"
 #include "framework/rtl/DateUtils.h"
@@ -66,30 +67,30 @@ TDBMod::TDBMod(IAppServices* Services) : FServices(Services) {
                              "SQLite.ForeignKeys=False"})
         zServer->SpecificOptions()->Add(line);
 
-    MakeSource(srcSources, MakeQuery(zSources, "SELECT * FROM sources", true));
-    MakeSource(srcOpisi, MakeQuery(zOpisi, "SELECT * FROM opisi", true));
-    MakeSource(srcTransfer, MakeQuery(zTransfer, "SELECT * FROM transfer", true));
-    MakeSource(srcLosses, MakeQuery(zLosses, "SELECT * FROM losses", true));
-    MakeSource(srcEvents, MakeQuery(zEvents, "SELECT * FROM events", true));
-    MakeSource(srcChanges, MakeQuery(zChanges, "SELECT * FROM changes", true));
-    MakeSource(srcNomenclature, MakeQuery(zNomenclature, "SELECT * FROM nomenclature", true));
-    MakeSource(srcDocsApp, MakeQuery(zDocsApp, "SELECT * FROM docs_approval", true));
-    MakeSource(srcOther, MakeQuery(zOther, "SELECT * FROM docs_other", false));
-    MakeSource(srcOrgs, MakeQuery(zOrgs, "SELECT * FROM organisations", false));
-    MakeSource(srcPassport, MakeQuery(zPassport, "SELECT * FROM passport", false));
-    MakeSource(srcDocs, MakeQuery(zDocs, "SELECT * FROM documents", false));
-    MakeSource(srcRenames, MakeQuery(zRenames, "SELECT * FROM renames", false));
-    MakeSource(srcOpisFond, MakeQuery(zOpisFond, "SELECT * FROM opisi_fond WHERE source_id = :source_id", false));
-    MakeSource(srcLSources, MakeQuery(zLSources, "SELECT id, source_name FROM sources ORDER BY source_name", false));
-    MakeQuery(zNumbers, "SELECT * FROM numbers WHERE year_of = :year AND journal = :journal AND kind_id = :kind", false);
-    MakeSource(srcUsers, MakeQuery(zUsers, "SELECT * FROM v_user", false));
-    MakeSource(srcDocKind, MakeQuery(zDocKind, "SELECT * FROM v_dockind", false));
-    MakeSource(srcEPMK, MakeQuery(zEPMK, "SELECT * FROM v_epmk", false));
-    MakeSource(srcVNTD, MakeQuery(zVNTD, "SELECT * FROM v_ntd", false));
-    MakeQuery(zBranches, "SELECT * FROM branches ORDER BY id", false);
-    MakeQuery(zFiles, "SELECT * FROM files WHERE id = :ID", false);
-    MakeQuery(zFileContent, "SELECT * FROM file_content WHERE file_id = :ID LIMIT 1", false);
-    MakeSource(srcEventType, MakeQuery(zEventType, "", false));
+    MakeSource(srcSources, MakeQuery(zSources, "SELECT * FROM sources"));
+    MakeSource(srcOpisi, MakeQuery(zOpisi, "SELECT * FROM opisi"));
+    MakeSource(srcTransfer, MakeQuery(zTransfer, "SELECT * FROM transfer"));
+    MakeSource(srcLosses, MakeQuery(zLosses, "SELECT * FROM losses"));
+    MakeSource(srcEvents, MakeQuery(zEvents, "SELECT * FROM events"));
+    MakeSource(srcChanges, MakeQuery(zChanges, "SELECT * FROM changes"));
+    MakeSource(srcNomenclature, MakeQuery(zNomenclature, "SELECT * FROM nomenclature"));
+    MakeSource(srcDocsApp, MakeQuery(zDocsApp, "SELECT * FROM docs_approval"));
+    MakeSource(srcOther, MakeQuery(zOther, "SELECT * FROM docs_other"));
+    MakeSource(srcOrgs, MakeQuery(zOrgs, "SELECT * FROM organisations"));
+    MakeSource(srcPassport, MakeQuery(zPassport, "SELECT * FROM passport"));
+    MakeSource(srcDocs, MakeQuery(zDocs, "SELECT * FROM documents"));
+    MakeSource(srcRenames, MakeQuery(zRenames, "SELECT * FROM renames"));
+    MakeSource(srcOpisFond, MakeQuery(zOpisFond, "SELECT * FROM opisi_fond WHERE source_id = :source_id"));
+    MakeSource(srcLSources, MakeQuery(zLSources, "SELECT id, source_name FROM sources ORDER BY source_name"));
+    MakeQuery(zNumbers, "SELECT * FROM numbers WHERE year_of = :year AND journal = :journal AND kind_id = :kind");
+    MakeSource(srcUsers, MakeQuery(zUsers, "SELECT * FROM v_user"));
+    MakeSource(srcDocKind, MakeQuery(zDocKind, "SELECT * FROM v_dockind"));
+    MakeSource(srcEPMK, MakeQuery(zEPMK, "SELECT * FROM v_epmk"));
+    MakeSource(srcVNTD, MakeQuery(zVNTD, "SELECT * FROM v_ntd"));
+    MakeQuery(zBranches, "SELECT * FROM branches ORDER BY id");
+    MakeQuery(zFiles, "SELECT * FROM files WHERE id = :ID");
+    MakeQuery(zFileContent, "SELECT * FROM file_content WHERE file_id = :ID LIMIT 1");
+    MakeSource(srcEventType, MakeQuery(zEventType, ""));
 
     zDump.reset(rtl::Create<components::TUniDump>(nullptr));
     zDump->SetConnection(zServer.get());
@@ -122,11 +123,8 @@ TDBMod::~TDBMod() {
     zServer.reset();
 }
 
-VUdeVizov* TDBMod::MakeQuery(rtl::TOwnedPtr<VUdeVizov>& Query, const char* SQL, bool FetchAll) {
-    Query.reset(rtl::Create<VUdeVizov>(nullptr));
-    Query->SetConnection(zServer.get());
-    Query->SetSQL(SQL);
-    if (FetchAll) Query->SpecificOptions()->Add("SQLite.FetchAll=True");
+VUdeVizov* TDBMod::MakeQuery(rtl::TOwnedPtr<VUdeVizov>& Query, const char* SQL) {
+    Query = TaskQuery(SQL);
     return Query.get();
 }
 
@@ -135,24 +133,45 @@ void TDBMod::MakeSource(rtl::TOwnedPtr<TUniDataSource>& Source, VUdeVizov* Query
     Source->SetDataSet(Query);
 }
 
+// Every query of the module is read whole when it opens: a query read in part keeps its statement
+// stepping, and with it a read lock on the file that stops every other program's writes for as
+// long as the query stays open.
 rtl::TOwnedPtr<VUdeVizov> TDBMod::TaskQuery(const AnsiString& SQL) {
     rtl::TOwnedPtr<VUdeVizov> q(rtl::Create<VUdeVizov>(nullptr));
     q->SetConnection(zServer.get());
     q->SetSQL(SQL);
+    q->SpecificOptions()->Add("SQLite.FetchAll=True");
     return q;
 }
 
 AnsiString MyLower(const AnsiString& Text) { return rtl::AnsiLowerCase(Text); }
 
+bool IsLockError(const std::exception& E) {
+    const auto* e = dynamic_cast<const daccess::EDAError*>(&E);
+    if (!e) return false;
+    const int code = e->ErrorCode() & 0xff;
+    return code == 5 || code == 6;  // the engine's busy and locked codes
+}
+
+void TDBMod::ReportLocked() {
+    FServices->MessageBox(rtl::UTF8ToAnsi(u8"База данных занята другой программой и сейчас не может быть прочитана. "
+                                          u8"Закройте программу и запустите ее еще раз."),
+                          rtl::UTF8ToAnsi(u8"Ошибка соединения"), TMsgIcon::Warning);
+}
+
 void TDBMod::DataModuleCreate() {
     AppDir = std::filesystem::current_path().string();
     FilesDir = AppDir + "/files/";
     zServer->SetDatabase("velmorat.sdb");
+    bool locked = false;
     try {
         zServer->Connect();
-    } catch (const rtl::Exception&) {
+    } catch (const rtl::Exception& e) {
         // Start-up goes on, with or without a connection; the first open reports a closed one.
-        if (!zServer->Connected() && FServices->ServerSetup()) {
+        // A file another program keeps locked past the busy time-out is no case for the
+        // server-setup dialog: the user is told so instead.
+        locked = IsLockError(e);
+        if (!locked && !zServer->Connected() && FServices->ServerSetup()) {
             SettingsWrite("SQL", "hostname", zServer->Server());
             SettingsWrite("SQL", "username", zServer->Username());
             SettingsWrite("SQL", "password", zServer->Password());
@@ -172,12 +191,22 @@ void TDBMod::DataModuleCreate() {
     ThisYear = static_cast<uint16_t>(rtl::YearOf(rtl::Now()));
     SetYear(ThisYear);
     TodayDate = static_cast<int32_t>(rtl::Date());
-    if (!zServer->Connected()) return;
-    CreateJournalFields();
-    zUsers->Open();
-    zSources->Open();
-    zLSources->Open();
-    zEPMK->Open();
+    if (!zServer->Connected()) {
+        if (locked) ReportLocked();
+        return;
+    }
+    try {
+        CreateJournalFields();
+        zUsers->Open();
+        zSources->Open();
+        zLSources->Open();
+        zEPMK->Open();
+    } catch (const rtl::Exception& e) {
+        if (!IsLockError(e)) throw;
+        // No query half-open: the module stands as after a connect that failed.
+        zServer->Disconnect();
+        ReportLocked();
+    }
 }
 
 void TDBMod::DataModuleDestroy() {

@@ -149,7 +149,7 @@ public:
         srcUsers, srcDocKind, srcEPMK, srcVNTD, srcEventType;
 
 private:
-    VUdeVizov* MakeQuery(rtl::TOwnedPtr<VUdeVizov>& Query, const char* SQL, bool FetchAll);
+    VUdeVizov* MakeQuery(rtl::TOwnedPtr<VUdeVizov>& Query, const char* SQL);
     void MakeSource(rtl::TOwnedPtr<TUniDataSource>& Source, VUdeVizov* Query);
     void BindRules();
     void CreateJournalFields();
@@ -163,12 +163,14 @@ private:
     void EntryAfterDelete(db::TDataSet* DataSet);
     void RemoveAttachment(int32_t FileId);
     void OpisiAfterScroll(db::TDataSet* DataSet);
-    // A query on zServer for one task.
+    // A query on zServer, read whole when it opens.
     rtl::TOwnedPtr<VUdeVizov> TaskQuery(const AnsiString& SQL);
     // The files row of an id opened in zFiles; false when there is none.
     bool OpenFileRow(int32_t FileId);
     static std::string Extension(const AnsiString& Name);
     void SettingsWrite(const char* Section, const char* Key, const AnsiString& Value);
+    // Tells the user that another program keeps the database locked.
+    void ReportLocked();
 
     std::unique_ptr<IAppServices> FOwnServices;
     IAppServices* FServices;
@@ -177,6 +179,8 @@ private:
     bool FOwnDeleteTransaction = false;  // a source's deletion started the open transaction
 };
 
+// The engine's busy or locked error: another program held the file past the busy time-out.
+bool IsLockError(const std::exception& E);
 // The year of a date value; an empty (null) date counts as the current year.
 int32_t YearOfField(db::TField* Field);
 // The program's folder in the temporary directory that the variable TEMP names (else the system's).

@@ -12,11 +12,6 @@ namespace {
 
 constexpr int BusyRetries = 40;
 
-bool IsBusy(const daccess::EDAError& E) {
-    const int code = E.ErrorCode() & 0xff;
-    return code == 5 || code == 6;  // the engine's busy and locked codes
-}
-
 bool IsEditing(db::TDataSet* DataSet) {
     return DataSet->State() == db::dsEdit || DataSet->State() == db::dsInsert;
 }
@@ -37,13 +32,15 @@ int32_t TDBMod::NextNumber(uint8_t Journal, int32_t Kind) {
     // One statement raises the counter and returns the number it held, so that two programs on
     // one database never hand out the same number. The unique key makes a second counter row
     // impossible; a database without that key fails here instead of numbering everything 0.
+    // A statement refused after the busy time-out changed nothing and is asked again: the engine
+    // hands its lock to no queue, and under other programs' steady writing one wait can miss
+    // every free moment.
     for (int attempt = 0;; ++attempt) {
         try {
             rtl::TOwnedPtr<VUdeVizov> q = TaskQuery(
                 "INSERT INTO numbers (year_of, journal, kind_id, next_num) VALUES (:year, :journal, :kind, 2) "
                 "ON CONFLICT (year_of, journal, kind_id) DO UPDATE SET next_num = next_num + 1 "
                 "RETURNING next_num - 1");
-            q->SpecificOptions()->Add("SQLite.FetchAll=True");
             q->Params()->Items(0)->SetAsInteger(FYear);
             q->Params()->Items(1)->SetAsInteger(Journal);
             q->Params()->Items(2)->SetAsInteger(Kind);
@@ -52,7 +49,7 @@ int32_t TDBMod::NextNumber(uint8_t Journal, int32_t Kind) {
             q->Close();
             return result;
         } catch (const daccess::EDAError& e) {
-            if (!IsBusy(e) || attempt >= BusyRetries) throw;
+            if (!IsLockError(e) || attempt >= BusyRetries) throw;
         }
     }
 }
@@ -84,7 +81,18 @@ void TDBMod::BindRules() {
     zSources->AfterPost = [this](db::TDataSet* d) { SourceAfterPost(d); };
     zSources->BeforeDelete = [this](db::TDataSet* d) { SourceBeforeDelete(d); };
     zSources->AfterDelete = [this](db::TDataSet*) {
-        if (std::exchange(FOwnDeleteTransaction, false)) zServer->Commit();
+        if (!std::exchange(FOwnDeleteTransaction, false)) return;
+        // A commit the engine refuses (another program reading past the busy time-out) leaves
+        // the transaction open: every later write would join it and be lost with it.
+        try {
+            zServer->Commit();
+        } catch (...) {
+            if (zServer->InTransaction()) zServer->Rollback();
+            // The source is still in the file: the journal shows it again.
+            zSources->Close();
+            zSources->Open();
+            throw;
+        }
     };
     zSources->OnDeleteError = [this](db::TDataSet*, db::EDatabaseError&, db::TDataAction&) {
         if (std::exchange(FOwnDeleteTransaction, false)) zServer->Rollback();

@@ -1,15 +1,21 @@
 // Switching the journals between years and kinds through the data module, beside the raw engine
 // statements the same switches run: 10,000 sources with Cyrillic names, about 3 inventories each.
+// Running numbers taken by two programs at once on one file, beside one program taking as many.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/DBModUnit.h"
+#include "tests/app/busy_wait_counter.h"
+#include "tests/app/programs.h"
 
 namespace {
 
@@ -141,8 +147,91 @@ void BM_RawJournalSwitch(benchmark::State& state) {
     sqlite3_close(db);
 }
 
+// A database with the schema alone, in a folder of its own, for the numbering programs.
+struct NumbersDatabase {
+    std::filesystem::path Dir;
+    NumbersDatabase() {
+        char tmpl[] = "/tmp/velmorat_numbers_bench_XXXXXX";
+        if (!::mkdtemp(tmpl)) std::abort();
+        Dir = tmpl;
+        std::ifstream in(VELMORAT_INSTALL_DB_SQL, std::ios::binary);
+        std::ostringstream script;
+        script << in.rdbuf();
+        sqlite3* db = nullptr;
+        sqlite3_open((Dir / "velmorat.sdb").c_str(), &db);
+        sqlite3_exec(db, script.str().c_str(), nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+    ~NumbersDatabase() {
+        std::error_code ec;
+        std::filesystem::remove_all(Dir, ec);
+    }
+};
+
+// Programs started as processes, each with its data module up before the clock starts; the time
+// runs from the moment all may start until the last has taken its numbers. Each program reports
+// its busy waits, or -1 when a number was refused.
+void RunNumberingPrograms(benchmark::State& state, int Programs) {
+    static NumbersDatabase db;
+    const int each = static_cast<int>(state.range(0));
+    int64_t waits = 0, refused = 0;
+    for (auto _ : state) {
+        apptest::TPipe ready, go, done;
+        std::vector<std::unique_ptr<apptest::TProgram>> programs;
+        for (int p = 0; p < Programs; ++p) {
+            programs.push_back(std::make_unique<apptest::TProgram>([&] {
+                ready.CloseRead();
+                go.CloseWrite();
+                done.CloseRead();
+                std::filesystem::current_path(db.Dir);
+                apptest::TBusyWaitCounter::Install();
+                app::TDBMod m;
+                m.DataModuleCreate();
+                int32_t any;
+                if (!ready.Put(1) || go.Get(any)) return false;
+                apptest::TBusyWaitCounter::Reset();
+                bool ok = true;
+                for (int i = 0; i < each; ++i) {
+                    try {
+                        m.NextNumber(app::jOpisi, 1);
+                    } catch (const rtl::Exception&) {
+                        ok = false;
+                    }
+                }
+                done.Put(ok ? static_cast<int32_t>(apptest::TBusyWaitCounter::Waits()) : -1);
+                return true;
+            }));
+        }
+        ready.CloseWrite();
+        go.CloseRead();
+        done.CloseWrite();
+        int32_t value = 0;
+        for (int p = 0; p < Programs; ++p)
+            if (!ready.Get(value)) state.SkipWithError("a program did not start");
+        const auto start = std::chrono::steady_clock::now();
+        go.CloseWrite();
+        for (int p = 0; p < Programs && done.Get(value); ++p) {
+            if (value < 0)
+                ++refused;
+            else
+                waits += value;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        for (auto& program : programs)
+            if (!program->Wait()) state.SkipWithError("a program failed");
+    }
+    state.counters["busy_waits"] = benchmark::Counter(static_cast<double>(waits), benchmark::Counter::kAvgIterations);
+    state.counters["refused"] = static_cast<double>(refused);
+    state.SetItemsProcessed(state.iterations() * each * Programs);
+}
+
+void BM_NumbersTwoPrograms(benchmark::State& state) { RunNumberingPrograms(state, 2); }
+void BM_NumbersOneProgram(benchmark::State& state) { RunNumberingPrograms(state, 1); }
+
 BENCHMARK(BM_JournalSwitch)->Arg(100)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RawJournalSwitch)->Arg(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NumbersTwoPrograms)->Arg(200)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NumbersOneProgram)->Arg(400)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -266,6 +266,9 @@ public:
 
     void UpdateDateFormats();
     void BindParams();
+    // Ends the statement's run, and with it any read or write transaction the engine began for
+    // it; the statement stays prepared.
+    void Reset() noexcept;
 
     TSQLiteConnection* LiteConnection() const noexcept { return FLiteConnection; }
     sqlite3_stmt* Stmt() const noexcept { return FStmt.get(); }

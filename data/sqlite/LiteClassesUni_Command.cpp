@@ -90,6 +90,10 @@ void TSQLiteCommand::Unprepare() {
     FCursorState = csInactive;
 }
 
+void TSQLiteCommand::Reset() noexcept {
+    if (FStmt && FLiteConnection) FLiteConnection->API()->sqlite3_reset(FStmt.get());
+}
+
 void TSQLiteCommand::Execute(int /*Iters*/) {
     if (FCursorState > csPrepared) return;
     const bool prepareHere = !FStmt;
@@ -119,7 +123,12 @@ void TSQLiteCommand::Execute(int /*Iters*/) {
         }
         if (prepareHere) Unprepare();
     } catch (...) {
-        if (prepareHere) Unprepare();
+        // A statement that failed half-way still holds the transaction the engine began for it:
+        // every later write would join that transaction and go when the statement is next reset.
+        if (prepareHere)
+            Unprepare();
+        else
+            Reset();
         throw;
     }
     if (!FOpening && AfterExecute) AfterExecute();

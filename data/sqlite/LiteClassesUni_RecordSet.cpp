@@ -888,6 +888,10 @@ bool TSQLiteRecordSet::FetchBlock() {
         }
         TCRRecordSet::FetchBlock(block, n, false);
     } catch (...) {
+        // The run ends here: a statement left stepping would hold the file's lock, and a further
+        // step would start it over from its first row.
+        FLiteCommand->Reset();
+        if (FLiteCommand->GetCursorState() > csPrepared) FLiteCommand->SetCursorState(csFetched);
         for (int i = 0; i < n; ++i) FreeComplexFields(TBlockManager::RecordOf(FBlockMan.BlockItem(block, i)), true);
         FBlockMan.FreeBlock(block);
         FFirstItem = oldFirst;
@@ -938,6 +942,9 @@ void TSQLiteRecordSet::DoClose() {
         const uint8_t kind = FCommandType;
         FLiteCommand->Unprepare();
         FCommandType = kind;
+    } else {
+        // A statement kept prepared keeps no read transaction once its query is closed.
+        FLiteCommand->Reset();
     }
 }
 
