@@ -339,7 +339,8 @@ void TCustomGridEh::UpdateHorzExtent() {
 }
 
 void TCustomGridEh::UpdateScrollRange() {
-    if (FScrollBars == TScrollStyle::ssNone || !HandleAllocated() || !Showing()) return;
+    // Client sizes hold for a hidden window too, so the bars are set up as soon as it exists.
+    if (FScrollBars == TScrollStyle::ssNone || !HandleAllocated() || !Visible()) return;
     const TScrollStyle saved = FScrollBars;
     const bool hasH = saved == TScrollStyle::ssHorizontal || saved == TScrollStyle::ssBoth;
     const bool hasV = saved == TScrollStyle::ssVertical || saved == TScrollStyle::ssBoth;

@@ -123,6 +123,9 @@ protected:
         return TPoint{r.Left + 3, r.Top + 3};
     }
 
+    TGridDrawState StateOf(int C, int R) { return Grid->States[{C, R}]; }
+    bool Drew(int C, int R) { return Grid->States.count({C, R}) > 0; }
+
     TTestGrid* Grid = nullptr;
 };
 
