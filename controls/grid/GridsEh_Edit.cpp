@@ -51,8 +51,10 @@ void TCustomGridEh::InvalidateEditor() {
 void TCustomGridEh::UpdateEdit() {
     if (!CanShowEditor()) return;
     auto load = [this] {
-        FEditorCell = FCurrent;
+        // The text set while loading is no edit: it must not be stored back into either cell.
+        FEditorCell = TGridCoord{-1, -1};
         FInplaceEdit->LoadCellContents();
+        FEditorCell = FCurrent;
         FCellModifiable = FInplaceEdit->MaxLength() != -1;
         FInplaceEdit->SelectAll();
     };
@@ -115,11 +117,15 @@ void TInplaceEdit::UpdateEditRect() {
 }
 
 void TInplaceEdit::LoadCellContents() {
+    SetMaxLength(0);
     TCustomMaskEdit::SetText(AnsiString());
     if (!FGrid) return;
     SetEditMask(FGrid->GetCellEditMask(FGrid->Col(), FGrid->Row()));
     TCustomMaskEdit::SetText(FGrid->GetCellEditText(FGrid->Col(), FGrid->Row()));
-    SetMaxLength(FGrid->GetCellEditLimit());
+    const int limit = FGrid->GetCellEditLimit();
+    SetMaxLength(limit);
+    // The edit window knows no negative limit; -1 marks a cell that cannot be modified.
+    FMaxLength = limit;
 }
 
 void TInplaceEdit::CaretToEndUnselected() {

@@ -101,6 +101,7 @@ protected:
     void KeyWith(std::initializer_list<int> Mods, uint16_t K, char C = 0) {
         for (int m : Mods) ui::KeyInput(static_cast<uint16_t>(m), true);
         ui::KeyPressInput(K, C);
+        Pump();  // while the modifiers are down
         for (int m : Mods) ui::KeyInput(static_cast<uint16_t>(m), false);
         Pump();
     }
