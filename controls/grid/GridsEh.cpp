@@ -3,25 +3,12 @@
 #include "controls/grid/GridsEh.h"
 
 #include <algorithm>
-#include <climits>
-#include <cstdlib>
 
 #include "framework/ui/Forms.h"
 
 namespace grid {
 
 using namespace ui;
-
-int MulDiv(int Number, int Numerator, int Denominator) noexcept {
-    if (Denominator == 0) return -1;
-    const int64_t p = int64_t(Number) * Numerator;
-    int64_t q = p / Denominator;
-    const int64_t r = p % Denominator;
-    // Half away from zero.
-    if (std::llabs(r) * 2 >= std::llabs(int64_t(Denominator))) q += ((p < 0) != (Denominator < 0)) ? -1 : 1;
-    if (q > INT_MAX || q < INT_MIN) return -1;
-    return static_cast<int>(q);
-}
 
 TGridRect MakeGridRect(TGridCoord A, TGridCoord B) noexcept {
     return TGridRect{std::min(A.X, B.X), std::min(A.Y, B.Y), std::max(A.X, B.X), std::max(A.Y, B.Y)};

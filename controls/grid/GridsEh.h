@@ -35,9 +35,7 @@ inline constexpr int MaxExtentCount = 134217725;
 // Line colours not set by the owner.
 inline constexpr ui::TColor GridColorNotSet = 536870912;
 
-// The platform's MulDiv: Number * Numerator / Denominator rounded half away from zero, -1 for a
-// zero denominator or a result outside 32 bits.
-int MulDiv(int Number, int Numerator, int Denominator) noexcept;
+using ui::MulDiv;
 
 // ---------------------------------------------------------------------------------------------
 // Cells and ranges

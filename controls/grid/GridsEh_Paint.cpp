@@ -427,20 +427,16 @@ void TCustomGridEh::PaintContra(const TGridLayoutEh& L) {
 void TCustomGridEh::XorLines(const std::vector<std::pair<TPoint, TPoint>>& Lines, int Width, TPenStyle Style,
                              TColor Color) {
     if (!HandleAllocated() || Lines.empty()) return;
-    TPoint offset;
-    TRegion visible;
-    TSurface* surface = PaintSurface(offset, visible);
-    if (!surface || visible.IsEmpty()) return;
-    TCanvas dc(surface);
-    dc.SetViewportOrgEx(offset.X, offset.Y);
-    dc.SelectClipRgn(&visible);
-    dc.Pen()->SetStyle(Style);
-    dc.Pen()->SetMode(TPenMode::pmXor);
-    dc.Pen()->SetWidth(Width);
-    dc.Pen()->SetColor(Color);
+    TWindowDC window(Handle());
+    if (!window) return;
+    TCanvas* dc = window.DC();
+    dc->Pen()->SetStyle(Style);
+    dc->Pen()->SetMode(TPenMode::pmXor);
+    dc->Pen()->SetWidth(Width);
+    dc->Pen()->SetColor(Color);
     for (const auto& [a, b] : Lines) {
-        dc.MoveTo(a.X, a.Y);
-        dc.LineTo(b.X, b.Y);
+        dc->MoveTo(a.X, a.Y);
+        dc->LineTo(b.X, b.Y);
     }
 }
 

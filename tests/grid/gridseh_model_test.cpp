@@ -232,11 +232,4 @@ TEST_F(GridTest, LineColoursFallBackByTheGridColour) {
     EXPECT_EQ(c->GetColor12(), ui::clGray) << "unset: the dark colour";
 }
 
-TEST(GridMulDiv, RoundsHalfAwayFromZeroAndAnswersMinusOneForZero) {
-    EXPECT_EQ(MulDiv(45, 127, 90), 64);  // 63.5
-    EXPECT_EQ(MulDiv(-45, 127, 90), -64);
-    EXPECT_EQ(MulDiv(1, 1, 3), 0);
-    EXPECT_EQ(MulDiv(5, 127, 0), -1);
-}
-
 }  // namespace
