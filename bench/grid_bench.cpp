@@ -154,10 +154,25 @@ void BM_DirectBaseCells(benchmark::State& State) {
     }
 }
 
-BENCHMARK(BM_BaseGridPaint)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
-BENCHMARK(BM_DirectBaseCells)->Arg(1000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
-BENCHMARK(BM_BaseGridPaintEnd)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
-BENCHMARK(BM_BaseGridPageDown)->Arg(10000)->Arg(1000000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
+BENCHMARK(BM_BaseGridPaint)
+    ->Arg(1000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", bench::Fastest);
+BENCHMARK(BM_DirectBaseCells)
+    ->Arg(1000)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", bench::Fastest);
+BENCHMARK(BM_BaseGridPaintEnd)
+    ->Arg(1000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", bench::Fastest);
+BENCHMARK(BM_BaseGridPageDown)
+    ->Arg(10000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", bench::Fastest);
 
 }  // namespace
 

@@ -51,8 +51,10 @@ TEST_F(GridTest, TabAndShiftTabWrapAndSkipColumnsWithoutATabStop) {
         {false, {2, 1}},                                    // from the last cell to the first
     };
     for (const Step& s : steps) {
-        if (s.Back) KeyWith({ui::VK_SHIFT}, ui::VK_TAB);
-        else Key(ui::VK_TAB);
+        if (s.Back)
+            KeyWith({ui::VK_SHIFT}, ui::VK_TAB);
+        else
+            Key(ui::VK_TAB);
         EXPECT_EQ(Grid->Current(), s.Expected) << (s.Back ? "shift+tab" : "tab");
         EXPECT_EQ(Grid->SelectionAnchor(), Grid->Current()) << "tab never extends a range";
     }
@@ -88,9 +90,9 @@ TEST_F(GridTest, TheColumnSizingZoneLiesThreePixelsBeforeAndFourAfterTheLine) {
         int Index;
     };
     const Probe probes[] = {
-        {line - 3, 5, gsColSizing, 1},  {line + 4, 5, gsColSizing, 1}, {line + 5, 5, gsNormal, -1},
-        {line - 4, 5, gsNormal, -1},    {line, 40, gsNormal, -1},       // not in the title row
-        {30, 24 + 25, gsRowSizing, 1},  {30, 40, gsNormal, -1},         // the row line in the fixed column
+        {line - 3, 5, gsColSizing, 1}, {line + 4, 5, gsColSizing, 1}, {line + 5, 5, gsNormal, -1},
+        {line - 4, 5, gsNormal, -1},   {line, 40, gsNormal, -1},  // not in the title row
+        {30, 24 + 25, gsRowSizing, 1}, {30, 40, gsNormal, -1},    // the row line in the fixed column
     };
     for (const Probe& p : probes) {
         EXPECT_EQ(Grid->SizingStateAt(p.X, p.Y, index), p.State) << p.X << "," << p.Y;
@@ -112,8 +114,10 @@ TEST_F(GridTest, DraggingAWidthDownToOnePixelChangesNothingAndTwoIsAccepted) {
         Mouse(ui::WM_MOUSEMOVE, 65 + width + 1, 5);  // the offset to the line is kept
         Mouse(ui::WM_LBUTTONUP, 65 + width + 1, 5);
         ui::ResetDoubleClick();
-        if (width == 1) EXPECT_EQ(Grid->ColWidths(1), 64);
-        else EXPECT_EQ(Grid->ColWidths(1), width);
+        if (width == 1)
+            EXPECT_EQ(Grid->ColWidths(1), 64);
+        else
+            EXPECT_EQ(Grid->ColWidths(1), width);
         Grid->SetColWidths(1, 64);
     }
 }
