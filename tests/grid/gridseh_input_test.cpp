@@ -148,6 +148,27 @@ TEST_F(GridTest, CancelModeEndsEveryMouseState) {
     EXPECT_EQ(Grid->Current(), (Cell{2, 2}));
 }
 
+TEST_F(GridTest, HoldingTheMouseBelowTheGridExtendsTheSelectionOnEveryTick) {
+    Grid->SetRowCount(100);
+    Place(320, 120);
+    const TPoint p = Inside(2, 2);
+    Mouse(ui::WM_LBUTTONDOWN, p.X, p.Y);
+    ASSERT_EQ(Grid->GridState(), gsSelecting);
+    Mouse(ui::WM_MOUSEMOVE, p.X, 200);
+    EXPECT_EQ(Grid->SelectionAnchor(), (Cell{2, 2})) << "no cell under the mouse";
+    for (int tick = 1; tick <= 5; ++tick) {
+        Clock.Advance(60);
+        Pump();
+        EXPECT_EQ(Grid->SelectionAnchor().Y, 2 + tick);
+    }
+    EXPECT_EQ(Grid->TopRow(), 7 - (Grid->ComputeLayout().Vert.LastWholeCell - Grid->TopRow()));
+    Mouse(ui::WM_LBUTTONUP, p.X, 200);
+    Clock.Advance(600);
+    Pump();
+    EXPECT_EQ(Grid->Selection(), (TGridRect{2, 2, 2, 7})) << "the timer stopped with the release";
+    EXPECT_EQ(Grid->Current(), (Cell{2, 2}));
+}
+
 TEST_F(GridTest, DraggingARowHeaderMovesTheRowAndReleasingOnTheOriginMovesNothing) {
     Grid->SetGridOptions(Grid->GridOptions() + TGridOptionsEh{gopRowMoving});
     Place();
