@@ -613,9 +613,7 @@ void TCustomGridEh::SetGridSize(int NewColCount, int NewRowCount) {
     const int oldCols = FColCount, oldRows = FRowCount;
     const int oldFixedCols = FFixedCols, oldFixedRows = FFixedRows;
     const TGridCoord oldTopLeft = FTopLeft;
-    auto apply = [&](int cols, int rows, int fullColsBefore, int fullRowsBefore) {
-        (void)fullColsBefore;
-        (void)fullRowsBefore;
+    auto apply = [&](int cols, int rows) {
         SizeArraysTo(cols + FContraColCount, rows + FContraRowCount);
         FColCount = cols;
         FRowCount = rows;
@@ -634,12 +632,12 @@ void TCustomGridEh::SetGridSize(int NewColCount, int NewRowCount) {
         if (!(anchor == FAnchor)) MoveAnchor(anchor, false);
     };
     try {
-        apply(NewColCount, NewRowCount, oldCols, oldRows);
+        apply(NewColCount, NewRowCount);
     } catch (...) {
         FFixedCols = oldFixedCols;
         FFixedRows = oldFixedRows;
         try {
-            apply(oldCols, oldRows, NewColCount, NewRowCount);
+            apply(oldCols, oldRows);
         } catch (...) {
         }
         InvalidateGrid();
