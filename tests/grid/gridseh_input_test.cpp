@@ -98,6 +98,12 @@ TEST_F(GridTest, TheColumnSizingZoneLiesThreePixelsBeforeAndFourAfterTheLine) {
         EXPECT_EQ(Grid->SizingStateAt(p.X, p.Y, index), p.State) << p.X << "," << p.Y;
         EXPECT_EQ(index, p.Index) << p.X << "," << p.Y;
     }
+    Mouse(ui::WM_MOUSEMOVE, line + 2, 5);
+    EXPECT_EQ(ui::GetCursorShape(), ui::crHSplit);
+    Mouse(ui::WM_MOUSEMOVE, 30, 24 + 25);
+    EXPECT_EQ(ui::GetCursorShape(), ui::crVSplit);
+    Mouse(ui::WM_MOUSEMOVE, 200, 60);
+    EXPECT_NE(ui::GetCursorShape(), ui::crVSplit);
     Mouse(ui::WM_LBUTTONDOWN, line - 3, 5);
     EXPECT_EQ(Grid->GridState(), gsColSizing);
     Mouse(ui::WM_LBUTTONUP, line - 3, 5);
