@@ -132,6 +132,7 @@ LRESULT TControl::Perform(UINT Msg, WPARAM WParam, LPARAM LParam) {
 
 void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) return;
+    FreeDeviceContexts();
     InvalidateControl(Visible(), false);
     const bool sized = AWidth != FWidth || AHeight != FHeight;
     FLeft = ALeft;
@@ -555,7 +556,7 @@ void TControl::CMTextChanged(TMessage& Message) {
 // ---------------------------------------------------------------------------------------------
 // TCustomControl, TGraphicControl
 
-TCustomControl::TCustomControl(TComponent* Owner) : TWinControl(Owner), FCanvas(std::make_unique<TCanvas>()) {}
+TCustomControl::TCustomControl(TComponent* Owner) : TWinControl(Owner), FCanvas(std::make_unique<TControlCanvas>(this)) {}
 
 TCustomControl::~TCustomControl() = default;
 
@@ -570,6 +571,7 @@ namespace {
 class TCanvasOnDevice {
 public:
     TCanvasOnDevice(TCanvas& Canvas, HDC DC, TFont* Font, TColor Color) : FCanvas(Canvas) {
+        static_cast<TControlCanvas&>(FCanvas).FreeHandle();
         FCanvas.Lock();
         FCanvas.SetSurface(DC->Surface());
         FCanvas.SelectClipRgn(nullptr);
@@ -598,7 +600,7 @@ void TCustomControl::PaintWindow(HDC DC) {
     Paint();
 }
 
-TGraphicControl::TGraphicControl(TComponent* Owner) : TControl(Owner), FCanvas(std::make_unique<TCanvas>()) {}
+TGraphicControl::TGraphicControl(TComponent* Owner) : TControl(Owner), FCanvas(std::make_unique<TControlCanvas>(this)) {}
 
 TGraphicControl::~TGraphicControl() = default;
 

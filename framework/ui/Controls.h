@@ -141,6 +141,9 @@ struct THintInfo {
     int ReshowTimeout = 0;
     int HideTimeout = 0;
     AnsiString HintStr;
+    // The hint window's class (a THintWindow descendant); the application's window when null.
+    const rtl::TComponentClass* HintWindowClass = nullptr;
+    // Passed to the hint window's CalcHintRect.
     void* HintData = nullptr;
 };
 
@@ -421,9 +424,13 @@ public:
     // A press on a window scroll bar at a screen point: WM_VSCROLL/WM_HSCROLL with the part's code.
     void ScrollBarClick(int Bar, TPoint ScreenPos);
     // The window-system scroll: the content of Rect (or of the client area, which also moves the
-    // child windows) moves by DX, DY. The surface is shared with the parents, so the moved area is
-    // painted again rather than copied.
+    // child windows) moves by DX, DY within ClipRect; only the uncovered part is invalidated.
     void ScrollWindow(int DX, int DY, const TRect* Rect = nullptr, const TRect* ClipRect = nullptr);
+    // The same with SW_ flags: SW_SCROLLCHILDREN moves the child windows in the area, SW_INVALIDATE
+    // (SW_ERASE) invalidates the uncovered part, which UpdateRgn and UpdateRect receive when given.
+    // NULLREGION, SIMPLEREGION or COMPLEXREGION; ERROR without a window.
+    int ScrollWindowEx(int DX, int DY, const TRect* Rect, const TRect* ClipRect, TRegion* UpdateRgn,
+                       TRect* UpdateRect, unsigned Flags);
 
     // Update region, client coordinates.
     void InvalidateRect(const TRect* R, bool Erase = true);
@@ -590,6 +597,64 @@ protected:
 using TSurfaceFactory = std::function<std::unique_ptr<TSurface>(TWinControl* Window)>;
 void SetSurfaceFactory(TSurfaceFactory Factory);
 
+// The window-system scroll on a handle; false or ERROR for a handle that is no window.
+bool ScrollWindow(HWND Wnd, int DX, int DY, const TRect* Rect, const TRect* ClipRect);
+int ScrollWindowEx(HWND Wnd, int DX, int DY, const TRect* Rect, const TRect* ClipRect, TRegion* UpdateRgn,
+                   TRect* UpdateRect, unsigned Flags);
+
+// ---------------------------------------------------------------------------------------------
+// Device contexts outside a paint
+
+// A canvas on a window's surface: the client area (GetDC) or the whole window with its frame
+// (GetWindowDC), clipped to what can be seen of it. Null for a handle that is no window or a
+// window whose top-level window has no surface yet. Each is freed by ReleaseDC (1; 0 for a DC this
+// window did not give out).
+HDC GetDC(HWND Wnd);
+HDC GetWindowDC(HWND Wnd);
+int ReleaseDC(HWND Wnd, HDC DC);
+
+// Holds a device context of GetDC or GetWindowDC and releases it.
+class TWindowDC {
+public:
+    explicit TWindowDC(HWND Wnd, bool WholeWindow = false)
+        : FWnd(Wnd), FDC(WholeWindow ? GetWindowDC(Wnd) : GetDC(Wnd)) {}
+    ~TWindowDC() {
+        if (FDC) ReleaseDC(FWnd, FDC);
+    }
+    TWindowDC(const TWindowDC&) = delete;
+    TWindowDC& operator=(const TWindowDC&) = delete;
+    HDC DC() const noexcept { return FDC; }
+    explicit operator bool() const noexcept { return FDC != nullptr; }
+
+private:
+    HWND FWnd;
+    HDC FDC;
+};
+
+// A control's canvas: inside a paint it draws on the paint's device; outside one, the first
+// drawing call binds it to the control's area on its window's surface (a graphic control's on
+// its parent's), until the message being handled ends (FreeDeviceContexts) or the control's
+// window changes.
+class TControlCanvas : public TCanvas {
+    RTL_CLASS(TControlCanvas, TCanvas)
+public:
+    explicit TControlCanvas(TControl* Control) : FControl(Control) {}
+    ~TControlCanvas() override;
+    TControl* Control() const noexcept { return FControl; }
+    // Unbinds a canvas bound outside a paint.
+    void FreeHandle();
+
+protected:
+    void CreateHandle() override;
+
+private:
+    TControl* FControl;
+    bool FBound = false;
+};
+
+// Unbinds every control canvas bound outside a paint (after each dispatched message).
+void FreeDeviceContexts();
+
 // ---------------------------------------------------------------------------------------------
 // TCustomControl, TGraphicControl
 
@@ -599,7 +664,7 @@ class TCustomControl : public TWinControl {
 public:
     explicit TCustomControl(TComponent* Owner);
     ~TCustomControl() override;
-    // The canvas is drawable while a paint runs (and after GetCanvasDC for drawing outside a paint).
+    // Draws on the paint's device while a paint runs and on the window's surface outside one.
     TCanvas* Canvas() const noexcept { return FCanvas.get(); }
     TNotifyEvent OnPaint;
 
@@ -691,6 +756,9 @@ void BringTopLevelToFront(TWinControl* Window);
 void DropFocus(HWND Wnd);
 // A window is destroyed or hidden: capture, mouse tracking and activation forget it.
 void WindowGoing(HWND Wnd);
+// Device contexts of a going window draw no more; control canvases bound outside a paint unbind.
+void DeviceContextsGoing(HWND Wnd);
+void SurfaceGoing(const TSurface* Surface);
 // A control is destroyed: mouse tracking must not keep pointing at it.
 void ControlGoing(TControl* Control);
 void WindowHidden(HWND Wnd);

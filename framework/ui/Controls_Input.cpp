@@ -48,6 +48,7 @@ void DropFocus(HWND Wnd) {
 }
 
 void WindowGoing(HWND Wnd) {
+    DeviceContextsGoing(Wnd);
     auto& s = In();
     if (s.Capture == Wnd) {
         s.Capture = 0;
@@ -213,7 +214,10 @@ HWND SetCapture(HWND Wnd) {
         SendMessage(old, WM_CAPTURECHANGED, 0, static_cast<LPARAM>(Wnd));
     }
     s.Capture = Wnd;
-    s.CaptureControl = FindControl(Wnd);
+    // The window that already holds the capture for one of its graphic children keeps it for
+    // that child.
+    TControl* held = s.CaptureControl;
+    if (!(old == Wnd && held && held->Parent() && held->Parent() == FindControl(Wnd))) s.CaptureControl = FindControl(Wnd);
     return old;
 }
 

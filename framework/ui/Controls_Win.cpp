@@ -36,7 +36,9 @@ void BringTopLevelToFront(TWinControl* Window) {
 
 TWinControl::TWinControl(TComponent* Owner) : TControl(Owner) {}
 
-TWinControl::~TWinControl() = default;
+TWinControl::~TWinControl() {
+    if (FSurface) detail::SurfaceGoing(FSurface.get());
+}
 
 void TWinControl::BeforeDestruction() {
     // Children that are not owned by this control lose their parent; owned ones go with the owner.
@@ -248,6 +250,7 @@ void TWinControl::SetParentWindow(HWND Value) {
 }
 
 void TWinControl::SetSurface(std::unique_ptr<TSurface> Value) {
+    if (FSurface) detail::SurfaceGoing(FSurface.get());
     FSurface = std::move(Value);
     if (FSurface && FHandle) InvalidateRect(nullptr, true);
 }
@@ -323,6 +326,7 @@ bool TWinControl::Showing() const {
 
 void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) return;
+    FreeDeviceContexts();
     if (FHandle) {
         SetWindowPos(ALeft, ATop, AWidth, AHeight, SWP_NOZORDER | SWP_NOACTIVATE);
         return;
@@ -416,6 +420,7 @@ void TWinControl::SetParent(TWinControl* AParent) {
         // Moving between parents changes a top-level window into a child.
         auto& list = TopLevels();
         list.erase(std::remove(list.begin(), list.end(), this), list.end());
+        if (FSurface) detail::SurfaceGoing(FSurface.get());
         FSurface.reset();
     }
 }
@@ -581,17 +586,60 @@ void TWinControl::ScrollBy(int DeltaX, int DeltaY) {
 }
 
 void TWinControl::ScrollWindow(int DX, int DY, const TRect* R, const TRect* ClipRect) {
-    if (!FHandle || (DX == 0 && DY == 0)) return;
-    // The surface is shared with the parent chain, so moved pixels are not kept: the area that
-    // scrolled is painted again, which gives the same picture.
-    TRect area = R ? *R : GetClientRect();
-    if (ClipRect) IntersectRect(area, area, *ClipRect);
-    if (!R) {
-        // Scrolling the whole window carries the child windows along.
-        for (TWinControl* w : std::vector<TWinControl*>(FTabList))
-            w->SetBounds(w->Left() + DX, w->Top() + DY, w->Width(), w->Height());
+    ScrollWindowEx(DX, DY, R, ClipRect, nullptr, nullptr, SW_INVALIDATE | SW_ERASE | (R ? 0u : unsigned(SW_SCROLLCHILDREN)));
+}
+
+int TWinControl::ScrollWindowEx(int DX, int DY, const TRect* R, const TRect* ClipRect, TRegion* UpdateRgn,
+                                TRect* UpdateRect, unsigned Flags) {
+    if (!FHandle) return ERROR;
+    const TRect client = GetClientRect();
+    TRect area;
+    if (!IntersectRect(area, R ? *R : client, client) || (ClipRect && !IntersectRect(area, area, *ClipRect)))
+        area = TRect();
+    TRegion update;
+    if (!area.IsEmpty() && (DX != 0 || DY != 0)) {
+        // Pixels that can be seen before and after the move are moved; the rest of the area is
+        // what was uncovered and must be painted.
+        TRect moved;
+        TPoint offset;
+        TRegion visible;
+        if (TSurface* surface = PaintSurface(offset, visible)) {
+            TRect seen = visible.Bounds();
+            seen.Offset(-offset.X, -offset.Y);
+            TRect from;
+            if (IntersectRect(from, area, seen)) {
+                TRect to = from;
+                to.Offset(DX, DY);
+                if (IntersectRect(moved, to, from)) {
+                    TRect source = moved;
+                    source.Offset(offset.X - DX, offset.Y - DY);
+                    surface->MovePixels(source, DX, DY);
+                }
+            }
+        }
+        update = TRegion(area);
+        if (!moved.IsEmpty()) update.Subtract(moved);
+        // A part waiting to be painted travels with the pixels.
+        TRegion pending = FUpdateRgn;
+        pending.Intersect(area);
+        if (!pending.IsEmpty() && !moved.IsEmpty()) {
+            FUpdateRgn.Subtract(moved);
+            pending.Offset(DX, DY);
+            pending.Intersect(moved);
+            FUpdateRgn.Union(pending);
+        }
+        if (Flags & SW_SCROLLCHILDREN) {
+            for (TWinControl* w : std::vector<TWinControl*>(FTabList))
+                if (!R || w->BoundsRect().Intersects(area))
+                    w->SetBounds(w->Left() + DX, w->Top() + DY, w->Width(), w->Height());
+        }
+        if (Flags & SW_INVALIDATE)
+            for (const TRect& r : update.Rects()) InvalidateRect(&r, (Flags & SW_ERASE) != 0);
     }
-    InvalidateRect(&area, true);
+    if (UpdateRgn) *UpdateRgn = update;
+    if (UpdateRect) *UpdateRect = update.Bounds();
+    if (update.IsEmpty()) return NULLREGION;
+    return update.Rects().size() == 1 ? SIMPLEREGION : COMPLEXREGION;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -920,7 +968,9 @@ void TWinControl::WndProc(TMessage& Message) {
         case WM_MBUTTONDBLCLK: {
             TWMMouse m(Message);
             if (IsControlMouseMsg(m)) {
-                if (Message.Result == 0 && FHandle) DefaultHandler(Message);
+                // Only the window system's own handling: the window's class (an edit) must not
+                // act on a press that belongs to a graphic child.
+                if (Message.Result == 0 && FHandle) TWinControl::DefaultHandler(Message);
                 return;
             }
             break;

@@ -578,8 +578,9 @@ void THintWindow::CreateParams(TCreateParams& Params) {
 
 TRect THintWindow::CalcHintRect(int MaxWidth, const AnsiString& Hint, void* Data) {
     (void)Data;
-    TRecordingSurface measure;
-    TCanvas canvas(&measure);
+    // Measured where the window draws, with its own font.
+    TCanvas canvas;
+    if (TSurface* s = MeasureSurface()) canvas.SetSurface(s);
     canvas.Font()->Assign(Font());
     TRect r = Rect(0, 0, MaxWidth, 0);
     canvas.TextRect(r, Hint, DT_CALCRECT | DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
@@ -656,6 +657,7 @@ bool TApplication::ProcessMessage() {
     } catch (...) {
         HandleException(this);
     }
+    FreeDeviceContexts();
     return true;
 }
 
@@ -748,19 +750,23 @@ void TApplication::HintMouseMessage(TControl* Control, TMessage& Message) {
         if (FHintActive || FHintTimerKind) CancelHint();
         return;
     }
-    if (target != FHintControl) {
+    // Another control, or another area of the same control (a cell, a title), asks again.
+    const bool newArea = target && target == FHintControl && !PtInRect(FHintCursorRect, target->ScreenToClient(screenPos));
+    if (target != FHintControl || (newArea && !FHintActive)) {
         const bool wasActive = FHintActive;
         StopHintTimer();
         HideHint();
         FHintControl = target;
+        FHintCursorRect = TRect();
         if (target) {
+            FHintCursorRect = target->ClientRect();
             int pause = wasActive ? FHintShortPause : FHintPause;
             target->Perform(CM_HINTSHOWPAUSE, wasActive ? 1 : 0, reinterpret_cast<LPARAM>(&pause));
             StartHintTimer(pause, 1);
         }
         return;
     }
-    if (FHintActive && target && !PtInRect(FHintCursorRect, target->ScreenToClient(screenPos))) ActivateHint(screenPos);
+    if (newArea) ActivateHint(screenPos);
 }
 
 void TApplication::ActivateHint(TPoint CursorPos) {
@@ -777,13 +783,19 @@ void TApplication::ActivateHint(TPoint CursorPos) {
     info.HideTimeout = FHintHidePause;
     bool canShow = control->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info)) == 0;
     if (canShow && OnShowHint) OnShowHint(info.HintStr, canShow, info);
+    // The area the answer holds for, shown or not: leaving it asks again.
+    FHintCursorRect = info.CursorRect;
     FHint = control->Hint();
     if (OnHint) OnHint(this);
     if (!canShow || info.HintStr.empty()) {
         HideHint();
         return;
     }
-    FHintCursorRect = info.CursorRect;
+    if (info.HintWindowClass && info.HintWindowClass != FHintWindow->ClassType() &&
+        info.HintWindowClass->InheritsFrom(&THintWindow::StaticClass())) {
+        FHintWindow->Free();
+        FHintWindow = static_cast<THintWindow*>(info.HintWindowClass->Create(this));
+    }
     TRect r = FHintWindow->CalcHintRect(info.HintMaxWidth, info.HintStr, info.HintData);
     r.Offset(info.HintPos.X, info.HintPos.Y);
     FHintWindow->SetColor(info.HintColor);

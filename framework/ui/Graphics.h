@@ -99,6 +99,10 @@ bool UnionRect(TRect& Dest, const TRect& A, const TRect& B) noexcept;
 inline void OffsetRect(TRect& R, int DX, int DY) noexcept { R.Offset(DX, DY); }
 inline void InflateRect(TRect& R, int DX, int DY) noexcept { R.Inflate(DX, DY); }
 
+// Number * Numerator / Denominator through a 64-bit product, halves rounded away from zero; -1 when
+// Denominator is 0 or the result does not fit.
+int MulDiv(int Number, int Numerator, int Denominator) noexcept;
+
 // ---------------------------------------------------------------------------------------------
 // Regions: a set of pixels kept as disjoint rectangles, in device coordinates.
 
@@ -520,6 +524,13 @@ public:
     // clNone where the surface keeps no pixels or the point is outside.
     virtual TColor GetPixel(int X, int Y) = 0;
     virtual void SetPixel(int X, int Y, TColorRef Color) = 0;
+    // Moves the pixels of Source (inside the surface) by DX, DY, overlapping or not, regardless of
+    // the clip: how a window's content scrolls. Surfaces that keep no pixels ignore it.
+    virtual void MovePixels(const TRect& Source, int DX, int DY) {
+        (void)Source;
+        (void)DX;
+        (void)DY;
+    }
 };
 
 // A surface that keeps 32-bit pixels ($00RRGGBB words, top row first) the caller can read.
@@ -593,6 +604,8 @@ public:
               TColor Transparent) override;
     TColor GetPixel(int X, int Y) override;
     void SetPixel(int X, int Y, TColorRef Color) override;
+    // Recorded as a blit from the surface onto itself.
+    void MovePixels(const TRect& Source, int DX, int DY) override;
 
     const std::vector<TDrawRecord>& Records() const noexcept { return FRecords; }
     void Clear() noexcept { FRecords.clear(); }
@@ -636,6 +649,7 @@ public:
               TColor Transparent) override;
     TColor GetPixel(int X, int Y) override;
     void SetPixel(int X, int Y, TColorRef Color) override;
+    void MovePixels(const TRect& Source, int DX, int DY) override;
     uint32_t* ScanLine(int Y) override;
     int Stride() const override { return FWidth; }
 
@@ -907,6 +921,8 @@ public:
 protected:
     void Changing();
     void Changed();
+    // Asked for a surface when a drawing call finds none (a control's canvas outside a paint).
+    virtual void CreateHandle() {}
 
 private:
     struct TSavedState;

@@ -242,3 +242,81 @@ TEST_F(FormCloseTest, OnCloseWithCaNoneKeepsTheFormOpen) {
 
 }  // namespace
 }  // namespace uitest
+
+namespace uitest {
+namespace {
+
+class TCellHintWindow : public THintWindow {
+    RTL_CLASS(TCellHintWindow, THintWindow)
+public:
+    using THintWindow::THintWindow;
+    static inline void* LastData = nullptr;
+    TRect CalcHintRect(int MaxWidth, const AnsiString& Hint, void* Data) override {
+        LastData = Data;
+        return THintWindow::CalcHintRect(MaxWidth, Hint, Data);
+    }
+};
+
+using HintAreaTest = UiTest;
+
+TEST_F(HintAreaTest, AControlIsAskedAgainForEachAreaAndMayChooseTheHintWindow) {
+    auto* a = AddLog(Form, "A", 10, 10);  // 50 x 20: left half, right half; the bottom left shows none
+    a->SetShowHint(true);
+    a->SetHint("x");
+    std::vector<std::string> asked;
+    int data = 7;
+    a->WindowProc = [&, a](TMessage& M) {
+        if (M.Msg != CM_HINTSHOW) return a->WndProc(M);
+        THintInfo& info = *TCMHintShow(M).HintInfo;
+        const TPoint p = info.CursorPos;
+        if (p.X >= 25) {
+            info.CursorRect = Rect(25, 0, 50, 20);
+            info.HintStr = "Right";
+            info.HintWindowClass = &TCellHintWindow::StaticClass();
+            info.HintData = &data;
+        } else if (p.Y >= 10) {
+            info.CursorRect = Rect(0, 10, 25, 20);
+            info.HintStr = "";
+        } else {
+            info.CursorRect = Rect(0, 0, 25, 10);
+            info.HintStr = "Left";
+        }
+        asked.push_back(info.HintStr);
+    };
+    Form->Show();
+    const auto moveTo = [&](int X, int Y) {
+        MouseInput(WM_MOUSEMOVE, At(a, X, Y));
+        Pump();
+    };
+    moveTo(3, 3);
+    Clock.Advance(Application()->HintPause());
+    Pump();
+    ASSERT_TRUE(Application()->HintWindow()->Active());
+    EXPECT_EQ(Application()->HintWindow()->Caption(), "Left");
+    moveTo(5, 5);  // the same area: not asked again
+    EXPECT_EQ(asked, (std::vector<std::string>{"Left"}));
+
+    // Another area while the hint shows: asked at once, shown in the window class it names.
+    moveTo(30, 3);
+    EXPECT_EQ(asked, (std::vector<std::string>{"Left", "Right"}));
+    THintWindow* hint = Application()->HintWindow();
+    ASSERT_NE(hint, nullptr);
+    EXPECT_STREQ(hint->ClassName(), "TCellHintWindow");
+    EXPECT_EQ(TCellHintWindow::LastData, &data);
+    EXPECT_TRUE(hint->Active());
+    EXPECT_EQ(hint->Caption(), "Right");
+
+    // An area with no hint hides it; coming back to one with a hint asks again after a pause.
+    moveTo(3, 15);
+    EXPECT_FALSE(Application()->HintWindow()->Active());
+    moveTo(3, 3);
+    EXPECT_EQ(asked.size(), 3u);
+    Clock.Advance(Application()->HintPause());
+    Pump();
+    EXPECT_EQ(asked, (std::vector<std::string>{"Left", "Right", "", "Left"}));
+    EXPECT_TRUE(Application()->HintWindow()->Active());
+    a->WindowProc = nullptr;
+}
+
+}  // namespace
+}  // namespace uitest
