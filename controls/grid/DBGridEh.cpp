@@ -122,9 +122,7 @@ void TCustomDBGridEh::SetOptionsEh(TDBGridEhOptions Value) {
     if (!Loading()) SyncColumnResizeOptions(FOptions, Value);
     FOptionsEh = Value;
     ApplyBaseGridOptions();
-    if (old.Contains(dghAutoFitRowHeight) != Value.Contains(dghAutoFitRowHeight)) {
-        // Per-row heights are the layout's; nothing is kept per row here.
-    }
+    if (old.Contains(dghAutoFitRowHeight) != Value.Contains(dghAutoFitRowHeight)) UpdateAllRowHeights();
     LinkLayoutChanged();
 }
 
@@ -270,6 +268,13 @@ TGridRect TCustomDBGridEh::DataAreaBounds() const {
     return TGridRect{FIndicatorColCount, TitleRowCount(), ColCount() - 1, RowCount() - 1};
 }
 
+TRect TCustomDBGridEh::DataAreaRect() const { return CellRangeRect(DataAreaBounds(), false); }
+
+int TCustomDBGridEh::VisibleDataRowCount() const {
+    const TGridAxisLayoutEh v = ComputeLayout().Vert;
+    return std::max(v.LastWholeCell - v.FirstScrollCell + 1, 0);
+}
+
 void TCustomDBGridEh::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) {
     const TCellAreaEh area = GetCellType(ACol, ARow);
     if (area.ColArea == ccaIndicator) DrawIndicatorCell(ACol, ARow, area, AState, ARect);
@@ -325,6 +330,7 @@ void TCustomDBGridEh::SetRowHeight(int Value) {
     if (Value == FRowHeight) return;
     FRowHeight = Value;
     LinkLayoutChanged();
+    UpdateAllRowHeights();
 }
 
 void TCustomDBGridEh::SetRowLines(int Value) {
@@ -332,6 +338,7 @@ void TCustomDBGridEh::SetRowLines(int Value) {
     if (Value == FRowLines) return;
     FRowLines = Value;
     LinkLayoutChanged();
+    UpdateAllRowHeights();
 }
 
 void TCustomDBGridEh::SetRowSizingAllowed(bool Value) {

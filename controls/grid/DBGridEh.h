@@ -325,6 +325,20 @@ public:
 };
 
 // ---------------------------------------------------------------------------------------------
+// The properties a column reports from elsewhere until they are assigned.
+enum TColumnEhValue {
+    cvColor, cvWidth, cvFont, cvAlignment, cvReadOnly, cvTitleColor, cvTitleCaption, cvTitleAlignment,
+    cvTitleFont, cvTitleButton, cvTitleEndEllipsis, cvTitleToolTips, cvTitleOrientation, cvImeMode, cvImeName,
+    cvWordWrap, cvLookupDisplayFields, cvCheckboxes, cvAlwaysShowEditButton, cvEndEllipsis, cvAutoDropDown,
+    cvDblClickNextVal, cvToolTips, cvDropDownSizing, cvDropDownShowTitles, cvLayout, cvHighlightRequired,
+    cvBiDiMode, cvTextEditing
+};
+using TColumnEhValues = rtl::TSet<TColumnEhValue>;
+inline const TColumnEhValues ColumnEhTitleValues{cvTitleColor,  cvTitleCaption,     cvTitleAlignment,
+                                                 cvTitleFont,   cvTitleButton,      cvTitleEndEllipsis,
+                                                 cvTitleToolTips, cvTitleOrientation};
+
+// ---------------------------------------------------------------------------------------------
 // Column titles
 
 class TColumnTitleEh : public rtl::TPersistent {
@@ -375,6 +389,12 @@ private:
     void RefreshDefaultFont();
     TCustomDBGridEh* Grid() const;
     TColumnDefValuesEh* DefValues() const;
+    // The assigned value, else the grid's title default, else the fallback.
+    template <class T, class Get>
+    T Defaulted(TColumnEhValue V, const T& Own, Get FromDefaults, const T& Fallback) const;
+    // Stores an assigned value and reports the column changed.
+    template <class T>
+    void Store(TColumnEhValue V, T& Field, const T& Value);
 
     TColumnEh* FColumn;
     rtl::TOwnedPtr<ui::TFont> FFont;
@@ -394,19 +414,6 @@ private:
 
 // ---------------------------------------------------------------------------------------------
 // Columns
-
-// The properties a column reports from elsewhere until they are assigned.
-enum TColumnEhValue {
-    cvColor, cvWidth, cvFont, cvAlignment, cvReadOnly, cvTitleColor, cvTitleCaption, cvTitleAlignment,
-    cvTitleFont, cvTitleButton, cvTitleEndEllipsis, cvTitleToolTips, cvTitleOrientation, cvImeMode, cvImeName,
-    cvWordWrap, cvLookupDisplayFields, cvCheckboxes, cvAlwaysShowEditButton, cvEndEllipsis, cvAutoDropDown,
-    cvDblClickNextVal, cvToolTips, cvDropDownSizing, cvDropDownShowTitles, cvLayout, cvHighlightRequired,
-    cvBiDiMode, cvTextEditing
-};
-using TColumnEhValues = rtl::TSet<TColumnEhValue>;
-inline const TColumnEhValues ColumnEhTitleValues{cvTitleColor,  cvTitleCaption,     cvTitleAlignment,
-                                                 cvTitleFont,   cvTitleButton,      cvTitleEndEllipsis,
-                                                 cvTitleToolTips, cvTitleOrientation};
 
 class TColumnEh : public rtl::TCollectionItem {
     RTL_CLASS(TColumnEh, rtl::TCollectionItem)
@@ -557,6 +564,14 @@ private:
     friend class TColumnTitleEh;
     bool Assigned(TColumnEhValue V) const noexcept { return FAssignedValues.Contains(V); }
     void MarkAssigned(TColumnEhValue V) noexcept { FAssignedValues.Include(V); }
+    // Stores an assigned value; false when it was assigned with this value already.
+    template <class T>
+    bool StoreAssigned(TColumnEhValue V, T& Store, const T& Value) {
+        if (Assigned(V) && Store == Value) return false;
+        Store = Value;
+        MarkAssigned(V);
+        return true;
+    }
     TColumnDefValuesEh* DefValues() const;
     // The grid's data link is active and this is a default column with a field.
     bool WritesThroughToField();
@@ -781,6 +796,9 @@ public:
     int TitleRowCount() const;
     int DataRowCount() const { return RowCount() - TitleRowCount(); }
     TGridRect DataAreaBounds() const;
+    TRect DataAreaRect() const;
+    // Scrolling rows shown whole.
+    int VisibleDataRowCount() const;
 
     // --- plain properties ---
     bool AutoFitColWidths() const noexcept { return FAutoFitColWidths; }
@@ -893,6 +911,8 @@ public:
     virtual void WriteEditText();
     // Rebuilds the layout from the columns (the layout builds on this).
     virtual void RebuildLayout();
+    // Recomputes per-row heights (the active-record handling builds on this).
+    virtual void UpdateAllRowHeights() {}
 
     // --- dynamic operations ---
     virtual TColumnDefValuesEh* CreateColumnDefValues();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "dbgrid_fixture.h"
+#include "title_shape.h"
 
 namespace gridtest {
 namespace {
@@ -99,20 +100,6 @@ TEST_F(DataLinkTest, SelectingRecordsSwitchesTheSelectionToRecords) {
     Grid->SetOptions(Grid->Options() - TDBGridOptions{dgMultiSelect});
     EXPECT_EQ(Grid->SelectedRecords()->Count(), 0);
     EXPECT_EQ(Grid->SelectionType(), gstNon);
-}
-
-// The grid's title tree as "Caption[children],...".
-std::string Shape(const THeadTreeNode* Node) {
-    std::string r;
-    const THeadTreeNode* c = Node->FirstChild;
-    if (!c) return r;
-    do {
-        if (!r.empty()) r += ",";
-        r += c->Caption;
-        if (c->FirstChild) r += "[" + Shape(c) + "]";
-        c = c->NextSibling;
-    } while (c != Node->FirstChild);
-    return r;
 }
 
 TEST_F(DataLinkTest, GridBuildsItsTitleTreeFromColumnCaptions) {
