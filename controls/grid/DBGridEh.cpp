@@ -517,7 +517,12 @@ void TCustomDBGridEh::RebuildLayout() {
     SetFixedRows(titleRows);
 
     UpdateColumnTabStopsAndWidths();
-    if (FUseMultiTitle && FOptions.Contains(dgTitles)) BuildTitleTree();
+    if (FUseMultiTitle && FOptions.Contains(dgTitles)) {
+        BuildTitleTree();
+    } else {
+        FHeadTree->FreeChildren();
+        FLeafFieldArr.clear();
+    }
     Invalidate();
 }
 

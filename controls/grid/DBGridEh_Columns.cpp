@@ -83,6 +83,8 @@ void TColumnEh::BeforeDestruction() {
     if (TCustomDBGridEh* g = Grid()) {
         if (g->SortMarkedColumnList()) g->SortMarkedColumnList()->Remove(this);
         if (g->DisplayedColumnList()) g->DisplayedColumnList()->Remove(this);
+        for (THeadTreeNode* leaf : g->FLeafFieldArr)
+            if (leaf->LeafColumn == this) leaf->LeafColumn = nullptr;
     }
     rtl::TCollectionItem::BeforeDestruction();
 }
