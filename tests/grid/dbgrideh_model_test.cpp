@@ -155,6 +155,24 @@ TEST_F(GridModelTest, FreeingTheDatasetLeavesNoField) {
     EXPECT_EQ(Col(1)->Field(), nullptr);
 }
 
+TEST_F(GridModelTest, SelectionKindsNeedMultiSelectAndRectanglesNeedCells) {
+    Bind({u"id"});
+    EXPECT_TRUE(Grid->SelectionAllowed(gstNon));
+    EXPECT_FALSE(Grid->SelectionAllowed(gstRecordBookmarks));
+    Grid->SetOptions(Grid->Options() + TDBGridOptions{dgMultiSelect});
+    for (TDBGridEhSelectionType k : {gstRecordBookmarks, gstRectangle, gstColumns, gstAll})
+        EXPECT_TRUE(Grid->SelectionAllowed(k)) << k;
+    Grid->SetOptions(Grid->Options() + TDBGridOptions{dgRowSelect});
+    EXPECT_FALSE(Grid->SelectionAllowed(gstRectangle));
+    EXPECT_FALSE(Grid->SelectionAllowed(gstColumns));
+    EXPECT_TRUE(Grid->SelectionAllowed(gstAll));
+    // Narrowing the allowed kinds drops a selection of a kind no longer allowed.
+    Grid->SelectionSetType(gstAll);
+    Grid->SetAllowedSelections(TDBGridEhAllowedSelections{gstRecordBookmarks});
+    EXPECT_EQ(Grid->SelectionType(), gstNon);
+    EXPECT_FALSE(Grid->SelectionAllowed(gstAll));
+}
+
 TEST_F(GridModelTest, MechanicalSettersIgnoreNegativesAndRowColoursFollowUntilAssigned) {
     Bind({u"id"});
     Grid->SetFooterRowCount(-1);
