@@ -670,6 +670,20 @@ void TCustomDBGridEh::GetCellParams(TColumnEh* Column, ui::TFont* AFont, ui::TCo
     if (OnGetCellParams) OnGetCellParams(this, Column, AFont, Background, State);
 }
 
+void TCustomDBGridEh::GetFooterParams(int DataCol, int Row, TColumnEh* Column, ui::TFont* AFont,
+                                      ui::TColor& Background, TAlignment& Alignment, TGridDrawState State,
+                                      AnsiString& Text) {
+    if (OnGetFooterParams) OnGetFooterParams(this, DataCol, Row, Column, AFont, Background, Alignment, State, Text);
+}
+
+void TCustomDBGridEh::DrawColumnCell(const TRect& Rect, int DataCol, TColumnEh* Column, TGridDrawState State) {
+    if (OnDrawColumnCell) OnDrawColumnCell(this, Rect, DataCol, Column, State);
+}
+
+void TCustomDBGridEh::DrawDataCellEvent(const TRect& Rect, db::TField* Field, TGridDrawState State) {
+    if (OnDrawDataCell) OnDrawDataCell(this, Rect, Field, State);
+}
+
 void TCustomDBGridEh::ApplyFilter() {
     if (OnApplyFilter) OnApplyFilter(this);
     else DefaultApplyFilter();

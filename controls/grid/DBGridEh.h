@@ -732,6 +732,18 @@ using TCheckTitleEhBtnEvent = std::function<void(rtl::TObject* Sender, int ACol,
 using TMovedEvent = std::function<void(rtl::TObject* Sender, int FromIndex, int ToIndex)>;
 using TGetCellEhParamsEvent = std::function<void(rtl::TObject* Sender, TColumnEh* Column, ui::TFont* AFont,
                                                  ui::TColor& Background, TGridDrawState State)>;
+using TGetBtnEhParamsEvent = std::function<void(rtl::TObject* Sender, TColumnEh* Column, ui::TFont* AFont,
+                                                ui::TColor& Background, TSortMarkerEh& SortMarker, bool IsDown)>;
+using TGetFooterParamsEvent =
+    std::function<void(rtl::TObject* Sender, int DataCol, int Row, TColumnEh* Column, ui::TFont* AFont,
+                       ui::TColor& Background, TAlignment& Alignment, TGridDrawState State, AnsiString& Text)>;
+using TDrawColumnEhCellEvent = std::function<void(rtl::TObject* Sender, const TRect& Rect, int DataCol,
+                                                  TColumnEh* Column, TGridDrawState State)>;
+using TDrawDataCellEvent =
+    std::function<void(rtl::TObject* Sender, const TRect& Rect, db::TField* Field, TGridDrawState State)>;
+using TDrawFooterCellEvent = std::function<void(rtl::TObject* Sender, int DataCol, int Row, TColumnEh* Column,
+                                                const TRect& Rect, TGridDrawState State)>;
+using TGetDBGridEhRowHeightEvent = std::function<void(rtl::TObject* Sender, int& RowHeight)>;
 
 class TCustomDBGridEh : public TCustomGridEh {
     RTL_CLASS(TCustomDBGridEh, TCustomGridEh)
@@ -883,6 +895,12 @@ public:
     TMovedEvent OnColumnMoved;
     rtl::TNotifyEvent OnColWidthsChanged;
     TGetCellEhParamsEvent OnGetCellParams;
+    TGetBtnEhParamsEvent OnGetBtnParams;
+    TGetFooterParamsEvent OnGetFooterParams;
+    TDrawColumnEhCellEvent OnDrawColumnCell;
+    TDrawDataCellEvent OnDrawDataCell;
+    TDrawFooterCellEvent OnDrawFooterCell;
+    TGetDBGridEhRowHeightEvent OnGetRowHeight;
     rtl::TNotifyEvent OnEditButtonClick;
     rtl::TNotifyEvent OnSelectionChanged;
     rtl::TNotifyEvent OnApplyFilter;
@@ -926,6 +944,10 @@ public:
     virtual void TitleClick(TColumnEh* Column);
     virtual void EditButtonClick();
     virtual void GetCellParams(TColumnEh* Column, ui::TFont* AFont, ui::TColor& Background, TGridDrawState State);
+    virtual void GetFooterParams(int DataCol, int Row, TColumnEh* Column, ui::TFont* AFont, ui::TColor& Background,
+                                 TAlignment& Alignment, TGridDrawState State, AnsiString& Text);
+    virtual void DrawColumnCell(const TRect& Rect, int DataCol, TColumnEh* Column, TGridDrawState State);
+    virtual void DrawDataCellEvent(const TRect& Rect, db::TField* Field, TGridDrawState State);
     virtual void DefaultApplySorting() {}
     virtual void DefaultApplyFilter() {}
     virtual void ApplyFilter();
