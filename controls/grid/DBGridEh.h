@@ -409,7 +409,6 @@ private:
     TSortMarkerEh FSortMarker = smNoneEh;
     bool FTitleButton = false;
     bool FToolTips = false;
-    bool FInFontChange = false;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -584,7 +583,6 @@ private:
     WideString FFieldName;
     db::TField* FField = nullptr;
     int FFitWidth = 0;
-    bool FInFontChange = false;
 
     TAlignment FAlignment = db::taLeftJustify;
     bool FAlwaysShowEditButton = false;

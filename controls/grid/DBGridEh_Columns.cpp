@@ -26,6 +26,14 @@ void CopyFontQuietly(ui::TFont* Dest, ui::TFont* Source) {
     rtl::TryFinally([&] { Dest->Assign(Source); }, [&] { Dest->OnChange = std::move(saved); });
 }
 
+// Stores a changed value; false when it was the value already.
+template <class T>
+bool Replace(T& Store, const T& Value) {
+    if (Store == Value) return false;
+    Store = Value;
+    return true;
+}
+
 bool SameFont(ui::TFont* A, ui::TFont* B) { return A->SameFace(*B) && A->Color() == B->Color(); }
 
 ui::TFont* SortMarkerFont() {
@@ -379,39 +387,27 @@ void TColumnEh::SetAutoFitColWidth(bool Value) {
 // --- plain properties ---
 
 void TColumnEh::SetButtonStyle(TColumnButtonStyleEh Value) {
-    if (Value == FButtonStyle) return;
-    FButtonStyle = Value;
-    Changed(false);
+    if (Replace(FButtonStyle, Value)) Changed(false);
 }
 
 void TColumnEh::SetDisplayFormat(const AnsiString& Value) {
-    if (Value == FDisplayFormat) return;
-    FDisplayFormat = Value;
-    Changed(false);
+    if (Replace(FDisplayFormat, Value)) Changed(false);
 }
 
 void TColumnEh::SetDropDownWidth(int Value) {
-    if (Value == FDropDownWidth) return;
-    FDropDownWidth = Value;
-    Changed(false);
+    if (Replace(FDropDownWidth, Value)) Changed(false);
 }
 
 void TColumnEh::SetEditMask(const AnsiString& Value) {
-    if (Value == FEditMask) return;
-    FEditMask = Value;
-    Changed(false);
+    if (Replace(FEditMask, Value)) Changed(false);
 }
 
 void TColumnEh::SetHideDuplicates(bool Value) {
-    if (Value == FHideDuplicates) return;
-    FHideDuplicates = Value;
-    Changed(false);
+    if (Replace(FHideDuplicates, Value)) Changed(false);
 }
 
 void TColumnEh::SetShowImageAndText(bool Value) {
-    if (Value == FShowImageAndText) return;
-    FShowImageAndText = Value;
-    Changed(false);
+    if (Replace(FShowImageAndText, Value)) Changed(false);
 }
 
 void TColumnEh::SetImageList(ui::TCustomImageList* Value) {
@@ -428,15 +424,11 @@ void TColumnEh::SetPopupMenu(ui::TPopupMenu* Value) {
 }
 
 void TColumnEh::SetNotInKeyListIndex(int Value) {
-    if (Value == FNotInKeyListIndex) return;
-    FNotInKeyListIndex = Value;
-    RepaintGrid();
+    if (Replace(FNotInKeyListIndex, Value)) RepaintGrid();
 }
 
 void TColumnEh::SetVisible(bool Value) {
-    if (Value == FVisible) return;
-    FVisible = Value;
-    Changed(true);
+    if (Replace(FVisible, Value)) Changed(true);
 }
 
 void TColumnEh::SetOnGetCellParams(TGetColCellParamsEventEh Value) {
