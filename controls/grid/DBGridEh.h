@@ -1,0 +1,1041 @@
+// The data-aware grid: a base grid whose rows show the records of a data source's dataset and
+// whose columns are items of a column collection, each binding one field by name. Columns carry
+// defaultable properties (unassigned, they follow the grid, the grid's column defaults or the
+// field), a title with a sort marker, and filter-row settings. The grid reaches its dataset
+// through one data link that holds the field map and the pending edit text, and keeps the
+// selected records in a sorted bookmark list.
+//
+// Layout, painting, keyboard, mouse, selection, the grid style and center, footers and the
+// column drop-downs build on this model; their hooks are the virtual operations below.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "controls/editors/DBCtrlsEh.h"
+#include "controls/editors/DBCtrlsEh_Editors.h"
+#include "controls/editors/ToolCtrlsEh.h"
+#include "controls/editors/ToolCtrlsEh_Buttons.h"
+#include "controls/editors/ToolCtrlsEh_Draw.h"
+#include "controls/editors/ToolCtrlsEh_DropDown.h"
+#include "controls/grid/DBGridEh_TitleTree.h"
+#include "controls/grid/DbUtilsEh.h"
+#include "controls/grid/GridsEh.h"
+#include "framework/db/DB.h"
+#include "framework/ui/ImgList.h"
+#include "framework/ui/Menus.h"
+#include "framework/ui/StdCtrls.h"
+
+namespace grid {
+
+using db::TAlignment;
+using editors::TTextLayout;
+using rtl::Variant;
+using rtl::WideString;
+
+class TCustomDBGridEh;
+class TColumnEh;
+class TDBGridColumnsEh;
+
+// ---------------------------------------------------------------------------------------------
+// Option sets
+
+enum TDBGridOption {
+    dgEditing, dgAlwaysShowEditor, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs,
+    dgRowSelect, dgAlwaysShowSelection, dgConfirmDelete, dgCancelOnExit, dgMultiSelect
+};
+using TDBGridOptions = rtl::TSet<TDBGridOption>;
+
+enum TDBGridEhOption {
+    dghFixed3D, dghFrozen3D, dghFooter3D, dghData3D, dghResizeWholeRightPart, dghHighlightFocus,
+    dghClearSelection, dghFitRowHeightToText, dghAutoSortMarking, dghMultiSortMarking, dghEnterAsTab,
+    dghTraceColSizing, dghIncSearch, dghPreferIncSearch, dghRowHighlight, dghDblClickOptimizeColWidth,
+    dghDialogFind, dghRecordMoving, dghShowRecNo, dghColumnResize, dghColumnMove, dghAutoFitRowHeight
+};
+using TDBGridEhOptions = rtl::TSet<TDBGridEhOption>;
+
+enum TDBGridEhAllowedOperation { alopInsertEh, alopUpdateEh, alopDeleteEh, alopAppendEh };
+using TDBGridEhAllowedOperations = rtl::TSet<TDBGridEhAllowedOperation>;
+
+enum TDBGridEhSelectionType { gstNon, gstRecordBookmarks, gstRectangle, gstColumns, gstAll };
+using TDBGridEhAllowedSelections = rtl::TSet<TDBGridEhSelectionType>;
+
+enum TDBGridEhEditAction { geaCutEh, geaCopyEh, geaPasteEh, geaDeleteEh, geaSelectAllEh };
+using TDBGridEhEditActions = rtl::TSet<TDBGridEhEditAction>;
+
+inline const TDBGridOptions DefaultDBGridOptions{dgEditing, dgTitles, dgIndicator, dgColumnResize, dgColLines,
+                                                 dgRowLines, dgTabs, dgConfirmDelete, dgCancelOnExit};
+inline const TDBGridEhOptions DefaultDBGridEhOptions{dghFixed3D, dghHighlightFocus, dghClearSelection,
+                                                     dghDialogFind, dghColumnResize, dghColumnMove};
+
+enum TSortMarkerEh { smNoneEh, smDownEh, smUpEh };
+enum TTextOrientationEh { tohHorizontal, tohVertical };
+enum TColumnButtonStyleEh { cbsAuto, cbsEllipsis, cbsNone, cbsUpDown, cbsDropDown };
+
+// Where a grid cell lies (GetCellType).
+enum TCellColAreaEh { ccaIndicator, ccaData };
+enum TCellRowAreaEh { rcaTitle, rcaFilter, rcaData, rcaFooter };
+struct TCellAreaEh {
+    TCellColAreaEh ColArea = ccaData;
+    TCellRowAreaEh RowArea = rcaData;
+    int DataCol = -1;
+    int DataRow = -1;  // the footer row in the footer area
+};
+
+namespace msg {
+inline constexpr const char* SAlgorithmError = "Algorithm error in TCustomDBGridEh.GetCellType";
+inline constexpr const char* STooManyColumns = "Grid requested to display more than 256 columns";
+}  // namespace msg
+
+// ---------------------------------------------------------------------------------------------
+// TColCellParamsEh: the parameters of one data cell, filled before it is painted or measured.
+
+class TColCellParamsEh : public rtl::TObject {
+    RTL_CLASS(TColCellParamsEh, rtl::TObject)
+public:
+    TColCellParamsEh();
+    TAlignment Alignment = db::taLeftJustify;
+    ui::TColor Background = ui::clWindow;
+    bool BlankFixedCell = false;
+    bool KeepCurrentBackground = false;
+    ui::TCheckBoxState CheckboxState = ui::TCheckBoxState::cbUnchecked;
+    int Col = -1;
+    int Row = -1;
+    ui::TFont* Font = nullptr;  // the canvas font while painting; not owned
+    int ImageIndex = -1;
+    bool ReadOnly = false;
+    TGridDrawState State;
+    AnsiString Text;
+    bool TextEditing = true;
+};
+
+using TGetColCellParamsEventEh = std::function<void(TColumnEh* Sender, bool EditMode, TColCellParamsEh* Params)>;
+using TColCellUpdateDataEventEh =
+    std::function<void(TColumnEh* Sender, AnsiString& Text, Variant& Value, bool& UseText, bool& Handled)>;
+
+// ---------------------------------------------------------------------------------------------
+// Filter settings
+
+// What the user typed into one column's filter cell, parsed, and the key values it stands for
+// when the column's values come from another dataset.
+class TSTColumnFilterEh : public rtl::TPersistent {
+    RTL_CLASS(TSTColumnFilterEh, rtl::TPersistent)
+public:
+    explicit TSTColumnFilterEh(TColumnEh* Column);
+    ~TSTColumnFilterEh() override;
+    void Assign(rtl::TPersistent* Source) override;
+
+    TColumnEh* Column() const noexcept { return FColumn; }
+    TCustomDBGridEh* Grid() const;
+    const WideString& DataField() const noexcept { return FDataField; }
+    void SetDataField(const WideString& Value) { FDataField = Value; }
+    const WideString& KeyField() const noexcept { return FKeyField; }
+    void SetKeyField(const WideString& Value) { FKeyField = Value; }
+    const WideString& ListField() const noexcept { return FListField; }
+    void SetListField(const WideString& Value) { FListField = Value; }
+    db::TDataSource* ListSource() const noexcept { return FListLink->DataSource(); }
+    void SetListSource(db::TDataSource* Value);
+    bool Visible() const noexcept { return FVisible; }
+    void SetVisible(bool Value);
+    int DropDownWidth() const noexcept { return FDropDownWidth; }
+    void SetDropDownWidth(int Value) noexcept { FDropDownWidth = Value; }
+    int DropDownRows() const noexcept { return FDropDownRows; }
+    void SetDropDownRows(int Value) noexcept { FDropDownRows = Value; }
+
+    TSTFilterExpressionEh Expression() const { return FExpression; }
+    const AnsiString& ExpressionStr() const noexcept { return FExpressionStr; }
+    const Variant& KeyValues() const noexcept { return FKeyValues; }
+    WideString KeyFieldName() const;
+    db::TDataSet* ListDataSet() const;
+    WideString ListFieldName() const;
+    // A value list over the list dataset's list field; null when there is none.
+    rtl::TOwnedPtr<editors::TDatasetFieldValueListEh> CreateValueList() const;
+
+    void SetExpressionText(const AnsiString& Text);
+    void SetFilterText(const AnsiString& Text);
+    void SetFilterTextAndRefresh(const AnsiString& Text);
+    void ClearFilter();
+
+    // Virtual operations, in slot order.
+    virtual AnsiString ExpressionText() const;
+    virtual bool HasValueList() const;
+    virtual void KeysFromPickList(TSTFilterExpressionEh& Expression) const;
+    virtual WideString FilterFieldName() const;
+    virtual Variant FirstOperandValue() const;
+    virtual Variant SecondOperandValue() const;
+
+private:
+    db::TField* LookupField() const;
+
+    TColumnEh* FColumn;
+    WideString FDataField;
+    WideString FKeyField;
+    WideString FListField;
+    rtl::TOwnedPtr<editors::TFieldDataLinkEh> FListLink;
+    bool FVisible = true;
+    TSTFilterExpressionEh FExpression;
+    AnsiString FExpressionStr;
+    Variant FKeyValues = Variant::Null();
+    int FDropDownWidth = 0;
+    int FDropDownRows = 0;
+};
+
+// The grid-wide switches of the filter row.
+class TSTDBGridEhFilter : public rtl::TPersistent {
+    RTL_CLASS(TSTDBGridEhFilter, rtl::TPersistent)
+public:
+    explicit TSTDBGridEhFilter(TCustomDBGridEh* Grid) : FGrid(Grid) {}
+    void Assign(rtl::TPersistent* Source) override;
+
+    TCustomDBGridEh* Grid() const noexcept { return FGrid; }
+    bool Local() const noexcept { return FLocal; }
+    void SetLocal(bool Value) noexcept { FLocal = Value; }
+    bool Visible() const noexcept { return FVisible; }
+    void SetVisible(bool Value);
+    void BeginUpdate() noexcept { ++FUpdateCount; }
+    void EndUpdate() noexcept {
+        if (FUpdateCount > 0) --FUpdateCount;
+    }
+    int UpdateCount() const noexcept { return FUpdateCount; }
+
+private:
+    TCustomDBGridEh* FGrid;
+    bool FLocal = false;
+    bool FVisible = false;
+    int FUpdateCount = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Column default values
+
+class TColumnDefValuesEh;
+
+class TColumnTitleDefValuesEh : public rtl::TPersistent {
+    RTL_CLASS(TColumnTitleDefValuesEh, rtl::TPersistent)
+public:
+    explicit TColumnTitleDefValuesEh(TColumnDefValuesEh* Owner) : FOwner(Owner) {}
+    void Assign(rtl::TPersistent* Source) override;
+
+    TAlignment Alignment() const;
+    void SetAlignment(TAlignment Value);
+    bool AlignmentAssigned() const noexcept { return FAlignmentAssigned; }
+    ui::TColor Color() const;
+    void SetColor(ui::TColor Value);
+    bool ColorAssigned() const noexcept { return FColorAssigned; }
+    bool EndEllipsis() const noexcept { return FEndEllipsis; }
+    void SetEndEllipsis(bool Value);
+    TTextOrientationEh Orientation() const noexcept { return FOrientation; }
+    void SetOrientation(TTextOrientationEh Value);
+    bool TitleButton() const noexcept { return FTitleButton; }
+    void SetTitleButton(bool Value) noexcept { FTitleButton = Value; }
+    bool ToolTips() const noexcept { return FToolTips; }
+    void SetToolTips(bool Value) noexcept { FToolTips = Value; }
+
+private:
+    TCustomDBGridEh* Grid() const;
+    TColumnDefValuesEh* FOwner;
+    TAlignment FAlignment = db::taLeftJustify;
+    bool FAlignmentAssigned = false;
+    ui::TColor FColor = ui::clBtnFace;
+    bool FColorAssigned = false;
+    bool FEndEllipsis = false;
+    TTextOrientationEh FOrientation = tohHorizontal;
+    bool FTitleButton = false;
+    bool FToolTips = false;
+};
+
+class TColumnFooterDefValuesEh : public rtl::TPersistent {
+    RTL_CLASS(TColumnFooterDefValuesEh, rtl::TPersistent)
+public:
+    void Assign(rtl::TPersistent* Source) override;
+    bool ToolTips() const noexcept { return FToolTips; }
+    void SetToolTips(bool Value) noexcept { FToolTips = Value; }
+
+private:
+    bool FToolTips = false;
+};
+
+class TColumnDefValuesEh : public rtl::TPersistent {
+    RTL_CLASS(TColumnDefValuesEh, rtl::TPersistent)
+public:
+    explicit TColumnDefValuesEh(TCustomDBGridEh* Grid);
+    ~TColumnDefValuesEh() override;
+    void Assign(rtl::TPersistent* Source) override;
+
+    TCustomDBGridEh* Grid() const noexcept { return FGrid; }
+    bool AlwaysShowEditButton() const noexcept { return FAlwaysShowEditButton; }
+    void SetAlwaysShowEditButton(bool Value);
+    bool AutoDropDown() const noexcept { return FAutoDropDown; }
+    void SetAutoDropDown(bool Value) noexcept { FAutoDropDown = Value; }
+    bool DblClickNextVal() const noexcept { return FDblClickNextVal; }
+    void SetDblClickNextVal(bool Value) noexcept { FDblClickNextVal = Value; }
+    bool DropDownShowTitles() const noexcept { return FDropDownShowTitles; }
+    void SetDropDownShowTitles(bool Value) noexcept { FDropDownShowTitles = Value; }
+    bool DropDownSizing() const noexcept { return FDropDownSizing; }
+    void SetDropDownSizing(bool Value) noexcept { FDropDownSizing = Value; }
+    bool EndEllipsis() const noexcept { return FEndEllipsis; }
+    void SetEndEllipsis(bool Value);
+    TColumnFooterDefValuesEh* Footer() const noexcept { return FFooter.get(); }
+    void SetFooter(TColumnFooterDefValuesEh* Value) { FFooter->Assign(Value); }
+    bool HighlightRequired() const noexcept { return FHighlightRequired; }
+    void SetHighlightRequired(bool Value);
+    TTextLayout Layout() const noexcept { return FLayout; }
+    void SetLayout(TTextLayout Value);
+    TColumnTitleDefValuesEh* Title() const noexcept { return FTitle.get(); }
+    void SetTitle(TColumnTitleDefValuesEh* Value) { FTitle->Assign(Value); }
+    bool ToolTips() const noexcept { return FToolTips; }
+    void SetToolTips(bool Value) noexcept { FToolTips = Value; }
+
+private:
+    void Repaint();
+    TCustomDBGridEh* FGrid;
+    rtl::TOwnedPtr<TColumnTitleDefValuesEh> FTitle;
+    rtl::TOwnedPtr<TColumnFooterDefValuesEh> FFooter;
+    bool FAlwaysShowEditButton = false;
+    bool FAutoDropDown = false;
+    bool FDblClickNextVal = false;
+    bool FDropDownShowTitles = false;
+    bool FDropDownSizing = false;
+    bool FEndEllipsis = false;
+    bool FHighlightRequired = false;
+    TTextLayout FLayout = editors::tlTop;
+    bool FToolTips = false;
+};
+
+class TDBGridEhColumnDefValuesEh : public TColumnDefValuesEh {
+    RTL_CLASS(TDBGridEhColumnDefValuesEh, TColumnDefValuesEh)
+public:
+    using TColumnDefValuesEh::TColumnDefValuesEh;
+};
+
+// ---------------------------------------------------------------------------------------------
+// TColumnsEhList: columns referred to, never owned.
+
+class TColumnsEhList : public rtl::TList {
+    RTL_CLASS(TColumnsEhList, rtl::TList)
+public:
+    TColumnEh* Items(int Index) const { return static_cast<TColumnEh*>(rtl::TList::Items(Index)); }
+    void SetItems(int Index, TColumnEh* Column) { rtl::TList::SetItems(Index, Column); }
+    TColumnEh* operator[](int Index) const { return Items(Index); }
+    int Add(TColumnEh* Column) { return rtl::TList::Add(Column); }
+    int Remove(TColumnEh* Column) { return rtl::TList::Remove(Column); }
+    int IndexOf(TColumnEh* Column) const { return rtl::TList::IndexOf(Column); }
+};
+
+// ---------------------------------------------------------------------------------------------
+// The properties a column reports from elsewhere until they are assigned.
+enum TColumnEhValue {
+    cvColor, cvWidth, cvFont, cvAlignment, cvReadOnly, cvTitleColor, cvTitleCaption, cvTitleAlignment,
+    cvTitleFont, cvTitleButton, cvTitleEndEllipsis, cvTitleToolTips, cvTitleOrientation, cvImeMode, cvImeName,
+    cvWordWrap, cvLookupDisplayFields, cvCheckboxes, cvAlwaysShowEditButton, cvEndEllipsis, cvAutoDropDown,
+    cvDblClickNextVal, cvToolTips, cvDropDownSizing, cvDropDownShowTitles, cvLayout, cvHighlightRequired,
+    cvBiDiMode, cvTextEditing
+};
+using TColumnEhValues = rtl::TSet<TColumnEhValue>;
+inline const TColumnEhValues ColumnEhTitleValues{cvTitleColor,  cvTitleCaption,     cvTitleAlignment,
+                                                 cvTitleFont,   cvTitleButton,      cvTitleEndEllipsis,
+                                                 cvTitleToolTips, cvTitleOrientation};
+
+// ---------------------------------------------------------------------------------------------
+// Column titles
+
+class TColumnTitleEh : public rtl::TPersistent {
+    RTL_CLASS(TColumnTitleEh, rtl::TPersistent)
+public:
+    explicit TColumnTitleEh(TColumnEh* Column);
+    ~TColumnTitleEh() override;
+    void Assign(rtl::TPersistent* Source) override;
+
+    TColumnEh* Column() const noexcept { return FColumn; }
+    TAlignment Alignment() const;
+    void SetAlignment(TAlignment Value);
+    AnsiString Caption() const;
+    ui::TColor Color() const;
+    void SetColor(ui::TColor Value);
+    bool EndEllipsis() const;
+    void SetEndEllipsis(bool Value);
+    ui::TFont* Font();
+    void SetFont(ui::TFont* Value) { FFont->Assign(Value); }
+    const AnsiString& Hint() const noexcept { return FHint; }
+    void SetHint(const AnsiString& Value) { FHint = Value; }
+    int ImageIndex() const noexcept { return FImageIndex; }
+    void SetImageIndex(int Value);
+    TTextOrientationEh Orientation() const;
+    void SetOrientation(TTextOrientationEh Value);
+    int SortIndex() const noexcept { return FSortIndex; }
+    void SetSortIndex(int Value);
+    TSortMarkerEh SortMarker() const noexcept { return FSortMarker; }
+    void SetSortMarker(TSortMarkerEh Value);
+    bool TitleButton() const;
+    void SetTitleButton(bool Value);
+    bool ToolTips() const;
+    void SetToolTips(bool Value);
+
+    // Advances the marker as a title-button click does.
+    void CycleSortMarker(bool KeepOthers);
+    int SortMarkerAreaWidth();
+    // The title font the grid gives unassigned titles.
+    ui::TFont* DefaultFont() const;
+
+    // Virtual operations, in slot order.
+    virtual void SetCaption(const AnsiString& Value);
+    virtual void RestoreDefaults();
+
+private:
+    friend class TColumnEh;
+    void FontChanged();
+    void RefreshDefaultFont();
+    TCustomDBGridEh* Grid() const;
+    TColumnDefValuesEh* DefValues() const;
+    // The assigned value, else the grid's title default, else the fallback.
+    template <class T, class Get>
+    T Defaulted(TColumnEhValue V, const T& Own, Get FromDefaults, const T& Fallback) const;
+    // Stores an assigned value and reports the column changed.
+    template <class T>
+    void Store(TColumnEhValue V, T& Field, const T& Value);
+
+    TColumnEh* FColumn;
+    rtl::TOwnedPtr<ui::TFont> FFont;
+    AnsiString FCaption;
+    TAlignment FAlignment = db::taLeftJustify;
+    ui::TColor FColor = ui::clBtnFace;
+    bool FEndEllipsis = false;
+    AnsiString FHint;
+    int FImageIndex = -1;
+    TTextOrientationEh FOrientation = tohHorizontal;
+    int FSortIndex = 0;
+    TSortMarkerEh FSortMarker = smNoneEh;
+    bool FTitleButton = false;
+    bool FToolTips = false;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Columns
+
+class TColumnEh : public rtl::TCollectionItem {
+    RTL_CLASS(TColumnEh, rtl::TCollectionItem)
+public:
+    explicit TColumnEh(rtl::TCollection* Collection);
+    ~TColumnEh() override;
+    void AfterConstruction() override;
+    void BeforeDestruction() override;
+    void Assign(rtl::TPersistent* Source) override;
+    AnsiString DisplayName() const override;
+    void SetIndex(int Value) override;
+
+    TCustomDBGridEh* Grid() const;
+    TColumnEhValues AssignedValues() const noexcept { return FAssignedValues; }
+
+    // --- binding ---
+    db::TField* Field();
+    const WideString& FieldName() const noexcept { return FFieldName; }
+    void SetFieldName(const WideString& Value);
+    // The cached field, without a look-up.
+    db::TField* CachedField() const noexcept { return FField; }
+    void ClearFieldReference() noexcept { FField = nullptr; }
+    int FitWidth() const noexcept { return FFitWidth; }
+    void SetFitWidth(int Value) noexcept { FFitWidth = Value; }
+
+    // --- defaultable properties ---
+    TAlignment Alignment();
+    bool AlwaysShowEditButton() const;
+    void SetAlwaysShowEditButton(bool Value);
+    bool AutoDropDown() const;
+    void SetAutoDropDown(bool Value);
+    bool Checkboxes();
+    void SetCheckboxes(bool Value);
+    ui::TColor Color() const;
+    void SetColor(ui::TColor Value);
+    bool DblClickNextVal() const;
+    void SetDblClickNextVal(bool Value);
+    bool DropDownShowTitles() const;
+    void SetDropDownShowTitles(bool Value);
+    bool DropDownSizing() const;
+    void SetDropDownSizing(bool Value);
+    bool EndEllipsis() const;
+    void SetEndEllipsis(bool Value);
+    ui::TFont* Font();
+    void SetFont(ui::TFont* Value) { FFont->Assign(Value); }
+    bool HighlightRequired() const;
+    TTextLayout Layout() const;
+    void SetLayout(TTextLayout Value);
+    WideString LookupDisplayFields();
+    bool ReadOnly();
+    bool TextEditing() const;
+    void SetTextEditing(bool Value);
+    bool ToolTips() const;
+    void SetToolTips(bool Value);
+    int Width();
+    bool WordWrap();
+
+    // --- plain properties ---
+    bool AutoFitColWidth() const noexcept { return FAutoFitColWidth; }
+    TColumnButtonStyleEh ButtonStyle() const noexcept { return FButtonStyle; }
+    void SetButtonStyle(TColumnButtonStyleEh Value);
+    const AnsiString& DisplayFormat() const noexcept { return FDisplayFormat; }
+    void SetDisplayFormat(const AnsiString& Value);
+    int DropDownRows() const noexcept { return FDropDownRows; }
+    void SetDropDownRows(int Value) noexcept { FDropDownRows = Value; }
+    int DropDownWidth() const noexcept { return FDropDownWidth; }
+    void SetDropDownWidth(int Value);
+    const AnsiString& EditMask() const noexcept { return FEditMask; }
+    void SetEditMask(const AnsiString& Value);
+    bool HideDuplicates() const noexcept { return FHideDuplicates; }
+    ui::TCustomImageList* ImageList() const noexcept { return FImageList; }
+    void SetImageList(ui::TCustomImageList* Value);
+    double Increment() const noexcept { return FIncrement; }
+    void SetIncrement(double Value) noexcept { FIncrement = Value; }
+    int MaxWidth() const noexcept { return FMaxWidth; }
+    void SetMaxWidth(int Value);
+    int MinWidth() const noexcept { return FMinWidth; }
+    void SetMinWidth(int Value);
+    int NotInKeyListIndex() const noexcept { return FNotInKeyListIndex; }
+    void SetNotInKeyListIndex(int Value);
+    ui::TPopupMenu* PopupMenu() const noexcept { return FPopupMenu; }
+    void SetPopupMenu(ui::TPopupMenu* Value);
+    bool ShowImageAndText() const noexcept { return FShowImageAndText; }
+    void SetShowImageAndText(bool Value);
+    intptr_t Tag() const noexcept { return FTag; }
+    void SetTag(intptr_t Value) noexcept { FTag = Value; }
+    bool Visible() const noexcept { return FVisible; }
+    void SetVisible(bool Value);
+
+    // --- owned objects ---
+    // Created on first read.
+    rtl::TStrings* PickList();
+    rtl::TStrings* KeyList();
+    bool HasPickList() const noexcept { return FPickList && FPickList->Count() > 0; }
+    bool HasKeyList() const noexcept { return FKeyList && FKeyList->Count() > 0; }
+    void SetPickList(rtl::TStrings* Value);
+    void SetKeyList(rtl::TStrings* Value);
+    TColumnTitleEh* Title() const noexcept { return FTitle.get(); }
+    void SetTitle(TColumnTitleEh* Value) { FTitle->Assign(Value); }
+    editors::TEditButtonsEh* EditButtons() const noexcept { return FEditButtons.get(); }
+    void SetEditButtons(editors::TEditButtonsEh* Value) { FEditButtons->Assign(Value); }
+    editors::TSpecRowEh* DropDownSpecRow() const noexcept { return FDropDownSpecRow.get(); }
+    void SetDropDownSpecRow(editors::TSpecRowEh* Value) { FDropDownSpecRow->Assign(Value); }
+    editors::TMRUListEh* MRUList() const noexcept { return FMRUList.get(); }
+    void SetMRUList(editors::TMRUListEh* Value) { FMRUList->Assign(Value); }
+    TSTColumnFilterEh* STFilter() const noexcept { return FSTFilter.get(); }
+    void SetSTFilter(TSTColumnFilterEh* Value) { FSTFilter->Assign(Value); }
+
+    // The value list of the column's filter-row drop-down (the filter row keeps it).
+    editors::IMemTableDataFieldValueListEh* FilterValueList() const noexcept { return FFilterValueList; }
+    void SetFilterValueList(editors::IMemTableDataFieldValueListEh* Value) noexcept { FFilterValueList = Value; }
+
+    // The column changed (or, with AllItems, every column): see the collection's Update.
+    void Changed(bool AllItems) { rtl::TCollectionItem::Changed(AllItems); }
+
+    // --- events ---
+    TGetColCellParamsEventEh OnGetCellParams() const { return FOnGetCellParams; }
+    void SetOnGetCellParams(TGetColCellParamsEventEh Value);
+    editors::TNotInListEventEh OnNotInList;
+    TColCellUpdateDataEventEh OnUpdateData;
+    editors::TButtonClickEventEh OnEditButtonClick;
+    editors::TButtonDownEventEh OnEditButtonDown;
+
+    // --- virtual operations, in slot order ---
+    virtual editors::TEditButtonsEh* CreateEditButtons();
+    virtual TSTColumnFilterEh* CreateColumnFilter();
+    virtual TColumnTitleEh* CreateTitle();
+    virtual bool IsDefaultColumn() const { return !FPersistent; }
+    virtual void SetAlignment(TAlignment Value);
+    virtual void SetAutoFitColWidth(bool Value);
+    virtual void SetField(db::TField* Value);
+    virtual void SetHideDuplicates(bool Value);
+    virtual void SetHighlightRequired(bool Value);
+    virtual void SetLookupDisplayFields(const WideString& Value);
+    virtual void SetReadOnly(bool Value);
+    virtual void SetWidth(int Value);
+    virtual void SetWordWrap(bool Value);
+    virtual void SpecRowChanged();
+    virtual bool UsesRightToLeftAlignment() const { return false; }
+    virtual void GetColCellParams(bool EditMode, TColCellParamsEh* Params);
+    virtual void RestoreDefaults();
+
+    // The width an unassigned column reports.
+    int DefaultWidth();
+
+private:
+    friend class TDBGridColumnsEh;
+    friend class TColumnTitleEh;
+    bool Assigned(TColumnEhValue V) const noexcept { return FAssignedValues.Contains(V); }
+    void MarkAssigned(TColumnEhValue V) noexcept { FAssignedValues.Include(V); }
+    // Stores an assigned value; false when it was assigned with this value already.
+    template <class T>
+    bool StoreAssigned(TColumnEhValue V, T& Store, const T& Value) {
+        if (Assigned(V) && Store == Value) return false;
+        Store = Value;
+        MarkAssigned(V);
+        return true;
+    }
+    TColumnDefValuesEh* DefValues() const;
+    // The grid's data link is active and this is a default column with a field.
+    bool WritesThroughToField();
+    void FontChanged();
+    void RefreshDefaultFont();
+    void RepaintGrid() const;
+
+    TColumnEhValues FAssignedValues;
+    bool FPersistent = true;
+    WideString FFieldName;
+    db::TField* FField = nullptr;
+    int FFitWidth = 0;
+
+    TAlignment FAlignment = db::taLeftJustify;
+    bool FAlwaysShowEditButton = false;
+    bool FAutoDropDown = false;
+    bool FCheckboxes = false;
+    ui::TColor FColor = ui::clWindow;
+    bool FDblClickNextVal = false;
+    bool FDropDownShowTitles = false;
+    bool FDropDownSizing = false;
+    bool FEndEllipsis = false;
+    bool FHighlightRequired = false;
+    TTextLayout FLayout = editors::tlTop;
+    WideString FLookupDisplayFields;
+    bool FReadOnly = false;
+    bool FTextEditing = true;
+    bool FToolTips = false;
+    int FWidth = 0;
+    bool FWordWrap = false;
+
+    bool FAutoFitColWidth = true;
+    TColumnButtonStyleEh FButtonStyle = cbsAuto;
+    AnsiString FDisplayFormat;
+    int FDropDownRows = 7;
+    int FDropDownWidth = 0;
+    AnsiString FEditMask;
+    bool FHideDuplicates = false;
+    ui::TCustomImageList* FImageList = nullptr;
+    double FIncrement = 1.0;
+    int FMaxWidth = 0;
+    int FMinWidth = 0;
+    int FNotInKeyListIndex = -1;
+    ui::TPopupMenu* FPopupMenu = nullptr;
+    bool FShowImageAndText = false;
+    intptr_t FTag = 0;
+    bool FVisible = true;
+
+    rtl::TOwnedPtr<ui::TFont> FFont;
+    rtl::TOwnedPtr<rtl::TStringList> FPickList;
+    rtl::TOwnedPtr<rtl::TStringList> FKeyList;
+    rtl::TOwnedPtr<TColumnTitleEh> FTitle;
+    rtl::TOwnedPtr<editors::TEditButtonsEh> FEditButtons;
+    rtl::TOwnedPtr<editors::TSpecRowEh> FDropDownSpecRow;
+    rtl::TOwnedPtr<editors::TMRUListEh> FMRUList;
+    rtl::TOwnedPtr<TSTColumnFilterEh> FSTFilter;
+    editors::IMemTableDataFieldValueListEh* FFilterValueList = nullptr;
+    TGetColCellParamsEventEh FOnGetCellParams;
+};
+
+class TDBGridColumnEh : public TColumnEh {
+    RTL_CLASS(TDBGridColumnEh, TColumnEh)
+public:
+    using TColumnEh::TColumnEh;
+};
+
+class TDBGridColumnsEh : public rtl::TCollection {
+    RTL_CLASS(TDBGridColumnsEh, rtl::TCollection)
+public:
+    TDBGridColumnsEh(TCustomDBGridEh* Grid, const rtl::TCollectionItemClass& ColumnClass);
+
+    TCustomDBGridEh* Grid() const noexcept { return FGrid; }
+    TColumnEh* Items(int Index) const { return static_cast<TColumnEh*>(rtl::TCollection::Items(Index)); }
+    TColumnEh* operator[](int Index) const { return Items(Index); }
+    TColumnEh* Add() { return static_cast<TColumnEh*>(rtl::TCollection::Add()); }
+    TColumnEh* AddDefaultColumn();
+    bool HasPersistentColumns() const;
+    void ClearFieldReferences();
+    rtl::TPersistent* GetOwner() override;
+
+protected:
+    void Update(rtl::TCollectionItem* Item) override;
+
+private:
+    TCustomDBGridEh* FGrid;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Data link and selected records
+
+class TGridDataLinkEh : public db::TDataLink {
+    RTL_CLASS(TGridDataLinkEh, db::TDataLink)
+public:
+    explicit TGridDataLinkEh(TCustomDBGridEh* Grid) : FGrid(Grid) {}
+    ~TGridDataLinkEh() override;
+
+    TCustomDBGridEh* Grid() const noexcept { return FGrid; }
+    bool AddFieldMapping(const WideString& FieldName);
+    void ClearFieldMapping();
+    db::TField* MappedField(int Index) const;
+    int MappedFieldIndex(int Index) const;
+    int FieldMappingCount() const noexcept { return static_cast<int>(FFieldMap.size()); }
+    int FieldMappingCapacity() const noexcept { return FFieldMapCapacity; }
+    bool SparseMap() const noexcept { return FSparseMap; }
+    void SetSparseMap(bool Value) noexcept { FSparseMap = Value; }
+    bool UsesDefaultFields() const;
+    bool Modified() const noexcept { return FModified; }
+    void FlagModified() noexcept { FModified = true; }
+    bool InUpdateData() const noexcept { return FInUpdateData; }
+    void Reset();
+
+    void DataEvent(db::TDataEvent Event, intptr_t Info) override;
+
+protected:
+    void ActiveChanged() override;
+    void DataSetChanged() override;
+    void DataSetScrolled(int Distance) override;
+    void EditingChanged() override;
+    void FocusControl(db::TField** Field) override;
+    void LayoutChanged() override;
+    void RecordChanged(db::TField* Field) override;
+    void UpdateData() override;
+
+private:
+    TCustomDBGridEh* FGrid;
+    std::vector<int> FFieldMap;
+    int FFieldMapCapacity = 0;
+    bool FSparseMap = false;
+    bool FModified = false;
+    bool FInUpdateData = false;
+};
+
+class TBookmarkListEh : public editors::TBMListEh {
+    RTL_CLASS(TBookmarkListEh, editors::TBMListEh)
+public:
+    explicit TBookmarkListEh(TCustomDBGridEh* Grid) : FGrid(Grid) {}
+    TCustomDBGridEh* Grid() const noexcept { return FGrid; }
+
+    db::TDataSet* GetDataSet() override;
+    void Invalidate() override;
+    void SetCurrentRowSelected(bool Value) override;
+    void StringsChanged() override;
+    void Changed() override;
+    void RemoveAll() override;
+    TGridRect SelectionGridRect();
+
+private:
+    TCustomDBGridEh* FGrid;
+};
+
+// ---------------------------------------------------------------------------------------------
+// TCustomDBGridEh
+
+using TDBGridEhClickEvent = std::function<void(TColumnEh* Column)>;
+using TTitleEhClickEvent = std::function<void(rtl::TObject* Sender, int ACol, TColumnEh* Column)>;
+using TCheckTitleEhBtnEvent = std::function<void(rtl::TObject* Sender, int ACol, TColumnEh* Column, bool& Enabled)>;
+using TMovedEvent = std::function<void(rtl::TObject* Sender, int FromIndex, int ToIndex)>;
+using TGetCellEhParamsEvent = std::function<void(rtl::TObject* Sender, TColumnEh* Column, ui::TFont* AFont,
+                                                 ui::TColor& Background, TGridDrawState State)>;
+using TGetBtnEhParamsEvent = std::function<void(rtl::TObject* Sender, TColumnEh* Column, ui::TFont* AFont,
+                                                ui::TColor& Background, TSortMarkerEh& SortMarker, bool IsDown)>;
+using TGetFooterParamsEvent =
+    std::function<void(rtl::TObject* Sender, int DataCol, int Row, TColumnEh* Column, ui::TFont* AFont,
+                       ui::TColor& Background, TAlignment& Alignment, TGridDrawState State, AnsiString& Text)>;
+using TDrawColumnEhCellEvent = std::function<void(rtl::TObject* Sender, const TRect& Rect, int DataCol,
+                                                  TColumnEh* Column, TGridDrawState State)>;
+using TDrawDataCellEvent =
+    std::function<void(rtl::TObject* Sender, const TRect& Rect, db::TField* Field, TGridDrawState State)>;
+using TDrawFooterCellEvent = std::function<void(rtl::TObject* Sender, int DataCol, int Row, TColumnEh* Column,
+                                                const TRect& Rect, TGridDrawState State)>;
+using TGetDBGridEhRowHeightEvent = std::function<void(rtl::TObject* Sender, int& RowHeight)>;
+
+class TCustomDBGridEh : public TCustomGridEh {
+    RTL_CLASS(TCustomDBGridEh, TCustomGridEh)
+public:
+    explicit TCustomDBGridEh(rtl::TComponent* Owner);
+    ~TCustomDBGridEh() override;
+    void AfterConstruction() override;
+    void BeforeDestruction() override;
+    void Loaded() override;
+    void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override;
+
+    // --- options ---
+    TDBGridOptions Options() const noexcept { return FOptions; }
+    void SetOptions(TDBGridOptions Value);
+    TDBGridEhOptions OptionsEh() const noexcept { return FOptionsEh; }
+    void SetOptionsEh(TDBGridEhOptions Value);
+    TDBGridEhAllowedOperations AllowedOperations() const noexcept { return FAllowedOperations; }
+    void SetAllowedOperations(TDBGridEhAllowedOperations Value) noexcept { FAllowedOperations = Value; }
+    TDBGridEhAllowedSelections AllowedSelections() const noexcept { return FAllowedSelections; }
+    void SetAllowedSelections(TDBGridEhAllowedSelections Value);
+    bool SelectionAllowed(TDBGridEhSelectionType Kind) const;
+    TDBGridEhEditActions EditActions() const noexcept { return FEditActions; }
+    void SetEditActions(TDBGridEhEditActions Value) noexcept { FEditActions = Value; }
+
+    // --- objects ---
+    TDBGridColumnsEh* Columns() const noexcept { return FColumns.get(); }
+    void SetColumns(TDBGridColumnsEh* Value) { FColumns->Assign(Value); }
+    TColumnDefValuesEh* ColumnDefValues() const noexcept { return FColumnDefValues.get(); }
+    void SetColumnDefValues(TColumnDefValuesEh* Value) { FColumnDefValues->Assign(Value); }
+    TColumnsEhList* DisplayedColumnList() const noexcept { return FDisplayedColumnList.get(); }
+    TColumnsEhList* SortMarkedColumnList() const noexcept { return FSortMarkedColumnList.get(); }
+    TGridDataLinkEh* DataLink() const noexcept { return FDataLink.get(); }
+    TBookmarkListEh* SelectedRecords() const noexcept { return FSelectedRecords.get(); }
+    TSTDBGridEhFilter* STFilter() const noexcept { return FSTFilter.get(); }
+    void SetSTFilter(TSTDBGridEhFilter* Value) { FSTFilter->Assign(Value); }
+    THeadTreeNode* TitleRoot() const noexcept { return FHeadTree.get(); }
+    // The leaf node of each column, in column order (built with the title tree).
+    const std::vector<THeadTreeNode*>& LeafFieldArr() const noexcept { return FLeafFieldArr; }
+    TColCellParamsEh* ColCellParams() const noexcept { return FColCellParams.get(); }
+    ui::TFont* TitleFont() const noexcept { return FTitleFont.get(); }
+    void SetTitleFont(ui::TFont* Value);
+    ui::TFont* FooterFont() const noexcept { return FFooterFont.get(); }
+    void SetFooterFont(ui::TFont* Value);
+
+    // --- data ---
+    db::TDataSource* DataSource() const noexcept { return FDataLink->DataSource(); }
+    void SetDataSource(db::TDataSource* Value);
+    db::TDataSet* DataSet() const noexcept { return FDataLink->DataSet(); }
+    int GridToDataCol(int GridCol) const noexcept { return GridCol - FIndicatorColCount; }
+    int DataToGridCol(int DataCol) const noexcept { return DataCol + FIndicatorColCount; }
+    int IndicatorColCount() const noexcept { return FIndicatorColCount; }
+    int CurrentDataCol() const noexcept { return GridToDataCol(Col()); }
+    TColumnEh* CurrentColumn() const;
+    db::TField* CurrentField() const;
+    // Makes every column bound to Field the current column in turn.
+    void FocusFieldColumn(db::TField* Field);
+    const AnsiString& EditText() const noexcept { return FEditText; }
+    void SetEditText(const AnsiString& Value) { FEditText = Value; }
+
+    // --- geometry ---
+    TCellAreaEh GetCellType(int ACol, int ARow) const;
+    int TitleRowCount() const;
+    int DataRowCount() const { return RowCount() - TitleRowCount(); }
+    TGridRect DataAreaBounds() const;
+    TRect DataAreaRect() const;
+    // Scrolling rows shown whole.
+    int VisibleDataRowCount() const;
+
+    // --- plain properties ---
+    bool AutoFitColWidths() const noexcept { return FAutoFitColWidths; }
+    void SetAutoFitColWidths(bool Value);
+    int FooterRowCount() const noexcept { return FFooterRowCount; }
+    void SetFooterRowCount(int Value);
+    int FrozenCols() const noexcept { return FFrozenCols; }
+    void SetFrozenCols(int Value);
+    // Columns kept at the right edge; the layout hands the base grid what fits.
+    int ContraColCount() const noexcept { return FContraColumns; }
+    void SetContraColCount(int Value);
+    bool ReadOnly() const noexcept { return FReadOnly; }
+    void SetReadOnly(bool Value);
+    int RowHeight() const noexcept { return FRowHeight; }
+    void SetRowHeight(int Value);
+    int RowLines() const noexcept { return FRowLines; }
+    void SetRowLines(int Value);
+    bool RowSizingAllowed() const noexcept { return FRowSizingAllowed; }
+    void SetRowSizingAllowed(bool Value);
+    bool SortLocal() const noexcept { return FSortLocal; }
+    void SetSortLocal(bool Value) noexcept { FSortLocal = Value; }
+    int TitleHeight() const noexcept { return FTitleHeight; }
+    void SetTitleHeight(int Value);
+    int TitleLines() const noexcept { return FTitleLines; }
+    void SetTitleLines(int Value);
+    bool UseMultiTitle() const noexcept { return FUseMultiTitle; }
+    void SetUseMultiTitle(bool Value);
+    int VTitleMargin() const noexcept { return FVTitleMargin; }
+    void SetVTitleMargin(int Value);
+    int MinAutoFitWidth() const noexcept { return FMinAutoFitWidth; }
+    void SetMinAutoFitWidth(int Value);
+    bool DefaultDrawing() const noexcept { return FDefaultDrawing; }
+    void SetDefaultDrawing(bool Value) noexcept { FDefaultDrawing = Value; }
+    bool DrawMemoText() const noexcept { return FDrawMemoText; }
+    void SetDrawMemoText(bool Value);
+    bool DrawGraphicData() const noexcept { return FDrawGraphicData; }
+    void SetDrawGraphicData(bool Value);
+    ui::TColor EvenRowColor() const { return FEvenRowColorAssigned ? FEvenRowColor : Color(); }
+    void SetEvenRowColor(ui::TColor Value);
+    bool EvenRowColorAssigned() const noexcept { return FEvenRowColorAssigned; }
+    ui::TColor OddRowColor() const { return FOddRowColorAssigned ? FOddRowColor : Color(); }
+    void SetOddRowColor(ui::TColor Value);
+    bool OddRowColorAssigned() const noexcept { return FOddRowColorAssigned; }
+    ui::TColor FooterColor() const noexcept { return FFooterColor; }
+    void SetFooterColor(ui::TColor Value);
+    ui::TCustomImageList* TitleImages() const noexcept { return FTitleImages; }
+    void SetTitleImages(ui::TCustomImageList* Value);
+    // The grid's default column width and default data-row height.
+    int DefaultColumnWidth() const noexcept { return DefaultColWidth(); }
+
+    // --- layout brackets ---
+    void LockUpdates() noexcept { ++FUpdateNesting; }
+    void UnlockUpdates() noexcept {
+        if (FUpdateNesting > 0) --FUpdateNesting;
+    }
+    int UpdateNesting() const noexcept { return FUpdateNesting; }
+    void OpenLayoutBracket();
+    void CloseLayoutBracket();
+    bool TryOpenLayoutBracket();
+    bool LayoutLocked() const noexcept { return FLayoutNesting > 0; }
+    // Set while the data link reports a layout change.
+    bool InDataLinkLayoutChange() const noexcept { return FInLayoutChange; }
+    void RebuildSortMarkedColumnList();
+    // Rebuilds the title tree from the column captions.
+    void BuildTitleTree();
+
+    // --- selection (the selection object of the grid records builds on these) ---
+    TDBGridEhSelectionType SelectionType() const noexcept { return FSelectionType; }
+    virtual void SelectionSetType(TDBGridEhSelectionType Value) { FSelectionType = Value; }
+    virtual void ClearGridSelection();
+    virtual void SelectionUpdateState() {}
+    virtual void SelectionChanged();
+
+    // --- events ---
+    TDBGridEhClickEvent OnCellClick;
+    TDBGridEhClickEvent OnTitleClick;
+    TTitleEhClickEvent OnTitleBtnClick;
+    TCheckTitleEhBtnEvent OnCheckButton;
+    rtl::TNotifyEvent OnSortMarkingChanged;
+    rtl::TNotifyEvent OnColEnter;
+    rtl::TNotifyEvent OnColExit;
+    TMovedEvent OnColumnMoved;
+    rtl::TNotifyEvent OnColWidthsChanged;
+    TGetCellEhParamsEvent OnGetCellParams;
+    TGetBtnEhParamsEvent OnGetBtnParams;
+    TGetFooterParamsEvent OnGetFooterParams;
+    TDrawColumnEhCellEvent OnDrawColumnCell;
+    TDrawDataCellEvent OnDrawDataCell;
+    TDrawFooterCellEvent OnDrawFooterCell;
+    TGetDBGridEhRowHeightEvent OnGetRowHeight;
+    rtl::TNotifyEvent OnEditButtonClick;
+    rtl::TNotifyEvent OnSelectionChanged;
+    rtl::TNotifyEvent OnApplyFilter;
+
+    // --- virtual operations ---
+    virtual bool EnsureGridFocus();
+    virtual bool EditorShownAlways() const;
+    virtual bool FilterRowVisible() const { return FSTFilter && FSTFilter->Visible(); }
+    virtual bool TitlesVisible() const { return FOptions.Contains(dgTitles); }
+    virtual bool IndicatorVisible() const { return FOptions.Contains(dgIndicator) || FOptionsEh.Contains(dghShowRecNo); }
+    virtual void LinkDataSetChanged();
+    virtual void MapDataLinkFields();
+    virtual void DrawTitleCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State, const TRect& ARect);
+    virtual void DrawIndicatorCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State, const TRect& ARect);
+    virtual void DrawDataCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State, const TRect& ARect);
+    virtual void DrawFooterCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State, const TRect& ARect);
+    virtual void GetDataSetFields(std::vector<db::TField*>& List);
+    virtual void LinkLayoutChanged();
+    virtual void LinkActiveChanged(bool Active);
+    virtual void LinkDataSetScrolled(int Distance);
+    virtual void UpdateColumnTabStopsAndWidths();
+    virtual void ShowInplaceEditor();
+    virtual void InvalidateIndicatorCell();
+    virtual void FieldDataChanged(db::TField* Field);
+    // Writes the edit text of the current cell into its field.
+    virtual void WriteEditText();
+    // Rebuilds the layout from the columns (the layout builds on this).
+    virtual void RebuildLayout();
+    // Recomputes per-row heights (the active-record handling builds on this).
+    virtual void UpdateAllRowHeights() {}
+
+    // --- dynamic operations ---
+    virtual TColumnDefValuesEh* CreateColumnDefValues();
+    virtual TDBGridColumnsEh* CreateColumns();
+    virtual void CellClick(TColumnEh* Column);
+    virtual void CheckButton(int ACol, bool& Enabled);
+    virtual void ColEnter();
+    virtual void ColExit();
+    virtual void SortMarkingChanged();
+    virtual void TitleBtnClick(int ACol, TColumnEh* Column);
+    virtual void TitleClick(TColumnEh* Column);
+    virtual void EditButtonClick();
+    virtual void GetCellParams(TColumnEh* Column, ui::TFont* AFont, ui::TColor& Background, TGridDrawState State);
+    virtual void GetFooterParams(int DataCol, int Row, TColumnEh* Column, ui::TFont* AFont, ui::TColor& Background,
+                                 TAlignment& Alignment, TGridDrawState State, AnsiString& Text);
+    virtual void DrawColumnCell(const TRect& Rect, int DataCol, TColumnEh* Column, TGridDrawState State);
+    virtual void DrawDataCellEvent(const TRect& Rect, db::TField* Field, TGridDrawState State);
+    virtual void DefaultApplySorting() {}
+    virtual void DefaultApplyFilter() {}
+    virtual void ApplyFilter();
+
+    void DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) override;
+
+protected:
+    friend class TColumnEh;
+    friend class TGridDataLinkEh;
+    friend class TDBGridColumnsEh;
+    friend class TSTDBGridEhFilter;
+    bool Loading() const noexcept { return ComponentState().Contains(rtl::csLoading); }
+    bool IsDestroying() const noexcept { return ComponentState().Contains(rtl::csDestroying); }
+    // The option synchronisation between dgColumnResize and dghColumnResize/dghColumnMove.
+    void SyncColumnResizeOptions(TDBGridOptions NewOptions, TDBGridEhOptions NewOptionsEh);
+    void ApplyBaseGridOptions();
+    void TitleFontChanged();
+    void FooterFontChanged();
+    void CMParentFontChanged(ui::TMessage& Message) override;
+    void CMParentColorChanged(ui::TMessage& Message) override;
+    int LineWidthOfColumns() const { return FOptions.Contains(dgColLines) ? 1 : 0; }
+
+    uint8_t FIndicatorColCount = 1;
+    uint8_t FLayoutNesting = 0;
+    uint8_t FUpdateNesting = 0;
+    bool FSizeChangedWhileLocked = false;
+    AnsiString FEditText;
+    Variant FEditValue = Variant::Null();
+    int FDefaultRowHeight = 0;
+    int FTitleRowHeight = 0;
+    int FCellTextMargin = 4;
+    int FIndicatorColWidth = 11;
+    int FPressedTitleCol = -1;
+    bool FTitleBtnDown = false;
+    bool FFilterEditing = false;
+    int FFilterCol = -1;
+    bool FInLayoutChange = false;
+
+private:
+    TDBGridOptions FOptions = DefaultDBGridOptions;
+    TDBGridEhOptions FOptionsEh = DefaultDBGridEhOptions;
+    TDBGridEhAllowedOperations FAllowedOperations{alopInsertEh, alopUpdateEh, alopDeleteEh, alopAppendEh};
+    TDBGridEhAllowedSelections FAllowedSelections{gstRecordBookmarks, gstRectangle, gstColumns, gstAll};
+    TDBGridEhEditActions FEditActions;
+    TDBGridEhSelectionType FSelectionType = gstNon;
+
+    rtl::TOwnedPtr<TDBGridColumnsEh> FColumns;
+    rtl::TOwnedPtr<TColumnDefValuesEh> FColumnDefValues;
+    rtl::TOwnedPtr<TColumnsEhList> FDisplayedColumnList;
+    rtl::TOwnedPtr<TColumnsEhList> FSortMarkedColumnList;
+    rtl::TOwnedPtr<TGridDataLinkEh> FDataLink;
+    rtl::TOwnedPtr<TBookmarkListEh> FSelectedRecords;
+    rtl::TOwnedPtr<TSTDBGridEhFilter> FSTFilter;
+    rtl::TOwnedPtr<THeadTreeNode> FHeadTree;
+    std::vector<THeadTreeNode*> FLeafFieldArr;
+    rtl::TOwnedPtr<TColCellParamsEh> FColCellParams;
+    rtl::TOwnedPtr<ui::TFont> FTitleFont;
+    rtl::TOwnedPtr<ui::TFont> FFooterFont;
+
+    bool FAutoFitColWidths = false;
+    int FFooterRowCount = 0;
+    int FFrozenCols = 0;
+    int FContraColumns = 0;
+    bool FReadOnly = false;
+    int FRowHeight = 0;
+    int FRowLines = 0;
+    bool FRowSizingAllowed = false;
+    bool FSortLocal = false;
+    int FTitleHeight = 0;
+    int FTitleLines = 0;
+    bool FUseMultiTitle = false;
+    int FVTitleMargin = 10;
+    int FMinAutoFitWidth = 0;
+    bool FDefaultDrawing = true;
+    bool FDrawMemoText = false;
+    bool FDrawGraphicData = false;
+    ui::TColor FEvenRowColor = ui::clWindow;
+    bool FEvenRowColorAssigned = false;
+    ui::TColor FOddRowColor = ui::clWindow;
+    bool FOddRowColorAssigned = false;
+    ui::TColor FFooterColor = ui::clWindow;
+    ui::TCustomImageList* FTitleImages = nullptr;
+    bool FFontChangeFromParent = false;
+};
+
+// The grid forms place; it publishes what TCustomDBGridEh implements.
+class TDBGridEh : public TCustomDBGridEh {
+    RTL_CLASS(TDBGridEh, TCustomDBGridEh)
+public:
+    using TCustomDBGridEh::TCustomDBGridEh;
+};
+
+}  // namespace grid
