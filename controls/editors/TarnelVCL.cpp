@@ -132,7 +132,7 @@ void SendGetSel(ui::HWND Wnd, int& SelStart, int& SelEnd) {
 ui::TRect RectLPtoDP(ui::HDC DC, const ui::TRect& R) {
     const ui::TPoint a = DC->LPtoDP(ui::TPoint{R.Left, R.Top});
     const ui::TPoint b = DC->LPtoDP(ui::TPoint{R.Right, R.Bottom});
-    return ui::TRect(a.X, a.Y, b.X, b.Y);
+    return ui::TRect{a.X, a.Y, b.X, b.Y};
 }
 
 AnsiString AnsiUpperCaseStr(const AnsiString& S) { return rtl::AnsiUpperCase(S); }

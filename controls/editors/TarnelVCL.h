@@ -76,7 +76,7 @@ inline ui::LPARAM SmallPointToLParam(ui::TPoint P) { return ui::PointToLParam(P.
 inline ui::TPoint LParamToSmallPoint(ui::LPARAM L) { return ui::LParamToPoint(L); }
 // Both corners through the canvas's mapping.
 ui::TRect RectLPtoDP(ui::HDC DC, const ui::TRect& R);
-inline void ClearRect(ui::TRect& R) noexcept { R = ui::TRect(0, 0, 0, 0); }
+inline void ClearRect(ui::TRect& R) noexcept { R = ui::TRect{0, 0, 0, 0}; }
 
 AnsiString AnsiUpperCaseStr(const AnsiString& S);
 AnsiString AnsiLowerCaseStr(const AnsiString& S);

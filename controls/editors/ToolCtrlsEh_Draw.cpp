@@ -122,7 +122,7 @@ TBitmap* TButtonsBitmapCache::GetBitmap(TButtonBitmapKey Key) {
     TEntry e{Key, rtl::TOwnedPtr<TBitmap>(rtl::Create<TBitmap>())};
     e.Bitmap->SetSize(Key.Width, Key.Height);
     if (!e.Bitmap->Empty()) {
-        const TRect r(0, 0, Key.Width, Key.Height);
+        const TRect r{0, 0, Key.Width, Key.Height};
         HDC dc = e.Bitmap->Canvas();
         if (Key.Style == bfsCheckBox)
             DrawCheckSquare(dc, r, TCheckBoxState(Key.State), Key.Active, Key.Pressed, Key.Flat, Key.Enabled);
@@ -304,19 +304,19 @@ void DrawEditButtonFace(HDC DC, const TRect& Rect, TColor BackColor, int Style, 
     };
     if (Style == bfsUpDown) {
         const int half = Rect.Height() / 2;
-        TRect up(Rect.Left, Rect.Top, Rect.Right, Rect.Top + half);
-        TRect down(Rect.Left, Rect.Bottom - half, Rect.Right, Rect.Bottom);
+        TRect up{Rect.Left, Rect.Top, Rect.Right, Rect.Top + half};
+        TRect down{Rect.Left, Rect.Bottom - half, Rect.Right, Rect.Bottom};
         if (frame) {
             up.Inflate(-1, -1);
             down.Inflate(-1, -1);
         } else {
-            up = TRect(r.Left, r.Top, r.Right, r.Top + r.Height() / 2);
-            down = TRect(r.Left, r.Bottom - r.Height() / 2, r.Left + r.Width(), r.Bottom);
+            up = TRect{r.Left, r.Top, r.Right, r.Top + r.Height() / 2};
+            down = TRect{r.Left, r.Bottom - r.Height() / 2, r.Left + r.Width(), r.Bottom};
         }
         face(up, bfsUpDown, DownPart == 1, false);
         face(down, bfsUpDown, DownPart == 2, true);
         if ((Rect.Height() & 1) != 0 || frame)
-            FillRectColor(DC, TRect(r.Left, up.Bottom, r.Right, down.Top), BackColor);
+            FillRectColor(DC, TRect{r.Left, up.Bottom, r.Right, down.Top}, BackColor);
     } else {
         face(r, Style, DownPart != 0, false);
     }
@@ -478,7 +478,7 @@ void DrawTreeLinesElement(TCanvas* Canvas, const TRect& Rect, int Kind, bool Shi
     }
     if (Kind < 0 || Kind > 5) return;
     const int hw = Round(4 * ScaleX), hh = Round(4 * ScaleY);
-    TRect box(cx - hw, cy - hh, cx + hw + 1, cy + hh + 1);
+    TRect box{cx - hw, cy - hh, cx + hw + 1, cy + hh + 1};
     if (ShiftBox) box.Offset(-1, 0);
     Canvas->Brush()->SetColor(clWindow);
     shadowPen();
@@ -518,7 +518,7 @@ void FillGradientVertical(TCanvas* Canvas, const TRect& Rect, TColor Color1, TCo
     if (n < 1) return;
     const TColorRef c1 = ColorToRGB(Color1), c2 = ColorToRGB(Color2);
     for (int i = 0; i < n; ++i)
-        Canvas->FillSolid(TRect(Rect.Left, Rect.Top + i, Rect.Right, Rect.Top + i + 1), Interpolate(c1, c2, i, n - 1));
+        Canvas->FillSolid(TRect{Rect.Left, Rect.Top + i, Rect.Right, Rect.Top + i + 1}, Interpolate(c1, c2, i, n - 1));
 }
 
 void DrawGradientSegments(TCanvas* Canvas, TPoint Origin, const TPoint* Points, TColor Color1, TColor Color2,

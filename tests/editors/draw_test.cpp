@@ -33,7 +33,7 @@ struct TRaster {
     TBitmap Bmp;
     TRaster(int W, int H, TColor Fill = clWhite) {
         Bmp.SetSize(W, H);
-        Bmp.Canvas()->FillSolid(TRect(0, 0, W, H), Fill);
+        Bmp.Canvas()->FillSolid(TRect{0, 0, W, H}, Fill);
     }
     HDC DC() { return Bmp.Canvas(); }
     TColor At(int X, int Y) { return Bmp.Canvas()->Pixel(X, Y); }
@@ -434,7 +434,7 @@ TEST(Wrappers, LocaleComparisonAndSets) {
     EXPECT_TRUE(ByteInSet(65, set));
     EXPECT_FALSE(ByteInSet(66, set));
     EXPECT_EQ(StringFromPChar(nullptr), "");
-    TRect r(1, 2, 3, 4);
+    TRect r{1, 2, 3, 4};
     ClearRect(r);
     EXPECT_EQ(r, Rect(0, 0, 0, 0));
 }

@@ -101,8 +101,8 @@ TEST_F(EditButtonControl, PaintsTheFaceOfItsStyleAndState) {
         ui::TBitmap viaControl, direct;
         viaControl.SetSize(w, h);
         direct.SetSize(w, h);
-        viaControl.Canvas()->FillSolid(ui::TRect(0, 0, w, h), ui::clWhite);
-        direct.Canvas()->FillSolid(ui::TRect(0, 0, w, h), ui::clWhite);
+        viaControl.Canvas()->FillSolid(ui::TRect{0, 0, w, h}, ui::clWhite);
+        direct.Canvas()->FillSolid(ui::TRect{0, 0, w, h}, ui::clWhite);
         Button->PaintTo(viaControl.Canvas(), 0, 0);
         DrawEditButtonFace(direct.Canvas(), ui::Rect(0, 0, w, h), Form->Color(), EditButtonDrawStyle(Button->Style()),
                            DownPart, Button->Flat(), Button->Active(), Button->Enabled(), cbUnchecked);

@@ -98,7 +98,7 @@ TEST(WindowCalls, ReachTheWindowOfTheHandleAndRefuseDeadHandles) {
     const ui::HWND h = panel->Handle();
     panel->ValidateRect(nullptr);
 
-    const ui::TRect r(5, 5, 20, 15);
+    const ui::TRect r{5, 5, 20, 15};
     EXPECT_TRUE(WinInvalidateRect(h, &r, false));
     ui::TRect dirty;
     ASSERT_TRUE(panel->GetUpdateRect(dirty));
@@ -119,11 +119,11 @@ TEST(WindowCalls, ReachTheWindowOfTheHandleAndRefuseDeadHandles) {
     // The flagged scroll: the pixels move, so only the uncovered band is to paint; only
     // SW_INVALIDATE marks it; both forms report it.
     EXPECT_TRUE(WinValidateRect(h, nullptr));
-    const ui::TRect band(0, 10, 100, 40), clip(0, 0, 100, 30);
+    const ui::TRect band{0, 10, 100, 40}, clip{0, 0, 100, 30};
     ui::TRegion rgn;
     ui::TRect updated;
     EXPECT_EQ(WinScrollWindowEx(h, 0, 5, &band, &clip, &rgn, &updated, 0), ui::SIMPLEREGION);
-    EXPECT_EQ(updated, ui::TRect(0, 10, 100, 15));
+    EXPECT_EQ(updated, (ui::TRect{0, 10, 100, 15}));
     EXPECT_EQ(rgn.Bounds(), updated);
     EXPECT_FALSE(panel->GetUpdateRect(dirty)) << "without SW_INVALIDATE nothing is to paint";
     EXPECT_EQ(WinScrollWindowEx(h, 0, 5, &band, &clip, nullptr, nullptr, ui::SW_INVALIDATE), ui::SIMPLEREGION);
