@@ -2,11 +2,13 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <utility>
 
 #include "data/sqlite/LiteConstsUni.h"
 #include "data/sqlite/LiteStaticUni.h"
 #include "data/crypto/CRDECUtil.h"
 #include "framework/rtl/Exceptions.h"
+#include "framework/rtl/Ownership.h"
 
 namespace sqlite {
 
@@ -348,25 +350,27 @@ AnsiString KeyText(const void* key, int keyLength) {
     return keyLength < 0 ? AnsiString(k) : AnsiString(k, strnlen(k, static_cast<size_t>(keyLength)));
 }
 
+struct TFinalizeStatic {
+    void operator()(sqlite3_stmt* Stmt) const noexcept { sqlite3_finalize(Stmt); }
+};
+// A statement prepared straight through the engine, finalized on every way out.
+using TStaticStatement = rtl::TUniqueHandle<sqlite3_stmt*, TFinalizeStatic>;
+
 // Runs one statement to its end; the engine's result code.
 int Run(sqlite3* db, const char* sql) {
-    sqlite3_stmt* stmt = nullptr;
-    int rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+    TStaticStatement stmt;
+    int rc = sqlite3_prepare_v2(db, sql, -1, stmt.Receive(), nullptr);
     if (rc == SQLITE_OK)
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
         }
-    sqlite3_finalize(stmt);
     return rc == SQLITE_DONE ? SQLITE_OK : rc;
 }
 
 bool IsWal(sqlite3* db) {
-    sqlite3_stmt* stmt = nullptr;
-    bool wal = false;
-    if (sqlite3_prepare_v2(db, "PRAGMA main.journal_mode", -1, &stmt, nullptr) == SQLITE_OK &&
-        sqlite3_step(stmt) == SQLITE_ROW)
-        wal = EqualNoCase(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)), "wal");
-    sqlite3_finalize(stmt);
-    return wal;
+    TStaticStatement stmt;
+    return sqlite3_prepare_v2(db, "PRAGMA main.journal_mode", -1, stmt.Receive(), nullptr) == SQLITE_OK &&
+           sqlite3_step(stmt.get()) == SQLITE_ROW &&
+           EqualNoCase(reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0)), "wal");
 }
 
 struct TCloseDb {
@@ -479,8 +483,7 @@ int OpenCodecDatabase(const char* FileName, sqlite3** Db, const AnsiString& Key,
     rc = Run(*Db, "select * from sqlite_master");
     if (rc == SQLITE_OK && !Key.empty()) rc = Run(*Db, "PRAGMA temp_store = MEMORY");
     if (rc != SQLITE_OK && rc != SQLITE_BUSY && rc != SQLITE_LOCKED) {
-        sqlite3_close(*Db);
-        *Db = nullptr;
+        TDbPtr refused(std::exchange(*Db, nullptr));
         throw rtl::Exception(SInvalidEncryptionKey);
     }
     return SQLITE_OK;
