@@ -682,11 +682,11 @@ void TSQLiteConnection::Connect(const AnsiString& ConnectString) {
         return;
     } catch (...) {
         if (FInternalCommand) FInternalCommand->Unprepare();
-        FTotalChanges.reset();
         if (FAPI->SQLite) {
-            FAPI->sqlite3_close(FAPI->SQLite);
+            CloseHandle();
             FAPI->SQLite = nullptr;
         }
+        FTotalChanges.reset();
         FConnected = false;
         throw;
     }
@@ -709,6 +709,9 @@ int64_t TSQLiteConnection::TotalChanges() {
     return total;
 }
 
+// The one place a handle this connection opened is closed: the close's result decides (busy: the
+// live statements are finalized and it is tried again; any other failure keeps the handle, which
+// the caller reports), which a deleter could not tell anyone.
 int TSQLiteConnection::CloseHandle() {
     FTotalChanges.reset();
     int rc = FAPI->sqlite3_close(FAPI->SQLite);
