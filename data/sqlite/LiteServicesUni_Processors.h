@@ -173,7 +173,10 @@ protected:
 
     void CreateParser() override {
         if (!FScript->InputStream() && !FQuickScanOff) {
-            FParser.reset(rtl::Create<detail::TLiteScriptLexer>(FScript->ScriptText()));
+            // Lines loaded from a UTF-8 file are split in that text, which keeps every character.
+            const std::string* source = FScript->ScriptSourceUTF8();
+            FSourceUTF8 = source != nullptr;
+            FParser.reset(rtl::Create<detail::TLiteScriptLexer>(source ? *source : FScript->ScriptText()));
             FParser->SetSkipBlanks(false);
             FParser->SetSkipComments(false);
             FParser->SetUpperCaseKeywords(false);

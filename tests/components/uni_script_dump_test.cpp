@@ -138,5 +138,47 @@ TEST_F(UniScriptFixture, UnicodeRoundTrip) {
     EXPECT_EQ(Rows("SELECT a FROM t", "dst.sdb"), (std::vector<std::string>{U(u8"t:Ёж 中文 😀")}));
 }
 
+// A script file is read as UTF-8 when its bytes are UTF-8, mark or no mark, and as the single-byte
+// code page otherwise; with the Unicode option no character is lost on the way.
+TEST_F(UniScriptFixture, ScriptFilesReadByTheirBytes) {
+    const std::string utf8 = U(u8"INSERT INTO t VALUES ('Acústico', 'Ёж');");
+    const std::string ansi = rtl::UTF8ToAnsi(U(u8"INSERT INTO t VALUES ('Ac', 'Ёж');"));
+    struct Case {
+        std::string Bytes;
+        bool Unicode;
+        std::string Stored;
+    } cases[] = {
+        {utf8, true, U(u8"t:Acústico|t:Ёж")},
+        {"\xEF\xBB\xBF" + utf8, true, U(u8"t:Acústico|t:Ёж")},
+        {utf8, false, U(u8"t:Ac?stico|t:Ёж")},
+        {ansi, false, U(u8"t:Ac|t:Ёж")},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string db = "s" + std::to_string(n++) + ".sdb";
+        rtl::TOwnedPtr<TUniConnection> conn(MakeUni(db, c.Unicode));
+        conn->ExecSQL("CREATE TABLE t (a TEXT, b TEXT)");
+        WriteFile("s.sql", c.Bytes);
+        rtl::TOwnedPtr<TUniScript> script(rtl::Create<TUniScript>(nullptr));
+        script->SetConnection(conn.get());
+        script->SQL()->LoadFromFile(Path("s.sql"));
+        EXPECT_EQ(rtl::AnsiToUTF8(script->SQL()->Strings(0)).substr(0, 20), "INSERT INTO t VALUES") << n;
+        script->Execute();
+        EXPECT_EQ(Rows("SELECT a, b FROM t", db), std::vector<std::string>{c.Stored}) << n;
+    }
+
+    // Lines changed after loading are the lines as they stand.
+    rtl::TOwnedPtr<TUniConnection> conn(MakeUni("edited.sdb", true));
+    conn->ExecSQL("CREATE TABLE t (a TEXT, b TEXT)");
+    WriteFile("s.sql", utf8);
+    rtl::TOwnedPtr<TUniScript> script(rtl::Create<TUniScript>(nullptr));
+    script->SetConnection(conn.get());
+    script->SQL()->LoadFromFile(Path("s.sql"));
+    script->SQL()->Add("INSERT INTO t VALUES ('x', 'y');");
+    script->Execute();
+    EXPECT_EQ(Rows("SELECT a, b FROM t", "edited.sdb"),
+              (std::vector<std::string>{U(u8"t:Ac?stico|t:Ёж"), "t:x|t:y"}));
+}
+
 }  // namespace
 }  // namespace scripttest
