@@ -842,6 +842,12 @@ void TSQLiteRecordSet::ReadRowAsText(void* RecBuf) {
             case SQLITE_TEXT: {
                 const char* s = reinterpret_cast<const char*>(api->sqlite3_column_text(stmt, col));
                 size_t len = static_cast<size_t>(api->sqlite3_column_bytes(stmt, col));
+                // A literal ends at a zero character: such a text is written as its bytes.
+                if (len && std::memchr(s, 0, len)) {
+                    text = u"CAST(X'" + rtl::AnsiToWide(rtl::BytesToHex(reinterpret_cast<const uint8_t*>(s), len)) +
+                           u"' AS TEXT)";
+                    break;
+                }
                 WideString w = conn->DecodeToWide(s, len);
                 text = u"'";
                 for (char16_t c : w) {

@@ -276,6 +276,13 @@ public:
     }
 
     bool OutputUTF8() override { return detail::UsesUnicode(FDump->Connection()); }
+
+    // Parents before their children, so that a restore meets every referenced row first; else by
+    // name.
+    void OrderTables(rtl::TStrings* Tables) override;
+
+    // Foreign keys are checked when the restore's transaction commits, once every row is back.
+    void BeginRestore() override { FDump->Connection()->ExecSQL("PRAGMA defer_foreign_keys = ON"); }
 };
 
 }  // namespace sqlite
