@@ -167,6 +167,23 @@ TEST_F(UniScriptFixture, ScriptFilesReadByTheirBytes) {
         EXPECT_EQ(Rows("SELECT a, b FROM t", db), std::vector<std::string>{c.Stored}) << n;
     }
 
+    // A plain string list reads a file by the same rule.
+    const std::pair<std::string, std::string> lists[] = {
+        {U(u8"Ёж\nAcústico"), U(u8"Ёж|Ac?stico")},
+        {"\xEF\xBB\xBF" + U(u8"Ёж"), U(u8"Ёж")},
+        {std::string("\xFF\xFE\x01\x04", 4), U(u8"Ё")},
+        {rtl::UTF8ToAnsi(U(u8"Ёж\nтекст")), U(u8"Ёж|текст")},
+        {"\xC3", rtl::AnsiToUTF8("\xC3")},
+    };
+    for (const auto& [bytes, lines] : lists) {
+        WriteFile("l.txt", bytes);
+        rtl::TOwnedPtr<rtl::TStringList> list(rtl::Create<rtl::TStringList>());
+        list->LoadFromFile(Path("l.txt"));
+        std::string read;
+        for (int i = 0; i < list->Count(); ++i) read += (i ? "|" : "") + rtl::AnsiToUTF8(list->Strings(i));
+        EXPECT_EQ(read, lines);
+    }
+
     // Lines changed after loading are the lines as they stand.
     rtl::TOwnedPtr<TUniConnection> conn(MakeUni("edited.sdb", true));
     conn->ExecSQL("CREATE TABLE t (a TEXT, b TEXT)");
