@@ -1977,7 +1977,8 @@ public:
     int UpdatingTableIndex() const noexcept { return FUpdatingTableInfoIdx; }
     TCRTableInfo* UpdatingTableInfo() const;
     bool TablesInfoFromUpdatingTable() const noexcept { return FIsUpdatingTableFromUpdatingTable; }
-    // Adds the view of the query's FROM named Name as the updating table; -1 when none is named.
+    // The table of the query's FROM named Name (by name or alias) as the updating table, a view
+    // being added to the tables; -1 when none is named.
     int AddUpdatingView(const AnsiString& Name);
     store::TFieldDesc* IdentityField() const noexcept { return FIdentityField; }
     store::TFieldDesc* SpecialFieldDesc() const noexcept { return FSpecialFieldDesc; }

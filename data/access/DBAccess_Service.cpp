@@ -96,6 +96,8 @@ int TDADataSetService::AddUpdatingView(const AnsiString& Name) {
     int at = from->IndexOf(Name);
     if (at < 0) at = from->IndexByAlias(Name);
     if (at < 0) return -1;
+    // An alias the record set did not learn of names one of its tables.
+    if (const int known = tables->IndexOf(from->Items(at)->TableName()); known >= 0) return known;
     TCRTableInfo* view = tables->Add();
     view->SetTableName(from->Items(at)->TableName());
     view->SetTableAlias(from->Items(at)->TableAlias());
