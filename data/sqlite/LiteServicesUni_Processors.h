@@ -271,6 +271,12 @@ public:
 
     // The record set already gives the literal; only its encoding is chosen here.
     rtl::AnsiString GetFieldValueForDump(db::TField* Field) override {
+        // Straight from the record's text, without the field's conversions.
+        if (store::TBlob* blob = FQuery ? FQuery->GetBlobOfField(Field) : nullptr) {
+            FWide.resize(static_cast<size_t>(blob->GetSize() / 2));
+            if (!FWide.empty()) blob->Read(0, static_cast<int64_t>(FWide.size() * 2), FWide.data());
+            return FUTF8 ? rtl::WideToUTF8(FWide) : rtl::WideToAnsi(FWide);
+        }
         if (FUTF8) return rtl::WideToUTF8(Field->AsWideString());
         return Field->AsString();
     }
@@ -280,6 +286,8 @@ public:
     // Parents before their children, so that a restore meets every referenced row first; else by
     // name.
     void OrderTables(rtl::TStrings* Tables) override;
+
+    std::u16string FWide;
 
     // Foreign keys are checked when the restore's transaction commits, once every row is back.
     void BeginRestore() override { FDump->Connection()->ExecSQL("PRAGMA defer_foreign_keys = ON"); }
