@@ -109,12 +109,14 @@ public:
     rtl::AnsiString TableNamesRead() override { return TableList()->DelimitedText(); }
 };
 
-// A table of integers, texts, reals and nulls.
-void FillTable(sqlite3* Raw, int Rows) {
-    sqlite3_exec(Raw, kSetUp, nullptr, nullptr, nullptr);
-    sqlite3_exec(Raw, "DELETE FROM t", nullptr, nullptr, nullptr);
-    sqlite3_exec(Raw, InsertScript(Rows).c_str(), nullptr, nullptr, nullptr);
-    sqlite3_exec(Raw, "UPDATE t SET v = NULL WHERE id % 7 = 0", nullptr, nullptr, nullptr);
+// A table of integers, texts, reals and nulls in the file.
+void FillTable(const std::string& File, int Rows) {
+    sqlite3* raw = nullptr;
+    sqlite3_open(File.c_str(), &raw);
+    sqlite3_exec(raw, kSetUp, nullptr, nullptr, nullptr);
+    sqlite3_exec(raw, InsertScript(Rows).c_str(), nullptr, nullptr, nullptr);
+    sqlite3_exec(raw, "UPDATE t SET v = NULL WHERE id % 7 = 0", nullptr, nullptr, nullptr);
+    sqlite3_close(raw);
 }
 
 std::string BackupText(TLiteBenchConnection* Conn) {
@@ -129,10 +131,7 @@ std::string BackupText(TLiteBenchConnection* Conn) {
 
 void BM_Backup(benchmark::State& state) {
     TempDb db;
-    sqlite3* raw = nullptr;
-    sqlite3_open(db.File.c_str(), &raw);
-    FillTable(raw, static_cast<int>(state.range(0)));
-    sqlite3_close(raw);
+    FillTable(db.File, static_cast<int>(state.range(0)));
     rtl::TOwnedPtr<TLiteBenchConnection> conn = Connected(db.File);
     rtl::TOwnedPtr<TBenchDump> dump(rtl::Create<TBenchDump>(nullptr));
     dump->SetConnection(conn.get());
@@ -150,9 +149,9 @@ BENCHMARK(BM_Backup)->Arg(10000)->Unit(benchmark::kMillisecond);
 // The same rows read with the engine's API and written as INSERT text.
 void BM_RawDumpLoop(benchmark::State& state) {
     TempDb db;
+    FillTable(db.File, static_cast<int>(state.range(0)));
     sqlite3* raw = nullptr;
     sqlite3_open(db.File.c_str(), &raw);
-    FillTable(raw, static_cast<int>(state.range(0)));
     for (auto _ : state) {
         std::string text = "DELETE FROM t;\r\n";
         sqlite3_stmt* st = nullptr;
@@ -195,10 +194,7 @@ BENCHMARK(BM_RawDumpLoop)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 void BM_Restore(benchmark::State& state) {
     TempDb db;
-    sqlite3* raw = nullptr;
-    sqlite3_open(db.File.c_str(), &raw);
-    FillTable(raw, static_cast<int>(state.range(0)));
-    sqlite3_close(raw);
+    FillTable(db.File, static_cast<int>(state.range(0)));
     rtl::TOwnedPtr<TLiteBenchConnection> conn = Connected(db.File);
     conn->ExecSQL("PRAGMA synchronous = OFF");
     const std::string text = BackupText(conn.get());

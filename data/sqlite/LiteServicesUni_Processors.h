@@ -172,11 +172,25 @@ protected:
     }
 
     void CreateParser() override {
-        if (!FScript->InputStream() && !FQuickScanOff) {
+        rtl::TStream* in = FScript->InputStream();
+        std::string streamText;
+        if (in && !FQuickScanOff) {
+            // A single-byte or UTF-8 stream is split as text, as the lines are: much faster than
+            // lexeme by lexeme.
+            int bom = 0;
+            if (StreamEncoding(in, bom) != detail::TUTF16AsUTF8Encoding::Instance()) {
+                in->Seek(bom, rtl::TSeekOrigin::soCurrent);
+                streamText.resize(static_cast<size_t>(std::max<int64_t>(in->Size() - in->Position(), 0)));
+                if (!streamText.empty()) in->ReadBuffer(streamText.data(), static_cast<int64_t>(streamText.size()));
+                in = nullptr;
+            }
+        }
+        if (!in && !FQuickScanOff) {
             // Lines loaded from a UTF-8 file are split in that text, which keeps every character.
-            const std::string* source = FScript->ScriptSourceUTF8();
-            FSourceUTF8 = source != nullptr;
-            FParser.reset(rtl::Create<detail::TLiteScriptLexer>(source ? *source : FScript->ScriptText()));
+            const std::string* source = FScript->InputStream() ? nullptr : FScript->ScriptSourceUTF8();
+            if (!FScript->InputStream()) FSourceUTF8 = source != nullptr;
+            FParser.reset(rtl::Create<detail::TLiteScriptLexer>(
+                FScript->InputStream() ? streamText : source ? *source : FScript->ScriptText()));
             FParser->SetSkipBlanks(false);
             FParser->SetSkipComments(false);
             FParser->SetUpperCaseKeywords(false);
