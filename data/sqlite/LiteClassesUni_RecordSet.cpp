@@ -807,7 +807,7 @@ void TSQLiteRecordSet::ReadRow(void* RecBuf, const TRowPlan& Plan) {
 }
 
 void TSQLiteRecordSet::ReadRowAsText(void* RecBuf) {
-    CreateComplexFields(RecBuf, true);
+    // Every field is a wide memo read from its column: its blob is made with its value.
     TSQLiteConnection* conn = FLiteCommand->LiteConnection();
     TSQLite3API* api = conn->API();
     sqlite3_stmt* stmt = FLiteCommand->Stmt();
@@ -867,14 +867,9 @@ void TSQLiteRecordSet::ReadRowAsText(void* RecBuf) {
                 text = u"NULL";
         }
         *(static_cast<uint8_t*>(RecBuf) + FDataSize + field->FieldNo - 1) = 0;
-        auto* blob = static_cast<TBlob*>(LoadPtr(static_cast<uint8_t*>(RecBuf) + field->Offset));
-        if (blob && !text.empty()) {
-            int bytes = static_cast<int>(text.size() * 2);
-            PPieceHeader piece = TCRBlobData::AllocPiece(bytes);
-            std::memcpy(PieceData(piece), text.data(), static_cast<size_t>(bytes));
-            piece->Used = bytes;
-            blob->GetData()->AppendPiece(piece);
-        }
+        // One allocation from the block pool per value, as fetched text has.
+        StoreBlob(static_cast<uint8_t*>(RecBuf) + field->Offset, static_cast<const TCRFieldDesc*>(field), text.data(),
+                  text.size() * 2);
     }
 }
 
