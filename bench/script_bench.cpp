@@ -1,14 +1,18 @@
 // The script component against the engine's own exec of the same text: a script of INSERT
-// statements inside one transaction, on a database file.
+// statements inside one transaction, on a database file. The dump component's backup of a table
+// against the engine's rows formatted as the same INSERT text, and its restore of that text
+// against the engine's exec of it in one transaction.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <charconv>
 #include <string>
 
 #include "bench/lite_bench_connection.h"
+#include "data/components/DADump.h"
 #include "data/components/DAScript.h"
 #include "data/sqlite/LiteServicesUni_Processors.h"
 
@@ -93,6 +97,118 @@ void BM_RawExec(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_RawExec)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+class TBenchDump : public components::TDADump {
+    RTL_CLASS(TBenchDump, components::TDADump)
+public:
+    using TDADump::TDADump;
+    const components::TDADumpProcessorClass& GetProcessorClass() override {
+        return sqlite::TCustomLiteDumpProcessor::StaticClass();
+    }
+    components::TDAScript* CreateScript() override { return rtl::Create<TBenchScript>(nullptr); }
+    rtl::AnsiString TableNamesRead() override { return TableList()->DelimitedText(); }
+};
+
+// A table of integers, texts, reals and nulls in the file.
+void FillTable(const std::string& File, int Rows) {
+    sqlite3* raw = nullptr;
+    sqlite3_open(File.c_str(), &raw);
+    sqlite3_exec(raw, kSetUp, nullptr, nullptr, nullptr);
+    sqlite3_exec(raw, InsertScript(Rows).c_str(), nullptr, nullptr, nullptr);
+    sqlite3_exec(raw, "UPDATE t SET v = NULL WHERE id % 7 = 0", nullptr, nullptr, nullptr);
+    sqlite3_close(raw);
+}
+
+std::string BackupText(TLiteBenchConnection* Conn) {
+    rtl::TOwnedPtr<TBenchDump> dump(rtl::Create<TBenchDump>(nullptr));
+    dump->SetConnection(Conn);
+    dump->Options()->SetGenerateHeader(false);
+    dump->TableList()->Add("t");
+    rtl::TMemoryStream out;
+    dump->BackupToStream(&out);
+    return std::string(static_cast<const char*>(out.Memory()), static_cast<size_t>(out.Size()));
+}
+
+void BM_Backup(benchmark::State& state) {
+    TempDb db;
+    FillTable(db.File, static_cast<int>(state.range(0)));
+    rtl::TOwnedPtr<TLiteBenchConnection> conn = Connected(db.File);
+    rtl::TOwnedPtr<TBenchDump> dump(rtl::Create<TBenchDump>(nullptr));
+    dump->SetConnection(conn.get());
+    dump->Options()->SetGenerateHeader(false);
+    dump->TableList()->Add("t");
+    for (auto _ : state) {
+        rtl::TMemoryStream out;
+        dump->BackupToStream(&out);
+        benchmark::DoNotOptimize(out.Size());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_Backup)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// The same rows read with the engine's API and written as INSERT text.
+void BM_RawDumpLoop(benchmark::State& state) {
+    TempDb db;
+    FillTable(db.File, static_cast<int>(state.range(0)));
+    sqlite3* raw = nullptr;
+    sqlite3_open(db.File.c_str(), &raw);
+    for (auto _ : state) {
+        std::string text = "DELETE FROM t;\r\n";
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(raw, "SELECT * FROM t", -1, &st, nullptr);
+        char num[32];
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            text += "INSERT INTO t VALUES (";
+            for (int c = 0; c < sqlite3_column_count(st); ++c) {
+                if (c) text += ", ";
+                switch (sqlite3_column_type(st, c)) {
+                    case SQLITE_INTEGER: text += std::to_string(sqlite3_column_int64(st, c)); break;
+                    case SQLITE_FLOAT: {
+                        auto res = std::to_chars(num, num + sizeof num, sqlite3_column_double(st, c));
+                        text.append(num, res.ptr);
+                        break;
+                    }
+                    case SQLITE_TEXT: {
+                        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+                        const int n = sqlite3_column_bytes(st, c);
+                        text += '\'';
+                        for (int i = 0; i < n; ++i) {
+                            if (p[i] == '\'') text += '\'';
+                            text += p[i];
+                        }
+                        text += '\'';
+                        break;
+                    }
+                    default: text += "NULL";
+                }
+            }
+            text += ");\r\n";
+        }
+        sqlite3_finalize(st);
+        benchmark::DoNotOptimize(text.data());
+    }
+    sqlite3_close(raw);
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_RawDumpLoop)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+void BM_Restore(benchmark::State& state) {
+    TempDb db;
+    FillTable(db.File, static_cast<int>(state.range(0)));
+    rtl::TOwnedPtr<TLiteBenchConnection> conn = Connected(db.File);
+    conn->ExecSQL("PRAGMA synchronous = OFF");
+    const std::string text = BackupText(conn.get());
+    rtl::TOwnedPtr<TBenchDump> dump(rtl::Create<TBenchDump>(nullptr));
+    dump->SetConnection(conn.get());
+    for (auto _ : state) {
+        rtl::TMemoryStream in;
+        in.WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
+        in.SetPosition(0);
+        dump->RestoreFromStream(&in);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_Restore)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

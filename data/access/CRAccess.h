@@ -754,6 +754,11 @@ public:
     virtual bool IsNational() const { return false; }
 
     AnsiString ActualNameAnsi() const;
+    // The column's name in the table the statements write to.
+    void SetColumnName(const WideString& Value) {
+        ColumnName = Value;
+        FQuotedNameKnown[0] = FQuotedNameKnown[1] = false;
+    }
 
     uint16_t DBType = 0;
     int32_t DBLength = 0;

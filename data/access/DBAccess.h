@@ -1694,6 +1694,9 @@ protected:
 
 inline constexpr const char* SKeyFieldsNotFound = "Key fields not found";
 inline constexpr const char* SUpdateFailedFound = "Update failed. Found %d records";
+inline constexpr const char* SInexactKeyValue =
+    "The value of field %s holds characters the client code page cannot represent, so it cannot identify "
+    "the record. Turn on the UseUnicode option to edit this record";
 inline constexpr const char* SRefreshFailedFound = "Refresh failed. Found %d records";
 inline constexpr const char* STableInfoNameRequired = "TableInfo name must be provided";
 inline constexpr const char* SBadStatementType = "Bad statement type";
@@ -1758,6 +1761,8 @@ public:
     virtual bool FieldIsModified(store::TFieldDesc* FieldDesc, store::TData* RecordSet, void* NewRecBuf,
                                  void* OldRecBuf);
     virtual bool FieldModifiedCurrent(store::TFieldDesc* FieldDesc);
+    // The field's value in RecBuf was read from the server with characters lost.
+    bool FieldInexact(store::TFieldDesc* FieldDesc, void* RecBuf) const;
     virtual AnsiString GetFieldName(store::TFieldDesc* FieldDesc, bool Qualified = false);
     static AnsiString IndexedPrefix(const AnsiString& Text) { return "_" + Text; }
     static int DecodeFieldIndex(const AnsiString& Name);
@@ -1972,6 +1977,9 @@ public:
     int UpdatingTableIndex() const noexcept { return FUpdatingTableInfoIdx; }
     TCRTableInfo* UpdatingTableInfo() const;
     bool TablesInfoFromUpdatingTable() const noexcept { return FIsUpdatingTableFromUpdatingTable; }
+    // The table of the query's FROM named Name (by name or alias) as the updating table, a view
+    // being added to the tables; -1 when none is named.
+    int AddUpdatingView(const AnsiString& Name);
     store::TFieldDesc* IdentityField() const noexcept { return FIdentityField; }
     store::TFieldDesc* SpecialFieldDesc() const noexcept { return FSpecialFieldDesc; }
 

@@ -221,7 +221,16 @@ void TDASQLGenerator::AddFieldToCondition(AnsiString& Builder, store::TFieldDesc
     Builder += " = ";
     const bool old = StatementType != stRefresh ||
                      (FDataSet->CachedUpdates() && !FDataSet->ApplyingUpdates());
+    // A text read with characters the code page has no room for would find another row.
+    CheckBuffers();
+    if (void* buf = old ? FOldRecBuf : FNewRecBuf; buf && FieldInexact(FieldDesc, buf))
+        db::DatabaseErrorFmt(SInexactKeyValue, {rtl::WideToAnsi(FieldDesc->Name)});
     AddParam(Builder, FieldDesc, StatementType, BatchIndex, old);
+}
+
+bool TDASQLGenerator::FieldInexact(store::TFieldDesc* FieldDesc, void* RecBuf) const {
+    store::TData* data = FDataSet->Active() ? FDataSet->IRecordSet() : nullptr;
+    return data && !FieldDesc->HasParent() && data->GetInexact(FieldDesc->FieldNo, RecBuf);
 }
 
 void TDASQLGenerator::GenerateConditions(AnsiString& Builder, TStatementType StatementType,
@@ -247,8 +256,11 @@ void TDASQLGenerator::GenerateInsertSQL(const TKeyAndDataFields& Fields, bool Mo
 }
 
 void TDASQLGenerator::GenerateUpdateSQL(const TKeyAndDataFields& Fields, bool ModifiedOnly, int BatchIndex) {
+    // A value that could not be read exactly is written only when the user set it anew.
+    CheckBuffers();
     for (store::TFieldDesc* d : Fields.DataFieldDescs)
-        if (!ModifiedOnly || FieldModifiedCurrent(d)) AddFieldToUpdateSQL(d, BatchIndex);
+        if (ModifiedOnly || (FNewRecBuf && FieldInexact(d, FNewRecBuf)) ? FieldModifiedCurrent(d) : true)
+            AddFieldToUpdateSQL(d, BatchIndex);
     if (FFldSB.empty()) return;
     FHeaderSB = "UPDATE " + NormalizedTableName() + CRLF + "SET" + CRLF + "  ";
     FMiddleSB = AnsiString(CRLF) + "WHERE" + CRLF + "  ";

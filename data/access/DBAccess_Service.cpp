@@ -74,6 +74,7 @@ void TDADataSetService::FindUpdatingTable() {
         }
         int idx = tables->IndexOf(updating);
         if (idx < 0) idx = tables->IndexByAlias(updating);
+        if (idx < 0) idx = AddUpdatingView(updating);
         if (idx < 0) db::DatabaseErrorFmt(SWrongUpdatingTable, {updating});
         FUpdatingTableInfoIdx = idx;
     } else if (!updating.empty()) {
@@ -81,6 +82,36 @@ void TDADataSetService::FindUpdatingTable() {
         FUpdatingTableInfoIdx = 0;
         FIsUpdatingTableFromUpdatingTable = true;
     }
+}
+
+int TDADataSetService::AddUpdatingView(const AnsiString& Name) {
+    // The columns of a view name the tables behind it; the view itself stands in the query's
+    // FROM. Its columns are written through the view by their names in it, and its triggers
+    // take the writes.
+    TCRRecordSet* rs = RecordSet();
+    TCRTablesInfo* tables = rs->TablesInfo();
+    TSQLInfo* info = rs->GetCommand()->SQLInfo();
+    rtl::TOwnedPtr<TCRTablesInfo> from(rtl::Create<TCRTablesInfo>(rs->GetCommand()->CommandClass().GetTableInfoClass()));
+    info->ParseTablesInfo(FDADataSet->GetFinalSQL(), from.get());
+    int at = from->IndexOf(Name);
+    if (at < 0) at = from->IndexByAlias(Name);
+    if (at < 0) return -1;
+    // An alias the record set did not learn of names one of its tables.
+    if (const int known = tables->IndexOf(from->Items(at)->TableName()); known >= 0) return known;
+    TCRTableInfo* view = tables->Add();
+    view->SetTableName(from->Items(at)->TableName());
+    view->SetTableAlias(from->Items(at)->TableAlias());
+    for (int i = 0; i < rs->Fields().Count(); ++i) {
+        auto* d = static_cast<TCRFieldDesc*>(rs->Fields().Items(i));
+        if (d->Hidden || d->HasParent()) continue;
+        if (d->TableInfo && d->TableInfo != view &&
+            (from->IndexOf(d->TableInfo->TableName()) >= 0 ||
+             (!d->TableInfo->TableAlias().empty() && from->IndexByAlias(d->TableInfo->TableAlias()) >= 0)))
+            continue;
+        d->TableInfo = view;
+        d->SetColumnName(d->Name);
+    }
+    return tables->Count() - 1;
 }
 
 void TDADataSetService::MarkReadOnlyFieldDescs() {

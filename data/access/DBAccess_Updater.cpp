@@ -257,6 +257,17 @@ bool TDADataSetUpdater::GeneratedSignature(TStatementType StatementType, bool Mo
     for (store::TFieldDesc* d : data) PutBytes(Signature, d);
     // Buffers fetched for an earlier record are not this one's.
     gen->Clear();
+    // A value read inexactly changes what is written or refused: such a record is never cached.
+    if (StatementType == stUpdate || StatementType == stDelete) {
+        void* bufs[] = {FDADataSet->OldValuesBuffer(), FDADataSet->NewValuesBuffer()};
+        for (void* buf : bufs)
+            for (const auto* list : {&keys, &data})
+                for (store::TFieldDesc* d : *list)
+                    if (buf && gen->FieldInexact(d, buf)) {
+                        Signature.clear();
+                        return false;
+                    }
+    }
     if (StatementType == stUpdate) {
         store::TData* rs = FDADataSet->IRecordSet();
         const auto* newBuf = static_cast<const uint8_t*>(ModifiedOnly ? FDADataSet->NewValuesBuffer() : nullptr);
@@ -416,15 +427,14 @@ int TDADataSetUpdater::ExecuteChecked(TStatementType StatementType) {
     // A generated statement keyed on the row id touches one row at most, and a statement that
     // touched none changed nothing: it needs no savepoint.
     const bool guard = FDADataSet->Options()->StrictUpdate() && (StatementType == stUpdate || StatementType == stDelete) &&
-                       SupportsSavepoints() && conn && !conn->InTransaction() &&
-                       !(FUseParamsInfo && KeyedByIdentity());
+                       SupportsSavepoints() && conn && !(FUseParamsInfo && KeyedByIdentity());
     if (!guard) {
         ExecuteUpdateQuery(StatementType);
         if (TCustomDASQL* sql = OwnOrSQL(FUpdateQuery, FUpdateQueries)) return sql->RowsAffected();
         return TDBAccessUtils::GetRowsAffected(FUpdateQuery);
     }
-    // Outside a transaction the statement commits at once: a savepoint keeps a wrong row count
-    // from reaching the file.
+    // A savepoint keeps a wrong row count from reaching the file: outside a transaction the
+    // statement would commit at once, inside one the caller's Commit would keep it.
     const AnsiString name = QuotedIdent("UPD_" + FDADataSet->Name());
     conn->ExecSQL("SAVEPOINT " + name);
     int rows = -1;

@@ -136,6 +136,7 @@ void TDADumpProcessor::BackupObjects(const AnsiString& Query) {
     } else {
         rtl::TOwnedPtr<rtl::TStringList> all(rtl::Create<rtl::TStringList>());
         FDump->Connection()->GetTableNames(all.get(), false);
+        OrderTables(all.get());
         for (int i = 0; i < all->Count(); ++i) tables->Add(QuoteName(all->Strings(i)));
     }
     const int n = tables->Count();
@@ -339,14 +340,39 @@ void TDADump::RestoreFromStream(rtl::TStream* Stream) {
     script->OnError = OnError;
     const int64_t size = Stream->Size();
     TDAScriptUtils::SetStream(script.get(), Stream);
+    // All or nothing, and one commit instead of one per statement: unless the caller runs a
+    // transaction of its own, the restore runs in one.
+    bool own = false;
+    if (FConnection) BeginConnection();
     rtl::TryFinally(
         [&] {
+            if (FConnection) {
+                if (!FConnection->InTransaction()) {
+                    FConnection->StartTransaction();
+                    own = true;
+                }
+                SetProcessor(GetProcessorClass().Create(this));
+                FProcessor->BeginRestore();
+            }
             while (script->ExecuteNext()) {
                 if (OnRestoreProgress && size > 0)
                     OnRestoreProgress(this, static_cast<int>(script->NextStatementOffset() * 100 / size));
             }
+            if (own) {
+                FConnection->Commit();
+                own = false;
+            }
         },
-        [&] { TDAScriptUtils::ClearStream(script.get()); });
+        [&] {
+            TDAScriptUtils::ClearStream(script.get());
+            if (own) {
+                try {
+                    FConnection->Rollback();
+                } catch (...) {
+                }
+            }
+            if (FConnection) EndConnection();
+        });
 }
 
 }  // namespace components

@@ -92,6 +92,11 @@ public:
     // Whether the output is UTF-8 (with a byte-order mark at the start of a stream) rather than the
     // single-byte code page.
     virtual bool OutputUTF8() { return false; }
+    // Puts the tables of a whole-database backup in the order their rows can be restored in
+    // (names as the server gives them).
+    virtual void OrderTables(rtl::TStrings* /*Tables*/) {}
+    // Run inside the restore's own transaction before its first statement.
+    virtual void BeginRestore() {}
 
     TDADump* Dump() const noexcept { return FDump; }
 

@@ -1,11 +1,14 @@
 #include "data/components/DAScript.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "data/store/CLRClasses.h"
 #include "framework/db/DB.h"
 #include "framework/rtl/Exceptions.h"
 #include "framework/rtl/SysUtils.h"
+#include "framework/rtl/Text.h"
 
 namespace components {
 
@@ -71,6 +74,44 @@ bool IsUTF8Text(rtl::TStream* Stream) {
 }  // namespace
 
 // =============================================================================================
+// TScriptLines
+
+void TScriptLines::LoadFromStream(rtl::TStream* Stream) {
+    const int64_t size = Stream->Size() - Stream->Position();
+    std::string bytes(static_cast<size_t>(std::max<int64_t>(size, 0)), '\0');
+    if (size > 0) Stream->ReadBuffer(bytes.data(), size);
+    // Text files: a byte-order mark decides; without one, valid UTF-8 is UTF-8 and any other text
+    // the single-byte code page.
+    std::string utf8;
+    bool unicode = true;
+    if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF && static_cast<uint8_t>(bytes[1]) == 0xFE) {
+        std::u16string wide((bytes.size() - 2) / 2, u'\0');
+        std::memcpy(wide.data(), bytes.data() + 2, wide.size() * 2);
+        utf8 = rtl::WideToUTF8(wide);
+    } else if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        utf8 = bytes.substr(3);
+    } else {
+        rtl::TMemoryStream probe;
+        probe.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+        probe.SetPosition(0);
+        unicode = IsUTF8Text(&probe);
+        if (unicode) utf8 = std::move(bytes);
+    }
+    FLoading = true;
+    rtl::TryFinally([&] { SetText(unicode ? rtl::UTF8ToAnsi(utf8) : bytes); }, [&] { FLoading = false; });
+    FSource = std::move(utf8);
+    FHasSource = unicode;
+}
+
+void TScriptLines::Changed() {
+    if (!FLoading) {
+        FHasSource = false;
+        FSource.clear();
+    }
+    rtl::TStringList::Changed();
+}
+
+// =============================================================================================
 // TDAScriptProcessor
 
 TDAScriptProcessor::~TDAScriptProcessor() = default;
@@ -108,7 +149,15 @@ const store::Encoding* TDAScriptProcessor::StreamEncoding(rtl::TStream* Stream, 
 
 void TDAScriptProcessor::CreateParser() {
     const store::TParserClass& cls = GetParserClass();
-    if (rtl::TStream* stream = FScript->FStream) {
+    rtl::TStream* stream = FScript->FStream;
+    // Lines loaded from a UTF-8 file are read from that text, which keeps every character.
+    if (const std::string* source = stream ? nullptr : FScript->FSQL->SourceUTF8()) {
+        FSourceStream.reset(rtl::Create<rtl::TMemoryStream>());
+        FSourceStream->WriteBuffer(source->data(), static_cast<int64_t>(source->size()));
+        FSourceStream->SetPosition(0);
+        stream = FSourceStream.get();
+    }
+    if (stream) {
         int bom = 0;
         const store::Encoding* encoding = StreamEncoding(stream, bom);
         stream->Seek(bom, rtl::TSeekOrigin::soCurrent);
@@ -290,7 +339,7 @@ bool TDAScriptProcessor::ExecuteStatement(const AnsiString& SQL, int StatementKi
 // TDAScript
 
 TDAScript::TDAScript(rtl::TComponent* Owner) : TComponent(Owner) {
-    FSQL.reset(rtl::Create<rtl::TStringList>());
+    FSQL.reset(rtl::Create<TScriptLines>());
     FSQL->OnChange = [this](rtl::TObject*) { SQLChanged(); };
     FMacros.reset(rtl::Create<daccess::TMacros>(this));
 }

@@ -67,6 +67,24 @@ public:
     TDAScriptProcessor* Create(TDAScript* Script) const override { return rtl::Create<T>(Script); }
 };
 
+// A script's lines. Loaded from a UTF-8 or UTF-16 file they hold its text in the code page, and
+// keep the file's text as UTF-8 until they are changed, so that a statement keeps every character.
+class TScriptLines : public rtl::TStringList {
+    RTL_CLASS(TScriptLines, rtl::TStringList)
+public:
+    void LoadFromStream(rtl::TStream* Stream) override;
+    // The loaded file's text as UTF-8 while the lines are as loaded; else null.
+    const std::string* SourceUTF8() const noexcept { return FHasSource ? &FSource : nullptr; }
+
+protected:
+    void Changed() override;
+
+private:
+    std::string FSource;
+    bool FHasSource = false;
+    bool FLoading = false;
+};
+
 // Splits the script into statements and executes them one by one.
 class TDAScriptProcessor : public rtl::TObject {
 public:
@@ -118,6 +136,8 @@ protected:
 
     TDAScript* FScript;
     rtl::TOwnedPtr<store::TParser> FParser;
+    // The text a parser reads when the script's lines came from a UTF-8 file.
+    rtl::TOwnedPtr<rtl::TMemoryStream> FSourceStream;
     AnsiString FDelimiter = ";";
     AnsiString FStatement;
     TScannedStatement FScanned;
@@ -179,6 +199,8 @@ public:
     rtl::TStream* InputStream() const noexcept { return FStream; }
     // The script's lines as one text, trailing blanks dropped.
     const AnsiString& ScriptText() const noexcept { return FText; }
+    // The UTF-8 text of the file the lines were loaded from, while they are as loaded; else null.
+    const std::string* ScriptSourceUTF8() const noexcept { return FSQL->SourceUTF8(); }
 
     TBeforeStatementExecuteEvent BeforeExecute;
     TAfterStatementExecuteEvent AfterExecute;
@@ -194,7 +216,7 @@ protected:
     friend class TDAScriptUtils;
     void SQLChanged();
 
-    rtl::TOwnedPtr<rtl::TStringList> FSQL;
+    rtl::TOwnedPtr<TScriptLines> FSQL;
     rtl::TOwnedPtr<daccess::TMacros> FMacros;
     rtl::TOwnedPtr<daccess::TCustomDASQL> FSQLComponent;
     rtl::TOwnedPtr<TDAScriptProcessor> FProcessor;

@@ -386,6 +386,7 @@ public:
     TUniConnection* UsedUniConnection() const { return dynamic_cast<TUniConnection*>(UsedConnection()); }
 
     // --- overrides ---
+    void ApplyUpdates() override;
     void SetIRecordSet(std::unique_ptr<store::TData> Value) override;
     void SetDataSetService(rtl::TOwnedPtr<store::TDataSetService> Value) override;
     bool ArrayDefsAsObjects() const override;
@@ -410,6 +411,9 @@ protected:
     daccess::TDAEncryptionOptions* CreateEncryptionOptions() override;
     void OpenCursorStep(bool InfoQuery) override;
     void CloseCursorStep() override;
+    // Writes raise the provider's errors as EUniError, as opening does.
+    void PostStep() override;
+    void DeleteStep() override;
     void ClientForgetTransaction(daccess::TDATransaction* Transaction) override;
 
 private:

@@ -177,6 +177,18 @@ void TCustomUniDataSet::OpenCursorStep(bool InfoQuery) {
     ReraiseAsUniError([this, InfoQuery] { TCustomDADataSet::OpenCursorStep(InfoQuery); });
 }
 
+void TCustomUniDataSet::PostStep() {
+    ReraiseAsUniError([this] { TCustomDADataSet::PostStep(); });
+}
+
+void TCustomUniDataSet::DeleteStep() {
+    ReraiseAsUniError([this] { TCustomDADataSet::DeleteStep(); });
+}
+
+void TCustomUniDataSet::ApplyUpdates() {
+    ReraiseAsUniError([this] { TCustomDADataSet::ApplyUpdates(); });
+}
+
 void TCustomUniDataSet::CloseCursorStep() {
     ReraiseAsUniError([this] { TCustomDADataSet::CloseCursorStep(); });
     if (!Prepared()) ReleasePin();

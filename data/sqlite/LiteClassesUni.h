@@ -371,14 +371,17 @@ private:
     // --- reading ---
     void MakeRowPlan(TRowPlan& Plan) const;
     void ReadRow(void* RecBuf, const TRowPlan& Plan);
-    // Reads one column value of the current row into the record; false when it reads as null.
-    bool ReadValue(uint8_t* Slot, const daccess::TCRFieldDesc* Field, int Col, TSQLite3API* API,
+    // Reads one column value of the current row into the record; gives its null flag (1 null,
+    // 0 a value, NullFlagInexact a text the code page could not hold).
+    uint8_t ReadValue(uint8_t* Slot, const daccess::TCRFieldDesc* Field, int Col, TSQLite3API* API,
                    sqlite3_stmt* Stmt, bool UTF8, const TRowPlan& Plan);
-    void ReadAnsiText(uint8_t* Slot, const daccess::TCRFieldDesc* Field, const char* Text, size_t Length, bool UTF8);
+    // True when characters were lost to the code page.
+    bool ReadAnsiText(uint8_t* Slot, const daccess::TCRFieldDesc* Field, const char* Text, size_t Length, bool UTF8);
     void ReadWideText(uint8_t* Slot, const daccess::TCRFieldDesc* Field, const char* Text, size_t Length);
     // Puts a new blob holding Bytes at Data into a record's slot.
     void StoreBlob(uint8_t* Slot, const daccess::TCRFieldDesc* Field, const void* Data, size_t Bytes);
-    void ReadBlob(uint8_t* Slot, const daccess::TCRFieldDesc* Field, int Col, TSQLite3API* API, sqlite3_stmt* Stmt,
+    // True when characters were lost to the code page.
+    bool ReadBlob(uint8_t* Slot, const daccess::TCRFieldDesc* Field, int Col, TSQLite3API* API, sqlite3_stmt* Stmt,
                   bool UTF8);
     void ReadBytes(uint8_t* Slot, const daccess::TCRFieldDesc* Field, int Col, TSQLite3API* API, sqlite3_stmt* Stmt);
     bool ReadDate(uint8_t* Slot, const daccess::TCRFieldDesc* Field, const char* Text, size_t Length, bool UTF8,
@@ -388,6 +391,8 @@ private:
     // A value longer than the field's room (Units characters or bytes) or one it cannot keep at
     // all: the field grows while no one has seen it, else the fetch fails naming the field.
     void Outgrown(const daccess::TCRFieldDesc* Field, size_t Units, bool ZeroChar);
+    // An integer past its field's range: the field widens while the open still may change it.
+    void OutOfRange(const daccess::TCRFieldDesc* Field, int64_t Value);
     void ApplyStorage();
     [[noreturn]] void RaiseOutOfRange(const store::TFieldDesc* Field, int64_t Value) const;
     [[noreturn]] void RaiseOutOfRange(const store::TFieldDesc* Field, const AnsiString& Value) const;
@@ -444,6 +449,8 @@ public:
     static void ParseIndexText(const AnsiString& SQL, const TTableMembers& Table, TTableMembers& Members);
 
 private:
+    // Marks the column that is the table's row id, as the engine's table information says.
+    void MarkRowIdAlias(const AnsiString& TableName, const AnsiString& Text, TTableMembers& Members);
     // Opens a query on the metadata record set's connection and returns its rows' first columns.
     std::vector<std::vector<AnsiString>> QueryRows(const AnsiString& SQL, int Columns);
     AnsiString TableText(const AnsiString& TableName);

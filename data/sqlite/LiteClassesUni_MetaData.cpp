@@ -135,13 +135,27 @@ store::TData* TSQLiteMetaData::GetTables(rtl::TStrings* Restrictions) {
     return FMemData.get();
 }
 
+void TSQLiteMetaData::MarkRowIdAlias(const AnsiString& TableName, const AnsiString& Text, TTableMembers& Members) {
+    // The engine knows which column is the row id whichever way its key was declared: a key of
+    // one column whose type is exactly INTEGER, in a table that has row ids.
+    const AnsiString name = Lower(LiteSQLInfo()->UnQuote(TableName));
+    const auto info = QueryRows("SELECT name, type FROM pragma_table_info(" + rtl::QuotedStr(name) + ") WHERE pk > 0", 2);
+    const size_t close = Text.rfind(')');
+    const bool withoutRowId = close != AnsiString::npos && Lower(Text.substr(close)).find("without") != AnsiString::npos;
+    const bool alias = info.size() == 1 && Lower(rtl::Trim(info[0][1])) == "integer" && !withoutRowId;
+    for (auto& c : Members.Columns) c.IntegerPrimaryKey = alias && Lower(c.Name) == Lower(info[0][0]);
+}
+
 store::TData* TSQLiteMetaData::GetColumns(rtl::TStrings* Restrictions) {
     AnsiString tableName = Restriction(Restrictions, "TABLE_NAME");
     if (tableName.empty()) throw rtl::Exception(rtl::Format(SRestrictionMustBeSet, {AnsiString("TABLE_NAME")}));
     AnsiString columnName = Lower(Restriction(Restrictions, "COLUMN_NAME"));
     AnsiString text = TableText(tableName);
     TTableMembers members;
-    if (!text.empty()) ParseTableText(text, members);
+    if (!text.empty()) {
+        ParseTableText(text, members);
+        MarkRowIdAlias(tableName, text, members);
+    }
     CreateColumnsFields();
     OpenResult();
     for (size_t i = 0; i < members.Columns.size(); ++i) {

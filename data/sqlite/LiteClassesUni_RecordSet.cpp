@@ -345,6 +345,16 @@ void TSQLiteRecordSet::Outgrown(const TCRFieldDesc* Field, size_t Units, bool Ze
     throw TRestartFetch{};
 }
 
+void TSQLiteRecordSet::OutOfRange(const TCRFieldDesc* Field, int64_t Value) {
+    // The engine's integers are 64-bit whatever the declared type says: while no one has seen the
+    // field, it widens to hold them.
+    if (!FGrowFields || Field->OnDemandConverter) RaiseOutOfRange(Field, Value);
+    const size_t col = static_cast<size_t>(Field->FieldNo) - 1;
+    if (FStorage.size() <= col) FStorage.resize(col + 1);
+    FStorage[col] = TStorage{Field->DataType, mdtInt64, Field->Length};
+    throw TRestartFetch{};
+}
+
 void TSQLiteRecordSet::ApplyStorage() {
     for (const auto& desc : FFields) {
         TFieldDesc* f = desc.get();
@@ -532,7 +542,15 @@ bool TSQLiteRecordSet::ReadDate(uint8_t* Slot, const TCRFieldDesc* Field, const 
 // ---------------------------------------------------------------------------------------------
 // Reading values
 
-void TSQLiteRecordSet::ReadAnsiText(uint8_t* Slot, const TCRFieldDesc* Field, const char* Text, size_t Length,
+namespace {
+// Whether decoding put '?' for characters the code page has no room for.
+bool LostCharacters(const char* Text, size_t Length, const char* Decoded, size_t N) {
+    if (!N || !std::memchr(Decoded, '?', N)) return false;
+    return std::count(Decoded, Decoded + N, '?') > std::count(Text, Text + Length, '?');
+}
+}  // namespace
+
+bool TSQLiteRecordSet::ReadAnsiText(uint8_t* Slot, const TCRFieldDesc* Field, const char* Text, size_t Length,
                                     bool UTF8) {
     if (Length && std::memchr(Text, 0, Length)) Outgrown(Field, Length, true);
     const bool heap = Field->DataType == mdtExtString;
@@ -542,7 +560,7 @@ void TSQLiteRecordSet::ReadAnsiText(uint8_t* Slot, const TCRFieldDesc* Field, co
                               : Length;
         if (!UTF8 && n) std::memcpy(Slot, Text, n);
         Slot[n] = 0;
-        return;
+        return UTF8 && LostCharacters(Text, Length, reinterpret_cast<const char*>(Slot), n);
     }
     const char* chars = Text;
     size_t n = Length;
@@ -561,6 +579,7 @@ void TSQLiteRecordSet::ReadAnsiText(uint8_t* Slot, const TCRFieldDesc* Field, co
         if (n) std::memcpy(Slot, chars, n);
         Slot[n] = 0;
     }
+    return UTF8 && LostCharacters(Text, Length, chars, n);
 }
 
 void TSQLiteRecordSet::ReadWideText(uint8_t* Slot, const TCRFieldDesc* Field, const char* Text, size_t Length) {
@@ -590,25 +609,25 @@ void TSQLiteRecordSet::StoreBlob(uint8_t* Slot, const TCRFieldDesc* Field, const
     StorePtr(Slot, blob);
 }
 
-void TSQLiteRecordSet::ReadBlob(uint8_t* Slot, const TCRFieldDesc* Field, int Col, TSQLite3API* API,
+bool TSQLiteRecordSet::ReadBlob(uint8_t* Slot, const TCRFieldDesc* Field, int Col, TSQLite3API* API,
                                 sqlite3_stmt* Stmt, bool UTF8) {
     if (Field->DataType == mdtBlob) {
         const int n = API->sqlite3_column_bytes(Stmt, Col);
         const void* p = API->sqlite3_column_blob(Stmt, Col);
         StoreBlob(Slot, Field, p, n > 0 && p ? static_cast<size_t>(n) : 0);
-        return;
+        return false;
     }
     // Text is read to its stored length, zero characters included.
     const char* s = reinterpret_cast<const char*>(API->sqlite3_column_text(Stmt, Col));
     const size_t len = s ? static_cast<size_t>(API->sqlite3_column_bytes(Stmt, Col)) : 0;
     if (!len) {
         StoreBlob(Slot, Field, nullptr, 0);
-        return;
+        return false;
     }
     const bool wide = Field->DataType == mdtWideMemo;
     if (!UTF8 && !wide) {
         StoreBlob(Slot, Field, s, len);
-        return;
+        return false;
     }
     const size_t most = wide ? 2 * len : len;
     if (most > TSharedBlockPool::BlockSize / 4) {
@@ -617,18 +636,20 @@ void TSQLiteRecordSet::ReadBlob(uint8_t* Slot, const TCRFieldDesc* Field, int Co
             if (FWideScratch.size() < len) FWideScratch.resize(len);
             const size_t n = TSQLiteConnection::DecodeUTF8ToWide(s, len, FWideScratch.data());
             StoreBlob(Slot, Field, FWideScratch.data(), 2 * n);
-        } else {
-            if (FScratch.size() < len) FScratch.resize(len);
-            StoreBlob(Slot, Field, FScratch.data(), TSQLiteConnection::DecodeUTF8To(s, len, FScratch.data(), len));
+            return false;
         }
-        return;
+        if (FScratch.size() < len) FScratch.resize(len);
+        const size_t n = TSQLiteConnection::DecodeUTF8To(s, len, FScratch.data(), len);
+        StoreBlob(Slot, Field, FScratch.data(), n);
+        return LostCharacters(s, len, FScratch.data(), n);
     }
     // Decoded text is never longer than its source (in UTF-16 units: never more units than
     // bytes), so a short one is decoded straight into the blob's room, cut to what it took.
     struct TText {
         const char* Chars;
         size_t Length;
-    } text{s, len};
+        bool Lost;
+    } text{s, len, false};
     // A piece's contents start 16-aligned plus its header: room for UTF-16 units.
     static_assert(sizeof(TPieceHeader) % alignof(char16_t) == 0);
     TCompressedBlob::TFillFunc fill =
@@ -637,12 +658,16 @@ void TSQLiteRecordSet::ReadBlob(uint8_t* Slot, const TCRFieldDesc* Field, int Co
             return 2 * TSQLiteConnection::DecodeUTF8ToWide(t->Chars, t->Length, reinterpret_cast<char16_t*>(Dest));
         })
              : TCompressedBlob::TFillFunc([](void* Context, uint8_t* Dest) {
-                   const auto* t = static_cast<const TText*>(Context);
-                   return TSQLiteConnection::DecodeUTF8To(t->Chars, t->Length, reinterpret_cast<char*>(Dest), t->Length);
+                   auto* t = static_cast<TText*>(Context);
+                   const size_t n =
+                       TSQLiteConnection::DecodeUTF8To(t->Chars, t->Length, reinterpret_cast<char*>(Dest), t->Length);
+                   t->Lost = LostCharacters(t->Chars, t->Length, reinterpret_cast<const char*>(Dest), n);
+                   return n;
                });
     TBlob* blob = TCompressedBlob::CreateFilled(wide, most, FBlobPool, fill, &text);
     blob->EnableRollback();
     StorePtr(Slot, blob);
+    return text.Lost;
 }
 
 void TSQLiteRecordSet::ReadBytes(uint8_t* Slot, const TCRFieldDesc* Field, int Col, TSQLite3API* API,
@@ -661,7 +686,7 @@ void TSQLiteRecordSet::ReadBytes(uint8_t* Slot, const TCRFieldDesc* Field, int C
     if (n) std::memcpy(dest + 2, p, n);
 }
 
-bool TSQLiteRecordSet::ReadValue(uint8_t* Slot, const TCRFieldDesc* Field, int Col, TSQLite3API* API,
+uint8_t TSQLiteRecordSet::ReadValue(uint8_t* Slot, const TCRFieldDesc* Field, int Col, TSQLite3API* API,
                                  sqlite3_stmt* Stmt, bool UTF8, const TRowPlan& Plan) {
     auto text = [&](size_t& len) {
         const char* s = reinterpret_cast<const char*>(API->sqlite3_column_text(Stmt, Col));
@@ -673,36 +698,35 @@ bool TSQLiteRecordSet::ReadValue(uint8_t* Slot, const TCRFieldDesc* Field, int C
         case mdtString:
         case mdtExtString: {
             const char* s = text(len);
-            ReadAnsiText(Slot, Field, s, len, UTF8);
-            return true;
+            return ReadAnsiText(Slot, Field, s, len, UTF8) ? NullFlagInexact : 0;
         }
         case mdtWideString:
         case mdtExtWideString: {
             const char* s = text(len);
             ReadWideText(Slot, Field, s, len);
-            return true;
+            return 0;
         }
         case mdtInt16: {
             const int64_t v = API->sqlite3_column_int64(Stmt, Col);
-            if (v < INT16_MIN || v > INT16_MAX) RaiseOutOfRange(Field, v);
+            if (v < INT16_MIN || v > INT16_MAX) OutOfRange(Field, v);
             Store16(Slot, static_cast<int16_t>(v));
-            return true;
+            return 0;
         }
         case mdtInt32: {
             const int64_t v = API->sqlite3_column_int64(Stmt, Col);
-            if (v < INT32_MIN || v > INT32_MAX) RaiseOutOfRange(Field, v);
+            if (v < INT32_MIN || v > INT32_MAX) OutOfRange(Field, v);
             Store32(Slot, static_cast<int32_t>(v));
-            return true;
+            return 0;
         }
-        case mdtInt64: Store64(Slot, API->sqlite3_column_int64(Stmt, Col)); return true;
-        case mdtBoolean: Store16(Slot, API->sqlite3_column_int64(Stmt, Col) != 0 ? 1 : 0); return true;
+        case mdtInt64: Store64(Slot, API->sqlite3_column_int64(Stmt, Col)); return 0;
+        case mdtBoolean: Store16(Slot, API->sqlite3_column_int64(Stmt, Col) != 0 ? 1 : 0); return 0;
         case mdtFloat:
-        case mdtCurrency: StoreDouble(Slot, API->sqlite3_column_double(Stmt, Col)); return true;
+        case mdtCurrency: StoreDouble(Slot, API->sqlite3_column_double(Stmt, Col)); return 0;
         case mdtDate:
         case mdtTime:
         case mdtDateTime: {
             const char* s = text(len);
-            return ReadDate(Slot, Field, s, len, UTF8, Plan);
+            return ReadDate(Slot, Field, s, len, UTF8, Plan) ? 0 : 1;
         }
         case mdtBCD: {
             const double v = API->sqlite3_column_type(Stmt, Col) == SQLITE_INTEGER
@@ -712,20 +736,20 @@ bool TSQLiteRecordSet::ReadValue(uint8_t* Slot, const TCRFieldDesc* Field, int C
             const double scaled = std::nearbyint(v * 10000.0);
             if (!(std::fabs(scaled) < 9223372036854775808.0)) RaiseOutOfRange(Field, rtl::FloatToStr(v));
             Store64(Slot, static_cast<int64_t>(scaled));
-            return true;
+            return 0;
         }
         case mdtFmtBCD: {
             const rtl::TBcd bcd = API->sqlite3_column_type(Stmt, Col) == SQLITE_INTEGER
                                       ? rtl::StrToBcd(rtl::IntToStr(API->sqlite3_column_int64(Stmt, Col)))
                                       : rtl::DoubleToBcd(API->sqlite3_column_double(Stmt, Col));
             std::memcpy(Slot, &bcd, sizeof bcd);
-            return true;
+            return 0;
         }
         case mdtBlob:
         case mdtMemo:
-        case mdtWideMemo: ReadBlob(Slot, Field, Col, API, Stmt, UTF8); return true;
+        case mdtWideMemo: return ReadBlob(Slot, Field, Col, API, Stmt, UTF8) ? NullFlagInexact : 0;
         case mdtVarBytes:
-        case mdtExtVarBytes: ReadBytes(Slot, Field, Col, API, Stmt); return true;
+        case mdtExtVarBytes: ReadBytes(Slot, Field, Col, API, Stmt); return 0;
         default: rtl::AssertFail(SAssertionFailure, LiteClassesUnit, 2750);
     }
 }
@@ -778,12 +802,12 @@ void TSQLiteRecordSet::ReadRow(void* RecBuf, const TRowPlan& Plan) {
             if (IsReadBlob(field->DataType)) StoreBlob(rec + field->Offset, field, nullptr, 0);
             continue;
         }
-        nulls[col] = ReadValue(rec + field->Offset, field, col, api, stmt, utf8, Plan) ? 0 : 1;
+        nulls[col] = ReadValue(rec + field->Offset, field, col, api, stmt, utf8, Plan);
     }
 }
 
 void TSQLiteRecordSet::ReadRowAsText(void* RecBuf) {
-    CreateComplexFields(RecBuf, true);
+    // Every field is a wide memo read from its column: its blob is made with its value.
     TSQLiteConnection* conn = FLiteCommand->LiteConnection();
     TSQLite3API* api = conn->API();
     sqlite3_stmt* stmt = FLiteCommand->Stmt();
@@ -818,6 +842,12 @@ void TSQLiteRecordSet::ReadRowAsText(void* RecBuf) {
             case SQLITE_TEXT: {
                 const char* s = reinterpret_cast<const char*>(api->sqlite3_column_text(stmt, col));
                 size_t len = static_cast<size_t>(api->sqlite3_column_bytes(stmt, col));
+                // A literal ends at a zero character: such a text is written as its bytes.
+                if (len && std::memchr(s, 0, len)) {
+                    text = u"CAST(X'" + rtl::AnsiToWide(rtl::BytesToHex(reinterpret_cast<const uint8_t*>(s), len)) +
+                           u"' AS TEXT)";
+                    break;
+                }
                 WideString w = conn->DecodeToWide(s, len);
                 text = u"'";
                 for (char16_t c : w) {
@@ -837,14 +867,9 @@ void TSQLiteRecordSet::ReadRowAsText(void* RecBuf) {
                 text = u"NULL";
         }
         *(static_cast<uint8_t*>(RecBuf) + FDataSize + field->FieldNo - 1) = 0;
-        auto* blob = static_cast<TBlob*>(LoadPtr(static_cast<uint8_t*>(RecBuf) + field->Offset));
-        if (blob && !text.empty()) {
-            int bytes = static_cast<int>(text.size() * 2);
-            PPieceHeader piece = TCRBlobData::AllocPiece(bytes);
-            std::memcpy(PieceData(piece), text.data(), static_cast<size_t>(bytes));
-            piece->Used = bytes;
-            blob->GetData()->AppendPiece(piece);
-        }
+        // One allocation from the block pool per value, as fetched text has.
+        StoreBlob(static_cast<uint8_t*>(RecBuf) + field->Offset, static_cast<const TCRFieldDesc*>(field), text.data(),
+                  text.size() * 2);
     }
 }
 
@@ -854,11 +879,26 @@ bool TSQLiteRecordSet::FetchBlock() {
     sqlite3_stmt* stmt = FLiteCommand->Stmt();
     // Fetching everything at open reads in larger blocks: one allocation per few rows costs
     // more than the rows themselves.
-    const int rows = FFetchAll && !FUniDirectional ? std::max(FFetchRows, FetchAllBlockRows) : std::max(1, FFetchRows);
+    int rows = FFetchAll && !FUniDirectional ? std::max(FFetchRows, FetchAllBlockRows) : std::max(1, FFetchRows);
     TItemBlock* block = nullptr;
-    // The block comes zero-filled: every pointer slot is null until its row is read, so a block
-    // that fails half-way can be released safely.
-    FBlockMan.AllocBlock(block, rows);
+    // A forward-only read keeps one block: the rows already handed out are dropped, so none is
+    // read twice.
+    const bool reuse = FUniDirectional && FBlockMan.FirstBlock && FLastItem;
+    const int32_t orderBefore = reuse ? FLastItem->Order : 0;
+    if (reuse) {
+        block = FBlockMan.FirstBlock;
+        for (int i = 0; i < block->UsedCount; ++i)
+            FreeComplexFields(TBlockManager::RecordOf(FBlockMan.BlockItem(block, i)), true);
+        std::memset(reinterpret_cast<uint8_t*>(block) + sizeof(TItemBlock), 0,
+                    static_cast<size_t>(block->ItemCount) * FBlockMan.ItemSize());
+        block->UsedCount = block->ItemCount;
+        rows = std::min<int>(rows, block->ItemCount);
+        FFirstItem = FLastItem = FCurrentItem = nullptr;
+    } else {
+        // The block comes zero-filled: every pointer slot is null until its row is read, so a
+        // block that fails half-way can be released safely.
+        FBlockMan.AllocBlock(block, rows);
+    }
     TRecordItem* oldFirst = FFirstItem;
     TRecordItem* oldLast = FLastItem;
     int n = 0;
@@ -887,6 +927,9 @@ bool TSQLiteRecordSet::FetchBlock() {
             FBlobPool.Reset();
         }
         TCRRecordSet::FetchBlock(block, n, false);
+        // Record numbers go on from the rows already read.
+        if (reuse)
+            for (int i = 0; i < n; ++i) FBlockMan.BlockItem(block, i)->Order = orderBefore + 1 + i;
     } catch (...) {
         // The run ends here: a statement left stepping would hold the file's lock, and a further
         // step would start it over from its first row.

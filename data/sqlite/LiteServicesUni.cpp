@@ -46,7 +46,10 @@ store::TFieldDesc* TCustomLiteDataSetService::GetIdentityField() {
     for (int i = 0; i < rs->Fields().Count(); ++i) {
         auto* d = static_cast<TCRFieldDesc*>(rs->Fields().Items(i));
         if (rtl::AnsiCompareText(rtl::WideToAnsi(d->Name), "rowid") != 0) continue;
-        if (!d->TableInfo || d->TableInfo == updating) return d;
+        if (d->TableInfo == updating) return d;
+        // A row id the engine names no table for is the updating table's only when the query
+        // reads no other table.
+        if (!d->TableInfo && rs->TablesInfo()->Count() <= 1) return d;
     }
     return nullptr;
 }

@@ -1,5 +1,10 @@
 #include "data/sqlite/LiteServicesUni_Processors.h"
 
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <vector>
+
 namespace sqlite::detail {
 
 namespace {
@@ -142,3 +147,46 @@ bool TLiteScriptLexer::ScanStatement(components::TScannedStatement& Statement) {
 }
 
 }  // namespace sqlite::detail
+
+namespace sqlite {
+
+void TCustomLiteDumpProcessor::OrderTables(rtl::TStrings* Tables) {
+    const int n = Tables->Count();
+    if (n < 2) return;
+    std::map<rtl::AnsiString, int> index;  // lower-case name -> place in Tables
+    for (int i = 0; i < n; ++i) index[rtl::AnsiLowerCase(Tables->Strings(i))] = i;
+    std::vector<std::vector<int>> parents(static_cast<size_t>(n));
+    rtl::TOwnedPtr<daccess::TCustomDADataSet> ds(CreateQuery());
+    ds->SetSQL("SELECT m.name, p.\"table\" FROM sqlite_master m, pragma_foreign_key_list(m.name) p "
+               "WHERE m.type = 'table'");
+    ds->Open();
+    for (; !ds->Eof(); ds->Next()) {
+        const auto child = index.find(rtl::AnsiLowerCase(ds->Fields()[0]->AsString()));
+        const auto parent = index.find(rtl::AnsiLowerCase(ds->Fields()[1]->AsString()));
+        if (child != index.end() && parent != index.end() && child->second != parent->second)
+            parents[static_cast<size_t>(child->second)].push_back(parent->second);
+    }
+    ds->Close();
+    for (auto& p : parents) std::sort(p.begin(), p.end());
+    // Depth first, parents in name order; a cycle is cut where it closes.
+    std::vector<uint8_t> state(static_cast<size_t>(n), 0);  // 0 new, 1 on the path, 2 placed
+    std::vector<rtl::AnsiString> ordered;
+    std::function<void(int)> place = [&](int t) {
+        if (state[static_cast<size_t>(t)]) return;
+        state[static_cast<size_t>(t)] = 1;
+        for (int p : parents[static_cast<size_t>(t)]) place(p);
+        state[static_cast<size_t>(t)] = 2;
+        ordered.push_back(Tables->Strings(t));
+    };
+    for (int i = 0; i < n; ++i) place(i);
+    if (auto* list = dynamic_cast<rtl::TStringList*>(Tables)) list->SetSorted(false);
+    Tables->BeginUpdate();
+    rtl::TryFinally(
+        [&] {
+            Tables->Clear();
+            for (const rtl::AnsiString& t : ordered) Tables->Add(t);
+        },
+        [&] { Tables->EndUpdate(); });
+}
+
+}  // namespace sqlite

@@ -172,8 +172,25 @@ protected:
     }
 
     void CreateParser() override {
-        if (!FScript->InputStream() && !FQuickScanOff) {
-            FParser.reset(rtl::Create<detail::TLiteScriptLexer>(FScript->ScriptText()));
+        rtl::TStream* in = FScript->InputStream();
+        std::string streamText;
+        if (in && !FQuickScanOff) {
+            // A single-byte or UTF-8 stream is split as text, as the lines are: much faster than
+            // lexeme by lexeme.
+            int bom = 0;
+            if (StreamEncoding(in, bom) != detail::TUTF16AsUTF8Encoding::Instance()) {
+                in->Seek(bom, rtl::TSeekOrigin::soCurrent);
+                streamText.resize(static_cast<size_t>(std::max<int64_t>(in->Size() - in->Position(), 0)));
+                if (!streamText.empty()) in->ReadBuffer(streamText.data(), static_cast<int64_t>(streamText.size()));
+                in = nullptr;
+            }
+        }
+        if (!in && !FQuickScanOff) {
+            // Lines loaded from a UTF-8 file are split in that text, which keeps every character.
+            const std::string* source = FScript->InputStream() ? nullptr : FScript->ScriptSourceUTF8();
+            if (!FScript->InputStream()) FSourceUTF8 = source != nullptr;
+            FParser.reset(rtl::Create<detail::TLiteScriptLexer>(
+                FScript->InputStream() ? streamText : source ? *source : FScript->ScriptText()));
             FParser->SetSkipBlanks(false);
             FParser->SetSkipComments(false);
             FParser->SetUpperCaseKeywords(false);
@@ -268,11 +285,26 @@ public:
 
     // The record set already gives the literal; only its encoding is chosen here.
     rtl::AnsiString GetFieldValueForDump(db::TField* Field) override {
+        // Straight from the record's text, without the field's conversions.
+        if (store::TBlob* blob = FQuery ? FQuery->GetBlobOfField(Field) : nullptr) {
+            FWide.resize(static_cast<size_t>(blob->GetSize() / 2));
+            if (!FWide.empty()) blob->Read(0, static_cast<int64_t>(FWide.size() * 2), FWide.data());
+            return FUTF8 ? rtl::WideToUTF8(FWide) : rtl::WideToAnsi(FWide);
+        }
         if (FUTF8) return rtl::WideToUTF8(Field->AsWideString());
         return Field->AsString();
     }
 
     bool OutputUTF8() override { return detail::UsesUnicode(FDump->Connection()); }
+
+    // Parents before their children, so that a restore meets every referenced row first; else by
+    // name.
+    void OrderTables(rtl::TStrings* Tables) override;
+
+    std::u16string FWide;
+
+    // Foreign keys are checked when the restore's transaction commits, once every row is back.
+    void BeginRestore() override { FDump->Connection()->ExecSQL("PRAGMA defer_foreign_keys = ON"); }
 };
 
 }  // namespace sqlite

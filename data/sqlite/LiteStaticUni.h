@@ -99,5 +99,8 @@ int OpenCodecDatabase(const char* FileName, sqlite3** Db, const AnsiString& Key,
 // Called after every page the codec writes to a database file, with its page number; lets tests
 // stop a process part way through a write. An empty hook removes it.
 void SetCodecPageWriteHook(std::function<void(unsigned PageNo)> Hook);
+// Asked before every page the codec writes to a database file; true fails that write with an I/O
+// error, as a full disk would. An empty function removes it.
+void SetCodecPageWriteFault(std::function<bool(unsigned PageNo)> Fault);
 
 }  // namespace sqlite

@@ -51,6 +51,11 @@ std::function<void(unsigned)>& PageWriteHook() {
     return hook;
 }
 
+std::function<bool(unsigned)>& PageWriteFault() {
+    static std::function<bool(unsigned)> fault;
+    return fault;
+}
+
 TCodecFile* Of(sqlite3_file* f) { return reinterpret_cast<TCodecFile*>(f); }
 // Our part of a file the codec's layer opened; nullptr for any other file.
 TCodecFile* CodecFileOf(sqlite3_file* f);
@@ -203,6 +208,7 @@ int xWrite(sqlite3_file* f, const void* buf, int amt, sqlite3_int64 off) {
         if (rc != SQLITE_OK) return rc;
         mode = cmWriteJournal;
     }
+    if (mode == cmWritePage && PageWriteFault() && PageWriteFault()(pgno)) return SQLITE_IOERR_WRITE;
     const void* out = c->Code(const_cast<void*>(buf), pgno, mode);
     if (!out) return SQLITE_IOERR_WRITE;
     int rc = p->Real->pMethods->xWrite(p->Real, out, amt, off);
@@ -393,6 +399,8 @@ int CopyPages(sqlite3* to, sqlite3* from, const std::function<void()>& onFailure
 }  // namespace
 
 void SetCodecPageWriteHook(std::function<void(unsigned)> Hook) { PageWriteHook() = std::move(Hook); }
+
+void SetCodecPageWriteFault(std::function<bool(unsigned)> Fault) { PageWriteFault() = std::move(Fault); }
 
 TSQLiteCodec* CodecOf(sqlite3* db, int dbIndex) {
     TCodecFile* f = MainFileOf(db, dbIndex);

@@ -174,6 +174,13 @@ public:
     virtual void PutFieldData(const TFieldDesc* Field, void* Dest, const void* Source, bool NoRound = false);
     virtual bool GetNull(int FieldNo, const void* RecBuf);
     virtual void SetNull(int FieldNo, void* RecBuf, bool Value);
+    // A value read from the server that the record could not hold exactly (a text with characters
+    // outside the code page): it keeps its flag until the field is written, and must not pick a
+    // row on the server.
+    static constexpr uint8_t NullFlagInexact = 2;
+    bool GetInexact(int FieldNo, const void* RecBuf) const noexcept {
+        return *NullFlag(RecBuf, FieldNo) == NullFlagInexact;
+    }
     // Source is the field's slot in RecBuf when nil.
     virtual void GetFieldAsVariant(const TFieldDesc* Field, const void* RecBuf, rtl::Variant& Value,
                                    const void* Source = nullptr);

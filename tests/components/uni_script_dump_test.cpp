@@ -138,5 +138,133 @@ TEST_F(UniScriptFixture, UnicodeRoundTrip) {
     EXPECT_EQ(Rows("SELECT a FROM t", "dst.sdb"), (std::vector<std::string>{U(u8"t:Ёж 中文 😀")}));
 }
 
+// A script file is read as UTF-8 when its bytes are UTF-8, mark or no mark, and as the single-byte
+// code page otherwise; with the Unicode option no character is lost on the way.
+TEST_F(UniScriptFixture, ScriptFilesReadByTheirBytes) {
+    const std::string utf8 = U(u8"INSERT INTO t VALUES ('Acústico', 'Ёж');");
+    const std::string ansi = rtl::UTF8ToAnsi(U(u8"INSERT INTO t VALUES ('Ac', 'Ёж');"));
+    struct Case {
+        std::string Bytes;
+        bool Unicode;
+        std::string Stored;
+    } cases[] = {
+        {utf8, true, U(u8"t:Acústico|t:Ёж")},
+        {"\xEF\xBB\xBF" + utf8, true, U(u8"t:Acústico|t:Ёж")},
+        {utf8, false, U(u8"t:Ac?stico|t:Ёж")},
+        {ansi, false, U(u8"t:Ac|t:Ёж")},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string db = "s" + std::to_string(n++) + ".sdb";
+        rtl::TOwnedPtr<TUniConnection> conn(MakeUni(db, c.Unicode));
+        conn->ExecSQL("CREATE TABLE t (a TEXT, b TEXT)");
+        WriteFile("s.sql", c.Bytes);
+        rtl::TOwnedPtr<TUniScript> script(rtl::Create<TUniScript>(nullptr));
+        script->SetConnection(conn.get());
+        script->SQL()->LoadFromFile(Path("s.sql"));
+        EXPECT_EQ(rtl::AnsiToUTF8(script->SQL()->Strings(0)).substr(0, 20), "INSERT INTO t VALUES") << n;
+        script->Execute();
+        EXPECT_EQ(Rows("SELECT a, b FROM t", db), std::vector<std::string>{c.Stored}) << n;
+    }
+
+    // A plain string list reads a file by the same rule.
+    const std::pair<std::string, std::string> lists[] = {
+        {U(u8"Ёж\nAcústico"), U(u8"Ёж|Ac?stico")},
+        {"\xEF\xBB\xBF" + U(u8"Ёж"), U(u8"Ёж")},
+        {std::string("\xFF\xFE\x01\x04", 4), U(u8"Ё")},
+        {rtl::UTF8ToAnsi(U(u8"Ёж\nтекст")), U(u8"Ёж|текст")},
+        {"\xC3", rtl::AnsiToUTF8("\xC3")},
+    };
+    for (const auto& [bytes, lines] : lists) {
+        WriteFile("l.txt", bytes);
+        rtl::TOwnedPtr<rtl::TStringList> list(rtl::Create<rtl::TStringList>());
+        list->LoadFromFile(Path("l.txt"));
+        std::string read;
+        for (int i = 0; i < list->Count(); ++i) read += (i ? "|" : "") + rtl::AnsiToUTF8(list->Strings(i));
+        EXPECT_EQ(read, lines);
+    }
+
+    // Lines changed after loading are the lines as they stand.
+    rtl::TOwnedPtr<TUniConnection> conn(MakeUni("edited.sdb", true));
+    conn->ExecSQL("CREATE TABLE t (a TEXT, b TEXT)");
+    WriteFile("s.sql", utf8);
+    rtl::TOwnedPtr<TUniScript> script(rtl::Create<TUniScript>(nullptr));
+    script->SetConnection(conn.get());
+    script->SQL()->LoadFromFile(Path("s.sql"));
+    script->SQL()->Add("INSERT INTO t VALUES ('x', 'y');");
+    script->Execute();
+    EXPECT_EQ(Rows("SELECT a, b FROM t", "edited.sdb"),
+              (std::vector<std::string>{U(u8"t:Ac?stico|t:Ёж"), "t:x|t:y"}));
+}
+
+// A whole database with foreign keys, zero characters and text outside the code page comes back
+// table by table; its tables are written parents first, each row once, and the restore is one
+// transaction.
+TEST_F(UniScriptFixture, BackupOfADatabaseRestoresExactly) {
+    const std::string schema =
+        "CREATE TABLE a_track (id INTEGER PRIMARY KEY, album_id INTEGER NOT NULL REFERENCES b_album(id), "
+        "name TEXT, ms INTEGER, price NUMERIC(10,2), data BLOB);"
+        "CREATE TABLE b_album (id INTEGER PRIMARY KEY, artist_id INTEGER REFERENCES c_artist(id) ON DELETE CASCADE, "
+        "title TEXT);"
+        "CREATE TABLE c_artist (id INTEGER PRIMARY KEY, name TEXT);"
+        "CREATE TABLE d_log (line TEXT);";
+    {
+        LiteFile f(Path("src.sdb"));
+        std::string sql = schema + U(u8"INSERT INTO c_artist VALUES (1, 'Ёлка'), (2, 'Zoë 中文 😀');"
+                                     u8"INSERT INTO b_album VALUES (1, 1, 'Первый'), (2, 2, 'Acústico');"
+                                     u8"INSERT INTO d_log VALUES ('same'), ('same');");
+        for (int i = 1; i <= 30; ++i)
+            sql += "INSERT INTO a_track VALUES (" + std::to_string(i) + ", " + std::to_string(i % 2 + 1) + ", 'T" +
+                   std::to_string(i) + "', " + std::to_string(i * 1000) + ", " + std::to_string(i) + ".25, X'00FF');";
+        sql += "INSERT INTO a_track VALUES (31, 1, CAST(X'610062' AS TEXT), 4294967296, NULL, NULL);";
+        ASSERT_EQ(sqlite3_exec(f.Db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    rtl::TOwnedPtr<TUniConnection> source(MakeUni("src.sdb", true));
+    rtl::TOwnedPtr<TUniDump> dump(rtl::Create<TUniDump>(nullptr));
+    dump->SetConnection(source.get());
+    dump->Options()->SetGenerateHeader(false);
+    dump->BackupToFile(Path("all.sql"));
+    const std::string text = ReadFile("all.sql");
+    size_t inserts = 0;
+    for (size_t at = text.find("INSERT INTO"); at != std::string::npos; at = text.find("INSERT INTO", at + 1)) ++inserts;
+    EXPECT_EQ(inserts, 31u + 2u + 2u + 2u) << "each row once";
+    EXPECT_LT(text.find("DELETE FROM c_artist"), text.find("DELETE FROM b_album"));
+    EXPECT_LT(text.find("DELETE FROM b_album"), text.find("DELETE FROM a_track"));
+
+    // Into a database with foreign keys on, holding other rows.
+    {
+        LiteFile f(Path("dst.sdb"));
+        ASSERT_EQ(sqlite3_exec(f.Db, (schema + "INSERT INTO c_artist VALUES (9, 'old'); INSERT INTO b_album VALUES (9, 9, 'old');"
+                                                "INSERT INTO a_track (id, album_id) VALUES (9, 9);").c_str(),
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+    }
+    rtl::TOwnedPtr<TUniConnection> target(MakeUni("dst.sdb", true));
+    target->SpecificOptions()->Add("SQLite.ForeignKeys=True");
+    dump->SetConnection(target.get());
+    dump->RestoreFromFile(Path("all.sql"));
+    for (const char* table : {"a_track", "b_album", "c_artist", "d_log"}) {
+        const std::string sql = std::string("SELECT * FROM ") + table + " ORDER BY rowid";
+        EXPECT_EQ(Rows(sql, "dst.sdb"), Rows(sql, "src.sdb")) << table;
+    }
+    EXPECT_EQ(Rows("SELECT name FROM a_track WHERE id = 31", "dst.sdb"), (std::vector<std::string>{std::string("t:a\0b", 5)}));
+
+    // A restore that fails leaves the database as it was; inside the caller's transaction the
+    // caller decides.
+    const std::vector<std::string> before = Rows("SELECT * FROM a_track ORDER BY rowid", "dst.sdb");
+    WriteFile("bad.sql", "DELETE FROM a_track;\nINSERT INTO a_track (id, album_id) VALUES (1, 1);\nINSERT INTO nowhere VALUES (1);\n");
+    EXPECT_THROW(dump->RestoreFromFile(Path("bad.sql")), rtl::Exception);
+    EXPECT_EQ(Rows("SELECT * FROM a_track ORDER BY rowid", "dst.sdb"), before);
+    WriteFile("orphan.sql", "INSERT INTO a_track (id, album_id) VALUES (100, 77);\n");
+    EXPECT_THROW(dump->RestoreFromFile(Path("orphan.sql")), rtl::Exception) << "checked at the end";
+    EXPECT_EQ(Rows("SELECT * FROM a_track ORDER BY rowid", "dst.sdb"), before);
+    target->StartTransaction();
+    WriteFile("one.sql", "DELETE FROM a_track WHERE id = 31;\n");
+    dump->RestoreFromFile(Path("one.sql"));
+    EXPECT_TRUE(target->InTransaction());
+    target->Rollback();
+    EXPECT_EQ(Rows("SELECT * FROM a_track ORDER BY rowid", "dst.sdb"), before);
+}
+
 }  // namespace
 }  // namespace scripttest

@@ -303,6 +303,37 @@ TEST_F(CodecTest, ProcessKilledInTheMiddleOfARekeyLeavesTheOldKey) {
     EXPECT_EQ(Select(c.get(), "PRAGMA integrity_check")[0][0].AsAnsiString(), "ok");
 }
 
+// A write that fails part way through the copy under the new key, inside the process: the
+// re-key reports it, and the file still opens with the old key holding the same rows.
+TEST_F(CodecTest, RekeyFailingPartWayKeepsTheOldKeyAndData) {
+    auto c = Direct("old", leAES256);
+    c->Connect("");
+    Fill(c.get());
+    Exec(c.get(), "INSERT INTO t SELECT name, n + 1000 FROM t");
+    Exec(c.get(), "PRAGMA cache_size = 4");
+    const std::string expected = Summary(c.get());
+    int pages = 0;
+    SetCodecPageWriteFault([&](unsigned) { return ++pages == 5; });
+    const int rc = Rekey(c.get(), "new");
+    SetCodecPageWriteFault(nullptr);
+    EXPECT_NE(rc, SQLITE_OK);
+    EXPECT_GE(pages, 5);
+    // The same connection goes on under the old key.
+    EXPECT_EQ(Summary(c.get()), expected);
+    Exec(c.get(), "INSERT INTO t VALUES ('after', 1)");
+    c.reset();
+    {
+        auto wrong = Direct("new", leAES256);
+        EXPECT_EQ(MessageOf([&] { wrong->Connect(""); }), SInvalidEncryptionKey);
+    }
+    auto again = Direct("old", leAES256);
+    again->Connect("");
+    EXPECT_EQ(Select(again.get(), "SELECT count(*) FROM t WHERE name = 'after'")[0][0].AsInteger(), 1);
+    Exec(again.get(), "DELETE FROM t WHERE name = 'after'");
+    EXPECT_EQ(Summary(again.get()), expected);
+    EXPECT_EQ(Select(again.get(), "PRAGMA integrity_check")[0][0].AsAnsiString(), "ok");
+}
+
 TEST_F(CodecTest, WalIsRefusedForKeyedFilesOnly) {
     {
         auto c = Direct("k", leRC4);
