@@ -710,6 +710,7 @@ void TWinControl::PaintHandler(TWMPaint& Message) {
     dc.Font()->Assign(Font());
     PaintWindow(&dc);
     PaintControls(&dc, nullptr);
+    detail::PaintCaret(this, dc);
 }
 
 void TWinControl::PaintWindow(HDC DC) {
