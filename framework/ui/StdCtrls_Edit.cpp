@@ -539,6 +539,7 @@ void TCustomEdit::HandleKeyDown(TWMKey& Message) {
 void TCustomEdit::HandleChar(TWMKey& Message) {
     const char c = static_cast<char>(Message.CharCode);
     switch (c) {
+        case 1: SelectAll(); return;  // Ctrl+A
         case 3: CopyToClipboard(); return;
         case 22: PasteFromClipboard(); return;
         case 24: CutToClipboard(); return;

@@ -329,6 +329,7 @@ TEST_F(EditTest, CaretFollowsTheSelectionAndTheFocusAndBlinks) {
         {"shift+right moves the selection's moving end", {SK(VK_RIGHT), SK(VK_RIGHT)}, 1 + 6 * 2},
         {"typing over the selection", {{0, false, false, 'x'}}, 1 + 6 * 1},
         {"ctrl+right to the next word", {CK(VK_RIGHT)}, 1 + 6 * 5},
+        {"ctrl+a selects all, the caret at the end", {CK('A')}, 1 + 6 * 10},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
