@@ -269,7 +269,12 @@ void TNativeWindow::moveEvent(QMoveEvent*) {
     if (FSyncing || !FControl->HandleAllocated() || !isVisible()) return;
     const QRect g = geometry();
     if (g.x() == FControl->Left() && g.y() == FControl->Top()) return;
-    Guarded([&] { FControl->SetBounds(g.x(), g.y(), FControl->Width(), FControl->Height()); });
+    Guarded([&] {
+        // The user moves the window: as when a move starts on the platform, modes end (an open
+        // drop-down closes rather than stay behind).
+        CancelModes();
+        FControl->SetBounds(g.x(), g.y(), FControl->Width(), FControl->Height());
+    });
     FPlaced = QRect(FControl->Left(), FControl->Top(), FControl->Width(), FControl->Height());
 }
 

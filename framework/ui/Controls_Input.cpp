@@ -380,7 +380,9 @@ void MouseInput(UINT Msg, TPoint ScreenPos) {
 void MouseWheelInput(int Delta, TPoint ScreenPos) {
     auto& s = In();
     SetCursorPos(ScreenPos);
-    HWND target = s.Focus ? s.Focus : s.Active;
+    // The window under the pointer scrolls, focused or not (an open drop-down list too).
+    HWND target = WindowFromPoint(ScreenPos);
+    if (!target) target = s.Focus ? s.Focus : s.Active;
     if (!target) return;
     PostMessage(target, WM_MOUSEWHEEL, MakeWParam(static_cast<int>(MouseKeys()), Delta), PointToLParam(ScreenPos.X, ScreenPos.Y));
 }

@@ -583,6 +583,8 @@ protected:
     virtual void Select();
     void ChooseItem(int Index);
     void CloseUp(bool Accept);
+    // Where the list of Rows rows opens for a box at Box (screen coordinates).
+    static TRect DropDownRect(const TRect& Box, int Rows, int RowHeight);
     friend class TComboDropDown;
 
 private:

@@ -467,6 +467,7 @@ class TComboDropDown : public TCustomListBox {
     RTL_CLASS(TComboDropDown, TCustomListBox)
 public:
     TComboDropDown(TComponent* Owner, TCustomComboBox* Combo) : TCustomListBox(Owner), FCombo(Combo) {
+        FControlStyle.Exclude(csCaptureMouse);  // it holds the mouse from opening to closing
         SetTabStop(false);
         SetVisible(false);
     }
@@ -483,6 +484,25 @@ protected:
                 Message.Result = MA_NOACTIVATE;
                 return;
             case WM_LBUTTONDOWN:
+            case WM_LBUTTONDBLCLK:
+            case WM_RBUTTONDOWN:
+            case WM_MBUTTONDOWN: {
+                // The list holds the mouse while open: a press anywhere else closes it.
+                const TPoint p = LParamToPoint(Message.LParam);
+                const TPoint screen = ClientToScreen(p);
+                if (!WindowRectOnScreen().Contains(screen)) {
+                    FCombo->CloseUp(false);
+                    return;
+                }
+                if (!GetClientRect().Contains(p)) {
+                    // Its scroll bar.
+                    const LRESULT hit = Perform(WM_NCHITTEST, 0, PointToLParam(screen.X, screen.Y));
+                    if (Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_LBUTTONDBLCLK)
+                        Perform(WM_NCLBUTTONDOWN, static_cast<WPARAM>(hit), PointToLParam(screen.X, screen.Y));
+                    return;
+                }
+                [[fallthrough]];
+            }
             case WM_MOUSEMOVE: {
                 // Hot tracking without taking the focus from the combo box.
                 const int i = ItemAtPos(LParamToPoint(Message.LParam), true);
@@ -492,13 +512,35 @@ protected:
             case WM_LBUTTONUP:
                 if (ItemAtPos(LParamToPoint(Message.LParam), true) >= 0) FCombo->CloseUp(true);
                 return;
+            case WM_CANCELMODE:
+                FCombo->CloseUp(false);
+                return;
+            case WM_CAPTURECHANGED:
+                if (FHolding && static_cast<HWND>(Message.LParam) != Handle()) {
+                    FHolding = false;
+                    FCombo->CloseUp(false);
+                }
+                return;
             default:
                 TCustomListBox::DefaultHandler(Message);
         }
     }
 
+public:
+    // While open the list captures the mouse.
+    void Hold() {
+        SetCapture(Handle());
+        FHolding = true;
+    }
+    void Release() {
+        if (!FHolding) return;
+        FHolding = false;
+        if (GetCapture() == Handle()) ReleaseCapture();
+    }
+
 private:
     TCustomComboBox* FCombo;
+    bool FHolding = false;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -560,18 +602,34 @@ void TCustomComboBox::SetDroppedDown(bool Value) {
     FList->SetParentWindow(HandleAllocated() ? TopLevelWindow()->Handle() : 0);
     FList->Font()->Assign(Font());
     FList->Items()->Assign(FItems.get());
-    const int rows = std::clamp(FItems->Count(), 1, FDropDownCount);
-    const TRect w = WindowRectOnScreen();
-    FList->SetBounds(w.Left, w.Bottom, w.Width(), rows * FList->ItemHeight() + 2);
+    FList->SetBoundsRect(DropDownRect(WindowRectOnScreen(), std::clamp(FItems->Count(), 1, FDropDownCount),
+                                      FList->ItemHeight()));
     FList->HandleNeeded();
     FList->SetItemIndex(FItemIndex);
     FList->ShowWindow(SW_SHOWNA);
+    FList->Hold();
     Invalidate();
+}
+
+TRect TCustomComboBox::DropDownRect(const TRect& Box, int Rows, int RowHeight) {
+    // Under the box, or above it when there is no room below and more above; never off the
+    // work area of the box's monitor, cut to whole rows when it must be shorter.
+    const TRect work = Screen()->MonitorFromRect(Box).WorkareaRect;
+    const int border = 2;
+    const int below = work.Bottom - Box.Bottom, above = Box.Top - work.Top;
+    int height = Rows * RowHeight + border;
+    const bool up = height > below && above > below;
+    const int room = up ? above : below;
+    if (height > room) height = std::max(1, (room - border) / std::max(1, RowHeight)) * RowHeight + border;
+    const int width = std::min(Box.Width(), work.Width());
+    const int left = std::clamp(Box.Left, work.Left, work.Right - width);
+    return Bounds(left, up ? Box.Top - height : Box.Bottom, width, height);
 }
 
 void TCustomComboBox::CloseUp(bool Accept) {
     if (!DroppedDown()) return;
     const int i = FList->ItemIndex();
+    FList->Release();
     FList->ShowWindow(SW_HIDE);
     Invalidate();
     if (Accept && i >= 0 && i != FItemIndex) ChooseItem(i);
