@@ -4,6 +4,8 @@
 #include <map>
 #include <memory>
 
+#include <QApplication>
+#include <QClipboard>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QInputMethodQueryEvent>
@@ -19,6 +21,7 @@
 #include "framework/qt/QtSurface.h"
 #include "framework/rtl/Text.h"
 #include "framework/rtl/Timers.h"
+#include "framework/ui/StdCtrls.h"
 
 namespace qtback {
 
@@ -402,6 +405,11 @@ void Install() {
     st.Measurer = std::make_unique<TQtSurface>(1, 1);
     ui::SetTextMeasureSurface(st.Measurer.get());
     ui::SetClipboardStore(std::make_unique<TQtClipboardStore>());
+    ui::SetMessageBeepHandler([](ui::UINT) { QApplication::beep(); });
+    ui::SetPrimarySelectionHandler([](const rtl::AnsiString& Text) {
+        QClipboard* c = QGuiApplication::clipboard();
+        if (c->supportsSelection()) c->setText(AnsiToQString(Text), QClipboard::Selection);
+    });
     UpdateScreens();
     auto* app = static_cast<QGuiApplication*>(QGuiApplication::instance());
     st.Connections.push_back(QObject::connect(app, &QGuiApplication::screenAdded, [](QScreen*) { UpdateScreens(); }));
@@ -422,6 +430,8 @@ void Uninstall() {
     ui::SetTextMeasureSurface(nullptr);
     st.Measurer.reset();
     ui::SetClipboardStore(std::make_unique<ui::TMemoryClipboardStore>());
+    ui::SetMessageBeepHandler({});
+    ui::SetPrimarySelectionHandler({});
     ui::Application()->WaitHandler = nullptr;
     st.Installed = false;
 }

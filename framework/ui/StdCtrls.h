@@ -41,6 +41,12 @@ void MessageBeep(UINT Type = 0);
 int MessageBeepCount();
 void SetMessageBeepHandler(std::function<void(UINT)> Handler);
 
+// The primary selection of X: the text the user selected last, which other programs paste with
+// the middle button. The display backend installs where it goes; tests read the last one.
+void SetPrimarySelection(const AnsiString& Text);
+AnsiString PrimarySelection();
+void SetPrimarySelectionHandler(std::function<void(const AnsiString&)> Handler);
+
 enum class TEditCharCase { ecNormal, ecUpperCase, ecLowerCase };
 using enum TEditCharCase;
 enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
@@ -190,6 +196,8 @@ private:
     void HandleChar(TWMKey& Message);
     void HandleMouse(TMessage& Message);
     void MoveCaret(int Pos, bool Extend);
+    // A selection the user made becomes the primary selection (never a password's).
+    void ShareSelection();
     void ScrollToCaret();
     int WordLeft(int Pos) const;
     int WordRight(int Pos) const;
