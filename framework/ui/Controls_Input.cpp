@@ -38,6 +38,12 @@ TInputState& In() {
     return s;
 }
 
+// A window drawn with a themed edge shows whether it has the focus or the mouse.
+void RedrawHotEdge(TControl* C) {
+    auto* w = dynamic_cast<TWinControl*>(C);
+    if (w && (w->WindowExStyle() & WS_EX_CLIENTEDGE)) w->InvalidateFrame();
+}
+
 TWinControl* ChildFromPoint(TWinControl* Parent, TPoint ScreenPos) {
     for (int i = Parent->ControlCount() - 1; i >= 0; --i) {
         auto* w = dynamic_cast<TWinControl*>(Parent->Controls(i));
@@ -206,6 +212,9 @@ HWND SetFocus(HWND Wnd) {
         }
     }
     const HWND before = s.Focus;
+    // Themed edges show the focus.
+    for (const HWND h : {before, Wnd})
+        if (TWinControl* w = h ? FindControl(h) : nullptr) RedrawHotEdge(w);
     if (before) SendMessage(before, WM_KILLFOCUS, Wnd, 0);
     if (s.Focus != before) return old;  // a handler moved the focus meanwhile
     if (Wnd && !IsWindow(Wnd)) Wnd = 0;
@@ -302,14 +311,22 @@ static WPARAM MouseKeys() {
     return k;
 }
 
+TControl* GetMouseControl() { return In().MouseControl; }
+
 static void TrackMouseControl(TPoint ScreenPos) {
     auto& s = In();
     TControl* now = s.Capture ? s.CaptureControl : FindDragTarget(ScreenPos, false);
     if (now == s.MouseControl) return;
     TControl* old = s.MouseControl;
     s.MouseControl = now;
-    if (old) old->Perform(CM_MOUSELEAVE);
-    if (now && s.MouseControl == now) now->Perform(CM_MOUSEENTER);
+    if (old) {
+        RedrawHotEdge(old);
+        old->Perform(CM_MOUSELEAVE);
+    }
+    if (now && s.MouseControl == now) {
+        RedrawHotEdge(now);
+        now->Perform(CM_MOUSEENTER);
+    }
 }
 
 void ResetDoubleClick() {

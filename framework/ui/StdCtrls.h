@@ -273,6 +273,10 @@ public:
     bool Pressed() const noexcept { return FPressed; }
 
 protected:
+    void CMMouseEnter(TMessage& Message) override;
+    void CMMouseLeave(TMessage& Message) override;
+    // The mouse is over the enabled button (the themed hover look).
+    bool Hot() const;
     virtual bool GetChecked() const { return false; }
     virtual void SetChecked(bool Value) { (void)Value; }
     // The press finished over the control.
@@ -587,6 +591,9 @@ protected:
     void CMExit(TCMExit& Message) override;
     void WMKillFocus(TWMKillFocus& Message) override;
     bool ShowsCaret() const override { return FStyle != csDropDownList; }
+    void PaintEdit(TCanvas* DC) override;
+    void CMMouseEnter(TMessage& Message) override;
+    void CMMouseLeave(TMessage& Message) override;
     // The user chose an item (keys or the list): text, OnClick, OnSelect (or OnChange without it).
     virtual void Select();
     void ChooseItem(int Index);
@@ -651,8 +658,11 @@ protected:
 
 private:
     TScrollBarKind FKind = TScrollBarKind::sbHorizontal;
+    int ArrowSize() const;
     int FPosition = 0, FMin = 0, FMax = 100, FPageSize = 0;
     int FSmallChange = 1, FLargeChange = 1;
+    bool FDragging = false;
+    int FDragOffset = 0;  // from the thumb's start to where it was taken
 };
 
 }  // namespace ui
