@@ -4,6 +4,8 @@
 #include <map>
 #include <memory>
 
+#include <QApplication>
+#include <QClipboard>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QInputMethodQueryEvent>
@@ -19,6 +21,7 @@
 #include "framework/qt/QtSurface.h"
 #include "framework/rtl/Text.h"
 #include "framework/rtl/Timers.h"
+#include "framework/ui/StdCtrls.h"
 
 namespace qtback {
 
@@ -199,6 +202,7 @@ bool TNativeWindow::event(QEvent* Event) {
 void TNativeWindow::mousePressEvent(QMouseEvent* Event) {
     const unsigned msg = ButtonMessage(Event->button(), true);
     if (!msg) return;
+    FPressed |= Event->button();
     SyncModifiers(Event->modifiers());
     Guarded([&] { ui::MouseInput(msg, ScreenPoint(Event->globalPosition())); });
 }
@@ -206,12 +210,18 @@ void TNativeWindow::mousePressEvent(QMouseEvent* Event) {
 void TNativeWindow::mouseReleaseEvent(QMouseEvent* Event) {
     const unsigned msg = ButtonMessage(Event->button(), false);
     if (!msg) return;
+    FPressed &= ~Event->button();
     SyncModifiers(Event->modifiers());
     Guarded([&] { ui::MouseInput(msg, ScreenPoint(Event->globalPosition())); });
 }
 
-// The model tells double clicks from presses by itself.
-void TNativeWindow::mouseDoubleClickEvent(QMouseEvent* Event) { mousePressEvent(Event); }
+// The model tells double clicks from presses by itself, from the second press. Qt follows that
+// press with a double-click event, which must not count as a third click; a double-click that
+// comes in place of the second press stands for it.
+void TNativeWindow::mouseDoubleClickEvent(QMouseEvent* Event) {
+    if (FPressed.testFlag(Event->button())) return;
+    mousePressEvent(Event);
+}
 
 void TNativeWindow::mouseMoveEvent(QMouseEvent* Event) {
     SyncModifiers(Event->modifiers());
@@ -262,7 +272,12 @@ void TNativeWindow::moveEvent(QMoveEvent*) {
     if (FSyncing || !FControl->HandleAllocated() || !isVisible()) return;
     const QRect g = geometry();
     if (g.x() == FControl->Left() && g.y() == FControl->Top()) return;
-    Guarded([&] { FControl->SetBounds(g.x(), g.y(), FControl->Width(), FControl->Height()); });
+    Guarded([&] {
+        // The user moves the window: as when a move starts on the platform, modes end (an open
+        // drop-down closes rather than stay behind).
+        CancelModes();
+        FControl->SetBounds(g.x(), g.y(), FControl->Width(), FControl->Height());
+    });
     FPlaced = QRect(FControl->Left(), FControl->Top(), FControl->Width(), FControl->Height());
 }
 
@@ -390,6 +405,11 @@ void Install() {
     st.Measurer = std::make_unique<TQtSurface>(1, 1);
     ui::SetTextMeasureSurface(st.Measurer.get());
     ui::SetClipboardStore(std::make_unique<TQtClipboardStore>());
+    ui::SetMessageBeepHandler([](ui::UINT) { QApplication::beep(); });
+    ui::SetPrimarySelectionHandler([](const rtl::AnsiString& Text) {
+        QClipboard* c = QGuiApplication::clipboard();
+        if (c->supportsSelection()) c->setText(AnsiToQString(Text), QClipboard::Selection);
+    });
     UpdateScreens();
     auto* app = static_cast<QGuiApplication*>(QGuiApplication::instance());
     st.Connections.push_back(QObject::connect(app, &QGuiApplication::screenAdded, [](QScreen*) { UpdateScreens(); }));
@@ -410,6 +430,8 @@ void Uninstall() {
     ui::SetTextMeasureSurface(nullptr);
     st.Measurer.reset();
     ui::SetClipboardStore(std::make_unique<ui::TMemoryClipboardStore>());
+    ui::SetMessageBeepHandler({});
+    ui::SetPrimarySelectionHandler({});
     ui::Application()->WaitHandler = nullptr;
     st.Installed = false;
 }

@@ -733,6 +733,8 @@ TCursor GetCursorShape();
 void SetCursorShape(TCursor Cursor);
 TPoint GetCursorPos();
 void SetCursorPos(TPoint ScreenPos);
+// The control under the mouse (the capturing one while the mouse is captured); hot elements.
+TControl* GetMouseControl();
 
 // Input, as the display backend (or a test) delivers it. Mouse input goes to the capturing window
 // or the enabled window under the point; a second press of the same button within the
@@ -746,6 +748,26 @@ void KeyPressInput(uint16_t Key, char Char = 0);
 void CharInput(char Char);
 // Forgets the last click (tests that need independent clicks).
 void ResetDoubleClick();
+
+// The system caret: one for the program, owned by the window with the focus. It is made hidden;
+// each HideCaret needs a ShowCaret. While shown it blinks on the framework's timer and is drawn
+// (inverted) over the owner's painting; moving it shows it at once.
+bool CreateCaret(HWND Wnd, int Width, int Height);
+bool DestroyCaret();
+bool ShowCaret(HWND Wnd);
+bool HideCaret(HWND Wnd);
+bool SetCaretPos(int X, int Y);
+bool GetCaretPos(TPoint& Pos);
+UINT GetCaretBlinkTime();
+// The caret as the screen shows it now: its owner, its client rectangle, whether it is shown (made,
+// not hidden) and whether the blink has it drawn at this moment.
+struct TCaretState {
+    HWND Owner = 0;
+    TRect Rect;
+    bool Shown = false;
+    bool Drawn = false;
+};
+TCaretState CaretState();
 
 }  // namespace ui
 
@@ -762,6 +784,8 @@ void SurfaceGoing(const TSurface* Surface);
 // A control is destroyed: mouse tracking must not keep pointing at it.
 void ControlGoing(TControl* Control);
 void WindowHidden(HWND Wnd);
+// Draws the caret over what its owner has just painted.
+void PaintCaret(TWinControl* Window, TCanvas& DC);
 // The active top-level window hides: the topmost other visible one becomes active.
 void ActivateNext(TWinControl* Hidden);
 }  // namespace ui::detail

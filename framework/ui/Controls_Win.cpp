@@ -2,6 +2,7 @@
 
 #include "framework/ui/Controls.h"
 #include "framework/ui/Forms.h"
+#include "framework/ui/Themes.h"
 
 namespace ui {
 
@@ -561,12 +562,9 @@ void TWinControl::ScrollBarClick(int Bar, TPoint ScreenPos) {
     const bool vert = Bar == SB_VERT;
     const int pos = vert ? ScreenPos.Y - w.Top - c.Top : ScreenPos.X - w.Left - c.Left;
     const int length = vert ? c.Height() : c.Width();
-    const int track = std::max(length - 2 * ScrollBarSize, 0);
-    const int range = std::max(b.Info.nMax - b.Info.nMin + 1, 1);
-    const int page = std::max(static_cast<int>(b.Info.nPage), 1);
-    const int thumbLen = std::min(track, std::max(8, track * page / range));
-    const int maxPos = std::max(b.Info.nMax - std::max(page - 1, 0) - b.Info.nMin, 1);
-    const int thumbStart = ScrollBarSize + (track - thumbLen) * (b.Info.nPos - b.Info.nMin) / maxPos;
+    int thumbStart = 0, thumbLen = 0;
+    ScrollThumb(length, ScrollBarSize, b.Info.nMin, b.Info.nMax, static_cast<int>(b.Info.nPage), b.Info.nPos, thumbStart,
+                thumbLen);
     int code;
     if (pos < ScrollBarSize) code = SB_LINEUP;
     else if (pos >= length - ScrollBarSize) code = SB_LINEDOWN;
@@ -758,6 +756,7 @@ void TWinControl::PaintHandler(TWMPaint& Message) {
     dc.Font()->Assign(Font());
     PaintWindow(&dc);
     PaintControls(&dc, nullptr);
+    detail::PaintCaret(this, dc);
 }
 
 void TWinControl::PaintWindow(HDC DC) {
@@ -1081,21 +1080,34 @@ void TWinControl::DefaultHandler(TMessage& Message) {
                 FrameRectColor(&dc, r, clWindowFrame);
                 r.Inflate(-1, -1);
             }
-            if (FParams.ExStyle & WS_EX_CLIENTEDGE) DrawEdge(&dc, r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
-            const TRect& c = FClientInWindow;
-            if (FBars[SB_VERT].Visible) {
-                const TRect bar = Rect(c.Right, c.Top, c.Right + ScrollBarSize, c.Bottom);
-                FillRectColor(&dc, bar, clScrollBar);
-                DrawFrameControl(&dc, Bounds(bar.Left, bar.Top, ScrollBarSize, ScrollBarSize), DFC_SCROLL, DFCS_SCROLLUP);
-                DrawFrameControl(&dc, Rect(bar.Left, bar.Bottom - ScrollBarSize, bar.Right, bar.Bottom), DFC_SCROLL,
-                                 DFCS_SCROLLDOWN);
+            if (FParams.ExStyle & WS_EX_CLIENTEDGE) {
+                if (ThemeServices().ThemesEnabled()) {
+                    // A 1-pixel border in the state's colour; the rest of the edge is the control's face.
+                    TThemedEdit part = teEditBorderNormal;
+                    if (!IsWindowEnabled()) part = teEditBorderDisabled;
+                    else if (GetFocus() == FHandle) part = teEditBorderFocused;
+                    else if (GetMouseControl() == this) part = teEditBorderHot;
+                    ThemeServices().DrawElement(&dc, ThemeServices().GetElementDetails(part), r);
+                    r.Inflate(-1, -1);
+                    FrameRectColor(&dc, r, FColor);
+                    r.Inflate(-1, -1);
+                } else {
+                    DrawEdge(&dc, r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+                }
             }
-            if (FBars[SB_HORZ].Visible) {
-                const TRect bar = Rect(c.Left, c.Bottom, c.Right, c.Bottom + ScrollBarSize);
-                FillRectColor(&dc, bar, clScrollBar);
-                DrawFrameControl(&dc, Bounds(bar.Left, bar.Top, ScrollBarSize, ScrollBarSize), DFC_SCROLL, DFCS_SCROLLLEFT);
-                DrawFrameControl(&dc, Rect(bar.Right - ScrollBarSize, bar.Top, bar.Right, bar.Bottom), DFC_SCROLL,
-                                 DFCS_SCROLLRIGHT);
+            const TRect& c = FClientInWindow;
+            for (const int kind : {SB_VERT, SB_HORZ}) {
+                const TBar& b = FBars[kind];
+                if (!b.Visible) continue;
+                const bool vert = kind == SB_VERT;
+                const TRect bar = vert ? Rect(c.Right, c.Top, c.Right + ScrollBarSize, c.Bottom)
+                                       : Rect(c.Left, c.Bottom, c.Right, c.Bottom + ScrollBarSize);
+                int start = 0, size = 0;
+                ScrollThumb(vert ? bar.Height() : bar.Width(), ScrollBarSize, b.Info.nMin, b.Info.nMax,
+                            static_cast<int>(b.Info.nPage), b.Info.nPos, start, size);
+                const bool scrolls = IsWindowEnabled() && b.Info.nMax > b.Info.nMin &&
+                                     (b.Info.nPage == 0 || static_cast<int>(b.Info.nPage) <= b.Info.nMax - b.Info.nMin);
+                DrawScrollBarParts(&dc, bar, vert, start, size, scrolls);
             }
             if (FBars[SB_VERT].Visible && FBars[SB_HORZ].Visible)
                 FillRectColor(&dc, Rect(c.Right, c.Bottom, c.Right + ScrollBarSize, c.Bottom + ScrollBarSize), clBtnFace);
@@ -1271,7 +1283,8 @@ void TWinControl::CNKeyUp(TWMKey& Message) { Message.Result = 0; }
 
 void TWinControl::CNChar(TWMKey& Message) {
     Message.Result = 1;
-    if ((Perform(WM_GETDLGCODE) & DLGC_WANTCHARS) == 0) {
+    // Alt+letter goes to the form's accelerators whatever the control takes, as in a dialog.
+    if (Message.Msg == CN_SYSCHAR || (Perform(WM_GETDLGCODE) & DLGC_WANTCHARS) == 0) {
         TCustomForm* form = GetParentForm(this);
         if (form && form->Perform(CM_DIALOGCHAR, Message.CharCode, Message.KeyData) != 0) return;
     }

@@ -30,6 +30,24 @@ void MessageBeep(UINT Type) {
 int MessageBeepCount() { return gBeepCount; }
 void SetMessageBeepHandler(std::function<void(UINT)> Handler) { BeepHandler() = std::move(Handler); }
 
+namespace {
+struct TPrimarySelection {
+    AnsiString Text;
+    std::function<void(const AnsiString&)> Handler;
+};
+TPrimarySelection& Primary() {
+    static TPrimarySelection p;
+    return p;
+}
+}  // namespace
+
+void SetPrimarySelection(const AnsiString& Text) {
+    Primary().Text = Text;
+    if (Primary().Handler) Primary().Handler(Text);
+}
+AnsiString PrimarySelection() { return Primary().Text; }
+void SetPrimarySelectionHandler(std::function<void(const AnsiString&)> Handler) { Primary().Handler = std::move(Handler); }
+
 // ---------------------------------------------------------------------------------------------
 
 TCustomEdit::TCustomEdit(TComponent* Owner) : TWinControl(Owner) {
@@ -399,6 +417,17 @@ int TCustomEdit::CharFromPos(TPoint P) {
 }
 
 void TCustomEdit::ScrollCaret() {
+    ScrollToCaret();
+    PlaceCaret();
+}
+
+void TCustomEdit::PlaceCaret() {
+    if (!FFocused || !HandleAllocated() || CaretState().Owner != FHandle) return;
+    const TPoint p = PosFromChar(FCaret);
+    SetCaretPos(p.X, p.Y);
+}
+
+void TCustomEdit::ScrollToCaret() {
     if (FRect.Right <= FRect.Left) return;
     const int line = LineFromChar(FCaret);
     const int start = LineIndex(line);
@@ -448,7 +477,14 @@ int TCustomEdit::WordRight(int Pos) const {
     return i;
 }
 
-void TCustomEdit::MoveCaret(int Pos, bool Extend) { SetSel(Extend ? FAnchor : Pos, Pos); }
+void TCustomEdit::MoveCaret(int Pos, bool Extend) {
+    SetSel(Extend ? FAnchor : Pos, Pos);
+    if (Extend && !FSelecting) ShareSelection();
+}
+
+void TCustomEdit::ShareSelection() {
+    if (SelLength() > 0 && FPasswordChar == 0) SetPrimarySelection(SelText());
+}
 
 // ---------------------------------------------------------------------------------------------
 // Input
@@ -528,6 +564,10 @@ void TCustomEdit::HandleKeyDown(TWMKey& Message) {
 void TCustomEdit::HandleChar(TWMKey& Message) {
     const char c = static_cast<char>(Message.CharCode);
     switch (c) {
+        case 1:  // Ctrl+A
+            SelectAll();
+            ShareSelection();
+            return;
         case 3: CopyToClipboard(); return;
         case 22: PasteFromClipboard(); return;
         case 24: CutToClipboard(); return;
@@ -577,6 +617,7 @@ void TCustomEdit::HandleMouse(TMessage& Message) {
             if (FSelecting) {
                 FSelecting = false;
                 if (GetCapture() == FHandle) ReleaseCapture();
+                ShareSelection();
             }
             break;
         case WM_LBUTTONDBLCLK: {
@@ -592,6 +633,7 @@ void TCustomEdit::HandleMouse(TMessage& Message) {
                 e = pos + 1;
             }
             SetSel(s, e);
+            ShareSelection();
             break;
         }
     }
@@ -633,12 +675,17 @@ void TCustomEdit::DefaultHandler(TMessage& Message) {
         case WM_SETFOCUS:
             FFocused = true;
             Invalidate();
+            if (ShowsCaret() && CreateCaret(FHandle, 1, LineHeight())) {
+                PlaceCaret();
+                ShowCaret(FHandle);
+            }
             if (FParent && FParent->HandleAllocated())
                 SendMessage(FParent->Handle(), WM_COMMAND, MakeWParam(0, EN_SETFOCUS), static_cast<LPARAM>(FHandle));
             return;
         case WM_KILLFOCUS:
             FFocused = false;
             FSelecting = false;
+            if (CaretState().Owner == FHandle) DestroyCaret();
             Invalidate();
             if (FParent && FParent->HandleAllocated())
                 SendMessage(FParent->Handle(), WM_COMMAND, MakeWParam(0, EN_KILLFOCUS), static_cast<LPARAM>(FHandle));
