@@ -35,9 +35,7 @@ inline constexpr int MaxExtentCount = 134217725;
 // Line colours not set by the owner.
 inline constexpr ui::TColor GridColorNotSet = 536870912;
 
-// The platform's MulDiv: Number * Numerator / Denominator rounded half away from zero, -1 for a
-// zero denominator or a result outside 32 bits.
-int MulDiv(int Number, int Numerator, int Denominator) noexcept;
+using ui::MulDiv;
 
 // ---------------------------------------------------------------------------------------------
 // Cells and ranges
@@ -126,8 +124,8 @@ struct TGridLayoutEh {
     TGridAxisLayoutEh Vert;
 };
 
-using TGridEhCellMouseEvent = std::function<void(TCustomGridEh* Grid, TGridCoord Cell, ui::TMouseButton Button,
-                                                 ui::TShiftState Shift, int X, int Y)>;
+using TGridEhCellMouseEvent = std::function<void(
+    TCustomGridEh* Grid, TGridCoord Cell, ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y)>;
 
 // ---------------------------------------------------------------------------------------------
 // Line colours
@@ -329,14 +327,16 @@ public:
     virtual bool CanSelectCell(int ACol, int ARow);
     virtual TGridStateEh GetSizingStateAt(int X, int Y, const TGridLayoutEh& Layout, int& SizingIndex,
                                           int& SizingPos, int& SizingOfs);
-    virtual void CellMouseClick(TGridCoord Cell, ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y);
+    virtual void CellMouseClick(TGridCoord Cell, ui::TMouseButton Button, ui::TShiftState Shift, int X,
+                                int Y);
     virtual void DeleteColumn(int ACol);
     virtual void DeleteRow(int ARow);
     virtual void DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState);
     virtual void FlatChanged() {}
     virtual void ChangeGridSize(int NewContraColCount, int NewContraRowCount);
     virtual void UpdateDefaultLineColor();
-    virtual void DefaultCellMouseClick(TGridCoord Cell, ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y);
+    virtual void DefaultCellMouseClick(TGridCoord Cell, ui::TMouseButton Button, ui::TShiftState Shift, int X,
+                                       int Y);
 
     // --- dynamic operations, in dispatch order ---
     virtual bool CanBeginColumnMove(int& Origin, int& Destination, TPoint MousePt);
@@ -387,6 +387,14 @@ protected:
     int AxisFirst(bool Horizontal) const noexcept { return Horizontal ? FTopLeft.X : FTopLeft.Y; }
 
     // Painting.
+    // One rectangle of lines: the columns [C0, C1) from X0 and the rows [R0, R1) from Y0.
+    struct TLineArea {
+        TRect Area;
+        int C0, C1, X0;
+        int R0, R1, Y0;
+    };
+    void DrawAreaLines(const TGridLayoutEh& L, const TLineArea& A, bool Fixed, ui::TColor Background,
+                       ui::TColor LineColor);
     void Paint() override;
     void PaintRegular(const TGridLayoutEh& L);
     void PaintContra(const TGridLayoutEh& L);

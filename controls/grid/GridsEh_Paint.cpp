@@ -94,23 +94,36 @@ void TCustomGridEh::DrawOneLine(TPoint A, TPoint B, TColor Color) {
     C->PolyPolyline(pts, &count, 1);
 }
 
-namespace {
-
-// One rectangle of lines: the columns [C0, C1) from X0 and the rows [R0, R1) from Y0.
-struct TLineArea {
-    TRect Area;
-    int C0, C1, X0;
-    int R0, R1, Y0;
-};
-
-}  // namespace
+// One area's lines: the line kind whose flag is clear in the background colour, and drawn first,
+// so that lines in the line colour win at crossings.
+void TCustomGridEh::DrawAreaLines(const TGridLayoutEh& L, const TLineArea& A, bool Fixed, TColor Background,
+                                  TColor LineColor) {
+    if (A.Area.Right <= A.Area.Left || A.Area.Bottom <= A.Area.Top) return;
+    const bool vflag = FGridOptions.Contains(Fixed ? gopFixedVertLine : gopVertLine);
+    const bool hflag = FGridOptions.Contains(Fixed ? gopFixedHorzLine : gopHorzLine);
+    auto vert = [&] {
+        DrawAxisLines(L.Horz, true, A.C0, A.C1, A.X0, A.Area.Right, A.Area.Top, A.Area.Bottom,
+                      vflag ? LineColor : Background);
+    };
+    auto horz = [&] {
+        DrawAxisLines(L.Vert, false, A.R0, A.R1, A.Y0, A.Area.Bottom, A.Area.Left, A.Area.Right,
+                      hflag ? LineColor : Background);
+    };
+    if (hflag) {
+        vert();
+        horz();
+    } else {
+        horz();
+        vert();
+    }
+}
 
 // ---------------------------------------------------------------------------------------------
 // Cells
 
-void TCustomGridEh::DrawCells(const TGridLayoutEh& L, int FirstCol, int X, int ColLimit, int XEnd, int FirstRow,
-                              int Y, int RowLimit, int YEnd, TGridDrawState BaseState, TColor Background,
-                              bool Contra) {
+void TCustomGridEh::DrawCells(const TGridLayoutEh& L, int FirstCol, int X, int ColLimit, int XEnd,
+                              int FirstRow, int Y, int RowLimit, int YEnd, TGridDrawState BaseState,
+                              TColor Background, bool Contra) {
     const int hlw = L.Horz.LineWidth, vlw = L.Vert.LineWidth;
     TCanvas* C = Canvas();
     int y = Y;
@@ -143,8 +156,8 @@ void TCustomGridEh::DrawOneCell(int ACol, int ARow, const TRect& R, TGridDrawSta
     if (focused && FGridOptions.Contains(gopEditing) && FEditorMode && !designing) return;
     if (FBaseDefaultDrawing || designing) {
         C->Font()->Assign(Font());
-        if (State.Contains(gdSelected) &&
-            (!focused || FGridOptions.Contains(gopDrawFocusSelected) || FGridOptions.Contains(gopRowSelect))) {
+        if (State.Contains(gdSelected) && (!focused || FGridOptions.Contains(gopDrawFocusSelected) ||
+                                           FGridOptions.Contains(gopRowSelect))) {
             C->Brush()->SetColor(clHighlight);
             C->Font()->SetColor(clHighlightText);
         } else {
@@ -156,8 +169,10 @@ void TCustomGridEh::DrawOneCell(int ACol, int ARow, const TRect& R, TGridDrawSta
     if (FBaseDefaultDrawing && State.Contains(gdFixed) && FCtl3D &&
         (FGridOptions.Contains(gopFixedVertLine) || FGridOptions.Contains(gopFixedHorzLine))) {
         TRect frame = R;
-        if (!FGridOptions.Contains(gopFixedVertLine)) frame.Right += FGridLineWidth;
-        else if (!FGridOptions.Contains(gopFixedHorzLine)) frame.Bottom += FGridLineWidth;
+        if (!FGridOptions.Contains(gopFixedVertLine))
+            frame.Right += FGridLineWidth;
+        else if (!FGridOptions.Contains(gopFixedHorzLine))
+            frame.Bottom += FGridLineWidth;
         DrawCellFrame3D(frame, true, true, false, false);
     }
     if (FBaseDefaultDrawing && !designing && focused &&
@@ -166,7 +181,8 @@ void TCustomGridEh::DrawOneCell(int ACol, int ARow, const TRect& R, TGridDrawSta
         C->DrawFocusRect(R);
 }
 
-void TCustomGridEh::DrawCellFrame3D(const TRect& R, bool FarSides, bool NearSides, bool Sunken, bool Pressed) {
+void TCustomGridEh::DrawCellFrame3D(const TRect& R, bool FarSides, bool NearSides, bool Sunken,
+                                    bool Pressed) {
     TCanvas* C = Canvas();
     const unsigned edge = (Sunken || Pressed) ? BDR_SUNKENINNER : BDR_RAISEDINNER;
     TRect r = R;
@@ -195,9 +211,10 @@ void TCustomGridEh::Paint() {
     const TGridAxisLayoutEh& H = L.Horz;
     const TGridAxisLayoutEh& V = L.Vert;
     // Buffers for the lines of one area, sized by what shows.
-    const int shown = std::max({V.LastWholeCell + FFixedRows - FTopLeft.Y, H.LastWholeCell + FFixedCols - FTopLeft.X,
-                                FContraColCount, FContraRowCount, 0}) +
-                      3;
+    const int shown =
+        std::max({V.LastWholeCell + FFixedRows - FTopLeft.Y, H.LastWholeCell + FFixedCols - FTopLeft.X,
+                  FContraColCount, FContraRowCount, 0}) +
+        3;
     FLineCounts.assign(static_cast<size_t>(shown), 2);
     FLinePoints.resize(static_cast<size_t>(shown) * 2);
     FPaintSelection = Selection();
@@ -219,33 +236,16 @@ void TCustomGridEh::PaintRegular(const TGridLayoutEh& L) {
     TGridLineColorsEh* lc = FGridLineColors.get();
     const bool offset = FDataOffset != 0;
 
-    auto lines = [&](const TLineArea& a, bool fixed, TColor bg, TColor color) {
-        if (a.Area.Right <= a.Area.Left || a.Area.Bottom <= a.Area.Top) return;
-        const bool vflag = FGridOptions.Contains(fixed ? gopFixedVertLine : gopVertLine);
-        const bool hflag = FGridOptions.Contains(fixed ? gopFixedHorzLine : gopHorzLine);
-        auto vert = [&] {
-            DrawAxisLines(H, true, a.C0, a.C1, a.X0, a.Area.Right, a.Area.Top, a.Area.Bottom, vflag ? color : bg);
-        };
-        auto horz = [&] {
-            DrawAxisLines(V, false, a.R0, a.R1, a.Y0, a.Area.Bottom, a.Area.Left, a.Area.Right, hflag ? color : bg);
-        };
-        // Lines in the line colour are drawn last so that they win at crossings.
-        if (hflag) {
-            vert();
-            horz();
-        } else {
-            horz();
-            vert();
-        }
-    };
-
     if (H.LineWidth > 0 || V.LineWidth > 0) {
-        lines({TRect{0, 0, H.FixedEnd, V.UnfrozenEnd}, 0, fc, 0, 0, ufr, 0}, true, FFixedColor, lc->AreaLineColor(0, 0));
-        lines({TRect{0, V.UnfrozenEnd, H.UnfrozenEnd, V.FixedEnd}, 0, ufc, 0, ufr, fr, V.UnfrozenEnd}, true,
-              FFixedColor, lc->AreaLineColor(0, ufr));
-        lines({TRect{H.UnfrozenEnd, V.UnfrozenEnd, H.FixedEnd - 1, V.FixedEnd - 1}, ufc, fc, H.UnfrozenEnd, ufr, fr,
-               V.UnfrozenEnd},
-              true, FFixedColor, lc->AreaLineColor(ufc, ufr));
+        DrawAreaLines(L, {TRect{0, 0, H.FixedEnd, V.UnfrozenEnd}, 0, fc, 0, 0, ufr, 0}, true, FFixedColor,
+                      lc->AreaLineColor(0, 0));
+        DrawAreaLines(L,
+                      {TRect{0, V.UnfrozenEnd, H.UnfrozenEnd, V.FixedEnd}, 0, ufc, 0, ufr, fr, V.UnfrozenEnd},
+                      true, FFixedColor, lc->AreaLineColor(0, ufr));
+        DrawAreaLines(L,
+                      {TRect{H.UnfrozenEnd, V.UnfrozenEnd, H.FixedEnd - 1, V.FixedEnd - 1}, ufc, fc,
+                       H.UnfrozenEnd, ufr, fr, V.UnfrozenEnd},
+                      true, FFixedColor, lc->AreaLineColor(ufc, ufr));
         if (FFrozenRowCount > 0)
             DrawOneLine(TPoint{H.UnfrozenEnd, V.FixedEnd - 1}, TPoint{H.FixedEnd, V.FixedEnd - 1},
                         lc->FrozenHorzLineColor(fr - 1));
@@ -254,48 +254,56 @@ void TCustomGridEh::PaintRegular(const TGridLayoutEh& L) {
                         lc->FrozenVertLineColor(fc - 1));
         {
             TClipScope clip(C, offset, TRect{H.FixedEnd, 0, H.ScrollEnd, V.FixedEnd});
-            lines({TRect{H.ScrollStart, 0, H.ScrollEnd, V.UnfrozenEnd}, FTopLeft.X, FColCount, H.ScrollStart, 0, ufr,
-                   0},
-                  true, FFixedColor, lc->AreaLineColor(FTopLeft.X, 0));
-            lines({TRect{H.ScrollStart, V.UnfrozenEnd, H.ScrollEnd, V.FixedEnd}, FTopLeft.X, FColCount,
-                   H.ScrollStart, ufr, fr, V.UnfrozenEnd},
-                  true, FFixedColor, lc->AreaLineColor(FTopLeft.X, ufr));
+            DrawAreaLines(L,
+                          {TRect{H.ScrollStart, 0, H.ScrollEnd, V.UnfrozenEnd}, FTopLeft.X, FColCount,
+                           H.ScrollStart, 0, ufr, 0},
+                          true, FFixedColor, lc->AreaLineColor(FTopLeft.X, 0));
+            DrawAreaLines(L,
+                          {TRect{H.ScrollStart, V.UnfrozenEnd, H.ScrollEnd, V.FixedEnd}, FTopLeft.X,
+                           FColCount, H.ScrollStart, ufr, fr, V.UnfrozenEnd},
+                          true, FFixedColor, lc->AreaLineColor(FTopLeft.X, ufr));
             if (FFrozenRowCount > 0)
                 DrawOneLine(TPoint{H.FixedEnd, V.FixedEnd - 1}, TPoint{H.ScrollEnd, V.FixedEnd - 1},
                             lc->FrozenHorzLineColor(fr - 1));
         }
-        lines({TRect{0, V.FixedEnd, H.UnfrozenEnd, V.ScrollEnd}, 0, ufc, 0, FTopLeft.Y, FRowCount, V.ScrollStart},
-              true, FFixedColor, lc->AreaLineColor(0, FTopLeft.Y));
-        lines({TRect{H.UnfrozenEnd, V.FixedEnd, H.FixedEnd - 1, V.ScrollEnd}, ufc, fc, H.UnfrozenEnd, FTopLeft.Y,
-               FRowCount, V.ScrollStart},
-              true, FFixedColor, lc->AreaLineColor(ufc, FTopLeft.Y));
+        DrawAreaLines(L,
+                      {TRect{0, V.FixedEnd, H.UnfrozenEnd, V.ScrollEnd}, 0, ufc, 0, FTopLeft.Y, FRowCount,
+                       V.ScrollStart},
+                      true, FFixedColor, lc->AreaLineColor(0, FTopLeft.Y));
+        DrawAreaLines(L,
+                      {TRect{H.UnfrozenEnd, V.FixedEnd, H.FixedEnd - 1, V.ScrollEnd}, ufc, fc, H.UnfrozenEnd,
+                       FTopLeft.Y, FRowCount, V.ScrollStart},
+                      true, FFixedColor, lc->AreaLineColor(ufc, FTopLeft.Y));
         if (FFrozenColCount > 0)
             DrawOneLine(TPoint{H.FixedEnd - 1, V.FixedEnd}, TPoint{H.FixedEnd - 1, V.ScrollEnd},
                         lc->FrozenVertLineColor(fc - 1));
         {
             TClipScope clip(C, offset, TRect{H.FixedEnd, V.FixedEnd, H.ScrollEnd, V.ScrollEnd});
-            lines({TRect{H.ScrollStart, V.FixedEnd, H.ScrollEnd, V.ScrollEnd}, FTopLeft.X, FColCount, H.ScrollStart,
-                   FTopLeft.Y, FRowCount, V.ScrollStart},
-                  false, Color(), lc->AreaLineColor(FTopLeft.X, FTopLeft.Y));
+            DrawAreaLines(L,
+                          {TRect{H.ScrollStart, V.FixedEnd, H.ScrollEnd, V.ScrollEnd}, FTopLeft.X, FColCount,
+                           H.ScrollStart, FTopLeft.Y, FRowCount, V.ScrollStart},
+                          false, Color(), lc->AreaLineColor(FTopLeft.X, FTopLeft.Y));
         }
     }
 
     const TGridDrawState fixedState{gdFixed};
     const TGridDrawState none;
     DrawCells(L, 0, 0, fc, H.FixedEnd, 0, 0, ufr, V.UnfrozenEnd, fixedState, FFixedColor, false);
-    DrawCells(L, 0, 0, ufc, H.UnfrozenEnd, ufr, V.UnfrozenEnd, fr, V.FixedEnd, fixedState, FFixedColor, false);
-    DrawCells(L, ufc, H.UnfrozenEnd, fc, H.FixedEnd, ufr, V.UnfrozenEnd, fr, V.FixedEnd, none, Color(), false);
+    DrawCells(L, 0, 0, ufc, H.UnfrozenEnd, ufr, V.UnfrozenEnd, fr, V.FixedEnd, fixedState, FFixedColor,
+              false);
+    DrawCells(L, ufc, H.UnfrozenEnd, fc, H.FixedEnd, ufr, V.UnfrozenEnd, fr, V.FixedEnd, none, Color(),
+              false);
     {
         TClipScope clip(C, offset, TRect{H.FixedEnd, 0, H.ScrollEnd, V.FixedEnd});
         DrawCells(L, FTopLeft.X, H.ScrollStart, FColCount, H.ScrollEnd, 0, 0, ufr, V.UnfrozenEnd, fixedState,
                   FFixedColor, false);
-        DrawCells(L, FTopLeft.X, H.ScrollStart, FColCount, H.ScrollEnd, ufr, V.UnfrozenEnd, fr, V.FixedEnd, none,
-                  Color(), false);
+        DrawCells(L, FTopLeft.X, H.ScrollStart, FColCount, H.ScrollEnd, ufr, V.UnfrozenEnd, fr, V.FixedEnd,
+                  none, Color(), false);
     }
-    DrawCells(L, 0, 0, ufc, H.UnfrozenEnd, FTopLeft.Y, V.ScrollStart, FRowCount, V.ScrollEnd, fixedState, FFixedColor,
-              false);
-    DrawCells(L, ufc, H.UnfrozenEnd, fc, H.FixedEnd, FTopLeft.Y, V.ScrollStart, FRowCount, V.ScrollEnd, none, Color(),
-              false);
+    DrawCells(L, 0, 0, ufc, H.UnfrozenEnd, FTopLeft.Y, V.ScrollStart, FRowCount, V.ScrollEnd, fixedState,
+              FFixedColor, false);
+    DrawCells(L, ufc, H.UnfrozenEnd, fc, H.FixedEnd, FTopLeft.Y, V.ScrollStart, FRowCount, V.ScrollEnd, none,
+              Color(), false);
     {
         TClipScope clip(C, offset, TRect{H.FixedEnd, V.FixedEnd, H.ScrollEnd, V.ScrollEnd});
         DrawCells(L, FTopLeft.X, H.ScrollStart, FColCount, H.ScrollEnd, FTopLeft.Y, V.ScrollStart, FRowCount,
@@ -324,32 +332,15 @@ void TCustomGridEh::PaintContra(const TGridLayoutEh& L) {
     const int cy = V.ContraStart + vlw;  // first contra row
     const int cx = H.ContraStart + hlw;  // first contra column
 
-    auto lines = [&](const TLineArea& a, bool fixed, TColor bg, TColor color) {
-        if (a.Area.Right <= a.Area.Left || a.Area.Bottom <= a.Area.Top) return;
-        const bool vflag = FGridOptions.Contains(fixed ? gopFixedVertLine : gopVertLine);
-        const bool hflag = FGridOptions.Contains(fixed ? gopFixedHorzLine : gopHorzLine);
-        auto vert = [&] {
-            DrawAxisLines(H, true, a.C0, a.C1, a.X0, a.Area.Right, a.Area.Top, a.Area.Bottom, vflag ? color : bg);
-        };
-        auto horz = [&] {
-            DrawAxisLines(V, false, a.R0, a.R1, a.Y0, a.Area.Bottom, a.Area.Left, a.Area.Right, hflag ? color : bg);
-        };
-        if (hflag) {
-            vert();
-            horz();
-        } else {
-            horz();
-            vert();
-        }
-    };
-
     if (hlw > 0 || vlw > 0) {
         if (FContraRowCount > 0) {
-            lines({TRect{0, cy, H.UnfrozenEnd, V.ClientExtent}, 0, ufc, 0, FRowCount, fullRows, cy}, true, FFixedColor,
-                  lc->AreaLineColor(0, FRowCount));
-            lines({TRect{H.UnfrozenEnd, cy, H.FixedEnd - 1, V.ClientExtent}, ufc, fc, H.UnfrozenEnd, FRowCount,
-                   fullRows, cy},
-                  true, FFixedColor, lc->AreaLineColor(ufc, FRowCount));
+            DrawAreaLines(L,
+                          {TRect{0, cy, H.UnfrozenEnd, V.ClientExtent}, 0, ufc, 0, FRowCount, fullRows, cy},
+                          true, FFixedColor, lc->AreaLineColor(0, FRowCount));
+            DrawAreaLines(L,
+                          {TRect{H.UnfrozenEnd, cy, H.FixedEnd - 1, V.ClientExtent}, ufc, fc, H.UnfrozenEnd,
+                           FRowCount, fullRows, cy},
+                          true, FFixedColor, lc->AreaLineColor(ufc, FRowCount));
             if (FFrozenColCount > 0)
                 DrawOneLine(TPoint{H.FixedEnd - 1, V.ContraStart}, TPoint{H.FixedEnd - 1, V.ClientExtent},
                             lc->FrozenVertLineColor(fc - 1));
@@ -357,35 +348,45 @@ void TCustomGridEh::PaintContra(const TGridLayoutEh& L) {
                 DrawOneLine(TPoint{0, V.ContraStart + vlw / 2}, TPoint{H.FixedEnd, V.ContraStart + vlw / 2},
                             lc->HorzLineColor(FRowCount));
             TClipScope clip(C, offset, TRect{H.FixedEnd, 0, H.ScrollEnd, V.ClientExtent});
-            lines({TRect{H.ScrollStart, cy, H.ScrollEnd, V.ClientExtent}, FTopLeft.X, FColCount, H.ScrollStart,
-                   FRowCount, fullRows, cy},
-                  false, Color(), lc->AreaLineColor(FTopLeft.X, FRowCount));
+            DrawAreaLines(L,
+                          {TRect{H.ScrollStart, cy, H.ScrollEnd, V.ClientExtent}, FTopLeft.X, FColCount,
+                           H.ScrollStart, FRowCount, fullRows, cy},
+                          false, Color(), lc->AreaLineColor(FTopLeft.X, FRowCount));
             if (vlw > 0)
-                DrawOneLine(TPoint{H.ScrollStart, V.ContraStart + vlw / 2}, TPoint{H.ScrollEnd, V.ContraStart + vlw / 2},
-                            lc->HorzLineColor(FRowCount));
+                DrawOneLine(TPoint{H.ScrollStart, V.ContraStart + vlw / 2},
+                            TPoint{H.ScrollEnd, V.ContraStart + vlw / 2}, lc->HorzLineColor(FRowCount));
         }
         if (FContraColCount > 0) {
-            lines({TRect{cx, 0, H.ClientExtent, V.UnfrozenEnd}, FColCount, fullCols, cx, 0, ufr, 0}, true, FFixedColor,
-                  lc->AreaLineColor(FColCount, 0));
-            lines({TRect{cx, V.UnfrozenEnd, H.ClientExtent, V.FixedEnd - 1}, FColCount, fullCols, cx, ufr, fr,
-                   V.UnfrozenEnd},
-                  true, FFixedColor, lc->AreaLineColor(FColCount, ufr));
+            DrawAreaLines(L,
+                          {TRect{cx, 0, H.ClientExtent, V.UnfrozenEnd}, FColCount, fullCols, cx, 0, ufr, 0},
+                          true, FFixedColor, lc->AreaLineColor(FColCount, 0));
+            DrawAreaLines(L,
+                          {TRect{cx, V.UnfrozenEnd, H.ClientExtent, V.FixedEnd - 1}, FColCount, fullCols, cx,
+                           ufr, fr, V.UnfrozenEnd},
+                          true, FFixedColor, lc->AreaLineColor(FColCount, ufr));
             if (FFrozenRowCount > 0)
                 DrawOneLine(TPoint{H.ContraStart, V.FixedEnd - 1}, TPoint{H.ClientExtent, V.FixedEnd - 1},
                             lc->VertLineColor(FColCount));
             const int sx = H.ContraStart + hlw / 2;
             if (hlw > 0) DrawOneLine(TPoint{sx, 0}, TPoint{sx, V.FixedEnd}, lc->VertLineColor(FColCount));
-            lines({TRect{cx, V.FixedEnd, H.ClientExtent, V.ScrollEnd}, FColCount, fullCols, cx, FTopLeft.Y, FRowCount,
-                   V.ScrollStart},
-                  false, Color(), lc->AreaLineColor(FColCount, FTopLeft.Y));
-            if (hlw > 0) DrawOneLine(TPoint{sx, V.FixedEnd}, TPoint{sx, V.ScrollEnd}, lc->VertLineColor(FColCount));
+            DrawAreaLines(L,
+                          {TRect{cx, V.FixedEnd, H.ClientExtent, V.ScrollEnd}, FColCount, fullCols, cx,
+                           FTopLeft.Y, FRowCount, V.ScrollStart},
+                          false, Color(), lc->AreaLineColor(FColCount, FTopLeft.Y));
+            if (hlw > 0)
+                DrawOneLine(TPoint{sx, V.FixedEnd}, TPoint{sx, V.ScrollEnd}, lc->VertLineColor(FColCount));
             if (FContraRowCount > 0) {
-                lines({TRect{cx, cy, H.ClientExtent, V.ClientExtent}, FColCount, fullCols, cx, FRowCount, fullRows, cy},
-                      false, Color(), lc->AreaLineColor(FColCount, FRowCount));
-                if (hlw > 0) DrawOneLine(TPoint{sx, V.ContraStart}, TPoint{sx, V.ClientExtent}, lc->VertLineColor(FColCount));
+                DrawAreaLines(L,
+                              {TRect{cx, cy, H.ClientExtent, V.ClientExtent}, FColCount, fullCols, cx,
+                               FRowCount, fullRows, cy},
+                              false, Color(), lc->AreaLineColor(FColCount, FRowCount));
+                if (hlw > 0)
+                    DrawOneLine(TPoint{sx, V.ContraStart}, TPoint{sx, V.ClientExtent},
+                                lc->VertLineColor(FColCount));
                 if (vlw > 0)
                     DrawOneLine(TPoint{H.ContraStart, V.ContraStart + vlw / 2},
-                                TPoint{H.ClientExtent, V.ContraStart + vlw / 2}, lc->HorzLineColor(FRowCount));
+                                TPoint{H.ClientExtent, V.ContraStart + vlw / 2},
+                                lc->HorzLineColor(FRowCount));
             }
         }
     }
@@ -394,25 +395,27 @@ void TCustomGridEh::PaintContra(const TGridLayoutEh& L) {
     const TGridDrawState none;
     if (FContraRowCount > 0) {
         TClipScope clip(C, FContraColCount > 0, TRect{0, V.ContraStart, H.ScrollEnd, V.ClientExtent});
-        DrawCells(L, 0, 0, ufc, H.UnfrozenEnd, FRowCount, cy, fullRows, V.ClientExtent, fixedState, FFixedColor, true);
-        DrawCells(L, ufc, H.UnfrozenEnd, fc, H.FixedEnd, FRowCount, cy, fullRows, V.ClientExtent, none, Color(), true);
-        TClipScope inner(C, offset, TRect{H.FixedEnd, V.ContraStart, H.ScrollEnd, V.ClientExtent});
-        DrawCells(L, FTopLeft.X, H.ScrollStart, FColCount, H.ScrollEnd, FRowCount, cy, fullRows, V.ClientExtent, none,
+        DrawCells(L, 0, 0, ufc, H.UnfrozenEnd, FRowCount, cy, fullRows, V.ClientExtent, fixedState,
+                  FFixedColor, true);
+        DrawCells(L, ufc, H.UnfrozenEnd, fc, H.FixedEnd, FRowCount, cy, fullRows, V.ClientExtent, none,
                   Color(), true);
+        TClipScope inner(C, offset, TRect{H.FixedEnd, V.ContraStart, H.ScrollEnd, V.ClientExtent});
+        DrawCells(L, FTopLeft.X, H.ScrollStart, FColCount, H.ScrollEnd, FRowCount, cy, fullRows,
+                  V.ClientExtent, none, Color(), true);
     }
     if (FContraColCount > 0) {
         {
             TClipScope clip(C, FContraRowCount > 0, TRect{H.ContraStart, 0, H.ClientExtent, V.ScrollEnd});
-            DrawCells(L, FColCount, cx, fullCols, H.ClientExtent, 0, 0, ufr, V.UnfrozenEnd, fixedState, FFixedColor,
-                      true);
-            DrawCells(L, FColCount, cx, fullCols, H.ClientExtent, ufr, V.UnfrozenEnd, fr, V.FixedEnd, none, Color(),
-                      true);
-            DrawCells(L, FColCount, cx, fullCols, H.ClientExtent, FTopLeft.Y, V.ScrollStart, FRowCount, V.ScrollEnd,
-                      none, Color(), true);
+            DrawCells(L, FColCount, cx, fullCols, H.ClientExtent, 0, 0, ufr, V.UnfrozenEnd, fixedState,
+                      FFixedColor, true);
+            DrawCells(L, FColCount, cx, fullCols, H.ClientExtent, ufr, V.UnfrozenEnd, fr, V.FixedEnd, none,
+                      Color(), true);
+            DrawCells(L, FColCount, cx, fullCols, H.ClientExtent, FTopLeft.Y, V.ScrollStart, FRowCount,
+                      V.ScrollEnd, none, Color(), true);
         }
         if (FContraRowCount > 0)
-            DrawCells(L, FColCount, cx, fullCols, H.ClientExtent, FRowCount, cy, fullRows, V.ClientExtent, none,
-                      Color(), true);
+            DrawCells(L, FColCount, cx, fullCols, H.ClientExtent, FRowCount, cy, fullRows, V.ClientExtent,
+                      none, Color(), true);
     }
     C->Brush()->SetColor(Color());
     if (FContraColCount > 0 && V.ScrollEnd < V.ScrollLimit)
@@ -427,20 +430,16 @@ void TCustomGridEh::PaintContra(const TGridLayoutEh& L) {
 void TCustomGridEh::XorLines(const std::vector<std::pair<TPoint, TPoint>>& Lines, int Width, TPenStyle Style,
                              TColor Color) {
     if (!HandleAllocated() || Lines.empty()) return;
-    TPoint offset;
-    TRegion visible;
-    TSurface* surface = PaintSurface(offset, visible);
-    if (!surface || visible.IsEmpty()) return;
-    TCanvas dc(surface);
-    dc.SetViewportOrgEx(offset.X, offset.Y);
-    dc.SelectClipRgn(&visible);
-    dc.Pen()->SetStyle(Style);
-    dc.Pen()->SetMode(TPenMode::pmXor);
-    dc.Pen()->SetWidth(Width);
-    dc.Pen()->SetColor(Color);
+    TWindowDC window(Handle());
+    if (!window) return;
+    TCanvas* dc = window.DC();
+    dc->Pen()->SetStyle(Style);
+    dc->Pen()->SetMode(TPenMode::pmXor);
+    dc->Pen()->SetWidth(Width);
+    dc->Pen()->SetColor(Color);
     for (const auto& [a, b] : Lines) {
-        dc.MoveTo(a.X, a.Y);
-        dc.LineTo(b.X, b.Y);
+        dc->MoveTo(a.X, a.Y);
+        dc->LineTo(b.X, b.Y);
     }
 }
 

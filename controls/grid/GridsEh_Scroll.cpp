@@ -28,10 +28,12 @@ void TCustomGridEh::InvalidateSelectionChange(const TGridRect& OldSel, const TGr
             InvalidateRect(CellRangeRect(a, true, L));
             return;
         }
-        if (a.Top < c.Top) InvalidateRect(CellRangeRect(TGridRect{a.Left, a.Top, a.Right, c.Top - 1}, true, L));
+        if (a.Top < c.Top)
+            InvalidateRect(CellRangeRect(TGridRect{a.Left, a.Top, a.Right, c.Top - 1}, true, L));
         if (a.Bottom > c.Bottom)
             InvalidateRect(CellRangeRect(TGridRect{a.Left, c.Bottom + 1, a.Right, a.Bottom}, true, L));
-        if (a.Left < c.Left) InvalidateRect(CellRangeRect(TGridRect{a.Left, c.Top, c.Left - 1, c.Bottom}, true, L));
+        if (a.Left < c.Left)
+            InvalidateRect(CellRangeRect(TGridRect{a.Left, c.Top, c.Left - 1, c.Bottom}, true, L));
         if (a.Right > c.Right)
             InvalidateRect(CellRangeRect(TGridRect{c.Right + 1, c.Top, a.Right, c.Bottom}, true, L));
     };
@@ -120,16 +122,21 @@ void TCustomGridEh::ScrollCellIntoView(TGridCoord Cell) {
         return;
     TGridCoord nt = FTopLeft;
     const TGridCoord max = MaxTopLeft(Cell, L);
-    if (Cell.X < FTopLeft.X && Cell.X >= FFixedCols) nt.X = Cell.X;
-    else if (Cell.X > L.Horz.LastWholeCell) nt.X = max.X;
-    if (Cell.Y < FTopLeft.Y && Cell.Y >= FFixedRows) nt.Y = Cell.Y;
-    else if (Cell.Y > L.Vert.LastWholeCell) nt.Y = max.Y;
+    if (Cell.X < FTopLeft.X && Cell.X >= FFixedCols)
+        nt.X = Cell.X;
+    else if (Cell.X > L.Horz.LastWholeCell)
+        nt.X = max.X;
+    if (Cell.Y < FTopLeft.Y && Cell.Y >= FFixedRows)
+        nt.Y = Cell.Y;
+    else if (Cell.Y > L.Vert.LastWholeCell)
+        nt.Y = max.Y;
     MoveTopLeft(nt.X, nt.Y);
 }
 
 // Pixels between two first cells (negative when moving forward); false when the distance is
 // more than the shown scrollable part, which is then painted anew.
-static bool AxisScrollDistance(const TCustomGridEh* G, const TGridAxisLayoutEh& A, int Old, int New, int& Dist) {
+static bool AxisScrollDistance(const TCustomGridEh* G, const TGridAxisLayoutEh& A, int Old, int New,
+                               int& Dist) {
     Dist = 0;
     const int limit = A.ScrollEnd - A.FixedEnd;
     const int from = std::min(Old, New), to = std::max(Old, New);
@@ -198,17 +205,32 @@ void TCustomGridEh::ModifyScrollBar(int ScrollBar, int ScrollCode, bool FromScro
     if (horz && HorzScrollsByPixels()) {
         int d = 0;
         switch (ScrollCode) {
-            case SB_LINEUP: d = -HorzScrollLineStep(); break;
-            case SB_LINEDOWN: d = HorzScrollLineStep(); break;
-            case SB_PAGEUP: d = -FHorzPixelPage; break;
-            case SB_PAGEDOWN: d = FHorzPixelPage; break;
-            case SB_THUMBPOSITION: d = Pos - FHorzPixelPos; break;
+            case SB_LINEUP:
+                d = -HorzScrollLineStep();
+                break;
+            case SB_LINEDOWN:
+                d = HorzScrollLineStep();
+                break;
+            case SB_PAGEUP:
+                d = -FHorzPixelPage;
+                break;
+            case SB_PAGEDOWN:
+                d = FHorzPixelPage;
+                break;
+            case SB_THUMBPOSITION:
+                d = Pos - FHorzPixelPos;
+                break;
             case SB_THUMBTRACK:
                 if (tracking) d = Pos - FHorzPixelPos;
                 break;
-            case SB_TOP: d = -FHorzPixelPos; break;
-            case SB_BOTTOM: d = FHorzPixelExtent - FHorzPixelPage - FHorzPixelPos; break;
-            default: break;
+            case SB_TOP:
+                d = -FHorzPixelPos;
+                break;
+            case SB_BOTTOM:
+                d = FHorzPixelExtent - FHorzPixelPage - FHorzPixelPos;
+                break;
+            default:
+                break;
         }
         ScrollHorzPixels(d);
         return;
@@ -221,17 +243,32 @@ void TCustomGridEh::ModifyScrollBar(int ScrollBar, int ScrollCode, bool FromScro
         int ofs = FSingleColumnOffset;
         const int charW = std::max(1, MeasureTextExtent("0").cx);
         switch (ScrollCode) {
-            case SB_LINEUP: ofs -= charW * direction; break;
-            case SB_LINEDOWN: ofs += charW * direction; break;
-            case SB_PAGEUP: ofs -= (L.Horz.ClientExtent - L.Horz.FixedEnd) * direction; break;
-            case SB_PAGEDOWN: ofs += (L.Horz.ClientExtent - L.Horz.FixedEnd) * direction; break;
-            case SB_THUMBPOSITION: ofs = Pos; break;
+            case SB_LINEUP:
+                ofs -= charW * direction;
+                break;
+            case SB_LINEDOWN:
+                ofs += charW * direction;
+                break;
+            case SB_PAGEUP:
+                ofs -= (L.Horz.ClientExtent - L.Horz.FixedEnd) * direction;
+                break;
+            case SB_PAGEDOWN:
+                ofs += (L.Horz.ClientExtent - L.Horz.FixedEnd) * direction;
+                break;
+            case SB_THUMBPOSITION:
+                ofs = Pos;
+                break;
             case SB_THUMBTRACK:
                 if (tracking) ofs = Pos;
                 break;
-            case SB_TOP: ofs = 0; break;
-            case SB_BOTTOM: ofs = maxOfs; break;
-            default: break;
+            case SB_TOP:
+                ofs = 0;
+                break;
+            case SB_BOTTOM:
+                ofs = maxOfs;
+                break;
+            default:
+                break;
         }
         ofs = std::clamp(ofs, 0, maxOfs);
         if (ofs != FSingleColumnOffset) {
@@ -257,23 +294,37 @@ void TCustomGridEh::ModifyScrollBar(int ScrollBar, int ScrollCode, bool FromScro
     int result = cur;
     bool repeatStep = false;
     switch (ScrollCode) {
-        case SB_LINEUP: step = -direction; repeatStep = true; break;
-        case SB_LINEDOWN: step = direction; repeatStep = true; break;
+        case SB_LINEUP:
+            step = -direction;
+            repeatStep = true;
+            break;
+        case SB_LINEDOWN:
+            step = direction;
+            repeatStep = true;
+            break;
         case SB_PAGEUP: {
             const TGridCoord m = MaxTopLeft(TGridCoord{horz ? cur : 0, horz ? 0 : cur}, L);
             step = -std::max(1, cur - (horz ? m.X : m.Y));
             repeatStep = true;
             break;
         }
-        case SB_PAGEDOWN: step = std::max(1, A.LastWholeCell - cur); repeatStep = true; break;
+        case SB_PAGEDOWN:
+            step = std::max(1, A.LastWholeCell - cur);
+            repeatStep = true;
+            break;
         case SB_THUMBPOSITION:
         case SB_THUMBTRACK:
             if (ScrollCode == SB_THUMBPOSITION || tracking)
                 result = minFirst + MulDiv(Pos, maxFirst - minFirst, ScrollSteps);
             break;
-        case SB_TOP: result = minFirst; break;
-        case SB_BOTTOM: result = maxFirst; break;
-        default: break;
+        case SB_TOP:
+            result = minFirst;
+            break;
+        case SB_BOTTOM:
+            result = maxFirst;
+            break;
+        default:
+            break;
     }
     if (repeatStep) {
         result = cur + step;
@@ -282,8 +333,10 @@ void TCustomGridEh::ModifyScrollBar(int ScrollBar, int ScrollCode, bool FromScro
     }
     result = std::clamp(result, minFirst, std::max(minFirst, maxFirst));
     if (result != cur) {
-        if (horz) MoveTopLeft(result, FTopLeft.Y);
-        else MoveTopLeft(FTopLeft.X, result);
+        if (horz)
+            MoveTopLeft(result, FTopLeft.Y);
+        else
+            MoveTopLeft(FTopLeft.X, result);
     }
 }
 
@@ -300,8 +353,8 @@ void TCustomGridEh::UpdateScrollPos() {
             FHorzPixelPos = pos;
             TScrollInfo cur;
             GetScrollInfo(SB_HORZ, cur);
-            if (cur.nMin != 0 || cur.nPos != FHorzPixelPos || cur.nPage != UINT(std::max(FHorzPixelPage, 0)) ||
-                cur.nMax != FHorzPixelExtent - 1) {
+            if (cur.nMin != 0 || cur.nPos != FHorzPixelPos ||
+                cur.nPage != UINT(std::max(FHorzPixelPage, 0)) || cur.nMax != FHorzPixelExtent - 1) {
                 TScrollInfo si;
                 si.fMask = SIF_ALL;
                 si.nMin = 0;
@@ -434,14 +487,20 @@ void TCustomGridEh::AutoScrollTick() {
     switch (FGridState) {
         case gsSelecting: {
             int flags = 0;
-            if (p.X < L.Horz.FixedEnd) flags |= ExtendLeft;
-            else if (p.X > L.Horz.LastWholeEnd) flags |= ExtendRight;
-            if (p.Y < L.Vert.FixedEnd) flags |= ExtendUp;
-            else if (p.Y > L.Vert.LastWholeEnd) flags |= ExtendDown;
+            if (p.X < L.Horz.FixedEnd)
+                flags |= ExtendLeft;
+            else if (p.X > L.Horz.LastWholeEnd)
+                flags |= ExtendRight;
+            if (p.Y < L.Vert.FixedEnd)
+                flags |= ExtendUp;
+            else if (p.Y > L.Vert.LastWholeEnd)
+                flags |= ExtendDown;
             if (flags != 0) ExtendSelectionBy(flags);
             break;
         }
-        case gsRowMoving: TrackMoveTarget(p.Y, CellAtPoint(p.X, p.Y, L).Y, false); break;
+        case gsRowMoving:
+            TrackMoveTarget(p.Y, CellAtPoint(p.X, p.Y, L).Y, false);
+            break;
         case gsColMoving: {
             const int oldLeft = FTopLeft.X, oldPixel = FHorzPixelPos;
             TrackMoveTarget(p.X, CellAtPoint(p.X, p.Y, L).X, true);
@@ -468,7 +527,8 @@ void TCustomGridEh::AutoScrollTick() {
             SetTimer(Handle(), 1, static_cast<uint32_t>(interval));
             break;
         }
-        default: break;
+        default:
+            break;
     }
 }
 

@@ -17,14 +17,16 @@ using namespace grid;
 using ui::TPoint;
 using ui::TRect;
 
-inline std::string CellText(int C, int R) { return std::to_string(C) + "," + std::to_string(R); }
+inline std::string CellText(int C, int R) {
+    return std::to_string(C) + "," + std::to_string(R);
+}
 
 class TTestGrid : public TCustomGridEh {
     RTL_CLASS(TTestGrid, TCustomGridEh)
 public:
-    using TCustomGridEh::TCustomGridEh;
     using TCustomGridEh::ComputeLayout;
     using TCustomGridEh::DrawCellFrame3D;
+    using TCustomGridEh::TCustomGridEh;
 
     void DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) override {
         Drawn.push_back({ACol, ARow});

@@ -51,8 +51,10 @@ TEST_F(GridTest, TabAndShiftTabWrapAndSkipColumnsWithoutATabStop) {
         {false, {2, 1}},                                    // from the last cell to the first
     };
     for (const Step& s : steps) {
-        if (s.Back) KeyWith({ui::VK_SHIFT}, ui::VK_TAB);
-        else Key(ui::VK_TAB);
+        if (s.Back)
+            KeyWith({ui::VK_SHIFT}, ui::VK_TAB);
+        else
+            Key(ui::VK_TAB);
         EXPECT_EQ(Grid->Current(), s.Expected) << (s.Back ? "shift+tab" : "tab");
         EXPECT_EQ(Grid->SelectionAnchor(), Grid->Current()) << "tab never extends a range";
     }
@@ -88,9 +90,9 @@ TEST_F(GridTest, TheColumnSizingZoneLiesThreePixelsBeforeAndFourAfterTheLine) {
         int Index;
     };
     const Probe probes[] = {
-        {line - 3, 5, gsColSizing, 1},  {line + 4, 5, gsColSizing, 1}, {line + 5, 5, gsNormal, -1},
-        {line - 4, 5, gsNormal, -1},    {line, 40, gsNormal, -1},       // not in the title row
-        {30, 24 + 25, gsRowSizing, 1},  {30, 40, gsNormal, -1},         // the row line in the fixed column
+        {line - 3, 5, gsColSizing, 1}, {line + 4, 5, gsColSizing, 1}, {line + 5, 5, gsNormal, -1},
+        {line - 4, 5, gsNormal, -1},   {line, 40, gsNormal, -1},  // not in the title row
+        {30, 24 + 25, gsRowSizing, 1}, {30, 40, gsNormal, -1},    // the row line in the fixed column
     };
     for (const Probe& p : probes) {
         EXPECT_EQ(Grid->SizingStateAt(p.X, p.Y, index), p.State) << p.X << "," << p.Y;
@@ -112,8 +114,10 @@ TEST_F(GridTest, DraggingAWidthDownToOnePixelChangesNothingAndTwoIsAccepted) {
         Mouse(ui::WM_MOUSEMOVE, 65 + width + 1, 5);  // the offset to the line is kept
         Mouse(ui::WM_LBUTTONUP, 65 + width + 1, 5);
         ui::ResetDoubleClick();
-        if (width == 1) EXPECT_EQ(Grid->ColWidths(1), 64);
-        else EXPECT_EQ(Grid->ColWidths(1), width);
+        if (width == 1)
+            EXPECT_EQ(Grid->ColWidths(1), 64);
+        else
+            EXPECT_EQ(Grid->ColWidths(1), width);
         Grid->SetColWidths(1, 64);
     }
 }
@@ -141,6 +145,27 @@ TEST_F(GridTest, CancelModeEndsEveryMouseState) {
     // The timer went with the state.
     Clock.Advance(200);
     Pump();
+    EXPECT_EQ(Grid->Current(), (Cell{2, 2}));
+}
+
+TEST_F(GridTest, HoldingTheMouseBelowTheGridExtendsTheSelectionOnEveryTick) {
+    Grid->SetRowCount(100);
+    Place(320, 120);
+    const TPoint p = Inside(2, 2);
+    Mouse(ui::WM_LBUTTONDOWN, p.X, p.Y);
+    ASSERT_EQ(Grid->GridState(), gsSelecting);
+    Mouse(ui::WM_MOUSEMOVE, p.X, 200);
+    EXPECT_EQ(Grid->SelectionAnchor(), (Cell{2, 2})) << "no cell under the mouse";
+    for (int tick = 1; tick <= 5; ++tick) {
+        Clock.Advance(60);
+        Pump();
+        EXPECT_EQ(Grid->SelectionAnchor().Y, 2 + tick);
+    }
+    EXPECT_EQ(Grid->TopRow(), 7 - (Grid->ComputeLayout().Vert.LastWholeCell - Grid->TopRow()));
+    Mouse(ui::WM_LBUTTONUP, p.X, 200);
+    Clock.Advance(600);
+    Pump();
+    EXPECT_EQ(Grid->Selection(), (TGridRect{2, 2, 2, 7})) << "the timer stopped with the release";
     EXPECT_EQ(Grid->Current(), (Cell{2, 2}));
 }
 

@@ -8,7 +8,9 @@ using namespace gridtest;
 
 namespace {
 
-std::vector<int> Widths(TTestGrid* G) { return G->ColWidthsArray(); }
+std::vector<int> Widths(TTestGrid* G) {
+    return G->ColWidthsArray();
+}
 
 template <class F>
 std::string ErrorOf(F&& f) {
@@ -54,7 +56,8 @@ TEST_P(GridLayout, AxisFieldsAndEveryShownCellMapsBackToItself) {
     }
     if (name == "contra") Grid->SetContraColCount(2);
     Grid->SetGridLineWidth(c.LineWidth);
-    if (c.LineWidth == 0) Grid->SetGridOptions(Grid->GridOptions() - TGridOptionsEh{gopFixedVertLine, gopVertLine});
+    if (c.LineWidth == 0)
+        Grid->SetGridOptions(Grid->GridOptions() - TGridOptionsEh{gopFixedVertLine, gopVertLine});
     Place(c.ClientWidth, 120);
     const TGridLayoutEh L = Grid->ComputeLayout();
     EXPECT_EQ(L.Horz.FixedEnd, c.FixedEnd);
@@ -67,7 +70,8 @@ TEST_P(GridLayout, AxisFieldsAndEveryShownCellMapsBackToItself) {
             const TRect rect = Grid->CellRangeRect(TGridRect{col, r, col, r}, false, L);
             if (rect.Width() <= 0 || rect.Height() <= 0 || Grid->ColWidths(col) <= 0) continue;
             EXPECT_EQ(Grid->CellAtPoint(rect.Left, rect.Top, L), (TGridCoord{col, r})) << col << "," << r;
-            EXPECT_EQ(Grid->CellAtPoint(rect.Right - 1, rect.Bottom - 1, L), (TGridCoord{col, r})) << col << "," << r;
+            EXPECT_EQ(Grid->CellAtPoint(rect.Right - 1, rect.Bottom - 1, L), (TGridCoord{col, r}))
+                << col << "," << r;
             ++checked;
         }
     EXPECT_GE(checked, 15);
@@ -96,7 +100,8 @@ TEST_F(GridTest, FrozenColumnsEndTheUnfrozenPartAndContraColumnsStandAtTheRightE
     EXPECT_EQ(contra.Right, 400);
     Grid->SetLeftCol(10);
     L = Grid->ComputeLayout();
-    EXPECT_EQ(Grid->CellRangeRect(TGridRect{20, 1, 21, 1}, true, L), contra) << "whatever the scroll position";
+    EXPECT_EQ(Grid->CellRangeRect(TGridRect{20, 1, 21, 1}, true, L), contra)
+        << "whatever the scroll position";
     EXPECT_EQ(Grid->CellAtPoint(contra.Left + 1, 30, L).X, 20);
     // A click on a contra column never makes it current.
     Click(contra.Left + 5, 30);
@@ -230,13 +235,6 @@ TEST_F(GridTest, LineColoursFallBackByTheGridColour) {
     EXPECT_EQ(c->AreaLineColor(2, 5), ui::clBlue) << "contra row";
     EXPECT_EQ(c->AreaLineColor(0, 2), ui::clGray) << "fixed column";
     EXPECT_EQ(c->GetColor12(), ui::clGray) << "unset: the dark colour";
-}
-
-TEST(GridMulDiv, RoundsHalfAwayFromZeroAndAnswersMinusOneForZero) {
-    EXPECT_EQ(MulDiv(45, 127, 90), 64);  // 63.5
-    EXPECT_EQ(MulDiv(-45, 127, 90), -64);
-    EXPECT_EQ(MulDiv(1, 1, 3), 0);
-    EXPECT_EQ(MulDiv(5, 127, 0), -1);
 }
 
 }  // namespace

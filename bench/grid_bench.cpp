@@ -1,0 +1,179 @@
+// The base grid's paint on the recording surface: a full 1920x1080 grid of 40 default-sized
+// columns at a million rows beside a thousand (the cost must not grow with the row count), at the
+// top and near the end, beside the same lines, fills and texts drawn straight onto the surface;
+// and page-downs, each followed by the paint of what it invalidated.
+//
+//   build/release/grid_bench --benchmark_repetitions=9 --benchmark_enable_random_interleaving=true
+//       --benchmark_report_aggregates_only=true
+// and compare the "min" rows of each pair.
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+#include "bench/bench_common.h"
+#include "controls/grid/GridsEh.h"
+#include "framework/ui/Forms.h"
+
+namespace {
+
+using namespace ui;
+
+constexpr int ClientW = 1920;
+constexpr int ClientH = 1080;
+constexpr int Columns = 40;
+
+// The cell's short text.
+inline void CellText(char* Buf, int Col, int Row) {
+    std::snprintf(Buf, 24, "%d:%d", Col, Row % 1000);
+}
+
+class TBenchGrid : public grid::TCustomGridEh {
+    RTL_CLASS(TBenchGrid, grid::TCustomGridEh)
+public:
+    using TCustomGridEh::TCustomGridEh;
+    void DrawCell(int ACol, int ARow, const TRect& ARect, grid::TGridDrawState) override {
+        char buf[24];
+        CellText(buf, ACol, ARow);
+        Canvas()->TextOut(ARect.Left + 2, ARect.Top + 2, buf);
+    }
+};
+
+struct TSetup {
+    TForm* Form = nullptr;
+    TBenchGrid* Grid = nullptr;
+    TRecordingSurface* Surface = nullptr;
+
+    explicit TSetup(int Rows) {
+        Form = rtl::Create<TForm>(nullptr);
+        Form->SetBounds(0, 0, ClientW + 40, ClientH + 60);
+        Grid = rtl::Create<TBenchGrid>(Form);
+        Grid->SetBorderStyle(TBorderStyle::bsNone);
+        Grid->SetScrollBars(TScrollStyle::ssNone);
+        Grid->SetColCount(Columns);
+        Grid->SetRowCount(Rows);
+        Grid->SetBounds(0, 0, ClientW, ClientH);
+        Grid->SetParent(Form);
+        Form->Show();
+        Grid->SetFocus();
+        Surface = static_cast<TRecordingSurface*>(Form->Surface());
+        Paint();
+    }
+    ~TSetup() { Form->Free(); }
+    void Paint() {
+        Grid->UpdateWindow();
+        Surface->Clear();
+    }
+    void FullPaint() {
+        Grid->Invalidate();
+        Paint();
+    }
+};
+
+void BM_BaseGridPaint(benchmark::State& State) {
+    TSetup s(static_cast<int>(State.range(0)));
+    for (auto _ : State) s.FullPaint();
+    s.Grid->Invalidate();
+    s.Grid->UpdateWindow();
+    State.counters["records"] = static_cast<double>(s.Surface->Records().size());
+}
+
+void BM_BaseGridPaintEnd(benchmark::State& State) {
+    const int rows = static_cast<int>(State.range(0));
+    TSetup s(rows);
+    s.Grid->SetRow(rows - 1);
+    s.Paint();
+    if (s.Grid->TopRow() < rows - 50) State.SkipWithError("the grid did not scroll to its end");
+    for (auto _ : State) s.FullPaint();
+}
+
+void BM_BaseGridPageDown(benchmark::State& State) {
+    TSetup s(static_cast<int>(State.range(0)));
+    for (auto _ : State) {
+        for (int i = 0; i < 100; ++i) {
+            uint16_t key = VK_NEXT;
+            s.Grid->KeyDown(key, TShiftState{});
+            s.Paint();
+        }
+        // Back to the top for the next round.
+        s.Grid->FocusCell(1, 1, true);
+        s.Paint();
+    }
+    State.SetItemsProcessed(State.iterations() * 100);
+}
+
+// The same picture drawn straight on the surface: per cell the font, a fill and the text, and
+// the lines of each area in one poly-polyline.
+void BM_DirectBaseCells(benchmark::State& State) {
+    TSetup s(static_cast<int>(State.range(0)));
+    TFont font;
+    font.Assign(s.Grid->Font());
+    const TPoint origin = s.Grid->ClientToParent(TPoint{0, 0}, s.Form);
+    TCanvas c(s.Surface);
+    c.SetViewportOrgEx(origin.X, origin.Y);
+    TRegion clip;
+    clip.Union(TRect{origin.X, origin.Y, origin.X + ClientW, origin.Y + ClientH});
+    const int cw = 64, rh = 24, lw = 1;
+    const int cols = (ClientW + cw) / (cw + lw);
+    const int rows = (ClientH + rh) / (rh + lw);
+    std::vector<TPoint> points(2 * (cols + rows + 3));
+    std::vector<int> counts(cols + rows + 3, 2);
+    auto lines = [&](int x0, int y0, int x1, int y1, TColor color) {
+        c.Pen()->SetColor(color);
+        int n = 0;
+        for (int x = x0 + cw; x <= x1 + lw; x += cw + lw, ++n) {
+            points[2 * n] = TPoint{x, y0};
+            points[2 * n + 1] = TPoint{x, y1};
+        }
+        c.PolyPolyline(points.data(), counts.data(), n);
+        n = 0;
+        for (int y = y0 + rh; y <= y1 + lw; y += rh + lw, ++n) {
+            points[2 * n] = TPoint{x0, y};
+            points[2 * n + 1] = TPoint{x1, y};
+        }
+        c.PolyPolyline(points.data(), counts.data(), n);
+    };
+    char buf[24];
+    for (auto _ : State) {
+        c.SelectClipRgn(&clip);
+        lines(0, 0, cw + lw, rh + lw, clGray);
+        lines(cw + lw, 0, ClientW, rh + lw, clGray);
+        lines(0, rh + lw, cw + lw, ClientH, clGray);
+        lines(cw + lw, rh + lw, ClientW, ClientH, clSilver);
+        for (int row = 0, y = 0; row < rows; ++row, y += rh + lw)
+            for (int col = 0, x = 0; col < cols && col < Columns; ++col, x += cw + lw) {
+                const TRect r{x, y, x + cw, y + rh};
+                if (!c.RectVisible(r)) continue;
+                c.Font()->Assign(&font);
+                c.Brush()->SetColor(row == 0 || col == 0 ? clBtnFace : clWindow);
+                c.FillRect(r);
+                CellText(buf, col, row);
+                c.TextOut(r.Left + 2, r.Top + 2, buf);
+            }
+        s.Surface->Clear();
+    }
+}
+
+BENCHMARK(BM_BaseGridPaint)
+    ->Arg(1000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", bench::Fastest);
+BENCHMARK(BM_DirectBaseCells)
+    ->Arg(1000)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", bench::Fastest);
+BENCHMARK(BM_BaseGridPaintEnd)
+    ->Arg(1000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", bench::Fastest);
+BENCHMARK(BM_BaseGridPageDown)
+    ->Arg(10000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", bench::Fastest);
+
+}  // namespace
+
+BENCHMARK_MAIN();
