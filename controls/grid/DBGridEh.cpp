@@ -126,9 +126,7 @@ void TCustomDBGridEh::SetOptionsEh(TDBGridEhOptions Value) {
     if (!Loading()) SyncColumnResizeOptions(FOptions, Value);
     FOptionsEh = Value;
     ApplyBaseGridOptions();
-    if (old.Contains(dghAutoFitRowHeight) != Value.Contains(dghAutoFitRowHeight)) {
-        // Per-row heights are the layout's; nothing is kept per row here.
-    }
+    if (old.Contains(dghAutoFitRowHeight) != Value.Contains(dghAutoFitRowHeight)) UpdateAllRowHeights();
     LinkLayoutChanged();
 }
 
@@ -166,7 +164,7 @@ void TCustomDBGridEh::Loaded() {
 void TCustomDBGridEh::SetDataSource(db::TDataSource* Value) {
     if (Value == FDataLink->DataSource()) return;
     ClearGridSelection();
-    if (db::TDataSource* old = FDataLink->DataSource()) old->RemoveFreeNotification(this);
+    // The old source keeps its notification: a column's list may still refer to it.
     FDataLink->SetDataSource(Value);
     if (Value) Value->FreeNotification(this);
     LinkActiveChanged(FDataLink->Active());
@@ -274,6 +272,13 @@ TGridRect TCustomDBGridEh::DataAreaBounds() const {
     return TGridRect{FIndicatorColCount, TitleRowCount(), ColCount() - 1, RowCount() - 1};
 }
 
+TRect TCustomDBGridEh::DataAreaRect() const { return CellRangeRect(DataAreaBounds(), false); }
+
+int TCustomDBGridEh::VisibleDataRowCount() const {
+    const TGridAxisLayoutEh v = ComputeLayout().Vert;
+    return std::max(v.LastWholeCell - v.FirstScrollCell + 1, 0);
+}
+
 void TCustomDBGridEh::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) {
     const TCellAreaEh area = GetCellType(ACol, ARow);
     if (area.ColArea == ccaIndicator) DrawIndicatorCell(ACol, ARow, area, AState, ARect);
@@ -329,6 +334,7 @@ void TCustomDBGridEh::SetRowHeight(int Value) {
     if (Value == FRowHeight) return;
     FRowHeight = Value;
     LinkLayoutChanged();
+    UpdateAllRowHeights();
 }
 
 void TCustomDBGridEh::SetRowLines(int Value) {
@@ -336,6 +342,7 @@ void TCustomDBGridEh::SetRowLines(int Value) {
     if (Value == FRowLines) return;
     FRowLines = Value;
     LinkLayoutChanged();
+    UpdateAllRowHeights();
 }
 
 void TCustomDBGridEh::SetRowSizingAllowed(bool Value) {
@@ -400,7 +407,9 @@ void TCustomDBGridEh::SetFooterColor(ui::TColor Value) {
 }
 
 void TCustomDBGridEh::SetTitleImages(ui::TCustomImageList* Value) {
-    SetNotifiedReference(FTitleImages, Value);
+    // The old list keeps its notification: a column may still show its images.
+    FTitleImages = Value;
+    if (Value) Value->FreeNotification(this);
     LinkLayoutChanged();
 }
 
@@ -612,6 +621,20 @@ void TCustomDBGridEh::EditButtonClick() {
 void TCustomDBGridEh::GetCellParams(TColumnEh* Column, ui::TFont* AFont, ui::TColor& Background,
                                     TGridDrawState State) {
     if (OnGetCellParams) OnGetCellParams(this, Column, AFont, Background, State);
+}
+
+void TCustomDBGridEh::GetFooterParams(int DataCol, int Row, TColumnEh* Column, ui::TFont* AFont,
+                                      ui::TColor& Background, TAlignment& Alignment, TGridDrawState State,
+                                      AnsiString& Text) {
+    if (OnGetFooterParams) OnGetFooterParams(this, DataCol, Row, Column, AFont, Background, Alignment, State, Text);
+}
+
+void TCustomDBGridEh::DrawColumnCell(const TRect& Rect, int DataCol, TColumnEh* Column, TGridDrawState State) {
+    if (OnDrawColumnCell) OnDrawColumnCell(this, Rect, DataCol, Column, State);
+}
+
+void TCustomDBGridEh::DrawDataCellEvent(const TRect& Rect, db::TField* Field, TGridDrawState State) {
+    if (OnDrawDataCell) OnDrawDataCell(this, Rect, Field, State);
 }
 
 void TCustomDBGridEh::ApplyFilter() {

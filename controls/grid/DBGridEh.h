@@ -329,6 +329,20 @@ public:
 };
 
 // ---------------------------------------------------------------------------------------------
+// The properties a column reports from elsewhere until they are assigned.
+enum TColumnEhValue {
+    cvColor, cvWidth, cvFont, cvAlignment, cvReadOnly, cvTitleColor, cvTitleCaption, cvTitleAlignment,
+    cvTitleFont, cvTitleButton, cvTitleEndEllipsis, cvTitleToolTips, cvTitleOrientation, cvImeMode, cvImeName,
+    cvWordWrap, cvLookupDisplayFields, cvCheckboxes, cvAlwaysShowEditButton, cvEndEllipsis, cvAutoDropDown,
+    cvDblClickNextVal, cvToolTips, cvDropDownSizing, cvDropDownShowTitles, cvLayout, cvHighlightRequired,
+    cvBiDiMode, cvTextEditing
+};
+using TColumnEhValues = rtl::TSet<TColumnEhValue>;
+inline const TColumnEhValues ColumnEhTitleValues{cvTitleColor,  cvTitleCaption,     cvTitleAlignment,
+                                                 cvTitleFont,   cvTitleButton,      cvTitleEndEllipsis,
+                                                 cvTitleToolTips, cvTitleOrientation};
+
+// ---------------------------------------------------------------------------------------------
 // Column titles
 
 class TColumnTitleEh : public rtl::TPersistent {
@@ -379,6 +393,12 @@ private:
     void RefreshDefaultFont();
     TCustomDBGridEh* Grid() const;
     TColumnDefValuesEh* DefValues() const;
+    // The assigned value, else the grid's title default, else the fallback.
+    template <class T, class Get>
+    T Defaulted(TColumnEhValue V, const T& Own, Get FromDefaults, const T& Fallback) const;
+    // Stores an assigned value and reports the column changed.
+    template <class T>
+    void Store(TColumnEhValue V, T& Field, const T& Value);
 
     TColumnEh* FColumn;
     rtl::TOwnedPtr<ui::TFont> FFont;
@@ -393,24 +413,10 @@ private:
     TSortMarkerEh FSortMarker = smNoneEh;
     bool FTitleButton = false;
     bool FToolTips = false;
-    bool FInFontChange = false;
 };
 
 // ---------------------------------------------------------------------------------------------
 // Columns
-
-// The properties a column reports from elsewhere until they are assigned.
-enum TColumnEhValue {
-    cvColor, cvWidth, cvFont, cvAlignment, cvReadOnly, cvTitleColor, cvTitleCaption, cvTitleAlignment,
-    cvTitleFont, cvTitleButton, cvTitleEndEllipsis, cvTitleToolTips, cvTitleOrientation, cvImeMode, cvImeName,
-    cvWordWrap, cvLookupDisplayFields, cvCheckboxes, cvAlwaysShowEditButton, cvEndEllipsis, cvAutoDropDown,
-    cvDblClickNextVal, cvToolTips, cvDropDownSizing, cvDropDownShowTitles, cvLayout, cvHighlightRequired,
-    cvBiDiMode, cvTextEditing
-};
-using TColumnEhValues = rtl::TSet<TColumnEhValue>;
-inline const TColumnEhValues ColumnEhTitleValues{cvTitleColor,  cvTitleCaption,     cvTitleAlignment,
-                                                 cvTitleFont,   cvTitleButton,      cvTitleEndEllipsis,
-                                                 cvTitleToolTips, cvTitleOrientation};
 
 class TColumnEh : public rtl::TCollectionItem {
     RTL_CLASS(TColumnEh, rtl::TCollectionItem)
@@ -581,6 +587,14 @@ private:
     friend class TColumnTitleEh;
     bool Assigned(TColumnEhValue V) const noexcept { return FAssignedValues.Contains(V); }
     void MarkAssigned(TColumnEhValue V) noexcept { FAssignedValues.Include(V); }
+    // Stores an assigned value; false when it was assigned with this value already.
+    template <class T>
+    bool StoreAssigned(TColumnEhValue V, T& Store, const T& Value) {
+        if (Assigned(V) && Store == Value) return false;
+        Store = Value;
+        MarkAssigned(V);
+        return true;
+    }
     TColumnDefValuesEh* DefValues() const;
     // The grid's data link is active and this is a default column with a field.
     bool WritesThroughToField();
@@ -593,7 +607,6 @@ private:
     WideString FFieldName;
     db::TField* FField = nullptr;
     int FFitWidth = 0;
-    bool FInFontChange = false;
 
     TAlignment FAlignment = db::taLeftJustify;
     bool FAlwaysShowEditButton = false;
@@ -878,6 +891,18 @@ using TCheckTitleEhBtnEvent = std::function<void(rtl::TObject* Sender, int ACol,
 using TMovedEvent = std::function<void(rtl::TObject* Sender, int FromIndex, int ToIndex)>;
 using TGetCellEhParamsEvent = std::function<void(rtl::TObject* Sender, TColumnEh* Column, ui::TFont* AFont,
                                                  ui::TColor& Background, TGridDrawState State)>;
+using TGetBtnEhParamsEvent = std::function<void(rtl::TObject* Sender, TColumnEh* Column, ui::TFont* AFont,
+                                                ui::TColor& Background, TSortMarkerEh& SortMarker, bool IsDown)>;
+using TGetFooterParamsEvent =
+    std::function<void(rtl::TObject* Sender, int DataCol, int Row, TColumnEh* Column, ui::TFont* AFont,
+                       ui::TColor& Background, TAlignment& Alignment, TGridDrawState State, AnsiString& Text)>;
+using TDrawColumnEhCellEvent = std::function<void(rtl::TObject* Sender, const TRect& Rect, int DataCol,
+                                                  TColumnEh* Column, TGridDrawState State)>;
+using TDrawDataCellEvent =
+    std::function<void(rtl::TObject* Sender, const TRect& Rect, db::TField* Field, TGridDrawState State)>;
+using TDrawFooterCellEvent = std::function<void(rtl::TObject* Sender, int DataCol, int Row, TColumnEh* Column,
+                                                const TRect& Rect, TGridDrawState State)>;
+using TGetDBGridEhRowHeightEvent = std::function<void(rtl::TObject* Sender, int& RowHeight)>;
 
 class TCustomDBGridEh : public TCustomGridEh {
     RTL_CLASS(TCustomDBGridEh, TCustomGridEh)
@@ -942,6 +967,9 @@ public:
     int TitleRowCount() const;
     int DataRowCount() const { return RowCount() - TitleRowCount(); }
     TGridRect DataAreaBounds() const;
+    TRect DataAreaRect() const;
+    // Scrolling rows shown whole.
+    int VisibleDataRowCount() const;
 
     // --- plain properties ---
     bool AutoFitColWidths() const noexcept { return FAutoFitColWidths; }
@@ -1019,8 +1047,6 @@ public:
     // --- record window, scroll bars and layout requests ---
     TDBGridEhScrollBar* VertScrollBar() const noexcept { return FVertScrollBar.get(); }
     TDBGridEhScrollBar* HorzScrollBar() const noexcept { return FHorzScrollBar.get(); }
-    // The data rows wholly shown.
-    int VisibleDataRowCount() const;
     int CalcIndicatorWidth();
     int DefaultDataRowHeight() const noexcept { return FDefaultRowHeight; }
     int TitleRowHeight() const noexcept { return FTitleRowHeight; }
@@ -1061,6 +1087,12 @@ public:
     TMovedEvent OnColumnMoved;
     rtl::TNotifyEvent OnColWidthsChanged;
     TGetCellEhParamsEvent OnGetCellParams;
+    TGetBtnEhParamsEvent OnGetBtnParams;
+    TGetFooterParamsEvent OnGetFooterParams;
+    TDrawColumnEhCellEvent OnDrawColumnCell;
+    TDrawDataCellEvent OnDrawDataCell;
+    TDrawFooterCellEvent OnDrawFooterCell;
+    TGetDBGridEhRowHeightEvent OnGetRowHeight;
     rtl::TNotifyEvent OnEditButtonClick;
     rtl::TNotifyEvent OnSelectionChanged;
     rtl::TNotifyEvent OnApplyFilter;
@@ -1089,6 +1121,8 @@ public:
     virtual void WriteEditText();
     // Rebuilds the layout from the columns (the layout builds on this).
     virtual void RebuildLayout();
+    // Recomputes per-row heights (the active-record handling builds on this).
+    virtual void UpdateAllRowHeights() {}
 
     // --- dynamic operations ---
     virtual TColumnDefValuesEh* CreateColumnDefValues();
@@ -1102,6 +1136,10 @@ public:
     virtual void TitleClick(TColumnEh* Column);
     virtual void EditButtonClick();
     virtual void GetCellParams(TColumnEh* Column, ui::TFont* AFont, ui::TColor& Background, TGridDrawState State);
+    virtual void GetFooterParams(int DataCol, int Row, TColumnEh* Column, ui::TFont* AFont, ui::TColor& Background,
+                                 TAlignment& Alignment, TGridDrawState State, AnsiString& Text);
+    virtual void DrawColumnCell(const TRect& Rect, int DataCol, TColumnEh* Column, TGridDrawState State);
+    virtual void DrawDataCellEvent(const TRect& Rect, db::TField* Field, TGridDrawState State);
     virtual void DefaultApplySorting() {}
     virtual void DefaultApplyFilter() {}
     virtual void ApplyFilter();

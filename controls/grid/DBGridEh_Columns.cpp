@@ -26,6 +26,14 @@ void CopyFontQuietly(ui::TFont* Dest, ui::TFont* Source) {
     rtl::TryFinally([&] { Dest->Assign(Source); }, [&] { Dest->OnChange = std::move(saved); });
 }
 
+// Stores a changed value; false when it was the value already.
+template <class T>
+bool Replace(T& Store, const T& Value) {
+    if (Store == Value) return false;
+    Store = Value;
+    return true;
+}
+
 bool SameFont(ui::TFont* A, ui::TFont* B) { return A->SameFace(*B) && A->Color() == B->Color(); }
 
 ui::TFont* SortMarkerFont() {
@@ -83,6 +91,8 @@ void TColumnEh::BeforeDestruction() {
     if (TCustomDBGridEh* g = Grid()) {
         if (g->SortMarkedColumnList()) g->SortMarkedColumnList()->Remove(this);
         if (g->DisplayedColumnList()) g->DisplayedColumnList()->Remove(this);
+        for (THeadTreeNode* leaf : g->FLeafFieldArr)
+            if (leaf->LeafColumn == this) leaf->LeafColumn = nullptr;
     }
     rtl::TCollectionItem::BeforeDestruction();
 }
@@ -177,10 +187,7 @@ void TColumnEh::SetAlignment(TAlignment Value) {
         if (WritesThroughToField()) FField->SetAlignment(Value);
         return;
     }
-    if (Assigned(cvAlignment) && FAlignment == Value) return;
-    FAlignment = Value;
-    MarkAssigned(cvAlignment);
-    Changed(false);
+    if (StoreAssigned(cvAlignment, FAlignment, Value)) Changed(false);
 }
 
 bool TColumnEh::ReadOnly() {
@@ -195,10 +202,7 @@ void TColumnEh::SetReadOnly(bool Value) {
         FField->SetReadOnly(Value);
         return;
     }
-    if (Assigned(cvReadOnly) && FReadOnly == Value) return;
-    FReadOnly = Value;
-    MarkAssigned(cvReadOnly);
-    Changed(false);
+    if (StoreAssigned(cvReadOnly, FReadOnly, Value)) Changed(false);
 }
 
 ui::TColor TColumnEh::Color() const {
@@ -208,10 +212,7 @@ ui::TColor TColumnEh::Color() const {
 }
 
 void TColumnEh::SetColor(ui::TColor Value) {
-    if (Assigned(cvColor) && FColor == Value) return;
-    FColor = Value;
-    MarkAssigned(cvColor);
-    Changed(false);
+    if (StoreAssigned(cvColor, FColor, Value)) Changed(false);
 }
 
 // Store-and-notify and silent writers of the flags that default to ColumnDefValues.
@@ -222,10 +223,7 @@ void TColumnEh::SetColor(ui::TColor Value) {
         return d ? d->Name() : false;                                           \
     }                                                                           \
     void TColumnEh::Set##Name(bool Value) {                                     \
-        if (Assigned(Flag) && F##Name == Value) return;                         \
-        F##Name = Value;                                                        \
-        MarkAssigned(Flag);                                                     \
-        if (Notify) Changed(false);                                             \
+        if (StoreAssigned(Flag, F##Name, Value) && Notify) Changed(false);      \
     }
 
 GRID_DEFVALUE_FLAG(AlwaysShowEditButton, cvAlwaysShowEditButton, true)
@@ -244,10 +242,7 @@ bool TColumnEh::HighlightRequired() const {
 }
 
 void TColumnEh::SetHighlightRequired(bool Value) {
-    if (Assigned(cvHighlightRequired) && FHighlightRequired == Value) return;
-    FHighlightRequired = Value;
-    MarkAssigned(cvHighlightRequired);
-    Changed(false);
+    if (StoreAssigned(cvHighlightRequired, FHighlightRequired, Value)) Changed(false);
 }
 
 TTextLayout TColumnEh::Layout() const {
@@ -257,10 +252,7 @@ TTextLayout TColumnEh::Layout() const {
 }
 
 void TColumnEh::SetLayout(TTextLayout Value) {
-    if (Assigned(cvLayout) && FLayout == Value) return;
-    FLayout = Value;
-    MarkAssigned(cvLayout);
-    Changed(false);
+    if (StoreAssigned(cvLayout, FLayout, Value)) Changed(false);
 }
 
 bool TColumnEh::Checkboxes() {
@@ -270,10 +262,7 @@ bool TColumnEh::Checkboxes() {
 }
 
 void TColumnEh::SetCheckboxes(bool Value) {
-    if (Assigned(cvCheckboxes) && FCheckboxes == Value) return;
-    FCheckboxes = Value;
-    MarkAssigned(cvCheckboxes);
-    Changed(false);
+    if (StoreAssigned(cvCheckboxes, FCheckboxes, Value)) Changed(false);
 }
 
 WideString TColumnEh::LookupDisplayFields() {
@@ -398,39 +387,27 @@ void TColumnEh::SetAutoFitColWidth(bool Value) {
 // --- plain properties ---
 
 void TColumnEh::SetButtonStyle(TColumnButtonStyleEh Value) {
-    if (Value == FButtonStyle) return;
-    FButtonStyle = Value;
-    Changed(false);
+    if (Replace(FButtonStyle, Value)) Changed(false);
 }
 
 void TColumnEh::SetDisplayFormat(const AnsiString& Value) {
-    if (Value == FDisplayFormat) return;
-    FDisplayFormat = Value;
-    Changed(false);
+    if (Replace(FDisplayFormat, Value)) Changed(false);
 }
 
 void TColumnEh::SetDropDownWidth(int Value) {
-    if (Value == FDropDownWidth) return;
-    FDropDownWidth = Value;
-    Changed(false);
+    if (Replace(FDropDownWidth, Value)) Changed(false);
 }
 
 void TColumnEh::SetEditMask(const AnsiString& Value) {
-    if (Value == FEditMask) return;
-    FEditMask = Value;
-    Changed(false);
+    if (Replace(FEditMask, Value)) Changed(false);
 }
 
 void TColumnEh::SetHideDuplicates(bool Value) {
-    if (Value == FHideDuplicates) return;
-    FHideDuplicates = Value;
-    Changed(false);
+    if (Replace(FHideDuplicates, Value)) Changed(false);
 }
 
 void TColumnEh::SetShowImageAndText(bool Value) {
-    if (Value == FShowImageAndText) return;
-    FShowImageAndText = Value;
-    Changed(false);
+    if (Replace(FShowImageAndText, Value)) Changed(false);
 }
 
 void TColumnEh::SetImageList(ui::TCustomImageList* Value) {
@@ -447,15 +424,11 @@ void TColumnEh::SetPopupMenu(ui::TPopupMenu* Value) {
 }
 
 void TColumnEh::SetNotInKeyListIndex(int Value) {
-    if (Value == FNotInKeyListIndex) return;
-    FNotInKeyListIndex = Value;
-    RepaintGrid();
+    if (Replace(FNotInKeyListIndex, Value)) RepaintGrid();
 }
 
 void TColumnEh::SetVisible(bool Value) {
-    if (Value == FVisible) return;
-    FVisible = Value;
-    Changed(true);
+    if (Replace(FVisible, Value)) Changed(true);
 }
 
 void TColumnEh::SetOnGetCellParams(TGetColCellParamsEventEh Value) {
@@ -677,88 +650,50 @@ void TColumnTitleEh::SetCaption(const AnsiString& Value) {
         FColumn->Field()->SetDisplayLabel(rtl::AnsiToWide(Value));
         return;
     }
-    if (FColumn->Assigned(cvTitleCaption) && FCaption == Value) return;
-    FCaption = Value;
-    FColumn->MarkAssigned(cvTitleCaption);
-    FColumn->Changed(false);
+    Store(cvTitleCaption, FCaption, Value);
+}
+
+template <class T, class Get>
+T TColumnTitleEh::Defaulted(TColumnEhValue V, const T& Own, Get FromDefaults, const T& Fallback) const {
+    if (FColumn->Assigned(V)) return Own;
+    TColumnDefValuesEh* d = DefValues();
+    return d ? FromDefaults(d->Title()) : Fallback;
+}
+
+template <class T>
+void TColumnTitleEh::Store(TColumnEhValue V, T& Field, const T& Value) {
+    if (FColumn->StoreAssigned(V, Field, Value)) FColumn->Changed(false);
 }
 
 TAlignment TColumnTitleEh::Alignment() const {
-    if (FColumn->Assigned(cvTitleAlignment)) return FAlignment;
-    TColumnDefValuesEh* d = DefValues();
-    return d ? d->Title()->Alignment() : db::taLeftJustify;
+    return Defaulted(cvTitleAlignment, FAlignment, [](auto* d) { return d->Alignment(); }, db::taLeftJustify);
 }
-
-void TColumnTitleEh::SetAlignment(TAlignment Value) {
-    if (FColumn->Assigned(cvTitleAlignment) && FAlignment == Value) return;
-    FAlignment = Value;
-    FColumn->MarkAssigned(cvTitleAlignment);
-    FColumn->Changed(false);
-}
+void TColumnTitleEh::SetAlignment(TAlignment Value) { Store(cvTitleAlignment, FAlignment, Value); }
 
 ui::TColor TColumnTitleEh::Color() const {
-    if (FColumn->Assigned(cvTitleColor)) return FColor;
-    TColumnDefValuesEh* d = DefValues();
-    return d ? d->Title()->Color() : ui::clBtnFace;
+    return Defaulted(cvTitleColor, FColor, [](auto* d) { return d->Color(); }, ui::clBtnFace);
 }
-
-void TColumnTitleEh::SetColor(ui::TColor Value) {
-    if (FColumn->Assigned(cvTitleColor) && FColor == Value) return;
-    FColor = Value;
-    FColumn->MarkAssigned(cvTitleColor);
-    FColumn->Changed(false);
-}
+void TColumnTitleEh::SetColor(ui::TColor Value) { Store(cvTitleColor, FColor, Value); }
 
 bool TColumnTitleEh::EndEllipsis() const {
-    if (FColumn->Assigned(cvTitleEndEllipsis)) return FEndEllipsis;
-    TColumnDefValuesEh* d = DefValues();
-    return d ? d->Title()->EndEllipsis() : false;
+    return Defaulted(cvTitleEndEllipsis, FEndEllipsis, [](auto* d) { return d->EndEllipsis(); }, false);
 }
-
-void TColumnTitleEh::SetEndEllipsis(bool Value) {
-    if (FColumn->Assigned(cvTitleEndEllipsis) && FEndEllipsis == Value) return;
-    FEndEllipsis = Value;
-    FColumn->MarkAssigned(cvTitleEndEllipsis);
-    FColumn->Changed(false);
-}
+void TColumnTitleEh::SetEndEllipsis(bool Value) { Store(cvTitleEndEllipsis, FEndEllipsis, Value); }
 
 TTextOrientationEh TColumnTitleEh::Orientation() const {
-    if (FColumn->Assigned(cvTitleOrientation)) return FOrientation;
-    TColumnDefValuesEh* d = DefValues();
-    return d ? d->Title()->Orientation() : tohHorizontal;
+    return Defaulted(cvTitleOrientation, FOrientation, [](auto* d) { return d->Orientation(); }, tohHorizontal);
 }
-
-void TColumnTitleEh::SetOrientation(TTextOrientationEh Value) {
-    if (FColumn->Assigned(cvTitleOrientation) && FOrientation == Value) return;
-    FOrientation = Value;
-    FColumn->MarkAssigned(cvTitleOrientation);
-    FColumn->Changed(false);
-}
+void TColumnTitleEh::SetOrientation(TTextOrientationEh Value) { Store(cvTitleOrientation, FOrientation, Value); }
 
 bool TColumnTitleEh::TitleButton() const {
-    if (FColumn->Assigned(cvTitleButton)) return FTitleButton;
-    TColumnDefValuesEh* d = DefValues();
-    return d ? d->Title()->TitleButton() : false;
+    return Defaulted(cvTitleButton, FTitleButton, [](auto* d) { return d->TitleButton(); }, false);
 }
-
-void TColumnTitleEh::SetTitleButton(bool Value) {
-    if (FColumn->Assigned(cvTitleButton) && FTitleButton == Value) return;
-    FTitleButton = Value;
-    FColumn->MarkAssigned(cvTitleButton);
-    FColumn->Changed(false);
-}
+void TColumnTitleEh::SetTitleButton(bool Value) { Store(cvTitleButton, FTitleButton, Value); }
 
 bool TColumnTitleEh::ToolTips() const {
-    if (FColumn->Assigned(cvTitleToolTips)) return FToolTips;
-    TColumnDefValuesEh* d = DefValues();
-    return d ? d->Title()->ToolTips() : false;
+    return Defaulted(cvTitleToolTips, FToolTips, [](auto* d) { return d->ToolTips(); }, false);
 }
-
-void TColumnTitleEh::SetToolTips(bool Value) {
-    if (FColumn->Assigned(cvTitleToolTips) && FToolTips == Value) return;
-    FToolTips = Value;
-    FColumn->MarkAssigned(cvTitleToolTips);
-}
+void TColumnTitleEh::SetToolTips(bool Value) { FColumn->StoreAssigned(cvTitleToolTips, FToolTips, Value); }
 
 void TColumnTitleEh::SetImageIndex(int Value) {
     FImageIndex = Value;

@@ -309,7 +309,14 @@ void TSTColumnFilterEh::SetExpressionText(const AnsiString& Text) {
 
 void TSTColumnFilterEh::SetFilterText(const AnsiString& Text) {
     const WideString keyField = KeyFieldName();
-    SetExpressionText(Text);
+    if (keyField.empty()) {
+        SetExpressionText(Text);
+    } else {
+        // The text names list entries, whatever the type of the column's field: only Null and
+        // Not Null are read from it, so it is not converted to that type.
+        FExpression.ValueType = stvtText;
+        ParseSTFilterExpression(Text, FExpression);
+    }
     if (!keyField.empty()) {
         if (FExpression.FirstOperator == stfoNull || FExpression.FirstOperator == stfoNotNull) {
             FKeyValues = Variant::Null();

@@ -212,6 +212,10 @@ void TCustomDBGridEh::RebuildLayout() {
             FTitleRowHeight = std::max(FTitleRowHeight, TextSize(this, FTitleFont.get(), "Wg").cy + FCellTextMargin);
         }
     }
+    if (!FUseMultiTitle || !FOptions.Contains(dgTitles)) {
+        FHeadTree->FreeChildren();
+        FLeafFieldArr.clear();
+    }
     UpdateColumnTabStopsAndWidths();
     UpdateRowCount();
     SyncActiveRecord();

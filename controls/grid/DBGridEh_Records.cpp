@@ -38,15 +38,6 @@ bool TDBGridEhScrollBar::ReadScrollInfo(ui::TScrollInfo& Info) const {
 // ---------------------------------------------------------------------------------------------
 // Rows
 
-int TCustomDBGridEh::VisibleDataRowCount() const {
-    const int lw = FOptions.Contains(dgRowLines) ? GridLineWidth() : 0;
-    const TGridLayoutEh L = ComputeLayout();
-    const int step = FDefaultRowHeight + lw;
-    if (step <= 0) return 0;
-    const int fit = std::max((L.Vert.ContraStart - L.Vert.FixedEnd) / step, 0);
-    return std::min(fit, std::max(DataRowCount(), 0));
-}
-
 void TCustomDBGridEh::UpdateRowCount() {
     if (!FDataLink || !FColumns) return;
     const int titleRows = TitleRowCount();

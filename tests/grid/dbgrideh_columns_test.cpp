@@ -217,5 +217,27 @@ TEST_F(ColumnTest, FieldNameTakesTheFieldsLetterCaseAndAssignCopiesAssignedValue
     EXPECT_FALSE(c->AssignedValues().Contains(cvWidth));
 }
 
+TEST_F(ColumnTest, HidingTheCurrentColumnMovesToTheFirstVisibleOne) {
+    Bind({u"id", u"name", u"born"});
+    Grid->SetCol(Grid->DataToGridCol(1));
+    Col(0)->SetVisible(false);
+    EXPECT_EQ(Grid->DisplayedColumnList()->Count(), 2);
+    EXPECT_EQ(Grid->CurrentColumn(), Col(1));
+    Col(1)->SetVisible(false);
+    EXPECT_EQ(Grid->CurrentColumn(), Col(2));
+    EXPECT_EQ(Grid->DisplayedColumnList()->Items(0), Col(2));
+}
+
+TEST_F(ColumnTest, ColumnsLookTheirFieldsUpAgainAfterAStateChangeWhileDisabled) {
+    Bind({u"id", u"name"});
+    ASSERT_EQ(Col(1)->Field(), F("name"));
+    People.DS->DisableControls();
+    People.DS->Close();
+    People.DS->Open();
+    EXPECT_EQ(Col(1)->CachedField(), nullptr);
+    People.DS->EnableControls();
+    EXPECT_EQ(Col(1)->Field(), F("name"));
+}
+
 }  // namespace
 }  // namespace gridtest

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "dbgrid_fixture.h"
+#include "title_shape.h"
 
 namespace gridtest {
 namespace {
@@ -67,6 +68,18 @@ TEST_F(DataLinkTest, EditTextIsWrittenOnUpdateDataOnlyWhenFlagged) {
     EXPECT_EQ(F("name")->AsString(), "Zed");
 }
 
+TEST_F(DataLinkTest, FocusingAFieldMakesItsColumnCurrentAndShowsTheEditor) {
+    Bind({u"id", u"name", u"born"});
+    Form->Show();
+    Pump();
+    F("born")->FocusControl();
+    Pump();
+    EXPECT_EQ(Grid->CurrentColumn(), Col(2));
+    // The grid took the focus and shows its cell editor, which holds it now.
+    ASSERT_NE(Grid->InplaceEditor(), nullptr);
+    EXPECT_TRUE(Grid->InplaceEditor()->Focused());
+}
+
 TEST_F(DataLinkTest, SelectingInAnEmptyDatasetChangesNothing) {
     Bind({u"id"});
     People.Store->SetRows({});
@@ -99,20 +112,6 @@ TEST_F(DataLinkTest, SelectingRecordsSwitchesTheSelectionToRecords) {
     Grid->SetOptions(Grid->Options() - TDBGridOptions{dgMultiSelect});
     EXPECT_EQ(Grid->SelectedRecords()->Count(), 0);
     EXPECT_EQ(Grid->SelectionType(), gstNon);
-}
-
-// The grid's title tree as "Caption[children],...".
-std::string Shape(const THeadTreeNode* Node) {
-    std::string r;
-    const THeadTreeNode* c = Node->FirstChild;
-    if (!c) return r;
-    do {
-        if (!r.empty()) r += ",";
-        r += c->Caption;
-        if (c->FirstChild) r += "[" + Shape(c) + "]";
-        c = c->NextSibling;
-    } while (c != Node->FirstChild);
-    return r;
 }
 
 TEST_F(DataLinkTest, GridBuildsItsTitleTreeFromColumnCaptions) {

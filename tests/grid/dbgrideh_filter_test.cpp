@@ -81,6 +81,28 @@ TEST_F(FilterTest, PickListEntriesBecomeTheirKeysWithinTheKeyList) {
     EXPECT_EQ(c->STFilter()->ExpressionText(), "~ '1'");
 }
 
+TEST_F(FilterTest, ListSourceGivesAValueListOfItsField) {
+    Bind({u"cid"});
+    TSTColumnFilterEh* f = Col(0)->STFilter();
+    EXPECT_FALSE(f->HasValueList());
+    EXPECT_EQ(f->CreateValueList(), nullptr);
+    auto* list = rtl::Create<db::TDataSource>(Form);
+    list->SetDataSet(Cities.DS.get());
+    f->SetListSource(list);
+    f->SetKeyField(u"cid");
+    f->SetListField(u"city");
+    EXPECT_TRUE(f->HasValueList());
+    auto values = f->CreateValueList();
+    ASSERT_NE(values, nullptr);
+    EXPECT_EQ(values->GetValues()->Count(), 2);
+    // Typed list text stands for its key; the rendering lists what was typed.
+    f->SetFilterText(Cyr("Орёл"));
+    EXPECT_EQ(f->FirstOperandValue().AsInteger(), 2);
+    EXPECT_EQ(f->ExpressionText(), Cyr("Орёл"));
+    f->SetListField(u"nothing");
+    EXPECT_EQ(f->CreateValueList(), nullptr);
+}
+
 TEST_F(FilterTest, AssignCopiesSettingsButNotTheFilter) {
     Bind({u"id", u"name"});
     TSTColumnFilterEh* a = Col(0)->STFilter();

@@ -143,6 +143,15 @@ TEST_F(GridModelTest, FreeingAComponentClearsEveryReferenceToIt) {
     Src->Free();
     EXPECT_EQ(Grid->DataSource(), nullptr);
     EXPECT_EQ(Col(0)->Field(), nullptr);
+
+    // A list of no owner shared by the titles and a column: dropping it from the titles still
+    // leaves the column told when it goes.
+    auto* shared = ui::TCustomImageList::CreateSize(16, 16, nullptr);
+    Grid->SetTitleImages(shared);
+    Col(0)->SetImageList(shared);
+    Grid->SetTitleImages(nullptr);
+    shared->Free();
+    EXPECT_EQ(Col(0)->ImageList(), nullptr);
 }
 
 TEST_F(GridModelTest, FreeingTheDatasetLeavesNoField) {
@@ -153,6 +162,24 @@ TEST_F(GridModelTest, FreeingTheDatasetLeavesNoField) {
     EXPECT_EQ(Col(0)->CachedField(), nullptr);
     EXPECT_EQ(Col(1)->CachedField(), nullptr);
     EXPECT_EQ(Col(1)->Field(), nullptr);
+}
+
+TEST_F(GridModelTest, SelectionKindsNeedMultiSelectAndRectanglesNeedCells) {
+    Bind({u"id"});
+    EXPECT_TRUE(Grid->SelectionAllowed(gstNon));
+    EXPECT_FALSE(Grid->SelectionAllowed(gstRecordBookmarks));
+    Grid->SetOptions(Grid->Options() + TDBGridOptions{dgMultiSelect});
+    for (TDBGridEhSelectionType k : {gstRecordBookmarks, gstRectangle, gstColumns, gstAll})
+        EXPECT_TRUE(Grid->SelectionAllowed(k)) << k;
+    Grid->SetOptions(Grid->Options() + TDBGridOptions{dgRowSelect});
+    EXPECT_FALSE(Grid->SelectionAllowed(gstRectangle));
+    EXPECT_FALSE(Grid->SelectionAllowed(gstColumns));
+    EXPECT_TRUE(Grid->SelectionAllowed(gstAll));
+    // Narrowing the allowed kinds drops a selection of a kind no longer allowed.
+    Grid->SelectionSetType(gstAll);
+    Grid->SetAllowedSelections(TDBGridEhAllowedSelections{gstRecordBookmarks});
+    EXPECT_EQ(Grid->SelectionType(), gstNon);
+    EXPECT_FALSE(Grid->SelectionAllowed(gstAll));
 }
 
 TEST_F(GridModelTest, MechanicalSettersIgnoreNegativesAndRowColoursFollowUntilAssigned) {

@@ -98,6 +98,12 @@ TEST_F(GridTest, TheColumnSizingZoneLiesThreePixelsBeforeAndFourAfterTheLine) {
         EXPECT_EQ(Grid->SizingStateAt(p.X, p.Y, index), p.State) << p.X << "," << p.Y;
         EXPECT_EQ(index, p.Index) << p.X << "," << p.Y;
     }
+    Mouse(ui::WM_MOUSEMOVE, line + 2, 5);
+    EXPECT_EQ(ui::GetCursorShape(), ui::crHSplit);
+    Mouse(ui::WM_MOUSEMOVE, 30, 24 + 25);
+    EXPECT_EQ(ui::GetCursorShape(), ui::crVSplit);
+    Mouse(ui::WM_MOUSEMOVE, 200, 60);
+    EXPECT_NE(ui::GetCursorShape(), ui::crVSplit);
     Mouse(ui::WM_LBUTTONDOWN, line - 3, 5);
     EXPECT_EQ(Grid->GridState(), gsColSizing);
     Mouse(ui::WM_LBUTTONUP, line - 3, 5);
@@ -182,6 +188,32 @@ TEST_F(GridTest, DraggingARowHeaderMovesTheRowAndReleasingOnTheOriginMovesNothin
     Mouse(ui::WM_LBUTTONUP, Inside(2, 3).X, Inside(2, 3).Y);
     EXPECT_EQ(Grid->Moves, (std::vector<std::pair<int, int>>{{1, 3}}));
     EXPECT_EQ(Grid->Row(), 3) << "the current row moved with it";
+}
+
+TEST_F(GridTest, AColumnDraggedFarPastTheRightEdgeScrollsOneColumnEverySixtyTwoMilliseconds) {
+    Grid->SetColCount(20);
+    Grid->SetGridOptions(Grid->GridOptions() + TGridOptionsEh{gopColMoving});
+    Place(320, 120);
+    const int limit = Grid->ComputeLayout().Horz.ScrollLimit;
+    ASSERT_GE(ui::GetSystemMetrics(ui::SM_CXSCREEN) - Grid->ClientToScreen(TPoint{limit, 0}).X, 200);
+    Mouse(ui::WM_LBUTTONDOWN, Inside(1, 0).X, 5);
+    ASSERT_EQ(Grid->GridState(), gsColMoving);
+    Mouse(ui::WM_MOUSEMOVE, limit + 200, 5);
+    Clock.Advance(60);
+    Pump();
+    EXPECT_EQ(Grid->LeftCol(), 1) << "the first tick moves the target to the last whole column";
+    for (int left = 2; left <= 4; ++left) {
+        Clock.Advance(61);
+        Pump();
+        EXPECT_EQ(Grid->LeftCol(), left - 1);
+        Clock.Advance(1);
+        Pump();
+        EXPECT_EQ(Grid->LeftCol(), left);
+    }
+    Mouse(ui::WM_LBUTTONUP, limit + 200, 5);
+    ASSERT_EQ(Grid->Moves.size(), 1u);
+    EXPECT_EQ(Grid->Moves[0].first, 1);
+    EXPECT_EQ(Grid->Moves[0].second, Grid->ComputeLayout().Horz.LastWholeCell);
 }
 
 TEST_F(GridTest, CellClicksFireOnlyForAReleaseInThePressedCell) {

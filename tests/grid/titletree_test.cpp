@@ -6,24 +6,12 @@
 
 #include "controls/grid/DBGridEh_TitleTree.h"
 #include "framework/rtl/Ownership.h"
+#include "title_shape.h"
 
 namespace {
 
 using namespace grid;
-
-// The children of Node as "Caption[children],..." in ring order.
-std::string Shape(const THeadTreeNode* Node) {
-    std::string r;
-    const THeadTreeNode* c = Node->FirstChild;
-    if (!c) return r;
-    do {
-        if (!r.empty()) r += ",";
-        r += c->Caption;
-        if (c->FirstChild) r += "[" + Shape(c) + "]";
-        c = c->NextSibling;
-    } while (c != Node->FirstChild);
-    return r;
-}
+using gridtest::Shape;
 
 struct TTree {
     rtl::TOwnedPtr<THeadTreeNode> Root{rtl::Create<THeadTreeNode>("Root", 0, 10)};
