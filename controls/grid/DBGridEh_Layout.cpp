@@ -230,7 +230,6 @@ void TCustomDBGridEh::RunAutoFit() {
         if (FColumns->Items(i)->Visible()) visible.push_back(FColumns->Items(i));
     for (TColumnEh* c : visible) c->AutoFitFixed = false;
     int W = 0, S = 0;
-    bool anyFree = false;
     for (size_t pass = 0; pass < std::max<size_t>(visible.size(), 1); ++pass) {
         UpdateVertScrollBar();
         int F = 0, B = 0;
@@ -243,12 +242,11 @@ void TCustomDBGridEh::RunAutoFit() {
         if (FOptions.Contains(dgColLines)) W -= static_cast<int>(visible.size());
         if (IndicatorVisible() && FOptions.Contains(dgColLines)) W -= 1;
         S = 0;
-        anyFree = false;
         bool changed = false;
         // Base widths summing to nothing give no proportion; the remainder step places W.
         if (B <= 0) {
             for (TColumnEh* c : visible)
-                if (c->AutoFitColWidth() && !c->AutoFitFixed) anyFree = true;
+                if (c->AutoFitColWidth() && !c->AutoFitFixed) S += c->Width();
             break;
         }
         for (TColumnEh* c : visible) {
@@ -268,7 +266,6 @@ void TCustomDBGridEh::RunAutoFit() {
         if (c->AutoFitColWidth() && !c->AutoFitFixed) last = c;
     // Every column at its limit: nobody is left to take the remainder.
     if (last && S != W) last->SetWidth(std::max(last->Width() + W - S, 0));
-    (void)anyFree;
     UpdateColumnTabStopsAndWidths();
 }
 

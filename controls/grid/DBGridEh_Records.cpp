@@ -140,7 +140,9 @@ void TCustomDBGridEh::LinkDataSetScrolled(int Distance) {
                 } else {
                     const int lw = FOptions.Contains(dgRowLines) ? GridLineWidth() : 0;
                     const TGridLayoutEh L = ComputeLayout();
-                    const TRect area{0, L.Vert.FixedEnd, ClientWidth(), L.Vert.ContraStart};
+                    const int step = FDefaultRowHeight + lw;
+                    const int bottom = std::min(L.Vert.FixedEnd + DataRowCount() * step, L.Vert.ContraStart);
+                    const TRect area{0, L.Vert.FixedEnd, ClientWidth(), bottom};
                     ScrollDataRows(-Distance * (FDefaultRowHeight + lw), area);
                     if (IndicatorVisible()) InvalidateDataRow(Row());
                     for (int i = 0; i < FColumns->Count(); ++i) {
