@@ -1,9 +1,8 @@
 // What a column shows in a data cell and how new values reach its field.
 #include <algorithm>
-#include <cmath>
-#include <limits>
 
 #include "controls/grid/DBGridEh.h"
+#include "controls/grid/DBGridEh_Style.h"
 #include "framework/db/DB_Error.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
@@ -136,34 +135,6 @@ void TColumnEh::SetCheckboxState(ui::TCheckBoxState Value) {
     }
 }
 
-namespace {
-int FieldValueAsIntegerOr(db::TField* F, int Default) {
-    using namespace db;
-    auto inRange = [](double v) {
-        return v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max();
-    };
-    switch (F->DataType()) {
-    case ftSmallint:
-    case ftInteger:
-    case ftWord:
-        return F->IsNull() ? 0 : F->AsInteger();
-    case ftFloat:
-    case ftCurrency: {
-        if (F->IsNull()) return 0;
-        const double v = F->AsFloat();
-        return inRange(v) ? static_cast<int>(v) : Default;
-    }
-    case ftBCD:
-    case ftFMTBcd: {
-        if (F->IsNull()) return Default;
-        const double v = F->AsFloat();
-        return inRange(v) ? static_cast<int>(v) : Default;
-    }
-    default:
-        return Default;
-    }
-}
-}  // namespace
 
 int TColumnEh::CellImageIndex() {
     db::TField* f = Field();
@@ -171,7 +142,7 @@ int TColumnEh::CellImageIndex() {
     int r = -1;
     if (HasKeyList()) r = FKeyList->IndexOf(f->Text());
     else if (HasPickList()) r = FPickList->IndexOf(f->Text());
-    else if (IsIntegralOrNumericType(f->DataType())) r = FieldValueAsIntegerOr(f, -1);
+    else if (IsIntegralOrNumericType(f->DataType())) r = FieldValueAsInteger(f, -1);
     return r == -1 ? FNotInKeyListIndex : r;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/grid/DBGridEh_Style.h"
 #include "tests/grid/dbgrid_fixture.h"
 
 namespace gridtest {
@@ -487,6 +488,86 @@ TEST_F(CellValueTest, EditStylesAndButtonWidths) {
     EXPECT_EQ(Col(1)->EditButtonsWidth(), 0);
     Grid->SetFlat(false);
     EXPECT_EQ(Col(0)->EditButtonsWidth(), ui::GetSystemMetrics(ui::SM_CXVSCROLL));
+}
+
+}  // namespace
+}  // namespace gridtest
+
+// ---------------------------------------------------------------------------------------------
+// Style
+
+namespace gridtest {
+namespace {
+
+TEST(GridStyleTest, BlendTowardGlass) {
+    const ui::TColorRef plain = ui::ColorToRGB(BlendTowardGlass(ui::clWhite, ui::clBlack, false));
+    EXPECT_EQ(plain, ui::RGB(186, 186, 186));
+    const ui::TColorRef ungray = ui::ColorToRGB(BlendTowardGlass(ui::clWhite, ui::clBlack, true));
+    EXPECT_EQ(ungray, ui::RGB(202, 202, 202));
+}
+
+class StyleTest : public DBGridTest {
+protected:
+    TDBGridEhStyle Style;
+};
+
+TEST_F(StyleTest, DataCellHighlightByFocusCurrentRowAndOptions) {
+    Bind({u"id", u"name", u"born"});
+    auto* other = rtl::Create<ui::TEdit>(Form);
+    other->SetParent(Form);
+    Form->Show();
+    ui::Application()->ProcessMessages();
+    const int dataRow = Grid->Row() - Grid->TitleRowCount();
+    struct Case {
+        const char* Name;
+        bool Focus, CurrentCol, RowHighlight, RowSelect, AlwaysShow, Selected;
+        bool Highlighted;
+        ui::TColor Background;  // clNone: lightened, not a plain colour
+    } cases[] = {
+        {"plain cell", true, false, false, false, false, false, false, ui::clWindow},
+        {"selected, focused, current", true, true, false, false, false, true, true, ui::clHighlight},
+        {"selected, focused, other", true, false, false, false, false, true, true, ui::clNone},
+        {"selected, unfocused", false, true, false, false, false, true, false, ui::clWindow},
+        {"selected, unfocused, always shown", false, true, false, false, true, true, true, ui::clBtnShadow},
+        {"row highlight, focused", true, false, true, false, false, false, true, ui::clNone},
+        {"row highlight, unfocused", false, false, true, false, false, false, false, ui::clWindow},
+        {"row select, focused", true, false, false, true, false, false, true, ui::clHighlight},
+    };
+    for (const Case& c : cases) {
+        TDBGridOptions o = Grid->Options() - TDBGridOptions{dgRowSelect, dgAlwaysShowSelection};
+        if (c.RowSelect) o.Include(dgRowSelect);
+        if (c.AlwaysShow) o.Include(dgAlwaysShowSelection);
+        Grid->SetOptions(o);
+        TDBGridEhOptions oe = Grid->OptionsEh() - TDBGridEhOptions{dghRowHighlight};
+        if (c.RowHighlight) oe.Include(dghRowHighlight);
+        Grid->SetOptionsEh(oe);
+        if (c.Focus) Grid->SetFocus();
+        else other->SetFocus();
+        ASSERT_EQ(Grid->Focused(), c.Focus) << c.Name;
+        const int col = c.CurrentCol ? Grid->Col() : Grid->Col() + 1;
+        TGridDrawState state;
+        if (c.Selected) state.Include(gdSelected);
+        ui::TColor bg = ui::clWindow;
+        ui::TFont font;
+        const bool h = Style.GetDataCellHighlight(Grid, col, Grid->Row(), Grid->GridToDataCol(col), dataRow, state,
+                                                  &font, bg);
+        EXPECT_EQ(h, c.Highlighted) << c.Name;
+        if (c.Background == ui::clNone)
+            EXPECT_EQ(bg, BlendTowardGlass(ui::clWindow, ui::clHighlight, true)) << c.Name;
+        else
+            EXPECT_EQ(bg, c.Background) << c.Name;
+    }
+}
+
+TEST_F(StyleTest, SelectedIndicatorCellIsDarkGreyOnWhite) {
+    Bind({u"id"});
+    ui::TColor bg = ui::clBtnFace;
+    ui::TFont font;
+    EXPECT_FALSE(Style.GetSelectedFixedCellColors(Grid, 0, 1, &font, bg, false, fcaIndicator));
+    EXPECT_EQ(bg, ui::clBtnFace);
+    EXPECT_TRUE(Style.GetSelectedFixedCellColors(Grid, 0, 1, &font, bg, true, fcaIndicator));
+    EXPECT_EQ(bg, 4210752);
+    EXPECT_EQ(font.Color(), ui::clWhite);
 }
 
 }  // namespace
