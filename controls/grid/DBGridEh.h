@@ -1169,6 +1169,7 @@ protected:
     bool DoMouseWheelDown(ui::TShiftState Shift, TPoint MousePos) override;
     bool DoMouseWheelUp(ui::TShiftState Shift, TPoint MousePos) override;
     void RunAutoFit();
+    void DeferLayout();
     bool GridWidthsDiffer();
     ui::TScrollStyle WantedBaseScrollBars() const;
     void ComputeRowHeights();

@@ -105,6 +105,12 @@ void TCustomDBGridEh::LinkActiveChanged(bool Active) {
     UpdateVertScrollBar();
 }
 
+// The client width changed with the bar: a layout once the notification is over.
+void TCustomDBGridEh::DeferLayout() {
+    LockUpdates();
+    PostLayoutRequest();
+}
+
 void TCustomDBGridEh::LinkDataSetChanged() {
     if (!HandleAllocated()) return;
     const int indicator = CalcIndicatorWidth();
@@ -116,7 +122,7 @@ void TCustomDBGridEh::LinkDataSetChanged() {
         UpdateRowCount();
     }
     if (UpdateVertScrollBar() && FAutoFitColWidths && !ComponentState().Contains(rtl::csDesigning))
-        PostLayoutRequest();
+        DeferLayout();
     SyncActiveRecord();
     UpdateEdit();
     Invalidate();
@@ -127,7 +133,7 @@ void TCustomDBGridEh::LinkDataSetScrolled(int Distance) {
     const int oldRow = Row();
     if (FDataLink->ActiveRecord() + TitleRowCount() >= RowCount()) UpdateRowCount();
     if (UpdateVertScrollBar() && FAutoFitColWidths && !ComponentState().Contains(rtl::csDesigning))
-        PostLayoutRequest();
+        DeferLayout();
     SyncActiveRecord();
     InvalidateDataRow(oldRow);
     InvalidateDataRow(Row());

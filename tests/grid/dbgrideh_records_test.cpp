@@ -39,6 +39,15 @@ public:
     std::vector<int> Scrolls;
 };
 
+class TUnnumberedDataSet : public store::TMemDataSet {
+    RTL_CLASS(TUnnumberedDataSet, store::TMemDataSet)
+public:
+    using TMemDataSet::TMemDataSet;
+
+protected:
+    bool IsSequencedStep() override { return false; }
+};
+
 // A numbered list of records: id 1..N, a Cyrillic name, and n holding NULL every tenth row.
 class RecordsTest : public uitest::UiTest {
 protected:
@@ -49,11 +58,18 @@ protected:
                          i % 10 == 0 ? Variant::Null() : Variant(i * 2)});
         return r;
     }
-    void Make(int N) {
+    void Make(int N, bool Numbered = true) {
         Data = std::make_unique<memdstest::TFixture>(
             std::vector<memdstest::TCol>{{u"id", store::mdtInt32, 4}, {u"name", store::mdtString, 31, 30},
                                          {u"n", store::mdtInt32, 4}},
             Rows(N));
+        if (!Numbered) {
+            // The same store under a dataset that cannot number its records.
+            Data->DS.reset(rtl::Create<TUnnumberedDataSet>(nullptr));
+            Data->DS->SetIRecordSet(std::unique_ptr<store::TData>(new memdstest::TRowStore(
+                {{u"id", store::mdtInt32, 4}, {u"name", store::mdtString, 31, 30}, {u"n", store::mdtInt32, 4}},
+                Rows(N))));
+        }
         Data->DS->Open();
         Src = rtl::Create<db::TDataSource>(Form);
         Src->SetDataSet(Data->DS.get());
@@ -226,6 +242,27 @@ TEST_F(RecordsTest, VerticalBarValuesFollowTheRecordNumbers) {
     EXPECT_EQ(DS()->RecNo(), 1);
     DS()->Close();
     EXPECT_EQ(Grid->VertScrollValues(), (TVertScrollValuesEh{0, 1, 2, 0}));
+}
+
+TEST_F(RecordsTest, AnUnnumberedDatasetGivesABarOfFivePositions) {
+    Make(100, false);
+    EXPECT_EQ(Grid->VertScrollValues(), (TVertScrollValuesEh{0, 4, 0, 0}));
+    DS()->MoveBy(50);
+    EXPECT_EQ(Grid->VertScrollValues().Pos, 2);
+    DS()->Last();
+    EXPECT_EQ(Grid->VertScrollValues().Pos, 4);
+    // The thumb only jumps: first, a page, last.
+    Grid->VScroll(ui::SB_THUMBPOSITION, 0);
+    EXPECT_TRUE(DS()->Bof());
+    Grid->VScroll(ui::SB_THUMBPOSITION, 3);
+    const db::TBookmark paged = DS()->GetBookmark();
+    DS()->First();
+    DS()->MoveBy(Grid->VisibleDataRowCount());
+    EXPECT_EQ(DS()->CompareBookmarks(paged, DS()->GetBookmark()), 0);
+    Grid->VScroll(ui::SB_THUMBPOSITION, 2);
+    EXPECT_EQ(DS()->CompareBookmarks(paged, DS()->GetBookmark()), 0);
+    Grid->VScroll(ui::SB_THUMBPOSITION, 4);
+    EXPECT_TRUE(DS()->Eof());
 }
 
 TEST_F(RecordsTest, VisibleModesOfTheVerticalBar) {
