@@ -202,6 +202,15 @@ TEST_F(RecordsTest, TheGridShowsTheBufferOfRecordsThatFit) {
     EXPECT_EQ(DS()->RecNo(), shown);
 }
 
+TEST_F(RecordsTest, AResortKeepsTheCurrentRecordOnTheCurrentRow) {
+    Make(100);
+    DS()->MoveBy(3);
+    static_cast<store::TMemDataSet*>(DS())->SetIndexFieldNames("id DESC");
+    EXPECT_EQ(DS()->FieldByName(std::string_view("id"))->AsInteger(), 4);
+    EXPECT_EQ(Grid->Row() - Grid->TitleRowCount(), Grid->DataLink()->ActiveRecord());
+    EXPECT_EQ(Grid->RowCount() - Grid->TitleRowCount(), Grid->DataLink()->RecordCount());
+}
+
 TEST_F(RecordsTest, ARowMoveScrollsThePaintedRowsAndALongJumpRepaintsAll) {
     Make(100);
     Grid->UpdateWindow();
