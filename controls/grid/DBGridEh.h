@@ -1072,6 +1072,11 @@ public:
     };
     TSavedPosition SavePosition();
     void RestorePosition(const TSavedPosition& Position);
+    // Widths from the data: the selected columns (or all when everything is selected) and Column.
+    void FitColumnWidth(TColumnEh* Column);
+    void FitColumnsWidth(TColumnsEhList* Columns);
+    int TitleTextWidth(TColumnEh* Column);
+    int CellTextWidth(TColumnEh* Column);
     // Searches the dataset's cells (see DefaultGridLocateText); leaves the match current.
     bool LocateText(const WideString& FieldName, const AnsiString& Text, TLocateTextMatchTypeEh MatchType,
                     TLocateTextDirectionEh Direction, TLocateTextOptionsEh Options);

@@ -387,3 +387,81 @@ void TCustomDBGridEh::CreateWnd() {
 }
 
 }  // namespace grid
+
+namespace grid {
+
+// ---------------------------------------------------------------------------------------------
+// Widths from the data
+
+int TCustomDBGridEh::TitleTextWidth(TColumnEh* Column) {
+    TColumnTitleEh* t = Column->Title();
+    const int marker = t->SortMarkerAreaWidth();
+    const int m = marker >= 3 ? marker + 2 : 4;
+    if (FTitleImages && t->ImageIndex() != -1) return m + FTitleImages->Width();
+    AnsiString caption = t->Caption();
+    if (FUseMultiTitle) {
+        const size_t bar = caption.rfind('|');
+        if (bar != AnsiString::npos) caption = caption.substr(bar + 1);
+    }
+    const ui::TSize sz = TextSize(this, t->Font(), caption);
+    return t->Orientation() == tohVertical ? m + sz.cy : sz.cx + m;
+}
+
+int TCustomDBGridEh::CellTextWidth(TColumnEh* Column) {
+    const int m = Column->AlwaysShowEditButton() ? Column->EditButtonsWidth() + 4 : 4;
+    const TColumnCellKindEh kind = Column->CellKind();
+    if (kind == cckImage && Column->ImageList()) return m + Column->ImageList()->Width();
+    if (kind == cckCheckBox) return m + editors::CheckBoxWidth();
+    int extra = 0;
+    if (Column->ShowImageAndText() && Column->ImageList()) extra = Column->ImageList()->Width() + 4;
+    return TextSize(this, Column->Font(), Column->KeyListDisplayText()).cx + m + extra;
+}
+
+void TCustomDBGridEh::FitColumnWidth(TColumnEh* Column) {
+    rtl::TOwnedPtr<TColumnsEhList> list(rtl::Create<TColumnsEhList>());
+    if (SelectionType() == gstColumns) {
+        for (int i = 0; i < FSelection->Columns()->Count(); ++i) list->Add(FSelection->Columns()->Items(i));
+    } else if (SelectionType() == gstAll) {
+        for (int i = 0; i < FColumns->Count(); ++i) list->Add(FColumns->Items(i));
+    }
+    if (Column && list->IndexOf(Column) < 0) list->Add(Column);
+    FitColumnsWidth(list.get());
+}
+
+void TCustomDBGridEh::FitColumnsWidth(TColumnsEhList* Columns) {
+    const int n = Columns->Count();
+    std::vector<int> widths(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) widths[static_cast<size_t>(i)] = TitleTextWidth(Columns->Items(i));
+    db::TDataSet* ds = DataSet();
+    if (!FDataLink->Active() || !ds) return;
+    ds->DisableControls();
+    rtl::TryFinally(
+        [&] {
+            const TSavedPosition saved = SavePosition();
+            rtl::TryFinally(
+                [&] {
+                    const bool numbered = ds->IsSequenced();
+                    ds->First();
+                    while (!ds->Eof()) {
+                        for (int i = 0; i < n; ++i)
+                            widths[static_cast<size_t>(i)] =
+                                std::max(widths[static_cast<size_t>(i)], CellTextWidth(Columns->Items(i)));
+                        if (numbered && ds->RecNo() >= ds->RecordCount()) break;
+                        ds->Next();
+                    }
+                },
+                [&] { RestorePosition(saved); });
+        },
+        [&] { ds->EnableControls(); });
+    auto assign = [&] {
+        for (int i = 0; i < n; ++i) Columns->Items(i)->SetWidth(widths[static_cast<size_t>(i)]);
+    };
+    if (FAutoFitColWidths) {
+        assign();
+    } else {
+        OpenLayoutBracket();
+        rtl::TryFinally(assign, [&] { CloseLayoutBracket(); });
+    }
+}
+
+}  // namespace grid
