@@ -876,6 +876,10 @@ struct TVertScrollValuesEh {
     friend bool operator==(const TVertScrollValuesEh&, const TVertScrollValuesEh&) = default;
 };
 
+// Text measured as the grid's window measures it (fixed metrics before it has a surface).
+ui::TSize MeasureText(const ui::TControl* Control, ui::TFont* Font, const AnsiString& Text);
+ui::TTextMetric MeasureMetrics(const ui::TControl* Control, ui::TFont* Font);
+
 // The height of RowHeight fitted to whole text lines above Margin; Lines receives their number.
 int FitRowHeightToText(int Height, int Margin, int LineHeight, int& Lines);
 

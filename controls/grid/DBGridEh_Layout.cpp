@@ -10,16 +10,6 @@ namespace grid {
 
 namespace {
 
-ui::TSize TextSize(const ui::TControl* Control, ui::TFont* Font, const AnsiString& Text) {
-    if (ui::TSurface* s = Control->MeasureSurface()) return s->TextExtent(Text, Font->Data());
-    return ui::FixedTextExtent(Text, Font->Data());
-}
-
-ui::TTextMetric TextMetricsOf(const ui::TControl* Control, ui::TFont* Font) {
-    if (ui::TSurface* s = Control->MeasureSurface()) return s->TextMetrics(Font->Data());
-    return ui::FixedTextMetrics(Font->Data());
-}
-
 void RemoveQueued(ui::HWND Wnd, ui::UINT Message) {
     ui::TMsg m;
     while (ui::PeekMessage(m, Wnd, Message, Message, ui::PM_REMOVE)) {
@@ -78,7 +68,7 @@ int TCustomDBGridEh::CalcIndicatorWidth() {
         ui::TFont f;
         f.Assign(Font());
         f.SetSize(f.Size() - 1);
-        r = TextSize(this, &f, AnsiString(digits, '0')).cx + 2 + (FOptions.Contains(dgIndicator) ? 11 : 2);
+        r = MeasureText(this, &f, AnsiString(digits, '0')).cx + 2 + (FOptions.Contains(dgIndicator) ? 11 : 2);
         r = std::max(r, 11);
     }
     return r;
@@ -86,9 +76,9 @@ int TCustomDBGridEh::CalcIndicatorWidth() {
 
 void TCustomDBGridEh::ComputeRowHeights() {
     const int lineWidth = FOptions.Contains(dgRowLines) ? GridLineWidth() : 0;
-    const ui::TTextMetric tm = TextMetricsOf(this, Font());
+    const ui::TTextMetric tm = MeasureMetrics(this, Font());
     const int margin = (Flat() ? 1 : 3) + lineWidth;
-    const int lineHeight = TextSize(this, Font(), "Wg").cy;
+    const int lineHeight = MeasureText(this, Font(), "Wg").cy;
     if (FRowHeight > 0 || FRowLines > 0) FDefaultRowHeight = FRowHeight + (tm.tmHeight + tm.tmExternalLeading) * FRowLines;
     else FDefaultRowHeight = lineHeight + margin;
     if (FOptionsEh.Contains(dghFitRowHeightToText) && lineHeight > 0) {
@@ -105,8 +95,8 @@ void TCustomDBGridEh::ComputeRowHeights() {
     if (FOptions.Contains(dgTitles) && !FUseMultiTitle) {
         int h = 0;
         for (int i = 0; i < FColumns->Count(); ++i)
-            h = std::max(h, TextSize(this, FColumns->Items(i)->Title()->Font(), "Wg").cy);
-        if (FColumns->Count() == 0) h = TextSize(this, FTitleFont.get(), "Wg").cy;
+            h = std::max(h, MeasureText(this, FColumns->Items(i)->Title()->Font(), "Wg").cy);
+        if (FColumns->Count() == 0) h = MeasureText(this, FTitleFont.get(), "Wg").cy;
         FTitleRowHeight = h + FCellTextMargin;
     }
 }
@@ -197,19 +187,19 @@ void TCustomDBGridEh::RebuildLayout() {
             int best = -1;
             for (int i = 0; i < FColumns->Count(); ++i) {
                 ui::TFont* f = FColumns->Items(i)->Title()->Font();
-                const int h = TextMetricsOf(this, f).tmHeight;
+                const int h = MeasureMetrics(this, f).tmHeight;
                 if (h > best) {
                     best = h;
                     tallest = f;
                 }
             }
-            const ui::TTextMetric tm = TextMetricsOf(this, tallest);
+            const ui::TTextMetric tm = MeasureMetrics(this, tallest);
             FTitleRowHeight = FTitleLines * tm.tmHeight + tm.tmExternalLeading + FTitleHeight + 2 +
                               (FOptions.Contains(dgRowLines) ? 1 : 0);
         }
         if (FUseMultiTitle) {
             BuildTitleTree();
-            FTitleRowHeight = std::max(FTitleRowHeight, TextSize(this, FTitleFont.get(), "Wg").cy + FCellTextMargin);
+            FTitleRowHeight = std::max(FTitleRowHeight, MeasureText(this, FTitleFont.get(), "Wg").cy + FCellTextMargin);
         }
     }
     if (!FUseMultiTitle || !FOptions.Contains(dgTitles)) {
@@ -403,7 +393,7 @@ int TCustomDBGridEh::TitleTextWidth(TColumnEh* Column) {
         const size_t bar = caption.rfind('|');
         if (bar != AnsiString::npos) caption = caption.substr(bar + 1);
     }
-    const ui::TSize sz = TextSize(this, t->Font(), caption);
+    const ui::TSize sz = MeasureText(this, t->Font(), caption);
     return t->Orientation() == tohVertical ? m + sz.cy : sz.cx + m;
 }
 
@@ -414,7 +404,7 @@ int TCustomDBGridEh::CellTextWidth(TColumnEh* Column) {
     if (kind == cckCheckBox) return m + editors::CheckBoxWidth();
     int extra = 0;
     if (Column->ShowImageAndText() && Column->ImageList()) extra = Column->ImageList()->Width() + 4;
-    return TextSize(this, Column->Font(), Column->KeyListDisplayText()).cx + m + extra;
+    return MeasureText(this, Column->Font(), Column->KeyListDisplayText()).cx + m + extra;
 }
 
 void TCustomDBGridEh::FitColumnWidth(TColumnEh* Column) {
