@@ -11,6 +11,7 @@
 
 namespace app {
 
+TDBMod* DBMod = nullptr;
 std::string AppDir;
 std::string FilesDir;
 uint16_t ThisYear = 0;
@@ -142,31 +143,42 @@ rtl::TOwnedPtr<VUdeVizov> TDBMod::TaskQuery(const AnsiString& SQL) {
     return q;
 }
 
+bool HasDatabaseFile(const std::filesystem::path& File) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(File, ec);
+    return !ec && size > 0;
+}
+
 AnsiString MyLower(const AnsiString& Text) { return rtl::AnsiLowerCase(Text); }
 
 void TDBMod::DataModuleCreate() {
     AppDir = std::filesystem::current_path().string();
     FilesDir = AppDir + "/files/";
-    zServer->SetDatabase("velmorat.sdb");
-    try {
-        zServer->Connect();
-    } catch (const rtl::Exception&) {
-        // Start-up goes on, with or without a connection; the first open reports a closed one.
-        if (!zServer->Connected() && FServices->ServerSetup()) {
-            SettingsWrite("SQL", "hostname", zServer->Server());
-            SettingsWrite("SQL", "username", zServer->Username());
-            SettingsWrite("SQL", "password", zServer->Password());
-            SettingsWrite("SQL", "database", zServer->Database());
+    // The full path: the engine would make a missing file empty, with no tables, under a bare name.
+    const std::filesystem::path file = std::filesystem::path(AppDir) / "velmorat.sdb";
+    zServer->SetDatabase(rtl::UTF8ToAnsi(file.string()));
+    bool failed = !HasDatabaseFile(file);
+    if (!failed) try {
+            zServer->Connect();
+        } catch (const rtl::Exception&) {
+            failed = !zServer->Connected();
         }
+    // Start-up goes on, with or without a connection; the first open reports a closed one.
+    if (failed && FServices->ServerSetup()) {
+        SettingsWrite("SQL", "hostname", zServer->Server());
+        SettingsWrite("SQL", "username", zServer->Username());
+        SettingsWrite("SQL", "password", zServer->Password());
+        SettingsWrite("SQL", "database", zServer->Database());
     }
-    // Registered now when open, else at the next connect.
-    sqlite::TLiteUtils::RegisterFunction(
-        zServer.get(), "my_lower",
-        [](const sqlite::TLiteFunctionArgs& Args) -> rtl::Variant {
-            if (Args.empty() || Args[0].IsNull()) return rtl::Variant::Null();
-            return rtl::Variant(MyLower(rtl::VarToStr(Args[0])));
-        },
-        1);
+    // The provider refuses a closed connection; without one no statement runs that could call it.
+    if (zServer->Connected())
+        sqlite::TLiteUtils::RegisterFunction(
+            zServer.get(), "my_lower",
+            [](const sqlite::TLiteFunctionArgs& Args) -> rtl::Variant {
+                if (Args.empty() || Args[0].IsNull()) return rtl::Variant::Null();
+                return rtl::Variant(MyLower(rtl::VarToStr(Args[0])));
+            },
+            1);
     FDocFilter.Put("");
     FSourceFilter.Put("");
     ThisYear = static_cast<uint16_t>(rtl::YearOf(rtl::Now()));
@@ -190,7 +202,7 @@ bool TDBMod::OpenOrInstallDatabase(const AnsiString& Name) {
     if (file.is_relative()) file = AppDir / file;
     if (zServer->Connected()) zServer->Disconnect();
     zServer->SetDatabase(rtl::UTF8ToAnsi(file.string()));
-    if (!std::filesystem::exists(file)) {
+    if (!HasDatabaseFile(file)) {
         const std::string script = AppDir + "/install_db.sql";
         if (!std::filesystem::exists(script)) {
             FServices->MessageBox(

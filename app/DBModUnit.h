@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -176,6 +177,12 @@ private:
     std::map<db::TDataSet*, int32_t> FPendingFile;
     bool FOwnDeleteTransaction = false;  // a source's deletion started the open transaction
 };
+
+// The program's one data module.
+extern TDBMod* DBMod;
+
+// A database file to open: one that exists and is not empty (an empty file is a missing database).
+bool HasDatabaseFile(const std::filesystem::path& File);
 
 // The year of a date value; an empty (null) date counts as the current year.
 int32_t YearOfField(db::TField* Field);

@@ -1,0 +1,120 @@
+#include "app/FormServices.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "app/SQLSetupFrmUnit.h"
+#include "framework/rtl/Ownership.h"
+#include "framework/ui/Dialogs.h"
+
+extern char** environ;
+
+namespace app {
+
+namespace {
+AnsiString T(const char8_t* Text) { return rtl::UTF8ToAnsi(std::u8string_view(Text)); }
+}  // namespace
+
+bool TFormServices::MessageBox(const AnsiString& Text, const AnsiString& Caption, TMsgIcon Icon) {
+    unsigned flags = ui::MB_OK;
+    switch (Icon) {
+        case TMsgIcon::Information: flags |= ui::MB_ICONINFORMATION; break;
+        case TMsgIcon::Warning: flags |= ui::MB_ICONWARNING; break;
+        case TMsgIcon::Error: flags |= ui::MB_ICONERROR; break;
+        case TMsgIcon::Question: flags = ui::MB_YESNO | ui::MB_ICONQUESTION; break;
+    }
+    const int answer = ui::MessageBox(Text, Caption, flags);
+    return Icon == TMsgIcon::Question ? answer == ui::IDYES : true;
+}
+
+bool TFormServices::OpenFileDialog(const AnsiString& Filter, std::string& FileName) {
+    rtl::TOwnedPtr<ui::TOpenDialog> dialog(rtl::Create<ui::TOpenDialog>(nullptr));
+    dialog->SetFilter(Filter);
+    dialog->SetOptions({ui::ofHideReadOnly, ui::ofFileMustExist, ui::ofEnableSizing});
+    if (!dialog->Execute()) return false;
+    FileName = rtl::AnsiToUTF8(dialog->FileName());
+    return true;
+}
+
+bool TFormServices::OpenWithDesktop(const std::string& Path) {
+    if (StartProcess({"xdg-open", Path})) return true;
+    MessageBox(T(u8"Не удается запустить программу для открытия файла: ") + rtl::UTF8ToAnsi(Path),
+               T(u8"Ошибка"), TMsgIcon::Error);
+    return false;
+}
+
+bool TFormServices::ServerSetup() {
+    rtl::TOwnedPtr<TSQLSetupFrm> form(rtl::Create<TSQLSetupFrm>(nullptr));
+    SQLSetupFrm = form.get();
+    int result = ui::mrNone;
+    rtl::TryFinally([&] { result = form->ShowModal(); }, [&] { SQLSetupFrm = nullptr; });
+    return result == ui::mrOk;
+}
+
+bool StartProcess(const std::vector<std::string>& Argv) {
+    if (Argv.empty()) return false;
+    std::vector<char*> args;
+    for (const std::string& a : Argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = 0;
+    if (::posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return false;
+    // The program goes on while the child runs; a waiting thread reaps it so no zombie is left.
+    std::thread([pid] {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+    }).detach();
+    return true;
+}
+
+std::string ProgramFolder() {
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::filesystem::current_path().string() : exe.parent_path().string();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Help
+
+THelpService::THelpService(IAppServices& Services) : THelpService(Services, ProgramFolder() + "/help") {}
+
+THelpService::THelpService(IAppServices& Services, std::string Folder)
+    : FServices(Services), FFolder(std::move(Folder)) {}
+
+std::string THelpService::PageOf(int Topic) const { return FFolder + "/" + std::to_string(Topic) + ".html"; }
+
+THelpService* HelpService = nullptr;
+
+int HelpTopicOf(const ui::TControl* Control) {
+    for (const ui::TControl* c = Control; c; c = c->Parent())
+        if (const auto* form = dynamic_cast<const ui::TCustomForm*>(c); form && form->HelpContext() != 0)
+            return form->HelpContext();
+    return 0;
+}
+
+void RouteHelpKey(ui::TCustomForm* Form) {
+    Form->OnShortCut = [Form](ui::TWMKey& Message, bool& Handled) {
+        if (Message.CharCode != ui::VK_F1 || ui::GetKeyState(ui::VK_CONTROL) < 0 || ui::GetKeyState(ui::VK_MENU) < 0 ||
+            ui::GetKeyState(ui::VK_SHIFT) < 0)
+            return;
+        Handled = true;
+        const ui::TControl* focused = Form->FocusedControl();
+        if (HelpService) HelpService->ShowTopic(HelpTopicOf(focused ? focused : Form));
+    };
+}
+
+bool THelpService::ShowTopic(int Topic) {
+    const std::string page = PageOf(Topic);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(page, ec)) {
+        FServices.MessageBox(T(u8"Страница справки не найдена: ") + rtl::UTF8ToAnsi(page), T(u8"Справка"),
+                             TMsgIcon::Error);
+        return false;
+    }
+    return FServices.OpenWithDesktop(page);
+}
+
+}  // namespace app
