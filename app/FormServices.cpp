@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "app/JournalFrame.h"
 #include "app/SQLSetupFrmUnit.h"
 #include "framework/rtl/Ownership.h"
 #include "framework/ui/Dialogs.h"
@@ -89,9 +90,12 @@ std::string THelpService::PageOf(int Topic) const { return FFolder + "/" + std::
 THelpService* HelpService = nullptr;
 
 int HelpTopicOf(const ui::TControl* Control) {
-    for (const ui::TControl* c = Control; c; c = c->Parent())
+    for (const ui::TControl* c = Control; c; c = c->Parent()) {
+        if (const auto* frame = dynamic_cast<const TJournalFrame*>(c); frame && frame->HelpContext() != 0)
+            return frame->HelpContext();
         if (const auto* form = dynamic_cast<const ui::TCustomForm*>(c); form && form->HelpContext() != 0)
             return form->HelpContext();
+    }
     return 0;
 }
 
