@@ -1,26 +1,12 @@
 #include "app/AuthFormUnit.h"
 
 #include "app/DBModUnit.h"
+#include "app/FormBuild.h"
 #include "app/FormServices.h"
 
 namespace app {
 
 TAuthForm* AuthForm = nullptr;
-
-namespace {
-
-AnsiString T(const char8_t* Text) { return rtl::UTF8ToAnsi(std::u8string_view(Text)); }
-
-template <class T>
-T* Make(ui::TWinControl* Parent, const char* Name, int Left, int Top, int Width, int Height) {
-    T* c = rtl::Create<T>(Parent);
-    c->SetName(Name);
-    c->SetBounds(Left, Top, Width, Height);
-    c->SetParent(Parent);
-    return c;
-}
-
-}  // namespace
 
 TAuthForm::TAuthForm(rtl::TComponent* Owner) : ui::TForm(Owner) {
     SetName("AuthForm");

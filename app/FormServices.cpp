@@ -1,24 +1,17 @@
 #include "app/FormServices.h"
 
-#include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <thread>
 
+#include "app/FormBuild.h"
 #include "app/JournalFrame.h"
 #include "app/SQLSetupFrmUnit.h"
 #include "framework/rtl/Ownership.h"
 #include "framework/ui/Dialogs.h"
 
-extern char** environ;
-
 namespace app {
-
-namespace {
-AnsiString T(const char8_t* Text) { return rtl::UTF8ToAnsi(std::u8string_view(Text)); }
-}  // namespace
 
 bool TFormServices::MessageBox(const AnsiString& Text, const AnsiString& Caption, TMsgIcon Icon) {
     unsigned flags = ui::MB_OK;
@@ -57,12 +50,8 @@ bool TFormServices::ServerSetup() {
 }
 
 bool StartProcess(const std::vector<std::string>& Argv) {
-    if (Argv.empty()) return false;
-    std::vector<char*> args;
-    for (const std::string& a : Argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    pid_t pid = 0;
-    if (::posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return false;
+    const int pid = Spawn(Argv);
+    if (pid < 0) return false;
     // The program goes on while the child runs; a waiting thread reaps it so no zombie is left.
     std::thread([pid] {
         int status = 0;

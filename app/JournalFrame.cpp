@@ -1,12 +1,9 @@
 #include "app/JournalFrame.h"
 
+#include "app/FormBuild.h"
 #include "controls/editors/ToolCtrlsEh_Buttons.h"
 
 namespace app {
-
-namespace {
-AnsiString T(const char8_t* Text) { return rtl::UTF8ToAnsi(std::u8string_view(Text)); }
-}  // namespace
 
 TJournalFrame::TJournalFrame(rtl::TComponent* Owner, const std::vector<const char8_t*>& Kinds, int MinYear,
                              int HelpTopic)

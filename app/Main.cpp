@@ -2,6 +2,7 @@
 
 #include "app/AuthFormUnit.h"
 #include "app/DBModUnit.h"
+#include "app/FormBuild.h"
 #include "app/FormServices.h"
 #include "framework/ui/StdCtrls.h"
 
@@ -10,8 +11,6 @@ namespace app {
 TMainForm* MainForm = nullptr;
 
 namespace {
-AnsiString T(const char8_t* Text) { return rtl::UTF8ToAnsi(std::u8string_view(Text)); }
-
 const char8_t* const Journals = u8"Журналы";
 }  // namespace
 
@@ -63,7 +62,6 @@ TMainForm::TMainForm(rtl::TComponent* Owner) : ui::TForm(Owner) {
     for (int width : {260, 200, 200}) sbStatus->Panels()->Add()->SetWidth(width);
 
     OnShow = [this](rtl::TObject* Sender) { FormShow(Sender); };
-    OnClose = [this](rtl::TObject* Sender, ui::TCloseAction& Action) { FormClose(Sender, Action); };
 }
 
 ui::TAction* TMainForm::AddAction(const char* Name, const char8_t* Caption, const char8_t* Category,
@@ -96,23 +94,19 @@ void TMainForm::BuildMenu() {
         ActionMainMenuBar1->Items()->Add(item);
         return item;
     };
-    ui::TMenuItem* journals = menu(Journals);
-    for (ui::TAction* a : {actSources, static_cast<ui::TAction*>(nullptr), actOpisi, actTransfer, actLosses,
-                           static_cast<ui::TAction*>(nullptr), actNomenclature, actDocs, actEvents, actChanges,
-                           actOther, static_cast<ui::TAction*>(nullptr), actExit})
-        add(journals, a);
-    ui::TMenuItem* view = menu(u8"Вид");
-    add(view, actFontLarger);
-    add(view, actFontSmaller);
-    ui::TMenuItem* reports = menu(u8"Отчёты");
-    add(reports, actSourceListReport);
-    add(reports, actSummary);
-    ui::TMenuItem* setup = menu(u8"Настройка");
-    add(setup, actUsers);
-    add(setup, actVocab);
-    ui::TMenuItem* help = menu(u8"Справка");
-    add(help, actHelp);
-    add(help, actAbout);
+    ui::TAction* const line = nullptr;
+    const std::pair<const char8_t*, std::vector<ui::TAction*>> menus[] = {
+        {Journals, {actSources, line, actOpisi, actTransfer, actLosses, line, actNomenclature, actDocs, actEvents,
+                    actChanges, actOther, line, actExit}},
+        {u8"Вид", {actFontLarger, actFontSmaller}},
+        {u8"Отчёты", {actSourceListReport, actSummary}},
+        {u8"Настройка", {actUsers, actVocab}},
+        {u8"Справка", {actHelp, actAbout}},
+    };
+    for (const auto& [caption, actions] : menus) {
+        ui::TMenuItem* parent = menu(caption);
+        for (ui::TAction* a : actions) add(parent, a);
+    }
 }
 
 std::vector<ui::TAction*> TMainForm::JournalActions() const {
@@ -142,8 +136,6 @@ void TMainForm::SetUpAccess() {
     open(actVocab, CurrentUser.Access > alCurator);
     if (CurrentUser.Access == alCurator) DBMod->SetCurator(CurrentUser.Id);
 }
-
-void TMainForm::FormClose(rtl::TObject*, ui::TCloseAction&) {}
 
 void TMainForm::ResetJournals() {
     for (VUdeVizov* q : {DBMod->zSources.get(), DBMod->zOpisi.get(), DBMod->zTransfer.get(), DBMod->zLosses.get(),

@@ -2,18 +2,15 @@
 // shown at a time) and the status bar. Showing it first runs the login.
 #pragma once
 
+#include "app/JournalFrame.h"
 #include "framework/ui/ActnList.h"
 #include "framework/ui/ComCtrls.h"
 #include "framework/ui/Forms.h"
 #include "framework/ui/Menus.h"
 
-namespace db {
-class TDataSet;
-}
-
 namespace app {
 
-class TMainForm : public ui::TForm {
+class TMainForm : public ui::TForm, public IJournalHost {
     RTL_CLASS(TMainForm, ui::TForm)
 public:
     explicit TMainForm(rtl::TComponent* Owner);
@@ -28,7 +25,6 @@ public:
     // The login, the commands the user's access level opens, then the sources journal. The program
     // ends when the login is given up.
     void FormShow(rtl::TObject* Sender);
-    void FormClose(rtl::TObject* Sender, ui::TCloseAction& Action);
     // Every journal query closed, the document and source filters back at their start, frames hidden.
     void ResetJournals();
     void actExitExecute(rtl::TObject* Sender);
@@ -36,7 +32,7 @@ public:
     void actSummaryExecute(rtl::TObject* Sender);
 
     // The status bar's count panel: the journal query's record count.
-    void ShowRecordCount(db::TDataSet* Query);
+    void ShowRecordCount(db::TDataSet* Query) override;
     // The nine journal commands, in the menu's order.
     std::vector<ui::TAction*> JournalActions() const;
 

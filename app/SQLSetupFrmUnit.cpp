@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/DBModUnit.h"
+#include "app/FormBuild.h"
 #include "framework/rtl/SysUtils.h"
 
 namespace app {
@@ -12,18 +13,7 @@ TSQLSetupFrm* SQLSetupFrm = nullptr;
 
 namespace {
 
-AnsiString T(const char8_t* Text) { return rtl::UTF8ToAnsi(std::u8string_view(Text)); }
-
 const char8_t* const DatabasePrompt = u8"введите название базы данных";
-
-template <class T>
-T* Make(ui::TWinControl* Parent, const char* Name, int Left, int Top, int Width, int Height) {
-    T* c = rtl::Create<T>(Parent);
-    c->SetName(Name);
-    c->SetBounds(Left, Top, Width, Height);
-    c->SetParent(Parent);
-    return c;
-}
 
 void ConnectionMessage() {
     DBMod->Services().MessageBox(

@@ -54,8 +54,8 @@ public:
 
 TEST_F(JournalFrameTest, TabsFilterByKindAndReportTheCount) {
     EXPECT_EQ(Frame->tcKinds->Tabs()->Count(), 13);
-    EXPECT_EQ(Frame->tcKinds->Tabs()->Strings(0), Ansi(u8"Все"));
-    EXPECT_EQ(Frame->tcKinds->Tabs()->Strings(12), Ansi(u8"ПМХ"));
+    EXPECT_EQ(Frame->tcKinds->Tabs()->Strings(0), A(u8"Все"));
+    EXPECT_EQ(Frame->tcKinds->Tabs()->Strings(12), A(u8"ПМХ"));
     EXPECT_TRUE(Counts.empty()) << "set by the command, not the user's choice";
     struct Case {
         int Tab, Kind, Count;

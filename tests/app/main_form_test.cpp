@@ -17,7 +17,7 @@ public:
 };
 
 TEST_F(MainFormTest, LoginTable) {
-    const std::string wrong = Utf(u8"Пароль не верен, попробуйте еще раз");
+    const std::string wrong = U(u8"Пароль не верен, попробуйте еще раз");
     struct Case {
         const char* Name;
         std::function<void(MainFormTest&)> User;
@@ -52,26 +52,26 @@ TEST_F(MainFormTest, LoginTable) {
         EXPECT_EQ(MessageTexts(), c.Shown);
         EXPECT_EQ(ui::Application()->Terminated(), !c.LoggedIn) << "giving up the login ends the program";
         if (c.LoggedIn) {
-            EXPECT_EQ(CurrentUser.Name, Ansi(u8"Иванова"));
-            EXPECT_EQ(Setting("COMMON", "LastUser"), Ansi(u8"Иванова"));
-            EXPECT_EQ(Setting("COMMON", "username"), Ansi(u8"Иванова"));
+            EXPECT_EQ(CurrentUser.Name, A(u8"Иванова"));
+            EXPECT_EQ(Setting("COMMON", "LastUser"), A(u8"Иванова"));
+            EXPECT_EQ(Setting("COMMON", "username"), A(u8"Иванова"));
         } else {
             EXPECT_EQ(CurrentUser.Id, 0);
             EXPECT_EQ(Setting("COMMON", "LastUser"), "<none>");
         }
         for (const auto& m : Messages) {
-            EXPECT_EQ(m.Caption, Utf(u8"Авторизация"));
+            EXPECT_EQ(m.Caption, U(u8"Авторизация"));
             EXPECT_EQ(m.Flags & 0xF0, ui::MB_ICONINFORMATION);
         }
     }
 }
 
 TEST_F(MainFormTest, LoginPresetsTheLastUserAndListsTheNames) {
-    std::ofstream(Dir / "setup.ini") << "[COMMON]\nLastUser=" << Ansi(u8"Петров") << "\n";
+    std::ofstream(Dir / "setup.ini") << "[COMMON]\nLastUser=" << A(u8"Петров") << "\n";
     Start();
     Step([] {
-        EXPECT_EQ(AuthForm->Caption(), Ansi(u8"Вход в программу"));
-        EXPECT_EQ(AuthForm->cbUsername->Text(), Ansi(u8"Петров"));
+        EXPECT_EQ(AuthForm->Caption(), A(u8"Вход в программу"));
+        EXPECT_EQ(AuthForm->cbUsername->Text(), A(u8"Петров"));
         EXPECT_EQ(ui::Screen()->ActiveControl(), AuthForm->edPassword);
         EXPECT_EQ(AuthForm->cbUsername->Items()->Count(), 3);
         Type("x");
@@ -91,14 +91,14 @@ TEST_F(MainFormTest, AccessLevelSetsTheStatusBarCommandsAndCuratorFilter) {
         {u8"Администратор", u8"", 0},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(Utf(c.Name));
+        SCOPED_TRACE(U(c.Name));
         TearDown();
         SetUp();
         Start();
         LogIn(c.Name, c.Password);
         ShowMain();
         ASSERT_FALSE(ui::Application()->Terminated());
-        EXPECT_EQ(MainForm->sbStatus->Panels()->Items(2)->Text(), Ansi(u8"Пользователь: ") + Ansi(c.Name));
+        EXPECT_EQ(MainForm->sbStatus->Panels()->Items(2)->Text(), A(u8"Пользователь: ") + A(c.Name));
         EXPECT_EQ(DBMod->FCurator, c.Curator) << "a curator sees only the own sources";
         // The users and vocabularies forms do not exist yet: their commands stay shut for everyone.
         EXPECT_FALSE(MainForm->actUsers->Enabled());
@@ -110,7 +110,7 @@ TEST_F(MainFormTest, CommandsWithoutAHandlerAreShutAndAltF4EndsTheLoop) {
     Start();
     LogIn(u8"Администратор", u8"");
     ShowMain();
-    EXPECT_EQ(MainForm->Caption(), Ansi(u8"Вельморат"));
+    EXPECT_EQ(MainForm->Caption(), A(u8"Вельморат"));
     for (ui::TAction* a : MainForm->JournalActions()) EXPECT_FALSE(a->Enabled()) << a->Name();
     for (ui::TAction* a : {MainForm->actFontLarger, MainForm->actFontSmaller, MainForm->actSourceListReport,
                            MainForm->actActivityLog, MainForm->actAbout})
@@ -121,13 +121,38 @@ TEST_F(MainFormTest, CommandsWithoutAHandlerAreShutAndAltF4EndsTheLoop) {
     // A shut command's shortcut does nothing; Alt+F4 closes the window and ends the loop.
     Step([] { CtrlKey('O'); });
     Step([] {
-        EXPECT_EQ(MainForm->Caption(), Ansi(u8"Вельморат"));
+        EXPECT_EQ(MainForm->Caption(), A(u8"Вельморат"));
         AltKey(ui::VK_F4);
     });
     RunLoop();
     EXPECT_TRUE(ui::Application()->Terminated());
     EXPECT_TRUE(Script.empty());
-    EXPECT_EQ(Setting("COMMON", "LastUser"), Ansi(u8"Администратор"));
+    EXPECT_EQ(Setting("COMMON", "LastUser"), A(u8"Администратор"));
+}
+
+// Every journal command starts from the same state: queries closed, kind, source and source kind
+// back to none and the year to the current one; the curator's filter stays.
+TEST_F(MainFormTest, ResetJournalsClosesTheQueriesAndKeepsTheCurator) {
+    Start();
+    LogIn(u8"Иванова", u8"Secret");
+    ShowMain();
+    DBMod->zOpisi->Open();
+    DBMod->SetKind(3);
+    DBMod->SetYear(ThisYear - 2);
+    DBMod->SetSource(5);
+    DBMod->SetSourceKind(2);
+    MainForm->ResetJournals();
+    EXPECT_FALSE(DBMod->zOpisi->Active());
+    EXPECT_FALSE(DBMod->zSources->Active());
+    EXPECT_EQ(DBMod->FKind, 0);
+    EXPECT_EQ(DBMod->FSource, 0);
+    EXPECT_EQ(DBMod->FSourceKind, 0);
+    EXPECT_EQ(DBMod->FYear, ThisYear);
+    EXPECT_EQ(DBMod->FCurator, 2);
+    EXPECT_EQ(DBMod->GetDocFilterText(), "year_of = " + std::to_string(ThisYear));
+    DBMod->zOpisi->Open();
+    MainForm->ShowRecordCount(DBMod->zOpisi.get());
+    EXPECT_EQ(MainForm->sbStatus->Panels()->Items(1)->Text(), A(u8"Кол-во записей: 0"));
 }
 
 // Help: F1 asks the focused window's form for its topic, "Помощь" shows the contents; a missing
@@ -166,7 +191,7 @@ TEST_F(MainFormTest, HelpTopicsFollowTheFocus) {
     HelpService = nullptr;
     EXPECT_EQ(opener.Opened, (std::vector<std::string>{(help / "1100.html").string(), (help / "101.html").string(),
                                                        (help / "1000.html").string()}));
-    EXPECT_EQ(opener.Shown, std::vector<std::string>{Utf(u8"Страница справки не найдена: ") + (help / "101.html").string()});
+    EXPECT_EQ(opener.Shown, std::vector<std::string>{U(u8"Страница справки не найдена: ") + (help / "101.html").string()});
 }
 
 // The desktop's opener is started and not waited for; when it cannot start, an error box says so.
@@ -179,7 +204,7 @@ TEST_F(MainFormTest, MissingOpenerGivesTheErrorBox) {
     ::setenv("PATH", saved.c_str(), 1);
     EXPECT_FALSE(opened);
     ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_EQ(Messages[0].Text, Utf(u8"Не удается запустить программу для открытия файла: ") + (Dir / "a.pdf").string());
+    EXPECT_EQ(Messages[0].Text, U(u8"Не удается запустить программу для открытия файла: ") + (Dir / "a.pdf").string());
     EXPECT_EQ(Messages[0].Flags & 0xF0, ui::MB_ICONERROR);
     EXPECT_TRUE(StartProcess({"true"}));
     EXPECT_FALSE(StartProcess({}));

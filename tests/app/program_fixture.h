@@ -3,34 +3,17 @@
 // the message loop has nothing left to do.
 #pragma once
 
-#include <gtest/gtest.h>
-#include <sqlite3.h>
-#include <unistd.h>
-
-#include <deque>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <string>
-#include <vector>
-
 #include "app/AuthFormUnit.h"
-#include "app/DBModUnit.h"
 #include "app/FormServices.h"
 #include "app/Main.h"
 #include "app/Program.h"
-#include "data/components/UniDump.h"
+#include "dbmod_fixture.h"
 #include "framework/rtl/Clock.h"
 #include "framework/rtl/IniFiles.h"
 #include "framework/ui/Forms.h"
 
 namespace apptest {
 
-using namespace app;
-using rtl::AnsiString;
-
-inline AnsiString Ansi(const char8_t* s) { return rtl::UTF8ToAnsi(std::u8string_view(s)); }
-inline std::string Utf(const char8_t* s) { return reinterpret_cast<const char*>(s); }
 
 struct TShownMessage {
     std::string Text, Caption;
@@ -85,23 +68,13 @@ public:
         };
     }
 
-    // A database made by the install script through the dump component.
-    void MakeDatabase(const std::filesystem::path& File) {
-        rtl::TOwnedPtr<components::TUniConnection> c(rtl::Create<components::TUniConnection>(nullptr));
-        c->SetLoginPrompt(false);
-        c->SetProviderName("SQLite");
-        c->SetDatabase(File.string());
-        c->SpecificOptions()->Add("SQLite.ForceCreateDatabase=True");
-        rtl::TOwnedPtr<components::TUniDump> dump(rtl::Create<components::TUniDump>(nullptr));
-        dump->SetConnection(c.get());
-        dump->RestoreFromFile(VELMORAT_INSTALL_DB_SQL);
-    }
+    void MakeDatabase(const std::filesystem::path& File) { MakeInstalledDatabase(File); }
     void MakeDatabase() { MakeDatabase(Dir / "velmorat.sdb"); }
     void CopyScript() { std::filesystem::copy_file(VELMORAT_INSTALL_DB_SQL, Dir / "install_db.sql"); }
     void Raw(const char8_t* SQL) {
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open((Dir / "velmorat.sdb").c_str(), &db), SQLITE_OK);
-        EXPECT_EQ(sqlite3_exec(db, Utf(SQL).c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        EXPECT_EQ(sqlite3_exec(db, U(SQL).c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
         sqlite3_close(db);
     }
     AnsiString Setting(const char* Section, const char* Key) {
@@ -139,11 +112,11 @@ public:
         Step([=] {
             AuthForm->cbUsername->SetFocus();
             AuthForm->cbUsername->SelectAll();
-            Type(Ansi(Name));
+            Type(A(Name));
             Key(ui::VK_TAB);
         });
         Step([=] {
-            Type(Ansi(Password));
+            Type(A(Password));
             Key(ui::VK_RETURN);
         });
     }

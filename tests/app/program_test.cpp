@@ -15,7 +15,7 @@ public:
             ASSERT_NE(SQLSetupFrm, nullptr);
             SQLSetupFrm->cbDatabase->SetFocus();
             SQLSetupFrm->cbDatabase->SelectAll();
-            Type(Ansi(Name));
+            Type(A(Name));
             Key(ui::VK_TAB);  // to OK
         });
         Step([] { Key(ui::VK_SPACE); });
@@ -37,7 +37,7 @@ TEST_F(StartupTest, TableOfWorkingFolders) {
         std::vector<std::string> Shown;  // message texts, in order
         const char* DatabaseSetting;     // "database" of "SQL" in setup.ini
     };
-    const std::string made = Utf(u8"новая.sdb");
+    const std::string made = U(u8"новая.sdb");
     const Case cases[] = {
         {"existing database: no dialog", [](ProgramFixture& f) { f.MakeDatabase(); }, nullptr, false, true, {}, "<none>"},
         {"no database, the dialog closed: nothing written",
@@ -48,14 +48,14 @@ TEST_F(StartupTest, TableOfWorkingFolders) {
         {"no database, no script: the dialog says so and stays",
          [](ProgramFixture&) {},
          [](StartupTest& t) { t.ChooseDatabase(u8"новая.sdb"); t.CloseDialog(); }, true, false,
-         {Utf(u8"Файл install_db.sql не найден. Попробуйте переустановить программу")}, "<none>"},
+         {U(u8"Файл install_db.sql не найден. Попробуйте переустановить программу")}, "<none>"},
         {"no database, the script: made and connected",
          [](ProgramFixture& f) { f.CopyScript(); },
          [](StartupTest& t) { t.ChooseDatabase(u8"новая.sdb"); }, true, true, {}, "new"},
         {"the empty name is refused",
          [](ProgramFixture& f) { f.CopyScript(); },
          [](StartupTest& t) { t.ChooseDatabase(u8"  "); t.CloseDialog(); }, true, false,
-         {Utf(u8"Необходимо указать название базы данных")}, "<none>"},
+         {U(u8"Необходимо указать название базы данных")}, "<none>"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -76,7 +76,7 @@ TEST_F(StartupTest, TableOfWorkingFolders) {
         const AnsiString database = Setting("SQL", "database");
         if (std::string(c.DatabaseSetting) == "new") {
             EXPECT_EQ(database, rtl::UTF8ToAnsi((Dir / made).string()));
-            EXPECT_TRUE(DBMod->CheckLogin(Ansi(u8"Администратор"), ""));
+            EXPECT_TRUE(DBMod->CheckLogin(A(u8"Администратор"), ""));
         } else {
             EXPECT_EQ(database, c.DatabaseSetting);
         }
@@ -97,7 +97,7 @@ TEST_F(StartupTest, FailedInstallLeavesNoFileAndKeepsTheDialog) {
     ChooseDatabase(u8"новая.sdb");
     Step([&] {
         ASSERT_NE(SQLSetupFrm, nullptr) << "the dialog stays open";
-        EXPECT_FALSE(std::filesystem::exists(Dir / Utf(u8"новая.sdb")));
+        EXPECT_FALSE(std::filesystem::exists(Dir / U(u8"новая.sdb")));
         ASSERT_EQ(Messages.size(), 1u);
         EXPECT_NE(Messages[0].Text.find("no_such_table"), std::string::npos) << Messages[0].Text;
         std::filesystem::copy_file(VELMORAT_INSTALL_DB_SQL, Dir / "install_db.sql",
@@ -106,7 +106,7 @@ TEST_F(StartupTest, FailedInstallLeavesNoFileAndKeepsTheDialog) {
     ChooseDatabase(u8"новая.sdb");
     EXPECT_NO_THROW(Start());
     EXPECT_TRUE(DBMod->zServer->Connected());
-    EXPECT_TRUE(std::filesystem::exists(Dir / Utf(u8"новая.sdb")));
+    EXPECT_TRUE(std::filesystem::exists(Dir / U(u8"новая.sdb")));
 }
 
 // The dialog lists the database files of the working folder; picking an existing one only opens it.
