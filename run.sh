@@ -7,7 +7,7 @@ cd "$(dirname "$0")"
 src="$PWD"
 
 packages=(cmake g++ ninja-build pkg-config libsqlite3-dev zlib1g-dev libicu-dev libbenchmark-dev
-          qt6-base-dev qt6-qpa-plugins fonts-dejavu-core sqlite3)
+          qt6-base-dev qt6-qpa-plugins fonts-liberation2 sqlite3)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

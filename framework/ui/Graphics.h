@@ -309,9 +309,9 @@ inline constexpr TFontCharset OEM_CHARSET = 255;
 
 // The screen's pixels per inch; Size and Height convert through it.
 inline constexpr int ScreenPixelsPerInch = 96;
-inline constexpr const char* DefaultFontName = "DejaVu Sans";
+inline constexpr const char* DefaultFontName = "Liberation Sans";
 // Negative: the character height without internal leading, as the window system reads it.
-inline constexpr int DefaultFontHeight = -16;
+inline constexpr int DefaultFontHeight = -11;
 
 // What a surface needs to know of a font.
 struct TFontData {

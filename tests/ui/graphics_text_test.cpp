@@ -1,4 +1,4 @@
-// DrawText layout on the recording surface (characters 8x16 with the default font).
+// DrawText layout on the recording surface (characters 8x16 with a 16-pixel font).
 #include <gtest/gtest.h>
 
 #include "framework/ui/Graphics.h"
@@ -19,6 +19,7 @@ void PrintTo(const Line& l, std::ostream* os) { *os << "'" << l.text << "'@(" <<
 struct DrawTextFixture : ::testing::Test {
     TRecordingSurface surface{400, 300};
     TCanvas canvas{&surface};
+    DrawTextFixture() { canvas.Font()->SetHeight(-16); }
 
     std::vector<Line> Draw(const std::string& text, TRect r, unsigned flags, DRAWTEXTPARAMS* params = nullptr) {
         surface.Clear();
@@ -113,11 +114,11 @@ TEST_F(DrawTextFixture, CalcRectMeasuresWithoutDrawing) {
     r = Rect(0, 0, 10, 0);
     canvas.DrawText("wider than ten", r, DT_SINGLELINE | DT_CALCRECT);
     EXPECT_EQ(r, Rect(0, 0, 112, 16));
-    // Measuring works before a surface exists.
+    // Measuring works before a surface exists (in the default font).
     TCanvas bare;
     r = Rect(0, 0, 0, 0);
-    EXPECT_EQ(bare.DrawText("ab", r, DT_CALCRECT | DT_SINGLELINE), 16);
-    EXPECT_EQ(r.Right, 16);
+    EXPECT_EQ(bare.DrawText("ab", r, DT_CALCRECT | DT_SINGLELINE), 11);
+    EXPECT_EQ(r.Right, 12);
 }
 
 TEST_F(DrawTextFixture, PrefixesTabsAndMargins) {

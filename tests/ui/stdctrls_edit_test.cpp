@@ -173,29 +173,29 @@ TEST_F(EditTest, CharCaseAppliesToTypedPastedAndSetText) {
 }
 
 TEST_F(EditTest, MouseSelectsByClickShiftClickDragAndDoubleClick) {
-    // Each character of the default font is 8 pixels wide; the text starts at x = 1.
+    // Each character of the default font is 6 pixels wide; the text starts at x = 1.
     auto* e = MakeEdit(Cp(u8"Опись фонда"));
-    Click(e, 1 + 8 * 2 + 1, 5);
+    Click(e, 1 + 6 * 2 + 1, 5);
     EXPECT_EQ(e->SelStart(), 2);
     EXPECT_EQ(e->SelLength(), 0);
-    Click(e, 1 + 8 * 9 + 1, 5, true);
+    Click(e, 1 + 6 * 9 + 1, 5, true);
     EXPECT_EQ(e->SelStart(), 2);
     EXPECT_EQ(e->SelLength(), 7);
 
-    MouseInput(WM_LBUTTONDOWN, At(e, 1 + 8 * 8, 5));
-    MouseInput(WM_MOUSEMOVE, At(e, 1 + 8 * 4, 5));
-    MouseInput(WM_MOUSEMOVE, At(e, 1 + 8 * 1, 5));
-    MouseInput(WM_LBUTTONUP, At(e, 1 + 8 * 1, 5));
+    MouseInput(WM_LBUTTONDOWN, At(e, 1 + 6 * 8, 5));
+    MouseInput(WM_MOUSEMOVE, At(e, 1 + 6 * 4, 5));
+    MouseInput(WM_MOUSEMOVE, At(e, 1 + 6 * 1, 5));
+    MouseInput(WM_LBUTTONUP, At(e, 1 + 6 * 1, 5));
     Pump();
     EXPECT_EQ(e->SelStart(), 1);
     EXPECT_EQ(e->SelLength(), 7);
     EXPECT_EQ(e->CaretPos(), 1);
     ResetDoubleClick();
 
-    MouseInput(WM_LBUTTONDOWN, At(e, 1 + 8 * 7 + 2, 5));
-    MouseInput(WM_LBUTTONUP, At(e, 1 + 8 * 7 + 2, 5));
-    MouseInput(WM_LBUTTONDOWN, At(e, 1 + 8 * 7 + 2, 5));
-    MouseInput(WM_LBUTTONUP, At(e, 1 + 8 * 7 + 2, 5));
+    MouseInput(WM_LBUTTONDOWN, At(e, 1 + 6 * 7 + 2, 5));
+    MouseInput(WM_LBUTTONUP, At(e, 1 + 6 * 7 + 2, 5));
+    MouseInput(WM_LBUTTONDOWN, At(e, 1 + 6 * 7 + 2, 5));
+    MouseInput(WM_LBUTTONUP, At(e, 1 + 6 * 7 + 2, 5));
     Pump();
     EXPECT_EQ(e->SelText(), Cp(u8"фонда"));
 }
@@ -235,9 +235,9 @@ TEST_F(EditTest, AutoSelectOnEnterAndEditMessages) {
     TRect got;
     e->Perform(EM_GETRECT, 0, reinterpret_cast<LPARAM>(&got));
     EXPECT_EQ(got, r);
-    const LRESULT hit = e->Perform(EM_CHARFROMPOS, 0, PointToLParam(20 + 8 * 2 + 1, 5));
+    const LRESULT hit = e->Perform(EM_CHARFROMPOS, 0, PointToLParam(20 + 6 * 2 + 1, 5));
     EXPECT_EQ(hit & 0xFFFF, 2);
-    EXPECT_EQ(e->PosFromChar(3).X, 20 + 8 * 3);
+    EXPECT_EQ(e->PosFromChar(3).X, 20 + 6 * 3);
 }
 
 TEST_F(EditTest, ChangeReachesTheControlThroughItsParent) {
