@@ -83,6 +83,11 @@ void TControl::WndProc(TMessage& Message) {
             }
         }
         if (Message.Msg != WM_MOUSEWHEEL) Application()->HintMouseMessage(this, Message);
+        if ((Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_LBUTTONDBLCLK) && FDragMode == dmAutomatic &&
+            !ComponentState().Contains(rtl::csDesigning)) {
+            BeginDrag(true);
+            return;
+        }
     }
     Dispatch(Message);
 }

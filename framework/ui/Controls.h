@@ -109,6 +109,28 @@ using TMouseWheelEvent =
     std::function<void(TObject* Sender, TShiftState Shift, int WheelDelta, TPoint MousePos, bool& Handled)>;
 using TMouseWheelUpDownEvent = std::function<void(TObject* Sender, TShiftState Shift, TPoint MousePos, bool& Handled)>;
 
+// Dragging inside the program.
+enum class TDragMode { dmManual, dmAutomatic };
+using enum TDragMode;
+enum class TDragState { dsDragEnter, dsDragLeave, dsDragMove };
+using enum TDragState;
+
+// What is dragged: by default the control itself; OnStartDrag may give an object of its own
+// (owned by whoever made it), which then is the Source the targets see.
+class TDragObject : public TObject {
+    RTL_CLASS(TDragObject, TObject)
+public:
+    TDragObject() = default;
+    // The cursor over a target that accepts (Accepted) or refuses.
+    virtual TCursor GetDragCursor(bool Accepted, int X, int Y);
+};
+
+using TStartDragEvent = std::function<void(TObject* Sender, TDragObject*& DragObject)>;
+using TDragOverEvent =
+    std::function<void(TObject* Sender, TObject* Source, int X, int Y, TDragState State, bool& Accept)>;
+using TDragDropEvent = std::function<void(TObject* Sender, TObject* Source, int X, int Y)>;
+using TEndDragEvent = std::function<void(TObject* Sender, TObject* Target, int X, int Y)>;
+
 // What a window is created with.
 struct TCreateParams {
     AnsiString Caption;
@@ -253,6 +275,25 @@ public:
     bool MouseCapture() const;
     void SetMouseCapture(bool Value);
 
+    // Dragging. dmAutomatic starts a drag with the left button; BeginDrag starts one at once
+    // (Immediate) or once the mouse has moved Threshold pixels (-1: the system's 5). While it
+    // lasts, the mouse is the drag's: targets under it are asked through DragOver, the release
+    // drops on one that accepted, the right button or Esc cancels.
+    TDragMode DragMode() const noexcept { return FDragMode; }
+    void SetDragMode(TDragMode Value) noexcept { FDragMode = Value; }
+    TCursor DragCursor() const noexcept { return FDragCursor; }
+    void SetDragCursor(TCursor Value) noexcept { FDragCursor = Value; }
+    void BeginDrag(bool Immediate, int Threshold = -1);
+    bool Dragging() const;
+    void EndDrag(bool Drop);
+    // The target side: Accept starts true when OnDragOver is assigned (false otherwise).
+    virtual void DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept);
+    virtual void DragDrop(TObject* Source, int X, int Y);
+    TStartDragEvent OnStartDrag;
+    TDragOverEvent OnDragOver;
+    TDragDropEvent OnDragDrop;
+    TEndDragEvent OnEndDrag;
+
     // Painting.
     virtual void Invalidate();
     virtual void Update();
@@ -282,6 +323,8 @@ public:
 
     virtual void Click();
     virtual void DblClick();
+    virtual void DoStartDrag(TDragObject*& DragObject);
+    virtual void DoEndDrag(TObject* Target, int X, int Y);
     virtual bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos);
     virtual bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos);
     virtual bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos);
@@ -354,6 +397,8 @@ protected:
     bool FShowHint = false;
     bool FParentShowHint = true;
     int FWheelAccumulator = 0;
+    TDragMode FDragMode = dmManual;
+    TCursor FDragCursor = crDrag;
 
 private:
     void FontChanged(TObject* Sender);
@@ -746,6 +791,9 @@ void KeyPressInput(uint16_t Key, char Char = 0);
 void CharInput(char Char);
 // Forgets the last click (tests that need independent clicks).
 void ResetDoubleClick();
+// The control being dragged, null when none; CancelDrag ends a drag without a drop.
+TControl* DragControl();
+void CancelDrag();
 
 }  // namespace ui
 
@@ -761,6 +809,9 @@ void DeviceContextsGoing(HWND Wnd);
 void SurfaceGoing(const TSurface* Surface);
 // A control is destroyed: mouse tracking must not keep pointing at it.
 void ControlGoing(TControl* Control);
+// Mouse input while a drag lasts goes to the drag (true); false when there is none.
+bool DragMouseInput(UINT Msg, TPoint ScreenPos);
+void DragControlGoing(TControl* Control);
 void WindowHidden(HWND Wnd);
 // The active top-level window hides: the topmost other visible one becomes active.
 void ActivateNext(TWinControl* Hidden);

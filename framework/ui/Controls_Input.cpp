@@ -67,6 +67,7 @@ void WindowGoing(HWND Wnd) {
 
 void ControlGoing(TControl* Control) {
     if (In().MouseControl == Control) In().MouseControl = nullptr;
+    DragControlGoing(Control);
 }
 
 void WindowHidden(HWND Wnd) {
@@ -317,6 +318,7 @@ void MouseInput(UINT Msg, TPoint ScreenPos) {
         case WM_MBUTTONUP: SetKeyState(VK_MBUTTON, false); break;
         default: break;
     }
+    if (detail::DragMouseInput(Msg, ScreenPos)) return;
     const bool press = Msg == WM_LBUTTONDOWN || Msg == WM_RBUTTONDOWN || Msg == WM_MBUTTONDOWN;
     HWND target = s.Capture ? s.Capture : WindowFromPoint(ScreenPos);
     if (Msg == WM_MOUSEMOVE) TrackMouseControl(ScreenPos);

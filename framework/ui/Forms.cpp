@@ -639,6 +639,11 @@ void TApplication::Notification(TComponent* AComponent, rtl::TOperation Operatio
 
 bool TApplication::IsKeyMsg(TMsg& Msg) {
     if (Msg.message < WM_KEYFIRST || Msg.message > WM_KEYLAST) return false;
+    // Esc ends a drag, wherever the focus is.
+    if (DragControl() && Msg.message == WM_KEYDOWN && Msg.wParam == VK_ESCAPE) {
+        CancelDrag();
+        return true;
+    }
     TWinControl* target = FindControl(Msg.hwnd);
     if (!target) return false;
     return target->Perform(CN_BASE + Msg.message, Msg.wParam, Msg.lParam) != 0;
