@@ -369,6 +369,10 @@ inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
 inline constexpr int IDYES = 6;
 inline constexpr int IDNO = 7;
+// Our own box type: Yes, No, Yes to all, No to all (for a question asked of many items).
+inline constexpr unsigned MB_YESNOTOALL = 0x7;
+inline constexpr int IDNOTOALL = mrNoToAll;
+inline constexpr int IDYESTOALL = mrYesToAll;
 
 // SystemParametersInfo(SPI_GETWORKAREA): the primary monitor's work area.
 TRect GetWorkArea();
