@@ -79,6 +79,7 @@ private:
     TQtSurface* FSurface;
     bool FSyncing = false;
     QRect FPlaced;  // the model's bounds last given to the window
+    ui::TCursor FShownCursor = ui::crNone - 100;  // none shown yet
 };
 
 }  // namespace qtback

@@ -457,7 +457,12 @@ public:
     void SelectFirst();
 
     // Window scroll bars (SB_HORZ, SB_VERT). A bar is shown while its range exceeds its page.
+    // SB_CTL addresses the window itself when it is a scroll-bar control.
     int SetScrollInfo(int Bar, const TScrollInfo& Info, bool Redraw = true);
+    // ESB_ flags: greyed arrows do not scroll; ESB_DISABLE_BOTH disables the whole bar.
+    // SB_BOTH names both window bars.
+    bool EnableScrollBar(int Bar, UINT Arrows);
+    UINT ScrollBarArrowsDisabled(int Bar) const;
     bool GetScrollInfo(int Bar, TScrollInfo& Info) const;
     int SetScrollPos(int Bar, int Pos, bool Redraw = true);
     int GetScrollPos(int Bar) const;
@@ -631,6 +636,7 @@ protected:
         TScrollInfo Info;
         bool Visible = false;
         bool ForcedHidden = false;
+        UINT Disabled = ESB_ENABLE_BOTH;
     };
     TBar FBars[2];
     std::unique_ptr<TSurface> FSurface;

@@ -474,6 +474,7 @@ void TWinControl::AlignControls(TControl* AControl, TRect& Rect) {
 // Scroll bars
 
 int TWinControl::SetScrollInfo(int Bar, const TScrollInfo& Info, bool Redraw) {
+    if (Bar == SB_CTL) return static_cast<int>(Perform(SBM_SETSCROLLINFO, Redraw, reinterpret_cast<LPARAM>(&Info)));
     if (Bar != SB_HORZ && Bar != SB_VERT) return 0;
     TBar& b = FBars[Bar];
     if (Info.fMask & SIF_RANGE) {
@@ -498,7 +499,27 @@ int TWinControl::SetScrollInfo(int Bar, const TScrollInfo& Info, bool Redraw) {
     return b.Info.nPos;
 }
 
+bool TWinControl::EnableScrollBar(int Bar, UINT Arrows) {
+    if (Bar == SB_CTL) return Perform(SBM_ENABLE_ARROWS, Arrows, 0) != 0;
+    if (Bar != SB_HORZ && Bar != SB_VERT && Bar != SB_BOTH) return false;
+    bool changed = false;
+    for (int b : {SB_HORZ, SB_VERT}) {
+        if (Bar != SB_BOTH && Bar != b) continue;
+        changed = changed || FBars[b].Disabled != (Arrows & ESB_DISABLE_BOTH);
+        FBars[b].Disabled = Arrows & ESB_DISABLE_BOTH;
+    }
+    if (changed) InvalidateFrame();
+    return changed;
+}
+
+UINT TWinControl::ScrollBarArrowsDisabled(int Bar) const {
+    if (Bar == SB_CTL) return static_cast<UINT>(const_cast<TWinControl*>(this)->Perform(SBM_ENABLE_ARROWS, UINT(-1), 0));
+    return Bar == SB_HORZ || Bar == SB_VERT ? FBars[Bar].Disabled : ESB_ENABLE_BOTH;
+}
+
 bool TWinControl::GetScrollInfo(int Bar, TScrollInfo& Info) const {
+    if (Bar == SB_CTL)
+        return const_cast<TWinControl*>(this)->Perform(SBM_GETSCROLLINFO, 0, reinterpret_cast<LPARAM>(&Info)) != 0;
     if (Bar != SB_HORZ && Bar != SB_VERT) return false;
     const TScrollInfo& s = FBars[Bar].Info;
     if (Info.fMask & SIF_RANGE) {
@@ -568,11 +589,14 @@ void TWinControl::ScrollBarClick(int Bar, TPoint ScreenPos) {
     const int maxPos = std::max(b.Info.nMax - std::max(page - 1, 0) - b.Info.nMin, 1);
     const int thumbStart = ScrollBarSize + (track - thumbLen) * (b.Info.nPos - b.Info.nMin) / maxPos;
     int code;
+    if (b.Disabled == ESB_DISABLE_BOTH) return;
     if (pos < ScrollBarSize) code = SB_LINEUP;
     else if (pos >= length - ScrollBarSize) code = SB_LINEDOWN;
     else if (pos < thumbStart) code = SB_PAGEUP;
     else if (pos >= thumbStart + thumbLen) code = SB_PAGEDOWN;
     else code = SB_THUMBPOSITION;
+    if ((code == SB_LINEUP && (b.Disabled & ESB_DISABLE_LTUP)) || (code == SB_LINEDOWN && (b.Disabled & ESB_DISABLE_RTDN)))
+        return;
     const UINT msg = vert ? WM_VSCROLL : WM_HSCROLL;
     Perform(msg, MakeWParam(code, code == SB_THUMBPOSITION ? b.Info.nPos : 0), 0);
     Perform(msg, MakeWParam(SB_ENDSCROLL, 0), 0);
@@ -1086,16 +1110,20 @@ void TWinControl::DefaultHandler(TMessage& Message) {
             if (FBars[SB_VERT].Visible) {
                 const TRect bar = Rect(c.Right, c.Top, c.Right + ScrollBarSize, c.Bottom);
                 FillRectColor(&dc, bar, clScrollBar);
-                DrawFrameControl(&dc, Bounds(bar.Left, bar.Top, ScrollBarSize, ScrollBarSize), DFC_SCROLL, DFCS_SCROLLUP);
+                const UINT off = FBars[SB_VERT].Disabled;
+                DrawFrameControl(&dc, Bounds(bar.Left, bar.Top, ScrollBarSize, ScrollBarSize), DFC_SCROLL,
+                                 DFCS_SCROLLUP | (off & ESB_DISABLE_LTUP ? DFCS_INACTIVE : 0u));
                 DrawFrameControl(&dc, Rect(bar.Left, bar.Bottom - ScrollBarSize, bar.Right, bar.Bottom), DFC_SCROLL,
-                                 DFCS_SCROLLDOWN);
+                                 DFCS_SCROLLDOWN | (off & ESB_DISABLE_RTDN ? DFCS_INACTIVE : 0u));
             }
             if (FBars[SB_HORZ].Visible) {
                 const TRect bar = Rect(c.Left, c.Bottom, c.Right, c.Bottom + ScrollBarSize);
                 FillRectColor(&dc, bar, clScrollBar);
-                DrawFrameControl(&dc, Bounds(bar.Left, bar.Top, ScrollBarSize, ScrollBarSize), DFC_SCROLL, DFCS_SCROLLLEFT);
+                const UINT off = FBars[SB_HORZ].Disabled;
+                DrawFrameControl(&dc, Bounds(bar.Left, bar.Top, ScrollBarSize, ScrollBarSize), DFC_SCROLL,
+                                 DFCS_SCROLLLEFT | (off & ESB_DISABLE_LTUP ? DFCS_INACTIVE : 0u));
                 DrawFrameControl(&dc, Rect(bar.Right - ScrollBarSize, bar.Top, bar.Right, bar.Bottom), DFC_SCROLL,
-                                 DFCS_SCROLLRIGHT);
+                                 DFCS_SCROLLRIGHT | (off & ESB_DISABLE_RTDN ? DFCS_INACTIVE : 0u));
             }
             if (FBars[SB_VERT].Visible && FBars[SB_HORZ].Visible)
                 FillRectColor(&dc, Rect(c.Right, c.Bottom, c.Right + ScrollBarSize, c.Bottom + ScrollBarSize), clBtnFace);

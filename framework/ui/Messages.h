@@ -306,6 +306,9 @@ enum : int {
     SB_RIGHT = 7,
     SB_ENDSCROLL = 8,
 };
+// EnableScrollBar arrows, and the scroll-bar control's messages (SB_CTL).
+enum : UINT { ESB_ENABLE_BOTH = 0, ESB_DISABLE_LTUP = 1, ESB_DISABLE_RTDN = 2, ESB_DISABLE_BOTH = 3 };
+enum : UINT { SBM_ENABLE_ARROWS = 0x00E4, SBM_SETSCROLLINFO = 0x00E9, SBM_GETSCROLLINFO = 0x00EA };
 enum : UINT {
     SIF_RANGE = 0x0001,
     SIF_PAGE = 0x0002,

@@ -637,6 +637,7 @@ private:
     TScrollBarKind FKind = TScrollBarKind::sbHorizontal;
     int FPosition = 0, FMin = 0, FMax = 100, FPageSize = 0;
     int FSmallChange = 1, FLargeChange = 1;
+    UINT FDisabledArrows = ESB_ENABLE_BOTH;
 };
 
 }  // namespace ui

@@ -231,3 +231,33 @@ TEST_F(BackendTest, CsvAndRichTextTravelUnderTheirStandardTypes) {
 
 }  // namespace
 }  // namespace qttest
+
+namespace qttest {
+namespace {
+
+TEST_F(BackendTest, TheProgramsOwnCursorsAreShownFromTheirResource) {
+    RegisterCursorResource(HInstance, "ARROWCUR", [](TBitmap& B) {
+        B.SetSize(8, 8);
+        B.Canvas()->Brush()->SetColor(clWhite);
+        B.Canvas()->FillRect(Rect(0, 0, 8, 8));
+        B.Canvas()->Brush()->SetColor(clBlack);
+        B.Canvas()->FillRect(Rect(0, 0, 4, 4));
+    }, Point(1, 2));
+    Screen()->SetCursors(5, "ARROWCUR");
+    SetCursorShape(5);
+    Pump();
+    QWindow* w = Native(Form);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->cursor().shape(), Qt::BitmapCursor);
+    EXPECT_EQ(w->cursor().hotSpot(), QPoint(1, 2));
+    const QImage image = w->cursor().pixmap().toImage();
+    EXPECT_EQ(qAlpha(image.pixel(0, 0)), 255);
+    EXPECT_EQ(qAlpha(image.pixel(7, 7)), 0) << "the transparent colour is see-through";
+    SetCursorShape(crDefault);
+    Pump();
+    EXPECT_EQ(w->cursor().shape(), Qt::ArrowCursor);
+    RegisterCursorResource(HInstance, "ARROWCUR", nullptr, {});
+}
+
+}  // namespace
+}  // namespace qttest
