@@ -226,6 +226,7 @@ bool TNativeWindow::event(QEvent* Event) {
 void TNativeWindow::mousePressEvent(QMouseEvent* Event) {
     const unsigned msg = ButtonMessage(Event->button(), true);
     if (!msg) return;
+    FPressed |= Event->button();
     SyncModifiers(Event->modifiers());
     Guarded([&] { ui::MouseInput(msg, ScreenPoint(Event->globalPosition())); });
 }
@@ -233,12 +234,18 @@ void TNativeWindow::mousePressEvent(QMouseEvent* Event) {
 void TNativeWindow::mouseReleaseEvent(QMouseEvent* Event) {
     const unsigned msg = ButtonMessage(Event->button(), false);
     if (!msg) return;
+    FPressed &= ~Event->button();
     SyncModifiers(Event->modifiers());
     Guarded([&] { ui::MouseInput(msg, ScreenPoint(Event->globalPosition())); });
 }
 
-// The model tells double clicks from presses by itself.
-void TNativeWindow::mouseDoubleClickEvent(QMouseEvent* Event) { mousePressEvent(Event); }
+// The model tells double clicks from presses by itself, from the second press. Qt follows that
+// press with a double-click event, which must not count as a third click; a double-click that
+// comes in place of the second press stands for it.
+void TNativeWindow::mouseDoubleClickEvent(QMouseEvent* Event) {
+    if (FPressed.testFlag(Event->button())) return;
+    mousePressEvent(Event);
+}
 
 void TNativeWindow::mouseMoveEvent(QMouseEvent* Event) {
     SyncModifiers(Event->modifiers());

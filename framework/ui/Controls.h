@@ -801,6 +801,26 @@ void ResetDoubleClick();
 TControl* DragControl();
 void CancelDrag();
 
+// The system caret: one for the program, owned by the window with the focus. It is made hidden;
+// each HideCaret needs a ShowCaret. While shown it blinks on the framework's timer and is drawn
+// (inverted) over the owner's painting; moving it shows it at once.
+bool CreateCaret(HWND Wnd, int Width, int Height);
+bool DestroyCaret();
+bool ShowCaret(HWND Wnd);
+bool HideCaret(HWND Wnd);
+bool SetCaretPos(int X, int Y);
+bool GetCaretPos(TPoint& Pos);
+UINT GetCaretBlinkTime();
+// The caret as the screen shows it now: its owner, its client rectangle, whether it is shown (made,
+// not hidden) and whether the blink has it drawn at this moment.
+struct TCaretState {
+    HWND Owner = 0;
+    TRect Rect;
+    bool Shown = false;
+    bool Drawn = false;
+};
+TCaretState CaretState();
+
 }  // namespace ui
 
 namespace ui::detail {
@@ -819,6 +839,8 @@ void ControlGoing(TControl* Control);
 bool DragMouseInput(UINT Msg, TPoint ScreenPos);
 void DragControlGoing(TControl* Control);
 void WindowHidden(HWND Wnd);
+// Draws the caret over what its owner has just painted.
+void PaintCaret(TWinControl* Window, TCanvas& DC);
 // The active top-level window hides: the topmost other visible one becomes active.
 void ActivateNext(TWinControl* Hidden);
 }  // namespace ui::detail

@@ -782,6 +782,7 @@ void TWinControl::PaintHandler(TWMPaint& Message) {
     dc.Font()->Assign(Font());
     PaintWindow(&dc);
     PaintControls(&dc, nullptr);
+    detail::PaintCaret(this, dc);
 }
 
 void TWinControl::PaintWindow(HDC DC) {
@@ -1299,7 +1300,8 @@ void TWinControl::CNKeyUp(TWMKey& Message) { Message.Result = 0; }
 
 void TWinControl::CNChar(TWMKey& Message) {
     Message.Result = 1;
-    if ((Perform(WM_GETDLGCODE) & DLGC_WANTCHARS) == 0) {
+    // Alt+letter goes to the form's accelerators whatever the control takes, as in a dialog.
+    if (Message.Msg == CN_SYSCHAR || (Perform(WM_GETDLGCODE) & DLGC_WANTCHARS) == 0) {
         TCustomForm* form = GetParentForm(this);
         if (form && form->Perform(CM_DIALOGCHAR, Message.CharCode, Message.KeyData) != 0) return;
     }

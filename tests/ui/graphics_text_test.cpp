@@ -152,3 +152,28 @@ TEST_F(DrawTextFixture, ExtTextOutOpaqueRectangleUsesBackgroundColour) {
     EXPECT_EQ(surface.Records()[0].Color, clYellow);
     EXPECT_EQ(surface.Records()[1].TextClip, r);
 }
+
+// The accelerator's letter is underlined in the text colour, unless the prefix is hidden.
+TEST_F(DrawTextFixture, TheAcceleratorLetterIsUnderlined) {
+    const auto underlines = [&](const std::string& text, unsigned flags) {
+        surface.Clear();
+        TRect r = Rect(10, 20, 200, 100);
+        canvas.SetTextColor(clRed);
+        canvas.DrawText(text, r, flags);
+        std::vector<TRect> out;
+        for (const TDrawRecord* rec : surface.OfKind(TDrawOp::FillRect)) {
+            EXPECT_EQ(rec->Color, clRed);
+            out.push_back(rec->Rect);
+        }
+        return out;
+    };
+    // 8x16 characters, ascent 12: the line runs under the letter one pixel below the baseline.
+    EXPECT_EQ(underlines("Sa&ve", DT_SINGLELINE), (std::vector<TRect>{Rect(26, 33, 34, 34)}));
+    EXPECT_EQ(underlines("Sa&ve", DT_SINGLELINE | DT_CENTER), (std::vector<TRect>{Rect(105, 33, 113, 34)}));
+    EXPECT_EQ(underlines("one\r\nt&wo", 0), (std::vector<TRect>{Rect(18, 49, 26, 50)}));
+    EXPECT_EQ(underlines("a && b", DT_SINGLELINE), std::vector<TRect>{});
+    EXPECT_EQ(underlines("Sa&ve", DT_SINGLELINE | DT_HIDEPREFIX), std::vector<TRect>{});
+    EXPECT_EQ(underlines("Sa&ve", DT_SINGLELINE | DT_NOPREFIX), std::vector<TRect>{});
+    EXPECT_EQ(underlines("Sa&ve", DT_SINGLELINE | DT_PREFIXONLY), (std::vector<TRect>{Rect(26, 33, 34, 34)}));
+    EXPECT_TRUE(surface.OfKind(TDrawOp::Text).empty()) << "prefix only: no text";
+}

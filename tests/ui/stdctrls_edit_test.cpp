@@ -302,3 +302,82 @@ TEST_F(MemoTest, LinesEnterAndVerticalMoves) {
 
 }  // namespace
 }  // namespace uitest
+
+namespace uitest {
+namespace {
+
+// The caret: where typing goes, shown only in the focused edit, blinking on the clock.
+TEST_F(EditTest, CaretFollowsTheSelectionAndTheFocusAndBlinks) {
+    auto* other = MakeEdit("");
+    auto* e = MakeEdit(Cp(u8"Опись фонда"));  // focused, all selected, caret at the end
+    const auto caretX = [] {
+        TPoint p;
+        EXPECT_TRUE(GetCaretPos(p));
+        return p.X;
+    };
+    EXPECT_EQ(CaretState().Owner, e->Handle());
+    EXPECT_TRUE(CaretState().Shown);
+    EXPECT_EQ(CaretState().Rect.Height(), 11);
+    // Six pixels a character from x = 1.
+    struct {
+        const char* Name;
+        std::vector<TStroke> Keys;
+        int X;
+    } cases[] = {
+        {"end of the selected text", {}, 1 + 6 * 11},
+        {"home", {K(VK_HOME)}, 1},
+        {"shift+right moves the selection's moving end", {SK(VK_RIGHT), SK(VK_RIGHT)}, 1 + 6 * 2},
+        {"typing over the selection", {{0, false, false, 'x'}}, 1 + 6 * 1},
+        {"ctrl+right to the next word", {CK(VK_RIGHT)}, 1 + 6 * 5},
+        {"ctrl+a selects all, the caret at the end", {CK('A')}, 1 + 6 * 10},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Strokes(c.Keys);
+        EXPECT_EQ(caretX(), c.X);
+        EXPECT_TRUE(CaretState().Drawn) << "moving shows the caret at once";
+    }
+    Click(e, 1 + 6 * 4 + 1, 5);
+    EXPECT_EQ(caretX(), 1 + 6 * 4);
+
+    // Drawn inverted over the edit's painting, and blinking off and on again.
+    Pump();
+    Form->Update();
+    auto& rec = *static_cast<TRecordingSurface*>(Form->Surface());
+    rec.Clear();
+    Clock.Advance(GetCaretBlinkTime());
+    rtl::ProcessTimers();
+    EXPECT_FALSE(CaretState().Drawn);
+    Form->Update();
+    const auto inverted = [&] {
+        int n = 0;
+        for (const TDrawRecord* r : rec.OfKind(TDrawOp::FillRect))
+            n += r->Rop == DSTINVERT && r->Rect == Bounds(e->Left() + 2 + 1 + 6 * 4, e->Top() + 2, 1, 11);
+        return n;
+    };
+    EXPECT_EQ(inverted(), 0);
+    EXPECT_FALSE(rec.Records().empty()) << "the caret's pixels painted again without it";
+    rec.Clear();
+    Clock.Advance(GetCaretBlinkTime());
+    rtl::ProcessTimers();
+    EXPECT_TRUE(CaretState().Drawn);
+    Form->Update();
+    EXPECT_EQ(inverted(), 1);
+
+    // The focus takes the caret along; a drop-down list and a button show none.
+    other->SetFocus();
+    EXPECT_EQ(CaretState().Owner, other->Handle());
+    auto* list = rtl::Create<TComboBox>(Form);
+    list->SetParent(Form);
+    list->SetStyle(csDropDownList);
+    list->SetBounds(10, 100, 150, 24);
+    list->SetFocus();
+    EXPECT_EQ(CaretState().Owner, 0u);
+    other->SetFocus();
+    EXPECT_TRUE(CaretState().Shown);
+    Form->Hide();
+    EXPECT_EQ(CaretState().Owner, 0u) << "a hidden form's edit loses the focus and its caret";
+}
+
+}  // namespace
+}  // namespace uitest
