@@ -23,6 +23,7 @@ using rtl::TObject;
 
 class TWinControl;
 class TCustomForm;
+class TPopupMenu;
 
 
 // ---------------------------------------------------------------------------------------------
@@ -107,6 +108,8 @@ using TKeyEvent = std::function<void(TObject* Sender, uint16_t& Key, TShiftState
 using TKeyPressEvent = std::function<void(TObject* Sender, char& Key)>;
 using TMouseWheelEvent =
     std::function<void(TObject* Sender, TShiftState Shift, int WheelDelta, TPoint MousePos, bool& Handled)>;
+// MousePos is in client coordinates, (-1, -1) when the keyboard asked.
+using TContextPopupEvent = std::function<void(TObject* Sender, TPoint MousePos, bool& Handled)>;
 using TMouseWheelUpDownEvent = std::function<void(TObject* Sender, TShiftState Shift, TPoint MousePos, bool& Handled)>;
 
 // Dragging inside the program.
@@ -275,6 +278,16 @@ public:
     bool MouseCapture() const;
     void SetMouseCapture(bool Value);
 
+    // The menu a right click, Shift+F10 or the menu key pops up over the control (WM_CONTEXTMENU);
+    // OnContextPopup may take the request first.
+    TPopupMenu* PopupMenu() const noexcept { return FPopupMenu; }
+    void SetPopupMenu(TPopupMenu* Value);
+    virtual TPopupMenu* GetPopupMenu() const { return FPopupMenu; }
+    TContextPopupEvent OnContextPopup;
+    // The help topic of the control; F1 asks for the nearest non-zero one up the parents.
+    int HelpContext() const noexcept { return FHelpContext; }
+    void SetHelpContext(int Value) noexcept { FHelpContext = Value; }
+
     // Dragging. dmAutomatic starts a drag with the left button; BeginDrag starts one at once
     // (Immediate) or once the mouse has moved Threshold pixels (-1: the system's 5). While it
     // lasts, the mouse is the drag's: targets under it are asked through DragOver, the release
@@ -379,6 +392,8 @@ protected:
     virtual void CMMouseWheel(TCMMouseWheel& Message);
     virtual void CMCancelMode(TCMCancelMode& Message);
     virtual void CMTextChanged(TMessage& Message);
+    virtual void WMContextMenu(TWMContextMenu& Message);
+    virtual void DoContextPopup(TPoint MousePos, bool& Handled);
 
     TWinControl* FParent = nullptr;
     int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
@@ -398,6 +413,8 @@ protected:
     bool FParentShowHint = true;
     int FWheelAccumulator = 0;
     TDragMode FDragMode = dmManual;
+    TPopupMenu* FPopupMenu = nullptr;
+    int FHelpContext = 0;
     TCursor FDragCursor = crDrag;
 
 private:
@@ -575,7 +592,8 @@ protected:
     // The frame the default non-client handling reserves (border and client edge).
     int BorderWidthNC() const;
     void UpdateClientRect();
-    void UpdateShowing();
+    // The form this window is on was shown or hidden: each window below hears it.
+    virtual void UpdateShowing();
 
     // Window-system handlers.
     virtual void WMPaint(TWMPaint& Message);
@@ -597,7 +615,7 @@ protected:
     virtual void WMTimer(TWMTimer& Message);
     virtual void WMHScroll(TWMScroll& Message);
     virtual void WMVScroll(TWMScroll& Message);
-    virtual void WMContextMenu(TWMContextMenu& Message);
+    void WMContextMenu(TWMContextMenu& Message) override;
     virtual void WMWindowPosChanging(TWMWindowPosChanging& Message);
     virtual void CNKeyDown(TWMKey& Message);
     virtual void CNKeyUp(TWMKey& Message);

@@ -404,6 +404,8 @@ void KeyInput(uint16_t Key, bool Down, bool Sys) {
     UINT msg = Down ? WM_KEYDOWN : WM_KEYUP;
     if (Sys || alt || Key == VK_MENU || Key == VK_F10) msg = Down ? WM_SYSKEYDOWN : WM_SYSKEYUP;
     PostMessage(target, msg, Key, static_cast<LPARAM>(static_cast<int32_t>(data)));
+    if (Key == VK_F1 && Down && !alt && GetKeyState(VK_SHIFT) >= 0 && GetKeyState(VK_CONTROL) >= 0)
+        PostMessage(target, WM_KEYF1, 0, 0);
 }
 
 void CharInput(char Char) {

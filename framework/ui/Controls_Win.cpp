@@ -1156,6 +1156,28 @@ void TWinControl::DefaultHandler(TMessage& Message) {
         case WM_CONTEXTMENU:
             if (FParent && FParent->FHandle) Message.Result = SendMessage(FParent->FHandle, WM_CONTEXTMENU, Message.WParam, Message.LParam);
             return;
+        case WM_HELP:
+            if (FParent && FParent->FHandle) Message.Result = SendMessage(FParent->FHandle, WM_HELP, Message.WParam, Message.LParam);
+            return;
+        case WM_KEYF1:
+            if (FHandle) {
+                THelpInfo info;
+                info.hItemHandle = FHandle;
+                const TPoint at = GetCursorPos();
+                info.MousePosX = at.X;
+                info.MousePosY = at.Y;
+                SendMessage(FHandle, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+            }
+            return;
+        case WM_KEYUP:
+            if (Message.WParam == VK_APPS && FHandle) SendMessage(FHandle, WM_CONTEXTMENU, FHandle, PointToLParam(-1, -1));
+            return;
+        case WM_SYSKEYDOWN:
+            if (Message.WParam == VK_F10 && GetKeyState(VK_SHIFT) < 0 && FHandle) {
+                SendMessage(FHandle, WM_CONTEXTMENU, FHandle, PointToLParam(-1, -1));
+                return;
+            }
+            break;
         case WM_RBUTTONUP: {
             const TPoint p = ClientToScreen(LParamToPoint(Message.LParam));
             if (FHandle) SendMessage(FHandle, WM_CONTEXTMENU, FHandle, PointToLParam(p.X, p.Y));
@@ -1269,7 +1291,19 @@ void TWinControl::WMSetCursor(TWMSetCursor& Message) {
 void TWinControl::WMTimer(TWMTimer& Message) { DefaultHandler(Message); }
 void TWinControl::WMHScroll(TWMScroll& Message) { DefaultHandler(Message); }
 void TWinControl::WMVScroll(TWMScroll& Message) { DefaultHandler(Message); }
-void TWinControl::WMContextMenu(TWMContextMenu& Message) { DefaultHandler(Message); }
+void TWinControl::WMContextMenu(TWMContextMenu& Message) {
+    if (Message.Result != 0) return;
+    // A graphic child under the pointer is asked first.
+    const TPoint pos = Point(Message.XPos, Message.YPos);
+    if (!(pos.X == -1 && pos.Y == -1)) {
+        TControl* child = ControlAtPos(ScreenToClient(pos), false);
+        if (child && child->IsControl()) {
+            Message.Result = child->Perform(WM_CONTEXTMENU, Message.Message.WParam, Message.Message.LParam);
+            if (Message.Result != 0) return;
+        }
+    }
+    TControl::WMContextMenu(Message);
+}
 void TWinControl::WMWindowPosChanging(TWMWindowPosChanging& Message) { DefaultHandler(Message); }
 
 void TWinControl::CNKeyDown(TWMKey& Message) {
@@ -1331,6 +1365,10 @@ void TWinControl::CMFocusChanged(TCMFocusChanged& Message) { Broadcast(Message.M
 void TWinControl::CMRecreateWnd(TMessage& Message) {
     (void)Message;
     RecreateWnd();
+}
+
+void TWinControl::UpdateShowing() {
+    for (TWinControl* w : std::vector<TWinControl*>(FTabList)) w->UpdateShowing();
 }
 
 void TWinControl::CMShowingChanged(TMessage& Message) {
