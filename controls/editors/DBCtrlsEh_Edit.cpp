@@ -599,13 +599,6 @@ void TCustomDBEditEh::DefaultHandler(ui::TMessage& Message) {
         const auto c = static_cast<char>(Message.WParam);
         if ((c == '\r' && !FEditWantReturns) || (c == '\t' && !FEditWantTabs) || c == '\n') return;
     }
-    // Only the edit's own capture (a selection dragged over the buttons) lets these through: a
-    // button holding the mouse must not have the edit take the capture from it.
-    if (Message.Msg >= ui::WM_LBUTTONDOWN && Message.Msg <= ui::WM_MBUTTONDBLCLK && HandleAllocated() &&
-        ui::GetCaptureControl() != this) {
-        const ui::TPoint p = ui::LParamToPoint(Message.LParam);
-        if (ui::PtInRect(ButtonsAreaRect(), p) || (FImageWidth > 0 && ui::PtInRect(ImageAreaRect(), p))) return;
-    }
     ui::TCustomMaskEdit::DefaultHandler(Message);
 }
 

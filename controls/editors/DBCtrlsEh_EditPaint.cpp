@@ -351,30 +351,17 @@ void TCustomDBEditEh::WMNCPaint(ui::TMessage& Message) {
         ui::TCustomMaskEdit::WMNCPaint(Message);
         return;
     }
-    ui::TWinControl* top = TopLevelWindow();
-    if (!top || !top->Surface()) return;
-    const ui::TRect topRect = top->WindowRectOnScreen();
-    const ui::TRect w = WindowRectOnScreen();
-    ui::TCanvas dc(top->Surface());
-    dc.SetViewportOrgEx(w.Left - topRect.Left, w.Top - topRect.Top);
-    ui::TRegion frame(ui::Rect(0, 0, Width(), Height()));
-    frame.Subtract(ClientRectInWindow());
-    frame.Offset(w.Left - topRect.Left, w.Top - topRect.Top);
-    if (Parent()) {
-        ui::TPoint o;
-        ui::TRegion visible;
-        Parent()->PaintSurface(o, visible);
-        frame.Intersect(visible);
-    }
-    if (frame.IsEmpty()) return;
-    dc.SelectClipRgn(&frame);
+    ui::TWindowDC wdc(Handle(), true);
+    if (!wdc) return;
+    ui::HDC dc = wdc.DC();
+    dc->ExcludeClipRect(ClientRectInWindow());
     ui::TRect r = ui::Rect(0, 0, Width(), Height());
     if (FBorderHot)
-        ui::DrawEdge(&dc, r, ui::BDR_SUNKENOUTER, ui::BF_RECT);
+        ui::DrawEdge(dc, r, ui::BDR_SUNKENOUTER, ui::BF_RECT);
     else
-        ui::FrameRectColor(&dc, r, ui::clBtnFace);
+        ui::FrameRectColor(dc, r, ui::clBtnFace);
     r.Inflate(-1, -1);
-    ui::FrameRectColor(&dc, r, ui::clBtnFace);
+    ui::FrameRectColor(dc, r, ui::clBtnFace);
 }
 
 void TCustomDBEditEh::WMSetCursor(ui::TWMSetCursor& Message) {

@@ -64,30 +64,12 @@ bool WinValidateRect(ui::HWND Wnd, const ui::TRect* R) {
 }
 
 bool WinScrollWindow(ui::HWND Wnd, int DX, int DY, const ui::TRect* Rect, const ui::TRect* ClipRect) {
-    ui::TWinControl* control = ui::FindControl(Wnd);
-    if (!control) return false;
-    control->ScrollWindow(DX, DY, Rect, ClipRect);
-    return true;
+    return ui::ScrollWindow(Wnd, DX, DY, Rect, ClipRect);
 }
 
 int WinScrollWindowEx(ui::HWND Wnd, int DX, int DY, const ui::TRect* Rect, const ui::TRect* ClipRect,
                       ui::TRegion* UpdateRgn, ui::TRect* UpdateRect, unsigned Flags) {
-    ui::TWinControl* control = ui::FindControl(Wnd);
-    if (!control) return 0;
-    ui::TRect area = Rect ? *Rect : control->ClientRect();
-    if (ClipRect && !ui::IntersectRect(area, area, *ClipRect)) area = ui::TRect();
-    if (area.IsEmpty()) area = ui::TRect();
-    if (DX != 0 || DY != 0) {
-        if ((Flags & ui::SW_SCROLLCHILDREN) && !Rect)
-            control->ScrollWindow(DX, DY, nullptr, ClipRect);
-        else if (Flags & ui::SW_INVALIDATE)
-            control->InvalidateRect(&area, (Flags & ui::SW_ERASE) != 0);
-    } else {
-        area = ui::TRect();
-    }
-    if (UpdateRgn) *UpdateRgn = area.IsEmpty() ? ui::TRegion() : ui::TRegion(area);
-    if (UpdateRect) *UpdateRect = area;
-    return area.IsEmpty() ? ui::NULLREGION : ui::SIMPLEREGION;
+    return ui::ScrollWindowEx(Wnd, DX, DY, Rect, ClipRect, UpdateRgn, UpdateRect, Flags);
 }
 
 bool WinSystemParametersInfo(ui::UINT Action, void* Param) { return ui::SystemParametersInfo(Action, Param); }
@@ -207,6 +189,11 @@ void TMemoryStreamEh::SetSize(int64_t NewSize) {
 
 void TMemoryStreamEh::SetCapacity(int64_t NewCapacity) {
     GrowCapacity(NewCapacity);
+}
+
+void TMemoryStreamEh::SetGrowthDelta(int Value) {
+    if (Value < 1) throw rtl::EInvalidOperation("Invalid growth step");
+    FDelta = Value;
 }
 
 void TMemoryStreamEh::GrowCapacity(int64_t& NewCapacity) {

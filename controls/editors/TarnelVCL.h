@@ -55,9 +55,9 @@ void MessageToMouseMessage(const ui::TMessage& Message, ui::TMessage& MouseMessa
 bool WinInvalidateRect(ui::HWND Wnd, const ui::TRect* R, bool Erase);
 bool WinValidateRect(ui::HWND Wnd, const ui::TRect* R);
 bool WinScrollWindow(ui::HWND Wnd, int DX, int DY, const ui::TRect* Rect, const ui::TRect* ClipRect);
-// The scroll with its flags (SW_SCROLLCHILDREN, SW_INVALIDATE, SW_ERASE). Scrolled pixels are not
-// kept, so the area to paint again is the whole scrolled area, given in UpdateRgn and UpdateRect
-// when asked for: NULLREGION or SIMPLEREGION, 0 for a handle that is no window.
+// The scroll with its flags (SW_SCROLLCHILDREN, SW_INVALIDATE, SW_ERASE): the pixels move and the
+// uncovered part, given in UpdateRgn and UpdateRect when asked for, is what must be painted again;
+// the region's kind, 0 for a handle that is no window.
 int WinScrollWindowEx(ui::HWND Wnd, int DX, int DY, const ui::TRect* Rect, const ui::TRect* ClipRect,
                       ui::TRegion* UpdateRgn, ui::TRect* UpdateRect, unsigned Flags);
 bool WinSystemParametersInfo(ui::UINT Action, void* Param);
@@ -103,6 +103,8 @@ public:
     int64_t Capacity() const noexcept { return FCapacity; }
     void Clear() { SetSize(0); }
     int GrowthDelta() const noexcept { return FDelta; }
+    // The step is twice the delta; a delta below 1 is refused (EInvalidOperation), the stream as it was.
+    void SetGrowthDelta(int Value);
 
 protected:
     // Rounds NewCapacity to the growth step and gives the block of that size.

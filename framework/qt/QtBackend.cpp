@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -84,6 +85,32 @@ Qt::CursorShape CursorShapeOf(ui::TCursor C) {
         case ui::crSizeAll: return Qt::SizeAllCursor;
         default: return Qt::ArrowCursor;
     }
+}
+
+// The program's own cursors (a number the screen maps to a cursor resource), made once.
+std::optional<QCursor> CustomCursor(ui::TCursor C) {
+    static std::map<ui::TCursor, std::pair<ui::AnsiString, QCursor>> made;
+    const ui::AnsiString name = ui::Screen()->Cursors(C);
+    if (name.empty()) return std::nullopt;
+    auto it = made.find(C);
+    if (it != made.end() && it->second.first == name) return it->second.second;
+    ui::TBitmap bitmap;
+    ui::TPoint hot;
+    if (!ui::LoadCursorResource(&bitmap, hot, ui::HInstance, name) || bitmap.Empty()) return std::nullopt;
+    QImage image(bitmap.Width(), bitmap.Height(), QImage::Format_ARGB32);
+    const ui::TColorRef clear = ui::ColorToRGB(bitmap.TransparentColor());
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        const uint32_t* from = bitmap.Surface().ScanLine(y);
+        auto* to = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < bitmap.Width(); ++x) {
+            const uint32_t rgb = from[x] & 0xFFFFFF;  // $00RRGGBB
+            const ui::TColorRef asColor = ui::RGB(uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb));
+            to[x] = asColor == clear ? qRgba(0, 0, 0, 0) : (0xFF000000u | rgb);
+        }
+    }
+    QCursor cursor(QPixmap::fromImage(image), hot.X, hot.Y);
+    made[C] = {name, cursor};
+    return cursor;
 }
 
 ui::TPoint ScreenPoint(const QPointF& P) { return ui::Point(int(std::floor(P.x())), int(std::floor(P.y()))); }
@@ -199,6 +226,7 @@ bool TNativeWindow::event(QEvent* Event) {
 void TNativeWindow::mousePressEvent(QMouseEvent* Event) {
     const unsigned msg = ButtonMessage(Event->button(), true);
     if (!msg) return;
+    FPressed |= Event->button();
     SyncModifiers(Event->modifiers());
     Guarded([&] { ui::MouseInput(msg, ScreenPoint(Event->globalPosition())); });
 }
@@ -206,12 +234,18 @@ void TNativeWindow::mousePressEvent(QMouseEvent* Event) {
 void TNativeWindow::mouseReleaseEvent(QMouseEvent* Event) {
     const unsigned msg = ButtonMessage(Event->button(), false);
     if (!msg) return;
+    FPressed &= ~Event->button();
     SyncModifiers(Event->modifiers());
     Guarded([&] { ui::MouseInput(msg, ScreenPoint(Event->globalPosition())); });
 }
 
-// The model tells double clicks from presses by itself.
-void TNativeWindow::mouseDoubleClickEvent(QMouseEvent* Event) { mousePressEvent(Event); }
+// The model tells double clicks from presses by itself, from the second press. Qt follows that
+// press with a double-click event, which must not count as a third click; a double-click that
+// comes in place of the second press stands for it.
+void TNativeWindow::mouseDoubleClickEvent(QMouseEvent* Event) {
+    if (FPressed.testFlag(Event->button())) return;
+    mousePressEvent(Event);
+}
 
 void TNativeWindow::mouseMoveEvent(QMouseEvent* Event) {
     SyncModifiers(Event->modifiers());
@@ -324,7 +358,11 @@ void SyncWindows() {
         }
         const QString title = AnsiToQString(c->Caption());
         if (w.title() != title) w.setTitle(title);
-        if (w.cursor().shape() != shape) w.setCursor(QCursor(shape));
+        if (w.FShownCursor != ui::GetCursorShape()) {
+            w.FShownCursor = ui::GetCursorShape();
+            const std::optional<QCursor> custom = CustomCursor(w.FShownCursor);
+            w.setCursor(custom ? *custom : QCursor(shape));
+        }
         if (!w.isVisible()) {
             w.show();
             if (!IsDropDown(c) && ui::GetActiveWindow() == c->Handle()) w.requestActivate();

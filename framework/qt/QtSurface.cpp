@@ -151,11 +151,11 @@ void TQtSurface::SetClip(const ui::TRegion* Clip) {
     FPainterClipValid = false;
 }
 
-void TQtSurface::Touch(const ui::TRect& R) {
+void TQtSurface::Touch(const ui::TRect& R, bool Unclipped) {
     ui::TRect r = R.Normalized();
     ui::TRect bounds{0, 0, Width(), Height()};
     if (!ui::IntersectRect(r, r, bounds)) return;
-    if (FClipped) {
+    if (FClipped && !Unclipped) {
         const ui::TRect c = FClip.Bounds();
         if (!ui::IntersectRect(r, r, c)) return;
     }
@@ -299,6 +299,14 @@ void TQtSurface::Blit(const ui::TRect& Dest, ui::TSurface& Source, const ui::TRe
 void TQtSurface::SetPixel(int X, int Y, ui::TColorRef Color) {
     ui::TMemorySurface::SetPixel(X, Y, Color);
     Touch(ui::Bounds(X, Y, 1, 1));
+}
+
+void TQtSurface::MovePixels(const ui::TRect& Source, int DX, int DY) {
+    // The painter draws straight into the shared pixels; nothing it holds is pending.
+    ui::TMemorySurface::MovePixels(Source, DX, DY);
+    ui::TRect dst = Source;
+    dst.Offset(DX, DY);
+    Touch(dst, true);
 }
 
 void InstallRasterFactory() {

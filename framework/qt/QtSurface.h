@@ -40,6 +40,7 @@ public:
     void Blit(const ui::TRect& Dest, ui::TSurface& Source, const ui::TRect& SourceRect, uint32_t Rop,
               ui::TColor Transparent) override;
     void SetPixel(int X, int Y, ui::TColorRef Color) override;
+    void MovePixels(const ui::TRect& Source, int DX, int DY) override;
 
     // The pixels as an image (shares the memory; valid until the next SetSize).
     const QImage& Image();
@@ -48,7 +49,7 @@ public:
     bool Dirty() const noexcept { return !FDirtyRects.empty(); }
 
 private:
-    void Touch(const ui::TRect& R);
+    void Touch(const ui::TRect& R, bool Unclipped = false);
     QPainter& Painter();
     void EndPainter();
 

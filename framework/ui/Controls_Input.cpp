@@ -1,7 +1,9 @@
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 
 #include "framework/rtl/Clock.h"
+#include "framework/rtl/Timers.h"
 #include "framework/ui/Controls.h"
 #include "framework/ui/Forms.h"
 
@@ -22,6 +24,13 @@ struct TInputState {
     uint32_t ClickTime = 0;
     TPoint ClickPos;
     TControl* MouseControl = nullptr;
+    struct {
+        HWND Owner = 0;
+        int Width = 0, Height = 0;
+        TPoint Pos;
+        int HideCount = 0;
+        bool On = false;
+    } Caret;
 };
 
 TInputState& In() {
@@ -48,6 +57,7 @@ void DropFocus(HWND Wnd) {
 }
 
 void WindowGoing(HWND Wnd) {
+    DeviceContextsGoing(Wnd);
     auto& s = In();
     if (s.Capture == Wnd) {
         s.Capture = 0;
@@ -55,6 +65,7 @@ void WindowGoing(HWND Wnd) {
     }
     if (s.ClickWnd == Wnd) s.ClickWnd = 0;
     if (s.Active == Wnd) s.Active = 0;
+    if (s.Caret.Owner == Wnd) DestroyCaret();
     if (s.MouseControl) {
         auto* w = dynamic_cast<TWinControl*>(s.MouseControl);
         TControl* c = s.MouseControl;
@@ -64,8 +75,15 @@ void WindowGoing(HWND Wnd) {
     }
 }
 
+void PaintCaret(TWinControl* Window, TCanvas& DC) {
+    const TCaretState c = CaretState();
+    if (!c.Drawn || !Window->HandleAllocated() || c.Owner != Window->Handle()) return;
+    DC.InvertRect(c.Rect);
+}
+
 void ControlGoing(TControl* Control) {
     if (In().MouseControl == Control) In().MouseControl = nullptr;
+    DragControlGoing(Control);
 }
 
 void WindowHidden(HWND Wnd) {
@@ -213,7 +231,10 @@ HWND SetCapture(HWND Wnd) {
         SendMessage(old, WM_CAPTURECHANGED, 0, static_cast<LPARAM>(Wnd));
     }
     s.Capture = Wnd;
-    s.CaptureControl = FindControl(Wnd);
+    // The window that already holds the capture for one of its graphic children keeps it for
+    // that child.
+    TControl* held = s.CaptureControl;
+    if (!(old == Wnd && held && held->Parent() && held->Parent() == FindControl(Wnd))) s.CaptureControl = FindControl(Wnd);
     return old;
 }
 
@@ -313,6 +334,7 @@ void MouseInput(UINT Msg, TPoint ScreenPos) {
         case WM_MBUTTONUP: SetKeyState(VK_MBUTTON, false); break;
         default: break;
     }
+    if (detail::DragMouseInput(Msg, ScreenPos)) return;
     const bool press = Msg == WM_LBUTTONDOWN || Msg == WM_RBUTTONDOWN || Msg == WM_MBUTTONDOWN;
     HWND target = s.Capture ? s.Capture : WindowFromPoint(ScreenPos);
     if (Msg == WM_MOUSEMOVE) TrackMouseControl(ScreenPos);
@@ -382,6 +404,8 @@ void KeyInput(uint16_t Key, bool Down, bool Sys) {
     UINT msg = Down ? WM_KEYDOWN : WM_KEYUP;
     if (Sys || alt || Key == VK_MENU || Key == VK_F10) msg = Down ? WM_SYSKEYDOWN : WM_SYSKEYUP;
     PostMessage(target, msg, Key, static_cast<LPARAM>(static_cast<int32_t>(data)));
+    if (Key == VK_F1 && Down && !alt && GetKeyState(VK_SHIFT) >= 0 && GetKeyState(VK_CONTROL) >= 0)
+        PostMessage(target, WM_KEYF1, 0, 0);
 }
 
 void CharInput(char Char) {
@@ -405,6 +429,114 @@ void KeyPressInput(uint16_t Key, char Char) {
     KeyInput(Key, true);
     if (Char != 0) CharInput(Char);
     KeyInput(Key, false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Caret
+
+namespace {
+
+const int CaretTimerTag = 0;
+const void* const CaretTimerOwner = &CaretTimerTag;
+
+TRect CaretRect() {
+    const auto& c = In().Caret;
+    return Bounds(c.Pos.X, c.Pos.Y, c.Width, c.Height);
+}
+
+// The caret's pixels are painted again by their owner, which draws the caret over them when due.
+void RedrawCaret() {
+    const auto& c = In().Caret;
+    TWinControl* w = c.Owner ? FindControl(c.Owner) : nullptr;
+    if (!w) return;
+    const TRect r = CaretRect();
+    w->InvalidateRect(&r, false);
+}
+
+// Shown now and blinking from now on.
+void RestartBlink() {
+    auto& c = In().Caret;
+    if (!c.Owner || c.HideCount > 0) {
+        rtl::KillTimer(CaretTimerOwner, 1);
+        return;
+    }
+    c.On = true;
+    RedrawCaret();
+    rtl::SetTimer(CaretTimerOwner, 1, GetCaretBlinkTime(), [] {
+        auto& k = In().Caret;
+        k.On = !k.On;
+        RedrawCaret();
+    });
+}
+
+}  // namespace
+
+UINT GetCaretBlinkTime() { return 530; }
+
+bool CreateCaret(HWND Wnd, int Width, int Height) {
+    if (!FindControl(Wnd)) return false;
+    DestroyCaret();
+    auto& c = In().Caret;
+    c.Owner = Wnd;
+    c.Width = std::max(1, Width);
+    c.Height = std::max(1, Height);
+    c.Pos = Point(0, 0);
+    c.HideCount = 1;
+    c.On = false;
+    return true;
+}
+
+bool DestroyCaret() {
+    auto& c = In().Caret;
+    if (!c.Owner) return false;
+    if (c.On && c.HideCount == 0) RedrawCaret();
+    rtl::KillTimer(CaretTimerOwner, 1);
+    c = {};
+    return true;
+}
+
+bool ShowCaret(HWND Wnd) {
+    auto& c = In().Caret;
+    if (!c.Owner || (Wnd && Wnd != c.Owner) || c.HideCount == 0) return false;
+    if (--c.HideCount == 0) RestartBlink();
+    return true;
+}
+
+bool HideCaret(HWND Wnd) {
+    auto& c = In().Caret;
+    if (!c.Owner || (Wnd && Wnd != c.Owner)) return false;
+    if (c.HideCount++ == 0) {
+        if (c.On) RedrawCaret();
+        c.On = false;
+        rtl::KillTimer(CaretTimerOwner, 1);
+    }
+    return true;
+}
+
+bool SetCaretPos(int X, int Y) {
+    auto& c = In().Caret;
+    if (!c.Owner) return false;
+    if (c.Pos == Point(X, Y)) return true;
+    if (c.On) RedrawCaret();
+    c.Pos = Point(X, Y);
+    RestartBlink();
+    return true;
+}
+
+bool GetCaretPos(TPoint& Pos) {
+    Pos = In().Caret.Pos;
+    return In().Caret.Owner != 0;
+}
+
+TCaretState CaretState() {
+    const auto& c = In().Caret;
+    TCaretState st;
+    st.Owner = c.Owner;
+    if (!c.Owner) return st;
+    st.Rect = CaretRect();
+    st.Shown = c.HideCount == 0;
+    st.Drawn = st.Shown && c.On;
+    return st;
 }
 
 }  // namespace ui

@@ -36,7 +36,9 @@ void BringTopLevelToFront(TWinControl* Window) {
 
 TWinControl::TWinControl(TComponent* Owner) : TControl(Owner) {}
 
-TWinControl::~TWinControl() = default;
+TWinControl::~TWinControl() {
+    if (FSurface) detail::SurfaceGoing(FSurface.get());
+}
 
 void TWinControl::BeforeDestruction() {
     // Children that are not owned by this control lose their parent; owned ones go with the owner.
@@ -248,6 +250,7 @@ void TWinControl::SetParentWindow(HWND Value) {
 }
 
 void TWinControl::SetSurface(std::unique_ptr<TSurface> Value) {
+    if (FSurface) detail::SurfaceGoing(FSurface.get());
     FSurface = std::move(Value);
     if (FSurface && FHandle) InvalidateRect(nullptr, true);
 }
@@ -323,6 +326,7 @@ bool TWinControl::Showing() const {
 
 void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) return;
+    FreeDeviceContexts();
     if (FHandle) {
         SetWindowPos(ALeft, ATop, AWidth, AHeight, SWP_NOZORDER | SWP_NOACTIVATE);
         return;
@@ -416,6 +420,7 @@ void TWinControl::SetParent(TWinControl* AParent) {
         // Moving between parents changes a top-level window into a child.
         auto& list = TopLevels();
         list.erase(std::remove(list.begin(), list.end(), this), list.end());
+        if (FSurface) detail::SurfaceGoing(FSurface.get());
         FSurface.reset();
     }
 }
@@ -469,6 +474,7 @@ void TWinControl::AlignControls(TControl* AControl, TRect& Rect) {
 // Scroll bars
 
 int TWinControl::SetScrollInfo(int Bar, const TScrollInfo& Info, bool Redraw) {
+    if (Bar == SB_CTL) return static_cast<int>(Perform(SBM_SETSCROLLINFO, Redraw, reinterpret_cast<LPARAM>(&Info)));
     if (Bar != SB_HORZ && Bar != SB_VERT) return 0;
     TBar& b = FBars[Bar];
     if (Info.fMask & SIF_RANGE) {
@@ -493,7 +499,27 @@ int TWinControl::SetScrollInfo(int Bar, const TScrollInfo& Info, bool Redraw) {
     return b.Info.nPos;
 }
 
+bool TWinControl::EnableScrollBar(int Bar, UINT Arrows) {
+    if (Bar == SB_CTL) return Perform(SBM_ENABLE_ARROWS, Arrows, 0) != 0;
+    if (Bar != SB_HORZ && Bar != SB_VERT && Bar != SB_BOTH) return false;
+    bool changed = false;
+    for (int b : {SB_HORZ, SB_VERT}) {
+        if (Bar != SB_BOTH && Bar != b) continue;
+        changed = changed || FBars[b].Disabled != (Arrows & ESB_DISABLE_BOTH);
+        FBars[b].Disabled = Arrows & ESB_DISABLE_BOTH;
+    }
+    if (changed) InvalidateFrame();
+    return changed;
+}
+
+UINT TWinControl::ScrollBarArrowsDisabled(int Bar) const {
+    if (Bar == SB_CTL) return static_cast<UINT>(const_cast<TWinControl*>(this)->Perform(SBM_ENABLE_ARROWS, UINT(-1), 0));
+    return Bar == SB_HORZ || Bar == SB_VERT ? FBars[Bar].Disabled : ESB_ENABLE_BOTH;
+}
+
 bool TWinControl::GetScrollInfo(int Bar, TScrollInfo& Info) const {
+    if (Bar == SB_CTL)
+        return const_cast<TWinControl*>(this)->Perform(SBM_GETSCROLLINFO, 0, reinterpret_cast<LPARAM>(&Info)) != 0;
     if (Bar != SB_HORZ && Bar != SB_VERT) return false;
     const TScrollInfo& s = FBars[Bar].Info;
     if (Info.fMask & SIF_RANGE) {
@@ -563,11 +589,14 @@ void TWinControl::ScrollBarClick(int Bar, TPoint ScreenPos) {
     const int maxPos = std::max(b.Info.nMax - std::max(page - 1, 0) - b.Info.nMin, 1);
     const int thumbStart = ScrollBarSize + (track - thumbLen) * (b.Info.nPos - b.Info.nMin) / maxPos;
     int code;
+    if (b.Disabled == ESB_DISABLE_BOTH) return;
     if (pos < ScrollBarSize) code = SB_LINEUP;
     else if (pos >= length - ScrollBarSize) code = SB_LINEDOWN;
     else if (pos < thumbStart) code = SB_PAGEUP;
     else if (pos >= thumbStart + thumbLen) code = SB_PAGEDOWN;
     else code = SB_THUMBPOSITION;
+    if ((code == SB_LINEUP && (b.Disabled & ESB_DISABLE_LTUP)) || (code == SB_LINEDOWN && (b.Disabled & ESB_DISABLE_RTDN)))
+        return;
     const UINT msg = vert ? WM_VSCROLL : WM_HSCROLL;
     Perform(msg, MakeWParam(code, code == SB_THUMBPOSITION ? b.Info.nPos : 0), 0);
     Perform(msg, MakeWParam(SB_ENDSCROLL, 0), 0);
@@ -581,17 +610,60 @@ void TWinControl::ScrollBy(int DeltaX, int DeltaY) {
 }
 
 void TWinControl::ScrollWindow(int DX, int DY, const TRect* R, const TRect* ClipRect) {
-    if (!FHandle || (DX == 0 && DY == 0)) return;
-    // The surface is shared with the parent chain, so moved pixels are not kept: the area that
-    // scrolled is painted again, which gives the same picture.
-    TRect area = R ? *R : GetClientRect();
-    if (ClipRect) IntersectRect(area, area, *ClipRect);
-    if (!R) {
-        // Scrolling the whole window carries the child windows along.
-        for (TWinControl* w : std::vector<TWinControl*>(FTabList))
-            w->SetBounds(w->Left() + DX, w->Top() + DY, w->Width(), w->Height());
+    ScrollWindowEx(DX, DY, R, ClipRect, nullptr, nullptr, SW_INVALIDATE | SW_ERASE | (R ? 0u : unsigned(SW_SCROLLCHILDREN)));
+}
+
+int TWinControl::ScrollWindowEx(int DX, int DY, const TRect* R, const TRect* ClipRect, TRegion* UpdateRgn,
+                                TRect* UpdateRect, unsigned Flags) {
+    if (!FHandle) return ERROR;
+    const TRect client = GetClientRect();
+    TRect area;
+    if (!IntersectRect(area, R ? *R : client, client) || (ClipRect && !IntersectRect(area, area, *ClipRect)))
+        area = TRect();
+    TRegion update;
+    if (!area.IsEmpty() && (DX != 0 || DY != 0)) {
+        // Pixels that can be seen before and after the move are moved; the rest of the area is
+        // what was uncovered and must be painted.
+        TRect moved;
+        TPoint offset;
+        TRegion visible;
+        if (TSurface* surface = PaintSurface(offset, visible)) {
+            TRect seen = visible.Bounds();
+            seen.Offset(-offset.X, -offset.Y);
+            TRect from;
+            if (IntersectRect(from, area, seen)) {
+                TRect to = from;
+                to.Offset(DX, DY);
+                if (IntersectRect(moved, to, from)) {
+                    TRect source = moved;
+                    source.Offset(offset.X - DX, offset.Y - DY);
+                    surface->MovePixels(source, DX, DY);
+                }
+            }
+        }
+        update = TRegion(area);
+        if (!moved.IsEmpty()) update.Subtract(moved);
+        // A part waiting to be painted travels with the pixels.
+        TRegion pending = FUpdateRgn;
+        pending.Intersect(area);
+        if (!pending.IsEmpty() && !moved.IsEmpty()) {
+            FUpdateRgn.Subtract(moved);
+            pending.Offset(DX, DY);
+            pending.Intersect(moved);
+            FUpdateRgn.Union(pending);
+        }
+        if (Flags & SW_SCROLLCHILDREN) {
+            for (TWinControl* w : std::vector<TWinControl*>(FTabList))
+                if (!R || w->BoundsRect().Intersects(area))
+                    w->SetBounds(w->Left() + DX, w->Top() + DY, w->Width(), w->Height());
+        }
+        if (Flags & SW_INVALIDATE)
+            for (const TRect& r : update.Rects()) InvalidateRect(&r, (Flags & SW_ERASE) != 0);
     }
-    InvalidateRect(&area, true);
+    if (UpdateRgn) *UpdateRgn = update;
+    if (UpdateRect) *UpdateRect = update.Bounds();
+    if (update.IsEmpty()) return NULLREGION;
+    return update.Rects().size() == 1 ? SIMPLEREGION : COMPLEXREGION;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -710,6 +782,7 @@ void TWinControl::PaintHandler(TWMPaint& Message) {
     dc.Font()->Assign(Font());
     PaintWindow(&dc);
     PaintControls(&dc, nullptr);
+    detail::PaintCaret(this, dc);
 }
 
 void TWinControl::PaintWindow(HDC DC) {
@@ -920,7 +993,9 @@ void TWinControl::WndProc(TMessage& Message) {
         case WM_MBUTTONDBLCLK: {
             TWMMouse m(Message);
             if (IsControlMouseMsg(m)) {
-                if (Message.Result == 0 && FHandle) DefaultHandler(Message);
+                // Only the window system's own handling: the window's class (an edit) must not
+                // act on a press that belongs to a graphic child.
+                if (Message.Result == 0 && FHandle) TWinControl::DefaultHandler(Message);
                 return;
             }
             break;
@@ -1036,16 +1111,20 @@ void TWinControl::DefaultHandler(TMessage& Message) {
             if (FBars[SB_VERT].Visible) {
                 const TRect bar = Rect(c.Right, c.Top, c.Right + ScrollBarSize, c.Bottom);
                 FillRectColor(&dc, bar, clScrollBar);
-                DrawFrameControl(&dc, Bounds(bar.Left, bar.Top, ScrollBarSize, ScrollBarSize), DFC_SCROLL, DFCS_SCROLLUP);
+                const UINT off = FBars[SB_VERT].Disabled;
+                DrawFrameControl(&dc, Bounds(bar.Left, bar.Top, ScrollBarSize, ScrollBarSize), DFC_SCROLL,
+                                 DFCS_SCROLLUP | (off & ESB_DISABLE_LTUP ? DFCS_INACTIVE : 0u));
                 DrawFrameControl(&dc, Rect(bar.Left, bar.Bottom - ScrollBarSize, bar.Right, bar.Bottom), DFC_SCROLL,
-                                 DFCS_SCROLLDOWN);
+                                 DFCS_SCROLLDOWN | (off & ESB_DISABLE_RTDN ? DFCS_INACTIVE : 0u));
             }
             if (FBars[SB_HORZ].Visible) {
                 const TRect bar = Rect(c.Left, c.Bottom, c.Right, c.Bottom + ScrollBarSize);
                 FillRectColor(&dc, bar, clScrollBar);
-                DrawFrameControl(&dc, Bounds(bar.Left, bar.Top, ScrollBarSize, ScrollBarSize), DFC_SCROLL, DFCS_SCROLLLEFT);
+                const UINT off = FBars[SB_HORZ].Disabled;
+                DrawFrameControl(&dc, Bounds(bar.Left, bar.Top, ScrollBarSize, ScrollBarSize), DFC_SCROLL,
+                                 DFCS_SCROLLLEFT | (off & ESB_DISABLE_LTUP ? DFCS_INACTIVE : 0u));
                 DrawFrameControl(&dc, Rect(bar.Right - ScrollBarSize, bar.Top, bar.Right, bar.Bottom), DFC_SCROLL,
-                                 DFCS_SCROLLRIGHT);
+                                 DFCS_SCROLLRIGHT | (off & ESB_DISABLE_RTDN ? DFCS_INACTIVE : 0u));
             }
             if (FBars[SB_VERT].Visible && FBars[SB_HORZ].Visible)
                 FillRectColor(&dc, Rect(c.Right, c.Bottom, c.Right + ScrollBarSize, c.Bottom + ScrollBarSize), clBtnFace);
@@ -1077,6 +1156,28 @@ void TWinControl::DefaultHandler(TMessage& Message) {
         case WM_CONTEXTMENU:
             if (FParent && FParent->FHandle) Message.Result = SendMessage(FParent->FHandle, WM_CONTEXTMENU, Message.WParam, Message.LParam);
             return;
+        case WM_HELP:
+            if (FParent && FParent->FHandle) Message.Result = SendMessage(FParent->FHandle, WM_HELP, Message.WParam, Message.LParam);
+            return;
+        case WM_KEYF1:
+            if (FHandle) {
+                THelpInfo info;
+                info.hItemHandle = FHandle;
+                const TPoint at = GetCursorPos();
+                info.MousePosX = at.X;
+                info.MousePosY = at.Y;
+                SendMessage(FHandle, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+            }
+            return;
+        case WM_KEYUP:
+            if (Message.WParam == VK_APPS && FHandle) SendMessage(FHandle, WM_CONTEXTMENU, FHandle, PointToLParam(-1, -1));
+            return;
+        case WM_SYSKEYDOWN:
+            if (Message.WParam == VK_F10 && GetKeyState(VK_SHIFT) < 0 && FHandle) {
+                SendMessage(FHandle, WM_CONTEXTMENU, FHandle, PointToLParam(-1, -1));
+                return;
+            }
+            break;
         case WM_RBUTTONUP: {
             const TPoint p = ClientToScreen(LParamToPoint(Message.LParam));
             if (FHandle) SendMessage(FHandle, WM_CONTEXTMENU, FHandle, PointToLParam(p.X, p.Y));
@@ -1190,7 +1291,19 @@ void TWinControl::WMSetCursor(TWMSetCursor& Message) {
 void TWinControl::WMTimer(TWMTimer& Message) { DefaultHandler(Message); }
 void TWinControl::WMHScroll(TWMScroll& Message) { DefaultHandler(Message); }
 void TWinControl::WMVScroll(TWMScroll& Message) { DefaultHandler(Message); }
-void TWinControl::WMContextMenu(TWMContextMenu& Message) { DefaultHandler(Message); }
+void TWinControl::WMContextMenu(TWMContextMenu& Message) {
+    if (Message.Result != 0) return;
+    // A graphic child under the pointer is asked first.
+    const TPoint pos = Point(Message.XPos, Message.YPos);
+    if (!(pos.X == -1 && pos.Y == -1)) {
+        TControl* child = ControlAtPos(ScreenToClient(pos), false);
+        if (child && child->IsControl()) {
+            Message.Result = child->Perform(WM_CONTEXTMENU, Message.Message.WParam, Message.Message.LParam);
+            if (Message.Result != 0) return;
+        }
+    }
+    TControl::WMContextMenu(Message);
+}
 void TWinControl::WMWindowPosChanging(TWMWindowPosChanging& Message) { DefaultHandler(Message); }
 
 void TWinControl::CNKeyDown(TWMKey& Message) {
@@ -1221,7 +1334,8 @@ void TWinControl::CNKeyUp(TWMKey& Message) { Message.Result = 0; }
 
 void TWinControl::CNChar(TWMKey& Message) {
     Message.Result = 1;
-    if ((Perform(WM_GETDLGCODE) & DLGC_WANTCHARS) == 0) {
+    // Alt+letter goes to the form's accelerators whatever the control takes, as in a dialog.
+    if (Message.Msg == CN_SYSCHAR || (Perform(WM_GETDLGCODE) & DLGC_WANTCHARS) == 0) {
         TCustomForm* form = GetParentForm(this);
         if (form && form->Perform(CM_DIALOGCHAR, Message.CharCode, Message.KeyData) != 0) return;
     }
@@ -1251,6 +1365,10 @@ void TWinControl::CMFocusChanged(TCMFocusChanged& Message) { Broadcast(Message.M
 void TWinControl::CMRecreateWnd(TMessage& Message) {
     (void)Message;
     RecreateWnd();
+}
+
+void TWinControl::UpdateShowing() {
+    for (TWinControl* w : std::vector<TWinControl*>(FTabList)) w->UpdateShowing();
 }
 
 void TWinControl::CMShowingChanged(TMessage& Message) {

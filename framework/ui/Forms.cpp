@@ -1,4 +1,6 @@
 #include "framework/ui/Forms.h"
+#include "framework/ui/ActnList.h"
+#include "framework/ui/Menus.h"
 
 #include <algorithm>
 
@@ -139,7 +141,42 @@ void TCustomForm::Dispatch(TMessage& Message) {
         case CM_ACTIVATE: CMActivate(Message); return;
         case CM_DEACTIVATE: CMDeactivate(Message); return;
         case CM_RELEASE: CMRelease(Message); return;
+        case WM_HELP: WMHelp(Message); return;
         default: TWinControl::Dispatch(Message);
+    }
+}
+
+void TCustomForm::WMHelp(TMessage& Message) {
+    const auto* info = reinterpret_cast<const THelpInfo*>(Message.LParam);
+    if (!info || info->iContextType != HELPINFO_WINDOW) return;
+    TControl* c = FindControl(static_cast<HWND>(info->hItemHandle));
+    while (c && c->HelpContext() == 0) c = c->Parent();
+    if (!c) return;
+    Message.Result = Application()->HelpContext(c->HelpContext()) ? 1 : 0;
+}
+
+void TCustomForm::UpdateActions() {
+    if (!FHandle || !Showing()) return;
+    std::vector<TCustomAction*> done;
+    const auto update = [&](TCustomAction* a) {
+        if (!a || std::find(done.begin(), done.end(), a) != done.end()) return;
+        done.push_back(a);
+        a->UpdateState();
+    };
+    std::function<void(TMenuItem*)> items = [&](TMenuItem* item) {
+        for (int i = 0; i < item->Count(); ++i) {
+            update(dynamic_cast<TCustomAction*>(item->Items(i)->Action()));
+            items(item->Items(i));
+        }
+    };
+    for (int i = 0; i < ComponentCount(); ++i) {
+        TComponent* c = Components(i);
+        if (auto* list = dynamic_cast<TCustomActionList*>(c)) {
+            if (!list->State()) continue;
+            for (int k = 0; k < list->ActionCount(); ++k) update(list->Actions(k));
+        } else if (auto* menu = dynamic_cast<TMenu*>(c)) {
+            items(menu->Items());
+        }
     }
 }
 
@@ -163,16 +200,34 @@ void TCustomForm::CMShowingChanged(TMessage& Message) {
             throw;
         }
         FFormState.Exclude(fsShowing);
-        if (FPosition == poScreenCenter || FPosition == poMainFormCenter || FPosition == poOwnerFormCenter) {
-            const TRect wa = Screen()->WorkAreaRect();
+        if (FWindowState == wsMaximized) {
+            SetBoundsRect(Screen()->MonitorFromRect(FNormalBounds).WorkareaRect);
+        } else if (FPosition == poScreenCenter || FPosition == poMainFormCenter || FPosition == poOwnerFormCenter ||
+                   FPosition == poDesktopCenter) {
+            const TRect wa = FPosition == poDesktopCenter ? Screen()->DesktopRect() : Screen()->WorkAreaRect();
             SetBounds(wa.Left + (wa.Width() - FWidth) / 2, wa.Top + (wa.Height() - FHeight) / 2, FWidth, FHeight);
         }
         ShowWindow(SW_SHOW);
+        UpdateShowing();
     } else {
         if (!FHandle || !FWindowVisible) return;
         DoHide();
         ShowWindow(SW_HIDE);
+        UpdateShowing();
     }
+}
+
+void TCustomForm::SetWindowState(TWindowState Value) {
+    if (FWindowState == Value) return;
+    if (FWindowState == wsNormal) FNormalBounds = BoundsRect();
+    FWindowState = Value;
+    if (Value == wsMaximized) SetBoundsRect(Screen()->MonitorFromRect(FNormalBounds).WorkareaRect);
+    else if (Value == wsNormal) SetBoundsRect(FNormalBounds);
+}
+
+void TCustomForm::SetNormalBoundsRect(const TRect& Value) {
+    if (FWindowState == wsNormal) SetBoundsRect(Value);
+    else FNormalBounds = Value;
 }
 
 void TCustomForm::DoShow() {
@@ -578,8 +633,9 @@ void THintWindow::CreateParams(TCreateParams& Params) {
 
 TRect THintWindow::CalcHintRect(int MaxWidth, const AnsiString& Hint, void* Data) {
     (void)Data;
-    TRecordingSurface measure;
-    TCanvas canvas(&measure);
+    // Measured where the window draws, with its own font.
+    TCanvas canvas;
+    if (TSurface* s = MeasureSurface()) canvas.SetSurface(s);
     canvas.Font()->Assign(Font());
     TRect r = Rect(0, 0, MaxWidth, 0);
     canvas.TextRect(r, Hint, DT_CALCRECT | DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
@@ -638,6 +694,11 @@ void TApplication::Notification(TComponent* AComponent, rtl::TOperation Operatio
 
 bool TApplication::IsKeyMsg(TMsg& Msg) {
     if (Msg.message < WM_KEYFIRST || Msg.message > WM_KEYLAST) return false;
+    // Esc ends a drag, wherever the focus is.
+    if (DragControl() && Msg.message == WM_KEYDOWN && Msg.wParam == VK_ESCAPE) {
+        CancelDrag();
+        return true;
+    }
     TWinControl* target = FindControl(Msg.hwnd);
     if (!target) return false;
     return target->Perform(CN_BASE + Msg.message, Msg.wParam, Msg.lParam) != 0;
@@ -656,6 +717,7 @@ bool TApplication::ProcessMessage() {
     } catch (...) {
         HandleException(this);
     }
+    FreeDeviceContexts();
     return true;
 }
 
@@ -668,6 +730,7 @@ void TApplication::Idle() {
     bool done = true;
     try {
         if (OnIdle) OnIdle(this, done);
+        if (done) UpdateActions();
     } catch (...) {
         HandleException(this);
     }
@@ -704,6 +767,18 @@ int TApplication::MessageBox(const AnsiString& Text, const AnsiString& Caption, 
     if (MessageBoxHandler) return MessageBoxHandler(Text, Caption, Flags);
     FShownMessages.push_back(Text);
     return IDOK;
+}
+
+bool TApplication::HelpContext(int Context) {
+    bool callHelp = true;
+    bool result = false;
+    if (OnHelp) result = OnHelp(HELP_CONTEXT, Context, callHelp);
+    if (callHelp && HelpHandler) result = HelpHandler(Context);
+    return result;
+}
+
+void TApplication::UpdateActions() {
+    for (int i = 0; i < Screen()->FormCount(); ++i) Screen()->Forms(i)->UpdateActions();
 }
 
 void TApplication::SetShowHint(bool Value) {
@@ -748,19 +823,23 @@ void TApplication::HintMouseMessage(TControl* Control, TMessage& Message) {
         if (FHintActive || FHintTimerKind) CancelHint();
         return;
     }
-    if (target != FHintControl) {
+    // Another control, or another area of the same control (a cell, a title), asks again.
+    const bool newArea = target && target == FHintControl && !PtInRect(FHintCursorRect, target->ScreenToClient(screenPos));
+    if (target != FHintControl || (newArea && !FHintActive)) {
         const bool wasActive = FHintActive;
         StopHintTimer();
         HideHint();
         FHintControl = target;
+        FHintCursorRect = TRect();
         if (target) {
+            FHintCursorRect = target->ClientRect();
             int pause = wasActive ? FHintShortPause : FHintPause;
             target->Perform(CM_HINTSHOWPAUSE, wasActive ? 1 : 0, reinterpret_cast<LPARAM>(&pause));
             StartHintTimer(pause, 1);
         }
         return;
     }
-    if (FHintActive && target && !PtInRect(FHintCursorRect, target->ScreenToClient(screenPos))) ActivateHint(screenPos);
+    if (newArea) ActivateHint(screenPos);
 }
 
 void TApplication::ActivateHint(TPoint CursorPos) {
@@ -777,13 +856,19 @@ void TApplication::ActivateHint(TPoint CursorPos) {
     info.HideTimeout = FHintHidePause;
     bool canShow = control->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info)) == 0;
     if (canShow && OnShowHint) OnShowHint(info.HintStr, canShow, info);
+    // The area the answer holds for, shown or not: leaving it asks again.
+    FHintCursorRect = info.CursorRect;
     FHint = control->Hint();
     if (OnHint) OnHint(this);
     if (!canShow || info.HintStr.empty()) {
         HideHint();
         return;
     }
-    FHintCursorRect = info.CursorRect;
+    if (info.HintWindowClass && info.HintWindowClass != FHintWindow->ClassType() &&
+        info.HintWindowClass->InheritsFrom(&THintWindow::StaticClass())) {
+        FHintWindow->Free();
+        FHintWindow = static_cast<THintWindow*>(info.HintWindowClass->Create(this));
+    }
     TRect r = FHintWindow->CalcHintRect(info.HintMaxWidth, info.HintStr, info.HintData);
     r.Offset(info.HintPos.X, info.HintPos.Y);
     FHintWindow->SetColor(info.HintColor);

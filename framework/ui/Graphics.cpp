@@ -244,14 +244,18 @@ void TFont::SetHeight(int Value) {
     Changed();
 }
 
-namespace {
-int MulDiv(int A, int B, int C) noexcept {
-    if (C == 0) return -1;
-    int64_t p = int64_t(A) * B;
-    int64_t q = (p >= 0 ? p + C / 2 : p - C / 2) / C;
+int MulDiv(int Number, int Numerator, int Denominator) noexcept {
+    if (Denominator == 0) return -1;
+    int64_t p = int64_t(Number) * Numerator;
+    int64_t d = Denominator;
+    if (d < 0) {
+        p = -p;
+        d = -d;
+    }
+    const int64_t q = (p >= 0 ? p + d / 2 : p - d / 2) / d;
+    if (q > INT32_MAX || q < -INT32_MAX) return -1;
     return static_cast<int>(q);
 }
-}  // namespace
 
 int TFont::Size() const noexcept { return -MulDiv(FData.Height, 72, FPixelsPerInch); }
 

@@ -99,6 +99,10 @@ bool UnionRect(TRect& Dest, const TRect& A, const TRect& B) noexcept;
 inline void OffsetRect(TRect& R, int DX, int DY) noexcept { R.Offset(DX, DY); }
 inline void InflateRect(TRect& R, int DX, int DY) noexcept { R.Inflate(DX, DY); }
 
+// Number * Numerator / Denominator through a 64-bit product, halves rounded away from zero; -1 when
+// Denominator is 0 or the result does not fit.
+int MulDiv(int Number, int Numerator, int Denominator) noexcept;
+
 // ---------------------------------------------------------------------------------------------
 // Regions: a set of pixels kept as disjoint rectangles, in device coordinates.
 
@@ -305,9 +309,9 @@ inline constexpr TFontCharset OEM_CHARSET = 255;
 
 // The screen's pixels per inch; Size and Height convert through it.
 inline constexpr int ScreenPixelsPerInch = 96;
-inline constexpr const char* DefaultFontName = "DejaVu Sans";
+inline constexpr const char* DefaultFontName = "Liberation Sans";
 // Negative: the character height without internal leading, as the window system reads it.
-inline constexpr int DefaultFontHeight = -16;
+inline constexpr int DefaultFontHeight = -11;
 
 // What a surface needs to know of a font.
 struct TFontData {
@@ -520,6 +524,13 @@ public:
     // clNone where the surface keeps no pixels or the point is outside.
     virtual TColor GetPixel(int X, int Y) = 0;
     virtual void SetPixel(int X, int Y, TColorRef Color) = 0;
+    // Moves the pixels of Source (inside the surface) by DX, DY, overlapping or not, regardless of
+    // the clip: how a window's content scrolls. Surfaces that keep no pixels ignore it.
+    virtual void MovePixels(const TRect& Source, int DX, int DY) {
+        (void)Source;
+        (void)DX;
+        (void)DY;
+    }
 };
 
 // A surface that keeps 32-bit pixels ($00RRGGBB words, top row first) the caller can read.
@@ -593,6 +604,8 @@ public:
               TColor Transparent) override;
     TColor GetPixel(int X, int Y) override;
     void SetPixel(int X, int Y, TColorRef Color) override;
+    // Recorded as a blit from the surface onto itself.
+    void MovePixels(const TRect& Source, int DX, int DY) override;
 
     const std::vector<TDrawRecord>& Records() const noexcept { return FRecords; }
     void Clear() noexcept { FRecords.clear(); }
@@ -636,6 +649,7 @@ public:
               TColor Transparent) override;
     TColor GetPixel(int X, int Y) override;
     void SetPixel(int X, int Y, TColorRef Color) override;
+    void MovePixels(const TRect& Source, int DX, int DY) override;
     uint32_t* ScanLine(int Y) override;
     int Stride() const override { return FWidth; }
 
@@ -907,6 +921,8 @@ public:
 protected:
     void Changing();
     void Changed();
+    // Asked for a surface when a drawing call finds none (a control's canvas outside a paint).
+    virtual void CreateHandle() {}
 
 private:
     struct TSavedState;
@@ -1082,6 +1098,20 @@ void RegisterBitmapResource(HINSTANCE Module, std::string_view Name, TBitmapReso
 void UnregisterBitmapResource(HINSTANCE Module, std::string_view Name);
 // True with the bitmap drawn; false, bitmap untouched, when the module has no bitmap of the name.
 bool LoadBitmapResource(TBitmap* Bitmap, HINSTANCE Module, std::string_view Name);
+// Cursors of the program: a bitmap resource of the name (its transparent colour is see-through)
+// with the point that aims. TScreen::SetCursors gives one a cursor number; the backend shows it.
+void RegisterCursorResource(HINSTANCE Module, std::string_view Name, TBitmapResourcePainter Paint, TPoint HotSpot);
+bool LoadCursorResource(TBitmap* Bitmap, TPoint& HotSpot, HINSTANCE Module, std::string_view Name);
+
+// What a device is: LOGPIXELSX/Y (the screen's 96), BITSPIXEL (32), PLANES (1), HORZRES/VERTRES
+// (the surface's size); 0 for another index.
+inline constexpr int HORZRES = 8;
+inline constexpr int VERTRES = 10;
+inline constexpr int BITSPIXEL = 12;
+inline constexpr int PLANES = 14;
+inline constexpr int LOGPIXELSX = 88;
+inline constexpr int LOGPIXELSY = 90;
+int GetDeviceCaps(HDC DC, int Index);
 RTL_DECLARE_EXCEPTION(EResNotFound, rtl::Exception);
 
 // Colour helpers.

@@ -52,6 +52,7 @@ void TCanvas::SetSurface(TSurface* Value) {
 }
 
 TSurface& TCanvas::RequireSurface() {
+    if (!FSurface) CreateHandle();
     if (!FSurface) throw rtl::EInvalidOperation("Canvas does not allow drawing");
     return *FSurface;
 }
@@ -541,6 +542,7 @@ void TCanvas::StretchBlt(int X, int Y, int Width, int Height, TCanvas* Source, i
 }
 
 TColor TCanvas::Pixel(int X, int Y) {
+    if (!FSurface) CreateHandle();
     if (!FSurface) return clNone;
     TPoint p = LPtoDP(Point(X, Y));
     return FSurface->GetPixel(p.X, p.Y);

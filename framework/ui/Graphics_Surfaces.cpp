@@ -1,6 +1,7 @@
 // The recording surface and the in-memory raster surface.
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "framework/ui/Graphics.h"
 
@@ -91,6 +92,17 @@ void TRecordingSurface::Blit(const TRect& Dest, TSurface& Source, const TRect& S
     r.SourceRect = SourceRect;
     r.Rop = Rop;
     r.Transparent = Transparent;
+}
+
+void TRecordingSurface::MovePixels(const TRect& Source, int DX, int DY) {
+    TDrawRecord& r = Add(TDrawOp::Blit);
+    r.Rect = Source;
+    r.Rect.Offset(DX, DY);
+    r.Source = this;
+    r.SourceRect = Source;
+    r.Rop = SRCCOPY;
+    r.Clipped = false;
+    r.Clip = {};
 }
 
 TColor TRecordingSurface::GetPixel(int, int) { return clNone; }
@@ -452,6 +464,26 @@ void TMemorySurface::DrawFocusRect(const TRect& R) {
     for (int y = r.Top + 1; y < r.Bottom - 1; ++y) {
         flip(r.Left, y);
         if (r.Right - 1 > r.Left) flip(r.Right - 1, y);
+    }
+}
+
+void TMemorySurface::MovePixels(const TRect& Source, int DX, int DY) {
+    // Both the source and where it lands are kept inside the raster.
+    TRect src;
+    if (!IntersectRect(src, Source, Rect(0, 0, FWidth, FHeight))) return;
+    TRect dst = src;
+    dst.Offset(DX, DY);
+    if (!IntersectRect(dst, dst, Rect(0, 0, FWidth, FHeight))) return;
+    src = dst;
+    src.Offset(-DX, -DY);
+    const size_t bytes = size_t(dst.Width()) * sizeof(uint32_t);
+    // Rows are copied in the order that reads each source row before it is overwritten.
+    if (DY > 0) {
+        for (int y = dst.Height() - 1; y >= 0; --y)
+            std::memmove(ScanLine(dst.Top + y) + dst.Left, ScanLine(src.Top + y) + src.Left, bytes);
+    } else {
+        for (int y = 0; y < dst.Height(); ++y)
+            std::memmove(ScanLine(dst.Top + y) + dst.Left, ScanLine(src.Top + y) + src.Left, bytes);
     }
 }
 

@@ -23,6 +23,17 @@ std::string StripPrefixes(std::string_view Text) {
     return out;
 }
 
+// Where the accelerator character ("&x") lands in the stripped text; npos when there is none.
+size_t PrefixPosition(std::string_view Text) {
+    size_t out = 0;
+    for (size_t i = 0; i < Text.size(); ++i, ++out) {
+        if (Text[i] != '&' || i + 1 >= Text.size()) continue;
+        ++i;
+        if (Text[i] != '&') return out;
+    }
+    return std::string::npos;
+}
+
 std::vector<std::string> SplitLines(const std::string& Text) {
     std::vector<std::string> lines;
     size_t start = 0;
@@ -170,22 +181,45 @@ int TCanvas::DrawText(const AnsiString& Text, TRect& R, unsigned Flags, DRAWTEXT
         return textHeight;
     }
 
-    if (!(Flags & DT_PREFIXONLY)) {
-        Prepare();
-        const TRect clip = R;
-        for (size_t i = 0; i < lines.size(); ++i) {
-            const std::string& l = lines[i];
-            if (l.empty()) continue;
-            int lw = measure(l);
-            int x = left;
-            if (Flags & DT_CENTER)
-                x = (left + right - lw) / 2;
-            else if (Flags & DT_RIGHT)
-                x = right - lw;
-            DrawTextLine(x, top + static_cast<int>(i) * lineHeight, l, (Flags & DT_NOCLIP) ? nullptr : &clip);
+    // The accelerator's line and column, found while the lines are still the text's own.
+    size_t underLine = std::string::npos, underCol = 0;
+    if (!(Flags & (DT_NOPREFIX | DT_HIDEPREFIX)) && !(Flags & (DT_WORDBREAK | DT_EXPANDTABS))) {
+        size_t at = PrefixPosition(Text);
+        if (at != std::string::npos) {
+            underLine = 0;
+            for (size_t k = 0; k < at && k < text.size(); ++k) {
+                if (single || (text[k] != '\r' && text[k] != '\n')) {
+                    ++underCol;
+                    continue;
+                }
+                if (text[k] == '\r' && k + 1 < text.size() && text[k + 1] == '\n') ++k;
+                ++underLine;
+                underCol = 0;
+            }
         }
-        Changed();
     }
+    Prepare();
+    const TRect clip = R;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string& l = lines[i];
+        if (l.empty()) continue;
+        int lw = measure(l);
+        int x = left;
+        if (Flags & DT_CENTER)
+            x = (left + right - lw) / 2;
+        else if (Flags & DT_RIGHT)
+            x = right - lw;
+        const int y = top + static_cast<int>(i) * lineHeight;
+        if (!(Flags & DT_PREFIXONLY)) DrawTextLine(x, y, l, (Flags & DT_NOCLIP) ? nullptr : &clip);
+        // An ellipsis may have cut the accelerator away.
+        if (i == underLine && underCol < l.size() && (l.size() < Ellipsis.size() || underCol < l.size() - Ellipsis.size() ||
+                                                     l.compare(l.size() - Ellipsis.size(), Ellipsis.size(), Ellipsis) != 0)) {
+            const int ux = x + measure(std::string_view(l).substr(0, underCol));
+            TRect u = Rect(ux, y + tm.tmAscent + 1, ux + measure(std::string_view(l).substr(underCol, 1)), y + tm.tmAscent + 2);
+            if ((Flags & DT_NOCLIP) || IntersectRect(u, u, clip)) FillSolid(u, FTextColor);
+        }
+    }
+    Changed();
     if (single && (Flags & (DT_VCENTER | DT_BOTTOM))) return top + lineHeight - R.Top;
     return textHeight;
 }

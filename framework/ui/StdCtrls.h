@@ -139,7 +139,11 @@ protected:
     AnsiString DisplayText(std::string_view Part) const;
     int TextWidthOf(std::string_view Part);
     int LineHeight();
+    // Scrolls the caret into view and puts the system caret there.
     void ScrollCaret();
+    void PlaceCaret();
+    // Whether the focused control shows the caret (a drop-down list does not).
+    virtual bool ShowsCaret() const { return true; }
     void ResetEditRect();
     // Fits the height to the font for a single-line edit with AutoSize and a border.
     virtual void AdjustHeight();
@@ -186,6 +190,7 @@ private:
     void HandleChar(TWMKey& Message);
     void HandleMouse(TMessage& Message);
     void MoveCaret(int Pos, bool Extend);
+    void ScrollToCaret();
     int WordLeft(int Pos) const;
     int WordRight(int Pos) const;
     int LineEnd(int Line) const;
@@ -573,6 +578,7 @@ protected:
     void Change() override;
     void CMExit(TCMExit& Message) override;
     void WMKillFocus(TWMKillFocus& Message) override;
+    bool ShowsCaret() const override { return FStyle != csDropDownList; }
     // The user chose an item (keys or the list): text, OnClick, OnSelect (or OnChange without it).
     virtual void Select();
     void ChooseItem(int Index);
@@ -637,6 +643,7 @@ private:
     TScrollBarKind FKind = TScrollBarKind::sbHorizontal;
     int FPosition = 0, FMin = 0, FMax = 100, FPageSize = 0;
     int FSmallChange = 1, FLargeChange = 1;
+    UINT FDisabledArrows = ESB_ENABLE_BOTH;
 };
 
 }  // namespace ui

@@ -399,6 +399,17 @@ int TCustomEdit::CharFromPos(TPoint P) {
 }
 
 void TCustomEdit::ScrollCaret() {
+    ScrollToCaret();
+    PlaceCaret();
+}
+
+void TCustomEdit::PlaceCaret() {
+    if (!FFocused || !HandleAllocated() || CaretState().Owner != FHandle) return;
+    const TPoint p = PosFromChar(FCaret);
+    SetCaretPos(p.X, p.Y);
+}
+
+void TCustomEdit::ScrollToCaret() {
     if (FRect.Right <= FRect.Left) return;
     const int line = LineFromChar(FCaret);
     const int start = LineIndex(line);
@@ -528,6 +539,7 @@ void TCustomEdit::HandleKeyDown(TWMKey& Message) {
 void TCustomEdit::HandleChar(TWMKey& Message) {
     const char c = static_cast<char>(Message.CharCode);
     switch (c) {
+        case 1: SelectAll(); return;  // Ctrl+A
         case 3: CopyToClipboard(); return;
         case 22: PasteFromClipboard(); return;
         case 24: CutToClipboard(); return;
@@ -633,12 +645,17 @@ void TCustomEdit::DefaultHandler(TMessage& Message) {
         case WM_SETFOCUS:
             FFocused = true;
             Invalidate();
+            if (ShowsCaret() && CreateCaret(FHandle, 1, LineHeight())) {
+                PlaceCaret();
+                ShowCaret(FHandle);
+            }
             if (FParent && FParent->HandleAllocated())
                 SendMessage(FParent->Handle(), WM_COMMAND, MakeWParam(0, EN_SETFOCUS), static_cast<LPARAM>(FHandle));
             return;
         case WM_KILLFOCUS:
             FFocused = false;
             FSelecting = false;
+            if (CaretState().Owner == FHandle) DestroyCaret();
             Invalidate();
             if (FParent && FParent->HandleAllocated())
                 SendMessage(FParent->Handle(), WM_COMMAND, MakeWParam(0, EN_KILLFOCUS), static_cast<LPARAM>(FHandle));

@@ -771,6 +771,35 @@ void TScrollBar::Scroll(TScrollCode Code, int Pos) {
 void TScrollBar::DefaultHandler(TMessage& Message) {
     const bool vert = FKind == TScrollBarKind::sbVertical;
     switch (Message.Msg) {
+        case SBM_SETSCROLLINFO: {
+            const auto& info = *reinterpret_cast<const TScrollInfo*>(Message.LParam);
+            const int lo = info.fMask & SIF_RANGE ? info.nMin : FMin, hi = info.fMask & SIF_RANGE ? info.nMax : FMax;
+            if (hi >= lo) {
+                FPageSize = info.fMask & SIF_PAGE ? std::clamp(static_cast<int>(info.nPage), 0, hi - lo + 1) : std::min(FPageSize, hi - lo + 1);
+                SetParams(info.fMask & SIF_POS ? info.nPos : FPosition, lo, hi);
+            }
+            Message.Result = FPosition;
+            return;
+        }
+        case SBM_GETSCROLLINFO: {
+            auto& info = *reinterpret_cast<TScrollInfo*>(Message.LParam);
+            if (info.fMask & SIF_RANGE) {
+                info.nMin = FMin;
+                info.nMax = FMax;
+            }
+            if (info.fMask & SIF_PAGE) info.nPage = static_cast<UINT>(FPageSize);
+            if (info.fMask & SIF_POS) info.nPos = FPosition;
+            if (info.fMask & SIF_TRACKPOS) info.nTrackPos = FPosition;
+            Message.Result = 1;
+            return;
+        }
+        case SBM_ENABLE_ARROWS:
+            if (Message.WParam != WPARAM(UINT(-1)) && (Message.WParam & ESB_DISABLE_BOTH) != FDisabledArrows) {
+                FDisabledArrows = static_cast<UINT>(Message.WParam & ESB_DISABLE_BOTH);
+                Invalidate();
+            }
+            Message.Result = static_cast<LRESULT>(FDisabledArrows);
+            return;
         case WM_KEYDOWN:
             switch (Message.WParamLo) {
                 case VK_UP: case VK_LEFT: Scroll(TScrollCode::scLineUp); return;
@@ -789,8 +818,14 @@ void TScrollBar::DefaultHandler(TMessage& Message) {
             const int at = vert ? p.Y : p.X;
             const int len = vert ? ClientHeight() : ClientWidth();
             const int arrow = vert ? GetSystemMetrics(SM_CYVSCROLL) : GetSystemMetrics(SM_CXHSCROLL);
-            if (at < arrow) Scroll(TScrollCode::scLineUp);
-            else if (at >= len - arrow) Scroll(TScrollCode::scLineDown);
+            if (FDisabledArrows == ESB_DISABLE_BOTH) return;
+            if (at < arrow) {
+                if (FDisabledArrows & ESB_DISABLE_LTUP) return;
+                Scroll(TScrollCode::scLineUp);
+            } else if (at >= len - arrow) {
+                if (FDisabledArrows & ESB_DISABLE_RTDN) return;
+                Scroll(TScrollCode::scLineDown);
+            }
             else {
                 // Pages toward the press from where the thumb is.
                 const int range = std::max(1, FMax - FMin);
@@ -813,13 +848,16 @@ void TScrollBar::PaintWindow(HDC DC) {
     const bool vert = FKind == TScrollBarKind::sbVertical;
     const int arrow = vert ? r.Width() : r.Height();
     const int len = vert ? r.Height() : r.Width();
+    const unsigned first = FDisabledArrows & ESB_DISABLE_LTUP ? DFCS_INACTIVE : 0u;
+    const unsigned second = FDisabledArrows & ESB_DISABLE_RTDN ? DFCS_INACTIVE : 0u;
     if (vert) {
-        DrawFrameControl(DC, Rect(0, 0, r.Right, arrow), DFC_SCROLL, DFCS_SCROLLUP);
-        DrawFrameControl(DC, Rect(0, len - arrow, r.Right, len), DFC_SCROLL, DFCS_SCROLLDOWN);
+        DrawFrameControl(DC, Rect(0, 0, r.Right, arrow), DFC_SCROLL, DFCS_SCROLLUP | first);
+        DrawFrameControl(DC, Rect(0, len - arrow, r.Right, len), DFC_SCROLL, DFCS_SCROLLDOWN | second);
     } else {
-        DrawFrameControl(DC, Rect(0, 0, arrow, r.Bottom), DFC_SCROLL, DFCS_SCROLLLEFT);
-        DrawFrameControl(DC, Rect(len - arrow, 0, len, r.Bottom), DFC_SCROLL, DFCS_SCROLLRIGHT);
+        DrawFrameControl(DC, Rect(0, 0, arrow, r.Bottom), DFC_SCROLL, DFCS_SCROLLLEFT | first);
+        DrawFrameControl(DC, Rect(len - arrow, 0, len, r.Bottom), DFC_SCROLL, DFCS_SCROLLRIGHT | second);
     }
+    if (FDisabledArrows == ESB_DISABLE_BOTH) return;
     const int range = std::max(1, FMax - FMin);
     const int thumbPos = arrow + (len - 3 * arrow) * (FPosition - FMin) / range;
     const TRect thumb = vert ? Rect(0, thumbPos, r.Right, thumbPos + arrow) : Rect(thumbPos, 0, thumbPos + arrow, r.Bottom);

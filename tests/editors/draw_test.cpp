@@ -168,9 +168,9 @@ TEST_F(DrawTest, CheckBoxFaceIsACentredSquare) {
 TEST_F(DrawTest, SizesFollowTheSystemMetrics) {
     EXPECT_EQ(CheckBoxWidth(), 13);
     EXPECT_EQ(CheckBoxHeight(), 13);
-    // Text height 16: Round(10.67) = 11, odd, under the scroll-bar width.
-    EXPECT_EQ(ComputeFlatButtonWidth(), 11);
-    EXPECT_EQ(FlatButtonWidth(), 11);
+    // Text height 11: Round(7.33) = 7, odd, under the scroll-bar width.
+    EXPECT_EQ(ComputeFlatButtonWidth(), 7);
+    EXPECT_EQ(FlatButtonWidth(), 7);
     EXPECT_EQ(EditButtonHeightForWidth(11, true), 16);  // 16.5 rounds to even
     EXPECT_EQ(EditButtonHeightForWidth(13, true), 20);  // 19.5 rounds to even
     EXPECT_EQ(EditButtonHeightForWidth(11, false), 11);
@@ -462,6 +462,13 @@ TEST(MemoryStreamEh, GrowsInLargeStepsAndKeepsDataOnFailure) {
     s.Clear();
     EXPECT_EQ(s.Capacity(), 0);
     EXPECT_EQ(s.Memory(), nullptr);
+
+    // A settable step: an export of many rows grows in larger blocks.
+    s.SetGrowthDelta(65536);
+    s.WriteBuffer(&one, 1);
+    EXPECT_EQ(s.Capacity(), 131072);
+    EXPECT_THROW(s.SetGrowthDelta(0), rtl::EInvalidOperation);
+    EXPECT_EQ(s.GrowthDelta(), 65536);
 }
 
 }  // namespace

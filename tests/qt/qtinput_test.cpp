@@ -172,3 +172,48 @@ TEST(FileDialog, FiltersBecomeQtNameFilters) {
 
 }  // namespace
 }  // namespace qttest
+
+namespace qttest {
+namespace {
+
+// Qt reports a double click as the second press followed by a double-click event (or the event in
+// place of the press); the model must see down, up, double-click, up either way.
+TEST_F(BackendTest, ADoubleClickArrivesAsThePlatformsSequence) {
+    QWindow* w = Native(Form);
+    ASSERT_NE(w, nullptr);
+    const TPoint screen = Input->ClientToScreen(Point(7, 9));
+    const QPointF local = w->mapFromGlobal(QPoint(screen.X, screen.Y));
+    const QPointF global(screen.X, screen.Y);
+    const auto send = [&](char Kind) {
+        const QEvent::Type t = Kind == 'p' ? QEvent::MouseButtonPress
+                               : Kind == 'd' ? QEvent::MouseButtonDblClick
+                                             : QEvent::MouseButtonRelease;
+        QMouseEvent e(t, local, global, Qt::LeftButton, Kind == 'r' ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(w, &e);
+        Clock.Advance(50);
+    };
+    const struct {
+        const char* Events;  // p press, r release, d double-click, + a pause longer than the double-click time
+        const char* Model;
+    } cases[] = {
+        {"prpdr", "ldown:7,9 lup ldbl:7,9 lup"},
+        {"prdr", "ldown:7,9 lup ldbl:7,9 lup"},
+        {"pr+pr", "ldown:7,9 lup ldown:7,9 lup"},
+        {"prpdrpr", "ldown:7,9 lup ldbl:7,9 lup ldown:7,9 lup"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Events);
+        ResetDoubleClick();
+        Clock.Advance(1000);
+        Input->Log.clear();
+        for (const char* e = c.Events; *e; ++e) {
+            if (*e == '+') Clock.Advance(600);
+            else send(*e);
+        }
+        Pump();
+        EXPECT_EQ(Input->Joined(), c.Model);
+    }
+}
+
+}  // namespace
+}  // namespace qttest

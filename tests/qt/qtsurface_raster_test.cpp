@@ -214,11 +214,13 @@ TEST(RasterText, CyrillicDrawsItsOwnGlyphs) {
 
 TEST(RasterText, MetricsComeFromTheFont) {
     qtback::TQtSurface s(10, 10);
-    TFontData f;  // DejaVu Sans, 16 pixels of character height
+    TFontData f;  // Liberation Sans, 11 pixels of character height
     const TTextMetric tm = s.TextMetrics(f);
     EXPECT_EQ(tm.tmHeight, tm.tmAscent + tm.tmDescent);
-    EXPECT_GE(tm.tmHeight, 16);
-    EXPECT_EQ(tm.tmInternalLeading, tm.tmHeight - 16);
+    // The 8-point face of the forms' layouts: a text height of about 13.
+    EXPECT_GE(tm.tmHeight, 12);
+    EXPECT_LE(tm.tmHeight, 14);
+    EXPECT_EQ(tm.tmInternalLeading, tm.tmHeight - 11);
     EXPECT_EQ(s.TextExtent("", f).cx, 0);
     EXPECT_LT(s.TextExtent("iii", f).cx, s.TextExtent("WWW", f).cx) << "a proportional face";
     f.Style.Include(fsBold);

@@ -179,6 +179,35 @@ TEST_F(ApplicationTest, ClipboardTextIsReadableInBothTextFormats) {
     EXPECT_FALSE(cb->HasFormat(RegisterClipboardFormat("Csv")));
 }
 
+TEST_F(ApplicationTest, ClipboardConvertsTheTextFormatsBothWaysAsBytes) {
+    TClipboard* cb = Clipboard();
+    const auto bytes = [](std::string_view S) { return rtl::TBytes(S.begin(), S.end()); };
+    // Unicode only: offered and read as NUL-terminated 1251.
+    const char16_t wide[] = u"Акт №5";
+    cb->SetBuffer(CF_UNICODETEXT, wide, sizeof wide);
+    EXPECT_TRUE(cb->HasFormat(CF_TEXT));
+    EXPECT_EQ(cb->GetData(CF_TEXT), bytes(rtl::UTF8ToAnsi(u8"Акт №5") + '\0'));
+    EXPECT_EQ(cb->FormatCount(), 2);
+    EXPECT_EQ(cb->Formats(1), CF_TEXT);
+    // 1251 only: read as NUL-terminated UTF-16LE.
+    cb->SetAsText(rtl::UTF8ToAnsi(u8"Ёж"));
+    EXPECT_TRUE(cb->HasFormat(CF_UNICODETEXT));
+    EXPECT_EQ(cb->GetData(CF_UNICODETEXT), (rtl::TBytes{0x01, 0x04, 0x36, 0x04, 0, 0}));
+    // A character without a 1251 form: no CF_TEXT at all rather than a '?' in its place.
+    const char16_t snow[] = u"снег ☃";
+    cb->SetBuffer(CF_UNICODETEXT, snow, sizeof snow);
+    EXPECT_FALSE(cb->HasFormat(CF_TEXT));
+    EXPECT_TRUE(cb->GetData(CF_TEXT).empty());
+    EXPECT_EQ(cb->FormatCount(), 1);
+    // Both present: each is read as it was put.
+    cb->Open();
+    cb->SetBuffer(CF_TEXT, "a", 2);
+    cb->SetBuffer(CF_UNICODETEXT, u"b", 4);
+    cb->Close();
+    EXPECT_EQ(cb->GetData(CF_TEXT), bytes(std::string("a", 2)));
+    EXPECT_EQ(cb->GetData(CF_UNICODETEXT), (rtl::TBytes{'b', 0, 0, 0}));
+}
+
 TEST_F(ApplicationTest, ClipboardWritesInsideOpenAddFormatsAndOutsideReplaceThem) {
     const TClipboardFormat csv = RegisterClipboardFormat("Csv");
     EXPECT_EQ(RegisterClipboardFormat("CSV"), csv);
@@ -193,9 +222,11 @@ TEST_F(ApplicationTest, ClipboardWritesInsideOpenAddFormatsAndOutsideReplaceThem
     cb->SetAsText("a;b");
     cb->SetBuffer(csv, "a;b", 3);
     cb->Close();
-    EXPECT_EQ(cb->FormatCount(), 2);
+    // The Unicode form of the text is offered after what was put.
+    EXPECT_EQ(cb->FormatCount(), 3);
     EXPECT_EQ(cb->Formats(0), CF_TEXT);
     EXPECT_EQ(cb->Formats(1), csv);
+    EXPECT_EQ(cb->Formats(2), CF_UNICODETEXT);
     EXPECT_EQ(cb->GetData(csv), (rtl::TBytes{'a', ';', 'b'}));
     cb->SetBuffer(csv, "x", 1);
     EXPECT_FALSE(cb->HasFormat(CF_TEXT));
@@ -238,6 +269,84 @@ TEST_F(FormCloseTest, OnCloseWithCaNoneKeepsTheFormOpen) {
     Form->OnCloseQuery = [](TObject*, bool& CanClose) { CanClose = false; };
     Form->Close();
     EXPECT_TRUE(Form->Visible());
+}
+
+}  // namespace
+}  // namespace uitest
+
+namespace uitest {
+namespace {
+
+class TCellHintWindow : public THintWindow {
+    RTL_CLASS(TCellHintWindow, THintWindow)
+public:
+    using THintWindow::THintWindow;
+    static inline void* LastData = nullptr;
+    TRect CalcHintRect(int MaxWidth, const AnsiString& Hint, void* Data) override {
+        LastData = Data;
+        return THintWindow::CalcHintRect(MaxWidth, Hint, Data);
+    }
+};
+
+using HintAreaTest = UiTest;
+
+TEST_F(HintAreaTest, AControlIsAskedAgainForEachAreaAndMayChooseTheHintWindow) {
+    auto* a = AddLog(Form, "A", 10, 10);  // 50 x 20: left half, right half; the bottom left shows none
+    a->SetShowHint(true);
+    a->SetHint("x");
+    std::vector<std::string> asked;
+    int data = 7;
+    a->WindowProc = [&, a](TMessage& M) {
+        if (M.Msg != CM_HINTSHOW) return a->WndProc(M);
+        THintInfo& info = *TCMHintShow(M).HintInfo;
+        const TPoint p = info.CursorPos;
+        if (p.X >= 25) {
+            info.CursorRect = Rect(25, 0, 50, 20);
+            info.HintStr = "Right";
+            info.HintWindowClass = &TCellHintWindow::StaticClass();
+            info.HintData = &data;
+        } else if (p.Y >= 10) {
+            info.CursorRect = Rect(0, 10, 25, 20);
+            info.HintStr = "";
+        } else {
+            info.CursorRect = Rect(0, 0, 25, 10);
+            info.HintStr = "Left";
+        }
+        asked.push_back(info.HintStr);
+    };
+    Form->Show();
+    const auto moveTo = [&](int X, int Y) {
+        MouseInput(WM_MOUSEMOVE, At(a, X, Y));
+        Pump();
+    };
+    moveTo(3, 3);
+    Clock.Advance(Application()->HintPause());
+    Pump();
+    ASSERT_TRUE(Application()->HintWindow()->Active());
+    EXPECT_EQ(Application()->HintWindow()->Caption(), "Left");
+    moveTo(5, 5);  // the same area: not asked again
+    EXPECT_EQ(asked, (std::vector<std::string>{"Left"}));
+
+    // Another area while the hint shows: asked at once, shown in the window class it names.
+    moveTo(30, 3);
+    EXPECT_EQ(asked, (std::vector<std::string>{"Left", "Right"}));
+    THintWindow* hint = Application()->HintWindow();
+    ASSERT_NE(hint, nullptr);
+    EXPECT_STREQ(hint->ClassName(), "TCellHintWindow");
+    EXPECT_EQ(TCellHintWindow::LastData, &data);
+    EXPECT_TRUE(hint->Active());
+    EXPECT_EQ(hint->Caption(), "Right");
+
+    // An area with no hint hides it; coming back to one with a hint asks again after a pause.
+    moveTo(3, 15);
+    EXPECT_FALSE(Application()->HintWindow()->Active());
+    moveTo(3, 3);
+    EXPECT_EQ(asked.size(), 3u);
+    Clock.Advance(Application()->HintPause());
+    Pump();
+    EXPECT_EQ(asked, (std::vector<std::string>{"Left", "Right", "", "Left"}));
+    EXPECT_TRUE(Application()->HintWindow()->Active());
+    a->WindowProc = nullptr;
 }
 
 }  // namespace

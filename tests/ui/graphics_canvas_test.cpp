@@ -34,8 +34,8 @@ TEST_F(RecordingCanvas, FillRectResolvesSystemColoursAndSkipsClearBrush) {
 TEST_F(RecordingCanvas, DrawingWithoutSurfaceRaisesButMeasuringWorks) {
     TCanvas bare;
     EXPECT_THROW(bare.FillRect(Rect(0, 0, 1, 1)), rtl::EInvalidOperation);
-    EXPECT_EQ(bare.TextHeight("X"), 16);
-    EXPECT_EQ(bare.TextWidth("abc"), 24);
+    EXPECT_EQ(bare.TextHeight("X"), 11);
+    EXPECT_EQ(bare.TextWidth("abc"), 18);
 }
 
 TEST_F(RecordingCanvas, ClipIntersectExcludeAndRestore) {
@@ -101,10 +101,10 @@ TEST_F(RecordingCanvas, TextColourAndBackgroundFollowFontAndBrush) {
     canvas.TextOut(5, 6, "Hi");
     EXPECT_EQ(Last().Op, TDrawOp::Text);
     EXPECT_EQ(Last().Text, "Hi");
-    EXPECT_EQ(Last().Rect, Rect(5, 6, 21, 22));
+    EXPECT_EQ(Last().Rect, Rect(5, 6, 17, 17));
     EXPECT_EQ(Last().Color, clRed);
     EXPECT_EQ(Last().Background, clYellow);
-    EXPECT_EQ(canvas.PenPos(), Point(21, 6));
+    EXPECT_EQ(canvas.PenPos(), Point(17, 6));
 
     // An explicit text state holds until the font or brush changes again.
     canvas.SetBkMode(TRANSPARENT);
@@ -134,9 +134,9 @@ TEST_F(RecordingCanvas, TextRectFillsAndClipsToTheRectangle) {
 }
 
 TEST_F(RecordingCanvas, FixedMetricsFollowHeightAndBold) {
-    EXPECT_EQ(canvas.TextExtent("abcd"), (TSize{32, 16}));
+    EXPECT_EQ(canvas.TextExtent("abcd"), (TSize{24, 11}));
     canvas.Font()->SetStyle({fsBold});
-    EXPECT_EQ(canvas.TextWidth("abcd"), 36);
+    EXPECT_EQ(canvas.TextWidth("abcd"), 28);
     canvas.Font()->SetHeight(-8);
     canvas.Font()->SetStyle({});
     EXPECT_EQ(canvas.TextExtent("ab"), (TSize{8, 8}));
@@ -202,17 +202,18 @@ TEST_F(RecordingCanvas, ChangeEventsWrapEachDrawingCall) {
 
 TEST(Font, SizeHeightAndChangeNotification) {
     TFont f;
-    EXPECT_EQ(f.Name(), "DejaVu Sans");
-    EXPECT_EQ(f.Height(), -16);
-    EXPECT_EQ(f.Size(), 12);
+    // The 8-point face the forms were laid out for.
+    EXPECT_EQ(f.Name(), "Liberation Sans");
+    EXPECT_EQ(f.Height(), -11);
+    EXPECT_EQ(f.Size(), 8);
     int changes = 0;
     f.OnChange = [&](rtl::TObject*) { ++changes; };
-    f.SetSize(8);
-    EXPECT_EQ(f.Height(), -11);
-    f.SetHeight(-11);
+    f.SetSize(12);
+    EXPECT_EQ(f.Height(), -16);
+    f.SetHeight(-16);
     f.SetStyle({fsBold, fsItalic});
     f.SetName("");  // ignored: a font needs a face
-    EXPECT_EQ(f.Name(), "DejaVu Sans");
+    EXPECT_EQ(f.Name(), "Liberation Sans");
     EXPECT_EQ(changes, 2);
 
     TFont g;

@@ -1,4 +1,4 @@
-// DrawText layout on the recording surface (characters 8x16 with the default font).
+// DrawText layout on the recording surface (characters 8x16 with a 16-pixel font).
 #include <gtest/gtest.h>
 
 #include "framework/ui/Graphics.h"
@@ -19,6 +19,7 @@ void PrintTo(const Line& l, std::ostream* os) { *os << "'" << l.text << "'@(" <<
 struct DrawTextFixture : ::testing::Test {
     TRecordingSurface surface{400, 300};
     TCanvas canvas{&surface};
+    DrawTextFixture() { canvas.Font()->SetHeight(-16); }
 
     std::vector<Line> Draw(const std::string& text, TRect r, unsigned flags, DRAWTEXTPARAMS* params = nullptr) {
         surface.Clear();
@@ -113,11 +114,11 @@ TEST_F(DrawTextFixture, CalcRectMeasuresWithoutDrawing) {
     r = Rect(0, 0, 10, 0);
     canvas.DrawText("wider than ten", r, DT_SINGLELINE | DT_CALCRECT);
     EXPECT_EQ(r, Rect(0, 0, 112, 16));
-    // Measuring works before a surface exists.
+    // Measuring works before a surface exists (in the default font).
     TCanvas bare;
     r = Rect(0, 0, 0, 0);
-    EXPECT_EQ(bare.DrawText("ab", r, DT_CALCRECT | DT_SINGLELINE), 16);
-    EXPECT_EQ(r.Right, 16);
+    EXPECT_EQ(bare.DrawText("ab", r, DT_CALCRECT | DT_SINGLELINE), 11);
+    EXPECT_EQ(r.Right, 12);
 }
 
 TEST_F(DrawTextFixture, PrefixesTabsAndMargins) {
@@ -150,4 +151,29 @@ TEST_F(DrawTextFixture, ExtTextOutOpaqueRectangleUsesBackgroundColour) {
     EXPECT_EQ(surface.Records()[0].Op, TDrawOp::FillRect);
     EXPECT_EQ(surface.Records()[0].Color, clYellow);
     EXPECT_EQ(surface.Records()[1].TextClip, r);
+}
+
+// The accelerator's letter is underlined in the text colour, unless the prefix is hidden.
+TEST_F(DrawTextFixture, TheAcceleratorLetterIsUnderlined) {
+    const auto underlines = [&](const std::string& text, unsigned flags) {
+        surface.Clear();
+        TRect r = Rect(10, 20, 200, 100);
+        canvas.SetTextColor(clRed);
+        canvas.DrawText(text, r, flags);
+        std::vector<TRect> out;
+        for (const TDrawRecord* rec : surface.OfKind(TDrawOp::FillRect)) {
+            EXPECT_EQ(rec->Color, clRed);
+            out.push_back(rec->Rect);
+        }
+        return out;
+    };
+    // 8x16 characters, ascent 12: the line runs under the letter one pixel below the baseline.
+    EXPECT_EQ(underlines("Sa&ve", DT_SINGLELINE), (std::vector<TRect>{Rect(26, 33, 34, 34)}));
+    EXPECT_EQ(underlines("Sa&ve", DT_SINGLELINE | DT_CENTER), (std::vector<TRect>{Rect(105, 33, 113, 34)}));
+    EXPECT_EQ(underlines("one\r\nt&wo", 0), (std::vector<TRect>{Rect(18, 49, 26, 50)}));
+    EXPECT_EQ(underlines("a && b", DT_SINGLELINE), std::vector<TRect>{});
+    EXPECT_EQ(underlines("Sa&ve", DT_SINGLELINE | DT_HIDEPREFIX), std::vector<TRect>{});
+    EXPECT_EQ(underlines("Sa&ve", DT_SINGLELINE | DT_NOPREFIX), std::vector<TRect>{});
+    EXPECT_EQ(underlines("Sa&ve", DT_SINGLELINE | DT_PREFIXONLY), (std::vector<TRect>{Rect(26, 33, 34, 34)}));
+    EXPECT_TRUE(surface.OfKind(TDrawOp::Text).empty()) << "prefix only: no text";
 }

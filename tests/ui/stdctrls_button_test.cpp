@@ -111,12 +111,58 @@ TEST_F(ButtonTest, LabelAcceleratorFocusesItsControl) {
     EXPECT_EQ(Form->Perform(CM_DIALOGCHAR, static_cast<uint8_t>(Cp(u8"ф")[0])), 1);
     EXPECT_TRUE(edit->Focused());
     // AutoSize fits the label to its caption, the '&' not counted.
-    EXPECT_EQ(label->Width(), 8 * 4);
+    EXPECT_EQ(label->Width(), 6 * 4);
     EXPECT_EQ(StripHotkey(Cp(u8"&Фонд && опись")), Cp(u8"Фонд & опись"));
     // The label forgets a freed control.
     edit->Free();
     EXPECT_EQ(label->FocusControl(), nullptr);
     EXPECT_EQ(Form->Perform(CM_DIALOGCHAR, static_cast<uint8_t>(Cp(u8"ф")[0])), 0);
+}
+
+}  // namespace
+}  // namespace uitest
+
+namespace uitest {
+namespace {
+
+// Alt+letter reaches the form's accelerators from whatever control has the focus, and types
+// nothing into it.
+TEST_F(ButtonTest, AltLetterReachesTheAcceleratorsFromEveryControlKind) {
+    auto* save = Add<TButton>(10, 200, Cp(u8"&Сохранить"));
+    int saved = 0;
+    save->OnClick = [&](TObject*) { ++saved; };
+    auto* target = Add<TEdit>(100, 170);
+    auto* label = Add<TLabel>(10, 170, Cp(u8"&Фонд"));
+    label->SetFocusControl(target);
+    auto* edit = Add<TEdit>(10, 10);
+    auto* memo = Add<TMemo>(10, 40);
+    memo->SetHeight(40);
+    auto* combo = Add<TComboBox>(10, 90);
+    auto* list = Add<TComboBox>(10, 120);
+    list->SetStyle(csDropDownList);
+    list->Items()->Add("a");
+    auto* check = Add<TCheckBox>(200, 10, Cp(u8"Мои"));
+    auto* button = Add<TButton>(200, 40, "Ok");
+    Form->Show();
+    const auto alt = [&](const char8_t* Letter) {
+        KeyInput(VK_MENU, true);
+        CharInput(Cp(Letter)[0]);
+        Pump();
+        KeyInput(VK_MENU, false);
+        Pump();
+    };
+    for (TWinControl* from : std::vector<TWinControl*>{edit, memo, combo, list, check, button}) {
+        SCOPED_TRACE(from->ClassName());
+        from->SetFocus();
+        const AnsiString before = from->Text();
+        saved = 0;
+        alt(u8"с");
+        EXPECT_EQ(saved, 1);
+        EXPECT_EQ(from->Text(), before) << "the letter is not typed";
+        from->SetFocus();
+        alt(u8"Ф");
+        EXPECT_TRUE(target->Focused());
+    }
 }
 
 }  // namespace

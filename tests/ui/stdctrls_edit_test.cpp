@@ -173,29 +173,29 @@ TEST_F(EditTest, CharCaseAppliesToTypedPastedAndSetText) {
 }
 
 TEST_F(EditTest, MouseSelectsByClickShiftClickDragAndDoubleClick) {
-    // Each character of the default font is 8 pixels wide; the text starts at x = 1.
+    // Each character of the default font is 6 pixels wide; the text starts at x = 1.
     auto* e = MakeEdit(Cp(u8"Опись фонда"));
-    Click(e, 1 + 8 * 2 + 1, 5);
+    Click(e, 1 + 6 * 2 + 1, 5);
     EXPECT_EQ(e->SelStart(), 2);
     EXPECT_EQ(e->SelLength(), 0);
-    Click(e, 1 + 8 * 9 + 1, 5, true);
+    Click(e, 1 + 6 * 9 + 1, 5, true);
     EXPECT_EQ(e->SelStart(), 2);
     EXPECT_EQ(e->SelLength(), 7);
 
-    MouseInput(WM_LBUTTONDOWN, At(e, 1 + 8 * 8, 5));
-    MouseInput(WM_MOUSEMOVE, At(e, 1 + 8 * 4, 5));
-    MouseInput(WM_MOUSEMOVE, At(e, 1 + 8 * 1, 5));
-    MouseInput(WM_LBUTTONUP, At(e, 1 + 8 * 1, 5));
+    MouseInput(WM_LBUTTONDOWN, At(e, 1 + 6 * 8, 5));
+    MouseInput(WM_MOUSEMOVE, At(e, 1 + 6 * 4, 5));
+    MouseInput(WM_MOUSEMOVE, At(e, 1 + 6 * 1, 5));
+    MouseInput(WM_LBUTTONUP, At(e, 1 + 6 * 1, 5));
     Pump();
     EXPECT_EQ(e->SelStart(), 1);
     EXPECT_EQ(e->SelLength(), 7);
     EXPECT_EQ(e->CaretPos(), 1);
     ResetDoubleClick();
 
-    MouseInput(WM_LBUTTONDOWN, At(e, 1 + 8 * 7 + 2, 5));
-    MouseInput(WM_LBUTTONUP, At(e, 1 + 8 * 7 + 2, 5));
-    MouseInput(WM_LBUTTONDOWN, At(e, 1 + 8 * 7 + 2, 5));
-    MouseInput(WM_LBUTTONUP, At(e, 1 + 8 * 7 + 2, 5));
+    MouseInput(WM_LBUTTONDOWN, At(e, 1 + 6 * 7 + 2, 5));
+    MouseInput(WM_LBUTTONUP, At(e, 1 + 6 * 7 + 2, 5));
+    MouseInput(WM_LBUTTONDOWN, At(e, 1 + 6 * 7 + 2, 5));
+    MouseInput(WM_LBUTTONUP, At(e, 1 + 6 * 7 + 2, 5));
     Pump();
     EXPECT_EQ(e->SelText(), Cp(u8"фонда"));
 }
@@ -235,9 +235,9 @@ TEST_F(EditTest, AutoSelectOnEnterAndEditMessages) {
     TRect got;
     e->Perform(EM_GETRECT, 0, reinterpret_cast<LPARAM>(&got));
     EXPECT_EQ(got, r);
-    const LRESULT hit = e->Perform(EM_CHARFROMPOS, 0, PointToLParam(20 + 8 * 2 + 1, 5));
+    const LRESULT hit = e->Perform(EM_CHARFROMPOS, 0, PointToLParam(20 + 6 * 2 + 1, 5));
     EXPECT_EQ(hit & 0xFFFF, 2);
-    EXPECT_EQ(e->PosFromChar(3).X, 20 + 8 * 3);
+    EXPECT_EQ(e->PosFromChar(3).X, 20 + 6 * 3);
 }
 
 TEST_F(EditTest, ChangeReachesTheControlThroughItsParent) {
@@ -298,6 +298,85 @@ TEST_F(MemoTest, LinesEnterAndVerticalMoves) {
     EXPECT_EQ(m->Text(), "a\r\nb\r\nc");
     m->Lines()->Delete(1);
     EXPECT_EQ(m->Text(), "a\r\nc");
+}
+
+}  // namespace
+}  // namespace uitest
+
+namespace uitest {
+namespace {
+
+// The caret: where typing goes, shown only in the focused edit, blinking on the clock.
+TEST_F(EditTest, CaretFollowsTheSelectionAndTheFocusAndBlinks) {
+    auto* other = MakeEdit("");
+    auto* e = MakeEdit(Cp(u8"Опись фонда"));  // focused, all selected, caret at the end
+    const auto caretX = [] {
+        TPoint p;
+        EXPECT_TRUE(GetCaretPos(p));
+        return p.X;
+    };
+    EXPECT_EQ(CaretState().Owner, e->Handle());
+    EXPECT_TRUE(CaretState().Shown);
+    EXPECT_EQ(CaretState().Rect.Height(), 11);
+    // Six pixels a character from x = 1.
+    struct {
+        const char* Name;
+        std::vector<TStroke> Keys;
+        int X;
+    } cases[] = {
+        {"end of the selected text", {}, 1 + 6 * 11},
+        {"home", {K(VK_HOME)}, 1},
+        {"shift+right moves the selection's moving end", {SK(VK_RIGHT), SK(VK_RIGHT)}, 1 + 6 * 2},
+        {"typing over the selection", {{0, false, false, 'x'}}, 1 + 6 * 1},
+        {"ctrl+right to the next word", {CK(VK_RIGHT)}, 1 + 6 * 5},
+        {"ctrl+a selects all, the caret at the end", {CK('A')}, 1 + 6 * 10},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Strokes(c.Keys);
+        EXPECT_EQ(caretX(), c.X);
+        EXPECT_TRUE(CaretState().Drawn) << "moving shows the caret at once";
+    }
+    Click(e, 1 + 6 * 4 + 1, 5);
+    EXPECT_EQ(caretX(), 1 + 6 * 4);
+
+    // Drawn inverted over the edit's painting, and blinking off and on again.
+    Pump();
+    Form->Update();
+    auto& rec = *static_cast<TRecordingSurface*>(Form->Surface());
+    rec.Clear();
+    Clock.Advance(GetCaretBlinkTime());
+    rtl::ProcessTimers();
+    EXPECT_FALSE(CaretState().Drawn);
+    Form->Update();
+    const auto inverted = [&] {
+        int n = 0;
+        for (const TDrawRecord* r : rec.OfKind(TDrawOp::FillRect))
+            n += r->Rop == DSTINVERT && r->Rect == Bounds(e->Left() + 2 + 1 + 6 * 4, e->Top() + 2, 1, 11);
+        return n;
+    };
+    EXPECT_EQ(inverted(), 0);
+    EXPECT_FALSE(rec.Records().empty()) << "the caret's pixels painted again without it";
+    rec.Clear();
+    Clock.Advance(GetCaretBlinkTime());
+    rtl::ProcessTimers();
+    EXPECT_TRUE(CaretState().Drawn);
+    Form->Update();
+    EXPECT_EQ(inverted(), 1);
+
+    // The focus takes the caret along; a drop-down list and a button show none.
+    other->SetFocus();
+    EXPECT_EQ(CaretState().Owner, other->Handle());
+    auto* list = rtl::Create<TComboBox>(Form);
+    list->SetParent(Form);
+    list->SetStyle(csDropDownList);
+    list->SetBounds(10, 100, 150, 24);
+    list->SetFocus();
+    EXPECT_EQ(CaretState().Owner, 0u);
+    other->SetFocus();
+    EXPECT_TRUE(CaretState().Shown);
+    Form->Hide();
+    EXPECT_EQ(CaretState().Owner, 0u) << "a hidden form's edit loses the focus and its caret";
 }
 
 }  // namespace
