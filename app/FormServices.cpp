@@ -6,7 +6,6 @@
 #include <thread>
 
 #include "app/FormBuild.h"
-#include "app/JournalFrame.h"
 #include "app/SQLSetupFrmUnit.h"
 #include "framework/rtl/Ownership.h"
 #include "framework/ui/Dialogs.h"
@@ -77,27 +76,6 @@ THelpService::THelpService(IAppServices& Services, std::string Folder)
 std::string THelpService::PageOf(int Topic) const { return FFolder + "/" + std::to_string(Topic) + ".html"; }
 
 THelpService* HelpService = nullptr;
-
-int HelpTopicOf(const ui::TControl* Control) {
-    for (const ui::TControl* c = Control; c; c = c->Parent()) {
-        if (const auto* frame = dynamic_cast<const TJournalFrame*>(c); frame && frame->HelpContext() != 0)
-            return frame->HelpContext();
-        if (const auto* form = dynamic_cast<const ui::TCustomForm*>(c); form && form->HelpContext() != 0)
-            return form->HelpContext();
-    }
-    return 0;
-}
-
-void RouteHelpKey(ui::TCustomForm* Form) {
-    Form->OnShortCut = [Form](ui::TWMKey& Message, bool& Handled) {
-        if (Message.CharCode != ui::VK_F1 || ui::GetKeyState(ui::VK_CONTROL) < 0 || ui::GetKeyState(ui::VK_MENU) < 0 ||
-            ui::GetKeyState(ui::VK_SHIFT) < 0)
-            return;
-        Handled = true;
-        const ui::TControl* focused = Form->FocusedControl();
-        if (HelpService) HelpService->ShowTopic(HelpTopicOf(focused ? focused : Form));
-    };
-}
 
 bool THelpService::ShowTopic(int Topic) {
     const std::string page = PageOf(Topic);

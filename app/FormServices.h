@@ -48,12 +48,6 @@ private:
 
 // The program's help; set while the program runs.
 extern THelpService* HelpService;
-// The help topic of a window: its own, else its frame's or form's, else none (0).
-int HelpTopicOf(const ui::TControl* Control);
-
-// F1 on a form: the focused window's topic. Each form of the program routes its F1 here.
-void RouteHelpKey(ui::TCustomForm* Form);
-
 // Help topics of the forms.
 inline constexpr int HelpMainForm = 101;
 inline constexpr int HelpContents = 1000;

@@ -7,7 +7,8 @@ namespace app {
 
 TJournalFrame::TJournalFrame(rtl::TComponent* Owner, const std::vector<const char8_t*>& Kinds, int MinYear,
                              int HelpTopic)
-    : ui::TFrame(Owner), FHelpContext(HelpTopic) {
+    : ui::TFrame(Owner) {
+    SetHelpContext(HelpTopic);
     SetBounds(0, 0, 640, 400);
     Panel1 = rtl::Create<ui::TPanel>(this);
     Panel1->SetName("Panel1");

@@ -34,7 +34,6 @@ public:
     virtual VUdeVizov* Query() const = 0;
     IJournalHost* Host() const noexcept { return FHost; }
     void SetHost(IJournalHost* Value) noexcept { FHost = Value; }
-    int HelpContext() const noexcept { return FHelpContext; }
 
     // Set by the journal command: the first tab, the year in force; neither counts as the user's
     // choice, so no filter changes.
@@ -48,7 +47,6 @@ public:
 
 protected:
     IJournalHost* FHost = nullptr;
-    int FHelpContext;
     bool FResetting = false;
 };
 

@@ -51,9 +51,6 @@ TMainForm::TMainForm(rtl::TComponent* Owner) : ui::TForm(Owner) {
     actHelp->OnExecute = [this](rtl::TObject* Sender) { actHelpExecute(Sender); };
     actSummary->OnExecute = [this](rtl::TObject* Sender) { actSummaryExecute(Sender); };
     BuildMenu();
-    // A command with nothing behind it yet is shown shut.
-    for (int i = 0; i < ActionManager1->ActionCount(); ++i)
-        if (ui::TCustomAction* a = ActionManager1->Actions(i); !a->OnExecute) a->SetEnabled(false);
 
     sbStatus = rtl::Create<ui::TStatusBar>(this);
     sbStatus->SetName("sbStatus");
@@ -131,9 +128,9 @@ void TMainForm::FormShow(rtl::TObject*) {
 
 void TMainForm::SetUpAccess() {
     sbStatus->Panels()->Items(2)->SetText(T(u8"Пользователь: ") + CurrentUser.Name);
-    const auto open = [](ui::TAction* Command, bool Value) { Command->SetEnabled(Value && Command->OnExecute); };
-    open(actUsers, CurrentUser.Access > alDepartmentHead);
-    open(actVocab, CurrentUser.Access > alCurator);
+    // A command with nothing behind it yet stays shut whatever the level (no handler).
+    actUsers->SetEnabled(CurrentUser.Access > alDepartmentHead);
+    actVocab->SetEnabled(CurrentUser.Access > alCurator);
     if (CurrentUser.Access == alCurator) DBMod->SetCurator(CurrentUser.Id);
 }
 

@@ -22,9 +22,12 @@ std::unique_ptr<THelpService> OwnHelp;
 void StartHelp(IAppServices& Services) {
     OwnHelp = std::make_unique<THelpService>(Services);
     HelpService = OwnHelp.get();
+    // F1 reaches here with the nearest topic up from the focused window.
+    ui::Application()->HelpHandler = [](int Context) { return HelpService && HelpService->ShowTopic(Context); };
 }
 
 void EndHelp() {
+    ui::Application()->HelpHandler = nullptr;
     HelpService = nullptr;
     OwnHelp.reset();
 }
@@ -47,7 +50,6 @@ void EndData() {
 template <class TForm, TForm** Global>
 void StartForm(IAppServices&) {
     *Global = ui::Application()->CreateForm<TForm>();
-    RouteHelpKey(*Global);
 }
 
 template <class TForm, TForm** Global>

@@ -100,9 +100,14 @@ TEST_F(MainFormTest, AccessLevelSetsTheStatusBarCommandsAndCuratorFilter) {
         ASSERT_FALSE(ui::Application()->Terminated());
         EXPECT_EQ(MainForm->sbStatus->Panels()->Items(2)->Text(), A(u8"Пользователь: ") + A(c.Name));
         EXPECT_EQ(DBMod->FCurator, c.Curator) << "a curator sees only the own sources";
-        // The users and vocabularies forms do not exist yet: their commands stay shut for everyone.
-        EXPECT_FALSE(MainForm->actUsers->Enabled());
-        EXPECT_FALSE(MainForm->actVocab->Enabled());
+        // The users and vocabularies forms do not exist yet: once the loop has updated the
+        // commands, theirs are shut for everyone.
+        Step([] {
+            EXPECT_FALSE(MainForm->actUsers->Enabled());
+            EXPECT_FALSE(MainForm->actVocab->Enabled());
+            AltKey(ui::VK_F4);
+        });
+        RunLoop();
     }
 }
 
@@ -111,11 +116,14 @@ TEST_F(MainFormTest, CommandsWithoutAHandlerAreShutAndAltF4EndsTheLoop) {
     LogIn(u8"Администратор", u8"");
     ShowMain();
     EXPECT_EQ(MainForm->Caption(), A(u8"Вельморат"));
-    for (ui::TAction* a : MainForm->JournalActions()) EXPECT_FALSE(a->Enabled()) << a->Name();
-    for (ui::TAction* a : {MainForm->actFontLarger, MainForm->actFontSmaller, MainForm->actSourceListReport,
-                           MainForm->actActivityLog, MainForm->actAbout})
-        EXPECT_FALSE(a->Enabled()) << a->Name();
-    for (ui::TAction* a : {MainForm->actExit, MainForm->actHelp, MainForm->actSummary}) EXPECT_TRUE(a->Enabled()) << a->Name();
+    Step([] {
+        for (ui::TAction* a : MainForm->JournalActions()) EXPECT_FALSE(a->Enabled()) << a->Name();
+        for (ui::TAction* a : {MainForm->actFontLarger, MainForm->actFontSmaller, MainForm->actSourceListReport,
+                               MainForm->actActivityLog, MainForm->actAbout, MainForm->actUsers})
+            EXPECT_FALSE(a->Enabled()) << a->Name();
+        for (ui::TAction* a : {MainForm->actExit, MainForm->actHelp, MainForm->actSummary})
+            EXPECT_TRUE(a->Enabled()) << a->Name();
+    });
     EXPECT_EQ(MainForm->actHelp->ShortCut(), 0) << "F1 stays context help";
     EXPECT_EQ(MainForm->actOpisi->ShortCut(), ui::ShortCut('O', {ui::ssCtrl}));
     // A shut command's shortcut does nothing; Alt+F4 closes the window and ends the loop.
@@ -158,19 +166,7 @@ TEST_F(MainFormTest, ResetJournalsClosesTheQueriesAndKeepsTheCurator) {
 // Help: F1 asks the focused window's form for its topic, "Помощь" shows the contents; a missing
 // page is named in an error box.
 TEST_F(MainFormTest, HelpTopicsFollowTheFocus) {
-    struct Opener : IAppServices {
-        std::vector<std::string> Opened;
-        std::vector<std::string> Shown;
-        bool MessageBox(const AnsiString& Text, const AnsiString&, TMsgIcon) override {
-            Shown.push_back(rtl::AnsiToUTF8(Text));
-            return true;
-        }
-        bool OpenFileDialog(const AnsiString&, std::string&) override { return false; }
-        bool OpenWithDesktop(const std::string& Path) override {
-            Opened.push_back(Path);
-            return true;
-        }
-    } opener;
+    FakeServices opener;
     const std::filesystem::path help = Dir / "help";
     std::filesystem::create_directories(help);
     for (const char* page : {"101.html", "1000.html", "1100.html"}) std::ofstream(help / page) << "<html></html>";
@@ -191,7 +187,7 @@ TEST_F(MainFormTest, HelpTopicsFollowTheFocus) {
     HelpService = nullptr;
     EXPECT_EQ(opener.Opened, (std::vector<std::string>{(help / "1100.html").string(), (help / "101.html").string(),
                                                        (help / "1000.html").string()}));
-    EXPECT_EQ(opener.Shown, std::vector<std::string>{U(u8"Страница справки не найдена: ") + (help / "101.html").string()});
+    EXPECT_EQ(opener.Messages, std::vector<std::string>{U(u8"Страница справки не найдена: ") + (help / "101.html").string()});
 }
 
 // The desktop's opener is started and not waited for; when it cannot start, an error box says so.
