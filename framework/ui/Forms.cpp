@@ -509,7 +509,12 @@ void TCustomForm::CMDialogKey(TCMDialogKey& Message) {
 }
 
 void TCustomForm::MouseWheelHandler(TMessage& Message) {
-    if (FFocusedControl && FFocusedControl != this)
+    // The control under the pointer has the first say, then its parents; the focused control
+    // only when the pointer is elsewhere.
+    TControl* under = FindDragTarget(LParamToPoint(Message.LParam), false);
+    if (under && under != this && GetParentForm(under) == this)
+        Message.Result = under->Perform(CM_MOUSEWHEEL, Message.WParam, Message.LParam);
+    else if (!under && FFocusedControl && FFocusedControl != this)
         Message.Result = FFocusedControl->Perform(CM_MOUSEWHEEL, Message.WParam, Message.LParam);
     else
         TControl::MouseWheelHandler(Message);

@@ -12,6 +12,7 @@
 #include "framework/qt/QtSurface.h"
 #include "framework/rtl/Text.h"
 #include "framework/ui/Clipbrd.h"
+#include "framework/ui/StdCtrls.h"
 
 namespace qttest {
 namespace {
@@ -257,6 +258,30 @@ TEST_F(BackendTest, TheProgramsOwnCursorsAreShownFromTheirResource) {
     Pump();
     EXPECT_EQ(w->cursor().shape(), Qt::ArrowCursor);
     RegisterCursorResource(HInstance, "ARROWCUR", nullptr, {});
+}
+
+}  // namespace
+}  // namespace qttest
+
+namespace qttest {
+namespace {
+
+// A window moved by the user takes no open list along: the list closes.
+TEST_F(BackendTest, MovingTheFormClosesItsComboBoxList) {
+    auto* combo = rtl::Create<TComboBox>(Form);
+    combo->SetParent(Form);
+    combo->SetBounds(10, 60, 150, 24);
+    combo->SetStyle(csDropDownList);
+    combo->Items()->Add("a");
+    combo->SetFocus();
+    combo->SetDroppedDown(true);
+    Pump();
+    ASSERT_NE(Native(combo->DropDownList()), nullptr);
+    Native(Form)->setPosition(Form->Left() + 40, Form->Top() + 30);
+    Pump();
+    EXPECT_EQ(Form->Left(), 140);
+    EXPECT_FALSE(combo->DroppedDown());
+    EXPECT_TRUE(combo->Focused());
 }
 
 }  // namespace
