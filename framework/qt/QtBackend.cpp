@@ -22,6 +22,7 @@
 #include "framework/qt/QtSurface.h"
 #include "framework/rtl/Text.h"
 #include "framework/rtl/Timers.h"
+#include "framework/ui/Dialogs.h"
 #include "framework/ui/StdCtrls.h"
 
 namespace qtback {
@@ -37,6 +38,7 @@ struct TBackendState {
     std::vector<QMetaObject::Connection> Connections;
     bool Deactivated = false;
     std::unique_ptr<TQtSurface> Measurer;
+    bool OwnOpenPresenter = false;
 };
 
 TBackendState& State() {
@@ -447,6 +449,17 @@ void Install() {
     st.Connections.push_back(QObject::connect(app, &QGuiApplication::screenRemoved, [](QScreen*) { UpdateScreens(); }));
     st.Connections.push_back(QObject::connect(app, &QGuiApplication::focusWindowChanged, FocusWindowChanged));
     ui::Application()->WaitHandler = [] { PumpEvents(true); };
+    // With widgets at hand the file-open dialog is the desktop's; a presenter already installed
+    // (a test's script) stays.
+    if (qobject_cast<QApplication*>(app) && !ui::TOpenDialog::HasPresenter()) {
+        ui::TOpenDialog::SetPresenter([](ui::TOpenDialog& Dialog) {
+            rtl::AnsiString name;
+            if (!OpenFileDialog(name, Dialog.Title(), Dialog.Filter(), Dialog.InitialDir())) return false;
+            Dialog.SetFileName(name);
+            return true;
+        });
+        st.OwnOpenPresenter = true;
+    }
 }
 
 void Uninstall() {
@@ -464,6 +477,8 @@ void Uninstall() {
     ui::SetMessageBeepHandler({});
     ui::SetPrimarySelectionHandler({});
     ui::Application()->WaitHandler = nullptr;
+    if (st.OwnOpenPresenter) ui::TOpenDialog::SetPresenter(nullptr);
+    st.OwnOpenPresenter = false;
     st.Installed = false;
 }
 

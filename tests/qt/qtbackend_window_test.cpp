@@ -12,6 +12,7 @@
 #include "framework/qt/QtSurface.h"
 #include "framework/rtl/Text.h"
 #include "framework/ui/Clipbrd.h"
+#include "framework/ui/Dialogs.h"
 #include "framework/ui/StdCtrls.h"
 
 namespace qttest {
@@ -282,6 +283,30 @@ TEST_F(BackendTest, MovingTheFormClosesItsComboBoxList) {
     EXPECT_EQ(Form->Left(), 140);
     EXPECT_FALSE(combo->DroppedDown());
     EXPECT_TRUE(combo->Focused());
+}
+
+}  // namespace
+}  // namespace qttest
+
+namespace qttest {
+namespace {
+
+TEST(OpenDialogPresenter, TheBackendInstallsTheDesktopDialogUnlessAScriptIsThere) {
+    qtback::Uninstall();
+    ui::TOpenDialog::SetPresenter(nullptr);
+    qtback::Install();
+    EXPECT_TRUE(ui::TOpenDialog::HasPresenter());
+    qtback::Uninstall();
+    EXPECT_FALSE(ui::TOpenDialog::HasPresenter());
+    bool scripted = false;
+    ui::TOpenDialog::SetPresenter([&](ui::TOpenDialog&) { return scripted = true; });
+    qtback::Install();
+    ui::TOpenDialog d(nullptr);
+    d.Execute();
+    EXPECT_TRUE(scripted);
+    qtback::Uninstall();
+    EXPECT_TRUE(ui::TOpenDialog::HasPresenter()) << "the script is not the backend's to remove";
+    ui::TOpenDialog::SetPresenter(nullptr);
 }
 
 }  // namespace
