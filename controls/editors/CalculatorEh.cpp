@@ -242,7 +242,9 @@ void TCalculatorEh::ProcessKey(char Key) {
     const char sep = rtl::FormatSettings().DecimalSeparator;
     if (Key == sep || Key == '.' || Key == ',') {
         BeginNumber();
-        if (DisplayText().find(sep) == AnsiString::npos) SetDisplayText(DisplayText() + sep);
+        // A pasted exponent takes no separator, as it takes no typed digit: "1E20," is no number.
+        const AnsiString s = DisplayText();
+        if (s.find(sep) == AnsiString::npos && s.find('E') == AnsiString::npos) SetDisplayText(s + sep);
         return;
     }
     if (Key == '\b') {

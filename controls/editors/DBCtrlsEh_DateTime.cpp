@@ -22,7 +22,8 @@ int ElementOf(char c) {
     return p ? static_cast<int>(p - ElementLetters) : -1;
 }
 
-bool IsMaskSpecial(char c) { return c != '\0' && std::strchr("!#09;<>aAcClL", c) != nullptr; }
+// The mask's own escape character is special too: a literal backslash must not escape the next one.
+bool IsMaskSpecial(char c) { return c != '\0' && std::strchr("!#09;<>aAcClL\\", c) != nullptr; }
 
 AnsiString Quoted(char c) { return AnsiString("\"") + c + "\""; }
 

@@ -5,6 +5,8 @@
 #include <memory>
 #include <optional>
 
+#include <QApplication>
+#include <QClipboard>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QInputMethodQueryEvent>
@@ -20,6 +22,8 @@
 #include "framework/qt/QtSurface.h"
 #include "framework/rtl/Text.h"
 #include "framework/rtl/Timers.h"
+#include "framework/ui/Dialogs.h"
+#include "framework/ui/StdCtrls.h"
 
 namespace qtback {
 
@@ -34,6 +38,7 @@ struct TBackendState {
     std::vector<QMetaObject::Connection> Connections;
     bool Deactivated = false;
     std::unique_ptr<TQtSurface> Measurer;
+    bool OwnOpenPresenter = false;
 };
 
 TBackendState& State() {
@@ -296,7 +301,12 @@ void TNativeWindow::moveEvent(QMoveEvent*) {
     if (FSyncing || !FControl->HandleAllocated() || !isVisible()) return;
     const QRect g = geometry();
     if (g.x() == FControl->Left() && g.y() == FControl->Top()) return;
-    Guarded([&] { FControl->SetBounds(g.x(), g.y(), FControl->Width(), FControl->Height()); });
+    Guarded([&] {
+        // The user moves the window: as when a move starts on the platform, modes end (an open
+        // drop-down closes rather than stay behind).
+        CancelModes();
+        FControl->SetBounds(g.x(), g.y(), FControl->Width(), FControl->Height());
+    });
     FPlaced = QRect(FControl->Left(), FControl->Top(), FControl->Width(), FControl->Height());
 }
 
@@ -428,12 +438,28 @@ void Install() {
     st.Measurer = std::make_unique<TQtSurface>(1, 1);
     ui::SetTextMeasureSurface(st.Measurer.get());
     ui::SetClipboardStore(std::make_unique<TQtClipboardStore>());
+    ui::SetMessageBeepHandler([](ui::UINT) { QApplication::beep(); });
+    ui::SetPrimarySelectionHandler([](const rtl::AnsiString& Text) {
+        QClipboard* c = QGuiApplication::clipboard();
+        if (c->supportsSelection()) c->setText(AnsiToQString(Text), QClipboard::Selection);
+    });
     UpdateScreens();
     auto* app = static_cast<QGuiApplication*>(QGuiApplication::instance());
     st.Connections.push_back(QObject::connect(app, &QGuiApplication::screenAdded, [](QScreen*) { UpdateScreens(); }));
     st.Connections.push_back(QObject::connect(app, &QGuiApplication::screenRemoved, [](QScreen*) { UpdateScreens(); }));
     st.Connections.push_back(QObject::connect(app, &QGuiApplication::focusWindowChanged, FocusWindowChanged));
     ui::Application()->WaitHandler = [] { PumpEvents(true); };
+    // With widgets at hand the file-open dialog is the desktop's; a presenter already installed
+    // (a test's script) stays.
+    if (qobject_cast<QApplication*>(app) && !ui::TOpenDialog::HasPresenter()) {
+        ui::TOpenDialog::SetPresenter([](ui::TOpenDialog& Dialog) {
+            rtl::AnsiString name;
+            if (!OpenFileDialog(name, Dialog.Title(), Dialog.Filter(), Dialog.InitialDir())) return false;
+            Dialog.SetFileName(name);
+            return true;
+        });
+        st.OwnOpenPresenter = true;
+    }
 }
 
 void Uninstall() {
@@ -448,7 +474,11 @@ void Uninstall() {
     ui::SetTextMeasureSurface(nullptr);
     st.Measurer.reset();
     ui::SetClipboardStore(std::make_unique<ui::TMemoryClipboardStore>());
+    ui::SetMessageBeepHandler({});
+    ui::SetPrimarySelectionHandler({});
     ui::Application()->WaitHandler = nullptr;
+    if (st.OwnOpenPresenter) ui::TOpenDialog::SetPresenter(nullptr);
+    st.OwnOpenPresenter = false;
     st.Installed = false;
 }
 

@@ -73,6 +73,7 @@ void FormatDateTimeTo(AnsiString& out, std::string_view fmt, TDateTime value, co
                 else if (run == 5) FormatDateTimeTo(out, fs.ShortDateFormat, value, fs, depth + 1);
                 else FormatDateTimeTo(out, fs.LongDateFormat, value, fs, depth + 1);
                 i += std::min<size_t>(run, 6);
+                lastWasHour = false;  // minutes only for an M right after the hour
                 continue;
             case 'M':
                 if (lastWasHour && run <= 2) {
@@ -92,6 +93,7 @@ void FormatDateTimeTo(AnsiString& out, std::string_view fmt, TDateTime value, co
                 if (run <= 2) AppendNumber(out, year % 100, 2);
                 else AppendNumber(out, year, 4);
                 i += run;
+                lastWasHour = false;
                 continue;
             case 'H': {
                 int h = hour;

@@ -802,6 +802,8 @@ TCursor GetCursorShape();
 void SetCursorShape(TCursor Cursor);
 TPoint GetCursorPos();
 void SetCursorPos(TPoint ScreenPos);
+// The control under the mouse (the capturing one while the mouse is captured); hot elements.
+TControl* GetMouseControl();
 
 // Input, as the display backend (or a test) delivers it. Mouse input goes to the capturing window
 // or the enabled window under the point; a second press of the same button within the

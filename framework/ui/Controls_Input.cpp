@@ -38,6 +38,12 @@ TInputState& In() {
     return s;
 }
 
+// A window drawn with a themed edge shows whether it has the focus or the mouse.
+void RedrawHotEdge(TControl* C) {
+    auto* w = dynamic_cast<TWinControl*>(C);
+    if (w && (w->WindowExStyle() & WS_EX_CLIENTEDGE)) w->InvalidateFrame();
+}
+
 TWinControl* ChildFromPoint(TWinControl* Parent, TPoint ScreenPos) {
     for (int i = Parent->ControlCount() - 1; i >= 0; --i) {
         auto* w = dynamic_cast<TWinControl*>(Parent->Controls(i));
@@ -208,6 +214,9 @@ HWND SetFocus(HWND Wnd) {
         }
     }
     const HWND before = s.Focus;
+    // Themed edges show the focus.
+    for (const HWND h : {before, Wnd})
+        if (TWinControl* w = h ? FindControl(h) : nullptr) RedrawHotEdge(w);
     if (before) SendMessage(before, WM_KILLFOCUS, Wnd, 0);
     if (s.Focus != before) return old;  // a handler moved the focus meanwhile
     if (Wnd && !IsWindow(Wnd)) Wnd = 0;
@@ -307,14 +316,22 @@ static WPARAM MouseKeys() {
     return k;
 }
 
+TControl* GetMouseControl() { return In().MouseControl; }
+
 static void TrackMouseControl(TPoint ScreenPos) {
     auto& s = In();
     TControl* now = s.Capture ? s.CaptureControl : FindDragTarget(ScreenPos, false);
     if (now == s.MouseControl) return;
     TControl* old = s.MouseControl;
     s.MouseControl = now;
-    if (old) old->Perform(CM_MOUSELEAVE);
-    if (now && s.MouseControl == now) now->Perform(CM_MOUSEENTER);
+    if (old) {
+        RedrawHotEdge(old);
+        old->Perform(CM_MOUSELEAVE);
+    }
+    if (now && s.MouseControl == now) {
+        RedrawHotEdge(now);
+        now->Perform(CM_MOUSEENTER);
+    }
 }
 
 void ResetDoubleClick() {
@@ -386,7 +403,9 @@ void MouseInput(UINT Msg, TPoint ScreenPos) {
 void MouseWheelInput(int Delta, TPoint ScreenPos) {
     auto& s = In();
     SetCursorPos(ScreenPos);
-    HWND target = s.Focus ? s.Focus : s.Active;
+    // The window under the pointer scrolls, focused or not (an open drop-down list too).
+    HWND target = WindowFromPoint(ScreenPos);
+    if (!target) target = s.Focus ? s.Focus : s.Active;
     if (!target) return;
     PostMessage(target, WM_MOUSEWHEEL, MakeWParam(static_cast<int>(MouseKeys()), Delta), PointToLParam(ScreenPos.X, ScreenPos.Y));
 }

@@ -2,6 +2,7 @@
 
 #include "framework/ui/Controls.h"
 #include "framework/ui/Forms.h"
+#include "framework/ui/Themes.h"
 
 namespace ui {
 
@@ -582,12 +583,9 @@ void TWinControl::ScrollBarClick(int Bar, TPoint ScreenPos) {
     const bool vert = Bar == SB_VERT;
     const int pos = vert ? ScreenPos.Y - w.Top - c.Top : ScreenPos.X - w.Left - c.Left;
     const int length = vert ? c.Height() : c.Width();
-    const int track = std::max(length - 2 * ScrollBarSize, 0);
-    const int range = std::max(b.Info.nMax - b.Info.nMin + 1, 1);
-    const int page = std::max(static_cast<int>(b.Info.nPage), 1);
-    const int thumbLen = std::min(track, std::max(8, track * page / range));
-    const int maxPos = std::max(b.Info.nMax - std::max(page - 1, 0) - b.Info.nMin, 1);
-    const int thumbStart = ScrollBarSize + (track - thumbLen) * (b.Info.nPos - b.Info.nMin) / maxPos;
+    int thumbStart = 0, thumbLen = 0;
+    ScrollThumb(length, ScrollBarSize, b.Info.nMin, b.Info.nMax, static_cast<int>(b.Info.nPage), b.Info.nPos, thumbStart,
+                thumbLen);
     int code;
     if (b.Disabled == ESB_DISABLE_BOTH) return;
     if (pos < ScrollBarSize) code = SB_LINEUP;
@@ -1106,25 +1104,34 @@ void TWinControl::DefaultHandler(TMessage& Message) {
                 FrameRectColor(&dc, r, clWindowFrame);
                 r.Inflate(-1, -1);
             }
-            if (FParams.ExStyle & WS_EX_CLIENTEDGE) DrawEdge(&dc, r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
-            const TRect& c = FClientInWindow;
-            if (FBars[SB_VERT].Visible) {
-                const TRect bar = Rect(c.Right, c.Top, c.Right + ScrollBarSize, c.Bottom);
-                FillRectColor(&dc, bar, clScrollBar);
-                const UINT off = FBars[SB_VERT].Disabled;
-                DrawFrameControl(&dc, Bounds(bar.Left, bar.Top, ScrollBarSize, ScrollBarSize), DFC_SCROLL,
-                                 DFCS_SCROLLUP | (off & ESB_DISABLE_LTUP ? DFCS_INACTIVE : 0u));
-                DrawFrameControl(&dc, Rect(bar.Left, bar.Bottom - ScrollBarSize, bar.Right, bar.Bottom), DFC_SCROLL,
-                                 DFCS_SCROLLDOWN | (off & ESB_DISABLE_RTDN ? DFCS_INACTIVE : 0u));
+            if (FParams.ExStyle & WS_EX_CLIENTEDGE) {
+                if (ThemeServices().ThemesEnabled()) {
+                    // A 1-pixel border in the state's colour; the rest of the edge is the control's face.
+                    TThemedEdit part = teEditBorderNormal;
+                    if (!IsWindowEnabled()) part = teEditBorderDisabled;
+                    else if (GetFocus() == FHandle) part = teEditBorderFocused;
+                    else if (GetMouseControl() == this) part = teEditBorderHot;
+                    ThemeServices().DrawElement(&dc, ThemeServices().GetElementDetails(part), r);
+                    r.Inflate(-1, -1);
+                    FrameRectColor(&dc, r, FColor);
+                    r.Inflate(-1, -1);
+                } else {
+                    DrawEdge(&dc, r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+                }
             }
-            if (FBars[SB_HORZ].Visible) {
-                const TRect bar = Rect(c.Left, c.Bottom, c.Right, c.Bottom + ScrollBarSize);
-                FillRectColor(&dc, bar, clScrollBar);
-                const UINT off = FBars[SB_HORZ].Disabled;
-                DrawFrameControl(&dc, Bounds(bar.Left, bar.Top, ScrollBarSize, ScrollBarSize), DFC_SCROLL,
-                                 DFCS_SCROLLLEFT | (off & ESB_DISABLE_LTUP ? DFCS_INACTIVE : 0u));
-                DrawFrameControl(&dc, Rect(bar.Right - ScrollBarSize, bar.Top, bar.Right, bar.Bottom), DFC_SCROLL,
-                                 DFCS_SCROLLRIGHT | (off & ESB_DISABLE_RTDN ? DFCS_INACTIVE : 0u));
+            const TRect& c = FClientInWindow;
+            for (const int kind : {SB_VERT, SB_HORZ}) {
+                const TBar& b = FBars[kind];
+                if (!b.Visible) continue;
+                const bool vert = kind == SB_VERT;
+                const TRect bar = vert ? Rect(c.Right, c.Top, c.Right + ScrollBarSize, c.Bottom)
+                                       : Rect(c.Left, c.Bottom, c.Right, c.Bottom + ScrollBarSize);
+                int start = 0, size = 0;
+                ScrollThumb(vert ? bar.Height() : bar.Width(), ScrollBarSize, b.Info.nMin, b.Info.nMax,
+                            static_cast<int>(b.Info.nPage), b.Info.nPos, start, size);
+                const bool scrolls = IsWindowEnabled() && b.Disabled != ESB_DISABLE_BOTH && b.Info.nMax > b.Info.nMin &&
+                                     (b.Info.nPage == 0 || static_cast<int>(b.Info.nPage) <= b.Info.nMax - b.Info.nMin);
+                DrawScrollBarParts(&dc, bar, vert, start, size, scrolls);
             }
             if (FBars[SB_VERT].Visible && FBars[SB_HORZ].Visible)
                 FillRectColor(&dc, Rect(c.Right, c.Bottom, c.Right + ScrollBarSize, c.Bottom + ScrollBarSize), clBtnFace);

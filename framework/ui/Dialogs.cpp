@@ -125,6 +125,8 @@ rtl::TStrings* TOpenDialog::Files() const noexcept { return FFiles.get(); }
 
 void TOpenDialog::SetPresenter(TPresenter Presenter) { OpenPresenter() = std::move(Presenter); }
 
+bool TOpenDialog::HasPresenter() { return static_cast<bool>(OpenPresenter()); }
+
 std::vector<std::pair<AnsiString, AnsiString>> TOpenDialog::FilterList() const {
     std::vector<std::pair<AnsiString, AnsiString>> r;
     std::vector<AnsiString> parts;

@@ -85,6 +85,7 @@ public:
     // What shows the dialog: fills FileName (and Files) and answers whether the user accepted.
     using TPresenter = std::function<bool(TOpenDialog& Dialog)>;
     static void SetPresenter(TPresenter Presenter);
+    static bool HasPresenter();
 
 private:
     AnsiString FFileName, FFilter, FInitialDir, FTitle, FDefaultExt;

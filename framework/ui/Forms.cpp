@@ -408,6 +408,8 @@ bool TCustomForm::SetFocusedControl(TWinControl* Control) {
         Target->Perform(Msg);
         return FFocusCount == count;
     };
+    // The control that has the focus now (the active control may already name the new one).
+    TWinControl* const previousActive = FFocusedControl != this ? FFocusedControl : nullptr;
     FActiveControl = Control != this ? Control : nullptr;
     screen->FActiveControl = Control;
     if (screen->FActiveForm != this) {
@@ -434,7 +436,18 @@ bool TCustomForm::SetFocusedControl(TWinControl* Control) {
         while (FFocusedControl && !FFocusedControl->ContainsControl(Control)) {
             TWinControl* leaving = FFocusedControl;
             FFocusedControl = FFocusedControl->Parent();
-            if (!sendFocusMessage(leaving, CM_EXIT)) return false;
+            try {
+                if (!sendFocusMessage(leaving, CM_EXIT)) return false;
+            } catch (...) {
+                // A control that refuses to be left (its OnExit raised) keeps the focus: what
+                // already exited is entered again on the way back.
+                FFocusedControl = leaving;
+                FActiveControl = previousActive;
+                screen->FActiveControl = previousActive;
+                if (previousActive && previousActive->HandleAllocated() && previousActive->Handle() != GetFocus())
+                    ui::SetFocus(previousActive->Handle());
+                throw;
+            }
         }
         while (FFocusedControl != Control) {
             TWinControl* entering = Control;
@@ -509,7 +522,12 @@ void TCustomForm::CMDialogKey(TCMDialogKey& Message) {
 }
 
 void TCustomForm::MouseWheelHandler(TMessage& Message) {
-    if (FFocusedControl && FFocusedControl != this)
+    // The control under the pointer has the first say, then its parents; the focused control
+    // only when the pointer is elsewhere.
+    TControl* under = FindDragTarget(LParamToPoint(Message.LParam), false);
+    if (under && under != this && GetParentForm(under) == this)
+        Message.Result = under->Perform(CM_MOUSEWHEEL, Message.WParam, Message.LParam);
+    else if (!under && FFocusedControl && FFocusedControl != this)
         Message.Result = FFocusedControl->Perform(CM_MOUSEWHEEL, Message.WParam, Message.LParam);
     else
         TControl::MouseWheelHandler(Message);

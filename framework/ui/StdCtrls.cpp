@@ -3,6 +3,7 @@
 
 #include "framework/rtl/Text.h"
 #include "framework/ui/Forms.h"
+#include "framework/ui/Themes.h"
 
 namespace ui {
 
@@ -92,6 +93,9 @@ void TButtonControl::DefaultHandler(TMessage& Message) {
             FPressed = FMouseDown = false;
             Invalidate();
             break;
+        case WM_SETFOCUS:
+            Invalidate();  // the focus rectangle
+            break;
         case WM_GETDLGCODE:
             Message.Result = DLGC_BUTTON;
             return;
@@ -160,18 +164,41 @@ void TButton::WMGetDlgCode(TWMGetDlgCode& Message) {
     Message.Result = DLGC_BUTTON | (FActive ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
 }
 
+void TButtonControl::CMMouseEnter(TMessage& Message) {
+    if (ThemeServices().ThemesEnabled()) Invalidate();  // the hover look
+    TWinControl::CMMouseEnter(Message);
+}
+
+void TButtonControl::CMMouseLeave(TMessage& Message) {
+    if (ThemeServices().ThemesEnabled()) Invalidate();
+    TWinControl::CMMouseLeave(Message);
+}
+
+bool TButtonControl::Hot() const { return GetMouseControl() == this && Enabled(); }
+
 void TButton::PaintWindow(HDC DC) {
     const TRect r = GetClientRect();
-    unsigned state = DFCS_BUTTONPUSH;
-    if (FPressed) state |= DFCS_PUSHED;
-    if (!Enabled()) state |= DFCS_INACTIVE;
-    DrawFrameControl(DC, r, DFC_BUTTON, state);
-    if (FActive) DC->FrameRect(r);
+    const bool themed = ThemeServices().ThemesEnabled();
+    if (themed) {
+        TThemedButton part = tbPushButtonNormal;
+        if (!Enabled()) part = tbPushButtonDisabled;
+        else if (FPressed) part = tbPushButtonPressed;
+        else if (Hot()) part = tbPushButtonHot;
+        else if (FActive) part = tbPushButtonDefaulted;
+        FillRectColor(DC, r, Color());
+        ThemeServices().DrawElement(DC, ThemeServices().GetElementDetails(part), r);
+    } else {
+        unsigned state = DFCS_BUTTONPUSH;
+        if (FPressed) state |= DFCS_PUSHED;
+        if (!Enabled()) state |= DFCS_INACTIVE;
+        DrawFrameControl(DC, r, DFC_BUTTON, state);
+        if (FActive) DC->FrameRect(r);
+    }
     DC->Font()->Assign(Font());
     DC->Font()->SetColor(Enabled() ? Font()->Color() : clGrayText);
     DC->Brush()->SetStyle(bsClear);
     TRect t = r;
-    if (FPressed) t.Offset(1, 1);
+    if (FPressed && !themed) t.Offset(1, 1);
     DrawText(DC, Caption(), t, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     if (Focused()) {
         TRect f = r;
@@ -185,25 +212,50 @@ void TButton::PaintWindow(HDC DC) {
 // Check and radio boxes
 
 namespace {
-void PaintCheckMark(HDC DC, TControl* C, unsigned Kind, bool Checked, bool Grayed, bool Pressed, TAlignment Align) {
+void PaintCheckMark(HDC DC, TButtonControl* C, unsigned Kind, bool Checked, bool Grayed, bool Pressed, bool Hot,
+                    TAlignment Align) {
     const TRect r = C->ClientRect();
     const int box = 13;
     const int y = (r.Height() - box) / 2;
     const int x = Align == taLeftJustify ? r.Right - box : 0;
-    unsigned state = Kind;
-    if (Checked || Grayed) state |= DFCS_CHECKED;
-    if (Grayed) state |= DFCS_BUTTON3STATE;
-    if (Pressed) state |= DFCS_PUSHED;
-    if (!C->Enabled()) state |= DFCS_INACTIVE;
     DC->Brush()->SetColor(C->Color());
     DC->FillRect(r);
-    DrawFrameControl(DC, Rect(x, y, x + box, y + box), DFC_BUTTON, state);
+    const TRect boxRect = Rect(x, y, x + box, y + box);
+    if (ThemeServices().ThemesEnabled()) {
+        const bool radio = Kind == DFCS_BUTTONRADIO;
+        int part = radio ? int(tbRadioButtonUncheckedNormal) : int(tbCheckBoxUncheckedNormal);
+        if (Grayed && !radio) part = int(tbCheckBoxMixedNormal);
+        else if (Checked) part += 4;
+        if (!C->Enabled()) part += 3;
+        else if (Pressed) part += 2;
+        else if (Hot) part += 1;
+        ThemeServices().DrawElement(DC, {teButton, part}, boxRect);
+    } else {
+        unsigned state = Kind;
+        if (Checked || Grayed) state |= DFCS_CHECKED;
+        if (Grayed) state |= DFCS_BUTTON3STATE;
+        if (Pressed) state |= DFCS_PUSHED;
+        if (!C->Enabled()) state |= DFCS_INACTIVE;
+        DrawFrameControl(DC, boxRect, DFC_BUTTON, state);
+    }
     TRect t = Align == taLeftJustify ? Rect(0, 0, r.Right - box - 4, r.Bottom) : Rect(box + 4, 0, r.Right, r.Bottom);
     DC->Font()->Assign(C->Font());
     DC->Font()->SetColor(C->Enabled() ? C->Font()->Color() : clGrayText);
     DC->Brush()->SetStyle(bsClear);
     DrawText(DC, C->Caption(), t, DT_VCENTER | DT_SINGLELINE);
     DC->Brush()->SetStyle(bsSolid);
+    if (C->Focused() && !C->Caption().empty()) {
+        // The focus rectangle goes round the caption, a pixel clear of it.
+        TRect f = t;
+        DrawText(DC, C->Caption(), f, DT_SINGLELINE | DT_CALCRECT);
+        const int h = f.Height();
+        f.Top = (r.Height() - h) / 2;
+        f.Bottom = f.Top + h;
+        if (Align == taLeftJustify) f.Offset(t.Right - f.Right, 0);
+        f.Inflate(1, 1);
+        IntersectRect(f, f, r);
+        DC->DrawFocusRect(f);
+    }
 }
 }  // namespace
 
@@ -230,7 +282,7 @@ void TCustomCheckBox::Toggle() {
 }
 
 void TCustomCheckBox::PaintWindow(HDC DC) {
-    PaintCheckMark(DC, this, DFCS_BUTTONCHECK, FState == cbChecked, FState == cbGrayed, FPressed, FAlignment);
+    PaintCheckMark(DC, this, DFCS_BUTTONCHECK, FState == cbChecked, FState == cbGrayed, FPressed, Hot(), FAlignment);
 }
 
 TRadioButton::TRadioButton(TComponent* Owner) : TButtonControl(Owner) { SetBounds(0, 0, 113, 17); }
@@ -254,7 +306,7 @@ void TRadioButton::SetChecked(bool Value) {
 void TRadioButton::WMGetDlgCode(TWMGetDlgCode& Message) { Message.Result = DLGC_BUTTON | DLGC_RADIOBUTTON; }
 
 void TRadioButton::PaintWindow(HDC DC) {
-    PaintCheckMark(DC, this, DFCS_BUTTONRADIO, FChecked, false, FPressed, taRightJustify);
+    PaintCheckMark(DC, this, DFCS_BUTTONRADIO, FChecked, false, FPressed, Hot(), taRightJustify);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -402,7 +454,10 @@ void TCustomGroupBox::Paint() {
     c->Font()->Assign(Font());
     const int h = c->TextHeight("0");
     TRect r = Rect(0, h / 2 - 1, Width(), Height());
-    DrawEdge(c, r, EDGE_ETCHED, BF_RECT);
+    if (ThemeServices().ThemesEnabled())
+        ThemeServices().DrawElement(c, ThemeServices().GetElementDetails(Enabled() ? tbGroupBoxNormal : tbGroupBoxDisabled), r);
+    else
+        DrawEdge(c, r, EDGE_ETCHED, BF_RECT);
     if (!Caption().empty()) {
         TRect t = Rect(8, 0, 8, h);
         c->DrawText(Caption(), t, DT_SINGLELINE | DT_CALCRECT);

@@ -41,6 +41,12 @@ void MessageBeep(UINT Type = 0);
 int MessageBeepCount();
 void SetMessageBeepHandler(std::function<void(UINT)> Handler);
 
+// The primary selection of X: the text the user selected last, which other programs paste with
+// the middle button. The display backend installs where it goes; tests read the last one.
+void SetPrimarySelection(const AnsiString& Text);
+AnsiString PrimarySelection();
+void SetPrimarySelectionHandler(std::function<void(const AnsiString&)> Handler);
+
 enum class TEditCharCase { ecNormal, ecUpperCase, ecLowerCase };
 using enum TEditCharCase;
 enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
@@ -190,6 +196,8 @@ private:
     void HandleChar(TWMKey& Message);
     void HandleMouse(TMessage& Message);
     void MoveCaret(int Pos, bool Extend);
+    // A selection the user made becomes the primary selection (never a password's).
+    void ShareSelection();
     void ScrollToCaret();
     int WordLeft(int Pos) const;
     int WordRight(int Pos) const;
@@ -265,6 +273,10 @@ public:
     bool Pressed() const noexcept { return FPressed; }
 
 protected:
+    void CMMouseEnter(TMessage& Message) override;
+    void CMMouseLeave(TMessage& Message) override;
+    // The mouse is over the enabled button (the themed hover look).
+    bool Hot() const;
     virtual bool GetChecked() const { return false; }
     virtual void SetChecked(bool Value) { (void)Value; }
     // The press finished over the control.
@@ -579,10 +591,15 @@ protected:
     void CMExit(TCMExit& Message) override;
     void WMKillFocus(TWMKillFocus& Message) override;
     bool ShowsCaret() const override { return FStyle != csDropDownList; }
+    void PaintEdit(TCanvas* DC) override;
+    void CMMouseEnter(TMessage& Message) override;
+    void CMMouseLeave(TMessage& Message) override;
     // The user chose an item (keys or the list): text, OnClick, OnSelect (or OnChange without it).
     virtual void Select();
     void ChooseItem(int Index);
     void CloseUp(bool Accept);
+    // Where the list of Rows rows opens for a box at Box (screen coordinates).
+    static TRect DropDownRect(const TRect& Box, int Rows, int RowHeight);
     friend class TComboDropDown;
 
 private:
@@ -641,9 +658,12 @@ protected:
 
 private:
     TScrollBarKind FKind = TScrollBarKind::sbHorizontal;
+    int ArrowSize() const;
     int FPosition = 0, FMin = 0, FMax = 100, FPageSize = 0;
     int FSmallChange = 1, FLargeChange = 1;
     UINT FDisabledArrows = ESB_ENABLE_BOTH;
+    bool FDragging = false;
+    int FDragOffset = 0;  // from the thumb's start to where it was taken
 };
 
 }  // namespace ui

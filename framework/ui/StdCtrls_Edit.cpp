@@ -30,6 +30,24 @@ void MessageBeep(UINT Type) {
 int MessageBeepCount() { return gBeepCount; }
 void SetMessageBeepHandler(std::function<void(UINT)> Handler) { BeepHandler() = std::move(Handler); }
 
+namespace {
+struct TPrimarySelection {
+    AnsiString Text;
+    std::function<void(const AnsiString&)> Handler;
+};
+TPrimarySelection& Primary() {
+    static TPrimarySelection p;
+    return p;
+}
+}  // namespace
+
+void SetPrimarySelection(const AnsiString& Text) {
+    Primary().Text = Text;
+    if (Primary().Handler) Primary().Handler(Text);
+}
+AnsiString PrimarySelection() { return Primary().Text; }
+void SetPrimarySelectionHandler(std::function<void(const AnsiString&)> Handler) { Primary().Handler = std::move(Handler); }
+
 // ---------------------------------------------------------------------------------------------
 
 TCustomEdit::TCustomEdit(TComponent* Owner) : TWinControl(Owner) {
@@ -459,7 +477,14 @@ int TCustomEdit::WordRight(int Pos) const {
     return i;
 }
 
-void TCustomEdit::MoveCaret(int Pos, bool Extend) { SetSel(Extend ? FAnchor : Pos, Pos); }
+void TCustomEdit::MoveCaret(int Pos, bool Extend) {
+    SetSel(Extend ? FAnchor : Pos, Pos);
+    if (Extend && !FSelecting) ShareSelection();
+}
+
+void TCustomEdit::ShareSelection() {
+    if (SelLength() > 0 && FPasswordChar == 0) SetPrimarySelection(SelText());
+}
 
 // ---------------------------------------------------------------------------------------------
 // Input
@@ -539,7 +564,10 @@ void TCustomEdit::HandleKeyDown(TWMKey& Message) {
 void TCustomEdit::HandleChar(TWMKey& Message) {
     const char c = static_cast<char>(Message.CharCode);
     switch (c) {
-        case 1: SelectAll(); return;  // Ctrl+A
+        case 1:  // Ctrl+A
+            SelectAll();
+            ShareSelection();
+            return;
         case 3: CopyToClipboard(); return;
         case 22: PasteFromClipboard(); return;
         case 24: CutToClipboard(); return;
@@ -589,6 +617,7 @@ void TCustomEdit::HandleMouse(TMessage& Message) {
             if (FSelecting) {
                 FSelecting = false;
                 if (GetCapture() == FHandle) ReleaseCapture();
+                ShareSelection();
             }
             break;
         case WM_LBUTTONDBLCLK: {
@@ -604,6 +633,7 @@ void TCustomEdit::HandleMouse(TMessage& Message) {
                 e = pos + 1;
             }
             SetSel(s, e);
+            ShareSelection();
             break;
         }
     }

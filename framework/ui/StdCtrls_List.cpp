@@ -5,6 +5,7 @@
 #include "framework/rtl/Text.h"
 #include "framework/ui/Forms.h"
 #include "framework/ui/StdCtrls.h"
+#include "framework/ui/Themes.h"
 
 namespace ui {
 
@@ -467,6 +468,7 @@ class TComboDropDown : public TCustomListBox {
     RTL_CLASS(TComboDropDown, TCustomListBox)
 public:
     TComboDropDown(TComponent* Owner, TCustomComboBox* Combo) : TCustomListBox(Owner), FCombo(Combo) {
+        FControlStyle.Exclude(csCaptureMouse);  // it holds the mouse from opening to closing
         SetTabStop(false);
         SetVisible(false);
     }
@@ -483,6 +485,25 @@ protected:
                 Message.Result = MA_NOACTIVATE;
                 return;
             case WM_LBUTTONDOWN:
+            case WM_LBUTTONDBLCLK:
+            case WM_RBUTTONDOWN:
+            case WM_MBUTTONDOWN: {
+                // The list holds the mouse while open: a press anywhere else closes it.
+                const TPoint p = LParamToPoint(Message.LParam);
+                const TPoint screen = ClientToScreen(p);
+                if (!WindowRectOnScreen().Contains(screen)) {
+                    FCombo->CloseUp(false);
+                    return;
+                }
+                if (!GetClientRect().Contains(p)) {
+                    // Its scroll bar.
+                    const LRESULT hit = Perform(WM_NCHITTEST, 0, PointToLParam(screen.X, screen.Y));
+                    if (Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_LBUTTONDBLCLK)
+                        Perform(WM_NCLBUTTONDOWN, static_cast<WPARAM>(hit), PointToLParam(screen.X, screen.Y));
+                    return;
+                }
+                [[fallthrough]];
+            }
             case WM_MOUSEMOVE: {
                 // Hot tracking without taking the focus from the combo box.
                 const int i = ItemAtPos(LParamToPoint(Message.LParam), true);
@@ -492,13 +513,35 @@ protected:
             case WM_LBUTTONUP:
                 if (ItemAtPos(LParamToPoint(Message.LParam), true) >= 0) FCombo->CloseUp(true);
                 return;
+            case WM_CANCELMODE:
+                FCombo->CloseUp(false);
+                return;
+            case WM_CAPTURECHANGED:
+                if (FHolding && static_cast<HWND>(Message.LParam) != Handle()) {
+                    FHolding = false;
+                    FCombo->CloseUp(false);
+                }
+                return;
             default:
                 TCustomListBox::DefaultHandler(Message);
         }
     }
 
+public:
+    // While open the list captures the mouse.
+    void Hold() {
+        SetCapture(Handle());
+        FHolding = true;
+    }
+    void Release() {
+        if (!FHolding) return;
+        FHolding = false;
+        if (GetCapture() == Handle()) ReleaseCapture();
+    }
+
 private:
     TCustomComboBox* FCombo;
+    bool FHolding = false;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -560,18 +603,34 @@ void TCustomComboBox::SetDroppedDown(bool Value) {
     FList->SetParentWindow(HandleAllocated() ? TopLevelWindow()->Handle() : 0);
     FList->Font()->Assign(Font());
     FList->Items()->Assign(FItems.get());
-    const int rows = std::clamp(FItems->Count(), 1, FDropDownCount);
-    const TRect w = WindowRectOnScreen();
-    FList->SetBounds(w.Left, w.Bottom, w.Width(), rows * FList->ItemHeight() + 2);
+    FList->SetBoundsRect(DropDownRect(WindowRectOnScreen(), std::clamp(FItems->Count(), 1, FDropDownCount),
+                                      FList->ItemHeight()));
     FList->HandleNeeded();
     FList->SetItemIndex(FItemIndex);
     FList->ShowWindow(SW_SHOWNA);
+    FList->Hold();
     Invalidate();
+}
+
+TRect TCustomComboBox::DropDownRect(const TRect& Box, int Rows, int RowHeight) {
+    // Under the box, or above it when there is no room below and more above; never off the
+    // work area of the box's monitor, cut to whole rows when it must be shorter.
+    const TRect work = Screen()->MonitorFromRect(Box).WorkareaRect;
+    const int border = 2;
+    const int below = work.Bottom - Box.Bottom, above = Box.Top - work.Top;
+    int height = Rows * RowHeight + border;
+    const bool up = height > below && above > below;
+    const int room = up ? above : below;
+    if (height > room) height = std::max(1, (room - border) / std::max(1, RowHeight)) * RowHeight + border;
+    const int width = std::min(Box.Width(), work.Width());
+    const int left = std::clamp(Box.Left, work.Left, work.Right - width);
+    return Bounds(left, up ? Box.Top - height : Box.Bottom, width, height);
 }
 
 void TCustomComboBox::CloseUp(bool Accept) {
     if (!DroppedDown()) return;
     const int i = FList->ItemIndex();
+    FList->Release();
     FList->ShowWindow(SW_HIDE);
     Invalidate();
     if (Accept && i >= 0 && i != FItemIndex) ChooseItem(i);
@@ -699,6 +758,31 @@ void TCustomComboBox::DefaultHandler(TMessage& Message) {
     TCustomEdit::DefaultHandler(Message);
 }
 
+void TCustomComboBox::PaintEdit(TCanvas* DC) {
+    TCustomEdit::PaintEdit(DC);
+    const TRect button = Rect(ClientWidth() - ComboButtonWidth, 0, ClientWidth(), ClientHeight());
+    if (ThemeServices().ThemesEnabled()) {
+        TThemedComboBox part = tcDropDownButtonNormal;
+        if (!Enabled()) part = tcDropDownButtonDisabled;
+        else if (DroppedDown()) part = tcDropDownButtonPressed;
+        else if (GetMouseControl() == this) part = tcDropDownButtonHot;
+        ThemeServices().DrawElement(DC, ThemeServices().GetElementDetails(part), button);
+    } else {
+        DrawFrameControl(DC, button, DFC_SCROLL, DFCS_SCROLLCOMBOBOX | (DroppedDown() ? DFCS_PUSHED : 0) |
+                                                     (Enabled() ? 0 : DFCS_INACTIVE));
+    }
+}
+
+void TCustomComboBox::CMMouseEnter(TMessage& Message) {
+    Invalidate();  // the button's hover look
+    TCustomEdit::CMMouseEnter(Message);
+}
+
+void TCustomComboBox::CMMouseLeave(TMessage& Message) {
+    Invalidate();
+    TCustomEdit::CMMouseLeave(Message);
+}
+
 void TCustomComboBox::CMExit(TCMExit& Message) {
     CloseUp(false);
     TCustomEdit::CMExit(Message);
@@ -813,11 +897,14 @@ void TScrollBar::DefaultHandler(TMessage& Message) {
         case WM_GETDLGCODE:
             Message.Result = DLGC_WANTARROWS;
             return;
-        case WM_LBUTTONDOWN: {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: {
             const TPoint p = LParamToPoint(Message.LParam);
             const int at = vert ? p.Y : p.X;
             const int len = vert ? ClientHeight() : ClientWidth();
-            const int arrow = vert ? GetSystemMetrics(SM_CYVSCROLL) : GetSystemMetrics(SM_CXHSCROLL);
+            const int arrow = ArrowSize();
+            int start = 0, size = 0;
+            ScrollThumb(len, arrow, FMin, FMax, FPageSize, FPosition, start, size);
             if (FDisabledArrows == ESB_DISABLE_BOTH) return;
             if (at < arrow) {
                 if (FDisabledArrows & ESB_DISABLE_LTUP) return;
@@ -825,43 +912,57 @@ void TScrollBar::DefaultHandler(TMessage& Message) {
             } else if (at >= len - arrow) {
                 if (FDisabledArrows & ESB_DISABLE_RTDN) return;
                 Scroll(TScrollCode::scLineDown);
-            }
-            else {
+            } else if (at >= start && at < start + size) {
+                // The thumb follows the mouse until the button goes up.
+                FDragOffset = at - start;
+                FDragging = true;
+                Invalidate();
+                return;
+            } else {
                 // Pages toward the press from where the thumb is.
-                const int range = std::max(1, FMax - FMin);
-                const int thumb = arrow + (len - 3 * arrow) * (FPosition - FMin) / range;
-                Scroll(at < thumb ? TScrollCode::scPageUp : TScrollCode::scPageDown);
+                Scroll(at < start ? TScrollCode::scPageUp : TScrollCode::scPageDown);
             }
             Scroll(TScrollCode::scEndScroll);
             return;
         }
+        case WM_MOUSEMOVE:
+            if (FDragging) {
+                const TPoint p = LParamToPoint(Message.LParam);
+                const int len = vert ? ClientHeight() : ClientWidth();
+                const int pos = ScrollThumbPos(len, ArrowSize(), FMin, FMax, FPageSize, (vert ? p.Y : p.X) - FDragOffset);
+                if (pos != FPosition) Scroll(TScrollCode::scTrack, pos);
+                return;
+            }
+            break;
+        case WM_LBUTTONUP:
+        case WM_CANCELMODE:
+        case WM_CAPTURECHANGED:
+            if (FDragging) {
+                FDragging = false;
+                Invalidate();
+                Scroll(TScrollCode::scPosition, FPosition);
+                Scroll(TScrollCode::scEndScroll);
+                if (Message.Msg != WM_LBUTTONUP) return;
+            }
+            break;
         default:
             break;
     }
     TWinControl::DefaultHandler(Message);
 }
 
+int TScrollBar::ArrowSize() const {
+    return FKind == TScrollBarKind::sbVertical ? std::min(ClientWidth(), ClientHeight() / 2)
+                                               : std::min(ClientHeight(), ClientWidth() / 2);
+}
+
 void TScrollBar::PaintWindow(HDC DC) {
     const TRect r = GetClientRect();
-    DC->Brush()->SetColor(clScrollBar);
-    DC->FillRect(r);
     const bool vert = FKind == TScrollBarKind::sbVertical;
-    const int arrow = vert ? r.Width() : r.Height();
-    const int len = vert ? r.Height() : r.Width();
-    const unsigned first = FDisabledArrows & ESB_DISABLE_LTUP ? DFCS_INACTIVE : 0u;
-    const unsigned second = FDisabledArrows & ESB_DISABLE_RTDN ? DFCS_INACTIVE : 0u;
-    if (vert) {
-        DrawFrameControl(DC, Rect(0, 0, r.Right, arrow), DFC_SCROLL, DFCS_SCROLLUP | first);
-        DrawFrameControl(DC, Rect(0, len - arrow, r.Right, len), DFC_SCROLL, DFCS_SCROLLDOWN | second);
-    } else {
-        DrawFrameControl(DC, Rect(0, 0, arrow, r.Bottom), DFC_SCROLL, DFCS_SCROLLLEFT | first);
-        DrawFrameControl(DC, Rect(len - arrow, 0, len, r.Bottom), DFC_SCROLL, DFCS_SCROLLRIGHT | second);
-    }
-    if (FDisabledArrows == ESB_DISABLE_BOTH) return;
-    const int range = std::max(1, FMax - FMin);
-    const int thumbPos = arrow + (len - 3 * arrow) * (FPosition - FMin) / range;
-    const TRect thumb = vert ? Rect(0, thumbPos, r.Right, thumbPos + arrow) : Rect(thumbPos, 0, thumbPos + arrow, r.Bottom);
-    DrawFrameControl(DC, thumb, DFC_BUTTON, DFCS_BUTTONPUSH);
+    int start = 0, size = 0;
+    ScrollThumb(vert ? r.Height() : r.Width(), ArrowSize(), FMin, FMax, FPageSize, FPosition, start, size);
+    DrawScrollBarParts(DC, r, vert, start, size, Enabled() && FMax > FMin && FDisabledArrows != ESB_DISABLE_BOTH,
+                       FDragging);
 }
 
 }  // namespace ui

@@ -139,6 +139,10 @@ void Tick(TCanvas& C, const TRect& Box, TColor Color) {
 }
 
 void DrawButton(TCanvas& C, int Part, const TRect& R) {
+    if (Part >= int(tbGroupBoxNormal)) {
+        Frame(C, R, Rgb(220, 220, 220), 1);
+        return;
+    }
     const int pushFirst = int(tbPushButtonNormal);
     if (Part >= pushFirst && Part <= int(tbPushButtonDefaulted)) {
         Paint(C, R, PushLook(GroupState(Part, pushFirst, 5)));
@@ -219,6 +223,31 @@ void DrawScrollBar(TCanvas& C, int Part, const TRect& R) {
         }
 }
 
+TColor EditBorder(TThemeState S) {
+    switch (S) {
+        case TThemeState::Hot: return Rgb(23, 23, 23);
+        case TThemeState::Pressed: return Rgb(0, 120, 215);  // focused
+        case TThemeState::Disabled: return Rgb(204, 204, 204);
+        default: return Rgb(122, 122, 122);
+    }
+}
+
+void DrawTab(TCanvas& C, int Part, const TRect& R) {
+    const TColor border = Rgb(217, 217, 217);
+    if (Part == int(ttPane)) {
+        Paint(C, R, {Rgb(255, 255, 255), border, clNone});
+        return;
+    }
+    TColor fill = Rgb(240, 240, 240);
+    if (Part == int(ttTabItemHot)) fill = Rgb(216, 234, 249);
+    else if (Part == int(ttTabItemSelected)) fill = Rgb(255, 255, 255);
+    // Open at the bottom, where the tab meets its page.
+    C.FillSolid(R, fill);
+    C.FillSolid({R.Left, R.Top, R.Right, R.Top + 1}, border);
+    C.FillSolid({R.Left, R.Top, R.Left + 1, R.Bottom}, border);
+    C.FillSolid({R.Right - 1, R.Top, R.Right, R.Bottom}, border);
+}
+
 }  // namespace
 
 TThemeState TThemeServices::StateOf(const TThemedElementDetails& D) noexcept {
@@ -227,7 +256,17 @@ TThemeState TThemeServices::StateOf(const TThemedElementDetails& D) noexcept {
     switch (D.Element) {
         case teButton:
             if (p <= int(tbPushButtonDefaulted)) return GroupState(p, int(tbPushButtonNormal), 5);
+            if (p == int(tbGroupBoxDisabled)) return TThemeState::Disabled;
+            if (p == int(tbGroupBoxNormal)) return TThemeState::Normal;
             return GroupState(p, int(tbRadioButtonUncheckedNormal), 4);
+        case teEdit: return GroupState(p, int(teEditBorderNormal), 4);
+        case teTab:
+            switch (static_cast<TThemedTab>(p)) {
+                case ttTabItemHot: return TThemeState::Hot;
+                case ttTabItemSelected: return TThemeState::Checked;
+                case ttTabItemDisabled: return TThemeState::Disabled;
+                default: return TThemeState::Normal;
+            }
         case teComboBox: return GroupState(p, int(tcDropDownButtonNormal), 4);
         case teHeader:
             if (p >= int(thHeaderSortArrowSortedUp)) return TThemeState::Normal;
@@ -278,6 +317,8 @@ void TThemeServices::DrawElement(HDC DC, const TThemedElementDetails& Details, c
             break;
         }
         case teToolBar: Paint(C, R, ToolButtonLook(state)); break;
+        case teEdit: Frame(C, R, EditBorder(state), 1); break;
+        case teTab: DrawTab(C, Details.Part, R); break;
     }
     C.RestoreDC(saved);
 }
@@ -315,6 +356,7 @@ bool TThemeServices::HasTransparentParts(const TThemedElementDetails& Details) c
     switch (Details.Element) {
         case teButton: return Details.Part > int(tbPushButtonDefaulted);
         case teToolBar: return true;
+        case teEdit: return true;  // a frame only
         case teHeader: return Details.Part >= int(thHeaderSortArrowSortedUp);
         case teScrollBar: return Details.Part >= int(tsSizeBoxRightAlign);
         default: return false;
@@ -324,6 +366,58 @@ bool TThemeServices::HasTransparentParts(const TThemedElementDetails& Details) c
 TThemeServices& ThemeServices() {
     static TThemeServices services;
     return services;
+}
+
+void ScrollThumb(int Length, int Arrow, int Min, int Max, int Page, int Pos, int& Start, int& Size) {
+    const int track = std::max(Length - 2 * Arrow, 0);
+    const int range = std::max(Max - Min + 1, 1);
+    const int page = std::max(Page, 1);
+    // Without a page the thumb is as long as an arrow is wide.
+    Size = std::min(track, Page > 0 ? std::max(8, track * page / range) : Arrow);
+    const int maxPos = std::max(Max - std::max(page - 1, 0) - Min, 1);
+    Start = Arrow + (track - Size) * std::clamp(Pos - Min, 0, maxPos) / maxPos;
+}
+
+int ScrollThumbPos(int Length, int Arrow, int Min, int Max, int Page, int Start) {
+    int s = 0, size = 0;
+    ScrollThumb(Length, Arrow, Min, Max, Page, Min, s, size);
+    const int room = std::max(Length - 2 * Arrow - size, 1);
+    const int maxPos = std::max(Max - std::max(std::max(Page, 1) - 1, 0) - Min, 1);
+    const int at = std::clamp(Start - Arrow, 0, room);
+    return Min + (at * maxPos + room / 2) / room;
+}
+
+void DrawScrollBarParts(HDC DC, const TRect& R, bool Vertical, int ThumbStart, int ThumbSize, bool Enabled,
+                        bool ThumbPressed) {
+    const int arrow = Vertical ? R.Width() : R.Height();
+    const int len = Vertical ? R.Height() : R.Width();
+    const TRect first = Vertical ? Rect(R.Left, R.Top, R.Right, R.Top + arrow) : Rect(R.Left, R.Top, R.Left + arrow, R.Bottom);
+    const TRect last = Vertical ? Rect(R.Left, R.Bottom - arrow, R.Right, R.Bottom) : Rect(R.Right - arrow, R.Top, R.Right, R.Bottom);
+    const TRect thumb = Vertical ? Rect(R.Left, R.Top + ThumbStart, R.Right, R.Top + ThumbStart + ThumbSize)
+                                 : Rect(R.Left + ThumbStart, R.Top, R.Left + ThumbStart + ThumbSize, R.Bottom);
+    const bool hasThumb = Enabled && ThumbSize > 0 && len > 2 * arrow;
+    if (!ThemeServices().ThemesEnabled()) {
+        FillRectColor(DC, R, clScrollBar);
+        const unsigned off = Enabled ? 0 : DFCS_INACTIVE;
+        DrawFrameControl(DC, first, DFC_SCROLL, (Vertical ? DFCS_SCROLLUP : DFCS_SCROLLLEFT) | off);
+        DrawFrameControl(DC, last, DFC_SCROLL, (Vertical ? DFCS_SCROLLDOWN : DFCS_SCROLLRIGHT) | off);
+        if (hasThumb) DrawFrameControl(DC, thumb, DFC_BUTTON, DFCS_BUTTONPUSH);
+        return;
+    }
+    TThemeServices& t = ThemeServices();
+    t.DrawElement(DC, t.GetElementDetails(Vertical ? tsUpperTrackVertNormal : tsUpperTrackHorzNormal), R);
+    const int d = Enabled ? 0 : 3;
+    t.DrawElement(DC, t.GetElementDetails(TThemedScrollBar(int(Vertical ? tsArrowBtnUpNormal : tsArrowBtnLeftNormal) + d)), first);
+    t.DrawElement(DC, t.GetElementDetails(TThemedScrollBar(int(Vertical ? tsArrowBtnDownNormal : tsArrowBtnRightNormal) + d)), last);
+    if (hasThumb) {
+        TRect inner = thumb;
+        // A flat thumb narrower than the bar, as a modern desktop draws it.
+        if (Vertical) inner.Inflate(-2, 0);
+        else inner.Inflate(0, -2);
+        t.DrawElement(DC, t.GetElementDetails(TThemedScrollBar(int(Vertical ? tsThumbBtnVertNormal : tsThumbBtnHorzNormal) +
+                                                               (ThumbPressed ? 2 : 0))),
+                      inner);
+    }
 }
 
 }  // namespace ui

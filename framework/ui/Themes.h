@@ -1,6 +1,6 @@
-// The theme painter: themed elements (buttons, check boxes, headers, scroll bars, combo box
-// buttons, spin buttons, tool bar buttons) drawn in a flat look with hot, pressed and disabled
-// states.
+// The theme painter: themed elements (buttons, check boxes, group boxes, headers, scroll bars,
+// combo box buttons, spin buttons, tool bar buttons, edit borders, page tabs) drawn in a flat look
+// with 1-pixel borders and hot, pressed and disabled states.
 #pragma once
 
 #include "framework/rtl/Classes.h"
@@ -8,7 +8,7 @@
 
 namespace ui {
 
-enum class TThemedElement { teButton, teComboBox, teHeader, teScrollBar, teSpin, teToolBar };
+enum class TThemedElement { teButton, teComboBox, teHeader, teScrollBar, teSpin, teToolBar, teEdit, teTab };
 using enum TThemedElement;
 
 // Each group runs Normal, Hot, Pressed, Disabled (buttons also Defaulted) so that a state is the
@@ -21,6 +21,7 @@ enum class TThemedButton {
     tbCheckBoxUncheckedNormal, tbCheckBoxUncheckedHot, tbCheckBoxUncheckedPressed, tbCheckBoxUncheckedDisabled,
     tbCheckBoxCheckedNormal, tbCheckBoxCheckedHot, tbCheckBoxCheckedPressed, tbCheckBoxCheckedDisabled,
     tbCheckBoxMixedNormal, tbCheckBoxMixedHot, tbCheckBoxMixedPressed, tbCheckBoxMixedDisabled,
+    tbGroupBoxNormal, tbGroupBoxDisabled,
 };
 using enum TThemedButton;
 
@@ -65,6 +66,21 @@ enum class TThemedToolBar {
 };
 using enum TThemedToolBar;
 
+// The border of an edit (and of the boxes drawn like one: combo boxes, lists, memos).
+enum class TThemedEdit {
+    teEditDontCare,
+    teEditBorderNormal, teEditBorderHot, teEditBorderFocused, teEditBorderDisabled,
+};
+using enum TThemedEdit;
+
+// Page tabs and the page they sit on.
+enum class TThemedTab {
+    ttTabDontCare,
+    ttTabItemNormal, ttTabItemHot, ttTabItemSelected, ttTabItemDisabled,
+    ttPane,
+};
+using enum TThemedTab;
+
 // The visual state of an element, shared by every element kind.
 enum class TThemeState { Normal, Hot, Pressed, Disabled, Defaulted, Checked, CheckedHot };
 
@@ -87,6 +103,8 @@ public:
     static TThemedElementDetails GetElementDetails(TThemedScrollBar Detail) { return {teScrollBar, int(Detail)}; }
     static TThemedElementDetails GetElementDetails(TThemedSpin Detail) { return {teSpin, int(Detail)}; }
     static TThemedElementDetails GetElementDetails(TThemedToolBar Detail) { return {teToolBar, int(Detail)}; }
+    static TThemedElementDetails GetElementDetails(TThemedEdit Detail) { return {teEdit, int(Detail)}; }
+    static TThemedElementDetails GetElementDetails(TThemedTab Detail) { return {teTab, int(Detail)}; }
     // The state a detail stands for (Normal for the "don't care" values).
     static TThemeState StateOf(const TThemedElementDetails& Details) noexcept;
 
@@ -110,5 +128,14 @@ private:
 
 // The process's theme painter.
 TThemeServices& ThemeServices();
+
+// A scroll bar's thumb along a bar Length long with arrows of Arrow: its start (from the bar's
+// start) and length, for a range Min..Max showing Page of it at Pos.
+void ScrollThumb(int Length, int Arrow, int Min, int Max, int Page, int Pos, int& Start, int& Size);
+// The position a thumb starting at Start stands for (the inverse of ScrollThumb).
+int ScrollThumbPos(int Length, int Arrow, int Min, int Max, int Page, int Start);
+// A whole scroll bar in R: arrows, track and thumb, themed or classic as the theme is on.
+void DrawScrollBarParts(HDC DC, const TRect& R, bool Vertical, int ThumbStart, int ThumbSize, bool Enabled,
+                        bool ThumbPressed = false);
 
 }  // namespace ui

@@ -139,6 +139,14 @@ TEST_F(CalculatorTest, BackspaceOnAnExponentKeepsAReadableNumber) {
     EXPECT_EQ(Calc->DisplayText(), "3");
 }
 
+TEST_F(CalculatorTest, APastedExponentTakesNoSeparator) {
+    ui::Clipboard()->SetAsText("1E20");
+    Keys("1v,");
+    EXPECT_EQ(Calc->DisplayText(), "1E20");
+    Keys(".+1=");
+    EXPECT_EQ(Calc->DisplayText(), "1E20");
+}
+
 TEST_F(CalculatorTest, ClipboardCopiesAndPastes) {
     Keys("12,5");
     Calc->ProcessKey('\x03');

@@ -40,7 +40,7 @@ TEST(DateTimeEditFormat, CompilesMasksAndElementPositions) {
         {"\\D\\D DD", "!DD 99;1; ", {none, none, E{4, 2, true}, none, none, none}},
         {"DD#MM", "!99\\#99;1; ", {none, E{4, 2, true}, E{1, 2, true}, none, none, none}},
         {"YYYY-MM a\\9", "!9999-99 \\a\\9;1; ", {E{1, 4, true}, E{6, 2, true}, none, none, none, none}},
-        {"\\\\DD", "!\\99;1; ", {none, none, E{2, 2, true}, none, none, none}},
+        {"\\\\DD", "!\\\\99;1; ", {none, none, E{2, 2, true}, none, none, none}},
         {"", "!;1; ", {none, none, none, none, none, none}},
     };
     for (const auto& c : cases) {

@@ -103,6 +103,32 @@ TEST_F(DateTimeEditTest, TypedInputIsNullUntilLeavingCompletesIt) {
     }
 }
 
+// Formats with a literal backslash, and with a month after an hour that literals and a day part
+// from it, show the value in their slots and read it back whole.
+TEST_F(DateTimeEditTest, CustomFormatsShowAndReadBackTheirElements) {
+    Bind("at");  // 05.03.2024 14:30
+    const struct {
+        const char* Format;
+        const char* Text;
+    } cases[] = {
+        {"\\\\DD.MM.YYYY", "\\05.03.2024"},
+        {"HH DD/MM/YYYY", "14 05.03.2024"},
+        {"HH:NN DD/MM/YYYY", "14:30 05.03.2024"},
+    };
+    rtl::TScopedFormatSettings fs;
+    rtl::FormatSettings().DateSeparator = '.';
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Format);
+        Focus(Other);
+        Edit->SetEditFormat(c.Format);
+        Focus(Edit);
+        EXPECT_EQ(Edit->EditText(), c.Text);
+        Edit->SetModified(true);
+        Focus(Other);
+        EXPECT_EQ(rtl::DateOf(Data.F("at")->AsDateTime()), EncodeDate(2024, 3, 5));
+    }
+}
+
 TEST_F(DateTimeEditTest, ATimeEditorComposesOntoTheValuesDateAndAnEmptyOneOnTheFirstOfJanuary1900) {
     Edit->SetKind(dtkTimeEh);
     EXPECT_EQ(Edit->EditMask(), "!99:99:99;1; ");

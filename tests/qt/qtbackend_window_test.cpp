@@ -12,6 +12,8 @@
 #include "framework/qt/QtSurface.h"
 #include "framework/rtl/Text.h"
 #include "framework/ui/Clipbrd.h"
+#include "framework/ui/Dialogs.h"
+#include "framework/ui/StdCtrls.h"
 
 namespace qttest {
 namespace {
@@ -257,6 +259,54 @@ TEST_F(BackendTest, TheProgramsOwnCursorsAreShownFromTheirResource) {
     Pump();
     EXPECT_EQ(w->cursor().shape(), Qt::ArrowCursor);
     RegisterCursorResource(HInstance, "ARROWCUR", nullptr, {});
+}
+
+}  // namespace
+}  // namespace qttest
+
+namespace qttest {
+namespace {
+
+// A window moved by the user takes no open list along: the list closes.
+TEST_F(BackendTest, MovingTheFormClosesItsComboBoxList) {
+    auto* combo = rtl::Create<TComboBox>(Form);
+    combo->SetParent(Form);
+    combo->SetBounds(10, 60, 150, 24);
+    combo->SetStyle(csDropDownList);
+    combo->Items()->Add("a");
+    combo->SetFocus();
+    combo->SetDroppedDown(true);
+    Pump();
+    ASSERT_NE(Native(combo->DropDownList()), nullptr);
+    Native(Form)->setPosition(Form->Left() + 40, Form->Top() + 30);
+    Pump();
+    EXPECT_EQ(Form->Left(), 140);
+    EXPECT_FALSE(combo->DroppedDown());
+    EXPECT_TRUE(combo->Focused());
+}
+
+}  // namespace
+}  // namespace qttest
+
+namespace qttest {
+namespace {
+
+TEST(OpenDialogPresenter, TheBackendInstallsTheDesktopDialogUnlessAScriptIsThere) {
+    qtback::Uninstall();
+    ui::TOpenDialog::SetPresenter(nullptr);
+    qtback::Install();
+    EXPECT_TRUE(ui::TOpenDialog::HasPresenter());
+    qtback::Uninstall();
+    EXPECT_FALSE(ui::TOpenDialog::HasPresenter());
+    bool scripted = false;
+    ui::TOpenDialog::SetPresenter([&](ui::TOpenDialog&) { return scripted = true; });
+    qtback::Install();
+    ui::TOpenDialog d(nullptr);
+    d.Execute();
+    EXPECT_TRUE(scripted);
+    qtback::Uninstall();
+    EXPECT_TRUE(ui::TOpenDialog::HasPresenter()) << "the script is not the backend's to remove";
+    ui::TOpenDialog::SetPresenter(nullptr);
 }
 
 }  // namespace

@@ -381,3 +381,56 @@ TEST_F(EditTest, CaretFollowsTheSelectionAndTheFocusAndBlinks) {
 
 }  // namespace
 }  // namespace uitest
+
+namespace uitest {
+namespace {
+
+// What the user selects becomes the primary selection, for middle-click pasting elsewhere.
+TEST_F(EditTest, AUserSelectionBecomesThePrimarySelection) {
+    auto* e = MakeEdit(Cp(u8"Опись фонда"));
+    std::vector<AnsiString> shared;
+    SetPrimarySelectionHandler([&](const AnsiString& T) { shared.push_back(T); });
+    const struct {
+        const char* Name;
+        std::function<void()> Act;
+        const char8_t* Want;
+    } cases[] = {
+        {"shift+arrows", [&] { Strokes({K(VK_HOME), SK(VK_RIGHT), SK(VK_RIGHT)}); }, u8"Оп"},
+        {"a drag, shared when the button goes up", [&] {
+             MouseInput(WM_LBUTTONDOWN, At(e, 1 + 6 * 6, 5));
+             MouseInput(WM_MOUSEMOVE, At(e, 1 + 6 * 11, 5));
+             EXPECT_TRUE(shared.empty());
+             MouseInput(WM_LBUTTONUP, At(e, 1 + 6 * 11, 5));
+             Pump();
+             ResetDoubleClick();
+         }, u8"фонда"},
+        {"a double click on a word", [&] {
+             Clock.Advance(1000);
+             for (int i = 0; i < 2; ++i) {
+                 MouseInput(WM_LBUTTONDOWN, At(e, 1 + 6 * 2, 5));
+                 MouseInput(WM_LBUTTONUP, At(e, 1 + 6 * 2, 5));
+             }
+             Pump();
+             ResetDoubleClick();
+         }, u8"Опись"},
+        {"ctrl+a", [&] { Stroke(CK('A')); }, u8"Опись фонда"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        shared.clear();
+        c.Act();
+        ASSERT_FALSE(shared.empty());
+        EXPECT_EQ(shared.back(), Cp(c.Want));
+        EXPECT_EQ(PrimarySelection(), Cp(c.Want));
+    }
+    // Selections made by code and a password's never leave the edit.
+    shared.clear();
+    e->SetSel(0, 3);
+    e->SetPasswordChar('*');
+    Stroke(CK('A'));
+    EXPECT_TRUE(shared.empty());
+    SetPrimarySelectionHandler({});
+}
+
+}  // namespace
+}  // namespace uitest

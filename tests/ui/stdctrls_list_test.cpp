@@ -4,10 +4,11 @@
 namespace uitest {
 namespace {
 
+// Rows of the default font on the recording surface.
+constexpr int Row = 11;
+
 class ListTest : public InputTest {
 protected:
-    // Rows of the default font on the recording surface.
-    static constexpr int Row = 11;
     TListBox* MakeList(std::initializer_list<const char8_t*> Items) {
         auto* l = rtl::Create<TListBox>(Form);
         l->SetParent(Form);
@@ -201,6 +202,116 @@ TEST_F(ComboTest, DropDownStyleEditsAndMatchesTypedTextToItems) {
     other->SetTop(60);
     other->SetFocus();
     EXPECT_FALSE(c->DroppedDown());
+}
+
+// The list opens inside the work area of the box's monitor: below, or above without room below,
+// moved left at the right edge, cut to whole rows when neither side has room.
+TEST_F(ComboTest, TheListOpensInsideTheWorkArea) {
+    TMonitor first, second;
+    first.BoundsRect = Rect(0, 0, 1024, 768);
+    first.WorkareaRect = Rect(0, 0, 1024, 740);
+    first.Primary = true;
+    second.BoundsRect = Rect(1024, 0, 1024 + 640, 200);  // a short screen beside the first
+    second.WorkareaRect = second.BoundsRect;
+    Screen()->SetMonitors({first, second});
+    auto* c = MakeCombo(csDropDownList);
+    const int h = 3 * Row + 2;  // three items
+    const struct {
+        const char* Name;
+        TPoint FormAt;
+        TPoint BoxAt;       // in the form's client area
+        int Left, Top;      // of the list, relative to the box's window rectangle
+        int Height;
+        bool FromRight;     // Left counts from the work area's right edge
+    } cases[] = {
+        {"room below", {100, 100}, {10, 10}, 0, 24, h, false},
+        {"at the bottom: above", {100, 600}, {10, 96}, 0, -h, h, false},
+        {"at the right edge: moved left", {900, 100}, {10, 10}, -150, 24, h, true},
+        {"second screen, bottom right", {1024 + 500, 100}, {10, 50}, -150, -h, h, true},
+        {"second screen, little room either side: cut to rows", {1024 + 10, 0}, {10, 0}, 0, 24, 2 * Row + 2, false},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.Name);
+        Form->SetBounds(k.FormAt.X, k.FormAt.Y, 300, 200);
+        c->SetBounds(k.BoxAt.X, k.BoxAt.Y, 150, 24);
+        if (k.FormAt.Y == 0) {
+            // The box 25 pixels above the bottom of the short work area, with less room above it.
+            second.WorkareaRect = Rect(1024, 0, 1024 + 640, c->WindowRectOnScreen().Bottom + 25);
+            Screen()->SetMonitors({first, second});
+        }
+        c->SetDroppedDown(true);
+        ASSERT_TRUE(c->DroppedDown());
+        const TRect box = c->WindowRectOnScreen();
+        const TRect work = Screen()->MonitorFromRect(box).WorkareaRect;
+        const TRect list = c->DropDownList()->WindowRectOnScreen();
+        EXPECT_EQ(list.Left, (k.FromRight ? work.Right : box.Left) + k.Left);
+        EXPECT_EQ(list.Top, box.Top + k.Top);
+        EXPECT_EQ(list.Height(), k.Height);
+        EXPECT_EQ(list.Width(), 150);
+        EXPECT_TRUE(work.Contains(list.TopLeft()) && list.Bottom <= work.Bottom && list.Right <= work.Right);
+        c->SetDroppedDown(false);
+    }
+}
+
+// An open list closes on a press anywhere outside it, the box itself included, and when the mouse
+// is taken from it.
+TEST_F(ComboTest, APressOutsideTheOpenListClosesIt) {
+    auto* c = MakeCombo(csDropDownList);
+    c->SetItemIndex(0);
+    const struct {
+        const char* Name;
+        std::function<void()> Act;
+    } cases[] = {
+        {"the form's empty face", [&] { Click(Form, 250, 150); }},
+        {"the box", [&] { Click(c, 20, 5); }},
+        {"a right press elsewhere", [&] {
+             MouseInput(WM_RBUTTONDOWN, At(Form, 250, 150));
+             MouseInput(WM_RBUTTONUP, At(Form, 250, 150));
+             Pump();
+         }},
+        {"the mouse taken away", [&] { SetCapture(Form->Handle()); }},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.Name);
+        Click(c, 20, 5);
+        ASSERT_TRUE(c->DroppedDown());
+        k.Act();
+        EXPECT_FALSE(c->DroppedDown());
+        EXPECT_EQ(c->ItemIndex(), 0) << "closing this way chooses nothing";
+        EXPECT_TRUE(c->Focused());
+        ReleaseCapture();
+    }
+    // The press that opens it and the release on the box keep it open; a release on an item chooses.
+    MouseInput(WM_LBUTTONDOWN, At(c, 20, 5));
+    MouseInput(WM_LBUTTONUP, At(c, 20, 5));
+    Pump();
+    ASSERT_TRUE(c->DroppedDown());
+    Click(c->DropDownList(), 5, 2 * Row + 3);
+    EXPECT_FALSE(c->DroppedDown());
+    EXPECT_EQ(c->ItemIndex(), 2);
+}
+
+// The wheel scrolls what is under the pointer, not the focused control; an open list too.
+TEST_F(ComboTest, TheWheelScrollsWhatIsUnderThePointer) {
+    auto* c = MakeCombo(csDropDown);
+    for (int i = 0; i < 20; ++i) c->Items()->Add("item " + std::to_string(i));
+    auto* l = rtl::Create<TListBox>(Form);
+    l->SetParent(Form);
+    l->SetBounds(10, 60, 150, 4 * Row + 4);
+    for (int i = 0; i < 20; ++i) l->Items()->Add(std::to_string(i));
+    const AnsiString text = c->Text();
+    MouseWheelInput(-WHEEL_DELTA, At(l, 5, 5));
+    Pump();
+    EXPECT_EQ(l->TopIndex(), 3);
+    EXPECT_TRUE(c->Focused());
+    EXPECT_EQ(c->Text(), text);
+    c->SetDroppedDown(true);
+    TCustomListBox* list = c->DropDownList();
+    ASSERT_NE(list, nullptr);
+    MouseWheelInput(-WHEEL_DELTA, At(list, 5, 5));
+    Pump();
+    EXPECT_EQ(list->TopIndex(), 3);
+    EXPECT_TRUE(c->DroppedDown());
 }
 
 TEST(ScrollBarTest, ScrollCodesMoveWithinTheRangeLessThePage) {
