@@ -8,7 +8,6 @@
 #include "app/Main.h"
 #include "app/Program.h"
 #include "framework/qt/QtBackend.h"
-#include "framework/ui/Dialogs.h"
 
 int main(int argc, char** argv) {
     qtback::PreparePlatform();
@@ -16,14 +15,9 @@ int main(int argc, char** argv) {
     int code = 0;
     app::TFormServices services;
     try {
+        // The backend brings the desktop's file-open dialog; message boxes are Qt's too.
         qtback::Install();
         qtback::InstallMessageBox();
-        ui::TOpenDialog::SetPresenter([](ui::TOpenDialog& Dialog) {
-            rtl::AnsiString file;
-            if (!qtback::OpenFileDialog(file, Dialog.Title(), Dialog.Filter(), Dialog.InitialDir())) return false;
-            Dialog.SetFileName(file);
-            return true;
-        });
         app::StartProgram(services);
         // Showing the main window runs the login; giving it up ends the program here.
         app::MainForm->Show();
