@@ -52,6 +52,14 @@ TEST_F(StartupTest, TableOfWorkingFolders) {
         {"no database, the script: made and connected",
          [](ProgramFixture& f) { f.CopyScript(); },
          [](StartupTest& t) { t.ChooseDatabase(u8"новая.sdb"); }, true, true, {}, "new"},
+        {"a file that is no database: the connection message, the dialog stays",
+         [](ProgramFixture& f) {
+             f.CopyScript();
+             std::ofstream(f.Dir / "velmorat.sdb", std::ios::binary) << std::string(4096, 'x');
+         },
+         [](StartupTest& t) { t.ChooseDatabase(u8"velmorat.sdb"); t.CloseDialog(); }, true, false,
+         {U(u8"Не удается подключиться к базе данных, проверьте запущен ли сервер, а также его параметры, указанные здесь")},
+         "<none>"},
         {"the empty name is refused",
          [](ProgramFixture& f) { f.CopyScript(); },
          [](StartupTest& t) { t.ChooseDatabase(u8"  "); t.CloseDialog(); }, true, false,
