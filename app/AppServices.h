@@ -36,6 +36,10 @@ public:
     bool OpenWithDesktop(const std::string& Path) override;
 };
 
+// Starts Argv[0], found on PATH, with the given arguments (no shell); the child's id, or -1 when it
+// could not be started.
+int Spawn(const std::vector<std::string>& Argv);
+
 // Runs Argv[0], found on PATH, with the given arguments and waits for it (an opener hands the file
 // on and returns); false when it could not be started or reported failure.
 bool SpawnDetached(const std::vector<std::string>& Argv);

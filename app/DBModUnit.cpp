@@ -12,6 +12,7 @@
 
 namespace app {
 
+TDBMod* DBMod = nullptr;
 std::string AppDir;
 std::string FilesDir;
 uint16_t ThisYear = 0;
@@ -144,6 +145,12 @@ rtl::TOwnedPtr<VUdeVizov> TDBMod::TaskQuery(const AnsiString& SQL) {
     return q;
 }
 
+bool HasDatabaseFile(const std::filesystem::path& File) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(File, ec);
+    return !ec && size > 0;
+}
+
 AnsiString MyLower(const AnsiString& Text) { return rtl::AnsiLowerCase(Text); }
 
 bool IsLockError(const std::exception& E) {
@@ -162,30 +169,37 @@ void TDBMod::ReportLocked() {
 void TDBMod::DataModuleCreate() {
     AppDir = std::filesystem::current_path().string();
     FilesDir = AppDir + "/files/";
-    zServer->SetDatabase("velmorat.sdb");
+    // The full path: the engine would make a missing file empty, with no tables, under a bare name.
+    const std::filesystem::path file = std::filesystem::path(AppDir) / "velmorat.sdb";
+    zServer->SetDatabase(rtl::UTF8ToAnsi(file.string()));
+    bool failed = !HasDatabaseFile(file);
     bool locked = false;
-    try {
-        zServer->Connect();
-    } catch (const rtl::Exception& e) {
-        // Start-up goes on, with or without a connection; the first open reports a closed one.
-        // A file another program keeps locked past the busy time-out is no case for the
-        // server-setup dialog: the user is told so instead.
-        locked = IsLockError(e);
-        if (!locked && !zServer->Connected() && FServices->ServerSetup()) {
-            SettingsWrite("SQL", "hostname", zServer->Server());
-            SettingsWrite("SQL", "username", zServer->Username());
-            SettingsWrite("SQL", "password", zServer->Password());
-            SettingsWrite("SQL", "database", zServer->Database());
+    if (!failed) {
+        try {
+            zServer->Connect();
+        } catch (const rtl::Exception& e) {
+            // A file another program keeps locked past the busy time-out is no case for the
+            // server-setup dialog: the user is told so instead.
+            locked = IsLockError(e);
+            failed = !locked && !zServer->Connected();
         }
     }
-    // Registered now when open, else at the next connect.
-    sqlite::TLiteUtils::RegisterFunction(
-        zServer.get(), "my_lower",
-        [](const sqlite::TLiteFunctionArgs& Args) -> rtl::Variant {
-            if (Args.empty() || Args[0].IsNull()) return rtl::Variant::Null();
-            return rtl::Variant(MyLower(rtl::VarToStr(Args[0])));
-        },
-        1);
+    // Start-up goes on, with or without a connection; the first open reports a closed one.
+    if (failed && FServices->ServerSetup()) {
+        SettingsWrite("SQL", "hostname", zServer->Server());
+        SettingsWrite("SQL", "username", zServer->Username());
+        SettingsWrite("SQL", "password", zServer->Password());
+        SettingsWrite("SQL", "database", zServer->Database());
+    }
+    // The provider refuses a closed connection; without one no statement runs that could call it.
+    if (zServer->Connected())
+        sqlite::TLiteUtils::RegisterFunction(
+            zServer.get(), "my_lower",
+            [](const sqlite::TLiteFunctionArgs& Args) -> rtl::Variant {
+                if (Args.empty() || Args[0].IsNull()) return rtl::Variant::Null();
+                return rtl::Variant(MyLower(rtl::VarToStr(Args[0])));
+            },
+            1);
     FDocFilter.Put("");
     FSourceFilter.Put("");
     ThisYear = static_cast<uint16_t>(rtl::YearOf(rtl::Now()));
@@ -219,7 +233,7 @@ bool TDBMod::OpenOrInstallDatabase(const AnsiString& Name) {
     if (file.is_relative()) file = AppDir / file;
     if (zServer->Connected()) zServer->Disconnect();
     zServer->SetDatabase(rtl::UTF8ToAnsi(file.string()));
-    if (!std::filesystem::exists(file)) {
+    if (!HasDatabaseFile(file)) {
         const std::string script = AppDir + "/install_db.sql";
         if (!std::filesystem::exists(script)) {
             FServices->MessageBox(

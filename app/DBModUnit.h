@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -181,6 +182,13 @@ private:
 
 // The engine's busy or locked error: another program held the file past the busy time-out.
 bool IsLockError(const std::exception& E);
+
+// The program's one data module.
+extern TDBMod* DBMod;
+
+// A database file to open: one that exists and is not empty (an empty file is a missing database).
+bool HasDatabaseFile(const std::filesystem::path& File);
+
 // The year of a date value; an empty (null) date counts as the current year.
 int32_t YearOfField(db::TField* Field);
 // The program's folder in the temporary directory that the variable TEMP names (else the system's).

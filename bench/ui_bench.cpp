@@ -156,6 +156,62 @@ void BM_PaintTextGrid(benchmark::State& State) {
 }
 BENCHMARK(BM_PaintTextGrid)->Unit(benchmark::kMicrosecond);
 
+// A 1920 x 1080 window of text lines on a memory raster, moved on by one line per iteration:
+// scrolled (the pixels move, one line is painted) beside painted whole.
+class TTextLines : public TCustomControl {
+    RTL_CLASS(TTextLines, TCustomControl)
+public:
+    using TCustomControl::TCustomControl;
+    static constexpr int LineH = 16;
+    int TopLine = 0;
+    int64_t LinesPainted = 0;
+
+protected:
+    void Paint() override {
+        const TRect clip = Canvas()->ClipRect();
+        Canvas()->Brush()->SetColor(clWindow);
+        for (int y = clip.Top / LineH * LineH; y < clip.Bottom; y += LineH) {
+            const int line = TopLine + y / LineH;
+            Canvas()->TextRect(Rect(0, y, ClientWidth(), y + LineH), 2, y,
+                               "Line " + std::to_string(line) + ": the quick brown fox jumps over the lazy dog, "
+                               "acquisition act " + std::to_string(line * 7));
+            ++LinesPainted;
+        }
+    }
+};
+
+template <bool Scroll>
+void TextLinesBench(benchmark::State& State) {
+    SetSurfaceFactory([](TWinControl* W) { return std::make_unique<TMemorySurface>(W->Width(), W->Height()); });
+    auto* form = rtl::Create<TForm>(nullptr);
+    form->SetBorderStyle(TFormBorderStyle::bsNone);
+    form->SetBounds(0, 0, 1920, 1080);
+    auto* lines = rtl::Create<TTextLines>(form);
+    lines->SetAlign(alClient);
+    lines->SetParent(form);
+    form->Show();
+    lines->Update();
+    lines->LinesPainted = 0;
+    for (auto _ : State) {
+        ++lines->TopLine;
+        if (Scroll) {
+            lines->ScrollWindow(0, -TTextLines::LineH);
+        } else {
+            lines->Invalidate();
+        }
+        lines->Update();
+    }
+    State.counters["lines/iter"] = static_cast<double>(lines->LinesPainted) / static_cast<double>(State.iterations());
+    form->Free();
+    SetSurfaceFactory(nullptr);
+}
+
+void BM_PaintWholeWindow(benchmark::State& State) { TextLinesBench<false>(State); }
+BENCHMARK(BM_PaintWholeWindow)->Unit(benchmark::kMicrosecond);
+
+void BM_ScrollOneLine(benchmark::State& State) { TextLinesBench<true>(State); }
+BENCHMARK(BM_ScrollOneLine)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -191,6 +191,11 @@ void TMemoryStreamEh::SetCapacity(int64_t NewCapacity) {
     GrowCapacity(NewCapacity);
 }
 
+void TMemoryStreamEh::SetGrowthDelta(int Value) {
+    if (Value < 1) throw rtl::EInvalidOperation("Invalid growth step");
+    FDelta = Value;
+}
+
 void TMemoryStreamEh::GrowCapacity(int64_t& NewCapacity) {
     const int64_t step = 2 * int64_t(FDelta);
     if (NewCapacity > 0 && NewCapacity != FSize) NewCapacity = (NewCapacity + step - 1) / step * step;

@@ -103,6 +103,8 @@ public:
     int64_t Capacity() const noexcept { return FCapacity; }
     void Clear() { SetSize(0); }
     int GrowthDelta() const noexcept { return FDelta; }
+    // The step is twice the delta; a delta below 1 is refused (EInvalidOperation), the stream as it was.
+    void SetGrowthDelta(int Value);
 
 protected:
     // Rounds NewCapacity to the growth step and gives the block of that size.

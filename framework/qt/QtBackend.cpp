@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include <QApplication>
 #include <QClipboard>
@@ -21,6 +22,7 @@
 #include "framework/qt/QtSurface.h"
 #include "framework/rtl/Text.h"
 #include "framework/rtl/Timers.h"
+#include "framework/ui/Dialogs.h"
 #include "framework/ui/StdCtrls.h"
 
 namespace qtback {
@@ -36,6 +38,7 @@ struct TBackendState {
     std::vector<QMetaObject::Connection> Connections;
     bool Deactivated = false;
     std::unique_ptr<TQtSurface> Measurer;
+    bool OwnOpenPresenter = false;
 };
 
 TBackendState& State() {
@@ -87,6 +90,32 @@ Qt::CursorShape CursorShapeOf(ui::TCursor C) {
         case ui::crSizeAll: return Qt::SizeAllCursor;
         default: return Qt::ArrowCursor;
     }
+}
+
+// The program's own cursors (a number the screen maps to a cursor resource), made once.
+std::optional<QCursor> CustomCursor(ui::TCursor C) {
+    static std::map<ui::TCursor, std::pair<ui::AnsiString, QCursor>> made;
+    const ui::AnsiString name = ui::Screen()->Cursors(C);
+    if (name.empty()) return std::nullopt;
+    auto it = made.find(C);
+    if (it != made.end() && it->second.first == name) return it->second.second;
+    ui::TBitmap bitmap;
+    ui::TPoint hot;
+    if (!ui::LoadCursorResource(&bitmap, hot, ui::HInstance, name) || bitmap.Empty()) return std::nullopt;
+    QImage image(bitmap.Width(), bitmap.Height(), QImage::Format_ARGB32);
+    const ui::TColorRef clear = ui::ColorToRGB(bitmap.TransparentColor());
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        const uint32_t* from = bitmap.Surface().ScanLine(y);
+        auto* to = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < bitmap.Width(); ++x) {
+            const uint32_t rgb = from[x] & 0xFFFFFF;  // $00RRGGBB
+            const ui::TColorRef asColor = ui::RGB(uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb));
+            to[x] = asColor == clear ? qRgba(0, 0, 0, 0) : (0xFF000000u | rgb);
+        }
+    }
+    QCursor cursor(QPixmap::fromImage(image), hot.X, hot.Y);
+    made[C] = {name, cursor};
+    return cursor;
 }
 
 ui::TPoint ScreenPoint(const QPointF& P) { return ui::Point(int(std::floor(P.x())), int(std::floor(P.y()))); }
@@ -339,7 +368,11 @@ void SyncWindows() {
         }
         const QString title = AnsiToQString(c->Caption());
         if (w.title() != title) w.setTitle(title);
-        if (w.cursor().shape() != shape) w.setCursor(QCursor(shape));
+        if (w.FShownCursor != ui::GetCursorShape()) {
+            w.FShownCursor = ui::GetCursorShape();
+            const std::optional<QCursor> custom = CustomCursor(w.FShownCursor);
+            w.setCursor(custom ? *custom : QCursor(shape));
+        }
         if (!w.isVisible()) {
             w.show();
             if (!IsDropDown(c) && ui::GetActiveWindow() == c->Handle()) w.requestActivate();
@@ -416,6 +449,17 @@ void Install() {
     st.Connections.push_back(QObject::connect(app, &QGuiApplication::screenRemoved, [](QScreen*) { UpdateScreens(); }));
     st.Connections.push_back(QObject::connect(app, &QGuiApplication::focusWindowChanged, FocusWindowChanged));
     ui::Application()->WaitHandler = [] { PumpEvents(true); };
+    // With widgets at hand the file-open dialog is the desktop's; a presenter already installed
+    // (a test's script) stays.
+    if (qobject_cast<QApplication*>(app) && !ui::TOpenDialog::HasPresenter()) {
+        ui::TOpenDialog::SetPresenter([](ui::TOpenDialog& Dialog) {
+            rtl::AnsiString name;
+            if (!OpenFileDialog(name, Dialog.Title(), Dialog.Filter(), Dialog.InitialDir())) return false;
+            Dialog.SetFileName(name);
+            return true;
+        });
+        st.OwnOpenPresenter = true;
+    }
 }
 
 void Uninstall() {
@@ -433,6 +477,8 @@ void Uninstall() {
     ui::SetMessageBeepHandler({});
     ui::SetPrimarySelectionHandler({});
     ui::Application()->WaitHandler = nullptr;
+    if (st.OwnOpenPresenter) ui::TOpenDialog::SetPresenter(nullptr);
+    st.OwnOpenPresenter = false;
     st.Installed = false;
 }
 

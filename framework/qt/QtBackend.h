@@ -80,6 +80,7 @@ private:
     bool FSyncing = false;
     Qt::MouseButtons FPressed;  // pressed here and not yet released
     QRect FPlaced;  // the model's bounds last given to the window
+    ui::TCursor FShownCursor = ui::crNone - 100;  // none shown yet
 };
 
 }  // namespace qtback

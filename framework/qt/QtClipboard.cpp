@@ -1,5 +1,7 @@
 #include "framework/qt/QtClipboard.h"
 
+#include <algorithm>
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -46,10 +48,19 @@ rtl::TBytes UnicodeBytes(const QString& S) {
 
 }  // namespace
 
+// Registered formats other programs know under a standard type.
+struct TStandardType {
+    const char* Name;
+    const char* Mime;
+};
+constexpr TStandardType StandardTypes[] = {{"Csv", "text/csv"}, {"Rich Text Format", "text/rtf"}};
+
 QString MimeTypeOf(ui::TClipboardFormat Format) {
     if (Format == ui::CF_TEXT || Format == ui::CF_UNICODETEXT || Format == ui::CF_OEMTEXT)
         return QStringLiteral("text/plain");
     const rtl::AnsiString name = ui::GetClipboardFormatName(Format);
+    for (const TStandardType& t : StandardTypes)
+        if (!name.empty() && ui::RegisterClipboardFormat(t.Name) == Format) return QString::fromLatin1(t.Mime);
     if (!name.empty())
         return RegisteredPrefix + QString::fromLatin1(QUrl::toPercentEncoding(AnsiToQString(name)));
     return NumberedPrefix + QString::number(Format);
@@ -128,7 +139,12 @@ std::vector<ui::TClipboardFormat> TQtClipboardStore::Formats() const {
     if (!m) return out;
     if (m->hasText()) out.push_back(ui::CF_UNICODETEXT);
     for (const QString& f : m->formats()) {
-        if (f.startsWith(RegisteredPrefix)) {
+        const auto standard = std::find_if(std::begin(StandardTypes), std::end(StandardTypes),
+                                           [&](const TStandardType& t) { return f == QLatin1String(t.Mime); });
+        if (standard != std::end(StandardTypes)) {
+            const ui::TClipboardFormat format = ui::RegisterClipboardFormat(standard->Name);
+            if (std::find(out.begin(), out.end(), format) == out.end()) out.push_back(format);
+        } else if (f.startsWith(RegisteredPrefix)) {
             const QString name = QUrl::fromPercentEncoding(f.mid(RegisteredPrefix.size()).toLatin1());
             out.push_back(ui::RegisterClipboardFormat(rtl::WideToAnsi(name.toStdU16String())));
         } else if (f.startsWith(NumberedPrefix)) {

@@ -62,16 +62,22 @@ int ShowMessageBox(const rtl::AnsiString& Text, const rtl::AnsiString& Caption, 
         case ui::MB_OKCANCEL: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
         case ui::MB_YESNOCANCEL: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel); break;
         case ui::MB_YESNO: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+        case ui::MB_YESNOTOALL:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::YesToAll | QMessageBox::NoToAll);
+            box.setEscapeButton(QMessageBox::No);
+            break;
         default: box.setStandardButtons(QMessageBox::Ok); break;
     }
     switch (box.exec()) {
         case QMessageBox::Cancel: return ui::IDCANCEL;
         case QMessageBox::Yes: return ui::IDYES;
         case QMessageBox::No: return ui::IDNO;
+        case QMessageBox::YesToAll: return ui::IDYESTOALL;
+        case QMessageBox::NoToAll: return ui::IDNOTOALL;
         case QMessageBox::Ok: return ui::IDOK;
         default:
             // Closed without a button: what Escape chooses.
-            if ((Flags & 0x0F) == ui::MB_YESNO) return ui::IDNO;
+            if ((Flags & 0x0F) == ui::MB_YESNO || (Flags & 0x0F) == ui::MB_YESNOTOALL) return ui::IDNO;
             if ((Flags & 0x0F) == ui::MB_OK) return ui::IDOK;
             return ui::IDCANCEL;
     }

@@ -141,10 +141,15 @@ TCustomAction::TCustomAction(rtl::TComponent* Owner) : TBasicAction(Owner) {}
 
 TCustomAction::~TCustomAction() { SetActionList(nullptr); }
 
-bool TCustomAction::Execute() {
+void TCustomAction::UpdateState() {
     bool handled = false;
     if (FActionList && FActionList->OnUpdate) FActionList->OnUpdate(this, handled);
-    if (!handled) Update();
+    if (!handled) handled = Update();
+    if (!handled && FDisableIfNoHandler && !OnExecute && !(FActionList && FActionList->OnExecute)) SetEnabled(false);
+}
+
+bool TCustomAction::Execute() {
+    UpdateState();
     if (!FEnabled) return false;
     if (FAutoCheck) SetChecked(!FChecked);
     if (FActionList && FActionList->OnExecute) {
@@ -258,11 +263,7 @@ bool TCustomActionList::IsShortCut(TShortCut Value) {
 
 void TCustomActionList::UpdateActions() {
     if (!FEnabled) return;
-    for (auto* a : std::vector<TCustomAction*>(FActions)) {
-        bool handled = false;
-        if (OnUpdate) OnUpdate(a, handled);
-        if (!handled) a->Update();
-    }
+    for (auto* a : std::vector<TCustomAction*>(FActions)) a->UpdateState();
 }
 
 }  // namespace ui

@@ -86,6 +86,11 @@ public:
     void SetGroupIndex(int Value) noexcept { FGroupIndex = Value; }
     int HelpContext() const noexcept { return FHelpContext; }
     void SetHelpContext(int Value) noexcept { FHelpContext = Value; }
+    // With no OnExecute (of the action or its list) the action is disabled on update.
+    bool DisableIfNoHandler() const noexcept { return FDisableIfNoHandler; }
+    void SetDisableIfNoHandler(bool Value) noexcept { FDisableIfNoHandler = Value; }
+    // The list's OnUpdate, else the action's; then the rule of DisableIfNoHandler.
+    void UpdateState();
 
     TCustomActionList* ActionList() const noexcept { return FActionList; }
     void SetActionList(TCustomActionList* Value);
@@ -95,7 +100,7 @@ public:
 private:
     friend class TCustomActionList;
     AnsiString FCaption, FHint, FCategory;
-    bool FEnabled = true, FChecked = false, FVisible = true, FAutoCheck = false;
+    bool FEnabled = true, FChecked = false, FVisible = true, FAutoCheck = false, FDisableIfNoHandler = true;
     TShortCut FShortCut = 0;
     int FImageIndex = -1, FGroupIndex = 0, FHelpContext = 0;
     TCustomActionList* FActionList = nullptr;

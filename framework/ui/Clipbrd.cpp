@@ -56,6 +56,27 @@ rtl::TBytes WideToBytes(const rtl::WideString& W) {
     return b;
 }
 
+bool AllInAnsi(const rtl::WideString& W) {
+    return std::all_of(W.begin(), W.end(), [](char16_t c) { return rtl::WideCharInAnsi(c); });
+}
+
+// The other text format as the window system makes it from the one present: 1251 text becomes
+// Unicode; Unicode text becomes 1251 only when every character has a 1251 form.
+bool Synthesized(const IClipboardStore& S, TClipboardFormat Format, rtl::TBytes* Data) {
+    if (S.HasData(Format)) return false;
+    if (Format == CF_UNICODETEXT && S.HasData(CF_TEXT)) {
+        if (Data) *Data = WideToBytes(rtl::AnsiToWide(BytesToAnsi(S.GetData(CF_TEXT))));
+        return true;
+    }
+    if (Format == CF_TEXT && S.HasData(CF_UNICODETEXT)) {
+        const rtl::WideString w = BytesToWide(S.GetData(CF_UNICODETEXT));
+        if (!AllInAnsi(w)) return false;
+        if (Data) *Data = AnsiToBytes(rtl::WideToAnsi(w));
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 TClipboardFormat RegisterClipboardFormat(const rtl::AnsiString& Name) {
@@ -132,15 +153,26 @@ void TClipboard::Clear() {
 bool TClipboard::HasFormat(TClipboardFormat Format) const {
     const IClipboardStore& s = ClipboardStore();
     if (s.HasData(Format)) return true;
-    if (Format == CF_TEXT || Format == CF_UNICODETEXT || Format == CF_OEMTEXT)
-        return s.HasData(CF_TEXT) || s.HasData(CF_UNICODETEXT);
-    return false;
+    if (Format == CF_OEMTEXT) return s.HasData(CF_TEXT) || s.HasData(CF_UNICODETEXT);
+    return Synthesized(s, Format, nullptr);
 }
 
-int TClipboard::FormatCount() const { return static_cast<int>(ClipboardStore().Formats().size()); }
+namespace {
+
+std::vector<TClipboardFormat> AllFormats() {
+    const IClipboardStore& s = ClipboardStore();
+    std::vector<TClipboardFormat> list = s.Formats();
+    for (TClipboardFormat f : {CF_TEXT, CF_UNICODETEXT})
+        if (std::find(list.begin(), list.end(), f) == list.end() && Synthesized(s, f, nullptr)) list.push_back(f);
+    return list;
+}
+
+}  // namespace
+
+int TClipboard::FormatCount() const { return static_cast<int>(AllFormats().size()); }
 
 TClipboardFormat TClipboard::Formats(int Index) const {
-    const auto list = ClipboardStore().Formats();
+    const auto list = AllFormats();
     if (Index < 0 || Index >= static_cast<int>(list.size()))
         throw rtl::EListError("List index out of bounds (" + std::to_string(Index) + ")");
     return list[static_cast<size_t>(Index)];
@@ -156,7 +188,11 @@ void TClipboard::SetBuffer(TClipboardFormat Format, const void* Buffer, size_t S
     SetData(Format, rtl::TBytes(p, p + Size));
 }
 
-rtl::TBytes TClipboard::GetData(TClipboardFormat Format) const { return ClipboardStore().GetData(Format); }
+rtl::TBytes TClipboard::GetData(TClipboardFormat Format) const {
+    rtl::TBytes data;
+    if (Synthesized(ClipboardStore(), Format, &data)) return data;
+    return ClipboardStore().GetData(Format);
+}
 
 rtl::AnsiString TClipboard::AsText() const {
     const IClipboardStore& s = ClipboardStore();

@@ -49,7 +49,8 @@ private:
 };
 
 // Text travels as CF_TEXT (1251, NUL-terminated) and CF_UNICODETEXT (UTF-16LE, NUL-terminated);
-// either one is readable as the other, as the window system converts them.
+// either one is offered and readable as the other, as the window system converts them, except
+// that Unicode text with a character outside 1251 is not offered as CF_TEXT.
 class TClipboard : public rtl::TPersistent {
     RTL_CLASS(TClipboard, rtl::TPersistent)
 public:

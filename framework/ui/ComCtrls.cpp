@@ -460,6 +460,28 @@ int TTabSheet::PageIndex() const {
     return static_cast<int>(std::find(p.begin(), p.end(), this) - p.begin());
 }
 
+void TTabSheet::CMShowingChanged(TMessage& Message) {
+    TWinControl::CMShowingChanged(Message);
+    UpdateShowing();
+}
+
+void TTabSheet::UpdateShowing() {
+    TWinControl::UpdateShowing();
+    const bool showing = Showing();
+    if (showing == FWasShowing) return;
+    FWasShowing = showing;
+    if (showing) DoShow();
+    else DoHide();
+}
+
+void TTabSheet::DoShow() {
+    if (OnShow) OnShow(this);
+}
+
+void TTabSheet::DoHide() {
+    if (OnHide) OnHide(this);
+}
+
 void TTabSheet::SetTabVisible(bool Value) {
     if (FTabVisible == Value) return;
     FTabVisible = Value;

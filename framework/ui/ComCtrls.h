@@ -175,12 +175,20 @@ public:
     void SetTabVisible(bool Value);
     int ImageIndex() const noexcept { return FImageIndex; }
     void SetImageIndex(int Value) noexcept { FImageIndex = Value; }
+    // The sheet comes into view (it became the active page of a shown control) or leaves it.
+    TNotifyEvent OnShow;
+    TNotifyEvent OnHide;
 
 protected:
     void CMTextChanged(TMessage& Message) override;
+    void CMShowingChanged(TMessage& Message) override;
+    void UpdateShowing() override;
+    virtual void DoShow();
+    virtual void DoHide();
 
 private:
     friend class TPageControl;
+    bool FWasShowing = false;
     TPageControl* FPageControl = nullptr;
     bool FTabVisible = true;
     int FImageIndex = -1;

@@ -1,4 +1,5 @@
 #include "framework/ui/Controls.h"
+#include "framework/ui/Menus.h"
 
 #include <algorithm>
 
@@ -83,6 +84,11 @@ void TControl::WndProc(TMessage& Message) {
             }
         }
         if (Message.Msg != WM_MOUSEWHEEL) Application()->HintMouseMessage(this, Message);
+        if ((Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_LBUTTONDBLCLK) && FDragMode == dmAutomatic &&
+            !ComponentState().Contains(rtl::csDesigning)) {
+            BeginDrag(true);
+            return;
+        }
     }
     Dispatch(Message);
 }
@@ -102,6 +108,7 @@ void TControl::Dispatch(TMessage& Message) {
         case WM_MOUSEWHEEL: { TWMMouseWheel m(Message); WMMouseWheel(m); return; }
         case WM_CANCELMODE: { TWMCancelMode m(Message); WMCancelMode(m); return; }
         case WM_WINDOWPOSCHANGED: { TWMWindowPosChanged m(Message); WMWindowPosChanged(m); return; }
+        case WM_CONTEXTMENU: { TWMContextMenu m(Message); WMContextMenu(m); return; }
         case CM_VISIBLECHANGED: CMVisibleChanged(Message); return;
         case CM_ENABLEDCHANGED: CMEnabledChanged(Message); return;
         case CM_FONTCHANGED: CMFontChanged(Message); return;
@@ -202,6 +209,41 @@ void TControl::SetParentComponent(TComponent* Value) {
 
 void TControl::Notification(TComponent* AComponent, rtl::TOperation Operation) {
     TComponent::Notification(AComponent, Operation);
+    if (Operation == rtl::opRemove && AComponent == FPopupMenu) FPopupMenu = nullptr;
+}
+
+void TControl::SetPopupMenu(TPopupMenu* Value) {
+    if (FPopupMenu == Value) return;
+    if (FPopupMenu) FPopupMenu->RemoveFreeNotification(this);
+    FPopupMenu = Value;
+    if (Value) Value->FreeNotification(this);
+}
+
+void TControl::DoContextPopup(TPoint MousePos, bool& Handled) {
+    if (OnContextPopup) OnContextPopup(this, MousePos, Handled);
+}
+
+void TControl::WMContextMenu(TWMContextMenu& Message) {
+    if (Message.Result != 0) return;
+    TPoint pos = Point(Message.XPos, Message.YPos);
+    const bool fromKeyboard = pos.X == -1 && pos.Y == -1;
+    bool handled = false;
+    DoContextPopup(fromKeyboard ? pos : ScreenToClient(pos), handled);
+    if (handled) {
+        Message.Result = 1;
+        return;
+    }
+    TPopupMenu* menu = GetPopupMenu();
+    if (menu && menu->AutoPopup()) {
+        SendCancelMode(nullptr);
+        menu->SetPopupComponent(this);
+        // From the keyboard the menu opens under the control.
+        if (fromKeyboard) pos = ClientToScreen(Point(0, ClientHeight()));
+        menu->Popup(pos.X, pos.Y);
+        Message.Result = 1;
+        return;
+    }
+    DefaultHandler(Message.Message);
 }
 
 void TControl::SetVisible(bool Value) {

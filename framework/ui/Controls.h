@@ -23,6 +23,7 @@ using rtl::TObject;
 
 class TWinControl;
 class TCustomForm;
+class TPopupMenu;
 
 
 // ---------------------------------------------------------------------------------------------
@@ -107,7 +108,31 @@ using TKeyEvent = std::function<void(TObject* Sender, uint16_t& Key, TShiftState
 using TKeyPressEvent = std::function<void(TObject* Sender, char& Key)>;
 using TMouseWheelEvent =
     std::function<void(TObject* Sender, TShiftState Shift, int WheelDelta, TPoint MousePos, bool& Handled)>;
+// MousePos is in client coordinates, (-1, -1) when the keyboard asked.
+using TContextPopupEvent = std::function<void(TObject* Sender, TPoint MousePos, bool& Handled)>;
 using TMouseWheelUpDownEvent = std::function<void(TObject* Sender, TShiftState Shift, TPoint MousePos, bool& Handled)>;
+
+// Dragging inside the program.
+enum class TDragMode { dmManual, dmAutomatic };
+using enum TDragMode;
+enum class TDragState { dsDragEnter, dsDragLeave, dsDragMove };
+using enum TDragState;
+
+// What is dragged: by default the control itself; OnStartDrag may give an object of its own
+// (owned by whoever made it), which then is the Source the targets see.
+class TDragObject : public TObject {
+    RTL_CLASS(TDragObject, TObject)
+public:
+    TDragObject() = default;
+    // The cursor over a target that accepts (Accepted) or refuses.
+    virtual TCursor GetDragCursor(bool Accepted, int X, int Y);
+};
+
+using TStartDragEvent = std::function<void(TObject* Sender, TDragObject*& DragObject)>;
+using TDragOverEvent =
+    std::function<void(TObject* Sender, TObject* Source, int X, int Y, TDragState State, bool& Accept)>;
+using TDragDropEvent = std::function<void(TObject* Sender, TObject* Source, int X, int Y)>;
+using TEndDragEvent = std::function<void(TObject* Sender, TObject* Target, int X, int Y)>;
 
 // What a window is created with.
 struct TCreateParams {
@@ -253,6 +278,35 @@ public:
     bool MouseCapture() const;
     void SetMouseCapture(bool Value);
 
+    // The menu a right click, Shift+F10 or the menu key pops up over the control (WM_CONTEXTMENU);
+    // OnContextPopup may take the request first.
+    TPopupMenu* PopupMenu() const noexcept { return FPopupMenu; }
+    void SetPopupMenu(TPopupMenu* Value);
+    virtual TPopupMenu* GetPopupMenu() const { return FPopupMenu; }
+    TContextPopupEvent OnContextPopup;
+    // The help topic of the control; F1 asks for the nearest non-zero one up the parents.
+    int HelpContext() const noexcept { return FHelpContext; }
+    void SetHelpContext(int Value) noexcept { FHelpContext = Value; }
+
+    // Dragging. dmAutomatic starts a drag with the left button; BeginDrag starts one at once
+    // (Immediate) or once the mouse has moved Threshold pixels (-1: the system's 5). While it
+    // lasts, the mouse is the drag's: targets under it are asked through DragOver, the release
+    // drops on one that accepted, the right button or Esc cancels.
+    TDragMode DragMode() const noexcept { return FDragMode; }
+    void SetDragMode(TDragMode Value) noexcept { FDragMode = Value; }
+    TCursor DragCursor() const noexcept { return FDragCursor; }
+    void SetDragCursor(TCursor Value) noexcept { FDragCursor = Value; }
+    void BeginDrag(bool Immediate, int Threshold = -1);
+    bool Dragging() const;
+    void EndDrag(bool Drop);
+    // The target side: Accept starts true when OnDragOver is assigned (false otherwise).
+    virtual void DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept);
+    virtual void DragDrop(TObject* Source, int X, int Y);
+    TStartDragEvent OnStartDrag;
+    TDragOverEvent OnDragOver;
+    TDragDropEvent OnDragDrop;
+    TEndDragEvent OnEndDrag;
+
     // Painting.
     virtual void Invalidate();
     virtual void Update();
@@ -282,6 +336,8 @@ public:
 
     virtual void Click();
     virtual void DblClick();
+    virtual void DoStartDrag(TDragObject*& DragObject);
+    virtual void DoEndDrag(TObject* Target, int X, int Y);
     virtual bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos);
     virtual bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos);
     virtual bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos);
@@ -336,6 +392,8 @@ protected:
     virtual void CMMouseWheel(TCMMouseWheel& Message);
     virtual void CMCancelMode(TCMCancelMode& Message);
     virtual void CMTextChanged(TMessage& Message);
+    virtual void WMContextMenu(TWMContextMenu& Message);
+    virtual void DoContextPopup(TPoint MousePos, bool& Handled);
 
     TWinControl* FParent = nullptr;
     int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
@@ -354,6 +412,10 @@ protected:
     bool FShowHint = false;
     bool FParentShowHint = true;
     int FWheelAccumulator = 0;
+    TDragMode FDragMode = dmManual;
+    TPopupMenu* FPopupMenu = nullptr;
+    int FHelpContext = 0;
+    TCursor FDragCursor = crDrag;
 
 private:
     void FontChanged(TObject* Sender);
@@ -412,7 +474,12 @@ public:
     void SelectFirst();
 
     // Window scroll bars (SB_HORZ, SB_VERT). A bar is shown while its range exceeds its page.
+    // SB_CTL addresses the window itself when it is a scroll-bar control.
     int SetScrollInfo(int Bar, const TScrollInfo& Info, bool Redraw = true);
+    // ESB_ flags: greyed arrows do not scroll; ESB_DISABLE_BOTH disables the whole bar.
+    // SB_BOTH names both window bars.
+    bool EnableScrollBar(int Bar, UINT Arrows);
+    UINT ScrollBarArrowsDisabled(int Bar) const;
     bool GetScrollInfo(int Bar, TScrollInfo& Info) const;
     int SetScrollPos(int Bar, int Pos, bool Redraw = true);
     int GetScrollPos(int Bar) const;
@@ -525,7 +592,8 @@ protected:
     // The frame the default non-client handling reserves (border and client edge).
     int BorderWidthNC() const;
     void UpdateClientRect();
-    void UpdateShowing();
+    // The form this window is on was shown or hidden: each window below hears it.
+    virtual void UpdateShowing();
 
     // Window-system handlers.
     virtual void WMPaint(TWMPaint& Message);
@@ -547,7 +615,7 @@ protected:
     virtual void WMTimer(TWMTimer& Message);
     virtual void WMHScroll(TWMScroll& Message);
     virtual void WMVScroll(TWMScroll& Message);
-    virtual void WMContextMenu(TWMContextMenu& Message);
+    void WMContextMenu(TWMContextMenu& Message) override;
     virtual void WMWindowPosChanging(TWMWindowPosChanging& Message);
     virtual void CNKeyDown(TWMKey& Message);
     virtual void CNKeyUp(TWMKey& Message);
@@ -586,6 +654,7 @@ protected:
         TScrollInfo Info;
         bool Visible = false;
         bool ForcedHidden = false;
+        UINT Disabled = ESB_ENABLE_BOTH;
     };
     TBar FBars[2];
     std::unique_ptr<TSurface> FSurface;
@@ -748,6 +817,9 @@ void KeyPressInput(uint16_t Key, char Char = 0);
 void CharInput(char Char);
 // Forgets the last click (tests that need independent clicks).
 void ResetDoubleClick();
+// The control being dragged, null when none; CancelDrag ends a drag without a drop.
+TControl* DragControl();
+void CancelDrag();
 
 // The system caret: one for the program, owned by the window with the focus. It is made hidden;
 // each HideCaret needs a ShowCaret. While shown it blinks on the framework's timer and is drawn
@@ -783,6 +855,9 @@ void DeviceContextsGoing(HWND Wnd);
 void SurfaceGoing(const TSurface* Surface);
 // A control is destroyed: mouse tracking must not keep pointing at it.
 void ControlGoing(TControl* Control);
+// Mouse input while a drag lasts goes to the drag (true); false when there is none.
+bool DragMouseInput(UINT Msg, TPoint ScreenPos);
+void DragControlGoing(TControl* Control);
 void WindowHidden(HWND Wnd);
 // Draws the caret over what its owner has just painted.
 void PaintCaret(TWinControl* Window, TCanvas& DC);

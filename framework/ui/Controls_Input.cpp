@@ -89,6 +89,7 @@ void PaintCaret(TWinControl* Window, TCanvas& DC) {
 
 void ControlGoing(TControl* Control) {
     if (In().MouseControl == Control) In().MouseControl = nullptr;
+    DragControlGoing(Control);
 }
 
 void WindowHidden(HWND Wnd) {
@@ -350,6 +351,7 @@ void MouseInput(UINT Msg, TPoint ScreenPos) {
         case WM_MBUTTONUP: SetKeyState(VK_MBUTTON, false); break;
         default: break;
     }
+    if (detail::DragMouseInput(Msg, ScreenPos)) return;
     const bool press = Msg == WM_LBUTTONDOWN || Msg == WM_RBUTTONDOWN || Msg == WM_MBUTTONDOWN;
     HWND target = s.Capture ? s.Capture : WindowFromPoint(ScreenPos);
     if (Msg == WM_MOUSEMOVE) TrackMouseControl(ScreenPos);
@@ -421,6 +423,8 @@ void KeyInput(uint16_t Key, bool Down, bool Sys) {
     UINT msg = Down ? WM_KEYDOWN : WM_KEYUP;
     if (Sys || alt || Key == VK_MENU || Key == VK_F10) msg = Down ? WM_SYSKEYDOWN : WM_SYSKEYUP;
     PostMessage(target, msg, Key, static_cast<LPARAM>(static_cast<int32_t>(data)));
+    if (Key == VK_F1 && Down && !alt && GetKeyState(VK_SHIFT) >= 0 && GetKeyState(VK_CONTROL) >= 0)
+        PostMessage(target, WM_KEYF1, 0, 0);
 }
 
 void CharInput(char Char) {

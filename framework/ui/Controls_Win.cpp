@@ -475,6 +475,7 @@ void TWinControl::AlignControls(TControl* AControl, TRect& Rect) {
 // Scroll bars
 
 int TWinControl::SetScrollInfo(int Bar, const TScrollInfo& Info, bool Redraw) {
+    if (Bar == SB_CTL) return static_cast<int>(Perform(SBM_SETSCROLLINFO, Redraw, reinterpret_cast<LPARAM>(&Info)));
     if (Bar != SB_HORZ && Bar != SB_VERT) return 0;
     TBar& b = FBars[Bar];
     if (Info.fMask & SIF_RANGE) {
@@ -499,7 +500,27 @@ int TWinControl::SetScrollInfo(int Bar, const TScrollInfo& Info, bool Redraw) {
     return b.Info.nPos;
 }
 
+bool TWinControl::EnableScrollBar(int Bar, UINT Arrows) {
+    if (Bar == SB_CTL) return Perform(SBM_ENABLE_ARROWS, Arrows, 0) != 0;
+    if (Bar != SB_HORZ && Bar != SB_VERT && Bar != SB_BOTH) return false;
+    bool changed = false;
+    for (int b : {SB_HORZ, SB_VERT}) {
+        if (Bar != SB_BOTH && Bar != b) continue;
+        changed = changed || FBars[b].Disabled != (Arrows & ESB_DISABLE_BOTH);
+        FBars[b].Disabled = Arrows & ESB_DISABLE_BOTH;
+    }
+    if (changed) InvalidateFrame();
+    return changed;
+}
+
+UINT TWinControl::ScrollBarArrowsDisabled(int Bar) const {
+    if (Bar == SB_CTL) return static_cast<UINT>(const_cast<TWinControl*>(this)->Perform(SBM_ENABLE_ARROWS, UINT(-1), 0));
+    return Bar == SB_HORZ || Bar == SB_VERT ? FBars[Bar].Disabled : ESB_ENABLE_BOTH;
+}
+
 bool TWinControl::GetScrollInfo(int Bar, TScrollInfo& Info) const {
+    if (Bar == SB_CTL)
+        return const_cast<TWinControl*>(this)->Perform(SBM_GETSCROLLINFO, 0, reinterpret_cast<LPARAM>(&Info)) != 0;
     if (Bar != SB_HORZ && Bar != SB_VERT) return false;
     const TScrollInfo& s = FBars[Bar].Info;
     if (Info.fMask & SIF_RANGE) {
@@ -566,11 +587,14 @@ void TWinControl::ScrollBarClick(int Bar, TPoint ScreenPos) {
     ScrollThumb(length, ScrollBarSize, b.Info.nMin, b.Info.nMax, static_cast<int>(b.Info.nPage), b.Info.nPos, thumbStart,
                 thumbLen);
     int code;
+    if (b.Disabled == ESB_DISABLE_BOTH) return;
     if (pos < ScrollBarSize) code = SB_LINEUP;
     else if (pos >= length - ScrollBarSize) code = SB_LINEDOWN;
     else if (pos < thumbStart) code = SB_PAGEUP;
     else if (pos >= thumbStart + thumbLen) code = SB_PAGEDOWN;
     else code = SB_THUMBPOSITION;
+    if ((code == SB_LINEUP && (b.Disabled & ESB_DISABLE_LTUP)) || (code == SB_LINEDOWN && (b.Disabled & ESB_DISABLE_RTDN)))
+        return;
     const UINT msg = vert ? WM_VSCROLL : WM_HSCROLL;
     Perform(msg, MakeWParam(code, code == SB_THUMBPOSITION ? b.Info.nPos : 0), 0);
     Perform(msg, MakeWParam(SB_ENDSCROLL, 0), 0);
@@ -1105,7 +1129,7 @@ void TWinControl::DefaultHandler(TMessage& Message) {
                 int start = 0, size = 0;
                 ScrollThumb(vert ? bar.Height() : bar.Width(), ScrollBarSize, b.Info.nMin, b.Info.nMax,
                             static_cast<int>(b.Info.nPage), b.Info.nPos, start, size);
-                const bool scrolls = IsWindowEnabled() && b.Info.nMax > b.Info.nMin &&
+                const bool scrolls = IsWindowEnabled() && b.Disabled != ESB_DISABLE_BOTH && b.Info.nMax > b.Info.nMin &&
                                      (b.Info.nPage == 0 || static_cast<int>(b.Info.nPage) <= b.Info.nMax - b.Info.nMin);
                 DrawScrollBarParts(&dc, bar, vert, start, size, scrolls);
             }
@@ -1139,6 +1163,28 @@ void TWinControl::DefaultHandler(TMessage& Message) {
         case WM_CONTEXTMENU:
             if (FParent && FParent->FHandle) Message.Result = SendMessage(FParent->FHandle, WM_CONTEXTMENU, Message.WParam, Message.LParam);
             return;
+        case WM_HELP:
+            if (FParent && FParent->FHandle) Message.Result = SendMessage(FParent->FHandle, WM_HELP, Message.WParam, Message.LParam);
+            return;
+        case WM_KEYF1:
+            if (FHandle) {
+                THelpInfo info;
+                info.hItemHandle = FHandle;
+                const TPoint at = GetCursorPos();
+                info.MousePosX = at.X;
+                info.MousePosY = at.Y;
+                SendMessage(FHandle, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+            }
+            return;
+        case WM_KEYUP:
+            if (Message.WParam == VK_APPS && FHandle) SendMessage(FHandle, WM_CONTEXTMENU, FHandle, PointToLParam(-1, -1));
+            return;
+        case WM_SYSKEYDOWN:
+            if (Message.WParam == VK_F10 && GetKeyState(VK_SHIFT) < 0 && FHandle) {
+                SendMessage(FHandle, WM_CONTEXTMENU, FHandle, PointToLParam(-1, -1));
+                return;
+            }
+            break;
         case WM_RBUTTONUP: {
             const TPoint p = ClientToScreen(LParamToPoint(Message.LParam));
             if (FHandle) SendMessage(FHandle, WM_CONTEXTMENU, FHandle, PointToLParam(p.X, p.Y));
@@ -1252,7 +1298,19 @@ void TWinControl::WMSetCursor(TWMSetCursor& Message) {
 void TWinControl::WMTimer(TWMTimer& Message) { DefaultHandler(Message); }
 void TWinControl::WMHScroll(TWMScroll& Message) { DefaultHandler(Message); }
 void TWinControl::WMVScroll(TWMScroll& Message) { DefaultHandler(Message); }
-void TWinControl::WMContextMenu(TWMContextMenu& Message) { DefaultHandler(Message); }
+void TWinControl::WMContextMenu(TWMContextMenu& Message) {
+    if (Message.Result != 0) return;
+    // A graphic child under the pointer is asked first.
+    const TPoint pos = Point(Message.XPos, Message.YPos);
+    if (!(pos.X == -1 && pos.Y == -1)) {
+        TControl* child = ControlAtPos(ScreenToClient(pos), false);
+        if (child && child->IsControl()) {
+            Message.Result = child->Perform(WM_CONTEXTMENU, Message.Message.WParam, Message.Message.LParam);
+            if (Message.Result != 0) return;
+        }
+    }
+    TControl::WMContextMenu(Message);
+}
 void TWinControl::WMWindowPosChanging(TWMWindowPosChanging& Message) { DefaultHandler(Message); }
 
 void TWinControl::CNKeyDown(TWMKey& Message) {
@@ -1314,6 +1372,10 @@ void TWinControl::CMFocusChanged(TCMFocusChanged& Message) { Broadcast(Message.M
 void TWinControl::CMRecreateWnd(TMessage& Message) {
     (void)Message;
     RecreateWnd();
+}
+
+void TWinControl::UpdateShowing() {
+    for (TWinControl* w : std::vector<TWinControl*>(FTabList)) w->UpdateShowing();
 }
 
 void TWinControl::CMShowingChanged(TMessage& Message) {

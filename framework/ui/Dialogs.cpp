@@ -10,12 +10,14 @@ std::vector<TMessageButton> MessageBoxButtons(unsigned Flags) {
     const AnsiString ok = rtl::UTF8ToAnsi(u8"ОК"), cancel = rtl::UTF8ToAnsi(u8"Отмена"),
                      yes = rtl::UTF8ToAnsi(u8"Да"), no = rtl::UTF8ToAnsi(u8"Нет"),
                      abort = rtl::UTF8ToAnsi(u8"Прервать"), retry = rtl::UTF8ToAnsi(u8"Повторить"),
-                     ignore = rtl::UTF8ToAnsi(u8"Пропустить");
+                     ignore = rtl::UTF8ToAnsi(u8"Пропустить"), yesToAll = rtl::UTF8ToAnsi(u8"Да для всех"),
+                     noToAll = rtl::UTF8ToAnsi(u8"Нет для всех");
     switch (Flags & MB_TYPEMASK) {
         case MB_OKCANCEL: return {{ok, IDOK}, {cancel, IDCANCEL}};
         case MB_ABORTRETRYIGNORE: return {{abort, IDABORT}, {retry, IDRETRY}, {ignore, IDIGNORE}};
         case MB_YESNOCANCEL: return {{yes, IDYES}, {no, IDNO}, {cancel, IDCANCEL}};
         case MB_YESNO: return {{yes, IDYES}, {no, IDNO}};
+        case MB_YESNOTOALL: return {{yes, IDYES}, {no, IDNO}, {yesToAll, IDYESTOALL}, {noToAll, IDNOTOALL}};
         case MB_RETRYCANCEL: return {{retry, IDRETRY}, {cancel, IDCANCEL}};
         default: return {{ok, IDOK}};
     }
@@ -78,6 +80,34 @@ int MessageBox(const AnsiString& Text, const AnsiString& Caption, unsigned Flags
     return Application()->MessageBox(Text, Caption, Flags);
 }
 
+int MessageDlg(const AnsiString& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons, int HelpCtx) {
+    (void)HelpCtx;
+    struct TSet {
+        TMsgDlgButtons Buttons;
+        unsigned Type;
+    };
+    static const TSet sets[] = {
+        {{mbOK}, MB_OK},
+        {{mbOK, mbCancel}, MB_OKCANCEL},
+        {{mbYes, mbNo}, MB_YESNO},
+        {{mbYes, mbNo, mbCancel}, MB_YESNOCANCEL},
+        {{mbYes, mbNo, mbYesToAll, mbNoToAll}, MB_YESNOTOALL},
+        {{mbAbort, mbRetry, mbIgnore}, MB_ABORTRETRYIGNORE},
+        {{mbRetry, mbCancel}, MB_RETRYCANCEL},
+    };
+    unsigned type = MB_OK;
+    bool found = false;
+    for (const TSet& s : sets)
+        if (s.Buttons == Buttons) {
+            type = s.Type;
+            found = true;
+        }
+    if (!found) throw rtl::EInvalidOperation("Unsupported message dialog buttons");
+    static const unsigned icons[] = {MB_ICONWARNING, MB_ICONERROR, MB_ICONINFORMATION, MB_ICONQUESTION, 0};
+    AnsiString caption = Application()->Title();
+    return MessageBox(Msg, caption, type | icons[static_cast<int>(DlgType)]);
+}
+
 // ---------------------------------------------------------------------------------------------
 // TOpenDialog
 
@@ -94,6 +124,8 @@ TOpenDialog::~TOpenDialog() = default;
 rtl::TStrings* TOpenDialog::Files() const noexcept { return FFiles.get(); }
 
 void TOpenDialog::SetPresenter(TPresenter Presenter) { OpenPresenter() = std::move(Presenter); }
+
+bool TOpenDialog::HasPresenter() { return static_cast<bool>(OpenPresenter()); }
 
 std::vector<std::pair<AnsiString, AnsiString>> TOpenDialog::FilterList() const {
     std::vector<std::pair<AnsiString, AnsiString>> r;

@@ -18,6 +18,7 @@ inline constexpr unsigned MB_ICONMASK = 0xF0;
 inline constexpr unsigned MB_DEFBUTTON1 = 0x000;
 inline constexpr unsigned MB_DEFBUTTON2 = 0x100;
 inline constexpr unsigned MB_DEFBUTTON3 = 0x200;
+inline constexpr unsigned MB_DEFBUTTON4 = 0x300;
 inline constexpr unsigned MB_DEFMASK = 0xF00;
 inline constexpr int IDABORT = 3;
 inline constexpr int IDRETRY = 4;
@@ -37,6 +38,15 @@ TForm* CreateMessageDialog(const AnsiString& Text, const AnsiString& Caption, un
 int ShowMessageDialog(const AnsiString& Text, const AnsiString& Caption, unsigned Flags);
 // The application's message box (its handler, when one is installed, decides).
 int MessageBox(const AnsiString& Text, const AnsiString& Caption, unsigned Flags);
+
+enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
+using enum TMsgDlgType;
+enum TMsgDlgBtn { mbYes, mbNo, mbOK, mbCancel, mbAbort, mbRetry, mbIgnore, mbAll, mbNoToAll, mbYesToAll, mbHelp };
+using TMsgDlgButtons = rtl::TSet<TMsgDlgBtn>;
+// The message box with a set of buttons under the application's title; the result is the pressed
+// button's (mrYesToAll, mrNoToAll for the four-button question). A set no box shows raises
+// EInvalidOperation.
+int MessageDlg(const AnsiString& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons, int HelpCtx = 0);
 
 enum TOpenOption { ofReadOnly, ofOverwritePrompt, ofHideReadOnly, ofAllowMultiSelect, ofPathMustExist, ofFileMustExist,
                    ofNoChangeDir, ofEnableSizing };
@@ -75,6 +85,7 @@ public:
     // What shows the dialog: fills FileName (and Files) and answers whether the user accepted.
     using TPresenter = std::function<bool(TOpenDialog& Dialog)>;
     static void SetPresenter(TPresenter Presenter);
+    static bool HasPresenter();
 
 private:
     AnsiString FFileName, FFilter, FInitialDir, FTitle, FDefaultExt;

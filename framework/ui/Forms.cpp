@@ -1,4 +1,6 @@
 #include "framework/ui/Forms.h"
+#include "framework/ui/ActnList.h"
+#include "framework/ui/Menus.h"
 
 #include <algorithm>
 
@@ -139,7 +141,42 @@ void TCustomForm::Dispatch(TMessage& Message) {
         case CM_ACTIVATE: CMActivate(Message); return;
         case CM_DEACTIVATE: CMDeactivate(Message); return;
         case CM_RELEASE: CMRelease(Message); return;
+        case WM_HELP: WMHelp(Message); return;
         default: TWinControl::Dispatch(Message);
+    }
+}
+
+void TCustomForm::WMHelp(TMessage& Message) {
+    const auto* info = reinterpret_cast<const THelpInfo*>(Message.LParam);
+    if (!info || info->iContextType != HELPINFO_WINDOW) return;
+    TControl* c = FindControl(static_cast<HWND>(info->hItemHandle));
+    while (c && c->HelpContext() == 0) c = c->Parent();
+    if (!c) return;
+    Message.Result = Application()->HelpContext(c->HelpContext()) ? 1 : 0;
+}
+
+void TCustomForm::UpdateActions() {
+    if (!FHandle || !Showing()) return;
+    std::vector<TCustomAction*> done;
+    const auto update = [&](TCustomAction* a) {
+        if (!a || std::find(done.begin(), done.end(), a) != done.end()) return;
+        done.push_back(a);
+        a->UpdateState();
+    };
+    std::function<void(TMenuItem*)> items = [&](TMenuItem* item) {
+        for (int i = 0; i < item->Count(); ++i) {
+            update(dynamic_cast<TCustomAction*>(item->Items(i)->Action()));
+            items(item->Items(i));
+        }
+    };
+    for (int i = 0; i < ComponentCount(); ++i) {
+        TComponent* c = Components(i);
+        if (auto* list = dynamic_cast<TCustomActionList*>(c)) {
+            if (!list->State()) continue;
+            for (int k = 0; k < list->ActionCount(); ++k) update(list->Actions(k));
+        } else if (auto* menu = dynamic_cast<TMenu*>(c)) {
+            items(menu->Items());
+        }
     }
 }
 
@@ -163,16 +200,34 @@ void TCustomForm::CMShowingChanged(TMessage& Message) {
             throw;
         }
         FFormState.Exclude(fsShowing);
-        if (FPosition == poScreenCenter || FPosition == poMainFormCenter || FPosition == poOwnerFormCenter) {
-            const TRect wa = Screen()->WorkAreaRect();
+        if (FWindowState == wsMaximized) {
+            SetBoundsRect(Screen()->MonitorFromRect(FNormalBounds).WorkareaRect);
+        } else if (FPosition == poScreenCenter || FPosition == poMainFormCenter || FPosition == poOwnerFormCenter ||
+                   FPosition == poDesktopCenter) {
+            const TRect wa = FPosition == poDesktopCenter ? Screen()->DesktopRect() : Screen()->WorkAreaRect();
             SetBounds(wa.Left + (wa.Width() - FWidth) / 2, wa.Top + (wa.Height() - FHeight) / 2, FWidth, FHeight);
         }
         ShowWindow(SW_SHOW);
+        UpdateShowing();
     } else {
         if (!FHandle || !FWindowVisible) return;
         DoHide();
         ShowWindow(SW_HIDE);
+        UpdateShowing();
     }
+}
+
+void TCustomForm::SetWindowState(TWindowState Value) {
+    if (FWindowState == Value) return;
+    if (FWindowState == wsNormal) FNormalBounds = BoundsRect();
+    FWindowState = Value;
+    if (Value == wsMaximized) SetBoundsRect(Screen()->MonitorFromRect(FNormalBounds).WorkareaRect);
+    else if (Value == wsNormal) SetBoundsRect(FNormalBounds);
+}
+
+void TCustomForm::SetNormalBoundsRect(const TRect& Value) {
+    if (FWindowState == wsNormal) SetBoundsRect(Value);
+    else FNormalBounds = Value;
 }
 
 void TCustomForm::DoShow() {
@@ -353,6 +408,8 @@ bool TCustomForm::SetFocusedControl(TWinControl* Control) {
         Target->Perform(Msg);
         return FFocusCount == count;
     };
+    // The control that has the focus now (the active control may already name the new one).
+    TWinControl* const previousActive = FFocusedControl != this ? FFocusedControl : nullptr;
     FActiveControl = Control != this ? Control : nullptr;
     screen->FActiveControl = Control;
     if (screen->FActiveForm != this) {
@@ -379,7 +436,18 @@ bool TCustomForm::SetFocusedControl(TWinControl* Control) {
         while (FFocusedControl && !FFocusedControl->ContainsControl(Control)) {
             TWinControl* leaving = FFocusedControl;
             FFocusedControl = FFocusedControl->Parent();
-            if (!sendFocusMessage(leaving, CM_EXIT)) return false;
+            try {
+                if (!sendFocusMessage(leaving, CM_EXIT)) return false;
+            } catch (...) {
+                // A control that refuses to be left (its OnExit raised) keeps the focus: what
+                // already exited is entered again on the way back.
+                FFocusedControl = leaving;
+                FActiveControl = previousActive;
+                screen->FActiveControl = previousActive;
+                if (previousActive && previousActive->HandleAllocated() && previousActive->Handle() != GetFocus())
+                    ui::SetFocus(previousActive->Handle());
+                throw;
+            }
         }
         while (FFocusedControl != Control) {
             TWinControl* entering = Control;
@@ -644,6 +712,11 @@ void TApplication::Notification(TComponent* AComponent, rtl::TOperation Operatio
 
 bool TApplication::IsKeyMsg(TMsg& Msg) {
     if (Msg.message < WM_KEYFIRST || Msg.message > WM_KEYLAST) return false;
+    // Esc ends a drag, wherever the focus is.
+    if (DragControl() && Msg.message == WM_KEYDOWN && Msg.wParam == VK_ESCAPE) {
+        CancelDrag();
+        return true;
+    }
     TWinControl* target = FindControl(Msg.hwnd);
     if (!target) return false;
     return target->Perform(CN_BASE + Msg.message, Msg.wParam, Msg.lParam) != 0;
@@ -675,6 +748,7 @@ void TApplication::Idle() {
     bool done = true;
     try {
         if (OnIdle) OnIdle(this, done);
+        if (done) UpdateActions();
     } catch (...) {
         HandleException(this);
     }
@@ -711,6 +785,18 @@ int TApplication::MessageBox(const AnsiString& Text, const AnsiString& Caption, 
     if (MessageBoxHandler) return MessageBoxHandler(Text, Caption, Flags);
     FShownMessages.push_back(Text);
     return IDOK;
+}
+
+bool TApplication::HelpContext(int Context) {
+    bool callHelp = true;
+    bool result = false;
+    if (OnHelp) result = OnHelp(HELP_CONTEXT, Context, callHelp);
+    if (callHelp && HelpHandler) result = HelpHandler(Context);
+    return result;
+}
+
+void TApplication::UpdateActions() {
+    for (int i = 0; i < Screen()->FormCount(); ++i) Screen()->Forms(i)->UpdateActions();
 }
 
 void TApplication::SetShowHint(bool Value) {

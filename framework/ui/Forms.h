@@ -30,7 +30,9 @@ inline constexpr TModalResult mrYesToAll = 10;
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };
 using enum TCloseAction;
 enum class TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
-enum class TPosition { poDesigned, poDefault, poScreenCenter, poMainFormCenter, poOwnerFormCenter };
+enum class TPosition { poDesigned, poDefault, poScreenCenter, poMainFormCenter, poOwnerFormCenter, poDesktopCenter };
+enum class TWindowState { wsNormal, wsMinimized, wsMaximized };
+using enum TWindowState;
 using enum TPosition;
 enum TFormStateFlag { fsCreating, fsVisible, fsShowing, fsModal, fsCreatedMDIChild, fsActivated };
 using TFormState = rtl::TSet<TFormStateFlag>;
@@ -83,8 +85,15 @@ public:
     void SetBorderStyle(TFormBorderStyle Value);
     TPosition Position() const noexcept { return FPosition; }
     void SetPosition(TPosition Value) noexcept { FPosition = Value; }
-    int HelpContext() const noexcept { return FHelpContext; }
-    void SetHelpContext(int Value) noexcept { FHelpContext = Value; }
+    // Maximised, the form fills the work area of its monitor; its normal placement is kept and
+    // comes back with wsNormal (and is what a program saves).
+    TWindowState WindowState() const noexcept { return FWindowState; }
+    void SetWindowState(TWindowState Value);
+    TRect NormalBoundsRect() const noexcept { return FWindowState == wsNormal ? BoundsRect() : FNormalBounds; }
+    void SetNormalBoundsRect(const TRect& Value);
+    // The pixels per inch the form's layout was made for (the screen's unless set).
+    int PixelsPerInch() const noexcept { return FPixelsPerInch; }
+    void SetPixelsPerInch(int Value) noexcept { FPixelsPerInch = Value > 0 ? Value : ScreenPixelsPerInch; }
 
     void MouseWheelHandler(TMessage& Message) override;
 
@@ -127,7 +136,15 @@ protected:
     virtual void CMActivate(TMessage& Message);
     virtual void CMDeactivate(TMessage& Message);
     virtual void CMRelease(TMessage& Message);
+    // F1 asked for help on one of the form's windows: the nearest non-zero HelpContext up from it.
+    virtual void WMHelp(TMessage& Message);
 
+public:
+    // Actions of the form's action lists and of its menus' items are updated: the list's OnUpdate,
+    // the action's, and an action without OnExecute is disabled when DisableIfNoHandler is set.
+    virtual void UpdateActions();
+
+protected:
     std::vector<std::pair<const void*, TShortCutHandler>> FShortCutHandlers;
     TWinControl* FActiveControl = nullptr;
     TWinControl* FFocusedControl = nullptr;
@@ -137,7 +154,9 @@ protected:
     bool FKeyPreview = false;
     TFormBorderStyle FBorderStyle = TFormBorderStyle::bsSizeable;
     TPosition FPosition = poDesigned;
-    int FHelpContext = 0;
+    TWindowState FWindowState = wsNormal;
+    TRect FNormalBounds;
+    int FPixelsPerInch = ScreenPixelsPerInch;
     int FFocusCount = 0;
 };
 
@@ -248,6 +267,9 @@ using TExceptionEvent = std::function<void(TObject* Sender, const rtl::Exception
 using TIdleEvent = std::function<void(TObject* Sender, bool& Done)>;
 using TShowHintEvent = std::function<void(AnsiString& HintStr, bool& CanShow, THintInfo& HintInfo)>;
 using TMessageBoxHandler = std::function<int(const AnsiString& Text, const AnsiString& Caption, unsigned Flags)>;
+// Command HELP_CONTEXT with Data the topic; CallHelp false keeps the help system out.
+inline constexpr uint16_t HELP_CONTEXT = 0x0001;
+using THelpEvent = std::function<bool(uint16_t Command, intptr_t Data, bool& CallHelp)>;
 
 class TApplication : public TComponent {
     RTL_CLASS(TApplication, TComponent)
@@ -278,6 +300,15 @@ public:
     int MessageBox(const AnsiString& Text, const AnsiString& Caption, unsigned Flags);
     // The backend installs the real message box; tests may answer for the user.
     TMessageBoxHandler MessageBoxHandler;
+
+    // Help: OnHelp first; unless it clears CallHelp, HelpHandler (the program's help system)
+    // opens the topic. False when nobody showed it.
+    bool HelpContext(int Context);
+    THelpEvent OnHelp;
+    std::function<bool(int Context)> HelpHandler;
+
+    // Every showing form updates its actions (done on idle).
+    void UpdateActions();
     // Called when the loop has nothing to do; the backend waits for input there. The default
     // returns at once.
     std::function<void()> WaitHandler;
@@ -369,6 +400,10 @@ inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
 inline constexpr int IDYES = 6;
 inline constexpr int IDNO = 7;
+// Our own box type: Yes, No, Yes to all, No to all (for a question asked of many items).
+inline constexpr unsigned MB_YESNOTOALL = 0x7;
+inline constexpr int IDNOTOALL = mrNoToAll;
+inline constexpr int IDYESTOALL = mrYesToAll;
 
 // SystemParametersInfo(SPI_GETWORKAREA): the primary monitor's work area.
 TRect GetWorkArea();

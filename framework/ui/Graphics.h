@@ -1098,6 +1098,20 @@ void RegisterBitmapResource(HINSTANCE Module, std::string_view Name, TBitmapReso
 void UnregisterBitmapResource(HINSTANCE Module, std::string_view Name);
 // True with the bitmap drawn; false, bitmap untouched, when the module has no bitmap of the name.
 bool LoadBitmapResource(TBitmap* Bitmap, HINSTANCE Module, std::string_view Name);
+// Cursors of the program: a bitmap resource of the name (its transparent colour is see-through)
+// with the point that aims. TScreen::SetCursors gives one a cursor number; the backend shows it.
+void RegisterCursorResource(HINSTANCE Module, std::string_view Name, TBitmapResourcePainter Paint, TPoint HotSpot);
+bool LoadCursorResource(TBitmap* Bitmap, TPoint& HotSpot, HINSTANCE Module, std::string_view Name);
+
+// What a device is: LOGPIXELSX/Y (the screen's 96), BITSPIXEL (32), PLANES (1), HORZRES/VERTRES
+// (the surface's size); 0 for another index.
+inline constexpr int HORZRES = 8;
+inline constexpr int VERTRES = 10;
+inline constexpr int BITSPIXEL = 12;
+inline constexpr int PLANES = 14;
+inline constexpr int LOGPIXELSX = 88;
+inline constexpr int LOGPIXELSY = 90;
+int GetDeviceCaps(HDC DC, int Index);
 RTL_DECLARE_EXCEPTION(EResNotFound, rtl::Exception);
 
 // Colour helpers.

@@ -321,7 +321,37 @@ TBitmapResourceKey ResourceKey(HINSTANCE Module, std::string_view Name) {
     return {Module, std::move(name)};
 }
 
+std::map<TBitmapResourceKey, TPoint>& CursorHotSpots() {
+    static std::map<TBitmapResourceKey, TPoint> spots;
+    return spots;
+}
+
 }  // namespace
+
+void RegisterCursorResource(HINSTANCE Module, std::string_view Name, TBitmapResourcePainter Paint, TPoint HotSpot) {
+    if (!Paint) CursorHotSpots().erase(ResourceKey(Module, Name));
+    else CursorHotSpots()[ResourceKey(Module, Name)] = HotSpot;
+    RegisterBitmapResource(Module, Name, std::move(Paint));
+}
+
+bool LoadCursorResource(TBitmap* Bitmap, TPoint& HotSpot, HINSTANCE Module, std::string_view Name) {
+    const auto it = CursorHotSpots().find(ResourceKey(Module, Name));
+    if (it == CursorHotSpots().end() || !LoadBitmapResource(Bitmap, Module, Name)) return false;
+    HotSpot = it->second;
+    return true;
+}
+
+int GetDeviceCaps(HDC DC, int Index) {
+    switch (Index) {
+        case LOGPIXELSX:
+        case LOGPIXELSY: return ScreenPixelsPerInch;
+        case BITSPIXEL: return 32;
+        case PLANES: return 1;
+        case HORZRES: return DC && DC->Surface() ? DC->Surface()->Width() : 0;
+        case VERTRES: return DC && DC->Surface() ? DC->Surface()->Height() : 0;
+        default: return 0;
+    }
+}
 
 void RegisterBitmapResource(HINSTANCE Module, std::string_view Name, TBitmapResourcePainter Paint) {
     if (!Paint) return UnregisterBitmapResource(Module, Name);

@@ -69,6 +69,13 @@ TMenuItem* TMenuItem::Find(const AnsiString& Caption) const {
     return nullptr;
 }
 
+TBitmap* TMenuItem::Bitmap() {
+    if (!FBitmap) FBitmap.reset(rtl::Create<TBitmap>());
+    return FBitmap.get();
+}
+
+void TMenuItem::SetBitmap(TBitmap* Value) { Bitmap()->Assign(Value); }
+
 void TMenuItem::SetChecked(bool Value) {
     FChecked = Value;
     // Radio items of one group in one menu check one at a time.

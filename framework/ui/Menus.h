@@ -13,6 +13,9 @@ namespace ui {
 
 class TMenu;
 
+enum class TMenuBreak { mbNone, mbBreak, mbBarBreak };
+using enum TMenuBreak;
+
 class TMenuItem : public rtl::TComponent {
     RTL_CLASS(TMenuItem, rtl::TComponent)
 public:
@@ -56,6 +59,13 @@ public:
     void SetHint(const AnsiString& Value) { FHint = Value; }
     int ImageIndex() const noexcept { return FImageIndex; }
     void SetImageIndex(int Value) noexcept { FImageIndex = Value; }
+    // The item's own picture, drawn where an image-list image would be (made on first use).
+    TBitmap* Bitmap();
+    bool HasBitmap() const noexcept { return FBitmap && !FBitmap->Empty(); }
+    void SetBitmap(TBitmap* Value);
+    // mbBreak starts a new column with this item; mbBarBreak with a line between the columns.
+    TMenuBreak Break() const noexcept { return FBreak; }
+    void SetBreak(TMenuBreak Value) noexcept { FBreak = Value; }
 
     // Linked, the item shows the action's caption, state and shortcut, and runs it when clicked.
     TBasicAction* Action() const noexcept { return FAction; }
@@ -75,6 +85,8 @@ private:
     AnsiString FCaption, FHint;
     bool FEnabled = true, FVisible = true, FChecked = false, FRadioItem = false, FAutoCheck = false, FDefault = false;
     int FGroupIndex = 0, FImageIndex = -1;
+    TMenuBreak FBreak = mbNone;
+    std::unique_ptr<TBitmap, rtl::TObjectDeleter> FBitmap;
     TShortCut FShortCut = 0;
     TBasicAction* FAction = nullptr;
 };
@@ -117,6 +129,9 @@ public:
     void SetPopupComponent(TControl* Value) noexcept { FPopupComponent = Value; }
     bool AutoPopup() const noexcept { return FAutoPopup; }
     void SetAutoPopup(bool Value) noexcept { FAutoPopup = Value; }
+    // Where the menu lies against the point it pops up at: its left edge, right edge or centre.
+    TPopupAlignment Alignment() const noexcept { return FAlignment; }
+    void SetAlignment(TPopupAlignment Value) noexcept { FAlignment = Value; }
     TNotifyEvent OnPopup;
 
     using TPresenter = std::function<TMenuItem*(TPopupMenu* Menu, TPoint ScreenPos)>;
@@ -126,6 +141,7 @@ private:
     TPoint FPopupPoint;
     TControl* FPopupComponent = nullptr;
     bool FAutoPopup = true;
+    TPopupAlignment FAlignment = TPopupAlignment::paLeft;
 };
 
 }  // namespace ui

@@ -56,6 +56,8 @@ enum : UINT {
     WM_WINDOWPOSCHANGING = 0x0046,
     WM_WINDOWPOSCHANGED = 0x0047,
     WM_CONTEXTMENU = 0x007B,
+    WM_HELP = 0x0053,
+    WM_KEYF1 = 0x004D,  // F1 pressed (no Shift or Ctrl): the default handling asks for help
     WM_NCCREATE = 0x0081,
     WM_NCDESTROY = 0x0082,
     WM_NCCALCSIZE = 0x0083,
@@ -306,6 +308,9 @@ enum : int {
     SB_RIGHT = 7,
     SB_ENDSCROLL = 8,
 };
+// EnableScrollBar arrows, and the scroll-bar control's messages (SB_CTL).
+enum : UINT { ESB_ENABLE_BOTH = 0, ESB_DISABLE_LTUP = 1, ESB_DISABLE_RTDN = 2, ESB_DISABLE_BOTH = 3 };
+enum : UINT { SBM_ENABLE_ARROWS = 0x00E4, SBM_SETSCROLLINFO = 0x00E9, SBM_GETSCROLLINFO = 0x00EA };
 enum : UINT {
     SIF_RANGE = 0x0001,
     SIF_PAGE = 0x0002,
@@ -447,6 +452,7 @@ enum : uint16_t {
     VK_SUBTRACT = 0x6D,
     VK_DECIMAL = 0x6E,
     VK_DIVIDE = 0x6F,
+    VK_APPS = 0x5D,
     VK_F1 = 0x70,
     VK_F2 = 0x71,
     VK_F3 = 0x72,
@@ -732,6 +738,17 @@ struct THintInfo;
 struct TCMHintShow : TMessageView {
     THintInfo* HintInfo;
     explicit TCMHintShow(TMessage& M) : TMessageView(M), HintInfo(reinterpret_cast<THintInfo*>(M.LParam)) {}
+};
+
+// WM_HELP: lParam points to this.
+inline constexpr int HELPINFO_WINDOW = 1;
+inline constexpr int HELPINFO_MENUITEM = 2;
+struct THelpInfo {
+    int iContextType = HELPINFO_WINDOW;
+    int iCtrlId = 0;
+    uintptr_t hItemHandle = 0;  // the window (HWND) the help is asked for
+    uintptr_t dwContextId = 0;
+    int MousePosX = 0, MousePosY = 0;
 };
 
 // WM_CONTEXTMENU: wParam the window, lParam the screen position (-1, -1 from the keyboard).

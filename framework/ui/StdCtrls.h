@@ -661,6 +661,7 @@ private:
     int ArrowSize() const;
     int FPosition = 0, FMin = 0, FMax = 100, FPageSize = 0;
     int FSmallChange = 1, FLargeChange = 1;
+    UINT FDisabledArrows = ESB_ENABLE_BOTH;
     bool FDragging = false;
     int FDragOffset = 0;  // from the thumb's start to where it was taken
 };

@@ -855,6 +855,35 @@ void TScrollBar::Scroll(TScrollCode Code, int Pos) {
 void TScrollBar::DefaultHandler(TMessage& Message) {
     const bool vert = FKind == TScrollBarKind::sbVertical;
     switch (Message.Msg) {
+        case SBM_SETSCROLLINFO: {
+            const auto& info = *reinterpret_cast<const TScrollInfo*>(Message.LParam);
+            const int lo = info.fMask & SIF_RANGE ? info.nMin : FMin, hi = info.fMask & SIF_RANGE ? info.nMax : FMax;
+            if (hi >= lo) {
+                FPageSize = info.fMask & SIF_PAGE ? std::clamp(static_cast<int>(info.nPage), 0, hi - lo + 1) : std::min(FPageSize, hi - lo + 1);
+                SetParams(info.fMask & SIF_POS ? info.nPos : FPosition, lo, hi);
+            }
+            Message.Result = FPosition;
+            return;
+        }
+        case SBM_GETSCROLLINFO: {
+            auto& info = *reinterpret_cast<TScrollInfo*>(Message.LParam);
+            if (info.fMask & SIF_RANGE) {
+                info.nMin = FMin;
+                info.nMax = FMax;
+            }
+            if (info.fMask & SIF_PAGE) info.nPage = static_cast<UINT>(FPageSize);
+            if (info.fMask & SIF_POS) info.nPos = FPosition;
+            if (info.fMask & SIF_TRACKPOS) info.nTrackPos = FPosition;
+            Message.Result = 1;
+            return;
+        }
+        case SBM_ENABLE_ARROWS:
+            if (Message.WParam != WPARAM(UINT(-1)) && (Message.WParam & ESB_DISABLE_BOTH) != FDisabledArrows) {
+                FDisabledArrows = static_cast<UINT>(Message.WParam & ESB_DISABLE_BOTH);
+                Invalidate();
+            }
+            Message.Result = static_cast<LRESULT>(FDisabledArrows);
+            return;
         case WM_KEYDOWN:
             switch (Message.WParamLo) {
                 case VK_UP: case VK_LEFT: Scroll(TScrollCode::scLineUp); return;
@@ -876,9 +905,14 @@ void TScrollBar::DefaultHandler(TMessage& Message) {
             const int arrow = ArrowSize();
             int start = 0, size = 0;
             ScrollThumb(len, arrow, FMin, FMax, FPageSize, FPosition, start, size);
-            if (at < arrow) Scroll(TScrollCode::scLineUp);
-            else if (at >= len - arrow) Scroll(TScrollCode::scLineDown);
-            else if (at >= start && at < start + size) {
+            if (FDisabledArrows == ESB_DISABLE_BOTH) return;
+            if (at < arrow) {
+                if (FDisabledArrows & ESB_DISABLE_LTUP) return;
+                Scroll(TScrollCode::scLineUp);
+            } else if (at >= len - arrow) {
+                if (FDisabledArrows & ESB_DISABLE_RTDN) return;
+                Scroll(TScrollCode::scLineDown);
+            } else if (at >= start && at < start + size) {
                 // The thumb follows the mouse until the button goes up.
                 FDragOffset = at - start;
                 FDragging = true;
@@ -927,7 +961,8 @@ void TScrollBar::PaintWindow(HDC DC) {
     const bool vert = FKind == TScrollBarKind::sbVertical;
     int start = 0, size = 0;
     ScrollThumb(vert ? r.Height() : r.Width(), ArrowSize(), FMin, FMax, FPageSize, FPosition, start, size);
-    DrawScrollBarParts(DC, r, vert, start, size, Enabled() && FMax > FMin, FDragging);
+    DrawScrollBarParts(DC, r, vert, start, size, Enabled() && FMax > FMin && FDisabledArrows != ESB_DISABLE_BOTH,
+                       FDragging);
 }
 
 }  // namespace ui

@@ -31,6 +31,18 @@ inline std::string U(const char8_t* s) { return reinterpret_cast<const char*>(s)
 
 using rtltest::MessageOf;
 
+// A database made by the install script through the dump component.
+inline void MakeInstalledDatabase(const std::filesystem::path& File) {
+    rtl::TOwnedPtr<components::TUniConnection> c(rtl::Create<components::TUniConnection>(nullptr));
+    c->SetLoginPrompt(false);
+    c->SetProviderName("SQLite");
+    c->SetDatabase(File.string());
+    c->SpecificOptions()->Add("SQLite.ForceCreateDatabase=True");
+    rtl::TOwnedPtr<components::TUniDump> dump(rtl::Create<components::TUniDump>(nullptr));
+    dump->SetConnection(c.get());
+    dump->RestoreFromFile(VELMORAT_INSTALL_DB_SQL);
+}
+
 struct FakeServices : IAppServices {
     std::deque<std::string> Picks;  // files the dialog returns; empty: cancelled
     std::vector<std::string> Messages, Opened;
@@ -63,16 +75,7 @@ struct DBModFixture : ::testing::Test {
         Dir = tmpl;
         OldDir = std::filesystem::current_path();
         std::filesystem::current_path(Dir);
-        {
-            rtl::TOwnedPtr<components::TUniConnection> c(rtl::Create<components::TUniConnection>(nullptr));
-            c->SetLoginPrompt(false);
-            c->SetProviderName("SQLite");
-            c->SetDatabase((Dir / "velmorat.sdb").string());
-            c->SpecificOptions()->Add("SQLite.ForceCreateDatabase=True");
-            rtl::TOwnedPtr<components::TUniDump> dump(rtl::Create<components::TUniDump>(nullptr));
-            dump->SetConnection(c.get());
-            dump->RestoreFromFile(VELMORAT_INSTALL_DB_SQL);
-        }
+        MakeInstalledDatabase(Dir / "velmorat.sdb");
         Start();
     }
     void TearDown() override {

@@ -462,6 +462,13 @@ TEST(MemoryStreamEh, GrowsInLargeStepsAndKeepsDataOnFailure) {
     s.Clear();
     EXPECT_EQ(s.Capacity(), 0);
     EXPECT_EQ(s.Memory(), nullptr);
+
+    // A settable step: an export of many rows grows in larger blocks.
+    s.SetGrowthDelta(65536);
+    s.WriteBuffer(&one, 1);
+    EXPECT_EQ(s.Capacity(), 131072);
+    EXPECT_THROW(s.SetGrowthDelta(0), rtl::EInvalidOperation);
+    EXPECT_EQ(s.GrowthDelta(), 65536);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QFocusEvent>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
 
@@ -11,6 +12,7 @@
 #include "framework/qt/QtSurface.h"
 #include "framework/rtl/Text.h"
 #include "framework/ui/Clipbrd.h"
+#include "framework/ui/Dialogs.h"
 #include "framework/ui/StdCtrls.h"
 
 namespace qttest {
@@ -198,8 +200,65 @@ TEST_F(BackendTest, ClipboardRoundTripsTextAndARegisteredFormat) {
     EXPECT_EQ(Clipboard()->AsWideText(), u"Опись ☃");
     EXPECT_EQ(Clipboard()->AsText(), rtl::UTF8ToAnsi(u8"Опись ?"));
     EXPECT_FALSE(Clipboard()->HasFormat(rows)) << "the other program's content replaced ours";
+    // ... and offered as 1251 text when every character has a 1251 form.
+    EXPECT_FALSE(Clipboard()->HasFormat(CF_TEXT));
+    QGuiApplication::clipboard()->setText(QString::fromUtf8(u8"Опись"));
+    ASSERT_TRUE(Clipboard()->HasFormat(CF_TEXT));
+    EXPECT_EQ(Clipboard()->GetData(CF_TEXT), rtl::TBytes({0xCE, 0xEF, 0xE8, 0xF1, 0xFC, 0}));
     Clipboard()->Clear();
     EXPECT_FALSE(Clipboard()->HasFormat(CF_TEXT));
+}
+
+TEST_F(BackendTest, CsvAndRichTextTravelUnderTheirStandardTypes) {
+    const TClipboardFormat csv = RegisterClipboardFormat("Csv"), rtf = RegisterClipboardFormat("Rich Text Format");
+    Clipboard()->Open();
+    Clipboard()->SetAsText("a\tb");
+    Clipboard()->SetBuffer(csv, "a;b\r\n", 5);
+    Clipboard()->SetBuffer(rtf, "{\\rtf1 a}", 9);
+    Clipboard()->Close();
+    const QMimeData* m = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->data("text/csv"), QByteArray("a;b\r\n"));
+    EXPECT_EQ(m->data("text/rtf"), QByteArray("{\\rtf1 a}"));
+    // What another program offers under those types is read as the registered formats.
+    auto* other = new QMimeData;
+    other->setData("text/csv", "x;y");
+    other->setData("text/rtf", "{\\rtf1 x}");
+    QGuiApplication::clipboard()->setMimeData(other);
+    ASSERT_TRUE(Clipboard()->HasFormat(csv));
+    EXPECT_EQ(Clipboard()->GetData(csv), rtl::TBytes({'x', ';', 'y'}));
+    const auto formats = qtback::TQtClipboardStore().Formats();
+    EXPECT_NE(std::find(formats.begin(), formats.end(), rtf), formats.end());
+}
+
+}  // namespace
+}  // namespace qttest
+
+namespace qttest {
+namespace {
+
+TEST_F(BackendTest, TheProgramsOwnCursorsAreShownFromTheirResource) {
+    RegisterCursorResource(HInstance, "ARROWCUR", [](TBitmap& B) {
+        B.SetSize(8, 8);
+        B.Canvas()->Brush()->SetColor(clWhite);
+        B.Canvas()->FillRect(Rect(0, 0, 8, 8));
+        B.Canvas()->Brush()->SetColor(clBlack);
+        B.Canvas()->FillRect(Rect(0, 0, 4, 4));
+    }, Point(1, 2));
+    Screen()->SetCursors(5, "ARROWCUR");
+    SetCursorShape(5);
+    Pump();
+    QWindow* w = Native(Form);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->cursor().shape(), Qt::BitmapCursor);
+    EXPECT_EQ(w->cursor().hotSpot(), QPoint(1, 2));
+    const QImage image = w->cursor().pixmap().toImage();
+    EXPECT_EQ(qAlpha(image.pixel(0, 0)), 255);
+    EXPECT_EQ(qAlpha(image.pixel(7, 7)), 0) << "the transparent colour is see-through";
+    SetCursorShape(crDefault);
+    Pump();
+    EXPECT_EQ(w->cursor().shape(), Qt::ArrowCursor);
+    RegisterCursorResource(HInstance, "ARROWCUR", nullptr, {});
 }
 
 }  // namespace
@@ -224,6 +283,30 @@ TEST_F(BackendTest, MovingTheFormClosesItsComboBoxList) {
     EXPECT_EQ(Form->Left(), 140);
     EXPECT_FALSE(combo->DroppedDown());
     EXPECT_TRUE(combo->Focused());
+}
+
+}  // namespace
+}  // namespace qttest
+
+namespace qttest {
+namespace {
+
+TEST(OpenDialogPresenter, TheBackendInstallsTheDesktopDialogUnlessAScriptIsThere) {
+    qtback::Uninstall();
+    ui::TOpenDialog::SetPresenter(nullptr);
+    qtback::Install();
+    EXPECT_TRUE(ui::TOpenDialog::HasPresenter());
+    qtback::Uninstall();
+    EXPECT_FALSE(ui::TOpenDialog::HasPresenter());
+    bool scripted = false;
+    ui::TOpenDialog::SetPresenter([&](ui::TOpenDialog&) { return scripted = true; });
+    qtback::Install();
+    ui::TOpenDialog d(nullptr);
+    d.Execute();
+    EXPECT_TRUE(scripted);
+    qtback::Uninstall();
+    EXPECT_TRUE(ui::TOpenDialog::HasPresenter()) << "the script is not the backend's to remove";
+    ui::TOpenDialog::SetPresenter(nullptr);
 }
 
 }  // namespace

@@ -116,3 +116,34 @@ TEST_F(PageTest, TabControlKeepsItsIndexWithinTheTabs) {
 
 }  // namespace
 }  // namespace uitest
+
+namespace uitest {
+namespace {
+
+TEST_F(InputTest, ASheetHearsItShowsAndHidesTheNewOneFirst) {
+    auto* pages = rtl::Create<TPageControl>(Form);
+    pages->SetParent(Form);
+    pages->SetBounds(0, 0, 300, 200);
+    std::vector<std::string> log;
+    std::vector<TTabSheet*> sheets;
+    for (const char* name : {"One", "Two"}) {
+        auto* sheet = rtl::Create<TTabSheet>(Form);
+        sheet->SetName(name);
+        sheet->SetPageControl(pages);
+        sheet->OnShow = [&log, sheet](TObject*) { log.push_back(sheet->Name() + ":show"); };
+        sheet->OnHide = [&log, sheet](TObject*) { log.push_back(sheet->Name() + ":hide"); };
+        sheets.push_back(sheet);
+    }
+    EXPECT_TRUE(log.empty()) << "nothing shows before the form does";
+    Form->Show();
+    EXPECT_EQ(log, (std::vector<std::string>{"One:show"}));
+    log.clear();
+    pages->SetActivePage(sheets[1]);
+    EXPECT_EQ(log, (std::vector<std::string>{"Two:show", "One:hide"}));
+    log.clear();
+    Form->Hide();
+    EXPECT_EQ(log, (std::vector<std::string>{"Two:hide"}));
+}
+
+}  // namespace
+}  // namespace uitest

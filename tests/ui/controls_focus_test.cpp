@@ -292,3 +292,45 @@ TEST_F(KeyStateTest, TakingTheCaptureAwayTellsTheWindowThatHadIt) {
 
 }  // namespace
 }  // namespace uitest
+
+namespace uitest {
+namespace {
+
+TEST_F(UiTest, AnOnExitThatRaisesKeepsTheFocusWhereItWas) {
+    auto* panel = AddLog(Form, "P", 0, 0);
+    panel->SetBounds(0, 0, 200, 100);
+    auto* a = AddLog(panel, "A", 5, 5);
+    auto* b = AddLog(Form, "B", 5, 150);
+    Form->Show();
+    a->SetFocus();
+    Pump();
+    for (TWinControl* refusing : std::vector<TWinControl*>{a, panel}) {
+        Log.clear();
+        Application()->ClearShownMessages();
+        refusing->OnExit = [](TObject*) { throw rtl::Exception("Value required"); };
+        KeyPressInput(VK_TAB);  // A -> B by the tab order
+        Pump();
+        EXPECT_EQ(Application()->ShownMessages(), std::vector<AnsiString>{"Value required."}) << refusing->Name();
+        EXPECT_EQ(GetFocus(), a->Handle()) << refusing->Name();
+        EXPECT_EQ(Form->ActiveControl(), a);
+        EXPECT_EQ(Form->FocusedControl(), a);
+        // B never entered; what exited before the refusal entered again.
+        const std::vector<std::string> want =
+            refusing == a ? std::vector<std::string>{"A:killfocus>B", "A:exit", "A:setfocus<B"}
+                          : std::vector<std::string>{"A:killfocus>B", "A:exit", "P:exit", "A:setfocus<B", "A:enter"};
+        std::vector<std::string> seen;
+        for (const std::string& l : Log)
+            if (l.rfind("B:", 0) != 0) seen.push_back(l);
+        EXPECT_EQ(seen, want) << ::testing::PrintToString(Log);
+        EXPECT_EQ(std::count(Log.begin(), Log.end(), "B:enter"), 0);
+        refusing->OnExit = nullptr;
+    }
+    // Without the refusal the focus moves on.
+    KeyPressInput(VK_TAB);
+    Pump();
+    EXPECT_EQ(GetFocus(), b->Handle());
+    EXPECT_EQ(Form->ActiveControl(), b);
+}
+
+}  // namespace
+}  // namespace uitest

@@ -19,6 +19,27 @@ TEST_F(DialogTest, MessageBoxButtonsCarryRussianCaptions) {
     EXPECT_EQ(captions(MB_YESNO), (std::vector<std::string>{"Да=6", "Нет=7"}));
     EXPECT_EQ(captions(MB_OKCANCEL), (std::vector<std::string>{"ОК=1", "Отмена=2"}));
     EXPECT_EQ(captions(MB_YESNOCANCEL), (std::vector<std::string>{"Да=6", "Нет=7", "Отмена=2"}));
+    EXPECT_EQ(captions(MB_YESNOTOALL),
+              (std::vector<std::string>{"Да=6", "Нет=7", "Да для всех=10", "Нет для всех=9"}));
+}
+
+TEST_F(DialogTest, MessageDlgAsksWithTheButtonSetAndGivesTheScriptedAnswer) {
+    std::vector<unsigned> asked;
+    std::vector<int> answers = {mrYesToAll, mrNoToAll, mrYes};
+    Application()->MessageBoxHandler = [&](const AnsiString&, const AnsiString&, unsigned Flags) {
+        asked.push_back(Flags);
+        const int a = answers.front();
+        answers.erase(answers.begin());
+        return a;
+    };
+    const TMsgDlgButtons four{mbYes, mbNo, mbYesToAll, mbNoToAll};
+    EXPECT_EQ(MessageDlg("Replace?", mtConfirmation, four), mrYesToAll);
+    EXPECT_EQ(MessageDlg("Replace?", mtConfirmation, four), mrNoToAll);
+    EXPECT_EQ(MessageDlg("Sure?", mtWarning, {mbYes, mbNo, mbCancel}), mrYes);
+    EXPECT_EQ(asked, (std::vector<unsigned>{MB_YESNOTOALL | MB_ICONQUESTION, MB_YESNOTOALL | MB_ICONQUESTION,
+                                            MB_YESNOCANCEL | MB_ICONWARNING}));
+    EXPECT_THROW(MessageDlg("?", mtCustom, {mbYes, mbAll}), rtl::EInvalidOperation);
+    Application()->MessageBoxHandler = nullptr;
 }
 
 TEST_F(DialogTest, EnterAnswersTheDefaultButtonAndEscTheNegativeOne) {
@@ -32,6 +53,9 @@ TEST_F(DialogTest, EnterAnswersTheDefaultButtonAndEscTheNegativeOne) {
         {MB_YESNO, VK_ESCAPE, IDNO},
         {MB_OKCANCEL, VK_ESCAPE, IDCANCEL},
         {MB_OK, VK_ESCAPE, IDOK},
+        {MB_YESNOTOALL | MB_DEFBUTTON3, VK_RETURN, IDYESTOALL},
+        {MB_YESNOTOALL | MB_DEFBUTTON4, VK_RETURN, IDNOTOALL},
+        {MB_YESNOTOALL | MB_DEFBUTTON4, VK_ESCAPE, IDNO},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Flags);

@@ -179,6 +179,35 @@ TEST_F(ApplicationTest, ClipboardTextIsReadableInBothTextFormats) {
     EXPECT_FALSE(cb->HasFormat(RegisterClipboardFormat("Csv")));
 }
 
+TEST_F(ApplicationTest, ClipboardConvertsTheTextFormatsBothWaysAsBytes) {
+    TClipboard* cb = Clipboard();
+    const auto bytes = [](std::string_view S) { return rtl::TBytes(S.begin(), S.end()); };
+    // Unicode only: offered and read as NUL-terminated 1251.
+    const char16_t wide[] = u"Акт №5";
+    cb->SetBuffer(CF_UNICODETEXT, wide, sizeof wide);
+    EXPECT_TRUE(cb->HasFormat(CF_TEXT));
+    EXPECT_EQ(cb->GetData(CF_TEXT), bytes(rtl::UTF8ToAnsi(u8"Акт №5") + '\0'));
+    EXPECT_EQ(cb->FormatCount(), 2);
+    EXPECT_EQ(cb->Formats(1), CF_TEXT);
+    // 1251 only: read as NUL-terminated UTF-16LE.
+    cb->SetAsText(rtl::UTF8ToAnsi(u8"Ёж"));
+    EXPECT_TRUE(cb->HasFormat(CF_UNICODETEXT));
+    EXPECT_EQ(cb->GetData(CF_UNICODETEXT), (rtl::TBytes{0x01, 0x04, 0x36, 0x04, 0, 0}));
+    // A character without a 1251 form: no CF_TEXT at all rather than a '?' in its place.
+    const char16_t snow[] = u"снег ☃";
+    cb->SetBuffer(CF_UNICODETEXT, snow, sizeof snow);
+    EXPECT_FALSE(cb->HasFormat(CF_TEXT));
+    EXPECT_TRUE(cb->GetData(CF_TEXT).empty());
+    EXPECT_EQ(cb->FormatCount(), 1);
+    // Both present: each is read as it was put.
+    cb->Open();
+    cb->SetBuffer(CF_TEXT, "a", 2);
+    cb->SetBuffer(CF_UNICODETEXT, u"b", 4);
+    cb->Close();
+    EXPECT_EQ(cb->GetData(CF_TEXT), bytes(std::string("a", 2)));
+    EXPECT_EQ(cb->GetData(CF_UNICODETEXT), (rtl::TBytes{'b', 0, 0, 0}));
+}
+
 TEST_F(ApplicationTest, ClipboardWritesInsideOpenAddFormatsAndOutsideReplaceThem) {
     const TClipboardFormat csv = RegisterClipboardFormat("Csv");
     EXPECT_EQ(RegisterClipboardFormat("CSV"), csv);
@@ -193,9 +222,11 @@ TEST_F(ApplicationTest, ClipboardWritesInsideOpenAddFormatsAndOutsideReplaceThem
     cb->SetAsText("a;b");
     cb->SetBuffer(csv, "a;b", 3);
     cb->Close();
-    EXPECT_EQ(cb->FormatCount(), 2);
+    // The Unicode form of the text is offered after what was put.
+    EXPECT_EQ(cb->FormatCount(), 3);
     EXPECT_EQ(cb->Formats(0), CF_TEXT);
     EXPECT_EQ(cb->Formats(1), csv);
+    EXPECT_EQ(cb->Formats(2), CF_UNICODETEXT);
     EXPECT_EQ(cb->GetData(csv), (rtl::TBytes{'a', ';', 'b'}));
     cb->SetBuffer(csv, "x", 1);
     EXPECT_FALSE(cb->HasFormat(CF_TEXT));

@@ -2,6 +2,7 @@
 // scrolling that keeps pixels, capture held for a graphic child.
 #include <climits>
 
+#include "framework/ui/StdCtrls.h"
 #include "tests/ui/ui_fixture.h"
 
 using namespace ui;
@@ -255,6 +256,96 @@ TEST_F(CaptureTest, TheWindowHoldingTheCaptureForAGraphicChildKeepsItForTheChild
         EXPECT_EQ(GetCaptureControl(), s.Control) << "step " << i;
         ++i;
     }
+}
+
+}  // namespace
+
+namespace {
+
+using DisabledScrollBarTest = UiTest;
+
+TEST_F(DisabledScrollBarTest, GreyedArrowsDoNotScroll) {
+    auto* c = AddLog(Form, "C", 10, 10);
+    c->SetBounds(10, 10, 100, 100);
+    Form->Show();
+    c->HandleNeeded();
+    TScrollInfo si;
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    si.nMax = 99;
+    si.nPage = 10;
+    c->SetScrollInfo(SB_VERT, si);
+    ASSERT_TRUE(c->ScrollBarVisible(SB_VERT));
+    std::vector<int> codes;
+    c->WindowProc = [&, c](TMessage& M) {
+        if (M.Msg == WM_VSCROLL && int(M.WParam & 0xFFFF) != SB_ENDSCROLL) codes.push_back(int(M.WParam & 0xFFFF));
+        c->WndProc(M);
+    };
+    const TRect w = c->WindowRectOnScreen();
+    const TRect in = c->ClientRectInWindow();
+    const TPoint up = Point(w.Left + in.Right + 5, w.Top + in.Top + 5);
+    const TPoint down = Point(w.Left + in.Right + 5, w.Top + in.Bottom - 5);
+    EXPECT_TRUE(c->EnableScrollBar(SB_VERT, ESB_DISABLE_LTUP));
+    c->ScrollBarClick(SB_VERT, up);
+    c->ScrollBarClick(SB_VERT, down);
+    EXPECT_EQ(codes, (std::vector<int>{SB_LINEDOWN}));
+    EXPECT_TRUE(c->EnableScrollBar(SB_BOTH, ESB_DISABLE_BOTH));
+    EXPECT_EQ(c->ScrollBarArrowsDisabled(SB_HORZ), ESB_DISABLE_BOTH);
+    c->ScrollBarClick(SB_VERT, down);
+    EXPECT_EQ(codes.size(), 1u);
+    c->WindowProc = nullptr;
+    EXPECT_FALSE(c->EnableScrollBar(SB_BOTH, ESB_DISABLE_BOTH)) << "nothing changed";
+}
+
+TEST_F(DisabledScrollBarTest, AScrollBarControlAnswersScrollInfoAsSbCtl) {
+    auto* bar = rtl::Create<TScrollBar>(Form);
+    bar->SetParent(Form);
+    Form->Show();
+    TScrollInfo si;
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    si.nMin = 0;
+    si.nMax = 50;
+    si.nPage = 5;
+    si.nPos = 20;
+    EXPECT_EQ(bar->SetScrollInfo(SB_CTL, si), 20);
+    EXPECT_EQ(bar->Max(), 50);
+    EXPECT_EQ(bar->PageSize(), 5);
+    EXPECT_EQ(bar->Position(), 20);
+    TScrollInfo back;
+    back.fMask = SIF_ALL;
+    ASSERT_TRUE(bar->GetScrollInfo(SB_CTL, back));
+    EXPECT_EQ(back.nMax, 50);
+    EXPECT_EQ(back.nPage, 5u);
+    EXPECT_EQ(back.nPos, 20);
+    // Greyed arrows of the control: a press on them does nothing.
+    bar->EnableScrollBar(SB_CTL, ESB_DISABLE_BOTH);
+    EXPECT_EQ(bar->ScrollBarArrowsDisabled(SB_CTL), ESB_DISABLE_BOTH);
+    bar->Perform(WM_LBUTTONDOWN, MK_LBUTTON, PointToLParam(2, 2));
+    EXPECT_EQ(bar->Position(), 20);
+    bar->EnableScrollBar(SB_CTL, ESB_ENABLE_BOTH);
+    bar->Perform(WM_LBUTTONDOWN, MK_LBUTTON, PointToLParam(2, 2));
+    EXPECT_EQ(bar->Position(), 19);
+}
+
+TEST(DeviceCaps, AnswerTheScreenAndTheSurface) {
+    TRecordingSurface s(640, 480);
+    TCanvas c(&s);
+    EXPECT_EQ(GetDeviceCaps(&c, LOGPIXELSX), 96);
+    EXPECT_EQ(GetDeviceCaps(&c, LOGPIXELSY), 96);
+    EXPECT_EQ(GetDeviceCaps(&c, BITSPIXEL), 32);
+    EXPECT_EQ(GetDeviceCaps(&c, HORZRES), 640);
+    EXPECT_EQ(GetDeviceCaps(&c, 12345), 0);
+}
+
+TEST(CursorResources, CarryTheirBitmapAndHotSpot) {
+    RegisterCursorResource(HInstance, "TESTCUR", [](TBitmap& B) { B.SetSize(16, 16); }, Point(3, 4));
+    TBitmap b;
+    TPoint hot;
+    ASSERT_TRUE(LoadCursorResource(&b, hot, HInstance, "testcur"));
+    EXPECT_EQ(b.Width(), 16);
+    EXPECT_EQ(hot, Point(3, 4));
+    EXPECT_FALSE(LoadCursorResource(&b, hot, HInstance, "NOSUCH"));
+    RegisterCursorResource(HInstance, "TESTCUR", nullptr, {});
+    EXPECT_FALSE(LoadCursorResource(&b, hot, HInstance, "TESTCUR"));
 }
 
 }  // namespace
