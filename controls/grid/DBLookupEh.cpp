@@ -796,11 +796,14 @@ bool TCustomDBLookupComboboxEh::ListModeMouse(ui::TMessage& Message) {
             if (!FListVisible && ButtonEnabled()) {
                 DropDown();
                 FDroppedByPress = true;
+                // The drag that may follow into the list comes back here.
+                SetMouseCapture(true);
             }
             return true;
         }
         case ui::WM_LBUTTONUP: {
             const ui::TPoint p = ui::LParamToPoint(Message.LParam);
+            if (MouseCapture()) SetMouseCapture(false);
             if (ui::PtInRect(ButtonsAreaRect(), p)) return false;
             if (FListVisible && !FDroppedByPress) CloseUp(false);
             FDroppedByPress = false;
@@ -811,6 +814,17 @@ bool TCustomDBLookupComboboxEh::ListModeMouse(ui::TMessage& Message) {
         case ui::WM_RBUTTONDBLCLK: {
             const ui::TPoint p = ui::LParamToPoint(Message.LParam);
             return !ui::PtInRect(ButtonsAreaRect(), p);
+        }
+        case ui::WM_MOUSEMOVE: {
+            if (!FListVisible || !(Message.WParam & ui::MK_LBUTTON) || !FDataList->HandleAllocated()) return false;
+            const ui::TPoint p = FDataList->ScreenToClient(ClientToScreen(ui::LParamToPoint(Message.LParam)));
+            if (!ui::PtInRect(FDataList->ClientRect(), p)) return false;
+            // The drag leaves the text for the list, which takes it on as its own press.
+            Perform(ui::WM_CANCELMODE);
+            if (MouseCapture()) SetMouseCapture(false);
+            FDroppedByPress = false;
+            FDataList->Perform(ui::WM_LBUTTONDOWN, ui::MK_LBUTTON, ui::PointToLParam(p.X, p.Y));
+            return true;
         }
         case ui::WM_RBUTTONUP: {
             const ui::TPoint p = ui::LParamToPoint(Message.LParam);

@@ -468,6 +468,7 @@ void TPopupDataGridEh::MouseDown(ui::TMouseButton Button, ui::TShiftState Shift,
         [&] {
             FPressedInside = ui::PtInRect(ClientRect(), ui::Point(X, Y));
             if (Button == ui::mbLeft && FPressedInside) {
+                SetMouseCapture(true);
                 FSearchText.clear();
                 SelectRowAt(X, Y);
                 if (OnMouseDown) OnMouseDown(this, Button, Shift, X, Y);
@@ -489,6 +490,9 @@ void TPopupDataGridEh::MouseMove(ui::TShiftState Shift, int X, int Y) {
 void TPopupDataGridEh::MouseUp(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) {
     (void)Shift;
     if (Button != ui::mbLeft) return;
+    if (MouseCapture()) SetMouseCapture(false);
+    if (!FPressedInside) return;
+    FPressedInside = false;
     const bool inside = ui::PtInRect(ClientRect(), ui::Point(X, Y));
     FUserAction = true;
     rtl::TryFinally([&] { if (inside) SelectRowAt(X, Y); }, [&] { FUserAction = false; });

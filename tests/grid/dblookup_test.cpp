@@ -351,3 +351,25 @@ TEST_F(LookupGridTest, ErrorsNameTheMissingField) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LookupTest, PressOnTheTextDragIntoTheListAndReleaseOnARowAcceptsIt) {
+    BindUnbound();
+    Focus(Combo);
+    ui::MouseInput(ui::WM_LBUTTONDOWN, At(Combo, 20, 10));
+    Pump();
+    ASSERT_TRUE(Combo->ListVisible()) << "a press on the text drops the list";
+    TPopupDataGridEh* g = Combo->LookupGrid();
+    const int row = g->GetDataRowHeight();
+    const ui::TPoint third = At(g, 20, 2 * row + row / 2);
+    ui::MouseInput(ui::WM_MOUSEMOVE, third);
+    Pump();
+    ui::MouseInput(ui::WM_LBUTTONUP, third);
+    Pump();
+    EXPECT_FALSE(Combo->ListVisible());
+    EXPECT_EQ(Combo->KeyValue(), Variant(3));
+    EXPECT_EQ(Combo->EditText(), "Beta");
+}
+
+}  // namespace
