@@ -15,7 +15,6 @@ using rtl::Variant;
 
 namespace {
 
-AnsiString Ru(const char8_t* S) { return rtl::UTF8ToAnsi(S); }
 
 std::vector<std::vector<Variant>> ListRows(std::initializer_list<const char*> Names) {
     std::vector<std::vector<Variant>> rows;
