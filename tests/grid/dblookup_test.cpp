@@ -372,3 +372,46 @@ TEST_F(LookupTest, PressOnTheTextDragIntoTheListAndReleaseOnARowAcceptsIt) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LookupTest, ALookupFieldSuppliesTheListAndForbidsItsOwnKeyField) {
+    memdstest::TFixture card({{u"rid", store::mdtInt32, 4}, {u"src", store::mdtInt64, 8}},
+                             {{Variant(1), Variant(int64_t(4))}});
+    auto* rid = rtl::Create<db::TIntegerField>(card.DS.get());
+    rid->SetFieldName(u"rid");
+    rid->SetDataSet(card.DS.get());
+    auto* src = rtl::Create<db::TLargeintField>(card.DS.get());
+    src->SetFieldName(u"src");
+    src->SetDataSet(card.DS.get());
+    auto* name = rtl::Create<db::TStringField>(card.DS.get());
+    name->SetFieldName(u"srcname");
+    name->SetFieldKind(db::fkLookup);
+    name->SetSize(30);
+    name->SetLookupDataSet(List.DS.get());
+    name->SetKeyFields(u"src");
+    name->SetLookupKeyFields(u"id");
+    name->SetLookupResultField(u"name");
+    name->SetDataSet(card.DS.get());
+    card.DS->Open();
+    auto* cardSrc = rtl::Create<db::TDataSource>(Form);
+    cardSrc->SetDataSet(card.DS.get());
+    Combo->SetDataSource(cardSrc);
+    Combo->SetDataField("srcname");
+    EXPECT_TRUE(Combo->LookupFieldMode());
+    EXPECT_EQ(Combo->KeyReceivingNames(), "src");
+    EXPECT_EQ(Combo->EditText(), "Gamma");
+    EXPECT_EQ(Combo->KeyValue(), Variant(int64_t(4)));
+    try {
+        Combo->SetKeyField("id");
+        FAIL() << "the lookup field defines the key";
+    } catch (const db::EDatabaseError& e) {
+        EXPECT_EQ(std::string(e.Message()), "Property already defined by lookup field");
+    }
+    Combo->SetDataSource(nullptr);
+    Combo->Free();
+    Combo = nullptr;
+    card.DS->Close();
+}
+
+}  // namespace
