@@ -415,3 +415,21 @@ TEST_F(LookupTest, ALookupFieldSuppliesTheListAndForbidsItsOwnKeyField) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LookupGridTest, AKeyInNeitherListNorSpecialRowSelectsItOnlyWithShowIfNotInKeyList) {
+    Grid->SpecRow()->SetCellsText("(other)");
+    Grid->SpecRow()->SetValue(Variant(-1));
+    Grid->SpecRow()->SetVisible(true);
+    for (const bool show : {true, false}) {
+        Grid->SpecRow()->SetShowIfNotInKeyList(show);
+        Grid->SetKeyValue(Variant(2));
+        Grid->SetKeyValue(Variant(99));
+        EXPECT_EQ(Grid->SpecRowSelected(), show);
+        EXPECT_EQ(Grid->SelectedText(), show ? AnsiString("(other)") : AnsiString("Alpha")) << show;
+        if (!show) EXPECT_EQ(List.DS->RecNo(), 1) << "the list shows its first record";
+    }
+}
+
+}  // namespace
