@@ -428,7 +428,9 @@ TEST_F(LookupGridTest, AKeyInNeitherListNorSpecialRowSelectsItOnlyWithShowIfNotI
         Grid->SetKeyValue(Variant(99));
         EXPECT_EQ(Grid->SpecRowSelected(), show);
         EXPECT_EQ(Grid->SelectedText(), show ? AnsiString("(other)") : AnsiString("Alpha")) << show;
-        if (!show) EXPECT_EQ(List.DS->RecNo(), 1) << "the list shows its first record";
+        if (!show) {
+            EXPECT_EQ(List.DS->RecNo(), 1) << "the list shows its first record";
+        }
     }
 }
 
