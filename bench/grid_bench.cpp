@@ -13,6 +13,7 @@
 
 #include "bench/bench_common.h"
 #include "controls/grid/DBGridEh.h"
+#include "controls/grid/DBLookupEh.h"
 #include "controls/grid/GridsEh.h"
 #include "framework/ui/Forms.h"
 #include "tests/store/memds_fixture.h"
@@ -355,6 +356,122 @@ BENCHMARK(BM_GridLineDownPaint)->Arg(100000)->Unit(benchmark::kMicrosecond)->Com
 BENCHMARK(BM_GridFullPaint)->Arg(100000)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", bench::Fastest);
 BENCHMARK(BM_LocateTextNoMatch)->Arg(100000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
 BENCHMARK(BM_BaselineUpperScan)->Arg(100000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
+// Lookup: five characters typed into a lookup combo box (and into the lookup grid) over a list of
+// Cyrillic names whose typed prefix matches only at the end of the list, beside the memory
+// dataset's own partial, case-insensitive Locate of the same five prefixes and the key Locate the
+// combo box adds. BM_LookupLocateFirst types a prefix that the first row matches: the fixed cost
+// of a keystroke.
+
+struct TLookupSetup {
+    memdstest::TFixture List;
+    TForm* Form = nullptr;
+    db::TDataSource* Src = nullptr;
+    grid::TDBLookupComboboxEh* Combo = nullptr;
+    grid::TDBLookupGridEh* Grid = nullptr;
+
+    static std::vector<std::vector<rtl::Variant>> Rows(int N) {
+        std::vector<std::vector<rtl::Variant>> rows;
+        const AnsiString early = rtl::UTF8ToAnsi(u8"Архив "), late = rtl::UTF8ToAnsi(u8"Яблоко ");
+        for (int i = 0; i < N; ++i)
+            rows.push_back({rtl::Variant(i + 1), rtl::Variant((i < N - 10 ? early : late) + std::to_string(i))});
+        return rows;
+    }
+    explicit TLookupSetup(int N)
+        : List({{u"id", store::mdtInt32, 4}, {u"name", store::mdtString, 41, 40}}, Rows(N)) {
+        List.DS->Open();
+        Form = rtl::Create<TForm>(nullptr);
+        Form->SetBounds(0, 0, 600, 400);
+        Src = rtl::Create<db::TDataSource>(Form);
+        Src->SetDataSet(List.DS.get());
+        Combo = rtl::Create<grid::TDBLookupComboboxEh>(Form);
+        Combo->SetBounds(10, 10, 200, 21);
+        Combo->SetParent(Form);
+        Combo->SetListSource(Src);
+        Combo->SetKeyField("id");
+        Combo->SetListField("name");
+        Grid = rtl::Create<grid::TDBLookupGridEh>(Form);
+        Grid->SetBounds(10, 50, 300, 200);
+        Grid->SetParent(Form);
+        Grid->SetListSource(Src);
+        Grid->SetListField("name");
+        Grid->SetKeyField("id");
+        Form->Show();
+        Application()->ProcessMessages();
+    }
+    ~TLookupSetup() { Form->Free(); }
+};
+
+TLookupSetup& LookupSetup() {
+    static TLookupSetup s(10000);
+    return s;
+}
+
+const AnsiString& LatePrefix() {
+    static const AnsiString s = rtl::UTF8ToAnsi(u8"яблок");
+    return s;
+}
+const AnsiString& EarlyPrefix() {
+    static const AnsiString s = rtl::UTF8ToAnsi(u8"архив");
+    return s;
+}
+
+void TypeInto(TWinControl* C, const AnsiString& Text) {
+    for (char ch : Text) C->Perform(WM_CHAR, static_cast<unsigned char>(ch), 0);
+}
+
+void RunComboTyping(benchmark::State& state, const AnsiString& Prefix) {
+    TLookupSetup& s = LookupSetup();
+    s.Combo->SetFocus();
+    Application()->ProcessMessages();
+    for (auto _ : state) {
+        state.PauseTiming();
+        s.Combo->SetKeyValue(rtl::Variant::Null());
+        s.Combo->SetSel(0, 0);
+        s.List.DS->First();
+        state.ResumeTiming();
+        TypeInto(s.Combo, Prefix);
+        benchmark::DoNotOptimize(s.Combo->EditText());
+    }
+    if (s.Combo->KeyValue().IsNull()) state.SkipWithError("nothing found");
+}
+
+void BM_LookupLocateText(benchmark::State& state) { RunComboTyping(state, LatePrefix()); }
+BENCHMARK(BM_LookupLocateText)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+void BM_LookupLocateFirst(benchmark::State& state) { RunComboTyping(state, EarlyPrefix()); }
+BENCHMARK(BM_LookupLocateFirst)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+void BM_LookupGridIncSearch(benchmark::State& state) {
+    TLookupSetup& s = LookupSetup();
+    for (auto _ : state) {
+        state.PauseTiming();
+        s.Grid->ClearSearchText();
+        s.Grid->SetKeyValue(rtl::Variant::Null());
+        s.List.DS->First();
+        state.ResumeTiming();
+        TypeInto(s.Grid, LatePrefix());
+        benchmark::DoNotOptimize(s.Grid->KeyValue());
+    }
+    if (s.Grid->KeyValue().IsNull()) state.SkipWithError("nothing found");
+}
+BENCHMARK(BM_LookupGridIncSearch)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+void BM_BaselineLocatePartial(benchmark::State& state) {
+    TLookupSetup& s = LookupSetup();
+    db::TDataSet* ds = s.List.DS.get();
+    for (auto _ : state) {
+        state.PauseTiming();
+        ds->First();
+        state.ResumeTiming();
+        for (size_t n = 1; n <= LatePrefix().size(); ++n)
+            ds->Locate(u"name", rtl::Variant(LatePrefix().substr(0, n)),
+                       db::TLocateOptions{db::loCaseInsensitive, db::loPartialKey});
+        const rtl::Variant key = ds->FieldValues(u"id");
+        ds->Locate(u"id", key, {});
+        benchmark::DoNotOptimize(key);
+    }
+}
+BENCHMARK(BM_BaselineLocatePartial)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -1,0 +1,515 @@
+#include "controls/grid/DBLookupGridsEh.h"
+
+#include <algorithm>
+
+#include "framework/rtl/Clock.h"
+#include "framework/rtl/Ownership.h"
+#include "framework/rtl/Text.h"
+
+namespace grid {
+
+using editors::VariantValuesEqual;
+
+namespace {
+// One stamp for every lookup grid of the process: a pause anywhere starts the search over.
+uint64_t GLastSearchTick = 0;
+constexpr uint64_t SearchPauseMs = 2000;
+constexpr size_t MaxSearchLength = 32;
+
+WideString W(const AnsiString& S) { return rtl::AnsiToWide(S); }
+}  // namespace
+
+void ResolveLookupFields(db::TDataSet* DataSet, const AnsiString& Names, std::vector<db::TField*>& Fields) {
+    Fields.clear();
+    if (!DataSet) return;
+    size_t pos = 0;
+    while (pos <= Names.size()) {
+        size_t end = Names.find(';', pos);
+        if (end == AnsiString::npos) end = Names.size();
+        AnsiString name = Names.substr(pos, end - pos);
+        while (!name.empty() && name.front() == ' ') name.erase(0, 1);
+        while (!name.empty() && name.back() == ' ') name.pop_back();
+        if (!name.empty()) {
+            db::TField* f = DataSet->FindField(W(name));
+            if (!f) db::DatabaseErrorFmt(lookupmsg::SFieldNotFound, {name});
+            Fields.push_back(f);
+        }
+        pos = end + 1;
+    }
+}
+
+Variant LookupKeyOfRecord(db::TDataSet* DataSet, const AnsiString& KeyField) {
+    if (!DataSet || KeyField.empty()) return Variant::Null();
+    return DataSet->FieldValues(W(KeyField));
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TDBLookupGridEh::TDBLookupGridEh(rtl::TComponent* Owner)
+    : TCustomDBGridEh(Owner), FSpecRow(rtl::Create<editors::TSpecRowEh>(this)) {
+    FSpecRow->OnChanged = [this](rtl::TObject*) { RefreshDisplay(); };
+}
+
+TDBLookupGridEh::~TDBLookupGridEh() = default;
+
+void TDBLookupGridEh::AfterConstruction() {
+    TCustomDBGridEh::AfterConstruction();
+    SetParentColor(false);
+    SetOptions(TDBGridOptions{dgColLines, dgRowSelect});
+    SetOptionsEh(TDBGridEhOptions(OptionsEh()).Include(dghTraceColSizing));
+    FLookupOptions = TDBLookupGridEhOptions{dlgColLinesEh};
+    SetFlat(true);
+    SetDrawMemoText(true);
+    SetTabStop(false);
+    SetVTitleMargin(5);
+}
+
+void TDBLookupGridEh::CheckNotLookupField() {
+    // The lookup grid has no data field of its own here: its owner resolves lookup fields.
+}
+
+void TDBLookupGridEh::CheckNotCircular() {}
+
+void TDBLookupGridEh::SetListSource(db::TDataSource* Value) {
+    CheckNotLookupField();
+    if (DataSource() == Value) return;
+    SetDataSource(Value);
+    UpdateListFields();
+}
+
+void TDBLookupGridEh::SetKeyField(const AnsiString& Value) {
+    CheckNotLookupField();
+    if (FKeyField == Value) return;
+    FKeyField = Value;
+    UpdateListFields();
+    FitListColumns();
+}
+
+void TDBLookupGridEh::SetListField(const AnsiString& Value) {
+    if (FListField == Value) return;
+    FListField = Value;
+    UpdateListFields();
+    FitListColumns();
+}
+
+void TDBLookupGridEh::SetListFieldIndex(int Value) {
+    if (FListFieldIndex == Value) return;
+    FListFieldIndex = Value;
+    UpdateListFields();
+}
+
+void TDBLookupGridEh::SetKeyValue(const Variant& Value) {
+    if (VariantValuesEqual(FKeyValue, Value)) return;
+    FKeyValue = Value;
+    KeyValueChanged();
+}
+
+void TDBLookupGridEh::UpdateListFields() {
+    FListActive = false;
+    FDisplayField = nullptr;
+    FListFields.clear();
+    FKeyFields.clear();
+    rtl::TryFinally(
+        [&] {
+            db::TDataSet* ds = DataSet();
+            if (!(DataLink()->Active() && ds && !FKeyField.empty())) return;
+            CheckNotCircular();
+            ResolveLookupFields(ds, FKeyField, FKeyFields);
+            try {
+                ResolveLookupFields(ds, FListField, FListFields);
+            } catch (const db::EDatabaseError&) {
+                // The message names the missing field; the grid is named as its source.
+                FListFields.clear();
+                throw;
+            }
+            if (FListFields.empty()) FListFields = FKeyFields;
+            if (FListFields.empty()) return;
+            const int i = FListFieldIndex >= 0 && FListFieldIndex < static_cast<int>(FListFields.size())
+                              ? FListFieldIndex : 0;
+            FDisplayField = FListFields[static_cast<size_t>(i)];
+            FListActive = true;
+        },
+        [&] {
+            if (FListActive) KeyValueChanged();
+            else ListLinkDataChanged();
+        });
+    if (DataLink()->Active() && !FInLinkActiveChange) RebuildLayout();
+}
+
+void TDBLookupGridEh::GetDataSetFields(std::vector<db::TField*>& List) {
+    if (FListActive) List = FListFields;
+    else TCustomDBGridEh::GetDataSetFields(List);
+}
+
+void TDBLookupGridEh::LinkActiveChanged(bool Active) {
+    FInLinkActiveChange = true;
+    rtl::TryFinally([&] { if (!IsDestroying()) UpdateListFields(); }, [&] { FInLinkActiveChange = false; });
+    TCustomDBGridEh::LinkActiveChanged(Active);
+    if (!IsDestroying()) FitListColumns();
+}
+
+void TDBLookupGridEh::LinkDataSetChanged() {
+    TCustomDBGridEh::LinkDataSetChanged();
+    ListLinkDataChanged();
+}
+
+bool TDBLookupGridEh::CanFindKeyRecord(const std::vector<db::TField*>&, const Variant&) { return true; }
+
+bool TDBLookupGridEh::FindKeyRecord() {
+    db::TDataSet* ds = DataSet();
+    if (FKeyValue.IsNull() || !ds || !ds->Active() || !CanFindKeyRecord(FKeyFields, FKeyValue)) return false;
+    try {
+        return ds->Locate(W(FKeyField), FKeyValue, {});
+    } catch (const rtl::Exception&) {
+        return false;
+    }
+}
+
+void TDBLookupGridEh::KeyValueChanged() {
+    if (FSpecRow->Visible()) {
+        FSpecRowSelected = FSpecRow->MatchesKey(FKeyValue);
+        if (!FSpecRowSelected && !FInternalSelection && FSpecRow->ShowIfNotInKeyList()) {
+            if (FindKeyRecord()) ListLinkDataChanged();
+            else FSpecRowSelected = true;
+        }
+    } else {
+        FSpecRowSelected = false;
+    }
+    if (FListActive && !FInternalSelection) {
+        if (FindKeyRecord() || FSpecRowSelected) ListLinkDataChanged();
+        else if (db::TDataSet* ds = DataSet()) ds->First();
+    }
+    if (FDisplayField) {
+        FSelectedText = FSpecRow->Visible() && FSpecRowSelected ? FSpecRow->TextOfCell(FListFieldIndex)
+                                                                 : FDisplayField->DisplayText();
+    } else {
+        FSelectedText.clear();
+    }
+    Invalidate();
+}
+
+void TDBLookupGridEh::ListLinkDataChanged() {
+    if (HandleAllocated()) Invalidate();
+}
+
+void TDBLookupGridEh::RefreshDisplay() {
+    SetListRowCount(FListRowCount);
+    KeyValueChanged();
+}
+
+bool TDBLookupGridEh::CanChangeKeyValue() { return FListActive && !FLookupReadOnly; }
+
+void TDBLookupGridEh::SelectKeyValue(const Variant& Value) {
+    FInternalSelection = true;
+    rtl::TryFinally([&] { SetKeyValue(Value); }, [&] { FInternalSelection = false; });
+    Invalidate();
+    if (OnClick) OnClick(this);
+}
+
+void TDBLookupGridEh::TakeCurrentRecord() {
+    FSpecRowSelected = false;
+    const Variant key = LookupKeyOfRecord(DataSet(), FKeyField);
+    if (!VariantValuesEqual(key, FKeyValue)) SelectKeyValue(key);
+    else KeyValueChanged();
+}
+
+void TDBLookupGridEh::SelectSpecRow() {
+    if (!VariantValuesEqual(FSpecRow->Value(), FKeyValue)) SelectKeyValue(FSpecRow->Value());
+    FSpecRowSelected = true;
+    if (FDisplayField) FSelectedText = FSpecRow->TextOfCell(FListFieldIndex);
+    Invalidate();
+}
+
+void TDBLookupGridEh::ProcessSearchKey(char Key) {
+    if (!FDisplayField) return;
+    const db::TFieldKind kind = FDisplayField->FieldKind();
+    if ((kind != db::fkData && kind != db::fkInternalCalc) || FDisplayField->DataType() != db::ftString) return;
+    const auto c = static_cast<unsigned char>(Key);
+    if (c == 8 || c == 27) {
+        FSearchText.clear();
+        return;
+    }
+    if (c < 32 || !CanChangeKeyValue()) return;
+    const uint64_t now = rtl::GetTickCount64();
+    if (now - GLastSearchTick > SearchPauseMs) FSearchText.clear();
+    GLastSearchTick = now;
+    if (FSearchText.size() >= MaxSearchLength) return;
+    const AnsiString candidate = FSearchText + Key;
+    try {
+        db::TDataSet* ds = DataSet();
+        if (ds->Locate(FDisplayField->FieldName(), Variant(candidate),
+                       db::TLocateOptions{db::loCaseInsensitive, db::loPartialKey})) {
+            FSpecRowSelected = false;
+            SelectKeyValue(LookupKeyOfRecord(ds, FKeyField));
+            FSearchText = candidate;
+        }
+    } catch (const rtl::Exception&) {
+        FSearchText = candidate;
+    }
+}
+
+void TDBLookupGridEh::MoveListBy(int Distance) {
+    db::TDataSet* ds = DataSet();
+    if (!ds || !ds->Active()) return;
+    FSearchText.clear();
+    if (Distance < 0 && FSpecRow->Visible() && (FSpecRowSelected || ds->Bof())) {
+        ds->First();
+        SelectSpecRow();
+        return;
+    }
+    if (FSpecRowSelected) {
+        ds->First();
+        if (Distance > 0) --Distance;
+    } else if (!FKeyValue.IsNull() && !FindKeyRecord()) {
+        KeyValueChanged();
+        return;
+    } else if (FKeyValue.IsNull()) {
+        // No key yet: the first record is where a move starts.
+        ds->First();
+        if (Distance > 0) --Distance;
+    }
+    if (Distance == 0 && !FKeyValue.IsNull() && !FSpecRowSelected) return;
+    ds->MoveBy(Distance);
+    FInternalSelection = true;
+    rtl::TryFinally([&] { TakeCurrentRecord(); }, [&] { FInternalSelection = false; });
+}
+
+void TDBLookupGridEh::LookupKeyDown(uint16_t& Key, ui::TShiftState Shift) {
+    if (!CanChangeKeyValue() || !Shift.Empty()) return;
+    const int page = std::max(FListRowCount, 1);
+    db::TDataSet* ds = DataSet();
+    switch (Key) {
+        case ui::VK_UP: MoveListBy(-1); break;
+        case ui::VK_DOWN: MoveListBy(1); break;
+        case ui::VK_PRIOR: MoveListBy(1 - page); break;
+        case ui::VK_NEXT: MoveListBy(page - 1); break;
+        case ui::VK_HOME:
+            FSearchText.clear();
+            ds->First();
+            FInternalSelection = true;
+            rtl::TryFinally([&] { TakeCurrentRecord(); }, [&] { FInternalSelection = false; });
+            break;
+        case ui::VK_END:
+            FSearchText.clear();
+            ds->Last();
+            FInternalSelection = true;
+            rtl::TryFinally([&] { TakeCurrentRecord(); }, [&] { FInternalSelection = false; });
+            break;
+        default: return;
+    }
+    Key = 0;
+}
+
+void TDBLookupGridEh::KeyDown(uint16_t& Key, ui::TShiftState Shift) {
+    LookupKeyDown(Key, Shift);
+    if (Key != 0) TCustomDBGridEh::KeyDown(Key, Shift);
+}
+
+void TDBLookupGridEh::KeyPress(char& Key) {
+    ProcessSearchKey(Key);
+    TCustomDBGridEh::KeyPress(Key);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Size in whole rows
+
+int TDBLookupGridEh::GetDataRowHeight() {
+    return DefaultDataRowHeight() + (Options().Contains(dgRowLines) ? GridLineWidth() : 0);
+}
+
+int TDBLookupGridEh::GetSpecRowHeight() { return FSpecRow->Visible() ? GetDataRowHeight() : 0; }
+
+int TDBLookupGridEh::GetBorderHeight() { return HandleAllocated() ? Height() - ClientHeight() : 0; }
+
+int TDBLookupGridEh::TotalColumnWidth() const {
+    int w = 0;
+    for (int i = 0; i < Columns()->Count(); ++i) {
+        TColumnEh* c = Columns()->Items(i);
+        if (!c->Visible()) continue;
+        w += c->Width();
+        if (Options().Contains(dgColLines)) w += GridLineWidth();
+    }
+    return w;
+}
+
+void TDBLookupGridEh::SetListRowCount(int Value) {
+    FListRowCount = std::clamp(Value, 1, 100);
+    const bool lines = Options().Contains(dgRowLines);
+    const int titles = ShowTitles() ? TitleRowHeight() + (lines ? GridLineWidth() : 0) : 0;
+    const int h = titles + FListRowCount * GetDataRowHeight() + GetBorderHeight() + GetSpecRowHeight();
+    FSizing = true;
+    rtl::TryFinally([&] { TCustomDBGridEh::SetBounds(Left(), Top(), Width(), h); }, [&] { FSizing = false; });
+}
+
+void TDBLookupGridEh::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+    if (FSizing) {
+        TCustomDBGridEh::SetBounds(ALeft, ATop, AWidth, AHeight);
+        return;
+    }
+    const int titles = ShowTitles() ? TitleRowHeight() + (Options().Contains(dgRowLines) ? GridLineWidth() : 0) : 0;
+    const int rowH = std::max(GetDataRowHeight(), 1);
+    FListRowCount = std::clamp((AHeight - GetBorderHeight() - titles - GetSpecRowHeight()) / rowH, 1, 100);
+    const int h = titles + GetBorderHeight() + FListRowCount * rowH + GetSpecRowHeight();
+    TCustomDBGridEh::SetBounds(ALeft, ATop, AWidth, h);
+}
+
+void TDBLookupGridEh::SetShowTitles(bool Value) {
+    if (ShowTitles() == Value) return;
+    SetOptions(Value ? TDBGridOptions(Options()).Include(dgTitles) : TDBGridOptions(Options()).Exclude(dgTitles));
+    SetListRowCount(FListRowCount);
+}
+
+void TDBLookupGridEh::SetLookupUseMultiTitle(bool Value) {
+    SetUseMultiTitle(Value);
+    SetListRowCount(FListRowCount);
+}
+
+void TDBLookupGridEh::SetAutoFit(bool Value) {
+    FAutoFit = Value;
+    SetListRowCount(FListRowCount);
+    FitListColumns();
+}
+
+void TDBLookupGridEh::FitListColumns() {
+    if (FFitting || !FAutoFit) return;
+    FFitting = true;
+    rtl::TryFinally(
+        [&] {
+            SetAutoFitColWidths(true);
+            SetAutoFitColWidths(false);
+            SetListRowCount(FListRowCount);
+        },
+        [&] { FFitting = false; });
+}
+
+void TDBLookupGridEh::SetLookupOptions(TDBLookupGridEhOptions Value) {
+    FLookupOptions = Value;
+    TDBGridOptions o = TDBGridOptions(Options()).Exclude(dgColumnResize).Exclude(dgColLines).Exclude(dgRowLines);
+    if (Value.Contains(dlgColumnResizeEh)) o.Include(dgColumnResize);
+    if (Value.Contains(dlgColLinesEh)) o.Include(dgColLines);
+    if (Value.Contains(dlgRowLinesEh)) o.Include(dgRowLines);
+    SetOptions(o);
+    TDBGridEhOptions e = TDBGridEhOptions(OptionsEh()).Exclude(dghAutoSortMarking).Exclude(dghMultiSortMarking);
+    if (Value.Contains(dlgAutoSortMarkingEh)) e.Include(dghAutoSortMarking);
+    if (Value.Contains(dlgMultiSortMarkingEh)) e.Include(dghMultiSortMarking);
+    SetOptionsEh(e);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TPopupDataGridEh
+
+TPopupDataGridEh::TPopupDataGridEh(rtl::TComponent* Owner) : TDBLookupGridEh(Owner) {}
+
+void TPopupDataGridEh::AfterConstruction() {
+    TDBLookupGridEh::AfterConstruction();
+    SetVisible(false);
+    SetShowHint(true);
+    FSizeGrip = rtl::Create<editors::TSizeGripEh>(this);
+    FSizeGrip->SetParent(this);
+    FSizeGrip->SetTriangleShape(true);
+    FSizeGrip->OnParentResized = [this](rtl::TObject*) { FUserResized = true; };
+}
+
+void TPopupDataGridEh::SetParent(ui::TWinControl* AParent) { editors::AttachDropDownToWindow(this, AParent); }
+
+void TPopupDataGridEh::CreateParams(ui::TCreateParams& Params) {
+    TDBLookupGridEh::CreateParams(Params);
+    // A top-level window of its own, so it may reach past the form's edges.
+    Params.Style = (Params.Style & ~(ui::WS_TABSTOP | ui::WS_CHILD)) | ui::WS_POPUP | ui::WS_CLIPCHILDREN;
+    Params.ExStyle = (Params.ExStyle & ~ui::WS_EX_CLIENTEDGE) | ui::WS_EX_TOOLWINDOW | ui::WS_EX_TOPMOST;
+    Params.WindowClassStyle |= ui::CS_SAVEBITS;
+}
+
+void TPopupDataGridEh::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+    const int sb = ui::GetSystemMetrics(ui::SM_CXVSCROLL);
+    TDBLookupGridEh::SetBounds(ALeft, ATop, std::max(AWidth, sb), std::max(AHeight, sb));
+    if (FSizeGrip) FSizeGrip->UpdatePosition();
+}
+
+void TPopupDataGridEh::KeyValueChanged() {
+    TDBLookupGridEh::KeyValueChanged();
+    if (FUserAction && OnUserKeyValueChanged) OnUserKeyValueChanged(this);
+}
+
+void TPopupDataGridEh::KeyDown(uint16_t& Key, ui::TShiftState Shift) {
+    FUserAction = true;
+    rtl::TryFinally([&] { TDBLookupGridEh::KeyDown(Key, Shift); }, [&] { FUserAction = false; });
+}
+
+int TPopupDataGridEh::DataRowAt(int X, int Y) {
+    (void)X;
+    const int titles = ShowTitles() ? TitleRowHeight() + (Options().Contains(dgRowLines) ? GridLineWidth() : 0) : 0;
+    const int spec = GetSpecRowHeight();
+    if (Y < titles || Y >= ClientHeight()) return -1;
+    if (Y < titles + spec) return -2;
+    return (Y - titles - spec) / std::max(GetDataRowHeight(), 1);
+}
+
+void TPopupDataGridEh::SelectRowAt(int X, int Y) {
+    const int row = DataRowAt(X, Y);
+    if (row == -1 || !CanChangeKeyValue()) return;
+    if (row == -2) {
+        SelectSpecRow();
+        return;
+    }
+    TGridDataLinkEh* link = DataLink();
+    if (row >= link->RecordCount()) return;
+    db::TDataSet* ds = DataSet();
+    // The buffered row under the pointer: move the cursor by its distance from the active one.
+    const int distance = row - link->ActiveRecord();
+    if (distance != 0) ds->MoveBy(distance);
+    FInternalSelection = true;
+    rtl::TryFinally([&] { TakeCurrentRecord(); }, [&] { FInternalSelection = false; });
+}
+
+void TPopupDataGridEh::MouseDown(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) {
+    FUserAction = true;
+    rtl::TryFinally(
+        [&] {
+            FPressedInside = ui::PtInRect(ClientRect(), ui::Point(X, Y));
+            if (Button == ui::mbLeft && FPressedInside) {
+                SetMouseCapture(true);
+                FSearchText.clear();
+                SelectRowAt(X, Y);
+                if (OnMouseDown) OnMouseDown(this, Button, Shift, X, Y);
+            }
+        },
+        [&] { FUserAction = false; });
+}
+
+void TPopupDataGridEh::MouseMove(ui::TShiftState Shift, int X, int Y) {
+    FUserAction = true;
+    rtl::TryFinally(
+        [&] {
+            const bool plain = !Shift.Contains(ui::ssShift) && !Shift.Contains(ui::ssCtrl) && !Shift.Contains(ui::ssAlt);
+            if ((Shift.Contains(ui::ssLeft) || plain) && !FLookupReadOnly) SelectRowAt(X, Y);
+        },
+        [&] { FUserAction = false; });
+}
+
+void TPopupDataGridEh::MouseUp(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) {
+    (void)Shift;
+    if (Button != ui::mbLeft) return;
+    if (MouseCapture()) SetMouseCapture(false);
+    if (!FPressedInside) return;
+    FPressedInside = false;
+    const bool inside = ui::PtInRect(ClientRect(), ui::Point(X, Y));
+    FUserAction = true;
+    rtl::TryFinally([&] { if (inside) SelectRowAt(X, Y); }, [&] { FUserAction = false; });
+    if (OnCloseUpRequest) OnCloseUpRequest(this, inside && DataRowAt(X, Y) != -1);
+}
+
+void TPopupDataGridEh::WndProc(ui::TMessage& Message) {
+    switch (Message.Msg) {
+        case ui::WM_MOUSEACTIVATE:
+            Message.Result = ui::MA_NOACTIVATE;
+            return;
+        case ui::WM_DROPDOWNPLACED:
+            if (FSizeGrip) FSizeGrip->ChangePosition(static_cast<int>(Message.WParam));
+            return;
+        default: break;
+    }
+    TDBLookupGridEh::WndProc(Message);
+}
+
+}  // namespace grid
