@@ -1,5 +1,6 @@
 // Painting a full-screen form of 40 x 60 text cells through the window model into the backend's
-// raster, beside drawing the same cells with QPainter on a QImage directly, in the same run.
+// raster, beside drawing the same cells with QPainter on a QImage directly, in the same run; and a
+// form of 40 standard controls painted whole with the flat theme, beside the same form unthemed.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -13,6 +14,8 @@
 #include "framework/qt/QtBackend.h"
 #include "framework/qt/QtSurface.h"
 #include "framework/rtl/Text.h"
+#include "framework/ui/StdCtrls.h"
+#include "framework/ui/Themes.h"
 
 namespace {
 
@@ -92,6 +95,75 @@ void BM_QPainterDirect(benchmark::State& State) {
     State.SetItemsProcessed(State.iterations() * Rows * Cols);
 }
 BENCHMARK(BM_QPainterDirect)->Unit(benchmark::kMillisecond);
+
+// 40 controls: edits, combo boxes, buttons, check boxes and a list with a scroll bar, in four columns.
+void PaintControlsForm(benchmark::State& State, bool Themed) {
+    qtback::Install();
+    ThemeServices().SetThemesEnabled(Themed);
+    auto* form = rtl::Create<TForm>(nullptr);
+    form->SetBorderStyle(TFormBorderStyle::bsNone);
+    form->SetBounds(0, 0, 800, 600);
+    const auto place = [&](TWinControl* C, int I, int H) {
+        C->SetParent(form);
+        C->SetBounds(10 + (I % 4) * 195, 10 + (I / 4) * 55, 180, H);
+    };
+    for (int i = 0; i < 40; ++i) {
+        const AnsiString text = rtl::UTF8ToAnsi(u8"Опись ") + std::to_string(i);
+        switch (i % 5) {
+            case 0: {
+                auto* e = rtl::Create<TEdit>(form);
+                place(e, i, 23);
+                e->SetText(text);
+                break;
+            }
+            case 1: {
+                auto* c = rtl::Create<TComboBox>(form);
+                place(c, i, 23);
+                c->SetStyle(csDropDownList);
+                c->Items()->Add(text);
+                c->SetItemIndex(0);
+                break;
+            }
+            case 2: {
+                auto* b = rtl::Create<TButton>(form);
+                place(b, i, 25);
+                b->SetCaption("&" + text);
+                break;
+            }
+            case 3: {
+                auto* k = rtl::Create<TCheckBox>(form);
+                place(k, i, 17);
+                k->SetCaption(text);
+                k->SetChecked(i % 2 == 0);
+                break;
+            }
+            default: {
+                auto* l = rtl::Create<TListBox>(form);
+                place(l, i, 50);
+                for (int n = 0; n < 20; ++n) l->Items()->Add(text + "." + std::to_string(n));
+                break;
+            }
+        }
+    }
+    form->Show();
+    Application()->ProcessMessages();
+    for (auto _ : State) {
+        form->Invalidate();
+        for (int i = 0; i < form->ControlCount(); ++i)
+            if (auto* w = dynamic_cast<TWinControl*>(form->Controls(i))) w->InvalidateFrame();
+        form->Update();
+    }
+    form->Free();
+    ThemeServices().SetThemesEnabled(true);
+    qtback::Uninstall();
+    State.SetItemsProcessed(State.iterations() * 40);
+}
+
+void BM_PaintThemedForm(benchmark::State& State) { PaintControlsForm(State, true); }
+BENCHMARK(BM_PaintThemedForm)->Unit(benchmark::kMicrosecond);
+
+void BM_PaintClassicForm(benchmark::State& State) { PaintControlsForm(State, false); }
+BENCHMARK(BM_PaintClassicForm)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -1,4 +1,5 @@
 #include "framework/ui/ComCtrls.h"
+#include "framework/ui/Themes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -374,13 +375,26 @@ void TCustomTabControl::Paint() {
     c->Brush()->SetColor(Color());
     c->FillRect(ClientRect());
     TRect body = Rect(0, TabHeight() + 2, Width(), Height());
-    DrawEdge(c, body, EDGE_RAISED, BF_RECT);
+    TThemeServices& theme = ThemeServices();
+    const bool themed = theme.ThemesEnabled();
+    if (themed) theme.DrawElement(c, theme.GetElementDetails(ttPane), body);
+    else DrawEdge(c, body, EDGE_RAISED, BF_RECT);
     c->Font()->Assign(Font());
     c->Brush()->SetStyle(bsClear);
     for (int i = 0; i < TabCount(); ++i) {
         TRect r = TabRect(i);
         if (i == CurrentTab()) r.Inflate(2, 2);
-        DrawEdge(c, r, EDGE_RAISED, BF_LEFT | BF_TOP | BF_RIGHT);
+        if (themed) {
+            TThemedTab part = ttTabItemNormal;
+            if (!Enabled()) part = ttTabItemDisabled;
+            else if (i == CurrentTab()) part = ttTabItemSelected;
+            // The selected tab runs into its page.
+            TRect t = r;
+            if (i == CurrentTab()) t.Bottom = std::min(t.Bottom + 1, body.Bottom);
+            theme.DrawElement(c, theme.GetElementDetails(part), t);
+        } else {
+            DrawEdge(c, r, EDGE_RAISED, BF_LEFT | BF_TOP | BF_RIGHT);
+        }
         DrawText(c, TabCaption(i), r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
         if (i == CurrentTab() && Focused()) {
             TRect f = r;

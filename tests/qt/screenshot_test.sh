@@ -1,22 +1,103 @@
 #!/usr/bin/env bash
-# Starts the test form on a virtual X server, types into the edit, opens the drop-down and checks
-# the screenshot: the typed Cyrillic text is drawn and the drop-down sits under the combo box.
+# Drives the test form through a virtual X server as a user would, with xdotool and the Russian
+# keyboard layout: types Cyrillic, double-clicks a word, Ctrl+A, Alt+letter from the edit, opens the
+# combo box near the bottom and right screen edges and clicks the form's face to close it. After
+# each step the form writes its state and a screenshot, which testform_check checks.
+#   screenshot_test.sh TESTFORM TESTFORM_CHECK [OUT]
 set -euo pipefail
 testform="$1"
-out="${2:-$PWD/testform_screenshot}"
+check="$2"
+out="${3:-$PWD/testform_screenshot}"
+rm -rf "$out"
 mkdir -p "$out"
-command -v Xvfb >/dev/null || { echo "Xvfb is not installed"; exit 1; }
+for tool in Xvfb xdotool setxkbmap; do
+  command -v "$tool" >/dev/null || { echo "$tool is not installed"; exit 1; }
+done
 
 # Xvfb picks a free display and tells it through the pipe once it accepts clients.
 fifo=$(mktemp -u)
 mkfifo "$fifo"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" 2>"$out/xvfb.log" &
 xvfb=$!
-trap 'kill "$xvfb" 2>/dev/null || true; rm -f "$fifo"' EXIT
+form=""
+cleanup() {
+  [ -n "$form" ] && kill "$form" 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+  rm -f "$fifo"
+}
+trap cleanup EXIT
 read -r -t 30 display <"$fifo" || { echo "Xvfb did not start"; cat "$out/xvfb.log"; exit 1; }
+export DISPLAY=":$display"
+setxkbmap ru
 
 # The sanitizers' leak report would flag the X libraries' one-off allocations.
 export XDG_RUNTIME_DIR="$out/runtime"; mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
-DISPLAY=":$display" QT_QPA_PLATFORM=xcb timeout 60 "$testform" --selftest "$out/screen.png" "$out/expect.txt"
-timeout 60 "$testform" --check "$out/screen.png" "$out/expect.txt"
+QT_QPA_PLATFORM=xcb "$testform" --probe "$out" 2>"$out/testform.log" &
+form=$!
+
+# Waits (at most Seconds) for a file to appear, or to go when Gone is given.
+wait_for() {
+  local file="$1" gone="${2:-}" i
+  for ((i = 0; i < 300; ++i)); do
+    if [ -z "$gone" ] && [ -e "$file" ]; then return 0; fi
+    if [ -n "$gone" ] && [ ! -e "$file" ]; then return 0; fi
+    kill -0 "$form" 2>/dev/null || { echo "the test form ended"; cat "$out/testform.log"; exit 1; }
+    sleep 0.05
+  done
+  echo "timed out waiting for $file"
+  exit 1
+}
+
+failed=0
+# Asks the form for its state and screenshot; checks them unless the step is only a look.
+snap() {
+  local step="$1"
+  # Let the X server deliver what xdotool sent before asking.
+  xdotool sleep 0.2
+  touch "$out/request"
+  wait_for "$out/request" gone
+  mv "$out/state.txt" "$out/$step.state"
+  mv "$out/screen.png" "$out/$step.png"
+  if [ "${2:-}" != "look" ]; then
+    "$check" "$step" "$out/$step.state" "$out/$step.png" || failed=1
+  fi
+}
+box() { awk -v k="$2" '$1 == k { print $2, $3, $4, $5 }' "$out/$1.state"; }
+
+wait_for "$out/ready"
+snap start look
+read -r ex ey ew eh < <(box start edit)
+read -r cx cy cw ch < <(box start editclient)
+
+xdotool mousemove $((ex + ew / 2)) $((ey + eh / 2)) click 1
+xdotool key --delay 40 shift+Cyrillic_a Cyrillic_er Cyrillic_ha Cyrillic_i Cyrillic_ve space 7
+snap typed
+
+xdotool mousemove $((cx + 12)) $((cy + 6))
+xdotool click --repeat 2 --delay 80 1
+snap word
+
+xdotool key ctrl+Cyrillic_ef
+snap all
+
+xdotool key alt+Cyrillic_zhe
+snap alt
+
+# The form moved so that its combo box sits at the bottom and past the right edge of the screen.
+read -r fx fy fw fh < <(box start form)
+read -r bx by bw bh < <(box start combo)
+wid=$(xdotool search --sync --pid "$form" --name 'Вельморат' | head -n 1)
+nx=$((1024 + 60 - (bx - fx) - bw))
+ny=$((768 - 12 - (by - fy) - bh))
+xdotool windowmove "$wid" "$nx" "$ny"
+snap moved look
+read -r bx by bw bh < <(box moved combo)
+xdotool mousemove $((bx + 20)) $((by + bh / 2)) click 1
+snap dropped
+
+# The form's face left of the combo box.
+xdotool mousemove $((bx - 8)) $((by + bh / 2)) click 1
+snap closed
+
+exit $failed

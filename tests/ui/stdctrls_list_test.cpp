@@ -314,6 +314,39 @@ TEST_F(ComboTest, TheWheelScrollsWhatIsUnderThePointer) {
     EXPECT_TRUE(c->DroppedDown());
 }
 
+// The thumb follows a drag, reporting each place as it goes and the last one when let go.
+TEST_F(ListTest, TheScrollBarsThumbCanBeDragged) {
+    auto* s = rtl::Create<TScrollBar>(Form);
+    s->SetParent(Form);
+    s->SetBounds(10, 100, 17 + 100 + 17 + 20, 17);  // a 154-pixel bar: 120 of track
+    s->SetParams(0, 0, 100);
+    s->SetPageSize(20);  // a thumb of 120 * 20 / 101 = 23 pixels, 97 of room for 81 positions
+    Form->Show();
+    std::vector<std::string> codes;
+    s->OnScroll = [&](TObject*, TScrollCode Code, int& Pos) {
+        codes.push_back(std::to_string(int(Code)) + ":" + std::to_string(Pos));
+    };
+    MouseInput(WM_LBUTTONDOWN, At(s, 17 + 5, 8));
+    Pump();  // the bar holds the mouse from here
+    MouseInput(WM_MOUSEMOVE, At(s, 17 + 5 + 48, 8));
+    Pump();
+    MouseInput(WM_MOUSEMOVE, At(s, 17 + 5 + 97, 8));
+    MouseInput(WM_MOUSEMOVE, At(s, 17 + 5 + 300, 8));
+    MouseInput(WM_LBUTTONUP, At(s, 17 + 5 + 300, 8));
+    Pump();
+    EXPECT_EQ(s->Position(), 81) << "as far as the page allows";
+    const auto track = std::to_string(int(TScrollCode::scTrack));
+    EXPECT_EQ(codes, (std::vector<std::string>{track + ":40", track + ":81",
+                                                std::to_string(int(TScrollCode::scPosition)) + ":81",
+                                                std::to_string(int(TScrollCode::scEndScroll)) + ":81"}));
+    // A press beside the thumb pages; on the arrow it moves a line.
+    s->SetLargeChange(10);
+    Click(s, 17 + 10, 8);
+    EXPECT_EQ(s->Position(), 71);
+    Click(s, 5, 8);
+    EXPECT_EQ(s->Position(), 70);
+}
+
 TEST(ScrollBarTest, ScrollCodesMoveWithinTheRangeLessThePage) {
     auto* s = rtl::Create<TScrollBar>(nullptr);
     s->SetParams(0, 0, 100);
