@@ -92,6 +92,9 @@ Qt::CursorShape CursorShapeOf(ui::TCursor C) {
     }
 }
 
+// Qt's "no limit" for a window's size.
+constexpr int MaxWindowSize = (1 << 24) - 1;
+
 // The program's own cursors (a number the screen maps to a cursor resource), made once.
 std::optional<QCursor> CustomCursor(ui::TCursor C) {
     static std::map<ui::TCursor, std::pair<ui::AnsiString, QCursor>> made;
@@ -366,6 +369,11 @@ void SyncWindows() {
             w.FPlaced = g;
             if (w.geometry() != g) w.setGeometry(g);
         }
+        const ui::TSizeConstraints& k = *c->Constraints();
+        const QSize least(k.MinWidth(), k.MinHeight());
+        const QSize most(k.MaxWidth() > 0 ? k.MaxWidth() : MaxWindowSize, k.MaxHeight() > 0 ? k.MaxHeight() : MaxWindowSize);
+        if (w.minimumSize() != least) w.setMinimumSize(least);
+        if (w.maximumSize() != most) w.setMaximumSize(most);
         const QString title = AnsiToQString(c->Caption());
         if (w.title() != title) w.setTitle(title);
         if (w.FShownCursor != ui::GetCursorShape()) {

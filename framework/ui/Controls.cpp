@@ -40,8 +40,10 @@ TShiftState GetShiftState() {
 // ---------------------------------------------------------------------------------------------
 // TControl
 
-TControl::TControl(TComponent* Owner) : TComponent(Owner), FFont(std::make_unique<TFont>()) {
+TControl::TControl(TComponent* Owner)
+    : TComponent(Owner), FFont(std::make_unique<TFont>()), FConstraints(rtl::Create<TSizeConstraints>()) {
     FFont->OnChange = [this](TObject* Sender) { FontChanged(Sender); };
+    FConstraints->OnChange = [this](TObject*) { SetBounds(FLeft, FTop, FWidth, FHeight); };
 }
 
 TControl::~TControl() = default;
@@ -137,7 +139,24 @@ LRESULT TControl::Perform(UINT Msg, WPARAM WParam, LPARAM LParam) {
     return m.Result;
 }
 
+void TSizeConstraints::Set(int& Field, int Value) {
+    Value = std::max(Value, 0);
+    if (Field == Value) return;
+    Field = Value;
+    if (FMaxWidth > 0 && FMaxWidth < FMinWidth) FMaxWidth = FMinWidth;
+    if (FMaxHeight > 0 && FMaxHeight < FMinHeight) FMaxHeight = FMinHeight;
+    if (OnChange) OnChange(this);
+}
+
+void TSizeConstraints::Constrain(int& Width, int& Height) const noexcept {
+    if (FMaxWidth > 0) Width = std::min(Width, FMaxWidth);
+    if (FMaxHeight > 0) Height = std::min(Height, FMaxHeight);
+    Width = std::max(Width, FMinWidth);
+    Height = std::max(Height, FMinHeight);
+}
+
 void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+    FConstraints->Constrain(AWidth, AHeight);
     if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) return;
     FreeDeviceContexts();
     InvalidateControl(Visible(), false);

@@ -172,6 +172,29 @@ struct THintInfo {
     void* HintData = nullptr;
 };
 
+// Least and greatest size of a control (0: no limit); SetBounds keeps within them and the
+// backend's windows cannot be resized beyond them.
+class TSizeConstraints : public rtl::TPersistent {
+    RTL_CLASS(TSizeConstraints, rtl::TPersistent)
+public:
+    TSizeConstraints() = default;
+    int MinWidth() const noexcept { return FMinWidth; }
+    int MinHeight() const noexcept { return FMinHeight; }
+    int MaxWidth() const noexcept { return FMaxWidth; }
+    int MaxHeight() const noexcept { return FMaxHeight; }
+    // Negative values count as 0; a maximum below the minimum is raised to it.
+    void SetMinWidth(int Value) { Set(FMinWidth, Value); }
+    void SetMinHeight(int Value) { Set(FMinHeight, Value); }
+    void SetMaxWidth(int Value) { Set(FMaxWidth, Value); }
+    void SetMaxHeight(int Value) { Set(FMaxHeight, Value); }
+    void Constrain(int& Width, int& Height) const noexcept;
+    TNotifyEvent OnChange;
+
+private:
+    void Set(int& Field, int Value);
+    int FMinWidth = 0, FMinHeight = 0, FMaxWidth = 0, FMaxHeight = 0;
+};
+
 TShiftState KeysToShiftState(WPARAM Keys);
 TShiftState KeyDataToShiftState(int32_t KeyData);
 // The shift keys and mouse buttons held now (GetKeyState).
@@ -214,6 +237,7 @@ public:
     void SetBoundsRect(const TRect& R) { SetBounds(R.Left, R.Top, R.Width(), R.Height()); }
     TAlign Align() const noexcept { return FAlign; }
     void SetAlign(TAlign Value);
+    TSizeConstraints* Constraints() const noexcept { return FConstraints.get(); }
 
     virtual TRect GetClientRect() const;
     TRect ClientRect() const { return GetClientRect(); }
@@ -415,6 +439,7 @@ protected:
     TDragMode FDragMode = dmManual;
     TPopupMenu* FPopupMenu = nullptr;
     int FHelpContext = 0;
+    std::unique_ptr<TSizeConstraints, rtl::TObjectDeleter> FConstraints;
     TCursor FDragCursor = crDrag;
 
 private:

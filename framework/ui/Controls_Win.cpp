@@ -326,6 +326,7 @@ bool TWinControl::Showing() const {
 }
 
 void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+    FConstraints->Constrain(AWidth, AHeight);
     if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) return;
     FreeDeviceContexts();
     if (FHandle) {

@@ -311,3 +311,19 @@ TEST(OpenDialogPresenter, TheBackendInstallsTheDesktopDialogUnlessAScriptIsThere
 
 }  // namespace
 }  // namespace qttest
+
+namespace qttest {
+namespace {
+
+TEST_F(BackendTest, ConstraintsLimitTheNativeWindow) {
+    Form->Constraints()->SetMinWidth(250);
+    Form->Constraints()->SetMaxHeight(400);
+    Pump();
+    QWindow* w = Native(Form);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->minimumSize(), QSize(250, 0));
+    EXPECT_EQ(w->maximumSize().height(), 400);
+}
+
+}  // namespace
+}  // namespace qttest

@@ -121,3 +121,23 @@ TEST_F(MenuTest, ItemsCheckRadioGroupsAndPopupChoosesThroughThePresenter) {
 
 }  // namespace
 }  // namespace uitest
+
+namespace {
+
+TEST(MenuItemLook, BitmapBreakAndPopupAlignmentAreKept) {
+    ui::TMenuItem item(nullptr);
+    EXPECT_FALSE(item.HasBitmap());
+    ui::TBitmap b;
+    b.SetSize(16, 16);
+    item.SetBitmap(&b);
+    EXPECT_TRUE(item.HasBitmap());
+    EXPECT_EQ(item.Bitmap()->Width(), 16);
+    item.SetBreak(ui::mbBarBreak);
+    EXPECT_EQ(item.Break(), ui::mbBarBreak);
+    ui::TPopupMenu menu(nullptr);
+    EXPECT_EQ(menu.Alignment(), ui::TPopupAlignment::paLeft);
+    menu.SetAlignment(ui::TPopupAlignment::paRight);
+    EXPECT_EQ(menu.Alignment(), ui::TPopupAlignment::paRight);
+}
+
+}  // namespace

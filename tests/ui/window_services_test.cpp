@@ -349,3 +349,29 @@ TEST(CursorResources, CarryTheirBitmapAndHotSpot) {
 }
 
 }  // namespace
+
+namespace {
+
+using ConstraintsTest = UiTest;
+
+TEST_F(ConstraintsTest, SizesStayWithinTheLimitsAndNewLimitsApplyAtOnce) {
+    auto* c = AddLog(Form, "C", 0, 0);
+    auto* g = rtl::Create<TStripes>(Form);
+    g->SetParent(Form);
+    Form->Show();
+    for (TControl* control : std::vector<TControl*>{c, g, Form}) {
+        control->SetBounds(10, 10, 100, 100);
+        control->Constraints()->SetMinWidth(50);
+        control->Constraints()->SetMaxHeight(80);
+        EXPECT_EQ(control->Height(), 80) << control->ClassName();
+        control->SetBounds(10, 10, 20, 200);
+        EXPECT_EQ(control->BoundsRect(), Bounds(10, 10, 50, 80)) << control->ClassName();
+        control->Constraints()->SetMaxWidth(30);  // below the minimum: raised to it
+        EXPECT_EQ(control->Constraints()->MaxWidth(), 50);
+        control->Constraints()->SetMaxHeight(0);
+        control->SetBounds(10, 10, 500, 500);
+        EXPECT_EQ(control->BoundsRect(), Bounds(10, 10, 50, 500)) << control->ClassName();
+    }
+}
+
+}  // namespace
