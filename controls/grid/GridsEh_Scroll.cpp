@@ -155,15 +155,11 @@ void TCustomGridEh::TopLeftMoved(TGridCoord Old) {
     int dx = 0, dy = 0;
     const bool canH = AxisScrollDistance(this, L.Horz, Old.X, FTopLeft.X, dx);
     const bool canV = AxisScrollDistance(this, L.Vert, Old.Y, FTopLeft.Y, dy);
-    if (canH && canV) {
-        if (FDataOffset != 0 && Old.X != FTopLeft.X) {
-            dx += FDataOffset;
-            FDataOffset = 0;
-        }
-        ScrollDataArea(dx, dy);
-    } else {
-        InvalidateGrid();
-    }
+    // A new first column starts whole: the hidden part of the old one goes with it.
+    const int offset = Old.X != FTopLeft.X ? FDataOffset : 0;
+    if (offset != 0) FDataOffset = 0;
+    if (canH && canV) ScrollDataArea(dx + offset, dy);
+    else InvalidateGrid();
     UpdateEditorPosition();
 }
 
