@@ -1179,6 +1179,8 @@ public:
 
 protected:
     void BaseGridKeyDown(uint16_t& Key, ui::TShiftState Shift);
+    // Writes FEditText (and FEditValue for key lists) through the current column.
+    void WriteCellEditText();
     void MouseDown(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) override;
     void MouseMove(ui::TShiftState Shift, int X, int Y) override;
     void MouseUp(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) override;

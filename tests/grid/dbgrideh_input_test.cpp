@@ -300,3 +300,42 @@ TEST_F(GridInputTest, SortMarkedListHasNoGapsOrNulls) {
 
 }  // namespace
 }  // namespace gridtest
+
+namespace gridtest {
+namespace {
+
+TEST_F(GridInputTest, KeyPickListWritesKeysNullAndRechecksNotInList) {
+    Show({u"id", u"cid"});
+    TColumnEh* c = Col(1);
+    c->PickList()->SetCommaText("Tula,Orel,Extra");
+    c->KeyList()->SetCommaText("1,2");  // shorter than the pick list
+    ASSERT_EQ(c->CellKind(), cckKeyPickList);
+    Grid->SetCol(Grid->DataToGridCol(1));
+    People.DS->Edit();
+    auto write = [&](const char* Text) {
+        Grid->SetEditText(Text);
+        Grid->WriteEditText();
+        return F("cid")->IsNull() ? std::string("null") : std::to_string(F("cid")->AsInteger());
+    };
+    EXPECT_EQ(write("Orel"), "2");
+    EXPECT_EQ(write("tula"), "1");
+    EXPECT_EQ(write(""), "null");
+    // "Extra" has no key: not found, and without the event the value chosen while editing stays.
+    EXPECT_EQ(write("Orel"), "2");
+    EXPECT_EQ(write("Extra"), "2");
+    int asked = 0;
+    c->OnNotInList = [&](rtl::TObject*, const AnsiString& Text, bool& Recheck) {
+        ++asked;
+        EXPECT_EQ(Text, "Extra");
+        c->KeyList()->Add("3");
+        Recheck = true;
+    };
+    EXPECT_EQ(write("Extra"), "3");
+    EXPECT_EQ(asked, 1);
+    c->OnNotInList = [&](rtl::TObject*, const AnsiString&, bool&) { ++asked; };
+    EXPECT_EQ(write("Nowhere"), "null");
+    EXPECT_EQ(asked, 2);
+}
+
+}  // namespace
+}  // namespace gridtest
