@@ -1174,6 +1174,13 @@ public:
     void TabToColumn(bool Forward);
     // Makes the data column at grid index ACol current, skipping zero-width columns by Step.
     void GoToColumn(int ACol, int Step);
+    // Incremental search: Text appended to the search text, found from the beginning of the
+    // current column's values; Interval ms of silence end it (-1: never).
+    void IncSearchAppend(const AnsiString& Text, int Interval, TLocateTextDirectionEh Direction);
+    void IncSearchStop();
+    bool IncSearchActive() const noexcept { return FIncSearchActive; }
+    const AnsiString& IncSearchText() const noexcept { return FIncSearchText; }
+    void KeyPress(char& Key) override;
     // Opens the find dialog through FindDialogHook (Ctrl+F).
     virtual void OpenFindDialog(const AnsiString& Text, const AnsiString& FieldName, bool Modal);
 
@@ -1202,6 +1209,10 @@ protected:
     db::TBookmark FShiftAnchor;
     bool FToggleSelect = false;
     bool FAppendedRecord = false;
+    bool FIncSearchActive = false;
+    AnsiString FIncSearchText;
+    int FIncSearchInterval = -1;
+    void WMTimer(ui::TWMTimer& Message) override;
 
 protected:
     friend class TColumnEh;

@@ -153,6 +153,37 @@ void TCustomDBGridEh::KeyDown(uint16_t& Key, ui::TShiftState Shift) {
     if (Key == 0 || !DataLinkActive() || !GridAcceptsKey(Key, Shift)) return;
     db::TDataSet* ds = DataSet();
     const ui::TShortCut shortcut = ui::ShortCut(Key, Shift);
+    if (shortcut == IncSearchShortCut && FOptionsEh.Contains(dghIncSearch)) {
+        if (FIncSearchActive && FOptionsEh.Contains(dghDialogFind) && FindDialogShortCut == IncSearchShortCut) {
+            IncSearchStop();
+            OpenFindDialog("", "", true);
+        } else {
+            IncSearchAppend("", -1, ltdAllEh);
+        }
+        Key = 0;
+        return;
+    }
+    if (FIncSearchActive && Shift.Empty()) {
+        if (Key == ui::VK_RETURN || Key == ui::VK_ESCAPE || Key == ui::VK_F2) {
+            IncSearchStop();
+            Key = 0;
+            return;
+        }
+        if (Key == ui::VK_BACK) {
+            if (!FIncSearchText.empty()) FIncSearchText.pop_back();
+            InvalidateRow(Row());
+            IncSearchAppend("", FIncSearchInterval, ltdAllEh);
+            Key = 0;
+            return;
+        }
+    }
+    if (FIncSearchActive && (shortcut == IncSearchNextShortCut || shortcut == IncSearchPriorShortCut)) {
+        const AnsiString text = FIncSearchText;
+        FIncSearchText.clear();
+        IncSearchAppend(text, FIncSearchInterval, shortcut == IncSearchNextShortCut ? ltdDownEh : ltdUpEh);
+        Key = 0;
+        return;
+    }
     if (shortcut == FindDialogShortCut && FOptionsEh.Contains(dghDialogFind)) {
         OpenFindDialog("", "", true);
         Key = 0;

@@ -339,3 +339,56 @@ TEST_F(GridInputTest, KeyPickListWritesKeysNullAndRechecksNotInList) {
 
 }  // namespace
 }  // namespace gridtest
+
+namespace gridtest {
+namespace {
+
+TEST_F(GridInputTest, IncrementalSearchTakesTheDataCaseDropsDeadCharactersAndTimesOut) {
+    People.DS->Append();
+    F("id")->SetAsInteger(40);
+    F("name")->SetAsString("Abc");
+    People.DS->Post();
+    Show({u"id", u"name"});
+    Grid->SetOptions(Grid->Options() - TDBGridOptions{dgEditing});
+    Grid->SetOptionsEh(Grid->OptionsEh() + TDBGridEhOptions{dghPreferIncSearch});
+    People.DS->First();
+    Grid->SetCol(Grid->DataToGridCol(1));
+    auto type = [&](char C) {
+        ui::CharInput(C);
+        Pump();
+    };
+    type('a');
+    type('b');
+    EXPECT_TRUE(Grid->IncSearchActive());
+    EXPECT_EQ(Grid->IncSearchText(), "Ab");
+    EXPECT_EQ(F("id")->AsInteger(), 40);
+    type('z');
+    EXPECT_EQ(Grid->IncSearchText(), "Ab");
+    Clock.Advance(1499);
+    Pump();
+    EXPECT_TRUE(Grid->IncSearchActive());
+    Clock.Advance(2);
+    Pump();
+    EXPECT_FALSE(Grid->IncSearchActive());
+    EXPECT_EQ(Grid->IncSearchText(), "");
+}
+
+TEST_F(GridInputTest, CtrlFTwiceStartsAnUntimedSearchThenOpensTheFindDialog) {
+    Show();
+    Grid->SetOptionsEh(Grid->OptionsEh() + TDBGridEhOptions{dghIncSearch});
+    int opened = 0;
+    FindDialogHook = [&](TCustomDBGridEh*, const AnsiString&, const AnsiString&, bool) { ++opened; };
+    KeyWith({ui::VK_CONTROL}, 'F');
+    EXPECT_TRUE(Grid->IncSearchActive());
+    Clock.Advance(10000);
+    Pump();
+    EXPECT_TRUE(Grid->IncSearchActive());
+    EXPECT_EQ(opened, 0);
+    KeyWith({ui::VK_CONTROL}, 'F');
+    FindDialogHook = nullptr;
+    EXPECT_FALSE(Grid->IncSearchActive());
+    EXPECT_EQ(opened, 1);
+}
+
+}  // namespace
+}  // namespace gridtest
