@@ -2,6 +2,7 @@
 // appending and deleting, Shift selection, leaving the grid.
 #include <gtest/gtest.h>
 
+#include "controls/grid/DBGridEhFindDlgs.h"
 #include "controls/grid/DBGridEh_Setup.h"
 #include "framework/ui/Messages.h"
 #include "tests/grid/dbgrid_fixture.h"
@@ -258,6 +259,7 @@ TEST_F(GridInputTest, CancelOnExitDropsAnUntouchedInsertWhenFocusMovesAway) {
 TEST_F(GridInputTest, CtrlFOpensTheFindDialogThroughTheHook) {
     Show();
     int opened = 0;
+    const TFindDialogHookEh saved = FindDialogHook;
     FindDialogHook = [&](TCustomDBGridEh* G, const AnsiString& Text, const AnsiString&, bool Modal) {
         EXPECT_EQ(G, Grid);
         EXPECT_EQ(Text, "");
@@ -265,7 +267,7 @@ TEST_F(GridInputTest, CtrlFOpensTheFindDialogThroughTheHook) {
         ++opened;
     };
     KeyWith({ui::VK_CONTROL}, 'F');
-    FindDialogHook = nullptr;
+    FindDialogHook = saved;
     EXPECT_EQ(opened, 1);
 }
 
@@ -377,6 +379,7 @@ TEST_F(GridInputTest, CtrlFTwiceStartsAnUntimedSearchThenOpensTheFindDialog) {
     Show();
     Grid->SetOptionsEh(Grid->OptionsEh() + TDBGridEhOptions{dghIncSearch});
     int opened = 0;
+    const TFindDialogHookEh saved = FindDialogHook;
     FindDialogHook = [&](TCustomDBGridEh*, const AnsiString&, const AnsiString&, bool) { ++opened; };
     KeyWith({ui::VK_CONTROL}, 'F');
     EXPECT_TRUE(Grid->IncSearchActive());
@@ -385,9 +388,40 @@ TEST_F(GridInputTest, CtrlFTwiceStartsAnUntimedSearchThenOpensTheFindDialog) {
     EXPECT_TRUE(Grid->IncSearchActive());
     EXPECT_EQ(opened, 0);
     KeyWith({ui::VK_CONTROL}, 'F');
-    FindDialogHook = nullptr;
+    FindDialogHook = saved;
     EXPECT_FALSE(Grid->IncSearchActive());
     EXPECT_EQ(opened, 1);
+}
+
+}  // namespace
+}  // namespace gridtest
+
+
+namespace gridtest {
+namespace {
+
+TEST_F(GridInputTest, FindDialogListsTheColumnsAndFindsNextFromTheFirstRecord) {
+    Show({u"id", u"name"});
+    Grid->SetCol(Grid->DataToGridCol(1));
+    People.DS->Last();
+    TDBGridEhFindDlg* d = DBGridEhFindDlg();
+    d->Execute(Grid, Cyr("Борис"), false);
+    Pump();
+    EXPECT_EQ(d->Caption(), "Find text");
+    EXPECT_EQ(d->cbMatchinType->Items()->Strings(2), "From beging of field");
+    ASSERT_EQ(d->cbFindIn->Items()->Count(), 3);
+    EXPECT_EQ(d->cbFindIn->Items()->Strings(2), "<All>");
+    EXPECT_EQ(d->cbFindIn->ItemIndex(), 1);  // the current column
+    EXPECT_TRUE(d->FirstSearch());
+    d->bFindClick(nullptr);
+    EXPECT_EQ(F("id")->AsInteger(), 20);
+    EXPECT_FALSE(d->FirstSearch());
+    EXPECT_EQ(d->cbText->Items()->Count(), 1);
+    d->cbText->SetText("nothing like it");
+    d->bFindClick(nullptr);
+    EXPECT_EQ(F("id")->AsInteger(), 20);  // a failed search leaves the grid where it was
+    d->Close();
+    Pump();
 }
 
 }  // namespace
