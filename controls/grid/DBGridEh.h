@@ -876,6 +876,10 @@ struct TVertScrollValuesEh {
     friend bool operator==(const TVertScrollValuesEh&, const TVertScrollValuesEh&) = default;
 };
 
+// Text measured as the grid's window measures it (fixed metrics before it has a surface).
+ui::TSize MeasureText(const ui::TControl* Control, ui::TFont* Font, const AnsiString& Text);
+ui::TTextMetric MeasureMetrics(const ui::TControl* Control, ui::TFont* Font);
+
 // The height of RowHeight fitted to whole text lines above Margin; Lines receives their number.
 int FitRowHeightToText(int Height, int Margin, int LineHeight, int& Lines);
 
@@ -1077,6 +1081,11 @@ public:
     };
     TSavedPosition SavePosition();
     void RestorePosition(const TSavedPosition& Position);
+    // Widths from the data: the selected columns (or all when everything is selected) and Column.
+    void FitColumnWidth(TColumnEh* Column);
+    void FitColumnsWidth(TColumnsEhList* Columns);
+    int TitleTextWidth(TColumnEh* Column);
+    int CellTextWidth(TColumnEh* Column);
     // Searches the dataset's cells (see DefaultGridLocateText); leaves the match current.
     bool LocateText(const WideString& FieldName, const AnsiString& Text, TLocateTextMatchTypeEh MatchType,
                     TLocateTextDirectionEh Direction, TLocateTextOptionsEh Options);

@@ -7,8 +7,6 @@
 
 namespace grid {
 
-namespace {
-
 ui::TSize MeasureText(const ui::TControl* Control, ui::TFont* Font, const AnsiString& Text) {
     if (ui::TSurface* s = Control->MeasureSurface()) return s->TextExtent(Text, Font->Data());
     return ui::FixedTextExtent(Text, Font->Data());
@@ -18,6 +16,8 @@ ui::TTextMetric MeasureMetrics(const ui::TControl* Control, ui::TFont* Font) {
     if (ui::TSurface* s = Control->MeasureSurface()) return s->TextMetrics(Font->Data());
     return ui::FixedTextMetrics(Font->Data());
 }
+
+namespace {
 
 // Copies a font's attributes without telling its watchers.
 void CopyFontQuietly(ui::TFont* Dest, ui::TFont* Source) {

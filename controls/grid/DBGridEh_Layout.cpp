@@ -10,16 +10,6 @@ namespace grid {
 
 namespace {
 
-ui::TSize TextSize(const ui::TControl* Control, ui::TFont* Font, const AnsiString& Text) {
-    if (ui::TSurface* s = Control->MeasureSurface()) return s->TextExtent(Text, Font->Data());
-    return ui::FixedTextExtent(Text, Font->Data());
-}
-
-ui::TTextMetric TextMetricsOf(const ui::TControl* Control, ui::TFont* Font) {
-    if (ui::TSurface* s = Control->MeasureSurface()) return s->TextMetrics(Font->Data());
-    return ui::FixedTextMetrics(Font->Data());
-}
-
 void RemoveQueued(ui::HWND Wnd, ui::UINT Message) {
     ui::TMsg m;
     while (ui::PeekMessage(m, Wnd, Message, Message, ui::PM_REMOVE)) {
@@ -78,7 +68,7 @@ int TCustomDBGridEh::CalcIndicatorWidth() {
         ui::TFont f;
         f.Assign(Font());
         f.SetSize(f.Size() - 1);
-        r = TextSize(this, &f, AnsiString(digits, '0')).cx + 2 + (FOptions.Contains(dgIndicator) ? 11 : 2);
+        r = MeasureText(this, &f, AnsiString(digits, '0')).cx + 2 + (FOptions.Contains(dgIndicator) ? 11 : 2);
         r = std::max(r, 11);
     }
     return r;
@@ -86,9 +76,9 @@ int TCustomDBGridEh::CalcIndicatorWidth() {
 
 void TCustomDBGridEh::ComputeRowHeights() {
     const int lineWidth = FOptions.Contains(dgRowLines) ? GridLineWidth() : 0;
-    const ui::TTextMetric tm = TextMetricsOf(this, Font());
+    const ui::TTextMetric tm = MeasureMetrics(this, Font());
     const int margin = (Flat() ? 1 : 3) + lineWidth;
-    const int lineHeight = TextSize(this, Font(), "Wg").cy;
+    const int lineHeight = MeasureText(this, Font(), "Wg").cy;
     if (FRowHeight > 0 || FRowLines > 0) FDefaultRowHeight = FRowHeight + (tm.tmHeight + tm.tmExternalLeading) * FRowLines;
     else FDefaultRowHeight = lineHeight + margin;
     if (FOptionsEh.Contains(dghFitRowHeightToText) && lineHeight > 0) {
@@ -105,8 +95,8 @@ void TCustomDBGridEh::ComputeRowHeights() {
     if (FOptions.Contains(dgTitles) && !FUseMultiTitle) {
         int h = 0;
         for (int i = 0; i < FColumns->Count(); ++i)
-            h = std::max(h, TextSize(this, FColumns->Items(i)->Title()->Font(), "Wg").cy);
-        if (FColumns->Count() == 0) h = TextSize(this, FTitleFont.get(), "Wg").cy;
+            h = std::max(h, MeasureText(this, FColumns->Items(i)->Title()->Font(), "Wg").cy);
+        if (FColumns->Count() == 0) h = MeasureText(this, FTitleFont.get(), "Wg").cy;
         FTitleRowHeight = h + FCellTextMargin;
     }
 }
@@ -197,19 +187,19 @@ void TCustomDBGridEh::RebuildLayout() {
             int best = -1;
             for (int i = 0; i < FColumns->Count(); ++i) {
                 ui::TFont* f = FColumns->Items(i)->Title()->Font();
-                const int h = TextMetricsOf(this, f).tmHeight;
+                const int h = MeasureMetrics(this, f).tmHeight;
                 if (h > best) {
                     best = h;
                     tallest = f;
                 }
             }
-            const ui::TTextMetric tm = TextMetricsOf(this, tallest);
+            const ui::TTextMetric tm = MeasureMetrics(this, tallest);
             FTitleRowHeight = FTitleLines * tm.tmHeight + tm.tmExternalLeading + FTitleHeight + 2 +
                               (FOptions.Contains(dgRowLines) ? 1 : 0);
         }
         if (FUseMultiTitle) {
             BuildTitleTree();
-            FTitleRowHeight = std::max(FTitleRowHeight, TextSize(this, FTitleFont.get(), "Wg").cy + FCellTextMargin);
+            FTitleRowHeight = std::max(FTitleRowHeight, MeasureText(this, FTitleFont.get(), "Wg").cy + FCellTextMargin);
         }
     }
     if (!FUseMultiTitle || !FOptions.Contains(dgTitles)) {
@@ -384,6 +374,84 @@ void TCustomDBGridEh::CreateWnd() {
         SyncActiveRecord();
     }
     UpdateVertScrollBar();
+}
+
+}  // namespace grid
+
+namespace grid {
+
+// ---------------------------------------------------------------------------------------------
+// Widths from the data
+
+int TCustomDBGridEh::TitleTextWidth(TColumnEh* Column) {
+    TColumnTitleEh* t = Column->Title();
+    const int marker = t->SortMarkerAreaWidth();
+    const int m = marker >= 3 ? marker + 2 : 4;
+    if (FTitleImages && t->ImageIndex() != -1) return m + FTitleImages->Width();
+    AnsiString caption = t->Caption();
+    if (FUseMultiTitle) {
+        const size_t bar = caption.rfind('|');
+        if (bar != AnsiString::npos) caption = caption.substr(bar + 1);
+    }
+    const ui::TSize sz = MeasureText(this, t->Font(), caption);
+    return t->Orientation() == tohVertical ? m + sz.cy : sz.cx + m;
+}
+
+int TCustomDBGridEh::CellTextWidth(TColumnEh* Column) {
+    const int m = Column->AlwaysShowEditButton() ? Column->EditButtonsWidth() + 4 : 4;
+    const TColumnCellKindEh kind = Column->CellKind();
+    if (kind == cckImage && Column->ImageList()) return m + Column->ImageList()->Width();
+    if (kind == cckCheckBox) return m + editors::CheckBoxWidth();
+    int extra = 0;
+    if (Column->ShowImageAndText() && Column->ImageList()) extra = Column->ImageList()->Width() + 4;
+    return MeasureText(this, Column->Font(), Column->KeyListDisplayText()).cx + m + extra;
+}
+
+void TCustomDBGridEh::FitColumnWidth(TColumnEh* Column) {
+    rtl::TOwnedPtr<TColumnsEhList> list(rtl::Create<TColumnsEhList>());
+    if (SelectionType() == gstColumns) {
+        for (int i = 0; i < FSelection->Columns()->Count(); ++i) list->Add(FSelection->Columns()->Items(i));
+    } else if (SelectionType() == gstAll) {
+        for (int i = 0; i < FColumns->Count(); ++i) list->Add(FColumns->Items(i));
+    }
+    if (Column && list->IndexOf(Column) < 0) list->Add(Column);
+    FitColumnsWidth(list.get());
+}
+
+void TCustomDBGridEh::FitColumnsWidth(TColumnsEhList* Columns) {
+    const int n = Columns->Count();
+    std::vector<int> widths(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) widths[static_cast<size_t>(i)] = TitleTextWidth(Columns->Items(i));
+    db::TDataSet* ds = DataSet();
+    if (!FDataLink->Active() || !ds) return;
+    ds->DisableControls();
+    rtl::TryFinally(
+        [&] {
+            const TSavedPosition saved = SavePosition();
+            rtl::TryFinally(
+                [&] {
+                    const bool numbered = ds->IsSequenced();
+                    ds->First();
+                    while (!ds->Eof()) {
+                        for (int i = 0; i < n; ++i)
+                            widths[static_cast<size_t>(i)] =
+                                std::max(widths[static_cast<size_t>(i)], CellTextWidth(Columns->Items(i)));
+                        if (numbered && ds->RecNo() >= ds->RecordCount()) break;
+                        ds->Next();
+                    }
+                },
+                [&] { RestorePosition(saved); });
+        },
+        [&] { ds->EnableControls(); });
+    auto assign = [&] {
+        for (int i = 0; i < n; ++i) Columns->Items(i)->SetWidth(widths[static_cast<size_t>(i)]);
+    };
+    if (FAutoFitColWidths) {
+        assign();
+    } else {
+        OpenLayoutBracket();
+        rtl::TryFinally(assign, [&] { CloseLayoutBracket(); });
+    }
 }
 
 }  // namespace grid

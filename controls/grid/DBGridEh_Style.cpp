@@ -11,17 +11,19 @@ namespace {
 TDBGridEhStyle* GStyle = nullptr;
 TDBGridEhCenter* GCenter = nullptr;
 
-template <class T>
-void AddOnce(std::vector<T*>& List, T* Item) {
-    if (std::find(List.begin(), List.end(), Item) == List.end()) List.push_back(Item);
-}
-
-template <class T>
-void RemoveItem(std::vector<T*>& List, T* Item) {
-    List.erase(std::remove(List.begin(), List.end(), Item), List.end());
-}
-
 }  // namespace
+
+void TAttachedGridsEh::Add(TCustomDBGridEh* Grid) {
+    if (!Has(Grid)) FGrids.push_back(Grid);
+}
+
+void TAttachedGridsEh::Remove(TCustomDBGridEh* Grid) {
+    FGrids.erase(std::remove(FGrids.begin(), FGrids.end(), Grid), FGrids.end());
+}
+
+bool TAttachedGridsEh::Has(TCustomDBGridEh* Grid) const {
+    return std::find(FGrids.begin(), FGrids.end(), Grid) != FGrids.end();
+}
 
 ui::TColor BlendTowardGlass(ui::TColor Color, ui::TColor Glass, bool Ungray) {
     const ui::TColorRef c = ui::ColorToRGB(Color);
@@ -46,11 +48,6 @@ TDBGridEhStyle::~TDBGridEhStyle() {
     if (GStyle == this) GStyle = nullptr;
 }
 
-void TDBGridEhStyle::AddGrid(TCustomDBGridEh* Grid) { AddOnce(FGrids, Grid); }
-void TDBGridEhStyle::RemoveGrid(TCustomDBGridEh* Grid) { RemoveItem(FGrids, Grid); }
-bool TDBGridEhStyle::HasGrid(TCustomDBGridEh* Grid) const {
-    return std::find(FGrids.begin(), FGrids.end(), Grid) != FGrids.end();
-}
 
 // The screen is a true-colour surface.
 void TDBGridEhStyle::SystemColorsChanged() { FScreenNumColors = -1; }
@@ -132,11 +129,6 @@ TDBGridEhCenter::~TDBGridEhCenter() {
     if (GCenter == this) GCenter = nullptr;
 }
 
-void TDBGridEhCenter::AddGrid(TCustomDBGridEh* Grid) { AddOnce(FGrids, Grid); }
-void TDBGridEhCenter::RemoveGrid(TCustomDBGridEh* Grid) { RemoveItem(FGrids, Grid); }
-bool TDBGridEhCenter::HasGrid(TCustomDBGridEh* Grid) const {
-    return std::find(FGrids.begin(), FGrids.end(), Grid) != FGrids.end();
-}
 
 bool TDBGridEhCenter::DefaultLocateText(TCustomDBGridEh* Grid, const WideString& FieldName, const AnsiString& Text,
                                         TLocateTextMatchTypeEh MatchType, TLocateTextDirectionEh Direction,

@@ -12,6 +12,17 @@ namespace grid {
 // Moves a colour halfway toward Glass and then toward light grey; Ungray darkens it again.
 ui::TColor BlendTowardGlass(ui::TColor Color, ui::TColor Glass, bool Ungray);
 
+// Grids attached to a style or center; not owned.
+class TAttachedGridsEh {
+public:
+    void Add(TCustomDBGridEh* Grid);
+    void Remove(TCustomDBGridEh* Grid);
+    bool Has(TCustomDBGridEh* Grid) const;
+
+private:
+    std::vector<TCustomDBGridEh*> FGrids;
+};
+
 // Which part of the grid a fixed cell lies in, for GetSelectedFixedCellColors.
 enum TFixedCellAreaEh { fcaIndicator, fcaTitle, fcaFilter, fcaFooter, fcaOther };
 
@@ -21,9 +32,9 @@ public:
     TDBGridEhStyle();
     ~TDBGridEhStyle() override;
 
-    void AddGrid(TCustomDBGridEh* Grid);
-    void RemoveGrid(TCustomDBGridEh* Grid);
-    bool HasGrid(TCustomDBGridEh* Grid) const;
+    void AddGrid(TCustomDBGridEh* Grid) { FGrids.Add(Grid); }
+    void RemoveGrid(TCustomDBGridEh* Grid) { FGrids.Remove(Grid); }
+    bool HasGrid(TCustomDBGridEh* Grid) const { return FGrids.Has(Grid); }
     bool LightenSelection() const noexcept { return FLightenSelection; }
     void SetLightenSelection(bool Value) noexcept { FLightenSelection = Value; }
     bool DrawFocusFrame() const noexcept { return FDrawFocusFrame; }
@@ -41,7 +52,7 @@ public:
 
 private:
     bool ManyColors() const noexcept { return FScreenNumColors == -1; }
-    std::vector<TCustomDBGridEh*> FGrids;
+    TAttachedGridsEh FGrids;
     bool FLightenSelection = true;
     bool FDrawFocusFrame = true;
     int FScreenNumColors = -1;
@@ -58,9 +69,9 @@ public:
     TDBGridEhCenter();
     ~TDBGridEhCenter() override;
 
-    void AddGrid(TCustomDBGridEh* Grid);
-    void RemoveGrid(TCustomDBGridEh* Grid);
-    bool HasGrid(TCustomDBGridEh* Grid) const;
+    void AddGrid(TCustomDBGridEh* Grid) { FGrids.Add(Grid); }
+    void RemoveGrid(TCustomDBGridEh* Grid) { FGrids.Remove(Grid); }
+    bool HasGrid(TCustomDBGridEh* Grid) const { return FGrids.Has(Grid); }
     bool FilterEditCloseUpApplyFilter() const noexcept { return FApplyFilterAtOnce; }
     void SetFilterEditCloseUpApplyFilter(bool Value) noexcept { FApplyFilterAtOnce = Value; }
 
@@ -85,7 +96,7 @@ public:
     virtual void DefaultApplySorting(TCustomDBGridEh* Grid);
 
 private:
-    std::vector<TCustomDBGridEh*> FGrids;
+    TAttachedGridsEh FGrids;
     bool FApplyFilterAtOnce = false;
 };
 

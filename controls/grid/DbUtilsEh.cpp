@@ -415,6 +415,16 @@ bool DefaultGridLocateText(TCustomDBGridEh* Grid, const WideString& FieldName, c
             ds->Next();
         }
     };
+    // Columns whose display text is the field's own are read straight from the field.
+    std::vector<db::TField*> plainFields(static_cast<size_t>(n), nullptr);
+    for (int i = 0; i < n && display; ++i) {
+        TColumnEh* c = cols->Items(i);
+        db::TField* f = c->Field();
+        const bool memo = f && (f->DataType() == db::ftMemo || f->DataType() == db::ftWideMemo);
+        if (f && !c->HasKeyList() && c->DisplayFormat().empty() && !(memo && Grid->DrawMemoText()) &&
+            c->CellKind() != cckImage && c->CellKind() != cckLookup)
+            plainFields[static_cast<size_t>(i)] = f;
+    }
     bool found = false;
     ds->DisableControls();
     rtl::TryFinally(
@@ -429,7 +439,8 @@ bool DefaultGridLocateText(TCustomDBGridEh* Grid, const WideString& FieldName, c
             while (!(up ? ds->Bof() : ds->Eof())) {
                 TColumnEh* c = cols->Items(pos);
                 AnsiString cell;
-                if (display) cell = c->KeyListDisplayText();
+                if (db::TField* plain = plainFields[static_cast<size_t>(pos)]) cell = plain->DisplayText();
+                else if (display) cell = c->KeyListDisplayText();
                 else if (db::TField* f = c->Field()) cell = f->Text();
                 if (caseInsensitive) cell = rtl::AnsiUpperCase(cell);
                 if (TextMatches(cell, text, MatchType)) {

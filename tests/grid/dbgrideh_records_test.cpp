@@ -618,3 +618,26 @@ TEST_F(StyleTest, SelectedIndicatorCellIsDarkGreyOnWhite) {
 
 }  // namespace
 }  // namespace gridtest
+
+namespace gridtest {
+namespace {
+
+TEST_F(RecordsTest, WidthsFromTheDataTakeTheWidestTextAndKeepThePosition) {
+    Make(12);
+    DS()->MoveBy(4);
+    TColumnEh* name = Grid->Columns()->Items(1);
+    Grid->FitColumnWidth(name);
+    int widest = 0;
+    for (int i = 1; i <= 12; ++i)
+        widest = std::max(widest, ui::FixedTextExtent(Cyr("Запись ") + std::to_string(i), name->Font()->Data()).cx);
+    EXPECT_EQ(name->Width(), widest + 4);
+    EXPECT_EQ(DS()->RecNo(), 5);
+    // Inactive: titles only, nothing assigned.
+    DS()->Close();
+    const int before = name->Width();
+    Grid->FitColumnWidth(name);
+    EXPECT_EQ(name->Width(), before);
+}
+
+}  // namespace
+}  // namespace gridtest
