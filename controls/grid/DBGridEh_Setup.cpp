@@ -67,26 +67,18 @@ struct TGridResources {
         Indicators = rtl::Adopt(rtl::Create<ui::TImageList>(nullptr));
         Indicators->SetSize(6, 11);
         Indicators->AddMasked(ArrowGlyph(White).get(), White);
-        Indicators->AddMasked(Glyph({"......", "##.##.", "..#...", "..#...", "..#...", "..#...", "..#...", "..#...",
-                                     "..#...", "##.##.", "......"},
-                                    White)
-                                  .get(),
-                              White);
-        Indicators->AddMasked(Glyph({"......", "......", "..#...", "#.#.#.", ".###..", "#####.", ".###..", "#.#.#.",
-                                     "..#...", "......", "......"},
-                                    White)
-                                  .get(),
-                              White);
-        Indicators->AddMasked(Glyph({"......", "......", "......", "......", "..##..", "..##..", "......", "......",
-                                     "......", "......", "......"},
-                                    White)
-                                  .get(),
-                              White);
-        Indicators->AddMasked(Glyph({"......", "#.....", "##....", "###...", "####..", "#####.", "####..", "###...",
-                                     "##....", "#.....", "......"},
-                                    White)
-                                  .get(),
-                              White);
+        // Editing, inserting, multi-dot and multi-arrow.
+        static const std::initializer_list<const char*> Others[] = {
+            {"......", "##.##.", "..#...", "..#...", "..#...", "..#...", "..#...", "..#...", "..#...", "##.##.",
+             "......"},
+            {"......", "......", "..#...", "#.#.#.", ".###..", "#####.", ".###..", "#.#.#.", "..#...", "......",
+             "......"},
+            {"......", "......", "......", "......", "..##..", "..##..", "......", "......", "......", "......",
+             "......"},
+            {"......", "#.....", "##....", "###...", "####..", "#####.", "####..", "###...", "##....", "#.....",
+             "......"},
+        };
+        for (const auto& rows : Others) Indicators->AddMasked(Glyph(rows, White).get(), White);
         Indicators->AddMasked(ArrowGlyph(Teal).get(), Teal);
 
         SortMarkers = rtl::Adopt(rtl::Create<ui::TImageList>(nullptr));
