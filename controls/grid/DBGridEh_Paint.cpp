@@ -1,0 +1,495 @@
+// The data grid's paint cycle, cell frames and backgrounds, the indicator column and the drawing
+// helpers the cell painters share.
+#include <algorithm>
+
+#include "controls/grid/DBGridEh_PaintPrims.h"
+#include "framework/ui/Themes.h"
+
+namespace grid {
+
+using ui::TCanvas;
+using ui::TColor;
+
+namespace paint {
+
+AnsiString CutTextToWidth(const AnsiString& Text, TCanvas* Canvas, int MaxWidth) {
+    if (Canvas->TextWidth(Text) <= MaxWidth) return Text;
+    size_t n = Text.size();
+    while (n > 0) {
+        --n;
+        AnsiString cut = Text.substr(0, n) + "...";
+        if (Canvas->TextWidth(cut) <= MaxWidth) return cut;
+    }
+    return AnsiString();
+}
+
+void WriteCellText(TCanvas* Canvas, const TRect& Rect, bool FillRect, int DX, int DY, const AnsiString& Text,
+                   TAlignment Alignment, TTextLayout Layout, bool WordWrap, bool EndEllipsis, int LeftMargin,
+                   int RightMargin) {
+    ui::TBrush* brush = Canvas->Brush();
+    const TColor brushColor = brush->Color();
+    const ui::TBrushStyle brushStyle = brush->Style();
+    if (WordWrap || LeftMargin != 0 || RightMargin != 0) {
+        if (FillRect) Canvas->FillRect(Rect);
+        else brush->SetStyle(ui::bsClear);
+        unsigned flags = ui::DT_NOPREFIX | (WordWrap ? ui::DT_WORDBREAK : ui::DT_SINGLELINE);
+        if (EndEllipsis) flags |= ui::DT_END_ELLIPSIS;
+        if (Alignment == db::taRightJustify) flags |= ui::DT_RIGHT;
+        else if (Alignment == db::taCenter) flags |= ui::DT_CENTER;
+        TRect r{Rect.Left + DX + LeftMargin, Rect.Top + DY, Rect.Right - DX - RightMargin, Rect.Bottom - DY};
+        if (Layout != editors::tlTop) {
+            TRect calc = r;
+            const int h = Canvas->TextRect(calc, Text, flags | ui::DT_CALCRECT);
+            if (Layout == editors::tlCenter) r.Top = r.Top + (r.Bottom - r.Top) / 2 - h / 2;
+            else r.Top = r.Bottom - h;
+        }
+        if (DX > 0) ++r.Bottom;
+        const int saved = Canvas->SaveDC();
+        Canvas->IntersectClipRect(Rect);
+        Canvas->TextRect(r, Text, flags);
+        Canvas->RestoreDC(saved);
+    } else {
+        const AnsiString text = EndEllipsis ? CutTextToWidth(Text, Canvas, Rect.Width() - DX) : Text;
+        const int width = Canvas->TextWidth(text);
+        int x;
+        if (Alignment == db::taLeftJustify) x = Rect.Left + DX;
+        else if (Alignment == db::taRightJustify) x = Rect.Right - width - 3;
+        else x = Rect.Left < Rect.Right ? Rect.Left + (Rect.Right - Rect.Left) / 2 - width / 2 : 0;
+        int y = Rect.Top;
+        if (Layout != editors::tlTop) {
+            const int h = Canvas->TextHeight(text);
+            if (h < Rect.Height() - DY) {
+                if (Layout == editors::tlCenter) y = (Rect.Top + Rect.Bottom - h) / 2 - DY;
+                else y = Rect.Bottom - h - DY;
+            }
+        }
+        if (!FillRect) brush->SetStyle(ui::bsClear);
+        Canvas->TextRect(Rect, x, y + DY, text);
+    }
+    if (!FillRect) {
+        brush->SetColor(brushColor);
+        brush->SetStyle(brushStyle);
+    }
+}
+
+void DrawSortGlyph(TCanvas* Canvas, int X, int Y, TSortMarkerEh Marker, TColor Color) {
+    if (Marker == smNoneEh) return;
+    // A triangle 9 wide and 5 high, centred in the glyph box.
+    const int top = Y + 2, bottom = Y + 6;
+    std::vector<ui::TPoint> pts;
+    if (Marker == smDownEh) pts = {{X + 1, top}, {X + 9, top}, {X + 5, bottom}};
+    else pts = {{X + 1, bottom}, {X + 9, bottom}, {X + 5, top}};
+    ui::TPen* pen = Canvas->Pen();
+    ui::TBrush* brush = Canvas->Brush();
+    const TColor penColor = pen->Color(), brushColor = brush->Color();
+    const ui::TBrushStyle brushStyle = brush->Style();
+    pen->SetColor(Color);
+    brush->SetColor(Color);
+    brush->SetStyle(ui::bsSolid);
+    Canvas->Polygon(pts);
+    pen->SetColor(penColor);
+    brush->SetColor(brushColor);
+    brush->SetStyle(brushStyle);
+}
+
+ui::TFont* SortMarkerFont() {
+    static rtl::TOwnedPtr<ui::TFont> font = [] {
+        rtl::TOwnedPtr<ui::TFont> f(rtl::Create<ui::TFont>());
+        f->SetHeight(-9);
+        return f;
+    }();
+    return font.get();
+}
+
+TCellKind CellKindOf(TColumnEh* Column) {
+    if (Column->ImageList() && !Column->ShowImageAndText()) return ckImage;
+    if (Column->Checkboxes()) return ckCheckBox;
+    if (Column->HasKeyList() && Column->HasPickList()) return ckKeyPickList;
+    db::TField* f = Column->Field();
+    if (f && f->IsBlob()) {
+        TCustomDBGridEh* g = Column->Grid();
+        const bool memo = f->DataType() == db::ftMemo || f->DataType() == db::ftWideMemo;
+        if (g && !(memo && g->DrawMemoText())) return ckGraphic;
+    }
+    return ckText;
+}
+
+AnsiString DisplayTextOf(TColumnEh* Column) {
+    db::TField* f = Column->Field();
+    if (!f) return AnsiString();
+    if (Column->HasKeyList() && Column->HasPickList()) {
+        rtl::TStrings* picks = Column->PickList();
+        int i = Column->KeyList()->IndexOf(f->Text());
+        if (i < 0 || i >= picks->Count()) i = Column->NotInKeyListIndex();
+        return i >= 0 && i < picks->Count() ? picks->Strings(i) : AnsiString();
+    }
+    return f->DisplayText();
+}
+
+namespace {
+bool InList(const AnsiString& Line, const AnsiString& Text) {
+    size_t start = 0;
+    while (start <= Line.size()) {
+        const size_t end = std::min(Line.find(';', start), Line.size());
+        if (Line.compare(start, end - start, Text) == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
+}  // namespace
+
+ui::TCheckBoxState CheckboxStateOf(TColumnEh* Column) {
+    db::TField* f = Column->Field();
+    if (!f) return ui::TCheckBoxState::cbUnchecked;
+    if (Column->HasKeyList()) {
+        rtl::TStrings* keys = Column->KeyList();
+        const AnsiString text = f->Text();
+        if (InList(keys->Strings(0), text)) return ui::TCheckBoxState::cbChecked;
+        if (keys->Count() > 1 && InList(keys->Strings(1), text)) return ui::TCheckBoxState::cbUnchecked;
+        return ui::TCheckBoxState::cbGrayed;
+    }
+    if (f->IsNull()) return ui::TCheckBoxState::cbGrayed;
+    try {
+        return f->AsBoolean() ? ui::TCheckBoxState::cbChecked : ui::TCheckBoxState::cbUnchecked;
+    } catch (const rtl::Exception&) {
+        return ui::TCheckBoxState::cbGrayed;
+    }
+}
+
+int ImageIndexOf(TColumnEh* Column) {
+    db::TField* f = Column->Field();
+    if (!f || !Column->ImageList()) return -1;
+    if (Column->HasKeyList()) {
+        const int i = Column->KeyList()->IndexOf(f->Text());
+        return i >= 0 ? i : Column->NotInKeyListIndex();
+    }
+    try {
+        return f->IsNull() ? -1 : f->AsInteger();
+    } catch (const rtl::Exception&) {
+        return -1;
+    }
+}
+
+}  // namespace paint
+
+// ---------------------------------------------------------------------------------------------
+// Paint cycle
+
+void TCustomDBGridEh::Paint() {
+    if (PaintLocked()) return;
+    // Themed headers flicker when painted straight to the window; once wanted, buffering stays.
+    if (!Flat() && ui::ThemeServices().ThemesEnabled() && TitlesVisible()) FDoubleBufferedPaint = true;
+    bool hides = false;
+    for (int i = 0; i < FColumns->Count() && !hides; ++i) hides = FColumns->Items(i)->HideDuplicates();
+    if (hides) {
+        const size_t rows = static_cast<size_t>(std::max(VisibleDataRowCount(), 0) + 2);
+        FDuplicateLineFlags.assign(static_cast<size_t>(FColumns->Count()), std::vector<bool>(rows, false));
+    } else {
+        FDuplicateLineFlags.clear();
+    }
+    TCustomGridEh::Paint();
+}
+
+bool TCustomDBGridEh::IsCurrentDataRow(int DataRow) const {
+    return DataRow == (FSavedActiveRecord >= 0 ? FSavedActiveRecord : FDataLink->ActiveRecord());
+}
+
+bool TCustomDBGridEh::GridOrEditorFocused() const {
+    if (Focused()) return true;
+    TInplaceEdit* ed = InplaceEditor();
+    return ed && ed->Focused();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Frames and backgrounds
+
+bool TCustomDBGridEh::IsCellDrawn3D(int ACol, int ARow, TGridDrawState State) const {
+    const int c = ACol - FIndicatorColCount;
+    const int r = ARow - TitleRowCount();
+    bool result = false;
+    const int dataRows = DataRowCount();
+    if (State.Contains(gdFixed) && FOptionsEh.Contains(dghFixed3D) && (c < 0 || r < 0)) result = true;
+    else if (FOptionsEh.Contains(dghFooter3D) && FFooterRowCount > 0 && r >= dataRows) result = true;
+    else if (FOptionsEh.Contains(dghData3D) && !State.Contains(gdFixed) && r < dataRows) result = true;
+    else if (FOptionsEh.Contains(dghFrozen3D) && c >= 0 && r >= 0 && c < FFrozenCols && r < dataRows) result = true;
+    if (result && r == -1 && c >= 0 && FilterRowVisible() && c < FColumns->Count() &&
+        FColumns->Items(c)->STFilter()->Visible())
+        result = false;
+    return result;
+}
+
+bool TCustomDBGridEh::IsCellThemed(int, int, bool Drawn3D) const {
+    return editors::ThemesActive() && !Flat() && Drawn3D;
+}
+
+void TCustomDBGridEh::FillCellBackground(bool Themed, const TRect& ARect, bool Drawn3D, const TRect& ClipRect,
+                                         bool Highlighted, bool Pressed) {
+    TCanvas* C = Canvas();
+    const bool clipped = ClipRect.Width() > 0 && ClipRect.Height() > 0;
+    if (Themed && Drawn3D) {
+        if (Flat()) {
+            editors::FillGradientVertical(C, clipped ? ClipRect : ARect,
+                                          ui::MixColors(ui::clBtnFace, ui::clWhite, 10),
+                                          ui::MixColors(ui::clBtnFace, ui::clBlack, 5));
+            C->Brush()->SetStyle(ui::bsClear);
+        } else {
+            C->FillRect(clipped ? ClipRect : ARect);
+            const auto detail = ui::TThemeServices::GetElementDetails((Highlighted || Pressed) ? ui::ttbButtonPressed
+                                                                                                : ui::ttbButtonHot);
+            ui::ThemeServices().DrawElement(C, detail, ARect, clipped ? &ClipRect : nullptr);
+        }
+    } else if (Flat() && editors::ThemesActive() && Drawn3D) {
+        editors::FillGradientVertical(C, clipped ? ClipRect : ARect, ui::clBtnHighlight, C->Brush()->Color());
+    } else {
+        C->FillRect(clipped ? ClipRect : ARect);
+    }
+}
+
+void TCustomDBGridEh::DrawCellFrame(const TRect& ARect, bool RightEdge, bool LeftEdge, bool Highlighted,
+                                    bool Pressed) {
+    TCanvas* C = Canvas();
+    TRect r = ARect;
+    const unsigned edge = (Highlighted || Pressed) ? ui::BDR_SUNKENINNER : ui::BDR_RAISEDINNER;
+    if (!Flat()) {
+        if (RightEdge && LeftEdge) {
+            ui::DrawEdge(C, r, edge, ui::BF_RECT);
+        } else {
+            ui::DrawEdge(C, r, edge, LeftEdge ? ui::BF_TOPLEFT : ui::BF_TOP);
+            r = ARect;
+            ui::DrawEdge(C, r, edge, RightEdge ? ui::BF_BOTTOMRIGHT : ui::BF_BOTTOM);
+        }
+        return;
+    }
+    ui::TPen* pen = C->Pen();
+    const TColor penColor = pen->Color();
+    pen->SetColor(C->Brush()->Color());
+    C->MoveTo(ARect.Left, ARect.Bottom - 1);
+    C->LineTo(ARect.Right, ARect.Bottom - 1);
+    if (RightEdge) {
+        C->MoveTo(ARect.Right - 1, ARect.Top);
+        C->LineTo(ARect.Right - 1, ARect.Bottom);
+    }
+    pen->SetColor(penColor);
+    ui::DrawEdge(C, r, edge, LeftEdge ? ui::BF_TOPLEFT : ui::BF_TOP);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Indicator column
+
+namespace {
+// Inner rectangle of a cell by its frame kind.
+TRect InnerCellRect(const TRect& R, bool Themed, bool Drawn3D, bool Flat) {
+    if (Themed) return TRect{R.Left - 1, R.Top - 1, R.Right + 1, R.Bottom + 1};
+    if (Drawn3D) {
+        if (Flat) return TRect{R.Left + 1, R.Top + 1, R.Right, R.Bottom};
+        return TRect{R.Left + 1, R.Top + 1, R.Right - 1, R.Bottom - 1};
+    }
+    return R;
+}
+}  // namespace
+
+void TCustomDBGridEh::DrawIndicatorCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State,
+                                        const TRect& ARect) {
+    TCanvas* C = Canvas();
+    C->Brush()->SetColor(FixedColor());
+    const bool is3D = IsCellDrawn3D(ACol, ARow, State);
+    const bool themed = IsCellThemed(ACol, ARow, is3D);
+    const TRect inner = InnerCellRect(ARect, themed, is3D, Flat());
+    const bool recNo = FOptionsEh.Contains(dghShowRecNo);
+    int glyphWidth = FOptions.Contains(dgIndicator) ? 11 : 0;
+    int glyphShift = 1;
+    if (recNo) {
+        if (glyphWidth == 11) glyphWidth = 9;
+        glyphShift = 0;
+    }
+    bool highlighted = false;
+    bool pressed = false;
+    TColor color = FixedColor();
+    auto writeNumber = [&](int Number, bool Empty) {
+        ui::TFont* f = C->Font();
+        f->SetSize(f->Size() - 1);
+        const AnsiString text = (Number < 1 || Empty) ? AnsiString() : AnsiString(std::to_string(Number));
+        paint::WriteCellText(C, TRect{ARect.Left, ARect.Top, ARect.Right - glyphWidth, ARect.Bottom}, false, 0, 0,
+                             text, db::taCenter, editors::tlCenter, true, false);
+    };
+
+    if (Area.RowArea == rcaTitle) {
+        if (FSelectionType == gstAll) highlighted = GetSelectedFixedCellColors(ACol, ARow, C->Font(), color, true, Area);
+        C->Brush()->SetColor(color);
+        pressed = FPressedTitleCol == ACol && FTitleBtnDown;
+        FillCellBackground(themed, inner, is3D, TRect{}, highlighted, pressed);
+    } else if (Area.RowArea == rcaData && FDataLink->Active()) {
+        db::TDataSet* ds = DataSet();
+        const int active = FDataLink->ActiveRecord();
+        const bool current = Area.DataRow == active;
+        bool selected = false;
+        int recNoValue = 0;
+        if (Area.DataRow < FDataLink->RecordCount()) {
+            paint::TRecordSwitch sw(FDataLink.get(), Area.DataRow, FRecordSwitchCount);
+            selected = FOptions.Contains(dgMultiSelect) &&
+                       (FSelectionType == gstRecordBookmarks || FSelectionType == gstAll) &&
+                       FSelectedRecords->CurrentRowSelected();
+            recNoValue = ds->RecNo();
+        }
+        C->SetFont(Font());
+        if (current && editors::ThemesActive()) color = ui::MixColors(color, ui::clBlack, 10);
+        if (selected) highlighted = GetSelectedFixedCellColors(ACol, ARow, C->Font(), color, true, Area);
+        C->Brush()->SetColor(color);
+        FillCellBackground(themed, inner, is3D, TRect{}, highlighted, false);
+        if (FOptions.Contains(dgIndicator) && current) {
+            int kind = 0;
+            if (ds->State() == db::dsEdit) kind = 2;
+            else if (ds->State() == db::dsInsert) kind = 3;
+            else if (ds->State() == db::dsBrowse) kind = selected ? 1 : 0;
+            DrawIndicatorGlyph(kind, glyphShift, TRect{ARect.Right - glyphWidth, ARect.Top, ARect.Right, ARect.Bottom});
+        }
+        if (recNo) writeNumber(recNoValue, current && ds->State() == db::dsInsert);
+    } else {
+        if (FSelectionType == gstAll) highlighted = GetSelectedFixedCellColors(ACol, ARow, C->Font(), color, true, Area);
+        C->Brush()->SetColor(color);
+        FillCellBackground(themed, inner, is3D, TRect{}, highlighted, false);
+        if (recNo && Area.RowArea == rcaFooter && Area.DataRow == 0) {
+            C->SetFont(Font());
+            writeNumber(FDataLink->Active() ? DataSet()->RecordCount() : 0, false);
+        }
+    }
+    if (is3D && !themed) {
+        C->Brush()->SetColor(color);
+        DrawCellFrame(ARect, !(Flat() && editors::ThemesActive()), true, highlighted, pressed);
+    }
+}
+
+void TCustomDBGridEh::DrawIndicatorGlyph(int Kind, int XOffset, const TRect& ARect) {
+    if (Kind < 0 || Kind > 4) return;
+    TCanvas* C = Canvas();
+    const int x = XOffset + (ARect.Left + ARect.Right - paint::IndicatorGlyphWidth) / 2;
+    const int y = (ARect.Top + ARect.Bottom - paint::IndicatorGlyphHeight) / 2;
+    if (editors::ThemesActive() && (Kind == 0 || Kind == 1 || Kind == 4)) {
+        ui::TPoint pts[22];
+        for (int k = 0; k <= 10; ++k) {
+            const int right = k <= 5 ? k : (k <= 9 ? 10 - k : 0);
+            pts[2 * k] = {0, k};
+            pts[2 * k + 1] = {right + 1, k};
+        }
+        TColor base = ui::cl3DDkShadow, dark = ui::MixColors(ui::cl3DDkShadow, ui::clBlack, 30);
+        if (Kind == 1) {
+            base = ui::clWhite;
+            dark = ui::MixColors(ui::clWhite, ui::clBlack, 7);
+        } else if (Kind == 4) {
+            base = dark = ui::clHighlight;
+        }
+        editors::DrawGradientSegments(C, ui::TPoint{x, y}, pts, dark, base, 21);
+        return;
+    }
+    // Unthemed glyphs: an arrow for browsing, a pencil-like bar for editing, a star-like cross for inserting.
+    ui::TPen* pen = C->Pen();
+    ui::TBrush* brush = C->Brush();
+    const TColor penColor = pen->Color(), brushColor = brush->Color();
+    const ui::TBrushStyle style = brush->Style();
+    pen->SetColor(Kind == 1 ? ui::clWhite : ui::clBlack);
+    brush->SetColor(pen->Color());
+    brush->SetStyle(ui::bsSolid);
+    if (Kind == 2) {
+        C->Polygon({{x + 1, y + 1}, {x + 4, y + 1}, {x + 4, y + 8}, {x + 2, y + 10}, {x + 1, y + 8}});
+    } else if (Kind == 3) {
+        C->MoveTo(x, y + 5);
+        C->LineTo(x + 6, y + 5);
+        C->MoveTo(x + 3, y + 2);
+        C->LineTo(x + 3, y + 9);
+    } else {
+        C->Polygon({{x, y}, {x + 5, y + 5}, {x, y + 10}});
+    }
+    pen->SetColor(penColor);
+    brush->SetColor(brushColor);
+    brush->SetStyle(style);
+}
+
+void TCustomDBGridEh::DrawDropDownSign(bool Highlighted, const TRect& ARect) {
+    TCanvas* C = Canvas();
+    const TColor base = Highlighted ? ui::clWhite : ui::cl3DDkShadow;
+    const int x = (ARect.Left + ARect.Right - 7) / 2 + 1;
+    const int y = (ARect.Top + ARect.Bottom - 7) / 2;
+    if (editors::ThemesActive()) {
+        ui::TPoint pts[8];
+        for (int i = 0; i < 4; ++i) {
+            pts[2 * i] = {i, i};
+            pts[2 * i + 1] = {8 - i, i};
+        }
+        editors::DrawGradientSegments(C, ui::TPoint{x, y}, pts, ui::MixColors(base, ui::clBlack, Highlighted ? 7 : 30),
+                                      base, 7);
+    } else {
+        paint::DrawSortGlyph(C, (ARect.Left + ARect.Right - paint::SortGlyphWidth) / 2,
+                             (ARect.Top + ARect.Bottom - paint::SortGlyphHeight) / 2, smDownEh, base);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Colour rules
+
+bool TCustomDBGridEh::GetSelectedFixedCellColors(int, int, ui::TFont* AFont, TColor& Color, bool Selected,
+                                                 const TCellAreaEh& Area) {
+    if (!Selected) return false;
+    if (Area.ColArea == ccaIndicator || Area.RowArea == rcaTitle || Area.RowArea == rcaFilter) {
+        Color = ui::TColor(4210752);
+        AFont->SetColor(ui::clWhite);
+        return true;
+    }
+    if (Area.RowArea == rcaFooter) {
+        if (GridOrEditorFocused()) {
+            Color = ui::clHighlight;
+            AFont->SetColor(ui::clHighlightText);
+        } else {
+            Color = ui::clBtnFace;
+        }
+        return true;
+    }
+    return false;
+}
+
+bool TCustomDBGridEh::IsCellSelected(int ACol, int, int DataCol) {
+    if (FSelectionType == gstAll) return true;
+    if (ACol < FIndicatorColCount) return false;
+    (void)DataCol;
+    return false;
+}
+
+bool TCustomDBGridEh::GetDataCellHighlight(int DataCol, int DataRow, ui::TFont* AFont, TColor& Color,
+                                           TGridDrawState State) {
+    const bool linkActive = FDataLink->Active();
+    bool selected = false;
+    if (linkActive) {
+        if (FSelectionType == gstAll) selected = true;
+        else if (FSelectionType == gstRecordBookmarks) selected = FSelectedRecords->CurrentRowSelected();
+    }
+    const bool currentRow = linkActive && IsCurrentDataRow(DataRow);
+    const bool currentCol = DataToGridCol(DataCol) == Col();
+    bool stateSelected = State.Contains(gdSelected);
+    bool rowHighlight = false;
+    bool highlighted = false;
+    if (!selected) {
+        const bool highlight = Focused() && FOptionsEh.Contains(dghHighlightFocus);
+        if (FOptionsEh.Contains(dghRowHighlight) && currentRow && !currentCol && FSelectionType == gstNon) {
+            rowHighlight = true;
+            stateSelected = true;
+        }
+        const bool candidate = stateSelected || (currentRow && FOptions.Contains(dgRowSelect));
+        const bool shown = FOptions.Contains(dgAlwaysShowSelection) || highlight || rowHighlight;
+        highlighted = candidate && shown && (FUpdateNesting == 0 || FOptions.Contains(dgRowSelect));
+    } else {
+        highlighted = true;
+    }
+    if (!highlighted) return false;
+    if (GridOrEditorFocused()) {
+        Color = ui::clHighlight;
+        AFont->SetColor(ui::clHighlightText);
+    } else if (currentRow && (currentCol || FOptions.Contains(dgRowSelect)) &&
+               (FOptions.Contains(dgAlwaysShowSelection) || rowHighlight)) {
+        Color = ui::clBtnShadow;
+        AFont->SetColor(ui::clHighlightText);
+    } else {
+        Color = ui::clBtnFace;
+    }
+    return true;
+}
+
+}  // namespace grid

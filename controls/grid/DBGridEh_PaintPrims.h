@@ -1,0 +1,57 @@
+// Small drawing helpers shared by the data grid's painters: cell text placement, the sort-marker
+// and indicator glyphs, the temporary switch of the data link's active record, and what a column
+// shows for the record being painted.
+#pragma once
+
+#include "controls/grid/DBGridEh.h"
+
+namespace grid::paint {
+
+inline constexpr int SortGlyphWidth = 10;
+inline constexpr int SortGlyphHeight = 9;
+inline constexpr int IndicatorGlyphWidth = 6;
+inline constexpr int IndicatorGlyphHeight = 11;
+
+// Text in Rect offset by DX/DY; single lines are placed by alignment, wrapped text goes through
+// the block path with its margins (negative margins lay the text out beyond Rect, clipped to it).
+void WriteCellText(ui::TCanvas* Canvas, const TRect& Rect, bool FillRect, int DX, int DY, const AnsiString& Text,
+                   TAlignment Alignment, TTextLayout Layout, bool WordWrap, bool EndEllipsis, int LeftMargin = 0,
+                   int RightMargin = 0);
+// The longest start of Text that fits MaxWidth with "..." appended (Text itself when it fits).
+AnsiString CutTextToWidth(const AnsiString& Text, ui::TCanvas* Canvas, int MaxWidth);
+// The sort-direction glyph (smDownEh or smUpEh) with its top-left corner at (X, Y).
+void DrawSortGlyph(ui::TCanvas* Canvas, int X, int Y, TSortMarkerEh Marker, ui::TColor Color);
+// The font sort numbers are written in.
+ui::TFont* SortMarkerFont();
+
+// How a column's data cells show their value.
+enum TCellKind { ckText, ckKeyPickList, ckCheckBox, ckImage, ckGraphic };
+TCellKind CellKindOf(TColumnEh* Column);
+// The text a cell shows for the active record (a key list maps the value to its pick-list entry).
+AnsiString DisplayTextOf(TColumnEh* Column);
+ui::TCheckBoxState CheckboxStateOf(TColumnEh* Column);
+int ImageIndexOf(TColumnEh* Column);
+
+// Makes a data row the data link's active record for the life of the object.
+class TRecordSwitch {
+public:
+    TRecordSwitch(db::TDataLink* Link, int DataRow, int64_t& Counter) : FLink(Link), FSaved(Link->ActiveRecord()) {
+        if (DataRow != FSaved) {
+            FLink->SetActiveRecord(DataRow);
+            ++Counter;
+        }
+    }
+    ~TRecordSwitch() {
+        if (FLink->ActiveRecord() != FSaved) FLink->SetActiveRecord(FSaved);
+    }
+    TRecordSwitch(const TRecordSwitch&) = delete;
+    TRecordSwitch& operator=(const TRecordSwitch&) = delete;
+    // The link's active record before the switch.
+    int Saved() const noexcept { return FSaved; }
+
+private:
+    db::TDataLink* FLink;
+    int FSaved;
+};
+
+}  // namespace grid::paint
