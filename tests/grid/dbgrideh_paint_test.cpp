@@ -152,5 +152,225 @@ TEST_F(JournalPaint, DrawsCaptionsGroupsListsCheckBoxesAndRowColours) {
     EXPECT_EQ(glyphs, 1);
 }
 
+TEST_F(JournalPaint, AnEventThatRaisesLeavesTheActiveRecordAndAPaintNeverMovesTheDataset) {
+    store::TMemDataSet* ds = People.DS.get();
+    ds->Next();
+    int scrolls = 0;
+    ds->AfterScroll = [&](db::TDataSet*) { ++scrolls; };
+    const int recNo = ds->RecNo();
+    const int active = Grid->DataLink()->ActiveRecord();
+    const int64_t before = Grid->RecordSwitchCount();
+    PaintAll();
+    EXPECT_GT(Grid->RecordSwitchCount(), before);
+    EXPECT_EQ(ds->RecNo(), recNo);
+    EXPECT_EQ(Grid->DataLink()->ActiveRecord(), active);
+    Grid->OnGetCellParams = [this](rtl::TObject*, TColumnEh*, ui::TFont*, ui::TColor&, TGridDrawState) {
+        if (F("id")->AsInteger() == 30) throw rtl::Exception("boom");
+    };
+    try {
+        PaintAll();
+    } catch (const rtl::Exception&) {
+    }
+    EXPECT_EQ(ds->RecNo(), recNo);
+    EXPECT_EQ(Grid->DataLink()->ActiveRecord(), active);
+    EXPECT_EQ(F("id")->AsInteger(), 20);
+    EXPECT_EQ(scrolls, 0);
+}
+
+TEST_F(JournalPaint, RowsBeyondTheRecordsAreOnlyFilled) {
+    PaintAll();
+    // Three records in four rows: the last row has fills and no text.
+    for (int c = 1; c < Grid->ColCount(); ++c) {
+        EXPECT_TRUE(TextsIn(c, 4).empty()) << c;
+        EXPECT_FALSE(FillsOf(c, 4).empty()) << c;
+    }
+}
+
+TEST_F(JournalPaint, ImageAndCheckBoxHintsStayInsideThePickList) {
+    // cid 2 sits at KeyList position 1; a PickList of one entry has nothing there.
+    Col(3)->SetImageList(nullptr);
+    Col(3)->PickList()->SetText(Cyr("Тула"));
+    EXPECT_EQ(Grid->CellHintText(Col(3)), "");
+    Col(4)->PickList()->SetText("no\nyes");
+    // Record 1 has flag "1": checked, ordinal 1.
+    EXPECT_EQ(Grid->CellHintText(Col(4)), "yes");
+    Col(4)->PickList()->SetText("no");
+    EXPECT_EQ(Grid->CellHintText(Col(4)), "");
+    EXPECT_EQ(Grid->CellHintText(Col(1)), Cyr("Анна"));
+}
+
+// The sort-marker area of a non-Flat grid without themes, where the outer and inner right edges meet.
+class SortMarkerArea : public GridPaintTest {
+protected:
+    void SetUp() override {
+        GridPaintTest::SetUp();
+        ui::ThemeServices().SetThemesEnabled(false);
+        TDBGridEhOptions eh = Grid->OptionsEh();
+        eh.Include(dghMultiSortMarking);
+        Grid->SetOptionsEh(eh);
+        Form->SetBounds(0, 0, 800, 400);
+        Grid->SetBounds(10, 10, 700, 200);
+        Bind({u"id", u"name", u"born"});
+        ShowRows(3);
+    }
+    struct TArea {
+        bool Glyph = false;
+        int GlyphRight = 0;  // the glyph box's right edge
+        bool Number = false;
+        int NumberLeft = 0;
+        int NumberWidth = 0;
+    };
+    TArea AreaOf(int GridCol) {
+        TArea a;
+        const TRect cell = CellRect(GridCol, 0);
+        for (const TDrawRecord* r : Surface()->OfKind(TDrawOp::Polygon))
+            if (r->Points[0].X >= cell.Left && r->Points[0].X < cell.Right && r->Points[0].Y < cell.Bottom) {
+                a.Glyph = true;
+                a.GlyphRight = r->Points[0].X - 1 + 10;
+            }
+        for (const TDrawRecord* r : Surface()->OfKind(TDrawOp::Text))
+            if (r->Rect.Left >= cell.Left && r->Rect.Left < cell.Right && r->Rect.Top < cell.Bottom &&
+                !r->Text.empty() && std::all_of(r->Text.begin(), r->Text.end(), ::isdigit)) {
+                a.Number = true;
+                a.NumberLeft = r->Rect.Left;
+                a.NumberWidth = r->Rect.Width();
+            }
+        return a;
+    }
+};
+
+TEST_F(SortMarkerArea, OneMarkedColumnHasNoNumberAndTwoGetTheirIndexes) {
+    Col(1)->Title()->SetSortMarker(smDownEh);
+    Grid->RebuildSortMarkedColumnList();
+    PaintAll();
+    TArea a = AreaOf(2);
+    EXPECT_TRUE(a.Glyph);
+    EXPECT_FALSE(a.Number);
+    EXPECT_EQ(a.GlyphRight, CellRect(2, 0).Right - 1 - 2);
+
+    Col(1)->Title()->SetSortIndex(1);
+    Col(2)->Title()->SetSortMarker(smUpEh);
+    Col(2)->Title()->SetSortIndex(2);
+    Grid->RebuildSortMarkedColumnList();
+    ASSERT_EQ(Grid->SortMarkedColumnList()->Count(), 2);
+    PaintAll();
+    for (int c : {2, 3}) {
+        a = AreaOf(c);
+        ASSERT_TRUE(a.Glyph && a.Number) << c;
+        // The number ends 2 pixels left of the inner right; the glyph ends where it begins.
+        EXPECT_EQ(a.NumberLeft + a.NumberWidth, CellRect(c, 0).Right - 1 - 2) << c;
+        EXPECT_EQ(a.GlyphRight, a.NumberLeft) << c;
+    }
+}
+
+TEST_F(SortMarkerArea, ANarrowColumnLosesItsGlyphThenItsNumber) {
+    Col(1)->Title()->SetSortMarker(smDownEh);
+    Col(1)->Title()->SetSortIndex(1);
+    Col(2)->Title()->SetSortMarker(smUpEh);
+    Col(2)->Title()->SetSortIndex(2);
+    Grid->RebuildSortMarkedColumnList();
+    struct Case {
+        int Width;
+        bool Glyph, Number;
+    };
+    for (const Case& c : {Case{60, true, true}, Case{15, false, true}, Case{3, false, false}}) {
+        Col(1)->SetWidth(c.Width);
+        PaintAll();
+        const TArea a = AreaOf(2);
+        EXPECT_EQ(a.Glyph, c.Glyph) << c.Width;
+        EXPECT_EQ(a.Number, c.Number) << c.Width;
+    }
+}
+
+// Data-cell colours: the handler's background on ordinary cells, the highlight on the current
+// cell unless kept, odd and even colours only when assigned.
+class DataCellColours : public GridPaintTest {
+protected:
+    void SetUp() override {
+        GridPaintTest::SetUp();
+        Form->SetBounds(0, 0, 800, 400);
+        Grid->SetBounds(10, 10, 700, 200);
+        Bind({u"id", u"name"});
+        ShowRows(3);
+        Grid->SetFocus();
+        Pump();
+    }
+};
+
+TEST_F(DataCellColours, HandlerBackgroundHighlightAndAlternatingRows) {
+    bool keep = false;
+    Grid->OnGetCellParams = [](rtl::TObject*, TColumnEh*, ui::TFont*, ui::TColor& Background, TGridDrawState) {
+        Background = ui::clAqua;
+    };
+    Col(0)->SetOnGetCellParams([&](TColumnEh*, bool, TColCellParamsEh* P) { P->KeepCurrentBackground = keep; });
+    const int curRow = Grid->TitleRowCount() + Grid->DataLink()->ActiveRecord();
+    Grid->SetCol(1);
+    PaintAll();
+    ASSERT_TRUE(Grid->Focused());
+    EXPECT_EQ(Rgb(FillsOf(2, curRow + 1).back()), Rgb(ui::clAqua));
+    EXPECT_EQ(Rgb(FillsOf(1, curRow).back()), Rgb(ui::clHighlight));
+    keep = true;
+    PaintAll();
+    EXPECT_EQ(Rgb(FillsOf(1, curRow).back()), Rgb(ui::clAqua));
+
+    Grid->OnGetCellParams = nullptr;
+    Col(0)->SetOnGetCellParams(nullptr);
+    PaintAll();
+    EXPECT_EQ(Rgb(FillsOf(2, curRow + 1).back()), Rgb(Grid->Color()));
+    EXPECT_EQ(Rgb(FillsOf(2, curRow + 2).back()), Rgb(Grid->Color()));
+    Grid->SetOddRowColor(ui::clLime);
+    PaintAll();
+    // Record 2 is even, record 3 odd.
+    EXPECT_EQ(Rgb(FillsOf(2, curRow + 1).back()), Rgb(Grid->Color()));
+    EXPECT_EQ(Rgb(FillsOf(2, curRow + 2).back()), Rgb(ui::clLime));
+    // A column with its own colour keeps it.
+    Col(1)->SetColor(ui::clFuchsia);
+    PaintAll();
+    EXPECT_EQ(Rgb(FillsOf(2, curRow + 2).back()), Rgb(ui::clFuchsia));
+}
+
+TEST_F(DataCellColours, HiddenDuplicatesShowTheTextOnceWithoutLinesBetween) {
+    store::TMemDataSet* ds = People.DS.get();
+    ds->First();
+    while (!ds->Eof()) {
+        ds->Edit();
+        F("name")->SetAsString(Cyr("Вера"));
+        ds->Post();
+        ds->Next();
+    }
+    ds->First();
+    Col(1)->SetHideDuplicates(true);
+    PaintAll();
+    int shown = 0;
+    for (int r = 1; r <= 3; ++r) shown += TextIn(2, r) == Cyr("Вера");
+    EXPECT_EQ(shown, 1);
+    // The two lines between the three cells are painted over in the column colour.
+    int overLines = 0;
+    const TRect cell = CellRect(2, 1);
+    for (const TDrawRecord* r : Surface()->OfKind(TDrawOp::PolyPolyline))
+        if (r->Pen.Color == Rgb(Col(1)->Color()) && r->Points.size() == 2 && r->Points[0].X == cell.Left &&
+            r->Points[0].Y == r->Points[1].Y)
+            ++overLines;
+    EXPECT_GE(overLines, 2);
+}
+
+TEST_F(GridPaintTest, APictureThatDoesNotDecodeIsDrawnEmpty) {
+    memdstest::TFixture pics({{u"id", store::mdtInt32, 4}, {u"pic", store::mdtBlob, 8}},
+                             {{Variant(1), Variant(AnsiString("not a bitmap"))}});
+    pics.DS->Open();
+    auto* src = rtl::Create<db::TDataSource>(Form);
+    src->SetDataSet(pics.DS.get());
+    Grid->Columns()->Add()->SetFieldName(u"pic");
+    Grid->SetDrawGraphicData(true);
+    Grid->SetDataSource(src);
+    ShowRows(1);
+    Surface()->Clear();
+    Grid->Invalidate();
+    EXPECT_NO_THROW(Grid->UpdateWindow());
+    EXPECT_FALSE(FillsOf(1, 1).empty());
+    EXPECT_TRUE(Surface()->OfKind(TDrawOp::Blit).empty());
+    Grid->SetDataSource(nullptr);
+}
+
 }  // namespace
 }  // namespace gridtest
