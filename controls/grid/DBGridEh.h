@@ -90,6 +90,16 @@ inline constexpr const char* STooManyColumns = "Grid requested to display more t
 }  // namespace msg
 
 // ---------------------------------------------------------------------------------------------
+// The grid's tool tips: the editors' window, with the hint font passed as data drawn in clWindowText.
+
+class TToolTipsWindow : public editors::TToolTipsWindow {
+    RTL_CLASS(TToolTipsWindow, editors::TToolTipsWindow)
+public:
+    using editors::TToolTipsWindow::TToolTipsWindow;
+    ui::TRect CalcHintRect(int MaxWidth, const AnsiString& Hint, void* Data) override;
+};
+
+// ---------------------------------------------------------------------------------------------
 // TColCellParamsEh: the parameters of one data cell, filled before it is painted or measured.
 
 class TColCellParamsEh : public rtl::TObject {

@@ -50,11 +50,12 @@ void WriteCellText(TCanvas* Canvas, const TRect& Rect, bool FillRect, int DX, in
         Canvas->RestoreDC(saved);
     } else {
         const AnsiString text = EndEllipsis ? CutTextToWidth(Text, Canvas, Rect.Width() - DX) : Text;
-        const int width = Canvas->TextWidth(text);
-        int x;
-        if (Alignment == db::taLeftJustify) x = Rect.Left + DX;
-        else if (Alignment == db::taRightJustify) x = Rect.Right - width - 3;
-        else x = Rect.Left < Rect.Right ? Rect.Left + (Rect.Right - Rect.Left) / 2 - width / 2 : 0;
+        int x = Rect.Left + DX;
+        if (Alignment != db::taLeftJustify) {
+            const int width = Canvas->TextWidth(text);
+            if (Alignment == db::taRightJustify) x = Rect.Right - width - 3;
+            else x = Rect.Left < Rect.Right ? Rect.Left + (Rect.Right - Rect.Left) / 2 - width / 2 : 0;
+        }
         int y = Rect.Top;
         if (Layout != editors::tlTop) {
             const int h = Canvas->TextHeight(text);

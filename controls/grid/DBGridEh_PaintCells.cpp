@@ -54,9 +54,10 @@ void TCustomDBGridEh::DrawDataCell(int ACol, int ARow, const TCellAreaEh& Area, 
     params->Alignment = column->Alignment();
     params->Background = background;
     params->KeepCurrentBackground = false;
-    params->Text = paint::DisplayTextOf(column);
-    params->ImageIndex = paint::ImageIndexOf(column);
-    params->CheckboxState = paint::CheckboxStateOf(column);
+    const paint::TCellKind kind = paint::CellKindOf(column);
+    params->Text = kind == paint::ckGraphic ? AnsiString() : paint::DisplayTextOf(column);
+    params->ImageIndex = kind == paint::ckImage || column->ShowImageAndText() ? paint::ImageIndexOf(column) : -1;
+    params->CheckboxState = kind == paint::ckCheckBox ? paint::CheckboxStateOf(column) : ui::TCheckBoxState::cbUnchecked;
     params->BlankFixedCell = false;
     params->ReadOnly = column->ReadOnly();
     params->TextEditing = column->TextEditing();

@@ -372,5 +372,18 @@ TEST_F(GridPaintTest, APictureThatDoesNotDecodeIsDrawnEmpty) {
     Grid->SetDataSource(nullptr);
 }
 
+TEST_F(GridPaintTest, ToolTipsTakeTheCellFontInWindowTextColour) {
+    auto* tips = rtl::Create<grid::TToolTipsWindow>(Form);
+    ui::TFont cellFont;
+    cellFont.SetName("Liberation Serif");
+    cellFont.SetColor(ui::clRed);
+    cellFont.SetStyle(ui::TFontStyles{ui::fsBold});
+    const TRect r = tips->CalcHintRect(200, Cyr("Длинный текст ячейки"), &cellFont);
+    EXPECT_GT(r.Width(), 0);
+    EXPECT_EQ(tips->Font()->Name(), "Liberation Serif");
+    EXPECT_TRUE(tips->Font()->Style().Contains(ui::fsBold));
+    EXPECT_EQ(tips->Font()->Color(), ui::clWindowText);
+}
+
 }  // namespace
 }  // namespace gridtest
