@@ -160,7 +160,7 @@ void TCustomDBGridEh::Loaded() {
 void TCustomDBGridEh::SetDataSource(db::TDataSource* Value) {
     if (Value == FDataLink->DataSource()) return;
     ClearGridSelection();
-    if (db::TDataSource* old = FDataLink->DataSource()) old->RemoveFreeNotification(this);
+    // The old source keeps its notification: a column's list may still refer to it.
     FDataLink->SetDataSource(Value);
     if (Value) Value->FreeNotification(this);
     LinkActiveChanged(FDataLink->Active());
@@ -400,7 +400,9 @@ void TCustomDBGridEh::SetFooterColor(ui::TColor Value) {
 }
 
 void TCustomDBGridEh::SetTitleImages(ui::TCustomImageList* Value) {
-    SetNotifiedReference(FTitleImages, Value);
+    // The old list keeps its notification: a column may still show its images.
+    FTitleImages = Value;
+    if (Value) Value->FreeNotification(this);
     LinkLayoutChanged();
 }
 

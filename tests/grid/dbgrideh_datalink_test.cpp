@@ -68,6 +68,18 @@ TEST_F(DataLinkTest, EditTextIsWrittenOnUpdateDataOnlyWhenFlagged) {
     EXPECT_EQ(F("name")->AsString(), "Zed");
 }
 
+TEST_F(DataLinkTest, FocusingAFieldMakesItsColumnCurrentAndShowsTheEditor) {
+    Bind({u"id", u"name", u"born"});
+    Form->Show();
+    Pump();
+    F("born")->FocusControl();
+    Pump();
+    EXPECT_EQ(Grid->CurrentColumn(), Col(2));
+    // The grid took the focus and shows its cell editor, which holds it now.
+    ASSERT_NE(Grid->InplaceEditor(), nullptr);
+    EXPECT_TRUE(Grid->InplaceEditor()->Focused());
+}
+
 TEST_F(DataLinkTest, SelectingInAnEmptyDatasetChangesNothing) {
     Bind({u"id"});
     People.Store->SetRows({});

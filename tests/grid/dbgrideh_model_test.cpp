@@ -143,6 +143,15 @@ TEST_F(GridModelTest, FreeingAComponentClearsEveryReferenceToIt) {
     Src->Free();
     EXPECT_EQ(Grid->DataSource(), nullptr);
     EXPECT_EQ(Col(0)->Field(), nullptr);
+
+    // A list of no owner shared by the titles and a column: dropping it from the titles still
+    // leaves the column told when it goes.
+    auto* shared = ui::TCustomImageList::CreateSize(16, 16, nullptr);
+    Grid->SetTitleImages(shared);
+    Col(0)->SetImageList(shared);
+    Grid->SetTitleImages(nullptr);
+    shared->Free();
+    EXPECT_EQ(Col(0)->ImageList(), nullptr);
 }
 
 TEST_F(GridModelTest, FreeingTheDatasetLeavesNoField) {
