@@ -343,6 +343,186 @@ BENCHMARK(BM_BaseGridPageDown)
     ->Unit(benchmark::kMillisecond)
     ->ComputeStatistics("min", bench::Fastest);
 
+// ---------------------------------------------------------------------------------------------
+// The data grid: 40 rows of 8 columns over the memory dataset, moved by scroll messages and
+// painted through the window update.
+
+constexpr int DataRows = 40;
+constexpr int DataColumns = 8;
+
+// The grid's cells show their column's display text (cell painting proper is the painter's).
+class TBenchDBGrid : public grid::TDBGridEh {
+    RTL_CLASS(TBenchDBGrid, grid::TDBGridEh)
+public:
+    using TDBGridEh::TDBGridEh;
+    void DrawDataCell(int, int, const grid::TCellAreaEh& Area, grid::TGridDrawState, const TRect& R) override {
+        grid::TColumnEh* c = Columns()->Items(Area.DataCol);
+        SwitchToDataRow(Area.DataRow);
+        Canvas()->TextOut(R.Left + 2, R.Top + 2, c->KeyListDisplayText());
+        RestoreActiveRecord();
+    }
+    void Scroll(uint16_t Code) {
+        TMessage m{};
+        m.Msg = WM_VSCROLL;
+        m.WParamLo = Code;
+        TWMScroll s(m);
+        WMVScroll(s);
+    }
+};
+
+std::vector<std::vector<rtl::Variant>> DataRowsOf(int N) {
+    std::mt19937 rng(38);
+    std::vector<std::vector<rtl::Variant>> rows;
+    rows.reserve(static_cast<size_t>(N));
+    for (int i = 0; i < N; ++i) {
+        std::vector<rtl::Variant> r{rtl::Variant(i + 1)};
+        for (int c = 1; c < DataColumns; ++c)
+            r.push_back(c == 3 && i % 7 == 0 ? rtl::Variant::Null()
+                                             : rtl::Variant(rtl::UTF8ToAnsi(bench::RandomText(rng, 6, 20))));
+        rows.push_back(std::move(r));
+    }
+    return rows;
+}
+
+std::vector<memdstest::TCol> DataCols() {
+    std::vector<memdstest::TCol> cols{{u"id", store::mdtInt32, 4}};
+    static const char16_t* names[] = {u"c1", u"c2", u"c3", u"c4", u"c5", u"c6", u"c7"};
+    for (const char16_t* n : names) cols.push_back({n, store::mdtString, 21, 20});
+    return cols;
+}
+
+struct TDataSetup {
+    memdstest::TFixture Data;
+    TForm* Form = nullptr;
+    db::TDataSource* Src = nullptr;
+    TBenchDBGrid* Grid = nullptr;
+    TRecordingSurface* Surface = nullptr;
+
+    explicit TDataSetup(int Rows) : Data(DataCols(), DataRowsOf(Rows)) {
+        Data.DS->Open();
+        Form = rtl::Create<TForm>(nullptr);
+        Form->SetBounds(0, 0, 900, 1200);
+        Src = rtl::Create<db::TDataSource>(Form);
+        Src->SetDataSet(Data.DS.get());
+        Grid = rtl::Create<TBenchDBGrid>(Form);
+        Grid->SetBounds(0, 0, 800, 400);
+        Grid->SetParent(Form);
+        Grid->SetDataSource(Src);
+        Form->Show();
+        Grid->SetFocus();
+        // Exactly the title and 40 data rows.
+        Grid->SetClientHeight(Grid->TitleRowHeight() + 1 + DataRows * (Grid->DefaultDataRowHeight() + 1));
+        Application()->ProcessMessages();
+        Surface = static_cast<TRecordingSurface*>(Form->Surface());
+        Paint();
+    }
+    ~TDataSetup() { Form->Free(); }
+    void Paint() {
+        Grid->UpdateWindow();
+        Surface->Clear();
+    }
+    void Top() {
+        Data.DS->First();
+        Paint();
+    }
+};
+
+void CheckShape(benchmark::State& State, TDataSetup& S) {
+    if (S.Grid->DataRowCount() != DataRows || S.Grid->Columns()->Count() != DataColumns)
+        State.SkipWithError("the grid is not 40 rows of 8 columns");
+}
+
+void BM_GridLineDown(benchmark::State& State) {
+    TDataSetup s(static_cast<int>(State.range(0)));
+    CheckShape(State, s);
+    for (auto _ : State) {
+        s.Top();
+        for (int i = 0; i < 1000; ++i) {
+            s.Grid->Scroll(SB_LINEDOWN);
+            s.Paint();
+        }
+    }
+    State.SetItemsProcessed(State.iterations() * 1000);
+}
+
+void BM_GridPageDown(benchmark::State& State) {
+    TDataSetup s(static_cast<int>(State.range(0)));
+    CheckShape(State, s);
+    for (auto _ : State) {
+        s.Top();
+        for (int i = 0; i < 40; ++i) {
+            s.Grid->Scroll(SB_PAGEDOWN);
+            s.Paint();
+        }
+    }
+    State.SetItemsProcessed(State.iterations() * 40);
+}
+
+void BM_GridLineDownPaint(benchmark::State& State) {
+    const int rows = static_cast<int>(State.range(0));
+    TDataSetup s(rows);
+    CheckShape(State, s);
+    for (auto _ : State) {
+        if (s.Data.DS->RecNo() > rows - 2 * DataRows) {
+            State.PauseTiming();
+            s.Top();
+            State.ResumeTiming();
+        }
+        s.Grid->Scroll(SB_LINEDOWN);
+        s.Paint();
+    }
+}
+
+void BM_GridFullPaint(benchmark::State& State) {
+    TDataSetup s(static_cast<int>(State.range(0)));
+    CheckShape(State, s);
+    for (auto _ : State) {
+        s.Grid->Invalidate();
+        s.Paint();
+    }
+}
+
+void BM_LocateTextNoMatch(benchmark::State& State) {
+    TDataSetup s(static_cast<int>(State.range(0)));
+    CheckShape(State, s);
+    const rtl::AnsiString text = rtl::UTF8ToAnsi(std::string_view("нет такого текста"));
+    for (auto _ : State) {
+        const bool found = s.Grid->LocateText(u"", text, grid::lmtAnyPartEh, grid::ltdAllEh,
+                                              grid::ltoCaseInsensitiveEh | grid::ltoAllFieldsEh |
+                                                  grid::ltoMatchFormatEh);
+        if (found) State.SkipWithError("found");
+    }
+}
+
+// The same display texts of every visible column, read and upper-cased in a plain loop.
+void BM_BaselineUpperScan(benchmark::State& State) {
+    TDataSetup s(static_cast<int>(State.range(0)));
+    CheckShape(State, s);
+    db::TDataSet* ds = s.Data.DS.get();
+    std::vector<db::TField*> fields;
+    for (int i = 0; i < s.Grid->DisplayedColumnList()->Count(); ++i)
+        fields.push_back(s.Grid->DisplayedColumnList()->Items(i)->Field());
+    size_t total = 0;
+    for (auto _ : State) {
+        ds->DisableControls();
+        ds->First();
+        while (!ds->Eof()) {
+            for (db::TField* f : fields) total += rtl::AnsiUpperCase(f->DisplayText()).size();
+            ds->Next();
+        }
+        ds->First();
+        ds->EnableControls();
+    }
+    benchmark::DoNotOptimize(total);
+}
+
+BENCHMARK(BM_GridLineDown)->Arg(2000)->Arg(100000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
+BENCHMARK(BM_GridPageDown)->Arg(2000)->Arg(100000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
+BENCHMARK(BM_GridLineDownPaint)->Arg(100000)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", bench::Fastest);
+BENCHMARK(BM_GridFullPaint)->Arg(100000)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", bench::Fastest);
+BENCHMARK(BM_LocateTextNoMatch)->Arg(100000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
+BENCHMARK(BM_BaselineUpperScan)->Arg(100000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
+
 }  // namespace
 
 BENCHMARK_MAIN();

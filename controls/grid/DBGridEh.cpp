@@ -21,7 +21,11 @@ TCustomDBGridEh::TCustomDBGridEh(rtl::TComponent* Owner)
       FHeadTree(rtl::Create<THeadTreeNode>("Root", 0, 10)),
       FColCellParams(rtl::Create<TColCellParamsEh>()),
       FTitleFont(rtl::Create<ui::TFont>()),
-      FFooterFont(rtl::Create<ui::TFont>()) {}
+      FFooterFont(rtl::Create<ui::TFont>()) {
+    FSelection.reset(rtl::Create<TDBGridEhSelection>(this));
+    FVertScrollBar.reset(rtl::Create<TVertDBGridEhScrollBar>(this));
+    FHorzScrollBar.reset(rtl::Create<TDBGridEhScrollBar>(this, false));
+}
 
 TCustomDBGridEh::~TCustomDBGridEh() = default;
 
@@ -493,38 +497,6 @@ void TCustomDBGridEh::GetDataSetFields(std::vector<db::TField*>& List) {
         for (db::TField* f : ds->Fields()) List.push_back(f);
 }
 
-void TCustomDBGridEh::RebuildLayout() {
-    if (Loading() || IsDestroying()) return;
-    FIndicatorColCount = IndicatorVisible() ? 1 : 0;
-    FDataLink->ClearFieldMapping();
-    if (FDataLink->Active()) MapDataLinkFields();
-    if (FColumns->HasPersistentColumns()) FColumns->ClearFieldReferences();
-
-    FDisplayedColumnList->Clear();
-    for (int i = 0; i < FColumns->Count(); ++i)
-        if (FColumns->Items(i)->Visible()) FDisplayedColumnList->Add(FColumns->Items(i));
-
-    const int colCount = std::max(FColumns->Count() + FIndicatorColCount, 1);
-    int fixed = FIndicatorColCount + std::min(FFrozenCols, FColumns->Count());
-    if (FDisplayedColumnList->Count() == 0 && fixed > 0) --fixed;
-    fixed = std::min(fixed, colCount - 1);
-    if (FixedCols() >= colCount) SetFixedCols(0);
-    SetColCount(colCount);
-    SetFixedCols(fixed);
-    const int titleRows = TitleRowCount();
-    if (RowCount() <= titleRows) SetRowCount(titleRows + 1);
-    SetFixedRows(titleRows);
-
-    UpdateColumnTabStopsAndWidths();
-    if (FUseMultiTitle && FOptions.Contains(dgTitles)) {
-        BuildTitleTree();
-    } else {
-        FHeadTree->FreeChildren();
-        FLeafFieldArr.clear();
-    }
-    Invalidate();
-}
-
 void TCustomDBGridEh::UpdateColumnTabStopsAndWidths() {
     if (!FColumns) return;
     const int lineHidden = FOptions.Contains(dgColLines) ? -1 : 0;
@@ -572,22 +544,6 @@ void TCustomDBGridEh::RebuildSortMarkedColumnList() {
 // ---------------------------------------------------------------------------------------------
 // Data link notifications
 
-void TCustomDBGridEh::LinkActiveChanged(bool Active) {
-    if (!Active) HideEditor();
-    FSelectedRecords->SetLinkActive(Active);
-    if (FColumns) FColumns->ClearFieldReferences();
-    LinkLayoutChanged();
-    if (Active && EditorShownAlways()) ShowInplaceEditor();
-}
-
-void TCustomDBGridEh::LinkDataSetChanged() {
-    if (HandleAllocated()) Invalidate();
-}
-
-void TCustomDBGridEh::LinkDataSetScrolled(int /*Distance*/) {
-    if (HandleAllocated()) Invalidate();
-}
-
 void TCustomDBGridEh::FieldDataChanged(db::TField* /*Field*/) {
     if (HandleAllocated()) Invalidate();
 }
@@ -612,11 +568,6 @@ void TCustomDBGridEh::ShowInplaceEditor() { ShowEditor(); }
 
 // ---------------------------------------------------------------------------------------------
 // Selection
-
-void TCustomDBGridEh::ClearGridSelection() {
-    if (FSelectedRecords && FSelectedRecords->Count() > 0) FSelectedRecords->RemoveAll();
-    FSelectionType = gstNon;
-}
 
 void TCustomDBGridEh::SelectionChanged() {
     if (IsDestroying()) return;

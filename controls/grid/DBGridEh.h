@@ -73,6 +73,10 @@ inline const TDBGridEhOptions DefaultDBGridEhOptions{dghFixed3D, dghHighlightFoc
 enum TSortMarkerEh { smNoneEh, smDownEh, smUpEh };
 enum TTextOrientationEh { tohHorizontal, tohVertical };
 enum TColumnButtonStyleEh { cbsAuto, cbsEllipsis, cbsNone, cbsUpDown, cbsDropDown };
+// What the in-place editor offers for a column, and the main button it shows.
+enum TColumnEditStyleEh { cesNone, cesEllipsis, cesPickList, cesDataList, cesCalendar, cesUpDown, cesDropDown };
+// How a column shows its value in a data cell.
+enum TColumnCellKindEh { cckText, cckPickList, cckLookup, cckKeyPickList, cckImage, cckCheckBox, cckGraphic };
 
 // Where a grid cell lies (GetCellType).
 enum TCellColAreaEh { ccaIndicator, ccaData };
@@ -568,6 +572,26 @@ public:
     // The width an unassigned column reports.
     int DefaultWidth();
 
+    // --- cell values ---
+    TColumnCellKindEh CellKind();
+    AnsiString KeyListDisplayText();
+    ui::TCheckBoxState CheckboxState();
+    void SetCheckboxState(ui::TCheckBoxState Value);
+    int CellImageIndex();
+    bool CanModifyField(bool TryEdit);
+    void UpdateDataValue(const AnsiString& Text, const Variant& Value, bool UseText);
+    void SetNextFieldValue(int Step);
+    AnsiString FilterValidChars(const AnsiString& Text);
+    void FillColCellParams(TColCellParamsEh* Params);
+    db::TDataSet* LookupListDataSet();
+    db::TDataSet* FieldLookupDataSet();
+    int EditButtonsWidth();
+    // The edit style chosen from ButtonStyle, the field and the read-only states.
+    TColumnEditStyleEh EditStyle();
+    int ClampWidth(int Value) const noexcept;
+    // Set by the auto-fit loop when the column stopped at one of its limits.
+    bool AutoFitFixed = false;
+
 private:
     friend class TDBGridColumnsEh;
     friend class TColumnTitleEh;
@@ -732,6 +756,143 @@ private:
 };
 
 // ---------------------------------------------------------------------------------------------
+// Selection: records (the selected-record list), a block of cells, whole columns or everything.
+
+class TDBGridEhSelection;
+
+class TDBGridEhSelectionCols : public TColumnsEhList {
+    RTL_CLASS(TDBGridEhSelectionCols, TColumnsEhList)
+public:
+    explicit TDBGridEhSelectionCols(TCustomDBGridEh* Grid);
+    ~TDBGridEhSelectionCols() override;
+    void Clear() override;
+    void InsertInOrder(TColumnEh* Column);
+    void Toggle(TColumnEh* Column);
+    void Select(TColumnEh* Column, bool Add);
+    void Extend(TColumnEh* Column);
+    // Drops the columns no longer in the grid and puts the rest in column order.
+    void Refresh();
+    TGridRect SelectionGridRect();
+    TColumnEh* AnchorColumn() const noexcept { return FAnchor; }
+    TColumnEh* ShiftColumn() const noexcept { return FShift; }
+
+private:
+    TDBGridEhSelection* Owner() const;
+    TCustomDBGridEh* FGrid;
+    TColumnEh* FAnchor = nullptr;
+    TColumnEh* FShift = nullptr;
+    rtl::TOwnedPtr<TColumnsEhList> FShiftSelected;
+};
+
+struct TDBCell {
+    int Col = -1;
+    db::TBookmark Row;
+};
+
+class TDBGridEhSelectionRect : public rtl::TObject {
+    RTL_CLASS(TDBGridEhSelectionRect, rtl::TObject)
+public:
+    explicit TDBGridEhSelectionRect(TCustomDBGridEh* Grid) : FGrid(Grid) {}
+    bool DataState() const;
+    void Clear();
+    void Select(int ACol, const db::TBookmark& ARow, bool Extend);
+    db::TBookmark TopRow() const;
+    db::TBookmark GetBottomRow() const;
+    int LeftCol() const;
+    int RightCol() const;
+    bool CellSelected(int DataCol, const db::TBookmark& Row) const;
+    TRect BoxRect(TDBCell Cell1, TDBCell Cell2) const;
+    TGridRect SelectionGridRect() const;
+    const TDBCell& Anchor() const noexcept { return FAnchor; }
+    const TDBCell& ShiftCell() const noexcept { return FShift; }
+
+private:
+    void CheckDataState(const char* Message) const;
+    TCustomDBGridEh* FGrid;
+    TDBCell FAnchor;
+    TDBCell FShift;
+};
+
+class TDBGridEhSelection : public rtl::TObject {
+    RTL_CLASS(TDBGridEhSelection, rtl::TObject)
+public:
+    explicit TDBGridEhSelection(TCustomDBGridEh* Grid);
+    ~TDBGridEhSelection() override;
+    TCustomDBGridEh* Grid() const noexcept { return FGrid; }
+    TDBGridEhSelectionType SelectionType() const;
+    TDBGridEhSelectionCols* Columns() const noexcept { return FColumns.get(); }
+    TDBGridEhSelectionRect* Rect() const noexcept { return FRect.get(); }
+    TBookmarkListEh* Rows() const;
+    bool CellSelected(int DataCol, const db::TBookmark& Row) const;
+    void Clear();
+    void SelectAll();
+    void SetSelectionType(TDBGridEhSelectionType Value);
+    void UpdateState();
+    void LinkActiveChanged(bool Active);
+    TGridRect SelectionGridRect() const;
+
+    virtual void SelectionChanged();
+
+private:
+    TCustomDBGridEh* FGrid;
+    rtl::TOwnedPtr<TDBGridEhSelectionCols> FColumns;
+    rtl::TOwnedPtr<TDBGridEhSelectionRect> FRect;
+};
+
+// The areas to repaint when a block on screen changes from Old to New: the strips where they
+// differ when they overlap, else both whole.
+std::vector<TRect> SelectionRepaintRects(const TRect& Old, const TRect& New);
+
+// ---------------------------------------------------------------------------------------------
+// Scroll-bar settings
+
+enum TScrollBarVisibleModeEh { sbAlwaysShowEh, sbNeverShowEh, sbAutoShowEh };
+
+class TDBGridEhScrollBar : public rtl::TPersistent {
+    RTL_CLASS(TDBGridEhScrollBar, rtl::TPersistent)
+public:
+    TDBGridEhScrollBar(TCustomDBGridEh* Grid, bool Vertical) : FGrid(Grid), FVertical(Vertical) {}
+    void Assign(rtl::TPersistent* Source) override;
+    TCustomDBGridEh* Grid() const noexcept { return FGrid; }
+    bool Vertical() const noexcept { return FVertical; }
+    bool Tracking() const noexcept { return FTracking; }
+    void SetTracking(bool Value) noexcept { FTracking = Value; }
+    TScrollBarVisibleModeEh VisibleMode() const noexcept { return FVisibleMode; }
+    void SetVisibleMode(TScrollBarVisibleModeEh Value);
+    bool Visible() const noexcept { return FVisibleMode != sbNeverShowEh; }
+    void SetVisible(bool Value) { SetVisibleMode(Value ? sbAutoShowEh : sbNeverShowEh); }
+    bool IsShowing() const;
+    bool ReadScrollInfo(ui::TScrollInfo& Info) const;
+
+private:
+    TCustomDBGridEh* FGrid;
+    bool FVertical;
+    bool FTracking = false;
+    TScrollBarVisibleModeEh FVisibleMode = sbAutoShowEh;
+};
+
+class TVertDBGridEhScrollBar : public TDBGridEhScrollBar {
+    RTL_CLASS(TVertDBGridEhScrollBar, TDBGridEhScrollBar)
+public:
+    explicit TVertDBGridEhScrollBar(TCustomDBGridEh* Grid) : TDBGridEhScrollBar(Grid, true) {}
+};
+
+// The values the vertical bar shows.
+struct TVertScrollValuesEh {
+    int Min = 0;
+    int Max = 0;
+    int Page = 0;
+    int Pos = 0;
+    friend bool operator==(const TVertScrollValuesEh&, const TVertScrollValuesEh&) = default;
+};
+
+// The height of RowHeight fitted to whole text lines above Margin; Lines receives their number.
+int FitRowHeightToText(int Height, int Margin, int LineHeight, int& Lines);
+
+// The grid's private message that carries a deferred layout request.
+inline constexpr ui::UINT CM_DEFERLAYOUT = 1124;
+
+// ---------------------------------------------------------------------------------------------
 // TCustomDBGridEh
 
 using TDBGridEhClickEvent = std::function<void(TColumnEh* Column)>;
@@ -893,8 +1054,46 @@ public:
     TDBGridEhSelectionType SelectionType() const noexcept { return FSelectionType; }
     virtual void SelectionSetType(TDBGridEhSelectionType Value) { FSelectionType = Value; }
     virtual void ClearGridSelection();
-    virtual void SelectionUpdateState() {}
+    virtual void SelectionUpdateState();
     virtual void SelectionChanged();
+    TDBGridEhSelection* Selection() const noexcept { return FSelection.get(); }
+
+    // --- record window, scroll bars and layout requests ---
+    TDBGridEhScrollBar* VertScrollBar() const noexcept { return FVertScrollBar.get(); }
+    TDBGridEhScrollBar* HorzScrollBar() const noexcept { return FHorzScrollBar.get(); }
+    int CalcIndicatorWidth();
+    int DefaultDataRowHeight() const noexcept { return FDefaultRowHeight; }
+    int TitleRowHeight() const noexcept { return FTitleRowHeight; }
+    int EditButtonWidth() const noexcept { return FEditButtonWidth; }
+    bool RowFitsMoreThanOneLine() const noexcept { return FRowFitsMoreThanOneLine; }
+    // Defers a layout to the grid's queue (one message however often asked) and ends a bracket.
+    void PostLayoutRequest();
+    virtual void UpdateRowCount();
+    // Returns whether the window's vertical bar changed between shown and hidden.
+    virtual bool UpdateVertScrollBar();
+    TVertScrollValuesEh VertScrollValues();
+    virtual void SyncActiveRecord();
+    void SwitchToDataRow(int DataRow);
+    void RestoreActiveRecord();
+    int RecNoOfDataRow(int DataRow);
+    // The window scroll of a record move: the painted rows in Area move by DY pixels.
+    virtual void ScrollDataRows(int DY, const TRect& Area);
+    void UpdateAfterResize();
+    // The remembered position of the search and the width optimisation.
+    struct TSavedPosition {
+        db::TBookmark Bookmark;
+        int Offset = 0;
+    };
+    TSavedPosition SavePosition();
+    void RestorePosition(const TSavedPosition& Position);
+    // Widths from the data: the selected columns (or all when everything is selected) and Column.
+    void FitColumnWidth(TColumnEh* Column);
+    void FitColumnsWidth(TColumnsEhList* Columns);
+    int TitleTextWidth(TColumnEh* Column);
+    int CellTextWidth(TColumnEh* Column);
+    // Searches the dataset's cells (see DefaultGridLocateText); leaves the match current.
+    bool LocateText(const WideString& FieldName, const AnsiString& Text, TLocateTextMatchTypeEh MatchType,
+                    TLocateTextDirectionEh Direction, TLocateTextOptionsEh Options);
 
     // --- events ---
     TDBGridEhClickEvent OnCellClick;
@@ -1011,6 +1210,20 @@ protected:
     void CMParentColorChanged(ui::TMessage& Message) override;
     int LineWidthOfColumns() const { return FOptions.Contains(dgColLines) ? 1 : 0; }
     void Paint() override;
+    void ColWidthsChanged() override;
+    void WMVScroll(ui::TWMScroll& Message) override;
+    void WMSize(ui::TWMSize& Message) override;
+    void CreateWnd() override;
+    void WndProc(ui::TMessage& Message) override;
+    bool DoMouseWheelDown(ui::TShiftState Shift, TPoint MousePos) override;
+    bool DoMouseWheelUp(ui::TShiftState Shift, TPoint MousePos) override;
+    void RunAutoFit();
+    void DeferLayout();
+    bool GridWidthsDiffer();
+    ui::TScrollStyle WantedBaseScrollBars() const;
+    void ComputeRowHeights();
+    void ApplyVertScrollValues(const TVertScrollValuesEh& V);
+    void InvalidateDataRow(int GridRow);
 
     uint8_t FIndicatorColCount = 1;
     uint8_t FLayoutNesting = 0;
@@ -1028,10 +1241,19 @@ protected:
     int FFilterCol = -1;
     bool FInLayoutChange = false;
     int64_t FRecordSwitchCount = 0;
-    int FSavedActiveRecord = -1;
     bool FDoubleBufferedPaint = false;
     // Per column, one flag per grid row: the line above that row was painted over (hidden duplicates).
     std::vector<std::vector<bool>> FDuplicateLineFlags;
+    rtl::TOwnedPtr<TDBGridEhSelection> FSelection;
+    rtl::TOwnedPtr<TDBGridEhScrollBar> FVertScrollBar;
+    rtl::TOwnedPtr<TDBGridEhScrollBar> FHorzScrollBar;
+    int FEditButtonWidth = 16;
+    int FEditButtonHeight = 16;
+    bool FRowFitsMoreThanOneLine = false;
+    int FSavedActiveRecord = -1;
+    bool FThumbTracked = false;
+    TVertScrollValuesEh FAppliedVert{-1, -1, -1, -1};
+    TScrollBarVisibleModeEh FPrevVisibleMode = sbAutoShowEh;
 
 private:
     TDBGridOptions FOptions = DefaultDBGridOptions;

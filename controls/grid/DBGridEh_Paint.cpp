@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "controls/grid/DBGridEh_PaintPrims.h"
+#include "controls/grid/DBGridEh_Style.h"
 #include "framework/ui/Themes.h"
 
 namespace grid {
@@ -100,75 +101,6 @@ ui::TFont* SortMarkerFont() {
         return f;
     }();
     return font.get();
-}
-
-TCellKind CellKindOf(TColumnEh* Column) {
-    if (Column->ImageList() && !Column->ShowImageAndText()) return ckImage;
-    if (Column->Checkboxes()) return ckCheckBox;
-    if (Column->HasKeyList() && Column->HasPickList()) return ckKeyPickList;
-    db::TField* f = Column->Field();
-    if (f && f->IsBlob()) {
-        TCustomDBGridEh* g = Column->Grid();
-        const bool memo = f->DataType() == db::ftMemo || f->DataType() == db::ftWideMemo;
-        if (g && !(memo && g->DrawMemoText())) return ckGraphic;
-    }
-    return ckText;
-}
-
-AnsiString DisplayTextOf(TColumnEh* Column) {
-    db::TField* f = Column->Field();
-    if (!f) return AnsiString();
-    if (Column->HasKeyList() && Column->HasPickList()) {
-        rtl::TStrings* picks = Column->PickList();
-        int i = Column->KeyList()->IndexOf(f->Text());
-        if (i < 0 || i >= picks->Count()) i = Column->NotInKeyListIndex();
-        return i >= 0 && i < picks->Count() ? picks->Strings(i) : AnsiString();
-    }
-    return f->DisplayText();
-}
-
-namespace {
-bool InList(const AnsiString& Line, const AnsiString& Text) {
-    size_t start = 0;
-    while (start <= Line.size()) {
-        const size_t end = std::min(Line.find(';', start), Line.size());
-        if (Line.compare(start, end - start, Text) == 0) return true;
-        start = end + 1;
-    }
-    return false;
-}
-}  // namespace
-
-ui::TCheckBoxState CheckboxStateOf(TColumnEh* Column) {
-    db::TField* f = Column->Field();
-    if (!f) return ui::TCheckBoxState::cbUnchecked;
-    if (Column->HasKeyList()) {
-        rtl::TStrings* keys = Column->KeyList();
-        const AnsiString text = f->Text();
-        if (InList(keys->Strings(0), text)) return ui::TCheckBoxState::cbChecked;
-        if (keys->Count() > 1 && InList(keys->Strings(1), text)) return ui::TCheckBoxState::cbUnchecked;
-        return ui::TCheckBoxState::cbGrayed;
-    }
-    if (f->IsNull()) return ui::TCheckBoxState::cbGrayed;
-    try {
-        return f->AsBoolean() ? ui::TCheckBoxState::cbChecked : ui::TCheckBoxState::cbUnchecked;
-    } catch (const rtl::Exception&) {
-        return ui::TCheckBoxState::cbGrayed;
-    }
-}
-
-int ImageIndexOf(TColumnEh* Column) {
-    db::TField* f = Column->Field();
-    if (!f || !Column->ImageList()) return -1;
-    if (Column->HasKeyList()) {
-        const int i = Column->KeyList()->IndexOf(f->Text());
-        return i >= 0 ? i : Column->NotInKeyListIndex();
-    }
-    try {
-        return f->IsNull() ? -1 : f->AsInteger();
-    } catch (const rtl::Exception&) {
-        return -1;
-    }
 }
 
 }  // namespace paint
@@ -427,8 +359,16 @@ void TCustomDBGridEh::DrawDropDownSign(bool Highlighted, const TRect& ARect) {
 // ---------------------------------------------------------------------------------------------
 // Colour rules
 
-bool TCustomDBGridEh::GetSelectedFixedCellColors(int, int, ui::TFont* AFont, TColor& Color, bool Selected,
+bool TCustomDBGridEh::GetSelectedFixedCellColors(int ACol, int ARow, ui::TFont* AFont, TColor& Color, bool Selected,
                                                  const TCellAreaEh& Area) {
+    if (TDBGridEhStyle* style = CurrentGridStyle()) {
+        TFixedCellAreaEh a = fcaOther;
+        if (Area.ColArea == ccaIndicator) a = fcaIndicator;
+        else if (Area.RowArea == rcaTitle) a = fcaTitle;
+        else if (Area.RowArea == rcaFilter) a = fcaFilter;
+        else if (Area.RowArea == rcaFooter) a = fcaFooter;
+        return style->GetSelectedFixedCellColors(this, ACol, ARow, AFont, Color, Selected, a);
+    }
     if (!Selected) return false;
     if (Area.ColArea == ccaIndicator || Area.RowArea == rcaTitle || Area.RowArea == rcaFilter) {
         Color = ui::TColor(4210752);
@@ -456,6 +396,9 @@ bool TCustomDBGridEh::IsCellSelected(int ACol, int, int DataCol) {
 
 bool TCustomDBGridEh::GetDataCellHighlight(int DataCol, int DataRow, ui::TFont* AFont, TColor& Color,
                                            TGridDrawState State) {
+    if (TDBGridEhStyle* style = CurrentGridStyle())
+        return style->GetDataCellHighlight(this, DataToGridCol(DataCol), DataRow + TitleRowCount(), DataCol, DataRow,
+                                           State, AFont, Color);
     const bool linkActive = FDataLink->Active();
     bool selected = false;
     if (linkActive) {

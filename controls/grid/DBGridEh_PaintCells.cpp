@@ -54,10 +54,10 @@ void TCustomDBGridEh::DrawDataCell(int ACol, int ARow, const TCellAreaEh& Area, 
     params->Alignment = column->Alignment();
     params->Background = background;
     params->KeepCurrentBackground = false;
-    const paint::TCellKind kind = paint::CellKindOf(column);
-    params->Text = kind == paint::ckGraphic ? AnsiString() : paint::DisplayTextOf(column);
-    params->ImageIndex = kind == paint::ckImage || column->ShowImageAndText() ? paint::ImageIndexOf(column) : -1;
-    params->CheckboxState = kind == paint::ckCheckBox ? paint::CheckboxStateOf(column) : ui::TCheckBoxState::cbUnchecked;
+    const TColumnCellKindEh kind = column->CellKind();
+    params->Text = kind == cckGraphic ? AnsiString() : column->KeyListDisplayText();
+    params->ImageIndex = kind == cckImage || column->ShowImageAndText() ? column->CellImageIndex() : -1;
+    params->CheckboxState = kind == cckCheckBox ? column->CheckboxState() : ui::TCheckBoxState::cbUnchecked;
     params->BlankFixedCell = false;
     params->ReadOnly = column->ReadOnly();
     params->TextEditing = column->TextEditing();
@@ -79,7 +79,7 @@ void TCustomDBGridEh::DrawDataCell(int ACol, int ARow, const TCellAreaEh& Area, 
 void TCustomDBGridEh::DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh& Area, TColCellParamsEh* Params,
                                           const TRect& ARect, TColumnEh* Column) {
     TCanvas* C = Canvas();
-    const paint::TCellKind kind = paint::CellKindOf(Column);
+    const TColumnCellKindEh kind = Column->CellKind();
     bool is3D = IsCellDrawn3D(ACol, ARow, Params->State);
     if (Params->BlankFixedCell && !is3D) is3D = FOptionsEh.Contains(dghFixed3D);
     const bool themed = IsCellThemed(ACol, ARow, is3D);
@@ -103,7 +103,7 @@ void TCustomDBGridEh::DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh&
         const int gridRow = ARow - TopRow();
         auto textAt = [&](int DataRow) {
             paint::TRecordSwitch sw(FDataLink.get(), DataRow, FRecordSwitchCount);
-            return paint::DisplayTextOf(Column);
+            return Column->KeyListDisplayText();
         };
         const int records = FDataLink->RecordCount();
         if (Area.DataRow + 1 < records && textAt(Area.DataRow + 1) == Params->Text) {
@@ -125,12 +125,12 @@ void TCustomDBGridEh::DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh&
         const bool framed = is3D && !Params->State.Contains(gdSelected) && (themed || (Flat() && editors::ThemesActive()));
         if (framed) FillCellBackground(themed, inner, is3D, TRect{}, highlighted, false);
         switch (kind) {
-        case paint::ckImage:
+        case cckImage:
             if (!framed) C->FillRect(ARect);
             if (Params->ImageIndex >= 0)
                 editors::DrawImageCentered(C, ARect, Column->ImageList(), false, Params->ImageIndex);
             break;
-        case paint::ckCheckBox: {
+        case cckCheckBox: {
             if (!framed) C->FillRect(ARect);
             const int w = editors::CheckBoxWidth(), h = editors::CheckBoxHeight();
             TRect box = ARect;
@@ -146,7 +146,7 @@ void TCustomDBGridEh::DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh&
                                         static_cast<editors::TCheckBoxState>(Params->CheckboxState));
             break;
         }
-        case paint::ckGraphic:
+        case cckGraphic:
             DrawGraphicOrMemoCell(Column, ARect);
             break;
         default:
@@ -235,20 +235,20 @@ void TCustomDBGridEh::DrawGraphicOrMemoCell(TColumnEh* Column, const TRect& ARec
 
 AnsiString TCustomDBGridEh::CellHintText(TColumnEh* Column) {
     db::TField* f = Column->Field();
-    switch (paint::CellKindOf(Column)) {
-    case paint::ckImage: {
+    switch (Column->CellKind()) {
+    case cckImage: {
         if (!f || !Column->HasPickList()) return AnsiString();
         const int i = Column->HasKeyList() ? Column->KeyList()->IndexOf(f->Text()) : -1;
         // The key may be missing from KeyList or stand past the end of PickList.
         return i >= 0 && i < Column->PickList()->Count() ? Column->PickList()->Strings(i) : AnsiString();
     }
-    case paint::ckCheckBox: {
+    case cckCheckBox: {
         if (!Column->HasPickList()) return AnsiString();
-        const int i = static_cast<int>(paint::CheckboxStateOf(Column));
+        const int i = static_cast<int>(Column->CheckboxState());
         return i < Column->PickList()->Count() ? Column->PickList()->Strings(i) : AnsiString();
     }
     default:
-        return f ? paint::DisplayTextOf(Column) : AnsiString();
+        return f ? Column->KeyListDisplayText() : AnsiString();
     }
 }
 

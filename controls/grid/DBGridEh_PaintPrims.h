@@ -24,14 +24,6 @@ void DrawSortGlyph(ui::TCanvas* Canvas, int X, int Y, TSortMarkerEh Marker, ui::
 // The font sort numbers are written in.
 ui::TFont* SortMarkerFont();
 
-// How a column's data cells show their value.
-enum TCellKind { ckText, ckKeyPickList, ckCheckBox, ckImage, ckGraphic };
-TCellKind CellKindOf(TColumnEh* Column);
-// The text a cell shows for the active record (a key list maps the value to its pick-list entry).
-AnsiString DisplayTextOf(TColumnEh* Column);
-ui::TCheckBoxState CheckboxStateOf(TColumnEh* Column);
-int ImageIndexOf(TColumnEh* Column);
-
 // Makes a data row the data link's active record for the life of the object.
 class TRecordSwitch {
 public:

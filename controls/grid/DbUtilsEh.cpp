@@ -1,8 +1,11 @@
 #include "controls/grid/DbUtilsEh.h"
 
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
+#include "controls/grid/DBGridEh.h"
+#include "framework/rtl/Ownership.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
@@ -341,6 +344,186 @@ AnsiString ConditionText(TSTFilterOperatorEh Operator, const Variant& Operand) {
         return r + ")";
     }
     return AnsiString(STFilterOperatorText(Operator)) + " " + ValueText(Operand);
+}
+
+}  // namespace grid
+
+// ---------------------------------------------------------------------------------------------
+// Text search and dataset features
+
+namespace grid {
+
+namespace {
+
+bool TextMatches(const AnsiString& Cell, const AnsiString& Text, TLocateTextMatchTypeEh MatchType) {
+    switch (MatchType) {
+    case lmtWholeEh:
+        return Cell == Text;
+    case lmtFromBeginEh:
+        return Cell.compare(0, Text.size(), Text) == 0;
+    default:
+        return Cell.find(Text) != AnsiString::npos;
+    }
+}
+
+bool EscapeWaiting(TCustomDBGridEh* Grid) {
+    if (!Grid->HandleAllocated()) return false;
+    ui::TMsg m;
+    return ui::PeekMessage(m, Grid->Handle(), ui::WM_KEYDOWN, ui::WM_KEYDOWN, ui::PM_NOREMOVE) &&
+           m.wParam == ui::VK_ESCAPE;
+}
+
+}  // namespace
+
+bool DefaultGridLocateText(TCustomDBGridEh* Grid, const WideString& FieldName, const AnsiString& Text,
+                           TLocateTextTreeFindRangeEh, TLocateTextMatchTypeEh MatchType,
+                           TLocateTextDirectionEh Direction, TLocateTextOptionsEh Options) {
+    if (!Grid || !Grid->DataSource()) return false;
+    db::TDataSet* ds = Grid->DataSet();
+    if (!ds || !ds->Active()) return false;
+    TColumnsEhList* cols = Grid->DisplayedColumnList();
+    const int n = cols->Count();
+    if (n == 0) return false;
+    int pos = -1;
+    if (!FieldName.empty()) {
+        const AnsiString wanted = rtl::WideToAnsi(FieldName);
+        for (int i = 0; i < n && pos < 0; ++i)
+            if (rtl::AnsiCompareText(rtl::WideToAnsi(cols->Items(i)->FieldName()), wanted) == 0) pos = i;
+        if (pos < 0) throw rtl::Exception(rtl::Format(msg::SFieldNameNotFound, {wanted}));
+    } else if (!Grid->Options().Contains(dgRowSelect)) {
+        pos = std::max(cols->IndexOf(Grid->CurrentColumn()), 0);
+    } else {
+        pos = 0;
+    }
+    const bool caseInsensitive = Options & ltoCaseInsensitiveEh;
+    const bool allColumns = Options & ltoAllFieldsEh;
+    const bool display = Options & ltoMatchFormatEh;
+    const AnsiString text = caseInsensitive ? rtl::AnsiUpperCase(Text) : Text;
+    const bool up = Direction == ltdUpEh;
+    // Every visible column is searched, not only those on screen.
+    auto step = [&] {
+        if (!allColumns) {
+            if (up) ds->Prior();
+            else ds->Next();
+        } else if (up) {
+            if (--pos < 0) {
+                pos = n - 1;
+                ds->Prior();
+            }
+        } else if (++pos >= n) {
+            pos = 0;
+            ds->Next();
+        }
+    };
+    // Columns whose display text is the field's own are read straight from the field.
+    std::vector<db::TField*> plainFields(static_cast<size_t>(n), nullptr);
+    for (int i = 0; i < n && display; ++i) {
+        TColumnEh* c = cols->Items(i);
+        db::TField* f = c->Field();
+        const bool memo = f && (f->DataType() == db::ftMemo || f->DataType() == db::ftWideMemo);
+        if (f && !c->HasKeyList() && c->DisplayFormat().empty() && !(memo && Grid->DrawMemoText()) &&
+            c->CellKind() != cckImage && c->CellKind() != cckLookup)
+            plainFields[static_cast<size_t>(i)] = f;
+    }
+    bool found = false;
+    ds->DisableControls();
+    rtl::TryFinally(
+        [&] {
+            const TCustomDBGridEh::TSavedPosition saved = Grid->SavePosition();
+            if (Direction == ltdAllEh) {
+                ds->First();
+                if (allColumns) pos = 0;
+            } else {
+                step();
+            }
+            while (!(up ? ds->Bof() : ds->Eof())) {
+                TColumnEh* c = cols->Items(pos);
+                AnsiString cell;
+                if (db::TField* plain = plainFields[static_cast<size_t>(pos)]) cell = plain->DisplayText();
+                else if (display) cell = c->KeyListDisplayText();
+                else if (db::TField* f = c->Field()) cell = f->Text();
+                if (caseInsensitive) cell = rtl::AnsiUpperCase(cell);
+                if (TextMatches(cell, text, MatchType)) {
+                    found = true;
+                    break;
+                }
+                if ((Options & ltoStopOnEscape) && EscapeWaiting(Grid)) break;
+                step();
+            }
+            if (!found) Grid->RestorePosition(saved);
+        },
+        [&] { ds->EnableControls(); });
+    if (found) {
+        const int dataCol = Grid->Columns()->IndexOf(cols->Items(pos));
+        if (dataCol >= 0) Grid->SetCol(Grid->DataToGridCol(dataCol));
+    }
+    return found;
+}
+
+bool TDatasetFeaturesEh::LocateText(TCustomDBGridEh* Grid, const WideString& FieldName,
+                                    TLocateTextTreeFindRangeEh TreeFindRange, TLocateTextMatchTypeEh MatchType,
+                                    TLocateTextDirectionEh Direction, TLocateTextOptionsEh Options,
+                                    const AnsiString& Text) {
+    return DefaultGridLocateText(Grid, FieldName, Text, TreeFindRange, MatchType, Direction, Options);
+}
+
+bool TDatasetFeaturesEh::MoveRecords(TCustomDBGridEh*, const std::vector<db::TBookmark>&, int, bool) {
+    return false;
+}
+void TDatasetFeaturesEh::ApplySorting(TCustomDBGridEh*, db::TDataSet*, bool) {}
+void TDatasetFeaturesEh::ApplyFilter(TCustomDBGridEh*, db::TDataSet*, bool) {}
+void TDatasetFeaturesEh::ExecuteFindDialog(TCustomDBGridEh*, const AnsiString&, bool, const WideString&) {}
+
+namespace {
+
+struct TFeaturesEntry {
+    AnsiString ClassName;
+    rtl::TOwnedPtr<TDatasetFeaturesEh> Features;
+};
+
+std::vector<TFeaturesEntry>& Registry() {
+    static std::vector<TFeaturesEntry> r;
+    return r;
+}
+
+}  // namespace
+
+void RegisterDatasetFeaturesEh(const AnsiString& ClassName, TDatasetFeaturesEh* Features) {
+    auto owned = rtl::Adopt(Features);
+    for (const TFeaturesEntry& e : Registry())
+        if (rtl::AnsiCompareText(e.ClassName, ClassName) == 0)
+            throw rtl::Exception("String list does not allow duplicates");
+    Registry().push_back({ClassName, std::move(owned)});
+}
+
+void UnregisterDatasetFeaturesEh(const AnsiString& ClassName) {
+    auto& r = Registry();
+    r.erase(std::remove_if(r.begin(), r.end(),
+                           [&](const TFeaturesEntry& e) { return rtl::AnsiCompareText(e.ClassName, ClassName) == 0; }),
+            r.end());
+}
+
+TDatasetFeaturesEh* FeaturesForClass(const rtl::ClassRef* Class) {
+    TDatasetFeaturesEh* best = nullptr;
+    int bestDistance = -1;
+    for (const TFeaturesEntry& e : Registry()) {
+        int distance = 0;
+        for (const rtl::ClassRef* c = Class; c; c = c->ClassParent(), ++distance) {
+            if (rtl::AnsiCompareText(c->ClassName(), e.ClassName) == 0) {
+                // Equal distances keep the earlier registration.
+                if (bestDistance < 0 || distance < bestDistance) {
+                    best = e.Features.get();
+                    bestDistance = distance;
+                }
+                break;
+            }
+        }
+    }
+    return best;
+}
+
+TDatasetFeaturesEh* FeaturesForDataSet(db::TDataSet* DataSet) {
+    return DataSet ? FeaturesForClass(DataSet->ClassType()) : nullptr;
 }
 
 }  // namespace grid

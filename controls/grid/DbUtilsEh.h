@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "framework/db/DB.h"
 #include "framework/rtl/Variant.h"
@@ -11,6 +12,7 @@ namespace grid {
 
 using rtl::AnsiString;
 using rtl::Variant;
+using rtl::WideString;
 
 // Operator codes; stfoValue only marks a token that was a value.
 enum TSTFilterOperatorEh : uint8_t {
@@ -50,6 +52,49 @@ AnsiString ValueText(const Variant& Value);
 AnsiString ValueListText(const Variant& Value);
 AnsiString ConditionText(TSTFilterOperatorEh Operator, const Variant& Operand);
 
+// ---------------------------------------------------------------------------------------------
+// Text search over a grid's records and the registry of dataset features.
+
+class TCustomDBGridEh;
+
+enum TLocateTextMatchTypeEh : uint8_t { lmtAnyPartEh, lmtWholeEh, lmtFromBeginEh };
+enum TLocateTextDirectionEh : uint8_t { ltdUpEh, ltdDownEh, ltdAllEh };
+enum TLocateTextTreeFindRangeEh : uint8_t { lttInAllNodesEh, lttInExpandedNodesEh, lttInCurrentLevelEh, lttInCurrentNodeEh };
+using TLocateTextOptionsEh = unsigned;
+inline constexpr TLocateTextOptionsEh ltoCaseInsensitiveEh = 1;
+inline constexpr TLocateTextOptionsEh ltoAllFieldsEh = 2;
+inline constexpr TLocateTextOptionsEh ltoMatchFormatEh = 4;
+inline constexpr TLocateTextOptionsEh ltoStopOnEscape = 16;
+
+// Walks the grid's records (and with ltoAllFieldsEh every visible column) from the current cell
+// until a cell text matches; the match becomes current, otherwise the position is restored.
+bool DefaultGridLocateText(TCustomDBGridEh* Grid, const WideString& FieldName, const AnsiString& Text,
+                           TLocateTextTreeFindRangeEh TreeFindRange, TLocateTextMatchTypeEh MatchType,
+                           TLocateTextDirectionEh Direction, TLocateTextOptionsEh Options);
+
+// What a dataset class offers the grid instead of the generic search, moving, sorting and filtering.
+class TDatasetFeaturesEh : public rtl::TObject {
+    RTL_CLASS(TDatasetFeaturesEh, rtl::TObject)
+public:
+    virtual void Reserved() {}
+    virtual bool LocateText(TCustomDBGridEh* Grid, const WideString& FieldName, TLocateTextTreeFindRangeEh TreeFindRange,
+                            TLocateTextMatchTypeEh MatchType, TLocateTextDirectionEh Direction,
+                            TLocateTextOptionsEh Options, const AnsiString& Text);
+    virtual bool MoveRecords(TCustomDBGridEh* Grid, const std::vector<db::TBookmark>& Bookmarks, int TargetRecord,
+                             bool CheckOnly);
+    virtual void ApplySorting(TCustomDBGridEh* Grid, db::TDataSet* DataSet, bool IsReopen);
+    virtual void ApplyFilter(TCustomDBGridEh* Grid, db::TDataSet* DataSet, bool IsReopen);
+    virtual void ExecuteFindDialog(TCustomDBGridEh* Grid, const AnsiString& Text, bool Modal,
+                                   const WideString& FieldName);
+};
+
+// Registers Features (the registry owns it) for the dataset class named ClassName; a name
+// registered twice raises the string list's duplicate error.
+void RegisterDatasetFeaturesEh(const AnsiString& ClassName, TDatasetFeaturesEh* Features);
+void UnregisterDatasetFeaturesEh(const AnsiString& ClassName);
+TDatasetFeaturesEh* FeaturesForClass(const rtl::ClassRef* Class);
+TDatasetFeaturesEh* FeaturesForDataSet(db::TDataSet* DataSet);
+
 namespace msg {
 inline constexpr const char* SQuoteIsAbsent = "Quote is absent: ";
 inline constexpr const char* SLeftBracketExpected = "'(' expected: ";
@@ -59,6 +104,7 @@ inline constexpr const char* SUnexpectedExpressionBeforeNull = "Unexpected expre
 inline constexpr const char* SUnexpectedExpressionAfterOperator = "Unexpected expression after operator: ";
 inline constexpr const char* SIncorrectExpression = "Incorrect expression: ";
 inline constexpr const char* SUnexpectedANDorOR = "Unexpected AND or OR: ";
+inline constexpr const char* SFieldNameNotFound = "Field name '%s' not found";
 }  // namespace msg
 
 }  // namespace grid
