@@ -323,6 +323,95 @@ BENCHMARK(BM_DirectDataCells)
     ->Arg(100000)
     ->Unit(benchmark::kMillisecond)
     ->ComputeStatistics("min", bench::Fastest);
+// A title click on a data grid over a memory dataset: the mouse messages, the marker cycle, the
+// application's OnSortMarkingChanged and the repaint of what was invalidated.
+struct TSortSetup {
+    memdstest::TFixture Data;
+    TForm* Form = nullptr;
+    db::TDataSource* Src = nullptr;
+    grid::TDBGridEh* Grid = nullptr;
+
+    static std::vector<std::vector<rtl::Variant>> Rows(int N) {
+        std::vector<std::vector<rtl::Variant>> rows;
+        rows.reserve(N);
+        for (int i = 1; i <= N; ++i)
+            rows.push_back({rtl::Variant(i * 10), rtl::Variant(AnsiString("n") + std::to_string((i * 7919) % N)),
+                            rtl::Variant(static_cast<int16_t>(i % 100))});
+        return rows;
+    }
+    TSortSetup(int N, bool Sort) : Data(memdstest::PeopleCols(), Rows(N)) {
+        Data.DS->Open();
+        Form = rtl::Create<TForm>(nullptr);
+        Form->SetBounds(0, 0, 900, 700);
+        Src = rtl::Create<db::TDataSource>(Form);
+        Src->SetDataSet(Data.DS.get());
+        Grid = rtl::Create<grid::TDBGridEh>(Form);
+        Grid->SetBounds(0, 0, 800, 600);
+        for (const char16_t* n : {u"id", u"name", u"qty"}) Grid->Columns()->Add()->SetFieldName(n);
+        for (int i = 0; i < 3; ++i) Grid->Columns()->Items(i)->Title()->SetTitleButton(true);
+        Grid->SetOptionsEh(Grid->OptionsEh() + grid::TDBGridEhOptions{grid::dghAutoSortMarking});
+        Grid->SetDataSource(Src);
+        Grid->SetParent(Form);
+        if (Sort) Grid->OnSortMarkingChanged = [this](rtl::TObject*) { Data.DS->SetIndexFieldNames(SortText()); };
+        else Grid->OnSortMarkingChanged = [](rtl::TObject*) {};
+        Form->Show();
+        Grid->SetFocus();
+        Grid->UpdateWindow();
+    }
+    ~TSortSetup() { Form->Free(); }
+    AnsiString SortText() const {
+        grid::TColumnsEhList* list = Grid->SortMarkedColumnList();
+        if (list->Count() == 0) return "";
+        grid::TColumnEh* c = list->Items(0);
+        AnsiString s = rtl::WideToAnsi(c->FieldName());
+        if (c->Title()->SortMarker() == grid::smUpEh) s += " DESC";
+        return s;
+    }
+    void TitleClick() {
+        const TRect r = Grid->SingleCellRect(Grid->DataToGridCol(1), 0);
+        const TPoint p = Grid->ClientToScreen(TPoint{(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2});
+        ResetDoubleClick();
+        MouseInput(WM_LBUTTONDOWN, p);
+        Application()->ProcessMessages();
+        MouseInput(WM_LBUTTONUP, p);
+        Application()->ProcessMessages();
+        Grid->UpdateWindow();
+    }
+};
+
+// The marker cycles none, down, up, down...: after the first click each round sorts DESC then ASC.
+void BM_TitleClickSort(benchmark::State& State) {
+    TSortSetup s(static_cast<int>(State.range(0)), true);
+    s.TitleClick();
+    for (auto _ : State) s.TitleClick();
+    if (s.Data.DS->IndexFieldNames().empty()) State.SkipWithError("the click did not sort");
+}
+
+void BM_IndexFieldNamesOnly(benchmark::State& State) {
+    TSortSetup s(static_cast<int>(State.range(0)), false);
+    bool desc = true;
+    s.Data.DS->SetIndexFieldNames("name");
+    for (auto _ : State) {
+        s.Data.DS->SetIndexFieldNames(desc ? "name DESC" : "name");
+        desc = !desc;
+    }
+}
+
+void BM_TitleClickNoSort(benchmark::State& State) {
+    TSortSetup s(static_cast<int>(State.range(0)), false);
+    for (auto _ : State) s.TitleClick();
+}
+
+BENCHMARK(BM_TitleClickSort)->Arg(100000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
+BENCHMARK(BM_IndexFieldNamesOnly)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", bench::Fastest);
+BENCHMARK(BM_TitleClickNoSort)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMicrosecond)
+    ->ComputeStatistics("min", bench::Fastest);
 BENCHMARK(BM_BaseGridPaint)
     ->Arg(1000)
     ->Arg(1000000)

@@ -548,10 +548,7 @@ void TCustomDBGridEh::FieldDataChanged(db::TField* /*Field*/) {
     if (HandleAllocated()) Invalidate();
 }
 
-void TCustomDBGridEh::WriteEditText() {
-    db::TField* f = CurrentField();
-    if (f && !f->ReadOnly()) f->SetEditText(FEditText);
-}
+void TCustomDBGridEh::WriteEditText() { WriteCellEditText(); }
 
 void TCustomDBGridEh::InvalidateIndicatorCell() {
     if (IndicatorVisible() && HandleAllocated()) InvalidateCell(0, Row());

@@ -918,6 +918,11 @@ using TDBGridEhAdvDrawDataCellEvent =
     std::function<void(rtl::TObject* Sender, TGridCoord Cell, TGridCoord AreaCell, TColumnEh* Column,
                        const TRect& ARect, TColCellParamsEh& Params, bool& Processed)>;
 
+// The find dialog's unit installs itself here.
+using TFindDialogHookEh =
+    std::function<void(TCustomDBGridEh* Grid, const AnsiString& Text, const AnsiString& FieldName, bool Modal)>;
+inline TFindDialogHookEh FindDialogHook;
+
 class TCustomDBGridEh : public TCustomGridEh {
     RTL_CLASS(TCustomDBGridEh, TCustomGridEh)
 public:
@@ -1193,6 +1198,69 @@ public:
     virtual void ApplyFilter();
 
     void DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) override;
+
+    // --- input: keys, mouse and sort marking ---
+    void KeyDown(uint16_t& Key, ui::TShiftState Shift) override;
+    void KeyUp(uint16_t& Key, ui::TShiftState Shift) override;
+    // Ends a title press, record or data tracking; releases the capture.
+    void EndMouseTracking();
+    // Draws the pressed title button down while (X, Y) stays on it.
+    void FollowTitleButtonPress(int X, int Y);
+    bool TitleButtonDown() const noexcept { return FTitleBtnDown; }
+    // A Ctrl+click changed the sort markers; the notification waits for the Ctrl release.
+    bool SortCtrlPending() const noexcept { return FSortCtrlPending; }
+    // Fits a column's width to its content on a double click on its sizing line (the layout builds on this).
+    virtual void OptimizeColumnWidth(int /*DataCol*/) {}
+    // A press in the tree area of a tree dataset (taken by the tree view when it comes).
+    virtual bool TreeAreaMouseDown(int /*X*/, int /*Y*/) { return false; }
+    // Asks "Delete record?" (or for all selected records) with dgConfirmDelete.
+    virtual bool ConfirmDelete();
+    void MoveDown(bool Select);
+    void MoveUp(bool Select);
+    // Moves Distance records; Select extends the record selection from its anchor.
+    void SelectRecordsMove(bool Select, int Distance);
+    void TabToColumn(bool Forward);
+    // Makes the data column at grid index ACol current, skipping zero-width columns by Step.
+    void GoToColumn(int ACol, int Step);
+    // Incremental search: Text appended to the search text, found from the beginning of the
+    // current column's values; Interval ms of silence end it (-1: never).
+    void IncSearchAppend(const AnsiString& Text, int Interval, TLocateTextDirectionEh Direction);
+    void IncSearchStop();
+    bool IncSearchActive() const noexcept { return FIncSearchActive; }
+    const AnsiString& IncSearchText() const noexcept { return FIncSearchText; }
+    void KeyPress(char& Key) override;
+    // Opens the find dialog through FindDialogHook (Ctrl+F).
+    virtual void OpenFindDialog(const AnsiString& Text, const AnsiString& FieldName, bool Modal);
+
+protected:
+    void BaseGridKeyDown(uint16_t& Key, ui::TShiftState Shift);
+    // Writes FEditText (and FEditValue for key lists) through the current column.
+    void WriteCellEditText();
+    void MouseDown(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) override;
+    void MouseMove(ui::TShiftState Shift, int X, int Y) override;
+    void MouseUp(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) override;
+    void WMKillFocus(ui::TWMKillFocus& Message) override;
+    void DoExit() override;
+    void ColumnMoved(int FromIndex, int ToIndex) override;
+    bool DataLinkActive() const;
+    bool DataSetModifiable() const;
+    bool InsertedUnchanged() const;
+    bool InsertAtEnd() const;
+
+    TPoint FMouseDownPos{-1, -1};
+    bool FMouseTracking = false;
+    bool FSortCtrlPending = false;
+    bool FRightColumnMove = false;
+    TGridCoord FCheckBoxDownCell{-1, -1};
+    bool FShiftAnchorSet = false;
+    bool FShiftAnchorSelected = false;
+    db::TBookmark FShiftAnchor;
+    bool FToggleSelect = false;
+    bool FAppendedRecord = false;
+    bool FIncSearchActive = false;
+    AnsiString FIncSearchText;
+    int FIncSearchInterval = -1;
+    void WMTimer(ui::TWMTimer& Message) override;
 
 protected:
     friend class TColumnEh;
