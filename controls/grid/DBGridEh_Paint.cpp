@@ -13,67 +13,6 @@ using ui::TColor;
 
 namespace paint {
 
-AnsiString CutTextToWidth(const AnsiString& Text, TCanvas* Canvas, int MaxWidth) {
-    if (Canvas->TextWidth(Text) <= MaxWidth) return Text;
-    size_t n = Text.size();
-    while (n > 0) {
-        --n;
-        AnsiString cut = Text.substr(0, n) + "...";
-        if (Canvas->TextWidth(cut) <= MaxWidth) return cut;
-    }
-    return AnsiString();
-}
-
-void WriteCellText(TCanvas* Canvas, const TRect& Rect, bool FillRect, int DX, int DY, const AnsiString& Text,
-                   TAlignment Alignment, TTextLayout Layout, bool WordWrap, bool EndEllipsis, int LeftMargin,
-                   int RightMargin) {
-    ui::TBrush* brush = Canvas->Brush();
-    const TColor brushColor = brush->Color();
-    const ui::TBrushStyle brushStyle = brush->Style();
-    if (WordWrap || LeftMargin != 0 || RightMargin != 0) {
-        if (FillRect) Canvas->FillRect(Rect);
-        else brush->SetStyle(ui::bsClear);
-        unsigned flags = ui::DT_NOPREFIX | (WordWrap ? ui::DT_WORDBREAK : ui::DT_SINGLELINE);
-        if (EndEllipsis) flags |= ui::DT_END_ELLIPSIS;
-        if (Alignment == db::taRightJustify) flags |= ui::DT_RIGHT;
-        else if (Alignment == db::taCenter) flags |= ui::DT_CENTER;
-        TRect r{Rect.Left + DX + LeftMargin, Rect.Top + DY, Rect.Right - DX - RightMargin, Rect.Bottom - DY};
-        if (Layout != editors::tlTop) {
-            TRect calc = r;
-            const int h = Canvas->TextRect(calc, Text, flags | ui::DT_CALCRECT);
-            if (Layout == editors::tlCenter) r.Top = r.Top + (r.Bottom - r.Top) / 2 - h / 2;
-            else r.Top = r.Bottom - h;
-        }
-        if (DX > 0) ++r.Bottom;
-        const int saved = Canvas->SaveDC();
-        Canvas->IntersectClipRect(Rect);
-        Canvas->TextRect(r, Text, flags);
-        Canvas->RestoreDC(saved);
-    } else {
-        const AnsiString text = EndEllipsis ? CutTextToWidth(Text, Canvas, Rect.Width() - DX) : Text;
-        int x = Rect.Left + DX;
-        if (Alignment != db::taLeftJustify) {
-            const int width = Canvas->TextWidth(text);
-            if (Alignment == db::taRightJustify) x = Rect.Right - width - 3;
-            else x = Rect.Left < Rect.Right ? Rect.Left + (Rect.Right - Rect.Left) / 2 - width / 2 : 0;
-        }
-        int y = Rect.Top;
-        if (Layout != editors::tlTop) {
-            const int h = Canvas->TextHeight(text);
-            if (h < Rect.Height() - DY) {
-                if (Layout == editors::tlCenter) y = (Rect.Top + Rect.Bottom - h) / 2 - DY;
-                else y = Rect.Bottom - h - DY;
-            }
-        }
-        if (!FillRect) brush->SetStyle(ui::bsClear);
-        Canvas->TextRect(Rect, x, y + DY, text);
-    }
-    if (!FillRect) {
-        brush->SetColor(brushColor);
-        brush->SetStyle(brushStyle);
-    }
-}
-
 void DrawSortGlyph(TCanvas* Canvas, int X, int Y, TSortMarkerEh Marker, TColor Color) {
     if (Marker == smNoneEh) return;
     // A triangle 9 wide and 5 high, centred in the glyph box.
@@ -92,15 +31,6 @@ void DrawSortGlyph(TCanvas* Canvas, int X, int Y, TSortMarkerEh Marker, TColor C
     pen->SetColor(penColor);
     brush->SetColor(brushColor);
     brush->SetStyle(brushStyle);
-}
-
-ui::TFont* SortMarkerFont() {
-    static rtl::TOwnedPtr<ui::TFont> font = [] {
-        rtl::TOwnedPtr<ui::TFont> f(rtl::Create<ui::TFont>());
-        f->SetHeight(-9);
-        return f;
-    }();
-    return font.get();
 }
 
 }  // namespace paint
@@ -242,8 +172,8 @@ void TCustomDBGridEh::DrawIndicatorCell(int ACol, int ARow, const TCellAreaEh& A
         ui::TFont* f = C->Font();
         f->SetSize(f->Size() - 1);
         const AnsiString text = (Number < 1 || Empty) ? AnsiString() : AnsiString(std::to_string(Number));
-        paint::WriteCellText(C, TRect{ARect.Left, ARect.Top, ARect.Right - glyphWidth, ARect.Bottom}, false, 0, 0,
-                             text, db::taCenter, editors::tlCenter, true, false);
+        grid::WriteCellText(C, TRect{ARect.Left, ARect.Top, ARect.Right - glyphWidth, ARect.Bottom}, false, 0, 0,
+                             text, db::taCenter, editors::tlCenter, true, false, 0, 0, false);
     };
 
     if (Area.RowArea == rcaTitle) {

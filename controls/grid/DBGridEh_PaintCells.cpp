@@ -150,9 +150,9 @@ void TCustomDBGridEh::DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh&
             DrawGraphicOrMemoCell(Column, ARect);
             break;
         default:
-            paint::WriteCellText(C, themed ? ARect : inner, !framed, DX, DY, Params->Text, Params->Alignment,
+            grid::WriteCellText(C, themed ? ARect : inner, !framed, DX, DY, Params->Text, Params->Alignment,
                                  Column->Layout(), Column->WordWrap() && ARect.Height() > C->TextHeight("W") * 2 - 1,
-                                 Column->EndEllipsis());
+                                 Column->EndEllipsis(), 0, 0, false);
             break;
         }
     }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "controls/grid/DBGridEh.h"
+#include "controls/grid/DBGridEh_Setup.h"
 
 namespace grid::paint {
 
@@ -12,17 +13,8 @@ inline constexpr int SortGlyphHeight = 9;
 inline constexpr int IndicatorGlyphWidth = 6;
 inline constexpr int IndicatorGlyphHeight = 11;
 
-// Text in Rect offset by DX/DY; single lines are placed by alignment, wrapped text goes through
-// the block path with its margins (negative margins lay the text out beyond Rect, clipped to it).
-void WriteCellText(ui::TCanvas* Canvas, const TRect& Rect, bool FillRect, int DX, int DY, const AnsiString& Text,
-                   TAlignment Alignment, TTextLayout Layout, bool WordWrap, bool EndEllipsis, int LeftMargin = 0,
-                   int RightMargin = 0);
-// The longest start of Text that fits MaxWidth with "..." appended (Text itself when it fits).
-AnsiString CutTextToWidth(const AnsiString& Text, ui::TCanvas* Canvas, int MaxWidth);
 // The sort-direction glyph (smDownEh or smUpEh) with its top-left corner at (X, Y).
 void DrawSortGlyph(ui::TCanvas* Canvas, int X, int Y, TSortMarkerEh Marker, ui::TColor Color);
-// The font sort numbers are written in.
-ui::TFont* SortMarkerFont();
 
 // Makes a data row the data link's active record for the life of the object.
 class TRecordSwitch {

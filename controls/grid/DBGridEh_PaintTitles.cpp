@@ -87,7 +87,7 @@ void TCustomDBGridEh::DrawTitleCell(int ACol, int ARow, const TCellAreaEh& Area,
         if (FSortMarkedColumnList->Count() >= 2) {
             ui::TFont saved;
             saved.Assign(C->Font());
-            C->SetFont(paint::SortMarkerFont());
+            C->SetFont(grid::SortMarkerFont());
             numberWidth = C->TextWidth(std::to_string(title->SortIndex()));
             C->SetFont(&saved);
         }
@@ -117,9 +117,9 @@ void TCustomDBGridEh::DrawTitleCell(int ACol, int ARow, const TCellAreaEh& Area,
         C->FillRect(TRect{textRect.Right, outer.Top, outer.Right, outer.Bottom});
     }
 
-    paint::WriteCellText(C, textRect, fill, DX, DY, caption, title->Alignment(),
+    grid::WriteCellText(C, textRect, fill, DX, DY, caption, title->Alignment(),
                          multiLine ? editors::tlCenter : editors::tlTop, multiLine, title->EndEllipsis(),
-                         leftMargin, rightMargin);
+                         leftMargin, rightMargin, false);
     if (hasImage)
         editors::DrawImageCentered(C, textRect, FTitleImages, false, title->ImageIndex());
     const int glyphY = (inner.Top + inner.Bottom - paint::SortGlyphHeight) / 2 + shift;
@@ -128,7 +128,7 @@ void TCustomDBGridEh::DrawTitleCell(int ACol, int ARow, const TCellAreaEh& Area,
                              highlighted ? ui::clWhite : ui::clBtnShadow);
     if (numberWidth != 0) {
         const ui::TBrushStyle style = C->Brush()->Style();
-        C->SetFont(paint::SortMarkerFont());
+        C->SetFont(grid::SortMarkerFont());
         if (highlighted) C->Font()->SetColor(ui::clWhite);
         C->Brush()->SetStyle(ui::bsClear);
         C->TextOut(inner.Right + shift - numberWidth - 2, glyphY - 1, std::to_string(title->SortIndex()));
@@ -198,8 +198,8 @@ void TCustomDBGridEh::DrawTitleGroupCells(int ACol, int ARow, THeadTreeNode* Nod
     if (fill) C->FillRect(slice);
     const int DX = is3D ? 1 : 2;
     const int DY = Flat() ? DX - 1 : DX;
-    paint::WriteCellText(C, text, false, 0, DY, parent->Caption, db::taCenter, editors::tlCenter, true, EndEllipsis,
-                         leftMargin, rightMargin);
+    grid::WriteCellText(C, text, false, 0, DY, parent->Caption, db::taCenter, editors::tlCenter, true, EndEllipsis,
+                         leftMargin, rightMargin, false);
     parent->Painted = true;
     if (is3D && !themed) DrawCellFrame(slice, endsHere && !Flat(), startsHere, false, false);
     if (rowLines && !themed) {
