@@ -139,17 +139,6 @@ void TCustomDBGridEh::DrawCellFrame(const TRect& ARect, bool RightEdge, bool Lef
 // ---------------------------------------------------------------------------------------------
 // Indicator column
 
-namespace {
-// Inner rectangle of a cell by its frame kind.
-TRect InnerCellRect(const TRect& R, bool Themed, bool Drawn3D, bool Flat) {
-    if (Themed) return TRect{R.Left - 1, R.Top - 1, R.Right + 1, R.Bottom + 1};
-    if (Drawn3D) {
-        if (Flat) return TRect{R.Left + 1, R.Top + 1, R.Right, R.Bottom};
-        return TRect{R.Left + 1, R.Top + 1, R.Right - 1, R.Bottom - 1};
-    }
-    return R;
-}
-}  // namespace
 
 void TCustomDBGridEh::DrawIndicatorCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State,
                                         const TRect& ARect) {
@@ -157,7 +146,7 @@ void TCustomDBGridEh::DrawIndicatorCell(int ACol, int ARow, const TCellAreaEh& A
     C->Brush()->SetColor(FixedColor());
     const bool is3D = IsCellDrawn3D(ACol, ARow, State);
     const bool themed = IsCellThemed(ACol, ARow, is3D);
-    const TRect inner = InnerCellRect(ARect, themed, is3D, Flat());
+    const TRect inner = paint::InnerCellRect(ARect, themed, is3D, Flat());
     const bool recNo = FOptionsEh.Contains(dghShowRecNo);
     int glyphWidth = FOptions.Contains(dgIndicator) ? 11 : 0;
     int glyphShift = 1;

@@ -11,16 +11,6 @@ namespace grid {
 using ui::TCanvas;
 using ui::TColor;
 
-namespace {
-TRect InnerRect(const TRect& R, bool Themed, bool Drawn3D, bool Flat) {
-    if (Themed) return TRect{R.Left - 1, R.Top - 1, R.Right + 1, R.Bottom + 1};
-    if (Drawn3D) {
-        if (Flat) return TRect{R.Left + 1, R.Top + 1, R.Right, R.Bottom};
-        return TRect{R.Left + 1, R.Top + 1, R.Right - 1, R.Bottom - 1};
-    }
-    return R;
-}
-}  // namespace
 
 void TCustomDBGridEh::DrawDataCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State,
                                    const TRect& ARect) {
@@ -83,7 +73,7 @@ void TCustomDBGridEh::DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh&
     bool is3D = IsCellDrawn3D(ACol, ARow, Params->State);
     if (Params->BlankFixedCell && !is3D) is3D = FOptionsEh.Contains(dghFixed3D);
     const bool themed = IsCellThemed(ACol, ARow, is3D);
-    TRect inner = InnerRect(ARect, themed, is3D, Flat());
+    TRect inner = paint::InnerCellRect(ARect, themed, is3D, Flat());
     const int DX = is3D ? 1 : 2;
     const int DY = Flat() ? DX - 1 : DX;
 

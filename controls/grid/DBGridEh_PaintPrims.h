@@ -13,6 +13,15 @@ inline constexpr int SortGlyphHeight = 9;
 inline constexpr int IndicatorGlyphWidth = 6;
 inline constexpr int IndicatorGlyphHeight = 11;
 
+// The rectangle inside a cell's frame: themed cells grow by 1, raised cells lose their edges.
+inline TRect InnerCellRect(const TRect& R, bool Themed, bool Drawn3D, bool Flat) {
+    if (Themed) return TRect{R.Left - 1, R.Top - 1, R.Right + 1, R.Bottom + 1};
+    if (Drawn3D) {
+        if (Flat) return TRect{R.Left + 1, R.Top + 1, R.Right, R.Bottom};
+        return TRect{R.Left + 1, R.Top + 1, R.Right - 1, R.Bottom - 1};
+    }
+    return R;
+}
 // The sort-direction glyph (smDownEh or smUpEh) with its top-left corner at (X, Y).
 void DrawSortGlyph(ui::TCanvas* Canvas, int X, int Y, TSortMarkerEh Marker, ui::TColor Color);
 

@@ -45,10 +45,7 @@ void TCustomDBGridEh::DrawTitleCell(int ACol, int ARow, const TCellAreaEh& Area,
         leafRect.Top = ARect.Bottom - leaf->CellHeight + 1;
         caption = leaf->Caption;
     }
-    TRect outer = leafRect;
-    if (themed) outer = TRect{leafRect.Left - 1, leafRect.Top - 1, leafRect.Right + 1, leafRect.Bottom + 1};
-    else if (is3D && Flat()) outer = TRect{leafRect.Left + 1, leafRect.Top + 1, leafRect.Right, leafRect.Bottom};
-    else if (is3D) outer = TRect{leafRect.Left + 1, leafRect.Top + 1, leafRect.Right - 1, leafRect.Bottom - 1};
+    const TRect outer = paint::InnerCellRect(leafRect, themed, is3D, Flat());
     TRect inner = leafRect;
     if (is3D && !themed) inner = TRect{leafRect.Left + 1, leafRect.Top + 1, leafRect.Right - 1, leafRect.Bottom - 1};
     TRect textRect = inner;
