@@ -193,9 +193,15 @@ TEST_F(JournalPaint, RowsBeyondTheRecordsAreOnlyFilled) {
 
 TEST_F(JournalPaint, ImageAndCheckBoxHintsStayInsideThePickList) {
     // cid 2 sits at KeyList position 1; a PickList of one entry has nothing there.
-    Col(3)->SetImageList(nullptr);
+    auto* images = rtl::Create<ui::TImageList>(Form);
+    Col(3)->SetImageList(images);
+    ASSERT_EQ(Col(3)->CellKind(), cckImage);
+    EXPECT_EQ(Grid->CellHintText(Col(3)), Cyr("Орёл"));
     Col(3)->PickList()->SetText(Cyr("Тула"));
     EXPECT_EQ(Grid->CellHintText(Col(3)), "");
+    Col(3)->KeyList()->SetText("7");
+    EXPECT_EQ(Grid->CellHintText(Col(3)), "");
+    Col(3)->SetImageList(nullptr);
     Col(4)->PickList()->SetText("no\nyes");
     // Record 1 has flag "1": checked, ordinal 1.
     EXPECT_EQ(Grid->CellHintText(Col(4)), "yes");
