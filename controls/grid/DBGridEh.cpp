@@ -287,9 +287,6 @@ void TCustomDBGridEh::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDraw
     else DrawTitleCell(ACol, ARow, area, AState, ARect);
 }
 
-void TCustomDBGridEh::DrawTitleCell(int, int, const TCellAreaEh&, TGridDrawState, const TRect&) {}
-void TCustomDBGridEh::DrawIndicatorCell(int, int, const TCellAreaEh&, TGridDrawState, const TRect&) {}
-void TCustomDBGridEh::DrawDataCell(int, int, const TCellAreaEh&, TGridDrawState, const TRect&) {}
 void TCustomDBGridEh::DrawFooterCell(int, int, const TCellAreaEh&, TGridDrawState, const TRect&) {}
 
 // ---------------------------------------------------------------------------------------------

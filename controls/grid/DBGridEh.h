@@ -94,6 +94,16 @@ inline constexpr const char* STooManyColumns = "Grid requested to display more t
 }  // namespace msg
 
 // ---------------------------------------------------------------------------------------------
+// The grid's tool tips: the editors' window, with the hint font passed as data drawn in clWindowText.
+
+class TToolTipsWindow : public editors::TToolTipsWindow {
+    RTL_CLASS(TToolTipsWindow, editors::TToolTipsWindow)
+public:
+    using editors::TToolTipsWindow::TToolTipsWindow;
+    ui::TRect CalcHintRect(int MaxWidth, const AnsiString& Hint, void* Data) override;
+};
+
+// ---------------------------------------------------------------------------------------------
 // TColCellParamsEh: the parameters of one data cell, filled before it is painted or measured.
 
 class TColCellParamsEh : public rtl::TObject {
@@ -908,6 +918,10 @@ using TDrawFooterCellEvent = std::function<void(rtl::TObject* Sender, int DataCo
                                                 const TRect& Rect, TGridDrawState State)>;
 using TGetDBGridEhRowHeightEvent = std::function<void(rtl::TObject* Sender, int& RowHeight)>;
 
+using TDBGridEhAdvDrawDataCellEvent =
+    std::function<void(rtl::TObject* Sender, TGridCoord Cell, TGridCoord AreaCell, TColumnEh* Column,
+                       const TRect& ARect, TColCellParamsEh& Params, bool& Processed)>;
+
 // The find dialog's unit installs itself here.
 using TFindDialogHookEh =
     std::function<void(TCustomDBGridEh* Grid, const AnsiString& Text, const AnsiString& FieldName, bool Modal)>;
@@ -1107,6 +1121,7 @@ public:
     TDrawDataCellEvent OnDrawDataCell;
     TDrawFooterCellEvent OnDrawFooterCell;
     TGetDBGridEhRowHeightEvent OnGetRowHeight;
+    TDBGridEhAdvDrawDataCellEvent OnAdvDrawDataCell;
     rtl::TNotifyEvent OnEditButtonClick;
     rtl::TNotifyEvent OnSelectionChanged;
     rtl::TNotifyEvent OnApplyFilter;
@@ -1123,6 +1138,34 @@ public:
     virtual void DrawIndicatorCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State, const TRect& ARect);
     virtual void DrawDataCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State, const TRect& ARect);
     virtual void DrawFooterCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State, const TRect& ARect);
+    // --- painting ---
+    virtual bool IsCellDrawn3D(int ACol, int ARow, TGridDrawState State) const;
+    virtual bool IsCellThemed(int ACol, int ARow, bool Drawn3D) const;
+    virtual void DrawIndicatorGlyph(int Kind, int XOffset, const TRect& ARect);
+    virtual void DrawDropDownSign(bool Highlighted, const TRect& ARect);
+    virtual void DrawGraphicOrMemoCell(TColumnEh* Column, const TRect& ARect);
+    virtual void DrawTreeAreaCell(int /*DataCol*/, int /*DataRow*/, const TRect& /*ARect*/, TGridDrawState /*State*/) {}
+    void DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh& Area, TColCellParamsEh* Params,
+                             const TRect& ARect, TColumnEh* Column);
+    void DrawTitleGroupCells(int ACol, int ARow, THeadTreeNode* Node, const TRect& CellRect, const TRect& BelowRect,
+                             bool EndEllipsis, TGridDrawState State);
+    void FillCellBackground(bool Themed, const TRect& ARect, bool Drawn3D, const TRect& ClipRect, bool Highlighted,
+                            bool Pressed);
+    void DrawCellFrame(const TRect& ARect, bool RightEdge, bool LeftEdge, bool Highlighted, bool Pressed);
+    // Colour rules of selected fixed cells and highlighted data cells; true when colours were set.
+    virtual bool GetSelectedFixedCellColors(int ACol, int ARow, ui::TFont* AFont, ui::TColor& Color, bool Selected,
+                                            const TCellAreaEh& Area);
+    virtual bool GetDataCellHighlight(int DataCol, int DataRow, ui::TFont* AFont, ui::TColor& Color,
+                                      TGridDrawState State);
+    virtual bool IsCellSelected(int ACol, int ARow, int DataCol);
+    bool GridOrEditorFocused() const;
+    // The data row is the current record's (while a painter has switched records, the one active before).
+    bool IsCurrentDataRow(int DataRow) const;
+    // The text a tool tip shows for the current record's cell of Column.
+    AnsiString CellHintText(TColumnEh* Column);
+    // Data-record switches made by the painters since the grid was created.
+    int64_t RecordSwitchCount() const noexcept { return FRecordSwitchCount; }
+    bool DoubleBufferedPaint() const noexcept { return FDoubleBufferedPaint; }
     virtual void GetDataSetFields(std::vector<db::TField*>& List);
     virtual void LinkLayoutChanged();
     virtual void LinkActiveChanged(bool Active);
@@ -1238,6 +1281,7 @@ protected:
     void CMParentFontChanged(ui::TMessage& Message) override;
     void CMParentColorChanged(ui::TMessage& Message) override;
     int LineWidthOfColumns() const { return FOptions.Contains(dgColLines) ? 1 : 0; }
+    void Paint() override;
     void ColWidthsChanged() override;
     void WMVScroll(ui::TWMScroll& Message) override;
     void WMSize(ui::TWMSize& Message) override;
@@ -1268,6 +1312,10 @@ protected:
     bool FFilterEditing = false;
     int FFilterCol = -1;
     bool FInLayoutChange = false;
+    int64_t FRecordSwitchCount = 0;
+    bool FDoubleBufferedPaint = false;
+    // Per column, one flag per grid row: the line above that row was painted over (hidden duplicates).
+    std::vector<std::vector<bool>> FDuplicateLineFlags;
     rtl::TOwnedPtr<TDBGridEhSelection> FSelection;
     rtl::TOwnedPtr<TDBGridEhScrollBar> FVertScrollBar;
     rtl::TOwnedPtr<TDBGridEhScrollBar> FHorzScrollBar;

@@ -1,0 +1,245 @@
+// Data cells: the cell parameters, row colours, highlight, check boxes, images, pictures and
+// hidden duplicates.
+#include <algorithm>
+#include <memory>
+
+#include "controls/grid/DBGridEh_PaintPrims.h"
+#include "framework/rtl/Streams.h"
+
+namespace grid {
+
+using ui::TCanvas;
+using ui::TColor;
+
+
+void TCustomDBGridEh::DrawDataCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State,
+                                   const TRect& ARect) {
+    TCanvas* C = Canvas();
+    TColumnEh* column = FColumns->Items(Area.DataCol);
+    C->SetFont(column->Font());
+    C->Brush()->SetColor(column->Color());
+    db::TDataSet* ds = DataSet();
+    if (!FDataLink->Active() || Area.DataRow < 0 ||
+        (Area.DataRow >= FDataLink->RecordCount() && !(ds->Bof() && ds->Eof()))) {
+        C->FillRect(ARect);
+        return;
+    }
+    paint::TRecordSwitch sw(FDataLink.get(), Area.DataRow, FRecordSwitchCount);
+    struct TSavedScope {
+        int& Slot;
+        ~TSavedScope() { Slot = -1; }
+    } savedScope{FSavedActiveRecord};
+    FSavedActiveRecord = sw.Saved();
+    // Row colours alternate only where the column shows the grid's colour.
+    TColor background = column->Color();
+    if (background == Color() && ds->IsSequenced()) {
+        const int recNo = ds->RecNo();
+        if (recNo > 0) background = (recNo % 2) ? OddRowColor() : EvenRowColor();
+    }
+    TColCellParamsEh* params = FColCellParams.get();
+    params->Col = ACol;
+    params->Row = ARow;
+    params->State = State;
+    params->Font = C->Font();
+    params->Alignment = column->Alignment();
+    params->Background = background;
+    params->KeepCurrentBackground = false;
+    const TColumnCellKindEh kind = column->CellKind();
+    params->Text = kind == cckGraphic ? AnsiString() : column->KeyListDisplayText();
+    params->ImageIndex = kind == cckImage || column->ShowImageAndText() ? column->CellImageIndex() : -1;
+    params->CheckboxState = kind == cckCheckBox ? column->CheckboxState() : ui::TCheckBoxState::cbUnchecked;
+    params->BlankFixedCell = false;
+    params->ReadOnly = column->ReadOnly();
+    params->TextEditing = column->TextEditing();
+    GetCellParams(column, C->Font(), params->Background, State);
+    column->GetColCellParams(false, params);
+
+    TRect rect = ARect;
+    if (Area.DataCol == 0) DrawTreeAreaCell(Area.DataCol, Area.DataRow, rect, State);
+    bool processed = false;
+    if (OnAdvDrawDataCell)
+        OnAdvDrawDataCell(this, TGridCoord{ACol, ARow}, TGridCoord{Area.DataCol, Area.DataRow}, column, rect, *params,
+                          processed);
+    if (!processed) DrawDefaultDataCell(ACol, ARow, Area, params, rect, column);
+    if (FDefaultDrawing && State.Contains(gdFocused) && Focused() && !Designing() && !FOptions.Contains(dgRowSelect) &&
+        FUpdateNesting == 0 && IsActiveControl())
+        C->DrawFocusRect(rect);
+}
+
+void TCustomDBGridEh::DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh& Area, TColCellParamsEh* Params,
+                                          const TRect& ARect, TColumnEh* Column) {
+    TCanvas* C = Canvas();
+    const TColumnCellKindEh kind = Column->CellKind();
+    bool is3D = IsCellDrawn3D(ACol, ARow, Params->State);
+    if (Params->BlankFixedCell && !is3D) is3D = FOptionsEh.Contains(dghFixed3D);
+    const bool themed = IsCellThemed(ACol, ARow, is3D);
+    TRect inner = paint::InnerCellRect(ARect, themed, is3D, Flat());
+    const int DX = is3D ? 1 : 2;
+    const int DY = Flat() ? DX - 1 : DX;
+
+    if (Params->BlankFixedCell && !Params->KeepCurrentBackground) Params->Background = FixedColor();
+    bool highlighted = false;
+    const bool currentCell =
+        IsCurrentDataRow(Area.DataRow) && (ACol == Col() || FOptions.Contains(dgRowSelect));
+    if (!(Params->KeepCurrentBackground && currentCell))
+        highlighted = GetDataCellHighlight(Area.DataCol, Area.DataRow, Params->Font, Params->Background, Params->State);
+    if (highlighted) Params->State.Include(gdSelected);
+    C->Brush()->SetColor(Params->Background);
+
+    // Hidden duplicates: compare with the neighbouring records the link holds.
+    bool paintLineAbove = false, paintLineBelow = false;
+    if (Column->HideDuplicates() && !Params->BlankFixedCell && Area.DataCol < static_cast<int>(FDuplicateLineFlags.size())) {
+        std::vector<bool>& flags = FDuplicateLineFlags[static_cast<size_t>(Area.DataCol)];
+        const int gridRow = ARow - TopRow();
+        auto textAt = [&](int DataRow) {
+            paint::TRecordSwitch sw(FDataLink.get(), DataRow, FRecordSwitchCount);
+            return Column->KeyListDisplayText();
+        };
+        const int records = FDataLink->RecordCount();
+        if (Area.DataRow + 1 < records && textAt(Area.DataRow + 1) == Params->Text) {
+            const size_t next = static_cast<size_t>(gridRow + 1);
+            if (next < flags.size() && !flags[next]) paintLineBelow = true;
+        }
+        if (Area.DataRow > 0 && textAt(Area.DataRow - 1) == Params->Text) {
+            Params->Text.clear();
+            Params->ImageIndex = -1;
+            const size_t here = static_cast<size_t>(std::max(gridRow, 0));
+            if (here < flags.size() && !flags[here]) {
+                flags[here] = true;
+                paintLineAbove = true;
+            }
+        }
+    }
+
+    if (!Params->BlankFixedCell && FDefaultDrawing && inner.Width() > 0 && inner.Height() > 0) {
+        const bool framed = is3D && !Params->State.Contains(gdSelected) && (themed || (Flat() && editors::ThemesActive()));
+        if (framed) FillCellBackground(themed, inner, is3D, TRect{}, highlighted, false);
+        switch (kind) {
+        case cckImage:
+            if (!framed) C->FillRect(ARect);
+            if (Params->ImageIndex >= 0)
+                editors::DrawImageCentered(C, ARect, Column->ImageList(), false, Params->ImageIndex);
+            break;
+        case cckCheckBox: {
+            if (!framed) C->FillRect(ARect);
+            const int w = editors::CheckBoxWidth(), h = editors::CheckBoxHeight();
+            TRect box = ARect;
+            if (inner.Width() >= w) {
+                box.Left = inner.Left + (inner.Width() - w) / 2;
+                box.Right = box.Left + w;
+            }
+            if (inner.Height() >= h) {
+                box.Top = inner.Top + (inner.Height() - h) / 2;
+                box.Bottom = box.Top + h;
+            }
+            editors::DrawEditButtonFace(C, box, Params->Background, editors::bfsCheckBox, 0, Flat(), false, true,
+                                        static_cast<editors::TCheckBoxState>(Params->CheckboxState));
+            break;
+        }
+        case cckGraphic:
+            DrawGraphicOrMemoCell(Column, ARect);
+            break;
+        default:
+            grid::WriteCellText(C, themed ? ARect : inner, !framed, DX, DY, Params->Text, Params->Alignment,
+                                 Column->Layout(), Column->WordWrap() && ARect.Height() > C->TextHeight("W") * 2 - 1,
+                                 Column->EndEllipsis(), 0, 0, false);
+            break;
+        }
+    }
+
+    // A required field left empty while editing the current row.
+    if (!Params->BlankFixedCell && Column->HighlightRequired() && IsCurrentDataRow(Area.DataRow)) {
+        db::TDataSet* ds = DataSet();
+        db::TField* f = Column->Field();
+        if (ds && f && (ds->State() == db::dsEdit || ds->State() == db::dsInsert) && f->Required() && f->IsNull()) {
+            ui::TPen* pen = C->Pen();
+            const TColor pc = pen->Color();
+            const ui::TPenStyle ps = pen->Style();
+            pen->SetColor(ui::clRed);
+            pen->SetStyle(ui::psDot);
+            C->MoveTo(ARect.Left + 2, ARect.Bottom - 1);
+            C->LineTo(ARect.Right - 3, ARect.Bottom - 1);
+            pen->SetColor(pc);
+            pen->SetStyle(ps);
+        }
+    }
+
+    if (!FColumns->HasPersistentColumns()) DrawDataCellEvent(ARect, Column->Field(), Params->State);
+    DrawColumnCell(ARect, Area.DataCol, Column, Params->State);
+
+    if ((paintLineAbove || paintLineBelow) && FOptions.Contains(dgRowLines)) {
+        ui::TPen* pen = C->Pen();
+        const TColor pc = pen->Color();
+        pen->SetColor(Column->Color());
+        if (paintLineAbove) {
+            C->MoveTo(ARect.Left, ARect.Top - 1);
+            C->LineTo(ARect.Right, ARect.Top - 1);
+        }
+        if (paintLineBelow) {
+            C->MoveTo(ARect.Left, ARect.Bottom);
+            C->LineTo(ARect.Right, ARect.Bottom);
+        }
+        pen->SetColor(pc);
+    }
+    if (Params->BlankFixedCell) FillCellBackground(themed, ARect, is3D, TRect{}, highlighted, false);
+    if (is3D && !themed) DrawCellFrame(ARect, !(Flat() && editors::ThemesActive()), true, highlighted, false);
+}
+
+void TCustomDBGridEh::DrawGraphicOrMemoCell(TColumnEh* Column, const TRect& ARect) {
+    TCanvas* C = Canvas();
+    db::TField* f = Column->Field();
+    if (!FDrawGraphicData) {
+        C->SetFont(Font());
+        const AnsiString text = f ? f->DisplayText() : AnsiString();
+        const int x = ARect.Left + (ARect.Width() - C->TextWidth(text)) / 2;
+        const int y = ARect.Top + (ARect.Height() - C->TextHeight(text)) / 2;
+        C->TextRect(ARect, x, y, text);
+        return;
+    }
+    // A blob that is not a picture we can decode shows as an empty picture: a paint never raises.
+    rtl::TOwnedPtr<ui::TBitmap> picture(rtl::Create<ui::TBitmap>());
+    if (f && f->IsBlob() && !f->IsNull()) {
+        try {
+            std::unique_ptr<rtl::TStream> stream(DataSet()->CreateBlobStream(f, db::bmRead));
+            if (stream) picture->LoadFromStream(*stream);
+        } catch (const rtl::Exception&) {
+            picture.reset(rtl::Create<ui::TBitmap>());
+        }
+    }
+    C->FillRect(ARect);
+    if (picture->Empty()) return;
+    int w = picture->Width(), h = picture->Height();
+    const int cw = ARect.Width(), ch = ARect.Height();
+    if (w > cw || h > ch) {
+        if (static_cast<double>(w) / cw >= static_cast<double>(h) / ch) {
+            h = static_cast<int>(static_cast<double>(h) * cw / w + 0.5);
+            w = cw;
+        } else {
+            w = static_cast<int>(static_cast<double>(w) * ch / h + 0.5);
+            h = ch;
+        }
+    }
+    const int x = ARect.Left + (cw - w) / 2, y = ARect.Top + (ch - h) / 2;
+    C->StretchDraw(TRect{x, y, x + w, y + h}, picture.get());
+}
+
+AnsiString TCustomDBGridEh::CellHintText(TColumnEh* Column) {
+    db::TField* f = Column->Field();
+    switch (Column->CellKind()) {
+    case cckImage: {
+        if (!f || !Column->HasPickList()) return AnsiString();
+        const int i = Column->HasKeyList() ? Column->KeyList()->IndexOf(f->Text()) : -1;
+        // The key may be missing from KeyList or stand past the end of PickList.
+        return i >= 0 && i < Column->PickList()->Count() ? Column->PickList()->Strings(i) : AnsiString();
+    }
+    case cckCheckBox: {
+        if (!Column->HasPickList()) return AnsiString();
+        const int i = static_cast<int>(Column->CheckboxState());
+        return i < Column->PickList()->Count() ? Column->PickList()->Strings(i) : AnsiString();
+    }
+    default:
+        return f ? Column->KeyListDisplayText() : AnsiString();
+    }
+}
+
+}  // namespace grid

@@ -1,0 +1,404 @@
+// Painting of the data grid on the recording surface: a grid set up like the application's
+// journals (Flat, dghFixed3D, themes, two-level captions, a sort marker, a key-list column, a
+// check box, row colours from OnGetCellParams), the sort-marker area, data-cell colours, the
+// record switch and its failure path, pictures that do not decode, and hint texts.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "framework/rtl/Streams.h"
+#include "framework/ui/Themes.h"
+#include "tests/grid/dbgrid_fixture.h"
+
+namespace gridtest {
+namespace {
+
+using ui::TDrawOp;
+using ui::TDrawRecord;
+
+class GridPaintTest : public DBGridTest {
+protected:
+    void SetUp() override {
+        DBGridTest::SetUp();
+        ui::ThemeServices().SetThemesEnabled(true);
+    }
+    void TearDown() override {
+        ui::ThemeServices().SetThemesEnabled(true);
+        DBGridTest::TearDown();
+    }
+    ui::TRecordingSurface* Surface() { return static_cast<ui::TRecordingSurface*>(Form->Surface()); }
+    // The grid shows Rows data rows of the link's window.
+    void ShowRows(int Rows) {
+        Grid->DataLink()->SetBufferCount(Rows);
+        Grid->SetRowCount(Grid->TitleRowCount() + Rows);
+        Form->Show();
+        Pump();
+    }
+    void PaintAll() {
+        Surface()->Clear();
+        Grid->Invalidate();
+        Pump();
+        Grid->UpdateWindow();
+    }
+    ui::TPoint Origin() { return Grid->ClientToParent(ui::TPoint{0, 0}, Form); }
+    TRect CellRect(int C, int R) {
+        TRect r = Grid->SingleCellRect(C, R);
+        const ui::TPoint o = Origin();
+        return TRect{r.Left + o.X, r.Top + o.Y, r.Right + o.X, r.Bottom + o.Y};
+    }
+    static bool Inside(const TRect& Inner, const TRect& Outer) {
+        return Inner.Left >= Outer.Left && Inner.Top >= Outer.Top && Inner.Right <= Outer.Right &&
+               Inner.Bottom <= Outer.Bottom && Inner.Right > Inner.Left && Inner.Bottom > Inner.Top;
+    }
+    // Texts drawn inside a cell, in order.
+    std::vector<const TDrawRecord*> TextsIn(int C, int R) {
+        std::vector<const TDrawRecord*> out;
+        const TRect cell = CellRect(C, R);
+        for (const TDrawRecord* r : Surface()->OfKind(TDrawOp::Text))
+            if (r->Rect.Left >= cell.Left - 1 && r->Rect.Right <= cell.Right + 1 && r->Rect.Top >= cell.Top - 1 &&
+                r->Rect.Bottom <= cell.Bottom + 1 && !r->Text.empty())
+                out.push_back(r);
+        return out;
+    }
+    std::string TextIn(int C, int R) {
+        auto t = TextsIn(C, R);
+        return t.empty() ? std::string() : t.front()->Text;
+    }
+    // Colours of the fills covering most of a cell.
+    std::vector<ui::TColor> FillsOf(int C, int R) {
+        std::vector<ui::TColor> out;
+        const TRect cell = CellRect(C, R);
+        for (const TDrawRecord* r : Surface()->OfKind(TDrawOp::FillRect))
+            if (Inside(r->Rect, cell) && r->Rect.Width() * 2 > cell.Width()) out.push_back(r->Brush.Color);
+        return out;
+    }
+    static ui::TColor Rgb(ui::TColor C) { return ui::TColor(ui::ColorToRGB(C)); }
+};
+
+// The journal look: persistent columns id, name (two-level caption), born under the same group,
+// cid shown through a key list, flag as a check box; rows coloured by the handler.
+class JournalPaint : public GridPaintTest {
+protected:
+    void SetUp() override {
+        GridPaintTest::SetUp();
+        Grid->SetFlat(true);
+        TDBGridEhOptions eh = Grid->OptionsEh();
+        eh.Include(dghFixed3D);
+        Grid->SetOptionsEh(eh);
+        Bind({u"id", u"name", u"born", u"cid", u"flag"});
+        Col(0)->Title()->SetCaption("N");
+        Col(1)->Title()->SetCaption(Cyr("ЭПМК|Имя"));
+        Col(2)->Title()->SetCaption(Cyr("ЭПМК|Дата прот."));
+        Col(3)->Title()->SetCaption(Cyr("Город"));
+        Col(3)->KeyList()->SetText("1\n2");
+        Col(3)->PickList()->SetText(Cyr("Тула\nОрёл"));
+        Col(4)->Title()->SetCaption("F");
+        Col(4)->SetCheckboxes(true);
+        Col(4)->KeyList()->SetText("1\n0");
+        Col(1)->Title()->SetSortMarker(smDownEh);
+        Grid->OnGetCellParams = [this](rtl::TObject*, TColumnEh*, ui::TFont*, ui::TColor& Background, TGridDrawState) {
+            ++Calls;
+            if (F("id")->AsInteger() == 20) Background = ui::clYellow;
+        };
+        Form->SetBounds(0, 0, 800, 400);
+        Grid->SetBounds(10, 10, 700, 200);
+        for (int i = 0; i < 5; ++i) Col(i)->SetWidth(std::vector<int>{60, 120, 120, 80, 40}[i]);
+        // Two title lines; the tree takes the title row's height on the next rebuild.
+        Grid->SetTitleHeight(36);
+        Grid->SetUseMultiTitle(true);
+        Grid->RebuildLayout();
+        Grid->RebuildLayout();
+        ShowRows(4);
+    }
+    int Calls = 0;
+};
+
+TEST_F(JournalPaint, DrawsCaptionsGroupsListsCheckBoxesAndRowColours) {
+    PaintAll();
+
+    // Leaves under one group; the group caption spans both and is drawn in each leaf's slice.
+    EXPECT_EQ(TextIn(2, 0), Cyr("Имя"));
+    EXPECT_EQ(TextIn(3, 0), Cyr("Дата прот."));
+    int groupTexts = 0;
+    for (const TDrawRecord* r : Surface()->OfKind(TDrawOp::Text)) groupTexts += r->Text == Cyr("ЭПМК");
+    EXPECT_EQ(groupTexts, 2);
+    EXPECT_EQ(TextIn(4, 0), Cyr("Город"));
+    // Data: texts, the key list's picks, the date in the locale's format.
+    EXPECT_EQ(TextIn(2, 1), Cyr("Анна"));
+    EXPECT_EQ(TextIn(3, 1), "04.03.1990");
+    EXPECT_EQ(TextIn(4, 1), Cyr("Орёл"));
+    EXPECT_EQ(TextIn(4, 2), Cyr("Тула"));
+    EXPECT_EQ(TextIn(4, 3), "");
+    // Data text starts 2 pixels right of the cell and 1 below its top (Flat, data not 3D).
+    const TDrawRecord* name = TextsIn(2, 2).front();
+    const TRect cell = CellRect(2, 2);
+    EXPECT_EQ(name->Rect.Left, cell.Left + 2);
+    EXPECT_EQ(name->Rect.Top, cell.Top + 1);
+    // Row 2 (id 20) is yellow where it is not the current cell.
+    const std::vector<ui::TColor> fills = FillsOf(2, 2);
+    ASSERT_FALSE(fills.empty());
+    EXPECT_EQ(Rgb(fills.back()), Rgb(ui::clYellow));
+    EXPECT_GE(Calls, 15);
+    // Fixed cells get the themed gradient: several one-line fills, not one flat fill.
+    int gradientLines = 0;
+    const TRect title = CellRect(4, 0);
+    for (const TDrawRecord& r : Surface()->Records())
+        if (r.Op == TDrawOp::FillRect && Inside(r.Rect, title) && r.Rect.Height() == 1) ++gradientLines;
+    EXPECT_GT(gradientLines, 5);
+    // A sort glyph in the marked title, none elsewhere; the check boxes draw their faces.
+    int glyphs = 0;
+    for (const TDrawRecord* r : Surface()->OfKind(TDrawOp::Polygon))
+        if (Inside(TRect{r->Points[0].X, r->Points[0].Y, r->Points[0].X + 1, r->Points[0].Y + 1}, CellRect(2, 0)))
+            ++glyphs;
+    EXPECT_EQ(glyphs, 1);
+}
+
+TEST_F(JournalPaint, AnEventThatRaisesLeavesTheActiveRecordAndAPaintNeverMovesTheDataset) {
+    store::TMemDataSet* ds = People.DS.get();
+    ds->Next();
+    int scrolls = 0;
+    ds->AfterScroll = [&](db::TDataSet*) { ++scrolls; };
+    const int recNo = ds->RecNo();
+    const int active = Grid->DataLink()->ActiveRecord();
+    const int64_t before = Grid->RecordSwitchCount();
+    PaintAll();
+    EXPECT_GT(Grid->RecordSwitchCount(), before);
+    EXPECT_EQ(ds->RecNo(), recNo);
+    EXPECT_EQ(Grid->DataLink()->ActiveRecord(), active);
+    Grid->OnGetCellParams = [this](rtl::TObject*, TColumnEh*, ui::TFont*, ui::TColor&, TGridDrawState) {
+        if (F("id")->AsInteger() == 30) throw rtl::Exception("boom");
+    };
+    try {
+        PaintAll();
+    } catch (const rtl::Exception&) {
+    }
+    EXPECT_EQ(ds->RecNo(), recNo);
+    EXPECT_EQ(Grid->DataLink()->ActiveRecord(), active);
+    EXPECT_EQ(F("id")->AsInteger(), 20);
+    EXPECT_EQ(scrolls, 0);
+}
+
+TEST_F(JournalPaint, RowsBeyondTheRecordsAreOnlyFilled) {
+    Surface()->Clear();
+    for (int c = 0; c < 5; ++c) {
+        TCellAreaEh area;
+        area.DataCol = c;
+        area.DataRow = 7;
+        Grid->DrawDataCell(c + 1, 8, area, TGridDrawState{}, TRect{0, 0, 50, 20});
+    }
+    EXPECT_TRUE(Surface()->OfKind(TDrawOp::Text).empty());
+    EXPECT_EQ(Surface()->OfKind(TDrawOp::FillRect).size(), 5u);
+}
+
+TEST_F(JournalPaint, ImageAndCheckBoxHintsStayInsideThePickList) {
+    // cid 2 sits at KeyList position 1; a PickList of one entry has nothing there.
+    auto* images = rtl::Create<ui::TImageList>(Form);
+    Col(3)->SetImageList(images);
+    ASSERT_EQ(Col(3)->CellKind(), cckImage);
+    EXPECT_EQ(Grid->CellHintText(Col(3)), Cyr("Орёл"));
+    Col(3)->PickList()->SetText(Cyr("Тула"));
+    EXPECT_EQ(Grid->CellHintText(Col(3)), "");
+    Col(3)->KeyList()->SetText("7");
+    EXPECT_EQ(Grid->CellHintText(Col(3)), "");
+    Col(3)->SetImageList(nullptr);
+    Col(4)->PickList()->SetText("no\nyes");
+    // Record 1 has flag "1": checked, ordinal 1.
+    EXPECT_EQ(Grid->CellHintText(Col(4)), "yes");
+    Col(4)->PickList()->SetText("no");
+    EXPECT_EQ(Grid->CellHintText(Col(4)), "");
+    EXPECT_EQ(Grid->CellHintText(Col(1)), Cyr("Анна"));
+}
+
+// The sort-marker area of a non-Flat grid without themes, where the outer and inner right edges meet.
+class SortMarkerArea : public GridPaintTest {
+protected:
+    void SetUp() override {
+        GridPaintTest::SetUp();
+        ui::ThemeServices().SetThemesEnabled(false);
+        TDBGridEhOptions eh = Grid->OptionsEh();
+        eh.Include(dghMultiSortMarking);
+        Grid->SetOptionsEh(eh);
+        Form->SetBounds(0, 0, 800, 400);
+        Grid->SetBounds(10, 10, 700, 200);
+        Bind({u"id", u"name", u"born"});
+        ShowRows(3);
+    }
+    struct TArea {
+        bool Glyph = false;
+        int GlyphRight = 0;  // the glyph box's right edge
+        bool Number = false;
+        int NumberLeft = 0;
+        int NumberWidth = 0;
+    };
+    TArea AreaOf(int GridCol) {
+        TArea a;
+        const TRect cell = CellRect(GridCol, 0);
+        for (const TDrawRecord* r : Surface()->OfKind(TDrawOp::Polygon))
+            if (r->Points[0].X >= cell.Left && r->Points[0].X < cell.Right && r->Points[0].Y < cell.Bottom) {
+                a.Glyph = true;
+                a.GlyphRight = r->Points[0].X - 1 + 10;
+            }
+        for (const TDrawRecord* r : Surface()->OfKind(TDrawOp::Text))
+            if (r->Rect.Left >= cell.Left && r->Rect.Left < cell.Right && r->Rect.Top < cell.Bottom &&
+                !r->Text.empty() && std::all_of(r->Text.begin(), r->Text.end(), ::isdigit)) {
+                a.Number = true;
+                a.NumberLeft = r->Rect.Left;
+                a.NumberWidth = r->Rect.Width();
+            }
+        return a;
+    }
+};
+
+TEST_F(SortMarkerArea, OneMarkedColumnHasNoNumberAndTwoGetTheirIndexes) {
+    Col(1)->Title()->SetSortMarker(smDownEh);
+    Grid->RebuildSortMarkedColumnList();
+    PaintAll();
+    TArea a = AreaOf(2);
+    EXPECT_TRUE(a.Glyph);
+    EXPECT_FALSE(a.Number);
+    EXPECT_EQ(a.GlyphRight, CellRect(2, 0).Right - 1 - 2);
+
+    Col(1)->Title()->SetSortIndex(1);
+    Col(2)->Title()->SetSortMarker(smUpEh);
+    Col(2)->Title()->SetSortIndex(2);
+    Grid->RebuildSortMarkedColumnList();
+    ASSERT_EQ(Grid->SortMarkedColumnList()->Count(), 2);
+    PaintAll();
+    for (int c : {2, 3}) {
+        a = AreaOf(c);
+        ASSERT_TRUE(a.Glyph && a.Number) << c;
+        // The number ends 2 pixels left of the inner right; the glyph ends where it begins.
+        EXPECT_EQ(a.NumberLeft + a.NumberWidth, CellRect(c, 0).Right - 1 - 2) << c;
+        EXPECT_EQ(a.GlyphRight, a.NumberLeft) << c;
+    }
+}
+
+TEST_F(SortMarkerArea, ANarrowColumnLosesItsGlyphThenItsNumber) {
+    Col(1)->Title()->SetSortMarker(smDownEh);
+    Col(1)->Title()->SetSortIndex(1);
+    Col(2)->Title()->SetSortMarker(smUpEh);
+    Col(2)->Title()->SetSortIndex(2);
+    Grid->RebuildSortMarkedColumnList();
+    struct Case {
+        int Width;
+        bool Glyph, Number;
+    };
+    for (const Case& c : {Case{60, true, true}, Case{15, false, true}, Case{3, false, false}}) {
+        Col(1)->SetWidth(c.Width);
+        PaintAll();
+        const TArea a = AreaOf(2);
+        EXPECT_EQ(a.Glyph, c.Glyph) << c.Width;
+        EXPECT_EQ(a.Number, c.Number) << c.Width;
+    }
+}
+
+// Data-cell colours: the handler's background on ordinary cells, the highlight on the current
+// cell unless kept, odd and even colours only when assigned.
+class DataCellColours : public GridPaintTest {
+protected:
+    void SetUp() override {
+        GridPaintTest::SetUp();
+        Form->SetBounds(0, 0, 800, 400);
+        Grid->SetBounds(10, 10, 700, 200);
+        Bind({u"id", u"name"});
+        ShowRows(3);
+        Grid->SetFocus();
+        Pump();
+    }
+};
+
+TEST_F(DataCellColours, HandlerBackgroundHighlightAndAlternatingRows) {
+    bool keep = false;
+    Grid->OnGetCellParams = [](rtl::TObject*, TColumnEh*, ui::TFont*, ui::TColor& Background, TGridDrawState) {
+        Background = ui::clAqua;
+    };
+    Col(0)->SetOnGetCellParams([&](TColumnEh*, bool, TColCellParamsEh* P) { P->KeepCurrentBackground = keep; });
+    const int curRow = Grid->TitleRowCount() + Grid->DataLink()->ActiveRecord();
+    Grid->SetCol(1);
+    PaintAll();
+    ASSERT_TRUE(Grid->Focused());
+    EXPECT_EQ(Rgb(FillsOf(2, curRow + 1).back()), Rgb(ui::clAqua));
+    EXPECT_EQ(Rgb(FillsOf(1, curRow).back()), Rgb(ui::clHighlight));
+    keep = true;
+    PaintAll();
+    EXPECT_EQ(Rgb(FillsOf(1, curRow).back()), Rgb(ui::clAqua));
+
+    Grid->OnGetCellParams = nullptr;
+    Col(0)->SetOnGetCellParams(nullptr);
+    PaintAll();
+    EXPECT_EQ(Rgb(FillsOf(2, curRow + 1).back()), Rgb(Grid->Color()));
+    EXPECT_EQ(Rgb(FillsOf(2, curRow + 2).back()), Rgb(Grid->Color()));
+    Grid->SetOddRowColor(ui::clLime);
+    PaintAll();
+    // Record 2 is even, record 3 odd.
+    EXPECT_EQ(Rgb(FillsOf(2, curRow + 1).back()), Rgb(Grid->Color()));
+    EXPECT_EQ(Rgb(FillsOf(2, curRow + 2).back()), Rgb(ui::clLime));
+    // A column with its own colour keeps it.
+    Col(1)->SetColor(ui::clFuchsia);
+    PaintAll();
+    EXPECT_EQ(Rgb(FillsOf(2, curRow + 2).back()), Rgb(ui::clFuchsia));
+}
+
+TEST_F(DataCellColours, HiddenDuplicatesShowTheTextOnceWithoutLinesBetween) {
+    store::TMemDataSet* ds = People.DS.get();
+    ds->First();
+    while (!ds->Eof()) {
+        ds->Edit();
+        F("name")->SetAsString(Cyr("Вера"));
+        ds->Post();
+        ds->Next();
+    }
+    ds->First();
+    Col(1)->SetHideDuplicates(true);
+    PaintAll();
+    int shown = 0;
+    for (int r = 1; r <= 3; ++r) shown += TextIn(2, r) == Cyr("Вера");
+    EXPECT_EQ(shown, 1);
+    // The two lines between the three cells are painted over in the column colour.
+    int overLines = 0;
+    const TRect cell = CellRect(2, 1);
+    for (const TDrawRecord* r : Surface()->OfKind(TDrawOp::PolyPolyline))
+        if (r->Pen.Color == Rgb(Col(1)->Color()) && r->Points.size() == 2 && r->Points[0].X == cell.Left &&
+            r->Points[0].Y == r->Points[1].Y)
+            ++overLines;
+    EXPECT_GE(overLines, 2);
+}
+
+TEST_F(GridPaintTest, APictureThatDoesNotDecodeIsDrawnEmpty) {
+    memdstest::TFixture pics({{u"id", store::mdtInt32, 4}, {u"pic", store::mdtBlob, 8}},
+                             {{Variant(1), Variant(AnsiString("not a bitmap"))}});
+    pics.DS->Open();
+    auto* src = rtl::Create<db::TDataSource>(Form);
+    src->SetDataSet(pics.DS.get());
+    Grid->Columns()->Add()->SetFieldName(u"pic");
+    Grid->SetDrawGraphicData(true);
+    Grid->SetDataSource(src);
+    ShowRows(1);
+    Surface()->Clear();
+    // Drawn as a picture whatever kind the column reports, as a descendant's column may.
+    Grid->Canvas()->Brush()->SetColor(ui::clWindow);
+    EXPECT_NO_THROW(Grid->DrawGraphicOrMemoCell(Grid->Columns()->Items(0), Grid->SingleCellRect(1, 1)));
+    EXPECT_FALSE(FillsOf(1, 1).empty());
+    EXPECT_TRUE(Surface()->OfKind(TDrawOp::Blit).empty());
+    Surface()->Clear();
+    Grid->Invalidate();
+    EXPECT_NO_THROW(Grid->UpdateWindow());
+    Grid->SetDataSource(nullptr);
+}
+
+TEST_F(GridPaintTest, ToolTipsTakeTheCellFontInWindowTextColour) {
+    auto* tips = rtl::Create<grid::TToolTipsWindow>(Form);
+    ui::TFont cellFont;
+    cellFont.SetName("Liberation Serif");
+    cellFont.SetColor(ui::clRed);
+    cellFont.SetStyle(ui::TFontStyles{ui::fsBold});
+    const TRect r = tips->CalcHintRect(200, Cyr("Длинный текст ячейки"), &cellFont);
+    EXPECT_GT(r.Width(), 0);
+    EXPECT_EQ(tips->Font()->Name(), "Liberation Serif");
+    EXPECT_TRUE(tips->Font()->Style().Contains(ui::fsBold));
+    EXPECT_EQ(tips->Font()->Color(), ui::clWindowText);
+}
+
+}  // namespace
+}  // namespace gridtest
