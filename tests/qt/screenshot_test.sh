@@ -71,6 +71,8 @@ read -r ex ey ew eh < <(box start edit)
 read -r cx cy cw ch < <(box start editclient)
 
 xdotool mousemove $((ex + ew / 2)) $((ey + eh / 2)) click 1
+# The form answers only once it has handled the click: typing starts in the focused edit.
+snap focused look
 xdotool key --delay 40 shift+Cyrillic_a Cyrillic_er Cyrillic_ha Cyrillic_i Cyrillic_ve space 7
 snap typed
 
