@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "controls/grid/DBGridEh_Style.h"
 #include "framework/rtl/Ownership.h"
 
 namespace grid {
@@ -25,6 +26,7 @@ TCustomDBGridEh::TCustomDBGridEh(rtl::TComponent* Owner)
     FSelection.reset(rtl::Create<TDBGridEhSelection>(this));
     FVertScrollBar.reset(rtl::Create<TVertDBGridEhScrollBar>(this));
     FHorzScrollBar.reset(rtl::Create<TDBGridEhScrollBar>(this, false));
+    FIndicatorTitle.reset(rtl::Create<TDBGridEhIndicatorTitle>(this));
 }
 
 TCustomDBGridEh::~TCustomDBGridEh() = default;
@@ -44,11 +46,15 @@ void TCustomDBGridEh::AfterConstruction() {
     FColumnDefValues.reset(CreateColumnDefValues());
     FColumns.reset(CreateColumns());
     SetGridSize(2, 2);
+    SetStyle(CurrentGridStyle());
+    SetCenter(CurrentGridCenter());
 }
 
 void TCustomDBGridEh::BeforeDestruction() {
     Destroying();
     SetDataSource(nullptr);
+    SetStyle(nullptr);
+    SetCenter(nullptr);
     FSortMarkedColumnList->Clear();
     FDisplayedColumnList->Clear();
     // The columns go while the grid is whole: they detach from its lists and fonts.
@@ -193,6 +199,11 @@ void TCustomDBGridEh::Notification(rtl::TComponent* AComponent, rtl::TOperation 
     if (auto* menu = dynamic_cast<ui::TPopupMenu*>(AComponent)) {
         for (int i = 0; i < FColumns->Count(); ++i)
             if (FColumns->Items(i)->PopupMenu() == menu) FColumns->Items(i)->SetPopupMenu(nullptr);
+        if (FIndicatorTitle && FIndicatorTitle->DropdownMenu() == menu) FIndicatorTitle->SetDropdownMenu(nullptr);
+    }
+    if (auto* bar = dynamic_cast<ui::TScrollBar*>(AComponent)) {
+        for (TDBGridEhScrollBar* settings : {FVertScrollBar.get(), FHorzScrollBar.get()})
+            if (settings && settings->ExtScrollBar() == bar) settings->SetExtScrollBar(nullptr);
     }
     if (auto* images = dynamic_cast<ui::TCustomImageList*>(AComponent)) {
         if (FTitleImages == images) SetTitleImages(nullptr);

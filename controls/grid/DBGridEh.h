@@ -38,6 +38,9 @@ using rtl::WideString;
 class TCustomDBGridEh;
 class TColumnEh;
 class TDBGridColumnsEh;
+class TDBGridEhStyle;
+class TDBGridEhCenter;
+class TDBGridEhIndicatorTitle;
 
 // ---------------------------------------------------------------------------------------------
 // Option sets
@@ -863,18 +866,53 @@ public:
     void SetVisible(bool Value) { SetVisibleMode(Value ? sbAutoShowEh : sbNeverShowEh); }
     bool IsShowing() const;
     bool ReadScrollInfo(ui::TScrollInfo& Info) const;
+    ~TDBGridEhScrollBar() override;
+    // A scroll-bar control that stands in for the window's own bar; its scroll notifications
+    // reach the grid as the window's.
+    ui::TScrollBar* ExtScrollBar() const noexcept { return FExtScrollBar; }
+    void SetExtScrollBar(ui::TScrollBar* Value);
 
 private:
+    void ReleaseExtScrollBar();
+    void ExtScrollBarWndProc(ui::TMessage& Message);
     TCustomDBGridEh* FGrid;
     bool FVertical;
     bool FTracking = false;
     TScrollBarVisibleModeEh FVisibleMode = sbAutoShowEh;
+    ui::TScrollBar* FExtScrollBar = nullptr;
+    std::function<void(ui::TMessage&)> FExtScrollBarWndProc;
+    ui::TScrollEvent FExtScrollBarOnScroll;
 };
 
 class TVertDBGridEhScrollBar : public TDBGridEhScrollBar {
     RTL_CLASS(TVertDBGridEhScrollBar, TDBGridEhScrollBar)
 public:
     explicit TVertDBGridEhScrollBar(TCustomDBGridEh* Grid) : TDBGridEhScrollBar(Grid, true) {}
+};
+
+// The indicator title cell: whether it is a button, the sign it shows and the menu it opens.
+class TDBGridEhIndicatorTitle : public rtl::TPersistent {
+    RTL_CLASS(TDBGridEhIndicatorTitle, rtl::TPersistent)
+public:
+    explicit TDBGridEhIndicatorTitle(TCustomDBGridEh* Grid) : FGrid(Grid) {}
+    void Assign(rtl::TPersistent* Source) override;
+    TCustomDBGridEh* Grid() const noexcept { return FGrid; }
+    // Items copied after the global ones; not owned.
+    ui::TPopupMenu* DropdownMenu() const noexcept { return FDropdownMenu; }
+    void SetDropdownMenu(ui::TPopupMenu* Value);
+    bool ShowDropDownSign() const noexcept { return FShowDropDownSign; }
+    void SetShowDropDownSign(bool Value);
+    bool TitleButton() const noexcept { return FTitleButton; }
+    void SetTitleButton(bool Value) noexcept { FTitleButton = Value; }
+    bool UseGlobalMenu() const noexcept { return FUseGlobalMenu; }
+    void SetUseGlobalMenu(bool Value) noexcept { FUseGlobalMenu = Value; }
+
+private:
+    TCustomDBGridEh* FGrid;
+    ui::TPopupMenu* FDropdownMenu = nullptr;
+    bool FShowDropDownSign = false;
+    bool FTitleButton = false;
+    bool FUseGlobalMenu = true;
 };
 
 // The values the vertical bar shows.
@@ -917,6 +955,8 @@ using TDrawDataCellEvent =
 using TDrawFooterCellEvent = std::function<void(rtl::TObject* Sender, int DataCol, int Row, TColumnEh* Column,
                                                 const TRect& Rect, TGridDrawState State)>;
 using TGetDBGridEhRowHeightEvent = std::function<void(rtl::TObject* Sender, int& RowHeight)>;
+
+using TDBGridEhBuildIndicatorTitleMenu = std::function<void(TCustomDBGridEh* Grid, ui::TPopupMenu*& PopupMenu)>;
 
 using TDBGridEhAdvDrawDataCellEvent =
     std::function<void(rtl::TObject* Sender, TGridCoord Cell, TGridCoord AreaCell, TColumnEh* Column,
@@ -961,6 +1001,13 @@ public:
     TBookmarkListEh* SelectedRecords() const noexcept { return FSelectedRecords.get(); }
     TSTDBGridEhFilter* STFilter() const noexcept { return FSTFilter.get(); }
     void SetSTFilter(TSTDBGridEhFilter* Value) { FSTFilter->Assign(Value); }
+    // The shared colour rules and default handlers; the unit's current ones at creation.
+    TDBGridEhStyle* Style() const noexcept { return FStyle; }
+    void SetStyle(TDBGridEhStyle* Value);
+    TDBGridEhCenter* Center() const noexcept { return FCenter; }
+    void SetCenter(TDBGridEhCenter* Value);
+    TDBGridEhIndicatorTitle* IndicatorTitle() const noexcept { return FIndicatorTitle.get(); }
+    void SetIndicatorTitle(TDBGridEhIndicatorTitle* Value);
     THeadTreeNode* TitleRoot() const noexcept { return FHeadTree.get(); }
     // The leaf node of each column, in column order (built with the title tree).
     const std::vector<THeadTreeNode*>& LeafFieldArr() const noexcept { return FLeafFieldArr; }
@@ -1058,6 +1105,12 @@ public:
     void RebuildSortMarkedColumnList();
     // Rebuilds the title tree from the column captions.
     void BuildTitleTree();
+    // The height of a multi-level title subtree; stores each level's height in its nodes.
+    int TitleTreeHeight(THeadTreeNode* Node);
+    // Scales fonts and column widths by M / D (a change of screen resolution).
+    void ChangeScale(int M, int D);
+    // The grid's own non-client border: 1 for a flat single border with Ctl3D.
+    int BorderWidth() const noexcept { return FBorderWidth; }
 
     // --- selection (the selection object of the grid records builds on these) ---
     TDBGridEhSelectionType SelectionType() const noexcept { return FSelectionType; }
@@ -1081,6 +1134,8 @@ public:
     // Returns whether the window's vertical bar changed between shown and hidden.
     virtual bool UpdateVertScrollBar();
     TVertScrollValuesEh VertScrollValues();
+    // The external horizontal bar: 0..127 over the scrolling columns.
+    void UpdateExtHorzScrollBar();
     virtual void SyncActiveRecord();
     void SwitchToDataRow(int DataRow);
     void RestoreActiveRecord();
@@ -1100,6 +1155,10 @@ public:
     void FitColumnsWidth(TColumnsEhList* Columns);
     int TitleTextWidth(TColumnEh* Column);
     int CellTextWidth(TColumnEh* Column);
+    // The widest footer text of the column over the footer rows (0 without footers).
+    int FooterTextWidth(TColumnEh* Column);
+    // The text a footer cell shows before OnGetFooterParams (the footers build on this).
+    virtual AnsiString FooterCellText(TColumnEh* /*Column*/, int /*FooterRow*/) { return {}; }
     // Searches the dataset's cells (see DefaultGridLocateText); leaves the match current.
     bool LocateText(const WideString& FieldName, const AnsiString& Text, TLocateTextMatchTypeEh MatchType,
                     TLocateTextDirectionEh Direction, TLocateTextOptionsEh Options);
@@ -1122,6 +1181,8 @@ public:
     TDrawFooterCellEvent OnDrawFooterCell;
     TGetDBGridEhRowHeightEvent OnGetRowHeight;
     TDBGridEhAdvDrawDataCellEvent OnAdvDrawDataCell;
+    TGridEhCellMouseEvent OnIndicatorTitleMouseDown;
+    TDBGridEhBuildIndicatorTitleMenu OnBuildIndicatorTitleMenu;
     rtl::TNotifyEvent OnEditButtonClick;
     rtl::TNotifyEvent OnSelectionChanged;
     rtl::TNotifyEvent OnApplyFilter;
@@ -1197,8 +1258,16 @@ public:
                                  TAlignment& Alignment, TGridDrawState State, AnsiString& Text);
     virtual void DrawColumnCell(const TRect& Rect, int DataCol, TColumnEh* Column, TGridDrawState State);
     virtual void DrawDataCellEvent(const TRect& Rect, db::TField* Field, TGridDrawState State);
-    virtual void DefaultApplySorting() {}
-    virtual void DefaultApplyFilter() {}
+    virtual void DefaultApplySorting();
+    virtual void DefaultApplyFilter();
+    // The indicator-title menu and press go through the grid center.
+    virtual void DefaultBuildIndicatorTitleMenu(ui::TPopupMenu*& PopupMenu);
+    virtual void IndicatorTitleMouseDown(TGridCoord Cell, ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y);
+    // Whether an edit action of the indicator-title menu can run now, and running it (the
+    // clipboard commands build on this; select all is the selection's).
+    virtual bool EditActionEnabled(TDBGridEhEditAction Action);
+    virtual void RunEditAction(TDBGridEhEditAction Action);
+    bool IndicatorTitlePressed() const noexcept { return FIndicatorTitlePressed; }
     virtual void ApplyFilter();
 
     void DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) override;
@@ -1246,6 +1315,12 @@ protected:
     void WMKillFocus(ui::TWMKillFocus& Message) override;
     void DoExit() override;
     void ColumnMoved(int FromIndex, int ToIndex) override;
+    void RowHeightsChanged() override;
+    void FlatChanged() override;
+    void CreateParams(ui::TCreateParams& Params) override;
+    void WMNCCalcSize(ui::TWMNCCalcSize& Message) override;
+    void WMNCPaint(ui::TMessage& Message) override;
+    virtual void PaintFlatBorder();
     bool DataLinkActive() const;
     bool DataSetModifiable() const;
     bool InsertedUnchanged() const;
@@ -1284,6 +1359,7 @@ protected:
     void Paint() override;
     void ColWidthsChanged() override;
     void WMVScroll(ui::TWMScroll& Message) override;
+    void WMHScroll(ui::TWMScroll& Message) override;
     void WMSize(ui::TWMSize& Message) override;
     void CreateWnd() override;
     void WndProc(ui::TMessage& Message) override;
@@ -1326,6 +1402,11 @@ protected:
     bool FThumbTracked = false;
     TVertScrollValuesEh FAppliedVert{-1, -1, -1, -1};
     TScrollBarVisibleModeEh FPrevVisibleMode = sbAutoShowEh;
+    int FBorderWidth = 0;
+    bool FIndicatorTitlePressed = false;
+    TDBGridEhStyle* FStyle = nullptr;
+    TDBGridEhCenter* FCenter = nullptr;
+    rtl::TOwnedPtr<TDBGridEhIndicatorTitle> FIndicatorTitle;
 
 private:
     TDBGridOptions FOptions = DefaultDBGridOptions;

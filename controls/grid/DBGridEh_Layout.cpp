@@ -199,7 +199,7 @@ void TCustomDBGridEh::RebuildLayout() {
         }
         if (FUseMultiTitle) {
             BuildTitleTree();
-            FTitleRowHeight = std::max(FTitleRowHeight, MeasureText(this, FTitleFont.get(), "Wg").cy + FCellTextMargin);
+            FTitleRowHeight = TitleTreeHeight(FHeadTree.get()) - (FOptionsEh.Contains(dghFixed3D) ? 1 : 3);
         }
     }
     if (!FUseMultiTitle || !FOptions.Contains(dgTitles)) {
@@ -211,6 +211,51 @@ void TCustomDBGridEh::RebuildLayout() {
     SyncActiveRecord();
     Invalidate();
     if (FSelection && FSelection->SelectionType() == gstColumns) FSelection->Columns()->Refresh();
+}
+
+namespace {
+
+// Text height measured with word wrapping in Width, as the title painter wraps it.
+int WrappedTextHeight(const ui::TControl* Control, ui::TFont* Font, const AnsiString& Text, int Width) {
+    ui::TCanvas canvas;
+    canvas.Font()->Assign(Font);
+    if (ui::TSurface* s = Control->MeasureSurface()) canvas.SetSurface(s);
+    TRect r{0, 0, std::max(Width, 1), 0};
+    return canvas.DrawText(Text, r, ui::DT_CALCRECT | ui::DT_WORDBREAK | ui::DT_NOPREFIX);
+}
+
+}  // namespace
+
+int TCustomDBGridEh::TitleTreeHeight(THeadTreeNode* Node) {
+    THeadTreeNode* first = Node->FirstChild;
+    int height = 0;
+    if (!first) {
+        Node->CellHeight = 0;
+        return 0;
+    }
+    struct TLevel {
+        THeadTreeNode* Child;
+        int Below;
+    };
+    std::vector<TLevel> children;
+    for (THeadTreeNode* c = first;; c = c->NextSibling) {
+        const int below = c->FirstChild ? TitleTreeHeight(c) : 0;
+        ui::TFont* font = c->LeafColumn && !c->FirstChild ? c->LeafColumn->Title()->Font() : FTitleFont.get();
+        const AnsiString text = c->Caption.empty() ? AnsiString(" ") : c->Caption;
+        int own = 0;
+        if (c->CellWidth > 0) {
+            const bool vertical = c->LeafColumn && !c->FirstChild && c->LeafColumn->Title()->Orientation() == tohVertical;
+            // A vertical title stands rotated: its height is the text's width.
+            own = (vertical ? MeasureText(this, font, text).cx : WrappedTextHeight(this, font, text, c->CellWidth)) +
+                  FVTitleMargin;
+        }
+        height = std::max(height, below + own);
+        children.push_back({c, below});
+        if (c->NextSibling == first) break;
+    }
+    for (const TLevel& l : children) l.Child->CellHeight = height - l.Below;
+    Node->CellHeight = height;
+    return height;
 }
 
 // The widths of auto-fitted columns share the client width in proportion to their base widths.
@@ -328,6 +373,91 @@ void TCustomDBGridEh::ColWidthsChanged() {
         [&] { FSTFilter->EndUpdate(); });
     UpdateEdit();
     if (OnColWidthsChanged) OnColWidthsChanged(this);
+    UpdateExtHorzScrollBar();
+}
+
+// A row sized by the user sets the height of every data row.
+void TCustomDBGridEh::RowHeightsChanged() {
+    if (!FOptionsEh.Contains(dghAutoFitRowHeight) && !OnGetRowHeight && GridState() == gsRowSizing) {
+        for (int r = TitleRowCount(); r < RowCount(); ++r) {
+            const int h = RowHeights(r);
+            if (h == FDefaultRowHeight) continue;
+            FRowHeight = h;
+            FRowLines = 0;
+            LinkLayoutChanged();
+            UpdateVertScrollBar();
+            break;
+        }
+    }
+    TCustomGridEh::RowHeightsChanged();
+}
+
+void TCustomDBGridEh::FlatChanged() {
+    FCellTextMargin = Flat() ? 2 : 4;
+    RecreateWnd();
+    LinkLayoutChanged();
+}
+
+void TCustomDBGridEh::CreateParams(ui::TCreateParams& Params) {
+    TCustomGridEh::CreateParams(Params);
+    if (Flat() && Ctl3D()) {
+        Params.Style &= ~ui::WS_BORDER;
+        Params.ExStyle &= ~ui::WS_EX_CLIENTEDGE;
+        FBorderWidth = BorderStyle() == ui::TBorderStyle::bsSingle ? 1 : 0;
+    } else {
+        FBorderWidth = 0;
+    }
+    Params.Style |= ui::WS_CLIPCHILDREN;
+}
+
+void TCustomDBGridEh::WMNCCalcSize(ui::TWMNCCalcSize& Message) {
+    TCustomGridEh::WMNCCalcSize(Message);
+    if (Message.CalcSize_Params) Message.CalcSize_Params->Rgrc[0].Inflate(-FBorderWidth, -FBorderWidth);
+}
+
+void TCustomDBGridEh::WMNCPaint(ui::TMessage& Message) {
+    TCustomGridEh::WMNCPaint(Message);
+    PaintFlatBorder();
+}
+
+void TCustomDBGridEh::PaintFlatBorder() {
+    if (!Flat() || BorderStyle() != ui::TBorderStyle::bsSingle || !Ctl3D() || !HandleAllocated()) return;
+    ui::HDC dc = ui::GetWindowDC(Handle());
+    if (!dc) return;
+    rtl::TryFinally(
+        [&] {
+            TRect r{0, 0, Width(), Height()};
+            ui::DrawEdge(dc, r, ui::BDR_SUNKENOUTER, ui::BF_RECT);
+        },
+        [&] { ui::ReleaseDC(Handle(), dc); });
+}
+
+void TCustomDBGridEh::ChangeScale(int M, int D) {
+    if (M == D || D == 0) return;
+    if (!ParentFont()) {
+        FTitleFont->SetSize(ui::MulDiv(Font()->Size(), M, D));
+        FFooterFont->SetSize(ui::MulDiv(FFooterFont->Size(), M, D));
+    }
+    FColumns->BeginUpdate();
+    rtl::TryFinally(
+        [&] {
+            int sum = 0, placed = 0;
+            for (int i = 0; i < FColumns->Count(); ++i) {
+                TColumnEh* c = FColumns->Items(i);
+                if (c->AssignedValues().Contains(cvFont)) c->Font()->SetSize(ui::MulDiv(c->Font()->Size(), M, D));
+                if (c->AssignedValues().Contains(cvTitleFont))
+                    c->Title()->Font()->SetSize(ui::MulDiv(c->Title()->Font()->Size(), M, D));
+                // Scaled as a running sum, so the rounding errors do not add up.
+                sum += c->Width();
+                const int scaled = ui::MulDiv(sum, M, D);
+                c->SetWidth(scaled - placed);
+                placed = scaled;
+            }
+        },
+        [&] { FColumns->EndUpdate(); });
+    if (!ParentFont()) Font()->SetSize(ui::MulDiv(Font()->Size(), M, D));
+    SetBounds(ui::MulDiv(Left(), M, D), ui::MulDiv(Top(), M, D), ui::MulDiv(Width(), M, D),
+              ui::MulDiv(Height(), M, D));
 }
 
 void TCustomDBGridEh::WMSize(ui::TWMSize& Message) {
@@ -343,6 +473,7 @@ void TCustomDBGridEh::WMSize(ui::TWMSize& Message) {
         LinkLayoutChanged();
         UpdateEdit();
     }
+    UpdateExtHorzScrollBar();
 }
 
 void TCustomDBGridEh::UpdateAfterResize() {
@@ -397,6 +528,21 @@ int TCustomDBGridEh::TitleTextWidth(TColumnEh* Column) {
     return t->Orientation() == tohVertical ? m + sz.cy : sz.cx + m;
 }
 
+int TCustomDBGridEh::FooterTextWidth(TColumnEh* Column) {
+    int width = 0;
+    ui::TFont font;
+    for (int row = 0; row < FFooterRowCount; ++row) {
+        font.Assign(FFooterFont.get());
+        AnsiString text = FooterCellText(Column, row);
+        ui::TColor background = FFooterColor;
+        TAlignment alignment = Column->Alignment();
+        GetFooterParams(Column->Index(), row, Column, &font, background, alignment, TGridDrawState{}, text);
+        const int w = MeasureText(this, &font, text).cx;
+        width = std::max(width, w + 5);
+    }
+    return width;
+}
+
 int TCustomDBGridEh::CellTextWidth(TColumnEh* Column) {
     const int m = Column->AlwaysShowEditButton() ? Column->EditButtonsWidth() + 4 : 4;
     const TColumnCellKindEh kind = Column->CellKind();
@@ -444,7 +590,10 @@ void TCustomDBGridEh::FitColumnsWidth(TColumnsEhList* Columns) {
         },
         [&] { ds->EnableControls(); });
     auto assign = [&] {
-        for (int i = 0; i < n; ++i) Columns->Items(i)->SetWidth(widths[static_cast<size_t>(i)]);
+        for (int i = 0; i < n; ++i) {
+            TColumnEh* c = Columns->Items(i);
+            c->SetWidth(std::max(widths[static_cast<size_t>(i)], FooterTextWidth(c)));
+        }
     };
     if (FAutoFitColWidths) {
         assign();

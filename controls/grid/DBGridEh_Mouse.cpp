@@ -3,6 +3,8 @@
 #include <cstdlib>
 
 #include "controls/grid/DBGridEh.h"
+#include "controls/grid/DBGridEh_Style.h"
+#include "framework/rtl/Ownership.h"
 #include "framework/ui/Messages.h"
 
 namespace grid {
@@ -25,6 +27,10 @@ void TCustomDBGridEh::FollowTitleButtonPress(int X, int Y) {
 void TCustomDBGridEh::EndMouseTracking() {
     if (!FMouseTracking) return;
     FollowTitleButtonPress(-1, -1);
+    if (FIndicatorTitlePressed) {
+        FIndicatorTitlePressed = false;
+        if (HandleAllocated()) InvalidateCell(0, 0);
+    }
     FMouseTracking = false;
     SetMouseCapture(false);
     FPressedTitleCol = -1;
@@ -71,6 +77,12 @@ void TCustomDBGridEh::MouseDown(ui::TMouseButton Button, ui::TShiftState Shift, 
                 return;
             }
         }
+    }
+    if (cell.Y == 0 && cell.X >= 0 && cell.X < FIndicatorColCount && FOptions.Contains(dgTitles)) {
+        const TRect r = SingleCellRect(cell.X, cell.Y);
+        if (FCenter) FCenter->IndicatorTitleMouseDown(this, cell, Button, Shift, X - r.Left, Y - r.Top);
+        else IndicatorTitleMouseDown(cell, Button, Shift, X - r.Left, Y - r.Top);
+        UpdateEdit();
     }
     if (cell.Y >= 0 && cell.Y < titleRows) {
         FDataLink->UpdateRecord();
@@ -147,8 +159,14 @@ void TCustomDBGridEh::MouseUp(ui::TMouseButton Button, ui::TShiftState Shift, in
 void TCustomDBGridEh::ColumnMoved(int FromIndex, int ToIndex) {
     const int from = GridToDataCol(FromIndex), to = GridToDataCol(ToIndex);
     if (from < 0 || to < 0 || from >= FColumns->Count() || to >= FColumns->Count()) return;
-    FColumns->Items(from)->SetIndex(to);
-    if (OnColumnMoved) OnColumnMoved(this, from, to);
+    FSTFilter->BeginUpdate();
+    rtl::TryFinally(
+        [&] {
+            FColumns->Items(from)->SetIndex(to);
+            if (OnColumnMoved) OnColumnMoved(this, from, to);
+        },
+        [&] { FSTFilter->EndUpdate(); });
+    FFilterCol = CurrentDataCol();
 }
 
 void TCustomDBGridEh::WMKillFocus(ui::TWMKillFocus& Message) {

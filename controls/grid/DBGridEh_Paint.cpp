@@ -280,7 +280,7 @@ void TCustomDBGridEh::DrawDropDownSign(bool Highlighted, const TRect& ARect) {
 
 bool TCustomDBGridEh::GetSelectedFixedCellColors(int ACol, int ARow, ui::TFont* AFont, TColor& Color, bool Selected,
                                                  const TCellAreaEh& Area) {
-    if (TDBGridEhStyle* style = CurrentGridStyle()) {
+    if (TDBGridEhStyle* style = FStyle) {
         TFixedCellAreaEh a = fcaOther;
         if (Area.ColArea == ccaIndicator) a = fcaIndicator;
         else if (Area.RowArea == rcaTitle) a = fcaTitle;
@@ -315,7 +315,7 @@ bool TCustomDBGridEh::IsCellSelected(int ACol, int, int DataCol) {
 
 bool TCustomDBGridEh::GetDataCellHighlight(int DataCol, int DataRow, ui::TFont* AFont, TColor& Color,
                                            TGridDrawState State) {
-    if (TDBGridEhStyle* style = CurrentGridStyle())
+    if (TDBGridEhStyle* style = FStyle)
         return style->GetDataCellHighlight(this, DataToGridCol(DataCol), DataRow + TitleRowCount(), DataCol, DataRow,
                                            State, AFont, Color);
     const bool linkActive = FDataLink->Active();

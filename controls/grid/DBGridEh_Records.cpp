@@ -11,27 +11,121 @@ namespace grid {
 // ---------------------------------------------------------------------------------------------
 // Scroll-bar settings
 
+namespace {
+
+// Bars whose window procedure a grid's settings object has taken over.
+std::vector<ui::TScrollBar*>& HookedBars() {
+    static std::vector<ui::TScrollBar*> bars;
+    return bars;
+}
+
+bool Hooked(ui::TScrollBar* Bar) {
+    const auto& b = HookedBars();
+    return std::find(b.begin(), b.end(), Bar) != b.end();
+}
+
+ui::UINT ScrollCodeOf(ui::TScrollCode Code) {
+    switch (Code) {
+        case ui::TScrollCode::scLineUp: return ui::SB_LINEUP;
+        case ui::TScrollCode::scLineDown: return ui::SB_LINEDOWN;
+        case ui::TScrollCode::scPageUp: return ui::SB_PAGEUP;
+        case ui::TScrollCode::scPageDown: return ui::SB_PAGEDOWN;
+        case ui::TScrollCode::scPosition: return ui::SB_THUMBPOSITION;
+        case ui::TScrollCode::scTrack: return ui::SB_THUMBTRACK;
+        case ui::TScrollCode::scTop: return ui::SB_TOP;
+        case ui::TScrollCode::scBottom: return ui::SB_BOTTOM;
+        case ui::TScrollCode::scEndScroll: break;
+    }
+    return ui::SB_ENDSCROLL;
+}
+
+}  // namespace
+
+TDBGridEhScrollBar::~TDBGridEhScrollBar() { ReleaseExtScrollBar(); }
+
 void TDBGridEhScrollBar::Assign(rtl::TPersistent* Source) {
     if (auto* src = dynamic_cast<TDBGridEhScrollBar*>(Source)) {
         SetVisible(src->Visible());
         FTracking = src->Tracking();
+        SetExtScrollBar(src->ExtScrollBar());
         return;
     }
     rtl::TPersistent::Assign(Source);
 }
 
+void TDBGridEhScrollBar::ReleaseExtScrollBar() {
+    ui::TScrollBar* bar = FExtScrollBar;
+    if (!bar) return;
+    FExtScrollBar = nullptr;
+    bar->RemoveFreeNotification(FGrid);
+    auto& hooked = HookedBars();
+    if (Hooked(bar)) {
+        hooked.erase(std::find(hooked.begin(), hooked.end(), bar));
+        bar->WindowProc = std::move(FExtScrollBarWndProc);
+        bar->OnScroll = std::move(FExtScrollBarOnScroll);
+    }
+    FExtScrollBarWndProc = nullptr;
+    FExtScrollBarOnScroll = nullptr;
+}
+
+void TDBGridEhScrollBar::SetExtScrollBar(ui::TScrollBar* Value) {
+    if (Value == FExtScrollBar) return;
+    const bool designing = FGrid->ComponentState().Contains(rtl::csDesigning);
+    if (Value && !designing && Hooked(Value))
+        throw rtl::Exception("Possible " + Value->Name() + " already attached to the other control.");
+    ReleaseExtScrollBar();
+    FExtScrollBar = Value;
+    if (Value) {
+        Value->FreeNotification(FGrid);
+        if (!designing) {
+            HookedBars().push_back(Value);
+            FExtScrollBarWndProc = Value->WindowProc;
+            Value->WindowProc = [this](ui::TMessage& M) { ExtScrollBarWndProc(M); };
+            // Our bar reports its arrows and thumb through OnScroll: they come back as the
+            // notification message, and the bar keeps the position the grid gave it.
+            FExtScrollBarOnScroll = Value->OnScroll;
+            Value->OnScroll = [this](rtl::TObject* Sender, ui::TScrollCode Code, int& Pos) {
+                ui::TScrollBar* bar = FExtScrollBar;
+                if (FExtScrollBarOnScroll) FExtScrollBarOnScroll(Sender, Code, Pos);
+                const ui::UINT code = ScrollCodeOf(Code);
+                const auto wparam = static_cast<ui::WPARAM>((static_cast<uint16_t>(Pos) << 16) | code);
+                bar->Perform(FVertical ? ui::CN_VSCROLL : ui::CN_HSCROLL, wparam, 0);
+                if (FExtScrollBar == bar) Pos = bar->Position();
+            };
+        }
+        Value->SetVisible(Visible());
+    }
+    if (!FGrid->ComponentState().Contains(rtl::csDestroying) && FGrid->HandleAllocated()) {
+        if (FVertical) FGrid->UpdateVertScrollBar();
+        FGrid->LinkLayoutChanged();
+    }
+}
+
+void TDBGridEhScrollBar::ExtScrollBarWndProc(ui::TMessage& Message) {
+    ui::TScrollBar* bar = FExtScrollBar;
+    if (Message.Msg == ui::CN_HSCROLL || Message.Msg == ui::CN_VSCROLL)
+        FGrid->Perform(FVertical ? ui::WM_VSCROLL : ui::WM_HSCROLL, Message.WParam, Message.LParam);
+    if (!bar) return;
+    if (FExtScrollBar == bar && FExtScrollBarWndProc) FExtScrollBarWndProc(Message);
+    else bar->WndProc(Message);
+}
+
 void TDBGridEhScrollBar::SetVisibleMode(TScrollBarVisibleModeEh Value) {
     if (Value == FVisibleMode) return;
     FVisibleMode = Value;
+    if (FExtScrollBar) FExtScrollBar->SetVisible(Visible());
     if (FVertical) FGrid->UpdateVertScrollBar();
     FGrid->LinkLayoutChanged();
 }
 
 bool TDBGridEhScrollBar::IsShowing() const {
+    if (FExtScrollBar) return FExtScrollBar->Visible();
     return Visible() && FGrid->HandleAllocated() && FGrid->ScrollBarVisible(FVertical ? ui::SB_VERT : ui::SB_HORZ);
 }
 
 bool TDBGridEhScrollBar::ReadScrollInfo(ui::TScrollInfo& Info) const {
+    if (FExtScrollBar)
+        return FExtScrollBar->Perform(ui::SBM_GETSCROLLINFO, 0, reinterpret_cast<ui::LPARAM>(&Info)) != 0;
     return FGrid->GetScrollInfo(FVertical ? ui::SB_VERT : ui::SB_HORZ, Info);
 }
 
@@ -214,12 +308,19 @@ TVertScrollValuesEh TCustomDBGridEh::VertScrollValues() {
 void TCustomDBGridEh::ApplyVertScrollValues(const TVertScrollValuesEh& V) {
     const TScrollBarVisibleModeEh mode = FVertScrollBar->VisibleMode();
     TVertScrollValuesEh shown = V;
-    if (!FVertScrollBar->Visible()) shown.Max = shown.Min;
+    ui::TScrollBar* ext = FVertScrollBar->ExtScrollBar();
+    if (!FVertScrollBar->Visible() || ext) shown.Max = shown.Min;
+    if (ext && (ext->Min() != std::min(V.Min, V.Max) || ext->Max() != V.Max || ext->PageSize() != V.Page ||
+                ext->Position() != V.Pos)) {
+        ext->SetPageSize(0);
+        ext->SetParams(V.Pos, std::min(V.Min, V.Max), V.Max);
+        ext->SetPageSize(std::max(V.Page, 0));
+    }
     if (shown == FAppliedVert && mode == FPrevVisibleMode) return;
     const bool nothingToScroll = shown.Min >= shown.Max || shown.Page >= shown.Max - shown.Min;
     ui::TScrollInfo si;
     si.fMask = ui::SIF_ALL;
-    if (mode == sbAlwaysShowEh) {
+    if (mode == sbAlwaysShowEh && !ext) {
         si.fMask |= ui::SIF_DISABLENOSCROLL;
         ShowScrollBar(ui::SB_VERT, true);
     } else if (mode != FPrevVisibleMode && nothingToScroll) {
@@ -295,6 +396,34 @@ void TCustomDBGridEh::WMVScroll(ui::TWMScroll& Message) {
     default:
         break;
     }
+}
+
+void TCustomDBGridEh::WMHScroll(ui::TWMScroll& Message) {
+    if (FHorzScrollBar->Tracking() && Message.ScrollCode == ui::SB_THUMBTRACK) {
+        ui::TMessage m(ui::WM_HSCROLL, 0, Message.ScrollBar);
+        m.WParamLo = ui::SB_THUMBPOSITION;
+        m.WParamHiS = Message.Pos;
+        ui::TWMScroll s(m);
+        TCustomGridEh::WMHScroll(s);
+    } else {
+        TCustomGridEh::WMHScroll(Message);
+    }
+    UpdateExtHorzScrollBar();
+}
+
+void TCustomDBGridEh::UpdateExtHorzScrollBar() {
+    ui::TScrollBar* ext = FHorzScrollBar ? FHorzScrollBar->ExtScrollBar() : nullptr;
+    if (!ext || !HandleAllocated()) return;
+    const TGridLayoutEh L = ComputeLayout();
+    const int fixed = FixedCols();
+    const int maxLeft = MaxTopLeft(TGridCoord{ColCount() - 1, RowCount() - 1}, L).X;
+    const int page = std::max(L.Horz.LastWholeCell - LeftCol() + 1, 0);
+    const int max = maxLeft > fixed ? 127 : 0;
+    const int pos = maxLeft > fixed ? ui::MulDiv(LeftCol() - fixed, 127, maxLeft - fixed) : 0;
+    if (ext->Min() == 0 && ext->Max() == max && ext->PageSize() == page && ext->Position() == pos) return;
+    ext->SetPageSize(0);
+    ext->SetParams(pos, 0, max);
+    ext->SetPageSize(page);
 }
 
 bool TCustomDBGridEh::DoMouseWheelDown(ui::TShiftState, TPoint) {

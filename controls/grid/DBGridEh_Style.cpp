@@ -4,12 +4,25 @@
 #include <cmath>
 #include <limits>
 
+#include "framework/rtl/Ownership.h"
+#include "framework/ui/Clipbrd.h"
+#include "framework/ui/Forms.h"
+
 namespace grid {
 
 namespace {
 
 TDBGridEhStyle* GStyle = nullptr;
 TDBGridEhCenter* GCenter = nullptr;
+bool GUnitSetUp = false;
+
+// The unit's set-up: one style and one center, made once.
+void SetUpStyleAndCenter() {
+    if (GUnitSetUp) return;
+    GUnitSetUp = true;
+    GStyle = rtl::Create<TDBGridEhStyle>();
+    GCenter = rtl::Create<TDBGridEhCenter>();
+}
 
 }  // namespace
 
@@ -42,15 +55,50 @@ ui::TColor BlendTowardGlass(ui::TColor Color, ui::TColor Glass, bool Ungray) {
 // ---------------------------------------------------------------------------------------------
 // Style
 
-TDBGridEhStyle::TDBGridEhStyle() { SystemColorsChanged(); }
+void TGridStyleWindowEh::WndProc(ui::TMessage& Message) { FStyle->HiddenWindowProc(Message); }
+
+void TGridStyleWindowEh::CreateParams(ui::TCreateParams& Params) {
+    ui::TWinControl::CreateParams(Params);
+    Params.Style = ui::WS_POPUP;
+}
+
+void TGridStyleWindowEh::CreateWindowHandle(const ui::TCreateParams&) { FHandle = ui::detail::AllocateHandle(this); }
+
+void TGridStyleWindowEh::DestroyWindowHandle() {
+    ui::detail::ReleaseHandle(FHandle);
+    FHandle = 0;
+}
+
+TDBGridEhStyle::TDBGridEhStyle() : FHiddenWindow(rtl::Create<TGridStyleWindowEh>(nullptr, this)) {
+    FHiddenWindow->HandleNeeded();
+    SystemColorsChanged();
+}
 
 TDBGridEhStyle::~TDBGridEhStyle() {
     if (GStyle == this) GStyle = nullptr;
+    const std::vector<TCustomDBGridEh*> grids = FGrids.Items();
+    for (TCustomDBGridEh* g : grids) g->SetStyle(nullptr);
 }
 
+ui::HWND TDBGridEhStyle::HiddenWindow() const { return FHiddenWindow->Handle(); }
 
-// The screen is a true-colour surface.
-void TDBGridEhStyle::SystemColorsChanged() { FScreenNumColors = -1; }
+void TDBGridEhStyle::HiddenWindowProc(ui::TMessage& Message) {
+    if (Message.Msg != ui::WM_SYSCOLORCHANGE) {
+        FHiddenWindow->DefaultProc(Message);
+        return;
+    }
+    try {
+        SystemColorsChanged();
+    } catch (const rtl::Exception& e) {
+        ui::Application()->HandleException(e);
+    }
+}
+
+// NUMCOLORS: the palette size of a screen of 8 bits or less, -1 above.
+void TDBGridEhStyle::SystemColorsChanged() {
+    const int bits = ui::GetDeviceCaps(nullptr, ui::BITSPIXEL) * ui::GetDeviceCaps(nullptr, ui::PLANES);
+    FScreenNumColors = bits > 8 ? -1 : 1 << bits;
+}
 
 bool TDBGridEhStyle::GetDataCellHighlight(TCustomDBGridEh* Grid, int ACol, int ARow, int DataCol, int DataRow,
                                           TGridDrawState& State, ui::TFont* Font, ui::TColor& Background) {
@@ -127,6 +175,8 @@ TDBGridEhCenter::TDBGridEhCenter() = default;
 
 TDBGridEhCenter::~TDBGridEhCenter() {
     if (GCenter == this) GCenter = nullptr;
+    const std::vector<TCustomDBGridEh*> grids = FGrids.Items();
+    for (TCustomDBGridEh* g : grids) g->SetCenter(nullptr);
 }
 
 
@@ -176,10 +226,287 @@ void TDBGridEhCenter::DefaultApplySorting(TCustomDBGridEh* Grid) {
     if (TDatasetFeaturesEh* f = FeaturesForDataSet(ds)) f->ApplySorting(Grid, ds, ds->Active());
 }
 
-TDBGridEhStyle* CurrentGridStyle() noexcept { return GStyle; }
-TDBGridEhCenter* CurrentGridCenter() noexcept { return GCenter; }
-void SetCurrentGridStyle(TDBGridEhStyle* Style) noexcept { GStyle = Style; }
-void SetCurrentGridCenter(TDBGridEhCenter* Center) noexcept { GCenter = Center; }
+void TDBGridEhCenter::IndicatorTitleMouseDown(TCustomDBGridEh* Grid, TGridCoord Cell, ui::TMouseButton Button,
+                                              ui::TShiftState Shift, int X, int Y) {
+    if (OnIndicatorTitleMouseDown) OnIndicatorTitleMouseDown(Grid, Cell, Button, Shift, X, Y);
+    else DefaultIndicatorTitleMouseDown(Grid, Cell, Button, Shift, X, Y);
+}
+
+void TDBGridEhCenter::DefaultIndicatorTitleMouseDown(TCustomDBGridEh* Grid, TGridCoord Cell, ui::TMouseButton Button,
+                                                     ui::TShiftState Shift, int X, int Y) {
+    if (Grid->OnIndicatorTitleMouseDown) Grid->OnIndicatorTitleMouseDown(Grid, Cell, Button, Shift, X, Y);
+    else Grid->IndicatorTitleMouseDown(Cell, Button, Shift, X, Y);
+}
+
+void TDBGridEhCenter::DefaultCellMouseClick(TCustomDBGridEh*, TGridCoord, ui::TMouseButton, ui::TShiftState, int,
+                                            int) {}
+
+void TDBGridEhCenter::CellMouseClick(TCustomDBGridEh* Grid, TGridCoord Cell, ui::TMouseButton Button,
+                                     ui::TShiftState Shift, int X, int Y) {
+    if (OnCellMouseClick) OnCellMouseClick(Grid, Cell, Button, Shift, X, Y);
+    else DefaultCellMouseClick(Grid, Cell, Button, Shift, X, Y);
+}
+
+void TDBGridEhCenter::BuildIndicatorTitleMenu(TCustomDBGridEh* Grid, ui::TPopupMenu*& PopupMenu) {
+    if (OnBuildIndicatorTitleMenu) OnBuildIndicatorTitleMenu(Grid, PopupMenu);
+    else BuildDefaultIndicatorTitleMenu(Grid, PopupMenu);
+}
+
+namespace {
+
+// The menu and its shared items live until the program ends (owned by the screen).
+struct TIndicatorMenuParts {
+    ui::TPopupMenu* Menu = nullptr;
+    TDBGridEhMenuItem* VisibleColumns = nullptr;
+    TDBGridEhMenuItem* Actions[5] = {};
+};
+
+TIndicatorMenuParts& IndicatorMenuParts() {
+    static TIndicatorMenuParts parts = [] {
+        TIndicatorMenuParts p;
+        p.Menu = rtl::Create<ui::TPopupMenu>(ui::Screen());
+        p.Menu->SetName("DBGridEhIndicatorTitlePopupMenu");
+        p.VisibleColumns = rtl::Create<TDBGridEhMenuItem>(ui::Screen());
+        p.VisibleColumns->SetCaption(msg::SVisibleColumnsEh);
+        static const char* const captions[5] = {msg::SCutEh, msg::SCopyEh, msg::SPasteEh, msg::SDeleteEh,
+                                                msg::SSelectAllEh};
+        for (int i = 0; i < 5; ++i) {
+            TDBGridEhMenuItem* item = rtl::Create<TDBGridEhMenuItem>(ui::Screen());
+            item->SetCaption(captions[i]);
+            item->ActionNumber = i + 1;
+            item->OnClick = [item](rtl::TObject*) {
+                static const TDBGridEhEditAction actions[5] = {geaCutEh, geaCopyEh, geaPasteEh, geaDeleteEh,
+                                                               geaSelectAllEh};
+                if (item->Grid) item->Grid->RunEditAction(actions[item->ActionNumber - 1]);
+            };
+            p.Actions[i] = item;
+        }
+        return p;
+    }();
+    return parts;
+}
+
+bool IsSharedItem(const TIndicatorMenuParts& P, ui::TMenuItem* Item) {
+    if (Item == P.VisibleColumns) return true;
+    return std::find(std::begin(P.Actions), std::end(P.Actions), Item) != std::end(P.Actions);
+}
+
+}  // namespace
+
+ui::TPopupMenu* IndicatorTitlePopupMenu() { return IndicatorMenuParts().Menu; }
+
+void TDBGridEhCenter::BuildDefaultIndicatorTitleMenu(TCustomDBGridEh* Grid, ui::TPopupMenu*& PopupMenu) {
+    TIndicatorMenuParts& parts = IndicatorMenuParts();
+    ui::TMenuItem* items = parts.Menu->Items();
+    // The shared items only leave the menu; copies it owns go with it.
+    while (items->Count() > 0) {
+        ui::TMenuItem* item = items->Items(items->Count() - 1);
+        if (IsSharedItem(parts, item)) items->Remove(item);
+        else items->Delete(items->Count() - 1);
+    }
+    PopupMenu = parts.Menu;
+    TDBGridEhIndicatorTitle* title = Grid->IndicatorTitle();
+    if (title->UseGlobalMenu()) {
+        if (FIndicatorMenuItems.Contains(gimVisibleColumnsEh)) {
+            TDBGridEhMenuItem* vc = parts.VisibleColumns;
+            vc->Clear();
+            vc->Grid = Grid;
+            TDBGridColumnsEh* columns = Grid->Columns();
+            for (int i = 0; i < columns->Count(); ++i) {
+                TColumnEh* c = columns->Items(i);
+                if (c->Title()->Caption().empty()) continue;
+                auto* item = rtl::Create<TColumnEhMenuItem>(nullptr);
+                item->Column = c;
+                item->SetCaption(c->Title()->Caption());
+                item->SetChecked(c->Visible());
+                item->OnClick = [item](rtl::TObject*) { item->Column->SetVisible(!item->Column->Visible()); };
+                vc->Add(item);
+            }
+            items->Add(vc);
+        }
+        static const TDBGridEhIndicatorMenuItem flags[5] = {gimCutEh, gimCopyEh, gimPasteEh, gimDeleteEh,
+                                                            gimSelectAllEh};
+        static const TDBGridEhEditAction actions[5] = {geaCutEh, geaCopyEh, geaPasteEh, geaDeleteEh, geaSelectAllEh};
+        for (int i = 0; i < 5; ++i) {
+            if (!FIndicatorMenuItems.Contains(flags[i])) continue;
+            TDBGridEhMenuItem* item = parts.Actions[i];
+            item->Grid = Grid;
+            item->SetEnabled(Grid->EditActionEnabled(actions[i]) && Grid->EditActions().Contains(actions[i]));
+            items->Add(item);
+        }
+    }
+    if (ui::TPopupMenu* extra = title->DropdownMenu()) {
+        if (items->Count() > 0) {
+            auto* line = rtl::Create<ui::TMenuItem>(nullptr);
+            line->SetCaption("-");
+            items->Add(line);
+        }
+        ui::TMenuItem* source = extra->Items();
+        for (int i = 0; i < source->Count(); ++i) {
+            ui::TMenuItem* s = source->Items(i);
+            auto* copy = rtl::Create<ui::TMenuItem>(nullptr);
+            copy->SetAction(s->Action());
+            copy->SetAutoCheck(s->AutoCheck());
+            if (s->HasBitmap()) copy->SetBitmap(s->Bitmap());
+            copy->SetBreak(s->Break());
+            copy->SetCaption(s->Caption());
+            copy->SetChecked(s->Checked());
+            copy->SetDefault(s->Default());
+            copy->SetEnabled(s->Enabled());
+            copy->SetGroupIndex(s->GroupIndex());
+            copy->SetHint(s->Hint());
+            copy->SetImageIndex(s->ImageIndex());
+            copy->SetRadioItem(s->RadioItem());
+            copy->SetShortCut(s->ShortCut());
+            copy->SetVisible(s->Visible());
+            copy->OnClick = s->OnClick;
+            items->Add(copy);
+        }
+    }
+}
+
+TDBGridEhStyle* CurrentGridStyle() {
+    SetUpStyleAndCenter();
+    return GStyle;
+}
+
+TDBGridEhCenter* CurrentGridCenter() {
+    SetUpStyleAndCenter();
+    return GCenter;
+}
+void SetCurrentGridStyle(TDBGridEhStyle* Style) noexcept {
+    GUnitSetUp = true;
+    GStyle = Style;
+}
+
+void SetCurrentGridCenter(TDBGridEhCenter* Center) noexcept {
+    GUnitSetUp = true;
+    GCenter = Center;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The grid's side
+
+void TCustomDBGridEh::SetStyle(TDBGridEhStyle* Value) {
+    if (Value == FStyle) return;
+    if (FStyle) FStyle->RemoveGrid(this);
+    FStyle = Value;
+    if (FStyle) FStyle->AddGrid(this);
+    else if (!IsDestroying()) LinkLayoutChanged();
+    if (HandleAllocated()) Invalidate();
+}
+
+void TCustomDBGridEh::SetCenter(TDBGridEhCenter* Value) {
+    if (Value == FCenter) return;
+    if (FCenter) FCenter->RemoveGrid(this);
+    FCenter = Value;
+    if (FCenter) FCenter->AddGrid(this);
+}
+
+void TCustomDBGridEh::DefaultApplySorting() {
+    if (FCenter) FCenter->ApplySorting(this);
+}
+
+void TCustomDBGridEh::DefaultApplyFilter() {
+    if (FCenter) FCenter->ApplyFilter(this);
+}
+
+void TCustomDBGridEh::DefaultBuildIndicatorTitleMenu(ui::TPopupMenu*& PopupMenu) {
+    if (FCenter) FCenter->BuildIndicatorTitleMenu(this, PopupMenu);
+}
+
+void TCustomDBGridEh::SetIndicatorTitle(TDBGridEhIndicatorTitle* Value) { FIndicatorTitle->Assign(Value); }
+
+bool TCustomDBGridEh::EditActionEnabled(TDBGridEhEditAction Action) {
+    db::TDataSet* ds = DataSet();
+    const bool active = FDataLink->Active() && ds;
+    auto canCopy = [&] { return active && FSelectionType != gstNon; };
+    auto canDelete = [&] {
+        if (!active || FReadOnly || ds->IsEmpty() || !ds->CanModify()) return false;
+        switch (FSelectionType) {
+            case gstRecordBookmarks:
+            case gstAll: return FAllowedOperations.Contains(alopDeleteEh);
+            case gstRectangle:
+            case gstColumns: return FAllowedOperations.Contains(alopUpdateEh);
+            default: return false;
+        }
+    };
+    switch (Action) {
+        case geaCopyEh: return canCopy();
+        case geaCutEh: return canCopy() && canDelete();
+        case geaDeleteEh: return canDelete();
+        case geaPasteEh:
+            return active && !FReadOnly && ds->CanModify() && ui::Clipboard()->HasFormat(ui::CF_TEXT) &&
+                   (ds->State() == db::dsInsert || FAllowedOperations.Contains(alopUpdateEh));
+        case geaSelectAllEh: return active && !ds->IsEmpty() && FAllowedSelections.Contains(gstAll);
+    }
+    return false;
+}
+
+void TCustomDBGridEh::RunEditAction(TDBGridEhEditAction Action) {
+    if (Action == geaSelectAllEh) FSelection->SelectAll();
+}
+
+void TCustomDBGridEh::IndicatorTitleMouseDown(TGridCoord Cell, ui::TMouseButton, ui::TShiftState, int, int) {
+    if (FIndicatorTitle->TitleButton()) {
+        ui::TPopupMenu* menu = nullptr;
+        if (OnBuildIndicatorTitleMenu) OnBuildIndicatorTitleMenu(this, menu);
+        else DefaultBuildIndicatorTitleMenu(menu);
+        if (menu && menu->Items()->Count() > 0) {
+            FIndicatorTitlePressed = true;
+            InvalidateCell(Cell.X, Cell.Y);
+            const TRect r = SingleCellRect(Cell.X, Cell.Y);
+            const TPoint p = ClientToScreen(TPoint{r.Left, r.Bottom});
+            menu->SetPopupComponent(this);
+            rtl::TryFinally([&] { menu->Popup(p.X, p.Y); },
+                            [&] {
+                                if (!menu->Owner()) menu->Free();
+                                FIndicatorTitlePressed = false;
+                                InvalidateCell(Cell.X, Cell.Y);
+                            });
+        } else {
+            if (menu && !menu->Owner()) menu->Free();
+            if (MouseCapture()) {
+                FIndicatorTitlePressed = true;
+                FMouseTracking = true;
+                FPressedTitleCol = 0;
+                InvalidateCell(Cell.X, Cell.Y);
+            }
+        }
+        return;
+    }
+    if (FOptions.Contains(dgMultiSelect) && FDataLink->Active() && FAllowedSelections.Contains(gstAll)) {
+        if (FSelectionType != gstNon) FSelection->Clear();
+        else FSelection->SelectAll();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Indicator title
+
+void TDBGridEhIndicatorTitle::Assign(rtl::TPersistent* Source) {
+    if (auto* src = dynamic_cast<TDBGridEhIndicatorTitle*>(Source)) {
+        SetDropdownMenu(src->DropdownMenu());
+        SetShowDropDownSign(src->ShowDropDownSign());
+        FTitleButton = src->TitleButton();
+        FUseGlobalMenu = src->UseGlobalMenu();
+        return;
+    }
+    rtl::TPersistent::Assign(Source);
+}
+
+void TDBGridEhIndicatorTitle::SetDropdownMenu(ui::TPopupMenu* Value) {
+    if (Value == FDropdownMenu) return;
+    if (FDropdownMenu) FDropdownMenu->RemoveFreeNotification(FGrid);
+    FDropdownMenu = Value;
+    if (Value) Value->FreeNotification(FGrid);
+}
+
+void TDBGridEhIndicatorTitle::SetShowDropDownSign(bool Value) {
+    if (Value == FShowDropDownSign) return;
+    FShowDropDownSign = Value;
+    if (FGrid->HandleAllocated() && FGrid->IndicatorVisible() && FGrid->TitlesVisible()) FGrid->InvalidateCell(0, 0);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Shared routines
