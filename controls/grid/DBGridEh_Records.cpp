@@ -417,8 +417,9 @@ void TCustomDBGridEh::UpdateExtHorzScrollBar() {
     const TGridLayoutEh L = ComputeLayout();
     const int fixed = FixedCols();
     const int maxLeft = MaxTopLeft(TGridCoord{ColCount() - 1, RowCount() - 1}, L).X;
-    const int page = std::max(L.Horz.LastWholeCell - LeftCol() + 1, 0);
     const int max = maxLeft > fixed ? 127 : 0;
+    // A page wider than the range is refused by the bar: with nothing to scroll it covers it.
+    const int page = std::clamp(L.Horz.LastWholeCell - LeftCol() + 1, 0, max + 1);
     const int pos = maxLeft > fixed ? ui::MulDiv(LeftCol() - fixed, 127, maxLeft - fixed) : 0;
     if (ext->Min() == 0 && ext->Max() == max && ext->PageSize() == page && ext->Position() == pos) return;
     ext->SetPageSize(0);

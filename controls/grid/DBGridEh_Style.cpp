@@ -254,41 +254,45 @@ void TDBGridEhCenter::BuildIndicatorTitleMenu(TCustomDBGridEh* Grid, ui::TPopupM
 
 namespace {
 
-// The menu and its shared items live until the program ends (owned by the screen).
+// The menu and its shared items belong to the screen and are found there by name, so a new
+// screen gets new ones.
 struct TIndicatorMenuParts {
     ui::TPopupMenu* Menu = nullptr;
     TDBGridEhMenuItem* VisibleColumns = nullptr;
     TDBGridEhMenuItem* Actions[5] = {};
 };
 
-TIndicatorMenuParts& IndicatorMenuParts() {
-    static TIndicatorMenuParts parts = [] {
-        TIndicatorMenuParts p;
-        p.Menu = rtl::Create<ui::TPopupMenu>(ui::Screen());
-        p.Menu->SetName("DBGridEhIndicatorTitlePopupMenu");
-        p.VisibleColumns = rtl::Create<TDBGridEhMenuItem>(ui::Screen());
-        p.VisibleColumns->SetCaption(msg::SVisibleColumnsEh);
-        static const char* const captions[5] = {msg::SCutEh, msg::SCopyEh, msg::SPasteEh, msg::SDeleteEh,
-                                                msg::SSelectAllEh};
-        for (int i = 0; i < 5; ++i) {
-            TDBGridEhMenuItem* item = rtl::Create<TDBGridEhMenuItem>(ui::Screen());
-            item->SetCaption(captions[i]);
-            item->ActionNumber = i + 1;
-            item->OnClick = [item](rtl::TObject*) {
-                static const TDBGridEhEditAction actions[5] = {geaCutEh, geaCopyEh, geaPasteEh, geaDeleteEh,
-                                                               geaSelectAllEh};
-                if (item->Grid) item->Grid->RunEditAction(actions[item->ActionNumber - 1]);
-            };
-            p.Actions[i] = item;
-        }
+TIndicatorMenuParts IndicatorMenuParts() {
+    static const char* const names[5] = {"DBGridEhCutItem", "DBGridEhCopyItem", "DBGridEhPasteItem",
+                                         "DBGridEhDeleteItem", "DBGridEhSelectAllItem"};
+    static const char* const captions[5] = {msg::SCutEh, msg::SCopyEh, msg::SPasteEh, msg::SDeleteEh,
+                                            msg::SSelectAllEh};
+    ui::TScreen* screen = ui::Screen();
+    TIndicatorMenuParts p;
+    p.Menu = dynamic_cast<ui::TPopupMenu*>(screen->FindComponent("DBGridEhIndicatorTitlePopupMenu"));
+    if (p.Menu) {
+        p.VisibleColumns = dynamic_cast<TDBGridEhMenuItem*>(screen->FindComponent("DBGridEhVisibleColumnsItem"));
+        for (int i = 0; i < 5; ++i) p.Actions[i] = dynamic_cast<TDBGridEhMenuItem*>(screen->FindComponent(names[i]));
         return p;
-    }();
-    return parts;
-}
-
-bool IsSharedItem(const TIndicatorMenuParts& P, ui::TMenuItem* Item) {
-    if (Item == P.VisibleColumns) return true;
-    return std::find(std::begin(P.Actions), std::end(P.Actions), Item) != std::end(P.Actions);
+    }
+    p.Menu = rtl::Create<ui::TPopupMenu>(screen);
+    p.Menu->SetName("DBGridEhIndicatorTitlePopupMenu");
+    p.VisibleColumns = rtl::Create<TDBGridEhMenuItem>(screen);
+    p.VisibleColumns->SetName("DBGridEhVisibleColumnsItem");
+    p.VisibleColumns->SetCaption(msg::SVisibleColumnsEh);
+    for (int i = 0; i < 5; ++i) {
+        TDBGridEhMenuItem* item = rtl::Create<TDBGridEhMenuItem>(screen);
+        item->SetName(names[i]);
+        item->SetCaption(captions[i]);
+        item->ActionNumber = i + 1;
+        item->OnClick = [item](rtl::TObject*) {
+            static const TDBGridEhEditAction actions[5] = {geaCutEh, geaCopyEh, geaPasteEh, geaDeleteEh,
+                                                           geaSelectAllEh};
+            if (item->Grid) item->Grid->RunEditAction(actions[item->ActionNumber - 1]);
+        };
+        p.Actions[i] = item;
+    }
+    return p;
 }
 
 }  // namespace
@@ -296,14 +300,10 @@ bool IsSharedItem(const TIndicatorMenuParts& P, ui::TMenuItem* Item) {
 ui::TPopupMenu* IndicatorTitlePopupMenu() { return IndicatorMenuParts().Menu; }
 
 void TDBGridEhCenter::BuildDefaultIndicatorTitleMenu(TCustomDBGridEh* Grid, ui::TPopupMenu*& PopupMenu) {
-    TIndicatorMenuParts& parts = IndicatorMenuParts();
+    const TIndicatorMenuParts parts = IndicatorMenuParts();
     ui::TMenuItem* items = parts.Menu->Items();
-    // The shared items only leave the menu; copies it owns go with it.
-    while (items->Count() > 0) {
-        ui::TMenuItem* item = items->Items(items->Count() - 1);
-        if (IsSharedItem(parts, item)) items->Remove(item);
-        else items->Delete(items->Count() - 1);
-    }
+    // The shared items (owned by the screen) only leave the menu; the copies go with it.
+    items->Clear();
     PopupMenu = parts.Menu;
     TDBGridEhIndicatorTitle* title = Grid->IndicatorTitle();
     if (title->UseGlobalMenu()) {
