@@ -132,6 +132,24 @@ using TGetColCellParamsEventEh = std::function<void(TColumnEh* Sender, bool Edit
 using TColCellUpdateDataEventEh =
     std::function<void(TColumnEh* Sender, AnsiString& Text, Variant& Value, bool& UseText, bool& Handled)>;
 
+// What a data hint handler may change before a data cell's tool tip shows (client coordinates).
+struct TDBGridEhDataHintParams {
+    TPoint CursorPos;
+    int HintMaxWidth = 0;
+    TPoint HintPos;
+    TRect CursorRect;
+    ui::TFont* HintFont = nullptr;
+    int HideTimeout = 0;
+    int ReshowTimeout = 0;
+    AnsiString HintStr;
+};
+using TDBGridEhDataHintShowEvent =
+    std::function<void(rtl::TObject* Sender, TPoint CursorPos, TGridCoord Cell, TPoint InCellCursorPos,
+                       TColumnEh* Column, TDBGridEhDataHintParams& Params, bool& Processed)>;
+using TDBGridEhHintShowPauseEvent =
+    std::function<void(rtl::TObject* Sender, TPoint CursorPos, TGridCoord Cell, TPoint InCellCursorPos,
+                       TColumnEh* Column, int& HintPause, bool& Processed)>;
+
 // ---------------------------------------------------------------------------------------------
 // Filter settings
 
@@ -552,6 +570,8 @@ public:
     TColCellUpdateDataEventEh OnUpdateData;
     editors::TButtonClickEventEh OnEditButtonClick;
     editors::TButtonDownEventEh OnEditButtonDown;
+    TDBGridEhDataHintShowEvent OnDataHintShow;
+    TDBGridEhHintShowPauseEvent OnHintShowPause;
 
     // --- virtual operations, in slot order ---
     virtual editors::TEditButtonsEh* CreateEditButtons();
@@ -1186,6 +1206,8 @@ public:
     rtl::TNotifyEvent OnEditButtonClick;
     rtl::TNotifyEvent OnSelectionChanged;
     rtl::TNotifyEvent OnApplyFilter;
+    TDBGridEhDataHintShowEvent OnDataHintShow;
+    TDBGridEhHintShowPauseEvent OnHintShowPause;
 
     // --- virtual operations ---
     virtual bool EnsureGridFocus();
@@ -1213,6 +1235,14 @@ public:
     void FillCellBackground(bool Themed, const TRect& ARect, bool Drawn3D, const TRect& ClipRect, bool Highlighted,
                             bool Pressed);
     void DrawCellFrame(const TRect& ARect, bool RightEdge, bool LeftEdge, bool Highlighted, bool Pressed);
+    // An edit button of Column in a data cell, clipped to the cell when it starts left of it.
+    void DrawCellButton(TColumnEh* Column, ui::TCanvas* Canvas, ui::TBitmap* Glyph, ui::TColor Color,
+                        bool LinkActive, bool IsFlat, const TRect& CellRect, TRect ButtonRect,
+                        editors::TEditButtonStyleEh Style);
+    // The column's always-shown edit buttons at the right of a data cell (Inner: the cell without them).
+    void DrawDataCellButtons(TColumnEh* Column, const TRect& ARect, const TRect& Inner, bool Is3D);
+    // The typed incremental-search text over the start of the current cell's text.
+    void DrawIncSearchText(TColumnEh* Column, TColCellParamsEh* Params, const TRect& ARect, int DX, int DY);
     // Colour rules of selected fixed cells and highlighted data cells; true when colours were set.
     virtual bool GetSelectedFixedCellColors(int ACol, int ARow, ui::TFont* AFont, ui::TColor& Color, bool Selected,
                                             const TCellAreaEh& Area);
@@ -1224,6 +1254,10 @@ public:
     bool IsCurrentDataRow(int DataRow) const;
     // The text a tool tip shows for the current record's cell of Column.
     AnsiString CellHintText(TColumnEh* Column);
+    // The font tool tips are drawn in (made on first use).
+    ui::TFont* HintFont();
+    // Repaints what shows the focus: the selection and the current row.
+    void FocusChanged();
     // Data-record switches made by the painters since the grid was created.
     int64_t RecordSwitchCount() const noexcept { return FRecordSwitchCount; }
     bool DoubleBufferedPaint() const noexcept { return FDoubleBufferedPaint; }
@@ -1314,6 +1348,17 @@ protected:
     void MouseUp(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) override;
     void WMKillFocus(ui::TWMKillFocus& Message) override;
     void DoExit() override;
+    void WMSetFocus(ui::TWMSetFocus& Message) override;
+    void CMHintShow(ui::TCMHintShow& Message) override;
+    void DefaultHandler(ui::TMessage& Message) override;
+    void CMHintShowPause(ui::TMessage& Message);
+    // A title or footer tool tip: shown when Text is cut in Rect (R: the column's right edge).
+    void PlaceToolTip(ui::THintInfo& Info, const TRect& Cell, TRect Rect, int R, const AnsiString& Text,
+                      ui::TFont* Font, TAlignment Alignment, bool WordWrap, bool Always);
+    void DefaultDataHint(TColumnEh* Column, TGridCoord Cell, const TCellAreaEh& Area,
+                         TDBGridEhDataHintParams& Params, ui::THintInfo& Info);
+    rtl::TOwnedPtr<ui::TFont> FHintFont;
+    bool FWasFocused = false;
     void ColumnMoved(int FromIndex, int ToIndex) override;
     void RowHeightsChanged() override;
     void FlatChanged() override;

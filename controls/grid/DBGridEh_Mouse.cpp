@@ -176,6 +176,8 @@ void TCustomDBGridEh::WMKillFocus(ui::TWMKillFocus& Message) {
         FSortCtrlPending = false;
         SortMarkingChanged();
     }
+    if (FOptions.Contains(dgRowSelect) && FDataLink->Active()) InvalidateDataRow(Row());
+    if (GridOrEditorFocused() != FWasFocused) FocusChanged();
 }
 
 void TCustomDBGridEh::KeyUp(uint16_t& Key, ui::TShiftState Shift) {

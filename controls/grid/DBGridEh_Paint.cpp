@@ -13,24 +13,9 @@ using ui::TColor;
 
 namespace paint {
 
-void DrawSortGlyph(TCanvas* Canvas, int X, int Y, TSortMarkerEh Marker, TColor Color) {
+void DrawSortGlyph(TCanvas* Canvas, int X, int Y, TSortMarkerEh Marker) {
     if (Marker == smNoneEh) return;
-    // A triangle 9 wide and 5 high, centred in the glyph box.
-    const int top = Y + 2, bottom = Y + 6;
-    std::vector<ui::TPoint> pts;
-    if (Marker == smDownEh) pts = {{X + 1, top}, {X + 9, top}, {X + 5, bottom}};
-    else pts = {{X + 1, bottom}, {X + 9, bottom}, {X + 5, top}};
-    ui::TPen* pen = Canvas->Pen();
-    ui::TBrush* brush = Canvas->Brush();
-    const TColor penColor = pen->Color(), brushColor = brush->Color();
-    const ui::TBrushStyle brushStyle = brush->Style();
-    pen->SetColor(Color);
-    brush->SetColor(Color);
-    brush->SetStyle(ui::bsSolid);
-    Canvas->Polygon(pts);
-    pen->SetColor(penColor);
-    brush->SetColor(brushColor);
-    brush->SetStyle(brushStyle);
+    SortMarkerImages()->Draw(Canvas, X, Y, Marker == smDownEh ? 0 : 1, true);
 }
 
 }  // namespace paint
@@ -192,7 +177,7 @@ void TCustomDBGridEh::DrawIndicatorCell(int ACol, int ARow, const TCellAreaEh& A
             int kind = 0;
             if (ds->State() == db::dsEdit) kind = 2;
             else if (ds->State() == db::dsInsert) kind = 3;
-            else if (ds->State() == db::dsBrowse) kind = selected ? 1 : 0;
+            else if (ds->State() == db::dsBrowse) kind = selected ? 1 : (FIncSearchActive ? 4 : 0);
             DrawIndicatorGlyph(kind, glyphShift, TRect{ARect.Right - glyphWidth, ARect.Top, ARect.Right, ARect.Bottom});
         }
         if (recNo) writeNumber(recNoValue, current && ds->State() == db::dsInsert);
@@ -228,32 +213,16 @@ void TCustomDBGridEh::DrawIndicatorGlyph(int Kind, int XOffset, const TRect& ARe
             base = ui::clWhite;
             dark = ui::MixColors(ui::clWhite, ui::clBlack, 7);
         } else if (Kind == 4) {
-            base = dark = ui::clHighlight;
+            base = dark = IncSearchHighlightColor;
         }
         editors::DrawGradientSegments(C, ui::TPoint{x, y}, pts, dark, base, 21);
         return;
     }
-    // Unthemed glyphs: an arrow for browsing, a pencil-like bar for editing, a star-like cross for inserting.
-    ui::TPen* pen = C->Pen();
-    ui::TBrush* brush = C->Brush();
-    const TColor penColor = pen->Color(), brushColor = brush->Color();
-    const ui::TBrushStyle style = brush->Style();
-    pen->SetColor(Kind == 1 ? ui::clWhite : ui::clBlack);
-    brush->SetColor(pen->Color());
-    brush->SetStyle(ui::bsSolid);
-    if (Kind == 2) {
-        C->Polygon({{x + 1, y + 1}, {x + 4, y + 1}, {x + 4, y + 8}, {x + 2, y + 10}, {x + 1, y + 8}});
-    } else if (Kind == 3) {
-        C->MoveTo(x, y + 5);
-        C->LineTo(x + 6, y + 5);
-        C->MoveTo(x + 3, y + 2);
-        C->LineTo(x + 3, y + 9);
-    } else {
-        C->Polygon({{x, y}, {x + 5, y + 5}, {x, y + 10}});
-    }
-    pen->SetColor(penColor);
-    brush->SetColor(brushColor);
-    brush->SetStyle(style);
+    // The image list's entry for each kind: current, current and selected, editing, inserting, searching.
+    static constexpr int Entries[5] = {0, 5, 1, 2, 6};
+    ui::TCustomImageList* images = IndicatorImages();
+    images->Draw(C, XOffset + (ARect.Left + ARect.Right - images->Width()) / 2,
+                 (ARect.Top + ARect.Bottom - images->Height()) / 2, Entries[Kind], true);
 }
 
 void TCustomDBGridEh::DrawDropDownSign(bool Highlighted, const TRect& ARect) {
@@ -270,8 +239,9 @@ void TCustomDBGridEh::DrawDropDownSign(bool Highlighted, const TRect& ARect) {
         editors::DrawGradientSegments(C, ui::TPoint{x, y}, pts, ui::MixColors(base, ui::clBlack, Highlighted ? 7 : 30),
                                       base, 7);
     } else {
-        paint::DrawSortGlyph(C, (ARect.Left + ARect.Right - paint::SortGlyphWidth) / 2,
-                             (ARect.Top + ARect.Bottom - paint::SortGlyphHeight) / 2, smDownEh, base);
+        ui::TCustomImageList* images = SortMarkerImages();
+        images->Draw(C, (ARect.Left + ARect.Right - images->Width()) / 2,
+                     (ARect.Top + ARect.Bottom - images->Height()) / 2, 2, true);
     }
 }
 
@@ -306,11 +276,16 @@ bool TCustomDBGridEh::GetSelectedFixedCellColors(int ACol, int ARow, ui::TFont* 
     return false;
 }
 
-bool TCustomDBGridEh::IsCellSelected(int ACol, int, int DataCol) {
+bool TCustomDBGridEh::IsCellSelected(int ACol, int ARow, int DataCol) {
     if (FSelectionType == gstAll) return true;
-    if (ACol < FIndicatorColCount) return false;
-    (void)DataCol;
-    return false;
+    if (FSelectionType == gstNon) return false;
+    const TCellAreaEh area = GetCellType(ACol, ARow);
+    if (area.RowArea != rcaData) return ACol >= FIndicatorColCount && FSelectionType == gstColumns &&
+                                        FSelection->CellSelected(DataCol, db::TBookmark{});
+    if (!FDataLink->Active() || area.DataRow < 0 || area.DataRow >= FDataLink->RecordCount()) return false;
+    if (ACol < FIndicatorColCount && FSelectionType != gstRecordBookmarks) return false;
+    paint::TRecordSwitch sw(FDataLink.get(), area.DataRow, FRecordSwitchCount);
+    return FSelection->CellSelected(ACol < FIndicatorColCount ? -1 : DataCol, DataSet()->Bookmark());
 }
 
 bool TCustomDBGridEh::GetDataCellHighlight(int DataCol, int DataRow, ui::TFont* AFont, TColor& Color,
@@ -323,6 +298,8 @@ bool TCustomDBGridEh::GetDataCellHighlight(int DataCol, int DataRow, ui::TFont* 
     if (linkActive) {
         if (FSelectionType == gstAll) selected = true;
         else if (FSelectionType == gstRecordBookmarks) selected = FSelectedRecords->CurrentRowSelected();
+        else if (FSelectionType == gstColumns) selected = FSelection->CellSelected(DataCol, db::TBookmark{});
+        else if (FSelectionType == gstRectangle) selected = FSelection->CellSelected(DataCol, DataSet()->Bookmark());
     }
     const bool currentRow = linkActive && IsCurrentDataRow(DataRow);
     const bool currentCol = DataToGridCol(DataCol) == Col();

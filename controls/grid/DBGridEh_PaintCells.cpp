@@ -76,6 +76,8 @@ void TCustomDBGridEh::DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh&
     TRect inner = paint::InnerCellRect(ARect, themed, is3D, Flat());
     const int DX = is3D ? 1 : 2;
     const int DY = Flat() ? DX - 1 : DX;
+    const bool buttons = Column->AlwaysShowEditButton() && !Params->BlankFixedCell;
+    if (buttons) inner.Right -= Column->EditButtonsWidth();
 
     if (Params->BlankFixedCell && !Params->KeepCurrentBackground) Params->Background = FixedColor();
     bool highlighted = false;
@@ -147,6 +149,8 @@ void TCustomDBGridEh::DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh&
         }
     }
 
+    if (buttons) DrawDataCellButtons(Column, ARect, inner, is3D);
+
     // A required field left empty while editing the current row.
     if (!Params->BlankFixedCell && Column->HighlightRequired() && IsCurrentDataRow(Area.DataRow)) {
         db::TDataSet* ds = DataSet();
@@ -166,6 +170,10 @@ void TCustomDBGridEh::DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh&
 
     if (!FColumns->HasPersistentColumns()) DrawDataCellEvent(ARect, Column->Field(), Params->State);
     DrawColumnCell(ARect, Area.DataCol, Column, Params->State);
+    if (!Params->BlankFixedCell && FIncSearchActive && Params->State.Contains(gdFocused) &&
+        IsCurrentDataRow(Area.DataRow) && ACol == Col() && (FOptions.Contains(dgAlwaysShowSelection) || Focused()) &&
+        !Designing() && FUpdateNesting == 0 && IsActiveControl())
+        DrawIncSearchText(Column, Params, themed ? ARect : inner, DX, DY);
 
     if ((paintLineAbove || paintLineBelow) && FOptions.Contains(dgRowLines)) {
         ui::TPen* pen = C->Pen();
@@ -183,6 +191,127 @@ void TCustomDBGridEh::DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh&
     }
     if (Params->BlankFixedCell) FillCellBackground(themed, ARect, is3D, TRect{}, highlighted, false);
     if (is3D && !themed) DrawCellFrame(ARect, !(Flat() && editors::ThemesActive()), true, highlighted, false);
+}
+
+void TCustomDBGridEh::DrawDataCellButtons(TColumnEh* Column, const TRect& ARect, const TRect& Inner, bool Is3D) {
+    TCanvas* C = Canvas();
+    const int extra = Flat() ? 1 : 0;
+    TRect button{Inner.Right, ARect.Top, Inner.Right + FEditButtonWidth + extra, ARect.Top + FEditButtonHeight};
+    if (Is3D) button.Offset(1, -1);
+    const bool active = FDataLink->Active();
+    const TColor back = C->Brush()->Color();
+    auto next = [&](int Width) {
+        if (Is3D && Flat()) C->FillRect(TRect{button.Left - 1, button.Top, button.Left, button.Bottom});
+        button.Left = button.Right + extra;
+        button.Right = button.Left + Width;
+    };
+    bool first = true;
+    auto place = [&](int Width) {
+        if (!first) next(Width);
+        else button.Right = button.Left + Width;
+        first = false;
+    };
+    const TColumnEditStyleEh style = Column->EditStyle();
+    if (style != cesNone) {
+        place(FEditButtonWidth + extra);
+        const editors::TEditButtonStyleEh kind = style == cesEllipsis ? editors::ebsEllipsisEh
+                                                 : style == cesUpDown ? editors::ebsUpDownEh
+                                                                      : editors::ebsDropDownEh;
+        DrawCellButton(Column, C, nullptr, back, active, Flat(), ARect, button, kind);
+    }
+    if (editors::TEditButtonsEh* list = Column->EditButtons()) {
+        for (int i = 0; i < list->Count(); ++i) {
+            editors::TEditButtonEh* b = list->Items(i);
+            if (!b->Visible()) continue;
+            place((b->Width() < 1 ? FEditButtonWidth : b->Width()) + extra);
+            DrawCellButton(Column, C, b->Glyph(), back, active, Flat(), ARect, button, b->Style());
+        }
+    }
+    if (!first && Is3D && Flat()) C->FillRect(TRect{button.Left - 1, button.Top, button.Left, button.Bottom});
+    if (!first && button.Bottom < ARect.Bottom) {
+        C->Brush()->SetColor(back);
+        C->FillRect(TRect{Inner.Right, button.Bottom, std::min(button.Right, ARect.Right), ARect.Bottom});
+    }
+}
+
+void TCustomDBGridEh::DrawCellButton(TColumnEh* Column, TCanvas* Canvas, ui::TBitmap* Glyph, TColor Color,
+                                     bool LinkActive, bool IsFlat, const TRect& CellRect, TRect ButtonRect,
+                                     editors::TEditButtonStyleEh Style) {
+    (void)Column;
+    ui::TRegion saved;
+    bool clipped = false, hadClip = false;
+    if (ButtonRect.Left < CellRect.Left) {
+        hadClip = Canvas->GetClipRgn(saved) == 1;
+        Canvas->IntersectClipRect(CellRect);
+        clipped = true;
+    }
+    struct TRestore {
+        TCanvas* C;
+        bool Clipped;
+        const ui::TRegion* R;
+        ~TRestore() {
+            if (Clipped) C->SelectClipRgn(R);
+        }
+    } restore{Canvas, clipped, hadClip ? &saved : nullptr};
+    ui::TBrush* brush = Canvas->Brush();
+    const TColor brushColor = brush->Color();
+    if (IsFlat) {
+        brush->SetColor(Color);
+        Canvas->FillRect(TRect{ButtonRect.Left, ButtonRect.Top, ButtonRect.Left + 1, ButtonRect.Bottom});
+        ++ButtonRect.Left;
+    }
+    if (Style == editors::ebsGlyphEh) {
+        if (IsFlat) {
+            brush->SetColor(Color);
+            Canvas->FrameRect(ButtonRect);
+            ButtonRect.Inflate(-1, -1);
+            brush->SetColor(ui::clBtnFace);
+            Canvas->FillRect(ButtonRect);
+        } else {
+            ui::DrawEdge(Canvas, ButtonRect, ui::EDGE_RAISED, ui::BF_RECT | ui::BF_MIDDLE);
+            ButtonRect.Inflate(-2, -2);
+        }
+        if (Glyph && !Glyph->Empty()) grid::DrawImageInCell(nullptr, Glyph, Canvas, db::taCenter, 0, 0, ButtonRect);
+    } else {
+        int face = editors::bfsDropDown;
+        switch (Style) {
+            case editors::ebsEllipsisEh: face = editors::bfsEllipsis; break;
+            case editors::ebsUpDownEh: face = editors::bfsUpDown; break;
+            case editors::ebsPlusEh: face = editors::bfsPlus; break;
+            case editors::ebsMinusEh: face = editors::bfsMinus; break;
+            default: break;
+        }
+        editors::DrawEditButtonFace(Canvas, ButtonRect, Color, face, 0, IsFlat, false, LinkActive,
+                                    editors::cbUnchecked);
+    }
+    brush->SetColor(brushColor);
+}
+
+void TCustomDBGridEh::DrawIncSearchText(TColumnEh* Column, TColCellParamsEh* Params, const TRect& ARect, int DX,
+                                        int DY) {
+    TCanvas* C = Canvas();
+    const AnsiString& text = Params->Text;
+    const size_t typed = std::min(FIncSearchText.size(), text.size());
+    if (typed == 0) return;
+    TRect r{ARect.Left + DX, ARect.Top + DY, ARect.Right - DX, ARect.Bottom};
+    if (DX > 0) ++r.Bottom;
+    unsigned flags = ui::DT_NOPREFIX | ui::DT_SINGLELINE;
+    if (Params->Alignment == db::taRightJustify) flags |= ui::DT_RIGHT;
+    else if (Params->Alignment == db::taCenter) flags |= ui::DT_CENTER;
+    if (Column->WordWrap() && ARect.Height() > C->TextHeight("W") * 2 - 1) flags = (flags & ~ui::DT_SINGLELINE) | ui::DT_WORDBREAK;
+    // The typed part lands over the start of the drawn text: the rest's width is kept free on the right.
+    if (Params->Alignment != db::taLeftJustify) r.Right -= C->TextWidth(text.substr(typed));
+    ui::TBrush* brush = C->Brush();
+    const TColor brushColor = brush->Color();
+    const ui::TBrushStyle brushStyle = brush->Style();
+    const TColor fontColor = C->Font()->Color();
+    brush->SetColor(IncSearchHighlightColor);
+    brush->SetStyle(ui::bsSolid);
+    C->Font()->SetColor(IncSearchHighlightFontColor);
+    C->DrawText(text.substr(0, typed), r, flags);
+    brush->SetColor(brushColor);
+    brush->SetStyle(brushStyle);
+    C->Font()->SetColor(fontColor);
 }
 
 void TCustomDBGridEh::DrawGraphicOrMemoCell(TColumnEh* Column, const TRect& ARect) {

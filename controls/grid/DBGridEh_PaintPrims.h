@@ -23,7 +23,7 @@ inline TRect InnerCellRect(const TRect& R, bool Themed, bool Drawn3D, bool Flat)
     return R;
 }
 // The sort-direction glyph (smDownEh or smUpEh) with its top-left corner at (X, Y).
-void DrawSortGlyph(ui::TCanvas* Canvas, int X, int Y, TSortMarkerEh Marker, ui::TColor Color);
+void DrawSortGlyph(ui::TCanvas* Canvas, int X, int Y, TSortMarkerEh Marker);
 
 // Makes a data row the data link's active record for the life of the object.
 class TRecordSwitch {

@@ -121,8 +121,7 @@ void TCustomDBGridEh::DrawTitleCell(int ACol, int ARow, const TCellAreaEh& Area,
         editors::DrawImageCentered(C, textRect, FTitleImages, false, title->ImageIndex());
     const int glyphY = (inner.Top + inner.Bottom - paint::SortGlyphHeight) / 2 + shift;
     if (drawGlyph)
-        paint::DrawSortGlyph(C, outer.Right + shift - paint::SortGlyphWidth - numberWidth - 2, glyphY, marker,
-                             highlighted ? ui::clWhite : ui::clBtnShadow);
+        paint::DrawSortGlyph(C, outer.Right + shift - paint::SortGlyphWidth - numberWidth - 2, glyphY, marker);
     if (numberWidth != 0) {
         const ui::TBrushStyle style = C->Brush()->Style();
         C->SetFont(grid::SortMarkerFont());

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 
+#include "controls/grid/DBGridEh_Setup.h"
 #include "framework/rtl/Streams.h"
 #include "framework/ui/Themes.h"
 #include "tests/grid/dbgrid_fixture.h"
@@ -74,6 +76,14 @@ protected:
         return out;
     }
     static ui::TColor Rgb(ui::TColor C) { return ui::TColor(ui::ColorToRGB(C)); }
+    // The sort glyphs drawn: entries of the shared sort-marker images.
+    std::vector<const TDrawRecord*> SortGlyphs() {
+        std::vector<const TDrawRecord*> out;
+        for (const TDrawRecord* r : Surface()->OfKind(TDrawOp::Blit))
+            if (r->Rect.Width() == SortMarkerImages()->Width() && r->Rect.Height() == SortMarkerImages()->Height())
+                out.push_back(r);
+        return out;
+    }
 };
 
 // The journal look: persistent columns id, name (two-level caption), born under the same group,
@@ -148,10 +158,10 @@ TEST_F(JournalPaint, DrawsCaptionsGroupsListsCheckBoxesAndRowColours) {
     EXPECT_GT(gradientLines, 5);
     // A sort glyph in the marked title, none elsewhere; the check boxes draw their faces.
     int glyphs = 0;
-    for (const TDrawRecord* r : Surface()->OfKind(TDrawOp::Polygon))
-        if (Inside(TRect{r->Points[0].X, r->Points[0].Y, r->Points[0].X + 1, r->Points[0].Y + 1}, CellRect(2, 0)))
-            ++glyphs;
+    for (const TDrawRecord* r : SortGlyphs())
+        if (Inside(r->Rect, CellRect(2, 0))) ++glyphs;
     EXPECT_EQ(glyphs, 1);
+    EXPECT_EQ(SortGlyphs().size(), 1u);
 }
 
 TEST_F(JournalPaint, AnEventThatRaisesLeavesTheActiveRecordAndAPaintNeverMovesTheDataset) {
@@ -234,10 +244,10 @@ protected:
     TArea AreaOf(int GridCol) {
         TArea a;
         const TRect cell = CellRect(GridCol, 0);
-        for (const TDrawRecord* r : Surface()->OfKind(TDrawOp::Polygon))
-            if (r->Points[0].X >= cell.Left && r->Points[0].X < cell.Right && r->Points[0].Y < cell.Bottom) {
+        for (const TDrawRecord* r : SortGlyphs())
+            if (r->Rect.Left >= cell.Left && r->Rect.Left < cell.Right && r->Rect.Top < cell.Bottom) {
                 a.Glyph = true;
-                a.GlyphRight = r->Points[0].X - 1 + 10;
+                a.GlyphRight = r->Rect.Right;
             }
         for (const TDrawRecord* r : Surface()->OfKind(TDrawOp::Text))
             if (r->Rect.Left >= cell.Left && r->Rect.Left < cell.Right && r->Rect.Top < cell.Bottom &&
@@ -363,6 +373,115 @@ TEST_F(DataCellColours, HiddenDuplicatesShowTheTextOnceWithoutLinesBetween) {
             r->Points[0].Y == r->Points[1].Y)
             ++overLines;
     EXPECT_GE(overLines, 2);
+}
+
+// Each kind of selection highlights exactly its cells, and its fixed cells in dark grey.
+TEST_F(DataCellColours, SelectedRowsColumnsAndRectanglesHighlightTheirCells) {
+    Grid->SetOptions(Grid->Options() + TDBGridOptions{dgMultiSelect});
+    store::TMemDataSet* ds = People.DS.get();
+    const int top = Grid->TitleRowCount();
+    auto bookmarkOf = [&](int RecNo) {
+        ds->SetRecNo(RecNo);
+        return ds->Bookmark();
+    };
+    struct Case {
+        const char* Name;
+        std::function<void()> Select;
+        std::vector<std::pair<int, int>> Cells;  // (grid col, data row) highlighted among cols 1-2, rows 0-2
+        bool IndicatorRows, TitleCols;
+    };
+    const std::vector<Case> cases = {
+        {"rows",
+         [&] {
+             ds->SetRecNo(2);
+             Grid->SelectedRecords()->SetCurrentRowSelected(true);
+             ds->SetRecNo(3);
+             Grid->SelectedRecords()->SetCurrentRowSelected(true);
+         },
+         {{1, 1}, {2, 1}, {1, 2}, {2, 2}}, true, false},
+        {"columns", [&] { Grid->Selection()->Columns()->Select(Col(1), false); }, {{2, 0}, {2, 1}, {2, 2}}, false, true},
+        {"rectangle",
+         [&] {
+             Grid->Selection()->Rect()->Select(0, bookmarkOf(1), false);
+             Grid->Selection()->Rect()->Select(1, bookmarkOf(2), true);
+         },
+         {{1, 0}, {2, 0}, {1, 1}, {2, 1}}, false, false},
+    };
+    const ui::TColor dark = ui::TColor(4210752);
+    for (const Case& c : cases) {
+        Grid->Selection()->Clear();
+        c.Select();
+        ds->First();
+        // The current cell sits outside every selection's test area.
+        Grid->SetCol(1);
+        PaintAll();
+        for (int col : {1, 2})
+            for (int row = 0; row < 3; ++row) {
+                const bool want = std::find(c.Cells.begin(), c.Cells.end(), std::make_pair(col, row)) != c.Cells.end();
+                if (!want && col == 1 && row == 0) continue;  // the focused current cell is highlighted anyway
+                const bool got = Rgb(FillsOf(col, top + row).back()) == Rgb(ui::clHighlight);
+                EXPECT_EQ(got, want) << c.Name << " cell " << col << "," << row;
+            }
+        // Themed fixed cells are filled one pixel beyond their edges: a fill over the cell's centre counts.
+        auto darkOver = [&](const TRect& Cell) {
+            const ui::TPoint mid{(Cell.Left + Cell.Right) / 2, (Cell.Top + Cell.Bottom) / 2};
+            for (const TDrawRecord* r : Surface()->OfKind(TDrawOp::FillRect))
+                if (r->Rect.Contains(mid) && Rgb(r->Brush.Color) == Rgb(dark)) return true;
+            return false;
+        };
+        for (int row = 1; row < 3; ++row)
+            EXPECT_EQ(darkOver(CellRect(0, top + row)), c.IndicatorRows) << c.Name << " indicator " << row;
+        EXPECT_EQ(darkOver(CellRect(2, 0)), c.TitleCols) << c.Name;
+    }
+}
+
+// Always-shown edit buttons take the right of the cell, the text keeps out of them; the typed
+// search text is drawn over the start of the current cell's text; the indicator shows the search.
+TEST_F(DataCellColours, EditButtonsAndTheIncrementalSearch) {
+    ui::ThemeServices().SetThemesEnabled(false);
+    Col(1)->SetAlwaysShowEditButton(true);
+    Col(1)->SetButtonStyle(cbsEllipsis);
+    editors::TEditButtonEh* plus = Col(1)->EditButtons()->Add();
+    plus->SetStyle(editors::ebsPlusEh);
+    plus->SetWidth(12);
+    const int top = Grid->TitleRowCount();
+    PaintAll();
+    const TRect cell = CellRect(2, top + 1);
+    const int buttons = Col(1)->EditButtonsWidth();
+    ASSERT_GT(buttons, 12);
+    // The text is clipped left of the buttons, and the buttons' faces fill the rest of the cell.
+    auto texts = TextsIn(2, top + 1);
+    ASSERT_FALSE(texts.empty());
+    EXPECT_LE(texts.front()->TextClip.Right, cell.Right - buttons);
+    int drawnInButtons = 0;
+    for (const TDrawRecord& r : Surface()->Records())
+        if ((r.Op == TDrawOp::Blit || r.Op == TDrawOp::FillRect || r.Op == TDrawOp::PolyPolyline) &&
+            r.Rect.Left >= cell.Right - buttons && r.Rect.Right <= cell.Right + 1 && r.Rect.Top >= cell.Top - 1 &&
+            r.Rect.Bottom <= cell.Bottom + 1)
+            ++drawnInButtons;
+    EXPECT_GE(drawnInButtons, 2) << "the ellipsis and the plus";
+    EXPECT_FALSE(Grid->Canvas()->HasClipRgn()) << "the button clip is undone";
+
+    Col(1)->SetAlwaysShowEditButton(false);
+    Grid->SetCol(2);
+    Grid->IncSearchAppend(Cyr("бо"), -1, ltdAllEh);
+    ASSERT_TRUE(Grid->IncSearchActive());
+    ASSERT_EQ(F("id")->AsInteger(), 20);
+    PaintAll();
+    const int row = top + Grid->DataLink()->ActiveRecord();
+    const TDrawRecord* typed = nullptr;
+    for (const TDrawRecord* r : TextsIn(2, row))
+        if (r->Text == Cyr("Бо")) typed = r;
+    ASSERT_NE(typed, nullptr) << "the typed part in the data's letter case";
+    EXPECT_EQ(Rgb(typed->Background), Rgb(IncSearchHighlightColor));
+    EXPECT_EQ(Rgb(typed->Color), Rgb(IncSearchHighlightFontColor));
+    EXPECT_EQ(typed->Rect.Left, TextsIn(2, row).front()->Rect.Left) << "over the start of the cell text";
+    // The indicator's search entry (6) of the shared images.
+    bool searchGlyph = false;
+    for (const TDrawRecord* r : Surface()->OfKind(TDrawOp::Blit))
+        searchGlyph |= Inside(r->Rect, CellRect(0, row)) && r->SourceRect.Left == 6 * IndicatorImages()->Width();
+    EXPECT_TRUE(searchGlyph);
+    Grid->IncSearchStop();
 }
 
 TEST_F(GridPaintTest, APictureThatDoesNotDecodeIsDrawnEmpty) {
