@@ -518,6 +518,13 @@ protected:
     // Enter and Escape close an open drop-down and so must not reach the form; true when Message
     // was answered.
     static bool WantDropDownKey(ui::TCMWantSpecialKey& Message, bool DropDownOpen);
+    // The mouse of an editor whose text is only picked from a list: outside the buttons area a
+    // left press runs LeftDown, a left release LeftUp (when given), the other button messages are
+    // withheld and a right release asks for the context menu there; true when Message was taken.
+    bool ListStyleMouse(ui::TMessage& Message, const std::function<void()>& LeftDown,
+                        const std::function<void()>& LeftUp = {});
+    // The focus leaves for a window other than the open DropDown.
+    static bool FocusLeavesDropDown(const ui::TWMKillFocus& Message, ui::TWinControl* DropDown);
 
     // The MRU list's part of the editor.
     void CreateMRUList();

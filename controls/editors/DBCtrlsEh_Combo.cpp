@@ -482,9 +482,7 @@ void TCustomDBComboBoxEh::CloseUp(bool Accept) {
 }
 
 void TCustomDBComboBoxEh::WMKillFocus(ui::TWMKillFocus& Message) {
-    if (FListVisible && !(FPopupList->HandleAllocated() &&
-                          reinterpret_cast<ui::HWND>(Message.FocusedWnd) == FPopupList->Handle()))
-        CloseUp(false);
+    if (FListVisible && FocusLeavesDropDown(Message, FPopupList)) CloseUp(false);
     TCustomDBEditEh::WMKillFocus(Message);
 }
 
@@ -495,37 +493,6 @@ void TCustomDBComboBoxEh::CMCancelMode(ui::TCMCancelMode& Message) {
 
 void TCustomDBComboBoxEh::CMWantSpecialKey(ui::TCMWantSpecialKey& Message) {
     if (!WantDropDownKey(Message, FListVisible)) TCustomDBEditEh::CMWantSpecialKey(Message);
-}
-
-bool TCustomDBComboBoxEh::KeyModeMouse(ui::TMessage& Message) {
-    switch (Message.Msg) {
-        case ui::WM_LBUTTONDOWN: {
-            const ui::TPoint p = ui::LParamToPoint(Message.LParam);
-            if (ui::PtInRect(ButtonsAreaRect(), p)) return false;
-            if (FListVisible) {
-                CloseUp(false);
-                return true;
-            }
-            if (CanFocus() && !Focused()) SetFocus();
-            if (!ButtonControls().empty() && ButtonControls().front().EditButtonControl->Enabled()) DropDown();
-            return true;
-        }
-        case ui::WM_LBUTTONDBLCLK:
-        case ui::WM_LBUTTONUP:
-        case ui::WM_RBUTTONDOWN:
-        case ui::WM_RBUTTONDBLCLK: {
-            const ui::TPoint p = ui::LParamToPoint(Message.LParam);
-            return !ui::PtInRect(ButtonsAreaRect(), p);
-        }
-        case ui::WM_RBUTTONUP: {
-            const ui::TPoint p = ui::LParamToPoint(Message.LParam);
-            if (ui::PtInRect(ButtonsAreaRect(), p)) return false;
-            const ui::TPoint s = ClientToScreen(p);
-            Perform(ui::WM_CONTEXTMENU, reinterpret_cast<ui::WPARAM>(Handle()), ui::PointToLParam(s.X, s.Y));
-            return true;
-        }
-        default: return false;
-    }
 }
 
 void TCustomDBComboBoxEh::WndProc(ui::TMessage& Message) {
@@ -542,7 +509,15 @@ void TCustomDBComboBoxEh::WndProc(ui::TMessage& Message) {
         }
     }
     if (FListVisible && PassWheelToDropDown(Message, FPopupList)) return;
-    if (FKeyMode && !ComponentState().Contains(rtl::csDesigning) && KeyModeMouse(Message)) return;
+    if (FKeyMode && !ComponentState().Contains(rtl::csDesigning) && ListStyleMouse(Message, [this] {
+            if (FListVisible) {
+                CloseUp(false);
+                return;
+            }
+            if (CanFocus() && !Focused()) SetFocus();
+            if (!ButtonControls().empty() && ButtonControls().front().EditButtonControl->Enabled()) DropDown();
+        }))
+        return;
     if (Message.Msg == ui::WM_SETCURSOR && FKeyMode && !ComponentState().Contains(rtl::csDesigning)) {
         // Nothing is typed into a pick list: no text cursor anywhere over it.
         ui::SetCursorShape(ui::crArrow);

@@ -285,6 +285,35 @@ bool TCustomDBEditEh::WantDropDownKey(ui::TCMWantSpecialKey& Message, bool DropD
     return true;
 }
 
+bool TCustomDBEditEh::ListStyleMouse(ui::TMessage& Message, const std::function<void()>& LeftDown,
+                                     const std::function<void()>& LeftUp) {
+    switch (Message.Msg) {
+        case ui::WM_LBUTTONDOWN:
+        case ui::WM_LBUTTONUP:
+        case ui::WM_LBUTTONDBLCLK:
+        case ui::WM_RBUTTONDOWN:
+        case ui::WM_RBUTTONDBLCLK:
+        case ui::WM_RBUTTONUP: break;
+        default: return false;
+    }
+    const ui::TPoint p = ui::LParamToPoint(Message.LParam);
+    if (ui::PtInRect(ButtonsAreaRect(), p)) return false;
+    if (Message.Msg == ui::WM_LBUTTONDOWN) {
+        LeftDown();
+    } else if (Message.Msg == ui::WM_LBUTTONUP) {
+        if (LeftUp) LeftUp();
+    } else if (Message.Msg == ui::WM_RBUTTONUP) {
+        const ui::TPoint s = ClientToScreen(p);
+        Perform(ui::WM_CONTEXTMENU, reinterpret_cast<ui::WPARAM>(Handle()), ui::PointToLParam(s.X, s.Y));
+    }
+    return true;
+}
+
+bool TCustomDBEditEh::FocusLeavesDropDown(const ui::TWMKillFocus& Message, ui::TWinControl* DropDown) {
+    return !(DropDown && DropDown->HandleAllocated() &&
+             reinterpret_cast<ui::HWND>(Message.FocusedWnd) == DropDown->Handle());
+}
+
 bool TCustomDBEditEh::PassButtonDragToDropDown(rtl::TObject* Sender, int X, int Y, ui::TWinControl* DropDown) {
     if (!DropDown || !DropDown->HandleAllocated() || !DropDown->IsWindowVisible()) return false;
     if (ButtonIndexOf(Sender) != 0) return false;

@@ -425,7 +425,6 @@ private:
     int IndexOfText(const AnsiString& Text) const;
     void SetTextGuarded(const AnsiString& S);
     void ListMouseUp(int X, int Y);
-    bool KeyModeMouse(ui::TMessage& Message);
 
     std::unique_ptr<TDropDownBoxEh> FDropDownBox;
     std::unique_ptr<rtl::TStringList> FItems;

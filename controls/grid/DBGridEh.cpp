@@ -214,6 +214,8 @@ void TCustomDBGridEh::Notification(rtl::TComponent* AComponent, rtl::TOperation 
         for (int i = 0; i < FColumns->Count(); ++i) {
             TSTColumnFilterEh* f = FColumns->Items(i)->STFilter();
             if (f && f->ListSource() == source) f->SetListSource(nullptr);
+            TColumnDropDownBoxEh* box = FColumns->Items(i)->DropDownBox();
+            if (box && box->ListSource() == source) box->ClearListSource();
         }
         if (source == DataSource()) SetDataSource(nullptr);
     }

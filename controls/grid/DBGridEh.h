@@ -447,9 +447,90 @@ private:
 };
 
 // ---------------------------------------------------------------------------------------------
+// The drop-down lookup grid of a column or a lookup combo box, reached through its owner
+
+class TDBLookupGridEh;
+class TDBGridColumnsEh;
+
+enum TDBLookupGridEhOption {
+    dlgColumnResizeEh,
+    dlgColLinesEh,
+    dlgRowLinesEh,
+    dlgAutoSortMarkingEh,
+    dlgMultiSortMarkingEh
+};
+using TDBLookupGridEhOptions = rtl::TSet<TDBLookupGridEhOption>;
+
+class ILookupGridOwnerEh {
+public:
+    virtual ~ILookupGridOwnerEh() = default;
+    // Asks Component to tell the owner when it is freed.
+    virtual void FreeNotify(rtl::TComponent* Component) = 0;
+    // The drop-down grid, made on first use.
+    virtual TDBLookupGridEh* LookupGrid() = 0;
+    virtual TDBLookupGridEhOptions LookupGridOptions() = 0;
+    virtual void SetLookupGridOptions(TDBLookupGridEhOptions Value) = 0;
+};
+
+// The design-time face of a drop-down lookup grid: what it keeps itself, and what it reads and
+// writes on the owner's grid. An owner without ILookupGridOwnerEh has no grid to reach.
+class TColumnDropDownBoxEh : public rtl::TPersistent {
+    RTL_CLASS(TColumnDropDownBoxEh, rtl::TPersistent)
+public:
+    explicit TColumnDropDownBoxEh(rtl::TPersistent* Owner);
+    ~TColumnDropDownBoxEh() override;
+    void Assign(rtl::TPersistent* Source) override;
+    rtl::TPersistent* GetOwner() override { return FOwner; }
+
+    editors::TDropDownAlign Align = editors::daLeft;
+    bool AutoDrop = false;
+    int Rows = 7;
+    // 0: the control's width; -1: the columns' total width; never narrower than the control.
+    int Width = 0;
+    bool Sizable = false;
+    bool ShowTitles = false;
+    bool AutoFitColWidths = true;
+    bool UseMultiTitle = false;
+
+    editors::TSpecRowEh* SpecRow() const noexcept { return FSpecRow.get(); }
+    void SetSpecRow(editors::TSpecRowEh* Value) { FSpecRow->Assign(Value); }
+    db::TDataSource* ListSource() const noexcept { return FListSource; }
+    void SetListSource(db::TDataSource* Value);
+    // Forgets a freed list source.
+    void ClearListSource() noexcept { FListSource = nullptr; }
+    TColumnDefValuesEh* ColumnDefValues() const;
+    void SetColumnDefValues(TColumnDefValuesEh* Value);
+    TDBGridColumnsEh* Columns() const;
+    void SetColumns(TDBGridColumnsEh* Value);
+    TDBLookupGridEhOptions Options() const;
+    void SetOptions(TDBLookupGridEhOptions Value);
+    bool SortLocal() const;
+    void SetSortLocal(bool Value);
+
+protected:
+    ILookupGridOwnerEh* OwnerIntf() const { return dynamic_cast<ILookupGridOwnerEh*>(FOwner); }
+    TDBLookupGridEh* OwnerGrid() const;
+
+private:
+    rtl::TPersistent* FOwner;
+    rtl::TOwnedPtr<editors::TSpecRowEh> FSpecRow;
+    db::TDataSource* FListSource = nullptr;
+};
+
+// The filter row's editor: a combo box whose text sits one pixel lower.
+class TInplaceFilterEditEh : public editors::TDBComboBoxEh {
+    RTL_CLASS(TInplaceFilterEditEh, editors::TDBComboBoxEh)
+public:
+    using editors::TDBComboBoxEh::TDBComboBoxEh;
+    // The value first, then the text shown for it.
+    void SetValueAndText(const Variant& Value, const AnsiString& Text);
+    void TextAreaRect(ui::TRect& Rect) override;
+};
+
+// ---------------------------------------------------------------------------------------------
 // Columns
 
-class TColumnEh : public rtl::TCollectionItem {
+class TColumnEh : public rtl::TCollectionItem, public ILookupGridOwnerEh {
     RTL_CLASS(TColumnEh, rtl::TCollectionItem)
 public:
     explicit TColumnEh(rtl::TCollection* Collection);
@@ -555,6 +636,16 @@ public:
     void SetMRUList(editors::TMRUListEh* Value) { FMRUList->Assign(Value); }
     TSTColumnFilterEh* STFilter() const noexcept { return FSTFilter.get(); }
     void SetSTFilter(TSTColumnFilterEh* Value) { FSTFilter->Assign(Value); }
+    TColumnDropDownBoxEh* DropDownBox() const noexcept { return FDropDownBox.get(); }
+    void SetDropDownBox(TColumnDropDownBoxEh* Value) { FDropDownBox->Assign(Value); }
+
+    // --- the drop-down lookup grid ---
+    void FreeNotify(rtl::TComponent* Component) override;
+    TDBLookupGridEh* LookupGrid() override;
+    TDBLookupGridEhOptions LookupGridOptions() override;
+    void SetLookupGridOptions(TDBLookupGridEhOptions Value) override;
+    bool LookupGridMade() const noexcept { return FLookupGrid != nullptr; }
+    // The grid's five events, relayed (reading makes the drop-down grid).
 
     // The value list of the column's filter-row drop-down (the filter row keeps it).
     editors::IMemTableDataFieldValueListEh* FilterValueList() const noexcept { return FFilterValueList; }
@@ -684,6 +775,8 @@ private:
     rtl::TOwnedPtr<editors::TSpecRowEh> FDropDownSpecRow;
     rtl::TOwnedPtr<editors::TMRUListEh> FMRUList;
     rtl::TOwnedPtr<TSTColumnFilterEh> FSTFilter;
+    rtl::TOwnedPtr<TColumnDropDownBoxEh> FDropDownBox;
+    rtl::TOwnedPtr<TDBLookupGridEh> FLookupGrid;
     editors::IMemTableDataFieldValueListEh* FFilterValueList = nullptr;
     TGetColCellParamsEventEh FOnGetCellParams;
 };
@@ -1221,6 +1314,7 @@ public:
     virtual void DrawIndicatorCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State, const TRect& ARect);
     virtual void DrawDataCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State, const TRect& ARect);
     virtual void DrawFooterCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State, const TRect& ARect);
+    virtual void DrawFilterCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State, const TRect& ARect);
     // --- painting ---
     virtual bool IsCellDrawn3D(int ACol, int ARow, TGridDrawState State) const;
     virtual bool IsCellThemed(int ACol, int ARow, bool Drawn3D) const;

@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "controls/grid/DBGridEh.h"
+#include "controls/grid/DBLookupGridsEh.h"
 #include "framework/rtl/Ownership.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
@@ -79,6 +80,7 @@ void TColumnEh::AfterConstruction() {
             FDropDownSpecRow->OnChanged = [this](rtl::TObject*) { SpecRowChanged(); };
             FMRUList.reset(rtl::Create<editors::TMRUListEh>(this));
             FSTFilter.reset(CreateColumnFilter());
+            FDropDownBox.reset(rtl::Create<TColumnDropDownBoxEh>(this));
             rtl::TCollectionItem::AfterConstruction();
             FFitWidth = Width();
         },
@@ -528,6 +530,7 @@ void TColumnEh::Assign(rtl::TPersistent* Source) {
             OnEditButtonClick = src->OnEditButtonClick;
             OnEditButtonDown = src->OnEditButtonDown;
             FEditButtons->Assign(src->EditButtons());
+            FDropDownBox->Assign(src->DropDownBox());
             FMRUList->Assign(src->MRUList());
             SetDisplayFormat(src->DisplayFormat());
             SetEditMask(src->EditMask());

@@ -12,6 +12,10 @@ using ui::TColor;
 
 void TCustomDBGridEh::DrawTitleCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State,
                                     const TRect& ARect) {
+    if (Area.RowArea == rcaFilter) {
+        DrawFilterCell(ACol, ARow, Area, State, ARect);
+        return;
+    }
     TCanvas* C = Canvas();
     const bool is3D = IsCellDrawn3D(ACol, ARow, State);
     const bool themed = IsCellThemed(ACol, ARow, is3D);
@@ -22,19 +26,6 @@ void TCustomDBGridEh::DrawTitleCell(int ACol, int ARow, const TCellAreaEh& Area,
     TColor cellColor = title->Color();
     C->Brush()->SetColor(cellColor);
     bool highlighted = false;
-
-    if (Area.RowArea == rcaFilter) {
-        // The filter row's editing and its drop-downs come with the filter row; here its cells are plain.
-        highlighted = GetSelectedFixedCellColors(ACol, ARow, C->Font(), cellColor, IsCellSelected(ACol, ARow, Area.DataCol), Area);
-        C->Brush()->SetColor(cellColor);
-        if (is3D && (themed || flatThemed)) FillCellBackground(themed, ARect, is3D, TRect{}, highlighted, false);
-        else C->FillRect(ARect);
-        if (is3D) {
-            C->Brush()->SetColor(cellColor);
-            if (!themed) DrawCellFrame(ARect, !flatThemed, true, highlighted, false);
-        }
-        return;
-    }
 
     const bool pressed = FPressedTitleCol == ACol && FTitleBtnDown;
     THeadTreeNode* leaf = nullptr;
@@ -208,6 +199,26 @@ void TCustomDBGridEh::DrawTitleGroupCells(int ACol, int ARow, THeadTreeNode* Nod
     }
     if (parent->ParentNode && parent->ParentNode != FHeadTree.get())
         DrawTitleGroupCells(ACol, ARow, parent, CellRect, group, EndEllipsis, State);
+}
+
+void TCustomDBGridEh::DrawFilterCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State,
+                                     const TRect& ARect) {
+    TCanvas* C = Canvas();
+    const bool is3D = IsCellDrawn3D(ACol, ARow, State);
+    const bool themed = IsCellThemed(ACol, ARow, is3D);
+    const bool flatThemed = Flat() && editors::ThemesActive();
+    TColumnTitleEh* title = FColumns->Items(Area.DataCol)->Title();
+    C->SetFont(title->Font());
+    TColor cellColor = title->Color();
+    const bool highlighted =
+        GetSelectedFixedCellColors(ACol, ARow, C->Font(), cellColor, IsCellSelected(ACol, ARow, Area.DataCol), Area);
+    C->Brush()->SetColor(cellColor);
+    if (is3D && (themed || flatThemed)) FillCellBackground(themed, ARect, is3D, TRect{}, highlighted, false);
+    else C->FillRect(ARect);
+    if (is3D) {
+        C->Brush()->SetColor(cellColor);
+        if (!themed) DrawCellFrame(ARect, !flatThemed, true, highlighted, false);
+    }
 }
 
 }  // namespace grid

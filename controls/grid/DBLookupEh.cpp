@@ -13,59 +13,16 @@ using editors::VariantValuesEqual;
 
 namespace {
 WideString W(const AnsiString& S) { return rtl::AnsiToWide(S); }
-
-AnsiString JoinFieldNames(const std::vector<db::TField*>& Fields) {
-    AnsiString s;
-    for (size_t i = 0; i < Fields.size(); ++i) {
-        if (i) s += ';';
-        s += rtl::WideToAnsi(Fields[i]->FieldName());
-    }
-    return s;
-}
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Drop-down settings
 
 TLookupComboboxDropDownBoxEh::TLookupComboboxDropDownBoxEh(TCustomDBLookupComboboxEh* Owner)
-    : FOwner(Owner), FSpecRow(rtl::Create<editors::TSpecRowEh>(this)) {
-    FSpecRow->OnChanged = [this](rtl::TObject*) {
-        if (FOwner) FOwner->ListSettingsChanged();
+    : TColumnDropDownBoxEh(Owner) {
+    SpecRow()->OnChanged = [Owner](rtl::TObject*) {
+        if (Owner) Owner->ListSettingsChanged();
     };
-}
-
-TLookupComboboxDropDownBoxEh::~TLookupComboboxDropDownBoxEh() = default;
-
-void TLookupComboboxDropDownBoxEh::Assign(rtl::TPersistent* Source) {
-    auto* src = dynamic_cast<TLookupComboboxDropDownBoxEh*>(Source);
-    if (!src) {
-        rtl::TPersistent::Assign(Source);
-        return;
-    }
-    Align = src->Align;
-    AutoDrop = src->AutoDrop;
-    Rows = src->Rows;
-    ShowTitles = src->ShowTitles;
-    Sizable = src->Sizable;
-    Width = src->Width;
-    AutoFitColWidths = src->AutoFitColWidths;
-    UseMultiTitle = src->UseMultiTitle;
-    SortLocal = src->SortLocal;
-    FSpecRow->Assign(src->FSpecRow.get());
-    SetListSource(src->FListSource);
-}
-
-void TLookupComboboxDropDownBoxEh::SetListSource(db::TDataSource* Value) {
-    FListSource = Value;
-    if (Value && FOwner) Value->FreeNotification(FOwner);
-}
-
-TDBLookupGridEhOptions TLookupComboboxDropDownBoxEh::Options() const {
-    return FOwner && FOwner->LookupGrid() ? FOwner->LookupGrid()->LookupOptions() : TDBLookupGridEhOptions{dlgColLinesEh};
-}
-
-void TLookupComboboxDropDownBoxEh::SetOptions(TDBLookupGridEhOptions Value) {
-    if (FOwner && FOwner->LookupGrid()) FOwner->LookupGrid()->SetLookupOptions(Value);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -123,11 +80,23 @@ void TCustomDBLookupComboboxEh::Notification(rtl::TComponent* AComponent, rtl::T
     TCustomDBEditEh::Notification(AComponent, Operation);
     if (Operation != rtl::opRemove) return;
     if (AComponent == FListSource) SetListSource(nullptr);
-    if (FDropDownBox && AComponent == FDropDownBox->FListSource) {
-        FDropDownBox->FListSource = nullptr;
+    if (FDropDownBox && AComponent == FDropDownBox->ListSource()) {
+        FDropDownBox->ClearListSource();
         Reset();
     }
     if (AComponent == FDataList) FDataList = nullptr;
+}
+
+void TCustomDBLookupComboboxEh::FreeNotify(rtl::TComponent* Component) {
+    if (Component) Component->FreeNotification(this);
+}
+
+TDBLookupGridEhOptions TCustomDBLookupComboboxEh::LookupGridOptions() {
+    return FDataList ? FDataList->LookupOptions() : TDBLookupGridEhOptions{};
+}
+
+void TCustomDBLookupComboboxEh::SetLookupGridOptions(TDBLookupGridEhOptions Value) {
+    if (FDataList) FDataList->SetLookupOptions(Value);
 }
 
 editors::TFieldDataLinkEh* TCustomDBLookupComboboxEh::CreateDataLink() { return rtl::Create<TDataSourceLinkEh>(this); }
@@ -201,14 +170,14 @@ void TCustomDBLookupComboboxEh::SetStyle(TDBLookupComboboxEhStyle Value) {
 }
 
 db::TDataSource* TCustomDBLookupComboboxEh::ListSourceInUse() const {
-    if (EditFocused() && FDropDownBox->FListSource && !ComponentState().Contains(rtl::csDesigning))
-        return FDropDownBox->FListSource;
+    if (EditFocused() && FDropDownBox->ListSource() && !ComponentState().Contains(rtl::csDesigning))
+        return FDropDownBox->ListSource();
     if (FLookupFieldMode) return FInternalSource.get();
     return FListSource;
 }
 
 bool TCustomDBLookupComboboxEh::UsesDropDownListSource() {
-    return FDropDownBox->FListSource && FListLink->DataSource() == FDropDownBox->FListSource;
+    return FDropDownBox->ListSource() && FListLink->DataSource() == FDropDownBox->ListSource();
 }
 
 void TCustomDBLookupComboboxEh::UpdateListLinkSource() {
@@ -227,32 +196,21 @@ void TCustomDBLookupComboboxEh::UpdateDataFields() {
     FUpdatingDataFields = true;
     rtl::TryFinally(
         [&] {
-            FDataFields.clear();
-            FKeyReceivingFields.clear();
-            FKeyReceivingNames.clear();
             db::TDataSet* ds = DataLink()->DataSet();
-            if (ds && ds->Active() && !FDataField.empty()) {
-                CheckNotCircular(FListLink->DataSet());
-                ResolveLookupFields(ds, FDataField, FDataFields);
-                if (FDataFields.size() == 1 && FDataFields[0]->Lookup())
-                    ResolveLookupFields(ds, rtl::WideToAnsi(FDataFields[0]->KeyFields()), FKeyReceivingFields);
-                else
-                    FKeyReceivingFields = FDataFields;
-                FKeyReceivingNames = JoinFieldNames(FKeyReceivingFields);
-            }
-            const bool lookupMode = FDataFields.size() == 1 && FDataFields[0]->Lookup();
-            if (lookupMode) {
-                db::TField* lf = FDataFields[0];
+            const bool bound = ds && ds->Active() && !FDataField.empty();
+            if (bound) CheckNotCircular(FListLink->DataSet());
+            db::TField* lookup = ResolveKeyReceivingFields(bound ? ds : nullptr, FDataField, FDataFields,
+                                                           FKeyReceivingFields, FKeyReceivingNames);
+            if (lookup) {
                 FLookupFieldMode = true;
-                FInternalSource->SetDataSet(lf->LookupDataSet());
-                FKeyField = rtl::WideToAnsi(lf->LookupKeyFields());
+                FInternalSource->SetDataSet(lookup->LookupDataSet());
+                FKeyField = rtl::WideToAnsi(lookup->LookupKeyFields());
                 UpdateListLinkSource();
             } else if (FLookupFieldMode) {
                 FLookupFieldMode = false;
                 FListLink->SetDataSource(nullptr);
                 FKeyField.clear();
                 FInternalSource->SetDataSet(nullptr);
-                FKeyReceivingFields = FDataFields;
             }
             DataLink()->BindFieldName(FKeyReceivingNames.empty() ? FDataField : FKeyReceivingNames);
             FPlainEdit = !DataSource() && FDataField.empty() && !FListSource && FListField.empty() && FKeyField.empty();
@@ -771,9 +729,7 @@ void TCustomDBLookupComboboxEh::EditButtonMouseMove(rtl::TObject* Sender, ui::TS
 }
 
 void TCustomDBLookupComboboxEh::WMKillFocus(ui::TWMKillFocus& Message) {
-    if (FListVisible &&
-        !(FDataList->HandleAllocated() && reinterpret_cast<ui::HWND>(Message.FocusedWnd) == FDataList->Handle()))
-        CloseUp(false);
+    if (FListVisible && FocusLeavesDropDown(Message, FDataList)) CloseUp(false);
     TCustomDBEditEh::WMKillFocus(Message);
 }
 
@@ -787,10 +743,21 @@ void TCustomDBLookupComboboxEh::CMWantSpecialKey(ui::TCMWantSpecialKey& Message)
 }
 
 bool TCustomDBLookupComboboxEh::ListModeMouse(ui::TMessage& Message) {
-    switch (Message.Msg) {
-        case ui::WM_LBUTTONDOWN: {
-            const ui::TPoint p = ui::LParamToPoint(Message.LParam);
-            if (ui::PtInRect(ButtonsAreaRect(), p)) return false;
+    if (Message.Msg == ui::WM_MOUSEMOVE) {
+        if (!FListVisible || !(Message.WParam & ui::MK_LBUTTON) || !FDataList->HandleAllocated()) return false;
+        const ui::TPoint p = FDataList->ScreenToClient(ClientToScreen(ui::LParamToPoint(Message.LParam)));
+        if (!ui::PtInRect(FDataList->ClientRect(), p)) return false;
+        // The drag leaves the text for the list, which takes it on as its own press.
+        Perform(ui::WM_CANCELMODE);
+        if (MouseCapture()) SetMouseCapture(false);
+        FDroppedByPress = false;
+        FDataList->Perform(ui::WM_LBUTTONDOWN, ui::MK_LBUTTON, ui::PointToLParam(p.X, p.Y));
+        return true;
+    }
+    if (Message.Msg == ui::WM_LBUTTONUP && MouseCapture()) SetMouseCapture(false);
+    return ListStyleMouse(
+        Message,
+        [this] {
             if (CanFocus() && !Focused()) SetFocus();
             FDroppedByPress = false;
             if (!FListVisible && ButtonEnabled()) {
@@ -799,46 +766,57 @@ bool TCustomDBLookupComboboxEh::ListModeMouse(ui::TMessage& Message) {
                 // The drag that may follow into the list comes back here.
                 SetMouseCapture(true);
             }
-            return true;
-        }
-        case ui::WM_LBUTTONUP: {
-            const ui::TPoint p = ui::LParamToPoint(Message.LParam);
-            if (MouseCapture()) SetMouseCapture(false);
-            if (ui::PtInRect(ButtonsAreaRect(), p)) return false;
+        },
+        [this] {
             if (FListVisible && !FDroppedByPress) CloseUp(false);
             FDroppedByPress = false;
-            return true;
-        }
-        case ui::WM_LBUTTONDBLCLK:
-        case ui::WM_RBUTTONDOWN:
-        case ui::WM_RBUTTONDBLCLK: {
-            const ui::TPoint p = ui::LParamToPoint(Message.LParam);
-            return !ui::PtInRect(ButtonsAreaRect(), p);
-        }
-        case ui::WM_MOUSEMOVE: {
-            if (!FListVisible || !(Message.WParam & ui::MK_LBUTTON) || !FDataList->HandleAllocated()) return false;
-            const ui::TPoint p = FDataList->ScreenToClient(ClientToScreen(ui::LParamToPoint(Message.LParam)));
-            if (!ui::PtInRect(FDataList->ClientRect(), p)) return false;
-            // The drag leaves the text for the list, which takes it on as its own press.
-            Perform(ui::WM_CANCELMODE);
-            if (MouseCapture()) SetMouseCapture(false);
-            FDroppedByPress = false;
-            FDataList->Perform(ui::WM_LBUTTONDOWN, ui::MK_LBUTTON, ui::PointToLParam(p.X, p.Y));
-            return true;
-        }
-        case ui::WM_RBUTTONUP: {
-            const ui::TPoint p = ui::LParamToPoint(Message.LParam);
-            if (ui::PtInRect(ButtonsAreaRect(), p)) return false;
-            const ui::TPoint s = ClientToScreen(p);
-            Perform(ui::WM_CONTEXTMENU, reinterpret_cast<ui::WPARAM>(Handle()), ui::PointToLParam(s.X, s.Y));
-            return true;
-        }
-        default: return false;
+        });
+}
+
+void TCustomDBLookupComboboxEh::SearchEditedText(int Caret) {
+    if (LocateListText(EditText(), false)) SetSel(static_cast<int>(EditText().size()), Caret);
+}
+
+void TCustomDBLookupComboboxEh::EditThenSearch(ui::TMessage& Message) {
+    const AnsiString before = EditText();
+    const int caret = SelStart();
+    TCustomDBEditEh::WndProc(Message);
+    if (EditText() != before) SearchEditedText(caret);
+}
+
+void TCustomDBLookupComboboxEh::EMReplaceSel(ui::TMessage& Message) {
+    const AnsiString inserted =
+        Message.LParam ? AnsiString(reinterpret_cast<const char*>(Message.LParam)) : AnsiString();
+    const int start = std::max(SelStart(), 0);
+    const int caret = start + static_cast<int>(inserted.size());
+    AnsiString text;
+    if (FStyle == csDropDownEh) {
+        TCustomDBEditEh::WndProc(Message);
+        text = EditText();
+    } else {
+        // The list style's text never takes what was not found: only the would-be text is searched.
+        const AnsiString t = EditText();
+        const size_t s = std::min(static_cast<size_t>(start), t.size());
+        const size_t e = std::min(s + static_cast<size_t>(std::max(SelLength(), 0)), t.size());
+        text = t.substr(0, s) + inserted + t.substr(e);
     }
+    if (LocateListText(text, false)) SetSel(static_cast<int>(EditText().size()), caret);
 }
 
 void TCustomDBLookupComboboxEh::WndProc(ui::TMessage& Message) {
     if (FListVisible && FDataList && PassWheelToDropDown(Message, FDataList)) return;
+    if (!FPlainEdit && !ComponentState().Contains(rtl::csDesigning)) {
+        if (Message.Msg == ui::EM_REPLACESEL) {
+            EMReplaceSel(Message);
+            return;
+        }
+        if (FStyle == csDropDownEh &&
+            (Message.Msg == ui::WM_CUT || Message.Msg == ui::WM_PASTE ||
+             (Message.Msg == ui::WM_KEYDOWN && Message.WParam == ui::VK_DELETE && ui::GetKeyState(ui::VK_SHIFT) >= 0))) {
+            EditThenSearch(Message);
+            return;
+        }
+    }
     if (!FPlainEdit && FStyle == csDropDownListEh && !ComponentState().Contains(rtl::csDesigning)) {
         if (ListModeMouse(Message)) return;
         if (Message.Msg == ui::WM_SETCURSOR) {

@@ -14,37 +14,11 @@ enum TDBLookupComboboxEhStyle { csDropDownEh, csDropDownListEh };
 
 class TCustomDBLookupComboboxEh;
 
-// The drop-down settings of a lookup combo box.
-class TLookupComboboxDropDownBoxEh : public rtl::TPersistent {
-    RTL_CLASS(TLookupComboboxDropDownBoxEh, rtl::TPersistent)
+// The drop-down settings of a lookup combo box; its special row's changes reach the control.
+class TLookupComboboxDropDownBoxEh : public TColumnDropDownBoxEh {
+    RTL_CLASS(TLookupComboboxDropDownBoxEh, TColumnDropDownBoxEh)
 public:
     explicit TLookupComboboxDropDownBoxEh(TCustomDBLookupComboboxEh* Owner);
-    ~TLookupComboboxDropDownBoxEh() override;
-    void Assign(rtl::TPersistent* Source) override;
-
-    editors::TDropDownAlign Align = editors::daLeft;
-    bool AutoDrop = false;
-    int Rows = 7;
-    bool ShowTitles = false;
-    bool Sizable = false;
-    // 0: the control's width; -1: the columns' total width; never narrower than the control.
-    int Width = 0;
-    bool AutoFitColWidths = true;
-    bool UseMultiTitle = false;
-    bool SortLocal = false;
-    editors::TSpecRowEh* SpecRow() const noexcept { return FSpecRow.get(); }
-    void SetSpecRow(editors::TSpecRowEh* Value) { FSpecRow->Assign(Value); }
-    // The source the list uses while the control has the focus.
-    db::TDataSource* ListSource() const noexcept { return FListSource; }
-    void SetListSource(db::TDataSource* Value);
-    TDBLookupGridEhOptions Options() const;
-    void SetOptions(TDBLookupGridEhOptions Value);
-
-private:
-    friend class TCustomDBLookupComboboxEh;
-    TCustomDBLookupComboboxEh* FOwner;
-    rtl::TOwnedPtr<editors::TSpecRowEh> FSpecRow;
-    db::TDataSource* FListSource = nullptr;
 };
 
 // The combo box's field link: several key fields, and a layout change resolves them again.
@@ -74,7 +48,7 @@ private:
     TCustomDBLookupComboboxEh* FControl;
 };
 
-class TCustomDBLookupComboboxEh : public editors::TCustomDBEditEh {
+class TCustomDBLookupComboboxEh : public editors::TCustomDBEditEh, public ILookupGridOwnerEh {
     RTL_CLASS(TCustomDBLookupComboboxEh, editors::TCustomDBEditEh)
 public:
     explicit TCustomDBLookupComboboxEh(rtl::TComponent* Owner);
@@ -110,7 +84,7 @@ public:
     const std::vector<db::TField*>& KeyFields() const noexcept { return FKeyFields; }
     const std::vector<db::TField*>& DataFields() const noexcept { return FDataFields; }
     const AnsiString& KeyReceivingNames() const noexcept { return FKeyReceivingNames; }
-    TPopupDataGridEh* LookupGrid() const noexcept { return FDataList; }
+    TPopupDataGridEh* DataList() const noexcept { return FDataList; }
     db::TDataSet* ListDataSet() const { return FListLink->DataSet(); }
 
     // --- events ---
@@ -118,6 +92,18 @@ public:
     editors::TNotInListEventEh OnNotInList;
     editors::TCloseUpEventEh OnCloseUp;
     rtl::TNotifyEvent OnDropDown;
+    // The drop-down grid's own events.
+    TCheckTitleEhBtnEvent& OnDropDownBoxCheckButton() { return FDataList->OnCheckButton; }
+    TDrawColumnEhCellEvent& OnDropDownBoxDrawColumnCell() { return FDataList->OnDrawColumnCell; }
+    TGetCellEhParamsEvent& OnDropDownBoxGetCellParams() { return FDataList->OnGetCellParams; }
+    rtl::TNotifyEvent& OnDropDownBoxSortMarkingChanged() { return FDataList->OnSortMarkingChanged; }
+    TTitleEhClickEvent& OnDropDownBoxTitleBtnClick() { return FDataList->OnTitleBtnClick; }
+
+    // --- the drop-down grid's owner ---
+    void FreeNotify(rtl::TComponent* Component) override;
+    TDBLookupGridEh* LookupGrid() override { return FDataList; }
+    TDBLookupGridEhOptions LookupGridOptions() override;
+    void SetLookupGridOptions(TDBLookupGridEhOptions Value) override;
 
     // --- extension points ---
     virtual bool CanModifyKey(bool StartEdit);
@@ -181,6 +167,11 @@ protected:
     void CheckNotLookupField();
     void CheckNotCircular(db::TDataSet* ListDataSet);
     bool ListModeMouse(ui::TMessage& Message);
+    // Searches the whole text after the edit window changed it; a hit selects from Caret to the end.
+    void SearchEditedText(int Caret);
+    // Cut, paste or Del of the free-text style: the edit window acts, then the whole text is searched.
+    void EditThenSearch(ui::TMessage& Message);
+    void EMReplaceSel(ui::TMessage& Message);
     void DataListCloseUp(bool Accept);
 
 private:

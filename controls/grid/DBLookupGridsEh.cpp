@@ -38,6 +38,22 @@ void ResolveLookupFields(db::TDataSet* DataSet, const AnsiString& Names, std::ve
     }
 }
 
+db::TField* ResolveKeyReceivingFields(db::TDataSet* DataSet, const AnsiString& DataField,
+                                      std::vector<db::TField*>& DataFields, std::vector<db::TField*>& KeyReceiving,
+                                      AnsiString& KeyReceivingNames) {
+    DataFields.clear();
+    KeyReceiving.clear();
+    KeyReceivingNames.clear();
+    if (!DataSet || DataField.empty()) return nullptr;
+    ResolveLookupFields(DataSet, DataField, DataFields);
+    db::TField* lookup = DataFields.size() == 1 && DataFields[0]->Lookup() ? DataFields[0] : nullptr;
+    if (lookup) ResolveLookupFields(DataSet, rtl::WideToAnsi(lookup->KeyFields()), KeyReceiving);
+    else KeyReceiving = DataFields;
+    for (size_t i = 0; i < KeyReceiving.size(); ++i)
+        KeyReceivingNames += (i ? ";" : "") + rtl::WideToAnsi(KeyReceiving[i]->FieldName());
+    return lookup;
+}
+
 Variant LookupKeyOfRecord(db::TDataSet* DataSet, const AnsiString& KeyField) {
     if (!DataSet || KeyField.empty()) return Variant::Null();
     return DataSet->FieldValues(W(KeyField));
@@ -45,12 +61,43 @@ Variant LookupKeyOfRecord(db::TDataSet* DataSet, const AnsiString& KeyField) {
 
 // ---------------------------------------------------------------------------------------------
 
+// ---------------------------------------------------------------------------------------------
+// The receiving dataset's link
+
+void TLookupGridDataLinkEh::ActiveChanged() {
+    if (FGrid) FGrid->UpdateDataFields();
+}
+
+void TLookupGridDataLinkEh::LayoutChanged() {
+    if (FGrid) FGrid->UpdateDataFields();
+}
+
+void TLookupGridDataLinkEh::RecordChanged(db::TField* Field) {
+    if (FGrid) FGrid->LookupDataChanged(Field);
+}
+
+void TLookupGridDataLinkEh::FocusControl(db::TField** Field) {
+    if (!FGrid || !*Field || FGrid->DataFields().empty() || *Field != FGrid->DataFields().front()) return;
+    if (FGrid->CanFocus()) {
+        *Field = nullptr;
+        FGrid->SetFocus();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+
 TDBLookupGridEh::TDBLookupGridEh(rtl::TComponent* Owner)
-    : TCustomDBGridEh(Owner), FSpecRow(rtl::Create<editors::TSpecRowEh>(this)) {
+    : TCustomDBGridEh(Owner),
+      FLookupLink(rtl::Create<TLookupGridDataLinkEh>(this)),
+      FInternalSource(rtl::Create<db::TDataSource>(nullptr)),
+      FSpecRow(rtl::Create<editors::TSpecRowEh>(this)) {
     FSpecRow->OnChanged = [this](rtl::TObject*) { RefreshDisplay(); };
 }
 
-TDBLookupGridEh::~TDBLookupGridEh() = default;
+TDBLookupGridEh::~TDBLookupGridEh() {
+    FLookupLink->ClearGrid();
+    FLookupLink->SetDataSource(nullptr);
+}
 
 void TDBLookupGridEh::AfterConstruction() {
     TCustomDBGridEh::AfterConstruction();
@@ -64,11 +111,63 @@ void TDBLookupGridEh::AfterConstruction() {
     SetVTitleMargin(5);
 }
 
-void TDBLookupGridEh::CheckNotLookupField() {
-    // The lookup grid has no data field of its own here: its owner resolves lookup fields.
+void TDBLookupGridEh::Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) {
+    TCustomDBGridEh::Notification(AComponent, Operation);
+    if (Operation == rtl::opRemove && FLookupLink && AComponent == FLookupLink->DataSource())
+        FLookupLink->SetDataSource(nullptr);
 }
 
-void TDBLookupGridEh::CheckNotCircular() {}
+void TDBLookupGridEh::CheckNotLookupField() {
+    if (FLookupFieldMode) db::DatabaseError(lookupmsg::SPropDefByLookup);
+    if (FLookupLink->DataSourceFixed()) db::DatabaseError(lookupmsg::SDataSourceFixed);
+}
+
+void TDBLookupGridEh::CheckNotCircular() {
+    db::TDataSet* list = DataSet();
+    db::TDataSource* target = FLookupLink->DataSource();
+    if (list && target && target->DataSet() && list->IsLinkedTo(target)) db::DatabaseError(lookupmsg::SCircularDataLink);
+}
+
+void TDBLookupGridEh::SetLookupSource(db::TDataSource* Value) {
+    if (Loading() && FLookupLink->DataSourceFixed()) return;
+    if (FLookupLink->DataSource() == Value) return;
+    FLookupLink->SetDataSource(Value);
+    if (Value) Value->FreeNotification(this);
+}
+
+void TDBLookupGridEh::SetDataField(const AnsiString& Value) {
+    if (FDataField == Value) return;
+    FDataField = Value;
+    UpdateDataFields();
+}
+
+void TDBLookupGridEh::UpdateDataFields() {
+    db::TDataSet* target = FLookupLink->Active() ? FLookupLink->DataSet() : nullptr;
+    if (target && !FDataField.empty()) CheckNotCircular();
+    db::TField* lookup = ResolveKeyReceivingFields(target && !FDataField.empty() ? target : nullptr, FDataField,
+                                                   FDataFields, FKeyReceivingFields, FKeyReceivingNames);
+    if (lookup) {
+        FLookupFieldMode = true;
+        FInternalSource->SetDataSet(lookup->LookupDataSet());
+        FKeyField = rtl::WideToAnsi(lookup->LookupKeyFields());
+        if (DataSource() != FInternalSource.get()) SetDataSource(FInternalSource.get());
+        UpdateListFields();
+    } else if (FLookupFieldMode) {
+        FLookupFieldMode = false;
+        SetDataSource(nullptr);
+        FKeyField.clear();
+        FInternalSource->SetDataSet(nullptr);
+    }
+    LookupDataChanged(nullptr);
+}
+
+void TDBLookupGridEh::LookupDataChanged(db::TField* Field) {
+    if (Field && std::find(FKeyReceivingFields.begin(), FKeyReceivingFields.end(), Field) == FKeyReceivingFields.end())
+        return;
+    db::TDataSet* target = FLookupLink->DataSet();
+    if (FKeyReceivingFields.empty() || !target || !target->Active()) SetKeyValue(Variant::Null());
+    else SetKeyValue(target->FieldValues(W(FKeyReceivingNames)));
+}
 
 void TDBLookupGridEh::SetListSource(db::TDataSource* Value) {
     CheckNotLookupField();
@@ -121,6 +220,16 @@ void TDBLookupGridEh::UpdateListFields() {
                 // The message names the missing field; the grid is named as its source.
                 FListFields.clear();
                 throw;
+            }
+            if (FLookupFieldMode) {
+                const WideString name = FDataFields[0]->LookupResultField();
+                db::TField* result = ds->FindField(name);
+                if (!result) db::DatabaseErrorFmt(lookupmsg::SFieldNotFound, {rtl::WideToAnsi(name)});
+                if (std::find(FListFields.begin(), FListFields.end(), result) == FListFields.end())
+                    FListFields.insert(FListFields.begin(), result);
+                FDisplayField = result;
+                FListActive = true;
+                return;
             }
             if (FListFields.empty()) FListFields = FKeyFields;
             if (FListFields.empty()) return;
@@ -197,11 +306,22 @@ void TDBLookupGridEh::RefreshDisplay() {
     KeyValueChanged();
 }
 
-bool TDBLookupGridEh::CanChangeKeyValue() { return FListActive && !FLookupReadOnly; }
+bool TDBLookupGridEh::CanChangeKeyValue() {
+    if (!FListActive || FLookupReadOnly || FLookupLink->ReadOnly()) return false;
+    if (!FLookupLink->DataSource()) return true;
+    if (FKeyReceivingFields.empty()) return false;
+    return std::all_of(FKeyReceivingFields.begin(), FKeyReceivingFields.end(),
+                       [](db::TField* f) { return f->CanModify(); });
+}
 
 void TDBLookupGridEh::SelectKeyValue(const Variant& Value) {
     FInternalSelection = true;
-    rtl::TryFinally([&] { SetKeyValue(Value); }, [&] { FInternalSelection = false; });
+    rtl::TryFinally(
+        [&] {
+            if (FKeyReceivingFields.empty()) SetKeyValue(Value);
+            else if (FLookupLink->Edit()) FLookupLink->DataSet()->SetFieldValues(W(FKeyReceivingNames), Value);
+        },
+        [&] { FInternalSelection = false; });
     Invalidate();
     if (OnClick) OnClick(this);
 }
@@ -260,10 +380,15 @@ void TDBLookupGridEh::MoveListBy(int Distance) {
     if (FSpecRowSelected) {
         ds->First();
         if (Distance > 0) --Distance;
-    } else if (!FKeyValue.IsNull() && !FindKeyRecord()) {
-        KeyValueChanged();
-        return;
-    } else if (FKeyValue.IsNull()) {
+    } else if (!FKeyValue.IsNull()) {
+        const int row = KeyRowIndex();
+        if (row < 0) {
+            // The key's record scrolled out of the rows: show it again and drop the move.
+            KeyValueChanged();
+            return;
+        }
+        DataLink()->MoveBy(row - DataLink()->ActiveRecord());
+    } else {
         // No key yet: the first record is where a move starts.
         ds->First();
         if (Distance > 0) --Distance;
@@ -308,6 +433,187 @@ void TDBLookupGridEh::KeyDown(uint16_t& Key, ui::TShiftState Shift) {
 void TDBLookupGridEh::KeyPress(char& Key) {
     ProcessSearchKey(Key);
     TCustomDBGridEh::KeyPress(Key);
+}
+
+bool TDBLookupGridEh::DoMouseWheelDown(ui::TShiftState, ui::TPoint) {
+    db::TDataSet* ds = DataSet();
+    if (!ds) return false;
+    // The record after the last buffered row becomes current; the key stays.
+    if (DataLink()->Active()) DataLink()->MoveBy(DataLink()->RecordCount() - DataLink()->ActiveRecord());
+    return true;
+}
+
+bool TDBLookupGridEh::DoMouseWheelUp(ui::TShiftState, ui::TPoint) {
+    db::TDataSet* ds = DataSet();
+    if (!ds) return false;
+    if (DataLink()->Active()) DataLink()->MoveBy(-DataLink()->ActiveRecord() - 1);
+    return true;
+}
+
+bool TDBLookupGridEh::GetDataCellHighlight(int, int, ui::TFont* AFont, ui::TColor& Color, TGridDrawState) {
+    if (!FListActive || FSpecRowSelected || FLayoutNesting > 0 || FKeyValue.IsNull()) return false;
+    if (!VariantValuesEqual(LookupKeyOfRecord(DataSet(), FKeyField), FKeyValue)) return false;
+    Color = ui::clHighlight;
+    AFont->SetColor(ui::clHighlightText);
+    return true;
+}
+
+void TDBLookupGridEh::DrawFilterCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State,
+                                     const TRect& ARect) {
+    (void)ACol, (void)ARow, (void)State;
+    // The special row stands where a data grid has its filter row.
+    ui::TCanvas* C = Canvas();
+    C->SetFont(FSpecRow->Font());
+    ui::TColor back = FSpecRow->Color();
+    if (FSpecRowSelected) {
+        back = ui::clHighlight;
+        C->Font()->SetColor(ui::clHighlightText);
+    }
+    C->Brush()->SetColor(back);
+    C->FillRect(ARect);
+    TColumnEh* column = Columns()->Items(Area.DataCol);
+    const AnsiString text = FSpecRow->TextOfCell(Area.DataCol);
+    const int w = C->TextWidth(text);
+    int x = ARect.Left + 2;
+    if (column->Alignment() == db::taRightJustify) x = ARect.Right - 2 - w;
+    else if (column->Alignment() == db::taCenter) x = ARect.Left + (ARect.Right - ARect.Left - w) / 2;
+    C->TextRect(ARect, x, ARect.Top + 1, text);
+    if (FSpecRowSelected && Area.DataCol == Columns()->Count() - 1) {
+        C->DrawFocusRect(TRect{0, ARect.Top, ARect.Right, ARect.Bottom});
+    }
+}
+
+int TDBLookupGridEh::KeyRowIndex() {
+    TGridDataLinkEh* link = DataLink();
+    if (!link->Active() || FKeyValue.IsNull()) return -1;
+    const int saved = link->ActiveRecord();
+    int found = -1;
+    for (int i = 0; i < link->RecordCount() && found < 0; ++i) {
+        link->SetActiveRecord(i);
+        if (VariantValuesEqual(LookupKeyOfRecord(DataSet(), FKeyField), FKeyValue)) found = i;
+    }
+    link->SetActiveRecord(saved);
+    return found;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Mouse
+
+namespace {
+constexpr uintptr_t LookupScrollTimer = 3;
+}
+
+int TDBLookupGridEh::DataRowAt(int X, int Y) {
+    (void)X;
+    const int titles = ShowTitles() ? TitleRowHeight() + (Options().Contains(dgRowLines) ? GridLineWidth() : 0) : 0;
+    const int spec = GetSpecRowHeight();
+    if (Y < titles || Y >= ClientHeight()) return -1;
+    if (Y < titles + spec) return -2;
+    return (Y - titles - spec) / std::max(GetDataRowHeight(), 1);
+}
+
+void TDBLookupGridEh::SelectRowAt(int X, int Y) {
+    const int row = DataRowAt(X, Y);
+    if (row == -1 || !CanChangeKeyValue()) return;
+    if (row == -2) {
+        SelectSpecRow();
+        return;
+    }
+    TGridDataLinkEh* link = DataLink();
+    if (row >= link->RecordCount()) return;
+    db::TDataSet* ds = DataSet();
+    // The buffered row under the pointer: move the cursor by its distance from the active one.
+    const int distance = row - link->ActiveRecord();
+    if (distance != 0) ds->MoveBy(distance);
+    FInternalSelection = true;
+    rtl::TryFinally([&] { TakeCurrentRecord(); }, [&] { FInternalSelection = false; });
+}
+
+void TDBLookupGridEh::MouseDown(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) {
+    const int row = DataRowAt(X, Y);
+    if (row == -1) {
+        TCustomDBGridEh::MouseDown(Button, Shift, X, Y);
+        return;
+    }
+    if (OnMouseDown) OnMouseDown(this, Button, Shift, X, Y);
+    if (Button != ui::mbLeft) return;
+    FSearchText.clear();
+    if (CanFocus() && !Focused()) SetFocus();
+    if (!CanChangeKeyValue()) return;
+    if (Shift.Contains(ui::ssDouble) && row >= 0 && row == DataLink()->ActiveRecord()) {
+        DblClick();
+        return;
+    }
+    FTracking = true;
+    SetMouseCapture(true);
+    SelectRowAt(X, Y);
+}
+
+void TDBLookupGridEh::MouseMove(ui::TShiftState Shift, int X, int Y) {
+    if (!FTracking) {
+        TCustomDBGridEh::MouseMove(Shift, X, Y);
+        return;
+    }
+    FTrackY = Y;
+    // Beyond an edge the nearest data row is picked; the edge scroll moves on from there.
+    const int titles = ShowTitles() ? TitleRowHeight() : 0;
+    SelectRowAt(X, Y < titles ? titles + GetSpecRowHeight() : std::min(Y, std::max(ClientHeight() - 1, 0)));
+    AutoScrollStep(Y);
+}
+
+void TDBLookupGridEh::MouseUp(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) {
+    if (!FTracking) {
+        TCustomDBGridEh::MouseUp(Button, Shift, X, Y);
+        return;
+    }
+    FTracking = false;
+    StopAutoScroll();
+    if (MouseCapture()) SetMouseCapture(false);
+    if (ui::PtInRect(ClientRect(), ui::Point(X, Y))) SelectRowAt(X, Y);
+    if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
+}
+
+void TDBLookupGridEh::AutoScrollStep(int Y) {
+    const int top = ShowTitles() ? TitleRowHeight() : 0;
+    int distance = 0;
+    db::TDataSet* ds = DataSet();
+    if (Y < top && ds && ds->Active()) {
+        distance = top - Y;
+        if (ds->Bof() && FSpecRow->Visible()) {
+            SelectSpecRow();
+        } else {
+            ds->MoveBy(-1);
+            FInternalSelection = true;
+            rtl::TryFinally([&] { TakeCurrentRecord(); }, [&] { FInternalSelection = false; });
+        }
+    } else if (Y >= ClientHeight() && ds && ds->Active()) {
+        distance = Y - ClientHeight() + 1;
+        ds->MoveBy(1);
+        FInternalSelection = true;
+        rtl::TryFinally([&] { TakeCurrentRecord(); }, [&] { FInternalSelection = false; });
+    }
+    if (distance == 0) {
+        StopAutoScroll();
+        return;
+    }
+    if (HandleAllocated()) {
+        ui::SetTimer(Handle(), LookupScrollTimer, static_cast<uint32_t>(std::max(200 - 15 * distance, 0)));
+        FAutoScrolling = true;
+    }
+}
+
+void TDBLookupGridEh::StopAutoScroll() {
+    if (FAutoScrolling && HandleAllocated()) ui::KillTimer(Handle(), LookupScrollTimer);
+    FAutoScrolling = false;
+}
+
+void TDBLookupGridEh::WMTimer(ui::TWMTimer& Message) {
+    if (Message.TimerID == LookupScrollTimer) {
+        if (FTracking) AutoScrollStep(FTrackY);
+        else StopAutoScroll();
+        return;
+    }
+    TCustomDBGridEh::WMTimer(Message);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -434,32 +740,6 @@ void TPopupDataGridEh::KeyValueChanged() {
 void TPopupDataGridEh::KeyDown(uint16_t& Key, ui::TShiftState Shift) {
     FUserAction = true;
     rtl::TryFinally([&] { TDBLookupGridEh::KeyDown(Key, Shift); }, [&] { FUserAction = false; });
-}
-
-int TPopupDataGridEh::DataRowAt(int X, int Y) {
-    (void)X;
-    const int titles = ShowTitles() ? TitleRowHeight() + (Options().Contains(dgRowLines) ? GridLineWidth() : 0) : 0;
-    const int spec = GetSpecRowHeight();
-    if (Y < titles || Y >= ClientHeight()) return -1;
-    if (Y < titles + spec) return -2;
-    return (Y - titles - spec) / std::max(GetDataRowHeight(), 1);
-}
-
-void TPopupDataGridEh::SelectRowAt(int X, int Y) {
-    const int row = DataRowAt(X, Y);
-    if (row == -1 || !CanChangeKeyValue()) return;
-    if (row == -2) {
-        SelectSpecRow();
-        return;
-    }
-    TGridDataLinkEh* link = DataLink();
-    if (row >= link->RecordCount()) return;
-    db::TDataSet* ds = DataSet();
-    // The buffered row under the pointer: move the cursor by its distance from the active one.
-    const int distance = row - link->ActiveRecord();
-    if (distance != 0) ds->MoveBy(distance);
-    FInternalSelection = true;
-    rtl::TryFinally([&] { TakeCurrentRecord(); }, [&] { FInternalSelection = false; });
 }
 
 void TPopupDataGridEh::MouseDown(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) {

@@ -20,20 +20,38 @@ inline constexpr const char* SDataSourceFixed = "Operation not allowed in a DBCt
 inline constexpr const char* SFieldNotFound = "Field '%s' not found";
 }  // namespace lookupmsg
 
-enum TDBLookupGridEhOption {
-    dlgColumnResizeEh,
-    dlgColLinesEh,
-    dlgRowLinesEh,
-    dlgAutoSortMarkingEh,
-    dlgMultiSortMarkingEh
-};
-using TDBLookupGridEhOptions = rtl::TSet<TDBLookupGridEhOption>;
 
 // Resolves a ';'-separated list of field names of DataSet; a missing name raises "Field '%s'
 // not found" naming that field.
 void ResolveLookupFields(db::TDataSet* DataSet, const AnsiString& Names, std::vector<db::TField*>& Fields);
+// The fields of DataSet that DataField names and those a key is written to: the same fields, or
+// the KeyFields of a lone lookup field, which is returned (else nullptr). Lists are cleared first;
+// without a dataset they stay empty.
+db::TField* ResolveKeyReceivingFields(db::TDataSet* DataSet, const AnsiString& DataField,
+                                      std::vector<db::TField*>& DataFields, std::vector<db::TField*>& KeyReceiving,
+                                      AnsiString& KeyReceivingNames);
 // The key of the current record of DataSet: a field's value, or an array for several fields.
 Variant LookupKeyOfRecord(db::TDataSet* DataSet, const AnsiString& KeyField);
+
+class TDBLookupGridEh;
+
+// The link to the dataset that receives the grid's key.
+class TLookupGridDataLinkEh : public db::TDataLink {
+    RTL_CLASS(TLookupGridDataLinkEh, db::TDataLink)
+public:
+    explicit TLookupGridDataLinkEh(TDBLookupGridEh* Grid) : FGrid(Grid) {}
+    TDBLookupGridEh* Grid() const noexcept { return FGrid; }
+    void ClearGrid() noexcept { FGrid = nullptr; }
+
+protected:
+    void ActiveChanged() override;
+    void LayoutChanged() override;
+    void RecordChanged(db::TField* Field) override;
+    void FocusControl(db::TField** Field) override;
+
+private:
+    TDBLookupGridEh* FGrid;
+};
 
 class TDBLookupGridEh : public TCustomDBGridEh {
     RTL_CLASS(TDBLookupGridEh, TCustomDBGridEh)
@@ -52,6 +70,15 @@ public:
     int ListFieldIndex() const noexcept { return FListFieldIndex; }
     void SetListFieldIndex(int Value);
     bool ListActive() const noexcept { return FListActive; }
+    // The dataset that receives the key, and its fields the key goes to.
+    db::TDataSource* LookupSource() const noexcept { return FLookupLink->DataSource(); }
+    void SetLookupSource(db::TDataSource* Value);
+    TLookupGridDataLinkEh* LookupLink() const noexcept { return FLookupLink.get(); }
+    const AnsiString& DataField() const noexcept { return FDataField; }
+    void SetDataField(const AnsiString& Value);
+    bool LookupFieldMode() const noexcept { return FLookupFieldMode; }
+    const std::vector<db::TField*>& DataFields() const noexcept { return FDataFields; }
+    const AnsiString& KeyReceivingNames() const noexcept { return FKeyReceivingNames; }
     db::TField* DisplayField() const noexcept { return FDisplayField; }
     const std::vector<db::TField*>& ListFields() const noexcept { return FListFields; }
     const std::vector<db::TField*>& KeyFields() const noexcept { return FKeyFields; }
@@ -97,15 +124,37 @@ public:
     virtual void SelectKeyValue(const Variant& Value);
     virtual void RefreshDisplay();
     virtual void FitListColumns();
+    virtual void UpdateDataFields();
     virtual void UpdateListFields();
     virtual bool FindKeyRecord();
+    // The receiving dataset's record or one of its fields changed (nil: the whole record).
+    void LookupDataChanged(db::TField* Field);
 
     // The list keys: moves, the special row, the search. Called by owners that forward keys.
     void LookupKeyDown(uint16_t& Key, ui::TShiftState Shift);
 
 protected:
+    void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override;
+    void MouseDown(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) override;
+    void MouseMove(ui::TShiftState Shift, int X, int Y) override;
+    void MouseUp(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) override;
+    void WMTimer(ui::TWMTimer& Message) override;
+    // The data row under a client point, -1 outside the data rows; -2 on the special row.
+    int DataRowAt(int X, int Y);
+    // Picks the row under the point (the special row, or a buffered record).
+    void SelectRowAt(int X, int Y);
+    // Tracking beyond the top or the bottom edge scrolls, faster the farther away.
+    void AutoScrollStep(int Y);
+    void StopAutoScroll();
     void KeyDown(uint16_t& Key, ui::TShiftState Shift) override;
     void KeyPress(char& Key) override;
+    bool DoMouseWheelDown(ui::TShiftState Shift, ui::TPoint MousePos) override;
+    bool DoMouseWheelUp(ui::TShiftState Shift, ui::TPoint MousePos) override;
+    bool GetDataCellHighlight(int DataCol, int DataRow, ui::TFont* AFont, ui::TColor& Color,
+                              TGridDrawState State) override;
+    bool FilterRowVisible() const override { return FSpecRow && FSpecRow->Visible(); }
+    void DrawFilterCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State,
+                        const TRect& ARect) override;
     void GetDataSetFields(std::vector<db::TField*>& List) override;
     void LinkActiveChanged(bool Active) override;
     void LinkDataSetChanged() override;
@@ -116,7 +165,17 @@ protected:
     void SelectSpecRow();
     void CheckNotLookupField();
     void CheckNotCircular();
+    // The key's record is among the buffered rows: its row index, else -1.
+    int KeyRowIndex();
 
+    bool FTracking = false;
+    int FTrackY = 0;
+    bool FAutoScrolling = false;
+    rtl::TOwnedPtr<TLookupGridDataLinkEh> FLookupLink;
+    rtl::TOwnedPtr<db::TDataSource> FInternalSource;
+    AnsiString FDataField, FKeyReceivingNames;
+    std::vector<db::TField*> FDataFields, FKeyReceivingFields;
+    bool FLookupFieldMode = false;
     Variant FKeyValue = Variant::Null();
     AnsiString FKeyField, FListField;
     int FListFieldIndex = 0;
@@ -162,9 +221,6 @@ protected:
     void MouseMove(ui::TShiftState Shift, int X, int Y) override;
     void MouseUp(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) override;
     void WndProc(ui::TMessage& Message) override;
-    // The data row under a client point, -1 outside the data rows; -2 on the special row.
-    int DataRowAt(int X, int Y);
-    void SelectRowAt(int X, int Y);
 
 private:
     editors::TSizeGripEh* FSizeGrip = nullptr;  // owned as a component

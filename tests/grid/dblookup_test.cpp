@@ -6,8 +6,7 @@
 #include "controls/grid/DBLookupEh.h"
 #include "controls/grid/DBLookupGridsEh.h"
 #include "framework/rtl/Text.h"
-#include "tests/store/memds_fixture.h"
-#include "tests/ui/ui_fixture.h"
+#include "tests/editors/editorform_fixture.h"
 
 using namespace grid;
 using rtl::AnsiString;
@@ -23,7 +22,32 @@ std::vector<std::vector<Variant>> ListRows(std::initializer_list<const char*> Na
     return rows;
 }
 
-class LookupTest : public uitest::UiTest {
+// A card (rid, src BIGINT) on source 4, with the lookup field srcname showing src's name in List;
+// closed.
+std::unique_ptr<memdstest::TFixture> CardWithLookupField(db::TDataSet* List) {
+    auto card = std::make_unique<memdstest::TFixture>(
+        std::vector<memdstest::TCol>{{u"rid", store::mdtInt32, 4}, {u"src", store::mdtInt64, 8}},
+        std::vector<std::vector<Variant>>{{Variant(1), Variant(int64_t(4))}});
+    db::TDataSet* ds = card->DS.get();
+    auto* rid = rtl::Create<db::TIntegerField>(ds);
+    rid->SetFieldName(u"rid");
+    rid->SetDataSet(ds);
+    auto* src = rtl::Create<db::TLargeintField>(ds);
+    src->SetFieldName(u"src");
+    src->SetDataSet(ds);
+    auto* name = rtl::Create<db::TStringField>(ds);
+    name->SetFieldName(u"srcname");
+    name->SetFieldKind(db::fkLookup);
+    name->SetSize(30);
+    name->SetLookupDataSet(List);
+    name->SetKeyFields(u"src");
+    name->SetLookupKeyFields(u"id");
+    name->SetLookupResultField(u"name");
+    name->SetDataSet(ds);
+    return card;
+}
+
+class LookupTest : public editorstest::EditorFormTest {
 protected:
     LookupTest()
         : List({{u"id", store::mdtInt32, 4}, {u"name", store::mdtString, 31, 30}},
@@ -35,7 +59,7 @@ protected:
                 {Variant(3), Variant::Null(), Variant(int64_t(9))}}) {}
 
     void SetUp() override {
-        UiTest::SetUp();
+        EditorFormTest::SetUp();
         List.DS->Open();
         Data.DS->Open();
         ListSrc = rtl::Create<db::TDataSource>(Form);
@@ -44,19 +68,7 @@ protected:
         DataSrc->SetDataSet(Data.DS.get());
         Combo = rtl::Create<TDBLookupComboboxEh>(Form);
         Combo->SetName("Combo");
-        Combo->SetBounds(10, 10, 150, 21);
-        Combo->SetParent(Form);
-        Other = rtl::Create<ui::TEdit>(Form);
-        Other->SetName("Other");
-        Other->SetBounds(10, 60, 150, 21);
-        Other->SetParent(Form);
-        Form->Show();
-        Pump();
-    }
-    void TearDown() override {
-        if (Form) Form->Free();
-        Form = nullptr;
-        UiTest::TearDown();
+        SetUpForm(Combo, 150, 21);
     }
     void Bind(const char* Field = "src") {
         Combo->SetListSource(ListSrc);
@@ -70,18 +82,6 @@ protected:
         Combo->SetKeyField("id");
         Combo->SetListField("name");
     }
-    void Focus(ui::TWinControl* C) {
-        C->SetFocus();
-        Pump();
-    }
-    void Type(const std::string& Text) {
-        for (char c : Text) ui::CharInput(c);
-        Pump();
-    }
-    void Key(uint16_t K, char C = 0) {
-        ui::KeyPressInput(K, C);
-        Pump();
-    }
     AnsiString Selected() const { return Combo->EditText().substr(static_cast<size_t>(Combo->SelStart()),
                                                                  static_cast<size_t>(Combo->SelLength())); }
 
@@ -90,7 +90,6 @@ protected:
     db::TDataSource* ListSrc = nullptr;
     db::TDataSource* DataSrc = nullptr;
     TDBLookupComboboxEh* Combo = nullptr;
-    ui::TEdit* Other = nullptr;
 };
 
 TEST_F(LookupTest, TheDataKeyShowsItsListTextAndABigintKeyMatchesAnIntegerKey) {
@@ -214,7 +213,7 @@ TEST_F(LookupTest, DropDownRowsFollowTheRecordsAndWidthNeverUnderTheControl) {
     ui::KeyInput(ui::VK_MENU, false, true);
     Pump();
     ASSERT_TRUE(Combo->ListVisible()) << "Alt+Down drops the list";
-    TPopupDataGridEh* g = Combo->LookupGrid();
+    TPopupDataGridEh* g = Combo->DataList();
     EXPECT_EQ(g->ListRowCount(), 4) << "4 records, 7 rows asked";
     EXPECT_GE(g->Width(), Combo->Width());
     EXPECT_EQ(g->KeyValue(), Variant(1));
@@ -248,7 +247,7 @@ TEST_F(LookupTest, ManyRecordsGiveTheAskedRowsAndAResizeIsKeptForTheNextDropDown
     BindUnbound();
     Focus(Combo);
     Combo->DropDown();
-    TPopupDataGridEh* g = Combo->LookupGrid();
+    TPopupDataGridEh* g = Combo->DataList();
     EXPECT_EQ(g->ListRowCount(), 7);
     g->SetBounds(g->Left(), g->Top(), 220, g->Height() + 3 * g->GetDataRowHeight() + 2);
     g->SetUserResized(true);
@@ -359,7 +358,7 @@ TEST_F(LookupTest, PressOnTheTextDragIntoTheListAndReleaseOnARowAcceptsIt) {
     ui::MouseInput(ui::WM_LBUTTONDOWN, At(Combo, 20, 10));
     Pump();
     ASSERT_TRUE(Combo->ListVisible()) << "a press on the text drops the list";
-    TPopupDataGridEh* g = Combo->LookupGrid();
+    TPopupDataGridEh* g = Combo->DataList();
     const int row = g->GetDataRowHeight();
     const ui::TPoint third = At(g, 20, 2 * row + row / 2);
     ui::MouseInput(ui::WM_MOUSEMOVE, third);
@@ -376,23 +375,8 @@ TEST_F(LookupTest, PressOnTheTextDragIntoTheListAndReleaseOnARowAcceptsIt) {
 namespace {
 
 TEST_F(LookupTest, ALookupFieldSuppliesTheListAndForbidsItsOwnKeyField) {
-    memdstest::TFixture card({{u"rid", store::mdtInt32, 4}, {u"src", store::mdtInt64, 8}},
-                             {{Variant(1), Variant(int64_t(4))}});
-    auto* rid = rtl::Create<db::TIntegerField>(card.DS.get());
-    rid->SetFieldName(u"rid");
-    rid->SetDataSet(card.DS.get());
-    auto* src = rtl::Create<db::TLargeintField>(card.DS.get());
-    src->SetFieldName(u"src");
-    src->SetDataSet(card.DS.get());
-    auto* name = rtl::Create<db::TStringField>(card.DS.get());
-    name->SetFieldName(u"srcname");
-    name->SetFieldKind(db::fkLookup);
-    name->SetSize(30);
-    name->SetLookupDataSet(List.DS.get());
-    name->SetKeyFields(u"src");
-    name->SetLookupKeyFields(u"id");
-    name->SetLookupResultField(u"name");
-    name->SetDataSet(card.DS.get());
+    auto cardFixture = CardWithLookupField(List.DS.get());
+    memdstest::TFixture& card = *cardFixture;
     card.DS->Open();
     auto* cardSrc = rtl::Create<db::TDataSource>(Form);
     cardSrc->SetDataSet(card.DS.get());
@@ -432,6 +416,289 @@ TEST_F(LookupGridTest, AKeyInNeitherListNorSpecialRowSelectsItOnlyWithShowIfNotI
             EXPECT_EQ(List.DS->RecNo(), 1) << "the list shows its first record";
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The lookup grid writing its key into a second dataset, and its binding errors.
+TEST_F(LookupGridTest, ADataFieldFollowsTheRecordAndReceivesThePickedKey) {
+    Grid->SetLookupSource(DataSrc);
+    Grid->SetDataField("src");
+    EXPECT_EQ(Grid->KeyReceivingNames(), "src");
+    EXPECT_EQ(Grid->KeyValue(), Variant(int64_t(2))) << "the 64-bit data key is the list's 32-bit 2";
+    EXPECT_EQ(Grid->SelectedText(), "Alpine");
+    Data.DS->Next();
+    EXPECT_EQ(Grid->SelectedText(), "Gamma");
+    EXPECT_EQ(Data.DS->State(), db::dsBrowse);
+    uint16_t k = ui::VK_UP;
+    Grid->LookupKeyDown(k, {});
+    EXPECT_EQ(Data.DS->State(), db::dsEdit) << "a pick edits the receiving record";
+    EXPECT_EQ(Data.F("src")->AsInteger(), 3);
+    EXPECT_EQ(Grid->SelectedText(), "Beta");
+    Data.DS->Cancel();
+    EXPECT_EQ(Grid->SelectedText(), "Gamma") << "the cancelled record's key comes back";
+    Grid->LookupLink()->SetReadOnly(true);
+    EXPECT_FALSE(Grid->CanChangeKeyValue());
+}
+
+TEST_F(LookupGridTest, BindingErrorsRaiseTheirTexts) {
+    struct Case {
+        const char* Name;
+        std::function<void()> Act;
+        const char* Message;
+    };
+    auto* listSelf = rtl::Create<db::TDataSource>(Form);
+    listSelf->SetDataSet(List.DS.get());
+    const Case cases[] = {
+        {"list linked to the receiving source",
+         [&] {
+             Grid->SetLookupSource(listSelf);
+             Grid->SetDataField("id");
+         },
+         "Circular datalinks are not allowed"},
+        {"fixed receiving source",
+         [&] {
+             Grid->LookupLink()->SetDataSourceFixed(true);
+             Grid->SetKeyField("name");
+         },
+         "Operation not allowed in a DBCtrlGrid"},
+    };
+    for (const Case& c : cases) {
+        try {
+            c.Act();
+            ADD_FAILURE() << c.Name;
+        } catch (const db::EDatabaseError& e) {
+            EXPECT_EQ(std::string(e.Message()), c.Message) << c.Name;
+        }
+        Grid->LookupLink()->SetDataSourceFixed(false);
+        Grid->SetDataField("");
+        Grid->SetLookupSource(nullptr);
+    }
+}
+
+TEST_F(LookupGridTest, ALookupDataFieldSuppliesTheListAndForbidsKeyField) {
+    auto cardFixture = CardWithLookupField(List.DS.get());
+    memdstest::TFixture& card = *cardFixture;
+    card.DS->Open();
+    auto* cardSrc = rtl::Create<db::TDataSource>(Form);
+    cardSrc->SetDataSet(card.DS.get());
+    Grid->SetListSource(nullptr);
+    Grid->SetLookupSource(cardSrc);
+    Grid->SetDataField("srcname");
+    EXPECT_TRUE(Grid->LookupFieldMode());
+    EXPECT_TRUE(Grid->ListActive());
+    EXPECT_EQ(Grid->KeyField(), "id");
+    EXPECT_EQ(Grid->SelectedText(), "Gamma");
+    try {
+        Grid->SetKeyField("name");
+        FAIL();
+    } catch (const db::EDatabaseError& e) {
+        EXPECT_EQ(std::string(e.Message()), "Property already defined by lookup field");
+    }
+    Grid->SetDataField("");
+    EXPECT_FALSE(Grid->LookupFieldMode());
+    Grid->SetLookupSource(nullptr);
+    card.DS->Close();
+}
+
+TEST_F(LookupGridTest, TheWheelScrollsTheListAndLeavesTheKey) {
+    Grid->SetListRowCount(2);
+    Grid->SetKeyValue(Variant(1));
+    ui::MouseWheelInput(-120, At(Grid, 10, 5));
+    Pump();
+    EXPECT_EQ(Grid->KeyValue(), Variant(1));
+    EXPECT_EQ(List.DS->RecNo(), 3) << "the record after the two shown rows";
+    // A move starts from the key's row when it is still shown, else only brings it back.
+    uint16_t k = ui::VK_DOWN;
+    Grid->LookupKeyDown(k, {});
+    EXPECT_EQ(Grid->KeyValue(), Variant(1));
+    EXPECT_EQ(List.DS->RecNo(), 1);
+}
+
+TEST_F(LookupGridTest, TheKeyRowAndASelectedSpecialRowArePaintedHighlighted) {
+    auto* surface = static_cast<ui::TRecordingSurface*>(Form->Surface());
+    auto highlightedTexts = [&] {
+        surface->Clear();
+        Grid->Invalidate();
+        Pump();
+        Grid->UpdateWindow();
+        std::vector<std::string> out;
+        for (const ui::TDrawRecord* r : surface->OfKind(ui::TDrawOp::Text))
+            if (!r->Text.empty() && r->Color == static_cast<ui::TColor>(ui::ColorToRGB(ui::clHighlightText))) out.push_back(r->Text);
+        return out;
+    };
+    Grid->SetKeyValue(Variant(3));
+    EXPECT_EQ(highlightedTexts(), std::vector<std::string>{"Beta"});
+    Grid->SpecRow()->SetCellsText("(none)");
+    Grid->SpecRow()->SetVisible(true);
+    Grid->SetKeyValue(Variant::Null());
+    EXPECT_EQ(highlightedTexts(), std::vector<std::string>{"(none)"});
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drop-down boxes and the owner interface
+
+class TNoGridOwner : public rtl::TPersistent {
+    RTL_CLASS(TNoGridOwner, rtl::TPersistent)
+};
+
+TEST_F(LookupTest, ABoxWithoutAGridOwnerReportsNothingAndIgnoresWrites) {
+    TNoGridOwner owner;
+    TColumnDropDownBoxEh box(&owner);
+    box.SetOptions(TDBLookupGridEhOptions{dlgRowLinesEh});
+    box.SetSortLocal(true);
+    EXPECT_EQ(box.Columns(), nullptr);
+    EXPECT_EQ(box.ColumnDefValues(), nullptr);
+    EXPECT_TRUE(box.Options().Empty());
+    EXPECT_FALSE(box.SortLocal());
+}
+
+TEST_F(LookupTest, TheComboBoxesBoxReachesItsDropDownGrid) {
+    TLookupComboboxDropDownBoxEh* box = Combo->DropDownBox();
+    EXPECT_EQ(box->Options(), TDBLookupGridEhOptions{dlgColLinesEh});
+    box->SetOptions(TDBLookupGridEhOptions{dlgRowLinesEh, dlgColumnResizeEh});
+    EXPECT_TRUE(Combo->DataList()->Options().Contains(dgRowLines));
+    EXPECT_FALSE(Combo->DataList()->Options().Contains(dgColLines));
+    box->SetSortLocal(true);
+    EXPECT_TRUE(Combo->DataList()->SortLocal());
+    EXPECT_EQ(box->Columns(), Combo->DataList()->Columns());
+    int clicks = 0;
+    Combo->OnDropDownBoxTitleBtnClick() = [&](rtl::TObject*, int, TColumnEh*) { ++clicks; };
+    ASSERT_TRUE(Combo->DataList()->OnTitleBtnClick);
+    Combo->DataList()->OnTitleBtnClick(nullptr, 0, nullptr);
+    EXPECT_EQ(clicks, 1);
+
+    // Persistent columns travel with an assignment; default ones leave the target empty.
+    auto* other = rtl::Create<TDBLookupComboboxEh>(Form);
+    other->DataList()->Columns()->Add()->SetFieldName(u"name");
+    other->DropDownBox()->Assign(box);
+    EXPECT_EQ(other->DataList()->Columns()->Count(), 0);
+    box->Columns()->Add()->SetFieldName(u"id");
+    other->DropDownBox()->Assign(box);
+    ASSERT_EQ(other->DataList()->Columns()->Count(), 1);
+    EXPECT_EQ(other->DataList()->Columns()->Items(0)->FieldName(), u"id");
+    EXPECT_TRUE(other->DataList()->Options().Contains(dgRowLines));
+}
+
+TEST_F(LookupTest, AFreedDropDownListSourceIsForgotten) {
+    auto* src = rtl::Create<db::TDataSource>(Form);
+    src->SetDataSet(List.DS.get());
+    Combo->DropDownBox()->SetListSource(src);
+    Combo->DropDownBox()->SetListSource(src);
+    src->Free();
+    EXPECT_EQ(Combo->DropDownBox()->ListSource(), nullptr);
+}
+
+TEST_F(LookupTest, AColumnsBoxReachesTheColumnsOwnLookupGrid) {
+    auto* grid = rtl::Create<TDBGridEh>(Form);
+    grid->SetParent(Form);
+    TColumnEh* col = grid->Columns()->Add();
+    EXPECT_FALSE(col->LookupGridMade());
+    col->DropDownBox()->SetOptions(TDBLookupGridEhOptions{dlgRowLinesEh});
+    ASSERT_TRUE(col->LookupGridMade());
+    EXPECT_EQ(col->LookupGridOptions(), TDBLookupGridEhOptions{dlgRowLinesEh});
+    auto* src = rtl::Create<db::TDataSource>(Form);
+    col->DropDownBox()->SetListSource(src);
+    src->Free();
+    EXPECT_EQ(col->DropDownBox()->ListSource(), nullptr) << "the grid was asked to hear of it";
+    TColumnEh* copy = grid->Columns()->Add();
+    copy->Assign(col);
+    EXPECT_EQ(copy->DropDownBox()->Options(), TDBLookupGridEhOptions{dlgRowLinesEh});
+}
+
+// ---------------------------------------------------------------------------------------------
+// Edits of the text that search the list
+
+TEST_F(LookupTest, ReplacingTheSelectionSearchesTheWouldBeText) {
+    struct Case {
+        TDBLookupComboboxEhStyle Style;
+        const char* Inserted;
+        const char* Text;
+        int Key;
+    };
+    const Case cases[] = {
+        {csDropDownListEh, "gamma", "Gamma", 4},
+        {csDropDownListEh, "Zeta", "Alpha", 1},  // not found: the list style keeps its text and key
+        {csDropDownEh, "gamma", "Gamma", 4},
+        {csDropDownEh, "Zeta", "Zeta", 0},  // the free text stays, the key goes
+    };
+    BindUnbound();
+    Focus(Combo);
+    for (const Case& c : cases) {
+        Combo->SetStyle(c.Style);
+        Combo->SetKeyValue(Variant(1));
+        Combo->SetSel(0, static_cast<int>(Combo->EditText().size()));
+        Combo->Perform(ui::EM_REPLACESEL, 1, reinterpret_cast<ui::LPARAM>(c.Inserted));
+        EXPECT_EQ(Combo->EditText(), c.Text) << c.Inserted << c.Style;
+        if (c.Key) EXPECT_EQ(Combo->KeyValue(), Variant(c.Key)) << c.Inserted << c.Style;
+        else EXPECT_TRUE(Combo->KeyValue().IsNull()) << c.Inserted << c.Style;
+    }
+}
+
+TEST_F(LookupTest, CutAndDelInFreeTextSearchTheRest) {
+    BindUnbound();
+    Combo->SetStyle(csDropDownEh);
+    Focus(Combo);
+    Combo->SetKeyValue(Variant(2));
+    ASSERT_EQ(Combo->EditText(), "Alpine");
+    // "Alpine" less its last three letters is "Alp": the whole text matches nothing, so the key goes.
+    Combo->SetSel(3, 6);
+    Key(ui::VK_DELETE);
+    EXPECT_EQ(Combo->EditText(), "Alp");
+    EXPECT_TRUE(Combo->KeyValue().IsNull());
+    Combo->SetKeyValue(Variant(3));
+    Combo->SetEditText("BetaX");
+    Combo->SetSel(4, 5);
+    Combo->Perform(ui::WM_CUT, 0, 0);
+    EXPECT_EQ(Combo->EditText(), "Beta");
+    EXPECT_EQ(Combo->KeyValue(), Variant(3));
+}
+
+TEST_F(LookupTest, TheFilterEditorTakesValueAndTextAndSitsOnePixelLower) {
+    auto* plain = rtl::Create<editors::TDBComboBoxEh>(Form);
+    auto* filter = rtl::Create<TInplaceFilterEditEh>(Form);
+    for (editors::TDBComboBoxEh* e : std::initializer_list<editors::TDBComboBoxEh*>{plain, filter}) {
+        e->SetBounds(10, 100, 120, 21);
+        e->SetParent(Form);
+    }
+    ui::TRect a, b;
+    plain->TextAreaRect(a);
+    filter->TextAreaRect(b);
+    EXPECT_EQ(b.Top, a.Top + 1);
+    EXPECT_EQ(b.Bottom, a.Bottom);
+    filter->SetValueAndText(Variant(7), ">5");
+    EXPECT_EQ(filter->EditText(), ">5");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LookupGridTest, DraggingPastTheLastRowScrollsOnTheTimerUntilRelease) {
+    Grid->SetListRowCount(2);
+    Grid->SetKeyValue(Variant(1));
+    Pump();
+    const int row = Grid->GetDataRowHeight();
+    ui::MouseInput(ui::WM_LBUTTONDOWN, At(Grid, 10, row / 2));
+    Pump();
+    EXPECT_EQ(Grid->KeyValue(), Variant(1));
+    // Five pixels below: the last row is picked and the list moves one on, then every 125 ms.
+    ui::MouseInput(ui::WM_MOUSEMOVE, At(Grid, 10, Grid->ClientHeight() + 4));
+    Pump();
+    EXPECT_EQ(Grid->KeyValue(), Variant(3));
+    Clock.Advance(124);
+    Pump();
+    EXPECT_EQ(Grid->KeyValue(), Variant(3));
+    Clock.Advance(2);
+    Pump();
+    EXPECT_EQ(Grid->KeyValue(), Variant(4));
+    ui::MouseInput(ui::WM_LBUTTONUP, At(Grid, 10, Grid->ClientHeight() + 4));
+    Pump();
+    Clock.Advance(1000);
+    Pump();
+    EXPECT_EQ(Grid->KeyValue(), Variant(4)) << "the release stops the scrolling";
 }
 
 }  // namespace
