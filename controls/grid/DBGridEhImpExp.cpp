@@ -61,6 +61,17 @@ void WriteInt32(rtl::TStream* S, int32_t V) {
 
 void WriteByte(rtl::TStream* S, uint8_t V) { S->WriteBuffer(&V, 1); }
 
+// UTF-16LE bytes of a wide text.
+std::string WideBytes(const WideString& W) {
+    std::string bytes;
+    bytes.reserve(W.size() * 2);
+    for (char16_t c : W) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    return bytes;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -336,14 +347,7 @@ void TDBGridEhExportAsText::WriteFooterCell(int, int, const AnsiString& Text, TA
 }
 
 void TDBGridEhExportAsUnicodeText::PutText(const AnsiString& Text) {
-    const WideString w = rtl::AnsiToWide(Text);
-    std::string bytes;
-    bytes.reserve(w.size() * 2);
-    for (char16_t c : w) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>(c >> 8);
-    }
-    WriteText(bytes);
+    WriteText(WideBytes(rtl::AnsiToWide(Text)));
 }
 
 void TDBGridEhExportAsCSV::WriteCellBreak() {
@@ -414,6 +418,15 @@ TDBGridEhExportAsRTF::~TDBGridEhExportAsRTF() = default;
 void TDBGridEhExportAsRTF::Put(const AnsiString& Text) { WriteText(Text); }
 
 int TDBGridEhExportAsRTF::ColorIndex(ui::TColor Color) {
+    // Every cell asks for a few colours; the table key is made once per colour.
+    for (const auto& [color, index] : FColorCache)
+        if (color == Color) return index;
+    const int index = ColorTableIndex(Color);
+    FColorCache.emplace_back(Color, index);
+    return index;
+}
+
+int TDBGridEhExportAsRTF::ColorTableIndex(ui::TColor Color) {
     const ui::TColorRef rgb = ui::ColorToRGB(Color);
     const AnsiString key = rtl::Format("%3d%3d%3d", {int(ui::GetRValue(rgb)), int(ui::GetGValue(rgb)), int(ui::GetBValue(rgb))});
     for (size_t i = 0; i < FColors.size(); ++i)
@@ -606,6 +619,7 @@ void TDBGridEhExportAsRTF::SaveToStream(rtl::TStream* AStream, bool IsSaveAll) {
     rtl::TOwnedPtr<editors::TMemoryStreamEh> cache(rtl::Create<editors::TMemoryStreamEh>());
     cache->SetGrowthDelta(GrowthDelta);
     FColors.clear();
+    FColorCache.clear();
     FFonts.clear();
     ColorIndex(ui::clBlack);
     ColorIndex(ui::clWhite);
@@ -645,15 +659,7 @@ void TDBGridEhExportAsVCLDBIF::WriteCell(TColumnEh* Column, TColCellParamsEh*) {
         WriteInt32(s, static_cast<int32_t>(Bytes.size()));
         WriteText(Bytes);
     };
-    auto wide = [&](const WideString& W) {
-        std::string bytes;
-        bytes.reserve(W.size() * 2);
-        for (char16_t c : W) {
-            bytes += static_cast<char>(c & 0xFF);
-            bytes += static_cast<char>(c >> 8);
-        }
-        text(7, bytes);
-    };
+    auto wide = [&](const WideString& W) { text(7, WideBytes(W)); };
     if (!f) {
         WriteByte(s, 1);
         return;

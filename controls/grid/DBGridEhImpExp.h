@@ -160,6 +160,7 @@ private:
         bool Left = true, Top = true, Bottom = true, Right = true;
     };
     int ColorIndex(ui::TColor Color);
+    int ColorTableIndex(ui::TColor Color);
     int FontIndex(const AnsiString& Name);
     void WriteCellDef(const TBorders& Borders, ui::TColor Background, int RightEdge);
     void WriteCellText(TAlignment Alignment, const AnsiString& Spacing, ui::TFont* Font, ui::TColor Background,
@@ -170,6 +171,7 @@ private:
     void Put(const AnsiString& Text);
     rtl::TOwnedPtr<ui::TFont> FScratchFont;
     std::vector<AnsiString> FColors;
+    std::vector<std::pair<ui::TColor, int>> FColorCache;
     std::vector<AnsiString> FFonts;
 };
 

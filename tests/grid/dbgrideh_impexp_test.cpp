@@ -430,6 +430,55 @@ TEST_F(ImpExpTest, PasteWhileInsertingInsertsEveryRowInOrder) {
     EXPECT_EQ(Values(Cells, "a"), (std::vector<Variant>{Variant("n1"), Variant("n2"), Variant("a"), Variant("c")}));
 }
 
+TEST_F(ImpExpTest, PasteFillsTheSelection) {
+    Bind({u"name", u"flag"});
+    Grid->SetOptions(Grid->Options() + TDBGridOptions{dgMultiSelect});
+    db::TDataSet* ds = People.DS.get();
+    const Variant anna(Cyr("Анна")), boris(Cyr("Борис")), null = Variant::Null();
+    struct TCase {
+        const char* Name;
+        std::function<void()> Select;
+        string Data;
+        std::vector<Variant> Names, Flags;
+    };
+    const TCase cases[] = {
+        {"records",
+         [&] {
+             ds->First();
+             Grid->SelectedRecords()->SetCurrentRowSelected(true);
+             ds->Last();
+             Grid->SelectedRecords()->SetCurrentRowSelected(true);
+         },
+         Z("p\tq\r\nr\ts"), {Variant("p"), boris, Variant("r")}, {Variant("q"), Variant("0"), Variant("s")}},
+        {"rectangle",
+         [&] {
+             ds->First();
+             ds->Next();
+             Grid->Selection()->Rect()->Select(1, ds->Bookmark(), false);
+             ds->Next();
+             Grid->Selection()->Rect()->Select(1, ds->Bookmark(), true);
+         },
+         Z("x\ty\r\nz"), {anna, boris, null}, {Variant("1"), Variant("x"), Variant("z")}},
+        // The data ends before the records: the rest keep their values.
+        {"columns", [&] { Grid->Selection()->Columns()->Select(Col(1), false); }, Z("a\r\nb"),
+         {anna, boris, null}, {Variant("a"), Variant("b"), null}},
+        {"everything", [&] { Grid->Selection()->SelectAll(); }, Z("n1\tf"), {Variant("n1"), boris, null},
+         {Variant("f"), Variant("0"), null}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        ds->Close();
+        ds->Open();
+        Grid->Selection()->Clear();
+        c.Select();
+        SetClip(ui::CF_TEXT, c.Data);
+        GridClipboardPaste(Grid, false);
+        EXPECT_EQ(Values(People, "name"), c.Names);
+        EXPECT_EQ(Values(People, "flag"), c.Flags);
+        EXPECT_EQ(ds->RecordCount(), 3);
+    }
+}
+
 TEST_F(ImpExpTest, PasteAllStartsAtTheFirstRecordAndColumn) {
     BindCells({u"a", u"b"});
     Cells.DS->Last();
