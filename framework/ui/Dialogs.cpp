@@ -11,13 +11,14 @@ std::vector<TMessageButton> MessageBoxButtons(unsigned Flags) {
                      yes = rtl::UTF8ToAnsi(u8"Да"), no = rtl::UTF8ToAnsi(u8"Нет"),
                      abort = rtl::UTF8ToAnsi(u8"Прервать"), retry = rtl::UTF8ToAnsi(u8"Повторить"),
                      ignore = rtl::UTF8ToAnsi(u8"Пропустить"), yesToAll = rtl::UTF8ToAnsi(u8"Да для всех"),
-                     noToAll = rtl::UTF8ToAnsi(u8"Нет для всех");
+                     noToAll = rtl::UTF8ToAnsi(u8"Нет для всех"), all = rtl::UTF8ToAnsi(u8"Все");
     switch (Flags & MB_TYPEMASK) {
         case MB_OKCANCEL: return {{ok, IDOK}, {cancel, IDCANCEL}};
         case MB_ABORTRETRYIGNORE: return {{abort, IDABORT}, {retry, IDRETRY}, {ignore, IDIGNORE}};
         case MB_YESNOCANCEL: return {{yes, IDYES}, {no, IDNO}, {cancel, IDCANCEL}};
         case MB_YESNO: return {{yes, IDYES}, {no, IDNO}};
         case MB_YESNOTOALL: return {{yes, IDYES}, {no, IDNO}, {yesToAll, IDYESTOALL}, {noToAll, IDNOTOALL}};
+        case MB_YESNOALL: return {{yes, IDYES}, {no, IDNO}, {all, IDALL}};
         case MB_RETRYCANCEL: return {{retry, IDRETRY}, {cancel, IDCANCEL}};
         default: return {{ok, IDOK}};
     }
@@ -92,6 +93,7 @@ int MessageDlg(const AnsiString& Msg, TMsgDlgType DlgType, TMsgDlgButtons Button
         {{mbYes, mbNo}, MB_YESNO},
         {{mbYes, mbNo, mbCancel}, MB_YESNOCANCEL},
         {{mbYes, mbNo, mbYesToAll, mbNoToAll}, MB_YESNOTOALL},
+        {{mbYes, mbNo, mbAll}, MB_YESNOALL},
         {{mbAbort, mbRetry, mbIgnore}, MB_ABORTRETRYIGNORE},
         {{mbRetry, mbCancel}, MB_RETRYCANCEL},
     };

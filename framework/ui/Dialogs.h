@@ -23,6 +23,9 @@ inline constexpr unsigned MB_DEFMASK = 0xF00;
 inline constexpr int IDABORT = 3;
 inline constexpr int IDRETRY = 4;
 inline constexpr int IDIGNORE = 5;
+// Our own box type: Yes, No, All (go on, stop, go on without asking again).
+inline constexpr unsigned MB_YESNOALL = 0x8;
+inline constexpr int IDALL = mrAll;
 
 struct TMessageButton {
     AnsiString Caption;  // 1251

@@ -21,6 +21,7 @@ TEST_F(DialogTest, MessageBoxButtonsCarryRussianCaptions) {
     EXPECT_EQ(captions(MB_YESNOCANCEL), (std::vector<std::string>{"Да=6", "Нет=7", "Отмена=2"}));
     EXPECT_EQ(captions(MB_YESNOTOALL),
               (std::vector<std::string>{"Да=6", "Нет=7", "Да для всех=10", "Нет для всех=9"}));
+    EXPECT_EQ(captions(MB_YESNOALL), (std::vector<std::string>{"Да=6", "Нет=7", "Все=8"}));
 }
 
 TEST_F(DialogTest, MessageDlgAsksWithTheButtonSetAndGivesTheScriptedAnswer) {
@@ -39,6 +40,9 @@ TEST_F(DialogTest, MessageDlgAsksWithTheButtonSetAndGivesTheScriptedAnswer) {
     EXPECT_EQ(asked, (std::vector<unsigned>{MB_YESNOTOALL | MB_ICONQUESTION, MB_YESNOTOALL | MB_ICONQUESTION,
                                             MB_YESNOCANCEL | MB_ICONWARNING}));
     EXPECT_THROW(MessageDlg("?", mtCustom, {mbYes, mbAll}), rtl::EInvalidOperation);
+    answers = {mrAll};
+    EXPECT_EQ(MessageDlg("Ignore?", mtError, {mbYes, mbNo, mbAll}), mrAll);
+    EXPECT_EQ(asked.back(), MB_YESNOALL | MB_ICONERROR);
     Application()->MessageBoxHandler = nullptr;
 }
 
