@@ -2,6 +2,7 @@
 
 #include "app/FormBuild.h"
 #include "controls/editors/ToolCtrlsEh_Buttons.h"
+#include "framework/ui/Dialogs.h"
 
 namespace app {
 
@@ -21,6 +22,7 @@ TJournalFrame::TJournalFrame(rtl::TComponent* Owner, const std::vector<const cha
     btnAdd->SetCaption(T(u8"Добавить"));
     btnAdd->SetBounds(6, 5, 90, 25);
     btnAdd->SetParent(Panel1);
+    btnAdd->OnClick = [this](rtl::TObject* Sender) { btnAddClick(Sender); };
     int left = 104;
     if (MinYear > 0) {
         edYear = rtl::Create<editors::TDBNumberEditEh>(this);
@@ -42,6 +44,7 @@ TJournalFrame::TJournalFrame(rtl::TComponent* Owner, const std::vector<const cha
     btnDelete->SetCaption(T(u8"Удалить"));
     btnDelete->SetBounds(left, 5, 90, 25);
     btnDelete->SetParent(Panel1);
+    btnDelete->OnClick = [this](rtl::TObject* Sender) { btnDeleteClick(Sender); };
     if (!Kinds.empty()) {
         tcKinds = rtl::Create<ui::TTabControl>(this);
         tcKinds->SetName("tcKinds");
@@ -52,6 +55,61 @@ TJournalFrame::TJournalFrame(rtl::TComponent* Owner, const std::vector<const cha
         tcKinds->SetTabIndex(0);
         tcKinds->OnChange = [this](rtl::TObject* Sender) { tcKindsChange(Sender); };
     }
+}
+
+void TJournalFrame::MakeGrid(const char* Name, db::TDataSource* Source, const std::vector<TJournalColumn>& Columns,
+                             bool SortByTitle, ui::TColor RowColour) {
+    using namespace grid;
+    Grid = rtl::Create<TDBGridEh>(this);
+    Grid->SetName(Name);
+    Grid->SetAlign(ui::alClient);
+    Grid->SetFlat(true);
+    Grid->SetAutoFitColWidths(true);
+    Grid->SetReadOnly(true);
+    Grid->SetOptions({dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs, dgConfirmDelete,
+                      dgCancelOnExit});
+    TDBGridEhOptions eh = Grid->OptionsEh();
+    eh.Include(dghDialogFind);
+    if (SortByTitle) eh.Include(dghAutoSortMarking);
+    Grid->SetOptionsEh(eh);
+    for (const TJournalColumn& c : Columns) {
+        TColumnEh* column = Grid->Columns()->Add();
+        column->SetFieldName(rtl::AnsiToWide(c.FieldName));
+        column->Title()->SetCaption(T(c.Title));
+        column->SetVisible(c.Visible);
+        column->Title()->SetTitleButton(c.TitleButton);
+        // A coded column reads as text, from the left.
+        if (!c.Picks.empty()) column->SetAlignment(db::taLeftJustify);
+        for (size_t i = 0; i < c.Picks.size(); ++i) {
+            column->PickList()->Add(T(c.Picks[i]));
+            column->KeyList()->Add(std::to_string(i + 1));
+        }
+    }
+    Grid->SetDataSource(Source);
+    Grid->OnDblClick = [this](rtl::TObject* Sender) { GridDblClick(Sender); };
+    Grid->SetParent(tcKinds ? static_cast<ui::TWinControl*>(tcKinds) : this);
+    if (SortByTitle) Grid->OnSortMarkingChanged = [this](rtl::TObject* Sender) { GridSortMarkingChanged(Sender); };
+    FRowColour = RowColour;
+    if (RowColour != ui::clNone)
+        Grid->OnGetCellParams = [this](rtl::TObject* Sender, grid::TColumnEh* Column, ui::TFont* AFont,
+                                       ui::TColor& Background, grid::TGridDrawState State) {
+            GridGetCellParams(Sender, Column, AFont, Background, State);
+        };
+}
+
+void TJournalFrame::GridSortMarkingChanged(rtl::TObject*) {
+    grid::TColumnsEhList* marked = Grid->SortMarkedColumnList();
+    // A Ctrl+click can take the only marker away: the rows keep the order they have.
+    if (marked->Count() == 0) return;
+    grid::TColumnEh* column = marked->Items(0);
+    Query()->SetIndexFieldNames(rtl::WideToAnsi(column->FieldName()) +
+                                (column->Title()->SortMarker() == grid::smUpEh ? " ASC" : " DESC"));
+}
+
+void TJournalFrame::GridGetCellParams(rtl::TObject*, grid::TColumnEh*, ui::TFont*, ui::TColor& Background,
+                                      grid::TGridDrawState) {
+    db::TField* result = Query()->FindField(u"result_id");
+    if (result && !result->IsNull() && result->AsInteger() == 2) Background = FRowColour;
 }
 
 void TJournalFrame::Reset(int Year) {
@@ -65,6 +123,29 @@ void TJournalFrame::Reset(int Year) {
 }
 
 void TJournalFrame::SetCuratorRestrictions(bool Curator) { btnDelete->SetEnabled(!Curator); }
+
+void TJournalFrame::btnAddClick(rtl::TObject*) {
+    ui::TForm* card = Card();
+    if (!card || !Query()->Active()) return;
+    NewRow();
+    if (card->ShowModal() == ui::mrOk) UpdateCount();
+}
+
+void TJournalFrame::btnDeleteClick(rtl::TObject*) {
+    if (!Query()->Active() || Query()->IsEmpty()) return;
+    if (ui::MessageBox(T(u8"Действительно удалить запись?"), T(u8"Внимание! Удаление записи"),
+                       ui::MB_YESNO | ui::MB_ICONWARNING) != ui::IDYES)
+        return;
+    Query()->Delete();
+    // The count shown is the journal's, not the one before the delete.
+    UpdateCount();
+}
+
+void TJournalFrame::GridDblClick(rtl::TObject*) {
+    ui::TForm* card = Card();
+    // An empty journal has no row to show.
+    if (card && Query()->Active() && !Query()->IsEmpty()) card->ShowModal();
+}
 
 void TJournalFrame::edYearChange(rtl::TObject*) {
     if (FResetting) return;

@@ -4,6 +4,7 @@
 
 #include "app/DBModUnit.h"
 #include "controls/editors/DBCtrlsEh_Editors.h"
+#include "controls/grid/DBGridEh.h"
 #include "framework/ui/ComCtrls.h"
 #include "framework/ui/ExtCtrls.h"
 #include "framework/ui/Forms.h"
@@ -18,6 +19,16 @@ public:
     virtual void ShowRecordCount(db::TDataSet* Query) = 0;
 };
 
+// A column of a journal grid: the field, its title, whether it shows, whether its title sorts, and
+// the texts shown for the codes 1, 2, ... of a coded field.
+struct TJournalColumn {
+    const char* FieldName;
+    const char8_t* Title;
+    bool Visible = true;
+    bool TitleButton = false;
+    std::vector<const char8_t*> Picks = {};
+};
+
 class TJournalFrame : public ui::TFrame {
     RTL_CLASS(TJournalFrame, ui::TFrame)
 public:
@@ -29,6 +40,7 @@ public:
     editors::TDBNumberEditEh* edYear = nullptr;
     ui::TButton* btnDelete;
     ui::TTabControl* tcKinds = nullptr;
+    grid::TDBGridEh* Grid = nullptr;
 
     // The journal's query in the data module.
     virtual VUdeVizov* Query() const = 0;
@@ -41,11 +53,30 @@ public:
     // A curator deletes nothing from a journal list.
     void SetCuratorRestrictions(bool Curator);
 
+    // A new row of the journal in its card; the count follows when the card saved it.
+    void btnAddClick(rtl::TObject* Sender);
+    // The current row deleted once the user confirms.
+    void btnDeleteClick(rtl::TObject* Sender);
+    // The current row's card.
+    void GridDblClick(rtl::TObject* Sender);
     void edYearChange(rtl::TObject* Sender);
     virtual void tcKindsChange(rtl::TObject* Sender);
     void UpdateCount();
+    // The query ordered by the first sort-marked column; with no marker left the order stays.
+    void GridSortMarkingChanged(rtl::TObject* Sender);
+    // A row whose result is 2 (sent back for rework) is drawn on the frame's row colour.
+    void GridGetCellParams(rtl::TObject* Sender, grid::TColumnEh* Column, ui::TFont* AFont, ui::TColor& Background,
+                           grid::TGridDrawState State);
 
 protected:
+    // The journal's new-row operation and the card that edits a row (none: the frame adds nothing).
+    virtual void NewRow() {}
+    virtual ui::TForm* Card() const { return nullptr; }
+    // The read-only journal grid on the tabs (or the frame) bound to Source. SortByTitle: title
+    // buttons re-sort the query; RowColour clNone: rows keep the grid's colour.
+    void MakeGrid(const char* Name, db::TDataSource* Source, const std::vector<TJournalColumn>& Columns,
+                  bool SortByTitle, ui::TColor RowColour);
+    ui::TColor FRowColour = ui::clNone;
     IJournalHost* FHost = nullptr;
     bool FResetting = false;
 };

@@ -20,6 +20,8 @@ TMainForm::TMainForm(rtl::TComponent* Owner) : ui::TForm(Owner) {
     SetHelpContext(HelpMainForm);
     SetPosition(ui::poScreenCenter);
     SetBounds(0, 0, 800, 560);
+    Constraints()->SetMinWidth(360);
+    Constraints()->SetMinHeight(240);
 
     ActionManager1 = rtl::Create<ui::TActionList>(this);
     ActionManager1->SetName("ActionManager1");
@@ -47,6 +49,7 @@ TMainForm::TMainForm(rtl::TComponent* Owner) : ui::TForm(Owner) {
     actAbout = AddAction("actAbout", u8"О программе", u8"Справка", 0, -1);
     for (ui::TAction* a : JournalActions()) a->SetGroupIndex(1);
     actSources->SetChecked(true);
+    actOpisi->OnExecute = [this](rtl::TObject* Sender) { actOpisiExecute(Sender); };
     actExit->OnExecute = [this](rtl::TObject* Sender) { actExitExecute(Sender); };
     actHelp->OnExecute = [this](rtl::TObject* Sender) { actHelpExecute(Sender); };
     actSummary->OnExecute = [this](rtl::TObject* Sender) { actSummaryExecute(Sender); };
@@ -57,6 +60,12 @@ TMainForm::TMainForm(rtl::TComponent* Owner) : ui::TForm(Owner) {
     sbStatus->SetAlign(ui::alBottom);
     sbStatus->SetParent(this);
     for (int width : {260, 200, 200}) sbStatus->Panels()->Add()->SetWidth(width);
+
+    OpisListFrame1 = rtl::Create<TOpisListFrame>(this);
+    OpisListFrame1->SetAlign(ui::alClient);
+    OpisListFrame1->SetVisible(false);
+    OpisListFrame1->SetHost(this);
+    OpisListFrame1->SetParent(this);
 
     OnShow = [this](rtl::TObject* Sender) { FormShow(Sender); };
 }
@@ -110,6 +119,8 @@ std::vector<ui::TAction*> TMainForm::JournalActions() const {
     return {actSources, actOpisi, actTransfer, actLosses, actNomenclature, actDocs, actEvents, actChanges, actOther};
 }
 
+std::vector<TJournalFrame*> TMainForm::JournalFrames() const { return {OpisListFrame1}; }
+
 void TMainForm::FormShow(rtl::TObject*) {
     bool loggedIn = false;
     try {
@@ -131,7 +142,9 @@ void TMainForm::SetUpAccess() {
     // A command with nothing behind it yet stays shut whatever the level (no handler).
     actUsers->SetEnabled(CurrentUser.Access > alDepartmentHead);
     actVocab->SetEnabled(CurrentUser.Access > alCurator);
-    if (CurrentUser.Access == alCurator) DBMod->SetCurator(CurrentUser.Id);
+    const bool curator = CurrentUser.Access == alCurator;
+    if (curator) DBMod->SetCurator(CurrentUser.Id);
+    for (TJournalFrame* f : JournalFrames()) f->SetCuratorRestrictions(curator);
 }
 
 void TMainForm::ResetJournals() {
@@ -143,6 +156,17 @@ void TMainForm::ResetJournals() {
     DBMod->SetKind(0);
     DBMod->SetSourceKind(0);
     DBMod->SetYear(ThisYear);
+    for (TJournalFrame* f : JournalFrames()) f->SetVisible(false);
+}
+
+void TMainForm::actOpisiExecute(rtl::TObject*) {
+    ResetJournals();
+    DBMod->zOpisi->Open();
+    DBMod->zVNTD->Open();
+    OpisListFrame1->SetVisible(true);
+    OpisListFrame1->Reset(DBMod->FYear);
+    // The count panel follows the journal shown, as every other journal command sets it.
+    JournalShown(actOpisi, DBMod->zOpisi.get());
 }
 
 void TMainForm::JournalShown(ui::TAction* Command, db::TDataSet* Query) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/JournalFrame.h"
+#include "app/OpisListFrame.h"
 #include "framework/ui/ActnList.h"
 #include "framework/ui/ComCtrls.h"
 #include "framework/ui/Forms.h"
@@ -21,12 +22,14 @@ public:
         *actChanges, *actOther, *actExit, *actFontLarger, *actFontSmaller, *actSourceListReport, *actSummary,
         *actUsers, *actVocab, *actHelp, *actAbout, *actActivityLog;
     ui::TStatusBar* sbStatus;
+    TOpisListFrame* OpisListFrame1;
 
     // The login, the commands the user's access level opens, then the sources journal. The program
     // ends when the login is given up.
     void FormShow(rtl::TObject* Sender);
     // Every journal query closed, the document and source filters back at their start, frames hidden.
     void ResetJournals();
+    void actOpisiExecute(rtl::TObject* Sender);
     void actExitExecute(rtl::TObject* Sender);
     void actHelpExecute(rtl::TObject* Sender);
     void actSummaryExecute(rtl::TObject* Sender);
@@ -35,6 +38,8 @@ public:
     void ShowRecordCount(db::TDataSet* Query) override;
     // The nine journal commands, in the menu's order.
     std::vector<ui::TAction*> JournalActions() const;
+    // The journal frames built so far.
+    std::vector<TJournalFrame*> JournalFrames() const;
 
 private:
     ui::TAction* AddAction(const char* Name, const char8_t* Caption, const char8_t* Category, ui::TShortCut Key,

@@ -10,6 +10,17 @@ TOpisListFrame::TOpisListFrame(rtl::TComponent* Owner)
                      u8"МЧД", u8"Коллекции", u8"Личные фонды", u8"ПМХ"},
                     1980, HelpOpisiFrame) {
     SetName("OpisListFrame1");
+    MakeGrid("grOpisi", DBMod->srcOpisi.get(),
+             {{"num", u8"№ п/п", false, true},
+              {"reg_date", u8"Дата"},
+              {"kind_id", u8"Вид", true, false,
+               {u8"п/х", u8"лс", u8"лд", u8"кино", u8"фото", u8"фоно", u8"видео", u8"НТД", u8"МЧД", u8"Колл.", u8"ЛФ"}},
+              {"epmk_date", u8"Дата ЭПМК", true, true},
+              {"epmk_num", u8"№ протокола", true, true},
+              {"source_name", u8"Источник", true, true},
+              {"result_id", u8"Результат", true, false, {u8"утверждена", u8"отправлена на доработку"}}},
+             true, SentBackColor);
+    grOpisi = Grid;
 }
 
 }  // namespace app

@@ -10,6 +10,7 @@ class TOpisListFrame : public TJournalFrame {
 public:
     explicit TOpisListFrame(rtl::TComponent* Owner);
     VUdeVizov* Query() const override { return DBMod->zOpisi.get(); }
+    grid::TDBGridEh* grOpisi;
     // An inventory sent back for rework (result 2) is drawn on this colour.
     static constexpr ui::TColor SentBackColor = static_cast<ui::TColor>(0x00EEFFFF);
 };

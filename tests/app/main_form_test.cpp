@@ -117,7 +117,8 @@ TEST_F(MainFormTest, CommandsWithoutAHandlerAreShutAndAltF4EndsTheLoop) {
     ShowMain();
     EXPECT_EQ(MainForm->Caption(), A(u8"Вельморат"));
     Step([] {
-        for (ui::TAction* a : MainForm->JournalActions()) EXPECT_FALSE(a->Enabled()) << a->Name();
+        for (ui::TAction* a : MainForm->JournalActions())
+            EXPECT_EQ(a->Enabled(), a == MainForm->actOpisi) << a->Name();
         for (ui::TAction* a : {MainForm->actFontLarger, MainForm->actFontSmaller, MainForm->actSourceListReport,
                                MainForm->actActivityLog, MainForm->actAbout, MainForm->actUsers})
             EXPECT_FALSE(a->Enabled()) << a->Name();
@@ -126,8 +127,9 @@ TEST_F(MainFormTest, CommandsWithoutAHandlerAreShutAndAltF4EndsTheLoop) {
     });
     EXPECT_EQ(MainForm->actHelp->ShortCut(), 0) << "F1 stays context help";
     EXPECT_EQ(MainForm->actOpisi->ShortCut(), ui::ShortCut('O', {ui::ssCtrl}));
+    EXPECT_EQ(MainForm->actTransfer->ShortCut(), ui::ShortCut('P', {ui::ssCtrl}));
     // A shut command's shortcut does nothing; Alt+F4 closes the window and ends the loop.
-    Step([] { CtrlKey('O'); });
+    Step([this] { CtrlKey('P'); });
     Step([] {
         EXPECT_EQ(MainForm->Caption(), A(u8"Вельморат"));
         AltKey(ui::VK_F4);
@@ -136,6 +138,79 @@ TEST_F(MainFormTest, CommandsWithoutAHandlerAreShutAndAltF4EndsTheLoop) {
     EXPECT_TRUE(ui::Application()->Terminated());
     EXPECT_TRUE(Script.empty());
     EXPECT_EQ(Setting("COMMON", "LastUser"), A(u8"Администратор"));
+}
+
+// The inventories command through its shortcut, twice, the second time after the user changed the
+// tab and the year: the frame shows again from the first tab and the current year, the window and
+// the panels name the journal and its count.
+TEST_F(MainFormTest, InventoriesCommandShowsTheJournalFromTheStart) {
+    const std::string year = std::to_string(ThisYear);
+    Raw(reinterpret_cast<const char8_t*>(("INSERT INTO opisi (id, num, kind_id, source_id, result_id, year_of) VALUES "
+                                          "(1, 1, 1, 0, 1, " + year + "), (2, 2, 2, 0, 2, " + year + "), (3, 1, 2, 0, 1, " +
+                                          std::to_string(ThisYear - 1) + ");").c_str()));
+    Start();
+    LogIn(u8"Петров", u8"x");
+    ShowMain();
+    TOpisListFrame* frame = MainForm->OpisListFrame1;
+    EXPECT_FALSE(frame->Visible()) << "no journal before the command";
+    EXPECT_EQ(frame->Align(), ui::alClient);
+    EXPECT_EQ(frame->Parent(), MainForm);
+    const auto shown = [&] {
+        EXPECT_TRUE(frame->Visible());
+        EXPECT_TRUE(MainForm->actOpisi->Checked());
+        EXPECT_EQ(MainForm->Caption(), A(u8"Регистрация описей — Вельморат"));
+        EXPECT_EQ(MainForm->sbStatus->Panels()->Items(0)->Text(), A(u8"Журнал: Регистрация описей"));
+        EXPECT_EQ(MainForm->sbStatus->Panels()->Items(1)->Text(), A(u8"Кол-во записей: 2"));
+        EXPECT_TRUE(DBMod->zOpisi->Active());
+        EXPECT_TRUE(DBMod->zVNTD->Active());
+        EXPECT_EQ(DBMod->zOpisi->FilterSQL(), "year_of = " + year);
+        EXPECT_EQ(frame->tcKinds->TabIndex(), 0);
+        EXPECT_EQ(frame->edYear->Value().AsInteger(), ThisYear);
+    };
+    Step([this] { CtrlKey('O'); });
+    Step([&] {
+        shown();
+        // The user narrows the journal: the count follows.
+        frame->tcKinds->SetTabIndex(2);
+        frame->tcKindsChange(frame->tcKinds);
+        EXPECT_EQ(MainForm->sbStatus->Panels()->Items(1)->Text(), A(u8"Кол-во записей: 1"));
+        frame->edYear->SetValue(ThisYear - 1);
+        EXPECT_EQ(MainForm->sbStatus->Panels()->Items(1)->Text(), A(u8"Кол-во записей: 1"));
+        EXPECT_EQ(DBMod->zOpisi->FilterSQL(), "year_of = " + std::to_string(ThisYear - 1) + " AND kind_id = 2");
+        MainForm->sbStatus->Panels()->Items(1)->SetText("stale");
+        // The second time typed in the journal's grid.
+        frame->grOpisi->SetFocus();
+        CtrlKey('O');
+    });
+    Step([&] {
+        shown();
+        EXPECT_EQ(DBMod->FKind, 0);
+        AltKey(ui::VK_F4);
+    });
+    RunLoop();
+    EXPECT_TRUE(Script.empty());
+}
+
+// A curator deletes nothing from a journal; the window keeps its smallest size.
+TEST_F(MainFormTest, CuratorsFrameDeletesNothingAndTheWindowHasASmallestSize) {
+    struct Case {
+        const char8_t *Name, *Password;
+        bool Delete;
+    } cases[] = {{u8"Иванова", u8"Secret", false}, {u8"Петров", u8"x", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(U(c.Name));
+        TearDown();
+        SetUp();
+        Start();
+        LogIn(c.Name, c.Password);
+        ShowMain();
+        EXPECT_EQ(MainForm->OpisListFrame1->btnDelete->Enabled(), c.Delete);
+    }
+    EXPECT_EQ(MainForm->Constraints()->MinWidth(), 360);
+    EXPECT_EQ(MainForm->Constraints()->MinHeight(), 240);
+    MainForm->SetBounds(MainForm->Left(), MainForm->Top(), 100, 100);
+    EXPECT_EQ(MainForm->Width(), 360);
+    EXPECT_EQ(MainForm->Height(), 240);
 }
 
 // Every journal command starts from the same state: queries closed, kind, source and source kind

@@ -102,10 +102,12 @@ public:
         ui::KeyPressInput(Key);
         ui::KeyInput(ui::VK_MENU, false);
     }
-    static void CtrlKey(uint16_t Key) {
+    // Ctrl is let go in a step of its own: the key state is read when the key is handled, after
+    // the step has posted its input.
+    void CtrlKey(uint16_t Key) {
         ui::KeyInput(ui::VK_CONTROL, true);
         ui::KeyPressInput(Key);
-        ui::KeyInput(ui::VK_CONTROL, false);
+        Script.push_front([] { ui::KeyInput(ui::VK_CONTROL, false); });
     }
     // The login: the name typed over the preset one, the password, Enter.
     void LogIn(const char8_t* Name, const char8_t* Password) {

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The real program on a virtual X server, driven through the X server as a user would: a working
 # folder with a database made from the install script and a seed; the seeded administrator logs
-# in; Alt+F4 ends the program with status 0 and the name remembered; a second start presets it.
-#   velmorat_road_test.sh PROGRAM INSTALL_SQL [OUT]
+# in; Ctrl+O opens the inventories journal, whose sent-back row a screenshot shows pale yellow;
+# Alt+F4 ends the program with status 0 and the name remembered; a second start presets it.
+#   velmorat_road_test.sh PROGRAM INSTALL_SQL SCREEN_GRAB [OUT]
 set -euo pipefail
 program="$(realpath "$1")"
 script="$2"
-out="${3:-$PWD/velmorat_road}"
+grab="$(realpath "$3")"
+out="${4:-$PWD/velmorat_road}"
 rm -rf "$out"
 mkdir -p "$out"
 for tool in Xvfb xdotool sqlite3; do
@@ -80,6 +82,12 @@ xdotool type --delay 50 "ключ7"
 xdotool key Return
 gone "Вход в программу"
 window "Вельморат" >/dev/null
+xdotool key ctrl+o
+window "Регистрация описей — Вельморат" >/dev/null
+# The sent-back inventory's row ($00EEFFFF: red FF, green FF, blue EE) across the grid's columns.
+read -r pale left top right bottom < <("$grab" "$out/inventories.png" FFFFEE) || fail "no screenshot"
+[ "$pale" -gt 2000 ] && [ $((right - left)) -gt 300 ] && [ $((bottom - top)) -lt 30 ] ||
+  fail "no pale-yellow row in $out/inventories.png ($pale pixels, $left,$top-$right,$bottom)"
 xdotool key alt+F4
 finish 1
 grep -q "^LastUser=" "$work/setup.ini" || fail "no LastUser written"
@@ -96,4 +104,4 @@ gone "Вход в программу"
 window "Вельморат" >/dev/null
 xdotool key alt+F4
 finish 2
-echo "velmorat_road: logged in twice, the name remembered, Alt+F4 ended the program"
+echo "velmorat_road: logged in twice, the name remembered, the inventories journal shown with its sent-back row, Alt+F4 ended the program"
