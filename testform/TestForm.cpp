@@ -49,6 +49,30 @@ TTestForm::TTestForm(rtl::TComponent* Owner) : TForm(Owner) {
     Close->SetCaption(rtl::UTF8ToAnsi(u8"Закрыть"));
     Close->SetCancel(true);
     Close->OnClick = [this](rtl::TObject*) { TForm::Close(); };
+
+    const auto item = [this](ui::TMenuItem* Parent, const char8_t* Caption) {
+        auto* i = rtl::Create<TMenuItem>(this);
+        i->SetCaption(rtl::UTF8ToAnsi(Caption));
+        Parent->Add(i);
+        return i;
+    };
+    MainMenu = rtl::Create<TMainMenu>(this);
+    TMenuItem* file = item(MainMenu->Items(), u8"&Файл");
+    item(file, u8"&Открыть")->SetShortCut(ShortCut('O', {ssCtrl}));
+    item(file, u8"-");
+    item(file, u8"&Закрыть")->OnClick = [this](rtl::TObject*) { TForm::Close(); };
+    TMenuItem* view = item(MainMenu->Items(), u8"&Вид");
+    TMenuItem* large = item(view, u8"&Крупный шрифт");
+    large->SetAutoCheck(true);
+    large->SetChecked(true);
+    item(view, u8"Мелкий шрифт")->SetEnabled(false);
+
+    EditMenu = rtl::Create<TPopupMenu>(this);
+    item(EditMenu->Items(), u8"&Вырезать")->SetShortCut(ShortCut('X', {ssCtrl}));
+    item(EditMenu->Items(), u8"&Копировать")->SetShortCut(ShortCut('C', {ssCtrl}));
+    item(EditMenu->Items(), u8"-");
+    item(EditMenu->Items(), u8"В&ставить")->SetShortCut(ShortCut('V', {ssCtrl}));
+    Edit->SetPopupMenu(EditMenu);
 }
 
 }  // namespace testform

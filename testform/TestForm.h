@@ -3,6 +3,7 @@
 #pragma once
 
 #include "framework/ui/Forms.h"
+#include "framework/ui/Menus.h"
 #include "framework/ui/StdCtrls.h"
 
 namespace testform {
@@ -17,6 +18,8 @@ public:
     ui::TComboBox* Combo = nullptr;
     ui::TCheckBox* Check = nullptr;
     ui::TButton* Close = nullptr;
+    ui::TMainMenu* MainMenu = nullptr;
+    ui::TPopupMenu* EditMenu = nullptr;
 };
 
 }  // namespace testform

@@ -52,6 +52,15 @@ void WriteState(testform::TTestForm* Form, const QString& Dir) {
         c = ui::Bounds(p.X, p.Y, c.Width(), c.Height());
     }
     Put(out, "caret", c);
+    // The menu mode: the bar's place and selected item, the first menu window's place and selection.
+    const ui::detail::TMenuModeState menu = ui::detail::MenuModeState();
+    out << "menuactive " << (ui::MenuActive() ? 1 : 0) << "\n"
+        << "menubarindex " << menu.BarIndex << "\n"
+        << "menuselected " << (menu.Selected.empty() ? -1 : menu.Selected.front()) << "\n";
+    ui::TRect bar = Form->MenuBarRect();
+    bar.Offset(Form->WindowRectOnScreen().Left, Form->WindowRectOnScreen().Top);
+    Put(out, "menubar", bar);
+    Put(out, "menuwindow", menu.Windows.empty() ? ui::TRect() : menu.Windows.front()->WindowRectOnScreen());
     out << "caretowner " << (ui::FindControlOfWindow(caret.Owner) ? ui::FindControlOfWindow(caret.Owner)->Name() : "-")
         << "\n";
     const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();

@@ -186,6 +186,14 @@ TNativeWindow::TNativeWindow(ui::TWinControl* Control, TQtSurface* Surface) : FC
     } else {
         setFlags(Qt::Window);
     }
+    // The window system minimised or restored the window: the form's state follows.
+    connect(this, &QWindow::windowStateChanged, this, [this](Qt::WindowState) {
+        auto* form = dynamic_cast<ui::TCustomForm*>(FControl);
+        if (!form || FSyncing) return;
+        const bool minimized = windowStates().testFlag(Qt::WindowMinimized);
+        if (minimized != (form->WindowState() == ui::wsMinimized))
+            Guarded([&] { form->SetWindowState(minimized ? ui::wsMinimized : ui::wsNormal); });
+    });
 }
 
 void TNativeWindow::paintEvent(QPaintEvent* Event) {
@@ -269,13 +277,18 @@ void TNativeWindow::wheelEvent(QWheelEvent* Event) {
 
 void TNativeWindow::keyPressEvent(QKeyEvent* Event) {
     const uint16_t vk = VirtualKeyOf(Event->key(), Event->modifiers());
-    if (vk != ui::VK_SHIFT && vk != ui::VK_CONTROL && vk != ui::VK_MENU) SyncModifiers(Event->modifiers());
-    const std::string chars = CharsOfKey(vk, Event->text(), Event->modifiers());
+    // Backtab is Shift+Tab even when X does not report the Shift with it; the stroke is stamped
+    // with Shift held, and the key state goes back to what the keyboard holds after it.
+    const bool backtab = Event->key() == Qt::Key_Backtab;
+    const Qt::KeyboardModifiers mods = Event->modifiers() | (backtab ? Qt::ShiftModifier : Qt::NoModifier);
+    if (vk != ui::VK_SHIFT && vk != ui::VK_CONTROL && vk != ui::VK_MENU) SyncModifiers(mods);
+    const std::string chars = CharsOfKey(vk, Event->text(), mods);
     Guarded([&] {
         // A dead key has no key of ours and no character: the composed character follows.
-        if (vk) ui::KeyInput(vk, true, Event->modifiers().testFlag(Qt::AltModifier));
+        if (vk) ui::KeyInput(vk, true, mods.testFlag(Qt::AltModifier));
         for (char c : chars) ui::CharInput(c);
     });
+    if (backtab) SyncModifiers(Event->modifiers());
 }
 
 void TNativeWindow::keyReleaseEvent(QKeyEvent* Event) {
@@ -368,6 +381,11 @@ void SyncWindows() {
         if (g != w.FPlaced) {
             w.FPlaced = g;
             if (w.geometry() != g) w.setGeometry(g);
+        }
+        if (auto* form = dynamic_cast<ui::TCustomForm*>(c)) {
+            const bool minimized = form->WindowState() == ui::wsMinimized;
+            if (minimized != w.windowStates().testFlag(Qt::WindowMinimized))
+                w.setWindowStates(minimized ? Qt::WindowMinimized : Qt::WindowNoState);
         }
         const ui::TSizeConstraints& k = *c->Constraints();
         const QSize least(k.MinWidth(), k.MinHeight());

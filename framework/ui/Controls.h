@@ -24,7 +24,9 @@ using rtl::TObject;
 class TWinControl;
 class TCustomForm;
 class TPopupMenu;
-
+namespace detail {
+bool ThumbDragMessage(const TMsg& Msg);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Small types
@@ -514,7 +516,11 @@ public:
     // Moves the client content and every child with it.
     void ScrollBy(int DeltaX, int DeltaY);
     // A press on a window scroll bar at a screen point: WM_VSCROLL/WM_HSCROLL with the part's code.
+    // A press on the thumb takes the mouse: moves report SB_THUMBTRACK, the release
+    // SB_THUMBPOSITION; Esc, WM_CANCELMODE or a lost capture put the thumb back where it was.
     void ScrollBarClick(int Bar, TPoint ScreenPos);
+    // The bar whose thumb is being dragged (SB_HORZ, SB_VERT), or -1.
+    int ThumbDragBar() const noexcept { return FThumbDrag.Bar; }
     // The window-system scroll: the content of Rect (or of the client area, which also moves the
     // child windows) moves by DX, DY within ClipRect; only the uncovered part is invalidated.
     void ScrollWindow(int DX, int DY, const TRect* Rect = nullptr, const TRect* ClipRect = nullptr);
@@ -682,6 +688,15 @@ protected:
         UINT Disabled = ESB_ENABLE_BOTH;
     };
     TBar FBars[2];
+    struct TThumbDrag {
+        int Bar = -1;
+        int Grab = 0;      // the pointer's distance from the thumb's start
+        int StartPos = 0;  // where a cancelled drag puts it back
+    };
+    TThumbDrag FThumbDrag;
+    void ThumbDragTo(TPoint ScreenPos);
+    void EndThumbDrag(bool Drop);
+    friend bool detail::ThumbDragMessage(const TMsg& Msg);
     std::unique_ptr<TSurface> FSurface;
     std::unique_ptr<TRegion> FWindowRgn;
 };
@@ -882,6 +897,8 @@ void SurfaceGoing(const TSurface* Surface);
 void ControlGoing(TControl* Control);
 // Mouse input while a drag lasts goes to the drag (true); false when there is none.
 bool DragMouseInput(UINT Msg, TPoint ScreenPos);
+// While a window scroll bar's thumb is dragged, the mouse and keys go to the drag (true).
+bool ThumbDragMessage(const TMsg& Msg);
 void DragControlGoing(TControl* Control);
 void WindowHidden(HWND Wnd);
 // Draws the caret over what its owner has just painted.

@@ -276,16 +276,42 @@ void SetCaptureControl(TControl* Control) {
 // ---------------------------------------------------------------------------------------------
 // Keyboard state and cursor
 
+namespace {
+// The keys an input message is stamped with, one bit each.
+constexpr int StampedKeys[] = {VK_SHIFT, VK_CONTROL, VK_MENU, VK_LBUTTON, VK_RBUTTON, VK_MBUTTON};
+
+uint16_t InputStamp() {
+    uint16_t bits = 0;
+    for (size_t i = 0; i < std::size(StampedKeys); ++i)
+        if (In().Keys[static_cast<size_t>(StampedKeys[i])] & 0x80) bits |= static_cast<uint16_t>(1u << i);
+    return bits;
+}
+
+void PostInput(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+    detail::PostInputMessage(Wnd, Msg, WParam, LParam, InputStamp());
+}
+}  // namespace
+
 int16_t GetKeyState(int VirtKey) {
+    if (VirtKey < 0 || VirtKey > 255) return 0;
+    const uint8_t k = In().Keys[static_cast<size_t>(VirtKey)];
+    bool down = k & 0x80;
+    // While input messages are handled, the modifiers are those held when the message was made.
+    if (const uint16_t stamp = detail::MessageKeys())
+        for (size_t i = 0; i < std::size(StampedKeys); ++i)
+            if (StampedKeys[i] == VirtKey) down = stamp & (1u << i);
+    return static_cast<int16_t>((down ? 0x8000 : 0) | (k & 1));
+}
+
+int16_t GetAsyncKeyState(int VirtKey) {
     if (VirtKey < 0 || VirtKey > 255) return 0;
     const uint8_t k = In().Keys[static_cast<size_t>(VirtKey)];
     return static_cast<int16_t>(((k & 0x80) ? 0x8000 : 0) | (k & 1));
 }
 
-int16_t GetAsyncKeyState(int VirtKey) { return GetKeyState(VirtKey); }
-
 void SetKeyState(int VirtKey, bool Down) {
     if (VirtKey < 0 || VirtKey > 255) return;
+    detail::ForgetMessageKeys();
     uint8_t& k = In().Keys[static_cast<size_t>(VirtKey)];
     if (Down && !(k & 0x80)) k ^= 1;
     k = static_cast<uint8_t>(Down ? (k | 0x80) : (k & ~0x80));
@@ -298,7 +324,10 @@ void SetKeyState(int VirtKey, bool Down) {
     if (VirtKey == VK_LCONTROL || VirtKey == VK_RCONTROL) mirror(VK_CONTROL, VK_LCONTROL, VK_RCONTROL);
 }
 
-void ResetKeyState() { In().Keys.fill(0); }
+void ResetKeyState() {
+    In().Keys.fill(0);
+    detail::ForgetMessageKeys();
+}
 
 TCursor GetCursorShape() { return In().Shape; }
 void SetCursorShape(TCursor Cursor) { In().Shape = Cursor; }
@@ -341,6 +370,7 @@ void ResetDoubleClick() {
 
 void MouseInput(UINT Msg, TPoint ScreenPos) {
     auto& s = In();
+    detail::ForgetMessageKeys();
     SetCursorPos(ScreenPos);
     switch (Msg) {
         case WM_LBUTTONDOWN: SetKeyState(VK_LBUTTON, true); break;
@@ -394,23 +424,25 @@ void MouseInput(UINT Msg, TPoint ScreenPos) {
     }
     if (hit == HTCLIENT) {
         const TPoint p = control->ScreenToClient(ScreenPos);
-        PostMessage(target, Msg, MouseKeys(), PointToLParam(p.X, p.Y));
+        PostInput(target, Msg, MouseKeys(), PointToLParam(p.X, p.Y));
     } else {
-        PostMessage(target, Msg - WM_MOUSEMOVE + WM_NCMOUSEMOVE, static_cast<WPARAM>(hit), PointToLParam(ScreenPos.X, ScreenPos.Y));
+        PostInput(target, Msg - WM_MOUSEMOVE + WM_NCMOUSEMOVE, static_cast<WPARAM>(hit), PointToLParam(ScreenPos.X, ScreenPos.Y));
     }
 }
 
 void MouseWheelInput(int Delta, TPoint ScreenPos) {
     auto& s = In();
+    detail::ForgetMessageKeys();
     SetCursorPos(ScreenPos);
     // The window under the pointer scrolls, focused or not (an open drop-down list too).
     HWND target = WindowFromPoint(ScreenPos);
     if (!target) target = s.Focus ? s.Focus : s.Active;
     if (!target) return;
-    PostMessage(target, WM_MOUSEWHEEL, MakeWParam(static_cast<int>(MouseKeys()), Delta), PointToLParam(ScreenPos.X, ScreenPos.Y));
+    PostInput(target, WM_MOUSEWHEEL, MakeWParam(static_cast<int>(MouseKeys()), Delta), PointToLParam(ScreenPos.X, ScreenPos.Y));
 }
 
 void KeyInput(uint16_t Key, bool Down, bool Sys) {
+    detail::ForgetMessageKeys();
     const bool wasDown = GetKeyState(Key) < 0;
     SetKeyState(Key, Down);
     const bool alt = GetKeyState(VK_MENU) < 0;
@@ -422,16 +454,17 @@ void KeyInput(uint16_t Key, bool Down, bool Sys) {
     if (!Down) data |= 0xC0000000;
     UINT msg = Down ? WM_KEYDOWN : WM_KEYUP;
     if (Sys || alt || Key == VK_MENU || Key == VK_F10) msg = Down ? WM_SYSKEYDOWN : WM_SYSKEYUP;
-    PostMessage(target, msg, Key, static_cast<LPARAM>(static_cast<int32_t>(data)));
+    PostInput(target, msg, Key, static_cast<LPARAM>(static_cast<int32_t>(data)));
     if (Key == VK_F1 && Down && !alt && GetKeyState(VK_SHIFT) >= 0 && GetKeyState(VK_CONTROL) >= 0)
-        PostMessage(target, WM_KEYF1, 0, 0);
+        PostInput(target, WM_KEYF1, 0, 0);
 }
 
 void CharInput(char Char) {
+    detail::ForgetMessageKeys();
     HWND target = In().Focus ? In().Focus : In().Active;
     if (!target) return;
     const bool alt = GetKeyState(VK_MENU) < 0;
-    PostMessage(target, alt ? WM_SYSCHAR : WM_CHAR, static_cast<uint8_t>(Char), alt ? 0x20000001 : 1);
+    PostInput(target, alt ? WM_SYSCHAR : WM_CHAR, static_cast<uint8_t>(Char), alt ? 0x20000001 : 1);
 }
 
 void KeyPressInput(uint16_t Key, char Char) {

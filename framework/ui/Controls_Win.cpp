@@ -8,6 +8,12 @@ namespace ui {
 
 namespace {
 
+// The window whose scroll-bar thumb the mouse drags; one at a time.
+HWND& ThumbDragWindow() {
+    static HWND h = 0;
+    return h;
+}
+
 TSurfaceFactory& SurfaceFactory() {
     static TSurfaceFactory factory;
     return factory;
@@ -576,9 +582,9 @@ bool TWinControl::ScrollBarVisible(int Bar) const {
 }
 
 void TWinControl::ScrollBarClick(int Bar, TPoint ScreenPos) {
-    // Arrows scroll a line, the track beside the thumb a page, the thumb itself reports its
-    // position; every click ends with SB_ENDSCROLL, as the window system's scroll loop does.
-    const TBar& b = FBars[Bar];
+    // Arrows scroll a line, the track beside the thumb a page; every click ends with SB_ENDSCROLL,
+    // as the window system's scroll loop does. The thumb follows the mouse until the release.
+    TBar& b = FBars[Bar];
     const TRect w = WindowRectOnScreen();
     const TRect& c = FClientInWindow;
     const bool vert = Bar == SB_VERT;
@@ -593,13 +599,82 @@ void TWinControl::ScrollBarClick(int Bar, TPoint ScreenPos) {
     else if (pos >= length - ScrollBarSize) code = SB_LINEDOWN;
     else if (pos < thumbStart) code = SB_PAGEUP;
     else if (pos >= thumbStart + thumbLen) code = SB_PAGEDOWN;
-    else code = SB_THUMBPOSITION;
+    else code = SB_THUMBTRACK;
     if ((code == SB_LINEUP && (b.Disabled & ESB_DISABLE_LTUP)) || (code == SB_LINEDOWN && (b.Disabled & ESB_DISABLE_RTDN)))
         return;
+    if (code == SB_THUMBTRACK) {
+        if (FThumbDrag.Bar >= 0) return;
+        SetCapture(FHandle);
+        FThumbDrag = TThumbDrag{Bar, pos - thumbStart, b.Info.nPos};
+        b.Info.nTrackPos = b.Info.nPos;
+        ThumbDragWindow() = FHandle;
+        return;
+    }
     const UINT msg = vert ? WM_VSCROLL : WM_HSCROLL;
-    Perform(msg, MakeWParam(code, code == SB_THUMBPOSITION ? b.Info.nPos : 0), 0);
+    Perform(msg, MakeWParam(code, 0), 0);
     Perform(msg, MakeWParam(SB_ENDSCROLL, 0), 0);
 }
+
+void TWinControl::ThumbDragTo(TPoint ScreenPos) {
+    TBar& b = FBars[FThumbDrag.Bar];
+    const bool vert = FThumbDrag.Bar == SB_VERT;
+    const TRect w = WindowRectOnScreen();
+    const TRect& c = FClientInWindow;
+    const int at = vert ? ScreenPos.Y - w.Top - c.Top : ScreenPos.X - w.Left - c.Left;
+    const int pos = ScrollThumbPos(vert ? c.Height() : c.Width(), ScrollBarSize, b.Info.nMin, b.Info.nMax,
+                                   static_cast<int>(b.Info.nPage), at - FThumbDrag.Grab);
+    if (pos == b.Info.nTrackPos) return;
+    b.Info.nTrackPos = pos;
+    InvalidateFrame();
+    Perform(vert ? WM_VSCROLL : WM_HSCROLL, MakeWParam(SB_THUMBTRACK, pos), 0);
+}
+
+void TWinControl::EndThumbDrag(bool Drop) {
+    const int bar = FThumbDrag.Bar;
+    if (bar < 0) return;
+    FThumbDrag.Bar = -1;
+    ThumbDragWindow() = 0;
+    if (GetCapture() == FHandle) ReleaseCapture();
+    TBar& b = FBars[bar];
+    if (!Drop) b.Info.nTrackPos = FThumbDrag.StartPos;
+    InvalidateFrame();
+    const UINT msg = bar == SB_VERT ? WM_VSCROLL : WM_HSCROLL;
+    Perform(msg, MakeWParam(SB_THUMBPOSITION, b.Info.nTrackPos), 0);
+    Perform(msg, MakeWParam(SB_ENDSCROLL, 0), 0);
+}
+
+namespace detail {
+
+bool ThumbDragMessage(const TMsg& Msg) {
+    const HWND h = ThumbDragWindow();
+    if (!h) return false;
+    TWinControl* w = FindControl(h);
+    if (!w || w->FThumbDrag.Bar < 0) {
+        ThumbDragWindow() = 0;
+        return false;
+    }
+    switch (Msg.message) {
+        case WM_MOUSEMOVE:
+        case WM_NCMOUSEMOVE:
+            w->ThumbDragTo(Msg.pt);
+            return true;
+        case WM_LBUTTONUP:
+        case WM_NCLBUTTONUP:
+            w->EndThumbDrag(true);
+            return true;
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:
+            if (Msg.wParam == VK_ESCAPE) w->EndThumbDrag(false);
+            return true;
+        default:
+            // Other buttons and keys wait until the thumb is let go.
+            return (Msg.message >= WM_KEYFIRST && Msg.message <= WM_KEYLAST) ||
+                   (Msg.message >= WM_MOUSEFIRST && Msg.message <= WM_MOUSELAST && Msg.message != WM_MOUSEWHEEL) ||
+                   (Msg.message >= WM_NCMOUSEMOVE && Msg.message <= WM_NCMOUSEMOVE + 9);
+    }
+}
+
+}  // namespace detail
 
 void TWinControl::ScrollBy(int DeltaX, int DeltaY) {
     // Graphic children move here; window children move with the window's content.
@@ -1129,7 +1204,8 @@ void TWinControl::DefaultHandler(TMessage& Message) {
                                        : Rect(c.Left, c.Bottom, c.Right, c.Bottom + ScrollBarSize);
                 int start = 0, size = 0;
                 ScrollThumb(vert ? bar.Height() : bar.Width(), ScrollBarSize, b.Info.nMin, b.Info.nMax,
-                            static_cast<int>(b.Info.nPage), b.Info.nPos, start, size);
+                            static_cast<int>(b.Info.nPage), FThumbDrag.Bar == kind ? b.Info.nTrackPos : b.Info.nPos,
+                            start, size);
                 const bool scrolls = IsWindowEnabled() && b.Disabled != ESB_DISABLE_BOTH && b.Info.nMax > b.Info.nMin &&
                                      (b.Info.nPage == 0 || static_cast<int>(b.Info.nPage) <= b.Info.nMax - b.Info.nMin);
                 DrawScrollBarParts(&dc, bar, vert, start, size, scrolls);
@@ -1185,14 +1261,28 @@ void TWinControl::DefaultHandler(TMessage& Message) {
                 SendMessage(FHandle, WM_CONTEXTMENU, FHandle, PointToLParam(-1, -1));
                 return;
             }
+            // F10 enters the menu bar of the window's form.
+            if (Message.WParam == VK_F10 && GetKeyState(VK_CONTROL) >= 0 && FHandle) {
+                SendMessage(TopLevelWindow()->Handle(), WM_SYSCOMMAND, SC_KEYMENU, 0);
+                return;
+            }
             break;
+        case WM_SYSCHAR:
+            // An Alt+letter no accelerator of the form took opens the menu bar's item.
+            if (FHandle && static_cast<uint8_t>(Message.WParam) > ' ')
+                SendMessage(TopLevelWindow()->Handle(), WM_SYSCOMMAND, SC_KEYMENU, static_cast<LPARAM>(static_cast<uint8_t>(Message.WParam)));
+            return;
         case WM_RBUTTONUP: {
             const TPoint p = ClientToScreen(LParamToPoint(Message.LParam));
             if (FHandle) SendMessage(FHandle, WM_CONTEXTMENU, FHandle, PointToLParam(p.X, p.Y));
             return;
         }
         case WM_CANCELMODE:
+            EndThumbDrag(false);
             if (FHandle && GetCapture() == FHandle) ReleaseCapture();
+            return;
+        case WM_CAPTURECHANGED:
+            EndThumbDrag(false);
             return;
         case WM_WINDOWPOSCHANGED: {
             auto* wp = reinterpret_cast<TWindowPos*>(Message.LParam);

@@ -88,6 +88,7 @@ void TCustomForm::AfterConstruction() {
 }
 
 void TCustomForm::BeforeDestruction() {
+    detail::MenuFormGoing(this);
     if (OnDestroy) {
         try {
             OnDestroy(this);
@@ -131,8 +132,52 @@ void TCustomForm::SetBorderStyle(TFormBorderStyle Value) {
     RecreateWnd();
 }
 
-// The frame of a form belongs to the native window around it; the window record is the client.
-void TCustomForm::WMNCCalcSize(TWMNCCalcSize& Message) { Message.Result = 0; }
+// The frame of a form belongs to the native window around it; the window record is the client
+// and its menu bar.
+void TCustomForm::WMNCCalcSize(TWMNCCalcSize& Message) {
+    Message.Result = 0;
+    FMenuBarHeight = 0;
+    for (const TRect& r : detail::MenuBarItems(FMenu, this, FWidth)) FMenuBarHeight = std::max(FMenuBarHeight, r.Bottom);
+    if (Message.CalcSize_Params) {
+        TRect& r = Message.CalcSize_Params->Rgrc[0];
+        r.Top = std::min(r.Top + FMenuBarHeight, r.Bottom);
+    }
+}
+
+void TCustomForm::WMNCHitTest(TWMNCHitTest& Message) {
+    TWinControl::WMNCHitTest(Message);
+    if (Message.Result != HTBORDER || FMenuBarHeight == 0) return;
+    const TRect w = WindowRectOnScreen();
+    TRect bar = MenuBarRect();
+    bar.Offset(w.Left, w.Top);
+    if (bar.Contains(Message.Pos())) Message.Result = HTMENU;
+}
+
+void TCustomForm::WMNCPaint(TMessage& Message) {
+    TWinControl::WMNCPaint(Message);
+    if (FMenuBarHeight == 0 || !HandleAllocated()) return;
+    TWindowDC dc(Handle(), true);
+    if (dc.DC()) detail::PaintMenuBar(this, *dc.DC());
+}
+
+void TCustomForm::SetMenu(TMainMenu* Value) {
+    if (FMenu == Value) return;
+    detail::MenuFormGoing(this);
+    FMenu = Value;
+    MenuChanged();
+}
+
+void TCustomForm::MenuChanged() {
+    if (!HandleAllocated()) return;
+    int height = 0;
+    for (const TRect& r : detail::MenuBarItems(FMenu, this, FWidth)) height = std::max(height, r.Bottom);
+    if (height != FMenuBarHeight)
+        SetWindowPos(0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    else
+        InvalidateFrame();
+}
+
+TRect TCustomForm::MenuBarRect() const { return FMenuBarHeight ? Rect(0, 0, FWidth, FMenuBarHeight) : TRect(); }
 
 void TCustomForm::Dispatch(TMessage& Message) {
     switch (Message.Msg) {
@@ -142,6 +187,21 @@ void TCustomForm::Dispatch(TMessage& Message) {
         case CM_DEACTIVATE: CMDeactivate(Message); return;
         case CM_RELEASE: CMRelease(Message); return;
         case WM_HELP: WMHelp(Message); return;
+        case WM_NCLBUTTONDOWN:
+        case WM_NCLBUTTONDBLCLK:
+            if (Message.WParam == HTMENU) {
+                detail::MenuBarPress(this, LParamToPoint(Message.LParam));
+                return;
+            }
+            TWinControl::Dispatch(Message);
+            return;
+        case WM_SYSCOMMAND:
+            if ((Message.WParam & 0xFFF0) == SC_KEYMENU) {
+                detail::MenuBarKey(this, static_cast<char>(Message.LParam));
+                return;
+            }
+            TWinControl::Dispatch(Message);
+            return;
         default: TWinControl::Dispatch(Message);
     }
 }
@@ -731,7 +791,7 @@ bool TApplication::ProcessMessage() {
         return true;
     }
     try {
-        if (!IsKeyMsg(msg)) DispatchMessage(msg);
+        if (!detail::ThumbDragMessage(msg) && !detail::MenuMessage(msg) && !IsKeyMsg(msg)) DispatchMessage(msg);
     } catch (...) {
         HandleException(this);
     }

@@ -13,6 +13,7 @@ namespace ui {
 class TApplication;
 class TScreen;
 class THintWindow;
+class TMainMenu;
 
 using TModalResult = int;
 inline constexpr TModalResult mrNone = 0;
@@ -97,6 +98,16 @@ public:
 
     void MouseWheelHandler(TMessage& Message) override;
 
+    // The main menu drawn as a bar above the client area (a TMainMenu the form owns takes the
+    // place when it is made).
+    TMainMenu* Menu() const noexcept { return FMenu; }
+    void SetMenu(TMainMenu* Value);
+    // The menu's items changed: the bar is drawn again (and the client area moves when the bar
+    // comes or goes).
+    void MenuChanged();
+    // The bar's place in window coordinates; empty without a bar.
+    TRect MenuBarRect() const;
+
     // Shortcut sources (the main menu, action lists) that see a key before the focused control;
     // each answers whether it took the key.
     using TShortCutHandler = std::function<bool(TWMKey& Message)>;
@@ -129,6 +140,8 @@ protected:
     void CloseModal();
     void Dispatch(TMessage& Message) override;
     void WMNCCalcSize(TWMNCCalcSize& Message) override;
+    void WMNCHitTest(TWMNCHitTest& Message) override;
+    void WMNCPaint(TMessage& Message) override;
     void CMDialogKey(TCMDialogKey& Message) override;
     void CMShowingChanged(TMessage& Message) override;
     virtual void WMActivate(TMessage& Message);
@@ -146,6 +159,8 @@ public:
 
 protected:
     std::vector<std::pair<const void*, TShortCutHandler>> FShortCutHandlers;
+    TMainMenu* FMenu = nullptr;
+    int FMenuBarHeight = 0;
     TWinControl* FActiveControl = nullptr;
     TWinControl* FFocusedControl = nullptr;
     TModalResult FModalResult = mrNone;

@@ -1,5 +1,7 @@
-// Menus: items in a tree, the form's main menu (its shortcuts run items) and popup menus. The
-// display backend draws them and reports the item chosen; here they are the model.
+// Menus: items in a tree, the form's main menu (a bar drawn on the form; its shortcuts run items)
+// and popup menus. Drop-down menus are top-level windows of their own shown without activation;
+// while one is open (or the bar is entered with Alt or F10) the menu takes the keyboard and the
+// mouse, and the item chosen is clicked after the windows have closed.
 #pragma once
 
 #include <functional>
@@ -35,14 +37,16 @@ public:
     // By caption, accelerator marks ignored.
     TMenuItem* Find(const AnsiString& Caption) const;
     TMenuItem* Parent() const noexcept { return FParent; }
+    // The menu whose tree holds the item; null while it is in none.
+    TMenu* GetParentMenu() const;
     bool IsLine() const { return FCaption == "-"; }
 
     const AnsiString& Caption() const noexcept { return FCaption; }
-    void SetCaption(const AnsiString& Value) { FCaption = Value; }
+    void SetCaption(const AnsiString& Value);
     bool Enabled() const noexcept { return FEnabled; }
-    void SetEnabled(bool Value) { FEnabled = Value; }
+    void SetEnabled(bool Value);
     bool Visible() const noexcept { return FVisible; }
-    void SetVisible(bool Value) { FVisible = Value; }
+    void SetVisible(bool Value);
     bool Checked() const noexcept { return FChecked; }
     void SetChecked(bool Value);
     bool RadioItem() const noexcept { return FRadioItem; }
@@ -79,7 +83,11 @@ protected:
     void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override;
 
 private:
+    friend class TMenu;
     void ActionChanged();
+    // The menu shows what changed (the bar is drawn again).
+    void Changed();
+    TMenu* FMenu = nullptr;  // on a menu's root item only
     std::vector<TMenuItem*> FItems;
     TMenuItem* FParent = nullptr;
     AnsiString FCaption, FHint;
@@ -102,6 +110,11 @@ public:
     // Clicks the item the key's shortcut names.
     bool IsShortCut(TWMKey& Message);
 
+protected:
+    friend class TMenuItem;
+    // An item of the tree changed its caption, state or sub-items.
+    virtual void MenuChanged() {}
+
 private:
     std::unique_ptr<TMenuItem> FItems;
 };
@@ -113,6 +126,9 @@ public:
     explicit TMainMenu(rtl::TComponent* Owner);
     ~TMainMenu() override;
     void AfterConstruction() override;
+
+protected:
+    void MenuChanged() override;
 };
 
 enum class TPopupAlignment { paLeft, paRight, paCenter };
@@ -134,6 +150,8 @@ public:
     void SetAlignment(TPopupAlignment Value) noexcept { FAlignment = Value; }
     TNotifyEvent OnPopup;
 
+    // Shows the menu and returns the item chosen. Without one installed, the menu's own windows
+    // show it and the messages are handled until it closes.
     using TPresenter = std::function<TMenuItem*(TPopupMenu* Menu, TPoint ScreenPos)>;
     static void SetPresenter(TPresenter Presenter);
 
@@ -144,4 +162,39 @@ private:
     TPopupAlignment FAlignment = TPopupAlignment::paLeft;
 };
 
+// The menu mode: the bar of a form entered from the keyboard or the mouse, or a popup menu open.
+bool MenuActive();
+// Leaves it, closing every menu window; nothing is chosen.
+void EndMenu();
+
 }  // namespace ui
+
+namespace ui::detail {
+// The bar of a form's main menu: its height (0 when the menu shows no item) and, in window
+// coordinates of a form Width wide, each item's place (empty for an invisible item).
+int MenuBarHeight(const TMainMenu* Menu, const TControl* Measure);
+std::vector<TRect> MenuBarItems(const TMainMenu* Menu, const TControl* Measure, int Width);
+// Paints the bar on a device of the form's whole window.
+void PaintMenuBar(TCustomForm* Form, TCanvas& DC);
+// The form asks for the menu mode: a press on the bar (at a screen point), Alt or F10 (Char 0),
+// Alt+letter (the letter).
+void MenuBarPress(TCustomForm* Form, TPoint ScreenPos);
+void MenuBarKey(TCustomForm* Form, char Char);
+// What the menu mode shows: the bar's form and selected item, and for each open level its
+// window, the item whose sub-items it shows and the index selected in it (-1: none).
+struct TMenuModeState {
+    TCustomForm* Form = nullptr;
+    int BarIndex = -1;
+    std::vector<TWinControl*> Windows;
+    std::vector<TMenuItem*> Parents;
+    std::vector<int> Selected;
+};
+TMenuModeState MenuModeState();
+// The form is going or changes its menu: a menu mode of its bar ends.
+void MenuFormGoing(TCustomForm* Form);
+// Every retrieved message passes here first: true when the menu mode took it.
+bool MenuMessage(const TMsg& Msg);
+// The default presenter of popup menus: the menu's window at the point, the messages handled
+// until it closes; the item chosen (null: none).
+TMenuItem* TrackPopup(TPopupMenu* Menu, TPoint ScreenPos);
+}  // namespace ui::detail

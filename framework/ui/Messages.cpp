@@ -24,7 +24,8 @@ struct TQueued {
     HWND hwnd;
     WPARAM wParam;
     LPARAM lParam;
-    UINT message;
+    uint16_t message;
+    uint16_t keys;  // the input state when an input function queued it (KeysStamped), or 0
     uint32_t time;
     TPoint pt;
 };
@@ -143,6 +144,7 @@ struct TQueueState {
     std::vector<HWND> PaintList;
     uint32_t LastTime = 0;
     TPoint LastPos;
+    uint16_t LastKeys = 0;  // of the last retrieved input message while KeysStamped is set
     TPoint CursorPos;
 };
 
@@ -252,18 +254,32 @@ LRESULT SendMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
     return m.Result;
 }
 
-bool PostMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
-    if (Wnd != 0 && !Lookup(Wnd)) return false;
+namespace {
+bool Post(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam, uint16_t Keys) {
+    // Message numbers above 0xFFFF are reserved, as on the platform.
+    if ((Wnd != 0 && !Lookup(Wnd)) || Msg > 0xFFFF) return false;
     auto& s = State();
     TQueued& m = s.Queue.emplace_back();
     m.hwnd = Wnd;
-    m.message = Msg;
+    m.message = static_cast<uint16_t>(Msg);
+    m.keys = Keys;
     m.wParam = WParam;
     m.lParam = LParam;
     m.time = static_cast<uint32_t>(rtl::ClockSource().TickMs());
     m.pt = s.CursorPos;
     return true;
 }
+}  // namespace
+
+bool PostMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) { return Post(Wnd, Msg, WParam, LParam, 0); }
+
+namespace detail {
+bool PostInputMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam, uint16_t Keys) {
+    return Post(Wnd, Msg, WParam, LParam, static_cast<uint16_t>(Keys | KeysStamped));
+}
+uint16_t MessageKeys() { return State().LastKeys; }
+void ForgetMessageKeys() { State().LastKeys = 0; }
+}  // namespace detail
 
 void PostQuitMessage(int ExitCode) { PostMessage(0, WM_QUIT, static_cast<WPARAM>(ExitCode), 0); }
 
@@ -276,6 +292,7 @@ namespace {
         if (!Matches(s.Queue[i], Wnd, MsgFilterMin, MsgFilterMax)) continue;
         CopyOut(Msg, s.Queue[i]);
         if (RemoveMsg & PM_REMOVE) {
+            if (s.Queue[i].keys) s.LastKeys = s.Queue[i].keys;
             s.Queue.erase(i);
             s.LastTime = Msg.time;
             s.LastPos = Msg.pt;
@@ -306,6 +323,7 @@ bool PeekMessage(TMsg& Msg, HWND Wnd, UINT MsgFilterMin, UINT MsgFilterMax, UINT
     if (RemoveMsg & PM_REMOVE) {
         s.LastTime = front.time;
         s.LastPos = front.pt;
+        if (front.keys) s.LastKeys = front.keys;
         s.Queue.pop_front();
     }
     return true;
@@ -327,6 +345,7 @@ int QueuedMessageCount() { return static_cast<int>(State().Queue.size()); }
 
 void ClearMessageQueue() {
     State().Queue.clear();
+    State().LastKeys = 0;
     State().PaintList.clear();
 }
 

@@ -273,6 +273,7 @@ enum : LRESULT {
     HTNOWHERE = 0,
     HTCLIENT = 1,
     HTCAPTION = 2,
+    HTMENU = 5,
     HTHSCROLL = 6,
     HTVSCROLL = 7,
     HTLEFT = 10,
@@ -285,6 +286,9 @@ enum : LRESULT {
     HTBOTTOMRIGHT = 17,
     HTBORDER = 18,
 };
+
+// WM_SYSCOMMAND: SC_KEYMENU enters the window's menu bar (lParam: the Alt+letter, or 0).
+enum : WPARAM { SC_KEYMENU = 0xF100 };
 
 // ScrollWindowEx flags.
 enum : unsigned { SW_SCROLLCHILDREN = 0x1, SW_INVALIDATE = 0x2, SW_ERASE = 0x4 };
@@ -812,6 +816,18 @@ void ClearMessageQueue();
 // Tick and cursor position of the last message retrieved with removal.
 uint32_t GetMessageTime();
 TPoint GetMessagePos();
+
+namespace detail {
+// The input functions queue their messages stamped with the modifier keys and buttons held at
+// that moment (KeysStamped set); retrieving one makes that the key state GetKeyState reports,
+// so keys that went up meanwhile do not change what the message meant. Any direct change of
+// the key state forgets it.
+inline constexpr uint16_t KeysStamped = 0x8000;
+bool PostInputMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam, uint16_t Keys);
+// The stamp of the last retrieved input message (0: none since the key state last changed).
+uint16_t MessageKeys();
+void ForgetMessageKeys();
+}  // namespace detail
 
 // Window timers: WM_TIMER goes to the window when the interval has elapsed on the process clock;
 // at most one WM_TIMER per timer waits in the queue.

@@ -325,5 +325,27 @@ TEST_F(BackendTest, ConstraintsLimitTheNativeWindow) {
     EXPECT_EQ(w->maximumSize().height(), 400);
 }
 
+// Minimising goes both ways: the form's state reaches the window, the window system's reaches the
+// form, and the normal place is kept.
+TEST_F(BackendTest, MinimisingReachesTheWindowAndComesBack) {
+    const TRect normal = Form->BoundsRect();
+    Form->SetWindowState(wsMinimized);
+    Pump();
+    QWindow* w = Native(Form);
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->windowStates().testFlag(Qt::WindowMinimized));
+    Form->SetWindowState(wsNormal);
+    Pump();
+    EXPECT_FALSE(w->windowStates().testFlag(Qt::WindowMinimized));
+    EXPECT_EQ(Form->BoundsRect(), normal);
+    w->setWindowStates(Qt::WindowMinimized);
+    Pump();
+    EXPECT_EQ(Form->WindowState(), wsMinimized);
+    w->setWindowStates(Qt::WindowNoState);
+    Pump();
+    EXPECT_EQ(Form->WindowState(), wsNormal);
+    EXPECT_EQ(Form->BoundsRect(), normal);
+}
+
 }  // namespace
 }  // namespace qttest

@@ -91,6 +91,35 @@ INSTANTIATE_TEST_SUITE_P(
                  "down:65 char:35 up:65"}),
     [](const ::testing::TestParamInfo<TKeyCase>& I) { return std::string(I.param.Name); });
 
+// X reports Shift+Tab as Qt's Backtab key, with or without the Shift it implies; either way the
+// focus goes back, also when the Shift key is let go before the form handles the stroke.
+TEST_F(BackendTest, BacktabMovesTheFocusBackwards) {
+    auto* b = rtl::Create<TInputLog>(Form);
+    b->SetParent(Form);
+    auto* c = rtl::Create<TInputLog>(Form);
+    c->SetParent(Form);
+    QWindow* w = Native(Form);
+    ASSERT_NE(w, nullptr);
+    for (const bool shiftReported : {true, false}) {
+        SCOPED_TRACE(shiftReported);
+        Input->SetFocus();
+        Pump();
+        const Qt::KeyboardModifiers m = shiftReported ? Qt::ShiftModifier : Qt::NoModifier;
+        std::vector<TKey> keys = {Press(Qt::Key_Backtab, "\t", m), Release(Qt::Key_Backtab, "\t", m)};
+        if (shiftReported) {
+            keys.insert(keys.begin(), Press(Qt::Key_Shift, {}, Shift));
+            keys.push_back(Release(Qt::Key_Shift));
+        }
+        for (const TKey& k : keys) {
+            QKeyEvent e(k.Type, k.Key, k.Mods, k.Text, k.AutoRepeat);
+            QCoreApplication::sendEvent(w, &e);
+        }
+        Pump();
+        EXPECT_TRUE(c->Focused()) << "from the first control back to the last";
+        EXPECT_GE(GetKeyState(VK_SHIFT), 0);
+    }
+}
+
 // A composed character (dead key, compose) comes from the input method.
 TEST_F(BackendTest, ComposedCharactersArriveThroughTheInputMethod) {
     QWindow* w = Native(Form);

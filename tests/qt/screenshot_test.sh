@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Drives the test form through a virtual X server as a user would, with xdotool and the Russian
-# keyboard layout: types Cyrillic, double-clicks a word, Ctrl+A, Alt+letter from the edit, opens the
-# combo box near the bottom and right screen edges and clicks the form's face to close it. After
+# keyboard layout: types Cyrillic, double-clicks a word, Ctrl+A, Alt+letter from the edit, Shift+Tab, opens the
+# combo box near the bottom and right screen edges and clicks the form's face to close it, opens the
+# menu bar with Alt and the edit's popup menu with the right button. After
 # each step the form writes its state and a screenshot, which testform_check checks.
 #   screenshot_test.sh TESTFORM TESTFORM_CHECK [OUT]
 set -euo pipefail
@@ -86,6 +87,10 @@ snap all
 xdotool key alt+Cyrillic_zhe
 snap alt
 
+# Shift+Tab arrives from X as Qt's Backtab key and moves the focus back to the edit.
+xdotool key shift+Tab
+snap backtab
+
 # The form moved so that its combo box sits at the bottom and past the right edge of the screen.
 read -r fx fy fw fh < <(box start form)
 read -r bx by bw bh < <(box start combo)
@@ -101,5 +106,20 @@ snap dropped
 # The form's face left of the combo box.
 xdotool mousemove $((bx - 8)) $((by + bh / 2)) click 1
 snap closed
+
+# Alt enters the menu bar, Down opens the first menu under it, Esc closes level by level.
+xdotool key alt
+snap menubar
+xdotool key Down
+snap menuopen
+xdotool key Escape Escape
+snap menuclosed
+
+# The right button on the edit opens its popup menu at the pointer; Esc closes it.
+read -r ex ey ew eh < <(box closed edit)
+xdotool mousemove $((ex + 30)) $((ey + eh / 2)) click 3
+snap popup
+xdotool key Escape
+snap popupclosed
 
 exit $failed

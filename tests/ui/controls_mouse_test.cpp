@@ -1,4 +1,5 @@
 #include "ui_fixture.h"
+#include "framework/ui/StdCtrls.h"
 
 namespace uitest {
 namespace {
@@ -330,6 +331,69 @@ TEST_F(DropDownTest, ClicksOnAWindowScrollBarArriveAsScrollCodes) {
     Pump();
     EXPECT_EQ(c->Codes, (std::vector<int>{SB_LINEUP, SB_ENDSCROLL, SB_LINEDOWN, SB_ENDSCROLL, SB_PAGEDOWN, SB_ENDSCROLL,
                                           SB_THUMBPOSITION, SB_ENDSCROLL}));
+}
+
+// Dragging the thumb of a list box's own bar: moves scroll as they go, the release keeps the place
+// and Esc, WM_CANCELMODE or a lost capture put the list back.
+TEST_F(DropDownTest, TheThumbOfAWindowScrollBarFollowsTheMouseUntilReleasedOrCancelled) {
+    enum class TEnd { Release, Escape, CancelMode, CaptureTaken };
+    for (const TEnd end : {TEnd::Release, TEnd::Escape, TEnd::CancelMode, TEnd::CaptureTaken}) {
+        SCOPED_TRACE(static_cast<int>(end));
+        auto* list = rtl::Create<TListBox>(Form);
+        list->SetBounds(10, 10, 120, 150);
+        list->SetParent(Form);
+        auto* other = AddLog(Form, "Other", 200, 10);
+        for (int i = 0; i < 100; ++i) list->Items()->Add("Line " + std::to_string(i));
+        Form->Show();
+        std::vector<int> codes;
+        list->WindowProc = [&](TMessage& M) {
+            if (M.Msg == WM_VSCROLL) codes.push_back(M.WParamLo);
+            list->WndProc(M);
+        };
+        const TRect w = list->WindowRectOnScreen();
+        const TPoint onThumb = Point(w.Right - 6, w.Top + 17 + 5);
+        ASSERT_EQ(SendMessage(list->Handle(), WM_NCHITTEST, 0, PointToLParam(onThumb.X, onThumb.Y)), HTVSCROLL);
+        MouseInput(WM_LBUTTONDOWN, onThumb);
+        MouseInput(WM_MOUSEMOVE, Point(onThumb.X, onThumb.Y + 20));
+        MouseInput(WM_MOUSEMOVE, Point(onThumb.X + 40, onThumb.Y + 40));
+        Pump();
+        EXPECT_EQ(GetCapture(), list->Handle());
+        EXPECT_EQ(list->ThumbDragBar(), SB_VERT);
+        const int dragged = list->TopIndex();
+        EXPECT_GT(dragged, 10) << "the list follows the thumb, also beside the bar";
+        TScrollInfo si;
+        si.fMask = SIF_TRACKPOS;
+        list->GetScrollInfo(SB_VERT, si);
+        EXPECT_EQ(si.nTrackPos, dragged);
+        EXPECT_EQ(codes, (std::vector<int>{SB_THUMBTRACK, SB_THUMBTRACK}));
+        codes.clear();
+        switch (end) {
+            case TEnd::Release: MouseInput(WM_LBUTTONUP, Point(onThumb.X, onThumb.Y + 40)); break;
+            case TEnd::Escape: KeyInput(VK_ESCAPE, true); break;
+            case TEnd::CancelMode: SendMessage(list->Handle(), WM_CANCELMODE); break;
+            case TEnd::CaptureTaken: SetCapture(other->Handle()); break;
+        }
+        Pump();
+        EXPECT_EQ(list->ThumbDragBar(), -1);
+        EXPECT_EQ(list->TopIndex(), end == TEnd::Release ? dragged : 0);
+        EXPECT_EQ(list->GetScrollPos(SB_VERT), list->TopIndex());
+        EXPECT_EQ(codes, (std::vector<int>{SB_THUMBPOSITION, SB_ENDSCROLL}));
+        // What comes after the drag reaches the windows again.
+        KeyInput(VK_ESCAPE, false);
+        MouseInput(WM_LBUTTONUP, onThumb);
+        Pump();
+        ReleaseCapture();
+        codes.clear();
+        MouseInput(WM_LBUTTONDOWN, Point(onThumb.X, w.Bottom - 3));
+        MouseInput(WM_LBUTTONUP, Point(onThumb.X, w.Bottom - 3));
+        Pump();
+        EXPECT_EQ(codes, (std::vector<int>{SB_LINEDOWN, SB_ENDSCROLL}));
+        list->WindowProc = nullptr;
+        list->Free();
+        other->Free();
+        Form->Hide();
+        Clock.Advance(1000);
+    }
 }
 
 }  // namespace

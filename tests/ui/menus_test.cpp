@@ -141,3 +141,243 @@ TEST(MenuItemLook, BitmapBreakAndPopupAlignmentAreKept) {
 }
 
 }  // namespace
+
+namespace uitest {
+namespace {
+
+// A form with a main menu: "&Файл" (Открыть Ctrl+O, a line, a disabled item, a submenu, В&ыход),
+// "&Правка" (Копировать) and "Справка" without sub-items.
+std::string U(const char8_t* Utf8) { return reinterpret_cast<const char*>(Utf8); }
+
+class MenuBarTest : public MenuTest {
+protected:
+    void SetUp() override {
+        MenuTest::SetUp();
+        Edit = rtl::Create<TEdit>(Form);
+        Edit->SetParent(Form);
+        Menu = rtl::Create<TMainMenu>(Form);
+        TMenuItem* file = Item(Menu->Items(), Cp(u8"&Файл"));
+        Item(file, Cp(u8"&Открыть"))->SetShortCut(ShortCut('O', {ssCtrl}));
+        Item(file, "-");
+        Item(file, Cp(u8"Печать"))->SetEnabled(false);
+        TMenuItem* recent = Item(file, Cp(u8"&Недавние"));
+        Item(recent, Cp(u8"Один"));
+        Item(recent, Cp(u8"Два"));
+        Item(file, Cp(u8"В&ыход"));
+        Item(Item(Menu->Items(), Cp(u8"&Правка")), Cp(u8"Копировать"));
+        Item(Menu->Items(), Cp(u8"Справка"));
+        Watch(Menu->Items());
+        Form->Show();
+        Edit->SetFocus();
+        Pump();
+    }
+    void TearDown() override {
+        EndMenu();
+        MenuTest::TearDown();
+    }
+    // Every item logs its click with whether the menu had closed by then.
+    void Watch(TMenuItem* Parent) {
+        for (int i = 0; i < Parent->Count(); ++i) {
+            TMenuItem* item = Parent->Items(i);
+            item->OnClick = [this, item](TObject*) {
+                Clicks += (Clicks.empty() ? "" : " ") + rtl::AnsiToUTF8(StripHotkey(item->Caption())) +
+                          (MenuActive() ? "(menu open)" : "");
+            };
+            Watch(item);
+        }
+    }
+    // "bar=Файл /Открыть /-": the bar's item, then each open level's selected item.
+    static std::string State() {
+        const detail::TMenuModeState s = detail::MenuModeState();
+        if (!MenuActive()) return "-";
+        std::string out = "bar=";
+        out += s.Form && s.BarIndex >= 0 ? rtl::AnsiToUTF8(StripHotkey(s.Form->Menu()->Items()->Items(s.BarIndex)->Caption())) : "-";
+        for (size_t i = 0; i < s.Parents.size(); ++i)
+            out += " /" + (s.Selected[i] >= 0 ? rtl::AnsiToUTF8(StripHotkey(s.Parents[i]->Items(s.Selected[i])->Caption())) : "-");
+        return out;
+    }
+public:
+    void Alt() {
+        KeyInput(VK_MENU, true);
+        KeyInput(VK_MENU, false);
+        Pump();
+    }
+    void AltLetter(const char8_t* Letter, uint16_t Key) {
+        KeyInput(VK_MENU, true);
+        KeyPressInput(Key, Cp(Letter)[0]);
+        KeyInput(VK_MENU, false);
+        Pump();
+    }
+    void Press(uint16_t Key) {
+        KeyPressInput(Key);
+        Pump();
+    }
+
+protected:
+    TEdit* Edit = nullptr;
+    TMainMenu* Menu = nullptr;
+    std::string Clicks;
+};
+
+TEST_F(MenuBarTest, TheClientAreaStartsBelowTheBar) {
+    const TRect bar = Form->MenuBarRect();
+    EXPECT_GT(bar.Height(), 10);
+    EXPECT_EQ(Form->ClientToScreen(Point(0, 0)).Y - Form->WindowRectOnScreen().Top, bar.Height());
+    EXPECT_EQ(Form->ClientHeight(), Form->Height() - bar.Height());
+    EXPECT_EQ(SendMessage(Form->Handle(), WM_NCHITTEST, 0, PointToLParam(Form->Left() + 5, Form->Top() + 3)), HTMENU);
+    // A menu with no item shows no bar.
+    Menu->Items()->Clear();
+    EXPECT_TRUE(Form->MenuBarRect().IsEmpty());
+    EXPECT_EQ(Form->ClientHeight(), Form->Height());
+}
+
+TEST_F(MenuBarTest, TheKeyboardWalksTheBarAndItsMenus) {
+    struct TStep {
+        std::function<void(MenuBarTest*)> Do;
+        const char* State;
+    };
+    const auto press = [](uint16_t K) { return [K](MenuBarTest* T) { T->Press(K); }; };
+    const auto alt = [](MenuBarTest* T) { T->Alt(); };
+    const std::vector<std::pair<const char*, std::vector<TStep>>> cases = {
+        {"Alt selects the first item, arrows move along the bar and wrap, Esc leaves",
+         {{alt, "bar=Файл"}, {press(VK_RIGHT), "bar=Правка"}, {press(VK_LEFT), "bar=Файл"}, {press(VK_LEFT), "bar=Справка"},
+          {press(VK_ESCAPE), "-"}}},
+        {"F10 and Down open the menu; Down skips the line and the disabled item",
+         {{press(VK_F10), "bar=Файл"}, {press(VK_DOWN), "bar=Файл /Открыть"}, {press(VK_DOWN), "bar=Файл /Недавние"},
+          {press(VK_UP), "bar=Файл /Открыть"}, {press(VK_UP), "bar=Файл /Выход"}}},
+        {"Right opens a submenu, Left and Esc close one level each",
+         {{alt, "bar=Файл"}, {press(VK_RETURN), "bar=Файл /Открыть"}, {press(VK_DOWN), "bar=Файл /Недавние"},
+          {press(VK_RIGHT), "bar=Файл /Недавние /Один"}, {press(VK_LEFT), "bar=Файл /Недавние"},
+          {press(VK_RIGHT), "bar=Файл /Недавние /Один"}, {press(VK_ESCAPE), "bar=Файл /Недавние"},
+          {press(VK_ESCAPE), "bar=Файл"}, {press(VK_ESCAPE), "-"}}},
+        {"Right on an item without a submenu opens the next bar item's menu",
+         {{alt, "bar=Файл"}, {press(VK_DOWN), "bar=Файл /Открыть"}, {press(VK_RIGHT), "bar=Правка /Копировать"},
+          {press(VK_LEFT), "bar=Файл /Открыть"}}},
+        {"Alt again leaves", {{alt, "bar=Файл"}, {alt, "-"}}},
+    };
+    for (const auto& [name, steps] : cases) {
+        SCOPED_TRACE(name);
+        for (size_t i = 0; i < steps.size(); ++i) {
+            steps[i].Do(this);
+            EXPECT_EQ(State(), steps[i].State) << "step " << i;
+        }
+        EndMenu();
+    }
+    EXPECT_EQ(Clicks, "");
+    EXPECT_TRUE(Edit->Focused()) << "the menu never takes the focus";
+    EXPECT_EQ(Edit->Text(), "") << "no key of the menu reached the edit";
+}
+
+TEST_F(MenuBarTest, EnterAndAcceleratorsPickAfterTheMenuHasClosed) {
+    Press(VK_F10);
+    Press(VK_DOWN);
+    Press(VK_RETURN);
+    EXPECT_EQ(State(), "-");
+    EXPECT_EQ(Clicks, U(u8"Открыть"));
+    // Alt+letter from the edit opens the bar item; a letter in the menu picks its item.
+    Clicks.clear();
+    AltLetter(u8"ф", 'A');
+    EXPECT_EQ(State(), "bar=Файл /Открыть");
+    KeyPressInput('S', Cp(u8"ы")[0]);
+    Pump();
+    EXPECT_EQ(State(), "-");
+    EXPECT_EQ(Clicks, U(u8"Выход"));
+    // A bar item without sub-items is picked at once.
+    Clicks.clear();
+    Press(VK_F10);
+    Press(VK_LEFT);
+    Press(VK_RETURN);
+    EXPECT_EQ(Clicks, U(u8"Справка"));
+    EXPECT_EQ(Edit->Text(), "");
+    // The shortcut still runs the item with the bar closed.
+    Clicks.clear();
+    Stroke(CK('O'));
+    EXPECT_EQ(Clicks, U(u8"Открыть"));
+}
+
+TEST_F(MenuBarTest, TheMouseOpensTracksAndPicks) {
+    const TRect w = Form->WindowRectOnScreen();
+    const std::vector<TRect> items = detail::MenuBarItems(Menu, Form, Form->Width());
+    const auto onBar = [&](int I) { return Point(w.Left + items[size_t(I)].Left + 5, w.Top + items[size_t(I)].Top + 5); };
+    MouseInput(WM_LBUTTONDOWN, onBar(0));
+    MouseInput(WM_LBUTTONUP, onBar(0));
+    Pump();
+    EXPECT_EQ(State(), "bar=Файл /-");
+    // Moving along the bar opens the other menu.
+    MouseInput(WM_MOUSEMOVE, onBar(1));
+    Pump();
+    EXPECT_EQ(State(), "bar=Правка /-");
+    MouseInput(WM_MOUSEMOVE, onBar(0));
+    Pump();
+    TWinControl* drop = detail::MenuModeState().Windows.at(0);
+    EXPECT_TRUE(drop->IsWindowVisible());
+    EXPECT_GE(drop->Top(), w.Top + items[0].Bottom) << "the menu opens under the bar";
+    // Hovering a submenu's item opens it; a click on its item picks it.
+    const int row = drop->ClientHeight() / 5;  // two plain rows, a line and two more: roughly
+    TPoint p = drop->ClientToScreen(Point(20, 2));
+    for (; p.Y < drop->WindowRectOnScreen().Bottom; p.Y += 2) {
+        MouseInput(WM_MOUSEMOVE, p);
+        Pump();
+        if (State() == "bar=Файл /Недавние /-") break;
+    }
+    ASSERT_EQ(State(), "bar=Файл /Недавние /-") << row;
+    TWinControl* sub = detail::MenuModeState().Windows.at(1);
+    EXPECT_GE(sub->Left(), drop->WindowRectOnScreen().Right - 4) << "the submenu opens to the right";
+    const TPoint two = sub->ClientToScreen(Point(20, sub->ClientHeight() * 3 / 4));
+    MouseInput(WM_MOUSEMOVE, two);
+    MouseInput(WM_LBUTTONDOWN, two);
+    MouseInput(WM_LBUTTONUP, two);
+    Pump();
+    EXPECT_EQ(State(), "-");
+    EXPECT_EQ(Clicks, U(u8"Два"));
+    EXPECT_FALSE(drop->IsWindowVisible());
+    // A press outside closes the menu and goes no further.
+    MouseInput(WM_LBUTTONDOWN, onBar(1));
+    MouseInput(WM_LBUTTONUP, onBar(1));
+    Pump();
+    EXPECT_EQ(State(), "bar=Правка /-");
+    MouseInput(WM_LBUTTONDOWN, At(Edit, 30, 5));
+    MouseInput(WM_LBUTTONUP, At(Edit, 30, 5));
+    Pump();
+    EXPECT_EQ(State(), "-");
+    // A press on the open item closes it.
+    MouseInput(WM_LBUTTONDOWN, onBar(0));
+    Pump();
+    EXPECT_EQ(State(), "bar=Файл /-");
+    MouseInput(WM_LBUTTONUP, onBar(0));
+    MouseInput(WM_LBUTTONDOWN, onBar(0));
+    MouseInput(WM_LBUTTONUP, onBar(0));
+    Pump();
+    EXPECT_EQ(State(), "-");
+    EXPECT_EQ(Clicks, U(u8"Два"));
+}
+
+TEST_F(MenuBarTest, APopupMenuRunsItsOwnLoopAndHandsBackTheItem) {
+    auto* pm = rtl::Create<TPopupMenu>(Form);
+    TMenuItem* a = Item(pm->Items(), "A");
+    Item(pm->Items(), "-");
+    TMenuItem* b = Item(pm->Items(), Cp(u8"&Б"));
+    std::string got;
+    for (TMenuItem* i : {a, b}) i->OnClick = [&, i](TObject*) { got = rtl::AnsiToUTF8(i->Caption()) + (MenuActive() ? "(open)" : ""); };
+    Edit->SetPopupMenu(pm);
+    // The right button on the edit; the keys wait in the queue for the menu's loop.
+    MouseInput(WM_RBUTTONDOWN, At(Edit, 10, 5));
+    MouseInput(WM_RBUTTONUP, At(Edit, 10, 5));
+    KeyPressInput(VK_DOWN);
+    KeyPressInput(VK_DOWN);
+    KeyPressInput(VK_RETURN);
+    Pump();
+    EXPECT_EQ(got, "&" + U(u8"Б"));
+    EXPECT_FALSE(MenuActive());
+    // Esc closes it with nothing chosen; with nothing left to handle and no display, it closes too.
+    got.clear();
+    KeyPressInput(VK_ESCAPE);
+    pm->Popup(200, 200);
+    EXPECT_EQ(got, "");
+    pm->Popup(200, 200);
+    EXPECT_FALSE(MenuActive());
+    EXPECT_TRUE(Edit->Focused());
+}
+
+}  // namespace
+}  // namespace uitest

@@ -156,6 +156,11 @@ void CheckAlt(const QImage&, const TState& S) {
     if (S.Text("edittext") != Typed) Fail("Alt+letter typed into the edit");
 }
 
+void CheckBacktab(const QImage&, const TState& S) {
+    if (S.Text("focus") != "Edit") Fail("Shift+Tab from the combo box left the focus on " + S.Text("focus"));
+    if (S.Text("edittext") != Typed) Fail("Shift+Tab typed into the edit");
+}
+
 void CheckDropped(const QImage& Img, const TState& S) {
     const TBox combo = S.Box("combo"), list = S.Box("dropdown");
     if (S.Int("dropped") != 1 || list.W <= 2 || list.H <= 2) {
@@ -175,6 +180,56 @@ void CheckDropped(const QImage& Img, const TState& S) {
 void CheckClosed(const QImage&, const TState& S) {
     if (S.Int("dropped") != 0) Fail("a click on the form's face did not close the list");
     if (S.Text("focus") != "Combo") Fail("the focus left the combo box for " + S.Text("focus"));
+}
+
+int CountDark(const QImage& Img, const TBox& B) {
+    int n = 0;
+    for (int y = std::max(B.Y, 0); y < std::min(B.Bottom(), Img.height()); ++y)
+        for (int x = std::max(B.X, 0); x < std::min(B.Right(), Img.width()); ++x) n += Dark(Img.pixel(x, y));
+    return n;
+}
+
+void CheckMenuBar(const QImage& Img, const TState& S) {
+    const TBox bar = S.Box("menubar");
+    if (bar.H < 12) Fail("the form shows no menu bar");
+    if (S.Box("editclient").Y < bar.Bottom()) Fail("the client area does not start below the menu bar");
+    if (S.Int("menuactive") != 1 || S.Int("menubarindex") != 0) Fail("Alt did not select the bar's first item");
+    if (CountHighlight(Img, bar) < 20) Fail("the bar's selected item is not highlighted");
+    if (S.Box("menuwindow").W != 0) Fail("Alt alone opened a menu");
+}
+
+void CheckMenuOpen(const QImage& Img, const TState& S) {
+    const TBox bar = S.Box("menubar"), menu = S.Box("menuwindow");
+    if (S.Int("menuactive") != 1 || menu.W <= 2 || menu.H <= 2) {
+        Fail("Down did not open the menu");
+        return;
+    }
+    if (menu.Y != bar.Bottom() || menu.X != bar.X) Fail("the menu does not open under its bar item");
+    if (S.Int("menuselected") != 0) Fail("the menu's first item is not selected");
+    if (CountHighlight(Img, menu) < 20) Fail("the selected menu item is not highlighted");
+    if (CountDark(Img, menu) < 40) Fail("the menu shows no captions");
+    if (S.Text("focus") != "Combo") Fail("the menu took the focus to " + S.Text("focus"));
+}
+
+void CheckMenuClosed(const QImage&, const TState& S) {
+    if (S.Int("menuactive") != 0) Fail("Esc, Esc left the menu mode on");
+    if (S.Text("focus") != "Combo") Fail("the focus went to " + S.Text("focus"));
+}
+
+void CheckPopup(const QImage& Img, const TState& S) {
+    const TBox edit = S.Box("edit"), menu = S.Box("menuwindow");
+    if (S.Int("menuactive") != 1 || menu.W <= 2 || menu.H <= 2) {
+        Fail("the right button did not open the popup menu");
+        return;
+    }
+    if (menu.X < edit.X || menu.X > edit.Right() || std::abs((menu.Y < edit.Y ? menu.Bottom() : menu.Y) - (edit.Y + edit.H / 2)) > 2)
+        Fail("the popup menu is not at the pointer");
+    if (CountDark(Img, menu) < 60) Fail("the popup menu shows no captions");
+}
+
+void CheckPopupClosed(const QImage&, const TState& S) {
+    if (S.Int("menuactive") != 0) Fail("Esc did not close the popup menu");
+    if (S.Text("edittext") != Typed) Fail("the popup menu changed the edit's text");
 }
 
 }  // namespace
@@ -198,8 +253,14 @@ int main(int argc, char** argv) {
     else if (step == "word") CheckWord(img, s);
     else if (step == "all") CheckAll(img, s);
     else if (step == "alt") CheckAlt(img, s);
+    else if (step == "backtab") CheckBacktab(img, s);
     else if (step == "dropped") CheckDropped(img, s);
     else if (step == "closed") CheckClosed(img, s);
+    else if (step == "menubar") CheckMenuBar(img, s);
+    else if (step == "menuopen") CheckMenuOpen(img, s);
+    else if (step == "menuclosed") CheckMenuClosed(img, s);
+    else if (step == "popup") CheckPopup(img, s);
+    else if (step == "popupclosed") CheckPopupClosed(img, s);
     else Fail("no step " + step);
     if (Failures == 0) std::printf("testform_check: %s shows what it should\n", step.c_str());
     return Failures == 0 ? 0 : 1;
