@@ -557,8 +557,21 @@ void TCustomDBGridEh::RebuildSortMarkedColumnList() {
 // ---------------------------------------------------------------------------------------------
 // Data link notifications
 
-void TCustomDBGridEh::FieldDataChanged(db::TField* /*Field*/) {
-    if (HandleAllocated()) Invalidate();
+void TCustomDBGridEh::FieldDataChanged(db::TField* Field) {
+    if (!HandleAllocated()) return;
+    if (Field) InvalidateRow(Row());
+    else Invalidate();
+    db::TField* current = CurrentField();
+    if (!current || (Field && Field != current)) return;
+    TColumnEh* c = CurrentColumn();
+    AnsiString text;
+    if (c->CellKind() == cckKeyPickList) text = c->KeyListDisplayText();
+    else if (FDrawMemoText && (current->DataType() == db::ftMemo || current->DataType() == db::ftWideMemo))
+        text = TextWithCRLF(current->AsString());
+    else text = current->Text();
+    if (text == FEditText) return;
+    if (TDBGridInplaceEdit* e = DBInplaceEdit()) e->Reload();
+    else InvalidateEditor();
 }
 
 void TCustomDBGridEh::WriteEditText() { WriteCellEditText(); }

@@ -41,6 +41,8 @@ class TDBGridColumnsEh;
 class TDBGridEhStyle;
 class TDBGridEhCenter;
 class TDBGridEhIndicatorTitle;
+class TDBGridInplaceEdit;
+class TPopupDataGridEh;
 
 // ---------------------------------------------------------------------------------------------
 // Option sets
@@ -659,6 +661,8 @@ public:
     void SetOnGetCellParams(TGetColCellParamsEventEh Value);
     editors::TNotInListEventEh OnNotInList;
     TColCellUpdateDataEventEh OnUpdateData;
+    // Sender is the cell editor; Text its text.
+    std::function<void(rtl::TObject* Sender, const AnsiString& Text, bool& DrawState)> OnCheckDrawRequiredState;
     editors::TButtonClickEventEh OnEditButtonClick;
     editors::TButtonDownEventEh OnEditButtonDown;
     TDBGridEhDataHintShowEvent OnDataHintShow;
@@ -1361,6 +1365,25 @@ public:
     virtual void LinkDataSetScrolled(int Distance);
     virtual void UpdateColumnTabStopsAndWidths();
     virtual void ShowInplaceEditor();
+    // --- the cell editor's contract ---
+    TInplaceEdit* CreateInplaceEditor() override;
+    AnsiString GetCellEditText(int ACol, int ARow) override;
+    AnsiString GetCellEditMask(int ACol, int ARow) override;
+    int GetCellEditLimit() override;
+    void StoreEditText(int ACol, int ARow, const AnsiString& Value) override;
+    bool EditorAcceptsKey(char Key) override;
+    bool CanModifyCell() override;
+    bool CanShowEditor() override;
+    // Whether the current cell may be changed now; enters edit state (and flags the link) when so.
+    virtual bool CanModifyCurrentCell();
+    bool OperationsAllowEdit();
+    // The key value chosen while editing a key-list or lookup cell.
+    const Variant& EditValue() const noexcept { return FEditValue; }
+    void SetEditValue(const Variant& Value) { FEditValue = Value; }
+    TDBGridInplaceEdit* DBInplaceEdit() const;
+    void CopyValueFromPreviousRecord();
+    // A memo's text with its line breaks as CR LF, as the cell editor shows it.
+    static AnsiString TextWithCRLF(const AnsiString& S);
     virtual void InvalidateIndicatorCell();
     virtual void FieldDataChanged(db::TField* Field);
     // Writes the edit text of the current cell into its field.
@@ -1592,6 +1615,124 @@ private:
     ui::TColor FFooterColor = ui::clWindow;
     ui::TCustomImageList* FTitleImages = nullptr;
     bool FFontChangeFromParent = false;
+};
+
+// ---------------------------------------------------------------------------------------------
+// TDBGridInplaceEdit: the text editor over the current cell, configured from the current column.
+
+class TDBGridInplaceEdit : public TInplaceEdit, public editors::IDropDownHostEh {
+    RTL_CLASS(TDBGridInplaceEdit, TInplaceEdit)
+public:
+    explicit TDBGridInplaceEdit(rtl::TComponent* Owner);
+    ~TDBGridInplaceEdit() override;
+
+    TCustomDBGridEh* DBGrid() const;
+    // The grid's current column; null without columns.
+    TColumnEh* Column() const;
+    TColumnEditStyleEh EditStyle() const noexcept { return FEditStyle; }
+    ui::TWinControl* ActiveList() const noexcept { return FActiveList; }
+    bool ListVisible() const noexcept { return FListVisible; }
+    bool DropDownInProgress() const noexcept { return FDroppingDown; }
+    bool WordWrapped() const noexcept { return FWordWrap; }
+    bool ReadOnlyForced() const noexcept { return FReadOnlyForced; }
+    int ImageIndex() const noexcept { return FImageIndex; }
+    int ButtonsWidth() const noexcept { return FButtonsWidth; }
+    struct TButtonEntry {
+        ui::TShape* Separator = nullptr;
+        editors::TEditButtonControlEh* Button = nullptr;
+    };
+    const std::vector<TButtonEntry>& ButtonControls() const noexcept { return FButtons; }
+    editors::TPopupListboxEh* PickListBox() const noexcept { return FPickList; }
+    TPopupDataGridEh* DataList() const noexcept { return FDataList; }
+    editors::TPopupMonthCalendarEh* Calendar() const noexcept { return FCalendar; }
+    editors::TPopupCalculatorEh* Calculator() const noexcept { return FCalculator; }
+    editors::TMRUListboxEh* MRUListbox() const noexcept { return FMRUListbox; }
+    bool MRUDroppedDown() const;
+
+    void LoadCellContents() override;
+    void UpdateEditRect() override;
+    // The drop-down of the current style (see DBGridEh_DropDown.cpp).
+    void DropDown();
+    void CloseUp(bool Accept) override;
+    void CloseMRUList(bool Accept);
+    void UpdateMRUDropDown();
+    // Steps the value as the up-down buttons do.
+    void UpDownClick(bool Bottom);
+    // Loads the cell again after its field changed; an open list stays open.
+    void Reload();
+
+    // --- virtual operations, in slot order ---
+    virtual void UpdateImageIndex();
+    virtual editors::TEditButtonControlEh* CreateEditButtonControl();
+    virtual editors::TMRUListboxEh* CreateMRUListbox();
+    virtual editors::TPopupCalculatorEh* GetCalculator();
+    virtual void EditButtonDown(bool Bottom);
+    virtual TRect GetTextRect();
+    // True when Text was consumed (the key is then dropped).
+    virtual bool ProcessTypedText(AnsiString& Text);
+    virtual void EditButtonClick(editors::TEditButtonControlEh* Button);
+    virtual void EditButtonMouseDown(editors::TEditButtonControlEh* Button, bool TopButton, bool& AutoRepeat,
+                                     bool& Handled);
+    virtual void EditButtonMouseMove(editors::TEditButtonControlEh* Button, ui::TShiftState Shift, int X, int Y);
+    virtual void EditButtonMouseUp(editors::TEditButtonControlEh* Button, ui::TMouseButton MouseButton,
+                                   ui::TShiftState Shift, int X, int Y);
+    virtual void FilterMRUItem(const AnsiString& Item, bool& Accept);
+    virtual void SaveMRUListboxSize();
+    virtual void DrawRequiredState(ui::TCanvas* Canvas);
+    virtual void TextChanged();
+
+    void KeyDown(uint16_t& Key, ui::TShiftState Shift) override;
+    void KeyPress(char& Key) override;
+    void KeyUp(uint16_t& Key, ui::TShiftState Shift) override;
+
+protected:
+    void CreateParams(ui::TCreateParams& Params) override;
+    void WndProc(ui::TMessage& Message) override;
+    void MouseDown(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) override;
+    void PaintEdit(ui::TCanvas* DC) override;
+    void Change() override;
+    void DoPaste() override;
+    void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override;
+    void SetEditStyle(TColumnEditStyleEh Value);
+    void UpdateEditButtonControls();
+    // The grid's edit text (and lookup key) follow the editor's text after a deletion.
+    void TextEditedByKey();
+    // Puts an accepted completion into the editor and the grid.
+    void ShowCompletion(const AnsiString& Text, int SelFrom, const Variant& Key, bool SetKey);
+    bool DeleteInKeyColumn(bool Backspace);
+    bool PasteIntoCell();
+    // The keys a list takes while it can drop; true when the message was handled.
+    bool ListKeyMessage(ui::TMessage& Message);
+    void DropDownPickList();
+    void DropDownDataList();
+    void DropDownCalendar();
+    void DropDownCalculator();
+    void PlaceAndShow(ui::TWinControl* List);
+    int ColumnButtonIndexOf(rtl::TObject* Sender) const;
+
+    TColumnEditStyleEh FEditStyle = cesNone;
+    ui::TWinControl* FActiveList = nullptr;
+    editors::TPopupListboxEh* FPickList = nullptr;
+    TPopupDataGridEh* FDataList = nullptr;
+    editors::TPopupMonthCalendarEh* FCalendar = nullptr;
+    editors::TPopupCalculatorEh* FCalculator = nullptr;
+    editors::TMRUListboxEh* FMRUListbox = nullptr;
+    db::TDataSource* FDataSource = nullptr;  // feeds the data list; owned as a component
+    std::vector<TButtonEntry> FButtons;
+    bool FListVisible = false;
+    bool FDroppingDown = false;
+    bool FOpenedByPress = false;
+    bool FSpecRowChanged = false;
+    bool FNoCloseUp = false;
+    bool FWordWrap = false;
+    bool FTextChanged = false;
+    bool FReadOnlyForced = false;
+    int FButtonsWidth = 0;
+    int FImageIndex = -1;
+    // The grid's edit text when the list dropped: a cancelled list puts it back.
+    AnsiString FTextBeforeDropDown;
+    // The code of a key-down a list took: its character is not the editor's.
+    uint16_t FKeyTaken = 0;
 };
 
 // The grid forms place; it publishes what TCustomDBGridEh implements.

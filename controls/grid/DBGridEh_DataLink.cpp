@@ -70,7 +70,8 @@ bool TGridDataLinkEh::UsesDefaultFields() const {
 }
 
 void TGridDataLinkEh::Reset() {
-    if (FModified) FGrid->FieldDataChanged(nullptr);
+    // The editor's text goes back to the field's; only a second reset cancels the record.
+    if (FModified) RecordChanged(nullptr);
     else if (db::TDataSet* ds = DataSet()) ds->Cancel();
 }
 

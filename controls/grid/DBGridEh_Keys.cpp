@@ -153,6 +153,11 @@ void TCustomDBGridEh::KeyDown(uint16_t& Key, ui::TShiftState Shift) {
     if (Key == 0 || !DataLinkActive() || !GridAcceptsKey(Key, Shift)) return;
     db::TDataSet* ds = DataSet();
     const ui::TShortCut shortcut = ui::ShortCut(Key, Shift);
+    if (shortcut == CopyFromPreviousShortCut) {
+        CopyValueFromPreviousRecord();
+        Key = 0;
+        return;
+    }
     if (shortcut == IncSearchShortCut && FOptionsEh.Contains(dghIncSearch)) {
         if (FIncSearchActive && FOptionsEh.Contains(dghDialogFind) && FindDialogShortCut == IncSearchShortCut) {
             IncSearchStop();

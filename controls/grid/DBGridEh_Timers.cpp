@@ -49,6 +49,7 @@ void TCustomDBGridEh::WMTimer(ui::TWMTimer& Message) {
 
 void TCustomDBGridEh::KeyPress(char& Key) {
     if (Key == '\r' && FOptionsEh.Contains(dghEnterAsTab)) Key = '\t';
+    if (Key == '\r' && !FOptions.Contains(dgAlwaysShowEditor) && DataLinkActive()) FDataLink->UpdateRecord();
     const bool searching = FIncSearchActive || (FOptionsEh.Contains(dghPreferIncSearch) &&
                                                 !FOptions.Contains(dgAlwaysShowEditor) && !EditorMode());
     if (searching && static_cast<unsigned char>(Key) >= 32 && DataLinkActive() &&
