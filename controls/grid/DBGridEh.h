@@ -1554,6 +1554,25 @@ protected:
     bool FDoubleBufferedPaint = false;
     // Per column, one flag per grid row: the line above that row was painted over (hidden duplicates).
     std::vector<std::vector<bool>> FDuplicateLineFlags;
+    // What the data-cell painters read of a column, taken once per paint: the column's defaulted
+    // properties ask the grid and its default values on every read.
+    struct TColumnPaintValues {
+        ui::TFont* Font = nullptr;
+        ui::TColor Color = ui::clWindow;
+        TAlignment Alignment = db::taLeftJustify;
+        TColumnCellKindEh Kind = cckText;
+        TTextLayout Layout = editors::tlTop;
+        bool ReadOnly = false;
+        bool TextEditing = false;
+        bool HighlightRequired = false;
+        bool AlwaysShowEditButton = false;
+        bool WordWrap = false;
+        bool EndEllipsis = false;
+    };
+    std::vector<TColumnPaintValues> FPaintColumns;
+    bool FPaintColumnsTaken = false;
+    TColumnPaintValues FPaintColumnScratch;
+    const TColumnPaintValues& PaintValues(int DataCol);
     rtl::TOwnedPtr<TDBGridEhSelection> FSelection;
     rtl::TOwnedPtr<TDBGridEhScrollBar> FVertScrollBar;
     rtl::TOwnedPtr<TDBGridEhScrollBar> FHorzScrollBar;

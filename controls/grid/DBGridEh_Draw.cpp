@@ -79,13 +79,14 @@ void WriteCellText(ui::TCanvas* Canvas, const TRect& ARect, bool FillRect, int D
         return;
     }
     const AnsiString text = EndEllipsis ? CutTextToWidth(Text, Canvas, ARect.Width() - DX) : Text;
-    int width;
+    // Left-justified text needs no measuring.
+    int width = 0;
     const ui::TFontStyles st = Canvas->Font()->Style();
     if (Alignment != db::taLeftJustify && (st.Contains(ui::fsBold) || st.Contains(ui::fsItalic))) {
         TRect calc{0, 0, 0, 0};
         Canvas->DrawText(text, calc, ui::DT_CALCRECT | ui::DT_NOPREFIX);
         width = calc.Width();
-    } else {
+    } else if (Alignment != db::taLeftJustify) {
         width = Canvas->TextWidth(text);
     }
     int x;

@@ -35,7 +35,34 @@ void TCustomDBGridEh::Paint() {
     } else {
         FDuplicateLineFlags.clear();
     }
+    FPaintColumnsTaken = false;
+    FPaintColumns.clear();
+    for (int i = 0; i < FColumns->Count(); ++i) FPaintColumns.push_back(PaintValues(i));
+    FPaintColumnsTaken = true;
+    struct TDone {
+        bool& Taken;
+        ~TDone() { Taken = false; }
+    } done{FPaintColumnsTaken};
     TCustomGridEh::Paint();
+}
+
+const TCustomDBGridEh::TColumnPaintValues& TCustomDBGridEh::PaintValues(int DataCol) {
+    if (FPaintColumnsTaken && DataCol < static_cast<int>(FPaintColumns.size()))
+        return FPaintColumns[static_cast<size_t>(DataCol)];
+    TColumnEh* c = FColumns->Items(DataCol);
+    TColumnPaintValues& v = FPaintColumnScratch;
+    v.Font = c->Font();
+    v.Color = c->Color();
+    v.Alignment = c->Alignment();
+    v.Kind = c->CellKind();
+    v.Layout = c->Layout();
+    v.ReadOnly = c->ReadOnly();
+    v.TextEditing = c->TextEditing();
+    v.HighlightRequired = c->HighlightRequired();
+    v.AlwaysShowEditButton = c->AlwaysShowEditButton();
+    v.WordWrap = c->WordWrap();
+    v.EndEllipsis = c->EndEllipsis();
+    return v;
 }
 
 bool TCustomDBGridEh::IsCurrentDataRow(int DataRow) const {
@@ -161,12 +188,13 @@ void TCustomDBGridEh::DrawIndicatorCell(int ACol, int ARow, const TCellAreaEh& A
         const bool current = Area.DataRow == active;
         bool selected = false;
         int recNoValue = 0;
-        if (Area.DataRow < FDataLink->RecordCount()) {
+        const bool selectable =
+            FOptions.Contains(dgMultiSelect) && (FSelectionType == gstRecordBookmarks || FSelectionType == gstAll);
+        // The record is visited only for what the cell shows of it.
+        if (Area.DataRow < FDataLink->RecordCount() && (selectable || recNo)) {
             paint::TRecordSwitch sw(FDataLink.get(), Area.DataRow, FRecordSwitchCount);
-            selected = FOptions.Contains(dgMultiSelect) &&
-                       (FSelectionType == gstRecordBookmarks || FSelectionType == gstAll) &&
-                       FSelectedRecords->CurrentRowSelected();
-            recNoValue = ds->RecNo();
+            selected = selectable && FSelectedRecords->CurrentRowSelected();
+            if (recNo) recNoValue = ds->RecNo();
         }
         C->SetFont(Font());
         if (current && editors::ThemesActive()) color = ui::MixColors(color, ui::clBlack, 10);

@@ -16,8 +16,9 @@ void TCustomDBGridEh::DrawDataCell(int ACol, int ARow, const TCellAreaEh& Area, 
                                    const TRect& ARect) {
     TCanvas* C = Canvas();
     TColumnEh* column = FColumns->Items(Area.DataCol);
-    C->SetFont(column->Font());
-    C->Brush()->SetColor(column->Color());
+    const TColumnPaintValues& values = PaintValues(Area.DataCol);
+    C->SetFont(values.Font);
+    C->Brush()->SetColor(values.Color);
     db::TDataSet* ds = DataSet();
     if (!FDataLink->Active() || Area.DataRow < 0 ||
         (Area.DataRow >= FDataLink->RecordCount() && !(ds->Bof() && ds->Eof()))) {
@@ -31,7 +32,7 @@ void TCustomDBGridEh::DrawDataCell(int ACol, int ARow, const TCellAreaEh& Area, 
     } savedScope{FSavedActiveRecord};
     FSavedActiveRecord = sw.Saved();
     // Row colours alternate only where the column shows the grid's colour.
-    TColor background = column->Color();
+    TColor background = values.Color;
     if (background == Color() && ds->IsSequenced()) {
         const int recNo = ds->RecNo();
         if (recNo > 0) background = (recNo % 2) ? OddRowColor() : EvenRowColor();
@@ -41,16 +42,17 @@ void TCustomDBGridEh::DrawDataCell(int ACol, int ARow, const TCellAreaEh& Area, 
     params->Row = ARow;
     params->State = State;
     params->Font = C->Font();
-    params->Alignment = column->Alignment();
+    params->Alignment = values.Alignment;
     params->Background = background;
     params->KeepCurrentBackground = false;
-    const TColumnCellKindEh kind = column->CellKind();
-    params->Text = kind == cckGraphic ? AnsiString() : column->KeyListDisplayText();
+    const TColumnCellKindEh kind = values.Kind;
+    if (kind == cckGraphic || kind == cckImage) params->Text.clear();
+    else params->Text = column->KeyListDisplayText();
     params->ImageIndex = kind == cckImage || column->ShowImageAndText() ? column->CellImageIndex() : -1;
     params->CheckboxState = kind == cckCheckBox ? column->CheckboxState() : ui::TCheckBoxState::cbUnchecked;
     params->BlankFixedCell = false;
-    params->ReadOnly = column->ReadOnly();
-    params->TextEditing = column->TextEditing();
+    params->ReadOnly = values.ReadOnly;
+    params->TextEditing = values.TextEditing;
     GetCellParams(column, C->Font(), params->Background, State);
     column->GetColCellParams(false, params);
 
@@ -69,14 +71,16 @@ void TCustomDBGridEh::DrawDataCell(int ACol, int ARow, const TCellAreaEh& Area, 
 void TCustomDBGridEh::DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh& Area, TColCellParamsEh* Params,
                                           const TRect& ARect, TColumnEh* Column) {
     TCanvas* C = Canvas();
-    const TColumnCellKindEh kind = Column->CellKind();
+    const TColumnPaintValues& values =
+        FColumns->Items(Area.DataCol) == Column ? PaintValues(Area.DataCol) : PaintValues(Column->Index());
+    const TColumnCellKindEh kind = values.Kind;
     bool is3D = IsCellDrawn3D(ACol, ARow, Params->State);
     if (Params->BlankFixedCell && !is3D) is3D = FOptionsEh.Contains(dghFixed3D);
     const bool themed = IsCellThemed(ACol, ARow, is3D);
     TRect inner = paint::InnerCellRect(ARect, themed, is3D, Flat());
     const int DX = is3D ? 1 : 2;
     const int DY = Flat() ? DX - 1 : DX;
-    const bool buttons = Column->AlwaysShowEditButton() && !Params->BlankFixedCell;
+    const bool buttons = values.AlwaysShowEditButton && !Params->BlankFixedCell;
     if (buttons) inner.Right -= Column->EditButtonsWidth();
 
     if (Params->BlankFixedCell && !Params->KeepCurrentBackground) Params->Background = FixedColor();
@@ -143,8 +147,8 @@ void TCustomDBGridEh::DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh&
             break;
         default:
             grid::WriteCellText(C, themed ? ARect : inner, !framed, DX, DY, Params->Text, Params->Alignment,
-                                 Column->Layout(), Column->WordWrap() && ARect.Height() > C->TextHeight("W") * 2 - 1,
-                                 Column->EndEllipsis(), 0, 0, false);
+                                 values.Layout, values.WordWrap && ARect.Height() > C->TextHeight("W") * 2 - 1,
+                                 values.EndEllipsis, 0, 0, false);
             break;
         }
     }
@@ -152,7 +156,7 @@ void TCustomDBGridEh::DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh&
     if (buttons) DrawDataCellButtons(Column, ARect, inner, is3D);
 
     // A required field left empty while editing the current row.
-    if (!Params->BlankFixedCell && Column->HighlightRequired() && IsCurrentDataRow(Area.DataRow)) {
+    if (!Params->BlankFixedCell && values.HighlightRequired && IsCurrentDataRow(Area.DataRow)) {
         db::TDataSet* ds = DataSet();
         db::TField* f = Column->Field();
         if (ds && f && (ds->State() == db::dsEdit || ds->State() == db::dsInsert) && f->Required() && f->IsNull()) {
