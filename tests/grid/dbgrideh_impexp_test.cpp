@@ -326,6 +326,9 @@ TEST_F(ImpExpTest, RtfDocumentWithMultiLevelTitles) {
         row + def("ltbr", 1, 720) + def("ltbr", 1, 1440) + def("ltbr", 1, 2160) + cells +
         cell("l", data, 1, "\\\\par \\{x\\}") + cell("l", data, 1, "\\'a8\\'e6") + cell("l", data, 1, "") + end + "}";
     EXPECT_EQ(rtf, expected);
+    // The copy command builds the document in its own stream: the same bytes.
+    GridClipboardCopy(Grid, false);
+    EXPECT_EQ(ClipData(CF_RICH_TEXT_FORMAT()), expected + '\0');
 }
 
 // ---------------------------------------------------------------------------------------------
