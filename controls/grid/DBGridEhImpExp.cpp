@@ -826,19 +826,13 @@ bool TDBGridEhImport::EditField(db::TField* Field) {
     return ds->State() == db::dsEdit || ds->State() == db::dsInsert;
 }
 
-void TDBGridEhImport::WriteValue(const std::function<void()>& Write) {
-    try {
-        Write();
-    } catch (const rtl::EAbort&) {
-        throw;
-    } catch (const rtl::Exception& e) {
-        if (FIgnoreAll) return;
-        const AnsiString text =
-            AnsiString(msg::SErrorDuringInsertValue) + "\n" + e.Message() + "\n\n" + msg::SIgnoreError;
-        const int r = ui::MessageDlg(text, ui::mtError, {ui::mbYes, ui::mbNo, ui::mbAll});
-        if (r == ui::mrAll) FIgnoreAll = true;
-        else if (r != ui::mrYes) rtl::Abort();
-    }
+void TDBGridEhImport::ValueError(const rtl::Exception& E) {
+    if (FIgnoreAll) return;
+    const AnsiString text =
+        AnsiString(msg::SErrorDuringInsertValue) + "\n" + E.Message() + "\n\n" + msg::SIgnoreError;
+    const int r = ui::MessageDlg(text, ui::mtError, {ui::mbYes, ui::mbNo, ui::mbAll});
+    if (r == ui::mrAll) FIgnoreAll = true;
+    else if (r != ui::mrYes) rtl::Abort();
 }
 
 // A row that reads nothing can never end the data: it ends it here, and the record it was
@@ -1112,7 +1106,7 @@ void TDBGridEhImportAsVCLDBIF::ReadValue() {
     case 6: {
         AnsiString s(static_cast<size_t>(ReadLength(1)), '\0');
         if (!s.empty()) ReadExact(s.data(), static_cast<int64_t>(s.size()));
-        FValue = Variant(s);
+        FValue = Variant(std::move(s));
         break;
     }
     case 7: {
@@ -1122,7 +1116,7 @@ void TDBGridEhImportAsVCLDBIF::ReadValue() {
         WideString w(static_cast<size_t>(n / 2), u'\0');
         for (size_t i = 0; i < w.size(); ++i)
             w[i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) | static_cast<uint8_t>(bytes[2 * i + 1]) << 8);
-        FValue = Variant(w);
+        FValue = Variant(std::move(w));
         break;
     }
     default:

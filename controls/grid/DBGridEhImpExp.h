@@ -213,7 +213,17 @@ public:
 protected:
     // Runs one value's write; an error asks whether to go on (Yes), stop the paste (No, silently)
     // or go on without asking again (All).
-    void WriteValue(const std::function<void()>& Write);
+    template <class TWrite>
+    void WriteValue(TWrite&& Write) {
+        try {
+            Write();
+        } catch (const rtl::EAbort&) {
+            throw;
+        } catch (const rtl::Exception& E) {
+            ValueError(E);
+        }
+    }
+    void ValueError(const rtl::Exception& E);
     // Edit on Field's dataset; true when it is then editing or inserting and may be modified.
     static bool EditField(db::TField* Field);
     bool FEof = false;
