@@ -925,10 +925,10 @@ void TDBGridEhImportAsTextBase::LoadFromStream(rtl::TStream* AStream, bool IsLoa
     TDBGridEhImport::LoadFromStream(AStream, IsLoadAll);
 }
 
-// The stream's last unit is the terminator's place and never read.
+// Every whole unit is read: a zero unit ends the clipboard's text, the stream's end a file's, whose
+// last character has no terminator after it.
 bool TDBGridEhImportAsTextBase::ReadChar(char16_t& C) {
     rtl::TStream* s = Stream();
-    if (s->Position() >= s->Size() - 1) return false;
     uint8_t b[2] = {0, 0};
     if (s->Read(b, FUnit) != FUnit) return false;
     C = static_cast<char16_t>(b[0] | (FUnit == 2 ? b[1] << 8 : 0));
