@@ -13,6 +13,7 @@
 
 #include "bench/bench_common.h"
 #include "controls/grid/DBGridEh.h"
+#include "controls/grid/DBGridEhImpExp.h"
 #include "controls/grid/DBLookupEh.h"
 #include "controls/grid/GridsEh.h"
 #include "framework/rtl/DateUtils.h"
@@ -728,6 +729,140 @@ void BM_BaselineLocatePartial(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_BaselineLocatePartial)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+// ---------------------------------------------------------------------------------------------
+// The clipboard commands: a copy of 10 columns in all five formats beside the same display texts
+// read in five walks as tab text, and a paste of the rows in append mode beside appending and
+// posting the same values, both under DisableControls.
+
+constexpr int CopyColumns = 10;
+
+std::vector<memdstest::TCol> CopyCols() {
+    std::vector<memdstest::TCol> cols{{u"id", store::mdtInt32, 4}};
+    static const char16_t* names[] = {u"c1", u"c2", u"c3", u"c4", u"c5", u"c6", u"c7"};
+    for (const char16_t* n : names) cols.push_back({n, store::mdtString, 21, 20});
+    cols.push_back({u"x", store::mdtFloat, 8});
+    cols.push_back({u"n", store::mdtInt32, 4});
+    return cols;
+}
+
+std::vector<std::vector<rtl::Variant>> CopyRowsOf(int N) {
+    std::mt19937 rng(43);
+    std::vector<std::vector<rtl::Variant>> rows;
+    rows.reserve(static_cast<size_t>(N));
+    for (int i = 0; i < N; ++i) {
+        std::vector<rtl::Variant> r{rtl::Variant(i + 1)};
+        for (int c = 1; c < 8; ++c)
+            r.push_back(c == 3 && i % 7 == 0 ? rtl::Variant::Null()
+                                             : rtl::Variant(rtl::UTF8ToAnsi(bench::RandomText(rng, 6, 20))));
+        r.push_back(rtl::Variant(i * 0.25));
+        r.push_back(rtl::Variant(i % 100));
+        rows.push_back(std::move(r));
+    }
+    return rows;
+}
+
+struct TCopySetup {
+    memdstest::TFixture Data;
+    TForm* Form = nullptr;
+    db::TDataSource* Src = nullptr;
+    grid::TDBGridEh* Grid = nullptr;
+
+    explicit TCopySetup(int Rows) : Data(CopyCols(), CopyRowsOf(Rows)) {
+        Data.DS->Open();
+        Form = rtl::Create<TForm>(nullptr);
+        Form->SetBounds(0, 0, 900, 600);
+        Src = rtl::Create<db::TDataSource>(Form);
+        Src->SetDataSet(Data.DS.get());
+        Grid = rtl::Create<grid::TDBGridEh>(Form);
+        Grid->SetBounds(0, 0, 800, 400);
+        Grid->SetParent(Form);
+        Grid->SetDataSource(Src);
+    }
+    ~TCopySetup() { Form->Free(); }
+};
+
+void BM_GridCopy(benchmark::State& State) {
+    TCopySetup s(static_cast<int>(State.range(0)));
+    if (s.Grid->Columns()->Count() != CopyColumns) State.SkipWithError("not 10 columns");
+    for (auto _ : State) {
+        grid::GridClipboardCopy(s.Grid, true);
+        benchmark::DoNotOptimize(Clipboard()->FormatCount());
+    }
+    if (Clipboard()->GetData(CF_TEXT).size() < static_cast<size_t>(State.range(0)) * CopyColumns)
+        State.SkipWithError("the copy is short");
+}
+
+void BM_BaselineTabText(benchmark::State& State) {
+    TCopySetup s(static_cast<int>(State.range(0)));
+    db::TDataSet* ds = s.Data.DS.get();
+    for (auto _ : State) {
+        ds->DisableControls();
+        for (int walk = 0; walk < 5; ++walk) {
+            std::string out;
+            out.reserve(1 << 20);
+            for (ds->First(); !ds->Eof(); ds->Next()) {
+                if (!out.empty()) out += "\r\n";
+                for (int f = 0; f < ds->FieldCount(); ++f) {
+                    if (f) out += '\t';
+                    out += ds->Fields().Fields(f)->DisplayText();
+                }
+            }
+            benchmark::DoNotOptimize(out.data());
+        }
+        ds->EnableControls();
+    }
+}
+
+BENCHMARK(BM_GridCopy)->Arg(10000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
+BENCHMARK(BM_BaselineTabText)->Arg(10000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
+
+// The rows to paste, taken once from a copy of the source grid.
+const std::vector<std::vector<rtl::Variant>>& PasteRows() {
+    static const std::vector<std::vector<rtl::Variant>> rows = CopyRowsOf(10000);
+    return rows;
+}
+
+void BM_GridPasteVCLDBIF(benchmark::State& State) {
+    const int n = static_cast<int>(State.range(0));
+    TCopySetup source(n);
+    grid::GridClipboardCopy(source.Grid, true);
+    TCopySetup target(0);
+    db::TDataSet* ds = target.Data.DS.get();
+    for (auto _ : State) {
+        State.PauseTiming();
+        ds->Close();
+        ds->Open();
+        State.ResumeTiming();
+        grid::GridClipboardPaste(target.Grid, false);
+    }
+    if (ds->RecordCount() != n) State.SkipWithError("the paste is short");
+}
+
+void BM_BaselineAppendPost(benchmark::State& State) {
+    const int n = static_cast<int>(State.range(0));
+    TCopySetup target(0);
+    db::TDataSet* ds = target.Data.DS.get();
+    const auto& rows = PasteRows();
+    for (auto _ : State) {
+        State.PauseTiming();
+        ds->Close();
+        ds->Open();
+        State.ResumeTiming();
+        ds->DisableControls();
+        for (int i = 0; i < n; ++i) {
+            ds->Append();
+            const auto& r = rows[static_cast<size_t>(i)];
+            for (int f = 0; f < CopyColumns; ++f) ds->Fields().Fields(f)->SetValue(r[static_cast<size_t>(f)]);
+            ds->Post();
+        }
+        ds->EnableControls();
+    }
+    if (ds->RecordCount() != n) State.SkipWithError("the append is short");
+}
+
+BENCHMARK(BM_GridPasteVCLDBIF)->Arg(10000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
+BENCHMARK(BM_BaselineAppendPost)->Arg(10000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
 
 }  // namespace
 

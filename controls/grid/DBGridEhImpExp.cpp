@@ -1,6 +1,7 @@
 #include "controls/grid/DBGridEhImpExp.h"
 
 #include <cmath>
+#include <charconv>
 #include <cstring>
 
 #include "framework/rtl/Ownership.h"
@@ -29,7 +30,27 @@ namespace {
 // The formats exist from start-up, as other programs look them up by name.
 [[maybe_unused]] const bool FormatsRegistered = (CF_VCLDBIF(), CF_CSV(), CF_RICH_TEXT_FORMAT(), true);
 
-constexpr int GrowthDelta = 65536;
+constexpr int ExportGrowthDelta = 65536;
+
+// The commands' memory stream: it grows at least by doubling, so that a copy of many megabytes
+// moves its bytes a few times rather than once per step, and keeps its block when emptied for the
+// next format. The capacity stays a multiple of the growth step.
+class TExportStreamEh : public editors::TMemoryStreamEh {
+    RTL_CLASS(TExportStreamEh, editors::TMemoryStreamEh)
+public:
+    TExportStreamEh() { SetGrowthDelta(ExportGrowthDelta); }
+
+protected:
+    void GrowCapacity(int64_t& NewCapacity) override {
+        if (NewCapacity <= Capacity()) NewCapacity = Capacity();
+        else NewCapacity = std::max(NewCapacity, 2 * Capacity());
+        editors::TMemoryStreamEh::GrowCapacity(NewCapacity);
+    }
+};
+
+rtl::TOwnedPtr<TExportStreamEh> NewExportStream() {
+    return rtl::TOwnedPtr<TExportStreamEh>(rtl::Create<TExportStreamEh>());
+}
 
 rtl::TOwnedPtr<TColumnsEhList> NewColumnList() { return rtl::TOwnedPtr<TColumnsEhList>(rtl::Create<TColumnsEhList>()); }
 
@@ -49,8 +70,53 @@ std::vector<db::TField*> KeyFieldsOf(db::TField* F) {
     return keys;
 }
 
-bool SameBookmark(db::TDataSet* DS, const db::TBookmark& A, const db::TBookmark& B) {
-    return DS->CompareBookmarks(A, B) == 0;
+// The columns a selection kind covers: the visible ones, those of the block, or the selected
+// ones. Own receives the lists that are made.
+TColumnsEhList* SelectionColumns(TCustomDBGridEh* Grid, TDBGridEhSelectionType Kind, TColumnsEhList* Own) {
+    TDBGridEhSelection* sel = Grid->Selection();
+    if (Kind == gstColumns) return sel->Columns();
+    if (Kind == gstRectangle) AddVisibleColumns(Grid, Own, sel->Rect()->LeftCol(), sel->Rect()->RightCol());
+    else AddVisibleColumns(Grid, Own);
+    return Own;
+}
+
+// Makes each record of a selection kind current in turn: the selected records in list order, the
+// block from its top to its bottom record, or every record.
+void ForEachSelectedRecord(TCustomDBGridEh* Grid, TDBGridEhSelectionType Kind, const std::function<void()>& Visit) {
+    db::TDataSet* ds = Grid->DataSet();
+    TDBGridEhSelection* sel = Grid->Selection();
+    switch (Kind) {
+    case gstRecordBookmarks: {
+        // Copied first: the visit may delete records, and the list with them.
+        std::vector<db::TBookmark> marks;
+        for (int i = 0; i < sel->Rows()->Count(); ++i) marks.push_back(sel->Rows()->Items(i));
+        for (const db::TBookmark& b : marks) {
+            ds->SetBookmark(b);
+            Visit();
+        }
+        break;
+    }
+    case gstRectangle: {
+        const db::TBookmark bottom = sel->Rect()->GetBottomRow();
+        ds->SetBookmark(sel->Rect()->TopRow());
+        while (!ds->Eof()) {
+            Visit();
+            if (ds->CompareBookmarks(ds->Bookmark(), bottom) == 0) break;
+            ds->Next();
+        }
+        break;
+    }
+    case gstColumns:
+    case gstAll:
+        ds->First();
+        while (!ds->Eof()) {
+            Visit();
+            ds->Next();
+        }
+        break;
+    case gstNon:
+        break;
+    }
 }
 
 void WriteInt32(rtl::TStream* S, int32_t V) {
@@ -229,59 +295,16 @@ void TDBGridEhExport::SaveToStream(rtl::TStream* AStream, bool IsSaveAll) {
     ds->DisableControls();
     const TCustomDBGridEh::TSavedPosition position = FDBGrid->SavePosition();
     rtl::TOwnedPtr<TColumnsEhList> own = NewColumnList();
-    const bool titles = FDBGrid->Options().Contains(dgTitles);
-    auto begin = [&](TColumnsEhList* Columns) {
-        FExpCols = Columns;
-        InitFooterValues();
-        WritePrefix();
-        if (titles) WriteTitleRow(Columns);
-    };
-    auto row = [&] {
-        CalcFooterValues();
-        WriteRow(FExpCols);
-    };
     rtl::TryFinally(
         [&] {
-            switch (kind) {
-            case gstRecordBookmarks: {
-                AddVisibleColumns(FDBGrid, own.get());
-                begin(own.get());
-                TBookmarkListEh* rows = sel->Rows();
-                for (int i = 0; i < rows->Count(); ++i) {
-                    ds->SetBookmark(rows->Items(i));
-                    row();
-                }
-                break;
-            }
-            case gstRectangle: {
-                TDBGridEhSelectionRect* rect = sel->Rect();
-                AddVisibleColumns(FDBGrid, own.get(), rect->LeftCol(), rect->RightCol());
-                begin(own.get());
-                const db::TBookmark bottom = rect->GetBottomRow();
-                ds->SetBookmark(rect->TopRow());
-                while (!ds->Eof()) {
-                    row();
-                    if (SameBookmark(ds, ds->Bookmark(), bottom)) break;
-                    ds->Next();
-                }
-                break;
-            }
-            case gstColumns:
-            case gstAll:
-                if (kind == gstColumns) begin(sel->Columns());
-                else {
-                    AddVisibleColumns(FDBGrid, own.get());
-                    begin(own.get());
-                }
-                ds->First();
-                while (!ds->Eof()) {
-                    row();
-                    ds->Next();
-                }
-                break;
-            case gstNon:
-                break;
-            }
+            FExpCols = SelectionColumns(FDBGrid, kind, own.get());
+            InitFooterValues();
+            WritePrefix();
+            if (FDBGrid->Options().Contains(dgTitles)) WriteTitleRow(FExpCols);
+            ForEachSelectedRecord(FDBGrid, kind, [&] {
+                CalcFooterValues();
+                WriteRow(FExpCols);
+            });
             for (int r = 0; r < FDBGrid->FooterRowCount(); ++r) WriteFooterRow(FExpCols, r);
             WriteTrailer();
         },
@@ -379,28 +402,26 @@ void TDBGridEhExportAsCSV::WriteFooterCell(int, int, const AnsiString& Text, TAl
 
 namespace {
 
-// Text for an RTF run: the group and escape characters escaped, bytes of the code page as \'hh.
-AnsiString RtfEscape(const AnsiString& Text) {
+// Appends text for an RTF run: the group and escape characters escaped, bytes of the code page
+// as \'hh.
+void AppendRtfEscaped(std::string& Out, std::string_view Text) {
     static const char hex[] = "0123456789abcdef";
-    AnsiString r;
-    r.reserve(Text.size());
     for (char ch : Text) {
         const auto c = static_cast<unsigned char>(ch);
         if (c == '\\' || c == '{' || c == '}') {
-            r += '\\';
-            r += ch;
+            Out += '\\';
+            Out += ch;
         } else if (c >= 0x80) {
-            r += "\\'";
-            r += hex[c >> 4];
-            r += hex[c & 15];
+            Out += "\\'";
+            Out += hex[c >> 4];
+            Out += hex[c & 15];
         } else {
-            r += ch;
+            Out += ch;
         }
     }
-    return r;
 }
 
-AnsiString AlignmentWord(TAlignment A) {
+const char* AlignmentWord(TAlignment A) {
     switch (A) {
     case db::taRightJustify: return "\\qr";
     case db::taCenter: return "\\qc";
@@ -415,7 +436,22 @@ int Twips(int Pixels) { return static_cast<int>(std::trunc(static_cast<double>(P
 TDBGridEhExportAsRTF::TDBGridEhExportAsRTF() : FScratchFont(rtl::Create<ui::TFont>()) {}
 TDBGridEhExportAsRTF::~TDBGridEhExportAsRTF() = default;
 
-void TDBGridEhExportAsRTF::Put(const AnsiString& Text) { WriteText(Text); }
+// The table is built in a buffer written out in large pieces.
+void TDBGridEhExportAsRTF::Put(std::string_view Text) {
+    FBuffer += Text;
+    if (FBuffer.size() >= 65536) Flush();
+}
+
+void TDBGridEhExportAsRTF::PutInt(int Value) {
+    char digits[16];
+    const auto r = std::to_chars(digits, digits + sizeof digits, Value);
+    Put(std::string_view(digits, static_cast<size_t>(r.ptr - digits)));
+}
+
+void TDBGridEhExportAsRTF::Flush() {
+    WriteText(FBuffer);
+    FBuffer.clear();
+}
 
 int TDBGridEhExportAsRTF::ColorIndex(ui::TColor Color) {
     // Every cell asks for a few colours; the table key is made once per colour.
@@ -436,6 +472,12 @@ int TDBGridEhExportAsRTF::ColorTableIndex(ui::TColor Color) {
 }
 
 int TDBGridEhExportAsRTF::FontIndex(const AnsiString& Name) {
+    if (FLastFont >= 0 && FFonts[static_cast<size_t>(FLastFont)] == Name) return FLastFont;
+    FLastFont = FontTableIndex(Name);
+    return FLastFont;
+}
+
+int TDBGridEhExportAsRTF::FontTableIndex(const AnsiString& Name) {
     for (size_t i = 0; i < FFonts.size(); ++i)
         if (rtl::AnsiSameText(FFonts[i], Name)) return static_cast<int>(i);
     FFonts.push_back(Name);
@@ -457,29 +499,41 @@ void TDBGridEhExportAsRTF::WriteCellDef(const TBorders& Borders, ui::TColor Back
     if (Borders.Top) Put("\\clbrdrt\\brdrs\\brdrcf0\r\n");
     if (Borders.Bottom) Put("\\clbrdrb\\brdrs\\brdrcf0\r\n");
     if (Borders.Right) Put("\\clbrdrr\\brdrs\\brdrcf0\r\n");
-    Put("\\clshdng10000\\clcfpat" + rtl::IntToStr(ColorIndex(Background)) + "\\cellx" + rtl::IntToStr(RightEdge) +
-        "\r\n");
+    Put("\\clshdng10000\\clcfpat");
+    PutInt(ColorIndex(Background));
+    Put("\\cellx");
+    PutInt(RightEdge);
+    Put("\r\n");
 }
 
 void TDBGridEhExportAsRTF::WriteTextRun(ui::TFont* Font, ui::TColor Background, const AnsiString& Text) {
-    AnsiString run = "\\fs" + rtl::IntToStr(Font->Size() * 2);
+    Put("\\fs");
+    PutInt(Font->Size() * 2);
     const ui::TFontStyles style = Font->Style();
-    if (style.Contains(ui::fsBold)) run += "\\b";
-    if (style.Contains(ui::fsItalic)) run += "\\i";
-    if (style.Contains(ui::fsStrikeOut)) run += "\\strike";
-    if (style.Contains(ui::fsUnderline)) run += "\\ul";
-    run += "\\f" + rtl::IntToStr(FontIndex(Font->Name()));
-    run += "\\cf" + rtl::IntToStr(ColorIndex(Font->Color()));
-    run += "\\cb" + rtl::IntToStr(ColorIndex(Background));
-    run += ' ';
-    run += RtfEscape(Text);
-    Put(run);
+    if (style.Contains(ui::fsBold)) Put("\\b");
+    if (style.Contains(ui::fsItalic)) Put("\\i");
+    if (style.Contains(ui::fsStrikeOut)) Put("\\strike");
+    if (style.Contains(ui::fsUnderline)) Put("\\ul");
+    Put("\\f");
+    PutInt(FontIndex(Font->Name()));
+    Put("\\cf");
+    PutInt(ColorIndex(Font->Color()));
+    Put("\\cb");
+    PutInt(ColorIndex(Background));
+    Put(" ");
+    AppendRtfEscaped(FBuffer, Text);
 }
 
 void TDBGridEhExportAsRTF::WriteCellText(TAlignment Alignment, const AnsiString& Spacing, ui::TFont* Font,
                                          ui::TColor Background, const AnsiString& Text) {
-    Put("\\pard\\intbl{" + AlignmentWord(Alignment));
-    if (!Spacing.empty()) Put("\\sb" + Spacing + "\\sa" + Spacing);
+    Put("\\pard\\intbl{");
+    Put(AlignmentWord(Alignment));
+    if (!Spacing.empty()) {
+        Put("\\sb");
+        Put(Spacing);
+        Put("\\sa");
+        Put(Spacing);
+    }
     WriteTextRun(Font, Background, Text);
     Put("\\cell}\r\n");
 }
@@ -616,25 +670,46 @@ void TDBGridEhExportAsRTF::WriteMultiTitle(TColumnsEhList* Columns) {
 void TDBGridEhExportAsRTF::WriteTrailer() { Put("}"); }
 
 void TDBGridEhExportAsRTF::SaveToStream(rtl::TStream* AStream, bool IsSaveAll) {
-    rtl::TOwnedPtr<editors::TMemoryStreamEh> cache(rtl::Create<editors::TMemoryStreamEh>());
-    cache->SetGrowthDelta(GrowthDelta);
     FColors.clear();
     FColorCache.clear();
     FFonts.clear();
+    FLastFont = -1;
+    FBuffer.clear();
     ColorIndex(ui::clBlack);
     ColorIndex(ui::clWhite);
     ColorIndex(ui::clBtnFace);
-    TDBGridEhExport::SaveToStream(cache.get(), IsSaveAll);
-    AnsiString head = "{\\rtf0\\ansi\\ansicpg1251\r\n{\\colortbl";
+    // A memory stream takes the table in place and the header is moved in before it; any other
+    // stream gets both from a cache.
+    auto* memory = dynamic_cast<editors::TMemoryStreamEh*>(AStream);
+    rtl::TOwnedPtr<TExportStreamEh> cache;
+    if (!memory) cache = NewExportStream();
+    rtl::TStream* target = memory ? AStream : cache.get();
+    const int64_t start = target->Position();
+    TDBGridEhExport::SaveToStream(target, IsSaveAll);
+    Flush();
+    std::string head = "{\\rtf0\\ansi\\ansicpg1251\r\n{\\colortbl";
     for (const AnsiString& key : FColors)
         head += "\\red" + rtl::Trim(key.substr(0, 3)) + "\\green" + rtl::Trim(key.substr(3, 3)) + "\\blue" +
                 rtl::Trim(key.substr(6, 3)) + ";";
     head += "}\r\n{\\fonttbl";
-    for (size_t i = 0; i < FFonts.size(); ++i)
-        head += "\\f" + rtl::IntToStr(static_cast<int>(i)) + "\\fnil " + RtfEscape(FFonts[i]) + ";";
+    for (size_t i = 0; i < FFonts.size(); ++i) {
+        head += "\\f" + rtl::IntToStr(static_cast<int>(i)) + "\\fnil ";
+        AppendRtfEscaped(head, FFonts[i]);
+        head += ";";
+    }
     head += "}\r\n";
-    AStream->WriteBuffer(head.data(), static_cast<int64_t>(head.size()));
-    if (cache->Size() > 0) AStream->WriteBuffer(cache->Memory(), cache->Size());
+    if (memory) {
+        const int64_t end = memory->Position();
+        const auto headSize = static_cast<int64_t>(head.size());
+        if (end + headSize > memory->Size()) memory->SetSize(end + headSize);
+        auto* base = static_cast<char*>(memory->Memory());
+        std::memmove(base + start + headSize, base + start, static_cast<size_t>(end - start));
+        std::memcpy(base + start, head.data(), head.size());
+        memory->SetPosition(end + headSize);
+    } else {
+        AStream->WriteBuffer(head.data(), static_cast<int64_t>(head.size()));
+        if (cache->Size() > 0) AStream->WriteBuffer(cache->Memory(), cache->Size());
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -751,19 +826,13 @@ bool TDBGridEhImport::EditField(db::TField* Field) {
     return ds->State() == db::dsEdit || ds->State() == db::dsInsert;
 }
 
-void TDBGridEhImport::WriteValue(const std::function<void()>& Write) {
-    try {
-        Write();
-    } catch (const rtl::EAbort&) {
-        throw;
-    } catch (const rtl::Exception& e) {
-        if (FIgnoreAll) return;
-        const AnsiString text =
-            AnsiString(msg::SErrorDuringInsertValue) + "\n" + e.Message() + "\n\n" + msg::SIgnoreError;
-        const int r = ui::MessageDlg(text, ui::mtError, {ui::mbYes, ui::mbNo, ui::mbAll});
-        if (r == ui::mrAll) FIgnoreAll = true;
-        else if (r != ui::mrYes) rtl::Abort();
-    }
+void TDBGridEhImport::ValueError(const rtl::Exception& E) {
+    if (FIgnoreAll) return;
+    const AnsiString text =
+        AnsiString(msg::SErrorDuringInsertValue) + "\n" + E.Message() + "\n\n" + msg::SIgnoreError;
+    const int r = ui::MessageDlg(text, ui::mtError, {ui::mbYes, ui::mbNo, ui::mbAll});
+    if (r == ui::mrAll) FIgnoreAll = true;
+    else if (r != ui::mrYes) rtl::Abort();
 }
 
 // A row that reads nothing can never end the data: it ends it here, and the record it was
@@ -812,26 +881,14 @@ void TDBGridEhImport::LoadFromStream(rtl::TStream* AStream, bool IsLoadAll) {
     ds->DisableControls();
     rtl::TryFinally(
         [&] {
-            auto begin = [&](TColumnsEhList* Columns) {
-                FImpCols = Columns;
-                ReadPrefix();
-            };
-            auto rowsFromFirst = [&] {
-                ds->First();
-                while (!ds->Eof()) {
-                    ReadRow(FImpCols);
-                    ds->Next();
-                }
-            };
-            switch (kind) {
-            case gstNon: {
-                const int current = std::max(g->CurrentDataCol(), 0);
-                AddVisibleColumns(g, own.get(), current);
-                begin(own.get());
-                if (insertMode) {
-                    InsertRows(appendMode);
-                    break;
-                }
+            if (kind == gstNon) AddVisibleColumns(g, own.get(), std::max(g->CurrentDataCol(), 0));
+            FImpCols = kind == gstNon ? own.get() : SelectionColumns(g, kind, own.get());
+            ReadPrefix();
+            if (insertMode) {
+                InsertRows(appendMode);
+            } else if (kind != gstNon) {
+                ForEachSelectedRecord(g, kind, [&] { ReadRow(FImpCols); });
+            } else {
                 g->RestorePosition(position);
                 while (!ds->Eof() && !FEof) {
                     const int64_t before = FStream->Position();
@@ -843,50 +900,6 @@ void TDBGridEhImport::LoadFromStream(rtl::TStream* AStream, bool IsLoadAll) {
                     restore = false;
                     InsertRows(true);
                 }
-                break;
-            }
-            case gstRecordBookmarks: {
-                AddVisibleColumns(g, own.get());
-                begin(own.get());
-                if (insertMode) {
-                    InsertRows(appendMode);
-                    break;
-                }
-                std::vector<db::TBookmark> marks;
-                for (int i = 0; i < sel->Rows()->Count(); ++i) marks.push_back(sel->Rows()->Items(i));
-                for (const db::TBookmark& b : marks) {
-                    ds->SetBookmark(b);
-                    ReadRow(FImpCols);
-                }
-                break;
-            }
-            case gstRectangle: {
-                TDBGridEhSelectionRect* rect = sel->Rect();
-                AddVisibleColumns(g, own.get(), rect->LeftCol(), rect->RightCol());
-                begin(own.get());
-                if (insertMode) {
-                    InsertRows(appendMode);
-                    break;
-                }
-                const db::TBookmark bottom = rect->GetBottomRow();
-                ds->SetBookmark(rect->TopRow());
-                while (!ds->Eof()) {
-                    ReadRow(FImpCols);
-                    if (SameBookmark(ds, ds->Bookmark(), bottom)) break;
-                    ds->Next();
-                }
-                break;
-            }
-            case gstColumns:
-            case gstAll:
-                if (kind == gstColumns) begin(sel->Columns());
-                else {
-                    AddVisibleColumns(g, own.get());
-                    begin(own.get());
-                }
-                if (insertMode) InsertRows(appendMode);
-                else rowsFromFirst();
-                break;
             }
         },
         [&] {
@@ -912,10 +925,10 @@ void TDBGridEhImportAsTextBase::LoadFromStream(rtl::TStream* AStream, bool IsLoa
     TDBGridEhImport::LoadFromStream(AStream, IsLoadAll);
 }
 
-// The stream's last unit is the terminator's place and never read.
+// Every whole unit is read: a zero unit ends the clipboard's text, the stream's end a file's, whose
+// last character has no terminator after it.
 bool TDBGridEhImportAsTextBase::ReadChar(char16_t& C) {
     rtl::TStream* s = Stream();
-    if (s->Position() >= s->Size() - 1) return false;
     uint8_t b[2] = {0, 0};
     if (s->Read(b, FUnit) != FUnit) return false;
     C = static_cast<char16_t>(b[0] | (FUnit == 2 ? b[1] << 8 : 0));
@@ -1093,7 +1106,7 @@ void TDBGridEhImportAsVCLDBIF::ReadValue() {
     case 6: {
         AnsiString s(static_cast<size_t>(ReadLength(1)), '\0');
         if (!s.empty()) ReadExact(s.data(), static_cast<int64_t>(s.size()));
-        FValue = Variant(s);
+        FValue = Variant(std::move(s));
         break;
     }
     case 7: {
@@ -1103,7 +1116,7 @@ void TDBGridEhImportAsVCLDBIF::ReadValue() {
         WideString w(static_cast<size_t>(n / 2), u'\0');
         for (size_t i = 0; i < w.size(); ++i)
             w[i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) | static_cast<uint8_t>(bytes[2 * i + 1]) << 8);
-        FValue = Variant(w);
+        FValue = Variant(std::move(w));
         break;
     }
     default:
@@ -1153,6 +1166,11 @@ void ImportGridFromStream(const rtl::ClassRef& ImpClass, TCustomDBGridEh* Grid, 
 }
 
 void StreamToClipboard(ui::TClipboardFormat Format, rtl::TStream* Stream) {
+    if (auto* ms = dynamic_cast<editors::TMemoryStreamEh*>(Stream)) {
+        const auto* p = static_cast<const uint8_t*>(ms->Memory());
+        ui::Clipboard()->SetData(Format, p ? rtl::TBytes(p, p + ms->Size()) : rtl::TBytes());
+        return;
+    }
     rtl::TBytes bytes(static_cast<size_t>(Stream->Size()));
     const int64_t saved = Stream->Position();
     Stream->SetPosition(0);
@@ -1174,8 +1192,7 @@ void GridClipboardCopy(TCustomDBGridEh* Grid, bool All) {
     if (ds) ds->DisableControls();
     rtl::TryFinally(
         [&] {
-            rtl::TOwnedPtr<editors::TMemoryStreamEh> ms(rtl::Create<editors::TMemoryStreamEh>());
-            ms->SetGrowthDelta(GrowthDelta);
+            rtl::TOwnedPtr<TExportStreamEh> ms = NewExportStream();
             auto put = [&](const rtl::ClassRef& Exporter, int Zeros, ui::TClipboardFormat Format) {
                 ms->Clear();
                 ms->SetPosition(0);
@@ -1214,8 +1231,7 @@ void GridClipboardPaste(TCustomDBGridEh* Grid, bool All) {
                 format = ui::CF_TEXT;
             }
             if (!importer) return;
-            rtl::TOwnedPtr<editors::TMemoryStreamEh> ms(rtl::Create<editors::TMemoryStreamEh>());
-            ms->SetGrowthDelta(GrowthDelta);
+            rtl::TOwnedPtr<TExportStreamEh> ms = NewExportStream();
             ClipboardToStream(format, ms.get());
             ms->SetPosition(0);
             ImportGridFromStream(*importer, Grid, ms.get(), All);
@@ -1275,44 +1291,17 @@ void GridDeleteSelection(TCustomDBGridEh* Grid, bool All) {
     ds->DisableControls();
     rtl::TryFinally(
         [&] {
-            switch (kind) {
-            case gstRecordBookmarks: {
+            if (kind == gstRecordBookmarks) {
                 restore = false;
-                std::vector<db::TBookmark> marks;
-                for (int i = 0; i < sel->Rows()->Count(); ++i) marks.push_back(sel->Rows()->Items(i));
-                for (const db::TBookmark& b : marks) {
-                    ds->SetBookmark(b);
-                    ds->Delete();
-                }
+                ForEachSelectedRecord(Grid, kind, [&] { ds->Delete(); });
                 sel->Clear();
-                break;
-            }
-            case gstRectangle: {
-                TDBGridEhSelectionRect* rect = sel->Rect();
-                AddVisibleColumns(Grid, own.get(), rect->LeftCol(), rect->RightCol());
-                const db::TBookmark bottom = rect->GetBottomRow();
-                ds->SetBookmark(rect->TopRow());
-                while (!ds->Eof()) {
-                    ClearCells(own.get());
-                    if (SameBookmark(ds, ds->Bookmark(), bottom)) break;
-                    ds->Next();
-                }
-                break;
-            }
-            case gstColumns:
-                ds->First();
-                while (!ds->Eof()) {
-                    ClearCells(sel->Columns());
-                    ds->Next();
-                }
-                break;
-            case gstAll:
+            } else if (kind == gstAll) {
                 restore = false;
                 ds->First();
                 while (!ds->Eof()) ds->Delete();
-                break;
-            case gstNon:
-                break;
+            } else {
+                TColumnsEhList* cols = SelectionColumns(Grid, kind, own.get());
+                ForEachSelectedRecord(Grid, kind, [&] { ClearCells(cols); });
             }
         },
         [&] {

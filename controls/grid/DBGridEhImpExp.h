@@ -162,17 +162,22 @@ private:
     int ColorIndex(ui::TColor Color);
     int ColorTableIndex(ui::TColor Color);
     int FontIndex(const AnsiString& Name);
+    int FontTableIndex(const AnsiString& Name);
     void WriteCellDef(const TBorders& Borders, ui::TColor Background, int RightEdge);
     void WriteCellText(TAlignment Alignment, const AnsiString& Spacing, ui::TFont* Font, ui::TColor Background,
                        const AnsiString& Text);
     void WriteTextRun(ui::TFont* Font, ui::TColor Background, const AnsiString& Text);
     std::vector<int> RightEdges(TColumnsEhList* Columns);
     void WriteMultiTitle(TColumnsEhList* Columns);
-    void Put(const AnsiString& Text);
+    void Put(std::string_view Text);
+    void PutInt(int Value);
+    void Flush();
     rtl::TOwnedPtr<ui::TFont> FScratchFont;
     std::vector<AnsiString> FColors;
     std::vector<std::pair<ui::TColor, int>> FColorCache;
     std::vector<AnsiString> FFonts;
+    int FLastFont = -1;
+    std::string FBuffer;
 };
 
 class TDBGridEhExportAsVCLDBIF : public TDBGridEhExport {
@@ -208,7 +213,17 @@ public:
 protected:
     // Runs one value's write; an error asks whether to go on (Yes), stop the paste (No, silently)
     // or go on without asking again (All).
-    void WriteValue(const std::function<void()>& Write);
+    template <class TWrite>
+    void WriteValue(TWrite&& Write) {
+        try {
+            Write();
+        } catch (const rtl::EAbort&) {
+            throw;
+        } catch (const rtl::Exception& E) {
+            ValueError(E);
+        }
+    }
+    void ValueError(const rtl::Exception& E);
     // Edit on Field's dataset; true when it is then editing or inserting and may be modified.
     static bool EditField(db::TField* Field);
     bool FEof = false;

@@ -326,6 +326,9 @@ TEST_F(ImpExpTest, RtfDocumentWithMultiLevelTitles) {
         row + def("ltbr", 1, 720) + def("ltbr", 1, 1440) + def("ltbr", 1, 2160) + cells +
         cell("l", data, 1, "\\\\par \\{x\\}") + cell("l", data, 1, "\\'a8\\'e6") + cell("l", data, 1, "") + end + "}";
     EXPECT_EQ(rtf, expected);
+    // The copy command builds the document in its own stream: the same bytes.
+    GridClipboardCopy(Grid, false);
+    EXPECT_EQ(ClipData(CF_RICH_TEXT_FORMAT()), expected + '\0');
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -770,11 +773,16 @@ TEST_F(ImpExpTest, FilesRoundTrip) {
     Cells.DS->Edit();
     CF("a")->SetAsString("changed");
     Cells.DS->Post();
-    // The file has no terminator: its last byte is never read, so the reader gets "c\td" less "d".
+    Cells.DS->Last();
+    Cells.DS->Edit();
+    CF("b")->SetAsString("changed");
+    Cells.DS->Post();
+    // The file has no terminator: its last character still arrives.
     rtl::TOwnedPtr<TDBGridEhImportAsText> imp(rtl::Create<TDBGridEhImportAsText>());
     imp->SetDBGrid(Grid);
     imp->LoadFromFile(path, true);
     EXPECT_EQ(Values(Cells, "a"), (std::vector<Variant>{Variant("a"), Variant("c")}));
+    EXPECT_EQ(Values(Cells, "b"), (std::vector<Variant>{Variant("b"), Variant("d")}));
     std::remove(path.c_str());
 }
 
