@@ -640,6 +640,18 @@ void AcceleratorKey(char Char) {
     else Pick(item);
 }
 
+// The next bar item is selected, its menu opened when one was open.
+void MoveAlongBar(int Step) {
+    auto& t = Tracker();
+    const int next = NextBarItem(t.BarIndex, Step);
+    if (t.Levels > 0) {
+        OpenBarItem(next, true, false);
+        return;
+    }
+    t.BarIndex = next;
+    RepaintBar();
+}
+
 void MenuKey(uint16_t Key) {
     auto& t = Tracker();
     TMenuWindow* w = TopLevel();
@@ -672,30 +684,14 @@ void MenuKey(uint16_t Key) {
                 OpenSubMenu(t.Levels - 1, w->Selected, true);
                 return;
             }
-            if (bar) {
-                const bool open = t.Levels > 0;
-                const int next = NextBarItem(t.BarIndex, 1);
-                if (open) OpenBarItem(next, true, false);
-                else {
-                    t.BarIndex = next;
-                    RepaintBar();
-                }
-            }
+            if (bar) MoveAlongBar(1);
             return;
         case VK_LEFT:
             if (t.Levels > 1) {
                 CloseLevels(t.Levels - 1);
                 return;
             }
-            if (bar) {
-                const bool open = t.Levels > 0;
-                const int next = NextBarItem(t.BarIndex, -1);
-                if (open) OpenBarItem(next, true, false);
-                else {
-                    t.BarIndex = next;
-                    RepaintBar();
-                }
-            }
+            if (bar) MoveAlongBar(-1);
             return;
         case VK_RETURN:
         case VK_SPACE:
