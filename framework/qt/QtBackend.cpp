@@ -23,6 +23,7 @@
 #include "framework/rtl/Text.h"
 #include "framework/rtl/Timers.h"
 #include "framework/ui/Dialogs.h"
+#include "framework/ui/Menus.h"
 #include "framework/ui/StdCtrls.h"
 
 namespace qtback {
@@ -136,8 +137,9 @@ void SyncModifiers(Qt::KeyboardModifiers M) {
 }
 
 // Whatever the mouse or the focused control was doing stops when the application loses the
-// user's attention (a drop-down closes).
+// user's attention (a drop-down or a menu closes).
 void CancelModes() {
+    ui::EndMenu();
     if (ui::HWND capture = ui::GetCapture()) ui::SendMessage(capture, ui::WM_CANCELMODE);
     ui::ReleaseCapture();
     if (ui::HWND focus = ui::GetFocus()) ui::SendMessage(focus, ui::WM_CANCELMODE);

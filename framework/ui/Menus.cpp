@@ -262,6 +262,7 @@ constexpr int SeparatorHeight = 7;
 constexpr int ShortCutGap = 24;    // between the longest caption and the shortcuts
 constexpr int ArrowWidth = 16;     // the submenu arrow's column
 constexpr int MenuBorder = 1;
+constexpr int BarBreakWidth = 5;   // the line between columns of mbBarBreak
 
 TFont* MenuFont() {
     static std::unique_ptr<TFont, rtl::TObjectDeleter> font(rtl::Create<TFont>());
@@ -319,35 +320,47 @@ public:
     int Gutter() const { return ItemHeight(); }
 
     // Item places in client coordinates (empty for invisible items) and the size that holds them.
+    // An item with Break starts a new column (mbBarBreak with a line before it).
     std::vector<TRect> Layout(TSize* Size = nullptr) const {
         std::vector<TRect> r(static_cast<size_t>(ParentItem->Count()));
-        int captionW = 0, shortcutW = 0, y = 0;
+        int left = 0, height = 0, y = 0, captionW = 0, shortcutW = 0;
+        size_t columnStart = 0;
+        const auto endColumn = [&](size_t End) {
+            const int width = Gutter() + 4 + captionW + (shortcutW ? ShortCutGap + shortcutW : 0) + ArrowWidth;
+            for (size_t k = columnStart; k < End; ++k)
+                if (r[k].Bottom > r[k].Top) {
+                    r[k].Left = left;
+                    r[k].Right = left + width;
+                }
+            left += width;
+            height = std::max(height, y);
+        };
         for (int i = 0; i < ParentItem->Count(); ++i) {
             TMenuItem* item = ParentItem->Items(i);
             if (!item->Visible()) continue;
-            if (item->IsLine()) {
-                r[size_t(i)] = Rect(0, y, 0, y + SeparatorHeight);
-                y += SeparatorHeight;
-                continue;
+            if (item->Break() != mbNone && y > 0) {
+                endColumn(size_t(i));
+                if (item->Break() == mbBarBreak) left += BarBreakWidth;
+                columnStart = size_t(i);
+                y = captionW = shortcutW = 0;
             }
-            captionW = std::max(captionW, MenuTextWidth(this, StripHotkey(item->Caption())));
-            if (item->ShortCut() != 0) shortcutW = std::max(shortcutW, MenuTextWidth(this, ShortCutToText(item->ShortCut())));
-            r[size_t(i)] = Rect(0, y, 0, y + ItemHeight());
-            y += ItemHeight();
+            const int h = item->IsLine() ? SeparatorHeight : ItemHeight();
+            if (!item->IsLine()) {
+                captionW = std::max(captionW, MenuTextWidth(this, StripHotkey(item->Caption())));
+                if (item->ShortCut() != 0) shortcutW = std::max(shortcutW, MenuTextWidth(this, ShortCutToText(item->ShortCut())));
+            }
+            r[size_t(i)] = Rect(0, y, 0, y + h);
+            y += h;
         }
-        const int width = Gutter() + 4 + captionW + (shortcutW ? ShortCutGap + shortcutW : 0) + ArrowWidth;
-        for (TRect& i : r)
-            if (!i.IsEmpty() || i.Bottom > i.Top) i.Right = width;
-        if (Size) *Size = TSize{width + 2 * MenuBorder, std::max(y, 4) + 2 * MenuBorder};
+        endColumn(r.size());
+        if (Size) *Size = TSize{left + 2 * MenuBorder, std::max(height, 4) + 2 * MenuBorder};
         return r;
     }
 
     int ItemAt(TPoint ClientPos) const {
         const std::vector<TRect> r = Layout();
         for (size_t i = 0; i < r.size(); ++i)
-            if (r[i].Bottom > r[i].Top && ClientPos.Y >= r[i].Top && ClientPos.Y < r[i].Bottom && ClientPos.X >= 0 &&
-                ClientPos.X < r[i].Right)
-                return static_cast<int>(i);
+            if (r[i].Bottom > r[i].Top && r[i].Contains(ClientPos)) return static_cast<int>(i);
         return -1;
     }
 
@@ -412,6 +425,8 @@ protected:
                 dc.FillSolid(Rect(r.Left + Gutter(), y, r.Right - 4, y + 1), clBtnShadow);
                 continue;
             }
+            if (item->Break() == mbBarBreak && r.Left > o.X)
+                dc.FillSolid(Rect(r.Left - BarBreakWidth / 2 - 1, o.Y + 2, r.Left - BarBreakWidth / 2, all.Bottom - 2), clBtnShadow);
             const bool hot = i == Selected;
             if (hot) dc.FillSolid(r, clHighlight);
             const TColor text = !item->Enabled() ? clGrayText : hot ? clHighlightText : clMenuText;
@@ -640,6 +655,18 @@ void AcceleratorKey(char Char) {
     else Pick(item);
 }
 
+// The next bar item is selected, its menu opened when one was open.
+void MoveAlongBar(int Step) {
+    auto& t = Tracker();
+    const int next = NextBarItem(t.BarIndex, Step);
+    if (t.Levels > 0) {
+        OpenBarItem(next, true, false);
+        return;
+    }
+    t.BarIndex = next;
+    RepaintBar();
+}
+
 void MenuKey(uint16_t Key) {
     auto& t = Tracker();
     TMenuWindow* w = TopLevel();
@@ -672,30 +699,14 @@ void MenuKey(uint16_t Key) {
                 OpenSubMenu(t.Levels - 1, w->Selected, true);
                 return;
             }
-            if (bar) {
-                const bool open = t.Levels > 0;
-                const int next = NextBarItem(t.BarIndex, 1);
-                if (open) OpenBarItem(next, true, false);
-                else {
-                    t.BarIndex = next;
-                    RepaintBar();
-                }
-            }
+            if (bar) MoveAlongBar(1);
             return;
         case VK_LEFT:
             if (t.Levels > 1) {
                 CloseLevels(t.Levels - 1);
                 return;
             }
-            if (bar) {
-                const bool open = t.Levels > 0;
-                const int next = NextBarItem(t.BarIndex, -1);
-                if (open) OpenBarItem(next, true, false);
-                else {
-                    t.BarIndex = next;
-                    RepaintBar();
-                }
-            }
+            if (bar) MoveAlongBar(-1);
             return;
         case VK_RETURN:
         case VK_SPACE:

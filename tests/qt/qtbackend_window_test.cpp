@@ -8,6 +8,7 @@
 #include <QScreen>
 
 #include "qtbackend_fixture.h"
+#include "framework/ui/Menus.h"
 #include "framework/qt/QtClipboard.h"
 #include "framework/qt/QtSurface.h"
 #include "framework/rtl/Text.h"
@@ -175,6 +176,28 @@ TEST_F(DropDownTest, LosingTheUsersAttentionClosesIt) {
     Pump();
     EXPECT_EQ(GetActiveWindow(), Form->Handle());
     EXPECT_TRUE(Input->Focused());
+}
+
+TEST_F(BackendTest, LosingTheUsersAttentionClosesAMenu) {
+    auto* menu = rtl::Create<TMainMenu>(Form);
+    auto* file = rtl::Create<TMenuItem>(Form);
+    file->SetCaption("File");
+    menu->Items()->Add(file);
+    auto* open = rtl::Create<TMenuItem>(Form);
+    open->SetCaption("Open");
+    file->Add(open);
+    Pump();
+    KeyInput(VK_F10, true);
+    KeyInput(VK_F10, false);
+    KeyInput(VK_DOWN, true);
+    Pump();
+    ASSERT_EQ(detail::MenuModeState().Windows.size(), 1u);
+    TWinControl* drop = detail::MenuModeState().Windows.front();
+    EXPECT_NE(Native(drop), nullptr);
+    emit qApp->focusWindowChanged(nullptr);
+    Pump();
+    EXPECT_FALSE(MenuActive());
+    EXPECT_EQ(Native(drop), nullptr);
 }
 
 TEST_F(BackendTest, ClipboardRoundTripsTextAndARegisteredFormat) {

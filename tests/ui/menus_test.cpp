@@ -146,7 +146,7 @@ namespace uitest {
 namespace {
 
 // A form with a main menu: "&Файл" (Открыть Ctrl+O, a line, a disabled item, a submenu, В&ыход),
-// "&Правка" (Копировать) and "Справка" without sub-items.
+// "&Правка" (Копировать, and Вставить in a column of its own) and "Справка" without sub-items.
 std::string U(const char8_t* Utf8) { return reinterpret_cast<const char*>(Utf8); }
 
 class MenuBarTest : public MenuTest {
@@ -164,7 +164,9 @@ protected:
         Item(recent, Cp(u8"Один"));
         Item(recent, Cp(u8"Два"));
         Item(file, Cp(u8"В&ыход"));
-        Item(Item(Menu->Items(), Cp(u8"&Правка")), Cp(u8"Копировать"));
+        TMenuItem* edit = Item(Menu->Items(), Cp(u8"&Правка"));
+        Item(edit, Cp(u8"Копировать"));
+        Item(edit, Cp(u8"Вставить"))->SetBreak(mbBarBreak);
         Item(Menu->Items(), Cp(u8"Справка"));
         Watch(Menu->Items());
         Form->Show();
@@ -350,6 +352,24 @@ TEST_F(MenuBarTest, TheMouseOpensTracksAndPicks) {
     Pump();
     EXPECT_EQ(State(), "-");
     EXPECT_EQ(Clicks, U(u8"Два"));
+}
+
+TEST_F(MenuBarTest, AnItemWithABreakStartsAColumn) {
+    Press(VK_F10);
+    Press(VK_RIGHT);
+    Press(VK_DOWN);
+    ASSERT_EQ(State(), "bar=Правка /Копировать");
+    TWinControl* drop = detail::MenuModeState().Windows.at(0);
+    const int w = drop->ClientWidth(), h = drop->ClientHeight();
+    EXPECT_LT(h, 40) << "one row high";
+    MouseInput(WM_MOUSEMOVE, drop->ClientToScreen(Point(w * 3 / 4, h / 2)));
+    Pump();
+    EXPECT_EQ(State(), "bar=Правка /Вставить");
+    MouseInput(WM_MOUSEMOVE, drop->ClientToScreen(Point(w / 4, h / 2)));
+    Pump();
+    EXPECT_EQ(State(), "bar=Правка /Копировать");
+    Press(VK_DOWN);
+    EXPECT_EQ(State(), "bar=Правка /Вставить");
 }
 
 TEST_F(MenuBarTest, APopupMenuRunsItsOwnLoopAndHandsBackTheItem) {
