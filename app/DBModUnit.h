@@ -120,7 +120,11 @@ public:
     // --- attached files ---
     bool AttachFile(VUdeVizov* Query);
     void GetAttachedFileName(VUdeVizov* Query, std::string& FileName);
+    // Lets the current row go of its file (file_id 0, the row left in edit state, not posted);
+    // the file itself stays until RemoveAttachment, so that a card closed without saving keeps it.
     bool DetachFile(VUdeVizov* Query);
+    // Deletes the files row and its copy; an id below 1 or of no row does nothing.
+    void RemoveAttachment(int32_t FileId);
     // Opens the attachment of the current row with the desktop's program, or reports it missing.
     void OpenAttachedFile(VUdeVizov* Query);
 
@@ -162,7 +166,6 @@ private:
     void ChangeAfterPost(db::TDataSet* DataSet);
     void EntryBeforeDelete(db::TDataSet* DataSet);
     void EntryAfterDelete(db::TDataSet* DataSet);
-    void RemoveAttachment(int32_t FileId);
     void OpisiAfterScroll(db::TDataSet* DataSet);
     // A query on zServer, read whole when it opens.
     rtl::TOwnedPtr<VUdeVizov> TaskQuery(const AnsiString& SQL);

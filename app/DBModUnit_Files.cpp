@@ -99,13 +99,9 @@ void TDBMod::OpenAttachedFile(VUdeVizov* Query) {
 }
 
 bool TDBMod::DetachFile(VUdeVizov* Query) {
-    const int32_t id = FileIdOf(Query);
-    // The entry lets go of the attachment first, so that a failed post leaves it whole; a files
-    // row that is already gone does not keep the entry attached.
+    // Posting here would save a card's pending row past the card's own check.
     if (Query->State() != db::dsInsert && Query->State() != db::dsEdit) Query->Edit();
     Query->FieldByName("file_id")->SetAsInteger(0);
-    PostIfEditing(Query);
-    RemoveAttachment(id);
     return true;
 }
 

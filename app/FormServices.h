@@ -53,5 +53,6 @@ inline constexpr int HelpMainForm = 101;
 inline constexpr int HelpContents = 1000;
 inline constexpr int HelpLogin = 1100;
 inline constexpr int HelpOpisiFrame = 107;
+inline constexpr int HelpOpisCard = 107;
 
 }  // namespace app

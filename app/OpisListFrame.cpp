@@ -1,6 +1,7 @@
 #include "app/OpisListFrame.h"
 
 #include "app/FormServices.h"
+#include "app/OpisFormUnit.h"
 
 namespace app {
 
@@ -22,5 +23,9 @@ TOpisListFrame::TOpisListFrame(rtl::TComponent* Owner)
              true, SentBackColor);
     grOpisi = Grid;
 }
+
+void TOpisListFrame::NewRow() { DBMod->NewOpis(1, 0); }
+
+ui::TForm* TOpisListFrame::Card() const { return OpisForm; }
 
 }  // namespace app

@@ -13,6 +13,11 @@ public:
     grid::TDBGridEh* grOpisi;
     // An inventory sent back for rework (result 2) is drawn on this colour.
     static constexpr ui::TColor SentBackColor = static_cast<ui::TColor>(0x00EEFFFF);
+
+protected:
+    // A new inventory of the kind in force, with no source.
+    void NewRow() override;
+    ui::TForm* Card() const override;
 };
 
 }  // namespace app

@@ -6,6 +6,7 @@
 #include "app/DBModUnit.h"
 #include "app/FormServices.h"
 #include "app/Main.h"
+#include "app/OpisFormUnit.h"
 
 namespace app {
 
@@ -63,6 +64,7 @@ const TUnit Units[] = {
     {"DBModUnit", StartData, EndData},
     {"Main", StartForm<TMainForm, &MainForm>, EndForm<TMainForm, &MainForm>},
     {"AuthFormUnit", StartForm<TAuthForm, &AuthForm>, EndForm<TAuthForm, &AuthForm>},
+    {"OpisFormUnit", StartForm<TOpisForm, &OpisForm>, EndForm<TOpisForm, &OpisForm>},
 };
 
 int Started = 0;

@@ -6,6 +6,8 @@
 //                              rows the grid shows drawn as text on the same kind of surface
 //   BM_TitleSortClick          a title click re-sorting by a text column, then the repaint
 //   BM_BaselineSortKeys        std::stable_sort of row indices by precomputed ICU sort keys
+//   BM_OpenInventoryCard       a double click on a row: the bound card shown, painted once, closed
+//   BM_PaintUnboundCard        the same card with no dataset, shown, painted once and hidden
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -21,6 +23,7 @@
 #include "app/DBModUnit.h"
 #include "app/FormServices.h"
 #include "app/Main.h"
+#include "app/OpisFormUnit.h"
 #include "app/Program.h"
 #include "framework/rtl/Text.h"
 #include "framework/ui/Forms.h"
@@ -191,6 +194,50 @@ void BM_BaselineSortKeys(benchmark::State& state) {
     state.counters["rows"] = static_cast<double>(keys.size());
 }
 BENCHMARK(BM_BaselineSortKeys)->Arg(30000)->Unit(benchmark::kMillisecond);
+
+void BM_OpenInventoryCard(benchmark::State& state) {
+    Prog();
+    app::MainForm->actOpisi->Execute();
+    grid::TDBGridEh* g = app::MainForm->OpisListFrame1->grOpisi;
+    auto* surface = static_cast<ui::TRecordingSurface*>(app::OpisForm->Surface());
+    size_t texts = 0;
+    // Once the card's loop is idle it has been filled and painted: it is closed.
+    ui::Application()->WaitHandler = [&] {
+        app::OpisForm->UpdateWindow();
+        texts = static_cast<ui::TRecordingSurface*>(app::OpisForm->Surface())->Texts().size();
+        app::OpisForm->SetModalResult(ui::mrCancel);
+    };
+    for (auto _ : state) {
+        if (surface) surface->Clear();
+        app::MainForm->OpisListFrame1->GridDblClick(g);
+        surface = static_cast<ui::TRecordingSurface*>(app::OpisForm->Surface());
+    }
+    ui::Application()->WaitHandler = nullptr;
+    state.counters["texts"] = static_cast<double>(texts);
+}
+BENCHMARK(BM_OpenInventoryCard)->Unit(benchmark::kMillisecond);
+
+void BM_PaintUnboundCard(benchmark::State& state) {
+    Prog();
+    rtl::TOwnedPtr<app::TOpisForm> card(rtl::Create<app::TOpisForm>(nullptr));
+    for (int i = 0; i < card->ComponentCount(); ++i)
+        if (auto* e = dynamic_cast<editors::TCustomDBEditEh*>(card->Components(i))) e->SetDataSource(nullptr);
+    card->OnShow = nullptr;
+    card->OnClose = nullptr;
+    size_t texts = 0;
+    for (auto _ : state) {
+        card->Show();
+        ui::Application()->ProcessMessages();
+        card->UpdateWindow();
+        auto* surface = static_cast<ui::TRecordingSurface*>(card->Surface());
+        texts = surface->Texts().size();
+        surface->Clear();
+        card->Hide();
+        ui::Application()->ProcessMessages();
+    }
+    state.counters["texts"] = static_cast<double>(texts);
+}
+BENCHMARK(BM_PaintUnboundCard)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

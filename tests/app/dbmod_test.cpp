@@ -359,19 +359,27 @@ TEST_F(DBModFixture, AttachOpenDetachAndDelete) {
     EXPECT_TRUE(std::filesystem::is_directory(Dir / "temp" / "Velmorat"));
 
     EXPECT_FALSE(Mod->AttachFile(Mod->zOpisi.get()));  // cancelled dialog
+    // Detaching touches only the row, and posts nothing: the file goes when asked.
     ASSERT_TRUE(Mod->DetachFile(Mod->zOpisi.get()));
+    EXPECT_EQ(Mod->zOpisi->State(), db::dsEdit);
+    EXPECT_EQ(One("SELECT file_id FROM opisi"), id);
+    EXPECT_TRUE(std::filesystem::exists(copy));
+    Mod->zOpisi->Post();
+    Mod->RemoveAttachment(std::stoi(id));
     EXPECT_EQ(One("SELECT file_id FROM opisi"), "0");
     EXPECT_FALSE(std::filesystem::exists(copy));
     EXPECT_EQ(One("SELECT count(*) FROM files"), "0");
     Mod->OpenAttachedFile(Mod->zOpisi.get());
     EXPECT_EQ(Services.Messages.size(), 1u);
 
-    // A files row removed behind the module's back does not keep the entry attached.
+    // A files row removed behind the module's back: removing it again is no error.
     Services.Picks.push_back(picked);
     ASSERT_TRUE(Mod->AttachFile(Mod->zOpisi.get()));
     Mod->zOpisi->Post();
     Raw("DELETE FROM files");
     ASSERT_TRUE(Mod->DetachFile(Mod->zOpisi.get()));
+    Mod->zOpisi->Post();
+    Mod->RemoveAttachment(99);
     EXPECT_EQ(One("SELECT file_id FROM opisi"), "0");
 
     // Deleting the entry removes its attachment with it.
