@@ -436,7 +436,8 @@ void TCustomDASQL::ExecuteIters(int Iters) {
     TCustomDAConnection* conn = UsedConnection();
     // Ended here rather than in the command's hook, which a failing statement never reaches.
     rtl::TryFinally([&] {
-        const bool trace = !FTraceSuppressed;
+        // The traced text is made only for someone who reads it.
+        const bool trace = !FTraceSuppressed && (FDebug || TCustomDASQLMonitor::HasMonitor());
         const AnsiString finalSQL = trace ? GetFinalSQL() : AnsiString();
         if (trace) TCustomDASQLMonitor::SQLExecute(this, finalSQL, FParams.get(), "Execute", true, FDebug);
         if (BeforeExecute) BeforeExecute(this);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <string_view>
+#include <utility>
 
 #include "framework/db/DB.h"
 #include "framework/rtl/Exceptions.h"
@@ -14,15 +16,27 @@ namespace components {
 using daccess::TCustomDAConnection;
 using daccess::TCustomDADataSet;
 
-AnsiString FloatToDumpText(double Value) {
+void AppendFloatDumpText(AnsiString& Out, double Value) {
     // SQLite reads an out-of-range literal as infinity; it stores no NaN at all.
-    if (std::isnan(Value)) return "NULL";
-    if (std::isinf(Value)) return Value > 0 ? "9e999" : "-9e999";
+    if (std::isnan(Value)) {
+        Out += "NULL";
+        return;
+    }
+    if (std::isinf(Value)) {
+        Out += Value > 0 ? "9e999" : "-9e999";
+        return;
+    }
     char buf[32];
     const auto res = std::to_chars(buf, buf + sizeof buf, Value);
-    AnsiString text(buf, res.ptr);
+    const std::string_view text(buf, static_cast<size_t>(res.ptr - buf));
+    Out += text;
     // An integral value keeps a fraction, or it would read back as an integer.
-    if (text.find_first_of(".e") == AnsiString::npos) text += ".0";
+    if (text.find_first_of(".e") == std::string_view::npos) Out += ".0";
+}
+
+AnsiString FloatToDumpText(double Value) {
+    AnsiString text;
+    AppendFloatDumpText(text, Value);
     return text;
 }
 
@@ -54,18 +68,24 @@ void TDADumpProcessor::SetProp(int Prop, const Variant& /*Value*/) {
 Variant TDADumpProcessor::GetProp(int Prop) { rtl::AssertFail(rtl::IntToStr(Prop), DADumpUnit, 203); }
 
 void TDADumpProcessor::WriteLine(const AnsiString& Line) {
-    if (rtl::TStream* stream = FDump->OutputStream()) {
+    if (FDump->OutputStream()) {
         if (FUTF8 && !FBOMWritten) {
-            static const uint8_t bom[3] = {0xEF, 0xBB, 0xBF};
-            stream->WriteBuffer(bom, 3);
+            FPending += "\xEF\xBB\xBF";
             FBOMWritten = true;
         }
-        AnsiString text = Line;
-        text += "\r\n";
-        stream->WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
+        FPending += Line;
+        FPending += "\r\n";
+        // Lines go to the stream in large pieces rather than one by one.
+        if (FPending.size() >= 65536) FlushOutput();
     } else {
         FDump->SQL()->Add(FUTF8 ? rtl::UTF8ToAnsi(Line) : Line);
     }
+}
+
+void TDADumpProcessor::FlushOutput() {
+    if (FPending.empty()) return;
+    const std::string text = std::exchange(FPending, {});
+    FDump->OutputStream()->WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
 }
 
 void TDADumpProcessor::CheckBackupQuery(const AnsiString& Query) {
@@ -92,9 +112,14 @@ void TDADumpProcessor::Backup(const AnsiString& QueryText) {
             from = eol + 2;
         }
     }
-    BeforeBackupObjects();
-    BackupObjects(query);
-    AfterBackupObjects();
+    // What was written reaches the stream also when the backup fails part-way.
+    rtl::TryFinally(
+        [&] {
+            BeforeBackupObjects();
+            BackupObjects(query);
+            AfterBackupObjects();
+        },
+        [&] { FlushOutput(); });
 }
 
 TCustomDADataSet* TDADumpProcessor::CreateQuery() {
@@ -162,38 +187,50 @@ void TDADumpProcessor::BackupData(const AnsiString& TableName, const AnsiString&
             }
             WriteLine({});
             if (FDump->Options()->AddDrop()) WriteLine(Out("DELETE FROM " + table + ";"));
-            if (ds->IsEmpty()) return;
-            AnsiString prefix = "INSERT INTO " + table;
-            if (FDump->Options()->CompleteInsert() || !Query.empty()) {
-                prefix += "(";
-                for (int i = 0; i < ds->FieldCount(); ++i) {
-                    if (i > 0) prefix += ", ";
-                    prefix += QuoteName(rtl::WideToAnsi(ds->Fields()[i]->FieldName()));
-                }
-                prefix += ")";
-            }
-            prefix += " VALUES (";
-            prefix = Out(prefix);
-            const int count = ds->RecordCount();
-            int number = 0;
-            AnsiString line;
-            for (ds->First(); !ds->Eof(); ds->Next()) {
-                ++number;
-                line = prefix;
-                for (int i = 0; i < ds->FieldCount(); ++i) {
-                    if (i > 0) line += ", ";
-                    line += GetFieldValueForDump(ds->Fields()[i]);
-                }
-                line += ");";
-                WriteLine(line);
-                // A one-way dataset knows only the rows it has fetched so far.
-                if (FDump->OnBackupProgress)
-                    FDump->OnBackupProgress(FDump, table, TableNum, TableCount,
-                                            count > 0 ? std::min(100, static_cast<int>(number * 100LL / count)) : 100);
-            }
+            BackupRows(table, FDump->Options()->CompleteInsert() || !Query.empty(), TableNum, TableCount);
             ds->Close();
         },
         [&] { FQuery = nullptr; });
+}
+
+AnsiString TDADumpProcessor::InsertPrefix(const AnsiString& Table, bool NameColumns) {
+    AnsiString prefix = "INSERT INTO " + Table;
+    if (NameColumns) {
+        prefix += "(";
+        for (int i = 0; i < FQuery->FieldCount(); ++i) {
+            if (i > 0) prefix += ", ";
+            prefix += QuoteName(rtl::WideToAnsi(FQuery->Fields()[i]->FieldName()));
+        }
+        prefix += ")";
+    }
+    prefix += " VALUES (";
+    return Out(prefix);
+}
+
+void TDADumpProcessor::RowWritten(const AnsiString& Table, int TableNum, int TableCount, int Number, int Count) {
+    // A one-way dataset knows only the rows it has fetched so far.
+    if (FDump->OnBackupProgress)
+        FDump->OnBackupProgress(FDump, Table, TableNum, TableCount,
+                                Count > 0 ? std::min(100, static_cast<int>(Number * 100LL / Count)) : 100);
+}
+
+void TDADumpProcessor::BackupRows(const AnsiString& Table, bool NameColumns, int TableNum, int TableCount) {
+    TCustomDADataSet* ds = FQuery;
+    if (ds->IsEmpty()) return;
+    const AnsiString prefix = InsertPrefix(Table, NameColumns);
+    const int count = ds->RecordCount();
+    int number = 0;
+    AnsiString line;
+    for (ds->First(); !ds->Eof(); ds->Next()) {
+        line = prefix;
+        for (int i = 0; i < ds->FieldCount(); ++i) {
+            if (i > 0) line += ", ";
+            line += GetFieldValueForDump(ds->Fields()[i]);
+        }
+        line += ");";
+        WriteLine(line);
+        RowWritten(Table, TableNum, TableCount, ++number, count);
+    }
 }
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "data/components/DAScript.h"
 #include "framework/rtl/Text.h"
@@ -71,8 +72,10 @@ public:
     explicit TDADumpProcessor(TDADump* Dump) : FDump(Dump) {}
     ~TDADumpProcessor() override;
 
-    // One line of output, already in the output's encoding (see OutputUTF8).
+    // One line of output, already in the output's encoding (see OutputUTF8). Lines for a stream
+    // are kept until FlushOutput, which Backup runs at its end.
     virtual void WriteLine(const AnsiString& Line);
+    void FlushOutput();
     virtual void Backup(const AnsiString& Query);
     virtual void CheckBackupQuery(const AnsiString& Query);
     // A new dataset of the dump's connection, made ready for reading; the caller owns it.
@@ -82,6 +85,9 @@ public:
     virtual void AfterBackupObjects() {}
     virtual void BackupObjects(const AnsiString& Query);
     virtual void BackupData(const AnsiString& TableName, const AnsiString& Query, int TableNum, int TableCount);
+    // Writes the rows of the open query (FQuery) as INSERT statements; a provider may read them
+    // its own way. NameColumns: the statements list the query's columns.
+    virtual void BackupRows(const AnsiString& Table, bool NameColumns, int TableNum, int TableCount);
     // The SQL literal of a field's value, in the output's encoding.
     virtual AnsiString GetFieldValueForDump(db::TField* Field);
     // The connection's SQL information; the caller owns it.
@@ -101,6 +107,10 @@ public:
     TDADump* Dump() const noexcept { return FDump; }
 
 protected:
+    // "INSERT INTO Table[(columns)] VALUES (" in the output's encoding.
+    AnsiString InsertPrefix(const AnsiString& Table, bool NameColumns);
+    // Tells OnBackupProgress that row Number of Count (0: not known) is written.
+    void RowWritten(const AnsiString& Table, int TableNum, int TableCount, int Number, int Count);
     // Text of the single-byte code page in the output's encoding.
     AnsiString Out(const AnsiString& Text) { return FUTF8 ? rtl::AnsiToUTF8(Text) : Text; }
 
@@ -108,6 +118,7 @@ protected:
     daccess::TCustomDADataSet* FQuery = nullptr;
     bool FUTF8 = false;
     bool FBOMWritten = false;
+    std::string FPending;  // lines not yet written to the stream
 };
 
 // The dump component.
@@ -174,5 +185,6 @@ protected:
 
 // Float text that reads back as the same double: the shortest such text, "." as separator.
 AnsiString FloatToDumpText(double Value);
+void AppendFloatDumpText(AnsiString& Out, double Value);
 
 }  // namespace components

@@ -24,51 +24,12 @@ namespace {
 // in the single-byte code page never passes: its letters are not UTF-8 sequences.
 bool IsUTF8Text(rtl::TStream* Stream) {
     const int64_t start = Stream->Position();
-    bool nonAscii = false;
-    bool valid = true;
-    int pending = 0;   // continuation bytes still expected
-    uint32_t cp = 0;
-    int length = 0;
-    uint8_t buf[65536];
-    while (valid) {
-        const int64_t got = Stream->Read(buf, sizeof buf);
-        if (got <= 0) break;
-        for (int64_t i = 0; i < got && valid; ++i) {
-            const uint8_t b = buf[i];
-            if (pending > 0) {
-                if ((b & 0xC0) != 0x80) {
-                    valid = false;
-                    break;
-                }
-                cp = (cp << 6) | (b & 0x3F);
-                if (--pending == 0) {
-                    // Overlong forms, surrogates and values past the last code point are no UTF-8.
-                    if ((length == 2 && cp < 0x80) || (length == 3 && cp < 0x800) ||
-                        (length == 4 && cp < 0x10000) || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
-                        valid = false;
-                }
-            } else if (b < 0x80) {
-                continue;
-            } else {
-                nonAscii = true;
-                if ((b & 0xE0) == 0xC0) {
-                    pending = 1;
-                    cp = b & 0x1F;
-                } else if ((b & 0xF0) == 0xE0) {
-                    pending = 2;
-                    cp = b & 0x0F;
-                } else if ((b & 0xF8) == 0xF0) {
-                    pending = 3;
-                    cp = b & 0x07;
-                } else {
-                    valid = false;
-                }
-                length = pending + 1;
-            }
-        }
-    }
+    rtl::TUTF8Check check;
+    char buf[65536];
+    for (int64_t got; (got = Stream->Read(buf, sizeof buf)) > 0;)
+        if (!check.Feed(std::string_view(buf, static_cast<size_t>(got)))) break;
     Stream->SetPosition(start);
-    return valid && pending == 0 && nonAscii;
+    return check.Valid() && check.SawNonAscii();
 }
 
 }  // namespace

@@ -335,7 +335,11 @@ public:
     // Reads one block of rows; true when more rows may follow.
     bool FetchBlock();
     void ReadRow(void* RecBuf);
-    void ReadRowAsText(void* RecBuf);
+    // Dump mode (pidDumpData): the dump reads the rows from the statement itself, nothing is
+    // fetched into records. Whether the statement stands on a row; the step to the next row,
+    // false at the end.
+    bool DumpRowReady() const;
+    bool DumpNextRow();
 
     TSQLiteCommand* LiteCommand() const noexcept { return FLiteCommand; }
     bool DumpData() const noexcept { return FDumpData; }

@@ -1,4 +1,3 @@
-#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -23,11 +22,6 @@ void Store32(void* p, int32_t v) { std::memcpy(p, &v, sizeof v); }
 void Store64(void* p, int64_t v) { std::memcpy(p, &v, sizeof v); }
 void StoreDouble(void* p, double v) { std::memcpy(p, &v, sizeof v); }
 void StorePtr(void* p, const void* v) { std::memcpy(p, &v, sizeof v); }
-void* LoadPtr(const void* p) {
-    void* v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
 
 bool Is(const AnsiString& s, std::initializer_list<const char*> names) {
     for (const char* n : names)
@@ -806,71 +800,27 @@ void TSQLiteRecordSet::ReadRow(void* RecBuf, const TRowPlan& Plan) {
     }
 }
 
-void TSQLiteRecordSet::ReadRowAsText(void* RecBuf) {
-    // Every field is a wide memo read from its column: its blob is made with its value.
+bool TSQLiteRecordSet::DumpRowReady() const {
+    const uint8_t cs = FLiteCommand->GetCursorState();
+    return cs == csExecuting || cs == csFetching;
+}
+
+bool TSQLiteRecordSet::DumpNextRow() {
     TSQLiteConnection* conn = FLiteCommand->LiteConnection();
-    TSQLite3API* api = conn->API();
-    sqlite3_stmt* stmt = FLiteCommand->Stmt();
-    for (int i = 0; i < FFields.Count(); ++i) {
-        TFieldDesc* field = FFields.Items(i);
-        if (!IsRecordSlot(field)) continue;
-        const int col = field->FieldNo - 1;
-        WideString text;
-        switch (api->sqlite3_column_type(stmt, col)) {
-            case SQLITE_INTEGER:
-                text = rtl::AnsiToWide(rtl::IntToStr(api->sqlite3_column_int64(stmt, col)));
-                break;
-            case SQLITE_FLOAT: {
-                // The shortest text that reads back as the same double; out-of-range literals read
-                // back as infinity.
-                const double v = api->sqlite3_column_double(stmt, col);
-                if (std::isinf(v)) {
-                    text = v > 0 ? u"9e999" : u"-9e999";
-                } else {
-                    char buf[32];
-                    auto res = std::to_chars(buf, buf + sizeof buf, v);
-                    // An integral value keeps a fraction, or it would read back as an integer.
-                    if (std::string_view(buf, static_cast<size_t>(res.ptr - buf)).find_first_of(".e") ==
-                        std::string_view::npos) {
-                        *res.ptr++ = '.';
-                        *res.ptr++ = '0';
-                    }
-                    text = rtl::AnsiToWide(std::string_view(buf, static_cast<size_t>(res.ptr - buf)));
-                }
-                break;
-            }
-            case SQLITE_TEXT: {
-                const char* s = reinterpret_cast<const char*>(api->sqlite3_column_text(stmt, col));
-                size_t len = static_cast<size_t>(api->sqlite3_column_bytes(stmt, col));
-                // A literal ends at a zero character: such a text is written as its bytes.
-                if (len && std::memchr(s, 0, len)) {
-                    text = u"CAST(X'" + rtl::AnsiToWide(rtl::BytesToHex(reinterpret_cast<const uint8_t*>(s), len)) +
-                           u"' AS TEXT)";
-                    break;
-                }
-                WideString w = conn->DecodeToWide(s, len);
-                text = u"'";
-                for (char16_t c : w) {
-                    if (c == u'\'') text += u'\'';
-                    text += c;
-                }
-                text += u'\'';
-                break;
-            }
-            case SQLITE_BLOB: {
-                auto* p = static_cast<const uint8_t*>(api->sqlite3_column_blob(stmt, col));
-                int n = api->sqlite3_column_bytes(stmt, col);
-                text = u"X'" + rtl::AnsiToWide(rtl::BytesToHex(p, static_cast<size_t>(n))) + u"'";
-                break;
-            }
-            default:
-                text = u"NULL";
-        }
-        *(static_cast<uint8_t*>(RecBuf) + FDataSize + field->FieldNo - 1) = 0;
-        // One allocation from the block pool per value, as fetched text has.
-        StoreBlob(static_cast<uint8_t*>(RecBuf) + field->Offset, static_cast<const TCRFieldDesc*>(field), text.data(),
-                  text.size() * 2);
+    int rc = SQLITE_DONE;
+    try {
+        conn->ClearPendingError();
+        rc = conn->API()->sqlite3_step(FLiteCommand->Stmt());
+        conn->RaisePendingError();
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) conn->Check(rc);
+    } catch (...) {
+        // A statement left stepping would hold the file's lock.
+        FLiteCommand->Reset();
+        FLiteCommand->SetCursorState(csFetched);
+        throw;
     }
+    FLiteCommand->SetCursorState(rc == SQLITE_ROW ? csFetching : csFetched);
+    return rc == SQLITE_ROW;
 }
 
 bool TSQLiteRecordSet::FetchBlock() {
@@ -905,15 +855,12 @@ bool TSQLiteRecordSet::FetchBlock() {
     int rc = SQLITE_ROW;
     try {
         TRowPlan plan;
-        if (!FDumpData) MakeRowPlan(plan);
+        MakeRowPlan(plan);
         while (true) {
             TRecordItem* item = FBlockMan.BlockItem(block, n);
             void* rec = TBlockManager::RecordOf(item);
             ++n;
-            if (FDumpData)
-                ReadRowAsText(rec);
-            else
-                ReadRow(rec, plan);
+            ReadRow(rec, plan);
             conn->ClearPendingError();
             rc = api->sqlite3_step(stmt);
             conn->RaisePendingError();
@@ -949,7 +896,7 @@ bool TSQLiteRecordSet::FetchBlock() {
 bool TSQLiteRecordSet::FetchNext(int /*Flag*/) {
     bool fetched = false;
     const uint8_t cs = FLiteCommand->GetCursorState();
-    if (cs != csInactive && cs != csFetched) {
+    if (cs != csInactive && cs != csFetched && !FDumpData) {
         bool cancel = false;
         DoBeforeFetch(cancel);
         if (!cancel) {

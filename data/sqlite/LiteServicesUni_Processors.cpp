@@ -1,6 +1,8 @@
 #include "data/sqlite/LiteServicesUni_Processors.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <vector>
@@ -187,6 +189,106 @@ void TCustomLiteDumpProcessor::OrderTables(rtl::TStrings* Tables) {
             for (const rtl::AnsiString& t : ordered) Tables->Add(t);
         },
         [&] { Tables->EndUpdate(); });
+}
+
+}  // namespace sqlite
+
+namespace sqlite {
+
+namespace {
+
+// Text as a quoted SQL literal: quotes doubled.
+void AppendQuoted(rtl::AnsiString& Out, std::string_view Text) {
+    Out += '\'';
+    for (size_t quote; (quote = Text.find('\'')) != std::string_view::npos;) {
+        Out.append(Text.data(), quote + 1);
+        Out += '\'';
+        Text.remove_prefix(quote + 1);
+    }
+    Out += Text;
+    Out += '\'';
+}
+
+bool IsAscii(std::string_view Text) {
+    for (char c : Text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+}  // namespace
+
+void TCustomLiteDumpProcessor::AppendLiteral(rtl::AnsiString& Out, TSQLite3API* API, sqlite3_stmt* Stmt, int Col,
+                                             bool StoredUTF8) {
+    switch (API->sqlite3_column_type(Stmt, Col)) {
+        case SQLITE_INTEGER: {
+            char buf[24];
+            const auto res = std::to_chars(buf, buf + sizeof buf, API->sqlite3_column_int64(Stmt, Col));
+            Out.append(buf, res.ptr);
+            return;
+        }
+        case SQLITE_FLOAT:
+            components::AppendFloatDumpText(Out, API->sqlite3_column_double(Stmt, Col));
+            return;
+        case SQLITE_TEXT: {
+            const auto* p = reinterpret_cast<const char*>(API->sqlite3_column_text(Stmt, Col));
+            const std::string_view text(p, static_cast<size_t>(API->sqlite3_column_bytes(Stmt, Col)));
+            if (!text.empty() && std::memchr(text.data(), 0, text.size())) {
+                Out += "CAST(X'";
+                Out += rtl::BytesToHex(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+                Out += "' AS TEXT)";
+                return;
+            }
+            // The stored bytes are the output's when both have one encoding; invalid UTF-8 is
+            // written as the decoder reads it.
+            if (IsAscii(text) || (StoredUTF8 == FUTF8 && (!FUTF8 || rtl::IsValidUTF8(text)))) {
+                AppendQuoted(Out, text);
+            } else if (!StoredUTF8) {
+                AppendQuoted(Out, rtl::AnsiToUTF8(text));
+            } else {
+                AppendQuoted(Out, FUTF8 ? rtl::WideToUTF8(rtl::UTF8ToWide(text)) : rtl::UTF8ToAnsi(text));
+            }
+            return;
+        }
+        case SQLITE_BLOB: {
+            const auto* p = static_cast<const uint8_t*>(API->sqlite3_column_blob(Stmt, Col));
+            Out += "X'";
+            Out += rtl::BytesToHex(p, static_cast<size_t>(API->sqlite3_column_bytes(Stmt, Col)));
+            Out += '\'';
+            return;
+        }
+        default:
+            Out += "NULL";
+    }
+}
+
+void TCustomLiteDumpProcessor::BackupRows(const rtl::AnsiString& Table, bool NameColumns, int TableNum,
+                                          int TableCount) {
+    auto* rs = dynamic_cast<TSQLiteRecordSet*>(daccess::TDBAccessUtils::GetIRecordSet(FQuery));
+    if (!rs || !rs->DumpData()) {
+        TDADumpProcessor::BackupRows(Table, NameColumns, TableNum, TableCount);
+        return;
+    }
+    if (!rs->DumpRowReady()) return;
+    std::vector<int> columns;
+    for (int i = 0; i < FQuery->FieldCount(); ++i) columns.push_back(FQuery->FieldNoOfDesc(FQuery->Fields()[i]) - 1);
+    const rtl::AnsiString prefix = InsertPrefix(Table, NameColumns);
+    TSQLiteConnection* conn = rs->LiteCommand()->LiteConnection();
+    TSQLite3API* api = conn->API();
+    sqlite3_stmt* stmt = rs->LiteCommand()->Stmt();
+    const bool storedUTF8 = conn->IsUTF8();
+    rtl::AnsiString line;
+    int number = 0;
+    do {
+        line = prefix;
+        for (size_t i = 0; i < columns.size(); ++i) {
+            if (i > 0) line += ", ";
+            AppendLiteral(line, api, stmt, columns[i], storedUTF8);
+        }
+        line += ");";
+        WriteLine(line);
+        // The row count of a one-way read is not known ahead.
+        RowWritten(Table, TableNum, TableCount, ++number, 0);
+    } while (rs->DumpNextRow());
 }
 
 }  // namespace sqlite

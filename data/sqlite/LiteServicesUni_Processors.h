@@ -214,6 +214,11 @@ public:
 
 protected:
     bool CheckDelimiterChange(const rtl::AnsiString& Statement) override {
+        // Nearly every statement is none: told without copying its text.
+        size_t first = 0;
+        while (first < Statement.size() && static_cast<unsigned char>(Statement[first]) <= ' ') ++first;
+        if (Statement.size() - first < 10 || !rtl::SameText(std::string_view(Statement).substr(first, 9), "DELIMITER"))
+            return false;
         const rtl::AnsiString text = rtl::Trim(Statement);
         if (text.size() < 10 || rtl::AnsiUpperCase(text.substr(0, 9)) != "DELIMITER") return false;
         if (text[9] != ' ' && text[9] != '\t') return false;
@@ -283,17 +288,9 @@ public:
         return ds;
     }
 
-    // The record set already gives the literal; only its encoding is chosen here.
-    rtl::AnsiString GetFieldValueForDump(db::TField* Field) override {
-        // Straight from the record's text, without the field's conversions.
-        if (store::TBlob* blob = FQuery ? FQuery->GetBlobOfField(Field) : nullptr) {
-            FWide.resize(static_cast<size_t>(blob->GetSize() / 2));
-            if (!FWide.empty()) blob->Read(0, static_cast<int64_t>(FWide.size() * 2), FWide.data());
-            return FUTF8 ? rtl::WideToUTF8(FWide) : rtl::WideToAnsi(FWide);
-        }
-        if (FUTF8) return rtl::WideToUTF8(Field->AsWideString());
-        return Field->AsString();
-    }
+    // Each row's literal text goes from the statement straight to the output: nothing is fetched
+    // into records.
+    void BackupRows(const rtl::AnsiString& Table, bool NameColumns, int TableNum, int TableCount) override;
 
     bool OutputUTF8() override { return detail::UsesUnicode(FDump->Connection()); }
 
@@ -301,10 +298,14 @@ public:
     // name.
     void OrderTables(rtl::TStrings* Tables) override;
 
-    std::u16string FWide;
-
     // Foreign keys are checked when the restore's transaction commits, once every row is back.
     void BeginRestore() override { FDump->Connection()->ExecSQL("PRAGMA defer_foreign_keys = ON"); }
+
+private:
+    // The SQL literal of a column of the statement's row, in the output's encoding, appended to
+    // Out: a number, X'..' for a blob, NULL, a quoted text, or CAST(X'..' AS TEXT) for a text
+    // holding a zero character, which a quoted literal would cut.
+    void AppendLiteral(rtl::AnsiString& Out, TSQLite3API* API, sqlite3_stmt* Stmt, int Col, bool StoredUTF8);
 };
 
 }  // namespace sqlite

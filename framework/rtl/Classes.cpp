@@ -691,33 +691,6 @@ void TStrings::SaveToFile(const AnsiString& FileName) {
     SaveToStream(&stream);
 }
 
-namespace {
-// Valid UTF-8 with at least one character past ASCII.
-bool IsUTF8Text(std::string_view s) {
-    bool wide = false;
-    for (size_t i = 0; i < s.size();) {
-        const auto b = static_cast<uint8_t>(s[i]);
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        const int n = b >= 0xC2 && b <= 0xDF ? 1 : b >= 0xE0 && b <= 0xEF ? 2 : b >= 0xF0 && b <= 0xF4 ? 3 : -1;
-        if (n < 0 || i + static_cast<size_t>(n) >= s.size()) return false;
-        uint32_t cp = b & (0x3F >> n);
-        for (int k = 1; k <= n; ++k) {
-            const auto c = static_cast<uint8_t>(s[i + static_cast<size_t>(k)]);
-            if ((c & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if ((n == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (n == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
-            return false;
-        wide = true;
-        i += static_cast<size_t>(n) + 1;
-    }
-    return wide;
-}
-}  // namespace
-
 void TStrings::LoadFromStream(TStream* Stream) {
     int64_t size = Stream->Size() - Stream->Position();
     AnsiString text;

@@ -305,6 +305,51 @@ AnsiString UTF8ToAnsi(std::string_view s) {
     return r;
 }
 
+bool TUTF8Check::Feed(std::string_view s) noexcept {
+    for (size_t i = 0; i < s.size() && FValid; ++i) {
+        const uint8_t b = U8(s[i]);
+        if (FPending > 0) {
+            if ((b & 0xC0) != 0x80) {
+                FValid = false;
+                break;
+            }
+            FCode = (FCode << 6) | (b & 0x3F);
+            if (--FPending == 0 && ((FLength == 2 && FCode < 0x80) || (FLength == 3 && FCode < 0x800) ||
+                                    (FLength == 4 && FCode < 0x10000) || (FCode >= 0xD800 && FCode <= 0xDFFF) ||
+                                    FCode > 0x10FFFF))
+                FValid = false;
+        } else if (b >= 0x80) {
+            FNonAscii = true;
+            if ((b & 0xE0) == 0xC0) {
+                FPending = 1;
+                FCode = b & 0x1F;
+            } else if ((b & 0xF0) == 0xE0) {
+                FPending = 2;
+                FCode = b & 0x0F;
+            } else if ((b & 0xF8) == 0xF0) {
+                FPending = 3;
+                FCode = b & 0x07;
+            } else {
+                FValid = false;
+            }
+            FLength = FPending + 1;
+        }
+    }
+    return FValid;
+}
+
+bool IsValidUTF8(std::string_view s) noexcept {
+    TUTF8Check check;
+    check.Feed(s);
+    return check.Valid();
+}
+
+bool IsUTF8Text(std::string_view s) noexcept {
+    TUTF8Check check;
+    check.Feed(s);
+    return check.Valid() && check.SawNonAscii();
+}
+
 size_t UTF8CompletePrefix(std::string_view s) noexcept {
     // Look back at most three bytes for the start of the last sequence.
     size_t n = s.size();

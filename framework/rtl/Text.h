@@ -37,6 +37,31 @@ inline WideString UTF8ToWide(std::u8string_view s) {
 // bytes are written; returns how many. Used where fetched text is copied into record buffers.
 size_t UTF8ToAnsiBuf(std::string_view s, char* dest, size_t maxLen) noexcept;
 
+// Checks UTF-8 a piece at a time, so that a stream can be read in blocks. Valid means what
+// UTF8ToWide decodes without a replacement character (no overlong form, surrogate or value past
+// U+10FFFF), so that valid text comes back byte for byte from WideToUTF8.
+class TUTF8Check {
+public:
+    // False from the first byte that cannot be UTF-8 on.
+    bool Feed(std::string_view s) noexcept;
+    // Valid so far and no sequence cut by the end.
+    bool Valid() const noexcept { return FValid && FPending == 0; }
+    bool SawNonAscii() const noexcept { return FNonAscii; }
+
+private:
+    bool FValid = true;
+    bool FNonAscii = false;
+    int FPending = 0;  // continuation bytes still expected
+    int FLength = 0;   // bytes of the sequence being read
+    uint32_t FCode = 0;
+};
+
+bool IsValidUTF8(std::string_view s) noexcept;
+// Valid UTF-8 with at least one character past ASCII: how a text file without a byte-order mark
+// is told from single-byte text (Cyrillic in 1251 never passes, its letters are no UTF-8
+// sequences).
+bool IsUTF8Text(std::string_view s) noexcept;
+
 // Length of a complete UTF-8 prefix of s: a multi-byte sequence cut by the end is left out, so a
 // block reader can carry it into the next block.
 size_t UTF8CompletePrefix(std::string_view s) noexcept;

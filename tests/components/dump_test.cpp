@@ -200,6 +200,82 @@ INSTANTIATE_TEST_SUITE_P(Options, DumpUnicodeTest,
                                            UnicodeCase{"SingleByte", false, false, U(u8"Жёлтый ?? ? ? 'q'")}),
                          [](const auto& info) { return std::string(info.param.Name); });
 
+// A stored text reaches the backup as the reader decodes it: the stored bytes where the output has
+// their encoding, invalid UTF-8 as replacement characters, characters the code page lacks as '?',
+// and a text holding a zero character as its bytes.
+struct StoredTextCase {
+    const char* Name;
+    bool Unicode;
+    bool SingleByteDatabase;
+    std::string Stored;
+    std::string Literal;  // in the output's encoding
+};
+
+void PrintTo(const StoredTextCase& c, std::ostream* os) { *os << c.Name; }
+
+class DumpStoredTextTest : public DumpFixture, public ::testing::WithParamInterface<StoredTextCase> {};
+
+TEST_P(DumpStoredTextTest, LiteralOfTheStoredBytes) {
+    const StoredTextCase& c = GetParam();
+    Exec("CREATE TABLE t (a TEXT)");
+    {
+        LiteFile f(Path("test.sdb"));
+        sqlite3_stmt* st = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(f.Db, "INSERT INTO t VALUES (?)", -1, &st, nullptr), SQLITE_OK);
+        sqlite3_bind_text(st, 1, c.Stored.data(), static_cast<int>(c.Stored.size()), SQLITE_STATIC);
+        ASSERT_EQ(sqlite3_step(st), SQLITE_DONE);
+        sqlite3_finalize(st);
+    }
+    Conn.reset(MakeConnection("test.sdb", c.Unicode));
+    Conn->Props.push_back({sqlite::pidASCIIDataBase, Variant(c.SingleByteDatabase)});
+    Dump->SetConnection(Conn.get());
+    Dump->Options()->SetGenerateHeader(false);
+    Dump->Options()->SetAddDrop(false);
+    rtl::TMemoryStream out;
+    Dump->BackupToStream(&out);
+    EXPECT_EQ(std::string(static_cast<const char*>(out.Memory()), static_cast<size_t>(out.Size())),
+              (c.Unicode ? "\xEF\xBB\xBF\r\n" : "\r\n") + ("INSERT INTO t VALUES (" + c.Literal + ");\r\n"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, DumpStoredTextTest,
+    ::testing::Values(
+        StoredTextCase{"Ascii", false, false, "it's", "'it''s'"},
+        StoredTextCase{"Utf8ToUtf8", true, false, U(u8"Жё中😀'"), U(u8"'Жё中😀'''")},
+        StoredTextCase{"InvalidUtf8ToUtf8", true, false, "a\xFF'b\xC0\x80", U(u8"'a\uFFFD''b\uFFFD\uFFFD'")},
+        StoredTextCase{"Utf8To1251", false, false, U(u8"Жё中'"), "'\xC6\xB8?'''"},
+        StoredTextCase{"InvalidUtf8To1251", false, false, "a\xFF", "'a?'"},
+        StoredTextCase{"SingleByteDatabase", false, true, "\xC6\x98'", "'\xC6\x98'''"},
+        StoredTextCase{"ZeroCharacter", true, false, std::string("a\0'b", 4), "CAST(X'61002762' AS TEXT)"}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+// A one-way read over many fetch blocks writes each row once, in order, and tells the progress
+// event of every row.
+TEST_F(DumpFixture, EveryRowOnceAcrossBlocks) {
+    auto row = [](int i) {
+        return "(" + std::to_string(i) + ", " + std::to_string(i) + ".5, X'0" + std::to_string(i % 10) + "', NULL)";
+    };
+    std::string sql = "CREATE TABLE t (n INTEGER, r REAL, b BLOB, x);";
+    std::vector<std::string> expected{"", "DELETE FROM t;"};
+    for (int i = 0; i < 60; ++i) {
+        sql += "INSERT INTO t VALUES " + row(i) + ";";
+        expected.push_back("INSERT INTO t VALUES " + row(i) + ";");
+    }
+    Exec(sql);
+    int calls = 0;
+    Dump->OnBackupProgress = [&](rtl::TObject*, const AnsiString& Table, int Num, int Count, int) {
+        EXPECT_EQ(Table, "t");
+        EXPECT_EQ(Num, 1);
+        EXPECT_EQ(Count, 1);
+        ++calls;
+    };
+    Dump->Options()->SetGenerateHeader(false);
+    Dump->TableList()->Add("t");
+    Dump->Backup();
+    EXPECT_EQ(Lines(), expected);
+    EXPECT_EQ(calls, 60);
+}
+
 // --- restore: encodings ---
 
 std::string Utf16(const std::string& Utf8) {

@@ -58,6 +58,41 @@ TEST(Utf8, CompletePrefixLeavesOutACutSequence) {
     EXPECT_EQ(UTF16CompletePrefix(u"a\U0001F600"), 3u);
 }
 
+// Valid is exactly what comes back byte for byte through UTF-16, whichever way the text is cut
+// into pieces; a text file is UTF-8 only when valid and not plain ASCII.
+TEST(Utf8, ValidityMatchesTheRoundTripInEveryCut) {
+    const std::string cases[] = {"",
+                                 "plain",
+                                 "\xD0\x96\xD0\xB8",          // Жи
+                                 "\xE2\x82\xAC",              // €
+                                 "\xF0\x9F\x98\x80",          // U+1F600
+                                 "\xF4\x8F\xBF\xBF",          // U+10FFFF
+                                 "\xEF\xBF\xBD",              // U+FFFD itself
+                                 "\xC0\x80",                  // overlong NUL
+                                 "\xC1\xBF",                  // overlong U+007F
+                                 "\xE0\x9F\xBF",              // overlong U+07FF
+                                 "\xF0\x8F\xBF\xBF",          // overlong U+FFFF
+                                 "\xED\xA0\x80",              // a surrogate
+                                 "\xF4\x90\x80\x80",          // past U+10FFFF
+                                 "\xF8\x88\x80\x80\x80",      // five-byte form
+                                 "a\xE2\x82",                 // cut at the end
+                                 "\x80",                      // stray continuation
+                                 "\xCF\xF0\xE8",              // Cyrillic in 1251
+                                 "x\xD0\x96y\xFF"};
+    for (const std::string& s : cases) {
+        const bool roundTrip = WideToUTF8(UTF8ToWide(s)) == s;
+        EXPECT_EQ(IsValidUTF8(s), roundTrip) << ::testing::PrintToString(s);
+        EXPECT_EQ(IsUTF8Text(s), roundTrip && std::any_of(s.begin(), s.end(), [](char c) { return c & 0x80; }))
+            << ::testing::PrintToString(s);
+        for (size_t cut = 0; cut <= s.size(); ++cut) {
+            TUTF8Check check;
+            check.Feed(std::string_view(s).substr(0, cut));
+            check.Feed(std::string_view(s).substr(cut));
+            EXPECT_EQ(check.Valid(), roundTrip) << ::testing::PrintToString(s) << " cut at " << cut;
+        }
+    }
+}
+
 TEST(CaseMapping, Cyrillic1251) {
     EXPECT_EQ(AnsiUpperCase(A(u8"абвгд ёж яz")), A(u8"АБВГД ЁЖ ЯZ"));
     EXPECT_EQ(AnsiLowerCase(A(u8"АБВГД ЁЖ ЯZ")), A(u8"абвгд ёж яz"));
