@@ -54,6 +54,7 @@ void TCustomDBGridEh::Paint() {
 }
 
 bool TCustomDBGridEh::IsCurrentDataRow(int DataRow) const {
+    if (FMemTable) return DataRow == FMemTable->ViewCurrentRecord();
     return DataRow == (FSavedActiveRecord >= 0 ? FSavedActiveRecord : FDataLink->ActiveRecord());
 }
 
