@@ -163,10 +163,13 @@ void TCustomDBGridEh::UpdateDataRowHeight(int DataRow) {
                                                               c->Width() - 2 * FCellTextMargin);
                     height = std::max(height, text + FCellTextMargin);
                 }
+                // The handler sees the row's record.
+                if (OnGetRowHeight) OnGetRowHeight(this, height);
             },
             [&] { RestoreActiveRecord(); });
+    } else if (OnGetRowHeight) {
+        OnGetRowHeight(this, height);
     }
-    if (OnGetRowHeight) OnGetRowHeight(this, height);
     SetRowHeights(row, height);
 }
 
