@@ -55,6 +55,7 @@ void TCustomDBGridEh::BeforeDestruction() {
     SetDataSource(nullptr);
     SetStyle(nullptr);
     SetCenter(nullptr);
+    QueryMemTable();
     FSortMarkedColumnList->Clear();
     FDisplayedColumnList->Clear();
     // The columns go while the grid is whole: they detach from its lists and fonts.

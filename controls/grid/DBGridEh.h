@@ -1043,6 +1043,18 @@ struct TVertScrollValuesEh {
 
 // Text measured as the grid's window measures it (fixed metrics before it has a surface).
 ui::TSize MeasureText(const ui::TControl* Control, ui::TFont* Font, const AnsiString& Text);
+// The height of Text wrapped at words into Width.
+int MeasureWrappedTextHeight(const ui::TControl* Control, ui::TFont* Font, const AnsiString& Text, int Width);
+
+// What changed in a record view: one record inserted, changed, deleted or moved, or everything.
+enum TRecordViewChangeEh { rvcInsertedEh, rvcChangedEh, rvcDeletedEh, rvcMovedEh, rvcResetEh };
+
+// What a record view tells the grids that use it (a view finds it on the component it was given).
+class IRecordViewListenerEh {
+public:
+    virtual ~IRecordViewListenerEh() = default;
+    virtual void RecordViewChanged(int RecordIndex, TRecordViewChangeEh Change, int OtherIndex) = 0;
+};
 ui::TTextMetric MeasureMetrics(const ui::TControl* Control, ui::TFont* Font);
 
 // The height of RowHeight fitted to whole text lines above Margin; Lines receives their number.
@@ -1084,7 +1096,7 @@ using TFindDialogHookEh =
     std::function<void(TCustomDBGridEh* Grid, const AnsiString& Text, const AnsiString& FieldName, bool Modal)>;
 inline TFindDialogHookEh FindDialogHook;
 
-class TCustomDBGridEh : public TCustomGridEh {
+class TCustomDBGridEh : public TCustomGridEh, public IRecordViewListenerEh {
     RTL_CLASS(TCustomDBGridEh, TCustomGridEh)
 public:
     explicit TCustomDBGridEh(rtl::TComponent* Owner);
@@ -1390,8 +1402,15 @@ public:
     virtual void WriteEditText();
     // Rebuilds the layout from the columns (the layout builds on this).
     virtual void RebuildLayout();
-    // Recomputes per-row heights (the active-record handling builds on this).
-    virtual void UpdateAllRowHeights() {}
+    // Per-row heights: every data row of a record view gets its own; otherwise the first data row
+    // the default one.
+    virtual void UpdateAllRowHeights();
+    void UpdateDataRowHeight(int DataRow);
+
+    // --- record view (a dataset offering IMemTableEh gives every record its own row) ---
+    editors::IMemTableEh* MemTable() const noexcept { return FMemTable; }
+    bool RecordViewMode() const noexcept { return FMemTable != nullptr; }
+    void RecordViewChanged(int RecordIndex, TRecordViewChangeEh Change, int OtherIndex) override;
 
     // --- dynamic operations ---
     virtual TColumnDefValuesEh* CreateColumnDefValues();
@@ -1529,6 +1548,12 @@ protected:
     bool DoMouseWheelUp(ui::TShiftState Shift, TPoint MousePos) override;
     void RunAutoFit();
     void DeferLayout();
+    void QueryMemTable();
+    void UpdateRecordViewRowCount();
+    void SyncRecordViewRow();
+    TVertScrollValuesEh RecordViewVertScrollValues();
+    void RecordViewVScroll(ui::TWMScroll& Message);
+    void RecordViewScrollBy(uint16_t Code);
     bool GridWidthsDiffer();
     ui::TScrollStyle WantedBaseScrollBars() const;
     void ComputeRowHeights();
@@ -1585,6 +1610,8 @@ protected:
     TScrollBarVisibleModeEh FPrevVisibleMode = sbAutoShowEh;
     int FBorderWidth = 0;
     bool FIndicatorTitlePressed = false;
+    editors::IMemTableEh* FMemTable = nullptr;
+    bool FRowHeightsDirty = false;
     TDBGridEhStyle* FStyle = nullptr;
     TDBGridEhCenter* FCenter = nullptr;
     rtl::TOwnedPtr<TDBGridEhIndicatorTitle> FIndicatorTitle;

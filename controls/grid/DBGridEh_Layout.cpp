@@ -213,18 +213,14 @@ void TCustomDBGridEh::RebuildLayout() {
     if (FSelection && FSelection->SelectionType() == gstColumns) FSelection->Columns()->Refresh();
 }
 
-namespace {
-
-// Text height measured with word wrapping in Width, as the title painter wraps it.
-int WrappedTextHeight(const ui::TControl* Control, ui::TFont* Font, const AnsiString& Text, int Width) {
+// Measured as the title painter wraps.
+int MeasureWrappedTextHeight(const ui::TControl* Control, ui::TFont* Font, const AnsiString& Text, int Width) {
     ui::TCanvas canvas;
     canvas.Font()->Assign(Font);
     if (ui::TSurface* s = Control->MeasureSurface()) canvas.SetSurface(s);
     TRect r{0, 0, std::max(Width, 1), 0};
     return canvas.DrawText(Text, r, ui::DT_CALCRECT | ui::DT_WORDBREAK | ui::DT_NOPREFIX);
 }
-
-}  // namespace
 
 int TCustomDBGridEh::TitleTreeHeight(THeadTreeNode* Node) {
     THeadTreeNode* first = Node->FirstChild;
@@ -246,7 +242,7 @@ int TCustomDBGridEh::TitleTreeHeight(THeadTreeNode* Node) {
         if (c->CellWidth > 0) {
             const bool vertical = c->LeafColumn && !c->FirstChild && c->LeafColumn->Title()->Orientation() == tohVertical;
             // A vertical title stands rotated: its height is the text's width.
-            own = (vertical ? MeasureText(this, font, text).cx : WrappedTextHeight(this, font, text, c->CellWidth)) +
+            own = (vertical ? MeasureText(this, font, text).cx : MeasureWrappedTextHeight(this, font, text, c->CellWidth)) +
                   FVTitleMargin;
         }
         height = std::max(height, below + own);

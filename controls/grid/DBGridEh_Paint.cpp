@@ -66,6 +66,7 @@ const TCustomDBGridEh::TColumnPaintValues& TCustomDBGridEh::PaintValues(int Data
 }
 
 bool TCustomDBGridEh::IsCurrentDataRow(int DataRow) const {
+    if (FMemTable) return DataRow == FMemTable->ViewCurrentRecord();
     return DataRow == (FSavedActiveRecord >= 0 ? FSavedActiveRecord : FDataLink->ActiveRecord());
 }
 

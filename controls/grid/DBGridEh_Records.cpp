@@ -134,6 +134,10 @@ bool TDBGridEhScrollBar::ReadScrollInfo(ui::TScrollInfo& Info) const {
 
 void TCustomDBGridEh::UpdateRowCount() {
     if (!FDataLink || !FColumns) return;
+    if (FMemTable) {
+        UpdateRecordViewRowCount();
+        return;
+    }
     const int titleRows = TitleRowCount();
     const int oldContra = ContraRowCount();
     if (RowCount() <= titleRows) SetRowCount(titleRows + 1);
@@ -171,6 +175,10 @@ void TCustomDBGridEh::UpdateRowCount() {
 }
 
 void TCustomDBGridEh::SyncActiveRecord() {
+    if (FMemTable) {
+        SyncRecordViewRow();
+        return;
+    }
     if (!FDataLink->Active() || !HandleAllocated() || Loading()) return;
     const int target = FDataLink->ActiveRecord() + TitleRowCount();
     if (target != Row() && target < RowCount()) {
@@ -190,10 +198,15 @@ void TCustomDBGridEh::ScrollDataRows(int DY, const TRect& Area) {
 }
 
 void TCustomDBGridEh::LinkActiveChanged(bool Active) {
+    QueryMemTable();
     if (!Active) HideEditor();
     if (FSelection) FSelection->LinkActiveChanged(Active);
     else FSelectedRecords->SetLinkActive(Active);
     if (FColumns) FColumns->ClearFieldReferences();
+    if (FMemTable) {
+        RecordViewChanged(-1, rvcResetEh, -1);
+        UpdateRowCount();
+    }
     LinkLayoutChanged();
     if (Active && EditorShownAlways()) ShowInplaceEditor();
     UpdateVertScrollBar();
@@ -223,6 +236,10 @@ void TCustomDBGridEh::LinkDataSetChanged() {
 }
 
 void TCustomDBGridEh::LinkDataSetScrolled(int Distance) {
+    if (FMemTable) {
+        SyncRecordViewRow();
+        return;
+    }
     if (!HandleAllocated()) return;
     const int oldRow = Row();
     if (FDataLink->ActiveRecord() + TitleRowCount() >= RowCount()) UpdateRowCount();
@@ -265,18 +282,25 @@ void TCustomDBGridEh::LinkDataSetScrolled(int Distance) {
 // Temporary record switches
 
 void TCustomDBGridEh::SwitchToDataRow(int DataRow) {
+    if (FMemTable) {
+        FSavedActiveRecord = FMemTable->ViewActiveRecord();
+        FMemTable->SetViewActiveRecord(DataRow);
+        return;
+    }
     FSavedActiveRecord = FDataLink->ActiveRecord();
     FDataLink->SetActiveRecord(DataRow);
 }
 
 void TCustomDBGridEh::RestoreActiveRecord() {
     if (FSavedActiveRecord < 0) return;
-    FDataLink->SetActiveRecord(FSavedActiveRecord);
+    if (FMemTable) FMemTable->RestoreViewActiveRecord();
+    else FDataLink->SetActiveRecord(FSavedActiveRecord);
     FSavedActiveRecord = -1;
 }
 
 int TCustomDBGridEh::RecNoOfDataRow(int DataRow) {
     if (!FDataLink->Active()) return 0;
+    if (FMemTable) return DataRow + 1;
     const int saved = FDataLink->ActiveRecord();
     int r = 0;
     rtl::TryFinally(
@@ -294,6 +318,7 @@ int TCustomDBGridEh::RecNoOfDataRow(int DataRow) {
 TVertScrollValuesEh TCustomDBGridEh::VertScrollValues() {
     db::TDataSet* ds = DataSet();
     if (!FDataLink->Active() || !ds) return {0, 1, 2, 0};
+    if (FMemTable) return RecordViewVertScrollValues();
     if (ds->IsSequenced()) {
         TVertScrollValuesEh v;
         v.Min = 1;
@@ -343,7 +368,12 @@ bool TCustomDBGridEh::UpdateVertScrollBar() {
 }
 
 void TCustomDBGridEh::WMVScroll(ui::TWMScroll& Message) {
-    if (!EnsureGridFocus() || !FDataLink->Active()) return;
+    if (!EnsureGridFocus()) return;
+    if (FMemTable) {
+        RecordViewVScroll(Message);
+        return;
+    }
+    if (!FDataLink->Active()) return;
     db::TDataSet* ds = DataSet();
     const int code = Message.ScrollCode;
     switch (code) {
@@ -427,13 +457,35 @@ void TCustomDBGridEh::UpdateExtHorzScrollBar() {
     ext->SetPageSize(page);
 }
 
-bool TCustomDBGridEh::DoMouseWheelDown(ui::TShiftState, TPoint) {
-    if (FDataLink->Active()) DataSet()->MoveBy(1);
+bool TCustomDBGridEh::DoMouseWheelDown(ui::TShiftState Shift, TPoint MousePos) {
+    if (!FDataLink->Active()) return true;
+    if (!FMemTable) {
+        DataSet()->MoveBy(1);
+        return true;
+    }
+    bool handled = false;
+    if (OnMouseWheelDown) OnMouseWheelDown(this, Shift, MousePos, handled);
+    if (handled) return true;
+    const bool ctrl = Shift.Contains(ui::ssCtrl), shift = Shift.Contains(ui::ssShift);
+    if (ctrl && shift) DataSet()->MoveBy(VisibleDataRowCount());
+    else if (shift) DataSet()->Next();
+    else RecordViewScrollBy(ctrl ? ui::SB_PAGEDOWN : ui::SB_LINEDOWN);
     return true;
 }
 
-bool TCustomDBGridEh::DoMouseWheelUp(ui::TShiftState, TPoint) {
-    if (FDataLink->Active()) DataSet()->MoveBy(-1);
+bool TCustomDBGridEh::DoMouseWheelUp(ui::TShiftState Shift, TPoint MousePos) {
+    if (!FDataLink->Active()) return true;
+    if (!FMemTable) {
+        DataSet()->MoveBy(-1);
+        return true;
+    }
+    bool handled = false;
+    if (OnMouseWheelUp) OnMouseWheelUp(this, Shift, MousePos, handled);
+    if (handled) return true;
+    const bool ctrl = Shift.Contains(ui::ssCtrl), shift = Shift.Contains(ui::ssShift);
+    if (ctrl && shift) DataSet()->MoveBy(-VisibleDataRowCount());
+    else if (shift) DataSet()->Prior();
+    else RecordViewScrollBy(ctrl ? ui::SB_PAGEUP : ui::SB_LINEUP);
     return true;
 }
 

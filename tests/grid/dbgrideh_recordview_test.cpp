@@ -1,0 +1,220 @@
+// Record-view mode over a small dataset that offers IMemTableEh: one grid row per record, rows
+// that follow the view's change notices, row scrolling by the bar and the wheel.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/grid/dbgrid_fixture.h"
+
+namespace gridtest {
+namespace {
+
+// A memory dataset whose records form the view, in record-number order.
+class TViewDataSet : public store::TMemDataSet, public editors::IMemTableEh {
+    RTL_CLASS(TViewDataSet, store::TMemDataSet)
+public:
+    using TMemDataSet::TMemDataSet;
+
+    void ScrollToRowPosition(int) override {}
+    int ViewActiveRecord() override { return Active >= 0 ? Active : RecNo() - 1; }
+    int ViewReserved() override { return 0; }
+    int CurrentNodeExpanded() override { return 0; }
+    bool CurrentNodeHasChildren() override { return false; }
+    int CurrentNodeLevel() override { return 0; }
+    int CurrentNodeIndex() override { return 0; }
+    int RowLinesLevelLimit() override { return -1; }
+    int ViewCurrentRecord() override { return RecNo() - 1; }
+    int RowToRecordIndex(int Row) override { return Row; }
+    int ViewRecordCount() override { return Count >= 0 ? Count : RecordCount(); }
+    bool TreeViewMode() override { return false; }
+    bool LevelHasNextSibling(int) override { return false; }
+    void RestoreCurrentRecord(int) override {}
+    int ToggleNode(int, bool) override { return -1; }
+    editors::IMemTableDataFieldValueListEh* FieldValueList(const WideString&) override { return nullptr; }
+    int SearchText(const WideString&, int, bool, int) override { return -1; }
+    void SetViewActiveRecord(int Record) override {
+        Saved.push_back(Active);
+        Active = Record;
+        Switched.push_back(Record);
+    }
+    rtl::TObject* RestoreViewActiveRecord() override {
+        Active = Saved.back();
+        Saved.pop_back();
+        return nullptr;
+    }
+    void RegisterGrid(rtl::TComponent* Grid) override { Listener = dynamic_cast<IRecordViewListenerEh*>(Grid); }
+    void UnregisterGrid(rtl::TComponent* Grid) override {
+        if (Listener == dynamic_cast<IRecordViewListenerEh*>(Grid)) Listener = nullptr;
+        ++Unregistered;
+    }
+
+    IRecordViewListenerEh* Listener = nullptr;
+    int Active = -1;
+    int Count = -1;  // the view's own count when set
+    std::vector<int> Saved, Switched;
+    int Unregistered = 0;
+};
+
+class RecordViewTest : public uitest::UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        std::vector<std::vector<Variant>> rows;
+        for (int i = 1; i <= 40; ++i) rows.push_back({Variant(i), Variant(Cyr("Опись ") + std::to_string(i))});
+        View = rtl::Create<TViewDataSet>(nullptr);
+        View->SetIRecordSet(std::unique_ptr<store::TData>(
+            new memdstest::TRowStore({{u"id", store::mdtInt32, 4}, {u"name", store::mdtString, 31, 30}}, rows)));
+        View->Open();
+        Src = rtl::Create<db::TDataSource>(Form);
+        Src->SetDataSet(View);
+        Grid = rtl::Create<TDBGridEh>(Form);
+        Grid->SetBounds(0, 0, 300, 200);
+        Grid->SetParent(Form);
+        for (const char16_t* n : {u"id", u"name"}) Grid->Columns()->Add()->SetFieldName(n);
+        Grid->SetDataSource(Src);
+        Form->Show();
+        Pump();
+        Grid->SetFocus();
+        Pump();
+    }
+    void TearDown() override {
+        if (Form) Form->Free();
+        Form = nullptr;
+        if (View) View->Free();
+        UiTest::TearDown();
+    }
+    int DataRows() { return Grid->RowCount() - Grid->TitleRowCount(); }
+    int CurrentDataRow() { return Grid->Row() - Grid->TitleRowCount(); }
+    void Wheel(bool Down, std::initializer_list<int> Mods) {
+        for (int m : Mods) ui::KeyInput(static_cast<uint16_t>(m), true);
+        ui::MouseWheelInput(Down ? -120 : 120, At(Grid, 50, 50));
+        Pump();
+        for (int m : Mods) ui::KeyInput(static_cast<uint16_t>(m), false);
+        Pump();
+    }
+
+    TViewDataSet* View = nullptr;
+    db::TDataSource* Src = nullptr;
+    TDBGridEh* Grid = nullptr;
+};
+
+TEST_F(RecordViewTest, EveryRecordGetsARowAndTheCurrentRowFollowsTheView) {
+    ASSERT_TRUE(Grid->RecordViewMode());
+    EXPECT_EQ(View->Listener, static_cast<IRecordViewListenerEh*>(Grid));
+    EXPECT_EQ(DataRows(), 40);
+    View->MoveBy(25);
+    Pump();
+    EXPECT_EQ(CurrentDataRow(), 25);
+    EXPECT_EQ(Grid->RecNoOfDataRow(7), 8);
+    // Row heights read other rows through the view and put its record back.
+    View->Switched.clear();
+    Grid->UpdateDataRowHeight(7);
+    EXPECT_EQ(View->Switched, std::vector<int>{7});
+    EXPECT_TRUE(View->Saved.empty());
+    EXPECT_EQ(View->Active, -1);
+    // Closing leaves record-view mode.
+    View->Close();
+    EXPECT_FALSE(Grid->RecordViewMode());
+    EXPECT_EQ(View->Unregistered, 1);
+    EXPECT_EQ(View->Listener, nullptr);
+}
+
+TEST_F(RecordViewTest, RowsFollowTheViewsChangeNotices) {
+    const int t = Grid->TitleRowCount();
+    const int h = Grid->DefaultDataRowHeight();
+    Grid->OnGetRowHeight = [&](rtl::TObject*, int& Height) {
+        if (View->ViewActiveRecord() == 3) Height = 3 * h;
+    };
+    struct Case {
+        const char* Name;
+        TRecordViewChangeEh Change;
+        int Record, Other, Count, Rows, TallRow;
+    } cases[] = {
+        {"changed", rvcChangedEh, 3, -1, 40, 40, 3},
+        {"inserted above", rvcInsertedEh, 1, -1, 41, 41, 4},
+        {"moved", rvcMovedEh, 0, 4, 41, 41, 0},
+        {"deleted", rvcDeletedEh, 0, -1, 40, 40, -1},
+        {"reset", rvcResetEh, -1, -1, 12, 12, 3},
+        {"reset to nothing", rvcResetEh, -1, -1, 0, 1, -1},
+    };
+    for (const Case& c : cases) {
+        View->Count = c.Count;
+        Grid->RecordViewChanged(c.Record, c.Change, c.Other);
+        EXPECT_EQ(DataRows(), c.Rows) << c.Name;
+        for (int r = 0; r < DataRows() && c.Count > 0; ++r)
+            EXPECT_EQ(Grid->RowHeights(r + t), r == c.TallRow ? 3 * h : h) << c.Name << " row " << r;
+    }
+}
+
+TEST_F(RecordViewTest, TheBarScrollsRowsWithoutMovingTheRecord) {
+    const int t = Grid->TitleRowCount();
+    TVertScrollValuesEh v = Grid->VertScrollValues();
+    EXPECT_EQ(v.Min, 1);
+    EXPECT_EQ(v.Max, 40);
+    EXPECT_EQ(v.Pos, 1);
+    const int page = v.Page;
+    ASSERT_GT(page, 1);
+    struct Case {
+        uint16_t Code;
+        int16_t Pos;
+        int Top;
+    } cases[] = {
+        {ui::SB_LINEDOWN, 0, t + 1}, {ui::SB_PAGEDOWN, 0, t + 1 + page}, {ui::SB_LINEUP, 0, t + page},
+        {ui::SB_TOP, 0, t},          {ui::SB_BOTTOM, 0, t + 40 - page},  {ui::SB_THUMBPOSITION, 5, t + 4},
+        {ui::SB_THUMBTRACK, 9, t + 4},
+    };
+    for (const auto& c : cases) {
+        ui::TMessage m(ui::WM_VSCROLL, 0, 0);
+        m.WParamLo = c.Code;
+        m.WParamHiS = c.Pos;
+        Grid->Perform(ui::WM_VSCROLL, m.WParam, 0);
+        EXPECT_EQ(Grid->TopRow(), c.Top) << c.Code;
+        EXPECT_EQ(Grid->VertScrollValues().Pos, c.Top - t + 1) << c.Code;
+    }
+    EXPECT_EQ(View->RecNo(), 1);
+    // With Tracking the rows follow the thumb.
+    Grid->VertScrollBar()->SetTracking(true);
+    ui::TMessage m(ui::WM_VSCROLL, 0, 0);
+    m.WParamLo = ui::SB_THUMBTRACK;
+    m.WParamHiS = 9;
+    Grid->Perform(ui::WM_VSCROLL, m.WParam, 0);
+    EXPECT_EQ(Grid->TopRow(), t + 8);
+}
+
+TEST_F(RecordViewTest, TheWheelScrollsRowsOrMovesTheRecordByItsModifiers) {
+    const int t = Grid->TitleRowCount();
+    const int page = Grid->VertScrollValues().Page;
+    const int shown = Grid->VisibleDataRowCount();
+    struct Case {
+        const char* Name;
+        bool Down;
+        std::vector<int> Mods;
+        int Top, RecNo;
+    } cases[] = {
+        {"plain down", true, {}, t + 1, 1},
+        {"ctrl down", true, {ui::VK_CONTROL}, t + 1 + page, 1},
+        {"plain up", false, {}, t + page, 1},
+        {"shift down", true, {ui::VK_SHIFT}, -1, 2},
+        {"ctrl+shift down", true, {ui::VK_CONTROL, ui::VK_SHIFT}, -1, 2 + shown},
+        {"shift up", false, {ui::VK_SHIFT}, -1, 1 + shown},
+        {"ctrl+shift up", false, {ui::VK_CONTROL, ui::VK_SHIFT}, -1, 1},
+    };
+    for (const Case& c : cases) {
+        for (int m : c.Mods) ui::KeyInput(static_cast<uint16_t>(m), true);
+        ui::MouseWheelInput(c.Down ? -120 : 120, At(Grid, 50, 50));
+        Pump();
+        for (int m : c.Mods) ui::KeyInput(static_cast<uint16_t>(m), false);
+        Pump();
+        if (c.Top >= 0) EXPECT_EQ(Grid->TopRow(), c.Top) << c.Name;
+        EXPECT_EQ(View->RecNo(), c.RecNo) << c.Name;
+    }
+    // A handler may take the wheel.
+    Grid->OnMouseWheelDown = [](rtl::TObject*, ui::TShiftState, TPoint, bool& Handled) { Handled = true; };
+    const int top = Grid->TopRow();
+    Wheel(true, {});
+    EXPECT_EQ(Grid->TopRow(), top);
+}
+
+}  // namespace
+}  // namespace gridtest
