@@ -1297,6 +1297,8 @@ protected:
     void ColumnMoved(int FromIndex, int ToIndex) override;
     void WMSetCursor(ui::TWMSetCursor& Message) override;
     void WMLButtonDown(ui::TWMMouse& Message) override;
+    void WMGetDlgCode(ui::TWMGetDlgCode& Message) override;
+    void CMWantSpecialKey(ui::TCMWantSpecialKey& Message) override;
     void WMCancelMode(ui::TWMCancelMode& Message) override;
     // The bottom band of a data column's title where a press selects the column.
     bool InColumnSelectBand(int X, int Y);
