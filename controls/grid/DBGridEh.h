@@ -1096,6 +1096,9 @@ using TFindDialogHookEh =
     std::function<void(TCustomDBGridEh* Grid, const AnsiString& Text, const AnsiString& FieldName, bool Modal)>;
 inline TFindDialogHookEh FindDialogHook;
 
+// The drag a mouse press started in the data grid.
+enum TMouseStateEh { msNoneEh, msRecordSelectingEh, msRectSelectingEh, msColSelectingEh, msRecordMovingEh };
+
 class TCustomDBGridEh : public TCustomGridEh, public IRecordViewListenerEh {
     RTL_CLASS(TCustomDBGridEh, TCustomGridEh)
 public:
@@ -1475,6 +1478,29 @@ public:
     // Opens the find dialog through FindDialogHook (Ctrl+F).
     virtual void OpenFindDialog(const AnsiString& Text, const AnsiString& FieldName, bool Modal);
 
+    // --- mouse drags in the data area and the auto-scroll timer ---
+    TMouseStateEh MouseState() const noexcept { return FMouseState; }
+    bool TrackingData() const noexcept { return FTrackingData; }
+    bool TrackingRecords() const noexcept { return FTrackingRecords; }
+    bool AutoScrollTimerOn() const noexcept { return FAutoScrollTimerOn; }
+    int AutoScrollInterval() const noexcept { return FAutoScrollInterval; }
+    void StartAutoScrollTimer(int Interval);
+    void StopAutoScrollTimer();
+    // One step of a drag beyond the data area: scrolls, extends the selection, sets timer 1.
+    virtual void AutoScrollTimerTick();
+    // Record moving by the indicator (dghRecordMoving).
+    bool RecordMovingMouseDown(int X, int Y, bool CheckOnly);
+    void RecordMovingMouseMove(int X, int Y);
+    void RecordMovingMouseUp(int X, int Y, bool Drop);
+    int MoveToRow() const noexcept { return FMoveToRow; }
+    bool MoveSelectedRecords(int TargetDataRow, bool CheckOnly);
+    virtual bool MoveRecords(const std::vector<db::TBookmark>& Bookmarks, int TargetDataRow, bool CheckOnly);
+    virtual bool DefaultMoveRecords(const std::vector<db::TBookmark>& Bookmarks, int TargetDataRow, bool CheckOnly);
+    virtual bool AllowRecordMoveStart(int /*FromRow*/, int /*ToRow*/, TPoint /*MousePt*/) { return true; }
+    std::function<void(rtl::TObject* Sender, const std::vector<db::TBookmark>& Bookmarks, int ToRecNo,
+                       bool CheckOnly, bool& Result)>
+        OnMoveRecords;
+
 protected:
     void BaseGridKeyDown(uint16_t& Key, ui::TShiftState Shift);
     // Writes FEditText (and FEditValue for key lists) through the current column.
@@ -1502,6 +1528,14 @@ protected:
     void WMNCCalcSize(ui::TWMNCCalcSize& Message) override;
     void WMNCPaint(ui::TMessage& Message) override;
     virtual void PaintFlatBorder();
+    void WMSetCursor(ui::TWMSetCursor& Message) override;
+    void WMLButtonDown(ui::TWMMouse& Message) override;
+    void WMGetDlgCode(ui::TWMGetDlgCode& Message) override;
+    void CMWantSpecialKey(ui::TCMWantSpecialKey& Message) override;
+    void WMCancelMode(ui::TWMCancelMode& Message) override;
+    // The bottom band of a data column's title where a press selects the column.
+    bool InColumnSelectBand(int X, int Y);
+    void DrawRecordMoveLine();
     bool DataLinkActive() const;
     bool DataSetModifiable() const;
     bool InsertedUnchanged() const;
@@ -1509,6 +1543,27 @@ protected:
 
     TPoint FMouseDownPos{-1, -1};
     bool FMouseTracking = false;
+    TMouseStateEh FMouseState = msNoneEh;
+    bool FTrackingData = false;
+    bool FTrackingRecords = false;
+    bool FAutoDragPending = false;
+    bool FDragSelected = false;
+    TPoint FLastMousePos{-1, -1};
+    ui::TShiftState FLastMouseShift;
+    bool FRowSizingEnded = false;
+    // Column sizing traced by the grid itself (dghTraceColSizing): the column and the press offset.
+    int FTracedSizingCol = -1;
+    int FTracedSizingOffset = 0;
+    bool FAutoScrollTimerOn = false;
+    int FAutoScrollInterval = -1;
+    int FMoveFromRow = -1;
+    int FMoveToRow = -1;
+    db::TBookmark FMoveBookmark;
+    bool FMoveLineShown = false;
+    int FMoveLineFrom = 0;
+    int FMoveLineTo = 0;
+    int FLocateNesting = 0;
+    ui::TCursor FLocateSavedCursor = ui::crDefault;
     bool FSortCtrlPending = false;
     bool FRightColumnMove = false;
     TGridCoord FCheckBoxDownCell{-1, -1};

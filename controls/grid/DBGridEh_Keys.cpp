@@ -293,6 +293,17 @@ void TCustomDBGridEh::KeyDown(uint16_t& Key, ui::TShiftState Shift) {
     Key = 0;
 }
 
+void TCustomDBGridEh::WMGetDlgCode(ui::TWMGetDlgCode& Message) {
+    TCustomGridEh::WMGetDlgCode(Message);
+    if (FOptionsEh.Contains(dghPreferIncSearch)) Message.Result |= ui::DLGC_WANTCHARS;
+}
+
+void TCustomDBGridEh::CMWantSpecialKey(ui::TCMWantSpecialKey& Message) {
+    TCustomGridEh::CMWantSpecialKey(Message);
+    // A form's cancel button must not take Esc while the record holds changes.
+    if (Message.CharCode == ui::VK_ESCAPE && DataLinkActive() && DataSet()->Modified()) Message.Result = 1;
+}
+
 void TCustomDBGridEh::DoExit() {
     if (DataLinkActive()) {
         try {

@@ -5,6 +5,7 @@
 
 #include "controls/grid/DBGridEh.h"
 #include "framework/rtl/Ownership.h"
+#include "framework/ui/Forms.h"
 
 namespace grid {
 
@@ -514,6 +515,17 @@ void TCustomDBGridEh::RestorePosition(const TSavedPosition& Position) {
 bool TCustomDBGridEh::LocateText(const WideString& FieldName, const AnsiString& Text,
                                  TLocateTextMatchTypeEh MatchType, TLocateTextDirectionEh Direction,
                                  TLocateTextOptionsEh Options) {
+    // The outermost of nested searches shows the hourglass and puts the old cursor back.
+    if (FLocateNesting++ == 0) {
+        FLocateSavedCursor = ui::Screen()->Cursor();
+        ui::Screen()->SetCursor(ui::crHourGlass);
+    }
+    struct TRestore {
+        TCustomDBGridEh* G;
+        ~TRestore() {
+            if (--G->FLocateNesting == 0) ui::Screen()->SetCursor(G->FLocateSavedCursor);
+        }
+    } restore{this};
     if (TDatasetFeaturesEh* f = FeaturesForDataSet(DataSet()))
         return f->LocateText(this, FieldName, lttInAllNodesEh, MatchType, Direction, Options, Text);
     return DefaultGridLocateText(this, FieldName, Text, lttInAllNodesEh, MatchType, Direction, Options);

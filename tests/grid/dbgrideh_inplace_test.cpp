@@ -352,5 +352,19 @@ TEST_F(GridEditorTest, CopyFromPreviousRecordNeedsABufferedPreviousRecord) {
     EXPECT_EQ(Editor()->SelText(), Cyr("Анна"));
 }
 
+TEST_F(GridEditorTest, EscBelongsToTheGridWhileTheRecordIsModified) {
+    Show({u"id", u"name"});
+    auto wants = [&](uint16_t Key) { return Grid->Perform(ui::CM_WANTSPECIALKEY, Key, 0) != 0; };
+    EXPECT_FALSE(wants(ui::VK_ESCAPE));
+    People.DS->Edit();
+    F("name")->SetAsString("x");
+    EXPECT_TRUE(wants(ui::VK_ESCAPE));
+    auto dlg = [&] { return Grid->Perform(ui::WM_GETDLGCODE, 0, 0); };
+    Grid->SetOptions(Grid->Options() - TDBGridOptions{dgEditing});
+    EXPECT_EQ(dlg() & ui::DLGC_WANTCHARS, 0);
+    Grid->SetOptionsEh(Grid->OptionsEh() + TDBGridEhOptions{dghPreferIncSearch});
+    EXPECT_NE(dlg() & ui::DLGC_WANTCHARS, 0);
+}
+
 }  // namespace
 }  // namespace gridtest
