@@ -1256,8 +1256,9 @@ public:
     bool SortCtrlPending() const noexcept { return FSortCtrlPending; }
     // Fits a column's width to its content on a double click on its sizing line (the layout builds on this).
     virtual void OptimizeColumnWidth(int /*DataCol*/) {}
-    // A press in the tree area of a tree dataset (taken by the tree view when it comes).
-    virtual bool TreeAreaMouseDown(int /*X*/, int /*Y*/) { return false; }
+    // A press in the tree indent of the first column: true when it lies there; unless CheckOnly a press
+    // on a row's expander toggles its node.
+    virtual bool TreeAreaMouseDown(int X, int Y, bool CheckOnly = false);
     // Asks "Delete record?" (or for all selected records) with dgConfirmDelete.
     virtual bool ConfirmDelete();
     void MoveDown(bool Select);

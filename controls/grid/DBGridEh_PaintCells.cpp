@@ -1,10 +1,11 @@
-// Data cells: the cell parameters, row colours, highlight, check boxes, images, pictures and
-// hidden duplicates.
+// Data cells: the cell parameters, row colours, highlight, check boxes, images, pictures, hidden
+// duplicates, edit buttons, the typed search text, and the tree area of a record view.
 #include <algorithm>
 #include <memory>
 
 #include "controls/grid/DBGridEh_PaintPrims.h"
 #include "controls/grid/DBGridEh_Style.h"
+#include "framework/rtl/Ownership.h"
 #include "framework/rtl/Streams.h"
 
 namespace grid {
@@ -277,6 +278,53 @@ void TCustomDBGridEh::DrawTreeAreaCell(int DataCol, int DataRow, const TRect& AR
     brush->SetColor(color);
     DrawTreeIndent(C, ARect, 1);
     brush->SetColor(saved);
+}
+
+bool TCustomDBGridEh::TreeAreaMouseDown(int X, int Y, bool CheckOnly) {
+    if (!TreeViewMode()) return false;
+    const TGridCoord cell = MouseCoord(X, Y);
+    if (cell.X < FIndicatorColCount || cell.Y < 0) return false;
+    const TCellAreaEh area = GetCellType(cell.X, cell.Y);
+    if (area.RowArea != rcaData || area.DataCol < 0 || FDisplayedColumnList->Count() == 0 ||
+        FColumns->Items(area.DataCol) != FDisplayedColumnList->Items(0))
+        return false;
+    editors::IMemTableEh* view = RecordView();
+    db::TDataSet* ds = DataSet();
+    const int delta = cell.Y - Row();
+    const int topRow = TopRow();
+    const int remembered = view->ViewCurrentRecord();
+    int indent = 0, expanded = 0;
+    auto read = [&] {
+        indent = TreeIndentWidth();
+        expanded = view->CurrentNodeExpanded();
+    };
+    if (delta != 0) {
+        view->SetViewActiveRecord(ds->RecNo() + delta - 1);
+        rtl::TryFinally(read, [&] { view->RestoreViewActiveRecord(); });
+    } else {
+        read();
+    }
+    const TRect r = SingleCellRect(cell.X, cell.Y);
+    if (X < r.Left || X >= r.Left + indent) return false;
+    if (CheckOnly) return true;
+    ds->DisableControls();
+    rtl::TryFinally(
+        [&] {
+            int record = -1;
+            if (X >= r.Left + indent - TreeLevelWidth) record = view->ToggleNode(ds->RecNo() + delta - 1, expanded == 0);
+            LockPaint();
+            rtl::TryFinally(
+                [&] {
+                    if (record <= 0 || record == ds->RecNo()) view->RestoreCurrentRecord(remembered);
+                    else ds->SetRecNo(record);
+                },
+                [&] { UnlockPaint(); });
+        },
+        [&] { ds->EnableControls(); });
+    SetTopRow(topRow);
+    Invalidate();
+    UpdateVertScrollBar();
+    return true;
 }
 
 void TCustomDBGridEh::DrawDataCellButtons(TColumnEh* Column, const TRect& ARect, const TRect& Inner, bool Is3D) {

@@ -491,7 +491,23 @@ class TTreeDataSet : public store::TMemDataSet, public editors::IMemTableEh {
 public:
     using store::TMemDataSet::TMemDataSet;
     bool Tree = true;
-    int Int(const char* Name) { return FieldByName(std::string_view(Name))->AsInteger(); }
+    // Set while the grid reads another view record (1-based); its values come from Rows.
+    int Viewed = 0;
+    struct TNode {
+        int Level, Kids, Open;
+        const char* Next;
+    };
+    std::vector<TNode> Rows;
+    std::vector<std::pair<int, bool>> Toggles;
+    std::vector<int> Restores;
+    int ToggleResult = 0;
+    int Int(const char* Name) {
+        if (Viewed > 0) {
+            const TNode& n = Rows[static_cast<size_t>(Viewed - 1)];
+            return std::string_view(Name) == "level" ? n.Level : std::string_view(Name) == "kids" ? n.Kids : n.Open;
+        }
+        return FieldByName(std::string_view(Name))->AsInteger();
+    }
     void ScrollToRowPosition(int) override {}
     int ViewActiveRecord() override { return 0; }
     int ViewReserved() override { return 0; }
@@ -508,12 +524,18 @@ public:
         const AnsiString next = FieldByName(std::string_view("next"))->AsString();
         return Level >= 1 && Level <= static_cast<int>(next.size()) && next[static_cast<size_t>(Level - 1)] == '1';
     }
-    void RestoreCurrentRecord(int) override {}
-    int ToggleNode(int, bool) override { return 0; }
+    void RestoreCurrentRecord(int Record) override { Restores.push_back(Record); }
+    int ToggleNode(int Record, bool Expand) override {
+        Toggles.push_back({Record, Expand});
+        return ToggleResult;
+    }
     editors::IMemTableDataFieldValueListEh* FieldValueList(const WideString&) override { return nullptr; }
     int SearchText(const WideString&, int, bool, int) override { return -1; }
-    void SetViewActiveRecord(int) override {}
-    rtl::TObject* RestoreViewActiveRecord() override { return nullptr; }
+    void SetViewActiveRecord(int Record) override { Viewed = Record + 1; }
+    rtl::TObject* RestoreViewActiveRecord() override {
+        Viewed = 0;
+        return nullptr;
+    }
     void RegisterGrid(rtl::TComponent*) override {}
     void UnregisterGrid(rtl::TComponent*) override {}
 };
@@ -564,6 +586,25 @@ TEST_F(GridPaintTest, TheTreeAreaIndentsTheFirstColumnByLevel) {
     }
     ds->Tree = true;
     EXPECT_EQ(Grid->TreeIndentWidth(), 18) << "the current record, A, is on level 1";
+
+    // Presses: left of another row's expander toggles nothing and puts the current record back;
+    // on the current row's expander its node toggles and the record it names becomes current.
+    ds->Rows = {{1, 1, 1, "1"}, {2, 0, 0, "11"}, {2, 0, 0, "10"}, {1, 0, 0, "0"}};
+    ASSERT_EQ(ds->RecNo(), 1);
+    const TRect a1 = Grid->SingleCellRect(1, top + 1), a = Grid->SingleCellRect(1, top);
+    const int topRow = Grid->TopRow();
+    EXPECT_TRUE(Grid->TreeAreaMouseDown(a1.Left + 5, a1.Top + 2, true));
+    EXPECT_FALSE(Grid->TreeAreaMouseDown(a1.Left + 40, a1.Top + 2, true)) << "right of the indent";
+    EXPECT_FALSE(Grid->TreeAreaMouseDown(Grid->SingleCellRect(2, top + 1).Left + 5, a1.Top + 2, true));
+    EXPECT_TRUE(Grid->TreeAreaMouseDown(a1.Left + 5, a1.Top + 2));
+    EXPECT_TRUE(ds->Toggles.empty());
+    EXPECT_EQ(ds->Restores, std::vector<int>{1});
+    EXPECT_EQ(Grid->TopRow(), topRow);
+    EXPECT_EQ(ds->Viewed, 0) << "the view's active record restored";
+    ds->ToggleResult = 4;
+    EXPECT_TRUE(Grid->TreeAreaMouseDown(a.Left + 10, a.Top + 2));
+    EXPECT_EQ(ds->Toggles, (std::vector<std::pair<int, bool>>{{0, false}})) << "record index 0, collapse";
+    EXPECT_EQ(ds->RecNo(), 4);
     Grid->SetDataSource(nullptr);
 }
 
