@@ -1340,7 +1340,14 @@ public:
     virtual void DrawIndicatorGlyph(int Kind, int XOffset, const TRect& ARect);
     virtual void DrawDropDownSign(bool Highlighted, const TRect& ARect);
     virtual void DrawGraphicOrMemoCell(TColumnEh* Column, const TRect& ARect);
-    virtual void DrawTreeAreaCell(int /*DataCol*/, int /*DataRow*/, const TRect& /*ARect*/, TGridDrawState /*State*/) {}
+    virtual void DrawTreeAreaCell(int DataCol, int DataRow, const TRect& ARect, TGridDrawState State);
+    // The dataset's record view when it offers one, and whether it shows a tree.
+    editors::IMemTableEh* RecordView() const;
+    bool TreeViewMode() const;
+    // The tree indent of the record being painted: 18 pixels a level, 0 outside tree mode.
+    int TreeIndentWidth() const;
+    // The tree levels of the record being painted; Flags bit 0 paints over the row lines they cross.
+    void DrawTreeIndent(ui::TCanvas* Canvas, const TRect& ARect, int Flags);
     void DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh& Area, TColCellParamsEh* Params,
                              const TRect& ARect, TColumnEh* Column);
     void DrawTitleGroupCells(int ACol, int ARow, THeadTreeNode* Node, const TRect& CellRect, const TRect& BelowRect,
@@ -1457,8 +1464,9 @@ public:
     bool SortCtrlPending() const noexcept { return FSortCtrlPending; }
     // Fits a column's width to its content on a double click on its sizing line (the layout builds on this).
     virtual void OptimizeColumnWidth(int /*DataCol*/) {}
-    // A press in the tree area of a tree dataset (taken by the tree view when it comes).
-    virtual bool TreeAreaMouseDown(int /*X*/, int /*Y*/) { return false; }
+    // A press in the tree indent of the first column: true when it lies there; unless CheckOnly a press
+    // on a row's expander toggles its node.
+    virtual bool TreeAreaMouseDown(int X, int Y, bool CheckOnly = false);
     // Asks "Delete record?" (or for all selected records) with dgConfirmDelete.
     virtual bool ConfirmDelete();
     void MoveDown(bool Select);

@@ -1,9 +1,11 @@
-// Data cells: the cell parameters, row colours, highlight, check boxes, images, pictures and
-// hidden duplicates.
+// Data cells: the cell parameters, row colours, highlight, check boxes, images, pictures, hidden
+// duplicates, edit buttons, the typed search text, and the tree area of a record view.
 #include <algorithm>
 #include <memory>
 
 #include "controls/grid/DBGridEh_PaintPrims.h"
+#include "controls/grid/DBGridEh_Style.h"
+#include "framework/rtl/Ownership.h"
 #include "framework/rtl/Streams.h"
 
 namespace grid {
@@ -57,7 +59,10 @@ void TCustomDBGridEh::DrawDataCell(int ACol, int ARow, const TCellAreaEh& Area, 
     column->GetColCellParams(false, params);
 
     TRect rect = ARect;
-    if (Area.DataCol == 0) DrawTreeAreaCell(Area.DataCol, Area.DataRow, rect, State);
+    if (Area.DataCol == 0 && TreeViewMode()) {
+        DrawTreeAreaCell(Area.DataCol, Area.DataRow, rect, State);
+        rect.Left = std::min(rect.Left + TreeIndentWidth(), rect.Right);
+    }
     bool processed = false;
     if (OnAdvDrawDataCell)
         OnAdvDrawDataCell(this, TGridCoord{ACol, ARow}, TGridCoord{Area.DataCol, Area.DataRow}, column, rect, *params,
@@ -195,6 +200,131 @@ void TCustomDBGridEh::DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh&
     }
     if (Params->BlankFixedCell) FillCellBackground(themed, ARect, is3D, TRect{}, highlighted, false);
     if (is3D && !themed) DrawCellFrame(ARect, !(Flat() && editors::ThemesActive()), true, highlighted, false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tree area
+
+namespace {
+constexpr int TreeLevelWidth = 18;
+}
+
+editors::IMemTableEh* TCustomDBGridEh::RecordView() const {
+    return dynamic_cast<editors::IMemTableEh*>(DataSet());
+}
+
+bool TCustomDBGridEh::TreeViewMode() const {
+    editors::IMemTableEh* view = RecordView();
+    return view && view->TreeViewMode();
+}
+
+int TCustomDBGridEh::TreeIndentWidth() const {
+    if (!TreeViewMode()) return 0;
+    return std::max(TreeLevelWidth * RecordView()->CurrentNodeLevel(), 0);
+}
+
+void TCustomDBGridEh::DrawTreeIndent(TCanvas* C, const TRect& ARect, int Flags) {
+    if (!TreeViewMode()) return;
+    editors::IMemTableEh* view = RecordView();
+    const int level = view->CurrentNodeLevel();
+    if (level <= 0) return;
+    const bool rowLines = (Flags & 1) && FOptions.Contains(dgRowLines);
+    const int limit = view->RowLinesLevelLimit();
+    // The dots line up from row to row when both the row height and the top row are odd.
+    const bool phase = (DefaultDataRowHeight() & 1) && (TopRow() & 1);
+    TRect r{ARect.Left, ARect.Top, std::min(ARect.Left + TreeLevelWidth, ARect.Right), ARect.Bottom};
+    auto levelCell = [&](int Kind, bool OverLine) {
+        TRect cell = r;
+        if (OverLine) ++cell.Bottom;
+        if (cell.Right > cell.Left) {
+            C->FillRect(cell);
+            if (Kind >= 0) editors::DrawTreeLinesElement(C, cell, Kind, false, 1, 1, phase);
+        }
+        r.Offset(TreeLevelWidth, 0);
+        r.Right = std::min(r.Right, ARect.Right);
+    };
+    for (int l = 1; l < level; ++l)
+        levelCell(view->LevelHasNextSibling(l) ? 9 : -1, rowLines && (l == 1 || limit < 0 || l < limit));
+    const bool next = view->LevelHasNextSibling(level);
+    int kind = next ? 6 : 7;
+    if (view->CurrentNodeHasChildren()) {
+        const bool expanded = view->CurrentNodeExpanded() != 0;
+        kind = expanded ? (next ? 0 : 1) : (next ? 3 : 4);
+    }
+    levelCell(kind, rowLines && (level == 1 || limit < 0 || level < limit));
+    if (rowLines) {
+        const int x = ARect.Left + TreeLevelWidth * level - 1;
+        if (x < ARect.Right) {
+            ui::TPen* pen = C->Pen();
+            const TColor saved = pen->Color();
+            pen->SetColor(TColor(0xC0C0C0));
+            C->MoveTo(x, ARect.Bottom);
+            C->LineTo(x, ARect.Top - 2);
+            pen->SetColor(saved);
+        }
+    }
+}
+
+void TCustomDBGridEh::DrawTreeAreaCell(int DataCol, int DataRow, const TRect& ARect, TGridDrawState State) {
+    if (!TreeViewMode()) return;
+    TCanvas* C = Canvas();
+    TColor color = Color();
+    if (FSelectionType == gstRecordBookmarks && FSelectedRecords->CurrentRowSelected())
+        if (TDBGridEhStyle* style = CurrentGridStyle())
+            style->GetDataCellHighlight(this, DataToGridCol(DataCol), DataRow + TitleRowCount(), DataCol, DataRow,
+                                        State, C->Font(), color);
+    ui::TBrush* brush = C->Brush();
+    const TColor saved = brush->Color();
+    brush->SetColor(color);
+    DrawTreeIndent(C, ARect, 1);
+    brush->SetColor(saved);
+}
+
+bool TCustomDBGridEh::TreeAreaMouseDown(int X, int Y, bool CheckOnly) {
+    if (!TreeViewMode()) return false;
+    const TGridCoord cell = MouseCoord(X, Y);
+    if (cell.X < FIndicatorColCount || cell.Y < 0) return false;
+    const TCellAreaEh area = GetCellType(cell.X, cell.Y);
+    if (area.RowArea != rcaData || area.DataCol < 0 || FDisplayedColumnList->Count() == 0 ||
+        FColumns->Items(area.DataCol) != FDisplayedColumnList->Items(0))
+        return false;
+    editors::IMemTableEh* view = RecordView();
+    db::TDataSet* ds = DataSet();
+    const int delta = cell.Y - Row();
+    const int topRow = TopRow();
+    const int remembered = view->ViewCurrentRecord();
+    int indent = 0, expanded = 0;
+    auto read = [&] {
+        indent = TreeIndentWidth();
+        expanded = view->CurrentNodeExpanded();
+    };
+    if (delta != 0) {
+        view->SetViewActiveRecord(ds->RecNo() + delta - 1);
+        rtl::TryFinally(read, [&] { view->RestoreViewActiveRecord(); });
+    } else {
+        read();
+    }
+    const TRect r = SingleCellRect(cell.X, cell.Y);
+    if (X < r.Left || X >= r.Left + indent) return false;
+    if (CheckOnly) return true;
+    ds->DisableControls();
+    rtl::TryFinally(
+        [&] {
+            int record = -1;
+            if (X >= r.Left + indent - TreeLevelWidth) record = view->ToggleNode(ds->RecNo() + delta - 1, expanded == 0);
+            LockPaint();
+            rtl::TryFinally(
+                [&] {
+                    if (record <= 0 || record == ds->RecNo()) view->RestoreCurrentRecord(remembered);
+                    else ds->SetRecNo(record);
+                },
+                [&] { UnlockPaint(); });
+        },
+        [&] { ds->EnableControls(); });
+    SetTopRow(topRow);
+    Invalidate();
+    UpdateVertScrollBar();
+    return true;
 }
 
 void TCustomDBGridEh::DrawDataCellButtons(TColumnEh* Column, const TRect& ARect, const TRect& Inner, bool Is3D) {

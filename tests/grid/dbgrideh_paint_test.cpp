@@ -484,6 +484,130 @@ TEST_F(DataCellColours, EditButtonsAndTheIncrementalSearch) {
     Grid->IncSearchStop();
 }
 
+// A record view in tree mode over a memory dataset: each record's level, children, expanded state
+// and, per level, whether a sibling follows ("next" holds one 0 or 1 per level).
+class TTreeDataSet : public store::TMemDataSet, public editors::IMemTableEh {
+    RTL_CLASS(TTreeDataSet, store::TMemDataSet)
+public:
+    using store::TMemDataSet::TMemDataSet;
+    bool Tree = true;
+    // Set while the grid reads another view record (1-based); its values come from Rows.
+    int Viewed = 0;
+    struct TNode {
+        int Level, Kids, Open;
+        const char* Next;
+    };
+    std::vector<TNode> Rows;
+    std::vector<std::pair<int, bool>> Toggles;
+    std::vector<int> Restores;
+    int ToggleResult = 0;
+    int Int(const char* Name) {
+        if (Viewed > 0) {
+            const TNode& n = Rows[static_cast<size_t>(Viewed - 1)];
+            return std::string_view(Name) == "level" ? n.Level : std::string_view(Name) == "kids" ? n.Kids : n.Open;
+        }
+        return FieldByName(std::string_view(Name))->AsInteger();
+    }
+    void ScrollToRowPosition(int) override {}
+    int ViewActiveRecord() override { return 0; }
+    int ViewReserved() override { return 0; }
+    int CurrentNodeExpanded() override { return Int("open"); }
+    bool CurrentNodeHasChildren() override { return Int("kids") != 0; }
+    int CurrentNodeLevel() override { return Int("level"); }
+    int CurrentNodeIndex() override { return 0; }
+    int RowLinesLevelLimit() override { return -1; }
+    int ViewCurrentRecord() override { return RecNo(); }
+    int RowToRecordIndex(int Row) override { return Row; }
+    int ViewRecordCount() override { return RecordCount(); }
+    bool TreeViewMode() override { return Tree; }
+    bool LevelHasNextSibling(int Level) override {
+        const AnsiString next = FieldByName(std::string_view("next"))->AsString();
+        return Level >= 1 && Level <= static_cast<int>(next.size()) && next[static_cast<size_t>(Level - 1)] == '1';
+    }
+    void RestoreCurrentRecord(int Record) override { Restores.push_back(Record); }
+    int ToggleNode(int Record, bool Expand) override {
+        Toggles.push_back({Record, Expand});
+        return ToggleResult;
+    }
+    editors::IMemTableDataFieldValueListEh* FieldValueList(const WideString&) override { return nullptr; }
+    int SearchText(const WideString&, int, bool, int) override { return -1; }
+    void SetViewActiveRecord(int Record) override { Viewed = Record + 1; }
+    rtl::TObject* RestoreViewActiveRecord() override {
+        Viewed = 0;
+        return nullptr;
+    }
+    void RegisterGrid(rtl::TComponent*) override {}
+    void UnregisterGrid(rtl::TComponent*) override {}
+};
+
+TEST_F(GridPaintTest, TheTreeAreaIndentsTheFirstColumnByLevel) {
+    auto* ds = rtl::Create<TTreeDataSet>(Form);
+    auto* store = new memdstest::TRowStore(
+        {{u"name", store::mdtString, 21, 20}, {u"level", store::mdtInt32, 4}, {u"kids", store::mdtInt32, 4},
+         {u"open", store::mdtInt32, 4}, {u"next", store::mdtString, 5, 4}},
+        {{Variant(AnsiString("A")), Variant(1), Variant(1), Variant(1), Variant(AnsiString("1"))},
+         {Variant(AnsiString("A1")), Variant(2), Variant(0), Variant(0), Variant(AnsiString("11"))},
+         {Variant(AnsiString("A2")), Variant(2), Variant(0), Variant(0), Variant(AnsiString("10"))},
+         {Variant(AnsiString("B")), Variant(1), Variant(0), Variant(0), Variant(AnsiString("0"))}});
+    ds->SetIRecordSet(std::unique_ptr<store::TData>(store));
+    ds->Open();
+    auto* src = rtl::Create<db::TDataSource>(Form);
+    src->SetDataSet(ds);
+    Grid->Columns()->Add()->SetFieldName(u"name");
+    Grid->Columns()->Add()->SetFieldName(u"level");
+    Grid->SetDataSource(src);
+    ShowRows(4);
+    const int top = Grid->TitleRowCount();
+    const std::vector<std::pair<std::string, int>> rows = {{"A", 1}, {"A1", 2}, {"A2", 2}, {"B", 1}};
+    std::vector<int> secondLefts;
+    for (bool tree : {true, false}) {
+        ds->Tree = tree;
+        PaintAll();
+        for (int r = 0; r < 4; ++r) {
+            const TRect cell = CellRect(1, top + r);
+            const auto texts = TextsIn(1, top + r);
+            ASSERT_FALSE(texts.empty()) << r;
+            EXPECT_EQ(texts.front()->Text, rows[r].first);
+            const int indent = tree ? 18 * rows[r].second : 0;
+            EXPECT_EQ(texts.front()->Rect.Left, cell.Left + indent + 2) << rows[r].first;
+            // The levels are filled in the grid colour, one 18-pixel cell each.
+            int levelFills = 0;
+            for (const TDrawRecord* f : Surface()->OfKind(TDrawOp::FillRect))
+                if (f->Rect.Width() == 18 && f->Rect.Top == cell.Top && Rgb(f->Brush.Color) == Rgb(Grid->Color()) &&
+                    f->Rect.Left >= cell.Left && f->Rect.Right <= cell.Left + indent)
+                    ++levelFills;
+            EXPECT_EQ(levelFills, tree ? rows[r].second : 0) << rows[r].first;
+            // Only the first column is indented.
+            ASSERT_FALSE(TextsIn(2, top + r).empty());
+            const int second = TextsIn(2, top + r).front()->Rect.Left;
+            if (tree) secondLefts.push_back(second);
+            else EXPECT_EQ(second, secondLefts[static_cast<size_t>(r)]) << rows[r].first;
+        }
+    }
+    ds->Tree = true;
+    EXPECT_EQ(Grid->TreeIndentWidth(), 18) << "the current record, A, is on level 1";
+
+    // Presses: left of another row's expander toggles nothing and puts the current record back;
+    // on the current row's expander its node toggles and the record it names becomes current.
+    ds->Rows = {{1, 1, 1, "1"}, {2, 0, 0, "11"}, {2, 0, 0, "10"}, {1, 0, 0, "0"}};
+    ASSERT_EQ(ds->RecNo(), 1);
+    const TRect a1 = Grid->SingleCellRect(1, top + 1), a = Grid->SingleCellRect(1, top);
+    const int topRow = Grid->TopRow();
+    EXPECT_TRUE(Grid->TreeAreaMouseDown(a1.Left + 5, a1.Top + 2, true));
+    EXPECT_FALSE(Grid->TreeAreaMouseDown(a1.Left + 40, a1.Top + 2, true)) << "right of the indent";
+    EXPECT_FALSE(Grid->TreeAreaMouseDown(Grid->SingleCellRect(2, top + 1).Left + 5, a1.Top + 2, true));
+    EXPECT_TRUE(Grid->TreeAreaMouseDown(a1.Left + 5, a1.Top + 2));
+    EXPECT_TRUE(ds->Toggles.empty());
+    EXPECT_EQ(ds->Restores, std::vector<int>{1});
+    EXPECT_EQ(Grid->TopRow(), topRow);
+    EXPECT_EQ(ds->Viewed, 0) << "the view's active record restored";
+    ds->ToggleResult = 4;
+    EXPECT_TRUE(Grid->TreeAreaMouseDown(a.Left + 10, a.Top + 2));
+    EXPECT_EQ(ds->Toggles, (std::vector<std::pair<int, bool>>{{0, false}})) << "record index 0, collapse";
+    EXPECT_EQ(ds->RecNo(), 4);
+    Grid->SetDataSource(nullptr);
+}
+
 TEST_F(GridPaintTest, APictureThatDoesNotDecodeIsDrawnEmpty) {
     memdstest::TFixture pics({{u"id", store::mdtInt32, 4}, {u"pic", store::mdtBlob, 8}},
                              {{Variant(1), Variant(AnsiString("not a bitmap"))}});
