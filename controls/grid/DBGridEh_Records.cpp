@@ -100,6 +100,7 @@ void TCustomDBGridEh::LinkActiveChanged(bool Active) {
     if (FSelection) FSelection->LinkActiveChanged(Active);
     else FSelectedRecords->SetLinkActive(Active);
     if (FColumns) FColumns->ClearFieldReferences();
+    if (FSumList) FSumList->AttachDataSet(DataSet());
     LinkLayoutChanged();
     if (Active && EditorShownAlways()) ShowInplaceEditor();
     UpdateVertScrollBar();
