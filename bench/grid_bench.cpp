@@ -8,6 +8,7 @@
 // and compare the "min" rows of each pair.
 #include <benchmark/benchmark.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "controls/grid/DBGridEh.h"
 #include "controls/grid/DBGridEhImpExp.h"
 #include "controls/grid/DBLookupEh.h"
+#include "controls/grid/DBSumLst.h"
 #include "controls/grid/GridsEh.h"
 #include "framework/rtl/DateUtils.h"
 #include "framework/ui/Forms.h"
@@ -863,6 +865,99 @@ void BM_BaselineAppendPost(benchmark::State& State) {
 
 BENCHMARK(BM_GridPasteVCLDBIF)->Arg(10000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
 BENCHMARK(BM_BaselineAppendPost)->Arg(10000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
+
+// Sum list: one record edited and posted with three active sums, beside the same edit and post
+// without sums (the upkeep must not grow with the rows); RecalcAll of the three sums, beside a
+// loop that reads the same three fields under DisableControls and a bookmark.
+
+struct TSumSetup {
+    memdstest::TFixture Data;
+    std::unique_ptr<grid::TDBSumListProducer> Sums;
+    explicit TSumSetup(int N, bool WithSums)
+        : Data({{u"id", store::mdtInt32, 4}, {u"amount", store::mdtFloat, 8}, {u"qty", store::mdtInt32, 4},
+                {u"price", store::mdtFloat, 8}},
+               SumRows(N)) {
+        Data.DS->Open();
+        if (!WithSums) return;
+        Sums = std::make_unique<grid::TDBSumListProducer>(nullptr);
+        const std::pair<grid::TGroupOperation, const char16_t*> defs[] = {
+            {grid::goSum, u"amount"}, {grid::goAvg, u"price"}, {grid::goCount, u"qty"}};
+        for (const auto& [op, name] : defs) {
+            grid::TDBSum* s = Sums->SumCollection()->Add();
+            s->SetGroupOperation(op);
+            s->SetFieldName(name);
+        }
+        Sums->AttachDataSet(Data.DS.get());
+    }
+    static std::vector<std::vector<rtl::Variant>> SumRows(int N) {
+        std::vector<std::vector<rtl::Variant>> rows;
+        rows.reserve(static_cast<size_t>(N));
+        for (int i = 0; i < N; ++i)
+            rows.push_back({rtl::Variant(i), rtl::Variant(i * 0.25), i % 7 ? rtl::Variant(i % 13) : rtl::Variant::Null(),
+                            rtl::Variant(1.5 + i % 100)});
+        return rows;
+    }
+};
+
+TSumSetup& SumSetup(bool WithSums) {
+    static TSumSetup with(100000, true);
+    static TSumSetup without(100000, false);
+    return WithSums ? with : without;
+}
+
+void RunEditPost(benchmark::State& state, bool WithSums) {
+    TSumSetup& s = SumSetup(WithSums);
+    db::TDataSet* ds = s.Data.DS.get();
+    ds->SetRecNo(static_cast<int>(state.range(0)) / 2);
+    db::TField* amount = s.Data.F("amount");
+    double v = 1.0;
+    for (auto _ : state) {
+        ds->Edit();
+        amount->SetAsFloat(v);
+        ds->Post();
+        v = v == 1.0 ? 2.0 : 1.0;
+    }
+}
+
+void BM_SumListPost(benchmark::State& state) { RunEditPost(state, true); }
+BENCHMARK(BM_SumListPost)->Arg(100000)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", bench::Fastest);
+void BM_PostNoSums(benchmark::State& state) { RunEditPost(state, false); }
+BENCHMARK(BM_PostNoSums)->Arg(100000)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", bench::Fastest);
+
+void BM_SumListRecalcAll(benchmark::State& state) {
+    TSumSetup& s = SumSetup(true);
+    for (auto _ : state) s.Sums->RecalcAll();
+    benchmark::DoNotOptimize(s.Sums->SumCollection()->Items(0)->SumValue.Value);
+}
+BENCHMARK(BM_SumListRecalcAll)->Arg(100000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
+
+void BM_BaselineFieldSum(benchmark::State& state) {
+    TSumSetup& s = SumSetup(true);
+    db::TDataSet* ds = s.Data.DS.get();
+    db::TField* amount = s.Data.F("amount");
+    db::TField* qty = s.Data.F("qty");
+    db::TField* price = s.Data.F("price");
+    for (auto _ : state) {
+        const db::TBookmark saved = ds->GetBookmark();
+        ds->DisableControls();
+        double sum = 0, total = 0;
+        int count = 0, values = 0;
+        ds->First();
+        while (!ds->Eof()) {
+            if (!amount->IsNull()) sum += amount->AsFloat();
+            if (!price->IsNull()) {
+                total += price->AsFloat();
+                ++values;
+            }
+            if (!qty->IsNull()) ++count;
+            ds->Next();
+        }
+        ds->GotoBookmark(saved);
+        ds->EnableControls();
+        benchmark::DoNotOptimize(sum + total + count + values);
+    }
+}
+BENCHMARK(BM_BaselineFieldSum)->Arg(100000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
 
 }  // namespace
 

@@ -43,6 +43,14 @@ void TCustomDBGridEh::AfterConstruction() {
     FFooterFont->Assign(Font());
     FTitleFont->OnChange = [this](rtl::TObject*) { TitleFontChanged(); };
     FFooterFont->OnChange = [this](rtl::TObject*) { FooterFontChanged(); };
+    FSumList.reset(rtl::Create<TDBGridEhSumList>(this));
+    FSumList->SumListChanged = [this](rtl::TObject*) { InvalidateFooter(); };
+    FSumList->OnRecalcAll = [this](rtl::TObject*) {
+        if (OnSumListRecalcAll) OnSumListRecalcAll(FSumList.get());
+    };
+    FSumList->OnAfterRecalcAll = [this](rtl::TObject*) {
+        if (OnSumListAfterRecalcAll) OnSumListAfterRecalcAll(FSumList.get());
+    };
     FColumnDefValues.reset(CreateColumnDefValues());
     FColumns.reset(CreateColumns());
     SetGridSize(2, 2);
@@ -162,6 +170,7 @@ void TCustomDBGridEh::Loaded() {
             [&] { FColumns->EndUpdate(); });
     }
     RebuildSortMarkedColumnList();
+    FSumList->FinishLoading();
     LinkLayoutChanged();
 }
 
@@ -301,7 +310,6 @@ void TCustomDBGridEh::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDraw
     else DrawTitleCell(ACol, ARow, area, AState, ARect);
 }
 
-void TCustomDBGridEh::DrawFooterCell(int, int, const TCellAreaEh&, TGridDrawState, const TRect&) {}
 
 // ---------------------------------------------------------------------------------------------
 // Mechanical setters
@@ -658,9 +666,6 @@ void TCustomDBGridEh::DrawDataCellEvent(const TRect& Rect, db::TField* Field, TG
     if (OnDrawDataCell) OnDrawDataCell(this, Rect, Field, State);
 }
 
-void TCustomDBGridEh::ApplyFilter() {
-    if (OnApplyFilter) OnApplyFilter(this);
-    else DefaultApplyFilter();
-}
+
 
 }  // namespace grid

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "controls/editors/ToolCtrlsEh_Draw.h"
 #include "controls/editors/ToolCtrlsEh_DropDown.h"
 #include "controls/grid/DBGridEh_TitleTree.h"
+#include "controls/grid/DBSumLst.h"
 #include "controls/grid/DbUtilsEh.h"
 #include "controls/grid/GridsEh.h"
 #include "framework/db/DB.h"
@@ -449,6 +451,100 @@ private:
 };
 
 // ---------------------------------------------------------------------------------------------
+// Column footers: a sum, an average or a count over the records, a field value or a fixed text
+
+enum TFooterValueType { fvtNon, fvtSum, fvtAvg, fvtCount, fvtFieldValue, fvtStaticText };
+
+class TColumnFooterEh : public rtl::TCollectionItem {
+    RTL_CLASS(TColumnFooterEh, rtl::TCollectionItem)
+public:
+    // An item of a column's Footers.
+    explicit TColumnFooterEh(rtl::TCollection* Collection);
+    // A column's single Footer.
+    explicit TColumnFooterEh(TColumnEh* Column);
+    ~TColumnFooterEh() override;
+    void AfterConstruction() override;
+    void Assign(rtl::TPersistent* Source) override;
+
+    TColumnEh* Column() const noexcept { return FColumn; }
+    TAlignment Alignment() const;
+    void SetAlignment(TAlignment Value);
+    ui::TColor Color() const;
+    void SetColor(ui::TColor Value);
+    const AnsiString& DisplayFormat() const noexcept { return FDisplayFormat; }
+    void SetDisplayFormat(const AnsiString& Value);
+    bool EndEllipsis() const noexcept { return FEndEllipsis; }
+    void SetEndEllipsis(bool Value);
+    const WideString& FieldName() const noexcept { return FFieldName; }
+    void SetFieldName(const WideString& Value);
+    ui::TFont* Font();
+    void SetFont(ui::TFont* Value) { FFont->Assign(Value); }
+    bool ToolTips() const;
+    void SetToolTips(bool Value);
+    const AnsiString& Value() const noexcept { return FValue; }
+    void SetValue(const AnsiString& Value);
+    TFooterValueType ValueType() const noexcept { return FValueType; }
+    void SetValueType(TFooterValueType Value);
+    bool WordWrap() const noexcept { return FWordWrap; }
+    void SetWordWrap(bool Value);
+    // The sum bound while the value type needs one.
+    TDBSum* DBSum() const noexcept { return FDBSum; }
+    // Creates, updates or frees the bound sum for the value type.
+    void BindSum();
+
+    virtual void RestoreDefaults();
+
+private:
+    ui::TFont* DefaultFont() const;
+    void ReportChanged(bool AllItems);
+    TCustomDBGridEh* Grid() const;
+
+    TColumnEh* FColumn = nullptr;
+    rtl::TOwnedPtr<ui::TFont> FFont;
+    TAlignment FAlignment = db::taLeftJustify;
+    ui::TColor FColor = ui::clWindow;
+    bool FToolTips = false;
+    bool FAlignmentAssigned = false, FColorAssigned = false, FFontAssigned = false, FToolTipsAssigned = false;
+    AnsiString FDisplayFormat;
+    bool FEndEllipsis = false;
+    WideString FFieldName;
+    AnsiString FValue;
+    TFooterValueType FValueType = fvtNon;
+    bool FWordWrap = false;
+    TDBSum* FDBSum = nullptr;
+    bool FCopyingFont = false;
+};
+
+class TColumnFootersEh : public rtl::TCollection {
+    RTL_CLASS(TColumnFootersEh, rtl::TCollection)
+public:
+    explicit TColumnFootersEh(TColumnEh* Column);
+    TColumnEh* Column() const noexcept { return FColumn; }
+    TColumnFooterEh* Items(int Index) const { return static_cast<TColumnFooterEh*>(rtl::TCollection::Items(Index)); }
+    TColumnFooterEh* Add() { return static_cast<TColumnFooterEh*>(rtl::TCollection::Add()); }
+    rtl::TPersistent* GetOwner() override;
+
+protected:
+    void Update(rtl::TCollectionItem* Item) override;
+
+private:
+    TColumnEh* FColumn;
+};
+
+// The grid's sum list: it works at design time, where the grid recalculates the sums itself.
+class TDBGridEhSumList : public TDBSumListProducer {
+    RTL_CLASS(TDBGridEhSumList, TDBSumListProducer)
+public:
+    explicit TDBGridEhSumList(TCustomDBGridEh* Grid);
+    TCustomDBGridEh* Grid() const noexcept { return FGrid; }
+    void HookDataSetEvents() override;
+    void UnhookDataSetEvents() override;
+
+private:
+    TCustomDBGridEh* FGrid;
+};
+
+// ---------------------------------------------------------------------------------------------
 // The drop-down lookup grid of a column or a lookup combo box, reached through its owner
 
 class TDBLookupGridEh;
@@ -640,6 +736,14 @@ public:
     void SetSTFilter(TSTColumnFilterEh* Value) { FSTFilter->Assign(Value); }
     TColumnDropDownBoxEh* DropDownBox() const noexcept { return FDropDownBox.get(); }
     void SetDropDownBox(TColumnDropDownBoxEh* Value) { FDropDownBox->Assign(Value); }
+    TColumnFooterEh* Footer() const noexcept { return FFooter.get(); }
+    void SetFooter(TColumnFooterEh* Value) { FFooter->Assign(Value); }
+    TColumnFootersEh* Footers() const noexcept { return FFooters.get(); }
+    void SetFooters(TColumnFootersEh* Value) { FFooters->Assign(Value); }
+    // The Footers item of that index, else the single Footer.
+    TColumnFooterEh* FooterForIndex(int Index) const;
+    // Binds the footers' sums again (the field or a footer's value type changed).
+    void UpdateFooterSums();
 
     // --- the drop-down lookup grid ---
     void FreeNotify(rtl::TComponent* Component) override;
@@ -780,6 +884,8 @@ private:
     rtl::TOwnedPtr<editors::TMRUListEh> FMRUList;
     rtl::TOwnedPtr<TSTColumnFilterEh> FSTFilter;
     rtl::TOwnedPtr<TColumnDropDownBoxEh> FDropDownBox;
+    rtl::TOwnedPtr<TColumnFooterEh> FFooter;
+    rtl::TOwnedPtr<TColumnFootersEh> FFooters;
     rtl::TOwnedPtr<TDBLookupGridEh> FLookupGrid;
     editors::IMemTableDataFieldValueListEh* FFilterValueList = nullptr;
     TGetColCellParamsEventEh FOnGetCellParams;
@@ -1099,7 +1205,7 @@ inline TFindDialogHookEh FindDialogHook;
 // The drag a mouse press started in the data grid.
 enum TMouseStateEh { msNoneEh, msRecordSelectingEh, msRectSelectingEh, msColSelectingEh, msRecordMovingEh };
 
-class TCustomDBGridEh : public TCustomGridEh, public IRecordViewListenerEh {
+class TCustomDBGridEh : public TCustomGridEh, public IRecordViewListenerEh, public editors::IInplaceEditHolderEh {
     RTL_CLASS(TCustomDBGridEh, TCustomGridEh)
 public:
     explicit TCustomDBGridEh(rtl::TComponent* Owner);
@@ -1140,6 +1246,8 @@ public:
     void SetCenter(TDBGridEhCenter* Value);
     TDBGridEhIndicatorTitle* IndicatorTitle() const noexcept { return FIndicatorTitle.get(); }
     void SetIndicatorTitle(TDBGridEhIndicatorTitle* Value);
+    TDBGridEhSumList* SumList() const noexcept { return FSumList.get(); }
+    void SetSumList(TDBGridEhSumList* Value) { FSumList->Assign(Value); }
     THeadTreeNode* TitleRoot() const noexcept { return FHeadTree.get(); }
     // The leaf node of each column, in column order (built with the title tree).
     const std::vector<THeadTreeNode*>& LeafFieldArr() const noexcept { return FLeafFieldArr; }
@@ -1320,6 +1428,8 @@ public:
     rtl::TNotifyEvent OnApplyFilter;
     TDBGridEhDataHintShowEvent OnDataHintShow;
     TDBGridEhHintShowPauseEvent OnHintShowPause;
+    rtl::TNotifyEvent OnSumListRecalcAll;
+    rtl::TNotifyEvent OnSumListAfterRecalcAll;
 
     // --- virtual operations ---
     virtual bool EnsureGridFocus();
@@ -1436,6 +1546,10 @@ public:
     virtual void GetCellParams(TColumnEh* Column, ui::TFont* AFont, ui::TColor& Background, TGridDrawState State);
     virtual void GetFooterParams(int DataCol, int Row, TColumnEh* Column, ui::TFont* AFont, ui::TColor& Background,
                                  TAlignment& Alignment, TGridDrawState State, AnsiString& Text);
+    // The text of footer row FooterIndex of Column.
+    virtual AnsiString GetFooterValueText(int FooterIndex, TColumnEh* Column);
+    // Repaints the footer rows.
+    void InvalidateFooter();
     virtual void DrawColumnCell(const TRect& Rect, int DataCol, TColumnEh* Column, TGridDrawState State);
     virtual void DrawDataCellEvent(const TRect& Rect, db::TField* Field, TGridDrawState State);
     virtual void DefaultApplySorting();
@@ -1449,6 +1563,35 @@ public:
     virtual void RunEditAction(TDBGridEhEditAction Action);
     bool IndicatorTitlePressed() const noexcept { return FIndicatorTitlePressed; }
     virtual void ApplyFilter();
+
+    // --- the filter row ---
+    TInplaceFilterEditEh* FilterEditor() const noexcept { return FFilterEdit; }
+    bool FilterEditing() const noexcept { return FFilterEditing; }
+    int FilterCol() const noexcept { return FFilterCol; }
+    virtual TInplaceFilterEditEh* CreateFilterEditor();
+    bool ColumnFilterable(int DataCol) const;
+    AnsiString ColumnFilterText(int DataCol) const;
+    void SetFilterEditing(bool Value);
+    void StartFilterEdit(int DataCol);
+    void StopFilterEdit();
+    void HideFilterEditor();
+    bool CanShowFilterEditor() const;
+    void UpdateFilterEdit(bool Load);
+    void FillFilterEditorList(int DataCol);
+    void StoreFilterEditText(int DataCol);
+    void StoreCurrentFilterText();
+    void ClearColumnFilters();
+    bool IsFilterRow(int ARow) const { return ARow == TitleRowCount() - 1; }
+    // The tag of each item of the filter editor's list: 0 for a value, else the special item.
+    const std::vector<int>& FilterItemTags() const noexcept { return FFilterItemTags; }
+
+    // --- the hosted filter editor's holder ---
+    bool CanEditorModify(ui::TWinControl*) override { return true; }
+    void GetLastMouseDown(ui::TPoint& Pos, int& Time) override;
+    void EditorWndProc(ui::TWinControl*, ui::TMessage&) override {}
+    void EditorKeyDown(ui::TWinControl* Editor, uint16_t& Key, ui::TShiftState Shift) override;
+    void EditorKeyPress(ui::TWinControl* Editor, char& Key) override;
+    void EditorKeyUp(ui::TWinControl*, uint16_t&, ui::TShiftState) override {}
 
     void DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) override;
 
@@ -1637,6 +1780,20 @@ protected:
     bool FTitleBtnDown = false;
     bool FFilterEditing = false;
     int FFilterCol = -1;
+    TInplaceFilterEditEh* FFilterEdit = nullptr;  // owned as a component
+    std::vector<int> FFilterItemTags;
+    int FFilterChosenTag = 0;
+    ui::TPoint FFilterPressPos{0, 0};
+    int FFilterPressTime = 0;
+    std::map<TColumnEh*, rtl::TOwnedPtr<editors::TDatasetFieldValueListEh>> FFilterValueLists;
+    void FilterEditorItemsRequest();
+    void FilterEditorCloseUp(bool& Accept);
+    // Starts filter editing in the next filterable column from grid column From in Step's direction.
+    void MoveFilterCol(int From, int Step);
+    // Up from the first record into the filter row; true when it went there.
+    bool FilterRowUpEntry(ui::TShiftState Shift);
+    // A press on a filter cell; true when it was taken.
+    bool FilterRowPress(ui::TMessage& Message);
     bool FInLayoutChange = false;
     int64_t FRecordSwitchCount = 0;
     bool FDoubleBufferedPaint = false;
@@ -1694,6 +1851,7 @@ private:
     rtl::TOwnedPtr<TGridDataLinkEh> FDataLink;
     rtl::TOwnedPtr<TBookmarkListEh> FSelectedRecords;
     rtl::TOwnedPtr<TSTDBGridEhFilter> FSTFilter;
+    rtl::TOwnedPtr<TDBGridEhSumList> FSumList;
     rtl::TOwnedPtr<THeadTreeNode> FHeadTree;
     std::vector<THeadTreeNode*> FLeafFieldArr;
     rtl::TOwnedPtr<TColCellParamsEh> FColCellParams;

@@ -81,6 +81,8 @@ void TColumnEh::AfterConstruction() {
             FMRUList.reset(rtl::Create<editors::TMRUListEh>(this));
             FSTFilter.reset(CreateColumnFilter());
             FDropDownBox.reset(rtl::Create<TColumnDropDownBoxEh>(this));
+            FFooter.reset(rtl::Create<TColumnFooterEh>(this));
+            FFooters.reset(rtl::Create<TColumnFootersEh>(this));
             rtl::TCollectionItem::AfterConstruction();
             FFitWidth = Width();
         },
@@ -149,6 +151,7 @@ void TColumnEh::SetField(db::TField* Value) {
         RestoreDefaults();
         FFitWidth = Width();
     }
+    UpdateFooterSums();
     Changed(false);
 }
 
@@ -531,6 +534,8 @@ void TColumnEh::Assign(rtl::TPersistent* Source) {
             OnEditButtonDown = src->OnEditButtonDown;
             FEditButtons->Assign(src->EditButtons());
             FDropDownBox->Assign(src->DropDownBox());
+            FFooter->Assign(src->Footer());
+            FFooters->Assign(src->Footers());
             FMRUList->Assign(src->MRUList());
             SetDisplayFormat(src->DisplayFormat());
             SetEditMask(src->EditMask());

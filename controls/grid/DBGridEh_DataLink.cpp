@@ -368,7 +368,8 @@ void TSTDBGridEhFilter::SetVisible(bool Value) {
     if (Value == FVisible) return;
     FVisible = Value;
     if (!FGrid) return;
-    if (!Value) FGrid->FFilterEditing = false;
+    // Ending the editing stores what was typed.
+    if (!Value) FGrid->StopFilterEdit();
     FGrid->LinkLayoutChanged();
     if (FGrid->EditorMode()) FGrid->ShowEditor();
 }

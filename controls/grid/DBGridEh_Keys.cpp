@@ -150,6 +150,10 @@ void TCustomDBGridEh::OpenFindDialog(const AnsiString& Text, const AnsiString& F
 void TCustomDBGridEh::KeyDown(uint16_t& Key, ui::TShiftState Shift) {
     FToggleSelect = Shift.Contains(ssCtrl) || !FOptionsEh.Contains(dghClearSelection);
     TCustomControl::KeyDown(Key, Shift);  // OnKeyDown before anything else
+    if (Key == ui::VK_UP && FilterRowUpEntry(Shift)) {
+        Key = 0;
+        return;
+    }
     if (Key == 0 || !DataLinkActive() || !GridAcceptsKey(Key, Shift)) return;
     db::TDataSet* ds = DataSet();
     const ui::TShortCut shortcut = ui::ShortCut(Key, Shift);

@@ -48,6 +48,7 @@ void TCustomDBGridEh::PostLayoutRequest() {
 }
 
 void TCustomDBGridEh::WndProc(ui::TMessage& Message) {
+    if (FilterRowPress(Message)) return;
     if (Message.Msg == CM_DEFERLAYOUT) {
         if (TryOpenLayoutBracket()) CloseLayoutBracket();
         else PostLayoutRequest();

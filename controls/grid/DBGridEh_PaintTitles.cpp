@@ -201,24 +201,4 @@ void TCustomDBGridEh::DrawTitleGroupCells(int ACol, int ARow, THeadTreeNode* Nod
         DrawTitleGroupCells(ACol, ARow, parent, CellRect, group, EndEllipsis, State);
 }
 
-void TCustomDBGridEh::DrawFilterCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State,
-                                     const TRect& ARect) {
-    TCanvas* C = Canvas();
-    const bool is3D = IsCellDrawn3D(ACol, ARow, State);
-    const bool themed = IsCellThemed(ACol, ARow, is3D);
-    const bool flatThemed = Flat() && editors::ThemesActive();
-    TColumnTitleEh* title = FColumns->Items(Area.DataCol)->Title();
-    C->SetFont(title->Font());
-    TColor cellColor = title->Color();
-    const bool highlighted =
-        GetSelectedFixedCellColors(ACol, ARow, C->Font(), cellColor, IsCellSelected(ACol, ARow, Area.DataCol), Area);
-    C->Brush()->SetColor(cellColor);
-    if (is3D && (themed || flatThemed)) FillCellBackground(themed, ARect, is3D, TRect{}, highlighted, false);
-    else C->FillRect(ARect);
-    if (is3D) {
-        C->Brush()->SetColor(cellColor);
-        if (!themed) DrawCellFrame(ARect, !flatThemed, true, highlighted, false);
-    }
-}
-
 }  // namespace grid

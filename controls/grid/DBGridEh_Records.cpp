@@ -208,6 +208,7 @@ void TCustomDBGridEh::LinkActiveChanged(bool Active) {
         RecordViewChanged(-1, rvcResetEh, -1);
         UpdateRowCount();
     }
+    if (FSumList) FSumList->AttachDataSet(DataSet());
     LinkLayoutChanged();
     if (Active && EditorShownAlways()) ShowInplaceEditor();
     UpdateVertScrollBar();

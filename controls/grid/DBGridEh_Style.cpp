@@ -407,10 +407,6 @@ void TCustomDBGridEh::DefaultApplySorting() {
     if (FCenter) FCenter->ApplySorting(this);
 }
 
-void TCustomDBGridEh::DefaultApplyFilter() {
-    if (FCenter) FCenter->ApplyFilter(this);
-}
-
 void TCustomDBGridEh::DefaultBuildIndicatorTitleMenu(ui::TPopupMenu*& PopupMenu) {
     if (FCenter) FCenter->BuildIndicatorTitleMenu(this, PopupMenu);
 }

@@ -1,0 +1,590 @@
+#include "controls/grid/DBSumLst.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "controls/editors/TarnelVCL.h"
+#include "framework/rtl/Exceptions.h"
+#include "framework/rtl/Ownership.h"
+#include "framework/rtl/Text.h"
+
+namespace grid {
+
+namespace sumfix {
+namespace {
+[[noreturn]] void Overflow() { throw rtl::EOverflow("Floating point overflow"); }
+}  // namespace
+
+int64_t FromDouble(double Value) {
+    // Checked before the conversion: a value past the range has no integer form at all.
+    const double scaled = std::nearbyint(Value * 10000.0);
+    if (!(scaled >= -9223372036854775808.0 && scaled < 9223372036854775808.0)) Overflow();
+    return static_cast<int64_t>(scaled);
+}
+
+int64_t Add(int64_t A, int64_t B) {
+    int64_t r;
+    if (__builtin_add_overflow(A, B, &r)) Overflow();
+    return r;
+}
+
+int64_t Sub(int64_t A, int64_t B) {
+    int64_t r;
+    if (__builtin_sub_overflow(A, B, &r)) Overflow();
+    return r;
+}
+
+int64_t Average(int64_t Total, int Count) {
+    if (Count == 0) return 0;
+    const int64_t q = Total / Count;
+    const int64_t rem = Total % Count;
+    // Round the remainder's half to even, away from the truncation otherwise.
+    const int64_t twice = 2 * (rem < 0 ? -rem : rem);
+    const int64_t n = Count < 0 ? -static_cast<int64_t>(Count) : Count;
+    const int64_t step = (Total < 0) != (Count < 0) ? -1 : 1;
+    if (twice > n || (twice == n && (q % 2 != 0))) return q + step;
+    return q;
+}
+}  // namespace sumfix
+
+using sumfix::Add;
+using sumfix::Sub;
+
+// ---------------------------------------------------------------------------------------------
+// Sums
+
+void TDBSum::Assign(rtl::TPersistent* Source) {
+    auto* src = dynamic_cast<TDBSum*>(Source);
+    if (!src) {
+        rtl::TCollectionItem::Assign(Source);
+        return;
+    }
+    SetGroupOperation(src->FGroupOperation);
+    SetFieldName(src->FFieldName);
+    RecordPart = src->RecordPart;
+    SumValue = src->SumValue;
+}
+
+void TDBSum::SetFieldName(const WideString& Value) {
+    if (FFieldName == Value) return;
+    FFieldName = Value;
+    Changed(false);
+}
+
+void TDBSum::SetGroupOperation(TGroupOperation Value) {
+    if (FGroupOperation == Value) return;
+    FGroupOperation = Value;
+    Changed(false);
+}
+
+TDBSumCollection::TDBSumCollection(TDBSumListProducer* Owner)
+    : rtl::TCollection(TDBSum::StaticClass()), FOwner(Owner) {}
+
+rtl::TPersistent* TDBSumCollection::GetOwner() { return FOwner; }
+
+TDBSum* TDBSumCollection::FindSum(TGroupOperation Operation, const WideString& FieldName) const {
+    for (int i = 0; i < Count(); ++i) {
+        TDBSum* s = Items(i);
+        if (s->GroupOperation() == Operation && rtl::AnsiCompareText(rtl::WideToAnsi(s->FieldName()),
+                                                                     rtl::WideToAnsi(FieldName)) == 0)
+            return s;
+    }
+    return nullptr;
+}
+
+void TDBSumCollection::Update(rtl::TCollectionItem*) {
+    if (FOwner) FOwner->SumsChanged();
+}
+
+db::TDataSet* TSLBookmarkListEh::GetDataSet() { return FProducer ? FProducer->DataSet() : nullptr; }
+
+// ---------------------------------------------------------------------------------------------
+// Event relays
+
+struct TDBSumListProducer::TEventRelay {
+    TDBSumListProducer* Producer = nullptr;
+    void (TDBSumListProducer::*Handler)(db::TDataSet*) = nullptr;
+    bool PassOnFirst = false;
+    db::TDataSet* DataSet = nullptr;
+    db::TDataSetNotifyEvent db::TDataSet::*Slot = nullptr;
+    db::TDataSetNotifyEvent Saved;
+};
+
+namespace {
+struct TRelayCall {
+    std::shared_ptr<TDBSumListProducer::TEventRelay> Relay;
+    void operator()(db::TDataSet* DataSet) const;
+};
+}  // namespace
+
+void TRelayCall::operator()(db::TDataSet* DataSet) const {
+    // Held for the call: the handler may unhook the producer and so drop the slot's copy.
+    const std::shared_ptr<TDBSumListProducer::TEventRelay> r = Relay;
+    const db::TDataSetNotifyEvent saved = r->Saved;
+    if (r->PassOnFirst && saved) saved(DataSet);
+    if (r->Producer) (r->Producer->*(r->Handler))(DataSet);
+    if (!r->PassOnFirst && saved) saved(DataSet);
+}
+
+// Tells the producer when its dataset or the master is freed.
+class TSumListWatcherEh : public rtl::TComponent {
+    RTL_CLASS(TSumListWatcherEh, rtl::TComponent)
+public:
+    explicit TSumListWatcherEh(std::function<void(rtl::TComponent*)> OnFreed)
+        : rtl::TComponent(nullptr), FOnFreed(std::move(OnFreed)) {}
+
+protected:
+    void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override {
+        rtl::TComponent::Notification(AComponent, Operation);
+        if (Operation == rtl::opRemove && FOnFreed) FOnFreed(AComponent);
+    }
+
+private:
+    std::function<void(rtl::TComponent*)> FOnFreed;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The producer
+
+TDBSumListProducer::TDBSumListProducer(rtl::TComponent* Owner)
+    : FOwner(Owner),
+      FSums(rtl::Create<TDBSumCollection>(this)),
+      FVirtualRecordList(rtl::Create<TSLBookmarkListEh>(this)),
+      FWatcher(rtl::Create<TSumListWatcherEh>([this](rtl::TComponent* C) { DataSetFreed(C); })) {}
+
+TDBSumListProducer::~TDBSumListProducer() {
+    FActive = false;
+    UnhookRelays();
+    if (FMaster && FMaster != FDataSet) FMaster->RemoveFreeNotification(FWatcher.get());
+    if (FDataSet) FDataSet->RemoveFreeNotification(FWatcher.get());
+    FVirtualRecordList.reset();
+}
+
+void TDBSumListProducer::DataSetFreed(rtl::TComponent* C) {
+    if (C != FDataSet && C != FMaster) return;
+    // A freed dataset takes its event slots with it: only the relays are let go.
+    for (const auto& r : FRelays) r->Producer = nullptr;
+    FRelays.clear();
+    FEventsHooked = false;
+    if (C == FMaster) FMaster = nullptr;
+    if (C == FDataSet) {
+        FDataSet = nullptr;
+        FMaster = nullptr;
+        if (FVirtualRecordList) FVirtualRecordList->RemoveAll();
+    }
+}
+
+void TDBSumListProducer::Assign(rtl::TPersistent* Source) {
+    auto* src = dynamic_cast<TDBSumListProducer*>(Source);
+    if (!src) {
+        rtl::TPersistent::Assign(Source);
+        return;
+    }
+    SetActive(src->FActive);
+    AttachDataSet(src->FDataSet);
+    SetExternalRecalc(src->FExternalRecalc);
+    FSums->Assign(src->FSums.get());
+    SumListChanged = src->SumListChanged;
+    SetVirtualRecords(src->FVirtualRecords);
+    OnAfterRecalcAll = src->OnAfterRecalcAll;
+    OnRecalcAll = src->OnRecalcAll;
+}
+
+bool TDBSumListProducer::PastGate() const {
+    if (!FOwner) return true;
+    const rtl::TComponentState s = FOwner->ComponentState();
+    return !s.Contains(rtl::csLoading) && (FWorksAtDesignTime || !s.Contains(rtl::csDesigning));
+}
+
+void TDBSumListProducer::FireSumListChanged() {
+    if (SumListChanged) SumListChanged(this);
+}
+
+void TDBSumListProducer::SetActive(bool Value) {
+    if (FActive == Value) return;
+    if (Value) SwitchOn(true);
+    else SwitchOff(true);
+}
+
+void TDBSumListProducer::SwitchOn(bool Recalc) {
+    FActive = true;
+    if (!PastGate()) return;
+    HookDataSetEvents();
+    if (Recalc) RecalcAll();
+}
+
+void TDBSumListProducer::SwitchOff(bool Clear) {
+    FActive = false;
+    if (!PastGate()) return;
+    UnhookDataSetEvents();
+    if (Clear) ResetSums();
+}
+
+void TDBSumListProducer::FinishLoading() {
+    if (FDataSet && FActive) SwitchOn(true);
+}
+
+void TDBSumListProducer::AttachDataSet(db::TDataSet* Value) {
+    if (Value == FDataSet) {
+        if (Value && Value->ComponentState().Contains(rtl::csDestroying)) {
+            UnhookDataSetEvents();
+            DataSetFreed(Value);
+        }
+        return;
+    }
+    auto store = [&] {
+        if (FDataSet) FDataSet->RemoveFreeNotification(FWatcher.get());
+        FDataSet = Value;
+        if (FDataSet) FDataSet->FreeNotification(FWatcher.get());
+    };
+    if (!PastGate()) {
+        store();
+        return;
+    }
+    const bool wasActive = FActive;
+    SwitchOff(true);
+    store();
+    if (wasActive) SwitchOn(true);
+}
+
+void TDBSumListProducer::SetExternalRecalc(bool Value) {
+    if (FExternalRecalc == Value) return;
+    FExternalRecalc = Value;
+    RecalcAll();
+}
+
+void TDBSumListProducer::SetVirtualRecords(bool Value) {
+    if (FVirtualRecords == Value) return;
+    FVirtualRecords = Value;
+    if (Value) RecalcAll();
+}
+
+void TDBSumListProducer::SumsChanged() {
+    if (FOwner && FOwner->ComponentState().Contains(rtl::csLoading)) return;
+    if (FOwner && FOwner->ComponentState().Contains(rtl::csDestroying)) return;
+    RecalcAll();
+}
+
+void TDBSumListProducer::HookDataSetEvents() {
+    if (!FDataSet || FEventsHooked) return;
+    FMaster = editors::DataSetOfSourceProperty(FDataSet, [](rtl::TObject* O) -> rtl::TObject* {
+        return static_cast<db::TDataSet*>(O)->MasterDataSource();
+    });
+    auto hook = [this](db::TDataSet* DS, db::TDataSetNotifyEvent db::TDataSet::*Slot,
+                       void (TDBSumListProducer::*Handler)(db::TDataSet*), bool PassOnFirst) {
+        auto r = std::make_shared<TEventRelay>();
+        r->Producer = this;
+        r->Handler = Handler;
+        r->PassOnFirst = PassOnFirst;
+        r->DataSet = DS;
+        r->Slot = Slot;
+        r->Saved = std::move(DS->*Slot);
+        DS->*Slot = TRelayCall{r};
+        FRelays.push_back(std::move(r));
+    };
+    hook(FDataSet, &db::TDataSet::AfterEdit, &TDBSumListProducer::HandleAfterEdit, false);
+    hook(FDataSet, &db::TDataSet::AfterInsert, &TDBSumListProducer::HandleAfterInsert, false);
+    hook(FDataSet, &db::TDataSet::AfterOpen, &TDBSumListProducer::HandleAfterOpen, false);
+    hook(FDataSet, &db::TDataSet::AfterPost, &TDBSumListProducer::HandleAfterPost, false);
+    hook(FDataSet, &db::TDataSet::AfterScroll, &TDBSumListProducer::HandleAfterScroll, true);
+    hook(FDataSet, &db::TDataSet::BeforeDelete, &TDBSumListProducer::HandleBeforeDelete, true);
+    hook(FDataSet, &db::TDataSet::AfterClose, &TDBSumListProducer::HandleAfterClose, false);
+    hook(FDataSet, &db::TDataSet::AfterCancel, &TDBSumListProducer::HandleAfterCancel, true);
+    if (FMaster) {
+        hook(FMaster, &db::TDataSet::AfterScroll, &TDBSumListProducer::HandleMasterAfterScroll, true);
+        FMaster->FreeNotification(FWatcher.get());
+    }
+    FEventsHooked = true;
+}
+
+void TDBSumListProducer::UnhookRelays() {
+    for (const auto& r : FRelays) {
+        db::TDataSetNotifyEvent& slot = r->DataSet->*(r->Slot);
+        const auto* call = slot.target<TRelayCall>();
+        // Put the saved handler back only while the slot is still ours; a later hook keeps our
+        // relay as its saved handler, which from now on only passes events through.
+        if (call && call->Relay == r) slot = std::move(r->Saved);
+        r->Producer = nullptr;
+    }
+    FRelays.clear();
+}
+
+void TDBSumListProducer::UnhookDataSetEvents() {
+    if (!FEventsHooked) return;
+    UnhookRelays();
+    if (FMaster && FMaster != FDataSet) FMaster->RemoveFreeNotification(FWatcher.get());
+    FMaster = nullptr;
+    FEventsHooked = false;
+    FVirtualRecordList->RemoveAll();
+}
+
+void TDBSumListProducer::ResetSums() {
+    for (int i = 0; i < FSums->Count(); ++i) {
+        TDBSum* s = FSums->Items(i);
+        s->SumValue = {};
+        s->RecordPart = {};
+        s->ValueTotal = {};
+        s->ValueCount = 0;
+    }
+    FireSumListChanged();
+}
+
+void TDBSumListProducer::TakeFilterSnapshot() {
+    if (!FDataSet) return;
+    FFilterSnapshot = FDataSet->Filter();
+    FFilteredSnapshot = FDataSet->Filtered();
+}
+
+bool TDBSumListProducer::VirtualListInUse() {
+    return FDataSet && FVirtualRecords && !FDataSet->IsSequenced();
+}
+
+db::TField* TDBSumListProducer::SumField(TDBSum* Sum) const {
+    return Sum->FieldName().empty() ? nullptr : FDataSet->FieldByName(Sum->FieldName());
+}
+
+int64_t TDBSumListProducer::FieldPart(db::TField* Field) {
+    return Field->IsNull() ? 0 : sumfix::FromDouble(Field->AsFloat());
+}
+
+void TDBSumListProducer::RecalcAll() {
+    if (!PastGate() || !FActive || !FDataSet || !FDataSet->Active() || !FEventsHooked) return;
+    ResetSums();
+    FSearchHint = -1;
+    if (OnRecalcAll) OnRecalcAll(this);
+    if (FExternalRecalc) {
+        TakeFilterSnapshot();
+        FRecalculating = false;
+        FireSumListChanged();
+        return;
+    }
+    struct TWalked {
+        TDBSum* Sum;
+        db::TField* Field;
+    };
+    rtl::TryFinally(
+        [&] {
+            std::vector<TWalked> walked;
+            for (int i = 0; i < FSums->Count(); ++i)
+                if (FSums->Items(i)->Relevant()) walked.push_back({FSums->Items(i), nullptr});
+            const bool virtualList = VirtualListInUse();
+            if (walked.empty() && !virtualList) return;
+            db::TDataSet* ds = FDataSet;
+            const db::TBookmark saved = ds->GetBookmark();
+            ds->DisableControls();
+            rtl::TryFinally(
+                [&] {
+                    FVirtualRecordList->RemoveAll();
+                    FRecalculating = true;
+                    for (TWalked& w : walked) w.Field = SumField(w.Sum);
+                    std::vector<int64_t> sums(walked.size(), 0), totals(walked.size(), 0);
+                    std::vector<int> counts(walked.size(), 0);
+                    ds->First();
+                    while (!ds->Eof()) {
+                        for (size_t i = 0; i < walked.size(); ++i) {
+                            db::TField* f = walked[i].Field;
+                            switch (walked[i].Sum->GroupOperation()) {
+                                case goSum:
+                                    if (!f->IsNull()) sums[i] = Add(sums[i], sumfix::FromDouble(f->AsFloat()));
+                                    break;
+                                case goAvg:
+                                    if (!f->IsNull()) {
+                                        ++counts[i];
+                                        totals[i] = Add(totals[i], sumfix::FromDouble(f->AsFloat()));
+                                    }
+                                    break;
+                                case goCount:
+                                    if (!f || !f->IsNull()) sums[i] = Add(sums[i], 10000);
+                                    break;
+                            }
+                        }
+                        if (virtualList) FVirtualRecordList->Append(ds->GetBookmark());
+                        ds->Next();
+                    }
+                    if (!saved.empty() && ds->BookmarkValid(saved)) ds->GotoBookmark(saved);
+                    else ds->First();
+                    for (size_t i = 0; i < walked.size(); ++i) {
+                        TDBSum* s = walked[i].Sum;
+                        if (s->GroupOperation() == goAvg) {
+                            s->ValueCount = counts[i];
+                            s->ValueTotal = rtl::Currency::FromScaled(totals[i]);
+                            s->SumValue = rtl::Currency::FromScaled(sumfix::Average(totals[i], counts[i]));
+                        } else {
+                            s->SumValue = rtl::Currency::FromScaled(sums[i]);
+                        }
+                    }
+                },
+                [&] { ds->EnableControls(); });
+            if (OnAfterRecalcAll) OnAfterRecalcAll(this);
+        },
+        [&] {
+            TakeFilterSnapshot();
+            FRecalculating = false;
+            FireSumListChanged();
+        });
+}
+
+void TDBSumListProducer::HandleAfterEdit(db::TDataSet*) {
+    if (!FActive) return;
+    for (int i = 0; i < FSums->Count(); ++i) {
+        TDBSum* s = FSums->Items(i);
+        if (!s->Relevant()) continue;
+        db::TField* f = SumField(s);
+        if (s->GroupOperation() == goCount) {
+            s->RecordPart = rtl::Currency::FromScaled(!f || !f->IsNull() ? 10000 : 0);
+        } else {
+            s->RecordPart = rtl::Currency::FromScaled(FieldPart(f));
+            s->RecordOldValue = f->Value();
+        }
+    }
+}
+
+void TDBSumListProducer::HandleAfterInsert(db::TDataSet*) {
+    if (!FActive) return;
+    for (int i = 0; i < FSums->Count(); ++i) {
+        TDBSum* s = FSums->Items(i);
+        if (!s->Relevant()) continue;
+        s->RecordPart = {};
+        if (s->GroupOperation() != goCount) s->RecordOldValue = Variant::Null();
+    }
+    if (VirtualListInUse()) {
+        const db::TBookmark b = FDataSet->GetBookmark();
+        if (b.empty()) FInsertPending = true;
+        else FVirtualRecordList->Append(b);
+    }
+}
+
+void TDBSumListProducer::HandleAfterPost(db::TDataSet*) {
+    if (!FActive) return;
+    for (int i = 0; i < FSums->Count(); ++i) {
+        TDBSum* s = FSums->Items(i);
+        if (!s->Relevant()) continue;
+        db::TField* f = SumField(s);
+        const bool isNull = f && f->IsNull();
+        const int64_t part = s->RecordPart.Value;
+        switch (s->GroupOperation()) {
+            case goSum:
+                s->SumValue.Value = isNull ? Sub(s->SumValue.Value, part)
+                                           : Add(Sub(s->SumValue.Value, part), FieldPart(f));
+                break;
+            case goAvg: {
+                const bool wasNull = s->RecordOldValue.IsNull() || s->RecordOldValue.IsEmpty();
+                if (isNull) {
+                    if (!wasNull) --s->ValueCount;
+                    s->ValueTotal.Value = Sub(s->ValueTotal.Value, part);
+                } else {
+                    if (wasNull) ++s->ValueCount;
+                    s->ValueTotal.Value = Add(Sub(s->ValueTotal.Value, part), FieldPart(f));
+                }
+                s->SumValue.Value = sumfix::Average(s->ValueTotal.Value, s->ValueCount);
+                break;
+            }
+            case goCount:
+                s->SumValue.Value = isNull ? Sub(s->SumValue.Value, part) : Add(Sub(s->SumValue.Value, part), 10000);
+                break;
+        }
+    }
+    if (VirtualListInUse() && FInsertPending) {
+        const db::TBookmark b = FDataSet->GetBookmark();
+        int index = 0;
+        if (!FVirtualRecordList->Find(b, index)) FVirtualRecordList->InsertAt(index, b);
+        FInsertPending = false;
+    }
+    FireSumListChanged();
+}
+
+void TDBSumListProducer::HandleBeforeDelete(db::TDataSet*) {
+    if (!FActive) return;
+    for (int i = 0; i < FSums->Count(); ++i) {
+        TDBSum* s = FSums->Items(i);
+        if (!s->Relevant()) continue;
+        db::TField* f = SumField(s);
+        switch (s->GroupOperation()) {
+            case goSum: s->SumValue.Value = Sub(s->SumValue.Value, FieldPart(f)); break;
+            case goAvg:
+                s->ValueTotal.Value = Sub(s->ValueTotal.Value, FieldPart(f));
+                if (!f->IsNull()) --s->ValueCount;
+                s->SumValue.Value = sumfix::Average(s->ValueTotal.Value, s->ValueCount);
+                break;
+            case goCount:
+                if (!f || !f->IsNull()) s->SumValue.Value = Sub(s->SumValue.Value, 10000);
+                break;
+        }
+    }
+    if (VirtualListInUse()) {
+        const int index = FVirtualRecordList->IndexOf(FDataSet->GetBookmark());
+        if (index >= 0) FVirtualRecordList->DeleteAt(index);
+    }
+    FireSumListChanged();
+}
+
+void TDBSumListProducer::HandleAfterCancel(db::TDataSet*) { FInsertPending = false; }
+
+void TDBSumListProducer::HandleAfterOpen(db::TDataSet*) { RecalcAll(); }
+
+void TDBSumListProducer::HandleAfterClose(db::TDataSet*) {
+    if (FActive) {
+        ResetSums();
+        FireSumListChanged();
+        FRecalculating = false;
+    }
+    FVirtualRecordList->RemoveAll();
+}
+
+void TDBSumListProducer::HandleAfterScroll(db::TDataSet*) {
+    if (FRecalculating || !FDataSet) return;
+    if (FDataSet->Filtered() != FFilteredSnapshot || (FDataSet->Filtered() && FDataSet->Filter() != FFilterSnapshot))
+        RecalcAll();
+}
+
+void TDBSumListProducer::HandleMasterAfterScroll(db::TDataSet*) {
+    if (!FRecalculating) RecalcAll();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Virtual record numbers
+
+bool TDBSumListProducer::RecordsSequenced() {
+    if (FDataSet && FDataSet->IsSequenced()) return true;
+    if (!FDataSet || !FVirtualRecords || !FActive) return false;
+    return FVirtualRecordList->Count() > 0 || (FDataSet->Bof() && FDataSet->Eof());
+}
+
+int TDBSumListProducer::VirtualIndexOf(const db::TBookmark& Bookmark) {
+    const int n = FVirtualRecordList->Count();
+    if (n == 0) return -1;
+    int i = FSearchHint < 0 || FSearchHint >= n ? 0 : FSearchHint;
+    const int c = FVirtualRecordList->CompareBookmarks(FVirtualRecordList->Items(i), Bookmark);
+    if (c > 0) {
+        while (i >= 0 && FVirtualRecordList->CompareBookmarks(FVirtualRecordList->Items(i), Bookmark) > 0) --i;
+    } else if (c < 0) {
+        while (i < n && FVirtualRecordList->CompareBookmarks(FVirtualRecordList->Items(i), Bookmark) < 0) ++i;
+    }
+    if (i < 0 || i >= n || FVirtualRecordList->CompareBookmarks(FVirtualRecordList->Items(i), Bookmark) != 0) {
+        FSearchHint = std::clamp(i, 0, n - 1);
+        return -1;
+    }
+    FSearchHint = i;
+    return i;
+}
+
+int TDBSumListProducer::RecordNumber() {
+    if (!VirtualListInUse() || !FActive) return FDataSet ? FDataSet->RecNo() : 0;
+    return VirtualIndexOf(FDataSet->GetBookmark()) + 1;
+}
+
+void TDBSumListProducer::GoToRecordNumber(int N) {
+    if (!VirtualListInUse() || !FActive) {
+        if (FDataSet) FDataSet->SetRecNo(N);
+        return;
+    }
+    if (N >= 1 && N <= FVirtualRecordList->Count()) FDataSet->GotoBookmark(FVirtualRecordList->Items(N - 1));
+}
+
+int TDBSumListProducer::RecordTotal() {
+    if (!FDataSet) return 0;
+    if (!VirtualListInUse() || !FActive) return FDataSet->RecordCount();
+    return FVirtualRecordList->Count();
+}
+
+}  // namespace grid

@@ -1,0 +1,181 @@
+// Aggregates over all records of a dataset (sums, averages, counts) kept up to date as records
+// are edited, posted and deleted, and recalculated by a walk when the dataset opens, its filter
+// changes or its master scrolls. Also numbers the records of a dataset that cannot number them.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "controls/editors/ToolCtrlsEh.h"
+#include "framework/db/DB.h"
+#include "framework/rtl/Classes.h"
+#include "framework/rtl/Types.h"
+
+namespace grid {
+
+using rtl::AnsiString;
+using rtl::Variant;
+using rtl::WideString;
+
+enum TGroupOperation { goSum, goAvg, goCount };
+
+// Four-decimal fixed point (ten-thousandths in 64 bits). Every step is checked: a value or a
+// result beyond the range raises EOverflow instead of wrapping.
+namespace sumfix {
+int64_t FromDouble(double Value);
+int64_t Add(int64_t A, int64_t B);
+int64_t Sub(int64_t A, int64_t B);
+// Total / Count, rounded to the nearest (halves to even); 0 for no values.
+int64_t Average(int64_t Total, int Count);
+}  // namespace sumfix
+
+class TDBSumListProducer;
+
+class TDBSum : public rtl::TCollectionItem {
+    RTL_CLASS(TDBSum, rtl::TCollectionItem)
+public:
+    explicit TDBSum(rtl::TCollection* Collection) : rtl::TCollectionItem(Collection) {}
+    void Assign(rtl::TPersistent* Source) override;
+
+    const WideString& FieldName() const noexcept { return FFieldName; }
+    void SetFieldName(const WideString& Value);
+    TGroupOperation GroupOperation() const noexcept { return FGroupOperation; }
+    void SetGroupOperation(TGroupOperation Value);
+    // Counts records or names a field: only such a sum is computed.
+    bool Relevant() const noexcept { return FGroupOperation == goCount || !FFieldName.empty(); }
+
+    rtl::Currency SumValue;
+    rtl::Currency RecordPart;
+    Variant RecordOldValue = Variant::Null();
+    int ValueCount = 0;
+    rtl::Currency ValueTotal;
+
+private:
+    WideString FFieldName;
+    TGroupOperation FGroupOperation = goSum;
+};
+
+class TDBSumCollection : public rtl::TCollection {
+    RTL_CLASS(TDBSumCollection, rtl::TCollection)
+public:
+    explicit TDBSumCollection(TDBSumListProducer* Owner);
+    TDBSum* Items(int Index) const { return static_cast<TDBSum*>(rtl::TCollection::Items(Index)); }
+    TDBSum* Add() { return static_cast<TDBSum*>(rtl::TCollection::Add()); }
+    // The first sum of that operation over FieldName (case ignored); nullptr when none.
+    TDBSum* FindSum(TGroupOperation Operation, const WideString& FieldName) const;
+    rtl::TPersistent* GetOwner() override;
+
+protected:
+    void Update(rtl::TCollectionItem* Item) override;
+
+private:
+    TDBSumListProducer* FOwner;
+};
+
+// The record list in dataset order, for numbering records.
+class TSLBookmarkListEh : public editors::TBMListEh {
+    RTL_CLASS(TSLBookmarkListEh, editors::TBMListEh)
+public:
+    explicit TSLBookmarkListEh(TDBSumListProducer* Producer) : FProducer(Producer) {}
+    db::TDataSet* GetDataSet() override;
+
+private:
+    TDBSumListProducer* FProducer;
+};
+
+class TDBSumListProducer : public rtl::TPersistent {
+    RTL_CLASS(TDBSumListProducer, rtl::TPersistent)
+public:
+    explicit TDBSumListProducer(rtl::TComponent* Owner);
+    ~TDBSumListProducer() override;
+    void Assign(rtl::TPersistent* Source) override;
+    rtl::TPersistent* GetOwner() override { return FOwner; }
+
+    rtl::TComponent* Owner() const noexcept { return FOwner; }
+    bool Active() const noexcept { return FActive; }
+    void SetActive(bool Value);
+    db::TDataSet* DataSet() const noexcept { return FDataSet; }
+    void AttachDataSet(db::TDataSet* Value);
+    db::TDataSet* WatchedMaster() const noexcept { return FMaster; }
+    bool ExternalRecalc() const noexcept { return FExternalRecalc; }
+    void SetExternalRecalc(bool Value);
+    bool VirtualRecords() const noexcept { return FVirtualRecords; }
+    void SetVirtualRecords(bool Value);
+    TDBSumCollection* SumCollection() const noexcept { return FSums.get(); }
+    void SetSumCollection(TDBSumCollection* Value) { FSums->Assign(Value); }
+    bool EventsHooked() const noexcept { return FEventsHooked; }
+    bool Recalculating() const noexcept { return FRecalculating; }
+    bool WorksAtDesignTime() const noexcept { return FWorksAtDesignTime; }
+
+    void FinishLoading();
+    void SwitchOn(bool Recalc);
+    void SwitchOff(bool Clear);
+    void SumsChanged();
+
+    rtl::TNotifyEvent SumListChanged;
+    rtl::TNotifyEvent OnRecalcAll;
+    rtl::TNotifyEvent OnAfterRecalcAll;
+
+    // --- virtual operations, in slot order ---
+    virtual int RecordNumber();
+    virtual int VirtualIndexOf(const db::TBookmark& Bookmark);
+    virtual void GoToRecordNumber(int N);
+    virtual void HandleAfterCancel(db::TDataSet* DataSet);
+    virtual void HandleAfterClose(db::TDataSet* DataSet);
+    virtual void HandleAfterEdit(db::TDataSet* DataSet);
+    virtual void HandleAfterInsert(db::TDataSet* DataSet);
+    virtual void HandleAfterOpen(db::TDataSet* DataSet);
+    virtual void HandleAfterPost(db::TDataSet* DataSet);
+    virtual void HandleAfterScroll(db::TDataSet* DataSet);
+    virtual void HandleBeforeDelete(db::TDataSet* DataSet);
+    virtual void UnhookDataSetEvents();
+    virtual bool RecordsSequenced();
+    virtual int RecordTotal();
+    virtual void ResetSums();
+    virtual void RecalcAll();
+    virtual void HookDataSetEvents();
+
+    void HandleMasterAfterScroll(db::TDataSet* DataSet);
+
+    // One redirected event of a dataset. The dataset's slot calls the relay, which calls the
+    // producer (while it is hooked) and then the handler it replaced. The relay outlives the
+    // producer when another producer has hooked the same event after it.
+    struct TEventRelay;
+
+protected:
+    void SetWorksAtDesignTime(bool Value) noexcept { FWorksAtDesignTime = Value; }
+    void SetEventsHooked(bool Value) noexcept { FEventsHooked = Value; }
+    // The owner is neither loading nor (unless the producer works at design time) designed.
+    bool PastGate() const;
+    void FireSumListChanged();
+
+private:
+    void TakeFilterSnapshot();
+    void UnhookRelays();
+    // The dataset or its master is being freed.
+    void DataSetFreed(rtl::TComponent* Component);
+    bool VirtualListInUse();
+    // The field's value as fixed point, 0 when null.
+    static int64_t FieldPart(db::TField* Field);
+    db::TField* SumField(TDBSum* Sum) const;
+
+    rtl::TComponent* FOwner;
+    db::TDataSet* FDataSet = nullptr;
+    db::TDataSet* FMaster = nullptr;
+    bool FActive = true;
+    bool FExternalRecalc = false;
+    bool FVirtualRecords = false;
+    bool FEventsHooked = false;
+    bool FRecalculating = false;
+    bool FWorksAtDesignTime = false;
+    bool FInsertPending = false;
+    int FSearchHint = -1;
+    AnsiString FFilterSnapshot;
+    bool FFilteredSnapshot = false;
+    rtl::TOwnedPtr<TDBSumCollection> FSums;
+    rtl::TOwnedPtr<TSLBookmarkListEh> FVirtualRecordList;
+    std::vector<std::shared_ptr<TEventRelay>> FRelays;
+    rtl::TOwnedPtr<rtl::TComponent> FWatcher;
+};
+
+}  // namespace grid

@@ -1,0 +1,229 @@
+// The sum list over the memory dataset: upkeep through edits, posts, cancels and deletes, the
+// full recalculation on open, filter change and master scroll, its failures and limits, and two
+// lists hooked into one dataset.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "controls/grid/DBSumLst.h"
+#include "framework/rtl/Exceptions.h"
+#include "tests/store/memds_fixture.h"
+
+using namespace grid;
+using rtl::Variant;
+
+namespace {
+
+std::vector<std::vector<Variant>> Lines() {
+    // id, master, amount, qty
+    return {{Variant(1), Variant(1), Variant(10.5), Variant(2)},
+            {Variant(2), Variant(1), Variant(4.25), Variant::Null()},
+            {Variant(3), Variant(2), Variant(1.0), Variant(6)},
+            {Variant(4), Variant(2), Variant(-0.75), Variant(1)}};
+}
+
+class SumListTest : public ::testing::Test {
+protected:
+    SumListTest()
+        : Detail({{u"id", store::mdtInt32, 4},
+                  {u"mid", store::mdtInt32, 4},
+                  {u"amount", store::mdtFloat, 8},
+                  {u"qty", store::mdtInt32, 4}},
+                 Lines()),
+          Master({{u"id", store::mdtInt32, 4}}, {{Variant(1)}, {Variant(2)}}) {}
+
+    void SetUp() override { Detail.DS->Open(); }
+
+    TDBSum* AddSum(TGroupOperation Op, const char16_t* Field) {
+        TDBSum* s = List.SumCollection()->Add();
+        s->SetGroupOperation(Op);
+        s->SetFieldName(Field);
+        return s;
+    }
+    static double Value(TDBSum* S) { return static_cast<double>(S->SumValue.Value) / 10000.0; }
+    void Edit(int Id, const char* Field, const Variant& V) {
+        ASSERT_TRUE(Detail.DS->Locate(u"id", Variant(Id), {}));
+        Detail.DS->Edit();
+        Detail.F(Field)->SetValue(V);
+    }
+
+    memdstest::TFixture Detail;
+    memdstest::TFixture Master;
+    TDBSumListProducer List{nullptr};
+};
+
+TEST_F(SumListTest, SumsFollowEditsPostsCancelsAndDeletes) {
+    TDBSum* sum = AddSum(goSum, u"amount");
+    TDBSum* avg = AddSum(goAvg, u"qty");
+    TDBSum* all = AddSum(goCount, u"");
+    TDBSum* some = AddSum(goCount, u"qty");
+    List.AttachDataSet(Detail.DS.get());
+    struct Step {
+        const char* What;
+        std::function<void()> Act;
+        double Sum, Avg, All, Some;
+    };
+    const Step steps[] = {
+        {"opened", [] {}, 15.0, 3.0, 4, 3},
+        {"null to a value", [&] { Edit(2, "qty", Variant(3)); Detail.DS->Post(); }, 15.0, 3.0, 4, 4},
+        {"a value to null", [&] { Edit(3, "qty", Variant::Null()); Detail.DS->Post(); }, 15.0, 2.0, 4, 3},
+        {"edit then cancel", [&] { Edit(1, "amount", Variant(1000.0)); Detail.DS->Cancel(); }, 15.0, 2.0, 4, 3},
+        {"amount edited", [&] { Edit(1, "amount", Variant(0.5)); Detail.DS->Post(); }, 5.0, 2.0, 4, 3},
+        {"delete", [&] { ASSERT_TRUE(Detail.DS->Locate(u"id", Variant(4), {})); Detail.DS->Delete(); }, 5.75, 2.5, 3, 2},
+        {"insert", [&] {
+             Detail.DS->Append();
+             Detail.F("id")->SetAsInteger(9);
+             Detail.F("amount")->SetAsFloat(2.0);
+             Detail.F("qty")->SetAsInteger(5);
+             Detail.DS->Post();
+         }, 7.75, 3.3333, 4, 3},
+    };
+    for (const Step& s : steps) {
+        s.Act();
+        EXPECT_DOUBLE_EQ(Value(sum), s.Sum) << s.What;
+        EXPECT_DOUBLE_EQ(Value(avg), s.Avg) << s.What;
+        EXPECT_DOUBLE_EQ(Value(all), s.All) << s.What;
+        EXPECT_DOUBLE_EQ(Value(some), s.Some) << s.What;
+    }
+}
+
+TEST_F(SumListTest, TenTimesOneTenthIsExactlyOne) {
+    std::vector<std::vector<Variant>> rows;
+    for (int i = 0; i < 10; ++i) rows.push_back({Variant(i), Variant(1), Variant(0.1), Variant(1)});
+    Detail.DS->Close();
+    Detail.Store->SetRows(rows);
+    Detail.DS->Open();
+    TDBSum* sum = AddSum(goSum, u"amount");
+    List.AttachDataSet(Detail.DS.get());
+    EXPECT_EQ(sum->SumValue.Value, 10000);
+}
+
+TEST_F(SumListTest, ExternalRecalcLeavesTheSumsToItsHandler) {
+    TDBSum* sum = AddSum(goSum, u"amount");
+    int recalcs = 0, after = 0;
+    List.OnRecalcAll = [&](rtl::TObject*) {
+        ++recalcs;
+        sum->SumValue.Value = 70000;
+    };
+    List.OnAfterRecalcAll = [&](rtl::TObject*) { ++after; };
+    List.SetExternalRecalc(true);
+    List.AttachDataSet(Detail.DS.get());
+    EXPECT_GE(recalcs, 1);
+    EXPECT_EQ(after, 0);
+    EXPECT_EQ(sum->SumValue.Value, 70000);
+}
+
+TEST_F(SumListTest, AFilterChangeIsRecalculatedAtTheNextScroll) {
+    TDBSum* all = AddSum(goCount, u"");
+    List.AttachDataSet(Detail.DS.get());
+    Detail.DS->SetFilter("mid = 2");
+    Detail.DS->SetFiltered(true);
+    Detail.DS->First();
+    Detail.DS->Next();
+    EXPECT_EQ(all->SumValue.Value, 20000);
+}
+
+TEST_F(SumListTest, ADetailIsRecalculatedWhenItsMasterScrolls) {
+    Master.DS->Open();
+    auto* masterSrc = rtl::Create<db::TDataSource>(nullptr);
+    masterSrc->SetDataSet(Master.DS.get());
+    Detail.DS->Close();
+    Detail.DS->SetMasterSource(masterSrc);
+    Detail.DS->SetMasterFields(u"id");
+    Detail.DS->SetDetailFields(u"mid");
+    Detail.DS->Open();
+    TDBSum* sum = AddSum(goSum, u"amount");
+    List.AttachDataSet(Detail.DS.get());
+    EXPECT_EQ(List.WatchedMaster(), Master.DS.get());
+    EXPECT_DOUBLE_EQ(Value(sum), 14.75);
+    Master.DS->Next();
+    EXPECT_DOUBLE_EQ(Value(sum), 0.25);
+    List.AttachDataSet(nullptr);
+    Detail.DS->Close();
+    Detail.DS->SetMasterSource(nullptr);
+    masterSrc->Free();
+}
+
+TEST_F(SumListTest, ASumOverAMissingFieldRaisesAndLeavesTheEndStateSet) {
+    List.AttachDataSet(Detail.DS.get());
+    int changed = 0;
+    List.SumListChanged = [&](rtl::TObject*) { ++changed; };
+    try {
+        AddSum(goSum, u"nosuch");
+        FAIL() << "the missing field raises";
+    } catch (const db::EDatabaseError& e) {
+        EXPECT_NE(std::string(e.Message()).find("nosuch"), std::string::npos);
+    }
+    EXPECT_FALSE(List.Recalculating());
+    EXPECT_GT(changed, 0);
+    EXPECT_FALSE(Detail.DS->ControlsDisabled()) << "the walk gives the controls back";
+}
+
+TEST_F(SumListTest, OverflowRaisesInsteadOfWrapping) {
+    TDBSum* sum = AddSum(goSum, u"amount");
+    List.AttachDataSet(Detail.DS.get());
+    struct Case {
+        const char* What;
+        std::vector<double> Amounts;
+    };
+    const Case cases[] = {
+        {"one value beyond the range", {1e15}},
+        {"a sum beyond the range", {9e14, 9e14}},
+        {"a negative sum beyond the range", {-9e14, -9e14}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::vector<Variant>> rows;
+        for (double a : c.Amounts) rows.push_back({Variant(1), Variant(1), Variant(a), Variant(1)});
+        Detail.DS->Close();
+        Detail.Store->SetRows(rows);
+        EXPECT_THROW(Detail.DS->Open(), rtl::EOverflow) << c.What;
+        EXPECT_EQ(sum->SumValue.Value, 0) << c.What << ": no wrapped sum is shown";
+        EXPECT_FALSE(Detail.DS->ControlsDisabled()) << c.What;
+        EXPECT_FALSE(List.Recalculating()) << c.What;
+    }
+    // Grown by a post: the sum stays what it was.
+    Detail.DS->Close();
+    Detail.Store->SetRows({{Variant(1), Variant(1), Variant(9e14), Variant(1)},
+                           {Variant(2), Variant(1), Variant(0.0), Variant(1)}});
+    Detail.DS->Open();
+    const int64_t before = sum->SumValue.Value;
+    Edit(2, "amount", Variant(9e14));
+    EXPECT_THROW(Detail.DS->Post(), rtl::EOverflow);
+    EXPECT_EQ(sum->SumValue.Value, before);
+
+    EXPECT_EQ(sumfix::FromDouble(-922337203685477.0), -INT64_C(9223372036854769664)) << "the double nearest";
+    EXPECT_THROW(sumfix::Add(INT64_MAX, 1), rtl::EOverflow);
+    EXPECT_THROW(sumfix::Sub(INT64_MIN, 1), rtl::EOverflow);
+    EXPECT_EQ(sumfix::Average(5, 2), 2) << "half to even";
+    EXPECT_EQ(sumfix::Average(7, 2), 4);
+    EXPECT_EQ(sumfix::Average(-7, 2), -4);
+    EXPECT_EQ(sumfix::Average(10, 3), 3);
+}
+
+TEST_F(SumListTest, TwoListsOnOneDatasetUnhookInEitherOrder) {
+    int userPosts = 0;
+    Detail.DS->AfterPost = [&](db::TDataSet*) { ++userPosts; };
+    for (const bool firstGoesFirst : {true, false}) {
+        auto first = std::make_unique<TDBSumListProducer>(nullptr);
+        auto second = std::make_unique<TDBSumListProducer>(nullptr);
+        TDBSum* a = first->SumCollection()->Add();
+        a->SetFieldName(u"amount");
+        TDBSum* b = second->SumCollection()->Add();
+        b->SetFieldName(u"amount");
+        first->AttachDataSet(Detail.DS.get());
+        second->AttachDataSet(Detail.DS.get());
+        if (firstGoesFirst) first.reset();
+        else second.reset();
+        Edit(1, "amount", Variant(1.5));
+        Detail.DS->Post();
+        TDBSum* left = firstGoesFirst ? b : a;
+        EXPECT_DOUBLE_EQ(static_cast<double>(left->SumValue.Value) / 10000, 6.0) << firstGoesFirst;
+        first.reset();
+        second.reset();
+        Edit(1, "amount", Variant(10.5));
+        Detail.DS->Post();
+    }
+    EXPECT_EQ(userPosts, 4) << "the dataset's own handler runs through every chain";
+}
+
+}  // namespace
