@@ -1,6 +1,7 @@
 // The statements that write a dataset's record back: INSERT, UPDATE, DELETE and the refresh SELECT.
 #include "data/access/DBAccess.h"
 #include "data/store/MemData.h"
+#include "framework/rtl/Ownership.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
@@ -342,16 +343,8 @@ AnsiString TDASQLGenerator::GenerateSQLFor(TCRTableInfo* TableInfo, const TKeyAn
     FTableInfo = TableInfo;
     FParams = Params;
     FParamsInfo.clear();
-    if (Params) {
-        Params->BeginUpdate();
-        Params->Clear();
-    }
-    struct TEndUpdate {
-        TDAParams* P;
-        ~TEndUpdate() {
-            if (P) P->EndUpdate();
-        }
-    } endUpdate{Params};
+    rtl::TUpdateLock<TDAParams> lock(Params);
+    if (Params) Params->Clear();
     switch (StatementType) {
         case stInsert: GenerateInsertSQL(Fields, ModifiedOnly, BatchIndex); break;
         case stUpdate: GenerateUpdateSQL(Fields, ModifiedOnly, BatchIndex); break;

@@ -4,6 +4,7 @@
 #include "data/access/DBAccess.h"
 #include "data/store/CRXml.h"
 #include "data/store/DAConsts.h"
+#include "framework/rtl/Ownership.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
@@ -392,11 +393,7 @@ TKeyAndDataFields TDADataSetService::GetKeyAndDataFields(bool AllTables) {
 }
 
 AnsiString TDADataSetService::GetUniqueIndexColumns(const AnsiString& TableName, const AnsiString& IndexName) {
-    FDADataSet->BeginConnection(true);
-    struct TEnd {
-        TCustomDADataSet* D;
-        ~TEnd() { D->EndConnection(); }
-    } end{FDADataSet};
+    rtl::TConnectionUse<TCustomDADataSet> use(FDADataSet, true, true);
     TSQLInfo* info = RecordSet()->GetCommand()->SQLInfo();
     AnsiString catalog, schema, table;
     info->SplitObjectName(TableName, catalog, schema, table);

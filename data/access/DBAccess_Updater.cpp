@@ -1,11 +1,12 @@
 // The dataset updater: runs the statements that write one record's change and checks their effect.
-#include "data/access/DBAccess.h"
 #include "data/access/DASQLMonitor.h"
+#include "data/access/DBAccess.h"
 #include "data/store/DAConsts.h"
+#include "data/store/MemUtils.h"
+#include "framework/rtl/Ownership.h"
+#include "framework/rtl/SqlTimSt.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
-#include "framework/rtl/SqlTimSt.h"
-#include "data/store/MemUtils.h"
 
 #include <cctype>
 #include <map>
@@ -483,6 +484,10 @@ void TDADataSetUpdater::CheckRowsAffected(int Count) {
         db::DatabaseError(rtl::Format(SUpdateFailedFound, {Count}));
 }
 
+// Contract: runs the statement of the given types (SQL, else the user's or a generated one) for
+// the current record; true when a statement ran, false when there was nothing to run. Under
+// StrictUpdate a write that touches other than one row is undone and raises; the connection is
+// held only for the statement when it is not kept open anyway.
 bool TDADataSetUpdater::PerformSQL(const AnsiString& SQL, TStatementTypes StatementTypes) {
     if (StatementTypes & (StatementTypeBit(stLock) | StatementTypeBit(stRefresh))) {
         const TStatementType t = (StatementTypes & StatementTypeBit(stLock)) ? stLock : stRefresh;
@@ -499,14 +504,7 @@ bool TDADataSetUpdater::PerformSQL(const AnsiString& SQL, TStatementTypes Statem
     TCustomDAConnection* conn = FDADataSet->UsedConnection();
     const bool counted = !conn || !conn->Connected() || conn->Options()->DisconnectedMode() ||
                          conn->IsMultipleTransactionsSupported();
-    if (counted) FDADataSet->BeginConnection(true);
-    struct TEnd {
-        TCustomDADataSet* D;
-        bool Counted;
-        ~TEnd() {
-            if (Counted) D->EndConnection();
-        }
-    } end{FDADataSet, counted};
+    rtl::TConnectionUse<TCustomDADataSet> use(FDADataSet, counted, true);
     if (!PrepareUpdateQuery(SQL, type, true)) return false;
     TCustomDASQL* sql = OwnOrSQL(FUpdateQuery, FUpdateQueries);
     TDAParams* params = sql ? sql->Params() : TDBAccessUtils::GetParams(FUpdateQuery);
@@ -691,11 +689,7 @@ bool TDADataSetUpdater::PerformRowSQL(const AnsiString& SQL, TStatementTypes Sta
     const TStatementType type = lock ? stLock : stRefresh;
     TCustomDAConnection* conn = FDADataSet->UsedConnection();
     if (!conn) rtl::AssertFail(store::SAssertionFailure, DBAccessUnit, __LINE__);
-    FDADataSet->BeginConnection(true);
-    struct TEnd {
-        TCustomDADataSet* D;
-        ~TEnd() { D->EndConnection(); }
-    } end{FDADataSet};
+    rtl::TConnectionUse<TCustomDADataSet> use(FDADataSet, true, true);
 
     TCustomDAUpdateSQL* uo = FDADataSet->UpdateObject();
     TCustomDADataSet* query = nullptr;
@@ -989,11 +983,7 @@ bool TDADataSetUpdater::PerformRefreshQuick(bool CheckDeleted) {
 bool TDADataSetUpdater::PerformRefreshRecord() { return PerformSQL(AnsiString(), StatementTypeBit(stRefresh)); }
 
 bool TDADataSetUpdater::RefreshRecordAfterUpdate() {
-    FRefreshInUpdate = true;
-    struct TReset {
-        bool& F;
-        ~TReset() { F = false; }
-    } reset{FRefreshInUpdate};
+    rtl::TScopedValue<bool> inUpdate(FRefreshInUpdate, true);
     return PerformRefreshRecord();
 }
 
@@ -1219,11 +1209,7 @@ bool TDADataSetUpdater::PerformPSUpdateRecord(db::TUpdateKind UpdateKind, db::TD
     AnsiString text = uo ? uo->GetSQLText(type) : AnsiString();
     if (text.empty()) text = GetUserSQL(type);
     if (rtl::Trim(text).empty() || !Delta) return false;
-    FDADataSet->BeginConnection(true);
-    struct TEnd {
-        TCustomDADataSet* D;
-        ~TEnd() { D->EndConnection(); }
-    } end{FDADataSet};
+    rtl::TConnectionUse<TCustomDADataSet> use(FDADataSet, true, true);
     TCustomDASQL* q = CreateUpdateQuery(stCustom);
     q->SetAutoCommit(FDADataSet->AutoCommit());
     if (text != q->SQL()) {

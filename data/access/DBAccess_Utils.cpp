@@ -2,6 +2,7 @@
 // machinery and providers reach the components' internals.
 #include "data/access/DBAccess.h"
 #include "data/store/DAConsts.h"
+#include "framework/rtl/Ownership.h"
 
 namespace daccess {
 
@@ -103,12 +104,8 @@ void TDBAccessUtils::SetSQLText(rtl::TComponent* Obj, const AnsiString& Text, bo
     if (!sql)
         if (auto* ds = dynamic_cast<TCustomDADataSet*>(Obj)) sql = ds->InternalSQL();
     if (!sql) WrongClass(Obj, __LINE__);
-    struct TSwitches {
-        TCustomDASQL* S;
-        ~TSwitches() { S->FNoMacroScan = S->FKeepParams = false; }
-    } reset{sql};
-    sql->FNoMacroScan = NoMacroScan;
-    sql->FKeepParams = KeepParams;
+    rtl::TScopedValue<bool> macros(sql->FNoMacroScan, NoMacroScan);
+    rtl::TScopedValue<bool> params(sql->FKeepParams, KeepParams);
     sql->SetSQL(Text);
 }
 

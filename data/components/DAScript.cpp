@@ -220,6 +220,9 @@ bool TDAScriptProcessor::CollectLexemes(int& kind) {
     return atEnd;
 }
 
+// Contract: runs the next statement of the script (blank ones and delimiter changes are passed
+// over) and returns true while statements remain; false at the end or when the error handler
+// stopped the script. The script's start and end positions then name the statement run.
 bool TDAScriptProcessor::ExecuteNext() {
     std::lock_guard lock(FScript->FLock);
     if (!FParser) CreateParser();

@@ -368,11 +368,7 @@ void TSQLiteRecordSet::ApplyStorage() {
 void TSQLiteRecordSet::InternalOpen(bool DisableInitFields) {
     // Until the open is over nobody has seen the fields: they may still take the room their
     // values need. A reopen feeds fields that exist already.
-    FGrowFields = !FReopening;
-    struct TStopGrowing {
-        bool& Flag;
-        ~TStopGrowing() { Flag = false; }
-    } stop{FGrowFields};
+    rtl::TScopedValue<bool> growing(FGrowFields, !FReopening);
     bool noInit = DisableInitFields;
     for (int restarts = 0;; ++restarts) {
         try {
@@ -823,6 +819,10 @@ bool TSQLiteRecordSet::DumpNextRow() {
     return rc == SQLITE_ROW;
 }
 
+// Contract: the statement stands on a row (cursor state executing or fetching). Reads up to
+// FetchRows rows into a new block (a one-way read reuses its only block) and links them after
+// the rows read so far; a failure drops the block and ends the statement, leaving the rows read
+// before it as they were.
 bool TSQLiteRecordSet::FetchBlock() {
     TSQLiteConnection* conn = FLiteCommand->LiteConnection();
     TSQLite3API* api = conn->API();
@@ -917,10 +917,7 @@ void TSQLiteRecordSet::Reopen() {
     FreeData();
     InitData();
     if (OnReopen) OnReopen();
-    struct TDone {
-        bool& Flag;
-        ~TDone() { Flag = false; }
-    } done{FReopening = true};
+    rtl::TScopedValue<bool> reopening(FReopening, true);
     DoOpen(0);
 }
 

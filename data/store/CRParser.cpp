@@ -353,6 +353,10 @@ int TParser::GetNextCode() {
     return GetNext(lexem);
 }
 
+// Contract: reads the lexeme at the current position into lexem and returns its code (lcEnd once
+// the text or stream is used up, lexem then empty); the position, line and column move past it
+// and the previous position is kept for a one-step back-off. Blanks and comments come back as
+// lexemes unless the parser skips them; keywords are looked up only when asked.
 int TParser::Scan(AnsiString& lexem, bool lookupKeywords) {
     EnsureInit();
     FPrevPrevPos = FPrevPos;

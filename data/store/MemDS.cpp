@@ -346,8 +346,8 @@ void TMemDataSet::CreateFieldDefsFromDescs() {
     if (!FieldDefsNeedRefresh()) return;
     CheckIRecordSet();
     TFieldDefs& defs = FieldDefs();
-    defs.BeginUpdate();
-    try {
+    {
+        rtl::TUpdateLock<TFieldDefs> lock(&defs);
         defs.Clear();
         const TFieldDescs& descs = FIRecordSet->Fields();
         for (int i = 0; i < descs.Count(); ++i) {
@@ -382,11 +382,7 @@ void TMemDataSet::CreateFieldDefsFromDescs() {
                     break;
             }
         }
-    } catch (...) {
-        defs.EndUpdate();
-        throw;
     }
-    defs.EndUpdate();
     UpdateFieldDefList();
     defs.SetUpdated(FIRecordSet->FieldCount() > 0);
 }

@@ -6,6 +6,7 @@
 
 #include "data/store/DAConsts.h"
 #include "data/store/MemDS.h"
+#include "framework/rtl/Ownership.h"
 
 namespace store {
 
@@ -246,13 +247,7 @@ void TMemDataSet::Cancel() {
         delete[] copy;
         throw;
     }
-    try {
-        TDataSet::Cancel();
-    } catch (...) {
-        release();
-        throw;
-    }
-    release();
+    rtl::TryFinally([this] { TDataSet::Cancel(); }, release);
 }
 
 void TMemDataSet::DeleteStep() {
@@ -297,11 +292,7 @@ void TMemDataSet::NewRecordStep() {
 }
 
 void TMemDataSet::AssignDefaultExpressions() {
-    struct TFlag {
-        bool& F;
-        explicit TFlag(bool& f) : F(f) { F = true; }
-        ~TFlag() { F = false; }
-    } flag(FAssigningDefaults);
+    rtl::TScopedValue<bool> assigning(FAssigningDefaults, true);
     for (TField* f : Fields())
         if (!f->DefaultExpression().empty()) f->SetAsString(DefaultExpressionText(f->DefaultExpression()));
 }

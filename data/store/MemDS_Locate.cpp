@@ -7,6 +7,7 @@
 #include "data/store/MemDS.h"
 #include "data/store/MemData_Internal.h"
 #include "framework/rtl/Bcd.h"
+#include "framework/rtl/Ownership.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
@@ -946,15 +947,11 @@ Variant TMemDataSet::Lookup(const WideString& KeyFields, const Variant& KeyValue
     TRecordBuffer savedFilter = FFilterBuffer;
     FFilterBuffer = buf;
     TDataSetState saved = SetTempState(dsFilter);
-    try {
-        result = FieldValues(ResultFields);
-    } catch (...) {
-        RestoreState(saved);
-        FFilterBuffer = savedFilter;
-        throw;
-    }
-    RestoreState(saved);
-    FFilterBuffer = savedFilter;
+    rtl::TryFinally([&] { result = FieldValues(ResultFields); },
+                    [&] {
+                        RestoreState(saved);
+                        FFilterBuffer = savedFilter;
+                    });
     return result;
 }
 
@@ -975,21 +972,19 @@ bool TMemDataSet::FindRecordStep(bool Restart, bool GoForward) {
         RemoveFilter();
         FIRecordSet->FilterUpdated();
     };
-    try {
-        if (GoForward) {
-            if (Restart) FIRecordSet->SetToBegin();
-            FIRecordSet->GetNextRecord(nullptr);
-        } else {
-            if (Restart) FIRecordSet->SetToEnd();
-            FIRecordSet->GetPriorRecord(nullptr);
-        }
-        found = !FIRecordSet->GetBof() && !FIRecordSet->GetEof();
-    } catch (...) {
-        undo();
-        throw;
-    }
     // The buffers are read without the search's filter, as the dataset shows its records.
-    undo();
+    rtl::TryFinally(
+        [&] {
+            if (GoForward) {
+                if (Restart) FIRecordSet->SetToBegin();
+                FIRecordSet->GetNextRecord(nullptr);
+            } else {
+                if (Restart) FIRecordSet->SetToEnd();
+                FIRecordSet->GetPriorRecord(nullptr);
+            }
+            found = !FIRecordSet->GetBof() && !FIRecordSet->GetEof();
+        },
+        undo);
     if (found) {
         Resync({rmExact, rmCenter});
         AfterScrollStep();

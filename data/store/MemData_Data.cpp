@@ -8,6 +8,7 @@
 #include "data/store/MemData_Store.h"
 #include "framework/rtl/Bcd.h"
 #include "framework/rtl/DateUtils.h"
+#include "framework/rtl/Ownership.h"
 #include "framework/rtl/SqlTimSt.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
@@ -155,16 +156,12 @@ void TData::Open() {
 }
 
 void TData::Close() {
-    struct TFinish {
-        TData* D;
-        ~TFinish() {
-            D->FActive = false;
-            D->FreeData();
-            if (D->FCreatesOwnFields && !D->FPrepared) D->ClearFields();
-            D->FreeFilterExpression();
-        }
-    };
-    TFinish finish{this};
+    rtl::TScopeExit finish([this] {
+        FActive = false;
+        FreeData();
+        if (FCreatesOwnFields && !FPrepared) ClearFields();
+        FreeFilterExpression();
+    });
     if (FActive) DoClose();
 }
 
@@ -175,15 +172,11 @@ void TData::Reopen() {
 
 void TData::InitFields() {
     if (FCreatesOwnFields) {
-        TNotifyStoreEvent saved = std::move(FieldsChangedEvent);
-        FieldsChangedEvent = nullptr;
-        try {
+        {
+            // Clearing is no change anyone hears of.
+            rtl::TScopedValue<TNotifyStoreEvent> quiet(FieldsChangedEvent, nullptr);
             ClearFields();
-        } catch (...) {
-            FieldsChangedEvent = std::move(saved);
-            throw;
         }
-        FieldsChangedEvent = std::move(saved);
         DoInitFields();
         if (AfterInitFieldsEvent) AfterInitFieldsEvent();
         FFields.MakeUniqueNames();
@@ -520,6 +513,9 @@ Variant TData::GetFieldValue(int FieldNo, const void* RecBuf) {
     return v;
 }
 
+// Contract: Field is one of this store's descriptors and RecBuf a record of its layout (or Source
+// the slot to read instead). Value gets the slot's value in the field's variant type, Null for a
+// child field read from the record; the null flag is not looked at here, callers check it first.
 void TData::GetFieldAsVariant(const TFieldDesc* Field, const void* RecBuf, Variant& Value, const void* Source) {
     if (!Source) {
         if (Field->HasParent()) {

@@ -673,6 +673,11 @@ void TMemData::SetCacheRecBuf(void* NewBuf, void* OldBuf) {
     FOldCacheRecBuf = OldBuf;
 }
 
+// Contract: hands each cached change of the given kinds, in cache order, to the apply event with
+// its new and old record, and marks the record with the event's result (a suspended record waits
+// for the next result of its batch; a retry starts the batch again). Records stay in the cache
+// until CommitUpdates; an error goes on with the results marked so far. The current record is
+// kept unless it was freed on the way. Without cached updates it does nothing.
 void TMemData::ApplyUpdates(uint8_t Kinds) {
     if (!FCachedUpdates) return;
     std::vector<uint8_t> ownNew, ownOld;

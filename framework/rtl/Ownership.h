@@ -1,7 +1,8 @@
-// Owning handles and the one cleanup helper: what a holder releases, it releases in exactly one
-// place, on every path.
+// Owning handles, the cleanup helper and scope guards: what a holder releases, it releases in
+// exactly one place, on every path.
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -138,5 +139,102 @@ decltype(auto) TryFinally(Body&& body, Cleanup&& cleanup) {
             return Result(std::move(*result));
     }
 }
+
+namespace detail {
+// Ends a scope's pair: left by an error, the scope drops an error of the ending so that the first
+// one goes on; left normally, the ending's error is raised.
+class TScopeEnd {
+public:
+    template <class F>
+    void Run(F&& End) noexcept(false) {
+        if (std::uncaught_exceptions() > FErrors) {
+            try {
+                End();
+            } catch (...) {
+            }
+        } else {
+            End();
+        }
+    }
+
+private:
+    int FErrors = std::uncaught_exceptions();
+};
+}  // namespace detail
+
+// Runs Cleanup when the scope ends, on every path: for cleanups that close a whole function,
+// where TryFinally would wrap its body in a lambda.
+template <class F>
+class TScopeExit {
+public:
+    explicit TScopeExit(F Cleanup) : FCleanup(std::move(Cleanup)) {}
+    ~TScopeExit() noexcept(false) { FEnd.Run(FCleanup); }
+    TScopeExit(const TScopeExit&) = delete;
+    TScopeExit& operator=(const TScopeExit&) = delete;
+
+private:
+    F FCleanup;
+    detail::TScopeEnd FEnd;
+};
+
+// A variable holding Value for the scope and its old value again after it.
+template <class T>
+class TScopedValue {
+public:
+    TScopedValue(T& Variable, T Value) : FVariable(Variable), FOld(std::exchange(Variable, std::move(Value))) {}
+    ~TScopedValue() { FVariable = std::move(FOld); }
+    TScopedValue(const TScopedValue&) = delete;
+    TScopedValue& operator=(const TScopedValue&) = delete;
+
+private:
+    T& FVariable;
+    T FOld;
+};
+
+// The pairs the code repeats, begun by the guard and ended when the scope ends; a null object
+// (or Active false) makes the guard do nothing. Pair says how the object begins and ends.
+template <class T, class Pair>
+class TScopedPair {
+public:
+    template <class... A>
+    explicit TScopedPair(T* Object, bool Active = true, A&&... BeginArgs) : FObject(Active ? Object : nullptr) {
+        if (FObject) Pair::Begin(*FObject, std::forward<A>(BeginArgs)...);
+    }
+    ~TScopedPair() noexcept(false) {
+        if (FObject) FEnd.Run([this] { Pair::End(*FObject); });
+    }
+    TScopedPair(const TScopedPair&) = delete;
+    TScopedPair& operator=(const TScopedPair&) = delete;
+
+private:
+    T* FObject;
+    detail::TScopeEnd FEnd;
+};
+
+namespace detail {
+struct TUpdatePair {
+    static void Begin(auto& Object) { Object.BeginUpdate(); }
+    static void End(auto& Object) { Object.EndUpdate(); }
+};
+struct TControlsPair {
+    static void Begin(auto& DataSet) { DataSet.DisableControls(); }
+    static void End(auto& DataSet) { DataSet.EnableControls(); }
+};
+struct TConnectionPair {
+    static void Begin(auto& Component, auto&&... Args) { Component.BeginConnection(Args...); }
+    static void End(auto& Component) { Component.EndConnection(); }
+};
+}  // namespace detail
+
+// BeginUpdate / EndUpdate of a list, collection or parameter set.
+template <class T>
+using TUpdateLock = TScopedPair<T, detail::TUpdatePair>;
+// DisableControls / EnableControls of a dataset.
+template <class T>
+using TControlsDisabled = TScopedPair<T, detail::TControlsPair>;
+// BeginConnection / EndConnection of a component that connects on demand (the arguments after
+// Active go to BeginConnection).
+template <class T>
+using TConnectionUse = TScopedPair<T, detail::TConnectionPair>;
 
 }  // namespace rtl

@@ -463,4 +463,12 @@ TEST(DBMonitorClient, ToolThatNeverAnswersDoesNotHoldTheShutdown) {
     monitor->SendStartup();
     monitor.reset();  // returns once the connect has timed out
     for (int fd : fillers) ::close(fd);
+    // Nothing reached the tool: what it holds are the fillers' connections, which sent nothing.
+    int accepted = 0;
+    for (int fd; (fd = tool.Accept(0)) != -1; ++accepted) {
+        char byte = 0;
+        EXPECT_LE(::recv(fd, &byte, 1, MSG_DONTWAIT), 0);
+        ::close(fd);
+    }
+    EXPECT_LE(accepted, 2);
 }

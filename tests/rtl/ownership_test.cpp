@@ -102,6 +102,52 @@ TEST(TryFinally, CleanupRunsOnEveryPathAndItsErrorWins) {
     }
 }
 
+// A pair guard ends what it began on every way out; when the scope is left by an error, an error
+// of the ending is dropped and the first goes on, otherwise the ending's error is raised.
+TEST(ScopeGuards, EndOnEveryPathAndKeepTheFirstError) {
+    struct TList {
+        std::vector<std::string> Log;
+        bool FailEnd = false;
+        void BeginUpdate() { Log.push_back("begin"); }
+        void EndUpdate() {
+            Log.push_back("end");
+            if (FailEnd) throw std::logic_error("end failed");
+        }
+    };
+    struct {
+        const char* Name;
+        bool BodyFails, EndFails;
+        const char* Want;  // the error that leaves the scope
+    } cases[] = {{"plain", false, false, nullptr},
+                 {"body fails", true, false, "body failed"},
+                 {"end fails", false, true, "end failed"},
+                 {"both fail", true, true, "body failed"}};
+    for (const auto& c : cases) {
+        TList list;
+        list.FailEnd = c.EndFails;
+        bool flag = false;
+        std::string error;
+        try {
+            TUpdateLock<TList> lock(&list);
+            TScopedValue<bool> set(flag, true);
+            EXPECT_TRUE(flag);
+            if (c.BodyFails) throw std::logic_error("body failed");
+        } catch (const std::logic_error& e) {
+            error = e.what();
+        }
+        EXPECT_EQ(list.Log, (std::vector<std::string>{"begin", "end"})) << c.Name;
+        EXPECT_FALSE(flag) << c.Name;
+        EXPECT_EQ(error, c.Want ? c.Want : "") << c.Name;
+    }
+    // Null or inactive: nothing begins, nothing ends.
+    TList list;
+    { TUpdateLock<TList> none(nullptr), off(&list, false); }
+    EXPECT_TRUE(list.Log.empty());
+    int runs = 0;
+    { TScopeExit exit([&] { ++runs; }); }
+    EXPECT_EQ(runs, 1);
+}
+
 TEST(Adopt, TakesOverAFrameworkObject) {
     TOwnedPtr<TComponent> c = Adopt(Create<TComponent>(nullptr));
     EXPECT_NE(c.get(), nullptr);
