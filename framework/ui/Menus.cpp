@@ -374,6 +374,32 @@ public:
         return i;
     }
 
+    // The selectable item in the next column to the left (Step -1) or right (+1) nearest the
+    // selected row, or -1 when there is no such column.
+    int ColumnNeighbour(int Step) const {
+        if (Selected < 0) return -1;
+        const std::vector<TRect> r = Layout();
+        const TRect from = r[size_t(Selected)];
+        int column = -1, best = -1, bestGap = 0;
+        for (int i = 0; i < ParentItem->Count(); ++i) {
+            const TRect& c = r[size_t(i)];
+            if (c.Bottom <= c.Top || !Selectable(ParentItem->Items(i))) continue;
+            if (Step > 0 ? c.Left <= from.Left : c.Left >= from.Left) continue;
+            // Only the nearest column counts.
+            if (column >= 0 && c.Left != column) {
+                if (Step > 0 ? c.Left > column : c.Left < column) continue;
+                best = -1;
+            }
+            column = c.Left;
+            const int gap = std::abs(c.Top - from.Top);
+            if (best < 0 || gap < bestGap) {
+                best = i;
+                bestGap = gap;
+            }
+        }
+        return best;
+    }
+
     void Select(int Index) {
         if (Index == Selected) return;
         Selected = Index;
@@ -667,6 +693,14 @@ void MoveAlongBar(int Step) {
     RepaintBar();
 }
 
+bool MoveToColumn(TMenuWindow* W, int Step) {
+    const int i = W->ColumnNeighbour(Step);
+    if (i < 0) return false;
+    W->Select(i);
+    CloseLevels(Tracker().Levels);
+    return true;
+}
+
 void MenuKey(uint16_t Key) {
     auto& t = Tracker();
     TMenuWindow* w = TopLevel();
@@ -699,9 +733,11 @@ void MenuKey(uint16_t Key) {
                 OpenSubMenu(t.Levels - 1, w->Selected, true);
                 return;
             }
+            if (w && MoveToColumn(w, 1)) return;
             if (bar) MoveAlongBar(1);
             return;
         case VK_LEFT:
+            if (w && MoveToColumn(w, -1)) return;
             if (t.Levels > 1) {
                 CloseLevels(t.Levels - 1);
                 return;

@@ -370,6 +370,14 @@ TEST_F(MenuBarTest, AnItemWithABreakStartsAColumn) {
     EXPECT_EQ(State(), "bar=Правка /Копировать");
     Press(VK_DOWN);
     EXPECT_EQ(State(), "bar=Правка /Вставить");
+    // Left and Right step between the columns first, then along the bar.
+    Press(VK_LEFT);
+    EXPECT_EQ(State(), "bar=Правка /Копировать");
+    Press(VK_RIGHT);
+    EXPECT_EQ(State(), "bar=Правка /Вставить");
+    Press(VK_LEFT);
+    Press(VK_LEFT);
+    EXPECT_EQ(State().rfind("bar=Файл /", 0), 0u) << State();
 }
 
 TEST_F(MenuBarTest, APopupMenuRunsItsOwnLoopAndHandsBackTheItem) {
