@@ -775,6 +775,9 @@ int BarItemAt(TPoint P) {
     return -1;
 }
 
+constexpr uintptr_t HoverTimer = 1;
+constexpr uint32_t HoverDelay = 400;  // ms
+
 // The mouse over an open level: the item under it is selected, its submenu opens; a release on
 // an item picks it.
 void LevelMouse(int Depth, UINT Msg, TPoint ScreenPos) {
@@ -791,10 +794,11 @@ void LevelMouse(int Depth, UINT Msg, TPoint ScreenPos) {
                 if (t.Levels == Depth + 1) w->Select(-1);
                 return;
             }
-            if (w->Selected == i && t.Levels > Depth + 1) return;
+            if (w->Selected == i && (t.Levels > Depth + 1 || !HasSubMenu(item))) return;
+            // A submenu opens, and the one open before closes, once the mouse rests a moment, so
+            // passing over items on the way to another does not flicker menus open and shut.
             w->Select(i);
-            if (HasSubMenu(item)) OpenSubMenu(Depth, i, false);
-            else CloseLevels(Depth + 1);
+            SetTimer(w->Handle(), HoverTimer, HoverDelay);
             return;
         case WM_LBUTTONUP:
         case WM_RBUTTONUP:
@@ -812,6 +816,20 @@ void LevelMouse(int Depth, UINT Msg, TPoint ScreenPos) {
 void TMenuWindow::DefaultHandler(TMessage& Message) {
     if (Message.Msg == WM_MOUSEACTIVATE) {
         Message.Result = MA_NOACTIVATE;
+        return;
+    }
+    if (Message.Msg == WM_TIMER && Message.WParam == HoverTimer) {
+        KillTimer(Handle(), HoverTimer);
+        for (int d = 0; d < Tracker().Levels; ++d) {
+            if (Level(d) != this) continue;
+            if (Selected >= 0 && HasSubMenu(ParentItem->Items(Selected))) {
+                if (Tracker().Levels <= d + 1 || Level(d + 1)->ParentItem != ParentItem->Items(Selected))
+                    OpenSubMenu(d, Selected, false);
+            } else {
+                CloseLevels(d + 1);
+            }
+            return;
+        }
         return;
     }
     TCustomControl::DefaultHandler(Message);
