@@ -374,6 +374,32 @@ public:
         return i;
     }
 
+    // The selectable item in the next column to the left (Step -1) or right (+1) nearest the
+    // selected row, or -1 when there is no such column.
+    int ColumnNeighbour(int Step) const {
+        if (Selected < 0) return -1;
+        const std::vector<TRect> r = Layout();
+        const TRect from = r[size_t(Selected)];
+        int column = -1, best = -1, bestGap = 0;
+        for (int i = 0; i < ParentItem->Count(); ++i) {
+            const TRect& c = r[size_t(i)];
+            if (c.Bottom <= c.Top || !Selectable(ParentItem->Items(i))) continue;
+            if (Step > 0 ? c.Left <= from.Left : c.Left >= from.Left) continue;
+            // Only the nearest column counts.
+            if (column >= 0 && c.Left != column) {
+                if (Step > 0 ? c.Left > column : c.Left < column) continue;
+                best = -1;
+            }
+            column = c.Left;
+            const int gap = std::abs(c.Top - from.Top);
+            if (best < 0 || gap < bestGap) {
+                best = i;
+                bestGap = gap;
+            }
+        }
+        return best;
+    }
+
     void Select(int Index) {
         if (Index == Selected) return;
         Selected = Index;
@@ -667,6 +693,14 @@ void MoveAlongBar(int Step) {
     RepaintBar();
 }
 
+bool MoveToColumn(TMenuWindow* W, int Step) {
+    const int i = W->ColumnNeighbour(Step);
+    if (i < 0) return false;
+    W->Select(i);
+    CloseLevels(Tracker().Levels);
+    return true;
+}
+
 void MenuKey(uint16_t Key) {
     auto& t = Tracker();
     TMenuWindow* w = TopLevel();
@@ -699,9 +733,11 @@ void MenuKey(uint16_t Key) {
                 OpenSubMenu(t.Levels - 1, w->Selected, true);
                 return;
             }
+            if (w && MoveToColumn(w, 1)) return;
             if (bar) MoveAlongBar(1);
             return;
         case VK_LEFT:
+            if (w && MoveToColumn(w, -1)) return;
             if (t.Levels > 1) {
                 CloseLevels(t.Levels - 1);
                 return;
@@ -739,6 +775,9 @@ int BarItemAt(TPoint P) {
     return -1;
 }
 
+constexpr uintptr_t HoverTimer = 1;
+constexpr uint32_t HoverDelay = 400;  // ms
+
 // The mouse over an open level: the item under it is selected, its submenu opens; a release on
 // an item picks it.
 void LevelMouse(int Depth, UINT Msg, TPoint ScreenPos) {
@@ -755,10 +794,11 @@ void LevelMouse(int Depth, UINT Msg, TPoint ScreenPos) {
                 if (t.Levels == Depth + 1) w->Select(-1);
                 return;
             }
-            if (w->Selected == i && t.Levels > Depth + 1) return;
+            if (w->Selected == i && (t.Levels > Depth + 1 || !HasSubMenu(item))) return;
+            // A submenu opens, and the one open before closes, once the mouse rests a moment, so
+            // passing over items on the way to another does not flicker menus open and shut.
             w->Select(i);
-            if (HasSubMenu(item)) OpenSubMenu(Depth, i, false);
-            else CloseLevels(Depth + 1);
+            SetTimer(w->Handle(), HoverTimer, HoverDelay);
             return;
         case WM_LBUTTONUP:
         case WM_RBUTTONUP:
@@ -776,6 +816,20 @@ void LevelMouse(int Depth, UINT Msg, TPoint ScreenPos) {
 void TMenuWindow::DefaultHandler(TMessage& Message) {
     if (Message.Msg == WM_MOUSEACTIVATE) {
         Message.Result = MA_NOACTIVATE;
+        return;
+    }
+    if (Message.Msg == WM_TIMER && Message.WParam == HoverTimer) {
+        KillTimer(Handle(), HoverTimer);
+        for (int d = 0; d < Tracker().Levels; ++d) {
+            if (Level(d) != this) continue;
+            if (Selected >= 0 && HasSubMenu(ParentItem->Items(Selected))) {
+                if (Tracker().Levels <= d + 1 || Level(d + 1)->ParentItem != ParentItem->Items(Selected))
+                    OpenSubMenu(d, Selected, false);
+            } else {
+                CloseLevels(d + 1);
+            }
+            return;
+        }
         return;
     }
     TCustomControl::DefaultHandler(Message);

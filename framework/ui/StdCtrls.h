@@ -199,6 +199,10 @@ private:
     // A selection the user made becomes the primary selection (never a password's).
     void ShareSelection();
     void ScrollToCaret();
+    // Keeps the window's own bars on the view: lines down, pixels across.
+    void UpdateScrollBars();
+    void ScrollView(int Bar, int Code, int ThumbPos);
+    int WidestLine();
     int WordLeft(int Pos) const;
     int WordRight(int Pos) const;
     int LineEnd(int Line) const;

@@ -154,6 +154,7 @@ void TCustomEdit::SetTextDirect(const AnsiString& Value) {
     const int n = static_cast<int>(FText.size());
     FAnchor = std::clamp(FAnchor, 0, n);
     FCaret = std::clamp(FCaret, 0, n);
+    UpdateScrollBars();
     Invalidate();
 }
 
@@ -300,6 +301,7 @@ void TCustomEdit::CMTextChanged(TMessage& Message) {
     FUndo.Valid = false;
     FTypingRun = false;
     FModified = false;
+    UpdateScrollBars();
     Invalidate();
     NotifyChange();
 }
@@ -418,7 +420,66 @@ int TCustomEdit::CharFromPos(TPoint P) {
 
 void TCustomEdit::ScrollCaret() {
     ScrollToCaret();
+    UpdateScrollBars();
     PlaceCaret();
+}
+
+int TCustomEdit::WidestLine() {
+    int widest = 0;
+    for (int l = 0, n = LineCount(); l < n; ++l) {
+        const int s = LineIndex(l);
+        widest = std::max(widest, TextWidthOf(std::string_view(FText).substr(s, LineEnd(l) - s)));
+    }
+    return widest;
+}
+
+void TCustomEdit::UpdateScrollBars() {
+    if (!HandleAllocated() || !MultiLine()) return;
+    TScrollInfo si;
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    si.nMin = 0;
+    if (WindowStyle() & WS_VSCROLL) {
+        si.nMax = std::max(0, LineCount() - 1);
+        si.nPage = static_cast<UINT>(std::max(1, FRect.Height() / LineHeight()));
+        si.nPos = FTopLine;
+        SetScrollInfo(SB_VERT, si);
+    }
+    if (WindowStyle() & WS_HSCROLL) {
+        // One pixel past the widest line leaves room for the caret at its end.
+        si.nMax = WidestLine();
+        si.nPage = static_cast<UINT>(std::max(1, FRect.Width()));
+        si.nPos = FScrollX;
+        SetScrollInfo(SB_HORZ, si);
+    }
+}
+
+// The view moves; the caret keeps its place in the text and follows it on screen.
+void TCustomEdit::ScrollView(int Bar, int Code, int ThumbPos) {
+    TScrollInfo si;
+    si.fMask = SIF_ALL;
+    GetScrollInfo(Bar, si);
+    const bool vert = Bar == SB_VERT;
+    const int page = std::max(1, static_cast<int>(si.nPage));
+    const int line = vert ? 1 : std::max(1, TextWidthOf("0"));
+    const int cur = vert ? FTopLine : FScrollX;
+    int to = cur;
+    switch (Code) {
+        case SB_LINEUP: to = cur - line; break;
+        case SB_LINEDOWN: to = cur + line; break;
+        case SB_PAGEUP: to = cur - page; break;
+        case SB_PAGEDOWN: to = cur + page; break;
+        case SB_THUMBTRACK: to = si.nTrackPos; break;
+        case SB_THUMBPOSITION: to = ThumbPos; break;
+        case SB_TOP: to = 0; break;
+        case SB_BOTTOM: to = si.nMax; break;
+        default: return;
+    }
+    to = std::clamp(to, 0, std::max(0, si.nMax - page + 1));
+    if (to == cur) return;
+    (vert ? FTopLine : FScrollX) = to;
+    UpdateScrollBars();
+    PlaceCaret();
+    Invalidate();
 }
 
 void TCustomEdit::PlaceCaret() {
@@ -699,6 +760,13 @@ void TCustomEdit::DefaultHandler(TMessage& Message) {
             return;
         case WM_ERASEBKGND:
             Message.Result = 1;
+            return;
+        case WM_VSCROLL:
+        case WM_HSCROLL:
+            if (MultiLine()) {
+                TWMScroll m(Message);
+                ScrollView(Message.Msg == WM_VSCROLL ? SB_VERT : SB_HORZ, m.ScrollCode, m.Pos);
+            }
             return;
         case WM_SETTEXT:
             SetText(Message.LParam ? AnsiString(reinterpret_cast<const char*>(Message.LParam)) : AnsiString());

@@ -320,9 +320,28 @@ TEST_F(MenuBarTest, TheMouseOpensTracksAndPicks) {
     for (; p.Y < drop->WindowRectOnScreen().Bottom; p.Y += 2) {
         MouseInput(WM_MOUSEMOVE, p);
         Pump();
-        if (State() == "bar=Файл /Недавние /-") break;
+        if (State() == "bar=Файл /Недавние") break;
     }
-    ASSERT_EQ(State(), "bar=Файл /Недавние /-") << row;
+    // It opens once the mouse has rested a moment, not while it passes over.
+    ASSERT_EQ(State(), "bar=Файл /Недавние") << row;
+    Clock.Advance(100);
+    Pump();
+    EXPECT_EQ(State(), "bar=Файл /Недавние");
+    Clock.Advance(400);
+    Pump();
+    ASSERT_EQ(State(), "bar=Файл /Недавние /-");
+    // Resting on another item closes the submenu that was open; coming back opens it again.
+    MouseInput(WM_MOUSEMOVE, drop->ClientToScreen(Point(20, 4)));
+    Pump();
+    EXPECT_EQ(State(), "bar=Файл /Открыть /-");
+    Clock.Advance(500);
+    Pump();
+    EXPECT_EQ(State(), "bar=Файл /Открыть");
+    MouseInput(WM_MOUSEMOVE, p);
+    Pump();
+    Clock.Advance(500);
+    Pump();
+    ASSERT_EQ(State(), "bar=Файл /Недавние /-");
     TWinControl* sub = detail::MenuModeState().Windows.at(1);
     EXPECT_GE(sub->Left(), drop->WindowRectOnScreen().Right - 4) << "the submenu opens to the right";
     const TPoint two = sub->ClientToScreen(Point(20, sub->ClientHeight() * 3 / 4));
@@ -370,6 +389,14 @@ TEST_F(MenuBarTest, AnItemWithABreakStartsAColumn) {
     EXPECT_EQ(State(), "bar=Правка /Копировать");
     Press(VK_DOWN);
     EXPECT_EQ(State(), "bar=Правка /Вставить");
+    // Left and Right step between the columns first, then along the bar.
+    Press(VK_LEFT);
+    EXPECT_EQ(State(), "bar=Правка /Копировать");
+    Press(VK_RIGHT);
+    EXPECT_EQ(State(), "bar=Правка /Вставить");
+    Press(VK_LEFT);
+    Press(VK_LEFT);
+    EXPECT_EQ(State().rfind("bar=Файл /", 0), 0u) << State();
 }
 
 TEST_F(MenuBarTest, APopupMenuRunsItsOwnLoopAndHandsBackTheItem) {

@@ -267,6 +267,89 @@ TEST_F(EditTest, LongTextScrollsToKeepTheCaretInView) {
 
 class MemoTest : public InputTest {};
 
+// The memo's own bars move the view: arrows, paging, ends and the thumb, while the caret keeps its
+// place in the text and the bars follow the caret when it moves.
+TEST_F(MemoTest, ScrollBarsMoveTheViewAndKeepTheCaretInStep) {
+    auto* m = rtl::Create<TMemo>(Form);
+    m->SetParent(Form);
+    m->SetBounds(10, 10, 200, 100);
+    m->SetScrollBars(TScrollStyle::ssBoth);
+    m->SetWordWrap(false);
+    rtl::AnsiString text;
+    for (int i = 0; i < 100; ++i) text += (i ? "\r\n" : "") + ("Line " + std::to_string(i));
+    text += " and a line much wider than the memo can show at once";
+    m->SetText(text);
+    Form->Show();
+    m->SetFocus();
+    Pump();
+    const auto top = [&] { return static_cast<int>(m->Perform(EM_GETFIRSTVISIBLELINE, 0, 0)); };
+    TScrollInfo si;
+    si.fMask = SIF_ALL;
+    ASSERT_TRUE(m->GetScrollInfo(SB_VERT, si));
+    EXPECT_EQ(si.nMax, 99);
+    const int page = static_cast<int>(si.nPage);
+    ASSERT_GT(page, 1);
+    const int last = 100 - page;
+    const auto scroll = [&](UINT Msg, int Code, int Pos = 0) { SendMessage(m->Handle(), Msg, MakeWParam(Code, Pos), 0); };
+    struct TCase { int Code, Pos, Top; };
+    const TCase cases[] = {
+        {SB_LINEDOWN, 0, 1}, {SB_PAGEDOWN, 0, 1 + page}, {SB_LINEUP, 0, page}, {SB_BOTTOM, 0, last},
+        {SB_LINEDOWN, 0, last}, {SB_PAGEDOWN, 0, last}, {SB_THUMBPOSITION, 40, 40}, {SB_PAGEUP, 0, 40 - page},
+        {SB_TOP, 0, 0}, {SB_LINEUP, 0, 0},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Code);
+        scroll(WM_VSCROLL, c.Code, c.Pos);
+        EXPECT_EQ(top(), c.Top);
+        EXPECT_EQ(m->GetScrollPos(SB_VERT), c.Top);
+        EXPECT_EQ(m->CaretPos(), 0) << "scrolling leaves the caret in the text";
+        EXPECT_EQ(CaretState().Rect.Top, m->PosFromChar(0).Y) << "and the caret moves with its line";
+    }
+    // The mouse on the bar: the down arrow moves a line, the thumb drags the view along.
+    const TRect w = m->WindowRectOnScreen();
+    MouseInput(WM_LBUTTONDOWN, Point(w.Right - 6, w.Bottom - 17 - 6));
+    MouseInput(WM_LBUTTONUP, Point(w.Right - 6, w.Bottom - 17 - 6));
+    Pump();
+    EXPECT_EQ(top(), 1);
+    const TPoint onThumb = Point(w.Right - 6, w.Top + 17 + 5);
+    ASSERT_EQ(SendMessage(m->Handle(), WM_NCHITTEST, 0, PointToLParam(onThumb.X, onThumb.Y)), HTVSCROLL);
+    MouseInput(WM_LBUTTONDOWN, onThumb);
+    MouseInput(WM_MOUSEMOVE, Point(onThumb.X, onThumb.Y + 25));
+    Pump();
+    const int dragged = top();
+    EXPECT_GT(dragged, 10) << "the view follows the thumb while it is dragged";
+    MouseInput(WM_LBUTTONUP, Point(onThumb.X, onThumb.Y + 25));
+    Pump();
+    EXPECT_EQ(top(), dragged);
+    EXPECT_EQ(m->GetScrollPos(SB_VERT), dragged);
+    EXPECT_EQ(m->CaretPos(), 0);
+    // Moving the caret brings its line into view and the bar with it.
+    Stroke(CK(VK_END));
+    EXPECT_EQ(top(), last);
+    EXPECT_EQ(m->GetScrollPos(SB_VERT), last);
+    EXPECT_GT(m->GetScrollPos(SB_HORZ), 0);
+    EXPECT_EQ(m->GetScrollPos(SB_HORZ), m->ScrollX());
+    // Across: arrows by a step, the ends, and nothing past the widest line.
+    scroll(WM_HSCROLL, SB_TOP);
+    EXPECT_EQ(m->ScrollX(), 0);
+    scroll(WM_HSCROLL, SB_LINEDOWN);
+    const int step = m->ScrollX();
+    EXPECT_GT(step, 0);
+    EXPECT_EQ(m->GetScrollPos(SB_HORZ), step);
+    scroll(WM_HSCROLL, SB_BOTTOM);
+    si.fMask = SIF_ALL;
+    m->GetScrollInfo(SB_HORZ, si);
+    EXPECT_EQ(m->ScrollX(), si.nMax - static_cast<int>(si.nPage) + 1);
+    scroll(WM_HSCROLL, SB_PAGEDOWN);
+    EXPECT_EQ(m->ScrollX(), si.nMax - static_cast<int>(si.nPage) + 1);
+    // A single-line edit has no bars of its own to follow.
+    auto* e = rtl::Create<TEdit>(Form);
+    e->SetParent(Form);
+    e->SetText("abc");
+    SendMessage(e->Handle(), WM_VSCROLL, MakeWParam(SB_BOTTOM, 0), 0);
+    EXPECT_EQ(e->Perform(EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+}
+
 TEST_F(MemoTest, LinesEnterAndVerticalMoves) {
     auto* m = rtl::Create<TMemo>(Form);
     m->SetParent(Form);
