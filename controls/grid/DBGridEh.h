@@ -931,6 +931,9 @@ using TFindDialogHookEh =
     std::function<void(TCustomDBGridEh* Grid, const AnsiString& Text, const AnsiString& FieldName, bool Modal)>;
 inline TFindDialogHookEh FindDialogHook;
 
+// A lookup field's key fields are named, present and all modifiable.
+bool LookupKeysModifiable(db::TField* Field);
+
 // The drag a mouse press started in the data grid.
 enum TMouseStateEh { msNoneEh, msRecordSelectingEh, msRectSelectingEh, msColSelectingEh, msRecordMovingEh };
 
