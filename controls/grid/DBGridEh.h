@@ -570,6 +570,7 @@ public:
     virtual void SetWordWrap(bool Value);
     virtual void SpecRowChanged();
     virtual bool UsesRightToLeftAlignment() const { return false; }
+    virtual bool UsesRightToLeftReading() const { return false; }
     virtual void GetColCellParams(bool EditMode, TColCellParamsEh* Params);
     virtual void RestoreDefaults();
 
@@ -1151,6 +1152,15 @@ public:
     // --- painting ---
     virtual bool IsCellDrawn3D(int ACol, int ARow, TGridDrawState State) const;
     virtual bool IsCellThemed(int ACol, int ARow, bool Drawn3D) const;
+    // Titles and fixed cells take the themed look: not Flat, themes on, dghFixed3D.
+    bool UsesThemedHeaders() const;
+    virtual bool DrawsFocusedRowSelection() const;
+    // Maps the canvas so that x runs from the right edge leftwards (On) or back to normal.
+    void MirrorCanvas(bool On);
+    // WriteCellText for a column's cell; a right-to-left column is written un-mirrored.
+    void WriteColumnCellText(TColumnEh* Column, ui::TCanvas* ACanvas, int RightMargin, int LeftMargin,
+                             bool EndEllipsis, bool WordWrap, TTextLayout Layout, TAlignment Alignment,
+                             const AnsiString& Text, int DY, int DX, bool FillRect, const TRect& ARect);
     virtual void DrawIndicatorGlyph(int Kind, int XOffset, const TRect& ARect);
     virtual void DrawDropDownSign(bool Highlighted, const TRect& ARect);
     virtual void DrawGraphicOrMemoCell(TColumnEh* Column, const TRect& ARect);
