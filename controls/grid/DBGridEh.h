@@ -1309,6 +1309,9 @@ protected:
     void DoExit() override;
     void ColumnMoved(int FromIndex, int ToIndex) override;
     void WMSetCursor(ui::TWMSetCursor& Message) override;
+    // The column-edge zone of the title rows: gsColSizing with the grid column and the offset of
+    // its right edge from X, else gsNormal.
+    TGridStateEh TitleEdgeSizingAt(int X, int Y, int& Column, int& Offset);
     void WMLButtonDown(ui::TWMMouse& Message) override;
     void WMGetDlgCode(ui::TWMGetDlgCode& Message) override;
     void CMWantSpecialKey(ui::TCMWantSpecialKey& Message) override;
