@@ -134,13 +134,22 @@ public:
     std::vector<int> Optimized;
 };
 
-TEST_F(GridInputTest, DoubleClickOnASizingLineOptimisesInsteadOfDblClick) {
-    Grid->Free();
-    auto* g = rtl::Create<TOptimizingGrid>(Form);
-    Grid = g;
-    Grid->SetBounds(10, 10, 300, 150);
-    Grid->SetParent(Form);
-    Show();
+class GridSizingTest : public GridInputTest {
+protected:
+    // A shown grid that records the widths it is asked to optimise.
+    TOptimizingGrid* ShowOptimizingGrid() {
+        Grid->Free();
+        auto* g = rtl::Create<TOptimizingGrid>(Form);
+        Grid = g;
+        Grid->SetBounds(10, 10, 300, 150);
+        Grid->SetParent(Form);
+        Show();
+        return g;
+    }
+};
+
+TEST_F(GridSizingTest, DoubleClickOnASizingLineOptimisesInsteadOfDblClick) {
+    TOptimizingGrid* g = ShowOptimizingGrid();
     Grid->SetOptionsEh(Grid->OptionsEh() + TDBGridEhOptions{dghDblClickOptimizeColWidth});
     Grid->SetOptions(Grid->Options() - TDBGridOptions{dgEditing});
     int dbl = 0;
@@ -163,13 +172,8 @@ TEST_F(GridInputTest, DoubleClickOnASizingLineOptimisesInsteadOfDblClick) {
     EXPECT_EQ(g->Optimized.size(), 1u);
 }
 
-TEST_F(GridInputTest, TitleEdgeCutByTheClientEdgeSizesTheColumn) {
-    Grid->Free();
-    auto* g = rtl::Create<TOptimizingGrid>(Form);
-    Grid = g;
-    Grid->SetBounds(10, 10, 300, 150);
-    Grid->SetParent(Form);
-    Show();
+TEST_F(GridSizingTest, TitleEdgeCutByTheClientEdgeSizesTheColumn) {
+    TOptimizingGrid* g = ShowOptimizingGrid();
     for (int i = 0; i < 3; ++i) Col(i)->SetWidth(120);
     Pump();
     Grid->SetOptionsEh(Grid->OptionsEh() + TDBGridEhOptions{dghDblClickOptimizeColWidth});
