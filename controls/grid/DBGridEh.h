@@ -788,6 +788,7 @@ public:
     virtual void SetWordWrap(bool Value);
     virtual void SpecRowChanged();
     virtual bool UsesRightToLeftAlignment() const { return false; }
+    virtual bool UsesRightToLeftReading() const { return false; }
     virtual void GetColCellParams(bool EditMode, TColCellParamsEh* Params);
     virtual void RestoreDefaults();
 
@@ -1202,6 +1203,9 @@ using TFindDialogHookEh =
     std::function<void(TCustomDBGridEh* Grid, const AnsiString& Text, const AnsiString& FieldName, bool Modal)>;
 inline TFindDialogHookEh FindDialogHook;
 
+// A lookup field's key fields are named, present and all modifiable.
+bool LookupKeysModifiable(db::TField* Field);
+
 // The drag a mouse press started in the data grid.
 enum TMouseStateEh { msNoneEh, msRecordSelectingEh, msRectSelectingEh, msColSelectingEh, msRecordMovingEh };
 
@@ -1447,6 +1451,15 @@ public:
     // --- painting ---
     virtual bool IsCellDrawn3D(int ACol, int ARow, TGridDrawState State) const;
     virtual bool IsCellThemed(int ACol, int ARow, bool Drawn3D) const;
+    // Titles and fixed cells take the themed look: not Flat, themes on, dghFixed3D.
+    bool UsesThemedHeaders() const;
+    virtual bool DrawsFocusedRowSelection() const;
+    // Maps the canvas so that x runs from the right edge leftwards (On) or back to normal.
+    void MirrorCanvas(bool On);
+    // WriteCellText for a column's cell; a right-to-left column is written un-mirrored.
+    void WriteColumnCellText(TColumnEh* Column, ui::TCanvas* ACanvas, int RightMargin, int LeftMargin,
+                             bool EndEllipsis, bool WordWrap, TTextLayout Layout, TAlignment Alignment,
+                             const AnsiString& Text, int DY, int DX, bool FillRect, const TRect& ARect);
     virtual void DrawIndicatorGlyph(int Kind, int XOffset, const TRect& ARect);
     virtual void DrawDropDownSign(bool Highlighted, const TRect& ARect);
     virtual void DrawGraphicOrMemoCell(TColumnEh* Column, const TRect& ARect);
@@ -1680,6 +1693,9 @@ protected:
     void WMNCPaint(ui::TMessage& Message) override;
     virtual void PaintFlatBorder();
     void WMSetCursor(ui::TWMSetCursor& Message) override;
+    // The column-edge zone of the title rows: gsColSizing with the grid column and the offset of
+    // its right edge from X, else gsNormal.
+    TGridStateEh TitleEdgeSizingAt(int X, int Y, int& Column, int& Offset);
     void WMLButtonDown(ui::TWMMouse& Message) override;
     void WMGetDlgCode(ui::TWMGetDlgCode& Message) override;
     void CMWantSpecialKey(ui::TCMWantSpecialKey& Message) override;

@@ -112,6 +112,58 @@ void WriteCellText(ui::TCanvas* Canvas, const TRect& ARect, bool FillRect, int D
     Canvas->TextRect(ARect, x, y + DY, text);
 }
 
+namespace {
+
+void PutFont(ui::TFont* Font, const ui::TFontData& D) {
+    Font->SetName(D.Name);
+    Font->SetHeight(D.Height);
+    Font->SetStyle(D.Style);
+    Font->SetPitch(D.Pitch);
+    Font->SetCharset(D.Charset);
+    Font->SetOrientation(D.Orientation);
+}
+
+}  // namespace
+
+ui::TFontData CreateVerticalFont(const ui::TFont* Font) {
+    ui::TFontData d = Font->Data();
+    d.Orientation = 900;
+    if (rtl::SameText(d.Name, "Default")) d.Name = "MS Sans Serif";
+    return d;
+}
+
+int WriteVerticalText(ui::TCanvas* Canvas, const TRect& ARect, bool FillRect, bool MeasureOnly, TTextLayout Layout,
+                      int Placement, const AnsiString& Text, int DY, int DX) {
+    ui::TFont* font = Canvas->Font();
+    struct TFontKeep {
+        ui::TFont* F;
+        ui::TFontData D;
+        ~TFontKeep() { PutFont(F, D); }
+    } keepFont{font, font->Data()};
+    PutFont(font, CreateVerticalFont(font));
+    const ui::TTextMetric tm = Canvas->GetTextMetrics();
+    const int extent = Canvas->TextWidth(Text) + tm.tmOverhang;
+    if (MeasureOnly) return extent;
+    const int textHeight = tm.tmHeight;
+    int x;
+    switch (Placement) {
+        case 1: x = ARect.Right - textHeight; break;
+        case 2: x = ARect.Left + ARect.Width() / 2 - (textHeight + tm.tmOverhang) / 2; break;
+        default: x = ARect.Left + DX; break;
+    }
+    // The baseline runs upward, so Y is where the text starts at the bottom.
+    int y;
+    switch (Layout) {
+        case editors::tlTop: y = ARect.Top + extent; break;
+        case editors::tlBottom: y = ARect.Bottom - DY; break;
+        default: y = ARect.Top + ARect.Height() / 2 + extent / 2; break;
+    }
+    TBrushKeep keep(Canvas);
+    if (!FillRect) Canvas->Brush()->SetStyle(ui::bsClear);
+    Canvas->TextRect(ARect, x, y, Text);
+    return extent;
+}
+
 void DrawImageInCell(ui::TCustomImageList* Images, ui::TGraphic* Graphic, ui::TCanvas* Canvas,
                      TAlignment Alignment, int XOffset, int ImageIndex, const TRect& ARect) {
     int w = 0, h = 0;
@@ -167,6 +219,50 @@ TColumnEh* ColumnByFieldNameOrError(TCustomDBGridEh* Grid, const WideString& Fie
         if (editors::CompareTextByLocale(rtl::WideToAnsi(cols->Items(i)->FieldName()), name) == 0)
             return cols->Items(i);
     throw EInvalidGridOperationEh(rtl::Format("Field name '%s' not found", {name}));
+}
+
+bool TCustomDBGridEh::UsesThemedHeaders() const {
+    return !Flat() && editors::ThemesActive() && FOptionsEh.Contains(dghFixed3D);
+}
+
+bool TCustomDBGridEh::DrawsFocusedRowSelection() const {
+    return !Designing() && FOptions.Contains(dgRowSelect) && DefaultDrawing() && Focused();
+}
+
+void TCustomDBGridEh::MirrorCanvas(bool On) {
+    ui::TCanvas* C = Canvas();
+    const int w = ClientWidth(), h = ClientHeight();
+    C->SetMapMode(ui::MM_ANISOTROPIC);
+    C->SetViewportExtEx(w, h);
+    if (On) {
+        C->SetWindowOrgEx(w, 0);
+        C->SetWindowExtEx(-w, h);
+    } else {
+        C->SetWindowOrgEx(0, 0);
+        C->SetWindowExtEx(w, h);
+    }
+}
+
+void TCustomDBGridEh::WriteColumnCellText(TColumnEh* Column, ui::TCanvas* ACanvas, int RightMargin, int LeftMargin,
+                                          bool EndEllipsis, bool WordWrap, TTextLayout Layout, TAlignment Alignment,
+                                          const AnsiString& Text, int DY, int DX, bool FillRect, const TRect& ARect) {
+    if (!Column->UsesRightToLeftAlignment()) {
+        WriteCellText(ACanvas, ARect, FillRect, DX, DY, Text, Alignment, Layout, WordWrap, EndEllipsis, LeftMargin,
+                      RightMargin, Column->UsesRightToLeftReading());
+        return;
+    }
+    // The device rectangle of a mirrored cell is its logical one turned round, so text drawn
+    // there un-mirrored reads the right way; sides of alignment and margins swap with it.
+    const TRect r = ACanvas->LPtoDP(ARect);
+    if (Alignment == db::taLeftJustify) Alignment = db::taRightJustify;
+    else if (Alignment == db::taRightJustify) Alignment = db::taLeftJustify;
+    MirrorCanvas(false);
+    struct TRemirror {
+        TCustomDBGridEh* G;
+        ~TRemirror() { G->MirrorCanvas(true); }
+    } remirror{this};
+    WriteCellText(ACanvas, r, FillRect, DX, DY, Text, Alignment, Layout, WordWrap, EndEllipsis, RightMargin,
+                  LeftMargin, Column->UsesRightToLeftReading());
 }
 
 }  // namespace grid

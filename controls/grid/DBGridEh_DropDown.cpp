@@ -23,13 +23,6 @@ void HideList(ui::TWinControl* List) {
     List->SetVisible(false);
 }
 
-bool AllKeysModifiable(db::TField* F) {
-    if (!F || F->KeyFields().empty() || !F->DataSet()) return false;
-    std::vector<db::TField*> keys;
-    F->DataSet()->GetFieldList(keys, F->KeyFields());
-    if (keys.empty()) return false;
-    return std::all_of(keys.begin(), keys.end(), [](db::TField* k) { return k->CanModify(); });
-}
 
 }  // namespace
 
@@ -279,7 +272,7 @@ void TDBGridInplaceEdit::CloseUp(bool Accept) {
     db::TField* f = c->Field();
     if (Accept) {
         if (list == FDataList) {
-            if (AllKeysModifiable(f) && g->CanModifyCurrentCell() && c->CanModifyField(true)) {
+            if (LookupKeysModifiable(f) && g->CanModifyCurrentCell() && c->CanModifyField(true)) {
                 try {
                     f->DataSet()->Edit();
                     if (g->DataLink()->Editing()) g->DataLink()->FlagModified();

@@ -69,15 +69,6 @@ namespace {
 
 bool IsMemo(db::TField* F) { return F->DataType() == db::ftMemo || F->DataType() == db::ftWideMemo; }
 
-bool LookupKeysModifiable(db::TField* F) {
-    if (!F || F->KeyFields().empty() || !F->DataSet()) return false;
-    std::vector<db::TField*> keys;
-    F->DataSet()->GetFieldList(keys, F->KeyFields());
-    if (keys.empty()) return false;
-    for (db::TField* k : keys)
-        if (!k->CanModify()) return false;
-    return true;
-}
 
 // The first PickList entry that begins with Text, letter case ignored; -1 when none.
 int PickListPrefixIndex(rtl::TStrings* List, const AnsiString& Text) {
@@ -98,6 +89,16 @@ AnsiString TCustomDBGridEh::TextWithCRLF(const AnsiString& S) {
         r += S[i];
     }
     return r;
+}
+
+bool LookupKeysModifiable(db::TField* F) {
+    if (!F || F->KeyFields().empty() || !F->DataSet()) return false;
+    std::vector<db::TField*> keys;
+    F->DataSet()->GetFieldList(keys, F->KeyFields());
+    if (keys.empty()) return false;
+    for (db::TField* k : keys)
+        if (!k->CanModify()) return false;
+    return true;
 }
 
 TInplaceEdit* TCustomDBGridEh::CreateInplaceEditor() { return rtl::Create<TDBGridInplaceEdit>(this); }

@@ -54,7 +54,51 @@ bool TCustomDBGridEh::InColumnSelectBand(int X, int Y) {
     return Y >= std::max<int>(r.Top, r.Bottom - 7) && Y < r.Bottom;
 }
 
+TGridStateEh TCustomDBGridEh::TitleEdgeSizingAt(int X, int Y, int& Column, int& Offset) {
+    Column = -1;
+    Offset = 0;
+    TGridOptionsEh opts = GridOptions();
+    if (Designing()) opts = opts + DesignGridOptions();
+    if (!opts.Contains(gopColSizing)) return gsNormal;
+    const TGridCoord cell = MouseCoord(X, Y);
+    if (cell.Y < 0 || cell.Y >= TitleRowCount()) return gsNormal;
+    const TGridLayoutEh L = ComputeLayout();
+    const int w = L.Horz.LineWidth;
+    const int f = w <= 6 ? (7 - w) / 2 : 0;
+    const int span = std::max(w, 7);
+    const int width = ClientWidth();
+    int e = L.Horz.ScrollStart;
+    for (int i = L.Horz.FirstScrollCell; i < L.Horz.CellCount; ++i) {
+        e += L.Horz.Extent(this, i);
+        if (e > width) {
+            // A column cut by the right client edge can still be sized from there.
+            if (X >= width - f && X < width) {
+                Column = i;
+                Offset = width - X;
+                return gsColSizing;
+            }
+            break;
+        }
+        if (X >= e - f && X <= e + span - f) {
+            Column = i;
+            Offset = e - X;
+            return gsColSizing;
+        }
+        e += w;
+    }
+    return gsNormal;
+}
+
 void TCustomDBGridEh::WMSetCursor(ui::TWMSetCursor& Message) {
+    if (Message.HitTest == ui::HTCLIENT && HandleAllocated() && FGridState == gsNormal) {
+        const TPoint p = ScreenToClient(ui::GetCursorPos());
+        int col = -1, ofs = 0;
+        if (TitleEdgeSizingAt(p.X, p.Y, col, ofs) == gsColSizing) {
+            ui::SetCursorShape(ui::crHSplit);
+            Message.Result = 1;
+            return;
+        }
+    }
     if (Message.HitTest == ui::HTCLIENT && HandleAllocated() && DataLinkActive() && FGridState == gsNormal &&
         FOptions.Contains(dgMultiSelect)) {
         const TPoint p = ScreenToClient(ui::GetCursorPos());
@@ -106,12 +150,16 @@ void TCustomDBGridEh::MouseDown(ui::TMouseButton Button, ui::TShiftState Shift, 
     if (!EnsureGridFocus()) return;
     const TGridLayoutEh L = ComputeLayout();
     int idx = -1, pos = 0, ofs = 0;
-    const TGridStateEh sizing = GetSizingStateAt(X, Y, L, idx, pos, ofs);
+    TGridStateEh sizing = GetSizingStateAt(X, Y, L, idx, pos, ofs);
     const TGridCoord cell = MouseCoord(X, Y);
     const int titleRows = TitleRowCount();
     const bool dataRow = cell.Y >= titleRows && cell.Y < RowCount() - FFooterRowCount;
 
     if (Button == mbLeft && Shift.Contains(ssDouble)) {
+        if (sizing == gsNormal) {
+            int edgeOfs = 0;
+            sizing = TitleEdgeSizingAt(X, Y, idx, edgeOfs);
+        }
         if (sizing == gsColSizing && FOptionsEh.Contains(dghDblClickOptimizeColWidth)) {
             OptimizeColumnWidth(GridToDataCol(idx));
         } else {

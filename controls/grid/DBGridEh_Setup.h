@@ -51,6 +51,13 @@ AnsiString CutTextToWidth(const AnsiString& Text, ui::TCanvas* Canvas, int MaxWi
 void WriteCellText(ui::TCanvas* Canvas, const TRect& ARect, bool FillRect, int DX, int DY, const AnsiString& Text,
                    TAlignment Alignment, TTextLayout Layout, bool WordWrap, bool EndEllipsis, int LeftMargin,
                    int RightMargin, bool RightToLeftReading);
+// The font turned to run upward (90 degrees counter-clockwise), weight and face resolved as a
+// rotated title needs them.
+ui::TFontData CreateVerticalFont(const ui::TFont* Font);
+// Writes Text upward in ARect; Placement 0/1/2 puts it at the left, right or middle, Layout at the
+// top, middle or bottom. Returns the text's extent along the baseline (nothing drawn with MeasureOnly).
+int WriteVerticalText(ui::TCanvas* Canvas, const TRect& ARect, bool FillRect, bool MeasureOnly, TTextLayout Layout,
+                      int Placement, const AnsiString& Text, int DY, int DX);
 // Draws an image list entry (or a graphic) aligned in ARect, clipped to it when it does not fit.
 void DrawImageInCell(ui::TCustomImageList* Images, ui::TGraphic* Graphic, ui::TCanvas* Canvas,
                      TAlignment Alignment, int XOffset, int ImageIndex, const TRect& ARect);

@@ -96,6 +96,14 @@ protected:
         for (const char16_t* n : Names) Grid->Columns()->Add()->SetFieldName(n);
         Grid->SetDataSource(Src);
     }
+    // Bound, shown and focused, as a user meets it.
+    void ShowFocused(std::initializer_list<const char16_t*> Names) {
+        Bind(Names);
+        Form->Show();
+        Pump();
+        Grid->SetFocus();
+        Pump();
+    }
     TColumnEh* Col(int I) { return Grid->Columns()->Items(I); }
     db::TField* F(const char* Name) { return People.F(Name); }
 

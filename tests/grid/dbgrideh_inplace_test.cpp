@@ -12,13 +12,6 @@ namespace {
 
 class GridEditorTest : public DBGridTest {
 protected:
-    void Show(std::initializer_list<const char16_t*> Names) {
-        Bind(Names);
-        Form->Show();
-        Pump();
-        Grid->SetFocus();
-        Pump();
-    }
     void GoTo(int DataCol) {
         Grid->SetCol(Grid->DataToGridCol(DataCol));
         Pump();
@@ -51,7 +44,7 @@ protected:
 };
 
 TEST_F(GridEditorTest, TypingEditsTheFieldEnterWritesItLeavingTheRowPostsEscCancels) {
-    Show({u"id", u"name"});
+    ShowFocused({u"id", u"name"});
     GoTo(1);
     Type("Zed");
     ASSERT_NE(Editor(), nullptr);
@@ -80,7 +73,7 @@ TEST_F(GridEditorTest, TypingEditsTheFieldEnterWritesItLeavingTheRowPostsEscCanc
 }
 
 TEST_F(GridEditorTest, ReadOnlyGridOrColumnTakesNoTyping) {
-    Show({u"id", u"name"});
+    ShowFocused({u"id", u"name"});
     GoTo(1);
     Col(1)->SetReadOnly(true);
     Type("x");
@@ -100,7 +93,7 @@ TEST_F(GridEditorTest, ReadOnlyGridOrColumnTakesNoTyping) {
 }
 
 TEST_F(GridEditorTest, EditStyleAndMainButtonFollowTheColumn) {
-    Show({u"id", u"name", u"born", u"city", u"cid"});
+    ShowFocused({u"id", u"name", u"born", u"city", u"cid"});
     Col(1)->PickList()->SetCommaText("a,b");
     struct Case {
         int DataCol;
@@ -134,7 +127,7 @@ TEST_F(GridEditorTest, EditStyleAndMainButtonFollowTheColumn) {
 }
 
 TEST_F(GridEditorTest, FlatGridsGetTheFlatButtonAndASeparator) {
-    Show({u"id", u"born"});
+    ShowFocused({u"id", u"born"});
     GoTo(1);
     for (bool flat : {false, true}) {
         SCOPED_TRACE(flat);
@@ -153,7 +146,7 @@ TEST_F(GridEditorTest, FlatGridsGetTheFlatButtonAndASeparator) {
 }
 
 TEST_F(GridEditorTest, KeyListCompletionTakesListedTextsOnly) {
-    Show({u"id", u"cid"});
+    ShowFocused({u"id", u"cid"});
     Col(1)->PickList()->SetCommaText("Tula,Orel,Omsk");
     Col(1)->KeyList()->SetCommaText("1,2,3");
     GoTo(1);
@@ -177,7 +170,7 @@ TEST_F(GridEditorTest, KeyListCompletionTakesListedTextsOnly) {
 }
 
 TEST_F(GridEditorTest, DeleteEmptiesAWholeSelectedKeyListCellToNull) {
-    Show({u"id", u"cid"});
+    ShowFocused({u"id", u"cid"});
     Col(1)->PickList()->SetCommaText("Tula,Orel");
     Col(1)->KeyList()->SetCommaText("1,2");
     GoTo(1);
@@ -190,7 +183,7 @@ TEST_F(GridEditorTest, DeleteEmptiesAWholeSelectedKeyListCellToNull) {
 }
 
 TEST_F(GridEditorTest, PastingKeepsOnlyTheCharactersTheFieldTakes) {
-    Show({u"id", u"name"});
+    ShowFocused({u"id", u"name"});
     GoTo(0);
     TDBGridInplaceEdit* e = OpenEditor();
     e->SelectAll();
@@ -211,7 +204,7 @@ TEST_F(GridEditorTest, PastingKeepsOnlyTheCharactersTheFieldTakes) {
 }
 
 TEST_F(GridEditorTest, MultiLineEditorMovesTheCaretBeforeTheRow) {
-    Show({u"id", u"name"});
+    ShowFocused({u"id", u"name"});
     Grid->SetOptions(Grid->Options() + TDBGridOptions{dgAlwaysShowEditor});
     Grid->SetRowHeight(40);
     Col(1)->SetWordWrap(true);
@@ -232,7 +225,7 @@ TEST_F(GridEditorTest, MultiLineEditorMovesTheCaretBeforeTheRow) {
 }
 
 TEST_F(GridEditorTest, PickListDropDownSizeAndKeyListTexts) {
-    Show({u"id", u"name", u"cid"});
+    ShowFocused({u"id", u"name", u"cid"});
     struct Case {
         const char* Picks;
         const char* Keys;
@@ -265,7 +258,7 @@ TEST_F(GridEditorTest, PickListDropDownSizeAndKeyListTexts) {
 }
 
 TEST_F(GridEditorTest, PickListKeysChooseEscRestoresEnterAccepts) {
-    Show({u"id", u"name"});
+    ShowFocused({u"id", u"name"});
     Col(1)->PickList()->SetCommaText("Ann,Bob,Cid");
     GoTo(1);
     TDBGridInplaceEdit* e = OpenEditor();
@@ -290,7 +283,7 @@ TEST_F(GridEditorTest, PickListKeysChooseEscRestoresEnterAccepts) {
 }
 
 TEST_F(GridEditorTest, AutoDropDownDropsOnTheFirstKeyThenCompletes) {
-    Show({u"id", u"name"});
+    ShowFocused({u"id", u"name"});
     Col(1)->PickList()->SetCommaText("Ann,Bob,Cid");
     Col(1)->SetAutoDropDown(true);
     GoTo(1);
@@ -303,7 +296,7 @@ TEST_F(GridEditorTest, AutoDropDownDropsOnTheFirstKeyThenCompletes) {
 }
 
 TEST_F(GridEditorTest, DataListChoosesTheKeyAndRemembersItsSize) {
-    Show({u"id", u"city"});
+    ShowFocused({u"id", u"city"});
     GoTo(1);
     TDBGridInplaceEdit* e = OpenEditor();
     ASSERT_EQ(e->EditStyle(), cesDataList);
@@ -327,7 +320,7 @@ TEST_F(GridEditorTest, DataListChoosesTheKeyAndRemembersItsSize) {
 }
 
 TEST_F(GridEditorTest, CalendarAcceptsTheDateWithoutTime) {
-    Show({u"id", u"born"});
+    ShowFocused({u"id", u"born"});
     GoTo(1);
     TDBGridInplaceEdit* e = OpenEditor();
     KeyWith(ui::VK_MENU, ui::VK_DOWN);
@@ -339,7 +332,7 @@ TEST_F(GridEditorTest, CalendarAcceptsTheDateWithoutTime) {
 }
 
 TEST_F(GridEditorTest, CopyFromPreviousRecordNeedsABufferedPreviousRecord) {
-    Show({u"id", u"name"});
+    ShowFocused({u"id", u"name"});
     GoTo(1);
     KeyWith(ui::VK_CONTROL, 222);
     EXPECT_EQ(People.DS->State(), db::dsBrowse);
@@ -353,7 +346,7 @@ TEST_F(GridEditorTest, CopyFromPreviousRecordNeedsABufferedPreviousRecord) {
 }
 
 TEST_F(GridEditorTest, EscBelongsToTheGridWhileTheRecordIsModified) {
-    Show({u"id", u"name"});
+    ShowFocused({u"id", u"name"});
     auto wants = [&](uint16_t Key) { return Grid->Perform(ui::CM_WANTSPECIALKEY, Key, 0) != 0; };
     EXPECT_FALSE(wants(ui::VK_ESCAPE));
     People.DS->Edit();

@@ -134,13 +134,22 @@ public:
     std::vector<int> Optimized;
 };
 
-TEST_F(GridInputTest, DoubleClickOnASizingLineOptimisesInsteadOfDblClick) {
-    Grid->Free();
-    auto* g = rtl::Create<TOptimizingGrid>(Form);
-    Grid = g;
-    Grid->SetBounds(10, 10, 300, 150);
-    Grid->SetParent(Form);
-    Show();
+class GridSizingTest : public GridInputTest {
+protected:
+    // A shown grid that records the widths it is asked to optimise.
+    TOptimizingGrid* ShowOptimizingGrid() {
+        Grid->Free();
+        auto* g = rtl::Create<TOptimizingGrid>(Form);
+        Grid = g;
+        Grid->SetBounds(10, 10, 300, 150);
+        Grid->SetParent(Form);
+        Show();
+        return g;
+    }
+};
+
+TEST_F(GridSizingTest, DoubleClickOnASizingLineOptimisesInsteadOfDblClick) {
+    TOptimizingGrid* g = ShowOptimizingGrid();
     Grid->SetOptionsEh(Grid->OptionsEh() + TDBGridEhOptions{dghDblClickOptimizeColWidth});
     Grid->SetOptions(Grid->Options() - TDBGridOptions{dgEditing});
     int dbl = 0;
@@ -161,6 +170,34 @@ TEST_F(GridInputTest, DoubleClickOnASizingLineOptimisesInsteadOfDblClick) {
     }
     EXPECT_EQ(dbl, 1);
     EXPECT_EQ(g->Optimized.size(), 1u);
+}
+
+TEST_F(GridSizingTest, TitleEdgeCutByTheClientEdgeSizesTheColumn) {
+    TOptimizingGrid* g = ShowOptimizingGrid();
+    for (int i = 0; i < 3; ++i) Col(i)->SetWidth(120);
+    Pump();
+    Grid->SetOptionsEh(Grid->OptionsEh() + TDBGridEhOptions{dghDblClickOptimizeColWidth});
+    const int third = Grid->DataToGridCol(2);
+    const TRect title = Grid->SingleCellRect(third, 0);
+    ASSERT_GT(title.Left + 120, Grid->ClientWidth());  // the third column runs past the client edge
+    const int edge = Grid->ClientWidth() - 1;
+    auto cursorAt = [&](int X, int Y) {
+        Mouse(ui::WM_MOUSEMOVE, X, Y);
+        return ui::GetCursorShape();
+    };
+    EXPECT_EQ(cursorAt(edge, title.Top + 3), ui::crHSplit);
+    EXPECT_EQ(cursorAt(title.Left - 1, title.Top + 3), ui::crHSplit);  // an ordinary title edge
+    EXPECT_NE(cursorAt(edge, Grid->SingleCellRect(third, 1).Top + 3), ui::crHSplit);
+    EXPECT_NE(cursorAt(edge - 10, title.Top + 3), ui::crHSplit);
+    int dbl = 0;
+    Grid->OnDblClick = [&](rtl::TObject*) { ++dbl; };
+    ui::ResetDoubleClick();
+    for (int i = 0; i < 2; ++i) {
+        Mouse(ui::WM_LBUTTONDOWN, edge, title.Top + 3);
+        Mouse(ui::WM_LBUTTONUP, edge, title.Top + 3);
+    }
+    EXPECT_EQ(g->Optimized, std::vector<int>{2});
+    EXPECT_EQ(dbl, 0);
 }
 
 // ---------------------------------------------------------------------------------------------

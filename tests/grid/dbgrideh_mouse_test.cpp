@@ -13,13 +13,6 @@ namespace {
 
 class GridMouseTest : public DBGridTest {
 protected:
-    void Show(std::initializer_list<const char16_t*> Names) {
-        Bind(Names);
-        Form->Show();
-        Pump();
-        Grid->SetFocus();
-        Pump();
-    }
     void Mouse(ui::UINT Msg, TPoint P) {
         ui::MouseInput(Msg, At(Grid, P.X, P.Y));
         Pump();
@@ -59,7 +52,7 @@ protected:
 };
 
 TEST_F(GridMouseTest, CheckBoxStepsOnReleaseOrOnlyOnDoubleClick) {
-    Show({u"id", u"flag"});
+    ShowFocused({u"id", u"flag"});
     Col(1)->SetCheckboxes(true);
     Col(1)->KeyList()->SetCommaText("1,0");
     const TPoint p = InCell(2, 0);
@@ -84,7 +77,7 @@ TEST_F(GridMouseTest, CheckBoxStepsOnReleaseOrOnlyOnDoubleClick) {
 }
 
 TEST_F(GridMouseTest, IndicatorDragSelectsRecordsAndDataDragSelectsARectangle) {
-    Show({u"id", u"name", u"born"});
+    ShowFocused({u"id", u"name", u"born"});
     Grid->SetOptions(Grid->Options() + TDBGridOptions{dgMultiSelect});
     Mouse(ui::WM_LBUTTONDOWN, InCell(0, 0));
     EXPECT_EQ(Grid->MouseState(), msRecordSelectingEh);
@@ -107,7 +100,7 @@ TEST_F(GridMouseTest, IndicatorDragSelectsRecordsAndDataDragSelectsARectangle) {
 }
 
 TEST_F(GridMouseTest, ColumnSelectBandShowsTheDownCursorAndSelectsColumns) {
-    Show({u"id", u"name", u"born"});
+    ShowFocused({u"id", u"name", u"born"});
     Grid->SetOptions(Grid->Options() + TDBGridOptions{dgMultiSelect});
     const TRect title = Grid->SingleCellRect(2, 0);
     const TPoint band{(title.Left + title.Right) / 2, title.Bottom - 2};
@@ -134,7 +127,7 @@ TEST_F(GridMouseTest, ColumnSelectBandShowsTheDownCursorAndSelectsColumns) {
 
 TEST_F(GridMouseTest, AutoScrollStepsAndIntervalsGrowWithTheDistance) {
     AddPeople(40);
-    Show({u"id", u"name"});
+    ShowFocused({u"id", u"name"});
     Grid->SetOptions(Grid->Options() + TDBGridOptions{dgMultiSelect});
     struct Case {
         int D;
@@ -169,7 +162,7 @@ TEST_F(GridMouseTest, AutoScrollStepsAndIntervalsGrowWithTheDistance) {
 }
 
 TEST_F(GridMouseTest, TracedColumnSizingSetsTheWidthWhileMoving) {
-    Show({u"id", u"name"});
+    ShowFocused({u"id", u"name"});
     Grid->SetOptionsEh(Grid->OptionsEh() + TDBGridEhOptions{dghTraceColSizing});
     const TRect r = Grid->SingleCellRect(1, 0);
     const int width = Grid->ColWidths(1);
@@ -183,7 +176,7 @@ TEST_F(GridMouseTest, TracedColumnSizingSetsTheWidthWhileMoving) {
 }
 
 TEST_F(GridMouseTest, RecordMovingDropsOnTheTargetRecord) {
-    Show({u"id", u"name"});
+    ShowFocused({u"id", u"name"});
     Grid->SetOptionsEh(Grid->OptionsEh() + TDBGridEhOptions{dghRecordMoving});
     std::vector<std::pair<int, bool>> calls;
     Grid->OnMoveRecords = [&](rtl::TObject*, const std::vector<db::TBookmark>& Bookmarks, int ToRecNo, bool CheckOnly,
@@ -204,7 +197,7 @@ TEST_F(GridMouseTest, RecordMovingDropsOnTheTargetRecord) {
 }
 
 TEST_F(GridMouseTest, TextSearchShowsTheHourglassAndRestoresTheCursor) {
-    Show({u"id", u"name"});
+    ShowFocused({u"id", u"name"});
     std::vector<ui::TCursor> seen;
     Src->OnDataChange = [&](rtl::TObject*, db::TField*) { seen.push_back(ui::Screen()->Cursor()); };
     ui::Screen()->SetCursor(ui::crDefault);

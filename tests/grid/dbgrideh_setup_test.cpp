@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "controls/grid/DBGridEh_Setup.h"
+#include "framework/ui/Themes.h"
 #include "tests/grid/dbgrid_fixture.h"
 
 namespace gridtest {
@@ -60,6 +61,50 @@ TEST(GridPrimitives, WriteCellTextCutsWithEllipsis) {
     EXPECT_EQ(c.Surface.Texts(), (std::vector<std::string>{"abc..."}));
 }
 
+TEST(GridPrimitives, WriteVerticalTextPlacesTheUpwardBaseline) {
+    // "abc" is 15 pixels along the baseline and 10 across it; the cell is 40 wide, 60 high.
+    struct Case {
+        TTextLayout Layout;
+        int Placement;
+        TRect Expected;  // the rotated text's box
+    } cases[] = {
+        {editors::tlTop, 0, {102, 50, 112, 65}},       // left + DX, ending at the top
+        {editors::tlBottom, 0, {102, 93, 112, 108}},   // starting DY above the bottom
+        {editors::tlCenter, 0, {102, 72, 112, 87}},    // middle plus half the extent
+        {editors::tlBottom, 1, {130, 93, 140, 108}},   // against the right edge
+        {editors::tlBottom, 2, {115, 93, 125, 108}},   // centred across
+    };
+    for (const Case& k : cases) {
+        Canvas10 c;
+        c.Canvas.Brush()->SetColor(ui::clRed);
+        const int extent = WriteVerticalText(&c.Canvas, TRect{100, 50, 140, 110}, false, false, k.Layout,
+                                             k.Placement, "abc", 2, 2);
+        EXPECT_EQ(extent, 15);
+        auto texts = c.Surface.OfKind(ui::TDrawOp::Text);
+        ASSERT_EQ(texts.size(), 1u);
+        EXPECT_EQ(texts[0]->Rect, k.Expected) << int(k.Layout) << " " << k.Placement;
+        EXPECT_EQ(texts[0]->Background, ui::clNone);
+        // The canvas keeps its own font and brush afterwards.
+        EXPECT_EQ(c.Canvas.Font()->Orientation(), 0);
+        EXPECT_EQ(c.Canvas.Brush()->Style(), ui::bsSolid);
+    }
+    Canvas10 c;
+    EXPECT_EQ(WriteVerticalText(&c.Canvas, TRect{0, 0, 40, 60}, true, true, editors::tlTop, 0, "abcd", 0, 0), 20);
+    EXPECT_TRUE(c.Surface.OfKind(ui::TDrawOp::Text).empty());
+}
+
+TEST(GridPrimitives, VerticalFontTurnsUpwardAndNamesTheDefaultFace) {
+    ui::TFont f;
+    f.SetName("default");
+    f.SetStyle(ui::TFontStyles{ui::fsBold});
+    const ui::TFontData d = CreateVerticalFont(&f);
+    EXPECT_EQ(d.Orientation, 900);
+    EXPECT_EQ(d.Name, "MS Sans Serif");
+    EXPECT_TRUE(d.Style.Contains(ui::fsBold));
+    f.SetName("Liberation Serif");
+    EXPECT_EQ(CreateVerticalFont(&f).Name, "Liberation Serif");
+}
+
 TEST(GridPrimitives, BrightenColor) {
     EXPECT_EQ(BrightenColor(static_cast<ui::TColor>(0x000000), 8), static_cast<ui::TColor>(0x000000));
     EXPECT_EQ(BrightenColor(static_cast<ui::TColor>(0x404040), 8), static_cast<ui::TColor>(0x484848));
@@ -82,7 +127,9 @@ TEST(GridPrimitives, DrawImageInCellClipsOnlyWhatDoesNotFitAndRestoresTheClip) {
         ASSERT_TRUE(blits[1]->Clipped);
         EXPECT_EQ(blits[1]->Clip->Bounds(), (TRect{50, 10, 53, 15}));
         EXPECT_EQ(c.Canvas.HasClipRgn(), hadClip);
-        if (hadClip) EXPECT_EQ(c.Canvas.ClipRect(), (TRect{0, 0, 300, 150}));
+        if (hadClip) {
+            EXPECT_EQ(c.Canvas.ClipRect(), (TRect{0, 0, 300, 150}));
+        }
     }
 }
 
@@ -115,10 +162,65 @@ TEST(GridPrimitives, WorkBitmapLivesWhileAGridUsesIt) {
     EXPECT_EQ(GridWorkBitmap(), first);
     ReleaseWorkBitmap();
     EXPECT_EQ(GridWorkBitmapUsers(), base);
-    if (base == 0) EXPECT_EQ(GridWorkBitmap(), nullptr);
+    if (base == 0) {
+        EXPECT_EQ(GridWorkBitmap(), nullptr);
+    }
 }
 
 using GridSetupTest = DBGridTest;
+
+TEST_F(GridSetupTest, ThemedHeadersNeedThemesFixed3DAndNotFlat) {
+    struct Case {
+        bool Flat, Themes, Fixed3D, Expected;
+    } cases[] = {
+        {false, true, true, true}, {true, true, true, false}, {false, false, true, false}, {false, true, false, false},
+    };
+    for (const Case& k : cases) {
+        Grid->SetFlat(k.Flat);
+        ui::ThemeServices().SetThemesEnabled(k.Themes);
+        TDBGridEhOptions o = Grid->OptionsEh();
+        if (k.Fixed3D) o.Include(dghFixed3D);
+        else o.Exclude(dghFixed3D);
+        Grid->SetOptionsEh(o);
+        EXPECT_EQ(Grid->UsesThemedHeaders(), k.Expected) << k.Flat << k.Themes << k.Fixed3D;
+        EXPECT_EQ(Grid->IsCellThemed(0, 0, true), k.Themes && !k.Flat);
+    }
+    ui::ThemeServices().SetThemesEnabled(true);
+}
+
+TEST_F(GridSetupTest, FocusedRowSelectionNeedsRowSelectAndFocus) {
+    TDBGridOptions o = Grid->Options();
+    o.Include(dgRowSelect);
+    Grid->SetOptions(o);
+    EXPECT_FALSE(Grid->DrawsFocusedRowSelection());  // not focused yet
+    ShowFocused({u"id", u"name"});
+    EXPECT_TRUE(Grid->DrawsFocusedRowSelection());
+    o.Exclude(dgRowSelect);
+    Grid->SetOptions(o);
+    EXPECT_FALSE(Grid->DrawsFocusedRowSelection());
+}
+
+TEST_F(GridSetupTest, MirroredCanvasRunsFromTheRightEdgeAndColumnTextWritesThrough) {
+    Bind({u"id", u"name"});
+    Form->Show();
+    Pump();
+    ui::TCanvas* C = Grid->Canvas();
+    const int w = Grid->ClientWidth();
+    Grid->MirrorCanvas(true);
+    EXPECT_EQ(C->LPtoDP(ui::TPoint{0, 5}), (ui::TPoint{w, 5}));
+    EXPECT_EQ(C->LPtoDP(ui::TPoint{10, 5}), (ui::TPoint{w - 10, 5}));
+    Grid->MirrorCanvas(false);
+    EXPECT_EQ(C->LPtoDP(ui::TPoint{10, 5}), (ui::TPoint{10, 5}));
+
+    ui::TRecordingSurface s{400, 100};
+    ui::TCanvas canvas{&s};
+    canvas.Font()->SetHeight(10);
+    Grid->WriteColumnCellText(Col(1), &canvas, 0, 0, false, false, editors::tlTop, db::taRightJustify, "abc", 2, 2,
+                              false, TRect{0, 0, 100, 20});
+    auto texts = s.OfKind(ui::TDrawOp::Text);
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0]->Rect.Left, 100 - 15 - 3);
+}
 
 TEST_F(GridSetupTest, ColumnByFieldNameOrError) {
     Bind({u"id", u"name"});
