@@ -1460,6 +1460,8 @@ public:
     void WriteColumnCellText(TColumnEh* Column, ui::TCanvas* ACanvas, int RightMargin, int LeftMargin,
                              bool EndEllipsis, bool WordWrap, TTextLayout Layout, TAlignment Alignment,
                              const AnsiString& Text, int DY, int DX, bool FillRect, const TRect& ARect);
+    // Themed headers or tree lines flicker when painted straight to the window.
+    virtual bool NeedsDoubleBufferedPaint() const;
     virtual void DrawIndicatorGlyph(int Kind, int XOffset, const TRect& ARect);
     virtual void DrawDropDownSign(bool Highlighted, const TRect& ARect);
     virtual void DrawGraphicOrMemoCell(TColumnEh* Column, const TRect& ARect);
@@ -1760,6 +1762,7 @@ protected:
     void CMParentColorChanged(ui::TMessage& Message) override;
     int LineWidthOfColumns() const { return FOptions.Contains(dgColLines) ? 1 : 0; }
     void Paint() override;
+    void PaintWindow(ui::HDC DC) override;
     void ColWidthsChanged() override;
     void WMVScroll(ui::TWMScroll& Message) override;
     void WMHScroll(ui::TWMScroll& Message) override;
@@ -1813,6 +1816,8 @@ protected:
     bool FInLayoutChange = false;
     int64_t FRecordSwitchCount = 0;
     bool FDoubleBufferedPaint = false;
+    // The off-screen image of buffered paints: kept between paints, grown with the client only.
+    std::unique_ptr<ui::TBitmap> FPaintBuffer;
     // Per column, one flag per grid row: the line above that row was painted over (hidden duplicates).
     std::vector<std::vector<bool>> FDuplicateLineFlags;
     // What the data-cell painters read of a column, taken once per paint: the column's defaulted

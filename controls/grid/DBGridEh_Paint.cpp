@@ -25,8 +25,6 @@ void DrawSortGlyph(TCanvas* Canvas, int X, int Y, TSortMarkerEh Marker) {
 
 void TCustomDBGridEh::Paint() {
     if (PaintLocked()) return;
-    // Themed headers flicker when painted straight to the window; once wanted, buffering stays.
-    if (!Flat() && ui::ThemeServices().ThemesEnabled() && TitlesVisible()) FDoubleBufferedPaint = true;
     bool hides = false;
     for (int i = 0; i < FColumns->Count() && !hides; ++i) hides = FColumns->Items(i)->HideDuplicates();
     if (hides) {
@@ -44,6 +42,45 @@ void TCustomDBGridEh::Paint() {
         ~TDone() { Taken = false; }
     } done{FPaintColumnsTaken};
     TCustomGridEh::Paint();
+}
+
+bool TCustomDBGridEh::NeedsDoubleBufferedPaint() const {
+    if (editors::ThemesActive() && !Flat() && FOptionsEh.Contains(dghFixed3D)) return true;
+    return TreeViewMode() && FOptions.Contains(dgRowLines);
+}
+
+void TCustomDBGridEh::PaintWindow(ui::HDC DC) {
+    if (PaintLocked()) return;
+    // Once wanted, buffering stays for the grid's life.
+    if (!FDoubleBufferedPaint && !NoDoubleBuffering && NeedsDoubleBufferedPaint()) FDoubleBufferedPaint = true;
+    if (!FDoubleBufferedPaint) {
+        TCustomGridEh::PaintWindow(DC);
+        return;
+    }
+    const TRect client = GetClientRect();
+    TRect dirty;
+    if (!ui::IntersectRect(dirty, DC->ClipRect(), client)) return;
+    if (!FPaintBuffer) FPaintBuffer = std::make_unique<ui::TBitmap>();
+    if (FPaintBuffer->Width() < client.Width() || FPaintBuffer->Height() < client.Height())
+        FPaintBuffer->SetSize(std::max(FPaintBuffer->Width(), client.Width()),
+                              std::max(FPaintBuffer->Height(), client.Height()));
+    ui::TRasterSurface& raster = FPaintBuffer->Surface();
+    // The dirty part lands at the buffer's top-left; the window's clip, moved there, keeps the
+    // painters from drawing what the blit would not show.
+    const TRect image = ui::Rect(0, 0, dirty.Width(), dirty.Height());
+    ui::TRegion clip(image);
+    ui::TRegion windowClip;
+    if (DC->GetClipRgn(windowClip)) {
+        const ui::TPoint org = DC->ViewportOrg();
+        windowClip.Offset(-org.X - dirty.Left, -org.Y - dirty.Top);
+        clip.Intersect(windowClip);
+    }
+    TCanvas memory(&raster);
+    memory.SetViewportOrgEx(-dirty.Left, -dirty.Top);
+    memory.SelectClipRgn(&clip);
+    Perform(ui::WM_ERASEBKGND, reinterpret_cast<ui::WPARAM>(&memory), reinterpret_cast<ui::LPARAM>(&memory));
+    TCustomGridEh::PaintWindow(&memory);
+    DC->BlitSurface(dirty, raster, image, ui::SRCCOPY);
 }
 
 const TCustomDBGridEh::TColumnPaintValues& TCustomDBGridEh::PaintValues(int DataCol) {
