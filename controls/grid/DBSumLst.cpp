@@ -68,6 +68,7 @@ void TDBSum::Assign(rtl::TPersistent* Source) {
 void TDBSum::SetFieldName(const WideString& Value) {
     if (FFieldName == Value) return;
     FFieldName = Value;
+    CachedField = nullptr;
     Changed(false);
 }
 
@@ -120,10 +121,9 @@ struct TRelayCall {
 void TRelayCall::operator()(db::TDataSet* DataSet) const {
     // Held for the call: the handler may unhook the producer and so drop the slot's copy.
     const std::shared_ptr<TDBSumListProducer::TEventRelay> r = Relay;
-    const db::TDataSetNotifyEvent saved = r->Saved;
-    if (r->PassOnFirst && saved) saved(DataSet);
+    if (r->PassOnFirst && r->Saved) r->Saved(DataSet);
     if (r->Producer) (r->Producer->*(r->Handler))(DataSet);
-    if (!r->PassOnFirst && saved) saved(DataSet);
+    if (!r->PassOnFirst && r->Saved) r->Saved(DataSet);
 }
 
 // Tells the producer when its dataset or the master is freed.
@@ -162,6 +162,7 @@ TDBSumListProducer::~TDBSumListProducer() {
 
 void TDBSumListProducer::DataSetFreed(rtl::TComponent* C) {
     if (C != FDataSet && C != FMaster) return;
+    DropCachedFields();
     // A freed dataset takes its event slots with it: only the relays are let go.
     for (const auto& r : FRelays) r->Producer = nullptr;
     FRelays.clear();
@@ -232,6 +233,7 @@ void TDBSumListProducer::AttachDataSet(db::TDataSet* Value) {
         }
         return;
     }
+    DropCachedFields();
     auto store = [&] {
         if (FDataSet) FDataSet->RemoveFreeNotification(FWatcher.get());
         FDataSet = Value;
@@ -340,7 +342,14 @@ bool TDBSumListProducer::VirtualListInUse() {
 }
 
 db::TField* TDBSumListProducer::SumField(TDBSum* Sum) const {
-    return Sum->FieldName().empty() ? nullptr : FDataSet->FieldByName(Sum->FieldName());
+    if (Sum->FieldName().empty()) return nullptr;
+    // Each upkeep step looks the field up: once per open is enough.
+    if (!Sum->CachedField) Sum->CachedField = FDataSet->FieldByName(Sum->FieldName());
+    return Sum->CachedField;
+}
+
+void TDBSumListProducer::DropCachedFields() {
+    for (int i = 0; i < FSums->Count(); ++i) FSums->Items(i)->CachedField = nullptr;
 }
 
 int64_t TDBSumListProducer::FieldPart(db::TField* Field) {
@@ -349,6 +358,7 @@ int64_t TDBSumListProducer::FieldPart(db::TField* Field) {
 
 void TDBSumListProducer::RecalcAll() {
     if (!PastGate() || !FActive || !FDataSet || !FDataSet->Active() || !FEventsHooked) return;
+    DropCachedFields();
     ResetSums();
     FSearchHint = -1;
     if (OnRecalcAll) OnRecalcAll(this);
@@ -434,7 +444,8 @@ void TDBSumListProducer::HandleAfterEdit(db::TDataSet*) {
             s->RecordPart = rtl::Currency::FromScaled(!f || !f->IsNull() ? 10000 : 0);
         } else {
             s->RecordPart = rtl::Currency::FromScaled(FieldPart(f));
-            s->RecordOldValue = f->Value();
+            // Only an average needs to know whether the old value was null.
+            if (s->GroupOperation() == goAvg) s->RecordOldValue = f->IsNull() ? Variant::Null() : Variant(1);
         }
     }
 }
@@ -523,6 +534,7 @@ void TDBSumListProducer::HandleAfterCancel(db::TDataSet*) { FInsertPending = fal
 void TDBSumListProducer::HandleAfterOpen(db::TDataSet*) { RecalcAll(); }
 
 void TDBSumListProducer::HandleAfterClose(db::TDataSet*) {
+    DropCachedFields();
     if (FActive) {
         ResetSums();
         FireSumListChanged();

@@ -49,6 +49,8 @@ public:
     Variant RecordOldValue = Variant::Null();
     int ValueCount = 0;
     rtl::Currency ValueTotal;
+    // The field resolved by the last look-up; dropped when the name or the dataset's fields change.
+    db::TField* CachedField = nullptr;
 
 private:
     WideString FFieldName;
@@ -158,6 +160,7 @@ private:
     // The field's value as fixed point, 0 when null.
     static int64_t FieldPart(db::TField* Field);
     db::TField* SumField(TDBSum* Sum) const;
+    void DropCachedFields();
 
     rtl::TComponent* FOwner;
     db::TDataSet* FDataSet = nullptr;
