@@ -352,8 +352,54 @@ void TDBSumListProducer::DropCachedFields() {
     for (int i = 0; i < FSums->Count(); ++i) FSums->Items(i)->CachedField = nullptr;
 }
 
-int64_t TDBSumListProducer::FieldPart(db::TField* Field) {
-    return Field->IsNull() ? 0 : sumfix::FromDouble(Field->AsFloat());
+bool TDBSumListProducer::ReadPart(db::TField* Field, int64_t* Part) {
+    int64_t ignored;
+    int64_t& part = Part ? *Part : ignored;
+    part = 0;
+    db::TDataSet* ds = Field->DataSet();
+    if (ds && Field->FieldKind() == db::fkData) {
+        union {
+            double d;
+            int16_t i16;
+            uint16_t u16;
+            int32_t i32;
+            int64_t i64;
+        } raw{};
+        double value = 0;
+        bool native = true;
+        switch (Field->DataType()) {
+            case db::ftFloat: case db::ftCurrency:
+                if (!ds->GetFieldValue(Field, &raw)) return false;
+                value = raw.d;
+                break;
+            case db::ftSmallint:
+                if (!ds->GetFieldValue(Field, &raw)) return false;
+                value = raw.i16;
+                break;
+            case db::ftWord:
+                if (!ds->GetFieldValue(Field, &raw)) return false;
+                value = raw.u16;
+                break;
+            case db::ftInteger: case db::ftAutoInc:
+                if (!ds->GetFieldValue(Field, &raw)) return false;
+                value = raw.i32;
+                break;
+            case db::ftLargeint:
+                if (!ds->GetFieldValue(Field, &raw)) return false;
+                value = static_cast<double>(raw.i64);
+                break;
+            default:
+                native = false;
+                break;
+        }
+        if (native) {
+            if (Part) part = sumfix::FromDouble(value);
+            return true;
+        }
+    }
+    if (Field->IsNull()) return false;
+    if (Part) part = sumfix::FromDouble(Field->AsFloat());
+    return true;
 }
 
 void TDBSumListProducer::RecalcAll() {
@@ -441,11 +487,11 @@ void TDBSumListProducer::HandleAfterEdit(db::TDataSet*) {
         if (!s->Relevant()) continue;
         db::TField* f = SumField(s);
         if (s->GroupOperation() == goCount) {
-            s->RecordPart = rtl::Currency::FromScaled(!f || !f->IsNull() ? 10000 : 0);
+            s->RecordPart.Value = !f || ReadPart(f, nullptr) ? 10000 : 0;
         } else {
-            s->RecordPart = rtl::Currency::FromScaled(FieldPart(f));
-            // Only an average needs to know whether the old value was null.
-            if (s->GroupOperation() == goAvg) s->RecordOldValue = f->IsNull() ? Variant::Null() : Variant(1);
+            int64_t part;
+            s->RecordOldNull = !ReadPart(f, &part);
+            s->RecordPart.Value = part;
         }
     }
 }
@@ -456,7 +502,7 @@ void TDBSumListProducer::HandleAfterInsert(db::TDataSet*) {
         TDBSum* s = FSums->Items(i);
         if (!s->Relevant()) continue;
         s->RecordPart = {};
-        if (s->GroupOperation() != goCount) s->RecordOldValue = Variant::Null();
+        s->RecordOldNull = true;
     }
     if (VirtualListInUse()) {
         const db::TBookmark b = FDataSet->GetBookmark();
@@ -471,28 +517,30 @@ void TDBSumListProducer::HandleAfterPost(db::TDataSet*) {
         TDBSum* s = FSums->Items(i);
         if (!s->Relevant()) continue;
         db::TField* f = SumField(s);
-        const bool isNull = f && f->IsNull();
         const int64_t part = s->RecordPart.Value;
         switch (s->GroupOperation()) {
-            case goSum:
-                s->SumValue.Value = isNull ? Sub(s->SumValue.Value, part)
-                                           : Add(Sub(s->SumValue.Value, part), FieldPart(f));
+            case goSum: {
+                int64_t now;
+                ReadPart(f, &now);
+                // An unchanged value leaves the sum alone: nothing to check or store.
+                if (now != part) s->SumValue.Value = Add(Sub(s->SumValue.Value, part), now);
                 break;
+            }
             case goAvg: {
-                const bool wasNull = s->RecordOldValue.IsNull() || s->RecordOldValue.IsEmpty();
-                if (isNull) {
-                    if (!wasNull) --s->ValueCount;
-                    s->ValueTotal.Value = Sub(s->ValueTotal.Value, part);
-                } else {
-                    if (wasNull) ++s->ValueCount;
-                    s->ValueTotal.Value = Add(Sub(s->ValueTotal.Value, part), FieldPart(f));
-                }
+                int64_t now;
+                const bool isNull = !ReadPart(f, &now);
+                if (now == part && isNull == s->RecordOldNull) break;
+                if (isNull && !s->RecordOldNull) --s->ValueCount;
+                if (!isNull && s->RecordOldNull) ++s->ValueCount;
+                s->ValueTotal.Value = Add(Sub(s->ValueTotal.Value, part), now);
                 s->SumValue.Value = sumfix::Average(s->ValueTotal.Value, s->ValueCount);
                 break;
             }
-            case goCount:
-                s->SumValue.Value = isNull ? Sub(s->SumValue.Value, part) : Add(Sub(s->SumValue.Value, part), 10000);
+            case goCount: {
+                const int64_t now = !f || ReadPart(f, nullptr) ? 10000 : 0;
+                if (now != part) s->SumValue.Value = Add(Sub(s->SumValue.Value, part), now);
                 break;
+            }
         }
     }
     if (VirtualListInUse() && FInsertPending) {
