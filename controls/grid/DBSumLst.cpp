@@ -357,7 +357,11 @@ bool TDBSumListProducer::ReadPart(db::TField* Field, int64_t* Part) {
     int64_t& part = Part ? *Part : ignored;
     part = 0;
     db::TDataSet* ds = Field->DataSet();
-    if (ds && Field->FieldKind() == db::fkData) {
+    const db::TFieldType type = Field->DataType();
+    const bool native = type == db::ftFloat || type == db::ftCurrency || type == db::ftSmallint ||
+                        type == db::ftWord || type == db::ftInteger || type == db::ftAutoInc ||
+                        type == db::ftLargeint;
+    if (ds && native && Field->FieldKind() == db::fkData) {
         union {
             double d;
             int16_t i16;
@@ -365,37 +369,16 @@ bool TDBSumListProducer::ReadPart(db::TField* Field, int64_t* Part) {
             int32_t i32;
             int64_t i64;
         } raw{};
-        double value = 0;
-        bool native = true;
-        switch (Field->DataType()) {
-            case db::ftFloat: case db::ftCurrency:
-                if (!ds->GetFieldValue(Field, &raw)) return false;
-                value = raw.d;
-                break;
-            case db::ftSmallint:
-                if (!ds->GetFieldValue(Field, &raw)) return false;
-                value = raw.i16;
-                break;
-            case db::ftWord:
-                if (!ds->GetFieldValue(Field, &raw)) return false;
-                value = raw.u16;
-                break;
-            case db::ftInteger: case db::ftAutoInc:
-                if (!ds->GetFieldValue(Field, &raw)) return false;
-                value = raw.i32;
-                break;
-            case db::ftLargeint:
-                if (!ds->GetFieldValue(Field, &raw)) return false;
-                value = static_cast<double>(raw.i64);
-                break;
-            default:
-                native = false;
-                break;
+        if (!ds->GetFieldValue(Field, &raw)) return false;
+        if (!Part) return true;
+        switch (type) {
+            case db::ftSmallint: part = sumfix::FromDouble(raw.i16); break;
+            case db::ftWord: part = sumfix::FromDouble(raw.u16); break;
+            case db::ftInteger: case db::ftAutoInc: part = sumfix::FromDouble(raw.i32); break;
+            case db::ftLargeint: part = sumfix::FromDouble(static_cast<double>(raw.i64)); break;
+            default: part = sumfix::FromDouble(raw.d); break;
         }
-        if (native) {
-            if (Part) part = sumfix::FromDouble(value);
-            return true;
-        }
+        return true;
     }
     if (Field->IsNull()) return false;
     if (Part) part = sumfix::FromDouble(Field->AsFloat());
