@@ -68,6 +68,7 @@ void TDBSum::Assign(rtl::TPersistent* Source) {
 void TDBSum::SetFieldName(const WideString& Value) {
     if (FFieldName == Value) return;
     FFieldName = Value;
+    CachedField = nullptr;
     Changed(false);
 }
 
@@ -120,10 +121,9 @@ struct TRelayCall {
 void TRelayCall::operator()(db::TDataSet* DataSet) const {
     // Held for the call: the handler may unhook the producer and so drop the slot's copy.
     const std::shared_ptr<TDBSumListProducer::TEventRelay> r = Relay;
-    const db::TDataSetNotifyEvent saved = r->Saved;
-    if (r->PassOnFirst && saved) saved(DataSet);
+    if (r->PassOnFirst && r->Saved) r->Saved(DataSet);
     if (r->Producer) (r->Producer->*(r->Handler))(DataSet);
-    if (!r->PassOnFirst && saved) saved(DataSet);
+    if (!r->PassOnFirst && r->Saved) r->Saved(DataSet);
 }
 
 // Tells the producer when its dataset or the master is freed.
@@ -162,6 +162,7 @@ TDBSumListProducer::~TDBSumListProducer() {
 
 void TDBSumListProducer::DataSetFreed(rtl::TComponent* C) {
     if (C != FDataSet && C != FMaster) return;
+    DropCachedFields();
     // A freed dataset takes its event slots with it: only the relays are let go.
     for (const auto& r : FRelays) r->Producer = nullptr;
     FRelays.clear();
@@ -232,6 +233,7 @@ void TDBSumListProducer::AttachDataSet(db::TDataSet* Value) {
         }
         return;
     }
+    DropCachedFields();
     auto store = [&] {
         if (FDataSet) FDataSet->RemoveFreeNotification(FWatcher.get());
         FDataSet = Value;
@@ -340,15 +342,52 @@ bool TDBSumListProducer::VirtualListInUse() {
 }
 
 db::TField* TDBSumListProducer::SumField(TDBSum* Sum) const {
-    return Sum->FieldName().empty() ? nullptr : FDataSet->FieldByName(Sum->FieldName());
+    if (Sum->FieldName().empty()) return nullptr;
+    // Each upkeep step looks the field up: once per open is enough.
+    if (!Sum->CachedField) Sum->CachedField = FDataSet->FieldByName(Sum->FieldName());
+    return Sum->CachedField;
 }
 
-int64_t TDBSumListProducer::FieldPart(db::TField* Field) {
-    return Field->IsNull() ? 0 : sumfix::FromDouble(Field->AsFloat());
+void TDBSumListProducer::DropCachedFields() {
+    for (int i = 0; i < FSums->Count(); ++i) FSums->Items(i)->CachedField = nullptr;
+}
+
+bool TDBSumListProducer::ReadPart(db::TField* Field, int64_t* Part) {
+    int64_t ignored;
+    int64_t& part = Part ? *Part : ignored;
+    part = 0;
+    db::TDataSet* ds = Field->DataSet();
+    const db::TFieldType type = Field->DataType();
+    const bool native = type == db::ftFloat || type == db::ftCurrency || type == db::ftSmallint ||
+                        type == db::ftWord || type == db::ftInteger || type == db::ftAutoInc ||
+                        type == db::ftLargeint;
+    if (ds && native && Field->FieldKind() == db::fkData) {
+        union {
+            double d;
+            int16_t i16;
+            uint16_t u16;
+            int32_t i32;
+            int64_t i64;
+        } raw{};
+        if (!ds->GetFieldValue(Field, &raw)) return false;
+        if (!Part) return true;
+        switch (type) {
+            case db::ftSmallint: part = sumfix::FromDouble(raw.i16); break;
+            case db::ftWord: part = sumfix::FromDouble(raw.u16); break;
+            case db::ftInteger: case db::ftAutoInc: part = sumfix::FromDouble(raw.i32); break;
+            case db::ftLargeint: part = sumfix::FromDouble(static_cast<double>(raw.i64)); break;
+            default: part = sumfix::FromDouble(raw.d); break;
+        }
+        return true;
+    }
+    if (Field->IsNull()) return false;
+    if (Part) part = sumfix::FromDouble(Field->AsFloat());
+    return true;
 }
 
 void TDBSumListProducer::RecalcAll() {
     if (!PastGate() || !FActive || !FDataSet || !FDataSet->Active() || !FEventsHooked) return;
+    DropCachedFields();
     ResetSums();
     FSearchHint = -1;
     if (OnRecalcAll) OnRecalcAll(this);
@@ -431,10 +470,11 @@ void TDBSumListProducer::HandleAfterEdit(db::TDataSet*) {
         if (!s->Relevant()) continue;
         db::TField* f = SumField(s);
         if (s->GroupOperation() == goCount) {
-            s->RecordPart = rtl::Currency::FromScaled(!f || !f->IsNull() ? 10000 : 0);
+            s->RecordPart.Value = !f || ReadPart(f, nullptr) ? 10000 : 0;
         } else {
-            s->RecordPart = rtl::Currency::FromScaled(FieldPart(f));
-            s->RecordOldValue = f->Value();
+            int64_t part;
+            s->RecordOldNull = !ReadPart(f, &part);
+            s->RecordPart.Value = part;
         }
     }
 }
@@ -445,7 +485,7 @@ void TDBSumListProducer::HandleAfterInsert(db::TDataSet*) {
         TDBSum* s = FSums->Items(i);
         if (!s->Relevant()) continue;
         s->RecordPart = {};
-        if (s->GroupOperation() != goCount) s->RecordOldValue = Variant::Null();
+        s->RecordOldNull = true;
     }
     if (VirtualListInUse()) {
         const db::TBookmark b = FDataSet->GetBookmark();
@@ -460,28 +500,30 @@ void TDBSumListProducer::HandleAfterPost(db::TDataSet*) {
         TDBSum* s = FSums->Items(i);
         if (!s->Relevant()) continue;
         db::TField* f = SumField(s);
-        const bool isNull = f && f->IsNull();
         const int64_t part = s->RecordPart.Value;
         switch (s->GroupOperation()) {
-            case goSum:
-                s->SumValue.Value = isNull ? Sub(s->SumValue.Value, part)
-                                           : Add(Sub(s->SumValue.Value, part), FieldPart(f));
+            case goSum: {
+                int64_t now;
+                ReadPart(f, &now);
+                // An unchanged value leaves the sum alone: nothing to check or store.
+                if (now != part) s->SumValue.Value = Add(Sub(s->SumValue.Value, part), now);
                 break;
+            }
             case goAvg: {
-                const bool wasNull = s->RecordOldValue.IsNull() || s->RecordOldValue.IsEmpty();
-                if (isNull) {
-                    if (!wasNull) --s->ValueCount;
-                    s->ValueTotal.Value = Sub(s->ValueTotal.Value, part);
-                } else {
-                    if (wasNull) ++s->ValueCount;
-                    s->ValueTotal.Value = Add(Sub(s->ValueTotal.Value, part), FieldPart(f));
-                }
+                int64_t now;
+                const bool isNull = !ReadPart(f, &now);
+                if (now == part && isNull == s->RecordOldNull) break;
+                if (isNull && !s->RecordOldNull) --s->ValueCount;
+                if (!isNull && s->RecordOldNull) ++s->ValueCount;
+                s->ValueTotal.Value = Add(Sub(s->ValueTotal.Value, part), now);
                 s->SumValue.Value = sumfix::Average(s->ValueTotal.Value, s->ValueCount);
                 break;
             }
-            case goCount:
-                s->SumValue.Value = isNull ? Sub(s->SumValue.Value, part) : Add(Sub(s->SumValue.Value, part), 10000);
+            case goCount: {
+                const int64_t now = !f || ReadPart(f, nullptr) ? 10000 : 0;
+                if (now != part) s->SumValue.Value = Add(Sub(s->SumValue.Value, part), now);
                 break;
+            }
         }
     }
     if (VirtualListInUse() && FInsertPending) {
@@ -523,6 +565,7 @@ void TDBSumListProducer::HandleAfterCancel(db::TDataSet*) { FInsertPending = fal
 void TDBSumListProducer::HandleAfterOpen(db::TDataSet*) { RecalcAll(); }
 
 void TDBSumListProducer::HandleAfterClose(db::TDataSet*) {
+    DropCachedFields();
     if (FActive) {
         ResetSums();
         FireSumListChanged();

@@ -46,9 +46,12 @@ public:
 
     rtl::Currency SumValue;
     rtl::Currency RecordPart;
-    Variant RecordOldValue = Variant::Null();
+    // The record's value was null when its edit began (averages count only values).
+    bool RecordOldNull = true;
     int ValueCount = 0;
     rtl::Currency ValueTotal;
+    // The field resolved by the last look-up; dropped when the name or the dataset's fields change.
+    db::TField* CachedField = nullptr;
 
 private:
     WideString FFieldName;
@@ -155,9 +158,17 @@ private:
     // The dataset or its master is being freed.
     void DataSetFreed(rtl::TComponent* Component);
     bool VirtualListInUse();
-    // The field's value as fixed point, 0 when null.
-    static int64_t FieldPart(db::TField* Field);
+    // False when the field is null; otherwise its value as fixed point goes to Part (0 when
+    // null) unless Part is nullptr. Numeric data fields are read once, straight from the
+    // record, as this runs on every edit and post.
+    static bool ReadPart(db::TField* Field, int64_t* Part);
+    static int64_t FieldPart(db::TField* Field) {
+        int64_t part;
+        ReadPart(Field, &part);
+        return part;
+    }
     db::TField* SumField(TDBSum* Sum) const;
+    void DropCachedFields();
 
     rtl::TComponent* FOwner;
     db::TDataSet* FDataSet = nullptr;

@@ -67,6 +67,10 @@ TEST_F(SumListTest, SumsFollowEditsPostsCancelsAndDeletes) {
         {"opened", [] {}, 15.0, 3.0, 4, 3},
         {"null to a value", [&] { Edit(2, "qty", Variant(3)); Detail.DS->Post(); }, 15.0, 3.0, 4, 4},
         {"a value to null", [&] { Edit(3, "qty", Variant::Null()); Detail.DS->Post(); }, 15.0, 2.0, 4, 3},
+        // Zero adds nothing to a total yet is a value an average and a count take in.
+        {"null to zero", [&] { Edit(3, "qty", Variant(0)); Detail.DS->Post(); }, 15.0, 1.5, 4, 4},
+        {"zero to null", [&] { Edit(3, "qty", Variant::Null()); Detail.DS->Post(); }, 15.0, 2.0, 4, 3},
+        {"posted unchanged", [&] { Edit(1, "amount", Variant(10.5)); Detail.DS->Post(); }, 15.0, 2.0, 4, 3},
         {"edit then cancel", [&] { Edit(1, "amount", Variant(1000.0)); Detail.DS->Cancel(); }, 15.0, 2.0, 4, 3},
         {"amount edited", [&] { Edit(1, "amount", Variant(0.5)); Detail.DS->Post(); }, 5.0, 2.0, 4, 3},
         {"delete", [&] { ASSERT_TRUE(Detail.DS->Locate(u"id", Variant(4), {})); Detail.DS->Delete(); }, 5.75, 2.5, 3, 2},
