@@ -3,6 +3,7 @@
 // Delete commands that join them to the clipboard.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -178,6 +179,8 @@ private:
     std::vector<AnsiString> FFonts;
     int FLastFont = -1;
     std::string FBuffer;
+    // Where the runs go straight to, when the target stream lends its bytes.
+    rtl::TBytes* FOut = nullptr;
 };
 
 class TDBGridEhExportAsVCLDBIF : public TDBGridEhExport {
@@ -286,7 +289,13 @@ private:
     void ReadExact(void* Buffer, int64_t Count);
     int32_t ReadLength(int Unit);
     void ReadValue();
+    void WriteCellValue(TColumnEh* Column, bool Writable);
     int32_t FColCount = 0;
+    // Whether a column takes values, asked once per paste for each column and for each of the
+    // dataset states it depends on (inserting or not, empty or not); -1 not yet asked.
+    std::vector<std::array<int8_t, 4>> FWritable;
+    // The clipboard's stream, read in place rather than through calls of the stream.
+    rtl::TStream* FInPlace = nullptr;
     std::vector<std::pair<AnsiString, bool>> FColumnNames;
     bool FHasNames = false;
     Variant FValue;
