@@ -246,15 +246,23 @@ void TDBGridEhExport::WriteBytes(const void* Data, size_t Count) {
     if (Count) FStream->WriteBuffer(Data, static_cast<int64_t>(Count));
 }
 
-void TDBGridEhExport::FillCellParams(TColumnEh* Column) {
+TDBGridEhExport::TColumnDefaults TDBGridEhExport::DefaultsOf(TColumnEh* Column) {
+    const TColumnCellKindEh kind = Column->CellKind();
+    return {Column->Font(), Column->Color(), Column->Alignment(), kind == cckImage || Column->ShowImageAndText(),
+            kind == cckCheckBox};
+}
+
+void TDBGridEhExport::FillCellParams(TColumnEh* Column) { FillCellParams(Column, DefaultsOf(Column)); }
+
+void TDBGridEhExport::FillCellParams(TColumnEh* Column, const TColumnDefaults& Defaults) {
     TColCellParamsEh* p = FColCellParams.get();
-    FCellFont->Assign(Column->Font());
+    FCellFont->Assign(Defaults.Font);
     p->Font = FCellFont.get();
-    p->Background = Column->Color();
-    p->Alignment = Column->Alignment();
-    p->ImageIndex = Column->CellImageIndex();
+    p->Background = Defaults.Color;
+    p->Alignment = Defaults.Alignment;
+    p->ImageIndex = Defaults.ShowsImage ? Column->CellImageIndex() : -1;
     p->Text = Column->KeyListDisplayText();
-    p->CheckboxState = Column->CheckboxState();
+    p->CheckboxState = Defaults.ShowsCheckbox ? Column->CheckboxState() : ui::cbUnchecked;
     p->State = TGridDrawState{};
     p->Col = -1;
     p->Row = -1;
@@ -266,8 +274,13 @@ void TDBGridEhExport::FillCellParams(TColumnEh* Column) {
 }
 
 void TDBGridEhExport::WriteRow(TColumnsEhList* Columns) {
+    if (FRowDefaultsOf != Columns) {
+        FRowDefaults.clear();
+        for (int i = 0; i < Columns->Count(); ++i) FRowDefaults.push_back(DefaultsOf(Columns->Items(i)));
+        FRowDefaultsOf = Columns;
+    }
     for (int i = 0; i < Columns->Count(); ++i) {
-        FillCellParams(Columns->Items(i));
+        FillCellParams(Columns->Items(i), FRowDefaults[static_cast<size_t>(i)]);
         WriteCell(Columns->Items(i), FColCellParams.get());
     }
 }
@@ -355,6 +368,8 @@ AnsiString TDBGridEhExport::FooterValueText(int Pos, int Row) {
 
 void TDBGridEhExport::SaveToStream(rtl::TStream* AStream, bool IsSaveAll) {
     FStream = AStream;
+    FRowDefaults.clear();
+    FRowDefaultsOf = nullptr;
     TDBGridEhSelection* sel = FDBGrid->Selection();
     const TDBGridEhSelectionType kind = IsSaveAll ? gstAll : sel->SelectionType();
     db::TDataSet* ds = FDBGrid->DataSet();
@@ -634,7 +649,12 @@ void TDBGridEhExportAsRTF::WriteCellText(TAlignment Alignment, const AnsiString&
 
 void TDBGridEhExportAsRTF::WriteRow(TColumnsEhList* Columns) {
     Put("\\trowd\\trgaph40\r\n");
-    const std::vector<int> edges = RightEdges(Columns);
+    // Widths do not change from row to row: measured once per export.
+    if (FRowEdgesOf != Columns) {
+        FRowEdges = RightEdges(Columns);
+        FRowEdgesOf = Columns;
+    }
+    const std::vector<int>& edges = FRowEdges;
     for (int i = 0; i < Columns->Count(); ++i) {
         TColumnEh* col = Columns->Items(i);
         ui::TColor background = col->Color();
@@ -769,6 +789,8 @@ void TDBGridEhExportAsRTF::SaveToStream(rtl::TStream* AStream, bool IsSaveAll) {
     FFonts.clear();
     FLastFont = -1;
     FBuffer.clear();
+    FRowEdges.clear();
+    FRowEdgesOf = nullptr;
     ColorIndex(ui::clBlack);
     ColorIndex(ui::clWhite);
     ColorIndex(ui::clBtnFace);

@@ -91,8 +91,21 @@ protected:
                           AnsiString& Text);
 
 private:
+    // What a column's cells start from that does not change from row to row.
+    struct TColumnDefaults {
+        ui::TFont* Font;
+        ui::TColor Color;
+        TAlignment Alignment;
+        // As in painting, the image index and the check box are read only where the cell shows them.
+        bool ShowsImage;
+        bool ShowsCheckbox;
+    };
+    static TColumnDefaults DefaultsOf(TColumnEh* Column);
+    void FillCellParams(TColumnEh* Column, const TColumnDefaults& Defaults);
     void InitFooterValues();
     void CalcFooterValues();
+    std::vector<TColumnDefaults> FRowDefaults;
+    TColumnsEhList* FRowDefaultsOf = nullptr;
     TCustomDBGridEh* FDBGrid = nullptr;
     rtl::TStream* FStream = nullptr;
     TColumnsEhList* FExpCols = nullptr;
@@ -181,6 +194,8 @@ private:
     std::string FBuffer;
     // Where the runs go straight to, when the target stream lends its bytes.
     rtl::TBytes* FOut = nullptr;
+    std::vector<int> FRowEdges;
+    TColumnsEhList* FRowEdgesOf = nullptr;
 };
 
 class TDBGridEhExportAsVCLDBIF : public TDBGridEhExport {
