@@ -452,7 +452,25 @@ void TDBGridEhExportAsText::WriteFooterCell(int, int, const AnsiString& Text, TA
 }
 
 void TDBGridEhExportAsUnicodeText::PutText(const AnsiString& Text) {
-    WriteText(WideBytes(rtl::AnsiToWide(Text)));
+    if (FUnitsState == 0) {
+        FUnitsState = 1;
+        for (int c = 0; c < 256 && FUnitsState == 1; ++c) {
+            const WideString w = rtl::AnsiToWide(AnsiString(1, static_cast<char>(c)));
+            if (w.size() == 1) FUnits[static_cast<size_t>(c)] = w[0];
+            else FUnitsState = -1;
+        }
+    }
+    if (FUnitsState < 0) {
+        WriteText(WideBytes(rtl::AnsiToWide(Text)));
+        return;
+    }
+    FBytes.resize(Text.size() * 2);
+    for (size_t i = 0; i < Text.size(); ++i) {
+        const char16_t u = FUnits[static_cast<unsigned char>(Text[i])];
+        FBytes[2 * i] = static_cast<char>(u & 0xFF);
+        FBytes[2 * i + 1] = static_cast<char>(u >> 8);
+    }
+    WriteText(FBytes);
 }
 
 void TDBGridEhExportAsCSV::WriteCellBreak() {

@@ -141,6 +141,13 @@ class TDBGridEhExportAsUnicodeText : public TDBGridEhExportAsText {
     RTL_CLASS(TDBGridEhExportAsUnicodeText, TDBGridEhExportAsText)
 protected:
     void PutText(const AnsiString& Text) override;
+
+private:
+    // The UTF-16 unit of each code page byte, made once per exporter; unusable when a byte
+    // does not stand for exactly one unit.
+    std::array<char16_t, 256> FUnits{};
+    int FUnitsState = 0;  // 0 not made, 1 usable, -1 unusable
+    std::string FBytes;
 };
 
 class TDBGridEhExportAsCSV : public TDBGridEhExportAsText {
