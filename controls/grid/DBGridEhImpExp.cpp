@@ -3,6 +3,8 @@
 #include <cmath>
 #include <charconv>
 #include <cstring>
+#include <limits>
+#include <utility>
 
 #include "framework/rtl/Ownership.h"
 #include "framework/rtl/SysUtils.h"
@@ -51,6 +53,71 @@ protected:
 rtl::TOwnedPtr<TExportStreamEh> NewExportStream() {
     return rtl::TOwnedPtr<TExportStreamEh>(rtl::Create<TExportStreamEh>());
 }
+
+// A stream over a byte array it owns: the clipboard commands hand the array over, and take the
+// clipboard's over, without copying a byte.
+class TClipboardStreamEh : public rtl::TStream {
+    RTL_CLASS(TClipboardStreamEh, rtl::TStream)
+public:
+    TClipboardStreamEh() = default;
+    explicit TClipboardStreamEh(rtl::TBytes Data) : FData(std::move(Data)) {}
+
+    int64_t Read(void* Buffer, int64_t Count) override {
+        const auto size = static_cast<int64_t>(FData.size());
+        if (Count <= 0 || FPosition >= size) return 0;
+        const int64_t n = std::min(Count, size - FPosition);
+        std::memcpy(Buffer, FData.data() + FPosition, static_cast<size_t>(n));
+        FPosition += n;
+        return n;
+    }
+    int64_t Write(const void* Buffer, int64_t Count) override {
+        if (Count <= 0) return 0;
+        // Positions and sizes are 32-bit in the exports, as with the memory stream.
+        if (FPosition + Count > std::numeric_limits<int32_t>::max())
+            throw rtl::EStreamError("Out of memory while expanding memory stream");
+        const auto* p = static_cast<const uint8_t*>(Buffer);
+        const auto pos = static_cast<size_t>(FPosition);
+        if (pos > FData.size()) FData.resize(pos);
+        const size_t over = std::min(FData.size() - pos, static_cast<size_t>(Count));
+        if (over) std::memcpy(FData.data() + pos, p, over);
+        FData.insert(FData.end(), p + over, p + Count);
+        FPosition += Count;
+        return Count;
+    }
+    int64_t Seek(int64_t Offset, rtl::TSeekOrigin Origin) override {
+        switch (Origin) {
+        case rtl::soBeginning: FPosition = Offset; break;
+        case rtl::soCurrent: FPosition += Offset; break;
+        case rtl::soEnd: FPosition = static_cast<int64_t>(FData.size()) + Offset; break;
+        }
+        return FPosition;
+    }
+    int64_t Size() override { return static_cast<int64_t>(FData.size()); }
+    void SetSize(int64_t NewSize) override {
+        FData.resize(static_cast<size_t>(std::max<int64_t>(NewSize, 0)));
+        FPosition = std::min(FPosition, static_cast<int64_t>(FData.size()));
+    }
+
+    rtl::TBytes& Bytes() noexcept { return FData; }
+    int64_t Remaining() const noexcept { return static_cast<int64_t>(FData.size()) - FPosition; }
+    // The next Count bytes, passed over; null when fewer remain.
+    const uint8_t* Consume(int64_t Count) noexcept {
+        if (Count < 0 || FPosition < 0 || Count > Remaining()) return nullptr;
+        const uint8_t* p = FData.data() + FPosition;
+        FPosition += Count;
+        return p;
+    }
+    // Reserving ahead only maps address space: untouched pages cost nothing.
+    void Reserve(size_t Capacity) { FData.reserve(Capacity); }
+    rtl::TBytes Take() {
+        FPosition = 0;
+        return std::exchange(FData, rtl::TBytes());
+    }
+
+private:
+    rtl::TBytes FData;
+    int64_t FPosition = 0;
+};
 
 rtl::TOwnedPtr<TColumnsEhList> NewColumnList() { return rtl::TOwnedPtr<TColumnsEhList>(rtl::Create<TColumnsEhList>()); }
 
@@ -179,15 +246,23 @@ void TDBGridEhExport::WriteBytes(const void* Data, size_t Count) {
     if (Count) FStream->WriteBuffer(Data, static_cast<int64_t>(Count));
 }
 
-void TDBGridEhExport::FillCellParams(TColumnEh* Column) {
+TDBGridEhExport::TColumnDefaults TDBGridEhExport::DefaultsOf(TColumnEh* Column) {
+    const TColumnCellKindEh kind = Column->CellKind();
+    return {Column->Font(), Column->Color(), Column->Alignment(), kind == cckImage || Column->ShowImageAndText(),
+            kind == cckCheckBox};
+}
+
+void TDBGridEhExport::FillCellParams(TColumnEh* Column) { FillCellParams(Column, DefaultsOf(Column)); }
+
+void TDBGridEhExport::FillCellParams(TColumnEh* Column, const TColumnDefaults& Defaults) {
     TColCellParamsEh* p = FColCellParams.get();
-    FCellFont->Assign(Column->Font());
+    FCellFont->Assign(Defaults.Font);
     p->Font = FCellFont.get();
-    p->Background = Column->Color();
-    p->Alignment = Column->Alignment();
-    p->ImageIndex = Column->CellImageIndex();
+    p->Background = Defaults.Color;
+    p->Alignment = Defaults.Alignment;
+    p->ImageIndex = Defaults.ShowsImage ? Column->CellImageIndex() : -1;
     p->Text = Column->KeyListDisplayText();
-    p->CheckboxState = Column->CheckboxState();
+    p->CheckboxState = Defaults.ShowsCheckbox ? Column->CheckboxState() : ui::cbUnchecked;
     p->State = TGridDrawState{};
     p->Col = -1;
     p->Row = -1;
@@ -199,8 +274,13 @@ void TDBGridEhExport::FillCellParams(TColumnEh* Column) {
 }
 
 void TDBGridEhExport::WriteRow(TColumnsEhList* Columns) {
+    if (FRowDefaultsOf != Columns) {
+        FRowDefaults.clear();
+        for (int i = 0; i < Columns->Count(); ++i) FRowDefaults.push_back(DefaultsOf(Columns->Items(i)));
+        FRowDefaultsOf = Columns;
+    }
     for (int i = 0; i < Columns->Count(); ++i) {
-        FillCellParams(Columns->Items(i));
+        FillCellParams(Columns->Items(i), FRowDefaults[static_cast<size_t>(i)]);
         WriteCell(Columns->Items(i), FColCellParams.get());
     }
 }
@@ -288,6 +368,8 @@ AnsiString TDBGridEhExport::FooterValueText(int Pos, int Row) {
 
 void TDBGridEhExport::SaveToStream(rtl::TStream* AStream, bool IsSaveAll) {
     FStream = AStream;
+    FRowDefaults.clear();
+    FRowDefaultsOf = nullptr;
     TDBGridEhSelection* sel = FDBGrid->Selection();
     const TDBGridEhSelectionType kind = IsSaveAll ? gstAll : sel->SelectionType();
     db::TDataSet* ds = FDBGrid->DataSet();
@@ -370,7 +452,25 @@ void TDBGridEhExportAsText::WriteFooterCell(int, int, const AnsiString& Text, TA
 }
 
 void TDBGridEhExportAsUnicodeText::PutText(const AnsiString& Text) {
-    WriteText(WideBytes(rtl::AnsiToWide(Text)));
+    if (FUnitsState == 0) {
+        FUnitsState = 1;
+        for (int c = 0; c < 256 && FUnitsState == 1; ++c) {
+            const WideString w = rtl::AnsiToWide(AnsiString(1, static_cast<char>(c)));
+            if (w.size() == 1) FUnits[static_cast<size_t>(c)] = w[0];
+            else FUnitsState = -1;
+        }
+    }
+    if (FUnitsState < 0) {
+        WriteText(WideBytes(rtl::AnsiToWide(Text)));
+        return;
+    }
+    FBytes.resize(Text.size() * 2);
+    for (size_t i = 0; i < Text.size(); ++i) {
+        const char16_t u = FUnits[static_cast<unsigned char>(Text[i])];
+        FBytes[2 * i] = static_cast<char>(u & 0xFF);
+        FBytes[2 * i + 1] = static_cast<char>(u >> 8);
+    }
+    WriteText(FBytes);
 }
 
 void TDBGridEhExportAsCSV::WriteCellBreak() {
@@ -402,23 +502,45 @@ void TDBGridEhExportAsCSV::WriteFooterCell(int, int, const AnsiString& Text, TAl
 
 namespace {
 
-// Appends text for an RTF run: the group and escape characters escaped, bytes of the code page
-// as \'hh.
-void AppendRtfEscaped(std::string& Out, std::string_view Text) {
-    static const char hex[] = "0123456789abcdef";
-    for (char ch : Text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c == '\\' || c == '{' || c == '}') {
-            Out += '\\';
-            Out += ch;
-        } else if (c >= 0x80) {
-            Out += "\\'";
-            Out += hex[c >> 4];
-            Out += hex[c & 15];
-        } else {
-            Out += ch;
+// How each byte goes out in an RTF run: the group and escape characters escaped, bytes of the
+// code page as \'hh, the rest as they are.
+struct TRtfEscapes {
+    char Text[256][4];
+    uint8_t Length[256];
+    TRtfEscapes() {
+        static const char hex[] = "0123456789abcdef";
+        for (int c = 0; c < 256; ++c) {
+            char* t = Text[c];
+            if (c == '\\' || c == '{' || c == '}') {
+                t[0] = '\\';
+                t[1] = static_cast<char>(c);
+                Length[c] = 2;
+            } else if (c >= 0x80) {
+                t[0] = '\\';
+                t[1] = '\'';
+                t[2] = hex[c >> 4];
+                t[3] = hex[c & 15];
+                Length[c] = 4;
+            } else {
+                t[0] = static_cast<char>(c);
+                Length[c] = 1;
+            }
         }
     }
+};
+
+template <class Out>
+void AppendRtfEscaped(Out& Target, std::string_view Text) {
+    static const TRtfEscapes escapes;
+    size_t plain = 0;
+    for (size_t i = 0; i < Text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(Text[i]);
+        if (escapes.Length[c] == 1) continue;
+        Target.insert(Target.end(), Text.begin() + static_cast<ptrdiff_t>(plain), Text.begin() + static_cast<ptrdiff_t>(i));
+        Target.insert(Target.end(), escapes.Text[c], escapes.Text[c] + escapes.Length[c]);
+        plain = i + 1;
+    }
+    Target.insert(Target.end(), Text.begin() + static_cast<ptrdiff_t>(plain), Text.end());
 }
 
 const char* AlignmentWord(TAlignment A) {
@@ -438,6 +560,10 @@ TDBGridEhExportAsRTF::~TDBGridEhExportAsRTF() = default;
 
 // The table is built in a buffer written out in large pieces.
 void TDBGridEhExportAsRTF::Put(std::string_view Text) {
+    if (FOut) {
+        FOut->insert(FOut->end(), Text.begin(), Text.end());
+        return;
+    }
     FBuffer += Text;
     if (FBuffer.size() >= 65536) Flush();
 }
@@ -521,7 +647,8 @@ void TDBGridEhExportAsRTF::WriteTextRun(ui::TFont* Font, ui::TColor Background, 
     Put("\\cb");
     PutInt(ColorIndex(Background));
     Put(" ");
-    AppendRtfEscaped(FBuffer, Text);
+    if (FOut) AppendRtfEscaped(*FOut, Text);
+    else AppendRtfEscaped(FBuffer, Text);
 }
 
 void TDBGridEhExportAsRTF::WriteCellText(TAlignment Alignment, const AnsiString& Spacing, ui::TFont* Font,
@@ -540,7 +667,12 @@ void TDBGridEhExportAsRTF::WriteCellText(TAlignment Alignment, const AnsiString&
 
 void TDBGridEhExportAsRTF::WriteRow(TColumnsEhList* Columns) {
     Put("\\trowd\\trgaph40\r\n");
-    const std::vector<int> edges = RightEdges(Columns);
+    // Widths do not change from row to row: measured once per export.
+    if (FRowEdgesOf != Columns) {
+        FRowEdges = RightEdges(Columns);
+        FRowEdgesOf = Columns;
+    }
+    const std::vector<int>& edges = FRowEdges;
     for (int i = 0; i < Columns->Count(); ++i) {
         TColumnEh* col = Columns->Items(i);
         ui::TColor background = col->Color();
@@ -675,18 +807,27 @@ void TDBGridEhExportAsRTF::SaveToStream(rtl::TStream* AStream, bool IsSaveAll) {
     FFonts.clear();
     FLastFont = -1;
     FBuffer.clear();
+    FRowEdges.clear();
+    FRowEdgesOf = nullptr;
     ColorIndex(ui::clBlack);
     ColorIndex(ui::clWhite);
     ColorIndex(ui::clBtnFace);
     // A memory stream takes the table in place and the header is moved in before it; any other
-    // stream gets both from a cache.
-    auto* memory = dynamic_cast<editors::TMemoryStreamEh*>(AStream);
+    // stream gets both from a cache. The clipboard's stream is written without a buffer between.
+    auto* direct = dynamic_cast<TClipboardStreamEh*>(AStream);
+    if (direct && direct->Position() != direct->Size()) direct = nullptr;
+    auto* memory = direct ? nullptr : dynamic_cast<editors::TMemoryStreamEh*>(AStream);
     rtl::TOwnedPtr<TExportStreamEh> cache;
-    if (!memory) cache = NewExportStream();
-    rtl::TStream* target = memory ? AStream : cache.get();
+    if (!memory && !direct) cache = NewExportStream();
+    rtl::TStream* target = memory || direct ? AStream : cache.get();
     const int64_t start = target->Position();
-    TDBGridEhExport::SaveToStream(target, IsSaveAll);
-    Flush();
+    if (direct) {
+        FOut = &direct->Bytes();
+        rtl::TryFinally([&] { TDBGridEhExport::SaveToStream(target, IsSaveAll); }, [&] { FOut = nullptr; });
+    } else {
+        TDBGridEhExport::SaveToStream(target, IsSaveAll);
+        Flush();
+    }
     std::string head = "{\\rtf0\\ansi\\ansicpg1251\r\n{\\colortbl";
     for (const AnsiString& key : FColors)
         head += "\\red" + rtl::Trim(key.substr(0, 3)) + "\\green" + rtl::Trim(key.substr(3, 3)) + "\\blue" +
@@ -698,7 +839,11 @@ void TDBGridEhExportAsRTF::SaveToStream(rtl::TStream* AStream, bool IsSaveAll) {
         head += ";";
     }
     head += "}\r\n";
-    if (memory) {
+    if (direct) {
+        rtl::TBytes& bytes = direct->Bytes();
+        bytes.insert(bytes.begin() + start, head.begin(), head.end());
+        direct->SetPosition(direct->Size());
+    } else if (memory) {
         const int64_t end = memory->Position();
         const auto headSize = static_cast<int64_t>(head.size());
         if (end + headSize > memory->Size()) memory->SetSize(end + headSize);
@@ -1034,6 +1179,12 @@ void TDBGridEhImportAsVCLDBIF::FormatError() const {
 }
 
 void TDBGridEhImportAsVCLDBIF::ReadExact(void* Buffer, int64_t Count) {
+    if (FInPlace) {
+        const uint8_t* p = static_cast<TClipboardStreamEh*>(FInPlace)->Consume(Count);
+        if (!p) FormatError();
+        if (Count) std::memcpy(Buffer, p, static_cast<size_t>(Count));
+        return;
+    }
     if (Stream()->Read(Buffer, Count) != Count) FormatError();
 }
 
@@ -1042,7 +1193,9 @@ int32_t TDBGridEhImportAsVCLDBIF::ReadLength(int Unit) {
     uint8_t b[4];
     ReadExact(b, 4);
     const auto n = static_cast<int32_t>(b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24);
-    if (n < 0 || n % Unit != 0 || n > Stream()->Size() - Stream()->Position()) FormatError();
+    const int64_t remaining = FInPlace ? static_cast<TClipboardStreamEh*>(FInPlace)->Remaining()
+                                       : Stream()->Size() - Stream()->Position();
+    if (n < 0 || n % Unit != 0 || n > remaining) FormatError();
     return n;
 }
 
@@ -1052,7 +1205,14 @@ void TDBGridEhImportAsVCLDBIF::LoadFromStream(rtl::TStream* AStream, bool IsLoad
     FColumnNames.clear();
     FValue = Variant();
     FColCount = 0;
-    rtl::TryFinally([&] { TDBGridEhImport::LoadFromStream(AStream, IsLoadAll); }, [&] { FColumnNames.clear(); });
+    FWritable.clear();
+    FInPlace = dynamic_cast<TClipboardStreamEh*>(AStream);
+    rtl::TryFinally([&] { TDBGridEhImport::LoadFromStream(AStream, IsLoadAll); },
+                    [&] {
+                        FColumnNames.clear();
+                        FWritable.clear();
+                        FInPlace = nullptr;
+                    });
 }
 
 void TDBGridEhImportAsVCLDBIF::ReadPrefix() {
@@ -1104,7 +1264,14 @@ void TDBGridEhImportAsVCLDBIF::ReadValue() {
     }
     case 5:
     case 6: {
-        AnsiString s(static_cast<size_t>(ReadLength(1)), '\0');
+        const int32_t n = ReadLength(1);
+        if (FInPlace) {
+            const auto* p = reinterpret_cast<const char*>(static_cast<TClipboardStreamEh*>(FInPlace)->Consume(n));
+            if (!p) FormatError();
+            FValue = Variant(AnsiString(p, static_cast<size_t>(n)));
+            break;
+        }
+        AnsiString s(static_cast<size_t>(n), '\0');
         if (!s.empty()) ReadExact(s.data(), static_cast<int64_t>(s.size()));
         FValue = Variant(std::move(s));
         break;
@@ -1125,11 +1292,26 @@ void TDBGridEhImportAsVCLDBIF::ReadValue() {
 }
 
 void TDBGridEhImportAsVCLDBIF::ReadRow(TColumnsEhList* Columns) {
-    for (int i = 0; i < FColCount; ++i) ReadCell(i < Columns->Count() ? Columns->Items(i) : nullptr);
+    db::TDataSet* ds = DBGrid()->DataSet();
+    const size_t state = (ds && ds->State() == db::dsInsert ? 2 : 0) + (ds && ds->IsEmpty() ? 1 : 0);
+    const int n = std::min(FColCount, Columns->Count());
+    if (FWritable.size() < static_cast<size_t>(n)) FWritable.resize(static_cast<size_t>(n), {-1, -1, -1, -1});
+    for (int i = 0; i < FColCount; ++i) {
+        if (i >= n) {
+            WriteCellValue(nullptr, false);
+            continue;
+        }
+        TColumnEh* col = Columns->Items(i);
+        int8_t& writable = FWritable[static_cast<size_t>(i)][state];
+        if (writable < 0 && !FValue.IsEmpty()) writable = col->CanModifyField(false) ? 1 : 0;
+        WriteCellValue(col, writable == 1);
+    }
 }
 
-void TDBGridEhImportAsVCLDBIF::ReadCell(TColumnEh* Column) {
-    if (!FValue.IsEmpty() && Column && Column->CanModifyField(false)) {
+void TDBGridEhImportAsVCLDBIF::ReadCell(TColumnEh* Column) { WriteCellValue(Column, Column && Column->CanModifyField(false)); }
+
+void TDBGridEhImportAsVCLDBIF::WriteCellValue(TColumnEh* Column, bool Writable) {
+    if (!FValue.IsEmpty() && Column && Writable) {
         db::TField* f = Column->Field();
         if (IsLookup(f)) {
             const std::vector<db::TField*> keys = KeyFieldsOf(f);
@@ -1192,20 +1374,23 @@ void GridClipboardCopy(TCustomDBGridEh* Grid, bool All) {
     if (ds) ds->DisableControls();
     rtl::TryFinally(
         [&] {
-            rtl::TOwnedPtr<TExportStreamEh> ms = NewExportStream();
-            auto put = [&](const rtl::ClassRef& Exporter, int Zeros, ui::TClipboardFormat Format) {
-                ms->Clear();
-                ms->SetPosition(0);
+            rtl::TOwnedPtr<TClipboardStreamEh> ms(rtl::Create<TClipboardStreamEh>());
+            size_t textSize = 0;
+            // Each format is reserved at a multiple of the plain text's size, so that it rarely
+            // grows; the bytes then go to the clipboard as they are.
+            auto put = [&](const rtl::ClassRef& Exporter, int Zeros, ui::TClipboardFormat Format, size_t Scale) {
+                ms->Reserve(textSize * Scale);
                 ExportGridToStream(Exporter, Grid, ms.get(), All);
                 static const uint8_t zeros[2] = {0, 0};
                 if (Zeros) ms->WriteBuffer(zeros, Zeros);
-                StreamToClipboard(Format, ms.get());
+                if (!textSize) textSize = ms->Bytes().size();
+                cb->SetData(Format, ms->Take());
             };
-            put(TDBGridEhExportAsText::StaticClass(), 1, ui::CF_TEXT);
-            put(TDBGridEhExportAsUnicodeText::StaticClass(), 2, ui::CF_UNICODETEXT);
-            put(TDBGridEhExportAsCSV::StaticClass(), 1, CF_CSV());
-            put(TDBGridEhExportAsRTF::StaticClass(), 1, CF_RICH_TEXT_FORMAT());
-            put(TDBGridEhExportAsVCLDBIF::StaticClass(), 0, CF_VCLDBIF());
+            put(TDBGridEhExportAsText::StaticClass(), 1, ui::CF_TEXT, 0);
+            put(TDBGridEhExportAsUnicodeText::StaticClass(), 2, ui::CF_UNICODETEXT, 2);
+            put(TDBGridEhExportAsCSV::StaticClass(), 1, CF_CSV(), 2);
+            put(TDBGridEhExportAsRTF::StaticClass(), 1, CF_RICH_TEXT_FORMAT(), 24);
+            put(TDBGridEhExportAsVCLDBIF::StaticClass(), 0, CF_VCLDBIF(), 2);
         },
         [&] {
             cb->Close();
@@ -1231,9 +1416,7 @@ void GridClipboardPaste(TCustomDBGridEh* Grid, bool All) {
                 format = ui::CF_TEXT;
             }
             if (!importer) return;
-            rtl::TOwnedPtr<TExportStreamEh> ms = NewExportStream();
-            ClipboardToStream(format, ms.get());
-            ms->SetPosition(0);
+            rtl::TOwnedPtr<TClipboardStreamEh> ms(rtl::Create<TClipboardStreamEh>(cb->GetData(format)));
             ImportGridFromStream(*importer, Grid, ms.get(), All);
         },
         [&] { cb->Close(); });

@@ -3,6 +3,7 @@
 // Delete commands that join them to the clipboard.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -90,8 +91,21 @@ protected:
                           AnsiString& Text);
 
 private:
+    // What a column's cells start from that does not change from row to row.
+    struct TColumnDefaults {
+        ui::TFont* Font;
+        ui::TColor Color;
+        TAlignment Alignment;
+        // As in painting, the image index and the check box are read only where the cell shows them.
+        bool ShowsImage;
+        bool ShowsCheckbox;
+    };
+    static TColumnDefaults DefaultsOf(TColumnEh* Column);
+    void FillCellParams(TColumnEh* Column, const TColumnDefaults& Defaults);
     void InitFooterValues();
     void CalcFooterValues();
+    std::vector<TColumnDefaults> FRowDefaults;
+    TColumnsEhList* FRowDefaultsOf = nullptr;
     TCustomDBGridEh* FDBGrid = nullptr;
     rtl::TStream* FStream = nullptr;
     TColumnsEhList* FExpCols = nullptr;
@@ -127,6 +141,13 @@ class TDBGridEhExportAsUnicodeText : public TDBGridEhExportAsText {
     RTL_CLASS(TDBGridEhExportAsUnicodeText, TDBGridEhExportAsText)
 protected:
     void PutText(const AnsiString& Text) override;
+
+private:
+    // The UTF-16 unit of each code page byte, made once per exporter; unusable when a byte
+    // does not stand for exactly one unit.
+    std::array<char16_t, 256> FUnits{};
+    int FUnitsState = 0;  // 0 not made, 1 usable, -1 unusable
+    std::string FBytes;
 };
 
 class TDBGridEhExportAsCSV : public TDBGridEhExportAsText {
@@ -178,6 +199,10 @@ private:
     std::vector<AnsiString> FFonts;
     int FLastFont = -1;
     std::string FBuffer;
+    // Where the runs go straight to, when the target stream lends its bytes.
+    rtl::TBytes* FOut = nullptr;
+    std::vector<int> FRowEdges;
+    TColumnsEhList* FRowEdgesOf = nullptr;
 };
 
 class TDBGridEhExportAsVCLDBIF : public TDBGridEhExport {
@@ -286,7 +311,13 @@ private:
     void ReadExact(void* Buffer, int64_t Count);
     int32_t ReadLength(int Unit);
     void ReadValue();
+    void WriteCellValue(TColumnEh* Column, bool Writable);
     int32_t FColCount = 0;
+    // Whether a column takes values, asked once per paste for each column and for each of the
+    // dataset states it depends on (inserting or not, empty or not); -1 not yet asked.
+    std::vector<std::array<int8_t, 4>> FWritable;
+    // The clipboard's stream, read in place rather than through calls of the stream.
+    rtl::TStream* FInPlace = nullptr;
     std::vector<std::pair<AnsiString, bool>> FColumnNames;
     bool FHasNames = false;
     Variant FValue;

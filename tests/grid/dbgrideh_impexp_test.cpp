@@ -208,6 +208,18 @@ TEST_F(ImpExpTest, CopyPutsFiveFormatsInOrder) {
     EXPECT_FALSE(Cells.DS->ControlsDisabled());
 }
 
+TEST_F(ImpExpTest, UnicodeTextWritesCyrillicAsUtf16) {
+    BindCells({u"a", u"b"});
+    Grid->SetOptions(Grid->Options() + TDBGridOptions{dgTitles});
+    Col(0)->Title()->SetCaption("\xA8\xE6");  // "Ёж" in the code page
+    const std::u16string expected = u"\u0401\u0436\tb\r\na\tb\r\nc\td";
+    string bytes;
+    for (char16_t c : expected) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    EXPECT_EQ(Export(TDBGridEhExportAsUnicodeText::StaticClass()), bytes);
+    GridClipboardCopy(Grid, true);
+    EXPECT_EQ(ClipData(ui::CF_UNICODETEXT), bytes + string(2, '\0'));
+}
+
 TEST_F(ImpExpTest, RectangleCopySkipsHiddenColumns) {
     BindCells({u"a", u"x", u"b"});
     Col(1)->SetVisible(false);
