@@ -1402,7 +1402,7 @@ public:
     // The widest footer text of the column over the footer rows (0 without footers).
     int FooterTextWidth(TColumnEh* Column);
     // The text a footer cell shows before OnGetFooterParams (the footers build on this).
-    virtual AnsiString FooterCellText(TColumnEh* /*Column*/, int /*FooterRow*/) { return {}; }
+    virtual AnsiString FooterCellText(TColumnEh* Column, int FooterRow) { return GetFooterValueText(FooterRow, Column); }
     // Searches the dataset's cells (see DefaultGridLocateText); leaves the match current.
     bool LocateText(const WideString& FieldName, const AnsiString& Text, TLocateTextMatchTypeEh MatchType,
                     TLocateTextDirectionEh Direction, TLocateTextOptionsEh Options);

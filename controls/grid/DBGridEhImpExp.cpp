@@ -210,11 +210,24 @@ std::string WideBytes(const WideString& W) {
 // ---------------------------------------------------------------------------------------------
 // Footers
 
-TExportFooterEh DefaultExportFooter(TCustomDBGridEh* Grid, TColumnEh* Column, int /*Row*/) {
+TExportFooterEh DefaultExportFooter(TCustomDBGridEh* Grid, TColumnEh* Column, int Row) {
     TExportFooterEh r;
-    r.Font = Grid->FooterFont();
-    r.Color = Grid->FooterColor();
-    if (db::TField* f = Column->Field()) r.Alignment = f->Alignment();
+    TColumnFooterEh* footer = Column->FooterForIndex(Row);
+    if (!footer) {
+        r.Font = Grid->FooterFont();
+        r.Color = Grid->FooterColor();
+        if (db::TField* f = Column->Field()) r.Alignment = f->Alignment();
+        return r;
+    }
+    switch (footer->ValueType()) {
+        case fvtSum: r.Kind = efkSum; break;
+        case fvtCount: r.Kind = efkCount; break;
+        default: r.Kind = efkText; r.Text = Grid->GetFooterValueText(Row, Column); break;
+    }
+    r.FieldName = footer->FieldName();
+    r.Font = footer->Font();
+    r.Color = footer->Color();
+    r.Alignment = footer->Alignment();
     return r;
 }
 

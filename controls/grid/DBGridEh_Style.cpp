@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "controls/grid/DBGridEhImpExp.h"
 #include "framework/rtl/Ownership.h"
 #include "framework/ui/Clipbrd.h"
 #include "framework/ui/Forms.h"
@@ -440,7 +441,13 @@ bool TCustomDBGridEh::EditActionEnabled(TDBGridEhEditAction Action) {
 }
 
 void TCustomDBGridEh::RunEditAction(TDBGridEhEditAction Action) {
-    if (Action == geaSelectAllEh) FSelection->SelectAll();
+    switch (Action) {
+        case geaCopyEh: GridClipboardCopy(this, false); break;
+        case geaCutEh: GridClipboardCut(this, false); break;
+        case geaPasteEh: GridClipboardPaste(this, false); break;
+        case geaDeleteEh: GridDeleteSelection(this, false); break;
+        case geaSelectAllEh: FSelection->SelectAll(); break;
+    }
 }
 
 void TCustomDBGridEh::IndicatorTitleMouseDown(TGridCoord Cell, ui::TMouseButton, ui::TShiftState, int, int) {

@@ -23,6 +23,7 @@ protected:
         Grid->OnApplyFilter = [this](rtl::TObject*) { ++Applied; };
         SavedCenter = CurrentGridCenter();
         SetCurrentGridCenter(&Center);
+        Grid->SetCenter(&Center);
         Form->Show();
         Pump();
     }

@@ -377,6 +377,8 @@ TEST_F(DataCellColours, HiddenDuplicatesShowTheTextOnceWithoutLinesBetween) {
 
 // Each kind of selection highlights exactly its cells, and its fixed cells in dark grey.
 TEST_F(DataCellColours, SelectedRowsColumnsAndRectanglesHighlightTheirCells) {
+    // The grid's own colour rules: the shared style lightens selected cells toward the highlight.
+    Grid->SetStyle(nullptr);
     Grid->SetOptions(Grid->Options() + TDBGridOptions{dgMultiSelect});
     store::TMemDataSet* ds = People.DS.get();
     const int top = Grid->TitleRowCount();
@@ -516,7 +518,8 @@ public:
     int CurrentNodeLevel() override { return Int("level"); }
     int CurrentNodeIndex() override { return 0; }
     int RowLinesLevelLimit() override { return -1; }
-    int ViewCurrentRecord() override { return RecNo(); }
+    // View records count from 0, as the grid's row mapping takes them.
+    int ViewCurrentRecord() override { return RecNo() - 1; }
     int RowToRecordIndex(int Row) override { return Row; }
     int ViewRecordCount() override { return RecordCount(); }
     bool TreeViewMode() override { return Tree; }
@@ -598,7 +601,7 @@ TEST_F(GridPaintTest, TheTreeAreaIndentsTheFirstColumnByLevel) {
     EXPECT_FALSE(Grid->TreeAreaMouseDown(Grid->SingleCellRect(2, top + 1).Left + 5, a1.Top + 2, true));
     EXPECT_TRUE(Grid->TreeAreaMouseDown(a1.Left + 5, a1.Top + 2));
     EXPECT_TRUE(ds->Toggles.empty());
-    EXPECT_EQ(ds->Restores, std::vector<int>{1});
+    EXPECT_EQ(ds->Restores, std::vector<int>{0});
     EXPECT_EQ(Grid->TopRow(), topRow);
     EXPECT_EQ(ds->Viewed, 0) << "the view's active record restored";
     ds->ToggleResult = 4;
