@@ -1,6 +1,7 @@
 // The login shown with the main window, what the user's access level opens, the commands and their
 // shortcuts, and help.
 
+#include "framework/rtl/DateUtils.h"
 #include "program_fixture.h"
 
 namespace apptest {
@@ -144,10 +145,12 @@ TEST_F(MainFormTest, CommandsWithoutAHandlerAreShutAndAltF4EndsTheLoop) {
 // tab and the year: the frame shows again from the first tab and the current year, the window and
 // the panels name the journal and its count.
 TEST_F(MainFormTest, InventoriesCommandShowsTheJournalFromTheStart) {
-    const std::string year = std::to_string(ThisYear);
+    // The rows are written before start-up sets ThisYear: take the year from the same clock.
+    const int thisYear = rtl::YearOf(rtl::Now());
+    const std::string year = std::to_string(thisYear);
     Raw(reinterpret_cast<const char8_t*>(("INSERT INTO opisi (id, num, kind_id, source_id, result_id, year_of) VALUES "
                                           "(1, 1, 1, 0, 1, " + year + "), (2, 2, 2, 0, 2, " + year + "), (3, 1, 2, 0, 1, " +
-                                          std::to_string(ThisYear - 1) + ");").c_str()));
+                                          std::to_string(thisYear - 1) + ");").c_str()));
     Start();
     LogIn(u8"Петров", u8"x");
     ShowMain();

@@ -206,7 +206,9 @@ TEST_F(RecordViewTest, TheWheelScrollsRowsOrMovesTheRecordByItsModifiers) {
         Pump();
         for (int m : c.Mods) ui::KeyInput(static_cast<uint16_t>(m), false);
         Pump();
-        if (c.Top >= 0) EXPECT_EQ(Grid->TopRow(), c.Top) << c.Name;
+        if (c.Top >= 0) {
+            EXPECT_EQ(Grid->TopRow(), c.Top) << c.Name;
+        }
         EXPECT_EQ(View->RecNo(), c.RecNo) << c.Name;
     }
     // A handler may take the wheel.

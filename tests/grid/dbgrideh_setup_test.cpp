@@ -1,6 +1,8 @@
 // Shared drawing resources, cell drawing primitives and the storage interceptors.
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
 #include "controls/grid/DBGridEh_Setup.h"
 #include "framework/ui/Themes.h"
 #include "tests/grid/dbgrid_fixture.h"
@@ -325,6 +327,7 @@ TEST(PropertyInterceptors, ALaterRegistrationReplacesTheEarlierOne) {
     public:
         using TFormStoragePropertyInterceptor::TFormStoragePropertyInterceptor;
     };
+    static_assert(std::is_same_v<TOther::inherited, TFormStoragePropertyInterceptor>);
     auto count = [] {
         int n = 0;
         for (const auto& e : ClassPropertyInterceptors())
