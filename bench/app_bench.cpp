@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/DBModUnit.h"
+#include "bench/app_bench_db.h"
 #include "tests/app/busy_wait_counter.h"
 #include "tests/app/programs.h"
 
@@ -22,19 +23,9 @@ namespace {
 constexpr int Sources = 10000;
 
 struct Database {
-    std::filesystem::path Dir, OldDir;
+    bench::TInstalledDatabase Files{"velmorat_app_bench"};
     Database() {
-        char tmpl[] = "/tmp/velmorat_app_bench_XXXXXX";
-        if (!::mkdtemp(tmpl)) std::abort();
-        Dir = tmpl;
-        OldDir = std::filesystem::current_path();
-        std::filesystem::current_path(Dir);
-        std::ifstream in(VELMORAT_INSTALL_DB_SQL, std::ios::binary);
-        std::ostringstream script;
-        script << in.rdbuf();
-        sqlite3* db = nullptr;
-        sqlite3_open("velmorat.sdb", &db);
-        sqlite3_exec(db, script.str().c_str(), nullptr, nullptr, nullptr);
+        sqlite3* db = Files.Db;
         sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
         sqlite3_stmt* src = nullptr;
         sqlite3_stmt* inv = nullptr;
@@ -69,12 +60,7 @@ struct Database {
         sqlite3_finalize(src);
         sqlite3_finalize(inv);
         sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-        sqlite3_close(db);
-    }
-    ~Database() {
-        std::filesystem::current_path(OldDir);
-        std::error_code ec;
-        std::filesystem::remove_all(Dir, ec);
+        Files.Close();
     }
 };
 

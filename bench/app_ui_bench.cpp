@@ -28,6 +28,7 @@
 #include "framework/rtl/Text.h"
 #include "framework/ui/Forms.h"
 #include "framework/ui/Graphics.h"
+#include "bench/app_bench_db.h"
 
 namespace {
 
@@ -46,26 +47,16 @@ INSERT INTO opisi (num, kind_id, source_id, reg_date, year_of, epmk_date, epmk_n
 )";
 
 struct Program {
-    std::filesystem::path Dir, OldDir;
+    bench::TInstalledDatabase Files{"velmorat_app_ui_bench"};
     app::TFormServices Services;
     Program() {
-        char tmpl[] = "/tmp/velmorat_app_ui_bench_XXXXXX";
-        if (!::mkdtemp(tmpl)) std::abort();
-        Dir = tmpl;
-        OldDir = std::filesystem::current_path();
-        std::filesystem::current_path(Dir);
-        std::ifstream in(VELMORAT_INSTALL_DB_SQL, std::ios::binary);
-        std::ostringstream script;
-        script << in.rdbuf();
-        sqlite3* db = nullptr;
-        sqlite3_open("velmorat.sdb", &db);
-        sqlite3_exec(db, script.str().c_str(), nullptr, nullptr, nullptr);
+        sqlite3* db = Files.Db;
         char* error = nullptr;
         if (sqlite3_exec(db, Seed, nullptr, nullptr, &error) != SQLITE_OK) {
             std::fprintf(stderr, "seed: %s\n", error);
             std::abort();
         }
-        sqlite3_close(db);
+        Files.Close();
         app::StartProgram(Services);
         app::CurrentUser = {1, rtl::UTF8ToAnsi(u8"Администратор"), app::alAdministrator};
         // Shown without its login: the user is set above.
@@ -74,12 +65,7 @@ struct Program {
         app::MainForm->Show();
         ui::Application()->ProcessMessages();
     }
-    ~Program() {
-        app::EndProgram();
-        std::filesystem::current_path(OldDir);
-        std::error_code ec;
-        std::filesystem::remove_all(Dir, ec);
-    }
+    ~Program() { app::EndProgram(); }
     ui::TRecordingSurface* Surface() { return static_cast<ui::TRecordingSurface*>(app::MainForm->Surface()); }
     // What the user sees next: the queued messages handled and the window painted.
     void Paint() {
