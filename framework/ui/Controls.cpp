@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "framework/rtl/Ownership.h"
 #include "framework/ui/Forms.h"
 
 namespace ui {
@@ -505,8 +506,11 @@ void TControl::WMMButtonDblClk(TWMMouse& Message) {
 }
 
 void TControl::WMLButtonUp(TWMMouse& Message) {
-    DefaultHandler(Message);
-    if (FControlStyle.Contains(csCaptureMouse)) SetMouseCapture(false);
+    // A click handler that raises from the default handling must not leave the mouse held here.
+    rtl::TryFinally([&] { DefaultHandler(Message); },
+                    [&] {
+                        if (FControlStyle.Contains(csCaptureMouse)) SetMouseCapture(false);
+                    });
     if (FControlState.Contains(csClicked)) {
         FControlState.Exclude(csClicked);
         if (PtInRect(ClientRect(), Message.Pos())) Click();

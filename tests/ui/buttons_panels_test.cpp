@@ -1,6 +1,7 @@
 #include "edit_fixture.h"
 #include "framework/ui/Buttons.h"
 #include "framework/ui/ExtCtrls.h"
+#include "framework/ui/StdCtrls.h"
 
 namespace uitest {
 namespace {
@@ -42,6 +43,23 @@ TEST_F(PanelTest, SpeedButtonsInAGroupStayDownOneAtATime) {
     MouseInput(WM_LBUTTONUP, At(plain, 100, 100));
     Pump();
     EXPECT_EQ(clicks, 4);
+}
+
+TEST_F(PanelTest, AButtonWhoseClickRaisesLetsTheMouseGo) {
+    auto* failing = rtl::Create<TButton>(Form);
+    failing->SetParent(Form);
+    failing->OnClick = [](TObject*) { throw rtl::Exception("refused"); };
+    auto* other = rtl::Create<TButton>(Form);
+    other->SetParent(Form);
+    other->SetLeft(100);
+    int others = 0;
+    other->OnClick = [&](TObject*) { ++others; };
+    Form->Show();
+    Click(failing, 5, 5);
+    EXPECT_EQ(GetCaptureControl(), nullptr);
+    EXPECT_EQ(GetCapture(), HWND{0});
+    Click(other, 5, 5);
+    EXPECT_EQ(others, 1) << "the next click reaches the button under the mouse";
 }
 
 TEST_F(PanelTest, PanelsKeepAlignedChildrenInsideTheirBevelsAndSplittersResize) {
