@@ -24,6 +24,8 @@ struct TInputState {
     uint32_t ClickTime = 0;
     TPoint ClickPos;
     TControl* MouseControl = nullptr;
+    // The window whose frame the mouse moved over last; told WM_NCMOUSELEAVE when the mouse leaves it.
+    HWND NCMouseWnd = 0;
     struct {
         HWND Owner = 0;
         int Width = 0, Height = 0;
@@ -70,6 +72,7 @@ void WindowGoing(HWND Wnd) {
         s.CaptureControl = nullptr;
     }
     if (s.ClickWnd == Wnd) s.ClickWnd = 0;
+    if (s.NCMouseWnd == Wnd) s.NCMouseWnd = 0;
     if (s.Active == Wnd) s.Active = 0;
     if (s.Caret.Owner == Wnd) DestroyCaret();
     if (s.MouseControl) {
@@ -363,6 +366,15 @@ static void TrackMouseControl(TPoint ScreenPos) {
     }
 }
 
+// The mouse left the frame it moved over last (for another part of the window, another window or
+// none of ours).
+static void TrackNonClientLeave(HWND Target, LRESULT Hit) {
+    auto& s = In();
+    const HWND now = Hit != HTCLIENT ? Target : 0;
+    if (s.NCMouseWnd == now) return;
+    if (const HWND old = std::exchange(s.NCMouseWnd, now); old && IsWindow(old)) PostInput(old, WM_NCMOUSELEAVE, 0, 0);
+}
+
 void ResetDoubleClick() {
     In().ClickMsg = 0;
     In().ClickWnd = 0;
@@ -385,7 +397,10 @@ void MouseInput(UINT Msg, TPoint ScreenPos) {
     const bool press = Msg == WM_LBUTTONDOWN || Msg == WM_RBUTTONDOWN || Msg == WM_MBUTTONDOWN;
     HWND target = s.Capture ? s.Capture : WindowFromPoint(ScreenPos);
     if (Msg == WM_MOUSEMOVE) TrackMouseControl(ScreenPos);
-    if (!target) return;
+    if (!target) {
+        if (Msg == WM_MOUSEMOVE) TrackNonClientLeave(0, HTCLIENT);
+        return;
+    }
     LRESULT hit = HTCLIENT;
     if (!s.Capture) {
         hit = SendMessage(target, WM_NCHITTEST, 0, PointToLParam(ScreenPos.X, ScreenPos.Y));
@@ -406,6 +421,7 @@ void MouseInput(UINT Msg, TPoint ScreenPos) {
         SendMessage(target, WM_SETCURSOR, target, static_cast<LPARAM>(MakeWParam(static_cast<int>(hit), static_cast<int>(Msg))));
     }
     if (!IsWindow(target)) return;
+    if (Msg == WM_MOUSEMOVE) TrackNonClientLeave(target, hit);
     TWinControl* control = FindControl(target);
     if (press) {
         const uint32_t now = rtl::GetTickCount();

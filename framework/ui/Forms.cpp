@@ -195,6 +195,14 @@ void TCustomForm::Dispatch(TMessage& Message) {
             }
             TWinControl::Dispatch(Message);
             return;
+        case WM_NCMOUSEMOVE:
+            detail::MenuBarHover(this, Message.WParam == HTMENU ? LParamToPoint(Message.LParam) : std::optional<TPoint>());
+            TWinControl::Dispatch(Message);
+            return;
+        case WM_NCMOUSELEAVE:
+            detail::MenuBarHover(this, std::nullopt);
+            TWinControl::Dispatch(Message);
+            return;
         case WM_SYSCOMMAND:
             if ((Message.WParam & 0xFFF0) == SC_KEYMENU) {
                 detail::MenuBarKey(this, static_cast<char>(Message.LParam));

@@ -503,6 +503,8 @@ struct TTracker {
     int Levels = 0;
     TMenuItem* Chosen = nullptr;
     bool AltAlone = false;         // Alt went down and nothing else since
+    TCustomForm* HotForm = nullptr;  // outside the menu mode: the bar under the mouse
+    int HotIndex = -1;               // and its item under the mouse
 };
 
 TTracker& Tracker() {
@@ -523,6 +525,19 @@ TMenuWindow* TopLevel() { return Tracker().Levels > 0 ? Level(Tracker().Levels -
 
 void RepaintBar() {
     if (TCustomForm* f = Tracker().Form) f->InvalidateFrame();
+}
+
+void SetHover(TCustomForm* Form, int Index) {
+    auto& t = Tracker();
+    if (t.HotForm == Form && t.HotIndex == Index) return;
+    if (t.HotForm && t.HotForm != Form) t.HotForm->InvalidateFrame();
+    t.HotForm = Index >= 0 ? Form : nullptr;
+    t.HotIndex = Index;
+    if (Form) Form->InvalidateFrame();
+}
+
+void ClearHover() {
+    if (Tracker().HotForm) SetHover(Tracker().HotForm, -1);
 }
 
 // Levels from Depth on close.
@@ -645,6 +660,7 @@ bool StartBar(TCustomForm* Form) {
     if (t.Active) EndMenu();
     if (!Form || !Form->Menu() || Form->MenuBarRect().IsEmpty() || !Form->IsWindowEnabled()) return false;
     if (HWND capture = GetCapture()) SendMessage(capture, WM_CANCELMODE);
+    ClearHover();
     t.Active = true;
     t.Form = Form;
     t.BarIndex = -1;
@@ -900,7 +916,7 @@ void PaintMenuBar(TCustomForm* Form, TCanvas& DC) {
     for (size_t i = 0; i < rects.size(); ++i) {
         if (rects[i].Right <= rects[i].Left) continue;
         TMenuItem* item = Form->Menu()->Items()->Items(static_cast<int>(i));
-        const bool hot = ours && t.BarIndex == static_cast<int>(i);
+        const bool hot = ours ? t.BarIndex == static_cast<int>(i) : !t.Active && t.HotForm == Form && t.HotIndex == static_cast<int>(i);
         if (hot) DC.FillSolid(rects[i], clHighlight);
         const TColor text = !item->Enabled() ? clGrayText : hot ? clHighlightText : clMenuText;
         DrawCaption(DC, item->Caption(), rects[i], text, DT_CENTER);
@@ -950,6 +966,23 @@ TMenuModeState MenuModeState() {
 
 void MenuFormGoing(TCustomForm* Form) {
     if (Tracker().Form == Form) Finish();
+    if (Tracker().HotForm == Form) {
+        Tracker().HotForm = nullptr;
+        Tracker().HotIndex = -1;
+    }
+}
+
+void MenuBarHover(TCustomForm* Form, std::optional<TPoint> ScreenPos) {
+    auto& t = Tracker();
+    if (t.Active) return;
+    int index = -1;
+    if (ScreenPos && Form->Menu()) {
+        const std::vector<TRect> r = BarItemsOnScreen(Form);
+        for (size_t i = 0; i < r.size() && index < 0; ++i)
+            if (r[i].Right > r[i].Left && r[i].Contains(*ScreenPos) && Form->Menu()->Items()->Items(int(i))->Enabled())
+                index = static_cast<int>(i);
+    }
+    if (index >= 0 || t.HotForm == Form) SetHover(Form, index);
 }
 
 bool MenuMessage(const TMsg& Msg) {

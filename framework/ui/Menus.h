@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "framework/ui/ActnList.h"
@@ -180,6 +181,9 @@ void PaintMenuBar(TCustomForm* Form, TCanvas& DC);
 // Alt+letter (the letter).
 void MenuBarPress(TCustomForm* Form, TPoint ScreenPos);
 void MenuBarKey(TCustomForm* Form, char Char);
+// The mouse over the bar outside the menu mode (a screen point) or off it (none): the item under
+// it is drawn hot.
+void MenuBarHover(TCustomForm* Form, std::optional<TPoint> ScreenPos);
 // What the menu mode shows: the bar's form and selected item, and for each open level its
 // window, the item whose sub-items it shows and the index selected in it (-1: none).
 struct TMenuModeState {

@@ -373,6 +373,60 @@ TEST_F(MenuBarTest, TheMouseOpensTracksAndPicks) {
     EXPECT_EQ(Clicks, U(u8"Два"));
 }
 
+TEST_F(MenuBarTest, TheItemUnderTheMouseIsHotUntilTheMouseLeavesTheBar) {
+    const TRect w = Form->WindowRectOnScreen();
+    const std::vector<TRect> items = detail::MenuBarItems(Menu, Form, Form->Width());
+    const auto onBar = [&](int I) { return Point(w.Left + items[size_t(I)].Left + 5, w.Top + items[size_t(I)].Top + 5); };
+    auto& rec = *static_cast<TRecordingSurface*>(Form->Surface());
+    // The bar items drawn hot since the last look.
+    const auto hot = [&] {
+        std::vector<int> out;
+        Pump();
+        for (const TDrawRecord* r : rec.OfKind(TDrawOp::FillRect))
+            for (size_t i = 0; i < items.size(); ++i)
+                if (r->Rect == items[i] && r->Brush.Color == static_cast<TColor>(ColorToRGB(clHighlight))) out.push_back(int(i));
+        rec.Clear();
+        return out;
+    };
+    using V = std::vector<int>;
+    hot();
+    MouseInput(WM_MOUSEMOVE, onBar(1));
+    EXPECT_EQ(hot(), V{1});
+    MouseInput(WM_MOUSEMOVE, onBar(0));
+    EXPECT_EQ(hot(), V{0});
+    EXPECT_EQ(State(), "-") << "hovering does not enter the menu mode";
+    // Into the client area, off every window, onto another form's frame: the bar is drawn plain.
+    const std::vector<std::function<void()>> leaves = {
+        [&] { MouseInput(WM_MOUSEMOVE, At(Edit, 5, 5)); },
+        [&] { MouseInput(WM_MOUSEMOVE, Point(w.Right + 300, w.Bottom + 300)); },
+        [&] {
+            TForm* other = MakeForm("Other");
+            other->Show();
+            Pump();
+            MouseInput(WM_MOUSEMOVE, other->WindowRectOnScreen().TopLeft());
+        },
+    };
+    for (size_t i = 0; i < leaves.size(); ++i) {
+        MouseInput(WM_MOUSEMOVE, onBar(2));
+        EXPECT_EQ(hot(), V{2}) << i;
+        leaves[i]();
+        Pump();
+        EXPECT_EQ(hot(), V{}) << i;
+        EXPECT_FALSE(Form->NeedsPaint()) << i;
+    }
+    // A disabled item is not drawn hot; entering the menu mode hands the highlight to it.
+    Form->SetFocus();
+    Edit->SetFocus();
+    Menu->Items()->Items(2)->SetEnabled(false);
+    MouseInput(WM_MOUSEMOVE, onBar(2));
+    EXPECT_EQ(hot(), V{});
+    MouseInput(WM_MOUSEMOVE, onBar(1));
+    EXPECT_EQ(hot(), V{1});
+    KeyPressInput(VK_F10);
+    EXPECT_EQ(hot(), V{0});
+    EXPECT_EQ(State(), "bar=Файл");
+}
+
 TEST_F(MenuBarTest, AnItemWithABreakStartsAColumn) {
     Press(VK_F10);
     Press(VK_RIGHT);
