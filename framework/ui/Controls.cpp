@@ -361,7 +361,7 @@ void TControl::Repaint() {
 }
 
 void TControl::PaintTo(HDC DC, int X, int Y) {
-    const int saved = DC->SaveDC();
+    TSavedDC saved(*DC);
     const TPoint org = DC->ViewportOrg();
     DC->SetViewportOrgEx(org.X + X, org.Y + Y);
     DC->IntersectClipRect(ClientRect());
@@ -371,7 +371,6 @@ void TControl::PaintTo(HDC DC, int X, int Y) {
     } else {
         PaintControl(DC);
     }
-    DC->RestoreDC(saved);
 }
 
 void TControl::BringToFront() {
@@ -565,14 +564,8 @@ void TControl::CMColorChanged(TMessage& Message) {
 void TControl::CMParentFontChanged(TMessage& Message) {
     (void)Message;
     if (FParentFont && FParent) {
-        FUpdatingFont = true;
-        try {
-            FFont->Assign(FParent->Font());
-        } catch (...) {
-            FUpdatingFont = false;
-            throw;
-        }
-        FUpdatingFont = false;
+        rtl::TScopedValue updating(FUpdatingFont, true);
+        FFont->Assign(FParent->Font());
     }
 }
 

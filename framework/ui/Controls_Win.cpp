@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "framework/rtl/Ownership.h"
 #include "framework/ui/Controls.h"
 #include "framework/ui/Forms.h"
 #include "framework/ui/Themes.h"
@@ -202,13 +203,8 @@ void TWinControl::DestroyHandle() {
     if (!FHandle) return;
     for (TWinControl* w : std::vector<TWinControl*>(FTabList)) w->DestroyHandle();
     FControlState.Include(csDestroyingHandle);
-    try {
-        DestroyWnd();
-    } catch (...) {
-        FControlState.Exclude(csDestroyingHandle);
-        throw;
-    }
-    FControlState.Exclude(csDestroyingHandle);
+    rtl::TScopeExit destroyed([this] { FControlState.Exclude(csDestroyingHandle); });
+    DestroyWnd();
 }
 
 void TWinControl::DestroyWnd() { DestroyWindowHandle(); }
@@ -436,14 +432,8 @@ void TWinControl::SetParent(TWinControl* AParent) {
 void TWinControl::Realign() {
     if (FAlignLevel > 0) return;
     TRect r = GetClientRect();
-    ++FAlignLevel;
-    try {
-        AlignControls(nullptr, r);
-    } catch (...) {
-        --FAlignLevel;
-        throw;
-    }
-    --FAlignLevel;
+    rtl::TScopedValue aligning(FAlignLevel, FAlignLevel + 1);
+    AlignControls(nullptr, r);
 }
 
 void TWinControl::AlignControls(TControl* AControl, TRect& Rect) {
@@ -872,17 +862,11 @@ void TWinControl::PaintControls(HDC DC, TControl* First) {
         if (!c->IsControl() || !c->Visible()) continue;
         const TRect r = c->BoundsRect();
         if (!DC->RectVisible(r)) continue;
-        const int saved = DC->SaveDC();
+        TSavedDC saved(*DC);
         const TPoint org = DC->ViewportOrg();
         DC->IntersectClipRect(r);
         DC->SetViewportOrgEx(org.X + r.Left, org.Y + r.Top);
-        try {
-            c->PaintControl(DC);
-        } catch (...) {
-            DC->RestoreDC(saved);
-            throw;
-        }
-        DC->RestoreDC(saved);
+        c->PaintControl(DC);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "framework/ui/Forms.h"
 #include "framework/ui/ActnList.h"
 #include "framework/ui/Menus.h"
+#include "framework/rtl/Ownership.h"
 
 #include <algorithm>
 
@@ -261,13 +262,7 @@ void TCustomForm::CMShowingChanged(TMessage& Message) {
         HandleNeeded();
         if (FWindowVisible) return;
         FFormState.Include(fsShowing);
-        try {
-            DoShow();
-        } catch (...) {
-            FFormState.Exclude(fsShowing);
-            throw;
-        }
-        FFormState.Exclude(fsShowing);
+        rtl::TryFinally([this] { DoShow(); }, [this] { FFormState.Exclude(fsShowing); });
         if (FWindowState == wsMaximized) {
             SetBoundsRect(Screen()->MonitorFromRect(FNormalBounds).WorkareaRect);
         } else if (FPosition == poScreenCenter || FPosition == poMainFormCenter || FPosition == poOwnerFormCenter ||

@@ -962,6 +962,20 @@ private:
     std::vector<TPoint> FMapped;  // reused for points in device pixels
 };
 
+// The canvas's pen, brush, font, clip and mapping saved for a scope and put back when it ends, on
+// every path.
+class TSavedDC {
+public:
+    explicit TSavedDC(TCanvas& Canvas) : FCanvas(Canvas), FLevel(Canvas.SaveDC()) {}
+    ~TSavedDC() { FCanvas.RestoreDC(FLevel); }
+    TSavedDC(const TSavedDC&) = delete;
+    TSavedDC& operator=(const TSavedDC&) = delete;
+
+private:
+    TCanvas& FCanvas;
+    int FLevel;
+};
+
 // ---------------------------------------------------------------------------------------------
 // Graphics
 

@@ -134,7 +134,7 @@ void CheckBox(TCanvas& C, const TRect& R, unsigned State) {
 void RadioButton(TCanvas& C, const TRect& R, unsigned State) {
     int side = std::min(R.Width(), R.Height());
     TRect box = Bounds(R.Left + (R.Width() - side) / 2, R.Top + (R.Height() - side) / 2, side, side);
-    int saved = C.SaveDC();
+    TSavedDC saved(C);
     C.Pen()->SetStyle(psSolid);
     C.Pen()->SetWidth(1);
     C.Pen()->SetColor(clBtnShadow);
@@ -149,7 +149,6 @@ void RadioButton(TCanvas& C, const TRect& R, unsigned State) {
         C.Brush()->SetColor(mark);
         C.Ellipse(dot);
     }
-    C.RestoreDC(saved);
 }
 
 void SizeGrip(TCanvas& C, const TRect& R, unsigned State) {

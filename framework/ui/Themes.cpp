@@ -154,7 +154,7 @@ void DrawButton(TCanvas& C, int Part, const TRect& R) {
     const TLook look = BoxLook(GroupState(Part, first, 4));
     const TRect box = CentredSquare(R, 13);
     if (radio) {
-        int saved = C.SaveDC();
+        TSavedDC saved(C);
         C.Pen()->SetStyle(psSolid);
         C.Pen()->SetWidth(1);
         C.Pen()->SetColor(look.Border);
@@ -167,7 +167,6 @@ void DrawButton(TCanvas& C, int Part, const TRect& R) {
             C.Brush()->SetColor(look.Glyph);
             C.Ellipse(dot);
         }
-        C.RestoreDC(saved);
         return;
     }
     Paint(C, box, look);
@@ -297,7 +296,7 @@ void TThemeServices::SetThemesEnabled(bool Value) {
 void TThemeServices::DrawElement(HDC DC, const TThemedElementDetails& Details, const TRect& R, const TRect* Clip) {
     if (!DC || Details.Part == 0 || R.IsEmpty()) return;
     TCanvas& C = *DC;
-    int saved = C.SaveDC();
+    TSavedDC saved(C);
     if (Clip) C.IntersectClipRect(*Clip);
     const TThemeState state = StateOf(Details);
     switch (Details.Element) {
@@ -320,7 +319,6 @@ void TThemeServices::DrawElement(HDC DC, const TThemedElementDetails& Details, c
         case teEdit: Frame(C, R, EditBorder(state), 1); break;
         case teTab: DrawTab(C, Details.Part, R); break;
     }
-    C.RestoreDC(saved);
 }
 
 TRect TThemeServices::ContentRect(HDC, const TThemedElementDetails& Details, const TRect& R) const {
@@ -345,11 +343,10 @@ TColor TThemeServices::TextColor(const TThemedElementDetails& Details) const {
 void TThemeServices::DrawText(HDC DC, const TThemedElementDetails& Details, const AnsiString& Text, TRect R,
                               unsigned Flags) {
     if (!DC) return;
-    int saved = DC->SaveDC();
+    TSavedDC saved(*DC);
     DC->SetTextColor(TextColor(Details));
     DC->SetBkMode(TRANSPARENT);
     DC->DrawText(Text, R, Flags);
-    DC->RestoreDC(saved);
 }
 
 bool TThemeServices::HasTransparentParts(const TThemedElementDetails& Details) const {

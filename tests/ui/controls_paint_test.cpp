@@ -38,6 +38,23 @@ TEST_F(PaintTest, PaintingRunsFromTheQueueParentsFirstAtTheChildrensOffsets) {
     EXPECT_EQ(text->Clip->Bounds(), Rect(25, 36, 35, 41));
 }
 
+TEST_F(PaintTest, AChildInvalidatedBeforeItsParentIsPaintedAfterItAndStaysOnTop) {
+    auto* panel = AddLog(Form, "P", 20, 30);
+    panel->SetBounds(20, 30, 200, 100);
+    auto* a = AddLog(panel, "A", 5, 6);
+    auto* b = AddLog(a, "B", 1, 1);
+    Form->Show();
+    Pump();
+    // Whatever order the parts were invalidated in, each parent paints before what lies on it.
+    const std::vector<std::vector<TControl*>> orders = {{b, a, panel}, {a, panel}, {b, panel, a}};
+    for (const auto& order : orders) {
+        Rec(Form).Clear();
+        for (TControl* c : order) c->Invalidate();
+        Pump();
+        EXPECT_EQ(TextsAt(Rec(Form)), (std::vector<std::string>{"P@21,31", "A@26,37", "B@27,38"})) << order.size();
+    }
+}
+
 TEST_F(PaintTest, InvalidatingAParentRepaintsTheChildrenOnTopAndUpdatePaintsAtOnce) {
     auto* a = AddLog(Form, "A", 5, 6);
     Form->Show();

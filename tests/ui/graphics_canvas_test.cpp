@@ -95,6 +95,23 @@ TEST_F(RecordingCanvas, SaveDCRestoresPenBrushFontAndTextState) {
     EXPECT_EQ(canvas.GetBkMode(), TRANSPARENT);
 }
 
+TEST_F(RecordingCanvas, ASavedDCPutsClipAndPenBackWhenItsScopeIsLeftByAnError) {
+    canvas.Pen()->SetColor(clRed);
+    for (const bool raise : {false, true}) {
+        SCOPED_TRACE(raise);
+        try {
+            TSavedDC saved(canvas);
+            canvas.IntersectClipRect(Rect(0, 0, 5, 5));
+            canvas.Pen()->SetColor(clLime);
+            if (raise) throw rtl::Exception("painter failed");
+        } catch (const rtl::Exception&) {
+        }
+        EXPECT_FALSE(canvas.HasClipRgn());
+        EXPECT_EQ(canvas.Pen()->Color(), clRed);
+        EXPECT_FALSE(canvas.RestoreDC(-1)) << "nothing left saved";
+    }
+}
+
 TEST_F(RecordingCanvas, TextColourAndBackgroundFollowFontAndBrush) {
     canvas.Font()->SetColor(clRed);
     canvas.Brush()->SetColor(clYellow);
