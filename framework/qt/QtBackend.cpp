@@ -285,6 +285,8 @@ void TNativeWindow::keyPressEvent(QKeyEvent* Event) {
     const Qt::KeyboardModifiers mods = Event->modifiers() | (backtab ? Qt::ShiftModifier : Qt::NoModifier);
     if (vk != ui::VK_SHIFT && vk != ui::VK_CONTROL && vk != ui::VK_MENU) SyncModifiers(mods);
     const std::string chars = CharsOfKey(vk, Event->text(), mods);
+    // AltGr is Ctrl with Alt to the model, as on the platform: it types and never enters the menu.
+    if (Event->key() == Qt::Key_AltGr) ui::SetKeyState(ui::VK_CONTROL, true);
     Guarded([&] {
         // A dead key has no key of ours and no character: the composed character follows.
         if (vk) ui::KeyInput(vk, true, mods.testFlag(Qt::AltModifier));
@@ -298,7 +300,10 @@ void TNativeWindow::keyReleaseEvent(QKeyEvent* Event) {
     if (Event->isAutoRepeat()) return;
     const uint16_t vk = VirtualKeyOf(Event->key(), Event->modifiers());
     if (!vk) return;
+    const bool altGr = Event->key() == Qt::Key_AltGr;
+    if (altGr) ui::SetKeyState(ui::VK_CONTROL, true);
     Guarded([&] { ui::KeyInput(vk, false, Event->modifiers().testFlag(Qt::AltModifier)); });
+    if (altGr) SyncModifiers(Event->modifiers());
 }
 
 void TNativeWindow::focusInEvent(QFocusEvent*) {

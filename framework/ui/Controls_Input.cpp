@@ -469,7 +469,9 @@ void KeyInput(uint16_t Key, bool Down, bool Sys) {
     if (wasDown) data |= 0x40000000;
     if (!Down) data |= 0xC0000000;
     UINT msg = Down ? WM_KEYDOWN : WM_KEYUP;
-    if (Sys || alt || Key == VK_MENU || Key == VK_F10) msg = Down ? WM_SYSKEYDOWN : WM_SYSKEYUP;
+    // Alt with Ctrl is the AltGr of many layouts: its keys and characters are ordinary typing.
+    const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+    if (Key == VK_F10 || ((Sys || alt || Key == VK_MENU) && !ctrl)) msg = Down ? WM_SYSKEYDOWN : WM_SYSKEYUP;
     PostInput(target, msg, Key, static_cast<LPARAM>(static_cast<int32_t>(data)));
     if (Key == VK_F1 && Down && !alt && GetKeyState(VK_SHIFT) >= 0 && GetKeyState(VK_CONTROL) >= 0)
         PostInput(target, WM_KEYF1, 0, 0);
@@ -479,7 +481,7 @@ void CharInput(char Char) {
     detail::ForgetMessageKeys();
     HWND target = In().Focus ? In().Focus : In().Active;
     if (!target) return;
-    const bool alt = GetKeyState(VK_MENU) < 0;
+    const bool alt = GetKeyState(VK_MENU) < 0 && GetKeyState(VK_CONTROL) >= 0;
     PostInput(target, alt ? WM_SYSCHAR : WM_CHAR, static_cast<uint8_t>(Char), alt ? 0x20000001 : 1);
 }
 

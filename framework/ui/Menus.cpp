@@ -990,8 +990,9 @@ bool MenuMessage(const TMsg& Msg) {
     const UINT m = Msg.message;
     if (!t.Active) {
         // Alt pressed and let go alone enters the bar of the form it was pressed on.
-        if (m == WM_SYSKEYDOWN || m == WM_KEYDOWN) t.AltAlone = Msg.wParam == VK_MENU;
-        else if (IsPress(m)) t.AltAlone = false;
+        // Alt with Ctrl (AltGr) is typing, not the menu.
+        if (m == WM_SYSKEYDOWN || m == WM_KEYDOWN) t.AltAlone = Msg.wParam == VK_MENU && GetKeyState(VK_CONTROL) >= 0;
+        else if (((m == WM_SYSKEYUP || m == WM_KEYUP) && Msg.wParam != VK_MENU) || IsPress(m)) t.AltAlone = false;
         else if (m == WM_SYSKEYUP && Msg.wParam == VK_MENU && t.AltAlone) {
             t.AltAlone = false;
             if (TWinControl* w = FindControl(Msg.hwnd)) MenuBarKey(GetParentForm(w, true), 0);

@@ -51,6 +51,7 @@ const QString ef = QString::fromUtf8(u8"ф"), EF = QString::fromUtf8(u8"Ф"), es
 constexpr int KeyEf = 0x0424, KeyEs = 0x0421, KeyHa = 0x0425;
 const auto Shift = Qt::ShiftModifier;
 const auto Ctrl = Qt::ControlModifier;
+const auto Alt = Qt::AltModifier;
 
 INSTANTIATE_TEST_SUITE_P(
     Qt, KeyInput,
@@ -71,6 +72,14 @@ INSTANTIATE_TEST_SUITE_P(
                  {Press(Qt::Key_Control, {}, Ctrl), Press(Qt::Key_V, QString(QChar(0x16)), Ctrl), Release(Qt::Key_V, {}, Ctrl),
                   Release(Qt::Key_Control)},
                  "down:11 down:56 char:16 up:56 up:11"},
+        TKeyCase{"CtrlAltTypesTheCharacterTheLayoutGivesIt",
+                 {Press(Qt::Key_Control, {}, Ctrl), Press(Qt::Key_Alt, {}, Ctrl | Alt), Press(Qt::Key_E, QString::fromUtf8(u8"€"), Ctrl | Alt),
+                  Release(Qt::Key_E, {}, Ctrl | Alt), Release(Qt::Key_Alt, {}, Ctrl), Release(Qt::Key_Control)},
+                 "down:11 down:12 down:45 char:88 up:45 up:12 up:11"},
+        TKeyCase{"AltGrTypesItsCharacter",
+                 {Press(Qt::Key_AltGr, {}, Qt::GroupSwitchModifier), Press(Qt::Key_Q, "@", Qt::GroupSwitchModifier),
+                  Release(Qt::Key_Q, {}, Qt::GroupSwitchModifier), Release(Qt::Key_AltGr)},
+                 "down:12 down:51 char:40 up:51 up:12"},
         TKeyCase{"AutoRepeatRepeatsThePressOnly",
                  {Press(Qt::Key_A, "a"), Release(Qt::Key_A, "a", {}, true), Press(Qt::Key_A, "a", {}, true),
                   Release(Qt::Key_A, "a", {}, true), Press(Qt::Key_A, "a", {}, true), Release(Qt::Key_A, "a")},

@@ -373,6 +373,41 @@ TEST_F(MenuBarTest, TheMouseOpensTracksAndPicks) {
     EXPECT_EQ(Clicks, U(u8"Два"));
 }
 
+// Ctrl with Alt is how many layouts reach their third level (AltGr): the character is typed;
+// Ctrl alone gives the control code; Alt alone belongs to the menu.
+TEST_F(MenuBarTest, CtrlAltTypesTheCharacterWhileCtrlGivesTheControlCode) {
+    const char euro = '\x88';
+    struct TCase {
+        const char* Name;
+        std::vector<uint16_t> Held;
+        uint16_t Key;
+        char Char;
+        std::string Text;  // the edit's text after, from "ab"
+        bool Menu;
+    } cases[] = {
+        {"Ctrl+Alt types the character", {VK_CONTROL, VK_MENU}, 'E', euro, std::string("ab") + euro, false},
+        {"Alt then Ctrl types it too", {VK_MENU, VK_CONTROL}, 'Q', '@', "ab@", false},
+        {"Ctrl alone gives the control code (select all)", {VK_CONTROL}, 'A', 0, "ab", false},
+        {"Ctrl+Alt pressed and let go alone is not the menu", {VK_CONTROL, VK_MENU}, 0, 0, "ab", false},
+        {"Alt alone is the menu", {VK_MENU}, 0, 0, "ab", true},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Edit->SetText("ab");
+        Edit->SetSelStart(2);
+        for (uint16_t k : c.Held) KeyInput(k, true);
+        if (c.Key) KeyPressInput(c.Key, c.Char);
+        for (auto k = c.Held.rbegin(); k != c.Held.rend(); ++k) KeyInput(*k, false);
+        Pump();
+        EXPECT_EQ(Edit->Text(), c.Text);
+        EXPECT_EQ(MenuActive(), c.Menu);
+        if (c.Key == 'A') {
+            EXPECT_EQ(Edit->SelLength(), 2);
+        }
+        EndMenu();
+    }
+}
+
 TEST_F(MenuBarTest, TheItemUnderTheMouseIsHotUntilTheMouseLeavesTheBar) {
     const TRect w = Form->WindowRectOnScreen();
     const std::vector<TRect> items = detail::MenuBarItems(Menu, Form, Form->Width());
