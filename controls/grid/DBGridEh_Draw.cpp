@@ -3,6 +3,7 @@
 
 #include "controls/grid/DBGridEh_Setup.h"
 #include "controls/editors/TarnelVCL.h"
+#include "framework/rtl/Ownership.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
@@ -257,12 +258,22 @@ void TCustomDBGridEh::WriteColumnCellText(TColumnEh* Column, ui::TCanvas* ACanva
     if (Alignment == db::taLeftJustify) Alignment = db::taRightJustify;
     else if (Alignment == db::taRightJustify) Alignment = db::taLeftJustify;
     MirrorCanvas(false);
-    struct TRemirror {
-        TCustomDBGridEh* G;
-        ~TRemirror() { G->MirrorCanvas(true); }
-    } remirror{this};
+    rtl::TScopeExit remirror([this] { MirrorCanvas(true); });
     WriteCellText(ACanvas, r, FillRect, DX, DY, Text, Alignment, Layout, WordWrap, EndEllipsis, RightMargin,
                   LeftMargin, Column->UsesRightToLeftReading());
+}
+
+void TCustomDBGridEh::DrawButtonFaceMirrored(ui::HDC DC, const TRect& Rect, ui::TColor BackColor, int Style,
+                                             int DownPart, bool Flat, bool Active, bool Enabled,
+                                             editors::TCheckBoxState State) {
+    if (!UsesRightToLeftAlignment()) {
+        editors::DrawEditButtonFace(DC, Rect, BackColor, Style, DownPart, Flat, Active, Enabled, State);
+        return;
+    }
+    const TRect r = DC->LPtoDP(Rect);
+    MirrorCanvas(false);
+    rtl::TScopeExit remirror([this] { MirrorCanvas(true); });
+    editors::DrawEditButtonFace(DC, r, BackColor, Style, DownPart, Flat, Active, Enabled, State);
 }
 
 }  // namespace grid

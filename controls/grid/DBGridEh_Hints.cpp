@@ -225,6 +225,10 @@ void TCustomDBGridEh::WMSetFocus(ui::TWMSetFocus& Message) {
     if (GridOrEditorFocused() != FWasFocused) FocusChanged();
 }
 
+void TCustomDBGridEh::CheckFocusChanged() {
+    if (GridOrEditorFocused() != FWasFocused) FocusChanged();
+}
+
 void TCustomDBGridEh::FocusChanged() {
     if (FSelectionType == gstAll) {
         Invalidate();

@@ -927,6 +927,7 @@ void TDBGridInplaceEdit::WndProc(ui::TMessage& Message) {
         default: break;
     }
     TInplaceEdit::WndProc(Message);
+    if ((Message.Msg == ui::WM_SETFOCUS || Message.Msg == ui::WM_KILLFOCUS) && DBGrid()) DBGrid()->CheckFocusChanged();
     if (FTextChanged) {
         FTextChanged = false;
         TColumnEh* c = Column();
