@@ -1509,8 +1509,10 @@ public:
     // Repaints what shows the focus: the selection and the current row.
     void FocusChanged();
     // FocusChanged when the grid-or-editor focus differs from the state last painted (the
-    // editor's focus changes come through here too).
+    // editor's focus changes come through here too); while the grid or its editor is losing the
+    // focus, To is the window taking it.
     void CheckFocusChanged();
+    void CheckFocusChanged(ui::HWND To);
     bool WasFocused() const noexcept { return FWasFocused; }
     // Data-record switches made by the painters since the grid was created.
     int64_t RecordSwitchCount() const noexcept { return FRecordSwitchCount; }
