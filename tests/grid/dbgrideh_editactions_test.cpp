@@ -5,6 +5,7 @@
 
 #include "controls/grid/DBGridEhImpExp.h"
 #include "controls/grid/DBGridEh_Setup.h"
+#include "controls/grid/DBLookupGridsEh.h"
 #include "framework/ui/ActnList.h"
 #include "framework/ui/Clipbrd.h"
 #include "framework/ui/Messages.h"
@@ -298,6 +299,77 @@ TEST_F(GridEditActionsTest, FocusLeavingThroughTheEditorRepaintsTheGridAsUnfocus
     edit->SetFocus();
     Pump();
     EXPECT_FALSE(Grid->WasFocused());
+}
+
+}  // namespace
+}  // namespace gridtest
+
+namespace gridtest {
+namespace {
+
+class TRightToLeftGridEh : public TDBGridEh {
+    RTL_CLASS(TRightToLeftGridEh, TDBGridEh)
+public:
+    using TDBGridEh::TDBGridEh;
+    bool UsesRightToLeftAlignment() const override { return RightToLeft; }
+    bool RightToLeft = true;
+};
+
+using GridMirroredButtonTest = DBGridTest;
+
+TEST_F(GridMirroredButtonTest, ButtonFaceOfARightToLeftGridIsDrawnUnmirrored) {
+    auto* g = rtl::Create<TRightToLeftGridEh>(Form);
+    g->SetBounds(10, 10, 200, 100);
+    g->SetParent(Form);
+    Form->Show();
+    Pump();
+    auto* surface = static_cast<ui::TRecordingSurface*>(Form->Surface());
+    ui::TCanvas* C = g->Canvas();
+    const int w = g->ClientWidth();
+    const TRect face{20, 2, 37, 19};
+    // The extent of everything the face drew, in the surface's pixels.
+    auto drawn = [&] {
+        TRect box{1 << 20, 1 << 20, -(1 << 20), -(1 << 20)};
+        for (const ui::TDrawRecord& r : surface->Records()) {
+            if (r.Op != ui::TDrawOp::FillRect && r.Op != ui::TDrawOp::Blit) continue;
+            box = TRect{std::min(box.Left, r.Rect.Left), std::min(box.Top, r.Rect.Top),
+                        std::max(box.Right, r.Rect.Right), std::max(box.Bottom, r.Rect.Bottom)};
+        }
+        return box;
+    };
+    const TPoint o = g->ClientToParent(TPoint{0, 0}, Form);
+    for (bool rtl : {false, true}) {
+        SCOPED_TRACE(rtl);
+        g->RightToLeft = rtl;
+        g->MirrorCanvas(rtl);
+        surface->Clear();
+        g->DrawButtonFaceMirrored(C, face, ui::clBtnFace, editors::bfsDropDown, 0, false, false, true,
+                                  editors::cbUnchecked);
+        const int left = rtl ? w - face.Right : face.Left;
+        EXPECT_EQ(drawn(), (TRect{o.X + left, o.Y + face.Top, o.X + left + face.Width(), o.Y + face.Bottom}));
+        // The grid's mapping is as it was.
+        EXPECT_EQ(C->LPtoDP(TPoint{0, 0}).X, o.X + (rtl ? w : 0));
+    }
+    g->MirrorCanvas(false);
+}
+
+TEST_F(GridMirroredButtonTest, PopupDataGridReportsSpecialRowChanges) {
+    auto* list = rtl::Create<TPopupDataGridEh>(Form);
+    int changes = 0;
+    list->OnSpecRowChanged = [&](TPopupDataGridEh* L) {
+        EXPECT_EQ(L, list);
+        ++changes;
+    };
+    list->SpecRow()->SetCellsText("(none)");
+    EXPECT_EQ(changes, 1);
+    // An assignment is one change, however many settings it carries.
+    rtl::TOwnedPtr<editors::TSpecRowEh> other(rtl::Create<editors::TSpecRowEh>());
+    other->SetCellsText("(all)");
+    other->SetVisible(true);
+    other->SetValue(Variant(0));
+    list->SetSpecRow(other.get());
+    EXPECT_EQ(changes, 2);
+    EXPECT_EQ(list->SpecRow()->TextOfCell(0), "(all)");
 }
 
 }  // namespace
