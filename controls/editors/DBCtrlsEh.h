@@ -611,4 +611,11 @@ public:
     using TCustomDBEditEh::TCustomDBEditEh;
 };
 
+// Shows an editor's MRU list box, whose items List has just filtered, in the editor's colour and
+// font and Width wide; when it is up already it only follows the item count. Place puts it
+// against the editor, CloseUp closes it when nothing is left, SaveSize keeps a size the user gives.
+void DropDownMRUListbox(TMRUListEh* List, TMRUListboxEh* Listbox, ui::TControl* Editor, int Width,
+                        const std::function<void()>& Place, const std::function<void(bool Accept)>& CloseUp,
+                        std::function<void()> SaveSize);
+
 }  // namespace editors

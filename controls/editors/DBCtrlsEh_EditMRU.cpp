@@ -67,27 +67,34 @@ void TCustomDBEditEh::MRUListDropDown() {
         return;
     }
     lb->Perform(ui::CM_CHANGED);
-    const int count = lb->Items()->Count();
-    const int rows = std::min(count, FMRUList->Rows());
-    if (FMRUList->DroppedDown()) {
-        lb->SetRowCount(rows);
-        PlaceMRUListbox();
-        if (count == 0) MRUListCloseUp(false);
+    DropDownMRUListbox(FMRUList.get(), lb, this, ScreenEditRect().Width(), [this] { PlaceMRUListbox(); },
+                       [this](bool Accept) { MRUListCloseUp(Accept); }, [this] { SaveMRUListboxSize(); });
+}
+
+void DropDownMRUListbox(TMRUListEh* List, TMRUListboxEh* Listbox, ui::TControl* Editor, int Width,
+                        const std::function<void()>& Place, const std::function<void(bool Accept)>& CloseUp,
+                        std::function<void()> SaveSize) {
+    const int count = Listbox->Items()->Count();
+    const int rows = std::min(count, List->Rows());
+    if (List->DroppedDown()) {
+        Listbox->SetRowCount(rows);
+        Place();
+        if (count == 0) CloseUp(false);
         return;
     }
     if (count == 0) return;
-    lb->SetColor(Color());
-    lb->Font()->Assign(Font());
-    lb->SetItemHeight(lb->FontTextHeight());
-    lb->SetItemIndex(-1);
-    lb->SetRowCount(rows);
-    lb->SetWidth(ScreenEditRect().Width());
-    lb->HandleNeeded();
-    PlaceMRUListbox();
-    lb->SetVisible(true);
-    lb->SizeGrip()->ShowGripWindow(true);
-    FMRUList->SetDroppedDown(true);
-    lb->SizeGrip()->OnParentResized = [this](rtl::TObject*) { SaveMRUListboxSize(); };
+    Listbox->SetColor(Editor->Color());
+    Listbox->Font()->Assign(Editor->Font());
+    Listbox->SetItemHeight(Listbox->FontTextHeight());
+    Listbox->SetItemIndex(-1);
+    Listbox->SetRowCount(rows);
+    Listbox->SetWidth(Width);
+    Listbox->HandleNeeded();
+    Place();
+    Listbox->SetVisible(true);
+    Listbox->SizeGrip()->ShowGripWindow(true);
+    List->SetDroppedDown(true);
+    Listbox->SizeGrip()->OnParentResized = [Save = std::move(SaveSize)](rtl::TObject*) { Save(); };
 }
 
 void TCustomDBEditEh::MRUListCloseUp(bool Accept) {

@@ -1,5 +1,6 @@
 #include "controls/editors/ToolCtrlsEh.h"
 
+#include "framework/rtl/Ownership.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
@@ -54,19 +55,15 @@ rtl::TStrings* TDatasetFieldValueListEh::GetValues() {
     if (!field || ds->State() != db::dsBrowse) return FValues.get();
     // Other controls on the dataset keep their record: the scan comes back to it.
     db::TBookmark saved = ds->Bookmark();
-    ds->DisableControls();
-    try {
+    {
+        rtl::TControlsDisabled<db::TDataSet> noControls(ds);
         ds->First();
         while (!ds->Eof()) {
             FValues->Add(field->AsString());
             ds->Next();
         }
         if (!saved.empty() && ds->BookmarkValid(saved)) ds->GotoBookmark(saved);
-    } catch (...) {
-        ds->EnableControls();
-        throw;
     }
-    ds->EnableControls();
     FObsolete = false;
     return FValues.get();
 }
@@ -81,32 +78,26 @@ bool IsControlChar(char c) { return c >= '\x01' && c <= '\x1F'; }
 void SetCellsStrings(rtl::TStrings* List, const AnsiString& Text) {
     // A NUL ends the text, as it would end the buffer the text came from.
     const std::string_view s(Text.c_str());
-    List->BeginUpdate();
-    try {
-        List->Clear();
-        size_t p = 0;
-        while (p < s.size() && static_cast<unsigned char>(s[p]) <= ' ') ++p;
-        while (p < s.size()) {
-            AnsiString item;
-            if (s[p] == '"') {
-                item = rtl::AnsiExtractQuotedStr(s, p, '"');
-            } else {
-                size_t start = p;
-                while (p < s.size() && static_cast<unsigned char>(s[p]) >= ' ' && s[p] != ';') ++p;
-                item.assign(s.substr(start, p - start));
-            }
-            List->Add(item);
-            while (p < s.size() && IsControlChar(s[p])) ++p;
-            if (p < s.size() && s[p] == ';') {
-                ++p;
-                while (p < s.size() && IsControlChar(s[p])) ++p;
-            }
+    rtl::TUpdateLock<rtl::TStrings> lock(List);
+    List->Clear();
+    size_t p = 0;
+    while (p < s.size() && static_cast<unsigned char>(s[p]) <= ' ') ++p;
+    while (p < s.size()) {
+        AnsiString item;
+        if (s[p] == '"') {
+            item = rtl::AnsiExtractQuotedStr(s, p, '"');
+        } else {
+            size_t start = p;
+            while (p < s.size() && static_cast<unsigned char>(s[p]) >= ' ' && s[p] != ';') ++p;
+            item.assign(s.substr(start, p - start));
         }
-    } catch (...) {
-        List->EndUpdate();
-        throw;
+        List->Add(item);
+        while (p < s.size() && IsControlChar(s[p])) ++p;
+        if (p < s.size() && s[p] == ';') {
+            ++p;
+            while (p < s.size() && IsControlChar(s[p])) ++p;
+        }
     }
-    List->EndUpdate();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #include "controls/editors/TarnelVCL.h"
 #include "controls/editors/ToolCtrlsEh.h"
+#include "framework/rtl/Ownership.h"
 
 namespace editors {
 
@@ -96,18 +97,14 @@ void TBMListEh::SetCurrentRowSelected(bool Value) {
 void TBMListEh::DeleteSelected() {
     db::TDataSet* ds = GetDataSet();
     if (!ds || FList->Count() == 0) return;
-    ds->DisableControls();
-    try {
+    {
+        rtl::TControlsDisabled<db::TDataSet> noControls(ds);
         for (int i = FList->Count() - 1; i >= 0; --i) {
             ds->GotoBookmark(FList->Strings(i));
             ds->Delete();
             FList->Delete(i);
         }
-    } catch (...) {
-        ds->EnableControls();
-        throw;
     }
-    ds->EnableControls();
     Changed();
 }
 

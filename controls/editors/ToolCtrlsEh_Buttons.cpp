@@ -356,13 +356,7 @@ void TEditButtonControlEh::MouseMove(ui::TShiftState Shift, int X, int Y) {
 
 void TEditButtonControlEh::MouseUp(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) {
     FNoClick = FStyle == ebsUpDownEh && State() != ui::TButtonState::bsDown;
-    try {
-        ui::TSpeedButton::MouseUp(Button, Shift, X, Y);
-    } catch (...) {
-        FNoClick = false;
-        throw;
-    }
-    FNoClick = false;
+    rtl::TryFinally([&] { ui::TSpeedButton::MouseUp(Button, Shift, X, Y); }, [&] { FNoClick = false; });
     UpdatePressedPart(Y);
     StopTimer();
 }

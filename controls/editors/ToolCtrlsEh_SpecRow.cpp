@@ -1,5 +1,7 @@
 #include "controls/editors/ToolCtrlsEh.h"
 
+#include "framework/rtl/Ownership.h"
+
 namespace editors {
 
 namespace {
@@ -22,20 +24,14 @@ void TSpecRowEh::Assign(rtl::TPersistent* Source) {
         rtl::TPersistent::Assign(Source);
         return;
     }
-    BeginUpdate();
-    try {
-        SetCellsText(src->CellsText());
-        SetColor(src->Color());
-        if (src->FontAssigned()) SetFont(src->Font());
-        SetShortCut(src->ShortCut());
-        SetShowIfNotInKeyList(src->ShowIfNotInKeyList());
-        SetValue(src->Value());
-        SetVisible(src->Visible());
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    rtl::TUpdateLock<TSpecRowEh> lock(this);
+    SetCellsText(src->CellsText());
+    SetColor(src->Color());
+    if (src->FontAssigned()) SetFont(src->Font());
+    SetShortCut(src->ShortCut());
+    SetShowIfNotInKeyList(src->ShowIfNotInKeyList());
+    SetValue(src->Value());
+    SetVisible(src->Visible());
 }
 
 void TSpecRowEh::SetCellsText(const AnsiString& Value) {

@@ -1460,6 +1460,11 @@ public:
     void WriteColumnCellText(TColumnEh* Column, ui::TCanvas* ACanvas, int RightMargin, int LeftMargin,
                              bool EndEllipsis, bool WordWrap, TTextLayout Layout, TAlignment Alignment,
                              const AnsiString& Text, int DY, int DX, bool FillRect, const TRect& ARect);
+    // DrawEditButtonFace; a grid that reads right to left draws the face un-mirrored.
+    void DrawButtonFaceMirrored(ui::HDC DC, const TRect& Rect, ui::TColor BackColor, int Style, int DownPart,
+                                bool Flat, bool Active, bool Enabled, editors::TCheckBoxState State);
+    // Whether the whole grid reads right to left (never on this platform).
+    virtual bool UsesRightToLeftAlignment() const { return false; }
     // Themed headers or tree lines flicker when painted straight to the window.
     virtual bool NeedsDoubleBufferedPaint() const;
     virtual void DrawIndicatorGlyph(int Kind, int XOffset, const TRect& ARect);
@@ -1503,6 +1508,12 @@ public:
     ui::TFont* HintFont();
     // Repaints what shows the focus: the selection and the current row.
     void FocusChanged();
+    // FocusChanged when the grid-or-editor focus differs from the state last painted (the
+    // editor's focus changes come through here too); while the grid or its editor is losing the
+    // focus, To is the window taking it.
+    void CheckFocusChanged();
+    void CheckFocusChanged(ui::HWND To);
+    bool WasFocused() const noexcept { return FWasFocused; }
     // Data-record switches made by the painters since the grid was created.
     int64_t RecordSwitchCount() const noexcept { return FRecordSwitchCount; }
     bool DoubleBufferedPaint() const noexcept { return FDoubleBufferedPaint; }
@@ -1576,6 +1587,10 @@ public:
     // clipboard commands build on this; select all is the selection's).
     virtual bool EditActionEnabled(TDBGridEhEditAction Action);
     virtual void RunEditAction(TDBGridEhEditAction Action);
+    // A standard edit action (copy, cut, paste, select all, delete) runs or updates through the
+    // commands above while the grid has the focus; the data link sees every action first.
+    virtual bool ExecuteAction(ui::TBasicAction* Action);
+    virtual bool UpdateAction(ui::TBasicAction* Action);
     bool IndicatorTitlePressed() const noexcept { return FIndicatorTitlePressed; }
     virtual void ApplyFilter();
 
@@ -1669,6 +1684,9 @@ public:
 
 protected:
     void BaseGridKeyDown(uint16_t& Key, ui::TShiftState Shift);
+    void RunEditKey(TDBGridEhEditAction Action);
+    void IncSearchAppendClipboard();
+    void ClearImageOrCheckBoxCell();
     // Writes FEditText (and FEditValue for key lists) through the current column.
     void WriteCellEditText();
     void MouseDown(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) override;

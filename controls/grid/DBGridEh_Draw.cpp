@@ -3,6 +3,7 @@
 
 #include "controls/grid/DBGridEh_Setup.h"
 #include "controls/editors/TarnelVCL.h"
+#include "framework/rtl/Ownership.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 
@@ -229,6 +230,19 @@ bool TCustomDBGridEh::DrawsFocusedRowSelection() const {
     return !Designing() && FOptions.Contains(dgRowSelect) && DefaultDrawing() && Focused();
 }
 
+namespace {
+
+// Where a rectangle of a mirrored canvas lies once the mirroring is off: its device rectangle
+// (turned round) in the window's own pixels, without the origin that places the window on its
+// surface, which the canvas adds again when it draws.
+TRect UnmirroredRect(ui::TCanvas* C, const TRect& R) {
+    const TRect d = C->LPtoDP(R);
+    const TPoint o = C->ViewportOrg();
+    return TRect{d.Left - o.X, d.Top - o.Y, d.Right - o.X, d.Bottom - o.Y};
+}
+
+}  // namespace
+
 void TCustomDBGridEh::MirrorCanvas(bool On) {
     ui::TCanvas* C = Canvas();
     const int w = ClientWidth(), h = ClientHeight();
@@ -253,16 +267,26 @@ void TCustomDBGridEh::WriteColumnCellText(TColumnEh* Column, ui::TCanvas* ACanva
     }
     // The device rectangle of a mirrored cell is its logical one turned round, so text drawn
     // there un-mirrored reads the right way; sides of alignment and margins swap with it.
-    const TRect r = ACanvas->LPtoDP(ARect);
+    const TRect r = UnmirroredRect(ACanvas, ARect);
     if (Alignment == db::taLeftJustify) Alignment = db::taRightJustify;
     else if (Alignment == db::taRightJustify) Alignment = db::taLeftJustify;
     MirrorCanvas(false);
-    struct TRemirror {
-        TCustomDBGridEh* G;
-        ~TRemirror() { G->MirrorCanvas(true); }
-    } remirror{this};
+    rtl::TScopeExit remirror([this] { MirrorCanvas(true); });
     WriteCellText(ACanvas, r, FillRect, DX, DY, Text, Alignment, Layout, WordWrap, EndEllipsis, RightMargin,
                   LeftMargin, Column->UsesRightToLeftReading());
+}
+
+void TCustomDBGridEh::DrawButtonFaceMirrored(ui::HDC DC, const TRect& Rect, ui::TColor BackColor, int Style,
+                                             int DownPart, bool Flat, bool Active, bool Enabled,
+                                             editors::TCheckBoxState State) {
+    if (!UsesRightToLeftAlignment()) {
+        editors::DrawEditButtonFace(DC, Rect, BackColor, Style, DownPart, Flat, Active, Enabled, State);
+        return;
+    }
+    const TRect r = UnmirroredRect(DC, Rect);
+    MirrorCanvas(false);
+    rtl::TScopeExit remirror([this] { MirrorCanvas(true); });
+    editors::DrawEditButtonFace(DC, r, BackColor, Style, DownPart, Flat, Active, Enabled, State);
 }
 
 }  // namespace grid

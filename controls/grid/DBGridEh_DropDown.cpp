@@ -159,9 +159,7 @@ void TDBGridInplaceEdit::DropDownDataList() {
     list->SetWidth(std::max(width, Width()));
     list->SetKeyValue(g->EditValue());
     FSpecRowChanged = false;
-    list->OnUserKeyValueChanged = [this](TPopupDataGridEh* L) {
-        if (L->SpecRowSelected()) FSpecRowChanged = true;
-    };
+    list->OnSpecRowChanged = [this](TPopupDataGridEh*) { FSpecRowChanged = true; };
     list->SetUserResized(false);
     PlaceAndShow(list);
     if (list->SizeGrip()) list->SizeGrip()->ShowGripWindow(c->DropDownSizing());
@@ -266,6 +264,7 @@ void TDBGridInplaceEdit::CloseUp(bool Accept) {
     if (list == FDataList) {
         FDataList->SetAutoFit(false);
         FDataList->SetListSource(nullptr);
+        FDataList->OnSpecRowChanged = nullptr;  // the list is the column's and may outlive this editor
     }
     if (FDataSource) FDataSource->SetDataSet(nullptr);
     Invalidate();
@@ -429,33 +428,14 @@ void TDBGridInplaceEdit::UpdateMRUDropDown() {
         CloseMRUList(false);
         return;
     }
-    const int count = lb->Items()->Count();
-    const int rows = std::min(count, mru->Rows());
-    auto place = [&] {
+    auto place = [this, lb] {
         const TPoint a = ClientToScreen(TPoint{0, 0});
         const TRect anchor{a.X, a.Y, a.X + Width(), a.Y + Height()};
         const TPoint p = editors::PlaceDropDownAtRect(anchor, lb, editors::daLeft);
         lb->SetWindowPos(p.X, p.Y, 0, 0, ui::SWP_NOSIZE | ui::SWP_NOACTIVATE | ui::SWP_SHOWWINDOW);
     };
-    if (mru->DroppedDown()) {
-        lb->SetRowCount(rows);
-        place();
-        if (count == 0) CloseMRUList(false);
-        return;
-    }
-    if (count == 0) return;
-    lb->SetColor(Color());
-    lb->Font()->Assign(Font());
-    lb->SetItemHeight(lb->FontTextHeight());
-    lb->SetItemIndex(-1);
-    lb->SetRowCount(rows);
-    lb->SetWidth(mru->Width() > Width() ? mru->Width() : Width());
-    lb->HandleNeeded();
-    place();
-    lb->SetVisible(true);
-    lb->SizeGrip()->ShowGripWindow(true);
-    mru->SetDroppedDown(true);
-    lb->SizeGrip()->OnParentResized = [this](rtl::TObject*) { SaveMRUListboxSize(); };
+    editors::DropDownMRUListbox(mru, lb, this, std::max(mru->Width(), Width()), place,
+                                [this](bool Accept) { CloseMRUList(Accept); }, [this] { SaveMRUListboxSize(); });
 }
 
 void TDBGridInplaceEdit::FilterMRUItem(const AnsiString& Item, bool& Accept) {

@@ -225,6 +225,20 @@ void TCustomDBGridEh::WMSetFocus(ui::TWMSetFocus& Message) {
     if (GridOrEditorFocused() != FWasFocused) FocusChanged();
 }
 
+void TCustomDBGridEh::CheckFocusChanged() {
+    if (GridOrEditorFocused() != FWasFocused) FocusChanged();
+}
+
+// The window losing the focus still has it while it is told, so the state to come is the target's.
+void TCustomDBGridEh::CheckFocusChanged(ui::HWND To) {
+    TInplaceEdit* ed = InplaceEditor();
+    const bool focused =
+        To && ((HandleAllocated() && To == Handle()) || (ed && ed->HandleAllocated() && To == ed->Handle()));
+    if (focused == FWasFocused) return;
+    FocusChanged();
+    FWasFocused = focused;
+}
+
 void TCustomDBGridEh::FocusChanged() {
     if (FSelectionType == gstAll) {
         Invalidate();

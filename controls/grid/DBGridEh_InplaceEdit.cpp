@@ -927,6 +927,10 @@ void TDBGridInplaceEdit::WndProc(ui::TMessage& Message) {
         default: break;
     }
     TInplaceEdit::WndProc(Message);
+    if (TCustomDBGridEh* g = DBGrid()) {
+        if (Message.Msg == ui::WM_SETFOCUS) g->CheckFocusChanged();
+        else if (Message.Msg == ui::WM_KILLFOCUS) g->CheckFocusChanged(reinterpret_cast<ui::HWND>(Message.WParam));
+    }
     if (FTextChanged) {
         FTextChanged = false;
         TColumnEh* c = Column();

@@ -1,6 +1,7 @@
 // The data grid's keys: record and column navigation through the dataset, record selection with
 // Shift, inserting, appending, deleting and cancelling records, and the grid-wide shortcuts.
 #include "controls/grid/DBGridEh_Setup.h"
+#include "framework/ui/Clipbrd.h"
 #include "framework/ui/Forms.h"
 #include "framework/ui/Messages.h"
 
@@ -213,9 +214,19 @@ void TCustomDBGridEh::KeyDown(uint16_t& Key, ui::TShiftState Shift) {
                 break;
             case ui::VK_LEFT: GoToColumn(FIndicatorColCount, 1); break;
             case ui::VK_RIGHT: GoToColumn(ColCount() - 1, -1); break;
+            case ui::VK_INSERT:
+            case 'C': RunEditKey(geaCopyEh); break;
+            case 'X': RunEditKey(geaCutEh); break;
+            case 'A': RunEditKey(geaSelectAllEh); break;
+            case 'V':
+                if (FIncSearchActive) IncSearchAppendClipboard();
+                else RunEditKey(geaPasteEh);
+                break;
             case ui::VK_DELETE:
-                if (!FReadOnly && !ds->IsEmpty() && DataSetModifiable() && FAllowedOperations.Contains(alopDeleteEh) &&
-                    ConfirmDelete()) {
+                if (FEditActions.Contains(geaDeleteEh) && FSelectionType != gstNon) {
+                    RunEditKey(geaDeleteEh);
+                } else if (!FReadOnly && !ds->IsEmpty() && DataSetModifiable() &&
+                           FAllowedOperations.Contains(alopDeleteEh) && ConfirmDelete()) {
                     if (FSelectedRecords->Count() == 0) ds->Delete();
                     else FSelectedRecords->DeleteSelected();
                 }
@@ -278,7 +289,11 @@ void TCustomDBGridEh::KeyDown(uint16_t& Key, ui::TShiftState Shift) {
         case ui::VK_UP: MoveUp(Shift.Contains(ssShift)); break;
         case ui::VK_DOWN: MoveDown(Shift.Contains(ssShift)); break;
         case ui::VK_INSERT:
-            if (Shift.Contains(ssShift)) return;  // paste: the clipboard commands take it
+            if (Shift.Contains(ssShift)) {
+                if (FIncSearchActive) IncSearchAppendClipboard();
+                else RunEditKey(geaPasteEh);
+                break;
+            }
             if (DataSetModifiable() && !FReadOnly && FOptions.Contains(dgEditing)) {
                 clearIfNeeded();
                 if (FAllowedOperations.Contains(alopInsertEh)) {
@@ -291,10 +306,36 @@ void TCustomDBGridEh::KeyDown(uint16_t& Key, ui::TShiftState Shift) {
                 }
             }
             break;
+        case ui::VK_DELETE:
+            if (Shift.Contains(ssShift)) RunEditKey(geaCutEh);
+            else ClearImageOrCheckBoxCell();
+            break;
         case ui::VK_F2: SetEditorMode(true); break;
         default: BaseGridKeyDown(Key, Shift); return;
     }
     Key = 0;
+}
+
+// A clipboard key runs its command only when the grid offers it and it can run now.
+void TCustomDBGridEh::RunEditKey(TDBGridEhEditAction Action) {
+    if (FEditActions.Contains(Action) && EditActionEnabled(Action)) RunEditAction(Action);
+}
+
+void TCustomDBGridEh::IncSearchAppendClipboard() {
+    ui::TClipboard* cb = ui::Clipboard();
+    if (cb->HasFormat(ui::CF_TEXT)) IncSearchAppend(cb->AsText(), FIncSearchInterval, ltdAllEh);
+}
+
+// Image and check-box cells have no editor to empty them: Del writes Null through the column.
+void TCustomDBGridEh::ClearImageOrCheckBoxCell() {
+    if (FOptions.Contains(dgRowSelect)) return;
+    TColumnEh* c = CurrentColumn();
+    if (!c) return;
+    const TColumnCellKindEh kind = c->CellKind();
+    if (kind != cckImage && kind != cckCheckBox) return;
+    db::TField* f = c->Field();
+    if (!f || f->Required() || !c->CanModifyField(true)) return;
+    c->UpdateDataValue({}, Variant::Null(), false);
 }
 
 void TCustomDBGridEh::WMGetDlgCode(ui::TWMGetDlgCode& Message) {

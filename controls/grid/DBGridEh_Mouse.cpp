@@ -464,7 +464,7 @@ void TCustomDBGridEh::WMKillFocus(ui::TWMKillFocus& Message) {
         SortMarkingChanged();
     }
     if (FOptions.Contains(dgRowSelect) && FDataLink->Active()) InvalidateDataRow(Row());
-    if (GridOrEditorFocused() != FWasFocused) FocusChanged();
+    CheckFocusChanged(reinterpret_cast<ui::HWND>(Message.FocusedWnd));
 }
 
 void TCustomDBGridEh::KeyUp(uint16_t& Key, ui::TShiftState Shift) {

@@ -433,11 +433,48 @@ bool TCustomDBGridEh::EditActionEnabled(TDBGridEhEditAction Action) {
         case geaCutEh: return canCopy() && canDelete();
         case geaDeleteEh: return canDelete();
         case geaPasteEh:
-            return active && !FReadOnly && ds->CanModify() && ui::Clipboard()->HasFormat(ui::CF_TEXT) &&
+            return active && !FReadOnly && ds->CanModify() &&
+                   (ui::Clipboard()->HasFormat(CF_VCLDBIF()) || ui::Clipboard()->HasFormat(ui::CF_TEXT)) &&
                    (ds->State() == db::dsInsert || FAllowedOperations.Contains(alopUpdateEh));
         case geaSelectAllEh: return active && !ds->IsEmpty() && FAllowedSelections.Contains(gstAll);
     }
     return false;
+}
+
+namespace {
+
+// The platform's standard edit actions are told apart by class, each standing for its own kind
+// (descendants included), so a paste action never runs a copy.
+bool EditActionKind(const ui::TBasicAction* Action, TDBGridEhEditAction& Kind) {
+    static const std::pair<const char*, TDBGridEhEditAction> kinds[] = {
+        {"TEditCopy", geaCopyEh}, {"TEditPaste", geaPasteEh}, {"TEditCut", geaCutEh},
+        {"TEditSelectAll", geaSelectAllEh}, {"TEditDelete", geaDeleteEh}};
+    if (!Action) return false;
+    for (const auto& [name, kind] : kinds)
+        if (Action->ClassType()->IsClassByName(name)) {
+            Kind = kind;
+            return true;
+        }
+    return false;
+}
+
+}  // namespace
+
+bool TCustomDBGridEh::ExecuteAction(ui::TBasicAction* Action) {
+    if (FDataLink->ExecuteAction(Action)) return true;
+    TDBGridEhEditAction kind;
+    if (!Focused() || !EditActionKind(Action, kind)) return false;
+    if (!FEditActions.Contains(kind) || !EditActionEnabled(kind)) return false;
+    RunEditAction(kind);
+    return true;
+}
+
+bool TCustomDBGridEh::UpdateAction(ui::TBasicAction* Action) {
+    if (FDataLink->UpdateAction(Action)) return true;
+    TDBGridEhEditAction kind;
+    if (!Focused() || !EditActionKind(Action, kind) || !FEditActions.Contains(kind)) return false;
+    if (auto* a = dynamic_cast<ui::TCustomAction*>(Action)) a->SetEnabled(EditActionEnabled(kind));
+    return true;
 }
 
 void TCustomDBGridEh::RunEditAction(TDBGridEhEditAction Action) {

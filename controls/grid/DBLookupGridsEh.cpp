@@ -714,6 +714,10 @@ void TPopupDataGridEh::AfterConstruction() {
     FSizeGrip->SetParent(this);
     FSizeGrip->SetTriangleShape(true);
     FSizeGrip->OnParentResized = [this](rtl::TObject*) { FUserResized = true; };
+    SpecRow()->OnChanged = [this](rtl::TObject*) {
+        RefreshDisplay();
+        if (OnSpecRowChanged) OnSpecRowChanged(this);
+    };
 }
 
 void TPopupDataGridEh::SetParent(ui::TWinControl* AParent) { editors::AttachDropDownToWindow(this, AParent); }

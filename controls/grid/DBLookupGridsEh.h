@@ -210,6 +210,8 @@ public:
 
     std::function<void(TPopupDataGridEh* Grid, bool Accept)> OnCloseUpRequest;
     std::function<void(TPopupDataGridEh* Grid)> OnUserKeyValueChanged;
+    // The special row's settings changed (after the list has been repainted).
+    std::function<void(TPopupDataGridEh* Grid)> OnSpecRowChanged;
 
     void KeyValueChanged() override;
     void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;

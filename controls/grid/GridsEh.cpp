@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "framework/rtl/Ownership.h"
 #include "framework/ui/Forms.h"
 
 namespace grid {
@@ -818,15 +819,13 @@ void TCustomGridEh::DeleteColumn(int ACol) {
 
 void TCustomGridEh::DeleteRow(int ARow) {
     LockPaint();
-    try {
-        if (ARow == FCurrent.Y && FCurrent.Y > 0) SetRow(FCurrent.Y - 1);
-        MoveRow(ARow, FRowCount - 1);
-        SetRowCount(FRowCount - 1);
-    } catch (...) {
-        UnlockPaint();
-        throw;
-    }
-    UnlockPaint();
+    rtl::TryFinally(
+        [&] {
+            if (ARow == FCurrent.Y && FCurrent.Y > 0) SetRow(FCurrent.Y - 1);
+            MoveRow(ARow, FRowCount - 1);
+            SetRowCount(FRowCount - 1);
+        },
+        [&] { UnlockPaint(); });
 }
 
 void TCustomGridEh::NotifyDesigner() {
