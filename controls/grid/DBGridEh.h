@@ -1384,6 +1384,8 @@ public:
     void SwitchToDataRow(int DataRow);
     void RestoreActiveRecord();
     int RecNoOfDataRow(int DataRow);
+    // Records that have a data row: every record of a record view, else the link's buffered ones.
+    int RowRecordCount() const;
     // The window scroll of a record move: the painted rows in Area move by DY pixels.
     virtual void ScrollDataRows(int DY, const TRect& Area);
     void UpdateAfterResize();
@@ -1864,6 +1866,8 @@ protected:
     int FEditButtonHeight = 16;
     bool FRowFitsMoreThanOneLine = false;
     int FSavedActiveRecord = -1;
+    // A record view's active record was switched by SwitchToDataRow (its index may be negative).
+    bool FViewRecordSwitched = false;
     bool FThumbTracked = false;
     TVertScrollValuesEh FAppliedVert{-1, -1, -1, -1};
     TScrollBarVisibleModeEh FPrevVisibleMode = sbAutoShowEh;

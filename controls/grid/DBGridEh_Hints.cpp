@@ -104,11 +104,11 @@ void TCustomDBGridEh::CMHintShow(ui::TCMHintShow& Message) {
         return;
     }
     if (area.RowArea == rcaData && FDataLink->Active()) {
-        if (area.DataRow >= FDataLink->RecordCount()) {
+        if (area.DataRow >= RowRecordCount()) {
             info.HintStr.clear();
             return;
         }
-        paint::TRecordSwitch sw(FDataLink.get(), area.DataRow, FRecordSwitchCount);
+        paint::TRecordSwitch sw(FMemTable, FDataLink.get(), area.DataRow, FRecordSwitchCount);
         TDBGridEhDataHintParams params;
         params.CursorPos = info.CursorPos;
         params.HintMaxWidth = info.HintMaxWidth;

@@ -222,17 +222,16 @@ void TCustomDBGridEh::DrawIndicatorCell(int ACol, int ARow, const TCellAreaEh& A
         FillCellBackground(themed, inner, is3D, TRect{}, highlighted, pressed);
     } else if (Area.RowArea == rcaData && FDataLink->Active()) {
         db::TDataSet* ds = DataSet();
-        const int active = FDataLink->ActiveRecord();
-        const bool current = Area.DataRow == active;
+        const bool current = IsCurrentDataRow(Area.DataRow);
         bool selected = false;
         int recNoValue = 0;
         const bool selectable =
             FOptions.Contains(dgMultiSelect) && (FSelectionType == gstRecordBookmarks || FSelectionType == gstAll);
         // The record is visited only for what the cell shows of it.
-        if (Area.DataRow < FDataLink->RecordCount() && (selectable || recNo)) {
-            paint::TRecordSwitch sw(FDataLink.get(), Area.DataRow, FRecordSwitchCount);
+        if (Area.DataRow < RowRecordCount() && (selectable || recNo)) {
+            paint::TRecordSwitch sw(FMemTable, FDataLink.get(), Area.DataRow, FRecordSwitchCount);
             selected = selectable && FSelectedRecords->CurrentRowSelected();
-            if (recNo) recNoValue = ds->RecNo();
+            if (recNo) recNoValue = FMemTable ? Area.DataRow + 1 : ds->RecNo();
         }
         C->SetFont(Font());
         if (current && editors::ThemesActive()) color = ui::MixColors(color, ui::clBlack, 10);
@@ -348,9 +347,9 @@ bool TCustomDBGridEh::IsCellSelected(int ACol, int ARow, int DataCol) {
     const TCellAreaEh area = GetCellType(ACol, ARow);
     if (area.RowArea != rcaData) return ACol >= FIndicatorColCount && FSelectionType == gstColumns &&
                                         FSelection->CellSelected(DataCol, db::TBookmark{});
-    if (!FDataLink->Active() || area.DataRow < 0 || area.DataRow >= FDataLink->RecordCount()) return false;
+    if (!FDataLink->Active() || area.DataRow < 0 || area.DataRow >= RowRecordCount()) return false;
     if (ACol < FIndicatorColCount && FSelectionType != gstRecordBookmarks) return false;
-    paint::TRecordSwitch sw(FDataLink.get(), area.DataRow, FRecordSwitchCount);
+    paint::TRecordSwitch sw(FMemTable, FDataLink.get(), area.DataRow, FRecordSwitchCount);
     return FSelection->CellSelected(ACol < FIndicatorColCount ? -1 : DataCol, DataSet()->Bookmark());
 }
 

@@ -23,11 +23,12 @@ void TCustomDBGridEh::DrawDataCell(int ACol, int ARow, const TCellAreaEh& Area, 
     C->Brush()->SetColor(values.Color);
     db::TDataSet* ds = DataSet();
     if (!FDataLink->Active() || Area.DataRow < 0 ||
-        (Area.DataRow >= FDataLink->RecordCount() && !(ds->Bof() && ds->Eof()))) {
+        (Area.DataRow >= RowRecordCount() && !(ds->Bof() && ds->Eof()))) {
         C->FillRect(ARect);
         return;
     }
-    paint::TRecordSwitch sw(FDataLink.get(), Area.DataRow, FRecordSwitchCount);
+    // A record view gives every record its own row: other rows are read through the view.
+    paint::TRecordSwitch sw(FMemTable, FDataLink.get(), Area.DataRow, FRecordSwitchCount);
     struct TSavedScope {
         int& Slot;
         ~TSavedScope() { Slot = -1; }
@@ -36,7 +37,7 @@ void TCustomDBGridEh::DrawDataCell(int ACol, int ARow, const TCellAreaEh& Area, 
     // Row colours alternate only where the column shows the grid's colour.
     TColor background = values.Color;
     if (background == Color() && ds->IsSequenced()) {
-        const int recNo = ds->RecNo();
+        const int recNo = FMemTable ? Area.DataRow + 1 : ds->RecNo();
         if (recNo > 0) background = (recNo % 2) ? OddRowColor() : EvenRowColor();
     }
     TColCellParamsEh* params = FColCellParams.get();
@@ -103,10 +104,10 @@ void TCustomDBGridEh::DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh&
         std::vector<bool>& flags = FDuplicateLineFlags[static_cast<size_t>(Area.DataCol)];
         const int gridRow = ARow - TopRow();
         auto textAt = [&](int DataRow) {
-            paint::TRecordSwitch sw(FDataLink.get(), DataRow, FRecordSwitchCount);
+            paint::TRecordSwitch sw(FMemTable, FDataLink.get(), DataRow, FRecordSwitchCount);
             return Column->KeyListDisplayText();
         };
-        const int records = FDataLink->RecordCount();
+        const int records = RowRecordCount();
         if (Area.DataRow + 1 < records && textAt(Area.DataRow + 1) == Params->Text) {
             const size_t next = static_cast<size_t>(gridRow + 1);
             if (next < flags.size() && !flags[next]) paintLineBelow = true;

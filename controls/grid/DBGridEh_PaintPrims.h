@@ -25,24 +25,33 @@ inline TRect InnerCellRect(const TRect& R, bool Themed, bool Drawn3D, bool Flat)
 // The sort-direction glyph (smDownEh or smUpEh) with its top-left corner at (X, Y).
 void DrawSortGlyph(ui::TCanvas* Canvas, int X, int Y, TSortMarkerEh Marker);
 
-// Makes a data row the data link's active record for the life of the object.
+// Makes a data row the active record for the life of the object: the record view's (when the
+// grid shows one, every record has its own row) or else the data link's.
 class TRecordSwitch {
 public:
-    TRecordSwitch(db::TDataLink* Link, int DataRow, int64_t& Counter) : FLink(Link), FSaved(Link->ActiveRecord()) {
+    TRecordSwitch(db::TDataLink* Link, int DataRow, int64_t& Counter) : TRecordSwitch(nullptr, Link, DataRow, Counter) {}
+    TRecordSwitch(editors::IMemTableEh* View, db::TDataLink* Link, int DataRow, int64_t& Counter)
+        : FView(View), FLink(Link), FSaved(View ? View->ViewActiveRecord() : Link->ActiveRecord()) {
+        if (FView) {
+            FView->SetViewActiveRecord(DataRow);
+            return;
+        }
         if (DataRow != FSaved) {
             FLink->SetActiveRecord(DataRow);
             ++Counter;
         }
     }
     ~TRecordSwitch() {
-        if (FLink->ActiveRecord() != FSaved) FLink->SetActiveRecord(FSaved);
+        if (FView) FView->RestoreViewActiveRecord();
+        else if (FLink->ActiveRecord() != FSaved) FLink->SetActiveRecord(FSaved);
     }
     TRecordSwitch(const TRecordSwitch&) = delete;
     TRecordSwitch& operator=(const TRecordSwitch&) = delete;
-    // The link's active record before the switch.
+    // The active record before the switch.
     int Saved() const noexcept { return FSaved; }
 
 private:
+    editors::IMemTableEh* FView;
     db::TDataLink* FLink;
     int FSaved;
 };

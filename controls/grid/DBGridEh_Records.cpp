@@ -287,6 +287,7 @@ void TCustomDBGridEh::SwitchToDataRow(int DataRow) {
     if (FMemTable) {
         FSavedActiveRecord = FMemTable->ViewActiveRecord();
         FMemTable->SetViewActiveRecord(DataRow);
+        FViewRecordSwitched = true;
         return;
     }
     FSavedActiveRecord = FDataLink->ActiveRecord();
@@ -294,10 +295,20 @@ void TCustomDBGridEh::SwitchToDataRow(int DataRow) {
 }
 
 void TCustomDBGridEh::RestoreActiveRecord() {
+    if (FViewRecordSwitched) {
+        FViewRecordSwitched = false;
+        FSavedActiveRecord = -1;
+        if (FMemTable) FMemTable->RestoreViewActiveRecord();
+        return;
+    }
     if (FSavedActiveRecord < 0) return;
-    if (FMemTable) FMemTable->RestoreViewActiveRecord();
-    else FDataLink->SetActiveRecord(FSavedActiveRecord);
+    FDataLink->SetActiveRecord(FSavedActiveRecord);
     FSavedActiveRecord = -1;
+}
+
+int TCustomDBGridEh::RowRecordCount() const {
+    if (!FDataLink->Active()) return 0;
+    return FMemTable ? FMemTable->ViewRecordCount() : FDataLink->RecordCount();
 }
 
 int TCustomDBGridEh::RecNoOfDataRow(int DataRow) {

@@ -503,8 +503,16 @@ public:
     std::vector<std::pair<int, bool>> Toggles;
     std::vector<int> Restores;
     int ToggleResult = 0;
+    // While the grid reads another view record, fields read that record from Shadow, a second
+    // dataset over the same rows, as a view's own record buffer would give it.
+    store::TMemDataSet* Shadow = nullptr;
+    bool GetFieldValue(db::TField* Field, void* Dest) override {
+        if (Viewed <= 0 || !Shadow) return TMemDataSet::GetFieldValue(Field, Dest);
+        Shadow->SetRecNo(Viewed);
+        return Shadow->GetFieldValue(Shadow->FieldByNumber(Field->FieldNo()), Dest);
+    }
     int Int(const char* Name) {
-        if (Viewed > 0) {
+        if (Viewed > 0 && !Rows.empty()) {
             const TNode& n = Rows[static_cast<size_t>(Viewed - 1)];
             return std::string_view(Name) == "level" ? n.Level : std::string_view(Name) == "kids" ? n.Kids : n.Open;
         }
@@ -545,15 +553,22 @@ public:
 
 TEST_F(GridPaintTest, TheTreeAreaIndentsTheFirstColumnByLevel) {
     auto* ds = rtl::Create<TTreeDataSet>(Form);
-    auto* store = new memdstest::TRowStore(
-        {{u"name", store::mdtString, 21, 20}, {u"level", store::mdtInt32, 4}, {u"kids", store::mdtInt32, 4},
-         {u"open", store::mdtInt32, 4}, {u"next", store::mdtString, 5, 4}},
-        {{Variant(AnsiString("A")), Variant(1), Variant(1), Variant(1), Variant(AnsiString("1"))},
-         {Variant(AnsiString("A1")), Variant(2), Variant(0), Variant(0), Variant(AnsiString("11"))},
-         {Variant(AnsiString("A2")), Variant(2), Variant(0), Variant(0), Variant(AnsiString("10"))},
-         {Variant(AnsiString("B")), Variant(1), Variant(0), Variant(0), Variant(AnsiString("0"))}});
-    ds->SetIRecordSet(std::unique_ptr<store::TData>(store));
+    const std::vector<memdstest::TCol> cols = {{u"name", store::mdtString, 21, 20},
+                                               {u"level", store::mdtInt32, 4},
+                                               {u"kids", store::mdtInt32, 4},
+                                               {u"open", store::mdtInt32, 4},
+                                               {u"next", store::mdtString, 5, 4}};
+    const std::vector<std::vector<Variant>> nodes = {
+        {Variant(AnsiString("A")), Variant(1), Variant(1), Variant(1), Variant(AnsiString("1"))},
+        {Variant(AnsiString("A1")), Variant(2), Variant(0), Variant(0), Variant(AnsiString("11"))},
+        {Variant(AnsiString("A2")), Variant(2), Variant(0), Variant(0), Variant(AnsiString("10"))},
+        {Variant(AnsiString("B")), Variant(1), Variant(0), Variant(0), Variant(AnsiString("0"))}};
+    ds->SetIRecordSet(std::unique_ptr<store::TData>(new memdstest::TRowStore(cols, nodes)));
     ds->Open();
+    auto* shadow = rtl::Create<store::TMemDataSet>(Form);
+    shadow->SetIRecordSet(std::unique_ptr<store::TData>(new memdstest::TRowStore(cols, nodes)));
+    shadow->Open();
+    ds->Shadow = shadow;
     auto* src = rtl::Create<db::TDataSource>(Form);
     src->SetDataSet(ds);
     Grid->Columns()->Add()->SetFieldName(u"name");

@@ -49,6 +49,15 @@ public:
         ++Unregistered;
     }
 
+    // While the view's active record is switched, fields read that record (from Shadow, a second
+    // dataset over the same rows), as a view's own record buffer would give it.
+    bool GetFieldValue(db::TField* Field, void* Dest) override {
+        if (Active < 0 || !Shadow) return TMemDataSet::GetFieldValue(Field, Dest);
+        Shadow->SetRecNo(Active + 1);
+        return Shadow->GetFieldValue(Shadow->FieldByNumber(Field->FieldNo()), Dest);
+    }
+
+    store::TMemDataSet* Shadow = nullptr;
     IRecordViewListenerEh* Listener = nullptr;
     int Active = -1;
     int Count = -1;  // the view's own count when set
@@ -62,10 +71,14 @@ protected:
         UiTest::SetUp();
         std::vector<std::vector<Variant>> rows;
         for (int i = 1; i <= 40; ++i) rows.push_back({Variant(i), Variant(Cyr("Опись ") + std::to_string(i))});
+        const std::vector<memdstest::TCol> cols = {{u"id", store::mdtInt32, 4}, {u"name", store::mdtString, 31, 30}};
         View = rtl::Create<TViewDataSet>(nullptr);
-        View->SetIRecordSet(std::unique_ptr<store::TData>(
-            new memdstest::TRowStore({{u"id", store::mdtInt32, 4}, {u"name", store::mdtString, 31, 30}}, rows)));
+        View->SetIRecordSet(std::unique_ptr<store::TData>(new memdstest::TRowStore(cols, rows)));
         View->Open();
+        Shadow.reset(rtl::Create<store::TMemDataSet>(nullptr));
+        Shadow->SetIRecordSet(std::unique_ptr<store::TData>(new memdstest::TRowStore(cols, rows)));
+        Shadow->Open();
+        View->Shadow = Shadow.get();
         Src = rtl::Create<db::TDataSource>(Form);
         Src->SetDataSet(View);
         Grid = rtl::Create<TDBGridEh>(Form);
@@ -95,6 +108,7 @@ protected:
     }
 
     TViewDataSet* View = nullptr;
+    rtl::TOwnedPtr<store::TMemDataSet> Shadow;
     db::TDataSource* Src = nullptr;
     TDBGridEh* Grid = nullptr;
 };
@@ -216,6 +230,38 @@ TEST_F(RecordViewTest, TheWheelScrollsRowsOrMovesTheRecordByItsModifiers) {
     const int top = Grid->TopRow();
     Wheel(true, {});
     EXPECT_EQ(Grid->TopRow(), top);
+}
+
+TEST_F(RecordViewTest, PaintingReadsEveryRowThroughTheView) {
+    auto* surface = static_cast<ui::TRecordingSurface*>(Form->Surface());
+    const int t = Grid->TitleRowCount();
+    const int linkRecord = Grid->DataLink()->ActiveRecord();
+    const int64_t linkSwitches = Grid->RecordSwitchCount();
+    auto idShownIn = [&](int Row) {
+        TRect cell = Grid->SingleCellRect(Grid->IndicatorColCount(), Row);
+        const ui::TPoint o = Grid->ClientToParent(ui::TPoint{0, 0}, Form);
+        cell.Offset(o.X, o.Y);
+        for (const ui::TDrawRecord* r : surface->OfKind(ui::TDrawOp::Text))
+            if (!r->Text.empty() && r->Rect.Left >= cell.Left - 1 && r->Rect.Right <= cell.Right + 1 &&
+                r->Rect.Top >= cell.Top - 1 && r->Rect.Bottom <= cell.Bottom + 1)
+                return r->Text;
+        return std::string();
+    };
+    for (const int top : {t, t + 7}) {
+        Grid->SetTopRow(top);
+        surface->Clear();
+        Grid->Invalidate();
+        Grid->UpdateWindow();
+        const int shown = Grid->VisibleDataRowCount();
+        ASSERT_GT(shown, 3);
+        for (int r = top; r < top + shown; ++r)
+            EXPECT_EQ(idShownIn(r), std::to_string(r - t + 1)) << "row " << r;
+    }
+    EXPECT_FALSE(View->Switched.empty());
+    EXPECT_TRUE(View->Saved.empty()) << "every switch is put back";
+    EXPECT_EQ(View->Active, -1);
+    EXPECT_EQ(Grid->DataLink()->ActiveRecord(), linkRecord) << "the data link's window is left alone";
+    EXPECT_EQ(Grid->RecordSwitchCount(), linkSwitches);
 }
 
 }  // namespace

@@ -230,4 +230,82 @@ TEST_F(SumListTest, TwoListsOnOneDatasetUnhookInEitherOrder) {
     EXPECT_EQ(userPosts, 4) << "the dataset's own handler runs through every chain";
 }
 
+TEST_F(SumListTest, AWriteThatSendsNoFieldNoticeStillReachesTheSums) {
+    // A new value written in the new-value state changes the record without a field-change
+    // notice: the upkeep reads every summed field, so it sees the write all the same.
+    TDBSum* sum = AddSum(goSum, u"amount");
+    TDBSum* some = AddSum(goCount, u"qty");
+    List.AttachDataSet(Detail.DS.get());
+    memdstest::TLink link;
+    auto* src = rtl::Create<db::TDataSource>(nullptr);
+    src->SetDataSet(Detail.DS.get());
+    link.SetDataSource(src);
+    ASSERT_TRUE(Detail.DS->Locate(u"id", Variant(1), {}));
+    Detail.DS->Edit();
+    link.Log.clear();
+    Detail.F("amount")->SetNewValue(Variant(2.5));
+    Detail.F("qty")->SetNewValue(Variant::Null());
+    EXPECT_TRUE(link.Log.empty()) << "no field notice was sent";
+    Detail.DS->Post();
+    EXPECT_DOUBLE_EQ(Detail.F("amount")->AsFloat(), 2.5);
+    EXPECT_DOUBLE_EQ(Value(sum), 7.0);
+    EXPECT_DOUBLE_EQ(Value(some), 2);
+    link.SetDataSource(nullptr);
+    src->Free();
+}
+
+// A memory dataset that cannot number its records, as a server cursor.
+class TUnnumberedDataSet : public store::TMemDataSet {
+    RTL_CLASS(TUnnumberedDataSet, store::TMemDataSet)
+public:
+    using TMemDataSet::TMemDataSet;
+
+protected:
+    bool IsSequencedStep() override { return false; }
+};
+
+TEST_F(SumListTest, VirtualRecordNumbersCountWhereTheDatasetCannot) {
+    rtl::TOwnedPtr<TUnnumberedDataSet> ds(rtl::Create<TUnnumberedDataSet>(nullptr));
+    ds->SetIRecordSet(std::unique_ptr<store::TData>(new memdstest::TRowStore(
+        {{u"id", store::mdtInt32, 4}, {u"mid", store::mdtInt32, 4}, {u"amount", store::mdtFloat, 8},
+         {u"qty", store::mdtInt32, 4}},
+        Lines())));
+    ds->Open();
+    TDBSum* all = AddSum(goCount, u"");
+    List.AttachDataSet(ds.get());
+    EXPECT_FALSE(List.RecordsSequenced()) << "without virtual records nothing numbers them";
+    List.SetVirtualRecords(true);
+    ASSERT_TRUE(List.RecordsSequenced());
+    auto numbers = [&] {
+        std::vector<std::pair<int, int>> seen;  // id, number
+        for (ds->First(); !ds->Eof(); ds->Next())
+            seen.push_back({ds->FieldByName(u"id")->AsInteger(), List.RecordNumber()});
+        return seen;
+    };
+    using Seen = std::vector<std::pair<int, int>>;
+    EXPECT_EQ(List.RecordTotal(), 4);
+    EXPECT_EQ(numbers(), (Seen{{1, 1}, {2, 2}, {3, 3}, {4, 4}}));
+    List.GoToRecordNumber(3);
+    EXPECT_EQ(ds->FieldByName(u"id")->AsInteger(), 3);
+    List.GoToRecordNumber(9);
+    EXPECT_EQ(ds->FieldByName(u"id")->AsInteger(), 3) << "a number beyond the records stays put";
+
+    ASSERT_TRUE(ds->Locate(u"id", Variant(2), {}));
+    ds->Delete();
+    EXPECT_EQ(List.RecordTotal(), 3);
+    EXPECT_EQ(numbers(), (Seen{{1, 1}, {3, 2}, {4, 3}}));
+    ds->Append();
+    ds->FieldByName(u"id")->SetAsInteger(9);
+    ds->Post();
+    EXPECT_EQ(List.RecordTotal(), 4);
+    EXPECT_EQ(List.RecordNumber(), 4);
+    EXPECT_EQ(numbers(), (Seen{{1, 1}, {3, 2}, {4, 3}, {9, 4}}));
+    EXPECT_DOUBLE_EQ(Value(all), 4);
+    // Cancelled inserts leave no number behind.
+    ds->Append();
+    ds->Cancel();
+    EXPECT_EQ(List.RecordTotal(), 4);
+    List.AttachDataSet(nullptr);
+}
+
 }  // namespace
