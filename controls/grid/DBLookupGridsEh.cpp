@@ -109,6 +109,8 @@ void TDBLookupGridEh::AfterConstruction() {
     SetDrawMemoText(true);
     SetTabStop(false);
     SetVTitleMargin(5);
+    VertScrollBar()->SetTracking(true);
+    HorzScrollBar()->SetTracking(true);
 }
 
 void TDBLookupGridEh::Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) {
@@ -298,7 +300,9 @@ void TDBLookupGridEh::KeyValueChanged() {
 }
 
 void TDBLookupGridEh::ListLinkDataChanged() {
-    if (HandleAllocated()) Invalidate();
+    if (!HandleAllocated()) return;
+    UpdateVertScrollBar();
+    Invalidate();
 }
 
 void TDBLookupGridEh::RefreshDisplay() {
@@ -505,7 +509,7 @@ constexpr uintptr_t LookupScrollTimer = 3;
 
 int TDBLookupGridEh::DataRowAt(int X, int Y) {
     (void)X;
-    const int titles = ShowTitles() ? TitleRowHeight() + (Options().Contains(dgRowLines) ? GridLineWidth() : 0) : 0;
+    const int titles = TitlesHeight();
     const int spec = GetSpecRowHeight();
     if (Y < titles || Y >= ClientHeight()) return -1;
     if (Y < titles + spec) return -2;
@@ -617,6 +621,87 @@ void TDBLookupGridEh::WMTimer(ui::TWMTimer& Message) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// The vertical bar
+
+int TDBLookupGridEh::ListPageRows() {
+    const int rows = (ClientHeight() - TitlesHeight() - GetSpecRowHeight()) / std::max(GetDataRowHeight(), 1);
+    return std::max(rows, 1);
+}
+
+TVertScrollValuesEh TDBLookupGridEh::ListVertScrollValues() {
+    db::TDataSet* ds = DataSet();
+    TGridDataLinkEh* link = DataLink();
+    if (!FListActive || !link->Active() || !ds) return {0, 2, 0, 0};
+    const int page = ListPageRows();
+    if (ds->IsSequenced()) {
+        const int count = std::max(ds->RecordCount(), 0);
+        const int first = ds->RecNo() - link->ActiveRecord();
+        return {0, std::max(count - 1, 0), page, std::max(first - 1, 0)};
+    }
+    // Without record numbers the bar only tells the ends from the middle.
+    if (link->RecordCount() < page) return {0, 0, 0, 0};
+    return {0, 4, 0, ds->Bof() ? 0 : ds->Eof() ? 4 : 2};
+}
+
+bool TDBLookupGridEh::UpdateVertScrollBar() {
+    if (RecordViewMode()) return TCustomDBGridEh::UpdateVertScrollBar();
+    if (!DataLink() || !HandleAllocated() || !VertScrollBar()) return false;
+    const bool before = ScrollBarVisible(ui::SB_VERT);
+    ApplyVertScrollValues(ListVertScrollValues());
+    return before != ScrollBarVisible(ui::SB_VERT);
+}
+
+void TDBLookupGridEh::ScrollRecordToTop(int RecNo) {
+    db::TDataSet* ds = DataSet();
+    const int page = ListPageRows();
+    // From the first record, step to the row that ends the wanted page and back up: the window
+    // then starts at RecNo wherever it stood before.
+    ds->First();
+    ds->MoveBy(RecNo - 1 + page - 1);
+    ds->MoveBy(-(page - 1));
+}
+
+void TDBLookupGridEh::WMVScroll(ui::TWMScroll& Message) {
+    if (RecordViewMode()) {
+        TCustomDBGridEh::WMVScroll(Message);
+        return;
+    }
+    TGridDataLinkEh* link = DataLink();
+    db::TDataSet* ds = DataSet();
+    if (!link->Active() || !ds) return;
+    const int page = ListPageRows();
+    // The cursor moves beyond the shown rows; the key and its highlight stay where they are.
+    const int toAbove = -link->ActiveRecord() - 1;
+    const int toBelow = link->RecordCount() - link->ActiveRecord();
+    switch (Message.ScrollCode) {
+        case ui::SB_LINEUP: ds->MoveBy(toAbove); break;
+        case ui::SB_LINEDOWN: ds->MoveBy(toBelow); break;
+        case ui::SB_PAGEUP: ds->MoveBy(toAbove - page + 1); break;
+        case ui::SB_PAGEDOWN: ds->MoveBy(toBelow + page - 1); break;
+        case ui::SB_THUMBPOSITION:
+            if (!ds->IsSequenced()) {
+                switch (Message.Pos) {
+                    case 0: ds->First(); break;
+                    case 1: ds->MoveBy(toAbove - page + 1); break;
+                    case 3: ds->MoveBy(toBelow + page - 1); break;
+                    case 4: ds->Last(); break;
+                    default: break;
+                }
+            } else {
+                ScrollRecordToTop(Message.Pos + 1);
+            }
+            break;
+        case ui::SB_THUMBTRACK:
+            if (ds->IsSequenced() && VertScrollBar()->Tracking()) ScrollRecordToTop(Message.Pos + 1);
+            break;
+        case ui::SB_TOP: ds->First(); break;
+        case ui::SB_BOTTOM: ds->Last(); break;
+        default: break;
+    }
+    ListLinkDataChanged();
+}
+
+// ---------------------------------------------------------------------------------------------
 // Size in whole rows
 
 int TDBLookupGridEh::GetDataRowHeight() {
@@ -638,13 +723,25 @@ int TDBLookupGridEh::TotalColumnWidth() const {
     return w;
 }
 
+int TDBLookupGridEh::TitlesHeight() {
+    return ShowTitles() ? TitleRowHeight() + (Options().Contains(dgRowLines) ? GridLineWidth() : 0) : 0;
+}
+
+int TDBLookupGridEh::HeightForRows(int Rows) {
+    return TitlesHeight() + Rows * GetDataRowHeight() + GetBorderHeight() + GetSpecRowHeight();
+}
+
 void TDBLookupGridEh::SetListRowCount(int Value) {
     FListRowCount = std::clamp(Value, 1, 100);
-    const bool lines = Options().Contains(dgRowLines);
-    const int titles = ShowTitles() ? TitleRowHeight() + (lines ? GridLineWidth() : 0) : 0;
-    const int h = titles + FListRowCount * GetDataRowHeight() + GetBorderHeight() + GetSpecRowHeight();
     FSizing = true;
-    rtl::TryFinally([&] { TCustomDBGridEh::SetBounds(Left(), Top(), Width(), h); }, [&] { FSizing = false; });
+    rtl::TryFinally(
+        [&] {
+            // Scroll bars that come or go with the new height change the border: a second pass
+            // settles it (a third when the horizontal bar followed the vertical one).
+            for (int pass = 0; pass < 3 && Height() != HeightForRows(FListRowCount); ++pass)
+                TCustomDBGridEh::SetBounds(Left(), Top(), Width(), HeightForRows(FListRowCount));
+        },
+        [&] { FSizing = false; });
 }
 
 void TDBLookupGridEh::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
@@ -652,11 +749,22 @@ void TDBLookupGridEh::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
         TCustomDBGridEh::SetBounds(ALeft, ATop, AWidth, AHeight);
         return;
     }
-    const int titles = ShowTitles() ? TitleRowHeight() + (Options().Contains(dgRowLines) ? GridLineWidth() : 0) : 0;
     const int rowH = std::max(GetDataRowHeight(), 1);
-    FListRowCount = std::clamp((AHeight - GetBorderHeight() - titles - GetSpecRowHeight()) / rowH, 1, 100);
-    const int h = titles + GetBorderHeight() + FListRowCount * rowH + GetSpecRowHeight();
-    TCustomDBGridEh::SetBounds(ALeft, ATop, AWidth, h);
+    FListRowCount = std::clamp((AHeight - GetBorderHeight() - TitlesHeight() - GetSpecRowHeight()) / rowH, 1, 100);
+    TCustomDBGridEh::SetBounds(ALeft, ATop, AWidth, HeightForRows(FListRowCount));
+    if (Height() != HeightForRows(FListRowCount)) SetListRowCount(FListRowCount);
+}
+
+void TDBLookupGridEh::WMSize(ui::TWMSize& Message) {
+    if (FAutoFit && !FFitting) {
+        // The columns are fitted to the new width while the data grid lays itself out.
+        SetAutoFitColWidths(true);
+        rtl::TryFinally([&] { TCustomDBGridEh::WMSize(Message); }, [&] { SetAutoFitColWidths(false); });
+    } else {
+        TCustomDBGridEh::WMSize(Message);
+    }
+    // A scroll bar that came or went changed the border: the height follows, in whole rows.
+    if (!FSizing && HandleAllocated() && Height() != HeightForRows(FListRowCount)) SetListRowCount(FListRowCount);
 }
 
 void TDBLookupGridEh::SetShowTitles(bool Value) {

@@ -109,6 +109,11 @@ public:
     void SetLookupOptions(TDBLookupGridEhOptions Value);
     void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
 
+    // The vertical bar over the list: record numbers where the list has them, else five
+    // positions (first, a page up, between, a page down, last).
+    TVertScrollValuesEh ListVertScrollValues();
+    bool UpdateVertScrollBar() override;
+
     // Fired after a pick (the key moved by the user).
     rtl::TNotifyEvent OnClick;
 
@@ -139,6 +144,15 @@ protected:
     void MouseMove(ui::TShiftState Shift, int X, int Y) override;
     void MouseUp(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) override;
     void WMTimer(ui::TWMTimer& Message) override;
+    void WMVScroll(ui::TWMScroll& Message) override;
+    void WMSize(ui::TWMSize& Message) override;
+    int TitlesHeight();
+    // The data rows the client area holds.
+    int ListPageRows();
+    // The control's height for Rows data rows with the present titles, border and special row.
+    int HeightForRows(int Rows);
+    // Scrolls the list so that record RecNo (1-based) is the first one shown; the key stays.
+    void ScrollRecordToTop(int RecNo);
     // The data row under a client point, -1 outside the data rows; -2 on the special row.
     int DataRowAt(int X, int Y);
     // Picks the row under the point (the special row, or a buffered record).
