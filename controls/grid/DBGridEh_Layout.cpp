@@ -54,6 +54,10 @@ void TCustomDBGridEh::WndProc(ui::TMessage& Message) {
         else PostLayoutRequest();
         return;
     }
+    if (Message.Msg == CM_FOCUSFILTEREDIT) {
+        if (Focused() && FFilterEditing && FFilterEdit && FFilterEdit->Visible()) FFilterEdit->SetFocus();
+        return;
+    }
     TCustomGridEh::WndProc(Message);
 }
 
