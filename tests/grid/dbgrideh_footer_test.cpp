@@ -16,6 +16,15 @@ protected:
         Grid->SumList()->SetActive(true);
     }
     TColumnFooterEh* Footer(int C) { return Col(C)->Footer(); }
+    // Paints the whole grid afresh on the form's recording surface.
+    ui::TRecordingSurface* Repaint() {
+        auto* surface = static_cast<ui::TRecordingSurface*>(Form->Surface());
+        surface->Clear();
+        Grid->Invalidate();
+        Pump();
+        Grid->UpdateWindow();
+        return surface;
+    }
 };
 
 TEST_F(FooterTest, TextsFollowTheValueType) {
@@ -88,11 +97,7 @@ TEST_F(FooterTest, TheFooterRowIsPaintedWithTheFooterTexts) {
     };
     Form->Show();
     Pump();
-    auto* surface = static_cast<ui::TRecordingSurface*>(Form->Surface());
-    surface->Clear();
-    Grid->Invalidate();
-    Pump();
-    Grid->UpdateWindow();
+    ui::TRecordingSurface* surface = Repaint();
     std::vector<std::string> texts;
     for (const ui::TDrawRecord* r : surface->OfKind(ui::TDrawOp::Text)) texts.push_back(r->Text);
     EXPECT_NE(std::find(texts.begin(), texts.end(), "60"), texts.end());
@@ -107,13 +112,9 @@ TEST_F(FooterTest, TheIndicatorNumbersTheRowsAndCountsTheRecordsInTheFooter) {
     // The indicator widens for the numbers when the data next changes.
     People.DS->Edit();
     People.DS->Cancel();
-    auto* surface = static_cast<ui::TRecordingSurface*>(Form->Surface());
     // The texts drawn in the indicator column, top to bottom.
     auto indicatorTexts = [&] {
-        surface->Clear();
-        Grid->Invalidate();
-        Pump();
-        Grid->UpdateWindow();
+        ui::TRecordingSurface* surface = Repaint();
         const TPoint o = Grid->ClientToParent(TPoint{0, 0}, Form);
         std::vector<std::string> out;
         for (int row = Grid->TitleRowCount(); row <= Grid->RowCount(); ++row) {
