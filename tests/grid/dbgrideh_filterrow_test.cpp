@@ -198,5 +198,14 @@ TEST_F(FilterRowTest, FocusComingBackToTheGridReturnsToTheFilterEditor) {
     EXPECT_TRUE(Grid->FilterEditing());
 }
 
+TEST_F(FilterRowTest, CancelModeReachesTheFilterEditor) {
+    Grid->StartFilterEdit(2);
+    Grid->FilterEditor()->DropDown();
+    ASSERT_TRUE(Grid->FilterEditor()->ListOpen());
+    Grid->Perform(ui::CM_CANCELMODE, 0, 0);
+    EXPECT_FALSE(Grid->FilterEditor()->ListOpen());
+    EXPECT_TRUE(Grid->FilterEditing());
+}
+
 }  // namespace
 }  // namespace gridtest
