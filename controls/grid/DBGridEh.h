@@ -1169,6 +1169,8 @@ int FitRowHeightToText(int Height, int Margin, int LineHeight, int& Lines);
 
 // The grid's private message that carries a deferred layout request.
 inline constexpr ui::UINT CM_DEFERLAYOUT = 1124;
+// Posted by a grid that gets the focus while its filter row is edited.
+inline constexpr ui::UINT CM_FOCUSFILTEREDIT = ui::WM_USER + 120;
 
 // ---------------------------------------------------------------------------------------------
 // TCustomDBGridEh
@@ -1478,6 +1480,8 @@ public:
     bool TreeViewMode() const;
     // The tree indent of the record being painted: 18 pixels a level, 0 outside tree mode.
     int TreeIndentWidth() const;
+    // Set while a press in the tree area moves to the record of a toggled node.
+    bool InTreeUpdate() const noexcept { return FInTreeUpdate; }
     // The tree levels of the record being painted; Flags bit 0 paints over the row lines they cross.
     void DrawTreeIndent(ui::TCanvas* Canvas, const TRect& ARect, int Flags);
     void DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh& Area, TColCellParamsEh* Params,
@@ -1836,6 +1840,7 @@ protected:
     bool FInLayoutChange = false;
     int64_t FRecordSwitchCount = 0;
     bool FDoubleBufferedPaint = false;
+    bool FInTreeUpdate = false;
     // The off-screen image of buffered paints: kept between paints, grown with the client only.
     std::unique_ptr<ui::TBitmap> FPaintBuffer;
     // Per column, one flag per grid row: the line above that row was painted over (hidden duplicates).

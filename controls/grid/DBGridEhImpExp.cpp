@@ -321,15 +321,15 @@ void TDBGridEhExport::WriteFooterRow(TColumnsEhList* Columns, int FooterNo) {
 }
 
 void TDBGridEhExport::InitFooterValues() {
-    FFooterValues.assign(static_cast<size_t>(FDBGrid->FooterRowCount()) * static_cast<size_t>(FExpCols->Count()), 0);
+    FFooterValues.assign(static_cast<size_t>(FDBGrid->FooterRowCount()) * static_cast<size_t>(FColumns->Count()), 0);
 }
 
 void TDBGridEhExport::CalcFooterValues() {
-    const int n = FExpCols->Count();
+    const int n = FColumns->Count();
     db::TDataSet* ds = FDBGrid->DataSet();
     for (int r = 0; r < FDBGrid->FooterRowCount(); ++r)
         for (int c = 0; c < n; ++c) {
-            TColumnEh* col = FExpCols->Items(c);
+            TColumnEh* col = FColumns->Items(c);
             const TExportFooterEh footer = ExportFooterSource(FDBGrid, col, r);
             if (footer.Kind == efkText) continue;
             db::TField* f = ds->FindField(footer.FieldName.empty() ? col->FieldName() : footer.FieldName);
@@ -341,9 +341,9 @@ void TDBGridEhExport::CalcFooterValues() {
 }
 
 AnsiString TDBGridEhExport::FooterValueText(int Pos, int Row) {
-    TColumnEh* col = FExpCols->Items(Pos);
+    TColumnEh* col = FColumns->Items(Pos);
     const TExportFooterEh footer = ExportFooterSource(FDBGrid, col, Row);
-    const int64_t v = FFooterValues[static_cast<size_t>(Pos + FExpCols->Count() * Row)];
+    const int64_t v = FFooterValues[static_cast<size_t>(Pos + FColumns->Count() * Row)];
     if (footer.Kind == efkCount) return rtl::FloatToStr(static_cast<double>(v) / 10000.0);
     if (footer.Kind != efkSum) return {};
     db::TField* f = FDBGrid->DataSet()->FindField(footer.FieldName.empty() ? col->FieldName() : footer.FieldName);
@@ -392,19 +392,19 @@ void TDBGridEhExport::SaveToStream(rtl::TStream* AStream, bool IsSaveAll) {
     rtl::TOwnedPtr<TColumnsEhList> own = NewColumnList();
     rtl::TryFinally(
         [&] {
-            FExpCols = SelectionColumns(FDBGrid, kind, own.get());
+            FColumns = SelectionColumns(FDBGrid, kind, own.get());
             InitFooterValues();
             WritePrefix();
-            if (FDBGrid->Options().Contains(dgTitles)) WriteTitleRow(FExpCols);
+            if (FDBGrid->Options().Contains(dgTitles)) WriteTitleRow(FColumns);
             ForEachSelectedRecord(FDBGrid, kind, [&] {
                 CalcFooterValues();
-                WriteRow(FExpCols);
+                WriteRow(FColumns);
             });
-            for (int r = 0; r < FDBGrid->FooterRowCount(); ++r) WriteFooterRow(FExpCols, r);
+            for (int r = 0; r < FDBGrid->FooterRowCount(); ++r) WriteFooterRow(FColumns, r);
             WriteTrailer();
         },
         [&] {
-            FExpCols = nullptr;
+            FColumns = nullptr;
             FDBGrid->RestorePosition(position);
             ds->EnableControls();
         });
@@ -1001,7 +1001,7 @@ void TDBGridEhImport::InsertRows(bool Append) {
         if (Append) ds->Append();
         else ds->Insert();
         const int64_t before = FStream->Position();
-        ReadRow(FImpCols);
+        ReadRow(FColumns);
         if (FStream->Position() == before) {
             ds->Cancel();
             FEof = true;
@@ -1040,17 +1040,17 @@ void TDBGridEhImport::LoadFromStream(rtl::TStream* AStream, bool IsLoadAll) {
     rtl::TryFinally(
         [&] {
             if (kind == gstNon) AddVisibleColumns(g, own.get(), std::max(g->CurrentDataCol(), 0));
-            FImpCols = kind == gstNon ? own.get() : SelectionColumns(g, kind, own.get());
+            FColumns = kind == gstNon ? own.get() : SelectionColumns(g, kind, own.get());
             ReadPrefix();
             if (insertMode) {
                 InsertRows(appendMode);
             } else if (kind != gstNon) {
-                ForEachSelectedRecord(g, kind, [&] { ReadRow(FImpCols); });
+                ForEachSelectedRecord(g, kind, [&] { ReadRow(FColumns); });
             } else {
                 g->RestorePosition(position);
                 while (!ds->Eof() && !FEof) {
                     const int64_t before = FStream->Position();
-                    ReadRow(FImpCols);
+                    ReadRow(FColumns);
                     if (FStream->Position() == before) FEof = true;
                     ds->Next();
                 }
@@ -1061,7 +1061,7 @@ void TDBGridEhImport::LoadFromStream(rtl::TStream* AStream, bool IsLoadAll) {
             }
         },
         [&] {
-            FImpCols = nullptr;
+            FColumns = nullptr;
             if (restore) g->RestorePosition(position);
             ds->EnableControls();
         });

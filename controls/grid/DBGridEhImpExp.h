@@ -50,20 +50,33 @@ int64_t FooterScaledValue(double Value);
 int64_t FooterAddChecked(int64_t Sum, int64_t Value);
 
 // ---------------------------------------------------------------------------------------------
+// What an exporter and an importer share: the grid, the stream and the columns they walk.
+
+class TDBGridEhTransferEh : public rtl::TObject {
+    RTL_CLASS(TDBGridEhTransferEh, rtl::TObject)
+public:
+    TCustomDBGridEh* DBGrid() const noexcept { return FDBGrid; }
+    void SetDBGrid(TCustomDBGridEh* Value) noexcept { FDBGrid = Value; }
+    rtl::TStream* Stream() const noexcept { return FStream; }
+
+protected:
+    TCustomDBGridEh* FDBGrid = nullptr;
+    rtl::TStream* FStream = nullptr;
+    TColumnsEhList* FColumns = nullptr;
+};
+
+// ---------------------------------------------------------------------------------------------
 // Exporters
 
 using TFooterValues = std::vector<int64_t>;
 
-class TDBGridEhExport : public rtl::TObject {
-    RTL_CLASS(TDBGridEhExport, rtl::TObject)
+class TDBGridEhExport : public TDBGridEhTransferEh {
+    RTL_CLASS(TDBGridEhExport, TDBGridEhTransferEh)
 public:
     TDBGridEhExport();
     ~TDBGridEhExport() override;
 
-    TCustomDBGridEh* DBGrid() const noexcept { return FDBGrid; }
-    void SetDBGrid(TCustomDBGridEh* Value) noexcept { FDBGrid = Value; }
-    rtl::TStream* Stream() const noexcept { return FStream; }
-    TColumnsEhList* ExpCols() const noexcept { return FExpCols; }
+    TColumnsEhList* ExpCols() const noexcept { return FColumns; }
     const TFooterValues& FooterValues() const noexcept { return FFooterValues; }
     // The formatted accumulator of footer Row in exported column position Pos.
     AnsiString FooterValueText(int Pos, int Row);
@@ -106,9 +119,6 @@ private:
     void CalcFooterValues();
     std::vector<TColumnDefaults> FRowDefaults;
     TColumnsEhList* FRowDefaultsOf = nullptr;
-    TCustomDBGridEh* FDBGrid = nullptr;
-    rtl::TStream* FStream = nullptr;
-    TColumnsEhList* FExpCols = nullptr;
     TFooterValues FFooterValues;
     rtl::TOwnedPtr<TColCellParamsEh> FColCellParams;
     // One font for every cell, assigned from the column's font each time.
@@ -216,17 +226,14 @@ public:
 // ---------------------------------------------------------------------------------------------
 // Importers
 
-class TDBGridEhImport : public rtl::TObject {
-    RTL_CLASS(TDBGridEhImport, rtl::TObject)
+class TDBGridEhImport : public TDBGridEhTransferEh {
+    RTL_CLASS(TDBGridEhImport, TDBGridEhTransferEh)
 public:
     TDBGridEhImport();
     ~TDBGridEhImport() override;
 
-    TCustomDBGridEh* DBGrid() const noexcept { return FDBGrid; }
-    void SetDBGrid(TCustomDBGridEh* Value) noexcept { FDBGrid = Value; }
-    rtl::TStream* Stream() const noexcept { return FStream; }
     bool Eof() const noexcept { return FEof; }
-    TColumnsEhList* ImpCols() const noexcept { return FImpCols; }
+    TColumnsEhList* ImpCols() const noexcept { return FColumns; }
 
     virtual void ReadPrefix() {}
     virtual void ReadTrailer() {}
@@ -256,9 +263,6 @@ protected:
 
 private:
     void InsertRows(bool Append);
-    TCustomDBGridEh* FDBGrid = nullptr;
-    rtl::TStream* FStream = nullptr;
-    TColumnsEhList* FImpCols = nullptr;
 };
 
 // Tab-separated text, single-byte (Unit 1) or UTF-16LE (Unit 2); one reader does both.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "controls/grid/DBGridEh_PaintPrims.h"
+#include "controls/grid/DBGridEh_Style.h"
 #include "framework/ui/Forms.h"
 
 namespace grid {
@@ -41,6 +42,8 @@ void TCustomDBGridEh::DefaultHandler(ui::TMessage& Message) {
     }
     TCustomGridEh::DefaultHandler(Message);
     if (Message.Msg == ui::WM_IME_STARTCOMPOSITION) ShowInplaceEditor();
+    // Button faces drawn in the old colours are drawn again.
+    else if (Message.Msg == ui::CM_SYSCOLORCHANGE) editors::FlushButtonBitmapCache();
 }
 
 void TCustomDBGridEh::CMHintShowPause(ui::TMessage& Message) {
@@ -62,6 +65,7 @@ void TCustomDBGridEh::CMHintShowPause(ui::TMessage& Message) {
         value = ui::Application()->HintPause();
         if (area.RowArea == rcaData && FDataLink->Active() && column->ToolTips()) value = 0;
         else if (area.RowArea == rcaTitle && column->Title()->ToolTips() && column->Title()->Hint().empty()) value = 0;
+        else if (area.RowArea == rcaFooter && column->FooterForIndex(area.DataRow)->ToolTips()) value = 0;
     }
     *pause = value;
 }
@@ -88,7 +92,8 @@ void TCustomDBGridEh::CMHintShow(ui::TCMHintShow& Message) {
     if (area.RowArea == rcaTitle && column->Title()->ToolTips()) {
         TColumnTitleEh* title = column->Title();
         TRect rect = cellRect;
-        if (title->SortMarker() != smNoneEh) rect.Right -= 16;
+        const int marker = title->SortMarkerAreaWidth();
+        if (marker > 2) rect.Right -= marker;
         AnsiString caption = title->Caption();
         if (FUseMultiTitle && area.DataCol < static_cast<int>(FLeafFieldArr.size()) && FLeafFieldArr[area.DataCol]) {
             THeadTreeNode* leaf = FLeafFieldArr[area.DataCol];
@@ -99,7 +104,10 @@ void TCustomDBGridEh::CMHintShow(ui::TCMHintShow& Message) {
                 return;
             }
         }
-        const bool wrap = title->Orientation() != tohVertical && (FUseMultiTitle || FTitleHeight != 0 || FTitleLines != 0);
+        const bool vertical = title->Orientation() == tohVertical;
+        const bool wrap = !vertical && (FUseMultiTitle || FTitleHeight != 0 || FTitleLines != 0);
+        // A vertical caption runs along the cell's height.
+        if (vertical) SwapRectSides(rect);
         PlaceToolTip(info, cellRect, rect, R, caption, title->Font(), title->Alignment(), wrap, false);
         return;
     }
@@ -138,6 +146,14 @@ void TCustomDBGridEh::CMHintShow(ui::TCMHintShow& Message) {
             info.HintData = params.HintFont;
         }
         return;
+    }
+    if (area.RowArea == rcaFooter) {
+        TColumnFooterEh* footer = column->FooterForIndex(area.DataRow);
+        if (footer->ToolTips()) {
+            PlaceToolTip(info, cellRect, cellRect, R, GetFooterValueText(area.DataRow, column), footer->Font(),
+                         footer->Alignment(), footer->WordWrap(), false);
+            return;
+        }
     }
     info.HintStr.clear();
 }
@@ -222,6 +238,11 @@ void TCustomDBGridEh::PlaceToolTip(ui::THintInfo& Info, const TRect& Cell, TRect
 void TCustomDBGridEh::WMSetFocus(ui::TWMSetFocus& Message) {
     if (FOptions.Contains(dgRowSelect) && FDataLink->Active()) InvalidateDataRow(Row());
     TCustomGridEh::WMSetFocus(Message);
+    // Coming back to a grid whose filter row is being edited returns to that editing, once the
+    // form has settled which control it made active.
+    if (FFilterEditing && FFilterEdit && FFilterEdit->Visible() &&
+        !(FFilterEdit->HandleAllocated() && reinterpret_cast<ui::HWND>(Message.FocusedWnd) == FFilterEdit->Handle()))
+        ui::PostMessage(Handle(), CM_FOCUSFILTEREDIT, 0, 0);
     if (GridOrEditorFocused() != FWasFocused) FocusChanged();
 }
 

@@ -54,6 +54,17 @@ void TCustomDBGridEh::WndProc(ui::TMessage& Message) {
         else PostLayoutRequest();
         return;
     }
+    if (Message.Msg == ui::CM_CANCELMODE) {
+        TCustomGridEh::WndProc(Message);
+        EndMouseTracking();
+        // The filter editor's drop-down closes with the grid's other modes.
+        if (FFilterEdit) FFilterEdit->Perform(ui::CM_CANCELMODE, Message.WParam, Message.LParam);
+        return;
+    }
+    if (Message.Msg == CM_FOCUSFILTEREDIT) {
+        if (Focused() && FFilterEditing && FFilterEdit && FFilterEdit->Visible()) FFilterEdit->SetFocus();
+        return;
+    }
     TCustomGridEh::WndProc(Message);
 }
 

@@ -199,8 +199,11 @@ void TCustomDBGridEh::DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh&
         }
         pen->SetColor(pc);
     }
-    if (Params->BlankFixedCell) FillCellBackground(themed, ARect, is3D, TRect{}, highlighted, false);
-    if (is3D && !themed) DrawCellFrame(ARect, !(Flat() && editors::ThemesActive()), true, highlighted, false);
+    // In a record view the first column's blank fill and frame start one pixel in, clear of the tree edge.
+    TRect rect = ARect;
+    if (Area.DataCol == 0 && RecordView()) rect.Left = std::min(rect.Left + 1, rect.Right);
+    if (Params->BlankFixedCell) FillCellBackground(themed, rect, is3D, TRect{}, highlighted, false);
+    if (is3D && !themed) DrawCellFrame(rect, !(Flat() && editors::ThemesActive()), true, highlighted, false);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -314,12 +317,16 @@ bool TCustomDBGridEh::TreeAreaMouseDown(int X, int Y, bool CheckOnly) {
             int record = -1;
             if (X >= r.Left + indent - TreeLevelWidth) record = view->ToggleNode(ds->RecNo() + delta - 1, expanded == 0);
             LockPaint();
+            FInTreeUpdate = true;
             rtl::TryFinally(
                 [&] {
                     if (record <= 0 || record == ds->RecNo()) view->RestoreCurrentRecord(remembered);
                     else ds->SetRecNo(record);
                 },
-                [&] { UnlockPaint(); });
+                [&] {
+                    FInTreeUpdate = false;
+                    UnlockPaint();
+                });
         },
         [&] { ds->EnableControls(); });
     SetTopRow(topRow);

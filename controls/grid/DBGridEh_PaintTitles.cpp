@@ -105,9 +105,12 @@ void TCustomDBGridEh::DrawTitleCell(int ACol, int ARow, const TCellAreaEh& Area,
         C->FillRect(TRect{textRect.Right, outer.Top, outer.Right, outer.Bottom});
     }
 
-    grid::WriteCellText(C, textRect, fill, DX, DY, caption, title->Alignment(),
-                         multiLine ? editors::tlCenter : editors::tlTop, multiLine, title->EndEllipsis(),
-                         leftMargin, rightMargin, false);
+    if (title->Orientation() == tohVertical)
+        grid::WriteVerticalText(C, textRect, fill, false, editors::tlBottom, 2, caption, DY + 2, DX);
+    else
+        grid::WriteCellText(C, textRect, fill, DX, DY, caption, title->Alignment(),
+                             multiLine ? editors::tlCenter : editors::tlTop, multiLine, title->EndEllipsis(),
+                             leftMargin, rightMargin, false);
     if (hasImage)
         editors::DrawImageCentered(C, textRect, FTitleImages, false, title->ImageIndex());
     const int glyphY = (inner.Top + inner.Bottom - paint::SortGlyphHeight) / 2 + shift;

@@ -179,5 +179,33 @@ TEST_F(FilterRowTest, EnterAppliesAndKeepsTheEditorInItsColumn) {
     EXPECT_EQ(Grid->FilterCol(), 0);
 }
 
+TEST_F(FilterRowTest, FocusComingBackToTheGridReturnsToTheFilterEditor) {
+    auto* other = rtl::Create<ui::TEdit>(Form);
+    other->SetParent(Form);
+    other->SetBounds(10, 200, 100, 20);
+    Grid->StartFilterEdit(1);
+    Pump();
+    ASSERT_TRUE(Grid->FilterEditor()->Focused());
+    other->SetFocus();
+    Pump();
+    Grid->SetFocus();
+    Pump();
+    EXPECT_TRUE(Grid->FilterEditor()->Focused());
+    // Focus handed from the filter editor to the grid stays with the grid.
+    Grid->SetFocus();
+    Pump();
+    EXPECT_TRUE(Grid->Focused());
+    EXPECT_TRUE(Grid->FilterEditing());
+}
+
+TEST_F(FilterRowTest, CancelModeReachesTheFilterEditor) {
+    Grid->StartFilterEdit(2);
+    Grid->FilterEditor()->DropDown();
+    ASSERT_TRUE(Grid->FilterEditor()->ListOpen());
+    Grid->Perform(ui::CM_CANCELMODE, 0, 0);
+    EXPECT_FALSE(Grid->FilterEditor()->ListOpen());
+    EXPECT_TRUE(Grid->FilterEditing());
+}
+
 }  // namespace
 }  // namespace gridtest

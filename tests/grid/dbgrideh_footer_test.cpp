@@ -16,6 +16,15 @@ protected:
         Grid->SumList()->SetActive(true);
     }
     TColumnFooterEh* Footer(int C) { return Col(C)->Footer(); }
+    // Paints the whole grid afresh on the form's recording surface.
+    ui::TRecordingSurface* Repaint() {
+        auto* surface = static_cast<ui::TRecordingSurface*>(Form->Surface());
+        surface->Clear();
+        Grid->Invalidate();
+        Pump();
+        Grid->UpdateWindow();
+        return surface;
+    }
 };
 
 TEST_F(FooterTest, TextsFollowTheValueType) {
@@ -88,16 +97,50 @@ TEST_F(FooterTest, TheFooterRowIsPaintedWithTheFooterTexts) {
     };
     Form->Show();
     Pump();
-    auto* surface = static_cast<ui::TRecordingSurface*>(Form->Surface());
-    surface->Clear();
-    Grid->Invalidate();
-    Pump();
-    Grid->UpdateWindow();
+    ui::TRecordingSurface* surface = Repaint();
     std::vector<std::string> texts;
     for (const ui::TDrawRecord* r : surface->OfKind(ui::TDrawOp::Text)) texts.push_back(r->Text);
     EXPECT_NE(std::find(texts.begin(), texts.end(), "60"), texts.end());
     EXPECT_NE(std::find(texts.begin(), texts.end(), "Total!"), texts.end());
     EXPECT_GT(params, 0);
+}
+
+TEST_F(FooterTest, TheIndicatorNumbersTheRowsAndCountsTheRecordsInTheFooter) {
+    Grid->SetOptionsEh(Grid->OptionsEh() + TDBGridEhOptions{dghShowRecNo});
+    Form->Show();
+    Pump();
+    // The indicator widens for the numbers when the data next changes.
+    People.DS->Edit();
+    People.DS->Cancel();
+    // The texts drawn in the indicator column, top to bottom.
+    auto indicatorTexts = [&] {
+        ui::TRecordingSurface* surface = Repaint();
+        const TPoint o = Grid->ClientToParent(TPoint{0, 0}, Form);
+        std::vector<std::string> out;
+        for (int row = Grid->TitleRowCount(); row <= Grid->RowCount(); ++row) {
+            TRect cell = Grid->SingleCellRect(0, row);
+            cell.Offset(o.X, o.Y);
+            std::string text;
+            for (const ui::TDrawRecord* r : surface->OfKind(ui::TDrawOp::Text))
+                if (!r->Text.empty() && r->Rect.Left >= cell.Left && r->Rect.Right <= cell.Right &&
+                    r->Rect.Top >= cell.Top - 1 && r->Rect.Bottom <= cell.Bottom + 1)
+                    text = r->Text;
+            out.push_back(text);
+        }
+        return out;
+    };
+    // Three numbered records, then the footer row with the dataset's record count.
+    EXPECT_EQ(indicatorTexts(), (std::vector<std::string>{"1", "2", "3", "3"}));
+
+    // The row being inserted has no number yet.
+    People.DS->Last();
+    People.DS->Append();
+    EXPECT_EQ(indicatorTexts(), (std::vector<std::string>{"1", "2", "3", "", "3"}));
+    People.DS->Cancel();
+
+    // A closed dataset counts nothing.
+    People.DS->Close();
+    for (const std::string& t : indicatorTexts()) EXPECT_EQ(t, "");
 }
 
 }  // namespace

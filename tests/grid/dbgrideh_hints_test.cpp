@@ -100,6 +100,67 @@ TEST_F(GridHintTest, CtrlSuppressesToolTipsButNotTitleHints) {
     EXPECT_EQ(Hint()->Caption(), Cyr("Город проживания"));
 }
 
+TEST_F(GridHintTest, AVerticalTitleIsMeasuredAlongTheCellHeight) {
+    // Lying in a wide column the caption fits.
+    Col(2)->SetWidth(200);
+    HoverAt(Centre(2, 0), AtOnce);
+    EXPECT_FALSE(Hint()->Active());
+    Leave();
+    // Standing, a single-line title row is far lower than the caption is long: cut, shown in full.
+    Col(2)->Title()->SetOrientation(tohVertical);
+    HoverAt(Centre(2, 0), AtOnce);
+    ASSERT_TRUE(Hint()->Active());
+    EXPECT_EQ(Hint()->Caption(), Cyr("Город проживания"));
+    Leave();
+    // Multi-level titles take their height from the longest caption, so the vertical caption now
+    // fits, also in a column far narrower than the caption is long.
+    Col(2)->SetWidth(30);
+    Grid->SetUseMultiTitle(true);
+    Pump();
+    const TRect title = Grid->SingleCellRect(Grid->DataToGridCol(2), 0);
+    ASSERT_GT(title.Height(), Grid->Canvas()->TextWidth(Cyr("Город проживания")));
+    HoverAt(Centre(2, 0), AtOnce);
+    EXPECT_FALSE(Hint()->Active());
+}
+
+TEST_F(GridHintTest, CutFooterTextsShowAtOnceInTheFooterFont) {
+    Grid->SetFooterRowCount(1);
+    Grid->SumList()->SetActive(true);
+    Col(0)->Footer()->SetValueType(fvtSum);
+    Col(0)->Footer()->SetToolTips(true);
+    Col(1)->Footer()->SetValueType(fvtStaticText);
+    Col(1)->Footer()->SetValue(Cyr("Итого по всем записям"));
+    Col(1)->Footer()->SetToolTips(true);
+    Col(1)->Footer()->Font()->SetName("Liberation Serif");
+    Col(2)->Footer()->SetValueType(fvtStaticText);
+    Col(2)->Footer()->SetValue(Cyr("Без подсказки"));
+    Pump();
+    const int footer = Grid->RowCount();
+    const int appPause = ui::Application()->HintPause();
+    struct Case {
+        int Column;
+        int Pause;
+        const char* Tip;  // empty: no tip
+    } cases[] = {
+        {1, 0, "Итого по всем записям"},  // cut
+        {0, 0, ""},                       // "60" fits
+        {2, appPause, ""},                // cut, but the footer has no tool tips
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Pause(Centre(c.Column, footer)), c.Pause) << c.Column;
+        HoverAt(Centre(c.Column, footer), AtOnce);
+        if (*c.Tip) {
+            ASSERT_TRUE(Hint()->Active()) << c.Column;
+            EXPECT_EQ(Hint()->Caption(), Cyr(c.Tip));
+            EXPECT_STREQ(Hint()->ClassName(), "TToolTipsWindow");
+            EXPECT_EQ(Hint()->Font()->Name(), "Liberation Serif") << "the footer's font";
+        } else {
+            EXPECT_FALSE(Hint()->Active()) << c.Column;
+        }
+        Leave();
+    }
+}
+
 TEST_F(GridHintTest, TheDataHintEventTakesOverAndSeesItsRecord) {
     Col(0)->SetToolTips(false);
     std::vector<int> seen;
@@ -118,7 +179,7 @@ TEST_F(GridHintTest, TheDataHintEventTakesOverAndSeesItsRecord) {
     EXPECT_EQ(People.DS->RecNo(), 1);
 }
 
-TEST_F(GridHintTest, FocusLostToTheOwnEditorFiresNoPendingSortAndTheBackgroundIsNeverErased) {
+TEST_F(GridHintTest, FocusLostToTheOwnEditorFiresNoPendingSortAndOtherWindowMessages) {
     int notifications = 0;
     Grid->OnSortMarkingChanged = [&](rtl::TObject*) { ++notifications; };
     TDBGridOptions o = Grid->Options();
@@ -145,6 +206,13 @@ TEST_F(GridHintTest, FocusLostToTheOwnEditorFiresNoPendingSortAndTheBackgroundIs
     Pump();
 
     EXPECT_EQ(Grid->Perform(ui::WM_ERASEBKGND, 0, 0), 1);
+    // A change of the system colours lets the cached button faces go.
+    editors::TButtonBitmapKey key;
+    key.Width = key.Height = 16;
+    editors::ButtonsBitmapCache().GetBitmap(key);
+    ASSERT_GT(editors::ButtonsBitmapCache().Count(), 0);
+    Grid->Perform(ui::CM_SYSCOLORCHANGE, 0, 0);
+    EXPECT_EQ(editors::ButtonsBitmapCache().Count(), 0);
 }
 
 }  // namespace

@@ -303,6 +303,38 @@ TEST_F(SortMarkerArea, ANarrowColumnLosesItsGlyphThenItsNumber) {
     }
 }
 
+TEST_F(SortMarkerArea, AVerticalCaptionStandsCentredLeftOfTheMarkerInATitleAsHighAsItIsLong) {
+    const AnsiString caption = Cyr("Наименование документа");
+    Col(1)->SetWidth(40);
+    Col(1)->Title()->SetCaption(caption);
+    Col(1)->Title()->SetSortMarker(smDownEh);
+    Grid->RebuildSortMarkedColumnList();
+    Grid->SetUseMultiTitle(true);
+    PaintAll();
+    const int horizontalHeight = CellRect(2, 0).Height();
+    Col(1)->Title()->SetOrientation(tohVertical);
+    PaintAll();
+    const TRect cell = CellRect(2, 0);
+    const TDrawRecord* text = nullptr;
+    for (const TDrawRecord* r : Surface()->OfKind(TDrawOp::Text))
+        if (r->Text == caption) text = r;
+    ASSERT_NE(text, nullptr);
+    // Turned upright: the box runs along the height, the whole caption inside the title.
+    EXPECT_GT(text->Rect.Height(), 3 * text->Rect.Width());
+    EXPECT_GT(cell.Height(), horizontalHeight);
+    EXPECT_GE(text->Rect.Top, cell.Top);
+    EXPECT_LE(text->Rect.Bottom, cell.Bottom);
+    EXPECT_LE(cell.Height() - text->Rect.Height(), Grid->VTitleMargin() + 4) << "no higher than the caption needs";
+    // Centred across the room the marker leaves, the glyph in its usual place.
+    const int room = cell.Width() - 2 - 16;
+    EXPECT_NEAR((text->Rect.Left + text->Rect.Right) / 2, cell.Left + 1 + room / 2, 1);
+    const TArea a = AreaOf(2);
+    ASSERT_TRUE(a.Glyph);
+    EXPECT_EQ(a.GlyphRight, cell.Right - 1 - 2);
+    EXPECT_LE(text->Rect.Right, a.GlyphRight - SortMarkerImages()->Width());
+    EXPECT_EQ(Grid->Canvas()->Font()->Orientation(), 0) << "the canvas font is upright again";
+}
+
 // Data-cell colours: the handler's background on ordinary cells, the highlight on the current
 // cell unless kept, odd and even colours only when assigned.
 class DataCellColours : public GridPaintTest {
@@ -551,30 +583,43 @@ public:
     void UnregisterGrid(rtl::TComponent*) override {}
 };
 
-TEST_F(GridPaintTest, TheTreeAreaIndentsTheFirstColumnByLevel) {
-    auto* ds = rtl::Create<TTreeDataSet>(Form);
-    const std::vector<memdstest::TCol> cols = {{u"name", store::mdtString, 21, 20},
-                                               {u"level", store::mdtInt32, 4},
-                                               {u"kids", store::mdtInt32, 4},
-                                               {u"open", store::mdtInt32, 4},
-                                               {u"next", store::mdtString, 5, 4}};
-    const std::vector<std::vector<Variant>> nodes = {
-        {Variant(AnsiString("A")), Variant(1), Variant(1), Variant(1), Variant(AnsiString("1"))},
-        {Variant(AnsiString("A1")), Variant(2), Variant(0), Variant(0), Variant(AnsiString("11"))},
-        {Variant(AnsiString("A2")), Variant(2), Variant(0), Variant(0), Variant(AnsiString("10"))},
-        {Variant(AnsiString("B")), Variant(1), Variant(0), Variant(0), Variant(AnsiString("0"))}};
-    ds->SetIRecordSet(std::unique_ptr<store::TData>(new memdstest::TRowStore(cols, nodes)));
-    ds->Open();
-    auto* shadow = rtl::Create<store::TMemDataSet>(Form);
-    shadow->SetIRecordSet(std::unique_ptr<store::TData>(new memdstest::TRowStore(cols, nodes)));
-    shadow->Open();
-    ds->Shadow = shadow;
-    auto* src = rtl::Create<db::TDataSource>(Form);
-    src->SetDataSet(ds);
-    Grid->Columns()->Add()->SetFieldName(u"name");
-    Grid->Columns()->Add()->SetFieldName(u"level");
-    Grid->SetDataSource(src);
-    ShowRows(4);
+// A, its children A1 and A2, and B, shown in columns name and level.
+class TreePaint : public GridPaintTest {
+protected:
+    void SetUp() override {
+        GridPaintTest::SetUp();
+        ds = rtl::Create<TTreeDataSet>(Form);
+        const std::vector<memdstest::TCol> cols = {{u"name", store::mdtString, 21, 20},
+                                                   {u"level", store::mdtInt32, 4},
+                                                   {u"kids", store::mdtInt32, 4},
+                                                   {u"open", store::mdtInt32, 4},
+                                                   {u"next", store::mdtString, 5, 4}};
+        const std::vector<std::vector<Variant>> nodes = {
+            {Variant(AnsiString("A")), Variant(1), Variant(1), Variant(1), Variant(AnsiString("1"))},
+            {Variant(AnsiString("A1")), Variant(2), Variant(0), Variant(0), Variant(AnsiString("11"))},
+            {Variant(AnsiString("A2")), Variant(2), Variant(0), Variant(0), Variant(AnsiString("10"))},
+            {Variant(AnsiString("B")), Variant(1), Variant(0), Variant(0), Variant(AnsiString("0"))}};
+        ds->SetIRecordSet(std::unique_ptr<store::TData>(new memdstest::TRowStore(cols, nodes)));
+        ds->Open();
+        auto* shadow = rtl::Create<store::TMemDataSet>(Form);
+        shadow->SetIRecordSet(std::unique_ptr<store::TData>(new memdstest::TRowStore(cols, nodes)));
+        shadow->Open();
+        ds->Shadow = shadow;
+        auto* src = rtl::Create<db::TDataSource>(Form);
+        src->SetDataSet(ds);
+        Grid->Columns()->Add()->SetFieldName(u"name");
+        Grid->Columns()->Add()->SetFieldName(u"level");
+        Grid->SetDataSource(src);
+        ShowRows(4);
+    }
+    void TearDown() override {
+        Grid->SetDataSource(nullptr);
+        GridPaintTest::TearDown();
+    }
+    TTreeDataSet* ds = nullptr;
+};
+
+TEST_F(TreePaint, TheTreeAreaIndentsTheFirstColumnByLevel) {
     const int top = Grid->TitleRowCount();
     const std::vector<std::pair<std::string, int>> rows = {{"A", 1}, {"A1", 2}, {"A2", 2}, {"B", 1}};
     std::vector<int> secondLefts;
@@ -623,7 +668,52 @@ TEST_F(GridPaintTest, TheTreeAreaIndentsTheFirstColumnByLevel) {
     EXPECT_TRUE(Grid->TreeAreaMouseDown(a.Left + 10, a.Top + 2));
     EXPECT_EQ(ds->Toggles, (std::vector<std::pair<int, bool>>{{0, false}})) << "record index 0, collapse";
     EXPECT_EQ(ds->RecNo(), 4);
-    Grid->SetDataSource(nullptr);
+}
+
+TEST_F(TreePaint, AMoveToAToggledNodeRunsUnderTheTreeUpdateFlag) {
+    const int top = Grid->TitleRowCount();
+    const TRect a = Grid->SingleCellRect(1, top);
+    ds->Rows = {{1, 1, 1, "1"}, {2, 0, 0, "11"}, {2, 0, 0, "10"}, {1, 0, 0, "0"}};
+    std::vector<bool> seen;
+    bool raise = false;
+    ds->AfterScroll = [&](db::TDataSet*) {
+        seen.push_back(Grid->InTreeUpdate());
+        if (raise) throw rtl::Exception("boom");
+    };
+    EXPECT_FALSE(Grid->InTreeUpdate());
+    ds->ToggleResult = 3;
+    EXPECT_TRUE(Grid->TreeAreaMouseDown(a.Left + 10, a.Top + 2));
+    EXPECT_EQ(seen, std::vector<bool>{true});
+    EXPECT_FALSE(Grid->InTreeUpdate());
+    // A move that raises still clears the flag and unlocks painting.
+    ds->First();
+    seen.clear();
+    raise = true;
+    EXPECT_THROW(Grid->TreeAreaMouseDown(a.Left + 10, a.Top + 2), rtl::Exception);
+    EXPECT_EQ(seen, std::vector<bool>{true});
+    EXPECT_FALSE(Grid->InTreeUpdate());
+    EXPECT_FALSE(Grid->PaintLocked());
+    ds->AfterScroll = nullptr;
+}
+
+TEST_F(TreePaint, ABlankCellOfTheFirstColumnStartsOnePixelIn) {
+    for (int c = 0; c < 2; ++c)
+        Col(c)->SetOnGetCellParams([](TColumnEh*, bool, TColCellParamsEh* P) { P->BlankFixedCell = true; });
+    PaintAll();
+    const int row = Grid->TitleRowCount() + 3;  // B, level 1
+    // The blank fill in the fixed colour: after the indent and one pixel in the first column, at
+    // the cell's left in the second.
+    auto blankLeft = [&](int GridCol) {
+        const TRect cell = CellRect(GridCol, row);
+        int left = -1;
+        for (const TDrawRecord* r : Surface()->OfKind(TDrawOp::FillRect))
+            if (Rgb(r->Brush.Color) == Rgb(Grid->FixedColor()) && r->Rect.Top == cell.Top &&
+                r->Rect.Left >= cell.Left && r->Rect.Right == cell.Right)
+                left = r->Rect.Left - cell.Left;
+        return left;
+    };
+    EXPECT_EQ(blankLeft(1), 18 + 1);
+    EXPECT_EQ(blankLeft(2), 0);
 }
 
 TEST_F(GridPaintTest, APictureThatDoesNotDecodeIsDrawnEmpty) {

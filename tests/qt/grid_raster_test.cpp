@@ -3,6 +3,8 @@
 // VELMORAT_SAVE_GRID=<file.png> keeps the picture for a look.
 #include <QImage>
 
+#include <cstdlib>
+
 #include "controls/grid/DBGridEh.h"
 #include "framework/qt/QtSurface.h"
 #include "framework/rtl/DateUtils.h"
@@ -69,6 +71,10 @@ protected:
         Grid->RebuildLayout();
         Grid->RebuildLayout();
         Input->SetFocus();  // the grid unfocused: no focus frame over the text
+        Grab();
+    }
+    // Paints the form and keeps the grid's part of it.
+    void Grab() {
         Pump();
         Form->Update();
         Pump();
@@ -100,6 +106,18 @@ protected:
         for (int y = R.Top + 1; y < R.Bottom - 1; ++y)
             for (int x = R.Left + 1; x < R.Right - 1; ++x) m.push_back(At(x, y) != Background);
         return m;
+    }
+    // The box of a title cell's ink: pixels unlike the cell's own left side on the same line (the
+    // title gradient runs top to bottom, so a line of background is one colour).
+    QRect TitleInk(int DataCol) const {
+        const TRect r = Grid->SingleCellRect(Grid->DataToGridCol(DataCol), 0);
+        QRect box;
+        for (int y = r.Top + 2; y < r.Bottom - 2; ++y) {
+            const QRgb back = At(r.Left + 3, y);
+            for (int x = r.Left + 4; x < r.Right - 2; ++x)
+                if (std::abs(qGray(At(x, y)) - qGray(back)) > 40) box |= QRect(x, y, 1, 1);
+        }
+        return box;
     }
     static QRgb Rgb(ui::TColor C) {
         const ui::TColorRef c = ui::ColorToRGB(C);
@@ -146,6 +164,28 @@ TEST_F(GridRaster, RowColoursLinesCheckBoxesAndCyrillicGlyphsReachThePixels) {
     const QRgb top = At(title.Left + 3, title.Top + 2), bottom = At(title.Left + 3, title.Bottom - 3);
     EXPECT_GT(qGray(top), qGray(bottom));
     EXPECT_GT(Ink(title, bottom), 0);
+}
+
+TEST_F(GridRaster, AVerticalTitleStandsUprightInATitleAsHighAsItsCaption) {
+    grid::TColumnEh* c = Grid->Columns()->Items(0);
+    c->Title()->SetCaption(Cyr("Номер"));
+    Grab();
+    const QRect flat = TitleInk(0);
+    ASSERT_FALSE(flat.isEmpty());
+    EXPECT_GT(flat.width(), flat.height()) << "lying, cut to the column";
+    c->Title()->SetOrientation(grid::tohVertical);
+    Grid->RebuildLayout();
+    Grab();
+    const QRect upright = TitleInk(0);
+    ASSERT_FALSE(upright.isEmpty());
+    EXPECT_GT(upright.height(), 2 * upright.width()) << "standing";
+    // The whole word: as tall as the caption is long, and the title row grew to hold it.
+    const TRect title = Grid->SingleCellRect(Grid->DataToGridCol(0), 0);
+    EXPECT_GT(upright.height(), flat.width());
+    EXPECT_GE(title.Height(), upright.height());
+    // Reading upward from the bottom, centred across the cell.
+    EXPECT_LE(title.Bottom - (upright.bottom() + 1), 8);
+    EXPECT_NEAR((upright.left() + upright.right()) / 2.0, (title.Left + title.Right) / 2.0, 3);
 }
 
 }  // namespace
