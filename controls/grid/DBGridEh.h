@@ -1478,7 +1478,8 @@ public:
     // The dataset's record view when it offers one, and whether it shows a tree.
     editors::IMemTableEh* RecordView() const;
     bool TreeViewMode() const;
-    // The tree indent of the record being painted: 18 pixels a level, 0 outside tree mode.
+    // The tree indent of the record being painted: TreeLevelWidth pixels a level, 0 outside tree mode.
+    static constexpr int TreeLevelWidth = 18;
     int TreeIndentWidth() const;
     // Set while a press in the tree area moves to the record of a toggled node.
     bool InTreeUpdate() const noexcept { return FInTreeUpdate; }
@@ -2010,6 +2011,10 @@ protected:
     void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override;
     void SetEditStyle(TColumnEditStyleEh Value);
     void UpdateEditButtonControls();
+    // The row's tree indent when the editor is in the first shown column of a tree view, else 0.
+    int TreeIndent() const;
+    // A left press in the node's own expander (the last level of the indent) toggles the node.
+    bool TreeAreaPress(int X, int Y);
     // The grid's edit text (and lookup key) follow the editor's text after a deletion.
     void TextEditedByKey();
     // Puts an accepted completion into the editor and the grid.

@@ -316,7 +316,25 @@ TRect TDBGridInplaceEdit::GetTextRect() {
     r.Right -= FButtonsWidth;
     TColumnEh* c = Column();
     if (c && c->ImageList() && c->ShowImageAndText()) r.Left += c->ImageList()->Width() + 5;
+    if (const int indent = TreeIndent()) r.Left += indent + 1;
     return r;
+}
+
+int TDBGridInplaceEdit::TreeIndent() const {
+    TCustomDBGridEh* g = DBGrid();
+    TColumnEh* c = Column();
+    if (!g || !c || !g->TreeViewMode()) return 0;
+    TColumnsEhList* shown = g->DisplayedColumnList();
+    if (shown->Count() == 0 || shown->Items(0) != c) return 0;
+    return g->TreeIndentWidth();
+}
+
+bool TDBGridInplaceEdit::TreeAreaPress(int X, int Y) {
+    const int indent = TreeIndent();
+    if (indent == 0 || X < indent - TCustomDBGridEh::TreeLevelWidth || X >= indent) return false;
+    TCustomDBGridEh* g = DBGrid();
+    const TPoint p = g->ScreenToClient(ClientToScreen(TPoint{X, Y}));
+    return g->TreeAreaMouseDown(p.X, p.Y);
 }
 
 void TDBGridInplaceEdit::UpdateEditRect() {
@@ -558,10 +576,18 @@ void TDBGridInplaceEdit::DrawRequiredState(ui::TCanvas* Canvas) {
 
 void TDBGridInplaceEdit::PaintEdit(ui::TCanvas* DC) {
     TInplaceEdit::PaintEdit(DC);
+    const int indent = TreeIndent();
+    if (indent > 0) {
+        ui::TBrush* brush = DC->Brush();
+        const ui::TColor saved = brush->Color();
+        brush->SetColor(Color());
+        DBGrid()->DrawTreeIndent(DC, TRect{0, 0, indent, ClientHeight()}, 0);
+        brush->SetColor(saved);
+    }
     DrawRequiredState(DC);
     TColumnEh* c = Column();
     if (c && c->ImageList() && c->ShowImageAndText() && IsWindowVisible() && FImageIndex >= 0)
-        c->ImageList()->Draw(DC, 2, 0, FImageIndex, true);
+        c->ImageList()->Draw(DC, indent > 0 ? indent + 2 : 2, 0, FImageIndex, true);
 }
 
 // The text edited by Delete or Backspace: the grid's text and key follow it.
@@ -894,7 +920,11 @@ void TDBGridInplaceEdit::WndProc(ui::TMessage& Message) {
             }
             break;
         case ui::WM_LBUTTONDOWN:
-        case ui::WM_LBUTTONDBLCLK:
+        case ui::WM_LBUTTONDBLCLK: {
+            const TPoint p = ui::LParamToPoint(Message.LParam);
+            if (TreeAreaPress(p.X, p.Y)) return;
+            [[fallthrough]];
+        }
         case ui::WM_LBUTTONUP:
         case ui::WM_RBUTTONDOWN:
         case ui::WM_RBUTTONUP:

@@ -209,10 +209,6 @@ void TCustomDBGridEh::DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh&
 // ---------------------------------------------------------------------------------------------
 // Tree area
 
-namespace {
-constexpr int TreeLevelWidth = 18;
-}
-
 editors::IMemTableEh* TCustomDBGridEh::RecordView() const {
     return dynamic_cast<editors::IMemTableEh*>(DataSet());
 }

@@ -119,7 +119,9 @@ TEST_F(GridEditActionsTest, EachClipboardKeyRunsItsCommandOnlyWhenOffered) {
             EXPECT_EQ(cleared, offered && cut);
             EXPECT_EQ(pasted, offered && paste);
             EXPECT_EQ(all, offered && c.Action == geaSelectAllEh);
-            EXPECT_EQ(Boxes, offered && cut ? std::vector<AnsiString>{"Clear selected cells?"} : std::vector<AnsiString>{});
+            const std::vector<AnsiString> asked = offered && cut ? std::vector<AnsiString>{"Clear selected cells?"}
+                                                                 : std::vector<AnsiString>{};
+            EXPECT_EQ(Boxes, asked);
             if (!offered || !(cut || paste)) {
                 EXPECT_EQ(Names(), names);
             }

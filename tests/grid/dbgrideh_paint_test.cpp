@@ -668,6 +668,40 @@ TEST_F(TreePaint, TheTreeAreaIndentsTheFirstColumnByLevel) {
     EXPECT_TRUE(Grid->TreeAreaMouseDown(a.Left + 10, a.Top + 2));
     EXPECT_EQ(ds->Toggles, (std::vector<std::pair<int, bool>>{{0, false}})) << "record index 0, collapse";
     EXPECT_EQ(ds->RecNo(), 4);
+
+    // The cell editor on A keeps the indent: its text starts after it, the level is painted in
+    // the editor's colour, and a press on the expander toggles the node as in the grid.
+    ds->First();
+    ds->Toggles.clear();
+    ds->ToggleResult = 0;
+    Grid->SetOptions(Grid->Options() + TDBGridOptions{dgEditing});
+    Grid->SetCol(1);
+    Grid->SetEditorMode(true);
+    TInplaceEdit* ed = Grid->InplaceEditor();
+    ASSERT_TRUE(ed && ed->EditVisible());
+    TRect text;
+    ed->Perform(ui::EM_GETRECT, 0, reinterpret_cast<ui::LPARAM>(&text));
+    EXPECT_EQ(text.Left, 18 + 1 + 2);
+    Surface()->Clear();
+    ed->Invalidate();
+    Pump();
+    ed->UpdateWindow();
+    const ui::TPoint eo = ed->ClientToParent(ui::TPoint{0, 0}, Form);
+    const TRect level{eo.X, eo.Y, eo.X + 18, eo.Y + ed->ClientHeight()};
+    int editorLevels = 0;
+    for (const TDrawRecord* f : Surface()->OfKind(TDrawOp::FillRect))
+        editorLevels += f->Rect == level && Rgb(f->Brush.Color) == Rgb(ed->Color());
+    EXPECT_EQ(editorLevels, 1);
+    ui::MouseInput(ui::WM_LBUTTONDOWN, At(ed, 25, 3));
+    ui::MouseInput(ui::WM_LBUTTONUP, At(ed, 25, 3));
+    Pump();
+    EXPECT_TRUE(ds->Toggles.empty()) << "a press on the text";
+    ui::ResetDoubleClick();
+    ui::MouseInput(ui::WM_LBUTTONDOWN, At(ed, 10, 3));
+    ui::MouseInput(ui::WM_LBUTTONUP, At(ed, 10, 3));
+    Pump();
+    EXPECT_EQ(ds->Toggles, (std::vector<std::pair<int, bool>>{{0, false}}));
+    Grid->SetDataSource(nullptr);
 }
 
 TEST_F(TreePaint, AMoveToAToggledNodeRunsUnderTheTreeUpdateFlag) {
