@@ -41,7 +41,7 @@ public:
     int ViewCurrentRecord() override { return RecNo() - 1; }
     int RowToRecordIndex(int Row) override { return Row; }
     int ViewRecordCount() override { return Count >= 0 ? Count : RecordCount(); }
-    bool TreeViewMode() override { return false; }
+    bool TreeViewMode() override { return Tree; }
     bool LevelHasNextSibling(int) override { return false; }
     void RestoreCurrentRecord(int) override {}
     int ToggleNode(int, bool) override { return -1; }
@@ -72,6 +72,7 @@ public:
     }
 
     store::TMemDataSet* Shadow = nullptr;
+    bool Tree = false;
     IRecordViewListenerEh* Listener = nullptr;
     int Active = -1;
     int Count = -1;  // the view's own count when set
@@ -313,6 +314,39 @@ TEST_F(RecordViewTest, AViewThatLoadsOnDemandIsAskedForTheRowsTheWindowShows) {
     const size_t asked = View->Requests.size();
     Grid->Perform(ui::WM_VSCROLL, ui::SB_BOTTOM, 0);
     EXPECT_LE(View->Requests.size(), asked + 1) << "a view with nothing more is asked at most once";
+}
+
+TEST_F(RecordViewTest, InTreeModeTheRowsFollowTheViewsCountAndKeepTheDefaultHeight) {
+    const int t = Grid->TitleRowCount();
+    const int h = Grid->DefaultDataRowHeight();
+    int asked = 0;
+    Grid->OnGetRowHeight = [&](rtl::TObject*, int& Height) {
+        ++asked;
+        Height = 3 * h;
+    };
+    View->Tree = true;
+    View->Count = 12;
+    // A tree's nodes open and close: its single-record notices are not followed.
+    Grid->RecordViewChanged(3, rvcDeletedEh, -1);
+    Grid->RecordViewChanged(-1, rvcResetEh, -1);
+    EXPECT_EQ(DataRows(), 40);
+    // The row count follows the view's count when the data changes.
+    View->DisableControls();
+    View->Next();
+    View->EnableControls();
+    Pump();
+    EXPECT_EQ(DataRows(), 12);
+    EXPECT_EQ(CurrentDataRow(), View->ViewCurrentRecord());
+    Grid->UpdateAllRowHeights();
+    EXPECT_EQ(asked, 0) << "tree rows are not measured one by one";
+    for (int r = 0; r < DataRows(); ++r) EXPECT_EQ(Grid->RowHeights(t + r), h) << r;
+    // An empty tree keeps one blank row.
+    View->Count = 0;
+    View->DisableControls();
+    View->Prior();
+    View->EnableControls();
+    Pump();
+    EXPECT_EQ(DataRows(), 1);
 }
 
 }  // namespace
