@@ -84,15 +84,6 @@ void TCustomDBGridEh::FillRecordViewClient() {
     }
 }
 
-void TCustomDBGridEh::UpdateEditorPosition() {
-    TCustomGridEh::UpdateEditorPosition();
-    UpdateExtHorzScrollBar();
-    // The filter row's editor moves with its cell.
-    if (FFilterEditing) UpdateFilterEdit(false);
-    // Rows scrolled into view may reach the end of what the view has loaded.
-    if (FMemTable && FDataLink->Active()) FillRecordViewClient();
-}
-
 void TCustomDBGridEh::SyncRecordViewRow() {
     if (FIncSearchActive) IncSearchStop();
     const int titleRows = TitleRowCount();

@@ -470,6 +470,15 @@ void TCustomDBGridEh::UpdateExtHorzScrollBar() {
     ext->SetPageSize(page);
 }
 
+void TCustomDBGridEh::UpdateEditorPosition() {
+    TCustomGridEh::UpdateEditorPosition();
+    UpdateExtHorzScrollBar();
+    // The filter row's editor moves with its cell.
+    if (FFilterEditing) UpdateFilterEdit(false);
+    // Rows scrolled into view may reach the end of what the view has loaded.
+    if (FMemTable && FDataLink->Active()) FillRecordViewClient();
+}
+
 bool TCustomDBGridEh::DoMouseWheelDown(ui::TShiftState Shift, TPoint MousePos) {
     if (!FDataLink->Active()) return true;
     if (!FMemTable) {
