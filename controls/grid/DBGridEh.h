@@ -1162,6 +1162,15 @@ public:
     virtual ~IRecordViewListenerEh() = default;
     virtual void RecordViewChanged(int RecordIndex, TRecordViewChangeEh Change, int OtherIndex) = 0;
 };
+
+// A record view that loads its records as they are needed offers this too: the grid asks for more
+// when its rows do not fill the window. The view tells its listeners about every record it adds
+// (rvcInsertedEh) and returns how many it added; 0 when it has no more.
+class IRecordViewFetchEh {
+public:
+    virtual ~IRecordViewFetchEh() = default;
+    virtual int FetchRecords(int Count) = 0;
+};
 ui::TTextMetric MeasureMetrics(const ui::TControl* Control, ui::TFont* Font);
 
 // The height of RowHeight fitted to whole text lines above Margin; Lines receives their number.
@@ -1804,6 +1813,11 @@ protected:
     TVertScrollValuesEh RecordViewVertScrollValues();
     void RecordViewVScroll(ui::TWMScroll& Message);
     void RecordViewScrollBy(uint16_t Code);
+    // Asks a view that fetches on demand for more records until the rows fill the client area.
+    void FillRecordViewClient();
+    // Asks such a view for Count more records; the number it added.
+    int FetchRecordViewRecords(int Count);
+    void UpdateEditorPosition() override;
     bool GridWidthsDiffer();
     ui::TScrollStyle WantedBaseScrollBars() const;
     void ComputeRowHeights();
@@ -1874,6 +1888,7 @@ protected:
     int FSavedActiveRecord = -1;
     // A record view's active record was switched by SwitchToDataRow (its index may be negative).
     bool FViewRecordSwitched = false;
+    bool FFetchingRecords = false;
     bool FThumbTracked = false;
     TVertScrollValuesEh FAppliedVert{-1, -1, -1, -1};
     TScrollBarVisibleModeEh FPrevVisibleMode = sbAutoShowEh;

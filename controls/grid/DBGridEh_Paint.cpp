@@ -218,8 +218,13 @@ void TCustomDBGridEh::DrawIndicatorCell(int ACol, int ARow, const TCellAreaEh& A
     if (Area.RowArea == rcaTitle) {
         if (FSelectionType == gstAll) highlighted = GetSelectedFixedCellColors(ACol, ARow, C->Font(), color, true, Area);
         C->Brush()->SetColor(color);
-        pressed = FPressedTitleCol == ACol && FTitleBtnDown;
+        // The indicator title looks pressed while its menu is open or the press is tracked.
+        pressed = (FPressedTitleCol == ACol && FTitleBtnDown) || (FIndicatorTitlePressed && ARow == 0);
         FillCellBackground(themed, inner, is3D, TRect{}, highlighted, pressed);
+        if (ARow == 0 && FIndicatorTitle->ShowDropDownSign()) {
+            const int shift = pressed ? 2 : 0;
+            DrawDropDownSign(highlighted, TRect{ARect.Right + shift - 12, ARect.Top + shift, ARect.Right, ARect.Bottom});
+        }
     } else if (Area.RowArea == rcaData && FDataLink->Active()) {
         db::TDataSet* ds = DataSet();
         const bool current = IsCurrentDataRow(Area.DataRow);

@@ -52,7 +52,36 @@ void TCustomDBGridEh::UpdateRecordViewRowCount() {
     int target = current >= 0 ? current + titleRows : titleRows;
     if (target >= RowCount()) target = titleRows;
     if (target != Row() && target < RowCount()) MoveCurrent(std::max(Col(), FixedCols()), target, false, true);
+    FillRecordViewClient();
     if (HandleAllocated()) Invalidate();
+}
+
+int TCustomDBGridEh::FetchRecordViewRecords(int Count) {
+    auto* fetcher = dynamic_cast<IRecordViewFetchEh*>(FMemTable);
+    if (!fetcher || Count <= 0 || FFetchingRecords) return 0;
+    FFetchingRecords = true;
+    int added = 0;
+    rtl::TryFinally([&] { added = fetcher->FetchRecords(Count); }, [&] { FFetchingRecords = false; });
+    return std::max(added, 0);
+}
+
+void TCustomDBGridEh::FillRecordViewClient() {
+    if (!FMemTable || !HandleAllocated() || !dynamic_cast<IRecordViewFetchEh*>(FMemTable) || FDefaultRowHeight <= 0)
+        return;
+    const int line = FOptions.Contains(dgRowLines) ? GridLineWidth() : 0;
+    // Each round either adds rows or stops: a view that adds nothing has no more.
+    for (;;) {
+        int bottom = 0;
+        for (int r = 0; r < FixedRows(); ++r) bottom += RowHeights(r) + line;
+        for (int r = TopRow(); r < RowCount(); ++r) bottom += RowHeights(r) + line;
+        int limit = ClientHeight();
+        for (int f = 0; f < ContraRowCount(); ++f) limit -= RowHeights(RowCount() + f) + line;
+        if (bottom > limit) return;
+        // One more record when the last row ends exactly at the edge, so there is a row to scroll to.
+        const int wanted = bottom == limit ? 1 : (limit - bottom) / FDefaultRowHeight + 1;
+        const int rows = RowCount();
+        if (FetchRecordViewRecords(wanted) <= 0 || RowCount() == rows) return;
+    }
 }
 
 void TCustomDBGridEh::SyncRecordViewRow() {

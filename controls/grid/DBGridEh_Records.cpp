@@ -470,6 +470,15 @@ void TCustomDBGridEh::UpdateExtHorzScrollBar() {
     ext->SetPageSize(page);
 }
 
+void TCustomDBGridEh::UpdateEditorPosition() {
+    TCustomGridEh::UpdateEditorPosition();
+    UpdateExtHorzScrollBar();
+    // The filter row's editor moves with its cell.
+    if (FFilterEditing) UpdateFilterEdit(false);
+    // Rows scrolled into view may reach the end of what the view has loaded.
+    if (FMemTable && FDataLink->Active()) FillRecordViewClient();
+}
+
 bool TCustomDBGridEh::DoMouseWheelDown(ui::TShiftState Shift, TPoint MousePos) {
     if (!FDataLink->Active()) return true;
     if (!FMemTable) {
@@ -482,7 +491,12 @@ bool TCustomDBGridEh::DoMouseWheelDown(ui::TShiftState Shift, TPoint MousePos) {
     const bool ctrl = Shift.Contains(ui::ssCtrl), shift = Shift.Contains(ui::ssShift);
     if (ctrl && shift) DataSet()->MoveBy(VisibleDataRowCount());
     else if (shift) DataSet()->Next();
-    else RecordViewScrollBy(ctrl ? ui::SB_PAGEDOWN : ui::SB_LINEDOWN);
+    else if (ctrl) {
+        // The page below must exist before the rows can scroll to it.
+        const int shown = std::max(VisibleDataRowCount(), 1);
+        FetchRecordViewRecords(TopRow() + 2 * shown - RowCount());
+        RecordViewScrollBy(ui::SB_PAGEDOWN);
+    } else RecordViewScrollBy(ui::SB_LINEDOWN);
     return true;
 }
 

@@ -207,5 +207,20 @@ TEST_F(FilterRowTest, CancelModeReachesTheFilterEditor) {
     EXPECT_TRUE(Grid->FilterEditing());
 }
 
+TEST_F(FilterRowTest, TheEditorMovesWithItsCellWhenTheColumnsScroll) {
+    for (int c = 0; c < 3; ++c) Col(c)->SetWidth(Grid->ClientWidth() / 3);
+    Pump();
+    Grid->StartFilterEdit(2);
+    ASSERT_TRUE(Grid->FilterEditing());
+    auto cell = [&] { return Grid->SingleCellRect(Grid->DataToGridCol(2), Grid->TitleRowCount() - 1); };
+    const int before = Grid->FilterEditor()->Left();
+    EXPECT_EQ(before, cell().Left + 1);
+    Grid->Perform(ui::WM_HSCROLL, ui::SB_LINELEFT, 0);
+    Pump();
+    ASSERT_TRUE(Grid->FilterEditing());
+    EXPECT_GT(cell().Left + 1, before) << "the columns scrolled";
+    EXPECT_EQ(Grid->FilterEditor()->Left(), cell().Left + 1);
+}
+
 }  // namespace
 }  // namespace gridtest

@@ -143,5 +143,45 @@ TEST_F(FooterTest, TheIndicatorNumbersTheRowsAndCountsTheRecordsInTheFooter) {
     for (const std::string& t : indicatorTexts()) EXPECT_EQ(t, "");
 }
 
+TEST_F(FooterTest, AFooterWrapsOnlyWhereTheRowsHoldSeveralLines) {
+    Footer(1)->SetValueType(fvtStaticText);
+    Footer(1)->SetValue("one two three four five six");
+    Footer(1)->SetWordWrap(true);
+    Col(1)->SetWidth(40);
+    Form->Show();
+    Pump();
+    auto* surface = static_cast<ui::TRecordingSurface*>(Form->Surface());
+    // The lines of the footer text as painted, top to bottom.
+    auto footerLines = [&] {
+        surface->Clear();
+        Grid->Invalidate();
+        Pump();
+        Grid->UpdateWindow();
+        std::vector<std::pair<int, std::string>> lines;
+        for (const ui::TDrawRecord* r : surface->OfKind(ui::TDrawOp::Text))
+            if (std::string("one two three four five six").find(r->Text) != std::string::npos && !r->Text.empty())
+                lines.push_back({r->Rect.Top, r->Text});
+        return lines;
+    };
+    struct Case {
+        const char* What;
+        int RowLines;
+        bool Wrap;
+        bool SeveralLines;
+    } cases[] = {
+        {"rows of one line", 0, true, false},
+        {"rows of three lines", 3, true, true},
+        {"rows of three lines, wrapping off", 3, false, false},
+    };
+    for (const Case& c : cases) {
+        Grid->SetRowLines(c.RowLines);
+        Footer(1)->SetWordWrap(c.Wrap);
+        const auto lines = footerLines();
+        ASSERT_FALSE(lines.empty()) << c.What;
+        EXPECT_EQ(lines.size() > 1, c.SeveralLines) << c.What;
+        if (c.SeveralLines) EXPECT_LT(lines[0].first, lines[1].first) << c.What;
+    }
+}
+
 }  // namespace
 }  // namespace gridtest

@@ -7,6 +7,7 @@
 
 #include "controls/grid/DBGridEh_Style.h"
 #include "tests/grid/dbgrid_fixture.h"
+#include "tests/grid/unnumbered_dataset.h"
 
 namespace gridtest {
 namespace {
@@ -37,15 +38,6 @@ public:
     int Rebuilds = 0;
     bool ThrowInLayout = false;
     std::vector<int> Scrolls;
-};
-
-class TUnnumberedDataSet : public store::TMemDataSet {
-    RTL_CLASS(TUnnumberedDataSet, store::TMemDataSet)
-public:
-    using TMemDataSet::TMemDataSet;
-
-protected:
-    bool IsSequencedStep() override { return false; }
 };
 
 // A numbered list of records: id 1..N, a Cyrillic name, and n holding NULL every tenth row.

@@ -11,9 +11,23 @@ namespace gridtest {
 namespace {
 
 // A memory dataset whose records form the view, in record-number order.
-class TViewDataSet : public store::TMemDataSet, public editors::IMemTableEh {
+class TViewDataSet : public store::TMemDataSet, public editors::IMemTableEh, public IRecordViewFetchEh {
     RTL_CLASS(TViewDataSet, store::TMemDataSet)
 public:
+    // With Loaded set the view holds that many records and loads more as the grid asks.
+    int FetchRecords(int N) override {
+        if (Loaded < 0) return 0;
+        Requests.push_back(N);
+        const int added = std::min(N, RecordCount() - Loaded);
+        for (int i = 0; i < added; ++i) {
+            Count = ++Loaded;
+            if (Listener) Listener->RecordViewChanged(Loaded - 1, rvcInsertedEh, -1);
+        }
+        return added;
+    }
+    int Loaded = -1;
+    std::vector<int> Requests;
+
     using TMemDataSet::TMemDataSet;
 
     void ScrollToRowPosition(int) override {}
@@ -27,7 +41,7 @@ public:
     int ViewCurrentRecord() override { return RecNo() - 1; }
     int RowToRecordIndex(int Row) override { return Row; }
     int ViewRecordCount() override { return Count >= 0 ? Count : RecordCount(); }
-    bool TreeViewMode() override { return false; }
+    bool TreeViewMode() override { return Tree; }
     bool LevelHasNextSibling(int) override { return false; }
     void RestoreCurrentRecord(int) override {}
     int ToggleNode(int, bool) override { return -1; }
@@ -58,6 +72,7 @@ public:
     }
 
     store::TMemDataSet* Shadow = nullptr;
+    bool Tree = false;
     IRecordViewListenerEh* Listener = nullptr;
     int Active = -1;
     int Count = -1;  // the view's own count when set
@@ -262,6 +277,76 @@ TEST_F(RecordViewTest, PaintingReadsEveryRowThroughTheView) {
     EXPECT_EQ(View->Active, -1);
     EXPECT_EQ(Grid->DataLink()->ActiveRecord(), linkRecord) << "the data link's window is left alone";
     EXPECT_EQ(Grid->RecordSwitchCount(), linkSwitches);
+}
+
+TEST_F(RecordViewTest, AViewThatLoadsOnDemandIsAskedForTheRowsTheWindowShows) {
+    const int t = Grid->TitleRowCount();
+    View->Count = View->Loaded = 3;
+    View->Close();
+    View->Open();
+    Pump();
+    ASSERT_TRUE(Grid->RecordViewMode());
+    ASSERT_FALSE(View->Requests.empty());
+    EXPECT_EQ(DataRows(), View->Loaded);
+    // The loaded rows reach the bottom edge, and no more than a row past it.
+    const int shown = Grid->VisibleDataRowCount();
+    EXPECT_GT(DataRows(), shown);
+    EXPECT_LE(DataRows(), shown + 2);
+    EXPECT_LT(View->Loaded, 40);
+
+    // Scrolling one row shows the next and loads it.
+    const int before = View->Loaded;
+    Grid->Perform(ui::WM_VSCROLL, ui::SB_LINEDOWN, 0);
+    EXPECT_EQ(Grid->TopRow(), t + 1);
+    EXPECT_GT(View->Loaded, before);
+    EXPECT_EQ(DataRows(), View->Loaded);
+
+    // Ctrl and the wheel: the page below is loaded before the rows scroll to it.
+    const int top = Grid->TopRow();
+    Wheel(true, {ui::VK_CONTROL});
+    EXPECT_EQ(Grid->TopRow(), top + shown);
+    EXPECT_GE(DataRows(), Grid->TopRow() - t + shown);
+
+    // At the end of the view the requests stop.
+    for (int i = 0; i < 40; ++i) Grid->Perform(ui::WM_VSCROLL, ui::SB_PAGEDOWN, 0);
+    EXPECT_EQ(View->Loaded, 40);
+    EXPECT_EQ(DataRows(), 40);
+    const size_t asked = View->Requests.size();
+    Grid->Perform(ui::WM_VSCROLL, ui::SB_BOTTOM, 0);
+    EXPECT_LE(View->Requests.size(), asked + 1) << "a view with nothing more is asked at most once";
+}
+
+TEST_F(RecordViewTest, InTreeModeTheRowsFollowTheViewsCountAndKeepTheDefaultHeight) {
+    const int t = Grid->TitleRowCount();
+    const int h = Grid->DefaultDataRowHeight();
+    int asked = 0;
+    Grid->OnGetRowHeight = [&](rtl::TObject*, int& Height) {
+        ++asked;
+        Height = 3 * h;
+    };
+    View->Tree = true;
+    View->Count = 12;
+    // A tree's nodes open and close: its single-record notices are not followed.
+    Grid->RecordViewChanged(3, rvcDeletedEh, -1);
+    Grid->RecordViewChanged(-1, rvcResetEh, -1);
+    EXPECT_EQ(DataRows(), 40);
+    // The row count follows the view's count when the data changes.
+    View->DisableControls();
+    View->Next();
+    View->EnableControls();
+    Pump();
+    EXPECT_EQ(DataRows(), 12);
+    EXPECT_EQ(CurrentDataRow(), View->ViewCurrentRecord());
+    Grid->UpdateAllRowHeights();
+    EXPECT_EQ(asked, 0) << "tree rows are not measured one by one";
+    for (int r = 0; r < DataRows(); ++r) EXPECT_EQ(Grid->RowHeights(t + r), h) << r;
+    // An empty tree keeps one blank row.
+    View->Count = 0;
+    View->DisableControls();
+    View->Prior();
+    View->EnableControls();
+    Pump();
+    EXPECT_EQ(DataRows(), 1);
 }
 
 }  // namespace

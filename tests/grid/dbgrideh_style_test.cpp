@@ -415,5 +415,59 @@ TEST_F(GridCenterTest, WidthOptimisationMakesRoomForTheFooters) {
     EXPECT_EQ(Col(0)->Width(), MeasureText(Grid, Grid->FooterFont(), total).cx + 5);
 }
 
+
+TEST_F(GridCenterTest, TheIndicatorTitleIsDrawnPressedWhileItsMenuIsOpen) {
+    Show();
+    auto* surface = static_cast<ui::TRecordingSurface*>(Form->Surface());
+    TRect cell = Grid->SingleCellRect(0, 0);
+    const TPoint o = Grid->ClientToParent(TPoint{0, 0}, Form);
+    cell.Offset(o.X, o.Y);
+    // What is drawn inside the title cell, and where the drop-down sign starts.
+    struct TLook {
+        std::vector<std::string> Ops;
+        TPoint Sign{-1, -1};
+    };
+    auto look = [&] {
+        surface->Clear();
+        Grid->Invalidate();
+        Grid->UpdateWindow();
+        TLook l;
+        for (const ui::TDrawRecord& r : surface->Records()) {
+            const TRect& b = r.Rect;
+            const bool inCell = b.Left >= cell.Left && b.Right <= cell.Right && b.Top >= cell.Top && b.Bottom <= cell.Bottom;
+            if (!inCell && r.Points.empty()) continue;
+            if (!r.Points.empty() && !(r.Points[0].X >= cell.Left && r.Points[0].X <= cell.Right &&
+                                       r.Points[0].Y >= cell.Top && r.Points[0].Y <= cell.Bottom))
+                continue;
+            l.Ops.push_back(std::to_string(static_cast<int>(r.Op)) + ":" + std::to_string(b.Left) + "," +
+                            std::to_string(b.Top) + ":" + std::to_string(r.Brush.Color) + ":" +
+                            std::to_string(r.Pen.Color));
+            // The sign's bottom row is drawn in the dark shadow colour, which the frame does not use.
+            if (r.Op == ui::TDrawOp::PolyPolyline && r.Pen.Color == ui::ColorToRGB(ui::cl3DDkShadow))
+                for (const TPoint& p : r.Points)
+                    if (l.Sign.X < 0 || p.Y < l.Sign.Y || (p.Y == l.Sign.Y && p.X < l.Sign.X)) l.Sign = p;
+        }
+        return l;
+    };
+    Grid->IndicatorTitle()->SetShowDropDownSign(true);
+    Grid->IndicatorTitle()->SetTitleButton(true);
+    const TLook up = look();
+    ASSERT_GE(up.Sign.X, 0) << "the drop-down sign is drawn";
+    TLook down;
+    ui::TPopupMenu::SetPresenter([&](ui::TPopupMenu*, TPoint) -> ui::TMenuItem* {
+        down = look();
+        return nullptr;
+    });
+    const TRect title = Grid->SingleCellRect(0, 0);
+    ui::MouseInput(ui::WM_LBUTTONDOWN, At(Grid, title.Left + 2, title.Top + 2));
+    ui::MouseInput(ui::WM_LBUTTONUP, At(Grid, title.Left + 2, title.Top + 2));
+    Pump();
+    EXPECT_NE(down.Ops, up.Ops) << "pressed looks different";
+    // The sign's box loses two pixels at its top and left: the centred sign moves by one.
+    EXPECT_EQ(down.Sign.X, up.Sign.X + 1);
+    EXPECT_EQ(down.Sign.Y, up.Sign.Y + 1);
+    EXPECT_EQ(look().Ops, up.Ops) << "released looks as before";
+}
+
 }  // namespace
 }  // namespace gridtest

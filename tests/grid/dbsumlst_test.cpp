@@ -7,6 +7,7 @@
 
 #include "controls/grid/DBSumLst.h"
 #include "framework/rtl/Exceptions.h"
+#include "tests/grid/unnumbered_dataset.h"
 #include "tests/store/memds_fixture.h"
 
 using namespace grid;
@@ -254,18 +255,8 @@ TEST_F(SumListTest, AWriteThatSendsNoFieldNoticeStillReachesTheSums) {
     src->Free();
 }
 
-// A memory dataset that cannot number its records, as a server cursor.
-class TUnnumberedDataSet : public store::TMemDataSet {
-    RTL_CLASS(TUnnumberedDataSet, store::TMemDataSet)
-public:
-    using TMemDataSet::TMemDataSet;
-
-protected:
-    bool IsSequencedStep() override { return false; }
-};
-
 TEST_F(SumListTest, VirtualRecordNumbersCountWhereTheDatasetCannot) {
-    rtl::TOwnedPtr<TUnnumberedDataSet> ds(rtl::Create<TUnnumberedDataSet>(nullptr));
+    rtl::TOwnedPtr<gridtest::TUnnumberedDataSet> ds(rtl::Create<gridtest::TUnnumberedDataSet>(nullptr));
     ds->SetIRecordSet(std::unique_ptr<store::TData>(new memdstest::TRowStore(
         {{u"id", store::mdtInt32, 4}, {u"mid", store::mdtInt32, 4}, {u"amount", store::mdtFloat, 8},
          {u"qty", store::mdtInt32, 4}},
