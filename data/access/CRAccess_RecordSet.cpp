@@ -479,6 +479,8 @@ void TCRRecordSet::ProcessFetchedBlock(TItemBlock* Block, int FetchedRows, bool 
     }
 }
 
+// Decrypts in place every encrypted field of a fetched record that is not null; a value that
+// fails to decrypt, or decrypts to nothing, becomes null. A type that cannot be encrypted raises.
 void TCRRecordSet::DecryptRecord(TRecordItem* Item) {
     if (!FEncryptor) return;
     void* rec = TBlockManager::RecordOf(Item);

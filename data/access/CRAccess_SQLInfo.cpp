@@ -269,6 +269,9 @@ void TSQLInfo::ParseTablesInfo(const AnsiString& SQL, TCRTablesInfo* TablesInfo)
         });
 }
 
+// One entry per item of the SELECT list up to FROM: a plain column gets its name, table prefix and
+// alias; anything else (calls, arithmetic, literals, NULL) its whole text as Expr with the alias
+// after it.
 void TSQLInfo::ParseColumnsInfo(const AnsiString& SQL, TColumnsInfo* ColumnsInfo) {
     using namespace store;
     rtl::TOwnedPtr<TSQLParser> parser(CreateSQLParser(FParserClass, SQL, __LINE__));

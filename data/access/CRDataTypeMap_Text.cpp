@@ -194,6 +194,9 @@ rtl::TTimeStamp ReadMoment(const TArgs& A) {
 
 // ---------------------------------------------------------------------------------------------
 
+// Text into any destination: text and bytes as they stand, blobs whole, every other type parsed
+// from the trimmed text. Text that does not parse raises the type's message naming the text as
+// stored, or with IgnoreErrors stores the type's zero.
 void TextToValue(const TArgs& A) {
     const TMemDataType D = A.DestType;
     const TSourceText src = ReadText(A);

@@ -53,6 +53,8 @@ public:
 
 // Rebuilds Params from the command's descriptors, keeping the values of names that survive.
 void RebuildParamsFromCommand(TDAParams* Params, TCRCommand* Command, const store::TFieldTypeMap& Map) {
+    // Most statements have no parameters before or after: nothing to rebuild.
+    if (Params->Count() == 0 && Command->ParamCount() == 0) return;
     rtl::TOwnedPtr<TDAParams> old(rtl::Create<TDAParams>());
     for (int i = 0; i < Params->Count(); ++i) static_cast<TDAParam*>(old->Add())->Assign(Params->Items(i));
     Params->BeginUpdate();
@@ -337,6 +339,10 @@ TDAParam* TCustomDASQL::FindResultParam() {
 void TCustomDASQL::WriteParams(bool WithValues) {
     TCRCommand* cmd = ICommand();
     if (!cmd) return;
+    if (FParams->Count() == 0 && cmd->ParamCount() == 0) {
+        FParams->SetParamsChangeType(pbByNumber);
+        return;
+    }
     TParamDescOptions options;
     if (TCustomDAConnection* conn = UsedConnection()) {
         options.ConvertEOL = conn->ConvertEOL();

@@ -140,6 +140,10 @@ bool TDADataSetService::ExpressionsKnown() {
            (FBaseTablesAssigned || RecordSetKnowsBaseTables());
 }
 
+// Ties each field to the table of the SELECT column it comes from, by the column's alias or name,
+// with the column's own name and default expression. When some column's table cannot be told
+// (a bare name, * over several tables) and field origins or defaults are asked for, only columns
+// matched to a named table are tied; expressions belong to none.
 void TDADataSetService::AssignBaseTables() {
     FBaseTablesAssigned = false;
     TCRRecordSet* rs = RecordSet();

@@ -109,6 +109,10 @@ AnsiString TDADataSetUpdater::GetUserSQL(TStatementType StatementType) {
     return text;
 }
 
+// Points FUpdateQuery at what runs for the statement type: the update object's own query when it
+// has one, else the updater's query with the given text, the update object's or the user's text,
+// or a generated one (kept from the last record when the same fields changed). False when there is
+// nothing to run.
 bool TDADataSetUpdater::PrepareUpdateQuery(const AnsiString& SQL, TStatementType StatementType, bool Generate) {
     FUseParamsInfo = false;
     FUpdateQuery = nullptr;
@@ -350,6 +354,10 @@ void AssignBlobParam(TDAParam* Param, store::TData* Data, store::TFieldDesc* Des
 
 }  // namespace
 
+// Fills the statement's parameters from the record: each found by its field (OLD_ names from the
+// old values, a batch's P_<n>_ prefix dropped), blobs whole, encrypted fields marked to go out
+// encrypted. A parameter with no field is an error unless BeforeUpdateExecute may fill it; a
+// refresh over the dataset's own text takes the dataset's parameter of that name.
 void TDADataSetUpdater::SetParamValues(TDAParams* Params, TStatementType StatementType) {
     TDAParams* params = Params;
     const bool refresh = StatementType == stRefresh || StatementType == stLock || StatementType == stRefreshQuick ||

@@ -284,8 +284,7 @@ bool TDAScriptProcessor::ExecuteNext() {
     return result;
 }
 
-bool TDAScriptProcessor::ExecuteStatement(const AnsiString& SQL, int StatementKind) {
-    AnsiString text = SQL;
+bool TDAScriptProcessor::ExecuteStatement(AnsiString text, int StatementKind) {
     // Expanding drops references to unknown names: only a script that has macros expands them.
     if (FScript->FMacros->Count() > 0) FScript->FMacros->Expand(text);
     bool omit = false;

@@ -97,8 +97,8 @@ public:
     virtual const store::TParserClass& GetParserClass();
     // Executes the next statement: false at the end of the script or when a statement asked to stop.
     virtual bool ExecuteNext();
-    // Returns whether the script should stop.
-    virtual bool ExecuteStatement(const AnsiString& SQL, int StatementKind);
+    // Returns whether the script should stop. Takes the text by value: the handlers may change it.
+    virtual bool ExecuteStatement(AnsiString SQL, int StatementKind);
     // Frees the lexer: the next run starts from the beginning.
     virtual void Reset();
     virtual void SetProp(int Prop, const Variant& Value);

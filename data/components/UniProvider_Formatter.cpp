@@ -66,6 +66,10 @@ void TUniSqlFormatter::Expand(AnsiString& Text) {
     Text = std::move(result);
 }
 
+// Copies lexemes into Result up to Terminator (or the end), replacing {fn ...}, {date ...},
+// {time ...}, {timestamp ...} and macros by their text and dropping what a false {if} leaves out;
+// "quoted" names get the dialect's quotes and line comments become block comments. An {if} left
+// open, or an {else} or {endif} without one, raises.
 void TUniSqlFormatter::ExpandUntil(store::TParser* Lexer, const char* Terminator, AnsiString& Result) {
     Result.clear();
     std::vector<TCondLevel> stack;

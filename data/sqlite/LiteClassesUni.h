@@ -98,7 +98,7 @@ public:
     }
     void ExecuteInternal(const AnsiString& SQL);
     // The engine's count of all rows changed on the connection, triggers included; -1 when it
-    // cannot be read. Its statement stays prepared until the database is closed.
+    // cannot be read.
     int64_t TotalChanges();
     // An error that a collation met inside the engine, raised once the engine has returned.
     void SetPendingError(std::unique_ptr<rtl::Exception> E) {
@@ -187,7 +187,6 @@ private:
 
     rtl::TOwnedPtr<TSQLite3API> FAPI;
     // Finalized through FAPI, so declared after it.
-    TStatementOwner FTotalChanges;
     rtl::TOwnedPtr<TSQLiteCommand> FInternalCommand;
     rtl::TOwnedPtr<TSQLiteTypes> FTypes;
     rtl::TOwnedPtr<TSQLiteCollationManager> FCollationManager;

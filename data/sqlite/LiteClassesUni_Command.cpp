@@ -35,12 +35,6 @@ bool OnlyBlanksAndComments(std::string_view Text) {
     return true;
 }
 
-bool IsAscii(std::string_view Text) {
-    for (const char c : Text)
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    return true;
-}
-
 }  // namespace
 
 TSQLiteCommand::TSQLiteCommand() = default;
@@ -67,15 +61,22 @@ void TSQLiteCommand::SetConnection(TCRConnection* Value) {
 void TSQLiteCommand::Prepare() {
     if (FStmt) return;
     if (!FLiteConnection) throw rtl::Exception(SConnectionNotDefined);
-    if (rtl::Trim(FSQL).empty()) throw rtl::Exception(SEmptySQLStatement);
-    AnsiString sql = FLiteConnection->EncodeString(FSQL);
+    if (std::all_of(FSQL.begin(), FSQL.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; }))
+        throw rtl::Exception(SEmptySQLStatement);
+    // ASCII text is the same in either encoding: prepared as it stands, without a copy.
+    AnsiString encoded;
+    std::string_view sql = FSQL;
+    if (!rtl::IsAscii(sql)) {
+        encoded = FLiteConnection->EncodeString(FSQL);
+        sql = encoded;
+    }
     TSQLite3API* api = FLiteConnection->API();
     TStatementOwner stmt(TFinalizeStatement{api});
     const char* tail = nullptr;
-    int rc = api->sqlite3_prepare_v2(api->SQLite, sql.c_str(), static_cast<int>(sql.size()), stmt.Receive(), &tail);
+    int rc = api->sqlite3_prepare_v2(api->SQLite, sql.data(), static_cast<int>(sql.size()), stmt.Receive(), &tail);
     if (rc != SQLITE_OK) FLiteConnection->Check(rc);
     // The engine compiles only the first statement: running it alone would drop the rest unseen.
-    if (tail && !OnlyBlanksAndComments(std::string_view(tail, static_cast<size_t>(sql.c_str() + sql.size() - tail))))
+    if (tail && !OnlyBlanksAndComments(std::string_view(tail, static_cast<size_t>(sql.data() + sql.size() - tail))))
         throw rtl::Exception(SMultipleStatements);
     if (stmt) FLiteConnection->AddLiveCommand(this);
     FStmt = std::move(stmt);
@@ -263,6 +264,9 @@ void TSQLiteCommand::BindParams() {
     for (int i = 0; i < actual; ++i) BindParam(i + 1, Params(i));
 }
 
+// Binds one parameter by its declared type: numbers as integers or reals, dates as text in the
+// connection's date formats, bytes and blobs as a blob, anything else as text in the connection's
+// encoding. Text the engine reads in place is held in FBoundTexts until the next bind.
 void TSQLiteCommand::BindParam(int Index, TParamDesc* Param) {
     TSQLite3API* api = FLiteConnection->API();
     if (Param->GetNull()) {
@@ -316,7 +320,7 @@ void TSQLiteCommand::BindParam(int Index, TParamDesc* Param) {
             // read in place from the held value.
             if (v.VType() == rtl::varString) {
                 const std::string_view a = v.StrRef();
-                if (IsAscii(a)) {
+                if (rtl::IsAscii(a)) {
                     // An empty text holds no block; a null address would bind NULL instead of ''.
                     rc = api->sqlite3_bind_text(FStmt.get(), Index, a.empty() ? "" : a.data(), static_cast<int>(a.size()),
                                                 SQLITE_STATIC);

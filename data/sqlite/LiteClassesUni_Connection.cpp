@@ -557,7 +557,6 @@ TSQLiteConnection::~TSQLiteConnection() {
     FFunctionManager.reset();
     FCollationManager.reset();
     FTypes.reset();
-    FTotalChanges.reset();
     FInternalCommand.reset();
     FAPI.reset();
 }
@@ -686,34 +685,20 @@ void TSQLiteConnection::Connect(const AnsiString& ConnectString) {
             CloseHandle();
             FAPI->SQLite = nullptr;
         }
-        FTotalChanges.reset();
-        FConnected = false;
+            FConnected = false;
         throw;
     }
 }
 
 int64_t TSQLiteConnection::TotalChanges() {
-    if (!FAPI->SQLite) return -1;
-    if (!FTotalChanges) {
-        FTotalChanges = TStatementOwner(TFinalizeStatement{FAPI.get()});
-        if (FAPI->sqlite3_prepare_v2(FAPI->SQLite, "SELECT total_changes()", -1, FTotalChanges.Receive(), nullptr) !=
-            SQLITE_OK) {
-            FTotalChanges.reset();
-            return -1;
-        }
-    }
-    // Reset after each use: it is ready to step here.
-    sqlite3_stmt* stmt = FTotalChanges.get();
-    const int64_t total = FAPI->sqlite3_step(stmt) == SQLITE_ROW ? FAPI->sqlite3_column_int64(stmt, 0) : -1;
-    FAPI->sqlite3_reset(stmt);
-    return total;
+    if (!FAPI->SQLite || FAPI->sqlite3_total_changes == NotLinkedStub<decltype(&::sqlite3_total_changes)>) return -1;
+    return FAPI->sqlite3_total_changes(FAPI->SQLite);
 }
 
 // The one place a handle this connection opened is closed: the close's result decides (busy: the
 // live statements are finalized and it is tried again; any other failure keeps the handle, which
 // the caller reports), which a deleter could not tell anyone.
 int TSQLiteConnection::CloseHandle() {
-    FTotalChanges.reset();
     int rc = FAPI->sqlite3_close(FAPI->SQLite);
     if (rc == SQLITE_BUSY) {
         // Statements still prepared keep the database open: finalize what is left and try again.
@@ -728,7 +713,6 @@ int TSQLiteConnection::CloseHandle() {
 void TSQLiteConnection::Disconnect() {
     if (!FConnected) return;
     FConnected = false;
-    FTotalChanges.reset();
     if (FNativeConnection) {
         if (FInternalCommand) FInternalCommand->Unprepare();
         int rc = CloseHandle();

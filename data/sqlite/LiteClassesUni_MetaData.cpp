@@ -262,6 +262,9 @@ store::TData* TSQLiteMetaData::GetIndexColumns(rtl::TStrings* Restrictions) {
     return FMemData.get();
 }
 
+// Reads a CREATE TABLE text into its columns (name, declared type, default) and the indexes its
+// PRIMARY KEY and UNIQUE clauses make, as column and as table constraints; other constraints are
+// passed over. Text it cannot follow ends the reading with what was read so far, never an error.
 void TSQLiteMetaData::ParseTableText(const AnsiString& SQL, TTableMembers& Members) {
     rtl::TOwnedPtr<TParser> parser(NewParser(SQL));
     AnsiString st;

@@ -1,6 +1,7 @@
 #include "data/sqlite/LiteServicesUni_Processors.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <functional>
@@ -12,17 +13,33 @@ namespace sqlite::detail {
 namespace {
 
 // The lexer's character classes for the SQLite dialect.
-bool IsBlankChar(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+constexpr bool IsBlankChar(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-bool IsSymbolChar(unsigned char c) {
+constexpr bool IsSymbolChar(unsigned char c) {
     return (c >= 33 && c <= 47) || (c >= 58 && c <= 64) || (c >= 91 && c <= 94) || c == 96 || (c >= 123 && c <= 126);
 }
 
-bool IsWordStart(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 128 || c == '_'; }
+constexpr bool IsWordStart(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 128 || c == '_';
+}
 
-bool IsWordPart(unsigned char c) { return IsWordStart(c) || (c >= '0' && c <= '9') || c == '#' || c == '$'; }
+constexpr bool IsWordPart(unsigned char c) {
+    return IsWordStart(c) || (c >= '0' && c <= '9') || c == '#' || c == '$';
+}
 
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+constexpr bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+// Characters that change nothing once a statement's first word has been read: everything but line
+// breaks, quotes, the starts of comments, ";" and the characters the lexer refuses.
+constexpr std::array<bool, 256> kPlainAfterFirstWord = [] {
+    std::array<bool, 256> plain{};
+    for (int c = 0; c < 256; ++c) {
+        const auto u = static_cast<unsigned char>(c);
+        plain[u] = (u == ' ' || u == '\t' || IsSymbolChar(u) || IsWordPart(u)) && u != '\'' && u != '"' &&
+                   u != '`' && u != '-' && u != '/' && u != ';';
+    }
+    return plain;
+}();
 
 bool SameWord(const char* Text, int64_t Length, std::string_view Upper) {
     if (Length != static_cast<int64_t>(Upper.size())) return false;
@@ -39,8 +56,9 @@ bool SameWord(const char* Text, int64_t Length, std::string_view Upper) {
 bool TLiteScriptLexer::ScanStatement(components::TScannedStatement& Statement) {
     EnsureInit();
     if (IsStream()) return false;
-    const char* text = FText.data();
-    const auto n = static_cast<int64_t>(FText.size());
+    const std::string_view source = Text();
+    const char* text = source.data();
+    const auto n = static_cast<int64_t>(source.size());
     int64_t p = FPos, line = FLine, lineStart = FLineStart;
     // Steps over a line break at p (CR LF counts once) as the lexer counts lines.
     auto lineBreak = [&]() -> bool {
@@ -58,8 +76,10 @@ bool TLiteScriptLexer::ScanStatement(components::TScannedStatement& Statement) {
     };
     auto skipQuoted = [&](char quote) {
         ++p;
-        while (p < n && text[p] != quote)
-            if (!lineBreak()) ++p;
+        for (;;) {
+            while (p < n && text[p] != quote && text[p] != '\r' && text[p] != '\n') ++p;
+            if (p >= n || !lineBreak()) break;
+        }
         if (p < n) ++p;
     };
 
@@ -72,6 +92,10 @@ bool TLiteScriptLexer::ScanStatement(components::TScannedStatement& Statement) {
     bool delimiter = false;
     int64_t end = n, endLine = 0, endColumn = 0;
     while (p < n) {
+        if (!firstWord && other) {
+            while (p < n && kPlainAfterFirstWord[static_cast<unsigned char>(text[p])]) ++p;
+            if (p >= n) break;
+        }
         const auto c = static_cast<unsigned char>(text[p]);
         if (IsBlankChar(c)) {
             if (!lineBreak()) ++p;
@@ -209,12 +233,6 @@ void AppendQuoted(rtl::AnsiString& Out, std::string_view Text) {
     Out += '\'';
 }
 
-bool IsAscii(std::string_view Text) {
-    for (char c : Text)
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    return true;
-}
-
 }  // namespace
 
 void TCustomLiteDumpProcessor::AppendLiteral(rtl::AnsiString& Out, TSQLite3API* API, sqlite3_stmt* Stmt, int Col,
@@ -240,7 +258,7 @@ void TCustomLiteDumpProcessor::AppendLiteral(rtl::AnsiString& Out, TSQLite3API* 
             }
             // The stored bytes are the output's when both have one encoding; invalid UTF-8 is
             // written as the decoder reads it.
-            if (IsAscii(text) || (StoredUTF8 == FUTF8 && (!FUTF8 || rtl::IsValidUTF8(text)))) {
+            if (rtl::IsAscii(text) || (StoredUTF8 == FUTF8 && (!FUTF8 || rtl::IsValidUTF8(text)))) {
                 AppendQuoted(Out, text);
             } else if (!StoredUTF8) {
                 AppendQuoted(Out, rtl::AnsiToUTF8(text));

@@ -4,6 +4,8 @@
 // ready SQL literal text and, with the Unicode option, writes UTF-8.
 #pragma once
 
+#include <typeinfo>
+
 #include "data/components/DADump.h"
 #include "data/components/DAScript.h"
 #include "data/sqlite/LiteClassesUni.h"
@@ -98,10 +100,10 @@ public:
 // The SQLite lexer over a script's text that can also skip a whole plain statement at once: the
 // splitter then reads lexeme by lexeme only statements that need it (triggers, DELIMITER lines, a
 // "/" or a character the lexer refuses).
-class TLiteScriptLexer : public TLiteParser {
+class TLiteScriptLexer final : public TLiteParser {
     RTL_CLASS(TLiteScriptLexer, TLiteParser)
 public:
-    explicit TLiteScriptLexer(const rtl::AnsiString& Text) : TLiteParser(Text), FText(Text) {}
+    explicit TLiteScriptLexer(rtl::AnsiString Text) : TLiteParser(std::move(Text)) {}
     // A stream is always read lexeme by lexeme.
     TLiteScriptLexer(rtl::TStream* Stream, const store::Encoding* Encoding) : TLiteParser(Stream, Encoding) {}
 
@@ -109,9 +111,6 @@ public:
     // to the end), with the lexer moved past that ";"; false, the position unchanged, when the
     // text ahead needs the lexer.
     bool ScanStatement(components::TScannedStatement& Statement);
-
-private:
-    rtl::AnsiString FText;
 };
 
 }  // namespace detail
@@ -187,10 +186,12 @@ protected:
         }
         if (!in && !FQuickScanOff) {
             // Lines loaded from a UTF-8 file are split in that text, which keeps every character.
-            const std::string* source = FScript->InputStream() ? nullptr : FScript->ScriptSourceUTF8();
-            if (!FScript->InputStream()) FSourceUTF8 = source != nullptr;
-            FParser.reset(rtl::Create<detail::TLiteScriptLexer>(
-                FScript->InputStream() ? streamText : source ? *source : FScript->ScriptText()));
+            if (!FScript->InputStream()) {
+                const std::string* source = FScript->ScriptSourceUTF8();
+                FSourceUTF8 = source != nullptr;
+                streamText = source ? *source : FScript->ScriptText();
+            }
+            FParser.reset(rtl::Create<detail::TLiteScriptLexer>(std::move(streamText)));
             FParser->SetSkipBlanks(false);
             FParser->SetSkipComments(false);
             FParser->SetUpperCaseKeywords(false);
@@ -204,8 +205,10 @@ protected:
     // Plain statements of a script's text are found without reading their lexemes one by one.
     bool ScanStatement(components::TScannedStatement& Statement) override {
         if (FDelimiter != ";") return false;
-        auto* lexer = dynamic_cast<detail::TLiteScriptLexer*>(FParser.get());
-        return lexer && lexer->ScanStatement(Statement);
+        store::TParser* parser = FParser.get();
+        // Asked once per statement: the exact type is cheaper to tell than a cast through the tree.
+        return parser && typeid(*parser) == typeid(detail::TLiteScriptLexer) &&
+               static_cast<detail::TLiteScriptLexer*>(parser)->ScanStatement(Statement);
     }
 
 public:
@@ -245,14 +248,7 @@ protected:
     }
 
     rtl::AnsiString StatementFromSource(const rtl::AnsiString& SQL) override {
-        if (!FSourceUTF8) return SQL;
-        bool ascii = true;
-        for (char c : SQL)
-            if (static_cast<unsigned char>(c) >= 0x80) {
-                ascii = false;
-                break;
-            }
-        if (ascii) return SQL;
+        if (!FSourceUTF8 || rtl::IsAscii(SQL)) return SQL;
         daccess::TCustomDAConnection* conn =
             FScript->DataSet() ? FScript->DataSet()->UsedConnection() : FScript->UsedConnection();
         // The option is known once the provider connection exists; the statement connects anyway.

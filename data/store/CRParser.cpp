@@ -96,7 +96,7 @@ const TCharSet& TParser::ParserSymbolChars() {
 
 // --- TParser: construction ---
 
-TParser::TParser(const AnsiString& text) : FBuf(text) {}
+TParser::TParser(AnsiString text) : FBuf(std::move(text)) {}
 
 TParser::TParser(rtl::TStream* stream, const Encoding* encoding)
     : FStream(stream), FEncoding(encoding ? encoding : Encoding::AnsiInstance()) {

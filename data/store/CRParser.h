@@ -154,7 +154,7 @@ public:
     using ClassRefType = TParserClass;
     RTL_CLASS(TParser, rtl::TObject)
 public:
-    explicit TParser(const AnsiString& text);
+    explicit TParser(AnsiString text);
     // Reads from the stream's current position; the encoding defaults to the ANSI instance.
     TParser(rtl::TStream* stream, const Encoding* encoding);
     ~TParser() override;
@@ -243,6 +243,8 @@ protected:
     // The source text of [from, to).
     AnsiString TextRange(int64_t from, int64_t to);
     bool IsStream() const noexcept { return FStream != nullptr; }
+    // The whole source of a parser made from text; a stream's parser holds only a window of it.
+    std::string_view Text() const noexcept { return FBuf; }
     void EnsureInit();
 
     // Installed by InitParser; descendants replace them after calling the base.

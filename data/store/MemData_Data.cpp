@@ -330,6 +330,9 @@ void TData::PutField(int FieldNo, void* RecBuf, const void* Source, bool NoRound
     *NullFlag(RecBuf, FieldNo) = empty ? 1 : 0;
 }
 
+// Writes a value in the field's own form into its record slot: strings cut to the slot, floats
+// rounded to the field's scale unless NoRound, heap strings and variants replacing (and freeing)
+// the old ones. A VarBytes length past the slot is refused: every later read would overrun.
 void TData::PutFieldData(const TFieldDesc* Field, void* Dest, const void* Source, bool NoRound) {
     switch (Field->DataType) {
         case mdtString: {

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "framework/db/DB.h"
 #include "framework/rtl/Bcd.h"
@@ -93,19 +94,19 @@ void TDataSet::SetActive(bool Value) {
     if (Active() == Value) return;
     if (Value) {
         BeforeOpenStep();
-        // dsOpening is internal: the controls see the dataset become active only once it is.
-        FState = dsOpening;
         try {
+            // dsOpening is internal: the controls see the dataset become active only once it is.
+            FState = dsOpening;
+            rtl::TScopeExit opened([this] { FState = dsInactive; });
             OpenCursorStep(false);
         } catch (...) {
-            FState = dsInactive;
+            // What the failed open left is closed; the open's own error is the one that goes on.
             try {
                 CloseCursorStep();
             } catch (...) {
             }
             throw;
         }
-        FState = dsInactive;
         SetState(dsBrowse);
         AfterOpenStep();
     } else {
@@ -434,7 +435,9 @@ int TDataSet::MoveBy(int Distance) {
         FEOF = false;
         BeforeScrollStep();
         FBufferShift = 0;
+        int shift = 0;
         try {
+            rtl::TScopeExit takeShift([&] { shift = std::exchange(FBufferShift, 0); });
             while (Distance > 0) {
                 if (FActiveRecord < FRecordCount - 1) {
                     ++FActiveRecord;
@@ -460,12 +463,10 @@ int TDataSet::MoveBy(int Distance) {
                 --result;
             }
         } catch (...) {
-            FBufferShift = 0;
+            // A move that failed part-way leaves the controls to draw every record again.
             DataEvent(deDataSetChange, 0);
             throw;
         }
-        int shift = FBufferShift;
-        FBufferShift = 0;
         DataEvent(deDataSetScroll, shift);
         AfterScrollStep();
     }

@@ -1,7 +1,9 @@
 #include "framework/rtl/SysUtils.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
 #include "framework/rtl/Clock.h"
 #include "framework/rtl/DateUtils.h"
@@ -27,131 +29,188 @@ bool StartsWithNoCase(std::string_view s, size_t pos, std::string_view what) {
     return CompareText(s.substr(pos, what.size()), what) == 0;
 }
 
+// How a token leaves the "an hour was just written" mark, which makes a following m or mm the
+// minutes rather than the month.
+enum class THourMark { Keep, Clear, Set };
+
+struct TFormatState {
+    AnsiString& Out;
+    std::string_view Fmt;
+    TDateTime Value;
+    const TFormatSettings& Fs;
+    int Depth;
+    int Year, Month, Day, Hour, Min, Sec, MSec, DayOfWeek;
+    bool Twelve;      // a twelve-hour clock: the format names an am/pm part anywhere
+    bool AfterHour;   // the last token (separators aside) was the hour
+};
+
+void FormatDateTimeTo(AnsiString& out, std::string_view fmt, TDateTime value, const TFormatSettings& fs,
+                      int depth);
+
+void Nested(TFormatState& S, std::string_view Fmt) { FormatDateTimeTo(S.Out, Fmt, S.Value, S.Fs, S.Depth + 1); }
+
+// The am/pm forms: lower case when the format's "a" is, "ampm" from the settings.
+struct TAmPmForm {
+    std::string_view Text;
+    std::string_view Lower[2], Upper[2];  // morning, afternoon
+    bool FromSettings;
+};
+constexpr TAmPmForm kAmPmForms[] = {
+    {"am/pm", {"am", "pm"}, {"AM", "PM"}, false},
+    {"a/p", {"a", "p"}, {"A", "P"}, false},
+    {"ampm", {}, {"AM", "PM"}, true},
+};
+
+const TAmPmForm* AmPmFormAt(std::string_view Fmt, size_t At) {
+    for (const TAmPmForm& form : kAmPmForms)
+        if (StartsWithNoCase(Fmt, At, form.Text)) return &form;
+    return nullptr;
+}
+
+// One letter (or quote) of the format. Write gets the run of that letter, in either case, that
+// starts at At, and answers how many characters it used; the rest of a long run is read again.
+struct TFormatToken {
+    char Letter;  // upper case
+    THourMark Mark;
+    size_t (*Write)(TFormatState& S, size_t At, size_t Run);
+};
+
+size_t WriteNumber(TFormatState& S, int Value, size_t Width, size_t Used) {
+    AppendNumber(S.Out, Value, static_cast<int>(Width));
+    return Used;
+}
+
+size_t WriteQuoted(TFormatState& S, size_t At, size_t) {
+    size_t close = S.Fmt.find(S.Fmt[At], At + 1);
+    if (close == std::string_view::npos) close = S.Fmt.size();
+    S.Out.append(S.Fmt.substr(At + 1, close - At - 1));
+    return close + 1 - At;
+}
+
+size_t WriteDateTime(TFormatState& S, size_t, size_t) {
+    Nested(S, S.Fs.ShortDateFormat);
+    // Midnight is a date alone.
+    if (S.Hour != 0 || S.Min != 0 || S.Sec != 0 || S.MSec != 0) {
+        S.Out.push_back(' ');
+        Nested(S, S.Fs.LongTimeFormat);
+    }
+    return 1;
+}
+
+size_t WriteDay(TFormatState& S, size_t, size_t Run) {
+    const AnsiString* names[] = {S.Fs.ShortDayNames, S.Fs.LongDayNames};
+    switch (Run) {
+        case 1:
+        case 2: return WriteNumber(S, S.Day, Run, Run);
+        case 3:
+        case 4: S.Out += S.DayOfWeek > 0 ? names[Run - 3][S.DayOfWeek - 1] : ""; return Run;
+        case 5: Nested(S, S.Fs.ShortDateFormat); return 5;
+        default: Nested(S, S.Fs.LongDateFormat); return 6;
+    }
+}
+
+size_t WriteMonth(TFormatState& S, size_t, size_t Run) {
+    if (Run <= 2) return WriteNumber(S, S.AfterHour ? S.Min : S.Month, Run, Run);
+    const AnsiString* names = Run == 3 ? S.Fs.ShortMonthNames : S.Fs.LongMonthNames;
+    S.Out += S.Month > 0 ? names[S.Month - 1] : "";
+    return std::min<size_t>(Run, 4);
+}
+
+size_t WriteYear(TFormatState& S, size_t, size_t Run) {
+    // A run of any length is one year: two digits up to "yy", four from "yyy".
+    return Run <= 2 ? WriteNumber(S, S.Year % 100, 2, Run) : WriteNumber(S, S.Year, 4, Run);
+}
+
+size_t WriteHour(TFormatState& S, size_t, size_t Run) {
+    const int hour = S.Twelve ? (S.Hour % 12 == 0 ? 12 : S.Hour % 12) : S.Hour;
+    return WriteNumber(S, hour, Run >= 2 ? 2 : 1, std::min<size_t>(Run, 2));
+}
+
+size_t WriteMinute(TFormatState& S, size_t, size_t Run) {
+    return WriteNumber(S, S.Min, Run >= 2 ? 2 : 1, std::min<size_t>(Run, 2));
+}
+
+size_t WriteSecond(TFormatState& S, size_t, size_t Run) {
+    return WriteNumber(S, S.Sec, Run >= 2 ? 2 : 1, std::min<size_t>(Run, 2));
+}
+
+size_t WriteMillisecond(TFormatState& S, size_t, size_t Run) {
+    return WriteNumber(S, S.MSec, Run >= 3 ? 3 : 1, std::min<size_t>(Run, 3));
+}
+
+size_t WriteTime(TFormatState& S, size_t, size_t Run) {
+    Nested(S, Run >= 2 ? S.Fs.LongTimeFormat : S.Fs.ShortTimeFormat);
+    return std::min<size_t>(Run, 2);
+}
+
+size_t WriteAmPm(TFormatState& S, size_t At, size_t) {
+    const TAmPmForm* form = AmPmFormAt(S.Fmt, At);
+    if (!form) {
+        S.Out.push_back(S.Fmt[At]);  // a lone "a" is text
+        return 1;
+    }
+    const int half = S.Hour < 12 ? 0 : 1;
+    const AnsiString& own = half == 0 ? S.Fs.TimeAMString : S.Fs.TimePMString;
+    if (form->FromSettings && !own.empty())
+        S.Out += own;
+    else
+        S.Out += (S.Fmt[At] == 'a' && !form->FromSettings ? form->Lower : form->Upper)[half];
+    return form->Text.size();
+}
+
+size_t WriteDateSeparator(TFormatState& S, size_t, size_t) {
+    S.Out.push_back(S.Fs.DateSeparator);
+    return 1;
+}
+
+size_t WriteTimeSeparator(TFormatState& S, size_t, size_t) {
+    S.Out.push_back(S.Fs.TimeSeparator);
+    return 1;
+}
+
+constexpr TFormatToken kFormatTokens[] = {
+    {'"', THourMark::Keep, WriteQuoted},
+    {'\'', THourMark::Keep, WriteQuoted},
+    {'C', THourMark::Keep, WriteDateTime},
+    {'D', THourMark::Clear, WriteDay},
+    {'M', THourMark::Clear, WriteMonth},
+    {'Y', THourMark::Clear, WriteYear},
+    {'H', THourMark::Set, WriteHour},
+    {'N', THourMark::Clear, WriteMinute},
+    {'S', THourMark::Clear, WriteSecond},
+    {'Z', THourMark::Clear, WriteMillisecond},
+    {'T', THourMark::Clear, WriteTime},
+    {'A', THourMark::Clear, WriteAmPm},
+    {'/', THourMark::Keep, WriteDateSeparator},
+    {':', THourMark::Keep, WriteTimeSeparator},
+};
+
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+
+// Appends the value as the format's tokens write it; any other character is copied as it stands.
+// The tokens that name another format (c, ddddd, dddddd, t, tt) are followed two levels deep at most.
 void FormatDateTimeTo(AnsiString& out, std::string_view fmt, TDateTime value, const TFormatSettings& fs,
                       int depth) {
     if (depth > 2) return;
-    int year, month, day, hour, min, sec, msec;
-    DecodeDateTime(value, year, month, day, hour, min, sec, msec);
-    const int dow = DayOfWeek(value);
-    // Twelve-hour clock when the format names an am/pm part anywhere.
-    const bool twelve = [&] {
-        for (size_t i = 0; i < fmt.size(); ++i)
-            if (StartsWithNoCase(fmt, i, "am/pm") || StartsWithNoCase(fmt, i, "a/p") || StartsWithNoCase(fmt, i, "ampm"))
-                return true;
-        return false;
-    }();
-    bool lastWasHour = false;
+    TFormatState state{out, fmt, value, fs, depth, 0, 0, 0, 0, 0, 0, 0, DayOfWeek(value), false, false};
+    DecodeDateTime(value, state.Year, state.Month, state.Day, state.Hour, state.Min, state.Sec, state.MSec);
+    for (size_t i = 0; i < fmt.size() && !state.Twelve; ++i) state.Twelve = AmPmFormAt(fmt, i) != nullptr;
     size_t i = 0;
     while (i < fmt.size()) {
-        const char c = fmt[i];
-        const char u = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+        const char letter = UpperAscii(fmt[i]);
         size_t run = 1;
-        while (i + run < fmt.size() && (fmt[i + run] == c || fmt[i + run] == (u == c ? static_cast<char>(c + 32) : u)))
-            ++run;
-        bool hourToken = false;
-        switch (u) {
-            case '"':
-            case '\'': {
-                size_t j = fmt.find(c, i + 1);
-                if (j == std::string_view::npos) j = fmt.size();
-                out.append(fmt.substr(i + 1, j - i - 1));
-                i = j + 1;
-                continue;
-            }
-            case 'C':
-                FormatDateTimeTo(out, fs.ShortDateFormat, value, fs, depth + 1);
-                if (hour != 0 || min != 0 || sec != 0 || msec != 0) {
-                    out.push_back(' ');
-                    FormatDateTimeTo(out, fs.LongTimeFormat, value, fs, depth + 1);
-                }
-                i += 1;
-                continue;
-            case 'D':
-                if (run == 1 || run == 2) AppendNumber(out, day, static_cast<int>(run));
-                else if (run == 3) out += dow > 0 ? fs.ShortDayNames[dow - 1] : "";
-                else if (run == 4) out += dow > 0 ? fs.LongDayNames[dow - 1] : "";
-                else if (run == 5) FormatDateTimeTo(out, fs.ShortDateFormat, value, fs, depth + 1);
-                else FormatDateTimeTo(out, fs.LongDateFormat, value, fs, depth + 1);
-                i += std::min<size_t>(run, 6);
-                lastWasHour = false;  // minutes only for an M right after the hour
-                continue;
-            case 'M':
-                if (lastWasHour && run <= 2) {
-                    AppendNumber(out, min, static_cast<int>(run));
-                } else if (run <= 2) {
-                    AppendNumber(out, month, static_cast<int>(run));
-                } else if (run == 3) {
-                    out += month > 0 ? fs.ShortMonthNames[month - 1] : "";
-                } else {
-                    out += month > 0 ? fs.LongMonthNames[month - 1] : "";
-                    run = 4;
-                }
-                i += run;
-                lastWasHour = false;
-                continue;
-            case 'Y':
-                if (run <= 2) AppendNumber(out, year % 100, 2);
-                else AppendNumber(out, year, 4);
-                i += run;
-                lastWasHour = false;
-                continue;
-            case 'H': {
-                int h = hour;
-                if (twelve) {
-                    h = hour % 12;
-                    if (h == 0) h = 12;
-                }
-                AppendNumber(out, h, run >= 2 ? 2 : 1);
-                i += std::min<size_t>(run, 2);
-                hourToken = true;
-                break;
-            }
-            case 'N':
-                AppendNumber(out, min, run >= 2 ? 2 : 1);
-                i += std::min<size_t>(run, 2);
-                break;
-            case 'S':
-                AppendNumber(out, sec, run >= 2 ? 2 : 1);
-                i += std::min<size_t>(run, 2);
-                break;
-            case 'Z':
-                AppendNumber(out, msec, run >= 3 ? 3 : 1);
-                i += std::min<size_t>(run, 3);
-                break;
-            case 'T':
-                FormatDateTimeTo(out, run >= 2 ? fs.LongTimeFormat : fs.ShortTimeFormat, value, fs, depth + 1);
-                i += std::min<size_t>(run, 2);
-                break;
-            case 'A':
-                if (StartsWithNoCase(fmt, i, "am/pm")) {
-                    out += hour < 12 ? (fmt[i] == 'a' ? "am" : "AM") : (fmt[i] == 'a' ? "pm" : "PM");
-                    i += 5;
-                } else if (StartsWithNoCase(fmt, i, "a/p")) {
-                    out += hour < 12 ? (fmt[i] == 'a' ? "a" : "A") : (fmt[i] == 'a' ? "p" : "P");
-                    i += 3;
-                } else if (StartsWithNoCase(fmt, i, "ampm")) {
-                    const AnsiString& s = hour < 12 ? fs.TimeAMString : fs.TimePMString;
-                    out += s.empty() ? (hour < 12 ? "AM" : "PM") : s;
-                    i += 4;
-                } else {
-                    out.push_back(c);
-                    i += 1;
-                }
-                break;
-            case '/':
-                out.push_back(fs.DateSeparator);
-                i += 1;
-                break;
-            case ':':
-                out.push_back(fs.TimeSeparator);
-                i += 1;
-                break;
-            default:
-                out.push_back(c);
-                i += 1;
-                break;
+        while (i + run < fmt.size() && UpperAscii(fmt[i + run]) == letter) ++run;
+        const auto token = std::find_if(std::begin(kFormatTokens), std::end(kFormatTokens),
+                                        [&](const TFormatToken& t) { return t.Letter == letter; });
+        THourMark mark;
+        if (token != std::end(kFormatTokens)) {
+            i += token->Write(state, i, run);
+            mark = token->Mark;
+        } else {
+            out.push_back(fmt[i++]);
+            mark = letter == ' ' || letter == '.' ? THourMark::Keep : THourMark::Clear;
         }
-        if (u != ' ' && u != ':' && u != '/' && u != '.') lastWasHour = hourToken;
+        if (mark != THourMark::Keep) state.AfterHour = mark == THourMark::Set;
     }
 }
 

@@ -288,6 +288,10 @@ TPicture AnalysePicture(std::string_view sec) {
     return p;
 }
 
+// Writes the value through one section of a format picture: rounded to the picture's places
+// (precision digits at most), the first integer placeholder taking every digit the others leave,
+// '0' places padded and '#' places not, thousands and decimal separators from the settings, quoted
+// text as it stands. The minus goes before the first digit, and never on a value rounded to zero.
 AnsiString RenderPicture(const TPicture& p, TDecimal d, const TFormatSettings& fs, bool addMinus, int precision) {
     std::string intText, fracText, expText;
     if (p.Scientific) {

@@ -305,8 +305,24 @@ AnsiString UTF8ToAnsi(std::string_view s) {
     return r;
 }
 
+size_t AsciiPrefix(std::string_view s) noexcept {
+    constexpr uint64_t kHighBits = 0x8080808080808080ull;
+    size_t i = 0;
+    for (uint64_t word; i + sizeof word <= s.size(); i += sizeof word) {
+        std::memcpy(&word, s.data() + i, sizeof word);
+        if (word & kHighBits) break;
+    }
+    while (i < s.size() && U8(s[i]) < 0x80) ++i;
+    return i;
+}
+
 bool TUTF8Check::Feed(std::string_view s) noexcept {
     for (size_t i = 0; i < s.size() && FValid; ++i) {
+        // Between sequences, a run of ASCII needs no look at each byte.
+        if (FPending == 0) {
+            i += AsciiPrefix(s.substr(i));
+            if (i == s.size()) break;
+        }
         const uint8_t b = U8(s[i]);
         if (FPending > 0) {
             if ((b & 0xC0) != 0x80) {

@@ -57,6 +57,10 @@ private:
 };
 
 bool IsValidUTF8(std::string_view s) noexcept;
+// Length of the leading run of ASCII bytes (all of s when it is plain ASCII); read a word at a
+// time, as statements and script files are nearly always ASCII.
+size_t AsciiPrefix(std::string_view s) noexcept;
+inline bool IsAscii(std::string_view s) noexcept { return AsciiPrefix(s) == s.size(); }
 // Valid UTF-8 with at least one character past ASCII: how a text file without a byte-order mark
 // is told from single-byte text (Cyrillic in 1251 never passes, its letters are no UTF-8
 // sequences).

@@ -176,6 +176,64 @@ TEST_F(DataSetTest, LinkWindowFollowsScrolling) {
     EXPECT_EQ(DS->MoveBy(-1), 0);
 }
 
+// Fails where a test tells it: in the open, once the cursor exists, or at the n-th next read.
+class TFailingDataSet : public TTestDataSet {
+    RTL_CLASS(TFailingDataSet, dbtest::TTestDataSet)
+public:
+    using TTestDataSet::TTestDataSet;
+    bool FailOpen = false;
+    int FailReadsAfter = -1;
+    int Closes = 0;
+
+protected:
+    void OpenStep() override {
+        TTestDataSet::OpenStep();
+        if (FailOpen) throw rtl::Exception("open failed");
+    }
+    void CloseStep() override {
+        ++Closes;
+        TTestDataSet::CloseStep();
+    }
+    TGetResult GetRecordStep(TRecordBuffer Buffer, TGetMode GetMode, bool DoCheck) override {
+        if (GetMode == gmNext && FailReadsAfter == 0) throw rtl::Exception("read failed");
+        if (GetMode == gmNext && FailReadsAfter > 0) --FailReadsAfter;
+        return TTestDataSet::GetRecordStep(Buffer, GetMode, DoCheck);
+    }
+};
+
+// A failed open leaves the dataset closed and able to open; a move that fails part-way redraws
+// the controls, and the next move scrolls them by its own distance only.
+TEST(DataSetFailures, FailedOpenAndMoveLeaveTheDataSetUsable) {
+    rtl::TOwnedPtr<rtl::TComponent> owner(rtl::Create<rtl::TComponent>(nullptr));
+    auto* ds = rtl::Create<TFailingDataSet>(owner.get());
+    ds->AddDef(u"id", ftInteger);
+    for (int i = 1; i <= 10; ++i) ds->AddRow({Variant(i)});
+    auto* src = rtl::Create<TDataSource>(owner.get());
+    src->SetDataSet(ds);
+    TTestLink link;
+    link.SetBufferCount(3);
+    link.SetDataSource(src);
+
+    ds->FailOpen = true;
+    EXPECT_EQ(ErrorOf([&] { ds->Open(); }), "open failed");
+    EXPECT_FALSE(ds->Active());
+    EXPECT_EQ(ds->State(), dsInactive);
+    EXPECT_EQ(ds->Closes, 1);
+    ds->FailOpen = false;
+    ds->Open();
+    ASSERT_TRUE(ds->Active());
+    ds->MoveBy(2);  // the window's last record
+
+    // Records 4 and 5 are read, the read of 6 fails.
+    ds->FailReadsAfter = 2;
+    EXPECT_EQ(ErrorOf([&] { ds->MoveBy(5); }), "read failed");
+    EXPECT_EQ(link.Log.back(), "changed");
+    ds->FailReadsAfter = -1;
+    ds->Next();
+    EXPECT_EQ(link.Log.back(), "scrolled 1");
+    EXPECT_EQ(ds->FieldByName(u"id")->AsInteger(), 6);
+}
+
 TEST_F(DataSetTest, LinksOfDifferentSizesShareTheRing) {
     TTestLink small, big;
     small.SetBufferCount(2);

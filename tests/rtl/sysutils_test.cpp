@@ -248,6 +248,128 @@ TEST(DateText, FormatWithRussianSettings) {
     EXPECT_EQ(FormatDateTime("dd/mm/yyyy", v), "05.03.2024");
 }
 
+// Every format token against settings of its own, at an afternoon, a midnight and a noon: runs of
+// each letter past their longest form, either case, quoted text, the am/pm forms, m as minutes only
+// right after the hour (separators and quoted text between them kept).
+TEST(DateText, FormatTokens) {
+    TFormatSettings fs;
+    fs.DateSeparator = '-';
+    fs.TimeSeparator = '.';
+    fs.ShortDateFormat = "yyyy/mm/dd";
+    fs.LongDateFormat = "dddd, d mmmm yyyy";
+    fs.ShortTimeFormat = "hh:nn";
+    fs.LongTimeFormat = "hh:nn:ss";
+    fs.TimeAMString = "morning";
+    fs.TimePMString = "evening";
+    const char* shortMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const char* longMonths[] = {"January", "February", "March",     "April",   "May",      "June",
+                                "July",    "August",   "September", "October", "November", "December"};
+    const char* shortDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    const char* longDays[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+    for (int i = 0; i < 12; ++i) {
+        fs.ShortMonthNames[i] = shortMonths[i];
+        fs.LongMonthNames[i] = longMonths[i];
+    }
+    for (int i = 0; i < 7; ++i) {
+        fs.ShortDayNames[i] = shortDays[i];
+        fs.LongDayNames[i] = longDays[i];
+    }
+    const TDateTime values[] = {EncodeDateTime(2024, 11, 23, 15, 4, 5, 6), EncodeDateTime(2009, 1, 2, 0, 0, 0, 0),
+                                EncodeDateTime(2024, 3, 5, 12, 7, 9, 45)};
+    struct Case {
+        const char* format;
+        const char* expected[3];
+    } cases[] = {
+        {"d", {"23", "2", "5"}},
+        {"dd", {"23", "02", "05"}},
+        {"ddd", {"Sat", "Fri", "Tue"}},
+        {"dddd", {"Saturday", "Friday", "Tuesday"}},
+        {"ddddd", {"2024-11-23", "2009-01-02", "2024-03-05"}},
+        {"dddddd", {"Saturday, 23 November 2024", "Friday, 2 January 2009", "Tuesday, 5 March 2024"}},
+        {"ddddddd", {"Saturday, 23 November 202423", "Friday, 2 January 20092", "Tuesday, 5 March 20245"}},
+        {"Dd", {"23", "02", "05"}},
+        {"m", {"11", "1", "3"}},
+        {"mm", {"11", "01", "03"}},
+        {"mmm", {"Nov", "Jan", "Mar"}},
+        {"mmmm", {"November", "January", "March"}},
+        {"mmmmm", {"November11", "January1", "March3"}},
+        {"Mm", {"11", "01", "03"}},
+        {"y", {"24", "09", "24"}},
+        {"yy", {"24", "09", "24"}},
+        {"yyy", {"2024", "2009", "2024"}},
+        {"yyyy", {"2024", "2009", "2024"}},
+        {"yyyyy", {"2024", "2009", "2024"}},
+        {"YyYy", {"2024", "2009", "2024"}},
+        {"h", {"15", "0", "12"}},
+        {"hh", {"15", "00", "12"}},
+        {"hhh", {"1515", "000", "1212"}},
+        {"n", {"4", "0", "7"}},
+        {"nn", {"04", "00", "07"}},
+        {"nnn", {"044", "000", "077"}},
+        {"s", {"5", "0", "9"}},
+        {"ss", {"05", "00", "09"}},
+        {"sss", {"055", "000", "099"}},
+        {"z", {"6", "0", "45"}},
+        {"zz", {"6", "0", "45"}},
+        {"zzz", {"006", "000", "045"}},
+        {"zzzz", {"0066", "0000", "04545"}},
+        {"t", {"15.04", "00.00", "12.07"}},
+        {"tt", {"15.04.05", "00.00.00", "12.07.09"}},
+        {"ttt", {"15.04.0515.04", "00.00.0000.00", "12.07.0912.07"}},
+        {"c", {"2024-11-23 15.04.05", "2009-01-02", "2024-03-05 12.07.09"}},
+        {"cc", {"2024-11-23 15.04.052024-11-23 15.04.05", "2009-01-022009-01-02", "2024-03-05 12.07.092024-03-05 12.07.09"}},
+        {"hh:mm", {"15.04", "00.00", "12.07"}},
+        {"h:m", {"15.4", "0.0", "12.7"}},
+        {"hh mm", {"15 04", "00 00", "12 07"}},
+        {"hh.mm", {"15.04", "00.00", "12.07"}},
+        {"hh/mm", {"15-04", "00-00", "12-07"}},
+        {"hh:nn:mm", {"15.04.11", "00.00.01", "12.07.03"}},
+        {"hh:mmm", {"15.Nov", "00.Jan", "12.Mar"}},
+        {"hh'x'mm", {"15x04", "00x00", "12x07"}},
+        {"hh\"x\"mm", {"15x04", "00x00", "12x07"}},
+        {"hhcmm", {"152024-11-23 15.04.0504", "002009-01-0200", "122024-03-05 12.07.0907"}},
+        {"hhdmm", {"152311", "00201", "12503"}},
+        {"hhxmm", {"15x11", "00x01", "12x03"}},
+        {"hh::mm", {"15..04", "00..00", "12..07"}},
+        {"h am/pm", {"3 pm", "12 am", "12 pm"}},
+        {"h AM/PM", {"3 PM", "12 AM", "12 PM"}},
+        {"h Am/Pm", {"3 PM", "12 AM", "12 PM"}},
+        {"h a/p", {"3 p", "12 a", "12 p"}},
+        {"h A/P", {"3 P", "12 A", "12 P"}},
+        {"h ampm", {"3 evening", "12 morning", "12 evening"}},
+        {"h AMPM", {"3 evening", "12 morning", "12 evening"}},
+        {"hh a", {"15 a", "00 a", "12 a"}},
+        {"aa", {"aa", "aa", "aa"}},
+        {"am/p", {"a11-p", "a1-p", "a3-p"}},
+        {"amp", {"a11p", "a1p", "a3p"}},
+        {"'quoted d' d", {"quoted d 23", "quoted d 2", "quoted d 5"}},
+        {"\"double m\" m", {"double m 11", "double m 1", "double m 3"}},
+        {"'unclosed d", {"unclosed d", "unclosed d", "unclosed d"}},
+        {"\"unclosed", {"unclosed", "unclosed", "unclosed"}},
+        {"''", {"", "", ""}},
+        {"x/y:z", {"x-24.6", "x-09.0", "x-24.45"}},
+        {"0123", {"0123", "0123", "0123"}},
+        {"yyyy-mm-dd hh:nn:ss.zzz", {"2024-11-23 15.04.05.006", "2009-01-02 00.00.00.000", "2024-03-05 12.07.09.045"}},
+        {"dddd, d mmmm yyyy", {"Saturday, 23 November 2024", "Friday, 2 January 2009", "Tuesday, 5 March 2024"}},
+        {"", {"2024-11-23 15.04.05", "2009-01-02", "2024-03-05 12.07.09"}},
+        {"hh:mm ampm", {"03.04 evening", "12.00 morning", "12.07 evening"}},
+        {"c t", {"2024-11-23 15.04.05 15.04", "2009-01-02 00.00", "2024-03-05 12.07.09 12.07"}},
+    };
+    for (const Case& c : cases)
+        for (int k = 0; k < 3; ++k)
+            EXPECT_EQ(FormatDateTime(c.format, values[k], fs), c.expected[k]) << c.format << " #" << k;
+
+    // "ampm" without the settings' texts; a format that names itself ends two levels down.
+    TFormatSettings plain = fs;
+    plain.TimeAMString.clear();
+    plain.TimePMString.clear();
+    EXPECT_EQ(FormatDateTime("ampm", values[0], plain), "PM");
+    EXPECT_EQ(FormatDateTime("ampm", values[1], plain), "AM");
+    TFormatSettings looping = fs;
+    looping.ShortDateFormat = "ddddd d";
+    EXPECT_EQ(FormatDateTime("ddddd", values[0], looping), " 23 23");
+}
+
 TEST(DateText, ParseDatesTimesAndTwoDigitYears) {
     TScopedManualClock clock(EncodeDate(2024, 6, 1));
     struct Case {

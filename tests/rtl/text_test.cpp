@@ -78,7 +78,13 @@ TEST(Utf8, ValidityMatchesTheRoundTripInEveryCut) {
                                  "a\xE2\x82",                 // cut at the end
                                  "\x80",                      // stray continuation
                                  "\xCF\xF0\xE8",              // Cyrillic in 1251
-                                 "x\xD0\x96y\xFF"};
+                                 "x\xD0\x96y\xFF",
+                                 // long ASCII runs around the sequences
+                                 "0123456789abcdef\xD0\x96",
+                                 "01234567\xE2\x82\xAC and a tail past a word",
+                                 "abcdefghijk\xC0\x80 overlong after a word",
+                                 "abcdefghijklmno\xD0",
+                                 "abcdefgh\xED\xA0\x80ijklmnop"};
     for (const std::string& s : cases) {
         const bool roundTrip = WideToUTF8(UTF8ToWide(s)) == s;
         EXPECT_EQ(IsValidUTF8(s), roundTrip) << ::testing::PrintToString(s);
@@ -90,6 +96,21 @@ TEST(Utf8, ValidityMatchesTheRoundTripInEveryCut) {
             check.Feed(std::string_view(s).substr(cut));
             EXPECT_EQ(check.Valid(), roundTrip) << ::testing::PrintToString(s) << " cut at " << cut;
         }
+    }
+}
+
+// The ASCII run is found a word at a time: a high byte at any place, also inside or at the end of
+// a word, ends it there.
+TEST(Utf8, AsciiPrefixEndsAtTheFirstHighByte) {
+    const std::string ascii = "SELECT 1 FROM t WHERE a = 'x';";
+    EXPECT_EQ(AsciiPrefix(ascii), ascii.size());
+    EXPECT_TRUE(IsAscii(ascii));
+    EXPECT_TRUE(IsAscii(""));
+    for (size_t at = 0; at < ascii.size(); ++at) {
+        std::string s = ascii;
+        s[at] = '\x80';
+        EXPECT_EQ(AsciiPrefix(s), at);
+        EXPECT_FALSE(IsAscii(s)) << at;
     }
 }
 
