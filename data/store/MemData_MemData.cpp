@@ -81,6 +81,7 @@ void TMemData::FreeData() {
             if (item->Rollback) FreeComplexFields(ItemRecord(item->Rollback), true);
     }
     FCache.clear();
+    FTextSortKeys.clear();
     FStringHeap.Clear();
     FBlockMan.FreeAllBlocks();
     InitData();

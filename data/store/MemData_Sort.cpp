@@ -3,6 +3,7 @@
 // the value comparisons, which order the same way.
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 #include "data/store/DAConsts.h"
 #include "data/store/MemData_Internal.h"
@@ -156,11 +157,6 @@ struct TColumnKeys {
     // Text keys of all rows in one buffer, so that a sort does not allocate per row.
     std::string Arena;
 
-    void SetText(TKeyValue& v, std::string_view key) {
-        v.Text.Off = static_cast<uint32_t>(Arena.size());
-        v.Text.Len = static_cast<uint32_t>(key.size());
-        Arena.append(key);
-    }
     std::string_view Text(const TKeyValue& v) const { return std::string_view(Arena).substr(v.Text.Off, v.Text.Len); }
 
     // Ascending order of the column's values, nulls first; the caller applies the direction.
@@ -180,7 +176,7 @@ struct TSortEntry {
 };
 
 // Code units in big-endian byte order, so that byte order is code-unit order.
-std::string WideOrdinalKey(const WideString& s) {
+std::string WideOrdinalKey(std::u16string_view s) {
     std::string k(s.size() * 2, '\0');
     for (size_t i = 0; i < s.size(); ++i) {
         k[2 * i] = static_cast<char>(s[i] >> 8);
@@ -221,6 +217,60 @@ TKeyKind KindOf(TMemDataType Type) {
     }
 }
 
+// The text a row's key is made from, as bytes: code page text, or UTF-16 code units for the wide
+// types (kept in Wide).
+std::string_view KeySourceText(const TFieldDesc* f, const uint8_t* slot, bool trim, WideString& Wide) {
+    switch (f->DataType) {
+        case mdtWideString:
+        case mdtExtWideString: {
+            Wide = f->DataType == mdtWideString ? WideFromPtr(slot, f->Length) : WideFromPtr(Load<const void*>(slot), SIZE_MAX);
+            if (trim && f->DataType == mdtWideString) TrimControlTail(Wide);
+            return {reinterpret_cast<const char*>(Wide.data()), Wide.size() * sizeof(char16_t)};
+        }
+        case mdtExtString: {
+            const char* p = Load<const char*>(slot);
+            return p ? std::string_view(p) : std::string_view();
+        }
+        default: {
+            const char* p = reinterpret_cast<const char*>(slot);
+            std::string_view text(p, strnlen(p, static_cast<size_t>(f->Size)));
+            if (trim && f->DataType == mdtString)
+                while (!text.empty() && static_cast<uint8_t>(text.back()) <= 32) text.remove_suffix(1);
+            return text;
+        }
+    }
+}
+
+// Appends the key of a text to Arena and returns its length. Fold: letter case never counts.
+uint32_t AppendTextKey(std::string& Arena, std::string_view Text, bool Wide, TSortType SortType, bool Fold) {
+    const size_t before = Arena.size();
+    const bool ci = SortType == stCaseInsensitive || Fold;
+    if (Wide) {
+        const std::u16string_view s(reinterpret_cast<const char16_t*>(Text.data()), Text.size() / sizeof(char16_t));
+        Arena += SortType == stBinary ? WideOrdinalKey(s) : rtl::WideSortKey(s, ci);
+    } else if (SortType == stBinary) {
+        Arena.append(Text);
+    } else {
+        Arena += rtl::AnsiSortKey(Text, ci);
+    }
+    return static_cast<uint32_t>(Arena.size() - before);
+}
+
+// What a text column's keys depend on besides the text; 0 for the columns whose keys are not kept
+// (blobs, read through their own objects).
+uint32_t TextKeyKind(const TFieldDesc* f, const TSortColumn& Column) {
+    switch (f->DataType) {
+        case mdtString:
+        case mdtExtString:
+        case mdtWideString:
+        case mdtExtWideString:
+        case mdtGuid: return 1 + static_cast<uint32_t>(f->DataType) * 4 + static_cast<uint32_t>(Column.SortType);
+        default: return 0;
+    }
+}
+
+bool IsWideText(TMemDataType Type) { return Type == mdtWideString || Type == mdtExtWideString; }
+
 // The records a sort compares: the stored ones, or copies with the calculated area filled when a
 // sort column lies there.
 class TSortRecords {
@@ -256,9 +306,6 @@ void ReadKey(TMemData& Data, const TFieldDesc* f, const TSortColumn& Column, con
     null = FlagIsNull ? Data.NullFlagSet(rec, f->FieldNo) : Data.GetNull(f->FieldNo, rec);
     if (null) return;
     const uint8_t* slot = static_cast<const uint8_t*>(rec) + f->Offset;
-    const bool binary = Column.SortType == stBinary;
-    const bool ci = Column.SortType == stCaseInsensitive;
-    const bool trim = f->Fixed ? Data.TrimFixedChar : Data.TrimVarChar;
     switch (f->DataType) {
         case mdtInt8: v.Int = Load<int8_t>(slot); break;
         case mdtInt16: v.Int = Load<int16_t>(slot); break;
@@ -274,41 +321,81 @@ void ReadKey(TMemData& Data, const TFieldDesc* f, const TSortColumn& Column, con
         case mdtDate:
         case mdtTime:
         case mdtDateTime: v.Float = Load<double>(slot); break;
-        case mdtWideString:
-        case mdtExtWideString: {
-            WideString s = f->DataType == mdtWideString ? WideFromPtr(slot, f->Length)
-                                                        : WideFromPtr(Load<const void*>(slot), SIZE_MAX);
-            if (trim && f->DataType == mdtWideString) TrimControlTail(s);
-            k.SetText(v, binary ? WideOrdinalKey(s) : rtl::WideSortKey(s, ci));
-            break;
-        }
         default: {
-            std::string_view text;
-            AnsiString owned;
-            if (f->DataType == mdtString || f->DataType == mdtGuid) {
-                const char* p = reinterpret_cast<const char*>(slot);
-                text = std::string_view(p, strnlen(p, static_cast<size_t>(f->Size)));
-                if (trim && f->DataType == mdtString)
-                    while (!text.empty() && static_cast<uint8_t>(text.back()) <= 32) text.remove_suffix(1);
-            } else if (f->DataType == mdtExtString) {
-                const char* p = Load<const char*>(slot);
-                if (p) text = p;
-            } else if (Load<const void*>(slot)) {
-                owned = Data.GetBlob(f->FieldNo, rec)->GetAsAnsiString();
-                text = owned;
-            }
-            if (binary)
-                k.SetText(v, text);
-            else
-                k.SetText(v, rtl::AnsiSortKey(text, ci || f->DataType == mdtGuid));
+            // Blobs and memos, compared as code page text.
+            AnsiString text;
+            if (Load<const void*>(slot)) text = Data.GetBlob(f->FieldNo, rec)->GetAsAnsiString();
+            v.Text.Off = static_cast<uint32_t>(k.Arena.size());
+            v.Text.Len = AppendTextKey(k.Arena, text, false, Column.SortType, false);
             break;
         }
     }
 }
 
+// Every row's key of a text column, taken from Old where the row's text is the one its key there
+// was made from; Fresh gets the texts and the rows in the records' order, and the keys later.
+void ReadTextKeys(TMemData& Data, const TSortColumn& Column, const TSortRecords& Records,
+                  const std::vector<TRecordItem*>& Items, TColumnKeys& Keys, std::vector<TSortEntry>* Entries,
+                  const TTextSortKeys& Old, TTextSortKeys& Fresh) {
+    const TFieldDesc* f = Column.FieldDesc;
+    const size_t count = Records.Count();
+    const bool trim = f->Fixed ? Data.TrimFixedChar : Data.TrimVarChar;
+    const bool wide = IsWideText(f->DataType);
+    const bool fold = f->DataType == mdtGuid;
+    const bool ext = f->DataType == mdtExtString;
+    Fresh.Kind = TextKeyKind(f, Column);
+    const bool reuse = Old.Kind == Fresh.Kind && !Old.Rows.empty();
+    Fresh.Rows.resize(count);
+    Fresh.Texts.reserve(reuse ? Old.Texts.size() : count * 16);
+    Keys.Arena.reserve(reuse ? Old.Keys.size() : count * 48);
+    // Where the rows are not where the last sort left them (rows added or removed since).
+    std::unordered_map<const TRecordItem*, uint32_t> oldRowOf;
+    auto oldRow = [&](size_t i) -> const TTextSortKeys::TRow* {
+        if (i < Old.Rows.size() && Old.Rows[i].Item == Items[i]) return &Old.Rows[i];
+        if (oldRowOf.empty())
+            for (uint32_t r = 0; r < Old.Rows.size(); ++r) oldRowOf.emplace(Old.Rows[r].Item, r);
+        auto it = oldRowOf.find(Items[i]);
+        return it == oldRowOf.end() ? nullptr : &Old.Rows[it->second];
+    };
+    // The rows lie apart in memory in any order but their first: fetched ahead of use.
+    constexpr size_t Ahead = 16;
+    auto slotOf = [&](size_t i) { return static_cast<const uint8_t*>(Records[i]) + f->Offset; };
+    WideString wideText;
+    for (size_t i = 0; i < count; ++i) {
+        if (i + Ahead < count) {
+            __builtin_prefetch(slotOf(i + Ahead));
+            __builtin_prefetch(static_cast<const uint8_t*>(Records[i + Ahead]) + Data.DataSize() + f->FieldNo - 1);
+        }
+        if (ext && i + Ahead / 2 < count) __builtin_prefetch(Load<const char*>(slotOf(i + Ahead / 2)));
+        TKeyValue& v = Entries ? (*Entries)[i].Key : Keys.Values[i];
+        uint8_t& null = Entries ? (*Entries)[i].Null : Keys.Null[i];
+        TTextSortKeys::TRow& row = Fresh.Rows[i];
+        row = {Items[i], 0, 0, 0, TTextSortKeys::NoKey};
+        v.Int = 0;
+        null = Data.NullFlagSet(Records[i], f->FieldNo);
+        if (null) continue;
+        const std::string_view text = KeySourceText(f, slotOf(i), trim, wideText);
+        row.TextOff = static_cast<uint32_t>(Fresh.Texts.size());
+        row.TextLen = static_cast<uint32_t>(text.size());
+        Fresh.Texts.append(text);
+        v.Text.Off = static_cast<uint32_t>(Keys.Arena.size());
+        const TTextSortKeys::TRow* was = reuse ? oldRow(i) : nullptr;
+        if (was && was->KeyLen != TTextSortKeys::NoKey &&
+            std::string_view(Old.Texts).substr(was->TextOff, was->TextLen) == text) {
+            Keys.Arena.append(Old.Keys, was->KeyOff, was->KeyLen);
+            v.Text.Len = was->KeyLen;
+        } else {
+            v.Text.Len = AppendTextKey(Keys.Arena, text, wide, Column.SortType, fold);
+        }
+        row.KeyOff = v.Text.Off;
+        row.KeyLen = v.Text.Len;
+    }
+}
+
 // Every row's key of one column: into the entries for the first column, into Keys for the others.
-void ReadColumnKeys(TMemData& Data, const TSortColumn& Column, const TSortRecords& Records, TColumnKeys& Keys,
-                    std::vector<TSortEntry>* Entries) {
+void ReadColumnKeys(TMemData& Data, const TSortColumn& Column, const TSortRecords& Records,
+                    const std::vector<TRecordItem*>& Items, TColumnKeys& Keys, std::vector<TSortEntry>* Entries,
+                    const TTextSortKeys& Old, TTextSortKeys& Fresh) {
     const TFieldDesc* f = Column.FieldDesc;
     Keys.Column = &Column;
     Keys.Kind = f->HasParent() ? TKeyKind::Record : KindOf(f->DataType);
@@ -318,6 +405,8 @@ void ReadColumnKeys(TMemData& Data, const TSortColumn& Column, const TSortRecord
         Keys.Values.resize(count);
         Keys.Null.resize(count);
     }
+    if (Keys.Kind == TKeyKind::Text && TextKeyKind(f, Column) != 0)
+        return ReadTextKeys(Data, Column, Records, Items, Keys, Entries, Old, Fresh);
     if (Keys.Kind == TKeyKind::Text) Keys.Arena.reserve(count * 64);
     // Blobs alone may be set with a stale null flag.
     const bool flagIsNull = !Data.IsBlobFieldType(f->DataType);
@@ -350,13 +439,19 @@ void ReadColumnKeys(TMemData& Data, const TSortColumn& Column, const TSortRecord
     }
 }
 
-// The rows' indexes in sorted order; rows equal on every column keep their order.
-std::vector<uint32_t> SortedOrder(TMemData& Data, const TSortRecords& Records) {
+// The rows' indexes in sorted order; rows equal on every column keep their order. TextKeys holds
+// the text columns' keys of the last sort and gets this sort's, in the new order.
+std::vector<uint32_t> SortedOrder(TMemData& Data, const TSortRecords& Records, const std::vector<TRecordItem*>& Items,
+                                  std::vector<TTextSortKeys>& TextKeys) {
     const TSortColumns& columns = Data.SortColumns();
     const size_t count = Records.Count();
     std::vector<TSortEntry> entries(count);
     std::vector<TColumnKeys> keys(columns.size());
-    for (size_t c = 0; c < columns.size(); ++c) ReadColumnKeys(Data, columns[c], Records, keys[c], c == 0 ? &entries : nullptr);
+    const TTextSortKeys none;
+    std::vector<TTextSortKeys> fresh(columns.size());
+    for (size_t c = 0; c < columns.size(); ++c)
+        ReadColumnKeys(Data, columns[c], Records, Items, keys[c], c == 0 ? &entries : nullptr,
+                       c < TextKeys.size() ? TextKeys[c] : none, fresh[c]);
     for (size_t i = 0; i < count; ++i) entries[i].Index = static_cast<uint32_t>(i);
 
     auto compareColumn = [&](const TColumnKeys& k, uint32_t a, uint32_t b, const TSortEntry* ea, const TSortEntry* eb) {
@@ -384,11 +479,31 @@ std::vector<uint32_t> SortedOrder(TMemData& Data, const TSortRecords& Records) {
             if (!a.Null && a.Key.Int != b.Key.Int) return desc ? a.Key.Int > b.Key.Int : a.Key.Int < b.Key.Int;
             return a.Index < b.Index;
         });
+    } else if (first.Kind == TKeyKind::Text && keys.size() == 1) {
+        const bool desc = first.Column->DescendingOrder;
+        const std::string_view arena = first.Arena;
+        std::sort(entries.begin(), entries.end(), [desc, arena](const TSortEntry& a, const TSortEntry& b) {
+            if (a.Null != b.Null) return desc ? a.Null < b.Null : a.Null > b.Null;
+            if (!a.Null) {
+                const int r = arena.substr(a.Key.Text.Off, a.Key.Text.Len).compare(arena.substr(b.Key.Text.Off, b.Key.Text.Len));
+                if (r != 0) return desc ? r > 0 : r < 0;
+            }
+            return a.Index < b.Index;
+        });
     } else {
         std::sort(entries.begin(), entries.end(), less);
     }
     std::vector<uint32_t> order(count);
     for (size_t p = 0; p < count; ++p) order[p] = entries[p].Index;
+    // The kept rows follow the list, so that the next sort finds each row where it looks first.
+    for (size_t c = 0; c < columns.size(); ++c) {
+        if (fresh[c].Kind == 0) continue;
+        fresh[c].Keys = std::move(keys[c].Arena);
+        std::vector<TTextSortKeys::TRow> rows(count);
+        for (size_t p = 0; p < count; ++p) rows[p] = fresh[c].Rows[order[p]];
+        fresh[c].Rows = std::move(rows);
+    }
+    TextKeys = std::move(fresh);
     return order;
 }
 
@@ -436,7 +551,7 @@ void TMemData::SortItems() {
         for (TRecordItem* it = FFirstItem; it; it = it->Next) items.push_back(it);
     }
     const TSortRecords records(*this, items);
-    RelinkInOrder(items, SortedOrder(*this, records));
+    RelinkInOrder(items, SortedOrder(*this, records, items, FTextSortKeys));
 }
 
 }  // namespace store

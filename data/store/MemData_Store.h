@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -402,6 +403,22 @@ struct TSortColumn {
 };
 using TSortColumns = std::vector<TSortColumn>;
 
+// The collation keys a full sort made for one text column, kept so that the next sort reuses the
+// key of every row whose text is unchanged. A key depends on the text and the key kind alone, so
+// a row is matched by its item and confirmed by comparing the text it was made from.
+struct TTextSortKeys {
+    struct TRow {
+        const TRecordItem* Item;
+        uint32_t TextOff, TextLen;
+        uint32_t KeyOff, KeyLen;  // KeyLen NoKey: the value was null
+    };
+    static constexpr uint32_t NoKey = UINT32_MAX;
+    uint32_t Kind = 0;  // data type and sort type the keys were made for; 0: none
+    std::vector<TRow> Rows;  // in the order the sort left the list
+    std::string Texts;
+    std::string Keys;
+};
+
 // Characters whose locale comparison is their byte (or, without regard to case, their upper
 // case): letters without a decomposition, digits and the blank. Each weighs exactly one unit at
 // every level, so two texts that part at such characters differ whatever follows.
@@ -562,6 +579,8 @@ protected:
     std::vector<TRecordItem*> FCache;
     AnsiString FIndexFieldNames;
     TSortColumns FSortColumns;
+    // One per sort column; empty for the columns that are not text.
+    std::vector<TTextSortKeys> FTextSortKeys;
     std::vector<TRecordItem*> FRecordNoCache;
     // The cache holds every item of the list (none is hidden); meaningful while it is not empty.
     bool FRecordNoCacheComplete = false;

@@ -12,20 +12,7 @@ namespace apptest {
 
 // The program's services with the file dialog and the opener scripted; message boxes go through
 // the application, where the fixture answers them.
-struct ScriptedServices : TFormServices {
-    std::deque<std::string> Picks;  // files the dialog returns; empty: cancelled
-    std::vector<std::string> Opened;
-    bool OpenFileDialog(const AnsiString&, std::string& FileName) override {
-        if (Picks.empty()) return false;
-        FileName = Picks.front();
-        Picks.pop_front();
-        return true;
-    }
-    bool OpenWithDesktop(const std::string& Path) override {
-        Opened.push_back(Path);
-        return true;
-    }
-};
+using ScriptedServices = ScriptedFiles<TFormServices>;
 
 class CardFixture : public ProgramFixture {
 public:

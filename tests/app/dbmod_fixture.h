@@ -18,6 +18,7 @@
 #include "data/sqlite/SQLiteUniProvider.h"
 #include "framework/rtl/DateUtils.h"
 #include "framework/rtl/Text.h"
+#include "scripted_files.h"
 #include "tests/rtl/error_message_fixture.h"
 
 namespace apptest {
@@ -43,21 +44,10 @@ inline void MakeInstalledDatabase(const std::filesystem::path& File) {
     dump->RestoreFromFile(VELMORAT_INSTALL_DB_SQL);
 }
 
-struct FakeServices : IAppServices {
-    std::deque<std::string> Picks;  // files the dialog returns; empty: cancelled
-    std::vector<std::string> Messages, Opened;
+struct FakeServices : ScriptedFiles<IAppServices> {
+    std::vector<std::string> Messages;
     bool MessageBox(const AnsiString& Text, const AnsiString&, TMsgIcon) override {
         Messages.push_back(rtl::AnsiToUTF8(Text));
-        return true;
-    }
-    bool OpenFileDialog(const AnsiString&, std::string& FileName) override {
-        if (Picks.empty()) return false;
-        FileName = Picks.front();
-        Picks.pop_front();
-        return true;
-    }
-    bool OpenWithDesktop(const std::string& Path) override {
-        Opened.push_back(Path);
         return true;
     }
     std::function<bool()> OnServerSetup;  // none: the dialog is closed without OK

@@ -196,6 +196,61 @@ TEST_F(DBModFixture, JournalRowsGetNumberAndYearAndAnEmptyDateTakesThisYear) {
     EXPECT_EQ(One("SELECT num || ':' || year_of FROM losses"), "1:2015");
 }
 
+// A running number goes only to a new row posted without one: an edit keeps the row's number,
+// even when the kind it counts under changes, and a number typed by hand is kept and takes none.
+TEST_F(DBModFixture, OnlyANewRowWithoutANumberTakesARunningNumber) {
+    struct {
+        const char* Table;
+        TJournal Journal;
+        const char* KindField;
+        std::function<VUdeVizov*()> NewRow;
+    } const cases[] = {
+        {"opisi", jOpisi, "kind_id", [&] { Mod->zOpisi->Open(); Mod->NewOpis(0, 0); return Mod->zOpisi.get(); }},
+        {"losses", jLosses, "kind_id", [&] { Mod->zLosses->Open(); Mod->NewLoss(0); return Mod->zLosses.get(); }},
+        {"events", jEvents, "kind_id", [&] { Mod->zEvents->Open(); Mod->NewEvent(0); return Mod->zEvents.get(); }},
+        {"sources", jSources, "sourcekind_id", [&] {
+             Mod->NewSource(1);
+             Mod->zSources->FieldByName("source_name")->SetAsString("x");
+             return Mod->zSources.get();
+         }},
+    };
+    Mod->SetYear(0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Table);
+        // Every number the journal's counters have handed out.
+        auto taken = [&] {
+            return One("SELECT coalesce(sum(next_num - 1), 0) FROM numbers WHERE journal = " + std::to_string(c.Journal));
+        };
+        auto numOf = [&](int32_t id) {
+            return One("SELECT num FROM " + std::string(c.Table) + " WHERE id = " + std::to_string(id));
+        };
+        VUdeVizov* q = c.NewRow();
+        q->FieldByName(c.KindField)->SetAsInteger(1);
+        q->Post();
+        const int32_t numbered = q->FieldByName("id")->AsInteger();
+        EXPECT_EQ(numOf(numbered), "1");
+        EXPECT_EQ(taken(), "1");
+
+        q->Edit();
+        q->FieldByName(c.KindField)->SetAsInteger(2);
+        q->Post();
+        EXPECT_EQ(numOf(numbered), "1");
+        EXPECT_EQ(taken(), "1");
+
+        q = c.NewRow();
+        q->FieldByName(c.KindField)->SetAsInteger(1);
+        q->FieldByName("num")->SetAsInteger(42);
+        q->Post();
+        EXPECT_EQ(numOf(q->FieldByName("id")->AsInteger()), "42");
+        EXPECT_EQ(taken(), "1");
+        // The next row without a number goes on from the counter, not from the typed one.
+        q = c.NewRow();
+        q->FieldByName(c.KindField)->SetAsInteger(1);
+        q->Post();
+        EXPECT_EQ(numOf(q->FieldByName("id")->AsInteger()), "2");
+    }
+}
+
 TEST_F(DBModFixture, ChangeToListOneChecksTheSourceAndRenumbersIt) {
     Raw("INSERT INTO sources (id, sourcekind_id, num, source_name) VALUES (5, 5, 9, 'x');");
     Mod->SetYear(0);

@@ -2,6 +2,9 @@
 // must be the one a fresh stable sort of the rows, in their order before the change, would give.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -74,5 +77,68 @@ TEST(MemDataSortUpdate, UpdatedRowLandsWhereAFreshStableSortPutsIt) {
         fresh.SetIndexFieldNames(c.Order);
         EXPECT_EQ(s.Ids(), fresh.Ids()) << c.Order << ", row " << c.RecNo << " -> " << c.NewKey << "/"
                                         << c.NewValue;
+    }
+}
+
+// A full sort keeps the text keys it made and reuses them next time for the rows whose text is
+// unchanged: rows changed, added, deleted or made null in between must still sort by their values.
+TEST(MemDataSortUpdate, RepeatedSortsFollowEveryChangeOfTheRows) {
+    const std::vector<TCol> cols = {{u"ID", mdtInt32, 4}, {u"S", mdtString, 9, 8}, {u"W", mdtWideString, 18, 8},
+                                    {u"E", mdtExtString, 8}};
+    TStore s(cols);
+    std::mt19937 rnd(11);
+    const char* pieces[] = {"a", "A", "b", "\xE0", "\xC0", "\xE1", "1", " "};
+    auto text = [&]() -> Variant {
+        if (rnd() % 7 == 0) return Variant::Null();
+        AnsiString t;
+        for (int n = static_cast<int>(rnd() % 3); n >= 0; --n) t += pieces[rnd() % 8];
+        return Variant(t);
+    };
+    auto wide = [&] {
+        Variant v = text();
+        return v.IsNull() ? v : Variant(rtl::AnsiToWide(v.AsAnsiString()));
+    };
+    int nextId = 1;
+    for (; nextId <= 150; ++nextId) s.Add({nextId, text(), wide(), text()});
+    const char* orders[] = {"S", "S DESC", "S CIS", "S BIN", "W", "W DESC", "W CIS", "E", "E DESC", "E;S", "S;E DESC"};
+    for (int step = 0; step < 300; ++step) {
+        const int count = s.GetRecordCount();
+        switch (rnd() % 4) {
+            case 0: {  // one text of a row changes
+                s.SetRecordNo(1 + static_cast<int>(rnd() % static_cast<unsigned>(count)));
+                void* buf = s.AllocRecBuf();
+                s.GetRecord(buf);
+                const int field = 2 + static_cast<int>(rnd() % 3);
+                s.PutFieldAsVariant(field, buf, field == 3 ? wide() : text());
+                s.UpdateRecord(buf);
+                s.FreeRecBuf(buf);
+                break;
+            }
+            case 1:
+                s.Add({nextId++, text(), wide(), text()});
+                break;
+            case 2:
+                s.SetRecordNo(1 + static_cast<int>(rnd() % static_cast<unsigned>(count)));
+                s.DeleteRecord();
+                break;
+            default: {
+                const char* order = orders[rnd() % std::size(orders)];
+                const std::vector<void*> before = s.Records();
+                s.SetIndexFieldNames(order);
+                const std::vector<void*> after = s.Records();
+                ASSERT_EQ(after.size(), before.size());
+                // Sorted by the values, and rows that compare equal keep the order they had.
+                for (size_t i = 1; i < after.size(); ++i) {
+                    const int c = s.CompareRecords(after[i - 1], after[i]);
+                    ASSERT_LE(c, 0) << order << " at step " << step << ", row " << i;
+                    if (c == 0) {
+                        ASSERT_LT(std::find(before.begin(), before.end(), after[i - 1]),
+                                  std::find(before.begin(), before.end(), after[i]))
+                            << order << " at step " << step << ", row " << i;
+                    }
+                }
+                break;
+            }
+        }
     }
 }
