@@ -66,8 +66,16 @@ QString MimeTypeOf(ui::TClipboardFormat Format) {
     return NumberedPrefix + QString::number(Format);
 }
 
+TQtClipboardStore::TQtClipboardStore() {
+    FChanged = QObject::connect(Board(), &QClipboard::dataChanged, [this] {
+        if (!FPublishing) FOwned = false;
+    });
+}
+
+TQtClipboardStore::~TQtClipboardStore() { QObject::disconnect(FChanged); }
+
 bool TQtClipboardStore::Owned() const {
-    return FPublished != nullptr && Board()->mimeData() == FPublished;
+    return FOwned && FPublished != nullptr && Board()->mimeData() == FPublished;
 }
 
 void TQtClipboardStore::Publish() {
@@ -80,12 +88,16 @@ void TQtClipboardStore::Publish() {
         }
     }
     FPublished = mime;
+    FPublishing = true;
     Board()->setMimeData(mime);
+    FPublishing = false;
+    FOwned = true;
 }
 
 void TQtClipboardStore::Clear() {
     FItems.clear();
     FPublished = nullptr;
+    FOwned = false;
     Board()->clear();
 }
 

@@ -2,6 +2,7 @@
 // of their own.
 #pragma once
 
+#include <QMetaObject>
 #include <QString>
 
 #include "framework/ui/Clipbrd.h"
@@ -15,6 +16,10 @@ QString MimeTypeOf(ui::TClipboardFormat Format);
 
 class TQtClipboardStore : public ui::IClipboardStore {
 public:
+    TQtClipboardStore();
+    ~TQtClipboardStore() override;
+    TQtClipboardStore(const TQtClipboardStore&) = delete;
+    TQtClipboardStore& operator=(const TQtClipboardStore&) = delete;
     void Clear() override;
     void SetData(ui::TClipboardFormat Format, rtl::TBytes Data) override;
     bool HasData(ui::TClipboardFormat Format) const override;
@@ -27,6 +32,12 @@ private:
     void Publish();
     std::vector<std::pair<ui::TClipboardFormat, rtl::TBytes>> FItems;
     const QMimeData* FPublished = nullptr;
+    // Whether the clipboard still holds what we published: any change we did not make (another
+    // program copied, or cleared) ends it for good, so our earlier content never comes back, even
+    // when Qt's next content happens to sit at the address of ours.
+    bool FOwned = false;
+    bool FPublishing = false;
+    QMetaObject::Connection FChanged;
 };
 
 }  // namespace qtback

@@ -170,7 +170,29 @@ TMenu::TMenu(rtl::TComponent* Owner) : rtl::TComponent(Owner), FItems(std::make_
 }
 
 TMenu::~TMenu() {
+    SetImages(nullptr);
     FItems->FMenu = nullptr;
+}
+
+void TMenu::SetImages(TCustomImageList* Value) {
+    if (FImages == Value) return;
+    if (FImages) FImages->RemoveFreeNotification(this);
+    FImages = Value;
+    if (Value) Value->FreeNotification(this);
+    MenuChanged();
+}
+
+void TMenu::Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) {
+    rtl::TComponent::Notification(AComponent, Operation);
+    if (Operation == rtl::TOperation::opRemove && AComponent == FImages) {
+        FImages = nullptr;
+        MenuChanged();
+    }
+}
+
+TCustomImageList* TMenuItem::GetImages() const {
+    const TMenu* m = GetParentMenu();
+    return m ? m->Images() : nullptr;
 }
 
 namespace {
@@ -316,8 +338,16 @@ public:
     TMenuItem* ParentItem = nullptr;
     int Selected = -1;
 
-    int ItemHeight() const { return MenuTextHeight(this) + 8; }
-    int Gutter() const { return ItemHeight(); }
+    TCustomImageList* Images() const { return ParentItem ? ParentItem->GetImages() : nullptr; }
+    // Rows and the picture column grow to hold the menu's images.
+    int ItemHeight() const {
+        const TCustomImageList* images = Images();
+        return std::max(MenuTextHeight(this) + 8, images ? images->Height() + 6 : 0);
+    }
+    int Gutter() const {
+        const TCustomImageList* images = Images();
+        return std::max(ItemHeight(), images ? images->Width() + 8 : 0);
+    }
 
     // Item places in client coordinates (empty for invisible items) and the size that holds them.
     // An item with Break starts a new column (mbBarBreak with a line before it).
@@ -457,8 +487,20 @@ protected:
             if (hot) dc.FillSolid(r, clHighlight);
             const TColor text = !item->Enabled() ? clGrayText : hot ? clHighlightText : clMenuText;
             const TRect gutter = Rect(r.Left, r.Top, r.Left + Gutter(), r.Bottom);
-            if (item->Checked()) DrawCheck(dc, gutter, item->RadioItem(), text);
-            else if (item->HasBitmap()) {
+            TCustomImageList* images = Images();
+            if (images && item->ImageIndex() >= 0 && item->ImageIndex() < images->Count()) {
+                // A ticked item with a picture shows it framed instead of the tick.
+                if (item->Checked()) {
+                    TRect frame = gutter;
+                    frame.Inflate(-1, -1);
+                    dc.Brush()->SetColor(text);
+                    dc.FrameRect(frame);
+                }
+                images->Draw(&dc, gutter.Left + (gutter.Width() - images->Width()) / 2,
+                             gutter.Top + (gutter.Height() - images->Height()) / 2, item->ImageIndex(), item->Enabled());
+            } else if (item->Checked()) {
+                DrawCheck(dc, gutter, item->RadioItem(), text);
+            } else if (item->HasBitmap()) {
                 TBitmap* b = item->Bitmap();
                 dc.Draw(gutter.Left + (gutter.Width() - b->Width()) / 2, gutter.Top + (gutter.Height() - b->Height()) / 2, b);
             }

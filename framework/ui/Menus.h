@@ -11,6 +11,7 @@
 
 #include "framework/ui/ActnList.h"
 #include "framework/ui/Controls.h"
+#include "framework/ui/ImgList.h"
 
 namespace ui {
 
@@ -62,8 +63,11 @@ public:
     void SetShortCut(TShortCut Value) { FShortCut = Value; }
     const AnsiString& Hint() const noexcept { return FHint; }
     void SetHint(const AnsiString& Value) { FHint = Value; }
+    // The picture of the item in its menu's Images (-1: none); it takes the place of Bitmap.
     int ImageIndex() const noexcept { return FImageIndex; }
     void SetImageIndex(int Value) noexcept { FImageIndex = Value; }
+    // The image list the item's ImageIndex refers to: its menu's.
+    TCustomImageList* GetImages() const;
     // The item's own picture, drawn where an image-list image would be (made on first use).
     TBitmap* Bitmap();
     bool HasBitmap() const noexcept { return FBitmap && !FBitmap->Empty(); }
@@ -110,14 +114,19 @@ public:
     TMenuItem* FindItemByShortCut(TShortCut Value) const;
     // Clicks the item the key's shortcut names.
     bool IsShortCut(TWMKey& Message);
+    // The pictures the items' ImageIndex refers to.
+    TCustomImageList* Images() const noexcept { return FImages; }
+    void SetImages(TCustomImageList* Value);
 
 protected:
     friend class TMenuItem;
     // An item of the tree changed its caption, state or sub-items.
     virtual void MenuChanged() {}
+    void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override;
 
 private:
     std::unique_ptr<TMenuItem> FItems;
+    TCustomImageList* FImages = nullptr;
 };
 
 // The menu bar of the form that owns it; its shortcuts work anywhere on that form.

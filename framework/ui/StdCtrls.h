@@ -192,6 +192,7 @@ protected:
     bool FTypingRun = false;
 
 private:
+    friend struct TEditWindowProc;
     void HandleKeyDown(TWMKey& Message);
     void HandleChar(TWMKey& Message);
     void HandleMouse(TMessage& Message);

@@ -714,178 +714,214 @@ void TCustomEdit::CMEnter(TCMEnter& Message) {
     TWinControl::CMEnter(Message);
 }
 
-// What the edit window itself does with what the control left to it.
-void TCustomEdit::DefaultHandler(TMessage& Message) {
-    switch (Message.Msg) {
-        case WM_KEYDOWN: {
-            TWMKey m(Message);
-            HandleKeyDown(m);
-            return;
-        }
-        case WM_CHAR: {
-            TWMKey m(Message);
-            HandleChar(m);
-            return;
-        }
-        case WM_LBUTTONDOWN:
-        case WM_LBUTTONUP:
-        case WM_MOUSEMOVE:
-        case WM_LBUTTONDBLCLK:
-            HandleMouse(Message);
-            return;
-        case WM_SETFOCUS:
-            FFocused = true;
-            Invalidate();
-            if (ShowsCaret() && CreateCaret(FHandle, 1, LineHeight())) {
-                PlaceCaret();
-                ShowCaret(FHandle);
-            }
-            if (FParent && FParent->HandleAllocated())
-                SendMessage(FParent->Handle(), WM_COMMAND, MakeWParam(0, EN_SETFOCUS), static_cast<LPARAM>(FHandle));
-            return;
-        case WM_KILLFOCUS:
-            FFocused = false;
-            FSelecting = false;
-            if (CaretState().Owner == FHandle) DestroyCaret();
-            Invalidate();
-            if (FParent && FParent->HandleAllocated())
-                SendMessage(FParent->Handle(), WM_COMMAND, MakeWParam(0, EN_KILLFOCUS), static_cast<LPARAM>(FHandle));
-            return;
-        case WM_GETDLGCODE:
-            Message.Result = DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
-            if (MultiLine()) Message.Result |= DLGC_WANTALLKEYS;
-            return;
-        case WM_PAINT:
-            if (auto* dc = reinterpret_cast<TCanvas*>(Message.WParam)) PaintEdit(dc);
-            return;
-        case WM_ERASEBKGND:
-            Message.Result = 1;
-            return;
-        case WM_VSCROLL:
-        case WM_HSCROLL:
-            if (MultiLine()) {
-                TWMScroll m(Message);
-                ScrollView(Message.Msg == WM_VSCROLL ? SB_VERT : SB_HORZ, m.ScrollCode, m.Pos);
-            }
-            return;
-        case WM_SETTEXT:
-            SetText(Message.LParam ? AnsiString(reinterpret_cast<const char*>(Message.LParam)) : AnsiString());
-            Message.Result = 1;
-            return;
-        case WM_GETTEXTLENGTH:
-            Message.Result = static_cast<LRESULT>(FText.size());
-            return;
-        case WM_GETTEXT: {
-            auto* buf = reinterpret_cast<char*>(Message.LParam);
-            const size_t cap = static_cast<size_t>(Message.WParam);
-            if (!buf || cap == 0) {
-                Message.Result = 0;
-                return;
-            }
-            const size_t n = std::min(cap - 1, FText.size());
-            std::memcpy(buf, FText.data(), n);
-            buf[n] = 0;
-            Message.Result = static_cast<LRESULT>(n);
-            return;
-        }
-        case WM_CUT: DoCut(); return;
-        case WM_COPY: DoCopy(); return;
-        case WM_PASTE: DoPaste(); return;
-        case WM_CLEAR: DoClear(); return;
-        case WM_UNDO:
-        case EM_UNDO:
-            Message.Result = FUndo.Valid ? 1 : 0;
-            DoUndo();
-            return;
-        case EM_CANUNDO: Message.Result = FUndo.Valid ? 1 : 0; return;
-        case EM_EMPTYUNDOBUFFER: FUndo.Valid = false; return;
-        case EM_GETSEL: {
-            const int s = SelStart(), e = SelStart() + SelLength();
-            if (auto* ps = reinterpret_cast<uint32_t*>(Message.WParam)) *ps = static_cast<uint32_t>(s);
-            if (auto* pe = reinterpret_cast<uint32_t*>(Message.LParam)) *pe = static_cast<uint32_t>(e);
-            Message.Result = static_cast<LRESULT>(MakeWParam(s, e));
-            return;
-        }
-        case EM_SETSEL: {
-            const int n = static_cast<int>(FText.size());
-            const auto a = static_cast<int32_t>(Message.WParam);
-            const auto b = static_cast<int32_t>(Message.LParam);
-            if (a == -1) {  // deselect, the caret stays
-                SetSel(FCaret, FCaret);
-                return;
-            }
-            const int s = std::clamp(a, 0, n);
-            const int e = b < 0 ? n : std::clamp(b, 0, n);
-            SetSel(std::min(s, e), std::max(s, e));
-            return;
-        }
-        case EM_REPLACESEL:
-            ReplaceSelection(Message.LParam ? AnsiString(reinterpret_cast<const char*>(Message.LParam)) : AnsiString(),
-                             Message.WParam != 0);
-            return;
-        case EM_GETMODIFY: Message.Result = FModified ? 1 : 0; return;
-        case EM_SETMODIFY: FModified = Message.WParam != 0; return;
-        case EM_LIMITTEXT: FMaxLength = static_cast<int>(Message.WParam); return;
-        case EM_SETREADONLY:
-            FReadOnly = Message.WParam != 0;
-            Message.Result = 1;
-            Invalidate();
-            return;
-        case EM_GETRECT:
-            if (auto* r = reinterpret_cast<TRect*>(Message.LParam)) *r = FRect;
-            return;
-        case EM_SETRECT:
-        case EM_SETRECTNP:
-            if (auto* r = reinterpret_cast<const TRect*>(Message.LParam)) {
-                FRect = *r;
-                FRectSet = true;
-            } else {
-                FRectSet = false;
-                ResetEditRect();
-            }
-            ScrollCaret();
-            if (Message.Msg == EM_SETRECT) Invalidate();
-            return;
-        case EM_SCROLLCARET: ScrollCaret(); Invalidate(); return;
-        case EM_SETMARGINS:
-            if (Message.WParam & EC_LEFTMARGIN) FLeftMargin = Message.LParamLo;
-            if (Message.WParam & EC_RIGHTMARGIN) FRightMargin = Message.LParamHi;
-            FRectSet = false;
-            ResetEditRect();
-            return;
-        case EM_GETMARGINS: Message.Result = static_cast<LRESULT>(MakeWParam(FLeftMargin, FRightMargin)); return;
-        case EM_POSFROMCHAR: {
-            const TPoint p = PosFromChar(static_cast<int>(Message.WParam));
-            Message.Result = static_cast<LRESULT>(MakeWParam(p.X, p.Y));
-            return;
-        }
-        case EM_CHARFROMPOS: {
-            const TPoint p = LParamToPoint(Message.LParam);
-            const int pos = CharFromPos(p);
-            Message.Result = static_cast<LRESULT>(MakeWParam(pos, LineFromChar(pos)));
-            return;
-        }
-        case EM_GETLINECOUNT: Message.Result = LineCount(); return;
-        case EM_LINEINDEX: {
-            const auto l = static_cast<int32_t>(Message.WParam);
-            Message.Result = LineIndex(l < 0 ? LineFromChar(FCaret) : l);
-            return;
-        }
-        case EM_LINEFROMCHAR: {
-            const auto p = static_cast<int32_t>(Message.WParam);
-            Message.Result = LineFromChar(p < 0 ? FCaret : p);
-            return;
-        }
-        case EM_LINELENGTH: {
-            const int l = LineFromChar(static_cast<int32_t>(Message.WParam));
-            Message.Result = LineEnd(l) - LineIndex(l);
-            return;
-        }
-        case EM_GETFIRSTVISIBLELINE: Message.Result = FTopLine; return;
-        case EM_SETPASSWORDCHAR: SetPasswordChar(static_cast<char>(Message.WParam)); return;
-        default:
-            TWinControl::DefaultHandler(Message);
+// What the edit window itself does with what the control left to it: one named handler per message.
+struct TEditWindowProc {
+    using TEdit = TCustomEdit;
+    static void KeyDown(TEdit& E, TMessage& M) {
+        TWMKey m(M);
+        E.HandleKeyDown(m);
     }
+    static void Char(TEdit& E, TMessage& M) {
+        TWMKey m(M);
+        E.HandleChar(m);
+    }
+    static void Mouse(TEdit& E, TMessage& M) { E.HandleMouse(M); }
+    static void SetFocus(TEdit& E, TMessage&) {
+        E.FFocused = true;
+        E.Invalidate();
+        if (E.ShowsCaret() && CreateCaret(E.FHandle, 1, E.LineHeight())) {
+            E.PlaceCaret();
+            ShowCaret(E.FHandle);
+        }
+        NotifyParent(E, EN_SETFOCUS);
+    }
+    static void KillFocus(TEdit& E, TMessage&) {
+        E.FFocused = false;
+        E.FSelecting = false;
+        if (CaretState().Owner == E.FHandle) DestroyCaret();
+        E.Invalidate();
+        NotifyParent(E, EN_KILLFOCUS);
+    }
+    static void GetDlgCode(TEdit& E, TMessage& M) {
+        M.Result = DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
+        if (E.MultiLine()) M.Result |= DLGC_WANTALLKEYS;
+    }
+    static void Paint(TEdit& E, TMessage& M) {
+        if (auto* dc = reinterpret_cast<TCanvas*>(M.WParam)) E.PaintEdit(dc);
+    }
+    static void EraseBkgnd(TEdit&, TMessage& M) { M.Result = 1; }
+    static void Scroll(TEdit& E, TMessage& M) {
+        if (!E.MultiLine()) return;
+        TWMScroll m(M);
+        E.ScrollView(M.Msg == WM_VSCROLL ? SB_VERT : SB_HORZ, m.ScrollCode, m.Pos);
+    }
+    static void SetText(TEdit& E, TMessage& M) {
+        E.SetText(M.LParam ? AnsiString(reinterpret_cast<const char*>(M.LParam)) : AnsiString());
+        M.Result = 1;
+    }
+    static void GetTextLength(TEdit& E, TMessage& M) { M.Result = static_cast<LRESULT>(E.FText.size()); }
+    static void GetText(TEdit& E, TMessage& M) {
+        auto* buf = reinterpret_cast<char*>(M.LParam);
+        const size_t cap = static_cast<size_t>(M.WParam);
+        if (!buf || cap == 0) {
+            M.Result = 0;
+            return;
+        }
+        const size_t n = std::min(cap - 1, E.FText.size());
+        std::memcpy(buf, E.FText.data(), n);
+        buf[n] = 0;
+        M.Result = static_cast<LRESULT>(n);
+    }
+    static void Cut(TEdit& E, TMessage&) { E.DoCut(); }
+    static void Copy(TEdit& E, TMessage&) { E.DoCopy(); }
+    static void Paste(TEdit& E, TMessage&) { E.DoPaste(); }
+    static void Clear(TEdit& E, TMessage&) { E.DoClear(); }
+    static void Undo(TEdit& E, TMessage& M) {
+        M.Result = E.FUndo.Valid ? 1 : 0;
+        E.DoUndo();
+    }
+    static void CanUndo(TEdit& E, TMessage& M) { M.Result = E.FUndo.Valid ? 1 : 0; }
+    static void EmptyUndoBuffer(TEdit& E, TMessage&) { E.FUndo.Valid = false; }
+    static void GetSel(TEdit& E, TMessage& M) {
+        const int s = E.SelStart(), e = E.SelStart() + E.SelLength();
+        if (auto* ps = reinterpret_cast<uint32_t*>(M.WParam)) *ps = static_cast<uint32_t>(s);
+        if (auto* pe = reinterpret_cast<uint32_t*>(M.LParam)) *pe = static_cast<uint32_t>(e);
+        M.Result = static_cast<LRESULT>(MakeWParam(s, e));
+    }
+    static void SetSel(TEdit& E, TMessage& M) {
+        const int n = static_cast<int>(E.FText.size());
+        const auto a = static_cast<int32_t>(M.WParam);
+        const auto b = static_cast<int32_t>(M.LParam);
+        if (a == -1) {  // deselect, the caret stays
+            E.SetSel(E.FCaret, E.FCaret);
+            return;
+        }
+        const int s = std::clamp(a, 0, n);
+        const int e = b < 0 ? n : std::clamp(b, 0, n);
+        E.SetSel(std::min(s, e), std::max(s, e));
+    }
+    static void ReplaceSel(TEdit& E, TMessage& M) {
+        E.ReplaceSelection(M.LParam ? AnsiString(reinterpret_cast<const char*>(M.LParam)) : AnsiString(), M.WParam != 0);
+    }
+    static void GetModify(TEdit& E, TMessage& M) { M.Result = E.FModified ? 1 : 0; }
+    static void SetModify(TEdit& E, TMessage& M) { E.FModified = M.WParam != 0; }
+    static void LimitText(TEdit& E, TMessage& M) { E.FMaxLength = static_cast<int>(M.WParam); }
+    static void SetReadOnly(TEdit& E, TMessage& M) {
+        E.FReadOnly = M.WParam != 0;
+        M.Result = 1;
+        E.Invalidate();
+    }
+    static void GetRect(TEdit& E, TMessage& M) {
+        if (auto* r = reinterpret_cast<TRect*>(M.LParam)) *r = E.FRect;
+    }
+    static void SetRect(TEdit& E, TMessage& M) {
+        if (auto* r = reinterpret_cast<const TRect*>(M.LParam)) {
+            E.FRect = *r;
+            E.FRectSet = true;
+        } else {
+            E.FRectSet = false;
+            E.ResetEditRect();
+        }
+        E.ScrollCaret();
+        if (M.Msg == EM_SETRECT) E.Invalidate();
+    }
+    static void ScrollCaret(TEdit& E, TMessage&) {
+        E.ScrollCaret();
+        E.Invalidate();
+    }
+    static void SetMargins(TEdit& E, TMessage& M) {
+        if (M.WParam & EC_LEFTMARGIN) E.FLeftMargin = M.LParamLo;
+        if (M.WParam & EC_RIGHTMARGIN) E.FRightMargin = M.LParamHi;
+        E.FRectSet = false;
+        E.ResetEditRect();
+    }
+    static void GetMargins(TEdit& E, TMessage& M) { M.Result = static_cast<LRESULT>(MakeWParam(E.FLeftMargin, E.FRightMargin)); }
+    static void PosFromChar(TEdit& E, TMessage& M) {
+        const TPoint p = E.PosFromChar(static_cast<int>(M.WParam));
+        M.Result = static_cast<LRESULT>(MakeWParam(p.X, p.Y));
+    }
+    static void CharFromPos(TEdit& E, TMessage& M) {
+        const int pos = E.CharFromPos(LParamToPoint(M.LParam));
+        M.Result = static_cast<LRESULT>(MakeWParam(pos, E.LineFromChar(pos)));
+    }
+    static void GetLineCount(TEdit& E, TMessage& M) { M.Result = E.LineCount(); }
+    static void LineIndex(TEdit& E, TMessage& M) {
+        const auto l = static_cast<int32_t>(M.WParam);
+        M.Result = E.LineIndex(l < 0 ? E.LineFromChar(E.FCaret) : l);
+    }
+    static void LineFromChar(TEdit& E, TMessage& M) {
+        const auto p = static_cast<int32_t>(M.WParam);
+        M.Result = E.LineFromChar(p < 0 ? E.FCaret : p);
+    }
+    static void LineLength(TEdit& E, TMessage& M) {
+        const int l = E.LineFromChar(static_cast<int32_t>(M.WParam));
+        M.Result = E.LineEnd(l) - E.LineIndex(l);
+    }
+    static void GetFirstVisibleLine(TEdit& E, TMessage& M) { M.Result = E.FTopLine; }
+    static void SetPasswordChar(TEdit& E, TMessage& M) { E.SetPasswordChar(static_cast<char>(M.WParam)); }
+
+    static void NotifyParent(TEdit& E, int Code) {
+        if (E.FParent && E.FParent->HandleAllocated())
+            SendMessage(E.FParent->Handle(), WM_COMMAND, MakeWParam(0, Code), static_cast<LPARAM>(E.FHandle));
+    }
+
+    using THandler = void (*)(TEdit&, TMessage&);
+    // The handler of a message the edit window knows; null for the rest.
+    static THandler Find(UINT Msg) {
+        switch (Msg) {
+            case WM_KEYDOWN: return KeyDown;
+            case WM_CHAR: return Char;
+            case WM_LBUTTONDOWN:
+            case WM_LBUTTONUP:
+            case WM_MOUSEMOVE:
+            case WM_LBUTTONDBLCLK: return Mouse;
+            case WM_SETFOCUS: return SetFocus;
+            case WM_KILLFOCUS: return KillFocus;
+            case WM_GETDLGCODE: return GetDlgCode;
+            case WM_PAINT: return Paint;
+            case WM_ERASEBKGND: return EraseBkgnd;
+            case WM_VSCROLL:
+            case WM_HSCROLL: return Scroll;
+            case WM_SETTEXT: return SetText;
+            case WM_GETTEXTLENGTH: return GetTextLength;
+            case WM_GETTEXT: return GetText;
+            case WM_CUT: return Cut;
+            case WM_COPY: return Copy;
+            case WM_PASTE: return Paste;
+            case WM_CLEAR: return Clear;
+            case WM_UNDO:
+            case EM_UNDO: return Undo;
+            case EM_CANUNDO: return CanUndo;
+            case EM_EMPTYUNDOBUFFER: return EmptyUndoBuffer;
+            case EM_GETSEL: return GetSel;
+            case EM_SETSEL: return SetSel;
+            case EM_REPLACESEL: return ReplaceSel;
+            case EM_GETMODIFY: return GetModify;
+            case EM_SETMODIFY: return SetModify;
+            case EM_LIMITTEXT: return LimitText;
+            case EM_SETREADONLY: return SetReadOnly;
+            case EM_GETRECT: return GetRect;
+            case EM_SETRECT:
+            case EM_SETRECTNP: return SetRect;
+            case EM_SCROLLCARET: return ScrollCaret;
+            case EM_SETMARGINS: return SetMargins;
+            case EM_GETMARGINS: return GetMargins;
+            case EM_POSFROMCHAR: return PosFromChar;
+            case EM_CHARFROMPOS: return CharFromPos;
+            case EM_GETLINECOUNT: return GetLineCount;
+            case EM_LINEINDEX: return LineIndex;
+            case EM_LINEFROMCHAR: return LineFromChar;
+            case EM_LINELENGTH: return LineLength;
+            case EM_GETFIRSTVISIBLELINE: return GetFirstVisibleLine;
+            case EM_SETPASSWORDCHAR: return SetPasswordChar;
+            default: return nullptr;
+        }
+    }
+};
+
+void TCustomEdit::DefaultHandler(TMessage& Message) {
+    if (const TEditWindowProc::THandler h = TEditWindowProc::Find(Message.Msg)) h(*this, Message);
+    else TWinControl::DefaultHandler(Message);
 }
 
 void TCustomEdit::PaintEdit(TCanvas* DC) {

@@ -232,6 +232,23 @@ TEST_F(BackendTest, ClipboardRoundTripsTextAndARegisteredFormat) {
     EXPECT_FALSE(Clipboard()->HasFormat(CF_TEXT));
 }
 
+TEST_F(BackendTest, TextCopiedEarlierNeverComesBackAfterAnotherProgramCopies) {
+    QClipboard* board = QGuiApplication::clipboard();
+    const TClipboardFormat rows = RegisterClipboardFormat("Velmorat Rows");
+    Clipboard()->SetAsText("ours");
+    // Another program copies, then empties the clipboard: ours stays gone.
+    board->setText("theirs");
+    EXPECT_EQ(Clipboard()->AsText(), "theirs");
+    board->clear();
+    EXPECT_FALSE(Clipboard()->HasFormat(CF_TEXT));
+    EXPECT_EQ(Clipboard()->AsText(), "");
+    // Putting one more format of ours does not bring the old text back with it.
+    Clipboard()->SetData(rows, rtl::TBytes{1, 2});
+    EXPECT_EQ(board->text(), "");
+    EXPECT_FALSE(Clipboard()->HasFormat(CF_TEXT));
+    EXPECT_TRUE(Clipboard()->HasFormat(rows));
+}
+
 TEST_F(BackendTest, CsvAndRichTextTravelUnderTheirStandardTypes) {
     const TClipboardFormat csv = RegisterClipboardFormat("Csv"), rtf = RegisterClipboardFormat("Rich Text Format");
     Clipboard()->Open();

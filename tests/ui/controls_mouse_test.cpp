@@ -132,12 +132,16 @@ TEST_F(MouseTest, AFreedControlUnderTheMouseIsForgotten) {
     Form->Show();
     MouseInput(WM_MOUSEMOVE, At(Form, 55, 65));
     Pump();
+    ASSERT_EQ(GetMouseControl(), g);
     g->Free();
+    EXPECT_EQ(GetMouseControl(), nullptr);
     // Moving on and destroying the form both consult the control last under the mouse.
     MouseInput(WM_MOUSEMOVE, At(Form, 5, 5));
     Pump();
+    EXPECT_EQ(GetMouseControl(), Form);
     Form->Free();
     Form = nullptr;
+    EXPECT_EQ(GetMouseControl(), nullptr);
 }
 
 TEST_F(MouseTest, GraphicControlsGetTheMouseThroughTheirParentAndDoubleClickAsControlsDo) {

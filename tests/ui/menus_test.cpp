@@ -462,6 +462,45 @@ TEST_F(MenuBarTest, TheItemUnderTheMouseIsHotUntilTheMouseLeavesTheBar) {
     EXPECT_EQ(State(), "bar=Файл");
 }
 
+TEST_F(MenuBarTest, ItemsShowTheirPictureFromTheMenusImages) {
+    // Two 20x20 pictures; the rows grow to hold them.
+    TCustomImageList* images = TCustomImageList::CreateSize(20, 20);
+    images->SetName("Pictures");
+    TBitmap strip;
+    strip.SetSize(40, 20);
+    strip.Canvas()->Brush()->SetColor(clRed);
+    strip.Canvas()->FillRect(Rect(0, 0, 40, 20));
+    images->AddMasked(&strip, clFuchsia);
+    Menu->SetImages(images);
+    TMenuItem* file = Menu->Items()->Items(0);
+    file->Items(0)->SetImageIndex(1);               // Открыть
+    file->Items(2)->SetImageIndex(0);               // Печать, disabled
+    file->Items(4)->SetImageIndex(7);               // Выход: no such picture
+    file->Items(4)->SetChecked(true);
+    Press(VK_F10);
+    Press(VK_DOWN);
+    ASSERT_EQ(State(), "bar=Файл /Открыть");
+    TWinControl* drop = detail::MenuModeState().Windows.at(0);
+    auto& rec = *static_cast<TRecordingSurface*>(drop->Surface());
+    rec.Clear();
+    drop->Repaint();
+    // Blits of 20x20 pictures, by the row (20 pixels high or more) they sit in.
+    std::vector<int> rows;
+    const int rowHeight = 26;
+    for (const TDrawRecord* r : rec.OfKind(TDrawOp::Blit))
+        if (r->Rect.Width() == 20 && r->Rect.Height() == 20) rows.push_back((r->Rect.Top + r->Rect.Height() / 2) / rowHeight);
+    // One for the enabled item; the disabled one's embossed in two; none for a missing picture
+    // (the ticked item shows its tick).
+    EXPECT_EQ(rows, (std::vector<int>{0, 1, 1}));
+    EXPECT_GE(drop->ClientHeight(), 4 * rowHeight) << "rows as high as the pictures";
+    // The image list going leaves the menu without pictures.
+    images->Free();
+    EXPECT_EQ(Menu->Images(), nullptr);
+    rec.Clear();
+    drop->Repaint();
+    for (const TDrawRecord* r : rec.OfKind(TDrawOp::Blit)) EXPECT_NE(r->Rect.Width(), 20);
+}
+
 TEST_F(MenuBarTest, AnItemWithABreakStartsAColumn) {
     Press(VK_F10);
     Press(VK_RIGHT);
