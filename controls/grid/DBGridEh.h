@@ -1163,6 +1163,8 @@ public:
     virtual void RecordViewChanged(int RecordIndex, TRecordViewChangeEh Change, int OtherIndex) = 0;
 };
 ui::TTextMetric MeasureMetrics(const ui::TControl* Control, ui::TFont* Font);
+// Copies a font's attributes without telling its watchers.
+void CopyFontQuietly(ui::TFont* Dest, ui::TFont* Source);
 
 // The height of RowHeight fitted to whole text lines above Margin; Lines receives their number.
 int FitRowHeightToText(int Height, int Margin, int LineHeight, int& Lines);
