@@ -950,6 +950,24 @@ void TDBLookupGridEh::CreateWnd() {
     SetListRowCount(FListRowCount);
 }
 
+void TDBLookupGridEh::WMSetFocus(ui::TWMSetFocus& Message) {
+    // Typing after coming back starts a new search.
+    FSearchText.clear();
+    TCustomDBGridEh::WMSetFocus(Message);
+    Invalidate();
+}
+
+void TDBLookupGridEh::WMKillFocus(ui::TWMKillFocus& Message) {
+    TCustomDBGridEh::WMKillFocus(Message);
+    Invalidate();
+}
+
+void TDBLookupGridEh::WMGetDlgCode(ui::TWMGetDlgCode& Message) {
+    TCustomDBGridEh::WMGetDlgCode(Message);
+    // Arrows move the key and characters search the list.
+    Message.Result |= ui::DLGC_WANTARROWS | ui::DLGC_WANTCHARS;
+}
+
 void TDBLookupGridEh::SetAutoFit(bool Value) {
     FAutoFit = Value;
     HorzScrollBar()->SetVisible(!Value);

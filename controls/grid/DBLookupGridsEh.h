@@ -238,6 +238,9 @@ protected:
     TDBGridColumnsEh* CreateColumns() override;
     void ColWidthsChanged() override;
     void CreateWnd() override;
+    void WMSetFocus(ui::TWMSetFocus& Message) override;
+    void WMKillFocus(ui::TWMKillFocus& Message) override;
+    void WMGetDlgCode(ui::TWMGetDlgCode& Message) override;
     // Moves the list cursor by Distance records (the special row above the first one).
     void MoveListBy(int Distance);
     // The list's current record becomes the key.

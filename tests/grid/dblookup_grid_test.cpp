@@ -207,4 +207,20 @@ TEST_F(LookupGridListTest, FittedColumnsFillTheWidthAndAResizedColumnWidensTheGr
     EXPECT_EQ(Grid->TotalColumnWidth(), Grid->ClientWidth()) << "the dragged widths are the new base";
 }
 
+TEST_F(LookupGridListTest, ComingBackToTheGridStartsANewSearchAndItWantsArrowsAndCharacters) {
+    Make(10);
+    auto* other = rtl::Create<ui::TEdit>(Form);
+    other->SetBounds(10, 200, 100, 24);
+    other->SetParent(Form);
+    Focus(Grid);
+    Type("name 2");
+    EXPECT_EQ(Grid->SearchText(), "name 2");
+    EXPECT_EQ(Grid->KeyValue(), Variant(2));
+    Focus(other);
+    Focus(Grid);
+    EXPECT_EQ(Grid->SearchText(), "");
+    const auto code = Grid->Perform(ui::WM_GETDLGCODE, 0, 0);
+    EXPECT_EQ(code & (ui::DLGC_WANTARROWS | ui::DLGC_WANTCHARS), ui::DLGC_WANTARROWS | ui::DLGC_WANTCHARS);
+}
+
 }  // namespace
