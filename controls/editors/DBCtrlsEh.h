@@ -525,6 +525,11 @@ protected:
                         const std::function<void()>& LeftUp = {});
     // The focus leaves for a window other than the open DropDown.
     static bool FocusLeavesDropDown(const ui::TWMKillFocus& Message, ui::TWinControl* DropDown);
+    // A combo-style editor's list window (made on first use; nullptr without one). While
+    // FListVisible is set, the focus leaving for another window, a cancel-mode from outside the
+    // editor and the list, Enter and Esc all belong to that list.
+    virtual ui::TWinControl* ListWindow() const { return nullptr; }
+    bool FListVisible = false;
 
     // The MRU list's part of the editor.
     void CreateMRUList();

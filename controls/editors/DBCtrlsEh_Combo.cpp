@@ -394,6 +394,8 @@ void TCustomDBComboBoxEh::EditButtonDown(bool Flag) {
 // ---------------------------------------------------------------------------------------------
 // The list
 
+ui::TWinControl* TCustomDBComboBoxEh::ListWindow() const { return FPopupList; }
+
 TPopupListboxEh* TCustomDBComboBoxEh::PopupList() {
     if (!FPopupList) {
         FPopupList = ListFactory ? ListFactory(this) : rtl::Create<TPopupListboxEh>(this);
@@ -479,20 +481,6 @@ void TCustomDBComboBoxEh::CloseUp(bool Accept) {
         if (Focused()) SelectAll();
     }
     if (OnCloseUp) OnCloseUp(this, Accept);
-}
-
-void TCustomDBComboBoxEh::WMKillFocus(ui::TWMKillFocus& Message) {
-    if (FListVisible && FocusLeavesDropDown(Message, FPopupList)) CloseUp(false);
-    TCustomDBEditEh::WMKillFocus(Message);
-}
-
-void TCustomDBComboBoxEh::CMCancelMode(ui::TCMCancelMode& Message) {
-    TCustomDBEditEh::CMCancelMode(Message);
-    if (FListVisible) CloseDropDownOnCancelMode(Message.Sender(), FPopupList);
-}
-
-void TCustomDBComboBoxEh::CMWantSpecialKey(ui::TCMWantSpecialKey& Message) {
-    if (!WantDropDownKey(Message, FListVisible)) TCustomDBEditEh::CMWantSpecialKey(Message);
 }
 
 void TCustomDBComboBoxEh::WndProc(ui::TMessage& Message) {

@@ -612,6 +612,7 @@ void TCustomDBEditEh::CMCancelMode(ui::TCMCancelMode& Message) {
     ui::TCustomMaskEdit::CMCancelMode(Message);
     CancelButtonCapture();
     CloseMRUOnCancelMode(Message.Sender());
+    if (FListVisible && ListWindow()) CloseDropDownOnCancelMode(Message.Sender(), ListWindow());
 }
 
 void TCustomDBEditEh::CancelButtonCapture() {
@@ -621,6 +622,7 @@ void TCustomDBEditEh::CancelButtonCapture() {
 }
 
 void TCustomDBEditEh::WMKillFocus(ui::TWMKillFocus& Message) {
+    if (FListVisible && FocusLeavesDropDown(Message, ListWindow())) CloseUp(false);
     ui::TCustomMaskEdit::WMKillFocus(Message);
     CancelButtonCapture();
     CloseMRUOnFocusLoss(static_cast<ui::HWND>(Message.FocusedWnd));

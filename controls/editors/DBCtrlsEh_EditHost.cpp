@@ -54,6 +54,7 @@ void TCustomDBEditEh::WMGetDlgCode(ui::TWMGetDlgCode& Message) {
 }
 
 void TCustomDBEditEh::CMWantSpecialKey(ui::TCMWantSpecialKey& Message) {
+    if (WantDropDownKey(Message, FListVisible)) return;
     const uint16_t key = Message.CharCode;
     if ((key == ui::VK_RETURN || key == ui::VK_ESCAPE) && MRUListHasSelection()) {
         Message.Result = 1;

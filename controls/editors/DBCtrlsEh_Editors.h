@@ -412,9 +412,7 @@ protected:
     void KeyPress(char& Key) override;
     void WMChar(ui::TWMKey& Message) override;
     bool DoMouseWheel(ui::TShiftState Shift, int WheelDelta, ui::TPoint MousePos) override;
-    void CMCancelMode(ui::TCMCancelMode& Message) override;
-    void CMWantSpecialKey(ui::TCMWantSpecialKey& Message) override;
-    void WMKillFocus(ui::TWMKillFocus& Message) override;
+    ui::TWinControl* ListWindow() const override;
 
 private:
     void ItemsChanged();
@@ -433,8 +431,6 @@ private:
     int FItemIndex = -1;
     int FListedCount = 0;
     bool FKeyMode = false;
-    bool FListVisible = false;
-    bool FOpenedByPress = false;
     Variant FKeyValue = Variant::Null();
     int FItemImageIndex = -1;
     // The items in UTF-16 for the search, made again after the items change.

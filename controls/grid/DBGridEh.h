@@ -1172,6 +1172,8 @@ public:
     virtual int FetchRecords(int Count) = 0;
 };
 ui::TTextMetric MeasureMetrics(const ui::TControl* Control, ui::TFont* Font);
+// Copies a font's attributes without telling its watchers.
+void CopyFontQuietly(ui::TFont* Dest, ui::TFont* Source);
 
 // The height of RowHeight fitted to whole text lines above Margin; Lines receives their number.
 int FitRowHeightToText(int Height, int Margin, int LineHeight, int& Lines);

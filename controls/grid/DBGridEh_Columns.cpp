@@ -18,14 +18,13 @@ ui::TTextMetric MeasureMetrics(const ui::TControl* Control, ui::TFont* Font) {
     return ui::FixedTextMetrics(Font->Data());
 }
 
-namespace {
-
-// Copies a font's attributes without telling its watchers.
 void CopyFontQuietly(ui::TFont* Dest, ui::TFont* Source) {
     rtl::TNotifyEvent saved = std::move(Dest->OnChange);
     Dest->OnChange = nullptr;
     rtl::TryFinally([&] { Dest->Assign(Source); }, [&] { Dest->OnChange = std::move(saved); });
 }
+
+namespace {
 
 // Stores a changed value; false when it was the value already.
 template <class T>

@@ -728,19 +728,7 @@ void TCustomDBLookupComboboxEh::EditButtonMouseMove(rtl::TObject* Sender, ui::TS
     if (FListVisible) PassButtonDragToDropDown(Sender, X, Y, FDataList);
 }
 
-void TCustomDBLookupComboboxEh::WMKillFocus(ui::TWMKillFocus& Message) {
-    if (FListVisible && FocusLeavesDropDown(Message, FDataList)) CloseUp(false);
-    TCustomDBEditEh::WMKillFocus(Message);
-}
-
-void TCustomDBLookupComboboxEh::CMCancelMode(ui::TCMCancelMode& Message) {
-    TCustomDBEditEh::CMCancelMode(Message);
-    if (FListVisible) CloseDropDownOnCancelMode(Message.Sender(), FDataList);
-}
-
-void TCustomDBLookupComboboxEh::CMWantSpecialKey(ui::TCMWantSpecialKey& Message) {
-    if (!WantDropDownKey(Message, FListVisible)) TCustomDBEditEh::CMWantSpecialKey(Message);
-}
+ui::TWinControl* TCustomDBLookupComboboxEh::ListWindow() const { return FDataList; }
 
 bool TCustomDBLookupComboboxEh::ListModeMouse(ui::TMessage& Message) {
     if (Message.Msg == ui::WM_MOUSEMOVE) {

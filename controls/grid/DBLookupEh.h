@@ -151,9 +151,7 @@ protected:
     void KeyPress(char& Key) override;
     void WMChar(ui::TWMKey& Message) override;
     bool DoMouseWheel(ui::TShiftState Shift, int WheelDelta, ui::TPoint MousePos) override;
-    void CMCancelMode(ui::TCMCancelMode& Message) override;
-    void CMWantSpecialKey(ui::TCMWantSpecialKey& Message) override;
-    void WMKillFocus(ui::TWMKillFocus& Message) override;
+    ui::TWinControl* ListWindow() const override;
 
     // Sets the key without writing it anywhere; KeyValueChanged when it differs.
     void SetKeyValueInternal(const Variant& Value);
@@ -195,7 +193,6 @@ private:
     bool FListActive = false;
     bool FLookupFieldMode = false;
     bool FPlainEdit = true;
-    bool FListVisible = false;
     bool FDroppedByPress = false;
     bool FUpdatingDataFields = false;
     bool FUnboundText = false;

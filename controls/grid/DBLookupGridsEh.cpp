@@ -60,6 +60,100 @@ Variant LookupKeyOfRecord(db::TDataSet* DataSet, const AnsiString& KeyField) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Columns and their special-row cells
+
+TGridColumnSpecCellEh::TGridColumnSpecCellEh(TColumnEh* Column) : FColumn(Column), FFont(rtl::Create<ui::TFont>()) {
+    FFont->OnChange = [this](rtl::TObject*) {
+        FFontAssigned = true;
+        Changed();
+    };
+}
+
+editors::TSpecRowEh* TGridColumnSpecCellEh::GridSpecRow() const {
+    auto* grid = FColumn ? dynamic_cast<TDBLookupGridEh*>(FColumn->Grid()) : nullptr;
+    return grid ? grid->SpecRow() : nullptr;
+}
+
+void TGridColumnSpecCellEh::Changed() {
+    if (TCustomDBGridEh* grid = FColumn ? FColumn->Grid() : nullptr) grid->Invalidate();
+}
+
+AnsiString TGridColumnSpecCellEh::Text() const {
+    if (FTextAssigned) return FText;
+    editors::TSpecRowEh* row = GridSpecRow();
+    return row ? row->TextOfCell(FColumn->Index()) : AnsiString();
+}
+
+void TGridColumnSpecCellEh::SetText(const AnsiString& Value) {
+    if (FTextAssigned && Value == FText) return;
+    if (!FTextAssigned && Value == Text()) return;
+    FText = Value;
+    FTextAssigned = true;
+    Changed();
+}
+
+ui::TColor TGridColumnSpecCellEh::Color() const {
+    if (FColorAssigned) return FColor;
+    editors::TSpecRowEh* row = GridSpecRow();
+    return row ? row->Color() : ui::clWindow;
+}
+
+void TGridColumnSpecCellEh::SetColor(ui::TColor Value) {
+    if (Value == Color() && (FColorAssigned || GridSpecRow())) return;
+    FColor = Value;
+    FColorAssigned = true;
+    Changed();
+}
+
+ui::TFont* TGridColumnSpecCellEh::Font() {
+    if (!FFontAssigned)
+        if (editors::TSpecRowEh* row = GridSpecRow()) CopyFontQuietly(FFont.get(), row->Font());
+    return FFont.get();
+}
+
+void TGridColumnSpecCellEh::Assign(rtl::TPersistent* Source) {
+    auto* src = dynamic_cast<TGridColumnSpecCellEh*>(Source);
+    if (!src) {
+        rtl::TPersistent::Assign(Source);
+        return;
+    }
+    FText = src->FText;
+    FTextAssigned = src->FTextAssigned;
+    FColor = src->FColor;
+    FColorAssigned = src->FColorAssigned;
+    if (src->FFontAssigned) FFont->Assign(src->FFont.get());
+    Changed();
+}
+
+TDBLookupGridColumnEh::TDBLookupGridColumnEh(rtl::TCollection* Collection)
+    : TColumnEh(Collection), FSpecCell(rtl::Create<TGridColumnSpecCellEh>(this)) {}
+
+void TDBLookupGridColumnEh::Assign(rtl::TPersistent* Source) {
+    TColumnEh::Assign(Source);
+    if (auto* src = dynamic_cast<TDBLookupGridColumnEh*>(Source)) FSpecCell->Assign(src->FSpecCell.get());
+}
+
+void TDBLookupGridColumnEh::SetIndex(int Value) {
+    auto* grid = dynamic_cast<TDBLookupGridEh*>(Grid());
+    const int from = Index();
+    // The layout's own ordering of default columns follows the list fields already; the list
+    // dataset's field order is never the grid's to change.
+    if (!grid || FIndexChanging || Value == from || grid->LayoutLocked()) {
+        rtl::TCollectionItem::SetIndex(Value);
+        return;
+    }
+    FIndexChanging = true;
+    rtl::TryFinally([&] { grid->LookupColumnMoving(this, from, Value); }, [&] { FIndexChanging = false; });
+}
+
+void TDBLookupGridColumnEh::SetWidth(int Value) {
+    if (!IsDefaultColumn()) {
+        TColumnEh::SetWidth(Value);
+        return;
+    }
+    FWidthChanging = true;
+    rtl::TryFinally([&] { TColumnEh::SetWidth(Value); }, [&] { FWidthChanging = false; });
+}
 
 // ---------------------------------------------------------------------------------------------
 // The receiving dataset's link
@@ -111,6 +205,75 @@ void TDBLookupGridEh::AfterConstruction() {
     SetVTitleMargin(5);
     VertScrollBar()->SetTracking(true);
     HorzScrollBar()->SetTracking(true);
+}
+
+TColumnDefValuesEh* TDBLookupGridEh::CreateColumnDefValues() {
+    return rtl::Create<TDBLookupGridColumnDefValuesEh>(this);
+}
+
+TDBGridColumnsEh* TDBLookupGridEh::CreateColumns() {
+    return rtl::Create<TDBGridColumnsEh>(this, TDBLookupGridColumnEh::StaticClass());
+}
+
+void TDBLookupGridEh::LookupColumnMoving(TDBLookupGridColumnEh* Column, int FromIndex, int ToIndex) {
+    if (FListActive && FSpecRow->CellCount() > 0) {
+        std::vector<AnsiString> cells;
+        for (int i = 0; i < std::max(FSpecRow->CellCount(), Columns()->Count()); ++i)
+            cells.push_back(FSpecRow->TextOfCell(i));
+        const auto from = static_cast<size_t>(FromIndex), to = static_cast<size_t>(ToIndex);
+        if (from < cells.size() && to < cells.size()) {
+            AnsiString moved = cells[from];
+            cells.erase(cells.begin() + static_cast<std::ptrdiff_t>(from));
+            cells.insert(cells.begin() + static_cast<std::ptrdiff_t>(to), moved);
+            // Trailing empty cells carry nothing.
+            while (!cells.empty() && cells.back().empty()) cells.pop_back();
+            AnsiString joined;
+            for (size_t i = 0; i < cells.size(); ++i) joined += (i ? ";" : "") + cells[i];
+            FSpecRow->SetCellsText(joined);
+        }
+    }
+    if (!Column->IsDefaultColumn()) {
+        Column->rtl::TCollectionItem::SetIndex(ToIndex);
+        return;
+    }
+    OpenLayoutBracket();
+    rtl::TryFinally(
+        [&] {
+            Column->rtl::TCollectionItem::SetIndex(ToIndex);
+            // The display column keeps being the display column wherever it now stands.
+            int display = FListFieldIndex;
+            if (display == FromIndex) display = ToIndex;
+            else if (FromIndex < display && ToIndex >= display) --display;
+            else if (FromIndex > display && ToIndex <= display) ++display;
+            AnsiString names;
+            for (int i = 0; i < Columns()->Count(); ++i)
+                names += (i ? ";" : "") + rtl::WideToAnsi(Columns()->Items(i)->FieldName());
+            FListFieldIndex = display;
+            if (FListField != names) {
+                FListField = names;
+                UpdateListFields();
+            }
+        },
+        [&] { CloseLayoutBracket(); });
+}
+
+void TDBLookupGridEh::ColWidthsChanged() {
+    TCustomDBGridEh::ColWidthsChanged();
+    if (!FAutoFit || FFitting || !HandleAllocated() || GridState() != gsColSizing) return;
+    // A column dragged wider or narrower while the columns fit the grid: the grid follows them.
+    FFitting = true;
+    rtl::TryFinally(
+        [&] {
+            int w = 0;
+            for (int i = 0; i < Columns()->Count(); ++i) {
+                TColumnEh* c = Columns()->Items(i);
+                w += c->Width() + (Options().Contains(dgColLines) ? GridLineWidth() : 0);
+                c->SetFitWidth(c->Width());
+            }
+            if (IndicatorVisible()) w += ColWidths(0) + (Options().Contains(dgColLines) ? GridLineWidth() : 0);
+            SetClientWidth(w);
+        },
+        [&] { FFitting = false; });
 }
 
 void TDBLookupGridEh::Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) {
@@ -468,15 +631,16 @@ void TDBLookupGridEh::DrawFilterCell(int ACol, int ARow, const TCellAreaEh& Area
     // The special row stands where a data grid has its filter row.
     ui::TCanvas* C = Canvas();
     C->SetFont(FSpecRow->Font());
-    ui::TColor back = FSpecRow->Color();
+    TColumnEh* column = Columns()->Items(Area.DataCol);
+    auto* cell = dynamic_cast<TDBLookupGridColumnEh*>(column);
+    ui::TColor back = cell ? cell->SpecCell()->Color() : FSpecRow->Color();
     if (FSpecRowSelected) {
         back = ui::clHighlight;
         C->Font()->SetColor(ui::clHighlightText);
     }
     C->Brush()->SetColor(back);
     C->FillRect(ARect);
-    TColumnEh* column = Columns()->Items(Area.DataCol);
-    const AnsiString text = FSpecRow->TextOfCell(Area.DataCol);
+    const AnsiString text = cell ? cell->SpecCell()->Text() : FSpecRow->TextOfCell(Area.DataCol);
     const int w = C->TextWidth(text);
     int x = ARect.Left + 2;
     if (column->Alignment() == db::taRightJustify) x = ARect.Right - 2 - w;
@@ -717,7 +881,7 @@ int TDBLookupGridEh::TotalColumnWidth() const {
     for (int i = 0; i < Columns()->Count(); ++i) {
         TColumnEh* c = Columns()->Items(i);
         if (!c->Visible()) continue;
-        w += c->Width();
+        w += FAutoFit ? c->FitWidth() : c->Width();
         if (Options().Contains(dgColLines)) w += GridLineWidth();
     }
     return w;
@@ -778,8 +942,35 @@ void TDBLookupGridEh::SetLookupUseMultiTitle(bool Value) {
     SetListRowCount(FListRowCount);
 }
 
+void TDBLookupGridEh::CreateWnd() {
+    TCustomDBGridEh::CreateWnd();
+    // A new window has no bar yet: whatever was shown before is written again.
+    FAppliedVert = TVertScrollValuesEh{-1, -1, -1, -1};
+    UpdateVertScrollBar();
+    SetListRowCount(FListRowCount);
+}
+
+void TDBLookupGridEh::WMSetFocus(ui::TWMSetFocus& Message) {
+    // Typing after coming back starts a new search.
+    FSearchText.clear();
+    TCustomDBGridEh::WMSetFocus(Message);
+    Invalidate();
+}
+
+void TDBLookupGridEh::WMKillFocus(ui::TWMKillFocus& Message) {
+    TCustomDBGridEh::WMKillFocus(Message);
+    Invalidate();
+}
+
+void TDBLookupGridEh::WMGetDlgCode(ui::TWMGetDlgCode& Message) {
+    TCustomDBGridEh::WMGetDlgCode(Message);
+    // Arrows move the key and characters search the list.
+    Message.Result |= ui::DLGC_WANTARROWS | ui::DLGC_WANTCHARS;
+}
+
 void TDBLookupGridEh::SetAutoFit(bool Value) {
     FAutoFit = Value;
+    HorzScrollBar()->SetVisible(!Value);
     SetListRowCount(FListRowCount);
     FitListColumns();
 }
@@ -790,6 +981,7 @@ void TDBLookupGridEh::FitListColumns() {
     rtl::TryFinally(
         [&] {
             SetAutoFitColWidths(true);
+            for (int i = 0; i < Columns()->Count(); ++i) Columns()->Items(i)->SetFitWidth(Columns()->Items(i)->Width());
             SetAutoFitColWidths(false);
             SetListRowCount(FListRowCount);
         },

@@ -53,6 +53,64 @@ private:
     TDBLookupGridEh* FGrid;
 };
 
+// A lookup grid column's cell in the special row: its own text, colour and font where set,
+// else the special row's.
+class TGridColumnSpecCellEh : public rtl::TPersistent {
+    RTL_CLASS(TGridColumnSpecCellEh, rtl::TPersistent)
+public:
+    explicit TGridColumnSpecCellEh(TColumnEh* Column);
+    void Assign(rtl::TPersistent* Source) override;
+
+    AnsiString Text() const;
+    void SetText(const AnsiString& Value);
+    bool TextAssigned() const noexcept { return FTextAssigned; }
+    ui::TColor Color() const;
+    void SetColor(ui::TColor Value);
+    bool ColorAssigned() const noexcept { return FColorAssigned; }
+    ui::TFont* Font();
+    void SetFont(ui::TFont* Value) { FFont->Assign(Value); }
+    bool FontAssigned() const noexcept { return FFontAssigned; }
+
+private:
+    editors::TSpecRowEh* GridSpecRow() const;
+    void Changed();
+
+    TColumnEh* FColumn;
+    AnsiString FText;
+    ui::TColor FColor = ui::clWindow;
+    rtl::TOwnedPtr<ui::TFont> FFont;
+    bool FTextAssigned = false;
+    bool FColorAssigned = false;
+    bool FFontAssigned = false;
+};
+
+class TDBLookupGridColumnEh : public TColumnEh {
+    RTL_CLASS(TDBLookupGridColumnEh, TColumnEh)
+public:
+    explicit TDBLookupGridColumnEh(rtl::TCollection* Collection);
+    void Assign(rtl::TPersistent* Source) override;
+
+    TGridColumnSpecCellEh* SpecCell() const noexcept { return FSpecCell.get(); }
+    void SetSpecCell(TGridColumnSpecCellEh* Value) { FSpecCell->Assign(Value); }
+    // Set while the column's index or, for a default column, its width changes.
+    bool IndexChanging() const noexcept { return FIndexChanging; }
+    bool WidthChanging() const noexcept { return FWidthChanging; }
+
+    void SetIndex(int Value) override;
+    void SetWidth(int Value) override;
+
+private:
+    rtl::TOwnedPtr<TGridColumnSpecCellEh> FSpecCell;
+    bool FIndexChanging = false;
+    bool FWidthChanging = false;
+};
+
+class TDBLookupGridColumnDefValuesEh : public TColumnDefValuesEh {
+    RTL_CLASS(TDBLookupGridColumnDefValuesEh, TColumnDefValuesEh)
+public:
+    using TColumnDefValuesEh::TColumnDefValuesEh;
+};
+
 class TDBLookupGridEh : public TCustomDBGridEh {
     RTL_CLASS(TDBLookupGridEh, TCustomDBGridEh)
 public:
@@ -138,6 +196,10 @@ public:
     // The list keys: moves, the special row, the search. Called by owners that forward keys.
     void LookupKeyDown(uint16_t& Key, ui::TShiftState Shift);
 
+    // A column moves from FromIndex to ToIndex: the special row's cells move with it, and over
+    // default columns the list fields take the new order.
+    void LookupColumnMoving(TDBLookupGridColumnEh* Column, int FromIndex, int ToIndex);
+
 protected:
     void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override;
     void MouseDown(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) override;
@@ -172,6 +234,13 @@ protected:
     void GetDataSetFields(std::vector<db::TField*>& List) override;
     void LinkActiveChanged(bool Active) override;
     void LinkDataSetChanged() override;
+    TColumnDefValuesEh* CreateColumnDefValues() override;
+    TDBGridColumnsEh* CreateColumns() override;
+    void ColWidthsChanged() override;
+    void CreateWnd() override;
+    void WMSetFocus(ui::TWMSetFocus& Message) override;
+    void WMKillFocus(ui::TWMKillFocus& Message) override;
+    void WMGetDlgCode(ui::TWMGetDlgCode& Message) override;
     // Moves the list cursor by Distance records (the special row above the first one).
     void MoveListBy(int Distance);
     // The list's current record becomes the key.

@@ -128,4 +128,99 @@ TEST_F(LookupGridListTest, AShortOrClosedListHasNothingToScroll) {
     EXPECT_EQ(Grid->ListVertScrollValues(), (TVertScrollValuesEh{0, 2, 0, 0}));
 }
 
+TEST_F(LookupGridListTest, ASpecialRowCellTakesTheRowsValuesUntilItsOwnAreSet) {
+    Make(10);
+    editors::TSpecRowEh* row = Grid->SpecRow();
+    row->SetCellsText("(none);(any)");
+    row->SetColor(ui::clYellow);
+    row->SetVisible(true);
+    auto* first = static_cast<TDBLookupGridColumnEh*>(Grid->Columns()->Items(0));
+    auto* second = static_cast<TDBLookupGridColumnEh*>(Grid->Columns()->Items(1));
+    EXPECT_EQ(first->SpecCell()->Text(), "(none)");
+    EXPECT_EQ(second->SpecCell()->Text(), "(any)");
+    EXPECT_EQ(first->SpecCell()->Color(), ui::clYellow);
+    second->SpecCell()->SetText("(any)");
+    second->SpecCell()->SetColor(ui::clYellow);
+    EXPECT_FALSE(second->SpecCell()->TextAssigned()) << "the row's own value is no change";
+    EXPECT_FALSE(second->SpecCell()->ColorAssigned());
+    second->SpecCell()->SetText("*");
+    EXPECT_TRUE(second->SpecCell()->TextAssigned());
+    EXPECT_EQ(second->SpecCell()->Text(), "*");
+    row->Font()->SetSize(14);
+    EXPECT_EQ(first->SpecCell()->Font()->Size(), 14);
+    EXPECT_FALSE(first->SpecCell()->FontAssigned()) << "a copy of the row's font is not the cell's own";
+    second->SpecCell()->Font()->SetSize(9);
+    EXPECT_TRUE(second->SpecCell()->FontAssigned());
+    // Assign takes the font only where the source has its own.
+    first->SpecCell()->Assign(second->SpecCell());
+    EXPECT_EQ(first->SpecCell()->Text(), "*");
+    EXPECT_EQ(first->SpecCell()->Font()->Size(), 9);
+    TGridColumnSpecCellEh blank(nullptr);
+    second->SpecCell()->Assign(&blank);
+    EXPECT_FALSE(second->SpecCell()->TextAssigned());
+    EXPECT_EQ(second->SpecCell()->Font()->Size(), 9) << "an unassigned source font leaves the font";
+}
+
+TEST_F(LookupGridListTest, MovingADefaultColumnReordersTheListFieldsAndTheSpecialRowCells) {
+    Make(10);
+    Grid->SpecRow()->SetCellsText("(none);(any)");
+    Grid->SpecRow()->SetVisible(true);
+    Grid->SetKeyValue(Variant(3));
+    Grid->Columns()->Items(0)->SetIndex(1);
+    Pump();
+    EXPECT_EQ(Grid->ListField(), "city;name");
+    EXPECT_EQ(Grid->ListFieldIndex(), 1) << "the display column moved";
+    ASSERT_NE(Grid->DisplayField(), nullptr);
+    EXPECT_EQ(rtl::WideToAnsi(Grid->DisplayField()->FieldName()), "name");
+    EXPECT_EQ(Grid->SelectedText(), "Name 3");
+    EXPECT_EQ(Grid->SpecRow()->CellsText(), "(any);(none)");
+    ASSERT_EQ(Grid->Columns()->Count(), 2);
+    EXPECT_EQ(rtl::WideToAnsi(Grid->Columns()->Items(0)->FieldName()), "city");
+    EXPECT_EQ(rtl::WideToAnsi(List->DS->Fields()[1]->FieldName()), "name") << "the list's own field order stays";
+    EXPECT_EQ(Grid->KeyValue(), Variant(3));
+}
+
+TEST_F(LookupGridListTest, FittedColumnsFillTheWidthAndAResizedColumnWidensTheGrid) {
+    Make(10);
+    Grid->SetLookupOptions(TDBLookupGridEhOptions{dlgColLinesEh, dlgColumnResizeEh});
+    Grid->SetShowTitles(true);
+    Grid->SetAutoFit(true);
+    Pump();
+    auto columnsWidth = [&] {
+        int w = 0;
+        for (int i = 0; i < Grid->Columns()->Count(); ++i) w += Grid->Columns()->Items(i)->Width() + 1;
+        return w;
+    };
+    EXPECT_FALSE(Grid->ScrollBarVisible(ui::SB_HORZ));
+    EXPECT_EQ(columnsWidth(), Grid->ClientWidth());
+    Grid->SetBounds(Grid->Left(), Grid->Top(), Grid->Width() + 60, Grid->Height());
+    Pump();
+    EXPECT_EQ(columnsWidth(), Grid->ClientWidth()) << "a wider grid widens the columns";
+    const int client = Grid->ClientWidth();
+    const TRect r = Grid->SingleCellRect(0, 0);
+    ui::MouseInput(ui::WM_LBUTTONDOWN, At(Grid, r.Right, r.Top + 3));
+    ui::MouseInput(ui::WM_MOUSEMOVE, At(Grid, r.Right + 20, r.Top + 3));
+    ui::MouseInput(ui::WM_LBUTTONUP, At(Grid, r.Right + 20, r.Top + 3));
+    Pump();
+    EXPECT_EQ(Grid->ClientWidth(), client + 20) << "the grid follows the dragged column";
+    EXPECT_EQ(columnsWidth(), Grid->ClientWidth());
+    EXPECT_EQ(Grid->TotalColumnWidth(), Grid->ClientWidth()) << "the dragged widths are the new base";
+}
+
+TEST_F(LookupGridListTest, ComingBackToTheGridStartsANewSearchAndItWantsArrowsAndCharacters) {
+    Make(10);
+    auto* other = rtl::Create<ui::TEdit>(Form);
+    other->SetBounds(10, 200, 100, 24);
+    other->SetParent(Form);
+    Focus(Grid);
+    Type("name 2");
+    EXPECT_EQ(Grid->SearchText(), "name 2");
+    EXPECT_EQ(Grid->KeyValue(), Variant(2));
+    Focus(other);
+    Focus(Grid);
+    EXPECT_EQ(Grid->SearchText(), "");
+    const auto code = Grid->Perform(ui::WM_GETDLGCODE, 0, 0);
+    EXPECT_EQ(code & (ui::DLGC_WANTARROWS | ui::DLGC_WANTCHARS), ui::DLGC_WANTARROWS | ui::DLGC_WANTCHARS);
+}
+
 }  // namespace

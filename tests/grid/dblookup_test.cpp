@@ -373,6 +373,65 @@ TEST_F(LookupTest, PressOnTheTextDragIntoTheListAndReleaseOnARowAcceptsIt) {
 
 namespace {
 
+TEST_F(LookupTest, WithAutoDropTheFirstCharacterDropsTheListAndIsSearched) {
+    Bind();
+    Focus(Combo);
+    for (bool autoDrop : {false, true}) {
+        Combo->DropDownBox()->AutoDrop = autoDrop;
+        Type("b");
+        EXPECT_EQ(Combo->ListVisible(), autoDrop);
+        EXPECT_EQ(Combo->EditText(), "Beta");
+        EXPECT_EQ(Combo->KeyValue(), Variant(3));
+        if (autoDrop) {
+            EXPECT_EQ(Combo->DataList()->KeyValue(), Variant(3)) << "the list shows the found record";
+        }
+        Key(ui::VK_ESCAPE);
+        Clock.Advance(3000);
+    }
+}
+
+TEST_F(LookupTest, ARightReleaseAsksForTheContextMenuAndNeverDrops) {
+    Bind();
+    Focus(Combo);
+    std::vector<ui::TPoint> asked;
+    Combo->OnContextPopup = [&](rtl::TObject*, ui::TPoint MousePos, bool& Handled) {
+        asked.push_back(MousePos);
+        Handled = true;
+    };
+    ui::MouseInput(ui::WM_RBUTTONDOWN, At(Combo, 20, 10));
+    Pump();
+    EXPECT_TRUE(asked.empty()) << "the press alone asks for nothing";
+    ui::MouseInput(ui::WM_RBUTTONUP, At(Combo, 20, 10));
+    Pump();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0], ui::Point(20, 10));
+    EXPECT_FALSE(Combo->ListVisible());
+    EXPECT_EQ(Combo->KeyValue(), Variant(int64_t(2)));
+}
+
+TEST_F(LookupTest, TheSpecialRowsShortcutSetsItsValueOnlyWhenTheRowIsShown) {
+    Bind();
+    editors::TSpecRowEh* spec = Combo->DropDownBox()->SpecRow();
+    spec->SetCellsText("(none)");
+    Focus(Combo);
+    auto altDel = [&] {
+        ui::KeyInput(ui::VK_MENU, true);
+        ui::KeyPressInput(ui::VK_DELETE);
+        ui::KeyInput(ui::VK_MENU, false);
+        Pump();
+    };
+    altDel();
+    EXPECT_EQ(Combo->KeyValue(), Variant(int64_t(2))) << "a hidden special row has no shortcut";
+    EXPECT_EQ(Combo->EditText(), "Alpine");
+    spec->SetVisible(true);
+    altDel();
+    EXPECT_TRUE(Combo->KeyValue().IsNull());
+    EXPECT_EQ(Combo->EditText(), "(none)");
+    EXPECT_EQ(Selected(), "(none)");
+    Focus(Other);
+    EXPECT_TRUE(Data.F("src")->IsNull()) << "leaving the control writes the special row's value";
+}
+
 TEST_F(LookupTest, ALookupFieldSuppliesTheListAndForbidsItsOwnKeyField) {
     auto cardFixture = CardWithLookupField(List.DS.get());
     memdstest::TFixture& card = *cardFixture;
