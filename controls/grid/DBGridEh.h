@@ -1430,6 +1430,8 @@ public:
     rtl::TNotifyEvent OnSortMarkingChanged;
     rtl::TNotifyEvent OnColEnter;
     rtl::TNotifyEvent OnColExit;
+    // Runs after the top-left cell moved (not stored with the form).
+    rtl::TNotifyEvent OnTopLeftChanged;
     TMovedEvent OnColumnMoved;
     rtl::TNotifyEvent OnColWidthsChanged;
     TGetCellEhParamsEvent OnGetCellParams;
@@ -1891,6 +1893,8 @@ protected:
     // A record view's active record was switched by SwitchToDataRow (its index may be negative).
     bool FViewRecordSwitched = false;
     bool FFetchingRecords = false;
+    // The top-left cell after the last layout or move.
+    TGridCoord FLastTopLeft{1, 1};
     bool FThumbTracked = false;
     TVertScrollValuesEh FAppliedVert{-1, -1, -1, -1};
     TScrollBarVisibleModeEh FPrevVisibleMode = sbAutoShowEh;

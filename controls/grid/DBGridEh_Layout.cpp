@@ -182,6 +182,7 @@ void TCustomDBGridEh::RebuildLayout() {
     const int titleRows = TitleRowCount();
     if (RowCount() <= titleRows) SetRowCount(titleRows + 1);
     SetFixedRows(titleRows);
+    FLastTopLeft = {LeftCol(), TopRow()};
 
     ComputeRowHeights();
     // The vertical bar is the record window's (UpdateVertScrollBar); the base grid keeps the other.

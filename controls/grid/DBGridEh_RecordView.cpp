@@ -26,6 +26,7 @@ void TCustomDBGridEh::UpdateRecordViewRowCount() {
         SetRowCount(titleRows + 1);
     }
     SetFixedRows(titleRows);
+    FLastTopLeft = {LeftCol(), TopRow()};
     int row = 0;
     if (FOptions.Contains(dgTitles)) {
         if (FTitleRowHeight > 0) SetRowHeights(row, FTitleRowHeight);

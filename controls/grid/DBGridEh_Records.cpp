@@ -143,6 +143,7 @@ void TCustomDBGridEh::UpdateRowCount() {
     const int oldContra = ContraRowCount();
     if (RowCount() <= titleRows) SetRowCount(titleRows + 1);
     SetFixedRows(titleRows);
+    FLastTopLeft = {LeftCol(), TopRow()};
     const int lw = FOptions.Contains(dgRowLines) ? GridLineWidth() : 0;
     if (FDefaultRowHeight > 0) SetDefaultRowHeight(FDefaultRowHeight);
     int H = 0;
@@ -471,12 +472,18 @@ void TCustomDBGridEh::UpdateExtHorzScrollBar() {
 }
 
 void TCustomDBGridEh::UpdateEditorPosition() {
+    // The titles draw the left edge of the first scrolling column: repaint them when it comes into
+    // view or goes out of it.
+    if ((FLastTopLeft.X == FixedCols()) != (LeftCol() == FixedCols()))
+        for (int r = 0; r < TitleRowCount(); ++r) InvalidateRow(r);
     TCustomGridEh::UpdateEditorPosition();
     UpdateExtHorzScrollBar();
     // The filter row's editor moves with its cell.
     if (FFilterEditing) UpdateFilterEdit(false);
     // Rows scrolled into view may reach the end of what the view has loaded.
     if (FMemTable && FDataLink->Active()) FillRecordViewClient();
+    if (OnTopLeftChanged) OnTopLeftChanged(this);
+    FLastTopLeft = {LeftCol(), TopRow()};
 }
 
 bool TCustomDBGridEh::DoMouseWheelDown(ui::TShiftState Shift, TPoint MousePos) {

@@ -226,6 +226,36 @@ TEST_F(RecordsTest, ARowMoveScrollsThePaintedRowsAndALongJumpRepaintsAll) {
     EXPECT_EQ(DS()->RecNo(), shown + 1 + shown + 5 - shown);
 }
 
+TEST_F(RecordsTest, TitlesRepaintWhenTheFirstScrollingColumnComesOrGoes) {
+    Make(10);
+    for (int c = 0; c < 3; ++c) Grid->Columns()->Items(c)->SetWidth(130);
+    ui::Application()->ProcessMessages();
+    std::vector<int> lefts;
+    Grid->OnTopLeftChanged = [&](rtl::TObject*) { lefts.push_back(Grid->LeftCol()); };
+    // Whether the title cell of data column Col waits for paint after a horizontal scroll.
+    auto scrollAndTitlePending = [&](uint16_t Code, int Col) {
+        Grid->UpdateWindow();
+        Grid->LockUpdates();
+        Grid->Perform(ui::WM_HSCROLL, Code, 0);
+        Grid->UnlockUpdates();
+        TRect pending;
+        const TRect title = Grid->SingleCellRect(Grid->DataToGridCol(Col), 0);
+        const bool hit = Grid->GetUpdateRect(pending) && pending.Top <= title.Top && pending.Left <= title.Left + 1 &&
+                         pending.Right > title.Left + 1;
+        Grid->UpdateWindow();
+        return hit;
+    };
+    const int fixed = Grid->FixedCols();
+    ASSERT_EQ(Grid->LeftCol(), fixed);
+    // The first scrolling column leaves view: the title of the column now at the left repaints
+    // although its pixels were only moved.
+    EXPECT_TRUE(scrollAndTitlePending(ui::SB_LINERIGHT, 1));
+    EXPECT_EQ(lefts, std::vector<int>{fixed + 1});
+    // It comes back: the titles repaint again.
+    EXPECT_TRUE(scrollAndTitlePending(ui::SB_LINELEFT, 1));
+    EXPECT_EQ(lefts, (std::vector<int>{fixed + 1, fixed}));
+}
+
 TEST_F(RecordsTest, VerticalBarValuesFollowTheRecordNumbers) {
     Make(100);
     const int page = Grid->VisibleDataRowCount();
