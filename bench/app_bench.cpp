@@ -15,8 +15,8 @@
 
 #include "app/DBModUnit.h"
 #include "bench/app_bench_db.h"
-#include "tests/app/busy_wait_counter.h"
-#include "tests/app/programs.h"
+#include "tests/support/busy_wait_counter.h"
+#include "tests/support/programs.h"
 
 namespace {
 

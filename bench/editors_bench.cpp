@@ -14,7 +14,7 @@
 #include "controls/editors/ToolCtrlsEh_Draw.h"
 #include "controls/editors/ToolCtrlsEh_DropDown.h"
 #include "framework/rtl/Text.h"
-#include "tests/store/memds_fixture.h"
+#include "tests/support/memds_fixture.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include "controls/grid/GridsEh.h"
 #include "framework/rtl/DateUtils.h"
 #include "framework/ui/Forms.h"
-#include "tests/store/memds_fixture.h"
+#include "tests/support/memds_fixture.h"
 
 namespace {
 

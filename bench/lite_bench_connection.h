@@ -1,7 +1,7 @@
 // The benches open SQLite through the same connection class as the tests.
 #pragma once
 
-#include "tests/sqlite/lite_connection_fixture.h"
+#include "tests/support/lite_connection_fixture.h"
 
 namespace bench {
 using TLiteBenchConnection = litetest::TLiteTestConnection;

@@ -1,7 +1,7 @@
 // The provider command: statement text, parameter scanning and descriptors, property ids.
 #include <cctype>
 
-#include "data/access/CRAccess.h"
+#include "data/access/CRAccess_Connection.h"
 #include "data/store/DAConsts.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"

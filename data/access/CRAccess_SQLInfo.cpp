@@ -2,7 +2,7 @@
 // table list and the select list of a SELECT statement; the tables and columns it reads into.
 #include <cctype>
 
-#include "data/access/CRAccess.h"
+#include "data/access/CRAccess_SQLInfo.h"
 #include "data/store/DAConsts.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"

@@ -1,6 +1,8 @@
 #include "data/access/CRConnectionPool.h"
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 #include "framework/rtl/Clock.h"
 #include "framework/rtl/SysUtils.h"
@@ -89,7 +91,7 @@ TCRConnection* TCRConnectionPoolManagerClass::GetPooledConnection(TCRConnectionP
 TCRConnectionPoolManager::TCRConnectionPoolManager() = default;
 
 TCRConnectionPoolManager::~TCRConnectionPoolManager() {
-    std::lock_guard<std::mutex> guard(FPoolsLock);
+    std::lock_guard<rtl::TLock> guard(FPoolsLock);
     FPools.clear();
 }
 
@@ -99,10 +101,10 @@ TCRConnection* TCRConnectionPoolManager::GetPooledConnection(TCRConnectionParame
 }
 
 TCRConnection* TCRConnectionPoolManager::GetConnection(TCRConnectionParameters* ConnectionParameters) {
-    std::lock_guard<std::mutex> guard(FGetConnectionLock);
+    std::lock_guard<rtl::TLock> guard(FGetConnectionLock);
     TCRConnectionPool* pool = nullptr;
     {
-        std::lock_guard<std::mutex> listGuard(FPoolsLock);
+        std::lock_guard<rtl::TLock> listGuard(FPoolsLock);
         for (const auto& p : FPools)
             if (p->ConnectionParameters()->Equals(ConnectionParameters)) {
                 pool = p.get();
@@ -111,19 +113,19 @@ TCRConnection* TCRConnectionPoolManager::GetConnection(TCRConnectionParameters* 
     }
     if (!pool) {
         pool = CreateConnectionPool(ConnectionParameters);
-        std::lock_guard<std::mutex> listGuard(FPoolsLock);
+        std::lock_guard<rtl::TLock> listGuard(FPoolsLock);
         FPools.emplace_back(pool);
     }
     return pool->GetConnection();
 }
 
 int TCRConnectionPoolManager::PoolCount() const {
-    std::lock_guard<std::mutex> guard(FPoolsLock);
+    std::lock_guard<rtl::TLock> guard(FPoolsLock);
     return static_cast<int>(FPools.size());
 }
 
 TCRConnectionPool* TCRConnectionPoolManager::Pools(int Index) const {
-    std::lock_guard<std::mutex> guard(FPoolsLock);
+    std::lock_guard<rtl::TLock> guard(FPoolsLock);
     if (Index < 0 || Index >= static_cast<int>(FPools.size()))
         throw rtl::EListError(rtl::Format(SListIndexOutOfBounds, {Index}));
     return FPools[static_cast<size_t>(Index)].get();
@@ -132,13 +134,18 @@ TCRConnectionPool* TCRConnectionPoolManager::Pools(int Index) const {
 // ---------------------------------------------------------------------------------------------
 // TCRLocalConnectionPool
 
+struct TCRLocalConnectionPool::TSync {
+    std::mutex Lock;
+    std::condition_variable Returned;
+};
+
 TCRLocalConnectionPool::TCRLocalConnectionPool(TCRConnectionPoolManager* Manager,
                                                TCRConnectionParameters* ConnectionParameters)
-    : TCRConnectionPool(Manager, ConnectionParameters) {}
+    : TCRConnectionPool(Manager, ConnectionParameters), FSync(std::make_unique<TSync>()) {}
 
 TCRLocalConnectionPool::~TCRLocalConnectionPool() {
     // Connections still handed out forget this pool; they are closed by their holders.
-    std::lock_guard<std::mutex> guard(FLock);
+    std::lock_guard<std::mutex> guard(FSync->Lock);
     for (auto& [conn, created] : FUsed) conn->SetPool(nullptr);
     FUsed.clear();
     FIdle.clear();
@@ -152,7 +159,7 @@ bool TCRLocalConnectionPool::Expired(uint64_t Created) const {
 TCRConnection* TCRLocalConnectionPool::GetConnection() {
     auto* manager = static_cast<TCRLocalConnectionPoolManager*>(Manager());
     TCRConnectionParameters* params = ConnectionParameters();
-    std::unique_lock<std::mutex> lock(FLock);
+    std::unique_lock<std::mutex> lock(FSync->Lock);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(WaitTimeout);
     for (;;) {
         while (!FIdle.empty()) {
@@ -173,7 +180,7 @@ TCRConnection* TCRLocalConnectionPool::GetConnection() {
                 lock.lock();
                 --FReserved;
                 if (!valid) {
-                    FReturned.notify_one();
+                    FSync->Returned.notify_one();
                     continue;
                 }
             }
@@ -183,7 +190,7 @@ TCRConnection* TCRLocalConnectionPool::GetConnection() {
         }
         if (static_cast<int>(FUsed.size() + FIdle.size()) + FReserved < std::max(params->MaxPoolSize, 1)) break;
         ++FWaiting;
-        const bool returned = FReturned.wait_until(lock, deadline, [&] {
+        const bool returned = FSync->Returned.wait_until(lock, deadline, [&] {
             return !FIdle.empty() ||
                    static_cast<int>(FUsed.size() + FIdle.size()) + FReserved < std::max(params->MaxPoolSize, 1);
         });
@@ -199,7 +206,7 @@ TCRConnection* TCRLocalConnectionPool::GetConnection() {
                         lock.lock();
                         --FReserved;
                         // A failed connect frees the place for a waiter.
-                        if (!conn) FReturned.notify_one();
+                        if (!conn) FSync->Returned.notify_one();
                     });
     conn->SetPool(this);
     FUsed[conn] = rtl::GetTickCount64();
@@ -210,7 +217,7 @@ void TCRLocalConnectionPool::PutConnection(TCRConnection* Connection) {
     if (!Connection) return;
     TConnectionPtr dropped;
     {
-        std::lock_guard<std::mutex> guard(FLock);
+        std::lock_guard<std::mutex> guard(FSync->Lock);
         auto it = FUsed.find(Connection);
         if (it == FUsed.end()) return;  // not one of ours
         const uint64_t created = it->second;
@@ -220,7 +227,7 @@ void TCRLocalConnectionPool::PutConnection(TCRConnection* Connection) {
         else
             FIdle.push_back({TConnectionPtr(Connection), created});
     }
-    FReturned.notify_one();
+    FSync->Returned.notify_one();
     if (dropped) {
         dropped->SetPool(nullptr);
         try {
@@ -236,17 +243,17 @@ void TCRLocalConnectionPool::InvalidateConnection(TCRConnection* Connection) {
 }
 
 int TCRLocalConnectionPool::IdleCount() const {
-    std::lock_guard<std::mutex> guard(FLock);
+    std::lock_guard<std::mutex> guard(FSync->Lock);
     return static_cast<int>(FIdle.size());
 }
 
 int TCRLocalConnectionPool::UsedCount() const {
-    std::lock_guard<std::mutex> guard(FLock);
+    std::lock_guard<std::mutex> guard(FSync->Lock);
     return static_cast<int>(FUsed.size());
 }
 
 int TCRLocalConnectionPool::WaitingCount() const {
-    std::lock_guard<std::mutex> guard(FLock);
+    std::lock_guard<std::mutex> guard(FSync->Lock);
     return FWaiting;
 }
 

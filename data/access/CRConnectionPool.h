@@ -2,15 +2,14 @@
 // No pool implementation is part of the system; a provider that pools supplies one.
 #pragma once
 
-#include <condition_variable>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "data/access/CRAccess.h"
 #include "data/access/CRVio.h"
 #include "framework/rtl/Classes.h"
+#include "framework/rtl/Lock.h"
 
 namespace daccess {
 
@@ -111,8 +110,8 @@ public:
 
 protected:
     std::vector<rtl::TOwnedPtr<TCRConnectionPool>> FPools;
-    std::mutex FGetConnectionLock;
-    mutable std::mutex FPoolsLock;
+    rtl::TLock FGetConnectionLock;
+    mutable rtl::TLock FPoolsLock;
 };
 
 // A pool that holds idle connections in the process. It hands out an idle connection (validated
@@ -143,8 +142,9 @@ private:
         uint64_t Created;
     };
     bool Expired(uint64_t Created) const;
-    mutable std::mutex FLock;
-    std::condition_variable FReturned;
+    // The lock and the signal of a returned connection; they live in the source.
+    struct TSync;
+    std::unique_ptr<TSync> FSync;
     std::vector<TIdle> FIdle;
     // Handed-out connections with the tick they were made at.
     std::map<TCRConnection*, uint64_t> FUsed;

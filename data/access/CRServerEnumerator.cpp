@@ -1,6 +1,6 @@
 #include "data/access/CRServerEnumerator.h"
 
-#include "data/access/CRAccess.h"
+#include "data/access/CRAccess_Types.h"
 
 namespace daccess {
 

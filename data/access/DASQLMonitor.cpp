@@ -4,7 +4,8 @@
 #include <mutex>
 
 #include "data/access/CRConnectionPool.h"
-#include "data/access/DBAccess.h"
+#include "data/access/DBAccess_DataSet.h"
+#include "data/access/DBMonitorClient.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
 

@@ -9,7 +9,7 @@
 #include <optional>
 #include <set>
 
-#include "data/access/DBMonitorClient.h"
+#include "data/access/DBMonitorMessages.h"
 #include "framework/db/DB_Params.h"
 #include "framework/rtl/Classes.h"
 #include "framework/rtl/Types.h"
@@ -17,6 +17,9 @@
 namespace daccess {
 
 using rtl::AnsiString;
+
+// The monitor tool's client; its header carries the sender thread, so it stays in the sources.
+class TDBMonitor;
 
 enum TDATraceFlag {
     tfQPrepare, tfQExecute, tfQFetch, tfError, tfStmt, tfConnect, tfTransact, tfBlob, tfService, tfMisc,

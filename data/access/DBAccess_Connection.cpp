@@ -1,6 +1,7 @@
 // The connection component: provider connection, clients, counted connects, statements without a
 // dataset, name lists, and the error decisions of a lost connection.
 #include <algorithm>
+#include <mutex>
 
 #include "data/access/CRConnectionPool.h"
 #include "data/access/DASQLMonitor.h"
@@ -394,7 +395,7 @@ void TCustomDAConnection::Loaded() {
 // Clients
 
 void TCustomDAConnection::RegisterClient(rtl::TObject* Client, db::TConnectChangeEvent Event) {
-    std::lock_guard<std::recursive_mutex> lock(FLock);
+    std::lock_guard<rtl::TRecursiveLock> lock(FLock);
     TCustomConnection::RegisterClient(Client, std::move(Event));
     IDAConnectionClient* link = ClientLink(Client);
     if (link && link->ClientIsSQL() && std::find(FSQLs.begin(), FSQLs.end(), Client) == FSQLs.end())
@@ -402,7 +403,7 @@ void TCustomDAConnection::RegisterClient(rtl::TObject* Client, db::TConnectChang
 }
 
 void TCustomDAConnection::UnRegisterClient(rtl::TObject* Client) {
-    std::lock_guard<std::recursive_mutex> lock(FLock);
+    std::lock_guard<rtl::TRecursiveLock> lock(FLock);
     TCustomConnection::UnRegisterClient(Client);
     FSQLs.erase(std::remove(FSQLs.begin(), FSQLs.end(), Client), FSQLs.end());
 }

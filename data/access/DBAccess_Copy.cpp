@@ -1,6 +1,6 @@
 // Copying a dataset's settings to another dataset, and the properties it writes into form
 // resources besides its published ones.
-#include "data/access/DBAccess.h"
+#include "data/access/DBAccess_DataSet.h"
 #include "framework/rtl/Ownership.h"
 #include "framework/rtl/SysUtils.h"
 

@@ -1,7 +1,7 @@
 // The field-type registry, the connection's option objects and the published mapping rules.
 #include <string>
 
-#include "data/access/DBAccess.h"
+#include "data/access/DBAccess_Common.h"
 #include "data/store/DAConsts.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "data/access/DBAccess.h"
+#include "data/access/DBAccess_Params.h"
 #include "data/store/DAConsts.h"
 #include "framework/rtl/Streams.h"
 #include "framework/rtl/SysUtils.h"

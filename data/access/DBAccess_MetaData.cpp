@@ -1,5 +1,5 @@
 // The metadata dataset: a provider metadata reader's result shown as read-only records.
-#include "data/access/DBAccess.h"
+#include "data/access/DBAccess_DataSet.h"
 #include "data/store/DAConsts.h"
 #include "framework/rtl/SysUtils.h"
 

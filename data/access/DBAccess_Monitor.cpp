@@ -1,6 +1,6 @@
 // The monitor class the components of this layer name.
 #include "data/access/DASQLMonitor.h"
-#include "data/access/DBAccess.h"
+#include "data/access/DBAccess_Connection.h"
 
 namespace daccess {
 

@@ -1,7 +1,7 @@
 // The SQL command component: text, parameters and macros over one provider command, with counted
 // connects around each execution and bounded repetition after fail-over.
 #include "data/access/DASQLMonitor.h"
-#include "data/access/DBAccess.h"
+#include "data/access/DBAccess_DataSet.h"
 #include "data/store/DAConsts.h"
 #include "framework/rtl/SysUtils.h"
 

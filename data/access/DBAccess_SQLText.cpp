@@ -3,7 +3,7 @@
 // strings, comments, quoted names and bracketed sub-selects never count.
 #include <algorithm>
 
-#include "data/access/DBAccess.h"
+#include "data/access/DBAccess_Common.h"
 #include "data/store/DAConsts.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "data/access/DASQLMonitor.h"
-#include "data/access/DBAccess.h"
+#include "data/access/DBAccess_Connection.h"
 #include "data/store/DAConsts.h"
 
 namespace daccess {

@@ -7,11 +7,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 
 #include "data/access/DBAccess.h"
 #include "data/store/CRParser.h"
 #include "framework/rtl/Classes.h"
+#include "framework/rtl/Lock.h"
 #include "framework/rtl/Ownership.h"
 #include "framework/rtl/Streams.h"
 
@@ -221,7 +221,7 @@ protected:
     rtl::TOwnedPtr<daccess::TCustomDASQL> FSQLComponent;
     rtl::TOwnedPtr<TDAScriptProcessor> FProcessor;
     daccess::TCustomDADataSet* FDataSet = nullptr;
-    std::recursive_mutex FLock;
+    rtl::TRecursiveLock FLock;
     bool FStop = false;
     bool FDebug = false;
     AnsiString FDelimiter = ";";

@@ -1,6 +1,7 @@
 #include "data/components/UniProvider.h"
 
 #include <map>
+#include <mutex>
 
 #include "data/components/UniConsts.h"
 #include "framework/rtl/SysUtils.h"
@@ -198,7 +199,7 @@ TUniProviders::TUniProviders() = default;
 TUniProviders::~TUniProviders() = default;
 
 TUniProviderDesc* TUniProviders::FindProviderDesc(const AnsiString& ProviderName) {
-    std::lock_guard<std::recursive_mutex> guard(FLock);
+    std::lock_guard<rtl::TRecursiveLock> guard(FLock);
     for (auto& item : FItems)
         if (rtl::SameText(item->FProviderName, ProviderName)) return item.get();
     return nullptr;
@@ -207,21 +208,21 @@ TUniProviderDesc* TUniProviders::FindProviderDesc(const AnsiString& ProviderName
 void TUniProviders::RegisterProviderDesc(const AnsiString& ProviderName, const AnsiString& ProviderShortName,
                                          const AnsiString& PackageName, const AnsiString& AssemblyName,
                                          const AnsiString& SiblingProduct) {
-    std::lock_guard<std::recursive_mutex> guard(FLock);
+    std::lock_guard<rtl::TRecursiveLock> guard(FLock);
     if (FindProviderDesc(ProviderName)) return;
     FItems.push_back(std::make_unique<TUniProviderDesc>(ProviderName, ProviderShortName, PackageName,
                                                         AssemblyName, SiblingProduct));
 }
 
 TUniProviderDesc* TUniProviders::GetProviderDesc(const AnsiString& ProviderName) {
-    std::lock_guard<std::recursive_mutex> guard(FLock);
+    std::lock_guard<rtl::TRecursiveLock> guard(FLock);
     TUniProviderDesc* desc = FindProviderDesc(ProviderName);
     if (!desc) throw rtl::Exception(rtl::Format(SInvalidProviderName, {ProviderName}));
     return desc;
 }
 
 void TUniProviders::RegisterProvider(const TUniProviderClass& ProviderClass) {
-    std::lock_guard<std::recursive_mutex> guard(FLock);
+    std::lock_guard<rtl::TRecursiveLock> guard(FLock);
     TUniProviderDesc* desc = GetProviderDesc(ProviderClass.GetProviderName());
     auto* provider = static_cast<TUniProvider*>(ProviderClass.Create(nullptr));
     // A second registration must not leak the first instance.
@@ -230,19 +231,19 @@ void TUniProviders::RegisterProvider(const TUniProviderClass& ProviderClass) {
 }
 
 void TUniProviders::UnRegisterProvider(const TUniProviderClass& ProviderClass) {
-    std::lock_guard<std::recursive_mutex> guard(FLock);
+    std::lock_guard<rtl::TRecursiveLock> guard(FLock);
     TUniProviderDesc* desc = GetProviderDesc(ProviderClass.GetProviderName());
     rtl::FreeAndNil(desc->FProvider);
 }
 
 TUniProvider* TUniProviders::GetProvider(const AnsiString& ProviderName) {
-    std::lock_guard<std::recursive_mutex> guard(FLock);
+    std::lock_guard<rtl::TRecursiveLock> guard(FLock);
     TUniProviderDesc* desc = FindProviderDesc(ProviderName);
     return desc ? desc->FProvider : nullptr;
 }
 
 int TUniProviders::Count() {
-    std::lock_guard<std::recursive_mutex> guard(FLock);
+    std::lock_guard<rtl::TRecursiveLock> guard(FLock);
     return static_cast<int>(FItems.size());
 }
 

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <functional>
-#include <mutex>
 #include <vector>
 
 #include "data/access/CRAccess.h"
@@ -15,6 +14,7 @@
 #include "data/store/MemData.h"
 #include "framework/db/DB.h"
 #include "framework/rtl/Classes.h"
+#include "framework/rtl/Lock.h"
 #include "framework/rtl/Variant.h"
 
 namespace components {
@@ -550,7 +550,7 @@ public:
     int Count();
 
 private:
-    std::recursive_mutex FLock;
+    rtl::TRecursiveLock FLock;
     std::vector<std::unique_ptr<TUniProviderDesc>> FItems;
 };
 

@@ -3,11 +3,12 @@
 #include <sys/random.h>
 
 #include <cerrno>
+#include <mutex>
 
 namespace crypto {
 
 void TScRandom_LFSR::Random(void* Buffer, size_t Size) {
-    std::lock_guard<std::mutex> lock(FLock);
+    std::lock_guard<rtl::TLock> lock(FLock);
     auto* p = static_cast<uint8_t*>(Buffer);
     while (Size > 0) {
         ssize_t got = getrandom(p, Size, 0);

@@ -2,9 +2,9 @@
 #pragma once
 
 #include <cstddef>
-#include <mutex>
 
 #include "data/crypto/CRDECUtil.h"
+#include "framework/rtl/Lock.h"
 
 namespace crypto {
 
@@ -27,7 +27,7 @@ public:
     void Random(void* Buffer, size_t Size) override;
 
 private:
-    std::mutex FLock;
+    rtl::TLock FLock;
 };
 
 // The one generator of the process.

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "expect_raise.h"
-#include "fake_provider.h"
+#include "tests/support/fake_provider.h"
 #include "framework/rtl/Text.h"
 
 using namespace daccess;

@@ -5,7 +5,7 @@
 #include "data/access/CRConnectionPool.h"
 #include "data/access/MTSCall.h"
 #include "expect_raise.h"
-#include "fake_provider.h"
+#include "tests/support/fake_provider.h"
 #include "framework/rtl/Clock.h"
 
 using namespace daccess;

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "expect_raise.h"
-#include "fake_provider.h"
+#include "tests/support/fake_provider.h"
 #include "framework/rtl/Text.h"
 
 using namespace daccess;

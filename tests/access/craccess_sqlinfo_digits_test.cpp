@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "data/access/CRAccess.h"
+#include "data/access/CRAccess_SQLInfo.h"
 #include "framework/rtl/Classes.h"
 
 using namespace daccess;

@@ -1,7 +1,7 @@
 // The SQL dialect object and the table and column information it reads from statements.
 #include <gtest/gtest.h>
 
-#include "data/access/CRAccess.h"
+#include "data/access/CRAccess_SQLInfo.h"
 #include "framework/rtl/Classes.h"
 
 using namespace daccess;

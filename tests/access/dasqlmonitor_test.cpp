@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "data/access/DASQLMonitor.h"
+#include "data/access/DBMonitorClient.h"
 #include "framework/rtl/Clock.h"
 #include "framework/rtl/Streams.h"
 #include "framework/rtl/SysUtils.h"

@@ -8,7 +8,7 @@
 
 #include "data/access/CRNetManager.h"
 #include "data/access/CRServerEnumerator.h"
-#include "data/access/DBAccess.h"
+#include "data/access/DBAccess_ConnectDialog.h"
 #include "expect_raise.h"
 #include "framework/rtl/IniFiles.h"
 #include "framework/rtl/Text.h"

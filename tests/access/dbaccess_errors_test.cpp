@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "data/access/DBAccess.h"
+#include "data/access/DBAccess_Common.h"
 
 using namespace daccess;
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "data/access/DBAccess.h"
+#include "data/access/DBAccess_Params.h"
 #include "framework/rtl/Streams.h"
 #include "framework/rtl/Text.h"
 

@@ -3,7 +3,7 @@
 // unknown direction is an input only where the provider cannot take values back.
 #include <gtest/gtest.h>
 
-#include "data/access/DBAccess.h"
+#include "data/access/DBAccess_Params.h"
 #include "data/store/MemData.h"
 
 using namespace daccess;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "data/access/DBAccess.h"
+#include "data/access/DBAccess_Params.h"
 #include "data/store/DAConsts.h"
 #include "framework/db/DB_FieldClasses.h"
 #include "framework/rtl/DateUtils.h"

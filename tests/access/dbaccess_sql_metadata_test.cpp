@@ -5,7 +5,7 @@
 #include "data/access/DASQLMonitor.h"
 #include "data/access/DBAccess.h"
 #include "expect_raise.h"
-#include "fake_provider.h"
+#include "tests/support/fake_provider.h"
 #include "lite_dataset_fixture.h"
 
 using namespace daccess;

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "data/access/DBAccess.h"
+#include "data/access/DBAccess_Common.h"
 #include "framework/rtl/Text.h"
 
 using namespace daccess;

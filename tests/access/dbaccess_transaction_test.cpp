@@ -4,7 +4,7 @@
 
 #include "data/access/DBAccess.h"
 #include "expect_raise.h"
-#include "fake_provider.h"
+#include "tests/support/fake_provider.h"
 
 using namespace daccess;
 using fake::TFakeConnection;

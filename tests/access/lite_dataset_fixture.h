@@ -13,7 +13,7 @@
 #include "data/access/DBAccess.h"
 #include "data/sqlite/LiteClassesUni.h"
 #include "framework/rtl/Text.h"
-#include "tests/sqlite/lite_connection_fixture.h"
+#include "tests/support/lite_connection_fixture.h"
 
 namespace litedataset {
 

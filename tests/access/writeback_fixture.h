@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tests/access/lite_dataset_fixture.h"
-#include "tests/sqlite/lite_file_fixture.h"
+#include "tests/support/lite_file_fixture.h"
 
 namespace writeback {
 

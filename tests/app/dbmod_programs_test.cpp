@@ -4,9 +4,9 @@
 // by its own alarm, so no test waits for ever.
 #include <set>
 
-#include "busy_wait_counter.h"
+#include "tests/support/busy_wait_counter.h"
 #include "dbmod_fixture.h"
-#include "programs.h"
+#include "tests/support/programs.h"
 
 namespace apptest {
 namespace {

@@ -21,7 +21,7 @@
 #include "data/sqlite/LiteServicesUni_Processors.h"
 #include "framework/rtl/Exceptions.h"
 #include "framework/rtl/Text.h"
-#include "tests/sqlite/lite_connection_fixture.h"
+#include "tests/support/lite_connection_fixture.h"
 
 namespace scripttest {
 

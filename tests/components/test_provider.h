@@ -7,7 +7,7 @@
 
 #include "data/components/UniProvider.h"
 #include "framework/rtl/Ownership.h"
-#include "tests/access/fake_provider.h"
+#include "tests/support/fake_provider.h"
 
 namespace uptest {
 

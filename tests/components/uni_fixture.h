@@ -15,8 +15,8 @@
 #include "data/sqlite/SQLiteUniProvider.h"
 #include "framework/rtl/Ownership.h"
 #include "framework/rtl/Text.h"
-#include "tests/rtl/error_message_fixture.h"
-#include "tests/sqlite/lite_file_fixture.h"
+#include "tests/support/error_message_fixture.h"
+#include "tests/support/lite_file_fixture.h"
 
 namespace unitest {
 

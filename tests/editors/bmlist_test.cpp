@@ -1,7 +1,7 @@
 // The sorted bookmark list of selected rows over a memory dataset.
 #include <gtest/gtest.h>
 
-#include "editors_fixture.h"
+#include "tests/support/editors_fixture.h"
 
 using namespace editorstest;
 using editors::TBMListEh;

@@ -8,7 +8,7 @@
 #include "framework/rtl/SysUtils.h"
 #include "framework/ui/Clipbrd.h"
 #include "framework/ui/Messages.h"
-#include "tests/ui/ui_fixture.h"
+#include "tests/support/ui_fixture.h"
 
 namespace {
 

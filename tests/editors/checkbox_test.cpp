@@ -5,7 +5,7 @@
 
 #include "controls/editors/DBCtrlsEh_Editors.h"
 #include "controls/editors/ToolCtrlsEh_Draw.h"
-#include "editorform_fixture.h"
+#include "tests/support/editorform_fixture.h"
 #include "framework/ui/Graphics.h"
 
 using namespace editors;

@@ -5,7 +5,7 @@
 #include "framework/rtl/Text.h"
 #include "framework/ui/Clipbrd.h"
 #include "controls/editors/DBCtrlsEh_Editors.h"
-#include "editorform_fixture.h"
+#include "tests/support/editorform_fixture.h"
 
 using namespace editorstest;
 using namespace editors;

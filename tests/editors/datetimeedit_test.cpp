@@ -6,7 +6,7 @@
 #include "framework/rtl/DateUtils.h"
 #include "framework/rtl/SysUtils.h"
 #include "controls/editors/DBCtrlsEh_Editors.h"
-#include "editorform_fixture.h"
+#include "tests/support/editorform_fixture.h"
 
 using namespace editorstest;
 using namespace editors;

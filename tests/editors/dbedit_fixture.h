@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "controls/editors/DBCtrlsEh.h"
-#include "editorform_fixture.h"
+#include "tests/support/editorform_fixture.h"
 #include "framework/rtl/DateUtils.h"
 
 namespace editorstest {

@@ -7,7 +7,7 @@
 #include "controls/editors/ToolCtrlsEh_DropDown.h"
 #include "framework/rtl/DateUtils.h"
 #include "framework/rtl/SysUtils.h"
-#include "tests/ui/ui_fixture.h"
+#include "tests/support/ui_fixture.h"
 
 namespace {
 

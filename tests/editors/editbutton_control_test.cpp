@@ -6,7 +6,7 @@
 
 #include "controls/editors/ToolCtrlsEh_Buttons.h"
 #include "controls/editors/ToolCtrlsEh_Draw.h"
-#include "tests/ui/ui_fixture.h"
+#include "tests/support/ui_fixture.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "controls/editors/DBCtrlsEh.h"
-#include "editors_fixture.h"
+#include "tests/support/editors_fixture.h"
 #include "framework/rtl/DateUtils.h"
 #include "framework/rtl/SysUtils.h"
 

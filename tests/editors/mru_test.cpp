@@ -5,7 +5,7 @@
 
 #include "controls/editors/ToolCtrlsEh_DropDown.h"
 #include "framework/rtl/Text.h"
-#include "tests/ui/ui_fixture.h"
+#include "tests/support/ui_fixture.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "controls/editors/DBCtrlsEh_Editors.h"
-#include "editorform_fixture.h"
+#include "tests/support/editorform_fixture.h"
 
 namespace editorstest {
 

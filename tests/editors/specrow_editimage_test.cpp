@@ -6,7 +6,7 @@
 #include "controls/editors/DBCtrlsEh.h"
 #include "controls/editors/ToolCtrlsEh.h"
 #include "framework/ui/Forms.h"
-#include "tests/editors/editors_fixture.h"
+#include "tests/support/editors_fixture.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include "controls/editors/TarnelVCL.h"
 #include "framework/ui/Forms.h"
-#include "tests/editors/editors_fixture.h"
+#include "tests/support/editors_fixture.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Variant equality, cell-text splitting, field-list routines and the field value list.
 #include <gtest/gtest.h>
 
-#include "editors_fixture.h"
+#include "tests/support/editors_fixture.h"
 #include "framework/rtl/Text.h"
 
 using namespace editorstest;

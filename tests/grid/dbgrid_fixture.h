@@ -10,8 +10,8 @@
 #include "framework/rtl/DateUtils.h"
 #include "framework/rtl/SysUtils.h"
 #include "framework/rtl/Text.h"
-#include "tests/store/memds_fixture.h"
-#include "tests/ui/ui_fixture.h"
+#include "tests/support/memds_fixture.h"
+#include "tests/support/ui_fixture.h"
 
 namespace gridtest {
 

@@ -11,7 +11,7 @@
 #include "data/components/Uni.h"
 #include "data/sqlite/SQLiteUniProvider.h"
 #include "tests/grid/dbgrid_fixture.h"
-#include "tests/sqlite/lite_file_fixture.h"
+#include "tests/support/lite_file_fixture.h"
 
 namespace gridtest {
 namespace {

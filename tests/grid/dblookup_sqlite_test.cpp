@@ -9,8 +9,8 @@
 
 #include "controls/grid/DBLookupEh.h"
 #include "framework/rtl/Text.h"
-#include "tests/editors/editorform_fixture.h"
-#include "tests/sqlite/lite_connection_fixture.h"
+#include "tests/support/editorform_fixture.h"
+#include "tests/support/lite_connection_fixture.h"
 
 using namespace grid;
 using rtl::AnsiString;

@@ -8,7 +8,7 @@
 #include "controls/grid/DBSumLst.h"
 #include "framework/rtl/Exceptions.h"
 #include "tests/grid/unnumbered_dataset.h"
-#include "tests/store/memds_fixture.h"
+#include "tests/support/memds_fixture.h"
 
 using namespace grid;
 using rtl::Variant;

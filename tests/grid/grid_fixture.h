@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "controls/grid/GridsEh.h"
-#include "tests/ui/ui_fixture.h"
+#include "tests/support/ui_fixture.h"
 
 namespace gridtest {
 

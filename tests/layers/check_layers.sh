@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Fails when a source includes a header of a layer above its own, or Qt outside the display backend,
 # its tests, the benchmarks and the programs' main files. The include path exposes the whole tree, so
-# this is what keeps the dependencies pointing one way.
+# this is what keeps the dependencies pointing one way. Tests follow the same idea: a test folder
+# takes fixtures from itself and from tests/support only, tests/support from no test folder, the
+# benchmarks from tests/support only, and the system itself from no test at all.
 set -euo pipefail
 cd "${1:-$(dirname "$0")/../..}"
 
@@ -24,12 +26,25 @@ BEGIN {
   below["controls/editors"] = "framework/rtl framework/db framework/ui"
   below["controls/grid"] = below["controls/editors"] " controls/editors"
   below["app"] = below["data/sqlite"] " data/sqlite framework/ui controls/editors controls/grid"
+  # Let through until tests/app/dbmod_fixture.h takes the error-message fixture from tests/support.
+  allowed["tests/app/dbmod_fixture.h tests/rtl/error_message_fixture.h"] = 1
   violations = 0
 }
 function layer(path,   p) {
   if (path ~ /^app\//) return "app"
   if (path ~ /^(framework|data|controls)\/[^\/]+\//) { split(path, p, "/"); return p[1] "/" p[2] }
   return ""
+}
+# The test folder of a path under tests/ ("support" for the shared fixtures), "" elsewhere.
+function test_folder(path,   p) {
+  if (path !~ /^tests\/[^\/]+\//) return ""
+  split(path, p, "/"); return p[2]
+}
+function test_include_allowed(file, inc,   from, to) {
+  to = test_folder(inc)
+  if (to == "" || to == "support" || (file " " inc) in allowed) return 1
+  from = test_folder(file)
+  return from != "" && from != "support" && from == to
 }
 function qt_allowed(path) {
   return path ~ /^(framework\/qt|tests\/qt|bench|testform)\// || path ~ /(^|\/)main\.cpp$/
@@ -40,6 +55,10 @@ FNR == 1 { own = layer(FILENAME) }
   sub(/^[ \t]*#[ \t]*include[ \t]*[<"]/, "", inc); sub(/[>"].*$/, "", inc)
   if (inc ~ /^Q[A-Za-z]*(\/|$)/) {
     if (!qt_allowed(FILENAME)) { printf "%s:%d: Qt header <%s> outside the display backend\n", FILENAME, FNR, inc; violations++ }
+    next
+  }
+  if (!test_include_allowed(FILENAME, inc)) {
+    printf "%s:%d: includes %s; shared fixtures belong in tests/support\n", FILENAME, FNR, inc; violations++
     next
   }
   target = layer(inc)

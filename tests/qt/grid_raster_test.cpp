@@ -10,7 +10,7 @@
 #include "framework/rtl/DateUtils.h"
 #include "framework/ui/Themes.h"
 #include "qtbackend_fixture.h"
-#include "tests/store/memds_fixture.h"
+#include "tests/support/memds_fixture.h"
 
 namespace qttest {
 namespace {

@@ -1,21 +1,4 @@
-// The message of the error an action raises, for tests that compare it with the text a user sees.
+// Moved to tests/support; kept for tests/app/dbmod_fixture.h until it includes it from there.
 #pragma once
 
-#include <functional>
-#include <string>
-
-#include "framework/rtl/Exceptions.h"
-
-namespace rtltest {
-
-// Empty when the action raises nothing.
-inline std::string MessageOf(const std::function<void()>& Action) {
-    try {
-        Action();
-    } catch (const rtl::Exception& e) {
-        return e.what();
-    }
-    return {};
-}
-
-}  // namespace rtltest
+#include "tests/support/error_message_fixture.h"

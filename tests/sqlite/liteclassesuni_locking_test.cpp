@@ -1,7 +1,7 @@
 // Statements that fail or stop half-way on a shared database file: once the error or the close is
 // over, the connection holds no statement running, no transaction and no lock, so its next write
 // commits on its own and other connections' writes go through.
-#include "tests/sqlite/lite_file_fixture.h"
+#include "tests/support/lite_file_fixture.h"
 #include "tests/sqlite/lite_fixture.h"
 
 using namespace litetest;

@@ -2,7 +2,7 @@
 // bookmark operation must stay harmless, and a mark kept from a row since deleted must be refused.
 #include <gtest/gtest.h>
 
-#include "memds_fixture.h"
+#include "tests/support/memds_fixture.h"
 
 using namespace memdstest;
 using namespace db;

@@ -2,7 +2,7 @@
 // applied, reverted, cancelled and committed.
 #include <gtest/gtest.h>
 
-#include "memds_fixture.h"
+#include "tests/support/memds_fixture.h"
 
 using namespace memdstest;
 using namespace db;

@@ -8,7 +8,7 @@
 
 #include "data/store/MemDS.h"
 #include "framework/rtl/Text.h"
-#include "tests/store/memds_fixture.h"
+#include "tests/support/memds_fixture.h"
 
 namespace memdsx {
 

@@ -2,7 +2,7 @@
 // record numbers, bookmarks and calculated fields.
 #include <gtest/gtest.h>
 
-#include "memds_fixture.h"
+#include "tests/support/memds_fixture.h"
 
 using namespace memdstest;
 using namespace db;

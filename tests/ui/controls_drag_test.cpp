@@ -1,5 +1,5 @@
 // Dragging between controls: the threshold, the targets' answers and cursors, the drop, the end.
-#include "ui_fixture.h"
+#include "tests/support/ui_fixture.h"
 
 namespace uitest {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui_fixture.h"
+#include "tests/support/ui_fixture.h"
 #include "framework/ui/ComCtrls.h"
 #include "framework/ui/ExtCtrls.h"
 #include "framework/ui/StdCtrls.h"

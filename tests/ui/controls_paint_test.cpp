@@ -1,4 +1,4 @@
-#include "ui_fixture.h"
+#include "tests/support/ui_fixture.h"
 
 namespace uitest {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "tests/ui/ui_fixture.h"
+#include "tests/support/ui_fixture.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ui_fixture.h"
+#include "tests/support/ui_fixture.h"
 #include "framework/rtl/Text.h"
 #include "framework/ui/Clipbrd.h"
 

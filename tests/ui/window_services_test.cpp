@@ -3,7 +3,7 @@
 #include <climits>
 
 #include "framework/ui/StdCtrls.h"
-#include "tests/ui/ui_fixture.h"
+#include "tests/support/ui_fixture.h"
 
 using namespace ui;
 using namespace uitest;

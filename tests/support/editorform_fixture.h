@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "editors_fixture.h"
-#include "tests/ui/ui_fixture.h"
+#include "tests/support/editors_fixture.h"
+#include "tests/support/ui_fixture.h"
 
 namespace editorstest {
 

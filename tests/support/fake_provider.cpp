@@ -1,4 +1,4 @@
-#include "fake_provider.h"
+#include "tests/support/fake_provider.h"
 
 #include "framework/rtl/Text.h"
 

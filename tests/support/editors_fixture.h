@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "controls/editors/ToolCtrlsEh.h"
-#include "tests/store/memds_fixture.h"
+#include "tests/support/memds_fixture.h"
 
 namespace editorstest {
 
