@@ -19,7 +19,7 @@
 #include "framework/rtl/DateUtils.h"
 #include "framework/rtl/Text.h"
 #include "scripted_files.h"
-#include "tests/rtl/error_message_fixture.h"
+#include "tests/support/error_message_fixture.h"
 
 namespace apptest {
 

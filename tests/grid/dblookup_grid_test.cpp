@@ -5,7 +5,7 @@
 
 #include "controls/grid/DBLookupGridsEh.h"
 #include "framework/rtl/Text.h"
-#include "tests/editors/editorform_fixture.h"
+#include "tests/support/editorform_fixture.h"
 
 using namespace grid;
 using rtl::AnsiString;

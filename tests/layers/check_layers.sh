@@ -26,8 +26,6 @@ BEGIN {
   below["controls/editors"] = "framework/rtl framework/db framework/ui"
   below["controls/grid"] = below["controls/editors"] " controls/editors"
   below["app"] = below["data/sqlite"] " data/sqlite framework/ui controls/editors controls/grid"
-  # Let through until tests/app/dbmod_fixture.h takes the error-message fixture from tests/support.
-  allowed["tests/app/dbmod_fixture.h tests/rtl/error_message_fixture.h"] = 1
   violations = 0
 }
 function layer(path,   p) {
