@@ -142,6 +142,8 @@ void TCustomDBGridEh::SetOptionsEh(TDBGridEhOptions Value) {
     FOptionsEh = Value;
     ApplyBaseGridOptions();
     if (old.Contains(dghAutoFitRowHeight) != Value.Contains(dghAutoFitRowHeight)) UpdateAllRowHeights();
+    // Record numbers need an indicator wide enough for them now, not at the next data change.
+    if (old.Contains(dghShowRecNo) != Value.Contains(dghShowRecNo)) FIndicatorColWidth = CalcIndicatorWidth();
     LinkLayoutChanged();
 }
 

@@ -106,12 +106,11 @@ TEST_F(FooterTest, TheFooterRowIsPaintedWithTheFooterTexts) {
 }
 
 TEST_F(FooterTest, TheIndicatorNumbersTheRowsAndCountsTheRecordsInTheFooter) {
-    Grid->SetOptionsEh(Grid->OptionsEh() + TDBGridEhOptions{dghShowRecNo});
     Form->Show();
     Pump();
-    // The indicator widens for the numbers when the data next changes.
-    People.DS->Edit();
-    People.DS->Cancel();
+    // Turned on in a grid already shown: the indicator widens for the numbers at once.
+    Grid->SetOptionsEh(Grid->OptionsEh() + TDBGridEhOptions{dghShowRecNo});
+    Pump();
     // The texts drawn in the indicator column, top to bottom.
     auto indicatorTexts = [&] {
         ui::TRecordingSurface* surface = Repaint();
