@@ -100,6 +100,8 @@ TCRConnection* TCRConnectionPoolManager::GetPooledConnection(TCRConnectionParame
     rtl::AssertFail(SMustBeOverriden, CRConnectionPoolUnit, __LINE__);
 }
 
+// One pool per distinct set of parameters, made on first use; the connection comes from that pool.
+// Requests are served one at a time so that two first requests do not make two pools.
 TCRConnection* TCRConnectionPoolManager::GetConnection(TCRConnectionParameters* ConnectionParameters) {
     std::lock_guard<rtl::TLock> guard(FGetConnectionLock);
     TCRConnectionPool* pool = nullptr;
@@ -156,6 +158,9 @@ bool TCRLocalConnectionPool::Expired(uint64_t Created) const {
     return lifetime > 0 && rtl::GetTickCount64() - Created >= static_cast<uint64_t>(lifetime) * 1000;
 }
 
+// An idle connection that has not outlived its lifetime and, with Validate, still answers; else a new
+// one while the pool is below MaxPoolSize; else waits up to WaitTimeout for one to come back and
+// raises when none does. Validating and connecting run outside the lock, their place held meanwhile.
 TCRConnection* TCRLocalConnectionPool::GetConnection() {
     auto* manager = static_cast<TCRLocalConnectionPoolManager*>(Manager());
     TCRConnectionParameters* params = ConnectionParameters();

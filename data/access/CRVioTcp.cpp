@@ -93,6 +93,9 @@ void TCRVioTcp::SetSendTimeout(int Value) {
     if (IsOpen() && Value >= 1) ApplyTimeout(SO_SNDTIMEO, Value);
 }
 
+// Connects the open socket to the host (a dotted address or a name to resolve) and port: 0, or the
+// error code with FLastError/FLastErrorCode set. With a timeout the connect is non-blocking and waited
+// for by poll; TimedOut tells a timeout from a refusal. The socket's blocking mode is put back.
 int TCRVioTcp::ConnectStep(int TimeoutMs, bool& TimedOut) {
     TimedOut = false;
     sockaddr_in addr{};

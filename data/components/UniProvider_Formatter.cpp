@@ -142,6 +142,9 @@ void TUniSqlFormatter::ExpandUntil(store::TParser* Lexer, const char* Terminator
     if (!stack.empty()) throw rtl::Exception(SNotCompletedIF);
 }
 
+// Body is "name" or "name(arg, ...)": the provider's template for the name with up to three arguments
+// put in as written (nested brackets and quotes kept), or what UnknownFunction makes of it. Raises on
+// an empty name, unbalanced brackets, text after the call or too many arguments.
 AnsiString TUniSqlFormatter::TranslateFunction(const AnsiString& Body) {
     rtl::TOwnedPtr<store::TParser> lexer(FParserClass->Create(Body));
     lexer->SetSkipBlanks(true);

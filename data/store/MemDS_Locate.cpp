@@ -644,6 +644,9 @@ const void* TMemDataSet::LocateCurrentRecord(const TLocatePlan& Plan, TRecordBuf
     return Candidate;
 }
 
+// Binary search of records Low..High, sorted on the plan's leading keys, for one matching those keys:
+// its record number (the first such record in the search direction, left current), or 0. Nulls sort
+// first.
 int TMemDataSet::LocateBisect(const TLocatePlan& Plan, int Low, int High, TRecordBuffer Candidate) {
     TMemData* md = Plan.Store;
     // Key against the record on the sorted keys: positive when the key comes after it.

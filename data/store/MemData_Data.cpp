@@ -808,6 +808,9 @@ void PutHeapValue(TStringHeap& Heap, const TFieldDesc* field, uint8_t* slot, con
 
 }  // namespace
 
+// Writes Value into the field's place in the record: null or empty clears it; numbers, dates, texts
+// and blobs are converted to the field's type (an inline text ends at the field's size or its first
+// NUL). NoRound keeps a float's digits past the field's scale.
 void TData::PutFieldAsVariant(int FieldNo, void* RecBuf, const Variant& Value, bool NoRound) {
     TFieldDesc* field = FieldOf(FieldNo);
     if (Value.IsNull() || Value.IsEmpty()) {

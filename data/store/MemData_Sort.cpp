@@ -29,6 +29,9 @@ void TMemData::InitSortColumn(TSortColumn& Column) {
     Column.SortType = stCaseSensitive;
 }
 
+// Reads IndexFieldNames ("f1 DESC CIS; [f 2]; \"f3\"", separated by ; or ,) into the sort columns:
+// each field with at most one order (ASC/DESC) and one comparison (CIS/CS/BIN). An unknown field or
+// word raises and leaves the columns as they were.
 void TMemData::ParseIndexFieldNames() {
     AnsiString text = rtl::Trim(FIndexFieldNames);
     if (text.empty()) {
