@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "controls/editors/TarnelVCL.h"
 #include "framework/rtl/Exceptions.h"
@@ -65,16 +66,25 @@ void TDBSum::Assign(rtl::TPersistent* Source) {
     SumValue = src->SumValue;
 }
 
+namespace {
+void DropWatched(rtl::TCollection* Collection) {
+    if (auto* c = dynamic_cast<TDBSumCollection*>(Collection))
+        if (auto* p = dynamic_cast<TDBSumListProducer*>(c->GetOwner())) p->DropWatchedSums();
+}
+}  // namespace
+
 void TDBSum::SetFieldName(const WideString& Value) {
     if (FFieldName == Value) return;
     FFieldName = Value;
     CachedField = nullptr;
+    DropWatched(Collection());
     Changed(false);
 }
 
 void TDBSum::SetGroupOperation(TGroupOperation Value) {
     if (FGroupOperation == Value) return;
     FGroupOperation = Value;
+    DropWatched(Collection());
     Changed(false);
 }
 
@@ -95,6 +105,10 @@ TDBSum* TDBSumCollection::FindSum(TGroupOperation Operation, const WideString& F
 
 void TDBSumCollection::Update(rtl::TCollectionItem*) {
     if (FOwner) FOwner->SumsChanged();
+}
+
+void TDBSumCollection::Notify(rtl::TCollectionItem*, rtl::TCollectionNotification) {
+    if (FOwner) FOwner->DropWatchedSums();
 }
 
 db::TDataSet* TSLBookmarkListEh::GetDataSet() { return FProducer ? FProducer->DataSet() : nullptr; }
@@ -262,6 +276,7 @@ void TDBSumListProducer::SetVirtualRecords(bool Value) {
 }
 
 void TDBSumListProducer::SumsChanged() {
+    DropWatchedSums();
     if (FOwner && FOwner->ComponentState().Contains(rtl::csLoading)) return;
     if (FOwner && FOwner->ComponentState().Contains(rtl::csDestroying)) return;
     RecalcAll();
@@ -349,7 +364,64 @@ db::TField* TDBSumListProducer::SumField(TDBSum* Sum) const {
 }
 
 void TDBSumListProducer::DropCachedFields() {
+    DropWatchedSums();
     for (int i = 0; i < FSums->Count(); ++i) FSums->Items(i)->CachedField = nullptr;
+}
+
+void TDBSumListProducer::DropWatchedSums() {
+    // An edit's bytes still waiting for their post become the parts the reading path posts.
+    for (TWatchedSum& w : FWatched)
+        if (w.Snapped) FoldSnapshot(w);
+    FWatched.clear();
+    FWatchedValid = false;
+}
+
+void TDBSumListProducer::WatchSums() {
+    FWatched.clear();
+    for (int i = 0; i < FSums->Count(); ++i) {
+        TDBSum* s = FSums->Items(i);
+        if (!s->Relevant()) continue;
+        TWatchedSum w{s, SumField(s), s->GroupOperation(), db::ftUnknown};
+        if (w.Field) {
+            w.Type = w.Field->DataType();
+            int size = 0;
+            switch (w.Type) {
+                case db::ftSmallint: case db::ftWord: size = 2; break;
+                case db::ftInteger: case db::ftAutoInc: size = 4; break;
+                case db::ftLargeint: case db::ftFloat: case db::ftCurrency: size = 8; break;
+                default: break;
+            }
+            db::TDataSet::TFieldBytes place;
+            if (size && w.Field->DataSet() == FDataSet && FDataSet->FieldBytes(w.Field, place) && place.Size == size) {
+                w.Offset = place.Offset;
+                w.Size = size;
+                w.NullFlag = place.NullFlag;
+            }
+        }
+        FWatched.push_back(w);
+    }
+    FWatchedValid = true;
+}
+
+void TDBSumListProducer::FoldSnapshot(TWatchedSum& w) {
+    w.Snapped = false;
+    w.Sum->RecordOldNull = w.OldNull;
+    w.Sum->RecordPart.Value = w.OldNull ? 0 : w.Operation == goCount ? 10000 : BytesPart(w.Type, w.OldBytes);
+}
+
+int64_t TDBSumListProducer::BytesPart(db::TFieldType Type, uint64_t Bytes) {
+    const auto as = [Bytes]<class T>(T*) {
+        T v;
+        std::memcpy(&v, &Bytes, sizeof v);
+        return v;
+    };
+    switch (Type) {
+        case db::ftSmallint: return sumfix::FromDouble(as(static_cast<int16_t*>(nullptr)));
+        case db::ftWord: return sumfix::FromDouble(as(static_cast<uint16_t*>(nullptr)));
+        case db::ftInteger: case db::ftAutoInc: return sumfix::FromDouble(as(static_cast<int32_t*>(nullptr)));
+        case db::ftLargeint: return sumfix::FromDouble(static_cast<double>(as(static_cast<int64_t*>(nullptr))));
+        default: return sumfix::FromDouble(as(static_cast<double*>(nullptr)));
+    }
 }
 
 bool TDBSumListProducer::ReadPart(db::TField* Field, int64_t* Part) {
@@ -463,12 +535,32 @@ void TDBSumListProducer::RecalcAll() {
         });
 }
 
+namespace {
+// Sizes are 2, 4 or 8: fixed-size copies stay plain loads.
+inline uint64_t LoadBytes(const uint8_t* At, int Size) {
+    uint64_t v = 0;
+    switch (Size) {
+        case 2: std::memcpy(&v, At, 2); break;
+        case 4: std::memcpy(&v, At, 4); break;
+        default: std::memcpy(&v, At, 8); break;
+    }
+    return v;
+}
+}  // namespace
+
 void TDBSumListProducer::HandleAfterEdit(db::TDataSet*) {
     if (!FActive) return;
-    for (int i = 0; i < FSums->Count(); ++i) {
-        TDBSum* s = FSums->Items(i);
-        if (!s->Relevant()) continue;
-        db::TField* f = SumField(s);
+    if (!FWatchedValid) WatchSums();
+    const uint8_t* rec = FDataSet ? FDataSet->FieldBytesRecord() : nullptr;
+    for (TWatchedSum& w : FWatched) {
+        w.Snapped = rec && w.Offset >= 0;
+        if (w.Snapped) {
+            w.OldNull = rec[w.NullFlag] == 1;
+            w.OldBytes = w.OldNull ? 0 : LoadBytes(rec + w.Offset, w.Size);
+            continue;
+        }
+        TDBSum* s = w.Sum;
+        db::TField* f = w.Field;
         if (s->GroupOperation() == goCount) {
             s->RecordPart.Value = !f || ReadPart(f, nullptr) ? 10000 : 0;
         } else {
@@ -487,6 +579,7 @@ void TDBSumListProducer::HandleAfterInsert(db::TDataSet*) {
         s->RecordPart = {};
         s->RecordOldNull = true;
     }
+    for (TWatchedSum& w : FWatched) w.Snapped = false;
     if (VirtualListInUse()) {
         const db::TBookmark b = FDataSet->GetBookmark();
         if (b.empty()) FInsertPending = true;
@@ -494,37 +587,54 @@ void TDBSumListProducer::HandleAfterInsert(db::TDataSet*) {
     }
 }
 
+void TDBSumListProducer::ApplyPost(TDBSum* s, int64_t part, bool oldNull, int64_t now, bool isNull) {
+    switch (s->GroupOperation()) {
+        case goSum:
+        case goCount:
+            // An unchanged value leaves the sum alone: nothing to check or store.
+            if (now != part) s->SumValue.Value = Add(Sub(s->SumValue.Value, part), now);
+            break;
+        case goAvg:
+            if (now == part && isNull == oldNull) break;
+            if (isNull && !oldNull) --s->ValueCount;
+            if (!isNull && oldNull) ++s->ValueCount;
+            s->ValueTotal.Value = Add(Sub(s->ValueTotal.Value, part), now);
+            s->SumValue.Value = sumfix::Average(s->ValueTotal.Value, s->ValueCount);
+            break;
+    }
+}
+
 void TDBSumListProducer::HandleAfterPost(db::TDataSet*) {
     if (!FActive) return;
-    for (int i = 0; i < FSums->Count(); ++i) {
-        TDBSum* s = FSums->Items(i);
-        if (!s->Relevant()) continue;
-        db::TField* f = SumField(s);
-        const int64_t part = s->RecordPart.Value;
-        switch (s->GroupOperation()) {
-            case goSum: {
-                int64_t now;
-                ReadPart(f, &now);
-                // An unchanged value leaves the sum alone: nothing to check or store.
-                if (now != part) s->SumValue.Value = Add(Sub(s->SumValue.Value, part), now);
-                break;
+    if (!FWatchedValid) WatchSums();
+    const uint8_t* rec = FDataSet ? FDataSet->FieldBytesRecord() : nullptr;
+    for (TWatchedSum& w : FWatched) {
+        TDBSum* s = w.Sum;
+        if (w.Snapped && rec) {
+            w.Snapped = false;
+            const bool isNull = rec[w.NullFlag] == 1;
+            const uint64_t bytes = isNull ? 0 : LoadBytes(rec + w.Offset, w.Size);
+            if (isNull == w.OldNull && bytes == w.OldBytes) continue;
+            if (w.Operation == goCount) {
+                ApplyPost(s, w.OldNull ? 0 : 10000, w.OldNull, isNull ? 0 : 10000, isNull);
+                continue;
             }
-            case goAvg: {
-                int64_t now;
-                const bool isNull = !ReadPart(f, &now);
-                if (now == part && isNull == s->RecordOldNull) break;
-                if (isNull && !s->RecordOldNull) --s->ValueCount;
-                if (!isNull && s->RecordOldNull) ++s->ValueCount;
-                s->ValueTotal.Value = Add(Sub(s->ValueTotal.Value, part), now);
-                s->SumValue.Value = sumfix::Average(s->ValueTotal.Value, s->ValueCount);
-                break;
-            }
-            case goCount: {
-                const int64_t now = !f || ReadPart(f, nullptr) ? 10000 : 0;
-                if (now != part) s->SumValue.Value = Add(Sub(s->SumValue.Value, part), now);
-                break;
-            }
+            ApplyPost(s, w.OldNull ? 0 : BytesPart(w.Type, w.OldBytes), w.OldNull,
+                      isNull ? 0 : BytesPart(w.Type, bytes), isNull);
+            continue;
         }
+        if (w.Snapped) {
+            // No record to compare with: post the edit's value through the reading path.
+            FoldSnapshot(w);
+        }
+        db::TField* f = w.Field;
+        if (w.Operation == goCount) {
+            ApplyPost(s, s->RecordPart.Value, s->RecordOldNull, !f || ReadPart(f, nullptr) ? 10000 : 0, false);
+            continue;
+        }
+        int64_t now;
+        const bool isNull = !ReadPart(f, &now);
+        ApplyPost(s, s->RecordPart.Value, s->RecordOldNull, now, isNull);
     }
     if (VirtualListInUse() && FInsertPending) {
         const db::TBookmark b = FDataSet->GetBookmark();

@@ -70,6 +70,7 @@ public:
 
 protected:
     void Update(rtl::TCollectionItem* Item) override;
+    void Notify(rtl::TCollectionItem* Item, rtl::TCollectionNotification Action) override;
 
 private:
     TDBSumListProducer* FOwner;
@@ -114,6 +115,8 @@ public:
     void SwitchOn(bool Recalc);
     void SwitchOff(bool Clear);
     void SumsChanged();
+    // Forgets what the edit and post upkeep prepared for the sums (items came or went).
+    void DropWatchedSums();
 
     rtl::TNotifyEvent SumListChanged;
     rtl::TNotifyEvent OnRecalcAll;
@@ -170,6 +173,27 @@ private:
     db::TField* SumField(TDBSum* Sum) const;
     void DropCachedFields();
 
+    // A relevant sum as the edit and post upkeep sees it. A field whose value the dataset keeps
+    // as plain record bytes is compared byte for byte between the edit and the post, so a post
+    // that changed none of the summed fields converts nothing.
+    struct TWatchedSum {
+        TDBSum* Sum;
+        db::TField* Field;
+        TGroupOperation Operation;
+        db::TFieldType Type;
+        int Offset = -1;  // -1: read through the field
+        int Size = 0;
+        int NullFlag = 0;
+        uint64_t OldBytes = 0;
+        bool OldNull = true;
+        bool Snapped = false;  // the edit took the record's bytes
+    };
+    void WatchSums();
+    static int64_t BytesPart(db::TFieldType Type, uint64_t Bytes);
+    // The edit's bytes become the parts the reading path posts.
+    static void FoldSnapshot(TWatchedSum& Watched);
+    static void ApplyPost(TDBSum* Sum, int64_t Part, bool OldNull, int64_t Now, bool IsNull);
+
     rtl::TComponent* FOwner;
     db::TDataSet* FDataSet = nullptr;
     db::TDataSet* FMaster = nullptr;
@@ -186,6 +210,8 @@ private:
     rtl::TOwnedPtr<TDBSumCollection> FSums;
     rtl::TOwnedPtr<TSLBookmarkListEh> FVirtualRecordList;
     std::vector<std::shared_ptr<TEventRelay>> FRelays;
+    std::vector<TWatchedSum> FWatched;
+    bool FWatchedValid = false;
     rtl::TOwnedPtr<rtl::TComponent> FWatcher;
 };
 

@@ -847,6 +847,27 @@ bool TMemDataSet::GetFieldValue(TField* Field, void* Dest) {
     return !blank;
 }
 
+bool TMemDataSet::FieldBytes(TField* Field, TFieldBytes& Place) {
+    if (!FIRecordSet || Field->FieldNo() < 1 || Field->FieldKind() != fkData) return false;
+    const TFieldDescs& descs = FIRecordSet->Fields();
+    if (Field->FieldNo() > descs.Count()) return false;
+    const TFieldDesc* desc = descs[Field->FieldNo() - 1];
+    if (desc->HasParent() || desc->DescKind != fdkData) return false;
+    // Only the types GetField copies as they are stored.
+    int size = 0;
+    switch (desc->DataType) {
+        case mdtInt16: case mdtUInt16: size = 2; break;
+        case mdtInt32: size = 4; break;
+        case mdtInt64: case mdtFloat: size = 8; break;
+        default: return false;
+    }
+    if (desc->Size != size) return false;
+    Place.Offset = desc->Offset;
+    Place.Size = size;
+    Place.NullFlag = FIRecordSet->DataSize() + desc->FieldNo - 1;
+    return true;
+}
+
 bool TMemDataSet::GetFieldValueByNo(int FieldNo, void* Dest) {
     TRecordBuffer buf = StateRecordBuffer();
     if (!buf) return false;

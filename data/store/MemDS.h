@@ -325,6 +325,8 @@ public:
     rtl::Variant StateFieldValue(db::TDataSetState State, db::TField* Field) override;
     bool GetFieldValue(db::TField* Field, void* Dest) override;
     bool GetFieldValueByNo(int FieldNo, void* Dest) override;
+    bool FieldBytes(db::TField* Field, TFieldBytes& Place) override;
+    const uint8_t* FieldBytesRecord() override { return StateRecordBuffer(); }
     void PutFieldValue(db::TField* Field, const void* Source) override;
     void PutFieldValueNative(db::TField* Field, const void* Source, bool NativeFormat) override;
     void ConvertFieldData(db::TField* Field, const void* Source, void* Dest, bool ToNative) override;

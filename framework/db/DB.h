@@ -685,6 +685,17 @@ public:
     virtual bool GetFieldValue(TField* Field, void* Dest);
     virtual bool GetFieldValueByNo(int FieldNo, void* Dest);
     virtual bool GetFieldValueNative(TField* Field, void* Dest, bool NativeFormat);
+    // Where a field's native data sits as plain bytes of the record GetFieldValue reads (its
+    // null flag a byte that is 1 when null), so a reader watching a few values per edit can
+    // compare bytes; false when the value is converted, referenced or not kept in the record.
+    struct TFieldBytes {
+        int Offset = 0;
+        int Size = 0;
+        int NullFlag = 0;
+    };
+    virtual bool FieldBytes(TField* Field, TFieldBytes& Place);
+    // The record GetFieldValue reads now; null when none (or when no field has bytes).
+    virtual const uint8_t* FieldBytesRecord();
     virtual void PutFieldValue(TField* Field, const void* Source);
     virtual void PutFieldValueNative(TField* Field, const void* Source, bool NativeFormat);
     // Converts between native and non-native field data.

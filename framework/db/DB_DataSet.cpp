@@ -1116,6 +1116,10 @@ void TDataSet::SetStateFieldValue(TDataSetState State, TField* Field, const Vari
 
 bool TDataSet::GetFieldValue(TField* /*Field*/, void* /*Dest*/) { return false; }
 
+bool TDataSet::FieldBytes(TField* /*Field*/, TFieldBytes& /*Place*/) { return false; }
+
+const uint8_t* TDataSet::FieldBytesRecord() { return nullptr; }
+
 bool TDataSet::GetFieldValueByNo(int FieldNo, void* Dest) {
     TField* f = FFields->FieldByNumber(FieldNo);
     return f ? GetFieldValue(f, Dest) : false;

@@ -255,6 +255,42 @@ TEST_F(SumListTest, AWriteThatSendsNoFieldNoticeStillReachesTheSums) {
     src->Free();
 }
 
+TEST(SumListKinds, EveryStoredKindFollowsAnEditAndItsPost) {
+    // Plain values of each width are compared as stored; a byte-sized or decimal value is read
+    // through its field. Each goes null to a value, changes, and back to null.
+    struct Kind {
+        const char* What;
+        store::TMemDataType Type;
+        int Size;
+    };
+    const Kind kinds[] = {{"int16", store::mdtInt16, 2}, {"int32", store::mdtInt32, 4},
+                          {"float", store::mdtFloat, 8},  {"int8", store::mdtInt8, 1},
+                          {"currency", store::mdtCurrency, 8}};
+    for (const Kind& k : kinds) {
+        SCOPED_TRACE(k.What);
+        memdstest::TFixture data({{u"id", store::mdtInt32, 4}, {u"v", k.Type, k.Size}},
+                                 {{Variant(1), Variant(7)}, {Variant(2), Variant::Null()}});
+        data.DS->Open();
+        TDBSumListProducer list{nullptr};
+        TDBSum* sum = list.SumCollection()->Add();
+        sum->SetFieldName(u"v");
+        TDBSum* avg = list.SumCollection()->Add();
+        avg->SetGroupOperation(goAvg);
+        avg->SetFieldName(u"v");
+        list.AttachDataSet(data.DS.get());
+        const std::pair<Variant, std::pair<int64_t, int64_t>> steps[] = {
+            {Variant(3), {100000, 50000}}, {Variant(-5), {20000, 10000}}, {Variant::Null(), {70000, 70000}}};
+        for (const auto& [value, want] : steps) {
+            ASSERT_TRUE(data.DS->Locate(u"id", Variant(2), {})) << k.What;
+            data.DS->Edit();
+            data.F("v")->SetValue(value);
+            data.DS->Post();
+            EXPECT_EQ(sum->SumValue.Value, want.first) << k.What;
+            EXPECT_EQ(avg->SumValue.Value, want.second) << k.What;
+        }
+    }
+}
+
 TEST_F(SumListTest, VirtualRecordNumbersCountWhereTheDatasetCannot) {
     rtl::TOwnedPtr<gridtest::TUnnumberedDataSet> ds(rtl::Create<gridtest::TUnnumberedDataSet>(nullptr));
     ds->SetIRecordSet(std::unique_ptr<store::TData>(new memdstest::TRowStore(
