@@ -697,6 +697,7 @@ protected:
     void ThumbDragTo(TPoint ScreenPos);
     void EndThumbDrag(bool Drop);
     friend bool detail::ThumbDragMessage(const TMsg& Msg);
+    friend struct TWinControlWindowProc;
     std::unique_ptr<TSurface> FSurface;
     std::unique_ptr<TRegion> FWindowRgn;
 };

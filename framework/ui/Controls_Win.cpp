@@ -1106,198 +1106,207 @@ void TWinControl::Dispatch(TMessage& Message) {
     }
 }
 
-// The window system's own handling of what no control handled.
-void TWinControl::DefaultHandler(TMessage& Message) {
-    switch (Message.Msg) {
-        case WM_NCCALCSIZE: {
-            auto* p = reinterpret_cast<TNCCalcSizeParams*>(Message.LParam);
-            if (!p) return;
-            TRect& r = p->Rgrc[0];
-            const int b = BorderWidthNC();
-            r.Inflate(-b, -b);
-            if (FBars[SB_VERT].Visible) r.Right -= ScrollBarSize;
-            if (FBars[SB_HORZ].Visible) r.Bottom -= ScrollBarSize;
-            if (r.Right < r.Left) r.Right = r.Left;
-            if (r.Bottom < r.Top) r.Bottom = r.Top;
-            Message.Result = 0;
-            return;
-        }
-        case WM_NCHITTEST: {
-            const TRect w = WindowRectOnScreen();
-            const TPoint p = LParamToPoint(Message.LParam);
-            if (!PtInRect(w, p)) {
-                Message.Result = HTNOWHERE;
-                return;
-            }
-            const TPoint wp = Point(p.X - w.Left, p.Y - w.Top);
-            if (PtInRect(FClientInWindow, wp)) Message.Result = HTCLIENT;
-            else if (FBars[SB_VERT].Visible && wp.X >= FClientInWindow.Right && wp.X < FClientInWindow.Right + ScrollBarSize &&
-                     wp.Y >= FClientInWindow.Top && wp.Y < FClientInWindow.Bottom)
-                Message.Result = HTVSCROLL;
-            else if (FBars[SB_HORZ].Visible && wp.Y >= FClientInWindow.Bottom && wp.Y < FClientInWindow.Bottom + ScrollBarSize &&
-                     wp.X >= FClientInWindow.Left && wp.X < FClientInWindow.Right)
-                Message.Result = HTHSCROLL;
-            else Message.Result = HTBORDER;
-            return;
-        }
-        case WM_NCPAINT: {
-            if (!FHandle) return;
-            TWinControl* top = TopLevelWindow();
-            if (!top->FSurface) return;
-            const TRect topRect = top->WindowRectOnScreen();
-            const TRect w = WindowRectOnScreen();
-            TCanvas dc(top->FSurface.get());
-            dc.SetViewportOrgEx(w.Left - topRect.Left, w.Top - topRect.Top);
-            TRegion frame(Rect(0, 0, FWidth, FHeight));
-            frame.Subtract(FClientInWindow);
-            frame.Offset(w.Left - topRect.Left, w.Top - topRect.Top);
-            if (FParent) {
-                TPoint o;
-                TRegion vis;
-                FParent->PaintSurface(o, vis);
-                frame.Intersect(vis);
-            }
-            if (frame.IsEmpty()) return;
-            dc.SelectClipRgn(&frame);
-            TRect r = Rect(0, 0, FWidth, FHeight);
-            if (FParams.Style & WS_BORDER) {
-                FrameRectColor(&dc, r, clWindowFrame);
-                r.Inflate(-1, -1);
-            }
-            if (FParams.ExStyle & WS_EX_CLIENTEDGE) {
-                if (ThemeServices().ThemesEnabled()) {
-                    // A 1-pixel border in the state's colour; the rest of the edge is the control's face.
-                    TThemedEdit part = teEditBorderNormal;
-                    if (!IsWindowEnabled()) part = teEditBorderDisabled;
-                    else if (GetFocus() == FHandle) part = teEditBorderFocused;
-                    else if (GetMouseControl() == this) part = teEditBorderHot;
-                    ThemeServices().DrawElement(&dc, ThemeServices().GetElementDetails(part), r);
-                    r.Inflate(-1, -1);
-                    FrameRectColor(&dc, r, FColor);
-                    r.Inflate(-1, -1);
-                } else {
-                    DrawEdge(&dc, r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
-                }
-            }
-            const TRect& c = FClientInWindow;
-            for (const int kind : {SB_VERT, SB_HORZ}) {
-                const TBar& b = FBars[kind];
-                if (!b.Visible) continue;
-                const bool vert = kind == SB_VERT;
-                const TRect bar = vert ? Rect(c.Right, c.Top, c.Right + ScrollBarSize, c.Bottom)
-                                       : Rect(c.Left, c.Bottom, c.Right, c.Bottom + ScrollBarSize);
-                int start = 0, size = 0;
-                ScrollThumb(vert ? bar.Height() : bar.Width(), ScrollBarSize, b.Info.nMin, b.Info.nMax,
-                            static_cast<int>(b.Info.nPage), FThumbDrag.Bar == kind ? b.Info.nTrackPos : b.Info.nPos,
-                            start, size);
-                const bool scrolls = IsWindowEnabled() && b.Disabled != ESB_DISABLE_BOTH && b.Info.nMax > b.Info.nMin &&
-                                     (b.Info.nPage == 0 || static_cast<int>(b.Info.nPage) <= b.Info.nMax - b.Info.nMin);
-                DrawScrollBarParts(&dc, bar, vert, start, size, scrolls);
-            }
-            if (FBars[SB_VERT].Visible && FBars[SB_HORZ].Visible)
-                FillRectColor(&dc, Rect(c.Right, c.Bottom, c.Right + ScrollBarSize, c.Bottom + ScrollBarSize), clBtnFace);
-            return;
-        }
-        case WM_PAINT:
-            if (Message.WParam == 0) ValidateRect(nullptr);
-            return;
-        case WM_ERASEBKGND:
-            Message.Result = 0;
-            return;
-        case WM_SETCURSOR: {
-            // The parent decides first; otherwise the client area shows the arrow.
-            if (FParent && FParent->FHandle &&
-                SendMessage(FParent->FHandle, WM_SETCURSOR, Message.WParam, Message.LParam) != 0) {
-                Message.Result = 1;
-                return;
-            }
-            const int16_t hit = static_cast<int16_t>(Message.LParamLo);
-            if (hit == HTCLIENT || hit == HTVSCROLL || hit == HTHSCROLL || hit == HTBORDER) {
-                SetCursorShape(crArrow);
-                Message.Result = 1;
-            }
-            return;
-        }
-        case WM_MOUSEWHEEL:
-            if (FParent && FParent->FHandle) Message.Result = SendMessage(FParent->FHandle, WM_MOUSEWHEEL, Message.WParam, Message.LParam);
-            return;
-        case WM_CONTEXTMENU:
-            if (FParent && FParent->FHandle) Message.Result = SendMessage(FParent->FHandle, WM_CONTEXTMENU, Message.WParam, Message.LParam);
-            return;
-        case WM_HELP:
-            if (FParent && FParent->FHandle) Message.Result = SendMessage(FParent->FHandle, WM_HELP, Message.WParam, Message.LParam);
-            return;
-        case WM_KEYF1:
-            if (FHandle) {
-                THelpInfo info;
-                info.hItemHandle = FHandle;
-                const TPoint at = GetCursorPos();
-                info.MousePosX = at.X;
-                info.MousePosY = at.Y;
-                SendMessage(FHandle, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
-            }
-            return;
-        case WM_KEYUP:
-            if (Message.WParam == VK_APPS && FHandle) SendMessage(FHandle, WM_CONTEXTMENU, FHandle, PointToLParam(-1, -1));
-            return;
-        case WM_SYSKEYDOWN:
-            if (Message.WParam == VK_F10 && GetKeyState(VK_SHIFT) < 0 && FHandle) {
-                SendMessage(FHandle, WM_CONTEXTMENU, FHandle, PointToLParam(-1, -1));
-                return;
-            }
-            // F10 enters the menu bar of the window's form.
-            if (Message.WParam == VK_F10 && GetKeyState(VK_CONTROL) >= 0 && FHandle) {
-                SendMessage(TopLevelWindow()->Handle(), WM_SYSCOMMAND, SC_KEYMENU, 0);
-                return;
-            }
-            break;
-        case WM_SYSCHAR:
-            // An Alt+letter no accelerator of the form took opens the menu bar's item.
-            if (FHandle && static_cast<uint8_t>(Message.WParam) > ' ')
-                SendMessage(TopLevelWindow()->Handle(), WM_SYSCOMMAND, SC_KEYMENU, static_cast<LPARAM>(static_cast<uint8_t>(Message.WParam)));
-            return;
-        case WM_RBUTTONUP: {
-            const TPoint p = ClientToScreen(LParamToPoint(Message.LParam));
-            if (FHandle) SendMessage(FHandle, WM_CONTEXTMENU, FHandle, PointToLParam(p.X, p.Y));
-            return;
-        }
-        case WM_CANCELMODE:
-            EndThumbDrag(false);
-            if (FHandle && GetCapture() == FHandle) ReleaseCapture();
-            return;
-        case WM_CAPTURECHANGED:
-            EndThumbDrag(false);
-            return;
-        case WM_WINDOWPOSCHANGED: {
-            auto* wp = reinterpret_cast<TWindowPos*>(Message.LParam);
-            if (!wp || !FHandle) return;
-            if (!(wp->flags & SWP_NOMOVE)) SendMessage(FHandle, WM_MOVE, 0, PointToLParam(FLeft + FClientInWindow.Left, FTop + FClientInWindow.Top));
-            if (!(wp->flags & SWP_NOSIZE) || (wp->flags & SWP_FRAMECHANGED))
-                SendMessage(FHandle, WM_SIZE, SIZE_RESTORED,
-                            static_cast<LPARAM>(MakeWParam(FClientInWindow.Width(), FClientInWindow.Height())));
-            return;
-        }
-        case WM_MOUSEACTIVATE:
-            Message.Result = MA_ACTIVATE;
-            return;
-        case WM_NCLBUTTONDOWN:
-        case WM_NCLBUTTONDBLCLK:
-            if (Message.WParam == HTVSCROLL || Message.WParam == HTHSCROLL) ScrollBarClick(Message.WParam == HTVSCROLL ? SB_VERT : SB_HORZ, LParamToPoint(Message.LParam));
-            return;
-        case WM_GETDLGCODE:
-            Message.Result = 0;
-            return;
-        case WM_CLOSE:
-            DestroyHandle();
-            return;
-        case WM_COMMAND:
-            // Notifications of child windows go back to their controls.
-            if (TWinControl* child = FindControl(static_cast<HWND>(Message.LParam)); child && child != this)
-                Message.Result = child->Perform(CN_COMMAND, Message.WParam, Message.LParam);
-            return;
-        default:
-            TControl::DefaultHandler(Message);
+// The window system's own handling of what no control handled: one named handler per message.
+struct TWinControlWindowProc {
+    using TWin = TWinControl;
+    static void NCCalcSize(TWin& W, TMessage& M) {
+        auto* p = reinterpret_cast<TNCCalcSizeParams*>(M.LParam);
+        if (!p) return;
+        TRect& r = p->Rgrc[0];
+        const int b = W.BorderWidthNC();
+        r.Inflate(-b, -b);
+        if (W.FBars[SB_VERT].Visible) r.Right -= ScrollBarSize;
+        if (W.FBars[SB_HORZ].Visible) r.Bottom -= ScrollBarSize;
+        if (r.Right < r.Left) r.Right = r.Left;
+        if (r.Bottom < r.Top) r.Bottom = r.Top;
+        M.Result = 0;
     }
+    static void NCHitTest(TWin& W, TMessage& M) {
+        const TRect w = W.WindowRectOnScreen();
+        const TPoint p = LParamToPoint(M.LParam);
+        if (!PtInRect(w, p)) {
+            M.Result = HTNOWHERE;
+            return;
+        }
+        const TPoint wp = Point(p.X - w.Left, p.Y - w.Top);
+        const TRect& c = W.FClientInWindow;
+        if (PtInRect(c, wp)) M.Result = HTCLIENT;
+        else if (W.FBars[SB_VERT].Visible && wp.X >= c.Right && wp.X < c.Right + ScrollBarSize && wp.Y >= c.Top &&
+                 wp.Y < c.Bottom)
+            M.Result = HTVSCROLL;
+        else if (W.FBars[SB_HORZ].Visible && wp.Y >= c.Bottom && wp.Y < c.Bottom + ScrollBarSize && wp.X >= c.Left &&
+                 wp.X < c.Right)
+            M.Result = HTHSCROLL;
+        else M.Result = HTBORDER;
+    }
+    static void NCPaint(TWin& W, TMessage&) {
+        if (!W.FHandle) return;
+        TWinControl* top = W.TopLevelWindow();
+        if (!top->FSurface) return;
+        const TRect topRect = top->WindowRectOnScreen();
+        const TRect w = W.WindowRectOnScreen();
+        TCanvas dc(top->FSurface.get());
+        dc.SetViewportOrgEx(w.Left - topRect.Left, w.Top - topRect.Top);
+        TRegion frame(Rect(0, 0, W.FWidth, W.FHeight));
+        frame.Subtract(W.FClientInWindow);
+        frame.Offset(w.Left - topRect.Left, w.Top - topRect.Top);
+        if (W.FParent) {
+            TPoint o;
+            TRegion vis;
+            W.FParent->PaintSurface(o, vis);
+            frame.Intersect(vis);
+        }
+        if (frame.IsEmpty()) return;
+        dc.SelectClipRgn(&frame);
+        TRect r = Rect(0, 0, W.FWidth, W.FHeight);
+        if (W.FParams.Style & WS_BORDER) {
+            FrameRectColor(&dc, r, clWindowFrame);
+            r.Inflate(-1, -1);
+        }
+        if (W.FParams.ExStyle & WS_EX_CLIENTEDGE) {
+            if (ThemeServices().ThemesEnabled()) {
+                // A 1-pixel border in the state's colour; the rest of the edge is the control's face.
+                TThemedEdit part = teEditBorderNormal;
+                if (!W.IsWindowEnabled()) part = teEditBorderDisabled;
+                else if (GetFocus() == W.FHandle) part = teEditBorderFocused;
+                else if (GetMouseControl() == &W) part = teEditBorderHot;
+                ThemeServices().DrawElement(&dc, ThemeServices().GetElementDetails(part), r);
+                r.Inflate(-1, -1);
+                FrameRectColor(&dc, r, W.FColor);
+                r.Inflate(-1, -1);
+            } else {
+                DrawEdge(&dc, r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+            }
+        }
+        const TRect& c = W.FClientInWindow;
+        for (const int kind : {SB_VERT, SB_HORZ}) {
+            const TWin::TBar& b = W.FBars[kind];
+            if (!b.Visible) continue;
+            const bool vert = kind == SB_VERT;
+            const TRect bar = vert ? Rect(c.Right, c.Top, c.Right + ScrollBarSize, c.Bottom)
+                                   : Rect(c.Left, c.Bottom, c.Right, c.Bottom + ScrollBarSize);
+            int start = 0, size = 0;
+            ScrollThumb(vert ? bar.Height() : bar.Width(), ScrollBarSize, b.Info.nMin, b.Info.nMax,
+                        static_cast<int>(b.Info.nPage), W.FThumbDrag.Bar == kind ? b.Info.nTrackPos : b.Info.nPos,
+                        start, size);
+            const bool scrolls = W.IsWindowEnabled() && b.Disabled != ESB_DISABLE_BOTH && b.Info.nMax > b.Info.nMin &&
+                                 (b.Info.nPage == 0 || static_cast<int>(b.Info.nPage) <= b.Info.nMax - b.Info.nMin);
+            DrawScrollBarParts(&dc, bar, vert, start, size, scrolls);
+        }
+        if (W.FBars[SB_VERT].Visible && W.FBars[SB_HORZ].Visible)
+            FillRectColor(&dc, Rect(c.Right, c.Bottom, c.Right + ScrollBarSize, c.Bottom + ScrollBarSize), clBtnFace);
+    }
+    static void Paint(TWin& W, TMessage& M) {
+        if (M.WParam == 0) W.ValidateRect(nullptr);
+    }
+    static void EraseBkgnd(TWin&, TMessage& M) { M.Result = 0; }
+    static void SetCursor(TWin& W, TMessage& M) {
+        // The parent decides first; otherwise the client area shows the arrow.
+        if (W.FParent && W.FParent->FHandle && SendMessage(W.FParent->FHandle, WM_SETCURSOR, M.WParam, M.LParam) != 0) {
+            M.Result = 1;
+            return;
+        }
+        const int16_t hit = static_cast<int16_t>(M.LParamLo);
+        if (hit == HTCLIENT || hit == HTVSCROLL || hit == HTHSCROLL || hit == HTBORDER) {
+            SetCursorShape(crArrow);
+            M.Result = 1;
+        }
+    }
+    // Wheel, context menu and help go up to the parent window.
+    static void ToParent(TWin& W, TMessage& M) {
+        if (W.FParent && W.FParent->FHandle) M.Result = SendMessage(W.FParent->FHandle, M.Msg, M.WParam, M.LParam);
+    }
+    static void KeyF1(TWin& W, TMessage&) {
+        if (!W.FHandle) return;
+        THelpInfo info;
+        info.hItemHandle = W.FHandle;
+        const TPoint at = GetCursorPos();
+        info.MousePosX = at.X;
+        info.MousePosY = at.Y;
+        SendMessage(W.FHandle, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+    }
+    static void KeyUp(TWin& W, TMessage& M) {
+        if (M.WParam == VK_APPS && W.FHandle) SendMessage(W.FHandle, WM_CONTEXTMENU, W.FHandle, PointToLParam(-1, -1));
+    }
+    static void SysKeyDown(TWin& W, TMessage& M) {
+        if (M.WParam == VK_F10 && GetKeyState(VK_SHIFT) < 0 && W.FHandle) {
+            SendMessage(W.FHandle, WM_CONTEXTMENU, W.FHandle, PointToLParam(-1, -1));
+            return;
+        }
+        // F10 enters the menu bar of the window's form.
+        if (M.WParam == VK_F10 && GetKeyState(VK_CONTROL) >= 0 && W.FHandle)
+            SendMessage(W.TopLevelWindow()->Handle(), WM_SYSCOMMAND, SC_KEYMENU, 0);
+    }
+    static void SysChar(TWin& W, TMessage& M) {
+        // An Alt+letter no accelerator of the form took opens the menu bar's item.
+        if (W.FHandle && static_cast<uint8_t>(M.WParam) > ' ')
+            SendMessage(W.TopLevelWindow()->Handle(), WM_SYSCOMMAND, SC_KEYMENU, static_cast<LPARAM>(static_cast<uint8_t>(M.WParam)));
+    }
+    static void RButtonUp(TWin& W, TMessage& M) {
+        const TPoint p = W.ClientToScreen(LParamToPoint(M.LParam));
+        if (W.FHandle) SendMessage(W.FHandle, WM_CONTEXTMENU, W.FHandle, PointToLParam(p.X, p.Y));
+    }
+    static void CancelMode(TWin& W, TMessage&) {
+        W.EndThumbDrag(false);
+        if (W.FHandle && GetCapture() == W.FHandle) ReleaseCapture();
+    }
+    static void CaptureChanged(TWin& W, TMessage&) { W.EndThumbDrag(false); }
+    static void WindowPosChanged(TWin& W, TMessage& M) {
+        auto* wp = reinterpret_cast<TWindowPos*>(M.LParam);
+        if (!wp || !W.FHandle) return;
+        const TRect& c = W.FClientInWindow;
+        if (!(wp->flags & SWP_NOMOVE)) SendMessage(W.FHandle, WM_MOVE, 0, PointToLParam(W.FLeft + c.Left, W.FTop + c.Top));
+        if (!(wp->flags & SWP_NOSIZE) || (wp->flags & SWP_FRAMECHANGED))
+            SendMessage(W.FHandle, WM_SIZE, SIZE_RESTORED, static_cast<LPARAM>(MakeWParam(c.Width(), c.Height())));
+    }
+    static void MouseActivate(TWin&, TMessage& M) { M.Result = MA_ACTIVATE; }
+    static void NCLButtonDown(TWin& W, TMessage& M) {
+        if (M.WParam == HTVSCROLL || M.WParam == HTHSCROLL)
+            W.ScrollBarClick(M.WParam == HTVSCROLL ? SB_VERT : SB_HORZ, LParamToPoint(M.LParam));
+    }
+    static void GetDlgCode(TWin&, TMessage& M) { M.Result = 0; }
+    static void Close(TWin& W, TMessage&) { W.DestroyHandle(); }
+    static void Command(TWin& W, TMessage& M) {
+        // Notifications of child windows go back to their controls.
+        if (TWinControl* child = FindControl(static_cast<HWND>(M.LParam)); child && child != &W)
+            M.Result = child->Perform(CN_COMMAND, M.WParam, M.LParam);
+    }
+
+    using THandler = void (*)(TWin&, TMessage&);
+    // The handler of a message the window system itself knows; null for the rest.
+    static THandler Find(UINT Msg) {
+        switch (Msg) {
+            case WM_NCCALCSIZE: return NCCalcSize;
+            case WM_NCHITTEST: return NCHitTest;
+            case WM_NCPAINT: return NCPaint;
+            case WM_PAINT: return Paint;
+            case WM_ERASEBKGND: return EraseBkgnd;
+            case WM_SETCURSOR: return SetCursor;
+            case WM_MOUSEWHEEL:
+            case WM_CONTEXTMENU:
+            case WM_HELP: return ToParent;
+            case WM_KEYF1: return KeyF1;
+            case WM_KEYUP: return KeyUp;
+            case WM_SYSKEYDOWN: return SysKeyDown;
+            case WM_SYSCHAR: return SysChar;
+            case WM_RBUTTONUP: return RButtonUp;
+            case WM_CANCELMODE: return CancelMode;
+            case WM_CAPTURECHANGED: return CaptureChanged;
+            case WM_WINDOWPOSCHANGED: return WindowPosChanged;
+            case WM_MOUSEACTIVATE: return MouseActivate;
+            case WM_NCLBUTTONDOWN:
+            case WM_NCLBUTTONDBLCLK: return NCLButtonDown;
+            case WM_GETDLGCODE: return GetDlgCode;
+            case WM_CLOSE: return Close;
+            case WM_COMMAND: return Command;
+            default: return nullptr;
+        }
+    }
+};
+
+void TWinControl::DefaultHandler(TMessage& Message) {
+    if (const TWinControlWindowProc::THandler h = TWinControlWindowProc::Find(Message.Msg)) h(*this, Message);
+    else TControl::DefaultHandler(Message);
 }
 
 void TWinControl::WMPaint(TWMPaint& Message) { PaintHandler(Message); }

@@ -541,6 +541,7 @@ protected:
     uint32_t FTypeAheadTick = 0;
 
 private:
+    friend struct TListBoxWindowProc;
     void HandleKey(uint16_t Key);
     void HandleChar(char C);
     void SyncSelection();

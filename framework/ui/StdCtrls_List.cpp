@@ -294,130 +294,146 @@ void TCustomListBox::WMSize(TWMSize& Message) {
     UpdateScrollBar();
 }
 
-void TCustomListBox::DefaultHandler(TMessage& Message) {
-    switch (Message.Msg) {
-        case WM_KEYDOWN:
-            HandleKey(Message.WParamLo);
-            return;
-        case WM_CHAR:
-            HandleChar(static_cast<char>(Message.WParamLo));
-            return;
-        case WM_LBUTTONDOWN:
-        case WM_LBUTTONDBLCLK: {
-            if (CanFocus() && !Focused()) SetFocus();
-            const int i = ItemAtPos(LParamToPoint(Message.LParam), true);
-            TShiftState shift;
-            if (Message.WParam & MK_SHIFT) shift.Include(ssShift);
-            if (Message.WParam & MK_CONTROL) shift.Include(ssCtrl);
-            if (i >= 0 && Message.Msg == WM_LBUTTONDOWN) UserSelect(i, shift);
-            FTracking = !FMultiSelect;
-            return;
-        }
-        case WM_MOUSEMOVE:
-            if (FTracking) {
-                const int i = ItemAtPos(LParamToPoint(Message.LParam), true);
-                if (i >= 0 && i != FItemIndex) UserSelect(i, {});
-            }
-            return;
-        case WM_LBUTTONUP:
-            FTracking = false;
-            return;
-        case WM_VSCROLL: {
-            TWMScroll m(Message);
-            const int page = VisibleRows();
-            switch (m.ScrollCode) {
-                case SB_LINEUP: SetTopIndex(FTopIndex - 1); break;
-                case SB_LINEDOWN: SetTopIndex(FTopIndex + 1); break;
-                case SB_PAGEUP: SetTopIndex(FTopIndex - page); break;
-                case SB_PAGEDOWN: SetTopIndex(FTopIndex + page); break;
-                case SB_THUMBPOSITION:
-                case SB_THUMBTRACK: {
-                    TScrollInfo si;
-                    si.fMask = SIF_TRACKPOS;
-                    GetScrollInfo(SB_VERT, si);
-                    SetTopIndex(m.ScrollCode == SB_THUMBTRACK ? si.nTrackPos : m.Pos);
-                    break;
-                }
-                case SB_TOP: SetTopIndex(0); break;
-                case SB_BOTTOM: SetTopIndex(Count()); break;
-            }
-            return;
-        }
-        case WM_MOUSEWHEEL:
-            SetTopIndex(FTopIndex - Message.WParamHiS / 120 * GetWheelScrollLines());
-            Message.Result = 1;
-            return;
-        case WM_GETDLGCODE:
-            Message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
-            return;
-        case WM_SETFOCUS:
-        case WM_KILLFOCUS:
-            Invalidate();
-            return;
-        case WM_PAINT:
-            if (auto* dc = reinterpret_cast<TCanvas*>(Message.WParam)) PaintWindow(dc);
-            return;
-        case LB_GETCOUNT: Message.Result = Count(); return;
-        case LB_GETCURSEL: Message.Result = FItemIndex; return;
-        case LB_SETCURSEL:
-            SetItemIndex(static_cast<int32_t>(Message.WParam));
-            Message.Result = FItemIndex;
-            return;
-        case LB_GETTOPINDEX: Message.Result = FTopIndex; return;
-        case LB_SETTOPINDEX: SetTopIndex(static_cast<int32_t>(Message.WParam)); return;
-        case LB_GETITEMHEIGHT: Message.Result = ItemHeightOf(static_cast<int32_t>(Message.WParam)); return;
-        case LB_SETITEMHEIGHT: SetItemHeight(Message.LParamLo); return;
-        case LB_GETITEMRECT:
-            if (auto* r = reinterpret_cast<TRect*>(Message.LParam)) *r = ItemRect(static_cast<int32_t>(Message.WParam));
-            Message.Result = 1;
-            return;
-        case LB_ITEMFROMPOINT: {
-            const int i = ItemAtPos(LParamToPoint(Message.LParam), true);
-            Message.Result = i >= 0 ? i : static_cast<LRESULT>(MakeWParam(std::max(0, Count() - 1), 1));
-            return;
-        }
-        case LB_FINDSTRING:
-        case LB_SELECTSTRING: {
-            const char* s = reinterpret_cast<const char*>(Message.LParam);
-            const int i = FindPrefix(s ? AnsiString(s) : AnsiString(), static_cast<int32_t>(Message.WParam));
-            if (i >= 0 && Message.Msg == LB_SELECTSTRING) SetItemIndex(i);
-            Message.Result = i >= 0 ? i : LB_ERR;
-            return;
-        }
-        case LB_GETTEXT: {
-            const int i = static_cast<int32_t>(Message.WParam);
-            if (i < 0 || i >= Count()) {
-                Message.Result = LB_ERR;
-                return;
-            }
-            const AnsiString t = ItemText(i);
-            if (auto* buf = reinterpret_cast<char*>(Message.LParam)) {
-                std::memcpy(buf, t.c_str(), t.size() + 1);
-            }
-            Message.Result = static_cast<LRESULT>(t.size());
-            return;
-        }
-        case LB_ADDSTRING:
-        case LB_INSERTSTRING: {
-            const char* s = reinterpret_cast<const char*>(Message.LParam);
-            const auto at = static_cast<int32_t>(Message.WParam);
-            if (Message.Msg == LB_ADDSTRING || at < 0) Message.Result = FItems->Add(s ? s : "");
-            else {
-                FItems->Insert(at, s ? s : "");
-                Message.Result = at;
-            }
-            return;
-        }
-        case LB_DELETESTRING:
-            FItems->Delete(static_cast<int32_t>(Message.WParam));
-            Message.Result = FItems->Count();
-            return;
-        case LB_RESETCONTENT:
-            FItems->Clear();
-            return;
-        default:
-            TWinControl::DefaultHandler(Message);
+// What the list window itself does with what the control left to it: one named handler per message.
+struct TListBoxWindowProc {
+    using TList = TCustomListBox;
+    static void KeyDown(TList& L, TMessage& M) { L.HandleKey(M.WParamLo); }
+    static void Char(TList& L, TMessage& M) { L.HandleChar(static_cast<char>(M.WParamLo)); }
+    static void LButtonDown(TList& L, TMessage& M) {
+        if (L.CanFocus() && !L.Focused()) L.SetFocus();
+        const int i = L.ItemAtPos(LParamToPoint(M.LParam), true);
+        TShiftState shift;
+        if (M.WParam & MK_SHIFT) shift.Include(ssShift);
+        if (M.WParam & MK_CONTROL) shift.Include(ssCtrl);
+        if (i >= 0 && M.Msg == WM_LBUTTONDOWN) L.UserSelect(i, shift);
+        L.FTracking = !L.FMultiSelect;
     }
+    static void MouseMove(TList& L, TMessage& M) {
+        if (!L.FTracking) return;
+        const int i = L.ItemAtPos(LParamToPoint(M.LParam), true);
+        if (i >= 0 && i != L.FItemIndex) L.UserSelect(i, {});
+    }
+    static void LButtonUp(TList& L, TMessage&) { L.FTracking = false; }
+    static void VScroll(TList& L, TMessage& M) {
+        TWMScroll m(M);
+        const int page = L.VisibleRows();
+        switch (m.ScrollCode) {
+            case SB_LINEUP: L.SetTopIndex(L.FTopIndex - 1); break;
+            case SB_LINEDOWN: L.SetTopIndex(L.FTopIndex + 1); break;
+            case SB_PAGEUP: L.SetTopIndex(L.FTopIndex - page); break;
+            case SB_PAGEDOWN: L.SetTopIndex(L.FTopIndex + page); break;
+            case SB_THUMBPOSITION:
+            case SB_THUMBTRACK: {
+                TScrollInfo si;
+                si.fMask = SIF_TRACKPOS;
+                L.GetScrollInfo(SB_VERT, si);
+                L.SetTopIndex(m.ScrollCode == SB_THUMBTRACK ? si.nTrackPos : m.Pos);
+                break;
+            }
+            case SB_TOP: L.SetTopIndex(0); break;
+            case SB_BOTTOM: L.SetTopIndex(L.Count()); break;
+        }
+    }
+    static void MouseWheel(TList& L, TMessage& M) {
+        L.SetTopIndex(L.FTopIndex - M.WParamHiS / 120 * GetWheelScrollLines());
+        M.Result = 1;
+    }
+    static void GetDlgCode(TList&, TMessage& M) { M.Result = DLGC_WANTARROWS | DLGC_WANTCHARS; }
+    static void FocusChanged(TList& L, TMessage&) { L.Invalidate(); }
+    static void Paint(TList& L, TMessage& M) {
+        if (auto* dc = reinterpret_cast<TCanvas*>(M.WParam)) L.PaintWindow(dc);
+    }
+    static void GetCount(TList& L, TMessage& M) { M.Result = L.Count(); }
+    static void GetCurSel(TList& L, TMessage& M) { M.Result = L.FItemIndex; }
+    static void SetCurSel(TList& L, TMessage& M) {
+        L.SetItemIndex(static_cast<int32_t>(M.WParam));
+        M.Result = L.FItemIndex;
+    }
+    static void GetTopIndex(TList& L, TMessage& M) { M.Result = L.FTopIndex; }
+    static void SetTopIndex(TList& L, TMessage& M) { L.SetTopIndex(static_cast<int32_t>(M.WParam)); }
+    static void GetItemHeight(TList& L, TMessage& M) { M.Result = L.ItemHeightOf(static_cast<int32_t>(M.WParam)); }
+    static void SetItemHeight(TList& L, TMessage& M) { L.SetItemHeight(M.LParamLo); }
+    static void GetItemRect(TList& L, TMessage& M) {
+        if (auto* r = reinterpret_cast<TRect*>(M.LParam)) *r = L.ItemRect(static_cast<int32_t>(M.WParam));
+        M.Result = 1;
+    }
+    static void ItemFromPoint(TList& L, TMessage& M) {
+        const int i = L.ItemAtPos(LParamToPoint(M.LParam), true);
+        M.Result = i >= 0 ? i : static_cast<LRESULT>(MakeWParam(std::max(0, L.Count() - 1), 1));
+    }
+    static void FindString(TList& L, TMessage& M) {
+        const char* s = reinterpret_cast<const char*>(M.LParam);
+        const int i = L.FindPrefix(s ? AnsiString(s) : AnsiString(), static_cast<int32_t>(M.WParam));
+        if (i >= 0 && M.Msg == LB_SELECTSTRING) L.SetItemIndex(i);
+        M.Result = i >= 0 ? i : LB_ERR;
+    }
+    static void GetText(TList& L, TMessage& M) {
+        const int i = static_cast<int32_t>(M.WParam);
+        if (i < 0 || i >= L.Count()) {
+            M.Result = LB_ERR;
+            return;
+        }
+        const AnsiString t = L.ItemText(i);
+        if (auto* buf = reinterpret_cast<char*>(M.LParam)) {
+            std::memcpy(buf, t.c_str(), t.size() + 1);
+        }
+        M.Result = static_cast<LRESULT>(t.size());
+    }
+    static void AddString(TList& L, TMessage& M) {
+        const char* s = reinterpret_cast<const char*>(M.LParam);
+        const auto at = static_cast<int32_t>(M.WParam);
+        if (M.Msg == LB_ADDSTRING || at < 0) M.Result = L.FItems->Add(s ? s : "");
+        else {
+            L.FItems->Insert(at, s ? s : "");
+            M.Result = at;
+        }
+    }
+    static void DeleteString(TList& L, TMessage& M) {
+        L.FItems->Delete(static_cast<int32_t>(M.WParam));
+        M.Result = L.FItems->Count();
+    }
+    static void ResetContent(TList& L, TMessage&) { L.FItems->Clear(); }
+
+    using THandler = void (*)(TList&, TMessage&);
+    // The handler of a message the list window knows; null for the rest.
+    static THandler Find(UINT Msg) {
+        switch (Msg) {
+            case WM_KEYDOWN: return KeyDown;
+            case WM_CHAR: return Char;
+            case WM_LBUTTONDOWN:
+            case WM_LBUTTONDBLCLK: return LButtonDown;
+            case WM_MOUSEMOVE: return MouseMove;
+            case WM_LBUTTONUP: return LButtonUp;
+            case WM_VSCROLL: return VScroll;
+            case WM_MOUSEWHEEL: return MouseWheel;
+            case WM_GETDLGCODE: return GetDlgCode;
+            case WM_SETFOCUS:
+            case WM_KILLFOCUS: return FocusChanged;
+            case WM_PAINT: return Paint;
+            case LB_GETCOUNT: return GetCount;
+            case LB_GETCURSEL: return GetCurSel;
+            case LB_SETCURSEL: return SetCurSel;
+            case LB_GETTOPINDEX: return GetTopIndex;
+            case LB_SETTOPINDEX: return SetTopIndex;
+            case LB_GETITEMHEIGHT: return GetItemHeight;
+            case LB_SETITEMHEIGHT: return SetItemHeight;
+            case LB_GETITEMRECT: return GetItemRect;
+            case LB_ITEMFROMPOINT: return ItemFromPoint;
+            case LB_FINDSTRING:
+            case LB_SELECTSTRING: return FindString;
+            case LB_GETTEXT: return GetText;
+            case LB_ADDSTRING:
+            case LB_INSERTSTRING: return AddString;
+            case LB_DELETESTRING: return DeleteString;
+            case LB_RESETCONTENT: return ResetContent;
+            default: return nullptr;
+        }
+    }
+};
+
+void TCustomListBox::DefaultHandler(TMessage& Message) {
+    if (const TListBoxWindowProc::THandler h = TListBoxWindowProc::Find(Message.Msg)) h(*this, Message);
+    else TWinControl::DefaultHandler(Message);
 }
 
 void TCustomListBox::DrawItem(int Index, TRect R, TOwnerDrawState State) {
