@@ -178,7 +178,9 @@ TEST_F(FooterTest, AFooterWrapsOnlyWhereTheRowsHoldSeveralLines) {
         const auto lines = footerLines();
         ASSERT_FALSE(lines.empty()) << c.What;
         EXPECT_EQ(lines.size() > 1, c.SeveralLines) << c.What;
-        if (c.SeveralLines) EXPECT_LT(lines[0].first, lines[1].first) << c.What;
+        if (c.SeveralLines) {
+            EXPECT_LT(lines[0].first, lines[1].first) << c.What;
+        }
     }
 }
 

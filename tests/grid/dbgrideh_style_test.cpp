@@ -443,7 +443,7 @@ TEST_F(GridCenterTest, TheIndicatorTitleIsDrawnPressedWhileItsMenuIsOpen) {
                             std::to_string(b.Top) + ":" + std::to_string(r.Brush.Color) + ":" +
                             std::to_string(r.Pen.Color));
             // The sign's bottom row is drawn in the dark shadow colour, which the frame does not use.
-            if (r.Op == ui::TDrawOp::PolyPolyline && r.Pen.Color == ui::ColorToRGB(ui::cl3DDkShadow))
+            if (r.Op == ui::TDrawOp::PolyPolyline && static_cast<ui::TColorRef>(r.Pen.Color) == ui::ColorToRGB(ui::cl3DDkShadow))
                 for (const TPoint& p : r.Points)
                     if (l.Sign.X < 0 || p.Y < l.Sign.Y || (p.Y == l.Sign.Y && p.X < l.Sign.X)) l.Sign = p;
         }
