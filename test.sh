@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake g++ ninja-build pkg-config libsqlite3-dev zlib1g-dev libicu-dev libgtest-dev libbenchmark-dev
-          qt6-base-dev qt6-qpa-plugins fonts-liberation2 xvfb xauth xdotool x11-xkb-utils sqlite3)
+          qt6-base-dev qt6-qpa-plugins fonts-liberation2 xvfb xauth xdotool x11-xkb-utils sqlite3
+          clang-format-14)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

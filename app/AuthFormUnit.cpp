@@ -52,8 +52,7 @@ void TAuthForm::btnOkClick(rtl::TObject*) {
         SetModalResult(ui::mrOk);
         return;
     }
-    DBMod->Services().MessageBox(T(u8"Пароль не верен, попробуйте еще раз"), T(u8"Авторизация"),
-                                 TMsgIcon::Information);
+    DBMod->Services().MessageBox(T(u8"Пароль не верен, попробуйте еще раз"), T(u8"Авторизация"), TMsgIcon::Information);
     edPassword->Clear();
     if (edPassword->CanFocus()) edPassword->SetFocus();
 }

@@ -30,9 +30,8 @@ void TFilterList::Put(const AnsiString& Text) {
     }
     const auto sep = Text.find(FilterSeparator);
     const AnsiString name = Text.substr(0, sep);
-    auto it = std::find_if(FItems.begin(), FItems.end(), [&](const AnsiString& item) {
-        return item.substr(0, item.find(FilterSeparator)) == name;
-    });
+    auto it = std::find_if(FItems.begin(), FItems.end(),
+                           [&](const AnsiString& item) { return item.substr(0, item.find(FilterSeparator)) == name; });
     if (sep != AnsiString::npos) {
         if (it != FItems.end())
             *it = Text;
@@ -112,13 +111,13 @@ TDBMod::TDBMod(IAppServices* Services) : FServices(Services) {
 TDBMod::~TDBMod() {
     DataModuleDestroy();
     // Data sources and details go before the queries they point at, the connection last.
-    for (auto* s : {&srcSources, &srcOpisi, &srcTransfer, &srcLosses, &srcEvents, &srcChanges, &srcNomenclature,
-                    &srcDocsApp, &srcOther, &srcOrgs, &srcPassport, &srcDocs, &srcRenames, &srcOpisFond,
-                    &srcLSources, &srcUsers, &srcDocKind, &srcEPMK, &srcVNTD, &srcEventType})
+    for (auto* s : {&srcSources,  &srcOpisi, &srcTransfer, &srcLosses,   &srcEvents, &srcChanges,  &srcNomenclature,
+                    &srcDocsApp,  &srcOther, &srcOrgs,     &srcPassport, &srcDocs,   &srcRenames,  &srcOpisFond,
+                    &srcLSources, &srcUsers, &srcDocKind,  &srcEPMK,     &srcVNTD,   &srcEventType})
         s->reset();
-    for (auto* q : {&zDocs, &zOrgs, &zPassport, &zRenames, &zSources, &zOpisi, &zTransfer, &zLosses, &zEvents,
-                    &zChanges, &zNomenclature, &zDocsApp, &zOther, &zOpisFond, &zLSources, &zNumbers, &zUsers,
-                    &zDocKind, &zEPMK, &zVNTD, &zBranches, &zFiles, &zFileContent, &zEventType})
+    for (auto* q : {&zDocs,   &zOrgs,    &zPassport,     &zRenames, &zSources,  &zOpisi,    &zTransfer,    &zLosses,
+                    &zEvents, &zChanges, &zNomenclature, &zDocsApp, &zOther,    &zOpisFond, &zLSources,    &zNumbers,
+                    &zUsers,  &zDocKind, &zEPMK,         &zVNTD,    &zBranches, &zFiles,    &zFileContent, &zEventType})
         q->reset();
     zDump.reset();
     zServer.reset();
@@ -259,9 +258,9 @@ bool TDBMod::OpenOrInstallDatabase(const AnsiString& Name) {
 void TDBMod::CreateJournalFields() {
     // The document journals keep the table's columns as their own fields, in the table's order, and
     // add the source's name looked up by source_id.
-    const std::pair<VUdeVizov*, int> journals[] = {{zOpisi.get(), 250}, {zTransfer.get(), 250}, {zLosses.get(), 100},
-                                                   {zEvents.get(), 100}, {zChanges.get(), 100}, {zNomenclature.get(), 100},
-                                                   {zDocsApp.get(), 100}, {zOther.get(), 20}};
+    const std::pair<VUdeVizov*, int> journals[] = {
+        {zOpisi.get(), 250},   {zTransfer.get(), 250},     {zLosses.get(), 100},  {zEvents.get(), 100},
+        {zChanges.get(), 100}, {zNomenclature.get(), 100}, {zDocsApp.get(), 100}, {zOther.get(), 20}};
     for (const auto& [q, size] : journals) {
         if (q->FieldCount() > 0) continue;
         q->InitFieldDefs();
@@ -352,7 +351,7 @@ void TDBMod::SetOwnership(int32_t Value) {
 }
 
 std::vector<VUdeVizov*> TDBMod::DocJournals() const {
-    return {zOpisi.get(), zOther.get(), zEvents.get(), zLosses.get(),
+    return {zOpisi.get(),   zOther.get(),   zEvents.get(),   zLosses.get(),
             zChanges.get(), zDocsApp.get(), zTransfer.get(), zNomenclature.get()};
 }
 

@@ -35,14 +35,22 @@ struct TUser {
 extern std::string AppDir;    // the working folder, no trailing separator
 extern std::string FilesDir;  // AppDir + "/files/": copies of attached files
 extern uint16_t ThisYear;
-extern int32_t TodayDate;     // whole days of the date type
+extern int32_t TodayDate;  // whole days of the date type
 extern TUser CurrentUser;
 extern const char* const NameListTables[1];
 inline constexpr char FilterSeparator = '|';
 
 // Journal codes of the running-number counters.
 enum TJournal : uint8_t {
-    jSources = 1, jOpisi, jTransfer, jLosses, jEvents, jChanges, jNomenclature, jDocsApproval, jDocsOther
+    jSources = 1,
+    jOpisi,
+    jTransfer,
+    jLosses,
+    jEvents,
+    jChanges,
+    jNomenclature,
+    jDocsApproval,
+    jDocsOther
 };
 
 // A list of named condition parts, each "name|condition", kept in the order first set.
@@ -144,14 +152,14 @@ public:
 
     // Components, created with the module; the connection is freed last.
     rtl::TOwnedPtr<TUniConnection> zServer;
-    rtl::TOwnedPtr<VUdeVizov> zSources, zOpisi, zTransfer, zLosses, zEvents, zChanges, zNomenclature, zDocsApp,
-        zOther, zOrgs, zPassport, zDocs, zRenames, zOpisFond, zLSources, zNumbers, zUsers, zDocKind, zEPMK, zVNTD,
-        zBranches, zFiles, zFileContent, zEventType;
+    rtl::TOwnedPtr<VUdeVizov> zSources, zOpisi, zTransfer, zLosses, zEvents, zChanges, zNomenclature, zDocsApp, zOther,
+        zOrgs, zPassport, zDocs, zRenames, zOpisFond, zLSources, zNumbers, zUsers, zDocKind, zEPMK, zVNTD, zBranches,
+        zFiles, zFileContent, zEventType;
     // Restores the install script for the server-setup dialog.
     rtl::TOwnedPtr<components::TUniDump> zDump;
-    rtl::TOwnedPtr<TUniDataSource> srcSources, srcOpisi, srcTransfer, srcLosses, srcEvents, srcChanges,
-        srcNomenclature, srcDocsApp, srcOther, srcOrgs, srcPassport, srcDocs, srcRenames, srcOpisFond, srcLSources,
-        srcUsers, srcDocKind, srcEPMK, srcVNTD, srcEventType;
+    rtl::TOwnedPtr<TUniDataSource> srcSources, srcOpisi, srcTransfer, srcLosses, srcEvents, srcChanges, srcNomenclature,
+        srcDocsApp, srcOther, srcOrgs, srcPassport, srcDocs, srcRenames, srcOpisFond, srcLSources, srcUsers, srcDocKind,
+        srcEPMK, srcVNTD, srcEventType;
 
 private:
     VUdeVizov* MakeQuery(rtl::TOwnedPtr<VUdeVizov>& Query, const char* SQL);

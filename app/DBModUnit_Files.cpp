@@ -27,9 +27,7 @@ std::string TempVelmoratDir() {
     return (base / "Velmorat").string() + "/";
 }
 
-std::string TDBMod::Extension(const AnsiString& Name) {
-    return fs::path(rtl::AnsiToUTF8(Name)).extension().string();
-}
+std::string TDBMod::Extension(const AnsiString& Name) { return fs::path(rtl::AnsiToUTF8(Name)).extension().string(); }
 
 bool TDBMod::OpenFileRow(int32_t FileId) {
     if (zFiles->Active()) zFiles->Close();
@@ -44,8 +42,8 @@ bool TDBMod::AttachFile(VUdeVizov* Query) {
     std::error_code ec;
     fs::create_directories(FilesDir, ec);
     if (ec) {
-        FServices->MessageBox(T(u8"Не удается создать папку файлов: ") + rtl::UTF8ToAnsi(FilesDir),
-                              T(u8"Ошибка"), TMsgIcon::Error);
+        FServices->MessageBox(T(u8"Не удается создать папку файлов: ") + rtl::UTF8ToAnsi(FilesDir), T(u8"Ошибка"),
+                              TMsgIcon::Error);
         return false;
     }
     OpenFileRow(0);

@@ -12,9 +12,7 @@ namespace {
 
 constexpr int BusyRetries = 40;
 
-bool IsEditing(db::TDataSet* DataSet) {
-    return DataSet->State() == db::dsEdit || DataSet->State() == db::dsInsert;
-}
+bool IsEditing(db::TDataSet* DataSet) { return DataSet->State() == db::dsEdit || DataSet->State() == db::dsInsert; }
 
 int32_t IntOrZero(db::TField* Field) { return Field->IsNull() ? 0 : Field->AsInteger(); }
 
@@ -115,14 +113,11 @@ void TDBMod::BindRules() {
     zNomenclature->BeforePost = [this](db::TDataSet* d) { NumberAndYear(d, jNomenclature, "reg_date"); };
     zDocsApp->BeforePost = [this](db::TDataSet* d) { NumberAndYear(d, jDocsApproval, "reg_date"); };
     zOther->BeforePost = [this](db::TDataSet* d) { NumberAndYear(d, jDocsOther, "reg_date"); };
-    for (VUdeVizov* q : {zOpisi.get(), zEvents.get(), zLosses.get(), zDocsApp.get(), zOther.get()})
-    {
+    for (VUdeVizov* q : {zOpisi.get(), zEvents.get(), zLosses.get(), zDocsApp.get(), zOther.get()}) {
         q->BeforeDelete = [this](db::TDataSet* d) { EntryBeforeDelete(d); };
         q->AfterDelete = [this](db::TDataSet* d) { EntryAfterDelete(d); };
     }
-    zPassport->OnNewRecord = [this](db::TDataSet* d) {
-        d->Fields()[1]->SetAsInteger(FYear > 0 ? FYear : ThisYear);
-    };
+    zPassport->OnNewRecord = [this](db::TDataSet* d) { d->Fields()[1]->SetAsInteger(FYear > 0 ? FYear : ThisYear); };
     zOpisFond->OnNewRecord = [this](db::TDataSet* d) { d->Fields()[1]->SetAsInteger(FSource); };
     zUsers->BeforeDelete = [](db::TDataSet*) {};
 }
@@ -133,7 +128,7 @@ void TDBMod::SourceAfterPost(db::TDataSet* DataSet) {
 }
 
 void TDBMod::SourceBeforeDelete(db::TDataSet* DataSet) {
-    static const char* const Tables[] = {"opisi",  "passport",      "transfer", "losses",  "events",
+    static const char* const Tables[] = {"opisi",      "passport",      "transfer", "losses",  "events",
                                          "docs_other", "docs_approval", "renames",  "changes", "nomenclature"};
     const int32_t id = DataSet->Fields()[0]->AsInteger();
     // The documents and the source go together or not at all: the transaction is committed after
@@ -157,8 +152,9 @@ void TDBMod::SourceBeforeDelete(db::TDataSet* DataSet) {
 void TDBMod::ChangeAfterPost(db::TDataSet* DataSet) {
     const int32_t kind = IntOrZero(DataSet->FieldByName("decision")) == 1 ? 1 : 4;
     const int32_t num = NextNumber(jSources, kind);
-    zServer->ExecSQL("UPDATE sources SET sourcekind_id = :K, num = :N WHERE id = :S",
-                     {rtl::Variant(kind), rtl::Variant(num), rtl::Variant(DataSet->FieldByName("source_id")->AsInteger())});
+    zServer->ExecSQL(
+        "UPDATE sources SET sourcekind_id = :K, num = :N WHERE id = :S",
+        {rtl::Variant(kind), rtl::Variant(num), rtl::Variant(DataSet->FieldByName("source_id")->AsInteger())});
 }
 
 void TDBMod::OpisiAfterScroll(db::TDataSet* DataSet) {

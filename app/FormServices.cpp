@@ -35,8 +35,8 @@ bool TFormServices::OpenFileDialog(const AnsiString& Filter, std::string& FileNa
 
 bool TFormServices::OpenWithDesktop(const std::string& Path) {
     if (StartProcess({"xdg-open", Path})) return true;
-    MessageBox(T(u8"Не удается запустить программу для открытия файла: ") + rtl::UTF8ToAnsi(Path),
-               T(u8"Ошибка"), TMsgIcon::Error);
+    MessageBox(T(u8"Не удается запустить программу для открытия файла: ") + rtl::UTF8ToAnsi(Path), T(u8"Ошибка"),
+               TMsgIcon::Error);
     return false;
 }
 

@@ -66,8 +66,8 @@ void TJournalFrame::MakeGrid(const char* Name, db::TDataSource* Source, const st
     Grid->SetFlat(true);
     Grid->SetAutoFitColWidths(true);
     Grid->SetReadOnly(true);
-    Grid->SetOptions({dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs, dgConfirmDelete,
-                      dgCancelOnExit});
+    Grid->SetOptions(
+        {dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs, dgConfirmDelete, dgCancelOnExit});
     TDBGridEhOptions eh = Grid->OptionsEh();
     eh.Include(dghDialogFind);
     if (SortByTitle) eh.Include(dghAutoSortMarking);

@@ -70,8 +70,8 @@ TMainForm::TMainForm(rtl::TComponent* Owner) : ui::TForm(Owner) {
     OnShow = [this](rtl::TObject* Sender) { FormShow(Sender); };
 }
 
-ui::TAction* TMainForm::AddAction(const char* Name, const char8_t* Caption, const char8_t* Category,
-                                  ui::TShortCut Key, int Image) {
+ui::TAction* TMainForm::AddAction(const char* Name, const char8_t* Caption, const char8_t* Category, ui::TShortCut Key,
+                                  int Image) {
     auto* a = rtl::Create<ui::TAction>(this);
     a->SetName(Name);
     a->SetCaption(T(Caption));
@@ -102,8 +102,9 @@ void TMainForm::BuildMenu() {
     };
     ui::TAction* const line = nullptr;
     const std::pair<const char8_t*, std::vector<ui::TAction*>> menus[] = {
-        {Journals, {actSources, line, actOpisi, actTransfer, actLosses, line, actNomenclature, actDocs, actEvents,
-                    actChanges, actOther, line, actExit}},
+        {Journals,
+         {actSources, line, actOpisi, actTransfer, actLosses, line, actNomenclature, actDocs, actEvents, actChanges,
+          actOther, line, actExit}},
         {u8"Вид", {actFontLarger, actFontSmaller}},
         {u8"Отчёты", {actSourceListReport, actSummary}},
         {u8"Настройка", {actUsers, actVocab}},

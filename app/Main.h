@@ -18,9 +18,9 @@ public:
 
     ui::TActionList* ActionManager1;
     ui::TMainMenu* ActionMainMenuBar1;
-    ui::TAction *actSources, *actOpisi, *actTransfer, *actLosses, *actNomenclature, *actDocs, *actEvents,
-        *actChanges, *actOther, *actExit, *actFontLarger, *actFontSmaller, *actSourceListReport, *actSummary,
-        *actUsers, *actVocab, *actHelp, *actAbout, *actActivityLog;
+    ui::TAction *actSources, *actOpisi, *actTransfer, *actLosses, *actNomenclature, *actDocs, *actEvents, *actChanges,
+        *actOther, *actExit, *actFontLarger, *actFontSmaller, *actSourceListReport, *actSummary, *actUsers, *actVocab,
+        *actHelp, *actAbout, *actActivityLog;
     ui::TStatusBar* sbStatus;
     TOpisListFrame* OpisListFrame1;
 

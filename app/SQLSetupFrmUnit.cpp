@@ -16,9 +16,9 @@ namespace {
 const char8_t* const DatabasePrompt = u8"введите название базы данных";
 
 void ConnectionMessage() {
-    DBMod->Services().MessageBox(
-        T(u8"Не удается подключиться к базе данных, проверьте запущен ли сервер, а также его параметры, указанные здесь"),
-        T(u8"Ошибка соединения"), TMsgIcon::Warning);
+    DBMod->Services().MessageBox(T(u8"Не удается подключиться к базе данных, проверьте запущен ли сервер, а также его "
+                                   u8"параметры, указанные здесь"),
+                                 T(u8"Ошибка соединения"), TMsgIcon::Warning);
 }
 
 // The file a database name stands for: relative names lie in the working folder.
@@ -89,7 +89,8 @@ void TSQLSetupFrm::cbDatabaseEnter(rtl::TObject*) {
         ConnectionMessage();
         return;
     }
-    std::sort(names.begin(), names.end(), [](const AnsiString& a, const AnsiString& b) { return rtl::AnsiCompareText(a, b) < 0; });
+    std::sort(names.begin(), names.end(),
+              [](const AnsiString& a, const AnsiString& b) { return rtl::AnsiCompareText(a, b) < 0; });
     cbDatabase->Items()->Clear();
     for (const AnsiString& n : names) cbDatabase->Items()->Add(n);
     cbDatabase->SetText(text);

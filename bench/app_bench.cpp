@@ -29,12 +29,14 @@ struct Database {
         sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
         sqlite3_stmt* src = nullptr;
         sqlite3_stmt* inv = nullptr;
-        sqlite3_prepare_v2(db,
-                           "INSERT INTO sources (sourcekind_id, num, source_name, source_fullname, curator_id, ownership) "
-                           "VALUES (?, ?, ?, ?, ?, ?)",
-                           -1, &src, nullptr);
-        sqlite3_prepare_v2(db, "INSERT INTO opisi (num, kind_id, source_id, year_of, note, units_count) VALUES (?, ?, ?, ?, ?, ?)",
-                           -1, &inv, nullptr);
+        sqlite3_prepare_v2(
+            db,
+            "INSERT INTO sources (sourcekind_id, num, source_name, source_fullname, curator_id, ownership) "
+            "VALUES (?, ?, ?, ?, ?, ?)",
+            -1, &src, nullptr);
+        sqlite3_prepare_v2(
+            db, "INSERT INTO opisi (num, kind_id, source_id, year_of, note, units_count) VALUES (?, ?, ?, ?, ?, ?)", -1,
+            &inv, nullptr);
         for (int i = 1; i <= Sources; ++i) {
             const std::string name = "Источник комплектования № " + std::to_string(i);
             const std::string full = "Государственное учреждение «Архивный фонд» " + std::to_string(i);

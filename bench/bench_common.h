@@ -16,10 +16,9 @@
 
 namespace bench {
 
-inline const char8_t* const Words[] = {u8"Архив",  u8"управления", u8"культуры",      u8"фонд",   u8"опись",
-                                       u8"дело",   u8"Комитет",    u8"по",            u8"делам",  u8"района",
-                                       u8"области", u8"городской", u8"администрации", u8"отдел",  u8"учёта",
-                                       u8"документов"};
+inline const char8_t* const Words[] = {
+    u8"Архив", u8"управления", u8"культуры", u8"фонд",      u8"опись",         u8"дело",  u8"Комитет", u8"по",
+    u8"делам", u8"района",     u8"области",  u8"городской", u8"администрации", u8"отдел", u8"учёта",   u8"документов"};
 
 // UTF-8 text of words from the list, cut to a length of minChars..maxChars characters.
 inline std::string RandomText(std::mt19937& rng, size_t minChars, size_t maxChars) {
@@ -37,8 +36,7 @@ inline std::string RandomText(std::mt19937& rng, size_t minChars, size_t maxChar
 
 // A database file in the temporary folder named after the program and its process.
 inline std::string TempDatabasePath(const std::string& tag) {
-    return (std::filesystem::temp_directory_path() /
-            ("velmorat_" + tag + "_" + std::to_string(::getpid()) + ".sdb"))
+    return (std::filesystem::temp_directory_path() / ("velmorat_" + tag + "_" + std::to_string(::getpid()) + ".sdb"))
         .string();
 }
 

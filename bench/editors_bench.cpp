@@ -117,8 +117,8 @@ void DrawFaces(benchmark::State& state, bool Cached, bool Raster) {
         for (int i = 0; i < Calls; ++i) {
             const TFaceCall& c = FaceCalls[i % Kinds];
             const int x = (i % Kinds) * 18;
-            editors::DrawEditButtonFace(canvas, ui::Bounds(x, 2, 17, 21), ui::clBtnFace, c.Style,
-                                        c.DownPart, c.Flat, c.Active, true, editors::cbChecked);
+            editors::DrawEditButtonFace(canvas, ui::Bounds(x, 2, 17, 21), ui::clBtnFace, c.Style, c.DownPart, c.Flat,
+                                        c.Active, true, editors::cbChecked);
         }
         if (Cached && editors::ButtonsBitmapCache().Count() > Kinds + 1)  // the pair draws two halves
             state.SkipWithError("a face was drawn more than once");
@@ -274,8 +274,8 @@ BENCHMARK(BM_BaselineStringAppend)->Unit(benchmark::kMicrosecond);
 namespace {
 
 std::vector<rtl::AnsiString> CyrillicItems(int N) {
-    static const char8_t* stems[] = {u8"Иванов", u8"Петрова", u8"Сидоренко", u8"Ёлкин", u8"Архипов",
-                                     u8"Белоусова", u8"Гаврилов", u8"Давыдова", u8"Жуков", u8"Зайцева"};
+    static const char8_t* stems[] = {u8"Иванов",    u8"Петрова",  u8"Сидоренко", u8"Ёлкин", u8"Архипов",
+                                     u8"Белоусова", u8"Гаврилов", u8"Давыдова",  u8"Жуков", u8"Зайцева"};
     std::vector<rtl::AnsiString> items;
     for (int i = 0; i < N; ++i)
         items.push_back(rtl::UTF8ToAnsi(stems[i % 10]) + rtl::UTF8ToAnsi(u8" Фонд ") + std::to_string(100000 + i));

@@ -31,7 +31,8 @@ const std::string& Database(int rows) {
     std::string& path = file.Path;
     static int made = 0;
     if (made == rows) return path;
-    path = (std::filesystem::temp_directory_path() / ("velmorat_fetch_bench_" + std::to_string(::getpid()) + ".sdb")).string();
+    path = (std::filesystem::temp_directory_path() / ("velmorat_fetch_bench_" + std::to_string(::getpid()) + ".sdb"))
+               .string();
     std::filesystem::remove(path);
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);

@@ -32,9 +32,7 @@ constexpr int ClientH = 1080;
 constexpr int Columns = 40;
 
 // The cell's short text.
-inline void CellText(char* Buf, int Col, int Row) {
-    std::snprintf(Buf, 24, "%d:%d", Col, Row % 1000);
-}
+inline void CellText(char* Buf, int Col, int Row) { std::snprintf(Buf, 24, "%d:%d", Col, Row % 1000); }
 
 class TBenchGrid : public grid::TCustomGridEh {
     RTL_CLASS(TBenchGrid, grid::TCustomGridEh)
@@ -212,9 +210,10 @@ struct TJournal {
         Grid->SetBorderStyle(TBorderStyle::bsNone);
         Grid->SetScrollBars(TScrollStyle::ssNone);
         Grid->SetFlat(true);
-        const char16_t* names[10] = {u"id", u"name", u"born", u"cid", u"flag", u"note", u"doc", u"place", u"num", u"state"};
-        const char* captions[10] = {"N", "ЭПМК|Наименование", "ЭПМК|Дата прот.", "Город", "F",
-                                    "Примечание", "Документ|Шифр", "Документ|Место", "Номер", "Состояние"};
+        const char16_t* names[10] = {u"id",   u"name", u"born",  u"cid", u"flag",
+                                     u"note", u"doc",  u"place", u"num", u"state"};
+        const char* captions[10] = {"N",          "ЭПМК|Наименование", "ЭПМК|Дата прот.", "Город", "F",
+                                    "Примечание", "Документ|Шифр",     "Документ|Место",  "Номер", "Состояние"};
         for (int i = 0; i < 10; ++i) {
             grid::TColumnEh* c = Grid->Columns()->Add();
             c->SetFieldName(names[i]);
@@ -324,10 +323,7 @@ BENCHMARK(BM_GridPaint)
     ->Arg(100000)
     ->Unit(benchmark::kMillisecond)
     ->ComputeStatistics("min", bench::Fastest);
-BENCHMARK(BM_DirectDataCells)
-    ->Arg(100000)
-    ->Unit(benchmark::kMillisecond)
-    ->ComputeStatistics("min", bench::Fastest);
+BENCHMARK(BM_DirectDataCells)->Arg(100000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
 // A title click on a data grid over a memory dataset: the mouse messages, the marker cycle, the
 // application's OnSortMarkingChanged and the repaint of what was invalidated.
 struct TSortSetup {
@@ -357,8 +353,10 @@ struct TSortSetup {
         Grid->SetOptionsEh(Grid->OptionsEh() + grid::TDBGridEhOptions{grid::dghAutoSortMarking});
         Grid->SetDataSource(Src);
         Grid->SetParent(Form);
-        if (Sort) Grid->OnSortMarkingChanged = [this](rtl::TObject*) { Data.DS->SetIndexFieldNames(SortText()); };
-        else Grid->OnSortMarkingChanged = [](rtl::TObject*) {};
+        if (Sort)
+            Grid->OnSortMarkingChanged = [this](rtl::TObject*) { Data.DS->SetIndexFieldNames(SortText()); };
+        else
+            Grid->OnSortMarkingChanged = [](rtl::TObject*) {};
         Form->Show();
         Grid->SetFocus();
         Grid->UpdateWindow();
@@ -408,10 +406,7 @@ void BM_TitleClickNoSort(benchmark::State& State) {
 }
 
 BENCHMARK(BM_TitleClickSort)->Arg(100000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
-BENCHMARK(BM_IndexFieldNamesOnly)
-    ->Arg(100000)
-    ->Unit(benchmark::kMillisecond)
-    ->ComputeStatistics("min", bench::Fastest);
+BENCHMARK(BM_IndexFieldNamesOnly)->Arg(100000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
 BENCHMARK(BM_TitleClickNoSort)
     ->Arg(1000)
     ->Arg(100000)
@@ -422,10 +417,7 @@ BENCHMARK(BM_BaseGridPaint)
     ->Arg(1000000)
     ->Unit(benchmark::kMillisecond)
     ->ComputeStatistics("min", bench::Fastest);
-BENCHMARK(BM_DirectBaseCells)
-    ->Arg(1000)
-    ->Unit(benchmark::kMillisecond)
-    ->ComputeStatistics("min", bench::Fastest);
+BENCHMARK(BM_DirectBaseCells)->Arg(1000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
 BENCHMARK(BM_BaseGridPaintEnd)
     ->Arg(1000)
     ->Arg(1000000)
@@ -581,9 +573,9 @@ void BM_LocateTextNoMatch(benchmark::State& State) {
     CheckShape(State, s);
     const rtl::AnsiString text = rtl::UTF8ToAnsi(std::string_view("нет такого текста"));
     for (auto _ : State) {
-        const bool found = s.Grid->LocateText(u"", text, grid::lmtAnyPartEh, grid::ltdAllEh,
-                                              grid::ltoCaseInsensitiveEh | grid::ltoAllFieldsEh |
-                                                  grid::ltoMatchFormatEh);
+        const bool found =
+            s.Grid->LocateText(u"", text, grid::lmtAnyPartEh, grid::ltdAllEh,
+                               grid::ltoCaseInsensitiveEh | grid::ltoAllFieldsEh | grid::ltoMatchFormatEh);
         if (found) State.SkipWithError("found");
     }
 }
@@ -610,8 +602,16 @@ void BM_BaselineUpperScan(benchmark::State& State) {
     benchmark::DoNotOptimize(total);
 }
 
-BENCHMARK(BM_GridLineDown)->Arg(2000)->Arg(100000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
-BENCHMARK(BM_GridPageDown)->Arg(2000)->Arg(100000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
+BENCHMARK(BM_GridLineDown)
+    ->Arg(2000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", bench::Fastest);
+BENCHMARK(BM_GridPageDown)
+    ->Arg(2000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", bench::Fastest);
 BENCHMARK(BM_GridLineDownPaint)->Arg(100000)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", bench::Fastest);
 BENCHMARK(BM_GridFullPaint)->Arg(100000)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", bench::Fastest);
 BENCHMARK(BM_LocateTextNoMatch)->Arg(100000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", bench::Fastest);
@@ -636,8 +636,7 @@ struct TLookupSetup {
             rows.push_back({rtl::Variant(i + 1), rtl::Variant((i < N - 10 ? early : late) + std::to_string(i))});
         return rows;
     }
-    explicit TLookupSetup(int N)
-        : List({{u"id", store::mdtInt32, 4}, {u"name", store::mdtString, 41, 40}}, Rows(N)) {
+    explicit TLookupSetup(int N) : List({{u"id", store::mdtInt32, 4}, {u"name", store::mdtString, 41, 40}}, Rows(N)) {
         List.DS->Open();
         Form = rtl::Create<TForm>(nullptr);
         Form->SetBounds(0, 0, 600, 400);
@@ -875,7 +874,9 @@ struct TSumSetup {
     memdstest::TFixture Data;
     std::unique_ptr<grid::TDBSumListProducer> Sums;
     explicit TSumSetup(int N, bool WithSums)
-        : Data({{u"id", store::mdtInt32, 4}, {u"amount", store::mdtFloat, 8}, {u"qty", store::mdtInt32, 4},
+        : Data({{u"id", store::mdtInt32, 4},
+                {u"amount", store::mdtFloat, 8},
+                {u"qty", store::mdtInt32, 4},
                 {u"price", store::mdtFloat, 8}},
                SumRows(N)) {
         Data.DS->Open();
@@ -894,8 +895,8 @@ struct TSumSetup {
         std::vector<std::vector<rtl::Variant>> rows;
         rows.reserve(static_cast<size_t>(N));
         for (int i = 0; i < N; ++i)
-            rows.push_back({rtl::Variant(i), rtl::Variant(i * 0.25), i % 7 ? rtl::Variant(i % 13) : rtl::Variant::Null(),
-                            rtl::Variant(1.5 + i % 100)});
+            rows.push_back({rtl::Variant(i), rtl::Variant(i * 0.25),
+                            i % 7 ? rtl::Variant(i % 13) : rtl::Variant::Null(), rtl::Variant(1.5 + i % 100)});
         return rows;
     }
 };
@@ -923,9 +924,17 @@ void RunEditPost(benchmark::State& state, bool WithSums) {
 }
 
 void BM_SumListPost(benchmark::State& state) { RunEditPost(state, true); }
-BENCHMARK(BM_SumListPost)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", bench::Fastest);
+BENCHMARK(BM_SumListPost)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMicrosecond)
+    ->ComputeStatistics("min", bench::Fastest);
 void BM_PostNoSums(benchmark::State& state) { RunEditPost(state, false); }
-BENCHMARK(BM_PostNoSums)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", bench::Fastest);
+BENCHMARK(BM_PostNoSums)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMicrosecond)
+    ->ComputeStatistics("min", bench::Fastest);
 
 void BM_SumListRecalcAll(benchmark::State& state) {
     TSumSetup& s = SumSetup(true);

@@ -57,8 +57,7 @@ const std::string& Database() {
                 bind();
         };
         sqlite3_bind_int(ins, 2, i % 7);
-        const std::string name = RandomText(rng, 20, 80), city = RandomText(rng, 5, 40),
-                          note = RandomText(rng, 10, 60);
+        const std::string name = RandomText(rng, 20, 80), city = RandomText(rng, 5, 40), note = RandomText(rng, 10, 60);
         sqlite3_bind_text(ins, 3, name.c_str(), -1, SQLITE_TRANSIENT);
         maybe(4, [&] { sqlite3_bind_text(ins, 4, city.c_str(), -1, SQLITE_TRANSIENT); });
         char date[16];
@@ -96,9 +95,9 @@ rtl::TOwnedPtr<bench::TLiteBenchConnection> NewConnection() {
     conn->SetLoginPrompt(false);
     conn->Database = AnsiString(Database());
     conn->Props = {{sqlite::pidBusyTimeout, Variant(350)},
-                     {sqlite::pidReadUncommitted, Variant(true)},
-                     {sqlite::pidEnableSharedCache, Variant(true)},
-                     {sqlite::pidForeignKeys, Variant(false)}};
+                   {sqlite::pidReadUncommitted, Variant(true)},
+                   {sqlite::pidEnableSharedCache, Variant(true)},
+                   {sqlite::pidForeignKeys, Variant(false)}};
     conn->LiteDataSetService = false;
     conn->Connect();
     return conn;

@@ -67,7 +67,8 @@ void BM_PaintForm(benchmark::State& State) {
         grid->Invalidate();
         Application()->ProcessMessages();
     }
-    if (qtback::WindowSurface(form) == nullptr) State.SkipWithError("the form does not paint into the backend's raster");
+    if (qtback::WindowSurface(form) == nullptr)
+        State.SkipWithError("the form does not paint into the backend's raster");
     form->Free();
     qtback::Uninstall();
     State.SetItemsProcessed(State.iterations() * Rows * Cols);

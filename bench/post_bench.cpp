@@ -28,7 +28,8 @@ const std::string& Database() {
     static TBenchFile file;
     if (!file.Path.empty()) return file.Path;
     file.Path =
-        (std::filesystem::temp_directory_path() / ("velmorat_post_bench_" + std::to_string(::getpid()) + ".sdb")).string();
+        (std::filesystem::temp_directory_path() / ("velmorat_post_bench_" + std::to_string(::getpid()) + ".sdb"))
+            .string();
     sqlite3* db = nullptr;
     sqlite3_open(file.Path.c_str(), &db);
     sqlite3_exec(db,

@@ -61,7 +61,8 @@ rtl::TOwnedPtr<TLiteBenchConnection> Connected(const std::string& File) {
     return conn;
 }
 
-const char* const kSetUp = "PRAGMA synchronous = OFF; CREATE TABLE IF NOT EXISTS t (id INTEGER PRIMARY KEY, name TEXT, v REAL)";
+const char* const kSetUp =
+    "PRAGMA synchronous = OFF; CREATE TABLE IF NOT EXISTS t (id INTEGER PRIMARY KEY, name TEXT, v REAL)";
 
 void BM_ScriptExecute(benchmark::State& state) {
     TempDb db;
@@ -224,4 +225,4 @@ void BM_ScriptSplitOnly(benchmark::State& state) {
     for (auto _ : state) script->Execute();
 }
 BENCHMARK(BM_ScriptSplitOnly)->Arg(10000)->Unit(benchmark::kMillisecond);
-}
+}  // namespace

@@ -57,7 +57,8 @@ void BM_BaselineDispatch(benchmark::State& State) {
     TPlainCounter counter;
     std::deque<TPlainMsg> queue;
     for (auto _ : State) {
-        for (int i = 0; i < n; ++i) queue.push_back(TPlainMsg{static_cast<TPlainReceiver*>(&counter), WM_BENCH, 1, 0, 0});
+        for (int i = 0; i < n; ++i)
+            queue.push_back(TPlainMsg{static_cast<TPlainReceiver*>(&counter), WM_BENCH, 1, 0, 0});
         while (!queue.empty()) {
             TPlainMsg m = queue.front();
             queue.pop_front();
@@ -129,8 +130,8 @@ void BM_BaselineGridCells(benchmark::State& State) {
             for (int col = 0; col < GridCols; ++col) {
                 out.push_back(TCell{col * CellW, row * CellH, col * CellW + CellW - 1, row * CellH + CellH - 1,
                                     (row & 1) ? 0xFFFFFFu : 0xF0F0F0u, CellText(col, row)});
-                out.push_back(TCell{col * CellW, row * CellH + CellH - 1, col * CellW + CellW - 1, row * CellH + CellH - 1,
-                                    0x808080u, std::string()});
+                out.push_back(TCell{col * CellW, row * CellH + CellH - 1, col * CellW + CellW - 1,
+                                    row * CellH + CellH - 1, 0x808080u, std::string()});
             }
         benchmark::DoNotOptimize(out.data());
     }
@@ -173,8 +174,10 @@ protected:
         for (int y = clip.Top / LineH * LineH; y < clip.Bottom; y += LineH) {
             const int line = TopLine + y / LineH;
             Canvas()->TextRect(Rect(0, y, ClientWidth(), y + LineH), 2, y,
-                               "Line " + std::to_string(line) + ": the quick brown fox jumps over the lazy dog, "
-                               "acquisition act " + std::to_string(line * 7));
+                               "Line " + std::to_string(line) +
+                                   ": the quick brown fox jumps over the lazy dog, "
+                                   "acquisition act " +
+                                   std::to_string(line * 7));
             ++LinesPainted;
         }
     }

@@ -12,7 +12,7 @@ using rtl::AnsiString;
 
 namespace {
 
-constexpr char kKeyOfTag[24] = {'\0', '7', '8', '9', '/', 'S', 'C', '4', '5', '6', '*', '%',
+constexpr char kKeyOfTag[24] = {'\0', '7', '8', '9', '/', 'S', 'C',  '4', '5', '6', '*', '%',
                                 'A',  '1', '2', '3', '-', 'R', '\b', '0', 'I', '.', '+', '='};
 
 struct KeyLayout {
@@ -58,9 +58,7 @@ bool IsOperatorKey(char Key) {
 
 }  // namespace
 
-char CalculatorKeyOfTag(intptr_t Tag) noexcept {
-    return Tag >= 0 && Tag < 24 ? kKeyOfTag[Tag] : '\0';
-}
+char CalculatorKeyOfTag(intptr_t Tag) noexcept { return Tag >= 0 && Tag < 24 ? kKeyOfTag[Tag] : '\0'; }
 
 TCalculatorEh::TCalculatorEh(rtl::TComponent* Owner) : ui::TCustomControl(Owner) {
     FControlStyle.Include(ui::csReplicatable);
@@ -231,8 +229,8 @@ void TCalculatorEh::PasteFromClipboard() {
 }
 
 void TCalculatorEh::UpdateEqualsCaption() {
-    const bool pending = FOperand != 0 && FStatus == 1 &&
-                         (FOperator == '*' || FOperator == '+' || FOperator == '-' || FOperator == '/');
+    const bool pending =
+        FOperand != 0 && FStatus == 1 && (FOperator == '*' || FOperator == '+' || FOperator == '-' || FOperator == '/');
     FEqual->SetCaption(pending ? "=" : "Ok");
 }
 

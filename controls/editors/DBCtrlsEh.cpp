@@ -103,8 +103,8 @@ void TFieldDataLinkEh::StoreFieldValue(const Variant& Value) {
         std::vector<Variant> values(FFields.size(), Variant::Null());
         if (!Value.IsNull() && !Value.IsEmpty()) {
             if (!Value.IsArray() || Value.ArrayCount() != n)
-                throw rtl::Exception(rtl::Format("Value for the fields '%s' must be an array of %d values",
-                                                 {FFieldName, n}));
+                throw rtl::Exception(
+                    rtl::Format("Value for the fields '%s' must be an array of %d values", {FFieldName, n}));
             // Every element is taken before any field changes.
             for (int i = 0; i < n; ++i) values[static_cast<size_t>(i)] = Value.GetElement(Value.ArrayLowBound() + i);
         }

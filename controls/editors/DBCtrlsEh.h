@@ -232,8 +232,7 @@ TDateTimeValuesEh DecomposeDateTimeValue(const Variant& Value);
 int ExpandTwoDigitYear(int Year);
 int TodayYear();
 // Steps the element under the caret; Pos and SelLength then select it.
-AnsiString StepDateTimeElement(const AnsiString& Text, const AnsiString& Template, bool Up, int& Pos,
-                               int& SelLength);
+AnsiString StepDateTimeElement(const AnsiString& Text, const AnsiString& Template, bool Up, int& Pos, int& SelLength);
 // The date element at or just after a separator typed at Pos (in the default date layout).
 void DateElementAtSeparator(const AnsiString& Text, int& Pos, int& Len, bool FourDigits);
 

@@ -223,9 +223,11 @@ void TCustomDBCheckBoxEh::WndProc(ui::TMessage& Message) {
     if ((Message.Msg == ui::WM_LBUTTONDOWN || Message.Msg == ui::WM_LBUTTONDBLCLK) &&
         !ComponentState().Contains(rtl::csDesigning) && !Focused()) {
         FFocusing = true;
-        rtl::TryFinally([&] {
-            if (CanFocus()) SetFocus();
-        }, [&] { FFocusing = false; });
+        rtl::TryFinally(
+            [&] {
+                if (CanFocus()) SetFocus();
+            },
+            [&] { FFocusing = false; });
         // A press that could not focus the box (a handler moved the focus) is dropped.
         if (!Focused()) return;
     }
@@ -237,9 +239,7 @@ void TCustomDBCheckBoxEh::KeyPress(char& Key) {
     switch (Key) {
         case '\b':
         case ' ': FDataLink->BeginFieldEdit(); break;
-        case '\x1B':
-            FDataLink->RestoreFieldValue();
-            break;
+        case '\x1B': FDataLink->RestoreFieldValue(); break;
         default: break;
     }
 }

@@ -240,9 +240,7 @@ AnsiString TCustomDBComboBoxEh::PaintCopyText() {
 // ---------------------------------------------------------------------------------------------
 // Search
 
-bool TCustomDBComboBoxEh::CanChangeValue() {
-    return (IsUnbound() || Field()) && DataLink()->BeginFieldEdit();
-}
+bool TCustomDBComboBoxEh::CanChangeValue() { return (IsUnbound() || Field()) && DataLink()->BeginFieldEdit(); }
 
 bool TCustomDBComboBoxEh::LocateText(const AnsiString& Text, bool Partial) {
     if (!DataLink()->BeginFieldEdit()) return false;
@@ -344,11 +342,15 @@ void TCustomDBComboBoxEh::WMChar(ui::TWMKey& Message) {
 void TCustomDBComboBoxEh::SelectNextItem(bool Up) {
     int i = FItemIndex;
     if (Up) {
-        if (i > 0) --i;
-        else if (i < 0) i = FListedCount - 1;
+        if (i > 0)
+            --i;
+        else if (i < 0)
+            i = FListedCount - 1;
     } else {
-        if (i < 0) i = 0;
-        else if (i < FListedCount - 1) ++i;
+        if (i < 0)
+            i = 0;
+        else if (i < FListedCount - 1)
+            ++i;
     }
     if (i == FItemIndex || i < 0) return;
     SetItemIndexInternal(i);
@@ -442,7 +444,8 @@ void TCustomDBComboBoxEh::DropDown() {
         ui::TBitmap probe;
         probe.Canvas()->Font()->Assign(Font());
         int widest = 0;
-        for (int i = 0; i < FItems->Count(); ++i) widest = std::max(widest, probe.Canvas()->TextWidth(FItems->Strings(i)));
+        for (int i = 0; i < FItems->Count(); ++i)
+            widest = std::max(widest, probe.Canvas()->TextWidth(FItems->Strings(i)));
         width = widest + 5 + (Images() ? Images()->Width() + 4 : 0);
         width += list->Width() - list->ClientWidth();
     } else if (FDropDownBox->Width < 1) {
@@ -489,9 +492,12 @@ void TCustomDBComboBoxEh::WndProc(ui::TMessage& Message) {
         const auto code = Message.WParam;
         const bool ctrl = ui::GetKeyState(ui::VK_CONTROL) < 0;
         // A button's shortcut (Alt+Down closes the list again) stays the editor's.
-        const bool shortCut = Message.Msg != ui::WM_CHAR &&
-                              ButtonIndexOfShortCut(ui::ShortCut(static_cast<uint16_t>(code), ui::KeyDataToShiftState(static_cast<int32_t>(Message.LParam)))) >= 0;
-        if (!shortCut && (code == 33 || code == 34 || code == 38 || code == 40 || ((code == 35 || code == 36) && ctrl))) {
+        const bool shortCut =
+            Message.Msg != ui::WM_CHAR &&
+            ButtonIndexOfShortCut(ui::ShortCut(static_cast<uint16_t>(code),
+                                               ui::KeyDataToShiftState(static_cast<int32_t>(Message.LParam)))) >= 0;
+        if (!shortCut &&
+            (code == 33 || code == 34 || code == 38 || code == 40 || ((code == 35 || code == 36) && ctrl))) {
             Message.Result = ui::SendMessage(FPopupList->Handle(), Message.Msg, Message.WParam, Message.LParam);
             return;
         }

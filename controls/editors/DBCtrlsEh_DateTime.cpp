@@ -79,8 +79,8 @@ void CompileDateTimeEditFormat(const AnsiString& Format, AnsiString& Mask, TDate
             if (element == runElement) {
                 ++runCount;
                 if (runCount > (element == dteYear ? 4 : 2))
-                    throw rtl::Exception("Element in EditFormat: \"" + Format + "\" is too long. Pos: " +
-                                         std::to_string(i + 1));
+                    throw rtl::Exception("Element in EditFormat: \"" + Format +
+                                         "\" is too long. Pos: " + std::to_string(i + 1));
             } else {
                 closeRun();
                 runElement = element;
@@ -193,8 +193,8 @@ TDateTimeValuesEh DecomposeDateTimeValue(const Variant& Value) {
     TDateTimeValuesEh v{-1, -1, -1, -1, -1, -1};
     if (Value.IsNull() || Value.IsEmpty()) return v;
     int msec = 0;
-    rtl::DecodeDateTime(Value.AsDateTime(), v[dteYear], v[dteMonth], v[dteDay], v[dteHour], v[dteMinute],
-                        v[dteSecond], msec);
+    rtl::DecodeDateTime(Value.AsDateTime(), v[dteYear], v[dteMonth], v[dteDay], v[dteHour], v[dteMinute], v[dteSecond],
+                        msec);
     return v;
 }
 
@@ -293,8 +293,7 @@ void ElementSpan(const AnsiString& Template, int Pos, int& Start, int& Length) {
 
 }  // namespace
 
-AnsiString StepDateTimeElement(const AnsiString& Text, const AnsiString& Template, bool Up, int& Pos,
-                               int& SelLength) {
+AnsiString StepDateTimeElement(const AnsiString& Text, const AnsiString& Template, bool Up, int& Pos, int& SelLength) {
     int pos = Pos;
     if (!SettleOnElement(Template, pos)) return Text;
     int start = 0, length = 0;
@@ -305,8 +304,7 @@ AnsiString StepDateTimeElement(const AnsiString& Text, const AnsiString& Templat
     if (static_cast<int>(result.size()) < start - 1 + length)
         result.resize(static_cast<size_t>(start - 1 + length), ' ');
     int value = 0;
-    if (!rtl::TryStrToInt(rtl::Trim(result.substr(static_cast<size_t>(start - 1), static_cast<size_t>(length))),
-                          value))
+    if (!rtl::TryStrToInt(rtl::Trim(result.substr(static_cast<size_t>(start - 1), static_cast<size_t>(length))), value))
         value = 0;
 
     int bottom = 0, top = 0;

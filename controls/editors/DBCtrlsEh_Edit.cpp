@@ -24,13 +24,9 @@ void CheckEditorDataSource(const TFieldDataLinkEh* Link, rtl::TComponent* Editor
 
 namespace {
 
-bool IsMemoField(const db::TField* F) {
-    return F->DataType() == db::ftMemo || F->DataType() == db::ftWideMemo;
-}
+bool IsMemoField(const db::TField* F) { return F->DataType() == db::ftMemo || F->DataType() == db::ftWideMemo; }
 
-bool IsStringField(const db::TField* F) {
-    return F->DataType() == db::ftString || F->DataType() == db::ftWideString;
-}
+bool IsStringField(const db::TField* F) { return F->DataType() == db::ftString || F->DataType() == db::ftWideString; }
 
 ui::TAlignment ToUiAlignment(db::TAlignment A) {
     switch (A) {
@@ -161,9 +157,7 @@ bool TCustomDBEditEh::ButtonEnabled() { return Enabled() && FDataLink->IsActive(
 // ---------------------------------------------------------------------------------------------
 // Properties
 
-ui::TAlignment TCustomDBEditEh::Alignment() const {
-    return FAlignmentAssigned ? FUserAlignment : DefaultAlignment();
-}
+ui::TAlignment TCustomDBEditEh::Alignment() const { return FAlignmentAssigned ? FUserAlignment : DefaultAlignment(); }
 
 void TCustomDBEditEh::SetAlignment(ui::TAlignment Value) {
     FUserAlignment = Value;
@@ -559,9 +553,7 @@ void TCustomDBEditEh::Dispatch(ui::TMessage& Message) {
             break;
         }
         case ui::WM_UNDO:
-        case ui::WM_CUT:
-            BeginEditUnlessReadOnly();
-            break;
+        case ui::WM_CUT: BeginEditUnlessReadOnly(); break;
         case ui::WM_DROPDOWNCLOSE:
             // The edit image changed.
             if (Message.WParam == reinterpret_cast<ui::WPARAM>(FEditImage.get())) {
@@ -570,17 +562,12 @@ void TCustomDBEditEh::Dispatch(ui::TMessage& Message) {
                 return;
             }
             break;
-        case ui::CM_GETDATALINK:
-            Message.Result = reinterpret_cast<ui::LRESULT>(FDataLink.get());
-            return;
-        case ui::CM_SYSCOLORCHANGE:
-            FlushButtonBitmapCache();
-            break;
+        case ui::CM_GETDATALINK: Message.Result = reinterpret_cast<ui::LRESULT>(FDataLink.get()); return;
+        case ui::CM_SYSCOLORCHANGE: FlushButtonBitmapCache(); break;
         case ui::CN_COMMAND:
             if (Message.WParamHi == ui::EN_CHANGE && !FMRUAccepting) FTextChangePending = true;
             break;
-        default:
-            break;
+        default: break;
     }
     ui::TCustomMaskEdit::Dispatch(Message);
 }

@@ -37,7 +37,9 @@ TMRUListboxEh* TCustomDBEditEh::MRUListbox() {
     return FMRUListbox;
 }
 
-AnsiString TCustomDBEditEh::EmptyEditText() const { return IsMasked() ? Mask().EditTextOf(AnsiString()) : AnsiString(); }
+AnsiString TCustomDBEditEh::EmptyEditText() const {
+    return IsMasked() ? Mask().EditTextOf(AnsiString()) : AnsiString();
+}
 
 ui::TRect TCustomDBEditEh::ScreenEditRect() {
     ui::TRect r;
@@ -67,8 +69,9 @@ void TCustomDBEditEh::MRUListDropDown() {
         return;
     }
     lb->Perform(ui::CM_CHANGED);
-    DropDownMRUListbox(FMRUList.get(), lb, this, ScreenEditRect().Width(), [this] { PlaceMRUListbox(); },
-                       [this](bool Accept) { MRUListCloseUp(Accept); }, [this] { SaveMRUListboxSize(); });
+    DropDownMRUListbox(
+        FMRUList.get(), lb, this, ScreenEditRect().Width(), [this] { PlaceMRUListbox(); },
+        [this](bool Accept) { MRUListCloseUp(Accept); }, [this] { SaveMRUListboxSize(); });
 }
 
 void DropDownMRUListbox(TMRUListEh* List, TMRUListboxEh* Listbox, ui::TControl* Editor, int Width,
@@ -179,8 +182,7 @@ bool TCustomDBEditEh::RouteMRUKey(ui::TMessage& Message) {
             if (r != 0) Message.Result = r;
             return r != 0;
         }
-        default:
-            return false;
+        default: return false;
     }
 }
 

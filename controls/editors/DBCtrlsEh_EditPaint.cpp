@@ -148,9 +148,12 @@ void TCustomDBEditEh::LayoutEditButtons() {
         c->SetFlat(FFlat);
         int w = 0;
         if (b->Visible()) {
-            if (b->Width() > 0) w = b->Width();
-            else if (FFlat) w = FlatButtonWidth();
-            else w = ui::GetSystemMetrics(ui::SM_CXVSCROLL);
+            if (b->Width() > 0)
+                w = b->Width();
+            else if (FFlat)
+                w = FlatButtonWidth();
+            else
+                w = ui::GetSystemMetrics(ui::SM_CXVSCROLL);
             // Width * 3 / 2 rounded to the nearest, halves to even.
             const int r = static_cast<int>(std::nearbyint(w * 1.5));
             const int bh = avail <= r ? avail : EditButtonHeightForWidth(w, FFlat);
@@ -250,8 +253,7 @@ void TCustomDBEditEh::ShowDropDownUnder(ui::TWinControl* DropDown, TDropDownAlig
 
 void TCustomDBEditEh::HideDropDown(ui::TWinControl* DropDown) {
     DropDown->SetWindowPos(
-        0, 0, 0, 0,
-        ui::SWP_HIDEWINDOW | ui::SWP_NOMOVE | ui::SWP_NOSIZE | ui::SWP_NOZORDER | ui::SWP_NOACTIVATE);
+        0, 0, 0, 0, ui::SWP_HIDEWINDOW | ui::SWP_NOMOVE | ui::SWP_NOSIZE | ui::SWP_NOZORDER | ui::SWP_NOACTIVATE);
     DropDown->SetVisible(false);
 }
 
@@ -279,8 +281,7 @@ void TCustomDBEditEh::CloseDropDownOnCancelMode(ui::TControl* Sender, ui::TWinCo
 }
 
 bool TCustomDBEditEh::WantDropDownKey(ui::TCMWantSpecialKey& Message, bool DropDownOpen) {
-    if (!DropDownOpen || (Message.CharCode != ui::VK_RETURN && Message.CharCode != ui::VK_ESCAPE))
-        return false;
+    if (!DropDownOpen || (Message.CharCode != ui::VK_RETURN && Message.CharCode != ui::VK_ESCAPE)) return false;
     Message.Result = 1;
     return true;
 }
@@ -366,8 +367,7 @@ void TCustomDBEditEh::CloseUp(bool) {
 
 void TCustomDBEditEh::UpdateBorderHot() {
     if (ComponentState().Contains(rtl::csLoading)) return;
-    const bool hot =
-        ComponentState().Contains(rtl::csDesigning) || FEditFocused || FMouseAbove || FAlwaysShowBorder;
+    const bool hot = ComponentState().Contains(rtl::csDesigning) || FEditFocused || FMouseAbove || FAlwaysShowBorder;
     if (hot != FBorderHot) {
         FBorderHot = hot;
         if (BorderStyle() == ui::TBorderStyle::bsSingle && FFlat && HandleAllocated()) InvalidateFrame();
@@ -417,11 +417,8 @@ void TCustomDBEditEh::UpdateImageIndex() {
         case rtl::varInteger:
         case rtl::varSingle:
         case rtl::varDouble:
-        case rtl::varCurrency:
-            index = static_cast<int>(std::lround(v.AsDouble()));
-            break;
-        default:
-            break;
+        case rtl::varCurrency: index = static_cast<int>(std::lround(v.AsDouble())); break;
+        default: break;
     }
     if (FOnGetImageIndex) FOnGetImageIndex(this, index);
     FEditImage->SetImageIndex(index);

@@ -11,8 +11,7 @@
 
 namespace editors {
 
-int DataSetCompareBookmarks(db::TDataSet* DataSet, const db::TBookmark& Bookmark1,
-                            const db::TBookmark& Bookmark2) {
+int DataSetCompareBookmarks(db::TDataSet* DataSet, const db::TBookmark& Bookmark1, const db::TBookmark& Bookmark2) {
     if (!DataSet) return 0;
     return DataSet->CompareBookmarks(Bookmark1, Bookmark2);
 }
@@ -187,9 +186,7 @@ void TMemoryStreamEh::SetSize(int64_t NewSize) {
     if (FPosition > NewSize) FPosition = NewSize;
 }
 
-void TMemoryStreamEh::SetCapacity(int64_t NewCapacity) {
-    GrowCapacity(NewCapacity);
-}
+void TMemoryStreamEh::SetCapacity(int64_t NewCapacity) { GrowCapacity(NewCapacity); }
 
 void TMemoryStreamEh::SetGrowthDelta(int Value) {
     if (Value < 1) throw rtl::EInvalidOperation("Invalid growth step");
@@ -206,9 +203,8 @@ void TMemoryStreamEh::GrowCapacity(int64_t& NewCapacity) {
         return;
     }
     // Stream positions and sizes are 32-bit in the exports that use the stream.
-    void* p = NewCapacity > std::numeric_limits<int32_t>::max()
-                  ? nullptr
-                  : std::realloc(FMemory.get(), size_t(NewCapacity));
+    void* p =
+        NewCapacity > std::numeric_limits<int32_t>::max() ? nullptr : std::realloc(FMemory.get(), size_t(NewCapacity));
     if (!p) throw rtl::EStreamError("Out of memory while expanding memory stream");
     (void)FMemory.release();
     FMemory.reset(static_cast<uint8_t*>(p));

@@ -17,8 +17,7 @@ namespace editors {
 using rtl::AnsiString;
 
 // The dataset's order of two bookmarks: negative, 0 or positive; 0 without a dataset.
-int DataSetCompareBookmarks(db::TDataSet* DataSet, const db::TBookmark& Bookmark1,
-                            const db::TBookmark& Bookmark2);
+int DataSetCompareBookmarks(db::TDataSet* DataSet, const db::TBookmark& Bookmark1, const db::TBookmark& Bookmark2);
 
 // The dataset of the data source that an object's class-typed property holds; nullptr when it
 // holds none, or when reading the property or taking it as a data source fails. Properties are

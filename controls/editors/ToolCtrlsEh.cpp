@@ -140,9 +140,8 @@ bool VariantValuesEqual(const Variant& V1, const Variant& V2) {
         if (a1 != a2) return false;
         if (a1) {
             // Arrays of another shape have no equality of their own: they differ.
-            if (rtl::VarArrayDimCount(V1) != rtl::VarArrayDimCount(V2) ||
-                V1.ArrayLowBound() != V2.ArrayLowBound() || V1.ArrayHighBound() != V2.ArrayHighBound() ||
-                V1.ArrayCount() == 0)
+            if (rtl::VarArrayDimCount(V1) != rtl::VarArrayDimCount(V2) || V1.ArrayLowBound() != V2.ArrayLowBound() ||
+                V1.ArrayHighBound() != V2.ArrayHighBound() || V1.ArrayCount() == 0)
                 return false;
             for (int i = V1.ArrayLowBound(); i <= V1.ArrayHighBound(); ++i)
                 if (!(V1.GetElement(i) == V2.GetElement(i))) return false;

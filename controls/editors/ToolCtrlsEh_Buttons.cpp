@@ -21,8 +21,7 @@ int EditButtonDrawStyle(TEditButtonStyleEh Style) noexcept {
 
 TEditButtonEh::TEditButtonEh(rtl::TCollection* Collection) : rtl::TCollectionItem(Collection) { Init(); }
 
-TEditButtonEh::TEditButtonEh(ui::TWinControl* EditControl)
-    : rtl::TCollectionItem(nullptr), FEditControl(EditControl) {
+TEditButtonEh::TEditButtonEh(ui::TWinControl* EditControl) : rtl::TCollectionItem(nullptr), FEditControl(EditControl) {
     Init();
 }
 
@@ -119,7 +118,8 @@ void TEditButtonEh::RefreshActionState() {
 }
 
 TEditButtonEh::TActionLinkClass TEditButtonEh::ActionLinkClassOf() const {
-    return [](TEditButtonEh* Client) -> TEditButtonActionLinkEh* { return rtl::Create<TEditButtonActionLinkEh>(Client); };
+    return
+        [](TEditButtonEh* Client) -> TEditButtonActionLinkEh* { return rtl::Create<TEditButtonActionLinkEh>(Client); };
 }
 
 void TEditButtonEh::SetAction(ui::TBasicAction* Value) {
@@ -277,9 +277,12 @@ bool TEditButtonControlEh::IsPressed() const noexcept {
 void TEditButtonControlEh::UpdatePressedPart(int Y) {
     int part = 0;
     if (IsPressed()) {
-        if (FStyle != ebsUpDownEh) part = 1;
-        else if (Y < Height() / 2) part = 1;
-        else if (Y > Height() - Height() / 2) part = 2;
+        if (FStyle != ebsUpDownEh)
+            part = 1;
+        else if (Y < Height() / 2)
+            part = 1;
+        else if (Y > Height() - Height() / 2)
+            part = 2;
     }
     if (part == FPressedPart) return;
     FPressedPart = part;
@@ -350,8 +353,7 @@ void TEditButtonControlEh::MouseMove(ui::TShiftState Shift, int X, int Y) {
     ui::TSpeedButton::MouseMove(Shift, X, Y);
     if (!MouseCapture() || FStyle != ebsUpDownEh || State() != ui::TButtonState::bsDown) return;
     const int half = Height() / 2;
-    if ((FPressedPart == 2 && Y < half) || (FPressedPart == 1 && Y > Height() - half))
-        SetState(ui::TButtonState::bsUp);
+    if ((FPressedPart == 2 && Y < half) || (FPressedPart == 1 && Y > Height() - half)) SetState(ui::TButtonState::bsUp);
 }
 
 void TEditButtonControlEh::MouseUp(ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y) {

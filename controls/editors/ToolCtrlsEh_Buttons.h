@@ -20,8 +20,7 @@ enum TEditButtonStyleEh { ebsDropDownEh, ebsEllipsisEh, ebsGlyphEh, ebsUpDownEh,
 int EditButtonDrawStyle(TEditButtonStyleEh Style) noexcept;
 
 using TButtonClickEventEh = std::function<void(rtl::TObject* Sender, bool& Handled)>;
-using TButtonDownEventEh =
-    std::function<void(rtl::TObject* Sender, bool TopButton, bool& AutoRepeat, bool& Handled)>;
+using TButtonDownEventEh = std::function<void(rtl::TObject* Sender, bool TopButton, bool& AutoRepeat, bool& Handled)>;
 
 inline constexpr TShortCut AltDownShortCut = 32808;
 

@@ -161,7 +161,7 @@ void DrawCheckSquare(HDC DC, const TRect& Rect, TCheckBoxState State, bool Activ
         sq.Inflate(1, 1);
     }
     if (ThemesActive()) {
-        TThemedButton base = State == cbChecked   ? tbCheckBoxCheckedNormal
+        TThemedButton base = State == cbChecked  ? tbCheckBoxCheckedNormal
                              : State == cbGrayed ? tbCheckBoxMixedNormal
                                                  : tbCheckBoxUncheckedNormal;
         TThemedButton d = TThemedButton(int(base) + (Enabled ? 0 : 3));
@@ -213,8 +213,7 @@ void DrawEllipsisFace(HDC DC, const TRect& Rect, bool Enabled, bool Pressed, boo
     const int x = r.Left + w / 2 - d / 2 + p;
     const int y = r.Top + h / 2 - d / 2 + p;
     PaintSymbol(Enabled, [&](int Shift, TColor Color) {
-        for (int dx : {x - g - d, x, x + d + g})
-            FillRectColor(DC, Bounds(dx + Shift, y + Shift, d, d), Color);
+        for (int dx : {x - g - d, x, x + d + g}) FillRectColor(DC, Bounds(dx + Shift, y + Shift, d, d), Color);
     });
 }
 
@@ -266,15 +265,16 @@ void DrawButtonFaceKind(HDC DC, int Style, const TRect& Rect, bool Enabled, bool
     }
 }
 
-void DrawEditButtonFace(HDC DC, const TRect& Rect, TColor BackColor, int Style, int DownPart, bool Flat,
-                        bool Active, bool Enabled, TCheckBoxState State) {
+void DrawEditButtonFace(HDC DC, const TRect& Rect, TColor BackColor, int Style, int DownPart, bool Flat, bool Active,
+                        bool Enabled, TCheckBoxState State) {
     const bool themes = ThemesActive();
     if (Style == bfsCheckBox) {
         if (themes) Flat = false;
         TRect sq = CentredSquare(Rect);
         if (Flat) sq.Inflate(-1, -1);
         if (UseButtonBitmapCache)
-            BlitFace(DC, sq, {sq.Width(), sq.Height(), bfsCheckBox, Flat, DownPart != 0, Active, Enabled, false, State});
+            BlitFace(DC, sq,
+                     {sq.Width(), sq.Height(), bfsCheckBox, Flat, DownPart != 0, Active, Enabled, false, State});
         else
             DrawCheckSquare(DC, sq, State, Active, DownPart != 0, Flat, Enabled);
         if (!Flat) return;
@@ -365,7 +365,8 @@ void DrawImageCentered(HDC DC, const TRect& Rect, TCustomImageList* Images, bool
     const int left = (Rect.Left + Rect.Right - Images->Width()) / 2;
     const int top = (Rect.Top + Rect.Bottom - Images->Height()) / 2;
     const TRect ir = Bounds(left, top, Images->Width(), Images->Height());
-    const bool inside = ir.Left >= Rect.Left && ir.Top >= Rect.Top && ir.Right <= Rect.Right && ir.Bottom <= Rect.Bottom;
+    const bool inside =
+        ir.Left >= Rect.Left && ir.Top >= Rect.Top && ir.Right <= Rect.Right && ir.Bottom <= Rect.Bottom;
     int saved = 0;
     if (!inside) {
         saved = DC->SaveDC();

@@ -72,8 +72,8 @@ void FlushButtonBitmapCache();
 
 bool ThemesActive();
 
-void DrawEditButtonFace(HDC DC, const TRect& Rect, TColor BackColor, int Style, int DownPart, bool Flat,
-                        bool Active, bool Enabled, TCheckBoxState State);
+void DrawEditButtonFace(HDC DC, const TRect& Rect, TColor BackColor, int Style, int DownPart, bool Flat, bool Active,
+                        bool Enabled, TCheckBoxState State);
 void DrawButtonFaceKind(HDC DC, int Style, const TRect& Rect, bool Enabled, bool Flat, bool Active, bool Pressed,
                         bool LowerHalf);
 void DrawDropDownFace(HDC DC, const TRect& Rect, bool Enabled, bool Pressed, bool Active, bool Flat);
@@ -94,8 +94,8 @@ TPoint PlaceDropDownAtRect(const TRect& AnchorRect, ui::TWinControl* DropDown, T
 TPoint PlaceDropDownUnderControl(ui::TControl* Anchor, ui::TWinControl* DropDown, TDropDownAlign Align);
 
 void DrawDottedLine(ui::TCanvas* Canvas, TPoint Start, int Length, bool Phase, bool Horizontal);
-void DrawTreeLinesElement(ui::TCanvas* Canvas, const TRect& Rect, int Kind, bool ShiftBox, double ScaleY,
-                          double ScaleX, bool Phase);
+void DrawTreeLinesElement(ui::TCanvas* Canvas, const TRect& Rect, int Kind, bool ShiftBox, double ScaleY, double ScaleX,
+                          bool Phase);
 void FillGradientVertical(ui::TCanvas* Canvas, const TRect& Rect, TColor Color1, TColor Color2);
 // Points[0..HighIndex] taken in pairs, each pair one segment offset by Origin.
 void DrawGradientSegments(ui::TCanvas* Canvas, TPoint Origin, const TPoint* Points, TColor Color1, TColor Color2,

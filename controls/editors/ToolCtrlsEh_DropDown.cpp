@@ -54,8 +54,8 @@ struct TGripSpan {
     int Size;
 };
 
-TGripSpan DragSpan(bool GripOnFarEdge, int Start, int End, int PressSize, int PressClientSize, int Delta,
-                   int WorkStart, int WorkEnd) {
+TGripSpan DragSpan(bool GripOnFarEdge, int Start, int End, int PressSize, int PressClientSize, int Delta, int WorkStart,
+                   int WorkEnd) {
     if (GripOnFarEdge) {
         const int frame = PressSize - PressClientSize;
         int client = PressClientSize + Delta;
@@ -157,20 +157,28 @@ void TSizeGripEh::ChangePosition(int Side) {
     int corner = FCorner;
     switch (Side) {
         case 0:
-            if (corner == 1) corner = 0;
-            else if (corner == 2) corner = 3;
+            if (corner == 1)
+                corner = 0;
+            else if (corner == 2)
+                corner = 3;
             break;
         case 1:
-            if (corner == 0) corner = 1;
-            else if (corner == 3) corner = 2;
+            if (corner == 0)
+                corner = 1;
+            else if (corner == 3)
+                corner = 2;
             break;
         case 2:
-            if (corner == 2) corner = 1;
-            else if (corner == 3) corner = 0;
+            if (corner == 2)
+                corner = 1;
+            else if (corner == 3)
+                corner = 0;
             break;
         case 3:
-            if (corner == 1) corner = 2;
-            else if (corner == 0) corner = 3;
+            if (corner == 1)
+                corner = 2;
+            else if (corner == 0)
+                corner = 3;
             break;
         default: break;
     }
@@ -228,8 +236,8 @@ void TSizeGripEh::MouseMove(TShiftState Shift, int X, int Y) {
     const TRect outer = ScreenBounds(p, offset);
     const TRect work = Screen()->MonitorFromRect(outer).WorkareaRect;
     const int oldClientW = p->ClientWidth(), oldClientH = p->ClientHeight();
-    const TGripSpan h = DragSpan(FCorner == 1 || FCorner == 2, outer.Left, outer.Right, FPressWidth,
-                                 FPressClientWidth, pt.X - FPressPoint.X, work.Left, work.Right);
+    const TGripSpan h = DragSpan(FCorner == 1 || FCorner == 2, outer.Left, outer.Right, FPressWidth, FPressClientWidth,
+                                 pt.X - FPressPoint.X, work.Left, work.Right);
     const TGripSpan v = DragSpan(FCorner == 2 || FCorner == 3, outer.Top, outer.Bottom, FPressHeight,
                                  FPressClientHeight, pt.Y - FPressPoint.Y, work.Top, work.Bottom);
     p->SetBounds(h.Start - offset.X, v.Start - offset.Y, std::max(h.Size, 0), std::max(v.Size, 0));
@@ -355,8 +363,7 @@ void TPopupMonthCalendarEh::WndProc(TMessage& Message) {
             TMCHitTestInfo info;
             info.pt = p;
             const UINT hit = static_cast<UINT>(Perform(MCM_HITTEST, 0, reinterpret_cast<LPARAM>(&info)));
-            if ((hit & 0x20001) != 0 && hit != MCHT_CALENDARDAY && hit != MCHT_TITLEBTNNEXT &&
-                hit != MCHT_TITLEBTNPREV)
+            if ((hit & 0x20001) != 0 && hit != MCHT_CALENDARDAY && hit != MCHT_TITLEBTNNEXT && hit != MCHT_TITLEBTNPREV)
                 CloseUp(true);
             return;
         }
@@ -366,9 +373,7 @@ void TPopupMonthCalendarEh::WndProc(TMessage& Message) {
             if (IsWindowVisible() && GetParent(to) != Handle()) PostMessage(Handle(), WM_DROPDOWNCLOSE, 0, 0);
             return;
         }
-        case WM_DROPDOWNCLOSE:
-            CloseUp(false);
-            return;
+        case WM_DROPDOWNCLOSE: CloseUp(false); return;
         case MCM_SETCURSEL:
             TMonthCalendar::WndProc(Message);
             Message.Result = 1;
@@ -455,12 +460,15 @@ void TPopupListboxEh::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     TCustomListBox::SetBounds(ALeft, ATop, AWidth, frame + FRowCount * itemHeight);
 }
 
-void TPopupListboxEh::SetRowCount(int Rows) { SetHeight(std::max(Rows, 1) * std::max(ItemHeight(), 1) + FrameHeight()); }
+void TPopupListboxEh::SetRowCount(int Rows) {
+    SetHeight(std::max(Rows, 1) * std::max(ItemHeight(), 1) + FrameHeight());
+}
 
 void TPopupListboxEh::CreateParams(TCreateParams& Params) {
     TCustomListBox::CreateParams(Params);
     // A top-level window of its own, so it may reach past the form's edges.
-    Params.Style = (Params.Style & ~(WS_TABSTOP | WS_CHILD)) | WS_POPUP | WS_CLIPCHILDREN | (FCtl3D ? 0u : uint32_t(WS_BORDER));
+    Params.Style =
+        (Params.Style & ~(WS_TABSTOP | WS_CHILD)) | WS_POPUP | WS_CLIPCHILDREN | (FCtl3D ? 0u : uint32_t(WS_BORDER));
     Params.ExStyle = (Params.ExStyle & ~WS_EX_CLIENTEDGE) | WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
     Params.WindowClassStyle |= CS_SAVEBITS;
 }
@@ -596,7 +604,11 @@ void TMRUListEh::TrimToLimit() {
     const int limit = std::max(FLimit, 0);
     if (FItems->Count() <= limit) return;
     FItems->BeginUpdate();
-    rtl::TryFinally([&] { while (FItems->Count() > limit) FItems->Delete(0); }, [this] { FItems->EndUpdate(); });
+    rtl::TryFinally(
+        [&] {
+            while (FItems->Count() > limit) FItems->Delete(0);
+        },
+        [this] { FItems->EndUpdate(); });
 }
 
 bool TMRUListEh::SameItem(const AnsiString& A, const AnsiString& B) const {
@@ -730,8 +742,10 @@ void TMRUListboxEh::PlaceScrollBar() {
     const int cw = ClientWidth(), ch = ClientHeight();
     const int grip = FSizeGrip->Height();
     TRect r = Rect(cw - w, 0, cw, ch);
-    if (FSizeGrip->Corner() == 2) r.Bottom = std::max(ch - grip, 0);
-    else if (FSizeGrip->Corner() == 1) r.Top = std::min(grip, ch);
+    if (FSizeGrip->Corner() == 2)
+        r.Bottom = std::max(ch - grip, 0);
+    else if (FSizeGrip->Corner() == 1)
+        r.Top = std::min(grip, ch);
     FPositioning = true;
     rtl::TryFinally([&] { FScrollBar->SetBoundsRect(r); }, [this] { FPositioning = false; });
 }
@@ -755,9 +769,7 @@ void TMRUListboxEh::UpdateScrollBar() {
 
 void TMRUListboxEh::ScrollBarWndProc(TMessage& Message) {
     switch (Message.Msg) {
-        case CN_VSCROLL:
-            Perform(WM_VSCROLL, Message.WParam, 0);
-            break;
+        case CN_VSCROLL: Perform(WM_VSCROLL, Message.WParam, 0); break;
         case WM_MOVE:
             if (!FPositioning) {
                 PlaceScrollBar();
@@ -767,8 +779,10 @@ void TMRUListboxEh::ScrollBarWndProc(TMessage& Message) {
             break;
         default: break;
     }
-    if (FScrollBarDefProc) FScrollBarDefProc(Message);
-    else FScrollBar->WndProc(Message);
+    if (FScrollBarDefProc)
+        FScrollBarDefProc(Message);
+    else
+        FScrollBar->WndProc(Message);
 }
 
 void TMRUListboxEh::WndProc(TMessage& Message) {

@@ -110,16 +110,18 @@ void TCustomDBGridEh::SyncColumnResizeOptions(TDBGridOptions NewOptions, TDBGrid
     } else if (!newResize && oldResize) {
         FOptionsEh = FOptionsEh - pair;
     } else {
-        if (hasPair(NewOptionsEh) && !hasPair(FOptionsEh)) FOptions.Include(dgColumnResize);
-        else if (!hasPair(NewOptionsEh) && hasPair(FOptionsEh)) FOptions.Exclude(dgColumnResize);
+        if (hasPair(NewOptionsEh) && !hasPair(FOptionsEh))
+            FOptions.Include(dgColumnResize);
+        else if (!hasPair(NewOptionsEh) && hasPair(FOptionsEh))
+            FOptions.Exclude(dgColumnResize);
     }
     if (NewOptions == FOptions && NewOptions.Contains(dgColumnResize)) FOptionsEh = FOptionsEh + pair;
 }
 
 void TCustomDBGridEh::SetOptions(TDBGridOptions Value) {
     if (Value == FOptions) return;
-    const TDBGridOptions layoutMembers{dgEditing,   dgAlwaysShowEditor, dgTitles,    dgIndicator,
-                                       dgColLines,  dgRowLines,         dgRowSelect, dgAlwaysShowSelection};
+    const TDBGridOptions layoutMembers{dgEditing,  dgAlwaysShowEditor, dgTitles,    dgIndicator,
+                                       dgColLines, dgRowLines,         dgRowSelect, dgAlwaysShowSelection};
     const TDBGridOptions old = FOptions;
     if (old.Contains(dgMultiSelect) && !Value.Contains(dgMultiSelect)) ClearGridSelection();
     if (!Loading()) SyncColumnResizeOptions(Value, FOptionsEh);
@@ -167,7 +169,8 @@ void TCustomDBGridEh::Loaded() {
         FColumns->BeginUpdate();
         rtl::TryFinally(
             [&] {
-                for (int i = 0; i < FColumns->Count(); ++i) FColumns->Items(i)->SetFitWidth(FColumns->Items(i)->Width());
+                for (int i = 0; i < FColumns->Count(); ++i)
+                    FColumns->Items(i)->SetFitWidth(FColumns->Items(i)->Width());
             },
             [&] { FColumns->EndUpdate(); });
     }
@@ -306,10 +309,14 @@ int TCustomDBGridEh::VisibleDataRowCount() const {
 
 void TCustomDBGridEh::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) {
     const TCellAreaEh area = GetCellType(ACol, ARow);
-    if (area.ColArea == ccaIndicator) DrawIndicatorCell(ACol, ARow, area, AState, ARect);
-    else if (area.RowArea == rcaFooter) DrawFooterCell(ACol, ARow, area, AState, ARect);
-    else if (area.RowArea == rcaData) DrawDataCell(ACol, ARow, area, AState, ARect);
-    else DrawTitleCell(ACol, ARow, area, AState, ARect);
+    if (area.ColArea == ccaIndicator)
+        DrawIndicatorCell(ACol, ARow, area, AState, ARect);
+    else if (area.RowArea == rcaFooter)
+        DrawFooterCell(ACol, ARow, area, AState, ARect);
+    else if (area.RowArea == rcaData)
+        DrawDataCell(ACol, ARow, area, AState, ARect);
+    else
+        DrawTitleCell(ACol, ARow, area, AState, ARect);
 }
 
 
@@ -529,8 +536,8 @@ void TCustomDBGridEh::UpdateColumnTabStopsAndWidths() {
         const int gridCol = DataToGridCol(i);
         if (gridCol >= FullColCount()) break;
         db::TField* f = c->Field();
-        const bool stop = c->Visible() && !c->ReadOnly() && FDataLink->Active() && f && !f->Calculated() &&
-                          f->CanModify();
+        const bool stop =
+            c->Visible() && !c->ReadOnly() && FDataLink->Active() && f && !f->Calculated() && f->CanModify();
         SetTabStops(gridCol, stop ? 1 : 0);
         SetColWidths(gridCol, c->Visible() ? c->Width() : lineHidden);
     }
@@ -559,9 +566,8 @@ void TCustomDBGridEh::RebuildSortMarkedColumnList() {
     std::vector<TColumnEh*> marked;
     for (int i = 0; i < FColumns->Count(); ++i)
         if (FColumns->Items(i)->Title()->SortIndex() > 0) marked.push_back(FColumns->Items(i));
-    std::stable_sort(marked.begin(), marked.end(), [](TColumnEh* a, TColumnEh* b) {
-        return a->Title()->SortIndex() < b->Title()->SortIndex();
-    });
+    std::stable_sort(marked.begin(), marked.end(),
+                     [](TColumnEh* a, TColumnEh* b) { return a->Title()->SortIndex() < b->Title()->SortIndex(); });
     for (TColumnEh* c : marked) FSortMarkedColumnList->Add(c);
 }
 
@@ -570,19 +576,25 @@ void TCustomDBGridEh::RebuildSortMarkedColumnList() {
 
 void TCustomDBGridEh::FieldDataChanged(db::TField* Field) {
     if (!HandleAllocated()) return;
-    if (Field) InvalidateRow(Row());
-    else Invalidate();
+    if (Field)
+        InvalidateRow(Row());
+    else
+        Invalidate();
     db::TField* current = CurrentField();
     if (!current || (Field && Field != current)) return;
     TColumnEh* c = CurrentColumn();
     AnsiString text;
-    if (c->CellKind() == cckKeyPickList) text = c->KeyListDisplayText();
+    if (c->CellKind() == cckKeyPickList)
+        text = c->KeyListDisplayText();
     else if (FDrawMemoText && (current->DataType() == db::ftMemo || current->DataType() == db::ftWideMemo))
         text = TextWithCRLF(current->AsString());
-    else text = current->Text();
+    else
+        text = current->Text();
     if (text == FEditText) return;
-    if (TDBGridInplaceEdit* e = DBInplaceEdit()) e->Reload();
-    else InvalidateEditor();
+    if (TDBGridInplaceEdit* e = DBInplaceEdit())
+        e->Reload();
+    else
+        InvalidateEditor();
 }
 
 void TCustomDBGridEh::WriteEditText() { WriteCellEditText(); }
@@ -633,8 +645,10 @@ void TCustomDBGridEh::ColExit() {
 
 void TCustomDBGridEh::SortMarkingChanged() {
     if (!FOptionsEh.Contains(dghAutoSortMarking)) return;
-    if (OnSortMarkingChanged) OnSortMarkingChanged(this);
-    else DefaultApplySorting();
+    if (OnSortMarkingChanged)
+        OnSortMarkingChanged(this);
+    else
+        DefaultApplySorting();
 }
 
 void TCustomDBGridEh::TitleBtnClick(int ACol, TColumnEh* Column) {
@@ -649,14 +663,12 @@ void TCustomDBGridEh::EditButtonClick() {
     if (OnEditButtonClick) OnEditButtonClick(this);
 }
 
-void TCustomDBGridEh::GetCellParams(TColumnEh* Column, ui::TFont* AFont, ui::TColor& Background,
-                                    TGridDrawState State) {
+void TCustomDBGridEh::GetCellParams(TColumnEh* Column, ui::TFont* AFont, ui::TColor& Background, TGridDrawState State) {
     if (OnGetCellParams) OnGetCellParams(this, Column, AFont, Background, State);
 }
 
-void TCustomDBGridEh::GetFooterParams(int DataCol, int Row, TColumnEh* Column, ui::TFont* AFont,
-                                      ui::TColor& Background, TAlignment& Alignment, TGridDrawState State,
-                                      AnsiString& Text) {
+void TCustomDBGridEh::GetFooterParams(int DataCol, int Row, TColumnEh* Column, ui::TFont* AFont, ui::TColor& Background,
+                                      TAlignment& Alignment, TGridDrawState State, AnsiString& Text) {
     if (OnGetFooterParams) OnGetFooterParams(this, DataCol, Row, Column, AFont, Background, Alignment, State, Text);
 }
 
@@ -667,7 +679,6 @@ void TCustomDBGridEh::DrawColumnCell(const TRect& Rect, int DataCol, TColumnEh* 
 void TCustomDBGridEh::DrawDataCellEvent(const TRect& Rect, db::TField* Field, TGridDrawState State) {
     if (OnDrawDataCell) OnDrawDataCell(this, Rect, Field, State);
 }
-
 
 
 }  // namespace grid

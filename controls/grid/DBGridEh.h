@@ -50,16 +50,45 @@ class TPopupDataGridEh;
 // Option sets
 
 enum TDBGridOption {
-    dgEditing, dgAlwaysShowEditor, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs,
-    dgRowSelect, dgAlwaysShowSelection, dgConfirmDelete, dgCancelOnExit, dgMultiSelect
+    dgEditing,
+    dgAlwaysShowEditor,
+    dgTitles,
+    dgIndicator,
+    dgColumnResize,
+    dgColLines,
+    dgRowLines,
+    dgTabs,
+    dgRowSelect,
+    dgAlwaysShowSelection,
+    dgConfirmDelete,
+    dgCancelOnExit,
+    dgMultiSelect
 };
 using TDBGridOptions = rtl::TSet<TDBGridOption>;
 
 enum TDBGridEhOption {
-    dghFixed3D, dghFrozen3D, dghFooter3D, dghData3D, dghResizeWholeRightPart, dghHighlightFocus,
-    dghClearSelection, dghFitRowHeightToText, dghAutoSortMarking, dghMultiSortMarking, dghEnterAsTab,
-    dghTraceColSizing, dghIncSearch, dghPreferIncSearch, dghRowHighlight, dghDblClickOptimizeColWidth,
-    dghDialogFind, dghRecordMoving, dghShowRecNo, dghColumnResize, dghColumnMove, dghAutoFitRowHeight
+    dghFixed3D,
+    dghFrozen3D,
+    dghFooter3D,
+    dghData3D,
+    dghResizeWholeRightPart,
+    dghHighlightFocus,
+    dghClearSelection,
+    dghFitRowHeightToText,
+    dghAutoSortMarking,
+    dghMultiSortMarking,
+    dghEnterAsTab,
+    dghTraceColSizing,
+    dghIncSearch,
+    dghPreferIncSearch,
+    dghRowHighlight,
+    dghDblClickOptimizeColWidth,
+    dghDialogFind,
+    dghRecordMoving,
+    dghShowRecNo,
+    dghColumnResize,
+    dghColumnMove,
+    dghAutoFitRowHeight
 };
 using TDBGridEhOptions = rtl::TSet<TDBGridEhOption>;
 
@@ -72,10 +101,10 @@ using TDBGridEhAllowedSelections = rtl::TSet<TDBGridEhSelectionType>;
 enum TDBGridEhEditAction { geaCutEh, geaCopyEh, geaPasteEh, geaDeleteEh, geaSelectAllEh };
 using TDBGridEhEditActions = rtl::TSet<TDBGridEhEditAction>;
 
-inline const TDBGridOptions DefaultDBGridOptions{dgEditing, dgTitles, dgIndicator, dgColumnResize, dgColLines,
-                                                 dgRowLines, dgTabs, dgConfirmDelete, dgCancelOnExit};
-inline const TDBGridEhOptions DefaultDBGridEhOptions{dghFixed3D, dghHighlightFocus, dghClearSelection,
-                                                     dghDialogFind, dghColumnResize, dghColumnMove};
+inline const TDBGridOptions DefaultDBGridOptions{dgEditing,  dgTitles, dgIndicator,     dgColumnResize, dgColLines,
+                                                 dgRowLines, dgTabs,   dgConfirmDelete, dgCancelOnExit};
+inline const TDBGridEhOptions DefaultDBGridEhOptions{dghFixed3D,    dghHighlightFocus, dghClearSelection,
+                                                     dghDialogFind, dghColumnResize,   dghColumnMove};
 
 enum TSortMarkerEh { smNoneEh, smDownEh, smUpEh };
 enum TTextOrientationEh { tohHorizontal, tohVertical };
@@ -366,15 +395,39 @@ public:
 // ---------------------------------------------------------------------------------------------
 // The properties a column reports from elsewhere until they are assigned.
 enum TColumnEhValue {
-    cvColor, cvWidth, cvFont, cvAlignment, cvReadOnly, cvTitleColor, cvTitleCaption, cvTitleAlignment,
-    cvTitleFont, cvTitleButton, cvTitleEndEllipsis, cvTitleToolTips, cvTitleOrientation, cvImeMode, cvImeName,
-    cvWordWrap, cvLookupDisplayFields, cvCheckboxes, cvAlwaysShowEditButton, cvEndEllipsis, cvAutoDropDown,
-    cvDblClickNextVal, cvToolTips, cvDropDownSizing, cvDropDownShowTitles, cvLayout, cvHighlightRequired,
-    cvBiDiMode, cvTextEditing
+    cvColor,
+    cvWidth,
+    cvFont,
+    cvAlignment,
+    cvReadOnly,
+    cvTitleColor,
+    cvTitleCaption,
+    cvTitleAlignment,
+    cvTitleFont,
+    cvTitleButton,
+    cvTitleEndEllipsis,
+    cvTitleToolTips,
+    cvTitleOrientation,
+    cvImeMode,
+    cvImeName,
+    cvWordWrap,
+    cvLookupDisplayFields,
+    cvCheckboxes,
+    cvAlwaysShowEditButton,
+    cvEndEllipsis,
+    cvAutoDropDown,
+    cvDblClickNextVal,
+    cvToolTips,
+    cvDropDownSizing,
+    cvDropDownShowTitles,
+    cvLayout,
+    cvHighlightRequired,
+    cvBiDiMode,
+    cvTextEditing
 };
 using TColumnEhValues = rtl::TSet<TColumnEhValue>;
-inline const TColumnEhValues ColumnEhTitleValues{cvTitleColor,  cvTitleCaption,     cvTitleAlignment,
-                                                 cvTitleFont,   cvTitleButton,      cvTitleEndEllipsis,
+inline const TColumnEhValues ColumnEhTitleValues{cvTitleColor,    cvTitleCaption,    cvTitleAlignment,
+                                                 cvTitleFont,     cvTitleButton,     cvTitleEndEllipsis,
                                                  cvTitleToolTips, cvTitleOrientation};
 
 // ---------------------------------------------------------------------------------------------
@@ -1197,8 +1250,8 @@ using TGetBtnEhParamsEvent = std::function<void(rtl::TObject* Sender, TColumnEh*
 using TGetFooterParamsEvent =
     std::function<void(rtl::TObject* Sender, int DataCol, int Row, TColumnEh* Column, ui::TFont* AFont,
                        ui::TColor& Background, TAlignment& Alignment, TGridDrawState State, AnsiString& Text)>;
-using TDrawColumnEhCellEvent = std::function<void(rtl::TObject* Sender, const TRect& Rect, int DataCol,
-                                                  TColumnEh* Column, TGridDrawState State)>;
+using TDrawColumnEhCellEvent =
+    std::function<void(rtl::TObject* Sender, const TRect& Rect, int DataCol, TColumnEh* Column, TGridDrawState State)>;
 using TDrawDataCellEvent =
     std::function<void(rtl::TObject* Sender, const TRect& Rect, db::TField* Field, TGridDrawState State)>;
 using TDrawFooterCellEvent = std::function<void(rtl::TObject* Sender, int DataCol, int Row, TColumnEh* Column,
@@ -1417,7 +1470,9 @@ public:
     // The widest footer text of the column over the footer rows (0 without footers).
     int FooterTextWidth(TColumnEh* Column);
     // The text a footer cell shows before OnGetFooterParams (the footers build on this).
-    virtual AnsiString FooterCellText(TColumnEh* Column, int FooterRow) { return GetFooterValueText(FooterRow, Column); }
+    virtual AnsiString FooterCellText(TColumnEh* Column, int FooterRow) {
+        return GetFooterValueText(FooterRow, Column);
+    }
     // Searches the dataset's cells (see DefaultGridLocateText); leaves the match current.
     bool LocateText(const WideString& FieldName, const AnsiString& Text, TLocateTextMatchTypeEh MatchType,
                     TLocateTextDirectionEh Direction, TLocateTextOptionsEh Options);
@@ -1457,11 +1512,14 @@ public:
     virtual bool EditorShownAlways() const;
     virtual bool FilterRowVisible() const { return FSTFilter && FSTFilter->Visible(); }
     virtual bool TitlesVisible() const { return FOptions.Contains(dgTitles); }
-    virtual bool IndicatorVisible() const { return FOptions.Contains(dgIndicator) || FOptionsEh.Contains(dghShowRecNo); }
+    virtual bool IndicatorVisible() const {
+        return FOptions.Contains(dgIndicator) || FOptionsEh.Contains(dghShowRecNo);
+    }
     virtual void LinkDataSetChanged();
     virtual void MapDataLinkFields();
     virtual void DrawTitleCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State, const TRect& ARect);
-    virtual void DrawIndicatorCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State, const TRect& ARect);
+    virtual void DrawIndicatorCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State,
+                                   const TRect& ARect);
     virtual void DrawDataCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State, const TRect& ARect);
     virtual void DrawFooterCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State, const TRect& ARect);
     virtual void DrawFilterCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State, const TRect& ARect);
@@ -1474,12 +1532,12 @@ public:
     // Maps the canvas so that x runs from the right edge leftwards (On) or back to normal.
     void MirrorCanvas(bool On);
     // WriteCellText for a column's cell; a right-to-left column is written un-mirrored.
-    void WriteColumnCellText(TColumnEh* Column, ui::TCanvas* ACanvas, int RightMargin, int LeftMargin,
-                             bool EndEllipsis, bool WordWrap, TTextLayout Layout, TAlignment Alignment,
-                             const AnsiString& Text, int DY, int DX, bool FillRect, const TRect& ARect);
+    void WriteColumnCellText(TColumnEh* Column, ui::TCanvas* ACanvas, int RightMargin, int LeftMargin, bool EndEllipsis,
+                             bool WordWrap, TTextLayout Layout, TAlignment Alignment, const AnsiString& Text, int DY,
+                             int DX, bool FillRect, const TRect& ARect);
     // DrawEditButtonFace; a grid that reads right to left draws the face un-mirrored.
-    void DrawButtonFaceMirrored(ui::HDC DC, const TRect& Rect, ui::TColor BackColor, int Style, int DownPart,
-                                bool Flat, bool Active, bool Enabled, editors::TCheckBoxState State);
+    void DrawButtonFaceMirrored(ui::HDC DC, const TRect& Rect, ui::TColor BackColor, int Style, int DownPart, bool Flat,
+                                bool Active, bool Enabled, editors::TCheckBoxState State);
     // Whether the whole grid reads right to left (never on this platform).
     virtual bool UsesRightToLeftAlignment() const { return false; }
     // Themed headers or tree lines flicker when painted straight to the window.
@@ -1498,17 +1556,16 @@ public:
     bool InTreeUpdate() const noexcept { return FInTreeUpdate; }
     // The tree levels of the record being painted; Flags bit 0 paints over the row lines they cross.
     void DrawTreeIndent(ui::TCanvas* Canvas, const TRect& ARect, int Flags);
-    void DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh& Area, TColCellParamsEh* Params,
-                             const TRect& ARect, TColumnEh* Column);
+    void DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh& Area, TColCellParamsEh* Params, const TRect& ARect,
+                             TColumnEh* Column);
     void DrawTitleGroupCells(int ACol, int ARow, THeadTreeNode* Node, const TRect& CellRect, const TRect& BelowRect,
                              bool EndEllipsis, TGridDrawState State);
     void FillCellBackground(bool Themed, const TRect& ARect, bool Drawn3D, const TRect& ClipRect, bool Highlighted,
                             bool Pressed);
     void DrawCellFrame(const TRect& ARect, bool RightEdge, bool LeftEdge, bool Highlighted, bool Pressed);
     // An edit button of Column in a data cell, clipped to the cell when it starts left of it.
-    void DrawCellButton(TColumnEh* Column, ui::TCanvas* Canvas, ui::TBitmap* Glyph, ui::TColor Color,
-                        bool LinkActive, bool IsFlat, const TRect& CellRect, TRect ButtonRect,
-                        editors::TEditButtonStyleEh Style);
+    void DrawCellButton(TColumnEh* Column, ui::TCanvas* Canvas, ui::TBitmap* Glyph, ui::TColor Color, bool LinkActive,
+                        bool IsFlat, const TRect& CellRect, TRect ButtonRect, editors::TEditButtonStyleEh Style);
     // The column's always-shown edit buttons at the right of a data cell (Inner: the cell without them).
     void DrawDataCellButtons(TColumnEh* Column, const TRect& ARect, const TRect& Inner, bool Is3D);
     // The typed incremental-search text over the start of the current cell's text.
@@ -1698,8 +1755,8 @@ public:
     virtual bool MoveRecords(const std::vector<db::TBookmark>& Bookmarks, int TargetDataRow, bool CheckOnly);
     virtual bool DefaultMoveRecords(const std::vector<db::TBookmark>& Bookmarks, int TargetDataRow, bool CheckOnly);
     virtual bool AllowRecordMoveStart(int /*FromRow*/, int /*ToRow*/, TPoint /*MousePt*/) { return true; }
-    std::function<void(rtl::TObject* Sender, const std::vector<db::TBookmark>& Bookmarks, int ToRecNo,
-                       bool CheckOnly, bool& Result)>
+    std::function<void(rtl::TObject* Sender, const std::vector<db::TBookmark>& Bookmarks, int ToRecNo, bool CheckOnly,
+                       bool& Result)>
         OnMoveRecords;
 
 protected:
@@ -1721,8 +1778,8 @@ protected:
     // A title or footer tool tip: shown when Text is cut in Rect (R: the column's right edge).
     void PlaceToolTip(ui::THintInfo& Info, const TRect& Cell, TRect Rect, int R, const AnsiString& Text,
                       ui::TFont* Font, TAlignment Alignment, bool WordWrap, bool Always);
-    void DefaultDataHint(TColumnEh* Column, TGridCoord Cell, const TCellAreaEh& Area,
-                         TDBGridEhDataHintParams& Params, ui::THintInfo& Info);
+    void DefaultDataHint(TColumnEh* Column, TGridCoord Cell, const TCellAreaEh& Area, TDBGridEhDataHintParams& Params,
+                         ui::THintInfo& Info);
     rtl::TOwnedPtr<ui::TFont> FHintFont;
     bool FWasFocused = false;
     void ColumnMoved(int FromIndex, int ToIndex) override;

@@ -32,8 +32,7 @@ ui::TLabel* Label(ui::TForm* Form, const char* Caption, int L, int T_, int W, in
     return l;
 }
 
-editors::TDBComboBoxEh* Combo(ui::TForm* Form, std::initializer_list<const char*> Items, int L, int T_, int W,
-                              int H) {
+editors::TDBComboBoxEh* Combo(ui::TForm* Form, std::initializer_list<const char*> Items, int L, int T_, int W, int H) {
     auto* c = Place<editors::TDBComboBoxEh>(Form, L, T_, W, H);
     for (const char* i : Items) c->Items()->Add(i);
     c->SetKeyItems(c->Items());
@@ -63,8 +62,7 @@ TDBGridEhFindDlg::TDBGridEhFindDlg(rtl::TComponent* Owner) : ui::TForm(Owner) {
     Label2 = Label(this, "Find &in:", 10, 35, 34, 13);
     cbFindIn = Combo(this, {}, 88, 32, 192, 21);
     cbMatchType = Label(this, "Matc&h:", 10, 58, 33, 13);
-    cbMatchinType =
-        Combo(this, {"From any part of field", "Whole field", "From beging of field"}, 88, 55, 144, 21);
+    cbMatchinType = Combo(this, {"From any part of field", "Whole field", "From beging of field"}, 88, 55, 144, 21);
     cbMatchinType->SetItemIndex(0);
     Label3 = Label(this, "Sea&rch:", 10, 82, 37, 13);
     cbFindDirection = Combo(this, {"Up", "Down", "All"}, 88, 79, 144, 21);
@@ -75,13 +73,13 @@ TDBGridEhFindDlg::TDBGridEhFindDlg(rtl::TComponent* Owner) : ui::TForm(Owner) {
     cbUseFormat->SetCaption("Match F&ormat");
     cbUseFormat->SetChecked(true);
     Label4 = Label(this, "Find in Tree:", 10, 128, 59, 13);
-    dbcTreeFindRange = Combo(this, {"In all nodes", "In expanded nodes", "In current level", "In current node"}, 88,
-                             124, 145, 21);
+    dbcTreeFindRange =
+        Combo(this, {"In all nodes", "In expanded nodes", "In current level", "In current node"}, 88, 124, 145, 21);
     dbcTreeFindRange->SetItemIndex(0);
     int order = 0;
-    for (ui::TWinControl* c : std::initializer_list<ui::TWinControl*>{
-             cbText, cbFindIn, cbMatchinType, cbFindDirection, cbCharCase, cbUseFormat, bFind, bCancel,
-             dbcTreeFindRange})
+    for (ui::TWinControl* c :
+         std::initializer_list<ui::TWinControl*>{cbText, cbFindIn, cbMatchinType, cbFindDirection, cbCharCase,
+                                                 cbUseFormat, bFind, bCancel, dbcTreeFindRange})
         c->SetTabOrder(order++);
     FFullHeight = Height();
 }
@@ -111,8 +109,10 @@ void TDBGridEhFindDlg::Execute(TCustomDBGridEh* Grid, const AnsiString& Text, bo
     FFirstSearch = true;
     if (Visible()) Close();
     SetActiveControl(cbText);
-    if (Modal) ShowModal();
-    else Show();
+    if (Modal)
+        ShowModal();
+    else
+        Show();
 }
 
 void TDBGridEhFindDlg::bFindClick(rtl::TObject* /*Sender*/) {

@@ -44,8 +44,10 @@ public:
 
 protected:
     void GrowCapacity(int64_t& NewCapacity) override {
-        if (NewCapacity <= Capacity()) NewCapacity = Capacity();
-        else NewCapacity = std::max(NewCapacity, 2 * Capacity());
+        if (NewCapacity <= Capacity())
+            NewCapacity = Capacity();
+        else
+            NewCapacity = std::max(NewCapacity, 2 * Capacity());
         editors::TMemoryStreamEh::GrowCapacity(NewCapacity);
     }
 };
@@ -86,9 +88,9 @@ public:
     }
     int64_t Seek(int64_t Offset, rtl::TSeekOrigin Origin) override {
         switch (Origin) {
-        case rtl::soBeginning: FPosition = Offset; break;
-        case rtl::soCurrent: FPosition += Offset; break;
-        case rtl::soEnd: FPosition = static_cast<int64_t>(FData.size()) + Offset; break;
+            case rtl::soBeginning: FPosition = Offset; break;
+            case rtl::soCurrent: FPosition += Offset; break;
+            case rtl::soEnd: FPosition = static_cast<int64_t>(FData.size()) + Offset; break;
         }
         return FPosition;
     }
@@ -142,8 +144,10 @@ std::vector<db::TField*> KeyFieldsOf(db::TField* F) {
 TColumnsEhList* SelectionColumns(TCustomDBGridEh* Grid, TDBGridEhSelectionType Kind, TColumnsEhList* Own) {
     TDBGridEhSelection* sel = Grid->Selection();
     if (Kind == gstColumns) return sel->Columns();
-    if (Kind == gstRectangle) AddVisibleColumns(Grid, Own, sel->Rect()->LeftCol(), sel->Rect()->RightCol());
-    else AddVisibleColumns(Grid, Own);
+    if (Kind == gstRectangle)
+        AddVisibleColumns(Grid, Own, sel->Rect()->LeftCol(), sel->Rect()->RightCol());
+    else
+        AddVisibleColumns(Grid, Own);
     return Own;
 }
 
@@ -153,36 +157,35 @@ void ForEachSelectedRecord(TCustomDBGridEh* Grid, TDBGridEhSelectionType Kind, c
     db::TDataSet* ds = Grid->DataSet();
     TDBGridEhSelection* sel = Grid->Selection();
     switch (Kind) {
-    case gstRecordBookmarks: {
-        // Copied first: the visit may delete records, and the list with them.
-        std::vector<db::TBookmark> marks;
-        for (int i = 0; i < sel->Rows()->Count(); ++i) marks.push_back(sel->Rows()->Items(i));
-        for (const db::TBookmark& b : marks) {
-            ds->SetBookmark(b);
-            Visit();
+        case gstRecordBookmarks: {
+            // Copied first: the visit may delete records, and the list with them.
+            std::vector<db::TBookmark> marks;
+            for (int i = 0; i < sel->Rows()->Count(); ++i) marks.push_back(sel->Rows()->Items(i));
+            for (const db::TBookmark& b : marks) {
+                ds->SetBookmark(b);
+                Visit();
+            }
+            break;
         }
-        break;
-    }
-    case gstRectangle: {
-        const db::TBookmark bottom = sel->Rect()->GetBottomRow();
-        ds->SetBookmark(sel->Rect()->TopRow());
-        while (!ds->Eof()) {
-            Visit();
-            if (ds->CompareBookmarks(ds->Bookmark(), bottom) == 0) break;
-            ds->Next();
+        case gstRectangle: {
+            const db::TBookmark bottom = sel->Rect()->GetBottomRow();
+            ds->SetBookmark(sel->Rect()->TopRow());
+            while (!ds->Eof()) {
+                Visit();
+                if (ds->CompareBookmarks(ds->Bookmark(), bottom) == 0) break;
+                ds->Next();
+            }
+            break;
         }
-        break;
-    }
-    case gstColumns:
-    case gstAll:
-        ds->First();
-        while (!ds->Eof()) {
-            Visit();
-            ds->Next();
-        }
-        break;
-    case gstNon:
-        break;
+        case gstColumns:
+        case gstAll:
+            ds->First();
+            while (!ds->Eof()) {
+                Visit();
+                ds->Next();
+            }
+            break;
+        case gstNon: break;
     }
 }
 
@@ -222,7 +225,10 @@ TExportFooterEh DefaultExportFooter(TCustomDBGridEh* Grid, TColumnEh* Column, in
     switch (footer->ValueType()) {
         case fvtSum: r.Kind = efkSum; break;
         case fvtCount: r.Kind = efkCount; break;
-        default: r.Kind = efkText; r.Text = Grid->GetFooterValueText(Row, Column); break;
+        default:
+            r.Kind = efkText;
+            r.Text = Grid->GetFooterValueText(Row, Column);
+            break;
     }
     r.FieldName = footer->FieldName();
     r.Font = footer->Font();
@@ -335,8 +341,10 @@ void TDBGridEhExport::CalcFooterValues() {
             db::TField* f = ds->FindField(footer.FieldName.empty() ? col->FieldName() : footer.FieldName);
             if (!f) continue;
             int64_t& acc = FFooterValues[static_cast<size_t>(c + n * r)];
-            if (footer.Kind == efkCount) acc = FooterAddChecked(acc, 10000);
-            else if (!f->IsNull()) acc = FooterAddChecked(acc, FooterScaledValue(f->AsFloat()));
+            if (footer.Kind == efkCount)
+                acc = FooterAddChecked(acc, 10000);
+            else if (!f->IsNull())
+                acc = FooterAddChecked(acc, FooterScaledValue(f->AsFloat()));
         }
 }
 
@@ -354,28 +362,29 @@ AnsiString TDBGridEhExport::FooterValueText(int Pos, int Row) {
     const AnsiString format = numeric ? numeric->DisplayFormat() : AnsiString();
     const int currencyDecimals = rtl::FormatSettings().CurrencyDecimals;
     switch (f->DataType()) {
-    case db::ftSmallint:
-    case db::ftInteger:
-    case db::ftWord:
-    case db::ftAutoInc:
-        return format.empty() ? rtl::IntToStr(v / 10000) : rtl::FormatFloat(format, d);
-    case db::ftFloat:
-    case db::ftCurrency: {
-        if (!format.empty()) return rtl::FormatFloat(format, d);
-        auto* ff = dynamic_cast<db::TFloatField*>(f);
-        if (ff && ff->Currency()) return rtl::FloatToStrF(d, rtl::ffCurrency, ff->Precision(), currencyDecimals);
-        return rtl::FloatToStrF(d, rtl::ffGeneral, ff ? ff->Precision() : 15, 0);
-    }
-    case db::ftBCD:
-    case db::ftFMTBcd: {
-        if (!format.empty()) return rtl::FormatCurr(format, cur);
-        bool currency = false;
-        if (auto* b = dynamic_cast<db::TBCDField*>(f)) currency = b->Currency();
-        else if (auto* fb = dynamic_cast<db::TFMTBCDField*>(f)) currency = fb->Currency();
-        return currency ? rtl::CurrToStrF(cur, rtl::ffCurrency, currencyDecimals) : rtl::CurrToStrF(cur, rtl::ffGeneral, 0);
-    }
-    default:
-        return {};
+        case db::ftSmallint:
+        case db::ftInteger:
+        case db::ftWord:
+        case db::ftAutoInc: return format.empty() ? rtl::IntToStr(v / 10000) : rtl::FormatFloat(format, d);
+        case db::ftFloat:
+        case db::ftCurrency: {
+            if (!format.empty()) return rtl::FormatFloat(format, d);
+            auto* ff = dynamic_cast<db::TFloatField*>(f);
+            if (ff && ff->Currency()) return rtl::FloatToStrF(d, rtl::ffCurrency, ff->Precision(), currencyDecimals);
+            return rtl::FloatToStrF(d, rtl::ffGeneral, ff ? ff->Precision() : 15, 0);
+        }
+        case db::ftBCD:
+        case db::ftFMTBcd: {
+            if (!format.empty()) return rtl::FormatCurr(format, cur);
+            bool currency = false;
+            if (auto* b = dynamic_cast<db::TBCDField*>(f))
+                currency = b->Currency();
+            else if (auto* fb = dynamic_cast<db::TFMTBCDField*>(f))
+                currency = fb->Currency();
+            return currency ? rtl::CurrToStrF(cur, rtl::ffCurrency, currencyDecimals)
+                            : rtl::CurrToStrF(cur, rtl::ffGeneral, 0);
+        }
+        default: return {};
     }
 }
 
@@ -424,13 +433,17 @@ void TDBGridEhExportAsText::SaveToStream(rtl::TStream* AStream, bool IsSaveAll) 
 }
 
 void TDBGridEhExportAsText::WriteRowBreak() {
-    if (FirstRow) FirstRow = false;
-    else PutText("\r\n");
+    if (FirstRow)
+        FirstRow = false;
+    else
+        PutText("\r\n");
 }
 
 void TDBGridEhExportAsText::WriteCellBreak() {
-    if (FirstCell) FirstCell = false;
-    else PutText("\t");
+    if (FirstCell)
+        FirstCell = false;
+    else
+        PutText("\t");
 }
 
 void TDBGridEhExportAsText::WriteTitleRow(TColumnsEhList* Columns) {
@@ -469,8 +482,10 @@ void TDBGridEhExportAsUnicodeText::PutText(const AnsiString& Text) {
         FUnitsState = 1;
         for (int c = 0; c < 256 && FUnitsState == 1; ++c) {
             const WideString w = rtl::AnsiToWide(AnsiString(1, static_cast<char>(c)));
-            if (w.size() == 1) FUnits[static_cast<size_t>(c)] = w[0];
-            else FUnitsState = -1;
+            if (w.size() == 1)
+                FUnits[static_cast<size_t>(c)] = w[0];
+            else
+                FUnitsState = -1;
         }
     }
     if (FUnitsState < 0) {
@@ -487,8 +502,10 @@ void TDBGridEhExportAsUnicodeText::PutText(const AnsiString& Text) {
 }
 
 void TDBGridEhExportAsCSV::WriteCellBreak() {
-    if (FirstCell) FirstCell = false;
-    else PutText(AnsiString(1, Separator));
+    if (FirstCell)
+        FirstCell = false;
+    else
+        PutText(AnsiString(1, Separator));
 }
 
 void TDBGridEhExportAsCSV::WriteTitleRow(TColumnsEhList* Columns) {
@@ -549,7 +566,8 @@ void AppendRtfEscaped(Out& Target, std::string_view Text) {
     for (size_t i = 0; i < Text.size(); ++i) {
         const auto c = static_cast<unsigned char>(Text[i]);
         if (escapes.Length[c] == 1) continue;
-        Target.insert(Target.end(), Text.begin() + static_cast<ptrdiff_t>(plain), Text.begin() + static_cast<ptrdiff_t>(i));
+        Target.insert(Target.end(), Text.begin() + static_cast<ptrdiff_t>(plain),
+                      Text.begin() + static_cast<ptrdiff_t>(i));
         Target.insert(Target.end(), escapes.Text[c], escapes.Text[c] + escapes.Length[c]);
         plain = i + 1;
     }
@@ -558,13 +576,15 @@ void AppendRtfEscaped(Out& Target, std::string_view Text) {
 
 const char* AlignmentWord(TAlignment A) {
     switch (A) {
-    case db::taRightJustify: return "\\qr";
-    case db::taCenter: return "\\qc";
-    default: return "\\ql";
+        case db::taRightJustify: return "\\qr";
+        case db::taCenter: return "\\qc";
+        default: return "\\ql";
     }
 }
 
-int Twips(int Pixels) { return static_cast<int>(std::trunc(static_cast<double>(Pixels) / ui::ScreenPixelsPerInch * 1440)); }
+int Twips(int Pixels) {
+    return static_cast<int>(std::trunc(static_cast<double>(Pixels) / ui::ScreenPixelsPerInch * 1440));
+}
 
 }  // namespace
 
@@ -603,7 +623,8 @@ int TDBGridEhExportAsRTF::ColorIndex(ui::TColor Color) {
 
 int TDBGridEhExportAsRTF::ColorTableIndex(ui::TColor Color) {
     const ui::TColorRef rgb = ui::ColorToRGB(Color);
-    const AnsiString key = rtl::Format("%3d%3d%3d", {int(ui::GetRValue(rgb)), int(ui::GetGValue(rgb)), int(ui::GetBValue(rgb))});
+    const AnsiString key =
+        rtl::Format("%3d%3d%3d", {int(ui::GetRValue(rgb)), int(ui::GetGValue(rgb)), int(ui::GetBValue(rgb))});
     for (size_t i = 0; i < FColors.size(); ++i)
         if (FColors[i] == key) return static_cast<int>(i);
     FColors.push_back(key);
@@ -660,8 +681,10 @@ void TDBGridEhExportAsRTF::WriteTextRun(ui::TFont* Font, ui::TColor Background, 
     Put("\\cb");
     PutInt(ColorIndex(Background));
     Put(" ");
-    if (FOut) AppendRtfEscaped(*FOut, Text);
-    else AppendRtfEscaped(FBuffer, Text);
+    if (FOut)
+        AppendRtfEscaped(*FOut, Text);
+    else
+        AppendRtfEscaped(FBuffer, Text);
 }
 
 void TDBGridEhExportAsRTF::WriteCellText(TAlignment Alignment, const AnsiString& Spacing, ui::TFont* Font,
@@ -898,19 +921,16 @@ void TDBGridEhExportAsVCLDBIF::WriteCell(TColumnEh* Column, TColCellParamsEh*) {
         return;
     }
     switch (f->DataType()) {
-    case db::ftUnknown:
-    case db::ftCursor:
-    case db::ftADT:
-    case db::ftArray:
-    case db::ftReference:
-    case db::ftDataSet:
-    case db::ftVariant:
-    case db::ftInterface:
-    case db::ftIDispatch:
-        WriteByte(s, 1);
-        return;
-    default:
-        break;
+        case db::ftUnknown:
+        case db::ftCursor:
+        case db::ftADT:
+        case db::ftArray:
+        case db::ftReference:
+        case db::ftDataSet:
+        case db::ftVariant:
+        case db::ftInterface:
+        case db::ftIDispatch: WriteByte(s, 1); return;
+        default: break;
     }
     if (IsLookup(f)) {
         rtl::TOwnedPtr<rtl::TStringList> keys(rtl::Create<rtl::TStringList>());
@@ -923,47 +943,41 @@ void TDBGridEhExportAsVCLDBIF::WriteCell(TColumnEh* Column, TColCellParamsEh*) {
         return;
     }
     switch (f->DataType()) {
-    case db::ftSmallint:
-    case db::ftInteger:
-    case db::ftWord:
-    case db::ftAutoInc:
-        WriteByte(s, 3);
-        WriteInt32(s, f->AsInteger());
-        return;
-    case db::ftFloat:
-    case db::ftCurrency:
-    case db::ftBCD:
-    case db::ftDate:
-    case db::ftTime:
-    case db::ftDateTime:
-    case db::ftTimeStamp:
-    case db::ftFMTBcd: {
-        WriteByte(s, 4);
-        const double d = f->AsFloat();
-        uint8_t b[8];
-        std::memcpy(b, &d, 8);
-        s->WriteBuffer(b, 8);
-        return;
-    }
-    case db::ftWideString:
-    case db::ftFixedWideChar:
-    case db::ftWideMemo:
-        wide(f->AsWideString());
-        return;
-    case db::ftBytes:
-    case db::ftVarBytes:
-    case db::ftBlob:
-    case db::ftGraphic:
-    case db::ftFmtMemo:
-    case db::ftParadoxOle:
-    case db::ftDBaseOle:
-    case db::ftTypedBinary:
-    case db::ftOraBlob:
-        text(6, f->AsString());
-        return;
-    default:
-        text(5, f->AsString());
-        return;
+        case db::ftSmallint:
+        case db::ftInteger:
+        case db::ftWord:
+        case db::ftAutoInc:
+            WriteByte(s, 3);
+            WriteInt32(s, f->AsInteger());
+            return;
+        case db::ftFloat:
+        case db::ftCurrency:
+        case db::ftBCD:
+        case db::ftDate:
+        case db::ftTime:
+        case db::ftDateTime:
+        case db::ftTimeStamp:
+        case db::ftFMTBcd: {
+            WriteByte(s, 4);
+            const double d = f->AsFloat();
+            uint8_t b[8];
+            std::memcpy(b, &d, 8);
+            s->WriteBuffer(b, 8);
+            return;
+        }
+        case db::ftWideString:
+        case db::ftFixedWideChar:
+        case db::ftWideMemo: wide(f->AsWideString()); return;
+        case db::ftBytes:
+        case db::ftVarBytes:
+        case db::ftBlob:
+        case db::ftGraphic:
+        case db::ftFmtMemo:
+        case db::ftParadoxOle:
+        case db::ftDBaseOle:
+        case db::ftTypedBinary:
+        case db::ftOraBlob: text(6, f->AsString()); return;
+        default: text(5, f->AsString()); return;
     }
 }
 
@@ -986,11 +1000,12 @@ bool TDBGridEhImport::EditField(db::TField* Field) {
 
 void TDBGridEhImport::ValueError(const rtl::Exception& E) {
     if (FIgnoreAll) return;
-    const AnsiString text =
-        AnsiString(msg::SErrorDuringInsertValue) + "\n" + E.Message() + "\n\n" + msg::SIgnoreError;
+    const AnsiString text = AnsiString(msg::SErrorDuringInsertValue) + "\n" + E.Message() + "\n\n" + msg::SIgnoreError;
     const int r = ui::MessageDlg(text, ui::mtError, {ui::mbYes, ui::mbNo, ui::mbAll});
-    if (r == ui::mrAll) FIgnoreAll = true;
-    else if (r != ui::mrYes) rtl::Abort();
+    if (r == ui::mrAll)
+        FIgnoreAll = true;
+    else if (r != ui::mrYes)
+        rtl::Abort();
 }
 
 // A row that reads nothing can never end the data: it ends it here, and the record it was
@@ -998,8 +1013,10 @@ void TDBGridEhImport::ValueError(const rtl::Exception& E) {
 void TDBGridEhImport::InsertRows(bool Append) {
     db::TDataSet* ds = FDBGrid->DataSet();
     while (!FEof) {
-        if (Append) ds->Append();
-        else ds->Insert();
+        if (Append)
+            ds->Append();
+        else
+            ds->Insert();
         const int64_t before = FStream->Position();
         ReadRow(FColumns);
         if (FStream->Position() == before) {
@@ -1106,14 +1123,17 @@ int TDBGridEhImportAsTextBase::CheckState() {
         if (s->Position() >= Units * FUnit) s->Seek(-Units * FUnit, rtl::soCurrent);
         return 0;
     };
-    if (!ReadChar(c)) state = 3;
-    else if (c == u'\t') state = afterSeparator ? emptyCell(1) : 1;
+    if (!ReadChar(c))
+        state = 3;
+    else if (c == u'\t')
+        state = afterSeparator ? emptyCell(1) : 1;
     else if (c == u'\r') {
         char16_t lf = 0;
         if (!ReadChar(lf) || lf != u'\n')
             throw rtl::Exception(AnsiString(FClassName) + ".CheckState: " + msg::SInvalidTextFormat);
         state = afterSeparator ? emptyCell(2) : 2;
-    } else if (c == 0) state = 3;
+    } else if (c == 0)
+        state = 3;
     else {
         FLastChar = c;
         FEmptyCell = false;
@@ -1130,8 +1150,10 @@ int TDBGridEhImportAsTextBase::ReadCellText() {
     FEmptyCell = false;
     int state;
     while ((state = CheckState()) == 0) {
-        if (FEmptyCell) FEmptyCell = false;
-        else FCellText += FLastChar;
+        if (FEmptyCell)
+            FEmptyCell = false;
+        else
+            FCellText += FLastChar;
     }
     return state;
 }
@@ -1176,8 +1198,10 @@ void TDBGridEhImportAsTextBase::ReadCell(TColumnEh* Column) {
                 f->DataSet()->SetFieldValues(f->KeyFields(), list->FieldValues(f->LookupKeyFields()));
         } else if (Column->HasKeyList() && Column->HasPickList()) {
             const int i = Column->PickList()->IndexOf(text);
-            if (i < 0 || i >= Column->KeyList()->Count()) f->Clear();
-            else f->SetAsString(Column->KeyList()->Strings(i));
+            if (i < 0 || i >= Column->KeyList()->Count())
+                f->Clear();
+            else
+                f->SetAsString(Column->KeyList()->Strings(i));
         } else {
             f->SetAsString(Column->FilterValidChars(text));
         }
@@ -1206,8 +1230,8 @@ int32_t TDBGridEhImportAsVCLDBIF::ReadLength(int Unit) {
     uint8_t b[4];
     ReadExact(b, 4);
     const auto n = static_cast<int32_t>(b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24);
-    const int64_t remaining = FInPlace ? static_cast<TClipboardStreamEh*>(FInPlace)->Remaining()
-                                       : Stream()->Size() - Stream()->Position();
+    const int64_t remaining =
+        FInPlace ? static_cast<TClipboardStreamEh*>(FInPlace)->Remaining() : Stream()->Size() - Stream()->Position();
     if (n < 0 || n % Unit != 0 || n > remaining) FormatError();
     return n;
 }
@@ -1232,8 +1256,8 @@ void TDBGridEhImportAsVCLDBIF::ReadPrefix() {
     uint8_t header[12];
     ReadExact(header, 12);
     if (std::memcmp(header, "VCLDBIF", 7) != 0) FormatError();
-    FColCount = static_cast<int32_t>(header[8] | header[9] << 8 | header[10] << 16 |
-                                     static_cast<uint32_t>(header[11]) << 24);
+    FColCount =
+        static_cast<int32_t>(header[8] | header[9] << 8 | header[10] << 16 | static_cast<uint32_t>(header[11]) << 24);
     // Each descriptor takes at least two bytes, and a count below zero describes nothing.
     if (FColCount < 0 || FColCount > (Stream()->Size() - Stream()->Position()) / 2) FormatError();
     for (int i = 0; i < FColCount; ++i) {
@@ -1255,52 +1279,47 @@ void TDBGridEhImportAsVCLDBIF::ReadValue() {
     ReadExact(&tag, 1);
     FValue = Variant();
     switch (tag) {
-    case 0:
-        FEof = true;
-        break;
-    case 1:
-        break;
-    case 2:
-        FValue = Variant::Null();
-        break;
-    case 3: {
-        uint8_t b[4];
-        ReadExact(b, 4);
-        FValue = Variant(static_cast<int32_t>(b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24));
-        break;
-    }
-    case 4: {
-        double d;
-        ReadExact(&d, 8);
-        FValue = Variant(d);
-        break;
-    }
-    case 5:
-    case 6: {
-        const int32_t n = ReadLength(1);
-        if (FInPlace) {
-            const auto* p = reinterpret_cast<const char*>(static_cast<TClipboardStreamEh*>(FInPlace)->Consume(n));
-            if (!p) FormatError();
-            FValue = Variant(AnsiString(p, static_cast<size_t>(n)));
+        case 0: FEof = true; break;
+        case 1: break;
+        case 2: FValue = Variant::Null(); break;
+        case 3: {
+            uint8_t b[4];
+            ReadExact(b, 4);
+            FValue = Variant(static_cast<int32_t>(b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24));
             break;
         }
-        AnsiString s(static_cast<size_t>(n), '\0');
-        if (!s.empty()) ReadExact(s.data(), static_cast<int64_t>(s.size()));
-        FValue = Variant(std::move(s));
-        break;
-    }
-    case 7: {
-        const int32_t n = ReadLength(2);
-        std::string bytes(static_cast<size_t>(n), '\0');
-        if (n) ReadExact(bytes.data(), n);
-        WideString w(static_cast<size_t>(n / 2), u'\0');
-        for (size_t i = 0; i < w.size(); ++i)
-            w[i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) | static_cast<uint8_t>(bytes[2 * i + 1]) << 8);
-        FValue = Variant(std::move(w));
-        break;
-    }
-    default:
-        break;
+        case 4: {
+            double d;
+            ReadExact(&d, 8);
+            FValue = Variant(d);
+            break;
+        }
+        case 5:
+        case 6: {
+            const int32_t n = ReadLength(1);
+            if (FInPlace) {
+                const auto* p = reinterpret_cast<const char*>(static_cast<TClipboardStreamEh*>(FInPlace)->Consume(n));
+                if (!p) FormatError();
+                FValue = Variant(AnsiString(p, static_cast<size_t>(n)));
+                break;
+            }
+            AnsiString s(static_cast<size_t>(n), '\0');
+            if (!s.empty()) ReadExact(s.data(), static_cast<int64_t>(s.size()));
+            FValue = Variant(std::move(s));
+            break;
+        }
+        case 7: {
+            const int32_t n = ReadLength(2);
+            std::string bytes(static_cast<size_t>(n), '\0');
+            if (n) ReadExact(bytes.data(), n);
+            WideString w(static_cast<size_t>(n / 2), u'\0');
+            for (size_t i = 0; i < w.size(); ++i)
+                w[i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) | static_cast<uint8_t>(bytes[2 * i + 1])
+                                                                                      << 8);
+            FValue = Variant(std::move(w));
+            break;
+        }
+        default: break;
     }
 }
 
@@ -1321,7 +1340,9 @@ void TDBGridEhImportAsVCLDBIF::ReadRow(TColumnsEhList* Columns) {
     }
 }
 
-void TDBGridEhImportAsVCLDBIF::ReadCell(TColumnEh* Column) { WriteCellValue(Column, Column && Column->CanModifyField(false)); }
+void TDBGridEhImportAsVCLDBIF::ReadCell(TColumnEh* Column) {
+    WriteCellValue(Column, Column && Column->CanModifyField(false));
+}
 
 void TDBGridEhImportAsVCLDBIF::WriteCellValue(TColumnEh* Column, bool Writable) {
     if (!FValue.IsEmpty() && Column && Writable) {
@@ -1468,15 +1489,11 @@ void GridDeleteSelection(TCustomDBGridEh* Grid, bool All) {
     // Deleting every record and clearing whole columns ask as well: they lose the most.
     AnsiString question;
     switch (kind) {
-    case gstRecordBookmarks:
-        question = sel->Rows()->Count() < 2 ? msg::SDeleteRecordQuestion : msg::SDeleteMultipleRecordsQuestion;
-        break;
-    case gstAll:
-        question = msg::SDeleteMultipleRecordsQuestion;
-        break;
-    default:
-        question = msg::SClearSelectedCellsEh;
-        break;
+        case gstRecordBookmarks:
+            question = sel->Rows()->Count() < 2 ? msg::SDeleteRecordQuestion : msg::SDeleteMultipleRecordsQuestion;
+            break;
+        case gstAll: question = msg::SDeleteMultipleRecordsQuestion; break;
+        default: question = msg::SClearSelectedCellsEh; break;
     }
     if (Grid->Options().Contains(dgConfirmDelete) &&
         ui::Application()->MessageBox(question, "Confirm", ui::MB_OKCANCEL | ui::MB_ICONQUESTION) == ui::IDCANCEL)

@@ -32,7 +32,7 @@ enum TExportFooterKindEh { efkText, efkSum, efkCount };
 
 struct TExportFooterEh {
     TExportFooterKindEh Kind = efkText;
-    WideString FieldName;  // empty: the column's field
+    WideString FieldName;       // empty: the column's field
     ui::TFont* Font = nullptr;  // not owned
     ui::TColor Color = ui::clWindow;
     TAlignment Alignment = db::taLeftJustify;

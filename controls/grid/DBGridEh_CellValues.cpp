@@ -38,9 +38,8 @@ bool CheckboxEntryMatches(const AnsiString& Entry, const AnsiString& Text) {
     size_t start = 0;
     while (true) {
         const size_t semi = Entry.find(';', start);
-        const AnsiString code = rtl::Trim(std::string_view(Entry).substr(start, semi == AnsiString::npos
-                                                                                     ? AnsiString::npos
-                                                                                     : semi - start));
+        const AnsiString code = rtl::Trim(
+            std::string_view(Entry).substr(start, semi == AnsiString::npos ? AnsiString::npos : semi - start));
         if (semi == AnsiString::npos) {
             // The part after the last semicolon: empty only when the entry ends with one.
             return rtl::AnsiCompareText(code, Text) == 0;
@@ -140,9 +139,12 @@ int TColumnEh::CellImageIndex() {
     db::TField* f = Field();
     if (!f) return -1;
     int r = -1;
-    if (HasKeyList()) r = FKeyList->IndexOf(f->Text());
-    else if (HasPickList()) r = FPickList->IndexOf(f->Text());
-    else if (IsIntegralOrNumericType(f->DataType())) r = FieldValueAsInteger(f, -1);
+    if (HasKeyList())
+        r = FKeyList->IndexOf(f->Text());
+    else if (HasPickList())
+        r = FPickList->IndexOf(f->Text());
+    else if (IsIntegralOrNumericType(f->DataType()))
+        r = FieldValueAsInteger(f, -1);
     return r == -1 ? FNotInKeyListIndex : r;
 }
 
@@ -226,8 +228,10 @@ void TColumnEh::SetNextFieldValue(int Step) {
         const int i = FPickList->IndexOf(f->Text());
         const int next = StepIndex(i, n, forward);
         const bool wraps = forward ? (i < 0 || i >= n - 1) : (i <= 0);
-        if (wraps) f->SetEditText(FPickList->Strings(next));
-        else UpdateDataValue(FPickList->Strings(next), Variant(FPickList->Strings(next)), true);
+        if (wraps)
+            f->SetEditText(FPickList->Strings(next));
+        else
+            UpdateDataValue(FPickList->Strings(next), Variant(FPickList->Strings(next)), true);
         return;
     }
     if (kind == cckLookup) {
@@ -269,9 +273,12 @@ AnsiString TColumnEh::FilterValidChars(const AnsiString& Text) {
     AnsiString r;
     for (char c : Text) {
         bool keep;
-        if (!f) keep = static_cast<bool>(OnUpdateData);
-        else if (HasKeyList()) keep = true;
-        else keep = f->IsValidChar(c);
+        if (!f)
+            keep = static_cast<bool>(OnUpdateData);
+        else if (HasKeyList())
+            keep = true;
+        else
+            keep = f->IsValidChar(c);
         if (keep) r += c;
     }
     return r;
@@ -294,16 +301,11 @@ void TColumnEh::FillColCellParams(TColCellParamsEh* Params) {
 
 TColumnEditStyleEh TColumnEh::EditStyle() {
     switch (FButtonStyle) {
-    case cbsEllipsis:
-        return cesEllipsis;
-    case cbsUpDown:
-        return cesUpDown;
-    case cbsDropDown:
-        return cesDropDown;
-    case cbsNone:
-        return cesNone;
-    case cbsAuto:
-        break;
+        case cbsEllipsis: return cesEllipsis;
+        case cbsUpDown: return cesUpDown;
+        case cbsDropDown: return cesDropDown;
+        case cbsNone: return cesNone;
+        case cbsAuto: break;
     }
     db::TField* f = Field();
     if (!f) return cesNone;
@@ -313,8 +315,7 @@ TColumnEditStyleEh TColumnEh::EditStyle() {
         const bool designing = g && g->ComponentState().Contains(rtl::csDesigning);
         const bool keysOk = designing ? !f->KeyFields().empty() : KeyFieldsModifiable(f, first);
         const bool readOnlyAssigned = Assigned(cvReadOnly) && FReadOnly;
-        if (keysOk && !readOnlyAssigned && g && !g->ReadOnly() && g->DataLink()->Active() &&
-            !g->DataLink()->ReadOnly())
+        if (keysOk && !readOnlyAssigned && g && !g->ReadOnly() && g->DataLink()->Active() && !g->DataLink()->ReadOnly())
             return cesDataList;
     }
     if (HasPickList() && !ReadOnly()) return cesPickList;

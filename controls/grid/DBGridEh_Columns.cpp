@@ -220,14 +220,14 @@ void TColumnEh::SetColor(ui::TColor Value) {
 }
 
 // Store-and-notify and silent writers of the flags that default to ColumnDefValues.
-#define GRID_DEFVALUE_FLAG(Name, Flag, Notify)                                  \
-    bool TColumnEh::Name() const {                                              \
-        if (Assigned(Flag)) return F##Name;                                     \
-        TColumnDefValuesEh* d = DefValues();                                    \
-        return d ? d->Name() : false;                                           \
-    }                                                                           \
-    void TColumnEh::Set##Name(bool Value) {                                     \
-        if (StoreAssigned(Flag, F##Name, Value) && Notify) Changed(false);      \
+#define GRID_DEFVALUE_FLAG(Name, Flag, Notify)                             \
+    bool TColumnEh::Name() const {                                         \
+        if (Assigned(Flag)) return F##Name;                                \
+        TColumnDefValuesEh* d = DefValues();                               \
+        return d ? d->Name() : false;                                      \
+    }                                                                      \
+    void TColumnEh::Set##Name(bool Value) {                                \
+        if (StoreAssigned(Flag, F##Name, Value) && Notify) Changed(false); \
     }
 
 GRID_DEFVALUE_FLAG(AlwaysShowEditButton, cvAlwaysShowEditButton, true)
@@ -299,10 +299,12 @@ bool TColumnEh::WordWrap() {
     db::TField* f = Grid() ? Field() : nullptr;
     if (!f) return false;
     switch (f->DataType()) {
-        case db::ftString: case db::ftMemo: case db::ftFmtMemo: case db::ftWideString: case db::ftWideMemo:
-            return true;
-        default:
-            return false;
+        case db::ftString:
+        case db::ftMemo:
+        case db::ftFmtMemo:
+        case db::ftWideString:
+        case db::ftWideMemo: return true;
+        default: return false;
     }
 }
 
@@ -354,8 +356,7 @@ void TColumnEh::SetWidth(int Value) {
             const ui::TTextMetric tm = MeasureMetrics(g, font);
             const int zeroWidth = MeasureText(g, font, "0").cx;
             // A font whose "0" has no width gives the field no display width to derive.
-            if (zeroWidth > 0)
-                FField->SetDisplayWidth((Value + tm.tmAveCharWidth / 2 - tm.tmOverhang - 3) / zeroWidth);
+            if (zeroWidth > 0) FField->SetDisplayWidth((Value + tm.tmAveCharWidth / 2 - tm.tmOverhang - 3) / zeroWidth);
         }
         if (g->InDataLinkLayoutChange() && !Assigned(cvWidth)) return;
     }
@@ -460,8 +461,10 @@ void TColumnEh::SetPickList(rtl::TStrings* Value) {
 }
 
 void TColumnEh::SetKeyList(rtl::TStrings* Value) {
-    if (!Value) FKeyList.reset();
-    else KeyList()->Assign(Value);
+    if (!Value)
+        FKeyList.reset();
+    else
+        KeyList()->Assign(Value);
     RepaintGrid();
 }
 
@@ -673,32 +676,38 @@ void TColumnTitleEh::Store(TColumnEhValue V, T& Field, const T& Value) {
 }
 
 TAlignment TColumnTitleEh::Alignment() const {
-    return Defaulted(cvTitleAlignment, FAlignment, [](auto* d) { return d->Alignment(); }, db::taLeftJustify);
+    return Defaulted(
+        cvTitleAlignment, FAlignment, [](auto* d) { return d->Alignment(); }, db::taLeftJustify);
 }
 void TColumnTitleEh::SetAlignment(TAlignment Value) { Store(cvTitleAlignment, FAlignment, Value); }
 
 ui::TColor TColumnTitleEh::Color() const {
-    return Defaulted(cvTitleColor, FColor, [](auto* d) { return d->Color(); }, ui::clBtnFace);
+    return Defaulted(
+        cvTitleColor, FColor, [](auto* d) { return d->Color(); }, ui::clBtnFace);
 }
 void TColumnTitleEh::SetColor(ui::TColor Value) { Store(cvTitleColor, FColor, Value); }
 
 bool TColumnTitleEh::EndEllipsis() const {
-    return Defaulted(cvTitleEndEllipsis, FEndEllipsis, [](auto* d) { return d->EndEllipsis(); }, false);
+    return Defaulted(
+        cvTitleEndEllipsis, FEndEllipsis, [](auto* d) { return d->EndEllipsis(); }, false);
 }
 void TColumnTitleEh::SetEndEllipsis(bool Value) { Store(cvTitleEndEllipsis, FEndEllipsis, Value); }
 
 TTextOrientationEh TColumnTitleEh::Orientation() const {
-    return Defaulted(cvTitleOrientation, FOrientation, [](auto* d) { return d->Orientation(); }, tohHorizontal);
+    return Defaulted(
+        cvTitleOrientation, FOrientation, [](auto* d) { return d->Orientation(); }, tohHorizontal);
 }
 void TColumnTitleEh::SetOrientation(TTextOrientationEh Value) { Store(cvTitleOrientation, FOrientation, Value); }
 
 bool TColumnTitleEh::TitleButton() const {
-    return Defaulted(cvTitleButton, FTitleButton, [](auto* d) { return d->TitleButton(); }, false);
+    return Defaulted(
+        cvTitleButton, FTitleButton, [](auto* d) { return d->TitleButton(); }, false);
 }
 void TColumnTitleEh::SetTitleButton(bool Value) { Store(cvTitleButton, FTitleButton, Value); }
 
 bool TColumnTitleEh::ToolTips() const {
-    return Defaulted(cvTitleToolTips, FToolTips, [](auto* d) { return d->ToolTips(); }, false);
+    return Defaulted(
+        cvTitleToolTips, FToolTips, [](auto* d) { return d->ToolTips(); }, false);
 }
 void TColumnTitleEh::SetToolTips(bool Value) { FColumn->StoreAssigned(cvTitleToolTips, FToolTips, Value); }
 
@@ -831,7 +840,9 @@ int TColumnTitleEh::SortMarkerAreaWidth() {
 // Column default values
 
 TColumnDefValuesEh::TColumnDefValuesEh(TCustomDBGridEh* Grid)
-    : FGrid(Grid), FTitle(rtl::Create<TColumnTitleDefValuesEh>(this)), FFooter(rtl::Create<TColumnFooterDefValuesEh>()) {}
+    : FGrid(Grid),
+      FTitle(rtl::Create<TColumnTitleDefValuesEh>(this)),
+      FFooter(rtl::Create<TColumnFooterDefValuesEh>()) {}
 
 TColumnDefValuesEh::~TColumnDefValuesEh() = default;
 

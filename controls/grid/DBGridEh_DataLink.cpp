@@ -15,8 +15,7 @@ constexpr int MaxFieldMapCount = 0xFFFFFFF;
 TGridDataLinkEh::~TGridDataLinkEh() { ClearFieldMapping(); }
 
 bool TGridDataLinkEh::AddFieldMapping(const WideString& FieldName) {
-    if (static_cast<int>(FFieldMap.size()) >= MaxFieldMapCount)
-        throw EInvalidGridOperationEh(msg::STooManyColumns);
+    if (static_cast<int>(FFieldMap.size()) >= MaxFieldMapCount) throw EInvalidGridOperationEh(msg::STooManyColumns);
     db::TDataSet* ds = DataSet();
     db::TField* field = nullptr;
     if (FSparseMap) {
@@ -71,8 +70,10 @@ bool TGridDataLinkEh::UsesDefaultFields() const {
 
 void TGridDataLinkEh::Reset() {
     // The editor's text goes back to the field's; only a second reset cancels the record.
-    if (FModified) RecordChanged(nullptr);
-    else if (db::TDataSet* ds = DataSet()) ds->Cancel();
+    if (FModified)
+        RecordChanged(nullptr);
+    else if (db::TDataSet* ds = DataSet())
+        ds->Cancel();
 }
 
 void TGridDataLinkEh::ActiveChanged() {
@@ -301,7 +302,8 @@ void TSTColumnFilterEh::KeysFromPickList(TSTFilterExpressionEh& Expression) cons
 }
 
 void TSTColumnFilterEh::SetExpressionText(const AnsiString& Text) {
-    if (db::TField* f = FColumn ? FColumn->Field() : nullptr) FExpression.ValueType = STFilterValueTypeOf(f->DataType());
+    if (db::TField* f = FColumn ? FColumn->Field() : nullptr)
+        FExpression.ValueType = STFilterValueTypeOf(f->DataType());
     const bool keyed = FColumn && FColumn->HasKeyList() && FColumn->HasPickList();
     if (keyed) FExpression.ValueType = stvtText;
     ParseSTFilterExpression(Text, FExpression);

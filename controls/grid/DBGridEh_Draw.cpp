@@ -57,8 +57,10 @@ void WriteTextBlock(ui::TCanvas* Canvas, const TRect& ARect, int DX, int DY, con
         TRect calc = r;
         Canvas->DrawText(Text, calc, flags | ui::DT_CALCRECT, &params);
         const int h = calc.Height();
-        if (Layout == editors::tlCenter) r.Top = r.Top + (r.Bottom - r.Top) / 2 - h / 2;
-        else r.Top = r.Bottom - h;
+        if (Layout == editors::tlCenter)
+            r.Top = r.Top + (r.Bottom - r.Top) / 2 - h / 2;
+        else
+            r.Top = r.Bottom - h;
     }
     if (DX > 0) ++r.Bottom;
     Canvas->DrawText(Text, r, flags, &params);
@@ -73,10 +75,12 @@ void WriteCellText(ui::TCanvas* Canvas, const TRect& ARect, bool FillRect, int D
                    int RightMargin, bool RightToLeftReading) {
     if (WordWrap) {
         TBrushKeep keep(Canvas);
-        if (FillRect) Canvas->FillRect(ARect);
-        else Canvas->Brush()->SetStyle(ui::bsClear);
-        WriteTextBlock(Canvas, ARect, DX, DY, Text, Alignment, Layout, WordWrap, EndEllipsis, LeftMargin,
-                       RightMargin, RightToLeftReading);
+        if (FillRect)
+            Canvas->FillRect(ARect);
+        else
+            Canvas->Brush()->SetStyle(ui::bsClear);
+        WriteTextBlock(Canvas, ARect, DX, DY, Text, Alignment, Layout, WordWrap, EndEllipsis, LeftMargin, RightMargin,
+                       RightToLeftReading);
         return;
     }
     const AnsiString text = EndEllipsis ? CutTextToWidth(Text, Canvas, ARect.Width() - DX) : Text;
@@ -104,8 +108,10 @@ void WriteCellText(ui::TCanvas* Canvas, const TRect& ARect, bool FillRect, int D
     if (Layout != editors::tlTop) {
         const int h = Canvas->TextHeight(text);
         if (h < ARect.Height() - DY) {
-            if (Layout == editors::tlCenter) y = (ARect.Top + ARect.Bottom - h) / 2 - DY;
-            else y = ARect.Bottom - h - DY;
+            if (Layout == editors::tlCenter)
+                y = (ARect.Top + ARect.Bottom - h) / 2 - DY;
+            else
+                y = ARect.Bottom - h - DY;
         }
     }
     TBrushKeep keep(Canvas);
@@ -165,8 +171,8 @@ int WriteVerticalText(ui::TCanvas* Canvas, const TRect& ARect, bool FillRect, bo
     return extent;
 }
 
-void DrawImageInCell(ui::TCustomImageList* Images, ui::TGraphic* Graphic, ui::TCanvas* Canvas,
-                     TAlignment Alignment, int XOffset, int ImageIndex, const TRect& ARect) {
+void DrawImageInCell(ui::TCustomImageList* Images, ui::TGraphic* Graphic, ui::TCanvas* Canvas, TAlignment Alignment,
+                     int XOffset, int ImageIndex, const TRect& ARect) {
     int w = 0, h = 0;
     if (Images) {
         w = Images->Width();
@@ -185,8 +191,10 @@ void DrawImageInCell(ui::TCustomImageList* Images, ui::TGraphic* Graphic, ui::TC
     }
     const int y = (ARect.Top + ARect.Bottom - h) / 2;
     auto draw = [&] {
-        if (Images) Images->Draw(Canvas, x, y, ImageIndex, true);
-        else Canvas->Draw(x, y, Graphic);
+        if (Images)
+            Images->Draw(Canvas, x, y, ImageIndex, true);
+        else
+            Canvas->Draw(x, y, Graphic);
     };
     const bool inside = x >= ARect.Left && y >= ARect.Top && x + w <= ARect.Right && y + h <= ARect.Bottom;
     if (inside) {
@@ -268,12 +276,14 @@ void TCustomDBGridEh::WriteColumnCellText(TColumnEh* Column, ui::TCanvas* ACanva
     // The device rectangle of a mirrored cell is its logical one turned round, so text drawn
     // there un-mirrored reads the right way; sides of alignment and margins swap with it.
     const TRect r = UnmirroredRect(ACanvas, ARect);
-    if (Alignment == db::taLeftJustify) Alignment = db::taRightJustify;
-    else if (Alignment == db::taRightJustify) Alignment = db::taLeftJustify;
+    if (Alignment == db::taLeftJustify)
+        Alignment = db::taRightJustify;
+    else if (Alignment == db::taRightJustify)
+        Alignment = db::taLeftJustify;
     MirrorCanvas(false);
     rtl::TScopeExit remirror([this] { MirrorCanvas(true); });
-    WriteCellText(ACanvas, r, FillRect, DX, DY, Text, Alignment, Layout, WordWrap, EndEllipsis, RightMargin,
-                  LeftMargin, Column->UsesRightToLeftReading());
+    WriteCellText(ACanvas, r, FillRect, DX, DY, Text, Alignment, Layout, WordWrap, EndEllipsis, RightMargin, LeftMargin,
+                  Column->UsesRightToLeftReading());
 }
 
 void TCustomDBGridEh::DrawButtonFaceMirrored(ui::HDC DC, const TRect& Rect, ui::TColor BackColor, int Style,

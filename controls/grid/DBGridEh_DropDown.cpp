@@ -18,8 +18,8 @@ bool IsNumericField(db::TField* F) { return dynamic_cast<db::TNumericField*>(F) 
 
 void HideList(ui::TWinControl* List) {
     if (List->HandleAllocated())
-        List->SetWindowPos(0, 0, 0, 0,
-                           ui::SWP_HIDEWINDOW | ui::SWP_NOMOVE | ui::SWP_NOSIZE | ui::SWP_NOZORDER | ui::SWP_NOACTIVATE);
+        List->SetWindowPos(
+            0, 0, 0, 0, ui::SWP_HIDEWINDOW | ui::SWP_NOMOVE | ui::SWP_NOSIZE | ui::SWP_NOZORDER | ui::SWP_NOACTIVATE);
     List->SetVisible(false);
 }
 
@@ -36,8 +36,7 @@ void TDBGridInplaceEdit::SetEditStyle(TColumnEditStyleEh Value) {
                 FPickList->SetVisible(false);
                 FPickList->SetParent(this);
                 FPickList->OnMouseUp = [this](rtl::TObject*, ui::TMouseButton Button, ui::TShiftState, int X, int Y) {
-                    if (Button == ui::mbLeft && FPickList)
-                        CloseUp(ui::PtInRect(FPickList->ClientRect(), TPoint{X, Y}));
+                    if (Button == ui::mbLeft && FPickList) CloseUp(ui::PtInRect(FPickList->ClientRect(), TPoint{X, Y}));
                 };
             }
             FActiveList = FPickList;
@@ -59,9 +58,7 @@ void TDBGridInplaceEdit::SetEditStyle(TColumnEditStyleEh Value) {
             }
             FActiveList = FCalendar;
             break;
-        case cesDropDown:
-            FActiveList = c && IsNumericField(c->Field()) ? GetCalculator() : nullptr;
-            break;
+        case cesDropDown: FActiveList = c && IsNumericField(c->Field()) ? GetCalculator() : nullptr; break;
         default: FActiveList = nullptr; break;
     }
     SetReadOnly(c && c->ReadOnly());
@@ -114,9 +111,12 @@ void TDBGridInplaceEdit::DropDownPickList() {
     const int itemHeight = std::max(list->ItemHeight(), 1);
     list->SetHeight((count < rows ? count : rows) * itemHeight + 4);
     db::TField* f = c->Field();
-    if (f && f->IsNull()) list->SetItemIndex(-1);
-    else if (c->HasKeyList()) list->SetItemIndex(picks->IndexOf(Text()));
-    else list->SetItemIndex(items->IndexOf(Text()));
+    if (f && f->IsNull())
+        list->SetItemIndex(-1);
+    else if (c->HasKeyList())
+        list->SetItemIndex(picks->IndexOf(Text()));
+    else
+        list->SetItemIndex(items->IndexOf(Text()));
     // As wide as the widest text, never narrower than the editor.
     ui::TBitmap probe;
     probe.Canvas()->Font()->Assign(Font());
@@ -153,9 +153,12 @@ void TDBGridInplaceEdit::DropDownDataList() {
     list->SetListSource(FDataSource);
     list->SetListRowCount(rows);
     int width;
-    if (c->DropDownWidth() == -1) width = list->TotalColumnWidth() + (list->Width() - list->ClientWidth());
-    else if (c->DropDownWidth() <= 0) width = Width();
-    else width = c->DropDownWidth();
+    if (c->DropDownWidth() == -1)
+        width = list->TotalColumnWidth() + (list->Width() - list->ClientWidth());
+    else if (c->DropDownWidth() <= 0)
+        width = Width();
+    else
+        width = c->DropDownWidth();
     list->SetWidth(std::max(width, Width()));
     list->SetKeyValue(g->EditValue());
     FSpecRowChanged = false;
@@ -188,9 +191,12 @@ void TDBGridInplaceEdit::DropDownCalculator() {
     TCustomDBGridEh* g = DBGrid();
     editors::TPopupCalculatorEh* calc = FCalculator;
     double v = 0;
-    if (Text().empty()) calc->SetValue(Variant(0));
-    else if (rtl::TryStrToFloat(Text(), v)) calc->SetValue(Variant(v));
-    else calc->SetValue(Variant(0));
+    if (Text().empty())
+        calc->SetValue(Variant(0));
+    else if (rtl::TryStrToFloat(Text(), v))
+        calc->SetValue(Variant(v));
+    else
+        calc->SetValue(Variant(0));
     calc->SetFlat(g->Flat());
     SetSel(SelStart(), SelStart());
     PlaceAndShow(calc);
@@ -202,10 +208,14 @@ void TDBGridInplaceEdit::DropDown() {
     if (FActiveList == FDataList && !c->LookupListDataSet()) return;
     FTextBeforeDropDown = DBGrid()->EditText();
     FActiveList->SetWidth(Width());
-    if (FActiveList == FPickList) DropDownPickList();
-    else if (FActiveList == FDataList) DropDownDataList();
-    else if (FActiveList == FCalendar) DropDownCalendar();
-    else if (FActiveList == FCalculator) DropDownCalculator();
+    if (FActiveList == FPickList)
+        DropDownPickList();
+    else if (FActiveList == FDataList)
+        DropDownDataList();
+    else if (FActiveList == FCalendar)
+        DropDownCalendar();
+    else if (FActiveList == FCalculator)
+        DropDownCalculator();
     CloseMRUList(false);
     FListVisible = true;
     Invalidate();
@@ -251,7 +261,7 @@ void TDBGridInplaceEdit::CloseUp(bool Accept) {
         if (i >= 0) {
             picked = true;
             pickText = c->HasKeyList() && i < c->KeyList()->Count() ? c->KeyList()->Strings(i)
-                                                                     : FPickList->Items()->Strings(i);
+                                                                    : FPickList->Items()->Strings(i);
         }
         if (FPickList->Resized()) {
             c->SetDropDownRows(FPickList->ClientHeight() / std::max(FPickList->ItemHeight(), 1));
@@ -360,23 +370,28 @@ bool TDBGridInplaceEdit::ListKeyMessage(ui::TMessage& Message) {
             return true;
         }
         if (!isChar && alt && (code == ui::VK_UP || code == ui::VK_DOWN)) {
-            if (FListVisible) CloseUp(true);
-            else DropDown();
+            if (FListVisible)
+                CloseUp(true);
+            else
+                DropDown();
             return true;
         }
         if (isChar && code >= 32 && !FListVisible && c->AutoDropDown()) DropDown();
         if (FListVisible && FActiveList->HandleAllocated()) {
             if (FActiveList == FCalculator) {
                 if (code == 13 || code == 27 || (code >= 32 && code <= 126)) {
-                    Message.Result = ui::SendMessage(FActiveList->Handle(), Message.Msg, Message.WParam, Message.LParam);
+                    Message.Result =
+                        ui::SendMessage(FActiveList->Handle(), Message.Msg, Message.WParam, Message.LParam);
                     return true;
                 }
             } else {
-                const bool vertical = (code == 33 || code == 34 || code == 38 || code == 40) && !shift.Contains(ui::ssShift);
+                const bool vertical =
+                    (code == 33 || code == 34 || code == 38 || code == 40) && !shift.Contains(ui::ssShift);
                 const bool ends = (code == 35 || code == 36) && ctrl;
                 const bool sideways = FActiveList == FCalendar && (code == 37 || code == 39);
                 if (vertical || ends || sideways) {
-                    Message.Result = ui::SendMessage(FActiveList->Handle(), Message.Msg, Message.WParam, Message.LParam);
+                    Message.Result =
+                        ui::SendMessage(FActiveList->Handle(), Message.Msg, Message.WParam, Message.LParam);
                     if (FActiveList == FDataList) {
                         TCustomMaskEdit::SetText(FDataList->SelectedText());
                         SelectAll();
@@ -421,8 +436,8 @@ void TDBGridInplaceEdit::UpdateMRUDropDown() {
     editors::TMRUListEh* mru = c->MRUList();
     if (!FMRUListbox) FMRUListbox = CreateMRUListbox();
     editors::TMRUListboxEh* lb = FMRUListbox;
-    const bool complete = mru->FilterItems(lb->Items(), Text(),
-                                           [this](const AnsiString& Item, bool& Accept) { FilterMRUItem(Item, Accept); });
+    const bool complete = mru->FilterItems(
+        lb->Items(), Text(), [this](const AnsiString& Item, bool& Accept) { FilterMRUItem(Item, Accept); });
     if (!complete) {
         mru->SetDroppedDown(true);
         CloseMRUList(false);
@@ -434,8 +449,9 @@ void TDBGridInplaceEdit::UpdateMRUDropDown() {
         const TPoint p = editors::PlaceDropDownAtRect(anchor, lb, editors::daLeft);
         lb->SetWindowPos(p.X, p.Y, 0, 0, ui::SWP_NOSIZE | ui::SWP_NOACTIVATE | ui::SWP_SHOWWINDOW);
     };
-    editors::DropDownMRUListbox(mru, lb, this, std::max(mru->Width(), Width()), place,
-                                [this](bool Accept) { CloseMRUList(Accept); }, [this] { SaveMRUListboxSize(); });
+    editors::DropDownMRUListbox(
+        mru, lb, this, std::max(mru->Width(), Width()), place, [this](bool Accept) { CloseMRUList(Accept); },
+        [this] { SaveMRUListboxSize(); });
 }
 
 void TDBGridInplaceEdit::FilterMRUItem(const AnsiString& Item, bool& Accept) {
@@ -443,7 +459,7 @@ void TDBGridInplaceEdit::FilterMRUItem(const AnsiString& Item, bool& Accept) {
     const AnsiString text = Text();
     const AnsiString head = Item.substr(0, text.size());
     Accept = c && c->MRUList()->CaseSensitive() ? rtl::AnsiCompareStr(head, text) == 0
-                                                 : rtl::AnsiCompareText(head, text) == 0;
+                                                : rtl::AnsiCompareText(head, text) == 0;
     if (c && c->MRUList()->OnFilterItem) c->MRUList()->OnFilterItem(c, Accept);
 }
 

@@ -29,8 +29,10 @@ void TColumnDropDownBoxEh::Assign(rtl::TPersistent* Source) {
     if (!(srcColumn && !srcColumn->LookupGridMade() && ownColumn && !ownColumn->LookupGridMade())) {
         if (TColumnDefValuesEh* defs = src->ColumnDefValues()) SetColumnDefValues(defs);
         TDBGridColumnsEh* srcColumns = src->Columns();
-        if (srcColumns && srcColumns->HasPersistentColumns()) SetColumns(srcColumns);
-        else if (TDBGridColumnsEh* own = Columns()) own->Clear();
+        if (srcColumns && srcColumns->HasPersistentColumns())
+            SetColumns(srcColumns);
+        else if (TDBGridColumnsEh* own = Columns())
+            own->Clear();
         SetOptions(src->Options());
     }
     Rows = src->Rows;

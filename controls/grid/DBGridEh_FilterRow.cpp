@@ -38,8 +38,10 @@ AnsiString TCustomDBGridEh::ColumnFilterText(int DataCol) const {
 }
 
 void TCustomDBGridEh::SetFilterEditing(bool Value) {
-    if (Value) StartFilterEdit(CurrentDataCol());
-    else StopFilterEdit();
+    if (Value)
+        StartFilterEdit(CurrentDataCol());
+    else
+        StopFilterEdit();
 }
 
 bool TCustomDBGridEh::CanShowFilterEditor() const {
@@ -105,8 +107,10 @@ void TCustomDBGridEh::StopFilterEdit() {
     if (FSTFilter->UpdateCount() > 0) return;
     HideFilterEditor();
     FFilterEditing = false;
-    if (FOptions.Contains(dgAlwaysShowEditor)) ShowInplaceEditor();
-    else HideEditor();
+    if (FOptions.Contains(dgAlwaysShowEditor))
+        ShowInplaceEditor();
+    else
+        HideEditor();
 }
 
 void TCustomDBGridEh::HideFilterEditor() {
@@ -149,16 +153,17 @@ void TCustomDBGridEh::FillFilterEditorList(int DataCol) {
         FFilterEdit->OnDropDown = [this](rtl::TObject*) { FilterEditorItemsRequest(); };
         FFilterEdit->CloseUpHook = [this](rtl::TObject*, bool& Accept) { FilterEditorCloseUp(Accept); };
         FFilterEdit->OnCloseUp = [this](rtl::TObject*, bool Accept) {
-            if (Accept && FFilterChosenTag == ftagValue && FCenter &&
-                FCenter->FilterEditCloseUpApplyFilter())
+            if (Accept && FFilterChosenTag == ftagValue && FCenter && FCenter->FilterEditCloseUpApplyFilter())
                 ApplyFilter();
         };
         FFilterEdit->SetValue(Variant::Null());
         FFilterEdit->OnButtonClick = nullptr;
         FFilterEdit->EditButton()->SetVisible(true);
         FFilterEdit->DropDownBox()->Sizable = true;
-        if (!filter->KeyFieldName().empty()) FFilterEdit->SetValueAndText(filter->KeyValues(), ColumnFilterText(DataCol));
-        else FFilterEdit->SetValueAndText(Variant::Null(), ColumnFilterText(DataCol));
+        if (!filter->KeyFieldName().empty())
+            FFilterEdit->SetValueAndText(filter->KeyValues(), ColumnFilterText(DataCol));
+        else
+            FFilterEdit->SetValueAndText(Variant::Null(), ColumnFilterText(DataCol));
         FFilterEdit->DropDownBox()->Width = filter->DropDownWidth() > 0 ? filter->DropDownWidth() : 100;
         FFilterEdit->DropDownBox()->Rows = filter->DropDownRows() > 0 ? filter->DropDownRows() : 17;
     } else {
@@ -228,7 +233,9 @@ void TCustomDBGridEh::FilterEditorCloseUp(bool& Accept) {
         filter->SetDropDownRows(FFilterEdit->DropDownBox()->Rows);
     }
     const int index = FFilterEdit->PopupList()->ItemIndex();
-    const int tag = index >= 0 && index < static_cast<int>(FFilterItemTags.size()) ? FFilterItemTags[static_cast<size_t>(index)] : ftagValue;
+    const int tag = index >= 0 && index < static_cast<int>(FFilterItemTags.size())
+                        ? FFilterItemTags[static_cast<size_t>(index)]
+                        : ftagValue;
     FFilterChosenTag = tag;
     if (tag == ftagValue) return;
     Accept = false;
@@ -269,7 +276,11 @@ void TCustomDBGridEh::ClearColumnFilters() {
 
 void TCustomDBGridEh::DefaultApplyFilter() {
     LockPaint();
-    rtl::TryFinally([&] { if (FCenter) FCenter->ApplyFilter(this); }, [&] { UnlockPaint(); });
+    rtl::TryFinally(
+        [&] {
+            if (FCenter) FCenter->ApplyFilter(this);
+        },
+        [&] { UnlockPaint(); });
 }
 
 void TCustomDBGridEh::ApplyFilter() {
@@ -277,8 +288,10 @@ void TCustomDBGridEh::ApplyFilter() {
     const int left = LeftCol();
     rtl::TryFinally(
         [&] {
-            if (OnApplyFilter) OnApplyFilter(this);
-            else DefaultApplyFilter();
+            if (OnApplyFilter)
+                OnApplyFilter(this);
+            else
+                DefaultApplyFilter();
         },
         [&] {
             if (left < ColCount()) SetLeftCol(left);
@@ -305,8 +318,10 @@ void TCustomDBGridEh::MoveFilterCol(int From, int Step) {
     int col = From;
     for (;;) {
         col += Step;
-        if (col < FIndicatorColCount) col = ColCount() - 1;
-        else if (col >= ColCount()) col = FIndicatorColCount;
+        if (col < FIndicatorColCount)
+            col = ColCount() - 1;
+        else if (col >= ColCount())
+            col = FIndicatorColCount;
         if (col == From) return;
         const int dataCol = GridToDataCol(col);
         if (dataCol < 0 || dataCol >= FColumns->Count()) return;
@@ -344,13 +359,17 @@ void TCustomDBGridEh::EditorKeyDown(ui::TWinControl* Editor, uint16_t& Key, ui::
             break;
         case ui::VK_RIGHT:
             if (!(ctrl || atEnd)) return;
-            if (ctrl) MoveFilterCol(ColCount(), -1);
-            else MoveFilterCol(current, 1);
+            if (ctrl)
+                MoveFilterCol(ColCount(), -1);
+            else
+                MoveFilterCol(current, 1);
             break;
         case ui::VK_LEFT:
             if (!(ctrl || atStart)) return;
-            if (ctrl) MoveFilterCol(FIndicatorColCount - 1, 1);
-            else MoveFilterCol(current, -1);
+            if (ctrl)
+                MoveFilterCol(FIndicatorColCount - 1, 1);
+            else
+                MoveFilterCol(current, -1);
             break;
         case ui::VK_UP:
             if (!plain) return;
@@ -365,9 +384,7 @@ void TCustomDBGridEh::EditorKeyDown(ui::TWinControl* Editor, uint16_t& Key, ui::
             if (CanFocus()) SetFocus();
             break;
         }
-        case ui::VK_F2:
-            FFilterEdit->SetSelStart(len);
-            break;
+        case ui::VK_F2: FFilterEdit->SetSelStart(len); break;
         default: return;
     }
     (void)beforeFirst, (void)afterLast;
@@ -420,7 +437,8 @@ void TCustomDBGridEh::DrawFilterCell(int ACol, int ARow, const TCellAreaEh& Area
     const bool themed = IsCellThemed(ACol, ARow, is3D);
     const bool flatThemed = Flat() && editors::ThemesActive();
     const bool filterCell = FilterRowVisible() && Area.ColArea == ccaData && ColumnFilterable(Area.DataCol);
-    ui::TColor cellColor = filterCell ? BrightenColor(FixedColor(), 8) : FColumns->Items(Area.DataCol)->Title()->Color();
+    ui::TColor cellColor =
+        filterCell ? BrightenColor(FixedColor(), 8) : FColumns->Items(Area.DataCol)->Title()->Color();
     if (filterCell) {
         ui::TFont font;
         font.Assign(Font());
@@ -432,8 +450,10 @@ void TCustomDBGridEh::DrawFilterCell(int ACol, int ARow, const TCellAreaEh& Area
     const bool highlighted =
         GetSelectedFixedCellColors(ACol, ARow, C->Font(), cellColor, IsCellSelected(ACol, ARow, Area.DataCol), Area);
     C->Brush()->SetColor(cellColor);
-    if (is3D && (themed || flatThemed)) FillCellBackground(themed, ARect, is3D, TRect{}, highlighted, false);
-    else C->FillRect(ARect);
+    if (is3D && (themed || flatThemed))
+        FillCellBackground(themed, ARect, is3D, TRect{}, highlighted, false);
+    else
+        C->FillRect(ARect);
     if (filterCell) {
         TSTColumnFilterEh* filter = FColumns->Items(Area.DataCol)->STFilter();
         TRect text = ARect;

@@ -219,13 +219,17 @@ TDBGridEhSumList::TDBGridEhSumList(TCustomDBGridEh* Grid) : TDBSumListProducer(G
 }
 
 void TDBGridEhSumList::HookDataSetEvents() {
-    if (FGrid && FGrid->ComponentState().Contains(rtl::csDesigning)) SetEventsHooked(true);
-    else TDBSumListProducer::HookDataSetEvents();
+    if (FGrid && FGrid->ComponentState().Contains(rtl::csDesigning))
+        SetEventsHooked(true);
+    else
+        TDBSumListProducer::HookDataSetEvents();
 }
 
 void TDBGridEhSumList::UnhookDataSetEvents() {
-    if (FGrid && FGrid->ComponentState().Contains(rtl::csDesigning)) SetEventsHooked(false);
-    else TDBSumListProducer::UnhookDataSetEvents();
+    if (FGrid && FGrid->ComponentState().Contains(rtl::csDesigning))
+        SetEventsHooked(false);
+    else
+        TDBSumListProducer::UnhookDataSetEvents();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -287,7 +291,8 @@ AnsiString TCustomDBGridEh::GetFooterValueText(int FooterIndex, TColumnEh* Colum
         case fvtCount: {
             TDBSum* sum = FSumList->SumCollection()->FindSum(goCount, WideString());
             const int64_t n = sum ? sum->SumValue.Value / rtl::Currency::Scale : 0;
-            if (!footer->DisplayFormat().empty()) return rtl::FormatFloat(footer->DisplayFormat(), static_cast<double>(n));
+            if (!footer->DisplayFormat().empty())
+                return rtl::FormatFloat(footer->DisplayFormat(), static_cast<double>(n));
             return rtl::IntToStr(n);
         }
         case fvtFieldValue: {

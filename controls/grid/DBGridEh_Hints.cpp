@@ -43,7 +43,8 @@ void TCustomDBGridEh::DefaultHandler(ui::TMessage& Message) {
     TCustomGridEh::DefaultHandler(Message);
     if (Message.Msg == ui::WM_IME_STARTCOMPOSITION) ShowInplaceEditor();
     // Button faces drawn in the old colours are drawn again.
-    else if (Message.Msg == ui::CM_SYSCOLORCHANGE) editors::FlushButtonBitmapCache();
+    else if (Message.Msg == ui::CM_SYSCOLORCHANGE)
+        editors::FlushButtonBitmapCache();
 }
 
 void TCustomDBGridEh::CMHintShowPause(ui::TMessage& Message) {
@@ -60,12 +61,16 @@ void TCustomDBGridEh::CMHintShowPause(ui::TMessage& Message) {
     bool processed = false;
     int value = ui::Application()->HintPause();
     if (OnHintShowPause) OnHintShowPause(this, pos, cell, inCell, column, value, processed);
-    if (!processed && column->OnHintShowPause) column->OnHintShowPause(column, pos, cell, inCell, column, value, processed);
+    if (!processed && column->OnHintShowPause)
+        column->OnHintShowPause(column, pos, cell, inCell, column, value, processed);
     if (!processed) {
         value = ui::Application()->HintPause();
-        if (area.RowArea == rcaData && FDataLink->Active() && column->ToolTips()) value = 0;
-        else if (area.RowArea == rcaTitle && column->Title()->ToolTips() && column->Title()->Hint().empty()) value = 0;
-        else if (area.RowArea == rcaFooter && column->FooterForIndex(area.DataRow)->ToolTips()) value = 0;
+        if (area.RowArea == rcaData && FDataLink->Active() && column->ToolTips())
+            value = 0;
+        else if (area.RowArea == rcaTitle && column->Title()->ToolTips() && column->Title()->Hint().empty())
+            value = 0;
+        else if (area.RowArea == rcaFooter && column->FooterForIndex(area.DataRow)->ToolTips())
+            value = 0;
     }
     *pause = value;
 }
@@ -222,8 +227,10 @@ void TCustomDBGridEh::PlaceToolTip(ui::THintInfo& Info, const TRect& Cell, TRect
     }
     const int top = Rect.Top - (Flat() ? 2 : 1);
     int x = Rect.Left - 1;
-    if (Alignment == db::taRightJustify) x = R - w - 6;
-    else if (Alignment == db::taCenter) x = R - (w - w / 2) - (R - Rect.Left - 4) / 2 - 5;
+    if (Alignment == db::taRightJustify)
+        x = R - w - 6;
+    else if (Alignment == db::taCenter)
+        x = R - (w - w / 2) - (R - Rect.Left - 4) / 2 - 5;
     Info.HintStr = Text;
     Info.HintPos = ClientToScreen(TPoint{x, top});
     if (WordWrap) Info.HintMaxWidth = Rect.Width() - 4;

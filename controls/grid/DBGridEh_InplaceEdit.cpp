@@ -340,7 +340,8 @@ bool TDBGridInplaceEdit::TreeAreaPress(int X, int Y) {
 void TDBGridInplaceEdit::UpdateEditRect() {
     if (!HandleAllocated()) return;
     ui::TMsg pending;
-    while (ui::PeekMessage(pending, Handle(), editors::WM_DROPDOWNCLOSEDEh, editors::WM_DROPDOWNCLOSEDEh, ui::PM_REMOVE)) {
+    while (
+        ui::PeekMessage(pending, Handle(), editors::WM_DROPDOWNCLOSEDEh, editors::WM_DROPDOWNCLOSEDEh, ui::PM_REMOVE)) {
     }
     UpdateEditButtonControls();
     for (TButtonEntry& e : FButtons) {
@@ -396,7 +397,7 @@ void TDBGridInplaceEdit::UpdateEditButtonControls() {
         int w;
         if (i == 0) {
             visible = FEditStyle != cesNone;
-            b->SetStyle(FEditStyle == cesEllipsis  ? editors::ebsEllipsisEh
+            b->SetStyle(FEditStyle == cesEllipsis ? editors::ebsEllipsisEh
                         : FEditStyle == cesUpDown ? editors::ebsUpDownEh
                                                   : editors::ebsDropDownEh);
             b->SetGlyph(nullptr);
@@ -450,8 +451,8 @@ void TDBGridInplaceEdit::UpdateEditButtonControls() {
     FButtonsWidth = ClientWidth() - x;
 }
 
-void TDBGridInplaceEdit::EditButtonMouseDown(editors::TEditButtonControlEh* Button, bool TopButton,
-                                             bool& AutoRepeat, bool& Handled) {
+void TDBGridInplaceEdit::EditButtonMouseDown(editors::TEditButtonControlEh* Button, bool TopButton, bool& AutoRepeat,
+                                             bool& Handled) {
     if (CanFocus() && !Focused()) SetFocus();
     Handled = false;
     const int index = ColumnButtonIndexOf(Button);
@@ -516,9 +517,7 @@ void TDBGridInplaceEdit::EditButtonClick(editors::TEditButtonControlEh* Button) 
 }
 
 void TDBGridInplaceEdit::EditButtonMouseMove(editors::TEditButtonControlEh* Button, ui::TShiftState, int X, int Y) {
-    if (ColumnButtonIndexOf(Button) != 0 || !FListVisible || !FActiveList ||
-        ui::GetCaptureControl() != Button)
-        return;
+    if (ColumnButtonIndexOf(Button) != 0 || !FListVisible || !FActiveList || ui::GetCaptureControl() != Button) return;
     const TPoint screen = Button->ClientToScreen(TPoint{X, Y});
     const TPoint p = FActiveList->ScreenToClient(screen);
     if (!ui::PtInRect(FActiveList->ClientRect(), p)) return;
@@ -526,8 +525,8 @@ void TDBGridInplaceEdit::EditButtonMouseMove(editors::TEditButtonControlEh* Butt
     ui::SendMessage(FActiveList->Handle(), ui::WM_LBUTTONDOWN, 0, ui::PointToLParam(p.X, p.Y));
 }
 
-void TDBGridInplaceEdit::EditButtonMouseUp(editors::TEditButtonControlEh* Button, ui::TMouseButton,
-                                           ui::TShiftState, int X, int Y) {
+void TDBGridInplaceEdit::EditButtonMouseUp(editors::TEditButtonControlEh* Button, ui::TMouseButton, ui::TShiftState,
+                                           int X, int Y) {
     if (!ui::PtInRect(Button->ClientRect(), TPoint{X, Y})) FOpenedByPress = false;
 }
 
@@ -645,8 +644,10 @@ bool TDBGridInplaceEdit::DeleteInKeyColumn(bool Backspace) {
     TCustomMaskEdit::SetText(t);
     SetSel(start, start);
     TextEditedByKey();
-    if (FListVisible && FActiveList == FDataList && FDataList) FDataList->SetKeyValue(g->EditValue());
-    else if (FListVisible && FActiveList == FPickList && FPickList) FPickList->SetItemIndex(FPickList->Items()->IndexOf(t));
+    if (FListVisible && FActiveList == FDataList && FDataList)
+        FDataList->SetKeyValue(g->EditValue());
+    else if (FListVisible && FActiveList == FPickList && FPickList)
+        FPickList->SetItemIndex(FPickList->Items()->IndexOf(t));
     return true;
 }
 
@@ -742,8 +743,10 @@ void TDBGridInplaceEdit::KeyDown(uint16_t& Key, ui::TShiftState Shift) {
         const bool all = SelStart() == 0 && SelLength() == len;
         const int line = LineFromChar(CaretPos());
         const bool edge = Key == ui::VK_UP ? line == 0 : line >= LineCount() - 1;
-        if (g->Options().Contains(dgAlwaysShowEditor) && (edge || all)) SendToGrid(Key, Shift);
-        else TCustomMaskEdit::KeyDown(Key, Shift);
+        if (g->Options().Contains(dgAlwaysShowEditor) && (edge || all))
+            SendToGrid(Key, Shift);
+        else
+            TCustomMaskEdit::KeyDown(Key, Shift);
         return;
     }
     if (Key == ui::VK_RETURN && !MRUDroppedDown() && g->OptionsEh().Contains(dghEnterAsTab)) {
@@ -941,8 +944,10 @@ void TDBGridInplaceEdit::WndProc(ui::TMessage& Message) {
                 ui::TWinControl* t = ui::FindControlOfWindow(target);
                 return W->Handle() == target || (t && W->ContainsControl(t));
             };
-            if (FListVisible && !inside(FActiveList)) CloseUp(false);
-            else if (MRUDroppedDown() && !inside(FMRUListbox)) CloseMRUList(false);
+            if (FListVisible && !inside(FActiveList))
+                CloseUp(false);
+            else if (MRUDroppedDown() && !inside(FMRUListbox))
+                CloseMRUList(false);
             break;
         }
         case ui::CM_CANCELMODE: {
@@ -958,16 +963,20 @@ void TDBGridInplaceEdit::WndProc(ui::TMessage& Message) {
     }
     TInplaceEdit::WndProc(Message);
     if (TCustomDBGridEh* g = DBGrid()) {
-        if (Message.Msg == ui::WM_SETFOCUS) g->CheckFocusChanged();
-        else if (Message.Msg == ui::WM_KILLFOCUS) g->CheckFocusChanged(reinterpret_cast<ui::HWND>(Message.WParam));
+        if (Message.Msg == ui::WM_SETFOCUS)
+            g->CheckFocusChanged();
+        else if (Message.Msg == ui::WM_KILLFOCUS)
+            g->CheckFocusChanged(reinterpret_cast<ui::HWND>(Message.WParam));
     }
     if (FTextChanged) {
         FTextChanged = false;
         TColumnEh* c = Column();
         if (c && c->MRUList()->Active() && IsWindowVisible() && !FDroppingDown) {
             const AnsiString empty = IsMasked() ? Mask().TextOf(Mask().EditTextOf(AnsiString())) : AnsiString();
-            if (MRUDroppedDown() && Text() == empty) CloseMRUList(false);
-            else UpdateMRUDropDown();
+            if (MRUDroppedDown() && Text() == empty)
+                CloseMRUList(false);
+            else
+                UpdateMRUDropDown();
         }
     }
 }

@@ -72,8 +72,8 @@ void TCustomDBGridEh::MoveDown(bool Select) {
     } else {
         SelectRecordsMove(Select, 1);
     }
-    if (ds->Eof() && ds->State() != db::dsInsert && DataSetModifiable() && !FReadOnly &&
-        FOptions.Contains(dgEditing) && FAllowedOperations.Contains(alopAppendEh)) {
+    if (ds->Eof() && ds->State() != db::dsInsert && DataSetModifiable() && !FReadOnly && FOptions.Contains(dgEditing) &&
+        FAllowedOperations.Contains(alopAppendEh)) {
         ds->Append();
         FAppendedRecord = true;
     }
@@ -209,8 +209,10 @@ void TCustomDBGridEh::KeyDown(uint16_t& Key, ui::TShiftState Shift) {
             case ui::VK_HOME:
             case ui::VK_END:
                 if (!multiShift) clearIfNeeded();
-                if (Key == ui::VK_HOME) ds->First();
-                else ds->Last();
+                if (Key == ui::VK_HOME)
+                    ds->First();
+                else
+                    ds->Last();
                 break;
             case ui::VK_LEFT: GoToColumn(FIndicatorColCount, 1); break;
             case ui::VK_RIGHT: GoToColumn(ColCount() - 1, -1); break;
@@ -219,16 +221,20 @@ void TCustomDBGridEh::KeyDown(uint16_t& Key, ui::TShiftState Shift) {
             case 'X': RunEditKey(geaCutEh); break;
             case 'A': RunEditKey(geaSelectAllEh); break;
             case 'V':
-                if (FIncSearchActive) IncSearchAppendClipboard();
-                else RunEditKey(geaPasteEh);
+                if (FIncSearchActive)
+                    IncSearchAppendClipboard();
+                else
+                    RunEditKey(geaPasteEh);
                 break;
             case ui::VK_DELETE:
                 if (FEditActions.Contains(geaDeleteEh) && FSelectionType != gstNon) {
                     RunEditKey(geaDeleteEh);
                 } else if (!FReadOnly && !ds->IsEmpty() && DataSetModifiable() &&
                            FAllowedOperations.Contains(alopDeleteEh) && ConfirmDelete()) {
-                    if (FSelectedRecords->Count() == 0) ds->Delete();
-                    else FSelectedRecords->DeleteSelected();
+                    if (FSelectedRecords->Count() == 0)
+                        ds->Delete();
+                    else
+                        FSelectedRecords->DeleteSelected();
                 }
                 break;
             default: return;
@@ -269,12 +275,16 @@ void TCustomDBGridEh::KeyDown(uint16_t& Key, ui::TShiftState Shift) {
         case ui::VK_HOME:
         case ui::VK_END:
             if (FColumns->Count() > 1 && !FOptions.Contains(dgRowSelect)) {
-                if (Key == ui::VK_HOME) GoToColumn(FIndicatorColCount, 1);
-                else GoToColumn(ColCount() - 1, -1);
+                if (Key == ui::VK_HOME)
+                    GoToColumn(FIndicatorColCount, 1);
+                else
+                    GoToColumn(ColCount() - 1, -1);
             } else {
                 clearIfNeeded();
-                if (Key == ui::VK_HOME) ds->First();
-                else ds->Last();
+                if (Key == ui::VK_HOME)
+                    ds->First();
+                else
+                    ds->Last();
             }
             break;
         case ui::VK_LEFT:
@@ -283,15 +293,19 @@ void TCustomDBGridEh::KeyDown(uint16_t& Key, ui::TShiftState Shift) {
                 BaseGridKeyDown(Key, Shift);
                 return;
             }
-            if (Key == ui::VK_LEFT) GoToColumn(Col() - 1, -1);
-            else GoToColumn(Col() + 1, 1);
+            if (Key == ui::VK_LEFT)
+                GoToColumn(Col() - 1, -1);
+            else
+                GoToColumn(Col() + 1, 1);
             break;
         case ui::VK_UP: MoveUp(Shift.Contains(ssShift)); break;
         case ui::VK_DOWN: MoveDown(Shift.Contains(ssShift)); break;
         case ui::VK_INSERT:
             if (Shift.Contains(ssShift)) {
-                if (FIncSearchActive) IncSearchAppendClipboard();
-                else RunEditKey(geaPasteEh);
+                if (FIncSearchActive)
+                    IncSearchAppendClipboard();
+                else
+                    RunEditKey(geaPasteEh);
                 break;
             }
             if (DataSetModifiable() && !FReadOnly && FOptions.Contains(dgEditing)) {
@@ -299,16 +313,17 @@ void TCustomDBGridEh::KeyDown(uint16_t& Key, ui::TShiftState Shift) {
                 if (FAllowedOperations.Contains(alopInsertEh)) {
                     ds->Insert();
                     FAppendedRecord = false;
-                }
-                else if (FAllowedOperations.Contains(alopAppendEh)) {
+                } else if (FAllowedOperations.Contains(alopAppendEh)) {
                     ds->Append();
                     FAppendedRecord = true;
                 }
             }
             break;
         case ui::VK_DELETE:
-            if (Shift.Contains(ssShift)) RunEditKey(geaCutEh);
-            else ClearImageOrCheckBoxCell();
+            if (Shift.Contains(ssShift))
+                RunEditKey(geaCutEh);
+            else
+                ClearImageOrCheckBoxCell();
             break;
         case ui::VK_F2: SetEditorMode(true); break;
         default: BaseGridKeyDown(Key, Shift); return;
@@ -352,8 +367,10 @@ void TCustomDBGridEh::CMWantSpecialKey(ui::TCMWantSpecialKey& Message) {
 void TCustomDBGridEh::DoExit() {
     if (DataLinkActive()) {
         try {
-            if (FOptions.Contains(dgCancelOnExit) && InsertedUnchanged()) DataSet()->Cancel();
-            else FDataLink->UpdateRecord();
+            if (FOptions.Contains(dgCancelOnExit) && InsertedUnchanged())
+                DataSet()->Cancel();
+            else
+                FDataLink->UpdateRecord();
         } catch (...) {
             SetFocus();
             throw;

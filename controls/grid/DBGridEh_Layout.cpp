@@ -25,7 +25,8 @@ int FitRowHeightToText(int Height, int Margin, int LineHeight, int& Lines) {
     }
     const int lines = (Height - Margin) / LineHeight;
     const int rest = (Height - Margin) % LineHeight;
-    const int h = (rest <= LineHeight / 2 && lines > 0) ? lines * LineHeight + Margin : (lines + 1) * LineHeight + Margin;
+    const int h =
+        (rest <= LineHeight / 2 && lines > 0) ? lines * LineHeight + Margin : (lines + 1) * LineHeight + Margin;
     Lines = (h - Margin) / LineHeight;
     return h;
 }
@@ -50,8 +51,10 @@ void TCustomDBGridEh::PostLayoutRequest() {
 void TCustomDBGridEh::WndProc(ui::TMessage& Message) {
     if (FilterRowPress(Message)) return;
     if (Message.Msg == CM_DEFERLAYOUT) {
-        if (TryOpenLayoutBracket()) CloseLayoutBracket();
-        else PostLayoutRequest();
+        if (TryOpenLayoutBracket())
+            CloseLayoutBracket();
+        else
+            PostLayoutRequest();
         return;
     }
     if (Message.Msg == ui::CM_CANCELMODE) {
@@ -91,8 +94,10 @@ void TCustomDBGridEh::ComputeRowHeights() {
     const ui::TTextMetric tm = MeasureMetrics(this, Font());
     const int margin = (Flat() ? 1 : 3) + lineWidth;
     const int lineHeight = MeasureText(this, Font(), "Wg").cy;
-    if (FRowHeight > 0 || FRowLines > 0) FDefaultRowHeight = FRowHeight + (tm.tmHeight + tm.tmExternalLeading) * FRowLines;
-    else FDefaultRowHeight = lineHeight + margin;
+    if (FRowHeight > 0 || FRowLines > 0)
+        FDefaultRowHeight = FRowHeight + (tm.tmHeight + tm.tmExternalLeading) * FRowLines;
+    else
+        FDefaultRowHeight = lineHeight + margin;
     if (FOptionsEh.Contains(dghFitRowHeightToText) && lineHeight > 0) {
         int lines = 0;
         FDefaultRowHeight = FitRowHeightToText(FDefaultRowHeight, margin, lineHeight, lines);
@@ -100,8 +105,8 @@ void TCustomDBGridEh::ComputeRowHeights() {
         FRowHeight = margin;
     }
     const int byWidth = static_cast<int>(std::nearbyint(1.5 * FEditButtonWidth));
-    FEditButtonHeight = byWidth < FDefaultRowHeight ? editors::EditButtonHeightForWidth(FEditButtonWidth, Flat())
-                                                   : FDefaultRowHeight;
+    FEditButtonHeight =
+        byWidth < FDefaultRowHeight ? editors::EditButtonHeightForWidth(FEditButtonWidth, Flat()) : FDefaultRowHeight;
     FRowFitsMoreThanOneLine =
         tm.tmHeight + tm.tmExternalLeading + tm.tmInternalLeading + FCellTextMargin < FDefaultRowHeight;
     if (FOptions.Contains(dgTitles) && !FUseMultiTitle) {
@@ -120,8 +125,10 @@ void TCustomDBGridEh::RebuildLayout() {
     // A persistent column after a default one: the default ones are stale.
     bool seenDefault = false, stray = false;
     for (int i = 0; i < FColumns->Count(); ++i) {
-        if (FColumns->Items(i)->IsDefaultColumn()) seenDefault = true;
-        else if (seenDefault) stray = true;
+        if (FColumns->Items(i)->IsDefaultColumn())
+            seenDefault = true;
+        else if (seenDefault)
+            stray = true;
     }
     if (stray)
         for (int i = FColumns->Count() - 1; i >= 0; --i)
@@ -162,8 +169,10 @@ void TCustomDBGridEh::RebuildLayout() {
     int hiddenFrozen = 0;
     for (int i = 0; i < FColumns->Count(); ++i) {
         TColumnEh* c = FColumns->Items(i);
-        if (c->Visible()) FDisplayedColumnList->Add(c);
-        else if (i <= FFrozenCols + hiddenFrozen) ++hiddenFrozen;
+        if (c->Visible())
+            FDisplayedColumnList->Add(c);
+        else if (i <= FFrozenCols + hiddenFrozen)
+            ++hiddenFrozen;
     }
 
     const bool dataShape = FDataLink->Active() || FColumns->HasPersistentColumns();
@@ -253,9 +262,11 @@ int TCustomDBGridEh::TitleTreeHeight(THeadTreeNode* Node) {
         const AnsiString text = c->Caption.empty() ? AnsiString(" ") : c->Caption;
         int own = 0;
         if (c->CellWidth > 0) {
-            const bool vertical = c->LeafColumn && !c->FirstChild && c->LeafColumn->Title()->Orientation() == tohVertical;
+            const bool vertical =
+                c->LeafColumn && !c->FirstChild && c->LeafColumn->Title()->Orientation() == tohVertical;
             // A vertical title stands rotated: its height is the text's width.
-            own = (vertical ? MeasureText(this, font, text).cx : MeasureWrappedTextHeight(this, font, text, c->CellWidth)) +
+            own = (vertical ? MeasureText(this, font, text).cx
+                            : MeasureWrappedTextHeight(this, font, text, c->CellWidth)) +
                   FVTitleMargin;
         }
         height = std::max(height, below + own);
@@ -278,8 +289,10 @@ void TCustomDBGridEh::RunAutoFit() {
         UpdateVertScrollBar();
         int F = 0, B = 0;
         for (TColumnEh* c : visible) {
-            if (!c->AutoFitColWidth() || c->AutoFitFixed) F += c->Width();
-            else B += c->FitWidth();
+            if (!c->AutoFitColWidth() || c->AutoFitFixed)
+                F += c->Width();
+            else
+                B += c->FitWidth();
         }
         W = std::max(std::max(ClientWidth(), FMinAutoFitWidth) - F, 0);
         if (IndicatorVisible()) W -= FIndicatorColWidth;
@@ -465,8 +478,7 @@ void TCustomDBGridEh::ChangeScale(int M, int D) {
         },
         [&] { FColumns->EndUpdate(); });
     if (!ParentFont()) Font()->SetSize(ui::MulDiv(Font()->Size(), M, D));
-    SetBounds(ui::MulDiv(Left(), M, D), ui::MulDiv(Top(), M, D), ui::MulDiv(Width(), M, D),
-              ui::MulDiv(Height(), M, D));
+    SetBounds(ui::MulDiv(Left(), M, D), ui::MulDiv(Top(), M, D), ui::MulDiv(Width(), M, D), ui::MulDiv(Height(), M, D));
 }
 
 void TCustomDBGridEh::WMSize(ui::TWMSize& Message) {

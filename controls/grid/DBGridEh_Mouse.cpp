@@ -189,9 +189,12 @@ void TCustomDBGridEh::MouseDown(ui::TMouseButton Button, ui::TShiftState Shift, 
     if (InColumnSelectBand(X, Y) && ui::GetCursorShape() == crDownCurEh) {
         TColumnEh* c = FColumns->Items(GridToDataCol(cell.X));
         TDBGridEhSelectionCols* cols = FSelection->Columns();
-        if (Shift.Contains(ssShift)) cols->Extend(c);
-        else if (Shift.Contains(ssCtrl)) cols->Toggle(c);
-        else cols->Select(c, false);
+        if (Shift.Contains(ssShift))
+            cols->Extend(c);
+        else if (Shift.Contains(ssCtrl))
+            cols->Toggle(c);
+        else
+            cols->Select(c, false);
         FMouseState = msColSelectingEh;
         FMouseTracking = true;
         StartAutoScrollTimer(60);
@@ -216,8 +219,10 @@ void TCustomDBGridEh::MouseDown(ui::TMouseButton Button, ui::TShiftState Shift, 
     }
     if (cell.Y == 0 && cell.X >= 0 && cell.X < FIndicatorColCount && FOptions.Contains(dgTitles)) {
         const TRect r = SingleCellRect(cell.X, cell.Y);
-        if (FCenter) FCenter->IndicatorTitleMouseDown(this, cell, Button, Shift, X - r.Left, Y - r.Top);
-        else IndicatorTitleMouseDown(cell, Button, Shift, X - r.Left, Y - r.Top);
+        if (FCenter)
+            FCenter->IndicatorTitleMouseDown(this, cell, Button, Shift, X - r.Left, Y - r.Top);
+        else
+            IndicatorTitleMouseDown(cell, Button, Shift, X - r.Left, Y - r.Top);
         UpdateEdit();
     }
     if (cell.Y >= 0 && cell.Y < titleRows) {
@@ -273,8 +278,8 @@ void TCustomDBGridEh::MouseDown(ui::TMouseButton Button, ui::TShiftState Shift, 
             FMouseState = msRectSelectingEh;
         }
     }
-    if (multi && SelectionAllowed(gstRecordBookmarks) && (rowSelect || onIndicator || !SelectionAllowed(gstRectangle)) &&
-        !ds->IsEmpty()) {
+    if (multi && SelectionAllowed(gstRecordBookmarks) &&
+        (rowSelect || onIndicator || !SelectionAllowed(gstRectangle)) && !ds->IsEmpty()) {
         FShiftAnchorSet = false;
         if (Shift.Contains(ssShift) && cell.Y != old.Y) {
             FShiftAnchor = ds->Bookmark();
@@ -312,8 +317,10 @@ void TCustomDBGridEh::MouseDown(ui::TMouseButton Button, ui::TShiftState Shift, 
             const TPoint screen = ClientToScreen(TPoint{X, Y});
             TPoint local = FInplaceEdit->ScreenToClient(screen);
             ui::TControl* target = FInplaceEdit->ControlAtPos(local, false);
-            if (target) local = target->ScreenToClient(screen);
-            else target = FInplaceEdit;
+            if (target)
+                local = target->ScreenToClient(screen);
+            else
+                target = FInplaceEdit;
             target->Perform(ui::WM_LBUTTONDOWN, ui::MK_LBUTTON, ui::PointToLParam(local.X, local.Y));
         }
         const TColumnCellKindEh kind = c->CellKind();
@@ -459,7 +466,7 @@ void TCustomDBGridEh::ColumnMoved(int FromIndex, int ToIndex) {
 void TCustomDBGridEh::WMKillFocus(ui::TWMKillFocus& Message) {
     TCustomGridEh::WMKillFocus(Message);
     if (FSortCtrlPending && !(FInplaceEdit && FInplaceEdit->HandleAllocated() &&
-                                  reinterpret_cast<ui::HWND>(Message.FocusedWnd) == FInplaceEdit->Handle())) {
+                              reinterpret_cast<ui::HWND>(Message.FocusedWnd) == FInplaceEdit->Handle())) {
         FSortCtrlPending = false;
         SortMarkingChanged();
     }

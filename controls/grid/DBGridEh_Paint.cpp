@@ -121,10 +121,14 @@ bool TCustomDBGridEh::IsCellDrawn3D(int ACol, int ARow, TGridDrawState State) co
     const int r = ARow - TitleRowCount();
     bool result = false;
     const int dataRows = DataRowCount();
-    if (State.Contains(gdFixed) && FOptionsEh.Contains(dghFixed3D) && (c < 0 || r < 0)) result = true;
-    else if (FOptionsEh.Contains(dghFooter3D) && FFooterRowCount > 0 && r >= dataRows) result = true;
-    else if (FOptionsEh.Contains(dghData3D) && !State.Contains(gdFixed) && r < dataRows) result = true;
-    else if (FOptionsEh.Contains(dghFrozen3D) && c >= 0 && r >= 0 && c < FFrozenCols && r < dataRows) result = true;
+    if (State.Contains(gdFixed) && FOptionsEh.Contains(dghFixed3D) && (c < 0 || r < 0))
+        result = true;
+    else if (FOptionsEh.Contains(dghFooter3D) && FFooterRowCount > 0 && r >= dataRows)
+        result = true;
+    else if (FOptionsEh.Contains(dghData3D) && !State.Contains(gdFixed) && r < dataRows)
+        result = true;
+    else if (FOptionsEh.Contains(dghFrozen3D) && c >= 0 && r >= 0 && c < FFrozenCols && r < dataRows)
+        result = true;
     if (result && r == -1 && c >= 0 && FilterRowVisible() && c < FColumns->Count() &&
         FColumns->Items(c)->STFilter()->Visible())
         result = false;
@@ -141,14 +145,13 @@ void TCustomDBGridEh::FillCellBackground(bool Themed, const TRect& ARect, bool D
     const bool clipped = ClipRect.Width() > 0 && ClipRect.Height() > 0;
     if (Themed && Drawn3D) {
         if (Flat()) {
-            editors::FillGradientVertical(C, clipped ? ClipRect : ARect,
-                                          ui::MixColors(ui::clBtnFace, ui::clWhite, 10),
+            editors::FillGradientVertical(C, clipped ? ClipRect : ARect, ui::MixColors(ui::clBtnFace, ui::clWhite, 10),
                                           ui::MixColors(ui::clBtnFace, ui::clBlack, 5));
             C->Brush()->SetStyle(ui::bsClear);
         } else {
             C->FillRect(clipped ? ClipRect : ARect);
             const auto detail = ui::TThemeServices::GetElementDetails((Highlighted || Pressed) ? ui::ttbButtonPressed
-                                                                                                : ui::ttbButtonHot);
+                                                                                               : ui::ttbButtonHot);
             ui::ThemeServices().DrawElement(C, detail, ARect, clipped ? &ClipRect : nullptr);
         }
     } else if (Flat() && editors::ThemesActive() && Drawn3D) {
@@ -158,8 +161,7 @@ void TCustomDBGridEh::FillCellBackground(bool Themed, const TRect& ARect, bool D
     }
 }
 
-void TCustomDBGridEh::DrawCellFrame(const TRect& ARect, bool RightEdge, bool LeftEdge, bool Highlighted,
-                                    bool Pressed) {
+void TCustomDBGridEh::DrawCellFrame(const TRect& ARect, bool RightEdge, bool LeftEdge, bool Highlighted, bool Pressed) {
     TCanvas* C = Canvas();
     TRect r = ARect;
     const unsigned edge = (Highlighted || Pressed) ? ui::BDR_SUNKENINNER : ui::BDR_RAISEDINNER;
@@ -211,19 +213,21 @@ void TCustomDBGridEh::DrawIndicatorCell(int ACol, int ARow, const TCellAreaEh& A
         ui::TFont* f = C->Font();
         f->SetSize(f->Size() - 1);
         const AnsiString text = (Number < 1 || Empty) ? AnsiString() : AnsiString(std::to_string(Number));
-        grid::WriteCellText(C, TRect{ARect.Left, ARect.Top, ARect.Right - glyphWidth, ARect.Bottom}, false, 0, 0,
-                             text, db::taCenter, editors::tlCenter, true, false, 0, 0, false);
+        grid::WriteCellText(C, TRect{ARect.Left, ARect.Top, ARect.Right - glyphWidth, ARect.Bottom}, false, 0, 0, text,
+                            db::taCenter, editors::tlCenter, true, false, 0, 0, false);
     };
 
     if (Area.RowArea == rcaTitle) {
-        if (FSelectionType == gstAll) highlighted = GetSelectedFixedCellColors(ACol, ARow, C->Font(), color, true, Area);
+        if (FSelectionType == gstAll)
+            highlighted = GetSelectedFixedCellColors(ACol, ARow, C->Font(), color, true, Area);
         C->Brush()->SetColor(color);
         // The indicator title looks pressed while its menu is open or the press is tracked.
         pressed = (FPressedTitleCol == ACol && FTitleBtnDown) || (FIndicatorTitlePressed && ARow == 0);
         FillCellBackground(themed, inner, is3D, TRect{}, highlighted, pressed);
         if (ARow == 0 && FIndicatorTitle->ShowDropDownSign()) {
             const int shift = pressed ? 2 : 0;
-            DrawDropDownSign(highlighted, TRect{ARect.Right + shift - 12, ARect.Top + shift, ARect.Right, ARect.Bottom});
+            DrawDropDownSign(highlighted,
+                             TRect{ARect.Right + shift - 12, ARect.Top + shift, ARect.Right, ARect.Bottom});
         }
     } else if (Area.RowArea == rcaData && FDataLink->Active()) {
         db::TDataSet* ds = DataSet();
@@ -245,14 +249,18 @@ void TCustomDBGridEh::DrawIndicatorCell(int ACol, int ARow, const TCellAreaEh& A
         FillCellBackground(themed, inner, is3D, TRect{}, highlighted, false);
         if (FOptions.Contains(dgIndicator) && current) {
             int kind = 0;
-            if (ds->State() == db::dsEdit) kind = 2;
-            else if (ds->State() == db::dsInsert) kind = 3;
-            else if (ds->State() == db::dsBrowse) kind = selected ? 1 : (FIncSearchActive ? 4 : 0);
+            if (ds->State() == db::dsEdit)
+                kind = 2;
+            else if (ds->State() == db::dsInsert)
+                kind = 3;
+            else if (ds->State() == db::dsBrowse)
+                kind = selected ? 1 : (FIncSearchActive ? 4 : 0);
             DrawIndicatorGlyph(kind, glyphShift, TRect{ARect.Right - glyphWidth, ARect.Top, ARect.Right, ARect.Bottom});
         }
         if (recNo) writeNumber(recNoValue, current && ds->State() == db::dsInsert);
     } else {
-        if (FSelectionType == gstAll) highlighted = GetSelectedFixedCellColors(ACol, ARow, C->Font(), color, true, Area);
+        if (FSelectionType == gstAll)
+            highlighted = GetSelectedFixedCellColors(ACol, ARow, C->Font(), color, true, Area);
         C->Brush()->SetColor(color);
         FillCellBackground(themed, inner, is3D, TRect{}, highlighted, false);
         if (recNo && Area.RowArea == rcaFooter && Area.DataRow == 0) {
@@ -322,10 +330,14 @@ bool TCustomDBGridEh::GetSelectedFixedCellColors(int ACol, int ARow, ui::TFont* 
                                                  const TCellAreaEh& Area) {
     if (TDBGridEhStyle* style = FStyle) {
         TFixedCellAreaEh a = fcaOther;
-        if (Area.ColArea == ccaIndicator) a = fcaIndicator;
-        else if (Area.RowArea == rcaTitle) a = fcaTitle;
-        else if (Area.RowArea == rcaFilter) a = fcaFilter;
-        else if (Area.RowArea == rcaFooter) a = fcaFooter;
+        if (Area.ColArea == ccaIndicator)
+            a = fcaIndicator;
+        else if (Area.RowArea == rcaTitle)
+            a = fcaTitle;
+        else if (Area.RowArea == rcaFilter)
+            a = fcaFilter;
+        else if (Area.RowArea == rcaFooter)
+            a = fcaFooter;
         return style->GetSelectedFixedCellColors(this, ACol, ARow, AFont, Color, Selected, a);
     }
     if (!Selected) return false;
@@ -350,8 +362,9 @@ bool TCustomDBGridEh::IsCellSelected(int ACol, int ARow, int DataCol) {
     if (FSelectionType == gstAll) return true;
     if (FSelectionType == gstNon) return false;
     const TCellAreaEh area = GetCellType(ACol, ARow);
-    if (area.RowArea != rcaData) return ACol >= FIndicatorColCount && FSelectionType == gstColumns &&
-                                        FSelection->CellSelected(DataCol, db::TBookmark{});
+    if (area.RowArea != rcaData)
+        return ACol >= FIndicatorColCount && FSelectionType == gstColumns &&
+               FSelection->CellSelected(DataCol, db::TBookmark{});
     if (!FDataLink->Active() || area.DataRow < 0 || area.DataRow >= RowRecordCount()) return false;
     if (ACol < FIndicatorColCount && FSelectionType != gstRecordBookmarks) return false;
     paint::TRecordSwitch sw(FMemTable, FDataLink.get(), area.DataRow, FRecordSwitchCount);
@@ -366,10 +379,14 @@ bool TCustomDBGridEh::GetDataCellHighlight(int DataCol, int DataRow, ui::TFont* 
     const bool linkActive = FDataLink->Active();
     bool selected = false;
     if (linkActive) {
-        if (FSelectionType == gstAll) selected = true;
-        else if (FSelectionType == gstRecordBookmarks) selected = FSelectedRecords->CurrentRowSelected();
-        else if (FSelectionType == gstColumns) selected = FSelection->CellSelected(DataCol, db::TBookmark{});
-        else if (FSelectionType == gstRectangle) selected = FSelection->CellSelected(DataCol, DataSet()->Bookmark());
+        if (FSelectionType == gstAll)
+            selected = true;
+        else if (FSelectionType == gstRecordBookmarks)
+            selected = FSelectedRecords->CurrentRowSelected();
+        else if (FSelectionType == gstColumns)
+            selected = FSelection->CellSelected(DataCol, db::TBookmark{});
+        else if (FSelectionType == gstRectangle)
+            selected = FSelection->CellSelected(DataCol, DataSet()->Bookmark());
     }
     const bool currentRow = linkActive && IsCurrentDataRow(DataRow);
     const bool currentCol = DataToGridCol(DataCol) == Col();

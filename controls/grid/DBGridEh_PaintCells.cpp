@@ -22,8 +22,7 @@ void TCustomDBGridEh::DrawDataCell(int ACol, int ARow, const TCellAreaEh& Area, 
     C->SetFont(values.Font);
     C->Brush()->SetColor(values.Color);
     db::TDataSet* ds = DataSet();
-    if (!FDataLink->Active() || Area.DataRow < 0 ||
-        (Area.DataRow >= RowRecordCount() && !(ds->Bof() && ds->Eof()))) {
+    if (!FDataLink->Active() || Area.DataRow < 0 || (Area.DataRow >= RowRecordCount() && !(ds->Bof() && ds->Eof()))) {
         C->FillRect(ARect);
         return;
     }
@@ -49,8 +48,10 @@ void TCustomDBGridEh::DrawDataCell(int ACol, int ARow, const TCellAreaEh& Area, 
     params->Background = background;
     params->KeepCurrentBackground = false;
     const TColumnCellKindEh kind = values.Kind;
-    if (kind == cckGraphic || kind == cckImage) params->Text.clear();
-    else params->Text = column->KeyListDisplayText();
+    if (kind == cckGraphic || kind == cckImage)
+        params->Text.clear();
+    else
+        params->Text = column->KeyListDisplayText();
     params->ImageIndex = kind == cckImage || column->ShowImageAndText() ? column->CellImageIndex() : -1;
     params->CheckboxState = kind == cckCheckBox ? column->CheckboxState() : ui::TCheckBoxState::cbUnchecked;
     params->BlankFixedCell = false;
@@ -91,8 +92,7 @@ void TCustomDBGridEh::DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh&
 
     if (Params->BlankFixedCell && !Params->KeepCurrentBackground) Params->Background = FixedColor();
     bool highlighted = false;
-    const bool currentCell =
-        IsCurrentDataRow(Area.DataRow) && (ACol == Col() || FOptions.Contains(dgRowSelect));
+    const bool currentCell = IsCurrentDataRow(Area.DataRow) && (ACol == Col() || FOptions.Contains(dgRowSelect));
     if (!(Params->KeepCurrentBackground && currentCell))
         highlighted = GetDataCellHighlight(Area.DataCol, Area.DataRow, Params->Font, Params->Background, Params->State);
     if (highlighted) Params->State.Include(gdSelected);
@@ -100,7 +100,8 @@ void TCustomDBGridEh::DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh&
 
     // Hidden duplicates: compare with the neighbouring records the link holds.
     bool paintLineAbove = false, paintLineBelow = false;
-    if (Column->HideDuplicates() && !Params->BlankFixedCell && Area.DataCol < static_cast<int>(FDuplicateLineFlags.size())) {
+    if (Column->HideDuplicates() && !Params->BlankFixedCell &&
+        Area.DataCol < static_cast<int>(FDuplicateLineFlags.size())) {
         std::vector<bool>& flags = FDuplicateLineFlags[static_cast<size_t>(Area.DataCol)];
         const int gridRow = ARow - TopRow();
         auto textAt = [&](int DataRow) {
@@ -124,38 +125,37 @@ void TCustomDBGridEh::DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh&
     }
 
     if (!Params->BlankFixedCell && FDefaultDrawing && inner.Width() > 0 && inner.Height() > 0) {
-        const bool framed = is3D && !Params->State.Contains(gdSelected) && (themed || (Flat() && editors::ThemesActive()));
+        const bool framed =
+            is3D && !Params->State.Contains(gdSelected) && (themed || (Flat() && editors::ThemesActive()));
         if (framed) FillCellBackground(themed, inner, is3D, TRect{}, highlighted, false);
         switch (kind) {
-        case cckImage:
-            if (!framed) C->FillRect(ARect);
-            if (Params->ImageIndex >= 0)
-                editors::DrawImageCentered(C, ARect, Column->ImageList(), false, Params->ImageIndex);
-            break;
-        case cckCheckBox: {
-            if (!framed) C->FillRect(ARect);
-            const int w = editors::CheckBoxWidth(), h = editors::CheckBoxHeight();
-            TRect box = ARect;
-            if (inner.Width() >= w) {
-                box.Left = inner.Left + (inner.Width() - w) / 2;
-                box.Right = box.Left + w;
+            case cckImage:
+                if (!framed) C->FillRect(ARect);
+                if (Params->ImageIndex >= 0)
+                    editors::DrawImageCentered(C, ARect, Column->ImageList(), false, Params->ImageIndex);
+                break;
+            case cckCheckBox: {
+                if (!framed) C->FillRect(ARect);
+                const int w = editors::CheckBoxWidth(), h = editors::CheckBoxHeight();
+                TRect box = ARect;
+                if (inner.Width() >= w) {
+                    box.Left = inner.Left + (inner.Width() - w) / 2;
+                    box.Right = box.Left + w;
+                }
+                if (inner.Height() >= h) {
+                    box.Top = inner.Top + (inner.Height() - h) / 2;
+                    box.Bottom = box.Top + h;
+                }
+                editors::DrawEditButtonFace(C, box, Params->Background, editors::bfsCheckBox, 0, Flat(), false, true,
+                                            static_cast<editors::TCheckBoxState>(Params->CheckboxState));
+                break;
             }
-            if (inner.Height() >= h) {
-                box.Top = inner.Top + (inner.Height() - h) / 2;
-                box.Bottom = box.Top + h;
-            }
-            editors::DrawEditButtonFace(C, box, Params->Background, editors::bfsCheckBox, 0, Flat(), false, true,
-                                        static_cast<editors::TCheckBoxState>(Params->CheckboxState));
-            break;
-        }
-        case cckGraphic:
-            DrawGraphicOrMemoCell(Column, ARect);
-            break;
-        default:
-            grid::WriteCellText(C, themed ? ARect : inner, !framed, DX, DY, Params->Text, Params->Alignment,
-                                 values.Layout, values.WordWrap && ARect.Height() > C->TextHeight("W") * 2 - 1,
-                                 values.EndEllipsis, 0, 0, false);
-            break;
+            case cckGraphic: DrawGraphicOrMemoCell(Column, ARect); break;
+            default:
+                grid::WriteCellText(C, themed ? ARect : inner, !framed, DX, DY, Params->Text, Params->Alignment,
+                                    values.Layout, values.WordWrap && ARect.Height() > C->TextHeight("W") * 2 - 1,
+                                    values.EndEllipsis, 0, 0, false);
+                break;
         }
     }
 
@@ -209,9 +209,7 @@ void TCustomDBGridEh::DrawDefaultDataCell(int ACol, int ARow, const TCellAreaEh&
 // ---------------------------------------------------------------------------------------------
 // Tree area
 
-editors::IMemTableEh* TCustomDBGridEh::RecordView() const {
-    return dynamic_cast<editors::IMemTableEh*>(DataSet());
-}
+editors::IMemTableEh* TCustomDBGridEh::RecordView() const { return dynamic_cast<editors::IMemTableEh*>(DataSet()); }
 
 bool TCustomDBGridEh::TreeViewMode() const {
     editors::IMemTableEh* view = RecordView();
@@ -311,13 +309,16 @@ bool TCustomDBGridEh::TreeAreaMouseDown(int X, int Y, bool CheckOnly) {
     rtl::TryFinally(
         [&] {
             int record = -1;
-            if (X >= r.Left + indent - TreeLevelWidth) record = view->ToggleNode(ds->RecNo() + delta - 1, expanded == 0);
+            if (X >= r.Left + indent - TreeLevelWidth)
+                record = view->ToggleNode(ds->RecNo() + delta - 1, expanded == 0);
             LockPaint();
             FInTreeUpdate = true;
             rtl::TryFinally(
                 [&] {
-                    if (record <= 0 || record == ds->RecNo()) view->RestoreCurrentRecord(remembered);
-                    else ds->SetRecNo(record);
+                    if (record <= 0 || record == ds->RecNo())
+                        view->RestoreCurrentRecord(remembered);
+                    else
+                        ds->SetRecNo(record);
                 },
                 [&] {
                     FInTreeUpdate = false;
@@ -345,8 +346,10 @@ void TCustomDBGridEh::DrawDataCellButtons(TColumnEh* Column, const TRect& ARect,
     };
     bool first = true;
     auto place = [&](int Width) {
-        if (!first) next(Width);
-        else button.Right = button.Left + Width;
+        if (!first)
+            next(Width);
+        else
+            button.Right = button.Left + Width;
         first = false;
     };
     const TColumnEditStyleEh style = Column->EditStyle();
@@ -434,9 +437,12 @@ void TCustomDBGridEh::DrawIncSearchText(TColumnEh* Column, TColCellParamsEh* Par
     TRect r{ARect.Left + DX, ARect.Top + DY, ARect.Right - DX, ARect.Bottom};
     if (DX > 0) ++r.Bottom;
     unsigned flags = ui::DT_NOPREFIX | ui::DT_SINGLELINE;
-    if (Params->Alignment == db::taRightJustify) flags |= ui::DT_RIGHT;
-    else if (Params->Alignment == db::taCenter) flags |= ui::DT_CENTER;
-    if (Column->WordWrap() && ARect.Height() > C->TextHeight("W") * 2 - 1) flags = (flags & ~ui::DT_SINGLELINE) | ui::DT_WORDBREAK;
+    if (Params->Alignment == db::taRightJustify)
+        flags |= ui::DT_RIGHT;
+    else if (Params->Alignment == db::taCenter)
+        flags |= ui::DT_CENTER;
+    if (Column->WordWrap() && ARect.Height() > C->TextHeight("W") * 2 - 1)
+        flags = (flags & ~ui::DT_SINGLELINE) | ui::DT_WORDBREAK;
     // The typed part lands over the start of the drawn text: the rest's width is kept free on the right.
     if (Params->Alignment != db::taLeftJustify) r.Right -= C->TextWidth(text.substr(typed));
     ui::TBrush* brush = C->Brush();
@@ -493,19 +499,18 @@ void TCustomDBGridEh::DrawGraphicOrMemoCell(TColumnEh* Column, const TRect& ARec
 AnsiString TCustomDBGridEh::CellHintText(TColumnEh* Column) {
     db::TField* f = Column->Field();
     switch (Column->CellKind()) {
-    case cckImage: {
-        if (!f || !Column->HasPickList()) return AnsiString();
-        const int i = Column->HasKeyList() ? Column->KeyList()->IndexOf(f->Text()) : -1;
-        // The key may be missing from KeyList or stand past the end of PickList.
-        return i >= 0 && i < Column->PickList()->Count() ? Column->PickList()->Strings(i) : AnsiString();
-    }
-    case cckCheckBox: {
-        if (!Column->HasPickList()) return AnsiString();
-        const int i = static_cast<int>(Column->CheckboxState());
-        return i < Column->PickList()->Count() ? Column->PickList()->Strings(i) : AnsiString();
-    }
-    default:
-        return f ? Column->KeyListDisplayText() : AnsiString();
+        case cckImage: {
+            if (!f || !Column->HasPickList()) return AnsiString();
+            const int i = Column->HasKeyList() ? Column->KeyList()->IndexOf(f->Text()) : -1;
+            // The key may be missing from KeyList or stand past the end of PickList.
+            return i >= 0 && i < Column->PickList()->Count() ? Column->PickList()->Strings(i) : AnsiString();
+        }
+        case cckCheckBox: {
+            if (!Column->HasPickList()) return AnsiString();
+            const int i = static_cast<int>(Column->CheckboxState());
+            return i < Column->PickList()->Count() ? Column->PickList()->Strings(i) : AnsiString();
+        }
+        default: return f ? Column->KeyListDisplayText() : AnsiString();
     }
 }
 

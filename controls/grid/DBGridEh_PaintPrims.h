@@ -29,7 +29,8 @@ void DrawSortGlyph(ui::TCanvas* Canvas, int X, int Y, TSortMarkerEh Marker);
 // grid shows one, every record has its own row) or else the data link's.
 class TRecordSwitch {
 public:
-    TRecordSwitch(db::TDataLink* Link, int DataRow, int64_t& Counter) : TRecordSwitch(nullptr, Link, DataRow, Counter) {}
+    TRecordSwitch(db::TDataLink* Link, int DataRow, int64_t& Counter)
+        : TRecordSwitch(nullptr, Link, DataRow, Counter) {}
     TRecordSwitch(editors::IMemTableEh* View, db::TDataLink* Link, int DataRow, int64_t& Counter)
         : FView(View), FLink(Link), FSaved(View ? View->ViewActiveRecord() : Link->ActiveRecord()) {
         if (FView) {
@@ -42,8 +43,10 @@ public:
         }
     }
     ~TRecordSwitch() {
-        if (FView) FView->RestoreViewActiveRecord();
-        else if (FLink->ActiveRecord() != FSaved) FLink->SetActiveRecord(FSaved);
+        if (FView)
+            FView->RestoreViewActiveRecord();
+        else if (FLink->ActiveRecord() != FSaved)
+            FLink->SetActiveRecord(FSaved);
     }
     TRecordSwitch(const TRecordSwitch&) = delete;
     TRecordSwitch& operator=(const TRecordSwitch&) = delete;

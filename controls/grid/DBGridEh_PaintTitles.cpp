@@ -95,7 +95,8 @@ void TCustomDBGridEh::DrawTitleCell(int ACol, int ARow, const TCellAreaEh& Area,
         cellColor = background;
     }
     C->Brush()->SetColor(cellColor);
-    highlighted = GetSelectedFixedCellColors(ACol, ARow, C->Font(), cellColor, IsCellSelected(ACol, ARow, Area.DataCol), Area);
+    highlighted =
+        GetSelectedFixedCellColors(ACol, ARow, C->Font(), cellColor, IsCellSelected(ACol, ARow, Area.DataCol), Area);
     C->Brush()->SetColor(cellColor);
     bool fill = true;
     if (themed || flatThemed) {
@@ -109,10 +110,9 @@ void TCustomDBGridEh::DrawTitleCell(int ACol, int ARow, const TCellAreaEh& Area,
         grid::WriteVerticalText(C, textRect, fill, false, editors::tlBottom, 2, caption, DY + 2, DX);
     else
         grid::WriteCellText(C, textRect, fill, DX, DY, caption, title->Alignment(),
-                             multiLine ? editors::tlCenter : editors::tlTop, multiLine, title->EndEllipsis(),
-                             leftMargin, rightMargin, false);
-    if (hasImage)
-        editors::DrawImageCentered(C, textRect, FTitleImages, false, title->ImageIndex());
+                            multiLine ? editors::tlCenter : editors::tlTop, multiLine, title->EndEllipsis(), leftMargin,
+                            rightMargin, false);
+    if (hasImage) editors::DrawImageCentered(C, textRect, FTitleImages, false, title->ImageIndex());
     const int glyphY = (inner.Top + inner.Bottom - paint::SortGlyphHeight) / 2 + shift;
     if (drawGlyph)
         paint::DrawSortGlyph(C, outer.Right + shift - paint::SortGlyphWidth - numberWidth - 2, glyphY, marker);
@@ -172,11 +172,15 @@ void TCustomDBGridEh::DrawTitleGroupCells(int ACol, int ARow, THeadTreeNode* Nod
     TRect text = frame;
     int leftMargin = 0, rightMargin = 0;
     const int leftGap = group.Left - cell.Left;
-    if (leftGap >= 0) text.Left += 2;
-    else leftMargin = leftGap + 2;
+    if (leftGap >= 0)
+        text.Left += 2;
+    else
+        leftMargin = leftGap + 2;
     const int rightGap = cell.Right - group.Right + (widened ? 1 : 0);
-    if (rightGap >= 0) text.Right -= 2;
-    else rightMargin = rightGap + 2;
+    if (rightGap >= 0)
+        text.Right -= 2;
+    else
+        rightMargin = rightGap + 2;
     bool fill = true;
     if (themed) {
         FillCellBackground(true, TRect{group.Left, frame.Top, group.Right, frame.Bottom}, true, frame, false, false);
@@ -189,7 +193,7 @@ void TCustomDBGridEh::DrawTitleGroupCells(int ACol, int ARow, THeadTreeNode* Nod
     const int DX = is3D ? 1 : 2;
     const int DY = Flat() ? DX - 1 : DX;
     grid::WriteCellText(C, text, false, 0, DY, parent->Caption, db::taCenter, editors::tlCenter, true, EndEllipsis,
-                         leftMargin, rightMargin, false);
+                        leftMargin, rightMargin, false);
     parent->Painted = true;
     if (is3D && !themed) DrawCellFrame(slice, endsHere && !Flat(), startsHere, false, false);
     if (rowLines && !themed) {

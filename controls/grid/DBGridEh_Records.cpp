@@ -107,8 +107,10 @@ void TDBGridEhScrollBar::ExtScrollBarWndProc(ui::TMessage& Message) {
     if (Message.Msg == ui::CN_HSCROLL || Message.Msg == ui::CN_VSCROLL)
         FGrid->Perform(FVertical ? ui::WM_VSCROLL : ui::WM_HSCROLL, Message.WParam, Message.LParam);
     if (!bar) return;
-    if (FExtScrollBar == bar && FExtScrollBarWndProc) FExtScrollBarWndProc(Message);
-    else bar->WndProc(Message);
+    if (FExtScrollBar == bar && FExtScrollBarWndProc)
+        FExtScrollBarWndProc(Message);
+    else
+        bar->WndProc(Message);
 }
 
 void TDBGridEhScrollBar::SetVisibleMode(TScrollBarVisibleModeEh Value) {
@@ -202,8 +204,10 @@ void TCustomDBGridEh::ScrollDataRows(int DY, const TRect& Area) {
 void TCustomDBGridEh::LinkActiveChanged(bool Active) {
     QueryMemTable();
     if (!Active) HideEditor();
-    if (FSelection) FSelection->LinkActiveChanged(Active);
-    else FSelectedRecords->SetLinkActive(Active);
+    if (FSelection)
+        FSelection->LinkActiveChanged(Active);
+    else
+        FSelectedRecords->SetLinkActive(Active);
     if (FColumns) FColumns->ClearFieldReferences();
     if (FMemTable) {
         RecordViewChanged(-1, rvcResetEh, -1);
@@ -231,8 +235,7 @@ void TCustomDBGridEh::LinkDataSetChanged() {
     } else {
         UpdateRowCount();
     }
-    if (UpdateVertScrollBar() && FAutoFitColWidths && !ComponentState().Contains(rtl::csDesigning))
-        DeferLayout();
+    if (UpdateVertScrollBar() && FAutoFitColWidths && !ComponentState().Contains(rtl::csDesigning)) DeferLayout();
     SyncActiveRecord();
     UpdateEdit();
     Invalidate();
@@ -246,8 +249,7 @@ void TCustomDBGridEh::LinkDataSetScrolled(int Distance) {
     if (!HandleAllocated()) return;
     const int oldRow = Row();
     if (FDataLink->ActiveRecord() + TitleRowCount() >= RowCount()) UpdateRowCount();
-    if (UpdateVertScrollBar() && FAutoFitColWidths && !ComponentState().Contains(rtl::csDesigning))
-        DeferLayout();
+    if (UpdateVertScrollBar() && FAutoFitColWidths && !ComponentState().Contains(rtl::csDesigning)) DeferLayout();
     SyncActiveRecord();
     InvalidateDataRow(oldRow);
     InvalidateDataRow(Row());
@@ -391,54 +393,43 @@ void TCustomDBGridEh::WMVScroll(ui::TWMScroll& Message) {
     db::TDataSet* ds = DataSet();
     const int code = Message.ScrollCode;
     switch (code) {
-    case ui::SB_LINEUP:
-        ds->MoveBy(-(FDataLink->ActiveRecord() + 1));
-        break;
-    case ui::SB_LINEDOWN:
-        ds->MoveBy(FDataLink->RecordCount() - FDataLink->ActiveRecord());
-        break;
-    case ui::SB_PAGEUP:
-        ds->MoveBy(-VisibleDataRowCount());
-        break;
-    case ui::SB_PAGEDOWN:
-        ds->MoveBy(VisibleDataRowCount());
-        break;
-    case ui::SB_THUMBPOSITION: {
-        if (FThumbTracked) {
-            FThumbTracked = false;
+        case ui::SB_LINEUP: ds->MoveBy(-(FDataLink->ActiveRecord() + 1)); break;
+        case ui::SB_LINEDOWN: ds->MoveBy(FDataLink->RecordCount() - FDataLink->ActiveRecord()); break;
+        case ui::SB_PAGEUP: ds->MoveBy(-VisibleDataRowCount()); break;
+        case ui::SB_PAGEDOWN: ds->MoveBy(VisibleDataRowCount()); break;
+        case ui::SB_THUMBPOSITION: {
+            if (FThumbTracked) {
+                FThumbTracked = false;
+                break;
+            }
+            const int pos = Message.Pos;
+            if (!ds->IsSequenced()) {
+                switch (pos) {
+                    case 0: ds->First(); break;
+                    case 1: ds->MoveBy(-VisibleDataRowCount()); break;
+                    case 3: ds->MoveBy(VisibleDataRowCount()); break;
+                    case 4: ds->Last(); break;
+                    default: break;
+                }
+            } else if (pos > 1) {
+                if (pos < ds->RecordCount())
+                    ds->SetRecNo(pos);
+                else
+                    ds->Last();
+            } else {
+                ds->First();
+            }
             break;
         }
-        const int pos = Message.Pos;
-        if (!ds->IsSequenced()) {
-            switch (pos) {
-            case 0: ds->First(); break;
-            case 1: ds->MoveBy(-VisibleDataRowCount()); break;
-            case 3: ds->MoveBy(VisibleDataRowCount()); break;
-            case 4: ds->Last(); break;
-            default: break;
+        case ui::SB_THUMBTRACK:
+            if (FVertScrollBar->Tracking()) {
+                ds->MoveBy(Message.Pos - ds->RecNo());
+                FThumbTracked = true;
             }
-        } else if (pos > 1) {
-            if (pos < ds->RecordCount()) ds->SetRecNo(pos);
-            else ds->Last();
-        } else {
-            ds->First();
-        }
-        break;
-    }
-    case ui::SB_THUMBTRACK:
-        if (FVertScrollBar->Tracking()) {
-            ds->MoveBy(Message.Pos - ds->RecNo());
-            FThumbTracked = true;
-        }
-        break;
-    case ui::SB_TOP:
-        ds->First();
-        break;
-    case ui::SB_BOTTOM:
-        ds->Last();
-        break;
-    default:
-        break;
+            break;
+        case ui::SB_TOP: ds->First(); break;
+        case ui::SB_BOTTOM: ds->Last(); break;
+        default: break;
     }
 }
 
@@ -496,14 +487,17 @@ bool TCustomDBGridEh::DoMouseWheelDown(ui::TShiftState Shift, TPoint MousePos) {
     if (OnMouseWheelDown) OnMouseWheelDown(this, Shift, MousePos, handled);
     if (handled) return true;
     const bool ctrl = Shift.Contains(ui::ssCtrl), shift = Shift.Contains(ui::ssShift);
-    if (ctrl && shift) DataSet()->MoveBy(VisibleDataRowCount());
-    else if (shift) DataSet()->Next();
+    if (ctrl && shift)
+        DataSet()->MoveBy(VisibleDataRowCount());
+    else if (shift)
+        DataSet()->Next();
     else if (ctrl) {
         // The page below must exist before the rows can scroll to it.
         const int shown = std::max(VisibleDataRowCount(), 1);
         FetchRecordViewRecords(TopRow() + 2 * shown - RowCount());
         RecordViewScrollBy(ui::SB_PAGEDOWN);
-    } else RecordViewScrollBy(ui::SB_LINEDOWN);
+    } else
+        RecordViewScrollBy(ui::SB_LINEDOWN);
     return true;
 }
 
@@ -517,9 +511,12 @@ bool TCustomDBGridEh::DoMouseWheelUp(ui::TShiftState Shift, TPoint MousePos) {
     if (OnMouseWheelUp) OnMouseWheelUp(this, Shift, MousePos, handled);
     if (handled) return true;
     const bool ctrl = Shift.Contains(ui::ssCtrl), shift = Shift.Contains(ui::ssShift);
-    if (ctrl && shift) DataSet()->MoveBy(-VisibleDataRowCount());
-    else if (shift) DataSet()->Prior();
-    else RecordViewScrollBy(ctrl ? ui::SB_PAGEUP : ui::SB_LINEUP);
+    if (ctrl && shift)
+        DataSet()->MoveBy(-VisibleDataRowCount());
+    else if (shift)
+        DataSet()->Prior();
+    else
+        RecordViewScrollBy(ctrl ? ui::SB_PAGEUP : ui::SB_LINEUP);
     return true;
 }
 
@@ -545,9 +542,8 @@ void TCustomDBGridEh::RestorePosition(const TSavedPosition& Position) {
     ds->MoveBy(Position.Offset);
 }
 
-bool TCustomDBGridEh::LocateText(const WideString& FieldName, const AnsiString& Text,
-                                 TLocateTextMatchTypeEh MatchType, TLocateTextDirectionEh Direction,
-                                 TLocateTextOptionsEh Options) {
+bool TCustomDBGridEh::LocateText(const WideString& FieldName, const AnsiString& Text, TLocateTextMatchTypeEh MatchType,
+                                 TLocateTextDirectionEh Direction, TLocateTextOptionsEh Options) {
     // The outermost of nested searches shows the hourglass and puts the old cursor back.
     if (FLocateNesting++ == 0) {
         FLocateSavedCursor = ui::Screen()->Cursor();

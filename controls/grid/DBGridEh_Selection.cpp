@@ -66,19 +66,16 @@ void TDBGridEhSelection::SelectionChanged() { FGrid->SelectionChanged(); }
 
 bool TDBGridEhSelection::CellSelected(int DataCol, const db::TBookmark& Row) const {
     switch (SelectionType()) {
-    case gstRecordBookmarks: {
-        int index = 0;
-        return Rows()->Find(Row, index);
-    }
-    case gstRectangle:
-        return DataCol >= 0 && FRect->CellSelected(DataCol, Row);
-    case gstColumns:
-        return DataCol >= 0 && DataCol < FGrid->Columns()->Count() &&
-               FColumns->IndexOf(FGrid->Columns()->Items(DataCol)) >= 0;
-    case gstAll:
-        return true;
-    default:
-        return false;
+        case gstRecordBookmarks: {
+            int index = 0;
+            return Rows()->Find(Row, index);
+        }
+        case gstRectangle: return DataCol >= 0 && FRect->CellSelected(DataCol, Row);
+        case gstColumns:
+            return DataCol >= 0 && DataCol < FGrid->Columns()->Count() &&
+                   FColumns->IndexOf(FGrid->Columns()->Items(DataCol)) >= 0;
+        case gstAll: return true;
+        default: return false;
     }
 }
 
@@ -86,20 +83,11 @@ void TDBGridEhSelection::Clear() {
     rtl::TryFinally(
         [&] {
             switch (SelectionType()) {
-            case gstRecordBookmarks:
-                Rows()->RemoveAll();
-                break;
-            case gstRectangle:
-                FRect->Clear();
-                break;
-            case gstColumns:
-                FColumns->Clear();
-                break;
-            case gstAll:
-                FGrid->Invalidate();
-                break;
-            default:
-                break;
+                case gstRecordBookmarks: Rows()->RemoveAll(); break;
+                case gstRectangle: FRect->Clear(); break;
+                case gstColumns: FColumns->Clear(); break;
+                case gstAll: FGrid->Invalidate(); break;
+                default: break;
             }
         },
         [&] {
@@ -140,14 +128,10 @@ void TDBGridEhSelection::LinkActiveChanged(bool Active) {
 
 TGridRect TDBGridEhSelection::SelectionGridRect() const {
     switch (SelectionType()) {
-    case gstRecordBookmarks:
-        return Rows()->SelectionGridRect();
-    case gstRectangle:
-        return FRect->SelectionGridRect();
-    case gstColumns:
-        return FColumns->SelectionGridRect();
-    default:
-        return TGridRect{-1, -1, -1, -1};
+        case gstRecordBookmarks: return Rows()->SelectionGridRect();
+        case gstRectangle: return FRect->SelectionGridRect();
+        case gstColumns: return FColumns->SelectionGridRect();
+        default: return TGridRect{-1, -1, -1, -1};
     }
 }
 
@@ -180,8 +164,10 @@ void TDBGridEhSelectionCols::Clear() {
 
 void TDBGridEhSelectionCols::Toggle(TColumnEh* Column) {
     if (FGrid->SelectionType() != gstColumns) FGrid->Selection()->Clear();
-    if (IndexOf(Column) >= 0) Remove(Column);
-    else InsertInOrder(Column);
+    if (IndexOf(Column) >= 0)
+        Remove(Column);
+    else
+        InsertInOrder(Column);
     FGrid->InvalidateColumn(FGrid->DataToGridCol(Column->Index()));
     FAnchor = FShift = Column;
     FGrid->Selection()->SetSelectionType(Count() > 0 ? gstColumns : gstNon);
@@ -364,13 +350,14 @@ void TDBGridEhSelectionRect::Select(int ACol, const db::TBookmark& ARow, bool Ex
     const TDBCell oldAnchor = FAnchor, oldShift = FShift;
     if (FAnchor.Col < 0 || !Extend) FAnchor = TDBCell{ACol, ARow};
     FShift = TDBCell{ACol, ARow};
-    const bool single =
-        FAnchor.Col == FShift.Col && FGrid->DataSet() && FGrid->DataSet()->CompareBookmarks(FAnchor.Row, FShift.Row) == 0;
+    const bool single = FAnchor.Col == FShift.Col && FGrid->DataSet() &&
+                        FGrid->DataSet()->CompareBookmarks(FAnchor.Row, FShift.Row) == 0;
     sel->SetSelectionType(single ? gstNon : gstRectangle);
     if (!FGrid->HandleAllocated()) return;
     const TRect oldBox = oldAnchor.Col >= 0 ? BoxRect(oldAnchor, oldShift) : TRect{};
     const TRect newBox = BoxRect(FAnchor, FShift);
-    for (const TRect& r : SelectionRepaintRects(oldBox, newBox)) static_cast<ui::TWinControl*>(FGrid)->InvalidateRect(&r, false);
+    for (const TRect& r : SelectionRepaintRects(oldBox, newBox))
+        static_cast<ui::TWinControl*>(FGrid)->InvalidateRect(&r, false);
     sel->SelectionChanged();
 }
 
@@ -412,9 +399,9 @@ TRect TDBGridEhSelectionRect::BoxRect(TDBCell Cell1, TDBCell Cell2) const {
         },
         [&] { link->SetActiveRecord(saved); });
     const int titles = FGrid->TitleRowCount();
-    return FGrid->CellRangeRect(TGridRect{FGrid->DataToGridCol(Cell1.Col), top + titles,
-                                          FGrid->DataToGridCol(Cell2.Col), bottom + titles},
-                                true);
+    return FGrid->CellRangeRect(
+        TGridRect{FGrid->DataToGridCol(Cell1.Col), top + titles, FGrid->DataToGridCol(Cell2.Col), bottom + titles},
+        true);
 }
 
 TGridRect TDBGridEhSelectionRect::SelectionGridRect() const {
@@ -437,16 +424,17 @@ TGridRect TDBGridEhSelectionRect::SelectionGridRect() const {
         [&] { link->SetActiveRecord(saved); });
     if (top < 0 || bottom < 0) return TGridRect{-1, -1, -1, -1};
     const int titles = FGrid->TitleRowCount();
-    return TGridRect{FGrid->DataToGridCol(LeftCol()), top + titles, FGrid->DataToGridCol(RightCol()),
-                     bottom + titles};
+    return TGridRect{FGrid->DataToGridCol(LeftCol()), top + titles, FGrid->DataToGridCol(RightCol()), bottom + titles};
 }
 
 // ---------------------------------------------------------------------------------------------
 // The grid's side
 
 void TCustomDBGridEh::ClearGridSelection() {
-    if (FSelection) FSelection->Clear();
-    else FSelectionType = gstNon;
+    if (FSelection)
+        FSelection->Clear();
+    else
+        FSelectionType = gstNon;
 }
 
 void TCustomDBGridEh::SelectionUpdateState() {

@@ -26,16 +26,15 @@ constexpr ui::TColor Teal = static_cast<ui::TColor>(0x808000);
 constexpr ui::TColor Black = static_cast<ui::TColor>(0);
 
 // A glyph drawn from rows of characters: '#' ink, '.' the mask colour, 'o' a second ink.
-rtl::TOwnedPtr<ui::TBitmap> Glyph(std::initializer_list<const char*> Rows, ui::TColor Mask,
-                                  ui::TColor Ink = Black, ui::TColor Ink2 = White) {
+rtl::TOwnedPtr<ui::TBitmap> Glyph(std::initializer_list<const char*> Rows, ui::TColor Mask, ui::TColor Ink = Black,
+                                  ui::TColor Ink2 = White) {
     auto bmp = rtl::Adopt(rtl::Create<ui::TBitmap>());
     const int h = static_cast<int>(Rows.size());
     const int w = static_cast<int>(std::string_view(*Rows.begin()).size());
     bmp->SetSize(w, h);
     int y = 0;
     for (const char* row : Rows) {
-        for (int x = 0; x < w; ++x)
-            bmp->Canvas()->SetPixel(x, y, row[x] == '#' ? Ink : row[x] == 'o' ? Ink2 : Mask);
+        for (int x = 0; x < w; ++x) bmp->Canvas()->SetPixel(x, y, row[x] == '#' ? Ink : row[x] == 'o' ? Ink2 : Mask);
         ++y;
     }
     return bmp;
@@ -43,9 +42,9 @@ rtl::TOwnedPtr<ui::TBitmap> Glyph(std::initializer_list<const char*> Rows, ui::T
 
 // Row-indicator glyphs, 6 x 11.
 rtl::TOwnedPtr<ui::TBitmap> ArrowGlyph(ui::TColor Mask) {
-    return Glyph({"......", "......", "#.....", "##....", "###...", "####..", "###...", "##....", "#.....",
-                  "......", "......"},
-                 Mask);
+    return Glyph(
+        {"......", "......", "#.....", "##....", "###...", "####..", "###...", "##....", "#.....", "......", "......"},
+        Mask);
 }
 
 struct TGridResources {
@@ -155,8 +154,10 @@ void TColumnEhPropertyInterceptor::SetWidth(int Value) {
     auto* column = dynamic_cast<TColumnEh*>(FTarget);
     if (!column) return;
     TCustomDBGridEh* g = column->Grid();
-    if (g && g->AutoFitColWidths()) column->SetFitWidth(Value);
-    else column->SetWidth(Value);
+    if (g && g->AutoFitColWidths())
+        column->SetFitWidth(Value);
+    else
+        column->SetWidth(Value);
 }
 
 AnsiString TColumnsEhPropertyInterceptor::ColumnsIndex() const {

@@ -59,8 +59,8 @@ ui::TFontData CreateVerticalFont(const ui::TFont* Font);
 int WriteVerticalText(ui::TCanvas* Canvas, const TRect& ARect, bool FillRect, bool MeasureOnly, TTextLayout Layout,
                       int Placement, const AnsiString& Text, int DY, int DX);
 // Draws an image list entry (or a graphic) aligned in ARect, clipped to it when it does not fit.
-void DrawImageInCell(ui::TCustomImageList* Images, ui::TGraphic* Graphic, ui::TCanvas* Canvas,
-                     TAlignment Alignment, int XOffset, int ImageIndex, const TRect& ARect);
+void DrawImageInCell(ui::TCustomImageList* Images, ui::TGraphic* Graphic, ui::TCanvas* Canvas, TAlignment Alignment,
+                     int XOffset, int ImageIndex, const TRect& ARect);
 ui::TColor BrightenColor(ui::TColor Color, int Divisor);
 TColumnEh* ColumnByFieldNameOrError(TCustomDBGridEh* Grid, const WideString& FieldName);
 

@@ -200,19 +200,23 @@ bool TDBGridEhCenter::LocateText(TCustomDBGridEh* Grid, const WideString& FieldN
     return DefaultLocateText(Grid, FieldName, Text, MatchType, Direction, Options);
 }
 
-bool TDBGridEhCenter::MoveRecords(TCustomDBGridEh* Grid, const std::vector<db::TBookmark>& Bookmarks,
-                                  int TargetRecord, bool CheckOnly) {
+bool TDBGridEhCenter::MoveRecords(TCustomDBGridEh* Grid, const std::vector<db::TBookmark>& Bookmarks, int TargetRecord,
+                                  bool CheckOnly) {
     return DefaultMoveRecords(Grid, Bookmarks, TargetRecord, CheckOnly);
 }
 
 void TDBGridEhCenter::ApplyFilter(TCustomDBGridEh* Grid) {
-    if (OnApplyFilter) OnApplyFilter(Grid);
-    else DefaultApplyFilter(Grid);
+    if (OnApplyFilter)
+        OnApplyFilter(Grid);
+    else
+        DefaultApplyFilter(Grid);
 }
 
 void TDBGridEhCenter::ApplySorting(TCustomDBGridEh* Grid) {
-    if (OnApplySorting) OnApplySorting(Grid);
-    else DefaultApplySorting(Grid);
+    if (OnApplySorting)
+        OnApplySorting(Grid);
+    else
+        DefaultApplySorting(Grid);
 }
 
 void TDBGridEhCenter::DefaultApplyFilter(TCustomDBGridEh* Grid) {
@@ -229,28 +233,36 @@ void TDBGridEhCenter::DefaultApplySorting(TCustomDBGridEh* Grid) {
 
 void TDBGridEhCenter::IndicatorTitleMouseDown(TCustomDBGridEh* Grid, TGridCoord Cell, ui::TMouseButton Button,
                                               ui::TShiftState Shift, int X, int Y) {
-    if (OnIndicatorTitleMouseDown) OnIndicatorTitleMouseDown(Grid, Cell, Button, Shift, X, Y);
-    else DefaultIndicatorTitleMouseDown(Grid, Cell, Button, Shift, X, Y);
+    if (OnIndicatorTitleMouseDown)
+        OnIndicatorTitleMouseDown(Grid, Cell, Button, Shift, X, Y);
+    else
+        DefaultIndicatorTitleMouseDown(Grid, Cell, Button, Shift, X, Y);
 }
 
 void TDBGridEhCenter::DefaultIndicatorTitleMouseDown(TCustomDBGridEh* Grid, TGridCoord Cell, ui::TMouseButton Button,
                                                      ui::TShiftState Shift, int X, int Y) {
-    if (Grid->OnIndicatorTitleMouseDown) Grid->OnIndicatorTitleMouseDown(Grid, Cell, Button, Shift, X, Y);
-    else Grid->IndicatorTitleMouseDown(Cell, Button, Shift, X, Y);
+    if (Grid->OnIndicatorTitleMouseDown)
+        Grid->OnIndicatorTitleMouseDown(Grid, Cell, Button, Shift, X, Y);
+    else
+        Grid->IndicatorTitleMouseDown(Cell, Button, Shift, X, Y);
 }
 
-void TDBGridEhCenter::DefaultCellMouseClick(TCustomDBGridEh*, TGridCoord, ui::TMouseButton, ui::TShiftState, int,
-                                            int) {}
+void TDBGridEhCenter::DefaultCellMouseClick(TCustomDBGridEh*, TGridCoord, ui::TMouseButton, ui::TShiftState, int, int) {
+}
 
 void TDBGridEhCenter::CellMouseClick(TCustomDBGridEh* Grid, TGridCoord Cell, ui::TMouseButton Button,
                                      ui::TShiftState Shift, int X, int Y) {
-    if (OnCellMouseClick) OnCellMouseClick(Grid, Cell, Button, Shift, X, Y);
-    else DefaultCellMouseClick(Grid, Cell, Button, Shift, X, Y);
+    if (OnCellMouseClick)
+        OnCellMouseClick(Grid, Cell, Button, Shift, X, Y);
+    else
+        DefaultCellMouseClick(Grid, Cell, Button, Shift, X, Y);
 }
 
 void TDBGridEhCenter::BuildIndicatorTitleMenu(TCustomDBGridEh* Grid, ui::TPopupMenu*& PopupMenu) {
-    if (OnBuildIndicatorTitleMenu) OnBuildIndicatorTitleMenu(Grid, PopupMenu);
-    else BuildDefaultIndicatorTitleMenu(Grid, PopupMenu);
+    if (OnBuildIndicatorTitleMenu)
+        OnBuildIndicatorTitleMenu(Grid, PopupMenu);
+    else
+        BuildDefaultIndicatorTitleMenu(Grid, PopupMenu);
 }
 
 namespace {
@@ -392,8 +404,10 @@ void TCustomDBGridEh::SetStyle(TDBGridEhStyle* Value) {
     if (Value == FStyle) return;
     if (FStyle) FStyle->RemoveGrid(this);
     FStyle = Value;
-    if (FStyle) FStyle->AddGrid(this);
-    else if (!IsDestroying()) LinkLayoutChanged();
+    if (FStyle)
+        FStyle->AddGrid(this);
+    else if (!IsDestroying())
+        LinkLayoutChanged();
     if (HandleAllocated()) Invalidate();
 }
 
@@ -446,9 +460,11 @@ namespace {
 // The platform's standard edit actions are told apart by class, each standing for its own kind
 // (descendants included), so a paste action never runs a copy.
 bool EditActionKind(const ui::TBasicAction* Action, TDBGridEhEditAction& Kind) {
-    static const std::pair<const char*, TDBGridEhEditAction> kinds[] = {
-        {"TEditCopy", geaCopyEh}, {"TEditPaste", geaPasteEh}, {"TEditCut", geaCutEh},
-        {"TEditSelectAll", geaSelectAllEh}, {"TEditDelete", geaDeleteEh}};
+    static const std::pair<const char*, TDBGridEhEditAction> kinds[] = {{"TEditCopy", geaCopyEh},
+                                                                        {"TEditPaste", geaPasteEh},
+                                                                        {"TEditCut", geaCutEh},
+                                                                        {"TEditSelectAll", geaSelectAllEh},
+                                                                        {"TEditDelete", geaDeleteEh}};
     if (!Action) return false;
     for (const auto& [name, kind] : kinds)
         if (Action->ClassType()->IsClassByName(name)) {
@@ -490,8 +506,10 @@ void TCustomDBGridEh::RunEditAction(TDBGridEhEditAction Action) {
 void TCustomDBGridEh::IndicatorTitleMouseDown(TGridCoord Cell, ui::TMouseButton, ui::TShiftState, int, int) {
     if (FIndicatorTitle->TitleButton()) {
         ui::TPopupMenu* menu = nullptr;
-        if (OnBuildIndicatorTitleMenu) OnBuildIndicatorTitleMenu(this, menu);
-        else DefaultBuildIndicatorTitleMenu(menu);
+        if (OnBuildIndicatorTitleMenu)
+            OnBuildIndicatorTitleMenu(this, menu);
+        else
+            DefaultBuildIndicatorTitleMenu(menu);
         if (menu && menu->Items()->Count() > 0) {
             FIndicatorTitlePressed = true;
             InvalidateCell(Cell.X, Cell.Y);
@@ -516,8 +534,10 @@ void TCustomDBGridEh::IndicatorTitleMouseDown(TGridCoord Cell, ui::TMouseButton,
         return;
     }
     if (FOptions.Contains(dgMultiSelect) && FDataLink->Active() && FAllowedSelections.Contains(gstAll)) {
-        if (FSelectionType != gstNon) FSelection->Clear();
-        else FSelection->SelectAll();
+        if (FSelectionType != gstNon)
+            FSelection->Clear();
+        else
+            FSelection->SelectAll();
     }
 }
 
@@ -557,29 +577,27 @@ int FieldValueAsInteger(db::TField* F, int Default) {
         return v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max();
     };
     switch (F->DataType()) {
-    case ftSmallint:
-    case ftInteger:
-    case ftWord:
-        return F->IsNull() ? 0 : F->AsInteger();
-    case ftLargeint: {
-        if (F->IsNull()) return 0;
-        const int64_t v = F->AsLargeInt();
-        return fits(static_cast<double>(v)) ? static_cast<int>(v) : Default;
-    }
-    case ftFloat:
-    case ftCurrency: {
-        if (F->IsNull()) return 0;
-        const double v = F->AsFloat();
-        return fits(v) ? static_cast<int>(v) : Default;
-    }
-    case ftBCD:
-    case ftFMTBcd: {
-        if (F->IsNull()) return Default;
-        const double v = F->AsFloat();
-        return fits(v) ? static_cast<int>(v) : Default;
-    }
-    default:
-        return Default;
+        case ftSmallint:
+        case ftInteger:
+        case ftWord: return F->IsNull() ? 0 : F->AsInteger();
+        case ftLargeint: {
+            if (F->IsNull()) return 0;
+            const int64_t v = F->AsLargeInt();
+            return fits(static_cast<double>(v)) ? static_cast<int>(v) : Default;
+        }
+        case ftFloat:
+        case ftCurrency: {
+            if (F->IsNull()) return 0;
+            const double v = F->AsFloat();
+            return fits(v) ? static_cast<int>(v) : Default;
+        }
+        case ftBCD:
+        case ftFMTBcd: {
+            if (F->IsNull()) return Default;
+            const double v = F->AsFloat();
+            return fits(v) ? static_cast<int>(v) : Default;
+        }
+        default: return Default;
     }
 }
 

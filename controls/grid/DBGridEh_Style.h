@@ -145,8 +145,8 @@ public:
     TGridCellMouseHookEh OnIndicatorTitleMouseDown;
 
     void BuildIndicatorTitleMenu(TCustomDBGridEh* Grid, ui::TPopupMenu*& PopupMenu);
-    void CellMouseClick(TCustomDBGridEh* Grid, TGridCoord Cell, ui::TMouseButton Button, ui::TShiftState Shift,
-                        int X, int Y);
+    void CellMouseClick(TCustomDBGridEh* Grid, TGridCoord Cell, ui::TMouseButton Button, ui::TShiftState Shift, int X,
+                        int Y);
 
     // Virtual operations, in slot order.
     virtual bool DefaultLocateText(TCustomDBGridEh* Grid, const WideString& FieldName, const AnsiString& Text,

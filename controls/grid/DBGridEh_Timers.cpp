@@ -98,8 +98,10 @@ void TCustomDBGridEh::AutoScrollTimerTick() {
             if (vDir != 0 && FMouseState != msRectSelectingEh)
                 SelectRecordsMove(FLastMouseShift.Contains(ui::ssLeft) && FTrackingRecords, vDir * step);
             if (hDir != 0 && FTrackingData) {
-                if (hDir < 0 && LeftCol() > FixedCols()) SetLeftCol(LeftCol() - 1);
-                else if (hDir > 0 && LastWholeCol(this, area) < ColCount() - 1) SetLeftCol(LeftCol() + 1);
+                if (hDir < 0 && LeftCol() > FixedCols())
+                    SetLeftCol(LeftCol() - 1);
+                else if (hDir > 0 && LastWholeCol(this, area) < ColCount() - 1)
+                    SetLeftCol(LeftCol() + 1);
             }
             if (hDir != 0 && !FTrackingRecords) {
                 const int next = std::clamp(Col() + hDir, static_cast<int>(FIndicatorColCount), ColCount() - 1);
@@ -107,8 +109,7 @@ void TCustomDBGridEh::AutoScrollTimerTick() {
             }
             if (FMouseState == msRectSelectingEh) {
                 if (vDir != 0) DataSet()->MoveBy(vDir * step);
-                if (!DataSet()->IsEmpty())
-                    FSelection->Rect()->Select(CurrentDataCol(), DataSet()->Bookmark(), true);
+                if (!DataSet()->IsEmpty()) FSelection->Rect()->Select(CurrentDataCol(), DataSet()->Bookmark(), true);
             }
         },
         [&] { UnlockUpdates(); });
@@ -123,8 +124,8 @@ bool TCustomDBGridEh::RecordMovingMouseDown(int X, int Y, bool CheckOnly) {
     if (!DataLinkActive() || !FOptionsEh.Contains(dghRecordMoving)) return false;
     const TGridCoord cell = MouseCoord(X, Y);
     const int titleRows = TitleRowCount();
-    if (cell.X < 0 || cell.X >= FIndicatorColCount || cell.Y < titleRows ||
-        cell.Y >= RowCount() - FFooterRowCount || DataSet()->IsEmpty())
+    if (cell.X < 0 || cell.X >= FIndicatorColCount || cell.Y < titleRows || cell.Y >= RowCount() - FFooterRowCount ||
+        DataSet()->IsEmpty())
         return false;
     const int record = cell.Y - titleRows;
     if (record >= FDataLink->RecordCount()) return false;
@@ -265,8 +266,8 @@ void TCustomDBGridEh::IncSearchAppend(const AnsiString& Text, int Interval, TLoc
     AnsiString text = FIncSearchText + Text;
     bool found = false;
     if (!text.empty()) {
-        found = LocateText(u"", text, lmtFromBeginEh, Direction,
-                           ltoCaseInsensitiveEh | ltoMatchFormatEh | ltoStopOnEscape);
+        found =
+            LocateText(u"", text, lmtFromBeginEh, Direction, ltoCaseInsensitiveEh | ltoMatchFormatEh | ltoStopOnEscape);
         // The search text takes the letter case of the data.
         if (found)
             if (db::TField* f = CurrentField()) text = f->DisplayText().substr(0, text.size());
@@ -311,8 +312,7 @@ void TCustomDBGridEh::KeyPress(char& Key) {
     if (Key == '\r' && !FOptions.Contains(dgAlwaysShowEditor) && DataLinkActive()) FDataLink->UpdateRecord();
     const bool searching = FIncSearchActive || (FOptionsEh.Contains(dghPreferIncSearch) &&
                                                 !FOptions.Contains(dgAlwaysShowEditor) && !EditorMode());
-    if (searching && static_cast<unsigned char>(Key) >= 32 && DataLinkActive() &&
-        DataSet()->State() == db::dsBrowse) {
+    if (searching && static_cast<unsigned char>(Key) >= 32 && DataLinkActive() && DataSet()->State() == db::dsBrowse) {
         IncSearchAppend(AnsiString(1, Key), FIncSearchActive ? FIncSearchInterval : IncSearchInterval, ltdAllEh);
         Key = 0;
         return;

@@ -47,8 +47,7 @@ THeadTreeNode* THeadTreeNode::AddSibling(THeadTreeNode* AfterNode, const AnsiStr
     return node;
 }
 
-THeadTreeNode* THeadTreeNode::AddChild(THeadTreeNode* Parent, const AnsiString& ACaption, int AWidth,
-                                       int AHeight) {
+THeadTreeNode* THeadTreeNode::AddChild(THeadTreeNode* Parent, const AnsiString& ACaption, int AWidth, int AHeight) {
     if (!Parent || !ContainsNode(Parent)) throw rtl::Exception(msg::SNodeNotInTree);
     if (!Parent->FirstChild) {
         auto* node = new THeadTreeNode(ACaption, AWidth, AHeight);

@@ -182,8 +182,10 @@ bool TCustomDBLookupComboboxEh::UsesDropDownListSource() {
 
 void TCustomDBLookupComboboxEh::UpdateListLinkSource() {
     db::TDataSource* src = ListSourceInUse();
-    if (FListLink->DataSource() != src) FListLink->SetDataSource(src);
-    else UpdateListFields();
+    if (FListLink->DataSource() != src)
+        FListLink->SetDataSource(src);
+    else
+        UpdateListFields();
 }
 
 void TCustomDBLookupComboboxEh::ActiveChanged() {
@@ -235,7 +237,8 @@ void TCustomDBLookupComboboxEh::UpdateListFields() {
         ResolveLookupFields(list, FListField, FListFields);
         if (FLookupFieldMode) {
             db::TField* result = list->FindField(FDataFields[0]->LookupResultField());
-            if (!result) db::DatabaseErrorFmt(lookupmsg::SFieldNotFound, {rtl::WideToAnsi(FDataFields[0]->LookupResultField())});
+            if (!result)
+                db::DatabaseErrorFmt(lookupmsg::SFieldNotFound, {rtl::WideToAnsi(FDataFields[0]->LookupResultField())});
             if (std::find(FListFields.begin(), FListFields.end(), result) == FListFields.end())
                 FListFields.insert(FListFields.begin(), result);
             FDisplayField = result;
@@ -261,7 +264,8 @@ void TCustomDBLookupComboboxEh::UpdateListFields() {
         if (EditFocused() && UsesDropDownListSource() && ordinary && LocateKeyIn(ordinary)) {
             db::TField* f = ordinary->DataSet()->FindField(FDisplayField->FieldName());
             SetTextInternal(ShownText(f));
-        } else if (spec->Visible() && (spec->MatchesKey(FKeyValue) || (spec->ShowIfNotInKeyList() && !LocateKeyInList()))) {
+        } else if (spec->Visible() &&
+                   (spec->MatchesKey(FKeyValue) || (spec->ShowIfNotInKeyList() && !LocateKeyInList()))) {
             SetTextInternal(spec->TextOfCell(FListFieldIndex));
         } else if (LocateKeyInList()) {
             SetTextInternal(ShownText(FDisplayField));
@@ -319,8 +323,8 @@ void TCustomDBLookupComboboxEh::KeyValueChanged() {
     DataLink()->FlagModified();
     SetModified(true);
     if (!FPlainEdit) {
-        if (FListActive && LocateKeyInList() && !(FDropDownBox->SpecRow()->Visible() &&
-                                                   FDropDownBox->SpecRow()->MatchesKey(FKeyValue)))
+        if (FListActive && LocateKeyInList() &&
+            !(FDropDownBox->SpecRow()->Visible() && FDropDownBox->SpecRow()->MatchesKey(FKeyValue)))
             SetTextInternal(ShownText(FDisplayField));
         else if (!FListActive && ComponentState().Contains(rtl::csDesigning))
             SetTextInternal(Name());
@@ -341,8 +345,10 @@ void TCustomDBLookupComboboxEh::DataChanged() {
         LocateListText(EditText(), false);
     } else {
         Variant key = Variant::Null();
-        if (ds && ds->Active() && !FKeyReceivingFields.empty()) key = ds->FieldValues(W(FKeyReceivingNames));
-        else if (IsUnbound()) key = DataLink()->UnboundValue();
+        if (ds && ds->Active() && !FKeyReceivingFields.empty())
+            key = ds->FieldValues(W(FKeyReceivingNames));
+        else if (IsUnbound())
+            key = DataLink()->UnboundValue();
         SetKeyValueInternal(key);
     }
     if (FListActive) {
@@ -350,7 +356,8 @@ void TCustomDBLookupComboboxEh::DataChanged() {
         db::TDataSource* ordinary = FLookupFieldMode ? FInternalSource.get() : FListSource;
         if (EditFocused() && UsesDropDownListSource() && ordinary && LocateKeyIn(ordinary)) {
             SetTextInternal(ShownText(ordinary->DataSet()->FindField(FDisplayField->FieldName())));
-        } else if (spec->Visible() && (spec->MatchesKey(FKeyValue) || (spec->ShowIfNotInKeyList() && !LocateKeyInList()))) {
+        } else if (spec->Visible() &&
+                   (spec->MatchesKey(FKeyValue) || (spec->ShowIfNotInKeyList() && !LocateKeyInList()))) {
             SetTextInternal(spec->TextOfCell(FListFieldIndex));
         } else if (!LocateKeyInList()) {
             if (!(IsUnbound() && FUnboundText)) SetTextInternal(AnsiString());
@@ -460,12 +467,14 @@ void TCustomDBLookupComboboxEh::StoreKeyValue(const Variant& Value) {
 }
 
 void TCustomDBLookupComboboxEh::UpdateData() {
-    if (FListActive && OnNotInList && !FListLink->DataSet()->Locate(FDisplayField->FieldName(), Variant(EditText()),
-                                                                       db::TLocateOptions{db::loCaseInsensitive})) {
+    if (FListActive && OnNotInList &&
+        !FListLink->DataSet()->Locate(FDisplayField->FieldName(), Variant(EditText()),
+                                      db::TLocateOptions{db::loCaseInsensitive})) {
         bool recheck = false;
         OnNotInList(this, EditText(), recheck);
         db::TDataSet* list = FListLink->DataSet();
-        if (recheck && list->Locate(FDisplayField->FieldName(), Variant(EditText()), db::TLocateOptions{db::loCaseInsensitive}))
+        if (recheck &&
+            list->Locate(FDisplayField->FieldName(), Variant(EditText()), db::TLocateOptions{db::loCaseInsensitive}))
             SetKeyValueInternal(LookupKeyOfRecord(list, FKeyField));
     }
     TCustomDBEditEh::UpdateData();
@@ -534,8 +543,10 @@ void TCustomDBLookupComboboxEh::StepListRecord(bool Up) {
     if (!CanModifyKey(true) || !FListLink->Active()) return;
     db::TDataSet* list = FListLink->DataSet();
     if (LocateKeyInList()) {
-        if (Up) list->Prior();
-        else list->Next();
+        if (Up)
+            list->Prior();
+        else
+            list->Next();
     } else {
         list->First();
     }
@@ -674,9 +685,12 @@ void TCustomDBLookupComboboxEh::DropDown() {
     g->SetListSource(FListLink->DataSource());
     g->SetListRowCount(rows);
     int width;
-    if (FDropDownBox->Width == -1) width = g->TotalColumnWidth() + (g->Width() - g->ClientWidth());
-    else if (FDropDownBox->Width <= 0) width = Width();
-    else width = FDropDownBox->Width;
+    if (FDropDownBox->Width == -1)
+        width = g->TotalColumnWidth() + (g->Width() - g->ClientWidth());
+    else if (FDropDownBox->Width <= 0)
+        width = Width();
+    else
+        width = FDropDownBox->Width;
     g->SetWidth(std::max(width, Width()));
     g->SetAutoFit(FDropDownBox->AutoFitColWidths);
     g->SetKeyValue(FKeyValue);
@@ -798,9 +812,9 @@ void TCustomDBLookupComboboxEh::WndProc(ui::TMessage& Message) {
             EMReplaceSel(Message);
             return;
         }
-        if (FStyle == csDropDownEh &&
-            (Message.Msg == ui::WM_CUT || Message.Msg == ui::WM_PASTE ||
-             (Message.Msg == ui::WM_KEYDOWN && Message.WParam == ui::VK_DELETE && ui::GetKeyState(ui::VK_SHIFT) >= 0))) {
+        if (FStyle == csDropDownEh && (Message.Msg == ui::WM_CUT || Message.Msg == ui::WM_PASTE ||
+                                       (Message.Msg == ui::WM_KEYDOWN && Message.WParam == ui::VK_DELETE &&
+                                        ui::GetKeyState(ui::VK_SHIFT) >= 0))) {
             EditThenSearch(Message);
             return;
         }

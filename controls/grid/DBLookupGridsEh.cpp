@@ -47,8 +47,10 @@ db::TField* ResolveKeyReceivingFields(db::TDataSet* DataSet, const AnsiString& D
     if (!DataSet || DataField.empty()) return nullptr;
     ResolveLookupFields(DataSet, DataField, DataFields);
     db::TField* lookup = DataFields.size() == 1 && DataFields[0]->Lookup() ? DataFields[0] : nullptr;
-    if (lookup) ResolveLookupFields(DataSet, rtl::WideToAnsi(lookup->KeyFields()), KeyReceiving);
-    else KeyReceiving = DataFields;
+    if (lookup)
+        ResolveLookupFields(DataSet, rtl::WideToAnsi(lookup->KeyFields()), KeyReceiving);
+    else
+        KeyReceiving = DataFields;
     for (size_t i = 0; i < KeyReceiving.size(); ++i)
         KeyReceivingNames += (i ? ";" : "") + rtl::WideToAnsi(KeyReceiving[i]->FieldName());
     return lookup;
@@ -242,9 +244,12 @@ void TDBLookupGridEh::LookupColumnMoving(TDBLookupGridColumnEh* Column, int From
             Column->rtl::TCollectionItem::SetIndex(ToIndex);
             // The display column keeps being the display column wherever it now stands.
             int display = FListFieldIndex;
-            if (display == FromIndex) display = ToIndex;
-            else if (FromIndex < display && ToIndex >= display) --display;
-            else if (FromIndex > display && ToIndex <= display) ++display;
+            if (display == FromIndex)
+                display = ToIndex;
+            else if (FromIndex < display && ToIndex >= display)
+                --display;
+            else if (FromIndex > display && ToIndex <= display)
+                ++display;
             AnsiString names;
             for (int i = 0; i < Columns()->Count(); ++i)
                 names += (i ? ";" : "") + rtl::WideToAnsi(Columns()->Items(i)->FieldName());
@@ -290,7 +295,8 @@ void TDBLookupGridEh::CheckNotLookupField() {
 void TDBLookupGridEh::CheckNotCircular() {
     db::TDataSet* list = DataSet();
     db::TDataSource* target = FLookupLink->DataSource();
-    if (list && target && target->DataSet() && list->IsLinkedTo(target)) db::DatabaseError(lookupmsg::SCircularDataLink);
+    if (list && target && target->DataSet() && list->IsLinkedTo(target))
+        db::DatabaseError(lookupmsg::SCircularDataLink);
 }
 
 void TDBLookupGridEh::SetLookupSource(db::TDataSource* Value) {
@@ -330,8 +336,10 @@ void TDBLookupGridEh::LookupDataChanged(db::TField* Field) {
     if (Field && std::find(FKeyReceivingFields.begin(), FKeyReceivingFields.end(), Field) == FKeyReceivingFields.end())
         return;
     db::TDataSet* target = FLookupLink->DataSet();
-    if (FKeyReceivingFields.empty() || !target || !target->Active()) SetKeyValue(Variant::Null());
-    else SetKeyValue(target->FieldValues(W(FKeyReceivingNames)));
+    if (FKeyReceivingFields.empty() || !target || !target->Active())
+        SetKeyValue(Variant::Null());
+    else
+        SetKeyValue(target->FieldValues(W(FKeyReceivingNames)));
 }
 
 void TDBLookupGridEh::SetListSource(db::TDataSource* Value) {
@@ -398,26 +406,34 @@ void TDBLookupGridEh::UpdateListFields() {
             }
             if (FListFields.empty()) FListFields = FKeyFields;
             if (FListFields.empty()) return;
-            const int i = FListFieldIndex >= 0 && FListFieldIndex < static_cast<int>(FListFields.size())
-                              ? FListFieldIndex : 0;
+            const int i =
+                FListFieldIndex >= 0 && FListFieldIndex < static_cast<int>(FListFields.size()) ? FListFieldIndex : 0;
             FDisplayField = FListFields[static_cast<size_t>(i)];
             FListActive = true;
         },
         [&] {
-            if (FListActive) KeyValueChanged();
-            else ListLinkDataChanged();
+            if (FListActive)
+                KeyValueChanged();
+            else
+                ListLinkDataChanged();
         });
     if (DataLink()->Active() && !FInLinkActiveChange) RebuildLayout();
 }
 
 void TDBLookupGridEh::GetDataSetFields(std::vector<db::TField*>& List) {
-    if (FListActive) List = FListFields;
-    else TCustomDBGridEh::GetDataSetFields(List);
+    if (FListActive)
+        List = FListFields;
+    else
+        TCustomDBGridEh::GetDataSetFields(List);
 }
 
 void TDBLookupGridEh::LinkActiveChanged(bool Active) {
     FInLinkActiveChange = true;
-    rtl::TryFinally([&] { if (!IsDestroying()) UpdateListFields(); }, [&] { FInLinkActiveChange = false; });
+    rtl::TryFinally(
+        [&] {
+            if (!IsDestroying()) UpdateListFields();
+        },
+        [&] { FInLinkActiveChange = false; });
     TCustomDBGridEh::LinkActiveChanged(Active);
     if (!IsDestroying()) FitListColumns();
 }
@@ -443,19 +459,23 @@ void TDBLookupGridEh::KeyValueChanged() {
     if (FSpecRow->Visible()) {
         FSpecRowSelected = FSpecRow->MatchesKey(FKeyValue);
         if (!FSpecRowSelected && !FInternalSelection && FSpecRow->ShowIfNotInKeyList()) {
-            if (FindKeyRecord()) ListLinkDataChanged();
-            else FSpecRowSelected = true;
+            if (FindKeyRecord())
+                ListLinkDataChanged();
+            else
+                FSpecRowSelected = true;
         }
     } else {
         FSpecRowSelected = false;
     }
     if (FListActive && !FInternalSelection) {
-        if (FindKeyRecord() || FSpecRowSelected) ListLinkDataChanged();
-        else if (db::TDataSet* ds = DataSet()) ds->First();
+        if (FindKeyRecord() || FSpecRowSelected)
+            ListLinkDataChanged();
+        else if (db::TDataSet* ds = DataSet())
+            ds->First();
     }
     if (FDisplayField) {
         FSelectedText = FSpecRow->Visible() && FSpecRowSelected ? FSpecRow->TextOfCell(FListFieldIndex)
-                                                                 : FDisplayField->DisplayText();
+                                                                : FDisplayField->DisplayText();
     } else {
         FSelectedText.clear();
     }
@@ -485,8 +505,10 @@ void TDBLookupGridEh::SelectKeyValue(const Variant& Value) {
     FInternalSelection = true;
     rtl::TryFinally(
         [&] {
-            if (FKeyReceivingFields.empty()) SetKeyValue(Value);
-            else if (FLookupLink->Edit()) FLookupLink->DataSet()->SetFieldValues(W(FKeyReceivingNames), Value);
+            if (FKeyReceivingFields.empty())
+                SetKeyValue(Value);
+            else if (FLookupLink->Edit())
+                FLookupLink->DataSet()->SetFieldValues(W(FKeyReceivingNames), Value);
         },
         [&] { FInternalSelection = false; });
     Invalidate();
@@ -496,8 +518,10 @@ void TDBLookupGridEh::SelectKeyValue(const Variant& Value) {
 void TDBLookupGridEh::TakeCurrentRecord() {
     FSpecRowSelected = false;
     const Variant key = LookupKeyOfRecord(DataSet(), FKeyField);
-    if (!VariantValuesEqual(key, FKeyValue)) SelectKeyValue(key);
-    else KeyValueChanged();
+    if (!VariantValuesEqual(key, FKeyValue))
+        SelectKeyValue(key);
+    else
+        KeyValueChanged();
 }
 
 void TDBLookupGridEh::SelectSpecRow() {
@@ -643,8 +667,10 @@ void TDBLookupGridEh::DrawFilterCell(int ACol, int ARow, const TCellAreaEh& Area
     const AnsiString text = cell ? cell->SpecCell()->Text() : FSpecRow->TextOfCell(Area.DataCol);
     const int w = C->TextWidth(text);
     int x = ARect.Left + 2;
-    if (column->Alignment() == db::taRightJustify) x = ARect.Right - 2 - w;
-    else if (column->Alignment() == db::taCenter) x = ARect.Left + (ARect.Right - ARect.Left - w) / 2;
+    if (column->Alignment() == db::taRightJustify)
+        x = ARect.Right - 2 - w;
+    else if (column->Alignment() == db::taCenter)
+        x = ARect.Left + (ARect.Right - ARect.Left - w) / 2;
     C->TextRect(ARect, x, ARect.Top + 1, text);
     if (FSpecRowSelected && Area.DataCol == Columns()->Count() - 1) {
         C->DrawFocusRect(TRect{0, ARect.Top, ARect.Right, ARect.Bottom});
@@ -777,8 +803,10 @@ void TDBLookupGridEh::StopAutoScroll() {
 
 void TDBLookupGridEh::WMTimer(ui::TWMTimer& Message) {
     if (Message.TimerID == LookupScrollTimer) {
-        if (FTracking) AutoScrollStep(FTrackY);
-        else StopAutoScroll();
+        if (FTracking)
+            AutoScrollStep(FTrackY);
+        else
+            StopAutoScroll();
         return;
     }
     TCustomDBGridEh::WMTimer(Message);
@@ -1065,7 +1093,8 @@ void TPopupDataGridEh::MouseMove(ui::TShiftState Shift, int X, int Y) {
     FUserAction = true;
     rtl::TryFinally(
         [&] {
-            const bool plain = !Shift.Contains(ui::ssShift) && !Shift.Contains(ui::ssCtrl) && !Shift.Contains(ui::ssAlt);
+            const bool plain =
+                !Shift.Contains(ui::ssShift) && !Shift.Contains(ui::ssCtrl) && !Shift.Contains(ui::ssAlt);
             if ((Shift.Contains(ui::ssLeft) || plain) && !FLookupReadOnly) SelectRowAt(X, Y);
         },
         [&] { FUserAction = false; });
@@ -1079,15 +1108,17 @@ void TPopupDataGridEh::MouseUp(ui::TMouseButton Button, ui::TShiftState Shift, i
     FPressedInside = false;
     const bool inside = ui::PtInRect(ClientRect(), ui::Point(X, Y));
     FUserAction = true;
-    rtl::TryFinally([&] { if (inside) SelectRowAt(X, Y); }, [&] { FUserAction = false; });
+    rtl::TryFinally(
+        [&] {
+            if (inside) SelectRowAt(X, Y);
+        },
+        [&] { FUserAction = false; });
     if (OnCloseUpRequest) OnCloseUpRequest(this, inside && DataRowAt(X, Y) != -1);
 }
 
 void TPopupDataGridEh::WndProc(ui::TMessage& Message) {
     switch (Message.Msg) {
-        case ui::WM_MOUSEACTIVATE:
-            Message.Result = ui::MA_NOACTIVATE;
-            return;
+        case ui::WM_MOUSEACTIVATE: Message.Result = ui::MA_NOACTIVATE; return;
         case ui::WM_DROPDOWNPLACED:
             if (FSizeGrip) FSizeGrip->ChangePosition(static_cast<int>(Message.WParam));
             return;

@@ -229,8 +229,7 @@ protected:
     bool GetDataCellHighlight(int DataCol, int DataRow, ui::TFont* AFont, ui::TColor& Color,
                               TGridDrawState State) override;
     bool FilterRowVisible() const override { return FSpecRow && FSpecRow->Visible(); }
-    void DrawFilterCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State,
-                        const TRect& ARect) override;
+    void DrawFilterCell(int ACol, int ARow, const TCellAreaEh& Area, TGridDrawState State, const TRect& ARect) override;
     void GetDataSetFields(std::vector<db::TField*>& List) override;
     void LinkActiveChanged(bool Active) override;
     void LinkDataSetChanged() override;

@@ -96,8 +96,8 @@ rtl::TPersistent* TDBSumCollection::GetOwner() { return FOwner; }
 TDBSum* TDBSumCollection::FindSum(TGroupOperation Operation, const WideString& FieldName) const {
     for (int i = 0; i < Count(); ++i) {
         TDBSum* s = Items(i);
-        if (s->GroupOperation() == Operation && rtl::AnsiCompareText(rtl::WideToAnsi(s->FieldName()),
-                                                                     rtl::WideToAnsi(FieldName)) == 0)
+        if (s->GroupOperation() == Operation &&
+            rtl::AnsiCompareText(rtl::WideToAnsi(s->FieldName()), rtl::WideToAnsi(FieldName)) == 0)
             return s;
     }
     return nullptr;
@@ -217,8 +217,10 @@ void TDBSumListProducer::FireSumListChanged() {
 
 void TDBSumListProducer::SetActive(bool Value) {
     if (FActive == Value) return;
-    if (Value) SwitchOn(true);
-    else SwitchOff(true);
+    if (Value)
+        SwitchOn(true);
+    else
+        SwitchOff(true);
 }
 
 void TDBSumListProducer::SwitchOn(bool Recalc) {
@@ -284,9 +286,8 @@ void TDBSumListProducer::SumsChanged() {
 
 void TDBSumListProducer::HookDataSetEvents() {
     if (!FDataSet || FEventsHooked) return;
-    FMaster = editors::DataSetOfSourceProperty(FDataSet, [](rtl::TObject* O) -> rtl::TObject* {
-        return static_cast<db::TDataSet*>(O)->MasterDataSource();
-    });
+    FMaster = editors::DataSetOfSourceProperty(
+        FDataSet, [](rtl::TObject* O) -> rtl::TObject* { return static_cast<db::TDataSet*>(O)->MasterDataSource(); });
     auto hook = [this](db::TDataSet* DS, db::TDataSetNotifyEvent db::TDataSet::*Slot,
                        void (TDBSumListProducer::*Handler)(db::TDataSet*), bool PassOnFirst) {
         auto r = std::make_shared<TEventRelay>();
@@ -352,9 +353,7 @@ void TDBSumListProducer::TakeFilterSnapshot() {
     FFilteredSnapshot = FDataSet->Filtered();
 }
 
-bool TDBSumListProducer::VirtualListInUse() {
-    return FDataSet && FVirtualRecords && !FDataSet->IsSequenced();
-}
+bool TDBSumListProducer::VirtualListInUse() { return FDataSet && FVirtualRecords && !FDataSet->IsSequenced(); }
 
 db::TField* TDBSumListProducer::SumField(TDBSum* Sum) const {
     if (Sum->FieldName().empty()) return nullptr;
@@ -386,9 +385,13 @@ void TDBSumListProducer::WatchSums() {
             w.Type = w.Field->DataType();
             int size = 0;
             switch (w.Type) {
-                case db::ftSmallint: case db::ftWord: size = 2; break;
-                case db::ftInteger: case db::ftAutoInc: size = 4; break;
-                case db::ftLargeint: case db::ftFloat: case db::ftCurrency: size = 8; break;
+                case db::ftSmallint:
+                case db::ftWord: size = 2; break;
+                case db::ftInteger:
+                case db::ftAutoInc: size = 4; break;
+                case db::ftLargeint:
+                case db::ftFloat:
+                case db::ftCurrency: size = 8; break;
                 default: break;
             }
             db::TDataSet::TFieldBytes place;
@@ -418,7 +421,8 @@ int64_t TDBSumListProducer::BytesPart(db::TFieldType Type, uint64_t Bytes) {
     switch (Type) {
         case db::ftSmallint: return sumfix::FromDouble(as(static_cast<int16_t*>(nullptr)));
         case db::ftWord: return sumfix::FromDouble(as(static_cast<uint16_t*>(nullptr)));
-        case db::ftInteger: case db::ftAutoInc: return sumfix::FromDouble(as(static_cast<int32_t*>(nullptr)));
+        case db::ftInteger:
+        case db::ftAutoInc: return sumfix::FromDouble(as(static_cast<int32_t*>(nullptr)));
         case db::ftLargeint: return sumfix::FromDouble(static_cast<double>(as(static_cast<int64_t*>(nullptr))));
         default: return sumfix::FromDouble(as(static_cast<double*>(nullptr)));
     }
@@ -430,9 +434,8 @@ bool TDBSumListProducer::ReadPart(db::TField* Field, int64_t* Part) {
     part = 0;
     db::TDataSet* ds = Field->DataSet();
     const db::TFieldType type = Field->DataType();
-    const bool native = type == db::ftFloat || type == db::ftCurrency || type == db::ftSmallint ||
-                        type == db::ftWord || type == db::ftInteger || type == db::ftAutoInc ||
-                        type == db::ftLargeint;
+    const bool native = type == db::ftFloat || type == db::ftCurrency || type == db::ftSmallint || type == db::ftWord ||
+                        type == db::ftInteger || type == db::ftAutoInc || type == db::ftLargeint;
     if (ds && native && Field->FieldKind() == db::fkData) {
         union {
             double d;
@@ -446,7 +449,8 @@ bool TDBSumListProducer::ReadPart(db::TField* Field, int64_t* Part) {
         switch (type) {
             case db::ftSmallint: part = sumfix::FromDouble(raw.i16); break;
             case db::ftWord: part = sumfix::FromDouble(raw.u16); break;
-            case db::ftInteger: case db::ftAutoInc: part = sumfix::FromDouble(raw.i32); break;
+            case db::ftInteger:
+            case db::ftAutoInc: part = sumfix::FromDouble(raw.i32); break;
             case db::ftLargeint: part = sumfix::FromDouble(static_cast<double>(raw.i64)); break;
             default: part = sumfix::FromDouble(raw.d); break;
         }
@@ -512,8 +516,10 @@ void TDBSumListProducer::RecalcAll() {
                         if (virtualList) FVirtualRecordList->Append(ds->GetBookmark());
                         ds->Next();
                     }
-                    if (!saved.empty() && ds->BookmarkValid(saved)) ds->GotoBookmark(saved);
-                    else ds->First();
+                    if (!saved.empty() && ds->BookmarkValid(saved))
+                        ds->GotoBookmark(saved);
+                    else
+                        ds->First();
                     for (size_t i = 0; i < walked.size(); ++i) {
                         TDBSum* s = walked[i].Sum;
                         if (s->GroupOperation() == goAvg) {
@@ -582,8 +588,10 @@ void TDBSumListProducer::HandleAfterInsert(db::TDataSet*) {
     for (TWatchedSum& w : FWatched) w.Snapped = false;
     if (VirtualListInUse()) {
         const db::TBookmark b = FDataSet->GetBookmark();
-        if (b.empty()) FInsertPending = true;
-        else FVirtualRecordList->Append(b);
+        if (b.empty())
+            FInsertPending = true;
+        else
+            FVirtualRecordList->Append(b);
     }
 }
 

@@ -13,7 +13,7 @@ namespace grid {
 
 namespace {
 
-constexpr const char* OperatorTexts[] = {"",   "=",  "<>", ">",   "<",    ">=",   "<=",  "~",
+constexpr const char* OperatorTexts[] = {"",   "=",  "<>",  ">",    "<",    ">=",  "<=", "~",
                                          "!~", "In", "!In", "Null", "Null", "AND", "OR", ""};
 
 // Keywords with the resource text a translated build may give them (compared upper-cased too).
@@ -23,9 +23,9 @@ struct TKeywordText {
     const char* Resource;
     TKeyword Keyword;
 };
-constexpr TKeywordText Keywords[] = {{"NOT", "Not", TKeyword::Not},  {"AND", "AND", TKeyword::And},
-                                     {"OR", "OR", TKeyword::Or},     {"LIKE", "", TKeyword::Like},
-                                     {"IN", "In", TKeyword::In},     {"NULL", "Null", TKeyword::Null}};
+constexpr TKeywordText Keywords[] = {{"NOT", "Not", TKeyword::Not}, {"AND", "AND", TKeyword::And},
+                                     {"OR", "OR", TKeyword::Or},    {"LIKE", "", TKeyword::Like},
+                                     {"IN", "In", TKeyword::In},    {"NULL", "Null", TKeyword::Null}};
 
 bool IsWordDelimiter(unsigned char c) {
     if (c < 32 || c == ' ') return true;
@@ -80,20 +80,24 @@ public:
             case '~': op = stfoLike, P += 1; break;
             case '=': op = stfoEqual, P += 1; break;
             case '<':
-                if (next == '=') op = stfoLessOrEqual, P += 2;
-                else if (next == '>') op = stfoNotEqual, P += 2;
-                else op = stfoLess, P += 1;
+                if (next == '=')
+                    op = stfoLessOrEqual, P += 2;
+                else if (next == '>')
+                    op = stfoNotEqual, P += 2;
+                else
+                    op = stfoLess, P += 1;
                 break;
             case '>':
-                if (next == '=') op = stfoGreaterOrEqual, P += 2;
-                else op = stfoGreater, P += 1;
+                if (next == '=')
+                    op = stfoGreaterOrEqual, P += 2;
+                else
+                    op = stfoGreater, P += 1;
                 break;
             case '(':
                 P += 1;
                 SkipSpaces();
                 return stfoNone;
-            case '\'':
-                return ReadValues(ListMode, Value, Peek);
+            case '\'': return ReadValues(ListMode, Value, Peek);
             default: {
                 size_t end = P;
                 while (end < S.size() && !IsWordDelimiter(static_cast<unsigned char>(S[end]))) ++end;
@@ -224,9 +228,12 @@ bool ReadCondition(TSTFilterLexer& L, uint8_t ValueType, bool ListMode, TSTFilte
     Operator = token;
     const TSTFilterOperatorEh next = L.Read(list || ListMode, &value);
     if (next == stfoNull) {
-        if (token == stfoEqual) Operator = stfoNull;
-        else if (token == stfoNotEqual) Operator = stfoNotNull;
-        else L.Error(msg::SUnexpectedExpressionBeforeNull);
+        if (token == stfoEqual)
+            Operator = stfoNull;
+        else if (token == stfoNotEqual)
+            Operator = stfoNotNull;
+        else
+            L.Error(msg::SUnexpectedExpressionBeforeNull);
         Operand = Variant::Null();
         return true;
     }
@@ -242,25 +249,35 @@ bool ReadCondition(TSTFilterLexer& L, uint8_t ValueType, bool ListMode, TSTFilte
 
 }  // namespace
 
-const char* STFilterOperatorText(TSTFilterOperatorEh Op) noexcept {
-    return Op <= stfoValue ? OperatorTexts[Op] : "";
-}
+const char* STFilterOperatorText(TSTFilterOperatorEh Op) noexcept { return Op <= stfoValue ? OperatorTexts[Op] : ""; }
 
 TSTFilterValueTypeEh STFilterValueTypeOf(db::TFieldType DataType) noexcept {
     using namespace db;
     switch (DataType) {
-        case ftString: case ftMemo: case ftFmtMemo: case ftFixedChar: case ftWideString: case ftGuid:
-        case ftFixedWideChar: case ftWideMemo: case ftOraInterval:
-            return stvtText;
-        case ftSmallint: case ftInteger: case ftWord: case ftFloat: case ftCurrency: case ftBCD:
-        case ftAutoInc: case ftLargeint: case ftFMTBcd:
-            return stvtNumber;
-        case ftDate: case ftTime: case ftDateTime: case ftTimeStamp:
-            return stvtDateTime;
-        case ftBoolean:
-            return stvtBoolean;
-        default:
-            return stvtNone;
+        case ftString:
+        case ftMemo:
+        case ftFmtMemo:
+        case ftFixedChar:
+        case ftWideString:
+        case ftGuid:
+        case ftFixedWideChar:
+        case ftWideMemo:
+        case ftOraInterval: return stvtText;
+        case ftSmallint:
+        case ftInteger:
+        case ftWord:
+        case ftFloat:
+        case ftCurrency:
+        case ftBCD:
+        case ftAutoInc:
+        case ftLargeint:
+        case ftFMTBcd: return stvtNumber;
+        case ftDate:
+        case ftTime:
+        case ftDateTime:
+        case ftTimeStamp: return stvtDateTime;
+        case ftBoolean: return stvtBoolean;
+        default: return stvtNone;
     }
 }
 
@@ -309,12 +326,11 @@ bool ParseSTFilterExpression(const AnsiString& Text, TSTFilterExpressionEh& Expr
 
 AnsiString ValueText(const Variant& Value) {
     switch (Value.VType()) {
-        case rtl::varSingle: case rtl::varDouble: case rtl::varCurrency:
-            return rtl::FloatToStr(Value.AsDouble());
-        case rtl::varDate:
-            return rtl::DateToStr(Value.AsDateTime());
-        default:
-            return "'" + Value.AsAnsiString() + "'";
+        case rtl::varSingle:
+        case rtl::varDouble:
+        case rtl::varCurrency: return rtl::FloatToStr(Value.AsDouble());
+        case rtl::varDate: return rtl::DateToStr(Value.AsDateTime());
+        default: return "'" + Value.AsAnsiString() + "'";
     }
 }
 
@@ -357,12 +373,9 @@ namespace {
 
 bool TextMatches(const AnsiString& Cell, const AnsiString& Text, TLocateTextMatchTypeEh MatchType) {
     switch (MatchType) {
-    case lmtWholeEh:
-        return Cell == Text;
-    case lmtFromBeginEh:
-        return Cell.compare(0, Text.size(), Text) == 0;
-    default:
-        return Cell.find(Text) != AnsiString::npos;
+        case lmtWholeEh: return Cell == Text;
+        case lmtFromBeginEh: return Cell.compare(0, Text.size(), Text) == 0;
+        default: return Cell.find(Text) != AnsiString::npos;
     }
 }
 
@@ -403,8 +416,10 @@ bool DefaultGridLocateText(TCustomDBGridEh* Grid, const WideString& FieldName, c
     // Every visible column is searched, not only those on screen.
     auto step = [&] {
         if (!allColumns) {
-            if (up) ds->Prior();
-            else ds->Next();
+            if (up)
+                ds->Prior();
+            else
+                ds->Next();
         } else if (up) {
             if (--pos < 0) {
                 pos = n - 1;
@@ -439,9 +454,12 @@ bool DefaultGridLocateText(TCustomDBGridEh* Grid, const WideString& FieldName, c
             while (!(up ? ds->Bof() : ds->Eof())) {
                 TColumnEh* c = cols->Items(pos);
                 AnsiString cell;
-                if (db::TField* plain = plainFields[static_cast<size_t>(pos)]) cell = plain->DisplayText();
-                else if (display) cell = c->KeyListDisplayText();
-                else if (db::TField* f = c->Field()) cell = f->Text();
+                if (db::TField* plain = plainFields[static_cast<size_t>(pos)])
+                    cell = plain->DisplayText();
+                else if (display)
+                    cell = c->KeyListDisplayText();
+                else if (db::TField* f = c->Field())
+                    cell = f->Text();
                 if (caseInsensitive) cell = rtl::AnsiUpperCase(cell);
                 if (TextMatches(cell, text, MatchType)) {
                     found = true;
@@ -467,9 +485,7 @@ bool TDatasetFeaturesEh::LocateText(TCustomDBGridEh* Grid, const WideString& Fie
     return DefaultGridLocateText(Grid, FieldName, Text, TreeFindRange, MatchType, Direction, Options);
 }
 
-bool TDatasetFeaturesEh::MoveRecords(TCustomDBGridEh*, const std::vector<db::TBookmark>&, int, bool) {
-    return false;
-}
+bool TDatasetFeaturesEh::MoveRecords(TCustomDBGridEh*, const std::vector<db::TBookmark>&, int, bool) { return false; }
 void TDatasetFeaturesEh::ApplySorting(TCustomDBGridEh*, db::TDataSet*, bool) {}
 void TDatasetFeaturesEh::ApplyFilter(TCustomDBGridEh*, db::TDataSet*, bool) {}
 void TDatasetFeaturesEh::ExecuteFindDialog(TCustomDBGridEh*, const AnsiString&, bool, const WideString&) {}

@@ -16,8 +16,22 @@ using rtl::WideString;
 
 // Operator codes; stfoValue only marks a token that was a value.
 enum TSTFilterOperatorEh : uint8_t {
-    stfoNone, stfoEqual, stfoNotEqual, stfoGreater, stfoLess, stfoGreaterOrEqual, stfoLessOrEqual,
-    stfoLike, stfoNotLike, stfoIn, stfoNotIn, stfoNull, stfoNotNull, stfoAnd, stfoOr, stfoValue
+    stfoNone,
+    stfoEqual,
+    stfoNotEqual,
+    stfoGreater,
+    stfoLess,
+    stfoGreaterOrEqual,
+    stfoLessOrEqual,
+    stfoLike,
+    stfoNotLike,
+    stfoIn,
+    stfoNotIn,
+    stfoNull,
+    stfoNotNull,
+    stfoAnd,
+    stfoOr,
+    stfoValue
 };
 
 // What the operands are converted to; set by the owner before parsing.
@@ -59,7 +73,12 @@ class TCustomDBGridEh;
 
 enum TLocateTextMatchTypeEh : uint8_t { lmtAnyPartEh, lmtWholeEh, lmtFromBeginEh };
 enum TLocateTextDirectionEh : uint8_t { ltdUpEh, ltdDownEh, ltdAllEh };
-enum TLocateTextTreeFindRangeEh : uint8_t { lttInAllNodesEh, lttInExpandedNodesEh, lttInCurrentLevelEh, lttInCurrentNodeEh };
+enum TLocateTextTreeFindRangeEh : uint8_t {
+    lttInAllNodesEh,
+    lttInExpandedNodesEh,
+    lttInCurrentLevelEh,
+    lttInCurrentNodeEh
+};
 using TLocateTextOptionsEh = unsigned;
 inline constexpr TLocateTextOptionsEh ltoCaseInsensitiveEh = 1;
 inline constexpr TLocateTextOptionsEh ltoAllFieldsEh = 2;
@@ -77,9 +96,9 @@ class TDatasetFeaturesEh : public rtl::TObject {
     RTL_CLASS(TDatasetFeaturesEh, rtl::TObject)
 public:
     virtual void Reserved() {}
-    virtual bool LocateText(TCustomDBGridEh* Grid, const WideString& FieldName, TLocateTextTreeFindRangeEh TreeFindRange,
-                            TLocateTextMatchTypeEh MatchType, TLocateTextDirectionEh Direction,
-                            TLocateTextOptionsEh Options, const AnsiString& Text);
+    virtual bool LocateText(TCustomDBGridEh* Grid, const WideString& FieldName,
+                            TLocateTextTreeFindRangeEh TreeFindRange, TLocateTextMatchTypeEh MatchType,
+                            TLocateTextDirectionEh Direction, TLocateTextOptionsEh Options, const AnsiString& Text);
     virtual bool MoveRecords(TCustomDBGridEh* Grid, const std::vector<db::TBookmark>& Bookmarks, int TargetRecord,
                              bool CheckOnly);
     virtual void ApplySorting(TCustomDBGridEh* Grid, db::TDataSet* DataSet, bool IsReopen);

@@ -19,16 +19,12 @@ bool CellInGridRect(TGridCoord C, const TGridRect& R) noexcept {
     return C.X >= R.Left && C.X <= R.Right && C.Y >= R.Top && C.Y <= R.Bottom;
 }
 
-[[noreturn]] static void GridError(const char* Text) {
-    throw EInvalidGridOperationEh(Text);
-}
+[[noreturn]] static void GridError(const char* Text) { throw EInvalidGridOperationEh(Text); }
 
 // ---------------------------------------------------------------------------------------------
 // TGridLineColorsEh
 
-TColor TGridLineColorsEh::DarkColor() {
-    return Colors[1] == GridColorNotSet ? clGray : Colors[1];
-}
+TColor TGridLineColorsEh::DarkColor() { return Colors[1] == GridColorNotSet ? clGray : Colors[1]; }
 
 TColor TGridLineColorsEh::BrightColor() {
     if (Colors[0] != GridColorNotSet) return Colors[0];
@@ -37,19 +33,14 @@ TColor TGridLineColorsEh::BrightColor() {
 
 TColor TGridLineColorsEh::AreaLineColor(int ACol, int ARow) {
     const TCustomGridEh* g = FGrid;
-    if (ACol < g->FixedCols() - g->FrozenColCount() || ARow < g->FixedRows() - g->FrozenRowCount())
-        return DarkColor();
+    if (ACol < g->FixedCols() - g->FrozenColCount() || ARow < g->FixedRows() - g->FrozenRowCount()) return DarkColor();
     if (ACol < g->ColCount() && ARow < g->RowCount()) return BrightColor();
     if (ACol >= g->ColCount() && ARow < g->RowCount()) return GetColor7();
     return GetColor14();
 }
 
-TColor TGridLineColorsEh::VertLineColor(int ACol) {
-    return ACol == FGrid->ColCount() ? GetColor12() : BrightColor();
-}
-TColor TGridLineColorsEh::HorzLineColor(int ARow) {
-    return ARow == FGrid->RowCount() ? GetColor6() : BrightColor();
-}
+TColor TGridLineColorsEh::VertLineColor(int ACol) { return ACol == FGrid->ColCount() ? GetColor12() : BrightColor(); }
+TColor TGridLineColorsEh::HorzLineColor(int ARow) { return ARow == FGrid->RowCount() ? GetColor6() : BrightColor(); }
 
 TColor TGridLineColorsEh::FrozenVertLineColor(int ACol) {
     return FGrid->FrozenColCount() > 0 && ACol + 1 == FGrid->FixedCols() ? GetColor15() : BrightColor();
@@ -59,54 +50,22 @@ TColor TGridLineColorsEh::FrozenHorzLineColor(int ARow) {
     return FGrid->FrozenRowCount() > 0 && ARow + 1 == FGrid->FixedRows() ? DarkColor() : BrightColor();
 }
 
-TColor TGridLineColorsEh::GetColor5() {
-    return Dark(5);
-}
-TColor TGridLineColorsEh::GetColor4() {
-    return Dark(4);
-}
-TColor TGridLineColorsEh::GetColor17() {
-    return Bright(17);
-}
-TColor TGridLineColorsEh::GetColor16() {
-    return Bright(16);
-}
-TColor TGridLineColorsEh::GetColor11() {
-    return Bright(11);
-}
-TColor TGridLineColorsEh::GetColor10() {
-    return Bright(10);
-}
-TColor TGridLineColorsEh::GetColor15() {
-    return Dark(15);
-}
-TColor TGridLineColorsEh::GetColor9() {
-    return Dark(9);
-}
-TColor TGridLineColorsEh::GetColor3() {
-    return Bright(3);
-}
-TColor TGridLineColorsEh::GetColor2() {
-    return Bright(2);
-}
-TColor TGridLineColorsEh::GetColor14() {
-    return Bright(14);
-}
-TColor TGridLineColorsEh::GetColor13() {
-    return Bright(13);
-}
-TColor TGridLineColorsEh::GetColor8() {
-    return Bright(8);
-}
-TColor TGridLineColorsEh::GetColor7() {
-    return Bright(7);
-}
-TColor TGridLineColorsEh::GetColor12() {
-    return Dark(12);
-}
-TColor TGridLineColorsEh::GetColor6() {
-    return Dark(6);
-}
+TColor TGridLineColorsEh::GetColor5() { return Dark(5); }
+TColor TGridLineColorsEh::GetColor4() { return Dark(4); }
+TColor TGridLineColorsEh::GetColor17() { return Bright(17); }
+TColor TGridLineColorsEh::GetColor16() { return Bright(16); }
+TColor TGridLineColorsEh::GetColor11() { return Bright(11); }
+TColor TGridLineColorsEh::GetColor10() { return Bright(10); }
+TColor TGridLineColorsEh::GetColor15() { return Dark(15); }
+TColor TGridLineColorsEh::GetColor9() { return Dark(9); }
+TColor TGridLineColorsEh::GetColor3() { return Bright(3); }
+TColor TGridLineColorsEh::GetColor2() { return Bright(2); }
+TColor TGridLineColorsEh::GetColor14() { return Bright(14); }
+TColor TGridLineColorsEh::GetColor13() { return Bright(13); }
+TColor TGridLineColorsEh::GetColor8() { return Bright(8); }
+TColor TGridLineColorsEh::GetColor7() { return Bright(7); }
+TColor TGridLineColorsEh::GetColor12() { return Dark(12); }
+TColor TGridLineColorsEh::GetColor6() { return Dark(6); }
 
 // ---------------------------------------------------------------------------------------------
 // Construction
@@ -149,29 +108,21 @@ void TCustomGridEh::InitializeCells() {
     if (FGridOptions.Contains(gopRowSelect)) FAnchor.X = FColCount - 1;
 }
 
-TGridLineColorsEh* TCustomGridEh::CreateGridLineColors() {
-    return new TGridLineColorsEh(this);
-}
+TGridLineColorsEh* TCustomGridEh::CreateGridLineColors() { return new TGridLineColorsEh(this); }
 
 // ---------------------------------------------------------------------------------------------
 // Extents
 
 int TCustomGridEh::ColExtent(const TCustomGridEh* G, int Index) {
-    return Index >= 0 && Index < static_cast<int>(G->FColWidths.size()) ? G->FColWidths[Index]
-                                                                        : G->FDefaultColWidth;
+    return Index >= 0 && Index < static_cast<int>(G->FColWidths.size()) ? G->FColWidths[Index] : G->FDefaultColWidth;
 }
 
 int TCustomGridEh::RowExtent(const TCustomGridEh* G, int Index) {
-    return Index >= 0 && Index < static_cast<int>(G->FRowHeights.size()) ? G->FRowHeights[Index]
-                                                                         : G->FDefaultRowHeight;
+    return Index >= 0 && Index < static_cast<int>(G->FRowHeights.size()) ? G->FRowHeights[Index] : G->FDefaultRowHeight;
 }
 
-int TCustomGridEh::ColWidths(int Index) const noexcept {
-    return ColExtent(this, Index);
-}
-int TCustomGridEh::RowHeights(int Index) const noexcept {
-    return RowExtent(this, Index);
-}
+int TCustomGridEh::ColWidths(int Index) const noexcept { return ColExtent(this, Index); }
+int TCustomGridEh::RowHeights(int Index) const noexcept { return RowExtent(this, Index); }
 
 int TCustomGridEh::TabStops(int Index) const noexcept {
     return Index >= 0 && Index < static_cast<int>(FTabStops.size()) ? FTabStops[Index] : 1;
@@ -288,8 +239,7 @@ void TCustomGridEh::ComputeAxis(TGridAxisLayoutEh& A, bool H, int ClientExtent) 
     for (int i = 0; i < A.FixedCount; ++i) fixedEnd += A.Extent(this, i) + lw;
     A.FixedEnd = fixedEnd;
     int unfrozen = fixedEnd;
-    for (int i = std::max(0, A.FixedCount - A.FrozenCount); i < A.FixedCount; ++i)
-        unfrozen -= A.Extent(this, i) + lw;
+    for (int i = std::max(0, A.FixedCount - A.FrozenCount); i < A.FixedCount; ++i) unfrozen -= A.Extent(this, i) + lw;
     A.UnfrozenEnd = unfrozen;
     A.ClientExtent = ClientExtent;
     A.ScrollLimit = A.ContraStart;
@@ -379,8 +329,8 @@ static bool AxisLineStart(const TCustomGridEh* G, const TGridAxisLayoutEh& A, in
 }
 
 // One axis of CellRangeRect; false for an empty result.
-static bool AxisRange(const TCustomGridEh* G, const TGridAxisLayoutEh& A, int First, int Last, bool Lines,
-                      int& From, int& To) {
+static bool AxisRange(const TCustomGridEh* G, const TGridAxisLayoutEh& A, int First, int Last, bool Lines, int& From,
+                      int& To) {
     int a = First, b = Last;
     if (a > A.TotalCount + 1) a = A.TotalCount;
     if (a >= A.FixedCount && a < A.FirstScrollCell) {
@@ -445,9 +395,7 @@ TGridCoord TCustomGridEh::MaxTopLeft(TGridCoord Last, const TGridLayoutEh& L) co
     return TGridCoord{AxisMaxTopLeft(this, L.Horz, Last.X), AxisMaxTopLeft(this, L.Vert, Last.Y)};
 }
 
-TGridCoord TCustomGridEh::MaxTopLeftOfLastCell() const {
-    return MaxTopLeft(TGridCoord{FColCount - 1, FRowCount - 1});
-}
+TGridCoord TCustomGridEh::MaxTopLeftOfLastCell() const { return MaxTopLeft(TGridCoord{FColCount - 1, FRowCount - 1}); }
 
 // ---------------------------------------------------------------------------------------------
 // Invalidation
@@ -462,9 +410,7 @@ void TCustomGridEh::InvalidateGridRect(const TGridRect& R) {
     InvalidateRect(CellRangeRect(R, true));
 }
 
-void TCustomGridEh::InvalidateCell(int ACol, int ARow) {
-    InvalidateGridRect(TGridRect{ACol, ARow, ACol, ARow});
-}
+void TCustomGridEh::InvalidateCell(int ACol, int ARow) { InvalidateGridRect(TGridRect{ACol, ARow, ACol, ARow}); }
 
 void TCustomGridEh::InvalidateColumn(int ACol) {
     if (!HandleAllocated()) return;
@@ -478,9 +424,7 @@ void TCustomGridEh::InvalidateRow(int ARow) {
     InvalidateGridRect(TGridRect{0, ARow, L.Horz.LastWholeCell + 1, ARow});
 }
 
-void TCustomGridEh::InvalidateGrid() {
-    Invalidate();
-}
+void TCustomGridEh::InvalidateGrid() { Invalidate(); }
 
 // ---------------------------------------------------------------------------------------------
 // Property writers
@@ -583,9 +527,7 @@ void TCustomGridEh::SetCtl3D(bool Value) {
     RecreateWnd();
 }
 
-void TCustomGridEh::UpdateDefaultLineColor() {
-    FDefaultLineColor = FFlat ? clGray : TColor(0);
-}
+void TCustomGridEh::UpdateDefaultLineColor() { FDefaultLineColor = FFlat ? clGray : TColor(0); }
 
 void TCustomGridEh::SetGridOptions(TGridOptionsEh Value) {
     if (Value == FGridOptions) return;
@@ -650,10 +592,9 @@ void TCustomGridEh::SetGridSize(int NewColCount, int NewRowCount) {
         } else {
             const TGridLayoutEh L = ComputeLayout();
             const TRect client = GetClientRect();
-            TRect r =
-                CellRangeRect(TGridRect{std::min(oldLayout.Horz.LastWholeCell, L.Horz.LastWholeCell), 0,
-                                        std::min(oldLayout.Horz.LastWholeCell, L.Horz.LastWholeCell), 0},
-                              true, L);
+            TRect r = CellRangeRect(TGridRect{std::min(oldLayout.Horz.LastWholeCell, L.Horz.LastWholeCell), 0,
+                                              std::min(oldLayout.Horz.LastWholeCell, L.Horz.LastWholeCell), 0},
+                                    true, L);
             InvalidateRect(TRect{r.Left, 0, client.Right, client.Bottom});
             r = CellRangeRect(TGridRect{0, std::min(oldLayout.Vert.LastWholeCell, L.Vert.LastWholeCell), 0,
                                         std::min(oldLayout.Vert.LastWholeCell, L.Vert.LastWholeCell)},
@@ -682,14 +623,13 @@ void TCustomGridEh::ChangeGridSize(int NewContraColCount, int NewContraRowCount)
                 ResizeExtentArray(*a, std::min(oldFullCols, FullColCount()), FullColCount() - oldFullCols,
                                   a == &FTabStops ? 1 : FDefaultColWidth);
         if (!FRowHeights.empty() && FullRowCount() != oldFullRows)
-            ResizeExtentArray(FRowHeights, std::min(oldFullRows, FullRowCount()),
-                              FullRowCount() - oldFullRows, FDefaultRowHeight);
+            ResizeExtentArray(FRowHeights, std::min(oldFullRows, FullRowCount()), FullRowCount() - oldFullRows,
+                              FDefaultRowHeight);
     } catch (...) {
         FContraColCount = oldCC;
         FContraRowCount = oldCR;
         for (auto* a : {&FColWidths, &FTabStops})
-            if (!a->empty())
-                a->resize(static_cast<size_t>(oldFullCols), a == &FTabStops ? 1 : FDefaultColWidth);
+            if (!a->empty()) a->resize(static_cast<size_t>(oldFullCols), a == &FTabStops ? 1 : FDefaultColWidth);
         if (!FRowHeights.empty()) FRowHeights.resize(static_cast<size_t>(oldFullRows), FDefaultRowHeight);
         throw;
     }
@@ -705,8 +645,7 @@ void TCustomGridEh::AdjustGridSize(int Index, int Amount, bool Rows) {
     const int fixed = Rows ? FFixedRows : FFixedCols;
     const int newCount = count + Amount;
     if (newCount < fixed) GridError(STooManyDeleted);
-    if (int64_t(newCount) + (Rows ? FContraRowCount : FContraColCount) > MaxExtentCount)
-        GridError(SGridTooLarge);
+    if (int64_t(newCount) + (Rows ? FContraRowCount : FContraColCount) > MaxExtentCount) GridError(SGridTooLarge);
     if (Rows) {
         if (!FRowHeights.empty()) ResizeExtentArray(FRowHeights, Index, Amount, FDefaultRowHeight);
         FRowCount = newCount;
@@ -786,8 +725,8 @@ void TCustomGridEh::MoveColumn(int FromIndex, int ToIndex) {
     if (FEditorCell.X >= 0) FEditorCell.X = Remap(FEditorCell.X, FromIndex, ToIndex);
     if (HandleAllocated()) {
         const TGridLayoutEh L = ComputeLayout();
-        InvalidateGridRect(TGridRect{std::min(FromIndex, ToIndex), 0, std::max(FromIndex, ToIndex),
-                                     L.Vert.LastWholeCell + 1});
+        InvalidateGridRect(
+            TGridRect{std::min(FromIndex, ToIndex), 0, std::max(FromIndex, ToIndex), L.Vert.LastWholeCell + 1});
     }
     ColumnMoved(FromIndex, ToIndex);
     if (!FColWidths.empty()) ColWidthsChanged();
@@ -804,8 +743,8 @@ void TCustomGridEh::MoveRow(int FromIndex, int ToIndex) {
     if (FEditorCell.Y >= 0) FEditorCell.Y = Remap(FEditorCell.Y, FromIndex, ToIndex);
     if (HandleAllocated()) {
         const TGridLayoutEh L = ComputeLayout();
-        InvalidateGridRect(TGridRect{0, std::min(FromIndex, ToIndex), L.Horz.LastWholeCell + 1,
-                                     std::max(FromIndex, ToIndex)});
+        InvalidateGridRect(
+            TGridRect{0, std::min(FromIndex, ToIndex), L.Horz.LastWholeCell + 1, std::max(FromIndex, ToIndex)});
     }
     RowMoved(FromIndex, ToIndex);
     if (!FRowHeights.empty()) RowHeightsChanged();
@@ -839,19 +778,11 @@ bool TCustomGridEh::AcceptsCellMouseClick(TWMMouse& Message) {
     return FGridState == gsNormal && Message.XPos >= 0 && Message.YPos >= 0;
 }
 
-TInplaceEdit* TCustomGridEh::CreateInplaceEditor() {
-    return rtl::Create<TInplaceEdit>(this);
-}
+TInplaceEdit* TCustomGridEh::CreateInplaceEditor() { return rtl::Create<TInplaceEdit>(this); }
 
-int TCustomGridEh::HorzScrollLineStep() {
-    return std::max(FHorzPixelPage / 20, 1);
-}
-bool TCustomGridEh::HorzScrollsByPixels() {
-    return FGridOptions.Contains(gopRowSelect);
-}
-bool TCustomGridEh::CanSelectCell(int, int) {
-    return true;
-}
+int TCustomGridEh::HorzScrollLineStep() { return std::max(FHorzPixelPage / 20, 1); }
+bool TCustomGridEh::HorzScrollsByPixels() { return FGridOptions.Contains(gopRowSelect); }
+bool TCustomGridEh::CanSelectCell(int, int) { return true; }
 
 void TCustomGridEh::CellMouseClick(TGridCoord Cell, TMouseButton Button, TShiftState Shift, int X, int Y) {
     if (OnCellMouseClick)
@@ -862,46 +793,20 @@ void TCustomGridEh::CellMouseClick(TGridCoord Cell, TMouseButton Button, TShiftS
 
 void TCustomGridEh::DefaultCellMouseClick(TGridCoord, TMouseButton, TShiftState, int, int) {}
 
-void TCustomGridEh::DrawCell(int, int, const TRect&, TGridDrawState) {
-    throw rtl::EAbstractError("Abstract Error");
-}
+void TCustomGridEh::DrawCell(int, int, const TRect&, TGridDrawState) { throw rtl::EAbstractError("Abstract Error"); }
 
-bool TCustomGridEh::CanBeginColumnMove(int&, int&, TPoint) {
-    return true;
-}
-bool TCustomGridEh::CanBeginRowMove(int&, int&, TPoint) {
-    return true;
-}
-bool TCustomGridEh::EditorAcceptsKey(char) {
-    return true;
-}
-bool TCustomGridEh::CanModifyCell() {
-    return FCellModifiable;
-}
-bool TCustomGridEh::GridAcceptsKey(uint16_t, TShiftState) {
-    return true;
-}
-bool TCustomGridEh::CheckColumnMoveTarget(int&, int&, TPoint) {
-    return true;
-}
-bool TCustomGridEh::CheckRowMoveTarget(int&, int&, TPoint) {
-    return true;
-}
-bool TCustomGridEh::CanEndColumnMove(int&, int&, TPoint) {
-    return true;
-}
-bool TCustomGridEh::CanEndRowMove(int&, int&, TPoint) {
-    return true;
-}
-int TCustomGridEh::GetCellEditLimit() {
-    return 0;
-}
-AnsiString TCustomGridEh::GetCellEditMask(int, int) {
-    return AnsiString();
-}
-AnsiString TCustomGridEh::GetCellEditText(int, int) {
-    return AnsiString();
-}
+bool TCustomGridEh::CanBeginColumnMove(int&, int&, TPoint) { return true; }
+bool TCustomGridEh::CanBeginRowMove(int&, int&, TPoint) { return true; }
+bool TCustomGridEh::EditorAcceptsKey(char) { return true; }
+bool TCustomGridEh::CanModifyCell() { return FCellModifiable; }
+bool TCustomGridEh::GridAcceptsKey(uint16_t, TShiftState) { return true; }
+bool TCustomGridEh::CheckColumnMoveTarget(int&, int&, TPoint) { return true; }
+bool TCustomGridEh::CheckRowMoveTarget(int&, int&, TPoint) { return true; }
+bool TCustomGridEh::CanEndColumnMove(int&, int&, TPoint) { return true; }
+bool TCustomGridEh::CanEndRowMove(int&, int&, TPoint) { return true; }
+int TCustomGridEh::GetCellEditLimit() { return 0; }
+AnsiString TCustomGridEh::GetCellEditMask(int, int) { return AnsiString(); }
+AnsiString TCustomGridEh::GetCellEditText(int, int) { return AnsiString(); }
 void TCustomGridEh::ColumnMoved(int, int) {}
 void TCustomGridEh::RowMoved(int, int) {}
 void TCustomGridEh::StoreEditText(int, int, const AnsiString&) {}
@@ -917,8 +822,6 @@ void TCustomGridEh::RowHeightsChanged() {
     UpdateEdit();
 }
 
-void TCustomGridEh::GridSizeChanged(int, int) {
-    UpdateHorzExtent();
-}
+void TCustomGridEh::GridSizeChanged(int, int) { UpdateHorzExtent(); }
 
 }  // namespace grid

@@ -124,8 +124,8 @@ struct TGridLayoutEh {
     TGridAxisLayoutEh Vert;
 };
 
-using TGridEhCellMouseEvent = std::function<void(
-    TCustomGridEh* Grid, TGridCoord Cell, ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y)>;
+using TGridEhCellMouseEvent = std::function<void(TCustomGridEh* Grid, TGridCoord Cell, ui::TMouseButton Button,
+                                                 ui::TShiftState Shift, int X, int Y)>;
 
 // ---------------------------------------------------------------------------------------------
 // Line colours
@@ -325,18 +325,16 @@ public:
     virtual int HorzScrollLineStep();
     virtual bool HorzScrollsByPixels();
     virtual bool CanSelectCell(int ACol, int ARow);
-    virtual TGridStateEh GetSizingStateAt(int X, int Y, const TGridLayoutEh& Layout, int& SizingIndex,
-                                          int& SizingPos, int& SizingOfs);
-    virtual void CellMouseClick(TGridCoord Cell, ui::TMouseButton Button, ui::TShiftState Shift, int X,
-                                int Y);
+    virtual TGridStateEh GetSizingStateAt(int X, int Y, const TGridLayoutEh& Layout, int& SizingIndex, int& SizingPos,
+                                          int& SizingOfs);
+    virtual void CellMouseClick(TGridCoord Cell, ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y);
     virtual void DeleteColumn(int ACol);
     virtual void DeleteRow(int ARow);
     virtual void DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState);
     virtual void FlatChanged() {}
     virtual void ChangeGridSize(int NewContraColCount, int NewContraRowCount);
     virtual void UpdateDefaultLineColor();
-    virtual void DefaultCellMouseClick(TGridCoord Cell, ui::TMouseButton Button, ui::TShiftState Shift, int X,
-                                       int Y);
+    virtual void DefaultCellMouseClick(TGridCoord Cell, ui::TMouseButton Button, ui::TShiftState Shift, int X, int Y);
 
     // --- dynamic operations, in dispatch order ---
     virtual bool CanBeginColumnMove(int& Origin, int& Destination, TPoint MousePt);
@@ -403,8 +401,7 @@ protected:
     void DrawOneLine(TPoint A, TPoint B, ui::TColor Color);
     void DrawCells(const TGridLayoutEh& L, int FirstCol, int X, int ColLimit, int XEnd, int FirstRow, int Y,
                    int RowLimit, int YEnd, TGridDrawState BaseState, ui::TColor Background, bool Contra);
-    void DrawOneCell(int ACol, int ARow, const TRect& R, TGridDrawState State, ui::TColor Background,
-                     bool Contra);
+    void DrawOneCell(int ACol, int ARow, const TRect& R, TGridDrawState State, ui::TColor Background, bool Contra);
     void DrawCellFrame3D(const TRect& R, bool FarSides, bool NearSides, bool Sunken, bool Pressed);
     bool IsActiveControl() const;
     bool Designing() const noexcept { return ComponentState().Contains(rtl::csDesigning); }

@@ -12,8 +12,8 @@ using namespace ui;
 // Grid side
 
 bool TCustomGridEh::CanShowEditor() {
-    if (!FGridOptions.Contains(gopEditing) || FGridOptions.Contains(gopRowSelect) || !FEditorMode ||
-        Designing() || !HandleAllocated())
+    if (!FGridOptions.Contains(gopEditing) || FGridOptions.Contains(gopRowSelect) || !FEditorMode || Designing() ||
+        !HandleAllocated())
         return false;
     return FGridOptions.Contains(gopAlwaysShowEditor) || IsActiveControl();
 }
@@ -200,9 +200,7 @@ void TInplaceEdit::KeyDown(uint16_t& Key, TShiftState Shift) {
         case VK_PRIOR:
         case VK_NEXT:
         case VK_UP:
-        case VK_DOWN:
-            SendToGrid(Key, Shift);
-            break;
+        case VK_DOWN: SendToGrid(Key, Shift); break;
         case VK_END:
         case VK_RIGHT:
             if (always && (ctrl || CaretAtEnd())) SendToGrid(Key, Shift);
@@ -231,8 +229,7 @@ void TInplaceEdit::KeyDown(uint16_t& Key, TShiftState Shift) {
             }
             if (Key != 0) TCustomMaskEdit::KeyDown(Key, Shift);
             return;
-        default:
-            break;
+        default: break;
     }
     if (Key == 0) return;
     if (FGrid->OnKeyDown) FGrid->OnKeyDown(FGrid, Key, Shift);
@@ -250,8 +247,7 @@ void TInplaceEdit::KeyPress(char& Key) {
         Key = 0;
         MessageBeep();
     }
-    if ((Key == '\b' || Key == 22 || Key == 24 || static_cast<unsigned char>(Key) >= 32) &&
-        !FGrid->CanModifyCell())
+    if ((Key == '\b' || Key == 22 || Key == 24 || static_cast<unsigned char>(Key) >= 32) && !FGrid->CanModifyCell())
         Key = 0;
     switch (Key) {
         case '\r': {
@@ -266,11 +262,8 @@ void TInplaceEdit::KeyPress(char& Key) {
             break;
         }
         case '\t':
-        case 27:
-            Key = 0;
-            break;
-        default:
-            break;
+        case 27: Key = 0; break;
+        default: break;
     }
     if (Key != 0) TCustomMaskEdit::KeyPress(Key);
 }
@@ -314,8 +307,7 @@ void TInplaceEdit::WndProc(TMessage& Message) {
             TCustomMaskEdit::WndProc(Message);
             if (FGrid && FGrid->GridOptions().Contains(gopTabs)) Message.Result |= DLGC_WANTTAB;
             return;
-        case CM_SHOWINGCHANGED:
-            return;
+        case CM_SHOWINGCHANGED: return;
         case WM_SETFOCUS: {
             // The grid stays its form's focused control while its editor has the window focus.
             TCustomForm* form = GetParentForm(this);
@@ -324,12 +316,10 @@ void TInplaceEdit::WndProc(TMessage& Message) {
             return;
         }
         case WM_LBUTTONDOWN:
-            if (FClickTime != 0 && GetMessageTime() - FClickTime < GetDoubleClickTime())
-                Message.Msg = WM_LBUTTONDBLCLK;
+            if (FClickTime != 0 && GetMessageTime() - FClickTime < GetDoubleClickTime()) Message.Msg = WM_LBUTTONDBLCLK;
             FClickTime = 0;
             break;
-        default:
-            break;
+        default: break;
     }
     TCustomMaskEdit::WndProc(Message);
 }

@@ -17,10 +17,8 @@ static constexpr uint32_t ScrollInterval = 60;
 void TCustomGridEh::CreateParams(TCreateParams& Params) {
     TCustomControl::CreateParams(Params);
     Params.Style |= WS_TABSTOP;
-    if (FScrollBars == TScrollStyle::ssVertical || FScrollBars == TScrollStyle::ssBoth)
-        Params.Style |= WS_VSCROLL;
-    if (FScrollBars == TScrollStyle::ssHorizontal || FScrollBars == TScrollStyle::ssBoth)
-        Params.Style |= WS_HSCROLL;
+    if (FScrollBars == TScrollStyle::ssVertical || FScrollBars == TScrollStyle::ssBoth) Params.Style |= WS_VSCROLL;
+    if (FScrollBars == TScrollStyle::ssHorizontal || FScrollBars == TScrollStyle::ssBoth) Params.Style |= WS_HSCROLL;
     Params.WindowClassStyle = CS_DBLCLKS;
     if (FBorderStyle == TBorderStyle::bsSingle) {
         if (FCtl3D)
@@ -40,9 +38,7 @@ void TCustomGridEh::DestroyWnd() {
     TCustomControl::DestroyWnd();
 }
 
-void TCustomGridEh::WMEraseBkgnd(TWMEraseBkgnd& Message) {
-    Message.Result = 1;
-}
+void TCustomGridEh::WMEraseBkgnd(TWMEraseBkgnd& Message) { Message.Result = 1; }
 
 void TCustomGridEh::WMSize(TWMSize& Message) {
     TCustomControl::WMSize(Message);
@@ -55,16 +51,11 @@ void TCustomGridEh::CMShowingChanged(TMessage& Message) {
     UpdateScrollRange();
 }
 
-void TCustomGridEh::WMHScroll(TWMScroll& Message) {
-    ModifyScrollBar(SB_HORZ, Message.ScrollCode, true, Message.Pos);
-}
-void TCustomGridEh::WMVScroll(TWMScroll& Message) {
-    ModifyScrollBar(SB_VERT, Message.ScrollCode, true, Message.Pos);
-}
+void TCustomGridEh::WMHScroll(TWMScroll& Message) { ModifyScrollBar(SB_HORZ, Message.ScrollCode, true, Message.Pos); }
+void TCustomGridEh::WMVScroll(TWMScroll& Message) { ModifyScrollBar(SB_VERT, Message.ScrollCode, true, Message.Pos); }
 
 bool TCustomGridEh::DoMouseWheelDown(TShiftState Shift, TPoint MousePos) {
-    if (!TCustomControl::DoMouseWheelDown(Shift, MousePos) && FCurrent.Y < FRowCount - 1)
-        SetRow(FCurrent.Y + 1);
+    if (!TCustomControl::DoMouseWheelDown(Shift, MousePos) && FCurrent.Y < FRowCount - 1) SetRow(FCurrent.Y + 1);
     return true;
 }
 
@@ -90,18 +81,10 @@ void TCustomGridEh::KeyDown(uint16_t& Key, TShiftState Shift) {
     bool moveAnchor = !Shift.Contains(ssShift);
     if (Shift.Contains(ssCtrl)) {
         switch (Key) {
-            case VK_PRIOR:
-                target.Y = FTopLeft.Y;
-                break;
-            case VK_NEXT:
-                target.Y = L.Vert.LastWholeCell;
-                break;
-            case VK_END:
-                target = TGridCoord{FColCount - 1, FRowCount - 1};
-                break;
-            case VK_HOME:
-                target = TGridCoord{FFixedCols, FFixedRows};
-                break;
+            case VK_PRIOR: target.Y = FTopLeft.Y; break;
+            case VK_NEXT: target.Y = L.Vert.LastWholeCell; break;
+            case VK_END: target = TGridCoord{FColCount - 1, FRowCount - 1}; break;
+            case VK_HOME: target = TGridCoord{FFixedCols, FFixedRows}; break;
             case VK_LEFT:
                 if (!rowSelect) {
                     target.X -= dir * hpage;
@@ -114,14 +97,9 @@ void TCustomGridEh::KeyDown(uint16_t& Key, TShiftState Shift) {
                     tl.X += dir * hpage;
                 }
                 break;
-            case VK_UP:
-                --tl.Y;
-                break;
-            case VK_DOWN:
-                ++tl.Y;
-                break;
-            default:
-                break;
+            case VK_UP: --tl.Y; break;
+            case VK_DOWN: ++tl.Y; break;
+            default: break;
         }
     } else {
         switch (Key) {
@@ -172,17 +150,10 @@ void TCustomGridEh::KeyDown(uint16_t& Key, TShiftState Shift) {
                 }
                 target.X += Key == VK_LEFT ? -dir : dir;
                 break;
-            case VK_UP:
-                --target.Y;
-                break;
-            case VK_DOWN:
-                ++target.Y;
-                break;
-            case VK_F2:
-                SetEditorMode(true);
-                break;
-            default:
-                break;
+            case VK_UP: --target.Y; break;
+            case VK_DOWN: ++target.Y; break;
+            case VK_F2: SetEditorMode(true); break;
+            default: break;
         }
     }
     const TGridCoord maxTL = MaxTopLeft(TGridCoord{FColCount - 1, FRowCount - 1}, L);
@@ -205,13 +176,9 @@ void TCustomGridEh::KeyPress(char& Key) {
     }
 }
 
-void TCustomGridEh::KeyUp(uint16_t& Key, TShiftState Shift) {
-    TCustomControl::KeyUp(Key, Shift);
-}
+void TCustomGridEh::KeyUp(uint16_t& Key, TShiftState Shift) { TCustomControl::KeyUp(Key, Shift); }
 
-void TCustomGridEh::DblClick() {
-    TCustomControl::DblClick();
-}
+void TCustomGridEh::DblClick() { TCustomControl::DblClick(); }
 
 void TCustomGridEh::WMChar(TWMKey& Message) {
     const auto c = static_cast<unsigned char>(Message.CharCode);
@@ -287,8 +254,8 @@ void TCustomGridEh::WMSetCursor(TWMSetCursor& Message) {
 // ---------------------------------------------------------------------------------------------
 // Sizing lines
 
-TGridStateEh TCustomGridEh::GetSizingStateAt(int X, int Y, const TGridLayoutEh& L, int& SizingIndex,
-                                             int& SizingPos, int& SizingOfs) {
+TGridStateEh TCustomGridEh::GetSizingStateAt(int X, int Y, const TGridLayoutEh& L, int& SizingIndex, int& SizingPos,
+                                             int& SizingOfs) {
     SizingIndex = -1;
     SizingPos = 0;
     SizingOfs = 0;
@@ -304,8 +271,7 @@ TGridStateEh TCustomGridEh::GetSizingStateAt(int X, int Y, const TGridLayoutEh& 
     return gsNormal;
 }
 
-bool TCustomGridEh::FindSizingLine(const TGridAxisLayoutEh& A, int Pos, int& Index, int& LinePos,
-                                   int& Ofs) const {
+bool TCustomGridEh::FindSizingLine(const TGridAxisLayoutEh& A, int Pos, int& Index, int& LinePos, int& Ofs) const {
     const int lw = A.LineWidth;
     int w = lw, d = 0;
     if (lw <= 6) {
@@ -337,8 +303,7 @@ bool TCustomGridEh::FindSizingLine(const TGridAxisLayoutEh& A, int Pos, int& Ind
         const int idx = A.LastWholeEnd != A.FixedEnd ? A.LastWholeCell + 1 : A.LastWholeCell;
         return found(std::min(idx, A.CellCount - 1), A.ScrollLimit);
     }
-    if (A.ContraCount > 0 && Pos >= A.ContraStart && Pos <= A.ContraStart + d)
-        return found(A.CellCount, A.ContraStart);
+    if (A.ContraCount > 0 && Pos >= A.ContraStart && Pos <= A.ContraStart + d) return found(A.CellCount, A.ContraStart);
     if (A.ContraCount >= 2) {
         g = A.ContraStart + lw;
         for (int k = A.CellCount; k < A.TotalCount - 1; ++k) {
@@ -406,8 +371,7 @@ void TCustomGridEh::TrackMoveTarget(int Pos, int Index, bool Horizontal) {
     if (Index == -1) Index = FMovePos;
     int origin = FMoveIndex;
     const TPoint pt = HandleAllocated() ? ScreenToClient(GetCursorPos()) : TPoint{};
-    const bool ok =
-        Horizontal ? CheckColumnMoveTarget(origin, Index, pt) : CheckRowMoveTarget(origin, Index, pt);
+    const bool ok = Horizontal ? CheckColumnMoveTarget(origin, Index, pt) : CheckRowMoveTarget(origin, Index, pt);
     if (ok) {
         FMoveIndex = origin;
         FMovePos = Index;
@@ -491,8 +455,8 @@ void TCustomGridEh::MouseDown(TMouseButton Button, TShiftState Shift, int X, int
         }
         const TGridCoord cell = CellAtPoint(X, Y, L);
         const int ufc = FFixedCols - FFrozenColCount, ufr = FFixedRows - FFrozenRowCount;
-        const bool selectable = cell.X >= std::max(ufc, 0) && cell.Y >= std::max(ufr, 0) &&
-                                cell.X < FColCount && cell.Y < FRowCount;
+        const bool selectable =
+            cell.X >= std::max(ufc, 0) && cell.Y >= std::max(ufr, 0) && cell.X < FColCount && cell.Y < FRowCount;
         if (!selectable) {
             const TPoint pt{X, Y};
             if (FGridOptions.Contains(gopRowMoving) && cell.X >= 0 && cell.X < ufc && cell.Y >= FFixedRows &&
@@ -506,8 +470,8 @@ void TCustomGridEh::MouseDown(TMouseButton Button, TShiftState Shift, int X, int
                     moving = true;
                     SetTimer(Handle(), ScrollTimer, ScrollInterval);
                 }
-            } else if (FGridOptions.Contains(gopColMoving) && cell.Y >= 0 && cell.Y < ufr &&
-                       cell.X >= FFixedCols && cell.X < FColCount) {
+            } else if (FGridOptions.Contains(gopColMoving) && cell.Y >= 0 && cell.Y < ufr && cell.X >= FFixedCols &&
+                       cell.X < FColCount) {
                 FMoveIndex = cell.X;
                 FMovePos = cell.X;
                 if (CanBeginColumnMove(FMoveIndex, FMovePos, pt)) {
@@ -553,8 +517,8 @@ void TCustomGridEh::MouseMove(TShiftState Shift, int X, int Y) {
             if (!Designing()) {
                 const int maxX = std::min(L.Horz.LastWholeCell + 1, FColCount - 1);
                 const int maxY = std::min(L.Vert.LastWholeCell + 1, FRowCount - 1);
-                if (cell.X < FFixedCols - FFrozenColCount || cell.Y < FFixedRows - FFrozenRowCount ||
-                    cell.X > maxX || cell.Y > maxY || cell.X < 0 || cell.Y < 0)
+                if (cell.X < FFixedCols - FFrozenColCount || cell.Y < FFixedRows - FFrozenRowCount || cell.X > maxX ||
+                    cell.Y > maxY || cell.X < 0 || cell.Y < 0)
                     break;
             }
             if (FGridState == gsSelecting) {
@@ -574,8 +538,7 @@ void TCustomGridEh::MouseMove(TShiftState Shift, int X, int Y) {
             DrawSizingLine(L);
             break;
         }
-        default:
-            break;
+        default: break;
     }
     TCustomControl::MouseMove(Shift, X, Y);
 }
@@ -625,9 +588,7 @@ void TCustomGridEh::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y
             UpdateEdit();
             break;
         }
-        default:
-            UpdateEdit();
-            break;
+        default: UpdateEdit(); break;
     }
     FGridState = gsNormal;
     TCustomControl::MouseUp(Button, Shift, X, Y);
@@ -639,16 +600,13 @@ void TCustomGridEh::CancelMouseState() {
             if (HandleAllocated()) KillTimer(Handle(), ScrollTimer);
             break;
         case gsRowSizing:
-        case gsColSizing:
-            DrawSizingLine(ComputeLayout());
-            break;
+        case gsColSizing: DrawSizingLine(ComputeLayout()); break;
         case gsRowMoving:
         case gsColMoving:
             DrawMoveLine();
             if (HandleAllocated()) KillTimer(Handle(), ScrollTimer);
             break;
-        default:
-            break;
+        default: break;
     }
     FGridState = gsNormal;
 }

@@ -46,8 +46,8 @@ bool TCustomGridEh::IsActiveControl() const {
 // ---------------------------------------------------------------------------------------------
 // Lines
 
-void TCustomGridEh::DrawAxisLines(const TGridAxisLayoutEh& A, bool Vertical, int First, int Limit, int Start,
-                                  int End, int CrossFrom, int CrossTo, TColor Color) {
+void TCustomGridEh::DrawAxisLines(const TGridAxisLayoutEh& A, bool Vertical, int First, int Limit, int Start, int End,
+                                  int CrossFrom, int CrossTo, TColor Color) {
     const int lw = A.LineWidth;
     if (lw == 0 || First >= Limit) return;
     const size_t capacity = FLineCounts.size();
@@ -121,9 +121,8 @@ void TCustomGridEh::DrawAreaLines(const TGridLayoutEh& L, const TLineArea& A, bo
 // ---------------------------------------------------------------------------------------------
 // Cells
 
-void TCustomGridEh::DrawCells(const TGridLayoutEh& L, int FirstCol, int X, int ColLimit, int XEnd,
-                              int FirstRow, int Y, int RowLimit, int YEnd, TGridDrawState BaseState,
-                              TColor Background, bool Contra) {
+void TCustomGridEh::DrawCells(const TGridLayoutEh& L, int FirstCol, int X, int ColLimit, int XEnd, int FirstRow, int Y,
+                              int RowLimit, int YEnd, TGridDrawState BaseState, TColor Background, bool Contra) {
     const int hlw = L.Horz.LineWidth, vlw = L.Vert.LineWidth;
     TCanvas* C = Canvas();
     int y = Y;
@@ -156,8 +155,8 @@ void TCustomGridEh::DrawOneCell(int ACol, int ARow, const TRect& R, TGridDrawSta
     if (focused && FGridOptions.Contains(gopEditing) && FEditorMode && !designing) return;
     if (FBaseDefaultDrawing || designing) {
         C->Font()->Assign(Font());
-        if (State.Contains(gdSelected) && (!focused || FGridOptions.Contains(gopDrawFocusSelected) ||
-                                           FGridOptions.Contains(gopRowSelect))) {
+        if (State.Contains(gdSelected) &&
+            (!focused || FGridOptions.Contains(gopDrawFocusSelected) || FGridOptions.Contains(gopRowSelect))) {
             C->Brush()->SetColor(clHighlight);
             C->Font()->SetColor(clHighlightText);
         } else {
@@ -181,8 +180,7 @@ void TCustomGridEh::DrawOneCell(int ACol, int ARow, const TRect& R, TGridDrawSta
         C->DrawFocusRect(R);
 }
 
-void TCustomGridEh::DrawCellFrame3D(const TRect& R, bool FarSides, bool NearSides, bool Sunken,
-                                    bool Pressed) {
+void TCustomGridEh::DrawCellFrame3D(const TRect& R, bool FarSides, bool NearSides, bool Sunken, bool Pressed) {
     TCanvas* C = Canvas();
     const unsigned edge = (Sunken || Pressed) ? BDR_SUNKENINNER : BDR_RAISEDINNER;
     TRect r = R;
@@ -211,10 +209,9 @@ void TCustomGridEh::Paint() {
     const TGridAxisLayoutEh& H = L.Horz;
     const TGridAxisLayoutEh& V = L.Vert;
     // Buffers for the lines of one area, sized by what shows.
-    const int shown =
-        std::max({V.LastWholeCell + FFixedRows - FTopLeft.Y, H.LastWholeCell + FFixedCols - FTopLeft.X,
-                  FContraColCount, FContraRowCount, 0}) +
-        3;
+    const int shown = std::max({V.LastWholeCell + FFixedRows - FTopLeft.Y, H.LastWholeCell + FFixedCols - FTopLeft.X,
+                                FContraColCount, FContraRowCount, 0}) +
+                      3;
     FLineCounts.assign(static_cast<size_t>(shown), 2);
     FLinePoints.resize(static_cast<size_t>(shown) * 2);
     FPaintSelection = Selection();
@@ -239,12 +236,11 @@ void TCustomGridEh::PaintRegular(const TGridLayoutEh& L) {
     if (H.LineWidth > 0 || V.LineWidth > 0) {
         DrawAreaLines(L, {TRect{0, 0, H.FixedEnd, V.UnfrozenEnd}, 0, fc, 0, 0, ufr, 0}, true, FFixedColor,
                       lc->AreaLineColor(0, 0));
+        DrawAreaLines(L, {TRect{0, V.UnfrozenEnd, H.UnfrozenEnd, V.FixedEnd}, 0, ufc, 0, ufr, fr, V.UnfrozenEnd}, true,
+                      FFixedColor, lc->AreaLineColor(0, ufr));
         DrawAreaLines(L,
-                      {TRect{0, V.UnfrozenEnd, H.UnfrozenEnd, V.FixedEnd}, 0, ufc, 0, ufr, fr, V.UnfrozenEnd},
-                      true, FFixedColor, lc->AreaLineColor(0, ufr));
-        DrawAreaLines(L,
-                      {TRect{H.UnfrozenEnd, V.UnfrozenEnd, H.FixedEnd - 1, V.FixedEnd - 1}, ufc, fc,
-                       H.UnfrozenEnd, ufr, fr, V.UnfrozenEnd},
+                      {TRect{H.UnfrozenEnd, V.UnfrozenEnd, H.FixedEnd - 1, V.FixedEnd - 1}, ufc, fc, H.UnfrozenEnd, ufr,
+                       fr, V.UnfrozenEnd},
                       true, FFixedColor, lc->AreaLineColor(ufc, ufr));
         if (FFrozenRowCount > 0)
             DrawOneLine(TPoint{H.UnfrozenEnd, V.FixedEnd - 1}, TPoint{H.FixedEnd, V.FixedEnd - 1},
@@ -254,22 +250,21 @@ void TCustomGridEh::PaintRegular(const TGridLayoutEh& L) {
                         lc->FrozenVertLineColor(fc - 1));
         {
             TClipScope clip(C, offset, TRect{H.FixedEnd, 0, H.ScrollEnd, V.FixedEnd});
+            DrawAreaLines(
+                L,
+                {TRect{H.ScrollStart, 0, H.ScrollEnd, V.UnfrozenEnd}, FTopLeft.X, FColCount, H.ScrollStart, 0, ufr, 0},
+                true, FFixedColor, lc->AreaLineColor(FTopLeft.X, 0));
             DrawAreaLines(L,
-                          {TRect{H.ScrollStart, 0, H.ScrollEnd, V.UnfrozenEnd}, FTopLeft.X, FColCount,
-                           H.ScrollStart, 0, ufr, 0},
-                          true, FFixedColor, lc->AreaLineColor(FTopLeft.X, 0));
-            DrawAreaLines(L,
-                          {TRect{H.ScrollStart, V.UnfrozenEnd, H.ScrollEnd, V.FixedEnd}, FTopLeft.X,
-                           FColCount, H.ScrollStart, ufr, fr, V.UnfrozenEnd},
+                          {TRect{H.ScrollStart, V.UnfrozenEnd, H.ScrollEnd, V.FixedEnd}, FTopLeft.X, FColCount,
+                           H.ScrollStart, ufr, fr, V.UnfrozenEnd},
                           true, FFixedColor, lc->AreaLineColor(FTopLeft.X, ufr));
             if (FFrozenRowCount > 0)
                 DrawOneLine(TPoint{H.FixedEnd, V.FixedEnd - 1}, TPoint{H.ScrollEnd, V.FixedEnd - 1},
                             lc->FrozenHorzLineColor(fr - 1));
         }
-        DrawAreaLines(L,
-                      {TRect{0, V.FixedEnd, H.UnfrozenEnd, V.ScrollEnd}, 0, ufc, 0, FTopLeft.Y, FRowCount,
-                       V.ScrollStart},
-                      true, FFixedColor, lc->AreaLineColor(0, FTopLeft.Y));
+        DrawAreaLines(
+            L, {TRect{0, V.FixedEnd, H.UnfrozenEnd, V.ScrollEnd}, 0, ufc, 0, FTopLeft.Y, FRowCount, V.ScrollStart},
+            true, FFixedColor, lc->AreaLineColor(0, FTopLeft.Y));
         DrawAreaLines(L,
                       {TRect{H.UnfrozenEnd, V.FixedEnd, H.FixedEnd - 1, V.ScrollEnd}, ufc, fc, H.UnfrozenEnd,
                        FTopLeft.Y, FRowCount, V.ScrollStart},
@@ -289,21 +284,19 @@ void TCustomGridEh::PaintRegular(const TGridLayoutEh& L) {
     const TGridDrawState fixedState{gdFixed};
     const TGridDrawState none;
     DrawCells(L, 0, 0, fc, H.FixedEnd, 0, 0, ufr, V.UnfrozenEnd, fixedState, FFixedColor, false);
-    DrawCells(L, 0, 0, ufc, H.UnfrozenEnd, ufr, V.UnfrozenEnd, fr, V.FixedEnd, fixedState, FFixedColor,
-              false);
-    DrawCells(L, ufc, H.UnfrozenEnd, fc, H.FixedEnd, ufr, V.UnfrozenEnd, fr, V.FixedEnd, none, Color(),
-              false);
+    DrawCells(L, 0, 0, ufc, H.UnfrozenEnd, ufr, V.UnfrozenEnd, fr, V.FixedEnd, fixedState, FFixedColor, false);
+    DrawCells(L, ufc, H.UnfrozenEnd, fc, H.FixedEnd, ufr, V.UnfrozenEnd, fr, V.FixedEnd, none, Color(), false);
     {
         TClipScope clip(C, offset, TRect{H.FixedEnd, 0, H.ScrollEnd, V.FixedEnd});
         DrawCells(L, FTopLeft.X, H.ScrollStart, FColCount, H.ScrollEnd, 0, 0, ufr, V.UnfrozenEnd, fixedState,
                   FFixedColor, false);
-        DrawCells(L, FTopLeft.X, H.ScrollStart, FColCount, H.ScrollEnd, ufr, V.UnfrozenEnd, fr, V.FixedEnd,
-                  none, Color(), false);
+        DrawCells(L, FTopLeft.X, H.ScrollStart, FColCount, H.ScrollEnd, ufr, V.UnfrozenEnd, fr, V.FixedEnd, none,
+                  Color(), false);
     }
-    DrawCells(L, 0, 0, ufc, H.UnfrozenEnd, FTopLeft.Y, V.ScrollStart, FRowCount, V.ScrollEnd, fixedState,
-              FFixedColor, false);
-    DrawCells(L, ufc, H.UnfrozenEnd, fc, H.FixedEnd, FTopLeft.Y, V.ScrollStart, FRowCount, V.ScrollEnd, none,
-              Color(), false);
+    DrawCells(L, 0, 0, ufc, H.UnfrozenEnd, FTopLeft.Y, V.ScrollStart, FRowCount, V.ScrollEnd, fixedState, FFixedColor,
+              false);
+    DrawCells(L, ufc, H.UnfrozenEnd, fc, H.FixedEnd, FTopLeft.Y, V.ScrollStart, FRowCount, V.ScrollEnd, none, Color(),
+              false);
     {
         TClipScope clip(C, offset, TRect{H.FixedEnd, V.FixedEnd, H.ScrollEnd, V.ScrollEnd});
         DrawCells(L, FTopLeft.X, H.ScrollStart, FColCount, H.ScrollEnd, FTopLeft.Y, V.ScrollStart, FRowCount,
@@ -334,12 +327,11 @@ void TCustomGridEh::PaintContra(const TGridLayoutEh& L) {
 
     if (hlw > 0 || vlw > 0) {
         if (FContraRowCount > 0) {
+            DrawAreaLines(L, {TRect{0, cy, H.UnfrozenEnd, V.ClientExtent}, 0, ufc, 0, FRowCount, fullRows, cy}, true,
+                          FFixedColor, lc->AreaLineColor(0, FRowCount));
             DrawAreaLines(L,
-                          {TRect{0, cy, H.UnfrozenEnd, V.ClientExtent}, 0, ufc, 0, FRowCount, fullRows, cy},
-                          true, FFixedColor, lc->AreaLineColor(0, FRowCount));
-            DrawAreaLines(L,
-                          {TRect{H.UnfrozenEnd, cy, H.FixedEnd - 1, V.ClientExtent}, ufc, fc, H.UnfrozenEnd,
-                           FRowCount, fullRows, cy},
+                          {TRect{H.UnfrozenEnd, cy, H.FixedEnd - 1, V.ClientExtent}, ufc, fc, H.UnfrozenEnd, FRowCount,
+                           fullRows, cy},
                           true, FFixedColor, lc->AreaLineColor(ufc, FRowCount));
             if (FFrozenColCount > 0)
                 DrawOneLine(TPoint{H.FixedEnd - 1, V.ContraStart}, TPoint{H.FixedEnd - 1, V.ClientExtent},
@@ -349,20 +341,19 @@ void TCustomGridEh::PaintContra(const TGridLayoutEh& L) {
                             lc->HorzLineColor(FRowCount));
             TClipScope clip(C, offset, TRect{H.FixedEnd, 0, H.ScrollEnd, V.ClientExtent});
             DrawAreaLines(L,
-                          {TRect{H.ScrollStart, cy, H.ScrollEnd, V.ClientExtent}, FTopLeft.X, FColCount,
-                           H.ScrollStart, FRowCount, fullRows, cy},
+                          {TRect{H.ScrollStart, cy, H.ScrollEnd, V.ClientExtent}, FTopLeft.X, FColCount, H.ScrollStart,
+                           FRowCount, fullRows, cy},
                           false, Color(), lc->AreaLineColor(FTopLeft.X, FRowCount));
             if (vlw > 0)
                 DrawOneLine(TPoint{H.ScrollStart, V.ContraStart + vlw / 2},
                             TPoint{H.ScrollEnd, V.ContraStart + vlw / 2}, lc->HorzLineColor(FRowCount));
         }
         if (FContraColCount > 0) {
+            DrawAreaLines(L, {TRect{cx, 0, H.ClientExtent, V.UnfrozenEnd}, FColCount, fullCols, cx, 0, ufr, 0}, true,
+                          FFixedColor, lc->AreaLineColor(FColCount, 0));
             DrawAreaLines(L,
-                          {TRect{cx, 0, H.ClientExtent, V.UnfrozenEnd}, FColCount, fullCols, cx, 0, ufr, 0},
-                          true, FFixedColor, lc->AreaLineColor(FColCount, 0));
-            DrawAreaLines(L,
-                          {TRect{cx, V.UnfrozenEnd, H.ClientExtent, V.FixedEnd - 1}, FColCount, fullCols, cx,
-                           ufr, fr, V.UnfrozenEnd},
+                          {TRect{cx, V.UnfrozenEnd, H.ClientExtent, V.FixedEnd - 1}, FColCount, fullCols, cx, ufr, fr,
+                           V.UnfrozenEnd},
                           true, FFixedColor, lc->AreaLineColor(FColCount, ufr));
             if (FFrozenRowCount > 0)
                 DrawOneLine(TPoint{H.ContraStart, V.FixedEnd - 1}, TPoint{H.ClientExtent, V.FixedEnd - 1},
@@ -370,23 +361,20 @@ void TCustomGridEh::PaintContra(const TGridLayoutEh& L) {
             const int sx = H.ContraStart + hlw / 2;
             if (hlw > 0) DrawOneLine(TPoint{sx, 0}, TPoint{sx, V.FixedEnd}, lc->VertLineColor(FColCount));
             DrawAreaLines(L,
-                          {TRect{cx, V.FixedEnd, H.ClientExtent, V.ScrollEnd}, FColCount, fullCols, cx,
-                           FTopLeft.Y, FRowCount, V.ScrollStart},
+                          {TRect{cx, V.FixedEnd, H.ClientExtent, V.ScrollEnd}, FColCount, fullCols, cx, FTopLeft.Y,
+                           FRowCount, V.ScrollStart},
                           false, Color(), lc->AreaLineColor(FColCount, FTopLeft.Y));
-            if (hlw > 0)
-                DrawOneLine(TPoint{sx, V.FixedEnd}, TPoint{sx, V.ScrollEnd}, lc->VertLineColor(FColCount));
+            if (hlw > 0) DrawOneLine(TPoint{sx, V.FixedEnd}, TPoint{sx, V.ScrollEnd}, lc->VertLineColor(FColCount));
             if (FContraRowCount > 0) {
-                DrawAreaLines(L,
-                              {TRect{cx, cy, H.ClientExtent, V.ClientExtent}, FColCount, fullCols, cx,
-                               FRowCount, fullRows, cy},
-                              false, Color(), lc->AreaLineColor(FColCount, FRowCount));
+                DrawAreaLines(
+                    L,
+                    {TRect{cx, cy, H.ClientExtent, V.ClientExtent}, FColCount, fullCols, cx, FRowCount, fullRows, cy},
+                    false, Color(), lc->AreaLineColor(FColCount, FRowCount));
                 if (hlw > 0)
-                    DrawOneLine(TPoint{sx, V.ContraStart}, TPoint{sx, V.ClientExtent},
-                                lc->VertLineColor(FColCount));
+                    DrawOneLine(TPoint{sx, V.ContraStart}, TPoint{sx, V.ClientExtent}, lc->VertLineColor(FColCount));
                 if (vlw > 0)
                     DrawOneLine(TPoint{H.ContraStart, V.ContraStart + vlw / 2},
-                                TPoint{H.ClientExtent, V.ContraStart + vlw / 2},
-                                lc->HorzLineColor(FRowCount));
+                                TPoint{H.ClientExtent, V.ContraStart + vlw / 2}, lc->HorzLineColor(FRowCount));
             }
         }
     }
@@ -395,27 +383,25 @@ void TCustomGridEh::PaintContra(const TGridLayoutEh& L) {
     const TGridDrawState none;
     if (FContraRowCount > 0) {
         TClipScope clip(C, FContraColCount > 0, TRect{0, V.ContraStart, H.ScrollEnd, V.ClientExtent});
-        DrawCells(L, 0, 0, ufc, H.UnfrozenEnd, FRowCount, cy, fullRows, V.ClientExtent, fixedState,
-                  FFixedColor, true);
-        DrawCells(L, ufc, H.UnfrozenEnd, fc, H.FixedEnd, FRowCount, cy, fullRows, V.ClientExtent, none,
-                  Color(), true);
+        DrawCells(L, 0, 0, ufc, H.UnfrozenEnd, FRowCount, cy, fullRows, V.ClientExtent, fixedState, FFixedColor, true);
+        DrawCells(L, ufc, H.UnfrozenEnd, fc, H.FixedEnd, FRowCount, cy, fullRows, V.ClientExtent, none, Color(), true);
         TClipScope inner(C, offset, TRect{H.FixedEnd, V.ContraStart, H.ScrollEnd, V.ClientExtent});
-        DrawCells(L, FTopLeft.X, H.ScrollStart, FColCount, H.ScrollEnd, FRowCount, cy, fullRows,
-                  V.ClientExtent, none, Color(), true);
+        DrawCells(L, FTopLeft.X, H.ScrollStart, FColCount, H.ScrollEnd, FRowCount, cy, fullRows, V.ClientExtent, none,
+                  Color(), true);
     }
     if (FContraColCount > 0) {
         {
             TClipScope clip(C, FContraRowCount > 0, TRect{H.ContraStart, 0, H.ClientExtent, V.ScrollEnd});
-            DrawCells(L, FColCount, cx, fullCols, H.ClientExtent, 0, 0, ufr, V.UnfrozenEnd, fixedState,
-                      FFixedColor, true);
-            DrawCells(L, FColCount, cx, fullCols, H.ClientExtent, ufr, V.UnfrozenEnd, fr, V.FixedEnd, none,
-                      Color(), true);
-            DrawCells(L, FColCount, cx, fullCols, H.ClientExtent, FTopLeft.Y, V.ScrollStart, FRowCount,
-                      V.ScrollEnd, none, Color(), true);
+            DrawCells(L, FColCount, cx, fullCols, H.ClientExtent, 0, 0, ufr, V.UnfrozenEnd, fixedState, FFixedColor,
+                      true);
+            DrawCells(L, FColCount, cx, fullCols, H.ClientExtent, ufr, V.UnfrozenEnd, fr, V.FixedEnd, none, Color(),
+                      true);
+            DrawCells(L, FColCount, cx, fullCols, H.ClientExtent, FTopLeft.Y, V.ScrollStart, FRowCount, V.ScrollEnd,
+                      none, Color(), true);
         }
         if (FContraRowCount > 0)
-            DrawCells(L, FColCount, cx, fullCols, H.ClientExtent, FRowCount, cy, fullRows, V.ClientExtent,
-                      none, Color(), true);
+            DrawCells(L, FColCount, cx, fullCols, H.ClientExtent, FRowCount, cy, fullRows, V.ClientExtent, none,
+                      Color(), true);
     }
     C->Brush()->SetColor(Color());
     if (FContraColCount > 0 && V.ScrollEnd < V.ScrollLimit)

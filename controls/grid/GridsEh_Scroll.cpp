@@ -28,14 +28,11 @@ void TCustomGridEh::InvalidateSelectionChange(const TGridRect& OldSel, const TGr
             InvalidateRect(CellRangeRect(a, true, L));
             return;
         }
-        if (a.Top < c.Top)
-            InvalidateRect(CellRangeRect(TGridRect{a.Left, a.Top, a.Right, c.Top - 1}, true, L));
+        if (a.Top < c.Top) InvalidateRect(CellRangeRect(TGridRect{a.Left, a.Top, a.Right, c.Top - 1}, true, L));
         if (a.Bottom > c.Bottom)
             InvalidateRect(CellRangeRect(TGridRect{a.Left, c.Bottom + 1, a.Right, a.Bottom}, true, L));
-        if (a.Left < c.Left)
-            InvalidateRect(CellRangeRect(TGridRect{a.Left, c.Top, c.Left - 1, c.Bottom}, true, L));
-        if (a.Right > c.Right)
-            InvalidateRect(CellRangeRect(TGridRect{c.Right + 1, c.Top, a.Right, c.Bottom}, true, L));
+        if (a.Left < c.Left) InvalidateRect(CellRangeRect(TGridRect{a.Left, c.Top, c.Left - 1, c.Bottom}, true, L));
+        if (a.Right > c.Right) InvalidateRect(CellRangeRect(TGridRect{c.Right + 1, c.Top, a.Right, c.Bottom}, true, L));
     };
     minus(OldSel, NewSel);
     minus(NewSel, OldSel);
@@ -135,8 +132,7 @@ void TCustomGridEh::ScrollCellIntoView(TGridCoord Cell) {
 
 // Pixels between two first cells (negative when moving forward); false when the distance is
 // more than the shown scrollable part, which is then painted anew.
-static bool AxisScrollDistance(const TCustomGridEh* G, const TGridAxisLayoutEh& A, int Old, int New,
-                               int& Dist) {
+static bool AxisScrollDistance(const TCustomGridEh* G, const TGridAxisLayoutEh& A, int Old, int New, int& Dist) {
     Dist = 0;
     const int limit = A.ScrollEnd - A.FixedEnd;
     const int from = std::min(Old, New), to = std::max(Old, New);
@@ -158,8 +154,10 @@ void TCustomGridEh::TopLeftMoved(TGridCoord Old) {
     // A new first column starts whole: the hidden part of the old one goes with it.
     const int offset = Old.X != FTopLeft.X ? FDataOffset : 0;
     if (offset != 0) FDataOffset = 0;
-    if (canH && canV) ScrollDataArea(dx + offset, dy);
-    else InvalidateGrid();
+    if (canH && canV)
+        ScrollDataArea(dx + offset, dy);
+    else
+        InvalidateGrid();
     UpdateEditorPosition();
 }
 
@@ -201,32 +199,17 @@ void TCustomGridEh::ModifyScrollBar(int ScrollBar, int ScrollCode, bool FromScro
     if (horz && HorzScrollsByPixels()) {
         int d = 0;
         switch (ScrollCode) {
-            case SB_LINEUP:
-                d = -HorzScrollLineStep();
-                break;
-            case SB_LINEDOWN:
-                d = HorzScrollLineStep();
-                break;
-            case SB_PAGEUP:
-                d = -FHorzPixelPage;
-                break;
-            case SB_PAGEDOWN:
-                d = FHorzPixelPage;
-                break;
-            case SB_THUMBPOSITION:
-                d = Pos - FHorzPixelPos;
-                break;
+            case SB_LINEUP: d = -HorzScrollLineStep(); break;
+            case SB_LINEDOWN: d = HorzScrollLineStep(); break;
+            case SB_PAGEUP: d = -FHorzPixelPage; break;
+            case SB_PAGEDOWN: d = FHorzPixelPage; break;
+            case SB_THUMBPOSITION: d = Pos - FHorzPixelPos; break;
             case SB_THUMBTRACK:
                 if (tracking) d = Pos - FHorzPixelPos;
                 break;
-            case SB_TOP:
-                d = -FHorzPixelPos;
-                break;
-            case SB_BOTTOM:
-                d = FHorzPixelExtent - FHorzPixelPage - FHorzPixelPos;
-                break;
-            default:
-                break;
+            case SB_TOP: d = -FHorzPixelPos; break;
+            case SB_BOTTOM: d = FHorzPixelExtent - FHorzPixelPage - FHorzPixelPos; break;
+            default: break;
         }
         ScrollHorzPixels(d);
         return;
@@ -239,32 +222,17 @@ void TCustomGridEh::ModifyScrollBar(int ScrollBar, int ScrollCode, bool FromScro
         int ofs = FSingleColumnOffset;
         const int charW = std::max(1, MeasureTextExtent("0").cx);
         switch (ScrollCode) {
-            case SB_LINEUP:
-                ofs -= charW * direction;
-                break;
-            case SB_LINEDOWN:
-                ofs += charW * direction;
-                break;
-            case SB_PAGEUP:
-                ofs -= (L.Horz.ClientExtent - L.Horz.FixedEnd) * direction;
-                break;
-            case SB_PAGEDOWN:
-                ofs += (L.Horz.ClientExtent - L.Horz.FixedEnd) * direction;
-                break;
-            case SB_THUMBPOSITION:
-                ofs = Pos;
-                break;
+            case SB_LINEUP: ofs -= charW * direction; break;
+            case SB_LINEDOWN: ofs += charW * direction; break;
+            case SB_PAGEUP: ofs -= (L.Horz.ClientExtent - L.Horz.FixedEnd) * direction; break;
+            case SB_PAGEDOWN: ofs += (L.Horz.ClientExtent - L.Horz.FixedEnd) * direction; break;
+            case SB_THUMBPOSITION: ofs = Pos; break;
             case SB_THUMBTRACK:
                 if (tracking) ofs = Pos;
                 break;
-            case SB_TOP:
-                ofs = 0;
-                break;
-            case SB_BOTTOM:
-                ofs = maxOfs;
-                break;
-            default:
-                break;
+            case SB_TOP: ofs = 0; break;
+            case SB_BOTTOM: ofs = maxOfs; break;
+            default: break;
         }
         ofs = std::clamp(ofs, 0, maxOfs);
         if (ofs != FSingleColumnOffset) {
@@ -313,14 +281,9 @@ void TCustomGridEh::ModifyScrollBar(int ScrollBar, int ScrollCode, bool FromScro
             if (ScrollCode == SB_THUMBPOSITION || tracking)
                 result = minFirst + MulDiv(Pos, maxFirst - minFirst, ScrollSteps);
             break;
-        case SB_TOP:
-            result = minFirst;
-            break;
-        case SB_BOTTOM:
-            result = maxFirst;
-            break;
-        default:
-            break;
+        case SB_TOP: result = minFirst; break;
+        case SB_BOTTOM: result = maxFirst; break;
+        default: break;
     }
     if (repeatStep) {
         result = cur + step;
@@ -349,8 +312,8 @@ void TCustomGridEh::UpdateScrollPos() {
             FHorzPixelPos = pos;
             TScrollInfo cur;
             GetScrollInfo(SB_HORZ, cur);
-            if (cur.nMin != 0 || cur.nPos != FHorzPixelPos ||
-                cur.nPage != UINT(std::max(FHorzPixelPage, 0)) || cur.nMax != FHorzPixelExtent - 1) {
+            if (cur.nMin != 0 || cur.nPos != FHorzPixelPos || cur.nPage != UINT(std::max(FHorzPixelPage, 0)) ||
+                cur.nMax != FHorzPixelExtent - 1) {
                 TScrollInfo si;
                 si.fMask = SIF_ALL;
                 si.nMin = 0;
@@ -494,9 +457,7 @@ void TCustomGridEh::AutoScrollTick() {
             if (flags != 0) ExtendSelectionBy(flags);
             break;
         }
-        case gsRowMoving:
-            TrackMoveTarget(p.Y, CellAtPoint(p.X, p.Y, L).Y, false);
-            break;
+        case gsRowMoving: TrackMoveTarget(p.Y, CellAtPoint(p.X, p.Y, L).Y, false); break;
         case gsColMoving: {
             const int oldLeft = FTopLeft.X, oldPixel = FHorzPixelPos;
             TrackMoveTarget(p.X, CellAtPoint(p.X, p.Y, L).X, true);
@@ -523,8 +484,7 @@ void TCustomGridEh::AutoScrollTick() {
             SetTimer(Handle(), 1, static_cast<uint32_t>(interval));
             break;
         }
-        default:
-            break;
+        default: break;
     }
 }
 

@@ -40,10 +40,9 @@ const std::vector<TPropertyInterceptorEntryEh>& ClassPropertyInterceptors();
 
 template <class TTarget, class TInterceptor>
 void RegisterClassPropertyInterceptor() {
-    RegisterClassPropertyInterceptor(&TTarget::StaticClass(), &TInterceptor::StaticClass(),
-                                     [](rtl::TObject* Target) -> TStoragePropertyInterceptor* {
-                                         return rtl::Create<TInterceptor>(Target);
-                                     });
+    RegisterClassPropertyInterceptor(
+        &TTarget::StaticClass(), &TInterceptor::StaticClass(),
+        [](rtl::TObject* Target) -> TStoragePropertyInterceptor* { return rtl::Create<TInterceptor>(Target); });
 }
 
 // The interceptor of Target's class or its nearest registered ancestor; null when none.

@@ -110,7 +110,8 @@ void TCRCommand::ParseSQLParam(store::AnsiStringBuilder& Builder, store::TParser
         return;
     }
     AnsiString name = at ? "@" + st : st;
-    if (name.size() > 1 && name.front() == LeftQuote && name.back() == RightQuote) name = name.substr(1, name.size() - 2);
+    if (name.size() > 1 && name.front() == LeftQuote && name.back() == RightQuote)
+        name = name.substr(1, name.size() - 2);
     if (Params) {
         TParamDesc* param;
         if (Params == FParams.get()) {
@@ -136,54 +137,33 @@ void TCRCommand::SetCursor(TCRCursor* /*Value*/) { throw rtl::Exception(SOperati
 
 bool TCRCommand::SetProp(int Prop, const Variant& Value) {
     switch (Prop) {
-        case pidAutoCommit:
-            FAutoCommit = Value.AsBoolean();
-            break;
+        case pidAutoCommit: FAutoCommit = Value.AsBoolean(); break;
         case pidScanParams: {
             const bool old = FScanParams;
             FScanParams = Value.AsBoolean();
             if (FScanParams && !old && !FUserSQL.empty()) FSQL = ParseSQL(FUserSQL, FParams.get(), true, "");
             break;
         }
-        case pidCompressBlobMode:
-            FCompressBlob = Value.AsInteger();
-            break;
-        case pidDisableParamScan:
-            FDisableParamScan = Value.AsBoolean();
-            break;
-        case pidQuoteNames:
-            FQuoteNames = Value.AsBoolean();
-            break;
-        case pidEnableBCD:
-            FEnableBCD = Value.AsBoolean();
-            break;
-        case pidEnableFMTBCD:
-            FEnableFMTBCD = Value.AsBoolean();
-            break;
+        case pidCompressBlobMode: FCompressBlob = Value.AsInteger(); break;
+        case pidDisableParamScan: FDisableParamScan = Value.AsBoolean(); break;
+        case pidQuoteNames: FQuoteNames = Value.AsBoolean(); break;
+        case pidEnableBCD: FEnableBCD = Value.AsBoolean(); break;
+        case pidEnableFMTBCD: FEnableFMTBCD = Value.AsBoolean(); break;
         case pidCommandReserved33:
         case pidHasOutValues:
-        case pidIsStoredProc:
-            break;
-        default:
-            PropertyIdFault(Prop);
+        case pidIsStoredProc: break;
+        default: PropertyIdFault(Prop);
     }
     return true;
 }
 
 bool TCRCommand::GetProp(int Prop, Variant& Value) {
     switch (Prop) {
-        case pidExecuting:
-            Value = FExecuting;
-            break;
-        case pidHasOutValues:
-            Value = true;
-            break;
+        case pidExecuting: Value = FExecuting; break;
+        case pidHasOutValues: Value = true; break;
         case pidRowsAffectedOnOpen:
-        case pidDescribesParams:
-            Value = false;
-            break;
-        default:
-            PropertyIdFault(Prop);
+        case pidDescribesParams: Value = false; break;
+        default: PropertyIdFault(Prop);
     }
     return true;
 }
@@ -241,8 +221,7 @@ Variant TParamDesc::EncryptValue(const Variant& Value) const {
             length = static_cast<int>(wide.size() * 2);
             kind = ekWideString;
             break;
-        default:
-            throw rtl::Exception(rtl::Format(SDataTypeCannotBeEncrypted, {rtl::IntToStr(FDataType)}));
+        default: throw rtl::Exception(rtl::Format(SDataTypeCannotBeEncrypted, {rtl::IntToStr(FDataType)}));
     }
     Variant result;
     if (FEncryptor(data, length, kind, result) == 0) {
@@ -296,8 +275,7 @@ void TParamDesc::SetObject(store::TSharedObject* Value) {
                         throw rtl::Exception(rtl::Format(SCannotEncryptValue, {FName}));
                 }
                 break;
-            default:
-                throw rtl::Exception(rtl::Format(SDataTypeCannotBeEncrypted, {rtl::IntToStr(FDataType)}));
+            default: throw rtl::Exception(rtl::Format(SDataTypeCannotBeEncrypted, {rtl::IntToStr(FDataType)}));
         }
     }
     FValue = Variant::FromPointer(copy.get());

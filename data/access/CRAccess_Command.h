@@ -167,7 +167,8 @@ public:
     virtual void SetCursorState(uint8_t Value) = 0;
     virtual void SetSQL(const AnsiString& Value);
     // Native SQL of the text; fills Params (when given) with the parameters met.
-    virtual AnsiString ParseSQL(const AnsiString& SQL, TParamDescs* Params, bool IsScan, const AnsiString& RenamePrefix);
+    virtual AnsiString ParseSQL(const AnsiString& SQL, TParamDescs* Params, bool IsScan,
+                                const AnsiString& RenamePrefix);
     virtual AnsiString CreateProcCall(const AnsiString& Name, bool NeedDescribe, bool IsQuery) = 0;
     virtual TParamDesc* AddParam();
     virtual TCRCursor* GetCursor() { return nullptr; }

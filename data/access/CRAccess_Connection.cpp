@@ -119,67 +119,32 @@ void TCRConnection::DoError(rtl::Exception* E, bool* Fail) {
 
 bool TCRConnection::SetProp(int Prop, const Variant& Value) {
     switch (Prop) {
-        case pidAutoCommit:
-            FAutoCommit = Value.AsBoolean();
-            break;
-        case pidConvertEOL:
-            FConvertEOL = Value.AsBoolean();
-            break;
-        case pidDisconnectedMode:
-            FDisconnectedMode = Value.AsBoolean();
-            break;
-        case pidEnableBCD:
-            FEnableBCD = Value.AsBoolean();
-            break;
-        case pidEnableFMTBCD:
-            FEnableFMTBCD = Value.AsBoolean();
-            break;
-        case pidDefaultSortType:
-            FDefaultSortType = Value.AsInteger();
-            break;
+        case pidAutoCommit: FAutoCommit = Value.AsBoolean(); break;
+        case pidConvertEOL: FConvertEOL = Value.AsBoolean(); break;
+        case pidDisconnectedMode: FDisconnectedMode = Value.AsBoolean(); break;
+        case pidEnableBCD: FEnableBCD = Value.AsBoolean(); break;
+        case pidEnableFMTBCD: FEnableFMTBCD = Value.AsBoolean(); break;
+        case pidDefaultSortType: FDefaultSortType = Value.AsInteger(); break;
         case pidDatabase:
-        case pidPort:
-            break;
-        case pidHttpUrl:
-            FHttpOptions->Url = Value.AsAnsiString();
-            break;
-        case pidHttpUsername:
-            FHttpOptions->Username = Value.AsAnsiString();
-            break;
-        case pidHttpPassword:
-            FHttpOptions->Password = Value.AsAnsiString();
-            break;
-        case pidProxyHostname:
-            FHttpOptions->ProxyOptions()->Hostname = Value.AsAnsiString();
-            break;
-        case pidProxyPort:
-            FHttpOptions->ProxyOptions()->Port = Value.AsInteger();
-            break;
-        case pidProxyUsername:
-            FHttpOptions->ProxyOptions()->Username = Value.AsAnsiString();
-            break;
-        case pidProxyPassword:
-            FHttpOptions->ProxyOptions()->Password = Value.AsAnsiString();
-            break;
-        default:
-            PropertyIdFault(Prop);
+        case pidPort: break;
+        case pidHttpUrl: FHttpOptions->Url = Value.AsAnsiString(); break;
+        case pidHttpUsername: FHttpOptions->Username = Value.AsAnsiString(); break;
+        case pidHttpPassword: FHttpOptions->Password = Value.AsAnsiString(); break;
+        case pidProxyHostname: FHttpOptions->ProxyOptions()->Hostname = Value.AsAnsiString(); break;
+        case pidProxyPort: FHttpOptions->ProxyOptions()->Port = Value.AsInteger(); break;
+        case pidProxyUsername: FHttpOptions->ProxyOptions()->Username = Value.AsAnsiString(); break;
+        case pidProxyPassword: FHttpOptions->ProxyOptions()->Password = Value.AsAnsiString(); break;
+        default: PropertyIdFault(Prop);
     }
     return true;
 }
 
 bool TCRConnection::GetProp(int Prop, Variant& Value) {
     switch (Prop) {
-        case pidUsername:
-            Value = FUsername;
-            break;
-        case pidStringParamSize:
-            Value = 0;
-            break;
-        case pidLastInsertId:
-            Value = int64_t{0};
-            break;
-        default:
-            PropertyIdFault(Prop);
+        case pidUsername: Value = FUsername; break;
+        case pidStringParamSize: Value = 0; break;
+        case pidLastInsertId: Value = int64_t{0}; break;
+        default: PropertyIdFault(Prop);
     }
     return true;
 }
@@ -201,28 +166,18 @@ bool TCRTransaction::DetachConnection(TCRConnection* Connection) { return FConne
 
 bool TCRTransaction::SetProp(int Prop, const Variant& Value) {
     switch (Prop) {
-        case pidIsolationLevel:
-            FIsolationLevel = static_cast<TCRIsolationLevel>(Value.AsInteger());
-            break;
-        case pidTransactionReadOnly:
-            FReadOnly = Value.AsBoolean();
-            break;
-        default:
-            PropertyIdFault(Prop);
+        case pidIsolationLevel: FIsolationLevel = static_cast<TCRIsolationLevel>(Value.AsInteger()); break;
+        case pidTransactionReadOnly: FReadOnly = Value.AsBoolean(); break;
+        default: PropertyIdFault(Prop);
     }
     return true;
 }
 
 bool TCRTransaction::GetProp(int Prop, Variant& Value) {
     switch (Prop) {
-        case pidIsolationLevel:
-            Value = static_cast<int>(FIsolationLevel);
-            break;
-        case pidTransactionReadOnly:
-            Value = FReadOnly;
-            break;
-        default:
-            PropertyIdFault(Prop);
+        case pidIsolationLevel: Value = static_cast<int>(FIsolationLevel); break;
+        case pidTransactionReadOnly: Value = FReadOnly; break;
+        default: PropertyIdFault(Prop);
     }
     return true;
 }
@@ -318,15 +273,14 @@ void TMTSTransaction::ReleaseSavepoint(const AnsiString& Name) {
 }
 
 void TMTSTransaction::RollbackToSavepoint(const AnsiString& Name) {
-    for (int i = 0; i < ConnectionsCount(); ++i)
-        Connections(i)->GetInternalTransaction()->RollbackToSavepoint(Name);
+    for (int i = 0; i < ConnectionsCount(); ++i) Connections(i)->GetInternalTransaction()->RollbackToSavepoint(Name);
 }
 
 void TMTSTransaction::BeginDistributed() {
     LoadCoordinator();
     if (!FTransactionDispenser) {
-        HRESULT hr = DtcGetTransactionManagerEx(nullptr, nullptr, IID_ITransactionDispenser, 0, nullptr,
-                                                FTransactionDispenser);
+        HRESULT hr =
+            DtcGetTransactionManagerEx(nullptr, nullptr, IID_ITransactionDispenser, 0, nullptr, FTransactionDispenser);
         if (!Succeeded(hr) || !FTransactionDispenser) {
             FTransactionDispenser.reset();
             RaiseOleError(hr);
@@ -334,20 +288,11 @@ void TMTSTransaction::BeginDistributed() {
     }
     int32_t level;
     switch (FIsolationLevel) {
-        case ilReadCommitted:
-            level = ISOLATIONLEVEL_READCOMMITTED;
-            break;
-        case ilReadUnCommitted:
-            level = ISOLATIONLEVEL_READUNCOMMITTED;
-            break;
-        case ilRepeatableRead:
-            level = ISOLATIONLEVEL_REPEATABLEREAD;
-            break;
-        case ilIsolated:
-            level = ISOLATIONLEVEL_SERIALIZABLE;
-            break;
-        default:
-            throw rtl::Exception(SUnsupportedIsolationLevelMTS);
+        case ilReadCommitted: level = ISOLATIONLEVEL_READCOMMITTED; break;
+        case ilReadUnCommitted: level = ISOLATIONLEVEL_READUNCOMMITTED; break;
+        case ilRepeatableRead: level = ISOLATIONLEVEL_REPEATABLEREAD; break;
+        case ilIsolated: level = ISOLATIONLEVEL_SERIALIZABLE; break;
+        default: throw rtl::Exception(SUnsupportedIsolationLevelMTS);
     }
     HRESULT hr = FTransactionDispenser->BeginTransaction(nullptr, level, 0, nullptr, FMTSGC);
     if (!Succeeded(hr) || !FMTSGC) {
@@ -359,9 +304,9 @@ void TMTSTransaction::BeginDistributed() {
 void TMTSTransaction::EndDistributed(bool Commit) {
     if (!FMTSGC) rtl::AssertFail(store::SAssertionFailure, CRAccessUnit, __LINE__);
     FActive = false;
-    const HRESULT hr = rtl::TryFinally(
-        [&] { return Commit ? FMTSGC->Commit(false, 0, 0) : FMTSGC->Abort(nullptr, false, false); },
-        [&] { FMTSGC.reset(); });
+    const HRESULT hr =
+        rtl::TryFinally([&] { return Commit ? FMTSGC->Commit(false, 0, 0) : FMTSGC->Abort(nullptr, false, false); },
+                        [&] { FMTSGC.reset(); });
     for (int i = 0; i < ConnectionsCount(); ++i) UnenlistConnection(Connections(i));
     if (!Succeeded(hr)) RaiseOleError(hr);
 }

@@ -117,37 +117,23 @@ store::TFieldDesc* TCRMetaData::AddField(const AnsiString& Name, TMemDataType Ty
     desc->DataType = Type;
     if (Length > 0) desc->Length = static_cast<uint16_t>(Length);
     switch (Type) {
-        case mdtString:
-            desc->Size = Length + 1;
-            break;
+        case mdtString: desc->Size = Length + 1; break;
         case mdtInt8:
-        case mdtUInt8:
-            desc->Size = 1;
-            break;
+        case mdtUInt8: desc->Size = 1; break;
         // The store reads a Boolean as 16 bits.
         case mdtBoolean:
         case mdtInt16:
-        case mdtUInt16:
-            desc->Size = 2;
-            break;
+        case mdtUInt16: desc->Size = 2; break;
         case mdtFloat:
         case mdtDateTime:
-        case mdtInt64:
-            desc->Size = 8;
-            break;
-        case mdtWideString:
-            desc->Size = 2 * Length + 2;
-            break;
+        case mdtInt64: desc->Size = 8; break;
+        case mdtWideString: desc->Size = 2 * Length + 2; break;
         // Blob and variant slots hold a pointer.
         case mdtBlob:
         case mdtMemo:
         case mdtWideMemo:
-        case mdtVariant:
-            desc->Size = PointerSlotSize;
-            break;
-        default:
-            desc->Size = 4;
-            break;
+        case mdtVariant: desc->Size = PointerSlotSize; break;
+        default: desc->Size = 4; break;
     }
     desc->FieldNo = static_cast<uint16_t>(FMemData->Fields().Count() + 1);
     return FMemData->Fields().Add(std::move(desc));
@@ -371,9 +357,7 @@ TCRLoader::TCRLoader() : FColumns(rtl::Create<TCRLoaderColumns>()) {}
 
 TCRLoader::~TCRLoader() = default;
 
-const TCRRecordSetClass& TCRLoader::GetRecordSetClass() {
-    rtl::AssertFail(SAssertionFailure, CRAccessUnit, __LINE__);
-}
+const TCRRecordSetClass& TCRLoader::GetRecordSetClass() { rtl::AssertFail(SAssertionFailure, CRAccessUnit, __LINE__); }
 
 TCRLoaderColumn* TCRLoader::AddColumn() {
     TCRLoaderColumn* column = GetColumnClass().Create();

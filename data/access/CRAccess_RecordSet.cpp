@@ -223,8 +223,7 @@ void TCRRecordSet::GetFieldData(const TFieldDesc* Field, const void* Source, voi
                 GetDateFromBuf(Source, f, dkMSecs, temp);
                 src = temp;
                 break;
-            default:
-                break;
+            default: break;
         }
         f->OnDemandConverter->GetConverter(&FStringHeap, src, f->Length, f->Scale, Dest, f->MapLength, f->MapScale,
                                            f->MapRule && f->MapRule->IgnoreErrors());
@@ -244,17 +243,10 @@ void TCRRecordSet::PutFieldData(const TFieldDesc* Field, void* Dest, const void*
         const bool ignore = f->MapRule && f->MapRule->IgnoreErrors();
         int kind = -1;
         switch (f->DataType) {
-            case mdtDate:
-                kind = dkDate;
-                break;
-            case mdtTime:
-                kind = dkTime;
-                break;
-            case mdtDateTime:
-                kind = dkMSecs;
-                break;
-            default:
-                break;
+            case mdtDate: kind = dkDate; break;
+            case mdtTime: kind = dkTime; break;
+            case mdtDateTime: kind = dkMSecs; break;
+            default: break;
         }
         if (kind < 0) {
             f->OnDemandConverter->PutConverter(&FStringHeap, Source, f->MapLength, f->MapScale, Dest, f->Length,
@@ -501,8 +493,8 @@ void TCRRecordSet::DecryptRecord(TRecordItem* Item) {
         switch (MapEncryptedDataType(f->DataType)) {
             case mdtString:
             case mdtExtString: {
-                char* text = f->DataType == mdtString ? reinterpret_cast<char*>(slot)
-                                                      : static_cast<char*>(ReadPointer(slot));
+                char* text =
+                    f->DataType == mdtString ? reinterpret_cast<char*>(slot) : static_cast<char*>(ReadPointer(slot));
                 if (!text) break;
                 int length = static_cast<int>(strnlen(text, f->DataType == mdtString ? f->Length : SIZE_MAX));
                 decrypt(text, length, ekAnsiString);
@@ -564,8 +556,7 @@ void TCRRecordSet::DecryptRecord(TRecordItem* Item) {
                 }
                 break;
             }
-            default:
-                throw rtl::Exception(rtl::Format(SDataTypeCannotBeEncrypted, {rtl::IntToStr(f->DataType)}));
+            default: throw rtl::Exception(rtl::Format(SDataTypeCannotBeEncrypted, {rtl::IntToStr(f->DataType)}));
         }
         if (becameNull) SetNull(f->FieldNo, rec, true);
     }
@@ -586,64 +577,33 @@ bool TCRRecordSet::SetProp(int Prop, const Variant& Value) {
             FUniDirectional = Value.AsBoolean();
             if (FUniDirectional) FFetchAll = false;
             break;
-        case pidFetchRows:
-            FFetchRows = Value.AsInteger();
-            break;
+        case pidFetchRows: FFetchRows = Value.AsInteger(); break;
         case pidFetchAll:
             if (!FLockFetchAll) FFetchAll = Value.AsBoolean() && !FUniDirectional;
             break;
-        case pidLongStrings:
-            FLongStrings = Value.AsBoolean();
-            break;
-        case pidFlatBuffers:
-            FFlatBuffers = Value.AsBoolean();
-            break;
-        case pidIndexFieldNames:
-            SetIndexFieldNames(Value.AsAnsiString());
-            break;
-        case pidCompressBlobMode:
-            FCommand->SetCompressBlobMode(Value.AsInteger());
-            break;
+        case pidLongStrings: FLongStrings = Value.AsBoolean(); break;
+        case pidFlatBuffers: FFlatBuffers = Value.AsBoolean(); break;
+        case pidIndexFieldNames: SetIndexFieldNames(Value.AsAnsiString()); break;
+        case pidCompressBlobMode: FCommand->SetCompressBlobMode(Value.AsInteger()); break;
         case pidReadOnly:
-        case pidRefreshAfterUpdate:
-            break;
-        case pidLockFetchAll:
-            FLockFetchAll = Value.AsBoolean();
-            break;
-        case pidExtendedFieldsInfo:
-            FExtendedFieldsInfo = Value.AsBoolean();
-            break;
-        case pidDefaultValues:
-            FDefaultValues = Value.AsBoolean();
-            break;
-        case pidFieldsOrigin:
-            FFieldsOrigin = Value.AsBoolean();
-            break;
-        case pidEncryptedFields:
-            FEncryptedFields = Value.AsAnsiString();
-            break;
-        default:
-            PropertyIdFault(Prop);
+        case pidRefreshAfterUpdate: break;
+        case pidLockFetchAll: FLockFetchAll = Value.AsBoolean(); break;
+        case pidExtendedFieldsInfo: FExtendedFieldsInfo = Value.AsBoolean(); break;
+        case pidDefaultValues: FDefaultValues = Value.AsBoolean(); break;
+        case pidFieldsOrigin: FFieldsOrigin = Value.AsBoolean(); break;
+        case pidEncryptedFields: FEncryptedFields = Value.AsAnsiString(); break;
+        default: PropertyIdFault(Prop);
     }
     return true;
 }
 
 bool TCRRecordSet::GetProp(int Prop, Variant& Value) {
     switch (Prop) {
-        case pidFetchAll:
-            Value = FFetchAll;
-            break;
-        case pidExtendedFieldsInfo:
-            Value = FExtendedFieldsInfo;
-            break;
-        case pidDefaultValues:
-            Value = FDefaultValues;
-            break;
-        case pidFieldsOrigin:
-            Value = FFieldsOrigin;
-            break;
-        default:
-            PropertyIdFault(Prop);
+        case pidFetchAll: Value = FFetchAll; break;
+        case pidExtendedFieldsInfo: Value = FExtendedFieldsInfo; break;
+        case pidDefaultValues: Value = FDefaultValues; break;
+        case pidFieldsOrigin: Value = FFieldsOrigin; break;
+        default: PropertyIdFault(Prop);
     }
     return true;
 }
@@ -651,8 +611,7 @@ bool TCRRecordSet::GetProp(int Prop, Variant& Value) {
 // ---------------------------------------------------------------------------------------------
 // Mapping and encryption
 
-TCRMapRule* TCRRecordSet::FindMapRule(const AnsiString& FieldName, uint16_t DBType, int32_t DBLength,
-                                      int32_t DBScale) {
+TCRMapRule* TCRRecordSet::FindMapRule(const AnsiString& FieldName, uint16_t DBType, int32_t DBLength, int32_t DBScale) {
     TCRConnection* connection = FCommand ? FCommand->GetConnection() : nullptr;
     TCRMapRules* connRules = connection ? connection->MapRules() : nullptr;
     if (TCRMapRule* rule = FMapRules->FindRuleByName(FieldName, DBType, DBLength, DBScale)) return rule;
@@ -694,10 +653,8 @@ bool TCRRecordSet::IsEncryptableDataType(TMemDataType DataType) {
         case mdtExtVarBytes:
         case mdtWideString:
         case mdtExtWideString:
-        case mdtWideMemo:
-            return true;
-        default:
-            return false;
+        case mdtWideMemo: return true;
+        default: return false;
     }
 }
 

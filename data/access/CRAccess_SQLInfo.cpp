@@ -21,12 +21,9 @@ bool IsLowerLetter(char c) { return c >= 'a' && c <= 'z'; }
 
 bool LetterOfMode(char c, int mode) {
     switch (mode) {
-        case 0:
-            return IsUpperLetter(c);
-        case 1:
-            return IsLowerLetter(c);
-        default:
-            return IsUpperLetter(c) || IsLowerLetter(c);
+        case 0: return IsUpperLetter(c);
+        case 1: return IsLowerLetter(c);
+        default: return IsUpperLetter(c) || IsLowerLetter(c);
     }
 }
 
@@ -42,8 +39,7 @@ bool IsKeyword(int code, const AnsiString& lexem) {
 
 bool IsJoinWord(int code) {
     using namespace store;
-    return code == lxFULL || code == lxINNER || code == lxJOIN || code == lxLEFT || code == lxOUTER ||
-           code == lxRIGHT;
+    return code == lxFULL || code == lxINNER || code == lxJOIN || code == lxLEFT || code == lxOUTER || code == lxRIGHT;
 }
 
 store::TSQLParser* CreateSQLParser(const store::TParserClass* parserClass, const AnsiString& sql, int line) {
@@ -182,8 +178,10 @@ void TSQLInfo::ParseTableList(store::TSQLParser* Parser, int& Code, AnsiString& 
     auto skipBracketed = [&] {  // at "(": past its ")"
         int depth = 0;
         do {
-            if (St == "(") ++depth;
-            else if (St == ")") --depth;
+            if (St == "(")
+                ++depth;
+            else if (St == ")")
+                --depth;
             next();
         } while (Code != lcEnd && depth > 0);
     };
@@ -198,8 +196,10 @@ void TSQLInfo::ParseTableList(store::TSQLParser* Parser, int& Code, AnsiString& 
             if (Code == lxSELECT) {
                 int depth = 1;
                 while (Code != lcEnd && depth > 0) {
-                    if (St == "(") ++depth;
-                    else if (St == ")") --depth;
+                    if (St == "(")
+                        ++depth;
+                    else if (St == ")")
+                        --depth;
                     if (depth > 0) next();
                 }
             } else {
@@ -225,8 +225,8 @@ void TSQLInfo::ParseTableList(store::TSQLParser* Parser, int& Code, AnsiString& 
             if (!name.empty()) {
                 if (Code == lxAS) next();
                 AnsiString alias;
-                if (Code == lcIdent || (IsKeyword(Code, St) && !IsJoinWord(Code) && Code != lxON &&
-                                        !Parser->IsClauseCode(Code))) {
+                if (Code == lcIdent ||
+                    (IsKeyword(Code, St) && !IsJoinWord(Code) && Code != lxON && !Parser->IsClauseCode(Code))) {
                     alias = St;
                     next();
                 }
@@ -235,17 +235,20 @@ void TSQLInfo::ParseTableList(store::TSQLParser* Parser, int& Code, AnsiString& 
                     info->SetTableName(NormalizeName(name, false, false));
                     info->SetTableAlias(NormalizeName(alias, false, false));
                 }
-            } else if (Code != lcEnd && St != ")" && St != "," && !IsJoinWord(Code) &&
-                       !Parser->IsClauseCode(Code)) {
+            } else if (Code != lcEnd && St != ")" && St != "," && !IsJoinWord(Code) && !Parser->IsClauseCode(Code)) {
                 // Neither a name nor a bracket: step over it so the loop moves on.
-                if (St == "(") skipBracketed();
-                else next();
+                if (St == "(")
+                    skipBracketed();
+                else
+                    next();
             }
         }
         // ON conditions and anything else up to the next item.
         while (Code != lcEnd && St != "," && St != ")" && !IsJoinWord(Code) && !Parser->IsClauseCode(Code)) {
-            if (St == "(") skipBracketed();
-            else next();
+            if (St == "(")
+                skipBracketed();
+            else
+                next();
         }
     }
 }
@@ -264,9 +267,7 @@ void TSQLInfo::ParseTablesInfo(const AnsiString& SQL, TCRTablesInfo* TablesInfo)
                 ParseTableList(parser.get(), code, st, TablesInfo, true);
             }
         },
-        [&] {
-            TablesInfo->EndUpdate();
-        });
+        [&] { TablesInfo->EndUpdate(); });
 }
 
 // One entry per item of the SELECT list up to FROM: a plain column gets its name, table prefix and
@@ -310,8 +311,7 @@ void TSQLInfo::ParseColumnsInfo(const AnsiString& SQL, TColumnsInfo* ColumnsInfo
             expr = table.empty() ? name : table + "." + name;
             auto append = [&](const AnsiString& text) {
                 if (text.empty()) return;
-                if (!expr.empty() && IsWordChar(expr.back()) && (IsWordChar(text[0]) || text[0] == '"'))
-                    expr += ' ';
+                if (!expr.empty() && IsWordChar(expr.back()) && (IsWordChar(text[0]) || text[0] == '"')) expr += ' ';
                 expr += text;
             };
             append(alias);
@@ -329,15 +329,17 @@ void TSQLInfo::ParseColumnsInfo(const AnsiString& SQL, TColumnsInfo* ColumnsInfo
                     append(alias);
                     alias = st;
                 } else {
-                    if (st == "(") ++depth;
-                    else if (st == ")") --depth;
+                    if (st == "(")
+                        ++depth;
+                    else if (st == ")")
+                        --depth;
                     append(alias);
                     alias.clear();
                     append(code == lcString ? AnsiString("'") + st + "'" : st);
                 }
                 afterAs = false;
-                prevIsValue = code == lcIdent || code == lcNumber || code == lcString || IsKeyword(code, st) ||
-                              st == ")";
+                prevIsValue =
+                    code == lcIdent || code == lcNumber || code == lcString || IsKeyword(code, st) || st == ")";
                 next();
             }
         } else if (table.empty() && parser->IsNullWord(rtl::AnsiUpperCase(name))) {
@@ -446,8 +448,7 @@ void TCRTablesInfo::Clear() {
 }
 
 TCRTableInfo* TCRTablesInfo::Items(int Index) const {
-    if (Index < 0 || Index >= Count())
-        throw rtl::EListError(rtl::Format(SListIndexOutOfBounds, {Index}));
+    if (Index < 0 || Index >= Count()) throw rtl::EListError(rtl::Format(SListIndexOutOfBounds, {Index}));
     return FItems[static_cast<size_t>(Index)].get();
 }
 

@@ -82,14 +82,11 @@ public:
     virtual void NamesToList(const AnsiString& Value, rtl::TStrings* List) const;
 
     AnsiString QuoteName(const AnsiString& Value) const { return Quote(Value, LeftQuote(), RightQuote()); }
-    AnsiString QuoteIfNeeded(const AnsiString& Value) const {
-        return QuotesNeeded(Value) ? QuoteName(Value) : Value;
-    }
+    AnsiString QuoteIfNeeded(const AnsiString& Value) const { return QuotesNeeded(Value) ? QuoteName(Value) : Value; }
     const store::TParserClass* ParserClass() const noexcept { return FParserClass; }
 
 private:
-    void ParseTableList(store::TSQLParser* Parser, int& Code, AnsiString& St, TCRTablesInfo* TablesInfo,
-                        bool TopLevel);
+    void ParseTableList(store::TSQLParser* Parser, int& Code, AnsiString& St, TCRTablesInfo* TablesInfo, bool TopLevel);
 
     const store::TParserClass* FParserClass;
 };

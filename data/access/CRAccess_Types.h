@@ -28,7 +28,8 @@ inline constexpr const char* SListIndexOutOfBounds = "List index out of bounds (
 inline constexpr const char* SFieldPrefix = "Field: ";
 inline constexpr const char* STransactionInactive = "Can't perform operation on inactive transaction";
 inline constexpr const char* STransactionActive = "Can't perform operation on active transaction";
-inline constexpr const char* SConnectionInTransactionNotActive = "One of the connections in the transaction is not active";
+inline constexpr const char* SConnectionInTransactionNotActive =
+    "One of the connections in the transaction is not active";
 inline constexpr const char* SUnsupportedIsolationLevelMTS = "Transaction isolation level is not supported with MTS";
 inline constexpr const char* SUnsupportedMetaDataKind = "Unsupported metadata kind";
 inline constexpr const char* STableNameNotDefined = "TableName must be defined";
@@ -138,7 +139,14 @@ private:
     TConnLostCause FConnLostCause;
 };
 
-enum TCRIsolationLevel : uint8_t { ilReadCommitted, ilReadUnCommitted, ilRepeatableRead, ilIsolated, ilSnapshot, ilCustom };
+enum TCRIsolationLevel : uint8_t {
+    ilReadCommitted,
+    ilReadUnCommitted,
+    ilRepeatableRead,
+    ilIsolated,
+    ilSnapshot,
+    ilCustom
+};
 enum TCRTransactionAction : uint8_t { taCommit, taRollback };
 
 // The connection's error hook: (error, caller's fail flag, out cause, retry count, out re-execute,

@@ -41,8 +41,8 @@ AnsiString TCRConnectionParameters::UserServerText() const {
 
 AnsiString TCRConnectionParameters::PoolSettingsText() const {
     return "MinPoolSize=" + rtl::IntToStr(MinPoolSize) + "\rMaxPoolSize=" + rtl::IntToStr(MaxPoolSize) +
-           "\rConnectionLifeTime=" + rtl::IntToStr(ConnectionLifeTime) + "\rValidate=" +
-           (Validate ? "True" : "False") + "\r";
+           "\rConnectionLifeTime=" + rtl::IntToStr(ConnectionLifeTime) + "\rValidate=" + (Validate ? "True" : "False") +
+           "\r";
 }
 
 AnsiString TCRConnectionParameters::AsText() const { return UserServerText() + PoolSettingsText(); }

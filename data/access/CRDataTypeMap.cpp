@@ -95,18 +95,15 @@ TCRMapRules* TCRMapRulesClass::Create() const { rtl::AbstractError(); }
 
 TConverterManager* TCRMapRulesClass::GetConverterManager() const { return TCRMapRules::GetConverterManager(); }
 
-TConverterManager* TCRMapRules::GetConverterManager() {
-    rtl::AssertFail(SAssertionFailure, "CRDataTypeMap", __LINE__);
-}
+TConverterManager* TCRMapRules::GetConverterManager() { rtl::AssertFail(SAssertionFailure, "CRDataTypeMap", __LINE__); }
 
 TConverterManager* TCRMapRules::ConverterManager() const {
     return static_cast<const TCRMapRulesClass*>(ClassType())->GetConverterManager();
 }
 
-TCRMapRule* TCRMapRules::AddRule(const AnsiString& FieldName, uint16_t DBType, int32_t DBLengthMin,
-                                 int32_t DBLengthMax, int32_t DBScaleMin, int32_t DBScaleMax,
-                                 TMemDataType DataType, int32_t FieldLength, int32_t FieldScale,
-                                 bool IgnoreErrors) {
+TCRMapRule* TCRMapRules::AddRule(const AnsiString& FieldName, uint16_t DBType, int32_t DBLengthMin, int32_t DBLengthMax,
+                                 int32_t DBScaleMin, int32_t DBScaleMax, TMemDataType DataType, int32_t FieldLength,
+                                 int32_t FieldScale, bool IgnoreErrors) {
     DBTypeInfos().CheckTypeInfo(DBType, DBLengthMin, DBLengthMax, DBScaleMin, DBScaleMax, FieldName.empty());
     auto* rule = static_cast<TCRMapRule*>(Add());
     rule->SetFieldName(FieldName);
@@ -255,8 +252,8 @@ struct TCalculators {
 
 TCalculators CalculatorsOf(TMemDataType source, TMemDataType dest) {
     if (IsDecimal(source) && IsDecimal(dest)) return {&TSizeConverters::SameSize, &TSizeConverters::SameSize};
-    if (IsDecimal(dest) && (IsInteger(source) || source == mdtBoolean || source == mdtFloat ||
-                            source == mdtCurrency || IsText(source) || IsByteType(source)))
+    if (IsDecimal(dest) && (IsInteger(source) || source == mdtBoolean || source == mdtFloat || source == mdtCurrency ||
+                            IsText(source) || IsByteType(source)))
         return {&TSizeConverters::ZeroSize, &TSizeConverters::ZeroSize};
     if (IsWideText(source) && IsByteType(dest)) return {&TSizeConverters::DoubleSize, nullptr};
     if (IsByteType(source) && IsWideText(dest)) return {&TSizeConverters::HalfSize, nullptr};
@@ -278,10 +275,10 @@ TConverterManager::~TConverterManager() {
 
 void TConverterManager::RegisterOnDemandConverters() {
     static constexpr TMemDataType kSources[] = {
-        mdtBoolean, mdtInt8,     mdtUInt8,         mdtInt16,      mdtUInt16,        mdtInt32,   mdtUInt32,
-        mdtInt64,   mdtFloat,    mdtCurrency,      mdtBCD,        mdtFmtBCD,        mdtDate,    mdtTime,
-        mdtDateTime, mdtSQLTimeStamp, mdtString,   mdtWideString, mdtExtString,     mdtExtWideString,
-        mdtMemo,    mdtWideMemo, mdtBlob,          mdtBytes,      mdtVarBytes,      mdtExtVarBytes, mdtGuid};
+        mdtBoolean,  mdtInt8,         mdtUInt8,    mdtInt16,      mdtUInt16,      mdtInt32,         mdtUInt32,
+        mdtInt64,    mdtFloat,        mdtCurrency, mdtBCD,        mdtFmtBCD,      mdtDate,          mdtTime,
+        mdtDateTime, mdtSQLTimeStamp, mdtString,   mdtWideString, mdtExtString,   mdtExtWideString, mdtMemo,
+        mdtWideMemo, mdtBlob,         mdtBytes,    mdtVarBytes,   mdtExtVarBytes, mdtGuid};
     for (TMemDataType source : kSources) {
         for (TMemDataType dest : DestinationsOf(source)) {
             // The put direction of a pair is the get direction of its reverse; from a blob it

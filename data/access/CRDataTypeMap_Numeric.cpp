@@ -23,12 +23,30 @@ constexpr int64_t kBcdUnitsMax = std::numeric_limits<int64_t>::max() / 10000;
 
 bool BoundsOf(TMemDataType t, int64_t& lo, int64_t& hi) {
     switch (t) {
-        case mdtInt8: lo = INT8_MIN; hi = INT8_MAX; return true;
-        case mdtUInt8: lo = 0; hi = UINT8_MAX; return true;
-        case mdtInt16: lo = INT16_MIN; hi = INT16_MAX; return true;
-        case mdtUInt16: lo = 0; hi = UINT16_MAX; return true;
-        case mdtInt32: lo = INT32_MIN; hi = INT32_MAX; return true;
-        case mdtUInt32: lo = 0; hi = UINT32_MAX; return true;
+        case mdtInt8:
+            lo = INT8_MIN;
+            hi = INT8_MAX;
+            return true;
+        case mdtUInt8:
+            lo = 0;
+            hi = UINT8_MAX;
+            return true;
+        case mdtInt16:
+            lo = INT16_MIN;
+            hi = INT16_MAX;
+            return true;
+        case mdtUInt16:
+            lo = 0;
+            hi = UINT16_MAX;
+            return true;
+        case mdtInt32:
+            lo = INT32_MIN;
+            hi = INT32_MAX;
+            return true;
+        case mdtUInt32:
+            lo = 0;
+            hi = UINT32_MAX;
+            return true;
         default: return false;
     }
 }
@@ -303,7 +321,7 @@ int64_t DecimalToBcd(const TArgs& A, const rtl::TBcd& v, std::string_view Shown)
     if (!rtl::TryBcdToCurr(d, c)) {
         Fault(A, SValueOutOfRange, Shown);
         c = rtl::Currency::FromScaled(rtl::BcdIsNegative(d) ? std::numeric_limits<int64_t>::min()
-                                                             : std::numeric_limits<int64_t>::max());
+                                                            : std::numeric_limits<int64_t>::max());
     }
     return ApplyBcdScale(A, c.Value);
 }

@@ -23,13 +23,9 @@ constexpr int32_t kDateDelta = 693594;
 constexpr int kGuidTextLength = 38;
 
 bool IsTextType(TMemDataType t) { return IsAnsiTextType(t) || IsWideTextType(t); }
-bool IsDateType(TMemDataType t) {
-    return t == mdtDate || t == mdtTime || t == mdtDateTime || t == mdtSQLTimeStamp;
-}
+bool IsDateType(TMemDataType t) { return t == mdtDate || t == mdtTime || t == mdtDateTime || t == mdtSQLTimeStamp; }
 
-size_t StrLen(const char* p, int32_t limit) {
-    return limit > 0 ? strnlen(p, static_cast<size_t>(limit)) : 0;
-}
+size_t StrLen(const char* p, int32_t limit) { return limit > 0 ? strnlen(p, static_cast<size_t>(limit)) : 0; }
 
 size_t WideLen(const char16_t* p, size_t limit) {
     size_t n = 0;
@@ -142,9 +138,7 @@ void StoreMoment(const TArgs& A, const rtl::TTimeStamp& ts) {
     switch (A.DestType) {
         case mdtDate: Write(A.Dest, ts.Date); break;
         case mdtTime: Write(A.Dest, ts.Time); break;
-        case mdtDateTime:
-            Write(A.Dest, static_cast<double>(int64_t{ts.Date} * rtl::MSecsPerDay + ts.Time));
-            break;
+        case mdtDateTime: Write(A.Dest, static_cast<double>(int64_t{ts.Date} * rtl::MSecsPerDay + ts.Time)); break;
         case mdtSQLTimeStamp:
             rtl::ValidateTimeStamp(ts);
             Write(A.Dest, rtl::DateTimeToSQLTimeStamp(rtl::TimeStampToDateTime(ts)));
@@ -328,8 +322,7 @@ void BytesToValue(const TArgs& A) {
     if (IsWideTextType(D)) {
         size_t units = src.Count / 2;
         WideString w(units, u'\0');
-        for (size_t i = 0; i < units; ++i)
-            w[i] = static_cast<char16_t>(src.Data[2 * i] | (src.Data[2 * i + 1] << 8));
+        for (size_t i = 0; i < units; ++i) w[i] = static_cast<char16_t>(src.Data[2 * i] | (src.Data[2 * i + 1] << 8));
         if (A.SourceType == mdtBytes)
             while (!w.empty() && w.back() == 0) w.pop_back();
         WriteWideText(A, w);
@@ -370,9 +363,9 @@ void MomentToValue(const TArgs& A) {
     if (!IsDateType(D) || D == S) NotImplemented();
     if (D == mdtDateTime && S != mdtSQLTimeStamp) {
         // Straight from the stored numbers: no validation, every day and time carries over.
-        const double ms = S == mdtDate ? static_cast<double>(Read<int32_t>(A.Source)) * rtl::MSecsPerDay
-                                       : static_cast<double>(int64_t{kDateDelta} * rtl::MSecsPerDay +
-                                                             Read<int32_t>(A.Source));
+        const double ms = S == mdtDate
+                              ? static_cast<double>(Read<int32_t>(A.Source)) * rtl::MSecsPerDay
+                              : static_cast<double>(int64_t{kDateDelta} * rtl::MSecsPerDay + Read<int32_t>(A.Source));
         Write(A.Dest, ms);
         return;
     }

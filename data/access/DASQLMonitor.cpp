@@ -308,16 +308,11 @@ AnsiString TCustomDASQLMonitor::GetParamDataType(const db::TParam* Param) {
 
 AnsiString TCustomDASQLMonitor::GetParamParamType(const db::TParam* Param) {
     switch (Param->ParamType()) {
-        case db::ptInput:
-            return "IN";
-        case db::ptOutput:
-            return "OUT";
-        case db::ptInputOutput:
-            return "IN/OUT";
-        case db::ptResult:
-            return "RESULT";
-        default:
-            return {};
+        case db::ptInput: return "IN";
+        case db::ptOutput: return "OUT";
+        case db::ptInputOutput: return "IN/OUT";
+        case db::ptResult: return "RESULT";
+        default: return {};
     }
 }
 
@@ -325,17 +320,12 @@ AnsiString TCustomDASQLMonitor::GetParamValue(const db::TParam* Param) {
     if (Param->IsNull()) return "<NULL>";
     const db::TFieldType t = Param->DataType();
     switch (t) {
-        case db::ftDate:
-            return rtl::DateToStr(Param->AsDateTime());
-        case db::ftDateTime:
-            return rtl::DateTimeToStr(Param->AsDateTime());
+        case db::ftDate: return rtl::DateToStr(Param->AsDateTime());
+        case db::ftDateTime: return rtl::DateTimeToStr(Param->AsDateTime());
         case db::ftBytes:
-        case db::ftVarBytes:
-            return "<BLOB:" + rtl::IntToStr(static_cast<int>(Param->AsBytes().size())) + ">";
-        case db::ftCursor:
-            return "<CURSOR>";
-        default:
-            break;
+        case db::ftVarBytes: return "<BLOB:" + rtl::IntToStr(static_cast<int>(Param->AsBytes().size())) + ">";
+        case db::ftCursor: return "<CURSOR>";
+        default: break;
     }
     if (db::IsBlobType(t)) {
         int64_t size = static_cast<int64_t>(Param->AsBytes().size());
@@ -458,13 +448,18 @@ void TCustomDASQLMonitor::SQLExecuteTrace(rtl::TComponent* Obj, const AnsiString
         if (auto* s = dynamic_cast<TCustomDASQL*>(Obj)) debug = s->Debug();
         if (auto* d = dynamic_cast<TCustomDADataSet*>(Obj)) debug = d->Debug();
         if ((!FOptions.Contains(moCustom) && !ComponentState().Contains(rtl::csDesigning)) || debug) {
-            Quietly([&] {
-                SQLMonitorDialogHook(Obj, SQL, Operation.empty() ? AnsiString("Execute") : Operation, Params);
-            });
+            Quietly(
+                [&] { SQLMonitorDialogHook(Obj, SQL, Operation.empty() ? AnsiString("Execute") : Operation, Params); });
         }
     }
-    Output({.Obj = Obj, .Text = "SQL Execute" + ObjectText(Obj) + ": " + SQL, .Flag = tfQExecute,
-            .EventType = ET_EXECUTE, .Start = Start, .SQL = SQL, .Params = Params, .ForStatement = true},
+    Output({.Obj = Obj,
+            .Text = "SQL Execute" + ObjectText(Obj) + ": " + SQL,
+            .Flag = tfQExecute,
+            .EventType = ET_EXECUTE,
+            .Start = Start,
+            .SQL = SQL,
+            .Params = Params,
+            .ForStatement = true},
            EventID);
 }
 
@@ -472,13 +467,19 @@ void TCustomDASQLMonitor::PrepareTrace(rtl::TComponent* Obj, const AnsiString& S
                                        bool Start, int32_t& EventID, bool Unprepare) {
     if (!Tracing(tfQPrepare)) return;
     const AnsiString word = Unprepare ? "Unprepare" : "Prepare";
-    if (Start && FOptions.Contains(moDialog) && SQLMonitorDialogHook &&
-        !FOptions.Contains(moCustom) && !ComponentState().Contains(rtl::csDesigning)) {
+    if (Start && FOptions.Contains(moDialog) && SQLMonitorDialogHook && !FOptions.Contains(moCustom) &&
+        !ComponentState().Contains(rtl::csDesigning)) {
         Quietly([&] { SQLMonitorDialogHook(Obj, SQL, word, Params); });
     }
-    Output({.Obj = Obj, .Text = "SQL " + word + ObjectText(Obj) + ": " + SQL, .OnSQLText = word + ": " + SQL,
-            .Flag = tfQPrepare, .EventType = Unprepare ? ET_UNPREPARE : ET_PREPARE, .Start = Start, .SQL = SQL,
-            .Params = Params, .ForStatement = true},
+    Output({.Obj = Obj,
+            .Text = "SQL " + word + ObjectText(Obj) + ": " + SQL,
+            .OnSQLText = word + ": " + SQL,
+            .Flag = tfQPrepare,
+            .EventType = Unprepare ? ET_UNPREPARE : ET_PREPARE,
+            .Start = Start,
+            .SQL = SQL,
+            .Params = Params,
+            .ForStatement = true},
            EventID);
 }
 
@@ -496,45 +497,63 @@ void TCustomDASQLMonitor::ConnectTrace(rtl::TComponent* Obj, bool Start, int32_t
     auto* conn = dynamic_cast<TCustomDAConnection*>(Obj);
     AnsiString sql;
     if (conn) sql = "Username=" + conn->Username() + "\r\nServer=" + conn->Server();
-    Output({.Obj = Obj, .Text = AnsiString(Connect ? "Connect: " : "Disconnect: ") + UserAtServer(Obj) + ObjectText(Obj),
-            .Flag = tfConnect, .EventType = Connect ? ET_CONNECT : ET_DISCONNECT, .Start = Start,
+    Output({.Obj = Obj,
+            .Text = AnsiString(Connect ? "Connect: " : "Disconnect: ") + UserAtServer(Obj) + ObjectText(Obj),
+            .Flag = tfConnect,
+            .EventType = Connect ? ET_CONNECT : ET_DISCONNECT,
+            .Start = Start,
             .SQL = Connect ? sql : AnsiString()},
            EventID);
 }
 
 void TCustomDASQLMonitor::TCStart(rtl::TComponent* Obj, bool Start, int32_t& EventID) {
     if (!Tracing(tfTransact)) return;
-    Output({.Obj = Obj, .Text = "Start: " + UserAtServer(Obj) + ObjectText(Obj), .Flag = tfTransact,
-            .EventType = ET_TRANSACTION_START, .Start = Start},
+    Output({.Obj = Obj,
+            .Text = "Start: " + UserAtServer(Obj) + ObjectText(Obj),
+            .Flag = tfTransact,
+            .EventType = ET_TRANSACTION_START,
+            .Start = Start},
            EventID);
 }
 
 void TCustomDASQLMonitor::TCCommit(rtl::TComponent* Obj, bool Start, int32_t& EventID) {
     if (!Tracing(tfTransact)) return;
-    Output({.Obj = Obj, .Text = "Commit: " + UserAtServer(Obj) + ObjectText(Obj), .Flag = tfTransact,
-            .EventType = ET_COMMIT, .Start = Start},
+    Output({.Obj = Obj,
+            .Text = "Commit: " + UserAtServer(Obj) + ObjectText(Obj),
+            .Flag = tfTransact,
+            .EventType = ET_COMMIT,
+            .Start = Start},
            EventID);
 }
 
 void TCustomDASQLMonitor::TCRollback(rtl::TComponent* Obj, bool Start, int32_t& EventID) {
     if (!Tracing(tfTransact)) return;
-    Output({.Obj = Obj, .Text = "Rollback: " + UserAtServer(Obj) + ObjectText(Obj), .Flag = tfTransact,
-            .EventType = ET_ROLLBACK, .Start = Start},
+    Output({.Obj = Obj,
+            .Text = "Rollback: " + UserAtServer(Obj) + ObjectText(Obj),
+            .Flag = tfTransact,
+            .EventType = ET_ROLLBACK,
+            .Start = Start},
            EventID);
 }
 
 void TCustomDASQLMonitor::RetainingTrace(rtl::TComponent* Obj, bool Start, int32_t& EventID, bool Commit) {
     if (!Tracing(tfTransact)) return;
-    Output({.Obj = Obj, .Text = AnsiString(Commit ? "CommitRetaining: " : "RollbackRetaining: ") + ObjectText(Obj),
-            .Flag = tfTransact, .EventType = Commit ? ET_COMMIT : ET_ROLLBACK, .Start = Start},
+    Output({.Obj = Obj,
+            .Text = AnsiString(Commit ? "CommitRetaining: " : "RollbackRetaining: ") + ObjectText(Obj),
+            .Flag = tfTransact,
+            .EventType = Commit ? ET_COMMIT : ET_ROLLBACK,
+            .Start = Start},
            EventID);
 }
 
-void TCustomDASQLMonitor::SavepointTrace(rtl::TComponent* Obj, const AnsiString& Text, bool Start,
-                                         int32_t& EventID) {
+void TCustomDASQLMonitor::SavepointTrace(rtl::TComponent* Obj, const AnsiString& Text, bool Start, int32_t& EventID) {
     if (!Tracing(tfTransact)) return;
-    Output({.Obj = Obj, .Text = Text + " " + ObjectText(Obj), .Flag = tfTransact, .EventType = ET_SAVEPOINT,
-            .Start = Start, .EventOnBothEnds = true},
+    Output({.Obj = Obj,
+            .Text = Text + " " + ObjectText(Obj),
+            .Flag = tfTransact,
+            .EventType = ET_SAVEPOINT,
+            .Start = Start,
+            .EventOnBothEnds = true},
            EventID);
 }
 
@@ -542,8 +561,14 @@ void TCustomDASQLMonitor::ErrorTrace(const AnsiString& Message) {
     if (!Tracing(tfError)) return;
     // The monitor tool hears an error as an end that failed; OnSQL hears it whenever it comes.
     int32_t id = 0;
-    Output({.Obj = this, .Text = "Error: " + Message, .Flag = tfError, .EventType = ET_ERROR, .Start = false,
-            .EventOnBothEnds = true, .Failed = true, .ErrorText = Message},
+    Output({.Obj = this,
+            .Text = "Error: " + Message,
+            .Flag = tfError,
+            .EventType = ET_ERROR,
+            .Start = false,
+            .EventOnBothEnds = true,
+            .Failed = true,
+            .ErrorText = Message},
            id);
 }
 
@@ -655,25 +680,22 @@ void TCustomDASQLMonitor::TraceObjectDestroyed(rtl::TComponent* Obj) {
 // ---------------------------------------------------------------------------------------------
 // Short forms
 
-void TCustomDASQLMonitor::SQLPrepare(rtl::TComponent* Obj, const AnsiString& SQL, const db::TParams* Params,
-                                     bool Start, bool Debug) {
+void TCustomDASQLMonitor::SQLPrepare(rtl::TComponent* Obj, const AnsiString& SQL, const db::TParams* Params, bool Start,
+                                     bool Debug) {
     if (!Debug && !HasMonitor()) return;
-    WithPendingEventId(Obj, ET_PREPARE, Start,
-                       [&](int32_t& id) { TracePrepare(Obj, SQL, Start, id, Params); });
+    WithPendingEventId(Obj, ET_PREPARE, Start, [&](int32_t& id) { TracePrepare(Obj, SQL, Start, id, Params); });
 }
 
 void TCustomDASQLMonitor::SQLUnprepare(rtl::TComponent* Obj, const AnsiString& SQL, const db::TParams* Params,
                                        bool Start) {
     if (!HasMonitor()) return;
-    WithPendingEventId(Obj, ET_UNPREPARE, Start,
-                       [&](int32_t& id) { TraceUnprepare(Obj, SQL, Start, id, Params); });
+    WithPendingEventId(Obj, ET_UNPREPARE, Start, [&](int32_t& id) { TraceUnprepare(Obj, SQL, Start, id, Params); });
 }
 
 void TCustomDASQLMonitor::SQLExecute(rtl::TComponent* Obj, const AnsiString& SQL, const db::TParams* Params,
                                      const AnsiString& Operation, bool Start, bool Debug) {
     if (!Debug && !HasMonitor()) return;
-    WithPendingEventId(Obj, ET_EXECUTE, Start,
-                       [&](int32_t& id) { TraceSQL(Obj, SQL, Start, id, Operation, Params); });
+    WithPendingEventId(Obj, ET_EXECUTE, Start, [&](int32_t& id) { TraceSQL(Obj, SQL, Start, id, Operation, Params); });
 }
 
 void TCustomDASQLMonitor::DBConnect(rtl::TComponent* Obj, bool Start) {

@@ -22,8 +22,19 @@ using rtl::AnsiString;
 class TDBMonitor;
 
 enum TDATraceFlag {
-    tfQPrepare, tfQExecute, tfQFetch, tfError, tfStmt, tfConnect, tfTransact, tfBlob, tfService, tfMisc,
-    tfParams, tfObjDestroy, tfPool
+    tfQPrepare,
+    tfQExecute,
+    tfQFetch,
+    tfError,
+    tfStmt,
+    tfConnect,
+    tfTransact,
+    tfBlob,
+    tfService,
+    tfMisc,
+    tfParams,
+    tfObjDestroy,
+    tfPool
 };
 using TDATraceFlags = rtl::TSet<TDATraceFlag>;
 
@@ -63,9 +74,8 @@ using TOnSQLEvent = std::function<void(rtl::TObject* Sender, const AnsiString& T
 
 // The optional dialog that shows a statement before it runs (object, SQL, operation, parameters).
 // Nothing in the system installs one.
-using TSQLMonitorDialogHook =
-    std::function<void(rtl::TComponent* Obj, const AnsiString& SQL, const AnsiString& Operation,
-                       const db::TParams* Params)>;
+using TSQLMonitorDialogHook = std::function<void(rtl::TComponent* Obj, const AnsiString& SQL,
+                                                 const AnsiString& Operation, const db::TParams* Params)>;
 extern TSQLMonitorDialogHook SQLMonitorDialogHook;
 // Fills the call stack of an event; nothing installs one.
 extern std::function<void(TWideStringDynArray& CallStack)> SQLMonitorCallStackHook;

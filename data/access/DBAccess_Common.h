@@ -77,19 +77,16 @@ AnsiString SetWhere(const AnsiString& SQL, const AnsiString& Condition,
 // The text of the clause whose keyword has the given code (from the second character after the
 // keyword up to the next clause); empty when the statement has none. Parser is reset to SQL.
 AnsiString GetClause(const AnsiString& SQL, store::TSQLParser& Parser, int Code);
-AnsiString GetFrom(const AnsiString& SQL,
-                   const store::TParserClass& ParserClass = store::TSQLParser::StaticClass(),
+AnsiString GetFrom(const AnsiString& SQL, const store::TParserClass& ParserClass = store::TSQLParser::StaticClass(),
                    bool OmitComments = false);
-AnsiString GetWhere(const AnsiString& SQL,
-                    const store::TParserClass& ParserClass = store::TSQLParser::StaticClass(),
+AnsiString GetWhere(const AnsiString& SQL, const store::TParserClass& ParserClass = store::TSQLParser::StaticClass(),
                     bool OmitComments = false);
 // Replaces the ORDER BY list (';' in Fields becomes ','), adds an ORDER BY clause, or (with an
 // empty list) removes it. A LIMIT or OFFSET after the list stays.
 AnsiString SetOrderBy(const AnsiString& SQL, const AnsiString& Fields,
                       const store::TParserClass& ParserClass = store::TSQLParser::StaticClass());
 // The ORDER BY field list, trimmed; empty when there is none.
-AnsiString GetOrderBy(const AnsiString& SQL,
-                      const store::TParserClass& ParserClass = store::TSQLParser::StaticClass());
+AnsiString GetOrderBy(const AnsiString& SQL, const store::TParserClass& ParserClass = store::TSQLParser::StaticClass());
 // Every "?" outside string literals, quoted names and comments becomes ":1", ":2", ... in order;
 // Count receives how many there were.
 AnsiString NumberQuestionMarks(const AnsiString& SQL, const store::TParserClass& ParserClass, int& Count);
@@ -101,8 +98,7 @@ class TFieldTypeInfo : public rtl::TObject {
     RTL_CLASS(TFieldTypeInfo, rtl::TObject)
 public:
     TFieldTypeInfo(db::TFieldType AFieldType, AnsiString AName, bool ALengthAllowed, bool AScaleAllowed)
-        : FieldType(AFieldType), Name(std::move(AName)), LengthAllowed(ALengthAllowed),
-          ScaleAllowed(AScaleAllowed) {}
+        : FieldType(AFieldType), Name(std::move(AName)), LengthAllowed(ALengthAllowed), ScaleAllowed(AScaleAllowed) {}
 
     db::TFieldType FieldType;
     AnsiString Name;
@@ -297,9 +293,9 @@ public:
     virtual store::TMemDataType GetFieldType(db::TFieldType FieldType);
     virtual TFieldTypeInfos& GetFieldTypeInfos();
     // Validates a rule; the base checks the field side.
-    virtual void CheckRule(const AnsiString& FieldName, uint16_t DBType, int32_t DBLengthMin,
-                           int32_t DBLengthMax, int32_t DBScaleMin, int32_t DBScaleMax,
-                           db::TFieldType FieldType, int32_t FieldLength, int32_t FieldScale);
+    virtual void CheckRule(const AnsiString& FieldName, uint16_t DBType, int32_t DBLengthMin, int32_t DBLengthMax,
+                           int32_t DBScaleMin, int32_t DBScaleMax, db::TFieldType FieldType, int32_t FieldLength,
+                           int32_t FieldScale);
     // The owner stops using the rules it had (the base has none).
     virtual void CloseOwner() {}
 

@@ -63,8 +63,8 @@ public:
         if (!FIni) return;
         try {
             std::error_code ec;
-            std::filesystem::create_directories(
-                std::filesystem::path(rtl::AnsiToUTF8(FIni->FileName())).parent_path(), ec);
+            std::filesystem::create_directories(std::filesystem::path(rtl::AnsiToUTF8(FIni->FileName())).parent_path(),
+                                                ec);
             FIni->WriteString(Key, Name, Value);
         } catch (const rtl::Exception&) {
             // Not writable: the login is simply not remembered.
@@ -100,20 +100,48 @@ WideString ConnectDialogString(int Id) {
         {3, u"\u0421\u0435\u0440\u0432\u0435\u0440"},
         {4, u"\u0421\u043e\u0435\u0434\u0438\u043d\u0438\u0442\u044c"},
         {5, u"\u041e\u0442\u043c\u0435\u043d\u0430"},
-        {100, u"Connect"}, {101, u"User Name"}, {102, u"Password"}, {103, u"Server"}, {104, u"Connect"},
+        {100, u"Connect"},
+        {101, u"User Name"},
+        {102, u"Password"},
+        {103, u"Server"},
+        {104, u"Connect"},
         {105, u"Cancel"},
-        {200, u"Connexion"}, {201, u"Utilisateur"}, {202, u"Mot de passe"}, {203, u"Serveur"},
-        {204, u"Connecter"}, {205, u"Annuler"},
-        {300, u"Verbinden"}, {301, u"Benutzername"}, {302, u"Passwort"}, {303, u"Server"}, {304, u"Verbinden"},
+        {200, u"Connexion"},
+        {201, u"Utilisateur"},
+        {202, u"Mot de passe"},
+        {203, u"Serveur"},
+        {204, u"Connecter"},
+        {205, u"Annuler"},
+        {300, u"Verbinden"},
+        {301, u"Benutzername"},
+        {302, u"Passwort"},
+        {303, u"Server"},
+        {304, u"Verbinden"},
         {305, u"Abbrechen"},
-        {400, u"Connessione"}, {401, u"Nome utente"}, {402, u"Password"}, {403, u"Server"}, {404, u"Connetti"},
+        {400, u"Connessione"},
+        {401, u"Nome utente"},
+        {402, u"Password"},
+        {403, u"Server"},
+        {404, u"Connetti"},
         {405, u"Annulla"},
-        {500, u"Po\u0142\u0105czenie"}, {501, u"U\u017cytkownik"}, {502, u"Has\u0142o"}, {503, u"Serwer"},
-        {504, u"Po\u0142\u0105cz"}, {505, u"Anuluj"},
-        {600, u"Conex\u00e3o"}, {601, u"Usu\u00e1rio"}, {602, u"Senha"}, {603, u"Servidor"}, {604, u"Conectar"},
+        {500, u"Po\u0142\u0105czenie"},
+        {501, u"U\u017cytkownik"},
+        {502, u"Has\u0142o"},
+        {503, u"Serwer"},
+        {504, u"Po\u0142\u0105cz"},
+        {505, u"Anuluj"},
+        {600, u"Conex\u00e3o"},
+        {601, u"Usu\u00e1rio"},
+        {602, u"Senha"},
+        {603, u"Servidor"},
+        {604, u"Conectar"},
         {605, u"Cancelar"},
-        {700, u"Conexi\u00f3n"}, {701, u"Usuario"}, {702, u"Contrase\u00f1a"}, {703, u"Servidor"},
-        {704, u"Conectar"}, {705, u"Cancelar"},
+        {700, u"Conexi\u00f3n"},
+        {701, u"Usuario"},
+        {702, u"Contrase\u00f1a"},
+        {703, u"Servidor"},
+        {704, u"Conectar"},
+        {705, u"Cancelar"},
     };
     auto it = table.find(Id);
     // The dialog's buffer holds 50 characters.

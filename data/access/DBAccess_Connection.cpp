@@ -34,7 +34,9 @@ void CheckPairs(const std::vector<Variant>& Params) {
         if (!IsStringVariant(Params[i])) throw db::EDatabaseError(SInvalidParamsArray);
 }
 
-bool NoPairs(const std::vector<Variant>& Params) { return Params.empty() || (Params.size() == 1 && Params[0].IsNull()); }
+bool NoPairs(const std::vector<Variant>& Params) {
+    return Params.empty() || (Params.size() == 1 && Params[0].IsNull());
+}
 
 }  // namespace
 
@@ -296,9 +298,7 @@ void TCustomDAConnection::PerformConnect() {
             FIConnection->SetServer(GetServerForConnect());
             FIConnection->Connect("");
         },
-        [&] {
-            PopOperation();
-        });
+        [&] { PopOperation(); });
     TCustomDASQLMonitor::DBConnect(this, false);
 }
 
@@ -557,8 +557,8 @@ TConnLostCause TCustomDAConnection::DetectConnLostCause(rtl::TComponent* Compone
     return result;
 }
 
-void TCustomDAConnection::DoError(rtl::Exception* E, bool* Fail, TConnLostCause& Cause, int RetryCount,
-                                  bool& Reexecute, bool& Reconnect) {
+void TCustomDAConnection::DoError(rtl::Exception* E, bool* Fail, TConnLostCause& Cause, int RetryCount, bool& Reexecute,
+                                  bool& Reconnect) {
     Cause = clUnknown;
     if (E) TCustomDASQLMonitor::DBError(this, E->Message());
     auto* error = dynamic_cast<EDAError*>(E);
@@ -747,30 +747,31 @@ Variant TCustomDAConnection::ExecProcEx(const AnsiString& Name, const std::vecto
 // Name lists
 
 template <class F>
-void TCustomDAConnection::ReadNames(rtl::TStrings* List, const AnsiString& Kind, bool Local, bool Counted,
-                                    F&& AddRow) {
+void TCustomDAConnection::ReadNames(rtl::TStrings* List, const AnsiString& Kind, bool Local, bool Counted, F&& AddRow) {
     if (Counted) InternalConnect();
-    rtl::TryFinally([&] {
-        rtl::TOwnedPtr<TDAMetaData> meta(CreateMetaData());
-        meta->SetMetaDataKind(Kind);
-        if (Local) meta->Restrictions()->Add("SCOPE=LOCAL");
-        meta->Open();
-        std::vector<AnsiString> names;
-        auto value = [&](std::u16string_view column, bool& exists) -> AnsiString {
-            db::TField* field = meta->FindField(WideString(column));
-            exists = field != nullptr;
-            if (!field || field->IsNull()) return {};
-            return field->AsString();
-        };
-        for (meta->First(); !meta->Eof(); meta->Next()) names.push_back(AddRow(value));
-        meta->Close();
-        List->BeginUpdate();
-        List->Clear();
-        for (const AnsiString& name : names) List->Add(name);
-        List->EndUpdate();
-    }, [&] {
-        if (Counted) InternalDisconnect();
-    });
+    rtl::TryFinally(
+        [&] {
+            rtl::TOwnedPtr<TDAMetaData> meta(CreateMetaData());
+            meta->SetMetaDataKind(Kind);
+            if (Local) meta->Restrictions()->Add("SCOPE=LOCAL");
+            meta->Open();
+            std::vector<AnsiString> names;
+            auto value = [&](std::u16string_view column, bool& exists) -> AnsiString {
+                db::TField* field = meta->FindField(WideString(column));
+                exists = field != nullptr;
+                if (!field || field->IsNull()) return {};
+                return field->AsString();
+            };
+            for (meta->First(); !meta->Eof(); meta->Next()) names.push_back(AddRow(value));
+            meta->Close();
+            List->BeginUpdate();
+            List->Clear();
+            for (const AnsiString& name : names) List->Add(name);
+            List->EndUpdate();
+        },
+        [&] {
+            if (Counted) InternalDisconnect();
+        });
 }
 
 void TCustomDAConnection::GetTableNames(rtl::TStrings* List, bool AllTables) {
@@ -814,8 +815,7 @@ void TCustomDAConnection::GetStoredProcNames(rtl::TStrings* List, bool AllProcs)
             if (!catalog.empty()) name = info->QuoteIfNeeded(catalog) + "." + name;
         }
         const AnsiString overload = value(u"OVERLOAD", exists);
-        if (exists && !overload.empty())
-            name += AnsiString(1, info->ProcedureOverloadSeparator()) + overload;
+        if (exists && !overload.empty()) name += AnsiString(1, info->ProcedureOverloadSeparator()) + overload;
         return name;
     });
 }
@@ -856,13 +856,7 @@ void TCustomDAConnection::ApplyUpdatesFor(const std::vector<TCustomDADataSet*>& 
             if (!ds->Active() || !ds->CachedUpdates()) continue;
             const bool autoCommit = ds->AutoCommit();
             ds->SetAutoCommit(false);
-            rtl::TryFinally(
-                [&] {
-                    ds->ApplyUpdates();
-                },
-                [&] {
-                    ds->SetAutoCommit(autoCommit);
-                });
+            rtl::TryFinally([&] { ds->ApplyUpdates(); }, [&] { ds->SetAutoCommit(autoCommit); });
         }
         if (FAutoCommit)
             for (size_t i = 0; i < transactions.size(); ++i) {

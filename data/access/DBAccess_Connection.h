@@ -22,7 +22,8 @@ inline constexpr const char* DBAccessUnit = "DBAccess";
 inline constexpr const char* SInvalidParamsArray =
     "Invalid Params array. Valid format: <Name1>,<Value1>[,<Name2>,<Value2>[...]]";
 inline constexpr const char* SCannotConnect = "Cannot connect to database";
-inline constexpr const char* SMultipleTransactionsNotSupported = "Multiple transactions are not supported by the database";
+inline constexpr const char* SMultipleTransactionsNotSupported =
+    "Multiple transactions are not supported by the database";
 
 // The connect dialog a user-interface unit may install: asked for the login when the connection
 // needs a prompt; false refuses the connect. None is installed in this system.

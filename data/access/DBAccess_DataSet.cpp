@@ -104,18 +104,21 @@ bool TCustomDADataSet::CanModifyRecords() const {
 void TCustomDADataSet::SetKeyFields(const AnsiString& Value) {
     if (Value == FKeyFields) return;
     FKeyFields = Value;
-    if (auto* service = dynamic_cast<TDADataSetService*>(DataSetService()); service && Active()) service->ReinitFieldInfo();
+    if (auto* service = dynamic_cast<TDADataSetService*>(DataSetService()); service && Active())
+        service->ReinitFieldInfo();
 }
 
 void TCustomDADataSet::SetUpdatingTable(const AnsiString& Value) {
     if (Value == FUpdatingTable) return;
     FUpdatingTable = Value;
-    if (auto* service = dynamic_cast<TDADataSetService*>(DataSetService()); service && Active()) service->ReinitFieldInfo();
+    if (auto* service = dynamic_cast<TDADataSetService*>(DataSetService()); service && Active())
+        service->ReinitFieldInfo();
 }
 
 void TCustomDADataSet::SetUpdateObject(TCustomDAUpdateSQL* Value) {
     if (Value) {
-        for (TStatementType t : {stUpdate, stInsert, stDelete, stRefresh}) Value->CheckUpdateObject(Value->GetObject(t), this);
+        for (TStatementType t : {stUpdate, stInsert, stDelete, stRefresh})
+            Value->CheckUpdateObject(Value->GetObject(t), this);
     }
     if (Value == FUpdateObject) return;
     if (FUpdateObject) {
@@ -142,7 +145,8 @@ void TCustomDADataSet::SetConnection(TCustomDAConnection* Value) {
     }
     FConnection = Value;
     if (Value) {
-        Value->RegisterClient(this, [this](rtl::TObject* Sender, bool Connecting) { ConnectChange(Sender, Connecting); });
+        Value->RegisterClient(this,
+                              [this](rtl::TObject* Sender, bool Connecting) { ConnectChange(Sender, Connecting); });
         Value->FreeNotification(this);
         if (FIRecordSetCR) FIRecordSetCR->SetConnection(Value->IConnection());
     } else if (FIRecordSetCR) {
@@ -365,8 +369,8 @@ AnsiString TCustomDADataSet::GetFinalSQL() {
             const AnsiString m = rtl::WideToAnsi(db::ExtractFieldName(masters, mp));
             const AnsiString d = rtl::WideToAnsi(db::ExtractFieldName(details, dp));
             if (!condition.empty()) condition += " and ";
-            condition += info->NormalizeName(d, FOptions->QuoteNames()) + " = :" +
-                         info->NormalizeName(m, FOptions->QuoteNames());
+            condition += info->NormalizeName(d, FOptions->QuoteNames()) +
+                         " = :" + info->NormalizeName(m, FOptions->QuoteNames());
         }
         if (!condition.empty()) text = AddWhere(text, condition);
     }
@@ -412,13 +416,10 @@ void TCustomDADataSet::Prepare() {
 
 void TCustomDADataSet::UnPrepare() {
     const bool wasPrepared = Prepared();
-    rtl::TryFinally(
-        [&] {
-            TMemDataSet::UnPrepare();
-        },
-        [&] {
-            if (wasPrepared) EndConnection();
-        });
+    rtl::TryFinally([&] { TMemDataSet::UnPrepare(); },
+                    [&] {
+                        if (wasPrepared) EndConnection();
+                    });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -427,40 +428,42 @@ void TCustomDADataSet::UnPrepare() {
 void TCustomDADataSet::OpenCursorStep(bool InfoQuery) {
     TCustomDAConnection* conn = UsedConnection();
     if (conn) conn->PushOperation(clOpen, conn->IsFailOverAllowed());
-    rtl::TryFinally([&] {
-        BeginConnection(true);
-        FHoldsFetchConnection = true;
-        if (!Active()) {
-            for (int attempt = 0;; ++attempt) {
-                try {
-                    if (!FOptions->LocalMasterDetail() && MasterIsActive()) SetMasterParams(Params());
-                    FRecordCount = FOptions->QueryRecCount() && !GetFetchAll() ? GetServerRecCount() : 0;
-                    FRecordCountDelta = 0;
-                    if (BeforeExecute) BeforeExecute(this);
-                    FIRecordSetCR->SetSQL(GetFinalSQL());
-                    FDataSQL->WriteParams(true);
-                    FDataTypeMap->CopyTo(FIRecordSetCR->MapRules());
-                    TMemDataSet::OpenCursorStep(InfoQuery);
-                    break;
-                } catch (const EFailOver&) {
-                    if (!conn || attempt >= MaxFailoverRetries) throw;
-                    conn->RestoreAfterFailover();
+    rtl::TryFinally(
+        [&] {
+            BeginConnection(true);
+            FHoldsFetchConnection = true;
+            if (!Active()) {
+                for (int attempt = 0;; ++attempt) {
+                    try {
+                        if (!FOptions->LocalMasterDetail() && MasterIsActive()) SetMasterParams(Params());
+                        FRecordCount = FOptions->QueryRecCount() && !GetFetchAll() ? GetServerRecCount() : 0;
+                        FRecordCountDelta = 0;
+                        if (BeforeExecute) BeforeExecute(this);
+                        FIRecordSetCR->SetSQL(GetFinalSQL());
+                        FDataSQL->WriteParams(true);
+                        FDataTypeMap->CopyTo(FIRecordSetCR->MapRules());
+                        TMemDataSet::OpenCursorStep(InfoQuery);
+                        break;
+                    } catch (const EFailOver&) {
+                        if (!conn || attempt >= MaxFailoverRetries) throw;
+                        conn->RestoreAfterFailover();
+                    }
                 }
+                Variant v;
+                FRowsAffected = TryGetProp(FICommand, pidRowsAffectedOnOpen, v) && VariantTrue(v) &&
+                                        TryGetProp(FICommand, pidRowsAffected, v)
+                                    ? v.AsInteger()
+                                    : -1;
             }
-            Variant v;
-            FRowsAffected = TryGetProp(FICommand, pidRowsAffectedOnOpen, v) && VariantTrue(v) &&
-                                    TryGetProp(FICommand, pidRowsAffected, v)
-                                ? v.AsInteger()
-                                : -1;
-        }
-        // Everything is in memory already: the connection is not needed any longer.
-        if (InfoQuery || FetchFinished()) {
-            FHoldsFetchConnection = false;
-            EndConnection();
-        }
-    }, [&] {
-        if (conn) conn->PopOperation();
-    });
+            // Everything is in memory already: the connection is not needed any longer.
+            if (InfoQuery || FetchFinished()) {
+                FHoldsFetchConnection = false;
+                EndConnection();
+            }
+        },
+        [&] {
+            if (conn) conn->PopOperation();
+        });
 }
 
 void TCustomDADataSet::OpenStep() {
@@ -470,13 +473,7 @@ void TCustomDADataSet::OpenStep() {
     const AnsiString finalSQL = trace ? GetFinalSQL() : AnsiString();
     if (trace) TCustomDASQLMonitor::SQLExecute(this, finalSQL, Params(), "Open", true, FDebug);
     BeginConnection(true);
-    rtl::TryFinally(
-        [&] {
-            TMemDataSet::OpenStep();
-        },
-        [&] {
-            EndConnection();
-        });
+    rtl::TryFinally([&] { TMemDataSet::OpenStep(); }, [&] { EndConnection(); });
     if (trace) TCustomDASQLMonitor::SQLExecute(this, finalSQL, Params(), "Open", false, FDebug);
     SetUniDirectional(FUniDirectional);
     if (auto* service = dynamic_cast<TDADataSetService*>(DataSetService())) service->SetFieldProperties();
@@ -576,7 +573,11 @@ void TCustomDADataSet::CancelStep() {
     const bool holds = u && u->HoldsConnection();
     rtl::TryFinally(
         [&] {
-            rtl::TryFinally([&] { if (u) u->AfterCancel(); }, [&] { TMemDataSet::CancelStep(); });
+            rtl::TryFinally(
+                [&] {
+                    if (u) u->AfterCancel();
+                },
+                [&] { TMemDataSet::CancelStep(); });
         },
         [&] {
             if (holds) EndConnection();
@@ -678,31 +679,33 @@ void TCustomDADataSet::Execute() {
             EndConnection();
         }
     };
-    rtl::TryFinally([&] {
-        if (Active()) Close();
-        ExecuteWithFailover(conn, clExecute, [&] {
-            if (FOptions->AutoPrepare()) Prepare();
-            if (!FOptions->LocalMasterDetail() && MasterIsActive()) SetMasterParams(Params());
-            if (BeforeExecute) BeforeExecute(this);
-            const AnsiString finalSQL = GetFinalSQL();
-            FIRecordSetCR->SetSQL(finalSQL);
-            bool rows = IsQuery();
-            if (!Prepared()) {
-                // Whether the statement returns rows is known once it is prepared.
-                FIRecordSetCR->Prepare();
-                rows = IsQuery();
-                FIRecordSetCR->Unprepare();
-            }
-            if (rows) {
-                Open();
-                return;
-            }
-            FDataSQL->WriteParams(true);
-            TCustomDASQLMonitor::SQLExecute(this, finalSQL, Params(), "Execute", true, FDebug);
-            FIRecordSetCR->ExecCommand();
-            TCustomDASQLMonitor::SQLExecute(this, finalSQL, Params(), "Execute", false, FDebug);
-        });
-    }, release);
+    rtl::TryFinally(
+        [&] {
+            if (Active()) Close();
+            ExecuteWithFailover(conn, clExecute, [&] {
+                if (FOptions->AutoPrepare()) Prepare();
+                if (!FOptions->LocalMasterDetail() && MasterIsActive()) SetMasterParams(Params());
+                if (BeforeExecute) BeforeExecute(this);
+                const AnsiString finalSQL = GetFinalSQL();
+                FIRecordSetCR->SetSQL(finalSQL);
+                bool rows = IsQuery();
+                if (!Prepared()) {
+                    // Whether the statement returns rows is known once it is prepared.
+                    FIRecordSetCR->Prepare();
+                    rows = IsQuery();
+                    FIRecordSetCR->Unprepare();
+                }
+                if (rows) {
+                    Open();
+                    return;
+                }
+                FDataSQL->WriteParams(true);
+                TCustomDASQLMonitor::SQLExecute(this, finalSQL, Params(), "Execute", true, FDebug);
+                FIRecordSetCR->ExecCommand();
+                TCustomDASQLMonitor::SQLExecute(this, finalSQL, Params(), "Execute", false, FDebug);
+            });
+        },
+        release);
 }
 
 void TCustomDADataSet::DoAfterExecute(bool Result) {
@@ -711,10 +714,8 @@ void TCustomDADataSet::DoAfterExecute(bool Result) {
     if (Result) {
         FDataSQL->ReadOutParams();
         Variant v;
-        if (TryGetProp(FICommand, pidRowsAffected, v))
-            FRowsAffected = v.AsInteger();
-        if (!rows && conn && TryGetProp(conn->IConnection(), pidLastInsertId, v))
-            FLastInsertId = v.AsInt64();
+        if (TryGetProp(FICommand, pidRowsAffected, v)) FRowsAffected = v.AsInteger();
+        if (!rows && conn && TryGetProp(conn->IConnection(), pidLastInsertId, v)) FLastInsertId = v.AsInt64();
     }
     if (!rows && conn && conn->IsMultipleTransactionsSupported())
         if (TDATransaction* tr = UsedTransaction()) tr->AutoCommit(conn->AutoCommit() && FAutoCommit);

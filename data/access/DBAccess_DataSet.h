@@ -37,10 +37,7 @@ inline constexpr int MaxFailoverRetries = 3;
 
 // The SQL command component: SQL text, parameters and macros over one provider command. A
 // dataset owns one to hold its text, parameters and macros; the command is then the dataset's.
-class TCustomDASQL : public rtl::TComponent,
-                     public IDAConnectionClient,
-                     public IDAConnectionSQL,
-                     public IMacrosOwner {
+class TCustomDASQL : public rtl::TComponent, public IDAConnectionClient, public IDAConnectionSQL, public IMacrosOwner {
     RTL_CLASS(TCustomDASQL, rtl::TComponent)
 public:
     explicit TCustomDASQL(rtl::TComponent* Owner);

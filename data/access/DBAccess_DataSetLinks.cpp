@@ -164,9 +164,7 @@ void TCustomDADataSet::RefreshDetail() {
                 if (Active()) First();
             });
         },
-        [&] {
-            EnableControls();
-        });
+        [&] { EnableControls(); });
     FRowsAffected = -1;
     if (AfterRefresh) AfterRefresh(this);
 }
@@ -225,9 +223,7 @@ void TCustomDADataSet::RefreshStep() {
                 if (BeforeExecute) BeforeExecute(this);
                 TMemDataSet::RefreshStep();
             },
-            [&] {
-                EndConnection();
-            });
+            [&] { EndConnection(); });
     });
     FRowsAffected = -1;
     if (!Active()) return;
@@ -263,9 +259,7 @@ int TCustomDADataSet::CountServerRows(const AnsiString& SQL) {
                 count = VariantEmpty(v) ? 0 : static_cast<int>(v.AsInt64());
             }
         },
-        [&] {
-            rs->FreeRecBuf(buf);
-        });
+        [&] { rs->FreeRecBuf(buf); });
     rs->Close();
     return count;
 }

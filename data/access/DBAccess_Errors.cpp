@@ -21,16 +21,26 @@ TFieldTypeInfos::TFieldTypeInfos() {
         bool Scale;
     };
     static constexpr Entry entries[] = {
-        {db::ftBoolean, "Boolean", false, false},      {db::ftSmallint, "Smallint", false, false},
-        {db::ftWord, "Word", false, false},            {db::ftInteger, "Integer", false, false},
-        {db::ftLargeint, "Largeint", false, false},    {db::ftFloat, "Float", false, false},
-        {db::ftCurrency, "Currency", false, false},    {db::ftBCD, "BCD", true, true},
-        {db::ftFMTBcd, "FMTBCD", true, true},          {db::ftDate, "Date", false, false},
-        {db::ftTime, "Time", false, false},            {db::ftDateTime, "DateTime", false, false},
-        {db::ftTimeStamp, "TimeStamp", false, false},  {db::ftString, "String", true, false},
-        {db::ftWideString, "WideString", true, false}, {db::ftMemo, "Memo", false, false},
-        {db::ftWideMemo, "WideMemo", false, false},    {db::ftBytes, "Bytes", true, false},
-        {db::ftVarBytes, "VarBytes", true, false},     {db::ftGuid, "Guid", false, false},
+        {db::ftBoolean, "Boolean", false, false},
+        {db::ftSmallint, "Smallint", false, false},
+        {db::ftWord, "Word", false, false},
+        {db::ftInteger, "Integer", false, false},
+        {db::ftLargeint, "Largeint", false, false},
+        {db::ftFloat, "Float", false, false},
+        {db::ftCurrency, "Currency", false, false},
+        {db::ftBCD, "BCD", true, true},
+        {db::ftFMTBcd, "FMTBCD", true, true},
+        {db::ftDate, "Date", false, false},
+        {db::ftTime, "Time", false, false},
+        {db::ftDateTime, "DateTime", false, false},
+        {db::ftTimeStamp, "TimeStamp", false, false},
+        {db::ftString, "String", true, false},
+        {db::ftWideString, "WideString", true, false},
+        {db::ftMemo, "Memo", false, false},
+        {db::ftWideMemo, "WideMemo", false, false},
+        {db::ftBytes, "Bytes", true, false},
+        {db::ftVarBytes, "VarBytes", true, false},
+        {db::ftGuid, "Guid", false, false},
     };
     FItems.reserve(std::size(entries));
     for (const Entry& e : entries)
@@ -54,7 +64,8 @@ void TFieldTypeInfos::CheckTypeInfo(db::TFieldType FieldType, int32_t FieldLengt
     if (FieldType == db::ftUnknown) throw EInvalidFieldTypeMapping(SFieldTypeNotDefined);
     const TFieldTypeInfo* info = FindTypeInfo(FieldType);
     if (!info)
-        throw EInvalidFieldTypeMapping(rtl::Format(SUnsupportedFieldType, {std::to_string(static_cast<int>(FieldType))}));
+        throw EInvalidFieldTypeMapping(
+            rtl::Format(SUnsupportedFieldType, {std::to_string(static_cast<int>(FieldType))}));
     if (!info->LengthAllowed && FieldLength != -1)
         throw EInvalidFieldTypeMapping(rtl::Format(SFieldTypeLengthNotAllowed, {info->Name}));
     if (!info->ScaleAllowed && FieldScale != -1)
@@ -199,9 +210,9 @@ void TDAMapRules::CopyTo(TCRMapRules* Rules) {
     Rules->Clear();
     for (int i = 0; i < Count(); ++i) {
         const TDAMapRule* rule = Items(i);
-        Rules->AddRule(rule->FieldName(), rule->DBType(), rule->DBLengthMin(), rule->DBLengthMax(),
-                       rule->DBScaleMin(), rule->DBScaleMax(), GetFieldType(rule->FieldType()),
-                       rule->FieldLength(), rule->FieldScale(), rule->IgnoreErrors());
+        Rules->AddRule(rule->FieldName(), rule->DBType(), rule->DBLengthMin(), rule->DBLengthMax(), rule->DBScaleMin(),
+                       rule->DBScaleMax(), GetFieldType(rule->FieldType()), rule->FieldLength(), rule->FieldScale(),
+                       rule->IgnoreErrors());
     }
 }
 
@@ -232,8 +243,8 @@ store::TMemDataType TDAConnectionMapRules::GetFieldType(db::TFieldType FieldType
 void TDAConnectionMapRules::CheckRule(const AnsiString& FieldName, uint16_t DBType, int32_t DBLengthMin,
                                       int32_t DBLengthMax, int32_t DBScaleMin, int32_t DBScaleMax,
                                       db::TFieldType FieldType, int32_t FieldLength, int32_t FieldScale) {
-    CheckBothSides(*this, FieldName, DBType, DBLengthMin, DBLengthMax, DBScaleMin, DBScaleMax, FieldType,
-                   FieldLength, FieldScale);
+    CheckBothSides(*this, FieldName, DBType, DBLengthMin, DBLengthMax, DBScaleMin, DBScaleMax, FieldType, FieldLength,
+                   FieldScale);
 }
 
 void TDAConnectionMapRules::CloseOwner() {
@@ -250,8 +261,8 @@ store::TMemDataType TDADataSetMapRules::GetFieldType(db::TFieldType FieldType) {
 void TDADataSetMapRules::CheckRule(const AnsiString& FieldName, uint16_t DBType, int32_t DBLengthMin,
                                    int32_t DBLengthMax, int32_t DBScaleMin, int32_t DBScaleMax,
                                    db::TFieldType FieldType, int32_t FieldLength, int32_t FieldScale) {
-    CheckBothSides(*this, FieldName, DBType, DBLengthMin, DBLengthMax, DBScaleMin, DBScaleMax, FieldType,
-                   FieldLength, FieldScale);
+    CheckBothSides(*this, FieldName, DBType, DBLengthMin, DBLengthMax, DBScaleMin, DBScaleMax, FieldType, FieldLength,
+                   FieldScale);
 }
 
 void TDADataSetMapRules::CloseOwner() {
@@ -263,12 +274,9 @@ void TDADataSetMapRules::CloseOwner() {
 
 TStatementType UpdateKindToStatementType(db::TUpdateKind UpdateKind) {
     switch (UpdateKind) {
-        case db::ukModify:
-            return stUpdate;
-        case db::ukInsert:
-            return stInsert;
-        case db::ukDelete:
-            return stDelete;
+        case db::ukModify: return stUpdate;
+        case db::ukInsert: return stInsert;
+        case db::ukDelete: return stDelete;
     }
     rtl::AssertFail(SAssertionFailure, "DBAccess", __LINE__);
 }

@@ -78,8 +78,8 @@ std::vector<TMacroLexem> ReadMacroLexems(const AnsiString& SQL, const TParserCla
         if (code == lcEnd) break;
         const int64_t afterMacro = parser->CurrentPos();
         const bool nonString = sqlParser ? sqlParser->IsNonStringLexeme(code) : code != lcString;
-        const bool isMacroChar = nonString && code != lcBlank && code != lcComment && lexem.size() == 1 &&
-                                 lexem[0] == MacroChar;
+        const bool isMacroChar =
+            nonString && code != lcBlank && code != lcComment && lexem.size() == 1 && lexem[0] == MacroChar;
         if (!isMacroChar) {
             result.push_back({start, afterMacro, false, {}});
             start = afterMacro;

@@ -8,8 +8,7 @@ namespace daccess {
 // ---------------------------------------------------------------------------------------------
 // TDAMetaData
 
-TDAMetaData::TDAMetaData(rtl::TComponent* Owner)
-    : TMemDataSet(Owner), FRestrictions(rtl::Create<rtl::TStringList>()) {
+TDAMetaData::TDAMetaData(rtl::TComponent* Owner) : TMemDataSet(Owner), FRestrictions(rtl::Create<rtl::TStringList>()) {
     FRestrictions->OnChange = [this](rtl::TObject*) {
         if (!ComponentState().Contains(rtl::csReading) && !ComponentState().Contains(rtl::csLoading)) Close();
     };

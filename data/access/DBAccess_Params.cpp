@@ -29,10 +29,12 @@ bool IsNullOrEmpty(const Variant& V) { return V.IsNull() || V.IsEmpty(); }
 // Types LoadFromStream and stream-persist assignments accept.
 bool IsStreamDataType(TFieldType T) {
     switch (T) {
-        case db::ftBlob: case db::ftMemo: case db::ftOraBlob: case db::ftOraClob: case db::ftWideMemo:
-            return true;
-        default:
-            return false;
+        case db::ftBlob:
+        case db::ftMemo:
+        case db::ftOraBlob:
+        case db::ftOraClob:
+        case db::ftWideMemo: return true;
+        default: return false;
     }
 }
 
@@ -477,8 +479,7 @@ bool TDAParam::IsEqual(const db::TParam* Other) const {
 
 TDAParams::TDAParams(rtl::TPersistent* Owner) : TParams(Owner, TDAParam::StaticClass()) {}
 
-TDAParams::TDAParams(rtl::TPersistent* Owner, const rtl::TCollectionItemClass& ItemClass)
-    : TParams(Owner, ItemClass) {}
+TDAParams::TDAParams(rtl::TPersistent* Owner, const rtl::TCollectionItemClass& ItemClass) : TParams(Owner, ItemClass) {}
 
 TDAParam* TDAParams::ParamByName(const AnsiString& Name) const {
     return static_cast<TDAParam*>(TParams::ParamByName(Name));
@@ -520,11 +521,13 @@ namespace {
 
 bool IsSizedType(TFieldType T) {
     switch (T) {
-        case db::ftString: case db::ftBytes: case db::ftVarBytes: case db::ftFixedChar: case db::ftWideString:
-        case db::ftFixedWideChar:
-            return true;
-        default:
-            return false;
+        case db::ftString:
+        case db::ftBytes:
+        case db::ftVarBytes:
+        case db::ftFixedChar:
+        case db::ftWideString:
+        case db::ftFixedWideChar: return true;
+        default: return false;
     }
 }
 
@@ -554,8 +557,8 @@ void WriteParamDesc(const TDAParam& Param, TParamDesc& Desc, const store::TField
     Desc.SetIsBound(Param.Bound());
     int32_t size = Param.Size();
     if (size == 0 && IsSizedType(Param.DataType())) {
-        const bool input = Param.ParamType() == db::ptInput ||
-                           (Param.ParamType() == db::ptUnknown && !Options.InOutParamSupported);
+        const bool input =
+            Param.ParamType() == db::ptInput || (Param.ParamType() == db::ptUnknown && !Options.InOutParamSupported);
         if (input) size = ValueLength(Param);
         if (size == 0) size = Options.DefaultSize;
     }
@@ -626,13 +629,12 @@ void ReadParamValue(TDAParam& Param, const TParamDesc& Desc, bool ConvertEOL) {
 namespace {
 
 const char* const FieldTypeIdents[db::FieldTypeCount] = {
-    "ftUnknown",    "ftString",      "ftSmallint", "ftInteger",     "ftWord",        "ftBoolean",
-    "ftFloat",      "ftCurrency",    "ftBCD",      "ftDate",        "ftTime",        "ftDateTime",
-    "ftBytes",      "ftVarBytes",    "ftAutoInc",  "ftBlob",        "ftMemo",        "ftGraphic",
-    "ftFmtMemo",    "ftParadoxOle",  "ftDBaseOle", "ftTypedBinary", "ftCursor",      "ftFixedChar",
-    "ftWideString", "ftLargeint",    "ftADT",      "ftArray",       "ftReference",   "ftDataSet",
-    "ftOraBlob",    "ftOraClob",     "ftVariant",  "ftInterface",   "ftIDispatch",   "ftGuid",
-    "ftTimeStamp",  "ftFMTBcd",      "ftFixedWideChar", "ftWideMemo", "ftOraTimeStamp", "ftOraInterval"};
+    "ftUnknown",     "ftString",    "ftSmallint",  "ftInteger",       "ftWord",     "ftBoolean",      "ftFloat",
+    "ftCurrency",    "ftBCD",       "ftDate",      "ftTime",          "ftDateTime", "ftBytes",        "ftVarBytes",
+    "ftAutoInc",     "ftBlob",      "ftMemo",      "ftGraphic",       "ftFmtMemo",  "ftParadoxOle",   "ftDBaseOle",
+    "ftTypedBinary", "ftCursor",    "ftFixedChar", "ftWideString",    "ftLargeint", "ftADT",          "ftArray",
+    "ftReference",   "ftDataSet",   "ftOraBlob",   "ftOraClob",       "ftVariant",  "ftInterface",    "ftIDispatch",
+    "ftGuid",        "ftTimeStamp", "ftFMTBcd",    "ftFixedWideChar", "ftWideMemo", "ftOraTimeStamp", "ftOraInterval"};
 
 const char* const ParamTypeIdents[] = {"ptUnknown", "ptInput", "ptOutput", "ptInputOutput", "ptResult"};
 
@@ -726,9 +728,7 @@ void ReadParamData(TDAParams& Params, const std::vector<TStreamedItem>& Items) {
                 param->SetBound(p.HasValue);
             }
         },
-        [&] {
-            Params.EndUpdate();
-        });
+        [&] { Params.EndUpdate(); });
 }
 
 bool ParamDataNeedsWriting(const TDAParams& Params, const TDAParams* Ancestor) {

@@ -70,9 +70,7 @@ void RebuildParamsFromCommand(TDAParams* Params, TCRCommand* Command, const stor
                     ReadParamDesc(*p, *desc, Map);
             }
         },
-        [&] {
-            Params->EndUpdate();
-        });
+        [&] { Params->EndUpdate(); });
 }
 
 // Parameters of a text the connection's dialect (or the base parser) finds in it.
@@ -146,7 +144,8 @@ void TCustomDASQL::SetConnection(TCustomDAConnection* Value) {
     }
     FConnection = Value;
     if (Value) {
-        Value->RegisterClient(this, [this](rtl::TObject* Sender, bool Connecting) { ConnectChange(Sender, Connecting); });
+        Value->RegisterClient(this,
+                              [this](rtl::TObject* Sender, bool Connecting) { ConnectChange(Sender, Connecting); });
         Value->FreeNotification(this);
         if (FICommand && !FDataSet) FICommand->SetConnection(Value->IConnection());
     }
@@ -163,7 +162,8 @@ TDATransaction* TCustomDASQL::UsedTransaction() const {
     TCustomDAConnection* conn = UsedConnection();
     if (!conn) return nullptr;
     TDATransaction* tr = nullptr;
-    if (conn->IsMultipleTransactionsSupported()) tr = FTransaction ? FTransaction : (FDataSet ? FDataSet->UsedTransaction() : nullptr);
+    if (conn->IsMultipleTransactionsSupported())
+        tr = FTransaction ? FTransaction : (FDataSet ? FDataSet->UsedTransaction() : nullptr);
     return tr ? tr : conn->UsedTransaction();
 }
 
@@ -296,9 +296,7 @@ void TCustomDASQL::SetParamCheck(bool Value) {
     if (Value) SQLChanged();
 }
 
-void TCustomDASQL::ScanMacros() {
-    FMacros->Scan(FSQL);
-}
+void TCustomDASQL::ScanMacros() { FMacros->Scan(FSQL); }
 
 void TCustomDASQL::SQLChanged() {
     if (FDataSet) {
@@ -319,7 +317,9 @@ void TCustomDASQL::SQLChanged() {
     }
 }
 
-void TCustomDASQL::ScanParams(const AnsiString& Text, TDAParams* Params) { ScanParamsOf(Text, Params, UsedConnection()); }
+void TCustomDASQL::ScanParams(const AnsiString& Text, TDAParams* Params) {
+    ScanParamsOf(Text, Params, UsedConnection());
+}
 
 void TCustomDASQL::CreateParamsFromCommand() {
     if (TCRCommand* cmd = ICommand()) RebuildParamsFromCommand(FParams.get(), cmd, TDAFieldTypeMap::Instance());
@@ -348,8 +348,7 @@ void TCustomDASQL::WriteParams(bool WithValues) {
         options.ConvertEOL = conn->ConvertEOL();
         if (TCRConnection* ic = conn->IConnection()) {
             Variant size;
-            if (TryGetProp(ic, pidStringParamSize, size))
-                options.DefaultSize = size.AsInteger();
+            if (TryGetProp(ic, pidStringParamSize, size)) options.DefaultSize = size.AsInteger();
         }
     }
     const store::TFieldTypeMap& map = TDAFieldTypeMap::Instance();
@@ -400,8 +399,7 @@ void TCustomDASQL::Prepare() {
         WriteParams(false);
         ICommand()->Prepare();
         Variant described;
-        if (TryGetProp(ICommand(), pidDescribesParams, described) && described.AsBoolean())
-            CreateParamsFromCommand();
+        if (TryGetProp(ICommand(), pidDescribesParams, described) && described.AsBoolean()) CreateParamsFromCommand();
         TCustomDASQLMonitor::SQLPrepare(this, GetFinalSQL(), FParams.get(), false, FDebug);
     } catch (...) {
         EndConnection();
@@ -417,9 +415,7 @@ void TCustomDASQL::UnPrepare() {
             ICommand()->Unprepare();
             TCustomDASQLMonitor::SQLUnprepare(this, GetFinalSQL(), FParams.get(), false);
         },
-        [&] {
-            EndConnection();
-        });
+        [&] { EndConnection(); });
 }
 
 bool TCustomDASQL::Executing() const {
@@ -441,20 +437,22 @@ void TCustomDASQL::ExecuteIters(int Iters) {
     BeginConnection(true);
     TCustomDAConnection* conn = UsedConnection();
     // Ended here rather than in the command's hook, which a failing statement never reaches.
-    rtl::TryFinally([&] {
-        // The traced text is made only for someone who reads it.
-        const bool trace = !FTraceSuppressed && (FDebug || TCustomDASQLMonitor::HasMonitor());
-        const AnsiString finalSQL = trace ? GetFinalSQL() : AnsiString();
-        if (trace) TCustomDASQLMonitor::SQLExecute(this, finalSQL, FParams.get(), "Execute", true, FDebug);
-        if (BeforeExecute) BeforeExecute(this);
-        TCRCommand* cmd = ICommand();
-        cmd->SetConnection(conn->IConnection());
-        cmd->SetProp(pidAutoCommit, FAutoCommit);
-        WriteParams(true);
-        ExecuteWithFailover(conn, clExecute, [&] { cmd->Execute(Iters); },
-                            [&] { cmd->SetConnection(conn->IConnection()); });
-        if (trace) TCustomDASQLMonitor::SQLExecute(this, finalSQL, FParams.get(), "Execute", false, FDebug);
-    }, [&] { EndConnection(); });
+    rtl::TryFinally(
+        [&] {
+            // The traced text is made only for someone who reads it.
+            const bool trace = !FTraceSuppressed && (FDebug || TCustomDASQLMonitor::HasMonitor());
+            const AnsiString finalSQL = trace ? GetFinalSQL() : AnsiString();
+            if (trace) TCustomDASQLMonitor::SQLExecute(this, finalSQL, FParams.get(), "Execute", true, FDebug);
+            if (BeforeExecute) BeforeExecute(this);
+            TCRCommand* cmd = ICommand();
+            cmd->SetConnection(conn->IConnection());
+            cmd->SetProp(pidAutoCommit, FAutoCommit);
+            WriteParams(true);
+            ExecuteWithFailover(
+                conn, clExecute, [&] { cmd->Execute(Iters); }, [&] { cmd->SetConnection(conn->IConnection()); });
+            if (trace) TCustomDASQLMonitor::SQLExecute(this, finalSQL, FParams.get(), "Execute", false, FDebug);
+        },
+        [&] { EndConnection(); });
 }
 
 void TCustomDASQL::DoAfterExecute(bool Result) {
@@ -463,8 +461,7 @@ void TCustomDASQL::DoAfterExecute(bool Result) {
         ReadOutParams();
         if (conn && conn->IConnection()) {
             Variant id;
-            if (TryGetProp(conn->IConnection(), pidLastInsertId, id))
-                FLastInsertId = id.AsInt64();
+            if (TryGetProp(conn->IConnection(), pidLastInsertId, id)) FLastInsertId = id.AsInt64();
         }
     }
     if (conn && conn->IsMultipleTransactionsSupported())
@@ -489,9 +486,7 @@ void TCustomDASQL::PrepareStoredProc(const AnsiString& Name, bool NeedDescribe, 
             FMacros->Scan(FSQL);
             if (NeedDescribe) CreateParamsFromCommand();
         },
-        [&] {
-            EndConnection();
-        });
+        [&] { EndConnection(); });
     FStoredProcName = Name;
     FStoredProcIsQuery = IsQuery;
 }

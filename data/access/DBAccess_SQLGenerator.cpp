@@ -93,14 +93,12 @@ bool TDASQLGenerator::FieldIsModified(store::TFieldDesc* FieldDesc, store::TData
                                       void* OldRecBuf) {
     if (!NewRecBuf) return false;
     if (IsSubDataType(FieldDesc->DataType))
-        return AnySubField(RecordSet, FieldDesc, [&](store::TFieldDesc* d) {
-            return FieldIsModified(d, RecordSet, NewRecBuf, OldRecBuf);
-        });
+        return AnySubField(RecordSet, FieldDesc,
+                           [&](store::TFieldDesc* d) { return FieldIsModified(d, RecordSet, NewRecBuf, OldRecBuf); });
     if (!OldRecBuf) return !RecordSet->GetNull(FieldDesc->FieldNo, NewRecBuf);
     // A sub-field's value is reached through its object only: the store tells its null flag.
     if (FieldDesc->HasParent())
-        return RecordSet->GetNull(FieldDesc->FieldNo, NewRecBuf) !=
-               RecordSet->GetNull(FieldDesc->FieldNo, OldRecBuf);
+        return RecordSet->GetNull(FieldDesc->FieldNo, NewRecBuf) != RecordSet->GetNull(FieldDesc->FieldNo, OldRecBuf);
     if (IsBlobDataType(FieldDesc->DataType)) {
         store::TBlob* newBlob = RecordSet->GetBlob(FieldDesc->FieldNo, NewRecBuf);
         if (FDataSet->ApplyingUpdates()) return newBlob != RecordSet->GetBlob(FieldDesc->FieldNo, OldRecBuf);
@@ -132,7 +130,8 @@ AnsiString TDASQLGenerator::GetFieldName(store::TFieldDesc* FieldDesc, bool Qual
     AnsiString name = cr->QuotedName(SQLInfo(), FDataSet->Options()->QuoteNames() ? 1 : 0);
     if (Qualified && (FDataSet->Options()->FullRefresh() || FDataSet->ReadOnly()) &&
         !FService->TablesInfoFromUpdatingTable() && cr->TableInfo) {
-        const AnsiString& t = cr->TableInfo->TableAlias().empty() ? cr->TableInfo->TableName() : cr->TableInfo->TableAlias();
+        const AnsiString& t =
+            cr->TableInfo->TableAlias().empty() ? cr->TableInfo->TableName() : cr->TableInfo->TableAlias();
         name = SQLInfo()->NormalizeName(t, FDataSet->Options()->QuoteNames()) + "." + name;
     }
     return name;
@@ -220,8 +219,7 @@ void TDASQLGenerator::AddFieldToCondition(AnsiString& Builder, store::TFieldDesc
         return;
     }
     Builder += " = ";
-    const bool old = StatementType != stRefresh ||
-                     (FDataSet->CachedUpdates() && !FDataSet->ApplyingUpdates());
+    const bool old = StatementType != stRefresh || (FDataSet->CachedUpdates() && !FDataSet->ApplyingUpdates());
     // A text read with characters the code page has no room for would find another row.
     CheckBuffers();
     if (void* buf = old ? FOldRecBuf : FNewRecBuf; buf && FieldInexact(FieldDesc, buf))

@@ -92,7 +92,8 @@ int TDADataSetService::AddUpdatingView(const AnsiString& Name) {
     TCRRecordSet* rs = RecordSet();
     TCRTablesInfo* tables = rs->TablesInfo();
     TSQLInfo* info = rs->GetCommand()->SQLInfo();
-    rtl::TOwnedPtr<TCRTablesInfo> from(rtl::Create<TCRTablesInfo>(rs->GetCommand()->CommandClass().GetTableInfoClass()));
+    rtl::TOwnedPtr<TCRTablesInfo> from(
+        rtl::Create<TCRTablesInfo>(rs->GetCommand()->CommandClass().GetTableInfoClass()));
     info->ParseTablesInfo(FDADataSet->GetFinalSQL(), from.get());
     int at = from->IndexOf(Name);
     if (at < 0) at = from->IndexByAlias(Name);
@@ -179,8 +180,7 @@ void TDADataSetService::AssignBaseTables() {
         TColumnInfo* c = columns->Items(j);
         if (!c->Table.empty() && !FIsUpdatingTableFromUpdatingTable)
             for (int i = 0; i < tables->Count() && c->TableIndex < 0; ++i)
-                if (SameName(c->Table, prefixes[i], ignoreCase) ||
-                    SameName(c->Table, bareNames[i], ignoreCase))
+                if (SameName(c->Table, prefixes[i], ignoreCase) || SameName(c->Table, bareNames[i], ignoreCase))
                     c->TableIndex = i;
         c->Expr = rtl::AnsiUpperCase(c->Expr);
         if (c->Alias.empty()) c->Alias = c->Name.empty() ? c->Expr : c->Name;
@@ -275,8 +275,8 @@ void TDADataSetService::SetFieldOrigin(db::TField* Field, TCRFieldDesc* FieldDes
     Field->SetOrigin(info->NormalizeName(FieldDesc->TableInfo->TableName()) + "." + actual);
 }
 
-void TDADataSetService::WriteFieldAttributes(db::TField* Field, store::TFieldDesc* FieldDesc,
-                                             store::XmlWriter& Writer, const WideString& NameOverride) {
+void TDADataSetService::WriteFieldAttributes(db::TField* Field, store::TFieldDesc* FieldDesc, store::XmlWriter& Writer,
+                                             const WideString& NameOverride) {
     TDataSetService::WriteFieldAttributes(Field, FieldDesc, Writer, NameOverride);
     if (auto* cr = dynamic_cast<TCRFieldDesc*>(FieldDesc); cr && cr->TableInfo)
         store::WriteXmlAttribute(Writer, u"rs:basetable", rtl::AnsiToWide(cr->TableInfo->TableName()));
@@ -306,7 +306,8 @@ bool TDADataSetService::CanModify() {
             FDADataSet->UpdateObject());
 }
 
-bool TDADataSetService::FieldDescsByNames(const AnsiString& Names, bool Raise, std::vector<store::TFieldDesc*>& Result) {
+bool TDADataSetService::FieldDescsByNames(const AnsiString& Names, bool Raise,
+                                          std::vector<store::TFieldDesc*>& Result) {
     Result.clear();
     TCRRecordSet* rs = RecordSet();
     if (!rs) return false;
@@ -406,8 +407,9 @@ AnsiString TDADataSetService::GetUniqueIndexColumns(const AnsiString& TableName,
     md->SetConnection(FDADataSet->UsedConnection());
     md->SetTransaction(FDADataSet->UsedTransaction());
     md->SetMetaDataKind("indexcolumns");
-    md->Restrictions()->SetText("table_catalog=" + catalog + "\r\ntable_schema=" + schema + "\r\ntable_name=" +
-                                info->NormalizeName(table, false, true) + "\r\nindex_name=" + IndexName + "\r\nunique=1");
+    md->Restrictions()->SetText("table_catalog=" + catalog + "\r\ntable_schema=" + schema +
+                                "\r\ntable_name=" + info->NormalizeName(table, false, true) +
+                                "\r\nindex_name=" + IndexName + "\r\nunique=1");
     md->Open();
     AnsiString result, firstIndex, firstSchema;
     bool first = true;

@@ -238,20 +238,22 @@ void TDATransaction::StartTransaction() {
     TCustomDAConnection* single = FConnections->Count() == 1 ? FConnections->Items(0) : nullptr;
     if (single) single->PushOperation(clTransStart, single->IsFailOverAllowed());
     try {
-        rtl::TryFinally([&] {
-        for (;;) {
-            try {
-                FITransaction->BeginWork();
-                break;
-            } catch (const EFailOver& e) {
-                if (e.ConnLostCause() != clTransStart || !single) throw;
-                single->RestoreAfterFailover();
-                PrepareConnections(false);
-            }
-        }
-        }, [&] {
-            if (single) single->PopOperation();
-        });
+        rtl::TryFinally(
+            [&] {
+                for (;;) {
+                    try {
+                        FITransaction->BeginWork();
+                        break;
+                    } catch (const EFailOver& e) {
+                        if (e.ConnLostCause() != clTransStart || !single) throw;
+                        single->RestoreAfterFailover();
+                        PrepareConnections(false);
+                    }
+                }
+            },
+            [&] {
+                if (single) single->PopOperation();
+            });
     } catch (...) {
         if (!GetActive()) {
             ReleaseConnections();
@@ -284,13 +286,10 @@ void TDATransaction::Commit() {
     DisconnectClients();
     int32_t traceId = 0;
     TCustomDASQLMonitor::ClassTCCommit(TraceObject(), true, traceId);
-    rtl::TryFinally(
-        [&] {
-            FITransaction->CommitWork();
-        },
-        [&] {
-            if (!FITransaction || !FITransaction->GetInTransaction()) ResetAutoState();
-        });
+    rtl::TryFinally([&] { FITransaction->CommitWork(); },
+                    [&] {
+                        if (!FITransaction || !FITransaction->GetInTransaction()) ResetAutoState();
+                    });
     TCustomDASQLMonitor::ClassTCCommit(TraceObject(), false, traceId);
     if (OnCommit) OnCommit(this);
 }
@@ -300,13 +299,10 @@ void TDATransaction::Rollback() {
     DisconnectClients();
     int32_t traceId = 0;
     TCustomDASQLMonitor::ClassTCRollback(TraceObject(), true, traceId);
-    rtl::TryFinally(
-        [&] {
-            FITransaction->RollbackWork();
-        },
-        [&] {
-            if (!FITransaction || !FITransaction->GetInTransaction()) ResetAutoState();
-        });
+    rtl::TryFinally([&] { FITransaction->RollbackWork(); },
+                    [&] {
+                        if (!FITransaction || !FITransaction->GetInTransaction()) ResetAutoState();
+                    });
     TCustomDASQLMonitor::ClassTCRollback(TraceObject(), false, traceId);
     if (OnRollback) OnRollback(this);
 }

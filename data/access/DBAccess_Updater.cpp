@@ -228,13 +228,20 @@ namespace {
 bool SameStoredValue(store::TData* Data, store::TFieldDesc* Desc, const uint8_t* Old, const uint8_t* New) {
     if (!Old || !New || !Data || Desc->HasParent() || Desc->DescKind != store::fdkData || Desc->Size <= 0) return false;
     switch (Desc->DataType) {
-        case store::mdtString: case store::mdtWideString: case store::mdtInt8: case store::mdtUInt8:
-        case store::mdtInt16: case store::mdtUInt16: case store::mdtInt32: case store::mdtUInt32:
-        case store::mdtInt64: case store::mdtBoolean: case store::mdtBytes: case store::mdtVarBytes:
-        case store::mdtGuid:
-            break;
-        default:
-            return false;
+        case store::mdtString:
+        case store::mdtWideString:
+        case store::mdtInt8:
+        case store::mdtUInt8:
+        case store::mdtInt16:
+        case store::mdtUInt16:
+        case store::mdtInt32:
+        case store::mdtUInt32:
+        case store::mdtInt64:
+        case store::mdtBoolean:
+        case store::mdtBytes:
+        case store::mdtVarBytes:
+        case store::mdtGuid: break;
+        default: return false;
     }
     const bool oldNull = Data->GetNull(Desc->FieldNo, Old);
     if (oldNull != Data->GetNull(Desc->FieldNo, New)) return false;
@@ -280,8 +287,7 @@ bool TDADataSetUpdater::GeneratedSignature(TStatementType StatementType, bool Mo
         for (store::TFieldDesc* d : data)
             Signature.push_back(!ModifiedOnly ||
                                 (!SameStoredValue(rs, d, oldBuf, newBuf) && gen->FieldModifiedCurrent(d)));
-    }
-    else if (StatementType == stInsert)
+    } else if (StatementType == stInsert)
         for (store::TFieldDesc* d : data) Signature.push_back(!ModifiedOnly || !gen->FieldIsNull(d, false));
     if (StatementType == stUpdate || StatementType == stDelete) {
         // The condition names each key as "= ?" or "IS NULL" after its old value.
@@ -397,8 +403,7 @@ void TDADataSetUpdater::SetParamValues(TDAParams* Params, TStatementType Stateme
                 }
             }
             if (!desc && !field) {
-                if (!FDADataSet->BeforeUpdateExecute)
-                    db::DatabaseError(rtl::Format(SNoCorrespondParam, {p->Name()}));
+                if (!FDADataSet->BeforeUpdateExecute) db::DatabaseError(rtl::Format(SNoCorrespondParam, {p->Name()}));
                 continue;
             }
         }
@@ -418,8 +423,10 @@ void TDADataSetUpdater::SetParamValues(TDAParams* Params, TStatementType Stateme
             AssignBlobParam(p, data, desc, buf, old && !inserting);
         } else {
             Variant v;
-            if (desc && buf) v = data->GetFieldValue(desc->FieldNo, buf);
-            else if (field) v = field->Value();
+            if (desc && buf)
+                v = data->GetFieldValue(desc->FieldNo, buf);
+            else if (field)
+                v = field->Value();
             if (field)
                 p->AssignFieldValue(field, v);
             else
@@ -435,8 +442,9 @@ int TDADataSetUpdater::ExecuteChecked(TStatementType StatementType) {
     TCustomDAConnection* conn = FDADataSet->UsedConnection();
     // A generated statement keyed on the row id touches one row at most, and a statement that
     // touched none changed nothing: it needs no savepoint.
-    const bool guard = FDADataSet->Options()->StrictUpdate() && (StatementType == stUpdate || StatementType == stDelete) &&
-                       SupportsSavepoints() && conn && !(FUseParamsInfo && KeyedByIdentity());
+    const bool guard = FDADataSet->Options()->StrictUpdate() &&
+                       (StatementType == stUpdate || StatementType == stDelete) && SupportsSavepoints() && conn &&
+                       !(FUseParamsInfo && KeyedByIdentity());
     if (!guard) {
         ExecuteUpdateQuery(StatementType);
         if (TCustomDASQL* sql = OwnOrSQL(FUpdateQuery, FUpdateQueries)) return sql->RowsAffected();
@@ -477,8 +485,9 @@ void TDADataSetUpdater::ExecuteUpdateQuery(TStatementType StatementType) {
             TDBAccessUtils::Execute(FUpdateQuery);
         return;
     }
-    static const char* const Names[] = {"Query",  "Insert", "Update",       "Delete",             "Lock",
-                                        "Refresh", "Custom", "RefreshQuick", "RefreshCheckDeleted", "BatchUpdate"};
+    static const char* const Names[] = {
+        "Query",      "Insert", "Update", "Delete", "Lock", "Refresh", "Custom", "RefreshQuick", "RefreshCheckDeleted",
+        "BatchUpdate"};
     const AnsiString sql = TDBAccessUtils::GetSQL(FUpdateQuery);
     const TDAParams* params = TDBAccessUtils::GetParams(FUpdateQuery);
     const AnsiString operation = Names[StatementType];
@@ -510,8 +519,8 @@ bool TDADataSetUpdater::PerformSQL(const AnsiString& SQL, TStatementTypes Statem
     // A connection that stays open and keeps no transaction per operation needs no counted hold
     // for one statement.
     TCustomDAConnection* conn = FDADataSet->UsedConnection();
-    const bool counted = !conn || !conn->Connected() || conn->Options()->DisconnectedMode() ||
-                         conn->IsMultipleTransactionsSupported();
+    const bool counted =
+        !conn || !conn->Connected() || conn->Options()->DisconnectedMode() || conn->IsMultipleTransactionsSupported();
     rtl::TConnectionUse<TCustomDADataSet> use(FDADataSet, counted, true);
     if (!PrepareUpdateQuery(SQL, type, true)) return false;
     TCustomDASQL* sql = OwnOrSQL(FUpdateQuery, FUpdateQueries);
@@ -658,8 +667,8 @@ bool TDADataSetUpdater::ValuesEqual(const Variant& A, const Variant& B) {
     constexpr double OneMillisecond = 1.1576048564e-08;
     if (A.VType() == rtl::varDate) return std::fabs(A.AsDouble() - B.AsDouble()) < OneMillisecond;
     if (A.VType() == rtl::varSQLTimeStamp)
-        return std::fabs(rtl::SQLTimeStampToDateTime(A.AsSQLTimeStamp()) - rtl::SQLTimeStampToDateTime(B.AsSQLTimeStamp())) <
-               OneMillisecond;
+        return std::fabs(rtl::SQLTimeStampToDateTime(A.AsSQLTimeStamp()) -
+                         rtl::SQLTimeStampToDateTime(B.AsSQLTimeStamp())) < OneMillisecond;
     return false;
 }
 
@@ -762,8 +771,9 @@ bool TDADataSetUpdater::PerformRowSQL(const AnsiString& SQL, TStatementTypes Sta
 void TDADataSetUpdater::CopyRow(TCustomDADataSet* Source, bool Compare, void* Target) {
     store::TData* data = FDADataSet->IRecordSet();
     const bool editing = FDADataSet->State() == db::dsEdit || FDADataSet->State() == db::dsInsert;
-    void* buf = Target ? Target
-                       : FDADataSet->ApplyingUpdates() ? FDADataSet->NewValuesBuffer() : FDADataSet->ActiveBuffer();
+    void* buf = Target                          ? Target
+                : FDADataSet->ApplyingUpdates() ? FDADataSet->NewValuesBuffer()
+                                                : FDADataSet->ActiveBuffer();
     if (!buf) return;
     void* compareBuf = nullptr;
     if (Compare) compareBuf = editing || FDADataSet->CachedUpdates() ? FDADataSet->OldValuesBuffer() : buf;
@@ -781,10 +791,11 @@ void TDADataSetUpdater::CopyRow(TCustomDADataSet* Source, bool Compare, void* Ta
             // A lock does not compare large values; a refresh shares the contents it read.
             if (Compare) continue;
             store::TBlob* target = data->GetBlob(d->FieldNo, buf);
-            store::TBlob* source = f->FieldNo() > 0 && Source->IRecordSet()->IsBlobFieldType(
-                                                           Source->IRecordSet()->Fields().Items(f->FieldNo() - 1)->DataType)
-                                       ? Source->IRecordSet()->GetBlob(f->FieldNo(), Source->ActiveBuffer())
-                                       : nullptr;
+            store::TBlob* source =
+                f->FieldNo() > 0 && Source->IRecordSet()->IsBlobFieldType(
+                                        Source->IRecordSet()->Fields().Items(f->FieldNo() - 1)->DataType)
+                    ? Source->IRecordSet()->GetBlob(f->FieldNo(), Source->ActiveBuffer())
+                    : nullptr;
             if (target && source) {
                 target->AssignContents(source);
                 data->SetNull(d->FieldNo, buf, f->IsNull());
@@ -796,7 +807,8 @@ void TDADataSetUpdater::CopyRow(TCustomDADataSet* Source, bool Compare, void* Ta
         }
         if (Compare) {
             if (!compareBuf) continue;
-            if (!ValuesEqual(f->Value(), data->GetFieldValue(d->FieldNo, compareBuf))) db::DatabaseError(SRecordChanged);
+            if (!ValuesEqual(f->Value(), data->GetFieldValue(d->FieldNo, compareBuf)))
+                db::DatabaseError(SRecordChanged);
             continue;
         }
         data->PutFieldAsVariant(d->FieldNo, buf, f->Value());

@@ -65,8 +65,8 @@ void TDBAccessUtils::InternalDisconnect(TCustomDAConnection* Connection) {
 void TDBAccessUtils::SetTraceSuppressed(rtl::TComponent* Obj, bool Value) {
     if (auto* sql = dynamic_cast<TCustomDASQL*>(Obj)) return sql->SetTraceSuppressed(Value);
     if (auto* ds = dynamic_cast<TCustomDADataSet*>(Obj)) return ds->InternalSQL()->SetTraceSuppressed(Value);
-    rtl::AssertFail(Obj ? AnsiString("Obj is ") + Obj->ClassName() : AnsiString(store::SAssertionFailure),
-                    DBAccessUnit, __LINE__);
+    rtl::AssertFail(Obj ? AnsiString("Obj is ") + Obj->ClassName() : AnsiString(store::SAssertionFailure), DBAccessUnit,
+                    __LINE__);
 }
 
 AnsiString TDBAccessUtils::GetSQL(rtl::TComponent* Obj) {

@@ -30,7 +30,9 @@ WideString ExecutableName() {
 // ---------------------------------------------------------------------------------------------
 // TEventSendThread
 
-void TEventSendThread::Start() { FThread = std::thread([this] { Execute(); }); }
+void TEventSendThread::Start() {
+    FThread = std::thread([this] { Execute(); });
+}
 
 void TEventSendThread::WaitFor() {
     if (FThread.joinable()) FThread.join();
@@ -179,8 +181,8 @@ void TDBMonitor::SendPending() {
 
 void TDBMonitor::SendOne(TMonitorMessage* Message) {
     const bool connected = FPacker && FPacker->Ping();
-    const bool isFinish = Message->MsgType() == MSG_EVENT &&
-                          static_cast<TEventMessage*>(Message)->EventType == ET_FINISH;
+    const bool isFinish =
+        Message->MsgType() == MSG_EVENT && static_cast<TEventMessage*>(Message)->EventType == ET_FINISH;
     bool go = connected;
     bool reconnected = false;
     if (!isFinish) {

@@ -168,8 +168,7 @@ void TDADumpProcessor::BackupObjects(const AnsiString& Query) {
     for (int i = 0; i < n; ++i) BackupData(tables->Strings(i), {}, i + 1, n);
 }
 
-void TDADumpProcessor::BackupData(const AnsiString& TableName, const AnsiString& Query, int TableNum,
-                                  int TableCount) {
+void TDADumpProcessor::BackupData(const AnsiString& TableName, const AnsiString& Query, int TableNum, int TableCount) {
     rtl::TOwnedPtr<TCustomDADataSet> ds(GetQuery());
     FQuery = ds.get();
     rtl::TryFinally(
@@ -254,26 +253,19 @@ AnsiString TDADumpProcessor::GetFieldValueForDump(db::TField* Field) {
     switch (Field->DataType()) {
         case db::ftSmallint:
         case db::ftInteger:
-        case db::ftWord:
-            return rtl::IntToStr(Field->AsInteger());
-        case db::ftBoolean:
-            return Field->AsBoolean() ? "-1" : "0";
-        case db::ftFloat:
-            return FloatToDumpText(Field->AsFloat());
+        case db::ftWord: return rtl::IntToStr(Field->AsInteger());
+        case db::ftBoolean: return Field->AsBoolean() ? "-1" : "0";
+        case db::ftFloat: return FloatToDumpText(Field->AsFloat());
         case db::ftBCD: {
             AnsiString s = rtl::CurrToStr(Field->AsCurrency());
             for (char& c : s)
                 if (c == rtl::FormatSettings().DecimalSeparator) c = '.';
             return s;
         }
-        case db::ftDate:
-            return "'" + rtl::FormatDateTime("yyyy-mm-dd", Field->AsDateTime()) + "'";
-        case db::ftTime:
-            return "'" + rtl::FormatDateTime("hh:nn:ss", Field->AsDateTime()) + "'";
-        case db::ftDateTime:
-            return "'" + rtl::FormatDateTime("yyyy-mm-dd hh:nn:ss", Field->AsDateTime()) + "'";
-        case db::ftLargeint:
-            return rtl::IntToStr(Field->AsLargeInt());
+        case db::ftDate: return "'" + rtl::FormatDateTime("yyyy-mm-dd", Field->AsDateTime()) + "'";
+        case db::ftTime: return "'" + rtl::FormatDateTime("hh:nn:ss", Field->AsDateTime()) + "'";
+        case db::ftDateTime: return "'" + rtl::FormatDateTime("yyyy-mm-dd hh:nn:ss", Field->AsDateTime()) + "'";
+        case db::ftLargeint: return rtl::IntToStr(Field->AsLargeInt());
         case db::ftFMTBcd: {
             AnsiString s = Field->AsString();
             for (char& c : s)

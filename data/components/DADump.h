@@ -13,7 +13,8 @@
 namespace components {
 
 inline constexpr const char* DADumpUnit = "DADump";
-inline constexpr const char* SBackupQueryOneTable = "To execute BackupQuery TableNames must have not more than one table";
+inline constexpr const char* SBackupQueryOneTable =
+    "To execute BackupQuery TableNames must have not more than one table";
 inline constexpr const char* SQueryOneTable = "Query must contain one table";
 inline constexpr const char* SConnectionNotConnected = "Connection is not connected";
 

@@ -184,9 +184,9 @@ bool TDAScriptProcessor::CollectLexemes(int& kind) {
                     break;
                 }
             }
-            if (!IsBlockStatement(kind) && FDelimiter.size() == 2 && lexem.size() == 1 &&
-                lexem[0] == FDelimiter[1] && prev.size() == 1 && prev[0] == FDelimiter[0] &&
-                prevEnd == FParser->LastLexemPos() && !FStatement.empty()) {
+            if (!IsBlockStatement(kind) && FDelimiter.size() == 2 && lexem.size() == 1 && lexem[0] == FDelimiter[1] &&
+                prev.size() == 1 && prev[0] == FDelimiter[0] && prevEnd == FParser->LastLexemPos() &&
+                !FStatement.empty()) {
                 FStatement.pop_back();
                 break;
             }
@@ -426,16 +426,13 @@ bool TDAScript::ExecuteSQL(const AnsiString& SQL) {
         TErrorAction action = eaException;
         if (OnError) OnError(this, E, rtl::Trim(SQL), action);
         switch (action) {
-            case eaAbort:
-                return true;
-            case eaFail:
-                throw;
+            case eaAbort: return true;
+            case eaFail: throw;
             case eaException:
                 if (!rtl::ApplicationExceptionHandlerInstalled()) throw;
                 rtl::HandleException(E);
                 return false;
-            case eaContinue:
-                return false;
+            case eaContinue: return false;
         }
     }
     return false;

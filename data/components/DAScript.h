@@ -30,7 +30,7 @@ enum TErrorAction { eaAbort, eaFail, eaException, eaContinue };
 
 // Statement kinds the processor tracks.
 inline constexpr int skNormal = 0;
-inline constexpr int skComment = 2;  // comments and blanks only
+inline constexpr int skComment = 2;     // comments and blanks only
 inline constexpr int skBlock = 0x8000;  // not ended by the delimiter
 
 class TDAScript;

@@ -107,7 +107,9 @@ public:
     TSpecificOptionsList* SpecificOptions() const { return FSpecificOptions->Values(); }
     // Replaces every line, each added through the prefix rule.
     void SetSpecificOptions(rtl::TStrings* Value);
-    TUniConnectionOptions* Options() const { return static_cast<TUniConnectionOptions*>(TCustomDAConnection::Options()); }
+    TUniConnectionOptions* Options() const {
+        return static_cast<TUniConnectionOptions*>(TCustomDAConnection::Options());
+    }
 
     // --- macros and the provider-neutral syntax ---
     TUniMacros* Macros() const noexcept { return FMacros.get(); }
@@ -179,7 +181,9 @@ class TUniTransaction : public daccess::TDATransaction {
 public:
     using TDATransaction::TDATransaction;
 
-    TUniConnection* DefaultConnection() const { return dynamic_cast<TUniConnection*>(TDATransaction::DefaultConnection()); }
+    TUniConnection* DefaultConnection() const {
+        return dynamic_cast<TUniConnection*>(TDATransaction::DefaultConnection());
+    }
 
     const daccess::TCRTransactionClass& GetITransactionClass() override;
     bool CanAutoCommitExplicit() override { return false; }

@@ -49,18 +49,14 @@ TUniProvider::TUniProvider(rtl::TComponent* Owner) : TComponent(Owner) {}
 
 TUniProvider::~TUniProvider() = default;
 
-AnsiString TUniProvider::GetProviderName() {
-    rtl::AssertFail("Assertion failure", UniProviderUnit, 319);
-}
+AnsiString TUniProvider::GetProviderName() { rtl::AssertFail("Assertion failure", UniProviderUnit, 319); }
 
 AnsiString TUniProvider::ProviderName() const {
     return static_cast<const TUniProviderClass*>(ClassType())->GetProviderName();
 }
 
 const rtl::ClassRef& TUniProvider::GetConnectionParametersClass() { rtl::AbstractError(); }
-const daccess::TCRConnectionPoolManagerClass& TUniProvider::GetConnectionPoolingManagerClass() {
-    rtl::AbstractError();
-}
+const daccess::TCRConnectionPoolManagerClass& TUniProvider::GetConnectionPoolingManagerClass() { rtl::AbstractError(); }
 const daccess::TCRConnectionClass& TUniProvider::GetConnectionClass() { rtl::AbstractError(); }
 const rtl::ClassRef& TUniProvider::GetServerEnumeratorClass() { rtl::AbstractError(); }
 const daccess::TCRTransactionClass& TUniProvider::GetTransactionClass() { rtl::AbstractError(); }
@@ -80,13 +76,10 @@ const rtl::ClassRef& TUniProvider::GetConverterManagerClass() { rtl::AbstractErr
 
 const TParamObjectClass& TUniProvider::GetParamObjectClass(db::TFieldType DataType) {
     switch (DataType) {
-        case db::ftBlob:
-            return CompressedBlobParamObjectClass();
+        case db::ftBlob: return CompressedBlobParamObjectClass();
         case db::ftMemo:
-        case db::ftWideMemo:
-            return BlobParamObjectClass();
-        default:
-            throw rtl::Exception(SUnknownDataType);
+        case db::ftWideMemo: return BlobParamObjectClass();
+        default: throw rtl::Exception(SUnknownDataType);
     }
 }
 
@@ -151,9 +144,8 @@ void TUniProvider::SetObjectProps(rtl::TObject* Obj, rtl::TStrings* Options, boo
     auto byName = [&](const char* BaseClassName, TOptionsList* (TUniProvider::*List)()) -> bool {
         if (!Obj->IsClassByName(BaseClassName)) return false;
         if (auto handler = FindSetPropHandler(BaseClassName)) {
-            (this->*List)()->ApplyOptions(Options, Obj, [&](int Prop, const Variant& Value) {
-                return handler(Obj, Prop, Value);
-            });
+            (this->*List)()->ApplyOptions(Options, Obj,
+                                          [&](int Prop, const Variant& Value) { return handler(Obj, Prop, Value); });
         }
         return true;
     };
@@ -210,8 +202,8 @@ void TUniProviders::RegisterProviderDesc(const AnsiString& ProviderName, const A
                                          const AnsiString& SiblingProduct) {
     std::lock_guard<rtl::TRecursiveLock> guard(FLock);
     if (FindProviderDesc(ProviderName)) return;
-    FItems.push_back(std::make_unique<TUniProviderDesc>(ProviderName, ProviderShortName, PackageName,
-                                                        AssemblyName, SiblingProduct));
+    FItems.push_back(
+        std::make_unique<TUniProviderDesc>(ProviderName, ProviderShortName, PackageName, AssemblyName, SiblingProduct));
 }
 
 TUniProviderDesc* TUniProviders::GetProviderDesc(const AnsiString& ProviderName) {
@@ -256,12 +248,18 @@ TUniProviders& UniProviders() {
             const char* Package;
         };
         static const Entry entries[] = {
-            {"Access", "Access", "accessprovider"},     {"Advantage", "Advantage", "adsprovider"},
-            {"ASE", "ASE", "aseprovider"},              {"DB2", "DB2", "db2provider"},
-            {"DBF", "DBF", "dbfprovider"},              {"InterBase", "InterBase", "ibprovider"},
-            {"MySQL", "MySQL", "myprovider"},           {"NexusDB", "NexusDB", "nexusprovider"},
-            {"ODBC", "ODBC", "odbcprovider"},           {"Oracle", "Oracle", "oraprovider"},
-            {"PostgreSQL", "PostgreSQL", "pgprovider"}, {"SQL Server", "SQLServer", "msprovider"},
+            {"Access", "Access", "accessprovider"},
+            {"Advantage", "Advantage", "adsprovider"},
+            {"ASE", "ASE", "aseprovider"},
+            {"DB2", "DB2", "db2provider"},
+            {"DBF", "DBF", "dbfprovider"},
+            {"InterBase", "InterBase", "ibprovider"},
+            {"MySQL", "MySQL", "myprovider"},
+            {"NexusDB", "NexusDB", "nexusprovider"},
+            {"ODBC", "ODBC", "odbcprovider"},
+            {"Oracle", "Oracle", "oraprovider"},
+            {"PostgreSQL", "PostgreSQL", "pgprovider"},
+            {"SQL Server", "SQLServer", "msprovider"},
             {"SQLite", "SQLite", "liteprovider"},
         };
         for (const Entry& e : entries)

@@ -147,9 +147,8 @@ class TEnumeratorOption : public TOption {
     RTL_CLASS(TEnumeratorOption, TOption)
 public:
     // TypeName is the enumeration type's name; ValueNames are its value names from MinValue on.
-    TEnumeratorOption(AnsiString Name, Variant DefaultValue, std::vector<const rtl::ClassRef*> Classes,
-                      int PropertyId, AnsiString TypeName, std::vector<AnsiString> ValueNames,
-                      int MinValue = 0);
+    TEnumeratorOption(AnsiString Name, Variant DefaultValue, std::vector<const rtl::ClassRef*> Classes, int PropertyId,
+                      AnsiString TypeName, std::vector<AnsiString> ValueNames, int MinValue = 0);
 
     void DefaultValuesList(rtl::TStrings* List) const override;
     AnsiString ValueToText(const Variant& Value) const override;
@@ -331,8 +330,7 @@ bool IsMacroConditionTrue(TUniMacros* Macros, TUniSqlFormatter* Formatter, int D
 // Fills the prepared lists (upper-cased names, values at the same positions) from the enabled
 // macros and hands them to the formatter. An unconditional definition is a default that the
 // first enabled conditional one after it replaces.
-void PrepareMacroLists(TUniMacros* Macros, TUniSqlFormatter* Formatter, rtl::TStrings* Names,
-                       rtl::TStrings* Values);
+void PrepareMacroLists(TUniMacros* Macros, TUniSqlFormatter* Formatter, rtl::TStrings* Names, rtl::TStrings* Values);
 
 // =============================================================================================
 // Connect-dialog service

@@ -192,16 +192,11 @@ AnsiString TUniSqlFormatter::TranslateFunction(const AnsiString& Body) {
         return result;
     }
     switch (args.size()) {
-        case 0:
-            return templ;
-        case 1:
-            return rtl::Format(templ, {args[0]});
-        case 2:
-            return rtl::Format(templ, {args[0], args[1]});
-        case 3:
-            return rtl::Format(templ, {args[0], args[1], args[2]});
-        default:
-            throw rtl::Exception(rtl::Format(SWrongArgCnt, {name}));
+        case 0: return templ;
+        case 1: return rtl::Format(templ, {args[0]});
+        case 2: return rtl::Format(templ, {args[0], args[1]});
+        case 3: return rtl::Format(templ, {args[0], args[1], args[2]});
+        default: throw rtl::Exception(rtl::Format(SWrongArgCnt, {name}));
     }
 }
 
@@ -329,8 +324,7 @@ bool IsMacroConditionTrue(TUniMacros* Macros, TUniSqlFormatter* Formatter, int D
     return false;
 }
 
-void PrepareMacroLists(TUniMacros* Macros, TUniSqlFormatter* Formatter, rtl::TStrings* Names,
-                       rtl::TStrings* Values) {
+void PrepareMacroLists(TUniMacros* Macros, TUniSqlFormatter* Formatter, rtl::TStrings* Names, rtl::TStrings* Values) {
     Names->Clear();
     Values->Clear();
     Formatter->SetMacroLists(Names, Values);

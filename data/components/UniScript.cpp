@@ -10,10 +10,11 @@ namespace {
 void RegisterScriptProps() {
     static std::once_flag once;
     std::call_once(once, [] {
-        TUniProvider::RegisterSetPropHandler("TDAScriptProcessor", [](rtl::TObject* Obj, int Prop, const Variant& Value) {
-            static_cast<TDAScriptProcessor*>(Obj)->SetProp(Prop, Value);
-            return true;
-        });
+        TUniProvider::RegisterSetPropHandler("TDAScriptProcessor",
+                                             [](rtl::TObject* Obj, int Prop, const Variant& Value) {
+                                                 static_cast<TDAScriptProcessor*>(Obj)->SetProp(Prop, Value);
+                                                 return true;
+                                             });
     });
 }
 
@@ -50,9 +51,7 @@ void TUniScript::SetProcessor(TDAScriptProcessor* Value) {
 
 daccess::TCustomDASQL* TUniScript::CreateSQL() { return rtl::Create<TUniSQL>(nullptr); }
 
-TUniConnection* TUniScript::Connection() const {
-    return dynamic_cast<TUniConnection*>(InternalSQL()->Connection());
-}
+TUniConnection* TUniScript::Connection() const { return dynamic_cast<TUniConnection*>(InternalSQL()->Connection()); }
 
 void TUniScript::SetConnection(TUniConnection* Value) { InternalSQL()->SetConnection(Value); }
 

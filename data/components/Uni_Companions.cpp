@@ -37,10 +37,12 @@ TUniParams* TUniParam::UniParams() const { return dynamic_cast<TUniParams*>(Coll
 
 bool TUniParam::IsObjectDataType(db::TFieldType DataType) const {
     switch (DataType) {
-        case db::ftCursor: case db::ftADT: case db::ftArray: case db::ftOraBlob: case db::ftOraClob:
-            return true;
-        default:
-            return TDAParam::IsObjectDataType(DataType);
+        case db::ftCursor:
+        case db::ftADT:
+        case db::ftArray:
+        case db::ftOraBlob:
+        case db::ftOraClob: return true;
+        default: return TDAParam::IsObjectDataType(DataType);
     }
 }
 

@@ -105,9 +105,7 @@ const daccess::TCRRecordSetClass& TUniConnection::GetIRecordSetClass() const {
     return GetProvider()->GetRecordSetClass();
 }
 
-const daccess::TCRMetaDataClass& TUniConnection::GetIMetaDataClass() const {
-    return GetProvider()->GetMetaDataClass();
-}
+const daccess::TCRMetaDataClass& TUniConnection::GetIMetaDataClass() const { return GetProvider()->GetMetaDataClass(); }
 
 const store::TDataSetServiceClass& TUniConnection::GetDataSetServiceClass() const {
     if (TUniProvider* prov = ProviderIfAny()) return prov->GetDataSetServiceClass();

@@ -152,7 +152,8 @@ void TUniSQL::ParseSQLParams(const AnsiString& SQL, TDAParams* Params) {
                 }
                 const bool keyword = nameCode > 0 && !name.empty() && parser->IsAlpha(name.front());
                 if (nameCode != store::lcIdent && nameCode != store::lcNumber && !keyword) continue;
-                if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
+                if (name.size() >= 2 && name.front() == '"' && name.back() == '"')
+                    name = name.substr(1, name.size() - 2);
                 if (Params->FindParam(name)) continue;
                 auto* p = static_cast<TDAParam*>(Params->Add());
                 p->SetName(name);

@@ -154,7 +154,8 @@ bool HasAesInstructions() { return ProcessorHasAes() && AesInstructionsAllowed.l
 __attribute__((target("aes,sse2"))) void AesNiEncode(const uint8_t* rk, int rounds, const uint8_t* in, uint8_t* out) {
     __m128i b = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)),
                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(rk)));
-    for (int r = 1; r < rounds; ++r) b = _mm_aesenc_si128(b, _mm_loadu_si128(reinterpret_cast<const __m128i*>(rk + 16 * r)));
+    for (int r = 1; r < rounds; ++r)
+        b = _mm_aesenc_si128(b, _mm_loadu_si128(reinterpret_cast<const __m128i*>(rk + 16 * r)));
     b = _mm_aesenclast_si128(b, _mm_loadu_si128(reinterpret_cast<const __m128i*>(rk + 16 * rounds)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), b);
 }
@@ -163,7 +164,8 @@ __attribute__((target("aes,sse2"))) void AesNiEncode(const uint8_t* rk, int roun
 __attribute__((target("aes,sse2"))) void AesNiDecode(const uint8_t* dk, int rounds, const uint8_t* in, uint8_t* out) {
     __m128i b = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)),
                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(dk)));
-    for (int r = 1; r < rounds; ++r) b = _mm_aesdec_si128(b, _mm_loadu_si128(reinterpret_cast<const __m128i*>(dk + 16 * r)));
+    for (int r = 1; r < rounds; ++r)
+        b = _mm_aesdec_si128(b, _mm_loadu_si128(reinterpret_cast<const __m128i*>(dk + 16 * r)));
     b = _mm_aesdeclast_si128(b, _mm_loadu_si128(reinterpret_cast<const __m128i*>(dk + 16 * rounds)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), b);
 }
@@ -291,6 +293,7 @@ void TCipher_Rijndael::DecodeBlocks(const uint8_t* In, uint8_t* Out, size_t Coun
 
 namespace {
 
+// clang-format off
 const uint8_t IP[64] = {58, 50, 42, 34, 26, 18, 10, 2, 60, 52, 44, 36, 28, 20, 12, 4,
                         62, 54, 46, 38, 30, 22, 14, 6, 64, 56, 48, 40, 32, 24, 16, 8,
                         57, 49, 41, 33, 25, 17, 9, 1, 59, 51, 43, 35, 27, 19, 11, 3,
@@ -323,6 +326,7 @@ const uint8_t SBox[8][64] = {
      1, 4, 11, 13, 12, 3, 7, 14, 10, 15, 6, 8, 0, 5, 9, 2, 6, 11, 13, 8, 1, 4, 10, 7, 9, 5, 0, 15, 14, 2, 3, 12},
     {13, 2, 8, 4, 6, 15, 11, 1, 10, 9, 3, 14, 5, 0, 12, 7, 1, 15, 13, 8, 10, 3, 7, 4, 12, 5, 6, 11, 0, 14, 9, 2,
      7, 11, 4, 1, 9, 12, 14, 2, 0, 6, 10, 13, 15, 3, 5, 8, 2, 1, 14, 7, 4, 10, 8, 13, 15, 12, 9, 0, 3, 5, 6, 11}};
+// clang-format on
 
 // Picks the bits a table names from an input of InBits bits.
 uint64_t Permute(uint64_t In, const uint8_t* Table, int OutBits, int InBits) {

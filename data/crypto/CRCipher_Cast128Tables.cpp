@@ -3,6 +3,8 @@
 
 namespace crypto {
 
+// Six published words to a line, as the tables are printed.
+// clang-format off
 const uint32_t Cast128SBox[8][256] = {
     {
         0x30FB40D4, 0x9FA0FF0B, 0x6BECCD2F, 0x3F258C7A, 0x1E213F2F, 0x9C004DD3,
@@ -365,5 +367,7 @@ const uint32_t Cast128SBox[8][256] = {
         0x50B2AD80, 0xEAEE6801, 0x8DB2A283, 0xEA8BF59E,
     },
 };
+
+// clang-format on
 
 }  // namespace crypto

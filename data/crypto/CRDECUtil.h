@@ -14,8 +14,7 @@ using rtl::AnsiString;
 using rtl::TBytes;
 using rtl::WideString;
 
-inline constexpr const char* SCircularProtection =
-    "Circular Protection detected, Protection Object is invalid";
+inline constexpr const char* SCircularProtection = "Circular Protection detected, Protection Object is invalid";
 
 inline uint32_t ROL(uint32_t v, int n) noexcept { return n == 0 ? v : (v << n) | (v >> (32 - n)); }
 inline uint32_t ROR(uint32_t v, int n) noexcept { return n == 0 ? v : (v >> n) | (v << (32 - n)); }

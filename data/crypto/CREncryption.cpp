@@ -216,9 +216,7 @@ void TCREncryptor::Encrypt(const void* Data, int DataType, Variant& Result, int&
             Length = static_cast<int>(out.size() * 4);
             break;
         }
-        default:
-            Result = Variant::FromBytes(out);
-            Length = static_cast<int>(out.size());
+        default: Result = Variant::FromBytes(out); Length = static_cast<int>(out.size());
     }
 }
 

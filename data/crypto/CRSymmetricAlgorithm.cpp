@@ -9,8 +9,11 @@
 namespace crypto {
 
 TSymmetricAlgorithm::TSymmetricAlgorithm(int BlockSize, TKeySizes LegalKeySizes, size_t ScheduleWords)
-    : FSchedule(ScheduleWords), FBlockSize(BlockSize), FLegalKeySizes(LegalKeySizes),
-      FIV(static_cast<size_t>(BlockSize)), FFeedback(static_cast<size_t>(BlockSize)),
+    : FSchedule(ScheduleWords),
+      FBlockSize(BlockSize),
+      FLegalKeySizes(LegalKeySizes),
+      FIV(static_cast<size_t>(BlockSize)),
+      FFeedback(static_cast<size_t>(BlockSize)),
       FBuffer(static_cast<size_t>(BlockSize)) {
     Wipe();
 }
@@ -35,8 +38,8 @@ bool TSymmetricAlgorithm::IsLegalKeySize(int Bytes) const noexcept {
 
 void TSymmetricAlgorithm::SetKey(const void* Key, int Size) {
     if (!Key || !IsLegalKeySize(Size))
-        throw rtl::Exception(rtl::Format(SInvalidKeyLength, {ClassName(), FLegalKeySizes.MinSize / 8,
-                                                              FLegalKeySizes.MaxSize / 8}));
+        throw rtl::Exception(
+            rtl::Format(SInvalidKeyLength, {ClassName(), FLegalKeySizes.MinSize / 8, FLegalKeySizes.MaxSize / 8}));
     ProtectBuffer(FKey.data(), FKey.size());
     auto* k = static_cast<const uint8_t*>(Key);
     FKey.assign(k, k + Size);

@@ -16,6 +16,7 @@ using rtl::AnsiString;
 
 // Entry points 1-68 of the table, in table order. The key pair (69-70) follows separately because
 // the engine's header declares it only in builds with a page codec.
+// clang-format off
 #define VELMORAT_SQLITE_ENTRY_POINTS(X)                                                             \
     X(sqlite3_open) X(sqlite3_open16) X(sqlite3_open_v2) X(sqlite3_close) X(sqlite3_errcode)       \
     X(sqlite3_errmsg) X(sqlite3_last_insert_rowid) X(sqlite3_changes)                              \
@@ -40,6 +41,7 @@ using rtl::AnsiString;
     X(sqlite3_create_function16)                                                                   \
     X(sqlite3_enable_shared_cache) X(sqlite3_busy_timeout) X(sqlite3_busy_handler)                 \
     X(sqlite3_total_changes)
+// clang-format on
 
 using Tsqlite3_key = int (*)(sqlite3* db, const void* key, int keyLength);
 using Tsqlite3_rekey = int (*)(sqlite3* db, const void* key, int keyLength);

@@ -376,8 +376,8 @@ private:
     void ReadRow(void* RecBuf, const TRowPlan& Plan);
     // Reads one column value of the current row into the record; gives its null flag (1 null,
     // 0 a value, NullFlagInexact a text the code page could not hold).
-    uint8_t ReadValue(uint8_t* Slot, const daccess::TCRFieldDesc* Field, int Col, TSQLite3API* API,
-                   sqlite3_stmt* Stmt, bool UTF8, const TRowPlan& Plan);
+    uint8_t ReadValue(uint8_t* Slot, const daccess::TCRFieldDesc* Field, int Col, TSQLite3API* API, sqlite3_stmt* Stmt,
+                      bool UTF8, const TRowPlan& Plan);
     // True when characters were lost to the code page.
     bool ReadAnsiText(uint8_t* Slot, const daccess::TCRFieldDesc* Field, const char* Text, size_t Length, bool UTF8);
     void ReadWideText(uint8_t* Slot, const daccess::TCRFieldDesc* Field, const char* Text, size_t Length);

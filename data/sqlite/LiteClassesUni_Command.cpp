@@ -288,16 +288,27 @@ void TSQLiteCommand::BindParam(int Index, TParamDesc* Param) {
     };
     int rc = SQLITE_OK;
     switch (Param->GetDataType()) {
-        case mdtInt8: case mdtInt16: case mdtInt32: case mdtUInt16: case mdtBoolean: case mdtInt64: case mdtUInt32:
-            rc = api->sqlite3_bind_int64(FStmt.get(), Index, v.VType() == rtl::varBoolean ? (v.AsBoolean() ? 1 : 0) : v.AsInt64());
+        case mdtInt8:
+        case mdtInt16:
+        case mdtInt32:
+        case mdtUInt16:
+        case mdtBoolean:
+        case mdtInt64:
+        case mdtUInt32:
+            rc = api->sqlite3_bind_int64(FStmt.get(), Index,
+                                         v.VType() == rtl::varBoolean ? (v.AsBoolean() ? 1 : 0) : v.AsInt64());
             break;
-        case mdtFloat: case mdtCurrency: case mdtBCD: case mdtFmtBCD:
-            rc = api->sqlite3_bind_double(FStmt.get(), Index, v.AsDouble());
-            break;
-        case mdtDate: case mdtTime: case mdtDateTime: case mdtSQLTimeStamp:
-            rc = bindHeldText(FormatDateValue(Param->GetDataType(), v.AsDateTime()));
-            break;
-        case mdtBlob: case mdtBytes: case mdtVarBytes: {
+        case mdtFloat:
+        case mdtCurrency:
+        case mdtBCD:
+        case mdtFmtBCD: rc = api->sqlite3_bind_double(FStmt.get(), Index, v.AsDouble()); break;
+        case mdtDate:
+        case mdtTime:
+        case mdtDateTime:
+        case mdtSQLTimeStamp: rc = bindHeldText(FormatDateValue(Param->GetDataType(), v.AsDateTime())); break;
+        case mdtBlob:
+        case mdtBytes:
+        case mdtVarBytes: {
             TBytes bytes;
             if (v.IsArray()) {
                 if (!v.IsByteArray() || VarArrayDimCount(v) != 1) throw rtl::Exception(SCannotConvertType);
@@ -312,7 +323,8 @@ void TSQLiteCommand::BindParam(int Index, TParamDesc* Param) {
                 bytes.assign(s.begin(), s.end());
             }
             // The engine takes its own copy: it never reads our memory after the call.
-            rc = api->sqlite3_bind_blob(FStmt.get(), Index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+            rc = api->sqlite3_bind_blob(FStmt.get(), Index, bytes.data(), static_cast<int>(bytes.size()),
+                                        SQLITE_TRANSIENT);
             break;
         }
         default: {
@@ -322,8 +334,8 @@ void TSQLiteCommand::BindParam(int Index, TParamDesc* Param) {
                 const std::string_view a = v.StrRef();
                 if (rtl::IsAscii(a)) {
                     // An empty text holds no block; a null address would bind NULL instead of ''.
-                    rc = api->sqlite3_bind_text(FStmt.get(), Index, a.empty() ? "" : a.data(), static_cast<int>(a.size()),
-                                                SQLITE_STATIC);
+                    rc = api->sqlite3_bind_text(FStmt.get(), Index, a.empty() ? "" : a.data(),
+                                                static_cast<int>(a.size()), SQLITE_STATIC);
                     break;
                 }
             } else if (v.VType() == rtl::varOleStr) {

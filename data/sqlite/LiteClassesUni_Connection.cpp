@@ -130,8 +130,7 @@ struct TChunk {
 };
 
 // False unless every sequence from byte From on is a well-formed pair whose lead LeadsOk accepts.
-__attribute__((target("ssse3"))) inline bool ClassifyChunk(__m128i v, TChunk& c, __m128i LeadsOk,
-                                                           unsigned From) {
+__attribute__((target("ssse3"))) inline bool ClassifyChunk(__m128i v, TChunk& c, __m128i LeadsOk, unsigned From) {
     const unsigned from = 0xFFFFu & ~((1u << From) - 1);
     const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v)) & from;
     c.Bytes = v;
@@ -142,8 +141,7 @@ __attribute__((target("ssse3"))) inline bool ClassifyChunk(__m128i v, TChunk& c,
         return true;
     }
     // 80..BF read as signed bytes lie below C0.
-    const unsigned cont =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(char(0xC0))))) & from;
+    const unsigned cont = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(char(0xC0))))) & from;
     unsigned lead = high & ~cont;
     if ((static_cast<unsigned>(_mm_movemask_epi8(LeadsOk)) & lead) != lead) return false;
     // A lead ending the chunk starts the next one.
@@ -207,8 +205,8 @@ __attribute__((target("ssse3"))) inline bool ConvertAnsi(const TChunk& c, __m128
     const __m128i v = c.Bytes;
     // A pair's place among the 128 code points from U+0400: the lead's low bit, then the
     // continuation's six bits.
-    const __m128i index = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(c.Prev, _mm_set1_epi8(1)), 6),
-                                       _mm_and_si128(v, _mm_set1_epi8(0x3F)));
+    const __m128i index =
+        _mm_or_si128(_mm_slli_epi16(_mm_and_si128(c.Prev, _mm_set1_epi8(1)), 6), _mm_and_si128(v, _mm_set1_epi8(0x3F)));
     const __m128i shifted = _mm_add_epi8(index, _mm_set1_epi8(0x30));
     const __m128i letter = _mm_cmpeq_epi8(_mm_and_si128(shifted, _mm_set1_epi8(char(0xC0))), _mm_set1_epi8(0x40));
     const __m128i yoUpper = _mm_cmpeq_epi8(index, _mm_set1_epi8(0x01));
@@ -240,8 +238,8 @@ __attribute__((target("ssse3"))) inline __m128i WideUnits(const TChunk& c, unsig
 // Decodes whole chunks into 1251 while they hold only ASCII and the letters U+0410..U+044F, Ё
 // and ё; stops at the first chunk with anything else. Fewer than 16 bytes left are taken as the
 // end of the text's last sixteen (Begin..End holding that many).
-__attribute__((target("ssse3"))) void DecodeChunksAnsi(const uint8_t* Begin, const uint8_t*& p,
-                                                       const uint8_t* end, char*& out) {
+__attribute__((target("ssse3"))) void DecodeChunksAnsi(const uint8_t* Begin, const uint8_t*& p, const uint8_t* end,
+                                                       char*& out) {
     TChunk c;
     __m128i values;
     while (end - p >= 16) {
@@ -283,8 +281,8 @@ __attribute__((target("ssse3"))) void DecodeChunksAnsi(const uint8_t* Begin, con
 
 // Decodes whole chunks into UTF-16 while they hold only ASCII and two-byte sequences, the end of
 // the text as above.
-__attribute__((target("ssse3"))) void DecodeChunksWide(const uint8_t* Begin, const uint8_t*& p,
-                                                       const uint8_t* end, char16_t*& out) {
+__attribute__((target("ssse3"))) void DecodeChunksWide(const uint8_t* Begin, const uint8_t*& p, const uint8_t* end,
+                                                       char16_t*& out) {
     TChunk c;
     while (end - p >= 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -316,8 +314,7 @@ __attribute__((target("ssse3"))) void DecodeChunksWide(const uint8_t* Begin, con
 // D0/D1 (Cyrillic) and C2 (Latin-1 signs such as « and ») are looked up in tables taken from the
 // runtime's decoder, so their result is its result. The end of the text is loaded and stored
 // under a mask: nothing is read or written outside the text and what it decodes to.
-#define VELMORAT_TARGET_WIDE_CHUNKS \
-    __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi2,popcnt")))
+#define VELMORAT_TARGET_WIDE_CHUNKS __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi2,popcnt")))
 
 struct TWideChunkTables {
     alignas(64) uint8_t Cyrillic[128];  // D0 80..BF, then D1 80..BF
@@ -458,8 +455,9 @@ size_t DecodeFast(const uint8_t* s, size_t Length, char* Dest, size_t MaxLen) {
             }
         }
         const size_t done = static_cast<size_t>(out - Dest);
-        return done + rtl::UTF8ToAnsiBuf(std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(end - p)),
-                                         out, MaxLen - done);
+        return done +
+               rtl::UTF8ToAnsiBuf(std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(end - p)), out,
+                                  MaxLen - done);
     }
     return static_cast<size_t>(out - Dest);
 }
@@ -510,8 +508,7 @@ size_t TSQLiteConnection::DecodeUTF8ToWide(const char* Value, size_t Length, cha
         }
         if (b >= 0xF0 && b <= 0xF4 && p + 3 < end && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80 &&
             (p[3] & 0xC0) == 0x80) {
-            const unsigned cp =
-                ((b & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu);
+            const unsigned cp = ((b & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu);
             if (cp >= 0x10000 && cp <= 0x10FFFF) {
                 *out++ = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
                 *out++ = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
@@ -563,9 +560,7 @@ TSQLiteConnection::~TSQLiteConnection() {
 
 const TCRCommandClass& TSQLiteConnection::GetCommandClass() const { return TSQLiteCommand::StaticClass(); }
 
-const TCRTransactionClass& TSQLiteConnection::GetTransactionClass() const {
-    return TSQLiteTransaction::StaticClass();
-}
+const TCRTransactionClass& TSQLiteConnection::GetTransactionClass() const { return TSQLiteTransaction::StaticClass(); }
 
 TCRMapRules* TSQLiteConnection::CreateMapRules() { return rtl::Create<TLiteMapRules>(); }
 
@@ -685,7 +680,7 @@ void TSQLiteConnection::Connect(const AnsiString& ConnectString) {
             CloseHandle();
             FAPI->SQLite = nullptr;
         }
-            FConnected = false;
+        FConnected = false;
         throw;
     }
 }
@@ -752,7 +747,8 @@ void TSQLiteConnection::AssignConnect(TCRConnection* Source) {
     Assign(Source);
     auto* src = static_cast<TSQLiteConnection*>(Source);
     FAPI->Assign(*src->FAPI);
-    if (FInternalTransaction && src->FInternalTransaction) FInternalTransaction->AssignConnect(src->FInternalTransaction.get());
+    if (FInternalTransaction && src->FInternalTransaction)
+        FInternalTransaction->AssignConnect(src->FInternalTransaction.get());
     FConnected = true;
     FNativeConnection = false;
 }
@@ -769,27 +765,17 @@ AnsiString TSQLiteConnection::GetClientVersion() { return GetServerVersion(); }
 
 bool TSQLiteConnection::SetProp(int Prop, const Variant& Value) {
     switch (Prop) {
-        case pidDatabase:
-            FDatabase = Value.AsAnsiString();
-            break;
-        case pidClientLibrary:
-            FClientLibrary = Value.AsAnsiString();
-            break;
-        case pidUseUnicode:
-            FUseUnicode = Value.AsBoolean();
-            break;
+        case pidDatabase: FDatabase = Value.AsAnsiString(); break;
+        case pidClientLibrary: FClientLibrary = Value.AsAnsiString(); break;
+        case pidUseUnicode: FUseUnicode = Value.AsBoolean(); break;
         case pidASCIIDataBase: {
             bool v = Value.AsBoolean();
             if (v != FASCIIDataBase) Disconnect();
             FASCIIDataBase = v;
             break;
         }
-        case pidEncryptionKey:
-            FEncryptionKey = Value.AsAnsiString();
-            break;
-        case pidEnableSharedCache:
-            FEnableSharedCache = Value.AsBoolean();
-            break;
+        case pidEncryptionKey: FEncryptionKey = Value.AsAnsiString(); break;
+        case pidEnableSharedCache: FEnableSharedCache = Value.AsBoolean(); break;
         case pidBusyTimeout:
             FBusyTimeout = Value.AsInteger();
             if (FConnected) ApplyBusyTimeout();
@@ -802,12 +788,8 @@ bool TSQLiteConnection::SetProp(int Prop, const Variant& Value) {
             FDefaultCollations = Value.AsBoolean();
             if (FConnected) ApplyDefaultCollations();
             break;
-        case pidDateFormat:
-            FDateFormat = Value.AsAnsiString();
-            break;
-        case pidTimeFormat:
-            FTimeFormat = Value.AsAnsiString();
-            break;
+        case pidDateFormat: FDateFormat = Value.AsAnsiString(); break;
+        case pidTimeFormat: FTimeFormat = Value.AsAnsiString(); break;
         case pidForeignKeys:
             FForeignKeys = Value.AsBoolean();
             if (FConnected) ApplyForeignKeys();
@@ -822,70 +804,34 @@ bool TSQLiteConnection::SetProp(int Prop, const Variant& Value) {
             }
             break;
         }
-        case pidForceCreateDatabase:
-            FForceCreateDatabase = Value.AsBoolean();
-            break;
+        case pidForceCreateDatabase: FForceCreateDatabase = Value.AsBoolean(); break;
         case pidEncryptionAlgorithm:
             FEncryptionAlgorithm = static_cast<TLiteEncryptionAlgorithm>(Value.AsInteger());
             break;
-        default:
-            return TCRConnection::SetProp(Prop, Value);
+        default: return TCRConnection::SetProp(Prop, Value);
     }
     return true;
 }
 
 bool TSQLiteConnection::GetProp(int Prop, Variant& Value) {
     switch (Prop) {
-        case pidLastInsertId:
-            Value = static_cast<long long>(FLastInsertId);
-            break;
-        case pidDatabase:
-            Value = FDatabase;
-            break;
-        case pidClientLibrary:
-            Value = FClientLibrary;
-            break;
-        case pidUseUnicode:
-            Value = FUseUnicode;
-            break;
-        case pidASCIIDataBase:
-            Value = FASCIIDataBase;
-            break;
-        case pidEncryptionKey:
-            Value = FEncryptionKey;
-            break;
-        case pidEnableSharedCache:
-            Value = FEnableSharedCache;
-            break;
-        case pidBusyTimeout:
-            Value = FBusyTimeout;
-            break;
-        case pidReadUncommitted:
-            Value = FReadUncommitted;
-            break;
-        case pidDefaultCollations:
-            Value = FDefaultCollations;
-            break;
-        case pidDateFormat:
-            Value = FDateFormat;
-            break;
-        case pidTimeFormat:
-            Value = FTimeFormat;
-            break;
-        case pidForeignKeys:
-            Value = FForeignKeys;
-            break;
-        case pidDirect:
-            Value = FDirect;
-            break;
-        case pidForceCreateDatabase:
-            Value = FForceCreateDatabase;
-            break;
-        case pidEncryptionAlgorithm:
-            Value = static_cast<short>(FEncryptionAlgorithm);
-            break;
-        default:
-            return TCRConnection::GetProp(Prop, Value);
+        case pidLastInsertId: Value = static_cast<long long>(FLastInsertId); break;
+        case pidDatabase: Value = FDatabase; break;
+        case pidClientLibrary: Value = FClientLibrary; break;
+        case pidUseUnicode: Value = FUseUnicode; break;
+        case pidASCIIDataBase: Value = FASCIIDataBase; break;
+        case pidEncryptionKey: Value = FEncryptionKey; break;
+        case pidEnableSharedCache: Value = FEnableSharedCache; break;
+        case pidBusyTimeout: Value = FBusyTimeout; break;
+        case pidReadUncommitted: Value = FReadUncommitted; break;
+        case pidDefaultCollations: Value = FDefaultCollations; break;
+        case pidDateFormat: Value = FDateFormat; break;
+        case pidTimeFormat: Value = FTimeFormat; break;
+        case pidForeignKeys: Value = FForeignKeys; break;
+        case pidDirect: Value = FDirect; break;
+        case pidForceCreateDatabase: Value = FForceCreateDatabase; break;
+        case pidEncryptionAlgorithm: Value = static_cast<short>(FEncryptionAlgorithm); break;
+        default: return TCRConnection::GetProp(Prop, Value);
     }
     return true;
 }
@@ -905,15 +851,10 @@ void TSQLiteTransaction::BeginWork() {
     switch (FIsolationLevel) {
         case ilReadCommitted:
         case ilReadUnCommitted:
-        case ilRepeatableRead:
-            sql += "DEFERRED";
-            break;
+        case ilRepeatableRead: sql += "DEFERRED"; break;
         case ilIsolated:
-        case ilSnapshot:
-            sql += "IMMEDIATE";
-            break;
-        default:
-            throw rtl::Exception(SUnsupportedIsolationLevel);
+        case ilSnapshot: sql += "IMMEDIATE"; break;
+        default: throw rtl::Exception(SUnsupportedIsolationLevel);
     }
     conn->ExecuteInternal(sql);
     FActive = true;

@@ -94,9 +94,8 @@ std::vector<std::vector<AnsiString>> TSQLiteMetaData::QueryRows(const AnsiString
 AnsiString TSQLiteMetaData::TableText(const AnsiString& TableName) {
     // The name goes into the statement as a literal, its quotes doubled.
     AnsiString name = Lower(LiteSQLInfo()->UnQuote(TableName));
-    auto rows = QueryRows("SELECT sql FROM sqlite_master WHERE Lower(name) = " + rtl::QuotedStr(name) +
-                              " AND type = 'table'",
-                          1);
+    auto rows = QueryRows(
+        "SELECT sql FROM sqlite_master WHERE Lower(name) = " + rtl::QuotedStr(name) + " AND type = 'table'", 1);
     return rows.empty() ? AnsiString() : rows.front()[0];
 }
 
@@ -110,7 +109,8 @@ store::TData* TSQLiteMetaData::GetTables(rtl::TStrings* Restrictions) {
     size_t start = 0;
     while (!tableType.empty() && start <= tableType.size()) {
         size_t comma = tableType.find(',', start);
-        AnsiString part = rtl::AnsiUpperCase(rtl::Trim(tableType.substr(start, comma == AnsiString::npos ? AnsiString::npos : comma - start)));
+        AnsiString part = rtl::AnsiUpperCase(
+            rtl::Trim(tableType.substr(start, comma == AnsiString::npos ? AnsiString::npos : comma - start)));
         if (part == "TABLE") tables = true;
         if (part == "VIEW") views = true;
         if (comma == AnsiString::npos) break;
@@ -120,9 +120,9 @@ store::TData* TSQLiteMetaData::GetTables(rtl::TStrings* Restrictions) {
     if (tables) list = "'table'";
     if (views) list += AnsiString(list.empty() ? "" : ", ") + "'view'";
     if (list.empty()) list = "''";
-    auto rows = QueryRows(rtl::Format("SELECT name, type FROM sqlite_master WHERE %s lower(type) IN (%s) ORDER BY name",
-                                      {where, list}),
-                          2);
+    auto rows = QueryRows(
+        rtl::Format("SELECT name, type FROM sqlite_master WHERE %s lower(type) IN (%s) ORDER BY name", {where, list}),
+        2);
     CreateTablesFields();
     OpenResult();
     for (auto& r : rows) {
@@ -139,9 +139,11 @@ void TSQLiteMetaData::MarkRowIdAlias(const AnsiString& TableName, const AnsiStri
     // The engine knows which column is the row id whichever way its key was declared: a key of
     // one column whose type is exactly INTEGER, in a table that has row ids.
     const AnsiString name = Lower(LiteSQLInfo()->UnQuote(TableName));
-    const auto info = QueryRows("SELECT name, type FROM pragma_table_info(" + rtl::QuotedStr(name) + ") WHERE pk > 0", 2);
+    const auto info =
+        QueryRows("SELECT name, type FROM pragma_table_info(" + rtl::QuotedStr(name) + ") WHERE pk > 0", 2);
     const size_t close = Text.rfind(')');
-    const bool withoutRowId = close != AnsiString::npos && Lower(Text.substr(close)).find("without") != AnsiString::npos;
+    const bool withoutRowId =
+        close != AnsiString::npos && Lower(Text.substr(close)).find("without") != AnsiString::npos;
     const bool alias = info.size() == 1 && Lower(rtl::Trim(info[0][1])) == "integer" && !withoutRowId;
     for (auto& c : Members.Columns) c.IntegerPrimaryKey = alias && Lower(c.Name) == Lower(info[0][0]);
 }
@@ -367,11 +369,13 @@ void TSQLiteMetaData::ParseTableText(const AnsiString& SQL, TTableMembers& Membe
         // Skip to the next constraint at depth 0.
         int depth = 0;
         while ((code = parser->GetNext(st)) != lcEnd) {
-            if (st == "(") ++depth;
+            if (st == "(")
+                ++depth;
             else if (st == ")") {
                 if (depth == 0) return;
                 --depth;
-            } else if (st == "," && depth == 0) break;
+            } else if (st == "," && depth == 0)
+                break;
         }
         if (code == lcEnd) return;
         code = parser->GetNext(st);

@@ -41,9 +41,7 @@ namespace {
 constexpr int FetchAllBlockRows = 256;
 
 // Blob types whose object the reader makes together with the value it reads.
-bool IsReadBlob(TMemDataType DataType) {
-    return DataType == mdtBlob || DataType == mdtMemo || DataType == mdtWideMemo;
-}
+bool IsReadBlob(TMemDataType DataType) { return DataType == mdtBlob || DataType == mdtMemo || DataType == mdtWideMemo; }
 }  // namespace
 
 TSQLiteRecordSet::TSQLiteRecordSet() {
@@ -139,7 +137,8 @@ void TSQLiteRecordSet::DescribeField(TCRFieldDesc* Field, int Col) {
         TSQLiteConnection* conn = FLiteCommand->LiteConnection();
         const char* declRaw = conn->API()->sqlite3_column_decltype(FLiteCommand->Stmt(), Col);
         const AnsiString decl =
-            declRaw ? rtl::AnsiUpperCase(rtl::WideToAnsi(conn->DecodeToWide(declRaw, std::strlen(declRaw)))) : AnsiString();
+            declRaw ? rtl::AnsiUpperCase(rtl::WideToAnsi(conn->DecodeToWide(declRaw, std::strlen(declRaw))))
+                    : AnsiString();
         if (!decl.empty()) {
             dt = TypeOfDeclared(Field, decl, length, scale);
         } else if (!actual.empty()) {
@@ -252,8 +251,13 @@ int TSQLiteRecordSet::SlotSize(TMemDataType DataType, int32_t Length) {
         case mdtInt16:
         case mdtBoolean: return 2;
         case mdtInt32: return 4;
-        case mdtFloat: case mdtDate: case mdtTime: case mdtDateTime: case mdtInt64: case mdtCurrency: case mdtBCD:
-            return 8;
+        case mdtFloat:
+        case mdtDate:
+        case mdtTime:
+        case mdtDateTime:
+        case mdtInt64:
+        case mdtCurrency:
+        case mdtBCD: return 8;
         case mdtVarBytes: return Length + 2;
         case mdtWideString: return 2 * (Length + 1);
         case mdtFmtBCD: return 34;
@@ -270,7 +274,8 @@ void TSQLiteRecordSet::SetStorage(TCRFieldDesc* Field, TMemDataType DataType, in
         if (length == 0) length = 8192;
         // UTF-16 text lives in the heap at its own length: a slot of twice the declared length
         // would double the store for text that is mostly shorter.
-        if (length >= 32 && (!FFlatBuffers || dt == mdtWideString)) dt = dt == mdtString ? mdtExtString : mdtExtWideString;
+        if (length >= 32 && (!FFlatBuffers || dt == mdtWideString))
+            dt = dt == mdtString ? mdtExtString : mdtExtWideString;
     } else if (dt == mdtVarBytes) {
         if (!FFlatBuffers && length >= 32) dt = mdtExtVarBytes;
     } else if (dt == mdtBCD) {
@@ -512,8 +517,8 @@ bool TSQLiteRecordSet::ParseDate(std::string_view Text, TMemDataType DataType, c
     return true;
 }
 
-bool TSQLiteRecordSet::ReadDate(uint8_t* Slot, const TCRFieldDesc* Field, const char* Text, size_t Length,
-                                bool UTF8, const TRowPlan& Plan) {
+bool TSQLiteRecordSet::ReadDate(uint8_t* Slot, const TCRFieldDesc* Field, const char* Text, size_t Length, bool UTF8,
+                                const TRowPlan& Plan) {
     rtl::TDateTime d;
     // Decoded text is never longer than its source, so a short value needs no string of its own.
     char buf[40];
@@ -546,8 +551,8 @@ bool TSQLiteRecordSet::ReadAnsiText(uint8_t* Slot, const TCRFieldDesc* Field, co
     const bool heap = Field->DataType == mdtExtString;
     // A text's bytes bound its characters: when they fit the slot, decode straight into it.
     if (!heap && Length <= Field->Length) {
-        const size_t n = UTF8 ? TSQLiteConnection::DecodeUTF8To(Text, Length, reinterpret_cast<char*>(Slot), Length)
-                              : Length;
+        const size_t n =
+            UTF8 ? TSQLiteConnection::DecodeUTF8To(Text, Length, reinterpret_cast<char*>(Slot), Length) : Length;
         if (!UTF8 && n) std::memcpy(Slot, Text, n);
         Slot[n] = 0;
         return UTF8 && LostCharacters(Text, Length, reinterpret_cast<const char*>(Slot), n);
@@ -599,8 +604,8 @@ void TSQLiteRecordSet::StoreBlob(uint8_t* Slot, const TCRFieldDesc* Field, const
     StorePtr(Slot, blob);
 }
 
-bool TSQLiteRecordSet::ReadBlob(uint8_t* Slot, const TCRFieldDesc* Field, int Col, TSQLite3API* API,
-                                sqlite3_stmt* Stmt, bool UTF8) {
+bool TSQLiteRecordSet::ReadBlob(uint8_t* Slot, const TCRFieldDesc* Field, int Col, TSQLite3API* API, sqlite3_stmt* Stmt,
+                                bool UTF8) {
     if (Field->DataType == mdtBlob) {
         const int n = API->sqlite3_column_bytes(Stmt, Col);
         const void* p = API->sqlite3_column_blob(Stmt, Col);
@@ -677,7 +682,7 @@ void TSQLiteRecordSet::ReadBytes(uint8_t* Slot, const TCRFieldDesc* Field, int C
 }
 
 uint8_t TSQLiteRecordSet::ReadValue(uint8_t* Slot, const TCRFieldDesc* Field, int Col, TSQLite3API* API,
-                                 sqlite3_stmt* Stmt, bool UTF8, const TRowPlan& Plan) {
+                                    sqlite3_stmt* Stmt, bool UTF8, const TRowPlan& Plan) {
     auto text = [&](size_t& len) {
         const char* s = reinterpret_cast<const char*>(API->sqlite3_column_text(Stmt, Col));
         len = s ? static_cast<size_t>(API->sqlite3_column_bytes(Stmt, Col)) : 0;

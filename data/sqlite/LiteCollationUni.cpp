@@ -54,9 +54,7 @@ TSQLiteCollationManager::~TSQLiteCollationManager() {
     }
 }
 
-bool TSQLiteCollationManager::EngineOpen() const {
-    return FConnection->GetConnected() && FConnection->API()->SQLite;
-}
+bool TSQLiteCollationManager::EngineOpen() const { return FConnection->GetConnected() && FConnection->API()->SQLite; }
 
 void TSQLiteCollationManager::Register(TCustomLiteCollationDesc* Desc) {
     TSQLite3API* api = FConnection->API();

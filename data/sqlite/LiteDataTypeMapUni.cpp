@@ -90,21 +90,21 @@ void RegisterSQLiteTypes() {
             bool scale;
         };
         static constexpr Entry kTypes[] = {
-            {liteInteger, "Integer", false, false},       {liteReal, "Real", false, false},
-            {liteText, "Text", false, false},             {liteBlob, "BLOB", false, false},
-            {liteUnknown, "Unknown", false, false},       {liteTinyInt, "TinyInt", false, false},
-            {liteInt2, "Int2", false, false},             {liteSmallInt, "SmallInt", false, false},
-            {liteInt, "Int", false, false},               {liteMediumInt, "MediumInt", false, false},
-            {liteBigInt, "BigInt", false, false},         {liteUBigInt, "Unsigned BigInt", false, false},
-            {liteInt8, "Int8", false, false},             {liteInt64, "Int64", false, false},
-            {liteChar, "Char", true, false},              {liteVarChar, "VarChar", true, false},
-            {liteClob, "CLOB", false, false},             {liteFloat, "Float", false, false},
-            {liteDouble, "Double", false, false},         {liteNumeric, "Numeric", true, true},
-            {liteDecimal, "Decimal", true, true},         {liteNumber, "Number", true, true},
-            {liteMoney, "Money", false, false},           {liteBool, "Bool", false, false},
-            {liteBinary, "Binary", true, false},          {liteVarBinary, "VarBinary", true, false},
-            {liteDate, "Date", false, false},             {liteTime, "Time", false, false},
-            {liteDateTime, "DateTime", false, false},     {liteTimestamp, "Timestamp", false, false},
+            {liteInteger, "Integer", false, false},   {liteReal, "Real", false, false},
+            {liteText, "Text", false, false},         {liteBlob, "BLOB", false, false},
+            {liteUnknown, "Unknown", false, false},   {liteTinyInt, "TinyInt", false, false},
+            {liteInt2, "Int2", false, false},         {liteSmallInt, "SmallInt", false, false},
+            {liteInt, "Int", false, false},           {liteMediumInt, "MediumInt", false, false},
+            {liteBigInt, "BigInt", false, false},     {liteUBigInt, "Unsigned BigInt", false, false},
+            {liteInt8, "Int8", false, false},         {liteInt64, "Int64", false, false},
+            {liteChar, "Char", true, false},          {liteVarChar, "VarChar", true, false},
+            {liteClob, "CLOB", false, false},         {liteFloat, "Float", false, false},
+            {liteDouble, "Double", false, false},     {liteNumeric, "Numeric", true, true},
+            {liteDecimal, "Decimal", true, true},     {liteNumber, "Number", true, true},
+            {liteMoney, "Money", false, false},       {liteBool, "Bool", false, false},
+            {liteBinary, "Binary", true, false},      {liteVarBinary, "VarBinary", true, false},
+            {liteDate, "Date", false, false},         {liteTime, "Time", false, false},
+            {liteDateTime, "DateTime", false, false}, {liteTimestamp, "Timestamp", false, false},
         };
         for (const Entry& e : kTypes) DBTypeInfos().Add(e.code, e.name, e.length, e.scale);
     });
@@ -149,9 +149,8 @@ TLiteConverterManager::TLiteConverterManager() {
     AddFetchConverter(liteTimestamp, mdtTime);
     AddFetchConverter(liteTimestamp, mdtDate);
     AddFetchConverter(liteTimestamp, mdtDateTime);
-    for (TMemDataType t : {mdtUnknown, mdtBoolean, mdtString, mdtWideString, mdtMemo, mdtWideMemo, mdtInt16,
-                           mdtInt32, mdtInt64, mdtBCD, mdtFmtBCD, mdtFloat, mdtDate, mdtTime, mdtDateTime,
-                           mdtBytes, mdtVarBytes})
+    for (TMemDataType t : {mdtUnknown, mdtBoolean, mdtString, mdtWideString, mdtMemo, mdtWideMemo, mdtInt16, mdtInt32,
+                           mdtInt64, mdtBCD, mdtFmtBCD, mdtFloat, mdtDate, mdtTime, mdtDateTime, mdtBytes, mdtVarBytes})
         AddFetchConverter(liteUnknown, t);
 }
 

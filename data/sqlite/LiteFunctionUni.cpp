@@ -17,9 +17,10 @@ using rtl::Variant;
 
 // --- descriptors ---
 
-TCustomLiteFunctionDesc::TCustomLiteFunctionDesc(TSQLiteConnection* Connection, const AnsiString& Name,
-                                                 int ArgCount)
-    : FConnection(Connection), FName(Name), FArgCount(ArgCount),
+TCustomLiteFunctionDesc::TCustomLiteFunctionDesc(TSQLiteConnection* Connection, const AnsiString& Name, int ArgCount)
+    : FConnection(Connection),
+      FName(Name),
+      FArgCount(ArgCount),
       FTextEncoding(Connection->IsUTF8() ? SQLITE_UTF16 : SQLITE_UTF8) {}
 
 void TCustomLiteFunctionDesc::Call(sqlite3_context* Context, int ArgCount, sqlite3_value** Args) {
@@ -29,12 +30,8 @@ void TCustomLiteFunctionDesc::Call(sqlite3_context* Context, int ArgCount, sqlit
     for (int i = 0; i < ArgCount; ++i) {
         sqlite3_value* v = Args[i];
         switch (api->sqlite3_value_type(v)) {
-            case SQLITE_INTEGER:
-                args.emplace_back(static_cast<long long>(api->sqlite3_value_int64(v)));
-                break;
-            case SQLITE_FLOAT:
-                args.emplace_back(api->sqlite3_value_double(v));
-                break;
+            case SQLITE_INTEGER: args.emplace_back(static_cast<long long>(api->sqlite3_value_int64(v))); break;
+            case SQLITE_FLOAT: args.emplace_back(api->sqlite3_value_double(v)); break;
             case SQLITE_TEXT:
                 if (FConnection->IsUTF8()) {
                     auto* p = static_cast<const char16_t*>(api->sqlite3_value_text16(v));
@@ -56,11 +53,8 @@ void TCustomLiteFunctionDesc::Call(sqlite3_context* Context, int ArgCount, sqlit
                 args.push_back(Variant::FromBytes(p, p ? static_cast<size_t>(n) : 0));
                 break;
             }
-            case SQLITE_NULL:
-                args.push_back(Variant::Null());
-                break;
-            default:
-                throw rtl::Exception(SUnknownDataType);
+            case SQLITE_NULL: args.push_back(Variant::Null()); break;
+            default: throw rtl::Exception(SUnknownDataType);
         }
     }
     Variant result = DoCall(args);
@@ -120,8 +114,8 @@ void TSQLiteFunctionManager::Unregister(TCustomLiteFunctionDesc* Desc) {
     TSQLite3API* api = FConnection->API();
     // Encoded as at registration so that a non-ASCII name reaches the same registration.
     AnsiString name = FConnection->EncodeString(Desc->Name());
-    api->sqlite3_create_function(api->SQLite, name.c_str(), Desc->ArgCount(), Desc->TextEncoding(), nullptr,
-                                 nullptr, nullptr, nullptr);
+    api->sqlite3_create_function(api->SQLite, name.c_str(), Desc->ArgCount(), Desc->TextEncoding(), nullptr, nullptr,
+                                 nullptr, nullptr);
 }
 
 void TSQLiteFunctionManager::RegisterFunction(const AnsiString& Name, int ArgCount, TLiteFunction Function) {
@@ -175,17 +169,25 @@ TMemDataType TSQLiteTypes::GetVarType(rtl::TVarType VarType) {
 int TSQLiteTypes::GetStorageClass(TMemDataType DataType, bool& IsDate) {
     IsDate = false;
     switch (DataType) {
-        case mdtInt8: case mdtInt16: case mdtInt32: case mdtUInt16: case mdtBoolean: case mdtInt64: case mdtUInt32:
-            return SQLITE_INTEGER;
-        case mdtFloat: case mdtCurrency: case mdtBCD: case mdtFmtBCD:
-            return SQLITE_FLOAT;
-        case mdtBlob: case mdtBytes: case mdtVarBytes:
-            return SQLITE_BLOB;
-        case mdtDate: case mdtTime: case mdtDateTime: case mdtSQLTimeStamp:
-            IsDate = true;
-            return SQLITE_TEXT;
-        default:
-            return SQLITE_TEXT;
+        case mdtInt8:
+        case mdtInt16:
+        case mdtInt32:
+        case mdtUInt16:
+        case mdtBoolean:
+        case mdtInt64:
+        case mdtUInt32: return SQLITE_INTEGER;
+        case mdtFloat:
+        case mdtCurrency:
+        case mdtBCD:
+        case mdtFmtBCD: return SQLITE_FLOAT;
+        case mdtBlob:
+        case mdtBytes:
+        case mdtVarBytes: return SQLITE_BLOB;
+        case mdtDate:
+        case mdtTime:
+        case mdtDateTime:
+        case mdtSQLTimeStamp: IsDate = true; return SQLITE_TEXT;
+        default: return SQLITE_TEXT;
     }
 }
 
@@ -204,9 +206,7 @@ void TSQLiteTypes::SetResult(sqlite3_context* Context, const Variant& Value) {
             api->sqlite3_result_int64(Context, Value.AsInteger());
             break;
         }
-        case SQLITE_FLOAT:
-            api->sqlite3_result_double(Context, Value.AsDouble());
-            break;
+        case SQLITE_FLOAT: api->sqlite3_result_double(Context, Value.AsDouble()); break;
         case SQLITE_TEXT: {
             AnsiString text;
             if (isDate) {

@@ -9,11 +9,8 @@ using namespace daccess;
 
 bool TSQLiteConnectionParameters::SetProp(int Prop, const Variant& Value) {
     switch (Prop) {
-        case pidDatabase:
-            Database = Value.AsAnsiString();
-            return true;
-        case pidPort:
-            return true;
+        case pidDatabase: Database = Value.AsAnsiString(); return true;
+        case pidPort: return true;
         default:
             if (Prop >= pidUseUnicode && Prop <= pidEncryptionAlgorithm) {
                 FOptions[Prop] = Value;

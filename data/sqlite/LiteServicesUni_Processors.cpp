@@ -23,9 +23,7 @@ constexpr bool IsWordStart(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 128 || c == '_';
 }
 
-constexpr bool IsWordPart(unsigned char c) {
-    return IsWordStart(c) || (c >= '0' && c <= '9') || c == '#' || c == '$';
-}
+constexpr bool IsWordPart(unsigned char c) { return IsWordStart(c) || (c >= '0' && c <= '9') || c == '#' || c == '$'; }
 
 constexpr bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
@@ -35,8 +33,8 @@ constexpr std::array<bool, 256> kPlainAfterFirstWord = [] {
     std::array<bool, 256> plain{};
     for (int c = 0; c < 256; ++c) {
         const auto u = static_cast<unsigned char>(c);
-        plain[u] = (u == ' ' || u == '\t' || IsSymbolChar(u) || IsWordPart(u)) && u != '\'' && u != '"' &&
-                   u != '`' && u != '-' && u != '/' && u != ';';
+        plain[u] = (u == ' ' || u == '\t' || IsSymbolChar(u) || IsWordPart(u)) && u != '\'' && u != '"' && u != '`' &&
+                   u != '-' && u != '/' && u != ';';
     }
     return plain;
 }();
@@ -87,8 +85,8 @@ bool TLiteScriptLexer::ScanStatement(components::TScannedStatement& Statement) {
         if (!lineBreak()) ++p;
     const int64_t start = p, startLine = line, startColumn = p - lineStart;
     int kind = components::skNormal;
-    bool other = false;      // a lexeme besides blanks and comments
-    bool firstWord = true;   // the statement's first word is still ahead
+    bool other = false;     // a lexeme besides blanks and comments
+    bool firstWord = true;  // the statement's first word is still ahead
     bool delimiter = false;
     int64_t end = n, endLine = 0, endColumn = 0;
     while (p < n) {
@@ -142,7 +140,8 @@ bool TLiteScriptLexer::ScanStatement(components::TScannedStatement& Statement) {
             const int64_t word = p;
             while (p < n && IsWordPart(static_cast<unsigned char>(text[p]))) ++p;
             // Triggers and DELIMITER lines are read lexeme by lexeme.
-            if (firstWord && (SameWord(text + word, p - word, "CREATE") || SameWord(text + word, p - word, "DELIMITER")))
+            if (firstWord &&
+                (SameWord(text + word, p - word, "CREATE") || SameWord(text + word, p - word, "DELIMITER")))
                 return false;
             firstWord = false;
         } else if (IsDigit(c)) {
@@ -183,8 +182,9 @@ void TCustomLiteDumpProcessor::OrderTables(rtl::TStrings* Tables) {
     for (int i = 0; i < n; ++i) index[rtl::AnsiLowerCase(Tables->Strings(i))] = i;
     std::vector<std::vector<int>> parents(static_cast<size_t>(n));
     rtl::TOwnedPtr<daccess::TCustomDADataSet> ds(CreateQuery());
-    ds->SetSQL("SELECT m.name, p.\"table\" FROM sqlite_master m, pragma_foreign_key_list(m.name) p "
-               "WHERE m.type = 'table'");
+    ds->SetSQL(
+        "SELECT m.name, p.\"table\" FROM sqlite_master m, pragma_foreign_key_list(m.name) p "
+        "WHERE m.type = 'table'");
     ds->Open();
     for (; !ds->Eof(); ds->Next()) {
         const auto child = index.find(rtl::AnsiLowerCase(ds->Fields()[0]->AsString()));
@@ -244,9 +244,7 @@ void TCustomLiteDumpProcessor::AppendLiteral(rtl::AnsiString& Out, TSQLite3API* 
             Out.append(buf, res.ptr);
             return;
         }
-        case SQLITE_FLOAT:
-            components::AppendFloatDumpText(Out, API->sqlite3_column_double(Stmt, Col));
-            return;
+        case SQLITE_FLOAT: components::AppendFloatDumpText(Out, API->sqlite3_column_double(Stmt, Col)); return;
         case SQLITE_TEXT: {
             const auto* p = reinterpret_cast<const char*>(API->sqlite3_column_text(Stmt, Col));
             const std::string_view text(p, static_cast<size_t>(API->sqlite3_column_bytes(Stmt, Col)));
@@ -274,8 +272,7 @@ void TCustomLiteDumpProcessor::AppendLiteral(rtl::AnsiString& Out, TSQLite3API* 
             Out += '\'';
             return;
         }
-        default:
-            Out += "NULL";
+        default: Out += "NULL";
     }
 }
 

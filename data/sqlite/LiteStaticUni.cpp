@@ -103,8 +103,7 @@ void* TSQLiteCodec::Code(void* Data, unsigned PageNo, int Mode) {
             if (!Crypt(*encryptor, key, FBuffer.get() + offset, length, true)) return nullptr;
             return FBuffer.get();
         }
-        default:
-            return Data;
+        default: return Data;
     }
 }
 

@@ -83,8 +83,7 @@ int ReadMain(TCodecFile* p, uint8_t* buf, int amt, sqlite3_int64 off) {
         return c->Code(buf, static_cast<unsigned>(off / amt + 1), cmReadPage) ? SQLITE_OK : SQLITE_IOERR_READ;
     }
     const int block = c->ReadBlockSize();
-    if (block == 0 || off + amt <= 16)
-        return p->Real->pMethods->xRead(p->Real, buf, amt, off);
+    if (block == 0 || off + amt <= 16) return p->Real->pMethods->xRead(p->Real, buf, amt, off);
     // A look at the header before any page is read: decrypt from byte 16 up to whole blocks,
     // which needs no page size.
     if (off + amt > 512) return SQLITE_IOERR_READ;
@@ -124,8 +123,8 @@ uint32_t BE32(const uint8_t* b) { return uint32_t(b[0]) << 24 | uint32_t(b[1]) <
 // The fixed fields of a decrypted page 1: page size, file format versions and payload fractions.
 bool SaneHeader(const uint8_t* h, int pageSize) {
     const int size = h[16] << 8 | h[17] << 16;
-    return size == pageSize && h[18] >= 1 && h[18] <= 2 && h[19] >= 1 && h[19] <= 2 && h[21] == 64 &&
-           h[22] == 32 && h[23] == 32;
+    return size == pageSize && h[18] >= 1 && h[18] <= 2 && h[19] >= 1 && h[19] <= 2 && h[21] == 64 && h[22] == 32 &&
+           h[23] == 32;
 }
 
 // Before the first page image of a journal goes back into the file, the read key must be the
@@ -139,8 +138,7 @@ int CheckJournalKey(TCodecFile* p) {
     int rc = j->pMethods->xRead(j, hdr, sizeof hdr, 0);
     if (rc != SQLITE_OK) return rc;
     const uint32_t nRec = BE32(hdr + 8), dbSize = BE32(hdr + 16), sector = BE32(hdr + 20), pageSize = BE32(hdr + 24);
-    if (dbSize == 0 || !IsPageSize(static_cast<int>(pageSize)))
-        return SQLITE_OK;
+    if (dbSize == 0 || !IsPageSize(static_cast<int>(pageSize))) return SQLITE_OK;
     p->Codec->SetPageSize(static_cast<int>(pageSize));
     sqlite3_int64 size = 0;
     j->pMethods->xFileSize(j, &size);
@@ -172,8 +170,7 @@ int CheckJournalKey(TCodecFile* p) {
 int xRead(sqlite3_file* f, void* buf, int amt, sqlite3_int64 off) {
     TCodecFile* p = Of(f);
     if (p->Kind == TFileKind::Main && p->Codec) return ReadMain(p, static_cast<uint8_t*>(buf), amt, off);
-    if (p->Kind == TFileKind::Journal && p->Codec && !p->KeyChecked && off >= 4 && off % 8 == 4 &&
-        IsPageSize(amt)) {
+    if (p->Kind == TFileKind::Journal && p->Codec && !p->KeyChecked && off >= 4 && off % 8 == 4 && IsPageSize(amt)) {
         int rc = CheckJournalKey(p);
         if (rc != SQLITE_OK) return rc;
         p->KeyChecked = true;
@@ -239,9 +236,7 @@ int xFileControl(sqlite3_file* f, int op, void* arg) {
 }
 
 int xSectorSize(sqlite3_file* f) { return Of(f)->Real->pMethods->xSectorSize(Of(f)->Real); }
-int xDeviceCharacteristics(sqlite3_file* f) {
-    return Of(f)->Real->pMethods->xDeviceCharacteristics(Of(f)->Real);
-}
+int xDeviceCharacteristics(sqlite3_file* f) { return Of(f)->Real->pMethods->xDeviceCharacteristics(Of(f)->Real); }
 
 int xShmMap(sqlite3_file* f, int page, int size, int extend, void volatile** out) {
     return Of(f)->Real->pMethods->xShmMap(Of(f)->Real, page, size, extend, out);
@@ -254,20 +249,33 @@ int xShmUnmap(sqlite3_file* f, int deleteFlag) { return Of(f)->Real->pMethods->x
 
 // Version 2: shared memory for the write-ahead log of plain files, but no memory mapping, which
 // would hand the engine the file's bytes without passing through xRead.
-const sqlite3_io_methods CodecMethods = {2,           xClose,       xRead,           xWrite,
-                                         xTruncate,   xSync,        xFileSize,       xLock,
-                                         xUnlock,     xCheckReservedLock, xFileControl, xSectorSize,
-                                         xDeviceCharacteristics, xShmMap, xShmLock,  xShmBarrier,
-                                         xShmUnmap,   nullptr,      nullptr};
+const sqlite3_io_methods CodecMethods = {2,
+                                         xClose,
+                                         xRead,
+                                         xWrite,
+                                         xTruncate,
+                                         xSync,
+                                         xFileSize,
+                                         xLock,
+                                         xUnlock,
+                                         xCheckReservedLock,
+                                         xFileControl,
+                                         xSectorSize,
+                                         xDeviceCharacteristics,
+                                         xShmMap,
+                                         xShmLock,
+                                         xShmBarrier,
+                                         xShmUnmap,
+                                         nullptr,
+                                         nullptr};
 
-TCodecFile* CodecFileOf(sqlite3_file* f) {
-    return f && f->pMethods == &CodecMethods ? Of(f) : nullptr;
-}
+TCodecFile* CodecFileOf(sqlite3_file* f) { return f && f->pMethods == &CodecMethods ? Of(f) : nullptr; }
 
 int xOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* outFlags) {
     f->pMethods = nullptr;
     TCodecFile* main = nullptr;
-    if (name && (flags & (SQLITE_OPEN_MAIN_JOURNAL | SQLITE_OPEN_WAL))) main = CodecFileOf(sqlite3_database_file_object(name));
+    if (name && (flags & (SQLITE_OPEN_MAIN_JOURNAL | SQLITE_OPEN_WAL)))
+        main = CodecFileOf(sqlite3_database_file_object(name));
     if ((flags & SQLITE_OPEN_WAL) && main && main->Codec && main->Codec->Keyed()) return SQLITE_CANTOPEN;
     auto* real = reinterpret_cast<sqlite3_file*>(reinterpret_cast<char*>(f) + RealOffset);
     std::memset(real, 0, static_cast<size_t>(RealVfs->szOsFile));

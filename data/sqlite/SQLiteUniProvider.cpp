@@ -28,9 +28,7 @@ const daccess::TCRConnectionPoolManagerClass& TSQLiteUniProvider::GetConnectionP
     return daccess::TCRConnectionPoolManager::StaticClass();
 }
 
-const daccess::TCRConnectionClass& TSQLiteUniProvider::GetConnectionClass() {
-    return TSQLiteConnection::StaticClass();
-}
+const daccess::TCRConnectionClass& TSQLiteUniProvider::GetConnectionClass() { return TSQLiteConnection::StaticClass(); }
 
 const rtl::ClassRef& TSQLiteUniProvider::GetServerEnumeratorClass() { return TLiteServerEnumerator::StaticClass(); }
 
@@ -42,9 +40,7 @@ const store::TParserClass& TSQLiteUniProvider::GetParserClass() { return TLitePa
 
 const daccess::TCRCommandClass& TSQLiteUniProvider::GetCommandClass() { return TSQLiteCommand::StaticClass(); }
 
-const daccess::TCRRecordSetClass& TSQLiteUniProvider::GetRecordSetClass() {
-    return TSQLiteRecordSet::StaticClass();
-}
+const daccess::TCRRecordSetClass& TSQLiteUniProvider::GetRecordSetClass() { return TSQLiteRecordSet::StaticClass(); }
 
 const store::TDataSetServiceClass& TSQLiteUniProvider::GetDataSetServiceClass() {
     return TCustomLiteDataSetService::StaticClass();
@@ -74,10 +70,8 @@ const components::TParamObjectClass& TSQLiteUniProvider::GetParamObjectClass(db:
     switch (DataType) {
         case db::ftBlob:
         case db::ftMemo:
-        case db::ftWideMemo:
-            return components::CompressedBlobParamObjectClass();
-        default:
-            throw rtl::Exception(SUnknownDataType);
+        case db::ftWideMemo: return components::CompressedBlobParamObjectClass();
+        default: throw rtl::Exception(SUnknownDataType);
     }
 }
 
@@ -97,7 +91,8 @@ TOptionsList* TSQLiteUniProvider::GetConnectionOptions() {
         list->AddOption(rtl::Adopt(new TStringOption("ClientLibrary", none, conn, pidClientLibrary)));
         list->AddOption(rtl::Adopt(new TStringOption("DateFormat", none, conn, pidDateFormat)));
         list->AddOption(rtl::Adopt(new TBooleanOption("DefaultCollations", Variant(true), conn, pidDefaultCollations)));
-        list->AddOption(rtl::Adopt(new TBooleanOption("EnableSharedCache", Variant(false), conn, pidEnableSharedCache)));
+        list->AddOption(
+            rtl::Adopt(new TBooleanOption("EnableSharedCache", Variant(false), conn, pidEnableSharedCache)));
         list->AddOption(rtl::Adopt(new TStringOption("EncryptionKey", none, conn, pidEncryptionKey)));
         list->AddOption(rtl::Adopt(new TBooleanOption("ReadUncommitted", Variant(false), conn, pidReadUncommitted)));
         list->AddOption(rtl::Adopt(new TBooleanOption("ForeignKeys", Variant(true), conn, pidForeignKeys)));
@@ -121,7 +116,8 @@ TOptionsList* TSQLiteUniProvider::GetDataSetOptions() {
     if (!FDataSetOptions) {
         rtl::TOwnedPtr<TOptionsList> list(NewOptionsList());
         const std::vector<const rtl::ClassRef*> rs{&TSQLiteRecordSet::StaticClass()};
-        list->AddOption(rtl::Adopt(new TBooleanOption("ExtendedFieldsInfo", Variant(true), rs, daccess::pidExtendedFieldsInfo)));
+        list->AddOption(
+            rtl::Adopt(new TBooleanOption("ExtendedFieldsInfo", Variant(true), rs, daccess::pidExtendedFieldsInfo)));
         list->AddOption(rtl::Adopt(new TBooleanOption("FetchAll", Variant(false), rs, daccess::pidFetchAll)));
         FDataSetOptions = std::move(list);
     }
@@ -188,8 +184,8 @@ TSQLiteConnection* TLiteUtils::GetSQLiteConnection(daccess::TCustomDAConnection*
     if (!connection) throw rtl::Exception(SConnectionIsClosed);
     auto* lite = dynamic_cast<TSQLiteConnection*>(connection);
     if (!lite)
-        throw rtl::Exception(rtl::Format(SIncorrectConnectionType, {AnsiString("TSQLiteConnection"),
-                                                                    AnsiString(connection->ClassName())}));
+        throw rtl::Exception(rtl::Format(SIncorrectConnectionType,
+                                         {AnsiString("TSQLiteConnection"), AnsiString(connection->ClassName())}));
     return lite;
 }
 

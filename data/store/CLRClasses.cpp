@@ -25,9 +25,8 @@ constexpr int kErrorInsufficientBuffer = 122;
 [[noreturn]] void RaiseRangeError() { throw rtl::ERangeError("Range check error"); }
 
 [[noreturn]] void RaiseOSError(int code) {
-    const char* text = code == kErrorInsufficientBuffer
-                           ? "The data area passed to a system call is too small."
-                           : "The parameter is incorrect.";
+    const char* text = code == kErrorInsufficientBuffer ? "The data area passed to a system call is too small."
+                                                        : "The parameter is incorrect.";
     throw rtl::EOSError("System Error.  Code: " + std::to_string(code) + ".\n" + text);
 }
 
@@ -113,16 +112,14 @@ WideString CodePageToWide(int cp, std::string_view b) {
 
 TBytes Encoding::AnsiToBytes(const AnsiString& chars) const { return TBytes(chars.begin(), chars.end()); }
 
-int Encoding::AnsiToBytesAt(const AnsiString& chars, int charIndex, int charCount, TBytes& bytes,
-                            int byteIndex) const {
+int Encoding::AnsiToBytesAt(const AnsiString& chars, int charIndex, int charCount, TBytes& bytes, int byteIndex) const {
     CheckSpan(charIndex, charCount, chars.size());
     return PutBytes(chars.data() + charIndex, static_cast<size_t>(charCount), bytes, byteIndex);
 }
 
 TBytes Encoding::WideToBytes(const WideString& chars) const { return AnsiToBytes(rtl::WideToAnsi(chars)); }
 
-int Encoding::WideToBytesAt(const WideString& chars, int charIndex, int charCount, TBytes& bytes,
-                            int byteIndex) const {
+int Encoding::WideToBytesAt(const WideString& chars, int charIndex, int charCount, TBytes& bytes, int byteIndex) const {
     CheckSpan(charIndex, charCount, chars.size());
     AnsiString a = rtl::WideToAnsi(std::u16string_view(chars).substr(charIndex, charCount));
     return PutBytes(a.data(), a.size(), bytes, byteIndex);
@@ -236,9 +233,7 @@ int UTF8Encoding::CompleteByteCount(const TBytes& bytes, int index, int count) c
 
 // --- CodePageEncoding ---
 
-TBytes CodePageEncoding::AnsiToBytes(const AnsiString& chars) const {
-    return WideToBytes(rtl::AnsiToWide(chars));
-}
+TBytes CodePageEncoding::AnsiToBytes(const AnsiString& chars) const { return WideToBytes(rtl::AnsiToWide(chars)); }
 
 int CodePageEncoding::AnsiToBytesAt(const AnsiString& chars, int charIndex, int charCount, TBytes& bytes,
                                     int byteIndex) const {
@@ -275,13 +270,11 @@ WideString CodePageEncoding::BytesToWideAt(const TBytes& bytes, int index, int c
 int CodePageEncoding::MaxByteCount(int charCount) const {
     switch (FCodePage) {
         case 1200:
-        case 1201:
-            return CheckedCount(int64_t(charCount) * 2);
+        case 1201: return CheckedCount(int64_t(charCount) * 2);
         case 65001:
             // A UTF-16 unit needs at most 3 bytes; a surrogate pair (2 units) needs 4.
             return CheckedCount(int64_t(charCount) * 3);
-        default:
-            return CheckedCount(charCount);
+        default: return CheckedCount(charCount);
     }
 }
 
@@ -317,13 +310,9 @@ void* Marshal::ReallocMem(void* block, size_t size) {
 
 void Marshal::FreeMem(void* block) noexcept { std::free(block); }
 
-uint8_t Marshal::ReadByte(const void* p, ptrdiff_t offset) noexcept {
-    return static_cast<const uint8_t*>(p)[offset];
-}
+uint8_t Marshal::ReadByte(const void* p, ptrdiff_t offset) noexcept { return static_cast<const uint8_t*>(p)[offset]; }
 
-void Marshal::WriteByte(void* p, ptrdiff_t offset, uint8_t value) noexcept {
-    static_cast<uint8_t*>(p)[offset] = value;
-}
+void Marshal::WriteByte(void* p, ptrdiff_t offset, uint8_t value) noexcept { static_cast<uint8_t*>(p)[offset] = value; }
 
 void Marshal::WriteInt16(void* p, int16_t value) noexcept { std::memcpy(p, &value, sizeof value); }
 
@@ -381,48 +370,44 @@ void CopyRaw(const void* source, int sourceOffset, void* destination, int destin
 
 }  // namespace
 
-void Buffer::CopyBytes(const TBytes& source, int sourceOffset, TBytes& destination, int destinationOffset,
-                       int count) {
+void Buffer::CopyBytes(const TBytes& source, int sourceOffset, TBytes& destination, int destinationOffset, int count) {
     CheckSpan(sourceOffset, count, source.size());
     CheckSpan(destinationOffset, count, destination.size());
     CopyRaw(source.data(), sourceOffset, destination.data(), destinationOffset, count);
 }
 
-void Buffer::CopyBytes2(const TBytes& source, int sourceOffset, void* destination, int destinationOffset,
-                        int count) {
+void Buffer::CopyBytes2(const TBytes& source, int sourceOffset, void* destination, int destinationOffset, int count) {
     CheckSpan(sourceOffset, count, source.size());
     CopyRaw(source.data(), sourceOffset, destination, destinationOffset, count);
 }
 
-void Buffer::CopyBytes3(const void* source, int sourceOffset, TBytes& destination, int destinationOffset,
-                        int count) {
+void Buffer::CopyBytes3(const void* source, int sourceOffset, TBytes& destination, int destinationOffset, int count) {
     CheckSpan(destinationOffset, count, destination.size());
     CopyRaw(source, sourceOffset, destination.data(), destinationOffset, count);
 }
 
-void Buffer::CopyBytes4(const TAnsiCharArray& source, int sourceOffset, TBytes& destination,
-                        int destinationOffset, int count) {
+void Buffer::CopyBytes4(const TAnsiCharArray& source, int sourceOffset, TBytes& destination, int destinationOffset,
+                        int count) {
     CheckSpan(sourceOffset, count, source.size());
     CheckSpan(destinationOffset, count, destination.size());
     CopyRaw(source.data(), sourceOffset, destination.data(), destinationOffset, count);
 }
 
-void Buffer::CopyBytes5(const TBytes& source, int sourceOffset, TAnsiCharArray& destination,
-                        int destinationOffset, int count) {
+void Buffer::CopyBytes5(const TBytes& source, int sourceOffset, TAnsiCharArray& destination, int destinationOffset,
+                        int count) {
     CheckSpan(sourceOffset, count, source.size());
     CheckSpan(destinationOffset, count, destination.size());
     CopyRaw(source.data(), sourceOffset, destination.data(), destinationOffset, count);
 }
 
-void Buffer::CopyBytes6(const TWideCharArray& source, int sourceOffset, TBytes& destination,
-                        int destinationOffset, int count) {
+void Buffer::CopyBytes6(const TWideCharArray& source, int sourceOffset, TBytes& destination, int destinationOffset,
+                        int count) {
     CheckSpan(sourceOffset, count, source.size() * sizeof(char16_t));
     CheckSpan(destinationOffset, count, destination.size());
     CopyRaw(source.data(), sourceOffset, destination.data(), destinationOffset, count);
 }
 
-void Buffer::CopyBytes7(const void* source, int sourceOffset, void* destination, int destinationOffset,
-                        int count) {
+void Buffer::CopyBytes7(const void* source, int sourceOffset, void* destination, int destinationOffset, int count) {
     CopyRaw(source, sourceOffset, destination, destinationOffset, count);
 }
 
@@ -497,7 +482,8 @@ void WideStringBuilder::Replace(const WideString& oldValue, const WideString& ne
     result.reserve(FString.size());
     size_t pos = 0;
     for (size_t hit; (hit = text.find(oldValue, pos)) != std::u16string_view::npos; pos = hit + oldValue.size()) {
-        result.insert(result.end(), text.begin() + static_cast<ptrdiff_t>(pos), text.begin() + static_cast<ptrdiff_t>(hit));
+        result.insert(result.end(), text.begin() + static_cast<ptrdiff_t>(pos),
+                      text.begin() + static_cast<ptrdiff_t>(hit));
         result.insert(result.end(), newValue.begin(), newValue.end());
     }
     result.insert(result.end(), text.begin() + static_cast<ptrdiff_t>(pos), text.end());

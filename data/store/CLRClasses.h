@@ -137,28 +137,24 @@ public:
     static const char16_t* StringToPointer(const WideString& text) noexcept { return text.c_str(); }
     static void ReleaseStringPointer(const void*) noexcept {}
     // Copies count bytes of source to destination + destinationOffset; source must hold them.
-    static void CopyToPointer(const TBytes& source, void* destination, int count,
-                              ptrdiff_t destinationOffset = 0);
+    static void CopyToPointer(const TBytes& source, void* destination, int count, ptrdiff_t destinationOffset = 0);
 };
 
 // Byte copies between byte arrays, character arrays and raw memory. Offsets and counts are in
 // bytes; array ranges are checked (ERangeError), overlapping ranges are allowed.
 class Buffer {
 public:
-    static void CopyBytes(const TBytes& source, int sourceOffset, TBytes& destination,
-                          int destinationOffset, int count);
-    static void CopyBytes2(const TBytes& source, int sourceOffset, void* destination,
-                           int destinationOffset, int count);
-    static void CopyBytes3(const void* source, int sourceOffset, TBytes& destination,
-                           int destinationOffset, int count);
-    static void CopyBytes4(const TAnsiCharArray& source, int sourceOffset, TBytes& destination,
-                           int destinationOffset, int count);
-    static void CopyBytes5(const TBytes& source, int sourceOffset, TAnsiCharArray& destination,
-                           int destinationOffset, int count);
-    static void CopyBytes6(const TWideCharArray& source, int sourceOffset, TBytes& destination,
-                           int destinationOffset, int count);
-    static void CopyBytes7(const void* source, int sourceOffset, void* destination,
-                           int destinationOffset, int count);
+    static void CopyBytes(const TBytes& source, int sourceOffset, TBytes& destination, int destinationOffset,
+                          int count);
+    static void CopyBytes2(const TBytes& source, int sourceOffset, void* destination, int destinationOffset, int count);
+    static void CopyBytes3(const void* source, int sourceOffset, TBytes& destination, int destinationOffset, int count);
+    static void CopyBytes4(const TAnsiCharArray& source, int sourceOffset, TBytes& destination, int destinationOffset,
+                           int count);
+    static void CopyBytes5(const TBytes& source, int sourceOffset, TAnsiCharArray& destination, int destinationOffset,
+                           int count);
+    static void CopyBytes6(const TWideCharArray& source, int sourceOffset, TBytes& destination, int destinationOffset,
+                           int count);
+    static void CopyBytes7(const void* source, int sourceOffset, void* destination, int destinationOffset, int count);
     static void SetByte(TBytes& array, int index, uint8_t value);
 };
 

@@ -44,16 +44,14 @@ int TLexemList::CompareWithCandidate(std::string_view entry, std::string_view ca
 void TLexemList::Add(std::string_view text, int code) {
     if (code <= 0) rtl::AssertFail(SAssertionFailure, kUnit, __LINE__);
     // Ordinal order; equal texts keep their order of addition so that Find returns the first.
-    auto it = std::upper_bound(FItems.begin(), FItems.end(), text, [](std::string_view t, const Entry& e) {
-        return t.compare(e.Text) < 0;
-    });
+    auto it = std::upper_bound(FItems.begin(), FItems.end(), text,
+                               [](std::string_view t, const Entry& e) { return t.compare(e.Text) < 0; });
     FItems.insert(it, Entry{AnsiString(text), code});
 }
 
 int TLexemList::Find(std::string_view candidate) const {
-    auto it = std::lower_bound(FItems.begin(), FItems.end(), candidate, [](const Entry& e, std::string_view c) {
-        return CompareWithCandidate(e.Text, c) < 0;
-    });
+    auto it = std::lower_bound(FItems.begin(), FItems.end(), candidate,
+                               [](const Entry& e, std::string_view c) { return CompareWithCandidate(e.Text, c) < 0; });
     if (it != FItems.end() && CompareWithCandidate(it->Text, candidate) == 0)
         return static_cast<int>(it - FItems.begin());
     return -1;
@@ -77,9 +75,9 @@ TParser* TParserClass::CreateFromStream(rtl::TStream* stream, const Encoding* en
 // --- TParser: tables ---
 
 const TLexemList& TParser::ParserSymbols() {
-    static const TLexemList list{{"!", 1},  {"\"", 2}, {"#", 3},  {"$", 4},  {"%", 5},  {"&", 6},  {"'", 7},
-                                 {"(", 8},  {")", 9},  {"*", 10}, {"+", 11}, {",", 12}, {"-", 13}, {".", 14},
-                                 {"/", 15}, {":", 16}, {";", 17}, {"<", 18}, {"=", 19}, {">", 20}, {"?", 21},
+    static const TLexemList list{{"!", 1},  {"\"", 2}, {"#", 3},   {"$", 4},  {"%", 5},  {"&", 6},  {"'", 7},
+                                 {"(", 8},  {")", 9},  {"*", 10},  {"+", 11}, {",", 12}, {"-", 13}, {".", 14},
+                                 {"/", 15}, {":", 16}, {";", 17},  {"<", 18}, {"=", 19}, {">", 20}, {"?", 21},
                                  {"@", 22}, {"[", 23}, {"\\", 24}, {"]", 25}, {"^", 26}, {"_", 27}, {"`", 28}};
     return list;
 }
@@ -132,8 +130,7 @@ bool TParser::IsBlank(char ch) const { return ch == '\t' || ch == '\n' || ch == 
 
 bool TParser::IsSymbol(char ch) const {
     const unsigned char c = U(ch);
-    return (c >= 33 && c <= 47) || (c >= 58 && c <= 64) || (c >= 91 && c <= 94) || c == 96 ||
-           (c >= 123 && c <= 126);
+    return (c >= 33 && c <= 47) || (c >= 58 && c <= 64) || (c >= 91 && c <= 94) || c == 96 || (c >= 123 && c <= 126);
 }
 
 bool TParser::IsAlpha(char ch) const {
@@ -577,28 +574,56 @@ bool TParser::LoadBlock() {
 // --- TSQLParser ---
 
 const TLexemList& TSQLParser::SQLSymbols() {
-    static const TLexemList list{{"*", lxAsterisk}, {"=", lxEqual},  {":", lxColon},    {",", lxComma},
-                                 {".", lxPoint},    {"/", lxSlash},  {";", lxSemicolon}};
+    static const TLexemList list{{"*", lxAsterisk}, {"=", lxEqual}, {":", lxColon},    {",", lxComma},
+                                 {".", lxPoint},    {"/", lxSlash}, {";", lxSemicolon}};
     return list;
 }
 
 const TLexemList& TSQLParser::SQLKeywords() {
-    static const TLexemList list{
-        {"ALL", lxALL},         {"AND", lxAND},         {"AS", lxAS},
-        {"BEGIN", lxBEGIN},     {"BY", lxBY},           {"COMMIT", lxCOMMIT},
-        {"DELETE", lxDELETE},   {"DISTINCT", lxDISTINCT}, {"END", lxEND},
-        {"EXECUTE", lxEXECUTE}, {"FETCH", lxFETCH},     {"FOR", lxFOR},
-        {"FROM", lxFROM},       {"FULL", lxFULL},       {"GROUP", lxGROUP},
-        {"HAVING", lxHAVING},   {"INNER", lxINNER},     {"INSERT", lxINSERT},
-        {"INTO", lxINTO},       {"IS", lxIS},           {"JOIN", lxJOIN},
-        {"LEFT", lxLEFT},       {"LIMIT", lxLIMIT},     {"LOCK", lxLOCK},
-        {"MINUS", lxMINUS},     {"NOT", lxNOT},         {"OFFSET", lxOFFSET},
-        {"ON", lxON},           {"OR", lxOR},           {"ORDER", lxORDER},
-        {"OUTER", lxOUTER},     {"RELEASE", lxRELEASE}, {"RETURNING", lxRETURNING},
-        {"RIGHT", lxRIGHT},     {"ROLLBACK", lxROLLBACK}, {"SAVEPOINT", lxSAVEPOINT},
-        {"SELECT", lxSELECT},   {"SET", lxSET},         {"TO", lxTO},
-        {"TRANSACTION", lxTRANSACTION}, {"UNION", lxUNION}, {"UPDATE", lxUPDATE},
-        {"WHERE", lxWHERE},     {"WITH", lxWITH}};
+    static const TLexemList list{{"ALL", lxALL},
+                                 {"AND", lxAND},
+                                 {"AS", lxAS},
+                                 {"BEGIN", lxBEGIN},
+                                 {"BY", lxBY},
+                                 {"COMMIT", lxCOMMIT},
+                                 {"DELETE", lxDELETE},
+                                 {"DISTINCT", lxDISTINCT},
+                                 {"END", lxEND},
+                                 {"EXECUTE", lxEXECUTE},
+                                 {"FETCH", lxFETCH},
+                                 {"FOR", lxFOR},
+                                 {"FROM", lxFROM},
+                                 {"FULL", lxFULL},
+                                 {"GROUP", lxGROUP},
+                                 {"HAVING", lxHAVING},
+                                 {"INNER", lxINNER},
+                                 {"INSERT", lxINSERT},
+                                 {"INTO", lxINTO},
+                                 {"IS", lxIS},
+                                 {"JOIN", lxJOIN},
+                                 {"LEFT", lxLEFT},
+                                 {"LIMIT", lxLIMIT},
+                                 {"LOCK", lxLOCK},
+                                 {"MINUS", lxMINUS},
+                                 {"NOT", lxNOT},
+                                 {"OFFSET", lxOFFSET},
+                                 {"ON", lxON},
+                                 {"OR", lxOR},
+                                 {"ORDER", lxORDER},
+                                 {"OUTER", lxOUTER},
+                                 {"RELEASE", lxRELEASE},
+                                 {"RETURNING", lxRETURNING},
+                                 {"RIGHT", lxRIGHT},
+                                 {"ROLLBACK", lxROLLBACK},
+                                 {"SAVEPOINT", lxSAVEPOINT},
+                                 {"SELECT", lxSELECT},
+                                 {"SET", lxSET},
+                                 {"TO", lxTO},
+                                 {"TRANSACTION", lxTRANSACTION},
+                                 {"UNION", lxUNION},
+                                 {"UPDATE", lxUPDATE},
+                                 {"WHERE", lxWHERE},
+                                 {"WITH", lxWITH}};
     return list;
 }
 

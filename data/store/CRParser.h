@@ -23,8 +23,8 @@ using rtl::AnsiString;
 
 // Lexeme kinds; positive codes come from the parser's symbol and keyword tables.
 inline constexpr int lcEnd = 0;
-inline constexpr int lcSymbol = -102;   // a symbol character not in the symbol table
-inline constexpr int lcIdent = -103;    // identifier or quoted name (quotes kept)
+inline constexpr int lcSymbol = -102;  // a symbol character not in the symbol table
+inline constexpr int lcIdent = -103;   // identifier or quoted name (quotes kept)
 inline constexpr int lcNumber = -105;
 inline constexpr int lcString = -106;
 inline constexpr int lcBlank = -107;    // only when SkipBlanks is off

@@ -51,8 +51,11 @@ struct TItemAccess : TMemData {
 TFieldType TFieldTypeMap::GetFieldType(TMemDataType DataType) const {
     switch (DataType) {
         case mdtUnknown: return ftUnknown;
-        case mdtString: case mdtExtString: return ftString;
-        case mdtInt8: case mdtInt16: case mdtUInt8: return ftSmallint;
+        case mdtString:
+        case mdtExtString: return ftString;
+        case mdtInt8:
+        case mdtInt16:
+        case mdtUInt8: return ftSmallint;
         case mdtInt32: return ftInteger;
         case mdtFloat: return ftFloat;
         case mdtDate: return ftDate;
@@ -60,7 +63,8 @@ TFieldType TFieldTypeMap::GetFieldType(TMemDataType DataType) const {
         case mdtDateTime: return ftDateTime;
         case mdtUInt16: return ftWord;
         case mdtBoolean: return ftBoolean;
-        case mdtInt64: case mdtUInt32: return ftLargeint;
+        case mdtInt64:
+        case mdtUInt32: return ftLargeint;
         case mdtCurrency: return ftCurrency;
         case mdtBlob: return ftBlob;
         case mdtMemo: return ftMemo;
@@ -70,8 +74,10 @@ TFieldType TFieldTypeMap::GetFieldType(TMemDataType DataType) const {
         case mdtTable: return ftDataSet;
         case mdtVariant: return ftVariant;
         case mdtBytes: return ftBytes;
-        case mdtVarBytes: case mdtExtVarBytes: return ftVarBytes;
-        case mdtWideString: case mdtExtWideString: return ftWideString;
+        case mdtVarBytes:
+        case mdtExtVarBytes: return ftVarBytes;
+        case mdtWideString:
+        case mdtExtWideString: return ftWideString;
         case mdtBCD: return ftBCD;
         case mdtFmtBCD: return ftFMTBcd;
         case mdtGuid: return ftGuid;
@@ -84,48 +90,48 @@ TFieldType TFieldTypeMap::GetFieldType(TMemDataType DataType) const {
 
 TMemDataType TFieldTypeMap::GetDataType(TFieldType FieldType) const {
     static constexpr TMemDataType Table[FieldTypeCount] = {
-        0,                 // ftUnknown
-        mdtString,         // ftString
-        mdtInt16,          // ftSmallint
-        mdtInt32,          // ftInteger
-        mdtUInt16,         // ftWord
-        mdtBoolean,        // ftBoolean
-        mdtFloat,          // ftFloat
-        mdtCurrency,       // ftCurrency
-        mdtBCD,            // ftBCD
-        mdtDate,           // ftDate
-        mdtTime,           // ftTime
-        mdtDateTime,       // ftDateTime
-        mdtBytes,          // ftBytes
-        mdtVarBytes,       // ftVarBytes
-        mdtInt32,          // ftAutoInc
-        mdtBlob,           // ftBlob
-        mdtMemo,           // ftMemo
-        0,                 // ftGraphic
-        0,                 // ftFmtMemo
-        0,                 // ftParadoxOle
-        0,                 // ftDBaseOle
-        0,                 // ftTypedBinary
-        mdtCursor,         // ftCursor
-        mdtString,         // ftFixedChar
-        mdtWideString,     // ftWideString
-        mdtInt64,          // ftLargeint
-        mdtObject,         // ftADT
-        mdtArray,          // ftArray
-        mdtReference,      // ftReference
-        mdtTable,          // ftDataSet
-        0,                 // ftOraBlob
-        0,                 // ftOraClob
-        mdtVariant,        // ftVariant
-        0,                 // ftInterface
-        0,                 // ftIDispatch
-        mdtGuid,           // ftGuid
-        mdtSQLTimeStamp,   // ftTimeStamp
-        mdtFmtBCD,         // ftFMTBcd
-        mdtWideString,     // ftFixedWideChar
-        mdtWideMemo,       // ftWideMemo
-        0,                 // ftOraTimeStamp
-        0,                 // ftOraInterval
+        0,                // ftUnknown
+        mdtString,        // ftString
+        mdtInt16,         // ftSmallint
+        mdtInt32,         // ftInteger
+        mdtUInt16,        // ftWord
+        mdtBoolean,       // ftBoolean
+        mdtFloat,         // ftFloat
+        mdtCurrency,      // ftCurrency
+        mdtBCD,           // ftBCD
+        mdtDate,          // ftDate
+        mdtTime,          // ftTime
+        mdtDateTime,      // ftDateTime
+        mdtBytes,         // ftBytes
+        mdtVarBytes,      // ftVarBytes
+        mdtInt32,         // ftAutoInc
+        mdtBlob,          // ftBlob
+        mdtMemo,          // ftMemo
+        0,                // ftGraphic
+        0,                // ftFmtMemo
+        0,                // ftParadoxOle
+        0,                // ftDBaseOle
+        0,                // ftTypedBinary
+        mdtCursor,        // ftCursor
+        mdtString,        // ftFixedChar
+        mdtWideString,    // ftWideString
+        mdtInt64,         // ftLargeint
+        mdtObject,        // ftADT
+        mdtArray,         // ftArray
+        mdtReference,     // ftReference
+        mdtTable,         // ftDataSet
+        0,                // ftOraBlob
+        0,                // ftOraClob
+        mdtVariant,       // ftVariant
+        0,                // ftInterface
+        0,                // ftIDispatch
+        mdtGuid,          // ftGuid
+        mdtSQLTimeStamp,  // ftTimeStamp
+        mdtFmtBCD,        // ftFMTBcd
+        mdtWideString,    // ftFixedWideChar
+        mdtWideMemo,      // ftWideMemo
+        0,                // ftOraTimeStamp
+        0,                // ftOraInterval
     };
     int i = static_cast<int>(FieldType);
     return i >= 0 && i < FieldTypeCount ? Table[i] : 0;
@@ -139,9 +145,7 @@ const TFieldTypeMap& TFieldTypeMap::Instance() {
 // ---------------------------------------------------------------------------------------------
 // TDataSetService
 
-TDataSetService* TDataSetServiceClass::Create(TMemDataSet* /*DataSet*/) const {
-    rtl::AbstractError();
-}
+TDataSetService* TDataSetServiceClass::Create(TMemDataSet* /*DataSet*/) const { rtl::AbstractError(); }
 
 TDataSetService::TDataSetService(TMemDataSet* DataSet) : FDataSet(DataSet) {}
 
@@ -158,7 +162,9 @@ void TDataSetService::AssignUpdater(TDataSetUpdater* Updater) { FUpdater.reset(U
 
 TFieldClass TDataSetService::GetFieldClass(TFieldType FieldType) {
     switch (FieldType) {
-        case ftString: case ftFixedChar: case ftOraInterval: return &TStringField::StaticClass();
+        case ftString:
+        case ftFixedChar:
+        case ftOraInterval: return &TStringField::StaticClass();
         case ftSmallint: return &TSmallintField::StaticClass();
         case ftInteger: return &TIntegerField::StaticClass();
         case ftWord: return &TWordField::StaticClass();
@@ -172,11 +178,17 @@ TFieldClass TDataSetService::GetFieldClass(TFieldType FieldType) {
         case ftBytes: return &TBytesField::StaticClass();
         case ftVarBytes: return &TVarBytesField::StaticClass();
         case ftAutoInc: return &TAutoIncField::StaticClass();
-        case ftBlob: case ftFmtMemo: case ftParadoxOle: case ftDBaseOle: case ftTypedBinary: case ftOraBlob:
-            return &TBlobField::StaticClass();
-        case ftMemo: case ftOraClob: return &TMemoField::StaticClass();
+        case ftBlob:
+        case ftFmtMemo:
+        case ftParadoxOle:
+        case ftDBaseOle:
+        case ftTypedBinary:
+        case ftOraBlob: return &TBlobField::StaticClass();
+        case ftMemo:
+        case ftOraClob: return &TMemoField::StaticClass();
         case ftGraphic: return &TGraphicField::StaticClass();
-        case ftWideString: case ftFixedWideChar: return &TWideStringField::StaticClass();
+        case ftWideString:
+        case ftFixedWideChar: return &TWideStringField::StaticClass();
         case ftLargeint: return &TLargeintField::StaticClass();
         case ftADT: return &TADTField::StaticClass();
         case ftArray: return &TArrayField::StaticClass();
@@ -186,7 +198,8 @@ TFieldClass TDataSetService::GetFieldClass(TFieldType FieldType) {
         case ftInterface: return &TInterfaceField::StaticClass();
         case ftIDispatch: return &TIDispatchField::StaticClass();
         case ftGuid: return &TGuidField::StaticClass();
-        case ftTimeStamp: case ftOraTimeStamp: return &TSQLTimeStampField::StaticClass();
+        case ftTimeStamp:
+        case ftOraTimeStamp: return &TSQLTimeStampField::StaticClass();
         case ftFMTBcd: return &TFMTBCDField::StaticClass();
         case ftWideMemo: return &TWideMemoField::StaticClass();
         default: return nullptr;
@@ -315,8 +328,11 @@ void TMemDataSet::FieldDefFullName(TFieldDef* Def, int Index, WideString& Name, 
 
 int TMemDataSet::FieldDefSize(TFieldType FieldType, int Length) const {
     switch (FieldType) {
-        case ftString: case ftWideString: case ftGuid: return Length > 1 ? Length : 1;
-        case ftBytes: case ftVarBytes: return Length;
+        case ftString:
+        case ftWideString:
+        case ftGuid: return Length > 1 ? Length : 1;
+        case ftBytes:
+        case ftVarBytes: return Length;
         default: return 0;
     }
 }
@@ -368,18 +384,21 @@ void TMemDataSet::CreateFieldDefsFromDescs() {
             if (d->Fixed) attrs.Include(faFixed);
             def->SetAttributes(attrs);
             switch (ft) {
-                case ftSmallint: case ftInteger: case ftWord: case ftFloat: case ftLargeint:
-                    def->SetPrecision(d->Length);
-                    break;
-                case ftBCD: case ftFMTBcd:
+                case ftSmallint:
+                case ftInteger:
+                case ftWord:
+                case ftFloat:
+                case ftLargeint: def->SetPrecision(d->Length); break;
+                case ftBCD:
+                case ftFMTBcd:
                     def->SetPrecision(d->Length);
                     def->SetSize(d->Scale);
                     break;
-                case ftADT: case ftArray:
+                case ftADT:
+                case ftArray:
                     if (d->ObjectType()) AddChildFieldDefs(d->ObjectType(), def);
                     break;
-                default:
-                    break;
+                default: break;
             }
         }
     }
@@ -404,7 +423,8 @@ void TMemDataSet::AddChildFieldDefs(TObjectType* ObjType, TFieldDef* Def) {
             child->SetDataType(ft);
             child->SetSize(ft == ftString || ft == ftWideString ? attr->Length : 0);
             child->SetRequired(false);
-            if (Def->Attributes().Contains(faReadonly)) child->SetAttributes(child->Attributes() + TFieldAttributes{faReadonly});
+            if (Def->Attributes().Contains(faReadonly))
+                child->SetAttributes(child->Attributes() + TFieldAttributes{faReadonly});
             if ((ft == ftADT || ft == ftArray) && attr->ObjectType) AddChildFieldDefs(attr->ObjectType, child);
         }
     }
@@ -471,7 +491,8 @@ void TMemDataSet::OpenStep() {
     }
     if (TMemData* md = MemData(); md && !md->SortColumns().empty()) md->SortItems();
     SetBookmarkSize(BookmarkSizeOfStore);
-    FRecInfoOffset = FCacheCalcFields ? FIRecordSet->RecordSize() : FIRecordSet->RecordSize() + FIRecordSet->CalcRecordSize();
+    FRecInfoOffset =
+        FCacheCalcFields ? FIRecordSet->RecordSize() : FIRecordSet->RecordSize() + FIRecordSet->CalcRecordSize();
     FBookmarkOffset = FRecInfoOffset + RecInfoSize;
     FRecBufSize = FBookmarkOffset + BookmarkSizeOfStore;
     FApplyingUpdates = false;
@@ -689,7 +710,9 @@ int TMemDataSet::CompareBookmarksStep(const TBookmark& Bookmark1, const TBookmar
     return FIRecordSet->CompareBookmarks(has1 ? &b1 : nullptr, has2 ? &b2 : nullptr);
 }
 
-int TMemDataSet::CountRecords() const { return FIRecordSet && FIRecordSet->Active() ? FIRecordSet->GetRecordCount() : 0; }
+int TMemDataSet::CountRecords() const {
+    return FIRecordSet && FIRecordSet->Active() ? FIRecordSet->GetRecordCount() : 0;
+}
 
 int TMemDataSet::CurrentRecNo() const {
     TRecordBuffer b = const_cast<TMemDataSet*>(this)->StateRecordBuffer();
@@ -732,21 +755,14 @@ TRecordBuffer TMemDataSet::StateRecordBuffer() {
         case dsBrowse:
             if (FApplyingUpdates) return FNewCacheRecBuf;
             return IsEmpty() ? nullptr : ActiveBuffer();
-        case dsBlockRead:
-            return IsEmpty() ? nullptr : ActiveBuffer();
+        case dsBlockRead: return IsEmpty() ? nullptr : ActiveBuffer();
         case dsEdit:
-        case dsInsert:
-            return ActiveBuffer();
-        case dsCalcFields:
-            return CalcBuffer();
-        case dsFilter:
-            return FFilterBuffer;
-        case dsNewValue:
-            return NewValuesBuffer();
-        case dsOldValue:
-            return OldValuesBuffer();
-        default:
-            return nullptr;
+        case dsInsert: return ActiveBuffer();
+        case dsCalcFields: return CalcBuffer();
+        case dsFilter: return FFilterBuffer;
+        case dsNewValue: return NewValuesBuffer();
+        case dsOldValue: return OldValuesBuffer();
+        default: return nullptr;
     }
 }
 
@@ -821,10 +837,13 @@ bool TMemDataSet::GetFieldValue(TField* Field, void* Dest) {
         desc = FIRecordSet->Fields()[Field->FieldNo() - 1];
     } else {
         switch (State()) {
-            case dsBrowse: case dsEdit: case dsInsert: case dsCalcFields: case dsFilter: case dsBlockRead:
-                break;
-            default:
-                return false;
+            case dsBrowse:
+            case dsEdit:
+            case dsInsert:
+            case dsCalcFields:
+            case dsFilter:
+            case dsBlockRead: break;
+            default: return false;
         }
         desc = nullptr;
         for (const auto& [d, f] : FCalcFieldsMapping)
@@ -856,9 +875,11 @@ bool TMemDataSet::FieldBytes(TField* Field, TFieldBytes& Place) {
     // Only the types GetField copies as they are stored.
     int size = 0;
     switch (desc->DataType) {
-        case mdtInt16: case mdtUInt16: size = 2; break;
+        case mdtInt16:
+        case mdtUInt16: size = 2; break;
         case mdtInt32: size = 4; break;
-        case mdtInt64: case mdtFloat: size = 8; break;
+        case mdtInt64:
+        case mdtFloat: size = 8; break;
         default: return false;
     }
     if (desc->Size != size) return false;
@@ -880,11 +901,14 @@ bool TMemDataSet::GetFieldValueByNo(int FieldNo, void* Dest) {
 void TMemDataSet::PutFieldValue(TField* Field, const void* Source) {
     TDataSetState st = State();
     switch (st) {
-        case dsEdit: case dsInsert: case dsSetKey: case dsCalcFields: case dsFilter: case dsNewValue:
-        case dsInternalCalc:
-            break;
-        default:
-            DatabaseError(msg::SNotEditing, this);
+        case dsEdit:
+        case dsInsert:
+        case dsSetKey:
+        case dsCalcFields:
+        case dsFilter:
+        case dsNewValue:
+        case dsInternalCalc: break;
+        default: DatabaseError(msg::SNotEditing, this);
     }
     CheckIRecordSet();
     TRecordBuffer buf = StateRecordBuffer();
@@ -943,7 +967,8 @@ void TMemDataSet::CalcFieldsToStore() {
         d->FieldNo = static_cast<uint16_t>(descs.Count() + 1);
         d->DataType = GetFieldTypeMapClass().GetDataType(f->DataType());
         switch (f->DataType()) {
-            case ftDate: case ftTime: d->Size = f->DataSize() * 2; break;
+            case ftDate:
+            case ftTime: d->Size = f->DataSize() * 2; break;
             case ftWideString: d->Size = f->Size() * 2 + 2; break;
             default: d->Size = f->DataSize(); break;
         }

@@ -33,11 +33,11 @@ using TUpdateKinds = rtl::TSet<db::TUpdateKind>;
 
 // Option bits of the key search.
 inline constexpr int lxCaseInsensitive = 1;
-inline constexpr int lxPartialKey = 2;      // the key is a prefix of the value
-inline constexpr int lxNearest = 4;         // a record beyond the key matches too; the end counts as found
-inline constexpr int lxNext = 8;            // start after the current record
-inline constexpr int lxUp = 16;             // search backwards
-inline constexpr int lxPartialCompare = 32; // the key may occur anywhere in the value
+inline constexpr int lxPartialKey = 2;       // the key is a prefix of the value
+inline constexpr int lxNearest = 4;          // a record beyond the key matches too; the end counts as found
+inline constexpr int lxNext = 8;             // start after the current record
+inline constexpr int lxUp = 16;              // search backwards
+inline constexpr int lxPartialCompare = 32;  // the key may occur anywhere in the value
 
 // A key value in the form the store's CompareFieldValue reads.
 using TKeyBuffer = std::vector<uint8_t>;
@@ -51,7 +51,8 @@ struct TLocalMDLink {
     TMemDataType ValueType = mdtUnknown;
     uint16_t FieldNo = 0;
     const void* Key() const noexcept {
-        return ValueType == mdtVariant ? static_cast<const void*>(&VariantValue) : static_cast<const void*>(Value.data());
+        return ValueType == mdtVariant ? static_cast<const void*>(&VariantValue)
+                                       : static_cast<const void*>(Value.data());
     }
 };
 using TLocalMDLinks = std::vector<TLocalMDLink>;
@@ -332,7 +333,8 @@ public:
     void ConvertFieldData(db::TField* Field, const void* Source, void* Dest, bool ToNative) override;
     rtl::TStream* NewBlobStream(db::TField* Field, db::TBlobStreamMode Mode) override;
     rtl::Variant ReadBlobText(db::TField* Field, bool Wide) override;
-    void CollectDetailLinkFields(std::vector<db::TField*>& MasterFields, std::vector<db::TField*>& DetailFields) override;
+    void CollectDetailLinkFields(std::vector<db::TField*>& MasterFields,
+                                 std::vector<db::TField*>& DetailFields) override;
     void AssignTo(rtl::TPersistent* Dest) override;
 
 protected:
@@ -403,8 +405,8 @@ protected:
     void RemoveFilter();
     bool FilterRecordCallback(void* RecBuf);
     // LocateRecord with the caller's buffer, which holds the found record afterwards.
-    bool LocateRecordTo(const std::vector<TFieldDesc*>& KeyDescs, const rtl::Variant& KeyValues, bool Restore,
-                        int Bits, db::TRecordBuffer Candidate);
+    bool LocateRecordTo(const std::vector<TFieldDesc*>& KeyDescs, const rtl::Variant& KeyValues, bool Restore, int Bits,
+                        db::TRecordBuffer Candidate);
 
 public:
     struct TLocateKey;

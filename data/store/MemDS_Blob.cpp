@@ -83,8 +83,8 @@ int64_t TBlobStream::Read(void* Buffer, int64_t Count) {
     if (!FOpened || FPosition < 0) return 0;
     Count = std::min(Count, Size() - FPosition);
     if (Count <= 0) return 0;
-    int64_t n = FDataSet->IRecordSet()->ReadBlob(FFieldNo, FBuffer, AsUnicode(), FromRollback(), Buffer, Count,
-                                                 FPosition);
+    int64_t n =
+        FDataSet->IRecordSet()->ReadBlob(FFieldNo, FBuffer, AsUnicode(), FromRollback(), Buffer, Count, FPosition);
     FPosition += n;
     return n;
 }

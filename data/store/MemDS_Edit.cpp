@@ -164,8 +164,7 @@ void TDataSetService::SetNumberRange(TFieldDef* FieldDef) {
             f->SetMinValue(-max);
             break;
         }
-        default:
-            break;
+        default: break;
     }
 }
 

@@ -387,8 +387,8 @@ struct TTempRecordBuffer {
 
 }  // namespace
 
-bool TMemDataSet::ConvertKeyValue(const Variant& Value, bool ConvertStrings, const TFieldDesc* Desc,
-                                  TKeyBuffer& Buffer, TMemDataType& ValueType) {
+bool TMemDataSet::ConvertKeyValue(const Variant& Value, bool ConvertStrings, const TFieldDesc* Desc, TKeyBuffer& Buffer,
+                                  TMemDataType& ValueType) {
     Buffer.clear();
     ValueType = Desc->DataType;
     if (Value.IsEmpty() || Value.IsNull()) return false;
@@ -749,7 +749,8 @@ int TMemDataSet::LocateInItems(const TLocatePlan& Plan, const std::vector<TRecor
             const bool firstPlain = chars.Plain[first];
             return FindItem(Items, Start, Step, [&](const uint8_t* rec) {
                 const uint8_t c = rec[offset];
-                if (firstPlain && c != first && (c == 0 || (chars.Plain[c] && (!ci || chars.Fold[c] != chars.Fold[first]))))
+                if (firstPlain && c != first &&
+                    (c == 0 || (chars.Plain[c] && (!ci || chars.Fold[c] != chars.Fold[first]))))
                     return false;
                 const char* p = reinterpret_cast<const char*>(rec + offset);
                 const int eq = TMemData::QuickTextEquality(k.Text, p, size, ci);
@@ -759,8 +760,7 @@ int TMemDataSet::LocateInItems(const TLocatePlan& Plan, const std::vector<TRecor
                 return !md->NullFlagSet(rec, fieldNo);
             });
         }
-        default:
-            return FindItem(Items, Start, Step, [&](const uint8_t* rec) { return LocateMatches(Plan, rec); });
+        default: return FindItem(Items, Start, Step, [&](const uint8_t* rec) { return LocateMatches(Plan, rec); });
     }
 }
 

@@ -80,10 +80,8 @@ inline bool IsComplexDataType(TMemDataType DataType) noexcept {
         case mdtVariant:
         case mdtExtString:
         case mdtExtVarBytes:
-        case mdtExtWideString:
-            return true;
-        default:
-            return IsBlobDataType(DataType);
+        case mdtExtWideString: return true;
+        default: return IsBlobDataType(DataType);
     }
 }
 

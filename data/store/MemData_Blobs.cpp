@@ -26,8 +26,7 @@ TSharedObject::~TSharedObject() { FRefCount = 0; }
 
 void TSharedObject::Release() {
     if (FRefCount < 1)
-        rtl::AssertFail(AnsiString(ClassName()) + SFreeRefCount + std::to_string(FRefCount), MemDataUnit,
-                        __LINE__);
+        rtl::AssertFail(AnsiString(ClassName()) + SFreeRefCount + std::to_string(FRefCount), MemDataUnit, __LINE__);
     if (FRefCount > 1) {
         --FRefCount;
         return;
@@ -528,8 +527,7 @@ void TBlob::SaveToStream(rtl::TStream& Stream) {
     std::vector<uint8_t> all(static_cast<size_t>(size));
     int64_t got = Read(0, 0, all.data());
     int64_t chunk = FData->PieceSize();
-    for (int64_t pos = 0; pos < got; pos += chunk)
-        Stream.WriteBuffer(all.data() + pos, std::min(chunk, got - pos));
+    for (int64_t pos = 0; pos < got; pos += chunk) Stream.WriteBuffer(all.data() + pos, std::min(chunk, got - pos));
 }
 
 void TBlob::Commit() {
@@ -580,9 +578,9 @@ AnsiString TBlob::GetAsAnsiString() {
         CheckValid();
         TCRBlobData* data = FData.get();
         const PPieceHeader first = data->FirstPiece();
-        const bool plain = typeid(*data) == typeid(TCRBlobData) ||
-                           (typeid(*data) == typeid(TCompressedBlobData) &&
-                            !static_cast<const TCompressedBlobData*>(data)->IsCompressed());
+        const bool plain =
+            typeid(*data) == typeid(TCRBlobData) || (typeid(*data) == typeid(TCompressedBlobData) &&
+                                                     !static_cast<const TCompressedBlobData*>(data)->IsCompressed());
         if (plain && !first) return AnsiString();
         if (plain && !first->Next)
             return AnsiString(reinterpret_cast<const char*>(PieceData(first)), static_cast<size_t>(first->Used));
@@ -733,7 +731,8 @@ bool TCompressedBlobData::SetCompressed(bool Value) {
         return CompressFrom(PieceData(FFirstPiece), FFirstPiece->Used);
     }
     uint32_t size = CheckedUncompressedSize();
-    if (size > static_cast<uint32_t>(std::numeric_limits<int32_t>::max())) throw rtl::Exception(SInvalidCompressedBlobSize);
+    if (size > static_cast<uint32_t>(std::numeric_limits<int32_t>::max()))
+        throw rtl::Exception(SInvalidCompressedBlobSize);
     PPieceHeader piece = AllocPiece(static_cast<int>(size));
     int64_t produced;
     try {
@@ -798,8 +797,7 @@ void TCompressedBlobData::Write(int64_t Position, int64_t Count, const void* Sou
 
 TCRBlobData* TCompressedBlob::CreateBlobData() { return CreateSharedObject<TCompressedBlobData>(); }
 
-TCompressedBlob* TCompressedBlob::CreateFilled(bool IsUnicode, const void* Data, size_t Bytes,
-                                               TSharedBlockPool& Pool) {
+TCompressedBlob* TCompressedBlob::CreateFilled(bool IsUnicode, const void* Data, size_t Bytes, TSharedBlockPool& Pool) {
     struct TSource {
         const void* Data;
         size_t Bytes;
@@ -814,8 +812,8 @@ TCompressedBlob* TCompressedBlob::CreateFilled(bool IsUnicode, const void* Data,
         &source);
 }
 
-TCompressedBlob* TCompressedBlob::CreateFilled(bool IsUnicode, size_t MaxBytes, TSharedBlockPool& Pool,
-                                               TFillFunc Fill, void* Context) {
+TCompressedBlob* TCompressedBlob::CreateFilled(bool IsUnicode, size_t MaxBytes, TSharedBlockPool& Pool, TFillFunc Fill,
+                                               void* Context) {
     if (MaxBytes > static_cast<size_t>(std::numeric_limits<int32_t>::max())) Failed(__LINE__);
     constexpr size_t dataAt = Align16(sizeof(TCompressedBlob));
     constexpr size_t pieceAt = dataAt + Align16(sizeof(TCompressedBlobData));

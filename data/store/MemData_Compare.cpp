@@ -75,10 +75,8 @@ bool IsNumericVarType(rtl::TVarType t) noexcept {
         case rtl::varLongWord:
         case rtl::varInt64:
         case rtl::varUInt64:
-        case rtl::varFMTBcd:
-            return true;
-        default:
-            return false;
+        case rtl::varFMTBcd: return true;
+        default: return false;
     }
 }
 
@@ -95,8 +93,8 @@ int RelToInt(rtl::TVariantRelationship r) noexcept {
 // ---------------------------------------------------------------------------------------------
 
 int TMemData::CompareAnsiPChar(const char* S1, const char* S2, TValueMatchOptions Options) {
-    return CompareAnsiStr(S1 ? std::string_view(S1) : std::string_view(), S2 ? std::string_view(S2) : std::string_view(),
-                          Options);
+    return CompareAnsiStr(S1 ? std::string_view(S1) : std::string_view(),
+                          S2 ? std::string_view(S2) : std::string_view(), Options);
 }
 
 int TMemData::CompareAnsiStr(std::string_view S1, std::string_view S2, TValueMatchOptions Options) {
@@ -180,8 +178,8 @@ int TMemData::QuickTextEquality(std::string_view Key, const char* Value, size_t 
     const size_t n = std::min(Key.size(), MaxLen);
     size_t i = 0;
     if (CaseInsensitive) {
-        while (i < n && (Key[i] == Value[i] || (t.Plain[u(Key[i])] && t.Plain[u(Value[i])] &&
-                                                t.Fold[u(Key[i])] == t.Fold[u(Value[i])])))
+        while (i < n && (Key[i] == Value[i] ||
+                         (t.Plain[u(Key[i])] && t.Plain[u(Value[i])] && t.Fold[u(Key[i])] == t.Fold[u(Value[i])])))
             ++i;
     } else {
         while (i < n && Key[i] == Value[i]) ++i;
@@ -260,8 +258,7 @@ const void* TData::GetMatchValue(const void* RecBuf, const TFieldDesc* Field, bo
             if (LoadPtr(slot)) text = GetBlob(Field->FieldNo, RecBuf)->GetAsAnsiString();
             return keep(text.data(), text.size());
         }
-        default:
-            return slot;
+        default: return slot;
     }
 }
 
@@ -279,7 +276,8 @@ AnsiString AnsiFieldText(TData& Data, const void* RecBuf, const TFieldDesc* Fiel
     AnsiString s;
     switch (Field->DataType) {
         case mdtString:
-            s.assign(reinterpret_cast<const char*>(slot), strnlen(reinterpret_cast<const char*>(slot), static_cast<size_t>(Field->Size)));
+            s.assign(reinterpret_cast<const char*>(slot),
+                     strnlen(reinterpret_cast<const char*>(slot), static_cast<size_t>(Field->Size)));
             if (Trim) TrimControlTail(s);
             return s;
         case mdtWideString:
@@ -290,50 +288,33 @@ AnsiString AnsiFieldText(TData& Data, const void* RecBuf, const TFieldDesc* Fiel
             const char* p = static_cast<const char*>(LoadPtr(slot));
             return p ? AnsiString(p) : AnsiString();
         }
-        case mdtExtWideString:
-            return rtl::WideToAnsi(WideFromPtr(LoadPtr(slot)));
-        case mdtInt8:
-            return rtl::IntToStr(static_cast<int32_t>(Load<int8_t>(slot)));
-        case mdtInt16:
-            return rtl::IntToStr(static_cast<int32_t>(Load<int16_t>(slot)));
-        case mdtInt32:
-            return rtl::IntToStr(Load<int32_t>(slot));
-        case mdtInt64:
-            return rtl::IntToStr(Load<int64_t>(slot));
-        case mdtUInt8:
-            return rtl::IntToStr(static_cast<int32_t>(Load<uint8_t>(slot)));
-        case mdtUInt16:
-            return rtl::IntToStr(static_cast<int32_t>(Load<uint16_t>(slot)));
-        case mdtUInt32:
-            return rtl::UIntToStr(Load<uint32_t>(slot));
+        case mdtExtWideString: return rtl::WideToAnsi(WideFromPtr(LoadPtr(slot)));
+        case mdtInt8: return rtl::IntToStr(static_cast<int32_t>(Load<int8_t>(slot)));
+        case mdtInt16: return rtl::IntToStr(static_cast<int32_t>(Load<int16_t>(slot)));
+        case mdtInt32: return rtl::IntToStr(Load<int32_t>(slot));
+        case mdtInt64: return rtl::IntToStr(Load<int64_t>(slot));
+        case mdtUInt8: return rtl::IntToStr(static_cast<int32_t>(Load<uint8_t>(slot)));
+        case mdtUInt16: return rtl::IntToStr(static_cast<int32_t>(Load<uint16_t>(slot)));
+        case mdtUInt32: return rtl::UIntToStr(Load<uint32_t>(slot));
         case mdtFloat:
-        case mdtCurrency:
-            return rtl::FloatToStr(Load<double>(slot));
-        case mdtDate:
-            return rtl::DateToStr(Load<double>(slot));
-        case mdtTime:
-            return rtl::TimeToStr(Load<double>(slot));
-        case mdtDateTime:
-            return rtl::DateTimeToStr(Load<double>(slot));
+        case mdtCurrency: return rtl::FloatToStr(Load<double>(slot));
+        case mdtDate: return rtl::DateToStr(Load<double>(slot));
+        case mdtTime: return rtl::TimeToStr(Load<double>(slot));
+        case mdtDateTime: return rtl::DateTimeToStr(Load<double>(slot));
         case mdtVariant: {
             auto* obj = static_cast<const TVariantObject*>(LoadPtr(slot));
             return obj ? rtl::VarToStr(obj->Value) : AnsiString();
         }
         case mdtBlob:
         case mdtMemo:
-        case mdtWideMemo:
-            return LoadPtr(slot) ? Data.GetBlob(Field->FieldNo, RecBuf)->GetAsAnsiString() : AnsiString();
-        case mdtBCD:
-            AlwaysCI = true;
-            return rtl::CurrToStr(rtl::Currency::FromScaled(Load<int64_t>(slot)));
-        case mdtFmtBCD:
-            AlwaysCI = true;
-            return rtl::BcdToStr(Load<rtl::TBcd>(slot));
+        case mdtWideMemo: return LoadPtr(slot) ? Data.GetBlob(Field->FieldNo, RecBuf)->GetAsAnsiString() : AnsiString();
+        case mdtBCD: AlwaysCI = true; return rtl::CurrToStr(rtl::Currency::FromScaled(Load<int64_t>(slot)));
+        case mdtFmtBCD: AlwaysCI = true; return rtl::BcdToStr(Load<rtl::TBcd>(slot));
         case mdtGuid:
             AlwaysCI = true;
-            return AnsiString(reinterpret_cast<const char*>(slot), strnlen(reinterpret_cast<const char*>(slot), static_cast<size_t>(Field->Size)));
-        default:
-            CannotConvert();
+            return AnsiString(reinterpret_cast<const char*>(slot),
+                              strnlen(reinterpret_cast<const char*>(slot), static_cast<size_t>(Field->Size)));
+        default: CannotConvert();
     }
 }
 
@@ -347,23 +328,22 @@ WideString WideFieldText(TData& Data, const void* RecBuf, const TFieldDesc* Fiel
             if (Trim) TrimControlTail(s);
             return s;
         case mdtString:
-            s = rtl::AnsiToWide(std::string_view(reinterpret_cast<const char*>(slot), strnlen(reinterpret_cast<const char*>(slot), static_cast<size_t>(Field->Size))));
+            s = rtl::AnsiToWide(
+                std::string_view(reinterpret_cast<const char*>(slot),
+                                 strnlen(reinterpret_cast<const char*>(slot), static_cast<size_t>(Field->Size))));
             if (Trim) TrimControlTail(s);
             return s;
-        case mdtExtWideString:
-            return WideFromPtr(LoadPtr(slot));
+        case mdtExtWideString: return WideFromPtr(LoadPtr(slot));
         case mdtBCD:
             AlwaysCI = true;
             return rtl::AnsiToWide(rtl::CurrToStr(rtl::Currency::FromScaled(Load<int64_t>(slot))));
-        case mdtWideMemo:
-            return LoadPtr(slot) ? Data.GetBlob(Field->FieldNo, RecBuf)->GetAsWideString() : WideString();
+        case mdtWideMemo: return LoadPtr(slot) ? Data.GetBlob(Field->FieldNo, RecBuf)->GetAsWideString() : WideString();
         case mdtBoolean:
         case mdtBytes:
         case mdtVarBytes:
         case mdtExtVarBytes:
         case mdtFmtBCD:
-        case mdtGuid:
-            CannotConvert();
+        case mdtGuid: CannotConvert();
         default: {
             bool ci;
             return rtl::AnsiToWide(AnsiFieldText(Data, RecBuf, Field, Trim, ci));
@@ -373,8 +353,8 @@ WideString WideFieldText(TData& Data, const void* RecBuf, const TFieldDesc* Fiel
 
 }  // namespace
 
-int TMemData::CompareFieldValue(const void* Value, TMemDataType ValueType, TValueMatchOptions Options, const void* RecBuf,
-                                const TFieldDesc* FieldDesc) {
+int TMemData::CompareFieldValue(const void* Value, TMemDataType ValueType, TValueMatchOptions Options,
+                                const void* RecBuf, const TFieldDesc* FieldDesc) {
     const uint8_t* slot = Slot(RecBuf, FieldDesc);
     switch (ValueType) {
         case mdtString:
@@ -406,35 +386,24 @@ int TMemData::CompareFieldValue(const void* Value, TMemDataType ValueType, TValu
             if ((ft == mdtString || ft == mdtWideString) && trim) TrimControlTail(k);
             return MatchWideStr(k, text, Options);
         }
-        case mdtInt8:
-            return Cmp(Load<int8_t>(Value), Load<int8_t>(slot));
-        case mdtInt16:
-            return Cmp(Load<int16_t>(Value), Load<int16_t>(slot));
-        case mdtInt32:
-            return Cmp(Load<int32_t>(Value), Load<int32_t>(slot));
-        case mdtInt64:
-            return Cmp(Load<int64_t>(Value), Load<int64_t>(slot));
-        case mdtUInt16:
-            return Cmp(Load<uint16_t>(Value), Load<uint16_t>(slot));
-        case mdtUInt32:
-            return Cmp(Load<uint32_t>(Value), Load<uint32_t>(slot));
-        case mdtUInt8:
-            return Cmp(Load<uint8_t>(Value), Load<uint8_t>(slot));
+        case mdtInt8: return Cmp(Load<int8_t>(Value), Load<int8_t>(slot));
+        case mdtInt16: return Cmp(Load<int16_t>(Value), Load<int16_t>(slot));
+        case mdtInt32: return Cmp(Load<int32_t>(Value), Load<int32_t>(slot));
+        case mdtInt64: return Cmp(Load<int64_t>(Value), Load<int64_t>(slot));
+        case mdtUInt16: return Cmp(Load<uint16_t>(Value), Load<uint16_t>(slot));
+        case mdtUInt32: return Cmp(Load<uint32_t>(Value), Load<uint32_t>(slot));
+        case mdtUInt8: return Cmp(Load<uint8_t>(Value), Load<uint8_t>(slot));
         case mdtFloat:
         case mdtCurrency:
         case mdtDate:
         case mdtTime:
-        case mdtDateTime:
-            return Cmp(Load<double>(Value), Load<double>(slot));
-        case mdtBoolean:
-            return Cmp(Load<uint8_t>(Value) != 0, Load<uint8_t>(slot) != 0);
+        case mdtDateTime: return Cmp(Load<double>(Value), Load<double>(slot));
+        case mdtBoolean: return Cmp(Load<uint8_t>(Value) != 0, Load<uint8_t>(slot) != 0);
         case mdtBytes:
             return CompareBytes(LengthPrefixed(Value),
-                               std::string_view(reinterpret_cast<const char*>(slot), FieldDesc->Length), Options);
-        case mdtVarBytes:
-            return CompareBytes(LengthPrefixed(Value), LengthPrefixed(slot), Options);
-        case mdtExtVarBytes:
-            return CompareBytes(LengthPrefixed(Value), LengthPrefixed(LoadPtr(slot)), Options);
+                                std::string_view(reinterpret_cast<const char*>(slot), FieldDesc->Length), Options);
+        case mdtVarBytes: return CompareBytes(LengthPrefixed(Value), LengthPrefixed(slot), Options);
+        case mdtExtVarBytes: return CompareBytes(LengthPrefixed(Value), LengthPrefixed(LoadPtr(slot)), Options);
         case mdtBCD: {
             const double scaled = Load<double>(Value) * 10000.0;
             // A key beyond the currency range has no integer form: it lies beyond every stored value.
@@ -444,8 +413,7 @@ int TMemData::CompareFieldValue(const void* Value, TMemDataType ValueType, TValu
         case mdtFmtBCD:
             // Adding the same amount to both would not change their order.
             return Sign(rtl::BcdCompare(Load<rtl::TBcd>(Value), Load<rtl::TBcd>(slot)));
-        case mdtSQLTimeStamp:
-            return CompareTimeStamps(Load<rtl::TSQLTimeStamp>(Value), Load<rtl::TSQLTimeStamp>(slot));
+        case mdtSQLTimeStamp: return CompareTimeStamps(Load<rtl::TSQLTimeStamp>(Value), Load<rtl::TSQLTimeStamp>(slot));
         case mdtVariant: {
             const rtl::Variant& key = *static_cast<const rtl::Variant*>(Value);
             auto* obj = static_cast<const TVariantObject*>(LoadPtr(slot));
@@ -465,8 +433,7 @@ int TMemData::CompareFieldValue(const void* Value, TMemDataType ValueType, TValu
             return MatchAnsiStr(key.IsNull() ? AnsiString() : rtl::VarToStr(key),
                                 field.IsNull() ? AnsiString() : rtl::VarToStr(field), Options);
         }
-        default:
-            rtl::AssertFail(SUnknownValueType + std::to_string(ValueType), MemDataUnit, __LINE__);
+        default: rtl::AssertFail(SUnknownValueType + std::to_string(ValueType), MemDataUnit, __LINE__);
     }
 }
 
@@ -487,8 +454,10 @@ int TMemData::CompareRecordField(const void* RecBuf1, const void* RecBuf2, TValu
 
 int TMemData::CompareBySortColumn(const void* RecBuf1, const void* RecBuf2, const TSortColumn& Column) {
     TValueMatchOptions options = 0;
-    if (Column.SortType == stCaseInsensitive) options = voCaseInsensitive;
-    else if (Column.SortType == stBinary) options = voBinary;
+    if (Column.SortType == stCaseInsensitive)
+        options = voCaseInsensitive;
+    else if (Column.SortType == stBinary)
+        options = voBinary;
     return CompareRecordField(RecBuf1, RecBuf2, options, Column.FieldDesc);
 }
 

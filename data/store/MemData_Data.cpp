@@ -33,9 +33,8 @@ namespace {
 
 // A value outside the range of the field's slot: refuse rather than truncate.
 [[noreturn]] void RangeError(const Variant& Value, rtl::TVarType To) {
-    throw rtl::EVariantOverflowError("Overflow while converting variant of type (" +
-                                     rtl::VarTypeAsText(Value.VType()) + ") into type (" +
-                                     rtl::VarTypeAsText(To) + ")");
+    throw rtl::EVariantOverflowError("Overflow while converting variant of type (" + rtl::VarTypeAsText(Value.VType()) +
+                                     ") into type (" + rtl::VarTypeAsText(To) + ")");
 }
 
 bool IsIntegerVariant(rtl::TVarType t) noexcept {
@@ -46,10 +45,8 @@ bool IsIntegerVariant(rtl::TVarType t) noexcept {
         case rtl::varByte:
         case rtl::varWord:
         case rtl::varLongWord:
-        case rtl::varInt64:
-            return true;
-        default:
-            return false;
+        case rtl::varInt64: return true;
+        default: return false;
     }
 }
 
@@ -120,9 +117,7 @@ void TData::InitData() {
 
 void TData::FreeData() { InitData(); }
 
-WideString TData::ArrayElementName(int Index) const {
-    return u"[" + rtl::AnsiToWide(std::to_string(Index)) + u"]";
-}
+WideString TData::ArrayElementName(int Index) const { return u"[" + rtl::AnsiToWide(std::to_string(Index)) + u"]"; }
 
 void TData::Prepare() {
     DoPrepare();
@@ -244,15 +239,9 @@ void TData::GetFieldData(const TFieldDesc* Field, const void* Source, void* Dest
         case mdtString:
             CopyText(static_cast<char*>(Dest), static_cast<const char*>(Source), Field->Length, NeedConvertEOL());
             break;
-        case mdtDate:
-            GetDateFromBuf(Source, Field, dkDate, Dest);
-            break;
-        case mdtTime:
-            GetDateFromBuf(Source, Field, dkTime, Dest);
-            break;
-        case mdtDateTime:
-            GetDateFromBuf(Source, Field, dkMSecs, Dest);
-            break;
+        case mdtDate: GetDateFromBuf(Source, Field, dkDate, Dest); break;
+        case mdtTime: GetDateFromBuf(Source, Field, dkTime, Dest); break;
+        case mdtDateTime: GetDateFromBuf(Source, Field, dkMSecs, Dest); break;
         case mdtVariant: {
             auto* obj = static_cast<TVariantObject*>(ReadPtr(Source));
             *static_cast<Variant*>(Dest) = obj ? obj->Value : Variant();
@@ -279,19 +268,13 @@ void TData::GetFieldData(const TFieldDesc* Field, const void* Source, void* Dest
             if (len) std::memcpy(static_cast<uint8_t*>(Dest) + 2, b + 2, len);
             break;
         }
-        case mdtUInt32:
-            Store<uint64_t>(Dest, Load<uint32_t>(Source));
-            break;
+        case mdtUInt32: Store<uint64_t>(Dest, Load<uint32_t>(Source)); break;
         case mdtWideString:
             CopyText(static_cast<char16_t*>(Dest), static_cast<const char16_t*>(Source), Field->Length,
                      NeedConvertEOL());
             break;
-        case mdtFmtBCD:
-            std::memcpy(Dest, Source, sizeof(rtl::TBcd));
-            break;
-        default:
-            std::memcpy(Dest, Source, static_cast<size_t>(Field->Size));
-            break;
+        case mdtFmtBCD: std::memcpy(Dest, Source, sizeof(rtl::TBcd)); break;
+        default: std::memcpy(Dest, Source, static_cast<size_t>(Field->Size)); break;
     }
 }
 
@@ -307,9 +290,7 @@ void TData::PutField(int FieldNo, void* RecBuf, const void* Source, bool NoRound
     bool empty = false;
     if (SetEmptyStrToNull) {
         switch (field->DataType) {
-            case mdtString:
-                empty = slot[0] == 0;
-                break;
+            case mdtString: empty = slot[0] == 0; break;
             case mdtExtString: {
                 auto* s = static_cast<const char*>(ReadPtr(slot));
                 empty = !s || s[0] == 0;
@@ -320,11 +301,8 @@ void TData::PutField(int FieldNo, void* RecBuf, const void* Source, bool NoRound
                 empty = !s || s[0] == 0;
                 break;
             }
-            case mdtWideString:
-                empty = Load<char16_t>(slot) == 0;
-                break;
-            default:
-                break;
+            case mdtWideString: empty = Load<char16_t>(slot) == 0; break;
+            default: break;
         }
     }
     *NullFlag(RecBuf, FieldNo) = empty ? 1 : 0;
@@ -350,15 +328,9 @@ void TData::PutFieldData(const TFieldDesc* Field, void* Dest, const void* Source
             Store<double>(Dest, v);
             break;
         }
-        case mdtDate:
-            PutDateToBuf(Dest, Field, dkDate, Source);
-            break;
-        case mdtTime:
-            PutDateToBuf(Dest, Field, dkTime, Source);
-            break;
-        case mdtDateTime:
-            PutDateToBuf(Dest, Field, dkMSecs, Source);
-            break;
+        case mdtDate: PutDateToBuf(Dest, Field, dkDate, Source); break;
+        case mdtTime: PutDateToBuf(Dest, Field, dkTime, Source); break;
+        case mdtDateTime: PutDateToBuf(Dest, Field, dkMSecs, Source); break;
         case mdtVariant: {
             auto* obj = static_cast<TVariantObject*>(ReadPtr(Dest));
             if (!obj) {
@@ -402,8 +374,7 @@ void TData::PutFieldData(const TFieldDesc* Field, void* Dest, const void* Source
             break;
         case mdtUInt32: {
             uint64_t v = Load<uint64_t>(Source);
-            if (v > std::numeric_limits<uint32_t>::max())
-                throw rtl::EConvertError(AnsiString(SCannotConvertType));
+            if (v > std::numeric_limits<uint32_t>::max()) throw rtl::EConvertError(AnsiString(SCannotConvertType));
             Store<uint32_t>(Dest, static_cast<uint32_t>(v));
             break;
         }
@@ -418,9 +389,7 @@ void TData::PutFieldData(const TFieldDesc* Field, void* Dest, const void* Source
             d[n] = 0;
             break;
         }
-        default:
-            std::memcpy(Dest, Source, static_cast<size_t>(Field->Size));
-            break;
+        default: std::memcpy(Dest, Source, static_cast<size_t>(Field->Size)); break;
     }
 }
 
@@ -456,17 +425,10 @@ void TData::GetDateFromBuf(const void* Source, const TFieldDesc* /*Field*/, int 
         case dkMSecs:
             Store<double>(Dest, static_cast<double>(rtl::TimeStampToMSecs(rtl::DateTimeToTimeStamp(dt))));
             break;
-        case dkDateTime:
-            Store<double>(Dest, dt);
-            break;
-        case dkTime:
-            Store<int32_t>(Dest, rtl::DateTimeToTimeStamp(dt).Time);
-            break;
-        case dkDate:
-            Store<int32_t>(Dest, rtl::DateTimeToTimeStamp(dt).Date);
-            break;
-        default:
-            rtl::AssertFail(SAssertionFailure, MemDataUnit, __LINE__);
+        case dkDateTime: Store<double>(Dest, dt); break;
+        case dkTime: Store<int32_t>(Dest, rtl::DateTimeToTimeStamp(dt).Time); break;
+        case dkDate: Store<int32_t>(Dest, rtl::DateTimeToTimeStamp(dt).Date); break;
+        default: rtl::AssertFail(SAssertionFailure, MemDataUnit, __LINE__);
     }
 }
 
@@ -479,9 +441,7 @@ void TData::PutDateToBuf(void* Dest, const TFieldDesc* /*Field*/, int Kind, cons
             dt = rtl::TimeStampToDateTime(rtl::MSecsToTimeStamp(std::llround(ms)));
             break;
         }
-        case dkDateTime:
-            dt = Load<double>(Source);
-            break;
+        case dkDateTime: dt = Load<double>(Source); break;
         case dkTime: {
             rtl::TTimeStamp ts;
             ts.Time = Load<int32_t>(Source);
@@ -496,8 +456,7 @@ void TData::PutDateToBuf(void* Dest, const TFieldDesc* /*Field*/, int Kind, cons
             dt = rtl::TimeStampToDateTime(ts);
             break;
         }
-        default:
-            rtl::AssertFail(SAssertionFailure, MemDataUnit, __LINE__);
+        default: rtl::AssertFail(SAssertionFailure, MemDataUnit, __LINE__);
     }
     Store<double>(Dest, dt);
 }
@@ -528,37 +487,17 @@ void TData::GetFieldAsVariant(const TFieldDesc* Field, const void* RecBuf, Varia
         Source = Slot(RecBuf, Field);
     }
     switch (Field->DataType) {
-        case mdtInt8:
-            Value = Variant(Load<int8_t>(Source));
-            break;
-        case mdtUInt8:
-            Value = Variant(Load<uint8_t>(Source));
-            break;
-        case mdtInt16:
-            Value = Variant(Load<int16_t>(Source));
-            break;
-        case mdtUInt16:
-            Value = Variant(Load<uint16_t>(Source));
-            break;
-        case mdtInt32:
-            Value = Variant(Load<int32_t>(Source));
-            break;
-        case mdtUInt32:
-            Value = Variant(Load<uint32_t>(Source));
-            break;
-        case mdtInt64:
-            Value = Variant(Load<int64_t>(Source));
-            break;
-        case mdtBoolean:
-            Value = Variant(Load<uint16_t>(Source) != 0);
-            break;
+        case mdtInt8: Value = Variant(Load<int8_t>(Source)); break;
+        case mdtUInt8: Value = Variant(Load<uint8_t>(Source)); break;
+        case mdtInt16: Value = Variant(Load<int16_t>(Source)); break;
+        case mdtUInt16: Value = Variant(Load<uint16_t>(Source)); break;
+        case mdtInt32: Value = Variant(Load<int32_t>(Source)); break;
+        case mdtUInt32: Value = Variant(Load<uint32_t>(Source)); break;
+        case mdtInt64: Value = Variant(Load<int64_t>(Source)); break;
+        case mdtBoolean: Value = Variant(Load<uint16_t>(Source) != 0); break;
         case mdtFloat:
-        case mdtCurrency:
-            Value = Variant(Load<double>(Source));
-            break;
-        case mdtBCD:
-            Value = Variant(rtl::Currency::FromScaled(Load<int64_t>(Source)));
-            break;
+        case mdtCurrency: Value = Variant(Load<double>(Source)); break;
+        case mdtBCD: Value = Variant(rtl::Currency::FromScaled(Load<int64_t>(Source))); break;
         // Dates go through their external form, which is what the stored TDateTime means to a
         // reader of the field: the day of a date, the time of day of a time.
         case mdtDate: {
@@ -585,7 +524,9 @@ void TData::GetFieldAsVariant(const TFieldDesc* Field, const void* RecBuf, Varia
             const char* s = Field->DataType == mdtExtString ? static_cast<const char*>(ReadPtr(Source))
                                                             : static_cast<const char*>(Source);
             AnsiString text;
-            if (s) text.assign(s, Field->DataType == mdtExtString ? std::strlen(s) : strnlen(s, static_cast<size_t>(Field->Size)));
+            if (s)
+                text.assign(
+                    s, Field->DataType == mdtExtString ? std::strlen(s) : strnlen(s, static_cast<size_t>(Field->Size)));
             if (Field->DataType != mdtGuid && TrimFor(Field)) TrimControlTail(text);
             Value = Variant(std::move(text));
             break;
@@ -624,9 +565,7 @@ void TData::GetFieldAsVariant(const TFieldDesc* Field, const void* RecBuf, Varia
             Value = obj ? obj->Value : Variant();
             break;
         }
-        case mdtBytes:
-            Value = Variant::FromBytes(static_cast<const uint8_t*>(Source), Field->Length);
-            break;
+        case mdtBytes: Value = Variant::FromBytes(static_cast<const uint8_t*>(Source), Field->Length); break;
         case mdtVarBytes: {
             // A length word that a provider left beyond the slot reads as the slot's bytes.
             const size_t room = Field->Size > 2 ? static_cast<size_t>(Field->Size - 2) : 0;
@@ -642,14 +581,9 @@ void TData::GetFieldAsVariant(const TFieldDesc* Field, const void* RecBuf, Varia
                 Value = Variant::FromBytes(nullptr, 0);
             break;
         }
-        case mdtFmtBCD:
-            Value = Variant(Load<rtl::TBcd>(Source));
-            break;
-        case mdtSQLTimeStamp:
-            Value = Variant(Load<rtl::TSQLTimeStamp>(Source));
-            break;
-        default:
-            CannotConvert(Field->DataType);
+        case mdtFmtBCD: Value = Variant(Load<rtl::TBcd>(Source)); break;
+        case mdtSQLTimeStamp: Value = Variant(Load<rtl::TSQLTimeStamp>(Source)); break;
+        default: CannotConvert(Field->DataType);
     }
 }
 
@@ -712,8 +646,7 @@ void PutInteger(const TFieldDesc* field, uint8_t* slot, const Variant& Value) {
             if (vt != rtl::varLongWord) CannotConvert();
             Store<uint32_t>(slot, static_cast<uint32_t>(Value.AsInt64()));
             break;
-        default:
-            CannotConvert();
+        default: CannotConvert();
     }
 }
 
@@ -801,8 +734,7 @@ void PutHeapValue(TStringHeap& Heap, const TFieldDesc* field, uint8_t* slot, con
             Store<const void*>(slot, buf);
             break;
         }
-        default:
-            CannotConvert();
+        default: CannotConvert();
     }
 }
 
@@ -823,27 +755,19 @@ void TData::PutFieldAsVariant(int FieldNo, void* RecBuf, const Variant& Value, b
     switch (field->DataType) {
         case mdtString:
         case mdtGuid:
-        case mdtWideString:
-            PutInlineText(field, slot, Value);
-            break;
+        case mdtWideString: PutInlineText(field, slot, Value); break;
         case mdtInt8:
         case mdtUInt8:
         case mdtInt16:
         case mdtUInt16:
         case mdtInt32:
         case mdtInt64:
-        case mdtUInt32:
-            PutInteger(field, slot, Value);
-            break;
+        case mdtUInt32: PutInteger(field, slot, Value); break;
         case mdtFloat:
-        case mdtCurrency:
-            PutFloat(field, slot, Value, NoRound);
-            break;
+        case mdtCurrency: PutFloat(field, slot, Value, NoRound); break;
         case mdtDate:
         case mdtTime:
-        case mdtDateTime:
-            Store<double>(slot, Value.AsDouble());
-            break;
+        case mdtDateTime: Store<double>(slot, Value.AsDouble()); break;
         case mdtBoolean:
             if (vt != rtl::varBoolean) CannotConvert();
             Store<uint16_t>(slot, Value.AsBoolean() ? 1 : 0);
@@ -856,24 +780,14 @@ void TData::PutFieldAsVariant(int FieldNo, void* RecBuf, const Variant& Value, b
             else
                 GetBlob(FieldNo, RecBuf)->SetAsAnsiString(Value.AsAnsiString());
             break;
-        case mdtWideMemo:
-            GetBlob(FieldNo, RecBuf)->SetAsWideString(Value.AsWideString());
-            break;
-        case mdtVariant:
-            PutFieldData(field, slot, &Value);
-            break;
+        case mdtWideMemo: GetBlob(FieldNo, RecBuf)->SetAsWideString(Value.AsWideString()); break;
+        case mdtVariant: PutFieldData(field, slot, &Value); break;
         case mdtExtString:
         case mdtExtWideString:
-        case mdtExtVarBytes:
-            PutHeapValue(FStringHeap, field, slot, Value);
-            break;
+        case mdtExtVarBytes: PutHeapValue(FStringHeap, field, slot, Value); break;
         case mdtBytes:
-        case mdtVarBytes:
-            PutInlineBytes(field, slot, Value);
-            break;
-        case mdtBCD:
-            Store<int64_t>(slot, Value.AsCurrency().Value);
-            break;
+        case mdtVarBytes: PutInlineBytes(field, slot, Value); break;
+        case mdtBCD: Store<int64_t>(slot, Value.AsCurrency().Value); break;
         case mdtFmtBCD: {
             rtl::TBcd bcd = rtl::StrToBcd(Value.AsAnsiString());
             std::memcpy(slot, &bcd, sizeof bcd);
@@ -884,8 +798,7 @@ void TData::PutFieldAsVariant(int FieldNo, void* RecBuf, const Variant& Value, b
             std::memcpy(slot, &ts, sizeof ts);
             break;
         }
-        default:
-            CannotConvert();
+        default: CannotConvert();
     }
     *NullFlag(RecBuf, FieldNo) = 0;
 }
@@ -988,8 +901,7 @@ void TData::CopyComplexFields(const void* Source, void* Dest, bool WithBlob) {
                 }
                 break;
             }
-            default:
-                break;
+            default: break;
         }
     }
 }
@@ -1094,7 +1006,9 @@ void TData::BeginBusyWait() {
 void TData::EndBusyWait() {
     if (EndBusyWaitProc) EndBusyWaitProc();
 }
-AnsiString TData::HostApplicationTitle() { return HostApplicationTitleProc ? HostApplicationTitleProc() : AnsiString(); }
+AnsiString TData::HostApplicationTitle() {
+    return HostApplicationTitleProc ? HostApplicationTitleProc() : AnsiString();
+}
 
 // ---------------------------------------------------------------------------------------------
 // Navigation and bookmarks of the base
@@ -1153,8 +1067,8 @@ void TData::SetBlob(int FieldNo, void* RecBuf, TBlob* Blob) {
     WritePtr(Slot(RecBuf, field), Blob);
 }
 
-int64_t TData::ReadBlob(int FieldNo, const void* RecBuf, bool AsUnicode, bool FromRollback, void* Dest,
-                        int64_t Count, int64_t Position) {
+int64_t TData::ReadBlob(int FieldNo, const void* RecBuf, bool AsUnicode, bool FromRollback, void* Dest, int64_t Count,
+                        int64_t Position) {
     TBlob* blob = GetBlob(FieldNo, RecBuf);
     TRollbackView view(blob, FromRollback);
     if (AsUnicode == blob->IsUnicode()) return blob->Read(Position, Count, Dest);
@@ -1183,14 +1097,14 @@ int64_t TData::ReadBlob(int FieldNo, const void* RecBuf, bool AsUnicode, bool Fr
     return static_cast<int64_t>(a.size());
 }
 
-void TData::WriteBlob(int FieldNo, void* RecBuf, bool AsUnicode, const void* Source, int64_t Count,
-                      int64_t Position) {
+void TData::WriteBlob(int FieldNo, void* RecBuf, bool AsUnicode, const void* Source, int64_t Count, int64_t Position) {
     TBlob* blob = GetBlob(FieldNo, RecBuf);
     blob->EnableRollback();
     if (AsUnicode == blob->IsUnicode()) {
         blob->Write(Position, Count, Source);
     } else if (AsUnicode) {
-        AnsiString a = rtl::WideToAnsi(std::u16string_view(static_cast<const char16_t*>(Source), static_cast<size_t>(Count / 2)));
+        AnsiString a =
+            rtl::WideToAnsi(std::u16string_view(static_cast<const char16_t*>(Source), static_cast<size_t>(Count / 2)));
         blob->Write(Position / 2, static_cast<int64_t>(a.size()), a.data());
     } else {
         WideString w = rtl::AnsiToWide(std::string_view(static_cast<const char*>(Source), static_cast<size_t>(Count)));

@@ -16,16 +16,15 @@ namespace store {
 // ---------------------------------------------------------------------------------------------
 
 const TLexemList& TBoolParser::BoolSymbols() {
-    static const TLexemList list{{"=", bxEqual},       {">", bxGreater},       {"<", bxLess},
-                                 {">=", bxGreaterEqual}, {"<=", bxLessEqual}, {"<>", bxNotEqual},
-                                 {"(", bxLeftParen},   {")", bxRightParen},    {"-", bxMinus},
-                                 {"+", bxPlus},        {"[", bxLeftBracket},   {"]", bxRightBracket}};
+    static const TLexemList list{{"=", bxEqual},      {">", bxGreater},   {"<", bxLess},        {">=", bxGreaterEqual},
+                                 {"<=", bxLessEqual}, {"<>", bxNotEqual}, {"(", bxLeftParen},   {")", bxRightParen},
+                                 {"-", bxMinus},      {"+", bxPlus},      {"[", bxLeftBracket}, {"]", bxRightBracket}};
     return list;
 }
 
 const TLexemList& TBoolParser::BoolKeywords() {
-    static const TLexemList list{{"AND", bxAND}, {"FALSE", bxFALSE}, {"IS", bxIS},   {"LIKE", bxLIKE},
-                                 {"NOT", bxNOT}, {"NULL", bxNULL},   {"OR", bxOR},   {"TRUE", bxTRUE}};
+    static const TLexemList list{{"AND", bxAND}, {"FALSE", bxFALSE}, {"IS", bxIS}, {"LIKE", bxLIKE},
+                                 {"NOT", bxNOT}, {"NULL", bxNULL},   {"OR", bxOR}, {"TRUE", bxTRUE}};
     return list;
 }
 
@@ -220,22 +219,16 @@ private:
                 TExpressionNode* operand = Factor();
                 return New(ntNot, operand);
             }
-            case bxTRUE:
-                Next();
-                return New(ntTrue);
-            case bxFALSE:
-                Next();
-                return New(ntFalse);
+            case bxTRUE: Next(); return New(ntTrue);
+            case bxFALSE: Next(); return New(ntFalse);
             case bxMinus:
             case bxPlus:
             case bxLeftBracket:
             case bxRightBracket:
             case lcString:
             case lcNumber:
-            case lcIdent:
-                return Comparison();
-            default:
-                Illegal();
+            case lcIdent: return Comparison();
+            default: Illegal();
         }
     }
 
@@ -267,8 +260,7 @@ private:
                 TExpressionNode* right = Constant(rtl::Variant::Null());
                 return New(type, left, right);
             }
-            default:
-                Illegal();
+            default: Illegal();
         }
         Next();
         TExpressionNode* right = Operand();
@@ -342,17 +334,10 @@ private:
                 Next();
                 return Constant(std::move(value));
             }
-            case bxTRUE:
-                Next();
-                return Constant(rtl::Variant(true));
-            case bxFALSE:
-                Next();
-                return Constant(rtl::Variant(false));
-            case bxNULL:
-                Next();
-                return Constant(rtl::Variant::Null());
-            default:
-                Illegal();
+            case bxTRUE: Next(); return Constant(rtl::Variant(true));
+            case bxFALSE: Next(); return Constant(rtl::Variant(false));
+            case bxNULL: Next(); return Constant(rtl::Variant::Null());
+            default: Illegal();
         }
     }
 
@@ -390,16 +375,11 @@ public:
 
     bool Eval(TExpressionNode* Node) {
         switch (Node->NodeType) {
-            case ntAnd:
-                return Eval(Node->LeftOperand) && Eval(Node->RightOperand);
-            case ntOr:
-                return Eval(Node->LeftOperand) || Eval(Node->RightOperand);
-            case ntNot:
-                return !Eval(Node->LeftOperand);
-            case ntTrue:
-                return true;
-            case ntFalse:
-                return false;
+            case ntAnd: return Eval(Node->LeftOperand) && Eval(Node->RightOperand);
+            case ntOr: return Eval(Node->LeftOperand) || Eval(Node->RightOperand);
+            case ntNot: return !Eval(Node->LeftOperand);
+            case ntTrue: return true;
+            case ntFalse: return false;
             case ntEqual:
             case ntMore:
             case ntLess:
@@ -407,10 +387,8 @@ public:
             case ntLessEqual:
             case ntNoEqual:
             case ntLike:
-            case ntNotLike:
-                return Compare(Node);
-            default:
-                rtl::AssertFail(SAssertionFailure, MemDataUnit, __LINE__);
+            case ntNotLike: return Compare(Node);
+            default: rtl::AssertFail(SAssertionFailure, MemDataUnit, __LINE__);
         }
     }
 
@@ -503,10 +481,8 @@ public:
             case ntNotLike:
                 if (partial && (IsText(lv) || IsText(rv))) return !PatternMatch(lv, rv);
                 return rtl::VarCompareValue(lv, rv) != rtl::vrEqual;
-            case ntMore:
-                return rtl::VarCompareValue(lv, rv) == rtl::vrGreaterThan;
-            case ntLess:
-                return rtl::VarCompareValue(lv, rv) == rtl::vrLessThan;
+            case ntMore: return rtl::VarCompareValue(lv, rv) == rtl::vrGreaterThan;
+            case ntLess: return rtl::VarCompareValue(lv, rv) == rtl::vrLessThan;
             case ntMoreEqual: {
                 const auto rel = rtl::VarCompareValue(lv, rv);
                 return rel == rtl::vrGreaterThan || rel == rtl::vrEqual;
@@ -515,8 +491,7 @@ public:
                 const auto rel = rtl::VarCompareValue(lv, rv);
                 return rel == rtl::vrLessThan || rel == rtl::vrEqual;
             }
-            default:
-                rtl::AssertFail(SAssertionFailure, MemDataUnit, __LINE__);
+            default: rtl::AssertFail(SAssertionFailure, MemDataUnit, __LINE__);
         }
     }
 
@@ -563,26 +538,15 @@ bool ProbeValue(const TExpressionNode* Node, rtl::Variant& Value) {
         case mdtUInt16:
         case mdtInt32:
         case mdtUInt32:
-        case mdtInt64:
-            Value = rtl::Variant(0);
-            return true;
+        case mdtInt64: Value = rtl::Variant(0); return true;
         case mdtFloat:
-        case mdtCurrency:
-            Value = rtl::Variant(0.0);
-            return true;
-        case mdtBCD:
-            Value = rtl::Variant(rtl::Currency::FromScaled(0));
-            return true;
-        case mdtBoolean:
-            Value = rtl::Variant(false);
-            return true;
+        case mdtCurrency: Value = rtl::Variant(0.0); return true;
+        case mdtBCD: Value = rtl::Variant(rtl::Currency::FromScaled(0)); return true;
+        case mdtBoolean: Value = rtl::Variant(false); return true;
         case mdtDate:
         case mdtTime:
-        case mdtDateTime:
-            Value = rtl::Variant::FromDate(0.0);
-            return true;
-        default:
-            return false;
+        case mdtDateTime: Value = rtl::Variant::FromDate(0.0); return true;
+        default: return false;
     }
 }
 

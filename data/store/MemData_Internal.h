@@ -48,7 +48,8 @@ inline rtl::WideString WideFromPtr(const void* p, size_t maxLen = SIZE_MAX) {
 // Trailing characters up to and including blank go.
 template <class S>
 void TrimControlTail(S& s) {
-    while (!s.empty() && static_cast<uint32_t>(static_cast<std::make_unsigned_t<typename S::value_type>>(s.back())) <= 32)
+    while (!s.empty() &&
+           static_cast<uint32_t>(static_cast<std::make_unsigned_t<typename S::value_type>>(s.back())) <= 32)
         s.pop_back();
 }
 

@@ -301,7 +301,8 @@ void TMemData::SetRecordNo(int Value) {
         FBof = FEof = false;
     };
     if (!FRecordNoCache.empty()) {
-        if (Value <= static_cast<int>(FRecordNoCache.size())) setCurrent(FRecordNoCache[static_cast<size_t>(Value) - 1]);
+        if (Value <= static_cast<int>(FRecordNoCache.size()))
+            setCurrent(FRecordNoCache[static_cast<size_t>(Value) - 1]);
         return;
     }
     TRecordItem* last = LastVisibleItem();
@@ -313,7 +314,8 @@ void TMemData::SetRecordNo(int Value) {
     int64_t nearest = std::min<int64_t>({static_cast<int64_t>(Value), distLast, distCur});
     if (nearest > DirectJumpDistance && Value <= FRecordCount) {
         BuildRecordNoCache();
-        if (Value <= static_cast<int>(FRecordNoCache.size())) setCurrent(FRecordNoCache[static_cast<size_t>(Value) - 1]);
+        if (Value <= static_cast<int>(FRecordNoCache.size()))
+            setCurrent(FRecordNoCache[static_cast<size_t>(Value) - 1]);
         return;
     }
     TRecordItem* start;
@@ -560,8 +562,7 @@ void TMemData::DeleteRecord() {
             Unlink(item);
             FreeItemWithFields(item);
             break;
-        default:
-            return;
+        default: return;
     }
     if (FCurrentItem) FCurrentItem->FilterState = fsNotChecked;
     if (wasVisible) --FRecordCount;
@@ -622,8 +623,8 @@ void TMemData::SetToBookmark(const TRecBookmark& Bookmark) {
 bool TMemData::BookmarkValid(const TRecBookmark* Bookmark) {
     if (!Bookmark) return false;
     bool inUse = ItemInUse(*Bookmark);
-    bool valid = (Bookmark->Order >= 1 && Bookmark->Order <= FRecordCount) ||
-                 (inUse && FRecordCount >= Bookmark->Item->Order);
+    bool valid =
+        (Bookmark->Order >= 1 && Bookmark->Order <= FRecordCount) || (inUse && FRecordCount >= Bookmark->Item->Order);
     if (valid && inUse && HasFilter()) valid = !IsItemHidden(Bookmark->Item);
     return valid;
 }
@@ -710,17 +711,10 @@ void TMemData::ApplyUpdates(uint8_t Kinds) {
             }
             uint8_t kind;
             switch (item->Status) {
-                case isModified:
-                    kind = ukUpdate;
-                    break;
-                case isInserted:
-                    kind = ukInsert;
-                    break;
-                case isDeleted:
-                    kind = ukDelete;
-                    break;
-                default:
-                    rtl::AssertFail(SAssertionFailure, MemDataUnit, __LINE__);
+                case isModified: kind = ukUpdate; break;
+                case isInserted: kind = ukInsert; break;
+                case isDeleted: kind = ukDelete; break;
+                default: rtl::AssertFail(SAssertionFailure, MemDataUnit, __LINE__);
             }
             uint8_t mask = kind == ukUpdate ? ukfModify : (kind == ukInsert ? ukfInsert : ukfDelete);
             if (!(Kinds & mask)) {
@@ -850,8 +844,7 @@ void TMemData::RevertItem(TRecordItem* Item) {
             if (!FSortColumns.empty()) MoveItemToSortedPlace(Item, 0);
             ++FRecordCount;
             break;
-        default:
-            break;
+        default: break;
     }
     DoAfterRevertEvent();
 }

@@ -198,14 +198,12 @@ TKeyKind KindOf(TMemDataType Type) {
         case mdtUInt16:
         case mdtUInt32:
         case mdtBoolean:
-        case mdtBCD:
-            return TKeyKind::Int;
+        case mdtBCD: return TKeyKind::Int;
         case mdtFloat:
         case mdtCurrency:
         case mdtDate:
         case mdtTime:
-        case mdtDateTime:
-            return TKeyKind::Float;
+        case mdtDateTime: return TKeyKind::Float;
         case mdtString:
         case mdtExtString:
         case mdtWideString:
@@ -213,10 +211,8 @@ TKeyKind KindOf(TMemDataType Type) {
         case mdtGuid:
         case mdtBlob:
         case mdtMemo:
-        case mdtWideMemo:
-            return TKeyKind::Text;
-        default:
-            return TKeyKind::Record;
+        case mdtWideMemo: return TKeyKind::Text;
+        default: return TKeyKind::Record;
     }
 }
 
@@ -226,7 +222,8 @@ std::string_view KeySourceText(const TFieldDesc* f, const uint8_t* slot, bool tr
     switch (f->DataType) {
         case mdtWideString:
         case mdtExtWideString: {
-            Wide = f->DataType == mdtWideString ? WideFromPtr(slot, f->Length) : WideFromPtr(Load<const void*>(slot), SIZE_MAX);
+            Wide = f->DataType == mdtWideString ? WideFromPtr(slot, f->Length)
+                                                : WideFromPtr(Load<const void*>(slot), SIZE_MAX);
             if (trim && f->DataType == mdtWideString) TrimControlTail(Wide);
             return {reinterpret_cast<const char*>(Wide.data()), Wide.size() * sizeof(char16_t)};
         }
@@ -470,7 +467,8 @@ std::vector<uint32_t> SortedOrder(TMemData& Data, const TSortRecords& Records, c
     const TColumnKeys& first = keys.front();
     auto less = [&](const TSortEntry& a, const TSortEntry& b) {
         int r = compareColumn(first, a.Index, b.Index, &a, &b);
-        for (size_t c = 1; r == 0 && c < keys.size(); ++c) r = compareColumn(keys[c], a.Index, b.Index, nullptr, nullptr);
+        for (size_t c = 1; r == 0 && c < keys.size(); ++c)
+            r = compareColumn(keys[c], a.Index, b.Index, nullptr, nullptr);
         // The former position breaks ties, which makes the sort stable.
         return r != 0 ? r < 0 : a.Index < b.Index;
     };
@@ -488,7 +486,8 @@ std::vector<uint32_t> SortedOrder(TMemData& Data, const TSortRecords& Records, c
         std::sort(entries.begin(), entries.end(), [desc, arena](const TSortEntry& a, const TSortEntry& b) {
             if (a.Null != b.Null) return desc ? a.Null < b.Null : a.Null > b.Null;
             if (!a.Null) {
-                const int r = arena.substr(a.Key.Text.Off, a.Key.Text.Len).compare(arena.substr(b.Key.Text.Off, b.Key.Text.Len));
+                const int r =
+                    arena.substr(a.Key.Text.Off, a.Key.Text.Len).compare(arena.substr(b.Key.Text.Off, b.Key.Text.Len));
                 if (r != 0) return desc ? r > 0 : r < 0;
             }
             return a.Index < b.Index;

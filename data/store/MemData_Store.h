@@ -106,7 +106,7 @@ struct TRecBookmark {
     int32_t RefreshIteration = 0;  // data id of the filling the bookmark was taken from
     int32_t Order = -1;            // record number; -1 without a current record
     TRecordItem* Item = nullptr;
-    uint32_t Serial = 0;           // frees of items in the store before it was taken
+    uint32_t Serial = 0;  // frees of items in the store before it was taken
 };
 
 using TRecBufEvent = std::function<void(void* RecBuf)>;
@@ -256,8 +256,8 @@ public:
     TBlob* GetBlob(int FieldNo, const void* RecBuf);
     void SetBlob(int FieldNo, void* RecBuf, TBlob* Blob);
     // Counts and positions are bytes of the requested text form; the result is the bytes written.
-    int64_t ReadBlob(int FieldNo, const void* RecBuf, bool AsUnicode, bool FromRollback, void* Dest,
-                     int64_t Count, int64_t Position);
+    int64_t ReadBlob(int FieldNo, const void* RecBuf, bool AsUnicode, bool FromRollback, void* Dest, int64_t Count,
+                     int64_t Position);
     void WriteBlob(int FieldNo, void* RecBuf, bool AsUnicode, const void* Source, int64_t Count, int64_t Position);
     void TruncateBlob(int FieldNo, void* RecBuf, bool AsUnicode, int64_t Size);
     int64_t GetBlobSize(int FieldNo, const void* RecBuf, bool AsUnicode, bool FromRollback);
@@ -413,7 +413,7 @@ struct TTextSortKeys {
         uint32_t KeyOff, KeyLen;  // KeyLen NoKey: the value was null
     };
     static constexpr uint32_t NoKey = UINT32_MAX;
-    uint32_t Kind = 0;  // data type and sort type the keys were made for; 0: none
+    uint32_t Kind = 0;       // data type and sort type the keys were made for; 0: none
     std::vector<TRow> Rows;  // in the order the sort left the list
     std::string Texts;
     std::string Keys;
@@ -571,7 +571,6 @@ private:
     void ResetList();
 
 protected:
-
     TRecordItem* FFirstItem = nullptr;
     TRecordItem* FLastItem = nullptr;
     TRecordItem* FCurrentItem = nullptr;

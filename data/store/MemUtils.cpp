@@ -18,9 +18,7 @@ constexpr double kMSecsPerDay = 86400000.0;
 // Day number of 1899-12-30 counted from 0001-01-01 as day 1.
 constexpr int32_t kDateDelta = 693594;
 
-bool IsString(const rtl::Variant& v) noexcept {
-    return v.VType() == rtl::varString || v.VType() == rtl::varOleStr;
-}
+bool IsString(const rtl::Variant& v) noexcept { return v.VType() == rtl::varString || v.VType() == rtl::varOleStr; }
 
 bool IsEmptyString(const rtl::Variant& v) {
     if (v.VType() == rtl::varString) return v.StrRef().empty();
@@ -130,9 +128,7 @@ std::u16string_view View(const char16_t* s) { return s ? std::u16string_view(s) 
 
 int LocaleCompareStrPChar(const char* s1, const char* s2) { return rtl::AnsiCompareStr(View(s1), View(s2)); }
 
-int LocaleCompareTextPChar(const char* s1, const char* s2) {
-    return rtl::AnsiCompareText(View(s1), View(s2));
-}
+int LocaleCompareTextPChar(const char* s1, const char* s2) { return rtl::AnsiCompareText(View(s1), View(s2)); }
 
 int LocaleCompareStr(const char* s1, size_t len1, const char* s2, size_t len2) {
     return rtl::AnsiCompareStr(std::string_view(s1, len1), std::string_view(s2, len2));
@@ -152,9 +148,7 @@ int LocaleCompareTextWN(const char16_t* s1, const char16_t* s2, size_t count) {
 
 int LocaleCompareStrW(const char16_t* s1, const char16_t* s2) { return rtl::WideCompareStr(View(s1), View(s2)); }
 
-int LocaleCompareTextW(const char16_t* s1, const char16_t* s2) {
-    return rtl::WideCompareText(View(s1), View(s2));
-}
+int LocaleCompareTextW(const char16_t* s1, const char16_t* s2) { return rtl::WideCompareText(View(s1), View(s2)); }
 
 // --- compression ---
 

@@ -67,15 +67,13 @@ void TWin32Timer::UpdateTimer() {
     HWND window = FWindowHandle.get();
     rtl::KillTimer(window, Win32TimerId);
     if (FInterval != 0 && FEnabled && FOnTimer) {
-        uintptr_t id = rtl::SetTimer(window, Win32TimerId, FInterval,
-                                     [window] { WindowProc(window, WM_TIMER, Win32TimerId, 0); });
+        uintptr_t id =
+            rtl::SetTimer(window, Win32TimerId, FInterval, [window] { WindowProc(window, WM_TIMER, Win32TimerId, 0); });
         if (id == 0) throw rtl::EOutOfResources(SNoTimers);
     }
 }
 
-bool TWin32Timer::TimerRunning() const {
-    return rtl::TimerService().TimerEnabled(FWindowHandle.get(), Win32TimerId);
-}
+bool TWin32Timer::TimerRunning() const { return rtl::TimerService().TimerEnabled(FWindowHandle.get(), Win32TimerId); }
 
 void TWin32Timer::Timer() {
     if (FOnTimer) FOnTimer(this);

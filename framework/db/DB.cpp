@@ -10,13 +10,12 @@ namespace db {
 namespace {
 
 const char* const kFieldTypeNames[FieldTypeCount] = {
-    "Unknown",    "String",     "SmallInt",   "Integer",     "Word",      "Boolean",
-    "Float",      "Currency",   "BCD",        "Date",        "Time",      "DateTime",
-    "Bytes",      "VarBytes",   "AutoInc",    "Blob",        "Memo",      "Graphic",
-    "FmtMemo",    "ParadoxOle", "dBaseOle",   "TypedBinary", "Cursor",    "FixedChar",
-    "WideString", "Largeint",   "ADT",        "Array",       "Reference", "DataSet",
-    "OraBlob",    "OraClob",    "Variant",    "Interface",   "IDispatch", "Guid",
-    "TimeStamp",  "FMTBcd",     "FixedWideChar", "WideMemo", "OraTimeStamp", "OraInterval"};
+    "Unknown",     "String",    "SmallInt",  "Integer",       "Word",     "Boolean",      "Float",
+    "Currency",    "BCD",       "Date",      "Time",          "DateTime", "Bytes",        "VarBytes",
+    "AutoInc",     "Blob",      "Memo",      "Graphic",       "FmtMemo",  "ParadoxOle",   "dBaseOle",
+    "TypedBinary", "Cursor",    "FixedChar", "WideString",    "Largeint", "ADT",          "Array",
+    "Reference",   "DataSet",   "OraBlob",   "OraClob",       "Variant",  "Interface",    "IDispatch",
+    "Guid",        "TimeStamp", "FMTBcd",    "FixedWideChar", "WideMemo", "OraTimeStamp", "OraInterval"};
 
 std::array<TFieldClass, FieldTypeCount>& Registry() {
     static std::array<TFieldClass, FieldTypeCount> classes{};
@@ -46,11 +45,17 @@ const char* FieldTypeName(TFieldType t) noexcept {
 
 bool IsBlobType(TFieldType t) noexcept {
     switch (t) {
-        case ftBlob: case ftMemo: case ftGraphic: case ftFmtMemo: case ftParadoxOle:
-        case ftDBaseOle: case ftTypedBinary: case ftOraBlob: case ftOraClob: case ftWideMemo:
-            return true;
-        default:
-            return false;
+        case ftBlob:
+        case ftMemo:
+        case ftGraphic:
+        case ftFmtMemo:
+        case ftParadoxOle:
+        case ftDBaseOle:
+        case ftTypedBinary:
+        case ftOraBlob:
+        case ftOraClob:
+        case ftWideMemo: return true;
+        default: return false;
     }
 }
 
@@ -82,8 +87,7 @@ void DatabaseError(const AnsiString& Message, rtl::TComponent* Component) {
     throw EDatabaseError(Message);
 }
 
-void DatabaseErrorFmt(std::string_view Fmt, std::initializer_list<AnsiString> Args,
-                      rtl::TComponent* Component) {
+void DatabaseErrorFmt(std::string_view Fmt, std::initializer_list<AnsiString> Args, rtl::TComponent* Component) {
     DatabaseError(FormatMessage(Fmt, Args), Component);
 }
 

@@ -54,12 +54,48 @@ class TFieldDefs;
 // Enumerations. The ordinals are the platform's; stored data and mapping tables rely on them.
 
 enum TFieldType : int {
-    ftUnknown, ftString, ftSmallint, ftInteger, ftWord, ftBoolean, ftFloat, ftCurrency, ftBCD,
-    ftDate, ftTime, ftDateTime, ftBytes, ftVarBytes, ftAutoInc, ftBlob, ftMemo, ftGraphic,
-    ftFmtMemo, ftParadoxOle, ftDBaseOle, ftTypedBinary, ftCursor, ftFixedChar, ftWideString,
-    ftLargeint, ftADT, ftArray, ftReference, ftDataSet, ftOraBlob, ftOraClob, ftVariant,
-    ftInterface, ftIDispatch, ftGuid, ftTimeStamp, ftFMTBcd, ftFixedWideChar, ftWideMemo,
-    ftOraTimeStamp, ftOraInterval
+    ftUnknown,
+    ftString,
+    ftSmallint,
+    ftInteger,
+    ftWord,
+    ftBoolean,
+    ftFloat,
+    ftCurrency,
+    ftBCD,
+    ftDate,
+    ftTime,
+    ftDateTime,
+    ftBytes,
+    ftVarBytes,
+    ftAutoInc,
+    ftBlob,
+    ftMemo,
+    ftGraphic,
+    ftFmtMemo,
+    ftParadoxOle,
+    ftDBaseOle,
+    ftTypedBinary,
+    ftCursor,
+    ftFixedChar,
+    ftWideString,
+    ftLargeint,
+    ftADT,
+    ftArray,
+    ftReference,
+    ftDataSet,
+    ftOraBlob,
+    ftOraClob,
+    ftVariant,
+    ftInterface,
+    ftIDispatch,
+    ftGuid,
+    ftTimeStamp,
+    ftFMTBcd,
+    ftFixedWideChar,
+    ftWideMemo,
+    ftOraTimeStamp,
+    ftOraInterval
 };
 constexpr int FieldTypeCount = ftOraInterval + 1;
 static_assert(FieldTypeCount == 42);
@@ -69,14 +105,37 @@ const char* FieldTypeName(TFieldType t) noexcept;
 bool IsBlobType(TFieldType t) noexcept;
 
 enum TDataSetState {
-    dsInactive, dsBrowse, dsEdit, dsInsert, dsSetKey, dsCalcFields, dsFilter, dsNewValue,
-    dsOldValue, dsCurValue, dsBlockRead, dsInternalCalc, dsOpening
+    dsInactive,
+    dsBrowse,
+    dsEdit,
+    dsInsert,
+    dsSetKey,
+    dsCalcFields,
+    dsFilter,
+    dsNewValue,
+    dsOldValue,
+    dsCurValue,
+    dsBlockRead,
+    dsInternalCalc,
+    dsOpening
 };
 
 enum TDataEvent {
-    deFieldChange, deRecordChange, deDataSetChange, deDataSetScroll, deLayoutChange,
-    deUpdateRecord, deUpdateState, deCheckBrowseMode, dePropertyChange, deFieldListChange,
-    deFocusControl, deParentScroll, deConnectChange, deReconcileError, deDisabledStateChange
+    deFieldChange,
+    deRecordChange,
+    deDataSetChange,
+    deDataSetScroll,
+    deLayoutChange,
+    deUpdateRecord,
+    deUpdateState,
+    deCheckBrowseMode,
+    dePropertyChange,
+    deFieldListChange,
+    deFocusControl,
+    deParentScroll,
+    deConnectChange,
+    deReconcileError,
+    deDisabledStateChange
 };
 
 enum TGetMode { gmCurrent, gmNext, gmPrior };
@@ -214,8 +273,8 @@ public:
     // The class a field of this definition gets (the dataset's choice for the type).
     TFieldClass FieldClass() const;
     // A field of this definition owned by Owner and joined to the dataset.
-    TField* CreateField(rtl::TComponent* Owner, TField* ParentField = nullptr,
-                        const WideString& FieldName = {}, bool CheckName = true);
+    TField* CreateField(rtl::TComponent* Owner, TField* ParentField = nullptr, const WideString& FieldName = {},
+                        bool CheckName = true);
     AnsiString DisplayName() const override;
     void Assign(rtl::TPersistent* Source) override;
 
@@ -612,8 +671,7 @@ public:
 
     // --- search ---
     virtual bool Locate(const WideString& KeyFields, const Variant& KeyValues, TLocateOptions Options);
-    virtual Variant Lookup(const WideString& KeyFields, const Variant& KeyValues,
-                           const WideString& ResultFields);
+    virtual Variant Lookup(const WideString& KeyFields, const Variant& KeyValues, const WideString& ResultFields);
 
     // --- filter ---
     const AnsiString& Filter() const noexcept { return FFilterText; }

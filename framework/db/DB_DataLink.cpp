@@ -130,8 +130,7 @@ void TDataSource::DataEvent(TDataEvent Event, intptr_t Info) {
         case deUpdateRecord:
             if (OnUpdateData) OnUpdateData(this);
             break;
-        default:
-            break;
+        default: break;
     }
 }
 
@@ -296,20 +295,11 @@ void TDataLink::DataEvent(TDataEvent Event, intptr_t Info) {
                 LayoutChanged();
             break;
         }
-        case deUpdateRecord:
-            UpdateRecord();
-            break;
-        case deUpdateState:
-            UpdateState();
-            break;
-        case deCheckBrowseMode:
-            CheckBrowseMode();
-            break;
-        case deFocusControl:
-            FocusControl(reinterpret_cast<TField**>(Info));
-            break;
-        default:
-            break;
+        case deUpdateRecord: UpdateRecord(); break;
+        case deUpdateState: UpdateState(); break;
+        case deCheckBrowseMode: CheckBrowseMode(); break;
+        case deFocusControl: FocusControl(reinterpret_cast<TField**>(Info)); break;
+        default: break;
     }
 }
 

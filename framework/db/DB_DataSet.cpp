@@ -29,10 +29,8 @@ bool IsSizedType(TFieldType t) {
         case ftWideString:
         case ftFixedWideChar:
         case ftBytes:
-        case ftVarBytes:
-            return true;
-        default:
-            return false;
+        case ftVarBytes: return true;
+        default: return false;
     }
 }
 
@@ -227,15 +225,9 @@ void TDataSet::SetCurrentRecord(int Index) {
     TRecordBuffer buffer = FBuffers[static_cast<size_t>(Index)];
     switch (GetBookmarkFlag(buffer)) {
         case bfCurrent:
-        case bfInserted:
-            SetToRecordStep(buffer);
-            break;
-        case bfBOF:
-            FirstStep();
-            break;
-        case bfEOF:
-            LastStep();
-            break;
+        case bfInserted: SetToRecordStep(buffer); break;
+        case bfBOF: FirstStep(); break;
+        case bfEOF: LastStep(); break;
     }
     FCurrentRecord = Index;
 }
@@ -610,11 +602,8 @@ void TDataSet::Cancel() {
             AfterCancelStep();
             break;
         }
-        case dsSetKey:
-            SetState(dsBrowse);
-            break;
-        default:
-            break;
+        case dsSetKey: SetState(dsBrowse); break;
+        default: break;
     }
 }
 
@@ -655,11 +644,8 @@ void TDataSet::CheckBrowseMode() {
             else
                 Cancel();
             break;
-        case dsSetKey:
-            Post();
-            break;
-        default:
-            break;
+        case dsSetKey: Post(); break;
+        default: break;
     }
 }
 
@@ -702,10 +688,10 @@ int TDataSet::CompareBookmarksStep(const TBookmark& /*Bookmark1*/, const TBookma
 
 bool TDataSet::BookmarkAvailable() const {
     switch (FState) {
-        case dsInactive: case dsSetKey: case dsOpening:
-            return false;
-        default:
-            break;
+        case dsInactive:
+        case dsSetKey:
+        case dsOpening: return false;
+        default: break;
     }
     if (FBookmarkSize <= 0 || FRecordCount == 0) return false;
     TRecordBuffer buffer = FState == dsCalcFields && FCalcBuffer ? FCalcBuffer : ActiveBuffer();
@@ -799,11 +785,8 @@ void TDataSet::NotifyDataEvent(TDataEvent Event, intptr_t Info) {
             if (field) field->Change();
             break;
         }
-        case dePropertyChange:
-            FFieldDefs->SetUpdated(false);
-            break;
-        default:
-            break;
+        case dePropertyChange: FFieldDefs->SetUpdated(false); break;
+        default: break;
     }
     if (FDisableCount == 0) {
         NotifyDataSources(Event, Info);
@@ -816,21 +799,20 @@ void TDataSet::NotifyDataEvent(TDataEvent Event, intptr_t Info) {
                 FDisabledActive = FState != dsInactive;
                 NotifyDataSources(deDisabledStateChange, FDisabledActive ? 1 : 0);
             }
-            if (FState == dsInactive) FEnableEvent = deLayoutChange;
-            else if (FEnableEvent != deLayoutChange) FEnableEvent = deDataSetChange;
+            if (FState == dsInactive)
+                FEnableEvent = deLayoutChange;
+            else if (FEnableEvent != deLayoutChange)
+                FEnableEvent = deDataSetChange;
             break;
         case deLayoutChange:
-        case deFieldListChange:
-            FEnableEvent = deLayoutChange;
-            break;
+        case deFieldListChange: FEnableEvent = deLayoutChange; break;
         case deFieldChange:
         case deRecordChange:
         case deDataSetChange:
         case deDataSetScroll:
             if (FEnableEvent != deLayoutChange) FEnableEvent = deDataSetChange;
             break;
-        default:
-            break;
+        default: break;
     }
 }
 
@@ -892,7 +874,9 @@ void TDataSet::CalcFieldsStep() { FireEvent(OnCalcFields); }
 // Fields
 
 TField* TDataSet::FieldByName(const WideString& FieldName) const { return FFields->FieldByName(FieldName); }
-TField* TDataSet::FieldByName(std::string_view FieldName) const { return FFields->FieldByName(rtl::AnsiToWide(FieldName)); }
+TField* TDataSet::FieldByName(std::string_view FieldName) const {
+    return FFields->FieldByName(rtl::AnsiToWide(FieldName));
+}
 TField* TDataSet::FindField(const WideString& FieldName) const { return FFields->FindField(FieldName); }
 TField* TDataSet::FindField(std::string_view FieldName) const { return FFields->FindField(rtl::AnsiToWide(FieldName)); }
 
@@ -1015,15 +999,12 @@ void TDataSet::BindFields(bool Binding) {
                 // The dataset copies the definition's bytes into the field's buffer: a smaller
                 // field would be overrun, a larger one would leave text unterminated.
                 if (IsSizedType(def->DataType()) && f->Size() != def->Size())
-                    DatabaseErrorFmt(
-                        msg::SFieldSizeMismatch,
-                        {f->DisplayNameA(), rtl::IntToStr(f->Size()), rtl::IntToStr(def->Size())}, this);
+                    DatabaseErrorFmt(msg::SFieldSizeMismatch,
+                                     {f->DisplayNameA(), rtl::IntToStr(f->Size()), rtl::IntToStr(def->Size())}, this);
                 f->FFieldNo = def->FieldNo();
                 break;
             }
-            case fkInternalCalc:
-                FHasCalcFields = true;
-                break;
+            case fkInternalCalc: FHasCalcFields = true; break;
             case fkCalculated:
             case fkLookup:
                 f->FFieldNo = -1;
@@ -1038,8 +1019,7 @@ void TDataSet::BindFields(bool Binding) {
                     if (f->LookupCache() && f->LookupDataSet()->Active()) f->RefreshLookupList();
                 }
                 break;
-            case fkAggregate:
-                break;
+            case fkAggregate: break;
         }
     }
 }
@@ -1056,10 +1036,9 @@ void TDataSet::CheckFieldCompatibility(TField* Field, TFieldDef* FieldDef) {
     };
     // A field reads and writes its own native layout: another family would misread the record.
     if (family(Field->DataType()) != family(FieldDef->DataType()))
-        DatabaseErrorFmt(
-            msg::SFieldTypeMismatch,
-            {Field->DisplayNameA(), FieldTypeName(Field->DataType()), FieldTypeName(FieldDef->DataType())},
-            this);
+        DatabaseErrorFmt(msg::SFieldTypeMismatch,
+                         {Field->DisplayNameA(), FieldTypeName(Field->DataType()), FieldTypeName(FieldDef->DataType())},
+                         this);
 }
 
 void TDataSet::RegisterNestedDataSet(TDataSet* DataSet, bool Register) {
@@ -1196,8 +1175,7 @@ void TDataSet::ConvertFieldData(TField* Field, const void* Source, void* Dest, b
                     double ms;
                     std::memcpy(&ms, Source, sizeof(ms));
                     if (!std::isfinite(ms) || ms < 0 || ms > 9.2e18)
-                        throw rtl::EConvertError(
-                            rtl::Format("'%s' is not a valid timestamp", {rtl::FloatToStr(ms)}));
+                        throw rtl::EConvertError(rtl::Format("'%s' is not a valid timestamp", {rtl::FloatToStr(ms)}));
                     ts = rtl::MSecsToTimeStamp(std::llround(ms));
                 }
                 rtl::TDateTime dt = rtl::TimeStampToDateTime(ts);
@@ -1205,15 +1183,11 @@ void TDataSet::ConvertFieldData(TField* Field, const void* Source, void* Dest, b
             }
             return;
         }
-        default:
-            CopyFieldData(Field->DataType(), Dest, Source, static_cast<size_t>(Field->DataSize()));
-            return;
+        default: CopyFieldData(Field->DataType(), Dest, Source, static_cast<size_t>(Field->DataSize())); return;
     }
 }
 
-rtl::TStream* TDataSet::NewBlobStream(TField* Field, TBlobStreamMode /*Mode*/) {
-    Field->AccessError("Blob");
-}
+rtl::TStream* TDataSet::NewBlobStream(TField* Field, TBlobStreamMode /*Mode*/) { Field->AccessError("Blob"); }
 
 // The text read from the stream straight into the value's own block, with no string in between;
 // a wide text ignores a trailing odd byte.

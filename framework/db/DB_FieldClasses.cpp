@@ -59,18 +59,10 @@ bool ReadFieldText(const TField* Field, size_t Units, TakeText&& Take) {
 }
 
 // Parsers of the field texts, as values for SetParsedText.
-bool ParseInt64(const AnsiString& S, int64_t& V) {
-    return rtl::TryStrToInt64(S, V);
-}
-bool ParseFloat(const AnsiString& S, double& V) {
-    return rtl::TryStrToFloat(S, V);
-}
-bool ParseCurr(const AnsiString& S, rtl::Currency& V) {
-    return rtl::TryStrToCurr(S, V);
-}
-bool ParseBcd(const AnsiString& S, rtl::TBcd& V) {
-    return rtl::TryStrToBcd(S, V);
-}
+bool ParseInt64(const AnsiString& S, int64_t& V) { return rtl::TryStrToInt64(S, V); }
+bool ParseFloat(const AnsiString& S, double& V) { return rtl::TryStrToFloat(S, V); }
+bool ParseCurr(const AnsiString& S, rtl::Currency& V) { return rtl::TryStrToCurr(S, V); }
+bool ParseBcd(const AnsiString& S, rtl::TBcd& V) { return rtl::TryStrToBcd(S, V); }
 
 // Whole number nearest to V (half to even), or false when it leaves [Min, Max].
 bool RoundInto(double V, int64_t Min, int64_t Max, int64_t& Out) {
@@ -154,9 +146,7 @@ TStringField::TStringField(rtl::TComponent* AOwner) : TField(AOwner) {
     FSize = 20;
 }
 
-void TStringField::SetFixedChar(bool Value) {
-    ChangeProperty(FFixedChar, Value, false);
-}
+void TStringField::SetFixedChar(bool Value) { ChangeProperty(FFixedChar, Value, false); }
 
 void TStringField::SetSize(int Value) {
     if (Value < 0) DatabaseError(msg::SInvalidFieldSize, this);
@@ -215,9 +205,7 @@ void TStringField::SetAsCurrencyValue(rtl::Currency V) { SetAsStringValue(rtl::C
 // ---------------------------------------------------------------------------------------------
 // TWideStringField
 
-TWideStringField::TWideStringField(rtl::TComponent* AOwner) : TStringField(AOwner) {
-    FDataType = ftWideString;
-}
+TWideStringField::TWideStringField(rtl::TComponent* AOwner) : TStringField(AOwner) { FDataType = ftWideString; }
 
 bool TWideStringField::GetWideValue(WideString& Value) const {
     return ReadFieldText<char16_t>(this, static_cast<size_t>(std::max(DataSize(), 2)) / 2,
@@ -283,12 +271,8 @@ void TGuidField::SetAsStringValue(const AnsiString& V) {
 
 TNumericField::TNumericField(rtl::TComponent* AOwner) : TField(AOwner) { SetAlignment(taRightJustify); }
 
-void TNumericField::SetDisplayFormat(const AnsiString& Value) {
-    ChangeProperty(FDisplayFormat, Value, false);
-}
-void TNumericField::SetEditFormat(const AnsiString& Value) {
-    ChangeProperty(FEditFormat, Value, false);
-}
+void TNumericField::SetDisplayFormat(const AnsiString& Value) { ChangeProperty(FDisplayFormat, Value, false); }
+void TNumericField::SetEditFormat(const AnsiString& Value) { ChangeProperty(FEditFormat, Value, false); }
 
 AnsiString TNumericField::IntegerText(int64_t Value, bool DisplayText) const {
     const AnsiString& fmt = FormatFor(DisplayText);
@@ -305,8 +289,8 @@ void TNumericField::SetIntegerVarValue(const Variant& V) {
 }
 
 void TNumericField::ConversionRangeError(const AnsiString& Value, double Min, double Max) const {
-    throw rtl::EConvertError(rtl::Format(msg::SFieldRangeErrorText,
-                                         {Value, DisplayNameA(), rtl::FloatToStr(Min), rtl::FloatToStr(Max)}));
+    throw rtl::EConvertError(
+        rtl::Format(msg::SFieldRangeErrorText, {Value, DisplayNameA(), rtl::FloatToStr(Min), rtl::FloatToStr(Max)}));
 }
 
 rtl::TBcd TNumericField::FitDigits(const rtl::TBcd& V, int Precision, int Places) const {
@@ -314,8 +298,7 @@ rtl::TBcd TNumericField::FitDigits(const rtl::TBcd& V, int Precision, int Places
     if (rtl::NormalizeBcd(V, out, Precision, Places)) return out;
     AnsiString limit = AnsiString(static_cast<size_t>(Precision - Places), '9');
     if (limit.empty()) limit = "0";
-    if (Places > 0)
-        limit += rtl::FormatSettings().DecimalSeparator + AnsiString(static_cast<size_t>(Places), '9');
+    if (Places > 0) limit += rtl::FormatSettings().DecimalSeparator + AnsiString(static_cast<size_t>(Places), '9');
     throw rtl::EConvertError(
         rtl::Format(msg::SFieldRangeErrorText, {rtl::BcdToStr(V), DisplayNameA(), "-" + limit, limit}));
 }
@@ -379,27 +362,20 @@ bool TIntegerField::GetValue(int32_t& Value) const {
 }
 
 Variant TIntegerField::GetAsVariant() const {
-    return ValueOr(this, &TIntegerField::GetValue, Variant::Null(),
-                   [&](const int32_t& v) { return Variant(v); });
+    return ValueOr(this, &TIntegerField::GetValue, Variant::Null(), [&](const int32_t& v) { return Variant(v); });
 }
 
-void TIntegerField::SetVarValue(const Variant& V) {
-    SetIntegerVarValue(V);
-}
+void TIntegerField::SetVarValue(const Variant& V) { SetIntegerVarValue(V); }
 
 AnsiString TIntegerField::GetAsString() const {
-    return ValueOr(this, &TIntegerField::GetValue, AnsiString(),
-                   [&](const int32_t& v) { return rtl::IntToStr(v); });
+    return ValueOr(this, &TIntegerField::GetValue, AnsiString(), [&](const int32_t& v) { return rtl::IntToStr(v); });
 }
 
 void TIntegerField::SetAsStringValue(const AnsiString& V) {
-    SetParsedText<int64_t>(V, msg::SInvalidIntegerValue, ParseInt64,
-                           [this](int64_t v) { SetAsLargeIntValue(v); });
+    SetParsedText<int64_t>(V, msg::SInvalidIntegerValue, ParseInt64, [this](int64_t v) { SetAsLargeIntValue(v); });
 }
 
-int32_t TIntegerField::GetAsInteger() const {
-    return ValueOr(this, &TIntegerField::GetValue, int32_t(0));
-}
+int32_t TIntegerField::GetAsInteger() const { return ValueOr(this, &TIntegerField::GetValue, int32_t(0)); }
 
 void TIntegerField::SetAsIntegerValue(int32_t V) { SetAsLargeIntValue(V); }
 
@@ -408,8 +384,7 @@ int64_t TIntegerField::GetAsLargeInt() const { return GetAsInteger(); }
 void TIntegerField::SetAsLargeIntValue(int64_t V) {
     int64_t lo, hi;
     TypeRange(lo, hi);
-    if (V < lo || V > hi)
-        ConversionRangeError(IntText(V), static_cast<double>(lo), static_cast<double>(hi));
+    if (V < lo || V > hi) ConversionRangeError(IntText(V), static_cast<double>(lo), static_cast<double>(hi));
     if ((FMinValue != 0 || FMaxValue != 0) && (V < FMinValue || V > FMaxValue))
         RangeError(static_cast<double>(V), FMinValue, FMaxValue);
     uint8_t buf[4] = {};
@@ -431,7 +406,8 @@ double TIntegerField::GetAsFloat() const { return GetAsInteger(); }
 void TIntegerField::SetAsFloatValue(double V) {
     int64_t lo, hi, r;
     TypeRange(lo, hi);
-    if (!RoundInto(V, lo, hi, r)) ConversionRangeError(rtl::FloatToStr(V), static_cast<double>(lo), static_cast<double>(hi));
+    if (!RoundInto(V, lo, hi, r))
+        ConversionRangeError(rtl::FloatToStr(V), static_cast<double>(lo), static_cast<double>(hi));
     SetAsLargeIntValue(r);
 }
 
@@ -441,7 +417,8 @@ void TIntegerField::SetAsCurrencyValue(rtl::Currency V) {
     int64_t lo, hi;
     TypeRange(lo, hi);
     int64_t units = CurrencyUnits(V);
-    if (units < lo || units > hi) ConversionRangeError(rtl::CurrToStr(V), static_cast<double>(lo), static_cast<double>(hi));
+    if (units < lo || units > hi)
+        ConversionRangeError(rtl::CurrToStr(V), static_cast<double>(lo), static_cast<double>(hi));
     SetAsLargeIntValue(units);
 }
 
@@ -478,18 +455,14 @@ Variant TLargeintField::GetAsVariant() const {
                    [&](const int64_t& v) { return Variant(static_cast<long long>(v)); });
 }
 
-void TLargeintField::SetVarValue(const Variant& V) {
-    SetIntegerVarValue(V);
-}
+void TLargeintField::SetVarValue(const Variant& V) { SetIntegerVarValue(V); }
 
 AnsiString TLargeintField::GetAsString() const {
-    return ValueOr(this, &TLargeintField::GetValue, AnsiString(),
-                   [&](const int64_t& v) { return rtl::IntToStr(v); });
+    return ValueOr(this, &TLargeintField::GetValue, AnsiString(), [&](const int64_t& v) { return rtl::IntToStr(v); });
 }
 
 void TLargeintField::SetAsStringValue(const AnsiString& V) {
-    SetParsedText<int64_t>(V, msg::SInvalidIntegerValue, ParseInt64,
-                           [this](int64_t v) { SetAsLargeIntValue(v); });
+    SetParsedText<int64_t>(V, msg::SInvalidIntegerValue, ParseInt64, [this](int64_t v) { SetAsLargeIntValue(v); });
 }
 
 int32_t TLargeintField::GetAsInteger() const {
@@ -502,9 +475,7 @@ int32_t TLargeintField::GetAsInteger() const {
 
 void TLargeintField::SetAsIntegerValue(int32_t V) { SetAsLargeIntValue(V); }
 
-int64_t TLargeintField::GetAsLargeInt() const {
-    return ValueOr(this, &TLargeintField::GetValue, int64_t(0));
-}
+int64_t TLargeintField::GetAsLargeInt() const { return ValueOr(this, &TLargeintField::GetValue, int64_t(0)); }
 
 void TLargeintField::SetAsLargeIntValue(int64_t V) {
     if ((FMinValue != 0 || FMaxValue != 0) && (V < FMinValue || V > FMaxValue))
@@ -517,14 +488,16 @@ double TLargeintField::GetAsFloat() const { return static_cast<double>(GetAsLarg
 void TLargeintField::SetAsFloatValue(double V) {
     int64_t r;
     constexpr int64_t lo = std::numeric_limits<int64_t>::min(), hi = std::numeric_limits<int64_t>::max();
-    if (!RoundInto(V, lo, hi, r)) ConversionRangeError(rtl::FloatToStr(V), static_cast<double>(lo), static_cast<double>(hi));
+    if (!RoundInto(V, lo, hi, r))
+        ConversionRangeError(rtl::FloatToStr(V), static_cast<double>(lo), static_cast<double>(hi));
     SetAsLargeIntValue(r);
 }
 
 rtl::Currency TLargeintField::GetAsCurrency() const {
     int64_t v = GetAsLargeInt();
     if (v > kCurrencyMaxUnits || v < -kCurrencyMaxUnits)
-        ConversionRangeError(IntText(v), -static_cast<double>(kCurrencyMaxUnits), static_cast<double>(kCurrencyMaxUnits));
+        ConversionRangeError(IntText(v), -static_cast<double>(kCurrencyMaxUnits),
+                             static_cast<double>(kCurrencyMaxUnits));
     return rtl::IntToCurr(v);
 }
 
@@ -560,16 +533,12 @@ TCurrencyField::TCurrencyField(rtl::TComponent* AOwner) : TFloatField(AOwner) {
     SetCurrency(true);
 }
 
-void TFloatField::SetCurrency(bool Value) {
-    ChangeProperty(FCurrency, Value, false);
-}
+void TFloatField::SetCurrency(bool Value) { ChangeProperty(FCurrency, Value, false); }
 
 void TFloatField::SetMinValue(double Value) { FMinValue = Value; }
 void TFloatField::SetMaxValue(double Value) { FMaxValue = Value; }
 
-void TFloatField::SetPrecision(int Value) {
-    ChangeProperty(FPrecision, std::clamp(Value, 2, 15), false);
-}
+void TFloatField::SetPrecision(int Value) { ChangeProperty(FPrecision, std::clamp(Value, 2, 15), false); }
 
 bool TFloatField::GetValue(double& Value) const {
     double v = 0;
@@ -579,8 +548,7 @@ bool TFloatField::GetValue(double& Value) const {
 }
 
 Variant TFloatField::GetAsVariant() const {
-    return ValueOr(this, &TFloatField::GetValue, Variant::Null(),
-                   [&](const double& v) { return Variant(v); });
+    return ValueOr(this, &TFloatField::GetValue, Variant::Null(), [&](const double& v) { return Variant(v); });
 }
 
 void TFloatField::SetVarValue(const Variant& V) {
@@ -591,8 +559,7 @@ void TFloatField::SetVarValue(const Variant& V) {
 }
 
 AnsiString TFloatField::GetAsString() const {
-    return ValueOr(this, &TFloatField::GetValue, AnsiString(),
-                   [&](const double& v) { return rtl::FloatToStr(v); });
+    return ValueOr(this, &TFloatField::GetValue, AnsiString(), [&](const double& v) { return rtl::FloatToStr(v); });
 }
 
 void TFloatField::SetAsStringValue(const AnsiString& V) {
@@ -615,15 +582,14 @@ int64_t TFloatField::GetAsLargeInt() const {
     if (!GetValue(v)) return 0;
     int64_t r;
     constexpr int64_t lo = std::numeric_limits<int64_t>::min(), hi = std::numeric_limits<int64_t>::max();
-    if (!RoundInto(v, lo, hi, r)) ConversionRangeError(rtl::FloatToStr(v), static_cast<double>(lo), static_cast<double>(hi));
+    if (!RoundInto(v, lo, hi, r))
+        ConversionRangeError(rtl::FloatToStr(v), static_cast<double>(lo), static_cast<double>(hi));
     return r;
 }
 
 void TFloatField::SetAsLargeIntValue(int64_t V) { SetAsFloatValue(static_cast<double>(V)); }
 
-double TFloatField::GetAsFloat() const {
-    return ValueOr(this, &TFloatField::GetValue, double(0.0));
-}
+double TFloatField::GetAsFloat() const { return ValueOr(this, &TFloatField::GetValue, double(0.0)); }
 
 void TFloatField::SetAsFloatValue(double V) {
     if (!std::isfinite(V)) DatabaseErrorFmt(msg::SInvalidFloatValue, {rtl::FloatToStr(V), DisplayNameA()}, this);
@@ -636,7 +602,8 @@ rtl::Currency TFloatField::GetAsCurrency() const {
     if (!GetValue(v)) return {};
     rtl::Currency c;
     if (!rtl::TryDoubleToCurr(v, c))
-        ConversionRangeError(rtl::FloatToStr(v), -static_cast<double>(kCurrencyMaxUnits), static_cast<double>(kCurrencyMaxUnits));
+        ConversionRangeError(rtl::FloatToStr(v), -static_cast<double>(kCurrencyMaxUnits),
+                             static_cast<double>(kCurrencyMaxUnits));
     return c;
 }
 
@@ -675,16 +642,12 @@ TBCDField::TBCDField(rtl::TComponent* AOwner) : TNumericField(AOwner) {
     FSize = 4;
 }
 
-void TBCDField::SetCurrency(bool Value) {
-    ChangeProperty(FCurrency, Value, false);
-}
+void TBCDField::SetCurrency(bool Value) { ChangeProperty(FCurrency, Value, false); }
 
 void TBCDField::SetMinValue(rtl::Currency Value) { FMinValue = Value; }
 void TBCDField::SetMaxValue(rtl::Currency Value) { FMaxValue = Value; }
 
-void TBCDField::SetPrecision(int Value) {
-    ChangeProperty(FPrecision, std::clamp(Value, 0, 32), false);
-}
+void TBCDField::SetPrecision(int Value) { ChangeProperty(FPrecision, std::clamp(Value, 0, 32), false); }
 
 bool TBCDField::GetValue(rtl::Currency& Value) const {
     int64_t raw = 0;
@@ -694,8 +657,7 @@ bool TBCDField::GetValue(rtl::Currency& Value) const {
 }
 
 Variant TBCDField::GetAsVariant() const {
-    return ValueOr(this, &TBCDField::GetValue, Variant::Null(),
-                   [&](const rtl::Currency& c) { return Variant(c); });
+    return ValueOr(this, &TBCDField::GetValue, Variant::Null(), [&](const rtl::Currency& c) { return Variant(c); });
 }
 
 void TBCDField::SetVarValue(const Variant& V) {
@@ -712,8 +674,7 @@ void TBCDField::SetVarValue(const Variant& V) {
 }
 
 AnsiString TBCDField::GetAsString() const {
-    return ValueOr(this, &TBCDField::GetValue, AnsiString(),
-                   [&](const rtl::Currency& c) { return rtl::CurrToStr(c); });
+    return ValueOr(this, &TBCDField::GetValue, AnsiString(), [&](const rtl::Currency& c) { return rtl::CurrToStr(c); });
 }
 
 void TBCDField::SetAsStringValue(const AnsiString& V) {
@@ -726,20 +687,21 @@ int32_t TBCDField::GetAsInteger() const {
     if (!GetValue(c)) return 0;
     int64_t u = CurrencyUnits(c);
     if (u < std::numeric_limits<int32_t>::min() || u > std::numeric_limits<int32_t>::max())
-        ConversionRangeError(rtl::CurrToStr(c), std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
+        ConversionRangeError(rtl::CurrToStr(c), std::numeric_limits<int32_t>::min(),
+                             std::numeric_limits<int32_t>::max());
     return static_cast<int32_t>(u);
 }
 
 void TBCDField::SetAsIntegerValue(int32_t V) { SetAsCurrencyValue(rtl::IntToCurr(V)); }
 
 int64_t TBCDField::GetAsLargeInt() const {
-    return ValueOr(this, &TBCDField::GetValue, int64_t(0),
-                   [&](const rtl::Currency& c) { return CurrencyUnits(c); });
+    return ValueOr(this, &TBCDField::GetValue, int64_t(0), [&](const rtl::Currency& c) { return CurrencyUnits(c); });
 }
 
 void TBCDField::SetAsLargeIntValue(int64_t V) {
     if (V > kCurrencyMaxUnits || V < -kCurrencyMaxUnits)
-        ConversionRangeError(IntText(V), -static_cast<double>(kCurrencyMaxUnits), static_cast<double>(kCurrencyMaxUnits));
+        ConversionRangeError(IntText(V), -static_cast<double>(kCurrencyMaxUnits),
+                             static_cast<double>(kCurrencyMaxUnits));
     SetAsCurrencyValue(rtl::IntToCurr(V));
 }
 
@@ -751,13 +713,12 @@ double TBCDField::GetAsFloat() const {
 void TBCDField::SetAsFloatValue(double V) {
     rtl::Currency c;
     if (!rtl::TryDoubleToCurr(V, c))
-        ConversionRangeError(rtl::FloatToStr(V), -static_cast<double>(kCurrencyMaxUnits), static_cast<double>(kCurrencyMaxUnits));
+        ConversionRangeError(rtl::FloatToStr(V), -static_cast<double>(kCurrencyMaxUnits),
+                             static_cast<double>(kCurrencyMaxUnits));
     SetAsCurrencyValue(c);
 }
 
-rtl::Currency TBCDField::GetAsCurrency() const {
-    return ValueOr(this, &TBCDField::GetValue, rtl::Currency{});
-}
+rtl::Currency TBCDField::GetAsCurrency() const { return ValueOr(this, &TBCDField::GetValue, rtl::Currency{}); }
 
 void TBCDField::SetAsCurrencyValue(rtl::Currency V) {
     if ((FMinValue.Value != 0 || FMaxValue.Value != 0) && (V < FMinValue || V > FMaxValue))
@@ -780,7 +741,8 @@ rtl::TBcd TBCDField::GetAsBCD() const {
 void TBCDField::SetAsBCDValue(const rtl::TBcd& V) {
     rtl::Currency c;
     if (!rtl::TryBcdToCurr(V, c))
-        ConversionRangeError(rtl::BcdToStr(V), -static_cast<double>(kCurrencyMaxUnits), static_cast<double>(kCurrencyMaxUnits));
+        ConversionRangeError(rtl::BcdToStr(V), -static_cast<double>(kCurrencyMaxUnits),
+                             static_cast<double>(kCurrencyMaxUnits));
     SetAsCurrencyValue(c);
 }
 
@@ -807,9 +769,7 @@ TFMTBCDField::TFMTBCDField(rtl::TComponent* AOwner) : TNumericField(AOwner) {
     FSize = 8;
 }
 
-void TFMTBCDField::SetCurrency(bool Value) {
-    ChangeProperty(FCurrency, Value, false);
-}
+void TFMTBCDField::SetCurrency(bool Value) { ChangeProperty(FCurrency, Value, false); }
 
 void TFMTBCDField::SetMinValue(const AnsiString& Value) {
     rtl::TBcd b;
@@ -825,9 +785,7 @@ void TFMTBCDField::SetMaxValue(const AnsiString& Value) {
     FMaxValue = Value;
 }
 
-void TFMTBCDField::SetPrecision(int Value) {
-    ChangeProperty(FPrecision, std::clamp(Value, 0, 64), false);
-}
+void TFMTBCDField::SetPrecision(int Value) { ChangeProperty(FPrecision, std::clamp(Value, 0, 64), false); }
 
 bool TFMTBCDField::GetValue(rtl::TBcd& Value) const {
     rtl::TBcd b;
@@ -855,13 +813,11 @@ void TFMTBCDField::SetVarValue(const Variant& V) {
 }
 
 AnsiString TFMTBCDField::GetAsString() const {
-    return ValueOr(this, &TFMTBCDField::GetValue, AnsiString(),
-                   [&](const rtl::TBcd& b) { return rtl::BcdToStr(b); });
+    return ValueOr(this, &TFMTBCDField::GetValue, AnsiString(), [&](const rtl::TBcd& b) { return rtl::BcdToStr(b); });
 }
 
 void TFMTBCDField::SetAsStringValue(const AnsiString& V) {
-    SetParsedText<rtl::TBcd>(V, msg::SInvalidBcdValue, ParseBcd,
-                             [this](const rtl::TBcd& b) { SetAsBCDValue(b); });
+    SetParsedText<rtl::TBcd>(V, msg::SInvalidBcdValue, ParseBcd, [this](const rtl::TBcd& b) { SetAsBCDValue(b); });
 }
 
 int32_t TFMTBCDField::GetAsInteger() const {
@@ -889,8 +845,7 @@ int64_t TFMTBCDField::GetAsLargeInt() const {
 void TFMTBCDField::SetAsLargeIntValue(int64_t V) { SetAsBCDValue(rtl::IntegerToBcd(V)); }
 
 double TFMTBCDField::GetAsFloat() const {
-    return ValueOr(this, &TFMTBCDField::GetValue, double(0.0),
-                   [&](const rtl::TBcd& b) { return rtl::BcdToDouble(b); });
+    return ValueOr(this, &TFMTBCDField::GetValue, double(0.0), [&](const rtl::TBcd& b) { return rtl::BcdToDouble(b); });
 }
 
 void TFMTBCDField::SetAsFloatValue(double V) {
@@ -905,15 +860,14 @@ rtl::Currency TFMTBCDField::GetAsCurrency() const {
     if (!GetValue(b)) return {};
     rtl::Currency c;
     if (!rtl::TryBcdToCurr(b, c))
-        ConversionRangeError(rtl::BcdToStr(b), -static_cast<double>(kCurrencyMaxUnits), static_cast<double>(kCurrencyMaxUnits));
+        ConversionRangeError(rtl::BcdToStr(b), -static_cast<double>(kCurrencyMaxUnits),
+                             static_cast<double>(kCurrencyMaxUnits));
     return c;
 }
 
 void TFMTBCDField::SetAsCurrencyValue(rtl::Currency V) { SetAsBCDValue(rtl::CurrToBcd(V)); }
 
-rtl::TBcd TFMTBCDField::GetAsBCD() const {
-    return ValueOr(this, &TFMTBCDField::GetValue, rtl::TBcd{});
-}
+rtl::TBcd TFMTBCDField::GetAsBCD() const { return ValueOr(this, &TFMTBCDField::GetValue, rtl::TBcd{}); }
 
 void TFMTBCDField::SetAsBCDValue(const rtl::TBcd& V) {
     rtl::TBcd lo, hi;
@@ -938,8 +892,8 @@ void TFMTBCDField::GetText(AnsiString& Text, bool DisplayText) const {
     if (!fmt.empty())
         Text = rtl::FormatBcd(fmt, b);
     else if (FCurrency)
-        Text = rtl::BcdToStrF(b, DisplayText ? rtl::ffCurrency : rtl::ffFixed, 32,
-                              rtl::FormatSettings().CurrencyDecimals);
+        Text =
+            rtl::BcdToStrF(b, DisplayText ? rtl::ffCurrency : rtl::ffFixed, 32, rtl::FormatSettings().CurrencyDecimals);
     else
         Text = rtl::BcdToStr(b);
 }
@@ -971,8 +925,7 @@ bool TBooleanField::GetValue(bool& Value) const {
 }
 
 Variant TBooleanField::GetAsVariant() const {
-    return ValueOr(this, &TBooleanField::GetValue, Variant::Null(),
-                   [&](const bool& v) { return Variant(v); });
+    return ValueOr(this, &TBooleanField::GetValue, Variant::Null(), [&](const bool& v) { return Variant(v); });
 }
 
 void TBooleanField::SetVarValue(const Variant& V) {
@@ -1005,9 +958,7 @@ void TBooleanField::SetAsStringValue(const AnsiString& V) {
         DatabaseErrorFmt(msg::SInvalidBoolValue, {V, DisplayNameA()}, this);
 }
 
-bool TBooleanField::GetAsBoolean() const {
-    return ValueOr(this, &TBooleanField::GetValue, bool(false));
-}
+bool TBooleanField::GetAsBoolean() const { return ValueOr(this, &TBooleanField::GetValue, bool(false)); }
 
 void TBooleanField::SetAsBooleanValue(bool V) {
     uint16_t v = V ? 1 : 0;
@@ -1023,9 +974,7 @@ void TBooleanField::SetAsIntegerValue(int32_t V) { SetAsBooleanValue(V != 0); }
 
 TDateTimeField::TDateTimeField(rtl::TComponent* AOwner) : TField(AOwner) { FDataType = ftDateTime; }
 
-void TDateTimeField::SetDisplayFormat(const AnsiString& Value) {
-    ChangeProperty(FDisplayFormat, Value, false);
-}
+void TDateTimeField::SetDisplayFormat(const AnsiString& Value) { ChangeProperty(FDisplayFormat, Value, false); }
 
 int TDateTimeField::DataSize() const { return (FDataType == ftDate || FDataType == ftTime) ? 4 : 8; }
 
@@ -1139,9 +1088,7 @@ void TDateTimeField::GetText(AnsiString& Text, bool DisplayText) const {
 
 TSQLTimeStampField::TSQLTimeStampField(rtl::TComponent* AOwner) : TField(AOwner) { FDataType = ftTimeStamp; }
 
-void TSQLTimeStampField::SetDisplayFormat(const AnsiString& Value) {
-    ChangeProperty(FDisplayFormat, Value, false);
-}
+void TSQLTimeStampField::SetDisplayFormat(const AnsiString& Value) { ChangeProperty(FDisplayFormat, Value, false); }
 
 bool TSQLTimeStampField::GetValue(rtl::TSQLTimeStamp& Value) const {
     rtl::TSQLTimeStamp ts;
@@ -1196,9 +1143,7 @@ rtl::TDateTime TSQLTimeStampField::GetAsDateTime() const {
                    [&](const rtl::TSQLTimeStamp& ts) { return rtl::SQLTimeStampToDateTime(ts); });
 }
 
-void TSQLTimeStampField::SetAsDateTimeValue(rtl::TDateTime V) {
-    SetAsSQLTimeStamp(rtl::DateTimeToSQLTimeStamp(V));
-}
+void TSQLTimeStampField::SetAsDateTimeValue(rtl::TDateTime V) { SetAsSQLTimeStamp(rtl::DateTimeToSQLTimeStamp(V)); }
 
 void TSQLTimeStampField::GetText(AnsiString& Text, bool DisplayText) const {
     rtl::TSQLTimeStamp ts;
@@ -1470,33 +1415,21 @@ std::vector<TField*> TObjectField::ChildFields() const {
     return out;
 }
 
-void TObjectField::GetText(AnsiString& Text, bool /*DisplayText*/) const {
-    Text = TypeNameText();
-}
-void TInterfaceField::GetText(AnsiString& Text, bool /*DisplayText*/) const {
-    Text = TypeNameText();
-}
+void TObjectField::GetText(AnsiString& Text, bool /*DisplayText*/) const { Text = TypeNameText(); }
+void TInterfaceField::GetText(AnsiString& Text, bool /*DisplayText*/) const { Text = TypeNameText(); }
 
 // ---------------------------------------------------------------------------------------------
 // Characters an editor lets through
 
 namespace {
 bool IsSignOrDigit(char C) noexcept { return C == '+' || C == '-' || (C >= '0' && C <= '9'); }
-bool IsDecimalChar(char C) {
-    return IsSignOrDigit(C) || C == rtl::FormatSettings().DecimalSeparator;
-}
+bool IsDecimalChar(char C) { return IsSignOrDigit(C) || C == rtl::FormatSettings().DecimalSeparator; }
 }  // namespace
 
 bool TIntegerField::IsValidChar(char C) const { return IsSignOrDigit(C); }
 bool TLargeintField::IsValidChar(char C) const { return IsSignOrDigit(C); }
-bool TFloatField::IsValidChar(char C) const {
-    return IsDecimalChar(C) || C == 'E' || C == 'e';
-}
-bool TBCDField::IsValidChar(char C) const {
-    return IsDecimalChar(C);
-}
-bool TFMTBCDField::IsValidChar(char C) const {
-    return IsDecimalChar(C);
-}
+bool TFloatField::IsValidChar(char C) const { return IsDecimalChar(C) || C == 'E' || C == 'e'; }
+bool TBCDField::IsValidChar(char C) const { return IsDecimalChar(C); }
+bool TFMTBCDField::IsValidChar(char C) const { return IsDecimalChar(C); }
 
 }  // namespace db

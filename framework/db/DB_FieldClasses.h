@@ -30,8 +30,7 @@ inline constexpr const char* SInvalidIntegerValue = "'%s' is not a valid integer
 inline constexpr const char* SInvalidFloatValue = "'%s' is not a valid floating-point value for field '%s'";
 inline constexpr const char* SInvalidBoolValue = "'%s' is not a valid boolean value for field '%s'";
 inline constexpr const char* SInvalidBcdValue = "'%s' is not a valid BCD value for field '%s'";
-inline constexpr const char* SFieldRangeError =
-    "%g is not a valid value for field '%s'. The allowed range is %g to %g";
+inline constexpr const char* SFieldRangeError = "%g is not a valid value for field '%s'. The allowed range is %g to %g";
 inline constexpr const char* SFieldRangeErrorText =
     "%s is not a valid value for field '%s'. The allowed range is %s to %s";
 inline constexpr const char* SInvalidFieldSize = "Invalid field size";
@@ -80,10 +79,10 @@ inline const bool StandardFieldClassesRegistered = (RegisterStandardFieldClasses
     void GetText(AnsiString& Text, bool DisplayText) const override;
 
 // A class that differs from its parent only in the field type it starts with.
-#define DB_TYPED_FIELD_CLASS(Name, Base, Type)                                       \
-    class Name : public Base {                                                       \
-        RTL_CLASS(Name, Base)                                                        \
-    public:                                                                          \
+#define DB_TYPED_FIELD_CLASS(Name, Base, Type)                                      \
+    class Name : public Base {                                                      \
+        RTL_CLASS(Name, Base)                                                       \
+    public:                                                                         \
         explicit Name(rtl::TComponent* AOwner) : Base(AOwner) { FDataType = Type; } \
     };
 

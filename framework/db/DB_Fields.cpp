@@ -142,8 +142,7 @@ void TFieldDef::Assign(rtl::TPersistent* Source) {
 // ---------------------------------------------------------------------------------------------
 // TFieldDefs
 
-TFieldDefs::TFieldDefs(rtl::TPersistent* AOwner)
-    : TOwnedCollection(AOwner, TFieldDef::StaticClass()) {
+TFieldDefs::TFieldDefs(rtl::TPersistent* AOwner) : TOwnedCollection(AOwner, TFieldDef::StaticClass()) {
     FDataSet = dynamic_cast<TDataSet*>(AOwner);
     FParentDef = dynamic_cast<TFieldDef*>(AOwner);
     if (FParentDef) FDataSet = FParentDef->DataSet();
@@ -258,19 +257,14 @@ void TField::SetDataSet(TDataSet* Value) {
 void TField::SetFieldName(const WideString& Value) {
     if (FDataSet) {
         TField* other = FDataSet->FindField(Value);
-        if (other && other != this)
-            DatabaseErrorFmt(msg::SDuplicateFieldName, {rtl::WideToAnsi(Value)}, FDataSet);
+        if (other && other != this) DatabaseErrorFmt(msg::SDuplicateFieldName, {rtl::WideToAnsi(Value)}, FDataSet);
     }
     FFieldName = Value;
 }
 
-WideString TField::FullName() const {
-    return FParentField ? FParentField->FullName() + u"." + FFieldName : FFieldName;
-}
+WideString TField::FullName() const { return FParentField ? FParentField->FullName() + u"." + FFieldName : FFieldName; }
 
-void TField::SetDisplayLabel(const WideString& Value) {
-    ChangeProperty(FDisplayLabel, Value, true);
-}
+void TField::SetDisplayLabel(const WideString& Value) { ChangeProperty(FDisplayLabel, Value, true); }
 
 WideString TField::DisplayName() const { return FDisplayLabel.empty() ? FFieldName : FDisplayLabel; }
 
@@ -293,26 +287,29 @@ void TField::SetSize(int Value) {
 
 int TField::DataSize() const {
     switch (FDataType) {
-        case ftString: case ftFixedChar: case ftGuid:
-            return FSize + 1;
-        case ftWideString: case ftFixedWideChar:
-            return (FSize + 1) * 2;
-        case ftSmallint: case ftWord: case ftBoolean:
-            return 2;
-        case ftInteger: case ftAutoInc: case ftDate: case ftTime:
-            return 4;
-        case ftLargeint: case ftFloat: case ftCurrency: case ftDateTime:
-            return 8;
-        case ftBCD: case ftFMTBcd:
-            return static_cast<int>(sizeof(rtl::TBcd));
-        case ftTimeStamp: case ftOraTimeStamp:
-            return static_cast<int>(sizeof(rtl::TSQLTimeStamp));
-        case ftBytes:
-            return FSize;
-        case ftVarBytes:
-            return FSize + 2;
-        default:
-            return 0;
+        case ftString:
+        case ftFixedChar:
+        case ftGuid: return FSize + 1;
+        case ftWideString:
+        case ftFixedWideChar: return (FSize + 1) * 2;
+        case ftSmallint:
+        case ftWord:
+        case ftBoolean: return 2;
+        case ftInteger:
+        case ftAutoInc:
+        case ftDate:
+        case ftTime: return 4;
+        case ftLargeint:
+        case ftFloat:
+        case ftCurrency:
+        case ftDateTime: return 8;
+        case ftBCD:
+        case ftFMTBcd: return static_cast<int>(sizeof(rtl::TBcd));
+        case ftTimeStamp:
+        case ftOraTimeStamp: return static_cast<int>(sizeof(rtl::TSQLTimeStamp));
+        case ftBytes: return FSize;
+        case ftVarBytes: return FSize + 2;
+        default: return 0;
     }
 }
 
@@ -322,21 +319,13 @@ void TField::SetFieldKind(TFieldKind Value) {
     FFieldKind = Value;
 }
 
-void TField::SetReadOnly(bool Value) {
-    ChangeProperty(FReadOnly, Value, true);
-}
-void TField::SetVisible(bool Value) {
-    ChangeProperty(FVisible, Value, true);
-}
-void TField::SetAlignment(TAlignment Value) {
-    ChangeProperty(FAlignment, Value, false);
-}
+void TField::SetReadOnly(bool Value) { ChangeProperty(FReadOnly, Value, true); }
+void TField::SetVisible(bool Value) { ChangeProperty(FVisible, Value, true); }
+void TField::SetAlignment(TAlignment Value) { ChangeProperty(FAlignment, Value, false); }
 
 int TField::DisplayWidth() const { return FDisplayWidth > 0 ? FDisplayWidth : DefaultDisplayWidth(); }
 
-void TField::SetDisplayWidth(int Value) {
-    ChangeProperty(FDisplayWidth, Value, true);
-}
+void TField::SetDisplayWidth(int Value) { ChangeProperty(FDisplayWidth, Value, true); }
 
 void TField::SetEditMask(const AnsiString& Value) {
     FEditMask = Value;
@@ -488,8 +477,8 @@ bool TField::WriteLookup(const Variant& V) {
     // The result value picks the key; the key fields take it and the lookup recalculates.
     if (!FLookupDataSet || FKeyFields.empty() || FLookupKeyFields.empty() || FLookupResultField.empty())
         DatabaseErrorFmt(msg::SLookupInfoError, {DisplayNameA()}, this);
-    Variant key = (V.IsNull() || V.IsEmpty()) ? Variant::Null()
-                                               : FLookupDataSet->Lookup(FLookupResultField, V, FLookupKeyFields);
+    Variant key =
+        (V.IsNull() || V.IsEmpty()) ? Variant::Null() : FLookupDataSet->Lookup(FLookupResultField, V, FLookupKeyFields);
     FDataSet->SetFieldValues(FKeyFields, key);
     return true;
 }
@@ -677,8 +666,7 @@ TField* TFields::FieldByNumber(int FieldNo) const {
 
 void TFields::CheckFieldName(const WideString& FieldName) const {
     if (FieldName.empty()) DatabaseError(msg::SFieldNameMissing, FDataSet);
-    if (FindField(FieldName))
-        DatabaseErrorFmt(msg::SDuplicateFieldName, {rtl::WideToAnsi(FieldName)}, FDataSet);
+    if (FindField(FieldName)) DatabaseErrorFmt(msg::SDuplicateFieldName, {rtl::WideToAnsi(FieldName)}, FDataSet);
 }
 
 void TFields::SetFieldIndex(TField* Field, int Value) {

@@ -12,11 +12,16 @@ namespace db {
 TFieldType VarTypeToDataType(rtl::TVarType VarType) noexcept {
     if (VarType == (rtl::varArray | rtl::varByte)) return ftBlob;
     switch (VarType) {
-        case rtl::varSmallint: case rtl::varShortInt: case rtl::varByte: return ftSmallint;
+        case rtl::varSmallint:
+        case rtl::varShortInt:
+        case rtl::varByte: return ftSmallint;
         case rtl::varWord: return ftWord;
         case rtl::varInteger: return ftInteger;
-        case rtl::varLongWord: case rtl::varInt64: case rtl::varUInt64: return ftLargeint;
-        case rtl::varSingle: case rtl::varDouble: return ftFloat;
+        case rtl::varLongWord:
+        case rtl::varInt64:
+        case rtl::varUInt64: return ftLargeint;
+        case rtl::varSingle:
+        case rtl::varDouble: return ftFloat;
         case rtl::varCurrency: return ftBCD;
         case rtl::varDate: return ftDateTime;
         case rtl::varBoolean: return ftBoolean;
@@ -92,24 +97,36 @@ void TParam::SetTypedValue(TFieldType Type, const Variant& V) {
     Variant stored;
     switch (Type) {
         // Text already of the kind is shared, not copied.
-        case ftString: case ftFixedChar: case ftMemo: case ftFmtMemo: case ftGuid: case ftOraClob:
-            stored = V.VType() == rtl::varString ? V : Variant(rtl::VarToStr(V));
-            break;
-        case ftWideString: case ftFixedWideChar: case ftWideMemo:
-            stored = V.VType() == rtl::varOleStr ? V : Variant(rtl::VarToWideStr(V));
-            break;
+        case ftString:
+        case ftFixedChar:
+        case ftMemo:
+        case ftFmtMemo:
+        case ftGuid:
+        case ftOraClob: stored = V.VType() == rtl::varString ? V : Variant(rtl::VarToStr(V)); break;
+        case ftWideString:
+        case ftFixedWideChar:
+        case ftWideMemo: stored = V.VType() == rtl::varOleStr ? V : Variant(rtl::VarToWideStr(V)); break;
         case ftSmallint: stored = Variant(static_cast<short>(rtl::CheckedInt16(V.AsInt64()))); break;
         case ftWord: stored = Variant(static_cast<unsigned short>(rtl::CheckedUInt16(V.AsInt64()))); break;
-        case ftInteger: case ftAutoInc: stored = Variant(V.AsInteger()); break;
+        case ftInteger:
+        case ftAutoInc: stored = Variant(V.AsInteger()); break;
         case ftLargeint: stored = Variant(static_cast<long long>(V.AsInt64())); break;
         case ftFloat: stored = Variant(V.AsDouble()); break;
         case ftCurrency: stored = Variant(V.AsDouble()); break;
         case ftBCD: stored = Variant(V.AsCurrency()); break;
         case ftFMTBcd: stored = Variant::FromBcd(V.AsBcd()); break;
         case ftBoolean: stored = Variant(V.AsBoolean()); break;
-        case ftDate: case ftTime: case ftDateTime: stored = Variant::FromDate(V.AsDateTime()); break;
-        case ftTimeStamp: case ftOraTimeStamp: stored = Variant::FromSQLTimeStamp(V.AsSQLTimeStamp()); break;
-        case ftBytes: case ftVarBytes: case ftBlob: case ftGraphic: case ftTypedBinary: case ftOraBlob:
+        case ftDate:
+        case ftTime:
+        case ftDateTime: stored = Variant::FromDate(V.AsDateTime()); break;
+        case ftTimeStamp:
+        case ftOraTimeStamp: stored = Variant::FromSQLTimeStamp(V.AsSQLTimeStamp()); break;
+        case ftBytes:
+        case ftVarBytes:
+        case ftBlob:
+        case ftGraphic:
+        case ftTypedBinary:
+        case ftOraBlob:
             if (V.IsByteArray()) {
                 stored = V;
             } else {
@@ -174,11 +191,11 @@ void TParam::SetAsTime(rtl::TDateTime V) { SetTypedValue(ftTime, Variant::FromDa
 rtl::TDateTime TParam::AsDateTime() const { return FNull ? 0.0 : FData.AsDateTime(); }
 void TParam::SetAsDateTime(rtl::TDateTime V) { SetTypedValue(ftDateTime, Variant::FromDate(V)); }
 
-rtl::TSQLTimeStamp TParam::AsSQLTimeStamp() const {
-    return FNull ? rtl::NullSQLTimeStamp() : FData.AsSQLTimeStamp();
-}
+rtl::TSQLTimeStamp TParam::AsSQLTimeStamp() const { return FNull ? rtl::NullSQLTimeStamp() : FData.AsSQLTimeStamp(); }
 
-void TParam::SetAsSQLTimeStamp(const rtl::TSQLTimeStamp& V) { SetTypedValue(ftTimeStamp, Variant::FromSQLTimeStamp(V)); }
+void TParam::SetAsSQLTimeStamp(const rtl::TSQLTimeStamp& V) {
+    SetTypedValue(ftTimeStamp, Variant::FromSQLTimeStamp(V));
+}
 void TParam::SetAsMemo(const AnsiString& V) { SetTypedValue(ftMemo, Variant(V)); }
 void TParam::SetAsBlob(const rtl::TBytes& V) { SetTypedValue(ftBlob, Variant::FromBytes(V)); }
 
@@ -220,17 +237,20 @@ void TParam::AssignField(TField* Field) {
     if (!Field) return;
     AssignFieldValue(Field, Field->Value());
     switch (Field->DataType()) {
-        case ftString: case ftFixedChar: case ftWideString: case ftFixedWideChar: case ftBytes:
-        case ftVarBytes: case ftGuid:
-            FSize = Field->Size();
-            break;
-        case ftBCD: case ftFMTBcd:
+        case ftString:
+        case ftFixedChar:
+        case ftWideString:
+        case ftFixedWideChar:
+        case ftBytes:
+        case ftVarBytes:
+        case ftGuid: FSize = Field->Size(); break;
+        case ftBCD:
+        case ftFMTBcd:
             FNumericScale = Field->Size();
             if (auto* b = dynamic_cast<TBCDField*>(Field)) FPrecision = b->Precision();
             if (auto* f = dynamic_cast<TFMTBCDField*>(Field)) FPrecision = f->Precision();
             break;
-        default:
-            break;
+        default: break;
     }
     FName = rtl::WideToAnsi(Field->FieldName());
     Changed(false);

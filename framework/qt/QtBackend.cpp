@@ -129,7 +129,8 @@ void SyncModifiers(Qt::KeyboardModifiers M) {
     const struct {
         Qt::KeyboardModifier Flag;
         int Key;
-    } mods[] = {{Qt::ShiftModifier, ui::VK_SHIFT}, {Qt::ControlModifier, ui::VK_CONTROL}, {Qt::AltModifier, ui::VK_MENU}};
+    } mods[] = {
+        {Qt::ShiftModifier, ui::VK_SHIFT}, {Qt::ControlModifier, ui::VK_CONTROL}, {Qt::AltModifier, ui::VK_MENU}};
     for (const auto& m : mods) {
         const bool down = M.testFlag(m.Flag);
         if ((ui::GetKeyState(m.Key) < 0) != down) ui::SetKeyState(m.Key, down);
@@ -183,8 +184,7 @@ bool IsDropDown(const ui::TWinControl* Control) {
 TNativeWindow::TNativeWindow(ui::TWinControl* Control, TQtSurface* Surface) : FControl(Control), FSurface(Surface) {
     if (IsDropDown(Control)) {
         // Placed by us, above the others, never taking the keyboard from the form it serves.
-        setFlags(Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
-                 Qt::WindowStaysOnTopHint);
+        setFlags(Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus | Qt::WindowStaysOnTopHint);
     } else {
         setFlags(Qt::Window);
     }
@@ -203,8 +203,10 @@ void TNativeWindow::paintEvent(QPaintEvent* Event) {
     p.setCompositionMode(QPainter::CompositionMode_Source);
     const QImage& img = FSurface->Image();
     for (const QRect& r : Event->region()) {
-        if (img.isNull()) p.fillRect(r, Qt::white);
-        else p.drawImage(r, img, r);
+        if (img.isNull())
+            p.fillRect(r, Qt::white);
+        else
+            p.drawImage(r, img, r);
     }
 }
 
@@ -396,7 +398,8 @@ void SyncWindows() {
         }
         const ui::TSizeConstraints& k = *c->Constraints();
         const QSize least(k.MinWidth(), k.MinHeight());
-        const QSize most(k.MaxWidth() > 0 ? k.MaxWidth() : MaxWindowSize, k.MaxHeight() > 0 ? k.MaxHeight() : MaxWindowSize);
+        const QSize most(k.MaxWidth() > 0 ? k.MaxWidth() : MaxWindowSize,
+                         k.MaxHeight() > 0 ? k.MaxHeight() : MaxWindowSize);
         if (w.minimumSize() != least) w.setMinimumSize(least);
         if (w.maximumSize() != most) w.setMaximumSize(most);
         const QString title = AnsiToQString(c->Caption());
@@ -462,7 +465,8 @@ void PreparePlatform() {
 void Install() {
     auto& st = State();
     if (st.Installed) return;
-    if (!QGuiApplication::instance()) throw rtl::EInvalidOperation("The display backend needs a running Qt application");
+    if (!QGuiApplication::instance())
+        throw rtl::EInvalidOperation("The display backend needs a running Qt application");
     st.Installed = true;
     ui::SetSurfaceFactory([](ui::TWinControl* Window) -> std::unique_ptr<ui::TSurface> {
         return std::make_unique<TWindowSurface>(Window);

@@ -78,8 +78,8 @@ private:
     ui::TWinControl* FControl;
     TQtSurface* FSurface;
     bool FSyncing = false;
-    Qt::MouseButtons FPressed;  // pressed here and not yet released
-    QRect FPlaced;  // the model's bounds last given to the window
+    Qt::MouseButtons FPressed;                    // pressed here and not yet released
+    QRect FPlaced;                                // the model's bounds last given to the window
     ui::TCursor FShownCursor = ui::crNone - 100;  // none shown yet
 };
 

@@ -61,8 +61,7 @@ QString MimeTypeOf(ui::TClipboardFormat Format) {
     const rtl::AnsiString name = ui::GetClipboardFormatName(Format);
     for (const TStandardType& t : StandardTypes)
         if (!name.empty() && ui::RegisterClipboardFormat(t.Name) == Format) return QString::fromLatin1(t.Mime);
-    if (!name.empty())
-        return RegisteredPrefix + QString::fromLatin1(QUrl::toPercentEncoding(AnsiToQString(name)));
+    if (!name.empty()) return RegisteredPrefix + QString::fromLatin1(QUrl::toPercentEncoding(AnsiToQString(name)));
     return NumberedPrefix + QString::number(Format);
 }
 
@@ -74,9 +73,7 @@ TQtClipboardStore::TQtClipboardStore() {
 
 TQtClipboardStore::~TQtClipboardStore() { QObject::disconnect(FChanged); }
 
-bool TQtClipboardStore::Owned() const {
-    return FOwned && FPublished != nullptr && Board()->mimeData() == FPublished;
-}
+bool TQtClipboardStore::Owned() const { return FOwned && FPublished != nullptr && Board()->mimeData() == FPublished; }
 
 void TQtClipboardStore::Publish() {
     auto* mime = new QMimeData;
@@ -84,7 +81,8 @@ void TQtClipboardStore::Publish() {
         if (format == ui::CF_TEXT || format == ui::CF_UNICODETEXT || format == ui::CF_OEMTEXT) {
             if (!mime->hasText()) mime->setText(TextOf(format, data));
         } else {
-            mime->setData(MimeTypeOf(format), QByteArray(reinterpret_cast<const char*>(data.data()), qsizetype(data.size())));
+            mime->setData(MimeTypeOf(format),
+                          QByteArray(reinterpret_cast<const char*>(data.data()), qsizetype(data.size())));
         }
     }
     FPublished = mime;

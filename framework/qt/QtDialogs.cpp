@@ -60,7 +60,9 @@ int ShowMessageBox(const rtl::AnsiString& Text, const rtl::AnsiString& Caption, 
     }
     switch (Flags & 0x0F) {
         case ui::MB_OKCANCEL: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-        case ui::MB_YESNOCANCEL: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel); break;
+        case ui::MB_YESNOCANCEL:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            break;
         case ui::MB_YESNO: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
         case ui::MB_YESNOTOALL:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::YesToAll | QMessageBox::NoToAll);

@@ -108,8 +108,7 @@ void TQtSurface::EndPainter() {
 const QImage& TQtSurface::Image() {
     if (FImage.isNull() && Width() > 0 && Height() > 0) {
         // Shares the raster's memory: words are 0x00RRGGBB, which RGB32 reads as opaque colours.
-        FImage = QImage(reinterpret_cast<uchar*>(ScanLine(0)), Width(), Height(), Stride() * 4,
-                        QImage::Format_RGB32);
+        FImage = QImage(reinterpret_cast<uchar*>(ScanLine(0)), Width(), Height(), Stride() * 4, QImage::Format_RGB32);
     }
     return FImage;
 }
@@ -121,8 +120,10 @@ QPainter& TQtSurface::Painter() {
         FPainterClipValid = false;
     }
     if (!FPainterClipValid) {
-        if (FClipped) FPainter->setClipRegion(FQClip);
-        else FPainter->setClipping(false);
+        if (FClipped)
+            FPainter->setClipRegion(FQClip);
+        else
+            FPainter->setClipping(false);
         FPainterClipValid = true;
     }
     return *FPainter;
@@ -252,9 +253,12 @@ void TQtSurface::TextOut(int X, int Y, std::string_view Text, const ui::TFontDat
     }
     if (Clip) {
         const QRect c(Clip->Left, Clip->Top, Clip->Width(), Clip->Height());
-        if (!FClipped) p.setClipRect(c);
-        else if (FQClip.rectCount() == 1) p.setClipRect(FQClip.boundingRect() & c);
-        else p.setClipRegion(FQClip & c);
+        if (!FClipped)
+            p.setClipRect(c);
+        else if (FQClip.rectCount() == 1)
+            p.setClipRect(FQClip.boundingRect() & c);
+        else
+            p.setClipRegion(FQClip & c);
         FPainterClipValid = false;  // the next call puts the surface's clip back
         ui::IntersectRect(cell, cell, *Clip);
     }
@@ -263,7 +267,10 @@ void TQtSurface::TextOut(int X, int Y, std::string_view Text, const ui::TFontDat
         p.save();
         p.translate(X, Y);
         p.rotate(-Font.Orientation / 10.0);
-        if (Background != ui::clNone) p.fillRect(QRect(0, 0, w, h), QColor(ui::GetRValue(ui::ColorToRGB(Background)), ui::GetGValue(ui::ColorToRGB(Background)), ui::GetBValue(ui::ColorToRGB(Background))));
+        if (Background != ui::clNone)
+            p.fillRect(QRect(0, 0, w, h),
+                       QColor(ui::GetRValue(ui::ColorToRGB(Background)), ui::GetGValue(ui::ColorToRGB(Background)),
+                              ui::GetBValue(ui::ColorToRGB(Background))));
         p.setPen(QColor(ui::GetRValue(Color), ui::GetGValue(Color), ui::GetBValue(Color)));
         p.drawText(0, f.Tm.tmAscent, s);
         p.restore();

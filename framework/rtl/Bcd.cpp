@@ -73,8 +73,10 @@ void Rescale(TDec& d, int places, bool round = true) {
             d.Digits[i] = '0';
             --i;
         }
-        if (i < 0) d.Digits.insert(d.Digits.begin(), '1');
-        else ++d.Digits[i];
+        if (i < 0)
+            d.Digits.insert(d.Digits.begin(), '1');
+        else
+            ++d.Digits[i];
     }
     if (d.Digits.empty()) d.Digits = "0";
 }
@@ -86,8 +88,10 @@ TBcd PackRaw(const TDec& d) {
     b.SignSpecialPlaces = static_cast<uint8_t>((d.Negative && !zero ? 0x80 : 0) | (d.Places & 0x3F));
     for (size_t i = 0; i < d.Digits.size(); ++i) {
         const uint8_t nib = static_cast<uint8_t>(d.Digits[i] - '0');
-        if (i % 2 == 0) b.Fraction[i / 2] = static_cast<uint8_t>(nib << 4);
-        else b.Fraction[i / 2] |= nib;
+        if (i % 2 == 0)
+            b.Fraction[i / 2] = static_cast<uint8_t>(nib << 4);
+        else
+            b.Fraction[i / 2] |= nib;
     }
     return b;
 }
@@ -147,8 +151,10 @@ bool ParseDec(std::string_view s, char sep, TDec& out, bool allowExponent) {
             if (exp < 10000) exp = exp * 10 + (s[i] - '0');
         }
         if (!expDigits) return false;
-        if (neg) d.Places += exp;
-        else if (exp <= d.Places) d.Places -= exp;
+        if (neg)
+            d.Places += exp;
+        else if (exp <= d.Places)
+            d.Places -= exp;
         else {
             d.Digits.append(exp - d.Places, '0');
             d.Places = 0;

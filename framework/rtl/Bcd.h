@@ -34,8 +34,7 @@ AnsiString BcdToStr(const TBcd& bcd);
 AnsiString BcdToStr(const TBcd& bcd, const TFormatSettings& fs);
 // As FloatToStrF but exact on the decimal digits (rounding half away from zero).
 AnsiString BcdToStrF(const TBcd& bcd, TFloatFormat format, int precision, int digits);
-AnsiString BcdToStrF(const TBcd& bcd, TFloatFormat format, int precision, int digits,
-                     const TFormatSettings& fs);
+AnsiString BcdToStrF(const TBcd& bcd, TFloatFormat format, int precision, int digits, const TFormatSettings& fs);
 AnsiString FormatBcd(std::string_view format, const TBcd& bcd);
 
 // -1, 0, 1 by value (scale and precision play no part).

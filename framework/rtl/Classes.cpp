@@ -133,8 +133,7 @@ void TComponent::BeforeDestruction() {
 #ifndef NDEBUG
     // A component made with new skipped its second phase: its owner never heard of it and its
     // overrides never ran. Debug builds stop here rather than let that pass unseen.
-    if (!MadeByCreate())
-        AssertFail(Format("%s was made without rtl::Create", {ClassName()}), "Classes", __LINE__);
+    if (!MadeByCreate()) AssertFail(Format("%s was made without rtl::Create", {ClassName()}), "Classes", __LINE__);
 #endif
     if (!FComponentState.Contains(csDestroying)) Destroying();
     // Everyone hears of the removal while this object is still whole.
@@ -286,7 +285,9 @@ void TComponent::FreeNotification(TComponent* AComponent) {
 
 void TComponent::RemoveFreeNotification(TComponent* AComponent) {
     if (!AComponent) return;
-    auto drop = [](std::vector<TComponent*>& v, TComponent* c) { v.erase(std::remove(v.begin(), v.end(), c), v.end()); };
+    auto drop = [](std::vector<TComponent*>& v, TComponent* c) {
+        v.erase(std::remove(v.begin(), v.end(), c), v.end());
+    };
     drop(FFreeNotifies, AComponent);
     drop(AComponent->FFreeNotifies, this);
 }
@@ -538,8 +539,10 @@ void TStrings::SetValues(const AnsiString& Name, const AnsiString& Value) {
     int i = IndexOfName(Name);
     if (!Value.empty()) {
         // A new entry is added whole: a sorted list refuses Put, which would leave an empty line.
-        if (i < 0) Add(Name + FNameValueSeparator + Value);
-        else Put(i, Name + FNameValueSeparator + Value);
+        if (i < 0)
+            Add(Name + FNameValueSeparator + Value);
+        else
+            Put(i, Name + FNameValueSeparator + Value);
     } else if (i >= 0) {
         Delete(i);
     }
@@ -620,9 +623,8 @@ AnsiString TStrings::JoinDelimited(char Delimiter, char Quote) const {
     AnsiString result;
     for (int i = 0; i < count; ++i) {
         AnsiString s = Get(i);
-        bool quote = std::any_of(s.begin(), s.end(), [&](char c) {
-            return (IsBlank(c) && c != '\0') || c == Quote || c == Delimiter;
-        });
+        bool quote = std::any_of(s.begin(), s.end(),
+                                 [&](char c) { return (IsBlank(c) && c != '\0') || c == Quote || c == Delimiter; });
         if (i > 0) result += Delimiter;
         result += quote ? QuotedStr(s, Quote) : s;
     }
@@ -779,12 +781,9 @@ int TStringList::AddObject(const AnsiString& S, TObject* AObject) {
         result = Count();
     } else if (Find(S, result)) {
         switch (FDuplicates) {
-            case dupIgnore:
-                return result;
-            case dupError:
-                throw EStringListError(SDuplicateString);
-            case dupAccept:
-                break;
+            case dupIgnore: return result;
+            case dupError: throw EStringListError(SDuplicateString);
+            case dupAccept: break;
         }
     }
     InsertItem(result, S, AObject);

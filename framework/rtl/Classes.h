@@ -122,15 +122,15 @@ public:
     }
 };
 
-#define RTL_CLASS(Name, Base)                                                                     \
-public:                                                                                           \
-    using inherited = Base;                                                                       \
-    static const ClassRefType& StaticClass() {                                                    \
-        static const typename ClassRefType::template Of<Name> ref(#Name, &Base::StaticClass());   \
-        return ref;                                                                               \
-    }                                                                                             \
-    const ::rtl::ClassRef* ClassType() const override { return &Name::StaticClass(); }            \
-                                                                                                  \
+#define RTL_CLASS(Name, Base)                                                                   \
+public:                                                                                         \
+    using inherited = Base;                                                                     \
+    static const ClassRefType& StaticClass() {                                                  \
+        static const typename ClassRefType::template Of<Name> ref(#Name, &Base::StaticClass()); \
+        return ref;                                                                             \
+    }                                                                                           \
+    const ::rtl::ClassRef* ClassType() const override { return &Name::StaticClass(); }          \
+                                                                                                \
 private:
 
 // ---------------------------------------------------------------------------------------------

@@ -45,9 +45,7 @@ std::atomic<TClockSource*> gSource{&gSystemClock};
 
 }  // namespace
 
-TClockSource* SetClockSource(TClockSource* source) {
-    return gSource.exchange(source ? source : &gSystemClock);
-}
+TClockSource* SetClockSource(TClockSource* source) { return gSource.exchange(source ? source : &gSystemClock); }
 
 TClockSource& ClockSource() { return *gSource.load(); }
 

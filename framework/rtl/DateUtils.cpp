@@ -72,9 +72,7 @@ int64_t CheckedAdd(int64_t a, int64_t b) {
     return r;
 }
 
-bool InRange(TDateTime value) {
-    return std::isfinite(value) && value > MinDateTime - 1.0 && value < MaxDateTime + 1.0;
-}
+bool InRange(TDateTime value) { return std::isfinite(value) && value > MinDateTime - 1.0 && value < MaxDateTime + 1.0; }
 
 }  // namespace
 
@@ -88,8 +86,7 @@ int DaysInMonth(int year, int month) {
 int DaysInYear(int year) { return IsLeapYear(year) ? 366 : 365; }
 
 bool TryEncodeDate(int year, int month, int day, TDateTime& value) {
-    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
-        return false;
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) return false;
     value = static_cast<double>(DayNumber(year, month, day) - DateDelta);
     return true;
 }
@@ -101,8 +98,7 @@ bool TryEncodeTime(int hour, int min, int sec, int msec, TDateTime& value) {
     return true;
 }
 
-bool TryEncodeDateTime(int year, int month, int day, int hour, int min, int sec, int msec,
-                       TDateTime& value) {
+bool TryEncodeDateTime(int year, int month, int day, int hour, int min, int sec, int msec, TDateTime& value) {
     TDateTime d, t;
     if (!TryEncodeDate(year, month, day, d) || !TryEncodeTime(hour, min, sec, msec, t)) return false;
     value = ComposeDateTime(d, t);
@@ -157,8 +153,7 @@ void DecodeTime(TDateTime value, int& hour, int& min, int& sec, int& msec) {
     hour = t / 60;
 }
 
-void DecodeDateTime(TDateTime value, int& year, int& month, int& day, int& hour, int& min, int& sec,
-                    int& msec) {
+void DecodeDateTime(TDateTime value, int& year, int& month, int& day, int& hour, int& min, int& sec, int& msec) {
     DecodeDate(value, year, month, day);
     DecodeTime(value, hour, min, sec, msec);
 }
@@ -228,9 +223,7 @@ TTimeStamp MSecsToTimeStamp(int64_t msecs) {
     return ts;
 }
 
-int64_t TimeStampToMSecs(const TTimeStamp& ts) {
-    return static_cast<int64_t>(ts.Date) * MSecsPerDay + ts.Time;
-}
+int64_t TimeStampToMSecs(const TTimeStamp& ts) { return static_cast<int64_t>(ts.Date) * MSecsPerDay + ts.Time; }
 
 int64_t DateTimeToMilliseconds(TDateTime value) {
     const TTimeStamp ts = DateTimeToTimeStamp(value);
@@ -289,9 +282,7 @@ int DayOf(TDateTime value) {
     return d;
 }
 
-bool SameDate(TDateTime a, TDateTime b) {
-    return DateTimeToTimeStamp(a).Date == DateTimeToTimeStamp(b).Date;
-}
+bool SameDate(TDateTime a, TDateTime b) { return DateTimeToTimeStamp(a).Date == DateTimeToTimeStamp(b).Date; }
 
 bool SameDateTime(TDateTime a, TDateTime b) { return CompareDateTime(a, b) == 0; }
 

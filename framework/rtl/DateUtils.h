@@ -10,12 +10,12 @@
 
 namespace rtl {
 
-constexpr int32_t DateDelta = 693594;            // days from 0001-01-01 (day 1) to 1899-12-30
+constexpr int32_t DateDelta = 693594;  // days from 0001-01-01 (day 1) to 1899-12-30
 constexpr int64_t MSecsPerDay = 86400000;
 constexpr int32_t SecsPerDay = 86400;
-constexpr double MinDateTime = -693593.0;        // 0001-01-01
-constexpr double MaxDateTime = 2958465.99999999; // 9999-12-31 23:59:59.999
-constexpr int UnixDateDelta = 25569;             // days from 1899-12-30 to 1970-01-01
+constexpr double MinDateTime = -693593.0;         // 0001-01-01
+constexpr double MaxDateTime = 2958465.99999999;  // 9999-12-31 23:59:59.999
+constexpr int UnixDateDelta = 25569;              // days from 1899-12-30 to 1970-01-01
 
 bool IsLeapYear(int year);
 // 0 when month is outside 1..12.
@@ -28,14 +28,12 @@ TDateTime EncodeTime(int hour, int min, int sec, int msec);
 TDateTime EncodeDateTime(int year, int month, int day, int hour, int min, int sec, int msec);
 bool TryEncodeDate(int year, int month, int day, TDateTime& value);
 bool TryEncodeTime(int hour, int min, int sec, int msec, TDateTime& value);
-bool TryEncodeDateTime(int year, int month, int day, int hour, int min, int sec, int msec,
-                       TDateTime& value);
+bool TryEncodeDateTime(int year, int month, int day, int hour, int min, int sec, int msec, TDateTime& value);
 
 // Values outside MinDateTime..MaxDateTime decode to zeros (year 0) rather than garbage.
 void DecodeDate(TDateTime value, int& year, int& month, int& day);
 void DecodeTime(TDateTime value, int& hour, int& min, int& sec, int& msec);
-void DecodeDateTime(TDateTime value, int& year, int& month, int& day, int& hour, int& min, int& sec,
-                    int& msec);
+void DecodeDateTime(TDateTime value, int& year, int& month, int& day, int& hour, int& min, int& sec, int& msec);
 // Decodes and also reports the day of the week (1 = Sunday); false when the date is out of range.
 bool DecodeDateFully(TDateTime value, int& year, int& month, int& day, int& dow);
 
@@ -82,7 +80,7 @@ int YearOf(TDateTime value);
 int MonthOf(TDateTime value);
 int DayOf(TDateTime value);
 bool SameDate(TDateTime a, TDateTime b);
-bool SameDateTime(TDateTime a, TDateTime b);  // equal to the millisecond
-int CompareDateTime(TDateTime a, TDateTime b); // -1, 0, 1 to the millisecond
+bool SameDateTime(TDateTime a, TDateTime b);    // equal to the millisecond
+int CompareDateTime(TDateTime a, TDateTime b);  // -1, 0, 1 to the millisecond
 
 }  // namespace rtl

@@ -37,20 +37,18 @@ private:
 };
 
 // Declares an exception class with the runtime's clone, raise and class-name support.
-#define RTL_DECLARE_EXCEPTION(Name, Base)                                                         \
-    class Name : public Base {                                                                    \
-        using Inherited = Base;                                                                   \
-                                                                                                  \
-    public:                                                                                       \
-        using Inherited::Inherited;                                                               \
-        const char* ClassName() const noexcept override { return #Name; }                         \
-        bool InheritsFromName(std::string_view name) const noexcept override {                    \
-            return name == #Name || Inherited::InheritsFromName(name);                            \
-        }                                                                                         \
-        std::unique_ptr<::rtl::Exception> Clone() const override {                                \
-            return std::make_unique<Name>(*this);                                                 \
-        }                                                                                         \
-        [[noreturn]] void Raise() const override { throw *this; }                                 \
+#define RTL_DECLARE_EXCEPTION(Name, Base)                                                                  \
+    class Name : public Base {                                                                             \
+        using Inherited = Base;                                                                            \
+                                                                                                           \
+    public:                                                                                                \
+        using Inherited::Inherited;                                                                        \
+        const char* ClassName() const noexcept override { return #Name; }                                  \
+        bool InheritsFromName(std::string_view name) const noexcept override {                             \
+            return name == #Name || Inherited::InheritsFromName(name);                                     \
+        }                                                                                                  \
+        std::unique_ptr<::rtl::Exception> Clone() const override { return std::make_unique<Name>(*this); } \
+        [[noreturn]] void Raise() const override { throw *this; }                                          \
     }
 
 RTL_DECLARE_EXCEPTION(EConvertError, Exception);

@@ -151,7 +151,8 @@ void TMemIniFile::Parse(const AnsiString& Text) {
         if (line.front() == ';' || eq == AnsiString::npos || eq == 0)
             current->Entries.push_back(TEntry{{}, line});
         else
-            current->Entries.push_back(TEntry{Trim(std::string_view(line).substr(0, eq)), Trim(std::string_view(line).substr(eq + 1))});
+            current->Entries.push_back(
+                TEntry{Trim(std::string_view(line).substr(0, eq)), Trim(std::string_view(line).substr(eq + 1))});
     }
 }
 
@@ -186,7 +187,8 @@ void TMemIniFile::CheckWritable(const AnsiString& Section, const AnsiString& Ide
     // Anything that would not read back as the same section, key and value would corrupt the file.
     AnsiString section = Trim(Section), ident = Trim(Ident);
     bool bad = HasLineBreak(Section) || section.find(']') != AnsiString::npos || HasLineBreak(Ident) || ident.empty() ||
-               ident.find('=') != AnsiString::npos || ident.front() == ';' || ident.front() == '[' || HasLineBreak(Value);
+               ident.find('=') != AnsiString::npos || ident.front() == ';' || ident.front() == '[' ||
+               HasLineBreak(Value);
     if (bad) throw EIniFileException(WriteErrorMessage(FileName()));
 }
 
@@ -277,7 +279,9 @@ void TMemIniFile::UpdateFile() {
     }
     // Makes the rename itself durable; a failure here leaves a complete file either way.
     auto slash = targetPath.rfind('/');
-    UTF8String dir = slash == UTF8String::npos ? UTF8String(".") : slash == 0 ? UTF8String("/") : targetPath.substr(0, slash);
+    UTF8String dir = slash == UTF8String::npos ? UTF8String(".")
+                     : slash == 0              ? UTF8String("/")
+                                               : targetPath.substr(0, slash);
     int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);

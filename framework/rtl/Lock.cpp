@@ -15,11 +15,17 @@ TBasicLock<Recursive>::TBasicLock() : FImpl(std::make_unique<TImpl>()) {}
 template <bool Recursive>
 TBasicLock<Recursive>::~TBasicLock() = default;
 template <bool Recursive>
-void TBasicLock<Recursive>::lock() { FImpl->Mutex.lock(); }
+void TBasicLock<Recursive>::lock() {
+    FImpl->Mutex.lock();
+}
 template <bool Recursive>
-bool TBasicLock<Recursive>::try_lock() { return FImpl->Mutex.try_lock(); }
+bool TBasicLock<Recursive>::try_lock() {
+    return FImpl->Mutex.try_lock();
+}
 template <bool Recursive>
-void TBasicLock<Recursive>::unlock() { FImpl->Mutex.unlock(); }
+void TBasicLock<Recursive>::unlock() {
+    FImpl->Mutex.unlock();
+}
 
 template class TBasicLock<false>;
 template class TBasicLock<true>;

@@ -74,8 +74,7 @@ private:
 template <class H, class Release>
 class TUniqueHandle {
 public:
-    explicit TUniqueHandle(Release R = Release(), H Handle = H()) noexcept
-        : FHandle(Handle), FRelease(std::move(R)) {}
+    explicit TUniqueHandle(Release R = Release(), H Handle = H()) noexcept : FHandle(Handle), FRelease(std::move(R)) {}
     ~TUniqueHandle() { reset(); }
     TUniqueHandle(const TUniqueHandle&) = delete;
     TUniqueHandle& operator=(const TUniqueHandle&) = delete;

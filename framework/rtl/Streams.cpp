@@ -176,7 +176,8 @@ void TMemoryStream::SetSize(int64_t NewSize) {
     size_t n = static_cast<size_t>(NewSize);
     if (n > FSize) {
         Reserve(n);
-        std::fill(FData.begin() + static_cast<std::ptrdiff_t>(FSize), FData.begin() + static_cast<std::ptrdiff_t>(n), 0);
+        std::fill(FData.begin() + static_cast<std::ptrdiff_t>(FSize), FData.begin() + static_cast<std::ptrdiff_t>(n),
+                  0);
     }
     FSize = n;
     if (FPosition > NewSize) FPosition = NewSize;
@@ -260,15 +261,9 @@ TFileStream::TFileStream(const AnsiString& FileName, uint16_t Mode) : THandleStr
     }
     int flags;
     switch (Mode & 0x3) {
-        case fmOpenWrite:
-            flags = O_WRONLY;
-            break;
-        case fmOpenReadWrite:
-            flags = O_RDWR;
-            break;
-        default:
-            flags = O_RDONLY;
-            break;
+        case fmOpenWrite: flags = O_WRONLY; break;
+        case fmOpenReadWrite: flags = O_RDWR; break;
+        default: flags = O_RDONLY; break;
     }
     FHandle = ::open(path.c_str(), flags | O_CLOEXEC);
     if (FHandle < 0) throw EFOpenError(FileMessage("Cannot open file", FileName, errno));

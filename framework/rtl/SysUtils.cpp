@@ -19,8 +19,8 @@ using namespace sysutils_detail;
 TFormatSettings TFormatSettings::Default() {
     TFormatSettings fs;
     fs.LongDateFormat = A(u8"d MMMM yyyy 'г.'");
-    static const char8_t* longMonths[12] = {u8"Январь", u8"Февраль", u8"Март",     u8"Апрель",
-                                            u8"Май",    u8"Июнь",    u8"Июль",     u8"Август",
+    static const char8_t* longMonths[12] = {u8"Январь",   u8"Февраль", u8"Март",   u8"Апрель",
+                                            u8"Май",      u8"Июнь",    u8"Июль",   u8"Август",
                                             u8"Сентябрь", u8"Октябрь", u8"Ноябрь", u8"Декабрь"};
     static const char8_t* shortMonths[12] = {u8"янв", u8"фев", u8"мар", u8"апр", u8"май", u8"июн",
                                              u8"июл", u8"авг", u8"сен", u8"окт", u8"ноя", u8"дек"};
@@ -121,10 +121,14 @@ bool TryStrToInt64(std::string_view s, int64_t& value) {
     for (; i < t.size(); ++i) {
         const char c = t[i];
         int dgt;
-        if (c >= '0' && c <= '9') dgt = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f') dgt = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F') dgt = c - 'A' + 10;
-        else return false;
+        if (c >= '0' && c <= '9')
+            dgt = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            dgt = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            dgt = c - 'A' + 10;
+        else
+            return false;
         if (u > (limit - dgt) / base) return false;
         u = u * base + dgt;
     }
@@ -156,7 +160,8 @@ int32_t StrToInt(std::string_view s) {
 }
 
 int64_t StrToInt64(std::string_view s) {
-    return ParseOrRaise<int64_t>(s, kInvalidInteger, [](std::string_view t, int64_t& r) { return TryStrToInt64(t, r); });
+    return ParseOrRaise<int64_t>(s, kInvalidInteger,
+                                 [](std::string_view t, int64_t& r) { return TryStrToInt64(t, r); });
 }
 
 int32_t StrToIntDef(std::string_view s, int32_t def) {
@@ -204,8 +209,8 @@ bool StrToBoolDef(std::string_view s, bool def) {
 
 AnsiString GUIDToString(const TGUID& g) {
     char buf[40];
-    std::snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.D1, g.D2, g.D3,
-                  g.D4[0], g.D4[1], g.D4[2], g.D4[3], g.D4[4], g.D4[5], g.D4[6], g.D4[7]);
+    std::snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.D1, g.D2, g.D3, g.D4[0],
+                  g.D4[1], g.D4[2], g.D4[3], g.D4[4], g.D4[5], g.D4[6], g.D4[7]);
     return buf;
 }
 
@@ -217,10 +222,14 @@ bool TryStringToGUID(std::string_view s, TGUID& guid) {
         for (int i = 0; i < count; ++i) {
             const char c = s[pos + i];
             int d;
-            if (c >= '0' && c <= '9') d = c - '0';
-            else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-            else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-            else return false;
+            if (c >= '0' && c <= '9')
+                d = c - '0';
+            else if (c >= 'a' && c <= 'f')
+                d = c - 'a' + 10;
+            else if (c >= 'A' && c <= 'F')
+                d = c - 'A' + 10;
+            else
+                return false;
             out = out * 16 + d;
         }
         return true;

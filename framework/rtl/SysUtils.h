@@ -82,8 +82,19 @@ uint32_t CheckedUInt32(int64_t value);
 // One argument of Format: holds a copy of simple values and a view of text values, which live
 // until the end of the full expression that calls Format.
 struct TVarRec {
-    enum TKind : uint8_t { vtInteger, vtInt64, vtUInt64, vtExtended, vtCurrency, vtChar, vtBoolean,
-                           vtAnsiString, vtWideString, vtPointer, vtVariant };
+    enum TKind : uint8_t {
+        vtInteger,
+        vtInt64,
+        vtUInt64,
+        vtExtended,
+        vtCurrency,
+        vtChar,
+        vtBoolean,
+        vtAnsiString,
+        vtWideString,
+        vtPointer,
+        vtVariant
+    };
     TKind Kind;
     union {
         int64_t VInt64;
@@ -154,8 +165,7 @@ enum TFloatFormat { ffGeneral, ffExponent, ffFixed, ffNumber, ffCurrency };
 AnsiString FloatToStr(double value);
 AnsiString FloatToStr(double value, const TFormatSettings& fs);
 AnsiString FloatToStrF(double value, TFloatFormat format, int precision, int digits);
-AnsiString FloatToStrF(double value, TFloatFormat format, int precision, int digits,
-                       const TFormatSettings& fs);
+AnsiString FloatToStrF(double value, TFloatFormat format, int precision, int digits, const TFormatSettings& fs);
 // Picture format: sections "pos;neg;zero" of 0 # . , E+ E- e+ e- and quoted literals.
 AnsiString FormatFloat(std::string_view format, double value);
 AnsiString FormatFloat(std::string_view format, double value, const TFormatSettings& fs);
@@ -163,8 +173,8 @@ AnsiString FormatCurr(std::string_view format, Currency value);
 // The formatting cores behind FloatToStrF and FormatFloat, for exact decimals: the value is
 // (negative ? -1 : 1) * 0.digits * 10^exponent, digits without leading zeros. Fixed formats round
 // the exact digits half away from zero; precision limits only the general and exponent forms.
-AnsiString DecimalDigitsToStrF(bool negative, std::string_view digits, int exponent, TFloatFormat format,
-                               int precision, int digits10, const TFormatSettings& fs);
+AnsiString DecimalDigitsToStrF(bool negative, std::string_view digits, int exponent, TFloatFormat format, int precision,
+                               int digits10, const TFormatSettings& fs);
 AnsiString FormatDecimalDigits(std::string_view format, bool negative, std::string_view digits, int exponent,
                                const TFormatSettings& fs);
 // The locale's decimal separator; a thousand separator is not accepted. Raise EConvertError
@@ -254,8 +264,8 @@ enum TReplaceFlag : unsigned { rfReplaceAll = 1, rfIgnoreCase = 2 };
 using TReplaceFlags = unsigned;
 AnsiString StringReplace(std::string_view s, std::string_view oldPattern, std::string_view newPattern,
                          TReplaceFlags flags);
-WideString StringReplace(std::u16string_view s, std::u16string_view oldPattern,
-                         std::u16string_view newPattern, TReplaceFlags flags);
+WideString StringReplace(std::u16string_view s, std::u16string_view oldPattern, std::u16string_view newPattern,
+                         TReplaceFlags flags);
 
 // 1-based position of sub in s, 0 when absent (as the platform's Pos).
 int Pos(std::string_view sub, std::string_view s, int offset = 1);

@@ -40,12 +40,11 @@ struct TFormatState {
     const TFormatSettings& Fs;
     int Depth;
     int Year, Month, Day, Hour, Min, Sec, MSec, DayOfWeek;
-    bool Twelve;      // a twelve-hour clock: the format names an am/pm part anywhere
-    bool AfterHour;   // the last token (separators aside) was the hour
+    bool Twelve;     // a twelve-hour clock: the format names an am/pm part anywhere
+    bool AfterHour;  // the last token (separators aside) was the hour
 };
 
-void FormatDateTimeTo(AnsiString& out, std::string_view fmt, TDateTime value, const TFormatSettings& fs,
-                      int depth);
+void FormatDateTimeTo(AnsiString& out, std::string_view fmt, TDateTime value, const TFormatSettings& fs, int depth);
 
 void Nested(TFormatState& S, std::string_view Fmt) { FormatDateTimeTo(S.Out, Fmt, S.Value, S.Fs, S.Depth + 1); }
 
@@ -169,28 +168,20 @@ size_t WriteTimeSeparator(TFormatState& S, size_t, size_t) {
 }
 
 constexpr TFormatToken kFormatTokens[] = {
-    {'"', THourMark::Keep, WriteQuoted},
-    {'\'', THourMark::Keep, WriteQuoted},
-    {'C', THourMark::Keep, WriteDateTime},
-    {'D', THourMark::Clear, WriteDay},
-    {'M', THourMark::Clear, WriteMonth},
-    {'Y', THourMark::Clear, WriteYear},
-    {'H', THourMark::Set, WriteHour},
-    {'N', THourMark::Clear, WriteMinute},
-    {'S', THourMark::Clear, WriteSecond},
-    {'Z', THourMark::Clear, WriteMillisecond},
-    {'T', THourMark::Clear, WriteTime},
-    {'A', THourMark::Clear, WriteAmPm},
-    {'/', THourMark::Keep, WriteDateSeparator},
-    {':', THourMark::Keep, WriteTimeSeparator},
+    {'"', THourMark::Keep, WriteQuoted},        {'\'', THourMark::Keep, WriteQuoted},
+    {'C', THourMark::Keep, WriteDateTime},      {'D', THourMark::Clear, WriteDay},
+    {'M', THourMark::Clear, WriteMonth},        {'Y', THourMark::Clear, WriteYear},
+    {'H', THourMark::Set, WriteHour},           {'N', THourMark::Clear, WriteMinute},
+    {'S', THourMark::Clear, WriteSecond},       {'Z', THourMark::Clear, WriteMillisecond},
+    {'T', THourMark::Clear, WriteTime},         {'A', THourMark::Clear, WriteAmPm},
+    {'/', THourMark::Keep, WriteDateSeparator}, {':', THourMark::Keep, WriteTimeSeparator},
 };
 
 char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 
 // Appends the value as the format's tokens write it; any other character is copied as it stands.
 // The tokens that name another format (c, ddddd, dddddd, t, tt) are followed two levels deep at most.
-void FormatDateTimeTo(AnsiString& out, std::string_view fmt, TDateTime value, const TFormatSettings& fs,
-                      int depth) {
+void FormatDateTimeTo(AnsiString& out, std::string_view fmt, TDateTime value, const TFormatSettings& fs, int depth) {
     if (depth > 2) return;
     TFormatState state{out, fmt, value, fs, depth, 0, 0, 0, 0, 0, 0, 0, DayOfWeek(value), false, false};
     DecodeDateTime(value, state.Year, state.Month, state.Day, state.Hour, state.Min, state.Sec, state.MSec);
@@ -254,9 +245,12 @@ enum TDateOrder { doMDY, doDMY, doYMD };
 TDateOrder GetDateOrder(std::string_view fmt) {
     for (char c : fmt) {
         switch (c) {
-            case 'd': case 'D': return doDMY;
-            case 'm': case 'M': return doMDY;
-            case 'y': case 'Y': return doYMD;
+            case 'd':
+            case 'D': return doDMY;
+            case 'm':
+            case 'M': return doMDY;
+            case 'y':
+            case 'Y': return doYMD;
             default: break;
         }
     }
@@ -272,24 +266,48 @@ bool ScanDate(TScanner& sc, TDateTime& date, const TFormatSettings& fs) {
     const size_t save = sc.Pos;
     bool three = false;
     if (sc.Char(fs.DateSeparator)) {
-        if (sc.Number(n3, l3)) three = true;
-        else sc.Pos = save;
+        if (sc.Number(n3, l3))
+            three = true;
+        else
+            sc.Pos = save;
     }
     int y, m, d, yl;
     int curY, curM, curD;
     DecodeDate(ClockNow(), curY, curM, curD);
     if (three) {
         switch (order) {
-            case doMDY: m = n1; d = n2; y = n3; yl = l3; break;
-            case doDMY: d = n1; m = n2; y = n3; yl = l3; break;
-            default: y = n1; yl = l1; m = n2; d = n3; break;
+            case doMDY:
+                m = n1;
+                d = n2;
+                y = n3;
+                yl = l3;
+                break;
+            case doDMY:
+                d = n1;
+                m = n2;
+                y = n3;
+                yl = l3;
+                break;
+            default:
+                y = n1;
+                yl = l1;
+                m = n2;
+                d = n3;
+                break;
         }
     } else {
         y = curY;
         yl = 4;
-        if (order == doMDY) { m = n1; d = n2; }
-        else if (order == doDMY) { d = n1; m = n2; }
-        else { m = n1; d = n2; }
+        if (order == doMDY) {
+            m = n1;
+            d = n2;
+        } else if (order == doDMY) {
+            d = n1;
+            m = n2;
+        } else {
+            m = n1;
+            d = n2;
+        }
     }
     if (y <= 99 && yl <= 2) {
         const int window = fs.TwoDigitYearCenturyWindow;
@@ -336,8 +354,10 @@ bool ScanTime(TScanner& sc, TDateTime& time, const TFormatSettings& fs) {
     }
     if (ampm != 0) {
         if (h < 1 || h > 12) return false;
-        if (ampm == 1 && h == 12) h = 0;
-        else if (ampm == 2 && h < 12) h += 12;
+        if (ampm == 1 && h == 12)
+            h = 0;
+        else if (ampm == 2 && h < 12)
+            h += 12;
     }
     return TryEncodeTime(h, m, s, ms, time);
 }
@@ -377,7 +397,8 @@ bool TryStrToDate(std::string_view s, TDateTime& value, const TFormatSettings& f
 }
 TDateTime StrToDate(std::string_view s) { return StrToDate(s, FormatSettings()); }
 TDateTime StrToDate(std::string_view s, const TFormatSettings& fs) {
-    return ParseOrRaise<TDateTime>(s, kInvalidDate, [&](std::string_view t, TDateTime& r) { return TryStrToDate(t, r, fs); });
+    return ParseOrRaise<TDateTime>(s, kInvalidDate,
+                                   [&](std::string_view t, TDateTime& r) { return TryStrToDate(t, r, fs); });
 }
 TDateTime StrToDateDef(std::string_view s, TDateTime def) {
     return ParseOrDefault<TDateTime>(s, def, [](std::string_view t, TDateTime& r) { return TryStrToDate(t, r); });
@@ -389,7 +410,8 @@ bool TryStrToTime(std::string_view s, TDateTime& value, const TFormatSettings& f
 }
 TDateTime StrToTime(std::string_view s) { return StrToTime(s, FormatSettings()); }
 TDateTime StrToTime(std::string_view s, const TFormatSettings& fs) {
-    return ParseOrRaise<TDateTime>(s, kInvalidTime, [&](std::string_view t, TDateTime& r) { return TryStrToTime(t, r, fs); });
+    return ParseOrRaise<TDateTime>(s, kInvalidTime,
+                                   [&](std::string_view t, TDateTime& r) { return TryStrToTime(t, r, fs); });
 }
 TDateTime StrToTimeDef(std::string_view s, TDateTime def) {
     return ParseOrDefault<TDateTime>(s, def, [](std::string_view t, TDateTime& r) { return TryStrToTime(t, r); });
@@ -415,7 +437,8 @@ bool TryStrToDateTime(std::string_view s, TDateTime& value, const TFormatSetting
 }
 TDateTime StrToDateTime(std::string_view s) { return StrToDateTime(s, FormatSettings()); }
 TDateTime StrToDateTime(std::string_view s, const TFormatSettings& fs) {
-    return ParseOrRaise<TDateTime>(s, kInvalidDateTime, [&](std::string_view t, TDateTime& r) { return TryStrToDateTime(t, r, fs); });
+    return ParseOrRaise<TDateTime>(s, kInvalidDateTime,
+                                   [&](std::string_view t, TDateTime& r) { return TryStrToDateTime(t, r, fs); });
 }
 TDateTime StrToDateTimeDef(std::string_view s, TDateTime def) {
     return ParseOrDefault<TDateTime>(s, def, [](std::string_view t, TDateTime& r) { return TryStrToDateTime(t, r); });

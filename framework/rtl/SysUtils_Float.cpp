@@ -83,8 +83,7 @@ bool IsZero(const TDecimal& d) { return d.Digits.empty(); }
 // Integer part digits ("" when below 1).
 std::string IntDigits(const TDecimal& d) {
     std::string r;
-    for (int i = 0; i < d.Exponent; ++i)
-        r.push_back(i < static_cast<int>(d.Digits.size()) ? d.Digits[i] : '0');
+    for (int i = 0; i < d.Exponent; ++i) r.push_back(i < static_cast<int>(d.Digits.size()) ? d.Digits[i] : '0');
     return r;
 }
 
@@ -176,8 +175,8 @@ AnsiString ApplyCurrencyFormat(const AnsiString& number, bool negative, const TF
     }
 }
 
-AnsiString DecimalToStrF(TDecimal d, TFloatFormat format, int precision, int digits,
-                         const TFormatSettings& fs, bool fromCurrency) {
+AnsiString DecimalToStrF(TDecimal d, TFloatFormat format, int precision, int digits, const TFormatSettings& fs,
+                         bool fromCurrency) {
     const char sep = fs.DecimalSeparator;
     switch (format) {
         case ffGeneral: {
@@ -239,10 +238,10 @@ namespace {
 
 struct TPicture {
     std::string_view Text;
-    int IntPlaces = 0;      // placeholders before the point
-    int MinInt = 0;         // from the first '0' before the point
-    int FracPlaces = 0;     // placeholders after the point
-    int MinFrac = 0;        // up to the last '0' after the point
+    int IntPlaces = 0;   // placeholders before the point
+    int MinInt = 0;      // from the first '0' before the point
+    int FracPlaces = 0;  // placeholders after the point
+    int MinFrac = 0;     // up to the last '0' after the point
     bool HasPoint = false;
     bool Thousands = false;
     bool Scientific = false;
@@ -410,9 +409,8 @@ std::vector<std::string_view> SplitSections(std::string_view format) {
     return r;
 }
 
-AnsiString FormatDecimal(std::string_view format, const TDecimal& value, bool isZero,
-                         const TFormatSettings& fs, const std::function<AnsiString()>& general,
-                         int precision = 15) {
+AnsiString FormatDecimal(std::string_view format, const TDecimal& value, bool isZero, const TFormatSettings& fs,
+                         const std::function<AnsiString()>& general, int precision = 15) {
     auto sections = SplitSections(format);
     std::string_view sec = sections[0];
     bool addMinus = value.Negative;
@@ -522,7 +520,8 @@ AnsiString FormatFloat(std::string_view format, double value, const TFormatSetti
 AnsiString FormatCurr(std::string_view format, Currency value) {
     const TFormatSettings& fs = FormatSettings();
     TDecimal d = ScaledToDecimal(value.Value, 4);
-    return FormatDecimal(format, d, IsZero(d), fs, [&] { return CurrToStr(value, fs); }, 19);
+    return FormatDecimal(
+        format, d, IsZero(d), fs, [&] { return CurrToStr(value, fs); }, 19);
 }
 
 namespace {
@@ -541,8 +540,8 @@ TDecimal MakeDecimal(bool negative, std::string_view digits, int exponent) {
 }
 }  // namespace
 
-AnsiString DecimalDigitsToStrF(bool negative, std::string_view digits, int exponent, TFloatFormat format,
-                               int precision, int digits10, const TFormatSettings& fs) {
+AnsiString DecimalDigitsToStrF(bool negative, std::string_view digits, int exponent, TFloatFormat format, int precision,
+                               int digits10, const TFormatSettings& fs) {
     if (precision < 1) precision = 1;
     return DecimalToStrF(MakeDecimal(negative, digits, exponent), format, precision, digits10, fs, true);
 }
@@ -550,9 +549,8 @@ AnsiString DecimalDigitsToStrF(bool negative, std::string_view digits, int expon
 AnsiString FormatDecimalDigits(std::string_view format, bool negative, std::string_view digits, int exponent,
                                const TFormatSettings& fs) {
     TDecimal d = MakeDecimal(negative, digits, exponent);
-    return FormatDecimal(format, d, IsZero(d), fs, [&] {
-        return DecimalToStrF(d, ffGeneral, 64, 0, fs, true);
-    }, 64);
+    return FormatDecimal(
+        format, d, IsZero(d), fs, [&] { return DecimalToStrF(d, ffGeneral, 64, 0, fs, true); }, 64);
 }
 
 bool TryStrToFloat(std::string_view s, double& value) { return TryStrToFloat(s, value, FormatSettings()); }
@@ -585,7 +583,8 @@ bool TryStrToFloat(std::string_view s, double& value, const TFormatSettings& fs)
 double StrToFloat(std::string_view s) { return StrToFloat(s, FormatSettings()); }
 
 double StrToFloat(std::string_view s, const TFormatSettings& fs) {
-    return ParseOrRaise<double>(s, kInvalidFloat, [&](std::string_view t, double& r) { return TryStrToFloat(t, r, fs); });
+    return ParseOrRaise<double>(s, kInvalidFloat,
+                                [&](std::string_view t, double& r) { return TryStrToFloat(t, r, fs); });
 }
 
 double StrToFloatDef(std::string_view s, double def) {
@@ -673,7 +672,8 @@ bool TryStrToCurr(std::string_view s, Currency& value, const TFormatSettings& fs
 Currency StrToCurr(std::string_view s) { return StrToCurr(s, FormatSettings()); }
 
 Currency StrToCurr(std::string_view s, const TFormatSettings& fs) {
-    return ParseOrRaise<Currency>(s, kInvalidFloat, [&](std::string_view t, Currency& r) { return TryStrToCurr(t, r, fs); });
+    return ParseOrRaise<Currency>(s, kInvalidFloat,
+                                  [&](std::string_view t, Currency& r) { return TryStrToCurr(t, r, fs); });
 }
 
 Currency StrToCurrDef(std::string_view s, Currency def) {

@@ -99,9 +99,12 @@ bool FormatDecimalArg(const TVarRec& a, char type, int prec, AnsiString& piece) 
 bool FormatHexArg(const TVarRec& a, int prec, AnsiString& piece) {
     int64_t v;
     uint64_t u;
-    if (a.Kind == TVarRec::vtUInt64) u = a.VUInt64;
-    else if (AsInt64(a, v)) u = a.Kind == TVarRec::vtInteger ? static_cast<uint32_t>(v) : static_cast<uint64_t>(v);
-    else return false;
+    if (a.Kind == TVarRec::vtUInt64)
+        u = a.VUInt64;
+    else if (AsInt64(a, v))
+        u = a.Kind == TVarRec::vtInteger ? static_cast<uint32_t>(v) : static_cast<uint64_t>(v);
+    else
+        return false;
     char buf[32];
     std::snprintf(buf, sizeof buf, "%llX", static_cast<unsigned long long>(u));
     piece = buf;
@@ -134,9 +137,7 @@ bool FormatTextArg(const TVarRec& a, int prec, AnsiString& piece) {
         case TVarRec::vtWideString: piece = WideToAnsi(a.VWide); break;
         case TVarRec::vtChar: piece = AnsiString(1, a.VChar); break;
         case TVarRec::vtBoolean: piece = a.VBoolean ? "True" : "False"; break;
-        case TVarRec::vtVariant:
-            try {
-                piece = VarToStr(*a.VVariant);
+        case TVarRec::vtVariant: try { piece = VarToStr(*a.VVariant);
             } catch (const Exception&) {
                 return false;
             }
@@ -166,10 +167,12 @@ bool Convert(const TVarRec& a, const TDirective& d, const TFormatSettings& fs, A
             return true;
         }
         case 'C':
-            if (a.Kind == TVarRec::vtChar) piece = AnsiString(1, a.VChar);
+            if (a.Kind == TVarRec::vtChar)
+                piece = AnsiString(1, a.VChar);
             else if (a.Kind == TVarRec::vtInteger && a.VInt64 >= 0 && a.VInt64 <= 255)
                 piece = AnsiString(1, static_cast<char>(a.VInt64));
-            else return false;
+            else
+                return false;
             return true;
         case 'S': return FormatTextArg(a, d.Precision, piece);
         default: return false;

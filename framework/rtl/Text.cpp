@@ -112,7 +112,8 @@ int Collate(std::u16string_view a, std::u16string_view b, bool caseInsensitive) 
 class WideBuf {
 public:
     explicit WideBuf(std::string_view s) : FLen(s.size()) {
-        char16_t* p = s.size() <= sizeof(FLocal) / sizeof(char16_t) ? FLocal : (FHeap.reset(new char16_t[s.size()]), FHeap.get());
+        char16_t* p =
+            s.size() <= sizeof(FLocal) / sizeof(char16_t) ? FLocal : (FHeap.reset(new char16_t[s.size()]), FHeap.get());
         const Tables& t = T();
         for (size_t i = 0; i < s.size(); ++i) p[i] = t.toWide[U8(s[i])];
         FData = p;
@@ -130,8 +131,8 @@ std::string SortKey(std::u16string_view s, bool caseInsensitive) {
     const Collators& c = C();
     const UCollator* coll = caseInsensitive ? c.caseInsensitive : c.caseSensitive;
     std::string key(s.size() * 4 + 16, '\0');
-    int32_t n = ucol_getSortKey(coll, U(s), static_cast<int32_t>(s.size()),
-                                reinterpret_cast<uint8_t*>(key.data()), static_cast<int32_t>(key.size()));
+    int32_t n = ucol_getSortKey(coll, U(s), static_cast<int32_t>(s.size()), reinterpret_cast<uint8_t*>(key.data()),
+                                static_cast<int32_t>(key.size()));
     if (n > static_cast<int32_t>(key.size())) {
         key.resize(n);
         n = ucol_getSortKey(coll, U(s), static_cast<int32_t>(s.size()), reinterpret_cast<uint8_t*>(key.data()), n);
@@ -330,9 +331,9 @@ bool TUTF8Check::Feed(std::string_view s) noexcept {
                 break;
             }
             FCode = (FCode << 6) | (b & 0x3F);
-            if (--FPending == 0 && ((FLength == 2 && FCode < 0x80) || (FLength == 3 && FCode < 0x800) ||
-                                    (FLength == 4 && FCode < 0x10000) || (FCode >= 0xD800 && FCode <= 0xDFFF) ||
-                                    FCode > 0x10FFFF))
+            if (--FPending == 0 &&
+                ((FLength == 2 && FCode < 0x80) || (FLength == 3 && FCode < 0x800) ||
+                 (FLength == 4 && FCode < 0x10000) || (FCode >= 0xD800 && FCode <= 0xDFFF) || FCode > 0x10FFFF))
                 FValid = false;
         } else if (b >= 0x80) {
             FNonAscii = true;
@@ -451,7 +452,9 @@ int CompareText(std::string_view a, std::string_view b) noexcept {
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-bool SameText(std::string_view a, std::string_view b) noexcept { return a.size() == b.size() && CompareText(a, b) == 0; }
+bool SameText(std::string_view a, std::string_view b) noexcept {
+    return a.size() == b.size() && CompareText(a, b) == 0;
+}
 
 int AnsiCompareStr(std::string_view a, std::string_view b) {
     if (a == b) return 0;

@@ -39,7 +39,8 @@ uintptr_t TTimerService::SetTimer(const void* Owner, uintptr_t Id, uint32_t Inte
 }
 
 bool TTimerService::KillTimer(const void* Owner, uintptr_t Id) {
-    auto it = std::find_if(FTimers.begin(), FTimers.end(), [&](const TTimer& t) { return t.Owner == Owner && t.Id == Id; });
+    auto it =
+        std::find_if(FTimers.begin(), FTimers.end(), [&](const TTimer& t) { return t.Owner == Owner && t.Id == Id; });
     if (it == FTimers.end()) return false;
     FTimers.erase(it);
     return true;

@@ -17,20 +17,22 @@ struct Variant::TArrayData {
     TVarType ElemType = varVariant;
     std::vector<Variant> Items;  // every element type but varByte
     TBytes Bytes;                // varByte
-    int Count() const {
-        return static_cast<int>(ElemType == varByte ? Bytes.size() : Items.size());
-    }
+    int Count() const { return static_cast<int>(ElemType == varByte ? Bytes.size() : Items.size()); }
 };
 
 namespace {
 
 bool IsIntegerType(TVarType t) {
     switch (t) {
-        case varSmallint: case varInteger: case varShortInt: case varByte: case varWord:
-        case varLongWord: case varInt64: case varUInt64:
-            return true;
-        default:
-            return false;
+        case varSmallint:
+        case varInteger:
+        case varShortInt:
+        case varByte:
+        case varWord:
+        case varLongWord:
+        case varInt64:
+        case varUInt64: return true;
+        default: return false;
     }
 }
 
@@ -159,9 +161,7 @@ Variant Variant::CreateArray(int lowBound, int highBound, TVarType elementType) 
     return v;
 }
 
-bool Variant::IsClear() const noexcept {
-    return FVType == varEmpty || (FVType == varByRef && FData.P == nullptr);
-}
+bool Variant::IsClear() const noexcept { return FVType == varEmpty || (FVType == varByRef && FData.P == nullptr); }
 
 // --- arrays ----------------------------------------------------------------------------------
 
@@ -254,21 +254,27 @@ void Variant::CastError(TVarType to) const {
 }
 
 void Variant::OverflowError(TVarType to) const {
-    throw EVariantOverflowError(
-        Format("Overflow while converting variant of type (%s) into type (%s)", {VarTypeAsText(FVType), VarTypeAsText(to)}));
+    throw EVariantOverflowError(Format("Overflow while converting variant of type (%s) into type (%s)",
+                                       {VarTypeAsText(FVType), VarTypeAsText(to)}));
 }
 
 int64_t Variant::AsInt64() const {
     switch (FVType) {
         case varEmpty: return 0;
         case varBoolean: return FData.B ? -1 : 0;
-        case varSmallint: case varInteger: case varShortInt: case varByte: case varWord:
-        case varLongWord: case varInt64:
-            return FData.I;
+        case varSmallint:
+        case varInteger:
+        case varShortInt:
+        case varByte:
+        case varWord:
+        case varLongWord:
+        case varInt64: return FData.I;
         case varUInt64:
             if (FData.U > static_cast<uint64_t>(INT64_MAX)) OverflowError(varInt64);
             return static_cast<int64_t>(FData.U);
-        case varSingle: case varDouble: case varDate: {
+        case varSingle:
+        case varDouble:
+        case varDate: {
             const double r = RoundHalfEven(FData.D);
             if (!std::isfinite(r) || r < -9223372036854775808.0 || r >= 9223372036854775808.0) OverflowError(varInt64);
             return static_cast<int64_t>(r);
@@ -280,7 +286,8 @@ int64_t Variant::AsInt64() const {
             if (rem < -5000 || (rem == -5000 && (q & 1))) return q - 1;
             return q;
         }
-        case varString: case varOleStr: {
+        case varString:
+        case varOleStr: {
             const AnsiString s = TextOf(*this);
             int64_t v;
             if (TryStrToInt64(s, v)) return v;
@@ -294,14 +301,11 @@ int64_t Variant::AsInt64() const {
             if (TryStrToBool(s, b)) return b ? -1 : 0;
             CastError(varInt64);
         }
-        case varFMTBcd:
-            try {
-                return BcdToInt64(*static_cast<const TBcd*>(FRef.get()), false);
+        case varFMTBcd: try { return BcdToInt64(*static_cast<const TBcd*>(FRef.get()), false);
             } catch (const EBcdException&) {
                 OverflowError(varInt64);
             }
-        default:
-            CastError(varInt64);
+        default: CastError(varInt64);
     }
 }
 
@@ -336,13 +340,20 @@ double Variant::AsDouble() const {
     switch (FVType) {
         case varEmpty: return 0;
         case varBoolean: return FData.B ? -1 : 0;
-        case varSmallint: case varInteger: case varShortInt: case varByte: case varWord:
-        case varLongWord: case varInt64:
-            return static_cast<double>(FData.I);
+        case varSmallint:
+        case varInteger:
+        case varShortInt:
+        case varByte:
+        case varWord:
+        case varLongWord:
+        case varInt64: return static_cast<double>(FData.I);
         case varUInt64: return static_cast<double>(FData.U);
-        case varSingle: case varDouble: case varDate: return FData.D;
+        case varSingle:
+        case varDouble:
+        case varDate: return FData.D;
         case varCurrency: return CurrToDouble(Currency::FromScaled(FData.I));
-        case varString: case varOleStr: {
+        case varString:
+        case varOleStr: {
             const AnsiString s = TextOf(*this);
             double d;
             if (TryStrToFloat(s, d)) return d;
@@ -361,19 +372,28 @@ Currency Variant::AsCurrency() const {
         case varEmpty: return Currency{};
         case varCurrency: return Currency::FromScaled(FData.I);
         case varBoolean: return Currency::FromScaled(FData.B ? -10000 : 0);
-        case varSmallint: case varInteger: case varShortInt: case varByte: case varWord:
-        case varLongWord: case varInt64: case varUInt64: {
+        case varSmallint:
+        case varInteger:
+        case varShortInt:
+        case varByte:
+        case varWord:
+        case varLongWord:
+        case varInt64:
+        case varUInt64: {
             constexpr int64_t limit = INT64_MAX / 10000;
             if (FVType == varUInt64 ? FData.U > static_cast<uint64_t>(limit) : (FData.I > limit || FData.I < -limit))
                 OverflowError(varCurrency);
             return Currency::FromScaled(FData.I * 10000);
         }
-        case varSingle: case varDouble: case varDate: {
+        case varSingle:
+        case varDouble:
+        case varDate: {
             Currency c;
             if (!TryDoubleToCurr(FData.D, c)) OverflowError(varCurrency);
             return c;
         }
-        case varString: case varOleStr: {
+        case varString:
+        case varOleStr: {
             const AnsiString s = TextOf(*this);
             Currency c;
             if (TryStrToCurr(s, c)) return c;
@@ -394,11 +414,20 @@ bool Variant::AsBoolean() const {
     switch (FVType) {
         case varEmpty: return false;
         case varBoolean: return FData.B;
-        case varSmallint: case varInteger: case varShortInt: case varByte: case varWord:
-        case varLongWord: case varInt64: case varUInt64: case varCurrency:
-            return FData.I != 0;
-        case varSingle: case varDouble: case varDate: return FData.D != 0;
-        case varString: case varOleStr: {
+        case varSmallint:
+        case varInteger:
+        case varShortInt:
+        case varByte:
+        case varWord:
+        case varLongWord:
+        case varInt64:
+        case varUInt64:
+        case varCurrency: return FData.I != 0;
+        case varSingle:
+        case varDouble:
+        case varDate: return FData.D != 0;
+        case varString:
+        case varOleStr: {
             const AnsiString s = TextOf(*this);
             bool b;
             if (TryStrToBool(s, b)) return b;
@@ -411,16 +440,15 @@ bool Variant::AsBoolean() const {
 
 TDateTime Variant::AsDateTime() const {
     switch (FVType) {
-        case varString: case varOleStr: {
+        case varString:
+        case varOleStr: {
             const AnsiString s = TextOf(*this);
             TDateTime d;
             if (TryStrToDateTime(s, d)) return d;
             CastError(varDate);
         }
         case varSQLTimeStamp: return SQLTimeStampToDateTime(*static_cast<const TSQLTimeStamp*>(FRef.get()));
-        default:
-            try {
-                return AsDouble();
+        default: try { return AsDouble();
             } catch (const EVariantTypeCastError&) {
                 CastError(varDate);
             }
@@ -431,9 +459,13 @@ AnsiString Variant::AsAnsiString() const {
     switch (FVType) {
         case varEmpty: return {};
         case varBoolean: return FData.B ? "True" : "False";
-        case varSmallint: case varInteger: case varShortInt: case varByte: case varWord:
-        case varLongWord: case varInt64:
-            return IntToStr(FData.I);
+        case varSmallint:
+        case varInteger:
+        case varShortInt:
+        case varByte:
+        case varWord:
+        case varLongWord:
+        case varInt64: return IntToStr(FData.I);
         case varUInt64: return UIntToStr(FData.U);
         case varSingle: return FloatToStrF(FData.D, ffGeneral, 7, 0);
         case varDouble: return FloatToStr(FData.D);
@@ -461,17 +493,24 @@ TBcd Variant::AsBcd() const {
         case varFMTBcd: return *static_cast<const TBcd*>(FRef.get());
         case varEmpty: return IntegerToBcd(0);
         case varBoolean: return IntegerToBcd(FData.B ? -1 : 0);
-        case varSmallint: case varInteger: case varShortInt: case varByte: case varWord:
-        case varLongWord: case varInt64:
-            return IntegerToBcd(FData.I);
+        case varSmallint:
+        case varInteger:
+        case varShortInt:
+        case varByte:
+        case varWord:
+        case varLongWord:
+        case varInt64: return IntegerToBcd(FData.I);
         case varUInt64: return StrToBcd(UIntToStr(FData.U));
         case varCurrency: return CurrToBcd(Currency::FromScaled(FData.I));
-        case varSingle: case varDouble: case varDate: {
+        case varSingle:
+        case varDouble:
+        case varDate: {
             TBcd b;
             if (!TryDoubleToBcd(FData.D, b)) OverflowError(varFMTBcd);
             return b;
         }
-        case varString: case varOleStr: {
+        case varString:
+        case varOleStr: {
             const AnsiString s = TextOf(*this);
             TBcd b;
             if (TryStrToBcd(s, b)) return b;
@@ -553,18 +592,24 @@ Variant Variant::AsType(TVarType type) const {
 // --- free functions --------------------------------------------------------------------------
 
 AnsiString VarTypeAsText(TVarType type) {
-    static const char* const names[] = {"Empty",   "Null",     "Smallint", "Integer", "Single",  "Double",
-                                        "Currency", "Date",    "OleStr",   "Dispatch", "Error",  "Boolean",
-                                        "Variant", "Unknown",  "Decimal",  "$000F",   "ShortInt", "Byte",
-                                        "Word",    "LongWord", "Int64",    "UInt64"};
+    static const char* const names[] = {"Empty",    "Null",     "Smallint", "Integer",  "Single",   "Double",
+                                        "Currency", "Date",     "OleStr",   "Dispatch", "Error",    "Boolean",
+                                        "Variant",  "Unknown",  "Decimal",  "$000F",    "ShortInt", "Byte",
+                                        "Word",     "LongWord", "Int64",    "UInt64"};
     const TVarType base = type & varTypeMask;
     AnsiString r;
-    if (base < sizeof names / sizeof names[0]) r = names[base];
-    else if (base == varString) r = "String";
-    else if (base == varAny) r = "Any";
-    else if (base == varStrArg) r = "StrArg";
-    else if (base == varFMTBcd) r = "FMTBcd";
-    else if (base == varSQLTimeStamp) r = "SQLTimeStamp";
+    if (base < sizeof names / sizeof names[0])
+        r = names[base];
+    else if (base == varString)
+        r = "String";
+    else if (base == varAny)
+        r = "Any";
+    else if (base == varStrArg)
+        r = "StrArg";
+    else if (base == varFMTBcd)
+        r = "FMTBcd";
+    else if (base == varSQLTimeStamp)
+        r = "SQLTimeStamp";
     else {
         char buf[8];
         std::snprintf(buf, sizeof buf, "$%04X", base);
@@ -671,8 +716,10 @@ TVariantRelationship VarCompareValue(const Variant& a, const Variant& b) {
         const Variant& s = sa ? a : b;
         const Variant& o = sa ? b : a;
         double x;
-        if (o.VType() == varDate || o.VType() == varSQLTimeStamp) x = s.AsDateTime();
-        else x = s.AsDouble();
+        if (o.VType() == varDate || o.VType() == varSQLTimeStamp)
+            x = s.AsDateTime();
+        else
+            x = s.AsDouble();
         const double y = o.AsDouble();
         return sa ? Rel(x, y) : Rel(y, x);
     }

@@ -63,7 +63,10 @@ RTL_DECLARE_EXCEPTION(EVariantInvalidOpError, EVariantError);
 class Variant {
 public:
     Variant() noexcept : FVType(varEmpty) { FData.I = 0; }
-    Variant(bool v) noexcept : FVType(varBoolean) { FData.I = 0; FData.B = v; }
+    Variant(bool v) noexcept : FVType(varBoolean) {
+        FData.I = 0;
+        FData.B = v;
+    }
     Variant(signed char v) noexcept : FVType(varShortInt) { FData.I = v; }
     Variant(unsigned char v) noexcept : FVType(varByte) { FData.I = v; }
     Variant(short v) noexcept : FVType(varSmallint) { FData.I = v; }
@@ -92,8 +95,7 @@ public:
     Variant(T*) = delete;
 
     Variant(const Variant&) = default;
-    Variant(Variant&& other) noexcept
-        : FVType(other.FVType), FData(other.FData), FRef(std::move(other.FRef)) {
+    Variant(Variant&& other) noexcept : FVType(other.FVType), FData(other.FData), FRef(std::move(other.FRef)) {
         other.FVType = varEmpty;
         other.FData.I = 0;
     }

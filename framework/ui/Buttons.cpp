@@ -41,8 +41,10 @@ void TSpeedButton::SetFlat(bool Value) {
 }
 
 void TSpeedButton::SetGlyph(TBitmap* Value) {
-    if (Value) FGlyph->Assign(Value);
-    else FGlyph->SetSize(0, 0);
+    if (Value)
+        FGlyph->Assign(Value);
+    else
+        FGlyph->SetSize(0, 0);
     if (!FGlyph->Empty() && FGlyph->Height() > 0 && FGlyph->Width() % FGlyph->Height() == 0) {
         const int n = FGlyph->Width() / FGlyph->Height();
         FNumGlyphs = std::clamp(n, 1, 4);
@@ -116,8 +118,10 @@ void TSpeedButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
         return;
     }
     if (in) {
-        if (!FDown) SetDown(true);
-        else if (FAllowAllUp) SetDown(false);
+        if (!FDown)
+            SetDown(true);
+        else if (FAllowAllUp)
+            SetDown(false);
         Click();
     }
     FState = FDown ? TButtonState::bsExclusive : TButtonState::bsUp;
@@ -169,17 +173,32 @@ void TSpeedButton::Paint() {
     int x = (r.Width() - totalW) / 2 + offset, y = (r.Height() - totalH) / 2 + offset;
     TPoint glyphAt, textAt;
     switch (FLayout) {
-        case TButtonLayout::blGlyphLeft: glyphAt = Point(x, y + (totalH - gh) / 2); textAt = Point(x + gw + spacing, y + (totalH - ts.cy) / 2); break;
-        case TButtonLayout::blGlyphRight: textAt = Point(x, y + (totalH - ts.cy) / 2); glyphAt = Point(x + ts.cx + spacing, y + (totalH - gh) / 2); break;
-        case TButtonLayout::blGlyphTop: glyphAt = Point(x + (totalW - gw) / 2, y); textAt = Point(x + (totalW - ts.cx) / 2, y + gh + spacing); break;
-        case TButtonLayout::blGlyphBottom: textAt = Point(x + (totalW - ts.cx) / 2, y); glyphAt = Point(x + (totalW - gw) / 2, y + ts.cy + spacing); break;
+        case TButtonLayout::blGlyphLeft:
+            glyphAt = Point(x, y + (totalH - gh) / 2);
+            textAt = Point(x + gw + spacing, y + (totalH - ts.cy) / 2);
+            break;
+        case TButtonLayout::blGlyphRight:
+            textAt = Point(x, y + (totalH - ts.cy) / 2);
+            glyphAt = Point(x + ts.cx + spacing, y + (totalH - gh) / 2);
+            break;
+        case TButtonLayout::blGlyphTop:
+            glyphAt = Point(x + (totalW - gw) / 2, y);
+            textAt = Point(x + (totalW - ts.cx) / 2, y + gh + spacing);
+            break;
+        case TButtonLayout::blGlyphBottom:
+            textAt = Point(x + (totalW - ts.cx) / 2, y);
+            glyphAt = Point(x + (totalW - gw) / 2, y + ts.cy + spacing);
+            break;
     }
     if (gw > 0) {
         // The image for the state, when the glyph holds one.
         int index = 0;
-        if (FState == TButtonState::bsDisabled && FNumGlyphs > 1) index = 1;
-        else if (FState == TButtonState::bsDown && FNumGlyphs > 2) index = 2;
-        else if (FState == TButtonState::bsExclusive && FNumGlyphs > 3) index = 3;
+        if (FState == TButtonState::bsDisabled && FNumGlyphs > 1)
+            index = 1;
+        else if (FState == TButtonState::bsDown && FNumGlyphs > 2)
+            index = 2;
+        else if (FState == TButtonState::bsExclusive && FNumGlyphs > 3)
+            index = 3;
         c->CopyRect(Bounds(glyphAt.X, glyphAt.Y, gw, gh), FGlyph->Canvas(), Bounds(index * gw, 0, gw, gh));
     }
     if (ts.cx > 0) {

@@ -83,7 +83,8 @@ TClipboardFormat RegisterClipboardFormat(const rtl::AnsiString& Name) {
     if (Name.empty()) return 0;
     auto& names = RegisteredNames();
     for (size_t i = 0; i < names.size(); ++i)
-        if (rtl::AnsiUpperCase(names[i]) == rtl::AnsiUpperCase(Name)) return FirstRegistered + static_cast<TClipboardFormat>(i);
+        if (rtl::AnsiUpperCase(names[i]) == rtl::AnsiUpperCase(Name))
+            return FirstRegistered + static_cast<TClipboardFormat>(i);
     names.push_back(Name);
     return FirstRegistered + static_cast<TClipboardFormat>(names.size() - 1);
 }

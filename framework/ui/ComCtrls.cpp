@@ -134,8 +134,10 @@ UINT TMonthCalendar::HitTest(TPoint P, rtl::TDateTime* DateOut) const {
         const rtl::TDateTime d = FirstShown() + row * 7 + col;
         if (DateOut) *DateOut = d;
         UINT code = MCHT_CALENDARDATE;
-        if (d < FMonth) code = MCHT_CALENDARDATEPREV;
-        else if (d >= rtl::IncMonth(FMonth)) code = MCHT_CALENDARDATENEXT;
+        if (d < FMonth)
+            code = MCHT_CALENDARDATEPREV;
+        else if (d >= rtl::IncMonth(FMonth))
+            code = MCHT_CALENDARDATENEXT;
         return code;
     }
     const int ty = y0 + 6 * ch + 2;
@@ -178,9 +180,7 @@ void TMonthCalendar::DefaultHandler(TMessage& Message) {
             }
             break;
         }
-        case WM_GETDLGCODE:
-            Message.Result = DLGC_WANTARROWS;
-            return;
+        case WM_GETDLGCODE: Message.Result = DLGC_WANTARROWS; return;
         case WM_LBUTTONDOWN: {
             if (CanFocus() && !Focused() && !(WindowStyle() & WS_POPUP)) SetFocus();
             rtl::TDateTime d = 0;
@@ -206,7 +206,8 @@ void TMonthCalendar::DefaultHandler(TMessage& Message) {
             Message.Result = 1;
             return;
         case MCM_GETTODAY:
-            if (auto* st = reinterpret_cast<TSystemTime*>(Message.LParam)) *st = DateTimeToSystemTime(rtl::DateOf(rtl::Date()));
+            if (auto* st = reinterpret_cast<TSystemTime*>(Message.LParam))
+                *st = DateTimeToSystemTime(rtl::DateOf(rtl::Date()));
             Message.Result = 1;
             return;
         case MCM_HITTEST:
@@ -221,8 +222,7 @@ void TMonthCalendar::DefaultHandler(TMessage& Message) {
             UserDate(FDate + (Message.WParamHiS < 0 ? 1 : -1));
             Message.Result = 1;
             return;
-        default:
-            break;
+        default: break;
     }
     TWinControl::DefaultHandler(Message);
 }
@@ -241,7 +241,8 @@ void TMonthCalendar::PaintWindow(HDC DC) {
     DC->Brush()->SetStyle(bsClear);
     DC->Font()->SetColor(clCaptionText);
     TRect t = Rect(0, 0, w, th);
-    DrawText(DC, rtl::FormatSettings().LongMonthNames[m - 1] + " " + std::to_string(y), t, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    DrawText(DC, rtl::FormatSettings().LongMonthNames[m - 1] + " " + std::to_string(y), t,
+             DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     t = Rect(Margin, 0, Margin + cw, th);
     DrawText(DC, "<", t, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     t = Rect(w - Margin - cw, 0, w - Margin, th);
@@ -345,11 +346,8 @@ void TCustomTabControl::DefaultHandler(TMessage& Message) {
             }
             break;
         }
-        case WM_GETDLGCODE:
-            Message.Result = DLGC_WANTARROWS;
-            return;
-        default:
-            break;
+        case WM_GETDLGCODE: Message.Result = DLGC_WANTARROWS; return;
+        default: break;
     }
     TCustomControl::DefaultHandler(Message);
 }
@@ -377,8 +375,10 @@ void TCustomTabControl::Paint() {
     TRect body = Rect(0, TabHeight() + 2, Width(), Height());
     TThemeServices& theme = ThemeServices();
     const bool themed = theme.ThemesEnabled();
-    if (themed) theme.DrawElement(c, theme.GetElementDetails(ttPane), body);
-    else DrawEdge(c, body, EDGE_RAISED, BF_RECT);
+    if (themed)
+        theme.DrawElement(c, theme.GetElementDetails(ttPane), body);
+    else
+        DrawEdge(c, body, EDGE_RAISED, BF_RECT);
     c->Font()->Assign(Font());
     c->Brush()->SetStyle(bsClear);
     for (int i = 0; i < TabCount(); ++i) {
@@ -386,8 +386,10 @@ void TCustomTabControl::Paint() {
         if (i == CurrentTab()) r.Inflate(2, 2);
         if (themed) {
             TThemedTab part = ttTabItemNormal;
-            if (!Enabled()) part = ttTabItemDisabled;
-            else if (i == CurrentTab()) part = ttTabItemSelected;
+            if (!Enabled())
+                part = ttTabItemDisabled;
+            else if (i == CurrentTab())
+                part = ttTabItemSelected;
             // The selected tab runs into its page.
             TRect t = r;
             if (i == CurrentTab()) t.Bottom = std::min(t.Bottom + 1, body.Bottom);
@@ -470,8 +472,10 @@ void TTabSheet::UpdateShowing() {
     const bool showing = Showing();
     if (showing == FWasShowing) return;
     FWasShowing = showing;
-    if (showing) DoShow();
-    else DoHide();
+    if (showing)
+        DoShow();
+    else
+        DoHide();
 }
 
 void TTabSheet::DoShow() {
@@ -504,7 +508,8 @@ TPageControl::~TPageControl() {
 }
 
 TTabSheet* TPageControl::Pages(int Index) const {
-    if (Index < 0 || Index >= PageCount()) throw rtl::Exception("List index out of bounds (" + std::to_string(Index) + ")");
+    if (Index < 0 || Index >= PageCount())
+        throw rtl::Exception("List index out of bounds (" + std::to_string(Index) + ")");
     return FPages[static_cast<size_t>(Index)];
 }
 
@@ -584,7 +589,8 @@ void TPageControl::SetActivePage(TTabSheet* Page) {
     if (Page == FActivePage) return;
     TCustomForm* form = GetParentForm(this);
     TWinControl* focused = form ? form->ActiveControl() : nullptr;
-    const bool focusInside = FActivePage && focused && (focused == FActivePage || FActivePage->ContainsControl(focused));
+    const bool focusInside =
+        FActivePage && focused && (focused == FActivePage || FActivePage->ContainsControl(focused));
     if (Page) {
         Page->SetBoundsRect(DisplayRect());
         Page->BringToFront();
@@ -595,8 +601,10 @@ void TPageControl::SetActivePage(TTabSheet* Page) {
     // The focus leaves the hidden page for the first control of the new one, or the tabs.
     if (focusInside && form) {
         TWinControl* next = Page ? Page->FindNextControl(nullptr, true, true, false) : nullptr;
-        if (next && next->CanFocus()) next->SetFocus();
-        else if (CanFocus()) SetFocus();
+        if (next && next->CanFocus())
+            next->SetFocus();
+        else if (CanFocus())
+            SetFocus();
     }
     if (old) old->SetVisible(false);
     Invalidate();
@@ -705,8 +713,10 @@ void TStatusBar::Paint() {
                 continue;
             }
             unsigned f = DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
-            if (p->Alignment() == taCenter) f |= DT_CENTER;
-            else if (p->Alignment() == taRightJustify) f |= DT_RIGHT;
+            if (p->Alignment() == taCenter)
+                f |= DT_CENTER;
+            else if (p->Alignment() == taRightJustify)
+                f |= DT_RIGHT;
             DrawText(c, p->Text(), r, f);
         }
     }

@@ -79,8 +79,10 @@ bool TTreeNode::Selected() const noexcept { return FOwner->FOwner->FSelected == 
 
 void TTreeNode::SetSelected(bool Value) {
     TTreeView* tv = FOwner->FOwner;
-    if (Value) tv->SetSelected(this);
-    else if (tv->FSelected == this) tv->SetSelected(nullptr);
+    if (Value)
+        tv->SetSelected(this);
+    else if (tv->FSelected == this)
+        tv->SetSelected(nullptr);
 }
 
 void TTreeNode::DeleteChildren() {
@@ -211,8 +213,10 @@ void TTreeView::MakeVisible(TTreeNode* Node) {
     if (it == v.end()) return;
     const int row = static_cast<int>(it - v.begin());
     const int rows = std::max(1, ClientHeight() / ItemHeight());
-    if (row < FTopRow) FTopRow = row;
-    else if (row >= FTopRow + rows) FTopRow = row - rows + 1;
+    if (row < FTopRow)
+        FTopRow = row;
+    else if (row >= FTopRow + rows)
+        FTopRow = row - rows + 1;
 }
 
 void TTreeView::SetSelected(TTreeNode* Node) {
@@ -246,8 +250,10 @@ void TTreeView::DefaultHandler(TMessage& Message) {
             if (TTreeNode* n = GetNodeAt(p.X, p.Y)) {
                 // The button left of the text opens or closes; the rest selects.
                 const int buttonRight = (n->Level() + 1) * FIndent;
-                if (n->HasChildren() && p.X < buttonRight && p.X >= buttonRight - FIndent) n->SetExpanded(!n->Expanded());
-                else SetSelected(n);
+                if (n->HasChildren() && p.X < buttonRight && p.X >= buttonRight - FIndent)
+                    n->SetExpanded(!n->Expanded());
+                else
+                    SetSelected(n);
             }
             return;
         }
@@ -268,25 +274,26 @@ void TTreeView::DefaultHandler(TMessage& Message) {
                 case VK_RIGHT:
                 case VK_ADD:
                     if (FSelected) {
-                        if (!FSelected->Expanded() && FSelected->HasChildren()) FSelected->Expand();
-                        else if (Message.WParamLo == VK_RIGHT && FSelected->Count() > 0) SetSelected(FSelected->GetFirstChild());
+                        if (!FSelected->Expanded() && FSelected->HasChildren())
+                            FSelected->Expand();
+                        else if (Message.WParamLo == VK_RIGHT && FSelected->Count() > 0)
+                            SetSelected(FSelected->GetFirstChild());
                     }
                     return;
                 case VK_LEFT:
                 case VK_SUBTRACT:
                     if (FSelected) {
-                        if (FSelected->Expanded()) FSelected->Collapse();
-                        else if (Message.WParamLo == VK_LEFT && FSelected->Parent()) SetSelected(FSelected->Parent());
+                        if (FSelected->Expanded())
+                            FSelected->Collapse();
+                        else if (Message.WParamLo == VK_LEFT && FSelected->Parent())
+                            SetSelected(FSelected->Parent());
                     }
                     return;
             }
             break;
         }
-        case WM_GETDLGCODE:
-            Message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
-            return;
-        default:
-            break;
+        case WM_GETDLGCODE: Message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS; return;
+        default: break;
     }
     TCustomControl::DefaultHandler(Message);
 }

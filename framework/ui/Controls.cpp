@@ -81,9 +81,7 @@ void TControl::WndProc(TMessage& Message) {
             switch (Message.Msg) {
                 case WM_LBUTTONDBLCLK:
                 case WM_RBUTTONDBLCLK:
-                case WM_MBUTTONDBLCLK:
-                    Message.Msg -= WM_LBUTTONDBLCLK - WM_LBUTTONDOWN;
-                    break;
+                case WM_MBUTTONDBLCLK: Message.Msg -= WM_LBUTTONDBLCLK - WM_LBUTTONDOWN; break;
             }
         }
         if (Message.Msg != WM_MOUSEWHEEL) Application()->HintMouseMessage(this, Message);
@@ -98,20 +96,76 @@ void TControl::WndProc(TMessage& Message) {
 
 void TControl::Dispatch(TMessage& Message) {
     switch (Message.Msg) {
-        case WM_LBUTTONDOWN: { TWMMouse m(Message); WMLButtonDown(m); return; }
-        case WM_RBUTTONDOWN: { TWMMouse m(Message); WMRButtonDown(m); return; }
-        case WM_MBUTTONDOWN: { TWMMouse m(Message); WMMButtonDown(m); return; }
-        case WM_LBUTTONDBLCLK: { TWMMouse m(Message); WMLButtonDblClk(m); return; }
-        case WM_RBUTTONDBLCLK: { TWMMouse m(Message); WMRButtonDblClk(m); return; }
-        case WM_MBUTTONDBLCLK: { TWMMouse m(Message); WMMButtonDblClk(m); return; }
-        case WM_LBUTTONUP: { TWMMouse m(Message); WMLButtonUp(m); return; }
-        case WM_RBUTTONUP: { TWMMouse m(Message); WMRButtonUp(m); return; }
-        case WM_MBUTTONUP: { TWMMouse m(Message); WMMButtonUp(m); return; }
-        case WM_MOUSEMOVE: { TWMMouse m(Message); WMMouseMove(m); return; }
-        case WM_MOUSEWHEEL: { TWMMouseWheel m(Message); WMMouseWheel(m); return; }
-        case WM_CANCELMODE: { TWMCancelMode m(Message); WMCancelMode(m); return; }
-        case WM_WINDOWPOSCHANGED: { TWMWindowPosChanged m(Message); WMWindowPosChanged(m); return; }
-        case WM_CONTEXTMENU: { TWMContextMenu m(Message); WMContextMenu(m); return; }
+        case WM_LBUTTONDOWN: {
+            TWMMouse m(Message);
+            WMLButtonDown(m);
+            return;
+        }
+        case WM_RBUTTONDOWN: {
+            TWMMouse m(Message);
+            WMRButtonDown(m);
+            return;
+        }
+        case WM_MBUTTONDOWN: {
+            TWMMouse m(Message);
+            WMMButtonDown(m);
+            return;
+        }
+        case WM_LBUTTONDBLCLK: {
+            TWMMouse m(Message);
+            WMLButtonDblClk(m);
+            return;
+        }
+        case WM_RBUTTONDBLCLK: {
+            TWMMouse m(Message);
+            WMRButtonDblClk(m);
+            return;
+        }
+        case WM_MBUTTONDBLCLK: {
+            TWMMouse m(Message);
+            WMMButtonDblClk(m);
+            return;
+        }
+        case WM_LBUTTONUP: {
+            TWMMouse m(Message);
+            WMLButtonUp(m);
+            return;
+        }
+        case WM_RBUTTONUP: {
+            TWMMouse m(Message);
+            WMRButtonUp(m);
+            return;
+        }
+        case WM_MBUTTONUP: {
+            TWMMouse m(Message);
+            WMMButtonUp(m);
+            return;
+        }
+        case WM_MOUSEMOVE: {
+            TWMMouse m(Message);
+            WMMouseMove(m);
+            return;
+        }
+        case WM_MOUSEWHEEL: {
+            TWMMouseWheel m(Message);
+            WMMouseWheel(m);
+            return;
+        }
+        case WM_CANCELMODE: {
+            TWMCancelMode m(Message);
+            WMCancelMode(m);
+            return;
+        }
+        case WM_WINDOWPOSCHANGED: {
+            TWMWindowPosChanged m(Message);
+            WMWindowPosChanged(m);
+            return;
+        }
+        case WM_CONTEXTMENU: {
+            TWMContextMenu m(Message);
+            WMContextMenu(m);
+            return;
+        }
         case CM_VISIBLECHANGED: CMVisibleChanged(Message); return;
         case CM_ENABLEDCHANGED: CMEnabledChanged(Message); return;
         case CM_FONTCHANGED: CMFontChanged(Message); return;
@@ -119,20 +173,34 @@ void TControl::Dispatch(TMessage& Message) {
         case CM_PARENTFONTCHANGED: CMParentFontChanged(Message); return;
         case CM_PARENTCOLORCHANGED: CMParentColorChanged(Message); return;
         case CM_PARENTSHOWHINTCHANGED: CMParentShowHintChanged(Message); return;
-        case CM_HITTEST: { TCMHitTest m(Message); CMHitTest(m); return; }
+        case CM_HITTEST: {
+            TCMHitTest m(Message);
+            CMHitTest(m);
+            return;
+        }
         case CM_MOUSEENTER: CMMouseEnter(Message); return;
         case CM_MOUSELEAVE: CMMouseLeave(Message); return;
-        case CM_HINTSHOW: { TCMHintShow m(Message); CMHintShow(m); return; }
-        case CM_MOUSEWHEEL: { TCMMouseWheel m(Message); CMMouseWheel(m); return; }
-        case CM_CANCELMODE: { TCMCancelMode m(Message); CMCancelMode(m); return; }
+        case CM_HINTSHOW: {
+            TCMHintShow m(Message);
+            CMHintShow(m);
+            return;
+        }
+        case CM_MOUSEWHEEL: {
+            TCMMouseWheel m(Message);
+            CMMouseWheel(m);
+            return;
+        }
+        case CM_CANCELMODE: {
+            TCMCancelMode m(Message);
+            CMCancelMode(m);
+            return;
+        }
         case CM_TEXTCHANGED: CMTextChanged(Message); return;
         default: DefaultHandler(Message);
     }
 }
 
-void TControl::DefaultHandler(TMessage& Message) {
-    (void)Message;
-}
+void TControl::DefaultHandler(TMessage& Message) { (void)Message; }
 
 LRESULT TControl::Perform(UINT Msg, WPARAM WParam, LPARAM LParam) {
     TMessage m(Msg, WParam, LParam);
@@ -375,7 +443,8 @@ void TControl::PaintTo(HDC DC, int X, int Y) {
 
 void TControl::BringToFront() {
     if (!FParent) {
-        if (auto* w = dynamic_cast<TWinControl*>(this)) w->SetWindowPos(0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        if (auto* w = dynamic_cast<TWinControl*>(this))
+            w->SetWindowPos(0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         return;
     }
     auto& list = FParent->FControls;
@@ -454,8 +523,10 @@ bool TControl::DoMouseWheelUp(TShiftState Shift, TPoint MousePos) {
 
 void TControl::MouseWheelHandler(TMessage& Message) {
     TCustomForm* form = GetParentForm(this);
-    if (form && form != this) form->MouseWheelHandler(Message);
-    else Message.Result = Perform(CM_MOUSEWHEEL, Message.WParam, Message.LParam);
+    if (form && form != this)
+        form->MouseWheelHandler(Message);
+    else
+        Message.Result = Perform(CM_MOUSEWHEEL, Message.WParam, Message.LParam);
 }
 
 void TControl::DoMouseDown(TWMMouse& Message, TMouseButton Button, TShiftState Shift) {
@@ -600,8 +671,10 @@ void TControl::CMHintShow(TCMHintShow& Message) { DefaultHandler(Message); }
 
 void TControl::CMMouseWheel(TCMMouseWheel& Message) {
     Message.Result = 0;
-    if (DoMouseWheel(KeysToShiftState(Message.Keys), Message.WheelDelta, Message.Pos())) Message.Result = 1;
-    else if (FParent) Message.Result = FParent->Perform(CM_MOUSEWHEEL, Message.Message.WParam, Message.Message.LParam);
+    if (DoMouseWheel(KeysToShiftState(Message.Keys), Message.WheelDelta, Message.Pos()))
+        Message.Result = 1;
+    else if (FParent)
+        Message.Result = FParent->Perform(CM_MOUSEWHEEL, Message.Message.WParam, Message.Message.LParam);
 }
 
 void TControl::CMCancelMode(TCMCancelMode& Message) { DefaultHandler(Message); }
@@ -614,7 +687,8 @@ void TControl::CMTextChanged(TMessage& Message) {
 // ---------------------------------------------------------------------------------------------
 // TCustomControl, TGraphicControl
 
-TCustomControl::TCustomControl(TComponent* Owner) : TWinControl(Owner), FCanvas(std::make_unique<TControlCanvas>(this)) {}
+TCustomControl::TCustomControl(TComponent* Owner)
+    : TWinControl(Owner), FCanvas(std::make_unique<TControlCanvas>(this)) {}
 
 TCustomControl::~TCustomControl() = default;
 
@@ -658,7 +732,8 @@ void TCustomControl::PaintWindow(HDC DC) {
     Paint();
 }
 
-TGraphicControl::TGraphicControl(TComponent* Owner) : TControl(Owner), FCanvas(std::make_unique<TControlCanvas>(this)) {}
+TGraphicControl::TGraphicControl(TComponent* Owner)
+    : TControl(Owner), FCanvas(std::make_unique<TControlCanvas>(this)) {}
 
 TGraphicControl::~TGraphicControl() = default;
 

@@ -221,8 +221,10 @@ public:
     virtual void DefaultHandler(TMessage& Message);
     LRESULT Perform(UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0);
     void Deliver(TMessage& Message) {
-        if (WindowProc) WindowProc(Message);
-        else WndProc(Message);
+        if (WindowProc)
+            WindowProc(Message);
+        else
+            WndProc(Message);
     }
 
     // Placement, in the parent's client coordinates.
@@ -527,8 +529,8 @@ public:
     // The same with SW_ flags: SW_SCROLLCHILDREN moves the child windows in the area, SW_INVALIDATE
     // (SW_ERASE) invalidates the uncovered part, which UpdateRgn and UpdateRect receive when given.
     // NULLREGION, SIMPLEREGION or COMPLEXREGION; ERROR without a window.
-    int ScrollWindowEx(int DX, int DY, const TRect* Rect, const TRect* ClipRect, TRegion* UpdateRgn,
-                       TRect* UpdateRect, unsigned Flags);
+    int ScrollWindowEx(int DX, int DY, const TRect* Rect, const TRect* ClipRect, TRegion* UpdateRgn, TRect* UpdateRect,
+                       unsigned Flags);
 
     // Update region, client coordinates.
     void InvalidateRect(const TRect* R, bool Erase = true);

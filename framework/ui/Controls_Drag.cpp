@@ -132,27 +132,24 @@ bool DragMouseInput(UINT Msg, TPoint ScreenPos) {
     if (!d.Source) return false;
     switch (Msg) {
         case WM_MOUSEMOVE:
-            if (!d.Active && (std::abs(ScreenPos.X - d.Start.X) > d.Threshold ||
-                              std::abs(ScreenPos.Y - d.Start.Y) > d.Threshold))
+            if (!d.Active &&
+                (std::abs(ScreenPos.X - d.Start.X) > d.Threshold || std::abs(ScreenPos.Y - d.Start.Y) > d.Threshold))
                 d.Active = true;
             if (d.Active) DragTo(ScreenPos);
             break;
-        case WM_LBUTTONUP:
-            DragDone(true);
-            break;
-        case WM_RBUTTONDOWN:
-            DragDone(false);
-            break;
-        default:
-            break;
+        case WM_LBUTTONUP: DragDone(true); break;
+        case WM_RBUTTONDOWN: DragDone(false); break;
+        default: break;
     }
     return true;
 }
 
 void DragControlGoing(TControl* Control) {
     TDrag& d = Drag();
-    if (d.Source == Control) d = TDrag();
-    else if (d.Target == Control) d.Target = nullptr;
+    if (d.Source == Control)
+        d = TDrag();
+    else if (d.Target == Control)
+        d.Target = nullptr;
 }
 
 }  // namespace detail

@@ -211,7 +211,8 @@ HWND SetFocus(HWND Wnd) {
         if (!w || !w->IsWindowEnabled()) return 0;
         // A window inside another top-level window activates that one first.
         const HWND top = TopLevelOf(Wnd);
-        if (top != s.Active && !(FindControl(top)->WindowStyle() & WS_POPUP && !dynamic_cast<TCustomForm*>(FindControl(top)))) {
+        if (top != s.Active &&
+            !(FindControl(top)->WindowStyle() & WS_POPUP && !dynamic_cast<TCustomForm*>(FindControl(top)))) {
             DoActivate(top);
             if (s.Focus == Wnd) return old;
         }
@@ -246,7 +247,8 @@ HWND SetCapture(HWND Wnd) {
     // The window that already holds the capture for one of its graphic children keeps it for
     // that child.
     TControl* held = s.CaptureControl;
-    if (!(old == Wnd && held && held->Parent() && held->Parent() == FindControl(Wnd))) s.CaptureControl = FindControl(Wnd);
+    if (!(old == Wnd && held && held->Parent() && held->Parent() == FindControl(Wnd)))
+        s.CaptureControl = FindControl(Wnd);
     return old;
 }
 
@@ -408,17 +410,22 @@ void MouseInput(UINT Msg, TPoint ScreenPos) {
             TWinControl* w = FindControl(target);
             const HWND top = w ? w->TopLevelWindow()->Handle() : 0;
             if (top && top != s.Active) {
-                const LRESULT r = SendMessage(target, WM_MOUSEACTIVATE, top, static_cast<LPARAM>(MakeWParam(static_cast<int>(hit), static_cast<int>(Msg))));
+                const LRESULT r =
+                    SendMessage(target, WM_MOUSEACTIVATE, top,
+                                static_cast<LPARAM>(MakeWParam(static_cast<int>(hit), static_cast<int>(Msg))));
                 if (r == MA_ACTIVATE || r == MA_ACTIVATEANDEAT) {
                     TWinControl* tw = FindControl(top);
-                    if (auto* form = dynamic_cast<TCustomForm*>(tw)) form->SetFocus();
-                    else SetActiveWindow(top);
+                    if (auto* form = dynamic_cast<TCustomForm*>(tw))
+                        form->SetFocus();
+                    else
+                        SetActiveWindow(top);
                 }
                 if (r == MA_ACTIVATEANDEAT || r == MA_NOACTIVATEANDEAT) return;
             }
         }
         if (!IsWindow(target)) return;
-        SendMessage(target, WM_SETCURSOR, target, static_cast<LPARAM>(MakeWParam(static_cast<int>(hit), static_cast<int>(Msg))));
+        SendMessage(target, WM_SETCURSOR, target,
+                    static_cast<LPARAM>(MakeWParam(static_cast<int>(hit), static_cast<int>(Msg))));
     }
     if (!IsWindow(target)) return;
     if (Msg == WM_MOUSEMOVE) TrackNonClientLeave(target, hit);
@@ -442,7 +449,8 @@ void MouseInput(UINT Msg, TPoint ScreenPos) {
         const TPoint p = control->ScreenToClient(ScreenPos);
         PostInput(target, Msg, MouseKeys(), PointToLParam(p.X, p.Y));
     } else {
-        PostInput(target, Msg - WM_MOUSEMOVE + WM_NCMOUSEMOVE, static_cast<WPARAM>(hit), PointToLParam(ScreenPos.X, ScreenPos.Y));
+        PostInput(target, Msg - WM_MOUSEMOVE + WM_NCMOUSEMOVE, static_cast<WPARAM>(hit),
+                  PointToLParam(ScreenPos.X, ScreenPos.Y));
     }
 }
 
@@ -454,7 +462,8 @@ void MouseWheelInput(int Delta, TPoint ScreenPos) {
     HWND target = WindowFromPoint(ScreenPos);
     if (!target) target = s.Focus ? s.Focus : s.Active;
     if (!target) return;
-    PostInput(target, WM_MOUSEWHEEL, MakeWParam(static_cast<int>(MouseKeys()), Delta), PointToLParam(ScreenPos.X, ScreenPos.Y));
+    PostInput(target, WM_MOUSEWHEEL, MakeWParam(static_cast<int>(MouseKeys()), Delta),
+              PointToLParam(ScreenPos.X, ScreenPos.Y));
 }
 
 void KeyInput(uint16_t Key, bool Down, bool Sys) {

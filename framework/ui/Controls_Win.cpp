@@ -57,7 +57,8 @@ void TWinControl::BeforeDestruction() {
 }
 
 TControl* TWinControl::Controls(int Index) const {
-    if (Index < 0 || Index >= ControlCount()) throw rtl::EListError("List index out of bounds (" + std::to_string(Index) + ")");
+    if (Index < 0 || Index >= ControlCount())
+        throw rtl::EListError("List index out of bounds (" + std::to_string(Index) + ")");
     return FControls[static_cast<size_t>(Index)];
 }
 
@@ -159,8 +160,10 @@ void TWinControl::CreateParams(TCreateParams& Params) {
     Params.Y = FTop;
     Params.Width = FWidth;
     Params.Height = FHeight;
-    if (FParent) Params.WndParent = FParent->FHandle;
-    else Params.WndParent = FParentWindow;
+    if (FParent)
+        Params.WndParent = FParent->FHandle;
+    else
+        Params.WndParent = FParentWindow;
     Params.WindowClassStyle = CS_VREDRAW | CS_HREDRAW;
     if (FControlStyle.Contains(csDoubleClicks)) Params.WindowClassStyle |= CS_DBLCLKS;
     Params.WinClassName = ClassName();
@@ -188,8 +191,10 @@ void TWinControl::CreateWindowHandle(const TCreateParams& Params) {
     }
     if (!FParent) {
         if (!FSurface) {
-            if (SurfaceFactory()) FSurface = SurfaceFactory()(this);
-            else FSurface = std::make_unique<TRecordingSurface>(FWidth, FHeight);
+            if (SurfaceFactory())
+                FSurface = SurfaceFactory()(this);
+            else
+                FSurface = std::make_unique<TRecordingSurface>(FWidth, FHeight);
         }
         TopLevels().push_back(this);
     }
@@ -237,8 +242,10 @@ void TWinControl::RecreateWnd() {
 
 void TWinControl::SetWindowRgn(const TRegion* Region) {
     FWindowRgn = Region ? std::make_unique<TRegion>(*Region) : nullptr;
-    if (FParent) FParent->Invalidate();
-    else Invalidate();
+    if (FParent)
+        FParent->Invalidate();
+    else
+        Invalidate();
 }
 
 bool TWinControl::WindowContainsPoint(TPoint ScreenPos) const {
@@ -409,9 +416,7 @@ void TWinControl::ShowWindow(int Cmd) {
         case SW_SHOWNOACTIVATE:
             SetWindowPos(0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
             break;
-        default:
-            SetWindowPos(0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
-            break;
+        default: SetWindowPos(0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW); break;
     }
 }
 
@@ -461,8 +466,7 @@ void TWinControl::AlignControls(TControl* AControl, TRect& Rect) {
                 case alClient:
                     c->SetBounds(Rect.Left, Rect.Top, std::max(0, Rect.Width()), std::max(0, Rect.Height()));
                     break;
-                default:
-                    break;
+                default: break;
             }
         }
     }
@@ -489,7 +493,8 @@ int TWinControl::SetScrollInfo(int Bar, const TScrollInfo& Info, bool Redraw) {
     const bool show = !b.ForcedHidden && (needed || (Info.fMask & SIF_DISABLENOSCROLL && b.Visible));
     if (show != b.Visible) {
         b.Visible = show;
-        if (FHandle) SetWindowPos(0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+        if (FHandle)
+            SetWindowPos(0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     } else if (Redraw && FHandle && b.Visible) {
         FNCPaintPending = true;
         detail::AddPaintRequest(FHandle);
@@ -511,7 +516,8 @@ bool TWinControl::EnableScrollBar(int Bar, UINT Arrows) {
 }
 
 UINT TWinControl::ScrollBarArrowsDisabled(int Bar) const {
-    if (Bar == SB_CTL) return static_cast<UINT>(const_cast<TWinControl*>(this)->Perform(SBM_ENABLE_ARROWS, UINT(-1), 0));
+    if (Bar == SB_CTL)
+        return static_cast<UINT>(const_cast<TWinControl*>(this)->Perform(SBM_ENABLE_ARROWS, UINT(-1), 0));
     return Bar == SB_HORZ || Bar == SB_VERT ? FBars[Bar].Disabled : ESB_ENABLE_BOTH;
 }
 
@@ -563,13 +569,12 @@ bool TWinControl::ShowScrollBar(int Bar, bool Show) {
             changed = true;
         }
     }
-    if (changed && FHandle) SetWindowPos(0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    if (changed && FHandle)
+        SetWindowPos(0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     return Bar == SB_HORZ || Bar == SB_VERT || Bar == SB_BOTH;
 }
 
-bool TWinControl::ScrollBarVisible(int Bar) const {
-    return (Bar == SB_HORZ || Bar == SB_VERT) && FBars[Bar].Visible;
-}
+bool TWinControl::ScrollBarVisible(int Bar) const { return (Bar == SB_HORZ || Bar == SB_VERT) && FBars[Bar].Visible; }
 
 void TWinControl::ScrollBarClick(int Bar, TPoint ScreenPos) {
     // Arrows scroll a line, the track beside the thumb a page; every click ends with SB_ENDSCROLL,
@@ -581,16 +586,22 @@ void TWinControl::ScrollBarClick(int Bar, TPoint ScreenPos) {
     const int pos = vert ? ScreenPos.Y - w.Top - c.Top : ScreenPos.X - w.Left - c.Left;
     const int length = vert ? c.Height() : c.Width();
     int thumbStart = 0, thumbLen = 0;
-    ScrollThumb(length, ScrollBarSize, b.Info.nMin, b.Info.nMax, static_cast<int>(b.Info.nPage), b.Info.nPos, thumbStart,
-                thumbLen);
+    ScrollThumb(length, ScrollBarSize, b.Info.nMin, b.Info.nMax, static_cast<int>(b.Info.nPage), b.Info.nPos,
+                thumbStart, thumbLen);
     int code;
     if (b.Disabled == ESB_DISABLE_BOTH) return;
-    if (pos < ScrollBarSize) code = SB_LINEUP;
-    else if (pos >= length - ScrollBarSize) code = SB_LINEDOWN;
-    else if (pos < thumbStart) code = SB_PAGEUP;
-    else if (pos >= thumbStart + thumbLen) code = SB_PAGEDOWN;
-    else code = SB_THUMBTRACK;
-    if ((code == SB_LINEUP && (b.Disabled & ESB_DISABLE_LTUP)) || (code == SB_LINEDOWN && (b.Disabled & ESB_DISABLE_RTDN)))
+    if (pos < ScrollBarSize)
+        code = SB_LINEUP;
+    else if (pos >= length - ScrollBarSize)
+        code = SB_LINEDOWN;
+    else if (pos < thumbStart)
+        code = SB_PAGEUP;
+    else if (pos >= thumbStart + thumbLen)
+        code = SB_PAGEDOWN;
+    else
+        code = SB_THUMBTRACK;
+    if ((code == SB_LINEUP && (b.Disabled & ESB_DISABLE_LTUP)) ||
+        (code == SB_LINEDOWN && (b.Disabled & ESB_DISABLE_RTDN)))
         return;
     if (code == SB_THUMBTRACK) {
         if (FThumbDrag.Bar >= 0) return;
@@ -645,13 +656,9 @@ bool ThumbDragMessage(const TMsg& Msg) {
     }
     switch (Msg.message) {
         case WM_MOUSEMOVE:
-        case WM_NCMOUSEMOVE:
-            w->ThumbDragTo(Msg.pt);
-            return true;
+        case WM_NCMOUSEMOVE: w->ThumbDragTo(Msg.pt); return true;
         case WM_LBUTTONUP:
-        case WM_NCLBUTTONUP:
-            w->EndThumbDrag(true);
-            return true;
+        case WM_NCLBUTTONUP: w->EndThumbDrag(true); return true;
         case WM_KEYDOWN:
         case WM_SYSKEYDOWN:
             if (Msg.wParam == VK_ESCAPE) w->EndThumbDrag(false);
@@ -674,7 +681,8 @@ void TWinControl::ScrollBy(int DeltaX, int DeltaY) {
 }
 
 void TWinControl::ScrollWindow(int DX, int DY, const TRect* R, const TRect* ClipRect) {
-    ScrollWindowEx(DX, DY, R, ClipRect, nullptr, nullptr, SW_INVALIDATE | SW_ERASE | (R ? 0u : unsigned(SW_SCROLLCHILDREN)));
+    ScrollWindowEx(DX, DY, R, ClipRect, nullptr, nullptr,
+                   SW_INVALIDATE | SW_ERASE | (R ? 0u : unsigned(SW_SCROLLCHILDREN)));
 }
 
 int TWinControl::ScrollWindowEx(int DX, int DY, const TRect* R, const TRect* ClipRect, TRegion* UpdateRgn,
@@ -758,8 +766,10 @@ void TWinControl::InvalidateRect(const TRect* R, bool Erase) {
 }
 
 void TWinControl::ValidateRect(const TRect* R) {
-    if (R) FUpdateRgn.Subtract(*R);
-    else FUpdateRgn.Clear();
+    if (R)
+        FUpdateRgn.Subtract(*R);
+    else
+        FUpdateRgn.Clear();
     if (!R) FNCPaintPending = false;
     if (FUpdateRgn.IsEmpty()) {
         FEraseBackground = false;
@@ -807,7 +817,8 @@ TSurface* TWinControl::PaintSurface(TPoint& ClientOffset, TRegion& VisibleClip) 
     TRect visible = Bounds(ClientOffset.X, ClientOffset.Y, FClientInWindow.Width(), FClientInWindow.Height());
     for (TWinControl* p = FParent; p; p = p->FParent) {
         const TPoint po = p->ClientOrigin();
-        const TRect pr = Bounds(po.X - topRect.Left, po.Y - topRect.Top, p->FClientInWindow.Width(), p->FClientInWindow.Height());
+        const TRect pr =
+            Bounds(po.X - topRect.Left, po.Y - topRect.Top, p->FClientInWindow.Width(), p->FClientInWindow.Height());
         IntersectRect(visible, visible, pr);
     }
     VisibleClip = TRegion(visible);
@@ -877,8 +888,10 @@ void TWinControl::SetTabStop(bool Value) {
     if (FTabStop == Value) return;
     FTabStop = Value;
     if (FHandle) {
-        if (Value) FParams.Style |= WS_TABSTOP;
-        else FParams.Style &= ~WS_TABSTOP;
+        if (Value)
+            FParams.Style |= WS_TABSTOP;
+        else
+            FParams.Style &= ~WS_TABSTOP;
     }
     Perform(CM_TABSTOPCHANGED);
 }
@@ -912,9 +925,12 @@ bool TWinControl::CanFocus() const {
 bool TWinControl::Focused() const { return FHandle != 0 && GetFocus() == FHandle; }
 
 void TWinControl::SetFocus() {
-    if (TCustomForm* form = GetParentForm(this)) form->FocusControl(this);
-    else if (FParentWindow != 0) ui::SetFocus(Handle());
-    else (void)ValidParentForm(this);
+    if (TCustomForm* form = GetParentForm(this))
+        form->FocusControl(this);
+    else if (FParentWindow != 0)
+        ui::SetFocus(Handle());
+    else
+        (void)ValidParentForm(this);
 }
 
 void TWinControl::GetTabOrderList(std::vector<TWinControl*>& List) const {
@@ -1020,8 +1036,10 @@ void TWinControl::DoExit() {
 bool TWinControl::IsControlMouseMsg(TWMMouse& Message) {
     TControl* control = nullptr;
     TControl* capture = GetCaptureControl();
-    if (capture && capture->Parent() == this) control = capture;
-    else if (!capture || capture == this) control = ControlAtPos(Message.Pos(), false);
+    if (capture && capture->Parent() == this)
+        control = capture;
+    else if (!capture || capture == this)
+        control = ControlAtPos(Message.Pos(), false);
     if (!control || control == this || !control->IsControl()) return false;
     TMessage m(Message.Msg, Message.Keys, PointToLParam(Message.XPos - control->Left(), Message.YPos - control->Top()));
     control->Deliver(m);
@@ -1037,8 +1055,7 @@ void TWinControl::WndProc(TMessage& Message) {
     }
     switch (Message.Msg) {
         case WM_SETFOCUS:
-        case WM_KILLFOCUS:
-            break;
+        case WM_KILLFOCUS: break;
         case WM_MOUSEMOVE:
         case WM_LBUTTONDOWN:
         case WM_LBUTTONUP:
@@ -1058,47 +1075,166 @@ void TWinControl::WndProc(TMessage& Message) {
             }
             break;
         }
-        default:
-            break;
+        default: break;
     }
     TControl::WndProc(Message);
 }
 
 void TWinControl::Dispatch(TMessage& Message) {
     switch (Message.Msg) {
-        case WM_PAINT: { TWMPaint m(Message); WMPaint(m); return; }
-        case WM_ERASEBKGND: { TWMEraseBkgnd m(Message); WMEraseBkgnd(m); return; }
-        case WM_NCCALCSIZE: { TWMNCCalcSize m(Message); WMNCCalcSize(m); return; }
-        case WM_NCHITTEST: { TWMNCHitTest m(Message); WMNCHitTest(m); return; }
+        case WM_PAINT: {
+            TWMPaint m(Message);
+            WMPaint(m);
+            return;
+        }
+        case WM_ERASEBKGND: {
+            TWMEraseBkgnd m(Message);
+            WMEraseBkgnd(m);
+            return;
+        }
+        case WM_NCCALCSIZE: {
+            TWMNCCalcSize m(Message);
+            WMNCCalcSize(m);
+            return;
+        }
+        case WM_NCHITTEST: {
+            TWMNCHitTest m(Message);
+            WMNCHitTest(m);
+            return;
+        }
         case WM_NCPAINT: WMNCPaint(Message); return;
-        case WM_SETFOCUS: { TWMSetFocus m(Message); WMSetFocus(m); return; }
-        case WM_KILLFOCUS: { TWMKillFocus m(Message); WMKillFocus(m); return; }
-        case WM_KEYDOWN: { TWMKey m(Message); WMKeyDown(m); return; }
-        case WM_SYSKEYDOWN: { TWMKey m(Message); WMSysKeyDown(m); return; }
-        case WM_KEYUP: { TWMKey m(Message); WMKeyUp(m); return; }
-        case WM_SYSKEYUP: { TWMKey m(Message); WMSysKeyUp(m); return; }
-        case WM_CHAR: { TWMKey m(Message); WMChar(m); return; }
-        case WM_GETDLGCODE: { TWMGetDlgCode m(Message); WMGetDlgCode(m); return; }
-        case WM_SIZE: { TWMSize m(Message); WMSize(m); return; }
-        case WM_MOVE: { TWMMove m(Message); WMMove(m); return; }
-        case WM_SETCURSOR: { TWMSetCursor m(Message); WMSetCursor(m); return; }
-        case WM_TIMER: { TWMTimer m(Message); WMTimer(m); return; }
-        case WM_HSCROLL: { TWMScroll m(Message); WMHScroll(m); return; }
-        case WM_VSCROLL: { TWMScroll m(Message); WMVScroll(m); return; }
-        case WM_CONTEXTMENU: { TWMContextMenu m(Message); WMContextMenu(m); return; }
-        case WM_WINDOWPOSCHANGING: { TWMWindowPosChanging m(Message); WMWindowPosChanging(m); return; }
+        case WM_SETFOCUS: {
+            TWMSetFocus m(Message);
+            WMSetFocus(m);
+            return;
+        }
+        case WM_KILLFOCUS: {
+            TWMKillFocus m(Message);
+            WMKillFocus(m);
+            return;
+        }
+        case WM_KEYDOWN: {
+            TWMKey m(Message);
+            WMKeyDown(m);
+            return;
+        }
+        case WM_SYSKEYDOWN: {
+            TWMKey m(Message);
+            WMSysKeyDown(m);
+            return;
+        }
+        case WM_KEYUP: {
+            TWMKey m(Message);
+            WMKeyUp(m);
+            return;
+        }
+        case WM_SYSKEYUP: {
+            TWMKey m(Message);
+            WMSysKeyUp(m);
+            return;
+        }
+        case WM_CHAR: {
+            TWMKey m(Message);
+            WMChar(m);
+            return;
+        }
+        case WM_GETDLGCODE: {
+            TWMGetDlgCode m(Message);
+            WMGetDlgCode(m);
+            return;
+        }
+        case WM_SIZE: {
+            TWMSize m(Message);
+            WMSize(m);
+            return;
+        }
+        case WM_MOVE: {
+            TWMMove m(Message);
+            WMMove(m);
+            return;
+        }
+        case WM_SETCURSOR: {
+            TWMSetCursor m(Message);
+            WMSetCursor(m);
+            return;
+        }
+        case WM_TIMER: {
+            TWMTimer m(Message);
+            WMTimer(m);
+            return;
+        }
+        case WM_HSCROLL: {
+            TWMScroll m(Message);
+            WMHScroll(m);
+            return;
+        }
+        case WM_VSCROLL: {
+            TWMScroll m(Message);
+            WMVScroll(m);
+            return;
+        }
+        case WM_CONTEXTMENU: {
+            TWMContextMenu m(Message);
+            WMContextMenu(m);
+            return;
+        }
+        case WM_WINDOWPOSCHANGING: {
+            TWMWindowPosChanging m(Message);
+            WMWindowPosChanging(m);
+            return;
+        }
         case CN_KEYDOWN:
-        case CN_SYSKEYDOWN: { TWMKey m(Message); CNKeyDown(m); return; }
-        case CN_KEYUP: { TWMKey m(Message); CNKeyUp(m); return; }
+        case CN_SYSKEYDOWN: {
+            TWMKey m(Message);
+            CNKeyDown(m);
+            return;
+        }
+        case CN_KEYUP: {
+            TWMKey m(Message);
+            CNKeyUp(m);
+            return;
+        }
         case CN_CHAR:
-        case CN_SYSCHAR: { TWMKey m(Message); CNChar(m); return; }
-        case CM_ENTER: { TCMEnter m(Message); CMEnter(m); return; }
-        case CM_EXIT: { TCMExit m(Message); CMExit(m); return; }
-        case CM_DIALOGKEY: { TCMDialogKey m(Message); CMDialogKey(m); return; }
-        case CM_DIALOGCHAR: { TCMDialogKey m(Message); CMDialogChar(m); return; }
-        case CM_CHILDKEY: { TCMChildKey m(Message); CMChildKey(m); return; }
-        case CM_WANTSPECIALKEY: { TCMWantSpecialKey m(Message); CMWantSpecialKey(m); return; }
-        case CM_FOCUSCHANGED: { TCMFocusChanged m(Message); CMFocusChanged(m); return; }
+        case CN_SYSCHAR: {
+            TWMKey m(Message);
+            CNChar(m);
+            return;
+        }
+        case CM_ENTER: {
+            TCMEnter m(Message);
+            CMEnter(m);
+            return;
+        }
+        case CM_EXIT: {
+            TCMExit m(Message);
+            CMExit(m);
+            return;
+        }
+        case CM_DIALOGKEY: {
+            TCMDialogKey m(Message);
+            CMDialogKey(m);
+            return;
+        }
+        case CM_DIALOGCHAR: {
+            TCMDialogKey m(Message);
+            CMDialogChar(m);
+            return;
+        }
+        case CM_CHILDKEY: {
+            TCMChildKey m(Message);
+            CMChildKey(m);
+            return;
+        }
+        case CM_WANTSPECIALKEY: {
+            TCMWantSpecialKey m(Message);
+            CMWantSpecialKey(m);
+            return;
+        }
+        case CM_FOCUSCHANGED: {
+            TCMFocusChanged m(Message);
+            CMFocusChanged(m);
+            return;
+        }
         case CM_RECREATEWND: CMRecreateWnd(Message); return;
         case CM_SHOWINGCHANGED: CMShowingChanged(Message); return;
         case CM_INVALIDATE: CMInvalidate(Message); return;
@@ -1130,14 +1266,16 @@ struct TWinControlWindowProc {
         }
         const TPoint wp = Point(p.X - w.Left, p.Y - w.Top);
         const TRect& c = W.FClientInWindow;
-        if (PtInRect(c, wp)) M.Result = HTCLIENT;
+        if (PtInRect(c, wp))
+            M.Result = HTCLIENT;
         else if (W.FBars[SB_VERT].Visible && wp.X >= c.Right && wp.X < c.Right + ScrollBarSize && wp.Y >= c.Top &&
                  wp.Y < c.Bottom)
             M.Result = HTVSCROLL;
         else if (W.FBars[SB_HORZ].Visible && wp.Y >= c.Bottom && wp.Y < c.Bottom + ScrollBarSize && wp.X >= c.Left &&
                  wp.X < c.Right)
             M.Result = HTHSCROLL;
-        else M.Result = HTBORDER;
+        else
+            M.Result = HTBORDER;
     }
     static void NCPaint(TWin& W, TMessage&) {
         if (!W.FHandle) return;
@@ -1167,9 +1305,12 @@ struct TWinControlWindowProc {
             if (ThemeServices().ThemesEnabled()) {
                 // A 1-pixel border in the state's colour; the rest of the edge is the control's face.
                 TThemedEdit part = teEditBorderNormal;
-                if (!W.IsWindowEnabled()) part = teEditBorderDisabled;
-                else if (GetFocus() == W.FHandle) part = teEditBorderFocused;
-                else if (GetMouseControl() == &W) part = teEditBorderHot;
+                if (!W.IsWindowEnabled())
+                    part = teEditBorderDisabled;
+                else if (GetFocus() == W.FHandle)
+                    part = teEditBorderFocused;
+                else if (GetMouseControl() == &W)
+                    part = teEditBorderHot;
                 ThemeServices().DrawElement(&dc, ThemeServices().GetElementDetails(part), r);
                 r.Inflate(-1, -1);
                 FrameRectColor(&dc, r, W.FColor);
@@ -1240,7 +1381,8 @@ struct TWinControlWindowProc {
     static void SysChar(TWin& W, TMessage& M) {
         // An Alt+letter no accelerator of the form took opens the menu bar's item.
         if (W.FHandle && static_cast<uint8_t>(M.WParam) > ' ')
-            SendMessage(W.TopLevelWindow()->Handle(), WM_SYSCOMMAND, SC_KEYMENU, static_cast<LPARAM>(static_cast<uint8_t>(M.WParam)));
+            SendMessage(W.TopLevelWindow()->Handle(), WM_SYSCOMMAND, SC_KEYMENU,
+                        static_cast<LPARAM>(static_cast<uint8_t>(M.WParam)));
     }
     static void RButtonUp(TWin& W, TMessage& M) {
         const TPoint p = W.ClientToScreen(LParamToPoint(M.LParam));
@@ -1255,7 +1397,8 @@ struct TWinControlWindowProc {
         auto* wp = reinterpret_cast<TWindowPos*>(M.LParam);
         if (!wp || !W.FHandle) return;
         const TRect& c = W.FClientInWindow;
-        if (!(wp->flags & SWP_NOMOVE)) SendMessage(W.FHandle, WM_MOVE, 0, PointToLParam(W.FLeft + c.Left, W.FTop + c.Top));
+        if (!(wp->flags & SWP_NOMOVE))
+            SendMessage(W.FHandle, WM_MOVE, 0, PointToLParam(W.FLeft + c.Left, W.FTop + c.Top));
         if (!(wp->flags & SWP_NOSIZE) || (wp->flags & SWP_FRAMECHANGED))
             SendMessage(W.FHandle, WM_SIZE, SIZE_RESTORED, static_cast<LPARAM>(MakeWParam(c.Width(), c.Height())));
     }
@@ -1305,8 +1448,10 @@ struct TWinControlWindowProc {
 };
 
 void TWinControl::DefaultHandler(TMessage& Message) {
-    if (const TWinControlWindowProc::THandler h = TWinControlWindowProc::Find(Message.Msg)) h(*this, Message);
-    else TControl::DefaultHandler(Message);
+    if (const TWinControlWindowProc::THandler h = TWinControlWindowProc::Find(Message.Msg))
+        h(*this, Message);
+    else
+        TControl::DefaultHandler(Message);
 }
 
 void TWinControl::WMPaint(TWMPaint& Message) { PaintHandler(Message); }

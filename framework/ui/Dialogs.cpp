@@ -7,11 +7,11 @@
 namespace ui {
 
 std::vector<TMessageButton> MessageBoxButtons(unsigned Flags) {
-    const AnsiString ok = rtl::UTF8ToAnsi(u8"ОК"), cancel = rtl::UTF8ToAnsi(u8"Отмена"),
-                     yes = rtl::UTF8ToAnsi(u8"Да"), no = rtl::UTF8ToAnsi(u8"Нет"),
-                     abort = rtl::UTF8ToAnsi(u8"Прервать"), retry = rtl::UTF8ToAnsi(u8"Повторить"),
-                     ignore = rtl::UTF8ToAnsi(u8"Пропустить"), yesToAll = rtl::UTF8ToAnsi(u8"Да для всех"),
-                     noToAll = rtl::UTF8ToAnsi(u8"Нет для всех"), all = rtl::UTF8ToAnsi(u8"Все");
+    const AnsiString ok = rtl::UTF8ToAnsi(u8"ОК"), cancel = rtl::UTF8ToAnsi(u8"Отмена"), yes = rtl::UTF8ToAnsi(u8"Да"),
+                     no = rtl::UTF8ToAnsi(u8"Нет"), abort = rtl::UTF8ToAnsi(u8"Прервать"),
+                     retry = rtl::UTF8ToAnsi(u8"Повторить"), ignore = rtl::UTF8ToAnsi(u8"Пропустить"),
+                     yesToAll = rtl::UTF8ToAnsi(u8"Да для всех"), noToAll = rtl::UTF8ToAnsi(u8"Нет для всех"),
+                     all = rtl::UTF8ToAnsi(u8"Все");
     switch (Flags & MB_TYPEMASK) {
         case MB_OKCANCEL: return {{ok, IDOK}, {cancel, IDCANCEL}};
         case MB_ABORTRETRYIGNORE: return {{abort, IDABORT}, {retry, IDRETRY}, {ignore, IDIGNORE}};
@@ -65,14 +65,16 @@ TForm* CreateMessageDialog(const AnsiString& Text, const AnsiString& Caption, un
     // Esc answers No where there is no Cancel, and the only button of a plain message.
     if (!haveCancel) {
         for (int i = 0; i < form->ControlCount(); ++i)
-            if (auto* b = dynamic_cast<TButton*>(form->Controls(i)); b && (b->ModalResult() == IDNO || buttons.size() == 1))
+            if (auto* b = dynamic_cast<TButton*>(form->Controls(i));
+                b && (b->ModalResult() == IDNO || buttons.size() == 1))
                 b->SetCancel(true);
     }
     return form;
 }
 
 int ShowMessageDialog(const AnsiString& Text, const AnsiString& Caption, unsigned Flags) {
-    std::unique_ptr<TForm, void (*)(TForm*)> form(CreateMessageDialog(Text, Caption, Flags), [](TForm* f) { f->Free(); });
+    std::unique_ptr<TForm, void (*)(TForm*)> form(CreateMessageDialog(Text, Caption, Flags),
+                                                  [](TForm* f) { f->Free(); });
     const int r = form->ShowModal();
     return r == mrNone ? IDCANCEL : r;
 }
@@ -120,7 +122,8 @@ TOpenDialog::TPresenter& OpenPresenter() {
 }
 }  // namespace
 
-TOpenDialog::TOpenDialog(rtl::TComponent* Owner) : rtl::TComponent(Owner), FFiles(std::make_unique<rtl::TStringList>()) {}
+TOpenDialog::TOpenDialog(rtl::TComponent* Owner)
+    : rtl::TComponent(Owner), FFiles(std::make_unique<rtl::TStringList>()) {}
 TOpenDialog::~TOpenDialog() = default;
 
 rtl::TStrings* TOpenDialog::Files() const noexcept { return FFiles.get(); }

@@ -51,8 +51,16 @@ using TMsgDlgButtons = rtl::TSet<TMsgDlgBtn>;
 // EInvalidOperation.
 int MessageDlg(const AnsiString& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons, int HelpCtx = 0);
 
-enum TOpenOption { ofReadOnly, ofOverwritePrompt, ofHideReadOnly, ofAllowMultiSelect, ofPathMustExist, ofFileMustExist,
-                   ofNoChangeDir, ofEnableSizing };
+enum TOpenOption {
+    ofReadOnly,
+    ofOverwritePrompt,
+    ofHideReadOnly,
+    ofAllowMultiSelect,
+    ofPathMustExist,
+    ofFileMustExist,
+    ofNoChangeDir,
+    ofEnableSizing
+};
 using TOpenOptions = rtl::TSet<TOpenOption>;
 
 class TOpenDialog : public rtl::TComponent {

@@ -7,8 +7,8 @@ namespace ui {
 // TCustomPanel
 
 TCustomPanel::TCustomPanel(rtl::TComponent* Owner) : TCustomControl(Owner) {
-    FControlStyle = TControlStyle{csAcceptsControls, csCaptureMouse, csClickEvents, csSetCaption, csOpaque,
-                                  csDoubleClicks, csReplicatable};
+    FControlStyle = TControlStyle{csAcceptsControls, csCaptureMouse, csClickEvents, csSetCaption,
+                                  csOpaque,          csDoubleClicks, csReplicatable};
     FColor = clBtnFace;
     SetBounds(0, 0, 185, 41);
 }
@@ -107,7 +107,9 @@ void TBevel::Paint() {
     const unsigned edge = FStyle == TBevelStyle::bsLowered ? EDGE_SUNKEN : EDGE_RAISED;
     switch (FShape) {
         case TBevelShape::bsBox: DrawEdge(c, r, edge, BF_RECT); break;
-        case TBevelShape::bsFrame: DrawEdge(c, r, FStyle == TBevelStyle::bsLowered ? EDGE_ETCHED : EDGE_BUMP, BF_RECT); break;
+        case TBevelShape::bsFrame:
+            DrawEdge(c, r, FStyle == TBevelStyle::bsLowered ? EDGE_ETCHED : EDGE_BUMP, BF_RECT);
+            break;
         case TBevelShape::bsTopLine: DrawEdge(c, r, EDGE_ETCHED, BF_TOP); break;
         case TBevelShape::bsBottomLine: DrawEdge(c, r, EDGE_ETCHED, BF_BOTTOM); break;
         case TBevelShape::bsLeftLine: DrawEdge(c, r, EDGE_ETCHED, BF_LEFT); break;
@@ -217,10 +219,18 @@ TControl* TSplitter::FindControl() const {
         TControl* c = FParent->Controls(i);
         if (c == this || !c->Visible() || c->Align() != FAlign) continue;
         switch (FAlign) {
-            case alLeft: if (c->Left() + c->Width() == Left()) return c; break;
-            case alRight: if (c->Left() == Left() + Width()) return c; break;
-            case alTop: if (c->Top() + c->Height() == Top()) return c; break;
-            case alBottom: if (c->Top() == Top() + Height()) return c; break;
+            case alLeft:
+                if (c->Left() + c->Width() == Left()) return c;
+                break;
+            case alRight:
+                if (c->Left() == Left() + Width()) return c;
+                break;
+            case alTop:
+                if (c->Top() + c->Height() == Top()) return c;
+                break;
+            case alBottom:
+                if (c->Top() == Top() + Height()) return c;
+                break;
             default: break;
         }
     }
@@ -257,8 +267,10 @@ void TSplitter::MouseMove(TShiftState Shift, int X, int Y) {
     bool accept = true;
     if (OnCanResize) OnCanResize(this, size, accept);
     if (!accept) return;
-    if (FAlign == alLeft || FAlign == alRight) FControl->SetWidth(size);
-    else FControl->SetHeight(size);
+    if (FAlign == alLeft || FAlign == alRight)
+        FControl->SetWidth(size);
+    else
+        FControl->SetHeight(size);
 }
 
 void TSplitter::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {

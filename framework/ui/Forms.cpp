@@ -60,7 +60,9 @@ bool SystemParametersInfo(UINT Action, void* Param) {
     if (!Param) return false;
     switch (Action) {
         case SPI_GETWORKAREA: *static_cast<TRect*>(Param) = GetWorkArea(); return true;
-        case SPI_GETWHEELSCROLLLINES: *static_cast<unsigned*>(Param) = static_cast<unsigned>(GetWheelScrollLines()); return true;
+        case SPI_GETWHEELSCROLLLINES:
+            *static_cast<unsigned*>(Param) = static_cast<unsigned>(GetWheelScrollLines());
+            return true;
         default: return false;
     }
 }
@@ -138,7 +140,8 @@ void TCustomForm::SetBorderStyle(TFormBorderStyle Value) {
 void TCustomForm::WMNCCalcSize(TWMNCCalcSize& Message) {
     Message.Result = 0;
     FMenuBarHeight = 0;
-    for (const TRect& r : detail::MenuBarItems(FMenu, this, FWidth)) FMenuBarHeight = std::max(FMenuBarHeight, r.Bottom);
+    for (const TRect& r : detail::MenuBarItems(FMenu, this, FWidth))
+        FMenuBarHeight = std::max(FMenuBarHeight, r.Bottom);
     if (Message.CalcSize_Params) {
         TRect& r = Message.CalcSize_Params->Rgrc[0];
         r.Top = std::min(r.Top + FMenuBarHeight, r.Bottom);
@@ -197,7 +200,8 @@ void TCustomForm::Dispatch(TMessage& Message) {
             TWinControl::Dispatch(Message);
             return;
         case WM_NCMOUSEMOVE:
-            detail::MenuBarHover(this, Message.WParam == HTMENU ? LParamToPoint(Message.LParam) : std::optional<TPoint>());
+            detail::MenuBarHover(this,
+                                 Message.WParam == HTMENU ? LParamToPoint(Message.LParam) : std::optional<TPoint>());
             TWinControl::Dispatch(Message);
             return;
         case WM_NCMOUSELEAVE:
@@ -284,13 +288,17 @@ void TCustomForm::SetWindowState(TWindowState Value) {
     if (FWindowState == Value) return;
     if (FWindowState == wsNormal) FNormalBounds = BoundsRect();
     FWindowState = Value;
-    if (Value == wsMaximized) SetBoundsRect(Screen()->MonitorFromRect(FNormalBounds).WorkareaRect);
-    else if (Value == wsNormal) SetBoundsRect(FNormalBounds);
+    if (Value == wsMaximized)
+        SetBoundsRect(Screen()->MonitorFromRect(FNormalBounds).WorkareaRect);
+    else if (Value == wsNormal)
+        SetBoundsRect(FNormalBounds);
 }
 
 void TCustomForm::SetNormalBoundsRect(const TRect& Value) {
-    if (FWindowState == wsNormal) SetBoundsRect(Value);
-    else FNormalBounds = Value;
+    if (FWindowState == wsNormal)
+        SetBoundsRect(Value);
+    else
+        FNormalBounds = Value;
 }
 
 void TCustomForm::DoShow() {
@@ -330,15 +338,21 @@ void TCustomForm::Close() {
     if (app->MainForm() == this) action = caFree;
     DoClose(action);
     if (action == caNone) return;
-    if (app->MainForm() == this) app->Terminate();
-    else if (action == caHide) Hide();
-    else if (action == caFree) Release();
-    else Hide();
+    if (app->MainForm() == this)
+        app->Terminate();
+    else if (action == caHide)
+        Hide();
+    else if (action == caFree)
+        Release();
+    else
+        Hide();
 }
 
 void TCustomForm::Release() {
-    if (HandleAllocated()) PostMessage(FHandle, CM_RELEASE);
-    else PostMessage(Handle(), CM_RELEASE);
+    if (HandleAllocated())
+        PostMessage(FHandle, CM_RELEASE);
+    else
+        PostMessage(Handle(), CM_RELEASE);
 }
 
 void TCustomForm::CMRelease(TMessage& Message) {
@@ -377,16 +391,20 @@ int TCustomForm::ShowModal() {
         TApplication* app = Application();
         do {
             app->HandleMessage();
-            if (app->Terminated()) FModalResult = mrCancel;
-            else if (FModalResult != mrNone) CloseModal();
+            if (app->Terminated())
+                FModalResult = mrCancel;
+            else if (FModalResult != mrNone)
+                CloseModal();
         } while (FModalResult == mrNone);
         const TModalResult result = FModalResult;
         restore();
         if (FVisible) Hide();
         if (activeBefore && IsWindow(activeBefore) && activeBefore != FHandle) {
             TWinControl* w = FindControl(activeBefore);
-            if (auto* form = dynamic_cast<TCustomForm*>(w); form && form->Visible()) form->SetFocus();
-            else SetActiveWindow(activeBefore);
+            if (auto* form = dynamic_cast<TCustomForm*>(w); form && form->Visible())
+                form->SetFocus();
+            else
+                SetActiveWindow(activeBefore);
         }
         return result;
     } catch (...) {
@@ -442,8 +460,10 @@ void TCustomForm::FocusControl(TWinControl* Control) {
     const bool wasActive = FActive && FHandle && GetActiveWindow() == FHandle;
     if (FActiveControl == Control && Control && !Control->CanFocus()) throw rtl::EInvalidOperation(SCannotFocus);
     SetActiveControl(Control);
-    if (!wasActive) SetFocus();
-    else if (Control && GetFocus() != Control->Handle()) SetWindowFocus();
+    if (!wasActive)
+        SetFocus();
+    else if (Control && GetFocus() != Control->Handle())
+        SetWindowFocus();
 }
 
 void TCustomForm::DefocusControl(TWinControl* Control, bool Removing) {
@@ -572,13 +592,12 @@ void TCustomForm::CMDialogKey(TCMDialogKey& Message) {
             case VK_UP:
             case VK_DOWN:
                 if (FActiveControl && FActiveControl->Parent()) {
-                    FActiveControl->Parent()->SelectNext(FActiveControl,
-                                                         Message.CharCode == VK_RIGHT || Message.CharCode == VK_DOWN, false);
+                    FActiveControl->Parent()->SelectNext(
+                        FActiveControl, Message.CharCode == VK_RIGHT || Message.CharCode == VK_DOWN, false);
                     Message.Result = 1;
                 }
                 return;
-            default:
-                break;
+            default: break;
         }
     }
     TWinControl::CMDialogKey(Message);
@@ -640,8 +659,10 @@ const TMonitor& TScreen::MonitorFromPoint(TPoint P) const {
     long long bestDistance = -1;
     for (const TMonitor& m : FMonitors) {
         if (PtInRect(m.BoundsRect, P)) return m;
-        const long long dx = P.X < m.BoundsRect.Left ? m.BoundsRect.Left - P.X : (P.X >= m.BoundsRect.Right ? P.X - m.BoundsRect.Right + 1 : 0);
-        const long long dy = P.Y < m.BoundsRect.Top ? m.BoundsRect.Top - P.Y : (P.Y >= m.BoundsRect.Bottom ? P.Y - m.BoundsRect.Bottom + 1 : 0);
+        const long long dx = P.X < m.BoundsRect.Left ? m.BoundsRect.Left - P.X
+                                                     : (P.X >= m.BoundsRect.Right ? P.X - m.BoundsRect.Right + 1 : 0);
+        const long long dy = P.Y < m.BoundsRect.Top ? m.BoundsRect.Top - P.Y
+                                                    : (P.Y >= m.BoundsRect.Bottom ? P.Y - m.BoundsRect.Bottom + 1 : 0);
         const long long d = dx * dx + dy * dy;
         if (bestDistance < 0 || d < bestDistance) {
             bestDistance = d;
@@ -754,8 +775,10 @@ void THintWindow::Paint() {
 TApplication::TApplication(TComponent* Owner) : TComponent(Owner) {
     FHintWindow = rtl::Create<THintWindow>(this);
     FPreviousHandler = rtl::SetApplicationExceptionHandler([this](const rtl::Exception& E) {
-        if (OnException) OnException(this, E);
-        else ShowException(E);
+        if (OnException)
+            OnException(this, E);
+        else
+            ShowException(E);
     });
 }
 
@@ -880,8 +903,10 @@ void TApplication::StopHintTimer() {
 void TApplication::HintTimerExpired() {
     const int kind = FHintTimerKind;
     StopHintTimer();
-    if (kind == 1) ActivateHint(GetCursorPos());
-    else if (kind == 2) HideHint();
+    if (kind == 1)
+        ActivateHint(GetCursorPos());
+    else if (kind == 2)
+        HideHint();
 }
 
 void TApplication::HideHint() {
@@ -905,7 +930,8 @@ void TApplication::HintMouseMessage(TControl* Control, TMessage& Message) {
         return;
     }
     // Another control, or another area of the same control (a cell, a title), asks again.
-    const bool newArea = target && target == FHintControl && !PtInRect(FHintCursorRect, target->ScreenToClient(screenPos));
+    const bool newArea =
+        target && target == FHintControl && !PtInRect(FHintCursorRect, target->ScreenToClient(screenPos));
     if (target != FHintControl || (newArea && !FHintActive)) {
         const bool wasActive = FHintActive;
         StopHintTimer();

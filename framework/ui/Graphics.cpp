@@ -166,7 +166,7 @@ TColor StringToColor(const AnsiString& S) {
         if (S.size() == 1 || S.size() > 9) return fail();
         for (i = 1; i < S.size(); ++i) {
             char c = S[i];
-            int d = c >= '0' && c <= '9' ? c - '0'
+            int d = c >= '0' && c <= '9'   ? c - '0'
                     : c >= 'a' && c <= 'f' ? c - 'a' + 10
                     : c >= 'A' && c <= 'F' ? c - 'A' + 10
                                            : -1;

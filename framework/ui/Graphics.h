@@ -60,8 +60,7 @@ struct TRect {
         return R.Left >= Left && R.Top >= Top && R.Right <= Right && R.Bottom <= Bottom;
     }
     constexpr bool Intersects(const TRect& R) const noexcept {
-        return R.Left < Right && Left < R.Right && R.Top < Bottom && Top < R.Bottom && !IsEmpty() &&
-               !R.IsEmpty();
+        return R.Left < Right && Left < R.Right && R.Top < Bottom && Top < R.Bottom && !IsEmpty() && !R.IsEmpty();
     }
     constexpr void Offset(int DX, int DY) noexcept {
         Left += DX;
@@ -328,8 +327,22 @@ struct TFontData {
 enum class TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
 using enum TPenStyle;
 enum class TPenMode {
-    pmBlack, pmWhite, pmNop, pmNot, pmCopy, pmNotCopy, pmMergePenNot, pmMaskPenNot,
-    pmMergeNotPen, pmMaskNotPen, pmMerge, pmNotMerge, pmMask, pmNotMask, pmXor, pmNotXor
+    pmBlack,
+    pmWhite,
+    pmNop,
+    pmNot,
+    pmCopy,
+    pmNotCopy,
+    pmMergePenNot,
+    pmMaskPenNot,
+    pmMergeNotPen,
+    pmMaskNotPen,
+    pmMerge,
+    pmNotMerge,
+    pmMask,
+    pmNotMask,
+    pmXor,
+    pmNotXor
 };
 using enum TPenMode;
 enum class TPenEndCap { pecRound, pecSquare, pecFlat };
@@ -511,8 +524,8 @@ public:
     virtual void Polygon(const TPoint* Points, int Count, const TPenData& Pen, const TBrushData& Brush) = 0;
     // Text with its top-left at (X, Y) in the 1251 code page. Background clNone draws no
     // background; otherwise the text cell is filled first. Clip, when given, also limits the text.
-    virtual void TextOut(int X, int Y, std::string_view Text, const TFontData& Font, TColorRef Color,
-                         TColor Background, const TRect* Clip) = 0;
+    virtual void TextOut(int X, int Y, std::string_view Text, const TFontData& Font, TColorRef Color, TColor Background,
+                         const TRect* Clip) = 0;
     virtual TSize TextExtent(std::string_view Text, const TFontData& Font) = 0;
     virtual TTextMetric TextMetrics(const TFontData& Font) = 0;
     // The dotted focus frame, drawn by inverting (twice restores).
@@ -561,23 +574,23 @@ enum class TDrawOp { FillRect, PolyPolyline, Polygon, Text, FocusRect, Blit, Set
 
 struct TDrawRecord {
     TDrawOp Op = TDrawOp::FillRect;
-    TRect Rect;                   // fill, focus, blit destination; text: the cell the text covers
-    std::vector<TPoint> Points;   // lines and polygons
-    std::vector<int> Counts;      // points per polyline
-    TColor Color = clNone;        // fill or text colour (RGB)
-    TBrushData Brush;             // fill and polygon
-    TPenData Pen;                 // lines and polygon
-    uint32_t Rop = 0;             // fill and blit
-    std::string Text;             // 1251
+    TRect Rect;                  // fill, focus, blit destination; text: the cell the text covers
+    std::vector<TPoint> Points;  // lines and polygons
+    std::vector<int> Counts;     // points per polyline
+    TColor Color = clNone;       // fill or text colour (RGB)
+    TBrushData Brush;            // fill and polygon
+    TPenData Pen;                // lines and polygon
+    uint32_t Rop = 0;            // fill and blit
+    std::string Text;            // 1251
     TFontData Font;
-    TColor Background = clNone;   // text background, clNone when transparent
+    TColor Background = clNone;  // text background, clNone when transparent
     bool HasTextClip = false;
     TRect TextClip;
-    TRect SourceRect;             // blit
+    TRect SourceRect;                  // blit
     const TSurface* Source = nullptr;  // identity only: a temporary source is gone after the call
-    TColor Transparent = clNone;  // blit
-    bool Clipped = false;         // a clip region was in effect
-    TSharedRegion Clip;           // that region, shared by the records drawn under it
+    TColor Transparent = clNone;       // blit
+    bool Clipped = false;              // a clip region was in effect
+    TSharedRegion Clip;                // that region, shared by the records drawn under it
 };
 
 // Records what is drawn; measures text with the fixed metrics. Pixels are not kept.
@@ -595,13 +608,12 @@ public:
     void FillRect(const TRect& R, const TBrushData& Brush, uint32_t Rop) override;
     void PolyPolyline(const TPoint* Points, const int* Counts, int Lines, const TPenData& Pen) override;
     void Polygon(const TPoint* Points, int Count, const TPenData& Pen, const TBrushData& Brush) override;
-    void TextOut(int X, int Y, std::string_view Text, const TFontData& Font, TColorRef Color,
-                 TColor Background, const TRect* Clip) override;
+    void TextOut(int X, int Y, std::string_view Text, const TFontData& Font, TColorRef Color, TColor Background,
+                 const TRect* Clip) override;
     TSize TextExtent(std::string_view Text, const TFontData& Font) override;
     TTextMetric TextMetrics(const TFontData& Font) override;
     void DrawFocusRect(const TRect& R) override;
-    void Blit(const TRect& Dest, TSurface& Source, const TRect& SourceRect, uint32_t Rop,
-              TColor Transparent) override;
+    void Blit(const TRect& Dest, TSurface& Source, const TRect& SourceRect, uint32_t Rop, TColor Transparent) override;
     TColor GetPixel(int X, int Y) override;
     void SetPixel(int X, int Y, TColorRef Color) override;
     // Recorded as a blit from the surface onto itself.
@@ -640,13 +652,12 @@ public:
     void FillRect(const TRect& R, const TBrushData& Brush, uint32_t Rop) override;
     void PolyPolyline(const TPoint* Points, const int* Counts, int Lines, const TPenData& Pen) override;
     void Polygon(const TPoint* Points, int Count, const TPenData& Pen, const TBrushData& Brush) override;
-    void TextOut(int X, int Y, std::string_view Text, const TFontData& Font, TColorRef Color,
-                 TColor Background, const TRect* Clip) override;
+    void TextOut(int X, int Y, std::string_view Text, const TFontData& Font, TColorRef Color, TColor Background,
+                 const TRect* Clip) override;
     TSize TextExtent(std::string_view Text, const TFontData& Font) override;
     TTextMetric TextMetrics(const TFontData& Font) override;
     void DrawFocusRect(const TRect& R) override;
-    void Blit(const TRect& Dest, TSurface& Source, const TRect& SourceRect, uint32_t Rop,
-              TColor Transparent) override;
+    void Blit(const TRect& Dest, TSurface& Source, const TRect& SourceRect, uint32_t Rop, TColor Transparent) override;
     TColor GetPixel(int X, int Y) override;
     void SetPixel(int X, int Y, TColorRef Color) override;
     void MovePixels(const TRect& Source, int DX, int DY) override;
@@ -813,7 +824,9 @@ public:
 
     // Locking for canvases shared between painters (the work bitmap).
     void Lock() noexcept { ++FLockCount; }
-    void Unlock() noexcept { if (FLockCount > 0) --FLockCount; }
+    void Unlock() noexcept {
+        if (FLockCount > 0) --FLockCount;
+    }
     bool TryLock() noexcept;
     int LockCount() const noexcept { return FLockCount; }
 
@@ -858,8 +871,8 @@ public:
     // Copies Source's SourceRect into Dest with CopyMode.
     void CopyRect(const TRect& Dest, TCanvas* Source, const TRect& SourceRect);
     void BitBlt(int X, int Y, int Width, int Height, TCanvas* Source, int SX, int SY, uint32_t Rop);
-    void StretchBlt(int X, int Y, int Width, int Height, TCanvas* Source, int SX, int SY, int SWidth,
-                    int SHeight, uint32_t Rop);
+    void StretchBlt(int X, int Y, int Width, int Height, TCanvas* Source, int SX, int SY, int SWidth, int SHeight,
+                    uint32_t Rop);
     // Copies SourceRect (device pixels of Source) into Dest (logical); Transparent as TSurface::Blit.
     void BlitSurface(const TRect& Dest, TSurface& Source, const TRect& SourceRect, uint32_t Rop,
                      TColor Transparent = clNone);

@@ -29,7 +29,9 @@ struct TCanvas::TSavedState {
 TCanvas::TCanvas() : TCanvas(nullptr) {}
 
 TCanvas::TCanvas(TSurface* Surface)
-    : FSurface(Surface), FFont(std::make_unique<TFont>()), FPen(std::make_unique<TPen>()),
+    : FSurface(Surface),
+      FFont(std::make_unique<TFont>()),
+      FPen(std::make_unique<TPen>()),
       FBrush(std::make_unique<TBrush>()) {
     FFont->OnChange = [this](rtl::TObject*) { FState.Exclude(csFontValid); };
     FPen->OnChange = [this](rtl::TObject*) { FState.Exclude(csPenValid); };
@@ -278,9 +280,9 @@ bool TCanvas::RectVisible(const TRect& R) {
 
 int TCanvas::SaveDC() {
     RequireState();
-    FSaved.push_back(TSavedState{FFont->Data(), FFont->Color(), FPen->Data(), FBrush->Data(), FPenPos, FClipped,
-                                 FClip, FMapMode, FWindowOrg, FWindowExt, FViewportOrg, FViewportExt, FTextColor,
-                                 FBkColor, FBkMode, FState});
+    FSaved.push_back(TSavedState{FFont->Data(), FFont->Color(), FPen->Data(), FBrush->Data(), FPenPos, FClipped, FClip,
+                                 FMapMode, FWindowOrg, FWindowExt, FViewportOrg, FViewportExt, FTextColor, FBkColor,
+                                 FBkMode, FState});
     return static_cast<int>(FSaved.size());
 }
 
@@ -399,7 +401,10 @@ void TCanvas::Rectangle(int X1, int Y1, int X2, int Y2) {
     if (!d.IsEmpty()) {
         if (FBrush->Style() != bsClear) s.FillRect(d, ResolvedBrush(), PATCOPY);
         if (FPen->Style() != psClear) {
-            TPoint pts[5] = {{d.Left, d.Top}, {d.Right - 1, d.Top}, {d.Right - 1, d.Bottom - 1}, {d.Left, d.Bottom - 1},
+            TPoint pts[5] = {{d.Left, d.Top},
+                             {d.Right - 1, d.Top},
+                             {d.Right - 1, d.Bottom - 1},
+                             {d.Left, d.Bottom - 1},
                              {d.Left, d.Top}};
             int n = 5;
             s.PolyPolyline(pts, &n, 1, ResolvedPen());
@@ -418,7 +423,8 @@ void TCanvas::Ellipse(int X1, int Y1, int X2, int Y2) {
     pts.reserve(steps);
     for (int i = 0; i < steps; ++i) {
         double a = 2 * std::numbers::pi * i / steps;
-        TPoint p{static_cast<int>(std::lround(cx + rx * std::cos(a))), static_cast<int>(std::lround(cy + ry * std::sin(a)))};
+        TPoint p{static_cast<int>(std::lround(cx + rx * std::cos(a))),
+                 static_cast<int>(std::lround(cy + ry * std::sin(a)))};
         if (pts.empty() || !(pts.back() == p)) pts.push_back(p);
     }
     Polygon(pts);
@@ -433,7 +439,8 @@ void TCanvas::DrawFocusRect(const TRect& R) {
 void TCanvas::PatBlt(int X, int Y, int Width, int Height, uint32_t Rop) {
     TSurface& s = Prepare();
     bool needsBrush = Rop == PATCOPY || Rop == PATINVERT;
-    if (!needsBrush || FBrush->Style() != bsClear) s.FillRect(LPtoDP(Bounds(X, Y, Width, Height)), ResolvedBrush(), Rop);
+    if (!needsBrush || FBrush->Style() != bsClear)
+        s.FillRect(LPtoDP(Bounds(X, Y, Width, Height)), ResolvedBrush(), Rop);
     Changed();
 }
 
@@ -531,14 +538,14 @@ void TCanvas::BitBlt(int X, int Y, int Width, int Height, TCanvas* Source, int S
                 Rop);
 }
 
-void TCanvas::StretchBlt(int X, int Y, int Width, int Height, TCanvas* Source, int SX, int SY, int SWidth,
-                         int SHeight, uint32_t Rop) {
+void TCanvas::StretchBlt(int X, int Y, int Width, int Height, TCanvas* Source, int SX, int SY, int SWidth, int SHeight,
+                         uint32_t Rop) {
     if (!Source) {
         PatBlt(X, Y, Width, Height, Rop);
         return;
     }
-    BlitSurface(Bounds(X, Y, Width, Height), Source->RequireSurface(),
-                Source->LPtoDP(Bounds(SX, SY, SWidth, SHeight)), Rop);
+    BlitSurface(Bounds(X, Y, Width, Height), Source->RequireSurface(), Source->LPtoDP(Bounds(SX, SY, SWidth, SHeight)),
+                Rop);
 }
 
 TColor TCanvas::Pixel(int X, int Y) {

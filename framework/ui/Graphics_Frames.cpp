@@ -247,7 +247,7 @@ bool DrawFrameControl(HDC DC, const TRect& R, unsigned Type, unsigned State) {
                 return true;
             }
             TRect content = ButtonFace(C, R, State, false);
-            TArrow dir = kind == DFCS_SCROLLUP     ? TArrow::Up
+            TArrow dir = kind == DFCS_SCROLLUP      ? TArrow::Up
                          : kind == DFCS_SCROLLLEFT  ? TArrow::Left
                          : kind == DFCS_SCROLLRIGHT ? TArrow::Right
                                                     : TArrow::Down;
@@ -328,8 +328,10 @@ std::map<TBitmapResourceKey, TPoint>& CursorHotSpots() {
 }  // namespace
 
 void RegisterCursorResource(HINSTANCE Module, std::string_view Name, TBitmapResourcePainter Paint, TPoint HotSpot) {
-    if (!Paint) CursorHotSpots().erase(ResourceKey(Module, Name));
-    else CursorHotSpots()[ResourceKey(Module, Name)] = HotSpot;
+    if (!Paint)
+        CursorHotSpots().erase(ResourceKey(Module, Name));
+    else
+        CursorHotSpots()[ResourceKey(Module, Name)] = HotSpot;
     RegisterBitmapResource(Module, Name, std::move(Paint));
 }
 

@@ -7,8 +7,7 @@
 namespace ui {
 
 bool IntersectRect(TRect& Dest, const TRect& A, const TRect& B) noexcept {
-    TRect r{std::max(A.Left, B.Left), std::max(A.Top, B.Top), std::min(A.Right, B.Right),
-            std::min(A.Bottom, B.Bottom)};
+    TRect r{std::max(A.Left, B.Left), std::max(A.Top, B.Top), std::min(A.Right, B.Right), std::min(A.Bottom, B.Bottom)};
     if (r.IsEmpty()) {
         Dest = TRect{};
         return false;

@@ -138,9 +138,7 @@ constexpr uint32_t White = 0xFFFFFF;
 constexpr uint32_t ToPixel(TColorRef C) noexcept {
     return (uint32_t(GetRValue(C)) << 16) | (uint32_t(GetGValue(C)) << 8) | GetBValue(C);
 }
-constexpr TColorRef FromPixel(uint32_t P) noexcept {
-    return RGB(uint8_t(P >> 16), uint8_t(P >> 8), uint8_t(P));
-}
+constexpr TColorRef FromPixel(uint32_t P) noexcept { return RGB(uint8_t(P >> 16), uint8_t(P >> 8), uint8_t(P)); }
 
 uint32_t PenOp(TPenMode Mode, uint32_t P, uint32_t D) noexcept {
     uint32_t r;
@@ -445,9 +443,7 @@ void TMemorySurface::TextOut(int X, int Y, std::string_view Text, const TFontDat
     FClip = std::move(saved);
 }
 
-TSize TMemorySurface::TextExtent(std::string_view Text, const TFontData& Font) {
-    return FixedTextExtent(Text, Font);
-}
+TSize TMemorySurface::TextExtent(std::string_view Text, const TFontData& Font) { return FixedTextExtent(Text, Font); }
 
 TTextMetric TMemorySurface::TextMetrics(const TFontData& Font) { return FixedTextMetrics(Font); }
 

@@ -212,10 +212,12 @@ int TCanvas::DrawText(const AnsiString& Text, TRect& R, unsigned Flags, DRAWTEXT
         const int y = top + static_cast<int>(i) * lineHeight;
         if (!(Flags & DT_PREFIXONLY)) DrawTextLine(x, y, l, (Flags & DT_NOCLIP) ? nullptr : &clip);
         // An ellipsis may have cut the accelerator away.
-        if (i == underLine && underCol < l.size() && (l.size() < Ellipsis.size() || underCol < l.size() - Ellipsis.size() ||
-                                                     l.compare(l.size() - Ellipsis.size(), Ellipsis.size(), Ellipsis) != 0)) {
+        if (i == underLine && underCol < l.size() &&
+            (l.size() < Ellipsis.size() || underCol < l.size() - Ellipsis.size() ||
+             l.compare(l.size() - Ellipsis.size(), Ellipsis.size(), Ellipsis) != 0)) {
             const int ux = x + measure(std::string_view(l).substr(0, underCol));
-            TRect u = Rect(ux, y + tm.tmAscent + 1, ux + measure(std::string_view(l).substr(underCol, 1)), y + tm.tmAscent + 2);
+            TRect u = Rect(ux, y + tm.tmAscent + 1, ux + measure(std::string_view(l).substr(underCol, 1)),
+                           y + tm.tmAscent + 2);
             if ((Flags & DT_NOCLIP) || IntersectRect(u, u, clip)) FillSolid(u, FTextColor);
         }
     }

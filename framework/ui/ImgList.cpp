@@ -249,8 +249,8 @@ void TCustomImageList::Draw(TCanvas* Canvas, int X, int Y, int Index, TDrawingSt
         }
         return;
     }
-    unsigned style = Style == dsFocus      ? ILD_FOCUS
-                     : Style == dsSelected ? ILD_SELECTED
+    unsigned style = Style == dsFocus         ? ILD_FOCUS
+                     : Style == dsSelected    ? ILD_SELECTED
                      : Style == dsTransparent ? ILD_TRANSPARENT
                                               : ILD_NORMAL;
     if (Type == itMask) style |= ILD_MASK;

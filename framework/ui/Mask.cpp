@@ -52,17 +52,34 @@ TEditMask::TEditMask(const AnsiString& Mask) {
                     caseMode = 2;
                 }
                 continue;
-            case 'L': case 'A': case 'C': case '0':
+            case 'L':
+            case 'A':
+            case 'C':
+            case '0':
                 p.Char = c;
                 p.Required = true;
                 break;
-            case 'l': case 'a': case 'c': case '9': case '#':
+            case 'l':
+            case 'a':
+            case 'c':
+            case '9':
+            case '#': p.Char = c; break;
+            case '/':
+                p.Literal = true;
+                p.Char = rtl::FormatSettings().DateSeparator;
+                break;
+            case ':':
+                p.Literal = true;
+                p.Char = rtl::FormatSettings().TimeSeparator;
+                break;
+            case '_':
+                p.Literal = true;
+                p.Char = ' ';
+                break;
+            default:
+                p.Literal = true;
                 p.Char = c;
                 break;
-            case '/': p.Literal = true; p.Char = rtl::FormatSettings().DateSeparator; break;
-            case ':': p.Literal = true; p.Char = rtl::FormatSettings().TimeSeparator; break;
-            case '_': p.Literal = true; p.Char = ' '; break;
-            default: p.Literal = true; p.Char = c; break;
         }
         FPositions.push_back(p);
     }
@@ -78,14 +95,20 @@ char TEditMask::Accept(int Pos, char C) const {
     if (Pos < 0 || Pos >= Length()) return 0;
     const TMaskPosition& p = FPositions[Pos];
     if (p.Literal) return C == p.Char ? C : 0;
-    if (p.CaseMode == 1) C = rtl::AnsiUpperChar(C);
-    else if (p.CaseMode == 2) C = rtl::AnsiLowerChar(C);
+    if (p.CaseMode == 1)
+        C = rtl::AnsiUpperChar(C);
+    else if (p.CaseMode == 2)
+        C = rtl::AnsiLowerChar(C);
     bool ok = false;
     switch (p.Char) {
-        case 'L': case 'l': ok = IsLetter(C); break;
-        case 'A': case 'a': ok = IsLetter(C) || IsDigit(C); break;
-        case 'C': case 'c': ok = static_cast<unsigned char>(C) >= 32; break;
-        case '0': case '9': ok = IsDigit(C); break;
+        case 'L':
+        case 'l': ok = IsLetter(C); break;
+        case 'A':
+        case 'a': ok = IsLetter(C) || IsDigit(C); break;
+        case 'C':
+        case 'c': ok = static_cast<unsigned char>(C) >= 32; break;
+        case '0':
+        case '9': ok = IsDigit(C); break;
         case '#': ok = IsDigit(C) || C == '+' || C == '-'; break;
     }
     return ok ? C : 0;
@@ -138,8 +161,10 @@ AnsiString TEditMask::TextOf(const AnsiString& EditText) const {
         }
     }
     if (!FSave) {
-        if (FLeading) r.erase(0, r.find_first_not_of(' ') == AnsiString::npos ? r.size() : r.find_first_not_of(' '));
-        else r.erase(r.find_last_not_of(' ') + 1);
+        if (FLeading)
+            r.erase(0, r.find_first_not_of(' ') == AnsiString::npos ? r.size() : r.find_first_not_of(' '));
+        else
+            r.erase(r.find_last_not_of(' ') + 1);
     }
     return r;
 }
@@ -195,7 +220,8 @@ void TCustomMaskEdit::SetEditText(const AnsiString& Value) {
     // Keep the text in the mask's shape whatever is written.
     AnsiString r(FMask.Length(), FMask.Blank());
     for (int i = 0; i < FMask.Length(); ++i) {
-        if (FMask[i].Literal) r[i] = FMask[i].Char;
+        if (FMask[i].Literal)
+            r[i] = FMask[i].Char;
         else if (i < static_cast<int>(Value.size()) && Value[i] != FMask.Blank()) {
             const char a = Value[i] == ' ' ? 0 : FMask.Accept(i, Value[i]);
             if (a) r[i] = a;
@@ -211,8 +237,10 @@ AnsiString TCustomMaskEdit::Text() const {
 }
 
 void TCustomMaskEdit::SetText(const AnsiString& Value) {
-    if (!IsMasked()) TControl::SetText(Value);
-    else SetEditText(FMask.EditTextOf(Value));
+    if (!IsMasked())
+        TControl::SetText(Value);
+    else
+        SetEditText(FMask.EditTextOf(Value));
 }
 
 bool TCustomMaskEdit::EditCanModify() { return true; }

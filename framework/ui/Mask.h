@@ -25,9 +25,9 @@ inline constexpr char MaskNoSave = '0';
 // One position of a parsed mask.
 struct TMaskPosition {
     bool Literal = false;
-    char Char = 0;          // the literal, or the mask character ('L', 'l', 'A', ...)
+    char Char = 0;  // the literal, or the mask character ('L', 'l', 'A', ...)
     bool Required = false;
-    int CaseMode = 0;       // 0 as typed, 1 upper, 2 lower
+    int CaseMode = 0;  // 0 as typed, 1 upper, 2 lower
 };
 
 class TEditMask {

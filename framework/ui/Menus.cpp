@@ -158,8 +158,10 @@ void TMenuItem::Click() {
     }
     if (!FEnabled) return;
     if (FAutoCheck && !FAction) SetChecked(!FChecked);
-    if (OnClick) OnClick(this);
-    else if (FAction) FAction->Execute();
+    if (OnClick)
+        OnClick(this);
+    else if (FAction)
+        FAction->Execute();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -281,10 +283,10 @@ namespace {
 
 constexpr int BarItemPadding = 7;  // left and right of a bar item's caption
 constexpr int SeparatorHeight = 7;
-constexpr int ShortCutGap = 24;    // between the longest caption and the shortcuts
-constexpr int ArrowWidth = 16;     // the submenu arrow's column
+constexpr int ShortCutGap = 24;  // between the longest caption and the shortcuts
+constexpr int ArrowWidth = 16;   // the submenu arrow's column
 constexpr int MenuBorder = 1;
-constexpr int BarBreakWidth = 5;   // the line between columns of mbBarBreak
+constexpr int BarBreakWidth = 5;  // the line between columns of mbBarBreak
 
 TFont* MenuFont() {
     static std::unique_ptr<TFont, rtl::TObjectDeleter> font(rtl::Create<TFont>());
@@ -377,7 +379,8 @@ public:
             const int h = item->IsLine() ? SeparatorHeight : ItemHeight();
             if (!item->IsLine()) {
                 captionW = std::max(captionW, MenuTextWidth(this, StripHotkey(item->Caption())));
-                if (item->ShortCut() != 0) shortcutW = std::max(shortcutW, MenuTextWidth(this, ShortCutToText(item->ShortCut())));
+                if (item->ShortCut() != 0)
+                    shortcutW = std::max(shortcutW, MenuTextWidth(this, ShortCutToText(item->ShortCut())));
             }
             r[size_t(i)] = Rect(0, y, 0, y + h);
             y += h;
@@ -447,7 +450,8 @@ public:
         const TRect work = Screen()->MonitorFromPoint(Pos).WorkareaRect;
         int x = Pos.X, y = Pos.Y;
         if (x + size.cx > work.Right) x = Avoid.IsEmpty() ? work.Right - size.cx : Avoid.Left - size.cx;
-        if (y + size.cy > work.Bottom) y = Avoid.IsEmpty() || Avoid.Bottom - Avoid.Top > 40 ? y - size.cy : work.Bottom - size.cy;
+        if (y + size.cy > work.Bottom)
+            y = Avoid.IsEmpty() || Avoid.Bottom - Avoid.Top > 40 ? y - size.cy : work.Bottom - size.cy;
         x = std::max(x, work.Left);
         y = std::max(y, work.Top);
         SetBounds(x, y, size.cx, size.cy);
@@ -482,7 +486,8 @@ protected:
                 continue;
             }
             if (item->Break() == mbBarBreak && r.Left > o.X)
-                dc.FillSolid(Rect(r.Left - BarBreakWidth / 2 - 1, o.Y + 2, r.Left - BarBreakWidth / 2, all.Bottom - 2), clBtnShadow);
+                dc.FillSolid(Rect(r.Left - BarBreakWidth / 2 - 1, o.Y + 2, r.Left - BarBreakWidth / 2, all.Bottom - 2),
+                             clBtnShadow);
             const bool hot = i == Selected;
             if (hot) dc.FillSolid(r, clHighlight);
             const TColor text = !item->Enabled() ? clGrayText : hot ? clHighlightText : clMenuText;
@@ -497,16 +502,19 @@ protected:
                     dc.FrameRect(frame);
                 }
                 images->Draw(&dc, gutter.Left + (gutter.Width() - images->Width()) / 2,
-                             gutter.Top + (gutter.Height() - images->Height()) / 2, item->ImageIndex(), item->Enabled());
+                             gutter.Top + (gutter.Height() - images->Height()) / 2, item->ImageIndex(),
+                             item->Enabled());
             } else if (item->Checked()) {
                 DrawCheck(dc, gutter, item->RadioItem(), text);
             } else if (item->HasBitmap()) {
                 TBitmap* b = item->Bitmap();
-                dc.Draw(gutter.Left + (gutter.Width() - b->Width()) / 2, gutter.Top + (gutter.Height() - b->Height()) / 2, b);
+                dc.Draw(gutter.Left + (gutter.Width() - b->Width()) / 2,
+                        gutter.Top + (gutter.Height() - b->Height()) / 2, b);
             }
             TRect cap = Rect(gutter.Right + 4, r.Top, r.Right - ArrowWidth, r.Bottom);
             DrawCaption(dc, item->Caption(), cap, text, DT_LEFT);
-            if (item->ShortCut() != 0) DrawCaption(dc, ShortCutToText(item->ShortCut()), cap, text, DT_RIGHT | DT_NOPREFIX);
+            if (item->ShortCut() != 0)
+                DrawCaption(dc, ShortCutToText(item->ShortCut()), cap, text, DT_RIGHT | DT_NOPREFIX);
             if (HasSubMenu(item)) {
                 const int cx = r.Right - ArrowWidth / 2 - 2, cy = (r.Top + r.Bottom) / 2;
                 dc.Brush()->SetColor(text);
@@ -538,13 +546,13 @@ private:
 
 struct TTracker {
     bool Active = false;
-    TCustomForm* Form = nullptr;   // the bar's form, in bar mode
-    int BarIndex = -1;             // the bar's selected item
-    TPopupMenu* Popup = nullptr;   // the popup menu shown, in popup mode
+    TCustomForm* Form = nullptr;        // the bar's form, in bar mode
+    int BarIndex = -1;                  // the bar's selected item
+    TPopupMenu* Popup = nullptr;        // the popup menu shown, in popup mode
     std::vector<TMenuWindow*> Windows;  // one per open level; Levels of them are showing
     int Levels = 0;
     TMenuItem* Chosen = nullptr;
-    bool AltAlone = false;         // Alt went down and nothing else since
+    bool AltAlone = false;           // Alt went down and nothing else since
     TCustomForm* HotForm = nullptr;  // outside the menu mode: the bar under the mouse
     int HotIndex = -1;               // and its item under the mouse
 };
@@ -607,8 +615,10 @@ void Pick(TMenuItem* Item) {
     auto& t = Tracker();
     const bool popup = t.Popup != nullptr;
     Finish();
-    if (popup) t.Chosen = Item;
-    else if (Item) Item->Click();
+    if (popup)
+        t.Chosen = Item;
+    else if (Item)
+        Item->Click();
 }
 
 TMenuItem* BarMenuItem() {
@@ -624,9 +634,11 @@ void OpenLevel(TMenuItem* Parent, TPoint Pos, const TRect& Avoid, bool SelectFir
     w->ParentItem = Parent;
     w->Selected = -1;
     HWND owner = 0;
-    if (t.Form && t.Form->HandleAllocated()) owner = t.Form->Handle();
+    if (t.Form && t.Form->HandleAllocated())
+        owner = t.Form->Handle();
     else if (t.Popup && t.Popup->PopupComponent()) {
-        if (TCustomForm* f = GetParentForm(t.Popup->PopupComponent(), true); f && f->HandleAllocated()) owner = f->Handle();
+        if (TCustomForm* f = GetParentForm(t.Popup->PopupComponent(), true); f && f->HandleAllocated())
+            owner = f->Handle();
     }
     w->ShowAt(Pos, Avoid, owner);
     if (SelectFirst) {
@@ -645,7 +657,8 @@ void OpenSubMenu(int Depth, int Index, bool SelectFirst) {
     if (!item->Enabled() || !HasSubMenu(item)) return;
     const TRect r = w->ItemRectOnScreen(Index);
     const TRect win = w->WindowRectOnScreen();
-    OpenLevel(item, Point(win.Right - 2, r.Top - MenuBorder), Rect(win.Left + 2, r.Top, win.Right, r.Bottom), SelectFirst);
+    OpenLevel(item, Point(win.Right - 2, r.Top - MenuBorder), Rect(win.Left + 2, r.Top, win.Right, r.Bottom),
+              SelectFirst);
 }
 
 std::vector<TRect> BarItemsOnScreen(TCustomForm* Form) {
@@ -725,7 +738,8 @@ void AcceleratorKey(char Char) {
     }
     std::vector<int> hits;
     for (int i = 0; i < w->ParentItem->Count(); ++i)
-        if (Selectable(w->ParentItem->Items(i)) && IsAccel(static_cast<uint8_t>(Char), w->ParentItem->Items(i)->Caption()))
+        if (Selectable(w->ParentItem->Items(i)) &&
+            IsAccel(static_cast<uint8_t>(Char), w->ParentItem->Items(i)->Caption()))
             hits.push_back(i);
     if (hits.empty()) return;
     if (hits.size() > 1) {
@@ -735,8 +749,10 @@ void AcceleratorKey(char Char) {
     }
     w->Select(hits.front());
     TMenuItem* item = w->ParentItem->Items(hits.front());
-    if (HasSubMenu(item)) OpenSubMenu(t.Levels - 1, hits.front(), true);
-    else Pick(item);
+    if (HasSubMenu(item))
+        OpenSubMenu(t.Levels - 1, hits.front(), true);
+    else
+        Pick(item);
 }
 
 // The next bar item is selected, its menu opened when one was open.
@@ -765,13 +781,13 @@ void MenuKey(uint16_t Key) {
     const bool bar = t.Form != nullptr;
     switch (Key) {
         case VK_ESCAPE:
-            if (t.Levels > 1 || (t.Levels == 1 && bar)) CloseLevels(t.Levels - 1);
-            else Finish();
+            if (t.Levels > 1 || (t.Levels == 1 && bar))
+                CloseLevels(t.Levels - 1);
+            else
+                Finish();
             return;
         case VK_MENU:
-        case VK_F10:
-            Finish();
-            return;
+        case VK_F10: Finish(); return;
         case VK_UP:
         case VK_DOWN:
             if (!w) {
@@ -809,11 +825,12 @@ void MenuKey(uint16_t Key) {
                 return;
             }
             if (w->Selected < 0) return;
-            if (TMenuItem* item = w->ParentItem->Items(w->Selected); HasSubMenu(item)) OpenSubMenu(t.Levels - 1, w->Selected, true);
-            else if (item->Enabled()) Pick(item);
+            if (TMenuItem* item = w->ParentItem->Items(w->Selected); HasSubMenu(item))
+                OpenSubMenu(t.Levels - 1, w->Selected, true);
+            else if (item->Enabled())
+                Pick(item);
             return;
-        default:
-            return;
+        default: return;
     }
 }
 
@@ -866,8 +883,7 @@ void LevelMouse(int Depth, UINT Msg, TPoint ScreenPos) {
         case WM_RBUTTONDOWN:
             if (item && HasSubMenu(item) && item->Enabled()) OpenSubMenu(Depth, i, false);
             return;
-        default:
-            return;
+        default: return;
     }
 }
 
@@ -904,7 +920,9 @@ bool IsPress(UINT M) {
 }
 
 // Mouse messages as the client-area message they stand for.
-UINT ClientMouseMessage(UINT M) { return M >= WM_NCMOUSEMOVE && M <= WM_NCMOUSEMOVE + 9 ? M - WM_NCMOUSEMOVE + WM_MOUSEMOVE : M; }
+UINT ClientMouseMessage(UINT M) {
+    return M >= WM_NCMOUSEMOVE && M <= WM_NCMOUSEMOVE + 9 ? M - WM_NCMOUSEMOVE + WM_MOUSEMOVE : M;
+}
 
 }  // namespace
 
@@ -958,7 +976,8 @@ void PaintMenuBar(TCustomForm* Form, TCanvas& DC) {
     for (size_t i = 0; i < rects.size(); ++i) {
         if (rects[i].Right <= rects[i].Left) continue;
         TMenuItem* item = Form->Menu()->Items()->Items(static_cast<int>(i));
-        const bool hot = ours ? t.BarIndex == static_cast<int>(i) : !t.Active && t.HotForm == Form && t.HotIndex == static_cast<int>(i);
+        const bool hot = ours ? t.BarIndex == static_cast<int>(i)
+                              : !t.Active && t.HotForm == Form && t.HotIndex == static_cast<int>(i);
         if (hot) DC.FillSolid(rects[i], clHighlight);
         const TColor text = !item->Enabled() ? clGrayText : hot ? clHighlightText : clMenuText;
         DrawCaption(DC, item->Caption(), rects[i], text, DT_CENTER);
@@ -982,7 +1001,8 @@ void MenuBarKey(TCustomForm* Form, char Char) {
         if (!menu) return;
         bool found = false;
         for (int i = 0; i < menu->Items()->Count(); ++i)
-            found = found || (menu->Items()->Items(i)->Visible() && IsAccel(static_cast<uint8_t>(Char), menu->Items()->Items(i)->Caption()));
+            found = found || (menu->Items()->Items(i)->Visible() &&
+                              IsAccel(static_cast<uint8_t>(Char), menu->Items()->Items(i)->Caption()));
         if (!found || !StartBar(Form)) return;
         AcceleratorKey(Char);
         return;
@@ -1033,8 +1053,10 @@ bool MenuMessage(const TMsg& Msg) {
     if (!t.Active) {
         // Alt pressed and let go alone enters the bar of the form it was pressed on.
         // Alt with Ctrl (AltGr) is typing, not the menu.
-        if (m == WM_SYSKEYDOWN || m == WM_KEYDOWN) t.AltAlone = Msg.wParam == VK_MENU && GetKeyState(VK_CONTROL) >= 0;
-        else if (((m == WM_SYSKEYUP || m == WM_KEYUP) && Msg.wParam != VK_MENU) || IsPress(m)) t.AltAlone = false;
+        if (m == WM_SYSKEYDOWN || m == WM_KEYDOWN)
+            t.AltAlone = Msg.wParam == VK_MENU && GetKeyState(VK_CONTROL) >= 0;
+        else if (((m == WM_SYSKEYUP || m == WM_KEYUP) && Msg.wParam != VK_MENU) || IsPress(m))
+            t.AltAlone = false;
         else if (m == WM_SYSKEYUP && Msg.wParam == VK_MENU && t.AltAlone) {
             t.AltAlone = false;
             if (TWinControl* w = FindControl(Msg.hwnd)) MenuBarKey(GetParentForm(w, true), 0);
@@ -1064,8 +1086,10 @@ bool MenuMessage(const TMsg& Msg) {
         if (cm == WM_MOUSEMOVE) {
             if (t.Levels > 0 && i != t.BarIndex) OpenBarItem(i, false, false);
         } else if (cm == WM_LBUTTONDOWN || cm == WM_LBUTTONDBLCLK) {
-            if (i == t.BarIndex && t.Levels > 0) Finish();
-            else OpenBarItem(i, false, true);
+            if (i == t.BarIndex && t.Levels > 0)
+                Finish();
+            else
+                OpenBarItem(i, false, true);
         }
         return true;
     }
@@ -1088,8 +1112,8 @@ TMenuItem* TrackPopup(TPopupMenu* Menu, TPoint ScreenPos) {
     TMenuWindow* w = Level(0);
     if (Menu->Alignment() != TPopupAlignment::paLeft) {
         const int dx = Menu->Alignment() == TPopupAlignment::paRight ? w->Width() : w->Width() / 2;
-        w->SetBounds(std::max(w->Left() - dx, Screen()->MonitorFromPoint(ScreenPos).WorkareaRect.Left), w->Top(), w->Width(),
-                     w->Height());
+        w->SetBounds(std::max(w->Left() - dx, Screen()->MonitorFromPoint(ScreenPos).WorkareaRect.Left), w->Top(),
+                     w->Width(), w->Height());
     }
     TApplication* app = Application();
     while (t.Active && t.Popup == Menu && !app->Terminated()) {

@@ -356,9 +356,8 @@ uintptr_t SetTimer(HWND Wnd, uintptr_t IDEvent, uint32_t Elapse) {
     if (!Lookup(Wnd)) return 0;
     const void* owner = reinterpret_cast<const void*>(Wnd);
     rtl::SetTimer(owner, IDEvent, Elapse, [Wnd, IDEvent] {
-        const bool waiting = State().Queue.any_of([&](const TQueued& M) {
-            return M.hwnd == Wnd && M.message == WM_TIMER && M.wParam == IDEvent;
-        });
+        const bool waiting = State().Queue.any_of(
+            [&](const TQueued& M) { return M.hwnd == Wnd && M.message == WM_TIMER && M.wParam == IDEvent; });
         if (!waiting) PostMessage(Wnd, WM_TIMER, IDEvent, 0);
     });
     return IDEvent;
@@ -366,7 +365,8 @@ uintptr_t SetTimer(HWND Wnd, uintptr_t IDEvent, uint32_t Elapse) {
 
 bool KillTimer(HWND Wnd, uintptr_t IDEvent) {
     const bool existed = rtl::KillTimer(reinterpret_cast<const void*>(Wnd), IDEvent);
-    State().Queue.remove_if([&](const TQueued& M) { return M.hwnd == Wnd && M.message == WM_TIMER && M.wParam == IDEvent; });
+    State().Queue.remove_if(
+        [&](const TQueued& M) { return M.hwnd == Wnd && M.message == WM_TIMER && M.wParam == IDEvent; });
     return existed;
 }
 
@@ -374,40 +374,30 @@ uint32_t GetTickCount() { return rtl::GetTickCount(); }
 
 int GetSystemMetrics(int Index) {
     switch (Index) {
-        case SM_CXSCREEN:
-            return Screen()->Width();
-        case SM_CYSCREEN:
-            return Screen()->Height();
+        case SM_CXSCREEN: return Screen()->Width();
+        case SM_CYSCREEN: return Screen()->Height();
         case SM_CXVSCROLL:
         case SM_CYHSCROLL:
         case SM_CYVSCROLL:
         case SM_CXHSCROLL:
         case SM_CYVTHUMB:
-        case SM_CXHTHUMB:
-            return 17;
+        case SM_CXHTHUMB: return 17;
         case SM_CXBORDER:
-        case SM_CYBORDER:
-            return 1;
+        case SM_CYBORDER: return 1;
         case SM_CXEDGE:
-        case SM_CYEDGE:
-            return 2;
+        case SM_CYEDGE: return 2;
         case SM_CXDOUBLECLK:
         case SM_CYDOUBLECLK:
         case SM_CXDRAG:
-        case SM_CYDRAG:
-            return 4;
-        case SM_CYCAPTION:
-            return 23;
+        case SM_CYDRAG: return 4;
+        case SM_CYCAPTION: return 23;
         case SM_CXICON:
         case SM_CYICON:
         case SM_CXCURSOR:
-        case SM_CYCURSOR:
-            return 32;
+        case SM_CYCURSOR: return 32;
         case SM_CXMENUCHECK:
-        case SM_CYMENUCHECK:
-            return 13;
-        default:
-            return 0;
+        case SM_CYMENUCHECK: return 13;
+        default: return 0;
     }
 }
 

@@ -692,7 +692,8 @@ struct TWMSetCursor : TMessageView {
     WPARAM& CursorWnd;
     int16_t& HitTest;
     uint16_t& MouseMsg;
-    explicit TWMSetCursor(TMessage& M) : TMessageView(M), CursorWnd(M.WParam), HitTest(M.LParamLoS), MouseMsg(M.LParamHi) {}
+    explicit TWMSetCursor(TMessage& M)
+        : TMessageView(M), CursorWnd(M.WParam), HitTest(M.LParamLoS), MouseMsg(M.LParamHi) {}
 };
 
 // WM_TIMER: the timer's identifier in wParam.
@@ -777,7 +778,8 @@ struct TWMMouseActivate : TMessageView {
     WPARAM& TopLevel;
     int16_t& HitTestCode;
     uint16_t& MouseMsg;
-    explicit TWMMouseActivate(TMessage& M) : TMessageView(M), TopLevel(M.WParam), HitTestCode(M.LParamLoS), MouseMsg(M.LParamHi) {}
+    explicit TWMMouseActivate(TMessage& M)
+        : TMessageView(M), TopLevel(M.WParam), HitTestCode(M.LParamLoS), MouseMsg(M.LParamHi) {}
 };
 
 // A queued message.

@@ -96,11 +96,8 @@ void TButtonControl::DefaultHandler(TMessage& Message) {
         case WM_SETFOCUS:
             Invalidate();  // the focus rectangle
             break;
-        case WM_GETDLGCODE:
-            Message.Result = DLGC_BUTTON;
-            return;
-        default:
-            break;
+        case WM_GETDLGCODE: Message.Result = DLGC_BUTTON; return;
+        default: break;
     }
     TWinControl::DefaultHandler(Message);
 }
@@ -181,10 +178,14 @@ void TButton::PaintWindow(HDC DC) {
     const bool themed = ThemeServices().ThemesEnabled();
     if (themed) {
         TThemedButton part = tbPushButtonNormal;
-        if (!Enabled()) part = tbPushButtonDisabled;
-        else if (FPressed) part = tbPushButtonPressed;
-        else if (Hot()) part = tbPushButtonHot;
-        else if (FActive) part = tbPushButtonDefaulted;
+        if (!Enabled())
+            part = tbPushButtonDisabled;
+        else if (FPressed)
+            part = tbPushButtonPressed;
+        else if (Hot())
+            part = tbPushButtonHot;
+        else if (FActive)
+            part = tbPushButtonDefaulted;
         FillRectColor(DC, r, Color());
         ThemeServices().DrawElement(DC, ThemeServices().GetElementDetails(part), r);
     } else {
@@ -224,11 +225,16 @@ void PaintCheckMark(HDC DC, TButtonControl* C, unsigned Kind, bool Checked, bool
     if (ThemeServices().ThemesEnabled()) {
         const bool radio = Kind == DFCS_BUTTONRADIO;
         int part = radio ? int(tbRadioButtonUncheckedNormal) : int(tbCheckBoxUncheckedNormal);
-        if (Grayed && !radio) part = int(tbCheckBoxMixedNormal);
-        else if (Checked) part += 4;
-        if (!C->Enabled()) part += 3;
-        else if (Pressed) part += 2;
-        else if (Hot) part += 1;
+        if (Grayed && !radio)
+            part = int(tbCheckBoxMixedNormal);
+        else if (Checked)
+            part += 4;
+        if (!C->Enabled())
+            part += 3;
+        else if (Pressed)
+            part += 2;
+        else if (Hot)
+            part += 1;
         ThemeServices().DrawElement(DC, {teButton, part}, boxRect);
     } else {
         unsigned state = Kind;
@@ -359,16 +365,20 @@ void TCustomLabel::SetWordWrap(bool Value) {
 
 void TCustomLabel::SetTransparent(bool Value) {
     FTransparent = Value;
-    if (Value) FControlStyle.Exclude(csOpaque);
-    else FControlStyle.Include(csOpaque);
+    if (Value)
+        FControlStyle.Exclude(csOpaque);
+    else
+        FControlStyle.Include(csOpaque);
     Invalidate();
 }
 
 unsigned TCustomLabel::TextFlags() const {
     unsigned f = FWordWrap ? DT_WORDBREAK : DT_SINGLELINE;
     if (!FShowAccelChar) f |= DT_NOPREFIX;
-    if (FAlignment == taCenter) f |= DT_CENTER;
-    else if (FAlignment == taRightJustify) f |= DT_RIGHT;
+    if (FAlignment == taCenter)
+        f |= DT_CENTER;
+    else if (FAlignment == taRightJustify)
+        f |= DT_RIGHT;
     return f;
 }
 
@@ -380,8 +390,10 @@ void TCustomLabel::AdjustBounds() {
     AnsiString text = Caption().empty() ? AnsiString(" ") : Caption();
     measure.DrawText(text, r, TextFlags() | DT_CALCRECT);
     int left = Left();
-    if (FAlignment == taRightJustify) left += Width() - r.Width();
-    else if (FAlignment == taCenter) left += (Width() - r.Width()) / 2;
+    if (FAlignment == taRightJustify)
+        left += Width() - r.Width();
+    else if (FAlignment == taCenter)
+        left += (Width() - r.Width()) / 2;
     SetBounds(left, Top(), FWordWrap ? Width() : r.Width(), r.Height());
 }
 
@@ -433,8 +445,8 @@ void TCustomLabel::CMFontChanged(TMessage& Message) {
 // TCustomGroupBox
 
 TCustomGroupBox::TCustomGroupBox(TComponent* Owner) : TCustomControl(Owner) {
-    FControlStyle = TControlStyle{csAcceptsControls, csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks,
-                                  csReplicatable};
+    FControlStyle =
+        TControlStyle{csAcceptsControls, csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks, csReplicatable};
     FColor = clBtnFace;
     SetBounds(0, 0, 185, 105);
 }
@@ -455,7 +467,8 @@ void TCustomGroupBox::Paint() {
     const int h = c->TextHeight("0");
     TRect r = Rect(0, h / 2 - 1, Width(), Height());
     if (ThemeServices().ThemesEnabled())
-        ThemeServices().DrawElement(c, ThemeServices().GetElementDetails(Enabled() ? tbGroupBoxNormal : tbGroupBoxDisabled), r);
+        ThemeServices().DrawElement(
+            c, ThemeServices().GetElementDetails(Enabled() ? tbGroupBoxNormal : tbGroupBoxDisabled), r);
     else
         DrawEdge(c, r, EDGE_ETCHED, BF_RECT);
     if (!Caption().empty()) {

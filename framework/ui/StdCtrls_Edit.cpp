@@ -46,7 +46,9 @@ void SetPrimarySelection(const AnsiString& Text) {
     if (Primary().Handler) Primary().Handler(Text);
 }
 AnsiString PrimarySelection() { return Primary().Text; }
-void SetPrimarySelectionHandler(std::function<void(const AnsiString&)> Handler) { Primary().Handler = std::move(Handler); }
+void SetPrimarySelectionHandler(std::function<void(const AnsiString&)> Handler) {
+    Primary().Handler = std::move(Handler);
+}
 
 // ---------------------------------------------------------------------------------------------
 
@@ -128,8 +130,10 @@ void TCustomEdit::SetReadOnly(bool Value) {
 void TCustomEdit::SetCharCase(TEditCharCase Value) {
     if (FCharCase == Value) return;
     FCharCase = Value;
-    if (Value == ecUpperCase) SetTextDirect(rtl::AnsiUpperCase(FText));
-    else if (Value == ecLowerCase) SetTextDirect(rtl::AnsiLowerCase(FText));
+    if (Value == ecUpperCase)
+        SetTextDirect(rtl::AnsiUpperCase(FText));
+    else if (Value == ecLowerCase)
+        SetTextDirect(rtl::AnsiLowerCase(FText));
 }
 
 void TCustomEdit::SetPasswordChar(char Value) {
@@ -220,8 +224,10 @@ bool TCustomEdit::ReplaceSelection(const AnsiString& Value, bool CanUndo, bool T
             v += c;
         }
     }
-    if (FCharCase == ecUpperCase) v = rtl::AnsiUpperCase(v);
-    else if (FCharCase == ecLowerCase) v = rtl::AnsiLowerCase(v);
+    if (FCharCase == ecUpperCase)
+        v = rtl::AnsiUpperCase(v);
+    else if (FCharCase == ecLowerCase)
+        v = rtl::AnsiLowerCase(v);
     const int start = SelStart();
     const int len = SelLength();
     if (FMaxLength > 0) {
@@ -259,8 +265,10 @@ void TCustomEdit::DoUndo() {
 }
 
 void TCustomEdit::DoClear() {
-    if (FReadOnly) MessageBeep();
-    else ClearSelection();
+    if (FReadOnly)
+        MessageBeep();
+    else
+        ClearSelection();
 }
 
 void TCustomEdit::TextEdited(const AnsiString& NewText, int Caret) {
@@ -293,8 +301,10 @@ void TCustomEdit::Change() {
 void TCustomEdit::CMTextChanged(TMessage& Message) {
     (void)Message;
     // Text set by code: the window starts over.
-    if (FCharCase == ecUpperCase) FText = rtl::AnsiUpperCase(FText);
-    else if (FCharCase == ecLowerCase) FText = rtl::AnsiLowerCase(FText);
+    if (FCharCase == ecUpperCase)
+        FText = rtl::AnsiUpperCase(FText);
+    else if (FCharCase == ecLowerCase)
+        FText = rtl::AnsiLowerCase(FText);
     FAnchor = FCaret = 0;
     FScrollX = 0;
     FTopLine = 0;
@@ -405,7 +415,8 @@ TPoint TCustomEdit::PosFromChar(int Pos) {
 
 int TCustomEdit::CharFromPos(TPoint P) {
     int line = 0;
-    if (MultiLine()) line = std::clamp(FTopLine + (P.Y - FRect.Top) / LineHeight() - (P.Y < FRect.Top ? 1 : 0), 0, LineCount() - 1);
+    if (MultiLine())
+        line = std::clamp(FTopLine + (P.Y - FRect.Top) / LineHeight() - (P.Y < FRect.Top ? 1 : 0), 0, LineCount() - 1);
     const int start = LineIndex(line);
     const int end = LineEnd(line);
     const int x = P.X - FRect.Left + FScrollX;
@@ -494,12 +505,16 @@ void TCustomEdit::ScrollToCaret() {
     const int start = LineIndex(line);
     const int x = TextWidthOf(std::string_view(FText).substr(start, FCaret - start));
     const int width = FRect.Width();
-    if (x < FScrollX) FScrollX = std::max(0, x - (MultiLine() ? 0 : width / 4));
-    else if (x - FScrollX >= width) FScrollX = x - width + 1;
+    if (x < FScrollX)
+        FScrollX = std::max(0, x - (MultiLine() ? 0 : width / 4));
+    else if (x - FScrollX >= width)
+        FScrollX = x - width + 1;
     if (MultiLine()) {
         const int visible = std::max(1, FRect.Height() / LineHeight());
-        if (line < FTopLine) FTopLine = line;
-        else if (line >= FTopLine + visible) FTopLine = line - visible + 1;
+        if (line < FTopLine)
+            FTopLine = line;
+        else if (line >= FTopLine + visible)
+            FTopLine = line - visible + 1;
     }
 }
 
@@ -519,7 +534,9 @@ int TCustomEdit::WordLeft(int Pos) const {
     if (i > 0 && IsWordChar(FText[i - 1])) {
         while (i > 0 && IsWordChar(FText[i - 1])) --i;
     } else if (i > 0 && !IsBreak(FText, i - 2) && FText[i - 1] != '\n') {
-        while (i > 0 && !IsWordChar(FText[i - 1]) && FText[i - 1] != ' ' && FText[i - 1] != '\t' && FText[i - 1] != '\n') --i;
+        while (i > 0 && !IsWordChar(FText[i - 1]) && FText[i - 1] != ' ' && FText[i - 1] != '\t' &&
+               FText[i - 1] != '\n')
+            --i;
     }
     return i;
 }
@@ -577,18 +594,17 @@ void TCustomEdit::HandleKeyDown(TWMKey& Message) {
                 break;
             }
             int to;
-            if (ctrl) to = back ? WordLeft(FCaret) : WordRight(FCaret);
-            else if (back) to = IsBreak(FText, FCaret - 2) ? FCaret - 2 : FCaret - 1;
-            else to = IsBreak(FText, FCaret) ? FCaret + 2 : FCaret + 1;
+            if (ctrl)
+                to = back ? WordLeft(FCaret) : WordRight(FCaret);
+            else if (back)
+                to = IsBreak(FText, FCaret - 2) ? FCaret - 2 : FCaret - 1;
+            else
+                to = IsBreak(FText, FCaret) ? FCaret + 2 : FCaret + 1;
             MoveCaret(std::clamp(to, 0, n), shift);
             break;
         }
-        case VK_HOME:
-            MoveCaret(ctrl || !MultiLine() ? 0 : LineIndex(line), shift);
-            break;
-        case VK_END:
-            MoveCaret(ctrl || !MultiLine() ? n : LineEnd(line), shift);
-            break;
+        case VK_HOME: MoveCaret(ctrl || !MultiLine() ? 0 : LineIndex(line), shift); break;
+        case VK_END: MoveCaret(ctrl || !MultiLine() ? n : LineEnd(line), shift); break;
         case VK_PRIOR:
         case VK_NEXT:
             if (MultiLine()) {
@@ -613,11 +629,12 @@ void TCustomEdit::HandleKeyDown(TWMKey& Message) {
             ReplaceSelection(AnsiString(), true);
             break;
         case VK_INSERT:
-            if (ctrl) CopyToClipboard();
-            else if (shift) PasteFromClipboard();
+            if (ctrl)
+                CopyToClipboard();
+            else if (shift)
+                PasteFromClipboard();
             break;
-        default:
-            return;
+        default: return;
     }
     Message.Result = 0;
 }
@@ -801,7 +818,8 @@ struct TEditWindowProc {
         E.SetSel(std::min(s, e), std::max(s, e));
     }
     static void ReplaceSel(TEdit& E, TMessage& M) {
-        E.ReplaceSelection(M.LParam ? AnsiString(reinterpret_cast<const char*>(M.LParam)) : AnsiString(), M.WParam != 0);
+        E.ReplaceSelection(M.LParam ? AnsiString(reinterpret_cast<const char*>(M.LParam)) : AnsiString(),
+                           M.WParam != 0);
     }
     static void GetModify(TEdit& E, TMessage& M) { M.Result = E.FModified ? 1 : 0; }
     static void SetModify(TEdit& E, TMessage& M) { E.FModified = M.WParam != 0; }
@@ -835,7 +853,9 @@ struct TEditWindowProc {
         E.FRectSet = false;
         E.ResetEditRect();
     }
-    static void GetMargins(TEdit& E, TMessage& M) { M.Result = static_cast<LRESULT>(MakeWParam(E.FLeftMargin, E.FRightMargin)); }
+    static void GetMargins(TEdit& E, TMessage& M) {
+        M.Result = static_cast<LRESULT>(MakeWParam(E.FLeftMargin, E.FRightMargin));
+    }
     static void PosFromChar(TEdit& E, TMessage& M) {
         const TPoint p = E.PosFromChar(static_cast<int>(M.WParam));
         M.Result = static_cast<LRESULT>(MakeWParam(p.X, p.Y));
@@ -920,8 +940,10 @@ struct TEditWindowProc {
 };
 
 void TCustomEdit::DefaultHandler(TMessage& Message) {
-    if (const TEditWindowProc::THandler h = TEditWindowProc::Find(Message.Msg)) h(*this, Message);
-    else TWinControl::DefaultHandler(Message);
+    if (const TEditWindowProc::THandler h = TEditWindowProc::Find(Message.Msg))
+        h(*this, Message);
+    else
+        TWinControl::DefaultHandler(Message);
 }
 
 void TCustomEdit::PaintEdit(TCanvas* DC) {
@@ -1075,8 +1097,10 @@ TPoint TCustomMemo::CaretPosition() const {
 
 void TCustomMemo::WMGetDlgCode(TWMGetDlgCode& Message) {
     TCustomEdit::WMGetDlgCode(Message);
-    if (FWantTabs) Message.Result |= DLGC_WANTTAB;
-    else Message.Result &= ~static_cast<LRESULT>(DLGC_WANTTAB);
+    if (FWantTabs)
+        Message.Result |= DLGC_WANTTAB;
+    else
+        Message.Result &= ~static_cast<LRESULT>(DLGC_WANTTAB);
     if (!FWantReturns) Message.Result &= ~static_cast<LRESULT>(DLGC_WANTALLKEYS);
 }
 

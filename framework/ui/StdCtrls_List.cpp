@@ -119,15 +119,19 @@ void TCustomListBox::SetTopIndex(int Value) {
 
 void TCustomListBox::MakeVisible(int Index) {
     if (Index < 0) return;
-    if (Index < FTopIndex) SetTopIndex(Index);
-    else if (Index >= FTopIndex + VisibleRows()) SetTopIndex(Index - VisibleRows() + 1);
+    if (Index < FTopIndex)
+        SetTopIndex(Index);
+    else if (Index >= FTopIndex + VisibleRows())
+        SetTopIndex(Index - VisibleRows() + 1);
 }
 
 void TCustomListBox::SetItemIndex(int Value) {
     if (Value < -1 || Value >= Count()) Value = -1;
     FItemIndex = Value;
-    if (!FMultiSelect) SyncSelection();
-    else if (Value >= 0) FAnchorIndex = Value;
+    if (!FMultiSelect)
+        SyncSelection();
+    else if (Value >= 0)
+        FAnchorIndex = Value;
     MakeVisible(Value);
     Invalidate();
 }
@@ -153,8 +157,10 @@ void TCustomListBox::SetSelected(int Index, bool Value) {
     if (Index < 0 || Index >= static_cast<int>(FSelected.size()))
         throw rtl::Exception("List index out of bounds (" + std::to_string(Index) + ")");
     if (!FMultiSelect) {
-        if (Value) SetItemIndex(Index);
-        else if (FItemIndex == Index) SetItemIndex(-1);
+        if (Value)
+            SetItemIndex(Index);
+        else if (FItemIndex == Index)
+            SetItemIndex(-1);
         return;
     }
     FSelected[Index] = Value;
@@ -167,8 +173,10 @@ int TCustomListBox::SelCount() const {
 }
 
 void TCustomListBox::ClearSelection() {
-    if (FMultiSelect) std::fill(FSelected.begin(), FSelected.end(), false);
-    else SetItemIndex(-1);
+    if (FMultiSelect)
+        std::fill(FSelected.begin(), FSelected.end(), false);
+    else
+        SetItemIndex(-1);
     Invalidate();
 }
 
@@ -382,7 +390,8 @@ struct TListBoxWindowProc {
     static void AddString(TList& L, TMessage& M) {
         const char* s = reinterpret_cast<const char*>(M.LParam);
         const auto at = static_cast<int32_t>(M.WParam);
-        if (M.Msg == LB_ADDSTRING || at < 0) M.Result = L.FItems->Add(s ? s : "");
+        if (M.Msg == LB_ADDSTRING || at < 0)
+            M.Result = L.FItems->Add(s ? s : "");
         else {
             L.FItems->Insert(at, s ? s : "");
             M.Result = at;
@@ -432,8 +441,10 @@ struct TListBoxWindowProc {
 };
 
 void TCustomListBox::DefaultHandler(TMessage& Message) {
-    if (const TListBoxWindowProc::THandler h = TListBoxWindowProc::Find(Message.Msg)) h(*this, Message);
-    else TWinControl::DefaultHandler(Message);
+    if (const TListBoxWindowProc::THandler h = TListBoxWindowProc::Find(Message.Msg))
+        h(*this, Message);
+    else
+        TWinControl::DefaultHandler(Message);
 }
 
 void TCustomListBox::DrawItem(int Index, TRect R, TOwnerDrawState State) {
@@ -497,9 +508,7 @@ protected:
     }
     void DefaultHandler(TMessage& Message) override {
         switch (Message.Msg) {
-            case WM_MOUSEACTIVATE:
-                Message.Result = MA_NOACTIVATE;
-                return;
+            case WM_MOUSEACTIVATE: Message.Result = MA_NOACTIVATE; return;
             case WM_LBUTTONDOWN:
             case WM_LBUTTONDBLCLK:
             case WM_RBUTTONDOWN:
@@ -529,17 +538,14 @@ protected:
             case WM_LBUTTONUP:
                 if (ItemAtPos(LParamToPoint(Message.LParam), true) >= 0) FCombo->CloseUp(true);
                 return;
-            case WM_CANCELMODE:
-                FCombo->CloseUp(false);
-                return;
+            case WM_CANCELMODE: FCombo->CloseUp(false); return;
             case WM_CAPTURECHANGED:
                 if (FHolding && static_cast<HWND>(Message.LParam) != Handle()) {
                     FHolding = false;
                     FCombo->CloseUp(false);
                 }
                 return;
-            default:
-                TCustomListBox::DefaultHandler(Message);
+            default: TCustomListBox::DefaultHandler(Message);
         }
     }
 
@@ -567,8 +573,7 @@ namespace {
 constexpr int ComboButtonWidth = 17;
 }
 
-TCustomComboBox::TCustomComboBox(TComponent* Owner)
-    : TCustomEdit(Owner), FItems(std::make_unique<rtl::TStringList>()) {
+TCustomComboBox::TCustomComboBox(TComponent* Owner) : TCustomEdit(Owner), FItems(std::make_unique<rtl::TStringList>()) {
     SetBounds(0, 0, 145, 24);
     FRightMargin = ComboButtonWidth + 1;
     FItems->OnChange = [this](TObject*) {
@@ -619,8 +624,8 @@ void TCustomComboBox::SetDroppedDown(bool Value) {
     FList->SetParentWindow(HandleAllocated() ? TopLevelWindow()->Handle() : 0);
     FList->Font()->Assign(Font());
     FList->Items()->Assign(FItems.get());
-    FList->SetBoundsRect(DropDownRect(WindowRectOnScreen(), std::clamp(FItems->Count(), 1, FDropDownCount),
-                                      FList->ItemHeight()));
+    FList->SetBoundsRect(
+        DropDownRect(WindowRectOnScreen(), std::clamp(FItems->Count(), 1, FDropDownCount), FList->ItemHeight()));
     FList->HandleNeeded();
     FList->SetItemIndex(FItemIndex);
     FList->ShowWindow(SW_SHOWNA);
@@ -661,8 +666,10 @@ void TCustomComboBox::ChooseItem(int Index) {
 }
 
 void TCustomComboBox::Select() {
-    if (OnSelect) OnSelect(this);
-    else Change();
+    if (OnSelect)
+        OnSelect(this);
+    else
+        Change();
 }
 
 void TCustomComboBox::Change() {
@@ -690,8 +697,14 @@ void TCustomComboBox::KeyDown(uint16_t& Key, TShiftState Shift) {
     }
     if (dropped) {
         switch (Key) {
-            case VK_RETURN: CloseUp(true); Key = 0; return;
-            case VK_ESCAPE: CloseUp(false); Key = 0; return;
+            case VK_RETURN:
+                CloseUp(true);
+                Key = 0;
+                return;
+            case VK_ESCAPE:
+                CloseUp(false);
+                Key = 0;
+                return;
             default: break;
         }
     }
@@ -768,8 +781,7 @@ void TCustomComboBox::DefaultHandler(TMessage& Message) {
         case WM_UNDO:
             if (FStyle == csDropDownList) return;
             break;
-        default:
-            break;
+        default: break;
     }
     TCustomEdit::DefaultHandler(Message);
 }
@@ -779,13 +791,16 @@ void TCustomComboBox::PaintEdit(TCanvas* DC) {
     const TRect button = Rect(ClientWidth() - ComboButtonWidth, 0, ClientWidth(), ClientHeight());
     if (ThemeServices().ThemesEnabled()) {
         TThemedComboBox part = tcDropDownButtonNormal;
-        if (!Enabled()) part = tcDropDownButtonDisabled;
-        else if (DroppedDown()) part = tcDropDownButtonPressed;
-        else if (GetMouseControl() == this) part = tcDropDownButtonHot;
+        if (!Enabled())
+            part = tcDropDownButtonDisabled;
+        else if (DroppedDown())
+            part = tcDropDownButtonPressed;
+        else if (GetMouseControl() == this)
+            part = tcDropDownButtonHot;
         ThemeServices().DrawElement(DC, ThemeServices().GetElementDetails(part), button);
     } else {
-        DrawFrameControl(DC, button, DFC_SCROLL, DFCS_SCROLLCOMBOBOX | (DroppedDown() ? DFCS_PUSHED : 0) |
-                                                     (Enabled() ? 0 : DFCS_INACTIVE));
+        DrawFrameControl(DC, button, DFC_SCROLL,
+                         DFCS_SCROLLCOMBOBOX | (DroppedDown() ? DFCS_PUSHED : 0) | (Enabled() ? 0 : DFCS_INACTIVE));
     }
 }
 
@@ -875,7 +890,8 @@ void TScrollBar::DefaultHandler(TMessage& Message) {
             const auto& info = *reinterpret_cast<const TScrollInfo*>(Message.LParam);
             const int lo = info.fMask & SIF_RANGE ? info.nMin : FMin, hi = info.fMask & SIF_RANGE ? info.nMax : FMax;
             if (hi >= lo) {
-                FPageSize = info.fMask & SIF_PAGE ? std::clamp(static_cast<int>(info.nPage), 0, hi - lo + 1) : std::min(FPageSize, hi - lo + 1);
+                FPageSize = info.fMask & SIF_PAGE ? std::clamp(static_cast<int>(info.nPage), 0, hi - lo + 1)
+                                                  : std::min(FPageSize, hi - lo + 1);
                 SetParams(info.fMask & SIF_POS ? info.nPos : FPosition, lo, hi);
             }
             Message.Result = FPosition;
@@ -902,17 +918,17 @@ void TScrollBar::DefaultHandler(TMessage& Message) {
             return;
         case WM_KEYDOWN:
             switch (Message.WParamLo) {
-                case VK_UP: case VK_LEFT: Scroll(TScrollCode::scLineUp); return;
-                case VK_DOWN: case VK_RIGHT: Scroll(TScrollCode::scLineDown); return;
+                case VK_UP:
+                case VK_LEFT: Scroll(TScrollCode::scLineUp); return;
+                case VK_DOWN:
+                case VK_RIGHT: Scroll(TScrollCode::scLineDown); return;
                 case VK_PRIOR: Scroll(TScrollCode::scPageUp); return;
                 case VK_NEXT: Scroll(TScrollCode::scPageDown); return;
                 case VK_HOME: Scroll(TScrollCode::scTop); return;
                 case VK_END: Scroll(TScrollCode::scBottom); return;
             }
             break;
-        case WM_GETDLGCODE:
-            Message.Result = DLGC_WANTARROWS;
-            return;
+        case WM_GETDLGCODE: Message.Result = DLGC_WANTARROWS; return;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK: {
             const TPoint p = LParamToPoint(Message.LParam);
@@ -945,7 +961,8 @@ void TScrollBar::DefaultHandler(TMessage& Message) {
             if (FDragging) {
                 const TPoint p = LParamToPoint(Message.LParam);
                 const int len = vert ? ClientHeight() : ClientWidth();
-                const int pos = ScrollThumbPos(len, ArrowSize(), FMin, FMax, FPageSize, (vert ? p.Y : p.X) - FDragOffset);
+                const int pos =
+                    ScrollThumbPos(len, ArrowSize(), FMin, FMax, FPageSize, (vert ? p.Y : p.X) - FDragOffset);
                 if (pos != FPosition) Scroll(TScrollCode::scTrack, pos);
                 return;
             }
@@ -961,8 +978,7 @@ void TScrollBar::DefaultHandler(TMessage& Message) {
                 if (Message.Msg != WM_LBUTTONUP) return;
             }
             break;
-        default:
-            break;
+        default: break;
     }
     TWinControl::DefaultHandler(Message);
 }

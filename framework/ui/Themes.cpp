@@ -238,8 +238,10 @@ void DrawTab(TCanvas& C, int Part, const TRect& R) {
         return;
     }
     TColor fill = Rgb(240, 240, 240);
-    if (Part == int(ttTabItemHot)) fill = Rgb(216, 234, 249);
-    else if (Part == int(ttTabItemSelected)) fill = Rgb(255, 255, 255);
+    if (Part == int(ttTabItemHot))
+        fill = Rgb(216, 234, 249);
+    else if (Part == int(ttTabItemSelected))
+        fill = Rgb(255, 255, 255);
     // Open at the bottom, where the tab meets its page.
     C.FillSolid(R, fill);
     C.FillSolid({R.Left, R.Top, R.Right, R.Top + 1}, border);
@@ -325,7 +327,8 @@ TRect TThemeServices::ContentRect(HDC, const TThemedElementDetails& Details, con
     TRect r = R;
     switch (Details.Element) {
         case teButton:
-            if (Details.Part >= int(tbPushButtonNormal) && Details.Part <= int(tbPushButtonDefaulted)) r.Inflate(-3, -3);
+            if (Details.Part >= int(tbPushButtonNormal) && Details.Part <= int(tbPushButtonDefaulted))
+                r.Inflate(-3, -3);
             break;
         case teHeader: r.Inflate(-4, -1); break;
         case teToolBar: r.Inflate(-2, -2); break;
@@ -388,8 +391,10 @@ void DrawScrollBarParts(HDC DC, const TRect& R, bool Vertical, int ThumbStart, i
                         bool ThumbPressed) {
     const int arrow = Vertical ? R.Width() : R.Height();
     const int len = Vertical ? R.Height() : R.Width();
-    const TRect first = Vertical ? Rect(R.Left, R.Top, R.Right, R.Top + arrow) : Rect(R.Left, R.Top, R.Left + arrow, R.Bottom);
-    const TRect last = Vertical ? Rect(R.Left, R.Bottom - arrow, R.Right, R.Bottom) : Rect(R.Right - arrow, R.Top, R.Right, R.Bottom);
+    const TRect first =
+        Vertical ? Rect(R.Left, R.Top, R.Right, R.Top + arrow) : Rect(R.Left, R.Top, R.Left + arrow, R.Bottom);
+    const TRect last =
+        Vertical ? Rect(R.Left, R.Bottom - arrow, R.Right, R.Bottom) : Rect(R.Right - arrow, R.Top, R.Right, R.Bottom);
     const TRect thumb = Vertical ? Rect(R.Left, R.Top + ThumbStart, R.Right, R.Top + ThumbStart + ThumbSize)
                                  : Rect(R.Left + ThumbStart, R.Top, R.Left + ThumbStart + ThumbSize, R.Bottom);
     const bool hasThumb = Enabled && ThumbSize > 0 && len > 2 * arrow;
@@ -404,15 +409,22 @@ void DrawScrollBarParts(HDC DC, const TRect& R, bool Vertical, int ThumbStart, i
     TThemeServices& t = ThemeServices();
     t.DrawElement(DC, t.GetElementDetails(Vertical ? tsUpperTrackVertNormal : tsUpperTrackHorzNormal), R);
     const int d = Enabled ? 0 : 3;
-    t.DrawElement(DC, t.GetElementDetails(TThemedScrollBar(int(Vertical ? tsArrowBtnUpNormal : tsArrowBtnLeftNormal) + d)), first);
-    t.DrawElement(DC, t.GetElementDetails(TThemedScrollBar(int(Vertical ? tsArrowBtnDownNormal : tsArrowBtnRightNormal) + d)), last);
+    t.DrawElement(DC,
+                  t.GetElementDetails(TThemedScrollBar(int(Vertical ? tsArrowBtnUpNormal : tsArrowBtnLeftNormal) + d)),
+                  first);
+    t.DrawElement(
+        DC, t.GetElementDetails(TThemedScrollBar(int(Vertical ? tsArrowBtnDownNormal : tsArrowBtnRightNormal) + d)),
+        last);
     if (hasThumb) {
         TRect inner = thumb;
         // A flat thumb narrower than the bar, as a modern desktop draws it.
-        if (Vertical) inner.Inflate(-2, 0);
-        else inner.Inflate(0, -2);
-        t.DrawElement(DC, t.GetElementDetails(TThemedScrollBar(int(Vertical ? tsThumbBtnVertNormal : tsThumbBtnHorzNormal) +
-                                                               (ThumbPressed ? 2 : 0))),
+        if (Vertical)
+            inner.Inflate(-2, 0);
+        else
+            inner.Inflate(0, -2);
+        t.DrawElement(DC,
+                      t.GetElementDetails(TThemedScrollBar(int(Vertical ? tsThumbBtnVertNormal : tsThumbBtnHorzNormal) +
+                                                           (ThumbPressed ? 2 : 0))),
                       inner);
     }
 }

@@ -15,68 +15,137 @@ using enum TThemedElement;
 // group's first value plus an offset.
 enum class TThemedButton {
     tbButtonDontCare,
-    tbPushButtonNormal, tbPushButtonHot, tbPushButtonPressed, tbPushButtonDisabled, tbPushButtonDefaulted,
-    tbRadioButtonUncheckedNormal, tbRadioButtonUncheckedHot, tbRadioButtonUncheckedPressed, tbRadioButtonUncheckedDisabled,
-    tbRadioButtonCheckedNormal, tbRadioButtonCheckedHot, tbRadioButtonCheckedPressed, tbRadioButtonCheckedDisabled,
-    tbCheckBoxUncheckedNormal, tbCheckBoxUncheckedHot, tbCheckBoxUncheckedPressed, tbCheckBoxUncheckedDisabled,
-    tbCheckBoxCheckedNormal, tbCheckBoxCheckedHot, tbCheckBoxCheckedPressed, tbCheckBoxCheckedDisabled,
-    tbCheckBoxMixedNormal, tbCheckBoxMixedHot, tbCheckBoxMixedPressed, tbCheckBoxMixedDisabled,
-    tbGroupBoxNormal, tbGroupBoxDisabled,
+    tbPushButtonNormal,
+    tbPushButtonHot,
+    tbPushButtonPressed,
+    tbPushButtonDisabled,
+    tbPushButtonDefaulted,
+    tbRadioButtonUncheckedNormal,
+    tbRadioButtonUncheckedHot,
+    tbRadioButtonUncheckedPressed,
+    tbRadioButtonUncheckedDisabled,
+    tbRadioButtonCheckedNormal,
+    tbRadioButtonCheckedHot,
+    tbRadioButtonCheckedPressed,
+    tbRadioButtonCheckedDisabled,
+    tbCheckBoxUncheckedNormal,
+    tbCheckBoxUncheckedHot,
+    tbCheckBoxUncheckedPressed,
+    tbCheckBoxUncheckedDisabled,
+    tbCheckBoxCheckedNormal,
+    tbCheckBoxCheckedHot,
+    tbCheckBoxCheckedPressed,
+    tbCheckBoxCheckedDisabled,
+    tbCheckBoxMixedNormal,
+    tbCheckBoxMixedHot,
+    tbCheckBoxMixedPressed,
+    tbCheckBoxMixedDisabled,
+    tbGroupBoxNormal,
+    tbGroupBoxDisabled,
 };
 using enum TThemedButton;
 
 enum class TThemedComboBox {
     tcComboBoxDontCare,
-    tcDropDownButtonNormal, tcDropDownButtonHot, tcDropDownButtonPressed, tcDropDownButtonDisabled,
+    tcDropDownButtonNormal,
+    tcDropDownButtonHot,
+    tcDropDownButtonPressed,
+    tcDropDownButtonDisabled,
 };
 using enum TThemedComboBox;
 
 enum class TThemedHeader {
     thHeaderDontCare,
-    thHeaderItemNormal, thHeaderItemHot, thHeaderItemPressed,
-    thHeaderItemLeftNormal, thHeaderItemLeftHot, thHeaderItemLeftPressed,
-    thHeaderItemRightNormal, thHeaderItemRightHot, thHeaderItemRightPressed,
-    thHeaderSortArrowSortedUp, thHeaderSortArrowSortedDown,
+    thHeaderItemNormal,
+    thHeaderItemHot,
+    thHeaderItemPressed,
+    thHeaderItemLeftNormal,
+    thHeaderItemLeftHot,
+    thHeaderItemLeftPressed,
+    thHeaderItemRightNormal,
+    thHeaderItemRightHot,
+    thHeaderItemRightPressed,
+    thHeaderSortArrowSortedUp,
+    thHeaderSortArrowSortedDown,
 };
 using enum TThemedHeader;
 
 enum class TThemedScrollBar {
     tsScrollBarDontCare,
-    tsArrowBtnUpNormal, tsArrowBtnUpHot, tsArrowBtnUpPressed, tsArrowBtnUpDisabled,
-    tsArrowBtnDownNormal, tsArrowBtnDownHot, tsArrowBtnDownPressed, tsArrowBtnDownDisabled,
-    tsArrowBtnLeftNormal, tsArrowBtnLeftHot, tsArrowBtnLeftPressed, tsArrowBtnLeftDisabled,
-    tsArrowBtnRightNormal, tsArrowBtnRightHot, tsArrowBtnRightPressed, tsArrowBtnRightDisabled,
-    tsThumbBtnHorzNormal, tsThumbBtnHorzHot, tsThumbBtnHorzPressed, tsThumbBtnHorzDisabled,
-    tsThumbBtnVertNormal, tsThumbBtnVertHot, tsThumbBtnVertPressed, tsThumbBtnVertDisabled,
-    tsUpperTrackHorzNormal, tsLowerTrackHorzNormal, tsUpperTrackVertNormal, tsLowerTrackVertNormal,
-    tsSizeBoxRightAlign, tsSizeBoxLeftAlign,
+    tsArrowBtnUpNormal,
+    tsArrowBtnUpHot,
+    tsArrowBtnUpPressed,
+    tsArrowBtnUpDisabled,
+    tsArrowBtnDownNormal,
+    tsArrowBtnDownHot,
+    tsArrowBtnDownPressed,
+    tsArrowBtnDownDisabled,
+    tsArrowBtnLeftNormal,
+    tsArrowBtnLeftHot,
+    tsArrowBtnLeftPressed,
+    tsArrowBtnLeftDisabled,
+    tsArrowBtnRightNormal,
+    tsArrowBtnRightHot,
+    tsArrowBtnRightPressed,
+    tsArrowBtnRightDisabled,
+    tsThumbBtnHorzNormal,
+    tsThumbBtnHorzHot,
+    tsThumbBtnHorzPressed,
+    tsThumbBtnHorzDisabled,
+    tsThumbBtnVertNormal,
+    tsThumbBtnVertHot,
+    tsThumbBtnVertPressed,
+    tsThumbBtnVertDisabled,
+    tsUpperTrackHorzNormal,
+    tsLowerTrackHorzNormal,
+    tsUpperTrackVertNormal,
+    tsLowerTrackVertNormal,
+    tsSizeBoxRightAlign,
+    tsSizeBoxLeftAlign,
 };
 using enum TThemedScrollBar;
 
 enum class TThemedSpin {
     tsSpinDontCare,
-    tsUpNormal, tsUpHot, tsUpPressed, tsUpDisabled,
-    tsDownNormal, tsDownHot, tsDownPressed, tsDownDisabled,
+    tsUpNormal,
+    tsUpHot,
+    tsUpPressed,
+    tsUpDisabled,
+    tsDownNormal,
+    tsDownHot,
+    tsDownPressed,
+    tsDownDisabled,
 };
 using enum TThemedSpin;
 
 enum class TThemedToolBar {
     ttbToolBarDontCare,
-    ttbButtonNormal, ttbButtonHot, ttbButtonPressed, ttbButtonDisabled, ttbButtonChecked, ttbButtonCheckedHot,
+    ttbButtonNormal,
+    ttbButtonHot,
+    ttbButtonPressed,
+    ttbButtonDisabled,
+    ttbButtonChecked,
+    ttbButtonCheckedHot,
 };
 using enum TThemedToolBar;
 
 // The border of an edit (and of the boxes drawn like one: combo boxes, lists, memos).
 enum class TThemedEdit {
     teEditDontCare,
-    teEditBorderNormal, teEditBorderHot, teEditBorderFocused, teEditBorderDisabled,
+    teEditBorderNormal,
+    teEditBorderHot,
+    teEditBorderFocused,
+    teEditBorderDisabled,
 };
 using enum TThemedEdit;
 
 // Page tabs and the page they sit on.
 enum class TThemedTab {
     ttTabDontCare,
-    ttTabItemNormal, ttTabItemHot, ttTabItemSelected, ttTabItemDisabled,
+    ttTabItemNormal,
+    ttTabItemHot,
+    ttTabItemSelected,
+    ttTabItemDisabled,
     ttPane,
 };
 using enum TThemedTab;
@@ -86,7 +155,7 @@ enum class TThemeState { Normal, Hot, Pressed, Disabled, Defaulted, Checked, Che
 
 struct TThemedElementDetails {
     TThemedElement Element = teButton;
-    int Part = 0;   // the element's enumeration value
+    int Part = 0;  // the element's enumeration value
     friend bool operator==(const TThemedElementDetails&, const TThemedElementDetails&) = default;
 };
 

@@ -50,11 +50,10 @@ TEST(CRConnection, ConnectRecordsTimeAndValidity) {
 TEST(CRConnection, PropertyIds) {
     ConnPtr conn(rtl::Create<TFakeConnection>());
     const std::pair<int, Variant> accepted[] = {
-        {pidAutoCommit, false},     {pidConvertEOL, true},       {pidDisconnectedMode, true},
-        {pidEnableBCD, true},       {pidEnableFMTBCD, true},     {pidDefaultSortType, 1},
-        {pidDatabase, "file.db"},   {pidPort, 3050},             {pidHttpUrl, "http://h"},
-        {pidHttpUsername, "hu"},    {pidHttpPassword, "hp"},     {pidProxyHostname, "ph"},
-        {pidProxyPort, 8080},       {pidProxyUsername, "pu"},    {pidProxyPassword, "pp"},
+        {pidAutoCommit, false},   {pidConvertEOL, true},    {pidDisconnectedMode, true}, {pidEnableBCD, true},
+        {pidEnableFMTBCD, true},  {pidDefaultSortType, 1},  {pidDatabase, "file.db"},    {pidPort, 3050},
+        {pidHttpUrl, "http://h"}, {pidHttpUsername, "hu"},  {pidHttpPassword, "hp"},     {pidProxyHostname, "ph"},
+        {pidProxyPort, 8080},     {pidProxyUsername, "pu"}, {pidProxyPassword, "pp"},
     };
     for (const auto& [id, value] : accepted) EXPECT_TRUE(conn->SetProp(id, value)) << id;
     EXPECT_FALSE(conn->AutoCommit());
@@ -291,7 +290,8 @@ TEST(CRConnectionParameters, TextFormsAndProps) {
     TCRConnectionParameters p;
     p.Username = "u";
     p.Server = "s";
-    EXPECT_EQ(p.AsText(), "Username=u\rServer=s\rMinPoolSize=0\rMaxPoolSize=100\rConnectionLifeTime=0\rValidate=False\r");
+    EXPECT_EQ(p.AsText(),
+              "Username=u\rServer=s\rMinPoolSize=0\rMaxPoolSize=100\rConnectionLifeTime=0\rValidate=False\r");
     p.Validate = true;
     EXPECT_EQ(p.PoolSettingsText(), "MinPoolSize=0\rMaxPoolSize=100\rConnectionLifeTime=0\rValidate=True\r");
     ExpectAssertion([&] { p.SetProp(pidDatabase, "x"); }, "38", "CRConnectionPool");
@@ -408,8 +408,9 @@ TEST(MTSTransaction, NoCoordinatorOnThisPlatform) {
     ExpectMessage([&] { t->BeginWork(); }, "Can not find xolehlp.dll");
     EXPECT_FALSE(t->GetInTransaction());
     std::shared_ptr<ICRTransactionDispenserSC> dispenser;
-    ExpectMessage([&] { DtcGetTransactionManagerEx(nullptr, nullptr, IID_ITransactionDispenser, 0, nullptr, dispenser); },
-                  "Function is not linked");
+    ExpectMessage(
+        [&] { DtcGetTransactionManagerEx(nullptr, nullptr, IID_ITransactionDispenser, 0, nullptr, dispenser); },
+        "Function is not linked");
 }
 
 TEST(MTSTransaction, CommitEnlistsAndUnenlistsEveryConnectionInOrder) {

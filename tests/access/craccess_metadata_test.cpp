@@ -57,7 +57,7 @@ TEST_F(MetaDataFixture, KindIsTrimmedAndCaseInsensitive) {
     TData* data = Get("  Tables ");
     ASSERT_EQ(data->FieldCount(), 4);
     EXPECT_EQ(RowsOf(data), (std::vector<std::vector<AnsiString>>{{"<null>", "<null>", "sources", "TABLE"},
-                                                                 {"<null>", "<null>", "contacts", "TABLE"}}));
+                                                                  {"<null>", "<null>", "contacts", "TABLE"}}));
 }
 
 TEST_F(MetaDataFixture, MetaDataKindsInTheirOrder) {
@@ -100,9 +100,9 @@ TEST_F(MetaDataFixture, UnsupportedKinds) {
 }
 
 TEST_F(MetaDataFixture, ResultColumnsOfEachKind) {
-    const std::pair<const char*, int> kinds[] = {{"tables", 4},  {"columns", 11},     {"procedures", 4},
-                                                 {"procedureparameters", 10}, {"indexes", 7}, {"indexcolumns", 9},
-                                                 {"constraints", 8}};
+    const std::pair<const char*, int> kinds[] = {
+        {"tables", 4},  {"columns", 11},     {"procedures", 4}, {"procedureparameters", 10},
+        {"indexes", 7}, {"indexcolumns", 9}, {"constraints", 8}};
     for (const auto& [kind, count] : kinds) EXPECT_EQ(Get(kind)->FieldCount(), count) << kind;
 
     TData* columns = Get("columns");
@@ -126,10 +126,8 @@ TEST_F(MetaDataFixture, ResultColumnsOfEachKind) {
 TEST(CRMetaDataHelpers, ParseRestrictions) {
     const std::vector<AnsiString> names{"TABLE", "VIEW", "SYSTEM TABLE"};
     const std::pair<const char*, std::vector<bool>> cases[] = {
-        {"", {true, true, true}},
-        {"  ", {true, true, true}},
-        {"table", {true, false, false}},
-        {" View , system table", {false, true, true}},
+        {"", {true, true, true}},         {"  ", {true, true, true}},
+        {"table", {true, false, false}},  {" View , system table", {false, true, true}},
         {"other", {false, false, false}},
     };
     for (const auto& [text, flags] : cases) {

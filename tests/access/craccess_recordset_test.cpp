@@ -180,8 +180,8 @@ TEST_F(RecordSetTest, SortingAPartlyFetchedSetFetchesTheRestFirst) {
 
 TEST_F(RecordSetTest, PropertyIds) {
     const std::pair<int, Variant> accepted[] = {
-        {pidUniDirectional, false}, {pidFetchRows, 7},          {pidFetchAll, true},      {pidLongStrings, false},
-        {pidFlatBuffers, false},    {pidCompressBlobMode, 3},   {pidReadOnly, true},      {pidLockFetchAll, false},
+        {pidUniDirectional, false},    {pidFetchRows, 7},        {pidFetchAll, true},     {pidLongStrings, false},
+        {pidFlatBuffers, false},       {pidCompressBlobMode, 3}, {pidReadOnly, true},     {pidLockFetchAll, false},
         {pidExtendedFieldsInfo, true}, {pidDefaultValues, true}, {pidFieldsOrigin, true}, {pidRefreshAfterUpdate, true},
         {pidEncryptedFields, "a,b"},
     };
@@ -217,7 +217,8 @@ TEST_F(RecordSetTest, ConstructionDefaults) {
     for (TMemDataType t : {mdtString, mdtBlob, mdtMemo, mdtExtString, mdtVarBytes, mdtExtVarBytes, mdtWideString,
                            mdtExtWideString, mdtWideMemo})
         EXPECT_TRUE(rs->IsEncryptableDataType(t)) << t;
-    for (TMemDataType t : {mdtBytes, mdtInt32, mdtGuid, mdtCursor, mdtUInt8}) EXPECT_FALSE(rs->IsEncryptableDataType(t)) << t;
+    for (TMemDataType t : {mdtBytes, mdtInt32, mdtGuid, mdtCursor, mdtUInt8})
+        EXPECT_FALSE(rs->IsEncryptableDataType(t)) << t;
 }
 
 TEST_F(RecordSetTest, OpenFailureLeavesNothingPreparedOrExecuting) {

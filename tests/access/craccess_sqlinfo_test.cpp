@@ -25,8 +25,8 @@ public:
 
 TEST(SQLInfo, QuotesNeeded) {
     const std::pair<const char*, bool> cases[] = {
-        {"name", false}, {"Name1", false}, {"_x", true},  {"1a", true},
-        {"a b", true},   {"a$b", false},   {"", false},   {"\xDF\xEC\xFF", true},
+        {"name", false}, {"Name1", false}, {"_x", true}, {"1a", true},
+        {"a b", true},   {"a$b", false},   {"", false},  {"\xDF\xEC\xFF", true},
     };
     for (const auto& [text, needed] : cases) EXPECT_EQ(Info().QuotesNeeded(text), needed) << text;
 
@@ -118,7 +118,8 @@ TEST(SQLInfo, ParseTablesInfo) {
          {{"sources", "s"}, {"contacts", "c"}}},
         {"SELECT a FROM t WHERE b IN (SELECT b FROM u)", {{"t", ""}}},
         {"SELECT a FROM main.t AS x ORDER BY a", {{"main.t", "x"}}},
-        {"SELECT a FROM \"my table\" INNER JOIN (u JOIN v ON v.a = u.a) ON u.b = a", {{"\"my table\"", ""}, {"u", ""}, {"v", ""}}},
+        {"SELECT a FROM \"my table\" INNER JOIN (u JOIN v ON v.a = u.a) ON u.b = a",
+         {{"\"my table\"", ""}, {"u", ""}, {"v", ""}}},
         {"select count(*) from (select * from t) q", {}},
         {"SELECT * FROM f(1)", {}},
         {"SELECT 1", {}},
@@ -149,8 +150,8 @@ TEST(SQLInfo, ParseColumnsInfo) {
         const char* alias;
     };
     const Expected expected[] = {
-        {"a", "", "", ""},          {"b", "t", "", "bb"},      {"", "", "count(*)", "n"},
-        {"", "", "NULL", ""},       {"", "", "x+1", ""},       {"c", "s.t", "", ""},
+        {"a", "", "", ""},    {"b", "t", "", "bb"}, {"", "", "count(*)", "n"},
+        {"", "", "NULL", ""}, {"", "", "x+1", ""},  {"c", "s.t", "", ""},
     };
     for (int i = 0; i < columns.Count(); ++i) {
         const TColumnInfo* c = columns.Items(i);

@@ -130,8 +130,7 @@ TEST_F(PoolTest, TheMaximumSizeIsHonouredByWaitingThenFailing) {
     // instead of hanging it.
     std::jthread giver([&] {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (Pool()->WaitingCount() == 0 && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::yield();
+        while (Pool()->WaitingCount() == 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
         sawWaiter = Pool()->WaitingCount() > 0;
         a->Disconnect();
     });

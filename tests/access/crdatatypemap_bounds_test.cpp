@@ -22,8 +22,8 @@ using namespace store;
 namespace {
 
 bool IsPointerSlot(TMemDataType t) {
-    return t == mdtExtString || t == mdtExtWideString || t == mdtExtVarBytes || t == mdtMemo ||
-           t == mdtWideMemo || t == mdtBlob;
+    return t == mdtExtString || t == mdtExtWideString || t == mdtExtVarBytes || t == mdtMemo || t == mdtWideMemo ||
+           t == mdtBlob;
 }
 
 bool IsBlob(TMemDataType t) { return t == mdtMemo || t == mdtWideMemo || t == mdtBlob; }
@@ -32,13 +32,24 @@ bool IsBlob(TMemDataType t) { return t == mdtMemo || t == mdtWideMemo || t == md
 size_t SlotSize(TMemDataType t, int32_t length) {
     const size_t n = static_cast<size_t>(length);
     switch (t) {
-        case mdtInt8: case mdtUInt8: return 1;
-        case mdtBoolean: case mdtInt16: case mdtUInt16: return 2;
-        case mdtInt32: case mdtUInt32: case mdtDate: case mdtTime: return 4;
-        case mdtInt64: case mdtFloat: case mdtCurrency: case mdtBCD: case mdtDateTime: return 8;
+        case mdtInt8:
+        case mdtUInt8: return 1;
+        case mdtBoolean:
+        case mdtInt16:
+        case mdtUInt16: return 2;
+        case mdtInt32:
+        case mdtUInt32:
+        case mdtDate:
+        case mdtTime: return 4;
+        case mdtInt64:
+        case mdtFloat:
+        case mdtCurrency:
+        case mdtBCD:
+        case mdtDateTime: return 8;
         case mdtSQLTimeStamp: return sizeof(rtl::TSQLTimeStamp);
         case mdtFmtBCD: return sizeof(rtl::TBcd);
-        case mdtString: case mdtGuid: return n + 1;
+        case mdtString:
+        case mdtGuid: return n + 1;
         case mdtWideString: return (n + 1) * 2;
         case mdtBytes: return n;
         case mdtVarBytes: return n + 2;
@@ -75,8 +86,10 @@ struct TKeep {
     TBlob* NewBlob(const std::string& text, bool unicode) {
         TBlob* b = CreateSharedObject<TBlob>(unicode);
         Blobs.push_back(b);
-        if (unicode) b->SetAsWideString(rtl::AnsiToWide(text));
-        else b->SetAsAnsiString(text);
+        if (unicode)
+            b->SetAsWideString(rtl::AnsiToWide(text));
+        else
+            b->SetAsAnsiString(text);
         return b;
     }
 };
@@ -95,7 +108,8 @@ std::pair<std::unique_ptr<TBuffer>, int32_t> MakeSource(TMemDataType t, const st
         case mdtUInt32: b->Put<uint32_t>(4000000000u); break;
         case mdtInt64: b->Put<int64_t>(-1234567890123456789LL); break;
         case mdtFloat: b->Put<double>(-12345.678901234); break;
-        case mdtCurrency: case mdtBCD: b->Put<int64_t>(-1234567890123LL); break;
+        case mdtCurrency:
+        case mdtBCD: b->Put<int64_t>(-1234567890123LL); break;
         case mdtFmtBCD: b->Put(rtl::StrToBcd("-1234567890,12345678")); break;
         case mdtDate: b->Put<int32_t>(739000); break;
         case mdtTime: b->Put<int32_t>(45296789); break;
@@ -143,7 +157,8 @@ std::pair<std::unique_ptr<TBuffer>, int32_t> MakeSource(TMemDataType t, const st
             b->Put(static_cast<const void*>(keep.Counted.back().data()));
             break;
         }
-        case mdtMemo: case mdtBlob: b->Put(keep.NewBlob(text, false)); break;
+        case mdtMemo:
+        case mdtBlob: b->Put(keep.NewBlob(text, false)); break;
         case mdtWideMemo: b->Put(keep.NewBlob(text, true)); break;
         default: ADD_FAILURE() << "no source for type " << t;
     }

@@ -136,7 +136,7 @@ TEST_F(NumericConvertTest, BooleansAndIntegers) {
         uint16_t Stored;
     };
     const Case cases[] = {
-        {mdtInt32, 65536, 1},  {mdtInt64, int64_t{1} << 40, 1}, {mdtInt32, 0, 0},
+        {mdtInt32, 65536, 1},   {mdtInt64, int64_t{1} << 40, 1}, {mdtInt32, 0, 0},
         {mdtInt16, -1, 0xFFFF}, {mdtInt8, -2, 0xFFFE},           {mdtUInt8, 7, 7},
     };
     for (const Case& c : cases) {
@@ -273,8 +273,7 @@ TEST_F(NumericConvertTest, NumbersAsText) {
         EXPECT_STREQ(ansi.Text(), c.Text);
         Slot wide;
         Get({c.Source, mdtWideString, 30}, c.Value, wide);
-        EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(wide.Bytes)),
-                  rtl::AnsiToWide(c.Text));
+        EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(wide.Bytes)), rtl::AnsiToWide(c.Text));
         Slot ext(static_cast<char*>(nullptr));
         Get({c.Source, mdtExtString, 30}, c.Value, ext);
         EXPECT_STREQ(ext.As<char*>(), c.Text);

@@ -14,10 +14,10 @@ using namespace store;
 namespace {
 
 // Codes of a provider that exists only for these tests.
-constexpr uint16_t kPlain = 901;      // no length, no scale
-constexpr uint16_t kSized = 902;      // length only
-constexpr uint16_t kDecimal = 903;    // length and scale
-constexpr uint16_t kUnknown = 999;    // never registered
+constexpr uint16_t kPlain = 901;    // no length, no scale
+constexpr uint16_t kSized = 902;    // length only
+constexpr uint16_t kDecimal = 903;  // length and scale
+constexpr uint16_t kUnknown = 999;  // never registered
 
 void RegisterTestTypes() {
     static const bool done = [] {
@@ -99,9 +99,8 @@ TEST(DBTypeInfos, CheckTypeInfoValidatesTheDatabaseSide) {
         {kPlain, 1, -1, 1, -1, true, "Length cannot be specified for the \"Plain\" database type"},
     };
     for (const auto& c : cases) {
-        const std::string got = MessageOf<EInvalidDBTypeMapping>([&] {
-            DBTypeInfos().CheckTypeInfo(c.type, c.lenMin, c.lenMax, c.scaleMin, c.scaleMax, c.nameEmpty);
-        });
+        const std::string got = MessageOf<EInvalidDBTypeMapping>(
+            [&] { DBTypeInfos().CheckTypeInfo(c.type, c.lenMin, c.lenMax, c.scaleMin, c.scaleMax, c.nameEmpty); });
         EXPECT_EQ(got, c.error.empty() ? "<no exception>" : c.error) << c.type << " " << c.lenMin;
     }
 }
@@ -157,23 +156,17 @@ TEST(CRMapRules, RuleMatchesBoundsInclusivelyAndPassesUnknownSizes) {
         bool matches;
     };
     const Case cases[] = {
-        {-1, -1, -1, -1, kDecimal, 10, 2, true},
-        {-1, -1, -1, -1, kSized, 10, 2, false},  // another type
+        {-1, -1, -1, -1, kDecimal, 10, 2, true},  {-1, -1, -1, -1, kSized, 10, 2, false},  // another type
         {10, -1, -1, -1, kDecimal, -1, -1, true},  // unknown length passes any bound
-        {10, -1, -1, -1, kDecimal, 9, -1, false},
-        {10, -1, -1, -1, kDecimal, 10, -1, true},
-        {5, 5, -1, -1, kDecimal, 5, 0, true},
-        {5, 5, -1, -1, kDecimal, 4, 0, false},
-        {5, 5, -1, -1, kDecimal, 6, 0, false},
-        {-1, 20, -1, -1, kDecimal, 21, -1, false},
-        {-1, -1, 2, 4, kDecimal, 10, 1, false},
-        {-1, -1, 2, 4, kDecimal, 10, 4, true},
-        {-1, -1, 2, 4, kDecimal, 10, 5, false},
-        {-1, -1, 2, 4, kDecimal, 10, -1, true},
+        {10, -1, -1, -1, kDecimal, 9, -1, false}, {10, -1, -1, -1, kDecimal, 10, -1, true},
+        {5, 5, -1, -1, kDecimal, 5, 0, true},     {5, 5, -1, -1, kDecimal, 4, 0, false},
+        {5, 5, -1, -1, kDecimal, 6, 0, false},    {-1, 20, -1, -1, kDecimal, 21, -1, false},
+        {-1, -1, 2, 4, kDecimal, 10, 1, false},   {-1, -1, 2, 4, kDecimal, 10, 4, true},
+        {-1, -1, 2, 4, kDecimal, 10, 5, false},   {-1, -1, 2, 4, kDecimal, 10, -1, true},
     };
     for (const auto& c : cases) {
-        TCRMapRule* rule = rules.AddRule("", kDecimal, c.lenMin, c.lenMax, c.scaleMin, c.scaleMax, mdtFloat, -1, -1,
-                                         false);
+        TCRMapRule* rule =
+            rules.AddRule("", kDecimal, c.lenMin, c.lenMax, c.scaleMin, c.scaleMax, mdtFloat, -1, -1, false);
         EXPECT_EQ(TCRMapRules::RuleMatches(rule, c.type, c.length, c.scale), c.matches)
             << c.lenMin << ".." << c.lenMax << " " << c.scaleMin << ".." << c.scaleMax << " at " << c.length << ","
             << c.scale;

@@ -102,11 +102,14 @@ TEST_F(TextConvertTest, TextToBooleanAndBack) {
     Slot text;
     Get({mdtBoolean, mdtString}, b, text);
     EXPECT_STREQ(text.Text(), "True");
-    Get({mdtExtString, mdtBoolean}, [] {
-        Slot s;
-        s.Put(static_cast<const char*>("False"));
-        return s;
-    }(), b);
+    Get(
+        {mdtExtString, mdtBoolean},
+        [] {
+            Slot s;
+            s.Put(static_cast<const char*>("False"));
+            return s;
+        }(),
+        b);
     EXPECT_EQ(b.As<int16_t>(), 0);
     EXPECT_EQ(Error({mdtString, mdtBoolean}, AnsiSlot("maybe")), "maybe is an invalid boolean value");
     Get({mdtString, mdtBoolean, 0, 0, true}, AnsiSlot("maybe"), b);
@@ -179,11 +182,14 @@ TEST_F(TextConvertTest, CyrillicTextKeepsItsLettersInEveryForm) {
     EXPECT_EQ(std::string(a.Text()), ansi);
     Slot ext;
     ext.Put(static_cast<char16_t*>(nullptr));
-    Get({mdtExtString, mdtExtWideString}, [&] {
-        Slot s;
-        s.Put(static_cast<const char*>(ansi.c_str()));
-        return s;
-    }(), ext);
+    Get(
+        {mdtExtString, mdtExtWideString},
+        [&] {
+            Slot s;
+            s.Put(static_cast<const char*>(ansi.c_str()));
+            return s;
+        }(),
+        ext);
     EXPECT_EQ(std::u16string(ext.As<const char16_t*>()), wide);
 
     // Room counts characters of the destination's own form.

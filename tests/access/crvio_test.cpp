@@ -102,9 +102,9 @@ TEST(CRVio, WriteCompletesPartialSendsAndGivesUpAfterThreeEmptyOnes) {
         int expectRetries;
     };
     const Case cases[] = {
-        {{7, 0, 7, 0, 100}, 20, 2},       // partial and empty sends, then the rest
-        {{0, 0, 0, 100}, 0, 2},           // third empty send ends it
-        {{5, 0, 5, 0, 5, 0, 100}, 15, 2}, // empty sends are counted over the whole Write
+        {{7, 0, 7, 0, 100}, 20, 2},        // partial and empty sends, then the rest
+        {{0, 0, 0, 100}, 0, 2},            // third empty send ends it
+        {{5, 0, 5, 0, 5, 0, 100}, 15, 2},  // empty sends are counted over the whole Write
     };
     for (const Case& c : cases) {
         TScriptedVio vio;
@@ -137,9 +137,9 @@ TEST(CRIOHandler, UnimplementedOperationsRaiseTheAssertion) {
     EXPECT_EQ(h->HandlerType(), "");
     char buf[4];
     const std::function<void()> ops[] = {
-        [&] { h->Disconnect(nullptr); },          [&] { h->Read(nullptr, buf, 0, 4); },
-        [&] { h->Write(nullptr, buf, 0, 4); },    [&] { h->WaitForData(nullptr, 1); },
-        [&] { h->GetTimeout(nullptr); },          [&] { h->SetTimeout(nullptr, 1); },
+        [&] { h->Disconnect(nullptr); },       [&] { h->Read(nullptr, buf, 0, 4); },
+        [&] { h->Write(nullptr, buf, 0, 4); }, [&] { h->WaitForData(nullptr, 1); },
+        [&] { h->GetTimeout(nullptr); },       [&] { h->SetTimeout(nullptr, 1); },
         [&] { h->GetLastError(nullptr); },
     };
     for (const auto& op : ops) {

@@ -177,8 +177,9 @@ TEST_F(MonitorTest, APostedRecordIsTracedAsTheDatasetsStatement) {
     for (const AnsiString& t : Texts(tfQExecute))
         if (!StartsWith(t, "SQL Execute: SAVEPOINT") && !StartsWith(t, "SQL Execute: RELEASE")) exec.push_back(t);
     ASSERT_EQ(exec.size(), 1u);
-    EXPECT_EQ(exec[0], "SQL Execute: UPDATE sources\r\nSET\r\n  kind = ?\r\nWHERE\r\n  id = ?\r\n"
-                       ":kind(Integer,IN)=9 \r\n:Old_id(Integer,IN)=1");
+    EXPECT_EQ(exec[0],
+              "SQL Execute: UPDATE sources\r\nSET\r\n  kind = ?\r\nWHERE\r\n  id = ?\r\n"
+              ":kind(Integer,IN)=9 \r\n:Old_id(Integer,IN)=1");
 }
 
 TEST_F(MonitorTest, FlagsOffOrInactiveMeanNoTrace) {
@@ -265,8 +266,7 @@ std::vector<TWireEvent> DecodeEvents(const std::string& Bytes) {
 // queued message.
 void WaitUntilClientIdle() {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (GetDBMonitor()->QueuedCount() > 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::yield();
+    while (GetDBMonitor()->QueuedCount() > 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
     ASSERT_EQ(GetDBMonitor()->QueuedCount(), 0);
 }
 
@@ -296,10 +296,10 @@ TEST_F(MonitorTest, TheMonitorToolHearsEveryTraceInOrderOverLoopback) {
     std::vector<TWireEvent> events = DecodeEvents(capture.Join());
     std::vector<std::pair<int, int>> kinds;
     for (const TWireEvent& e : events) kinds.emplace_back(e.Kind, e.Type);
-    const std::vector<std::pair<int, int>> expected = {
-        {MSG_STARTUP, ET_STARTUP},         {MSG_EVENT_START, ET_DISCONNECT}, {MSG_EVENT_END, ET_DISCONNECT},
-        {MSG_EVENT_START, ET_CONNECT},     {MSG_EVENT_END, ET_CONNECT},      {MSG_EVENT_START, ET_EXECUTE},
-        {MSG_EVENT_END, ET_EXECUTE},       {MSG_EVENT, ET_FINISH}};
+    const std::vector<std::pair<int, int>> expected = {{MSG_STARTUP, ET_STARTUP},      {MSG_EVENT_START, ET_DISCONNECT},
+                                                       {MSG_EVENT_END, ET_DISCONNECT}, {MSG_EVENT_START, ET_CONNECT},
+                                                       {MSG_EVENT_END, ET_CONNECT},    {MSG_EVENT_START, ET_EXECUTE},
+                                                       {MSG_EVENT_END, ET_EXECUTE},    {MSG_EVENT, ET_FINISH}};
     ASSERT_EQ(kinds, expected);
     EXPECT_EQ(events[0].Description, u"DataAccess monitoring is started");
     EXPECT_EQ(events[1].Description, u"Disconnect: u@s");

@@ -29,8 +29,7 @@ public:
         static_cast<sqlite::TSQLiteConnection*>(IConnection())
             ->API()
             ->SetSymbolResolver([](void* Module, const char* Name) -> void* {
-                static const std::set<std::string> hidden = {"sqlite3_column_origin_name",
-                                                             "sqlite3_column_table_name",
+                static const std::set<std::string> hidden = {"sqlite3_column_origin_name", "sqlite3_column_table_name",
                                                              "sqlite3_column_database_name"};
                 return hidden.count(Name) ? nullptr : ::dlsym(Module, Name);
             });
@@ -82,9 +81,8 @@ protected:
         const auto& descs = DataSet->ICRRecordSet()->Fields();
         for (int i = 0; i < descs.Count(); ++i) {
             auto* d = static_cast<TCRFieldDesc*>(descs.Items(i));
-            result.push_back(rtl::WideToAnsi(d->Name) + "=" +
-                             (d->TableInfo ? d->TableInfo->TableName() : "-") + "." + d->ActualNameAnsi() +
-                             (d->ReadOnly ? " ro" : ""));
+            result.push_back(rtl::WideToAnsi(d->Name) + "=" + (d->TableInfo ? d->TableInfo->TableName() : "-") + "." +
+                             d->ActualNameAnsi() + (d->ReadOnly ? " ro" : ""));
         }
         return result;
     }
@@ -122,8 +120,8 @@ TEST_F(BaseTablesTest, ColumnsFindTheirTablesThroughTheSelectList) {
         {"SELECT s.*, n.* FROM sources s JOIN notes n ON n.source_id = s.id",
          true,
          true,
-         {"id=sources.id", "name=sources.name", "kind=sources.kind", "id_1=notes.id ro",
-          "source_id=notes.source_id ro", "title=notes.title ro", "pages=notes.pages ro"}},
+         {"id=sources.id", "name=sources.name", "kind=sources.kind", "id_1=notes.id ro", "source_id=notes.source_id ro",
+          "title=notes.title ro", "pages=notes.pages ro"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.SQL) + (c.ExtendedFieldsInfo ? " extended" : "") +
@@ -137,8 +135,7 @@ TEST_F(BaseTablesTest, ColumnsFindTheirTablesThroughTheSelectList) {
 }
 
 TEST_F(BaseTablesTest, StatementsWriteTheColumnsBehindTheAliases) {
-    TCustomDADataSet* ds =
-        BareQuery("SELECT s.id AS key, s.name AS title, 1 + 1 AS two FROM sources s ORDER BY s.id");
+    TCustomDADataSet* ds = BareQuery("SELECT s.id AS key, s.name AS title, 1 + 1 AS two FROM sources s ORDER BY s.id");
     ds->SetKeyFields("key");
     ds->Open();
     ds->Edit();
@@ -185,8 +182,7 @@ TEST_F(BaseTablesTest, APreparedQueryKeepsWhatItsColumnsWereTiedTo) {
     ds->Post();
     ASSERT_EQ(Ran.size(), 1u);
     EXPECT_EQ(Ran[0].Text, "UPDATE sources\r\nSET\r\n  name = ?\r\nWHERE\r\n  id = ?");
-    EXPECT_EQ(Column("SELECT id || ' ' || name FROM sources WHERE id = 1"),
-              std::vector<std::string>{"1 swapped"});
+    EXPECT_EQ(Column("SELECT id || ' ' || name FROM sources WHERE id = 1"), std::vector<std::string>{"1 swapped"});
 }
 
 TEST_F(BaseTablesTest, ServerDefaultsReachTheFields) {
@@ -202,10 +198,10 @@ TEST_F(BaseTablesTest, ServerDefaultsReachTheFields) {
         {"column metadata", false, "SELECT * FROM notes", "title", "'untitled'", "notes.title"},
         {"select list", true, "SELECT n.id, n.title, n.pages FROM notes n", "pages", "1", "notes.pages"},
         // A column of another table than the updating one found through the table metadata.
-        {"other table", true, "SELECT o.title, pages FROM organisations o JOIN notes n ON n.id = o.id",
-         "pages", "1", "notes.pages"},
-        {"no default", true, "SELECT o.title, pages FROM organisations o JOIN notes n ON n.id = o.id",
-         "title", "", "organisations.title"},
+        {"other table", true, "SELECT o.title, pages FROM organisations o JOIN notes n ON n.id = o.id", "pages", "1",
+         "notes.pages"},
+        {"no default", true, "SELECT o.title, pages FROM organisations o JOIN notes n ON n.id = o.id", "title", "",
+         "organisations.title"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -288,8 +284,7 @@ TEST_F(BaseTablesTest, HiddenFieldsAreNeitherShownNorEdited) {
     ds->Post();
     ASSERT_EQ(Ran.size(), 1u);
     EXPECT_EQ(Ran[0].Text, "UPDATE sources\r\nSET\r\n  name = ?\r\nWHERE\r\n  id = ?");
-    EXPECT_EQ(Column("SELECT name || '/' || kind FROM sources WHERE id = 1"),
-              std::vector<std::string>{"shown/1"});
+    EXPECT_EQ(Column("SELECT name || '/' || kind FROM sources WHERE id = 1"), std::vector<std::string>{"shown/1"});
 }
 
 class TKindWatchingUpdater : public sqlite::TCustomLiteDataSetUpdater {

@@ -225,9 +225,9 @@ TEST(ConnectDialogLabels, LabelSetsLoadTheirCaptions) {
 
 TEST(NetworkEntryPoints, EveryEntryIsAStubThatSaysItIsNotLinked) {
     TNetworkEntryPoints& e = NetworkEntryPoints();
-    for (TNetEntryPoint f : {e.OpenSCManagerA, e.CloseServiceHandle, e.OpenServiceA, e.EnumServicesStatusA,
-                             e.QueryServiceStatus, e.StartServiceA, e.ControlService, e.NetServerEnum,
-                             e.NetApiBufferFree})
+    for (TNetEntryPoint f :
+         {e.OpenSCManagerA, e.CloseServiceHandle, e.OpenServiceA, e.EnumServicesStatusA, e.QueryServiceStatus,
+          e.StartServiceA, e.ControlService, e.NetServerEnum, e.NetApiBufferFree})
         ExpectMessage([&] { f(); }, "function is not linked");
     TCRNetManager* m = CRNetManager();
     m->CachedServerList()->AddObject("srv", rtl::Create<rtl::TStringList>());

@@ -195,8 +195,8 @@ TEST_F(ConnectionFixture, ExecSQLExTakesNameValuePairsAndRefusesMalformedArrays)
     Conn->ExecSQLEx("DELETE FROM t", {Variant::Null()});
     EXPECT_EQ(fake->Executed.size(), 2u);
 
-    const std::vector<std::vector<Variant>> bad = {{Variant(1)}, {Variant("a"), Variant(1), Variant("b")},
-                                                   {Variant(1), Variant(2)}};
+    const std::vector<std::vector<Variant>> bad = {
+        {Variant(1)}, {Variant("a"), Variant(1), Variant("b")}, {Variant(1), Variant(2)}};
     for (const auto& pairs : bad) {
         ExpectMessage([&] { Conn->ExecSQLEx("UPDATE t SET a = :a", pairs); }, SInvalidParamsArray);
     }

@@ -70,7 +70,11 @@ TEST(DAParam, TypedWritesAndReads) {
         // The time part is kept in the text of a date-and-time value.
         {"date and time", [&](TDAParam& p) { p.SetAsDateTime(moment); }, db::ftDateTime, false, "05.03.2024 14:30:00"},
         {"memo", [&](TDAParam& p) { p.SetAsMemo(cyr); }, db::ftMemo, false, cyr},
-        {"blob", [](TDAParam& p) { p.SetAsBlob({'a', 0, 'b'}); }, db::ftBlob, false, AnsiString("a\0b", 3)},
+        {"blob",
+         [](TDAParam& p) {
+             p.SetAsBlob({'a', 0, 'b'});
+         },
+         db::ftBlob, false, AnsiString("a\0b", 3)},
         {"null integer",
          [](TDAParam& p) {
              p.SetDataType(db::ftInteger);

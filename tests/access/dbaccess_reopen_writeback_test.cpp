@@ -30,7 +30,8 @@ const TWrite Writes[] = {
          ASSERT_TRUE(ds->Locate(u"id", Variant(3), {}));
          ds->Delete();
      },
-     {1, 2, 4, 5}, nullptr},
+     {1, 2, 4, 5},
+     nullptr},
     {"Edit",
      [](TCustomDADataSet* ds) {
          ASSERT_TRUE(ds->Locate(u"id", Variant(3), {}));
@@ -38,7 +39,8 @@ const TWrite Writes[] = {
          ds->FieldByName("name")->SetAsString("changed");
          ds->Post();
      },
-     {1, 2, 3, 4, 5}, "changed"},
+     {1, 2, 3, 4, 5},
+     "changed"},
     {"Append",
      [](TCustomDADataSet* ds) {
          ds->Append();
@@ -46,7 +48,8 @@ const TWrite Writes[] = {
          ds->FieldByName("name")->SetAsString("new");
          ds->Post();
      },
-     {1, 2, 3, 4, 5, 7}, nullptr},
+     {1, 2, 3, 4, 5, 7},
+     nullptr},
 };
 
 struct TReopen {
@@ -78,9 +81,10 @@ TEST_F(ReopenWriteBackTest, WritesAfterTheFieldsWereReCreatedReachTheRightRow) {
         for (const TWrite& w : Writes) {
             SCOPED_TRACE(std::string(r.Name) + " then " + w.Name);
             Conn->ExecSQL("DELETE FROM sources");
-            Conn->ExecSQL("INSERT INTO sources (id, name, kind) "
-                          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5) "
-                          "SELECT i, 'Archive ' || i, i % 2 FROM n");
+            Conn->ExecSQL(
+                "INSERT INTO sources (id, name, kind) "
+                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5) "
+                "SELECT i, 'Archive ' || i, i % 2 FROM n");
             TCustomDADataSet* ds = Query("SELECT * FROM sources ORDER BY id");
             ds->Open();
             // A first write keeps generated statements (and the fields they name) in the updater.

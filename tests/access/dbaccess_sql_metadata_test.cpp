@@ -49,9 +49,9 @@ TEST_F(SQLTest, ExecSQLExBindsByNameAndReturnsEmpty) {
     TCustomDADataSet* ds = Query("SELECT kind FROM sources WHERE id = 2");
     ds->Open();
     EXPECT_EQ(ds->FieldByName("kind")->AsInteger(), 7);
-    for (const std::vector<Variant>& bad : {std::vector<Variant>{Variant(1)},
-                                            std::vector<Variant>{Variant("id"), Variant(1), Variant("kind")},
-                                            std::vector<Variant>{Variant(1), Variant(2)}})
+    for (const std::vector<Variant>& bad :
+         {std::vector<Variant>{Variant(1)}, std::vector<Variant>{Variant("id"), Variant(1), Variant("kind")},
+          std::vector<Variant>{Variant(1), Variant(2)}})
         ExpectMessage([&] { Conn->ExecSQLEx("UPDATE sources SET kind = :kind WHERE id = :id", bad); },
                       SInvalidParamsArray);
 }

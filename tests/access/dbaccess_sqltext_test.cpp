@@ -69,9 +69,9 @@ TEST(SQLTextTest, AddWhereWithCommentsSkippedStillClosesBeforeALineComment) {
     // The comment is not a lexeme then, but the closing bracket must not end up inside it.
     EXPECT_EQ(Show(AddWhere("SELECT * FROM t WHERE a = 1 -- note", "c = 1", store::TSQLParser::StaticClass(), true)),
               Show("SELECT * FROM t WHERE (a = 1 -- note\r) AND c = 1 "));
-    EXPECT_EQ(AddWhere("SELECT * FROM t WHERE a = 1 -- note\nORDER BY x", "c = 1", store::TSQLParser::StaticClass(),
-                       true),
-              "SELECT * FROM t WHERE (a = 1) AND c = 1  -- note\nORDER BY x");
+    EXPECT_EQ(
+        AddWhere("SELECT * FROM t WHERE a = 1 -- note\nORDER BY x", "c = 1", store::TSQLParser::StaticClass(), true),
+        "SELECT * FROM t WHERE (a = 1) AND c = 1  -- note\nORDER BY x");
 }
 
 TEST(SQLTextTest, AddWhereKeepsCyrillicTextIntact) {
@@ -112,7 +112,8 @@ TEST(SQLTextTest, SetOrderByReplacesAddsOrRemovesTheList) {
         {"SELECT * FROM t ORDER BY a", "", "SELECT * FROM t"},
         {"SELECT * FROM t WHERE x = 1 ORDER BY a, b DESC", "c", "SELECT * FROM t WHERE x = 1 ORDER BY c"},
         {"SELECT *\r\nFROM t", "a", "SELECT *\r\nFROM t\r  ORDER BY a"},
-        {"SELECT * FROM (SELECT * FROM u ORDER BY x) q", "a", "SELECT * FROM (SELECT * FROM u ORDER BY x) q ORDER BY a"},
+        {"SELECT * FROM (SELECT * FROM u ORDER BY x) q", "a",
+         "SELECT * FROM (SELECT * FROM u ORDER BY x) q ORDER BY a"},
         {"SELECT * FROM t ORDER BY 'ORDER BY'", "a", "SELECT * FROM t ORDER BY a"},
         // LIMIT and OFFSET belong to the statement, not to the list.
         {"SELECT * FROM t ORDER BY a LIMIT 10", "b", "SELECT * FROM t ORDER BY b LIMIT 10"},

@@ -184,8 +184,8 @@ TEST_F(RefreshTest, UserStatementsReplaceGeneratedOnes) {
     ds->Locate(u"id", Variant(2), {});
     ds->Delete();
     EXPECT_EQ(Column("SELECT id || ':' || name || ':' || kind FROM sources WHERE id IN (1, 2, 10) ORDER BY id"),
-              (std::vector<std::string>{"1:SHOUT:1", "2:" + std::string(reinterpret_cast<const char*>(u8"Архив 2")) + ":-1",
-                                        "10:ten:100"}));
+              (std::vector<std::string>{
+                  "1:SHOUT:1", "2:" + std::string(reinterpret_cast<const char*>(u8"Архив 2")) + ":-1", "10:ten:100"}));
     ASSERT_EQ(Ran.size(), 4u);
     EXPECT_EQ(Ran[0].Params, (std::vector<AnsiString>{"name", "OLD_id"}));
     // "WHERE ..." refreshes through the dataset's own text with the condition added.

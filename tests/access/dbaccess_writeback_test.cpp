@@ -31,35 +31,46 @@ TEST_F(WriteBackTest, GeneratedStatementsNameChangedFieldsAndOldKeys) {
         std::vector<AnsiString> Params;
     };
     const std::vector<Case> cases = {
-        {"edit of one field", "id",
+        {"edit of one field",
+         "id",
          [](TCustomDADataSet* ds) {
              ds->Edit();
              ds->FieldByName("name")->SetAsString("x");
              ds->Post();
          },
-         "UPDATE sources\r\nSET\r\n  name = ?\r\nWHERE\r\n  id = ?", {"name", "Old_id"}},
-        {"null old key", "kind",
+         "UPDATE sources\r\nSET\r\n  name = ?\r\nWHERE\r\n  id = ?",
+         {"name", "Old_id"}},
+        {"null old key",
+         "kind",
          [](TCustomDADataSet* ds) {
              ds->Locate(u"id", Variant(2), {});
              ds->Edit();
              ds->FieldByName("name")->SetAsString("y");
              ds->Post();
          },
-         "UPDATE sources\r\nSET\r\n  name = ?\r\nWHERE\r\n  kind IS NULL", {"name"}},
-        {"insert of the fields with a value", "id",
+         "UPDATE sources\r\nSET\r\n  name = ?\r\nWHERE\r\n  kind IS NULL",
+         {"name"}},
+        {"insert of the fields with a value",
+         "id",
          [](TCustomDADataSet* ds) {
              ds->Append();
              ds->FieldByName("name")->SetAsString("z");
              ds->Post();
          },
-         "INSERT INTO sources\r\n  (name)\r\nVALUES\r\n  (?)", {"name"}},
-        {"insert of an empty record", "id",
+         "INSERT INTO sources\r\n  (name)\r\nVALUES\r\n  (?)",
+         {"name"}},
+        {"insert of an empty record",
+         "id",
          [](TCustomDADataSet* ds) {
              ds->Append();
              ds->Post();
          },
-         "INSERT INTO sources\r\n  (id, name, kind)\r\nVALUES\r\n  (?, ?, ?)", {"id", "name", "kind"}},
-        {"delete", "id", [](TCustomDADataSet* ds) { ds->Delete(); }, "DELETE FROM sources\r\nWHERE\r\n  id = ?",
+         "INSERT INTO sources\r\n  (id, name, kind)\r\nVALUES\r\n  (?, ?, ?)",
+         {"id", "name", "kind"}},
+        {"delete",
+         "id",
+         [](TCustomDADataSet* ds) { ds->Delete(); },
+         "DELETE FROM sources\r\nWHERE\r\n  id = ?",
          {"Old_id"}},
     };
     for (const Case& c : cases) {
@@ -93,9 +104,26 @@ TEST_F(WriteBackTest, EachEditPostsTheFieldsItChanged) {
     const std::vector<Step> steps = {
         {"title", [&] { title("second"); }, "title = ?", "second/1"},
         {"qty", [&] { qty(2); }, "qty = ?", "second/2"},
-        {"both", [&] { title("3rd"); qty(3); }, "title = ?, qty = ?", "3rd/3"},
-        {"the values they hold", [&] { title("3rd"); qty(3); }, nullptr, "3rd/3"},
-        {"changed and changed back", [&] { title("a longer title"); title("3rd"); qty(9); qty(3); }, nullptr, "3rd/3"},
+        {"both",
+         [&] {
+             title("3rd");
+             qty(3);
+         },
+         "title = ?, qty = ?", "3rd/3"},
+        {"the values they hold",
+         [&] {
+             title("3rd");
+             qty(3);
+         },
+         nullptr, "3rd/3"},
+        {"changed and changed back",
+         [&] {
+             title("a longer title");
+             title("3rd");
+             qty(9);
+             qty(3);
+         },
+         nullptr, "3rd/3"},
         {"a shorter title", [&] { title("3"); }, "title = ?", "3/3"},
         {"to null", [&] { ds->FieldByName("qty")->Clear(); }, "qty = ?", "3/"},
         {"null to null", [&] { ds->FieldByName("qty")->Clear(); }, nullptr, "3/"},
@@ -129,7 +157,8 @@ TEST_F(WriteBackTest, RefreshAndLockTextsAndUpdateAllFields) {
               "SELECT id AS _0, name AS _1, kind AS _2 FROM sources\r\nWHERE\r\n  id = ?");
     EXPECT_EQ(service->SQLGenerator()->GenerateSQL(stLock, true, params.get()), "");
     // Without a parameter collection the placeholders carry the names.
-    EXPECT_EQ(service->SQLGenerator()->GenerateSQL(stDelete, true, nullptr), "DELETE FROM sources\r\nWHERE\r\n  id = :Old_id");
+    EXPECT_EQ(service->SQLGenerator()->GenerateSQL(stDelete, true, nullptr),
+              "DELETE FROM sources\r\nWHERE\r\n  id = :Old_id");
     ds->Close();
 
     Ran.clear();
@@ -333,7 +362,8 @@ TEST_F(WriteBackTest, TheNewRowIdReachesTheIdentityField) {
 TEST_F(WriteBackTest, AnInsertThatInsertedNothingLeavesTheIdentityAlone) {
     // The trigger skips rows with an empty title, so the last insert id is an earlier statement's.
     Conn->ExecSQL("CREATE TABLE notes (title VARCHAR(20))");
-    Conn->ExecSQL("CREATE TRIGGER skip_empty BEFORE INSERT ON notes WHEN NEW.title = '' BEGIN SELECT RAISE(IGNORE); END");
+    Conn->ExecSQL(
+        "CREATE TRIGGER skip_empty BEFORE INSERT ON notes WHEN NEW.title = '' BEGIN SELECT RAISE(IGNORE); END");
     Conn->ExecSQL("INSERT INTO notes (rowid, title) VALUES (41, 'old')");
     TCustomDADataSet* ds = Query("SELECT rowid, title FROM notes");
     ds->Open();
@@ -598,9 +628,9 @@ TEST_F(WriteBackTest, UserStatementsJoinTheBatchWithNumberedParameters) {
               "DELETE FROM sources\r\nWHERE\r\n  id = ?;");
     EXPECT_EQ(updater->Batches[0].Params,
               (std::vector<AnsiString>{"P_0_name", "P_0_OLD_id", "P_1_name", "P_1_OLD_id", "P_2_Old_id"}));
-    EXPECT_EQ(Column("SELECT id || ' ' || name FROM sources WHERE id <= 4 ORDER BY id"),
-              (std::vector<std::string>{"1 ONE", "2 TWO",
-                                        "4 " + std::string(reinterpret_cast<const char*>(u8"Архив 4"))}));
+    EXPECT_EQ(
+        Column("SELECT id || ' ' || name FROM sources WHERE id <= 4 ORDER BY id"),
+        (std::vector<std::string>{"1 ONE", "2 TWO", "4 " + std::string(reinterpret_cast<const char*>(u8"Архив 4"))}));
 }
 
 TEST_F(WriteBackTest, TheServerCountOfAQueryWithOrderByAndParameters) {

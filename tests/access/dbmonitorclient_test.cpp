@@ -56,11 +56,13 @@ TEST(DBMonitorMessages, StringsAreByteCountedUTF8) {
         std::string wire;
     };
     const Case cases[] = {
-        {u"abc", std::string("\x00\x00\x00\x03" "abc", 7)},
+        {u"abc", std::string("\x00\x00\x00\x03"
+                             "abc",
+                             7)},
         {u"", std::string("\x00\x00\x00\x00", 4)},
         // Six Cyrillic letters are twelve bytes, and the count says twelve.
-        {u"\u041F\u0440\u0438\u0432\u0435\u0442", std::string("\x00\x00\x00\x0C", 4) +
-                                                       rtl::WideToUTF8(u"\u041F\u0440\u0438\u0432\u0435\u0442")},
+        {u"\u041F\u0440\u0438\u0432\u0435\u0442",
+         std::string("\x00\x00\x00\x0C", 4) + rtl::WideToUTF8(u"\u041F\u0440\u0438\u0432\u0435\u0442")},
     };
     for (const Case& c : cases) {
         rtl::TOwnedPtr<TEventMessage> msg(rtl::Create<TEventMessage>());
@@ -148,7 +150,8 @@ TEST(DBMonitorMessages, MessageLargerThanTheBufferLeavesInPiecesWithoutLoss) {
     EXPECT_EQ(packer->BufferSize(), 1024);
     rtl::TOwnedPtr<TEventStartMessage> big(rtl::Create<TEventStartMessage>());
     big->SQL.assign(50000, u'\u0416');  // 100000 bytes of UTF-8
-    for (int i = 0; i < 300; ++i) big->Params.push_back({u"P" + rtl::AnsiToWide(std::to_string(i)), u"Integer", u"IN", u"1"});
+    for (int i = 0; i < 300; ++i)
+        big->Params.push_back({u"P" + rtl::AnsiToWide(std::to_string(i)), u"Integer", u"IN", u"1"});
     rtl::TOwnedPtr<TEventMessage> after(rtl::Create<TEventMessage>());
     after->Description = u"next";
 
@@ -209,10 +212,10 @@ TEST(DBMonitorMessages, ClosedPeerEndsTheConnectionWithoutAnError) {
 
 TEST(DBMonitorMessages, ReaderRefusesLengthsAndCountsTheBytesCannotHold) {
     const std::string cases[] = {
-        Be(1) + Be(1) + Be(10) + Be(100) + "abc",             // string longer than the stream
-        Be(1) + Be(1) + Be(10) + Be(-1),                      // negative length
-        Be(1) + Be(1),                                        // stream ends inside a message
-        Be(3),                                                // unknown kind
+        Be(1) + Be(1) + Be(10) + Be(100) + "abc",  // string longer than the stream
+        Be(1) + Be(1) + Be(10) + Be(-1),           // negative length
+        Be(1) + Be(1),                             // stream ends inside a message
+        Be(3),                                     // unknown kind
         Be(5) + Be(1) + Be(5) + Be(0) + Be(1) + Be(2) + Be(0) + Be(0) + Be(0x7FFFFFFF),  // huge count
         Be(5) + Be(1) + Be(5) + Be(0) + Be(1) + Be(2) + Be(0) + Be(0) + Be(-3),          // negative count
     };
@@ -373,8 +376,7 @@ TEST(DBMonitorClient, UnreachableToolDropsMessagesAndRetriesOnlyAfterTheDelay) {
     // Everything is dropped without waiting on the network.
     const auto drained = [&] {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (monitor->QueuedCount() > 0 && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::yield();
+        while (monitor->QueuedCount() > 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
         return monitor->QueuedCount() == 0;
     };
     ASSERT_TRUE(drained());

@@ -32,8 +32,8 @@ struct LiteDataSetFixture : ::testing::Test {
         Conn->SetLoginPrompt(false);
         Conn->Database = (Dir / "test.sdb").string();
         Conn->Props = {{sqlite::pidBusyTimeout, Variant(350)},
-                         {sqlite::pidReadUncommitted, Variant(true)},
-                         {sqlite::pidForeignKeys, Variant(false)}};
+                       {sqlite::pidReadUncommitted, Variant(true)},
+                       {sqlite::pidForeignKeys, Variant(false)}};
         // An empty file is a new, empty database to the engine.
         std::FILE* f = std::fopen(Conn->Database.c_str(), "wb");
         ASSERT_NE(f, nullptr);
@@ -66,7 +66,8 @@ struct LiteDataSetFixture : ::testing::Test {
 
     static std::vector<int> Ids(db::TDataSet* DataSet, const char* Field = "id") {
         std::vector<int> ids;
-        for (DataSet->First(); !DataSet->Eof(); DataSet->Next()) ids.push_back(DataSet->FieldByName(Field)->AsInteger());
+        for (DataSet->First(); !DataSet->Eof(); DataSet->Next())
+            ids.push_back(DataSet->FieldByName(Field)->AsInteger());
         return ids;
     }
 

@@ -27,10 +27,12 @@ public:
                "(1, 1, 1, 'Завод', 'Механический завод', 2), (2, 2, 1, 'Собрание', 'Собрание писем', 2);"
                "INSERT INTO opisi (id, num, kind_id, source_id, reg_date, units_count, year_from, year_to, num_from, "
                "num_to, result_id, epmk_num, epmk_date, year_of) VALUES ") +
-             "(1, 1, 1, 1, '" + year + "-02-01', 10, 1990, 2000, '1', 10, 1, '5', '" + year + "-03-01', " + year + "), " +
-             "(2, 2, 8, 2, '" + year + "-02-02', 20, 1991, 2001, '1', 20, 2, '6', '" + year + "-03-02', " + year + ");")
+             "(1, 1, 1, 1, '" + year + "-02-01', 10, 1990, 2000, '1', 10, 1, '5', '" + year + "-03-01', " + year +
+             "), " + "(2, 2, 8, 2, '" + year + "-02-02', 20, 1991, 2001, '1', 20, 2, '6', '" + year + "-03-02', " +
+             year + ");")
                 .c_str()));
-        ui::Application()->MessageBoxHandler = [this](const AnsiString& Text, const AnsiString& Caption, unsigned Flags) {
+        ui::Application()->MessageBoxHandler = [this](const AnsiString& Text, const AnsiString& Caption,
+                                                      unsigned Flags) {
             Messages.push_back({rtl::AnsiToUTF8(Text), rtl::AnsiToUTF8(Caption), Flags});
             if (Answers.empty()) return Answer;
             const int a = Answers.front();

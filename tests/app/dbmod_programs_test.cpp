@@ -26,10 +26,10 @@ public:
               sqlite3* db = nullptr;
               sqlite3_open("velmorat.sdb", &db);
               sqlite3_stmt* st = nullptr;
-              const bool held = Lock == Write ? RawRun(db, "BEGIN IMMEDIATE")
-                                              : sqlite3_prepare_v2(db, "SELECT id FROM sources", -1, &st, nullptr) ==
-                                                        SQLITE_OK &&
-                                                    sqlite3_step(st) == SQLITE_ROW;
+              const bool held = Lock == Write
+                                    ? RawRun(db, "BEGIN IMMEDIATE")
+                                    : sqlite3_prepare_v2(db, "SELECT id FROM sources", -1, &st, nullptr) == SQLITE_OK &&
+                                          sqlite3_step(st) == SQLITE_ROW;
               FLocked.Put(held ? 1 : 0);
               int32_t any;
               FRelease.Get(any);  // until the test lets go
@@ -73,8 +73,9 @@ struct ProgramsTest : DBModFixture {
         Mod.reset();
     }
     std::string LockMessage() const {
-        return U(u8"База данных занята другой программой и сейчас не может быть прочитана. "
-                 u8"Закройте программу и запустите ее еще раз.");
+        return U(
+            u8"База данных занята другой программой и сейчас не может быть прочитана. "
+            u8"Закройте программу и запустите ее еще раз.");
     }
 };
 
@@ -129,8 +130,7 @@ TEST_F(ProgramsTest, ARefusedDeletionLeavesTheSourceAndLaterWritesCommitted) {
 // the other program's numbers never wait for it.
 TEST_F(ProgramsTest, AnIdleProgramLetsAnotherNumberWithoutWaiting) {
     std::string sources = "INSERT INTO sources (sourcekind_id, num, source_name) VALUES (1, 1, 'Источник 1')";
-    for (int i = 2; i <= 100; ++i)
-        sources += ", (1, " + std::to_string(i) + ", 'Источник " + std::to_string(i) + "')";
+    for (int i = 2; i <= 100; ++i) sources += ", (1, " + std::to_string(i) + ", 'Источник " + std::to_string(i) + "')";
     Raw(sources);
     TPipe up, quit;
     TProgram idle([&] {
@@ -139,7 +139,8 @@ TEST_F(ProgramsTest, AnIdleProgramLetsAnotherNumberWithoutWaiting) {
         TDBMod m(&Services);
         m.DataModuleCreate();
         WithoutFlushes(m);
-        const bool open = m.zLSources->Active() && m.zLSources->RecordCount() == 100 && m.zSources->RecordCount() == 100;
+        const bool open =
+            m.zLSources->Active() && m.zLSources->RecordCount() == 100 && m.zSources->RecordCount() == 100;
         up.Put(open ? 1 : 0);
         int32_t any;
         quit.Get(any);  // idle until the test ends it
@@ -221,11 +222,13 @@ TEST_F(ProgramsTest, ThreeProgramsNumberAndPostAtOnce) {
 
     EXPECT_EQ(handed.size() + static_cast<size_t>(refused), static_cast<size_t>(Programs * Numbers));
     std::sort(handed.begin(), handed.end());
-    for (size_t i = 0; i < handed.size(); ++i) ASSERT_EQ(handed[i], static_cast<int32_t>(i + 1)) << "distinct, from 1, no gap";
+    for (size_t i = 0; i < handed.size(); ++i)
+        ASSERT_EQ(handed[i], static_cast<int32_t>(i + 1)) << "distinct, from 1, no gap";
     EXPECT_EQ(One("SELECT next_num FROM numbers WHERE journal = 3 AND kind_id = 1"), std::to_string(handed.size() + 1));
     EXPECT_EQ(done.size() + failed.size(), static_cast<size_t>(Programs * Posts));
     std::set<int32_t> stored;
-    for (const std::string& t : Column("SELECT units_count FROM opisi")) EXPECT_TRUE(stored.insert(std::stoi(t)).second) << t;
+    for (const std::string& t : Column("SELECT units_count FROM opisi"))
+        EXPECT_TRUE(stored.insert(std::stoi(t)).second) << t;
     EXPECT_EQ(stored, done);
     const auto nums = Column("SELECT count(DISTINCT num) FROM opisi");
     EXPECT_EQ(nums[0], std::to_string(done.size()));

@@ -65,15 +65,15 @@ TEST_F(DBModFixture, LoginRefusesWhatItShould) {
         const char8_t* password;
         bool ok;
     } cases[] = {
-        {u8"Иванова", u8"secret", false},          // the password is compared by case
-        {u8"Иванова", u8"Secret ", false},         // and not trimmed
-        {u8"иванова", u8"Secret", false},          // the name as the database compares it
+        {u8"Иванова", u8"secret", false},   // the password is compared by case
+        {u8"Иванова", u8"Secret ", false},  // and not trimmed
+        {u8"иванова", u8"Secret", false},   // the name as the database compares it
         {u8"Нет такого", u8"", false},
-        {u8"' OR '1'='1", u8"", false},             // the name is data, not SQL
-        {u8"Петров", u8"x", false},                 // disabled
-        {u8"Двое", u8"a", false},                   // two rows of one name
+        {u8"' OR '1'='1", u8"", false},  // the name is data, not SQL
+        {u8"Петров", u8"x", false},      // disabled
+        {u8"Двое", u8"a", false},        // two rows of one name
         {u8"Иванова", u8"Secret", true},
-        {u8"Администратор", u8"", true},            // an empty stored password takes an empty one
+        {u8"Администратор", u8"", true},  // an empty stored password takes an empty one
     };
     for (const Case& c : cases) {
         CurrentUser = TUser{};
@@ -205,10 +205,26 @@ TEST_F(DBModFixture, OnlyANewRowWithoutANumberTakesARunningNumber) {
         const char* KindField;
         std::function<VUdeVizov*()> NewRow;
     } const cases[] = {
-        {"opisi", jOpisi, "kind_id", [&] { Mod->zOpisi->Open(); Mod->NewOpis(0, 0); return Mod->zOpisi.get(); }},
-        {"losses", jLosses, "kind_id", [&] { Mod->zLosses->Open(); Mod->NewLoss(0); return Mod->zLosses.get(); }},
-        {"events", jEvents, "kind_id", [&] { Mod->zEvents->Open(); Mod->NewEvent(0); return Mod->zEvents.get(); }},
-        {"sources", jSources, "sourcekind_id", [&] {
+        {"opisi", jOpisi, "kind_id",
+         [&] {
+             Mod->zOpisi->Open();
+             Mod->NewOpis(0, 0);
+             return Mod->zOpisi.get();
+         }},
+        {"losses", jLosses, "kind_id",
+         [&] {
+             Mod->zLosses->Open();
+             Mod->NewLoss(0);
+             return Mod->zLosses.get();
+         }},
+        {"events", jEvents, "kind_id",
+         [&] {
+             Mod->zEvents->Open();
+             Mod->NewEvent(0);
+             return Mod->zEvents.get();
+         }},
+        {"sources", jSources, "sourcekind_id",
+         [&] {
              Mod->NewSource(1);
              Mod->zSources->FieldByName("source_name")->SetAsString("x");
              return Mod->zSources.get();
@@ -219,7 +235,8 @@ TEST_F(DBModFixture, OnlyANewRowWithoutANumberTakesARunningNumber) {
         SCOPED_TRACE(c.Table);
         // Every number the journal's counters have handed out.
         auto taken = [&] {
-            return One("SELECT coalesce(sum(next_num - 1), 0) FROM numbers WHERE journal = " + std::to_string(c.Journal));
+            return One("SELECT coalesce(sum(next_num - 1), 0) FROM numbers WHERE journal = " +
+                       std::to_string(c.Journal));
         };
         auto numOf = [&](int32_t id) {
             return One("SELECT num FROM " + std::string(c.Table) + " WHERE id = " + std::to_string(id));

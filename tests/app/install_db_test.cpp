@@ -188,13 +188,11 @@ TEST_F(InstallDb, EveryTableHasItsColumnsInPlaceWithTheirTypesAndARowIdKey) {
         StmtHandle info = Prepare(Db(), std::string("PRAGMA table_info(") + expected.table + ")");
         size_t pos = 0;
         while (sqlite3_step(info.get()) == SQLITE_ROW) {
-            ASSERT_LT(pos, expected.columns.size()) << "extra column "
-                                                    << reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1));
+            ASSERT_LT(pos, expected.columns.size())
+                << "extra column " << reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1));
             EXPECT_EQ(sqlite3_column_int(info.get(), 0), static_cast<int>(pos));
-            EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1)),
-                         expected.columns[pos].name);
-            EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 2)),
-                         expected.columns[pos].type)
+            EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1)), expected.columns[pos].name);
+            EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 2)), expected.columns[pos].type)
                 << expected.columns[pos].name;
             // Only the key is a primary key, so it is the row id alias the data layer reads back.
             EXPECT_EQ(sqlite3_column_int(info.get(), 5), pos == 0 ? 1 : 0) << expected.columns[pos].name;
@@ -237,8 +235,7 @@ TEST_F(InstallDb, RunsStatementByStatementAndAgainWithoutChangingWhatItMade) {
         ASSERT_EQ(std::string(tail).find_first_not_of(" \t\r\n"), std::string::npos) << "two statements in one chunk";
         ASSERT_EQ(sqlite3_step(stmt.get()), SQLITE_DONE) << sqlite3_errmsg(split.get());
     }
-    const std::string everything =
-        "SELECT type, name, sql FROM sqlite_master ORDER BY name";
+    const std::string everything = "SELECT type, name, sql FROM sqlite_master ORDER BY name";
     EXPECT_EQ(Rows(split.get(), everything), Rows(Db(), everything));
 
     Exec(Db(), "UPDATE v_user SET password = 'secret' WHERE user_id = 1");
@@ -281,8 +278,9 @@ TEST_F(InstallDb, WritableVocabulariesTakeGeneratedStatementsOneRowAtATime) {
         EXPECT_GT(empty, first);
         EXPECT_EQ(Text(Db(), "SELECT " + name + " FROM " + table + " WHERE " + key + " = ?", {int(empty)}), "<null>");
 
-        ASSERT_EQ(Exec(Db(), "UPDATE " + table + " SET " + name + " = ? WHERE " + key + " = ?", {"renamed", int(first)}),
-                  SQLITE_DONE);
+        ASSERT_EQ(
+            Exec(Db(), "UPDATE " + table + " SET " + name + " = ? WHERE " + key + " = ?", {"renamed", int(first)}),
+            SQLITE_DONE);
         EXPECT_EQ(sqlite3_changes(Db()), 1);
         EXPECT_EQ(Text(Db(), "SELECT " + name + " FROM " + table + " WHERE " + key + " = ?", {int(first)}), "renamed");
 
@@ -301,8 +299,8 @@ TEST_F(InstallDb, CounterKeyIsUniqueAndTakesAnAtomicIncrement) {
     ASSERT_EQ(Exec(Db(), insert, {2026, 2, 1, 2}), SQLITE_DONE);
     EXPECT_EQ(Exec(Db(), insert, {2026, 2, 1, 7}), SQLITE_CONSTRAINT);
     EXPECT_EQ(sqlite3_extended_errcode(Db()), SQLITE_CONSTRAINT_UNIQUE);
-    for (const std::vector<Value>& otherKey : {std::vector<Value>{2025, 2, 1, 2}, std::vector<Value>{2026, 3, 1, 2},
-                                               std::vector<Value>{2026, 2, 0, 2}})
+    for (const std::vector<Value>& otherKey :
+         {std::vector<Value>{2025, 2, 1, 2}, std::vector<Value>{2026, 3, 1, 2}, std::vector<Value>{2026, 2, 0, 2}})
         EXPECT_EQ(Exec(Db(), insert, otherKey), SQLITE_DONE);
     // A counter row without its key would escape the index.
     EXPECT_EQ(Exec(Db(), insert, {Value(), 2, 1, 2}), SQLITE_CONSTRAINT);

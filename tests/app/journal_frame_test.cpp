@@ -22,8 +22,8 @@ public:
                 ("INSERT INTO opisi (id, num, kind_id, source_id, result_id, year_of) VALUES (" + std::to_string(id) +
                  ", " + std::to_string(id) + ", " + std::to_string(id <= 2 ? 1 : 5) + ", 0, " +
                  std::to_string(id == 4 ? 2 : 1) + ", " + std::to_string(id == 3 ? year - 1 : year) + ");" +
-                 "UPDATE opisi SET epmk_num = '" + std::string("BCAD").substr(id - 1, 1) + "' WHERE id = " +
-                 std::to_string(id) + ";")
+                 "UPDATE opisi SET epmk_num = '" + std::string("BCAD").substr(id - 1, 1) +
+                 "' WHERE id = " + std::to_string(id) + ";")
                     .c_str()));
         Form = rtl::Create<ui::TForm>(nullptr);
         Form->SetBounds(0, 0, 700, 450);
@@ -152,9 +152,9 @@ TEST_F(JournalFrameTest, GridShowsTheJournalsColumns) {
         const char* Field;
         const char8_t* Title;
         bool Visible, Button;
-    } columns[] = {{"num", u8"№ п/п", false, true},         {"reg_date", u8"Дата", true, false},
-                   {"kind_id", u8"Вид", true, false},          {"epmk_date", u8"Дата ЭПМК", true, true},
-                   {"epmk_num", u8"№ протокола", true, true},  {"source_name", u8"Источник", true, true},
+    } columns[] = {{"num", u8"№ п/п", false, true},           {"reg_date", u8"Дата", true, false},
+                   {"kind_id", u8"Вид", true, false},         {"epmk_date", u8"Дата ЭПМК", true, true},
+                   {"epmk_num", u8"№ протокола", true, true}, {"source_name", u8"Источник", true, true},
                    {"result_id", u8"Результат", true, false}};
     ASSERT_EQ(Grid()->Columns()->Count(), 7);
     for (int i = 0; i < 7; ++i) {
@@ -187,10 +187,8 @@ TEST_F(JournalFrameTest, TitleClicksSortAndTheLastMarkerRemovedKeepsTheOrder) {
         const char* Index;
         const char* Rows;
     } steps[] = {
-        {false, grid::smDownEh, "epmk_num DESC", "DCB"},
-        {false, grid::smUpEh, "epmk_num ASC", "BCD"},
-        {false, grid::smDownEh, "epmk_num DESC", "DCB"},
-        {true, grid::smUpEh, "epmk_num ASC", "BCD"},
+        {false, grid::smDownEh, "epmk_num DESC", "DCB"}, {false, grid::smUpEh, "epmk_num ASC", "BCD"},
+        {false, grid::smDownEh, "epmk_num DESC", "DCB"}, {true, grid::smUpEh, "epmk_num ASC", "BCD"},
         {true, grid::smNoneEh, "epmk_num ASC", "BCD"},
     };
     grid::TColumnEh* column = Grid()->Columns()->Items(4);

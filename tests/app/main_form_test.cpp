@@ -37,10 +37,28 @@ TEST_F(MainFormTest, LoginTable) {
                  Key(ui::VK_RETURN);
              });
          },
-         true, {wrong}},
-        {"an unknown name", [](MainFormTest& t) { t.LogIn(u8"Никто", u8""); t.Step([] { Key(ui::VK_ESCAPE); }); }, false, {wrong}},
-        {"Выход", [](MainFormTest& t) { t.Step([] { AuthForm->btnCancel->SetFocus(); Key(ui::VK_SPACE); }); }, false, {}},
-        {"the close box", [](MainFormTest& t) { t.Step([] { ui::PostMessage(AuthForm->Handle(), ui::WM_CLOSE); }); }, false, {}},
+         true,
+         {wrong}},
+        {"an unknown name",
+         [](MainFormTest& t) {
+             t.LogIn(u8"Никто", u8"");
+             t.Step([] { Key(ui::VK_ESCAPE); });
+         },
+         false,
+         {wrong}},
+        {"Выход",
+         [](MainFormTest& t) {
+             t.Step([] {
+                 AuthForm->btnCancel->SetFocus();
+                 Key(ui::VK_SPACE);
+             });
+         },
+         false,
+         {}},
+        {"the close box",
+         [](MainFormTest& t) { t.Step([] { ui::PostMessage(AuthForm->Handle(), ui::WM_CLOSE); }); },
+         false,
+         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -118,8 +136,7 @@ TEST_F(MainFormTest, CommandsWithoutAHandlerAreShutAndAltF4EndsTheLoop) {
     ShowMain();
     EXPECT_EQ(MainForm->Caption(), A(u8"Вельморат"));
     Step([] {
-        for (ui::TAction* a : MainForm->JournalActions())
-            EXPECT_EQ(a->Enabled(), a == MainForm->actOpisi) << a->Name();
+        for (ui::TAction* a : MainForm->JournalActions()) EXPECT_EQ(a->Enabled(), a == MainForm->actOpisi) << a->Name();
         for (ui::TAction* a : {MainForm->actFontLarger, MainForm->actFontSmaller, MainForm->actSourceListReport,
                                MainForm->actActivityLog, MainForm->actAbout, MainForm->actUsers})
             EXPECT_FALSE(a->Enabled()) << a->Name();
@@ -149,8 +166,10 @@ TEST_F(MainFormTest, InventoriesCommandShowsTheJournalFromTheStart) {
     const int thisYear = rtl::YearOf(rtl::Now());
     const std::string year = std::to_string(thisYear);
     Raw(reinterpret_cast<const char8_t*>(("INSERT INTO opisi (id, num, kind_id, source_id, result_id, year_of) VALUES "
-                                          "(1, 1, 1, 0, 1, " + year + "), (2, 2, 2, 0, 2, " + year + "), (3, 1, 2, 0, 1, " +
-                                          std::to_string(thisYear - 1) + ");").c_str()));
+                                          "(1, 1, 1, 0, 1, " +
+                                          year + "), (2, 2, 2, 0, 2, " + year + "), (3, 1, 2, 0, 1, " +
+                                          std::to_string(thisYear - 1) + ");")
+                                             .c_str()));
     Start();
     LogIn(u8"Петров", u8"x");
     ShowMain();
@@ -265,7 +284,8 @@ TEST_F(MainFormTest, HelpTopicsFollowTheFocus) {
     HelpService = nullptr;
     EXPECT_EQ(opener.Opened, (std::vector<std::string>{(help / "1100.html").string(), (help / "101.html").string(),
                                                        (help / "1000.html").string()}));
-    EXPECT_EQ(opener.Messages, std::vector<std::string>{U(u8"Страница справки не найдена: ") + (help / "101.html").string()});
+    EXPECT_EQ(opener.Messages,
+              std::vector<std::string>{U(u8"Страница справки не найдена: ") + (help / "101.html").string()});
 }
 
 // The desktop's opener is started and not waited for; when it cannot start, an error box says so.

@@ -43,15 +43,18 @@ TEST_F(OpisCardTest, RequiredChecks) {
         const char8_t* Labels;  // nullptr: saved
     } cases[] = {
         {"complete", [](VUdeVizov*) {}, nullptr},
-        {"bare new row", [](VUdeVizov* q) {
-             for (const char* f : {"source_id", "units_count", "year_to", "num_from", "kind_id"}) q->FieldByName(f)->Clear();
+        {"bare new row",
+         [](VUdeVizov* q) {
+             for (const char* f : {"source_id", "units_count", "year_to", "num_from", "kind_id"})
+                 q->FieldByName(f)->Clear();
          },
          u8"Источник вельмората, Вид описи, Кол-во дел, Крайние годы, Номера дел"},
         {"no date", [](VUdeVizov* q) { q->FieldByName("reg_date")->Clear(); }, u8"Дата рег."},
         {"one number", [](VUdeVizov* q) { q->FieldByName("num_to")->Clear(); }, u8"Номера дел"},
         {"result without protocol", [](VUdeVizov* q) { q->FieldByName("result_id")->SetAsInteger(2); },
          u8"Протокол  №, Дата протокола"},
-        {"result with protocol", [](VUdeVizov* q) {
+        {"result with protocol",
+         [](VUdeVizov* q) {
              q->FieldByName("result_id")->SetAsInteger(1);
              q->FieldByName("epmk_num")->SetAsString("7");
              q->FieldByName("epmk_date")->SetAsDateTime(TodayDate);
@@ -149,12 +152,26 @@ TEST_F(OpisCardTest, CombosMapTextsToKeys) {
         std::vector<std::pair<const char8_t*, int>> Items;
     };
     const Case cases[] = {
-        {Card()->cbPlan, "plan",
-         {{u8"1 квартал", 101}, {u8"  январь", 1}, {u8"  март", 3}, {u8"2 квартал", 102}, {u8"  июнь", 6},
-          {u8"3 квартал", 103}, {u8"  сентябрь", 9}, {u8"4 квартал", 104}, {u8"  октябрь", 10}, {u8"  декабрь", 12}}},
-        {Card()->cbOpisKind, "kind_id",
-         {{u8"постоянного хранения", 1}, {u8"личные дела уволенных", 3}, {u8"кино-", 4}, {u8"НТД", 8},
-          {u8"коллекции", 10}, {u8"ПМХ", 12}}},
+        {Card()->cbPlan,
+         "plan",
+         {{u8"1 квартал", 101},
+          {u8"  январь", 1},
+          {u8"  март", 3},
+          {u8"2 квартал", 102},
+          {u8"  июнь", 6},
+          {u8"3 квартал", 103},
+          {u8"  сентябрь", 9},
+          {u8"4 квартал", 104},
+          {u8"  октябрь", 10},
+          {u8"  декабрь", 12}}},
+        {Card()->cbOpisKind,
+         "kind_id",
+         {{u8"постоянного хранения", 1},
+          {u8"личные дела уволенных", 3},
+          {u8"кино-", 4},
+          {u8"НТД", 8},
+          {u8"коллекции", 10},
+          {u8"ПМХ", 12}}},
         {Card()->cbResult, "result_id", {{u8"утверждена", 1}, {u8"отравлена на доработку", 2}}},
     };
     EXPECT_EQ(Card()->cbPlan->Items()->Count(), 16);
@@ -181,20 +198,20 @@ TEST_F(OpisCardTest, CombosMapTextsToKeys) {
 TEST_F(OpisCardTest, NtdRowFollowsTheKind) {
     Locate(2);
     RunModal(Card(), {[this] {
-                          EXPECT_TRUE(Card()->cbNTDKind->Visible());
-                          EXPECT_TRUE(Card()->lblNTDKind->Visible());
-                          Card()->cbOpisKind->SetItemIndex(0);
-                          EXPECT_FALSE(Card()->cbNTDKind->Visible());
-                          EXPECT_FALSE(Card()->lblNTDKind->Visible());
-                          Card()->cbOpisKind->SetItemIndex(7);
-                          EXPECT_TRUE(Card()->cbNTDKind->Visible());
-                          Click(Card()->btnCancel);
-                      }});
+                 EXPECT_TRUE(Card()->cbNTDKind->Visible());
+                 EXPECT_TRUE(Card()->lblNTDKind->Visible());
+                 Card()->cbOpisKind->SetItemIndex(0);
+                 EXPECT_FALSE(Card()->cbNTDKind->Visible());
+                 EXPECT_FALSE(Card()->lblNTDKind->Visible());
+                 Card()->cbOpisKind->SetItemIndex(7);
+                 EXPECT_TRUE(Card()->cbNTDKind->Visible());
+                 Click(Card()->btnCancel);
+             }});
     Locate(1);
     RunModal(Card(), {[this] {
-                          EXPECT_FALSE(Card()->cbNTDKind->Visible());
-                          Click(Card()->btnCancel);
-                      }});
+                 EXPECT_FALSE(Card()->cbNTDKind->Visible());
+                 Click(Card()->btnCancel);
+             }});
 }
 
 // Attach, open, a missing copy, detach answered No and Yes; files go only with a save, and a card
@@ -239,7 +256,8 @@ TEST_F(OpisCardTest, FileButtons) {
                       },
                       [&] {
                           ASSERT_EQ(Messages.size(), 1u);
-                          EXPECT_EQ(Messages[0].Text, U(u8"Файл не обнаружен. Возможно он был удален или переименован."));
+                          EXPECT_EQ(Messages[0].Text,
+                                    U(u8"Файл не обнаружен. Возможно он был удален или переименован."));
                           EXPECT_EQ(Messages[0].Caption, U(u8"Файл отсутствует"));
                           EXPECT_EQ(Messages[0].Flags & 0xF0, ui::MB_ICONERROR);
                           EXPECT_EQ(Scripted.Opened.size(), 1u) << "no opener for a missing copy";
@@ -315,21 +333,20 @@ TEST_F(OpisFrameTest, AddOpensTheCardAndCountsTheSavedRow) {
     Frame()->tcKinds->SetTabIndex(3);
     Frame()->tcKindsChange(Frame()->tcKinds);
     EXPECT_EQ(CountPanel(), U(u8"Кол-во записей: 0"));
-    Drive([this] { ClickNow(Frame()->btnAdd); },
-          {[this] {
-               EXPECT_TRUE(Card()->Visible());
-               EXPECT_EQ(Q()->State(), db::dsInsert);
-               EXPECT_EQ(Q()->FieldByName("kind_id")->AsInteger(), 3);
-               EXPECT_EQ(Q()->FieldByName("reg_date")->AsDateTime(), TodayDate);
-               EXPECT_TRUE(Q()->FieldByName("source_id")->IsNull());
-               Card()->cbSource->SetKeyValue(rtl::Variant(2));
-               TypeInto(Card(), "edUnitsCount", "5");
-               TypeInto(Card(), "edYearFrom", "1980");
-               TypeInto(Card(), "edYearTo", "1981");
-               TypeInto(Card(), "edNumFrom", "1");
-               TypeInto(Card(), "edNumTo", "5");
-           },
-           [this] { Click(Card()->btnSave); }});
+    Drive([this] { ClickNow(Frame()->btnAdd); }, {[this] {
+                                                      EXPECT_TRUE(Card()->Visible());
+                                                      EXPECT_EQ(Q()->State(), db::dsInsert);
+                                                      EXPECT_EQ(Q()->FieldByName("kind_id")->AsInteger(), 3);
+                                                      EXPECT_EQ(Q()->FieldByName("reg_date")->AsDateTime(), TodayDate);
+                                                      EXPECT_TRUE(Q()->FieldByName("source_id")->IsNull());
+                                                      Card()->cbSource->SetKeyValue(rtl::Variant(2));
+                                                      TypeInto(Card(), "edUnitsCount", "5");
+                                                      TypeInto(Card(), "edYearFrom", "1980");
+                                                      TypeInto(Card(), "edYearTo", "1981");
+                                                      TypeInto(Card(), "edNumFrom", "1");
+                                                      TypeInto(Card(), "edNumTo", "5");
+                                                  },
+                                                  [this] { Click(Card()->btnSave); }});
     EXPECT_EQ(MessageTexts(), std::vector<std::string>{});
     EXPECT_EQ(CountPanel(), U(u8"Кол-во записей: 1"));
     // The first of its kind this year: number 1, the year of its date.
@@ -357,11 +374,11 @@ TEST_F(OpisFrameTest, DoubleClickOpensTheRowsCard) {
             ui::Application()->ProcessMessages();
         },
         {[this] {
-             EXPECT_TRUE(Card()->Visible());
-             EXPECT_EQ(Q()->FieldByName("id")->AsInteger(), 2);
-             EXPECT_EQ(Card()->edUnitsCount->Text(), "20");
-             Click(Card()->btnCancel);
-         }});
+            EXPECT_TRUE(Card()->Visible());
+            EXPECT_EQ(Q()->FieldByName("id")->AsInteger(), 2);
+            EXPECT_EQ(Card()->edUnitsCount->Text(), "20");
+            Click(Card()->btnCancel);
+        }});
 }
 
 TEST_F(OpisFrameTest, DeleteAsksFirst) {

@@ -47,7 +47,8 @@ public:
         std::filesystem::remove_all(Dir, ec);
     }
     void Hook() {
-        ui::Application()->MessageBoxHandler = [this](const AnsiString& Text, const AnsiString& Caption, unsigned Flags) {
+        ui::Application()->MessageBoxHandler = [this](const AnsiString& Text, const AnsiString& Caption,
+                                                      unsigned Flags) {
             Messages.push_back({rtl::AnsiToUTF8(Text), rtl::AnsiToUTF8(Caption), Flags});
             return Answer;
         };

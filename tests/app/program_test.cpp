@@ -39,31 +39,68 @@ TEST_F(StartupTest, TableOfWorkingFolders) {
     };
     const std::string made = U(u8"новая.sdb");
     const Case cases[] = {
-        {"existing database: no dialog", [](ProgramFixture& f) { f.MakeDatabase(); }, nullptr, false, true, {}, "<none>"},
+        {"existing database: no dialog",
+         [](ProgramFixture& f) { f.MakeDatabase(); },
+         nullptr,
+         false,
+         true,
+         {},
+         "<none>"},
         {"no database, the dialog closed: nothing written",
-         [](ProgramFixture&) {}, [](StartupTest& t) { t.CloseDialog(); }, true, false, {}, "<none>"},
+         [](ProgramFixture&) {},
+         [](StartupTest& t) { t.CloseDialog(); },
+         true,
+         false,
+         {},
+         "<none>"},
         {"empty file counts as missing",
          [](ProgramFixture& f) { std::ofstream(f.Dir / "velmorat.sdb").flush(); },
-         [](StartupTest& t) { t.CloseDialog(); }, true, false, {}, "<none>"},
+         [](StartupTest& t) { t.CloseDialog(); },
+         true,
+         false,
+         {},
+         "<none>"},
         {"no database, no script: the dialog says so and stays",
          [](ProgramFixture&) {},
-         [](StartupTest& t) { t.ChooseDatabase(u8"новая.sdb"); t.CloseDialog(); }, true, false,
-         {U(u8"Файл install_db.sql не найден. Попробуйте переустановить программу")}, "<none>"},
+         [](StartupTest& t) {
+             t.ChooseDatabase(u8"новая.sdb");
+             t.CloseDialog();
+         },
+         true,
+         false,
+         {U(u8"Файл install_db.sql не найден. Попробуйте переустановить программу")},
+         "<none>"},
         {"no database, the script: made and connected",
          [](ProgramFixture& f) { f.CopyScript(); },
-         [](StartupTest& t) { t.ChooseDatabase(u8"новая.sdb"); }, true, true, {}, "new"},
+         [](StartupTest& t) { t.ChooseDatabase(u8"новая.sdb"); },
+         true,
+         true,
+         {},
+         "new"},
         {"a file that is no database: the connection message, the dialog stays",
          [](ProgramFixture& f) {
              f.CopyScript();
              std::ofstream(f.Dir / "velmorat.sdb", std::ios::binary) << std::string(4096, 'x');
          },
-         [](StartupTest& t) { t.ChooseDatabase(u8"velmorat.sdb"); t.CloseDialog(); }, true, false,
-         {U(u8"Не удается подключиться к базе данных, проверьте запущен ли сервер, а также его параметры, указанные здесь")},
+         [](StartupTest& t) {
+             t.ChooseDatabase(u8"velmorat.sdb");
+             t.CloseDialog();
+         },
+         true,
+         false,
+         {U(u8"Не удается подключиться к базе данных, проверьте запущен ли сервер, а также его параметры, указанные "
+            u8"здесь")},
          "<none>"},
         {"the empty name is refused",
          [](ProgramFixture& f) { f.CopyScript(); },
-         [](StartupTest& t) { t.ChooseDatabase(u8"  "); t.CloseDialog(); }, true, false,
-         {U(u8"Необходимо указать название базы данных")}, "<none>"},
+         [](StartupTest& t) {
+             t.ChooseDatabase(u8"  ");
+             t.CloseDialog();
+         },
+         true,
+         false,
+         {U(u8"Необходимо указать название базы данных")},
+         "<none>"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);

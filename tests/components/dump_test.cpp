@@ -35,11 +35,12 @@ struct DumpFixture : ScriptFixture {
 };
 
 TEST_F(DumpFixture, BackupTextOfSmallTable) {
-    Exec(U(u8"CREATE TABLE people (id INTEGER PRIMARY KEY, name TEXT, note TEXT, photo BLOB, born DATE, "
-           u8"weight REAL);"
-           u8"INSERT INTO people VALUES (1, 'O''Brien', NULL, X'00FF10', '2024-05-06', 0.1);"
-           u8"INSERT INTO people VALUES (2, 'Иванов', 'a,b', NULL, NULL, 72);"
-           u8"INSERT INTO people VALUES (3, '', 'x', X'', '2024-05-06 13:04:05', 1e20);"));
+    Exec(
+        U(u8"CREATE TABLE people (id INTEGER PRIMARY KEY, name TEXT, note TEXT, photo BLOB, born DATE, "
+          u8"weight REAL);"
+          u8"INSERT INTO people VALUES (1, 'O''Brien', NULL, X'00FF10', '2024-05-06', 0.1);"
+          u8"INSERT INTO people VALUES (2, 'Иванов', 'a,b', NULL, NULL, 72);"
+          u8"INSERT INTO people VALUES (3, '', 'x', X'', '2024-05-06 13:04:05', 1e20);"));
     // The locale's decimal separator is ","; SQL text keeps ".".
     ASSERT_EQ(rtl::FormatSettings().DecimalSeparator, ',');
     Dump->TableList()->Add("people");
@@ -97,7 +98,9 @@ TEST_F(DumpFixture, FloatTextReadsBackEqual) {
 }
 
 TEST_F(DumpFixture, SectionOptions) {
-    Exec("CREATE TABLE empty_one (a INTEGER); CREATE TABLE \"odd name\" (a INTEGER); INSERT INTO \"odd name\" VALUES (5);");
+    Exec(
+        "CREATE TABLE empty_one (a INTEGER); CREATE TABLE \"odd name\" (a INTEGER); INSERT INTO \"odd name\" VALUES "
+        "(5);");
     Dump->Options()->SetGenerateHeader(false);
     Dump->Options()->SetAddDrop(false);
     Dump->TableList()->Add("empty_one");
@@ -237,17 +240,18 @@ TEST_P(DumpStoredTextTest, LiteralOfTheStoredBytes) {
               (c.Unicode ? "\xEF\xBB\xBF\r\n" : "\r\n") + ("INSERT INTO t VALUES (" + c.Literal + ");\r\n"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Encodings, DumpStoredTextTest,
-    ::testing::Values(
-        StoredTextCase{"Ascii", false, false, "it's", "'it''s'"},
-        StoredTextCase{"Utf8ToUtf8", true, false, U(u8"Жё中😀'"), U(u8"'Жё中😀'''")},
-        StoredTextCase{"InvalidUtf8ToUtf8", true, false, "a\xFF'b\xC0\x80", U(u8"'a\uFFFD''b\uFFFD\uFFFD'")},
-        StoredTextCase{"Utf8To1251", false, false, U(u8"Жё中'"), "'\xC6\xB8?'''"},
-        StoredTextCase{"InvalidUtf8To1251", false, false, "a\xFF", "'a?'"},
-        StoredTextCase{"SingleByteDatabase", false, true, "\xC6\x98'", "'\xC6\x98'''"},
-        StoredTextCase{"ZeroCharacter", true, false, std::string("a\0'b", 4), "CAST(X'61002762' AS TEXT)"}),
-    [](const auto& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Encodings, DumpStoredTextTest,
+                         ::testing::Values(StoredTextCase{"Ascii", false, false, "it's", "'it''s'"},
+                                           StoredTextCase{"Utf8ToUtf8", true, false, U(u8"Жё中😀'"), U(u8"'Жё中😀'''")},
+                                           StoredTextCase{"InvalidUtf8ToUtf8", true, false, "a\xFF'b\xC0\x80",
+                                                          U(u8"'a\uFFFD''b\uFFFD\uFFFD'")},
+                                           StoredTextCase{"Utf8To1251", false, false, U(u8"Жё中'"), "'\xC6\xB8?'''"},
+                                           StoredTextCase{"InvalidUtf8To1251", false, false, "a\xFF", "'a?'"},
+                                           StoredTextCase{"SingleByteDatabase", false, true, "\xC6\x98'",
+                                                          "'\xC6\x98'''"},
+                                           StoredTextCase{"ZeroCharacter", true, false, std::string("a\0'b", 4),
+                                                          "CAST(X'61002762' AS TEXT)"}),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 // A one-way read over many fetch blocks writes each row once, in order, and tells the progress
 // event of every row.

@@ -19,7 +19,8 @@ struct LiteWritebackTest : UniFixture, ::testing::WithParamInterface<bool> {
 TEST_P(LiteWritebackTest, TextLongerThanItsDeclaredLengthReadsWhole) {
     const std::string longText(128, 'x');
     Raw("CREATE TABLE t (id INTEGER PRIMARY KEY, s VARCHAR(10));"
-        "INSERT INTO t VALUES (1, '" + longText + "');");
+        "INSERT INTO t VALUES (1, '" +
+        longText + "');");
     for (bool fetchAll : {true, false}) {
         VUdeVizov* q = Query("SELECT id, s FROM t", fetchAll);
         q->Open();

@@ -88,12 +88,8 @@ struct LiteFile {
             for (int i = 0; i < sqlite3_column_count(st); ++i) {
                 if (i) row += '|';
                 switch (sqlite3_column_type(st, i)) {
-                    case SQLITE_NULL:
-                        row += "null";
-                        break;
-                    case SQLITE_INTEGER:
-                        row += "i:" + std::to_string(sqlite3_column_int64(st, i));
-                        break;
+                    case SQLITE_NULL: row += "null"; break;
+                    case SQLITE_INTEGER: row += "i:" + std::to_string(sqlite3_column_int64(st, i)); break;
                     case SQLITE_FLOAT: {
                         char buf[40];
                         std::snprintf(buf, sizeof buf, "f:%a", sqlite3_column_double(st, i));

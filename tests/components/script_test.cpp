@@ -21,12 +21,15 @@ void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.Name; }
 std::vector<SplitCase> SplitCases() {
     return {
         {"DoubleDelimiterNoTrailing", ";", "SELECT 1;;SELECT 2", {"SELECT 1", "SELECT 2"}},
-        {"DelimiterInLiterals", ";", "SELECT 'a;b', \"c;d\" FROM (SELECT 1 AS \"c;d\");SELECT 2",
+        {"DelimiterInLiterals",
+         ";",
+         "SELECT 'a;b', \"c;d\" FROM (SELECT 1 AS \"c;d\");SELECT 2",
          {"SELECT 'a;b', \"c;d\" FROM (SELECT 1 AS \"c;d\")", "SELECT 2"}},
         {"QuotedQuote", ";", "SELECT 'it''s; fine';", {"SELECT 'it''s; fine'"}},
-        {"DelimiterInComments", ";", "SELECT 1 -- x;y\n;SELECT /* ; */ 2;",
-         {"SELECT 1 -- x;y", "SELECT /* ; */ 2"}},
-        {"CommentOnlyStatementSkipped", ";", "SELECT 1;\n/* just this */;\n-- and this\n;SELECT 2",
+        {"DelimiterInComments", ";", "SELECT 1 -- x;y\n;SELECT /* ; */ 2;", {"SELECT 1 -- x;y", "SELECT /* ; */ 2"}},
+        {"CommentOnlyStatementSkipped",
+         ";",
+         "SELECT 1;\n/* just this */;\n-- and this\n;SELECT 2",
          {"SELECT 1", "SELECT 2"}},
         {"TrailingCommentKept", ";", "SELECT 1 /* tail */;", {"SELECT 1 /* tail */"}},
         {"LeadingCommentKept", ";", "-- first\nSELECT 1;", {"-- first\nSELECT 1"}},
@@ -36,7 +39,8 @@ std::vector<SplitCase> SplitCases() {
         {"DollarDelimiterAfterWord", "$$", "SELECT 1 AS x$$\nSELECT 2$$", {"SELECT 1 AS x", "SELECT 2"}},
         {"TrailingBlankLines", ";", "SELECT 1;\n\n  \n\n", {"SELECT 1"}},
         {"NoDelimiterAtAll", ";", "SELECT 1", {"SELECT 1"}},
-        {"TriggerBody", ";",
+        {"TriggerBody",
+         ";",
          "CREATE TABLE t (a INTEGER, b TEXT);\n"
          "CREATE TEMP TRIGGER tr AFTER INSERT ON t BEGIN\n"
          "  UPDATE t SET b = CASE WHEN new.a > 0 THEN 'p;' ELSE 'n' END WHERE a = new.a;\n"
@@ -49,7 +53,8 @@ std::vector<SplitCase> SplitCases() {
           "  SELECT 1;\n"
           "END",
           "INSERT INTO t (a) VALUES (1)"}},
-        {"DelimiterChangedMidScript", ";",
+        {"DelimiterChangedMidScript",
+         ";",
          "CREATE TABLE t (a INTEGER);\n"
          "DELIMITER $$\n"
          "CREATE TRIGGER tr AFTER INSERT ON t BEGIN SELECT 1; END$$\n"
@@ -58,17 +63,22 @@ std::vector<SplitCase> SplitCases() {
          "SELECT 3;",
          {"CREATE TABLE t (a INTEGER)", "CREATE TRIGGER tr AFTER INSERT ON t BEGIN SELECT 1; END", "SELECT 2",
           "SELECT 3"}},
-        {"LinesInLiteralsAndComments", ";", "SELECT 'a\r\nb;\rc' AS `x;y`, 1 /* one\n; two */;\r\n-- c;\nSELECT\r2;",
+        {"LinesInLiteralsAndComments",
+         ";",
+         "SELECT 'a\r\nb;\rc' AS `x;y`, 1 /* one\n; two */;\r\n-- c;\nSELECT\r2;",
          {"SELECT 'a\nb;\nc' AS `x;y`, 1 /* one\n; two */", "-- c;\nSELECT\n2"}},
         {"SlashInsideStatement", ";", "SELECT 4/2;\nSELECT 6 / 3;", {"SELECT 4/2", "SELECT 6 / 3"}},
         {"DashesAtTheEnd", ";", "SELECT 1;SELECT 2 --", {"SELECT 1", "SELECT 2 --"}},
         {"UnclosedComment", ";", "SELECT 1;SELECT 2 /* ; never closed", {"SELECT 1", "SELECT 2 /* ; never closed"}},
-        {"TriggerBetweenPlainStatements", ";",
+        {"TriggerBetweenPlainStatements",
+         ";",
          "create table t (a INTEGER);\ncreate trigger tr after insert on t begin select 1; end;\n"
          "insert into t values (1);",
          {"create table t (a INTEGER)", "create trigger tr after insert on t begin select 1; end",
           "insert into t values (1)"}},
-        {"Cyrillic", ";", U(u8"SELECT 'Привет; мир' AS \"Имя\";SELECT 2"),
+        {"Cyrillic",
+         ";",
+         U(u8"SELECT 'Привет; мир' AS \"Имя\";SELECT 2"),
          {U(u8"SELECT 'Привет; мир' AS \"Имя\""), "SELECT 2"}},
     };
 }
@@ -126,7 +136,8 @@ TEST_F(ScriptFixture, RefusedCharacterStopsTheScript) {
         Conn->ExecSQL("DROP TABLE IF EXISTS t");
         Conn->ExecSQL("CREATE TABLE t (a INTEGER)");
         dynamic_cast<sqlite::TLiteScriptProcessor*>(Script->EnsureProcessor())->SetQuickScan(quick);
-        Script->SQL()->SetText(AnsiString("INSERT INTO t VALUES (1);\nINSERT INTO t VALUES (2)\x01;\nINSERT INTO t VALUES (3);"));
+        Script->SQL()->SetText(
+            AnsiString("INSERT INTO t VALUES (1);\nINSERT INTO t VALUES (2)\x01;\nINSERT INTO t VALUES (3);"));
         std::string message;
         try {
             Script->Execute();

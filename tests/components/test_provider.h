@@ -71,8 +71,7 @@ public:
             list->AddOption(rtl::Adopt(new components::TBooleanOption("ForeignKeys", true, conn, 1013)));
             list->AddOption(rtl::Adopt(new components::TEnumeratorOption(
                 "EncryptionAlgorithm", static_cast<unsigned char>(taDefault), conn, 1016, "TTestAlgorithm",
-                {"taTripleDES", "taBlowfish", "taAES128", "taAES192", "taAES256", "taCast128", "taRC4",
-                 "taDefault"})));
+                {"taTripleDES", "taBlowfish", "taAES128", "taAES192", "taAES256", "taCast128", "taRC4", "taDefault"})));
         }
         return FConnectionOptions.get();
     }

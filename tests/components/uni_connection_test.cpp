@@ -37,8 +37,9 @@ TEST_F(UniConnectionTest, AProviderThatCannotBeFoundFailsAtConnectNotWhenNamed) 
     const Case cases[] = {
         {"", "Provider is not defined"},
         {"Nonesuch", "Nonesuch is not a valid provider name"},
-        {"MySQL", "MySQL provider is not registered. You should add the MySQLUniProvider unit to the uses clause of "
-                  "any unit in your project or place the TMySQLUniProvider component on the form."},
+        {"MySQL",
+         "MySQL provider is not registered. You should add the MySQLUniProvider unit to the uses clause of "
+         "any unit in your project or place the TMySQLUniProvider component on the form."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -109,7 +110,9 @@ TEST_F(UniConnectionTest, TheApplicationsOptionLinesReachTheEngineAtEachConnect)
 
 TEST_F(UniConnectionTest, DatabaseErrorsReachTheCallerAndOnErrorAsUniErrors) {
     bool sawUniError = false;
-    Conn->OnError = [&](rtl::TObject*, daccess::EDAError& E, bool&) { sawUniError = dynamic_cast<EUniError*>(&E) != nullptr; };
+    Conn->OnError = [&](rtl::TObject*, daccess::EDAError& E, bool&) {
+        sawUniError = dynamic_cast<EUniError*>(&E) != nullptr;
+    };
     VUdeVizov* q = Query("SELECT * FROM no_such_table");
     try {
         q->Open();

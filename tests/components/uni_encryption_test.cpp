@@ -26,7 +26,7 @@ struct UniEncryptionTest : UniFixture {
     }
 
     static rtl::TOwnedPtr<TUniEncryptor> MakeEncryptor(const AnsiString& Password,
-                                                      TCRInvalidHashAction Action = crypto::ihFail) {
+                                                       TCRInvalidHashAction Action = crypto::ihFail) {
         rtl::TOwnedPtr<TUniEncryptor> e(rtl::Create<TUniEncryptor>(nullptr));
         e->SetInvalidHashAction(Action);
         e->SetPassword(Password);
@@ -186,7 +186,8 @@ TEST_F(UniEncryptionTest, OptionsRules) {
     q->Open();
 
     // The field list changes only on a closed dataset.
-    EXPECT_EQ(MessageOf([&] { q->Encryption()->SetFields("name"); }), "Cannot perform this operation on an open dataset");
+    EXPECT_EQ(MessageOf([&] { q->Encryption()->SetFields("name"); }),
+              "Cannot perform this operation on an open dataset");
     EXPECT_EQ(q->Encryption()->Fields(), "note");
     EXPECT_TRUE(q->Active());
 

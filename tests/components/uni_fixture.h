@@ -34,7 +34,8 @@ struct UniFixture : ::testing::Test {
         ASSERT_NE(::mkdtemp(tmpl), nullptr);
         Dir = tmpl;
         File = (Dir / "velmorat.sdb").string();
-        Raw("CREATE TABLE sources (id INTEGER PRIMARY KEY, name TEXT, kind INTEGER, curator_id INTEGER, number INTEGER);"
+        Raw("CREATE TABLE sources (id INTEGER PRIMARY KEY, name TEXT, kind INTEGER, curator_id INTEGER, number "
+            "INTEGER);"
             "CREATE TABLE contacts (id INTEGER PRIMARY KEY, source_id INTEGER NOT NULL, person TEXT);"
             "CREATE TABLE numbers (kind INTEGER PRIMARY KEY, last INTEGER NOT NULL);"
             "INSERT INTO numbers VALUES (1, 10), (2, 20);");
@@ -76,7 +77,8 @@ struct UniFixture : ::testing::Test {
     }
     static std::vector<int> Ids(db::TDataSet* DataSet, const char* Field = "id") {
         std::vector<int> ids;
-        for (DataSet->First(); !DataSet->Eof(); DataSet->Next()) ids.push_back(DataSet->FieldByName(Field)->AsInteger());
+        for (DataSet->First(); !DataSet->Eof(); DataSet->Next())
+            ids.push_back(DataSet->FieldByName(Field)->AsInteger());
         return ids;
     }
 

@@ -50,8 +50,9 @@ TEST_F(UniRealFileTest, AForwardOnlyReadGivesEachRowOnce) {
 // Without the Unicode option 'Zoë' reads as 'Zo?': it must not pick the row whose key really is
 // 'Zo?'.
 TEST_F(UniRealFileTest, AKeyTheCodePageCannotHoldIsRefused) {
-    Raw(U8(u8"CREATE TABLE names (k TEXT PRIMARY KEY, v TEXT, other TEXT);"
-        u8"INSERT INTO names VALUES ('Zoë', 'a', 'x'), ('Zo?', 'b', 'y');"));
+    Raw(
+        U8(u8"CREATE TABLE names (k TEXT PRIMARY KEY, v TEXT, other TEXT);"
+           u8"INSERT INTO names VALUES ('Zoë', 'a', 'x'), ('Zo?', 'b', 'y');"));
     const std::string everything = "SELECT k || '|' || v || '|' || other FROM names ORDER BY v";
     const std::vector<std::string> before = Column(everything);
     VUdeVizov* q = Query("SELECT * FROM names ORDER BY v");
@@ -88,8 +89,9 @@ TEST_F(UniRealFileTest, AKeyTheCodePageCannotHoldIsRefused) {
 // A field that is no key keeps a value read inexactly unless the user writes it, even when every
 // field is written.
 TEST_F(UniRealFileTest, AnInexactValueOutsideTheKeyIsNeverWrittenBack) {
-    Raw(U8(u8"CREATE TABLE notes (id INTEGER PRIMARY KEY, name TEXT, n INTEGER);"
-        u8"INSERT INTO notes VALUES (1, 'Acústico 中', 1), (2, 'Zoë', 2);"));
+    Raw(
+        U8(u8"CREATE TABLE notes (id INTEGER PRIMARY KEY, name TEXT, n INTEGER);"
+           u8"INSERT INTO notes VALUES (1, 'Acústico 中', 1), (2, 'Zoë', 2);"));
     for (bool all : {false, true}) {
         VUdeVizov* q = Query("SELECT * FROM notes ORDER BY id");
         q->Options()->SetUpdateAllFields(all);
@@ -111,7 +113,8 @@ TEST_F(UniRealFileTest, AnInexactValueOutsideTheKeyIsNeverWrittenBack) {
 // The engine's integers are 64-bit whatever the column's declared type.
 TEST_F(UniRealFileTest, IntegersPast32BitsWidenTheFieldAtOpen) {
     Raw("CREATE TABLE big (id INTEGER PRIMARY KEY, v INTEGER, s SMALLINT);"
-        "INSERT INTO big VALUES (1, 1, 1), (2, 2147483648, 40000), (3, -2147483649, -40000), (4, 4611686018427387904, 2);");
+        "INSERT INTO big VALUES (1, 1, 1), (2, 2147483648, 40000), (3, -2147483649, -40000), (4, 4611686018427387904, "
+        "2);");
     for (int fetchRows : {1, 25}) {
         VUdeVizov* q = Query("SELECT * FROM big ORDER BY id");
         q->SetFetchRows(fetchRows);
@@ -148,7 +151,8 @@ TEST_F(UniRealFileTest, IntegersPast32BitsWidenTheFieldAtOpen) {
 // A write that finds two rows is undone inside the caller's transaction too: its Commit keeps
 // nothing of it.
 TEST_F(UniRealFileTest, AStrictUpdateInsideATransactionLeavesTheFileUnchanged) {
-    Raw("CREATE TABLE pairs (grp INTEGER, v TEXT, w TEXT); INSERT INTO pairs VALUES (1, 'a', 'p'), (1, 'b', 'q'), (2, 'c', 'r');");
+    Raw("CREATE TABLE pairs (grp INTEGER, v TEXT, w TEXT); INSERT INTO pairs VALUES (1, 'a', 'p'), (1, 'b', 'q'), (2, "
+        "'c', 'r');");
     const std::string everything = "SELECT grp || v || w FROM pairs ORDER BY rowid";
     const std::vector<std::string> before = Column(everything);
     VUdeVizov* q = Query("SELECT grp, v FROM pairs ORDER BY rowid");
@@ -239,7 +243,8 @@ TEST_F(UniRealFileTest, AViewIsAnUpdatingTable) {
 
 // Writes raise the provider's errors as the universal class, with their text and code.
 TEST_F(UniRealFileTest, WritesRaiseUniErrors) {
-    Raw("CREATE TABLE u (id INTEGER PRIMARY KEY, code TEXT UNIQUE, parent INTEGER CHECK (parent IS NULL OR parent > 0));"
+    Raw("CREATE TABLE u (id INTEGER PRIMARY KEY, code TEXT UNIQUE, parent INTEGER CHECK (parent IS NULL OR parent > "
+        "0));"
         "INSERT INTO u VALUES (1, 'a', NULL), (2, 'b', NULL);");
     VUdeVizov* q = Query("SELECT * FROM u ORDER BY id");
     q->Open();

@@ -18,14 +18,14 @@ TEST_F(UniRoadTest, OneRequestFromConnectToDelete) {
         Conn->SpecificOptions()->Add(line);
     Conn->SpecificOptions()->Add("SQLite.BusyTimeout=350");
     EXPECT_EQ(MessageOf([&] {
-                  sqlite::TLiteUtils::RegisterFunction(Conn.get(), "my_lower",
-                                                       [](const sqlite::TLiteFunctionArgs& Args) { return Args[0]; }, 1);
+                  sqlite::TLiteUtils::RegisterFunction(
+                      Conn.get(), "my_lower", [](const sqlite::TLiteFunctionArgs& Args) { return Args[0]; }, 1);
               }),
               "Operation is not allowed when the connection is closed");
     Conn->Connect();
-    sqlite::TLiteUtils::RegisterFunction(Conn.get(), "my_lower", [](const sqlite::TLiteFunctionArgs& Args) {
-        return Variant(rtl::AnsiLowerCase(Args[0].AsAnsiString()));
-    }, 1);
+    sqlite::TLiteUtils::RegisterFunction(
+        Conn.get(), "my_lower",
+        [](const sqlite::TLiteFunctionArgs& Args) { return Variant(rtl::AnsiLowerCase(Args[0].AsAnsiString())); }, 1);
     EXPECT_EQ(Scalar(A(u8"SELECT my_lower('ФОНД')")).AsAnsiString(), A(u8"фонд"));
 
     // The sources journal of curator 7, kind 2, fetched whole at open: the journal filter is the
@@ -84,7 +84,8 @@ TEST_F(UniRoadTest, OneRequestFromConnectToDelete) {
     sources->Edit();
     sources->FieldByName("name")->SetAsString(A(u8"Фонд №7"));
     sources->Post();
-    EXPECT_EQ(Column("SELECT name FROM sources WHERE id = 7"), std::vector<std::string>{reinterpret_cast<const char*>(u8"Фонд №7")});
+    EXPECT_EQ(Column("SELECT name FROM sources WHERE id = 7"),
+              std::vector<std::string>{reinterpret_cast<const char*>(u8"Фонд №7")});
     EXPECT_EQ(Column("SELECT count(*) FROM sources WHERE name LIKE 'S%'"), std::vector<std::string>{"6"});
 
     // The deletion of a source runs its statements through the connection.

@@ -109,7 +109,8 @@ TEST_F(UniScriptFixture, InstallScriptThroughRestore) {
     const std::vector<std::string> objects = Rows(master, "uni.sdb");
     EXPECT_EQ(objects, Rows(master, "reference.sdb"));
     ASSERT_GT(objects.size(), 10u);
-    for (const std::string& table : Rows("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name", "uni.sdb")) {
+    for (const std::string& table :
+         Rows("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name", "uni.sdb")) {
         const std::string sql = "SELECT * FROM \"" + table.substr(2) + "\" ORDER BY rowid";
         EXPECT_EQ(Rows(sql, "uni.sdb"), Rows(sql, "reference.sdb")) << table;
     }
@@ -193,8 +194,7 @@ TEST_F(UniScriptFixture, ScriptFilesReadByTheirBytes) {
     script->SQL()->LoadFromFile(Path("s.sql"));
     script->SQL()->Add("INSERT INTO t VALUES ('x', 'y');");
     script->Execute();
-    EXPECT_EQ(Rows("SELECT a, b FROM t", "edited.sdb"),
-              (std::vector<std::string>{U(u8"t:Ac?stico|t:Ёж"), "t:x|t:y"}));
+    EXPECT_EQ(Rows("SELECT a, b FROM t", "edited.sdb"), (std::vector<std::string>{U(u8"t:Ac?stico|t:Ёж"), "t:x|t:y"}));
 }
 
 // A whole database with foreign keys, zero characters and text outside the code page comes back
@@ -226,7 +226,8 @@ TEST_F(UniScriptFixture, BackupOfADatabaseRestoresExactly) {
     dump->BackupToFile(Path("all.sql"));
     const std::string text = ReadFile("all.sql");
     size_t inserts = 0;
-    for (size_t at = text.find("INSERT INTO"); at != std::string::npos; at = text.find("INSERT INTO", at + 1)) ++inserts;
+    for (size_t at = text.find("INSERT INTO"); at != std::string::npos; at = text.find("INSERT INTO", at + 1))
+        ++inserts;
     EXPECT_EQ(inserts, 31u + 2u + 2u + 2u) << "each row once";
     EXPECT_LT(text.find("DELETE FROM c_artist"), text.find("DELETE FROM b_album"));
     EXPECT_LT(text.find("DELETE FROM b_album"), text.find("DELETE FROM a_track"));
@@ -234,10 +235,13 @@ TEST_F(UniScriptFixture, BackupOfADatabaseRestoresExactly) {
     // Into a database with foreign keys on, holding other rows.
     {
         LiteFile f(Path("dst.sdb"));
-        ASSERT_EQ(sqlite3_exec(f.Db, (schema + "INSERT INTO c_artist VALUES (9, 'old'); INSERT INTO b_album VALUES (9, 9, 'old');"
-                                                "INSERT INTO a_track (id, album_id) VALUES (9, 9);").c_str(),
-                               nullptr, nullptr, nullptr),
-                  SQLITE_OK);
+        ASSERT_EQ(
+            sqlite3_exec(f.Db,
+                         (schema + "INSERT INTO c_artist VALUES (9, 'old'); INSERT INTO b_album VALUES (9, 9, 'old');"
+                                   "INSERT INTO a_track (id, album_id) VALUES (9, 9);")
+                             .c_str(),
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
     }
     rtl::TOwnedPtr<TUniConnection> target(MakeUni("dst.sdb", true));
     target->SpecificOptions()->Add("SQLite.ForeignKeys=True");
@@ -247,12 +251,15 @@ TEST_F(UniScriptFixture, BackupOfADatabaseRestoresExactly) {
         const std::string sql = std::string("SELECT * FROM ") + table + " ORDER BY rowid";
         EXPECT_EQ(Rows(sql, "dst.sdb"), Rows(sql, "src.sdb")) << table;
     }
-    EXPECT_EQ(Rows("SELECT name FROM a_track WHERE id = 31", "dst.sdb"), (std::vector<std::string>{std::string("t:a\0b", 5)}));
+    EXPECT_EQ(Rows("SELECT name FROM a_track WHERE id = 31", "dst.sdb"),
+              (std::vector<std::string>{std::string("t:a\0b", 5)}));
 
     // A restore that fails leaves the database as it was; inside the caller's transaction the
     // caller decides.
     const std::vector<std::string> before = Rows("SELECT * FROM a_track ORDER BY rowid", "dst.sdb");
-    WriteFile("bad.sql", "DELETE FROM a_track;\nINSERT INTO a_track (id, album_id) VALUES (1, 1);\nINSERT INTO nowhere VALUES (1);\n");
+    WriteFile(
+        "bad.sql",
+        "DELETE FROM a_track;\nINSERT INTO a_track (id, album_id) VALUES (1, 1);\nINSERT INTO nowhere VALUES (1);\n");
     EXPECT_THROW(dump->RestoreFromFile(Path("bad.sql")), rtl::Exception);
     EXPECT_EQ(Rows("SELECT * FROM a_track ORDER BY rowid", "dst.sdb"), before);
     WriteFile("orphan.sql", "INSERT INTO a_track (id, album_id) VALUES (100, 77);\n");

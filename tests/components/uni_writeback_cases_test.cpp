@@ -84,8 +84,9 @@ TEST_F(UniWritebackCasesTest, RefreshingACachedRecordWithAChangedKey) {
 // written, and the joined table's row id never keys it.
 TEST_F(UniWritebackCasesTest, AJoinWritesOnlyItsUpdatingTable) {
     Raw("INSERT INTO contacts (id, source_id, person) VALUES (5, 3, 'P'), (6, 1, 'Q');");
-    VUdeVizov* q = Query("SELECT c.rowid, c.person, s.id, s.name FROM contacts c JOIN sources s ON s.id = c.source_id "
-                         "ORDER BY c.id");
+    VUdeVizov* q = Query(
+        "SELECT c.rowid, c.person, s.id, s.name FROM contacts c JOIN sources s ON s.id = c.source_id "
+        "ORDER BY c.id");
     q->SetUpdatingTable("s");
     q->Options()->SetSetFieldsReadOnly(false);
     q->Open();

@@ -15,9 +15,8 @@ protected:
     void SetUp() override {
         Functions.reset(rtl::Create<rtl::TStringList>());
         for (const char* f : {"CHAR_LENGTH=LENGTH(%s)", "SUBSTRING=SUBSTR(%s, %s, %s)", "CONCAT=%s || %s",
-                              "CURRENT_DATE=CURRENT_DATE", "DATEADD=DATE(%2:s, '%1:s %0:s')",
-                              "__DATE_TIME_LITERAL=%s", "__DATE_LITERAL=%s", "__TIME_LITERAL=%s",
-                              "TWO=%s%s"})
+                              "CURRENT_DATE=CURRENT_DATE", "DATEADD=DATE(%2:s, '%1:s %0:s')", "__DATE_TIME_LITERAL=%s",
+                              "__DATE_LITERAL=%s", "__TIME_LITERAL=%s", "TWO=%s%s"})
             Functions->Add(f);
         Predefined.reset(rtl::Create<rtl::TStringList>());
         for (const char* m : {"PROVIDER=SQLite", "SQLITE=", "DATETIME=TEXT", "DOUBLE=DOUBLE"}) Predefined->Add(m);
@@ -120,7 +119,8 @@ TEST_F(FormatterTest, ErrorTable) {
     // A template that needs more arguments than the call gives.
     EXPECT_THROW(Expand("{fn TWO(a)}"), rtl::EConvertError);
     EXPECT_EQ(ErrorOf("{fn TWO(a)}"), "Format '%s%s' invalid or incompatible with argument");
-    EXPECT_EQ(ErrorOf("SELECT {fn DATEADD(day, 3)}"), "Format 'DATE(%2:s, '%1:s %0:s')' invalid or incompatible with argument");
+    EXPECT_EQ(ErrorOf("SELECT {fn DATEADD(day, 3)}"),
+              "Format 'DATE(%2:s, '%1:s %0:s')' invalid or incompatible with argument");
 }
 
 TEST_F(FormatterTest, SelfReferringMacrosAreRefusedInsteadOfExpandingWithoutEnd) {
@@ -190,10 +190,10 @@ TEST_F(MacroListsTest, ConditionalDefinitionsReplaceTheDefault) {
     const Case cases[] = {
         {{{"m", "a", ""}, {"M", "b", "SQLITE"}}, "b"},
         {{{"m", "a", ""}, {"M", "b", "ORACLE"}}, "a"},
-        {{{"m", "b", "sqlite "}, {"m", "a", ""}}, "b"},                      // no default before it
+        {{{"m", "b", "sqlite "}, {"m", "a", ""}}, "b"},                         // no default before it
         {{{"m", "a", ""}, {"m", "b", "SQLITE"}, {"m", "c", "PROVIDER"}}, "b"},  // first enabled wins
         {{{"m", "a", ""}, {"m", "b", "SQLITE"}, {"m", "x", ""}, {"m", "c", "SQLITE"}}, "c"},
-        {{{"flag", "", ""}, {"m", "a", ""}, {"m", "b", "FLAG"}}, "b"},     // a condition names a macro
+        {{{"flag", "", ""}, {"m", "a", ""}, {"m", "b", "FLAG"}}, "b"},  // a condition names a macro
         {{{"flag", "", "ORACLE"}, {"m", "a", ""}, {"m", "b", "FLAG"}}, "a"},
     };
     for (const Case& c : cases) {

@@ -74,12 +74,12 @@ TEST_F(OptionsTest, LineMatchingTable) {
         {{"SQLite.BusyTimeout=1", "SQLite.BusyTimeout=2"}, 1},
         {{"SQLite.BusyTimeout=1", "SQLite.BusyTimeout=abc"}, 1},  // later lines are not read
         {{"sqlite.busytimeout=5"}, 5},
-        {{"BusyTimeout=6"}, 6},                                   // no prefix: any provider
+        {{"BusyTimeout=6"}, 6},  // no prefix: any provider
         {{"MySQL.BusyTimeout=7"}, 0},
         {{"MySQL.BusyTimeout=7", "SQLite.BusyTimeout=8"}, 8},
-        {{"SQLite.BusyTimeout =9"}, 0},                           // the name is not trimmed
+        {{"SQLite.BusyTimeout =9"}, 0},  // the name is not trimmed
         {{" SQLite.BusyTimeout=9"}, 0},
-        {{"SQLite.BusyTimeout"}, 0},                               // no "=": no name
+        {{"SQLite.BusyTimeout"}, 0},  // no "=": no name
         {{"SQLite.BusyTimeout= 42 "}, 42},
         {{"SQLite.Unknown=1", "SQLite.BusyTimeout=-5"}, -5},
         {{}, 0},
@@ -180,7 +180,8 @@ public:
     TOptionsList* GetScriptOptions() override {
         if (!FScriptOptions) {
             FScriptOptions.reset(NewOptionsList());
-            FScriptOptions->AddOption(rtl::Adopt(new TIntegerOption("Step", 7, {&TMyScriptProcessor::StaticClass()}, 900)));
+            FScriptOptions->AddOption(
+                rtl::Adopt(new TIntegerOption("Step", 7, {&TMyScriptProcessor::StaticClass()}, 900)));
         }
         return FScriptOptions.get();
     }
@@ -326,9 +327,8 @@ TEST(SpecificOptions, UnprefixedLineWithoutProviderRaisesAndStoresNothing) {
     EXPECT_EQ(holder->Values()->Count(), 1);
 
     // An owner's own refusal travels out of the provider callback unchanged.
-    rtl::TOwnedPtr<TSpecificOptionsHolder> other(rtl::Create<TSpecificOptionsHolder>([]() -> TUniProvider* {
-        RaiseProviderNotRegistered("MySQL");
-    }));
+    rtl::TOwnedPtr<TSpecificOptionsHolder> other(
+        rtl::Create<TSpecificOptionsHolder>([]() -> TUniProvider* { RaiseProviderNotRegistered("MySQL"); }));
     EXPECT_THROW(other->Values()->Add("X=1"), rtl::Exception);
     EXPECT_EQ(other->Values()->Count(), 0);
 }

@@ -128,9 +128,8 @@ TEST(ProviderBase, AnswersAndParamObjects) {
         const char* Class;
         bool Unicode;
     };
-    const Case cases[] = {{db::ftBlob, "TCompressedBlob", false},
-                          {db::ftMemo, "TBlob", false},
-                          {db::ftWideMemo, "TBlob", true}};
+    const Case cases[] = {
+        {db::ftBlob, "TCompressedBlob", false}, {db::ftMemo, "TBlob", false}, {db::ftWideMemo, "TBlob", true}};
     for (const Case& c : cases) {
         EXPECT_STREQ(p->GetParamObjectClass(c.Type).ClassName, c.Class);
         store::TBlob* blob = p->CreateParamObject(c.Type);

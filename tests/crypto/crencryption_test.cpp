@@ -292,7 +292,8 @@ TEST(Encryptor, WrongKeyAndDamagedDataAreRefusedWithoutTouchingTheBuffer) {
          "EInvalidEncData: Invalid encrypted data size"},
         {"non-hexadecimal text", e.get(), mdtString, hex.substr(0, 40) + "ZZ" + hex.substr(42),
          "EInvalidEncData: Encrypted data is corrupt - Invalid encrypted data"},
-        {"damaged length word", e.get(), mdtBytes, [&] {
+        {"damaged length word", e.get(), mdtBytes,
+         [&] {
              std::string s(stored.begin(), stored.end());
              s[24] ^= 0x40;  // the first enciphered block
              return s;
@@ -337,8 +338,8 @@ TEST(Encryptor, LengthWordDamagedThroughTheStoredVectorIsRefused) {
                 for (const auto& f : beyondTheBlock)
                     EXPECT_EQ(decrypt(f.Offset, f.Mask),
                               "EInvalidEncData: Encrypted data is corrupt - Invalid encrypted data")
-                        << int(algorithm) << "/" << int(header) << "/" << int(action) << " byte " << f.Offset << " mask "
-                        << int(f.Mask);
+                        << int(algorithm) << "/" << int(header) << "/" << int(action) << " byte " << f.Offset
+                        << " mask " << int(f.Mask);
                 if (header == ehTagAndHash && action == ihFail) {
                     EXPECT_EQ(decrypt(16 + 4, 0x01), "EInvalidHash: Encrypted data is corrupt - Invalid hash")
                         << int(algorithm);
@@ -465,4 +466,3 @@ TEST(Encryptor, ServesAsTheRecordSetFieldEncryptor) {
     ASSERT_TRUE(f->DecryptValue(stored.data(), length, store::ekWideString));
     EXPECT_EQ(stored.substr(0, static_cast<size_t>(length / 2)), text);
 }
-

@@ -41,8 +41,7 @@ const DigestCase DigestCases[] = {
     {"MD5", "abc", "900150983cd24fb0d6963f7d28e17f72"},
     {"MD5", "message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
     {"MD5", "abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
-    {"MD5",
-     "12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+    {"MD5", "12345678901234567890123456789012345678901234567890123456789012345678901234567890",
      "57edf4a22be3c955ac49da2e2107b67a"},
     {"RMD160", "", "9c1185a5c5e9fc54612808977ee8f548b2258d31"},
     {"RMD160", "abc", "8eb208f7e05d987a9b044a8e98c6b087f15a0bfc"},
@@ -74,7 +73,8 @@ TEST(Digests, PiecewiseFeedingMatchesOneBuffer) {
         for (size_t cut : {1u, 55u, 56u, 63u, 64u, 65u, 130u}) {
             auto h = MakeHash(name);
             h->HashData(msg.data(), cut);
-            h->TransformBlock(reinterpret_cast<const uint8_t*>(msg.data()) + cut, static_cast<int>(msg.size() - cut), nullptr);
+            h->TransformBlock(reinterpret_cast<const uint8_t*>(msg.data()) + cut, static_cast<int>(msg.size() - cut),
+                              nullptr);
             EXPECT_EQ(h->TransformFinalBlock(nullptr, 0), whole) << name << " cut " << cut;
         }
     }

@@ -84,8 +84,8 @@ TEST_F(ConnectionTest, ClientsHearConnectAndDisconnectInOrder) {
 
     conn->Close();
     EXPECT_FALSE(conn->Connected());
-    EXPECT_EQ(log,
-              (std::vector<std::string>{"BeforeDisconnect", "dataset 0", "other 0", "DoDisconnect", "AfterDisconnect"}));
+    EXPECT_EQ(
+        log, (std::vector<std::string>{"BeforeDisconnect", "dataset 0", "other 0", "DoDisconnect", "AfterDisconnect"}));
     log.clear();
     conn->Close();
     EXPECT_TRUE(log.empty());
@@ -116,7 +116,8 @@ TEST_F(ConnectionTest, AClientMayLeaveWhileBeingTold) {
     });
     conn->RegisterClient(ds.get());
     conn->Open();
-    EXPECT_EQ(log, (std::vector<std::string>{"BeforeConnect", "DoConnect", "other leaves", "dataset 1", "AfterConnect"}));
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"BeforeConnect", "DoConnect", "other leaves", "dataset 1", "AfterConnect"}));
     EXPECT_EQ(conn->ClientCount(), 1);
 }
 

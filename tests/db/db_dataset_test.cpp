@@ -731,7 +731,7 @@ TEST_F(DataSetTest, LinkEditingAndWriteBack) {
     DS->Post();
     EXPECT_EQ(link.UpdateDataCalls, 1);
     EXPECT_EQ(link.Log, (std::vector<std::string>{"check", "editing", "record", "record name", "update", "check",
-                                                   "not editing", "changed"}));
+                                                  "not editing", "changed"}));
     EXPECT_EQ(sourceLog, (std::vector<std::string>{"state 1", "state 2", "data", "data name", "state 1", "data"}));
 
     Src->SetAutoEdit(false);
@@ -754,8 +754,8 @@ TEST_F(DataSetTest, CircularDataLinksAreRefused) {
     auto* masterSrc = rtl::Create<TDataSource>(Owner.get());
     masterSrc->SetName("srcMaster");
     masterSrc->SetDataSet(master);
-    DS->SetMasterSource(masterSrc);   // People follows master
-    master->SetMasterSource(Src);     // master would follow People
+    DS->SetMasterSource(masterSrc);  // People follows master
+    master->SetMasterSource(Src);    // master would follow People
     EXPECT_TRUE(DS->IsLinkedTo(masterSrc));
     EXPECT_EQ(ErrorOf([&] { masterSrc->SetDataSet(nullptr), masterSrc->SetDataSet(master); }),
               "srcMaster: Circular datalinks are not allowed");
@@ -781,9 +781,11 @@ TEST_F(DataSetTest, ErrorsCarryThePlatformTextAndTheComponentName) {
         {"missing field unnamed", [&] { unnamed->FieldByName(u"nope"); }, "Field 'nope' not found"},
         {"cyrillic field", [&] { unnamed->FieldByName(W(u8"фонд")); }, A(u8"Field 'фонд' not found")},
         {"post in browse", [&] { unnamed->Post(); }, "Dataset not in edit or insert mode"},
-        {"write in browse", [&] { unnamed->FieldByName(u"id")->SetAsInteger(1); }, "Dataset not in edit or insert mode"},
+        {"write in browse", [&] { unnamed->FieldByName(u"id")->SetAsInteger(1); },
+         "Dataset not in edit or insert mode"},
         {"duplicate def", [&] { DS->AddDef(u"ID", ftInteger); }, "People: Duplicate field name 'ID'"},
-        {"open while open", [&] { unnamed->Fields()[0]->SetDataSet(DS); }, "Cannot perform this operation on an open dataset"},
+        {"open while open", [&] { unnamed->Fields()[0]->SetDataSet(DS); },
+         "Cannot perform this operation on an open dataset"},
     };
     for (const Case& c : cases) EXPECT_EQ(ErrorOf(c.act), c.message) << c.what;
 
@@ -896,8 +898,8 @@ TEST_F(DataSetTest, FieldOfAnotherSizeThanItsDefinitionIsRefused) {
         name->SetFieldName(u"name");
         name->SetSize(size);
         name->SetDataSet(DS);
-        EXPECT_EQ(ErrorOf([&] { DS->Open(); }), "People: Size mismatch for field 'name', expecting: " +
-                                                    std::to_string(size) + " actual: 20");
+        EXPECT_EQ(ErrorOf([&] { DS->Open(); }),
+                  "People: Size mismatch for field 'name', expecting: " + std::to_string(size) + " actual: 20");
         EXPECT_EQ(DS->State(), dsInactive);
     }
     rtl::TOwnedPtr<TTestStringField> name(rtl::Create<TTestStringField>(nullptr));
@@ -966,9 +968,9 @@ TEST(DbHelpers, FieldTypeOrdinalsAndNameLists) {
         TFieldType t;
         int n;
     };
-    const Ord ords[] = {{ftUnknown, 0},  {ftString, 1},  {ftBCD, 8},       {ftAutoInc, 14},
-                        {ftCursor, 22},  {ftLargeint, 25}, {ftVariant, 32},  {ftGuid, 35},
-                        {ftFMTBcd, 37},  {ftWideMemo, 39}, {ftOraInterval, 41}};
+    const Ord ords[] = {{ftUnknown, 0}, {ftString, 1},    {ftBCD, 8},         {ftAutoInc, 14},
+                        {ftCursor, 22}, {ftLargeint, 25}, {ftVariant, 32},    {ftGuid, 35},
+                        {ftFMTBcd, 37}, {ftWideMemo, 39}, {ftOraInterval, 41}};
     for (const Ord& o : ords) EXPECT_EQ(static_cast<int>(o.t), o.n) << FieldTypeName(o.t);
 
     WideString list = u" id ; name;;source_id ";

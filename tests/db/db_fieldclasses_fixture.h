@@ -47,11 +47,23 @@ public:
     // Bytes of native data a definition occupies in the row.
     static int SlotSize(const TFieldDef* d) {
         switch (d->DataType()) {
-            case ftString: case ftFixedChar: case ftGuid: return d->Size() + 1;
-            case ftWideString: case ftFixedWideChar: return (d->Size() + 1) * 2;
-            case ftSmallint: case ftWord: case ftBoolean: return 2;
-            case ftInteger: case ftAutoInc: case ftDate: case ftTime: return 4;
-            case ftLargeint: case ftFloat: case ftCurrency: case ftDateTime: case ftBCD: return 8;
+            case ftString:
+            case ftFixedChar:
+            case ftGuid: return d->Size() + 1;
+            case ftWideString:
+            case ftFixedWideChar: return (d->Size() + 1) * 2;
+            case ftSmallint:
+            case ftWord:
+            case ftBoolean: return 2;
+            case ftInteger:
+            case ftAutoInc:
+            case ftDate:
+            case ftTime: return 4;
+            case ftLargeint:
+            case ftFloat:
+            case ftCurrency:
+            case ftDateTime:
+            case ftBCD: return 8;
             case ftFMTBcd: return 34;
             case ftTimeStamp: return 16;
             case ftBytes: return d->Size();
@@ -207,7 +219,8 @@ protected:
     void PostStep() override {
         TDataSet::PostStep();
         if (State() == dsEdit)
-            std::memcpy(FRows[static_cast<size_t>(FCursor)].Data.data(), ActiveBuffer(), static_cast<size_t>(FDataSize));
+            std::memcpy(FRows[static_cast<size_t>(FCursor)].Data.data(), ActiveBuffer(),
+                        static_cast<size_t>(FDataSize));
         else
             AddRecordStep(ActiveBuffer(), true);
         TRow& row = FRows[static_cast<size_t>(FCursor)];
@@ -241,7 +254,8 @@ private:
         FDataSize = off;
     }
     void CheckEditing() const {
-        if (State() != dsEdit && State() != dsInsert) DatabaseError(msg::SNotEditing, const_cast<TNativeDataSet*>(this));
+        if (State() != dsEdit && State() != dsInsert)
+            DatabaseError(msg::SNotEditing, const_cast<TNativeDataSet*>(this));
     }
     void ClearPending() {
         FPendingBlobs.clear();

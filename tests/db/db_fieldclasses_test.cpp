@@ -27,19 +27,43 @@ TEST(FieldClassRegistry, EveryTypeGetsItsStandardClass) {
         const char* ClassName;
     };
     const Case cases[] = {
-        {ftString, "TStringField"},       {ftFixedChar, "TStringField"},     {ftOraInterval, "TStringField"},
-        {ftSmallint, "TSmallintField"},   {ftInteger, "TIntegerField"},      {ftWord, "TWordField"},
-        {ftBoolean, "TBooleanField"},     {ftFloat, "TFloatField"},          {ftCurrency, "TCurrencyField"},
-        {ftBCD, "TBCDField"},             {ftDate, "TDateField"},            {ftTime, "TTimeField"},
-        {ftDateTime, "TDateTimeField"},   {ftBytes, "TBytesField"},          {ftVarBytes, "TVarBytesField"},
-        {ftAutoInc, "TAutoIncField"},     {ftBlob, "TBlobField"},            {ftTypedBinary, "TBlobField"},
-        {ftOraBlob, "TBlobField"},        {ftMemo, "TMemoField"},            {ftOraClob, "TMemoField"},
-        {ftGraphic, "TGraphicField"},     {ftWideString, "TWideStringField"}, {ftFixedWideChar, "TWideStringField"},
-        {ftLargeint, "TLargeintField"},   {ftADT, "TADTField"},              {ftArray, "TArrayField"},
-        {ftReference, "TReferenceField"}, {ftDataSet, "TDataSetField"},      {ftVariant, "TVariantField"},
-        {ftInterface, "TInterfaceField"}, {ftIDispatch, "TIDispatchField"},  {ftGuid, "TGuidField"},
-        {ftTimeStamp, "TSQLTimeStampField"}, {ftOraTimeStamp, "TSQLTimeStampField"},
-        {ftFMTBcd, "TFMTBCDField"},       {ftWideMemo, "TWideMemoField"},
+        {ftString, "TStringField"},
+        {ftFixedChar, "TStringField"},
+        {ftOraInterval, "TStringField"},
+        {ftSmallint, "TSmallintField"},
+        {ftInteger, "TIntegerField"},
+        {ftWord, "TWordField"},
+        {ftBoolean, "TBooleanField"},
+        {ftFloat, "TFloatField"},
+        {ftCurrency, "TCurrencyField"},
+        {ftBCD, "TBCDField"},
+        {ftDate, "TDateField"},
+        {ftTime, "TTimeField"},
+        {ftDateTime, "TDateTimeField"},
+        {ftBytes, "TBytesField"},
+        {ftVarBytes, "TVarBytesField"},
+        {ftAutoInc, "TAutoIncField"},
+        {ftBlob, "TBlobField"},
+        {ftTypedBinary, "TBlobField"},
+        {ftOraBlob, "TBlobField"},
+        {ftMemo, "TMemoField"},
+        {ftOraClob, "TMemoField"},
+        {ftGraphic, "TGraphicField"},
+        {ftWideString, "TWideStringField"},
+        {ftFixedWideChar, "TWideStringField"},
+        {ftLargeint, "TLargeintField"},
+        {ftADT, "TADTField"},
+        {ftArray, "TArrayField"},
+        {ftReference, "TReferenceField"},
+        {ftDataSet, "TDataSetField"},
+        {ftVariant, "TVariantField"},
+        {ftInterface, "TInterfaceField"},
+        {ftIDispatch, "TIDispatchField"},
+        {ftGuid, "TGuidField"},
+        {ftTimeStamp, "TSQLTimeStampField"},
+        {ftOraTimeStamp, "TSQLTimeStampField"},
+        {ftFMTBcd, "TFMTBCDField"},
+        {ftWideMemo, "TWideMemoField"},
     };
     for (const Case& c : cases) {
         TFieldClass cls = DefaultFieldClass(c.Type);
@@ -83,14 +107,15 @@ TEST(FieldClassText, ValueAndTextsPerClass) {
         {"f", ftFloat, 0, nullptr, Variant(1234.5), "1234,5", "1234,5", "1234,5"},
         {"fp", ftFloat, 0, [](TField* f) { static_cast<TFloatField*>(f)->SetPrecision(4); }, Variant(2.0 / 3.0),
          "0,666666666666667", "0,6667", "0,6667"},
-        {"fmt", ftFloat, 0, [](TField* f) { static_cast<TFloatField*>(f)->SetDisplayFormat("0.00"); },
-         Variant(3.14159), "3,14159", "3,14", "3,14"},
+        {"fmt", ftFloat, 0, [](TField* f) { static_cast<TFloatField*>(f)->SetDisplayFormat("0.00"); }, Variant(3.14159),
+         "3,14159", "3,14", "3,14"},
         {"c", ftCurrency, 0, nullptr, Variant(1234.5), "1234,5", "1" + nb + "234,50 " + rub, "1234,50"},
         {"bcd", ftBCD, 4, nullptr, Variant(rtl::StrToCurr("12,3456")), "12,3456", "12,3456", "12,3456"},
         {"bcdc", ftBCD, 2, [](TField* f) { static_cast<TBCDField*>(f)->SetCurrency(true); },
          Variant(rtl::StrToCurr("-7,5")), "-7,5", "-7,50 " + rub, "-7,50"},
-        {"fmtbcd", ftFMTBcd, 2, [](TField* f) { static_cast<TFMTBCDField*>(f)->SetPrecision(24); }, Variant(rtl::StrToBcd("123456789012345678,25")), "123456789012345678,25",
-         "123456789012345678,25", "123456789012345678,25"},
+        {"fmtbcd", ftFMTBcd, 2, [](TField* f) { static_cast<TFMTBCDField*>(f)->SetPrecision(24); },
+         Variant(rtl::StrToBcd("123456789012345678,25")), "123456789012345678,25", "123456789012345678,25",
+         "123456789012345678,25"},
         {"d", ftDate, 0, [](TField* f) { static_cast<TDateTimeField*>(f)->SetDisplayFormat("yyyy-mm-dd"); },
          Variant::FromDate(rtl::EncodeDate(2024, 3, 5)), "05.03.2024", "2024-03-05", "05.03.2024"},
         {"t", ftTime, 0, nullptr, Variant::FromDate(rtl::EncodeTime(14, 30, 15, 0)), "14:30:15", "14:30:15",
@@ -367,8 +392,8 @@ TEST(FieldClassRanges, DecimalColumnsTakePrecisionFromTheirDefinition) {
         t.DataSet->FieldDefs().Add(u"X", c.Type, c.Size)->SetPrecision(c.Precision);
         t.OpenAndEdit();
         TField* f = t.F("X");
-        int precision = c.Type == ftBCD ? static_cast<TBCDField*>(f)->Precision()
-                                        : static_cast<TFMTBCDField*>(f)->Precision();
+        int precision =
+            c.Type == ftBCD ? static_cast<TBCDField*>(f)->Precision() : static_cast<TFMTBCDField*>(f)->Precision();
         EXPECT_EQ(precision, c.FieldPrecision);
         f->SetAsString(c.Good);
         EXPECT_EQ(f->AsString(), c.Stored);
@@ -415,15 +440,9 @@ TEST(FieldClassChars, EditorsLetThroughWhatTheClassCanParse) {
         const char* Refused;
     };
     const Case cases[] = {
-        {"i", "0123456789+-", ",.eEa $"},
-        {"l", "0123456789+-", ",.eEa"},
-        {"f", "0123456789+-,eE", ".a $"},
-        {"c", "0123456789+-,eE", ".a"},
-        {"b", "0123456789+-,", ".eEa"},
-        {"m", "0123456789+-,", ".eEa"},
-        {"d", "0123456789.: a", ""},
-        {"dt", "0123456789.: ", ""},
-        {"s", "az09 .\xC0", ""},
+        {"i", "0123456789+-", ",.eEa $"}, {"l", "0123456789+-", ",.eEa"}, {"f", "0123456789+-,eE", ".a $"},
+        {"c", "0123456789+-,eE", ".a"},   {"b", "0123456789+-,", ".eEa"}, {"m", "0123456789+-,", ".eEa"},
+        {"d", "0123456789.: a", ""},      {"dt", "0123456789.: ", ""},    {"s", "az09 .\xC0", ""},
     };
     for (const Case& c : cases) {
         TField* f = t.F(c.Field);
@@ -515,7 +534,9 @@ TEST(FieldClassBinary, BytesAndVarBytesKeepTheirLengthsAndRefuseOverflow) {
     EXPECT_EQ(var->AsBytes(), (rtl::TBytes{1, 2}));
     var->SetValue(Variant::FromBytes(rtl::TBytes{9, 8, 7, 6}));
     EXPECT_EQ(var->AsBytes(), (rtl::TBytes{9, 8, 7, 6}));
-    EXPECT_EQ(MessageOf<EDatabaseError>([&] { var->SetAsBytes({1, 2, 3, 4, 5}); }),
+    EXPECT_EQ(MessageOf<EDatabaseError>([&] {
+                  var->SetAsBytes({1, 2, 3, 4, 5});
+              }),
               "Invalid variant type or size for field 'var'");
     EXPECT_EQ(var->AsBytes(), (rtl::TBytes{9, 8, 7, 6}));
     EXPECT_THROW(fixed->SetValue(Variant(1.5)), EDatabaseError);

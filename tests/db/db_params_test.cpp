@@ -125,11 +125,16 @@ TEST(Params, TypedWritesSetTheTypeAndUntypedValuesInferIt) {
         TFieldType Type;
     };
     const Case inferred[] = {
-        {Variant(5), ftInteger},          {Variant(static_cast<short>(5)), ftSmallint},
-        {Variant(5LL), ftLargeint},       {Variant(2.5), ftFloat},
-        {Variant(true), ftBoolean},       {Variant("x"), ftString},
-        {Variant(WideString(u"x")), ftWideString}, {Variant(rtl::IntToCurr(3)), ftBCD},
-        {Variant::FromDate(1.5), ftDateTime}, {Variant::FromBytes(rtl::TBytes{1}), ftBlob},
+        {Variant(5), ftInteger},
+        {Variant(static_cast<short>(5)), ftSmallint},
+        {Variant(5LL), ftLargeint},
+        {Variant(2.5), ftFloat},
+        {Variant(true), ftBoolean},
+        {Variant("x"), ftString},
+        {Variant(WideString(u"x")), ftWideString},
+        {Variant(rtl::IntToCurr(3)), ftBCD},
+        {Variant::FromDate(1.5), ftDateTime},
+        {Variant::FromBytes(rtl::TBytes{1}), ftBlob},
     };
     for (const Case& c : inferred) {
         p->SetDataType(ftUnknown);

@@ -136,7 +136,8 @@ void TTestDataSet::AddRow(const std::vector<Variant>& Values) {
     TRow row{++FNextId, std::vector<uint8_t>(static_cast<size_t>(FDataSize), 0)};
     for (int i = 0; i < FieldDefs().Count() && i < static_cast<int>(Values.size()); ++i) {
         TFieldDef* d = FieldDefs().Items(i);
-        Encode(d->DataType(), d->Size(), Values[static_cast<size_t>(i)], row.Data.data() + FOffsets[static_cast<size_t>(i)]);
+        Encode(d->DataType(), d->Size(), Values[static_cast<size_t>(i)],
+               row.Data.data() + FOffsets[static_cast<size_t>(i)]);
     }
     FRows.push_back(std::move(row));
 }
@@ -177,7 +178,9 @@ TGetResult TTestDataSet::GetRecordStep(TRecordBuffer Buffer, TGetMode GetMode, b
 
 void TTestDataSet::GetBookmarkData(TRecordBuffer Buffer, void* Data) { std::memcpy(Data, Buffer + InfoOffset(), 4); }
 
-void TTestDataSet::SetBookmarkData(TRecordBuffer Buffer, const void* Data) { std::memcpy(Buffer + InfoOffset(), Data, 4); }
+void TTestDataSet::SetBookmarkData(TRecordBuffer Buffer, const void* Data) {
+    std::memcpy(Buffer + InfoOffset(), Data, 4);
+}
 
 TBookmarkFlag TTestDataSet::GetBookmarkFlag(TRecordBuffer Buffer) {
     return static_cast<TBookmarkFlag>(Buffer[InfoOffset() + 4]);
@@ -274,8 +277,11 @@ int TTestDataSet::CurrentRecNo() const {
 TRecordBuffer TTestDataSet::StateBuffer() {
     switch (State()) {
         case dsCalcFields: return CalcBuffer();
-        case dsBrowse: case dsBlockRead: return IsEmpty() ? nullptr : ActiveBuffer();
-        case dsEdit: case dsInsert: case dsNewValue: return ActiveBuffer();
+        case dsBrowse:
+        case dsBlockRead: return IsEmpty() ? nullptr : ActiveBuffer();
+        case dsEdit:
+        case dsInsert:
+        case dsNewValue: return ActiveBuffer();
         case dsOldValue: {
             if (IsEmpty()) return nullptr;
             int id;

@@ -82,14 +82,16 @@ TEST_F(BMList, LinkChangesAndRemoveAllEmptyTheList) {
     EXPECT_EQ(L->Count(), 0);
     EXPECT_EQ(L->InvalidateCount, 1);
     EXPECT_EQ(L->ChangedCount, changed + 2);  // RemoveAll's and the link change's
-    L->RemoveAll();                            // already empty: no repaint
+    L->RemoveAll();                           // already empty: no repaint
     EXPECT_EQ(L->InvalidateCount, 1);
 }
 
 TEST_F(BMList, DeleteSelectedDeletesFromTheLastListedToTheFirst) {
     SelectRecNos(*L, F.DS.get(), {2, 4, 5});
     std::vector<int> deleted;
-    F.DS->BeforeDelete = [&](db::TDataSet* ds) { deleted.push_back(ds->FieldByName(std::string_view("id"))->AsInteger()); };
+    F.DS->BeforeDelete = [&](db::TDataSet* ds) {
+        deleted.push_back(ds->FieldByName(std::string_view("id"))->AsInteger());
+    };
     const int changed = L->ChangedCount;
     L->DeleteSelected();
     EXPECT_EQ(deleted, (std::vector<int>{50, 40, 20}));
@@ -129,15 +131,20 @@ TEST_F(BMList, CustomSortOrdersByTheComparisonAndEmptiesTheCache) {
 TEST(BMListSort, QuickSortHandlesOrdersAndDuplicates) {
     // The list's own strings, compared as numbers, exercise the sort without a dataset.
     const std::vector<std::vector<int>> inputs = {
-        {}, {1}, {2, 1}, {3, 1, 2}, {5, 4, 3, 2, 1}, {1, 2, 3, 4, 5}, {2, 2, 1, 1, 3, 3, 2},
+        {},
+        {1},
+        {2, 1},
+        {3, 1, 2},
+        {5, 4, 3, 2, 1},
+        {1, 2, 3, 4, 5},
+        {2, 2, 1, 1, 3, 3, 2},
         {9, 3, 7, 1, 8, 2, 6, 4, 5, 0, 11, 10},
     };
     for (const auto& in : inputs) {
         rtl::TOwnedPtr<TBMListEh> list(rtl::Create<TBMListEh>());
         for (int v : in) list->Append(std::to_string(v));
-        list->CustomSort(nullptr, [](TBMListEh* l, void*, int a, int b) {
-            return std::stoi(l->Items(a)) - std::stoi(l->Items(b));
-        });
+        list->CustomSort(
+            nullptr, [](TBMListEh* l, void*, int a, int b) { return std::stoi(l->Items(a)) - std::stoi(l->Items(b)); });
         std::vector<int> out;
         for (int i = 0; i < list->Count(); ++i) out.push_back(std::stoi(list->Items(i)));
         std::vector<int> expected = in;

@@ -60,15 +60,15 @@ TEST_F(CalculatorTest, KeySequencesShowTheirResults) {
         {"9S", "3", 0, "Ok"},
         {"2+9S=", "3", 0, "Ok"},  // the pending addition is dropped
         {"4R", "0,25", 0, "Ok"},
-        {"0-5", "5", 1, "Ok"},    // a zero operand never shows "="
+        {"0-5", "5", 1, "Ok"},  // a zero operand never shows "="
         {"5I", "-5", 1, "Ok"},
         {"5I3", "-53", 1, "Ok"},
         {"5=I", "-5", 0, "Ok"},
-        {"0I5", "5", 1, "Ok"},    // zero has no sign
+        {"0I5", "5", 1, "Ok"},  // zero has no sign
         {"1..5", "1,5", 1, "Ok"},
         {"1,,5", "1,5", 1, "Ok"},
         {".5", "0,5", 1, "Ok"},
-        {"7Ib", "0", 1, "Ok"},    // Backspace on "-7"
+        {"7Ib", "0", 1, "Ok"},  // Backspace on "-7"
         {"123b", "12", 1, "Ok"},
         {"3b", "0", 1, "Ok"},
         {"000", "0", 1, "Ok"},
@@ -77,10 +77,10 @@ TEST_F(CalculatorTest, KeySequencesShowTheirResults) {
         {"12345678901234I56", "-123456789012345", 1, "Ok"},
         {"12+3C", "0", 0, "Ok"},
         {"12+3x", "0", 0, "Ok"},
-        {"5+=", "5", 0, "Ok"},    // no number typed after the operator: nothing applied
+        {"5+=", "5", 0, "Ok"},  // no number typed after the operator: nothing applied
         {"5+3=+2=", "10", 0, "Ok"},
-        {"2a", "2", 1, "Ok"},     // unknown keys do nothing
-        {"9s", "3", 0, "Ok"},     // lower case is the same key
+        {"2a", "2", 1, "Ok"},  // unknown keys do nothing
+        {"9s", "3", 0, "Ok"},  // lower case is the same key
     };
     for (const KeyCase& c : cases) {
         SCOPED_TRACE(c.keys);
@@ -327,8 +327,8 @@ TEST_F(PopupCalculatorTest, APopupWindowWithARaisedFrameOfTwoPixels) {
     Popup->Perform(ui::WM_NCPAINT, 1, 0);
     bool darkTop = false;
     for (const ui::TDrawRecord& r : surface->Records())
-        if (r.Op == ui::TDrawOp::FillRect && r.Color == ui::TColor(ui::ColorToRGB(ui::cl3DDkShadow)) && r.Rect.Top == 0 &&
-            r.Rect.Left == 0 && r.Rect.Width() == Popup->Width())
+        if (r.Op == ui::TDrawOp::FillRect && r.Color == ui::TColor(ui::ColorToRGB(ui::cl3DDkShadow)) &&
+            r.Rect.Top == 0 && r.Rect.Left == 0 && r.Rect.Width() == Popup->Width())
             darkTop = true;
     EXPECT_TRUE(darkTop) << "the outer line of the frame";
     EXPECT_EQ(ui::WindowFromPoint({250, 350}), Popup->Handle());

@@ -74,9 +74,9 @@ TEST(CheckBoxValueList, EntriesAreTrimmedCaseIgnoredAndATrailingSeparatorHoldsTh
         const char* Text;
         bool Has;
     } cases[] = {
-        {"Yes;Y;1", "yes", true}, {"Yes;Y;1", "1", true},  {" Yes ; Y ", "y", true},    {"Yes;Y;1", "", false},
-        {"No;", "", true},        {"", "", false},         {"", "x", false},            {"1", "10", false},
-        {"Да;Нет", "", false},
+        {"Yes;Y;1", "yes", true}, {"Yes;Y;1", "1", true}, {" Yes ; Y ", "y", true},
+        {"Yes;Y;1", "", false},   {"No;", "", true},      {"", "", false},
+        {"", "x", false},         {"1", "10", false},     {"Да;Нет", "", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ValueListHasText(c.List, c.Text), c.Has) << "'" << c.List << "' / '" << c.Text << "'";
@@ -104,8 +104,7 @@ TEST_F(CheckBoxTest, AStringFieldMapsThroughTheListsAndWritesTheirFirstEntries) 
         Edit->SetValueChecked(c.Checked);
         Edit->SetValueUnchecked(c.Unchecked);
         SetField("flag", c.Text);
-        EXPECT_EQ(Edit->State(), c.State)
-            << c.Checked << " / " << c.Unchecked << " / " << rtl::VarToStr(c.Text);
+        EXPECT_EQ(Edit->State(), c.State) << c.Checked << " / " << c.Unchecked << " / " << rtl::VarToStr(c.Text);
     }
     Data.DS->Cancel();
 

@@ -23,8 +23,7 @@ std::vector<memdstest::TCol> ComboCols() {
 class ComboBoxTest : public BoundEditorTest<TDBComboBoxEh> {
 protected:
     ComboBoxTest()
-        : BoundEditorTest(ComboCols(),
-                          {{Variant(AnsiString("2")), Variant(AnsiString("Anna")), Variant::Null()}}) {}
+        : BoundEditorTest(ComboCols(), {{Variant(AnsiString("2")), Variant(AnsiString("Anna")), Variant::Null()}}) {}
     void SetUp() override {
         BoundEditorTest::SetUp();
         SetUpForm(CreateEditor("Combo"));
@@ -113,7 +112,7 @@ TEST_F(ComboBoxTest, CyrillicItemsAreFoundWithoutRegardToCase) {
         int Index;
     } cases[] = {
         {Ru(u8"бе"), true, 1}, {Ru(u8"БЕЛОВ"), false, 1}, {Ru(u8"ар"), true, 0},
-        {Ru(u8"ёл"), true, 2}, {Ru(u8"Бел"), false, 2},   // not found: key mode keeps the selection
+        {Ru(u8"ёл"), true, 2}, {Ru(u8"Бел"), false, 2},  // not found: key mode keeps the selection
     };
     for (const auto& c : cases) {
         Edit->LocateText(c.Text, c.Partial);

@@ -34,7 +34,8 @@ TEST(DateTimeEditFormat, CompilesMasksAndElementPositions) {
         TDateTimeElementsEh Elements;  // Y M D H N S
     } cases[] = {
         {"DD/MM/YYYY", "!99/99/9999;1; ", {E{7, 4, true}, E{4, 2, true}, E{1, 2, true}, none, none, none}},
-        {"DD.MM.YY HH:NN", "!99.99.99 99:99;1; ",
+        {"DD.MM.YY HH:NN",
+         "!99.99.99 99:99;1; ",
          {E{7, 2, true}, E{4, 2, true}, E{1, 2, true}, E{10, 2, true}, E{13, 2, true}, none}},
         {"hh:nn:ss", "!99:99:99;1; ", {none, none, none, E{1, 2, true}, E{4, 2, true}, E{7, 2, true}}},
         {"\\D\\D DD", "!DD 99;1; ", {none, none, E{4, 2, true}, none, none, none}},
@@ -75,10 +76,8 @@ TEST(DateTimeEditFormat, DisplayFormatKeepsTheMaskLayout) {
         const char* Display;
         const char* Shown;  // under the Russian separators '.' and ':'
     } cases[] = {
-        {"DD/MM/YYYY", "DD/MM/YYYY", "05.03.2026"},
-        {"dd.mm.yy hh:nn", "DD'.'MM'.'YY' 'HH:NN", "05.03.26 07:08"},
-        {"\\D\\D DD", "'DD 'DD", "DD 05"},
-        {"DD'MM", "DD\"'\"MM", "05'03"},
+        {"DD/MM/YYYY", "DD/MM/YYYY", "05.03.2026"}, {"dd.mm.yy hh:nn", "DD'.'MM'.'YY' 'HH:NN", "05.03.26 07:08"},
+        {"\\D\\D DD", "'DD 'DD", "DD 05"},          {"DD'MM", "DD\"'\"MM", "05'03"},
         {"HH:NN:SS", "HH:NN:SS", "07:08:09"},
     };
     for (const auto& c : cases) {
@@ -120,8 +119,8 @@ struct Today : ::testing::Test {
 };
 
 TEST_F(Today, TwoDigitYearsFallInTheHundredYearsFromSixtyYearsAgo) {
-    const std::pair<int, int> cases[] = {{25, 2025}, {65, 2065}, {66, 1966}, {0, 2000}, {99, 1999},
-                                         {100, 100}, {2026, 2026}};
+    const std::pair<int, int> cases[] = {{25, 2025}, {65, 2065}, {66, 1966},  {0, 2000},
+                                         {99, 1999}, {100, 100}, {2026, 2026}};
     for (auto [in, out] : cases) EXPECT_EQ(ExpandTwoDigitYear(in), out) << in;
     EXPECT_EQ(TodayYear(), 2026);
 }
@@ -151,7 +150,9 @@ TEST_F(Today, ParsingReadsEachElementAndNeverPastTheText) {
     }
 }
 
-AnsiString Show(const Variant& v) { return v.IsNull() ? "Null" : rtl::FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", v.AsDateTime()); }
+AnsiString Show(const Variant& v) {
+    return v.IsNull() ? "Null" : rtl::FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", v.AsDateTime());
+}
 
 TEST_F(Today, ComposingWithFixUpMendsEveryElement) {
     AnsiString mask;
@@ -162,12 +163,9 @@ TEST_F(Today, ComposingWithFixUpMendsEveryElement) {
         V Values;
         const char* Result;
     } cases[] = {
-        {V{2023, 2, 31, 1, 2, 3}, "2023-02-28 01:02:03.000"},
-        {V{2024, 2, 31, 1, 2, 3}, "2024-02-29 01:02:03.000"},
-        {V{2023, 5, -1, 1, 2, 3}, "2023-05-15 01:02:03.000"},
-        {V{-1, -1, 9, -1, -1, -1}, "2026-06-09 00:00:00.000"},
-        {V{12000, 13, 1, 25, 75, 60}, "9999-12-01 23:59:59.000"},
-        {V{30, 1, 1, 0, 0, 0}, "2030-01-01 00:00:00.000"},
+        {V{2023, 2, 31, 1, 2, 3}, "2023-02-28 01:02:03.000"},     {V{2024, 2, 31, 1, 2, 3}, "2024-02-29 01:02:03.000"},
+        {V{2023, 5, -1, 1, 2, 3}, "2023-05-15 01:02:03.000"},     {V{-1, -1, 9, -1, -1, -1}, "2026-06-09 00:00:00.000"},
+        {V{12000, 13, 1, 25, 75, 60}, "9999-12-01 23:59:59.000"}, {V{30, 1, 1, 0, 0, 0}, "2030-01-01 00:00:00.000"},
     };
     for (const auto& c : cases) {
         Variant v = Variant::Null();
@@ -256,9 +254,9 @@ TEST(DateTimeStep, NothingHappensOffTheElements) {
         const char* Template;
         int Pos;
     } cases[] = {
-        {"05.03.2026", "", 1},            // empty template
-        {"DD 05", "   DD", 2},            // a literal
-        {"05:", "HH:", 3},                // a separator at the very end
+        {"05.03.2026", "", 1},  // empty template
+        {"DD 05", "   DD", 2},  // a literal
+        {"05:", "HH:", 3},      // a separator at the very end
     };
     for (const auto& c : cases) {
         int pos = c.Pos, sel = -7;

@@ -25,8 +25,7 @@ ui::TPoint DayPoint(TPopupMonthCalendarEh* Calendar, rtl::TDateTime Day) {
     for (int y = 0; y < Calendar->ClientHeight(); ++y)
         for (int x = 0; x < Calendar->ClientWidth(); ++x) {
             rtl::TDateTime d = 0;
-            if ((Calendar->HitTest({x, y}, &d) & 0xFFFF00FF) == ui::MCHT_CALENDARDATE && d == Day)
-                return {x, y};
+            if ((Calendar->HitTest({x, y}, &d) & 0xFFFF00FF) == ui::MCHT_CALENDARDATE && d == Day) return {x, y};
         }
     return {-1, -1};
 }
@@ -186,7 +185,7 @@ TEST_F(DateTimeEditTest, ArrowsWheelAndSeparatorsStepAndSelectElements) {
         const char* Text;
         int SelStart, SelLength;
     } cases[] = {
-        {0, ui::VK_UP, "01.12.2024 00:59:00", 0, 2},    {3, ui::VK_UP, "01.01.2024 00:59:00", 3, 2},
+        {0, ui::VK_UP, "01.12.2024 00:59:00", 0, 2},     {3, ui::VK_UP, "01.01.2024 00:59:00", 3, 2},
         {11, ui::VK_DOWN, "01.01.2024 23:59:00", 11, 2}, {2, ui::VK_DOWN, "01.12.2024 23:59:00", 3, 2},
         {14, ui::VK_UP, "01.12.2024 23:00:00", 14, 2},
     };

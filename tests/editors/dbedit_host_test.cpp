@@ -164,7 +164,9 @@ TEST_F(DBEditTest, TooltipsShowTheWholeTextOnlyWhenItDoesNotFit) {
     Edit->SetTooltips(true);
     EXPECT_TRUE(Edit->ui::TControl::ShowHint()) << "the control's own flag follows Tooltips";
     EXPECT_FALSE(Edit->ShowHint());
-    auto ask = [&](ui::THintInfo& Info) { return Edit->Perform(ui::CM_HINTSHOW, 0, reinterpret_cast<ui::LPARAM>(&Info)); };
+    auto ask = [&](ui::THintInfo& Info) {
+        return Edit->Perform(ui::CM_HINTSHOW, 0, reinterpret_cast<ui::LPARAM>(&Info));
+    };
 
     Edit->SetText(AnsiString(60, 'w'));
     ui::THintInfo info;

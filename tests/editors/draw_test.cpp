@@ -235,15 +235,15 @@ TEST_F(DrawTest, TreeElementDrawsBoxAndBars) {
     DrawTreeLinesElement(r.DC(), Rect(0, 0, 20, 20), 3, false, 1.0, 1.0, false);
     const TColor shadow = TColor(ColorToRGB(clBtnShadow));
     const TColor text = TColor(ColorToRGB(clWindowText));
-    EXPECT_EQ(r.At(6, 6), shadow);    // box corners
+    EXPECT_EQ(r.At(6, 6), shadow);  // box corners
     EXPECT_EQ(r.At(14, 14), shadow);
     EXPECT_EQ(r.At(7, 7), TColor(ColorToRGB(clWindow)));
-    EXPECT_EQ(r.At(8, 10), text);     // minus bar 8..12
+    EXPECT_EQ(r.At(8, 10), text);  // minus bar 8..12
     EXPECT_EQ(r.At(12, 10), text);
     EXPECT_EQ(r.At(10, 8), text);     // plus bar
     EXPECT_EQ(r.At(16, 10), shadow);  // dotted line to the right, phase even
     EXPECT_EQ(r.At(17, 10), clWhite);
-    EXPECT_EQ(r.At(10, 0), shadow);   // up
+    EXPECT_EQ(r.At(10, 0), shadow);  // up
     EXPECT_EQ(r.At(10, 1), clWhite);
     EXPECT_EQ(r.At(10, 16), shadow);  // down from box bottom + 1
     EXPECT_EQ(r.At(10, 15), clWhite);
@@ -353,8 +353,8 @@ TEST_F(PlacementTest, ChoosesTheSideThatFitsAndShrinksToTheRoomLeft) {
         {Rect(100, -50, 200, 900), 150, 300, daLeft, {100, 0}, 150, 300, {2, 1}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.Anchor.Left) + "," + std::to_string(c.Anchor.Top) + " " +
-                     std::to_string(c.W) + "x" + std::to_string(c.H));
+        SCOPED_TRACE(std::to_string(c.Anchor.Left) + "," + std::to_string(c.Anchor.Top) + " " + std::to_string(c.W) +
+                     "x" + std::to_string(c.H));
         Drop->SetBounds(0, 0, c.W, c.H);
         Drop->Placed.clear();
         EXPECT_EQ(PlaceDropDownAtRect(c.Anchor, Drop, c.Align), c.Want);

@@ -193,7 +193,7 @@ TEST_F(DropDownTest, TheMouseTracksItemsAndClicksOutsideCancelTheDropDown) {
     MouseInput(WM_MOUSEMOVE, At(list, 10, 16 * 2 + 3));
     Pump();
     EXPECT_EQ(list->ItemIndex(), 2);
-    list->SetItemIndex(4);  // the editor moved the selection with a key
+    list->SetItemIndex(4);                               // the editor moved the selection with a key
     MouseInput(WM_MOUSEMOVE, At(list, 10, 16 * 2 + 3));  // same point: no change
     Pump();
     EXPECT_EQ(list->ItemIndex(), 4);
@@ -323,7 +323,9 @@ TEST_F(DropDownTest, TheGripIsATriangleInItsCorner) {
     struct {
         WPARAM Vertical, Horizontal;
         TPoint In, Out;
-    } cases[] = {{2, 0, {1, 1}, {w - 2, h - 2}}, {2, 1, {w - 2, 1}, {1, h - 2}}, {3, 1, {w - 2, h - 2}, {1, 1}},
+    } cases[] = {{2, 0, {1, 1}, {w - 2, h - 2}},
+                 {2, 1, {w - 2, 1}, {1, h - 2}},
+                 {3, 1, {w - 2, h - 2}, {1, 1}},
                  {3, 0, {1, h - 2}, {w - 2, 1}}};
     for (const auto& c : cases) {
         list->Perform(WM_DROPDOWNPLACED, c.Vertical, 0);
@@ -370,7 +372,10 @@ protected:
     // Drags the grip from a point inside it by (DX, DY) in one move.
     void Drag(int DX, int DY) {
         TSizeGripEh* g = List->SizeGrip();
-        const TPoint from = g->Corner() == 2 ? At(g, 12, 12) : g->Corner() == 0 ? At(g, 3, 3) : g->Corner() == 1 ? At(g, 12, 3) : At(g, 3, 12);
+        const TPoint from = g->Corner() == 2   ? At(g, 12, 12)
+                            : g->Corner() == 0 ? At(g, 3, 3)
+                            : g->Corner() == 1 ? At(g, 12, 3)
+                                               : At(g, 3, 12);
         ResetDoubleClick();
         MouseInput(WM_LBUTTONDOWN, from);
         Pump();
@@ -482,8 +487,7 @@ TEST_F(CalendarDropDownTest, EnterAcceptsEscCancelsAndOtherKeysMoveTheDate) {
     Pump();
     EXPECT_EQ(Host->Closes, std::vector<bool>{false});
     EXPECT_EQ(Cal->Perform(CM_WANTSPECIALKEY, VK_RETURN, 0), 1);
-    EXPECT_NE(Cal->Perform(WM_GETDLGCODE) & (DLGC_WANTARROWS | DLGC_WANTTAB | DLGC_WANTCHARS),
-              static_cast<LRESULT>(0));
+    EXPECT_NE(Cal->Perform(WM_GETDLGCODE) & (DLGC_WANTARROWS | DLGC_WANTTAB | DLGC_WANTCHARS), static_cast<LRESULT>(0));
 }
 
 TEST_F(CalendarDropDownTest, ClickingADayAcceptsWhileTheArrowsAndWeekdaysKeepItOpen) {
@@ -491,8 +495,10 @@ TEST_F(CalendarDropDownTest, ClickingADayAcceptsWhileTheArrowsAndWeekdaysKeepItO
         const char* Name;
         UINT Hit;
         bool Closes;
-    } cases[] = {{"next month", MCHT_TITLEBTNNEXT, false}, {"previous month", MCHT_TITLEBTNPREV, false},
-                 {"weekday header", MCHT_CALENDARDAY, false}, {"day", MCHT_CALENDARDATE, true},
+    } cases[] = {{"next month", MCHT_TITLEBTNNEXT, false},
+                 {"previous month", MCHT_TITLEBTNPREV, false},
+                 {"weekday header", MCHT_CALENDARDAY, false},
+                 {"day", MCHT_CALENDARDATE, true},
                  {"today line", MCHT_TODAYLINK, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);

@@ -79,9 +79,13 @@ TEST_F(EditButtonControl, UpDownRepeatsAfter400MsThenEvery100MsUntilReleased) {
 TEST_F(EditButtonControl, HalvesOfAnUpDownButton) {
     Button->SetStyle(ebsUpDownEh);
     // Height 17: rows 0..7 are the upper half, 10..16 the lower; rows 8 and 9 belong to neither.
-    struct Case { int Y; int Part; Strings Downs; };
-    for (const Case& c : {Case{7, 1, {"top"}}, Case{8, 0, {}}, Case{9, 0, {}}, Case{10, 2, {"bottom"}},
-                          Case{16, 2, {"bottom"}}}) {
+    struct Case {
+        int Y;
+        int Part;
+        Strings Downs;
+    };
+    for (const Case& c :
+         {Case{7, 1, {"top"}}, Case{8, 0, {}}, Case{9, 0, {}}, Case{10, 2, {"bottom"}}, Case{16, 2, {"bottom"}}}) {
         Downs.clear();
         Press(c.Y);
         EXPECT_EQ(Button->PressedPart(), c.Part) << c.Y;
@@ -115,7 +119,8 @@ TEST_F(EditButtonControl, PaintsTheFaceOfItsStyleAndState) {
         Button->SetStyle(style);
         for (bool flat : {false, true})
             for (bool active : {false, true}) {
-                SCOPED_TRACE(std::to_string(static_cast<int>(style)) + (flat ? " flat" : "") + (active ? " active" : ""));
+                SCOPED_TRACE(std::to_string(static_cast<int>(style)) + (flat ? " flat" : "") +
+                             (active ? " active" : ""));
                 Button->SetFlat(flat);
                 Button->SetActive(active);
                 EXPECT_TRUE(paintedMatches(0));

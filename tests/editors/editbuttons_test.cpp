@@ -21,7 +21,8 @@ TEST(EditButtons, KindsCarryTheirDefaults) {
     EXPECT_TRUE(item->Glyph()->Transparent());
     EXPECT_EQ(item->Style(), ebsDropDownEh);
 
-    rtl::TOwnedPtr<TDropDownEditButtonEh> number(rtl::Create<TDropDownEditButtonEh>(static_cast<ui::TWinControl*>(nullptr)));
+    rtl::TOwnedPtr<TDropDownEditButtonEh> number(
+        rtl::Create<TDropDownEditButtonEh>(static_cast<ui::TWinControl*>(nullptr)));
     EXPECT_FALSE(number->Visible());
     EXPECT_EQ(number->ShortCut(), AltDownShortCut);
     rtl::TOwnedPtr<TEditButtonEh> plain(rtl::Create<TEditButtonEh>(static_cast<ui::TWinControl*>(nullptr)));

@@ -37,11 +37,21 @@ TEST(MRUListTest, AddItemKeepsTheNewestLastWithinTheLimit) {
     };
     const Case cases[] = {
         {"over the limit the oldest goes", {"one", "two", "three"}, 3, false, "four", {"two", "three", "four"}},
-        {"other case moves the old entry", {"Moscow", "Kazan", "Omsk"}, 10, false, "MOSCOW", {"Kazan", "Omsk", "Moscow"}},
+        {"other case moves the old entry",
+         {"Moscow", "Kazan", "Omsk"},
+         10,
+         false,
+         "MOSCOW",
+         {"Kazan", "Omsk", "Moscow"}},
         {"case-sensitive keeps both", {"Moscow", "Kazan"}, 10, true, "MOSCOW", {"Moscow", "Kazan", "MOSCOW"}},
         {"blank-only text is not added", {"a"}, 10, false, "   ", {"a"}},
         {"surrounding blanks are kept", {"a"}, 10, false, "  b ", {"a", "  b "}},
-        {"Cyrillic other case is the same entry", {Cyr(u8"Архив"), "x"}, 10, false, Cyr(u8"АРХИВ"), {"x", Cyr(u8"Архив")}},
+        {"Cyrillic other case is the same entry",
+         {Cyr(u8"Архив"), "x"},
+         10,
+         false,
+         Cyr(u8"АРХИВ"),
+         {"x", Cyr(u8"Архив")}},
         {"a zero limit keeps nothing", {}, 0, false, "a", {}},
         {"a negative limit keeps nothing", {}, -5, false, "a", {}},
     };
@@ -157,9 +167,8 @@ TEST_F(MRUFilterTest, TheFilterEventAndAnOwnComparisonDecide) {
 
     // The editor's own comparison replaces the prefix test and the event.
     asked = 0;
-    EXPECT_TRUE(Mru.FilterItems(&Out, "x", [](const rtl::AnsiString& Item, bool& Accept) {
-        Accept = Item.find('n') != std::string::npos;
-    }));
+    EXPECT_TRUE(Mru.FilterItems(
+        &Out, "x", [](const rtl::AnsiString& Item, bool& Accept) { Accept = Item.find('n') != std::string::npos; }));
     EXPECT_EQ(asked, 0);
     EXPECT_EQ(Lines(&Out), (std::vector<std::string>{"banana"}));
 }

@@ -48,8 +48,8 @@ TEST(NumberText, GroupingNormalisingAndParsing) {
         const char* Text;
         bool Ok;
         double X;
-    } parses[] = {{"+", true, 0}, {"-", true, 0}, {"1,5", true, 1.5}, {"1,23E4", true, 12300},
-                  {"1.5", false, 0}, {"12a", false, 0}, {"1E", false, 0}, {"--1", false, 0}};
+    } parses[] = {{"+", true, 0},    {"-", true, 0},    {"1,5", true, 1.5}, {"1,23E4", true, 12300},
+                  {"1.5", false, 0}, {"12a", false, 0}, {"1E", false, 0},   {"--1", false, 0}};
     for (const auto& c : parses) {
         double x = -99;
         EXPECT_EQ(TryNumberTextToFloat(c.Text, x), c.Ok) << c.Text;
@@ -61,8 +61,11 @@ TEST(NumberText, GroupingNormalisingAndParsing) {
     struct TFmt {
         const char* Display;
         const char* Edit;
-    } fmts[] = {{",0.00", ",0.00"}, {"#,##0.00 'руб.';-#,##0.00", "#,##0.00"}, {"0.00E+00", "0.00"},
-                {"\"N\"0.0", "0.0"}, {"", ""}};
+    } fmts[] = {{",0.00", ",0.00"},
+                {"#,##0.00 'руб.';-#,##0.00", "#,##0.00"},
+                {"0.00E+00", "0.00"},
+                {"\"N\"0.0", "0.0"},
+                {"", ""}};
     for (const auto& c : fmts) EXPECT_EQ(TCustomDBNumberEditEh::EditFormatOf(c.Display), c.Edit) << c.Display;
 }
 
@@ -77,11 +80,22 @@ TEST_F(NumberEditTest, CheckValueClampsToAssignedBoundsAndRoundsHalvesToEven) {
         unsigned Places;
         double In, Out;
     } cases[] = {
-        {0, 100, 2, 150, 100},     {0, 100, 2, -3, 0},        {0, 0, 2, -3, -3},      {10, 0, 2, 3, 10},
-        {10, 0, 2, 1e6, 1e6},      {0, 50, 2, -7, 0},          {-5, 0, 2, 9, 0},        {0, -5, 2, 9, -5},      {0, -5, 2, -9, -9},       {0, 0, 0, 2.5, 2},
-        {0, 0, 0, 3.5, 4},         {0, 0, 2, 1.005001, 1.01},  {0, 0, 38, 1.23456, 1.23456},
+        {0, 100, 2, 150, 100},
+        {0, 100, 2, -3, 0},
+        {0, 0, 2, -3, -3},
+        {10, 0, 2, 3, 10},
+        {10, 0, 2, 1e6, 1e6},
+        {0, 50, 2, -7, 0},
+        {-5, 0, 2, 9, 0},
+        {0, -5, 2, 9, -5},
+        {0, -5, 2, -9, -9},
+        {0, 0, 0, 2.5, 2},
+        {0, 0, 0, 3.5, 4},
+        {0, 0, 2, 1.005001, 1.01},
+        {0, 0, 38, 1.23456, 1.23456},
         // Scaled beyond 64 bits: kept as it is instead of wrapping.
-        {0, 0, 30, 123456.789, 123456.789}, {0, 0, 2, 1e300, 1e300},
+        {0, 0, 30, 123456.789, 123456.789},
+        {0, 0, 2, 1e300, 1e300},
     };
     for (const auto& c : cases) {
         auto* e = rtl::Create<TDBNumberEditEh>(Form);
@@ -104,12 +118,9 @@ TEST_F(NumberEditTest, TypedKeysAreCheckedAgainstDecimalsAndTheRange) {
         const char* Text;
         Variant Value;
     } cases[] = {
-        {2, 0, 0, "1,234", "1,23", Variant(1.23)},
-        {2, 0, 0, "1.5", "1,5", Variant(1.5)},
-        {2, 0, 0, "12a-", "12", Variant(12.0)},
-        {2, 0, 100, "-", "-", Variant(0.0)},
-        {2, 0, 100, "-5", "-", Variant(0.0)},
-        {2, 0, 100, "150", "150", Variant(100.0)},
+        {2, 0, 0, "1,234", "1,23", Variant(1.23)}, {2, 0, 0, "1.5", "1,5", Variant(1.5)},
+        {2, 0, 0, "12a-", "12", Variant(12.0)},    {2, 0, 100, "-", "-", Variant(0.0)},
+        {2, 0, 100, "-5", "-", Variant(0.0)},      {2, 0, 100, "150", "150", Variant(100.0)},
         {0, 0, 0, "7,5", "7,", Variant(7.0)},
     };
     for (const auto& c : cases) {

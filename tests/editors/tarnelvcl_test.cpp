@@ -29,8 +29,10 @@ TEST(VariantArrayRedim, KeepsTheElementsWithinTheNewBounds) {
         ASSERT_EQ(v.ArrayHighBound(), c.NewHigh);
         for (size_t k = 0; k < c.Kept.size(); ++k) {
             const Variant e = v.GetElement(c.Low + static_cast<int>(k));
-            if (c.Kept[k] < 0) EXPECT_TRUE(e.IsEmpty()) << c.Low << ".." << c.High << " -> " << c.NewHigh;
-            else EXPECT_EQ(e.AsInteger(), c.Kept[k]) << c.Low << ".." << c.High << " -> " << c.NewHigh;
+            if (c.Kept[k] < 0)
+                EXPECT_TRUE(e.IsEmpty()) << c.Low << ".." << c.High << " -> " << c.NewHigh;
+            else
+                EXPECT_EQ(e.AsInteger(), c.Kept[k]) << c.Low << ".." << c.High << " -> " << c.NewHigh;
         }
     }
 }
@@ -53,13 +55,12 @@ TEST(DataSetOfSourceProperty, AnswersTheSourcesDataSetOrNilForAnythingElse) {
     rtl::TOwnedPtr<rtl::TComponent> other(rtl::Create<rtl::TComponent>(nullptr));
     rtl::TComponent* holder = other.get();
 
-    EXPECT_EQ(DataSetOfSourceProperty(holder, [&](rtl::TObject*) -> rtl::TObject* { return src.get(); }),
-              f.DS.get());
+    EXPECT_EQ(DataSetOfSourceProperty(holder, [&](rtl::TObject*) -> rtl::TObject* { return src.get(); }), f.DS.get());
     EXPECT_EQ(DataSetOfSourceProperty(holder, [&](rtl::TObject*) -> rtl::TObject* { return other.get(); }), nullptr);
     EXPECT_EQ(DataSetOfSourceProperty(holder, [](rtl::TObject*) -> rtl::TObject* { return nullptr; }), nullptr);
-    EXPECT_EQ(DataSetOfSourceProperty(holder,
-                                      [](rtl::TObject*) -> rtl::TObject* { throw rtl::Exception("unreadable"); }),
-              nullptr);
+    EXPECT_EQ(
+        DataSetOfSourceProperty(holder, [](rtl::TObject*) -> rtl::TObject* { throw rtl::Exception("unreadable"); }),
+        nullptr);
     EXPECT_EQ(DataSetOfSourceProperty(nullptr, [&](rtl::TObject*) -> rtl::TObject* { return src.get(); }), nullptr);
     src->SetDataSet(nullptr);
     EXPECT_EQ(DataSetOfSourceProperty(holder, [&](rtl::TObject*) -> rtl::TObject* { return src.get(); }), nullptr);

@@ -34,7 +34,8 @@ TEST(VariantValuesEqual, Table) {
         {"arrays differ", Arr(0, {1, 2}), Arr(0, {1, 3}), false},
         {"arrays of other bounds", Arr(0, {1, 2}), Arr(1, {1, 2}), false},
         {"arrays of other lengths", Arr(0, {1, 2}), Arr(0, {1, 2, 3}), false},
-        {"empty arrays", Variant::CreateArray(0, -1, rtl::varVariant), Variant::CreateArray(0, -1, rtl::varVariant), false},
+        {"empty arrays", Variant::CreateArray(0, -1, rtl::varVariant), Variant::CreateArray(0, -1, rtl::varVariant),
+         false},
         {"array/scalar", Arr(0, {1}), Variant(1), false},
         {"null elements", Arr(0, {Variant::Null()}), Arr(0, {Variant::Null()}), true},
     };

@@ -24,9 +24,9 @@ inline AnsiString Cyr(const char* Utf8) { return rtl::UTF8ToAnsi(std::string_vie
 class TDBGridTestEh : public TDBGridEh {
     RTL_CLASS(TDBGridTestEh, TDBGridEh)
 public:
-    using TDBGridEh::TDBGridEh;
-    using TCustomDBGridEh::FIndicatorColCount;
     using TCustomDBGridEh::FEditText;
+    using TCustomDBGridEh::FIndicatorColCount;
+    using TDBGridEh::TDBGridEh;
     void WriteEditText() override {
         ++Writes;
         TDBGridEh::WriteEditText();

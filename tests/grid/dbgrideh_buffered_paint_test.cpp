@@ -68,11 +68,11 @@ TEST_F(BufferedPaintTest, WhenTheGridBuffers) {
     struct {
         bool Flat, ThemesOn, Fixed3D, NoBuffering, Buffers;
     } cases[] = {
-        {false, true, true, false, true},   // themed headers
-        {true, true, true, false, false},   // flat: painted directly
-        {false, false, true, false, false}, // no themes
-        {false, true, false, false, false}, // headers not 3D
-        {false, true, true, true, false},   // buffering switched off before the first paint
+        {false, true, true, false, true},    // themed headers
+        {true, true, true, false, false},    // flat: painted directly
+        {false, false, true, false, false},  // no themes
+        {false, true, false, false, false},  // headers not 3D
+        {false, true, true, true, false},    // buffering switched off before the first paint
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.Flat << c.ThemesOn << c.Fixed3D << c.NoBuffering);
@@ -80,8 +80,10 @@ TEST_F(BufferedPaintTest, WhenTheGridBuffers) {
         Grid->SetFlat(c.Flat);
         ui::ThemeServices().SetThemesEnabled(c.ThemesOn);
         TDBGridEhOptions o = Grid->OptionsEh();
-        if (c.Fixed3D) o.Include(dghFixed3D);
-        else o.Exclude(dghFixed3D);
+        if (c.Fixed3D)
+            o.Include(dghFixed3D);
+        else
+            o.Exclude(dghFixed3D);
         Grid->SetOptionsEh(o);
         NoDoubleBuffering = c.NoBuffering;
         Show();
@@ -157,7 +159,8 @@ TEST_F(BufferedPaintTest, NothingCopiedWhilePaintingIsLocked) {
 }
 
 TEST_F(BufferedPaintTest, TheCopiedImageEqualsADirectPaint) {
-    ui::SetSurfaceFactory([](ui::TWinControl* W) { return std::make_unique<ui::TMemorySurface>(W->Width(), W->Height()); });
+    ui::SetSurfaceFactory(
+        [](ui::TWinControl* W) { return std::make_unique<ui::TMemorySurface>(W->Width(), W->Height()); });
     Grid->Columns()->Items(0)->Title()->SetSortMarker(smDownEh);
     NoDoubleBuffering = true;
     Show();

@@ -86,9 +86,9 @@ TEST_F(GridEditActionsTest, EachClipboardKeyRunsItsCommandOnlyWhenOffered) {
         TDBGridEhEditAction Action;
     };
     const TCase cases[] = {
-        {"Ctrl+C", {ui::VK_CONTROL}, 'C', geaCopyEh},         {"Ctrl+Ins", {ui::VK_CONTROL}, ui::VK_INSERT, geaCopyEh},
-        {"Ctrl+X", {ui::VK_CONTROL}, 'X', geaCutEh},          {"Shift+Del", {ui::VK_SHIFT}, ui::VK_DELETE, geaCutEh},
-        {"Ctrl+V", {ui::VK_CONTROL}, 'V', geaPasteEh},        {"Shift+Ins", {ui::VK_SHIFT}, ui::VK_INSERT, geaPasteEh},
+        {"Ctrl+C", {ui::VK_CONTROL}, 'C', geaCopyEh},      {"Ctrl+Ins", {ui::VK_CONTROL}, ui::VK_INSERT, geaCopyEh},
+        {"Ctrl+X", {ui::VK_CONTROL}, 'X', geaCutEh},       {"Shift+Del", {ui::VK_SHIFT}, ui::VK_DELETE, geaCutEh},
+        {"Ctrl+V", {ui::VK_CONTROL}, 'V', geaPasteEh},     {"Shift+Ins", {ui::VK_SHIFT}, ui::VK_INSERT, geaPasteEh},
         {"Ctrl+A", {ui::VK_CONTROL}, 'A', geaSelectAllEh},
     };
     const std::vector<AnsiString> names{Cyr("Анна"), Cyr("Борис"), "null"};
@@ -119,8 +119,8 @@ TEST_F(GridEditActionsTest, EachClipboardKeyRunsItsCommandOnlyWhenOffered) {
             EXPECT_EQ(cleared, offered && cut);
             EXPECT_EQ(pasted, offered && paste);
             EXPECT_EQ(all, offered && c.Action == geaSelectAllEh);
-            const std::vector<AnsiString> asked = offered && cut ? std::vector<AnsiString>{"Clear selected cells?"}
-                                                                 : std::vector<AnsiString>{};
+            const std::vector<AnsiString> asked =
+                offered && cut ? std::vector<AnsiString>{"Clear selected cells?"} : std::vector<AnsiString>{};
             EXPECT_EQ(Boxes, asked);
             if (!offered || !(cut || paste)) {
                 EXPECT_EQ(Names(), names);

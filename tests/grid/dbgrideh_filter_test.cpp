@@ -70,7 +70,8 @@ TEST_F(FilterTest, PickListEntriesBecomeTheirKeysWithinTheKeyList) {
         for (const Variant* v : {&e.FirstOperand, &e.SecondOperand}) {
             if (v->IsNull()) continue;
             if (v->IsArray())
-                for (int i = v->ArrayLowBound(); i <= v->ArrayHighBound(); ++i) got.push_back(v->GetElement(i).AsAnsiString());
+                for (int i = v->ArrayLowBound(); i <= v->ArrayHighBound(); ++i)
+                    got.push_back(v->GetElement(i).AsAnsiString());
             else
                 got.push_back(v->AsAnsiString());
         }

@@ -55,8 +55,8 @@ protected:
 
 TEST_F(FilterRowTest, TheDropDownListsSpecialItemsThenTheValuesAsPicked) {
     // The null flag of the third person lists as an empty value.
-    EXPECT_EQ(DropDownItems(), (std::vector<std::string>{"(Clear filter)", "(All)", "(Not empty)", "(Empty)", "", "No",
-                                                         "Yes"}));
+    EXPECT_EQ(DropDownItems(),
+              (std::vector<std::string>{"(Clear filter)", "(All)", "(Not empty)", "(Empty)", "", "No", "Yes"}));
     EXPECT_EQ(Grid->FilterItemTags(), (std::vector<int>{4, 3, 2, 1, 0, 0, 0}));
     Grid->FilterEditor()->CloseUp(false);
 

@@ -164,9 +164,9 @@ TEST_F(ImpExpTest, VclDbIfTagsByFieldType) {
     Bind({u"id", u"name", u"born", u"cid", u"city"});
     const double born = rtl::EncodeDate(1990, 3, 4);
     const string name = Cyr("Анна");
-    const string expected = string("VCLDBIF") + '\x01' + Int32(5) + string("\x01\x00\x01\x00\x01\x00\x01\x00\x01\x00", 10) +
-                            '\x03' + Int32(10) + Tag5(name) + '\x04' + Dbl(born) + '\x03' + Int32(2) + '\x07' +
-                            Int32(2) + Wide("2") + string(1, '\0');
+    const string expected = string("VCLDBIF") + '\x01' + Int32(5) +
+                            string("\x01\x00\x01\x00\x01\x00\x01\x00\x01\x00", 10) + '\x03' + Int32(10) + Tag5(name) +
+                            '\x04' + Dbl(born) + '\x03' + Int32(2) + '\x07' + Int32(2) + Wide("2") + string(1, '\0');
     // The first record alone, as a record selection.
     Grid->SetOptions(Grid->Options() + TDBGridOptions{dgMultiSelect});
     Grid->SelectedRecords()->SetCurrentRowSelected(true);
@@ -240,8 +240,10 @@ TEST_F(ImpExpTest, FooterSumKeepsFourDecimals) {
     Grid->SetFooterRowCount(1);
     ExportFooterSource = [](TCustomDBGridEh* G, TColumnEh* C, int R) {
         TExportFooterEh f = DefaultExportFooter(G, C, R);
-        if (C->FieldName() == u"x") f.Kind = efkSum;
-        else f.Kind = efkCount;
+        if (C->FieldName() == u"x")
+            f.Kind = efkSum;
+        else
+            f.Kind = efkCount;
         return f;
     };
     EXPECT_EQ(Export(TDBGridEhExportAsText::StaticClass()), "a\t0,1\r\nc\t0,2\r\n2\t0,3");
@@ -332,10 +334,9 @@ TEST_F(ImpExpTest, RtfDocumentWithMultiLevelTitles) {
         "{\\fonttbl\\f0\\fnil Liberation Sans;}\r\n" +
         // A over both title rows, B over X and Y.
         row + def("ltr", 2, 720) + def("ltb", 2, 1440) + def("tbr", 2, 2160) + cells + cell("c", title, 2, "A") +
-        cell("c", title, 2, "B") + cell("c", "", 2, "") + end +
-        row + def("lbr", 2, 720) + def("ltbr", 2, 1440) + def("ltbr", 2, 2160) + cells + cell("c", "", 2, "") +
-        cell("c", title, 2, "X") + cell("c", title, 2, "Y") + end +
-        row + def("ltbr", 1, 720) + def("ltbr", 1, 1440) + def("ltbr", 1, 2160) + cells +
+        cell("c", title, 2, "B") + cell("c", "", 2, "") + end + row + def("lbr", 2, 720) + def("ltbr", 2, 1440) +
+        def("ltbr", 2, 2160) + cells + cell("c", "", 2, "") + cell("c", title, 2, "X") + cell("c", title, 2, "Y") +
+        end + row + def("ltbr", 1, 720) + def("ltbr", 1, 1440) + def("ltbr", 1, 2160) + cells +
         cell("l", data, 1, "\\\\par \\{x\\}") + cell("l", data, 1, "\\'a8\\'e6") + cell("l", data, 1, "") + end + "}";
     EXPECT_EQ(rtf, expected);
     // The copy command builds the document in its own stream: the same bytes.
@@ -419,8 +420,7 @@ TEST_F(ImpExpTest, TextCarriageReturnWithoutLineFeedIsRefused) {
         const char* Message;
     };
     const TCase cases[] = {
-        {TDBGridEhImportAsText::StaticClass(), Z("x\ry"),
-         "TDBGridEhImportAsText.CheckState: Invalid text format"},
+        {TDBGridEhImportAsText::StaticClass(), Z("x\ry"), "TDBGridEhImportAsText.CheckState: Invalid text format"},
         {TDBGridEhImportAsUnicodeText::StaticClass(), Wide("x\ry") + string(2, '\0'),
          "TDBGridEhImportAsUnicodeText.CheckState: Invalid text format"},
     };
@@ -464,7 +464,9 @@ TEST_F(ImpExpTest, PasteFillsTheSelection) {
              ds->Last();
              Grid->SelectedRecords()->SetCurrentRowSelected(true);
          },
-         Z("p\tq\r\nr\ts"), {Variant("p"), boris, Variant("r")}, {Variant("q"), Variant("0"), Variant("s")}},
+         Z("p\tq\r\nr\ts"),
+         {Variant("p"), boris, Variant("r")},
+         {Variant("q"), Variant("0"), Variant("s")}},
         {"rectangle",
          [&] {
              ds->First();
@@ -473,11 +475,19 @@ TEST_F(ImpExpTest, PasteFillsTheSelection) {
              ds->Next();
              Grid->Selection()->Rect()->Select(1, ds->Bookmark(), true);
          },
-         Z("x\ty\r\nz"), {anna, boris, null}, {Variant("1"), Variant("x"), Variant("z")}},
+         Z("x\ty\r\nz"),
+         {anna, boris, null},
+         {Variant("1"), Variant("x"), Variant("z")}},
         // The data ends before the records: the rest keep their values.
-        {"columns", [&] { Grid->Selection()->Columns()->Select(Col(1), false); }, Z("a\r\nb"),
-         {anna, boris, null}, {Variant("a"), Variant("b"), null}},
-        {"everything", [&] { Grid->Selection()->SelectAll(); }, Z("n1\tf"), {Variant("n1"), boris, null},
+        {"columns",
+         [&] { Grid->Selection()->Columns()->Select(Col(1), false); },
+         Z("a\r\nb"),
+         {anna, boris, null},
+         {Variant("a"), Variant("b"), null}},
+        {"everything",
+         [&] { Grid->Selection()->SelectAll(); },
+         Z("n1\tf"),
+         {Variant("n1"), boris, null},
          {Variant("f"), Variant("0"), null}},
     };
     for (const TCase& c : cases) {
@@ -530,8 +540,10 @@ TEST_F(ImpExpTest, ValueErrorsAskYesNoAll) {
         People.DS->Open();
         TBoxScript boxes({c.Answer});
         SetClip(ui::CF_TEXT, data);
-        if (c.Aborts) EXPECT_THROW(GridClipboardPaste(Grid, false), rtl::EAbort);
-        else GridClipboardPaste(Grid, false);
+        if (c.Aborts)
+            EXPECT_THROW(GridClipboardPaste(Grid, false), rtl::EAbort);
+        else
+            GridClipboardPaste(Grid, false);
         EXPECT_EQ(boxes.Texts.size(), static_cast<size_t>(c.Boxes));
         EXPECT_EQ(Values(People, "name"), c.Names);
         ASSERT_FALSE(boxes.Texts.empty());
@@ -556,9 +568,8 @@ TEST_F(ImpExpTest, VclDbIfRoundTripWithNullsAndNoValues) {
     // Three stored columns into two: the third of each row is read and dropped.
     Grid->Columns()->Items(2)->Free();
     Cells.DS->First();
-    Import(TDBGridEhImportAsVCLDBIF::StaticClass(),
-           VclHeader(3) + Tag5("r1") + Tag5("s1") + '\x04' + Dbl(5) + Tag5("r2") + Tag5("s2") + '\x04' + Dbl(6) +
-               string(1, '\0'));
+    Import(TDBGridEhImportAsVCLDBIF::StaticClass(), VclHeader(3) + Tag5("r1") + Tag5("s1") + '\x04' + Dbl(5) +
+                                                        Tag5("r2") + Tag5("s2") + '\x04' + Dbl(6) + string(1, '\0'));
     EXPECT_EQ(Values(Cells, "a"), (std::vector<Variant>{Variant("r1"), Variant("r2")}));
     EXPECT_EQ(Values(Cells, "b"), (std::vector<Variant>{Variant("s1"), Variant("s2")}));
     EXPECT_EQ(Cells.DS->RecordCount(), 2);
@@ -750,7 +761,8 @@ TEST_F(ImpExpTest, ClearingCellsClearsLookupKeysAndKeepsThePosition) {
     GridDeleteSelection(Grid, false);
     EXPECT_EQ(Values(People, "cid"), (std::vector<Variant>{Variant::Null(), Variant::Null(), Variant::Null()}));
     EXPECT_EQ(Values(People, "flag"), (std::vector<Variant>{Variant::Null(), Variant::Null(), Variant::Null()}));
-    EXPECT_EQ(Values(People, "name"), (std::vector<Variant>{Variant(Cyr("Анна")), Variant(Cyr("Борис")), Variant::Null()}));
+    EXPECT_EQ(Values(People, "name"),
+              (std::vector<Variant>{Variant(Cyr("Анна")), Variant(Cyr("Борис")), Variant::Null()}));
     EXPECT_EQ(F("id")->AsInteger(), 30);
     // Whole columns, in every record.
     Grid->Selection()->Columns()->Select(Col(0), false);

@@ -432,14 +432,22 @@ TEST_F(DataCellColours, SelectedRowsColumnsAndRectanglesHighlightTheirCells) {
              ds->SetRecNo(3);
              Grid->SelectedRecords()->SetCurrentRowSelected(true);
          },
-         {{1, 1}, {2, 1}, {1, 2}, {2, 2}}, true, false},
-        {"columns", [&] { Grid->Selection()->Columns()->Select(Col(1), false); }, {{2, 0}, {2, 1}, {2, 2}}, false, true},
+         {{1, 1}, {2, 1}, {1, 2}, {2, 2}},
+         true,
+         false},
+        {"columns",
+         [&] { Grid->Selection()->Columns()->Select(Col(1), false); },
+         {{2, 0}, {2, 1}, {2, 2}},
+         false,
+         true},
         {"rectangle",
          [&] {
              Grid->Selection()->Rect()->Select(0, bookmarkOf(1), false);
              Grid->Selection()->Rect()->Select(1, bookmarkOf(2), true);
          },
-         {{1, 0}, {2, 0}, {1, 1}, {2, 1}}, false, false},
+         {{1, 0}, {2, 0}, {1, 1}, {2, 1}},
+         false,
+         false},
     };
     const ui::TColor dark = ui::TColor(4210752);
     for (const Case& c : cases) {
@@ -643,8 +651,10 @@ TEST_F(TreePaint, TheTreeAreaIndentsTheFirstColumnByLevel) {
             // Only the first column is indented.
             ASSERT_FALSE(TextsIn(2, top + r).empty());
             const int second = TextsIn(2, top + r).front()->Rect.Left;
-            if (tree) secondLefts.push_back(second);
-            else EXPECT_EQ(second, secondLefts[static_cast<size_t>(r)]) << rows[r].first;
+            if (tree)
+                secondLefts.push_back(second);
+            else
+                EXPECT_EQ(second, secondLefts[static_cast<size_t>(r)]) << rows[r].first;
         }
     }
     ds->Tree = true;

@@ -52,8 +52,8 @@ protected:
     }
     void Make(int N, bool Numbered = true) {
         Data = std::make_unique<memdstest::TFixture>(
-            std::vector<memdstest::TCol>{{u"id", store::mdtInt32, 4}, {u"name", store::mdtString, 31, 30},
-                                         {u"n", store::mdtInt32, 4}},
+            std::vector<memdstest::TCol>{
+                {u"id", store::mdtInt32, 4}, {u"name", store::mdtString, 31, 30}, {u"n", store::mdtInt32, 4}},
             Rows(N));
         if (!Numbered) {
             // The same store under a dataset that cannot number its records.
@@ -328,8 +328,11 @@ TEST_F(RecordsTest, SearchMatchKindsAndDirections) {
         TLocateTextOptionsEh Options;
         int RecNo;  // 0: not found
     } cases[] = {
-        {"ab", lmtAnyPartEh, 0, 1},       {"ab", lmtFromBeginEh, 0, 6}, {"ab", lmtWholeEh, 0, 6},
-        {"AB", lmtWholeEh, 0, 0},         {"AB", lmtWholeEh, ltoCaseInsensitiveEh, 6},
+        {"ab", lmtAnyPartEh, 0, 1},
+        {"ab", lmtFromBeginEh, 0, 6},
+        {"ab", lmtWholeEh, 0, 6},
+        {"AB", lmtWholeEh, 0, 0},
+        {"AB", lmtWholeEh, ltoCaseInsensitiveEh, 6},
     };
     for (auto c : cases) {
         DS()->First();
@@ -463,8 +466,8 @@ TEST_F(CellValueTest, KeyListTextsAndCheckboxStates) {
     struct {
         const char* Text;
         ui::TCheckBoxState State;
-    } texts[] = {{"y", ui::cbChecked}, {"1", ui::cbChecked}, {"", ui::cbChecked}, {"0", ui::cbUnchecked},
-                 {"2", ui::cbGrayed}};
+    } texts[] = {
+        {"y", ui::cbChecked}, {"1", ui::cbChecked}, {"", ui::cbChecked}, {"0", ui::cbUnchecked}, {"2", ui::cbGrayed}};
     People.DS->First();
     for (auto t : texts) {
         People.DS->Edit();
@@ -609,16 +612,18 @@ TEST_F(StyleTest, DataCellHighlightByFocusCurrentRowAndOptions) {
         TDBGridEhOptions oe = Grid->OptionsEh() - TDBGridEhOptions{dghRowHighlight};
         if (c.RowHighlight) oe.Include(dghRowHighlight);
         Grid->SetOptionsEh(oe);
-        if (c.Focus) Grid->SetFocus();
-        else other->SetFocus();
+        if (c.Focus)
+            Grid->SetFocus();
+        else
+            other->SetFocus();
         ASSERT_EQ(Grid->Focused(), c.Focus) << c.Name;
         const int col = c.CurrentCol ? Grid->Col() : Grid->Col() + 1;
         TGridDrawState state;
         if (c.Selected) state.Include(gdSelected);
         ui::TColor bg = ui::clWindow;
         ui::TFont font;
-        const bool h = Style.GetDataCellHighlight(Grid, col, Grid->Row(), Grid->GridToDataCol(col), dataRow, state,
-                                                  &font, bg);
+        const bool h =
+            Style.GetDataCellHighlight(Grid, col, Grid->Row(), Grid->GridToDataCol(col), dataRow, state, &font, bg);
         EXPECT_EQ(h, c.Highlighted) << c.Name;
         if (c.Background == ui::clNone)
             EXPECT_EQ(bg, BlendTowardGlass(ui::clWindow, ui::clHighlight, true)) << c.Name;

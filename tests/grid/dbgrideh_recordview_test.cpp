@@ -160,12 +160,9 @@ TEST_F(RecordViewTest, RowsFollowTheViewsChangeNotices) {
         TRecordViewChangeEh Change;
         int Record, Other, Count, Rows, TallRow;
     } cases[] = {
-        {"changed", rvcChangedEh, 3, -1, 40, 40, 3},
-        {"inserted above", rvcInsertedEh, 1, -1, 41, 41, 4},
-        {"moved", rvcMovedEh, 0, 4, 41, 41, 0},
-        {"deleted", rvcDeletedEh, 0, -1, 40, 40, -1},
-        {"reset", rvcResetEh, -1, -1, 12, 12, 3},
-        {"reset to nothing", rvcResetEh, -1, -1, 0, 1, -1},
+        {"changed", rvcChangedEh, 3, -1, 40, 40, 3}, {"inserted above", rvcInsertedEh, 1, -1, 41, 41, 4},
+        {"moved", rvcMovedEh, 0, 4, 41, 41, 0},      {"deleted", rvcDeletedEh, 0, -1, 40, 40, -1},
+        {"reset", rvcResetEh, -1, -1, 12, 12, 3},    {"reset to nothing", rvcResetEh, -1, -1, 0, 1, -1},
     };
     for (const Case& c : cases) {
         View->Count = c.Count;
@@ -189,8 +186,9 @@ TEST_F(RecordViewTest, TheBarScrollsRowsWithoutMovingTheRecord) {
         int16_t Pos;
         int Top;
     } cases[] = {
-        {ui::SB_LINEDOWN, 0, t + 1}, {ui::SB_PAGEDOWN, 0, t + 1 + page}, {ui::SB_LINEUP, 0, t + page},
-        {ui::SB_TOP, 0, t},          {ui::SB_BOTTOM, 0, t + 40 - page},  {ui::SB_THUMBPOSITION, 5, t + 4},
+        {ui::SB_LINEDOWN, 0, t + 1},       {ui::SB_PAGEDOWN, 0, t + 1 + page},
+        {ui::SB_LINEUP, 0, t + page},      {ui::SB_TOP, 0, t},
+        {ui::SB_BOTTOM, 0, t + 40 - page}, {ui::SB_THUMBPOSITION, 5, t + 4},
         {ui::SB_THUMBTRACK, 9, t + 4},
     };
     for (const auto& c : cases) {
@@ -269,8 +267,7 @@ TEST_F(RecordViewTest, PaintingReadsEveryRowThroughTheView) {
         Grid->UpdateWindow();
         const int shown = Grid->VisibleDataRowCount();
         ASSERT_GT(shown, 3);
-        for (int r = top; r < top + shown; ++r)
-            EXPECT_EQ(idShownIn(r), std::to_string(r - t + 1)) << "row " << r;
+        for (int r = top; r < top + shown; ++r) EXPECT_EQ(idShownIn(r), std::to_string(r - t + 1)) << "row " << r;
     }
     EXPECT_FALSE(View->Switched.empty());
     EXPECT_TRUE(View->Saved.empty()) << "every switch is put back";

@@ -25,8 +25,7 @@ TEST(GridPrimitives, CutTextToWidthTriesShorterCandidates) {
     } cases[] = {
         {35, "abcdefg"}, {34, "abc..."}, {30, "abc..."}, {29, "ab..."}, {15, "..."}, {14, "..."}, {0, "..."},
     };
-    for (const Case& k : cases)
-        EXPECT_EQ(CutTextToWidth("abcdefg", &c.Canvas, k.MaxWidth), k.Expected) << k.MaxWidth;
+    for (const Case& k : cases) EXPECT_EQ(CutTextToWidth("abcdefg", &c.Canvas, k.MaxWidth), k.Expected) << k.MaxWidth;
 }
 
 TEST(GridPrimitives, WriteCellTextPlacesByAlignmentAndLayout) {
@@ -35,7 +34,7 @@ TEST(GridPrimitives, WriteCellTextPlacesByAlignmentAndLayout) {
         TTextLayout Layout;
         int X, Y;
     } cases[] = {
-        {db::taLeftJustify, editors::tlTop, 102, 52},      // DX 2 right of the left edge, DY 2 down
+        {db::taLeftJustify, editors::tlTop, 102, 52},            // DX 2 right of the left edge, DY 2 down
         {db::taRightJustify, editors::tlTop, 200 - 15 - 3, 52},  // 3 pixels left of the right edge
         {db::taCenter, editors::tlTop, 100 + 50 - 7, 52},
         {db::taLeftJustify, editors::tlCenter, 102, (50 + 80 - 10) / 2 - 2 + 2},
@@ -44,8 +43,8 @@ TEST(GridPrimitives, WriteCellTextPlacesByAlignmentAndLayout) {
     for (const Case& k : cases) {
         Canvas10 c;
         c.Canvas.Brush()->SetColor(ui::clRed);
-        WriteCellText(&c.Canvas, TRect{100, 50, 200, 80}, false, 2, 2, "abc", k.Alignment, k.Layout, false, false,
-                      0, 0, false);
+        WriteCellText(&c.Canvas, TRect{100, 50, 200, 80}, false, 2, 2, "abc", k.Alignment, k.Layout, false, false, 0, 0,
+                      false);
         auto texts = c.Surface.OfKind(ui::TDrawOp::Text);
         ASSERT_EQ(texts.size(), 1u);
         EXPECT_EQ(texts[0]->Rect.Left, k.X) << int(k.Alignment) << int(k.Layout);
@@ -58,8 +57,8 @@ TEST(GridPrimitives, WriteCellTextPlacesByAlignmentAndLayout) {
 
 TEST(GridPrimitives, WriteCellTextCutsWithEllipsis) {
     Canvas10 c;
-    WriteCellText(&c.Canvas, TRect{0, 0, 32, 20}, true, 2, 2, "abcdefg", db::taLeftJustify, editors::tlTop, false,
-                  true, 0, 0, false);
+    WriteCellText(&c.Canvas, TRect{0, 0, 32, 20}, true, 2, 2, "abcdefg", db::taLeftJustify, editors::tlTop, false, true,
+                  0, 0, false);
     EXPECT_EQ(c.Surface.Texts(), (std::vector<std::string>{"abc..."}));
 }
 
@@ -70,17 +69,17 @@ TEST(GridPrimitives, WriteVerticalTextPlacesTheUpwardBaseline) {
         int Placement;
         TRect Expected;  // the rotated text's box
     } cases[] = {
-        {editors::tlTop, 0, {102, 50, 112, 65}},       // left + DX, ending at the top
-        {editors::tlBottom, 0, {102, 93, 112, 108}},   // starting DY above the bottom
-        {editors::tlCenter, 0, {102, 72, 112, 87}},    // middle plus half the extent
-        {editors::tlBottom, 1, {130, 93, 140, 108}},   // against the right edge
-        {editors::tlBottom, 2, {115, 93, 125, 108}},   // centred across
+        {editors::tlTop, 0, {102, 50, 112, 65}},      // left + DX, ending at the top
+        {editors::tlBottom, 0, {102, 93, 112, 108}},  // starting DY above the bottom
+        {editors::tlCenter, 0, {102, 72, 112, 87}},   // middle plus half the extent
+        {editors::tlBottom, 1, {130, 93, 140, 108}},  // against the right edge
+        {editors::tlBottom, 2, {115, 93, 125, 108}},  // centred across
     };
     for (const Case& k : cases) {
         Canvas10 c;
         c.Canvas.Brush()->SetColor(ui::clRed);
-        const int extent = WriteVerticalText(&c.Canvas, TRect{100, 50, 140, 110}, false, false, k.Layout,
-                                             k.Placement, "abc", 2, 2);
+        const int extent =
+            WriteVerticalText(&c.Canvas, TRect{100, 50, 140, 110}, false, false, k.Layout, k.Placement, "abc", 2, 2);
         EXPECT_EQ(extent, 15);
         auto texts = c.Surface.OfKind(ui::TDrawOp::Text);
         ASSERT_EQ(texts.size(), 1u);
@@ -175,14 +174,19 @@ TEST_F(GridSetupTest, ThemedHeadersNeedThemesFixed3DAndNotFlat) {
     struct Case {
         bool Flat, Themes, Fixed3D, Expected;
     } cases[] = {
-        {false, true, true, true}, {true, true, true, false}, {false, false, true, false}, {false, true, false, false},
+        {false, true, true, true},
+        {true, true, true, false},
+        {false, false, true, false},
+        {false, true, false, false},
     };
     for (const Case& k : cases) {
         Grid->SetFlat(k.Flat);
         ui::ThemeServices().SetThemesEnabled(k.Themes);
         TDBGridEhOptions o = Grid->OptionsEh();
-        if (k.Fixed3D) o.Include(dghFixed3D);
-        else o.Exclude(dghFixed3D);
+        if (k.Fixed3D)
+            o.Include(dghFixed3D);
+        else
+            o.Exclude(dghFixed3D);
         Grid->SetOptionsEh(o);
         EXPECT_EQ(Grid->UsesThemedHeaders(), k.Expected) << k.Flat << k.Themes << k.Fixed3D;
         EXPECT_EQ(Grid->IsCellThemed(0, 0, true), k.Themes && !k.Flat);
@@ -255,7 +259,7 @@ TEST_F(GridSetupTest, ColumnsIndexRoundTripAndStoredListsOfOtherLengths) {
         const char* Order;
     } cases[] = {
         {"\"born\",\"id\",\"na,me\"", "born id na,me "},
-        {"\"na,me\",\"gone\",\"born\",\"id\"", "na,me born id "},           // an unknown name is skipped
+        {"\"na,me\",\"gone\",\"born\",\"id\"", "na,me born id "},                 // an unknown name is skipped
         {"\"x\",\"y\",\"z\",\"id\",\"q\",\"born\",\"na,me\"", "id born na,me "},  // longer than the columns
         {"\"born\"", "born id na,me "},
         {"", "born id na,me "},
@@ -336,7 +340,8 @@ TEST(PropertyInterceptors, ALaterRegistrationReplacesTheEarlierOne) {
     };
     RegisterClassPropertyInterceptor<ui::TCustomForm, TOther>();
     EXPECT_EQ(count(), 1);
-    UnregisterClassPropertyInterceptor(&ui::TCustomForm::StaticClass(), &TFormStoragePropertyInterceptor::StaticClass());
+    UnregisterClassPropertyInterceptor(&ui::TCustomForm::StaticClass(),
+                                       &TFormStoragePropertyInterceptor::StaticClass());
     EXPECT_EQ(count(), 1);
     UnregisterClassPropertyInterceptor(&ui::TCustomForm::StaticClass(), &TOther::StaticClass());
     EXPECT_EQ(count(), 0);

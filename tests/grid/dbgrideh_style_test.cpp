@@ -373,7 +373,8 @@ TEST_F(GridCenterTest, AFlatGridDrawsItsOwnOnePixelBorder) {
         Grid->SetBorderStyle(c.Border);
         Pump();
         EXPECT_EQ(Grid->BorderWidth(), c.BorderWidth) << c.Flat << c.Ctl3D;
-        EXPECT_EQ(Grid->ClientWidth(), Grid->Width() - 2 * c.ClientInset - (Grid->ScrollBarVisible(ui::SB_VERT) ? 17 : 0))
+        EXPECT_EQ(Grid->ClientWidth(),
+                  Grid->Width() - 2 * c.ClientInset - (Grid->ScrollBarVisible(ui::SB_VERT) ? 17 : 0))
             << c.Flat << c.Ctl3D;
         EXPECT_TRUE(Grid->WindowParams().Style & ui::WS_CLIPCHILDREN);
     }
@@ -434,7 +435,8 @@ TEST_F(GridCenterTest, TheIndicatorTitleIsDrawnPressedWhileItsMenuIsOpen) {
         TLook l;
         for (const ui::TDrawRecord& r : surface->Records()) {
             const TRect& b = r.Rect;
-            const bool inCell = b.Left >= cell.Left && b.Right <= cell.Right && b.Top >= cell.Top && b.Bottom <= cell.Bottom;
+            const bool inCell =
+                b.Left >= cell.Left && b.Right <= cell.Right && b.Top >= cell.Top && b.Bottom <= cell.Bottom;
             if (!inCell && r.Points.empty()) continue;
             if (!r.Points.empty() && !(r.Points[0].X >= cell.Left && r.Points[0].X <= cell.Right &&
                                        r.Points[0].Y >= cell.Top && r.Points[0].Y <= cell.Bottom))
@@ -443,7 +445,8 @@ TEST_F(GridCenterTest, TheIndicatorTitleIsDrawnPressedWhileItsMenuIsOpen) {
                             std::to_string(b.Top) + ":" + std::to_string(r.Brush.Color) + ":" +
                             std::to_string(r.Pen.Color));
             // The sign's bottom row is drawn in the dark shadow colour, which the frame does not use.
-            if (r.Op == ui::TDrawOp::PolyPolyline && static_cast<ui::TColorRef>(r.Pen.Color) == ui::ColorToRGB(ui::cl3DDkShadow))
+            if (r.Op == ui::TDrawOp::PolyPolyline &&
+                static_cast<ui::TColorRef>(r.Pen.Color) == ui::ColorToRGB(ui::cl3DDkShadow))
                 for (const TPoint& p : r.Points)
                     if (l.Sign.X < 0 || p.Y < l.Sign.Y || (p.Y == l.Sign.Y && p.X < l.Sign.X)) l.Sign = p;
         }

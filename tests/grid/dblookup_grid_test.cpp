@@ -91,9 +91,9 @@ TEST_F(LookupGridListTest, TheBarCountsRecordsAndScrollingLeavesTheKey) {
         int Code, Pos, First;
     };
     const Step steps[] = {
-        {ui::SB_LINEDOWN, 0, 2},        {ui::SB_PAGEDOWN, 0, 7},  {ui::SB_LINEUP, 0, 6},
+        {ui::SB_LINEDOWN, 0, 2},        {ui::SB_PAGEDOWN, 0, 7},        {ui::SB_LINEUP, 0, 6},
         {ui::SB_PAGEUP, 0, 1},          {ui::SB_THUMBPOSITION, 20, 21}, {ui::SB_THUMBTRACK, 3, 4},
-        {ui::SB_THUMBPOSITION, 12, 13}, {ui::SB_BOTTOM, 0, 26},   {ui::SB_TOP, 0, 1},
+        {ui::SB_THUMBPOSITION, 12, 13}, {ui::SB_BOTTOM, 0, 26},         {ui::SB_TOP, 0, 1},
     };
     for (const Step& s : steps) {
         VScroll(s.Code, s.Pos);

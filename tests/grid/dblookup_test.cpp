@@ -82,8 +82,10 @@ protected:
         Combo->SetKeyField("id");
         Combo->SetListField("name");
     }
-    AnsiString Selected() const { return Combo->EditText().substr(static_cast<size_t>(Combo->SelStart()),
-                                                                 static_cast<size_t>(Combo->SelLength())); }
+    AnsiString Selected() const {
+        return Combo->EditText().substr(static_cast<size_t>(Combo->SelStart()),
+                                        static_cast<size_t>(Combo->SelLength()));
+    }
 
     memdstest::TFixture List;
     memdstest::TFixture Data;
@@ -180,8 +182,10 @@ TEST_F(LookupTest, DelClearsANotRequiredKeyAndOnARequiredOneOnlyWithAllSelected)
         Data.DS->First();
         Bind(c.Field);
         Focus(Combo);
-        if (c.SelectAll) Combo->SetSel(0, static_cast<int>(Combo->EditText().size()));
-        else Combo->SetSel(0, 1);
+        if (c.SelectAll)
+            Combo->SetSel(0, static_cast<int>(Combo->EditText().size()));
+        else
+            Combo->SetSel(0, 1);
         Key(ui::VK_DELETE);
         EXPECT_EQ(Combo->KeyValue().IsNull(), c.Cleared) << c.Field << c.SelectAll;
         EXPECT_EQ(Combo->EditText().empty(), c.Cleared) << c.Field << c.SelectAll;
@@ -584,7 +588,8 @@ TEST_F(LookupGridTest, TheKeyRowAndASelectedSpecialRowArePaintedHighlighted) {
         Grid->UpdateWindow();
         std::vector<std::string> out;
         for (const ui::TDrawRecord* r : surface->OfKind(ui::TDrawOp::Text))
-            if (!r->Text.empty() && r->Color == static_cast<ui::TColor>(ui::ColorToRGB(ui::clHighlightText))) out.push_back(r->Text);
+            if (!r->Text.empty() && r->Color == static_cast<ui::TColor>(ui::ColorToRGB(ui::clHighlightText)))
+                out.push_back(r->Text);
         return out;
     };
     Grid->SetKeyValue(Variant(3));
@@ -690,8 +695,10 @@ TEST_F(LookupTest, ReplacingTheSelectionSearchesTheWouldBeText) {
         Combo->SetSel(0, static_cast<int>(Combo->EditText().size()));
         Combo->Perform(ui::EM_REPLACESEL, 1, reinterpret_cast<ui::LPARAM>(c.Inserted));
         EXPECT_EQ(Combo->EditText(), c.Text) << c.Inserted << c.Style;
-        if (c.Key) EXPECT_EQ(Combo->KeyValue(), Variant(c.Key)) << c.Inserted << c.Style;
-        else EXPECT_TRUE(Combo->KeyValue().IsNull()) << c.Inserted << c.Style;
+        if (c.Key)
+            EXPECT_EQ(Combo->KeyValue(), Variant(c.Key)) << c.Inserted << c.Style;
+        else
+            EXPECT_TRUE(Combo->KeyValue().IsNull()) << c.Inserted << c.Style;
     }
 }
 

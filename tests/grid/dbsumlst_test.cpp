@@ -66,22 +66,64 @@ TEST_F(SumListTest, SumsFollowEditsPostsCancelsAndDeletes) {
     };
     const Step steps[] = {
         {"opened", [] {}, 15.0, 3.0, 4, 3},
-        {"null to a value", [&] { Edit(2, "qty", Variant(3)); Detail.DS->Post(); }, 15.0, 3.0, 4, 4},
-        {"a value to null", [&] { Edit(3, "qty", Variant::Null()); Detail.DS->Post(); }, 15.0, 2.0, 4, 3},
+        {"null to a value",
+         [&] {
+             Edit(2, "qty", Variant(3));
+             Detail.DS->Post();
+         },
+         15.0, 3.0, 4, 4},
+        {"a value to null",
+         [&] {
+             Edit(3, "qty", Variant::Null());
+             Detail.DS->Post();
+         },
+         15.0, 2.0, 4, 3},
         // Zero adds nothing to a total yet is a value an average and a count take in.
-        {"null to zero", [&] { Edit(3, "qty", Variant(0)); Detail.DS->Post(); }, 15.0, 1.5, 4, 4},
-        {"zero to null", [&] { Edit(3, "qty", Variant::Null()); Detail.DS->Post(); }, 15.0, 2.0, 4, 3},
-        {"posted unchanged", [&] { Edit(1, "amount", Variant(10.5)); Detail.DS->Post(); }, 15.0, 2.0, 4, 3},
-        {"edit then cancel", [&] { Edit(1, "amount", Variant(1000.0)); Detail.DS->Cancel(); }, 15.0, 2.0, 4, 3},
-        {"amount edited", [&] { Edit(1, "amount", Variant(0.5)); Detail.DS->Post(); }, 5.0, 2.0, 4, 3},
-        {"delete", [&] { ASSERT_TRUE(Detail.DS->Locate(u"id", Variant(4), {})); Detail.DS->Delete(); }, 5.75, 2.5, 3, 2},
-        {"insert", [&] {
+        {"null to zero",
+         [&] {
+             Edit(3, "qty", Variant(0));
+             Detail.DS->Post();
+         },
+         15.0, 1.5, 4, 4},
+        {"zero to null",
+         [&] {
+             Edit(3, "qty", Variant::Null());
+             Detail.DS->Post();
+         },
+         15.0, 2.0, 4, 3},
+        {"posted unchanged",
+         [&] {
+             Edit(1, "amount", Variant(10.5));
+             Detail.DS->Post();
+         },
+         15.0, 2.0, 4, 3},
+        {"edit then cancel",
+         [&] {
+             Edit(1, "amount", Variant(1000.0));
+             Detail.DS->Cancel();
+         },
+         15.0, 2.0, 4, 3},
+        {"amount edited",
+         [&] {
+             Edit(1, "amount", Variant(0.5));
+             Detail.DS->Post();
+         },
+         5.0, 2.0, 4, 3},
+        {"delete",
+         [&] {
+             ASSERT_TRUE(Detail.DS->Locate(u"id", Variant(4), {}));
+             Detail.DS->Delete();
+         },
+         5.75, 2.5, 3, 2},
+        {"insert",
+         [&] {
              Detail.DS->Append();
              Detail.F("id")->SetAsInteger(9);
              Detail.F("amount")->SetAsFloat(2.0);
              Detail.F("qty")->SetAsInteger(5);
              Detail.DS->Post();
-         }, 7.75, 3.3333, 4, 3},
+         },
+         7.75, 3.3333, 4, 3},
     };
     for (const Step& s : steps) {
         s.Act();
@@ -188,8 +230,8 @@ TEST_F(SumListTest, OverflowRaisesInsteadOfWrapping) {
     }
     // Grown by a post: the sum stays what it was.
     Detail.DS->Close();
-    Detail.Store->SetRows({{Variant(1), Variant(1), Variant(9e14), Variant(1)},
-                           {Variant(2), Variant(1), Variant(0.0), Variant(1)}});
+    Detail.Store->SetRows(
+        {{Variant(1), Variant(1), Variant(9e14), Variant(1)}, {Variant(2), Variant(1), Variant(0.0), Variant(1)}});
     Detail.DS->Open();
     const int64_t before = sum->SumValue.Value;
     Edit(2, "amount", Variant(9e14));
@@ -217,8 +259,10 @@ TEST_F(SumListTest, TwoListsOnOneDatasetUnhookInEitherOrder) {
         b->SetFieldName(u"amount");
         first->AttachDataSet(Detail.DS.get());
         second->AttachDataSet(Detail.DS.get());
-        if (firstGoesFirst) first.reset();
-        else second.reset();
+        if (firstGoesFirst)
+            first.reset();
+        else
+            second.reset();
         Edit(1, "amount", Variant(1.5));
         Detail.DS->Post();
         TDBSum* left = firstGoesFirst ? b : a;
@@ -263,8 +307,10 @@ TEST(SumListKinds, EveryStoredKindFollowsAnEditAndItsPost) {
         store::TMemDataType Type;
         int Size;
     };
-    const Kind kinds[] = {{"int16", store::mdtInt16, 2}, {"int32", store::mdtInt32, 4},
-                          {"float", store::mdtFloat, 8},  {"int8", store::mdtInt8, 1},
+    const Kind kinds[] = {{"int16", store::mdtInt16, 2},
+                          {"int32", store::mdtInt32, 4},
+                          {"float", store::mdtFloat, 8},
+                          {"int8", store::mdtInt8, 1},
                           {"currency", store::mdtCurrency, 8}};
     for (const Kind& k : kinds) {
         SCOPED_TRACE(k.What);
@@ -293,10 +339,11 @@ TEST(SumListKinds, EveryStoredKindFollowsAnEditAndItsPost) {
 
 TEST_F(SumListTest, VirtualRecordNumbersCountWhereTheDatasetCannot) {
     rtl::TOwnedPtr<gridtest::TUnnumberedDataSet> ds(rtl::Create<gridtest::TUnnumberedDataSet>(nullptr));
-    ds->SetIRecordSet(std::unique_ptr<store::TData>(new memdstest::TRowStore(
-        {{u"id", store::mdtInt32, 4}, {u"mid", store::mdtInt32, 4}, {u"amount", store::mdtFloat, 8},
-         {u"qty", store::mdtInt32, 4}},
-        Lines())));
+    ds->SetIRecordSet(std::unique_ptr<store::TData>(new memdstest::TRowStore({{u"id", store::mdtInt32, 4},
+                                                                              {u"mid", store::mdtInt32, 4},
+                                                                              {u"amount", store::mdtFloat, 8},
+                                                                              {u"qty", store::mdtInt32, 4}},
+                                                                             Lines())));
     ds->Open();
     TDBSum* all = AddSum(goCount, u"");
     List.AttachDataSet(ds.get());

@@ -17,9 +17,7 @@ using namespace grid;
 using ui::TPoint;
 using ui::TRect;
 
-inline std::string CellText(int C, int R) {
-    return std::to_string(C) + "," + std::to_string(R);
-}
+inline std::string CellText(int C, int R) { return std::to_string(C) + "," + std::to_string(R); }
 
 class TTestGrid : public TCustomGridEh {
     RTL_CLASS(TTestGrid, TCustomGridEh)

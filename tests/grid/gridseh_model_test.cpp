@@ -8,9 +8,7 @@ using namespace gridtest;
 
 namespace {
 
-std::vector<int> Widths(TTestGrid* G) {
-    return G->ColWidthsArray();
-}
+std::vector<int> Widths(TTestGrid* G) { return G->ColWidthsArray(); }
 
 template <class F>
 std::string ErrorOf(F&& f) {
@@ -56,8 +54,7 @@ TEST_P(GridLayout, AxisFieldsAndEveryShownCellMapsBackToItself) {
     }
     if (name == "contra") Grid->SetContraColCount(2);
     Grid->SetGridLineWidth(c.LineWidth);
-    if (c.LineWidth == 0)
-        Grid->SetGridOptions(Grid->GridOptions() - TGridOptionsEh{gopFixedVertLine, gopVertLine});
+    if (c.LineWidth == 0) Grid->SetGridOptions(Grid->GridOptions() - TGridOptionsEh{gopFixedVertLine, gopVertLine});
     Place(c.ClientWidth, 120);
     const TGridLayoutEh L = Grid->ComputeLayout();
     EXPECT_EQ(L.Horz.FixedEnd, c.FixedEnd);
@@ -70,23 +67,20 @@ TEST_P(GridLayout, AxisFieldsAndEveryShownCellMapsBackToItself) {
             const TRect rect = Grid->CellRangeRect(TGridRect{col, r, col, r}, false, L);
             if (rect.Width() <= 0 || rect.Height() <= 0 || Grid->ColWidths(col) <= 0) continue;
             EXPECT_EQ(Grid->CellAtPoint(rect.Left, rect.Top, L), (TGridCoord{col, r})) << col << "," << r;
-            EXPECT_EQ(Grid->CellAtPoint(rect.Right - 1, rect.Bottom - 1, L), (TGridCoord{col, r}))
-                << col << "," << r;
+            EXPECT_EQ(Grid->CellAtPoint(rect.Right - 1, rect.Bottom - 1, L), (TGridCoord{col, r})) << col << "," << r;
             ++checked;
         }
     EXPECT_GE(checked, 15);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, GridLayout,
-                         ::testing::Values(LayoutCase{"zero-width", 0, 250, 64, 250, 250, 3},
-                                           LayoutCase{"zero-width", 1, 250, 65, 250, 250, 3},
-                                           LayoutCase{"zero-width", 3, 250, 67, 250, 250, 3},
-                                           LayoutCase{"frozen", 0, 250, 128, 250, 250, 2},
-                                           LayoutCase{"frozen", 1, 250, 130, 250, 250, 2},
-                                           LayoutCase{"frozen", 3, 250, 134, 250, 250, 2},
-                                           LayoutCase{"contra", 0, 320, 64, 192, 192, 2},
-                                           LayoutCase{"contra", 1, 320, 65, 189, 189, 1},
-                                           LayoutCase{"contra", 3, 320, 67, 183, 183, 1}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GridLayout,
+    ::testing::Values(LayoutCase{"zero-width", 0, 250, 64, 250, 250, 3},
+                      LayoutCase{"zero-width", 1, 250, 65, 250, 250, 3},
+                      LayoutCase{"zero-width", 3, 250, 67, 250, 250, 3}, LayoutCase{"frozen", 0, 250, 128, 250, 250, 2},
+                      LayoutCase{"frozen", 1, 250, 130, 250, 250, 2}, LayoutCase{"frozen", 3, 250, 134, 250, 250, 2},
+                      LayoutCase{"contra", 0, 320, 64, 192, 192, 2}, LayoutCase{"contra", 1, 320, 65, 189, 189, 1},
+                      LayoutCase{"contra", 3, 320, 67, 183, 183, 1}));
 
 TEST_F(GridTest, FrozenColumnsEndTheUnfrozenPartAndContraColumnsStandAtTheRightEdge) {
     Grid->SetColCount(20);
@@ -100,8 +94,7 @@ TEST_F(GridTest, FrozenColumnsEndTheUnfrozenPartAndContraColumnsStandAtTheRightE
     EXPECT_EQ(contra.Right, 400);
     Grid->SetLeftCol(10);
     L = Grid->ComputeLayout();
-    EXPECT_EQ(Grid->CellRangeRect(TGridRect{20, 1, 21, 1}, true, L), contra)
-        << "whatever the scroll position";
+    EXPECT_EQ(Grid->CellRangeRect(TGridRect{20, 1, 21, 1}, true, L), contra) << "whatever the scroll position";
     EXPECT_EQ(Grid->CellAtPoint(contra.Left + 1, 30, L).X, 20);
     // A click on a contra column never makes it current.
     Click(contra.Left + 5, 30);

@@ -19,13 +19,11 @@ protected:
         ASSERT_EQ(Grid->ClientHeight(), 275);
     }
     int VScroll(int Code, int Pos = 0) {
-        Grid->Perform(ui::WM_VSCROLL, ui::MakeWParam(static_cast<uint16_t>(Code), static_cast<uint16_t>(Pos)),
-                      0);
+        Grid->Perform(ui::WM_VSCROLL, ui::MakeWParam(static_cast<uint16_t>(Code), static_cast<uint16_t>(Pos)), 0);
         return Grid->TopRow();
     }
     int HScroll(int Code, int Pos = 0) {
-        Grid->Perform(ui::WM_HSCROLL, ui::MakeWParam(static_cast<uint16_t>(Code), static_cast<uint16_t>(Pos)),
-                      0);
+        Grid->Perform(ui::WM_HSCROLL, ui::MakeWParam(static_cast<uint16_t>(Code), static_cast<uint16_t>(Pos)), 0);
         return Grid->LeftCol();
     }
 };
@@ -77,8 +75,7 @@ TEST_F(GridScroll, TopAndBottomCodesReachBothEndsInEveryHorizontalMode) {
     ASSERT_GT(Grid->HorzPixelPage(), 0);
     HScroll(ui::SB_BOTTOM);
     EXPECT_EQ(Grid->HorzPixelPos(), Grid->HorzPixelExtent() - Grid->HorzPixelPage());
-    EXPECT_EQ(Grid->HorzPixelPage(),
-              Grid->ComputeLayout().Horz.ScrollLimit - Grid->ComputeLayout().Horz.FixedEnd);
+    EXPECT_EQ(Grid->HorzPixelPage(), Grid->ComputeLayout().Horz.ScrollLimit - Grid->ComputeLayout().Horz.FixedEnd);
     HScroll(ui::SB_TOP);
     EXPECT_EQ(Grid->HorzPixelPos(), 0);
     EXPECT_EQ(Grid->LeftCol(), 1);
@@ -226,8 +223,7 @@ TEST_F(GridPaint, WithoutDefaultDrawingOnlyLinesAndCellsAreDrawn) {
     const size_t linesWithout = Surface()->OfKind(TDrawOp::PolyPolyline).size();
     Grid->SetBaseDefaultDrawing(true);
     PaintAll();
-    EXPECT_GT(Surface()->OfKind(TDrawOp::FillRect).size(), 25u)
-        << "backgrounds and the fixed cells' 3D frames";
+    EXPECT_GT(Surface()->OfKind(TDrawOp::FillRect).size(), 25u) << "backgrounds and the fixed cells' 3D frames";
     EXPECT_EQ(Surface()->OfKind(TDrawOp::PolyPolyline).size(), linesWithout);
     EXPECT_EQ(Surface()->OfKind(TDrawOp::FocusRect).size(), 1u);
 }

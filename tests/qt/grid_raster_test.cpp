@@ -20,17 +20,19 @@ AnsiString Cyr(const char* Utf8) { return rtl::UTF8ToAnsi(std::string_view(Utf8)
 class GridRaster : public BackendTest {
 protected:
     GridRaster()
-        : Data({{u"id", store::mdtInt32, 4},
-                {u"name", store::mdtString, 41, 40},
-                {u"born", store::mdtDate, 8},
-                {u"cid", store::mdtInt32, 4},
-                {u"flag", store::mdtString, 2, 1}},
-               {{rtl::Variant(1), rtl::Variant(Cyr("Опись фонда №5")), rtl::Variant::FromDate(rtl::EncodeDate(1990, 3, 4)),
-                 rtl::Variant(1), rtl::Variant(AnsiString("1"))},
-                {rtl::Variant(2), rtl::Variant(Cyr("Жалоба жильцов")), rtl::Variant::FromDate(rtl::EncodeDate(2001, 12, 31)),
-                 rtl::Variant(2), rtl::Variant(AnsiString("0"))},
-                {rtl::Variant(3), rtl::Variant(Cyr("Ёлочные игрушки")), rtl::Variant::FromDate(rtl::EncodeDate(2010, 1, 9)),
-                 rtl::Variant(3), rtl::Variant(AnsiString("1"))}}) {}
+        : Data(
+              {{u"id", store::mdtInt32, 4},
+               {u"name", store::mdtString, 41, 40},
+               {u"born", store::mdtDate, 8},
+               {u"cid", store::mdtInt32, 4},
+               {u"flag", store::mdtString, 2, 1}},
+              {{rtl::Variant(1), rtl::Variant(Cyr("Опись фонда №5")),
+                rtl::Variant::FromDate(rtl::EncodeDate(1990, 3, 4)), rtl::Variant(1), rtl::Variant(AnsiString("1"))},
+               {rtl::Variant(2), rtl::Variant(Cyr("Жалоба жильцов")),
+                rtl::Variant::FromDate(rtl::EncodeDate(2001, 12, 31)), rtl::Variant(2), rtl::Variant(AnsiString("0"))},
+               {rtl::Variant(3), rtl::Variant(Cyr("Ёлочные игрушки")),
+                rtl::Variant::FromDate(rtl::EncodeDate(2010, 1, 9)), rtl::Variant(3), rtl::Variant(AnsiString("1"))}}) {
+    }
 
     void SetUp() override {
         BackendTest::SetUp();

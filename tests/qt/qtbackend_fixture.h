@@ -34,21 +34,28 @@ public:
     }
     void WndProc(TMessage& M) override {
         char buf[64] = {};
-        const bool repeat = (static_cast<uint32_t>(M.LParam) & 0x40000000u) && (M.Msg == WM_KEYDOWN || M.Msg == WM_SYSKEYDOWN);
+        const bool repeat =
+            (static_cast<uint32_t>(M.LParam) & 0x40000000u) && (M.Msg == WM_KEYDOWN || M.Msg == WM_SYSKEYDOWN);
         switch (M.Msg) {
-            case WM_KEYDOWN: std::snprintf(buf, sizeof buf, "down:%02X%s", unsigned(M.WParam), repeat ? "+r" : ""); break;
+            case WM_KEYDOWN:
+                std::snprintf(buf, sizeof buf, "down:%02X%s", unsigned(M.WParam), repeat ? "+r" : "");
+                break;
             case WM_KEYUP: std::snprintf(buf, sizeof buf, "up:%02X", unsigned(M.WParam)); break;
             case WM_CHAR: std::snprintf(buf, sizeof buf, "char:%02X", unsigned(M.WParam)); break;
-            case WM_SYSKEYDOWN: std::snprintf(buf, sizeof buf, "sysdown:%02X%s", unsigned(M.WParam), repeat ? "+r" : ""); break;
+            case WM_SYSKEYDOWN:
+                std::snprintf(buf, sizeof buf, "sysdown:%02X%s", unsigned(M.WParam), repeat ? "+r" : "");
+                break;
             case WM_SYSKEYUP: std::snprintf(buf, sizeof buf, "sysup:%02X", unsigned(M.WParam)); break;
             case WM_SYSCHAR: std::snprintf(buf, sizeof buf, "syschar:%02X", unsigned(M.WParam)); break;
             case WM_LBUTTONDOWN:
             case WM_LBUTTONDBLCLK:
-                std::snprintf(buf, sizeof buf, "%s:%d,%d", M.Msg == WM_LBUTTONDOWN ? "ldown" : "ldbl", int(int16_t(M.LParam & 0xFFFF)),
-                              int(int16_t((M.LParam >> 16) & 0xFFFF)));
+                std::snprintf(buf, sizeof buf, "%s:%d,%d", M.Msg == WM_LBUTTONDOWN ? "ldown" : "ldbl",
+                              int(int16_t(M.LParam & 0xFFFF)), int(int16_t((M.LParam >> 16) & 0xFFFF)));
                 break;
             case WM_LBUTTONUP: std::snprintf(buf, sizeof buf, "lup"); break;
-            case WM_MOUSEWHEEL: std::snprintf(buf, sizeof buf, "wheel:%d", int(int16_t((M.WParam >> 16) & 0xFFFF))); break;
+            case WM_MOUSEWHEEL:
+                std::snprintf(buf, sizeof buf, "wheel:%d", int(int16_t((M.WParam >> 16) & 0xFFFF)));
+                break;
             default: break;
         }
         if (buf[0]) Log.push_back(buf);

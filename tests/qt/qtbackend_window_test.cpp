@@ -213,7 +213,8 @@ TEST_F(BackendTest, ClipboardRoundTripsTextAndARegisteredFormat) {
     // A second reader (as another instance would) finds both formats there.
     qtback::TQtClipboardStore reader;
     ASSERT_TRUE(reader.HasData(CF_UNICODETEXT));
-    EXPECT_EQ(rtl::WideToAnsi(std::u16string(reinterpret_cast<const char16_t*>(reader.GetData(CF_UNICODETEXT).data()))), text);
+    EXPECT_EQ(rtl::WideToAnsi(std::u16string(reinterpret_cast<const char16_t*>(reader.GetData(CF_UNICODETEXT).data()))),
+              text);
     EXPECT_TRUE(reader.HasData(rows));
     EXPECT_EQ(reader.GetData(rows), payload);
     const auto formats = reader.Formats();
@@ -278,13 +279,16 @@ namespace qttest {
 namespace {
 
 TEST_F(BackendTest, TheProgramsOwnCursorsAreShownFromTheirResource) {
-    RegisterCursorResource(HInstance, "ARROWCUR", [](TBitmap& B) {
-        B.SetSize(8, 8);
-        B.Canvas()->Brush()->SetColor(clWhite);
-        B.Canvas()->FillRect(Rect(0, 0, 8, 8));
-        B.Canvas()->Brush()->SetColor(clBlack);
-        B.Canvas()->FillRect(Rect(0, 0, 4, 4));
-    }, Point(1, 2));
+    RegisterCursorResource(
+        HInstance, "ARROWCUR",
+        [](TBitmap& B) {
+            B.SetSize(8, 8);
+            B.Canvas()->Brush()->SetColor(clWhite);
+            B.Canvas()->FillRect(Rect(0, 0, 8, 8));
+            B.Canvas()->Brush()->SetColor(clBlack);
+            B.Canvas()->FillRect(Rect(0, 0, 4, 4));
+        },
+        Point(1, 2));
     Screen()->SetCursors(5, "ARROWCUR");
     SetCursorShape(5);
     Pump();

@@ -57,24 +57,28 @@ INSTANTIATE_TEST_SUITE_P(
     Qt, KeyInput,
     ::testing::Values(
         TKeyCase{"RussianLetterIsTheLatinKeyWithItsCyrillicCharacter",
-                 {Press(KeyEf, ef), Release(KeyEf, ef)}, "down:41 char:F4 up:41"},
+                 {Press(KeyEf, ef), Release(KeyEf, ef)},
+                 "down:41 char:F4 up:41"},
         TKeyCase{"ShiftGivesTheCapital",
-                 {Press(Qt::Key_Shift, {}, Shift), Press(KeyEf, EF, Shift), Release(KeyEf, EF, Shift), Release(Qt::Key_Shift)},
+                 {Press(Qt::Key_Shift, {}, Shift), Press(KeyEf, EF, Shift), Release(KeyEf, EF, Shift),
+                  Release(Qt::Key_Shift)},
                  "down:10 down:41 char:D4 up:41 up:10"},
         TKeyCase{"RussianLayoutPunctuationKeys",
-                 {Press(KeyHa, QString::fromUtf8(u8"х")), Release(KeyHa), Press(0x0401, QString::fromUtf8(u8"ё")), Release(0x0401)},
+                 {Press(KeyHa, QString::fromUtf8(u8"х")), Release(KeyHa), Press(0x0401, QString::fromUtf8(u8"ё")),
+                  Release(0x0401)},
                  "down:DB char:F5 up:DB down:C0 char:B8 up:C0"},
         TKeyCase{"CtrlShortcutIgnoresTheLayout",
                  {Press(Qt::Key_Control, {}, Ctrl), Press(KeyEs, QString(QChar(3)), Ctrl), Release(KeyEs, {}, Ctrl),
                   Release(Qt::Key_Control)},
                  "down:11 down:43 char:03 up:43 up:11"},
         TKeyCase{"CtrlOnLatinLetters",
-                 {Press(Qt::Key_Control, {}, Ctrl), Press(Qt::Key_V, QString(QChar(0x16)), Ctrl), Release(Qt::Key_V, {}, Ctrl),
-                  Release(Qt::Key_Control)},
+                 {Press(Qt::Key_Control, {}, Ctrl), Press(Qt::Key_V, QString(QChar(0x16)), Ctrl),
+                  Release(Qt::Key_V, {}, Ctrl), Release(Qt::Key_Control)},
                  "down:11 down:56 char:16 up:56 up:11"},
         TKeyCase{"CtrlAltTypesTheCharacterTheLayoutGivesIt",
-                 {Press(Qt::Key_Control, {}, Ctrl), Press(Qt::Key_Alt, {}, Ctrl | Alt), Press(Qt::Key_E, QString::fromUtf8(u8"€"), Ctrl | Alt),
-                  Release(Qt::Key_E, {}, Ctrl | Alt), Release(Qt::Key_Alt, {}, Ctrl), Release(Qt::Key_Control)},
+                 {Press(Qt::Key_Control, {}, Ctrl), Press(Qt::Key_Alt, {}, Ctrl | Alt),
+                  Press(Qt::Key_E, QString::fromUtf8(u8"€"), Ctrl | Alt), Release(Qt::Key_E, {}, Ctrl | Alt),
+                  Release(Qt::Key_Alt, {}, Ctrl), Release(Qt::Key_Control)},
                  "down:11 down:12 down:45 char:88 up:45 up:12 up:11"},
         TKeyCase{"AltGrTypesItsCharacter",
                  {Press(Qt::Key_AltGr, {}, Qt::GroupSwitchModifier), Press(Qt::Key_Q, "@", Qt::GroupSwitchModifier),
@@ -85,16 +89,18 @@ INSTANTIATE_TEST_SUITE_P(
                   Release(Qt::Key_A, "a", {}, true), Press(Qt::Key_A, "a", {}, true), Release(Qt::Key_A, "a")},
                  "down:41 char:61 down:41+r char:61 down:41+r char:61 up:41"},
         TKeyCase{"EditingKeys",
-                 {Press(Qt::Key_Return, "\r"), Release(Qt::Key_Return), Press(Qt::Key_Backspace, "\b"), Release(Qt::Key_Backspace),
-                  Press(Qt::Key_Delete, QString(QChar(0x7F))), Release(Qt::Key_Delete), Press(Qt::Key_F2), Release(Qt::Key_F2)},
+                 {Press(Qt::Key_Return, "\r"), Release(Qt::Key_Return), Press(Qt::Key_Backspace, "\b"),
+                  Release(Qt::Key_Backspace), Press(Qt::Key_Delete, QString(QChar(0x7F))), Release(Qt::Key_Delete),
+                  Press(Qt::Key_F2), Release(Qt::Key_F2)},
                  "down:0D char:0D up:0D down:08 char:08 up:08 down:2E up:2E down:71 up:71"},
         TKeyCase{"CharactersTravelIn1251",
                  {Press(Qt::Key_division, QString::fromUtf8(u8"№")), Press(Qt::Key_unknown, QString::fromUtf8(u8"€"))},
                  "char:B9 char:88"},
-        TKeyCase{"ACharacterWithout1251FormIsRefused",
-                 {Press(Qt::Key_Adiaeresis, QString::fromUtf8(u8"ä")), Press(Qt::Key_unknown, QString::fromUtf8(u8"漢"))}, ""},
-        TKeyCase{"DeadKeyTypesNothingByItself",
-                 {Press(Qt::Key_Dead_Diaeresis), Release(Qt::Key_Dead_Diaeresis)}, ""},
+        TKeyCase{
+            "ACharacterWithout1251FormIsRefused",
+            {Press(Qt::Key_Adiaeresis, QString::fromUtf8(u8"ä")), Press(Qt::Key_unknown, QString::fromUtf8(u8"漢"))},
+            ""},
+        TKeyCase{"DeadKeyTypesNothingByItself", {Press(Qt::Key_Dead_Diaeresis), Release(Qt::Key_Dead_Diaeresis)}, ""},
         TKeyCase{"KeypadDigits",
                  {Press(Qt::Key_5, "5", Qt::KeypadModifier), Release(Qt::Key_5, "5", Qt::KeypadModifier)},
                  "down:65 char:35 up:65"}),
@@ -145,8 +151,9 @@ TEST_F(BackendTest, ComposedCharactersArriveThroughTheInputMethod) {
 
 TEST(KeyTranslation, EveryRussianLetterSitsOnItsLatinKey) {
     const std::u16string upper = u"ЙЦУКЕНГШЩЗХЪФЫВАПРОЛДЖЭЯЧСМИТЬБЮЁ";
-    const std::vector<uint16_t> keys = {'Q', 'W', 'E', 'R', 'T', 'Y', 'U', 'I', 'O', 'P', 0xDB, 0xDD, 'A', 'S', 'D', 'F', 'G',
-                                        'H', 'J', 'K', 'L', 0xBA, 0xDE, 'Z', 'X', 'C', 'V', 'B', 'N', 'M', 0xBC, 0xBE, 0xC0};
+    const std::vector<uint16_t> keys = {'Q',  'W', 'E', 'R', 'T', 'Y', 'U', 'I', 'O',  'P',  0xDB,
+                                        0xDD, 'A', 'S', 'D', 'F', 'G', 'H', 'J', 'K',  'L',  0xBA,
+                                        0xDE, 'Z', 'X', 'C', 'V', 'B', 'N', 'M', 0xBC, 0xBE, 0xC0};
     ASSERT_EQ(upper.size(), keys.size());
     for (size_t i = 0; i < keys.size(); ++i) {
         EXPECT_EQ(qtback::VirtualKeyOf(upper[i], {}), keys[i]) << i;
@@ -204,7 +211,8 @@ TEST(FileDialog, FiltersBecomeQtNameFilters) {
         {u8"Без маски", u8""},  // a name without its masks is left out
     };
     for (const auto& c : cases)
-        EXPECT_EQ(qtback::FileDialogFilter(rtl::UTF8ToAnsi(c.Filter)), QString::fromUtf8(reinterpret_cast<const char*>(c.Qt)))
+        EXPECT_EQ(qtback::FileDialogFilter(rtl::UTF8ToAnsi(c.Filter)),
+                  QString::fromUtf8(reinterpret_cast<const char*>(c.Qt)))
             << reinterpret_cast<const char*>(c.Filter);
 }
 
@@ -223,7 +231,7 @@ TEST_F(BackendTest, ADoubleClickArrivesAsThePlatformsSequence) {
     const QPointF local = w->mapFromGlobal(QPoint(screen.X, screen.Y));
     const QPointF global(screen.X, screen.Y);
     const auto send = [&](char Kind) {
-        const QEvent::Type t = Kind == 'p' ? QEvent::MouseButtonPress
+        const QEvent::Type t = Kind == 'p'   ? QEvent::MouseButtonPress
                                : Kind == 'd' ? QEvent::MouseButtonDblClick
                                              : QEvent::MouseButtonRelease;
         QMouseEvent e(t, local, global, Qt::LeftButton, Kind == 'r' ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
@@ -245,8 +253,10 @@ TEST_F(BackendTest, ADoubleClickArrivesAsThePlatformsSequence) {
         Clock.Advance(1000);
         Input->Log.clear();
         for (const char* e = c.Events; *e; ++e) {
-            if (*e == '+') Clock.Advance(600);
-            else send(*e);
+            if (*e == '+')
+                Clock.Advance(600);
+            else
+                send(*e);
         }
         Pump();
         EXPECT_EQ(Input->Joined(), c.Model);

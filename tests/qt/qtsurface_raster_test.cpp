@@ -19,9 +19,18 @@ public:
     TTeeSurface(int W, int H) : Rec(W, H), Raster(W, H) {}
     int Width() const override { return Raster.Width(); }
     int Height() const override { return Raster.Height(); }
-    void SetSize(int W, int H) override { Rec.SetSize(W, H); Raster.SetSize(W, H); }
-    void SetClip(const TRegion* C) override { Rec.SetClip(C); Raster.SetClip(C); }
-    void FillRect(const TRect& R, const TBrushData& B, uint32_t Rop) override { Rec.FillRect(R, B, Rop); Raster.FillRect(R, B, Rop); }
+    void SetSize(int W, int H) override {
+        Rec.SetSize(W, H);
+        Raster.SetSize(W, H);
+    }
+    void SetClip(const TRegion* C) override {
+        Rec.SetClip(C);
+        Raster.SetClip(C);
+    }
+    void FillRect(const TRect& R, const TBrushData& B, uint32_t Rop) override {
+        Rec.FillRect(R, B, Rop);
+        Raster.FillRect(R, B, Rop);
+    }
     void PolyPolyline(const TPoint* P, const int* C, int L, const TPenData& Pen) override {
         Rec.PolyPolyline(P, C, L, Pen);
         Raster.PolyPolyline(P, C, L, Pen);
@@ -30,16 +39,25 @@ public:
         Rec.Polygon(P, C, Pen, B);
         Raster.Polygon(P, C, Pen, B);
     }
-    void TextOut(int X, int Y, std::string_view T, const TFontData& F, TColorRef C, TColor Bg, const TRect* Clip) override {
+    void TextOut(int X, int Y, std::string_view T, const TFontData& F, TColorRef C, TColor Bg,
+                 const TRect* Clip) override {
         Rec.TextOut(X, Y, T, F, C, Bg, Clip);
         Raster.TextOut(X, Y, T, F, C, Bg, Clip);
     }
     TSize TextExtent(std::string_view T, const TFontData& F) override { return Raster.TextExtent(T, F); }
     TTextMetric TextMetrics(const TFontData& F) override { return Raster.TextMetrics(F); }
-    void DrawFocusRect(const TRect& R) override { Rec.DrawFocusRect(R); Raster.DrawFocusRect(R); }
-    void Blit(const TRect& D, TSurface& S, const TRect& SR, uint32_t Rop, TColor T) override { Raster.Blit(D, S, SR, Rop, T); }
+    void DrawFocusRect(const TRect& R) override {
+        Rec.DrawFocusRect(R);
+        Raster.DrawFocusRect(R);
+    }
+    void Blit(const TRect& D, TSurface& S, const TRect& SR, uint32_t Rop, TColor T) override {
+        Raster.Blit(D, S, SR, Rop, T);
+    }
     TColor GetPixel(int X, int Y) override { return Raster.GetPixel(X, Y); }
-    void SetPixel(int X, int Y, TColorRef C) override { Rec.SetPixel(X, Y, C); Raster.SetPixel(X, Y, C); }
+    void SetPixel(int X, int Y, TColorRef C) override {
+        Rec.SetPixel(X, Y, C);
+        Raster.SetPixel(X, Y, C);
+    }
 
     TRecordingSurface Rec;
     qtback::TQtSurface Raster;
@@ -55,7 +73,8 @@ struct TExpected {
     std::vector<TColorRef> Color;
     std::vector<uint8_t> Kind;
     std::vector<TColorRef> TextBackground;
-    TExpected(int W_, int H_) : W(W_), H(H_), Color(size_t(W_) * H_, White), Kind(Color.size(), Exact), TextBackground(Color.size(), White) {}
+    TExpected(int W_, int H_)
+        : W(W_), H(H_), Color(size_t(W_) * H_, White), Kind(Color.size(), Exact), TextBackground(Color.size(), White) {}
     bool In(const TDrawRecord& R, int X, int Y) const {
         return X >= 0 && Y >= 0 && X < W && Y < H && (!R.Clipped || R.Clip.Contains(Point(X, Y)));
     }
@@ -77,7 +96,8 @@ struct TExpected {
                     for (int i = 0; i + 1 < n; ++i) {
                         TPoint a = R.Points[at + i], b = R.Points[at + i + 1];
                         const int dx = (b.X > a.X) - (b.X < a.X), dy = (b.Y > a.Y) - (b.Y < a.Y);
-                        for (TPoint p = a; !(p == b); p = Point(p.X + dx, p.Y + dy)) Set(R, p.X, p.Y, ColorToRGB(R.Pen.Color));
+                        for (TPoint p = a; !(p == b); p = Point(p.X + dx, p.Y + dy))
+                            Set(R, p.X, p.Y, ColorToRGB(R.Pen.Color));
                     }
                     at += size_t(n);
                 }
@@ -86,7 +106,8 @@ struct TExpected {
             case TDrawOp::FocusRect:
                 for (int y = R.Rect.Top; y < R.Rect.Bottom; ++y)
                     for (int x = R.Rect.Left; x < R.Rect.Right; ++x) {
-                        const bool edge = x == R.Rect.Left || x == R.Rect.Right - 1 || y == R.Rect.Top || y == R.Rect.Bottom - 1;
+                        const bool edge =
+                            x == R.Rect.Left || x == R.Rect.Right - 1 || y == R.Rect.Top || y == R.Rect.Bottom - 1;
                         if (edge && ((x + y) & 1) == 0 && In(R, x, y)) Color[size_t(y) * W + x] ^= White;
                     }
                 break;
@@ -141,59 +162,57 @@ TEST_P(RasterScene, PixelsMatchTheRecordedCalls) {
 
 const AnsiString Cyrillic = rtl::UTF8ToAnsi(u8"Опись №5 ёЁ");
 
-INSTANTIATE_TEST_SUITE_P(
-    Qt, RasterScene,
-    ::testing::Values(
-        TSceneCase{"FillsAndLines",
-                   [](TCanvas& c) {
-                       c.Brush()->SetColor(clRed);
-                       c.FillRect(Rect(5, 5, 40, 30));
-                       c.Pen()->SetColor(clBlue);
-                       c.MoveTo(50, 5);
-                       c.LineTo(90, 5);
-                       c.LineTo(90, 40);
-                       c.LineTo(50, 40);
-                   },
-                   0},
-        TSceneCase{"ClippedRegionCutsFillsAndLines",
-                   [](TCanvas& c) {
-                       c.IntersectClipRect(Rect(20, 10, 70, 35));
-                       c.Brush()->SetColor(clGreen);
-                       c.FillRect(Rect(0, 0, 160, 60));
-                       c.Pen()->SetColor(clNavy);
-                       c.MoveTo(0, 20);
-                       c.LineTo(160, 20);
-                   },
-                   0},
-        TSceneCase{"EdgesAndFocusFrames",
-                   [](TCanvas& c) {
-                       TRect r = Rect(5, 5, 60, 40);
-                       DrawEdge(&c, r, EDGE_SUNKEN, BF_RECT);
-                       TRect r2 = Rect(70, 5, 120, 40);
-                       DrawEdge(&c, r2, EDGE_RAISED, BF_RECT | BF_MIDDLE);
-                       c.DrawFocusRect(Rect(125, 5, 155, 41));
-                       c.DrawFocusRect(Rect(126, 10, 150, 20));
-                       c.DrawFocusRect(Rect(126, 10, 150, 20));
-                   },
-                   0},
-        TSceneCase{"OpaqueTextClippedToItsRectangle",
-                   [](TCanvas& c) {
-                       c.Brush()->SetColor(clYellow);
-                       c.Font()->SetColor(clBlack);
-                       c.TextRect(Rect(10, 10, 70, 22), 4, 2, Cyrillic);
-                   },
-                   30},
-        TSceneCase{"TransparentTextUnderAClipRegion",
-                   [](TCanvas& c) {
-                       c.Brush()->SetColor(clSilver);
-                       c.FillRect(Rect(0, 0, 160, 60));
-                       c.IntersectClipRect(Rect(0, 0, 60, 60));
-                       c.Brush()->SetStyle(bsClear);
-                       c.Font()->SetColor(clMaroon);
-                       c.TextOut(8, 20, Cyrillic);
-                   },
-                   30}),
-    [](const ::testing::TestParamInfo<TSceneCase>& I) { return std::string(I.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Qt, RasterScene,
+                         ::testing::Values(TSceneCase{"FillsAndLines",
+                                                      [](TCanvas& c) {
+                                                          c.Brush()->SetColor(clRed);
+                                                          c.FillRect(Rect(5, 5, 40, 30));
+                                                          c.Pen()->SetColor(clBlue);
+                                                          c.MoveTo(50, 5);
+                                                          c.LineTo(90, 5);
+                                                          c.LineTo(90, 40);
+                                                          c.LineTo(50, 40);
+                                                      },
+                                                      0},
+                                           TSceneCase{"ClippedRegionCutsFillsAndLines",
+                                                      [](TCanvas& c) {
+                                                          c.IntersectClipRect(Rect(20, 10, 70, 35));
+                                                          c.Brush()->SetColor(clGreen);
+                                                          c.FillRect(Rect(0, 0, 160, 60));
+                                                          c.Pen()->SetColor(clNavy);
+                                                          c.MoveTo(0, 20);
+                                                          c.LineTo(160, 20);
+                                                      },
+                                                      0},
+                                           TSceneCase{"EdgesAndFocusFrames",
+                                                      [](TCanvas& c) {
+                                                          TRect r = Rect(5, 5, 60, 40);
+                                                          DrawEdge(&c, r, EDGE_SUNKEN, BF_RECT);
+                                                          TRect r2 = Rect(70, 5, 120, 40);
+                                                          DrawEdge(&c, r2, EDGE_RAISED, BF_RECT | BF_MIDDLE);
+                                                          c.DrawFocusRect(Rect(125, 5, 155, 41));
+                                                          c.DrawFocusRect(Rect(126, 10, 150, 20));
+                                                          c.DrawFocusRect(Rect(126, 10, 150, 20));
+                                                      },
+                                                      0},
+                                           TSceneCase{"OpaqueTextClippedToItsRectangle",
+                                                      [](TCanvas& c) {
+                                                          c.Brush()->SetColor(clYellow);
+                                                          c.Font()->SetColor(clBlack);
+                                                          c.TextRect(Rect(10, 10, 70, 22), 4, 2, Cyrillic);
+                                                      },
+                                                      30},
+                                           TSceneCase{"TransparentTextUnderAClipRegion",
+                                                      [](TCanvas& c) {
+                                                          c.Brush()->SetColor(clSilver);
+                                                          c.FillRect(Rect(0, 0, 160, 60));
+                                                          c.IntersectClipRect(Rect(0, 0, 60, 60));
+                                                          c.Brush()->SetStyle(bsClear);
+                                                          c.Font()->SetColor(clMaroon);
+                                                          c.TextOut(8, 20, Cyrillic);
+                                                      },
+                                                      30}),
+                         [](const ::testing::TestParamInfo<TSceneCase>& I) { return std::string(I.param.Name); });
 
 // Cyrillic comes out as its own glyphs: not as the boxes or question marks of a lost conversion.
 TEST(RasterText, CyrillicDrawsItsOwnGlyphs) {

@@ -51,13 +51,12 @@ protected:
         for (int y = 0; y < got.height(); ++y)
             for (int x = 0; x < got.width(); ++x) {
                 const QRgb a = got.pixel(x, y), b = want.pixel(x, y);
-                if (std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b)) > 96) ++differ;
+                if (std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b)) > 96)
+                    ++differ;
             }
         EXPECT_LE(differ, 3) << Name << ": " << differ << " pixels differ from the golden image";
     }
-    void Hover(TControl* C) {
-        MouseInput(WM_MOUSEMOVE, C->ClientToScreen(Point(5, 5)));
-    }
+    void Hover(TControl* C) { MouseInput(WM_MOUSEMOVE, C->ClientToScreen(Point(5, 5))); }
 };
 
 TEST_F(ThemedLook, Edits) {

@@ -75,8 +75,12 @@ TEST(Bcd, CurrencyConversionsRoundHalfEvenAndCheckRange) {
     struct Case {
         const char* text;
         int64_t scaled;
-    } cases[] = {{"1,23455", 12346}, {"1,23445", 12344}, {"-1,23455", -12346}, {"1,234451", 12345},
-                 {"922337203685477,5807", INT64_MAX}, {"-922337203685477,5808", INT64_MIN}};
+    } cases[] = {{"1,23455", 12346},
+                 {"1,23445", 12344},
+                 {"-1,23455", -12346},
+                 {"1,234451", 12345},
+                 {"922337203685477,5807", INT64_MAX},
+                 {"-922337203685477,5808", INT64_MIN}};
     for (const auto& c : cases) EXPECT_EQ(BcdToCurr(StrToBcd(c.text)).Value, c.scaled) << c.text;
     EXPECT_THROW(BcdToCurr(StrToBcd("922337203685477,5808")), EBcdOverflowException);
     Currency out = Currency::FromScaled(5);

@@ -298,8 +298,8 @@ TEST(StringListTest, SortedCyrillicFollowsRussianCollation) {
     list.SetSorted(true);
     for (const char8_t* s : {u8"яблоко", u8"Вишня", u8"банан", u8"apple", u8"Арбуз", u8"груша"}) list.Add(A(s));
     // Latin before Cyrillic, Russian letter order, case ignored (byte order would differ).
-    EXPECT_EQ(Lines(list), (std::vector<std::string>{"apple", A(u8"Арбуз"), A(u8"банан"), A(u8"Вишня"),
-                                                     A(u8"груша"), A(u8"яблоко")}));
+    EXPECT_EQ(Lines(list), (std::vector<std::string>{"apple", A(u8"Арбуз"), A(u8"банан"), A(u8"Вишня"), A(u8"груша"),
+                                                     A(u8"яблоко")}));
     int index = -1;
     EXPECT_TRUE(list.Find(A(u8"ВИШНЯ"), index));
     EXPECT_EQ(index, 3);
@@ -556,7 +556,8 @@ TEST(CollectionTest, ItemsMoveKeepTheirIdsAndTellTheCollection) {
     TColumn* a = AddColumn(cols, "A");
     AddColumn(cols, "B");
     TColumn* c = AddColumn(cols, "C");
-    EXPECT_EQ(cols.log, (std::vector<std::string>{"added 0", "update all", "added 1", "update all", "added 2", "update all"}));
+    EXPECT_EQ(cols.log,
+              (std::vector<std::string>{"added 0", "update all", "added 1", "update all", "added 2", "update all"}));
     EXPECT_STREQ(a->ClassName(), "TColumn");
 
     cols.log.clear();

@@ -76,8 +76,8 @@ TEST_F(IniFileTest, CyrillicRoundTripThroughTheFile) {
         ini.UpdateFile();
     }
     // 1251 bytes, CRLF lines, one blank line after each section.
-    const std::string expected = A(u8"[Окна]\r\nГлавное=Журнал поступлений\r\nLeft=-120\r\n\r\n") +
-                                 "[Options]\r\nConfirm=1\r\nEmpty=\r\n\r\n";
+    const std::string expected =
+        A(u8"[Окна]\r\nГлавное=Журнал поступлений\r\nLeft=-120\r\n\r\n") + "[Options]\r\nConfirm=1\r\nEmpty=\r\n\r\n";
     EXPECT_EQ(ReadAll(FFile), expected);
 
     TMemIniFile ini(FName);
@@ -180,8 +180,10 @@ TEST_F(IniFileTest, UnstorableNamesAndValuesAreRefused) {
         const char* ident;
         const char* value;
     } cases[] = {
-        {"S", "k", "two\r\nlines"}, {"S", "k", "x\ninjected=1"}, {"S", "a=b", "v"}, {"S", "", "v"},
-        {"S", "[T]", "v"},          {"S", ";c", "v"},            {"S]", "k", "v"}, {"S\n", "k", "v"},
+        {"S", "k", "two\r\nlines"}, {"S", "k", "x\ninjected=1"},
+        {"S", "a=b", "v"},          {"S", "", "v"},
+        {"S", "[T]", "v"},          {"S", ";c", "v"},
+        {"S]", "k", "v"},           {"S\n", "k", "v"},
     };
     for (const auto& c : cases) {
         try {

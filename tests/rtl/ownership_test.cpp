@@ -85,7 +85,8 @@ TEST(TryFinally, CleanupRunsOnEveryPathAndItsErrorWins) {
         const char* Name;
         bool BodyFails;
         const char* Want;
-    } const cases[] = {{"after a body that failed", true, "cleanup"}, {"after a body that succeeded", false, "cleanup"}};
+    } const cases[] = {{"after a body that failed", true, "cleanup"},
+                       {"after a body that succeeded", false, "cleanup"}};
     for (const auto& c : cases) {
         try {
             TryFinally(
@@ -144,7 +145,9 @@ TEST(ScopeGuards, EndOnEveryPathAndKeepTheFirstError) {
     { TUpdateLock<TList> none(nullptr), off(&list, false); }
     EXPECT_TRUE(list.Log.empty());
     int runs = 0;
-    { TScopeExit exit([&] { ++runs; }); }
+    {
+        TScopeExit exit([&] { ++runs; });
+    }
     EXPECT_EQ(runs, 1);
 }
 

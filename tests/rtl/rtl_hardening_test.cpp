@@ -210,9 +210,10 @@ TEST(StringListEdges, NewValuesGoIntoSortedListsWhole) {
 }
 
 TEST(StringListEdges, SortOrdersAsTheComparisonDoes) {
-    const std::vector<AnsiString> words = {
-        A(u8"ёж"), A(u8"Ель"), A(u8"ель"), "Zebra", "apple", "Apple", "10", "9", A(u8"Яблоко"), A(u8"яблоко"),
-        "a-b", "ab", "a b", "", A(u8"Ёлка"), A(u8"елка"), "Ab", "aB", A(u8"Щука"), "z", A(u8"№5"), "\x98"};
+    const std::vector<AnsiString> words = {A(u8"ёж"),   A(u8"Ель"), A(u8"ель"),    "Zebra",       "apple", "Apple",
+                                           "10",        "9",        A(u8"Яблоко"), A(u8"яблоко"), "a-b",   "ab",
+                                           "a b",       "",         A(u8"Ёлка"),   A(u8"елка"),   "Ab",    "aB",
+                                           A(u8"Щука"), "z",        A(u8"№5"),     "\x98"};
     for (bool caseSensitive : {false, true}) {
         TStringList byKeys, byCompare;
         byKeys.SetCaseSensitive(caseSensitive);
@@ -222,7 +223,8 @@ TEST(StringListEdges, SortOrdersAsTheComparisonDoes) {
             byCompare.Add(w);
         }
         byKeys.Sort();
-        byCompare.CustomSort([](TStringList* l, int a, int b) { return l->CompareStrings(l->Strings(a), l->Strings(b)); });
+        byCompare.CustomSort(
+            [](TStringList* l, int a, int b) { return l->CompareStrings(l->Strings(a), l->Strings(b)); });
         EXPECT_EQ(Lines(byKeys), Lines(byCompare)) << "case sensitive " << caseSensitive;
         for (int i = 1; i < byKeys.Count(); ++i) EXPECT_LE(byKeys.CompareStrings(byKeys[i - 1], byKeys[i]), 0);
     }
@@ -231,16 +233,12 @@ TEST(StringListEdges, SortOrdersAsTheComparisonDoes) {
 TEST(DateEdges, MonthAndTimeStepsBeyondTheRangeRaise) {
     const TDateTime day = EncodeDateTime(2024, 1, 31, 10, 30, 0, 0);
     const std::function<TDateTime()> bad[] = {
-        [&] { return IncMonth(day, INT_MAX); },
-        [&] { return IncMonth(day, INT_MIN); },
-        [&] { return IncMonth(day, -12 * 2024); },    // year 0
-        [&] { return IncMonth(day, 12 * 7976); },     // year 10000
-        [&] { return IncYear(day, INT_MAX); },
-        [&] { return IncYear(day, INT_MIN); },
-        [&] { return IncSecond(day, INT64_MAX); },
-        [&] { return IncMinute(day, INT64_MIN); },
-        [&] { return IncHour(day, INT64_MAX / 1000); },
-        [&] { return IncMilliSecond(day, INT64_MAX); },
+        [&] { return IncMonth(day, INT_MAX); },         [&] { return IncMonth(day, INT_MIN); },
+        [&] { return IncMonth(day, -12 * 2024); },  // year 0
+        [&] { return IncMonth(day, 12 * 7976); },  // year 10000
+        [&] { return IncYear(day, INT_MAX); },          [&] { return IncYear(day, INT_MIN); },
+        [&] { return IncSecond(day, INT64_MAX); },      [&] { return IncMinute(day, INT64_MIN); },
+        [&] { return IncHour(day, INT64_MAX / 1000); }, [&] { return IncMilliSecond(day, INT64_MAX); },
     };
     for (size_t i = 0; i < std::size(bad); ++i) {
         try {

@@ -138,9 +138,21 @@ TEST(FloatText, ParseWithTheLocaleSeparator) {
         bool ok;
         double v;
     } cases[] = {
-        {"1,5", true, 1.5},  {" -2,25 ", true, -2.25}, {"1E3", true, 1000}, {"1,5e-2", true, 0.015},
-        {"1.5", false, 0},   {"1" "\xA0" "000", false, 0}, {"", false, 0},   {"1,2,3", false, 0},
-        {"abc", false, 0},   {"1e999", false, 0},       {",5", true, 0.5},  {"1e", false, 0},
+        {"1,5", true, 1.5},
+        {" -2,25 ", true, -2.25},
+        {"1E3", true, 1000},
+        {"1,5e-2", true, 0.015},
+        {"1.5", false, 0},
+        {"1"
+         "\xA0"
+         "000",
+         false, 0},
+        {"", false, 0},
+        {"1,2,3", false, 0},
+        {"abc", false, 0},
+        {"1e999", false, 0},
+        {",5", true, 0.5},
+        {"1e", false, 0},
     };
     for (const auto& c : cases) {
         double v = -99;
@@ -160,9 +172,16 @@ TEST(IntegerText, ParseAndOverflow) {
         bool ok;
         int64_t v;
     } cases[] = {
-        {"42", true, 42},   {" -17 ", true, -17},  {"$FF", true, 255},   {"0x10", true, 16},
-        {"+5", true, 5},    {"", false, 0},        {"1.0", false, 0},    {"12a", false, 0},
-        {"9223372036854775807", true, INT64_MAX},  {"-9223372036854775808", true, INT64_MIN},
+        {"42", true, 42},
+        {" -17 ", true, -17},
+        {"$FF", true, 255},
+        {"0x10", true, 16},
+        {"+5", true, 5},
+        {"", false, 0},
+        {"1.0", false, 0},
+        {"12a", false, 0},
+        {"9223372036854775807", true, INT64_MAX},
+        {"-9223372036854775808", true, INT64_MIN},
         {"9223372036854775808", false, 0},
     };
     for (const auto& c : cases) {
@@ -183,7 +202,7 @@ TEST(Rounding, BankersRoundTable) {
     struct Case {
         double v;
         int64_t want;
-    } cases[] = {{0.5, 0},   {1.5, 2},   {2.5, 2},   {3.5, 4},    {-0.5, 0},  {-1.5, -2},
+    } cases[] = {{0.5, 0},   {1.5, 2},    {2.5, 2},    {3.5, 4},      {-0.5, 0}, {-1.5, -2},
                  {-2.5, -2}, {2.4999, 2}, {2.5001, 3}, {-2.5001, -3}, {7.0, 7}};
     for (const auto& c : cases) EXPECT_EQ(BankersRound(c.v), c.want) << c.v;
 }
@@ -205,11 +224,12 @@ TEST(CurrencyText, ExactParseWithHalfEvenAndFormatting) {
         const char* text;
         int64_t scaled;
     } cases[] = {
-        {"12,34565", 123456},  {"12,34575", 123458},  {"-12,34565", -123456}, {"0,00005", 0},
-        {"0,00015", 2},        {"0,000151", 2},       {"1E2", 1000000},       {"922337203685477,5807", INT64_MAX},
+        {"12,34565", 123456}, {"12,34575", 123458}, {"-12,34565", -123456}, {"0,00005", 0},
+        {"0,00015", 2},       {"0,000151", 2},      {"1E2", 1000000},       {"922337203685477,5807", INT64_MAX},
     };
     for (const auto& c : cases) EXPECT_EQ(StrToCurr(c.text).Value, c.scaled) << c.text;
-    EXPECT_EQ(ConvertMessage([] { StrToCurr("922337203685478"); }), "'922337203685478' is not a valid floating point value");
+    EXPECT_EQ(ConvertMessage([] { StrToCurr("922337203685478"); }),
+              "'922337203685478' is not a valid floating point value");
     EXPECT_EQ(CurrToStr(Currency::FromScaled(123400)), "12,34");
     EXPECT_EQ(CurrToStr(Currency::FromScaled(INT64_MIN)), "-922337203685477,5808");
     EXPECT_EQ(CurrToStrF(Currency::FromScaled(-12345678), ffCurrency, 2), "-1" + NBSP + "234,57 " + R(u8"р."));
@@ -222,7 +242,7 @@ TEST(BooleanText, ParseAndFormat) {
         const char* text;
         bool ok, v;
     } cases[] = {{"True", true, true}, {"false", true, false}, {" TRUE ", true, true}, {"0", true, false},
-                 {"-1", true, true},   {"2,5", true, true},    {"yes", false, false}, {"", false, false}};
+                 {"-1", true, true},   {"2,5", true, true},    {"yes", false, false},  {"", false, false}};
     for (const auto& c : cases) {
         bool v = !c.v;
         EXPECT_EQ(TryStrToBool(c.text, v), c.ok) << c.text;
@@ -317,7 +337,8 @@ TEST(DateText, FormatTokens) {
         {"tt", {"15.04.05", "00.00.00", "12.07.09"}},
         {"ttt", {"15.04.0515.04", "00.00.0000.00", "12.07.0912.07"}},
         {"c", {"2024-11-23 15.04.05", "2009-01-02", "2024-03-05 12.07.09"}},
-        {"cc", {"2024-11-23 15.04.052024-11-23 15.04.05", "2009-01-022009-01-02", "2024-03-05 12.07.092024-03-05 12.07.09"}},
+        {"cc",
+         {"2024-11-23 15.04.052024-11-23 15.04.05", "2009-01-022009-01-02", "2024-03-05 12.07.092024-03-05 12.07.09"}},
         {"hh:mm", {"15.04", "00.00", "12.07"}},
         {"h:m", {"15.4", "0.0", "12.7"}},
         {"hh mm", {"15 04", "00 00", "12 07"}},

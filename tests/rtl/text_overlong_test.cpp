@@ -17,9 +17,9 @@ struct TOverlong {
 };
 
 const TOverlong kOverlong[] = {
-    {"three-byte NUL", "\xE0\x80\x80"},       {"three-byte 'A'", "\xE0\x81\x81"},
-    {"three-byte '/'", "\xE0\x80\xAF"},       {"three-byte U+007F", "\xE0\x81\xBF"},
-    {"three-byte U+07FF", "\xE0\x9F\xBF"},    {"four-byte 'A'", "\xF0\x80\x81\x81"},
+    {"three-byte NUL", "\xE0\x80\x80"},      {"three-byte 'A'", "\xE0\x81\x81"},
+    {"three-byte '/'", "\xE0\x80\xAF"},      {"three-byte U+007F", "\xE0\x81\xBF"},
+    {"three-byte U+07FF", "\xE0\x9F\xBF"},   {"four-byte 'A'", "\xF0\x80\x81\x81"},
     {"four-byte quote", "\xF0\x80\x80\xA7"}, {"four-byte U+FFFF", "\xF0\x8F\xBF\xBF"},
 };
 

@@ -25,8 +25,8 @@ TEST(CodePage1251, KnownCharacters) {
         const char* ansi;
         const char16_t* wide;
     } cases[] = {
-        {"\xC0\xDF\xE0\xFF", u"АЯая"}, {"\xA8\xB8", u"Ёё"}, {"\xB9", u"№"}, {"\xA0", u"\u00A0"},
-        {"\x88", u"€"},                 {"\x96\x97", u"–—"},  {"abc", u"abc"},
+        {"\xC0\xDF\xE0\xFF", u"АЯая"}, {"\xA8\xB8", u"Ёё"}, {"\xB9", u"№"}, {"\xA0", u"\u00A0"}, {"\x88", u"€"},
+        {"\x96\x97", u"–—"},           {"abc", u"abc"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(AnsiToWide(c.ansi), c.wide) << c.ansi;
@@ -38,9 +38,11 @@ TEST(CodePage1251, KnownCharacters) {
 
 TEST(Utf8, InvalidSequencesBecomeReplacementCharacters) {
     EXPECT_EQ(UTF8ToWide("\xD0\x96"), u"Ж");
-    EXPECT_EQ(UTF8ToWide("a\xFF" "b"), u"a\uFFFDb");
+    EXPECT_EQ(UTF8ToWide("a\xFF"
+                         "b"),
+              u"a\uFFFDb");
     EXPECT_EQ(UTF8ToWide("\xC0\x80"), u"\uFFFD\uFFFD");  // overlong: bad lead, stray continuation
-    EXPECT_EQ(UTF8ToWide("\xE2\x82"), u"\uFFFD");      // truncated
+    EXPECT_EQ(UTF8ToWide("\xE2\x82"), u"\uFFFD");        // truncated
     EXPECT_EQ(UTF8ToWide("\xF0\x9F\x98\x80"), u"\U0001F600");
     EXPECT_EQ(WideToUTF8(u"\U0001F600"), "\xF0\x9F\x98\x80");
     EXPECT_EQ(WideToUTF8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
@@ -61,29 +63,26 @@ TEST(Utf8, CompletePrefixLeavesOutACutSequence) {
 // Valid is exactly what comes back byte for byte through UTF-16, whichever way the text is cut
 // into pieces; a text file is UTF-8 only when valid and not plain ASCII.
 TEST(Utf8, ValidityMatchesTheRoundTripInEveryCut) {
-    const std::string cases[] = {"",
-                                 "plain",
-                                 "\xD0\x96\xD0\xB8",          // Жи
-                                 "\xE2\x82\xAC",              // €
-                                 "\xF0\x9F\x98\x80",          // U+1F600
-                                 "\xF4\x8F\xBF\xBF",          // U+10FFFF
-                                 "\xEF\xBF\xBD",              // U+FFFD itself
-                                 "\xC0\x80",                  // overlong NUL
-                                 "\xC1\xBF",                  // overlong U+007F
-                                 "\xE0\x9F\xBF",              // overlong U+07FF
-                                 "\xF0\x8F\xBF\xBF",          // overlong U+FFFF
-                                 "\xED\xA0\x80",              // a surrogate
-                                 "\xF4\x90\x80\x80",          // past U+10FFFF
-                                 "\xF8\x88\x80\x80\x80",      // five-byte form
-                                 "a\xE2\x82",                 // cut at the end
-                                 "\x80",                      // stray continuation
-                                 "\xCF\xF0\xE8",              // Cyrillic in 1251
+    const std::string cases[] = {"", "plain",
+                                 "\xD0\x96\xD0\xB8",      // Жи
+                                 "\xE2\x82\xAC",          // €
+                                 "\xF0\x9F\x98\x80",      // U+1F600
+                                 "\xF4\x8F\xBF\xBF",      // U+10FFFF
+                                 "\xEF\xBF\xBD",          // U+FFFD itself
+                                 "\xC0\x80",              // overlong NUL
+                                 "\xC1\xBF",              // overlong U+007F
+                                 "\xE0\x9F\xBF",          // overlong U+07FF
+                                 "\xF0\x8F\xBF\xBF",      // overlong U+FFFF
+                                 "\xED\xA0\x80",          // a surrogate
+                                 "\xF4\x90\x80\x80",      // past U+10FFFF
+                                 "\xF8\x88\x80\x80\x80",  // five-byte form
+                                 "a\xE2\x82",             // cut at the end
+                                 "\x80",                  // stray continuation
+                                 "\xCF\xF0\xE8",          // Cyrillic in 1251
                                  "x\xD0\x96y\xFF",
                                  // long ASCII runs around the sequences
-                                 "0123456789abcdef\xD0\x96",
-                                 "01234567\xE2\x82\xAC and a tail past a word",
-                                 "abcdefghijk\xC0\x80 overlong after a word",
-                                 "abcdefghijklmno\xD0",
+                                 "0123456789abcdef\xD0\x96", "01234567\xE2\x82\xAC and a tail past a word",
+                                 "abcdefghijk\xC0\x80 overlong after a word", "abcdefghijklmno\xD0",
                                  "abcdefgh\xED\xA0\x80ijklmnop"};
     for (const std::string& s : cases) {
         const bool roundTrip = WideToUTF8(UTF8ToWide(s)) == s;
@@ -147,8 +146,8 @@ TEST(Collation, RussianOrderWithYoAndCase) {
 }
 
 TEST(Collation, SortKeysOrderAsComparisons) {
-    std::vector<std::string> words = {A(u8"Иванов"), A(u8"иванов"), A(u8"Ёжиков"), A(u8"Ежов"), "Smith",
-                                      "smith",       "",             A(u8"я"),      "10",          "9"};
+    std::vector<std::string> words = {
+        A(u8"Иванов"), A(u8"иванов"), A(u8"Ёжиков"), A(u8"Ежов"), "Smith", "smith", "", A(u8"я"), "10", "9"};
     for (bool ci : {false, true}) {
         for (const auto& a : words)
             for (const auto& b : words) {
@@ -175,9 +174,13 @@ TEST(Utf8, DecodesStraightIntoA1251Buffer) {
     } cases[] = {
         {"\xD0\x90\xD0\xB1\xD0\xB2", 10, "\xC0\xE1\xE2"},  // Абв
         {"\xD0\x90\xD0\xB1\xD0\xB2", 2, "\xC0\xE1"},       // cut at the buffer, never past it
-        {"a\xE4\xB8\xAD" "b", 10, "a?b"},                  // outside 1251
-        {"a\xFF" "b", 10, "a?b"},                           // malformed
-        {"\xF0\x9F\x98\x80", 10, "?"},                      // beyond the BMP
+        {"a\xE4\xB8\xAD"
+         "b",
+         10, "a?b"},  // outside 1251
+        {"a\xFF"
+         "b",
+         10, "a?b"},                    // malformed
+        {"\xF0\x9F\x98\x80", 10, "?"},  // beyond the BMP
         {"", 10, ""},
     };
     for (const auto& c : cases) {

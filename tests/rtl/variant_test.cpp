@@ -110,7 +110,8 @@ TEST(Variant, FailedConversionsRaiseWithThePlatformText) {
     } cast[] = {
         {[] { Variant("abc").AsInteger(); }, "Could not convert variant of type (String) into type (Integer)"},
         {[] { Variant::Null().AsDouble(); }, "Could not convert variant of type (Null) into type (Double)"},
-        {[] { Variant::FromBytes({1}).AsAnsiString(); }, "Could not convert variant of type (Array Byte) into type (String)"},
+        {[] { Variant::FromBytes({1}).AsAnsiString(); },
+         "Could not convert variant of type (Array Byte) into type (String)"},
         {[] { Variant(u"x").AsDateTime(); }, "Could not convert variant of type (OleStr) into type (Date)"},
         {[] { Variant(1).AsBytes(); }, "Could not convert variant of type (Integer) into type (Array Byte)"},
     };
@@ -128,13 +129,17 @@ TEST(Variant, FailedConversionsRaiseWithThePlatformText) {
         std::string msg;
     } over[] = {
         {[] { Variant(3e9).AsInteger(); }, "Overflow while converting variant of type (Double) into type (Integer)"},
-        {[] { Variant(int64_t(1) << 40).AsInteger(); }, "Overflow while converting variant of type (Int64) into type (Integer)"},
+        {[] { Variant(int64_t(1) << 40).AsInteger(); },
+         "Overflow while converting variant of type (Int64) into type (Integer)"},
         {[] { Variant(1e19).AsInt64(); }, "Overflow while converting variant of type (Double) into type (Int64)"},
-        {[] { Variant(1e300).AsCurrency(); }, "Overflow while converting variant of type (Double) into type (Currency)"},
+        {[] { Variant(1e300).AsCurrency(); },
+         "Overflow while converting variant of type (Double) into type (Currency)"},
         {[] { VarAsType(300, varByte); }, "Overflow while converting variant of type (Integer) into type (Byte)"},
         {[] { VarAsType(-1, varWord); }, "Overflow while converting variant of type (Integer) into type (Word)"},
-        {[] { Variant(uint32_t(4294967295u)).AsInteger(); }, "Overflow while converting variant of type (LongWord) into type (Integer)"},
-        {[] { Variant(INT64_MAX).AsCurrency(); }, "Overflow while converting variant of type (Int64) into type (Currency)"},
+        {[] { Variant(uint32_t(4294967295u)).AsInteger(); },
+         "Overflow while converting variant of type (LongWord) into type (Integer)"},
+        {[] { Variant(INT64_MAX).AsCurrency(); },
+         "Overflow while converting variant of type (Int64) into type (Currency)"},
     };
     for (const auto& c : over) {
         try {

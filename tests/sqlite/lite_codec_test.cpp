@@ -38,8 +38,12 @@ struct TCipherCase {
 };
 
 const TCipherCase CipherCases[] = {
-    {leTripleDES, "3DES", 24, 4096}, {leBlowfish, "Blowfish", 32, 4096}, {leAES128, "AES128", 16, 4096},
-    {leAES192, "AES192", 24, 4096},  {leAES256, "AES256", 32, 1024},     {leCast128, "CAST128", 16, 4096},
+    {leTripleDES, "3DES", 24, 4096},
+    {leBlowfish, "Blowfish", 32, 4096},
+    {leAES128, "AES128", 16, 4096},
+    {leAES192, "AES192", 24, 4096},
+    {leAES256, "AES256", 32, 1024},
+    {leCast128, "CAST128", 16, 4096},
     // Page 1 from byte 16 leaves RC4 a final partial 32-byte block.
     {leRC4, "RC4", 32, 4096},
 };
@@ -113,7 +117,8 @@ protected:
         Exec(C, "CREATE TABLE t(name TEXT, n INTEGER)");
         Exec(C,
              "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 300) "
-             "INSERT INTO t SELECT '" + Marker + "-' || printf('%050d', i), i FROM c");
+             "INSERT INTO t SELECT '" +
+                 Marker + "-' || printf('%050d', i), i FROM c");
         Exec(C, "DELETE FROM t WHERE n % 7 = 0");
     }
 

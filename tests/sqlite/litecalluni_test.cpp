@@ -63,8 +63,7 @@ TEST(LiteCall, DefaultLibraryLoadsAndWorksAgainstADatabase) {
     // The system library has no page codec.
     EXPECT_EQ(MessageOf([&] { api.sqlite3_key(nullptr, "k", 1); }), SEncryptionNotSupported);
 
-    ASSERT_EQ(api.sqlite3_open_v2(":memory:", &api.SQLite, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                                  nullptr),
+    ASSERT_EQ(api.sqlite3_open_v2(":memory:", &api.SQLite, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr),
               SQLITE_OK);
     sqlite3_stmt* stmt = nullptr;
     ASSERT_EQ(api.sqlite3_prepare_v2(api.SQLite, "select 40 + 2 as n", -1, &stmt, nullptr), SQLITE_OK);

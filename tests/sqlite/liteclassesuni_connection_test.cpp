@@ -81,7 +81,8 @@ TEST_F(LiteTest, ConnectWaitsForACommitInProgressBeforeItsFirstRead) {
     ReleaseLock = [&] { Exec(a, "COMMIT"); };
     auto b = NewConnection(DbPath, false, 1000);
     b->API()->SetSymbolResolver([](void* module, const char* name) -> void* {
-        if (std::string_view(name) == "sqlite3_busy_timeout") return reinterpret_cast<void*>(&BusyTimeoutThatCommitsTheHolder);
+        if (std::string_view(name) == "sqlite3_busy_timeout")
+            return reinterpret_cast<void*>(&BusyTimeoutThatCommitsTheHolder);
         return ::dlsym(module, name);
     });
     b->Connect("");

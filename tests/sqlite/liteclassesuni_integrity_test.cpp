@@ -71,8 +71,8 @@ TEST_F(LiteTest, TextReadsWholeWhateverTheDeclaredLength) {
     const std::string emoji = reinterpret_cast<const char*>(u8"\U0001F600");
     struct Case {
         const char* declared;
-        std::string stored;      // UTF-8, written as a blob cast to text so any byte gets through
-        int fetchRows;           // 0: FetchAll
+        std::string stored;  // UTF-8, written as a blob cast to text so any byte gets through
+        int fetchRows;       // 0: FetchAll
     };
     const Case cases[] = {
         {"VARCHAR(5)", "abcdefgh", 0},
@@ -88,7 +88,8 @@ TEST_F(LiteTest, TextReadsWholeWhateverTheDeclaredLength) {
     };
     for (bool unicode : {false, true}) {
         for (const Case& t : cases) {
-            SCOPED_TRACE(std::string(t.declared) + (unicode ? " unicode " : " ansi ") + std::to_string(t.stored.size()));
+            SCOPED_TRACE(std::string(t.declared) + (unicode ? " unicode " : " ansi ") +
+                         std::to_string(t.stored.size()));
             auto c = NewConnection(DbPath);
             c->SetProp(pidUseUnicode, Variant(unicode));
             c->Connect("");
@@ -96,9 +97,9 @@ TEST_F(LiteTest, TextReadsWholeWhateverTheDeclaredLength) {
             Exec(c.get(), AnsiString("CREATE TABLE t (k INTEGER, s ") + t.declared + ")");
             Exec(c.get(), "INSERT INTO t VALUES (1, 'short')");
             sqlite3_stmt* ins = nullptr;
-            ASSERT_EQ(sqlite3_prepare_v2(c->API()->SQLite, "INSERT INTO t VALUES (2, CAST(? AS TEXT))", -1, &ins,
-                                         nullptr),
-                      SQLITE_OK);
+            ASSERT_EQ(
+                sqlite3_prepare_v2(c->API()->SQLite, "INSERT INTO t VALUES (2, CAST(? AS TEXT))", -1, &ins, nullptr),
+                SQLITE_OK);
             sqlite3_bind_blob(ins, 1, t.stored.data(), static_cast<int>(t.stored.size()), SQLITE_TRANSIENT);
             ASSERT_EQ(sqlite3_step(ins), SQLITE_DONE);
             sqlite3_finalize(ins);
@@ -121,8 +122,9 @@ TEST_F(LiteTest, TextReadsWholeWhateverTheDeclaredLength) {
 TEST_F(LiteTest, ALongValueInALaterBlockRereadsEveryRowOnce) {
     TSQLiteConnection* c = Open();
     Exec(c, "CREATE TABLE t (k INTEGER PRIMARY KEY, s VARCHAR(4), m TEXT)");
-    Exec(c, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 700) "
-            "INSERT INTO t SELECT i, 'r' || i, 'memo ' || i FROM n");
+    Exec(c,
+         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 700) "
+         "INSERT INTO t SELECT i, 'r' || i, 'memo ' || i FROM n");
     Exec(c, "UPDATE t SET s = 'a value far longer than four' WHERE k = 650");
     auto rs = Query(c, "SELECT k, s, m FROM t ORDER BY k");
     rs->Open();
@@ -145,8 +147,7 @@ TEST_F(LiteTest, TextOutgrowingAFieldAlreadyInUseIsRefusedNamingIt) {
     rs->SetToBegin();
     rs->GetNextRecord(buf);
     EXPECT_EQ(rs->GetFieldValue(1, buf).AsAnsiString(), "ab");
-    EXPECT_EQ(MessageOf([&] { rs->GetNextRecord(buf); }),
-              "Field: s\r\n" + rtl::Format(SValueLongerThanField, {8, 5}));
+    EXPECT_EQ(MessageOf([&] { rs->GetNextRecord(buf); }), "Field: s\r\n" + rtl::Format(SValueLongerThanField, {8, 5}));
     rs->FreeRecBuf(buf);
     rs->Close();
     auto zero = Query(c, "SELECT s FROM t WHERE k <> 2 ORDER BY k", false, 1);
@@ -193,11 +194,22 @@ TEST(LiteText, FetchDecoderMatchesTheRuntimeConverter) {
     // Texts are decoded 16 or 64 bytes at a time: put every kind of break in the Cyrillic run at
     // every place in such a chunk, the lead of a pair ending one included.
     const std::string run = reinterpret_cast<const char*>(u8"Опись дел фонда ЁЖИК ёжик Яя Аа");
-    const std::string breaks[] = {
-        "", "x", reinterpret_cast<const char*>(u8"№"), reinterpret_cast<const char*>(u8"é"),
-        reinterpret_cast<const char*>(u8"Ђђ"), reinterpret_cast<const char*>(u8"\U0001F600"), "\xD0", "\x80",
-        "\xD0\xD0\x90", "\xC1\x81", "\xDF\xBF", "\xE2\x84", std::string("\0", 1), "\x7F\xC2\x80",
-        reinterpret_cast<const char*>(u8"«Ѐ§»"), "\xC2"};
+    const std::string breaks[] = {"",
+                                  "x",
+                                  reinterpret_cast<const char*>(u8"№"),
+                                  reinterpret_cast<const char*>(u8"é"),
+                                  reinterpret_cast<const char*>(u8"Ђђ"),
+                                  reinterpret_cast<const char*>(u8"\U0001F600"),
+                                  "\xD0",
+                                  "\x80",
+                                  "\xD0\xD0\x90",
+                                  "\xC1\x81",
+                                  "\xDF\xBF",
+                                  "\xE2\x84",
+                                  std::string("\0", 1),
+                                  "\x7F\xC2\x80",
+                                  reinterpret_cast<const char*>(u8"«Ѐ§»"),
+                                  "\xC2"};
     for (const std::string& brk : breaks)
         for (size_t at = 0; at <= 66; ++at) {
             inputs.push_back(std::string(at, 'x') + run + brk + run + run);
@@ -262,7 +274,7 @@ TEST_F(LiteTest, NamesWithQuotesStayOneIdentifier) {
     tr->BeginWork();
     Exec(c, "INSERT INTO victim VALUES (1)");
     for (const AnsiString& name : {AnsiString("x; DROP TABLE victim"), AnsiString("\"y\"; DROP TABLE victim; --\""),
-                                  AnsiString("\"plain \"\"quoted\"\"\"")}) {
+                                   AnsiString("\"plain \"\"quoted\"\"\"")}) {
         tr->Savepoint(name);
         Exec(c, "INSERT INTO victim VALUES (2)");
         tr->RollbackToSavepoint(name);

@@ -11,7 +11,8 @@ namespace {
 // Statements of the connection still running (stepped, not reset or run to their end).
 int RunningStatements(TSQLiteConnection* C) {
     int n = 0;
-    for (sqlite3_stmt* st = sqlite3_next_stmt(C->API()->SQLite, nullptr); st; st = sqlite3_next_stmt(C->API()->SQLite, st))
+    for (sqlite3_stmt* st = sqlite3_next_stmt(C->API()->SQLite, nullptr); st;
+         st = sqlite3_next_stmt(C->API()->SQLite, st))
         n += sqlite3_stmt_busy(st) ? 1 : 0;
     return n;
 }

@@ -30,8 +30,9 @@ protected:
     void SetUp() override {
         LiteTest::SetUp();
         TSQLiteConnection* c = Open();
-        Exec(c, "CREATE TABLE sources (id INTEGER PRIMARY KEY AUTOINCREMENT, name VARCHAR(100) NOT NULL "
-                "DEFAULT 'none', kind INT, UNIQUE (name, kind DESC))");
+        Exec(c,
+             "CREATE TABLE sources (id INTEGER PRIMARY KEY AUTOINCREMENT, name VARCHAR(100) NOT NULL "
+             "DEFAULT 'none', kind INT, UNIQUE (name, kind DESC))");
         Exec(c, "CREATE TABLE keyed (a INT, b TEXT, PRIMARY KEY (a))");
         Exec(c, "CREATE TABLE \"it's\" (x INTEGER)");
         Exec(c, "CREATE INDEX ix_kind ON sources (kind DESC)");
@@ -54,12 +55,11 @@ protected:
 
 TEST_F(LiteMetaTest, TablesAndViews) {
     EXPECT_EQ(Answer(Get("Tables", {}), {u"TABLE_NAME", u"TABLE_TYPE"}),
-              (std::vector<std::vector<std::string>>{
-                  {"it's", "table"},
-                  {"keyed", "table"},
-                  {"sources", "table"},
-                  {"sqlite_sequence", "table"},
-                  {"v_sources", "view"}}));
+              (std::vector<std::vector<std::string>>{{"it's", "table"},
+                                                     {"keyed", "table"},
+                                                     {"sources", "table"},
+                                                     {"sqlite_sequence", "table"},
+                                                     {"v_sources", "view"}}));
     EXPECT_EQ(Answer(Get("Tables", {"TABLE_TYPE=view"}), {u"TABLE_NAME"}),
               (std::vector<std::vector<std::string>>{{"v_sources"}}));
     EXPECT_EQ(Answer(Get("Tables", {"TABLE_NAME=SOURCES"}), {u"TABLE_NAME"}),

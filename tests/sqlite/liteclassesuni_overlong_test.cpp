@@ -7,7 +7,7 @@ using namespace litetest;
 
 namespace {
 
-const std::string kForms[] = {"\xE0\x80\x80", "\xE0\x81\x81", "\xE0\x80\xA7", "\xE0\x9F\xBF",
+const std::string kForms[] = {"\xE0\x80\x80",     "\xE0\x81\x81",     "\xE0\x80\xA7",    "\xE0\x9F\xBF",
                               "\xF0\x80\x81\x81", "\xF0\x80\x80\xA7", "\xF0\x8F\xBF\xBF"};
 
 // "x", the form and "y" as 1251 text in which every replacement character is a '?'.

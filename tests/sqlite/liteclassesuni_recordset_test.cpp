@@ -8,11 +8,13 @@ using namespace store;
 
 TEST_F(LiteTest, EveryDeclaredTypeRoundTripsWithNullsAndCyrillicText) {
     TSQLiteConnection* c = Open();
-    Exec(c, "CREATE TABLE t (i2 SMALLINT, i INTEGER, b BIGINT, vc VARCHAR(50), ch CHAR(10), tx TEXT, bl BLOB,"
-            " r REAL, n NUMERIC(10,2), m MONEY, bo BOOLEAN, vb VARBINARY(8), d DATE, tm TIME, dt DATETIME,"
-            " other SOMETHING)");
+    Exec(c,
+         "CREATE TABLE t (i2 SMALLINT, i INTEGER, b BIGINT, vc VARCHAR(50), ch CHAR(10), tx TEXT, bl BLOB,"
+         " r REAL, n NUMERIC(10,2), m MONEY, bo BOOLEAN, vb VARBINARY(8), d DATE, tm TIME, dt DATETIME,"
+         " other SOMETHING)");
     const AnsiString cyr = A(u8"Архив №1 ёлка");
-    auto ins = Command(c, "INSERT INTO t VALUES (:i2, :i, :b, :vc, :ch, :tx, :bl, :r, :n, :m, :bo, :vb, :d, :tm, :dt, :o)");
+    auto ins =
+        Command(c, "INSERT INTO t VALUES (:i2, :i, :b, :vc, :ch, :tx, :bl, :r, :n, :m, :bo, :vb, :d, :tm, :dt, :o)");
     ASSERT_EQ(ins->ParamCount(), 16);
     struct P {
         TMemDataType type;
@@ -20,15 +22,22 @@ TEST_F(LiteTest, EveryDeclaredTypeRoundTripsWithNullsAndCyrillicText) {
     };
     const double date = rtl::EncodeDate(2024, 3, 15);
     const double time = rtl::EncodeTime(13, 45, 30, 0);
-    std::vector<P> values = {{mdtInt16, Variant(-12)},       {mdtInt32, Variant(123456)},
-                             {mdtInt64, Variant(1LL << 40)}, {mdtString, Variant(cyr)},
-                             {mdtString, Variant(AnsiString("abc"))}, {mdtMemo, Variant(cyr + cyr)},
+    std::vector<P> values = {{mdtInt16, Variant(-12)},
+                             {mdtInt32, Variant(123456)},
+                             {mdtInt64, Variant(1LL << 40)},
+                             {mdtString, Variant(cyr)},
+                             {mdtString, Variant(AnsiString("abc"))},
+                             {mdtMemo, Variant(cyr + cyr)},
                              {mdtBlob, Variant::FromBytes(TBytes{0, 1, 2, 255})},
-                             {mdtFloat, Variant(2.5)},       {mdtFloat, Variant(12.75)},
-                             {mdtCurrency, Variant(3.25)},   {mdtBoolean, Variant(true)},
+                             {mdtFloat, Variant(2.5)},
+                             {mdtFloat, Variant(12.75)},
+                             {mdtCurrency, Variant(3.25)},
+                             {mdtBoolean, Variant(true)},
                              {mdtVarBytes, Variant::FromBytes(TBytes{9, 8, 7})},
-                             {mdtDate, Variant::FromDate(date)}, {mdtTime, Variant::FromDate(time)},
-                             {mdtDateTime, Variant::FromDate(date + time)}, {mdtString, Variant(cyr)}};
+                             {mdtDate, Variant::FromDate(date)},
+                             {mdtTime, Variant::FromDate(time)},
+                             {mdtDateTime, Variant::FromDate(date + time)},
+                             {mdtString, Variant(cyr)}};
     for (size_t i = 0; i < values.size(); ++i) {
         ins->Params(int(i))->SetDataType(values[i].type);
         ins->Params(int(i))->SetValue(values[i].value);
@@ -40,12 +49,12 @@ TEST_F(LiteTest, EveryDeclaredTypeRoundTripsWithNullsAndCyrillicText) {
     // Stored as UTF-8 in the database.
     auto raw = Select(c, "SELECT hex(vc) FROM t LIMIT 1");
     EXPECT_EQ(raw[0][0].AsAnsiString(), rtl::BytesToHex(reinterpret_cast<const uint8_t*>(rtl::AnsiToUTF8(cyr).data()),
-                                                       rtl::AnsiToUTF8(cyr).size()));
+                                                        rtl::AnsiToUTF8(cyr).size()));
 
     auto rs = Query(c, "SELECT * FROM t");
     rs->Open();
-    const TMemDataType expected[] = {mdtInt16, mdtInt32, mdtInt64,  mdtString,  mdtString, mdtMemo,
-                                     mdtBlob,  mdtFloat, mdtFloat,  mdtCurrency, mdtBoolean, mdtVarBytes,
+    const TMemDataType expected[] = {mdtInt16, mdtInt32, mdtInt64,    mdtString,   mdtString,  mdtMemo,
+                                     mdtBlob,  mdtFloat, mdtFloat,    mdtCurrency, mdtBoolean, mdtVarBytes,
                                      mdtDate,  mdtTime,  mdtDateTime, mdtString};
     for (int f = 0; f < 16; ++f) EXPECT_EQ(rs->Fields()[f]->DataType, expected[f]) << "field " << f;
     EXPECT_EQ(rs->Fields()[3]->Length, 50);
@@ -125,7 +134,8 @@ TEST_F(LiteTest, DeclaredTypesAndOptionsGiveTheFieldLayout) {
 TEST_F(LiteTest, FetchesInBlocksOrAllAtOnce) {
     TSQLiteConnection* c = Open();
     Exec(c, "CREATE TABLE t (id INTEGER)");
-    Exec(c, "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 60) INSERT INTO t SELECT x FROM n");
+    Exec(c,
+         "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 60) INSERT INTO t SELECT x FROM n");
 
     auto partial = Query(c, "SELECT id FROM t ORDER BY id", false, 25);
     partial->Open();
@@ -374,7 +384,8 @@ TEST_F(LiteTest, TextParametersAreStoredInTheConnectionsEncoding) {
             const auto row = Select(c.get(), "SELECT typeof(b), hex(b) FROM texts")[0];
             EXPECT_EQ(row[0].AsAnsiString(), "text");
             AnsiString hex;
-            for (const char ch : expected) hex += rtl::Format("%.2X", {static_cast<int>(static_cast<unsigned char>(ch))});
+            for (const char ch : expected)
+                hex += rtl::Format("%.2X", {static_cast<int>(static_cast<unsigned char>(ch))});
             EXPECT_EQ(row[1].AsAnsiString(), hex);
         }
     }

@@ -118,11 +118,11 @@ TEST(LiteDataTypeMap, TypesAreRegisteredOnceWithNamesAndSizeFlags) {
         bool length, scale;
     };
     const Case cases[] = {
-        {liteInteger, "Integer", false, false}, {liteBlob, "BLOB", false, false},
+        {liteInteger, "Integer", false, false},         {liteBlob, "BLOB", false, false},
         {liteUBigInt, "Unsigned BigInt", false, false}, {liteChar, "Char", true, false},
-        {liteVarChar, "VarChar", true, false}, {liteNumeric, "Numeric", true, true},
-        {liteDecimal, "Decimal", true, true}, {liteNumber, "Number", true, true},
-        {liteVarBinary, "VarBinary", true, false}, {liteTimestamp, "Timestamp", false, false},
+        {liteVarChar, "VarChar", true, false},          {liteNumeric, "Numeric", true, true},
+        {liteDecimal, "Decimal", true, true},           {liteNumber, "Number", true, true},
+        {liteVarBinary, "VarBinary", true, false},      {liteTimestamp, "Timestamp", false, false},
     };
     for (const auto& c : cases) {
         const auto* info = DBTypeInfos().FindTypeInfo(c.code);

@@ -37,7 +37,8 @@ TEST_F(LiteTest, FunctionResultsByVariantType) {
     EXPECT_EQ(rows[0][1].AsInteger(), 42);
     EXPECT_EQ(rows[0][2].AsAnsiString(), "real");
     EXPECT_EQ(rows[0][3].AsAnsiString(), "blob");
-    EXPECT_EQ(rows[0][4].AsAnsiString(), rtl::VarTypeAsText(rtl::varInt64) + "," + rtl::VarTypeAsText(rtl::varDouble) + ",bytes");
+    EXPECT_EQ(rows[0][4].AsAnsiString(),
+              rtl::VarTypeAsText(rtl::varInt64) + "," + rtl::VarTypeAsText(rtl::varDouble) + ",bytes");
     // The 32-bit conversion of the result refuses a value outside its range.
     try {
         Select(c, "SELECT f_big()");
@@ -49,9 +50,8 @@ TEST_F(LiteTest, FunctionResultsByVariantType) {
 
 TEST_F(LiteTest, AThrowingFunctionBecomesTheStatementsError) {
     TSQLiteConnection* c = Open();
-    c->GetFunctionManager()->RegisterFunction("boom", 0, [](const TLiteFunctionArgs&) -> Variant {
-        throw rtl::Exception(A(u8"Ошибка функции"));
-    });
+    c->GetFunctionManager()->RegisterFunction(
+        "boom", 0, [](const TLiteFunctionArgs&) -> Variant { throw rtl::Exception(A(u8"Ошибка функции")); });
     try {
         Select(c, "SELECT boom()");
         FAIL();
@@ -79,9 +79,8 @@ TEST_F(LiteTest, CollationsOrderTextsAndReportTheirErrors) {
     rows = Select(c, "SELECT s FROM t ORDER BY s COLLATE REVERSE");
     EXPECT_EQ(rows[0][0].AsAnsiString(), A(u8"б"));
 
-    cm->RegisterCollation("BAD", [](std::u16string_view, std::u16string_view) -> int {
-        throw rtl::Exception("collation failed");
-    });
+    cm->RegisterCollation(
+        "BAD", [](std::u16string_view, std::u16string_view) -> int { throw rtl::Exception("collation failed"); });
     EXPECT_EQ(MessageOf([&] { Select(c, "SELECT s FROM t ORDER BY s COLLATE BAD"); }), "collation failed");
     EXPECT_EQ(Select(c, "SELECT count(*) FROM t")[0][0].AsInteger(), 4);
 

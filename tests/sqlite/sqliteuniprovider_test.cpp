@@ -132,12 +132,12 @@ TEST(SQLiteUniProvider, OptionListsNameEveryOptionWithItsIdAndDefault) {
         Variant Default;
     };
     const Case connection[] = {
-        {"ASCIIDataBase", 1005, false},     {"BusyTimeout", 1007, 0},
-        {"ClientLibrary", 1002, ""},        {"DateFormat", 1011, ""},
-        {"DefaultCollations", 1010, true},  {"EnableSharedCache", 1006, false},
-        {"EncryptionKey", 1004, ""},        {"ReadUncommitted", 1008, false},
-        {"ForeignKeys", 1013, true},        {"TimeFormat", 1012, ""},
-        {"UseUnicode", 1001, false},        {"Direct", 1014, false},
+        {"ASCIIDataBase", 1005, false},       {"BusyTimeout", 1007, 0},
+        {"ClientLibrary", 1002, ""},          {"DateFormat", 1011, ""},
+        {"DefaultCollations", 1010, true},    {"EnableSharedCache", 1006, false},
+        {"EncryptionKey", 1004, ""},          {"ReadUncommitted", 1008, false},
+        {"ForeignKeys", 1013, true},          {"TimeFormat", 1012, ""},
+        {"UseUnicode", 1001, false},          {"Direct", 1014, false},
         {"ForceCreateDatabase", 1015, false}, {"EncryptionAlgorithm", 1016, 7},
     };
     TOptionsList* list = Lite()->GetConnectionOptions();
@@ -152,8 +152,9 @@ TEST(SQLiteUniProvider, OptionListsNameEveryOptionWithItsIdAndDefault) {
         ASSERT_EQ(o->Classes().size(), 1u);
         EXPECT_EQ(o->Classes()[0], &TSQLiteConnection::StaticClass());
     }
-    EXPECT_EQ(list->FindOption("EncryptionAlgorithm")->ValueToText(list->FindOption("EncryptionAlgorithm")->DefaultValue()),
-              "leDefault");
+    EXPECT_EQ(
+        list->FindOption("EncryptionAlgorithm")->ValueToText(list->FindOption("EncryptionAlgorithm")->DefaultValue()),
+        "leDefault");
 
     TOptionsList* dataset = Lite()->GetDataSetOptions();
     EXPECT_EQ(dataset->Count(), 2);
@@ -179,8 +180,9 @@ TEST_F(SQLiteProviderTest, CreatesTheSQLiteObjectsAndRunsAQueryThroughTheProvide
 }
 
 // The application's connection lines, with "SQLite.BusyTimeout=350" added once more at start-up.
-const char* const AppLines[] = {"SQLite.BusyTimeout=350", "SQLite.ReadUncommitted=True", "SQLite.EnableSharedCache=True",
-                                "SQLite.ForeignKeys=False", "MySQL.OptimizedBigint=True", "SQLite.BusyTimeout=350"};
+const char* const AppLines[] = {"SQLite.BusyTimeout=350",        "SQLite.ReadUncommitted=True",
+                                "SQLite.EnableSharedCache=True", "SQLite.ForeignKeys=False",
+                                "MySQL.OptimizedBigint=True",    "SQLite.BusyTimeout=350"};
 
 TEST_F(SQLiteProviderTest, TheApplicationsLinesReachTheEngineAtConnect) {
     for (const char* line : AppLines) Uni->Lines->Add(line);
@@ -207,13 +209,13 @@ TEST_F(SQLiteProviderTest, LinesAreReadAgainAtEachConnect) {
     const Case cases[] = {
         {{"SQLite.BusyTimeout=350", "SQLite.BusyTimeout=10"}, 350, 1, 0},  // the first line wins
         {{"SQLite.BusyTimeout=10", "SQLite.BusyTimeout=350"}, 10, 1, 0},
-        {{"MySQL.BusyTimeout=77", "SQLite.ForeignKeys=False"}, 0, 0, 0},   // another provider's line
-        {{"BusyTimeout=5", "ReadUncommitted=true"}, 5, 1, 1},               // no prefix
-        {{"sqlite.busytimeout=6", "SQLITE.FOREIGNKEYS=FALSE"}, 6, 0, 0},    // case
+        {{"MySQL.BusyTimeout=77", "SQLite.ForeignKeys=False"}, 0, 0, 0},             // another provider's line
+        {{"BusyTimeout=5", "ReadUncommitted=true"}, 5, 1, 1},                        // no prefix
+        {{"sqlite.busytimeout=6", "SQLITE.FOREIGNKEYS=FALSE"}, 6, 0, 0},             // case
         {{"SQLite.BusyTimeout=  42  ", "SQLite.ReadUncommitted= True "}, 42, 1, 1},  // blanks round values
-        {{"SQLite.BusyTimeout =42"}, 0, 1, 0},                              // but not round names
-        {{"SQLite.BusyTimeout"}, 0, 1, 0},                                  // no value at all
-        {{}, 0, 1, 0},                                                      // every line removed
+        {{"SQLite.BusyTimeout =42"}, 0, 1, 0},                                       // but not round names
+        {{"SQLite.BusyTimeout"}, 0, 1, 0},                                           // no value at all
+        {{}, 0, 1, 0},                                                               // every line removed
     };
     for (const Case& c : cases) {
         Uni->Close();
@@ -302,9 +304,9 @@ TEST_F(SQLiteProviderTest, RegisterFunctionNeedsTheProviderConnection) {
 
     // Registered on the closed connection, a function is there after the next connect.
     Uni->Close();
-    TLiteUtils::RegisterFunction(Uni.get(), "my_upper", [](const TLiteFunctionArgs& Args) {
-        return Variant(rtl::AnsiUpperCase(Args[0].AsAnsiString()));
-    }, 1);
+    TLiteUtils::RegisterFunction(
+        Uni.get(), "my_upper",
+        [](const TLiteFunctionArgs& Args) { return Variant(rtl::AnsiUpperCase(Args[0].AsAnsiString())); }, 1);
     Uni->Open();
     EXPECT_EQ(Select(c, A(u8"SELECT my_upper(my_lower('Опись'))"))[0][0].AsAnsiString(), A(u8"ОПИСЬ"));
 }
@@ -363,7 +365,8 @@ TEST(LiteFormatter, TranslatesWithTheSQLiteTables) {
     }
     // A template that needs more arguments than the call gives is refused, not read past the end.
     AnsiString text = "{fn DATEADD(day, 3)}";
-    EXPECT_EQ(MessageOf([&] { f->Expand(text); }), "Format 'DATE(%2:s, '%1:s %0:s')' invalid or incompatible with argument");
+    EXPECT_EQ(MessageOf([&] { f->Expand(text); }),
+              "Format 'DATE(%2:s, '%1:s %0:s')' invalid or incompatible with argument");
     EXPECT_EQ(text, "{fn DATEADD(day, 3)}");
 }
 

@@ -308,12 +308,9 @@ TEST(WideStringBuilderTest, ReplaceNeverSearchesInsertedText) {
         const char16_t* New;
         const char16_t* Expected;
     } cases[] = {
-        {u"aba", u"a", u"aa", u"aabaa"},
-        {u"a&b&", u"&", u"&#x26;", u"a&#x26;b&#x26;"},
-        {u"aaaa", u"aa", u"a", u"aa"},
-        {u"abc", u"bc", u"", u"a"},
-        {u"abc", u"x", u"y", u"abc"},
-        {u"abc", u"", u"y", u"abc"},
+        {u"aba", u"a", u"aa", u"aabaa"}, {u"a&b&", u"&", u"&#x26;", u"a&#x26;b&#x26;"},
+        {u"aaaa", u"aa", u"a", u"aa"},   {u"abc", u"bc", u"", u"a"},
+        {u"abc", u"x", u"y", u"abc"},    {u"abc", u"", u"y", u"abc"},
         {u"", u"a", u"b", u""},
     };
     for (const auto& c : cases) {

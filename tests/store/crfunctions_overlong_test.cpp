@@ -11,7 +11,7 @@
 using namespace store;
 
 TEST(Utf8Overlong, StoreDecodersGiveReplacementCharacters) {
-    const std::string forms[] = {"\xE0\x80\x80", "\xE0\x81\x81", "\xE0\x80\xAF", "\xE0\x9F\xBF",
+    const std::string forms[] = {"\xE0\x80\x80",     "\xE0\x81\x81",     "\xE0\x80\xAF",    "\xE0\x9F\xBF",
                                  "\xF0\x80\x81\x81", "\xF0\x80\x80\xA7", "\xF0\x8F\xBF\xBF"};
     const Encoding* utf8 = Encoding::Utf8Instance();
     for (const auto& form : forms) {

@@ -34,12 +34,12 @@ TEST(BcdDigitsTest, SignificantDigitsScaleAndIntegrality) {
         int Scale;
         bool Integer;
     } cases[] = {
-        {"1200", 2, 2, 0, 0, true},      // 12.00
-        {"1250", 3, 3, 1, 2, false},     // 1.250
-        {"001200", 0, 2, 1, 0, true},    // 1200: trailing zeros of an integer not counted
-        {"00500", 4, 1, 1, 2, false},    // 0.0500
-        {"000", 1, 0, -1, 0, true},      // zero
-        {"", 0, 0, -1, 0, true},         // no digits at all
+        {"1200", 2, 2, 0, 0, true},    // 12.00
+        {"1250", 3, 3, 1, 2, false},   // 1.250
+        {"001200", 0, 2, 1, 0, true},  // 1200: trailing zeros of an integer not counted
+        {"00500", 4, 1, 1, 2, false},  // 0.0500
+        {"000", 1, 0, -1, 0, true},    // zero
+        {"", 0, 0, -1, 0, true},       // no digits at all
         {"100000000000000000001", 20, 21, 10, 20, false},
     };
     for (const auto& c : cases) {
@@ -55,8 +55,8 @@ TEST(BcdDigitsTest, SignificantDigitsScaleAndIntegrality) {
 
 TEST(BcdDigitsTest, MalformedHeaderStaysInsideTheRecord) {
     rtl::TBcd b = MakeBcd("15", 1);
-    b.Precision = 200;             // more digits than the record holds
-    b.SignSpecialPlaces = 0x3F;    // more places than digits
+    b.Precision = 200;           // more digits than the record holds
+    b.SignSpecialPlaces = 0x3F;  // more places than digits
     EXPECT_EQ(BcdSignificantDigits(b), 2);
     EXPECT_EQ(BcdActualScale(b), 1);  // 64 digits, 63 of them places; the '5' is the first place
     EXPECT_FALSE(BcdIsInteger(b));
@@ -73,11 +73,11 @@ TEST(GuidTest, ParsesBracedGroupsAndRejectsEverythingElse) {
 
     const char* bad[] = {
         "",
-        "0123ABCD-4567-89EF-0A1B-2C3D4E5F6071",      // no braces
-        "{0123ABCD-4567-89EF-0A1B-2C3D4E5F607}",     // short
-        "{0123ABCD-4567-89EF-0A1B-2C3D4E5F60711}",   // long
-        "{0123ABCD_4567-89EF-0A1B-2C3D4E5F6071}",    // wrong separator
-        "{0123ABCG-4567-89EF-0A1B-2C3D4E5F6071}",    // not hexadecimal
+        "0123ABCD-4567-89EF-0A1B-2C3D4E5F6071",     // no braces
+        "{0123ABCD-4567-89EF-0A1B-2C3D4E5F607}",    // short
+        "{0123ABCD-4567-89EF-0A1B-2C3D4E5F60711}",  // long
+        "{0123ABCD_4567-89EF-0A1B-2C3D4E5F6071}",   // wrong separator
+        "{0123ABCG-4567-89EF-0A1B-2C3D4E5F6071}",   // not hexadecimal
         "{0123ABCD-4567-89EF-0A1B-2C3D4E5F6071)",
         "{0123ABCD-4567-89EF-0A1B-2C3D4E5F 071}",
     };
@@ -113,7 +113,7 @@ TEST(AnsiTextTest, QuotingAndDequoting) {
         EXPECT_EQ(QuotedStrAnsi(c.Plain, c.Quote), c.Quoted);
         EXPECT_EQ(DequotedStrAnsi(c.Quoted, c.Quote), c.Plain);
     }
-    EXPECT_EQ(DequotedStrAnsi("abc", '\''), "abc");          // not quoted: as it is
+    EXPECT_EQ(DequotedStrAnsi("abc", '\''), "abc");            // not quoted: as it is
     EXPECT_EQ(DequotedStrAnsi("'ab''c' tail", '\''), "ab'c");  // stops at the closing quote
     EXPECT_EQ(DequotedStrAnsi("'open", '\''), "open");
 }

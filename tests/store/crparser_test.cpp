@@ -65,15 +65,43 @@ const std::string kCyrName = Ansi(u8"имя_поля");
 
 TEST_F(ParserTest, SQLParserLexemes) {
     const std::vector<LexCase> cases = {
-        {"select", "SELECT a FROM t WHERE x=1",
-         {{138, "SELECT"}, {-103, "a"}, {112, "FROM"}, {-103, "t"}, {144, "WHERE"}, {-103, "x"}, {2, "="}, {-105, "1"}}},
-        {"keywords upper-cased", "select Distinct a from t order by b limit 10",
-         {{138, "SELECT"}, {107, "DISTINCT"}, {-103, "a"}, {112, "FROM"}, {-103, "t"}, {131, "ORDER"},
-          {104, "BY"}, {-103, "b"}, {123, "LIMIT"}, {-105, "10"}}},
+        {"select",
+         "SELECT a FROM t WHERE x=1",
+         {{138, "SELECT"},
+          {-103, "a"},
+          {112, "FROM"},
+          {-103, "t"},
+          {144, "WHERE"},
+          {-103, "x"},
+          {2, "="},
+          {-105, "1"}}},
+        {"keywords upper-cased",
+         "select Distinct a from t order by b limit 10",
+         {{138, "SELECT"},
+          {107, "DISTINCT"},
+          {-103, "a"},
+          {112, "FROM"},
+          {-103, "t"},
+          {131, "ORDER"},
+          {104, "BY"},
+          {-103, "b"},
+          {123, "LIMIT"},
+          {-105, "10"}}},
         {"quoted name is no keyword", "\"Order\" \"a b\"", {{-103, "\"Order\""}, {-103, "\"a b\""}}},
-        {"brackets are other symbols", "(a)[b]`c`",
-         {{-102, "("}, {-103, "a"}, {-102, ")"}, {-102, "["}, {-103, "b"}, {-102, "]"}, {-102, "`"}, {-103, "c"}, {-102, "`"}}},
-        {"hash and dollar inside names", "a#b #c $d", {{-103, "a#b"}, {-102, "#"}, {-103, "c"}, {-102, "$"}, {-103, "d"}}},
+        {"brackets are other symbols",
+         "(a)[b]`c`",
+         {{-102, "("},
+          {-103, "a"},
+          {-102, ")"},
+          {-102, "["},
+          {-103, "b"},
+          {-102, "]"},
+          {-102, "`"},
+          {-103, "c"},
+          {-102, "`"}}},
+        {"hash and dollar inside names",
+         "a#b #c $d",
+         {{-103, "a#b"}, {-102, "#"}, {-103, "c"}, {-102, "$"}, {-103, "d"}}},
         {"names with digits and underscores", "ab12_c _d", {{-103, "ab12_c"}, {-103, "_d"}}},
         {"1251 letters form names", kCyrName + "=1", {{-103, kCyrName}, {2, "="}, {-105, "1"}}},
         {"strings", "'abc' 'a\"b'", {{-106, "abc"}, {-106, "a\"b"}}},
@@ -81,7 +109,9 @@ TEST_F(ParserTest, SQLParserLexemes) {
         {"unterminated string", "x = 'abc", {{-103, "x"}, {2, "="}, {-106, "abc"}}},
         {"unterminated quoted name", "\"ab", {{-103, "\"ab"}}},
         {"parameter", "p = :name", {{-103, "p"}, {2, "="}, {3, ":"}, {-103, "name"}}},
-        {"cast and assignment", "a::b := 1", {{-103, "a"}, {3, ":"}, {3, ":"}, {-103, "b"}, {3, ":"}, {2, "="}, {-105, "1"}}},
+        {"cast and assignment",
+         "a::b := 1",
+         {{-103, "a"}, {3, ":"}, {3, ":"}, {-103, "b"}, {3, ":"}, {2, "="}, {-105, "1"}}},
         {"dotted name", "s.a,*", {{-103, "s"}, {5, "."}, {-103, "a"}, {4, ","}, {1, "*"}}},
         {"symbols outside the table", "a<>b", {{-103, "a"}, {-102, "<"}, {-102, ">"}, {-103, "b"}}},
         {"line comment", "x--c\ny", {{-103, "x"}, {-108, "--c"}, {-103, "y"}}},
@@ -98,7 +128,8 @@ TEST_F(ParserTest, SQLParserLexemes) {
 TEST_F(ParserTest, GenericParserLexemes) {
     const std::vector<LexCase> cases = {
         {"brackets are table symbols", "(a)", {{8, "("}, {-103, "a"}, {9, ")"}}},
-        {"its own keywords only", "a and b OR not select",
+        {"its own keywords only",
+         "a and b OR not select",
          {{-103, "a"}, {29, "AND"}, {-103, "b"}, {31, "OR"}, {30, "NOT"}, {-103, "select"}}},
         {"both quotes make strings", "\"x\" 'y'", {{-106, "x"}, {-106, "y"}}},
         {"line comment", "a//c\r\nb", {{-103, "a"}, {-108, "//c"}, {-103, "b"}}},
@@ -142,19 +173,28 @@ TEST_F(ParserTest, Switches) {
         Lexems Expected;
     };
     const std::vector<Case> cases = {
-        {"keywords keep their spelling", "select From", [](TParser& p) { p.SetUpperCaseKeywords(false); },
+        {"keywords keep their spelling",
+         "select From",
+         [](TParser& p) { p.SetUpperCaseKeywords(false); },
          {{138, "select"}, {112, "From"}}},
-        {"blanks returned", " a \t\r\nb ", [](TParser& p) { p.SetSkipBlanks(false); },
+        {"blanks returned",
+         " a \t\r\nb ",
+         [](TParser& p) { p.SetSkipBlanks(false); },
          {{-107, " "}, {-103, "a"}, {-107, " \t\r\n"}, {-103, "b"}, {-107, " "}}},
-        {"comments skipped", "a /* x */ -- y\nb", [](TParser& p) { p.SetSkipComments(true); },
+        {"comments skipped",
+         "a /* x */ -- y\nb",
+         [](TParser& p) { p.SetSkipComments(true); },
          {{-103, "a"}, {-103, "b"}}},
-        {"comments skipped, blanks returned", "a/*x*/ b",
+        {"comments skipped, blanks returned",
+         "a/*x*/ b",
          [](TParser& p) {
              p.SetSkipComments(true);
              p.SetSkipBlanks(false);
          },
          {{-103, "a"}, {-107, " "}, {-103, "b"}}},
-        {"string quotes kept", "'ab' 'c", [](TParser& p) { p.SetKeepStringQuotes(true); },
+        {"string quotes kept",
+         "'ab' 'c",
+         [](TParser& p) { p.SetKeepStringQuotes(true); },
          {{-106, "'ab'"}, {-106, "'c"}}},
     };
     for (const auto& c : cases) EXPECT_EQ(Lex<TSQLParser>(c.Input, c.Configure), c.Expected) << c.Name;
@@ -173,9 +213,19 @@ TEST_F(ParserTest, LongestSymbolInTheTableWins) {
             FSymbolChars = &chars;
         }
     };
-    EXPECT_EQ(Lex<TComparisonParser>("a<=b<>c<=>d>=e=f!"),
-              (Lexems{{-103, "a"}, {5, "<="}, {-103, "b"}, {6, "<>"}, {-103, "c"}, {5, "<="}, {2, ">"},
-                      {-103, "d"}, {4, ">="}, {-103, "e"}, {1, "="}, {-103, "f"}, {-102, "!"}}));
+    EXPECT_EQ(Lex<TComparisonParser>("a<=b<>c<=>d>=e=f!"), (Lexems{{-103, "a"},
+                                                                   {5, "<="},
+                                                                   {-103, "b"},
+                                                                   {6, "<>"},
+                                                                   {-103, "c"},
+                                                                   {5, "<="},
+                                                                   {2, ">"},
+                                                                   {-103, "d"},
+                                                                   {4, ">="},
+                                                                   {-103, "e"},
+                                                                   {1, "="},
+                                                                   {-103, "f"},
+                                                                   {-102, "!"}}));
     // A run whose longer form is unknown stops at the known prefix.
     EXPECT_EQ(Lex<TComparisonParser>("<=="), (Lexems{{5, "<="}, {1, "="}}));
 }
@@ -186,8 +236,8 @@ TEST(LexemListTest, FindIgnoresCaseOfTheCandidateOnly) {
         const char* Candidate;
         int Code;  // 0: not found
     };
-    const std::vector<Case> cases = {{"and", 1}, {"AnD", 1}, {"a", 7}, {"or", 3}, {"orde", 0},
-                                     {"order", 4}, {"an", 0}, {"ands", 0}, {"", 0}};
+    const std::vector<Case> cases = {{"and", 1},   {"AnD", 1}, {"a", 7},    {"or", 3}, {"orde", 0},
+                                     {"order", 4}, {"an", 0},  {"ands", 0}, {"", 0}};
     for (const auto& c : cases) {
         const int index = list.Find(c.Candidate);
         EXPECT_EQ(index < 0 ? 0 : list[index].Code, c.Code) << c.Candidate;
@@ -268,8 +318,8 @@ TEST_F(ParserTest, LinesAndColumns) {
         {"lone CR then CR LF", "a\r\r\nb", {}, 2, 1, 0, 1},
         {"breaks in a block comment", "a/*\n\n*/b", {}, 2, 3, 0, 1},
         {"breaks in strings not counted by default", "'a\nb' c", {}, 0, 7, 0, 5},
-        {"breaks in strings counted on request", "'a\nb' c", [](TParser& p) { p.SetCountLinesInQuotes(true); },
-         1, 4, 1, 2},
+        {"breaks in strings counted on request", "'a\nb' c", [](TParser& p) { p.SetCountLinesInQuotes(true); }, 1, 4, 1,
+         2},
         {"column after leading blanks", "  \n   xy", {}, 1, 5, 0, 0},
     };
     for (const auto& c : cases) {
@@ -375,13 +425,13 @@ TEST_F(ParserTest, ScanForWordFindsParametersOutsideStringsAndComments) {
         bool Found;
     };
     const std::vector<Case> cases = {
-        {"x from y", "FROM", true},   // keywords are not looked up: an identifier matches
-        {"x From y", "from", true},   // both sides upper-cased
-        {"'from'", "from", false},    // strings never match
-        {"a 12 b", "12", true},       // numbers
-        {"a<b", "<", true},           // a symbol outside the table
-        {"a<>b", "<>", false},        // a two-character word is no single symbol
-        {"\"n\"", "\"N\"", true},     // a quoted name as written
+        {"x from y", "FROM", true},  // keywords are not looked up: an identifier matches
+        {"x From y", "from", true},  // both sides upper-cased
+        {"'from'", "from", false},   // strings never match
+        {"a 12 b", "12", true},      // numbers
+        {"a<b", "<", true},          // a symbol outside the table
+        {"a<>b", "<>", false},       // a two-character word is no single symbol
+        {"\"n\"", "\"N\"", true},    // a quoted name as written
         {"select", "", false},
     };
     for (const auto& c : cases) {
@@ -399,7 +449,7 @@ TEST_F(ParserTest, SQLDialectPredicates) {
     struct Case {
         int A, B, Result;
     };
-    const std::vector<Case> cases = {{lxWHERE, lxORDER, -1}, {lxORDER, lxWHERE, 1}, {lxGROUP, lxGROUP, 0},
+    const std::vector<Case> cases = {{lxWHERE, lxORDER, -1},     {lxORDER, lxWHERE, 1},   {lxGROUP, lxGROUP, 0},
                                      {lxUNION, lxINTERSECT, -1}, {lxSELECT, lxWHERE, -2}, {lxWHERE, lxLIMIT, -2}};
     for (const auto& c : cases) EXPECT_EQ(p->CompareClauses(c.A, c.B), c.Result) << c.A << " " << c.B;
 
@@ -510,8 +560,8 @@ TEST_F(ParserTest, StreamsReadAsTheSameTextInEveryEncoding) {
 
 TEST_F(ParserTest, CharacterSplitByABlockBoundary) {
     // Each text puts a multi-byte character across the end of the first 65,536-byte block.
-    const std::string ya = Utf8(u8"я");     // two bytes; 1251 0xFF
-    const std::string euro = Utf8(u8"€");   // three bytes; 1251 0x88
+    const std::string ya = Utf8(u8"я");          // two bytes; 1251 0xFF
+    const std::string euro = Utf8(u8"€");        // three bytes; 1251 0x88
     const std::u16string smile = u"\U0001F600";  // a surrogate pair; no 1251 character
     auto utf16 = [](const std::u16string& w) {
         rtl::TBytes bytes;
@@ -529,13 +579,20 @@ TEST_F(ParserTest, CharacterSplitByABlockBoundary) {
         Lexems Expected;
     };
     const std::vector<Case> cases = {
-        {"UTF-8 two bytes", Encoding::Utf8Instance(), bytesOf(std::string(65535, 'a') + ya + " b"),
+        {"UTF-8 two bytes",
+         Encoding::Utf8Instance(),
+         bytesOf(std::string(65535, 'a') + ya + " b"),
          {{-103, std::string(65535, 'a') + "\xFF"}, {-103, "b"}}},
-        {"UTF-8 three bytes, one in the first block", Encoding::Utf8Instance(),
-         bytesOf(std::string(65535, 'a') + euro + "b"), {{-103, std::string(65535, 'a') + "\x88" + "b"}}},
-        {"UTF-8 three bytes, two in the first block", Encoding::Utf8Instance(),
-         bytesOf(std::string(65534, 'a') + euro + "b"), {{-103, std::string(65534, 'a') + "\x88" + "b"}}},
-        {"UTF-16 surrogate pair", Encoding::UnicodeInstance(),
+        {"UTF-8 three bytes, one in the first block",
+         Encoding::Utf8Instance(),
+         bytesOf(std::string(65535, 'a') + euro + "b"),
+         {{-103, std::string(65535, 'a') + "\x88" + "b"}}},
+        {"UTF-8 three bytes, two in the first block",
+         Encoding::Utf8Instance(),
+         bytesOf(std::string(65534, 'a') + euro + "b"),
+         {{-103, std::string(65534, 'a') + "\x88" + "b"}}},
+        {"UTF-16 surrogate pair",
+         Encoding::UnicodeInstance(),
          utf16(std::u16string(32767, u'a') + smile + u" b"),
          {{-103, std::string(32767, 'a')}, {-102, "?"}, {-103, "b"}}},
     };

@@ -27,10 +27,10 @@ TEST(BlobOverwrite, WriteAfterShrinkOrGrowOverwritesInPlace) {
         std::string Data;
         std::string Expected;
     } const cases[] = {
-        {Truncate, 5, 3, "WXYZ", "012WXYZ"},       // inside the cut piece and past its spare room
-        {Truncate, 4, 2, "ab", "01ab"},            // the cut falls on a piece boundary
-        {Truncate, 4, 3, "abc", "012abc"},         // ends in the emptied piece after the boundary
-        {Truncate, 8, 8, "x", "01234567x"},        // at the very end
+        {Truncate, 5, 3, "WXYZ", "012WXYZ"},  // inside the cut piece and past its spare room
+        {Truncate, 4, 2, "ab", "01ab"},       // the cut falls on a piece boundary
+        {Truncate, 4, 3, "abc", "012abc"},    // ends in the emptied piece after the boundary
+        {Truncate, 8, 8, "x", "01234567x"},   // at the very end
         {Truncate, 1, 0, "abcdefghij", "abcdefghij"},
         {SetSize, 6, 5, "abc", "01234abc"},
         {SetSize, 2, 0, "abcdef", "abcdef"},
@@ -41,11 +41,13 @@ TEST(BlobOverwrite, WriteAfterShrinkOrGrowOverwritesInPlace) {
         TBlob* b = CreateSharedObject<TBlob>();
         b->GetData()->SetPieceSize(4);
         b->Write(0, 10, "0123456789");
-        if (c.Op == Truncate) b->Truncate(c.NewSize);
-        else b->SetSize(c.NewSize);
+        if (c.Op == Truncate)
+            b->Truncate(c.NewSize);
+        else
+            b->SetSize(c.NewSize);
         b->Write(c.Position, static_cast<int64_t>(c.Data.size()), c.Data.data());
-        EXPECT_EQ(Contents(*b), c.Expected) << (c.Op == Truncate ? "Truncate " : "SetSize ") << c.NewSize
-                                            << ", write at " << c.Position;
+        EXPECT_EQ(Contents(*b), c.Expected)
+            << (c.Op == Truncate ? "Truncate " : "SetSize ") << c.NewSize << ", write at " << c.Position;
         EXPECT_EQ(b->GetSize(), static_cast<int64_t>(c.Expected.size()));
         b->Release();
     }

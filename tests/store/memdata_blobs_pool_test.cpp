@@ -34,10 +34,12 @@ TEST(FilledBlob, ResidentsOutliveThePoolAndEachOther) {
             SCOPED_TRACE(::testing::Message() << "pool first " << poolFirst << ", forward " << forward);
             auto pool = std::make_unique<TSharedBlockPool>();
             std::vector<TBlob*> blobs;
-            for (int i = 0; i < 50; ++i) blobs.push_back(Filled(*pool, std::string(static_cast<size_t>(i), 'a' + i % 26)));
+            for (int i = 0; i < 50; ++i)
+                blobs.push_back(Filled(*pool, std::string(static_cast<size_t>(i), 'a' + i % 26)));
             blobs.push_back(Filled(*pool, ""));
             if (poolFirst) pool.reset();
-            for (int i = 0; i < 50; ++i) EXPECT_EQ(Bytes(*blobs[static_cast<size_t>(i)]), std::string(static_cast<size_t>(i), 'a' + i % 26));
+            for (int i = 0; i < 50; ++i)
+                EXPECT_EQ(Bytes(*blobs[static_cast<size_t>(i)]), std::string(static_cast<size_t>(i), 'a' + i % 26));
             EXPECT_TRUE(blobs.back()->IsEmpty());
             if (!forward) std::reverse(blobs.begin(), blobs.end());
             for (TBlob* b : blobs) b->Release();

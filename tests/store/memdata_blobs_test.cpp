@@ -324,8 +324,8 @@ TEST(CompressedBlob, WritesStayPlainAndCompressionIsAskedFor) {
     // What follows is a plain zlib stream of the value.
     std::string back(10000, '\0');
     uLongf len = back.size();
-    ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(back.data()), &len,
-                         reinterpret_cast<const Bytef*>(raw.data() + 20), raw.size() - 20),
+    ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(back.data()), &len, reinterpret_cast<const Bytef*>(raw.data() + 20),
+                         raw.size() - 20),
               Z_OK);
     EXPECT_EQ(back, plain);
 

@@ -28,15 +28,13 @@ struct TypeSize {
     int size;
 };
 const TypeSize kTypes[] = {
-    {mdtUnknown, 0},     {mdtString, 11},        {mdtInt8, 1},        {mdtInt16, 2},
-    {mdtInt32, 4},       {mdtFloat, 8},          {mdtDate, 8},        {mdtTime, 8},
-    {mdtDateTime, 8},    {mdtUInt16, 2},         {mdtBoolean, 2},     {mdtInt64, 8},
-    {mdtCurrency, 8},    {mdtBlob, 8},           {mdtMemo, 8},        {mdtObject, 8},
-    {mdtReference, 8},   {mdtArray, 8},          {mdtTable, 8},       {mdtVariant, 8},
-    {mdtExtString, 8},   {mdtBytes, 5},          {mdtVarBytes, 7},    {mdtExtVarBytes, 8},
-    {mdtUInt32, 4},      {mdtWideString, 6},     {mdtExtWideString, 8}, {mdtBCD, 8},
-    {mdtFmtBCD, 34},     {mdtGuid, 39},          {mdtWideMemo, 8},    {mdtSQLTimeStamp, 16},
-    {mdtCursor, 8},      {mdtUInt8, 1},
+    {mdtUnknown, 0},    {mdtString, 11},       {mdtInt8, 1},     {mdtInt16, 2},       {mdtInt32, 4},
+    {mdtFloat, 8},      {mdtDate, 8},          {mdtTime, 8},     {mdtDateTime, 8},    {mdtUInt16, 2},
+    {mdtBoolean, 2},    {mdtInt64, 8},         {mdtCurrency, 8}, {mdtBlob, 8},        {mdtMemo, 8},
+    {mdtObject, 8},     {mdtReference, 8},     {mdtArray, 8},    {mdtTable, 8},       {mdtVariant, 8},
+    {mdtExtString, 8},  {mdtBytes, 5},         {mdtVarBytes, 7}, {mdtExtVarBytes, 8}, {mdtUInt32, 4},
+    {mdtWideString, 6}, {mdtExtWideString, 8}, {mdtBCD, 8},      {mdtFmtBCD, 34},     {mdtGuid, 39},
+    {mdtWideMemo, 8},   {mdtSQLTimeStamp, 16}, {mdtCursor, 8},   {mdtUInt8, 1},
 };
 
 }  // namespace

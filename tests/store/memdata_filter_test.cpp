@@ -15,9 +15,14 @@ using rtl::Variant;
 namespace {
 
 std::vector<TCol> FilterCols() {
-    return {{u"ID", mdtInt32, 4},    {u"NAME", mdtString, 31, 30}, {u"PRICE", mdtFloat, 8},
-            {u"QTY", mdtInt32, 4},   {u"D", mdtDate, 8},           {u"Order Date", mdtDate, 8},
-            {u"WNAME", mdtWideString, 42, 20}, {u"ENAME", mdtExtString, 8}};
+    return {{u"ID", mdtInt32, 4},
+            {u"NAME", mdtString, 31, 30},
+            {u"PRICE", mdtFloat, 8},
+            {u"QTY", mdtInt32, 4},
+            {u"D", mdtDate, 8},
+            {u"Order Date", mdtDate, 8},
+            {u"WNAME", mdtWideString, 42, 20},
+            {u"ENAME", mdtExtString, 8}};
 }
 
 Variant Day(const char* text) { return Variant::FromDate(rtl::StrToDate(text)); }
@@ -202,7 +207,8 @@ namespace {
 // The plain recursive definition, for small inputs.
 bool ReferenceMatch(std::string_view t, std::string_view p) {
     if (p.empty()) return t.empty();
-    if (p[0] == '*' || p[0] == '%') return ReferenceMatch(t, p.substr(1)) || (!t.empty() && ReferenceMatch(t.substr(1), p));
+    if (p[0] == '*' || p[0] == '%')
+        return ReferenceMatch(t, p.substr(1)) || (!t.empty() && ReferenceMatch(t.substr(1), p));
     if (t.empty()) return false;
     if (p[0] == '_' || p[0] == t[0]) return ReferenceMatch(t.substr(1), p.substr(1));
     return false;
@@ -218,11 +224,26 @@ TEST(MemDataFilter, WildcardMatches) {
         bool Expected;
     };
     const TCase cases[] = {
-        {"abc", "a*c", true},     {"abc", "a%c", true},     {"ac", "a_c", false},     {"aXc", "a_c", true},
-        {"", "*", true},          {"", "", true},           {"a", "", false},         {"", "_", false},
-        {"abc", "*%*", true},     {"abc", "ab", false},     {"abcabc", "*abc", true}, {"abcab", "*abc", false},
-        {"aaa", "a*a*a", true},   {"aa", "a*a*a", false},   {"ab", "a*b*", true},     {"ab", "ab*b", false},
-        {"abb", "ab*b", true},    {"x*y", "x*y", true},     {"a_b", "a_b", true},     {"abc", "abc*", true},
+        {"abc", "a*c", true},
+        {"abc", "a%c", true},
+        {"ac", "a_c", false},
+        {"aXc", "a_c", true},
+        {"", "*", true},
+        {"", "", true},
+        {"a", "", false},
+        {"", "_", false},
+        {"abc", "*%*", true},
+        {"abc", "ab", false},
+        {"abcabc", "*abc", true},
+        {"abcab", "*abc", false},
+        {"aaa", "a*a*a", true},
+        {"aa", "a*a*a", false},
+        {"ab", "a*b*", true},
+        {"ab", "ab*b", false},
+        {"abb", "ab*b", true},
+        {"x*y", "x*y", true},
+        {"a_b", "a_b", true},
+        {"abc", "abc*", true},
         // Long runs of one letter: these finish at once and still answer right.
         {as, "*a*a*a*a*a*a*b", false},
         {as + "b", "*a*a*a*a*a*a*b", true},
@@ -252,8 +273,8 @@ TEST(MemDataFilter, WildcardAgreesWithTheDefinition) {
 TEST(MemDataFilter, ConstantsThatCannotMeetTheirFieldAreRefusedWhenSet) {
     // Each of these used to pass the parser and then fail on the first row the store filtered.
     const char* refused[] = {
-        "PRICE > 'abc'", "QTY = 'abc'", "QTY >= 'x' OR QTY = 1", "NOT (PRICE <= 'zz')",
-        "D = 'not a date'", "[Order Date] < 'abc'", "5 > 'abc'",
+        "PRICE > 'abc'",        "QTY = 'abc'", "QTY >= 'x' OR QTY = 1", "NOT (PRICE <= 'zz')", "D = 'not a date'",
+        "[Order Date] < 'abc'", "5 > 'abc'",
     };
     for (const char* text : refused) {
         TStore s(FilterCols());
@@ -281,12 +302,9 @@ TEST(MemDataFilter, ConstantsThatCannotMeetTheirFieldAreRefusedWhenSet) {
 
     // Text that converts, and comparisons that never convert the text, still filter rows.
     const TFilterCase accepted[] = {
-        {"QTY = '5'", false, false, {1, 4}},
-        {"PRICE > '4,5'", false, false, {1, 3, 4, 5, 10}},
-        {"'abc' = QTY", false, false, {}},
-        {"QTY <> 'abc'", false, false, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
-        {"QTY LIKE 'a%'", false, false, {}},
-        {"NAME > 'abc'", false, false, {2, 3, 6, 7, 8, 10}},
+        {"QTY = '5'", false, false, {1, 4}}, {"PRICE > '4,5'", false, false, {1, 3, 4, 5, 10}},
+        {"'abc' = QTY", false, false, {}},   {"QTY <> 'abc'", false, false, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
+        {"QTY LIKE 'a%'", false, false, {}}, {"NAME > 'abc'", false, false, {2, 3, 6, 7, 8, 10}},
     };
     for (const TFilterCase& c : accepted) {
         TStore s(FilterCols());

@@ -113,12 +113,8 @@ TEST(StringHeap, AllocStrTrimsAndCopies) {
         std::string out;
     };
     const Case cases[] = {
-        {"ab  ", true, -1, "ab"},
-        {"ab  ", false, -1, "ab  "},
-        {"ab  ", false, 3, "ab "},
-        {"abcd", true, 2, "ab"},
-        {"    ", true, -1, ""},
-        {"", false, -1, ""},
+        {"ab  ", true, -1, "ab"}, {"ab  ", false, -1, "ab  "}, {"ab  ", false, 3, "ab "},
+        {"abcd", true, 2, "ab"},  {"    ", true, -1, ""},      {"", false, -1, ""},
     };
     TStringHeap h;
     for (const auto& c : cases) {

@@ -148,7 +148,8 @@ TEST(MemDataSort, NumberColumnWithNullsAndHiddenRows) {
         std::vector<int> ids;
         for (int i = minId; i <= 60; ++i) ids.push_back(i);
         // Nulls first ascending and last descending; ties in ID order either way.
-        std::stable_sort(ids.begin(), ids.end(), [&](int a, int b) { return desc ? group(a) > group(b) : group(a) < group(b); });
+        std::stable_sort(ids.begin(), ids.end(),
+                         [&](int a, int b) { return desc ? group(a) > group(b) : group(a) < group(b); });
         return ids;
     };
     for (const bool desc : {false, true}) {
@@ -200,13 +201,13 @@ TEST(MemDataSort, FullSortAgreesWithRecordComparison) {
         s.Add({i, maybe(Variant(text())), maybe(Variant(rtl::AnsiToWide(text()))),
                maybe(Variant(static_cast<double>(static_cast<int>(rnd() % 7) - 3) / 2)),
                maybe(Variant::FromDate(40000.0 + rnd() % 5 + (rnd() % 3) / 4.0)),
-               maybe(Variant(static_cast<int>(rnd() % 5) - 2)), maybe(Variant(rnd() % 2 == 0)),
-               maybe(Variant(text())), maybe(Variant(rtl::Currency::FromScaled(static_cast<int64_t>(rnd() % 5) * 5000))),
+               maybe(Variant(static_cast<int>(rnd() % 5) - 2)), maybe(Variant(rnd() % 2 == 0)), maybe(Variant(text())),
+               maybe(Variant(rtl::Currency::FromScaled(static_cast<int64_t>(rnd() % 5) * 5000))),
                maybe(Variant(static_cast<unsigned>(rnd() % 4) * 1000000000u))});
     }
-    const char* orders[] = {"S",      "S CIS DESC", "S BIN", "W",   "W CIS",  "W BIN DESC", "F DESC",
-                            "D",      "I8;S",       "B;F",   "E CIS", "E BIN",  "C DESC;ID",  "U;S DESC",
-                            "I8",     "U DESC",     "F",     "D DESC"};
+    const char* orders[] = {"S",         "S CIS DESC", "S BIN", "W",      "W CIS", "W BIN DESC",
+                            "F DESC",    "D",          "I8;S",  "B;F",    "E CIS", "E BIN",
+                            "C DESC;ID", "U;S DESC",   "I8",    "U DESC", "F",     "D DESC"};
     for (const char* order : orders) {
         s.SetIndexFieldNames(order);
         std::vector<void*> recs = s.Records();
@@ -413,17 +414,16 @@ TEST_F(ValueCompare, TypedKeys) {
         {Bytes({5, 6}), mdtVarBytes, 0, u"VB", 0},
         {Bytes({5, 6, 0}), mdtVarBytes, 0, u"VB", 1},
     };
-    for (const TBytesCase& c : bytes)
-        EXPECT_EQ(SignOf(Cmp(c.Key.data(), c.Type, c.Options, c.Field)), c.Expected);
+    for (const TBytesCase& c : bytes) EXPECT_EQ(SignOf(Cmp(c.Key.data(), c.Type, c.Options, c.Field)), c.Expected);
 }
 
 TEST_F(ValueCompare, VariantKeysAndFailures) {
     const Variant num(41), text(AnsiString("42")), nullKey = Variant::Null();
     const Variant bytes = Variant::FromBytes(reinterpret_cast<const uint8_t*>("\x01"), 1);
     EXPECT_EQ(Cmp(&num, mdtVariant, 0, u"V"), -1);
-    EXPECT_EQ(Cmp(&text, mdtVariant, 0, u"V"), 0);  // taken as text
+    EXPECT_EQ(Cmp(&text, mdtVariant, 0, u"V"), 0);      // taken as text
     EXPECT_EQ(Cmp(&nullKey, mdtVariant, 0, u"V"), -1);  // varNull orders below varInteger by code
-    EXPECT_EQ(Cmp(&bytes, mdtVariant, 0, u"V"), 1);  // different type: by type code
+    EXPECT_EQ(Cmp(&bytes, mdtVariant, 0, u"V"), 1);     // different type: by type code
     EXPECT_THROW(Cmp(&num, 15, 0, u"V"), rtl::EAssertionFailed);
     try {
         Cmp(&num, 15, 0, u"V");

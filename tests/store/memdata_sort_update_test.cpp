@@ -36,23 +36,20 @@ std::vector<TRow> Rows(TStore& s, const std::vector<TRow>& all) {
 
 TEST(MemDataSortUpdate, UpdatedRowLandsWhereAFreshStableSortPutsIt) {
     // Ties on K everywhere: b x3, d x3, f x2; V breaks nothing unless the order names it.
-    const std::vector<TRow> initial = {{1, "d", 1}, {2, "b", 2}, {3, "f", 1}, {4, "d", 2}, {5, "b", 1},
-                                       {6, "d", 1}, {7, "f", 2}, {8, "b", 2}};
+    const std::vector<TRow> initial = {{1, "d", 1}, {2, "b", 2}, {3, "f", 1}, {4, "d", 2},
+                                       {5, "b", 1}, {6, "d", 1}, {7, "f", 2}, {8, "b", 2}};
     struct {
         const char* Order;
         int RecNo;  // 1-based in the sorted order
         std::string NewKey;
         int NewValue;
     } const cases[] = {
-        {"K", 1, "d", 2},      // first row joins a later group
-        {"K", 8, "b", 2},      // last row joins the first group
-        {"K", 5, "d", 9},      // the key stays: only another field changes
-        {"K", 4, "b", 2},      // moves up into the group just before it
-        {"K", 2, "f", 1},      // moves down to the last group
-        {"K DESC", 3, "b", 1},
-        {"K DESC", 7, "f", 1},
-        {"K;V", 2, "d", 1},
-        {"K;V DESC", 6, "b", 2},
+        {"K", 1, "d", 2},  // first row joins a later group
+        {"K", 8, "b", 2},  // last row joins the first group
+        {"K", 5, "d", 9},  // the key stays: only another field changes
+        {"K", 4, "b", 2},  // moves up into the group just before it
+        {"K", 2, "f", 1},  // moves down to the last group
+        {"K DESC", 3, "b", 1}, {"K DESC", 7, "f", 1}, {"K;V", 2, "d", 1}, {"K;V DESC", 6, "b", 2},
     };
     for (const auto& c : cases) {
         TStore s(Cols());
@@ -75,16 +72,15 @@ TEST(MemDataSortUpdate, UpdatedRowLandsWhereAFreshStableSortPutsIt) {
         TStore fresh(Cols());
         for (const auto& r : before) fresh.Add({r.Id, Variant(AnsiString(r.Key)), r.Value});
         fresh.SetIndexFieldNames(c.Order);
-        EXPECT_EQ(s.Ids(), fresh.Ids()) << c.Order << ", row " << c.RecNo << " -> " << c.NewKey << "/"
-                                        << c.NewValue;
+        EXPECT_EQ(s.Ids(), fresh.Ids()) << c.Order << ", row " << c.RecNo << " -> " << c.NewKey << "/" << c.NewValue;
     }
 }
 
 // A full sort keeps the text keys it made and reuses them next time for the rows whose text is
 // unchanged: rows changed, added, deleted or made null in between must still sort by their values.
 TEST(MemDataSortUpdate, RepeatedSortsFollowEveryChangeOfTheRows) {
-    const std::vector<TCol> cols = {{u"ID", mdtInt32, 4}, {u"S", mdtString, 9, 8}, {u"W", mdtWideString, 18, 8},
-                                    {u"E", mdtExtString, 8}};
+    const std::vector<TCol> cols = {
+        {u"ID", mdtInt32, 4}, {u"S", mdtString, 9, 8}, {u"W", mdtWideString, 18, 8}, {u"E", mdtExtString, 8}};
     TStore s(cols);
     std::mt19937 rnd(11);
     const char* pieces[] = {"a", "A", "b", "\xE0", "\xC0", "\xE1", "1", " "};
@@ -114,9 +110,7 @@ TEST(MemDataSortUpdate, RepeatedSortsFollowEveryChangeOfTheRows) {
                 s.FreeRecBuf(buf);
                 break;
             }
-            case 1:
-                s.Add({nextId++, text(), wide(), text()});
-                break;
+            case 1: s.Add({nextId++, text(), wide(), text()}); break;
             case 2:
                 s.SetRecordNo(1 + static_cast<int>(rnd() % static_cast<unsigned>(count)));
                 s.DeleteRecord();

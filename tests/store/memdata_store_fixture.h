@@ -74,9 +74,7 @@ private:
 };
 
 // ID int32 and NAME string(20).
-inline std::vector<TColumn> IdNameColumns() {
-    return {{u"ID", mdtInt32, 4}, {u"NAME", mdtString, 21, 20}};
-}
+inline std::vector<TColumn> IdNameColumns() { return {{u"ID", mdtInt32, 4}, {u"NAME", mdtString, 21, 20}}; }
 
 // Appends a row; the store takes over the buffer's values.
 inline void AddRow(TMemData& data, int id, const rtl::AnsiString& name = "row") {

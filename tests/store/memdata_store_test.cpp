@@ -17,13 +17,27 @@ namespace {
 
 std::vector<TColumn> AllColumns() {
     return {
-        {u"I8", mdtInt8, 1},          {u"I16", mdtInt16, 2},          {u"I32", mdtInt32, 4},
-        {u"I64", mdtInt64, 8},        {u"U16", mdtUInt16, 2},         {u"U32", mdtUInt32, 4},
-        {u"F", mdtFloat, 8, 0, false, 2}, {u"B", mdtBoolean, 2},      {u"S", mdtString, 11, 10},
-        {u"XS", mdtExtString, 8, 10}, {u"W", mdtWideString, 22, 10},  {u"XW", mdtExtWideString, 8, 10},
-        {u"D", mdtDate, 8},           {u"T", mdtTime, 8},             {u"DT", mdtDateTime, 8},
-        {u"BCD", mdtBCD, 8},          {u"M", mdtMemo, 8},             {u"BL", mdtBlob, 8},
-        {u"V", mdtVariant, 8},        {u"U8", mdtUInt8, 1},           {u"FS", mdtString, 11, 10, true},
+        {u"I8", mdtInt8, 1},
+        {u"I16", mdtInt16, 2},
+        {u"I32", mdtInt32, 4},
+        {u"I64", mdtInt64, 8},
+        {u"U16", mdtUInt16, 2},
+        {u"U32", mdtUInt32, 4},
+        {u"F", mdtFloat, 8, 0, false, 2},
+        {u"B", mdtBoolean, 2},
+        {u"S", mdtString, 11, 10},
+        {u"XS", mdtExtString, 8, 10},
+        {u"W", mdtWideString, 22, 10},
+        {u"XW", mdtExtWideString, 8, 10},
+        {u"D", mdtDate, 8},
+        {u"T", mdtTime, 8},
+        {u"DT", mdtDateTime, 8},
+        {u"BCD", mdtBCD, 8},
+        {u"M", mdtMemo, 8},
+        {u"BL", mdtBlob, 8},
+        {u"V", mdtVariant, 8},
+        {u"U8", mdtUInt8, 1},
+        {u"FS", mdtString, 11, 10, true},
     };
 }
 
@@ -120,9 +134,14 @@ TEST_F(StoreValues, NarrowingConversionsAreRefused) {
         const char16_t* field;
         Variant value;
     } cases[] = {
-        {u"I8", Variant(200)},           {u"U8", Variant(-1)},          {u"U8", Variant(256)},
-        {u"I16", Variant(40000)},        {u"U16", Variant(-1)},         {u"U16", Variant(70000)},
-        {u"I32", Variant(static_cast<int64_t>(3000000000LL))},           {u"I32", Variant(1e12)},
+        {u"I8", Variant(200)},
+        {u"U8", Variant(-1)},
+        {u"U8", Variant(256)},
+        {u"I16", Variant(40000)},
+        {u"U16", Variant(-1)},
+        {u"U16", Variant(70000)},
+        {u"I32", Variant(static_cast<int64_t>(3000000000LL))},
+        {u"I32", Variant(1e12)},
     };
     TBuf buf(data);
     data.PutFieldAsVariant(No(u"I32"), buf.get(), Variant(77));
@@ -140,8 +159,7 @@ TEST_F(StoreValues, VariantTypesTheSlotDoesNotTakeAreRejected) {
         const char16_t* field;
         Variant value;
     } cases[] = {
-        {u"I64", Variant(5)},     {u"I16", Variant(1.5)}, {u"B", Variant(1)},
-        {u"U32", Variant(5)},     {u"F", Variant(true)},
+        {u"I64", Variant(5)}, {u"I16", Variant(1.5)}, {u"B", Variant(1)}, {u"U32", Variant(5)}, {u"F", Variant(true)},
     };
     TBuf buf(data);
     for (const Case& c : cases) {
@@ -192,9 +210,8 @@ TEST_F(StoreValues, EmptyTextAndTrailingBlanks) {
         bool trimFixed, trimVar;
         const char* expected;
     } cases[] = {
-        {u"FS", true, false, "ab"}, {u"FS", false, true, "ab   "},
-        {u"S", false, true, "ab"},  {u"S", true, false, "ab   "},
-        {u"XS", false, true, "ab"},
+        {u"FS", true, false, "ab"},   {u"FS", false, true, "ab   "}, {u"S", false, true, "ab"},
+        {u"S", true, false, "ab   "}, {u"XS", false, true, "ab"},
     };
     for (const Case& c : cases) {
         data.TrimFixedChar = c.trimFixed;

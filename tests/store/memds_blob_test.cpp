@@ -235,8 +235,7 @@ TEST_F(Notes, FieldSchemaAttributesByDataType) {
         {plain, mdtVariant, 8, 0, 0, true, u"dt:type=\"string\""},
         {plain, mdtDateTime, 8, 0, 0, false,
          u"dt:type=\"datetime\" rs:dbtype=\"variantdate\" dt:maxLength=\"8\" rs:scale=\"0\" rs:precision=\"0\""},
-        {plain, mdtTime, 8, 0, 0, false,
-         u"dt:type=\"time\" dt:maxLength=\"8\" rs:scale=\"0\" rs:precision=\"0\""},
+        {plain, mdtTime, 8, 0, 0, false, u"dt:type=\"time\" dt:maxLength=\"8\" rs:scale=\"0\" rs:precision=\"0\""},
         {plain, mdtBoolean, 2, 0, 0, false, u"dt:type=\"boolean\" dt:maxLength=\"2\""},
         {plain, mdtCurrency, 8, 19, 0, false,
          u"dt:type=\"number\" rs:dbtype=\"currency\" dt:maxLength=\"8\" rs:precision=\"19\""},
@@ -269,8 +268,9 @@ TEST_F(Notes, FieldColumnAttributes) {
     XmlWriter w;
     w.WriteStartElement(u"s:AttributeType");
     S->DataSetService()->WriteFieldAttributes(id, desc, w, u"ident");
-    EXPECT_EQ(w.Text(), u"<s:AttributeType name=\"ident\" rs:name=\"id\" rs:number=\"1\" rs:nullable=\"true\" "
-                        u"rs:writeunknown=\"true\" rs:basecolumn=\"id\" rs:keycolumn=\"true\" rs:autoincrement=\"true\">");
+    EXPECT_EQ(w.Text(),
+              u"<s:AttributeType name=\"ident\" rs:name=\"id\" rs:number=\"1\" rs:nullable=\"true\" "
+              u"rs:writeunknown=\"true\" rs:basecolumn=\"id\" rs:keycolumn=\"true\" rs:autoincrement=\"true\">");
 
     XmlWriter w2;
     w2.WriteStartElement(u"s:AttributeType");
@@ -299,14 +299,10 @@ TEST(RowsetValues, FieldValuesAsXmlText) {
     S->Open();
     S->CheckDataSetService();
     const std::pair<const char*, const char16_t*> cases[] = {
-        {"f", u"1.5"},
-        {"d", u"2024-03-05T00:00:00"},
-        {"t", u"07:08:09"},
-        {"dt", u"2024-03-05T07:08:09"},
-        {"b", u"True"},
-        {"c", u"12.34"},
-        {"photo", u"00AB10"},
-        {"wname", u"\u0428\u0438\u0440\u0438\u043d\u0430"},
+        {"f", u"1.5"},        {"d", u"2024-03-05T00:00:00"},
+        {"t", u"07:08:09"},   {"dt", u"2024-03-05T07:08:09"},
+        {"b", u"True"},       {"c", u"12.34"},
+        {"photo", u"00AB10"}, {"wname", u"\u0428\u0438\u0440\u0438\u043d\u0430"},
         {"n", u"-42"},
     };
     for (const auto& [name, expected] : cases) {

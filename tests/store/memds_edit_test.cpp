@@ -68,8 +68,7 @@ struct TEdit {
     rtl::TOwnedPtr<TEditDataSet> DS;
     TRowStore* Store;
 
-    explicit TEdit(int rows, bool cached = false)
-        : TEdit(PeopleCols(), PeopleRows(rows), cached) {}
+    explicit TEdit(int rows, bool cached = false) : TEdit(PeopleCols(), PeopleRows(rows), cached) {}
     TEdit(std::vector<TCol> cols, std::vector<std::vector<Variant>> rows, bool cached)
         : DS(rtl::Create<TEditDataSet>(nullptr)), Store(new TRowStore(std::move(cols), std::move(rows))) {
         DS->SetIRecordSet(std::unique_ptr<TData>(Store));
@@ -164,13 +163,27 @@ TEST(DataSetService, DefaultFieldClassesAndUpdater) {
         const char* Class;
     };
     const Case cases[] = {
-        {ftString, "TStringField"},       {ftFixedChar, "TStringField"},      {ftOraInterval, "TStringField"},
-        {ftSmallint, "TSmallintField"},   {ftWord, "TWordField"},             {ftAutoInc, "TAutoIncField"},
-        {ftBCD, "TBCDField"},             {ftFMTBcd, "TFMTBCDField"},         {ftDate, "TDateField"},
-        {ftTypedBinary, "TBlobField"},    {ftOraBlob, "TBlobField"},          {ftOraClob, "TMemoField"},
-        {ftGraphic, "TGraphicField"},     {ftFixedWideChar, "TWideStringField"}, {ftLargeint, "TLargeintField"},
-        {ftArray, "TArrayField"},         {ftDataSet, "TDataSetField"},       {ftVariant, "TVariantField"},
-        {ftIDispatch, "TIDispatchField"}, {ftGuid, "TGuidField"},             {ftOraTimeStamp, "TSQLTimeStampField"},
+        {ftString, "TStringField"},
+        {ftFixedChar, "TStringField"},
+        {ftOraInterval, "TStringField"},
+        {ftSmallint, "TSmallintField"},
+        {ftWord, "TWordField"},
+        {ftAutoInc, "TAutoIncField"},
+        {ftBCD, "TBCDField"},
+        {ftFMTBcd, "TFMTBCDField"},
+        {ftDate, "TDateField"},
+        {ftTypedBinary, "TBlobField"},
+        {ftOraBlob, "TBlobField"},
+        {ftOraClob, "TMemoField"},
+        {ftGraphic, "TGraphicField"},
+        {ftFixedWideChar, "TWideStringField"},
+        {ftLargeint, "TLargeintField"},
+        {ftArray, "TArrayField"},
+        {ftDataSet, "TDataSetField"},
+        {ftVariant, "TVariantField"},
+        {ftIDispatch, "TIDispatchField"},
+        {ftGuid, "TGuidField"},
+        {ftOraTimeStamp, "TSQLTimeStampField"},
         {ftWideMemo, "TWideMemoField"},
     };
     for (const Case& c : cases) {
@@ -317,8 +330,7 @@ TEST(MemDataSetEdit, RequiredFieldsAreCheckedBeforeTheStore) {
 }
 
 TEST(MemDataSetEdit, DefaultExpressionsOfNewRecords) {
-    TEdit e({{u"id", mdtInt32, 4}, {u"name", mdtString, 21, 20}, {u"code", mdtString, 11, 10, false, true}}, {},
-            false);
+    TEdit e({{u"id", mdtInt32, 4}, {u"name", mdtString, 21, 20}, {u"code", mdtString, 11, 10, false, true}}, {}, false);
     struct Case {
         const char* Field;
         const char* Expression;
@@ -339,10 +351,11 @@ TEST(MemDataSetEdit, DefaultExpressionsOfNewRecords) {
 
 TEST(MemDataSetEdit, NumberRangesFromDescriptorLengths) {
     rtl::TOwnedPtr<TEditDataSet> ds(rtl::Create<TEditDataSet>(nullptr));
-    ds->SetIRecordSet(std::unique_ptr<TData>(new TRowStore(
-        {{u"n", mdtInt32, 4, 5}, {u"f", mdtFloat, 8, 6, false, false, 2}, {u"big", mdtInt64, 8, 12},
-         {u"wide", mdtInt32, 4, 10}},
-        {})));
+    ds->SetIRecordSet(std::unique_ptr<TData>(new TRowStore({{u"n", mdtInt32, 4, 5},
+                                                            {u"f", mdtFloat, 8, 6, false, false, 2},
+                                                            {u"big", mdtInt64, 8, 12},
+                                                            {u"wide", mdtInt32, 4, 10}},
+                                                           {})));
     ds->SetNumberRangeOption(true);
     ds->Open();
     auto* n = static_cast<TIntegerField*>(ds->FieldByName(std::string_view("n")));
@@ -633,10 +646,10 @@ TEST(MemDataSetEdit, MemoEditsAreCancelledOrKept) {
 // must still start from the stored values and leave every reference balanced.
 TEST(MemDataSetEdit, BuffersHoldingReferencesEditLikeOthers) {
     rtl::TOwnedPtr<TEditDataSet> ds(rtl::Create<TEditDataSet>(nullptr));
-    auto* store = new TRowStore({{u"id", mdtInt32, 4}, {u"name", mdtExtString, PointerSlotSize, 20},
-                                 {u"note", mdtMemo, PointerSlotSize}},
-                                {{Variant(1), Variant(AnsiString("heap one")), Variant(AnsiString("memo one"))},
-                                 {Variant(2), Variant(AnsiString("heap two")), Variant(AnsiString("memo two"))}});
+    auto* store = new TRowStore(
+        {{u"id", mdtInt32, 4}, {u"name", mdtExtString, PointerSlotSize, 20}, {u"note", mdtMemo, PointerSlotSize}},
+        {{Variant(1), Variant(AnsiString("heap one")), Variant(AnsiString("memo one"))},
+         {Variant(2), Variant(AnsiString("heap two")), Variant(AnsiString("memo two"))}});
     ds->SetIRecordSet(std::unique_ptr<TData>(store));
     ds->SetBuffersHoldReferences(true);
     ds->Open();

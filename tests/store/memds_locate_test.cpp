@@ -107,13 +107,8 @@ TEST_F(Sources, NameSearchFilterIsReappliedPerKeystroke) {
         const char8_t* Typed;
         std::vector<int> Visible;
     } keystrokes[] = {
-        {u8"А", {1, 5}},
-        {u8"Ар", {1, 5}},
-        {u8"Архив", {1, 5}},
-        {u8"Архив к", {5}},
-        {u8"Архив кz", {}},
-        {u8"Архив к", {5}},
-        {u8"и", {1, 2, 3, 4, 5}},
+        {u8"А", {1, 5}},    {u8"Ар", {1, 5}},   {u8"Архив", {1, 5}},      {u8"Архив к", {5}},
+        {u8"Архив кz", {}}, {u8"Архив к", {5}}, {u8"и", {1, 2, 3, 4, 5}},
     };
     for (const auto& k : keystrokes) {
         S->SetFilter("source_name = \"*" + rtl::UTF8ToAnsi(std::u8string_view(k.Typed)) + "*\"");
@@ -136,18 +131,12 @@ TEST_F(Sources, LocateOptionsOnCyrillicText) {
         TLocateOptions Options;
         int Id;  // 0: not found
     } cases[] = {
-        {u8"Архив края", none, 5},
-        {u8"архив края", none, 0},
-        {u8"архив края", ci, 5},
-        {u8"АРХИВ КРАЯ", ci, 5},
-        {u8"Архив", none, 0},
-        {u8"Архив", ci, 0},
-        {u8"Архив", partial, 1},
-        {u8"архив", partial, 2},
-        {u8"архив", both, 1},
-        {u8"БИБЛ", both, 3},
-        {u8"библ", partial, 0},
-        {u8"музей истории и", both, 0},  // a key longer than the value
+        {u8"Архив края", none, 5}, {u8"архив края", none, 0},
+        {u8"архив края", ci, 5},   {u8"АРХИВ КРАЯ", ci, 5},
+        {u8"Архив", none, 0},      {u8"Архив", ci, 0},
+        {u8"Архив", partial, 1},   {u8"архив", partial, 2},
+        {u8"архив", both, 1},      {u8"БИБЛ", both, 3},
+        {u8"библ", partial, 0},    {u8"музей истории и", both, 0},  // a key longer than the value
     };
     for (const auto& c : cases) {
         S->First();
@@ -181,9 +170,9 @@ TEST_F(Sources, LocateOnSortedColumnFindsTheFirstOfEqualRecords) {
         int Year;
         int RecNo;  // 0: not found
     } cases[] = {
-        {"year_of", 1990, 3},      {"year_of DESC", 1990, 3}, {"year_of", 1975, 1}, {"year_of", 2010, 6},
-        {"year_of DESC", 2010, 1}, {"year_of", 1995, 0},      {"year_of", 1900, 0}, {"year_of", 2020, 0},
-        {"year_of;id DESC", 1990, 3},
+        {"year_of", 1990, 3}, {"year_of DESC", 1990, 3}, {"year_of", 1975, 1},
+        {"year_of", 2010, 6}, {"year_of DESC", 2010, 1}, {"year_of", 1995, 0},
+        {"year_of", 1900, 0}, {"year_of", 2020, 0},      {"year_of;id DESC", 1990, 3},
     };
     for (const auto& c : cases) {
         S->SetIndexFieldNames(c.Index);
@@ -214,7 +203,7 @@ TEST_F(Sources, NearestAndNextSearchOptions) {
     S->SetIndexFieldNames("year_of");
     std::vector<db::TField*> year{S.F("year_of")};
     EXPECT_TRUE(S->LocateFields(year, lxNearest, Variant(1995)));
-    EXPECT_EQ(Id(), 3);  // the first record not before the key
+    EXPECT_EQ(Id(), 3);                                            // the first record not before the key
     EXPECT_TRUE(S->LocateFields(year, lxNearest, Variant(2020)));  // past the end counts as found
     EXPECT_EQ(Id(), 6);
     S->First();
@@ -302,8 +291,8 @@ std::vector<TColumn> DetailColumns() {
 std::vector<std::vector<Variant>> DetailRows() {
     auto code = [](const char* s) { return Variant(AnsiString(s)); };
     return {
-        {Variant(101), Variant(1), code("1")},          {Variant(102), Variant(1), code("1")},
-        {Variant(103), Variant(2), code("2")},          {Variant(104), Variant::Null(), Variant::Null()},
+        {Variant(101), Variant(1), code("1")},  {Variant(102), Variant(1), code("1")},
+        {Variant(103), Variant(2), code("2")},  {Variant(104), Variant::Null(), Variant::Null()},
         {Variant(105), Variant(3), code("03")},
     };
 }
@@ -612,9 +601,9 @@ TEST_F(Codes, TextSearchesFollowTheLocaleComparison) {
         TLocateOptions Options;
         int N;  // 0: not found
     } cases[] = {
-        {u8"опись", none, 1},  {u8"Опись", none, 2},   {u8"ОПИСЬ", none, 5},  {u8"ОПИСЬ", ci, 1},
-        {u8"опись 2", ci, 4},  {u8"опис", none, 0},    {u8"опис", partial, 1}, {u8"описи", ci, 0},
-        {u8"", none, 0},       {u8"фонд ", none, 0},   {u8"ФОНД", ci, 6},
+        {u8"опись", none, 1}, {u8"Опись", none, 2}, {u8"ОПИСЬ", none, 5},   {u8"ОПИСЬ", ci, 1},
+        {u8"опись 2", ci, 4}, {u8"опис", none, 0},  {u8"опис", partial, 1}, {u8"описи", ci, 0},
+        {u8"", none, 0},      {u8"фонд ", none, 0}, {u8"ФОНД", ci, 6},
     };
     for (const auto& c : cases) {
         const std::string key = reinterpret_cast<const char*>(c.Key);
@@ -628,10 +617,10 @@ TEST_F(Codes, TextSearchesFollowTheLocaleComparison) {
 TEST(QuickTextEquality, NeverContradictsTheLocaleComparison) {
     // Plain letters, case pairs, the letters with their own weights (ё, й), characters the
     // comparison ignores or expands (soft hyphen, ellipsis), punctuation and prefixes.
-    const char8_t* words[] = {u8"опись", u8"Опись", u8"ОПИСЬ", u8"опис",  u8"описи",  u8"опись ", u8"",
-                              u8"ёж",    u8"еж",    u8"Ёж",    u8"йод",   u8"иод",    u8"Йод",    u8"a-b",
-                              u8"ab",    u8"AB",    u8"a\u00ADb", u8"...", u8"\u2026", u8"No",  u8"\u2116",
-                              u8"дело 1", u8"дело 2", u8"Дело 1"};
+    const char8_t* words[] = {u8"опись",  u8"Опись", u8"ОПИСЬ",  u8"опис",   u8"описи",    u8"опись ",
+                              u8"",       u8"ёж",    u8"еж",     u8"Ёж",     u8"йод",      u8"иод",
+                              u8"Йод",    u8"a-b",   u8"ab",     u8"AB",     u8"a\u00ADb", u8"...",
+                              u8"\u2026", u8"No",    u8"\u2116", u8"дело 1", u8"дело 2",   u8"Дело 1"};
     std::vector<std::string> texts;
     for (const char8_t* w : words) texts.push_back(rtl::UTF8ToAnsi(std::u8string_view(w)));
     for (const std::string& a : texts) {

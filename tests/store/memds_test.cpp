@@ -15,17 +15,39 @@ TEST(FieldTypeMap, CodesToFieldTypes) {
         TFieldType Type;
     };
     const Case cases[] = {
-        {mdtUnknown, ftUnknown},    {mdtString, ftString},       {mdtExtString, ftString},
-        {mdtInt8, ftSmallint},      {mdtInt16, ftSmallint},      {mdtUInt8, ftSmallint},
-        {mdtInt32, ftInteger},      {mdtFloat, ftFloat},         {mdtDate, ftDate},
-        {mdtTime, ftTime},          {mdtDateTime, ftDateTime},   {mdtUInt16, ftWord},
-        {mdtBoolean, ftBoolean},    {mdtInt64, ftLargeint},      {mdtUInt32, ftLargeint},
-        {mdtCurrency, ftCurrency},  {mdtBlob, ftBlob},           {mdtMemo, ftMemo},
-        {mdtObject, ftADT},         {mdtReference, ftReference}, {mdtArray, ftArray},
-        {mdtTable, ftDataSet},      {mdtVariant, ftVariant},     {mdtBytes, ftBytes},
-        {mdtVarBytes, ftVarBytes},  {mdtExtVarBytes, ftVarBytes}, {mdtWideString, ftWideString},
-        {mdtExtWideString, ftWideString}, {mdtBCD, ftBCD},       {mdtFmtBCD, ftFMTBcd},
-        {mdtGuid, ftGuid},          {mdtWideMemo, ftWideMemo},   {mdtSQLTimeStamp, ftTimeStamp},
+        {mdtUnknown, ftUnknown},
+        {mdtString, ftString},
+        {mdtExtString, ftString},
+        {mdtInt8, ftSmallint},
+        {mdtInt16, ftSmallint},
+        {mdtUInt8, ftSmallint},
+        {mdtInt32, ftInteger},
+        {mdtFloat, ftFloat},
+        {mdtDate, ftDate},
+        {mdtTime, ftTime},
+        {mdtDateTime, ftDateTime},
+        {mdtUInt16, ftWord},
+        {mdtBoolean, ftBoolean},
+        {mdtInt64, ftLargeint},
+        {mdtUInt32, ftLargeint},
+        {mdtCurrency, ftCurrency},
+        {mdtBlob, ftBlob},
+        {mdtMemo, ftMemo},
+        {mdtObject, ftADT},
+        {mdtReference, ftReference},
+        {mdtArray, ftArray},
+        {mdtTable, ftDataSet},
+        {mdtVariant, ftVariant},
+        {mdtBytes, ftBytes},
+        {mdtVarBytes, ftVarBytes},
+        {mdtExtVarBytes, ftVarBytes},
+        {mdtWideString, ftWideString},
+        {mdtExtWideString, ftWideString},
+        {mdtBCD, ftBCD},
+        {mdtFmtBCD, ftFMTBcd},
+        {mdtGuid, ftGuid},
+        {mdtWideMemo, ftWideMemo},
+        {mdtSQLTimeStamp, ftTimeStamp},
         {mdtCursor, ftCursor},
     };
     const TFieldTypeMap& map = TFieldTypeMap::Instance();
@@ -47,17 +69,18 @@ TEST(FieldTypeMap, FieldTypesToCodes) {
         TMemDataType Code;
     };
     const Case cases[] = {
-        {ftString, 1},     {ftFixedChar, 1},   {ftSmallint, 3},   {ftInteger, 4},     {ftAutoInc, 4},
-        {ftWord, 9},       {ftBoolean, 10},    {ftFloat, 5},      {ftCurrency, 12},   {ftBCD, 27},
-        {ftDate, 6},       {ftTime, 7},        {ftDateTime, 8},   {ftBytes, 21},      {ftVarBytes, 22},
-        {ftBlob, 13},      {ftMemo, 14},       {ftCursor, 32},    {ftWideString, 25}, {ftFixedWideChar, 25},
-        {ftLargeint, 11},  {ftADT, 15},        {ftArray, 17},     {ftReference, 16},  {ftDataSet, 18},
-        {ftVariant, 19},   {ftGuid, 29},       {ftTimeStamp, 31}, {ftFMTBcd, 28},     {ftWideMemo, 30},
-        {ftUnknown, 0},    {ftGraphic, 0},     {ftFmtMemo, 0},    {ftParadoxOle, 0},  {ftTypedBinary, 0},
-        {ftOraBlob, 0},    {ftOraClob, 0},     {ftInterface, 0},  {ftIDispatch, 0},   {ftOraTimeStamp, 0},
+        {ftString, 1},      {ftFixedChar, 1}, {ftSmallint, 3},   {ftInteger, 4},     {ftAutoInc, 4},
+        {ftWord, 9},        {ftBoolean, 10},  {ftFloat, 5},      {ftCurrency, 12},   {ftBCD, 27},
+        {ftDate, 6},        {ftTime, 7},      {ftDateTime, 8},   {ftBytes, 21},      {ftVarBytes, 22},
+        {ftBlob, 13},       {ftMemo, 14},     {ftCursor, 32},    {ftWideString, 25}, {ftFixedWideChar, 25},
+        {ftLargeint, 11},   {ftADT, 15},      {ftArray, 17},     {ftReference, 16},  {ftDataSet, 18},
+        {ftVariant, 19},    {ftGuid, 29},     {ftTimeStamp, 31}, {ftFMTBcd, 28},     {ftWideMemo, 30},
+        {ftUnknown, 0},     {ftGraphic, 0},   {ftFmtMemo, 0},    {ftParadoxOle, 0},  {ftTypedBinary, 0},
+        {ftOraBlob, 0},     {ftOraClob, 0},   {ftInterface, 0},  {ftIDispatch, 0},   {ftOraTimeStamp, 0},
         {ftOraInterval, 0},
     };
-    for (const Case& c : cases) EXPECT_EQ(TFieldTypeMap::Instance().GetDataType(c.Type), c.Code) << FieldTypeName(c.Type);
+    for (const Case& c : cases)
+        EXPECT_EQ(TFieldTypeMap::Instance().GetDataType(c.Type), c.Code) << FieldTypeName(c.Type);
 }
 
 TEST(MemDataSet, OpensFetchedRowsWithDefinitionsAndDefaultFields) {
@@ -82,8 +105,8 @@ TEST(MemDataSet, OpensFetchedRowsWithDefinitionsAndDefaultFields) {
         bool Required;
         bool ReadOnly;
     };
-    const DefCase expect[] = {{u"id", ftInteger, 0, true, false},   {u"name", ftString, 30, false, true},
-                              {u"price", ftFloat, 0, false, false}, {u"born", ftDate, 0, false, false},
+    const DefCase expect[] = {{u"id", ftInteger, 0, true, false},    {u"name", ftString, 30, false, true},
+                              {u"price", ftFloat, 0, false, false},  {u"born", ftDate, 0, false, false},
                               {u"big", ftLargeint, 0, false, false}, {u"note", ftMemo, 0, false, false}};
     for (int i = 0; i < 6; ++i) {
         TFieldDef* d = defs[i];
@@ -303,8 +326,10 @@ TEST(MemDataSet, CalculatedFieldsLiveInTheStore) {
         int calls = 0;
         ds->OnCalcFields = [&](TDataSet* d) {
             ++calls;
-            d->FieldByName(std::string_view("label"))->SetAsString(d->FieldByName(std::string_view("name"))->AsString() + "!");
-            d->FieldByName(std::string_view("twice"))->SetAsInteger(d->FieldByName(std::string_view("id"))->AsInteger() * 2);
+            d->FieldByName(std::string_view("label"))
+                ->SetAsString(d->FieldByName(std::string_view("name"))->AsString() + "!");
+            d->FieldByName(std::string_view("twice"))
+                ->SetAsInteger(d->FieldByName(std::string_view("id"))->AsInteger() * 2);
         };
         ds->Open();
 

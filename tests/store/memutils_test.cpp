@@ -123,11 +123,8 @@ TEST(ZeroTerminatedTextTest, CopyLengthAndTrailingTrim) {
         int Len;
         const char* Expected;
     } cases[] = {
-        {"ab  ", -1, "ab"},
-        {"a b ", -1, "a b"},
-        {"    ", -1, ""},
-        {"", -1, ""},
-        {"ab  ", 3, "ab"},      // only from Len - 1 on; the last blank stays as it was
+        {"ab  ", -1, "ab"},  {"a b ", -1, "a b"}, {"    ", -1, ""},
+        {"", -1, ""},        {"ab  ", 3, "ab"},  // only from Len - 1 on; the last blank stays as it was
         {"ab  ", 0, "ab  "},
     };
     for (const auto& c : cases) {

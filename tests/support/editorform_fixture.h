@@ -55,8 +55,7 @@ protected:
         const ui::TRect onScreen = DropDown->WindowRectOnScreen();
         EXPECT_EQ(onScreen.Left, editor.Left);
         EXPECT_EQ(onScreen.Top, editor.Bottom);
-        const ui::TPoint inside{onScreen.Left + DropDown->Width() - 10,
-                                onScreen.Top + DropDown->Height() - 10};
+        const ui::TPoint inside{onScreen.Left + DropDown->Width() - 10, onScreen.Top + DropDown->Height() - 10};
         EXPECT_EQ(ui::WindowFromPoint(inside), DropDown->Handle());
     }
     ui::TEdit* Other = nullptr;

@@ -150,41 +150,27 @@ void TFakeRecordSet::DoInitFields() {
         desc->DBLength = column.DBLength;
         desc->DBScale = column.DBScale;
         switch (column.DataType) {
-            case mdtString:
-                desc->Size = column.Length + 1;
-                break;
-            case mdtWideString:
-                desc->Size = 2 * column.Length + 2;
-                break;
+            case mdtString: desc->Size = column.Length + 1; break;
+            case mdtWideString: desc->Size = 2 * column.Length + 2; break;
             case mdtInt16:
             case mdtUInt16:
-            case mdtBoolean:
-                desc->Size = 2;
-                break;
+            case mdtBoolean: desc->Size = 2; break;
             case mdtFloat:
             case mdtInt64:
             case mdtDate:
             case mdtTime:
             case mdtDateTime:
             case mdtCurrency:
-            case mdtBCD:
-                desc->Size = 8;
-                break;
+            case mdtBCD: desc->Size = 8; break;
             case mdtBlob:
             case mdtMemo:
             case mdtWideMemo:
             case mdtExtString:
             case mdtExtWideString:
             case mdtExtVarBytes:
-            case mdtVariant:
-                desc->Size = PointerSlotSize;
-                break;
-            case mdtVarBytes:
-                desc->Size = column.Length + 2;
-                break;
-            default:
-                desc->Size = 4;
-                break;
+            case mdtVariant: desc->Size = PointerSlotSize; break;
+            case mdtVarBytes: desc->Size = column.Length + 2; break;
+            default: desc->Size = 4; break;
         }
         desc->FieldNo = static_cast<uint16_t>(++no);
         FFields.Add(std::move(desc));

@@ -95,9 +95,7 @@ class TFakeConnection : public daccess::TCRConnection {
     RTL_CLASS(TFakeConnection, daccess::TCRConnection)
 public:
     const daccess::TCRCommandClass& GetCommandClass() const override { return TFakeCommand::StaticClass(); }
-    const daccess::TCRTransactionClass& GetTransactionClass() const override {
-        return TFakeTransaction::StaticClass();
-    }
+    const daccess::TCRTransactionClass& GetTransactionClass() const override { return TFakeTransaction::StaticClass(); }
     void Connect(const AnsiString& ConnectString) override;
     void Disconnect() override;
     void AssignConnect(daccess::TCRConnection* Source) override;

@@ -30,8 +30,7 @@ inline std::vector<std::string> ReadColumn(const std::string& File, const std::s
     EXPECT_EQ(sqlite3_open_v2(File.c_str(), &opened, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
     TRawDb db(opened, &sqlite3_close);
     sqlite3_stmt* prepared = nullptr;
-    EXPECT_EQ(sqlite3_prepare_v2(db.get(), SQL.c_str(), -1, &prepared, nullptr), SQLITE_OK)
-        << sqlite3_errmsg(db.get());
+    EXPECT_EQ(sqlite3_prepare_v2(db.get(), SQL.c_str(), -1, &prepared, nullptr), SQLITE_OK) << sqlite3_errmsg(db.get());
     TRawStatement st(prepared, &sqlite3_finalize);
     std::vector<std::string> out;
     while (sqlite3_step(st.get()) == SQLITE_ROW) {

@@ -128,7 +128,8 @@ inline std::vector<TCol> PeopleCols() {
 inline std::vector<std::vector<Variant>> PeopleRows(int n) {
     std::vector<std::vector<Variant>> rows;
     for (int i = 1; i <= n; ++i)
-        rows.push_back({Variant(i * 10), Variant(AnsiString("n") + std::to_string(i)), Variant(static_cast<int16_t>(i))});
+        rows.push_back(
+            {Variant(i * 10), Variant(AnsiString("n") + std::to_string(i)), Variant(static_cast<int16_t>(i))});
     return rows;
 }
 

@@ -56,9 +56,7 @@ protected:
         TCustomControl::WMCancelMode(M);
     }
     void WMGetDlgCode(TWMGetDlgCode& M) override { M.Result = DlgCode; }
-    void Paint() override {
-        Canvas()->TextOut(1, 1, Name());
-    }
+    void Paint() override { Canvas()->TextOut(1, 1, Name()); }
 };
 
 class UiTest : public ::testing::Test {

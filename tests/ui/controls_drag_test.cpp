@@ -51,7 +51,8 @@ TEST_F(DragTest, ADragPassesTheThresholdAsksTheTargetsAndDropsOnOneThatAccepts) 
     Pump();
     EXPECT_FALSE(a->Dragging());
     EXPECT_EQ(DragControl(), nullptr);
-    EXPECT_EQ(log.Events, (std::vector<std::string>{"start", "B:enter<A", "B:move<A", "B:move<A", "B:drop<A@6,7", "end>B"}));
+    EXPECT_EQ(log.Events,
+              (std::vector<std::string>{"start", "B:enter<A", "B:move<A", "B:move<A", "B:drop<A@6,7", "end>B"}));
     // The mouse is the program's again: a click reaches the control.
     log.Events.clear();
     int clicks = 0;

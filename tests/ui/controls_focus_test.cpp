@@ -67,8 +67,8 @@ TEST_F(FocusTest, AModalFormOverTheActiveControlGivesNoEnterOrExitToIt) {
     Log.clear();
     EXPECT_EQ(dialog->ShowModal(), mrOk);
     d->WindowProc = nullptr;
-    EXPECT_EQ(Log, (std::vector<std::string>{"A:wmcancel", "A:killfocus>D", "D:setfocus<A", "D:enter",
-                                             "D:killfocus>A", "A:setfocus<D"}));
+    EXPECT_EQ(Log, (std::vector<std::string>{"A:wmcancel", "A:killfocus>D", "D:setfocus<A", "D:enter", "D:killfocus>A",
+                                             "A:setfocus<D"}));
     EXPECT_EQ(order, (std::vector<std::string>{"Dialog:show", "Form:deactivate", "Dialog:activate"}));
     EXPECT_FALSE(dialog->Visible());
     EXPECT_TRUE(Form->IsWindowEnabled());
@@ -86,9 +86,7 @@ TEST_F(FocusTest, CloseQueryAndOnCloseCanKeepAModalFormOpen) {
     TForm* dialog = MakeForm("Dialog");
     int attempts = 0;
     dialog->OnCloseQuery = [&](TObject*, bool& CanClose) { CanClose = ++attempts > 1; };
-    dialog->OnShow = [&](TObject*) {
-        rtl::SetTimer(dialog, 1, 10, [&] { dialog->Close(); });
-    };
+    dialog->OnShow = [&](TObject*) { rtl::SetTimer(dialog, 1, 10, [&] { dialog->Close(); }); };
     Clock.Advance(0);
     Application()->WaitHandler = [&] { Clock.Advance(10); };
     EXPECT_EQ(dialog->ShowModal(), mrCancel);

@@ -10,8 +10,8 @@ struct TMouseLog {
     std::vector<std::string> Events;
     void Attach(TControl* C) {
         C->OnMouseDown = [this, C](TObject*, TMouseButton B, TShiftState S, int X, int Y) {
-            Events.push_back(C->Name() + ":down" + std::to_string(static_cast<int>(B)) + (S.Contains(ssDouble) ? "d" : "") +
-                             "@" + std::to_string(X) + "," + std::to_string(Y));
+            Events.push_back(C->Name() + ":down" + std::to_string(static_cast<int>(B)) +
+                             (S.Contains(ssDouble) ? "d" : "") + "@" + std::to_string(X) + "," + std::to_string(Y));
         };
         C->OnMouseUp = [this, C](TObject*, TMouseButton B, TShiftState, int X, int Y) {
             Events.push_back(C->Name() + ":up" + std::to_string(static_cast<int>(B)) + "@" + std::to_string(X) + "," +
@@ -73,12 +73,9 @@ TEST_F(MouseTest, DoubleClicksNeedTheSameButtonWithinTheTimeAndTheBox) {
         bool Double;
     };
     const TCase cases[] = {
-        {"quick and still", 100, 0, 0, WM_LBUTTONDOWN, true},
-        {"at the time limit", 500, 0, 0, WM_LBUTTONDOWN, true},
-        {"too slow", 501, 0, 0, WM_LBUTTONDOWN, false},
-        {"inside the box", 100, 2, -2, WM_LBUTTONDOWN, true},
-        {"outside the box", 100, 3, 0, WM_LBUTTONDOWN, false},
-        {"other button", 100, 0, 0, WM_RBUTTONDOWN, false},
+        {"quick and still", 100, 0, 0, WM_LBUTTONDOWN, true},  {"at the time limit", 500, 0, 0, WM_LBUTTONDOWN, true},
+        {"too slow", 501, 0, 0, WM_LBUTTONDOWN, false},        {"inside the box", 100, 2, -2, WM_LBUTTONDOWN, true},
+        {"outside the box", 100, 3, 0, WM_LBUTTONDOWN, false}, {"other button", 100, 0, 0, WM_RBUTTONDOWN, false},
     };
     auto* a = AddLog(Form, "A", 10, 10);
     Form->Show();
@@ -122,7 +119,8 @@ TEST_F(MouseTest, WindowsWithoutDoubleClicksGetTwoPresses) {
     MouseInput(WM_LBUTTONDOWN, At(a, 1, 1));
     MouseInput(WM_LBUTTONUP, At(a, 1, 1));
     Pump();
-    EXPECT_EQ(log.Events, (std::vector<std::string>{"A:down0@1,1", "A:click", "A:up0@1,1", "A:down0@1,1", "A:click", "A:up0@1,1"}));
+    EXPECT_EQ(log.Events,
+              (std::vector<std::string>{"A:down0@1,1", "A:click", "A:up0@1,1", "A:down0@1,1", "A:click", "A:up0@1,1"}));
 }
 
 TEST_F(MouseTest, AFreedControlUnderTheMouseIsForgotten) {

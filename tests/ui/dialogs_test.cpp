@@ -12,15 +12,15 @@ using DialogTest = InputTest;
 TEST_F(DialogTest, MessageBoxButtonsCarryRussianCaptions) {
     auto captions = [](unsigned Flags) {
         std::vector<std::string> r;
-        for (const auto& b : MessageBoxButtons(Flags)) r.push_back(rtl::AnsiToUTF8(b.Caption) + "=" + std::to_string(b.Result));
+        for (const auto& b : MessageBoxButtons(Flags))
+            r.push_back(rtl::AnsiToUTF8(b.Caption) + "=" + std::to_string(b.Result));
         return r;
     };
     EXPECT_EQ(captions(MB_OK), std::vector<std::string>{"ОК=1"});
     EXPECT_EQ(captions(MB_YESNO), (std::vector<std::string>{"Да=6", "Нет=7"}));
     EXPECT_EQ(captions(MB_OKCANCEL), (std::vector<std::string>{"ОК=1", "Отмена=2"}));
     EXPECT_EQ(captions(MB_YESNOCANCEL), (std::vector<std::string>{"Да=6", "Нет=7", "Отмена=2"}));
-    EXPECT_EQ(captions(MB_YESNOTOALL),
-              (std::vector<std::string>{"Да=6", "Нет=7", "Да для всех=10", "Нет для всех=9"}));
+    EXPECT_EQ(captions(MB_YESNOTOALL), (std::vector<std::string>{"Да=6", "Нет=7", "Да для всех=10", "Нет для всех=9"}));
     EXPECT_EQ(captions(MB_YESNOALL), (std::vector<std::string>{"Да=6", "Нет=7", "Все=8"}));
 }
 
@@ -63,7 +63,8 @@ TEST_F(DialogTest, EnterAnswersTheDefaultButtonAndEscTheNegativeOne) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Flags);
-        TForm* dlg = CreateMessageDialog(Cp(u8"Действительно удалить запись?"), Cp(u8"Внимание! Удаление записи"), c.Flags);
+        TForm* dlg =
+            CreateMessageDialog(Cp(u8"Действительно удалить запись?"), Cp(u8"Внимание! Удаление записи"), c.Flags);
         dlg->OnShow = [dlg, key = c.Key](TObject*) { PostMessage(dlg->ActiveControl()->Handle(), WM_KEYDOWN, key, 1); };
         EXPECT_EQ(dlg->ShowModal(), c.Result);
         EXPECT_EQ(dlg->Caption(), Cp(u8"Внимание! Удаление записи"));

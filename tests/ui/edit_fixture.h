@@ -29,8 +29,10 @@ protected:
     void Stroke(const TStroke& S) {
         if (S.Shift) KeyInput(VK_SHIFT, true);
         if (S.Ctrl) KeyInput(VK_CONTROL, true);
-        if (S.Key) KeyPressInput(S.Key);
-        else CharInput(S.Char);
+        if (S.Key)
+            KeyPressInput(S.Key);
+        else
+            CharInput(S.Char);
         // Modifiers are read while the messages are handled.
         Pump();
         if (S.Ctrl) KeyInput(VK_CONTROL, false);

@@ -94,8 +94,10 @@ TEST_F(CommandTest, F1AsksForTheNearestHelpContextUpTheParents) {
         asked.clear();
         Form->SetHelpContext(c.FormContext);
         panel->SetHelpContext(c.PanelContext);
-        if (c.Focus == Form) SetFocus(Form->Handle());
-        else c.Focus->SetFocus();
+        if (c.Focus == Form)
+            SetFocus(Form->Handle());
+        else
+            c.Focus->SetFocus();
         KeyPressInput(VK_F1);
         Pump();
         EXPECT_EQ(asked, c.Want ? std::vector<int>{c.Want} : std::vector<int>{}) << c.Focus->Name();

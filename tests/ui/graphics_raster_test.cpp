@@ -107,7 +107,8 @@ TEST_F(Raster, HugeShapesAreCutToTheSurface) {
     // Coordinates far outside must cost no more than the visible pixels.
     canvas.Pen()->SetStyle(psClear);
     canvas.Brush()->SetColor(clGreen);
-    canvas.Polygon({{-100000000, -100000000}, {100000000, -100000000}, {100000000, 100000000}, {-100000000, 100000000}});
+    canvas.Polygon(
+        {{-100000000, -100000000}, {100000000, -100000000}, {100000000, 100000000}, {-100000000, 100000000}});
     EXPECT_EQ(Count(clGreen), 16 * 12);
     canvas.Pen()->SetStyle(psSolid);
     canvas.MoveTo(-100000000, 50);

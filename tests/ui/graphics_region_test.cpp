@@ -52,14 +52,18 @@ TEST(Region, SetOperationsKeepExactPixels) {
              r.Union(Rect(5, 5, 15, 15));
              return r;
          },
-         175, {12, 12}, {12, 2}},
+         175,
+         {12, 12},
+         {12, 2}},
         {"hole punched in the middle",
          [] {
              TRegion r(Rect(0, 0, 10, 10));
              r.Subtract(Rect(3, 3, 7, 7));
              return r;
          },
-         84, {1, 5}, {5, 5}},
+         84,
+         {1, 5},
+         {5, 5}},
         {"intersection of a holed square with a band",
          [] {
              TRegion r(Rect(0, 0, 10, 10));
@@ -67,16 +71,19 @@ TEST(Region, SetOperationsKeepExactPixels) {
              r.Intersect(Rect(0, 4, 10, 6));
              return r;
          },
-         12, {8, 5}, {5, 5}},
+         12,
+         {8, 5},
+         {5, 5}},
         {"subtracting everything leaves nothing",
          [] {
              TRegion r(Rect(0, 0, 4, 4));
              r.Subtract(Rect(-1, -1, 5, 5));
              return r;
          },
-         0, {-100, -100}, {1, 1}},
-        {"inverted rectangle is normalised",
-         [] { return TRegion(Rect(10, 10, 0, 0)); }, 100, {0, 0}, {10, 10}},
+         0,
+         {-100, -100},
+         {1, 1}},
+        {"inverted rectangle is normalised", [] { return TRegion(Rect(10, 10, 0, 0)); }, 100, {0, 0}, {10, 10}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -25,7 +25,8 @@ struct DrawTextFixture : ::testing::Test {
         surface.Clear();
         canvas.DrawText(text, r, flags, params);
         std::vector<Line> out;
-        for (const TDrawRecord* rec : surface.OfKind(TDrawOp::Text)) out.push_back({rec->Text, rec->Rect.Left, rec->Rect.Top});
+        for (const TDrawRecord* rec : surface.OfKind(TDrawOp::Text))
+            out.push_back({rec->Text, rec->Rect.Left, rec->Rect.Top});
         return out;
     }
 };
@@ -91,7 +92,8 @@ TEST_F(DrawTextFixture, Ellipses) {
 TEST_F(DrawTextFixture, WordBreakWrapsBetweenWordsAndKeepsLongWordsWhole) {
     // 80 pixels: ten characters per line.
     auto lines = Draw("one two three fourfivesixseven end", Rect(0, 0, 80, 200), DT_WORDBREAK);
-    EXPECT_EQ(lines, (std::vector<Line>{{"one two", 0, 0}, {"three", 0, 16}, {"fourfivesixseven", 0, 32}, {"end", 0, 48}}));
+    EXPECT_EQ(lines,
+              (std::vector<Line>{{"one two", 0, 0}, {"three", 0, 16}, {"fourfivesixseven", 0, 32}, {"end", 0, 48}}));
     // Line breaks in the text start new lines; an empty line still takes its height.
     lines = Draw("a\r\n\nb", Rect(0, 0, 80, 200), 0);
     EXPECT_EQ(lines, (std::vector<Line>{{"a", 0, 0}, {"b", 0, 32}}));

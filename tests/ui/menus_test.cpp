@@ -193,11 +193,16 @@ protected:
         const detail::TMenuModeState s = detail::MenuModeState();
         if (!MenuActive()) return "-";
         std::string out = "bar=";
-        out += s.Form && s.BarIndex >= 0 ? rtl::AnsiToUTF8(StripHotkey(s.Form->Menu()->Items()->Items(s.BarIndex)->Caption())) : "-";
+        out += s.Form && s.BarIndex >= 0
+                   ? rtl::AnsiToUTF8(StripHotkey(s.Form->Menu()->Items()->Items(s.BarIndex)->Caption()))
+                   : "-";
         for (size_t i = 0; i < s.Parents.size(); ++i)
-            out += " /" + (s.Selected[i] >= 0 ? rtl::AnsiToUTF8(StripHotkey(s.Parents[i]->Items(s.Selected[i])->Caption())) : "-");
+            out +=
+                " /" + (s.Selected[i] >= 0 ? rtl::AnsiToUTF8(StripHotkey(s.Parents[i]->Items(s.Selected[i])->Caption()))
+                                           : "-");
         return out;
     }
+
 public:
     void Alt() {
         KeyInput(VK_MENU, true);
@@ -242,18 +247,31 @@ TEST_F(MenuBarTest, TheKeyboardWalksTheBarAndItsMenus) {
     const auto alt = [](MenuBarTest* T) { T->Alt(); };
     const std::vector<std::pair<const char*, std::vector<TStep>>> cases = {
         {"Alt selects the first item, arrows move along the bar and wrap, Esc leaves",
-         {{alt, "bar=Файл"}, {press(VK_RIGHT), "bar=Правка"}, {press(VK_LEFT), "bar=Файл"}, {press(VK_LEFT), "bar=Справка"},
+         {{alt, "bar=Файл"},
+          {press(VK_RIGHT), "bar=Правка"},
+          {press(VK_LEFT), "bar=Файл"},
+          {press(VK_LEFT), "bar=Справка"},
           {press(VK_ESCAPE), "-"}}},
         {"F10 and Down open the menu; Down skips the line and the disabled item",
-         {{press(VK_F10), "bar=Файл"}, {press(VK_DOWN), "bar=Файл /Открыть"}, {press(VK_DOWN), "bar=Файл /Недавние"},
-          {press(VK_UP), "bar=Файл /Открыть"}, {press(VK_UP), "bar=Файл /Выход"}}},
+         {{press(VK_F10), "bar=Файл"},
+          {press(VK_DOWN), "bar=Файл /Открыть"},
+          {press(VK_DOWN), "bar=Файл /Недавние"},
+          {press(VK_UP), "bar=Файл /Открыть"},
+          {press(VK_UP), "bar=Файл /Выход"}}},
         {"Right opens a submenu, Left and Esc close one level each",
-         {{alt, "bar=Файл"}, {press(VK_RETURN), "bar=Файл /Открыть"}, {press(VK_DOWN), "bar=Файл /Недавние"},
-          {press(VK_RIGHT), "bar=Файл /Недавние /Один"}, {press(VK_LEFT), "bar=Файл /Недавние"},
-          {press(VK_RIGHT), "bar=Файл /Недавние /Один"}, {press(VK_ESCAPE), "bar=Файл /Недавние"},
-          {press(VK_ESCAPE), "bar=Файл"}, {press(VK_ESCAPE), "-"}}},
+         {{alt, "bar=Файл"},
+          {press(VK_RETURN), "bar=Файл /Открыть"},
+          {press(VK_DOWN), "bar=Файл /Недавние"},
+          {press(VK_RIGHT), "bar=Файл /Недавние /Один"},
+          {press(VK_LEFT), "bar=Файл /Недавние"},
+          {press(VK_RIGHT), "bar=Файл /Недавние /Один"},
+          {press(VK_ESCAPE), "bar=Файл /Недавние"},
+          {press(VK_ESCAPE), "bar=Файл"},
+          {press(VK_ESCAPE), "-"}}},
         {"Right on an item without a submenu opens the next bar item's menu",
-         {{alt, "bar=Файл"}, {press(VK_DOWN), "bar=Файл /Открыть"}, {press(VK_RIGHT), "bar=Правка /Копировать"},
+         {{alt, "bar=Файл"},
+          {press(VK_DOWN), "bar=Файл /Открыть"},
+          {press(VK_RIGHT), "bar=Правка /Копировать"},
           {press(VK_LEFT), "bar=Файл /Открыть"}}},
         {"Alt again leaves", {{alt, "bar=Файл"}, {alt, "-"}}},
     };
@@ -300,7 +318,9 @@ TEST_F(MenuBarTest, EnterAndAcceleratorsPickAfterTheMenuHasClosed) {
 TEST_F(MenuBarTest, TheMouseOpensTracksAndPicks) {
     const TRect w = Form->WindowRectOnScreen();
     const std::vector<TRect> items = detail::MenuBarItems(Menu, Form, Form->Width());
-    const auto onBar = [&](int I) { return Point(w.Left + items[size_t(I)].Left + 5, w.Top + items[size_t(I)].Top + 5); };
+    const auto onBar = [&](int I) {
+        return Point(w.Left + items[size_t(I)].Left + 5, w.Top + items[size_t(I)].Top + 5);
+    };
     MouseInput(WM_LBUTTONDOWN, onBar(0));
     MouseInput(WM_LBUTTONUP, onBar(0));
     Pump();
@@ -411,7 +431,9 @@ TEST_F(MenuBarTest, CtrlAltTypesTheCharacterWhileCtrlGivesTheControlCode) {
 TEST_F(MenuBarTest, TheItemUnderTheMouseIsHotUntilTheMouseLeavesTheBar) {
     const TRect w = Form->WindowRectOnScreen();
     const std::vector<TRect> items = detail::MenuBarItems(Menu, Form, Form->Width());
-    const auto onBar = [&](int I) { return Point(w.Left + items[size_t(I)].Left + 5, w.Top + items[size_t(I)].Top + 5); };
+    const auto onBar = [&](int I) {
+        return Point(w.Left + items[size_t(I)].Left + 5, w.Top + items[size_t(I)].Top + 5);
+    };
     auto& rec = *static_cast<TRecordingSurface*>(Form->Surface());
     // The bar items drawn hot since the last look.
     const auto hot = [&] {
@@ -419,7 +441,8 @@ TEST_F(MenuBarTest, TheItemUnderTheMouseIsHotUntilTheMouseLeavesTheBar) {
         Pump();
         for (const TDrawRecord* r : rec.OfKind(TDrawOp::FillRect))
             for (size_t i = 0; i < items.size(); ++i)
-                if (r->Rect == items[i] && r->Brush.Color == static_cast<TColor>(ColorToRGB(clHighlight))) out.push_back(int(i));
+                if (r->Rect == items[i] && r->Brush.Color == static_cast<TColor>(ColorToRGB(clHighlight)))
+                    out.push_back(int(i));
         rec.Clear();
         return out;
     };
@@ -473,9 +496,9 @@ TEST_F(MenuBarTest, ItemsShowTheirPictureFromTheMenusImages) {
     images->AddMasked(&strip, clFuchsia);
     Menu->SetImages(images);
     TMenuItem* file = Menu->Items()->Items(0);
-    file->Items(0)->SetImageIndex(1);               // Открыть
-    file->Items(2)->SetImageIndex(0);               // Печать, disabled
-    file->Items(4)->SetImageIndex(7);               // Выход: no such picture
+    file->Items(0)->SetImageIndex(1);  // Открыть
+    file->Items(2)->SetImageIndex(0);  // Печать, disabled
+    file->Items(4)->SetImageIndex(7);  // Выход: no such picture
     file->Items(4)->SetChecked(true);
     Press(VK_F10);
     Press(VK_DOWN);
@@ -488,7 +511,8 @@ TEST_F(MenuBarTest, ItemsShowTheirPictureFromTheMenusImages) {
     std::vector<int> rows;
     const int rowHeight = 26;
     for (const TDrawRecord* r : rec.OfKind(TDrawOp::Blit))
-        if (r->Rect.Width() == 20 && r->Rect.Height() == 20) rows.push_back((r->Rect.Top + r->Rect.Height() / 2) / rowHeight);
+        if (r->Rect.Width() == 20 && r->Rect.Height() == 20)
+            rows.push_back((r->Rect.Top + r->Rect.Height() / 2) / rowHeight);
     // One for the enabled item; the disabled one's embossed in two; none for a missing picture
     // (the ticked item shows its tick).
     EXPECT_EQ(rows, (std::vector<int>{0, 1, 1}));
@@ -533,7 +557,8 @@ TEST_F(MenuBarTest, APopupMenuRunsItsOwnLoopAndHandsBackTheItem) {
     Item(pm->Items(), "-");
     TMenuItem* b = Item(pm->Items(), Cp(u8"&Б"));
     std::string got;
-    for (TMenuItem* i : {a, b}) i->OnClick = [&, i](TObject*) { got = rtl::AnsiToUTF8(i->Caption()) + (MenuActive() ? "(open)" : ""); };
+    for (TMenuItem* i : {a, b})
+        i->OnClick = [&, i](TObject*) { got = rtl::AnsiToUTF8(i->Caption()) + (MenuActive() ? "(open)" : ""); };
     Edit->SetPopupMenu(pm);
     // The right button on the edit; the keys wait in the queue for the menu's loop.
     MouseInput(WM_RBUTTONDOWN, At(Edit, 10, 5));

@@ -290,12 +290,16 @@ TEST_F(MemoTest, ScrollBarsMoveTheViewAndKeepTheCaretInStep) {
     const int page = static_cast<int>(si.nPage);
     ASSERT_GT(page, 1);
     const int last = 100 - page;
-    const auto scroll = [&](UINT Msg, int Code, int Pos = 0) { SendMessage(m->Handle(), Msg, MakeWParam(Code, Pos), 0); };
-    struct TCase { int Code, Pos, Top; };
+    const auto scroll = [&](UINT Msg, int Code, int Pos = 0) {
+        SendMessage(m->Handle(), Msg, MakeWParam(Code, Pos), 0);
+    };
+    struct TCase {
+        int Code, Pos, Top;
+    };
     const TCase cases[] = {
-        {SB_LINEDOWN, 0, 1}, {SB_PAGEDOWN, 0, 1 + page}, {SB_LINEUP, 0, page}, {SB_BOTTOM, 0, last},
-        {SB_LINEDOWN, 0, last}, {SB_PAGEDOWN, 0, last}, {SB_THUMBPOSITION, 40, 40}, {SB_PAGEUP, 0, 40 - page},
-        {SB_TOP, 0, 0}, {SB_LINEUP, 0, 0},
+        {SB_LINEDOWN, 0, 1},    {SB_PAGEDOWN, 0, 1 + page}, {SB_LINEUP, 0, page},       {SB_BOTTOM, 0, last},
+        {SB_LINEDOWN, 0, last}, {SB_PAGEDOWN, 0, last},     {SB_THUMBPOSITION, 40, 40}, {SB_PAGEUP, 0, 40 - page},
+        {SB_TOP, 0, 0},         {SB_LINEUP, 0, 0},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Code);
@@ -478,16 +482,23 @@ TEST_F(EditTest, AUserSelectionBecomesThePrimarySelection) {
         std::function<void()> Act;
         const char8_t* Want;
     } cases[] = {
-        {"shift+arrows", [&] { Strokes({K(VK_HOME), SK(VK_RIGHT), SK(VK_RIGHT)}); }, u8"Оп"},
-        {"a drag, shared when the button goes up", [&] {
+        {"shift+arrows",
+         [&] {
+             Strokes({K(VK_HOME), SK(VK_RIGHT), SK(VK_RIGHT)});
+         },
+         u8"Оп"},
+        {"a drag, shared when the button goes up",
+         [&] {
              MouseInput(WM_LBUTTONDOWN, At(e, 1 + 6 * 6, 5));
              MouseInput(WM_MOUSEMOVE, At(e, 1 + 6 * 11, 5));
              EXPECT_TRUE(shared.empty());
              MouseInput(WM_LBUTTONUP, At(e, 1 + 6 * 11, 5));
              Pump();
              ResetDoubleClick();
-         }, u8"фонда"},
-        {"a double click on a word", [&] {
+         },
+         u8"фонда"},
+        {"a double click on a word",
+         [&] {
              Clock.Advance(1000);
              for (int i = 0; i < 2; ++i) {
                  MouseInput(WM_LBUTTONDOWN, At(e, 1 + 6 * 2, 5));
@@ -495,7 +506,8 @@ TEST_F(EditTest, AUserSelectionBecomesThePrimarySelection) {
              }
              Pump();
              ResetDoubleClick();
-         }, u8"Опись"},
+         },
+         u8"Опись"},
         {"ctrl+a", [&] { Stroke(CK('A')); }, u8"Опись фонда"},
     };
     for (const auto& c : cases) {

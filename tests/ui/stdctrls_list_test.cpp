@@ -219,10 +219,10 @@ TEST_F(ComboTest, TheListOpensInsideTheWorkArea) {
     const struct {
         const char* Name;
         TPoint FormAt;
-        TPoint BoxAt;       // in the form's client area
-        int Left, Top;      // of the list, relative to the box's window rectangle
+        TPoint BoxAt;   // in the form's client area
+        int Left, Top;  // of the list, relative to the box's window rectangle
         int Height;
-        bool FromRight;     // Left counts from the work area's right edge
+        bool FromRight;  // Left counts from the work area's right edge
     } cases[] = {
         {"room below", {100, 100}, {10, 10}, 0, 24, h, false},
         {"at the bottom: above", {100, 600}, {10, 96}, 0, -h, h, false},
@@ -264,7 +264,8 @@ TEST_F(ComboTest, APressOutsideTheOpenListClosesIt) {
     } cases[] = {
         {"the form's empty face", [&] { Click(Form, 250, 150); }},
         {"the box", [&] { Click(c, 20, 5); }},
-        {"a right press elsewhere", [&] {
+        {"a right press elsewhere",
+         [&] {
              MouseInput(WM_RBUTTONDOWN, At(Form, 250, 150));
              MouseInput(WM_RBUTTONUP, At(Form, 250, 150));
              Pump();
@@ -337,8 +338,8 @@ TEST_F(ListTest, TheScrollBarsThumbCanBeDragged) {
     EXPECT_EQ(s->Position(), 81) << "as far as the page allows";
     const auto track = std::to_string(int(TScrollCode::scTrack));
     EXPECT_EQ(codes, (std::vector<std::string>{track + ":40", track + ":81",
-                                                std::to_string(int(TScrollCode::scPosition)) + ":81",
-                                                std::to_string(int(TScrollCode::scEndScroll)) + ":81"}));
+                                               std::to_string(int(TScrollCode::scPosition)) + ":81",
+                                               std::to_string(int(TScrollCode::scEndScroll)) + ":81"}));
     // A press beside the thumb pages; on the arrow it moves a line.
     s->SetLargeChange(10);
     Click(s, 17 + 10, 8);

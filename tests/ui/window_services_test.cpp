@@ -14,14 +14,27 @@ TEST(MulDiv, RoundsHalvesAwayFromZeroAndRefusesWhatDoesNotFit) {
     struct Case {
         int A, B, C, Want;
     } cases[] = {
-        {7, 1, 2, 4},   {5, 1, 2, 3},    {-5, 1, 2, -3}, {5, -1, 2, -3}, {5, 1, -2, -3},
-        {-5, 1, -2, 3}, {4, 1, 3, 1},    {5, 1, 3, 2},   {-4, 1, 3, -1}, {0, 9, 7, 0},
-        {1, 1, 0, -1},  {0, 0, 0, -1},   {INT_MAX, 2, 2, INT_MAX},       {INT_MAX, 2, 1, -1},
-        {INT_MIN, 1, 1, -1},             {-INT_MAX, 1, 1, -INT_MAX},     {100000, 100000, 100000, 100000},
-        {-11, 72, 96, -8},               {8, 96, 72, 11},
+        {7, 1, 2, 4},
+        {5, 1, 2, 3},
+        {-5, 1, 2, -3},
+        {5, -1, 2, -3},
+        {5, 1, -2, -3},
+        {-5, 1, -2, 3},
+        {4, 1, 3, 1},
+        {5, 1, 3, 2},
+        {-4, 1, 3, -1},
+        {0, 9, 7, 0},
+        {1, 1, 0, -1},
+        {0, 0, 0, -1},
+        {INT_MAX, 2, 2, INT_MAX},
+        {INT_MAX, 2, 1, -1},
+        {INT_MIN, 1, 1, -1},
+        {-INT_MAX, 1, 1, -INT_MAX},
+        {100000, 100000, 100000, 100000},
+        {-11, 72, 96, -8},
+        {8, 96, 72, 11},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(MulDiv(c.A, c.B, c.C), c.Want) << c.A << " * " << c.B << " / " << c.C;
+    for (const Case& c : cases) EXPECT_EQ(MulDiv(c.A, c.B, c.C), c.Want) << c.A << " * " << c.B << " / " << c.C;
 }
 
 }  // namespace
@@ -337,7 +350,8 @@ TEST(DeviceCaps, AnswerTheScreenAndTheSurface) {
 }
 
 TEST(CursorResources, CarryTheirBitmapAndHotSpot) {
-    RegisterCursorResource(HInstance, "TESTCUR", [](TBitmap& B) { B.SetSize(16, 16); }, Point(3, 4));
+    RegisterCursorResource(
+        HInstance, "TESTCUR", [](TBitmap& B) { B.SetSize(16, 16); }, Point(3, 4));
     TBitmap b;
     TPoint hot;
     ASSERT_TRUE(LoadCursorResource(&b, hot, HInstance, "testcur"));

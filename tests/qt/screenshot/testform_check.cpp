@@ -98,7 +98,9 @@ QImage Reference(const QString& Text, QSize Size) {
 void CheckTextDrawn(const QImage& Img, const TState& S) {
     int ex = 0, ey = 0;
     std::istringstream(S.Text("editclient")) >> ex >> ey;
-    const auto dark = [&](int x, int y) { return x >= 0 && y >= 0 && x < Img.width() && y < Img.height() && Dark(Img.pixel(x, y)); };
+    const auto dark = [&](int x, int y) {
+        return x >= 0 && y >= 0 && x < Img.width() && y < Img.height() && Dark(Img.pixel(x, y));
+    };
     const QString typed = QString::fromUtf8(Typed);
     const QFontMetrics fm(qtback::MakeFont(ui::TFontData{}));
     // The caret stands right after the text: leave its column out.
@@ -123,8 +125,8 @@ void CheckTextDrawn(const QImage& Img, const TState& S) {
             }
         }
     if (inked < 20 || best * 10 > inked || bestWrong <= best)
-        Fail("the Cyrillic text is not drawn as expected (" + std::to_string(inked) + " inked, " + std::to_string(best) +
-             " differ, " + std::to_string(bestWrong) + " against '?')");
+        Fail("the Cyrillic text is not drawn as expected (" + std::to_string(inked) + " inked, " +
+             std::to_string(best) + " differ, " + std::to_string(bestWrong) + " against '?')");
 }
 
 void CheckTyped(const QImage& Img, const TState& S) {
@@ -137,8 +139,8 @@ void CheckTyped(const QImage& Img, const TState& S) {
     const int textEnd = S.Int("editclient") + 1 +
                         QFontMetrics(qtback::MakeFont(ui::TFontData{})).horizontalAdvance(QString::fromUtf8(Typed));
     if (std::abs(caret.X - textEnd) > 2 || caret.W != 1 || caret.H < 11)
-        Fail("the caret is at " + std::to_string(caret.X) + " (" + std::to_string(caret.W) + "x" + std::to_string(caret.H) +
-             "), the text ends at " + std::to_string(textEnd));
+        Fail("the caret is at " + std::to_string(caret.X) + " (" + std::to_string(caret.W) + "x" +
+             std::to_string(caret.H) + "), the text ends at " + std::to_string(textEnd));
 }
 
 void CheckWord(const QImage& Img, const TState& S) {
@@ -222,7 +224,8 @@ void CheckPopup(const QImage& Img, const TState& S) {
         Fail("the right button did not open the popup menu");
         return;
     }
-    if (menu.X < edit.X || menu.X > edit.Right() || std::abs((menu.Y < edit.Y ? menu.Bottom() : menu.Y) - (edit.Y + edit.H / 2)) > 2)
+    if (menu.X < edit.X || menu.X > edit.Right() ||
+        std::abs((menu.Y < edit.Y ? menu.Bottom() : menu.Y) - (edit.Y + edit.H / 2)) > 2)
         Fail("the popup menu is not at the pointer");
     if (CountDark(Img, menu) < 60) Fail("the popup menu shows no captions");
 }
@@ -249,19 +252,32 @@ int main(int argc, char** argv) {
     }
     const TState s = ReadState(argv[2]);
     const std::string step = argv[1];
-    if (step == "typed") CheckTyped(img, s);
-    else if (step == "word") CheckWord(img, s);
-    else if (step == "all") CheckAll(img, s);
-    else if (step == "alt") CheckAlt(img, s);
-    else if (step == "backtab") CheckBacktab(img, s);
-    else if (step == "dropped") CheckDropped(img, s);
-    else if (step == "closed") CheckClosed(img, s);
-    else if (step == "menubar") CheckMenuBar(img, s);
-    else if (step == "menuopen") CheckMenuOpen(img, s);
-    else if (step == "menuclosed") CheckMenuClosed(img, s);
-    else if (step == "popup") CheckPopup(img, s);
-    else if (step == "popupclosed") CheckPopupClosed(img, s);
-    else Fail("no step " + step);
+    if (step == "typed")
+        CheckTyped(img, s);
+    else if (step == "word")
+        CheckWord(img, s);
+    else if (step == "all")
+        CheckAll(img, s);
+    else if (step == "alt")
+        CheckAlt(img, s);
+    else if (step == "backtab")
+        CheckBacktab(img, s);
+    else if (step == "dropped")
+        CheckDropped(img, s);
+    else if (step == "closed")
+        CheckClosed(img, s);
+    else if (step == "menubar")
+        CheckMenuBar(img, s);
+    else if (step == "menuopen")
+        CheckMenuOpen(img, s);
+    else if (step == "menuclosed")
+        CheckMenuClosed(img, s);
+    else if (step == "popup")
+        CheckPopup(img, s);
+    else if (step == "popupclosed")
+        CheckPopupClosed(img, s);
+    else
+        Fail("no step " + step);
     if (Failures == 0) std::printf("testform_check: %s shows what it should\n", step.c_str());
     return Failures == 0 ? 0 : 1;
 }
