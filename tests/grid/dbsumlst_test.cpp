@@ -275,6 +275,50 @@ TEST_F(SumListTest, TwoListsOnOneDatasetUnhookInEitherOrder) {
     EXPECT_EQ(userPosts, 4) << "the dataset's own handler runs through every chain";
 }
 
+TEST_F(SumListTest, AHandlerThatFreesTheListMidEventLeavesTheDatasetWorking) {
+    enum TFreer { ChangeNotice, UserAfterScroll };
+    const struct {
+        const char* What;
+        TFreer Freer;
+        bool UserAfterPost;
+    } cases[] = {{"the list's change notice during a post", ChangeNotice, false},
+                 {"the change notice, with the user's post handler after the list", ChangeNotice, true},
+                 {"the user's scroll handler, which runs before the list", UserAfterScroll, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        int userPosts = 0;
+        Detail.DS->AfterPost = nullptr;
+        Detail.DS->AfterScroll = nullptr;
+        if (c.UserAfterPost) Detail.DS->AfterPost = [&](db::TDataSet*) { ++userPosts; };
+        auto list = std::make_unique<TDBSumListProducer>(nullptr);
+        bool armed = false;  // the list's own walk scrolls too
+        if (c.Freer == UserAfterScroll)
+            Detail.DS->AfterScroll = [&](db::TDataSet*) {
+                if (armed) list.reset();
+            };
+        list->SumCollection()->Add()->SetFieldName(u"amount");
+        list->AttachDataSet(Detail.DS.get());
+        if (c.Freer == ChangeNotice) list->SumListChanged = [&](rtl::TObject*) { list.reset(); };
+        armed = true;
+        if (c.Freer == UserAfterScroll) {
+            Detail.DS->Next();
+        } else {
+            Edit(1, "amount", Variant(2.0));
+            Detail.DS->Post();
+        }
+        EXPECT_FALSE(list) << "the handler freed the list";
+        // The dataset goes on calling what is left of its chain.
+        Edit(2, "amount", Variant(3.0));
+        Detail.DS->Post();
+        Detail.DS->Next();
+        if (c.UserAfterPost) {
+            EXPECT_GE(userPosts, 1);
+        }
+    }
+    Detail.DS->AfterPost = nullptr;
+    Detail.DS->AfterScroll = nullptr;
+}
+
 TEST_F(SumListTest, AWriteThatSendsNoFieldNoticeStillReachesTheSums) {
     // A new value written in the new-value state changes the record without a field-change
     // notice: the upkeep reads every summed field, so it sees the write all the same.
@@ -306,16 +350,18 @@ TEST(SumListKinds, EveryStoredKindFollowsAnEditAndItsPost) {
         const char* What;
         store::TMemDataType Type;
         int Size;
+        Variant Seven;  // the store takes only a 64-bit integer into a 64-bit slot
     };
-    const Kind kinds[] = {{"int16", store::mdtInt16, 2},
-                          {"int32", store::mdtInt32, 4},
-                          {"float", store::mdtFloat, 8},
-                          {"int8", store::mdtInt8, 1},
-                          {"currency", store::mdtCurrency, 8}};
+    const Kind kinds[] = {{"int16", store::mdtInt16, 2, Variant(7)},
+                          {"int32", store::mdtInt32, 4, Variant(7)},
+                          {"int64", store::mdtInt64, 8, Variant(int64_t{7})},
+                          {"float", store::mdtFloat, 8, Variant(7)},
+                          {"int8", store::mdtInt8, 1, Variant(7)},
+                          {"currency", store::mdtCurrency, 8, Variant(7)}};
     for (const Kind& k : kinds) {
         SCOPED_TRACE(k.What);
         memdstest::TFixture data({{u"id", store::mdtInt32, 4}, {u"v", k.Type, k.Size}},
-                                 {{Variant(1), Variant(7)}, {Variant(2), Variant::Null()}});
+                                 {{Variant(1), k.Seven}, {Variant(2), Variant::Null()}});
         data.DS->Open();
         TDBSumListProducer list{nullptr};
         TDBSum* sum = list.SumCollection()->Add();
@@ -334,6 +380,26 @@ TEST(SumListKinds, EveryStoredKindFollowsAnEditAndItsPost) {
             EXPECT_EQ(sum->SumValue.Value, want.first) << k.What;
             EXPECT_EQ(avg->SumValue.Value, want.second) << k.What;
         }
+    }
+}
+
+TEST(SumListKinds, A64BitValueIsComparedAndReadWhole) {
+    // Only the high half changes: a compare or read of four bytes would miss it.
+    const int64_t low = 5, high = (int64_t{1} << 32) + 5;
+    memdstest::TFixture data({{u"id", store::mdtInt32, 4}, {u"v", store::mdtInt64, 8}},
+                             {{Variant(1), Variant(int64_t{2})}, {Variant(2), Variant(low)}});
+    data.DS->Open();
+    TDBSumListProducer list{nullptr};
+    TDBSum* sum = list.SumCollection()->Add();
+    sum->SetFieldName(u"v");
+    list.AttachDataSet(data.DS.get());
+    ASSERT_EQ(sum->SumValue.Value, 70000);
+    for (const int64_t value : {high, low}) {
+        ASSERT_TRUE(data.DS->Locate(u"id", Variant(2), {}));
+        data.DS->Edit();
+        data.F("v")->SetValue(Variant(value));
+        data.DS->Post();
+        EXPECT_EQ(sum->SumValue.Value, (value + 2) * 10000) << value;
     }
 }
 
