@@ -116,19 +116,19 @@ private:
 namespace {
 struct TRelayCall {
     rtl::TSharedRef<TDBSumListProducer::TEventRelay> Relay;
-    void operator()(db::TDataSet* DataSet) const;
+    void operator()(db::TDataSet* DataSet) const {
+        TDBSumListProducer::TEventRelay* r = Relay.get();
+        if (r->Saved) return Chained(DataSet);
+        // Nothing runs after the producer, so the relay need not outlive the call.
+        if (r->Producer) (r->Producer->*(r->Handler))(DataSet);
+    }
+    [[gnu::noinline]] void Chained(db::TDataSet* DataSet) const;
 };
 }  // namespace
 
-void TRelayCall::operator()(db::TDataSet* DataSet) const {
-    TDBSumListProducer::TEventRelay* r = Relay.get();
-    if (!r->Saved) {
-        // Nothing runs after the producer, so the relay need not outlive the call.
-        if (r->Producer) (r->Producer->*(r->Handler))(DataSet);
-        return;
-    }
-    // Held for the call: the handler may unhook the producer and so drop the slot's copy.
-    const rtl::TSharedRef<TDBSumListProducer::TEventRelay> guard = Relay;
+void TRelayCall::Chained(db::TDataSet* DataSet) const {
+    // Held for the call: a handler may unhook the producer and so drop the slot's copy.
+    const rtl::TSharedRef<TDBSumListProducer::TEventRelay> r = Relay;
     if (r->PassOnFirst && r->Saved) r->Saved(DataSet);
     if (r->Producer) (r->Producer->*(r->Handler))(DataSet);
     // Unhooked by the call, the relay gave its saved handler back to the dataset.
@@ -441,7 +441,7 @@ void TDBSumListProducer::FoldSnapshot(TWatchedSum& w) {
     w.Sum->RecordPart.Value = w.OldNull ? 0 : WordPart(w, w.OldWord);
 }
 
-int64_t TDBSumListProducer::WordPart(const TWatchedSum& w, uint64_t Word) {
+inline int64_t TDBSumListProducer::WordPart(const TWatchedSum& w, uint64_t Word) {
     if (w.Operation == goCount) return 10000;
     const uint64_t v = Word >> w.Shift;
     // Values of up to 32 bits have an exact product; wider ones go through a double, as
@@ -601,12 +601,13 @@ void TDBSumListProducer::HandleAfterEdit(db::TDataSet*) {
     const uint8_t* rec = FByteSums && FDataSet ? FDataSet->FieldBytesRecord() : nullptr;
     FBytesSnapped = rec != nullptr;
     size_t i = 0;
-    if (rec)
-        for (; i < FByteSums; ++i) {
-            TWatchedSum& w = FWatched[i];
-            w.OldNull = rec[w.NullFlag] == 1;
-            std::memcpy(&w.OldWord, rec + w.Word, sizeof w.OldWord);
+    if (rec) {
+        for (TWatchedSum *w = FWatched.data(), *end = w + FByteSums; w != end; ++w) {
+            w->OldNull = rec[w->NullFlag] == 1;
+            std::memcpy(&w->OldWord, rec + w->Word, sizeof w->OldWord);
         }
+        i = FByteSums;
+    }
     for (; i < FWatched.size(); ++i) ReadEditPart(FWatched[i]);
 }
 
@@ -628,7 +629,7 @@ void TDBSumListProducer::HandleAfterInsert(db::TDataSet*) {
     }
 }
 
-void TDBSumListProducer::ApplyPost(TDBSum* s, int64_t part, bool oldNull, int64_t now, bool isNull) {
+inline void TDBSumListProducer::ApplyPost(TDBSum* s, int64_t part, bool oldNull, int64_t now, bool isNull) {
     switch (s->GroupOperation()) {
         case goSum:
         case goCount:
@@ -656,13 +657,13 @@ void TDBSumListProducer::HandleAfterPost(db::TDataSet*) {
     if (FBytesSnapped) {
         FBytesSnapped = false;
         if (const uint8_t* rec = FDataSet ? FDataSet->FieldBytesRecord() : nullptr) {
-            for (; i < FByteSums; ++i) {
-                TWatchedSum& w = FWatched[i];
+            for (const TWatchedSum *w = FWatched.data(), *end = w + FByteSums; w != end; ++w) {
                 uint64_t word;
-                std::memcpy(&word, rec + w.Word, sizeof word);
-                const bool isNull = rec[w.NullFlag] == 1;
-                if (isNull != w.OldNull || ((word ^ w.OldWord) & w.Mask) != 0) PostWord(w, word, isNull);
+                std::memcpy(&word, rec + w->Word, sizeof word);
+                const bool isNull = rec[w->NullFlag] == 1;
+                if (isNull != w->OldNull || ((word ^ w->OldWord) & w->Mask) != 0) PostWord(*w, word, isNull);
             }
+            i = FByteSums;
         } else {
             // No record to compare with: post the edit's values through the reading path.
             for (size_t k = 0; k < FByteSums; ++k) FoldSnapshot(FWatched[k]);

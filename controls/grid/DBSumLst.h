@@ -220,7 +220,7 @@ private:
     void ReadEditPart(const TWatchedSum& Watched);
     void ReadPostPart(const TWatchedSum& Watched);
     // A byte place whose word or null flag changed between the edit and the post.
-    static void PostWord(const TWatchedSum& Watched, uint64_t Word, bool IsNull);
+    [[gnu::noinline]] static void PostWord(const TWatchedSum& Watched, uint64_t Word, bool IsNull);
 
     rtl::TComponent* FOwner;
     db::TDataSet* FDataSet = nullptr;
