@@ -438,25 +438,23 @@ void TDBSumListProducer::WatchSums() {
 
 void TDBSumListProducer::FoldSnapshot(TWatchedSum& w) {
     w.Sum->RecordOldNull = w.OldNull;
-    w.Sum->RecordPart.Value = w.OldNull ? 0 : WordPart(w, w.OldWord);
+    w.Sum->RecordPart.Value = w.OldNull ? 0 : w.Operation == goCount ? 10000 : WordPart(w, w.OldWord);
 }
 
 inline int64_t TDBSumListProducer::WordPart(const TWatchedSum& w, uint64_t Word) {
-    if (w.Operation == goCount) return 10000;
     const uint64_t v = Word >> w.Shift;
+    if (w.Type == db::ftFloat || w.Type == db::ftCurrency) {
+        double d;
+        std::memcpy(&d, &v, sizeof d);
+        return sumfix::FromDouble(d);
+    }
     // Values of up to 32 bits have an exact product; wider ones go through a double, as
     // the walk over all records reads them.
     switch (w.Type) {
         case db::ftSmallint: return static_cast<int16_t>(v) * int64_t{10000};
         case db::ftWord: return static_cast<uint16_t>(v) * int64_t{10000};
-        case db::ftInteger:
-        case db::ftAutoInc: return static_cast<int32_t>(v) * int64_t{10000};
         case db::ftLargeint: return sumfix::FromDouble(static_cast<double>(static_cast<int64_t>(v)));
-        default: {
-            double d;
-            std::memcpy(&d, &v, sizeof d);
-            return sumfix::FromDouble(d);
-        }
+        default: return static_cast<int32_t>(v) * int64_t{10000};
     }
 }
 
@@ -647,7 +645,10 @@ inline void TDBSumListProducer::ApplyPost(TDBSum* s, int64_t part, bool oldNull,
 }
 
 void TDBSumListProducer::PostWord(const TWatchedSum& w, uint64_t Word, bool IsNull) {
-    ApplyPost(w.Sum, w.OldNull ? 0 : WordPart(w, w.OldWord), w.OldNull, IsNull ? 0 : WordPart(w, Word), IsNull);
+    if (w.Operation == goCount)
+        ApplyPost(w.Sum, w.OldNull ? 0 : 10000, w.OldNull, IsNull ? 0 : 10000, IsNull);
+    else
+        ApplyPost(w.Sum, w.OldNull ? 0 : WordPart(w, w.OldWord), w.OldNull, IsNull ? 0 : WordPart(w, Word), IsNull);
 }
 
 void TDBSumListProducer::HandleAfterPost(db::TDataSet*) {
