@@ -3,6 +3,7 @@
 // lists hooked into one dataset.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 
 #include "controls/grid/DBSumLst.h"
@@ -239,6 +240,11 @@ TEST_F(SumListTest, OverflowRaisesInsteadOfWrapping) {
     EXPECT_EQ(sum->SumValue.Value, before);
 
     EXPECT_EQ(sumfix::FromDouble(-922337203685477.0), -INT64_C(9223372036854769664)) << "the double nearest";
+    // Odd thirty-seconds are exact halves of a ten-thousandth: they go to the even one.
+    const std::pair<double, int64_t> halves[] = {{1.0 / 32, 312},   {3.0 / 32, 938}, {-1.0 / 32, -312},
+                                                 {-3.0 / 32, -938}, {0.00004, 0},    {-0.00004, 0}};
+    for (const auto& [value, want] : halves) EXPECT_EQ(sumfix::FromDouble(value), want) << value;
+    EXPECT_THROW(sumfix::FromDouble(std::nan("")), rtl::EOverflow);
     EXPECT_THROW(sumfix::Add(INT64_MAX, 1), rtl::EOverflow);
     EXPECT_THROW(sumfix::Sub(INT64_MIN, 1), rtl::EOverflow);
     EXPECT_EQ(sumfix::Average(5, 2), 2) << "half to even";
