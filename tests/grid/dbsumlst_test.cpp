@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <functional>
+#include <string>
 
 #include "controls/grid/DBSumLst.h"
 #include "framework/rtl/Exceptions.h"
@@ -351,42 +352,56 @@ TEST_F(SumListTest, AWriteThatSendsNoFieldNoticeStillReachesTheSums) {
 
 TEST(SumListKinds, EveryStoredKindFollowsAnEditAndItsPost) {
     // Plain values of each width are compared as stored; a byte-sized or decimal value is read
-    // through its field. Each goes null to a value, changes, and back to null.
+    // through its field. Each goes null to a value, changes, and back to null, placed last in a
+    // short record (read through its field), before a float and after one.
     struct Kind {
         const char* What;
         store::TMemDataType Type;
         int Size;
         Variant Seven;  // the store takes only a 64-bit integer into a 64-bit slot
+        int Second;     // past the signed range of an unsigned kind
     };
-    const Kind kinds[] = {{"int16", store::mdtInt16, 2, Variant(7)},
-                          {"int32", store::mdtInt32, 4, Variant(7)},
-                          {"int64", store::mdtInt64, 8, Variant(int64_t{7})},
-                          {"float", store::mdtFloat, 8, Variant(7)},
-                          {"int8", store::mdtInt8, 1, Variant(7)},
-                          {"currency", store::mdtCurrency, 8, Variant(7)}};
-    for (const Kind& k : kinds) {
-        SCOPED_TRACE(k.What);
-        memdstest::TFixture data({{u"id", store::mdtInt32, 4}, {u"v", k.Type, k.Size}},
-                                 {{Variant(1), k.Seven}, {Variant(2), Variant::Null()}});
-        data.DS->Open();
-        TDBSumListProducer list{nullptr};
-        TDBSum* sum = list.SumCollection()->Add();
-        sum->SetFieldName(u"v");
-        TDBSum* avg = list.SumCollection()->Add();
-        avg->SetGroupOperation(goAvg);
-        avg->SetFieldName(u"v");
-        list.AttachDataSet(data.DS.get());
-        const std::pair<Variant, std::pair<int64_t, int64_t>> steps[] = {
-            {Variant(3), {100000, 50000}}, {Variant(-5), {20000, 10000}}, {Variant::Null(), {70000, 70000}}};
-        for (const auto& [value, want] : steps) {
-            ASSERT_TRUE(data.DS->Locate(u"id", Variant(2), {})) << k.What;
-            data.DS->Edit();
-            data.F("v")->SetValue(value);
-            data.DS->Post();
-            EXPECT_EQ(sum->SumValue.Value, want.first) << k.What;
-            EXPECT_EQ(avg->SumValue.Value, want.second) << k.What;
+    const Kind kinds[] = {
+        {"int16", store::mdtInt16, 2, Variant(7), -5},      {"uint16", store::mdtUInt16, 2, Variant(7), 40000},
+        {"int32", store::mdtInt32, 4, Variant(7), -5},      {"int64", store::mdtInt64, 8, Variant(int64_t{7}), -5},
+        {"float", store::mdtFloat, 8, Variant(7), -5},      {"int8", store::mdtInt8, 1, Variant(7), -5},
+        {"currency", store::mdtCurrency, 8, Variant(7), -5}};
+    enum TLayout { Last, BeforeAFloat, AfterAFloat };
+    for (const TLayout layout : {Last, BeforeAFloat, AfterAFloat})
+        for (const Kind& k : kinds) {
+            SCOPED_TRACE(std::string(k.What) + " in layout " + std::to_string(layout));
+            std::vector<memdstest::TCol> cols{{u"id", store::mdtInt32, 4}};
+            std::vector<std::vector<Variant>> rows{{Variant(1)}, {Variant(2)}};
+            const auto add = [&](memdstest::TCol c, const Variant& First, const Variant& Second) {
+                cols.push_back(c);
+                rows[0].push_back(First);
+                rows[1].push_back(Second);
+            };
+            if (layout == AfterAFloat) add({u"pad", store::mdtFloat, 8}, Variant(0.5), Variant(0.5));
+            add({u"v", k.Type, k.Size}, k.Seven, Variant::Null());
+            if (layout == BeforeAFloat) add({u"pad", store::mdtFloat, 8}, Variant(0.5), Variant(0.5));
+            memdstest::TFixture data(cols, rows);
+            data.DS->Open();
+            TDBSumListProducer list{nullptr};
+            TDBSum* sum = list.SumCollection()->Add();
+            sum->SetFieldName(u"v");
+            TDBSum* avg = list.SumCollection()->Add();
+            avg->SetGroupOperation(goAvg);
+            avg->SetFieldName(u"v");
+            list.AttachDataSet(data.DS.get());
+            const int64_t second = (7 + int64_t{k.Second}) * 10000;
+            const std::pair<Variant, std::pair<int64_t, int64_t>> steps[] = {{Variant(3), {100000, 50000}},
+                                                                             {Variant(k.Second), {second, second / 2}},
+                                                                             {Variant::Null(), {70000, 70000}}};
+            for (const auto& [value, want] : steps) {
+                ASSERT_TRUE(data.DS->Locate(u"id", Variant(2), {}));
+                data.DS->Edit();
+                data.F("v")->SetValue(value);
+                data.DS->Post();
+                EXPECT_EQ(sum->SumValue.Value, want.first);
+                EXPECT_EQ(avg->SumValue.Value, want.second);
+            }
         }
-    }
 }
 
 TEST(SumListKinds, A64BitValueIsComparedAndReadWhole) {
