@@ -12,28 +12,7 @@
 namespace grid {
 
 namespace sumfix {
-namespace {
-[[noreturn]] void Overflow() { throw rtl::EOverflow("Floating point overflow"); }
-}  // namespace
-
-int64_t FromDouble(double Value) {
-    // Checked before the conversion: a value past the range has no integer form at all.
-    const double scaled = std::nearbyint(Value * 10000.0);
-    if (!(scaled >= -9223372036854775808.0 && scaled < 9223372036854775808.0)) Overflow();
-    return static_cast<int64_t>(scaled);
-}
-
-int64_t Add(int64_t A, int64_t B) {
-    int64_t r;
-    if (__builtin_add_overflow(A, B, &r)) Overflow();
-    return r;
-}
-
-int64_t Sub(int64_t A, int64_t B) {
-    int64_t r;
-    if (__builtin_sub_overflow(A, B, &r)) Overflow();
-    return r;
-}
+void Overflow() { throw rtl::EOverflow("Floating point overflow"); }
 
 int64_t Average(int64_t Total, int Count) {
     if (Count == 0) return 0;
@@ -123,20 +102,36 @@ struct TDBSumListProducer::TEventRelay {
     db::TDataSet* DataSet = nullptr;
     db::TDataSetNotifyEvent db::TDataSet::*Slot = nullptr;
     db::TDataSetNotifyEvent Saved;
+
+    // Events fire on the thread that owns the dataset: a plain count keeps each call cheap.
+    void AddRef() noexcept { ++FRefs; }
+    void Release() {
+        if (--FRefs == 0) delete this;
+    }
+
+private:
+    int FRefs = 1;
 };
 
 namespace {
 struct TRelayCall {
-    std::shared_ptr<TDBSumListProducer::TEventRelay> Relay;
-    void operator()(db::TDataSet* DataSet) const;
+    rtl::TSharedRef<TDBSumListProducer::TEventRelay> Relay;
+    void operator()(db::TDataSet* DataSet) const {
+        TDBSumListProducer::TEventRelay* r = Relay.get();
+        if (r->Saved) return Chained(DataSet);
+        // Nothing runs after the producer, so the relay need not outlive the call.
+        if (r->Producer) (r->Producer->*(r->Handler))(DataSet);
+    }
+    [[gnu::noinline]] void Chained(db::TDataSet* DataSet) const;
 };
 }  // namespace
 
-void TRelayCall::operator()(db::TDataSet* DataSet) const {
-    // Held for the call: the handler may unhook the producer and so drop the slot's copy.
-    const std::shared_ptr<TDBSumListProducer::TEventRelay> r = Relay;
+void TRelayCall::Chained(db::TDataSet* DataSet) const {
+    // Held for the call: a handler may unhook the producer and so drop the slot's copy.
+    const rtl::TSharedRef<TDBSumListProducer::TEventRelay> r = Relay;
     if (r->PassOnFirst && r->Saved) r->Saved(DataSet);
     if (r->Producer) (r->Producer->*(r->Handler))(DataSet);
+    // Unhooked by the call, the relay gave its saved handler back to the dataset.
     if (!r->PassOnFirst && r->Saved) r->Saved(DataSet);
 }
 
@@ -290,7 +285,7 @@ void TDBSumListProducer::HookDataSetEvents() {
         FDataSet, [](rtl::TObject* O) -> rtl::TObject* { return static_cast<db::TDataSet*>(O)->MasterDataSource(); });
     auto hook = [this](db::TDataSet* DS, db::TDataSetNotifyEvent db::TDataSet::*Slot,
                        void (TDBSumListProducer::*Handler)(db::TDataSet*), bool PassOnFirst) {
-        auto r = std::make_shared<TEventRelay>();
+        auto r = rtl::TSharedRef<TEventRelay>::Adopt(new TEventRelay);
         r->Producer = this;
         r->Handler = Handler;
         r->PassOnFirst = PassOnFirst;
@@ -369,14 +364,25 @@ void TDBSumListProducer::DropCachedFields() {
 
 void TDBSumListProducer::DropWatchedSums() {
     // An edit's bytes still waiting for their post become the parts the reading path posts.
-    for (TWatchedSum& w : FWatched)
-        if (w.Snapped) FoldSnapshot(w);
+    if (FBytesSnapped)
+        for (size_t i = 0; i < FByteSums; ++i) FoldSnapshot(FWatched[i]);
+    FBytesSnapped = false;
     FWatched.clear();
+    FByteSums = 0;
     FWatchedValid = false;
 }
 
 void TDBSumListProducer::WatchSums() {
     FWatched.clear();
+    FByteSums = 0;
+    FBytesSnapped = false;
+    struct TPlaced {
+        size_t Index;
+        db::TDataSet::TFieldBytes Place;
+    };
+    std::vector<TPlaced> placed;
+    // The record holds at least every byte a place names: words are read within that.
+    int limit = 0;
     for (int i = 0; i < FSums->Count(); ++i) {
         TDBSum* s = FSums->Items(i);
         if (!s->Relevant()) continue;
@@ -395,36 +401,60 @@ void TDBSumListProducer::WatchSums() {
                 default: break;
             }
             db::TDataSet::TFieldBytes place;
-            if (size && w.Field->DataSet() == FDataSet && FDataSet->FieldBytes(w.Field, place) && place.Size == size) {
-                w.Offset = place.Offset;
-                w.Size = size;
-                w.NullFlag = place.NullFlag;
+            if (size && w.Field->DataSet() == FDataSet && FDataSet->FieldBytes(w.Field, place) && place.Size == size &&
+                place.Offset >= 0 && place.NullFlag >= 0) {
+                placed.push_back({FWatched.size(), place});
+                limit = std::max({limit, place.Offset + size, place.NullFlag + 1});
             }
         }
         FWatched.push_back(w);
     }
+    std::vector<TWatchedSum> bytes, read;
+    size_t next = 0;
+    for (size_t i = 0; i < FWatched.size(); ++i) {
+        TWatchedSum w = FWatched[i];
+        if (next < placed.size() && placed[next].Index == i) {
+            const db::TDataSet::TFieldBytes& p = placed[next++].Place;
+            // The word ends with the value where the record has room before it, else begins
+            // with it.
+            const int word = p.Offset + p.Size >= 8 ? p.Offset + p.Size - 8 : p.Offset;
+            if (word + 8 <= limit) {
+                w.Word = word;
+                w.NullFlag = p.NullFlag;
+                w.Shift = (p.Offset - word) * 8;
+                const uint64_t bits = p.Size == 8 ? ~uint64_t{0} : (uint64_t{1} << (p.Size * 8)) - 1;
+                w.Mask = w.Operation == goCount ? 0 : bits << w.Shift;
+                bytes.push_back(w);
+                continue;
+            }
+        }
+        read.push_back(w);
+    }
+    FByteSums = bytes.size();
+    FWatched = std::move(bytes);
+    FWatched.insert(FWatched.end(), read.begin(), read.end());
     FWatchedValid = true;
 }
 
 void TDBSumListProducer::FoldSnapshot(TWatchedSum& w) {
-    w.Snapped = false;
     w.Sum->RecordOldNull = w.OldNull;
-    w.Sum->RecordPart.Value = w.OldNull ? 0 : w.Operation == goCount ? 10000 : BytesPart(w.Type, w.OldBytes);
+    w.Sum->RecordPart.Value = w.OldNull ? 0 : w.Operation == goCount ? 10000 : WordPart(w, w.OldWord);
 }
 
-int64_t TDBSumListProducer::BytesPart(db::TFieldType Type, uint64_t Bytes) {
-    const auto as = [Bytes]<class T>(T*) {
-        T v;
-        std::memcpy(&v, &Bytes, sizeof v);
-        return v;
-    };
-    switch (Type) {
-        case db::ftSmallint: return sumfix::FromDouble(as(static_cast<int16_t*>(nullptr)));
-        case db::ftWord: return sumfix::FromDouble(as(static_cast<uint16_t*>(nullptr)));
-        case db::ftInteger:
-        case db::ftAutoInc: return sumfix::FromDouble(as(static_cast<int32_t*>(nullptr)));
-        case db::ftLargeint: return sumfix::FromDouble(static_cast<double>(as(static_cast<int64_t*>(nullptr))));
-        default: return sumfix::FromDouble(as(static_cast<double*>(nullptr)));
+inline int64_t TDBSumListProducer::WordPart(const TWatchedSum& w, uint64_t Word) {
+    const uint64_t v = Word >> w.Shift;
+    if (w.Type == db::ftFloat || w.Type == db::ftCurrency) {
+        double d;
+        std::memcpy(&d, &v, sizeof d);
+        return sumfix::FromDouble(d);
+    }
+    // Values of up to 32 bits have an exact product; wider ones go through a double, as
+    // the walk over all records reads them.
+    switch (w.Type) {
+        case db::ftSmallint: return static_cast<int16_t>(v) * int64_t{10000};
+        case db::ftWord: return static_cast<uint16_t>(v) * int64_t{10000};
+        case db::ftLargeint: return sumfix::FromDouble(static_cast<double>(static_cast<int64_t>(v)));
+        default: return static_cast<int32_t>(v) * int64_t{10000};
     }
 }
 
@@ -541,40 +571,42 @@ void TDBSumListProducer::RecalcAll() {
         });
 }
 
-namespace {
-// Sizes are 2, 4 or 8: fixed-size copies stay plain loads.
-inline uint64_t LoadBytes(const uint8_t* At, int Size) {
-    uint64_t v = 0;
-    switch (Size) {
-        case 2: std::memcpy(&v, At, 2); break;
-        case 4: std::memcpy(&v, At, 4); break;
-        default: std::memcpy(&v, At, 8); break;
+void TDBSumListProducer::ReadEditPart(const TWatchedSum& w) {
+    TDBSum* s = w.Sum;
+    if (w.Operation == goCount) {
+        s->RecordPart.Value = !w.Field || ReadPart(w.Field, nullptr) ? 10000 : 0;
+        return;
     }
-    return v;
+    int64_t part;
+    s->RecordOldNull = !ReadPart(w.Field, &part);
+    s->RecordPart.Value = part;
 }
-}  // namespace
+
+void TDBSumListProducer::ReadPostPart(const TWatchedSum& w) {
+    TDBSum* s = w.Sum;
+    if (w.Operation == goCount) {
+        ApplyPost(s, s->RecordPart.Value, s->RecordOldNull, !w.Field || ReadPart(w.Field, nullptr) ? 10000 : 0, false);
+        return;
+    }
+    int64_t now;
+    const bool isNull = !ReadPart(w.Field, &now);
+    ApplyPost(s, s->RecordPart.Value, s->RecordOldNull, now, isNull);
+}
 
 void TDBSumListProducer::HandleAfterEdit(db::TDataSet*) {
     if (!FActive) return;
     if (!FWatchedValid) WatchSums();
-    const uint8_t* rec = FDataSet ? FDataSet->FieldBytesRecord() : nullptr;
-    for (TWatchedSum& w : FWatched) {
-        w.Snapped = rec && w.Offset >= 0;
-        if (w.Snapped) {
-            w.OldNull = rec[w.NullFlag] == 1;
-            w.OldBytes = w.OldNull ? 0 : LoadBytes(rec + w.Offset, w.Size);
-            continue;
+    const uint8_t* rec = FByteSums && FDataSet ? FDataSet->FieldBytesRecord() : nullptr;
+    FBytesSnapped = rec != nullptr;
+    size_t i = 0;
+    if (rec) {
+        for (TWatchedSum *w = FWatched.data(), *end = w + FByteSums; w != end; ++w) {
+            w->OldNull = rec[w->NullFlag] == 1;
+            std::memcpy(&w->OldWord, rec + w->Word, sizeof w->OldWord);
         }
-        TDBSum* s = w.Sum;
-        db::TField* f = w.Field;
-        if (s->GroupOperation() == goCount) {
-            s->RecordPart.Value = !f || ReadPart(f, nullptr) ? 10000 : 0;
-        } else {
-            int64_t part;
-            s->RecordOldNull = !ReadPart(f, &part);
-            s->RecordPart.Value = part;
-        }
+        i = FByteSums;
     }
+    for (; i < FWatched.size(); ++i) ReadEditPart(FWatched[i]);
 }
 
 void TDBSumListProducer::HandleAfterInsert(db::TDataSet*) {
@@ -585,7 +617,7 @@ void TDBSumListProducer::HandleAfterInsert(db::TDataSet*) {
         s->RecordPart = {};
         s->RecordOldNull = true;
     }
-    for (TWatchedSum& w : FWatched) w.Snapped = false;
+    FBytesSnapped = false;
     if (VirtualListInUse()) {
         const db::TBookmark b = FDataSet->GetBookmark();
         if (b.empty())
@@ -595,7 +627,7 @@ void TDBSumListProducer::HandleAfterInsert(db::TDataSet*) {
     }
 }
 
-void TDBSumListProducer::ApplyPost(TDBSum* s, int64_t part, bool oldNull, int64_t now, bool isNull) {
+inline void TDBSumListProducer::ApplyPost(TDBSum* s, int64_t part, bool oldNull, int64_t now, bool isNull) {
     switch (s->GroupOperation()) {
         case goSum:
         case goCount:
@@ -612,39 +644,34 @@ void TDBSumListProducer::ApplyPost(TDBSum* s, int64_t part, bool oldNull, int64_
     }
 }
 
+void TDBSumListProducer::PostWord(const TWatchedSum& w, uint64_t Word, bool IsNull) {
+    if (w.Operation == goCount)
+        ApplyPost(w.Sum, w.OldNull ? 0 : 10000, w.OldNull, IsNull ? 0 : 10000, IsNull);
+    else
+        ApplyPost(w.Sum, w.OldNull ? 0 : WordPart(w, w.OldWord), w.OldNull, IsNull ? 0 : WordPart(w, Word), IsNull);
+}
+
 void TDBSumListProducer::HandleAfterPost(db::TDataSet*) {
     if (!FActive) return;
     if (!FWatchedValid) WatchSums();
-    const uint8_t* rec = FDataSet ? FDataSet->FieldBytesRecord() : nullptr;
-    for (TWatchedSum& w : FWatched) {
-        TDBSum* s = w.Sum;
-        if (w.Snapped && rec) {
-            w.Snapped = false;
-            const bool isNull = rec[w.NullFlag] == 1;
-            const uint64_t bytes = isNull ? 0 : LoadBytes(rec + w.Offset, w.Size);
-            if (isNull == w.OldNull && bytes == w.OldBytes) continue;
-            if (w.Operation == goCount) {
-                ApplyPost(s, w.OldNull ? 0 : 10000, w.OldNull, isNull ? 0 : 10000, isNull);
-                continue;
+    size_t i = 0;
+    if (FBytesSnapped) {
+        FBytesSnapped = false;
+        if (const uint8_t* rec = FDataSet ? FDataSet->FieldBytesRecord() : nullptr) {
+            for (const TWatchedSum *w = FWatched.data(), *end = w + FByteSums; w != end; ++w) {
+                uint64_t word;
+                std::memcpy(&word, rec + w->Word, sizeof word);
+                const bool isNull = rec[w->NullFlag] == 1;
+                if (isNull != w->OldNull || ((word ^ w->OldWord) & w->Mask) != 0) PostWord(*w, word, isNull);
             }
-            ApplyPost(s, w.OldNull ? 0 : BytesPart(w.Type, w.OldBytes), w.OldNull,
-                      isNull ? 0 : BytesPart(w.Type, bytes), isNull);
-            continue;
+            i = FByteSums;
+        } else {
+            // No record to compare with: post the edit's values through the reading path.
+            for (size_t k = 0; k < FByteSums; ++k) FoldSnapshot(FWatched[k]);
         }
-        if (w.Snapped) {
-            // No record to compare with: post the edit's value through the reading path.
-            FoldSnapshot(w);
-        }
-        db::TField* f = w.Field;
-        if (w.Operation == goCount) {
-            ApplyPost(s, s->RecordPart.Value, s->RecordOldNull, !f || ReadPart(f, nullptr) ? 10000 : 0, false);
-            continue;
-        }
-        int64_t now;
-        const bool isNull = !ReadPart(f, &now);
-        ApplyPost(s, s->RecordPart.Value, s->RecordOldNull, now, isNull);
     }
-    if (VirtualListInUse() && FInsertPending) {
+    for (; i < FWatched.size(); ++i) ReadPostPart(FWatched[i]);
+    if (FInsertPending && VirtualListInUse()) {
         const db::TBookmark b = FDataSet->GetBookmark();
         int index = 0;
         if (!FVirtualRecordList->Find(b, index)) FVirtualRecordList->InsertAt(index, b);

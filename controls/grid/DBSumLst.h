@@ -3,12 +3,15 @@
 // changes or its master scrolls. Also numbers the records of a dataset that cannot number them.
 #pragma once
 
+#include <cmath>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "controls/editors/ToolCtrlsEh.h"
 #include "framework/db/DB.h"
 #include "framework/rtl/Classes.h"
+#include "framework/rtl/Ownership.h"
 #include "framework/rtl/Types.h"
 
 namespace grid {
@@ -21,10 +24,29 @@ enum TGroupOperation { goSum, goAvg, goCount };
 
 // Four-decimal fixed point (ten-thousandths in 64 bits). Every step is checked: a value or a
 // result beyond the range raises EOverflow instead of wrapping.
+// Inline: the edit and post upkeep converts and adds on every post.
 namespace sumfix {
-int64_t FromDouble(double Value);
-int64_t Add(int64_t A, int64_t B);
-int64_t Sub(int64_t A, int64_t B);
+[[noreturn]] void Overflow();
+
+inline int64_t FromDouble(double Value) {
+    // Checked before the conversion: a value past the range has no integer form at all.
+    const double scaled = std::nearbyint(Value * 10000.0);
+    if (!(scaled >= -9223372036854775808.0 && scaled < 9223372036854775808.0)) Overflow();
+    return static_cast<int64_t>(scaled);
+}
+
+inline int64_t Add(int64_t A, int64_t B) {
+    int64_t r;
+    if (__builtin_add_overflow(A, B, &r)) Overflow();
+    return r;
+}
+
+inline int64_t Sub(int64_t A, int64_t B) {
+    int64_t r;
+    if (__builtin_sub_overflow(A, B, &r)) Overflow();
+    return r;
+}
+
 // Total / Count, rounded to the nearest (halves to even); 0 for no values.
 int64_t Average(int64_t Total, int Count);
 }  // namespace sumfix
@@ -173,26 +195,32 @@ private:
     db::TField* SumField(TDBSum* Sum) const;
     void DropCachedFields();
 
-    // A relevant sum as the edit and post upkeep sees it. A field whose value the dataset keeps
-    // as plain record bytes is compared byte for byte between the edit and the post, so a post
-    // that changed none of the summed fields converts nothing.
+    // A relevant sum as the edit and post upkeep sees it. A value the dataset keeps as plain
+    // record bytes is compared between the edit and the post as one 8-byte word around it, so
+    // a post that changed none of the summed values converts nothing; the rest are read
+    // through their fields.
     struct TWatchedSum {
         TDBSum* Sum;
         db::TField* Field;
         TGroupOperation Operation;
         db::TFieldType Type;
-        int Offset = -1;  // -1: read through the field
-        int Size = 0;
-        int NullFlag = 0;
-        uint64_t OldBytes = 0;
+        int Word = 0;       // where the 8 bytes holding the value begin
+        int NullFlag = 0;   // the record byte that is 1 when null
+        uint64_t Mask = 0;  // the value's bits in the word (none for a count: null or not)
+        int Shift = 0;      // the value's first bit in the word
+        uint64_t OldWord = 0;
         bool OldNull = true;
-        bool Snapped = false;  // the edit took the record's bytes
     };
     void WatchSums();
-    static int64_t BytesPart(db::TFieldType Type, uint64_t Bytes);
+    // The value a word holds as fixed point.
+    static int64_t WordPart(const TWatchedSum& Watched, uint64_t Word);
     // The edit's bytes become the parts the reading path posts.
     static void FoldSnapshot(TWatchedSum& Watched);
     static void ApplyPost(TDBSum* Sum, int64_t Part, bool OldNull, int64_t Now, bool IsNull);
+    void ReadEditPart(const TWatchedSum& Watched);
+    void ReadPostPart(const TWatchedSum& Watched);
+    // A byte place whose word or null flag changed between the edit and the post.
+    [[gnu::noinline]] static void PostWord(const TWatchedSum& Watched, uint64_t Word, bool IsNull);
 
     rtl::TComponent* FOwner;
     db::TDataSet* FDataSet = nullptr;
@@ -209,9 +237,13 @@ private:
     bool FFilteredSnapshot = false;
     rtl::TOwnedPtr<TDBSumCollection> FSums;
     rtl::TOwnedPtr<TSLBookmarkListEh> FVirtualRecordList;
-    std::vector<std::shared_ptr<TEventRelay>> FRelays;
+    std::vector<rtl::TSharedRef<TEventRelay>> FRelays;
+    // Sums with byte places first, then those read through their fields.
     std::vector<TWatchedSum> FWatched;
+    size_t FByteSums = 0;
     bool FWatchedValid = false;
+    // The edit took the byte places' words; their post compares words.
+    bool FBytesSnapped = false;
     rtl::TOwnedPtr<rtl::TComponent> FWatcher;
 };
 

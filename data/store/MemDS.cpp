@@ -889,6 +889,14 @@ bool TMemDataSet::FieldBytes(TField* Field, TFieldBytes& Place) {
     return true;
 }
 
+const uint8_t* TMemDataSet::FieldBytesRecord() {
+    // The states a reader asks in around an edit and its post, without the general switch.
+    const TDataSetState s = State();
+    if (s == dsEdit || s == dsInsert || (s == dsBrowse && !FApplyingUpdates && BufferedRecordCount() > 0))
+        return ActiveBuffer();
+    return StateRecordBuffer();
+}
+
 bool TMemDataSet::GetFieldValueByNo(int FieldNo, void* Dest) {
     TRecordBuffer buf = StateRecordBuffer();
     if (!buf) return false;

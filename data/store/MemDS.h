@@ -327,7 +327,7 @@ public:
     bool GetFieldValue(db::TField* Field, void* Dest) override;
     bool GetFieldValueByNo(int FieldNo, void* Dest) override;
     bool FieldBytes(db::TField* Field, TFieldBytes& Place) override;
-    const uint8_t* FieldBytesRecord() override { return StateRecordBuffer(); }
+    const uint8_t* FieldBytesRecord() override;
     void PutFieldValue(db::TField* Field, const void* Source) override;
     void PutFieldValueNative(db::TField* Field, const void* Source, bool NativeFormat) override;
     void ConvertFieldData(db::TField* Field, const void* Source, void* Dest, bool ToNative) override;

@@ -3,7 +3,9 @@
 // lists hooked into one dataset.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
+#include <string>
 
 #include "controls/grid/DBSumLst.h"
 #include "framework/rtl/Exceptions.h"
@@ -239,6 +241,11 @@ TEST_F(SumListTest, OverflowRaisesInsteadOfWrapping) {
     EXPECT_EQ(sum->SumValue.Value, before);
 
     EXPECT_EQ(sumfix::FromDouble(-922337203685477.0), -INT64_C(9223372036854769664)) << "the double nearest";
+    // Odd thirty-seconds are exact halves of a ten-thousandth: they go to the even one.
+    const std::pair<double, int64_t> halves[] = {{1.0 / 32, 312},   {3.0 / 32, 938}, {-1.0 / 32, -312},
+                                                 {-3.0 / 32, -938}, {0.00004, 0},    {-0.00004, 0}};
+    for (const auto& [value, want] : halves) EXPECT_EQ(sumfix::FromDouble(value), want) << value;
+    EXPECT_THROW(sumfix::FromDouble(std::nan("")), rtl::EOverflow);
     EXPECT_THROW(sumfix::Add(INT64_MAX, 1), rtl::EOverflow);
     EXPECT_THROW(sumfix::Sub(INT64_MIN, 1), rtl::EOverflow);
     EXPECT_EQ(sumfix::Average(5, 2), 2) << "half to even";
@@ -275,6 +282,50 @@ TEST_F(SumListTest, TwoListsOnOneDatasetUnhookInEitherOrder) {
     EXPECT_EQ(userPosts, 4) << "the dataset's own handler runs through every chain";
 }
 
+TEST_F(SumListTest, AHandlerThatFreesTheListMidEventLeavesTheDatasetWorking) {
+    enum TFreer { ChangeNotice, UserAfterScroll };
+    const struct {
+        const char* What;
+        TFreer Freer;
+        bool UserAfterPost;
+    } cases[] = {{"the list's change notice during a post", ChangeNotice, false},
+                 {"the change notice, with the user's post handler after the list", ChangeNotice, true},
+                 {"the user's scroll handler, which runs before the list", UserAfterScroll, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        int userPosts = 0;
+        Detail.DS->AfterPost = nullptr;
+        Detail.DS->AfterScroll = nullptr;
+        if (c.UserAfterPost) Detail.DS->AfterPost = [&](db::TDataSet*) { ++userPosts; };
+        auto list = std::make_unique<TDBSumListProducer>(nullptr);
+        bool armed = false;  // the list's own walk scrolls too
+        if (c.Freer == UserAfterScroll)
+            Detail.DS->AfterScroll = [&](db::TDataSet*) {
+                if (armed) list.reset();
+            };
+        list->SumCollection()->Add()->SetFieldName(u"amount");
+        list->AttachDataSet(Detail.DS.get());
+        if (c.Freer == ChangeNotice) list->SumListChanged = [&](rtl::TObject*) { list.reset(); };
+        armed = true;
+        if (c.Freer == UserAfterScroll) {
+            Detail.DS->Next();
+        } else {
+            Edit(1, "amount", Variant(2.0));
+            Detail.DS->Post();
+        }
+        EXPECT_FALSE(list) << "the handler freed the list";
+        // The dataset goes on calling what is left of its chain.
+        Edit(2, "amount", Variant(3.0));
+        Detail.DS->Post();
+        Detail.DS->Next();
+        if (c.UserAfterPost) {
+            EXPECT_GE(userPosts, 1);
+        }
+    }
+    Detail.DS->AfterPost = nullptr;
+    Detail.DS->AfterScroll = nullptr;
+}
+
 TEST_F(SumListTest, AWriteThatSendsNoFieldNoticeStillReachesTheSums) {
     // A new value written in the new-value state changes the record without a field-change
     // notice: the upkeep reads every summed field, so it sees the write all the same.
@@ -301,39 +352,75 @@ TEST_F(SumListTest, AWriteThatSendsNoFieldNoticeStillReachesTheSums) {
 
 TEST(SumListKinds, EveryStoredKindFollowsAnEditAndItsPost) {
     // Plain values of each width are compared as stored; a byte-sized or decimal value is read
-    // through its field. Each goes null to a value, changes, and back to null.
+    // through its field. Each goes null to a value, changes, and back to null, placed last in a
+    // short record (read through its field), before a float and after one.
     struct Kind {
         const char* What;
         store::TMemDataType Type;
         int Size;
+        Variant Seven;  // the store takes only a 64-bit integer into a 64-bit slot
+        int Second;     // past the signed range of an unsigned kind
     };
-    const Kind kinds[] = {{"int16", store::mdtInt16, 2},
-                          {"int32", store::mdtInt32, 4},
-                          {"float", store::mdtFloat, 8},
-                          {"int8", store::mdtInt8, 1},
-                          {"currency", store::mdtCurrency, 8}};
-    for (const Kind& k : kinds) {
-        SCOPED_TRACE(k.What);
-        memdstest::TFixture data({{u"id", store::mdtInt32, 4}, {u"v", k.Type, k.Size}},
-                                 {{Variant(1), Variant(7)}, {Variant(2), Variant::Null()}});
-        data.DS->Open();
-        TDBSumListProducer list{nullptr};
-        TDBSum* sum = list.SumCollection()->Add();
-        sum->SetFieldName(u"v");
-        TDBSum* avg = list.SumCollection()->Add();
-        avg->SetGroupOperation(goAvg);
-        avg->SetFieldName(u"v");
-        list.AttachDataSet(data.DS.get());
-        const std::pair<Variant, std::pair<int64_t, int64_t>> steps[] = {
-            {Variant(3), {100000, 50000}}, {Variant(-5), {20000, 10000}}, {Variant::Null(), {70000, 70000}}};
-        for (const auto& [value, want] : steps) {
-            ASSERT_TRUE(data.DS->Locate(u"id", Variant(2), {})) << k.What;
-            data.DS->Edit();
-            data.F("v")->SetValue(value);
-            data.DS->Post();
-            EXPECT_EQ(sum->SumValue.Value, want.first) << k.What;
-            EXPECT_EQ(avg->SumValue.Value, want.second) << k.What;
+    const Kind kinds[] = {
+        {"int16", store::mdtInt16, 2, Variant(7), -5},      {"uint16", store::mdtUInt16, 2, Variant(7), 40000},
+        {"int32", store::mdtInt32, 4, Variant(7), -5},      {"int64", store::mdtInt64, 8, Variant(int64_t{7}), -5},
+        {"float", store::mdtFloat, 8, Variant(7), -5},      {"int8", store::mdtInt8, 1, Variant(7), -5},
+        {"currency", store::mdtCurrency, 8, Variant(7), -5}};
+    enum TLayout { Last, BeforeAFloat, AfterAFloat };
+    for (const TLayout layout : {Last, BeforeAFloat, AfterAFloat})
+        for (const Kind& k : kinds) {
+            SCOPED_TRACE(std::string(k.What) + " in layout " + std::to_string(layout));
+            std::vector<memdstest::TCol> cols{{u"id", store::mdtInt32, 4}};
+            std::vector<std::vector<Variant>> rows{{Variant(1)}, {Variant(2)}};
+            const auto add = [&](memdstest::TCol c, const Variant& First, const Variant& Second) {
+                cols.push_back(c);
+                rows[0].push_back(First);
+                rows[1].push_back(Second);
+            };
+            if (layout == AfterAFloat) add({u"pad", store::mdtFloat, 8}, Variant(0.5), Variant(0.5));
+            add({u"v", k.Type, k.Size}, k.Seven, Variant::Null());
+            if (layout == BeforeAFloat) add({u"pad", store::mdtFloat, 8}, Variant(0.5), Variant(0.5));
+            memdstest::TFixture data(cols, rows);
+            data.DS->Open();
+            TDBSumListProducer list{nullptr};
+            TDBSum* sum = list.SumCollection()->Add();
+            sum->SetFieldName(u"v");
+            TDBSum* avg = list.SumCollection()->Add();
+            avg->SetGroupOperation(goAvg);
+            avg->SetFieldName(u"v");
+            list.AttachDataSet(data.DS.get());
+            const int64_t second = (7 + int64_t{k.Second}) * 10000;
+            const std::pair<Variant, std::pair<int64_t, int64_t>> steps[] = {{Variant(3), {100000, 50000}},
+                                                                             {Variant(k.Second), {second, second / 2}},
+                                                                             {Variant::Null(), {70000, 70000}}};
+            for (const auto& [value, want] : steps) {
+                ASSERT_TRUE(data.DS->Locate(u"id", Variant(2), {}));
+                data.DS->Edit();
+                data.F("v")->SetValue(value);
+                data.DS->Post();
+                EXPECT_EQ(sum->SumValue.Value, want.first);
+                EXPECT_EQ(avg->SumValue.Value, want.second);
+            }
         }
+}
+
+TEST(SumListKinds, A64BitValueIsComparedAndReadWhole) {
+    // Only the high half changes: a compare or read of four bytes would miss it.
+    const int64_t low = 5, high = (int64_t{1} << 32) + 5;
+    memdstest::TFixture data({{u"id", store::mdtInt32, 4}, {u"v", store::mdtInt64, 8}},
+                             {{Variant(1), Variant(int64_t{2})}, {Variant(2), Variant(low)}});
+    data.DS->Open();
+    TDBSumListProducer list{nullptr};
+    TDBSum* sum = list.SumCollection()->Add();
+    sum->SetFieldName(u"v");
+    list.AttachDataSet(data.DS.get());
+    ASSERT_EQ(sum->SumValue.Value, 70000);
+    for (const int64_t value : {high, low}) {
+        ASSERT_TRUE(data.DS->Locate(u"id", Variant(2), {}));
+        data.DS->Edit();
+        data.F("v")->SetValue(Variant(value));
+        data.DS->Post();
+        EXPECT_EQ(sum->SumValue.Value, (value + 2) * 10000) << value;
     }
 }
 

@@ -2,6 +2,9 @@
 // applied, reverted, cancelled and committed.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <string>
+
 #include "tests/support/memds_fixture.h"
 
 using namespace memdstest;
@@ -695,6 +698,45 @@ TEST(MemDataSetEdit, NewDetailRecordTakesTheMasterValues) {
     EXPECT_EQ(detail.F("kind")->AsString(), "book");
     detail.DS->Cancel();
     detail.DS->SetMasterSource(nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MemDataSetEdit, FieldBytesReadTheRecordOfEachState) {
+    // A reader comparing bytes sees what the field reads in every state around an edit.
+    TFixture data({{u"id", mdtInt32, 4}, {u"v", mdtFloat, 8}, {u"name", mdtString, 11, 10}},
+                  {{Variant(1), Variant(1.5), Variant("a")}, {Variant(2), Variant::Null(), Variant("b")}});
+    data.DS->Open();
+    TField* v = data.F("v");
+    TDataSet::TFieldBytes place;
+    EXPECT_FALSE(data.DS->FieldBytes(data.F("name"), place)) << "text is not kept as a plain number";
+    ASSERT_TRUE(data.DS->FieldBytes(v, place));
+    EXPECT_EQ(place.Size, 8);
+    auto seen = [&]() -> std::string {
+        const uint8_t* rec = data.DS->FieldBytesRecord();
+        if (!rec) return "none";
+        if (rec[place.NullFlag] == 1) return "null";
+        double d;
+        std::memcpy(&d, rec + place.Offset, sizeof d);
+        return std::to_string(d).substr(0, 4);
+    };
+    EXPECT_EQ(seen(), "1.50") << "browse";
+    data.DS->Edit();
+    v->SetAsFloat(2.25);
+    EXPECT_EQ(seen(), "2.25") << "edit";
+    data.DS->Post();
+    EXPECT_EQ(seen(), "2.25") << "browse after the post";
+    data.DS->Next();
+    EXPECT_EQ(seen(), "null") << "a null value";
+    data.DS->Append();
+    EXPECT_EQ(seen(), "null") << "insert";
+    v->SetAsFloat(7);
+    EXPECT_EQ(seen(), "7.00") << "insert";
+    data.DS->Cancel();
+    while (!data.DS->IsEmpty()) data.DS->Delete();
+    EXPECT_EQ(seen(), "none") << "no record";
 }
 
 }  // namespace
