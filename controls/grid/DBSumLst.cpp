@@ -376,17 +376,15 @@ void TDBSumListProducer::WatchSums() {
     FWatched.clear();
     FByteSums = 0;
     FBytesSnapped = false;
-    struct TPlaced {
-        size_t Index;
-        db::TDataSet::TFieldBytes Place;
-    };
-    std::vector<TPlaced> placed;
+    // Each watched sum's byte place; Size 0 where it is read through its field.
+    std::vector<db::TDataSet::TFieldBytes> places;
     // The record holds at least every byte a place names: words are read within that.
     int limit = 0;
     for (int i = 0; i < FSums->Count(); ++i) {
         TDBSum* s = FSums->Items(i);
         if (!s->Relevant()) continue;
         TWatchedSum w{s, SumField(s), s->GroupOperation(), db::ftUnknown};
+        db::TDataSet::TFieldBytes place{};
         if (w.Field) {
             w.Type = w.Field->DataType();
             int size = 0;
@@ -400,39 +398,31 @@ void TDBSumListProducer::WatchSums() {
                 case db::ftCurrency: size = 8; break;
                 default: break;
             }
-            db::TDataSet::TFieldBytes place;
             if (size && w.Field->DataSet() == FDataSet && FDataSet->FieldBytes(w.Field, place) && place.Size == size &&
-                place.Offset >= 0 && place.NullFlag >= 0) {
-                placed.push_back({FWatched.size(), place});
+                place.Offset >= 0 && place.NullFlag >= 0)
                 limit = std::max({limit, place.Offset + size, place.NullFlag + 1});
-            }
+            else
+                place.Size = 0;
         }
         FWatched.push_back(w);
+        places.push_back(place);
     }
-    std::vector<TWatchedSum> bytes, read;
-    size_t next = 0;
     for (size_t i = 0; i < FWatched.size(); ++i) {
-        TWatchedSum w = FWatched[i];
-        if (next < placed.size() && placed[next].Index == i) {
-            const db::TDataSet::TFieldBytes& p = placed[next++].Place;
-            // The word ends with the value where the record has room before it, else begins
-            // with it.
-            const int word = p.Offset + p.Size >= 8 ? p.Offset + p.Size - 8 : p.Offset;
-            if (word + 8 <= limit) {
-                w.Word = word;
-                w.NullFlag = p.NullFlag;
-                w.Shift = (p.Offset - word) * 8;
-                const uint64_t bits = p.Size == 8 ? ~uint64_t{0} : (uint64_t{1} << (p.Size * 8)) - 1;
-                w.Mask = w.Operation == goCount ? 0 : bits << w.Shift;
-                bytes.push_back(w);
-                continue;
-            }
-        }
-        read.push_back(w);
+        TWatchedSum& w = FWatched[i];
+        const db::TDataSet::TFieldBytes& p = places[i];
+        // The word ends with the value where the record has room before it, else begins with it.
+        const int word = p.Offset + p.Size >= 8 ? p.Offset + p.Size - 8 : p.Offset;
+        if (p.Size == 0 || word + 8 > limit) continue;
+        w.Word = word;
+        w.NullFlag = p.NullFlag;
+        w.Shift = (p.Offset - word) * 8;
+        const uint64_t bits = p.Size == 8 ? ~uint64_t{0} : (uint64_t{1} << (p.Size * 8)) - 1;
+        w.Mask = w.Operation == goCount ? 0 : bits << w.Shift;
     }
-    FByteSums = bytes.size();
-    FWatched = std::move(bytes);
-    FWatched.insert(FWatched.end(), read.begin(), read.end());
+    // Byte places first, in their order, then the sums read through their fields.
+    const auto readThrough =
+        std::stable_partition(FWatched.begin(), FWatched.end(), [](const TWatchedSum& w) { return w.Word >= 0; });
+    FByteSums = static_cast<size_t>(readThrough - FWatched.begin());
     FWatchedValid = true;
 }
 

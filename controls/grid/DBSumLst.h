@@ -204,7 +204,7 @@ private:
         db::TField* Field;
         TGroupOperation Operation;
         db::TFieldType Type;
-        int Word = 0;       // where the 8 bytes holding the value begin
+        int Word = -1;      // where the 8 bytes holding the value begin; -1: read through the field
         int NullFlag = 0;   // the record byte that is 1 when null
         uint64_t Mask = 0;  // the value's bits in the word (none for a count: null or not)
         int Shift = 0;      // the value's first bit in the word
