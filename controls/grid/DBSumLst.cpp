@@ -14,13 +14,6 @@ namespace grid {
 namespace sumfix {
 void Overflow() { throw rtl::EOverflow("Floating point overflow"); }
 
-int64_t FromWideScaled(double Scaled) {
-    // Checked before the conversion: a value past the range has no integer form at all.
-    const double rounded = std::nearbyint(Scaled);
-    if (!(rounded >= -9223372036854775808.0 && rounded < 9223372036854775808.0)) Overflow();
-    return static_cast<int64_t>(rounded);
-}
-
 int64_t Average(int64_t Total, int Count) {
     if (Count == 0) return 0;
     const int64_t q = Total / Count;
@@ -104,8 +97,7 @@ db::TDataSet* TSLBookmarkListEh::GetDataSet() { return FProducer ? FProducer->Da
 
 struct TDBSumListProducer::TEventRelay {
     TDBSumListProducer* Producer = nullptr;
-    // Calls the producer's handler straight, without a pointer to a member to decode.
-    void (*Handler)(TDBSumListProducer*, db::TDataSet*) = nullptr;
+    void (TDBSumListProducer::*Handler)(db::TDataSet*) = nullptr;
     bool PassOnFirst = false;
     db::TDataSet* DataSet = nullptr;
     db::TDataSetNotifyEvent db::TDataSet::*Slot = nullptr;
@@ -128,22 +120,17 @@ struct TRelayCall {
         TDBSumListProducer::TEventRelay* r = Relay.get();
         if (r->Saved) return Chained(DataSet);
         // Nothing runs after the producer, so the relay need not outlive the call.
-        if (r->Producer) r->Handler(r->Producer, DataSet);
+        if (r->Producer) (r->Producer->*(r->Handler))(DataSet);
     }
     [[gnu::noinline]] void Chained(db::TDataSet* DataSet) const;
 };
-
-template <void (TDBSumListProducer::*Handler)(db::TDataSet*)>
-void CallHandler(TDBSumListProducer* Producer, db::TDataSet* DataSet) {
-    (Producer->*Handler)(DataSet);
-}
 }  // namespace
 
 void TRelayCall::Chained(db::TDataSet* DataSet) const {
     // Held for the call: a handler may unhook the producer and so drop the slot's copy.
     const rtl::TSharedRef<TDBSumListProducer::TEventRelay> r = Relay;
     if (r->PassOnFirst && r->Saved) r->Saved(DataSet);
-    if (r->Producer) r->Handler(r->Producer, DataSet);
+    if (r->Producer) (r->Producer->*(r->Handler))(DataSet);
     // Unhooked by the call, the relay gave its saved handler back to the dataset.
     if (!r->PassOnFirst && r->Saved) r->Saved(DataSet);
 }
@@ -296,9 +283,8 @@ void TDBSumListProducer::HookDataSetEvents() {
     if (!FDataSet || FEventsHooked) return;
     FMaster = editors::DataSetOfSourceProperty(
         FDataSet, [](rtl::TObject* O) -> rtl::TObject* { return static_cast<db::TDataSet*>(O)->MasterDataSource(); });
-    using THandler = void (*)(TDBSumListProducer*, db::TDataSet*);
-    auto hook = [this](db::TDataSet* DS, db::TDataSetNotifyEvent db::TDataSet::*Slot, THandler Handler,
-                       bool PassOnFirst) {
+    auto hook = [this](db::TDataSet* DS, db::TDataSetNotifyEvent db::TDataSet::*Slot,
+                       void (TDBSumListProducer::*Handler)(db::TDataSet*), bool PassOnFirst) {
         auto r = rtl::TSharedRef<TEventRelay>::Adopt(new TEventRelay);
         r->Producer = this;
         r->Handler = Handler;
@@ -309,17 +295,16 @@ void TDBSumListProducer::HookDataSetEvents() {
         DS->*Slot = TRelayCall{r};
         FRelays.push_back(std::move(r));
     };
-    using P = TDBSumListProducer;
-    hook(FDataSet, &db::TDataSet::AfterEdit, &CallHandler<&P::HandleAfterEdit>, false);
-    hook(FDataSet, &db::TDataSet::AfterInsert, &CallHandler<&P::HandleAfterInsert>, false);
-    hook(FDataSet, &db::TDataSet::AfterOpen, &CallHandler<&P::HandleAfterOpen>, false);
-    hook(FDataSet, &db::TDataSet::AfterPost, &CallHandler<&P::HandleAfterPost>, false);
-    hook(FDataSet, &db::TDataSet::AfterScroll, &CallHandler<&P::HandleAfterScroll>, true);
-    hook(FDataSet, &db::TDataSet::BeforeDelete, &CallHandler<&P::HandleBeforeDelete>, true);
-    hook(FDataSet, &db::TDataSet::AfterClose, &CallHandler<&P::HandleAfterClose>, false);
-    hook(FDataSet, &db::TDataSet::AfterCancel, &CallHandler<&P::HandleAfterCancel>, true);
+    hook(FDataSet, &db::TDataSet::AfterEdit, &TDBSumListProducer::HandleAfterEdit, false);
+    hook(FDataSet, &db::TDataSet::AfterInsert, &TDBSumListProducer::HandleAfterInsert, false);
+    hook(FDataSet, &db::TDataSet::AfterOpen, &TDBSumListProducer::HandleAfterOpen, false);
+    hook(FDataSet, &db::TDataSet::AfterPost, &TDBSumListProducer::HandleAfterPost, false);
+    hook(FDataSet, &db::TDataSet::AfterScroll, &TDBSumListProducer::HandleAfterScroll, true);
+    hook(FDataSet, &db::TDataSet::BeforeDelete, &TDBSumListProducer::HandleBeforeDelete, true);
+    hook(FDataSet, &db::TDataSet::AfterClose, &TDBSumListProducer::HandleAfterClose, false);
+    hook(FDataSet, &db::TDataSet::AfterCancel, &TDBSumListProducer::HandleAfterCancel, true);
     if (FMaster) {
-        hook(FMaster, &db::TDataSet::AfterScroll, &CallHandler<&P::HandleMasterAfterScroll>, true);
+        hook(FMaster, &db::TDataSet::AfterScroll, &TDBSumListProducer::HandleMasterAfterScroll, true);
         FMaster->FreeNotification(FWatcher.get());
     }
     FEventsHooked = true;
@@ -385,13 +370,11 @@ void TDBSumListProducer::DropWatchedSums() {
     FWatched.clear();
     FByteSums = 0;
     FWatchedValid = false;
-    FAllBytes = false;
 }
 
 void TDBSumListProducer::WatchSums() {
     FWatched.clear();
     FByteSums = 0;
-    FAllBytes = false;
     FBytesSnapped = false;
     // Each watched sum's byte place; Size 0 where it is read through its field.
     std::vector<db::TDataSet::TFieldBytes> places;
@@ -441,7 +424,6 @@ void TDBSumListProducer::WatchSums() {
         std::stable_partition(FWatched.begin(), FWatched.end(), [](const TWatchedSum& w) { return w.Word >= 0; });
     FByteSums = static_cast<size_t>(readThrough - FWatched.begin());
     FWatchedValid = true;
-    FAllBytes = FByteSums > 0 && FByteSums == FWatched.size();
 }
 
 void TDBSumListProducer::FoldSnapshot(TWatchedSum& w) {
@@ -602,20 +584,6 @@ void TDBSumListProducer::ReadPostPart(const TWatchedSum& w) {
 }
 
 void TDBSumListProducer::HandleAfterEdit(db::TDataSet*) {
-    if (FAllBytes && FActive) {
-        if (const uint8_t* rec = FDataSet->FieldBytesRecord()) {
-            for (TWatchedSum *w = FWatched.data(), *end = w + FByteSums; w != end; ++w) {
-                w->OldNull = rec[w->NullFlag] == 1;
-                std::memcpy(&w->OldWord, rec + w->Word, sizeof w->OldWord);
-            }
-            FBytesSnapped = true;
-            return;
-        }
-    }
-    EditStarted();
-}
-
-void TDBSumListProducer::EditStarted() {
     if (!FActive) return;
     if (!FWatchedValid) WatchSums();
     const uint8_t* rec = FByteSums && FDataSet ? FDataSet->FieldBytesRecord() : nullptr;
@@ -667,42 +635,13 @@ inline void TDBSumListProducer::ApplyPost(TDBSum* s, int64_t part, bool oldNull,
 }
 
 void TDBSumListProducer::PostWord(const TWatchedSum& w, uint64_t Word, bool IsNull) {
-    TDBSum* s = w.Sum;
-    switch (w.Operation) {
-        case goCount:
-            // Only the null flags are watched: the record came into the count or left it.
-            s->SumValue.Value = IsNull ? Sub(s->SumValue.Value, 10000) : Add(s->SumValue.Value, 10000);
-            return;
-        case goSum: {
-            const int64_t was = w.OldNull ? 0 : WordPart(w, w.OldWord);
-            const int64_t now = IsNull ? 0 : WordPart(w, Word);
-            if (now != was) s->SumValue.Value = Add(Sub(s->SumValue.Value, was), now);
-            return;
-        }
-        case goAvg:
-            ApplyPost(s, w.OldNull ? 0 : WordPart(w, w.OldWord), w.OldNull, IsNull ? 0 : WordPart(w, Word), IsNull);
-            return;
-    }
+    if (w.Operation == goCount)
+        ApplyPost(w.Sum, w.OldNull ? 0 : 10000, w.OldNull, IsNull ? 0 : 10000, IsNull);
+    else
+        ApplyPost(w.Sum, w.OldNull ? 0 : WordPart(w, w.OldWord), w.OldNull, IsNull ? 0 : WordPart(w, Word), IsNull);
 }
 
 void TDBSumListProducer::HandleAfterPost(db::TDataSet*) {
-    if (FAllBytes && FBytesSnapped && FActive && !FInsertPending) {
-        if (const uint8_t* rec = FDataSet->FieldBytesRecord()) {
-            FBytesSnapped = false;
-            for (const TWatchedSum *w = FWatched.data(), *end = w + FByteSums; w != end; ++w) {
-                uint64_t word;
-                std::memcpy(&word, rec + w->Word, sizeof word);
-                const bool isNull = rec[w->NullFlag] == 1;
-                if (isNull != w->OldNull || ((word ^ w->OldWord) & w->Mask) != 0) PostWord(*w, word, isNull);
-            }
-            FireSumListChanged();
-            return;
-        }
-    }
-    PostDone();
-}
-
-void TDBSumListProducer::PostDone() {
     if (!FActive) return;
     if (!FWatchedValid) WatchSums();
     size_t i = 0;

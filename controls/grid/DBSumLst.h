@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -29,20 +28,11 @@ enum TGroupOperation { goSum, goAvg, goCount };
 namespace sumfix {
 [[noreturn]] void Overflow();
 
-// Values of 2^51 ten-thousandths or more, infinities and NaN: rounded by the library, checked.
-int64_t FromWideScaled(double Scaled);
-
 inline int64_t FromDouble(double Value) {
-    const double scaled = Value * 10000.0;
-    // Below 2^51, adding 1.5 * 2^52 rounds to the nearest integer (halves to even, as nearbyint
-    // does in the default mode) and leaves it in the low bits of the sum, its only bits that move.
-    if (std::fabs(scaled) < 0x1p51) {
-        const double shifted = scaled + 0x1.8p52;
-        int64_t bits;
-        std::memcpy(&bits, &shifted, sizeof bits);
-        return bits - INT64_C(0x4338000000000000);
-    }
-    return FromWideScaled(scaled);
+    // Checked before the conversion: a value past the range has no integer form at all.
+    const double scaled = std::nearbyint(Value * 10000.0);
+    if (!(scaled >= -9223372036854775808.0 && scaled < 9223372036854775808.0)) Overflow();
+    return static_cast<int64_t>(scaled);
 }
 
 inline int64_t Add(int64_t A, int64_t B) {
@@ -227,10 +217,6 @@ private:
     // The edit's bytes become the parts the reading path posts.
     static void FoldSnapshot(TWatchedSum& Watched);
     static void ApplyPost(TDBSum* Sum, int64_t Part, bool OldNull, int64_t Now, bool IsNull);
-    // The general edit and post upkeep: sums read through their fields, no record bytes at
-    // hand, the first edit (which finds the byte places).
-    [[gnu::noinline]] void EditStarted();
-    [[gnu::noinline]] void PostDone();
     void ReadEditPart(const TWatchedSum& Watched);
     void ReadPostPart(const TWatchedSum& Watched);
     // A byte place whose word or null flag changed between the edit and the post.
@@ -256,8 +242,6 @@ private:
     std::vector<TWatchedSum> FWatched;
     size_t FByteSums = 0;
     bool FWatchedValid = false;
-    // Every watched sum has a byte place: an edit and its post only take and compare words.
-    bool FAllBytes = false;
     // The edit took the byte places' words; their post compares words.
     bool FBytesSnapped = false;
     rtl::TOwnedPtr<rtl::TComponent> FWatcher;
